@@ -1,0 +1,53 @@
+// The debug log and system message boxes; see debug_log.h.
+#include "platform/debug_log.h"
+
+#include <cstdio>
+
+#include "platform/paths.h"
+
+namespace {
+
+void StderrMessageBox(const char* text, const char* caption) {
+    std::fprintf(stderr, "[%s] %s\n", caption != nullptr ? caption : "", text != nullptr ? text : "");
+}
+
+UiMessageBoxHook gMessageBoxHook = StderrMessageBox;
+
+}  // namespace
+
+void Ui_SetMessageBoxHook(UiMessageBoxHook hook) {
+    gMessageBoxHook = hook != nullptr ? hook : StderrMessageBox;
+}
+
+void Ui_MessageBox(const char* text, const char* caption) { gMessageBoxHook(text, caption); }
+
+int32_t Ui_Debug_Log(uint8_t flag, const char* text) {
+    if (flag != 1) return kStatusOk;
+    if (text == nullptr) {
+        Ui_MessageBox("Ui_Debug_Log: null msg", " ");
+        return kStatusProblem;
+    }
+    char path[kPathSize];
+    int32_t status = Ui__Path_SetToDebugLog(path);
+    if (status != kStatusOk) {
+        Ui_MessageBox("Ui_Debug_Log: Ui__Path_SetToDebugLog error", " ");
+        return status;
+    }
+    // Opened and closed for every line so that the file is complete at every moment.
+    FILE* f = std::fopen(path, "ab");
+    if (f == nullptr) {
+        Ui_MessageBox("Ui_Debug_Log: fopen error", " ");
+        Ui_MessageBox(path, " ");
+        return kStatusFileOpen;
+    }
+    std::fputs(text, f);
+    std::fputc('\n', f);
+    std::fflush(f);
+    std::fclose(f);
+    return kStatusOk;
+}
+
+int32_t Ui_Debug_Alert(uint8_t flag, const char* text) {
+    if (flag == 1) Ui_MessageBox(text, " ");
+    return kStatusOk;
+}

@@ -1,0 +1,22 @@
+// The debug log and diagnostics notices.
+//
+// The log is the text file "LumetraDebug.txt" in the preferences folder. Each line is written by
+// opening the file for appending, writing the text and a line feed, flushing and closing, so the
+// file is complete at every moment and survives a crash of the host. Lines are written only when
+// the flag passed is 1: callers pass their UiState's diagnostics flag, or 1 to force a line
+// (memory-guard and leak reports).
+#pragma once
+
+#include <cstdint>
+
+#include "platform/status.h"
+
+int32_t Ui_Debug_Log(uint8_t flag, const char* text);
+// A system message box with the text (no owner, caption " "), only when flag is 1.
+int32_t Ui_Debug_Alert(uint8_t flag, const char* text);
+
+// System message boxes. The headless binding writes them to stderr; a window-system binding or a
+// test installs its own presenter. The hook gets the text and the caption.
+using UiMessageBoxHook = void (*)(const char* text, const char* caption);
+void Ui_SetMessageBoxHook(UiMessageBoxHook hook);
+void Ui_MessageBox(const char* text, const char* caption);

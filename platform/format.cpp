@@ -1,0 +1,269 @@
+// The plug-in's own formatter and scanner; see format.h for the rules.
+#include "platform/format.h"
+
+#include <cmath>
+#include <cstdint>
+
+namespace {
+
+// Output with a bound: characters beyond cap - 1 are dropped, the text is always terminated.
+struct Sink {
+    char* dst;
+    size_t cap;  // SIZE_MAX for the unbounded form
+    size_t len = 0;
+
+    void Put(char c) {
+        if (len + 1 < cap) dst[len] = c;
+        ++len;
+    }
+    void Put(const char* s) {
+        while (*s) Put(*s++);
+    }
+    size_t Finish() {
+        size_t end = len < cap ? len : cap - 1;
+        dst[end] = 0;
+        return end;
+    }
+};
+
+// Decimal digits of a magnitude, most significant first, into buf; returns the count.
+int Digits(uint32_t v, char* buf, uint32_t base, bool upper) {
+    const char* set = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+    char tmp[16];
+    int n = 0;
+    do {
+        tmp[n++] = set[v % base];
+        v /= base;
+    } while (v != 0);
+    for (int i = 0; i < n; ++i) buf[i] = tmp[n - 1 - i];
+    return n;
+}
+
+void PutPadded(Sink& out, int count, char pad) {
+    for (int i = 0; i < count; ++i) out.Put(pad);
+}
+
+// "%d": the width counts the sign; blanks go before the sign, zeros after it.
+void PutD(Sink& out, int32_t v, int width, char pad) {
+    char digits[16];
+    uint32_t mag = v < 0 ? 0u - uint32_t(v) : uint32_t(v);
+    int n = Digits(mag, digits, 10, false);
+    int fill = width - n - (v < 0 ? 1 : 0);
+    if (pad == ' ') PutPadded(out, fill, ' ');
+    if (v < 0) out.Put('-');
+    if (pad == '0') PutPadded(out, fill, '0');
+    for (int i = 0; i < n; ++i) out.Put(digits[i]);
+}
+
+// "%ld": the sign comes first, then the padding fills the width counted without the sign.
+void PutLD(Sink& out, int32_t v, int width, char pad) {
+    char digits[16];
+    uint32_t mag = v < 0 ? 0u - uint32_t(v) : uint32_t(v);
+    int n = Digits(mag, digits, 10, false);
+    if (v < 0) out.Put('-');
+    PutPadded(out, width - n, pad);
+    for (int i = 0; i < n; ++i) out.Put(digits[i]);
+}
+
+void PutX(Sink& out, uint32_t v, int width, char pad, bool upper) {
+    char digits[16];
+    int n = Digits(v, digits, 16, upper);
+    PutPadded(out, width - n, pad);
+    for (int i = 0; i < n; ++i) out.Put(digits[i]);
+}
+
+// "%f": sign, integer part truncated towards zero, ".", exactly six rounded fraction digits.
+void PutF(Sink& out, double x) {
+    if (std::isnan(x)) {
+        out.Put("nan");
+        return;
+    }
+    if (x < 0) {
+        out.Put('-');
+        x = -x;
+    }
+    // The integer part is a 32-bit value; larger magnitudes are held at its limit rather than
+    // converted with undefined results.
+    if (!(x < 2147483647.0)) x = 2147483647.0;
+    uint32_t ip = uint32_t(x);
+    uint32_t frac = uint32_t((x - double(ip)) * 1000000.0 + 0.5);
+    if (frac >= 1000000) {
+        ++ip;
+        frac = 0;
+    }
+    char digits[16];
+    int n = Digits(ip, digits, 10, false);
+    for (int i = 0; i < n; ++i) out.Put(digits[i]);
+    out.Put('.');
+    n = Digits(frac, digits, 10, false);
+    PutPadded(out, 6 - n, '0');
+    for (int i = 0; i < n; ++i) out.Put(digits[i]);
+}
+
+void Format(Sink& out, const char* f, va_list args) {
+    while (*f) {
+        char c = *f++;
+        if (c != '%') {
+            out.Put(c);
+            continue;
+        }
+        c = *f;
+        if (c == 0) break;
+        ++f;
+        if (c < '0' || c > 'x') {  // "%%" and the like: the character itself
+            out.Put(c);
+            continue;
+        }
+        char pad = ' ';
+        int width = -1;
+        if (c >= '0' && c <= '9') {
+            if (c == '0') pad = '0';
+            width = 0;
+            while (c >= '0' && c <= '9') {
+                width = width * 10 + (c - '0');
+                if (width > 4096) width = 4096;
+                c = *f;
+                if (c == 0) return;
+                ++f;
+            }
+        }
+        bool longForm = false;
+        if (c == 'l' && *f == 'd') {
+            longForm = true;
+            ++f;
+            c = 'd';
+        }
+        switch (c) {
+            case 'd':
+                if (longForm) {
+                    PutLD(out, int32_t(va_arg(args, long)), width, pad);
+                } else {
+                    PutD(out, va_arg(args, int), width, pad);
+                }
+                break;
+            case 'x':
+            case 'X':
+                PutX(out, uint32_t(va_arg(args, unsigned int)), width, pad, c == 'X');
+                break;
+            case 'c': {
+                int v = va_arg(args, int);
+                if (width < 0) out.Put(char(v & 0xFF));
+                break;
+            }
+            case 's': {
+                const char* s = va_arg(args, const char*);
+                if (width < 0 && s != nullptr) out.Put(s);
+                break;
+            }
+            case 'f': {
+                double v = va_arg(args, double);
+                if (width < 0) PutF(out, v);
+                break;
+            }
+            default:
+                // After a width an unknown conversion writes nothing; without one the character
+                // is written unchanged.
+                if (width < 0) out.Put(c);
+                break;
+        }
+        // A width before c, s or f writes nothing, but the argument is still consumed above so
+        // that the conversions after it read the right values.
+    }
+}
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+
+}  // namespace
+
+size_t Ui_FormatStringV(char* dst, size_t cap, const char* format, va_list args) {
+    if (dst == nullptr || cap == 0) return 0;
+    Sink out{dst, cap};
+    if (format != nullptr) Format(out, format, args);
+    return out.Finish();
+}
+
+size_t Ui_FormatStringN(char* dst, size_t cap, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    size_t n = Ui_FormatStringV(dst, cap, format, args);
+    va_end(args);
+    return n;
+}
+
+void Ui_FormatString(char* dst, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    Ui_FormatStringV(dst, SIZE_MAX, format, args);
+    va_end(args);
+}
+
+int32_t Ui_ScanString(const char* text, const char* format, ...) {
+    if (text == nullptr || format == nullptr) return 0;
+    va_list args;
+    va_start(args, format);
+    int32_t stored = 0;
+    const char* t = text;
+    for (const char* f = format; *f; ++f) {
+        if (*f != '%') continue;  // literal characters are skipped, not matched
+        ++f;
+        while (*f >= '0' && *f <= '9') ++f;  // widths have no meaning here
+        if (*f == 'l' && f[1] == 'd') ++f;
+        char c = *f;
+        if (c != 'c' && c != 'd' && c != 'f' && c != 's') {
+            if (c == 0) break;
+            continue;
+        }
+        while (IsSpace(*t)) ++t;
+        if (*t == 0) break;
+        switch (c) {
+            case 'c':
+                *va_arg(args, char*) = *t++;
+                break;
+            case 'd': {
+                bool neg = false;
+                if (*t == '-') {
+                    neg = true;
+                    ++t;
+                }
+                uint32_t v = 0;
+                while (*t >= '0' && *t <= '9') v = v * 10 + uint32_t(*t++ - '0');
+                *va_arg(args, int32_t*) = int32_t(neg ? 0u - v : v);
+                break;
+            }
+            case 'f': {
+                bool neg = false;
+                if (*t == '-') {
+                    neg = true;
+                    ++t;
+                }
+                double v = 0, scale = 0.1;
+                bool fraction = false;
+                for (;; ++t) {
+                    if (*t >= '0' && *t <= '9') {
+                        if (!fraction) {
+                            v = v * 10 + (*t - '0');
+                        } else {
+                            v += (*t - '0') * scale;
+                            scale /= 10;
+                        }
+                    } else if (*t == '.' && !fraction) {
+                        fraction = true;
+                    } else {
+                        break;
+                    }
+                }
+                *va_arg(args, float*) = float(neg ? -v : v);
+                break;
+            }
+            case 's': {
+                char* d = va_arg(args, char*);
+                while (*t && !IsSpace(*t)) *d++ = *t++;
+                *d = 0;
+                break;
+            }
+        }
+        ++stored;
+    }
+    va_end(args);
+    return stored;
+}

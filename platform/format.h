@@ -1,0 +1,26 @@
+// The plug-in's own text formatter and scanner.
+//
+// These are not printf and scanf: every message and several text formats of the plug-in go
+// through them, and their rules (widths only for integers, "%f" always with six fraction digits,
+// fields separated by white space only, literal format characters skipped, not matched) are
+// relied on by the files the plug-in writes and reads.
+//
+// Argument types: "%c", "%d" and "%x"/"%X" take an int; "%ld" takes a long (only its low 32 bits
+// count); "%s" a const char*; "%f" a double. The scanner stores "%c" into a char*, "%d" and "%ld"
+// into an int32_t*, "%f" into a float*, "%s" into a char* large enough for the field.
+//
+// Module code uses only the bounded formatter: output is cut at the buffer's size and always
+// terminated. The unbounded form exists for completeness and its callers own the size risk.
+#pragma once
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+
+void Ui_FormatString(char* dst, const char* format, ...);
+// Same rules, at most cap - 1 characters and a terminator (cap >= 1). Returns the length written.
+size_t Ui_FormatStringN(char* dst, size_t cap, const char* format, ...);
+size_t Ui_FormatStringV(char* dst, size_t cap, const char* format, va_list args);
+
+// Returns the number of fields stored; every conversion reached counts.
+int32_t Ui_ScanString(const char* text, const char* format, ...);

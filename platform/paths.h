@@ -1,0 +1,31 @@
+// Where the plug-in's files go: the preferences folder, the debug-log path, the current,
+// temporary and colour-profile folders, unused temporary file names, and path splitting.
+//
+// Locations on Linux: the preferences folder is "Lumetra/" (the company name of the call state)
+// inside $XDG_CONFIG_HOME, else $HOME/.config; the fallback in place of the Windows directory is
+// $HOME; the temporary folder is $TMPDIR, else /tmp; the colour folder /usr/share/color/icc.
+// Folder paths end with a separator. Path helpers accept "/", "\" and ":" as separators.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/status.h"
+
+struct UiState;
+
+constexpr int kPathSize = 256;  // 255 characters and the terminator
+
+int32_t Ui_Path_SetToPrefFolder(UiState* state, char* buffer, int32_t capacity);
+int32_t Ui__Path_SetToDebugLog(char* buffer);  // 256 bytes
+int32_t Ui_Path_SetToCurrentFolder(char* buffer);  // 256 bytes
+int32_t Ui_Path_SetToTempFolder(char* buffer);     // 256 bytes
+int32_t Ui_Path_SetToColorFolder(UiState* state, char* buffer, int32_t capacity);
+// A name "Lumetra%06d.tmp" in folder that does not exist yet; out may be folder itself.
+int32_t Ui_Path_SetToTempFile(UiState* state, const char* folder, char* out, int32_t capacity);
+
+// The file name part: after the last separator, else the whole path.
+const char* Ui_Path_FileName(const char* path);
+// Copies the path into buffer (a shared static buffer when null) cut right after its folder part.
+char* Ui_Path_Folder(const char* path, char* buffer);
+// Cuts the text at its last "."; -1 for null.
+int32_t Ui_Path_StripExtension(char* path);

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything, runs every test, then builds the unit tests
+# again with AddressSanitizer + UndefinedBehaviorSanitizer and runs them. Exits non-zero on
+# any failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+bash scripts/setup-deps.sh
+
+jobs=$(nproc 2>/dev/null || echo 2)
+werror=OFF
+if [ "${CI:-}" = "true" ]; then werror=ON; fi
+
+# Tests never touch the real preferences folder.
+export XDG_CONFIG_HOME="${TMPDIR:-/tmp}/kolmara-test-config.$$"
+mkdir -p "$XDG_CONFIG_HOME"
+trap 'rm -rf "$XDG_CONFIG_HOME"' EXIT
+
+echo "== build (release with debug info)"
+cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOLMARA_WERROR=$werror >/dev/null
+cmake --build "$root/build" -j "$jobs"
+echo "== tests"
+ctest --test-dir "$root/build" --output-on-failure -j "$jobs"
+
+echo "== build (AddressSanitizer + UndefinedBehaviorSanitizer)"
+cmake -S "$root" -B "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DKOLMARA_SANITIZE=ON \
+      -DKOLMARA_WERROR=$werror >/dev/null
+cmake --build "$root/build-asan" -j "$jobs"
+echo "== tests under sanitizers"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir "$root/build-asan" --output-on-failure -j "$jobs" -L unit
+echo "== all tests passed"

@@ -1,0 +1,89 @@
+// Folders, temporary names and path splitting.
+#include <stdlib.h>
+
+#include <string>
+
+#include "platform/debug_log.h"
+#include "platform/paths.h"
+#include "tests/platform/test_support.h"
+
+namespace {
+
+using testing_support::FileExists;
+using testing_support::PlatformTest;
+using testing_support::WriteFile;
+
+class PathsTest : public PlatformTest {};
+
+TEST_F(PathsTest, PreferencesFolderIsCreatedOnFirstUseAndFoundAfterwards) {
+    char buf[256];
+    EXPECT_FALSE(FileExists(PrefFolder()));
+    ASSERT_EQ(Ui_Path_SetToPrefFolder(nullptr, buf, sizeof buf), 0);
+    EXPECT_EQ(std::string(buf), PrefFolder());
+    EXPECT_TRUE(FileExists(PrefFolder()));
+    ASSERT_EQ(Ui_Path_SetToPrefFolder(OpenState(0), buf, sizeof buf), 0);
+    EXPECT_EQ(std::string(buf), PrefFolder());
+    ASSERT_EQ(Ui__Path_SetToDebugLog(buf), 0);
+    EXPECT_EQ(std::string(buf), LogPath());
+}
+
+TEST_F(PathsTest, TooSmallCapacityFallsBackToHomeOrFails) {
+    std::string oldHome = getenv("HOME") ? getenv("HOME") : "";
+    setenv("HOME", "/h", 1);
+    char buf[10];
+    UiState* state = OpenState(1);
+    ASSERT_EQ(Ui_Path_SetToPrefFolder(state, buf, sizeof buf), 0);
+    EXPECT_STREQ(buf, "/h/");
+    setenv("HOME", "/a-long-home", 1);
+    EXPECT_EQ(Ui_Path_SetToPrefFolder(state, buf, sizeof buf), -2);
+    setenv("HOME", oldHome.c_str(), 1);
+    std::vector<std::string> log = LogLines();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log.back(), "Ui_Path_SetToPrefFolder: GetWindowsDirectory returned 12");
+    EXPECT_EQ(log[log.size() - 2].rfind("Application Data path too long (", 0), 0u);
+}
+
+TEST_F(PathsTest, DiagnosticsOffNeverCreatesTheLog) {
+    EXPECT_EQ(Ui_Debug_Log(0, "quiet"), 0);
+    EXPECT_FALSE(FileExists(LogPath()));
+    EXPECT_EQ(Ui_Debug_Log(1, "loud"), 0);
+    EXPECT_EQ(LogLines(), std::vector<std::string>{"loud"});
+    EXPECT_EQ(Ui_Debug_Log(1, nullptr), -1);
+    ASSERT_EQ(messageBoxes_.size(), 1u);
+    EXPECT_EQ(messageBoxes_[0], "Ui_Debug_Log: null msg");
+}
+
+TEST_F(PathsTest, TemporaryNameSkipsNamesInUse) {
+    std::string folder = root_ + "/";
+    WriteFile(folder + "Lumetra000000.tmp", "");
+    WriteFile(folder + "Lumetra000001.tmp", "");
+    char out[256];
+    UiState* state = OpenState(0);
+    ASSERT_EQ(Ui_Path_SetToTempFile(state, folder.c_str(), out, sizeof out), 0);
+    EXPECT_EQ(std::string(out), folder + "Lumetra000002.tmp");
+    // The same buffer may be both folder and result.
+    char same[256];
+    snprintf(same, sizeof same, "%s", folder.c_str());
+    ASSERT_EQ(Ui_Path_SetToTempFile(state, same, same, sizeof same), 0);
+    EXPECT_EQ(std::string(same), folder + "Lumetra000002.tmp");
+    EXPECT_EQ(Ui_Path_SetToTempFile(state, folder.c_str(), out, int32_t(folder.size() + 17)), -1);
+    ASSERT_EQ(Ui_Path_SetToTempFolder(out), 0);
+    EXPECT_EQ(std::string(out), folder);
+}
+
+TEST_F(PathsTest, PathsSplitIntoFolderNameAndExtension) {
+    const char* path = "C:\\a\\b.txt";
+    EXPECT_STREQ(Ui_Path_FileName(path), "b.txt");
+    EXPECT_STREQ(Ui_Path_Folder(path, nullptr), "C:\\a\\");
+    char buf[256] = "C:\\a\\b.txt";
+    EXPECT_EQ(Ui_Path_StripExtension(buf), 0);
+    EXPECT_STREQ(buf, "C:\\a\\b");
+    EXPECT_STREQ(Ui_Path_FileName("/home/u/p.tif"), "p.tif");
+    EXPECT_STREQ(Ui_Path_Folder("/home/u/p.tif", buf), "/home/u/");
+    EXPECT_STREQ(Ui_Path_FileName("disk:file"), "file");
+    EXPECT_STREQ(Ui_Path_FileName("plain"), "plain");
+    EXPECT_STREQ(Ui_Path_Folder("plain", buf), "");
+    EXPECT_EQ(Ui_Path_StripExtension(nullptr), -1);
+}
+
+}  // namespace

@@ -1,0 +1,254 @@
+// The tagged preferences file: stored forms, round trips, damaged files, defaults, safe rewrite.
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "platform/file.h"
+#include "platform/mem.h"
+#include "platform/prefs_file.h"
+#include "tests/platform/test_support.h"
+
+namespace {
+
+using testing_support::FileExists;
+using testing_support::PlatformTest;
+using testing_support::ReadFile;
+using testing_support::WriteFile;
+
+struct Entry {
+    uint16_t tag, type;
+    uint32_t count;
+    std::string data;  // memory form
+};
+std::vector<Entry> gRead;
+int gWriteCalls = 0;
+int gFailAfter = -1;  // the write callback fails after this many entries
+
+int32_t Collect(UiState*, uint16_t tag, uint16_t type, uint32_t count, const void* data) {
+    std::string bytes;
+    if (data != nullptr) bytes.assign(static_cast<const char*>(data), count * Ui_Prefs_ElementSize(type));
+    gRead.push_back({tag, type, count, bytes});
+    return 0;
+}
+
+int32_t WriteSample(UiState* state, FLFile* file) {
+    ++gWriteCalls;
+    const uint8_t bytes[3] = {'a', 'b', 0};
+    const int16_t shorts[2] = {0x1234, -2};
+    const int32_t ints[1] = {-70000};
+    const float bins[3] = {1.0f, 0.0f, -1.5f};
+    const float decs[2] = {1.0f, 0.3f};
+    struct {
+        uint16_t tag, type;
+        uint32_t count;
+        const void* data;
+    } entries[] = {{50, 0, 3, bytes}, {51, 1, 2, shorts}, {52, 2, 1, ints},
+                   {53, 3, 3, bins},  {54, 4, 2, decs},   {55, 2, 0, nullptr}};
+    int n = 0;
+    for (auto& e : entries) {
+        if (gFailAfter >= 0 && n++ == gFailAfter) return -6;
+        int32_t status = Ui_Prefs_WriteEntry(state, file, e.tag, e.type, e.count, e.data);
+        if (status != 0) return status;
+    }
+    return 0;
+}
+
+class PrefsFileTest : public PlatformTest {
+protected:
+    void SetUp() override {
+        PlatformTest::SetUp();
+        gRead.clear();
+        gWriteCalls = 0;
+        gFailAfter = -1;
+        path_ = root_ + "/prefs";
+    }
+    std::string path_;
+};
+
+std::string Hex(const std::string& bytes) {
+    std::string out;
+    char b[4];
+    for (unsigned char c : bytes) {
+        snprintf(b, sizeof b, "%02X", c);
+        out += b;
+    }
+    return out;
+}
+
+TEST_F(PrefsFileTest, StoredWordsOfTheFloatingForms) {
+    EXPECT_EQ(Ui_Prefs_FloatToBin(1.0f), 0x01400000u);
+    EXPECT_EQ(Ui_Prefs_FloatToBin(0.0f), 0x00000000u);
+    EXPECT_EQ(Ui_Prefs_FloatToBin(-1.5f), 0x01A00000u);  // exponent 1, mantissa -0.75 * 2^23
+    EXPECT_EQ(Ui_Prefs_FloatToDec(1.0f), 0x0107A120u);
+    EXPECT_EQ(Ui_Prefs_FloatToDec(-1.0f), 0x01F85EE0u);
+    EXPECT_EQ(Ui_Prefs_BinToFloat(0x01400000u), 1.0f);
+    EXPECT_EQ(Ui_Prefs_DecToFloat(0x0107A120u), 1.0f);
+    EXPECT_EQ(Ui_Prefs_BinToFloat(0x00800000u), -1.0f * 8388607 / 8388608);  // mantissa limited
+    // Values whose exponent cannot be stored are held at the limits instead of wrapping.
+    EXPECT_EQ(Ui_Prefs_FloatToBin(1e-39f), 0u);
+    EXPECT_GT(Ui_Prefs_BinToFloat(Ui_Prefs_FloatToBin(INFINITY)), 1e37f);
+    std::mt19937 rng(3);
+    for (int i = 0; i < 1000; ++i) {
+        float x = std::ldexp(float(int32_t(rng()) % 100000) / 100000.0f, int(rng() % 40) - 20);
+        EXPECT_NEAR(Ui_Prefs_BinToFloat(Ui_Prefs_FloatToBin(x)), x, std::fabs(x) * 1.2e-7f);
+        EXPECT_NEAR(Ui_Prefs_DecToFloat(Ui_Prefs_FloatToDec(x)), x, std::fabs(x) * 1.1e-6f);
+    }
+}
+
+TEST_F(PrefsFileTest, EveryElementTypeRoundTripsWithItsExactStoredBytes) {
+    ASSERT_EQ(Ui_Prefs_WriteAll(nullptr, path_.c_str(), nullptr, WriteSample), 0);
+    std::string file = ReadFile(path_);
+    EXPECT_EQ(Hex(file),
+              "0000000200000001"
+              "00000001"                          // version 1
+              "0032000000000003616200"            // tag 50, bytes
+              "00330001000000021234FFFE"          // tag 51, int16
+              "0034000200000001FFFEEE90"          // tag 52, int32
+              "0035000300000003014000000000000001A00000"  // tag 53, binary floats
+              "00360004000000020107A120FF0927C0"  // tag 54, decimal floats
+              "0037000200000000"                  // tag 55, no elements
+              "0001000000000000");                // end
+    ASSERT_EQ(Ui_Prefs_ReadAll(nullptr, path_.c_str(), nullptr, Collect, WriteSample), 0);
+    EXPECT_EQ(gWriteCalls, 1);
+    ASSERT_EQ(gRead.size(), 8u);
+    EXPECT_EQ(gRead[0].tag, 0);
+    EXPECT_EQ(gRead[7].tag, 1);
+    EXPECT_EQ(gRead[1].data, std::string("ab\0", 3));
+    int16_t s[2];
+    std::memcpy(s, gRead[2].data.data(), 4);
+    EXPECT_EQ(s[0], 0x1234);
+    EXPECT_EQ(s[1], -2);
+    int32_t i;
+    std::memcpy(&i, gRead[3].data.data(), 4);
+    EXPECT_EQ(i, -70000);
+    float f[3];
+    std::memcpy(f, gRead[4].data.data(), 12);
+    EXPECT_EQ(f[0], 1.0f);
+    EXPECT_EQ(f[1], 0.0f);
+    EXPECT_EQ(f[2], -1.5f);
+    std::memcpy(f, gRead[5].data.data(), 8);
+    EXPECT_EQ(f[0], 1.0f);
+    EXPECT_NEAR(f[1], 0.3f, 1e-6f);
+    EXPECT_EQ(gRead[6].count, 0u);
+    EXPECT_TRUE(gRead[6].data.empty());
+}
+
+TEST_F(PrefsFileTest, MinimalFileCallsTheCallbackForVersionAndEnd) {
+    WriteFile(path_, std::string("\0\0\0\2\0\0\0\1\0\0\0\1\0\1\0\0\0\0\0\0", 20));
+    EXPECT_EQ(Ui_Prefs_ReadAll(nullptr, path_.c_str(), nullptr, Collect, nullptr), 0);
+    ASSERT_EQ(gRead.size(), 2u);
+    EXPECT_EQ(gRead[0].tag, 0);
+    EXPECT_EQ(gRead[1].tag, 1);
+}
+
+TEST_F(PrefsFileTest, MissingFileIsWrittenFromCurrentValuesWithoutReading) {
+    UiState* state = OpenState(1);
+    EXPECT_EQ(Ui_Prefs_ReadAll(state, path_.c_str(), nullptr, Collect, WriteSample), 0);
+    EXPECT_TRUE(gRead.empty());
+    EXPECT_EQ(gWriteCalls, 1);
+    EXPECT_TRUE(FileExists(path_));
+    std::vector<std::string> log = LogLines();
+    EXPECT_NE(std::find(log.begin(), log.end(), "Ui_Prefs_ReadAll: FLOpen error -4"), log.end());
+    EXPECT_NE(std::find(log.begin(), log.end(), "Write out defaults instead."), log.end());
+    EXPECT_NE(std::find(log.begin(), log.end(), "Ui_Prefs_WriteAll: FLOpen success"), log.end());
+}
+
+TEST_F(PrefsFileTest, DamagedFilesEndReadingWithTheirStatus) {
+    ASSERT_EQ(Ui_Prefs_WriteAll(nullptr, path_.c_str(), nullptr, WriteSample), 0);
+    std::string good = ReadFile(path_);
+    UiState* state = OpenState(1);
+
+    // Truncated inside an entry's data and inside a head: -5, earlier entries delivered.
+    WriteFile(path_, good.substr(0, 21));
+    EXPECT_EQ(Ui_Prefs_ReadAll(state, path_.c_str(), nullptr, Collect, nullptr), -5);
+    EXPECT_EQ(gRead.size(), 1u);
+    gRead.clear();
+    WriteFile(path_, good.substr(0, 15));
+    EXPECT_EQ(Ui_Prefs_ReadAll(state, path_.c_str(), nullptr, Collect, nullptr), -5);
+    EXPECT_EQ(LogLines().back(), "tag = 50, type = 0, count = 0");
+
+    // An unknown element type: -8 and the logged head carries it.
+    std::string bad = good;
+    bad[12 + 3] = 7;
+    WriteFile(path_, bad);
+    EXPECT_EQ(Ui_Prefs_ReadAll(state, path_.c_str(), nullptr, Collect, nullptr), -8);
+    EXPECT_EQ(LogLines().back(), "tag = 50, type = 7, count = 3");
+
+    // A version entry with two elements: -8.
+    WriteFile(path_, std::string("\0\0\0\2\0\0\0\2\0\0\0\1\0\0\0\1", 16));
+    EXPECT_EQ(Ui_Prefs_ReadAll(state, path_.c_str(), nullptr, Collect, nullptr), -8);
+    EXPECT_EQ(LogLines().back(), "Ui_Prefs_ReadAll: tag error");
+
+    // A count far beyond the file's size never asks for the memory.
+    WriteFile(path_, std::string("\0\0\0\2\0\0\0\1\0\0\0\1\0\x40\0\3\xFF\xFF\xFF\xFF", 20));
+    uint32_t before = ul_maxTotal;
+    EXPECT_EQ(Ui_Prefs_ReadAll(state, path_.c_str(), nullptr, Collect, nullptr), -5);
+    EXPECT_LT(ul_maxTotal - before, 1000000u);
+}
+
+TEST_F(PrefsFileTest, RandomBytesNeverCrashTheReader) {
+    std::mt19937 rng(11);
+    for (int round = 0; round < 300; ++round) {
+        std::string bytes(size_t(rng() % 64), 0);
+        for (char& c : bytes) c = char(rng() % 3 == 0 ? 0 : rng());
+        if (round % 2 == 0 && bytes.size() >= 12) {
+            bytes.replace(0, 12, std::string("\0\0\0\2\0\0\0\1\0\0\0\1", 12));
+        }
+        WriteFile(path_, bytes);
+        uint32_t blocks = ul_nMallocs;
+        int32_t status = Ui_Prefs_ReadAll(nullptr, path_.c_str(), nullptr, Collect, nullptr);
+        EXPECT_LE(status, 0);
+        EXPECT_EQ(ul_nMallocs, blocks);
+    }
+}
+
+TEST_F(PrefsFileTest, FailedRewriteLeavesThePreviousFileUntouched) {
+    ASSERT_EQ(Ui_Prefs_WriteAll(nullptr, path_.c_str(), nullptr, WriteSample), 0);
+    std::string before = ReadFile(path_);
+    gFailAfter = 3;
+    EXPECT_EQ(Ui_Prefs_WriteAll(OpenState(1), path_.c_str(), nullptr, WriteSample), -6);
+    EXPECT_EQ(ReadFile(path_), before);
+    EXPECT_FALSE(FileExists(path_ + ".new"));
+    EXPECT_EQ(LogLines().back(), "Ui_Prefs_WriteAll: writePrefsCallback returned -6");
+    gRead.clear();
+    EXPECT_EQ(Ui_Prefs_ReadAll(nullptr, path_.c_str(), nullptr, Collect, nullptr), 0);
+    EXPECT_EQ(gRead.size(), 8u);
+}
+
+TEST_F(PrefsFileTest, UnwritableFolderReportsTheOpenFailure) {
+    std::string path = root_ + "/no-such-folder/prefs";
+    EXPECT_EQ(Ui_Prefs_WriteAll(OpenState(1), path.c_str(), nullptr, WriteSample), -4);
+    std::vector<std::string> log = LogLines();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2], "Ui_Prefs_WriteAll: FLOpen error -4");
+    EXPECT_EQ(log.back(), path);
+}
+
+TEST_F(PrefsFileTest, EntriesInMemoryFilesReadBackWithAndWithoutData) {
+    uint8_t block[64] = {};
+    FLSpec spec;
+    FLSpecMemory(&spec, block, sizeof block);
+    FLFile f;
+    ASSERT_EQ(FLOpen(&f, &spec, kFLWrite), 0);
+    const int16_t v = 0x1234;
+    ASSERT_EQ(Ui_Prefs_WriteEntry(nullptr, &f, 60, 1, 1, &v), 0);
+    ASSERT_EQ(Ui_Prefs_WriteEntry(nullptr, &f, 61, 1, 1, &v), 0);
+    EXPECT_EQ(Ui_Prefs_WriteEntry(nullptr, &f, 62, 9, 1, &v), -1);
+    EXPECT_EQ(Ui_Prefs_WriteEntry(nullptr, &f, 62, 1, 1, nullptr), -1);
+    FLClose(&f);
+    EXPECT_EQ(block[8], 0x12);
+    EXPECT_EQ(block[9], 0x34);
+    ASSERT_EQ(FLOpen(&f, &spec, kFLRead), 0);
+    uint16_t tag, type;
+    uint32_t count;
+    ASSERT_EQ(Ui___Prefs_ReadEntry(&f, &tag, &type, &count, nullptr), 0);  // data skipped
+    void* data = nullptr;
+    ASSERT_EQ(Ui___Prefs_ReadEntry(&f, &tag, &type, &count, &data), 0);
+    EXPECT_EQ(tag, 61);
+    EXPECT_EQ(*static_cast<int16_t*>(data), 0x1234);
+    Mem_Free(data);
+    FLClose(&f);
+}
+
+}  // namespace
