@@ -48,7 +48,9 @@ TEST_F(ResourcesTest, HelpTextIsCopiedToAFileWithWindowsLineEnds) {
     EXPECT_EQ(text.rfind("#2000 Kolmara Pro Overview\r\n", 0), 0u);
     EXPECT_NE(text.find("\r\n##"), std::string::npos);
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n') ASSERT_TRUE(i > 0 && text[i - 1] == '\r') << "bare line feed at " << i;
+        if (text[i] == '\n') {
+            ASSERT_TRUE(i > 0 && text[i - 1] == '\r') << "bare line feed at " << i;
+        }
     }
     EXPECT_EQ(Ui_ResToFile(state, kResTypeHelp, 127, &spec), -1);
     EXPECT_EQ(Ui_ResToFile(state, kResTypeString, 1000, &spec), -1);
