@@ -1,0 +1,92 @@
+// Reset values of the edit parameters; see edit_pars.h.
+#include "edit/edit_pars.h"
+
+#include "platform/mem.h"
+
+namespace {
+
+void SetIdentity(float* curve) {
+    for (int i = 0; i < kEditCurveSize; ++i) curve[i] = EditIdentityRamp(i);
+}
+
+void ClearBins(SampleBin* bins) {
+    Mem_Fill(bins, 0, sizeof(SampleBin) * kEditBinCount);
+}
+
+}  // namespace
+
+float EditIdentityRamp(int i) {
+    return float(double(i) / 255.0);
+}
+
+int32_t ResetPars(EditPars* p, HgEditMask mask) {
+    if (p == nullptr) return kStatusProblem;
+    if (mask & kEditLinear) p->linear = 0;
+    if (mask & kEditBalance) {
+        for (float& v : p->neutralTarget) v = 0.0f;
+        ClearBins(p->balBin);
+        for (auto& curve : p->balCurve) SetIdentity(curve);
+        p->balCurveValid = 1;
+    }
+    if (mask & kEditBlackPoint) p->blackPoint = 0.0f;
+    if (mask & kEditGrayPoint) p->grayPoint = 0.5f;
+    if (mask & kEditWhitePoint) p->whitePoint = 1.0f;
+    if (mask & kEditBrightness) p->brightness = 0.5f;
+    if (mask & kEditShadow) {
+        p->shadow = 0.5f;
+        p->shadowCurveFor = 0.5f;
+        SetIdentity(p->shadowCurve);
+    }
+    if (mask & kEditHighlight) {
+        p->highlight = 0.5f;
+        p->highlightCurveFor = 0.5f;
+        SetIdentity(p->highlightCurve);
+    }
+    if (mask & kEditContrast) p->contrast = 0.5f;
+    if (mask & kEditSaturation) p->saturation = 0.5f;
+    // Toning and the memory-colour ids belong to the hue tool as a whole: a reset of single
+    // handles keeps them.
+    if ((mask & kEditMaskAllHues) == kEditMaskAllHues) {
+        for (int i = 0; i < kEditHueCount; ++i) p->hue[i].colorId = kEditPlainColorId + i;
+        for (int c = 0; c < 3; ++c) {
+            p->toneColor[c] = 0.5f;
+            p->toneCurveFor[c] = 0.5f;
+            SetIdentity(p->toneCurve[c]);
+        }
+    }
+    for (int i = 0; i < kEditHueCount; ++i) {
+        if (!(mask & (kEditHue0 << i))) continue;
+        HueHandle& h = p->hue[i];
+        h.baseHue = float(i * 360 / kEditHueCount);
+        h.hueShift = 0.0f;
+        h.brightness = 0.5f;
+        h.saturation = 0.5f;
+        ClearBins(h.hueBin);
+    }
+    return kStatusOk;
+}
+
+int32_t SetSharpenNoiseDefaults(SharpenNoise* s) {
+    if (s == nullptr) return kStatusProblem;
+    Mem_Fill(s, 0, sizeof *s);
+    s->sharpenOn = 0;
+    s->sharpenStrength = 6;
+    s->sharpenK = -1;
+    s->noiseOn = 0;
+    s->noiseFlag = 1;
+    s->noiseRadius[1] = 8;
+    s->noiseRadius[2] = 4;
+    s->noiseThreshold[1] = 16;
+    s->noiseThreshold[2] = 16;
+    s->noiseK = 4;
+    return kStatusOk;
+}
+
+int32_t SetParsDefaults(EditPars* p) {
+    if (p == nullptr) return kStatusProblem;
+    Mem_Fill(p, 0, sizeof *p);
+    ResetPars(p, kEditMaskAll);
+    SetSharpenNoiseDefaults(&p->sharpenNoise);
+    RefRgbSetDefault(&p->refRGB);
+    return kStatusOk;
+}
