@@ -237,6 +237,24 @@ struct AboutRecord {
     void* plugInRef;
 };
 
+// samplingSupport: which inputRate and maskRate values advanceState accepts.
+enum : Boolean {
+    hostDoesNotSupportSampling = 0,
+    hostSupportsIntegralSampling = 1,
+    hostSupportsFractionalSampling = 2,
+};
+
+// filterCase: what the filter is applied to, in the order of the PiPL's filter case info.
+enum : int16 {
+    filterCaseFlatImageNoSelection = 1,
+    filterCaseFlatImageWithSelection = 2,
+    filterCaseFloatingSelection = 3,
+    filterCaseEditableTransparencyNoSelection = 4,
+    filterCaseEditableTransparencyWithSelection = 5,
+    filterCaseProtectedTransparencyNoSelection = 6,
+    filterCaseProtectedTransparencyWithSelection = 7,
+};
+
 // Padding values for inputPadding, outputPadding and maskPadding besides 0..255.
 enum : int16 { plugInWantsEdgeReplication = -1, plugInDoesNotWantPadding = -2, plugInWantsErrorOnBoundsException = -3 };
 

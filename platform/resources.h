@@ -13,18 +13,18 @@ struct UiState;
 struct FLSpec;
 
 // Four-character resource types, first character in the most significant byte.
-constexpr uint32_t ResType(char a, char b, char c, char d) {
+constexpr uint32_t ResFourCC(char a, char b, char c, char d) {
     return (uint32_t(uint8_t(a)) << 24) | (uint32_t(uint8_t(b)) << 16) |
            (uint32_t(uint8_t(c)) << 8) | uint32_t(uint8_t(d));
 }
-constexpr uint32_t kResTypeString = ResType('S', 'T', 'R', ' ');
-constexpr uint32_t kResTypeHelp = ResType('H', 'E', 'L', 'P');  // help text, id 1000
-constexpr uint32_t kResTypePiPL = ResType('P', 'i', 'P', 'L');
-constexpr uint32_t kResTypeTerminology = ResType('a', 'e', 't', 'e');
-constexpr uint32_t kResTypeBitmap = ResType('B', 'M', 'P', ' ');
-constexpr uint32_t kResTypeIcon = ResType('I', 'C', 'O', 'N');
-constexpr uint32_t kResTypeCursor = ResType('C', 'U', 'R', 'S');
-constexpr uint32_t kResTypeDialog = ResType('D', 'L', 'G', ' ');
+constexpr uint32_t kResTypeString = ResFourCC('S', 'T', 'R', ' ');
+constexpr uint32_t kResTypeHelp = ResFourCC('H', 'E', 'L', 'P');  // help text, id 1000
+constexpr uint32_t kResTypePiPL = ResFourCC('P', 'i', 'P', 'L');
+constexpr uint32_t kResTypeTerminology = ResFourCC('a', 'e', 't', 'e');
+constexpr uint32_t kResTypeBitmap = ResFourCC('B', 'M', 'P', ' ');
+constexpr uint32_t kResTypeIcon = ResFourCC('I', 'C', 'O', 'N');
+constexpr uint32_t kResTypeCursor = ResFourCC('C', 'U', 'R', 'S');
+constexpr uint32_t kResTypeDialog = ResFourCC('D', 'L', 'G', ' ');
 
 constexpr char kResSectionName[] = ".kolmara_res";
 

@@ -1,0 +1,212 @@
+// Image files: layouts written by libtiff and libpng themselves are read correctly, what we write
+// is read back by the libraries' own independent paths, and damaged or unsupported files give a
+// reason instead of a crash.
+#include <gtest/gtest.h>
+#include <png.h>
+#include <tiffio.h>
+
+#include <cstring>
+
+#include "tests/tools/host_test_support.h"
+
+namespace {
+
+using fhtest::MakeImage;
+
+class ImageFiles : public fhtest::TempDirTest {};
+
+// Writes the image with libtiff in the layout asked for.
+void WriteTiffAs(const std::string& path, const Image& image, uint16_t compression, bool planar,
+                 bool tiled, uint16_t photometric) {
+    TIFF* t = TIFFOpen(path.c_str(), "w");
+    ASSERT_NE(t, nullptr);
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, uint32_t(image.width));
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, uint32_t(image.height));
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, uint16_t(image.channels));
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, uint16_t(image.depth));
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, photometric);
+    TIFFSetField(t, TIFFTAG_COMPRESSION, compression);
+    TIFFSetField(t, TIFFTAG_PLANARCONFIG, planar ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG);
+    if (image.channels == 2 || image.channels == 4) {
+        uint16_t kind = EXTRASAMPLE_UNASSALPHA;
+        TIFFSetField(t, TIFFTAG_EXTRASAMPLES, uint16_t(1), &kind);
+    }
+    const int32_t bytes = image.depth / 8;
+    const int32_t passes = planar ? image.channels : 1, per = planar ? 1 : image.channels;
+    if (tiled) {
+        TIFFSetField(t, TIFFTAG_TILEWIDTH, 16u);
+        TIFFSetField(t, TIFFTAG_TILELENGTH, 16u);
+        std::vector<uint8_t> tile(size_t(TIFFTileSize(t)));
+        for (int32_t s = 0; s < passes; ++s) {
+            for (int32_t ty = 0; ty < image.height; ty += 16) {
+                for (int32_t tx = 0; tx < image.width; tx += 16) {
+                    std::fill(tile.begin(), tile.end(), 0);
+                    for (int32_t y = ty; y < std::min(ty + 16, image.height); ++y) {
+                        for (int32_t x = tx; x < std::min(tx + 16, image.width); ++x) {
+                            for (int32_t c = 0; c < per; ++c) {
+                                uint16_t v = image.At(y, x, planar ? s : c);
+                                std::memcpy(
+                                    &tile[size_t((((y - ty) * 16 + (x - tx)) * per + c) * bytes)],
+                                    &v, size_t(bytes));
+                            }
+                        }
+                    }
+                    ASSERT_GE(
+                        TIFFWriteTile(t, tile.data(), uint32_t(tx), uint32_t(ty), 0, uint16_t(s)),
+                        0);
+                }
+            }
+        }
+    } else {
+        TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 3u);
+        std::vector<uint8_t> row(size_t(image.width * per * bytes));
+        for (int32_t s = 0; s < passes; ++s) {
+            for (int32_t y = 0; y < image.height; ++y) {
+                for (int32_t x = 0; x < image.width; ++x) {
+                    for (int32_t c = 0; c < per; ++c) {
+                        uint16_t v = image.At(y, x, planar ? s : c);
+                        if (photometric == PHOTOMETRIC_MINISWHITE)
+                            v = uint16_t((image.depth == 16 ? 65535 : 255) - v);
+                        std::memcpy(&row[size_t((x * per + c) * bytes)], &v, size_t(bytes));
+                    }
+                }
+                ASSERT_GE(TIFFWriteScanline(t, row.data(), uint32_t(y), uint16_t(s)), 0);
+            }
+        }
+    }
+    TIFFClose(t);
+}
+
+TEST_F(ImageFiles, TiffLayoutsAllReadToTheSamePixels) {
+    struct Layout {
+        int32_t channels, depth;
+        uint16_t compression;
+        bool planar, tiled;
+        uint16_t photometric;
+    };
+    const Layout layouts[] = {
+        {3, 8, COMPRESSION_NONE, false, false, PHOTOMETRIC_RGB},
+        {3, 16, COMPRESSION_LZW, true, false, PHOTOMETRIC_RGB},
+        {4, 8, COMPRESSION_ADOBE_DEFLATE, true, true, PHOTOMETRIC_RGB},
+        {4, 16, COMPRESSION_PACKBITS, false, true, PHOTOMETRIC_RGB},
+        {1, 8, COMPRESSION_NONE, false, false, PHOTOMETRIC_MINISWHITE},
+        {2, 16, COMPRESSION_LZW, false, false, PHOTOMETRIC_MINISBLACK},
+    };
+    int n = 0;
+    for (const Layout& l : layouts) {
+        Image expected = MakeImage(37, 21, l.channels, l.depth, uint32_t(n));
+        std::string path = Path("layout" + std::to_string(n++) + ".tif");
+        WriteTiffAs(path, expected, l.compression, l.planar, l.tiled, l.photometric);
+        Image got = fhtest::LoadImage(path);
+        EXPECT_EQ(got.channels, l.channels) << path;
+        EXPECT_EQ(got.depth, l.depth) << path;
+        EXPECT_EQ(got.samples, expected.samples) << path;
+    }
+}
+
+TEST_F(ImageFiles, WhatWeWriteTheLibrariesReadBack) {
+    // TIFF: libtiff's own RGBA reader (an independent decoding path) sees our pixels.
+    Image rgb = MakeImage(19, 13, 3, 8, 2);
+    fhtest::SaveImage(Path("out.tif"), rgb);
+    TIFF* t = TIFFOpen(Path("out.tif").c_str(), "r");
+    ASSERT_NE(t, nullptr);
+    std::vector<uint32_t> raster(19 * 13);
+    ASSERT_TRUE(TIFFReadRGBAImageOriented(t, 19, 13, raster.data(), ORIENTATION_TOPLEFT, 0));
+    TIFFClose(t);
+    for (int32_t y = 0; y < 13; ++y) {
+        for (int32_t x = 0; x < 19; ++x) {
+            uint32_t p = raster[size_t(y * 19 + x)];
+            ASSERT_EQ((std::vector<uint32_t>{TIFFGetR(p), TIFFGetG(p), TIFFGetB(p)}),
+                      (std::vector<uint32_t>{rgb.At(y, x, 0), rgb.At(y, x, 1), rgb.At(y, x, 2)}));
+        }
+    }
+    Image rgba = MakeImage(19, 13, 4, 8, 3);
+    // PNG: libpng's simplified reader, 8-bit RGBA.
+    fhtest::SaveImage(Path("out.png"), rgba);
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_file(&image, Path("out.png").c_str()));
+    image.format = PNG_FORMAT_RGBA;
+    std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
+    ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr));
+    for (size_t i = 0; i < pixels.size(); ++i) ASSERT_EQ(pixels[i], rgba.samples[i]);
+
+    // 16-bit and grey round trips through our own reader; JPEG within its loss.
+    for (const char* name : {"deep.png", "deep.tif"}) {
+        Image deep = MakeImage(11, 7, 3, 16, 4);
+        fhtest::SaveImage(Path(name), deep);
+        EXPECT_EQ(fhtest::LoadImage(Path(name)).samples, deep.samples) << name;
+    }
+    Image smooth;
+    smooth.width = 32;
+    smooth.height = 16;
+    smooth.channels = 3;
+    smooth.samples.resize(32 * 16 * 3);
+    for (size_t i = 0; i < smooth.samples.size(); ++i)
+        smooth.samples[i] = uint16_t(40 + (i / 3) % 32 * 5 + i % 3 * 20);
+    fhtest::SaveImage(Path("smooth.jpg"), smooth);
+    Image jpeg = fhtest::LoadImage(Path("smooth.jpg"));
+    ASSERT_EQ(jpeg.samples.size(), smooth.samples.size());
+    for (size_t i = 0; i < jpeg.samples.size(); ++i)
+        ASSERT_LE(std::abs(jpeg.samples[i] - smooth.samples[i]), 8) << i;
+}
+
+TEST_F(ImageFiles, PalettePngWithTransparencyBecomesRgba) {
+    FILE* f = std::fopen(Path("palette.png").c_str(), "wb");
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_init_io(png, f);
+    png_set_IHDR(png, info, 3, 2, 4, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_ADAM7,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_color palette[3] = {{255, 0, 0}, {0, 255, 0}, {1, 2, 3}};
+    png_byte alpha[1] = {7};
+    png_set_PLTE(png, info, palette, 3);
+    png_set_tRNS(png, info, alpha, 1, nullptr);
+    png_write_info(png, info);
+    png_byte rows[2][2] = {{0x01, 0x20}, {0x21, 0x00}};  // indices 0 1 2 / 2 1 0, four bits each
+    png_bytep pointers[2] = {rows[0], rows[1]};
+    png_write_image(png, pointers);
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    std::fclose(f);
+    Image got = fhtest::LoadImage(Path("palette.png"));
+    ASSERT_EQ(got.channels, 4);
+    EXPECT_EQ(got.samples, (std::vector<uint16_t>{255, 0, 0, 7,   0, 255, 0, 255, 1,   2, 3, 255,
+                                                  1,   2, 3, 255, 0, 255, 0, 255, 255, 0, 0, 7}));
+}
+
+TEST_F(ImageFiles, DamagedAndUnsupportedFilesGiveAReason) {
+    Image image;
+    std::string error;
+    Image rgb = MakeImage(40, 30, 3, 8, 5);
+    for (const char* name : {"cut.png", "cut.tif", "cut.jpg"}) {
+        fhtest::SaveImage(Path(name), rgb);
+        std::string bytes = fhtest::ReadText(Path(name));
+        fhtest::WriteFileBytes(Path(name), bytes.substr(0, bytes.size() / 2));
+        EXPECT_FALSE(ReadImageFile(Path(name), &image, &error)) << name;
+        EXPECT_FALSE(error.empty()) << name;
+    }
+    TIFF* t = TIFFOpen(Path("cmyk.tif").c_str(), "w");
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, 1u);
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, 1u);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, uint16_t(4));
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, uint16_t(8));
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_SEPARATED);
+    uint8_t pixel[4] = {};
+    TIFFWriteScanline(t, pixel, 0, 0);
+    TIFFClose(t);
+    EXPECT_FALSE(ReadImageFile(Path("cmyk.tif"), &image, &error));
+    EXPECT_EQ(error, "TIFF colour model 5 is not supported (only RGB and grey)");
+    fhtest::WriteFileBytes(Path("text.png"), "hello");
+    EXPECT_FALSE(ReadImageFile(Path("text.png"), &image, &error));
+    EXPECT_EQ(error, "not a TIFF, PNG or JPEG file");
+
+    EXPECT_EQ(FormatFromPath("a/b.TIFF"), ImageFormat::kTiff);
+    EXPECT_EQ(FormatFromPath("a.b/c"), ImageFormat::kUnknown);
+    Image rgba = MakeImage(2, 2, 4, 8, 6);
+    EXPECT_FALSE(WriteImageFile(Path("a.jpg"), ImageFormat::kJpeg, rgba, &error));
+    EXPECT_EQ(error, "JPEG cannot hold transparency; write TIFF or PNG");
+    EXPECT_FALSE(fhtest::Exists(Path("a.jpg")));
+}
+
+}  // namespace

@@ -1,0 +1,13 @@
+// Reading one resource of a module from the module file on disk, without loading the module.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The resource's bytes; false with a reason (without the path) when the file cannot be read, has
+// no resource archive, or lacks the resource.
+bool ReadModuleResource(const std::string& path, uint32_t type, uint32_t id, std::string* bytes,
+                        std::string* error);
+
+// The resource type of the PiPL in the archive.
+uint32_t ModulePiplType();

@@ -1,0 +1,31 @@
+// The command line of filterhost.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "hostsdk/filter_record.h"
+
+struct HostOptions {
+    std::string plugin;  // empty: KolmaraPro.so next to the executable
+    std::string input, output;
+    std::string play, record, mask;
+    bool dialog = false;
+    bool about = false;
+    bool ignorePipl = false;
+    bool verbose = false;
+    int progress = -1;  // -1 when stderr is a terminal, 0 never, 1 always
+    int64_t maxSpace = int64_t(1) << 30;
+    bool havePick = false;
+    int pick[3] = {0, 0, 0};
+    bool haveMonitor = true;  // false: the monitor record is left empty
+    PlugInMonitor monitor{};  // set by ParseOptions (default: DefaultMonitor())
+    bool help = false;
+};
+
+// Parses argv; false with a one-line reason on a usage error. "--name value" and "--name=value"
+// are both accepted.
+bool ParseOptions(int argc, char** argv, HostOptions* options, std::string* error);
+const char* UsageText();
+// KolmaraPro.so in the folder of the running executable.
+std::string DefaultPluginPath();

@@ -1,0 +1,242 @@
+// TIFF through libtiff: stripped or tiled, contiguous or planar, any compression libtiff decodes,
+// RGB or grey with at most one extra (alpha) channel, 8 or 16 bits. JPEG-compressed YCbCr is
+// decoded to RGB by libtiff; other YCbCr, palette, CMYK and Lab files are refused. Written files
+// are contiguous, Deflate-compressed with the horizontal predictor (LZW when libtiff lacks
+// Deflate), with the resolution in pixels per inch.
+#include <tiffio.h>
+
+#include <cstring>
+#include <memory>
+
+#include "tools/filterhost/image_file.h"
+
+namespace {
+
+// libtiff reports through process-wide handlers; we keep the last message for our one line.
+std::string gTiffError;
+
+void CollectError(const char*, const char* format, va_list args) {
+    char text[512];
+    std::vsnprintf(text, sizeof text, format, args);
+    gTiffError = text;
+}
+
+void IgnoreWarning(const char*, const char*, va_list) {}
+
+struct TiffCloser {
+    void operator()(TIFF* tif) const { TIFFClose(tif); }
+};
+using TiffPtr = std::unique_ptr<TIFF, TiffCloser>;
+
+TiffPtr Open(const std::string& path, const char* mode) {
+    TIFFSetErrorHandler(CollectError);
+    TIFFSetWarningHandler(IgnoreWarning);
+    gTiffError.clear();
+    return TiffPtr(TIFFOpen(path.c_str(), mode));
+}
+
+std::string TiffError(const char* fallback) {
+    return gTiffError.empty() ? std::string(fallback) : gTiffError;
+}
+
+// Copies one decoded run of samples (8 or 16 bits, `step` samples apart) into the image.
+void Store(Image* image, const uint8_t* bytes, int32_t y, int32_t x0, int32_t count,
+           int32_t firstChannel, int32_t channelsInRun) {
+    for (int32_t i = 0; i < count; ++i) {
+        for (int32_t c = 0; c < channelsInRun; ++c) {
+            size_t k = size_t(i) * size_t(channelsInRun) + size_t(c);
+            uint16_t v;
+            if (image->depth == 16) {
+                std::memcpy(&v, bytes + 2 * k, 2);
+            } else {
+                v = bytes[k];
+            }
+            image->At(y, x0 + i, firstChannel + c) = v;
+        }
+    }
+}
+
+bool ReadStrips(TIFF* tif, Image* image, bool planar, std::string* error) {
+    tmsize_t size = TIFFScanlineSize(tif);
+    int32_t perRun = planar ? 1 : image->channels;
+    if (size < tmsize_t(image->width) * perRun * (image->depth / 8)) {
+        *error = "inconsistent scanline size";
+        return false;
+    }
+    std::vector<uint8_t> line(static_cast<size_t>(size));
+    int32_t passes = planar ? image->channels : 1;
+    for (int32_t s = 0; s < passes; ++s) {
+        for (int32_t y = 0; y < image->height; ++y) {
+            if (TIFFReadScanline(tif, line.data(), uint32_t(y), uint16_t(s)) < 0) {
+                *error = TiffError("cannot decode the image data");
+                return false;
+            }
+            Store(image, line.data(), y, 0, image->width, planar ? s : 0, perRun);
+        }
+    }
+    return true;
+}
+
+bool ReadTiles(TIFF* tif, Image* image, bool planar, std::string* error) {
+    uint32_t tw = 0, th = 0;
+    TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tw);
+    TIFFGetField(tif, TIFFTAG_TILELENGTH, &th);
+    tmsize_t size = TIFFTileSize(tif);
+    int32_t perRun = planar ? 1 : image->channels;
+    size_t rowBytes = size_t(tw) * size_t(perRun) * size_t(image->depth / 8);
+    if (tw == 0 || th == 0 || size <= 0 || uint64_t(size) < uint64_t(rowBytes) * th) {
+        *error = "inconsistent tile size";
+        return false;
+    }
+    std::vector<uint8_t> tile(static_cast<size_t>(size));
+    int32_t passes = planar ? image->channels : 1;
+    for (int32_t s = 0; s < passes; ++s) {
+        for (uint32_t y = 0; y < uint32_t(image->height); y += th) {
+            for (uint32_t x = 0; x < uint32_t(image->width); x += tw) {
+                if (TIFFReadTile(tif, tile.data(), x, y, 0, uint16_t(s)) < 0) {
+                    *error = TiffError("cannot decode the image data");
+                    return false;
+                }
+                int32_t cols = int32_t(std::min<uint32_t>(tw, uint32_t(image->width) - x));
+                for (uint32_t ty = 0; ty < th && y + ty < uint32_t(image->height); ++ty) {
+                    Store(image, tile.data() + ty * rowBytes, int32_t(y + ty), int32_t(x), cols,
+                          planar ? s : 0, perRun);
+                }
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ReadTiff(const std::string& path, Image* image, std::string* error) {
+    TiffPtr tif = Open(path, "r");
+    if (!tif) {
+        *error = TiffError("cannot open the TIFF file");
+        return false;
+    }
+    uint32_t width = 0, height = 0;
+    uint16_t spp = 1, bps = 1, photometric = 0, planarConfig = PLANARCONFIG_CONTIG;
+    uint16_t sampleFormat = SAMPLEFORMAT_UINT, compression = COMPRESSION_NONE;
+    TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height);
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_SAMPLESPERPIXEL, &spp);
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_BITSPERSAMPLE, &bps);
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_PLANARCONFIG, &planarConfig);
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_SAMPLEFORMAT, &sampleFormat);
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_COMPRESSION, &compression);
+    if (!TIFFGetField(tif.get(), TIFFTAG_PHOTOMETRIC, &photometric)) {
+        *error = "the TIFF file has no colour model (Photometric tag)";
+        return false;
+    }
+    if (photometric == PHOTOMETRIC_YCBCR) {
+        if (compression != COMPRESSION_JPEG) {
+            *error = "YCbCr TIFF files are supported only with JPEG compression";
+            return false;
+        }
+        TIFFSetField(tif.get(), TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+        photometric = PHOTOMETRIC_RGB;
+    }
+    int32_t base = 0;
+    if (photometric == PHOTOMETRIC_RGB) base = 3;
+    if (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE) base = 1;
+    if (base == 0) {
+        *error = "TIFF colour model " + std::to_string(photometric) +
+                 " is not supported (only RGB and grey)";
+        return false;
+    }
+    if (!(spp == base || spp == base + 1)) {
+        *error = "TIFF files with " + std::to_string(spp) + " channels are not supported";
+        return false;
+    }
+    if (!(bps == 8 || bps == 16) || sampleFormat != SAMPLEFORMAT_UINT) {
+        *error = "TIFF files with " + std::to_string(bps) +
+                 "-bit or non-integer samples are not supported (only 8 and 16 bits)";
+        return false;
+    }
+    if (spp == base + 1) {
+        uint16_t count = 0;
+        uint16_t* kinds = nullptr;
+        if (TIFFGetField(tif.get(), TIFFTAG_EXTRASAMPLES, &count, &kinds) && count >= 1) {
+            image->associatedAlpha = kinds[0] == EXTRASAMPLE_ASSOCALPHA;
+        }
+    }
+    if (width > uint32_t(INT32_MAX) || height > uint32_t(INT32_MAX)) {
+        *error = "the image is too large";
+        return false;
+    }
+    image->width = int32_t(width);
+    image->height = int32_t(height);
+    image->channels = spp;
+    image->depth = bps;
+    float xres = 0, yres = 0;
+    uint16_t unit = RESUNIT_INCH;
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_RESOLUTIONUNIT, &unit);
+    if (TIFFGetField(tif.get(), TIFFTAG_XRESOLUTION, &xres) &&
+        TIFFGetField(tif.get(), TIFFTAG_YRESOLUTION, &yres) && xres > 0 && yres > 0 &&
+        unit != RESUNIT_NONE) {
+        double toInch = unit == RESUNIT_CENTIMETER ? 2.54 : 1.0;
+        image->xResolution = xres * toInch;
+        image->yResolution = yres * toInch;
+    }
+    if (!AllocateImage(image, error)) return false;
+    bool planar = planarConfig == PLANARCONFIG_SEPARATE && spp > 1;
+    bool ok = TIFFIsTiled(tif.get()) ? ReadTiles(tif.get(), image, planar, error)
+                                     : ReadStrips(tif.get(), image, planar, error);
+    if (ok && photometric == PHOTOMETRIC_MINISWHITE) {
+        uint16_t max = image->depth == 16 ? 65535 : 255;
+        for (size_t i = 0; i < image->samples.size(); i += size_t(spp)) {
+            image->samples[i] = uint16_t(max - image->samples[i]);
+        }
+    }
+    return ok;
+}
+
+bool WriteTiff(const std::string& path, const Image& image, std::string* error) {
+    TiffPtr tif = Open(path, "w");
+    if (!tif) {
+        *error = TiffError("cannot create the file");
+        return false;
+    }
+    TIFF* t = tif.get();
+    bool colour = image.channels >= 3;
+    bool alpha = image.channels == 2 || image.channels == 4;
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, uint32_t(image.width));
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, uint32_t(image.height));
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, uint16_t(image.channels));
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, uint16_t(image.depth));
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, colour ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK);
+    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(t, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    if (alpha) {
+        uint16_t kind = image.associatedAlpha ? EXTRASAMPLE_ASSOCALPHA : EXTRASAMPLE_UNASSALPHA;
+        TIFFSetField(t, TIFFTAG_EXTRASAMPLES, uint16_t(1), &kind);
+    }
+    bool deflate = TIFFIsCODECConfigured(COMPRESSION_ADOBE_DEFLATE);
+    TIFFSetField(t, TIFFTAG_COMPRESSION, deflate ? COMPRESSION_ADOBE_DEFLATE : COMPRESSION_LZW);
+    TIFFSetField(t, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t, 0));
+    TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    TIFFSetField(t, TIFFTAG_XRESOLUTION, float(image.xResolution));
+    TIFFSetField(t, TIFFTAG_YRESOLUTION, float(image.yResolution));
+    size_t perRow = size_t(image.width) * size_t(image.channels);
+    std::vector<uint8_t> row(perRow * size_t(image.depth / 8));
+    for (int32_t y = 0; y < image.height; ++y) {
+        const uint16_t* src = image.samples.data() + size_t(y) * perRow;
+        if (image.depth == 16) {
+            std::memcpy(row.data(), src, perRow * 2);
+        } else {
+            for (size_t i = 0; i < perRow; ++i) row[i] = uint8_t(src[i]);
+        }
+        if (TIFFWriteScanline(t, row.data(), uint32_t(y), 0) < 0) {
+            *error = TiffError("cannot write the image data");
+            return false;
+        }
+    }
+    if (!TIFFFlush(t)) {
+        *error = TiffError("cannot write the file");
+        return false;
+    }
+    return true;
+}
