@@ -1,0 +1,113 @@
+// The about box; see about_box.h.
+#include "platform/ui/about_box.h"
+
+#include "platform/format.h"
+#include "platform/resources.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/draw.h"
+#include "platform/ui/system.h"
+
+namespace {
+
+constexpr int16_t kItemUpper = 3, kItemLower = 4;
+constexpr int32_t kFirstLegalLine = 6107, kLegalLines = 4;
+constexpr int32_t kTopMargin = 8;
+
+struct About {
+    const Ui_AboutRecord* record;
+    UiState* state;
+    uint32_t openedAt;  // tick count at opening
+};
+
+About* AboutOf(UiWindow* w) {
+    Ui_Dlg* d = nullptr;
+    Ui_Dlg_Get(w, &d);
+    return d != nullptr ? static_cast<About*>(d->userData) : nullptr;
+}
+
+int32_t DrawUpper(UiWindow* w, int16_t item) {
+    About* about = AboutOf(w);
+    Ui_Rect r;
+    if (about == nullptr || Ui_Item_GetRect(w, item, &r) != kStatusOk) return kStatusError;
+    if (Ui_Draw_Begin(w) != kStatusOk) return kStatusError;
+    int32_t status = Ui_Draw_Bitmap(w, about->record->bitmapId, &r, kUiAlignCenter);
+    Ui_Draw_End(w);
+    return status;
+}
+
+int32_t DrawLower(UiWindow* w, int16_t item) {
+    About* about = AboutOf(w);
+    Ui_Rect r;
+    if (about == nullptr || Ui_Item_GetRect(w, item, &r) != kStatusOk) return kStatusError;
+    if (Ui_Draw_Begin(w) != kStatusOk) return kStatusError;
+    const Ui_AboutRecord* a = about->record;
+    int32_t notices = a->noticeLines > 0 ? a->noticeLines : 0;
+    int32_t lineHeight = (notices == 1 || notices == 2) ? 16 : 14;
+    int16_t middle = int16_t(r.left + (r.right - r.left) / 2);
+    auto line = [&](int32_t n, const char* text) {
+        int32_t v = r.top + kTopMargin + (n - 1) * lineHeight;
+        if (text[0] != 0 && v < r.bottom)
+            Ui_Draw_TextAt(w, text, int16_t(v), middle, kUiAlignCenter);
+    };
+    char text[300], format[256];
+    Ui_FormatStringN(text, sizeof text, "Version: %s", a->version != nullptr ? a->version : "");
+    line(1, text);
+    if (notices == 0) {
+        if (a->extraDraw != nullptr) a->extraDraw(w, item);
+    } else {
+        for (int32_t i = 0; i < kLegalLines; ++i) {
+            line(4 + i, Ui_ResToCString(about->state, kFirstLegalLine + i, format));
+        }
+        for (int32_t i = 0; i < notices; ++i) {
+            line(9 + i, Ui_ResToCString(about->state, a->noticeId + i, format));
+        }
+    }
+    Ui_Draw_End(w);
+    return kStatusOk;
+}
+
+int32_t ItemHit(UiWindow* w, int16_t item) {
+    Ui_Dlg* d = nullptr;
+    if (Ui_Dlg_Get(w, &d) != kStatusOk) return kStatusError;
+    if (1 <= item && item <= 4) d->done = 1;
+    return kStatusOk;
+}
+
+int32_t Idle(UiWindow* w) {
+    About* about = AboutOf(w);
+    Ui_Dlg* d = nullptr;
+    if (about == nullptr || Ui_Dlg_Get(w, &d) != kStatusOk) return 0;
+    uint32_t seconds = (Ui_TickCount() - about->openedAt) / 1000;
+    if (seconds > uint32_t(about->record->autoCloseSeconds)) {
+        d->itemHit = 1;
+        d->done = 1;
+        return 1;
+    }
+    return 0;
+}
+
+int32_t Init(UiWindow* w) {
+    About* about = AboutOf(w);
+    if (about == nullptr) return kStatusProblem;
+    char name[256], title[300];
+    Ui_ResToCString(about->state, about->record->appNameId, name);
+    Ui_FormatStringN(title, sizeof title, "About %s", name);
+    Ui_Dlg_SetTitle(w, title);
+    Ui_Item_SetDefault(w, 1);
+    Ui_Color white = Ui_ColorFromRGB(255, 255, 255);
+    Ui_Draw_SetBackColor(w, &white);
+    Ui_Dlg_SetDrawProc(w, kItemUpper, DrawUpper);
+    Ui_Dlg_SetDrawProc(w, kItemLower, DrawLower);
+    Ui_Dlg_SetItemHitProc(w, ItemHit);
+    about->openedAt = Ui_TickCount();
+    if (about->record->autoCloseSeconds >= 0) Ui_Dlg_SetIdleProc(w, Idle);
+    return kStatusOk;
+}
+
+}  // namespace
+
+int32_t Ui_About_Run(UiState* state, const Ui_AboutRecord* about, int16_t* item) {
+    if (state == nullptr || about == nullptr || item == nullptr) return kStatusProblem;
+    About context{about, state, 0};
+    return Ui_Dlg_Run(state, kUiAboutDialog, nullptr, Init, &context, item);
+}

@@ -1,0 +1,163 @@
+// File and folder choosers; see choosers.h.
+#include "platform/ui/choosers.h"
+
+#include <dirent.h>
+
+#include "platform/file.h"
+#include "platform/mem.h"
+#include "platform/paths.h"
+#include "platform/resources.h"
+#include "platform/ui/binding.h"
+#include "platform/ui_state.h"
+
+namespace {
+
+constexpr int32_t kStringAllFiles = 6900;
+constexpr char kProfileTitle[] = "Select an RGB input or monitor profile";
+
+struct SaveKind {
+    int32_t filterId;
+    int32_t extensionId;
+};
+constexpr SaveKind kSaveKinds[] = {
+    {6902, 6800},  // Huegrid
+    {6908, 6802},  // text
+    {6909, 6801},  // ICC profile
+    {6910, 6809},  // data
+};
+constexpr int32_t kStringTextFilter = 6908;
+
+int32_t Choose(UiState* state, int32_t kind, const char* title, int32_t filterId,
+               const char* folder, const char* ext, char* path) {
+    char filterText[256], filters[260];
+    int32_t index = 0;
+    Ui_ResToCString(state, filterId, filterText);
+    int32_t status = Ui_Choose_Filters(filterText, filters, sizeof filters, &index);
+    if (status != kStatusOk) return status;
+    Ui_ChooserRequest request{};
+    request.kind = kind;
+    request.title = title;
+    request.filters = filters;
+    request.filterIndex = index;
+    request.folder = folder;
+    request.defaultExt = ext;
+    request.confirmOverwrite = kind == kUiChooseSave;
+    char chosen[kPathSize];
+    Str_CopyBounded(chosen, sizeof chosen, path);
+    status = Ui_Binding()->choose(state, &request, chosen);
+    if (status != kStatusOk) return status == kStatusCancelled ? kStatusCancelled : kStatusError;
+    if (chosen[0] == 0) return kStatusCancelled;
+    Str_CopyBounded(path, kPathSize, chosen);
+    return kStatusOk;
+}
+
+}  // namespace
+
+int32_t Ui_Choose_Filters(const char* text, char* out, int32_t capacity, int32_t* filterIndex) {
+    if (text == nullptr || out == nullptr || filterIndex == nullptr || capacity < 2) {
+        return kStatusProblem;
+    }
+    int32_t n = 0, separators = 0;
+    for (const char* p = text; *p != 0; ++p) {
+        if (n + 2 >= capacity) return kStatusProblem;
+        if (*p == '|') {
+            out[n++] = 0;
+            ++separators;
+        } else {
+            out[n++] = *p;
+        }
+    }
+    // Every pair is closed by its second separator; the list ends with an empty description.
+    if (separators == 0 || separators % 2 != 0 || text[Str_Length(text) - 1] != '|') {
+        return kStatusProblem;
+    }
+    out[n] = 0;
+    *filterIndex = separators / 2;
+    return kStatusOk;
+}
+
+int32_t Ui_Choose_OpenFile(UiState* state, const char* title, char* path) {
+    if (state == nullptr || path == nullptr) return kStatusProblem;
+    return Choose(state, kUiChooseOpen, title, kStringAllFiles, nullptr, nullptr, path);
+}
+
+int32_t Ui_Choose_TextFile(UiState* state, const char* title, char* path) {
+    if (state == nullptr || path == nullptr) return kStatusProblem;
+    return Choose(state, kUiChooseOpen, title, kStringTextFilter, nullptr, nullptr, path);
+}
+
+int32_t Ui_Choose_SaveFile(UiState* state, const char* title, int32_t kind, char* path) {
+    if (state == nullptr || path == nullptr) return kStatusProblem;
+    if (!(kUiFileHuegrid <= kind && kind <= kUiFileData)) return kStatusProblem;
+    char ext[256];
+    Ui_ResToCString(state, kSaveKinds[kind].extensionId, ext);
+    return Choose(state, kUiChooseSave, title, kSaveKinds[kind].filterId, nullptr, ext, path);
+}
+
+int32_t Ui_Choose_Folder(UiState* state, const char* title, char* path) {
+    if (state == nullptr || path == nullptr) return kStatusProblem;
+    char chosen[kPathSize];
+    Str_CopyBounded(chosen, sizeof chosen, path);
+    Ui_ChooserRequest request{};
+    request.kind = kUiChooseFolder;
+    request.title = title;
+    request.folder = path[0] != 0 ? path : nullptr;
+    int32_t status = Ui_Binding()->choose(state, &request, chosen);
+    if (status != kStatusOk) return status == kStatusCancelled ? kStatusCancelled : kStatusError;
+    if (chosen[0] == 0) return kStatusCancelled;
+    size_t n = Str_Length(chosen);
+    if (chosen[n - 1] != '/') {
+        if (n + 1 >= sizeof chosen) return kStatusError;
+        chosen[n] = '/';
+        chosen[n + 1] = 0;
+    }
+    DIR* dir = opendir(chosen);
+    if (dir == nullptr) return kStatusError;
+    closedir(dir);
+    Str_CopyBounded(path, kPathSize, chosen);
+    return kStatusOk;
+}
+
+int32_t Ui_Choose_RgbProfile(UiState* state, char* path) {
+    if (state == nullptr || path == nullptr) return kStatusProblem;
+    char saved[kPathSize], folder[kPathSize];
+    Str_CopyBounded(saved, sizeof saved, path);
+    const char* start = nullptr;
+    if (path[0] == 0 && Ui_Path_SetToColorFolder(state, folder, sizeof folder) == kStatusOk) {
+        start = folder;
+    }
+    int32_t status =
+        Choose(state, kUiChooseOpen, kProfileTitle, kStringAllFiles, start, nullptr, path);
+    if (status == kStatusOk) {
+        FLSpec spec;
+        FLSpecDisk(&spec, path);
+        FLFile file;
+        status = FLOpen(&file, &spec, kFLRead);
+        if (status == kStatusOk) {
+            FLIccHeader* header = nullptr;
+            status = FLCheckIccHeader(&file, &header);
+            FLClose(&file);
+            if (status == kStatusOk) {
+                bool input = header->deviceClass == ResFourCC('s', 'c', 'n', 'r');
+                bool display = header->deviceClass == ResFourCC('m', 'n', 't', 'r');
+                bool rgb = header->colorSpace == ResFourCC('R', 'G', 'B', ' ');
+                if (!((input || display) && rgb)) status = kStatusUnsupported;
+            }
+            Mem_Free(header);
+        }
+    }
+    if (status != kStatusOk) Str_CopyBounded(path, kPathSize, saved);
+    return status;
+}
+
+int32_t Ui_Path_AddDefaultExtension(char* path, int32_t capacity, const char* ext) {
+    if (path == nullptr || ext == nullptr || capacity < 1) return kStatusProblem;
+    if (ext[0] == 0 || path[0] == 0) return kStatusOk;
+    const char* name = Ui_Path_FileName(path);
+    if (Str_FindChar(name, '.') != nullptr) return kStatusOk;
+    size_t n = Str_Length(path), e = Str_Length(ext);
+    if (n + 1 + e + 1 > size_t(capacity)) return kStatusProblem;
+    path[n] = '.';
+    Str_Copy(path + n + 1, ext);
+    return kStatusOk;
+}

@@ -1,0 +1,344 @@
+// The framework dialog procedure and the UiUserItem control procedure: how window events become
+// proc calls. The order of the steps is the contract the owners of dialogs are written against.
+#include "platform/debug_log.h"
+#include "platform/format.h"
+#include "platform/ui/binding.h"
+#include "platform/ui/dlg.h"
+#include "platform/ui/dlg_internal.h"
+#include "platform/ui_state.h"
+
+namespace {
+
+// The done flag is looked at after every proc: once a proc has set it, the dialog ends with its
+// item hit and no further proc runs. Returns true when the dialog has ended.
+bool EndIfDone(UiWindow* w, Ui_Dlg* d) {
+    if (!d->done && !w->ended) return false;
+    Ui_Dlg_End(w);
+    return true;
+}
+
+void SampleModifiers(Ui_Dlg* d) {
+    uint8_t ctrl = 0, alt = 0, shift = 0;
+    Ui_Binding()->keyState(&ctrl, &alt, &shift);
+    d->ctrl = ctrl != 0;
+    d->alt = alt != 0;
+    d->shift = shift != 0;
+}
+
+void SampleCursor(UiWindow* w, Ui_Dlg* d) {
+    int16_t v = 0, h = 0;
+    if (Ui_Binding()->cursorPos(w, &v, &h) == kStatusOk) {
+        d->mouseV = v;
+        d->mouseH = h;
+    }
+}
+
+// The steps that run before every message other than font set and creation. Returns false when
+// the message is to be dropped: the dialog is done, or a proc ended it.
+bool CommonSteps(UiWindow* w, Ui_Dlg* d) {
+    if (d->done || w->ended) return false;
+    Ui_Dlg_Info* info = d->info;
+    if (info->firstPaintPending) {
+        info->firstPaintPending = 0;
+        if (info->firstPaintProc != nullptr) {
+            int32_t result = info->firstPaintProc(w);
+            if (EndIfDone(w, d)) return false;
+            if (result != 0) {
+                // Like a failed creation, a failed first paint reads as a cancel.
+                d->itemHit = 2;
+                Ui_Dlg_End(w);
+                return false;
+            }
+        }
+    }
+    SampleModifiers(d);
+    SampleCursor(w, d);
+    if (info->idleProc != nullptr) {
+        // An idle proc ends its dialog by setting done; its result is not needed for that, since
+        // a dialog left open with done set would drop every later event and never close.
+        info->idleProc(w);
+        if (EndIfDone(w, d)) return false;
+    }
+    return true;
+}
+
+const char* NotificationName(uint16_t code) {
+    switch (code) {
+        case kUiNotifyClicked:
+            return "WM_COMMAND : BN_CLICKED";
+        case kUiNotifySelChange:
+            return "WM_COMMAND : CBN_SELCHANGE";
+        case kUiNotifyKillFocus:
+            return "WM_COMMAND : EN_KILLFOCUS";
+        case kUiNotifyChange:
+            return "WM_COMMAND : EN_CHANGE";
+        default:
+            return nullptr;
+    }
+}
+
+void ItemHit(UiWindow* w, Ui_Dlg* d, int16_t item) {
+    if (d->info->itemHitProc != nullptr) d->info->itemHitProc(w, item);
+    EndIfDone(w, d);
+}
+
+int32_t Command(UiWindow* w, Ui_Dlg* d, const Ui_Msg* m) {
+    const char* name = NotificationName(m->notification);
+    if (name == nullptr) return 0;
+    d->itemHit = m->item;
+    uint8_t diagnostics = d->state->diagnostics;
+    if (diagnostics == 1) {
+        char line[96];
+        Ui_FormatStringN(line, sizeof line, "modal %d item = %d, (%d,%d)", d->dialogId, m->item,
+                         d->mouseH, d->mouseV);
+        Ui_Debug_Log(diagnostics, line);
+        Ui_Debug_Log(diagnostics, name);
+    }
+    ItemHit(w, d, m->item);
+    return 1;
+}
+
+int32_t SetCursor(UiWindow* w, Ui_Dlg* d) {
+    Ui_Dlg_Info* info = d->info;
+    if (info->preCursorProc != nullptr) {
+        info->preCursorProc(w);
+        if (EndIfDone(w, d)) return 0;
+    }
+    int32_t set = 0;
+    if (info->modifierProc != nullptr) {
+        set = info->modifierProc(w);
+        if (EndIfDone(w, d)) return 0;
+    }
+    return set;
+}
+
+int32_t Key(UiWindow* w, Ui_Dlg* d, uint32_t key) {
+    if (d->info->keyProc == nullptr) return 0;
+    int32_t result = d->info->keyProc(w, uint8_t(key & 0xFF), d->ctrl);
+    EndIfDone(w, d);
+    return result & 0xFF;
+}
+
+void Modifier(UiWindow* w, Ui_Dlg* d) {
+    if (d->info->modifierProc == nullptr) return;
+    d->info->modifierProc(w);
+    EndIfDone(w, d);
+}
+
+void LogTrack(Ui_Dlg* d, const char* format, int16_t item) {
+    if (d->state->diagnostics != 1) return;
+    char line[96];
+    Ui_FormatStringN(line, sizeof line, format, item, d->mouseH, d->mouseV);
+    Ui_Debug_Log(1, line);
+}
+
+// A press on a user item: the track proc may take it (phases 0, 1, 2); a press it does not
+// handle becomes an item hit.
+void ButtonDown(UiWindow* w, Ui_Dlg* d, int16_t item) {
+    const UiBinding* b = Ui_Binding();
+    if (d->state->diagnostics == 1) {
+        char line[96];
+        Ui_FormatStringN(line, sizeof line, "dlg %d user item %d, (%d,%d)", d->dialogId, item,
+                         d->mouseH, d->mouseV);
+        Ui_Debug_Log(1, line);
+    }
+    d->mouseDown = 1;
+    UiTrackProc track = d->info->trackProc;
+    if (track != nullptr) {
+        int32_t begin = track(w, item, kUiTrackBegin);
+        if (EndIfDone(w, d)) {
+            d->mouseDown = 0;
+            return;
+        }
+        if (begin == 1) {
+            b->capture(w, item, 1);
+            w->tracking = 1;
+            for (;;) {
+                int16_t v = d->mouseV, h = d->mouseH;
+                uint8_t released = 0;
+                if (b->trackNext(w, item, &v, &h, &released) != kStatusOk) break;
+                d->mouseV = v;
+                d->mouseH = h;
+                if (released) break;
+                track(w, item, kUiTrackDrag);
+                if (d->done || w->ended) break;
+            }
+            w->tracking = 0;
+            d->mouseDown = 0;
+            if (EndIfDone(w, d)) {
+                b->capture(w, item, 0);
+                return;
+            }
+            int32_t handled = track(w, item, kUiTrackEnd);
+            b->capture(w, item, 0);
+            if (EndIfDone(w, d)) return;
+            if (handled != 0) {
+                LogTrack(d, "...handled, item %d, (%d,%d)", item);
+                return;
+            }
+        }
+    }
+    d->mouseDown = 0;
+    LogTrack(d, "...not handled yet, item %d, (%d,%d)", item);
+    ItemHit(w, d, item);
+}
+
+}  // namespace
+
+int32_t Ui_Dlg_Proc(UiWindow* w, const Ui_Msg* m, int32_t* result) {
+    if (result != nullptr) *result = 0;
+    if (w == nullptr || m == nullptr) return kStatusProblem;
+    Ui_Dlg* d = UiDlg_Record(w);
+    if (d == nullptr) return 0;
+    int32_t answer = 0;
+    switch (m->kind) {
+        case kUiMsgFontSet:
+            d->info->dialogFont = m->font;
+            return 1;
+        case kUiMsgCreate:
+            UiDlg_Create(w, d);
+            return 1;
+        default:
+            break;
+    }
+    if (!CommonSteps(w, d)) return 1;
+    Ui_Dlg_Info* info = d->info;
+    switch (m->kind) {
+        case kUiMsgTimer:
+            if (m->timerId == kUiIdleTimer && info->idleProc != nullptr) {
+                Ui_Binding()->setTimer(w, kUiIdleTimer, kUiIdleMillis);
+            }
+            break;
+        case kUiMsgCommand:
+            Command(w, d, m);
+            break;
+        case kUiMsgPaint:
+            if (!info->firstPaintSeen) {
+                info->firstPaintSeen = 1;
+                info->firstPaintPending = 1;
+            }
+            break;
+        case kUiMsgSetCursor:
+            answer = SetCursor(w, d);
+            break;
+        case kUiMsgKeyDown:
+        case kUiMsgSysKeyDown:
+            answer = Key(w, d, m->key);
+            break;
+        case kUiMsgCtlColorButton:
+        case kUiMsgCtlColorStatic:
+            answer = info->customColors ? kUiBrushHollow : kUiBrushSystem;
+            break;
+        case kUiMsgCtlColorDialog:
+            answer = info->customColors ? kUiBrushSolid : kUiBrushSystem;
+            break;
+        default:
+            break;
+    }
+    if (result != nullptr) *result = answer;
+    return 1;
+}
+
+int32_t Ui_UserItem_Proc(UiWindow* w, int16_t item, const Ui_Msg* m, int32_t* result) {
+    if (result != nullptr) *result = 0;
+    if (w == nullptr || m == nullptr) return kStatusProblem;
+    if (m->kind == kUiMsgGetDlgCode) {
+        if (result != nullptr) *result = kUiDlgCodeAllKeys;
+        return 1;
+    }
+    switch (m->kind) {
+        case kUiMsgPaint:
+        case kUiMsgSetCursor:
+        case kUiMsgKeyDown:
+        case kUiMsgKeyUp:
+        case kUiMsgSysKeyDown:
+        case kUiMsgSysKeyUp:
+        case kUiMsgLButtonDown:
+            break;
+        default:
+            return 0;
+    }
+    Ui_Dlg* d = UiDlg_Record(w);
+    if (d == nullptr) return 0;
+    // A dialog that is closing takes no more events; its user items still paint.
+    if ((d->done || w->ended) && m->kind != kUiMsgPaint) return 1;
+    if (!(1 <= item && item <= d->itemCount)) return 0;
+    d->itemHit = item;
+    uint8_t ctrl = d->ctrl, alt = d->alt, shift = d->shift;
+    SampleModifiers(d);
+    if (m->kind == kUiMsgLButtonDown) {
+        d->mouseV = m->v;
+        d->mouseH = m->h;
+    } else {
+        SampleCursor(w, d);
+    }
+    Ui_Dlg_Info* info = d->info;
+    int32_t answer = 0;
+    switch (m->kind) {
+        case kUiMsgPaint:
+            if (info->drawProcs != nullptr && info->drawProcs[item - 1] != nullptr) {
+                info->drawProcs[item - 1](w, item);
+                EndIfDone(w, d);
+            }
+            break;
+        case kUiMsgSetCursor:
+            answer = SetCursor(w, d);
+            break;
+        case kUiMsgKeyDown:
+            answer = Key(w, d, m->key) == 1;
+            if (!w->ended && (ctrl != d->ctrl || shift != d->shift)) Modifier(w, d);
+            break;
+        case kUiMsgKeyUp:
+            if (ctrl != d->ctrl || shift != d->shift) Modifier(w, d);
+            break;
+        case kUiMsgSysKeyDown:
+            answer = Key(w, d, m->key) == 1;
+            if (!w->ended && alt != d->alt) Modifier(w, d);
+            break;
+        case kUiMsgSysKeyUp:
+            if (alt != d->alt) Modifier(w, d);
+            break;
+        case kUiMsgLButtonDown:
+            ButtonDown(w, d, item);
+            break;
+        default:
+            break;
+    }
+    if (result != nullptr) *result = answer;
+    return 1;
+}
+
+int32_t Ui_Dlg_Colors(UiWindow* w, Ui_RGB* background, uint8_t* custom) {
+    if (w == nullptr || background == nullptr || custom == nullptr) return kStatusProblem;
+    Ui_Dlg* d = UiDlg_Record(w);
+    if (d == nullptr) return kStatusError;
+    *background = Ui_ColorToRGB(d->info->background);
+    *custom = d->info->customColors;
+    return kStatusOk;
+}
+
+int32_t Ui_Dlg_RouteKey(UiWindow* w, int16_t focusItem, uint32_t key, uint8_t alt, uint8_t up) {
+    if (w == nullptr) return kStatusProblem;
+    Ui_Dlg* d = UiDlg_Record(w);
+    if (d == nullptr) return kStatusError;
+    Ui_Msg m{};
+    m.key = key;
+    const Ui_DlgItem* focus = Ui_Template_Item(w->layout, focusItem);
+    if (focus != nullptr && focus->kind == kUiItemUser) {
+        m.kind =
+            alt ? (up ? kUiMsgSysKeyUp : kUiMsgSysKeyDown) : (up ? kUiMsgKeyUp : kUiMsgKeyDown);
+        return Ui_UserItem_Proc(w, focusItem, &m, nullptr);
+    }
+    if (up) {
+        m.kind = kUiMsgMouseMove;  // a key release reaches the dialog only as "any message"
+        return Ui_Dlg_Proc(w, &m, nullptr);
+    }
+    if ((key & 0xFF) == kUiKeyReturn || (key & 0xFF) == kUiKeyEscape) {
+        m.kind = kUiMsgCommand;
+        m.notification = kUiNotifyClicked;
+        m.item = (key & 0xFF) == kUiKeyEscape ? 2 : (w->defaultItem > 0 ? w->defaultItem : 1);
+        return Ui_Dlg_Proc(w, &m, nullptr);
+    }
+    m.kind = alt ? kUiMsgSysKeyDown : kUiMsgKeyDown;
+    return Ui_Dlg_Proc(w, &m, nullptr);
+}

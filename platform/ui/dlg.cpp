@@ -1,0 +1,416 @@
+// Running and ending dialogs, the registry of open dialogs and the proc setters; see dlg.h.
+#include "platform/ui/dlg.h"
+
+#include "platform/debug_log.h"
+#include "platform/format.h"
+#include "platform/mem.h"
+#include "platform/resources.h"
+#include "platform/ui/binding.h"
+#include "platform/ui/dlg_internal.h"
+#include "platform/ui/rect.h"
+#include "platform/ui_state.h"
+
+namespace {
+
+constexpr int32_t kStringDeleteError = 6112;
+
+// The three per-item lists: draw procs, tracking slots, links.
+int32_t AllocateItemLists(Ui_Dlg_Info* info, int32_t count) {
+    uint32_t n = uint32_t(count > 0 ? count : 1);
+    info->drawProcs = static_cast<UiDrawProc*>(Mem_Alloc(n * sizeof(UiDrawProc)));
+    info->trackSlots = static_cast<Ui_TrackSlot*>(Mem_Alloc(n * sizeof(Ui_TrackSlot)));
+    info->links = static_cast<Ui_ItemLink*>(Mem_Alloc(n * sizeof(Ui_ItemLink)));
+    if (info->drawProcs == nullptr || info->trackSlots == nullptr || info->links == nullptr) {
+        return kStatusNoMemory;
+    }
+    Mem_Fill(info->drawProcs, 0, n * sizeof(UiDrawProc));
+    Mem_Fill(info->links, 0, n * sizeof(Ui_ItemLink));
+    for (uint32_t i = 0; i < n; ++i) info->trackSlots[i] = Ui_TrackSlot{-1, nullptr};
+    return kStatusOk;
+}
+
+// A brush whose guard words were overwritten is reported the way a failed delete was.
+void DeleteBrush(UiState* state, Ui_Brush** brush) {
+    if (*brush == nullptr) return;
+    if (Mem_CheckBlock(*brush) != kStatusOk) {
+        char text[256];
+        Ui_Debug_Log(state->diagnostics, Ui_ResToCString(state, kStringDeleteError, text));
+    }
+    *brush = static_cast<Ui_Brush*>(Mem_Free(*brush));
+}
+
+void FreeDialog(UiWindow* w) {
+    auto* d = static_cast<Ui_Dlg*>(w->userData);
+    if (d != nullptr) {
+        Ui_Dlg_Info* info = d->info;
+        if (info != nullptr) {
+            if (info->links != nullptr) {
+                for (int32_t i = 0; i < d->itemCount; ++i) {
+                    info->links[i].ids = static_cast<int32_t*>(Mem_Free(info->links[i].ids));
+                }
+            }
+            info->drawProcs = static_cast<UiDrawProc*>(Mem_Free(info->drawProcs));
+            info->trackSlots = static_cast<Ui_TrackSlot*>(Mem_Free(info->trackSlots));
+            info->links = static_cast<Ui_ItemLink*>(Mem_Free(info->links));
+            DeleteBrush(d->state, &info->solidBrush);
+            DeleteBrush(d->state, &info->hollowBrush);
+            Mem_Free(info);
+        }
+        d->tag = 0;  // a stale pointer to the record no longer passes as a dialog
+        Mem_Free(d);
+        w->userData = nullptr;
+    }
+    Ui_Template_Free(&w->layout);
+    Mem_Fill(w, 0, sizeof *w);
+    Mem_Free(w);
+}
+
+int32_t RegistryAdd(UiState* state, UiWindow* w) {
+    for (void*& slot : state->dialogs) {
+        if (slot == nullptr) {
+            slot = w;
+            return kStatusOk;
+        }
+    }
+    return kStatusError;
+}
+
+void RegistryRemove(UiState* state, UiWindow* w) {
+    for (void*& slot : state->dialogs) {
+        if (slot == w) slot = nullptr;
+    }
+}
+
+int32_t CountUserItems(const Ui_DlgTemplate* t) {
+    int32_t n = 0;
+    for (int32_t i = 0; i < t->itemCount; ++i) n += t->items[i].kind == kUiItemUser;
+    return n;
+}
+
+template <typename Proc>
+int32_t SetProc(UiWindow* dialog, Proc Ui_Dlg_Info::*field, Proc proc) {
+    Ui_Dlg_Info* info = nullptr;
+    int32_t status = Ui_Dlg_Info_Get(dialog, &info);
+    if (status != kStatusOk) return status;
+    info->*field = proc;
+    return kStatusOk;
+}
+
+}  // namespace
+
+Ui_Dlg* UiDlg_Record(UiWindow* w) {
+    if (w == nullptr) return nullptr;
+    auto* d = static_cast<Ui_Dlg*>(w->userData);
+    if (d == nullptr || d->tag != kUiDlgTag) return nullptr;
+    return d;
+}
+
+bool UiDlg_IsOpenDialog(UiState* state, const void* window) {
+    if (state == nullptr || window == nullptr) return false;
+    for (void* slot : state->dialogs) {
+        if (slot == window) return true;
+    }
+    return false;
+}
+
+int32_t Ui_Dlg_Get(UiWindow* dialog, Ui_Dlg** dlg) {
+    if (dlg != nullptr) *dlg = nullptr;
+    if (dialog == nullptr || dlg == nullptr) return kStatusProblem;
+    *dlg = UiDlg_Record(dialog);
+    return *dlg != nullptr ? kStatusOk : kStatusError;
+}
+
+int32_t Ui_Dlg_Info_Get(UiWindow* dialog, Ui_Dlg_Info** info) {
+    if (info != nullptr) *info = nullptr;
+    if (dialog == nullptr || info == nullptr) return kStatusProblem;
+    Ui_Dlg* d = UiDlg_Record(dialog);
+    if (d == nullptr || d->info == nullptr) return kStatusError;
+    *info = d->info;
+    return kStatusOk;
+}
+
+int32_t Ui_Dlg_SetIdleProc(UiWindow* dialog, UiIdleProc proc) {
+    Ui_Dlg_Info* info = nullptr;
+    int32_t status = Ui_Dlg_Info_Get(dialog, &info);
+    if (status != kStatusOk) return status;
+    // The timer belongs to the idle proc: it runs while one is set and the dialog is up. During
+    // creation the timer is started once the init proc has returned.
+    if (dialog->created && !dialog->ended) {
+        if (proc != nullptr && info->idleProc == nullptr) {
+            Ui_Binding()->setTimer(dialog, kUiIdleTimer, kUiIdleMillis);
+        } else if (proc == nullptr && info->idleProc != nullptr) {
+            Ui_Binding()->killTimer(dialog, kUiIdleTimer);
+        }
+    }
+    info->idleProc = proc;
+    return kStatusOk;
+}
+
+int32_t Ui_Dlg_SetItemHitProc(UiWindow* dialog, UiItemHitProc proc) {
+    return SetProc(dialog, &Ui_Dlg_Info::itemHitProc, proc);
+}
+int32_t Ui_Dlg_SetModifierProc(UiWindow* dialog, UiModifierProc proc) {
+    return SetProc(dialog, &Ui_Dlg_Info::modifierProc, proc);
+}
+int32_t Ui_Dlg_SetPreCursorProc(UiWindow* dialog, UiPreCursorProc proc) {
+    return SetProc(dialog, &Ui_Dlg_Info::preCursorProc, proc);
+}
+int32_t Ui_Dlg_SetKeyProc(UiWindow* dialog, UiKeyProc proc) {
+    return SetProc(dialog, &Ui_Dlg_Info::keyProc, proc);
+}
+int32_t Ui_Dlg_SetFirstPaintProc(UiWindow* dialog, UiFirstPaintProc proc) {
+    return SetProc(dialog, &Ui_Dlg_Info::firstPaintProc, proc);
+}
+int32_t Ui_Dlg_SetTrackProc(UiWindow* dialog, UiTrackProc proc) {
+    return SetProc(dialog, &Ui_Dlg_Info::trackProc, proc);
+}
+
+int32_t Ui_Dlg_SetDrawProc(UiWindow* dialog, int16_t item, UiDrawProc proc) {
+    Ui_Dlg_Info* info = nullptr;
+    int32_t status = Ui_Dlg_Info_Get(dialog, &info);
+    if (status != kStatusOk) return status;
+    Ui_Dlg* d = UiDlg_Record(dialog);
+    if (!(1 <= item && item <= d->itemCount) || info->drawProcs == nullptr) return kStatusProblem;
+    info->drawProcs[item - 1] = proc;
+    return kStatusOk;
+}
+
+int32_t UiDlg_Create(UiWindow* w, Ui_Dlg* d) {
+    const UiBinding* b = Ui_Binding();
+    Ui_Dlg_Info* info = d->info;
+    // Focus to the default button, else to the first control that takes the keyboard.
+    int16_t focus = 0;
+    for (int32_t i = 0; i < w->layout->itemCount && focus == 0; ++i) {
+        if (w->layout->items[i].flags & kUiFlagDefault) focus = int16_t(i + 1);
+    }
+    for (int32_t i = 0; i < w->layout->itemCount && focus == 0; ++i) {
+        const Ui_DlgItem& it = w->layout->items[i];
+        bool takesKeys = it.kind == kUiItemButton || it.kind == kUiItemCheck ||
+                         it.kind == kUiItemCombo || it.kind == kUiItemEdit;
+        if (takesKeys && !(it.flags & (kUiFlagHidden | kUiFlagDisabled))) focus = int16_t(i + 1);
+    }
+    if (focus != 0) b->itemSetFocus(w, focus);
+
+    int32_t status = RegistryAdd(d->state, w);
+    if (status == kStatusOk) {
+        d->itemCount = w->layout->itemCount;
+        status = AllocateItemLists(info, d->itemCount);
+    }
+    if (status != kStatusOk) {
+        Ui_Debug_Log(d->state->diagnostics, "Ui_Dlg: dialog creation failed");
+        d->itemHit = 2;
+        Ui_Dlg_End(w);
+        return kStatusOk;
+    }
+    Ui_Rect outer{0, 0, 0, 0}, client{0, 0, 0, 0};
+    b->getWindowRect(w, &outer);
+    b->getClientRect(w, &client);
+    d->bounds = outer;
+    d->clientRect = client;
+    d->clientRect2 = client;
+    d->state->parentWindow = w;  // nested dialogs and message boxes belong to this one now
+
+    if (info->initProc != nullptr) {
+        int32_t result = info->initProc(w);
+        if (result != 0 && !d->done) {
+            char line[80];
+            Ui_FormatStringN(line, sizeof line, "Ui_Dlg: init of dialog %d failed (%d)",
+                             d->dialogId, result);
+            Ui_Debug_Log(d->state->diagnostics, line);
+            d->itemHit = 2;
+            d->done = 1;
+        }
+        if (d->done) {
+            Ui_Dlg_End(w);
+            return kStatusOk;
+        }
+    }
+    w->created = 1;
+    if (info->idleProc != nullptr) b->setTimer(w, kUiIdleTimer, kUiIdleMillis);
+    return kStatusOk;
+}
+
+int32_t Ui_Dlg_Run(UiState* state, int32_t dialogId, void* parent, UiInitProc init, void* userData,
+                   int16_t* item) {
+    if (state == nullptr || item == nullptr) return kStatusProblem;
+    const UiBinding* b = Ui_Binding();
+    char line[96];
+    if (!b->interactive()) {
+        Ui_FormatStringN(line, sizeof line, "Ui_Dlg_Run: no display to show dialog %d", dialogId);
+        Ui_Debug_Log(state->diagnostics, line);
+        return kStatusUnsupported;
+    }
+    Ui_DlgTemplate* layout = nullptr;
+    int32_t status = Ui_Template_Load(state, dialogId, &layout);
+    if (status == kStatusNoMemory) return status;
+    if (status == kStatusOk && CountUserItems(layout) > 0 && !UiDlg_ClassRegistered()) {
+        Ui_Debug_Log(state->diagnostics, "Ui_Dlg_Run: the UiUserItem class is not registered");
+        status = kStatusError;
+    }
+    if (status != kStatusOk) {
+        Ui_FormatStringN(line, sizeof line, "Ui_Dlg_Run: dialog %d cannot be made (%d)", dialogId,
+                         status);
+        Ui_Debug_Log(state->diagnostics, line);
+        Ui_Template_Free(&layout);
+        return kStatusError;
+    }
+
+    auto* w = static_cast<UiWindow*>(Mem_Alloc(sizeof(UiWindow)));
+    auto* d = static_cast<Ui_Dlg*>(Mem_Alloc(sizeof(Ui_Dlg)));
+    auto* info = static_cast<Ui_Dlg_Info*>(Mem_Alloc(sizeof(Ui_Dlg_Info)));
+    if (w == nullptr || d == nullptr || info == nullptr) {
+        Mem_Free(w);
+        Mem_Free(d);
+        Mem_Free(info);
+        Ui_Template_Free(&layout);
+        return kStatusNoMemory;
+    }
+    Mem_Fill(w, 0, sizeof *w);
+    Mem_Fill(d, 0, sizeof *d);
+    Mem_Fill(info, 0, sizeof *info);
+    w->layout = layout;
+    w->state = state;
+    w->dialogId = dialogId;
+    d->tag = kUiDlgTag;
+    d->dialogId = dialogId;
+    d->userData = userData;
+    d->state = state;
+    d->info = info;
+    info->initProc = init;
+    info->parentWindow = parent != nullptr ? parent : state->parentWindow;
+    info->background = Ui_ColorFromRGB(240, 240, 240);
+    info->draw.font = kUiFontDialog;
+    w->userData = d;
+
+    int32_t width52 = 0, height = 0;
+    status = b->fontMetrics(nullptr, layout->fontFace, layout->fontPoints, kUiFontDialog, &width52,
+                            &height);
+    if (status == kStatusOk) status = Ui_BaseUnitsFromFont(width52, height, &w->base);
+    if (status == kStatusOk) status = Ui_Template_Layout(layout, &w->base);
+    void* parentNative = nullptr;
+    if (UiDlg_IsOpenDialog(state, info->parentWindow)) {
+        parentNative = static_cast<UiWindow*>(info->parentWindow)->native;
+    }
+    if (status == kStatusOk) status = b->createWindow(w, parentNative);
+    if (status != kStatusOk) {
+        Ui_FormatStringN(line, sizeof line, "Ui_Dlg_Run: window of dialog %d failed (%d)", dialogId,
+                         status);
+        Ui_Debug_Log(state->diagnostics, line);
+        if (w->native != nullptr) b->destroyWindow(w);  // what a binding built before failing
+        FreeDialog(w);
+        return kStatusError;
+    }
+    for (int32_t i = 0; i < layout->itemCount; ++i) {
+        if (layout->items[i].flags & kUiFlagDefault) w->defaultItem = int16_t(i + 1);
+    }
+
+    // Placed before the creation message, so that the bounds recorded at opening are where the
+    // window is; an init proc that resizes the window places it itself.
+    Ui_Dlg_Centre(w);
+    Ui_Msg msg{};
+    msg.kind = kUiMsgFontSet;
+    msg.font = kUiFontDialog;
+    Ui_Dlg_Proc(w, &msg, nullptr);
+    msg.kind = kUiMsgCreate;
+    Ui_Dlg_Proc(w, &msg, nullptr);
+    if (!w->ended) b->runModal(w);
+    // A binding whose loop stopped without an end (its window was destroyed) counts as cancel.
+    if (!w->ended) {
+        d->itemHit = 2;
+        Ui_Dlg_End(w);
+    }
+    int16_t result = w->result;
+    b->destroyWindow(w);
+    FreeDialog(w);
+    if (result < 1) return kStatusError;
+    *item = result;
+    return kStatusOk;
+}
+
+int32_t Ui_Dlg_End(UiWindow* dialog) {
+    if (dialog == nullptr) return kStatusProblem;
+    Ui_Dlg* d = UiDlg_Record(dialog);
+    if (d == nullptr) return kStatusError;
+    if (dialog->ended) return kStatusOk;
+    const UiBinding* b = Ui_Binding();
+    if (d->info->idleProc != nullptr) b->killTimer(dialog, kUiIdleTimer);
+    if (d->state->parentWindow == dialog) d->state->parentWindow = d->info->parentWindow;
+    RegistryRemove(d->state, dialog);
+    d->done = 1;
+    dialog->result = d->itemHit;
+    dialog->ended = 1;
+    return kStatusOk;
+}
+
+int32_t Ui_Dlg_Bounds_Get(UiWindow* dialog, Ui_Rect* bounds) {
+    if (dialog == nullptr || bounds == nullptr) return kStatusProblem;
+    Ui_Dlg* d = UiDlg_Record(dialog);
+    if (d == nullptr) return kStatusError;
+    int32_t status = Ui_Binding()->getWindowRect(dialog, bounds);
+    if (status != kStatusOk) return kStatusError;
+    char line[80];
+    Ui_FormatStringN(line, sizeof line, "Ui_Dlg_Bounds_Get: %d,%d %d,%d", bounds->left, bounds->top,
+                     bounds->right, bounds->bottom);
+    Ui_Debug_Log(d->state->diagnostics, line);
+    return kStatusOk;
+}
+
+int32_t Ui_Dlg_Centre(UiWindow* dialog) {
+    if (dialog == nullptr) return kStatusProblem;
+    Ui_Dlg* d = UiDlg_Record(dialog);
+    if (d == nullptr) return kStatusError;
+    const UiBinding* b = Ui_Binding();
+    Ui_Rect outer, screen, parentRect, placed;
+    if (b->getWindowRect(dialog, &outer) != kStatusOk || b->getScreenRect(&screen) != kStatusOk) {
+        return kStatusError;
+    }
+    const Ui_Rect* parent = nullptr;
+    // Only a dialog of ours has a rectangle the framework knows; a host window counts as none.
+    if (UiDlg_IsOpenDialog(d->state, d->info->parentWindow) &&
+        b->getWindowRect(static_cast<UiWindow*>(d->info->parentWindow), &parentRect) == kStatusOk) {
+        parent = &parentRect;
+    }
+    int32_t status = Ui_Rect_CentreOver(&outer, parent, &screen, &placed);
+    if (status != kStatusOk) return status;
+    return b->setWindowRect(dialog, &placed) == kStatusOk ? kStatusOk : kStatusError;
+}
+
+int32_t Ui_Dlg_SetTitle(UiWindow* dialog, const char* text) {
+    if (dialog == nullptr || text == nullptr) return kStatusProblem;
+    if (UiDlg_Record(dialog) == nullptr) return kStatusError;
+    return Ui_Binding()->setWindowText(dialog, text) == kStatusOk ? kStatusOk : kStatusError;
+}
+
+int32_t Ui_Dlg_GetSize(UiWindow* dialog, int16_t* width, int16_t* height) {
+    if (dialog == nullptr || width == nullptr || height == nullptr) return kStatusProblem;
+    if (UiDlg_Record(dialog) == nullptr) return kStatusError;
+    Ui_Rect r;
+    if (Ui_Binding()->getWindowRect(dialog, &r) != kStatusOk) return kStatusError;
+    *width = int16_t(Ui_Rect_Width(&r));
+    *height = int16_t(Ui_Rect_Height(&r));
+    return kStatusOk;
+}
+
+int32_t Ui_Dlg_SetSize(UiWindow* dialog, int16_t width, int16_t height) {
+    if (dialog == nullptr) return kStatusProblem;
+    if (UiDlg_Record(dialog) == nullptr) return kStatusError;
+    if (width < 1 || height < 1) return kStatusProblem;
+    Ui_Rect r;
+    const UiBinding* b = Ui_Binding();
+    if (b->getWindowRect(dialog, &r) != kStatusOk) return kStatusError;
+    if (r.left + int32_t(width) > 32767 || r.top + int32_t(height) > 32767) return kStatusProblem;
+    r.right = int16_t(r.left + width);
+    r.bottom = int16_t(r.top + height);
+    return b->setWindowRect(dialog, &r) == kStatusOk ? kStatusOk : kStatusError;
+}
+
+int32_t Ui_Dlg_GetClientRect(UiWindow* dialog, Ui_Rect* rect) {
+    if (dialog == nullptr || rect == nullptr) return kStatusProblem;
+    if (UiDlg_Record(dialog) == nullptr) return kStatusError;
+    return Ui_Binding()->getClientRect(dialog, rect) == kStatusOk ? kStatusOk : kStatusError;
+}
+
+int32_t Ui_Dlg_Id(UiWindow* dialog) {
+    Ui_Dlg* d = UiDlg_Record(dialog);
+    return d != nullptr ? d->dialogId : kStatusProblem;
+}

@@ -1,0 +1,159 @@
+// The dialog framework: modal dialogs built from templates and driven by callbacks ("procs").
+//
+// Every window of the plug-in is a modal dialog run with Ui_Dlg_Run. The owning code does not see
+// window-system events: it registers procs in the dialog's info (normally from its init proc) and
+// the framework turns events into calls of those procs, with the item number, the mouse position
+// in dialog client coordinates and the modifier keys already in the dialog record. Custom drawing
+// areas are items of the kind UiUserItem; their paint, key and mouse events reach the procs of the
+// dialog that holds them, and a press can be tracked through a track proc (phase 0 press, 1 drag,
+// 2 release).
+//
+// A proc closes its dialog by setting the record's done flag; the framework looks at the flag
+// after every proc it calls and then ends the dialog with the record's item hit as its result.
+// Item 2 is the cancel button of every dialog: a dialog whose creation fails ends with it, so the
+// caller treats the failure as a cancel.
+//
+// Procs may run further dialogs from inside a proc (nested modal dialogs such as alerts).
+#pragma once
+
+#include <cstdint>
+
+#include "platform/ui/ui_types.h"
+
+struct UiState;
+struct Ui_Dlg_Info;
+
+constexpr uint32_t kUiDlgTag = 0x4B446C67;  // "KDlg": the record at a window's user-data slot
+
+using UiInitProc = int32_t (*)(UiWindow* dialog);  // non-zero: the dialog ends with item 2
+using UiIdleProc = int32_t (*)(UiWindow* dialog);  // before every event; 100 ms timer
+using UiItemHitProc = int32_t (*)(UiWindow* dialog, int16_t item);
+using UiModifierProc = int32_t (*)(UiWindow* dialog);  // 1: it set the cursor
+using UiPreCursorProc = int32_t (*)(UiWindow* dialog);
+// key: the low 8 bits of the key code (Win32 virtual-key numbering); result 1 consumes the key.
+using UiKeyProc = int32_t (*)(UiWindow* dialog, uint8_t key, uint8_t ctrl);
+using UiFirstPaintProc = int32_t (*)(UiWindow* dialog);  // non-zero ends the dialog
+// Phase 0: 1 tracks the press. Phase 2: non-zero means handled (no item hit follows).
+using UiTrackProc = int32_t (*)(UiWindow* dialog, int16_t item, int16_t phase);
+// item: the item to draw; its negative asks for the pressed look (see Ui_Item_TrackButton).
+using UiDrawProc = int32_t (*)(UiWindow* dialog, int16_t item);
+
+enum : int16_t { kUiTrackBegin = 0, kUiTrackDrag = 1, kUiTrackEnd = 2 };
+
+// The dialog record, one per open dialog.
+struct Ui_Dlg {
+    uint32_t tag;       // kUiDlgTag
+    int32_t dialogId;   // resource id of the template
+    int32_t itemCount;  // items in the dialog
+    int16_t itemHit;    // item of the current or last event; the result when it closes
+    int16_t mouseV;     // last mouse position in client coordinates
+    int16_t mouseH;
+    Ui_Rect bounds;            // outer rectangle at opening
+    Ui_Rect clientRect;        // client area at opening; both copies are the owner's to use
+    Ui_Rect clientRect2;       // when it resizes the dialog
+    uint8_t ctrl, alt, shift;  // modifier keys at the last event, 1 down
+    uint8_t mouseDown;         // 1 while the left button is held over a user item
+    uint8_t done;              // set by a proc to close the dialog
+    void* userData;            // the owner's record, given to Ui_Dlg_Run
+    UiState* state;
+    Ui_Dlg_Info* info;
+};
+
+// Per-item link: a companion item shown and hidden with this one, and the string ids of a list.
+struct Ui_ItemLink {
+    uint8_t flag;     // 1: companion is set
+    uint8_t hasList;  // 1: the list was filled from string ids
+    int16_t companion;
+    int16_t listNumber;  // running number given by Ui_List_NumberLinked, else 0
+    int16_t listCount;   // number of ids
+    int32_t firstId;     // first string id of the list
+    int32_t* ids;        // listCount ids (Mem_Alloc; freed when the dialog closes)
+};
+static_assert(sizeof(Ui_ItemLink) == 24);
+
+// Per-item tracking slot for the owner's use.
+struct Ui_TrackSlot {
+    int32_t value;  // -1 at opening
+    void* pointer;
+};
+static_assert(sizeof(Ui_TrackSlot) == 16);
+
+struct Ui_Brush {
+    Ui_Color color;
+    uint8_t hollow;
+};
+
+// The drawing state while drawing is open (Ui_Draw_Begin .. Ui_Draw_End).
+struct Ui_DrawContext {
+    uint8_t open;
+    uint8_t xorMode;
+    uint8_t clipOn;
+    int16_t penWidth;
+    Ui_Color penColor;
+    int32_t font;      // kUiFontDialog or kUiFontSmall
+    Ui_Point current;  // pen position for Ui_Draw_LineTo
+    Ui_Rect clip;
+};
+
+struct Ui_Dlg_Info {
+    void* parentWindow;  // centred over; handed back to the UiState when the dialog closes
+    uint8_t modeless;    // the owner's mark; every dialog is run modally here, and its
+                         // window is destroyed when Ui_Dlg_Run returns either way
+    UiInitProc initProc;
+    UiIdleProc idleProc;
+    UiItemHitProc itemHitProc;
+    UiModifierProc modifierProc;
+    UiPreCursorProc preCursorProc;
+    UiKeyProc keyProc;
+    UiFirstPaintProc firstPaintProc;
+    UiTrackProc trackProc;
+    UiDrawProc* drawProcs;     // per item, index item - 1
+    Ui_ItemLink* links;        // per item
+    Ui_TrackSlot* trackSlots;  // per item
+    uint8_t customColors;      // 0: system colours
+    Ui_Color background;
+    Ui_Brush* solidBrush;
+    Ui_Brush* hollowBrush;
+    Ui_DrawContext draw;
+    uint8_t firstPaintPending;
+    uint8_t firstPaintSeen;
+    int32_t dialogFont;  // the font the dialog was created with
+};
+
+// Runs dialog dialogId modally. parent: an open dialog of the framework or a host window; null
+// takes the state's parent window. Returns 0 with the item that closed it; -3 when memory fails;
+// -2 when the dialog could not be made or closed without an item; -9 when the binding cannot
+// show windows to a person (no display), which is logged.
+int32_t Ui_Dlg_Run(UiState* state, int32_t dialogId, void* parent, UiInitProc init, void* userData,
+                   int16_t* item);
+// Ends the dialog with its record's item hit. The window and the record stay valid until the
+// running Ui_Dlg_Run returns, so a proc may still use helpers after ending its dialog.
+int32_t Ui_Dlg_End(UiWindow* dialog);
+
+// The record and the info of a dialog: -1 for null, -2 when the window is not a plug-in dialog.
+int32_t Ui_Dlg_Get(UiWindow* dialog, Ui_Dlg** dlg);
+int32_t Ui_Dlg_Info_Get(UiWindow* dialog, Ui_Dlg_Info** info);
+
+// Proc setters: -2 when the window is not a plug-in dialog.
+int32_t Ui_Dlg_SetIdleProc(UiWindow* dialog, UiIdleProc proc);
+int32_t Ui_Dlg_SetItemHitProc(UiWindow* dialog, UiItemHitProc proc);
+int32_t Ui_Dlg_SetModifierProc(UiWindow* dialog, UiModifierProc proc);
+int32_t Ui_Dlg_SetPreCursorProc(UiWindow* dialog, UiPreCursorProc proc);
+int32_t Ui_Dlg_SetKeyProc(UiWindow* dialog, UiKeyProc proc);
+int32_t Ui_Dlg_SetFirstPaintProc(UiWindow* dialog, UiFirstPaintProc proc);
+int32_t Ui_Dlg_SetTrackProc(UiWindow* dialog, UiTrackProc proc);
+// item 1 .. item count, else -1.
+int32_t Ui_Dlg_SetDrawProc(UiWindow* dialog, int16_t item, UiDrawProc proc);
+
+// The window's outer rectangle; logged as "Ui_Dlg_Bounds_Get: left,top right,bottom".
+int32_t Ui_Dlg_Bounds_Get(UiWindow* dialog, Ui_Rect* bounds);
+// Centres the dialog over its parent (the screen when it has none), see Ui_Rect_CentreOver.
+int32_t Ui_Dlg_Centre(UiWindow* dialog);
+
+// The dialog's window text, size and client rectangle.
+int32_t Ui_Dlg_SetTitle(UiWindow* dialog, const char* text);
+int32_t Ui_Dlg_GetSize(UiWindow* dialog, int16_t* width, int16_t* height);
+int32_t Ui_Dlg_SetSize(UiWindow* dialog, int16_t width, int16_t height);
+int32_t Ui_Dlg_GetClientRect(UiWindow* dialog, Ui_Rect* rect);
+// The dialog's template id, or -1.
+int32_t Ui_Dlg_Id(UiWindow* dialog);

@@ -1,0 +1,21 @@
+// Internal links between the parts of the dialog framework; not for the owners of dialogs.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/ui/dlg.h"
+
+struct UiState;
+
+// The record in the window's slot, or null when the window is not a plug-in dialog.
+Ui_Dlg* UiDlg_Record(UiWindow* w);
+// Whether window is one of the dialogs open in the state's registry.
+bool UiDlg_IsOpenDialog(UiState* state, const void* window);
+// The creation steps of the dialog procedure.
+int32_t UiDlg_Create(UiWindow* w, Ui_Dlg* d);
+// Whether Ui_State_Open has registered the UiUserItem class (and Ui_State_Close not yet
+// unregistered it).
+bool UiDlg_ClassRegistered();
+// Checks a dialog and an item number for the control helpers: -1 for a null dialog, -2 when it
+// is not a plug-in dialog or the item does not exist.
+int32_t UiDlg_CheckItem(UiWindow* w, int16_t item);

@@ -1,0 +1,282 @@
+// Dialog templates: parsing and dialog-unit conversion; see dlg_template.h.
+#include "platform/ui/dlg_template.h"
+
+#include "platform/mem.h"
+#include "platform/resources.h"
+#include "platform/ui/rect.h"
+#include "platform/ui_state.h"
+
+namespace {
+
+// Walks one line of a template: words separated by blanks, and quoted texts.
+struct Line {
+    const char* p;
+    const char* end;
+
+    void SkipBlanks() {
+        while (p < end && (*p == ' ' || *p == '\t')) ++p;
+    }
+    bool AtEnd() {
+        SkipBlanks();
+        return p >= end;
+    }
+    // A word into buf (cap bytes); false when there is none or it does not fit.
+    bool Word(char* buf, int cap) {
+        SkipBlanks();
+        int n = 0;
+        while (p < end && *p != ' ' && *p != '\t') {
+            if (n + 1 >= cap) return false;
+            buf[n++] = *p++;
+        }
+        buf[n] = 0;
+        return n > 0;
+    }
+    bool Number(int32_t lo, int32_t hi, int32_t* value) {
+        char buf[16];
+        if (!Word(buf, sizeof buf)) return false;
+        int i = 0;
+        bool negative = buf[0] == '-';
+        if (negative) i = 1;
+        if (buf[i] == 0) return false;
+        int64_t v = 0;
+        for (; buf[i] != 0; ++i) {
+            if (buf[i] < '0' || buf[i] > '9') return false;
+            v = v * 10 + (buf[i] - '0');
+            if (v > 1000000) return false;
+        }
+        if (negative) v = -v;
+        if (!(lo <= v && v <= hi)) return false;
+        *value = int32_t(v);
+        return true;
+    }
+    // A double-quoted text with the escapes \" \\ \n; false when unterminated or too long.
+    bool Quoted(char* buf, int cap) {
+        SkipBlanks();
+        if (p >= end || *p != '"') return false;
+        ++p;
+        int n = 0;
+        while (p < end && *p != '"') {
+            char c = *p++;
+            if (c == '\\') {
+                if (p >= end) return false;
+                c = *p++;
+                if (c == 'n') {
+                    c = '\n';
+                } else if (c != '"' && c != '\\') {
+                    return false;
+                }
+            }
+            if (n + 1 >= cap) return false;
+            buf[n++] = c;
+        }
+        if (p >= end) return false;
+        ++p;
+        buf[n] = 0;
+        return true;
+    }
+};
+
+bool Equal(const char* a, const char* b) {
+    return Str_Compare(a, b) == 0;
+}
+
+struct KindName {
+    const char* name;
+    uint8_t kind;
+};
+constexpr KindName kKinds[] = {
+    {"button", kUiItemButton}, {"check", kUiItemCheck}, {"combo", kUiItemCombo},
+    {"static", kUiItemStatic}, {"edit", kUiItemEdit},   {"user", kUiItemUser},
+    {"icon", kUiItemIcon},
+};
+
+struct FlagName {
+    const char* name;
+    uint32_t flag;
+};
+constexpr FlagName kFlags[] = {
+    {"default", kUiFlagDefault}, {"hidden", kUiFlagHidden},       {"disabled", kUiFlagDisabled},
+    {"auto", kUiFlagAuto},       {"center", kUiFlagCenter},       {"right", kUiFlagRight},
+    {"nowrap", kUiFlagNoWrap},   {"multiline", kUiFlagMultiline}, {"readonly", kUiFlagReadOnly},
+    {"border", kUiFlagBorder},
+};
+
+// Counts the item lines first so that the template and its items fit one block.
+int32_t CountItems(const char* text, const char* end) {
+    int32_t count = 0;
+    const char* p = text;
+    while (p < end) {
+        while (p < end && (*p == ' ' || *p == '\t')) ++p;
+        if (end - p >= 5 && Str_CompareN(p, "item ", 5) == 0) ++count;
+        while (p < end && *p != '\n') ++p;
+        if (p < end) ++p;
+    }
+    return count;
+}
+
+int32_t ParseItem(Line& line, Ui_DlgTemplate* t) {
+    int32_t number, x, y, w, h;
+    char kind[16];
+    if (!line.Number(1, kUiMaxItems, &number) || number != t->itemCount + 1) return kStatusFormat;
+    Ui_DlgItem& item = t->items[t->itemCount];
+    Mem_Fill(&item, 0, sizeof item);
+    item.number = int16_t(number);
+    if (!line.Word(kind, sizeof kind)) return kStatusFormat;
+    for (const KindName& k : kKinds) {
+        if (Equal(kind, k.name)) item.kind = k.kind;
+    }
+    if (item.kind == 0) return kStatusFormat;
+    if (!line.Number(0, kUiMaxUnits, &x) || !line.Number(0, kUiMaxUnits, &y) ||
+        !line.Number(0, kUiMaxUnits, &w) || !line.Number(0, kUiMaxUnits, &h)) {
+        return kStatusFormat;
+    }
+    if (x + w > kUiMaxUnits || y + h > kUiMaxUnits) return kStatusFormat;
+    item.units = Ui_Rect_Make(y, x, y + h, x + w);
+    if (!line.Quoted(item.text, sizeof item.text)) return kStatusFormat;
+    char flag[16];
+    while (!line.AtEnd()) {
+        if (!line.Word(flag, sizeof flag)) return kStatusFormat;
+        uint32_t found = 0;
+        for (const FlagName& f : kFlags) {
+            if (Equal(flag, f.name)) found = f.flag;
+        }
+        if (found == 0) return kStatusFormat;
+        item.flags |= found;
+    }
+    ++t->itemCount;
+    return kStatusOk;
+}
+
+}  // namespace
+
+int32_t Ui_Template_Parse(const uint8_t* bytes, uint32_t size, Ui_DlgTemplate** out,
+                          int32_t* errorLine) {
+    if (errorLine != nullptr) *errorLine = 0;
+    if (out == nullptr) return kStatusProblem;
+    *out = nullptr;
+    if (bytes == nullptr) return kStatusProblem;
+    const char* text = reinterpret_cast<const char*>(bytes);
+    const char* end = text + size;
+    int32_t items = CountItems(text, end);
+    if (items > kUiMaxItems) return kStatusFormat;
+    uint32_t total = uint32_t(sizeof(Ui_DlgTemplate) + sizeof(Ui_DlgItem) * uint32_t(items));
+    MemBlock<uint8_t> block(total);
+    if (!block) return kStatusNoMemory;
+    auto* t = reinterpret_cast<Ui_DlgTemplate*>(block.get());
+    Mem_Fill(t, 0, sizeof *t);
+    t->items = reinterpret_cast<Ui_DlgItem*>(t + 1);
+    Str_Copy(t->fontFace, "MS Sans Serif");
+    t->fontPoints = 8;
+
+    bool haveDialog = false;
+    int32_t lineNumber = 0;
+    const char* p = text;
+    while (p < end) {
+        ++lineNumber;
+        const char* eol = p;
+        while (eol < end && *eol != '\n') ++eol;
+        const char* next = eol < end ? eol + 1 : eol;
+        if (eol > p && eol[-1] == '\r') --eol;
+        Line line{p, eol};
+        p = next;
+        if (line.AtEnd() || *line.p == '#') continue;
+        char keyword[16];
+        int32_t status = kStatusFormat;
+        if (!line.Word(keyword, sizeof keyword)) {
+            status = kStatusFormat;
+        } else if (Equal(keyword, "dialog") && !haveDialog) {
+            int32_t id, w, h;
+            if (line.Number(0, 32767, &id) && line.Number(1, kUiMaxUnits, &w) &&
+                line.Number(1, kUiMaxUnits, &h) && line.AtEnd()) {
+                t->id = id;
+                t->width = int16_t(w);
+                t->height = int16_t(h);
+                haveDialog = true;
+                status = kStatusOk;
+            }
+        } else if (!haveDialog) {
+            status = kStatusFormat;  // everything else follows the dialog line
+        } else if (Equal(keyword, "title")) {
+            if (line.Quoted(t->title, sizeof t->title) && line.AtEnd()) status = kStatusOk;
+        } else if (Equal(keyword, "font")) {
+            int32_t points;
+            if (line.Quoted(t->fontFace, sizeof t->fontFace) && line.Number(1, 72, &points) &&
+                line.AtEnd()) {
+                t->fontPoints = int16_t(points);
+                status = kStatusOk;
+            }
+        } else if (Equal(keyword, "item")) {
+            status = ParseItem(line, t);
+        }
+        if (status != kStatusOk) {
+            if (errorLine != nullptr) *errorLine = lineNumber;
+            return status;
+        }
+    }
+    if (!haveDialog) {
+        if (errorLine != nullptr) *errorLine = lineNumber;
+        return kStatusFormat;
+    }
+    *out = reinterpret_cast<Ui_DlgTemplate*>(block.Release());
+    return kStatusOk;
+}
+
+int32_t Ui_Template_Load(UiState* state, int32_t id, Ui_DlgTemplate** out) {
+    if (state == nullptr || out == nullptr) return kStatusProblem;
+    *out = nullptr;
+    if (state->resSrc == nullptr || id < 0) return kStatusProblem;
+    const uint8_t* data = nullptr;
+    uint32_t size = 0;
+    int32_t status = Res_Find(state->resSrc, kResTypeDialog, uint32_t(id), &data, &size);
+    if (status != kStatusOk) return status;
+    return Ui_Template_Parse(data, size, out, nullptr);
+}
+
+int32_t Ui_Template_Free(Ui_DlgTemplate** t) {
+    if (t == nullptr) return kStatusProblem;
+    *t = static_cast<Ui_DlgTemplate*>(Mem_Free(*t));
+    return kStatusOk;
+}
+
+const Ui_DlgItem* Ui_Template_Item(const Ui_DlgTemplate* t, int32_t number) {
+    if (t == nullptr || !(1 <= number && number <= t->itemCount)) return nullptr;
+    return &t->items[number - 1];
+}
+
+int32_t Ui_MulDiv(int32_t a, int32_t b, int32_t c) {
+    if (c == 0) return -1;
+    int64_t n = int64_t(a) * b;
+    bool negative = (n < 0) != (c < 0);
+    int64_t un = n < 0 ? -n : n, uc = c < 0 ? -int64_t(c) : c;
+    int64_t q = (un + uc / 2) / uc;
+    return int32_t(negative ? -q : q);
+}
+
+int32_t Ui_BaseUnitsFromFont(int32_t width52, int32_t height, Ui_BaseUnits* out) {
+    if (out == nullptr || width52 <= 0 || height <= 0) return kStatusProblem;
+    out->x = (width52 / 26 + 1) / 2;
+    out->y = height;
+    return kStatusOk;
+}
+
+int32_t Ui_UnitsToPixels(const Ui_BaseUnits* base, const Ui_Rect* units, Ui_Rect* pixels) {
+    if (base == nullptr || units == nullptr || pixels == nullptr) return kStatusProblem;
+    if (!(1 <= base->x && base->x <= 30 && 1 <= base->y && base->y <= 30)) return kStatusProblem;
+    Ui_Rect r;
+    r.left = int16_t(Ui_MulDiv(units->left, base->x, 4));
+    r.right = int16_t(Ui_MulDiv(units->right, base->x, 4));
+    r.top = int16_t(Ui_MulDiv(units->top, base->y, 8));
+    r.bottom = int16_t(Ui_MulDiv(units->bottom, base->y, 8));
+    *pixels = r;
+    return kStatusOk;
+}
+
+int32_t Ui_Template_Layout(Ui_DlgTemplate* t, const Ui_BaseUnits* base) {
+    if (t == nullptr || base == nullptr) return kStatusProblem;
+    Ui_Rect client = Ui_Rect_Make(0, 0, t->height, t->width);
+    int32_t status = Ui_UnitsToPixels(base, &client, &t->client);
+    for (int32_t i = 0; status == kStatusOk && i < t->itemCount; ++i) {
+        status = Ui_UnitsToPixels(base, &t->items[i].units, &t->items[i].pixels);
+    }
+    return status;
+}

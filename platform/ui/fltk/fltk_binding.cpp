@@ -1,0 +1,857 @@
+// The FLTK binding's operations; see fltk.h.
+#include "platform/ui/fltk/fltk.h"
+
+#include <FL/Fl_Native_File_Chooser.H>
+#include <FL/fl_ask.H>
+#include <FL/fl_draw.H>
+#include <FL/x.H>
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+#include <sys/stat.h>
+
+#include <new>
+
+#include "platform/debug_log.h"
+#include "platform/mem.h"
+#include "platform/paths.h"
+#include "platform/ui/cursor.h"
+#include "platform/ui/dlg.h"
+#include "platform/ui/dlg_internal.h"
+#include "platform/ui/fltk/fltk_internal.h"
+#include "platform/ui/rect.h"
+#include "platform/ui/system.h"
+#include "platform/ui_state.h"
+
+namespace kolmara_fltk {
+namespace {
+
+constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+
+Native* N(UiWindow* w) {
+    return w != nullptr ? static_cast<Native*>(w->native) : nullptr;
+}
+
+Item* ItemOf(UiWindow* w, int16_t item) {
+    Native* n = N(w);
+    if (n == nullptr || !(1 <= item && item <= n->itemCount)) return nullptr;
+    return &n->items[item - 1];
+}
+
+Fl_Color ToFl(Ui_RGB c) {
+    return fl_rgb_color(c.r, c.g, c.b);
+}
+
+uint8_t Interactive() {
+    return 1;
+}
+
+int32_t RegisterClass(UiState*) {
+    return kStatusOk;
+}
+int32_t UnregisterClass(UiState*) {
+    return kStatusOk;
+}
+
+int32_t FontMetrics(UiWindow* w, const char*, int32_t points, int32_t font, int32_t* width52,
+                    int32_t* height) {
+    fl_open_display();
+    UiWindow probe{};
+    Ui_DlgTemplate layout{};
+    layout.fontPoints = int16_t(points);
+    probe.layout = &layout;
+    UseFont(w != nullptr ? w : &probe, font);
+    *width52 = int32_t(fl_width(kLetters) + 0.5);
+    *height = fl_height();
+    return kStatusOk;
+}
+
+int32_t MeasureText(UiWindow* w, int32_t font, const char* text, int32_t* width, int32_t* height) {
+    fl_open_display();
+    UseFont(w, font);
+    int wi = 0, he = 0;
+    fl_measure(text, wi, he, 0);
+    *width = wi;
+    *height = fl_height();
+    return kStatusOk;
+}
+
+int32_t CreateWindow(UiWindow* w, void*) {
+    auto* n = static_cast<Native*>(Mem_Alloc(sizeof(Native)));
+    if (n == nullptr) return kStatusNoMemory;
+    Mem_Fill(n, 0, sizeof *n);
+    n->ui = w;
+    n->itemCount = w->layout->itemCount;
+    n->items =
+        static_cast<Item*>(Mem_Alloc(uint32_t(n->itemCount > 0 ? n->itemCount : 1) * sizeof(Item)));
+    if (n->items == nullptr) {
+        Mem_Free(n);
+        return kStatusNoMemory;
+    }
+    Mem_Fill(n->items, 0, size_t(n->itemCount > 0 ? n->itemCount : 1) * sizeof(Item));
+    w->native = n;
+    return BuildWindow(n);
+}
+
+void TimerFired(void* data);
+
+void DestroyWindow(UiWindow* w) {
+    Native* n = N(w);
+    if (n == nullptr) return;
+    Fl::remove_timeout(TimerFired, n);
+    Fl::remove_timeout(DeferredPaint, n);
+    if (n->window != nullptr) {
+        n->window->hide();
+        delete n->window;  // deletes the widgets too
+    }
+    for (int32_t i = 0; i < n->itemCount; ++i) {
+        delete n->items[i].icon;
+        Mem_Free(n->items[i].iconPixels);
+    }
+    Mem_Free(n->items);
+    Mem_Free(n);
+    w->native = nullptr;
+    Fl::flush();
+}
+
+int32_t RunModal(UiWindow* w) {
+    Native* n = N(w);
+    n->window->show();
+    if (n->pendingFocus > 0) {
+        Item* it = ItemOf(w, n->pendingFocus);
+        if (it != nullptr) it->widget->take_focus();
+    }
+    // The wait is bounded so that an end from outside FLTK's callbacks is seen too.
+    while (!w->ended && n->window->shown()) Fl::wait(0.25);
+    return kStatusOk;
+}
+
+int32_t GetWindowRect(UiWindow* w, Ui_Rect* r) {
+    Native* n = N(w);
+    if (n == nullptr) return kStatusError;
+    Fl_Window* win = n->window;
+    *r = Ui_Rect_Make(win->y(), win->x(), win->y() + win->h(), win->x() + win->w());
+    return kStatusOk;
+}
+
+int32_t SetWindowRect(UiWindow* w, const Ui_Rect* r) {
+    Native* n = N(w);
+    if (n == nullptr) return kStatusError;
+    n->window->resize(r->left, r->top, Ui_Rect_Width(r), Ui_Rect_Height(r));
+    return kStatusOk;
+}
+
+int32_t GetClientRect(UiWindow* w, Ui_Rect* r) {
+    Native* n = N(w);
+    if (n == nullptr) return kStatusError;
+    *r = Ui_Rect_Make(0, 0, n->window->h(), n->window->w());
+    return kStatusOk;
+}
+
+int32_t GetScreenRect(Ui_Rect* r) {
+    int x = 0, y = 0, wi = 0, he = 0;
+    Fl::screen_work_area(x, y, wi, he, 0);
+    *r = Ui_Rect_Make(y, x, y + he, x + wi);
+    return kStatusOk;
+}
+
+int32_t SetWindowText(UiWindow* w, const char* text) {
+    Native* n = N(w);
+    if (n == nullptr) return kStatusError;
+    n->window->copy_label(text);
+    return kStatusOk;
+}
+
+uint8_t IsForeground(UiWindow* w) {
+    Native* n = N(w);
+    return n != nullptr && n->window->shown() && Fl::modal() == n->window;
+}
+
+void TimerFired(void* data) {
+    auto* n = static_cast<Native*>(data);
+    if (n->ui->ended) return;
+    // No timer messages while a press is tracked; the tick comes again later.
+    if (n->ui->tracking) {
+        Fl::repeat_timeout(n->timerMillis / 1000.0, TimerFired, n);
+        return;
+    }
+    Ui_Msg m{};
+    m.kind = kUiMsgTimer;
+    m.timerId = kUiIdleTimer;
+    Ui_Dlg_Proc(n->ui, &m, nullptr);
+}
+
+int32_t SetTimer(UiWindow* w, int32_t, int32_t millis) {
+    Native* n = N(w);
+    if (n == nullptr) return kStatusError;
+    Fl::remove_timeout(TimerFired, n);
+    n->timerMillis = millis;
+    Fl::add_timeout(millis / 1000.0, TimerFired, n);
+    return kStatusOk;
+}
+
+int32_t KillTimer(UiWindow* w, int32_t) {
+    Native* n = N(w);
+    if (n == nullptr) return kStatusError;
+    Fl::remove_timeout(TimerFired, n);
+    return kStatusOk;
+}
+
+int32_t Invalidate(UiWindow* w, const Ui_Rect* r) {
+    Native* n = N(w);
+    if (n == nullptr) return kStatusError;
+    if (r == nullptr) {
+        n->window->redraw();
+    } else {
+        n->window->damage(FL_DAMAGE_ALL, r->left, r->top, Ui_Rect_Width(r), Ui_Rect_Height(r));
+    }
+    return kStatusOk;
+}
+
+int32_t ColorsChanged(UiWindow* w) {
+    return Invalidate(w, nullptr);
+}
+
+int32_t ItemSetText(UiWindow* w, int16_t item, const char* text) {
+    Item* it = ItemOf(w, item);
+    if (it == nullptr) return kStatusError;
+    Str_CopyBounded(it->text, sizeof it->text, text);
+    switch (it->kind) {
+        case kUiItemEdit:
+            static_cast<Fl_Input*>(it->widget)->value(text);
+            Command(N(w), item, kUiNotifyChange);  // as an edit control does when its text is set
+            break;
+        case kUiItemButton:
+        case kUiItemCheck:
+        case kUiItemStatic:
+            SetLabel(it->widget, text);
+            it->widget->redraw();
+            // A transparent static leaves its old text behind unless the window repaints.
+            if (it->kind == kUiItemStatic) N(w)->window->redraw();
+            break;
+        default:
+            break;
+    }
+    return kStatusOk;
+}
+
+int32_t ItemGetText(UiWindow* w, int16_t item, char* text, int32_t capacity) {
+    Item* it = ItemOf(w, item);
+    if (it == nullptr) return kStatusError;
+    const char* value = it->text;
+    if (it->kind == kUiItemEdit) value = static_cast<Fl_Input*>(it->widget)->value();
+    if (it->kind == kUiItemCombo) {
+        auto* list = static_cast<Fl_Choice*>(it->widget);
+        const Fl_Menu_Item* chosen = list->mvalue();
+        value = chosen != nullptr && chosen->label() != nullptr ? chosen->label() : "";
+    }
+    Str_CopyBounded(text, size_t(capacity), value);
+    return kStatusOk;
+}
+
+int32_t ItemGetCheck(UiWindow* w, int16_t item, int32_t* state) {
+    Item* it = ItemOf(w, item);
+    if (it == nullptr) return kStatusError;
+    *state = it->check;
+    return kStatusOk;
+}
+
+int32_t ItemSetCheck(UiWindow* w, int16_t item, int32_t state) {
+    Item* it = ItemOf(w, item);
+    if (it == nullptr) return kStatusError;
+    it->check = state;
+    auto* box = static_cast<Fl_Check_Button*>(it->widget);
+    box->value(state != 0);
+    box->selection_color(state == 2 ? FL_DARK3 : FL_FOREGROUND_COLOR);
+    box->redraw();
+    return kStatusOk;
+}
+
+int32_t ItemEnable(UiWindow* w, int16_t item, uint8_t on) {
+    Item* it = ItemOf(w, item);
+    if (it == nullptr) return kStatusError;
+    if (on) {
+        it->widget->activate();
+    } else {
+        it->widget->deactivate();
+    }
+    return kStatusOk;
+}
+
+int32_t ItemShow(UiWindow* w, int16_t item, uint8_t on) {
+    Item* it = ItemOf(w, item);
+    if (it == nullptr) return kStatusError;
+    if (on) {
+        it->widget->show();
+    } else {
+        it->widget->hide();
+    }
+    N(w)->window->redraw();
+    return kStatusOk;
+}
+
+int32_t ItemGetRect(UiWindow* w, int16_t item, Ui_Rect* r) {
+    Item* it = ItemOf(w, item);
+    if (it == nullptr) return kStatusError;
+    Fl_Widget* x = it->widget;
+    *r = Ui_Rect_Make(x->y(), x->x(), x->y() + x->h(), x->x() + x->w());
+    return kStatusOk;
+}
+
+int32_t ItemMove(UiWindow* w, int16_t item, const Ui_Rect* r) {
+    Item* it = ItemOf(w, item);
+    if (it == nullptr) return kStatusError;
+    it->widget->resize(r->left, r->top, Ui_Rect_Width(r), Ui_Rect_Height(r));
+    N(w)->window->redraw();
+    return kStatusOk;
+}
+
+int32_t ItemSetDefault(UiWindow* w, int16_t item) {
+    Native* n = N(w);
+    if (ItemOf(w, item) == nullptr) return kStatusError;
+    for (int32_t i = 0; i < n->itemCount; ++i) {
+        uint8_t was = n->items[i].isDefault;
+        n->items[i].isDefault = i + 1 == item;
+        if (was != n->items[i].isDefault) n->items[i].widget->redraw();
+    }
+    return kStatusOk;
+}
+
+int32_t ItemSetFocus(UiWindow* w, int16_t item) {
+    Native* n = N(w);
+    if (n == nullptr) return kStatusError;
+    if (item < 0) {
+        Fl::focus(n->window);
+        return kStatusOk;
+    }
+    Item* it = ItemOf(w, item);
+    if (it == nullptr) return kStatusError;
+    if (!n->window->shown()) {
+        n->pendingFocus = item;  // FLTK gives focus only to a widget on the screen
+        return kStatusOk;
+    }
+    it->widget->take_focus();
+    return kStatusOk;
+}
+
+int32_t ItemSelectText(UiWindow* w, int16_t item, int32_t first, int32_t last) {
+    Item* it = ItemOf(w, item);
+    if (it == nullptr) return kStatusError;
+    auto* input = static_cast<Fl_Input*>(it->widget);
+    int size = input->size();
+    if (last < 0 || last > size) last = size;
+    if (first > last) first = last;
+    input->position(last, first);
+    return kStatusOk;
+}
+
+int32_t ItemPlainStyle(UiWindow* w, int16_t item) {
+    return ItemOf(w, item) != nullptr ? kStatusOk : kStatusError;  // FLTK draws no themes
+}
+
+Fl_Choice* ListOf(UiWindow* w, int16_t item) {
+    Item* it = ItemOf(w, item);
+    return it != nullptr && it->kind == kUiItemCombo ? static_cast<Fl_Choice*>(it->widget)
+                                                     : nullptr;
+}
+
+int32_t ListClear(UiWindow* w, int16_t item) {
+    Fl_Choice* list = ListOf(w, item);
+    if (list == nullptr) return kStatusError;
+    list->clear();
+    list->redraw();
+    return kStatusOk;
+}
+
+int32_t ListAdd(UiWindow* w, int16_t item, const char* text) {
+    Fl_Choice* list = ListOf(w, item);
+    if (list == nullptr) return kStatusError;
+    // add() reads "/" as a submenu path and "&" as a shortcut, so the entry is added under a
+    // placeholder and then given its text as it stands.
+    int index = list->add("x");
+    if (index < 0) return kStatusError;
+    list->replace(index, text);
+    return kStatusOk;
+}
+
+int32_t ListGetSelection(UiWindow* w, int16_t item, int32_t* index) {
+    Fl_Choice* list = ListOf(w, item);
+    if (list == nullptr) return kStatusError;
+    *index = list->value();
+    return kStatusOk;
+}
+
+int32_t ListSetSelection(UiWindow* w, int16_t item, int32_t index) {
+    Fl_Choice* list = ListOf(w, item);
+    if (list == nullptr) return kStatusError;
+    list->value(index);
+    list->redraw();
+    return kStatusOk;
+}
+
+int32_t ListCount(UiWindow* w, int16_t item, int32_t* count) {
+    Fl_Choice* list = ListOf(w, item);
+    if (list == nullptr) return kStatusError;
+    int size = list->size();  // counts the terminating entry
+    *count = size > 0 ? size - 1 : 0;
+    return kStatusOk;
+}
+
+bool KeyDown(const char keys[32], KeySym symbol) {
+    KeyCode code = XKeysymToKeycode(fl_display, symbol);
+    return code != 0 && (keys[code / 8] & (1 << (code % 8))) != 0;
+}
+
+// From the server's keymap rather than the last event, so that the state is right at the first
+// call too (the diagnostics switch is read before any window exists).
+void KeyState(uint8_t* ctrl, uint8_t* alt, uint8_t* shift) {
+    *ctrl = *alt = *shift = 0;
+    fl_open_display();
+    if (fl_display == nullptr) return;
+    char keys[32];
+    XQueryKeymap(fl_display, keys);
+    *ctrl = KeyDown(keys, XK_Control_L) || KeyDown(keys, XK_Control_R);
+    *alt = KeyDown(keys, XK_Alt_L) || KeyDown(keys, XK_Alt_R) || KeyDown(keys, XK_Meta_L);
+    *shift = KeyDown(keys, XK_Shift_L) || KeyDown(keys, XK_Shift_R);
+}
+
+int32_t CursorPos(UiWindow* w, int16_t* v, int16_t* h) {
+    Native* n = N(w);
+    if (n == nullptr) return kStatusError;
+    int x = 0, y = 0;
+    Fl::get_mouse(x, y);
+    *v = int16_t(y - n->window->y());
+    *h = int16_t(x - n->window->x());
+    return kStatusOk;
+}
+
+int32_t Capture(UiWindow* w, int16_t item, uint8_t on) {
+    Native* n = N(w);
+    if (n == nullptr) return kStatusError;
+    n->captureItem = on ? item : 0;
+    n->queueHead = n->queueCount = 0;
+    Item* it = ItemOf(w, item);
+    if (on && it != nullptr) Fl::pushed(it->widget);
+    return kStatusOk;
+}
+
+int32_t TrackNext(UiWindow* w, int16_t item, int16_t* v, int16_t* h, uint8_t* released) {
+    Native* n = N(w);
+    for (;;) {
+        if (n == nullptr || w->ended || !n->window->shown()) return kStatusError;
+        if (n->queueCount > 0) {
+            TrackEvent e = n->queue[n->queueHead];
+            n->queueHead = (n->queueHead + 1) % kTrackQueue;
+            --n->queueCount;
+            *v = e.v;
+            *h = e.h;
+            *released = e.released;
+            return kStatusOk;
+        }
+        // X grabs the pointer for the window while the button is down, so the release comes to
+        // the widget FLTK has as pushed; if something took that away (a window opened from a
+        // proc), no release will come and the press ends where the mouse is.
+        Item* it = ItemOf(w, item);
+        if (it == nullptr || Fl::pushed() != it->widget) {
+            CursorPos(w, v, h);
+            *released = 1;
+            return kStatusOk;
+        }
+        Fl::wait(0.1);
+    }
+}
+
+uint32_t TickCount() {
+    return Ui_MonotonicMillis();
+}
+
+struct Cursor {
+    Fl_RGB_Image* image;
+    uint8_t* pixels;
+    int16_t hotV, hotH;
+};
+
+int32_t CursorLoad(const Ui_Offscreen* image, int16_t hotV, int16_t hotH, void** cursor) {
+    auto* c = static_cast<Cursor*>(Mem_Alloc(sizeof(Cursor)));
+    if (c == nullptr) return kStatusNoMemory;
+    c->pixels = static_cast<uint8_t*>(Mem_Alloc(uint32_t(image->width * image->height * 4)));
+    if (c->pixels == nullptr) {
+        Mem_Free(c);
+        return kStatusNoMemory;
+    }
+    for (int32_t y = 0; y < image->height; ++y) {
+        const uint8_t* src = image->pixels + size_t(image->rowBytes) * size_t(y);
+        uint8_t* dst = c->pixels + size_t(y) * size_t(image->width) * 4;
+        for (int32_t x = 0; x < image->width; ++x) {
+            uint8_t b = src[3 * x], g = src[3 * x + 1], r = src[3 * x + 2];
+            dst[4 * x] = r;
+            dst[4 * x + 1] = g;
+            dst[4 * x + 2] = b;
+            dst[4 * x + 3] = (r == 255 && g == 0 && b == 255) ? 0 : 255;  // magenta: clear
+        }
+    }
+    c->image = new (std::nothrow) Fl_RGB_Image(c->pixels, image->width, image->height, 4);
+    if (c->image == nullptr) {
+        Mem_Free(c->pixels);
+        Mem_Free(c);
+        return kStatusNoMemory;
+    }
+    c->hotV = hotV;
+    c->hotH = hotH;
+    *cursor = c;
+    return kStatusOk;
+}
+
+void CursorFree(void* cursor) {
+    auto* c = static_cast<Cursor*>(cursor);
+    if (c == nullptr) return;
+    delete c->image;
+    Mem_Free(c->pixels);
+    Mem_Free(c);
+}
+
+int32_t CursorShow(UiState* state, uint32_t kind, void* cursor) {
+    // The cursor belongs to the dialog in front; with none open it is only remembered.
+    if (!UiDlg_IsOpenDialog(state, state->parentWindow)) return kStatusOk;
+    Native* n = N(static_cast<UiWindow*>(state->parentWindow));
+    if (n == nullptr) return kStatusOk;
+    if (kind == kUiCursorArrow) {
+        n->window->cursor(FL_CURSOR_DEFAULT);
+    } else if (kind == kUiCursorWait) {
+        n->window->cursor(FL_CURSOR_WAIT);
+    } else if (cursor != nullptr) {
+        auto* c = static_cast<Cursor*>(cursor);
+        n->window->cursor(c->image, c->hotH, c->hotV);
+    }
+    return kStatusOk;
+}
+
+int32_t DrawBegin(UiWindow* w) {
+    Native* n = N(w);
+    if (n == nullptr || n->drawing || !n->window->shown()) return kStatusError;
+    // Inside FLTK's drawing the window (or its back buffer) is current already; elsewhere the
+    // drawing goes straight to the window, as with a window's device context.
+    if (!n->inDraw) n->window->make_current();
+    n->drawing = 1;
+    n->clipDepth = 0;
+    n->xorOn = 0;
+    return kStatusOk;
+}
+
+void SetXor(Native* n, uint8_t on) {
+    if (n->xorOn == on) return;
+    n->xorOn = on;
+    XSetFunction(fl_display, fl_gc, on ? GXxor : GXcopy);
+}
+
+int32_t DrawEnd(UiWindow* w) {
+    Native* n = N(w);
+    if (n == nullptr || !n->drawing) return kStatusError;
+    while (n->clipDepth > 0) {
+        fl_pop_clip();
+        --n->clipDepth;
+    }
+    SetXor(n, 0);
+    fl_line_style(FL_SOLID, 0);
+    n->drawing = 0;
+    if (!n->inDraw) XFlush(fl_display);
+    return kStatusOk;
+}
+
+Native* Drawing(UiWindow* w) {
+    Native* n = N(w);
+    return n != nullptr && n->drawing ? n : nullptr;
+}
+
+int32_t DrawClip(UiWindow* w, const Ui_Rect* clip) {
+    Native* n = Drawing(w);
+    if (n == nullptr) return kStatusError;
+    while (n->clipDepth > 0) {
+        fl_pop_clip();
+        --n->clipDepth;
+    }
+    if (clip != nullptr) {
+        fl_push_clip(clip->left, clip->top, Ui_Rect_Width(clip), Ui_Rect_Height(clip));
+        ++n->clipDepth;
+    }
+    return kStatusOk;
+}
+
+int32_t FillRect(UiWindow* w, const Ui_Rect* r, Ui_RGB color, uint8_t xorMode) {
+    Native* n = Drawing(w);
+    if (n == nullptr) return kStatusError;
+    SetXor(n, xorMode);
+    fl_rectf(r->left, r->top, Ui_Rect_Width(r), Ui_Rect_Height(r), ToFl(color));
+    return kStatusOk;
+}
+
+int32_t Line(UiWindow* w, Ui_Point a, Ui_Point b, Ui_RGB color, int16_t width, uint8_t dotted,
+             uint8_t xorMode) {
+    Native* n = Drawing(w);
+    if (n == nullptr) return kStatusError;
+    SetXor(n, xorMode);
+    fl_color(ToFl(color));
+    fl_line_style(dotted ? FL_DOT : FL_SOLID, xorMode ? 1 : width);
+    fl_line(a.h, a.v, b.h, b.v);
+    // X leaves out the last pixel of a thin line; the framework's lines include it.
+    if (!xorMode && !dotted && width <= 1) fl_point(b.h, b.v);
+    fl_line_style(FL_SOLID, 0);
+    return kStatusOk;
+}
+
+int32_t Ellipse(UiWindow* w, const Ui_Rect* r, Ui_RGB color, int16_t width, uint8_t xorMode) {
+    Native* n = Drawing(w);
+    if (n == nullptr) return kStatusError;
+    SetXor(n, xorMode);
+    fl_color(ToFl(color));
+    int x = r->left, y = r->top, wi = Ui_Rect_Width(r), he = Ui_Rect_Height(r);
+    if (width <= 0) {
+        fl_pie(x, y, wi, he, 0, 360);
+    } else {
+        // The pen runs inside the rectangle: its centre line is inset by half its width.
+        int half = width / 2;
+        fl_line_style(FL_SOLID, width);
+        fl_arc(x + half, y + half, wi - 2 * half - 1, he - 2 * half - 1, 0, 360);
+        fl_line_style(FL_SOLID, 0);
+    }
+    return kStatusOk;
+}
+
+int32_t Polygon(UiWindow* w, const Ui_Point* points, int32_t count, Ui_RGB color, uint8_t xorMode) {
+    Native* n = Drawing(w);
+    if (n == nullptr) return kStatusError;
+    SetXor(n, xorMode);
+    fl_color(ToFl(color));
+    fl_begin_complex_polygon();
+    for (int32_t i = 0; i < count; ++i) fl_vertex(points[i].h, points[i].v);
+    fl_end_complex_polygon();
+    return kStatusOk;
+}
+
+int32_t Text(UiWindow* w, const char* text, const Ui_Rect* r, uint32_t format, Ui_RGB color,
+             int32_t font, int32_t* height) {
+    Native* n = Drawing(w);
+    if (n == nullptr) return kStatusError;
+    SetXor(n, 0);
+    UseFont(w, font);
+    fl_color(ToFl(color));
+    Fl_Align align = FL_ALIGN_INSIDE | FL_ALIGN_TOP;
+    if ((format & kUiAlignMask) == kUiAlignLeft) align |= FL_ALIGN_LEFT;
+    if ((format & kUiAlignMask) == kUiAlignRight) align |= FL_ALIGN_RIGHT;
+    if (format & kUiTextWrap) align |= FL_ALIGN_WRAP;
+    int wi = (format & kUiTextWrap) ? Ui_Rect_Width(r) : 0, he = 0;
+    fl_measure(text, wi, he, 0);
+    *height = he;
+    fl_draw(text, r->left, r->top, Ui_Rect_Width(r), Ui_Rect_Height(r), align, nullptr, 0);
+    return kStatusOk;
+}
+
+void ImageLine(void* data, int x, int y, int w, uchar* out) {
+    const auto* image = static_cast<const Ui_Offscreen*>(data);
+    const uint8_t* src = image->pixels + size_t(image->rowBytes) * size_t(y) + 3 * size_t(x);
+    for (int i = 0; i < w; ++i) {
+        out[3 * i] = src[3 * i + 2];
+        out[3 * i + 1] = src[3 * i + 1];
+        out[3 * i + 2] = src[3 * i];
+    }
+}
+
+int32_t Image(UiWindow* w, const Ui_Offscreen* image, int16_t top, int16_t left,
+              const Ui_Rect* clip) {
+    Native* n = Drawing(w);
+    if (n == nullptr) return 1;
+    SetXor(n, 0);
+    if (clip != nullptr)
+        fl_push_clip(clip->left, clip->top, Ui_Rect_Width(clip), Ui_Rect_Height(clip));
+    fl_draw_image(ImageLine, const_cast<Ui_Offscreen*>(image), left, top, image->width,
+                  image->height, 3);
+    if (clip != nullptr) fl_pop_clip();
+    return kStatusOk;
+}
+
+void Beep() {
+    fl_beep();
+}
+
+// "description\0pattern\0...\0" as FLTK wants it: "description\tpattern\n...".
+void FltkFilters(const char* filters, char* out, size_t capacity) {
+    size_t n = 0;
+    const char* p = filters;
+    while (p != nullptr && *p != 0) {
+        const char* pattern = p + Str_Length(p) + 1;
+        size_t need = Str_Length(p) + Str_Length(pattern) + 2;
+        if (n + need + 1 > capacity) break;
+        Str_Copy(out + n, p);
+        n += Str_Length(p);
+        out[n++] = '\t';
+        Str_Copy(out + n, pattern);
+        n += Str_Length(pattern);
+        out[n++] = '\n';
+        p = pattern + Str_Length(pattern) + 1;
+    }
+    out[n] = 0;
+}
+
+int32_t Choose(UiState*, const Ui_ChooserRequest* request, char* path) {
+    Fl_Native_File_Chooser chooser;
+    switch (request->kind) {
+        case kUiChooseSave:
+            chooser.type(Fl_Native_File_Chooser::BROWSE_SAVE_FILE);
+            break;
+        case kUiChooseFolder:
+            chooser.type(Fl_Native_File_Chooser::BROWSE_DIRECTORY);
+            break;
+        default:
+            chooser.type(Fl_Native_File_Chooser::BROWSE_FILE);
+            break;
+    }
+    if (request->title != nullptr) chooser.title(request->title);
+    char filters[600];
+    if (request->filters != nullptr) {
+        FltkFilters(request->filters, filters, sizeof filters);
+        chooser.filter(filters);
+        if (request->filterIndex > 0) chooser.filter_value(request->filterIndex - 1);
+    }
+    if (request->folder != nullptr) chooser.directory(request->folder);
+    if (path[0] != 0) chooser.preset_file(path);
+    int shown = chooser.show();
+    if (shown == 1) return kStatusCancelled;
+    if (shown != 0 || chooser.filename() == nullptr) return kStatusError;
+    if (Str_Length(chooser.filename()) >= size_t(kPathSize)) return kStatusError;
+    char chosen[kPathSize];
+    Str_Copy(chosen, chooser.filename());
+    if (request->kind == kUiChooseSave) {
+        if (request->defaultExt != nullptr &&
+            Ui_Path_AddDefaultExtension(chosen, sizeof chosen, request->defaultExt) != kStatusOk) {
+            return kStatusError;
+        }
+        struct stat info;
+        if (request->confirmOverwrite && stat(chosen, &info) == 0 &&
+            fl_choice("%s already exists.\nDo you want to replace it?", "Cancel", "Replace",
+                      nullptr, Ui_Path_FileName(chosen)) != 1) {
+            return kStatusCancelled;
+        }
+    }
+    Str_Copy(path, chosen);
+    return kStatusOk;
+}
+
+int32_t OpenUrl(const char* url, int32_t* code) {
+    return Ui_Shell_Run("xdg-open", url, code);
+}
+
+void MessageBox(const char* text, const char* caption) {
+    fl_message_title(caption != nullptr ? caption : " ");
+    fl_message("%s", text != nullptr ? text : "");
+}
+
+const UiBinding kFltk = {
+    "fltk",
+    Interactive,
+    RegisterClass,
+    UnregisterClass,
+    FontMetrics,
+    MeasureText,
+    CreateWindow,
+    DestroyWindow,
+    RunModal,
+    GetWindowRect,
+    SetWindowRect,
+    GetClientRect,
+    GetScreenRect,
+    SetWindowText,
+    IsForeground,
+    SetTimer,
+    KillTimer,
+    Invalidate,
+    ColorsChanged,
+    ItemSetText,
+    ItemGetText,
+    ItemGetCheck,
+    ItemSetCheck,
+    ItemEnable,
+    ItemShow,
+    ItemGetRect,
+    ItemMove,
+    ItemSetDefault,
+    ItemSetFocus,
+    ItemSelectText,
+    ItemPlainStyle,
+    ListClear,
+    ListAdd,
+    ListGetSelection,
+    ListSetSelection,
+    ListCount,
+    KeyState,
+    CursorPos,
+    Capture,
+    TrackNext,
+    TickCount,
+    CursorLoad,
+    CursorFree,
+    CursorShow,
+    DrawBegin,
+    DrawEnd,
+    DrawClip,
+    FillRect,
+    Line,
+    Ellipse,
+    Polygon,
+    Text,
+    Image,
+    Beep,
+    Choose,
+    OpenUrl,
+};
+
+}  // namespace
+}  // namespace kolmara_fltk
+
+const UiBinding* Ui_Fltk_Binding() {
+    return &kolmara_fltk::kFltk;
+}
+
+int32_t Ui_Fltk_Install() {
+    // FLTK ends the process when it cannot open a display: ask X first.
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        Ui_Framework_Install(nullptr);
+        return kStatusError;
+    }
+    XCloseDisplay(display);
+    // FLTK's own chooser: the GTK one would load GTK into the host process.
+    Fl::option(Fl::OPTION_FNFC_USES_GTK, false);
+    fl_open_display();
+    Fl::visual(FL_RGB);
+    Ui_SetMessageBoxHook(kolmara_fltk::MessageBox);
+    return Ui_Framework_Install(&kolmara_fltk::kFltk);
+}
+
+int32_t Ui_Fltk_ReadPixels(UiWindow* dialog, uint8_t* rgb, int32_t capacity, int32_t* width,
+                           int32_t* height) {
+    kolmara_fltk::Native* n = kolmara_fltk::N(dialog);
+    if (n == nullptr || width == nullptr || height == nullptr) return kStatusProblem;
+    Fl_Window* win = n->window;
+    *width = win->w();
+    *height = win->h();
+    if (rgb == nullptr || int64_t(capacity) < int64_t(*width) * *height * 3) return kStatusProblem;
+    Fl::flush();
+    win->make_current();
+    uchar* pixels = fl_read_image(nullptr, 0, 0, *width, *height);
+    if (pixels == nullptr) return kStatusError;
+    Mem_Copy(rgb, pixels, size_t(*width) * size_t(*height) * 3);
+    delete[] pixels;
+    return kStatusOk;
+}
+
+int32_t Ui_Fltk_XWindow(UiWindow* dialog, unsigned long* xid, int32_t* screenLeft,
+                        int32_t* screenTop) {
+    kolmara_fltk::Native* n = kolmara_fltk::N(dialog);
+    if (n == nullptr || xid == nullptr || screenLeft == nullptr || screenTop == nullptr) {
+        return kStatusProblem;
+    }
+    *xid = fl_xid(n->window);
+    *screenLeft = n->window->x_root();
+    *screenTop = n->window->y_root();
+    return *xid != 0 ? kStatusOk : kStatusError;
+}

@@ -1,0 +1,81 @@
+// Internals of the FLTK binding shared by its two files: the widgets and the window record.
+#pragma once
+
+#include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Check_Button.H>
+#include <FL/Fl_Choice.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Input.H>
+#include <FL/Fl_Multiline_Input.H>
+#include <FL/Fl_RGB_Image.H>
+#include <FL/Fl_Widget.H>
+
+#include <cstdint>
+
+#include "platform/ui/binding.h"
+
+namespace kolmara_fltk {
+
+constexpr int kItemText = 1024;
+constexpr int kTrackQueue = 64;
+
+struct TrackEvent {
+    int16_t v, h;
+    uint8_t released;
+};
+
+struct Item {
+    Fl_Widget* widget;
+    uint8_t kind;
+    uint32_t flags;
+    char text[kItemText];  // the text as the owner set it (labels show an escaped copy)
+    int32_t check;         // 0, 1, 2
+    uint8_t isDefault;
+    Fl_RGB_Image* icon;  // icon items
+    uint8_t* iconPixels;
+};
+
+class DialogWindow;
+
+// The binding's record of one dialog window (UiWindow::native).
+struct Native {
+    DialogWindow* window;
+    UiWindow* ui;
+    int32_t itemCount;
+    Item* items;
+    uint8_t paintPosted;
+    uint8_t inDraw;   // inside FLTK's drawing of this window
+    uint8_t drawing;  // between drawBegin and drawEnd
+    int32_t clipDepth;
+    uint8_t xorOn;
+    int16_t pendingFocus;  // focus asked for before the window is shown
+    int16_t captureItem;
+    TrackEvent queue[kTrackQueue];
+    int32_t queueHead, queueCount;
+    int32_t timerMillis;
+};
+
+// Win32 virtual-key number of the key of the current FLTK event.
+uint32_t VirtualKey();
+// The label FLTK should show for a text: '@' and '&' escaped.
+void SetLabel(Fl_Widget* widget, const char* text);
+// Builds the window and its controls from the layout (hidden).
+int32_t BuildWindow(Native* native);
+// Dispatches a command from a control.
+void Command(Native* native, int16_t item, uint16_t notification);
+// The dialog's paint message, dispatched from a timeout after FLTK has drawn the window.
+void DeferredPaint(void* native);
+// Font of the dialog (kUiFontDialog) or the small font, set as FLTK's current font.
+void UseFont(UiWindow* ui, int32_t font);
+
+class DialogWindow : public Fl_Double_Window {
+   public:
+    DialogWindow(Native* native, int w, int h, const char* title);
+    int handle(int event) override;
+    void draw() override;
+    Native* native_;
+};
+
+}  // namespace kolmara_fltk

@@ -1,0 +1,139 @@
+// The headless binding: dialogs without a display.
+//
+// It has two uses. Tests give it a script of events (clicks, list choices, text edits, keys with
+// modifiers, presses, drags and releases on user items, idle ticks) and read back the item states
+// and what was drawn: an RGB canvas of the client area for rectangles, lines, ellipses, polygons,
+// images and bitmaps, and a record of every text with its rectangle. Time is then a virtual clock
+// that only the script's idle ticks advance, so runs are exact and quick. A script that runs out
+// while a dialog is open ends that dialog with item 2.
+//
+// Without a script it is what the module uses when there is no display: no dialog can be run
+// (Ui_Dlg_Run refuses with -9), alerts go to the debug log and stderr, questions take their
+// first button, and choosers cancel. Nothing ever waits for a person.
+//
+// Fonts are fixed: the dialog font at 8 points is 6 pixels a character and 13 pixels high (the
+// classic dialog base units), the small font 4 by 8. Every character has the average width.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/ui/ui_types.h"
+
+struct UiBinding;
+
+const UiBinding* Ui_Headless_Binding();
+
+enum : int32_t {
+    kUiScriptClick = 1,  // item: a button, check box or icon is clicked; a user item is pressed
+                         // and released at its centre
+    kUiScriptSelect,     // item, value: the 1-based list entry is chosen
+    kUiScriptEdit,       // item, text: the edit field's text becomes text
+    kUiScriptNotify,     // item, value: a raw command notification
+    kUiScriptKey,        // value: key code pressed and released; item: the user item with the
+                         // focus (0: the focus stays where it is)
+    kUiScriptKeyDown,    // as kUiScriptKey, only the press
+    kUiScriptKeyUp,      // as kUiScriptKey, only the release
+    kUiScriptPress,      // item, v, h: left button pressed on a user item
+    kUiScriptDrag,       // v, h: the mouse moves with the button held
+    kUiScriptRelease,    // v, h: the button is released
+    kUiScriptMove,       // v, h: the mouse moves (a cursor request to what is under it)
+    kUiScriptIdle,       // value: this many 100 ms ticks pass
+    kUiScriptChoose,     // text: the answer to the next chooser (null: cancel)
+    kUiScriptCall,       // call(dialog, context): lets a test look into the open dialog
+};
+
+struct UiScriptEvent {
+    int32_t kind;
+    int16_t item;
+    int16_t v, h;  // client coordinates
+    int32_t value;
+    const char* text;
+    uint8_t ctrl, alt, shift;  // modifier keys held during the event
+    int32_t dialogId;          // 0: any; else the event is for this dialog only
+    void (*call)(UiWindow* dialog, void* context);
+    void* context;
+};
+
+// Gives the binding a script (kept by pointer: it must outlive the runs). null: no script, the
+// unattended mode. Resets the virtual clock and the refused-event count.
+void Ui_Headless_SetScript(const UiScriptEvent* events, int32_t count);
+// Events not yet used.
+int32_t Ui_Headless_Remaining();
+// Events that could not be delivered (a click on a hidden or disabled item, a press outside the
+// item, an answer with no chooser asking, ...). A correct script leaves this at 0.
+int32_t Ui_Headless_Refused();
+
+constexpr int kUiHeadlessText = 1024;  // room for the longest alert sentence
+
+struct UiHeadlessItem {
+    uint8_t kind;    // kUiItem...
+    uint32_t flags;  // template flags
+    Ui_Rect rect;    // client pixels
+    char text[kUiHeadlessText];
+    int32_t check;
+    uint8_t enabled;
+    uint8_t visible;
+    uint8_t plainStyle;
+    int32_t selFirst, selLast;  // edit selection
+    int32_t listCount;
+    int32_t listSelection;  // 0-based, -1 none
+    char (*list)[kUiHeadlessText];
+    int32_t listCapacity;
+};
+
+struct UiHeadlessText {
+    char text[kUiHeadlessText];
+    Ui_Rect rect;
+    uint32_t format;
+    Ui_RGB color;
+    int32_t font;
+};
+
+struct UiHeadlessWindow {
+    int32_t dialogId;
+    char title[kUiHeadlessText];
+    Ui_Rect outer;  // screen coordinates
+    int32_t width, height;
+    uint8_t* rgb;  // width * height pixels, 3 bytes each, red first, top row first
+    int32_t itemCount;
+    UiHeadlessItem* items;
+    int32_t textCount, textCapacity;
+    UiHeadlessText* texts;
+    int16_t focus;  // item with the focus, -1 the dialog
+    int16_t defaultItem;
+    uint8_t timerOn;
+    uint32_t paints;  // window paints so far
+    // drawing state
+    uint8_t drawing, clipOn, paintClipOn;
+    Ui_Rect clip, paintClip;
+    uint8_t invalid, erase;  // a paint is due; it erases the background first
+    Ui_Rect invalidRect;
+};
+
+// The headless window of an open dialog, or null.
+const UiHeadlessWindow* Ui_Headless_Window(UiWindow* dialog);
+// The last dialog that closed, kept until the next one closes or Ui_Headless_Reset.
+const UiHeadlessWindow* Ui_Headless_LastClosed();
+// A pixel of a window's canvas; black outside it.
+Ui_RGB Ui_Headless_Pixel(const UiHeadlessWindow* window, int32_t v, int32_t h);
+// Forgets the last closed dialog, the script, opened addresses, beeps and cursor counts.
+void Ui_Headless_Reset();
+
+// What the system services saw.
+const char* Ui_Headless_LastUrl();  // "" when none
+int32_t Ui_Headless_Beeps();
+int32_t Ui_Headless_CursorLoads();  // resource cursors made
+uint32_t Ui_Headless_CursorKind();  // cursor shown last
+int32_t Ui_Headless_ChooserCalls();
+// What the last chooser asked for.
+struct UiHeadlessChooser {
+    int32_t kind;
+    char title[kUiHeadlessText];
+    char folder[kUiHeadlessText];
+    char firstFilter[kUiHeadlessText];  // description of the first filter
+    char lastPattern[kUiHeadlessText];  // pattern of the filter chosen at first
+    int32_t filterIndex;
+    char defaultExt[kUiHeadlessText];
+    uint8_t confirmOverwrite;
+};
+const UiHeadlessChooser* Ui_Headless_LastChooser();

@@ -1,0 +1,84 @@
+// Shared fixture for the dialog framework's tests: the headless binding with a script, a call
+// state over the module's resources plus the test dialogs below, a trace of proc calls, and the
+// check that every run gives back all the memory it took.
+//
+// Test dialog 9000 (6 x 13 base units, so x units * 1.5 and y units * 1.625 give pixels):
+//   1 button "OK" (default)   2 button "Cancel"   3 check "Check"   4 user item
+//   5 edit "abc"              6 combo              7 static "Label"  8 check "Auto" (auto)
+//   9 user item
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/resources.h"
+#include "platform/ui/binding.h"
+#include "platform/ui/dlg.h"
+#include "platform/ui/headless/headless.h"
+#include "tests/platform/test_support.h"
+
+namespace ui_testing {
+
+constexpr int32_t kTestDialog = 9000;
+
+// The module's resources with the test dialog added (built once, kept for the process).
+const ResArchive* TestArchive();
+
+// Script events.
+UiScriptEvent Click(int16_t item);
+UiScriptEvent Select(int16_t item, int32_t entry);
+UiScriptEvent Edit(int16_t item, const char* text);
+UiScriptEvent Notify(int16_t item, int32_t code);
+UiScriptEvent Key(int32_t key, int16_t item = 0, uint8_t ctrl = 0, uint8_t alt = 0,
+                  uint8_t shift = 0);
+UiScriptEvent Press(int16_t item, int16_t v, int16_t h, uint8_t ctrl = 0, uint8_t alt = 0,
+                    uint8_t shift = 0);
+UiScriptEvent Drag(int16_t v, int16_t h);
+UiScriptEvent Release(int16_t v, int16_t h);
+UiScriptEvent Move(int16_t v, int16_t h);
+UiScriptEvent Idle(int32_t ticks);
+UiScriptEvent Choose(const char* path);
+// Runs fn with the open dialog when the script reaches it.
+UiScriptEvent Call(std::function<void(UiWindow*)> fn);
+
+// The trace the recording procs write to, one entry a call.
+extern std::vector<std::string> gTrace;
+std::string Joined(const std::vector<std::string>& parts);
+
+class UiTest : public testing_support::PlatformTest {
+   protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Runs a dialog with the script; returns Ui_Dlg_Run's status and stores the item.
+    int32_t Run(int32_t dialogId, UiInitProc init, void* userData,
+                std::vector<UiScriptEvent> script, int16_t* item);
+    // The dialog that closed last, as the headless binding kept it.
+    const UiHeadlessWindow* Closed() const { return Ui_Headless_LastClosed(); }
+    // The log lines that contain text.
+    std::vector<std::string> LogWith(const std::string& text) const;
+
+    UiState* state_ = nullptr;
+    std::vector<UiScriptEvent> script_;
+
+   private:
+    uint32_t blocksAtStart_ = 0;
+};
+
+// The record of an open dialog (fails the test when there is none).
+Ui_Dlg* Record(UiWindow* dialog);
+
+// An archive of the module's resources with extra entries added or replaced.
+struct ExtraResource {
+    uint32_t type;
+    uint32_t id;
+    std::string data;
+};
+std::vector<uint8_t> ArchiveWith(const std::vector<ExtraResource>& extra);
+
+// A BMP file: 24-bit when palette is empty, else 8-bit with indices in pixels; rows top first.
+std::string MakeBmp(int width, int height, const std::vector<uint32_t>& pixels,
+                    const std::vector<uint32_t>& palette, bool topDown = false);
+
+}  // namespace ui_testing
