@@ -1,0 +1,464 @@
+// Preview resampling; see ip_resample.h.
+//
+// The reduction runs row by row. Each source row is filtered across once, into a ring of
+// horizontally reduced rows kept with 8 fraction bits (value x 256, below 2^24 even for 16-bit
+// samples); each output row then sums the ring rows under its vertical taps and rounds once, so
+// 8-bit and 16-bit images take the same path and lose no precision between the passes. The ring
+// holds as many rows as the filter has taps, which is about two source rows' worth of samples
+// whatever the scale, since the reduced rows are shorter by the same factor.
+//
+// Source rows are read strictly top to bottom and never twice; output row y is written only when
+// the rows its taps reach have been read, and those always reach past row y. That is what makes
+// the in-place reduction safe: by the time row y of the destination overwrites row y of the
+// source, every source row still to be read lies further down.
+//
+// The filter weights are computed from the tent's exact rational form (no floating point), so a
+// table depends only on the two sizes.
+#include "engine/ip_resample.h"
+
+#include "platform/mem.h"
+#include "platform/status.h"
+
+namespace {
+
+int64_t Min64(int64_t a, int64_t b) {
+    return a < b ? a : b;
+}
+int32_t ClampIndex(int64_t i, int32_t n) {
+    return i < 0 ? 0 : (i >= n ? n - 1 : int32_t(i));
+}
+
+// Where output sample i of n1 sits in the source (16.16), with the first and last output
+// samples on the first and last source samples.
+int64_t OutputPosition(int32_t i, int32_t n0, int32_t n1, int64_t step) {
+    if (i == 0) return 0;
+    if (i == n1 - 1) return int64_t(n0 - 1) << 16;
+    return int64_t(i) * step;
+}
+
+// One source row as the resampler reads it: a pointer per channel and the pixel step.
+struct Plane {
+    const uint8_t* channel[4];
+    int32_t pixelStep;
+};
+
+template <typename T>
+uint32_t Sample(const uint8_t* base, ptrdiff_t index) {
+    return reinterpret_cast<const T*>(base)[index];
+}
+
+struct Scaler {
+    int32_t w0, h0, w, h, channels, bytes;
+    int64_t step;
+    int64_t bias;  // added to interior positions: half a sample for the nearest-sample mode
+    IPFilterTable table;
+    int32_t* columnStart;  // per output column: the first tap's source column (may be < 0)
+    int32_t* columnPhase;  // per output column: the phase
+    uint32_t* ring;        // taps rows of w x channels reduced values (x 256)
+    const IPRowSource* file;
+    const IPImage* source;
+    uint8_t* fileRow;  // one source row read from the file, interleaved
+    int32_t loaded;    // source rows read so far
+};
+
+// Filters source row y across into ring slot y % taps.
+template <typename T>
+void ReduceRow(Scaler* s, const Plane& src, int32_t y) {
+    const int32_t taps = s->table.taps;
+    uint32_t* out = s->ring + ptrdiff_t(y % taps) * s->w * s->channels;
+    for (int32_t c = 0; c < s->channels; ++c) {
+        const uint8_t* row = src.channel[c];
+        const ptrdiff_t ps = src.pixelStep;
+        for (int32_t i = 0; i < s->w; ++i) {
+            const uint32_t* wt = s->table.weights + ptrdiff_t(s->columnPhase[i]) * taps;
+            const int32_t start = s->columnStart[i];
+            uint32_t acc = 128;  // the sum stays below 2^32: weights sum to 2^16, samples < 2^16
+            if (start >= 0 && start + taps <= s->w0) {
+                for (int32_t t = 0; t < taps; ++t) acc += wt[t] * Sample<T>(row, (start + t) * ps);
+            } else {
+                for (int32_t t = 0; t < taps; ++t) {
+                    acc += wt[t] * Sample<T>(row, ClampIndex(int64_t(start) + t, s->w0) * ps);
+                }
+            }
+            out[ptrdiff_t(i) * s->channels + c] = acc >> 8;
+        }
+    }
+}
+
+int32_t LoadRow(Scaler* s, int32_t y) {
+    Plane src;
+    if (s->file != nullptr) {
+        IPImage row = {};
+        row.kind = kIPKindColour;
+        row.channels = s->channels;
+        row.bytesPerSample = s->bytes;
+        row.width = s->w0;
+        row.height = 1;
+        row.resolution = 72.0f;
+        row.pixelStep = s->channels;
+        row.rowStep = s->channels * s->w0;
+        for (int32_t c = 0; c < s->channels; ++c)
+            row.channel[c] = s->fileRow + ptrdiff_t(c) * s->bytes;
+        const int32_t status = s->file->readRow(s->file->context, y, &row);
+        if (status != kStatusOk) return status;
+        for (int32_t c = 0; c < s->channels; ++c)
+            src.channel[c] = s->fileRow + ptrdiff_t(c) * s->bytes;
+        src.pixelStep = s->channels;
+    } else {
+        const IPImage* im = s->source;
+        for (int32_t c = 0; c < s->channels; ++c) {
+            src.channel[c] =
+                static_cast<const uint8_t*>(im->channel[c]) + IPSampleOffset(im, 0, y) * s->bytes;
+        }
+        src.pixelStep = im->pixelStep;
+    }
+    if (s->bytes == 2) {
+        ReduceRow<uint16_t>(s, src, y);
+    } else {
+        ReduceRow<uint8_t>(s, src, y);
+    }
+    return kStatusOk;
+}
+
+template <typename T>
+void WriteRow(Scaler* s, const IPImage* dst, int32_t y, int32_t start, const uint32_t* wt) {
+    const int32_t taps = s->table.taps;
+    const ptrdiff_t ringRow = ptrdiff_t(s->w) * s->channels;
+    auto slot = [&](int32_t t) {
+        return s->ring + ptrdiff_t(ClampIndex(int64_t(start) + t, s->h0) % taps) * ringRow;
+    };
+    // Up to 256 taps (reductions by up to about 128) the ring rows are looked up once per row.
+    const uint32_t* rows[256];
+    const bool cached = taps <= 256;
+    if (cached) {
+        for (int32_t t = 0; t < taps; ++t) rows[t] = slot(t);
+    }
+    const uint32_t hi = s->bytes == 2 ? 65535u : 255u;
+    for (int32_t x = 0; x < s->w; ++x) {
+        for (int32_t c = 0; c < s->channels; ++c) {
+            const ptrdiff_t k = ptrdiff_t(x) * s->channels + c;
+            uint64_t acc = uint64_t(1) << 23;
+            for (int32_t t = 0; t < taps; ++t)
+                acc += uint64_t(wt[t]) * (cached ? rows[t] : slot(t))[k];
+            uint32_t v = uint32_t(acc >> 24);
+            if (v > hi) v = hi;
+            static_cast<T*>(dst->channel[c])[IPSampleOffset(dst, x, y)] = T(v);
+        }
+    }
+}
+
+int32_t RunScaler(Scaler* s, const IPImage* dst) {
+    const int32_t taps = s->table.taps;
+    for (int32_t i = 0; i < s->w; ++i) {
+        const int64_t pos =
+            OutputPosition(i, s->w0, s->w, s->step) + (i > 0 && i < s->w - 1 ? s->bias : 0);
+        s->columnPhase[i] = int32_t((pos >> 12) & 15);
+        s->columnStart[i] = int32_t((pos >> 16) + s->table.firstOffset);
+    }
+    for (int32_t y = 0; y < s->h; ++y) {
+        const int64_t pos =
+            OutputPosition(y, s->h0, s->h, s->step) + (y > 0 && y < s->h - 1 ? s->bias : 0);
+        const int32_t phase = int32_t((pos >> 12) & 15);
+        const int32_t start = int32_t((pos >> 16) + s->table.firstOffset);
+        const int32_t need = int32_t(Min64(int64_t(start) + taps - 1, s->h0 - 1));
+        while (s->loaded <= need) {
+            const int32_t status = LoadRow(s, s->loaded);
+            if (status != kStatusOk) return status;
+            s->loaded += 1;
+        }
+        const uint32_t* wt = s->table.weights + ptrdiff_t(phase) * taps;
+        if (s->bytes == 2) {
+            WriteRow<uint16_t>(s, dst, y, start, wt);
+        } else {
+            WriteRow<uint8_t>(s, dst, y, start, wt);
+        }
+    }
+    return kStatusOk;
+}
+
+// A step of exactly one sample: the top-left w x h samples, unfiltered. Rows and samples go in
+// ascending order, so a destination over the source with steps no larger is safe.
+template <typename T>
+int32_t CopyTopLeft(Scaler* s, const IPImage* dst) {
+    for (int32_t y = 0; y < s->h; ++y) {
+        const T* src[4];
+        ptrdiff_t ps;
+        if (s->file != nullptr) {
+            IPImage row = {};
+            row.kind = kIPKindColour;
+            row.channels = s->channels;
+            row.bytesPerSample = s->bytes;
+            row.width = s->w0;
+            row.height = 1;
+            row.resolution = 72.0f;
+            row.pixelStep = s->channels;
+            row.rowStep = s->channels * s->w0;
+            for (int32_t c = 0; c < s->channels; ++c)
+                row.channel[c] = s->fileRow + ptrdiff_t(c) * s->bytes;
+            const int32_t status = s->file->readRow(s->file->context, y, &row);
+            if (status != kStatusOk) return status;
+            for (int32_t c = 0; c < s->channels; ++c)
+                src[c] = reinterpret_cast<const T*>(s->fileRow) + c;
+            ps = s->channels;
+        } else {
+            for (int32_t c = 0; c < s->channels; ++c) {
+                src[c] =
+                    static_cast<const T*>(s->source->channel[c]) + IPSampleOffset(s->source, 0, y);
+            }
+            ps = s->source->pixelStep;
+        }
+        for (int32_t x = 0; x < s->w; ++x) {
+            for (int32_t c = 0; c < s->channels; ++c) {
+                static_cast<T*>(dst->channel[c])[IPSampleOffset(dst, x, y)] = src[c][x * ps];
+            }
+        }
+    }
+    return kStatusOk;
+}
+
+void* AllocArray(uint64_t count, uint64_t size) {
+    const uint64_t bytes = count * size;
+    if (bytes > 0xFFFFFFFFull - kMemOverhead) return nullptr;
+    return Mem_Alloc(uint32_t(bytes));
+}
+
+int32_t Scale(Scaler* s, int32_t mode, const IPImage* dst) {
+    const int64_t stepX = s->w > 1 ? ((int64_t(s->w0) << 16) - 65536) / (s->w - 1) : INT64_MAX;
+    const int64_t stepY = s->h > 1 ? ((int64_t(s->h0) << 16) - 65536) / (s->h - 1) : INT64_MAX;
+    s->step = Min64(stepX, stepY);
+    if (s->file != nullptr) {
+        s->fileRow =
+            static_cast<uint8_t*>(AllocArray(uint64_t(s->w0) * s->channels, uint64_t(s->bytes)));
+        if (s->fileRow == nullptr) return kStatusNoMemory;
+    }
+    if (s->step == 65536) {
+        return s->bytes == 2 ? CopyTopLeft<uint16_t>(s, dst) : CopyTopLeft<uint8_t>(s, dst);
+    }
+
+    int32_t status = kStatusOk;
+    if (mode == kIPScaleNearest) {
+        s->table.taps = 1;
+        s->table.firstOffset = 0;
+        s->table.weights = static_cast<uint32_t*>(AllocArray(kIPPhases, sizeof(uint32_t)));
+        if (s->table.weights == nullptr) return kStatusNoMemory;
+        for (int32_t p = 0; p < kIPPhases; ++p) s->table.weights[p] = kIPWeightOne;
+        s->bias = 32768;
+    } else {
+        // The table belongs to the direction whose step was taken.
+        status = stepX <= stepY ? IPFilterTableBuild(s->w0, s->w, &s->table)
+                                : IPFilterTableBuild(s->h0, s->h, &s->table);
+        if (status != kStatusOk) return status;
+    }
+    s->columnStart = static_cast<int32_t*>(AllocArray(uint64_t(s->w), sizeof(int32_t)));
+    s->columnPhase = static_cast<int32_t*>(AllocArray(uint64_t(s->w), sizeof(int32_t)));
+    s->ring = static_cast<uint32_t*>(AllocArray(
+        uint64_t(s->table.taps) * uint64_t(s->w) * uint64_t(s->channels), sizeof(uint32_t)));
+    if (s->columnStart == nullptr || s->columnPhase == nullptr || s->ring == nullptr)
+        return kStatusNoMemory;
+    return RunScaler(s, dst);
+}
+
+bool SameFormat(const IPImage* a, int32_t channels, int32_t bytes) {
+    return a->channels == channels && a->bytesPerSample == bytes;
+}
+
+template <typename T>
+void Zoom(const IPImage* src, const IPImage* dst, int32_t zoom, int32_t firstX, int32_t runX,
+          int32_t firstY, int32_t runY) {
+    int32_t sy = firstY, leftY = runY;
+    for (int32_t y = 0; y < dst->height && sy < src->height; ++y) {
+        for (int32_t c = 0; c < dst->channels; ++c) {
+            const T* s = static_cast<const T*>(src->channel[c]);
+            T* d = static_cast<T*>(dst->channel[c]);
+            int32_t sx = firstX, leftX = runX;
+            for (int32_t x = 0; x < dst->width && sx < src->width; ++x) {
+                d[IPSampleOffset(dst, x, y)] = s[IPSampleOffset(src, sx, sy)];
+                if (--leftX == 0) {
+                    ++sx;
+                    leftX = zoom;
+                }
+            }
+        }
+        if (--leftY == 0) {
+            ++sy;
+            leftY = zoom;
+        }
+    }
+}
+
+// The first visible source pixel along one direction, and how many times it is repeated.
+void ZoomStart(int32_t sourceSize, int32_t destSize, double fraction, int32_t zoom, int32_t* first,
+               int32_t* run) {
+    const int64_t overflow = int64_t(sourceSize) * zoom - destSize;
+    int64_t q = 0;
+    if (overflow > 0) {
+        const double v = double(overflow) * fraction + 0.5;
+        q = int64_t(v);  // v >= 0.5, so truncation rounds half up
+        if (q > overflow) q = overflow;
+    }
+    *first = int32_t(q / zoom);
+    *run = zoom - int32_t(q % zoom);
+}
+
+}  // namespace
+
+int32_t IPScaleOutputSize(int32_t w0, int32_t h0, int32_t wd, int32_t hd, int32_t* width,
+                          int32_t* height) {
+    if (width == nullptr || height == nullptr) return kStatusProblem;
+    if (w0 < 1 || h0 < 1 || wd < 1 || hd < 1) return kStatusProblem;
+    const int64_t w1 = (int64_t(w0) * hd + h0 / 2) / h0;
+    const int64_t h1 = (int64_t(h0) * wd + w0 / 2) / w0;
+    int64_t w, h;
+    if (w1 <= wd && (h1 > hd || w1 * hd >= h1 * wd)) {
+        w = w1;
+        h = hd;
+    } else {
+        w = wd;
+        h = h1;
+    }
+    if (w0 <= w || h0 <= h) {
+        if (w0 <= wd && h0 <= hd) {
+            *width = w0;
+            *height = h0;
+            return kStatusOk;
+        }
+        // Rounding made the source look no larger than the output in one direction while it
+        // is larger than the box in the other: keep the reduced size, capped at the source.
+        w = Min64(w, w0);
+        h = Min64(h, h0);
+    }
+    // A very thin image rounds to a width or height of 0 or 1, which leaves the step undefined.
+    if (w < 2) w = Min64(2, w0);
+    if (h < 2) h = Min64(2, h0);
+    *width = int32_t(w);
+    *height = int32_t(h);
+    return kStatusOk;
+}
+
+int32_t IPFilterTableBuild(int32_t n0, int32_t n1, IPFilterTable* table) {
+    if (table == nullptr) return kStatusProblem;
+    table->taps = 0;
+    table->firstOffset = 0;
+    table->weights = nullptr;
+    if (!(2 <= n1 && n1 < n0)) return kStatusProblem;
+    // k((t - p/16) / s) with s = (n0 - 1) / (n1 - 1) is max(0, num) / den with
+    // num = den - |16 t - p| (n1 - 1) and den = 16 (n0 - 1).
+    const int64_t a = n0 - 1, b = n1 - 1, den = 16 * a;
+    // First tap: the most negative t with |t| < s.
+    const int64_t first = -((a - 1) / b);
+    // Last tap: the last t with (t - 15/16) < s.
+    int64_t last = 1;
+    while ((16 * (last + 1) - 15) * b < den) ++last;
+    const int64_t taps = last - first + 1;
+    if (taps > 0x7FFFFFFF / kIPPhases) return kStatusNoMemory;
+    MemBlock<uint32_t> weights;
+    if (!weights.Allocate(uint32_t(taps * kIPPhases))) return kStatusNoMemory;
+    for (int32_t p = 0; p < kIPPhases; ++p) {
+        uint32_t* row = weights.get() + ptrdiff_t(p) * taps;
+        int64_t sum = 0;
+        for (int64_t t = 0; t < taps; ++t) {
+            const int64_t d = 16 * (first + t) - p;
+            const int64_t num = den - (d < 0 ? -d : d) * b;
+            sum += num > 0 ? num : 0;
+        }
+        int64_t rounded = 0;
+        for (int64_t t = 0; t < taps; ++t) {
+            const int64_t d = 16 * (first + t) - p;
+            const int64_t num = den - (d < 0 ? -d : d) * b;
+            const int64_t wgt = num > 0 ? (num * 2 * int64_t(kIPWeightOne) + sum) / (2 * sum) : 0;
+            row[t] = uint32_t(wgt);
+            rounded += wgt;
+        }
+        // The rounding remainder (a few units at most) goes to the middle tap, which always
+        // carries a large weight, so every phase sums to exactly 1.0.
+        const int64_t middle = int64_t(row[taps / 2]) + int64_t(kIPWeightOne) - rounded;
+        if (middle < 0) return kStatusError;
+        row[taps / 2] = uint32_t(middle);
+    }
+    table->taps = int32_t(taps);
+    table->firstOffset = int32_t(first);
+    table->weights = weights.Release();
+    return kStatusOk;
+}
+
+int32_t IPFilterTableFree(IPFilterTable* table) {
+    if (table == nullptr) return kStatusProblem;
+    table->weights = static_cast<uint32_t*>(Mem_Free(table->weights));
+    table->taps = 0;
+    table->firstOffset = 0;
+    return kStatusOk;
+}
+
+int32_t IPScaleImageDown2(const IPRowSource* file, const IPImage* source, int32_t mode,
+                          const IPImage* destination, int32_t* width, int32_t* height,
+                          int32_t flag) {
+    (void)flag;
+    if (width == nullptr || height == nullptr) return kStatusProblem;
+    *width = 0;
+    *height = 0;
+    if ((file == nullptr) == (source == nullptr)) return kStatusProblem;
+    if (mode != kIPScaleNearest && mode != kIPScaleTent) return kStatusProblem;
+    if (!IPImageValid(destination) || destination->width < 2 || destination->height < 2)
+        return kStatusProblem;
+
+    Scaler s = {};
+    s.file = file;
+    s.source = source;
+    if (file != nullptr) {
+        if (file->readRow == nullptr || !(1 <= file->channels && file->channels <= 4))
+            return kStatusProblem;
+        if (file->bytesPerSample != 1 && file->bytesPerSample != 2) return kStatusProblem;
+        s.w0 = file->width;
+        s.h0 = file->height;
+        s.channels = file->channels;
+        s.bytes = file->bytesPerSample;
+    } else {
+        if (!IPImageValid(source)) return kStatusProblem;
+        s.w0 = source->width;
+        s.h0 = source->height;
+        s.channels = source->channels;
+        s.bytes = source->bytesPerSample;
+    }
+    if (s.w0 < 1 || s.h0 < 1 || !SameFormat(destination, s.channels, s.bytes))
+        return kStatusProblem;
+    int32_t status =
+        IPScaleOutputSize(s.w0, s.h0, destination->width, destination->height, &s.w, &s.h);
+    if (status != kStatusOk) return status;
+
+    status = Scale(&s, mode, destination);
+    IPFilterTableFree(&s.table);
+    Mem_Free(s.columnStart);
+    Mem_Free(s.columnPhase);
+    Mem_Free(s.ring);
+    Mem_Free(s.fileRow);
+    if (status != kStatusOk) return status;
+    *width = s.w;
+    *height = s.h;
+    return kStatusOk;
+}
+
+int32_t IPZoomImage(const IPImage* source, double xFraction, double yFraction, int32_t zoom,
+                    const IPImage* destination) {
+    if (!IPImageValid(source) || !IPImageValid(destination)) return kStatusProblem;
+    if (!SameFormat(destination, source->channels, source->bytesPerSample)) return kStatusProblem;
+    if (source->width < 1 || source->height < 1 || destination->width < 1 ||
+        destination->height < 1)
+        return kStatusProblem;
+    if (!(0.0 <= xFraction && xFraction <= 1.0) || !(0.0 <= yFraction && yFraction <= 1.0))
+        return kStatusProblem;
+    if (zoom < 1) return kStatusProblem;
+    for (int32_t c = 0; c < source->channels; ++c) {
+        for (int32_t d = 0; d < destination->channels; ++d) {
+            if (source->channel[c] == destination->channel[d]) return kStatusProblem;
+        }
+    }
+    int32_t firstX, runX, firstY, runY;
+    ZoomStart(source->width, destination->width, xFraction, zoom, &firstX, &runX);
+    ZoomStart(source->height, destination->height, yFraction, zoom, &firstY, &runY);
+    if (source->bytesPerSample == 2) {
+        Zoom<uint16_t>(source, destination, zoom, firstX, runX, firstY, runY);
+    } else {
+        Zoom<uint8_t>(source, destination, zoom, firstX, runX, firstY, runY);
+    }
+    return kStatusOk;
+}

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Builds the benchmarks in Release and runs them against their peers (lcms2, memcpy) in one
+# run, then counts the instructions per pixel of the 8-bit grid kernel under callgrind when
+# valgrind is installed. Ends with one line per figure, NAME VALUE UNIT; bench/README.md says
+# what each figure means.
+#
+#   JOBS                 parallel build jobs (default: the number of processors)
+#   KOLMARA_SUBSYSTEMS   subsystems to configure (default: engine;bench)
+#   BENCH_ARGS           extra arguments for the benchmark program, e.g.
+#                        --benchmark_filter=grid8
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+bash scripts/setup-deps.sh
+
+build="$root/build-bench"
+jobs=${JOBS:-$(nproc 2>/dev/null || echo 2)}
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKOLMARA_TESTS=OFF \
+      -DKOLMARA_SUBSYSTEMS="${KOLMARA_SUBSYSTEMS:-engine;bench}" >/dev/null
+cmake --build "$build" -j "$jobs" --target huegrid_bench huegrid_callgrind noise_bench
+
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+# shellcheck disable=SC2086
+"$build/bench/huegrid_bench" ${BENCH_ARGS:-} | tee "$log"
+"$build/bench/noise_bench" 5 | tee -a "$log"
+summary=$(grep -E '^[a-z0-9_]+ [0-9.]+ [a-z_/]+$' "$log" || true)
+
+if command -v valgrind >/dev/null 2>&1; then
+  out="$build/huegrid_callgrind.out"
+  valgrind --tool=callgrind --toggle-collect='HgApplyRow*' --callgrind-out-file="$out" \
+           "$build/bench/huegrid_callgrind" >/dev/null 2>&1
+  pixels=1000000
+  per_pixel=$(awk -v n="$pixels" '/^summary:/ { printf "%.1f", $2 / n }' "$out")
+  summary+=$'\n'"grid8_callgrind_per_pixel $per_pixel instr"
+else
+  echo "valgrind not installed: no instruction count" >&2
+fi
+
+echo "== summary"
+echo "$summary"
