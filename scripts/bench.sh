@@ -25,7 +25,7 @@ trap 'rm -f "$log"' EXIT
 # shellcheck disable=SC2086
 "$build/bench/huegrid_bench" ${BENCH_ARGS:-} | tee "$log"
 "$build/bench/noise_bench" 5 | tee -a "$log"
-summary=$(grep -E '^[a-z0-9_]+ [0-9.]+ [a-z_/]+$' "$log" || true)
+summary=$(grep -E '^[a-z0-9_]+ [0-9.]+ [A-Za-z_/]+$' "$log" || true)
 
 if command -v valgrind >/dev/null 2>&1; then
   out="$build/huegrid_callgrind.out"
