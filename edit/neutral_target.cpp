@@ -1,6 +1,8 @@
 // The seam through which the edit model derives the neutral target; see neutral_target.h.
 #include "edit/neutral_target.h"
 
+#include "engine/balance.h"
+
 namespace {
 
 NeutralTargetDeriver gNeutralTargetDeriver = nullptr;
@@ -9,6 +11,10 @@ NeutralTargetDeriver gNeutralTargetDeriver = nullptr;
 
 void SetNeutralTargetDeriver(NeutralTargetDeriver deriver) {
     gNeutralTargetDeriver = deriver;
+}
+
+void UseEngineNeutralTarget() {
+    gNeutralTargetDeriver = HgNeutralTargetFromColour;
 }
 
 int32_t DeriveNeutralTarget(const float rgb[3], const RefRGB* ref, float out[3]) {

@@ -18,13 +18,14 @@ build="$root/build-bench"
 jobs=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKOLMARA_TESTS=OFF \
       -DKOLMARA_SUBSYSTEMS="${KOLMARA_SUBSYSTEMS:-engine;bench}" >/dev/null
-cmake --build "$build" -j "$jobs" --target huegrid_bench huegrid_callgrind noise_bench
+cmake --build "$build" -j "$jobs" --target huegrid_bench huegrid_callgrind noise_bench chain_bench
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 # shellcheck disable=SC2086
 "$build/bench/huegrid_bench" ${BENCH_ARGS:-} | tee "$log"
 "$build/bench/noise_bench" 5 | tee -a "$log"
+"$build/bench/chain_bench" | tee -a "$log"
 summary=$(grep -E '^[a-z0-9_]+ [0-9.]+ [A-Za-z_/]+$' "$log" || true)
 
 if command -v valgrind >/dev/null 2>&1; then
@@ -34,6 +35,10 @@ if command -v valgrind >/dev/null 2>&1; then
   pixels=1000000
   per_pixel=$(awk -v n="$pixels" '/^summary:/ { printf "%.1f", $2 / n }' "$out")
   summary+=$'\n'"grid8_callgrind_per_pixel $per_pixel instr"
+  chain_out="$build/chain_callgrind.out"
+  valgrind --tool=callgrind --toggle-collect='HgBuildPlaced*' --callgrind-out-file="$chain_out" \
+           "$build/bench/chain_bench" --build-once >/dev/null 2>&1
+  summary+=$'\n'"hgbuild_q7_16bit_callgrind $(awk '/^summary:/ {print $2}' "$chain_out") instr"
 else
   echo "valgrind not installed: no instruction count" >&2
 fi

@@ -1,0 +1,103 @@
+// The state of one editing run; see edit_state.h.
+#include "edit/edit_state.h"
+
+#include "edit/neutral_target.h"
+#include "engine/balance.h"
+#include "engine/working_space.h"
+#include "platform/alert.h"
+#include "platform/mem.h"
+
+namespace {
+
+constexpr int32_t kDefaultGridLevel = 7;
+
+const char kSpaceChanged[] =
+    "The RGB working space has changed. Your saved settings may not produce the desired result.";
+
+bool AnyBinUsed(const SampleBin* bins) {
+    for (int k = 0; k < kEditBinCount; ++k) {
+        if (bins[k].count > 0) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int32_t EditStateInit(EditState* s, const RefRGB* workingSpace) {
+    if (s == nullptr) return kStatusProblem;
+    Mem_Fill(s, 0, sizeof *s);
+    UseEngineNeutralTarget();
+    SetParsDefaults(&s->editPars);
+    int32_t status = HgSetReference(&s->editPars, workingSpace);
+    if (status != kStatusOk) return status;
+    SetColorDefsDefaults(&s->colorDefs);
+    s->balanceMethod = kBalanceNeutrals;
+    s->bitsPerChannel = 8;
+    s->gridLevel = kDefaultGridLevel;
+    status = ResetEditStatePars(s, kEditMaskAll);
+    s->undoPars = s->editPars;
+    s->undoTab = s->currentTab;
+    s->undoBalanceMethod = s->balanceMethod;
+    for (int c = 0; c < 3; ++c) s->undoBalanceSlider[c] = s->balanceSlider[c];
+    return status;
+}
+
+int32_t ResetEditStatePars(EditState* s, HgEditMask mask) {
+    if (s == nullptr) return kStatusProblem;
+    EditPars& p = s->editPars;
+    int32_t status = ResetPars(&p, mask);
+    if (status != kStatusOk) return status;
+    if (mask & kEditBalance) {
+        for (float& t : s->balanceSlider) t = 0.5f;
+        float target[3];
+        status = HgNeutralTargetFromColour(s->colorDefs.neutral, &p.refRGB, target);
+        if (status == kStatusOk) {
+            for (int c = 0; c < 3; ++c) p.neutralTarget[c] = target[c];
+            p.balCurveValid = 0;
+        }
+    }
+    if (mask & kEditMaskAllHues) {
+        s->activeHandle = 0;
+        s->activeColorId = p.hue[0].colorId;
+        s->activeHandleHasSamples = 0;
+        s->huePlacementPending = 0;
+    }
+    return status;
+}
+
+int32_t CopyParsMasked(const EditPars* saved, EditState* live, HgEditMask mask, UiState* state) {
+    if (saved == nullptr || live == nullptr) return kStatusProblem;
+    if (!RefRgbMatch(&saved->refRGB, &live->editPars.refRGB, state)) {
+        int16_t item = 0;
+        int32_t status = Ui_Alert_Ask(state, kSpaceChanged, "Use Anyway", "Cancel", 1, &item);
+        if (status != kStatusOk) return status;
+        if (item != 1) return kStatusCancelled;
+    }
+    int32_t status = ResetEditStatePars(live, mask);
+    if (status != kStatusOk) return status;
+
+    EditPars& p = live->editPars;
+    if ((mask & kEditLinear) && live->bitsPerChannel == 16) p.linear = saved->linear;
+    if (mask & kEditBalance) {
+        for (int c = 0; c < 3; ++c) p.neutralTarget[c] = saved->neutralTarget[c];
+        for (int k = 0; k < kEditBinCount; ++k) p.balBin[k] = saved->balBin[k];
+        p.balCurveValid = 0;
+    }
+    if (mask & kEditBlackPoint) p.blackPoint = saved->blackPoint;
+    if (mask & kEditGrayPoint) p.grayPoint = saved->grayPoint;
+    if (mask & kEditWhitePoint) p.whitePoint = saved->whitePoint;
+    if (mask & kEditBrightness) p.brightness = saved->brightness;
+    if (mask & kEditShadow) p.shadow = saved->shadow;
+    if (mask & kEditHighlight) p.highlight = saved->highlight;
+    if (mask & kEditContrast) p.contrast = saved->contrast;
+    if (mask & kEditSaturation) p.saturation = saved->saturation;
+    if (mask & kEditMaskAllHues) {
+        // The ring is one picture: a single handle copied among reset ones would leave the
+        // handles out of order, so the six travel together.
+        for (int i = 0; i < kEditHueCount; ++i) p.hue[i] = saved->hue[i];
+        live->activeHandleHasSamples = AnyBinUsed(p.hue[live->activeHandle].hueBin) ? 1 : 0;
+        for (int c = 0; c < 3; ++c) p.toneColor[c] = saved->toneColor[c];
+    }
+    if (mask == kEditMaskAll) p.sharpenNoise = saved->sharpenNoise;
+    return kStatusOk;
+}

@@ -1,0 +1,68 @@
+// The state of one editing run, and the operations that reset and fill its live parameters.
+//
+// An EditState holds the live EditPars that the editing window edits and the filter applies,
+// with the window state that belongs to groups of it: the colour-balance method and slider
+// positions, the active hue handle and memory colour, the colour definitions. Resetting a group
+// of the live record therefore resets that state too (ResetEditStatePars), and copying a stored
+// set into the live record under a tool mask (CopyParsMasked, used by the start modes and the
+// "Prev" and "Custom" buttons) goes through that reset first.
+//
+// The record lives in the data block that the host keeps between calls, so it is plain data;
+// it grows with the editing window.
+#pragma once
+
+#include <cstdint>
+
+#include "edit/color_defs.h"
+#include "edit/edit_pars.h"
+#include "platform/status.h"
+
+struct UiState;
+
+enum : int32_t {
+    kBalanceNeutrals = 1,    // neutrals marked in the image
+    kBalanceTwoSliders = 2,  // temperature and tint
+    kBalanceThreeSliders = 3,
+};
+
+struct EditState {
+    EditPars editPars;  // the live (working) record
+    // The undo snapshot: the whole record and the window state at the time it was taken.
+    EditPars undoPars;
+    int32_t undoTab;
+    int32_t undoBalanceMethod;
+    float undoBalanceSlider[3];
+
+    int32_t currentTab;      // 0 colour balance .. 3 hue selective
+    int32_t balanceMethod;   // kBalance*
+    float balanceSlider[3];  // t_R, t_G, t_B in 0..1, 0.5 after a colour-balance reset
+    int32_t activeHandle;    // 0..5
+    int32_t activeColorId;   // the memory colour (0..5) or plain handle (6..11) shown active
+    uint8_t activeHandleHasSamples;
+    uint8_t huePlacementPending;
+    uint8_t reserved[2];
+    ColorDefs colorDefs;     // neutral, grayscale and sepia definitions
+    int32_t bitsPerChannel;  // of the image: 8 or 16 (linear data is offered for 16 only)
+    int32_t gridLevel;       // quality index 0..7 of the transforms built for the run
+};
+
+// A fresh state: defaults everywhere, the live record in the given working space (null: the
+// default reference space) with its tables derived and its groups reset through
+// ResetEditStatePars, an 8-bit image and grid level 7. Installs the engine's neutral-target
+// derivation. -1 for a null state or an invalid space.
+int32_t EditStateInit(EditState* editState, const RefRGB* workingSpace);
+
+// ResetPars on the live record, then for the colour balance (bit 1): slider positions 0.5 and
+// neutralTarget derived from the neutral definition through the record's working space (the
+// balance curves marked for rebuilding); for any hue bit: handle 0 active, its colorId the
+// active memory colour, both hue flags cleared. -1 for a null state; a failing derivation passes
+// its status on (the record is then reset but keeps a plain neutral target).
+int32_t ResetEditStatePars(EditState* editState, HgEditMask mask);
+
+// Copies the groups of mask from a stored set into the live record. When the two were made in
+// different working spaces the user is asked first ("Use Anyway" / "Cancel"); Cancel returns -10
+// and changes nothing, as does a question that cannot be shown (its status, e.g. -1 without a
+// call state). Then the groups are reset (ResetEditStatePars) and filled: linear only for 16-bit
+// images; the balance bins and target; each tone value; for any hue bit all six handles and the
+// toning colour; the sharpen and noise settings only when mask is 65535. -1 for a null record.
+int32_t CopyParsMasked(const EditPars* saved, EditState* live, HgEditMask mask, UiState* state);

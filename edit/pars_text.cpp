@@ -1,0 +1,130 @@
+// The whole custom settings file; see pars_text.h.
+#include "edit/pars_text.h"
+
+#include "edit/settings_text.h"
+#include "edit/text_lines.h"
+#include "platform/format.h"
+#include "platform/mem.h"
+
+namespace {
+
+int32_t SpecFor(const char* path, FLSpec* spec) {
+    if (path == nullptr || Str_Length(path) >= size_t(kFLPathSize)) return kStatusProblem;
+    FLSpecDisk(spec, path);
+    return kStatusOk;
+}
+
+int32_t AppendSharpenNoise(const SharpenNoise& s, const FLSpec* spec) {
+    char text[256];
+    Ui_FormatStringN(text, sizeof text, "-----\n%d %d %d\n%d %d %d\n%d %d %d %d\n%d %d %d %d\n",
+                     int(s.sharpenOn != 0), int(s.sharpenStrength), int(s.sharpenK),
+                     int(s.noiseOn != 0), int(s.noiseFlag != 0), int(s.noiseK),
+                     int(s.noiseRadius[0]), int(s.noiseRadius[1]), int(s.noiseRadius[2]),
+                     int(s.noiseRadius[3]), int(s.noiseThreshold[0]), int(s.noiseThreshold[1]),
+                     int(s.noiseThreshold[2]), int(s.noiseThreshold[3]));
+    FLFile file;
+    int32_t status = FLOpen(&file, spec, kFLReadWrite);
+    if (status != kStatusOk) return status;
+    status = FLSeek(&file, 0, 2);
+    int32_t n = int32_t(Str_Length(text));
+    if (status == kStatusOk) status = FLWrite(&file, text, &n);
+    int32_t closed = FLClose(&file);
+    return status != kStatusOk ? status : closed;
+}
+
+// Takes the default for every value the preferences would refuse; true when any was replaced.
+bool RepairSharpenNoise(SharpenNoise* s) {
+    SharpenNoise d;
+    SetSharpenNoiseDefaults(&d);
+    bool repaired = false;
+    auto keep = [&repaired](int32_t* v, bool ok, int32_t fallback) {
+        if (!ok) {
+            *v = fallback;
+            repaired = true;
+        }
+    };
+    keep(&s->sharpenStrength, 1 <= s->sharpenStrength && s->sharpenStrength <= 24,
+         d.sharpenStrength);
+    keep(&s->sharpenK, s->sharpenK == -1, d.sharpenK);
+    keep(&s->noiseK, s->noiseK == 4, d.noiseK);
+    keep(&s->noiseRadius[0], s->noiseRadius[0] == 0, d.noiseRadius[0]);
+    keep(&s->noiseThreshold[0], s->noiseThreshold[0] == 0, d.noiseThreshold[0]);
+    for (int i = 1; i <= 2; ++i) {
+        keep(&s->noiseRadius[i], 3 <= s->noiseRadius[i] && s->noiseRadius[i] <= 16,
+             d.noiseRadius[i]);
+        keep(&s->noiseThreshold[i], 1 <= s->noiseThreshold[i] && s->noiseThreshold[i] <= 50,
+             d.noiseThreshold[i]);
+    }
+    return repaired;
+}
+
+int32_t ReadSharpenNoise(const FLSpec* spec, SharpenNoise* s) {
+    FLFile file;
+    int32_t status = FLOpen(&file, spec, kFLRead);
+    if (status != kStatusOk) return status;
+    char line[kSettingsLineSize + 1];
+    bool atEnd = false;
+    status = TextReadLine(&file, line, sizeof line, &atEnd);
+    if (status == kStatusOk && (atEnd || Str_CompareN(line, "v5", 2) != 0)) status = kStatusFormat;
+    while (status == kStatusOk) {
+        status = TextReadLine(&file, line, sizeof line, &atEnd);
+        if (status == kStatusOk && atEnd) status = kStatusFormat;
+        if (status == kStatusOk && Str_CompareN(line, "-----", 5) == 0) break;
+    }
+    static const char* const kKinds[4] = {"ddd", "ddd", "dddd", "dddd"};
+    int32_t values[4][4] = {};
+    for (int i = 0; i < 4 && status == kStatusOk; ++i) {
+        status = TextReadLine(&file, line, sizeof line, &atEnd);
+        if (status == kStatusOk &&
+            (atEnd || !ParseSettingsLine(line, kKinds[i], nullptr, values[i]))) {
+            status = kStatusFormat;
+        }
+    }
+    FLClose(&file);
+    if (status != kStatusOk) return status;
+    s->sharpenOn = values[0][0] != 0 ? 1 : 0;
+    s->sharpenStrength = values[0][1];
+    s->sharpenK = values[0][2];
+    s->noiseOn = values[1][0] != 0 ? 1 : 0;
+    s->noiseFlag = values[1][1] != 0 ? 1 : 0;
+    s->noiseK = values[1][2];
+    for (int i = 0; i < 4; ++i) {
+        s->noiseRadius[i] = values[2][i];
+        s->noiseThreshold[i] = values[3][i];
+    }
+    return RepairSharpenNoise(s) ? kStatusUnsupported : kStatusOk;
+}
+
+}  // namespace
+
+int32_t WriteParsText(const EditPars* p, const char* path) {
+    FLSpec spec;
+    if (p == nullptr) return kStatusProblem;
+    int32_t status = SpecFor(path, &spec);
+    if (status != kStatusOk) return status;
+    // A file is left whole or not at all; one that could not even be opened is not ours to
+    // remove.
+    status = HgWriteSettings(p, &spec);
+    if (status == kStatusFileWrite) FLDelete(&spec);
+    if (status != kStatusOk) return status;
+    status = AppendSharpenNoise(p->sharpenNoise, &spec);
+    if (status != kStatusOk) FLDelete(&spec);
+    return status;
+}
+
+int32_t ReadParsText(const char* path, EditPars* p) {
+    FLSpec spec;
+    if (p == nullptr) return kStatusProblem;
+    int32_t status = SpecFor(path, &spec);
+    if (status != kStatusOk) return status;
+    // A whole record is read into a copy; the caller's changes only when everything was read.
+    MemBlock<EditPars> copy(1);
+    if (!copy) return kStatusNoMemory;
+    *copy.get() = *p;
+    status = HgReadSettings(copy.get(), &spec);
+    if (status != kStatusOk) return status;
+    status = ReadSharpenNoise(&spec, &copy.get()->sharpenNoise);
+    if (status != kStatusOk && status != kStatusUnsupported) return status;
+    *p = *copy.get();
+    return status;
+}

@@ -1,0 +1,29 @@
+// The whole custom settings file: the colour lines (settings_text.h) and the sharpen/noise part.
+//
+// After the 154 colour lines the file carries the SharpenNoise record:
+//
+//   "-----"
+//   sharpenOn sharpenStrength sharpenK      "%d %d %d"
+//   noiseOn noiseFlag noiseK                "%d %d %d"
+//   noiseRadius[0..3]                       "%d %d %d %d"
+//   noiseThreshold[0..3]                    "%d %d %d %d"
+//
+// Reading is all or nothing: the record changes only when the whole file was read. A sharpen or
+// noise value outside the range the preferences accept takes its default and the result is -9,
+// as for every stored value.
+#pragma once
+
+#include <cstdint>
+
+#include "edit/edit_pars.h"
+
+// Writes the file at path (created or replaced); a file that could not be written whole is
+// removed. -1 for a null argument, a path of more than 255 characters or a record that fails the
+// parameter check; a file-layer status otherwise.
+int32_t WriteParsText(const EditPars* editPars, const char* path);
+
+// Reads the file at path into editPars. The file must be of version 5 and carry the sharpen and
+// noise part (-8 otherwise, as for any line that does not hold its numbers). Returns 0, -9 when a
+// sharpen or noise value took its default, or the failure of the colour part (settings_text.h);
+// on failure editPars is unchanged.
+int32_t ReadParsText(const char* path, EditPars* editPars);

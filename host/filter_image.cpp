@@ -1,0 +1,375 @@
+// Streaming the host image through the transform; see filter_image.h.
+#include "host/filter_image.h"
+
+#include "engine/huegrid_build.h"
+#include "host/plugin.h"
+#include "host/rects.h"
+#include "platform/alert.h"
+#include "platform/file.h"
+#include "platform/format.h"
+#include "platform/mem.h"
+#include "platform/prefs_file.h"
+#include "platform/resources.h"
+
+namespace {
+
+constexpr int32_t kPhraseCreateHuegrid = 3019;
+constexpr int32_t kPhraseAdvance = 3024;
+constexpr int32_t kPhraseProcessRow = 3016;
+constexpr int32_t kPhraseUpdatePrefs = 3011;
+constexpr int32_t kPrefsFileInfo = 131;
+constexpr int16 kPaddingWhite = 255;
+constexpr Fixed kRateOne = 0x10000;
+
+void AlertPhraseId(int32_t status, int32_t phraseId) {
+    char phrase[kScratchSize];
+    ShowErrorAlert(status, Ui_ResToCString(gState, phraseId, phrase), nullptr);
+}
+
+// Rows above the row being read that each strip must carry: the processors deliver their output
+// this many rows late (sharpening by two, noise removal by its radius), and those rows are
+// written into whichever strip is current when they come out.
+int32_t Overlap(const SharpenNoise& s) {
+    int32_t sharpen = s.sharpenOn ? 4 : 0;
+    int32_t noise = 0;
+    if (s.noiseOn) {
+        int32_t r = s.noiseRadius[1] > s.noiseRadius[2] ? s.noiseRadius[1] : s.noiseRadius[2];
+        noise = 2 * r;
+    }
+    return sharpen > noise ? sharpen : noise;
+}
+
+// Hands a row from the noise filter on to the applier.
+int32_t NoiseToApplier(const HgPixelBuffer* row, void* context) {
+    auto* f = static_cast<FilterState*>(context);
+    return HgApplierRun(f->applier, row);
+}
+
+int32_t StripRows(PluginData* data) {
+    int32_t overlap = Overlap(data->editState.editPars.sharpenNoise);
+    int32_t rows = data->rowSkip;
+    if (rows <= overlap) rows = overlap + 1;
+    return rows;
+}
+
+int32_t Advance() {
+    OSErr answer = Record()->advanceState();
+    if (answer == noErr) return kStatusOk;
+    SetResult(answer);
+    if (answer == userCanceledErr) return kStatusCancelled;
+    AlertPhraseId(kStatusError, kPhraseAdvance);
+    return kStatusError;
+}
+
+void FreeRun(FilterState& f, void* planes, void* stream) {
+    NoiseFilterFree(f.noise);
+    f.noise = nullptr;
+    HgApplierFree(f.applier);
+    f.applier = nullptr;
+    HgFree(f.transform);
+    f.transform = nullptr;
+    Mem_Free(planes);
+    Mem_Free(stream);
+    f.row.data8 = nullptr;
+    f.row.data16 = nullptr;
+}
+
+}  // namespace
+
+int32_t ResetHostRects() {
+    FilterRecord* record = Record();
+    VRect empty{0, 0, 0, 0};
+    SetInRect(record, empty);
+    SetMaskRect(record, empty);
+    return Advance();
+}
+
+void EndHostImage() {
+    FilterRecord* record = Record();
+    VRect empty{0, 0, 0, 0};
+    SetInRect(record, empty);
+    SetOutRect(record, empty);
+    SetMaskRect(record, empty);
+}
+
+int32_t BeginHostImage(PluginData* data) {
+    FilterRecord* record = Record();
+    FilterState& f = data->run.filter;
+    record->inLoPlane = record->outLoPlane = 0;
+    record->inHiPlane = record->outHiPlane = int16(record->planes - 1);
+    record->inputPadding = record->outputPadding = kPaddingWhite;
+    record->inputRate = kRateOne;
+    if (record->haveMask) {
+        record->maskPadding = record->outputPadding;
+        record->maskRate = kRateOne;
+    }
+    SetOutRect(record, VRect{0, 0, 0, 0});
+    int32_t status = ResetHostRects();
+    if (status != kStatusOk) return status;
+    f.filterRect = GetFilterRect(record);
+    f.inRect = VRect{f.filterRect.top - 1, f.filterRect.left, f.filterRect.top - 1, f.filterRect.right};
+    f.outRect = f.inRect;
+    SetInRect(record, f.inRect);
+    SetOutRect(record, f.outRect);
+    if (record->haveMask) {
+        f.maskRect = f.inRect;
+        SetMaskRect(record, f.maskRect);
+    }
+    f.width = f.filterRect.right - f.filterRect.left;
+    f.height = f.filterRect.bottom - f.filterRect.top;
+    f.bytesIn = f.bytesOut = record->depth == 16 ? 2 : 1;
+    f.inColumnStep = f.outColumnStep = record->planes;
+    LogF("%d x %d, %d", f.width, f.height, f.bytesIn);
+    return kStatusOk;
+}
+
+int32_t GetHostRow(PluginData* data, int32_t y) {
+    FilterRecord* record = Record();
+    FilterState& f = data->run.filter;
+    const int32_t overlap = Overlap(data->editState.editPars.sharpenNoise);
+    LogF("Get %d", y);
+    const int32_t Y = y + f.filterRect.top;
+    if (Y > f.inRect.bottom - 1) {
+        if (record->abortProc != nullptr && record->abortProc()) {
+            SetResult(userCanceledErr);
+            return kStatusCancelled;
+        }
+        // A strip starts overlap rows above the row that needs it, but never above the filter
+        // rectangle: rows outside it are not the module's to write.
+        int32_t top = Y - overlap;
+        if (top < f.filterRect.top) top = f.filterRect.top;
+        int32_t rows = StripRows(data);
+        int32_t bottom = top + rows;
+        if (bottom > f.filterRect.bottom) bottom = f.filterRect.bottom;
+        if (bottom < 0) bottom = 0;
+        f.inRect = VRect{top, f.filterRect.left, bottom, f.filterRect.right};
+        f.outRect = f.inRect;
+        SetInRect(record, f.inRect);
+        SetOutRect(record, f.outRect);
+        if (record->haveMask) {
+            f.maskRect = f.inRect;
+            SetMaskRect(record, f.maskRect);
+        }
+        LogF("Read strip of %d scanlines (%d), in %d to %d, out %d to %d", bottom - top, overlap,
+             f.inRect.top, f.inRect.bottom, f.outRect.top, f.outRect.bottom);
+        int32_t status = Advance();
+        if (status != kStatusOk) return status;
+        if (f.bytesIn == 2) {
+            // The host's 16-bit scale is 0..32768; the engine's is 0..65535. Only the colour
+            // planes are rescaled: further planes go back to the host exactly as they came.
+            for (int32_t r = 0; r < bottom - top; ++r) {
+                auto* row = reinterpret_cast<uint16_t*>(static_cast<uint8_t*>(record->inData) +
+                                                        ptrdiff_t(r) * record->inRowBytes);
+                for (int32_t x = 0; x < f.width; ++x) {
+                    for (int32_t c = 0; c < 3; ++c) {
+                        uint16_t& v = row[ptrdiff_t(x) * f.inColumnStep + c];
+                        v = uint16_t((v > 32767 ? 32767 : v) * 2);
+                    }
+                }
+            }
+        }
+    }
+    LogF("y = %d;  yin = %d, yout = %d", y, y - f.inRect.top, y - f.outRect.top);
+    uint8_t* inRow = static_cast<uint8_t*>(record->inData) + ptrdiff_t(Y - f.inRect.top) * record->inRowBytes;
+    uint8_t* scratch = static_cast<uint8_t*>(record->outData) +
+                       ptrdiff_t(f.outRect.bottom - f.outRect.top - 1) * record->outRowBytes;
+    if (record->progressProc != nullptr) record->progressProc(y, f.height);
+    for (int c = 0; c < 3; ++c) {
+        f.channelPointer[c] = inRow + c * f.bytesIn;
+        f.outChannel[c] = scratch + c * f.bytesOut;
+    }
+    f.channelPointer[3] = f.outChannel[3] = nullptr;
+    for (int32_t p = 3; p < record->planes; ++p) {
+        for (int32_t x = 0; x < f.width; ++x) {
+            ptrdiff_t at = (ptrdiff_t(x) * f.inColumnStep + p) * f.bytesIn;
+            Mem_Copy(scratch + at, inRow + at, size_t(f.bytesIn));
+        }
+    }
+    return kStatusOk;
+}
+
+int32_t PutHostRow(PluginData* data, int32_t yOut) {
+    FilterRecord* record = Record();
+    FilterState& f = data->run.filter;
+    LogF("Put y = %d", yOut);
+    const int32_t Y = yOut + f.filterRect.top;
+    if (Y < f.outRect.top || Y >= f.outRect.bottom) return kStatusError;
+    uint8_t* dest = static_cast<uint8_t*>(record->outData) + ptrdiff_t(Y - f.outRect.top) * record->outRowBytes;
+    const uint8_t* in = static_cast<uint8_t*>(record->inData) + ptrdiff_t(Y - f.inRect.top) * record->inRowBytes;
+    const uint8_t* scratch = f.outChannel[0];
+    const uint8_t* mask = nullptr;
+    if (record->haveMask == 1 && record->maskData != nullptr) {
+        mask = static_cast<const uint8_t*>(record->maskData) + ptrdiff_t(Y - f.maskRect.top) * record->maskRowBytes;
+    }
+    const int32_t step = f.outColumnStep;
+    for (int32_t x = 0; x < f.width; ++x) {
+        const int32_t m = mask != nullptr ? mask[x] : 255;
+        for (int32_t c = 0; c < 3; ++c) {
+            const ptrdiff_t at = ptrdiff_t(x) * step + c;
+            uint32_t n, i;
+            if (f.bytesOut == 2) {
+                n = reinterpret_cast<const uint16_t*>(scratch)[at] >> 1;
+                i = reinterpret_cast<const uint16_t*>(in)[at] >> 1;
+            } else {
+                n = scratch[at];
+                i = in[at];
+            }
+            uint32_t v = m == 255 ? n : m == 0 ? i : ((255 - m) * i + m * n + 128) >> 8;
+            if (f.bytesOut == 2) {
+                reinterpret_cast<uint16_t*>(dest)[at] = uint16_t(v);
+            } else {
+                dest[at] = uint8_t(v);
+            }
+        }
+        for (int32_t p = 3; p < record->planes; ++p) {
+            const ptrdiff_t at = (ptrdiff_t(x) * step + p) * f.bytesOut;
+            Mem_Copy(dest + at, in + at, size_t(f.bytesOut));
+        }
+    }
+    return kStatusOk;
+}
+
+int32_t WriteFilteredRow(const HgPixelBuffer* row, void* context) {
+    auto* data = static_cast<PluginData*>(context);
+    FilterState& f = data->run.filter;
+    for (int c = 0; c < 3; ++c) {
+        if (f.bytesOut == 2) {
+            const uint16_t* plane = row->data16 + size_t(c) * row->width;
+            auto* out = reinterpret_cast<uint16_t*>(f.outChannel[c]);
+            for (uint32_t x = 0; x < row->width; ++x) out[ptrdiff_t(x) * f.outColumnStep] = plane[x];
+        } else {
+            const uint8_t* plane = row->data8 + size_t(c) * row->width;
+            uint8_t* out = f.outChannel[c];
+            for (uint32_t x = 0; x < row->width; ++x) out[ptrdiff_t(x) * f.outColumnStep] = plane[x];
+        }
+    }
+    int32_t status = PutHostRow(data, f.outRow);
+    ++f.outRow;
+    return status;
+}
+
+int32_t FilterImage(PluginData* data) {
+    LogF("FilterImage...");
+    FilterRecord* record = Record();
+    FilterState& f = data->run.filter;
+    Mem_Fill(&f, 0, sizeof f);
+    void* planes = nullptr;
+    void* stream = nullptr;
+    int32_t status = BeginHostImage(data);
+    EditState* es = &data->editState;
+    const SharpenNoise& sn = es->editPars.sharpenNoise;
+    if (status == kStatusOk && f.width > 0 && f.height > 0) {
+        if (StripRows(data) != data->rowSkip) {
+            LogF("rowSkip %d does not exceed the overlap of %d rows; strips of %d rows instead",
+                 int(data->rowSkip), Overlap(sn), StripRows(data));
+        }
+        status = HgBuild(&es->editPars, kEditMaskAll, es->gridLevel, f.bytesIn, &f.transform);
+        if (status != kStatusOk) {
+            AlertPhraseId(status, kPhraseCreateHuegrid);
+        } else {
+            HgSetDepth(f.transform, kHgSideInput, f.bytesIn);
+            HgSetDepth(f.transform, kHgSideOutput, f.bytesOut);
+            planes = Mem_Alloc(uint32_t(f.width) * 3 * uint32_t(f.bytesIn));
+            stream = Mem_Alloc(kFilterStreamBytes);
+            if (planes == nullptr || stream == nullptr) status = kStatusNoMemory;
+        }
+        if (status == kStatusOk) {
+            HgApplyOptions options;
+            Mem_Fill(&options, 0, sizeof options);
+            FLSpecMemory(&options.stream, stream, kFilterStreamBytes);
+            status = HgWriteStream(f.transform->lut, &options.stream);
+            const int32_t maxCode = f.bytesIn == 2 ? 65535 : 255;
+            options.inLo = options.outLo = 0;
+            options.inHi = options.outHi = maxCode;
+            // The unsharp mask needs more than four rows; a shorter image goes through unsharpened.
+            options.sharpenAmount = (sn.sharpenOn && f.height > 4) ? sn.sharpenStrength : 0;
+            options.sharpenChannel = sn.sharpenK;
+            options.sharpenOrder = 2;
+            options.width = uint32_t(f.width);
+            options.rows = uint32_t(f.height);
+            options.inPixelSize = f.bytesIn;
+            options.outPixelSize = f.bytesOut;
+            options.callback = WriteFilteredRow;
+            options.callbackPlanar = 1;
+            options.callbackOrder = kHgOrderIdentity3;
+            options.callbackContext = data;
+            if (status == kStatusOk) status = HgApplierCreate(&options, &f.applier);
+        }
+        if (status == kStatusOk && sn.noiseOn) {
+            NoiseFilterOptions noise;
+            Mem_Fill(&noise, 0, sizeof noise);
+            noise.width = f.width;
+            noise.rows = f.height;
+            noise.space = 1;
+            noise.lumaChroma = sn.noiseFlag;
+            noise.channels = 3;
+            for (int c = 0; c < 3; ++c) {
+                noise.radius[c] = sn.noiseRadius[c];
+                noise.threshold[c] = sn.noiseThreshold[c];
+            }
+            noise.mode = sn.noiseK;
+            noise.planar = 1;
+            noise.order = int32_t(kHgOrderIdentity3);
+            noise.pixelSize = f.bytesIn;
+            noise.callback = NoiseToApplier;
+            noise.callbackContext = &f;
+            status = NoiseFilterCreate(&f.noise, &noise);
+        }
+        if (status == kStatusOk) {
+            f.row.width = uint32_t(f.width);
+            f.row.channels = 3;
+            f.row.space = 1;
+            f.row.planar = 1;
+            f.row.order = kHgOrderIdentity3;
+            if (f.bytesIn == 2) {
+                f.row.data16 = static_cast<uint16_t*>(planes);
+            } else {
+                f.row.data8 = static_cast<uint8_t*>(planes);
+            }
+            for (int32_t y = 0; y < f.height && status == kStatusOk; ++y) {
+                status = GetHostRow(data, y);
+                if (status != kStatusOk) break;
+                for (int c = 0; c < 3; ++c) {
+                    const uint8_t* src = f.channelPointer[c];
+                    if (f.bytesIn == 2) {
+                        uint16_t* plane = f.row.data16 + size_t(c) * uint32_t(f.width);
+                        for (int32_t x = 0; x < f.width; ++x) {
+                            plane[x] = reinterpret_cast<const uint16_t*>(src)[ptrdiff_t(x) * f.inColumnStep];
+                        }
+                    } else {
+                        uint8_t* plane = f.row.data8 + size_t(c) * uint32_t(f.width);
+                        for (int32_t x = 0; x < f.width; ++x) plane[x] = src[ptrdiff_t(x) * f.inColumnStep];
+                    }
+                }
+                status = f.noise != nullptr ? NoiseFilterRun(f.noise, &f.row) : HgApplierRun(f.applier, &f.row);
+                if (status != kStatusOk && status != kStatusCancelled) {
+                    char pattern[kScratchSize], phrase[kScratchSize];
+                    Ui_ResToCString(gState, kPhraseProcessRow, pattern);
+                    Ui_FormatStringN(phrase, sizeof phrase, pattern, y, data->run.imageName);
+                    ShowErrorAlert(status, phrase, nullptr);
+                }
+            }
+        }
+    }
+    FreeRun(f, planes, stream);
+    if (status != kStatusOk) {
+        EndHostImage();
+        MapRunResult(status);
+        return status;
+    }
+    data->run.lastApplied = es->editPars;
+    gPrefs->previousSettings = es->editPars;
+    gPrefs->sharpenNoise = es->editPars.sharpenNoise;
+    int32_t info = kPrefsFileInfo;
+    int32_t written = Ui_Prefs_WriteAll(gState, gPrefsPath, &info, WritePrefEntries);
+    if (written != kStatusOk) {
+        char pattern[kScratchSize], phrase[kScratchSize];
+        Ui_ResToCString(gState, kPhraseUpdatePrefs, pattern);
+        Ui_FormatStringN(phrase, sizeof phrase, pattern, gPrefsPath);
+        ShowErrorAlert(written, phrase, nullptr);
+    }
+    EndHostImage();
+    LogF("... FilterImage done");
+    (void)record;
+    return kStatusOk;
+}

@@ -1,0 +1,131 @@
+// The module's process-wide globals and the two blocks the host keeps between calls.
+//
+// The host calls PluginMain on one thread, one call at a time, and hands back on every call the
+// parameters handle (PluginParams: the preferences path and the preferences record) and the
+// data handle (PluginData: the strip height, the show-window flag, a message buffer and the
+// state of one filter run). Everything else lives only for the duration of a call. The globals
+// below are set at the start of each call and are what every host-side routine reads.
+#pragma once
+
+#include <cstdint>
+
+#include "edit/edit_state.h"
+#include "edit/prefs.h"
+#include "engine/huegrid.h"
+#include "engine/huegrid_applier.h"
+#include "engine/ip_image.h"
+#include "engine/noise_filter.h"
+#include "hostsdk/filter_record.h"
+#include "platform/paths.h"
+#include "platform/ui_state.h"
+
+// Identifies both persistent blocks as ours: "KLMR".
+constexpr uint32_t PluginSignature = 0x4B4C4D52;
+constexpr int kScratchSize = 257;
+
+struct PluginParams {
+    uint32_t signature;
+    char prefsPath[kPathSize];
+    char tempPath[kPathSize];
+    Prefs prefs;
+};
+
+// The state of streaming the host image through the transform (one filter run).
+struct FilterState {
+    Huegrid* transform;
+    int32_t bytesIn, bytesOut;  // bytes per sample: 2 for 16-bit images, else 1
+    int32_t width, height;      // of the filter rectangle
+    int32_t inColumnStep, outColumnStep;  // planes
+    int32_t outRow;                       // output rows written so far
+    uint8_t* outChannel[4];               // the channels of the scratch output row
+    uint8_t* channelPointer[4];           // the channels of the current input row
+    HgPixelBuffer row;                    // the planar input row handed to the processors
+    HuegridApplier* applier;
+    NoiseFilter* noise;
+    VRect filterRect, inRect, maskRect, outRect;
+};
+
+// What the host side of a run keeps besides the edit state: copies of the preferences that
+// steer the run, the preview size and window bounds from the prepare phase, and the filter.
+struct RunState {
+    uint8_t hostHasColourServices;
+    uint8_t previewReduced;
+    uint8_t useKeenhue;      // some tool starts with the automatic settings
+    uint8_t keenhueApplied;  // the automatic settings were applied to the live record
+    uint8_t liveSliders;
+    uint8_t showSampledRegion;
+    uint8_t useLargestWindow;
+    uint8_t startAllSame;
+    int32_t readoutMode;
+    int32_t sampleSize;
+    int32_t sampleSign;
+    int32_t gridLevel;
+    float preferredSaturation;
+    int32_t startWith;
+    int32_t startTool[4];
+    int32_t okMode;  // 0 edit images
+    int32_t previewWidth, previewHeight;
+    int16_t windowBounds[4];  // top, left, bottom, right
+    char title[kPathSize];
+    char imageName[kPathSize];
+    EditPars lastApplied;
+    FilterState filter;
+};
+
+struct PluginData {
+    uint32_t signature;
+    int16_t rowSkip;     // image rows fetched from the host per strip
+    uint8_t showDialog;  // 1: the start phase shows the editing window
+    char scratch[kScratchSize];
+    EditState editState;
+    RunState run;
+};
+
+extern void* gFilterRecord;  // FilterRecord, or AboutRecord for the about selector
+extern intptr_t* gDataHandle;
+extern int16* gResult;
+extern SPBasicSuite* gSPBasic;
+extern const void* gModuleInstance;
+extern uint8_t gDiagnostics;
+extern UiState* gState;
+extern UiState** gStateRef;
+extern PluginParams* gParams;
+extern PluginData* gData;
+extern Prefs* gPrefs;
+extern char* gScratch;
+extern char* gPrefsPath;
+extern char* gTempPath;
+
+inline FilterRecord* Record() { return static_cast<FilterRecord*>(gFilterRecord); }
+inline uint8_t Diagnostics() { return gState != nullptr ? gState->diagnostics : 0; }
+
+// Formats into the message buffer (cut to fit) and writes it to the debug log with the
+// diagnostics flag; without the buffer a local one stands in.
+void LogF(const char* format, ...);
+// The same with the flag forced on: for the lines that are written whatever diagnostics say.
+void LogForcedF(const char* format, ...);
+
+// Handle routines and validation.
+void CreateParametersHandle();
+void CreateDataHandle();
+void LockHandles();
+void UnlockHandles();
+int32_t ValidateParameters();
+int32_t ValidateData();
+
+// The phase handlers.
+void DoAbout();
+void DoParameters();
+void DoPrepare();
+void DoStart();
+void DoContinue();
+void DoFinish();
+
+int32_t InitParameters();
+int32_t InitData();
+void FreeKolmaraParsStuff(PluginData* data);
+
+// The host result of an internal status of a run: -10 -> -128, -3 -> -108, -9 -> -30900,
+// other non-zero -> -30100; 0 leaves the result.
+void MapRunResult(int32_t status);
+void SetResult(OSErr result);

@@ -1,0 +1,174 @@
+// The editing state: its reset of groups with their window state, and copying stored settings
+// into the live record under a tool mask, including the working-space question.
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "edit/edit_state.h"
+#include "edit/neutral_target.h"
+#include "engine/balance.h"
+#include "engine/working_space.h"
+#include "platform/alert.h"
+#include "tests/edit/edit_test_support.h"
+
+namespace {
+
+using edit_testing::EditTest;
+using edit_testing::FillPars;
+
+// The answer the next working-space question gets, and what it showed.
+int16_t gAnswer = 1;
+std::string gAsked, gFirst, gSecond;
+int gQuestions = 0;
+int32_t Answer(UiState*, const Ui_AlertRecord* alert, int16_t* item) {
+    ++gQuestions;
+    gAsked = alert->text;
+    gFirst = alert->firstLabel != nullptr ? alert->firstLabel : "";
+    gSecond = alert->secondLabel != nullptr ? alert->secondLabel : "";
+    *item = gAnswer;
+    return 0;
+}
+
+class EditStateTest : public EditTest {
+   protected:
+    void SetUp() override {
+        EditTest::SetUp();
+        live_ = std::make_unique<EditState>();
+        ASSERT_EQ(EditStateInit(live_.get(), nullptr), 0);
+        saved_ = std::make_unique<EditPars>();
+        FillPars(saved_.get(), 7);
+        saved_->refRGB = live_->editPars.refRGB;  // the same working space
+        gQuestions = 0;
+        gAnswer = 1;
+        Ui_Alert_SetPresenter(Answer);
+    }
+    void TearDown() override {
+        SetNeutralTargetDeriver(nullptr);
+        EditTest::TearDown();
+    }
+    std::unique_ptr<EditState> live_;
+    std::unique_ptr<EditPars> saved_;
+};
+
+TEST_F(EditStateTest, InitialStateIsResetInTheGivenSpace) {
+    const EditState& s = *live_;
+    EXPECT_EQ(s.balanceMethod, kBalanceNeutrals);
+    EXPECT_EQ(s.balanceSlider[1], 0.5f);
+    EXPECT_EQ(s.activeHandle, 0);
+    EXPECT_EQ(s.activeColorId, 6);
+    EXPECT_EQ(s.bitsPerChannel, 8);
+    EXPECT_EQ(s.gridLevel, 7);
+    EXPECT_EQ(s.editPars.gammaTable[255], 1.0f);   // tables derived
+    EXPECT_EQ(s.editPars.neutralTarget[0], 0.0f);  // the default neutral is grey
+    EXPECT_EQ(std::memcmp(&s.undoPars, &s.editPars, sizeof s.editPars), 0);
+    // The engine's derivation is installed for the colour definitions.
+    float target[3];
+    const float warm[3] = {0.6f, 0.5f, 0.4f};
+    EXPECT_EQ(DeriveNeutralTarget(warm, &s.editPars.refRGB, target), 0);
+    EXPECT_GT(target[0], 0.0f);
+
+    RefRGB bad = s.editPars.refRGB;
+    bad.gamma = 0.1f;
+    EditState other;
+    EXPECT_EQ(EditStateInit(&other, &bad), -1);
+    EXPECT_EQ(EditStateInit(nullptr, nullptr), -1);
+}
+
+TEST_F(EditStateTest, ResetOfTheBalanceDerivesTheTargetFromTheNeutralDefinition) {
+    EditState& s = *live_;
+    s.colorDefs.neutral[0] = 0.56f;
+    s.colorDefs.neutral[2] = 0.44f;
+    s.balanceSlider[0] = 0.9f;
+    s.editPars.balBin[4].count = 3;
+    s.editPars.brightness = 0.7f;
+    ASSERT_EQ(ResetEditStatePars(&s, kEditMaskTool1), 0);
+    EXPECT_EQ(s.balanceSlider[0], 0.5f);
+    EXPECT_EQ(s.editPars.balBin[4].count, 0);
+    EXPECT_EQ(s.editPars.brightness, 0.7f);  // not in the mask
+    float expected[3];
+    ASSERT_EQ(HgNeutralTargetFromColour(s.colorDefs.neutral, &s.editPars.refRGB, expected), 0);
+    EXPECT_GT(expected[0], 0.0f);
+    EXPECT_EQ(std::memcmp(s.editPars.neutralTarget, expected, sizeof expected), 0);
+    EXPECT_EQ(s.editPars.balCurveValid, 0);
+
+    // A hue bit makes handle 0 active with its memory colour and clears the hue flags.
+    s.activeHandle = 4;
+    s.activeHandleHasSamples = 1;
+    s.huePlacementPending = 1;
+    s.editPars.hue[0].colorId = 2;
+    ASSERT_EQ(ResetEditStatePars(&s, 1 << 12), 0);
+    EXPECT_EQ(s.activeHandle, 0);
+    EXPECT_EQ(s.activeColorId, 2);  // a single handle keeps the memory-colour ids
+    EXPECT_EQ(s.activeHandleHasSamples, 0);
+    EXPECT_EQ(s.huePlacementPending, 0);
+    ASSERT_EQ(ResetEditStatePars(&s, kEditMaskTool4), 0);
+    EXPECT_EQ(s.activeColorId, 6);
+    EXPECT_EQ(ResetEditStatePars(nullptr, 2), -1);
+}
+
+TEST_F(EditStateTest, CopiesTheGroupsOfTheMask) {
+    EditState& s = *live_;
+    // Tool 3 copies its five values and nothing else.
+    ASSERT_EQ(CopyParsMasked(saved_.get(), &s, kEditMaskTool3, state_), 0);
+    EXPECT_EQ(s.editPars.brightness, saved_->brightness);
+    EXPECT_EQ(s.editPars.saturation, saved_->saturation);
+    EXPECT_EQ(s.editPars.blackPoint, 0.0f);
+    EXPECT_EQ(s.editPars.balBin[3].count, 0);
+    EXPECT_EQ(s.editPars.hue[2].hueShift, 0.0f);
+    EXPECT_EQ(gQuestions, 0);  // same space: no question
+
+    // One hue bit brings all six handles and the toning colour; the active handle's samples
+    // are looked at again.
+    ASSERT_EQ(CopyParsMasked(saved_.get(), &s, 1024, state_), 0);
+    EXPECT_EQ(std::memcmp(s.editPars.hue, saved_->hue, sizeof s.editPars.hue), 0);
+    EXPECT_EQ(std::memcmp(s.editPars.toneColor, saved_->toneColor, sizeof s.editPars.toneColor), 0);
+    EXPECT_EQ(s.activeHandleHasSamples, 1);
+
+    // The balance: bins and target, curves to be rebuilt.
+    ASSERT_EQ(CopyParsMasked(saved_.get(), &s, kEditMaskTool1Linear, state_), 0);
+    EXPECT_EQ(std::memcmp(s.editPars.balBin, saved_->balBin, sizeof s.editPars.balBin), 0);
+    EXPECT_EQ(s.editPars.neutralTarget[1], saved_->neutralTarget[1]);
+    EXPECT_EQ(s.editPars.balCurveValid, 0);
+    // linear travels only for 16-bit images, the sharpen and noise values only with every group.
+    EXPECT_EQ(s.editPars.linear, 0);
+    EXPECT_EQ(s.editPars.sharpenNoise.sharpenOn, 0);
+    s.bitsPerChannel = 16;
+    ASSERT_EQ(CopyParsMasked(saved_.get(), &s, kEditMaskAll, state_), 0);
+    EXPECT_EQ(s.editPars.linear, 1);
+    EXPECT_EQ(std::memcmp(&s.editPars.sharpenNoise, &saved_->sharpenNoise, sizeof(SharpenNoise)),
+              0);
+    // The working space of the live record is never taken from the stored set.
+    EXPECT_EQ(s.editPars.whitePoint, saved_->whitePoint);
+    EXPECT_EQ(CopyParsMasked(nullptr, &s, 2, state_), -1);
+}
+
+TEST_F(EditStateTest, AChangedWorkingSpaceAsksFirst) {
+    EditState& s = *live_;
+    saved_->refRGB.primaries[2] += 0.01f;
+    s.editPars.brightness = 0.3f;
+    s.activeHandle = 3;
+    auto before = std::make_unique<EditState>(s);
+
+    gAnswer = 2;  // Cancel
+    EXPECT_EQ(CopyParsMasked(saved_.get(), &s, kEditMaskAll, state_), -10);
+    EXPECT_EQ(gQuestions, 1);
+    EXPECT_EQ(gAsked,
+              "The RGB working space has changed. Your saved settings may not produce the desired "
+              "result.");
+    EXPECT_EQ(gFirst, "Use Anyway");
+    EXPECT_EQ(gSecond, "Cancel");
+    EXPECT_EQ(std::memcmp(before.get(), &s, sizeof s), 0);
+    EXPECT_EQ(LogLinesWith("RefRgbMatch: primaries1[2]").size(), 1u);
+
+    // Without a call state the question cannot be asked: nothing is copied.
+    EXPECT_EQ(CopyParsMasked(saved_.get(), &s, kEditMaskAll, nullptr), -1);
+    EXPECT_EQ(std::memcmp(before.get(), &s, sizeof s), 0);
+
+    gAnswer = 1;  // Use Anyway
+    ASSERT_EQ(CopyParsMasked(saved_.get(), &s, kEditMaskAll, state_), 0);
+    EXPECT_EQ(s.editPars.brightness, saved_->brightness);
+    EXPECT_EQ(s.activeHandle, 0);
+    EXPECT_NE(s.editPars.refRGB.primaries[2], saved_->refRGB.primaries[2]);
+}
+
+}  // namespace

@@ -1,0 +1,221 @@
+// The custom settings text file: its exact lines, round trips, older files and every refusal.
+#include <cmath>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "edit/pars_text.h"
+#include "edit/settings_text.h"
+#include "engine/working_space.h"
+#include "tests/edit/edit_test_support.h"
+
+namespace {
+
+using edit_testing::EditTest;
+using edit_testing::FillPars;
+using testing_support::FileExists;
+using testing_support::ReadFile;
+using testing_support::WriteFile;
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) lines.push_back(line);
+    return lines;
+}
+
+std::string Join(const std::vector<std::string>& lines, size_t count) {
+    std::string text;
+    for (size_t i = 0; i < count && i < lines.size(); ++i) text += lines[i] + "\n";
+    return text;
+}
+
+// The fields the file carries (the derived tables and the sharpen values excluded).
+void ExpectSameColourFields(const EditPars& a, const EditPars& b) {
+    EXPECT_EQ(a.linear, b.linear);
+    EXPECT_EQ(std::memcmp(a.balBin, b.balBin, sizeof a.balBin), 0);
+    EXPECT_EQ(std::memcmp(a.neutralTarget, b.neutralTarget, sizeof a.neutralTarget), 0);
+    EXPECT_EQ(std::memcmp(&a.blackPoint, &b.blackPoint, 8 * sizeof(float)), 0);
+    EXPECT_EQ(std::memcmp(a.hue, b.hue, sizeof a.hue), 0);
+    EXPECT_EQ(std::memcmp(a.toneColor, b.toneColor, sizeof a.toneColor), 0);
+    EXPECT_EQ(std::memcmp(&a.refRGB, &b.refRGB, sizeof a.refRGB), 0);
+}
+
+class SettingsText : public EditTest {
+   protected:
+    void SetUp() override {
+        EditTest::SetUp();
+        written_ = std::make_unique<EditPars>();
+        read_ = std::make_unique<EditPars>();
+        FillPars(written_.get(), 3);
+        SetParsDefaults(read_.get());
+        path_ = root_ + "/custom.txt";
+        FLSpecDisk(&spec_, path_.c_str());
+    }
+    // Writes text as the file and reads it with the colour part only.
+    int32_t ReadText(const std::string& text) {
+        WriteFile(path_, text);
+        return HgReadSettings(read_.get(), &spec_);
+    }
+    std::unique_ptr<EditPars> written_, read_;
+    std::string path_;
+    FLSpec spec_;
+};
+
+TEST_F(SettingsText, WritesTheDocumentedLines) {
+    EditPars p;
+    SetParsDefaults(&p);
+    ASSERT_EQ(WriteParsText(&p, path_.c_str()), 0);
+    std::vector<std::string> lines = Lines(ReadFile(path_));
+    ASSERT_EQ(lines.size(), 159u);
+    EXPECT_EQ(ReadFile(path_).find('\r'), std::string::npos);
+    const std::pair<size_t, const char*> expected[] = {
+        {0, "v5"},
+        {1, "0"},
+        {2, "0.000000 0.000000 0.000000 0"},
+        {22, "0.000000 0.500000 1.000000"},
+        {24 + 21 * 5, "300.000000 0.000000 0.500000 0.500000 11"},
+        {151, "0.640000 0.330000 0.300000 0.600000 0.150000 0.060000"},
+        {153, "0.500000 0.500000 0.500000"},
+        {154, "-----"},
+        {155, "0 6 -1"},
+        {156, "0 1 4"},
+        {158, "0 16 16 0"},
+    };
+    for (auto [at, text] : expected) EXPECT_EQ(lines[at], text) << at;
+}
+
+TEST_F(SettingsText, RoundTripRestoresEveryWrittenField) {
+    for (uint32_t seed : {1u, 2u, 3u}) {
+        FillPars(written_.get(), seed);
+        ASSERT_EQ(WriteParsText(written_.get(), path_.c_str()), 0);
+        EditPars back;
+        SetParsDefaults(&back);
+        ASSERT_EQ(ReadParsText(path_.c_str(), &back), 0);
+        ExpectSameColourFields(*written_, back);
+        EXPECT_EQ(std::memcmp(&back.sharpenNoise, &written_->sharpenNoise, sizeof(SharpenNoise)),
+                  0);
+        EXPECT_EQ(back.balCurveValid, 0);  // the bins are new: curves to be rebuilt
+    }
+    // Values that do not fall on six decimals come back to within half a millionth.
+    written_->brightness = 0.123456789f;
+    written_->hue[2].hueShift = -33.3333333f;
+    FLSpec spec;
+    FLSpecDisk(&spec, path_.c_str());
+    ASSERT_EQ(HgWriteSettings(written_.get(), &spec), 0);
+    ASSERT_EQ(HgReadSettings(read_.get(), &spec), 0);
+    EXPECT_NEAR(read_->brightness, 0.123457f, 1e-7);
+    EXPECT_NEAR(read_->hue[2].hueShift, -33.333333f, 4e-6);
+}
+
+TEST_F(SettingsText, OlderFilesStartWithLinearAndEndAfterThePrimaries) {
+    ASSERT_EQ(HgWriteSettings(written_.get(), &spec_), 0);
+    std::vector<std::string> lines = Lines(ReadFile(path_));
+    std::vector<std::string> old(lines.begin() + 1, lines.begin() + 152);
+    read_->toneColor[0] = 0.9f;
+    ASSERT_EQ(ReadText(Join(old, old.size())), 0);
+    EXPECT_EQ(read_->linear, 1);
+    EXPECT_EQ(read_->neutralTarget[0], 0.0f);  // not in older files: the Reset values
+    EXPECT_EQ(read_->toneColor[0], 0.5f);
+    EXPECT_EQ(read_->hue[5].baseHue, written_->hue[5].baseHue);
+    EXPECT_EQ(read_->refRGB.primaries[5], written_->refRGB.primaries[5]);
+    // Line ends of any convention are read.
+    std::string crlf;
+    for (const std::string& line : lines) crlf += line + "\r\n";
+    ASSERT_EQ(ReadText(crlf), 0);
+    EXPECT_EQ(read_->toneColor[2], written_->toneColor[2]);
+}
+
+TEST_F(SettingsText, RefusesShortLinesMissingTailsAndBadValues) {
+    ASSERT_EQ(HgWriteSettings(written_.get(), &spec_), 0);
+    const std::vector<std::string> lines = Lines(ReadFile(path_));
+    ASSERT_EQ(lines.size(), 154u);
+
+    // A version-5 file that ends after the primaries.
+    EXPECT_EQ(ReadText(Join(lines, 152)), -8);
+    EXPECT_EQ(read_->refRGB.primaries[0], written_->refRGB.primaries[0]);  // read so far: kept
+    // Three numbers where four are expected, a word for a number, an extra number.
+    struct Edit {
+        size_t line;
+        std::string text;
+    } edits[] = {{5, "0.5 0.5 0.5"},
+                 {23, "0.5 0.5 0.5 0.5 abc"},
+                 {24, "1 2 3 4 5.5"},
+                 {150, "2.2 1 1 1 1"},
+                 {152, "0 0"},
+                 {1, "x"},
+                 {2, "0.5 0.5 0.5 1e3"},
+                 {3, "nan 0 0 1"},
+                 {0, ""}};
+    for (const Edit& e : edits) {
+        std::vector<std::string> changed = lines;
+        changed[e.line] = e.text;
+        EXPECT_EQ(ReadText(Join(changed, changed.size())), -8) << e.line << ": " << e.text;
+    }
+    EXPECT_EQ(ReadText(""), -8);
+
+    // Values that read well but fail the parameter check.
+    std::vector<std::string> changed = lines;
+    changed[22] = "0.000000 1.500000 1.000000";  // grey point above 1
+    EXPECT_EQ(ReadText(Join(changed, changed.size())), -1);
+    changed = lines;
+    changed[2] = "0.1 0.1 0.1 -4";  // a negative count
+    EXPECT_EQ(ReadText(Join(changed, changed.size())), -1);
+
+    FLSpec missing;
+    FLSpecDisk(&missing, (root_ + "/none.txt").c_str());
+    EXPECT_EQ(HgReadSettings(read_.get(), &missing), -4);
+    EXPECT_EQ(HgReadSettings(nullptr, &missing), -1);
+}
+
+TEST_F(SettingsText, WritingRefusesRecordsItCouldNotReadBack) {
+    WriteFile(path_, "keep me\n");
+    written_->hue[1].hueShift = NAN;
+    EXPECT_EQ(WriteParsText(written_.get(), path_.c_str()), -1);
+    EXPECT_EQ(ReadFile(path_), "keep me\n");
+    written_->hue[1].hueShift = 0.0f;
+    written_->contrast = 1.5f;
+    EXPECT_EQ(HgWriteSettings(written_.get(), &spec_), -1);
+    EXPECT_EQ(WriteParsText(written_.get(), std::string(300, 'a').c_str()), -1);
+    written_->contrast = 0.5f;
+    EXPECT_EQ(WriteParsText(written_.get(), (root_ + "/no/such/folder/x.txt").c_str()), -4);
+}
+
+TEST_F(SettingsText, SharpenAndNoisePartIsRequiredAndRepaired) {
+    ASSERT_EQ(WriteParsText(written_.get(), path_.c_str()), 0);
+    const std::vector<std::string> lines = Lines(ReadFile(path_));
+    EditPars back;
+    SetParsDefaults(&back);
+    const EditPars untouched = back;
+
+    // Without the tail, or with a short line in it: -8 and the record unchanged.
+    WriteFile(path_, Join(lines, 154));
+    EXPECT_EQ(ReadParsText(path_.c_str(), &back), -8);
+    std::vector<std::string> changed = lines;
+    changed[157] = "0 8 4";
+    WriteFile(path_, Join(changed, changed.size()));
+    EXPECT_EQ(ReadParsText(path_.c_str(), &back), -8);
+    // A colour part that fails leaves the record as it was too.
+    changed = lines;
+    changed[30] = "1 2";
+    WriteFile(path_, Join(changed, changed.size()));
+    EXPECT_EQ(ReadParsText(path_.c_str(), &back), -8);
+    EXPECT_EQ(std::memcmp(&back, &untouched, sizeof back), 0);
+
+    // Lines between the colour part and the separator are skipped; flags are any non-zero
+    // number; a value outside what the preferences accept takes its default (-9).
+    changed = lines;
+    changed.insert(changed.begin() + 154, "a note");
+    changed[155 + 1] = "7 40 -1";
+    changed[155 + 2] = "0 -3 4";
+    WriteFile(path_, Join(changed, changed.size()));
+    EXPECT_EQ(ReadParsText(path_.c_str(), &back), -9);
+    EXPECT_EQ(back.sharpenNoise.sharpenOn, 1);
+    EXPECT_EQ(back.sharpenNoise.sharpenStrength, 6);
+    EXPECT_EQ(back.sharpenNoise.noiseFlag, 1);
+    ExpectSameColourFields(*written_, back);
+}
+
+}  // namespace

@@ -1,0 +1,172 @@
+// The working space: where it comes from, how two are compared, and the tables derived from it,
+// checked against Lindbloom's Bradford-adapted sRGB matrix.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "engine/colour_math.h"
+#include "engine/working_space.h"
+#include "platform/ui_state.h"
+#include "tests/engine/chain_test_support.h"
+#include "tests/platform/test_support.h"
+
+namespace {
+
+using testing_support::PlatformTest;
+
+int32_t Fixed(double v) {
+    return int32_t(std::lround(v * 65536.0));
+}
+
+class WorkingSpace : public PlatformTest {
+   protected:
+    void SetUp() override {
+        PlatformTest::SetUp();
+        state_ = OpenState(1);
+    }
+    std::vector<std::string> LinesWith(const std::string& text) const {
+        std::vector<std::string> found;
+        for (const std::string& line : LogLines()) {
+            if (line.find(text) != std::string::npos) found.push_back(line);
+        }
+        return found;
+    }
+    UiState* state_ = nullptr;  // closed by the fixture
+};
+
+TEST_F(WorkingSpace, WithoutMonitorInformationTheDefaultSpaceIsUsed) {
+    PlugInMonitor monitor{};
+    RefRGB ref;
+    ASSERT_EQ(GetWorkingSpace(&monitor, &ref, state_), 0);
+    EXPECT_FLOAT_EQ(ref.gamma, 2.2f);
+    const float primaries[6] = {0.64f, 0.33f, 0.30f, 0.60f, 0.15f, 0.06f};
+    for (int i = 0; i < 6; ++i) EXPECT_FLOAT_EQ(ref.primaries[i], primaries[i]);
+    EXPECT_NEAR(ref.xyzWhite[0] / (ref.xyzWhite[0] + 1 + ref.xyzWhite[2]), 0.3128, 2e-4);
+    EXPECT_EQ(ref.xyzWhite[1], 1.0f);
+    EXPECT_EQ(LinesWith("Using default reference space...").size(), 1u);
+    EXPECT_EQ(LinesWith("gamma: 2.200000").size(), 1u);
+    EXPECT_EQ(LinesWith("primaries: 0.640000 0.330000 0.300000 0.600000 0.150000 0.060000").size(),
+              1u);
+    EXPECT_EQ(LinesWith("xyzWhite: ").size(), 1u);
+    EXPECT_EQ(LinesWith("(xy: 0.312").size(), 1u);
+    RefRGB again;
+    ASSERT_EQ(GetWorkingSpace(nullptr, &again, nullptr), 0);
+    EXPECT_EQ(std::memcmp(&ref, &again, sizeof ref), 0);
+    EXPECT_EQ(GetWorkingSpace(nullptr, nullptr, state_), -1);
+}
+
+TEST_F(WorkingSpace, HostSpaceIsReadInFixedPointAndRoundedToFourDecimals) {
+    PlugInMonitor m{};
+    m.gamma = Fixed(1.8);
+    // 0.64005 is not a 16.16 value; the nearest on either side round to 0.6401 and 0.64.
+    m.redX = 41947;  // 0.6400604
+    m.redY = 41946;  // 0.6400452
+    m.greenX = Fixed(0.21);
+    m.greenY = Fixed(0.71);
+    m.blueX = Fixed(0.15);
+    m.blueY = Fixed(0.06);
+    m.whiteX = Fixed(0.3457);
+    m.whiteY = Fixed(0.3585);
+    RefRGB ref;
+    ASSERT_EQ(GetWorkingSpace(&m, &ref, state_), 0);
+    EXPECT_NEAR(ref.gamma, 1.8, 1e-4);
+    EXPECT_FLOAT_EQ(ref.primaries[0], 0.6401f);
+    EXPECT_FLOAT_EQ(ref.primaries[1], 0.64f);
+    EXPECT_FLOAT_EQ(ref.primaries[3], 0.71f);
+    EXPECT_NEAR(ref.xyzWhite[0], 0.3457 / 0.3585, 1e-4);
+    EXPECT_EQ(ref.xyzWhite[1], 1.0f);
+    EXPECT_NEAR(ref.xyzWhite[2], (1 - 0.3457 - 0.3585) / 0.3585, 1e-4);
+    EXPECT_EQ(LinesWith("Host provides monitor information...").size(), 1u);
+    EXPECT_EQ(LinesWith("primaries: 0.640100 0.640000 0.210000").size(), 1u);
+}
+
+TEST_F(WorkingSpace, SpacesMatchWithinOneHundredThousandth) {
+    RefRGB a;
+    ASSERT_EQ(HgDefaultReference(&a), 0);
+    RefRGB b = a;
+    b.gamma += 1e-5f;
+    for (float& w : b.xyzWhite) w -= 1e-5f;
+    for (float& p : b.primaries) p += 1e-5f;
+    EXPECT_TRUE(RefRgbMatch(&a, &b, state_));
+    EXPECT_TRUE(LogLines().empty() || LinesWith("RefRgbMatch").empty());
+
+    b = a;
+    b.primaries[3] += 2e-5f;
+    EXPECT_FALSE(RefRgbMatch(&a, &b, state_));
+    ASSERT_EQ(LinesWith("RefRgbMatch: primaries1[3]: 0.600000  primaries2[3]: 0.600020").size(),
+              1u);
+    b = a;
+    b.xyzWhite[2] = NAN;
+    b.gamma = 2.3f;  // the first difference is the one logged
+    EXPECT_FALSE(RefRgbMatch(&a, &b, state_));
+    EXPECT_EQ(LinesWith("RefRgbMatch: gamma1: 2.200000  gamma2: 2.300000").size(), 1u);
+    b.gamma = a.gamma;
+    EXPECT_FALSE(RefRgbMatch(&a, &b, state_));
+    EXPECT_EQ(LinesWith("RefRgbMatch: xyzWhite1[2]: ").size(), 1u);
+    EXPECT_FALSE(RefRgbMatch(&a, nullptr, state_));
+}
+
+TEST(WorkingSpaceTables, SrgbAdaptedToD50MatchesLindbloom) {
+    EditPars p;
+    std::memset(&p, 0, sizeof p);
+    RefRGB srgb;
+    ASSERT_EQ(HgDefaultReference(&srgb), 0);
+    ASSERT_EQ(HgSetReference(&p, &srgb), 0);
+    EXPECT_EQ(std::memcmp(&p.refRGB, &srgb, sizeof srgb), 0);
+    // Lindbloom's sRGB to XYZ (D50, Bradford); our whites are the daylight locus at 6500 and
+    // 5000 K rather than the rounded standard values, hence the tolerance.
+    const double lindbloom[9] = {0.4360747, 0.3850649, 0.1430804, 0.2225045, 0.7168786,
+                                 0.0606169, 0.0139322, 0.0971045, 0.7141733};
+    for (int i = 0; i < 9; ++i) EXPECT_NEAR(p.refTables[i], lindbloom[i], 3e-3) << i;
+    // White goes to the 5000 K white, and the second matrix is the inverse of the first.
+    float ones[3] = {1, 1, 1}, white[3], back[3];
+    for (int r = 0; r < 3; ++r) {
+        white[r] = p.refTables[3 * r] + p.refTables[3 * r + 1] + p.refTables[3 * r + 2];
+    }
+    EXPECT_NEAR(white[0], 0.3457 / 0.3587, 5e-4);
+    EXPECT_NEAR(white[1], 1.0, 1e-6);
+    for (int r = 0; r < 3; ++r) {
+        back[r] = 0;
+        for (int k = 0; k < 3; ++k) back[r] += p.refTables[9 + 3 * r + k] * white[k];
+        EXPECT_NEAR(back[r], ones[r], 1e-5);
+    }
+    EXPECT_NEAR(p.gammaTable[128], std::pow(128 / 255.0, 1 / 2.2), 1e-6);
+}
+
+TEST(WorkingSpaceTables, ReferenceIsValidatedAndGammaOneIsTheIdentity) {
+    EditPars p;
+    std::memset(&p, 0, sizeof p);
+    ASSERT_EQ(HgSetReference(&p, nullptr), 0);
+    RefRGB linear = p.refRGB;
+    linear.gamma = 1.0f;
+    ASSERT_EQ(HgSetReference(&p, &linear), 0);
+    for (int i = 0; i < kEditCurveSize; ++i) EXPECT_FLOAT_EQ(p.gammaTable[i], i / 255.0f);
+
+    EditPars before = p;
+    RefRGB bad = linear;
+    bad.gamma = 5.5f;
+    EXPECT_EQ(HgSetReference(&p, &bad), -1);
+    bad = linear;
+    bad.primaries[0] = bad.primaries[2];  // red on green: no matrix
+    bad.primaries[1] = bad.primaries[3];
+    EXPECT_EQ(HgSetReference(&p, &bad), -1);
+    bad = linear;
+    bad.xyzWhite[0] = NAN;
+    EXPECT_EQ(HgSetReference(&p, &bad), -1);
+    EXPECT_EQ(std::memcmp(&p, &before, sizeof p), 0);
+    EXPECT_EQ(HgSetReference(nullptr, &linear), -1);
+}
+
+TEST(WorkingSpaceTables, LabWithoutLightnessIsBlack) {
+    // A tinted balance target at L = 0 must not come out as a colour below black.
+    const float white[3] = {0.9642f, 1.0f, 0.8249f};
+    const float lab[3] = {0.0f, 20.0f, -30.0f};
+    float xyz[3] = {1, 1, 1};
+    ASSERT_EQ(HgLabToXyz(lab, white, xyz), 0);
+    EXPECT_EQ(xyz[0], 0.0f);
+    EXPECT_EQ(xyz[2], 0.0f);
+}
+
+}  // namespace
