@@ -17,14 +17,8 @@ constexpr int32_t kPhraseCreateHuegrid = 3019;
 constexpr int32_t kPhraseAdvance = 3024;
 constexpr int32_t kPhraseProcessRow = 3016;
 constexpr int32_t kPhraseUpdatePrefs = 3011;
-constexpr int32_t kPrefsFileInfo = 131;
 constexpr int16 kPaddingWhite = 255;
 constexpr Fixed kRateOne = 0x10000;
-
-void AlertPhraseId(int32_t status, int32_t phraseId) {
-    char phrase[kScratchSize];
-    ShowErrorAlert(status, Ui_ResToCString(gState, phraseId, phrase), nullptr);
-}
 
 // Rows above the row being read that each strip must carry: the processors deliver their output
 // this many rows late (sharpening by two, noise removal by its radius), and those rows are
@@ -57,7 +51,7 @@ int32_t Advance() {
     if (answer == noErr) return kStatusOk;
     SetResult(answer);
     if (answer == userCanceledErr) return kStatusCancelled;
-    AlertPhraseId(kStatusError, kPhraseAdvance);
+    AlertWithPhrase(kStatusError, kPhraseAdvance, nullptr, nullptr);
     return kStatusError;
 }
 
@@ -265,7 +259,7 @@ int32_t FilterImage(PluginData* data) {
         }
         status = HgBuild(&es->editPars, kEditMaskAll, es->gridLevel, f.bytesIn, &f.transform);
         if (status != kStatusOk) {
-            AlertPhraseId(status, kPhraseCreateHuegrid);
+            AlertWithPhrase(status, kPhraseCreateHuegrid, nullptr, nullptr);
         } else {
             HgSetDepth(f.transform, kHgSideInput, f.bytesIn);
             HgSetDepth(f.transform, kHgSideOutput, f.bytesOut);
@@ -360,14 +354,8 @@ int32_t FilterImage(PluginData* data) {
     data->run.lastApplied = es->editPars;
     gPrefs->previousSettings = es->editPars;
     gPrefs->sharpenNoise = es->editPars.sharpenNoise;
-    int32_t info = kPrefsFileInfo;
-    int32_t written = Ui_Prefs_WriteAll(gState, gPrefsPath, &info, WritePrefEntries);
-    if (written != kStatusOk) {
-        char pattern[kScratchSize], phrase[kScratchSize];
-        Ui_ResToCString(gState, kPhraseUpdatePrefs, pattern);
-        Ui_FormatStringN(phrase, sizeof phrase, pattern, gPrefsPath);
-        ShowErrorAlert(written, phrase, nullptr);
-    }
+    int32_t written = WritePreferences();
+    if (written != kStatusOk) AlertWithPhrase(written, kPhraseUpdatePrefs, gPrefsPath, nullptr);
     EndHostImage();
     LogF("... FilterImage done");
     (void)record;

@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr int32_t kPrefsFileInfo = 131;
 constexpr int32_t kStringAppName = 1000;
 constexpr int32_t kStringPrefsFile = 1003;
 constexpr int32_t kStringVersion = 1005;
@@ -37,25 +36,6 @@ constexpr int32_t kPhraseInitPars = 3037;
 // The groups each tool owns, tools 1 to 4.
 constexpr HgEditMask kToolMask[4] = {kEditMaskTool1Linear, kEditMaskTool2, kEditMaskTool3,
                                      kEditMaskTool4};
-
-// Shows a failure with a phrase from the string table formatted with one text.
-void AlertWithPhrase(int32_t status, int32_t phraseId, const char* text, const char* hint) {
-    char pattern[kPathSize];
-    char phrase[kScratchSize];
-    Ui_ResToCString(gState, phraseId, pattern);
-    Ui_FormatStringN(phrase, sizeof phrase, pattern, text != nullptr ? text : "");
-    ShowErrorAlert(status, phrase, hint);
-}
-
-int32_t ReadPreferences() {
-    int32_t info = kPrefsFileInfo;
-    return Ui_Prefs_ReadAll(gState, gPrefsPath, &info, ReadPrefEntry, WritePrefEntries);
-}
-
-int32_t WritePreferences() {
-    int32_t info = kPrefsFileInfo;
-    return Ui_Prefs_WriteAll(gState, gPrefsPath, &info, WritePrefEntries);
-}
 
 // The copies of the preferences that steer a run (entries 50-54, 58, 59, 64, 111-115).
 void CopyPrefsIntoRun(const Prefs& p, PluginData* data) {
@@ -152,6 +132,25 @@ int32_t RunWindowPath(PluginData* data, uint8_t* confirmed) {
 }
 
 }  // namespace
+
+void AlertWithPhrase(int32_t status, int32_t phraseId, const char* text, const char* hint) {
+    char pattern[kPathSize];
+    char phrase[kScratchSize];
+    Ui_ResToCString(gState, phraseId, pattern);
+    Ui_FormatStringN(phrase, sizeof phrase, pattern, text != nullptr ? text : "");
+    ShowErrorAlert(status, phrase, hint);
+}
+
+// The value handed to the platform's file-information step for the preferences file.
+static int32_t gPrefsFileInfo = 131;
+
+int32_t ReadPreferences() {
+    return Ui_Prefs_ReadAll(gState, gPrefsPath, &gPrefsFileInfo, ReadPrefEntry, WritePrefEntries);
+}
+
+int32_t WritePreferences() {
+    return Ui_Prefs_WriteAll(gState, gPrefsPath, &gPrefsFileInfo, WritePrefEntries);
+}
 
 void DoAbout() {
     gStateRef = &gState;

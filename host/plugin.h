@@ -125,6 +125,12 @@ int32_t InitParameters();
 int32_t InitData();
 void FreeKolmaraParsStuff(PluginData* data);
 
+// Shows a failure with a phrase from the string table formatted with one text (or none).
+void AlertWithPhrase(int32_t status, int32_t phraseId, const char* text, const char* hint);
+// The preferences file at the parameters block's path, through the entries' callbacks.
+int32_t ReadPreferences();
+int32_t WritePreferences();
+
 // The host result of an internal status of a run: -10 -> -128, -3 -> -108, -9 -> -30900,
 // other non-zero -> -30100; 0 leaves the result.
 void MapRunResult(int32_t status);
