@@ -161,7 +161,7 @@ int TestHost::LiveHandles() { return int(gLive.size()); }
 
 Handle TestHost::NewHandle(const std::string& bytes) {
     Handle h = New(int32(bytes.size()));
-    std::memcpy(h->data.data(), bytes.data(), bytes.size());
+    if (!bytes.empty()) std::memcpy(h->data.data(), bytes.data(), bytes.size());
     return h;
 }
 

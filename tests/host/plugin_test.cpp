@@ -1,0 +1,1117 @@
+// Whole calls of PluginMain against an in-test host: the entry point and its two blocks, the
+// memory budget of the prepare phase, the refusals of the start phase, and runs that stream an
+// in-memory image through the transform strip by strip.
+//
+// Expected images come from the engine applied directly to the same pixels (HgBuild, the stream,
+// the row applier), or from a second run that differs only in the strip height; expected budget
+// figures are worked out here from the published formulas. Every test ends with a look at the
+// debug log: no call may report going over its budget or leaving blocks unfreed.
+//
+// Diagnostics are decided once per process at the first call (made by PrimeModule, with no keys
+// held); the tests that need the diagnostic log lines switch the module's flag on afterwards.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "edit/edit_state.h"
+#include "edit/prefs.h"
+#include "engine/huegrid_applier.h"
+#include "engine/huegrid_build.h"
+#include "engine/working_space.h"
+#include "host/filter_image.h"
+#include "host/plugin.h"
+#include "platform/mem.h"
+#include "platform/prefs_file.h"
+#include "platform/resources.h"
+#include "tests/host/strip_host.h"
+#include "tests/platform/test_support.h"
+
+namespace {
+
+using strip_host::Image;
+using strip_host::RandomImage;
+using strip_host::StripHost;
+
+constexpr int32_t kPrefsFileInfo = 131;
+constexpr int32_t kFastGrid = 2;  // 11 nodes a side: quick builds, still a real 3-D grid
+
+// Edits in every tool, all within range; the saturation and hue edits force a 3-D grid.
+EditPars ChangedPars() {
+    EditPars p;
+    SetParsDefaults(&p);
+    p.blackPoint = 0.03f;
+    p.whitePoint = 0.95f;
+    p.brightness = 0.62f;
+    p.contrast = 0.56f;
+    p.saturation = 0.6f;
+    p.hue[2].hueShift = 12.0f;
+    p.hue[2].saturation = 0.4f;
+    return p;
+}
+
+class PluginTest : public testing_support::PlatformTest {
+   protected:
+    void SetUp() override {
+        PlatformTest::SetUp();
+        strip_host::PrimeModule();
+        std::filesystem::create_directories(PrefFolder());
+        // Each test stands for a fresh load of the module: the peak starts from what is held now.
+        ul_maxTotal = ul_total;
+    }
+
+    void TearDown() override {
+        gDiagnostics = 0;
+        if (checkMemoryLines_) {
+            for (const std::string& line : LogLines()) {
+                EXPECT_EQ(line.find("Over max"), std::string::npos) << line;
+                if (line.rfind("ul_nMallocs = ", 0) == 0) {
+                    EXPECT_EQ(line, "ul_nMallocs = 0");
+                }
+            }
+        }
+        PlatformTest::TearDown();
+    }
+
+    // The decision was made at the process's first call; from now on the calls log.
+    static void DiagnosticsOn() { gDiagnostics = 1; }
+
+    bool LogHas(const std::string& text) const {
+        for (const std::string& line : LogLines()) {
+            if (line.find(text) != std::string::npos) return true;
+        }
+        return false;
+    }
+
+    std::string PrefsPath() const { return PrefFolder() + "KolmaraPro Plugin Prefs"; }
+
+    // The preferences file written and read through the real container, as the module does.
+    void WritePrefsFile(const Prefs& prefs) {
+        auto copy = std::make_unique<Prefs>(prefs);
+        Prefs* ref = copy.get();
+        UiState* state = nullptr;
+        ASSERT_EQ(Ui_State_Open(&state, Res_ModuleArchive(), nullptr, 1000, 0), 0);
+        SetPrefsRecordRef(&ref);
+        int32_t info = kPrefsFileInfo;
+        EXPECT_EQ(Ui_Prefs_WriteAll(state, PrefsPath().c_str(), &info, WritePrefEntries), 0);
+        SetPrefsRecordRef(nullptr);
+        Ui_State_Close(&state);
+    }
+    std::unique_ptr<Prefs> ReadPrefsFile() {
+        auto prefs = std::make_unique<Prefs>();
+        SetPrefsDefaults(prefs.get());
+        Prefs* ref = prefs.get();
+        UiState* state = nullptr;
+        EXPECT_EQ(Ui_State_Open(&state, Res_ModuleArchive(), nullptr, 1000, 0), 0);
+        SetPrefsRecordRef(&ref);
+        int32_t info = kPrefsFileInfo;
+        EXPECT_EQ(
+            Ui_Prefs_ReadAll(state, PrefsPath().c_str(), &info, ReadPrefEntry, WritePrefEntries),
+            0);
+        SetPrefsRecordRef(nullptr);
+        Ui_State_Close(&state);
+        return prefs;
+    }
+
+    // Preferences under which every tool starts from these previous settings. Returns the
+    // settings as they read back from the file.
+    EditPars StartFromPrevious(const EditPars& pars, int32_t gridLevel = kFastGrid) {
+        auto prefs = std::make_unique<Prefs>();
+        SetPrefsDefaults(prefs.get());
+        prefs->previousSettings = pars;
+        prefs->startAllSame = 1;
+        prefs->startWith = kStartPrevious;
+        prefs->gridLevel = gridLevel;
+        WritePrefsFile(*prefs);
+        return ReadPrefsFile()->previousSettings;
+    }
+
+    // The live record a run starts from when every tool takes the stored settings: a fresh
+    // state in the default working space with the stored record copied over it.
+    static EditPars StartedFrom(const EditPars& saved, int32_t bitsPerChannel) {
+        auto es = std::make_unique<EditState>();
+        RefRGB space;
+        HgDefaultReference(&space);
+        EXPECT_EQ(EditStateInit(es.get(), &space), 0);
+        es->bitsPerChannel = bitsPerChannel;
+        UiState* state = nullptr;
+        EXPECT_EQ(Ui_State_Open(&state, Res_ModuleArchive(), nullptr, 1000, 0), 0);
+        EXPECT_EQ(CopyParsMasked(&saved, es.get(), kEditMaskAll, state), 0);
+        Ui_State_Close(&state);
+        return es->editPars;
+    }
+
+    // The engine applied directly to one area of an image: the rows in the engine's scale (16-bit
+    // samples clamped to 32767 and doubled), the whole chain built at the grid level and passed
+    // through a memory stream to the row applier, the result back in the host's scale.
+    static Image ApplyDirect(EditPars pars, int32_t gridLevel, const Image& image,
+                             const VRect& area) {
+        const int32_t size = image.depth == 16 ? 2 : 1;
+        const int32_t w = area.right - area.left, h = area.bottom - area.top;
+        Image out(w, h, 3, image.depth);
+        Huegrid* hg = nullptr;
+        EXPECT_EQ(HgBuild(&pars, kEditMaskAll, gridLevel, size, &hg), 0);
+        if (hg == nullptr) return out;
+        HgSetDepth(hg, kHgSideInput, size);
+        HgSetDepth(hg, kHgSideOutput, size);
+        std::vector<uint8_t> stream(kFilterStreamBytes);
+        HgApplyOptions o{};
+        FLSpecMemory(&o.stream, stream.data(), int32_t(stream.size()));
+        EXPECT_EQ(HgWriteStream(hg->lut, &o.stream), 0);
+        HgFree(hg);
+        struct Sink {
+            Image* out;
+            int32_t row;
+        } sink{&out, 0};
+        o.inLo = o.outLo = 0;
+        o.inHi = o.outHi = size == 2 ? 65535 : 255;
+        const SharpenNoise& s = pars.sharpenNoise;
+        o.sharpenAmount = s.sharpenOn ? s.sharpenStrength : 0;
+        o.sharpenChannel = s.sharpenK;
+        o.sharpenOrder = 2;
+        o.width = uint32_t(w);
+        o.rows = uint32_t(h);
+        o.inPixelSize = o.outPixelSize = size;
+        o.callbackPlanar = 1;
+        o.callbackOrder = kHgOrderIdentity3;
+        o.callbackContext = &sink;
+        o.callback = [](const HgPixelBuffer* row, void* context) -> int32_t {
+            auto* sink = static_cast<Sink*>(context);
+            for (uint32_t c = 0; c < 3; ++c) {
+                for (uint32_t x = 0; x < row->width; ++x) {
+                    uint16_t v = row->data16 != nullptr
+                                     ? uint16_t(row->data16[c * row->width + x] >> 1)
+                                     : row->data8[c * row->width + x];
+                    sink->out->At(int32_t(x), sink->row, int32_t(c)) = v;
+                }
+            }
+            ++sink->row;
+            return 0;
+        };
+        HuegridApplier* applier = nullptr;
+        EXPECT_EQ(HgApplierCreate(&o, &applier), 0);
+        std::vector<uint8_t> planes8(size_t(w) * 3);
+        std::vector<uint16_t> planes16(size_t(w) * 3);
+        HgPixelBuffer row{uint32_t(w), 3, 1, 1, kHgOrderIdentity3, nullptr, nullptr, 0};
+        if (size == 2) {
+            row.data16 = planes16.data();
+        } else {
+            row.data8 = planes8.data();
+        }
+        for (int32_t y = 0; y < h && applier != nullptr; ++y) {
+            for (int32_t c = 0; c < 3; ++c) {
+                for (int32_t x = 0; x < w; ++x) {
+                    uint16_t v = image.At(area.left + x, area.top + y, c);
+                    if (size == 2) {
+                        planes16[size_t(c * w + x)] = uint16_t((v > 32767 ? 32767 : v) * 2);
+                    } else {
+                        planes8[size_t(c * w + x)] = uint8_t(v);
+                    }
+                }
+            }
+            EXPECT_EQ(HgApplierRun(applier, &row), 0);
+        }
+        EXPECT_EQ(sink.row, h);
+        HgApplierFree(applier);
+        return out;
+    }
+
+    // Row memory of one strip row, as the budget counts it.
+    static uint32_t RowNeeds(const StripHost& h) {
+        const uint32_t w =
+            uint32_t(h.host.bigDocument.filterRect32.right - h.host.bigDocument.filterRect32.left);
+        return w + 2 * uint32_t(h.source.planes) * w * (h.source.depth == 16 ? 2 : 1);
+    }
+
+    // Offers just enough memory that the prepare phase can give `rows` rows per strip: the
+    // module's fixed needs (learnt from a prepare phase with ample memory) and room for a little
+    // more than that many rows. Runs the parameters and both prepare phases.
+    void OfferMemoryForRows(StripHost& h, int32_t rows) {
+        h.record.maxSpace = 64 << 20;
+        ASSERT_EQ(h.Call(filterSelectorParameters), 0);
+        ASSERT_EQ(h.Call(filterSelectorPrepare), 0);
+        const uint32_t fixed = uint32_t(h.record.bufferSpace);
+        const uint32_t room = uint32_t(rows) * RowNeeds(h) + 1;
+        h.record.maxSpace = int32_t((fixed + room + 2) / 3 * 4);
+        ASSERT_EQ(h.Call(filterSelectorPrepare), 0);
+        ASSERT_EQ(h.Block<PluginData>(h.DataHandle())->rowSkip, rows);
+    }
+
+    // Every sample of the colour planes inside area equals the expected image; everything else
+    // equals the source.
+    static void ExpectFiltered(const StripHost& h, const Image& expected, const VRect& area) {
+        int32_t wrong = 0, outside = 0;
+        for (int32_t y = 0; y < h.dest.height; ++y) {
+            for (int32_t x = 0; x < h.dest.width; ++x) {
+                const bool in =
+                    area.top <= y && y < area.bottom && area.left <= x && x < area.right;
+                for (int32_t p = 0; p < h.dest.planes; ++p) {
+                    uint16_t want = in && p < 3 ? expected.At(x - area.left, y - area.top, p)
+                                                : h.source.At(x, y, p);
+                    if (h.dest.At(x, y, p) == want) continue;
+                    if (wrong + outside < 5) {
+                        ADD_FAILURE() << "pixel " << x << "," << y << " plane " << p << ": "
+                                      << h.dest.At(x, y, p) << " instead of " << want;
+                    }
+                    (in ? wrong : outside) += 1;
+                }
+            }
+        }
+        EXPECT_EQ(wrong, 0) << "samples inside the area that differ from the expected image";
+        EXPECT_EQ(outside, 0) << "samples outside the area that changed";
+    }
+
+    static void ExpectCleanRun(const StripHost& h) {
+        for (const std::string& v : h.violations) ADD_FAILURE() << "host contract: " << v;
+        for (const std::string& a : h.alerts) ADD_FAILURE() << "alert: " << a;
+    }
+
+    bool checkMemoryLines_ = true;
+};
+
+// --- Entry point, blocks and rectangles ----------------------------------------------------------
+
+TEST_F(PluginTest, SelectorsOutsideThePhasesOnlyUnlockAndClose) {
+    StripHost h(RandomImage(8, 4, 3, 8, 1));
+    ASSERT_EQ(h.Call(filterSelectorParameters), 0);
+    Handle params = h.record.parameters;
+    const intptr_t data = h.dataSlot;
+    const std::vector<char> before = params->data;
+    for (int16 selector : {int16(6), int16(-1), int16(200)}) {
+        int16 result = 77;
+        PluginMain(selector, &h.record, &h.dataSlot, &result);
+        EXPECT_EQ(result, 77);
+    }
+    EXPECT_EQ(h.record.parameters, params);
+    EXPECT_EQ(h.dataSlot, data);
+    EXPECT_EQ(params->data, before);
+    EXPECT_LE(params->locks, 0);  // unlocked, as after every call
+    EXPECT_LE(h.DataHandle()->locks, 0);
+}
+
+TEST_F(PluginTest, AboutReadsOnlyTheAboutRecord) {
+    // The about selector gets the smaller record: nothing of a filter record may be read or
+    // written through it (the sanitizers watch the bytes around it).
+    strip_host::PrimeModule();
+    AboutRecord about{};
+    PlatformData platform{};
+    about.platformData = &platform;
+    intptr_t slot = 0;
+    int16 result = 0;
+    PluginMain(filterSelectorAbout, &about, &slot, &result);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(slot, 0);
+    EXPECT_EQ(about.platformData, &platform);
+}
+
+TEST_F(PluginTest, BigDocumentDataMovesEveryRectangleToThe32BitFields) {
+    // A selection beyond column 32767 exists only in the 32-bit fields.
+    Image image = RandomImage(40010, 6, 3, 8, 2);
+    StripHost h(image);
+    h.UseBigDocument(true);
+    const VRect area{1, 40000, 5, 40010};
+    h.SetFilterRect(area);
+    const Rect sentinel{-7, -7, -7, -7};
+    h.record.inRect = h.record.outRect = h.record.maskRect = sentinel;
+    EXPECT_EQ(h.host.bigDocument.PluginUsing32BitCoordinates, 0);
+    ASSERT_EQ(h.Call(filterSelectorParameters), 0);
+    EXPECT_EQ(h.host.bigDocument.PluginUsing32BitCoordinates, 1);
+
+    const EditPars saved = StartFromPrevious(ChangedPars());
+    h.PlayWithoutDialog();
+    ASSERT_EQ(h.Run(false), 0);
+    ASSERT_FALSE(h.requests.empty());
+    for (const auto& r : h.requests) EXPECT_TRUE(r.used32);
+    for (const Rect* r : {&h.record.inRect, &h.record.outRect, &h.record.maskRect}) {
+        EXPECT_EQ(r->top, -7);
+        EXPECT_EQ(r->right, -7);
+    }
+    ExpectCleanRun(h);
+    ExpectFiltered(h, ApplyDirect(StartedFrom(saved, 8), kFastGrid, image, area), area);
+
+    // Continue asks for nothing more, in the same fields.
+    h.host.bigDocument.inRect32 = h.host.bigDocument.outRect32 = h.host.bigDocument.maskRect32 =
+        area;
+    EXPECT_EQ(h.Call(filterSelectorContinue), 0);
+    for (const VRect* r : {&h.host.bigDocument.inRect32, &h.host.bigDocument.outRect32,
+                           &h.host.bigDocument.maskRect32}) {
+        EXPECT_TRUE(r->top == 0 && r->left == 0 && r->bottom == 0 && r->right == 0);
+    }
+    EXPECT_EQ(h.record.inRect.top, -7);
+}
+
+TEST_F(PluginTest, WithoutBigDocumentDataThe16BitFieldsCarryTheRun) {
+    Image image = RandomImage(40, 12, 3, 8, 3);
+    StripHost h(image);
+    const VRect area{2, 3, 10, 37};
+    h.SetFilterRect(area);
+    h.host.bigDocument.filterRect32 = VRect{0, 0, 1, 1};  // not offered, so never read
+    const EditPars saved = StartFromPrevious(ChangedPars());
+    h.PlayWithoutDialog();
+    ASSERT_EQ(h.Run(), 0);
+    for (const auto& r : h.requests) EXPECT_FALSE(r.used32);
+    EXPECT_EQ(h.host.bigDocument.PluginUsing32BitCoordinates, 0);
+    ExpectCleanRun(h);
+    ExpectFiltered(h, ApplyDirect(StartedFrom(saved, 8), kFastGrid, image, area), area);
+}
+
+TEST_F(PluginTest, MissingBlocksAreRefusedWithTheirCodes) {
+    DiagnosticsOn();
+    {
+        // Start without any block: both are reported missing.
+        StripHost h(RandomImage(8, 4, 3, 8, 4));
+        EXPECT_EQ(h.Call(filterSelectorStart), filterBadParameters);
+        EXPECT_TRUE(LogHas("LockHandles: parameters NULL"));
+        EXPECT_TRUE(LogHas("LockHandles: gDataHandle NULL"));
+        EXPECT_FALSE(LogHas("...DoStart"));
+        EXPECT_TRUE(h.requests.empty());
+    }
+    std::filesystem::remove(LogPath());
+    {
+        // The data block lost by the host: only that one is reported.
+        StripHost h(RandomImage(8, 4, 3, 8, 5));
+        ASSERT_EQ(h.Call(filterSelectorParameters), 0);
+        const intptr_t data = h.dataSlot;
+        h.dataSlot = 0;
+        EXPECT_EQ(h.Call(filterSelectorFinish), filterBadParameters);
+        EXPECT_TRUE(LogHas("LockHandles: gDataHandle NULL"));
+        EXPECT_FALSE(LogHas("LockHandles: parameters NULL"));
+        h.dataSlot = data;
+        EXPECT_EQ(h.Call(filterSelectorFinish), 0);
+        EXPECT_TRUE(h.violations.empty());
+    }
+    {
+        // No handle suite at all.
+        StripHost h(RandomImage(8, 4, 3, 8, 6));
+        ASSERT_EQ(h.Call(filterSelectorParameters), 0);
+        h.record.handleProcs = nullptr;
+        EXPECT_EQ(h.Call(filterSelectorStart), errPlugInHostInsufficient);
+        EXPECT_TRUE(LogHas("LockHandles: handleProcs NULL"));
+        h.record.handleProcs = &h.host.handleProcs;
+        EXPECT_EQ(h.Call(filterSelectorFinish), 0);  // the blocks were left as they were
+    }
+    {
+        // The host cannot lock a block.
+        StripHost h(RandomImage(8, 4, 3, 8, 7));
+        ASSERT_EQ(h.Call(filterSelectorParameters), 0);
+        const LockPIHandleProc lock = h.host.handleProcs.lockProc;
+        h.host.handleProcs.lockProc = [](Handle, Boolean) -> Ptr { return nullptr; };
+        EXPECT_EQ(h.Call(filterSelectorStart), memFullErr);
+        EXPECT_TRUE(LogHas("LockHandles: lockProc failure"));
+        h.host.handleProcs.lockProc = lock;
+        EXPECT_TRUE(h.requests.empty());
+    }
+}
+
+TEST_F(PluginTest, BlocksThatCannotBeMadeGiveMemFull) {
+    StripHost h(RandomImage(8, 4, 3, 8, 8));
+    h.host.handleProcs.newProc = [](int32) -> Handle { return nullptr; };
+    EXPECT_EQ(h.Call(filterSelectorParameters), memFullErr);
+    EXPECT_EQ(h.record.parameters, nullptr);
+    EXPECT_EQ(h.dataSlot, 0);
+    h.record.handleProcs = nullptr;
+    EXPECT_EQ(h.Call(filterSelectorParameters), errPlugInHostInsufficient);
+}
+
+TEST_F(PluginTest, DamagedBlocksAreRebuiltBeforeTheyAreUsed) {
+    struct Damage {
+        const char* what;
+        void (*apply)(PluginParams*, PluginData*);
+    };
+    const Damage damages[] = {
+        {"parameters signature", [](PluginParams* p, PluginData*) { p->signature = 0x12345678; }},
+        {"grid level", [](PluginParams* p, PluginData*) { p->prefs.gridLevel = 8; }},
+        {"readout mode", [](PluginParams* p, PluginData*) { p->prefs.readoutMode = 3; }},
+        {"live sliders", [](PluginParams* p, PluginData*) { p->prefs.liveSliders = 2; }},
+        {"memory colour flag",
+         [](PluginParams* p, PluginData*) { p->prefs.memoryColors[5].defined = 7; }},
+        {"data signature", [](PluginParams*, PluginData* d) { d->signature = 0; }},
+        {"data grid level", [](PluginParams*, PluginData* d) { d->run.gridLevel = -1; }},
+    };
+    for (const Damage& damage : damages) {
+        SCOPED_TRACE(damage.what);
+        for (int16 phase : {filterSelectorPrepare, filterSelectorStart}) {
+            Image image = RandomImage(24, 10, 3, 8, 9);
+            StripHost h(image);
+            h.PlayWithoutDialog();
+            ASSERT_EQ(h.Call(filterSelectorParameters), 0);
+            ASSERT_EQ(h.Call(filterSelectorPrepare), 0);
+            Handle oldParams = h.record.parameters, oldData = h.DataHandle();
+            damage.apply(h.Block<PluginParams>(oldParams), h.Block<PluginData>(oldData));
+            const int16 result = phase == filterSelectorStart ? h.Start() : h.Call(phase);
+            EXPECT_EQ(result, 0);
+            ASSERT_NE(h.record.parameters, nullptr);
+            ASSERT_NE(h.DataHandle(), nullptr);
+            EXPECT_NE(h.record.parameters, oldParams);
+            EXPECT_NE(h.DataHandle(), oldData);
+            const auto* params = h.Block<PluginParams>(h.record.parameters);
+            const auto* data = h.Block<PluginData>(h.DataHandle());
+            EXPECT_EQ(params->signature, PluginSignature);
+            EXPECT_EQ(data->signature, PluginSignature);
+            EXPECT_EQ(params->prefs.gridLevel, 7);
+            EXPECT_EQ(std::string(params->prefsPath), PrefsPath());
+            if (phase == filterSelectorStart) {
+                // Rebuilt blocks fetch a row at a time; the run is still whole.
+                EXPECT_EQ(data->rowSkip, 1);
+                EXPECT_EQ(h.requests.size(), size_t(1 + image.height));
+                ExpectFiltered(h, image, VRect{0, 0, 0, 0});
+            }
+            ExpectCleanRun(h);
+        }
+    }
+}
+
+TEST_F(PluginTest, ForcedMemoryLinesReachTheLogWithDiagnosticsOff) {
+    checkMemoryLines_ = false;
+    StripHost h(RandomImage(8, 4, 3, 8, 10));
+    ASSERT_EQ(h.Call(filterSelectorParameters), 0);
+    ASSERT_EQ(h.Call(filterSelectorPrepare), 0);
+    EXPECT_FALSE(LogHas("ul_"));
+    const int32_t budget = h.record.bufferSpace;
+    ASSERT_GT(budget, 0);
+
+    // A peak above the budget told to the host.
+    Mem_Free(Mem_Alloc(uint32_t(budget) + 1000));
+    const uint32_t peak = ul_maxTotal;
+    ASSERT_GT(peak, uint32_t(budget));
+    EXPECT_EQ(h.Call(filterSelectorContinue), 0);
+    const std::string over = "Over max: ul_maxTotal = " + std::to_string(peak) +
+                             ", bufferSpace = " + std::to_string(budget);
+    EXPECT_TRUE(LogHas(over)) << over;
+
+    // A block still held when a call ends.
+    void* held = Mem_Alloc(16);
+    EXPECT_EQ(h.Call(filterSelectorContinue), 0);
+    held = Mem_Free(held);
+    EXPECT_TRUE(LogHas("ul_nMallocs = 1"));
+    for (const std::string& line : LogLines()) {
+        EXPECT_NE(line.rfind("ul_maxTotal", 0), 0u) << "written only with diagnostics on";
+    }
+}
+
+// --- The memory budget of the prepare phase ------------------------------------------------------
+
+struct PreviewRects {
+    int32_t minW, minH, maxW, maxH;
+};
+
+// The preview sizes the module measured, from its diagnostic line.
+PreviewRects MeasuredPreview(const std::vector<std::string>& lines) {
+    PreviewRects p{-1, -1, -1, -1};
+    for (const std::string& line : lines) {
+        int l0, t0, r0, b0, l1, t1, r1, b1;
+        if (std::sscanf(line.c_str(), "GetMinMaxPrev -> min: %d,%d %d,%d  max: %d,%d %d,%d", &l0,
+                        &t0, &r0, &b0, &l1, &t1, &r1, &b1) == 8) {
+            p = PreviewRects{r0 - l0, b0 - t0, r1 - l1, b1 - t1};
+        }
+    }
+    return p;
+}
+
+struct Budget {
+    int16 result;
+    uint32_t bufferSpace;
+    int32_t maxSpace;
+    int32_t rowSkip;
+    uint8_t reduced;
+    int32_t previewW, previewH;
+};
+
+// The prepare phase's arithmetic, worked out from the formulas with 64-bit intermediates.
+Budget ExpectedBudget(const VRect& filter, int32_t planes, int32_t depth, int32_t maxSpace,
+                      const PreviewRects& preview) {
+    const uint64_t avail75 = uint64_t(uint32_t(maxSpace) >> 2) * 3;
+    const bool deep = depth > 8;
+    const uint64_t hgNeeds = deep ? 2752512 : 393216;
+    const uint64_t miscNeeds = deep ? 1929424 : 1794592;
+    const uint64_t stackNeeds = 196608;
+    const int64_t W = filter.right - filter.left, H = filter.bottom - filter.top;
+    const uint64_t P = uint64_t(planes), B = deep ? 2 : 1;
+    const uint64_t rowNeeds = uint64_t(W) + 2 * P * uint64_t(W) * B;
+    int64_t prevW = preview.maxW > 0 ? preview.maxW : preview.minW;
+    int64_t prevH = preview.maxW > 0 ? preview.maxH : preview.minH;
+    Budget b{0, 0, maxSpace, 0, 0, 0, 0};
+    uint64_t bufferSpace = 0, prevNeeds = 0;
+    for (;;) {
+        const int64_t f = std::max((W + prevW - 1) / prevW, (H + prevH - 1) / prevH);
+        const int64_t d = f != 1 ? std::max<int64_t>(f >> 1, 1) : 1;
+        b.reduced = f != 1 ? 1 : 0;
+        const uint64_t w = uint64_t(filter.right / d - filter.left / d);
+        const uint64_t h = uint64_t(filter.bottom / d - filter.top / d);
+        prevNeeds = P * h * w * 2 * B + h * w;
+        const uint64_t mask2d = uint64_t((prevW + 7) >> 3) * uint64_t(prevH) * 2;
+        const uint64_t zoom = uint64_t(prevH) * uint64_t(prevW) * 4;
+        bufferSpace = zoom + mask2d + miscNeeds + hgNeeds + stackNeeds;
+        if (bufferSpace < 0x7FFFFFFF && std::max(rowNeeds, prevNeeds) + bufferSpace <= avail75)
+            break;
+        if (!(prevW > preview.minW) && !(prevH > preview.minH)) {
+            b.result = memFullErr;
+            return b;
+        }
+        if (prevW > preview.minW) --prevW;
+        if (prevH > preview.minH) --prevH;
+    }
+    b.bufferSpace = uint32_t(bufferSpace);
+    uint64_t rowSkip = 1;
+    while ((rowSkip + 1) * rowNeeds < avail75 - bufferSpace &&
+           (rowSkip + 1) * rowNeeds < 0x200000 && int64_t(rowSkip) < H && rowSkip < 32767) {
+        ++rowSkip;
+    }
+    b.rowSkip = int32_t(rowSkip);
+    const uint64_t mostWeNeed = std::max(rowSkip * rowNeeds, prevNeeds) + bufferSpace;
+    const uint64_t offered = uint32_t(maxSpace);
+    if ((offered >> 1) > mostWeNeed) {
+        b.maxSpace = int32_t(offered >> 1);
+    } else {
+        const uint64_t m = std::max(avail75, mostWeNeed);
+        if (m > 0x7FFFFFFF || m > offered) {
+            b.result = memFullErr;
+            return b;
+        }
+        b.maxSpace = int32_t(m);
+    }
+    b.previewW = int32_t(prevW);
+    b.previewH = int32_t(prevH);
+    return b;
+}
+
+TEST_F(PluginTest, PrepareBudgetFollowsTheFormulas) {
+    enum Offer { kAny, kHalved, kAll75 };
+    struct Case {
+        const char* what;
+        VRect filter;
+        int32_t planes, depth, maxSpace;
+        bool big;
+        Offer offer;            // which way the new maxSpace must have been chosen
+        int32_t expectRowSkip;  // 0: whatever the formulas give
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"small 8-bit image, plenty of memory", {0, 0, 48, 64}, 3, 8, 64 << 20, false, kHalved, 48},
+        {"16-bit with transparency, reduced preview", {0, 0, 2000, 3000}, 4, 16, 96 << 20, false, kHalved, 0},
+        {"preview reduced but divisor 1", {0, 0, 500, 1200}, 3, 8, 64 << 20, false, kAny, 0},
+        {"tight memory: the whole 75 percent", {0, 0, 1000, 2400}, 3, 8, 11000000, false, kAll75, 0},
+        {"selection away from the origin", {100, 300, 1100, 2900}, 3, 16, 40 << 20, false, kAny, 0},
+        {"wide rows: strips stay below 2 MiB", {0, 0, 300, 20000}, 3, 8, 256 << 20, false, kAny, 14},
+        {"three rows", {0, 0, 3, 64}, 3, 16, 64 << 20, false, kAny, 3},
+        {"one column of 40000 rows: 16-bit count", {0, 0, 40000, 1}, 3, 8, 64 << 20, true, kAny, 32767},
+        {"too little memory", {0, 0, 48, 64}, 3, 8, 4 << 20, false, kAny, 0},
+    };
+    // clang-format on
+    DiagnosticsOn();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(LogPath());
+        StripHost h(Image(4, 4, c.planes, c.depth));  // the prepare phase reads no pixels
+        h.UseBigDocument(c.big);
+        h.SetFilterRect(c.filter);
+        h.record.maxSpace = c.maxSpace;
+        ASSERT_EQ(h.Call(filterSelectorParameters), 0);
+        const int16 result = h.Call(filterSelectorPrepare);
+        const PreviewRects preview = MeasuredPreview(LogLines());
+        ASSERT_GT(preview.minW, 0);
+        const Budget want = ExpectedBudget(c.filter, c.planes, c.depth, c.maxSpace, preview);
+        EXPECT_EQ(result, want.result);
+        if (want.result != 0) {
+            EXPECT_TRUE(LogHas("not enough memory: need "));
+            continue;
+        }
+        const auto* data = h.Block<PluginData>(h.DataHandle());
+        EXPECT_EQ(uint32_t(h.record.bufferSpace), want.bufferSpace);
+        EXPECT_EQ(h.record.maxSpace, want.maxSpace);
+        if (c.offer == kHalved) {
+            EXPECT_EQ(want.maxSpace, c.maxSpace / 2);
+        }
+        if (c.offer == kAll75) {
+            EXPECT_EQ(want.maxSpace, c.maxSpace / 4 * 3);
+        }
+        EXPECT_EQ(data->rowSkip, want.rowSkip);
+        if (c.expectRowSkip != 0) {
+            EXPECT_EQ(want.rowSkip, c.expectRowSkip);
+        }
+        EXPECT_EQ(data->run.previewReduced, want.reduced);
+        EXPECT_EQ(data->run.previewWidth, want.previewW);
+        EXPECT_EQ(data->run.previewHeight, want.previewH);
+        // Whatever the memory: never more rows than the image has, never a strip of 2 MiB.
+        const uint64_t rowNeeds = uint64_t(c.filter.right - c.filter.left) *
+                                  (1 + 2 * uint64_t(c.planes) * (c.depth == 16 ? 2 : 1));
+        EXPECT_LE(data->rowSkip, c.filter.bottom - c.filter.top);
+        EXPECT_LT(uint64_t(data->rowSkip) * rowNeeds, 0x200000u);
+        EXPECT_TRUE(LogHas("Tell Photoshop: maxSpace = " + std::to_string(want.maxSpace) +
+                           ", bufferSpace = " + std::to_string(want.bufferSpace)));
+    }
+}
+
+// --- The start phase's refusals ------------------------------------------------------------------
+
+TEST_F(PluginTest, StartRefusesHostsAndImagesItCannotFilter) {
+    struct Case {
+        const char* what;
+        void (*spoil)(StripHost&);
+        int16 result;
+        const char* alert;  // null: no alert
+        const char* line;
+    };
+    const Case cases[] = {
+        {"two writable planes", [](StripHost& h) { h.record.planes = 2; }, userCanceledErr,
+         "All three RGB channels must be write enabled.", nullptr},
+        {"no advanceState", [](StripHost& h) { h.record.advanceState = nullptr; },
+         errPlugInHostInsufficient, "", "advanceState or displayPixels not available"},
+        {"no displayPixels", [](StripHost& h) { h.record.displayPixels = nullptr; },
+         errPlugInHostInsufficient, "", "advanceState or displayPixels not available"},
+        {"no sampling", [](StripHost& h) { h.record.samplingSupport = hostDoesNotSupportSampling; },
+         errPlugInHostInsufficient, nullptr, "hostDoesNotSupportSampling"},
+        {"32 bits a channel", [](StripHost& h) { h.record.depth = 32; }, filterBadParameters,
+         nullptr, "gFilterRecord->depth = 32"},
+    };
+    DiagnosticsOn();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(LogPath());
+        StripHost h(RandomImage(16, 8, 3, 8, 11));
+        h.PlayWithoutDialog();
+        ASSERT_EQ(h.Call(filterSelectorParameters), 0);
+        ASSERT_EQ(h.Call(filterSelectorPrepare), 0);
+        c.spoil(h);
+        EXPECT_EQ(h.Start(), c.result);
+        EXPECT_TRUE(h.requests.empty());
+        ExpectFiltered(h, Image(), VRect{0, 0, 0, 0});
+        if (c.alert == nullptr) {
+            EXPECT_TRUE(h.alerts.empty());
+        } else {
+            ASSERT_EQ(h.alerts.size(), 1u);
+            EXPECT_NE(h.alerts[0].find(c.alert), std::string::npos) << h.alerts[0];
+        }
+        if (c.line != nullptr) {
+            EXPECT_TRUE(LogHas(c.line));
+        }
+        EXPECT_FALSE(LogHas("...DoStart"));
+        EXPECT_TRUE(h.violations.empty());
+    }
+    // Depth 0 stands for 8 bits.
+    StripHost h(RandomImage(16, 8, 3, 8, 12));
+    h.PlayWithoutDialog();
+    h.record.depth = 0;
+    EXPECT_EQ(h.Run(), 0);
+    ExpectCleanRun(h);
+}
+
+TEST_F(PluginTest, ModesOtherThanRgbAreRefusedBeforeThePreferencesAreRead) {
+    struct Case {
+        int16 mode, planes, result;
+    };
+    const Case cases[] = {{plugInModeGrayScale, 1, filterBadMode},
+                          {plugInModeGray16, 1, filterBadMode},
+                          {plugInModeCMYKColor, 4, filterBadMode},
+                          {plugInModeLabColor, 3, filterBadMode},
+                          {plugInModeRGBColor, 3, filterBadParameters}};  // reads the damaged file
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        std::filesystem::remove(PrefsPath());
+        StripHost h(RandomImage(16, 8, 4, 8, 13));
+        h.PlayWithoutDialog();
+        ASSERT_EQ(h.Call(filterSelectorParameters), 0);
+        ASSERT_EQ(h.Call(filterSelectorPrepare), 0);
+        testing_support::WriteFile(PrefsPath(), "KLM");  // cannot be read
+        h.record.imageMode = c.mode;
+        h.record.planes = c.planes;
+        EXPECT_EQ(h.Start(), c.result);
+        EXPECT_TRUE(h.requests.empty());
+        if (c.result == filterBadMode) {
+            EXPECT_TRUE(h.alerts.empty());
+        } else {
+            ASSERT_EQ(h.alerts.size(), 1u);
+            EXPECT_NE(h.alerts[0].find("reading Preferences file"), std::string::npos)
+                << h.alerts[0];
+        }
+    }
+}
+
+// --- Filtering the host image --------------------------------------------------------------------
+
+TEST_F(PluginTest, IdentityRunGivesBackEveryPixel) {
+    for (int32_t depth : {8, 16}) {
+        SCOPED_TRACE(depth);
+        const Image image = RandomImage(4600, 40, 3, depth, 20 + uint32_t(depth));
+        StripHost h(image);
+        h.PlayWithoutDialog();  // fresh preferences: every tool starts reset
+        OfferMemoryForRows(h, 5);
+        ASSERT_EQ(h.Start(), 0);
+        ASSERT_EQ(h.Call(filterSelectorFinish), 0);
+        ExpectCleanRun(h);
+        EXPECT_EQ(h.requests.size(), 1u + 8u);  // the reset, then 40 rows in strips of 5
+        // 16-bit samples come back from the engine's scale halved: 32768 cannot survive.
+        Image expected = image;
+        for (uint16_t& v : expected.samples) v = v > 32767 ? 32767 : v;
+        ExpectFiltered(h, expected, VRect{0, 0, image.height, image.width});
+        EXPECT_EQ(h.progressCalls, image.height);
+        EXPECT_EQ(h.lastProgressDone, image.height - 1);
+        EXPECT_EQ(h.lastProgressTotal, image.height);
+        EXPECT_EQ(h.displayCalls, 0);
+    }
+}
+
+TEST_F(PluginTest, ChangedSettingsMatchTheTransformAppliedDirectly) {
+    for (int32_t depth : {8, 16}) {
+        SCOPED_TRACE(depth);
+        std::filesystem::remove(LogPath());
+        // The 16-bit run builds the finest grid, the most memory the budget has to cover.
+        const int32_t level = depth == 16 ? kHgQualityMax : kFastGrid;
+        const Image image = RandomImage(4600, 24, 3, depth, 30 + uint32_t(depth));
+        const EditPars saved = StartFromPrevious(ChangedPars(), level);
+        StripHost h(image);
+        h.PlayWithoutDialog();
+        OfferMemoryForRows(h, 4);
+        ASSERT_EQ(h.Start(), 0);
+        ASSERT_EQ(h.Call(filterSelectorFinish), 0);
+        ExpectCleanRun(h);
+        EXPECT_EQ(h.requests.size(), 1u + 6u);
+        const VRect whole{0, 0, image.height, image.width};
+        const EditPars applied = StartedFrom(saved, depth);
+        ExpectFiltered(h, ApplyDirect(applied, level, image, whole), whole);
+        // The applied settings are the previous settings of the next run.
+        const auto prefs = ReadPrefsFile();
+        EXPECT_FLOAT_EQ(prefs->previousSettings.brightness, 0.62f);
+        EXPECT_FLOAT_EQ(prefs->previousSettings.hue[2].hueShift, 12.0f);
+    }
+}
+
+TEST_F(PluginTest, SharpenedStripsStartAboveTheirRowButInsideTheFilterRectangle) {
+    EditPars pars = ChangedPars();
+    pars.sharpenNoise.sharpenOn = 1;
+    pars.sharpenNoise.sharpenStrength = 12;
+    const EditPars saved = StartFromPrevious(pars);
+    const Image image = RandomImage(4600, 36, 3, 16, 40);
+    StripHost h(image);
+    const VRect area{5, 7, 31, 4590};
+    h.SetFilterRect(area);
+    h.PlayWithoutDialog();
+    OfferMemoryForRows(h, 7);
+    ASSERT_EQ(h.Start(), 0);
+    ExpectCleanRun(h);
+
+    // The first strip starts at the selection's first row, every later one four rows above the
+    // row that needed it (sharpening delivers rows two late, with room for the window).
+    ASSERT_GE(h.requests.size(), 3u);
+    int32_t expectTop = area.top;
+    for (size_t i = 1; i < h.requests.size(); ++i) {
+        const auto& r = h.requests[i];
+        SCOPED_TRACE(i);
+        EXPECT_EQ(r.in.top, expectTop);
+        EXPECT_EQ(r.in.bottom, std::min(r.in.top + 7, area.bottom));
+        EXPECT_EQ(r.in.left, area.left);
+        EXPECT_EQ(r.in.right, area.right);
+        EXPECT_EQ(r.out.top, r.in.top);
+        EXPECT_EQ(r.out.bottom, r.in.bottom);
+        EXPECT_GE(r.in.top, area.top);
+        expectTop = r.in.bottom - 4;
+    }
+    EXPECT_EQ(h.requests.back().in.bottom, area.bottom);
+    ExpectFiltered(h, ApplyDirect(StartedFrom(saved, 16), kFastGrid, image, area), area);
+}
+
+TEST_F(PluginTest, NoiseRemovalGivesTheSameImageWhateverTheStripHeight) {
+    EditPars pars = ChangedPars();
+    pars.sharpenNoise.noiseOn = 1;
+    pars.sharpenNoise.noiseRadius[1] = 16;
+    pars.sharpenNoise.noiseRadius[2] = 5;
+    pars.sharpenNoise.sharpenOn = 1;
+    StartFromPrevious(pars);
+    const Image image = RandomImage(4600, 44, 3, 8, 50);
+    const VRect area{2, 0, 44, 4600};
+
+    // One strip for the whole selection.
+    StripHost whole(image);
+    whole.SetFilterRect(area);
+    whole.PlayWithoutDialog();
+    ASSERT_EQ(whole.Run(), 0);
+    ExpectCleanRun(whole);
+    ASSERT_EQ(whole.requests.size(), 2u);
+
+    // Three rows a strip by the budget, less than the 32 rows the strips must reach back: each
+    // strip takes 33 rows instead.
+    StripHost strips(image);
+    strips.SetFilterRect(area);
+    strips.PlayWithoutDialog();
+    OfferMemoryForRows(strips, 3);
+    ASSERT_EQ(strips.Start(), 0);
+    ExpectCleanRun(strips);
+    ASSERT_GT(strips.requests.size(), 3u);
+    for (size_t i = 1; i < strips.requests.size(); ++i) {
+        const VRect& r = strips.requests[i].in;
+        EXPECT_GE(r.top, area.top);
+        EXPECT_EQ(r.bottom - r.top, std::min(33, area.bottom - r.top));
+    }
+    EXPECT_EQ(strips.dest.samples, whole.dest.samples);
+    EXPECT_NE(whole.dest.samples, image.samples);
+}
+
+TEST_F(PluginTest, TinySelectionsRunWithEveryRowFilterOn) {
+    // Fewer rows than sharpening or noise removal reach over, down to a single pixel.
+    EditPars pars = ChangedPars();
+    pars.sharpenNoise.sharpenOn = 1;
+    pars.sharpenNoise.noiseOn = 1;
+    StartFromPrevious(pars);
+    const VRect areas[] = {{3, 4, 4, 5}, {0, 2, 7, 3}, {2, 0, 3, 9}, {1, 1, 4, 4}, {0, 0, 7, 9}};
+    for (int32_t depth : {8, 16}) {
+        for (const VRect& area : areas) {
+            SCOPED_TRACE(std::to_string(depth) + " bits, " +
+                         std::to_string(area.bottom - area.top) + " x " +
+                         std::to_string(area.right - area.left));
+            const Image image = RandomImage(9, 7, 3, depth, 55);
+            StripHost h(image);
+            h.SetFilterRect(area);
+            h.PlayWithoutDialog();
+            ASSERT_EQ(h.Run(), 0);
+            ExpectCleanRun(h);
+            Image inside(area.right - area.left, area.bottom - area.top, 3, depth);
+            for (int32_t y = 0; y < inside.height; ++y) {
+                for (int32_t x = 0; x < inside.width; ++x) {
+                    for (int32_t c = 0; c < 3; ++c) {
+                        inside.At(x, y, c) = h.dest.At(area.left + x, area.top + y, c);
+                    }
+                }
+            }
+            ExpectFiltered(h, inside, area);  // nothing outside the selection moved
+        }
+    }
+}
+
+TEST_F(PluginTest, TallSingleColumnRunsInStripsOfTheLargest16BitCount) {
+    const Image image = RandomImage(1, 40000, 3, 8, 56);
+    StripHost h(image);
+    h.UseBigDocument(true);
+    h.PlayWithoutDialog();
+    ASSERT_EQ(h.Run(), 0);
+    ExpectCleanRun(h);
+    ASSERT_EQ(h.requests.size(), 3u);
+    EXPECT_EQ(h.requests[1].in.bottom - h.requests[1].in.top, 32767);
+    EXPECT_EQ(h.requests[2].in.top, 32767);
+    EXPECT_EQ(h.requests[2].in.bottom, 40000);
+    EXPECT_EQ(h.dest.samples, image.samples);
+}
+
+TEST_F(PluginTest, SelectionMaskBlendsTransformedAndOriginalValues) {
+    for (int32_t depth : {8, 16}) {
+        SCOPED_TRACE(depth);
+        const EditPars saved = StartFromPrevious(ChangedPars());
+        const Image image = RandomImage(4600, 16, 3, depth, 60 + uint32_t(depth));
+        std::vector<uint8_t> mask(size_t(image.width) * size_t(image.height));
+        for (size_t i = 0; i < mask.size(); ++i) {
+            mask[i] = i % 4 == 0 ? 0 : i % 4 == 1 ? 255 : uint8_t(1 + (i * 37) % 253);
+        }
+        StripHost h(image);
+        h.SetMask(mask);
+        h.PlayWithoutDialog();
+        OfferMemoryForRows(h, 4);
+        ASSERT_EQ(h.Start(), 0);
+        ExpectCleanRun(h);
+        for (size_t i = 1; i < h.requests.size(); ++i) {
+            EXPECT_EQ(h.requests[i].mask.top, h.requests[i].in.top);
+            EXPECT_EQ(h.requests[i].mask.bottom, h.requests[i].in.bottom);
+        }
+        const VRect whole{0, 0, image.height, image.width};
+        Image expected = ApplyDirect(StartedFrom(saved, depth), kFastGrid, image, whole);
+        for (int32_t y = 0; y < image.height; ++y) {
+            for (int32_t x = 0; x < image.width; ++x) {
+                const uint32_t m = mask[size_t(y) * size_t(image.width) + size_t(x)];
+                for (int32_t c = 0; c < 3; ++c) {
+                    const uint32_t i =
+                        std::min<uint32_t>(image.At(x, y, c), depth == 16 ? 32767 : 255);
+                    const uint32_t n = expected.At(x, y, c);
+                    expected.At(x, y, c) =
+                        uint16_t(m == 0     ? i
+                                 : m == 255 ? n
+                                            : ((255 - m) * i + m * n + 128) >> 8);
+                }
+            }
+        }
+        ExpectFiltered(h, expected, whole);
+    }
+}
+
+TEST_F(PluginTest, FourthPlanePassesThroughUnchanged) {
+    for (int32_t depth : {8, 16}) {
+        SCOPED_TRACE(depth);
+        const EditPars saved = StartFromPrevious(ChangedPars());
+        const Image image = RandomImage(4600, 12, 4, depth, 70 + uint32_t(depth));
+        StripHost h(image);
+        h.PlayWithoutDialog();
+        OfferMemoryForRows(h, 3);
+        ASSERT_EQ(h.Start(), 0);
+        ExpectCleanRun(h);
+        const VRect whole{0, 0, image.height, image.width};
+        // ExpectFiltered holds every plane after the third to the source, 32768 included.
+        ExpectFiltered(h, ApplyDirect(StartedFrom(saved, depth), kFastGrid, image, whole), whole);
+    }
+}
+
+TEST_F(PluginTest, CancelEndsTheRunWithoutAnAlert) {
+    StartFromPrevious(ChangedPars());
+    const Image image = RandomImage(4600, 20, 3, 8, 80);
+    struct Case {
+        const char* what;
+        int32_t abortFrom, failAt;
+        OSErr answer;
+        int16 result;
+        bool alert;
+    };
+    const Case cases[] = {
+        {"abortProc before the third strip", 3, 0, noErr, userCanceledErr, false},
+        {"advanceState cancels the third strip", 0, 4, userCanceledErr, userCanceledErr, false},
+        {"advanceState refuses the third strip", 0, 4, -1, filterBadParameters, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        StripHost h(image);
+        h.PlayWithoutDialog();
+        OfferMemoryForRows(h, 4);
+        h.abortFrom = c.abortFrom;
+        h.failAdvanceAt = c.failAt;
+        h.failAdvanceWith = c.answer;
+        EXPECT_EQ(h.Start(), c.result);
+        EXPECT_TRUE(h.violations.empty());
+        if (c.alert) {
+            ASSERT_EQ(h.alerts.size(), 1u);
+            EXPECT_NE(h.alerts[0].find("advancing state"), std::string::npos) << h.alerts[0];
+        } else {
+            EXPECT_TRUE(h.alerts.empty());
+        }
+        // Two strips were delivered; nothing below them was touched, and nothing more is asked.
+        EXPECT_EQ(h.requests.size(), 4u - (c.failAt == 0 ? 1u : 0u));
+        for (int32_t y = 8; y < image.height; ++y) {
+            for (int32_t x = 0; x < image.width; x += 97)
+                EXPECT_EQ(h.dest.At(x, y, 1), image.At(x, y, 1));
+        }
+        EXPECT_EQ(h.Call(filterSelectorFinish), 0);
+    }
+}
+
+TEST_F(PluginTest, WithoutARecordedActionTheWindowIsCancelled) {
+    // The editing window is not part of the module yet: its stand-in answers Cancel.
+    const Image image = RandomImage(30, 10, 3, 8, 95);
+    StartFromPrevious(ChangedPars());
+    StripHost h(image);
+    EXPECT_EQ(h.Run(), userCanceledErr);
+    EXPECT_TRUE(h.requests.empty());
+    EXPECT_TRUE(h.alerts.empty());
+    EXPECT_EQ(h.dest.samples, image.samples);
+    for (const auto& entry : std::filesystem::directory_iterator(root_)) {
+        EXPECT_EQ(entry.path().filename().string().rfind("Lumetra", 0), std::string::npos)
+            << "help-text file left behind: " << entry.path();
+    }
+    // A repeat of the filter goes without the window and applies the previous settings.
+    EXPECT_EQ(h.Call(filterSelectorPrepare), 0);
+    EXPECT_EQ(h.Start(), 0);
+    EXPECT_NE(h.dest.samples, image.samples);
+    ExpectCleanRun(h);
+}
+
+TEST_F(PluginTest, EmptyFilterRectangleAsksForNoStrip) {
+    const Image image = RandomImage(30, 10, 3, 8, 90);
+    StripHost h(image);
+    h.SetFilterRect(VRect{4, 2, 4, 28});
+    h.PlayWithoutDialog();
+    StartFromPrevious(ChangedPars());
+    ASSERT_EQ(h.Run(), 0);
+    ExpectCleanRun(h);
+    for (const auto& r : h.requests) {
+        EXPECT_TRUE(r.in.bottom <= r.in.top && r.out.bottom <= r.out.top);
+    }
+    EXPECT_EQ(h.dest.samples, image.samples);
+}
+
+TEST_F(PluginTest, ReplayedActionReproducesTheRecordedRun) {
+    StartFromPrevious(ChangedPars());
+    const Image image = RandomImage(300, 20, 3, 16, 100);
+    StripHost first(image);
+    first.PlayWithoutDialog();
+    ASSERT_EQ(first.Run(), 0);
+    ExpectCleanRun(first);
+    const auto recorded = first.host.DescriptorItems();
+    ASSERT_EQ(recorded.size(), 1u);
+    ASSERT_NE(first.dest.samples, image.samples);
+
+    // Played back on fresh preferences, without the parameters phase, as a host replays actions.
+    std::filesystem::remove(PrefsPath());
+    StripHost second(image);
+    second.host.SetDescriptor(recorded);
+    second.host.descriptorParameters.playInfo = plugInDialogDontDisplay;
+    ASSERT_EQ(second.Run(false), 0);
+    ExpectCleanRun(second);
+    EXPECT_EQ(second.dest.samples, first.dest.samples);
+}
+
+TEST_F(PluginTest, EachToolStartsFromItsOwnMode) {
+    EditPars previous = ChangedPars();
+    EditPars custom;
+    SetParsDefaults(&custom);
+    custom.blackPoint = -0.05f;
+    custom.brightness = 0.4f;
+    custom.hue[4].hueShift = -20.0f;
+    struct Case {
+        uint8_t allSame;
+        int32_t all;
+        int32_t tools[4];
+        const char*
+            tool2;  // where each tool's values must come from: P previous, C custom, R reset
+        const char* tool3;
+        const char* tool4;
+    };
+    const Case cases[] = {
+        {0, 0, {kStartKeenhue, kStartPrevious, kStartReset, kStartCustom}, "P", "R", "C"},
+        {0, 0, {kStartCustom, kStartCustom, kStartPrevious, kStartReset}, "C", "P", "R"},
+        {1,
+         kStartCustom,
+         {kStartPrevious, kStartPrevious, kStartPrevious, kStartPrevious},
+         "C",
+         "C",
+         "C"},
+        {1,
+         kStartPrevious,
+         {kStartCustom, kStartCustom, kStartCustom, kStartCustom},
+         "P",
+         "P",
+         "P"},
+        {1,
+         kStartReset,
+         {kStartCustom, kStartPrevious, kStartCustom, kStartPrevious},
+         "R",
+         "R",
+         "R"},
+    };
+    EditPars reset;
+    SetParsDefaults(&reset);
+    auto from = [&](const char* source) -> const EditPars& {
+        return source[0] == 'P' ? previous : source[0] == 'C' ? custom : reset;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.tool2) + c.tool3 + c.tool4);
+        auto prefs = std::make_unique<Prefs>();
+        SetPrefsDefaults(prefs.get());
+        prefs->previousSettings = previous;
+        prefs->customSettings = custom;
+        prefs->startAllSame = c.allSame;
+        prefs->startWith = c.all;
+        for (int i = 0; i < 4; ++i) prefs->startTool[i] = c.tools[i];
+        prefs->gridLevel = kFastGrid;
+        WritePrefsFile(*prefs);
+        StripHost h(RandomImage(20, 6, 3, 8, 110));
+        h.PlayWithoutDialog();
+        ASSERT_EQ(h.Run(), 0);
+        ExpectCleanRun(h);
+        const EditPars applied = ReadPrefsFile()->previousSettings;
+        EXPECT_FLOAT_EQ(applied.blackPoint, from(c.tool2).blackPoint);
+        EXPECT_FLOAT_EQ(applied.whitePoint, from(c.tool2).whitePoint);
+        EXPECT_FLOAT_EQ(applied.brightness, from(c.tool3).brightness);
+        EXPECT_FLOAT_EQ(applied.saturation, from(c.tool3).saturation);
+        EXPECT_FLOAT_EQ(applied.hue[2].hueShift, from(c.tool4).hue[2].hueShift);
+        EXPECT_FLOAT_EQ(applied.hue[4].hueShift, from(c.tool4).hue[4].hueShift);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,346 @@
+#include "tests/host/strip_host.h"
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+
+#include "platform/alert.h"
+
+namespace strip_host {
+
+namespace {
+
+constexpr int32_t kSlack = 6;  // bytes after each row: even, so 16-bit rows stay aligned
+constexpr uint8_t kSlackMark = 0xA5;
+constexpr Fixed kRateOne = 0x10000;
+
+StripHost* gCurrent = nullptr;
+
+bool Empty(const VRect& r) {
+    return r.bottom <= r.top || r.right <= r.left;
+}
+
+Rect Narrow(const VRect& r) {
+    return Rect{int16(r.top), int16(r.left), int16(r.bottom), int16(r.right)};
+}
+VRect Widen(const Rect& r) {
+    return VRect{r.top, r.left, r.bottom, r.right};
+}
+
+std::string Describe(const char* what, const VRect& r) {
+    return std::string(what) + " " + std::to_string(r.top) + "," + std::to_string(r.left) + " " +
+           std::to_string(r.bottom) + "," + std::to_string(r.right);
+}
+
+int32_t CaptureAlert(UiState*, const Ui_AlertRecord* alert, int16_t* item) {
+    if (gCurrent != nullptr) {
+        std::string text = alert->text != nullptr ? alert->text : "";
+        if (alert->detail != nullptr) text += std::string(" | ") + alert->detail;
+        gCurrent->alerts.push_back(text);
+    }
+    *item = 1;
+    return 0;
+}
+
+}  // namespace
+
+void PrimeModule() {
+    static bool primed = false;
+    if (primed) return;
+    primed = true;
+    unsetenv("DISPLAY");
+    FilterRecord none{};
+    intptr_t slot = 0;
+    int16 result = 0;
+    PluginMain(99, &none, &slot, &result);
+}
+
+Image RandomImage(int32_t w, int32_t h, int32_t planes, int32_t depth, uint32_t seed) {
+    Image image(w, h, planes, depth);
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int32_t> code(0, image.MaxCode());
+    for (uint16_t& s : image.samples) s = uint16_t(code(random));
+    for (int32_t p = 0; p < planes; ++p) {
+        image.At(0, 0, p) = 0;
+        image.At(w - 1, h - 1, p) = uint16_t(image.MaxCode());
+    }
+    return image;
+}
+
+StripHost::StripHost(const Image& image) : record(host.record), source(image), dest(image) {
+    PrimeModule();
+    dispose_ = host.handleProcs.disposeProc;
+    record.advanceState = AdvanceState;
+    record.abortProc = Abort;
+    record.progressProc = Progress;
+    record.displayPixels = Display;
+    record.samplingSupport = hostSupportsIntegralSampling;
+    record.supportsPadding = 1;
+    record.planes = int16(image.planes);
+    record.depth = image.depth;
+    record.imageMode = image.depth == 16 ? plugInModeRGB48 : plugInModeRGBColor;
+    record.imageSize = Point{int16(image.height), int16(image.width)};
+    record.maxSpace = 64 << 20;
+    // Left over from an earlier preview: the filter must set what it needs itself.
+    record.inputRate = 2 * kRateOne;
+    record.maskRate = 2 * kRateOne;
+    record.inLoPlane = record.inHiPlane = record.outLoPlane = record.outHiPlane = 0;
+    host.bigDocument.imageSize32 = VPoint{image.height, image.width};
+    SetFilterRect(VRect{0, 0, image.height, image.width});
+}
+
+StripHost::~StripHost() {
+    for (Handle h : seen_) dispose_(h);
+    if (gCurrent == this) gCurrent = nullptr;
+}
+
+void StripHost::SetFilterRect(const VRect& r) {
+    record.filterRect = Narrow(r);
+    host.bigDocument.filterRect32 = r;
+}
+
+void StripHost::UseBigDocument(bool on) {
+    record.bigDocumentData = on ? &host.bigDocument : nullptr;
+}
+
+void StripHost::SetMask(const std::vector<uint8_t>& m) {
+    mask = m;
+    record.haveMask = 1;
+}
+
+void StripHost::PlayWithoutDialog() {
+    // An item of no interest to the module stands for whatever else an action may carry.
+    host.SetDescriptor({{PIFourCC('n', 'o', 't', 'e'), "replayed"}});
+    host.descriptorParameters.playInfo = plugInDialogDontDisplay;
+}
+
+int16 StripHost::Call(int16 selector) {
+    gCurrent = this;
+    Ui_Alert_SetPresenter(CaptureAlert);
+    int16 result = 0;
+    PluginMain(selector, &record, &dataSlot, &result);
+    for (Handle h : {record.parameters, DataHandle()}) {
+        if (h == nullptr) continue;
+        if (std::find(seen_.begin(), seen_.end(), h) == seen_.end()) seen_.push_back(h);
+        if (h->locks > 0) violations.push_back("a block was left locked after a call");
+    }
+    return result;
+}
+
+int16 StripHost::Start() {
+    int16 result = Call(filterSelectorStart);
+    WriteBack();
+    for (int guard = 0; result == noErr && guard < 100000; ++guard) {
+        bool wanted =
+            !Empty(InRect()) || !Empty(OutRect()) || (record.haveMask && !Empty(MaskRect()));
+        if (!wanted) break;
+        OSErr delivered = Deliver();
+        if (delivered != noErr) return delivered;
+        result = Call(filterSelectorContinue);
+        WriteBack();
+    }
+    // Rows still waiting for their final values may hold anything between strips (the module
+    // assembles each row in the strip's last row); a finished run leaves the host's scale.
+    if (result == noErr) {
+        for (uint16_t v : dest.samples) {
+            if (v > dest.MaxCode()) {
+                violations.push_back("output sample above the host's scale");
+                break;
+            }
+        }
+    }
+    inBuffer_.clear();
+    outBuffer_.clear();
+    maskBuffer_.clear();
+    record.inData = record.outData = record.maskData = nullptr;
+    return result;
+}
+
+int16 StripHost::Run(bool withParameters) {
+    int16 result = noErr;
+    if (withParameters) result = Call(filterSelectorParameters);
+    if (result == noErr) result = Call(filterSelectorPrepare);
+    if (result == noErr) result = Start();
+    if (result == noErr) result = Call(filterSelectorFinish);
+    return result;
+}
+
+bool StripHost::Uses32() const {
+    return record.bigDocumentData != nullptr &&
+           record.bigDocumentData->PluginUsing32BitCoordinates != 0;
+}
+VRect StripHost::InRect() const {
+    return Uses32() ? host.bigDocument.inRect32 : Widen(record.inRect);
+}
+VRect StripHost::OutRect() const {
+    return Uses32() ? host.bigDocument.outRect32 : Widen(record.outRect);
+}
+VRect StripHost::MaskRect() const {
+    return Uses32() ? host.bigDocument.maskRect32 : Widen(record.maskRect);
+}
+
+OSErr StripHost::AdvanceState() {
+    return gCurrent != nullptr ? gCurrent->Advance() : OSErr(-1);
+}
+
+Boolean StripHost::Abort() {
+    if (gCurrent == nullptr) return 0;
+    ++gCurrent->abortCalls;
+    return gCurrent->abortFrom != 0 && gCurrent->abortCalls >= gCurrent->abortFrom ? 1 : 0;
+}
+
+void StripHost::Progress(int32 done, int32 total) {
+    if (gCurrent == nullptr) return;
+    ++gCurrent->progressCalls;
+    if (!(0 <= done && done < total)) gCurrent->violations.push_back("progress outside 0..total");
+    gCurrent->lastProgressDone = done;
+    gCurrent->lastProgressTotal = total;
+}
+
+OSErr StripHost::Display(const PSPixelMap*, const VRect*, int32, int32, void*) {
+    if (gCurrent != nullptr) ++gCurrent->displayCalls;
+    return noErr;
+}
+
+OSErr StripHost::Advance() {
+    if (failAdvanceAt != 0 && int32_t(requests.size()) + 1 >= failAdvanceAt) {
+        requests.push_back(Request{InRect(), OutRect(), MaskRect(), Uses32()});
+        return failAdvanceWith;
+    }
+    WriteBack();
+    return Deliver();
+}
+
+// Writes the output buffer handed out last into the destination, and checks that the module
+// kept to the rows and the sample scale it was given.
+void StripHost::WriteBack() {
+    const VRect& r = out_.rect;
+    const int32_t bytes = dest.depth == 16 ? 2 : 1;
+    const int32_t n = out_.hi - out_.lo + 1;
+    if (!Empty(r) && !outBuffer_.empty()) {
+        for (int32_t y = r.top; y < r.bottom; ++y) {
+            const uint8_t* row = outBuffer_.data() + size_t(y - r.top) * size_t(out_.rowBytes);
+            for (int32_t x = r.left; x < r.right; ++x) {
+                for (int32_t p = out_.lo; p <= out_.hi; ++p) {
+                    const uint8_t* at =
+                        row +
+                        (size_t(x - r.left) * size_t(n) + size_t(p - out_.lo)) * size_t(bytes);
+                    uint16_t v = *at;
+                    if (bytes == 2) std::memcpy(&v, at, 2);
+                    dest.At(x, y, p) = v;
+                }
+            }
+            const uint8_t* slack = row + size_t(r.right - r.left) * size_t(n) * size_t(bytes);
+            for (int32_t i = 0; i < kSlack; ++i) {
+                if (slack[i] != kSlackMark) violations.push_back("written past an output row");
+            }
+        }
+    }
+    out_ = Delivered{};
+}
+
+void StripHost::FillPlanes(std::vector<uint8_t>& buffer, const Image& from, const VRect& r,
+                           int32_t lo, int32_t hi, int32_t rowBytes, int16 padding) {
+    const int32_t bytes = from.depth == 16 ? 2 : 1;
+    const int32_t n = hi - lo + 1;
+    std::vector<uint8_t> fresh(size_t(r.bottom - r.top) * size_t(rowBytes), kSlackMark);
+    for (int32_t y = r.top; y < r.bottom; ++y) {
+        uint8_t* row = fresh.data() + size_t(y - r.top) * size_t(rowBytes);
+        for (int32_t x = r.left; x < r.right; ++x) {
+            const bool inside = 0 <= x && x < from.width && 0 <= y && y < from.height;
+            for (int32_t p = lo; p <= hi; ++p) {
+                uint16_t v = 0;
+                if (inside) {
+                    v = from.At(x, y, p);
+                } else if (padding == plugInWantsEdgeReplication) {
+                    v = from.At(std::clamp(x, 0, from.width - 1), std::clamp(y, 0, from.height - 1),
+                                p);
+                } else if (0 <= padding && padding <= 255) {
+                    v = uint16_t(bytes == 2 ? (padding * 32768 + 127) / 255 : padding);
+                }
+                uint8_t* at =
+                    row + (size_t(x - r.left) * size_t(n) + size_t(p - lo)) * size_t(bytes);
+                if (bytes == 2) {
+                    std::memcpy(at, &v, 2);
+                } else {
+                    *at = uint8_t(v);
+                }
+            }
+        }
+    }
+    // A new block every time: a module that keeps using an old strip's pointers reads freed
+    // memory, which the sanitizers report.
+    buffer.swap(fresh);
+}
+
+OSErr StripHost::Deliver() {
+    const VRect in = InRect(), out = OutRect(), maskRect = MaskRect();
+    requests.push_back(Request{in, out, maskRect, Uses32()});
+    const int32_t bytes = source.depth == 16 ? 2 : 1;
+    const int32_t planes = source.planes;
+    if (!(0 <= record.inLoPlane && record.inLoPlane <= record.inHiPlane &&
+          record.inHiPlane < planes) ||
+        !(0 <= record.outLoPlane && record.outLoPlane <= record.outHiPlane &&
+          record.outHiPlane < planes)) {
+        violations.push_back("plane range outside the image's planes");
+        return filterBadParameters;
+    }
+    if (record.inputRate != kRateOne || (record.haveMask && record.maskRate != kRateOne)) {
+        violations.push_back("a sampling rate other than 1 while filtering");
+    }
+    const bool outside =
+        in.top < 0 || in.left < 0 || in.bottom > source.height || in.right > source.width;
+    if (!Empty(in) && outside && record.inputPadding == plugInWantsErrorOnBoundsException) {
+        return filterBadParameters;
+    }
+
+    record.inData = nullptr;
+    record.inRowBytes = 0;
+    if (!Empty(in)) {
+        const int32_t n = record.inHiPlane - record.inLoPlane + 1;
+        const int32_t rowBytes = (in.right - in.left) * n * bytes + kSlack;
+        FillPlanes(inBuffer_, source, in, record.inLoPlane, record.inHiPlane, rowBytes,
+                   record.inputPadding);
+        record.inData = inBuffer_.data();
+        record.inRowBytes = rowBytes;
+    }
+
+    record.outData = nullptr;
+    record.outRowBytes = 0;
+    if (!Empty(out)) {
+        if (out.top < 0 || out.left < 0 || out.bottom > dest.height || out.right > dest.width) {
+            violations.push_back(Describe("output rectangle outside the image:", out));
+            return filterBadParameters;
+        }
+        const int32_t n = record.outHiPlane - record.outLoPlane + 1;
+        const int32_t rowBytes = (out.right - out.left) * n * bytes + kSlack;
+        FillPlanes(outBuffer_, dest, out, record.outLoPlane, record.outHiPlane, rowBytes, 0);
+        record.outData = outBuffer_.data();
+        record.outRowBytes = rowBytes;
+        out_ = Delivered{out, record.outLoPlane, record.outHiPlane, rowBytes};
+    }
+
+    record.maskData = nullptr;
+    record.maskRowBytes = 0;
+    if (record.haveMask && !Empty(maskRect)) {
+        const int32_t rowBytes = (maskRect.right - maskRect.left) + kSlack;
+        std::vector<uint8_t> fresh(size_t(maskRect.bottom - maskRect.top) * size_t(rowBytes),
+                                   kSlackMark);
+        for (int32_t y = maskRect.top; y < maskRect.bottom; ++y) {
+            for (int32_t x = maskRect.left; x < maskRect.right; ++x) {
+                const bool inside = 0 <= x && x < source.width && 0 <= y && y < source.height;
+                uint8_t v = inside ? mask[size_t(y) * size_t(source.width) + size_t(x)]
+                                   : uint8_t(record.maskPadding >= 0 ? record.maskPadding : 0);
+                fresh[size_t(y - maskRect.top) * size_t(rowBytes) + size_t(x - maskRect.left)] = v;
+            }
+        }
+        maskBuffer_.swap(fresh);
+        record.maskData = maskBuffer_.data();
+        record.maskRowBytes = rowBytes;
+    }
+    return noErr;
+}
+
+}  // namespace strip_host
