@@ -1,0 +1,331 @@
+// Image measurements for the automatic settings: the grid walk, pixels through a Huegrid, the
+// weighted brightness and the histograms.
+#include "engine/measure.h"
+
+#include <cmath>
+
+#include "engine/hue_space.h"
+#include "engine/huegrid_kernels.h"
+#include "platform/mem.h"
+
+namespace {
+
+int32_t ClampLevel(int32_t level) {
+    return level < 0 ? 0 : (level > 7 ? 7 : level);
+}
+
+bool ColourImageValid(const IPImage* image) {
+    return IPImageValid(image) && image->channels >= 3;
+}
+
+bool MaskFits(const IPMask* mask, const IPImage* image) {
+    return mask->bits != nullptr && mask->width == image->width && mask->height == image->height &&
+           mask->rowBytes == (image->width + 7) / 8;
+}
+
+// A Huegrid can read the image when it takes three channels of the image's sample size.
+bool HuegridFits(const Huegrid* huegrid, const IPImage* image) {
+    return huegrid->lut != nullptr && huegrid->inChannels == 3 && huegrid->outChannels == 3 &&
+           huegrid->lut->inPixelSize == image->bytesPerSample;
+}
+
+// The walk over the sampling grid shared by every measurement: for each visited row, the visited
+// pixels are passed through the Huegrid in one call and handed on as 8-bit codes.
+struct GridWalk {
+    const IPImage* image;
+    const IPMask* mask;
+    const Huegrid* huegrid;
+    int32_t left, right, top, bottom;  // inclusive box of the region
+    int32_t stepX, stepY;
+};
+
+int32_t PrepareWalk(GridWalk* walk, const IPImage* image, const IPMask* mask, int32_t level,
+                    const Huegrid* huegrid) {
+    if (!ColourImageValid(image)) return kStatusProblem;
+    if (mask != nullptr && !MaskFits(mask, image)) return kStatusProblem;
+    if (huegrid != nullptr && !HuegridFits(huegrid, image)) return kStatusProblem;
+    walk->image = image;
+    walk->mask = mask;
+    walk->huegrid = huegrid;
+    walk->stepX = HgSampleStepX(level);
+    walk->stepY = HgSampleStepY(level);
+    walk->left = 0;
+    walk->right = image->width - 1;
+    walk->top = 0;
+    walk->bottom = image->height - 1;
+    if (mask != nullptr) {
+        // The mask's box limits the walk; a box reaching past the image is cut to it.
+        if (mask->left > walk->left) walk->left = mask->left;
+        if (mask->right < walk->right) walk->right = mask->right;
+        if (mask->top > walk->top) walk->top = mask->top;
+        if (mask->bottom < walk->bottom) walk->bottom = mask->bottom;
+    }
+    return kStatusOk;
+}
+
+// Calls visit(x, y, r, g, b) for every visited pixel the mask marks. Returns -3 without memory,
+// or the status of a failing apply.
+template <typename Visit>
+int32_t RunWalk(const GridWalk& walk, Visit&& visit) {
+    if (walk.left > walk.right || walk.top > walk.bottom) return kStatusOk;
+    const IPImage* image = walk.image;
+    int32_t count = (walk.right - walk.left) / walk.stepX + 1;
+    MemBlock<uint16_t> row;
+    if (!row.Allocate(uint32_t(count) * 3u)) return kStatusNoMemory;
+    int32_t outSize = walk.huegrid != nullptr ? walk.huegrid->lut->outPixelSize : 0;
+    for (int32_t y = walk.top; y <= walk.bottom; y += walk.stepY) {
+        ptrdiff_t base = IPSampleOffset(image, walk.left, y);
+        if (walk.huegrid != nullptr) {
+            // Each output channel gets its own run of the buffer, so one call serves both
+            // output sizes.
+            const void* in[4] = {nullptr, nullptr, nullptr, nullptr};
+            void* out[4] = {nullptr, nullptr, nullptr, nullptr};
+            for (int c = 0; c < 3; ++c) {
+                if (image->bytesPerSample == 1)
+                    in[c] = static_cast<const uint8_t*>(image->channel[c]) + base;
+                else
+                    in[c] = static_cast<const uint16_t*>(image->channel[c]) + base;
+                if (outSize == 1)
+                    out[c] = reinterpret_cast<uint8_t*>(row.get()) + ptrdiff_t(c) * count;
+                else
+                    out[c] = row.get() + ptrdiff_t(c) * count;
+            }
+            int32_t status = HgApply(walk.huegrid, count, in, image->pixelStep * walk.stepX,
+                                     out, 1);
+            if (status != kStatusOk) return status;
+        }
+        for (int32_t i = 0; i < count; ++i) {
+            int32_t x = walk.left + i * walk.stepX;
+            if (walk.mask != nullptr && !IPMaskBit(walk.mask, x, y)) continue;
+            int32_t v[3];
+            for (int c = 0; c < 3; ++c) {
+                if (walk.huegrid != nullptr) {
+                    v[c] = outSize == 1 ? reinterpret_cast<uint8_t*>(row.get())[c * count + i]
+                                        : row[size_t(c) * count + i] / 257;
+                } else {
+                    ptrdiff_t at = base + ptrdiff_t(i) * walk.stepX * image->pixelStep;
+                    v[c] = image->bytesPerSample == 1
+                               ? static_cast<const uint8_t*>(image->channel[c])[at]
+                               : static_cast<const uint16_t*>(image->channel[c])[at] / 257;
+                }
+            }
+            visit(x, y, v[0], v[1], v[2]);
+        }
+    }
+    return kStatusOk;
+}
+
+int32_t Max3(int32_t a, int32_t b, int32_t c) {
+    int32_t m = a > b ? a : b;
+    return m > c ? m : c;
+}
+int32_t Min3(int32_t a, int32_t b, int32_t c) {
+    int32_t m = a < b ? a : b;
+    return m < c ? m : c;
+}
+
+// round(256 s^2 (3 - 2 s)) for s = j / n.
+int32_t SmoothWeight(int32_t j, int32_t n) {
+    double s = double(j) / n;
+    return int32_t(std::lround(256.0 * s * s * (3.0 - 2.0 * s)));
+}
+
+}  // namespace
+
+int32_t IPMaskClear(IPMask* mask) {
+    if (mask == nullptr || mask->bits == nullptr || mask->width < 0 || mask->height < 0)
+        return kStatusProblem;
+    Mem_Fill(mask->bits, 0, size_t(mask->rowBytes) * size_t(mask->height));
+    mask->left = mask->width + 1;
+    mask->right = -1;
+    mask->top = mask->height + 1;
+    mask->bottom = -1;
+    return kStatusOk;
+}
+
+void IPMaskSet(IPMask* mask, int32_t x, int32_t y) {
+    if (x < 0 || y < 0 || x >= mask->width || y >= mask->height) return;
+    mask->bits[int64_t(y) * mask->rowBytes + x / 8] |= uint8_t(1u << (x % 8));
+    if (x < mask->left) mask->left = x;
+    if (x > mask->right) mask->right = x;
+    if (y < mask->top) mask->top = y;
+    if (y > mask->bottom) mask->bottom = y;
+}
+
+int32_t HgSampleStepX(int32_t level) {
+    return 4 - ClampLevel(level) / 2;
+}
+
+int32_t HgSampleStepY(int32_t level) {
+    return 5 - (ClampLevel(level) + 1) / 2;
+}
+
+int32_t HgPixelThrough(const IPImage* image, const Huegrid* huegrid, int32_t x, int32_t y,
+                       float rgb[3], uint16_t codes[3]) {
+    if (!ColourImageValid(image)) return kStatusProblem;
+    if (!(0 <= x && x < image->width && 0 <= y && y < image->height)) return kStatusProblem;
+    if (huegrid != nullptr && !HuegridFits(huegrid, image)) return kStatusProblem;
+    ptrdiff_t at = IPSampleOffset(image, x, y);
+    uint16_t in[3], out[3];
+    for (int c = 0; c < 3; ++c) {
+        in[c] = image->bytesPerSample == 1 ? static_cast<const uint8_t*>(image->channel[c])[at]
+                                           : static_cast<const uint16_t*>(image->channel[c])[at];
+    }
+    int32_t size = image->bytesPerSample;
+    if (huegrid == nullptr) {
+        for (int c = 0; c < 3; ++c) out[c] = in[c];
+    } else {
+        uint8_t in8[3], out8[3];
+        const void* inPtrs[4] = {nullptr, nullptr, nullptr, nullptr};
+        void* outPtrs[4] = {nullptr, nullptr, nullptr, nullptr};
+        int32_t outSize = huegrid->lut->outPixelSize;
+        for (int c = 0; c < 3; ++c) {
+            in8[c] = uint8_t(in[c]);
+            inPtrs[c] = size == 1 ? static_cast<const void*>(&in8[c]) : &in[c];
+            outPtrs[c] = outSize == 1 ? static_cast<void*>(&out8[c]) : &out[c];
+        }
+        int32_t status = HgApply(huegrid, 1, inPtrs, 1, outPtrs, 1);
+        if (status != kStatusOk) return status;
+        if (outSize == 1) {
+            for (int c = 0; c < 3; ++c) out[c] = out8[c];
+        }
+        size = outSize;
+    }
+    float scale = size == 1 ? 255.0f : 65535.0f;
+    for (int c = 0; c < 3; ++c) {
+        if (rgb != nullptr) rgb[c] = out[c] / scale;
+        if (codes != nullptr) codes[c] = out[c];
+    }
+    return kStatusOk;
+}
+
+int32_t HgWeightedBrightness(const IPImage* image, const IPMask* mask, int32_t level,
+                             const Huegrid* huegrid, float* brightness, IPMask* subject) {
+    if (brightness == nullptr) return kStatusProblem;
+    GridWalk walk;
+    int32_t status = PrepareWalk(&walk, image, mask, level, huegrid);
+    if (status != kStatusOk) return status;
+    if (subject != nullptr) {
+        if (!MaskFits(subject, image)) return kStatusProblem;
+        IPMaskClear(subject);
+    }
+    *brightness = 0.5f;
+    if (walk.left > walk.right || walk.top > walk.bottom) return kStatusOk;
+
+    int32_t regionWidth = walk.right - walk.left + 1;
+    int32_t regionHeight = walk.bottom - walk.top + 1;
+    int32_t half = (regionWidth < regionHeight ? regionWidth : regionHeight) / 2;
+    // A region one pixel wide or high has no middle: half is 0 and every pixel lies on the
+    // border, so every centre weight is 0 (rather than a division by zero) and the result is 0.5.
+    MemBlock<int32_t> centre;
+    if (!centre.Allocate(uint32_t(half) + 1u)) return kStatusNoMemory;
+    for (int32_t j = 0; j <= half; ++j) centre[size_t(j)] = half > 0 ? SmoothWeight(j, half) : 0;
+    int32_t chroma[96];
+    for (int32_t j = 0; j < 96; ++j) chroma[j] = SmoothWeight(j, 95);
+
+    int64_t sumLw = 0, sumW = 0;
+    status = RunWalk(walk, [&](int32_t x, int32_t y, int32_t r, int32_t g, int32_t b) {
+        int32_t luma = (299 * r + 587 * g + 114 * b + 500) / 1000;
+        int32_t c = Max3(r, g, b) - Min3(r, g, b);
+        int32_t folded = c < 96 ? c : (c < 192 ? 191 - c : 0);
+        int32_t ci = folded - 8;
+        ci = ci < 0 ? 0 : (ci > 95 ? 95 : ci);
+        int32_t dx = x - walk.left < walk.right - x ? x - walk.left : walk.right - x;
+        int32_t dy = y - walk.top < walk.bottom - y ? y - walk.top : walk.bottom - y;
+        int32_t d = dx < dy ? dx : dy;
+        if (d > half) d = half;
+        int32_t w = (centre[size_t(d)] * chroma[ci] + 128) >> 8;
+        sumLw += (int64_t(luma) * w + 128) >> 8;
+        sumW += w;
+        if (subject != nullptr && w >= 65) IPMaskSet(subject, x, y);
+    });
+    if (status != kStatusOk) return status;
+    int64_t weight = (sumW + 128) >> 8;
+    if (weight >= 1) *brightness = float(double(sumLw) / (double(weight) * 255.0));
+    return kStatusOk;
+}
+
+int32_t HgLumaHistogram(const IPImage* image, const IPMask* mask, int32_t level,
+                        const Huegrid* huegrid, uint32_t hist[256]) {
+    if (hist == nullptr) return kStatusProblem;
+    GridWalk walk;
+    int32_t status = PrepareWalk(&walk, image, mask, level, huegrid);
+    if (status != kStatusOk) return status;
+    for (int i = 0; i < 256; ++i) hist[i] = 0;
+    return RunWalk(walk, [&](int32_t, int32_t, int32_t r, int32_t g, int32_t b) {
+        ++hist[(299 * r + 587 * g + 114 * b + 500) / 1000];
+    });
+}
+
+int32_t HgSaturationHistogram(const IPImage* image, const IPMask* mask, int32_t level,
+                              const Huegrid* huegrid, uint32_t hist[256]) {
+    if (hist == nullptr) return kStatusProblem;
+    GridWalk walk;
+    int32_t status = PrepareWalk(&walk, image, mask, level, huegrid);
+    if (status != kStatusOk) return status;
+    for (int i = 0; i < 256; ++i) hist[i] = 0;
+    return RunWalk(walk, [&](int32_t, int32_t, int32_t r, int32_t g, int32_t b) {
+        int32_t mx = Max3(r, g, b), mn = Min3(r, g, b);
+        int32_t c = mx - mn, l = (mx + mn) / 2;
+        if (c == 0 || l < 25 || l > 230) return;
+        int32_t s = l < 128 ? (128 * c + l / 2) / l : (128 * c + (255 - l) / 2) / (255 - l);
+        ++hist[s > 255 ? 255 : s];
+    });
+}
+
+int32_t HgHueHistogram(const IPImage* image, const IPMask* mask, int32_t level,
+                       const Huegrid* huegrid, uint32_t hist[360]) {
+    if (hist == nullptr) return kStatusProblem;
+    GridWalk walk;
+    int32_t status = PrepareWalk(&walk, image, mask, level, huegrid);
+    if (status != kStatusOk) return status;
+    for (int i = 0; i < 360; ++i) hist[i] = 0;
+    return RunWalk(walk, [&](int32_t, int32_t, int32_t r, int32_t g, int32_t b) {
+        if (Max3(r, g, b) - Min3(r, g, b) <= 8) return;
+        float rgb[3] = {r / 255.0f, g / 255.0f, b / 255.0f}, hcl[3];
+        if (HgRgbToHue(rgb, hcl, kHgHueChroma) != kStatusOk) return;
+        int32_t bin = int32_t(hcl[0] * 360.0f);
+        bin %= 360;
+        if (bin < 0) bin += 360;
+        ++hist[bin];
+    });
+}
+
+int32_t HgHueCurvature(const int32_t hist[360], int32_t out[360]) {
+    if (hist == nullptr || out == nullptr) return kStatusProblem;
+    for (int32_t i = 0; i < 360; ++i) {
+        // Wide arithmetic: the histogram may hold any int32 counts.
+        int64_t v = int64_t(hist[(i + 1) % 360]) - 2 * int64_t(hist[i]) + hist[(i + 359) % 360];
+        out[i] = v > INT32_MAX ? INT32_MAX : (v < INT32_MIN ? INT32_MIN : int32_t(v));
+    }
+    return kStatusOk;
+}
+
+int32_t HgHueHillMass(const int32_t hist[360], int32_t peak, int64_t* mass) {
+    if (hist == nullptr || mass == nullptr || !(0 <= peak && peak < 360)) return kStatusProblem;
+    int64_t total = hist[peak];
+    // Walks one way from the peak over at most limit bins; returns the bins taken.
+    auto walkSide = [&](int32_t dir, int32_t limit) {
+        int32_t taken = 0;
+        int64_t sum = 0;
+        int32_t prev = peak;
+        for (int32_t n = 1; n <= limit; ++n) {
+            int32_t j = ((peak + dir * n) % 360 + 360) % 360;
+            if (hist[j] > hist[prev]) {
+                // prev was the valley: it is not part of the hill.
+                if (prev != peak) sum -= hist[prev], --taken;
+                total += sum;
+                return taken;
+            }
+            sum += hist[j];
+            ++taken;
+            prev = j;
+        }
+        total += sum;
+        return taken;
+    };
+    int32_t left = walkSide(-1, 359);
+    walkSide(1, 359 - left);
+    *mass = total;
+    return kStatusOk;
+}
