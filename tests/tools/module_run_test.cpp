@@ -1,0 +1,90 @@
+// Whole runs of the real filter module through filterhost on generated images: with fresh
+// preferences every tool starts from its reset values, so the image must come back unchanged
+// (within the two 16-bit scale conversions); transparency rides along; a grey image is refused
+// by the PiPL, and by the module itself when the PiPL is ignored; no run leaves a memory report.
+#include <cstdlib>
+
+#include "tests/tools/host_test_support.h"
+
+namespace {
+
+using fhtest::LoadImage;
+using fhtest::MakeImage;
+using fhtest::RunHost;
+using fhtest::SaveImage;
+
+class ModuleRun : public fhtest::TempDirTest {
+   protected:
+    fhtest::HostResult Run(const std::string& input, const std::string& output,
+                           std::vector<std::string> extra = {}) {
+        std::vector<std::string> args{"--plugin", KOLMARA_MODULE_PATH, "--no-progress"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        args.push_back(input);
+        args.push_back(output);
+        return RunHost(args);
+    }
+    // filterhost reports "Over max" and leak lines of the module's debug log as warnings.
+    static void ExpectNoMemoryReport(const fhtest::HostResult& r) {
+        EXPECT_EQ(r.err.find("Over max"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("ul_nMallocs"), std::string::npos) << r.err;
+    }
+};
+
+int32_t MaxDifference(const Image& a, const Image& b) {
+    EXPECT_EQ(a.samples.size(), b.samples.size());
+    int32_t worst = 0;
+    for (size_t i = 0; i < a.samples.size() && i < b.samples.size(); ++i) {
+        worst = std::max(worst, std::abs(int32_t(a.samples[i]) - int32_t(b.samples[i])));
+    }
+    return worst;
+}
+
+TEST_F(ModuleRun, ResetSettingsLeaveEveryPixelAsItWas) {
+    Image in8 = MakeImage(37, 29, 3, 8, 11);
+    SaveImage(Path("in8.png"), in8);
+    auto r = Run(Path("in8.png"), Path("out8.png"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    ExpectNoMemoryReport(r);
+    EXPECT_EQ(LoadImage(Path("out8.png")).samples, in8.samples);
+
+    Image in16 = MakeImage(21, 13, 3, 16, 12);
+    SaveImage(Path("in16.tif"), in16);
+    r = Run(Path("in16.tif"), Path("out16.tif"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    ExpectNoMemoryReport(r);
+    Image out16 = LoadImage(Path("out16.tif"));
+    EXPECT_EQ(out16.depth, 16);
+    // 65535 -> host 32768 -> engine 65534 -> host 32767 -> file 65533: the two conversions.
+    EXPECT_LE(MaxDifference(out16, in16), 4);
+}
+
+TEST_F(ModuleRun, TransparencyIsPassedThroughUnchanged) {
+    for (int depth : {8, 16}) {
+        Image in = MakeImage(9, 7, 4, depth, 13);
+        SaveImage(Path("rgba.png"), in);
+        auto r = Run(Path("rgba.png"), Path("out.png"));
+        ASSERT_EQ(r.status, 0) << r.err;
+        Image out = LoadImage(Path("out.png"));
+        ASSERT_EQ(out.channels, 4);
+        for (size_t i = 3; i < in.samples.size(); i += 4) {
+            // 16-bit files pass through the host's 0..32768 scale and back: within two codes.
+            ASSERT_LE(std::abs(int32_t(out.samples[i]) - int32_t(in.samples[i])), depth == 16 ? 2 : 0)
+                << "depth " << depth << " sample " << i;
+        }
+    }
+}
+
+TEST_F(ModuleRun, GreyImageIsRefusedByThePiplAndByTheModule) {
+    Image grey = MakeImage(6, 4, 1, 8, 14);
+    SaveImage(Path("grey.png"), grey);
+    auto r = Run(Path("grey.png"), Path("out.png"));
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("is not available for Grayscale images"), std::string::npos) << r.err;
+    EXPECT_FALSE(fhtest::Exists(Path("out.png")));
+    r = Run(Path("grey.png"), Path("out.png"), {"--ignore-pipl"});
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("-30101"), std::string::npos) << r.err;
+    EXPECT_FALSE(fhtest::Exists(Path("out.png")));
+}
+
+}  // namespace
