@@ -251,8 +251,8 @@ void DoStart() {
         return;
     }
     if (record->advanceState == nullptr || record->displayPixels == nullptr) {
-        Ui_Alert_Note(gState, "This host does not offer the services Tintara Kolmara Pro needs.",
-                      nullptr, 1);
+        Ui_Alert_Caution(gState, "This host does not offer the services Tintara Kolmara Pro needs.",
+                         nullptr, 1);
         LogF("advanceState or displayPixels not available");
         SetResult(errPlugInHostInsufficient);
         return;

@@ -110,6 +110,10 @@ int32_t Ui_Alert_Note(UiState* state, const char* text, const char* firstLabel, 
     return Present(state, text, nullptr, kUiAlertIconNote, 1, firstLabel, nullptr, nullptr);
 }
 
+int32_t Ui_Alert_Caution(UiState* state, const char* text, const char* firstLabel, uint8_t) {
+    return Present(state, text, nullptr, kUiAlertIconCaution, 1, firstLabel, nullptr, nullptr);
+}
+
 int32_t Ui_Alert_Ask(UiState* state, const char* text, const char* firstLabel,
                      const char* secondLabel, uint8_t, int16_t* item) {
     if (item == nullptr) return kStatusProblem;

@@ -40,6 +40,8 @@ int32_t Ui_Alert_Message(UiState* state, const char* text, const char* detail,
                          const char* firstLabel, uint8_t beep);
 int32_t Ui_Alert_Stop(UiState* state, const char* text, const char* firstLabel, uint8_t beep);
 int32_t Ui_Alert_Note(UiState* state, const char* text, const char* firstLabel, uint8_t beep);
+// Caution icon, one button: a warning that needs no answer.
+int32_t Ui_Alert_Caution(UiState* state, const char* text, const char* firstLabel, uint8_t beep);
 int32_t Ui_Alert_Ask(UiState* state, const char* text, const char* firstLabel,
                      const char* secondLabel, uint8_t beep, int16_t* item);
 

@@ -124,6 +124,9 @@ TEST_F(AlertTest, AskOffersTwoButtonsWithCancelByDefault) {
     EXPECT_EQ(Ui_Alert_Ask(state_, "x", nullptr, nullptr, 0, nullptr), -1);
     EXPECT_EQ(Ui_Alert_Note(state_, "Done", nullptr, 0), 0);
     EXPECT_EQ(gShown.back().icon, kUiAlertIconNote);
+    EXPECT_EQ(Ui_Alert_Caution(state_, "Careful", nullptr, 0), 0);
+    EXPECT_EQ(gShown.back().icon, kUiAlertIconCaution);
+    EXPECT_EQ(gShown.back().buttons, 1u);
     EXPECT_EQ(Ui_Alert_Stop(nullptr, "x", nullptr, 0), -1);
 }
 
