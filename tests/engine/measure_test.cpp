@@ -11,30 +11,11 @@
 #include "engine/edit_chain.h"
 #include "engine/huegrid_build.h"
 #include "engine/working_space.h"
+#include "tests/engine/chain_test_support.h"
 
 namespace measure_testing {
 
-// Edit parameters at their neutral values (the engine tests do not link the edit model).
-void NeutralPars(EditPars* p) {
-    std::memset(p, 0, sizeof *p);
-    p->grayPoint = 0.5f;
-    p->whitePoint = 1.0f;
-    p->brightness = p->shadow = p->highlight = p->contrast = p->saturation = 0.5f;
-    for (int i = 0; i < kEditHueCount; ++i) {
-        p->hue[i].baseHue = 60.0f * i;
-        p->hue[i].brightness = p->hue[i].saturation = 0.5f;
-        p->hue[i].colorId = 6 + i;
-    }
-    for (int c = 0; c < 3; ++c) p->toneColor[c] = p->toneCurveFor[c] = 0.5f;
-    p->shadowCurveFor = p->highlightCurveFor = 0.5f;
-    for (int i = 0; i < kEditCurveSize; ++i) {
-        float t = float(i / 255.0);
-        for (int c = 0; c < 3; ++c) p->balCurve[c][i] = p->toneCurve[c][i] = t;
-        p->shadowCurve[i] = p->highlightCurve[i] = t;
-    }
-    p->balCurveValid = 1;
-    ASSERT_EQ(HgSetReference(p, nullptr), 0);
-}
+using chain_testing::NeutralPars;
 
 // An interleaved RGB image over a vector the test owns.
 template <typename T>

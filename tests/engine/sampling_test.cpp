@@ -10,14 +10,12 @@
 
 #include "engine/balance.h"
 #include "engine/hue_space.h"
+#include "tests/engine/chain_test_support.h"
 
-namespace measure_testing {
-void NeutralPars(EditPars* p);  // measure_test.cpp
-}
 
 namespace {
 
-using measure_testing::NeutralPars;
+using chain_testing::NeutralPars;
 
 struct Image8 {
     std::vector<uint8_t> data;
