@@ -10,6 +10,8 @@
 namespace {
 
 constexpr int32_t kDefaultGridLevel = 7;
+constexpr float kDefaultPreferredSaturation = 0.8f;
+constexpr int32_t kDefaultKeenhueMask = 64564;
 
 const char kSpaceChanged[] =
     "The RGB working space has changed. Your saved settings may not produce the desired result.";
@@ -34,12 +36,33 @@ int32_t EditStateInit(EditState* s, const RefRGB* workingSpace) {
     s->balanceMethod = kBalanceNeutrals;
     s->bitsPerChannel = 8;
     s->gridLevel = kDefaultGridLevel;
+    s->preferredSaturation = kDefaultPreferredSaturation;
+    s->keenhueMask = kDefaultKeenhueMask;
     status = ResetEditStatePars(s, kEditMaskAll);
     s->undoPars = s->editPars;
     s->undoTab = s->currentTab;
     s->undoBalanceMethod = s->balanceMethod;
     for (int c = 0; c < 3; ++c) s->undoBalanceSlider[c] = s->balanceSlider[c];
     return status;
+}
+
+void EditStateFreeAnalysis(EditState* s) {
+    if (s == nullptr) return;
+    Mem_Free(s->analysisImage.pixels);
+    Mem_Free(s->analysisMask.bits);
+    Mem_Fill(&s->analysisImage, 0, sizeof s->analysisImage);
+    Mem_Fill(&s->analysisMask, 0, sizeof s->analysisMask);
+}
+
+int32_t EditStateDeriveNeutralTarget(EditState* s) {
+    if (s == nullptr) return kStatusProblem;
+    EditPars& p = s->editPars;
+    float target[3];
+    int32_t status = HgNeutralTargetFromColour(s->colorDefs.neutral, &p.refRGB, target);
+    if (status != kStatusOk) return status;
+    for (int c = 0; c < 3; ++c) p.neutralTarget[c] = target[c];
+    p.balCurveValid = 0;
+    return kStatusOk;
 }
 
 int32_t ResetEditStatePars(EditState* s, HgEditMask mask) {
@@ -49,12 +72,7 @@ int32_t ResetEditStatePars(EditState* s, HgEditMask mask) {
     if (status != kStatusOk) return status;
     if (mask & kEditBalance) {
         for (float& t : s->balanceSlider) t = 0.5f;
-        float target[3];
-        status = HgNeutralTargetFromColour(s->colorDefs.neutral, &p.refRGB, target);
-        if (status == kStatusOk) {
-            for (int c = 0; c < 3; ++c) p.neutralTarget[c] = target[c];
-            p.balCurveValid = 0;
-        }
+        status = EditStateDeriveNeutralTarget(s);
     }
     if (mask & kEditMaskAllHues) {
         s->activeHandle = 0;

@@ -15,6 +15,8 @@
 
 #include "edit/color_defs.h"
 #include "edit/edit_pars.h"
+#include "engine/ip_image.h"
+#include "engine/measure.h"
 #include "platform/status.h"
 
 struct UiState;
@@ -44,13 +46,27 @@ struct EditState {
     ColorDefs colorDefs;     // neutral, grayscale and sepia definitions
     int32_t bitsPerChannel;  // of the image: 8 or 16 (linear data is offered for 16 only)
     int32_t gridLevel;       // quality index 0..7 of the transforms built for the run
+
+    // What the automatic settings may do, copied from the preferences when a run starts.
+    float preferredSaturation;  // 0..1: how saturated the most saturated colours should look
+    int32_t keenhueMask;        // the groups the automatic settings set (HgEditMask bits)
+    // The reduced copy of the image that the automatic settings analyse: 8-bit interleaved
+    // R, G, B and, when the image has a selection or transparency, that plane fourth. Its pixels
+    // block and the mask's bits (null: every pixel takes part) are the state's own Mem_Alloc
+    // blocks, taken once per run and released by EditStateFreeAnalysis.
+    IPImage analysisImage;
+    IPMask analysisMask;
 };
 
 // A fresh state: defaults everywhere, the live record in the given working space (null: the
 // default reference space) with its tables derived and its groups reset through
-// ResetEditStatePars, an 8-bit image and grid level 7. Installs the engine's neutral-target
+// ResetEditStatePars, an 8-bit image, grid level 7, the default preferred
+// saturation (0.8) and Keenhue mask (64564), no analysis image. Installs the engine's neutral-target
 // derivation. -1 for a null state or an invalid space.
 int32_t EditStateInit(EditState* editState, const RefRGB* workingSpace);
+
+// Releases the analysis image and its mask and empties both records. Safe on an empty state.
+void EditStateFreeAnalysis(EditState* editState);
 
 // ResetPars on the live record, then for the colour balance (bit 1): slider positions 0.5 and
 // neutralTarget derived from the neutral definition through the record's working space (the
@@ -58,6 +74,11 @@ int32_t EditStateInit(EditState* editState, const RefRGB* workingSpace);
 // active memory colour, both hue flags cleared. -1 for a null state; a failing derivation passes
 // its status on (the record is then reset but keeps a plain neutral target).
 int32_t ResetEditStatePars(EditState* editState, HgEditMask mask);
+
+// Derives neutralTarget from the neutral colour definition through the record's working space
+// and marks the balance curves for rebuilding; the balance samples are kept. A failing
+// derivation passes its status on and leaves the target as it was.
+int32_t EditStateDeriveNeutralTarget(EditState* editState);
 
 // Copies the groups of mask from a stored set into the live record. When the two were made in
 // different working spaces the user is asked first ("Use Anyway" / "Cancel"); Cancel returns -10

@@ -291,6 +291,18 @@ int32_t HgHueHistogram(const IPImage* image, const IPMask* mask, int32_t level,
     });
 }
 
+int32_t HgWalkPixels(const IPImage* image, const IPMask* mask, int32_t level,
+                     const Huegrid* huegrid, HgPixelVisitor visit, void* context) {
+    if (visit == nullptr) return kStatusProblem;
+    GridWalk walk;
+    int32_t status = PrepareWalk(&walk, image, mask, level, huegrid);
+    if (status != kStatusOk) return status;
+    return RunWalk(walk, [&](int32_t x, int32_t y, int32_t r, int32_t g, int32_t b) {
+        const int32_t rgb[3] = {r, g, b};
+        visit(context, x, y, rgb);
+    });
+}
+
 int32_t HgHueCurvature(const int32_t hist[360], int32_t out[360]) {
     if (hist == nullptr || out == nullptr) return kStatusProblem;
     for (int32_t i = 0; i < 360; ++i) {

@@ -81,6 +81,14 @@ int32_t HgSaturationHistogram(const IPImage* image, const IPMask* mask, int32_t 
 int32_t HgHueHistogram(const IPImage* image, const IPMask* mask, int32_t level,
                        const Huegrid* huegrid, uint32_t hist[360]);
 
+// Calls visit(context, x, y, rgb) for every pixel of the sampling grid of level that mask marks
+// (null: every one), with its 8-bit codes seen through huegrid (null: none), rows top to bottom,
+// left to right: the walk the histograms above are made of, for measurements that need the
+// position of a pixel as well as its colour. Return values as HgWeightedBrightness.
+typedef void (*HgPixelVisitor)(void* context, int32_t x, int32_t y, const int32_t rgb[3]);
+int32_t HgWalkPixels(const IPImage* image, const IPMask* mask, int32_t level,
+                     const Huegrid* huegrid, HgPixelVisitor visit, void* context);
+
 // The circular second difference out[i] = h[i + 1] - 2 h[i] + h[i - 1]. -1 for a null array.
 int32_t HgHueCurvature(const int32_t hist[360], int32_t out[360]);
 

@@ -46,14 +46,6 @@ int32_t StripRows(PluginData* data) {
     return rows;
 }
 
-int32_t Advance() {
-    OSErr answer = Record()->advanceState();
-    if (answer == noErr) return kStatusOk;
-    SetResult(answer);
-    if (answer == userCanceledErr) return kStatusCancelled;
-    AlertWithPhrase(kStatusError, kPhraseAdvance, nullptr, nullptr);
-    return kStatusError;
-}
 
 void FreeRun(FilterState& f, void* planes, void* stream) {
     NoiseFilterFree(f.noise);
@@ -70,12 +62,21 @@ void FreeRun(FilterState& f, void* planes, void* stream) {
 
 }  // namespace
 
+int32_t AdvanceHostState() {
+    OSErr answer = Record()->advanceState();
+    if (answer == noErr) return kStatusOk;
+    SetResult(answer);
+    if (answer == userCanceledErr) return kStatusCancelled;
+    AlertWithPhrase(kStatusError, kPhraseAdvance, nullptr, nullptr);
+    return kStatusError;
+}
+
 int32_t ResetHostRects() {
     FilterRecord* record = Record();
     VRect empty{0, 0, 0, 0};
     SetInRect(record, empty);
     SetMaskRect(record, empty);
-    return Advance();
+    return AdvanceHostState();
 }
 
 void EndHostImage() {
@@ -146,7 +147,7 @@ int32_t GetHostRow(PluginData* data, int32_t y) {
         }
         LogF("Read strip of %d scanlines (%d), in %d to %d, out %d to %d", bottom - top, overlap,
              f.inRect.top, f.inRect.bottom, f.outRect.top, f.outRect.bottom);
-        int32_t status = Advance();
+        int32_t status = AdvanceHostState();
         if (status != kStatusOk) return status;
         if (f.bytesIn == 2) {
             // The host's 16-bit scale is 0..32768; the engine's is 0..65535. Only the colour

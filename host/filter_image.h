@@ -23,4 +23,7 @@ int32_t GetHostRow(PluginData* data, int32_t y);
 int32_t PutHostRow(PluginData* data, int32_t yOut);
 int32_t WriteFilteredRow(const HgPixelBuffer* row, void* context);
 int32_t ResetHostRects();
+// advanceState; a refusal becomes the host result and is shown ("advancing state") unless it is
+// a cancel (-10); otherwise -2.
+int32_t AdvanceHostState();
 void EndHostImage();

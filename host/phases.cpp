@@ -1,8 +1,10 @@
 // The filter phases: about, parameters, start, continue and finish (the prepare phase and its
 // memory budget are in prepare.cpp, the streaming of the image in filter_image.cpp).
+#include "edit/keenhue.h"
 #include "edit/pars_vector.h"
 #include "engine/huegrid_build.h"
 #include "engine/working_space.h"
+#include "host/analysis_image.h"
 #include "host/filter_image.h"
 #include "host/host_services.h"
 #include "host/plugin.h"
@@ -46,6 +48,8 @@ void CopyPrefsIntoRun(const Prefs& p, PluginData* data) {
     r.gridLevel = p.gridLevel;
     data->editState.gridLevel = p.gridLevel;
     r.preferredSaturation = p.preferredSaturation;
+    data->editState.preferredSaturation = p.preferredSaturation;
+    data->editState.keenhueMask = p.keenhueMask;
     r.startWith = p.startWith;
     r.startAllSame = p.startAllSame;
     for (int i = 0; i < 4; ++i) r.startTool[i] = p.startTool[i];
@@ -99,6 +103,35 @@ bool KeenhueWanted(const RunState& r) {
         if (r.startTool[i] == kStartKeenhue) return true;
     }
     return false;
+}
+
+// The groups the automatic settings set at the start: every group when all tools start the same
+// way, else the groups of each tool that starts with them.
+HgEditMask KeenhueStartMask(const RunState& r) {
+    if (r.startAllSame == 1) return kEditMaskAll;
+    int32_t mask = 0;
+    for (int i = 0; i < 4; ++i) {
+        if (r.startTool[i] == kStartKeenhue) mask |= kToolMask[i];
+    }
+    return HgEditMask(mask);
+}
+
+// The automatic settings without the window: analyse a reduced copy of the image and set the
+// groups of the tools that start with them. *shown tells whether a failure has been shown.
+int32_t RunKeenhue(PluginData* data, bool* shown) {
+    EditState* es = &data->editState;
+    *shown = false;
+    int32_t status = GetAnalysisImage(es, data->run.previewWidth, data->run.previewHeight);
+    DescribeHostInput(Record(), &data->run.hostInput);
+    DescribeHostMask(Record(), &data->run.hostMask);
+    if (status != kStatusOk) {
+        // The host's refusals, the resampler and an empty selection have been shown already.
+        *shown = status != kStatusNoMemory && status != kStatusProblem;
+        return status;
+    }
+    status = AutoSettings(es, KeenhueStartMask(data->run), &es->analysisImage, gState);
+    *shown = true;
+    return status;
 }
 
 // The window path. The editing window is not part of the module yet: the window answers Cancel,
@@ -221,6 +254,7 @@ void FreeKolmaraParsStuff(PluginData* data) {
     NoiseFilterFree(f.noise);
     f.noise = nullptr;
     LogF("FreeImages...");
+    EditStateFreeAnalysis(&data->editState);
     LogF("...FreeImages");
     LogF("...FreeKolmaraParsStuff");
 }
@@ -318,11 +352,21 @@ void DoStart() {
     } else {
         data->run.okMode = 0;
         if (KeenhueWanted(data->run)) {
-            // The automatic settings are not part of the module yet: the tools that start with
-            // them start from their reset values instead.
             LogF("Find Keenhue edit pars...");
-            LogF("Keenhue is not available in this build; those tools start from reset values.");
-            confirmed = 1;
+            bool shown = false;
+            status = RunKeenhue(data, &shown);
+            if (status == kStatusOk) {
+                data->run.keenhueApplied = 1;
+                confirmed = 1;
+            } else {
+                // One alert per failure: the steps below have said what went wrong already,
+                // except for a lack of memory or a missing argument.
+                if (!shown && status != kStatusCancelled) {
+                    AlertWithPhrase(status, kPhraseReadImage, " ", nullptr);
+                }
+                LogF("Keenhue error %d", status);
+                confirmed = 0;
+            }
         } else {
             LogF("Will build HG from fixed parameters (previous, custom, or null)...");
             confirmed = 1;
@@ -340,7 +384,8 @@ void DoStart() {
         LogF("filter image...");
         FilterImage(data);
         LogF("... filter image");
-    } else {
+    } else if (*gResult == noErr) {
+        // A host error set on the way (a refused request) is kept: it says more than a cancel.
         SetResult(userCanceledErr);
     }
     FreeKolmaraParsStuff(data);

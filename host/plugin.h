@@ -70,6 +70,10 @@ struct RunState {
     char imageName[kPathSize];
     EditPars lastApplied;
     FilterState filter;
+    // Views of the host's input and mask as the automatic settings left them (no pixels of
+    // their own).
+    IPImage hostInput;
+    IPImage hostMask;
 };
 
 struct PluginData {

@@ -11,6 +11,7 @@
 // held); the tests that need the diagnostic log lines switch the module's flag on afterwards.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -1115,3 +1116,103 @@ TEST_F(PluginTest, EachToolStartsFromItsOwnMode) {
 }
 
 }  // namespace
+
+// --- The automatic settings without the window -----------------------------------------------
+
+namespace {
+
+// A warm-cast grey gradient with a few colour patches: its darkest and lightest pixels are
+// close to neutral and unclipped, as the balance step expects of a photograph's ends.
+Image CastScene(int32_t w, int32_t h, int32_t depth) {
+    Image image(w, h, 3, depth);
+    const int32_t top = image.MaxCode();
+    for (int32_t y = 0; y < h; ++y) {
+        for (int32_t x = 0; x < w; ++x) {
+            double v = 0.06 + 0.82 * x / (w - 1);
+            double rgb[3] = {v * 1.12, v, v * 0.82};
+            if (y > h / 2 && (x / 40) % 3 == 1) rgb[0] *= 1.3, rgb[2] *= 0.6;  // orange bars
+            for (int p = 0; p < 3; ++p) {
+                image.At(x, y, p) = uint16_t(std::lround(std::min(rgb[p], 0.97) * top));
+            }
+        }
+    }
+    return image;
+}
+
+}  // namespace
+
+TEST_F(PluginTest, KeenhueStartAnalysesAReducedCopyAndAppliesTheResult) {
+    DiagnosticsOn();
+    auto prefs = std::make_unique<Prefs>();
+    SetPrefsDefaults(prefs.get());
+    prefs->startAllSame = 1;
+    prefs->startWith = kStartKeenhue;
+    prefs->keenhueMask = 65087;  // every group the automatic settings can set
+    prefs->gridLevel = kFastGrid;
+    WritePrefsFile(*prefs);
+
+    // Several times wider than any preview box, so the analysis asks the host for a copy at a
+    // reduced sampling rate (the first request, before the strips that have an output).
+    const Image scene = CastScene(2600, 240, 8);
+    StripHost h(scene);
+    h.PlayWithoutDialog();
+    ASSERT_EQ(h.Run(), 0);
+    ExpectCleanRun(h);
+    EXPECT_TRUE(LogHas("Find Keenhue edit pars..."));
+    bool reduced = false;
+    for (const strip_host::Request& r : h.requests) {
+        const int32_t width = r.in.right - r.in.left;
+        if (r.out.bottom == 0 && 0 < width && width <= 1300) reduced = true;
+    }
+    EXPECT_TRUE(reduced);
+
+    const EditPars applied = ReadPrefsFile()->previousSettings;
+    int samples = 0;
+    for (const SampleBin& bin : applied.balBin) samples += bin.count > 0 ? 1 : 0;
+    EXPECT_GE(samples, 2);  // the dark and the light end of the grey gradient
+    EXPECT_GT(applied.whitePoint, applied.blackPoint);
+    EXPECT_LT(applied.whitePoint, 1.0f);  // the gradient ends at 0.88 x 1.12
+    // The cast is gone from the output's grey: red and blue of a mid grey come together.
+    const int32_t x = 1300, y = 50;
+    const int d0 = std::abs(int(scene.At(x, y, 0)) - int(scene.At(x, y, 2)));
+    const int d1 = std::abs(int(h.dest.At(x, y, 0)) - int(h.dest.At(x, y, 2)));
+    EXPECT_LT(d1, d0 / 3);
+}
+
+TEST_F(PluginTest, KeenhueOnAnEmptySelectionStopsTheStartAndKeepsTheImage) {
+    auto prefs = std::make_unique<Prefs>();
+    SetPrefsDefaults(prefs.get());
+    prefs->startAllSame = 0;
+    for (int i = 0; i < 4; ++i) prefs->startTool[i] = kStartReset;
+    prefs->startTool[0] = kStartKeenhue;
+    prefs->keenhueMask = 65087;
+    prefs->gridLevel = kFastGrid;
+    WritePrefsFile(*prefs);
+    const Image scene = CastScene(120, 80, 16);
+    StripHost h(scene);
+    h.SetMask(std::vector<uint8_t>(size_t(120) * 80, 100));  // selected below half everywhere
+    h.PlayWithoutDialog();
+    EXPECT_EQ(h.Run(), userCanceledErr);
+    ASSERT_EQ(h.alerts.size(), 1u);
+    EXPECT_NE(h.alerts[0].find("The selected area is empty."), std::string::npos);
+    EXPECT_EQ(h.dest.samples, scene.samples);
+    for (const std::string& v : h.violations) ADD_FAILURE() << "host contract: " << v;
+
+    // Half the image selected: only the colour balance is set, the other tools keep reset.
+    std::vector<uint8_t> half(size_t(120) * 80, 0);
+    for (int32_t y = 0; y < 80; ++y)
+        for (int32_t x = 0; x < 60; ++x) half[size_t(y) * 120 + size_t(x)] = 255;
+    StripHost h2(scene);
+    h2.SetMask(half);
+    h2.PlayWithoutDialog();
+    ASSERT_EQ(h2.Run(), 0);
+    ExpectCleanRun(h2);
+    const EditPars applied = ReadPrefsFile()->previousSettings;
+    int samples = 0;
+    for (const SampleBin& bin : applied.balBin) samples += bin.count > 0 ? 1 : 0;
+    EXPECT_GE(samples, 1);
+    EXPECT_EQ(applied.blackPoint, 0.0f);
+    EXPECT_EQ(applied.whitePoint, 1.0f);
+    // Outside the selection nothing changed.
+    EXPECT_EQ(h2.dest.At(100, 10, 0), scene.At(100, 10, 0));
+}

@@ -242,21 +242,23 @@ void StripHost::WriteBack() {
 }
 
 void StripHost::FillPlanes(std::vector<uint8_t>& buffer, const Image& from, const VRect& r,
-                           int32_t lo, int32_t hi, int32_t rowBytes, int16 padding) {
+                           int32_t lo, int32_t hi, int32_t rowBytes, int16 padding, int32_t rate) {
     const int32_t bytes = from.depth == 16 ? 2 : 1;
     const int32_t n = hi - lo + 1;
     std::vector<uint8_t> fresh(size_t(r.bottom - r.top) * size_t(rowBytes), kSlackMark);
     for (int32_t y = r.top; y < r.bottom; ++y) {
         uint8_t* row = fresh.data() + size_t(y - r.top) * size_t(rowBytes);
         for (int32_t x = r.left; x < r.right; ++x) {
-            const bool inside = 0 <= x && x < from.width && 0 <= y && y < from.height;
+            // At a sampling rate r, pixel (x, y) of the rectangle is the image's (r x, r y).
+            const int32_t sx = x * rate, sy = y * rate;
+            const bool inside = 0 <= sx && sx < from.width && 0 <= sy && sy < from.height;
             for (int32_t p = lo; p <= hi; ++p) {
                 uint16_t v = 0;
                 if (inside) {
-                    v = from.At(x, y, p);
+                    v = from.At(sx, sy, p);
                 } else if (padding == plugInWantsEdgeReplication) {
-                    v = from.At(std::clamp(x, 0, from.width - 1), std::clamp(y, 0, from.height - 1),
-                                p);
+                    v = from.At(std::clamp(sx, 0, from.width - 1),
+                                std::clamp(sy, 0, from.height - 1), p);
                 } else if (0 <= padding && padding <= 255) {
                     v = uint16_t(bytes == 2 ? (padding * 32768 + 127) / 255 : padding);
                 }
@@ -287,11 +289,20 @@ OSErr StripHost::Deliver() {
         violations.push_back("plane range outside the image's planes");
         return filterBadParameters;
     }
-    if (record.inputRate != kRateOne || (record.haveMask && record.maskRate != kRateOne)) {
+    // Whole rates only; the filtering itself (an output rectangle) must read at full size.
+    const int32_t inRate = (record.inputRate & 0xFFFF) == 0 ? record.inputRate >> 16 : 0;
+    const int32_t maskRate = (record.maskRate & 0xFFFF) == 0 ? record.maskRate >> 16 : 0;
+    if (inRate < 1 || (record.haveMask && maskRate < 1)) {
+        violations.push_back("a sampling rate that is not a whole number");
+        return filterBadParameters;
+    }
+    if (!Empty(out) && (inRate != 1 || (record.haveMask && maskRate != 1))) {
         violations.push_back("a sampling rate other than 1 while filtering");
     }
+    const int32_t sampledHeight = (source.height + inRate - 1) / inRate;
+    const int32_t sampledWidth = (source.width + inRate - 1) / inRate;
     const bool outside =
-        in.top < 0 || in.left < 0 || in.bottom > source.height || in.right > source.width;
+        in.top < 0 || in.left < 0 || in.bottom > sampledHeight || in.right > sampledWidth;
     if (!Empty(in) && outside && record.inputPadding == plugInWantsErrorOnBoundsException) {
         return filterBadParameters;
     }
@@ -302,7 +313,7 @@ OSErr StripHost::Deliver() {
         const int32_t n = record.inHiPlane - record.inLoPlane + 1;
         const int32_t rowBytes = (in.right - in.left) * n * bytes + kSlack;
         FillPlanes(inBuffer_, source, in, record.inLoPlane, record.inHiPlane, rowBytes,
-                   record.inputPadding);
+                   record.inputPadding, inRate);
         record.inData = inBuffer_.data();
         record.inRowBytes = rowBytes;
     }
@@ -316,7 +327,7 @@ OSErr StripHost::Deliver() {
         }
         const int32_t n = record.outHiPlane - record.outLoPlane + 1;
         const int32_t rowBytes = (out.right - out.left) * n * bytes + kSlack;
-        FillPlanes(outBuffer_, dest, out, record.outLoPlane, record.outHiPlane, rowBytes, 0);
+        FillPlanes(outBuffer_, dest, out, record.outLoPlane, record.outHiPlane, rowBytes, 0, 1);
         record.outData = outBuffer_.data();
         record.outRowBytes = rowBytes;
         out_ = Delivered{out, record.outLoPlane, record.outHiPlane, rowBytes};
@@ -330,8 +341,9 @@ OSErr StripHost::Deliver() {
                                    kSlackMark);
         for (int32_t y = maskRect.top; y < maskRect.bottom; ++y) {
             for (int32_t x = maskRect.left; x < maskRect.right; ++x) {
-                const bool inside = 0 <= x && x < source.width && 0 <= y && y < source.height;
-                uint8_t v = inside ? mask[size_t(y) * size_t(source.width) + size_t(x)]
+                const int32_t sx = x * maskRate, sy = y * maskRate;
+                const bool inside = 0 <= sx && sx < source.width && 0 <= sy && sy < source.height;
+                uint8_t v = inside ? mask[size_t(sy) * size_t(source.width) + size_t(sx)]
                                    : uint8_t(record.maskPadding >= 0 ? record.maskPadding : 0);
                 fresh[size_t(y - maskRect.top) * size_t(rowBytes) + size_t(x - maskRect.left)] = v;
             }

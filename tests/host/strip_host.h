@@ -8,7 +8,9 @@
 // source image, output rows as the destination holds them now (so rows written in an earlier
 // strip come back written), mask rows from the selection. Planes are interleaved from inLoPlane
 // to inHiPlane, 16-bit samples are in the editor's scale 0..32768, and pixels outside the image
-// take the padding the module chose. When the start call returns, the last output buffer is
+// take the padding the module chose. Input and mask may be asked for at a whole sampling rate
+// r (every r-th pixel of every r-th row, point-sampled), but never while an output rectangle
+// is asked for. When the start call returns, the last output buffer is
 // written back and the continue phase is called for as long as the rectangles stay non-empty.
 //
 // Row strides are a few bytes wider than the pixels and the slack is filled with a marker, so
@@ -138,7 +140,7 @@ class StripHost {
     VRect OutRect() const;
     VRect MaskRect() const;
     void FillPlanes(std::vector<uint8_t>& buffer, const Image& from, const VRect& r, int32_t lo,
-                    int32_t hi, int32_t rowBytes, int16 padding);
+                    int32_t hi, int32_t rowBytes, int16 padding, int32_t rate);
 
     std::vector<uint8_t> inBuffer_, outBuffer_, maskBuffer_;
     Delivered out_;

@@ -1,0 +1,72 @@
+// Keenhue: the automatic settings.
+//
+// AutoSettings looks at the reduced analysis image and sets the groups of the live record that
+// a tool starting automatically (or a "Keenhue" button) asks for, as a starting point the user
+// can refine. Each step judges the image as the tools to its left already correct it: it builds
+// a temporary Huegrid from the groups before its own and measures through it. The steps, in
+// order, each only when its groups are asked for and allowed by the state's Keenhue mask:
+//
+//   linear data (16-bit images)  median luma of the image read as a gamma
+//   colour balance               neutral samples at the darkest and lightest pixels, when the
+//                                dark and light ends of the image are close to neutral
+//   black, grey and white point  the 0.2% tails of the luma histogram, softened by a smoothstep
+//   brightness                   the weighted brightness brought into 0.4..0.6 by bisection
+//   saturation                   the 99.8th percentile of the saturation brought to the
+//                                preferred saturation
+//   hue handles                  handles on the peaks of the hue histogram (hue_peaks.h)
+//
+// A failing step stops the ones after it; the groups set so far stay set.
+#pragma once
+
+#include <cstdint>
+
+#include "edit/edit_state.h"
+#include "engine/ip_image.h"
+#include "engine/measure.h"
+#include "platform/status.h"
+
+struct UiState;
+
+// The fixed fractions and limits of the steps.
+constexpr double kKhLinearGammaLimit = 1.3;       // a median read as a gamma at or below: linear
+constexpr double kKhBalanceTail = 0.004;          // dark and light ends searched for neutrals
+constexpr float kKhBalanceChromaLimit = 0.35f;    // an end more colourful than this is no neutral
+constexpr double kKhPointTail = 0.002;            // clipped at each end by the tone points
+constexpr float kKhBrightnessLow = 0.4f;          // the brightness target range
+constexpr float kKhBrightnessHigh = 0.6f;
+constexpr float kKhBrightnessTolerance = 0.005f;  // bisection stops at this interval
+constexpr double kKhSaturationTail = 0.002;
+constexpr float kKhSaturationLow = 0.5f;          // the saturation setting's final range
+constexpr float kKhSaturationHigh = 0.7f;
+
+// Sets the groups of mask & editState->keenhueMask of the live record from image, restricted to
+// the pixels editState->analysisMask marks (no bits: all). The caller resets those groups first
+// (ResetEditStatePars). A failure is shown ("calculating auto settings") through state and its
+// status returned: -1 for a missing image or state, a grid level above 7 or a record that fails
+// its check, -3 without memory, or a failing build's status.
+int32_t AutoSettings(EditState* editState, int32_t mask, const IPImage* image, UiState* state);
+
+// The steps one by one, for AutoSettings and the editing window; each works on the live record
+// of editState with the analysis mask, and returns as AutoSettings without showing anything.
+int32_t KhLinear(EditState* editState, const IPImage* image);
+int32_t KhColourBalance(EditState* editState, const IPImage* image);
+int32_t KhTonePoints(EditState* editState, const IPImage* image, int32_t mask);
+int32_t KhBrightness(EditState* editState, const IPImage* image);
+int32_t KhSaturation(EditState* editState, const IPImage* image);
+// Resets the toning colour and, unless the hue tab is showing or a handle has been edited,
+// only marks the placement pending (it would change nothing visible); otherwise places the
+// handles (KhPlaceHueHandles).
+int32_t KhHueHandles(EditState* editState, const IPImage* image);
+// Puts the six handles on the hue peaks of the image seen through every group before the hue
+// tool, neutral, handle 0 active; clears the pending flag.
+int32_t KhPlaceHueHandles(EditState* editState, const IPImage* image);
+
+// Histogram helpers shared by the steps and their tests.
+// The index of the first bin at which the running count from bin 0 reaches target (0 for a
+// target of 0); 255 (n - 1) when it is never reached.
+int32_t KhBinReaching(const uint32_t* hist, int32_t n, uint64_t target);
+// How many bins, taken from bin 0 upwards (fromTop: from bin n - 1 downwards), it takes until
+// their count reaches target; 0 for a target of 0, n when it is never reached.
+int32_t KhBinsTaken(const uint32_t* hist, int32_t n, uint64_t target, bool fromTop);
+// round(total x fraction), half away from zero.
+uint64_t KhTailCount(uint64_t total, double fraction);

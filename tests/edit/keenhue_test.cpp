@@ -1,0 +1,393 @@
+// The automatic settings on constructed images whose right answer is known: the tails and the
+// smoothstep of the tone points, the median that detects linear data, the bisection of the
+// brightness, the saturation percentile, neutral samples from the ends of a cast image, the
+// hue peaks and the spreading of the remaining handles, and the failures.
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "edit/edit_state.h"
+#include "edit/hue_peaks.h"
+#include "edit/keenhue.h"
+#include "edit/neutral_target.h"
+#include "engine/edit_chain.h"
+#include "engine/hue_space.h"
+#include "tests/edit/edit_test_support.h"
+
+namespace {
+
+using edit_testing::EditTest;
+
+// An interleaved 8-bit RGB image and its view.
+struct TestImage {
+    int32_t width, height;
+    std::vector<uint8_t> pixels;
+    IPImage view{};
+    TestImage(int32_t w, int32_t h) : width(w), height(h), pixels(size_t(w) * size_t(h) * 3) {
+        view.kind = kIPKindColour;
+        view.channels = 3;
+        view.bytesPerSample = 1;
+        view.width = w;
+        view.height = h;
+        view.resolution = 72.0f;
+        view.pixelStep = 3;
+        view.rowStep = 3 * w;
+        for (int c = 0; c < 3; ++c) view.channel[c] = pixels.data() + c;
+    }
+    void Set(int32_t x, int32_t y, int r, int g, int b) {
+        uint8_t* p = &pixels[(size_t(y) * size_t(width) + size_t(x)) * 3];
+        p[0] = uint8_t(r), p[1] = uint8_t(g), p[2] = uint8_t(b);
+    }
+    void Fill(int r, int g, int b) {
+        for (int32_t y = 0; y < height; ++y)
+            for (int32_t x = 0; x < width; ++x) Set(x, y, r, g, b);
+    }
+};
+
+double Smooth(double x) {
+    return (3.0 - 2.0 * x) * x * x;
+}
+
+class KeenhueTest : public EditTest {
+   protected:
+    void SetUp() override {
+        EditTest::SetUp();
+        es_ = std::make_unique<EditState>();
+        ASSERT_EQ(EditStateInit(es_.get(), nullptr), 0);
+        es_->keenhueMask = kEditMaskAll;
+    }
+    void TearDown() override {
+        EditStateFreeAnalysis(es_.get());
+        SetNeutralTargetDeriver(nullptr);
+        EditTest::TearDown();
+    }
+    EditPars& Pars() { return es_->editPars; }
+    std::unique_ptr<EditState> es_;
+};
+
+// A horizontal grey ramp 0..255, each code in one column, `rows` rows high.
+TestImage GreyRamp(int32_t rows) {
+    TestImage image(256, rows);
+    for (int32_t y = 0; y < rows; ++y)
+        for (int32_t x = 0; x < 256; ++x) image.Set(x, y, x, x, x);
+    return image;
+}
+
+TEST_F(KeenhueTest, TonePointsFollowTheTailsThroughTheSmoothstep) {
+    // A ramp of 256 x 8 pixels, with the darkest 40 and lightest 30 columns moved into a
+    // narrower range, so the two tails fall on known bins.
+    TestImage image = GreyRamp(8);
+    for (int32_t y = 0; y < 8; ++y) {
+        for (int32_t x = 0; x < 40; ++x) image.Set(x, y, 20, 20, 20);
+        for (int32_t x = 226; x < 256; ++x) image.Set(x, y, 230, 230, 230);
+    }
+    ASSERT_EQ(AutoSettings(es_.get(), kEditBlackPoint | kEditGrayPoint | kEditWhitePoint,
+                           &image.view, state_), 0);
+    // N = 2048, tail round(4.096) = 4: bins 0..20 are taken from below (bin 20 holds 320
+    // pixels), bins 255..230 from above.
+    const double xb = 21 / 255.0, xw = (255 - 26) / 255.0;
+    const double sb = Smooth(xb), sw = Smooth(xw);
+    const double black = xb + (xw - xb) * (0 - sb) / (sw - sb);
+    const double white = xb + (xw - xb) * (1 - sb) / (sw - sb);
+    EXPECT_NEAR(Pars().blackPoint, black, 1e-6);
+    EXPECT_NEAR(Pars().whitePoint, white, 1e-6);
+    // Grey point: the middle of the counts between the points, relative to them.
+    int p = int(float(black) * 255.0f), q = int(float(white) * 255.0f);
+    std::vector<int> hist(256, 0);
+    for (int x = 0; x < 256; ++x) hist[x < 40 ? 20 : (x >= 226 ? 230 : x)] += 8;
+    int inside = 0;
+    for (int i = p; i <= q; ++i) inside += hist[i];
+    int g = p, running = 0;
+    for (; g <= q; ++g) {
+        running += hist[g];
+        if (running >= (inside + 1) / 2) break;
+    }
+    const double gray = ((g / 255.0 - black) / (white - black) + 0.5) * 0.5;
+    EXPECT_NEAR(Pars().grayPoint, gray, 1e-5);
+}
+
+TEST_F(KeenhueTest, TooFewPixelsLeaveTheFullRangeAndOneToneLeavesThePointsAlone) {
+    // 200 pixels: the tail count rounds to 0, so nothing is clipped.
+    TestImage small(20, 10);
+    for (int32_t y = 0; y < 10; ++y)
+        for (int32_t x = 0; x < 20; ++x) small.Set(x, y, 60 + x, 60 + x, 60 + x);
+    ASSERT_EQ(AutoSettings(es_.get(), kEditBlackPoint | kEditWhitePoint, &small.view,
+                           state_), 0);
+    EXPECT_EQ(Pars().blackPoint, 0.0f);
+    EXPECT_EQ(Pars().whitePoint, 1.0f);
+
+    // A flat grey: the tails cross, and the points must not be inverted.
+    TestImage flat(64, 64);
+    flat.Fill(128, 128, 128);
+    ASSERT_EQ(AutoSettings(es_.get(), kEditBlackPoint | kEditGrayPoint | kEditWhitePoint,
+                           &flat.view, state_), 0);
+    EXPECT_EQ(Pars().blackPoint, 0.0f);
+    EXPECT_EQ(Pars().whitePoint, 1.0f);
+    EXPECT_FALSE(std::isnan(Pars().grayPoint));
+    EXPECT_EQ(HgCheckPars(&Pars()), 0);
+}
+
+TEST_F(KeenhueTest, LinearDataIsRecognisedByItsMedianOn16BitImagesOnly) {
+    es_->bitsPerChannel = 16;
+    TestImage dark(32, 32);
+    dark.Fill(0, 0, 0);  // median bin 0 counts as 1: gamma 0.3, linear
+    ASSERT_EQ(AutoSettings(es_.get(), kEditLinear, &dark.view, state_), 0);
+    EXPECT_EQ(Pars().linear, 1);
+    TestImage white(32, 32);
+    white.Fill(255, 255, 255);  // median 255 counts as 254: a huge gamma, not linear
+    ASSERT_EQ(AutoSettings(es_.get(), kEditLinear, &white.view, state_), 0);
+    EXPECT_EQ(Pars().linear, 0);
+    // The boundary: median 69 reads as gamma 1.2996 (linear), 70 as 1.3355 (not).
+    TestImage grey(32, 32);
+    grey.Fill(69, 69, 69);
+    ASSERT_EQ(AutoSettings(es_.get(), kEditLinear, &grey.view, state_), 0);
+    EXPECT_EQ(Pars().linear, 1);
+    grey.Fill(70, 70, 70);
+    ASSERT_EQ(AutoSettings(es_.get(), kEditLinear, &grey.view, state_), 0);
+    EXPECT_EQ(Pars().linear, 0);
+    // 8-bit images never get linear data.
+    es_->bitsPerChannel = 8;
+    ASSERT_EQ(AutoSettings(es_.get(), kEditLinear, &dark.view, state_), 0);
+    EXPECT_EQ(Pars().linear, 0);
+}
+
+// A colourful image of one luma: the weighted brightness is that luma.
+TestImage Colourful(int32_t luma) {
+    TestImage image(64, 64);
+    // Chroma 40 around the luma keeps every pixel's weight in the middle of the chroma range.
+    int r = luma + 20, g = luma, b = luma - 20;
+    image.Fill(r, g, b);
+    return image;
+}
+
+TEST_F(KeenhueTest, BrightnessInRangeStaysAndOutOfRangeIsBisectedToTheNearerLimit) {
+    TestImage mid = Colourful(128);
+    ASSERT_EQ(AutoSettings(es_.get(), kEditBrightness, &mid.view, state_), 0);
+    EXPECT_EQ(Pars().brightness, 0.5f);
+
+    // (70, 50, 30) has luma 54 and (220, 200, 180) luma 204; the weights round the sums a
+    // little, hence the tolerance.
+    TestImage dark = Colourful(50);
+    ASSERT_EQ(AutoSettings(es_.get(), kEditBrightness, &dark.view, state_), 0);
+    EXPECT_GT(Pars().brightness, 0.5f);
+    EXPECT_NEAR(HgBias(54.0f / 255.0f, Pars().brightness), 0.4f, 0.005f);
+
+    TestImage light = Colourful(200);
+    ASSERT_EQ(AutoSettings(es_.get(), kEditBrightness, &light.view, state_), 0);
+    EXPECT_LT(Pars().brightness, 0.5f);
+    EXPECT_NEAR(HgBias(204.0f / 255.0f, Pars().brightness), 0.6f, 0.005f);
+
+    // The contrast step holds the brightness inside 0.4 .. 0.6.
+    ASSERT_EQ(AutoSettings(es_.get(), kEditBrightness | kEditContrast, &dark.view,
+                           state_), 0);
+    EXPECT_EQ(Pars().brightness, 0.6f);
+    EXPECT_EQ(Pars().contrast, 0.5f);
+}
+
+TEST_F(KeenhueTest, SaturationBringsTheTopPercentileToThePreferredValue) {
+    // c = 40 and l = 128 give s = (128 x 40 + 63) / 127 = 40 for every pixel. The top tail
+    // (5 of 2500 pixels) takes bins 255 down to 40, 216 bins: S = 255 - 216 = 39.
+    TestImage image(50, 50);
+    image.Fill(148, 128, 108);
+    es_->preferredSaturation = 0.2f;
+    ASSERT_EQ(AutoSettings(es_.get(), kEditSaturation, &image.view, state_), 0);
+    EXPECT_NEAR(Pars().saturation, 0.5f * 0.2f * 255.0f / 39.0f, 1e-5f);
+    // Clamped to 0.5 .. 0.7 at both ends.
+    es_->preferredSaturation = 0.8f;
+    ASSERT_EQ(AutoSettings(es_.get(), kEditSaturation, &image.view, state_), 0);
+    EXPECT_EQ(Pars().saturation, 0.7f);
+    es_->preferredSaturation = 0.05f;
+    ASSERT_EQ(AutoSettings(es_.get(), kEditSaturation, &image.view, state_), 0);
+    EXPECT_EQ(Pars().saturation, 0.5f);
+    // A Keenhue mask without the saturation bit leaves it alone.
+    Pars().saturation = 0.5f;
+    es_->keenhueMask = kEditMaskAll & ~kEditSaturation;
+    es_->preferredSaturation = 0.2f;
+    ASSERT_EQ(AutoSettings(es_.get(), kEditMaskAll, &image.view, state_), 0);
+    EXPECT_EQ(Pars().saturation, 0.5f);
+}
+
+TEST_F(KeenhueTest, NeutralEndsOfACastImageBecomeBalanceSamples) {
+    // A grey ramp with a warm cast: its darkest and lightest pixels are near-neutral and not
+    // clipped, so both ends give a sample, and the balance then pulls the cast grey to neutral.
+    TestImage image(200, 40);
+    for (int32_t y = 0; y < 40; ++y) {
+        for (int32_t x = 0; x < 200; ++x) {
+            int v = 10 + x;  // 10 .. 209
+            image.Set(x, y, std::min(254, v * 115 / 100), v, v * 85 / 100);
+        }
+    }
+    ASSERT_EQ(AutoSettings(es_.get(), kEditBalance, &image.view, state_), 0);
+    int samples = 0;
+    for (const SampleBin& bin : Pars().balBin) samples += bin.count > 0 ? 1 : 0;
+    EXPECT_GE(samples, 2);
+    float cast[3] = {180 * 1.15f / 255, 180 / 255.0f, 180 * 0.85f / 255}, out[3];
+    ASSERT_EQ(HgEvalColour(&Pars(), kEditBalance, cast, out), 0);
+    EXPECT_LT(std::fabs(out[0] - out[2]), 0.25f * (cast[0] - cast[2]));
+
+    // Strongly coloured ends (chroma above 0.35) are no neutrals: no sample at all.
+    TestImage red(100, 20);
+    for (int32_t y = 0; y < 20; ++y)
+        for (int32_t x = 0; x < 100; ++x) red.Set(x, y, 130 + x, 20 + x / 4, 20 + x / 4);
+    ASSERT_EQ(AutoSettings(es_.get(), kEditBalance, &red.view, state_), 0);
+    for (const SampleBin& bin : Pars().balBin) EXPECT_EQ(bin.count, 0);
+}
+
+TEST_F(KeenhueTest, SelectionLimitsTheAnalysis) {
+    // Left half dark and even, right half light and rising; only the right half is selected,
+    // so the white point comes from the right half's top tail alone.
+    TestImage image(64, 32);
+    for (int32_t y = 0; y < 32; ++y)
+        for (int32_t x = 0; x < 64; ++x) {
+            int v = x < 32 ? 20 : 40 + (x - 32) * 3;  // 40 .. 133
+            image.Set(x, y, v, v, v);
+        }
+    std::vector<uint8_t> bits(size_t(8) * 32, 0);
+    es_->analysisMask = IPMask{64, 32, 8, bits.data(), 0, 0, 0, 0};
+    IPMaskClear(&es_->analysisMask);
+    for (int32_t y = 0; y < 32; ++y)
+        for (int32_t x = 32; x < 64; ++x) IPMaskSet(&es_->analysisMask, x, y);
+    ASSERT_EQ(AutoSettings(es_.get(), kEditWhitePoint, &image.view, state_), 0);
+    es_->analysisMask = IPMask{};
+    // 1024 pixels, tail 2: bins 0 .. 40 are taken from below, 255 .. 133 from above.
+    const double xb = 41 / 255.0, xw = (255 - 123) / 255.0;
+    const double sb = Smooth(xb), sw = Smooth(xw);
+    EXPECT_NEAR(Pars().whitePoint, xb + (xw - xb) * (1 - sb) / (sw - sb), 1e-6);
+}
+
+TEST_F(KeenhueTest, FailuresAreShownOnceAndKeepWhatWasSet) {
+    TestImage image = GreyRamp(4);
+    es_->gridLevel = 8;
+    ClearAlerts();
+    EXPECT_EQ(AutoSettings(es_.get(), kEditMaskAll, &image.view, state_), -1);
+    ASSERT_EQ(Alerts().size(), 1u);
+    EXPECT_NE(Alerts()[0].find("calculating auto settings"), std::string::npos);
+
+    es_->gridLevel = 7;
+    ClearAlerts();
+    EXPECT_EQ(AutoSettings(es_.get(), kEditMaskAll, nullptr, state_), -1);
+    EXPECT_EQ(Alerts().size(), 1u);
+    EXPECT_EQ(AutoSettings(nullptr, kEditMaskAll, &image.view, state_), -1);
+}
+
+// --- hue handles -----------------------------------------------------------------------------
+
+// A histogram of broad bumps at the given hues.
+void Bumps(int32_t hist[360], const std::vector<std::pair<int, int>>& bumps) {
+    for (int i = 0; i < 360; ++i) hist[i] = 0;
+    for (auto [centre, height] : bumps) {
+        for (int d = -20; d <= 20; ++d) {
+            int i = ((centre + d) % 360 + 360) % 360;
+            hist[i] += int32_t(height * std::exp(-d * d / 50.0));
+        }
+    }
+}
+
+TEST(HuePeaks, BumpsAreFoundAndTheRestIsSpreadBetweenThem) {
+    int32_t hist[360];
+    // The lower bump's curvature has a flat bottom of three equal integers (198..201 read
+    // -48, -48, -48): still one peak, at the middle.
+    Bumps(hist, {{30, 5000}, {200, 3000}});
+    KhHuePeak peaks[kKhMaxPeaks];
+    int32_t count = 0;
+    ASSERT_EQ(KhFindHuePeaks(hist, peaks, &count), 0);
+    KhMergeHuePeaks(peaks, &count);
+    ASSERT_EQ(count, 2);
+    EXPECT_EQ(peaks[0].bin, 30);  // the heavier first
+    EXPECT_EQ(peaks[1].bin, 200);
+    int32_t positions[6];
+    ASSERT_EQ(KhHandlePositions(peaks, count, positions), 0);
+    // The widest gaps take the new handles one by one (295, 115, 248, 343); then each run is
+    // spread evenly between its peaks: one in the 170-degree gap, three in the 190-degree one.
+    const int32_t expected[6] = {30, 115, 200, 248, 295, 343};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(positions[i], expected[i]) << i;
+}
+
+TEST(HuePeaks, NoPeakGivesTheEvenRingAndOnePeakSpreadsRoundIt) {
+    int32_t flat[360];
+    for (int32_t& h : flat) h = 100;
+    KhHuePeak peaks[kKhMaxPeaks];
+    int32_t count = -1;
+    ASSERT_EQ(KhFindHuePeaks(flat, peaks, &count), 0);
+    EXPECT_EQ(count, 0);
+    int32_t positions[6];
+    ASSERT_EQ(KhHandlePositions(peaks, 0, positions), 0);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(positions[i], 60 * i);
+
+    KhHuePeak one{350, -100, 1000};
+    ASSERT_EQ(KhHandlePositions(&one, 1, positions), 0);
+    const int32_t expected[6] = {50, 110, 170, 230, 290, 350};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(positions[i], expected[i]) << i;
+    EXPECT_EQ(KhHandlePositions(&one, 7, positions), -1);
+}
+
+TEST(HuePeaks, ClosePeaksMergeKeepingTheHeavierAndManyPeaksAreSmoothedAway) {
+    KhHuePeak peaks[kKhMaxPeaks] = {{100, -5, 50}, {105, -9, 80}, {300, -3, 80}, {355, -3, 10},
+                                    {3, -3, 20}};
+    int32_t count = 5;
+    KhMergeHuePeaks(peaks, &count);
+    // Sorted: 105/80, 300/80, 100/50 (kept: 195 degrees from 300), 3/20, 355/10 (8 from 3).
+    ASSERT_EQ(count, 4);
+    EXPECT_EQ(peaks[0].bin, 105);
+    EXPECT_EQ(peaks[1].bin, 300);
+    EXPECT_EQ(peaks[2].bin, 100);
+    EXPECT_EQ(peaks[3].bin, 3);
+
+    // Twelve narrow bumps are more than six: the histogram is smoothed until at most six
+    // hills remain, and every peak found is a real hill (positive mass).
+    int32_t hist[360];
+    std::vector<std::pair<int, int>> many;
+    for (int i = 0; i < 12; ++i) many.push_back({i * 30, 1000 + 37 * i});
+    Bumps(hist, many);
+    KhHuePeak found[kKhMaxPeaks];
+    ASSERT_EQ(KhFindHuePeaks(hist, found, &count), 0);
+    EXPECT_LE(count, kKhMaxPeaks);
+    for (int i = 0; i < count; ++i) EXPECT_GT(found[i].mass, 0);
+}
+
+TEST_F(KeenhueTest, HandlesArePlacedOnlyWhenTheHueTabShowsOrAHandleWasEdited) {
+    // An image of two colours, orange and blue, large enough for the curvature threshold to be
+    // below zero (small counts let the feet of the hills pass for peaks).
+    TestImage image(400, 200);
+    for (int32_t y = 0; y < 200; ++y)
+        for (int32_t x = 0; x < 400; ++x) {
+            if (x < 200)
+                image.Set(x, y, 220, 140, 60);
+            else
+                image.Set(x, y, 60, 90, 200);
+        }
+    Pars().toneColor[0] = 0.7f;
+    ASSERT_EQ(AutoSettings(es_.get(), kEditMaskAllHues, &image.view, state_), 0);
+    EXPECT_EQ(es_->huePlacementPending, 1);
+    EXPECT_EQ(Pars().toneColor[0], 0.5f);
+    EXPECT_EQ(Pars().hue[1].baseHue, 60.0f);  // untouched
+
+    es_->currentTab = 3;
+    ASSERT_EQ(AutoSettings(es_.get(), kEditMaskAllHues, &image.view, state_), 0);
+    EXPECT_EQ(es_->huePlacementPending, 0);
+    EXPECT_EQ(es_->activeHandle, 0);
+    // The orange and the blue each have a handle within a few degrees of their hue.
+    auto near = [&](float hue) {
+        for (const HueHandle& h : Pars().hue) {
+            float d = std::fabs(h.baseHue - hue);
+            if (std::min(d, 360 - d) <= 3.0f) return true;
+        }
+        return false;
+    };
+    float orange[3] = {220 / 255.0f, 140 / 255.0f, 60 / 255.0f}, blue[3] = {60 / 255.0f, 90 / 255.0f, 200 / 255.0f};
+    float ho[3], hb[3];
+    ASSERT_EQ(HgRgbToHue(orange, ho, kHgHueChroma), 0);
+    ASSERT_EQ(HgRgbToHue(blue, hb, kHgHueChroma), 0);
+    EXPECT_TRUE(near(std::floor(ho[0] * 360)));
+    EXPECT_TRUE(near(std::floor(hb[0] * 360)));
+    for (int i = 1; i < 6; ++i) EXPECT_LT(Pars().hue[i - 1].baseHue, Pars().hue[i].baseHue);
+    for (const HueHandle& h : Pars().hue) {
+        EXPECT_EQ(h.hueShift, 0.0f);
+        EXPECT_EQ(h.saturation, 0.5f);
+    }
+}
+
+}  // namespace
