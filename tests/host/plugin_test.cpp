@@ -1216,3 +1216,37 @@ TEST_F(PluginTest, KeenhueOnAnEmptySelectionStopsTheStartAndKeepsTheImage) {
     // Outside the selection nothing changed.
     EXPECT_EQ(h2.dest.At(100, 10, 0), scene.At(100, 10, 0));
 }
+
+TEST_F(PluginTest, KeenhueLeavesTransparentPixelsOutOfTheAnalysis) {
+    // 16-bit with transparency: the left half is bright but fully transparent, the right half an
+    // opaque ramp up to 60 %. The white point must come from the opaque half alone.
+    auto prefs = std::make_unique<Prefs>();
+    SetPrefsDefaults(prefs.get());
+    prefs->startAllSame = 0;
+    for (int i = 0; i < 4; ++i) prefs->startTool[i] = kStartReset;
+    prefs->startTool[1] = kStartKeenhue;  // the black, grey and white points
+    prefs->gridLevel = 7;  // every pixel analysed, so the tails below are exact
+    WritePrefsFile(*prefs);
+    Image scene(160, 60, 4, 16);
+    for (int32_t y = 0; y < 60; ++y) {
+        for (int32_t x = 0; x < 160; ++x) {
+            const bool opaque = x >= 80;
+            const uint16_t v = opaque ? uint16_t(2000 + (x - 80) * 220) : 32768;
+            for (int p = 0; p < 3; ++p) scene.At(x, y, p) = v;
+            scene.At(x, y, 3) = opaque ? 32768 : 0;
+        }
+    }
+    StripHost h(scene);
+    h.PlayWithoutDialog();
+    ASSERT_EQ(h.Run(), 0);
+    ExpectCleanRun(h);
+    const EditPars applied = ReadPrefsFile()->previousSettings;
+    // Opaque codes run from 2000 >> 7 = 15 to 19380 >> 7 = 151 in 8 bits, 60 pixels each;
+    // 4800 pixels give tails of 10: b = 16 bins, w = 255 - 105 = 150. With the bright half
+    // counted, w would be 255 and the white point 1.
+    const double xb = 16 / 255.0, xw = 150 / 255.0;
+    const double sb = (3 - 2 * xb) * xb * xb, sw = (3 - 2 * xw) * xw * xw;
+    EXPECT_NEAR(applied.whitePoint, xb + (xw - xb) * (1 - sb) / (sw - sb), 1e-5);
+    // The transparency plane passes through untouched.
+    for (int32_t x = 0; x < 160; x += 7) EXPECT_EQ(h.dest.At(x, 30, 3), scene.At(x, 30, 3));
+}
