@@ -5,6 +5,7 @@
 #include "platform/ui/dlg.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dlg_template.h"
+#include "platform/ui/rect.h"
 
 namespace {
 
@@ -24,6 +25,34 @@ Ui_Rect Inset(const Ui_Rect& r) {
     return Ui_Rect{int16_t(r.top + 1), int16_t(r.left + 1), int16_t(r.bottom - 1), int16_t(r.right - 1)};
 }
 
+// The size the window takes with "Use Largest Possible Window": the work area's, but never less
+// than the window's own in either direction. A work area smaller than the laid-out window would
+// otherwise give a "largest" preview below the smallest one, and the budget loop, which only
+// shrinks towards the smallest, could not work from it.
+void LargestSize(int32_t width, int32_t height, const Ui_Rect& work, int32_t* largestWidth,
+                 int32_t* largestHeight) {
+    const int32_t workWidth = Ui_Rect_Width(&work), workHeight = Ui_Rect_Height(&work);
+    *largestWidth = workWidth > width ? workWidth : width;
+    *largestHeight = workHeight > height ? workHeight : height;
+}
+
+// Resizes the open dialog to the work area (at its top-left corner) with the preview taking up
+// the change, and reads the preview area again.
+int32_t MeasureLargest(UiWindow* dialog, Ui_Rect* max) {
+    Ui_Rect work, outer, area;
+    int32_t status = Ui_Screen_WorkArea(&work);
+    if (status == kStatusOk) status = Ui_Dlg_Bounds_Get(dialog, &outer);
+    if (status != kStatusOk) return status;
+    int32_t width = 0, height = 0;
+    LargestSize(Ui_Rect_Width(&outer), Ui_Rect_Height(&outer), work, &width, &height);
+    if (!(work.left + width <= 32767 && work.top + height <= 32767)) return kStatusProblem;
+    const Ui_Rect target = Ui_Rect_Make(work.top, work.left, work.top + height, work.left + width);
+    status = Ui_Dlg_Relayout(dialog, &target, kPreviewItem);
+    if (status == kStatusOk) status = Ui_Item_GetRect(dialog, kPreviewItem, &area);
+    if (status == kStatusOk) *max = Inset(area);
+    return status;
+}
+
 int32_t GetMinMaxPrevInitProc(UiWindow* dialog) {
     LogF("GetMinMaxPrevInitProc...");
     Ui_Dlg* dlg = nullptr;
@@ -32,13 +61,20 @@ int32_t GetMinMaxPrevInitProc(UiWindow* dialog) {
         auto* rects = static_cast<PreviewRects*>(dlg->userData);
         rects->min = rects->max = Inset(area);
         rects->measured = true;
+        if (gPrefs->useLargestWindow == 1) {
+            // Without a work area, or when the window cannot take it, the preview keeps its
+            // smallest size: the run goes on with a window that fits anywhere.
+            const int32_t status = MeasureLargest(dialog, &rects->max);
+            if (status != kStatusOk) LogF("GetMinMaxPrevInitProc: largest window: %d", int(status));
+        }
     }
     LogF("... GetMinMaxPrevInitProc");
     return kStatusCancelled;  // closes the dialog before it is ever shown
 }
 
 // Without a display the dialog cannot be made; its template laid out with the headless dialog
-// font gives the same preview area.
+// font gives the same preview areas, the largest one for the work area the headless binding
+// reports.
 int32_t MeasureFromTemplate(PreviewRects* rects) {
     Ui_DlgTemplate* t = nullptr;
     int32_t status = Ui_Template_Load(gState, kEditingDialog, &t);
@@ -50,6 +86,15 @@ int32_t MeasureFromTemplate(PreviewRects* rects) {
     if (item != nullptr) {
         rects->min = rects->max = Inset(item->pixels);
         rects->measured = true;
+        Ui_Rect work;
+        if (gPrefs->useLargestWindow == 1 && Ui_Screen_WorkArea(&work) == kStatusOk) {
+            int32_t width = 0, height = 0;
+            const Ui_Rect& client = t->client;
+            LargestSize(Ui_Rect_Width(&client), Ui_Rect_Height(&client), work, &width, &height);
+            if (Ui_Template_LayoutSized(t, &base, width, height, kPreviewItem) == kStatusOk) {
+                rects->max = Inset(item->pixels);
+            }
+        }
     } else if (status == kStatusOk) {
         status = kStatusError;
     }
@@ -70,6 +115,27 @@ int32_t GetMinMaxPrev(Ui_Rect* min, Ui_Rect* max) {
 }
 
 uint32_t CeilDiv(uint32_t a, uint32_t b) { return (a + b - 1) / b; }
+
+// The window bounds the editing window may take: the work area, less what the budget took off
+// the preview. The reduction is counted from the rectangle the budget started from (the largest
+// one whenever it is usable), so it is never negative; and the preview only shrinks from the size
+// that window gave it, so the bounds stay inside the work area and never become empty. Without a
+// work area the bounds are left as they are.
+void StoreWindowBounds(const Ui_Rect& start, const Ui_Rect& prev) {
+    Ui_Rect work;
+    if (Ui_Screen_WorkArea(&work) != kStatusOk) {
+        LogF("DoPrepare: no work area; window bounds not stored");
+        return;
+    }
+    const int32_t lessW = Ui_Rect_Width(&start) - Ui_Rect_Width(&prev);
+    const int32_t lessH = Ui_Rect_Height(&start) - Ui_Rect_Height(&prev);
+    int16_t* bounds = gData->run.windowBounds;
+    bounds[0] = work.top;
+    bounds[1] = work.left;
+    bounds[2] = int16_t(work.bottom - lessH);
+    bounds[3] = int16_t(work.right - lessW);
+    LogF("DoPrepare: window bounds %d,%d %d,%d", bounds[1], bounds[0], bounds[3], bounds[2]);
+}
 
 }  // namespace
 
@@ -108,7 +174,8 @@ void DoPrepare() {
         LogF("GetMinMaxPrev failed; using a 640 x 480 preview");
         minRect = maxRect = Ui_Rect{0, 0, 480, 640};
     }
-    Ui_Rect prev = (maxRect.right - maxRect.left) > 0 ? maxRect : minRect;
+    const Ui_Rect start = (maxRect.right - maxRect.left) > 0 ? maxRect : minRect;
+    Ui_Rect prev = start;
     const int32_t minW = minRect.right - minRect.left, minH = minRect.bottom - minRect.top;
     uint32_t ulBufferSpace = 0, inOutPrevNeeds = 0, zoomNeeds = 0, mask2dNeeds = 0;
     uint8_t reduced = 0;
@@ -185,6 +252,7 @@ void DoPrepare() {
     }
     gData->run.previewWidth = prev.right - prev.left;
     gData->run.previewHeight = prev.bottom - prev.top;
+    StoreWindowBounds(start, prev);
     LogF("Tell Photoshop: maxSpace = %ld, bufferSpace = %ld", long(record->maxSpace),
          long(record->bufferSpace));
     LogF("...DoPrepare");

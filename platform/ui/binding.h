@@ -136,6 +136,9 @@ struct UiBinding {
     int32_t (*setWindowRect)(UiWindow* dialog, const Ui_Rect* outer);
     int32_t (*getClientRect)(UiWindow* dialog, Ui_Rect* client);
     int32_t (*getScreenRect)(Ui_Rect* screen);
+    // The part of the screen that windows may take: the desktop outside task bars and panels, in
+    // screen coordinates. -2 when the window system cannot say (nothing is assumed then).
+    int32_t (*getWorkArea)(Ui_Rect* area);
     int32_t (*setWindowText)(UiWindow* dialog, const char* text);
     uint8_t (*isForeground)(UiWindow* dialog);
     int32_t (*setTimer)(UiWindow* dialog, int32_t id, int32_t millis);

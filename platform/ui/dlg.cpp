@@ -375,6 +375,39 @@ int32_t Ui_Dlg_Centre(UiWindow* dialog) {
     return b->setWindowRect(dialog, &placed) == kStatusOk ? kStatusOk : kStatusError;
 }
 
+int32_t Ui_Dlg_Relayout(UiWindow* dialog, const Ui_Rect* outer, int16_t grow) {
+    if (dialog == nullptr || outer == nullptr) return kStatusProblem;
+    if (UiDlg_Record(dialog) == nullptr || dialog->layout == nullptr) return kStatusError;
+    const UiBinding* b = Ui_Binding();
+    Ui_Rect was, client;
+    if (b->getWindowRect(dialog, &was) != kStatusOk ||
+        b->getClientRect(dialog, &client) != kStatusOk) {
+        return kStatusError;
+    }
+    const int32_t width = Ui_Rect_Width(outer) - (Ui_Rect_Width(&was) - Ui_Rect_Width(&client));
+    const int32_t height = Ui_Rect_Height(outer) - (Ui_Rect_Height(&was) - Ui_Rect_Height(&client));
+    Ui_DlgTemplate* layout = dialog->layout;
+    int32_t status = Ui_Template_LayoutSized(layout, &dialog->base, width, height, grow);
+    if (status != kStatusOk) return status;
+    // The window first: a toolkit that rearranges children when their window changes size is
+    // then overruled by the moves.
+    if (b->setWindowRect(dialog, outer) != kStatusOk) return kStatusError;
+    for (int32_t i = 0; i < layout->itemCount; ++i) {
+        if (b->itemMove(dialog, int16_t(i + 1), &layout->items[i].pixels) != kStatusOk) {
+            return kStatusError;
+        }
+    }
+    return kStatusOk;
+}
+
+int32_t Ui_Screen_WorkArea(Ui_Rect* area) {
+    if (area == nullptr) return kStatusProblem;
+    Ui_Rect r;
+    if (Ui_Binding()->getWorkArea(&r) != kStatusOk || Ui_Rect_IsEmpty(&r)) return kStatusError;
+    *area = r;
+    return kStatusOk;
+}
+
 int32_t Ui_Dlg_SetTitle(UiWindow* dialog, const char* text) {
     if (dialog == nullptr || text == nullptr) return kStatusProblem;
     if (UiDlg_Record(dialog) == nullptr) return kStatusError;

@@ -150,6 +150,17 @@ int32_t Ui_Dlg_Bounds_Get(UiWindow* dialog, Ui_Rect* bounds);
 // Centres the dialog over its parent (the screen when it has none), see Ui_Rect_CentreOver.
 int32_t Ui_Dlg_Centre(UiWindow* dialog);
 
+// Places the dialog's window at outer (screen coordinates) and lays its items out for the client
+// area that results, from the template, with item grow taking up the change in size and the
+// others keeping to the nearer side (Ui_Template_LayoutSized has the rule and its limits). The
+// frame keeps its thickness: the client area changes by as much as the window does. -1 when the
+// client area would be smaller than the template's or grow is no item, -2 when the window system
+// refuses (the items may then be half moved).
+int32_t Ui_Dlg_Relayout(UiWindow* dialog, const Ui_Rect* outer, int16_t grow);
+// The screen's work area, the desktop outside task bars and panels, in screen coordinates; -2
+// when the window system cannot say or gives an empty one.
+int32_t Ui_Screen_WorkArea(Ui_Rect* area);
+
 // The dialog's window text, size and client rectangle.
 int32_t Ui_Dlg_SetTitle(UiWindow* dialog, const char* text);
 int32_t Ui_Dlg_GetSize(UiWindow* dialog, int16_t* width, int16_t* height);

@@ -147,6 +147,29 @@ int32_t ParseItem(Line& line, Ui_DlgTemplate* t) {
     return kStatusOk;
 }
 
+// Where an item laid out for a client area of width x height goes when the area grows by dw and
+// dh (see Ui_Template_LayoutSized). false when it would leave the 16-bit range; out may be null.
+bool PlaceSized(const Ui_Rect& r, bool grows, int32_t width, int32_t height, int32_t dw, int32_t dh,
+                Ui_Rect* out) {
+    int32_t top = r.top, left = r.left, bottom = r.bottom, right = r.right;
+    if (grows) {
+        right += dw;
+        bottom += dh;
+    } else {
+        if (width - r.right < r.left) {
+            left += dw;
+            right += dw;
+        }
+        if (height - r.bottom < r.top) {
+            top += dh;
+            bottom += dh;
+        }
+    }
+    if (!(right <= 32767 && bottom <= 32767)) return false;
+    if (out != nullptr) *out = Ui_Rect_Make(top, left, bottom, right);
+    return true;
+}
+
 }  // namespace
 
 int32_t Ui_Template_Parse(const uint8_t* bytes, uint32_t size, Ui_DlgTemplate** out,
@@ -279,4 +302,30 @@ int32_t Ui_Template_Layout(Ui_DlgTemplate* t, const Ui_BaseUnits* base) {
         status = Ui_UnitsToPixels(base, &t->items[i].units, &t->items[i].pixels);
     }
     return status;
+}
+
+int32_t Ui_Template_LayoutSized(Ui_DlgTemplate* t, const Ui_BaseUnits* base, int32_t width,
+                                int32_t height, int32_t grow) {
+    if (t == nullptr || base == nullptr || !(0 <= grow && grow <= t->itemCount)) {
+        return kStatusProblem;
+    }
+    int32_t status = Ui_Template_Layout(t, base);
+    if (status != kStatusOk) return status;
+    const int32_t oldWidth = Ui_Rect_Width(&t->client), oldHeight = Ui_Rect_Height(&t->client);
+    if (!(oldWidth <= width && width <= 32767 && oldHeight <= height && height <= 32767)) {
+        return kStatusProblem;
+    }
+    const int32_t dw = width - oldWidth, dh = height - oldHeight;
+    // Every item is checked before any moves, so that a refusal leaves the plain layout.
+    for (int32_t i = 0; i < t->itemCount; ++i) {
+        if (!PlaceSized(t->items[i].pixels, i + 1 == grow, oldWidth, oldHeight, dw, dh, nullptr)) {
+            return kStatusProblem;
+        }
+    }
+    for (int32_t i = 0; i < t->itemCount; ++i) {
+        PlaceSized(t->items[i].pixels, i + 1 == grow, oldWidth, oldHeight, dw, dh,
+                   &t->items[i].pixels);
+    }
+    t->client = Ui_Rect_Make(0, 0, height, width);
+    return kStatusOk;
 }

@@ -89,3 +89,18 @@ int32_t Ui_UnitsToPixels(const Ui_BaseUnits* base, const Ui_Rect* units, Ui_Rect
 // Fills the pixel rectangles of the items and the client rectangle; -1 for base units outside
 // 1 .. 30 (the 16-bit rectangles would overflow).
 int32_t Ui_Template_Layout(Ui_DlgTemplate* t, const Ui_BaseUnits* base);
+// Lays the template out for a larger client area of width x height pixels: Ui_Template_Layout,
+// then item grow takes up the extra width and height (its right and bottom edges move out) and
+// every other item keeps its distance to the nearer side of the client area, each axis on its
+// own: it moves right by the extra width when its right edge is nearer the right side than its
+// left edge is to the left side, and down by the extra height likewise; otherwise it stays (an
+// item exactly in the middle stays). grow 0: no item grows.
+//
+// Two items that did not overlap before do not overlap afterwards, with one exception: the
+// growing item covers any item to its right or below it that keeps to the left or top side, so a
+// layout meant to grow puts such items past the middle. Items are placed from the template every
+// time, so a move the dialog's owner made before is undone.
+// -1 for a size smaller than the template's own, for coordinates beyond 16 bits, for an item grow
+// that does not exist, and for what Ui_Template_Layout refuses.
+int32_t Ui_Template_LayoutSized(Ui_DlgTemplate* t, const Ui_BaseUnits* base, int32_t width,
+                                int32_t height, int32_t grow);

@@ -155,6 +155,20 @@ int32_t GetScreenRect(Ui_Rect* r) {
     return kStatusOk;
 }
 
+// The work area of the first screen, the one dialogs are centred on. Without a window manager
+// that publishes one, FLTK answers the whole screen.
+int32_t GetWorkArea(Ui_Rect* r) {
+    int x = 0, y = 0, wi = 0, he = 0;
+    Fl::screen_work_area(x, y, wi, he, 0);
+    // Rectangles are 16-bit: an area that does not fit is as good as none.
+    if (!(1 <= wi && wi <= 32767 && 1 <= he && he <= 32767) || !(-32768 <= x && x <= 32767 - wi) ||
+        !(-32768 <= y && y <= 32767 - he)) {
+        return kStatusError;
+    }
+    *r = Ui_Rect_Make(y, x, y + he, x + wi);
+    return kStatusOk;
+}
+
 int32_t SetWindowText(UiWindow* w, const char* text) {
     Native* n = N(w);
     if (n == nullptr) return kStatusError;
@@ -746,62 +760,63 @@ void MessageBox(const char* text, const char* caption) {
 }
 
 const UiBinding kFltk = {
-    "fltk",
-    Interactive,
-    RegisterClass,
-    UnregisterClass,
-    FontMetrics,
-    MeasureText,
-    CreateWindow,
-    DestroyWindow,
-    RunModal,
-    GetWindowRect,
-    SetWindowRect,
-    GetClientRect,
-    GetScreenRect,
-    SetWindowText,
-    IsForeground,
-    SetTimer,
-    KillTimer,
-    Invalidate,
-    ColorsChanged,
-    ItemSetText,
-    ItemGetText,
-    ItemGetCheck,
-    ItemSetCheck,
-    ItemEnable,
-    ItemShow,
-    ItemGetRect,
-    ItemMove,
-    ItemSetDefault,
-    ItemSetFocus,
-    ItemSelectText,
-    ItemPlainStyle,
-    ListClear,
-    ListAdd,
-    ListGetSelection,
-    ListSetSelection,
-    ListCount,
-    KeyState,
-    CursorPos,
-    Capture,
-    TrackNext,
-    TickCount,
-    CursorLoad,
-    CursorFree,
-    CursorShow,
-    DrawBegin,
-    DrawEnd,
-    DrawClip,
-    FillRect,
-    Line,
-    Ellipse,
-    Polygon,
-    Text,
-    Image,
-    Beep,
-    Choose,
-    OpenUrl,
+    .name = "fltk",
+    .interactive = Interactive,
+    .registerClass = RegisterClass,
+    .unregisterClass = UnregisterClass,
+    .fontMetrics = FontMetrics,
+    .measureText = MeasureText,
+    .createWindow = CreateWindow,
+    .destroyWindow = DestroyWindow,
+    .runModal = RunModal,
+    .getWindowRect = GetWindowRect,
+    .setWindowRect = SetWindowRect,
+    .getClientRect = GetClientRect,
+    .getScreenRect = GetScreenRect,
+    .getWorkArea = GetWorkArea,
+    .setWindowText = SetWindowText,
+    .isForeground = IsForeground,
+    .setTimer = SetTimer,
+    .killTimer = KillTimer,
+    .invalidate = Invalidate,
+    .colorsChanged = ColorsChanged,
+    .itemSetText = ItemSetText,
+    .itemGetText = ItemGetText,
+    .itemGetCheck = ItemGetCheck,
+    .itemSetCheck = ItemSetCheck,
+    .itemEnable = ItemEnable,
+    .itemShow = ItemShow,
+    .itemGetRect = ItemGetRect,
+    .itemMove = ItemMove,
+    .itemSetDefault = ItemSetDefault,
+    .itemSetFocus = ItemSetFocus,
+    .itemSelectText = ItemSelectText,
+    .itemPlainStyle = ItemPlainStyle,
+    .listClear = ListClear,
+    .listAdd = ListAdd,
+    .listGetSelection = ListGetSelection,
+    .listSetSelection = ListSetSelection,
+    .listCount = ListCount,
+    .keyState = KeyState,
+    .cursorPos = CursorPos,
+    .capture = Capture,
+    .trackNext = TrackNext,
+    .tickCount = TickCount,
+    .cursorLoad = CursorLoad,
+    .cursorFree = CursorFree,
+    .cursorShow = CursorShow,
+    .drawBegin = DrawBegin,
+    .drawEnd = DrawEnd,
+    .drawClip = DrawClip,
+    .fillRect = FillRect,
+    .line = Line,
+    .ellipse = Ellipse,
+    .polygon = Polygon,
+    .text = Text,
+    .image = Image,
+    .beep = Beep,
+    .choose = Choose,
+    .openUrl = OpenUrl,
 };
 
 }  // namespace

@@ -16,6 +16,7 @@
 namespace {
 
 constexpr int32_t kScreenWidth = 1280, kScreenHeight = 1024;
+constexpr int32_t kTaskBarHeight = 40;
 constexpr uint32_t kClockStart = 1000000;
 
 // The script and what the person at the keyboard is doing.
@@ -29,6 +30,13 @@ struct Script {
     int16_t mouseV = 0, mouseH = 0;
 };
 Script gScript;
+
+// The screen less a task bar along its bottom edge; tests may replace it or take it away.
+Ui_Rect DefaultWorkArea() {
+    return Ui_Rect_Make(0, 0, kScreenHeight - kTaskBarHeight, kScreenWidth);
+}
+Ui_Rect gWorkArea = DefaultWorkArea();
+bool gWorkAreaKnown = true;
 
 UiHeadlessWindow* gLastClosed = nullptr;
 char gLastUrl[kPathSize] = "";
@@ -451,6 +459,12 @@ int32_t GetClientRect(UiWindow* w, Ui_Rect* r) {
 
 int32_t GetScreenRect(Ui_Rect* r) {
     *r = Ui_Rect_Make(0, 0, kScreenHeight, kScreenWidth);
+    return kStatusOk;
+}
+
+int32_t GetWorkArea(Ui_Rect* r) {
+    if (!gWorkAreaKnown) return kStatusError;
+    *r = gWorkArea;
     return kStatusOk;
 }
 
@@ -902,62 +916,63 @@ int32_t OpenUrl(const char* url, int32_t* code) {
 }
 
 const UiBinding kHeadless = {
-    "headless",
-    Interactive,
-    RegisterClass,
-    UnregisterClass,
-    FontMetrics,
-    MeasureText,
-    CreateWindow,
-    DestroyWindow,
-    RunModal,
-    GetWindowRect,
-    SetWindowRect,
-    GetClientRect,
-    GetScreenRect,
-    SetWindowText,
-    IsForeground,
-    SetTimer,
-    KillTimer,
-    InvalidateOp,
-    ColorsChanged,
-    ItemSetText,
-    ItemGetText,
-    ItemGetCheck,
-    ItemSetCheck,
-    ItemEnable,
-    ItemShow,
-    ItemGetRect,
-    ItemMove,
-    ItemSetDefault,
-    ItemSetFocus,
-    ItemSelectText,
-    ItemPlainStyle,
-    ListClear,
-    ListAdd,
-    ListGetSelection,
-    ListSetSelection,
-    ListCount,
-    KeyState,
-    CursorPos,
-    Capture,
-    TrackNext,
-    TickCount,
-    CursorLoad,
-    CursorFree,
-    CursorShow,
-    DrawBegin,
-    DrawEnd,
-    DrawClip,
-    FillRect,
-    Line,
-    Ellipse,
-    Polygon,
-    Text,
-    Image,
-    Beep,
-    Choose,
-    OpenUrl,
+    .name = "headless",
+    .interactive = Interactive,
+    .registerClass = RegisterClass,
+    .unregisterClass = UnregisterClass,
+    .fontMetrics = FontMetrics,
+    .measureText = MeasureText,
+    .createWindow = CreateWindow,
+    .destroyWindow = DestroyWindow,
+    .runModal = RunModal,
+    .getWindowRect = GetWindowRect,
+    .setWindowRect = SetWindowRect,
+    .getClientRect = GetClientRect,
+    .getScreenRect = GetScreenRect,
+    .getWorkArea = GetWorkArea,
+    .setWindowText = SetWindowText,
+    .isForeground = IsForeground,
+    .setTimer = SetTimer,
+    .killTimer = KillTimer,
+    .invalidate = InvalidateOp,
+    .colorsChanged = ColorsChanged,
+    .itemSetText = ItemSetText,
+    .itemGetText = ItemGetText,
+    .itemGetCheck = ItemGetCheck,
+    .itemSetCheck = ItemSetCheck,
+    .itemEnable = ItemEnable,
+    .itemShow = ItemShow,
+    .itemGetRect = ItemGetRect,
+    .itemMove = ItemMove,
+    .itemSetDefault = ItemSetDefault,
+    .itemSetFocus = ItemSetFocus,
+    .itemSelectText = ItemSelectText,
+    .itemPlainStyle = ItemPlainStyle,
+    .listClear = ListClear,
+    .listAdd = ListAdd,
+    .listGetSelection = ListGetSelection,
+    .listSetSelection = ListSetSelection,
+    .listCount = ListCount,
+    .keyState = KeyState,
+    .cursorPos = CursorPos,
+    .capture = Capture,
+    .trackNext = TrackNext,
+    .tickCount = TickCount,
+    .cursorLoad = CursorLoad,
+    .cursorFree = CursorFree,
+    .cursorShow = CursorShow,
+    .drawBegin = DrawBegin,
+    .drawEnd = DrawEnd,
+    .drawClip = DrawClip,
+    .fillRect = FillRect,
+    .line = Line,
+    .ellipse = Ellipse,
+    .polygon = Polygon,
+    .text = Text,
+    .image = Image,
+    .beep = Beep,
+    .choose = Choose,
+    .openUrl = OpenUrl,
 };
 
 }  // namespace
@@ -996,7 +1011,14 @@ Ui_RGB Ui_Headless_Pixel(const UiHeadlessWindow* hw, int32_t v, int32_t h) {
     return Ui_RGB{p[0], p[1], p[2]};
 }
 
+void Ui_Headless_SetWorkArea(const Ui_Rect* area) {
+    gWorkAreaKnown = area != nullptr;
+    if (area != nullptr) gWorkArea = *area;
+}
+
 void Ui_Headless_Reset() {
+    gWorkArea = DefaultWorkArea();
+    gWorkAreaKnown = true;
     FreeWindow(gLastClosed);
     gLastClosed = nullptr;
     gScript = Script{};

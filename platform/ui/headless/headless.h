@@ -13,6 +13,9 @@
 //
 // Fonts are fixed: the dialog font at 8 points is 6 pixels a character and 13 pixels high (the
 // classic dialog base units), the small font 4 by 8. Every character has the average width.
+//
+// The screen is 1280 x 1024 pixels with a task bar 40 pixels high along its bottom edge, so its
+// work area is (top 0, left 0, bottom 984, right 1280) unless a test gives another one.
 #pragma once
 
 #include <cstdint>
@@ -116,7 +119,11 @@ const UiHeadlessWindow* Ui_Headless_Window(UiWindow* dialog);
 const UiHeadlessWindow* Ui_Headless_LastClosed();
 // A pixel of a window's canvas; black outside it.
 Ui_RGB Ui_Headless_Pixel(const UiHeadlessWindow* window, int32_t v, int32_t h);
-// Forgets the last closed dialog, the script, opened addresses, beeps and cursor counts.
+// Replaces the work area the binding reports (any rectangle, taken as given); null stands for a
+// screen whose work area cannot be read, so that asking for it fails with -2.
+void Ui_Headless_SetWorkArea(const Ui_Rect* area);
+// Forgets the last closed dialog, the script, opened addresses, beeps and cursor counts, and
+// brings back the default work area.
 void Ui_Headless_Reset();
 
 // What the system services saw.

@@ -228,6 +228,63 @@ TEST_F(ControlsTest, DialogTitleSizeAndBounds) {
     EXPECT_EQ(Closed()->width, 320);
 }
 
+TEST_F(ControlsTest, RelayoutPlacesTheWindowAndLaysTheItemsOutForItsNewSize) {
+    Inside([](UiWindow* w) {
+        // 300 x 195 at opening; the new client area is 100 wider and 60 taller.
+        const Ui_Rect target = Ui_Rect_Make(10, 20, 265, 420);
+        ASSERT_EQ(Ui_Dlg_Relayout(w, &target, 4), 0);
+        Ui_Rect r{};
+        ASSERT_EQ(Ui_Dlg_Bounds_Get(w, &r), 0);
+        EXPECT_TRUE(r.top == 10 && r.left == 20 && r.bottom == 265 && r.right == 420);
+        ASSERT_EQ(Ui_Dlg_GetClientRect(w, &r), 0);
+        EXPECT_TRUE(r.right == 400 && r.bottom == 255);
+        // The user item grows; OK (bottom right) moves both ways, the edit field (top, right of
+        // the middle) only right, the check box (top left) stays.
+        ASSERT_EQ(Ui_Item_GetRect(w, 4, &r), 0);
+        EXPECT_TRUE(r.top == 49 && r.left == 15 && r.bottom == 174 && r.right == 205);
+        ASSERT_EQ(Ui_Item_GetRect(w, 1, &r), 0);
+        EXPECT_TRUE(r.top == 223 && r.left == 310 && r.bottom == 245 && r.right == 385);
+        ASSERT_EQ(Ui_Item_GetRect(w, 5, &r), 0);
+        EXPECT_TRUE(r.top == 16 && r.left == 220);
+        ASSERT_EQ(Ui_Item_GetRect(w, 3, &r), 0);
+        EXPECT_TRUE(r.top == 16 && r.left == 15);
+
+        // Smaller than the template, or no such item: refused before the window changes.
+        const Ui_Rect small = Ui_Rect_Make(0, 0, 100, 100);
+        EXPECT_EQ(Ui_Dlg_Relayout(w, &small, 4), -1);
+        EXPECT_EQ(Ui_Dlg_Relayout(w, &target, 10), -1);
+        EXPECT_EQ(Ui_Dlg_Relayout(nullptr, &target, 4), -1);
+        ASSERT_EQ(Ui_Dlg_GetClientRect(w, &r), 0);
+        EXPECT_TRUE(r.right == 400 && r.bottom == 255);
+    });
+    EXPECT_EQ(Closed()->width, 400);
+    EXPECT_EQ(Closed()->height, 255);
+}
+
+TEST_F(ControlsTest, WorkAreaIsTheScreenLessItsTaskBarUnlessATestSaysOtherwise) {
+    Ui_Rect area{}, screen{};
+    ASSERT_EQ(Ui_Screen_WorkArea(&area), 0);
+    EXPECT_TRUE(area.top == 0 && area.left == 0 && area.bottom == 984 && area.right == 1280);
+    ASSERT_EQ(Ui_Binding()->getScreenRect(&screen), 0);
+    EXPECT_TRUE(screen.bottom == 1024 && screen.right == 1280);
+
+    const Ui_Rect other = Ui_Rect_Make(30, 64, 1030, 1664);
+    Ui_Headless_SetWorkArea(&other);
+    ASSERT_EQ(Ui_Screen_WorkArea(&area), 0);
+    EXPECT_TRUE(area.top == 30 && area.left == 64 && area.bottom == 1030 && area.right == 1664);
+    // A screen that cannot say, or says nothing usable: no area, and the caller's is untouched.
+    Ui_Headless_SetWorkArea(nullptr);
+    EXPECT_EQ(Ui_Screen_WorkArea(&area), -2);
+    EXPECT_EQ(area.bottom, 1030);
+    const Ui_Rect empty = Ui_Rect_Make(0, 0, 0, 1280);
+    Ui_Headless_SetWorkArea(&empty);
+    EXPECT_EQ(Ui_Screen_WorkArea(&area), -2);
+    EXPECT_EQ(Ui_Screen_WorkArea(nullptr), -1);
+    Ui_Headless_Reset();
+    ASSERT_EQ(Ui_Screen_WorkArea(&area), 0);
+    EXPECT_EQ(area.bottom, 984);
+}
+
 TEST_F(ControlsTest, ADamagedBrushIsReportedWhenTheDialogCloses) {
     Inside([](UiWindow* w) {
         Ui_Color grey = Ui_ColorFromRGB(100, 100, 100);

@@ -13,6 +13,7 @@
 #include <png.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -24,6 +25,7 @@
 #include "platform/ui/controls.h"
 #include "platform/ui/draw.h"
 #include "platform/ui/fltk/fltk.h"
+#include "platform/ui/rect.h"
 #include "platform/ui_state.h"
 
 #include <FL/Fl.H>
@@ -414,6 +416,69 @@ TEST_F(FltkSmoke, EditingWindowLaysOutAllItsItems) {
     EXPECT_GT(
         shot.Count(Ui_Rect{panel.top, panel.left, panel.bottom, int16_t(panel.left + 1)}, blue),
         (panel.bottom - panel.top) / 2);
+}
+
+// What the init proc below saw of the editing window before and after it took the work area.
+struct Grown {
+    int32_t status = -99;
+    Ui_Rect work{}, before{}, after{}, clientBefore{}, clientAfter{};
+};
+Grown* gGrown = nullptr;
+
+int32_t GrowInit(UiWindow* w) {
+    Grown& g = *gGrown;
+    Ui_Rect outer{};
+    Ui_Item_GetRect(w, 4, &g.before);
+    Ui_Dlg_GetClientRect(w, &g.clientBefore);
+    Ui_Dlg_Bounds_Get(w, &outer);
+    g.status = Ui_Screen_WorkArea(&g.work);
+    if (g.status == 0) {
+        const int32_t width = std::max(Ui_Rect_Width(&g.work), Ui_Rect_Width(&outer));
+        const int32_t height = std::max(Ui_Rect_Height(&g.work), Ui_Rect_Height(&outer));
+        const Ui_Rect target =
+            Ui_Rect_Make(g.work.top, g.work.left, g.work.top + height, g.work.left + width);
+        g.status = Ui_Dlg_Relayout(w, &target, 4);
+    }
+    Ui_Item_GetRect(w, 4, &g.after);
+    Ui_Dlg_GetClientRect(w, &g.clientAfter);
+    return OutlineInit(w);
+}
+
+TEST_F(FltkSmoke, EditingWindowTakesTheWorkAreaAndItsPreviewTheRoom) {
+    Grown grown;
+    gGrown = &grown;
+    Capture shot;
+    Ui_Rect preview{}, panel{};
+    Player player(state_, {Wait(4), Do([&](UiWindow* w) {
+                               shot = Grab(w, "editing_1000_largest.png");
+                               Ui_Item_GetRect(w, 4, &preview);
+                               Ui_Item_GetRect(w, 90, &panel);
+                           }),
+                           KeyStep(kUiKeyEscape)});
+    Guard guard(state_, 10);
+    int16_t item = 0;
+    ASSERT_EQ(Ui_Dlg_Run(state_, 1000, nullptr, GrowInit, nullptr, &item), 0);
+    gGrown = nullptr;
+    EXPECT_FALSE(guard.fired);
+    ASSERT_EQ(grown.status, 0);
+    // The virtual screen (1280 x 1024) has no window manager, hence no panels to leave out.
+    EXPECT_TRUE(grown.work.top >= 0 && grown.work.left >= 0 && grown.work.bottom <= 1024 &&
+                grown.work.right <= 1280 && !Ui_Rect_IsEmpty(&grown.work));
+    EXPECT_GT(grown.clientAfter.right, grown.clientBefore.right);
+    // The preview took all the room the window gained, and kept it once the window was shown.
+    EXPECT_EQ(grown.after.right - grown.before.right,
+              grown.clientAfter.right - grown.clientBefore.right);
+    EXPECT_EQ(grown.after.bottom - grown.before.bottom,
+              grown.clientAfter.bottom - grown.clientBefore.bottom);
+    EXPECT_TRUE(preview.top == grown.after.top && preview.left == grown.after.left &&
+                preview.bottom == grown.after.bottom && preview.right == grown.after.right);
+    EXPECT_EQ(shot.width, grown.clientAfter.right);
+    EXPECT_LT(preview.right, panel.left);
+    EXPECT_LE(panel.right, shot.width);
+    // The preview's outline is drawn along its new bottom edge.
+    auto blue = [](uint8_t r, uint8_t g, uint8_t b) { return r == 70 && g == 110 && b == 170; };
+    const Ui_Rect bottom{int16_t(preview.bottom - 1), preview.left, preview.bottom, preview.right};
+    EXPECT_GT(shot.Count(bottom, blue), (preview.right - preview.left) / 2);
 }
 
 // Procs that record what the two bindings must agree on: which proc, which item, which phase.

@@ -117,6 +117,56 @@ TEST(DialogUnits, FollowTheWin32RuleFromTheFontsAverageCharacter) {
     EXPECT_EQ(Ui_UnitsToPixels(&base, &units, &pixels), -1);
 }
 
+std::string Text(const Ui_Rect& r) {
+    return std::to_string(r.top) + "," + std::to_string(r.left) + "," + std::to_string(r.bottom) +
+           "," + std::to_string(r.right);
+}
+
+TEST(DialogUnits, LargerLayoutsGrowOneItemAndKeepTheOthersToTheNearerSide) {
+    // Base units 4 x 8 make dialog units pixels, so the rectangles read as they are written.
+    Freer f;
+    ASSERT_EQ(Parse("dialog 1 100 80\n"
+                    "item 1 user 10 10 50 40 \"\"\n"     // the one that grows
+                    "item 2 button 70 10 20 10 \"\"\n"   // top right
+                    "item 3 button 10 60 20 10 \"\"\n"   // bottom left
+                    "item 4 button 70 60 20 10 \"\"\n"   // bottom right
+                    "item 5 static 40 30 20 20 \"\"\n"   // exactly in the middle
+                    "item 6 button 110 0 10 10 \"\"\n",  // beyond the right side
+                    &f.t),
+              0);
+    const Ui_BaseUnits base{4, 8};
+    ASSERT_EQ(Ui_Template_LayoutSized(f.t, &base, 150, 100, 1), 0);
+    EXPECT_EQ(Text(f.t->client), "0,0,100,150");
+    EXPECT_EQ(Text(f.t->items[0].pixels), "10,10,70,110");
+    EXPECT_EQ(Text(f.t->items[1].pixels), "10,120,20,140");
+    EXPECT_EQ(Text(f.t->items[2].pixels), "80,10,90,30");
+    EXPECT_EQ(Text(f.t->items[3].pixels), "80,120,90,140");
+    EXPECT_EQ(Text(f.t->items[4].pixels), "30,40,50,60");
+    EXPECT_EQ(Text(f.t->items[5].pixels), "0,160,10,170");
+
+    // Each layout starts from the template: its own size gives the plain layout back.
+    ASSERT_EQ(Ui_Template_LayoutSized(f.t, &base, 100, 80, 1), 0);
+    EXPECT_EQ(Text(f.t->items[0].pixels), "10,10,50,60");
+    EXPECT_EQ(Text(f.t->items[1].pixels), "10,70,20,90");
+    // Without a growing item every item keeps to its side, the first one to the top left.
+    ASSERT_EQ(Ui_Template_LayoutSized(f.t, &base, 150, 100, 0), 0);
+    EXPECT_EQ(Text(f.t->items[0].pixels), "10,10,50,60");
+    EXPECT_EQ(Text(f.t->items[3].pixels), "80,120,90,140");
+
+    // Refused: smaller than the template, an item that does not exist, an item pushed past the
+    // 16-bit range. A refusal leaves the plain layout, not half of the larger one.
+    EXPECT_EQ(Ui_Template_LayoutSized(f.t, &base, 99, 100, 1), -1);
+    EXPECT_EQ(Ui_Template_LayoutSized(f.t, &base, 150, 79, 1), -1);
+    EXPECT_EQ(Ui_Template_LayoutSized(f.t, &base, 150, 100, 7), -1);
+    EXPECT_EQ(Ui_Template_LayoutSized(f.t, &base, 150, 100, -1), -1);
+    EXPECT_EQ(Ui_Template_LayoutSized(f.t, &base, 32768, 100, 1), -1);
+    ASSERT_EQ(Ui_Template_LayoutSized(f.t, &base, 150, 100, 1), 0);
+    EXPECT_EQ(Ui_Template_LayoutSized(f.t, &base, 32760, 100, 1), -1);  // item 6 would end past
+    EXPECT_EQ(Text(f.t->items[0].pixels), "10,10,50,60");
+    EXPECT_EQ(Text(f.t->client), "0,0,80,100");
+    EXPECT_EQ(Ui_Template_LayoutSized(nullptr, &base, 150, 100, 1), -1);
+}
+
 class ShippedTemplates : public UiTest {
    protected:
     void TearDown() override {
@@ -215,6 +265,34 @@ TEST_F(ShippedTemplates, EditingWindowHasAllItemsWithTheirKinds) {
     EXPECT_GT(t->items[16].pixels.right - t->items[16].pixels.left, 240);
     Ui_DlgTemplate* none = nullptr;
     EXPECT_EQ(Ui_Template_Load(state_, 1001, &none), -7);
+}
+
+TEST_F(ShippedTemplates, EditingWindowGrowsItsPreviewWithoutCoveringAnyItem) {
+    Ui_DlgTemplate* t = Load(1000);
+    ASSERT_NE(t, nullptr);
+    Ui_BaseUnits base{6, 13};
+    ASSERT_EQ(Ui_Template_Layout(t, &base), 0);
+    const Ui_Rect plain = t->items[3].pixels;
+    const int32_t width = Ui_Rect_Width(&t->client), height = Ui_Rect_Height(&t->client);
+    // A full-screen window and one that grows in one direction only.
+    const int32_t sizes[][2] = {{1280, 984}, {width + 300, height}, {width, height + 1}};
+    for (const auto& size : sizes) {
+        SCOPED_TRACE(std::to_string(size[0]) + " x " + std::to_string(size[1]));
+        ASSERT_EQ(Ui_Template_LayoutSized(t, &base, size[0], size[1], 4), 0);
+        const Ui_Rect& preview = t->items[3].pixels;
+        EXPECT_EQ(Text(preview),
+                  Text(Ui_Rect_Make(plain.top, plain.left, plain.bottom + size[1] - height,
+                                    plain.right + size[0] - width)));
+        for (int32_t i = 0; i < t->itemCount; ++i) {
+            if (i == 3) continue;
+            const Ui_Rect& r = t->items[i].pixels;
+            Ui_Rect common{};
+            Ui_Rect_Intersect(&r, &preview, &common);
+            EXPECT_TRUE(Ui_Rect_IsEmpty(&common)) << "item " << i + 1 << " at " << Text(r);
+            EXPECT_TRUE(0 <= r.left && r.right <= size[0] && 0 <= r.top && r.bottom <= size[1])
+                << "item " << i + 1 << " at " << Text(r);
+        }
+    }
 }
 
 }  // namespace
