@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Builds the benchmarks in Release and runs them against their peers (lcms2, memcpy) in one
 # run, then counts the instructions per pixel of the 8-bit grid kernel under callgrind when
-# valgrind is installed. Ends with one line per figure, NAME VALUE UNIT; bench/README.md says
-# what each figure means.
+# valgrind is installed, then evaluates the automatic correction (Keenhue) on known colour casts
+# through the real module and filterhost, against a per-channel levels stretch. Ends with one
+# line per figure, NAME VALUE UNIT; bench/README.md says what each figure means.
 #
 #   JOBS                 parallel build jobs (default: the number of processors)
-#   KOLMARA_SUBSYSTEMS   subsystems to configure (default: engine;bench)
+#   KOLMARA_SUBSYSTEMS   subsystems to configure (default: all); without the module, filterhost,
+#                        the preferences tool and the demo tools the evaluation is left out
 #   BENCH_ARGS           extra arguments for the benchmark program, e.g.
 #                        --benchmark_filter=grid8
 set -euo pipefail
@@ -16,9 +18,22 @@ bash scripts/setup-deps.sh
 
 build="$root/build-bench"
 jobs=${JOBS:-$(nproc 2>/dev/null || echo 2)}
+all="hostsdk;engine;edit;imagelib;host;tools/filterhost;tools/prefstool;tools/demo;bench"
+subsystems=${KOLMARA_SUBSYSTEMS:-$all}
+targets=(huegrid_bench huegrid_callgrind noise_bench chain_bench)
+speed=1
+for needed in engine edit host bench; do
+  case ";$subsystems;" in *";$needed;"*) ;; *) speed=0 ;; esac
+done
+if [ "$speed" -eq 1 ]; then targets+=(keenhue_speed); fi
+evaluate=1
+for needed in engine edit imagelib host tools/filterhost tools/prefstool tools/demo bench; do
+  case ";$subsystems;" in *";$needed;"*) ;; *) evaluate=0 ;; esac
+done
+if [ "$evaluate" -eq 1 ]; then targets+=(keenhue_eval); fi
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKOLMARA_TESTS=OFF \
-      -DKOLMARA_SUBSYSTEMS="${KOLMARA_SUBSYSTEMS:-engine;bench}" >/dev/null
-cmake --build "$build" -j "$jobs" --target huegrid_bench huegrid_callgrind noise_bench chain_bench
+      -DKOLMARA_SUBSYSTEMS="$subsystems" >/dev/null
+cmake --build "$build" -j "$jobs" --target "${targets[@]}"
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
@@ -26,7 +41,16 @@ trap 'rm -f "$log"' EXIT
 "$build/bench/huegrid_bench" ${BENCH_ARGS:-} | tee "$log"
 "$build/bench/noise_bench" 5 | tee -a "$log"
 "$build/bench/chain_bench" | tee -a "$log"
-summary=$(grep -E '^[a-z0-9_]+ [0-9.]+ [A-Za-z_/]+$' "$log" || true)
+if [ "$speed" -eq 1 ]; then "$build/bench/keenhue_speed" 7 | tee -a "$log"; fi
+if [ "$evaluate" -eq 1 ]; then
+  # Only files of the repository: the chart is generated, the photographs are in examples/.
+  "$build/bench/keenhue_eval" "$root/examples/chelsea.png" "$root/examples/coffee.png" \
+    "$root/examples/rocket.jpg" | tee -a "$log"
+else
+  echo "KOLMARA_SUBSYSTEMS leaves out what the Keenhue evaluation needs: not run" >&2
+fi
+# Units are letters, with digits after the first one (dE00).
+summary=$(grep -E '^[a-z0-9_]+ [0-9.]+ [A-Za-z][A-Za-z0-9_/]*$' "$log" || true)
 
 if command -v valgrind >/dev/null 2>&1; then
   out="$build/huegrid_callgrind.out"

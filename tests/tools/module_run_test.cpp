@@ -2,9 +2,16 @@
 // preferences every tool starts from its reset values, so the image must come back unchanged
 // (within the two 16-bit scale conversions); transparency rides along; a grey image is refused
 // by the PiPL, and by the module itself when the PiPL is ignored; no run leaves a memory report.
+// With every tool set to start with the automatic settings, a warm cast on the test chart is
+// mostly removed.
+#include <sys/wait.h>
+
 #include <cstdlib>
 
 #include "tests/tools/host_test_support.h"
+#include "tools/demo/colour_cast.h"
+#include "tools/demo/image_metrics.h"
+#include "tools/demo/test_chart.h"
 
 namespace {
 
@@ -85,6 +92,45 @@ TEST_F(ModuleRun, GreyImageIsRefusedByThePiplAndByTheModule) {
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.err.find("-30101"), std::string::npos) << r.err;
     EXPECT_FALSE(fhtest::Exists(Path("out.png")));
+}
+
+// Preferences set as a batch user sets them, with the preferences tool, in the test's private
+// folder (XDG_CONFIG_HOME points into it).
+void SetPrefs(const std::string& args) {
+    std::string command = std::string("'") + KOLMARA_PREFS_PATH + "' " + args + " >/dev/null";
+    int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << command;
+}
+
+double GreyPatchChroma(const Image& image) {
+    double mean = -1;
+    std::string error;
+    EXPECT_TRUE(MeanChroma(image, ChartGreyPixels(), &mean, &error)) << error;
+    return mean;
+}
+
+// Two casts whose light greys stay below full scale, so the balance finds a neutral at both
+// ends: warm light under-exposed, and a cool hazy one.
+TEST_F(ModuleRun, KeenhueRemovesMostOfAColourCastFromTheTestChart) {
+    ASSERT_NO_FATAL_FAILURE(SetPrefs("start keenhue"));
+    ASSERT_NO_FATAL_FAILURE(SetPrefs("keenhue-sets all"));
+    for (const char* name : {"dimwarm", "cool-flat"}) {
+        SCOPED_TRACE(name);
+        Image cast = MakeTestChart();
+        std::string error;
+        ASSERT_TRUE(ApplyColourCast(FindNamedCast(name)->cast, &cast, &error)) << error;
+        SaveImage(Path("cast.png"), cast);
+        const double before = GreyPatchChroma(cast);
+        ASSERT_GT(before, 4.0);  // the cast is there to be removed
+
+        auto r = Run(Path("cast.png"), Path("corrected.png"));
+        ASSERT_EQ(r.status, 0) << r.err;
+        ExpectNoMemoryReport(r);
+        Image corrected = LoadImage(Path("corrected.png"));
+        ASSERT_EQ(ChartProblem(corrected), "");
+        EXPECT_LT(GreyPatchChroma(corrected), before / 4)
+            << "mean C*ab of the grey patches, cast " << before;
+    }
 }
 
 }  // namespace

@@ -248,6 +248,81 @@ TEST_F(PrefsToolTest, LoadCustomStoresWhatTheModuleReadsFromTheFileAndSaveCustom
     EXPECT_STREQ(back->customName, "warm look.txt");
 }
 
+TEST_F(PrefsToolTest, KeenhueSetsStoresExactlyTheNamedGroupsAndTheModuleKeepsThem) {
+    const struct {
+        std::vector<std::string> words;
+        int32_t mask;
+    } cases[] = {
+        {{"all"}, 65087},
+        {{"defaults"}, 64564},
+        {{"none"}, 0},
+        {{"linear"}, 1},
+        {{"color-balance", "hue-handles"}, 64514},
+        {{"colour-balance", "grey-point", "gray-point"}, 10},
+        {{"black-point", "white-point", "brightness", "saturation"}, 564},
+        {{"defaults", "linear", "color-balance"}, 64567},
+        {{"all", "none"}, 65087},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"keenhue-sets"};
+        args.insert(args.end(), c.words.begin(), c.words.end());
+        SCOPED_TRACE(args[1]);
+        Result r = Run(args);
+        ASSERT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        int32_t status = -100;
+        auto back = ReadBack(path_, &status);
+        EXPECT_EQ(status, 0);  // no entry repaired on the way in
+        EXPECT_EQ(back->keenhueMask, c.mask);
+        EXPECT_EQ(ShownValue(Run({"show"}).out, 98).rfind(std::to_string(c.mask) + " (", 0), 0u);
+    }
+
+    // The saturation alone leaves the groups, the groups alone the saturation; nothing else moves.
+    ASSERT_EQ(Run({"keenhue-sets", "linear", "saturation"}).code, 0);
+    auto expected = ReadBack(path_);
+    Result both = Run({"keenhue-sets", "--saturation", "0.35"});
+    ASSERT_EQ(both.code, 0) << both.err;
+    EXPECT_NE(both.out.find("linear, saturation (mask 513)"), std::string::npos) << both.out;
+    expected->preferredSaturation = 0.35f;
+    EXPECT_EQ(StoredBytes(*ReadBack(path_)), StoredBytes(*expected));
+    for (const char* edge : {"0", "1"}) {
+        ASSERT_EQ(Run({"keenhue-sets", "--saturation", edge, "hue-handles"}).code, 0);
+        auto back = ReadBack(path_);
+        EXPECT_EQ(back->preferredSaturation, std::stof(edge));
+        EXPECT_EQ(back->keenhueMask, 64512);
+    }
+}
+
+TEST_F(PrefsToolTest, KeenhueSetsKeepsTheUnnamedBitsUnlessTheModuleWouldReplaceTheMask) {
+    // Bits 6-8 (shadows 64, highlights 128, contrast 256) have no word and keep their value.
+    gIntEntries = {{98, {64 + 256 + 4}}};
+    WriteEntries(path_);
+    ASSERT_EQ(ReadBack(path_)->keenhueMask, 324);
+    ASSERT_EQ(Run({"keenhue-sets", "linear", "hue-handles"}).code, 0);
+    EXPECT_EQ(ReadBack(path_)->keenhueMask, 320 + 1 + 64512);
+
+    // With saturation and every hue handle those bits would carry the mask past 65087, which the
+    // module replaces with its default 64564 on reading: they are dropped instead, with a note.
+    Result all = Run({"keenhue-sets", "all"});
+    ASSERT_EQ(all.code, 0);
+    EXPECT_NE(all.err.find("kolmara-prefs: note: bits 6-8"), std::string::npos) << all.err;
+    int32_t status = -100;
+    auto back = ReadBack(path_, &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(back->keenhueMask, 65087);
+
+    gIntEntries = {{98, {64}}};
+    WriteEntries(path_);
+    ASSERT_EQ(Run({"keenhue-sets", "saturation", "hue-handles"}).code, 0);
+    EXPECT_EQ(ReadBack(path_)->keenhueMask, 65024);  // 65088 would not survive
+
+    // "defaults" is the dialog's Restore Defaults: the whole mask, bits 6-8 cleared.
+    gIntEntries = {{98, {448}}};
+    WriteEntries(path_);
+    ASSERT_EQ(Run({"keenhue-sets", "defaults"}).code, 0);
+    EXPECT_EQ(ReadBack(path_)->keenhueMask, 64564);
+}
+
 TEST_F(PrefsToolTest, ShowListsEveryStoredEntryOnceAndDoesNotCreateTheFile) {
     Result fresh = Run({"show"});
     EXPECT_EQ(fresh.code, 0);
@@ -303,6 +378,14 @@ TEST_F(PrefsToolTest, BadArgumentsFailWithOneLineAndLeaveNoFile) {
         {"save-custom", ""},
         {"show", "extra"},
         {"reset", "now"},
+        {"keenhue-sets"},
+        {"keenhue-sets", "everything"},
+        {"keenhue-sets", "all", "--saturation"},
+        {"keenhue-sets", "--saturation", "1.5"},
+        {"keenhue-sets", "--saturation", "-0.1"},
+        {"keenhue-sets", "--saturation", "nan"},
+        {"keenhue-sets", "--saturation", "0.5x"},
+        {"keenhue-sets", "--saturation", "all"},
     };
     for (const auto& args : cases) {
         std::string joined;

@@ -16,6 +16,7 @@
 #include "platform/prefs_file.h"
 #include "platform/resources.h"
 #include "platform/ui_state.h"
+#include "tools/prefstool/keenhue_sets.h"
 #include "tools/prefstool/prefs_show.h"
 
 namespace {
@@ -38,6 +39,11 @@ const char kUsage[] =
     "  start --tool N MODE       tool N (1..4) starts with MODE; the tools then start separately\n"
     "  load-custom FILE          load a settings text file as the custom settings\n"
     "  save-custom FILE          write the custom settings to a settings text file\n"
+    "  keenhue-sets GROUP... [--saturation X]\n"
+    "                            the groups the automatic settings set (exactly these):\n"
+    "                            linear, color-balance, black-point, gray-point,\n"
+    "                            white-point, brightness, saturation, hue-handles;\n"
+    "                            or all, none, defaults; X: preferred saturation 0..1\n"
     "  reset                     replace the preferences with the defaults\n"
     "  repair                    rewrite a damaged file, keeping the entries that can be read\n"
     "\n"
@@ -356,18 +362,24 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     const std::string command = rest[0];
     const std::vector<std::string> operands(rest.begin() + 1, rest.end());
 
-    static const char* const kCommands[] = {"show",        "path",  "start", "load-custom",
-                                            "save-custom", "reset", "repair"};
+    static const char* const kCommands[] = {"show",        "path",  "start",  "load-custom",
+                                            "save-custom", "reset", "repair", "keenhue-sets"};
     bool known = false;
     for (const char* c : kCommands) known = known || command == c;
     if (!known) return Fail(err, kPrefsToolUsage, "unknown command '" + command + "' (try --help)");
     size_t wanted = (command == "load-custom" || command == "save-custom") ? 1 : 0;
-    if (command != "start" && operands.size() != wanted) {
+    if (command != "start" && command != "keenhue-sets" && operands.size() != wanted) {
         return Fail(err, kPrefsToolUsage,
                     "'" + command + "' takes " + (wanted ? "one file name" : "no arguments"));
     }
     for (const std::string& o : operands) {
         if (o.empty()) return Fail(err, kPrefsToolUsage, "empty argument");
+    }
+    // Parsed before any file is touched, so that a typing error changes nothing.
+    KeenhueSets keenhue;
+    std::string why;
+    if (command == "keenhue-sets" && !ParseKeenhueSets(operands, &keenhue, &why)) {
+        return Fail(err, kPrefsToolUsage, why);
     }
 
     Session session(err);
@@ -427,15 +439,20 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
 
     bool changed = false;
+    std::string note;
     if (command == "start") {
         changed = SetStart(prefs, operands, &failure);
     } else if (command == "load-custom") {
         changed = LoadCustom(prefs, operands[0], err, &failure);
     } else if (command == "save-custom") {
         changed = SaveCustom(prefs, operands[0], err, &failure);
+    } else if (command == "keenhue-sets") {
+        note = ApplyKeenhueSets(keenhue, &prefs);
+        changed = true;
     }
     if (!changed) return Fail(err, failure.code, failure.message);
     if (!SavePrefs(session, prefsPath, &failure)) return Fail(err, failure.code, failure.message);
+    if (!note.empty()) err << "kolmara-prefs: note: " << note << "\n";
 
     if (command == "start") {
         if (prefs.startAllSame == 1) {
@@ -448,6 +465,9 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         }
     } else if (command == "load-custom") {
         out << "custom settings loaded from " << prefs.customFolder << prefs.customName << "\n";
+    } else if (command == "keenhue-sets") {
+        out << "Keenhue sets " << KeenhueGroupWords(prefs.keenhueMask) << " (mask "
+            << prefs.keenhueMask << "); preferred saturation " << prefs.preferredSaturation << "\n";
     } else {
         out << "custom settings written to " << Absolute(operands[0]) << "\n";
     }
