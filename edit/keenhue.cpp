@@ -58,6 +58,13 @@ int32_t BuildBefore(EditState* s, const IPImage* image, int32_t mask, TempGrid* 
     return HgBuild(&s->editPars, trimmed, s->gridLevel, image->bytesPerSample, &out->grid);
 }
 
+// Checks a step's inputs and builds the transform of the groups before it.
+int32_t BeginStep(EditState* s, const IPImage* image, int32_t mask, TempGrid* before) {
+    int32_t status = CheckStep(s, image);
+    if (status != kStatusOk) return status;
+    return BuildBefore(s, image, mask, before);
+}
+
 float Clamp(float v, float lo, float hi) {
     return v < lo ? lo : (v > hi ? hi : v);
 }
@@ -204,10 +211,8 @@ int32_t KhColourBalance(EditState* s, const IPImage* image) {
 }
 
 int32_t KhTonePoints(EditState* s, const IPImage* image, int32_t mask) {
-    int32_t status = CheckStep(s, image);
-    if (status != kStatusOk) return status;
     TempGrid before;
-    status = BuildBefore(s, image, kBeforePoints, &before);
+    int32_t status = BeginStep(s, image, kBeforePoints, &before);
     if (status != kStatusOk) return status;
     uint32_t hist[256];
     status = HgLumaHistogram(image, Region(s), s->gridLevel, before.grid, hist);
@@ -249,10 +254,8 @@ int32_t KhTonePoints(EditState* s, const IPImage* image, int32_t mask) {
 }
 
 int32_t KhBrightness(EditState* s, const IPImage* image) {
-    int32_t status = CheckStep(s, image);
-    if (status != kStatusOk) return status;
     TempGrid before;
-    status = BuildBefore(s, image, kBeforeBrightness, &before);
+    int32_t status = BeginStep(s, image, kBeforeBrightness, &before);
     if (status != kStatusOk) return status;
     float v = 0.5f;
     status = HgWeightedBrightness(image, Region(s), s->gridLevel, before.grid, &v, nullptr);
@@ -276,10 +279,8 @@ int32_t KhBrightness(EditState* s, const IPImage* image) {
 }
 
 int32_t KhSaturation(EditState* s, const IPImage* image) {
-    int32_t status = CheckStep(s, image);
-    if (status != kStatusOk) return status;
     TempGrid before;
-    status = BuildBefore(s, image, kBeforeSaturation, &before);
+    int32_t status = BeginStep(s, image, kBeforeSaturation, &before);
     if (status != kStatusOk) return status;
     uint32_t hist[256];
     status = HgSaturationHistogram(image, Region(s), s->gridLevel, before.grid, hist);
@@ -295,10 +296,8 @@ int32_t KhSaturation(EditState* s, const IPImage* image) {
 }
 
 int32_t KhPlaceHueHandles(EditState* s, const IPImage* image) {
-    int32_t status = CheckStep(s, image);
-    if (status != kStatusOk) return status;
     TempGrid before;
-    status = BuildBefore(s, image, kBeforeHues, &before);
+    int32_t status = BeginStep(s, image, kBeforeHues, &before);
     if (status != kStatusOk) return status;
     uint32_t counts[kKhHueBins];
     status = HgHueHistogram(image, Region(s), s->gridLevel, before.grid, counts);
