@@ -207,7 +207,10 @@ char* Ui_Path_Folder(const char* path, char* buffer) {
 
 int32_t Ui_Path_StripExtension(char* path) {
     if (path == nullptr) return kStatusProblem;
-    char* dot = Str_FindLastChar(path, '.');
+    // Only the file name's own dot: a dot in a folder name ("/home/u.v/file") is not an
+    // extension, and cutting there would leave a different path.
+    char* name = path + (Ui_Path_FileName(path) - path);
+    char* dot = Str_FindLastChar(name, '.');
     if (dot != nullptr) *dot = 0;
     return kStatusOk;
 }

@@ -27,5 +27,5 @@ int32_t Ui_Path_SetToTempFile(UiState* state, const char* folder, char* out, int
 const char* Ui_Path_FileName(const char* path);
 // Copies the path into buffer (a shared static buffer when null) cut right after its folder part.
 char* Ui_Path_Folder(const char* path, char* buffer);
-// Cuts the text at its last "."; -1 for null.
+// Cuts the file name at its last "." (a dot in a folder name is left alone); -1 for null.
 int32_t Ui_Path_StripExtension(char* path);

@@ -1,19 +1,19 @@
-// Folders, temporary names and path splitting.
+// Folders, temporary names, the debug log switch and path splitting.
 #include <stdlib.h>
 
 #include <string>
 
 #include "platform/debug_log.h"
+#include "platform/mem.h"
 #include "platform/paths.h"
 #include "tests/platform/test_support.h"
 
 namespace {
 
 using testing_support::FileExists;
-using testing_support::PlatformTest;
 using testing_support::WriteFile;
 
-class PathsTest : public PlatformTest {};
+class PathsTest : public testing_support::PlatformTest {};
 
 TEST_F(PathsTest, PreferencesFolderIsCreatedOnFirstUseAndFoundAfterwards) {
     char buf[256];
@@ -49,8 +49,7 @@ TEST_F(PathsTest, DiagnosticsOffNeverCreatesTheLog) {
     EXPECT_EQ(Ui_Debug_Log(1, "loud"), 0);
     EXPECT_EQ(LogLines(), std::vector<std::string>{"loud"});
     EXPECT_EQ(Ui_Debug_Log(1, nullptr), -1);
-    ASSERT_EQ(messageBoxes_.size(), 1u);
-    EXPECT_EQ(messageBoxes_[0], "Ui_Debug_Log: null msg");
+    EXPECT_EQ(messageBoxes_, std::vector<std::string>{"Ui_Debug_Log: null msg"});
 }
 
 TEST_F(PathsTest, TemporaryNameSkipsNamesInUse) {
@@ -72,17 +71,18 @@ TEST_F(PathsTest, TemporaryNameSkipsNamesInUse) {
 }
 
 TEST_F(PathsTest, PathsSplitIntoFolderNameAndExtension) {
-    const char* path = "C:\\a\\b.txt";
-    EXPECT_STREQ(Ui_Path_FileName(path), "b.txt");
-    EXPECT_STREQ(Ui_Path_Folder(path, nullptr), "C:\\a\\");
     char buf[256] = "C:\\a\\b.txt";
+    EXPECT_STREQ(Ui_Path_FileName(buf), "b.txt");
+    EXPECT_STREQ(Ui_Path_Folder(buf, nullptr), "C:\\a\\");
     EXPECT_EQ(Ui_Path_StripExtension(buf), 0);
     EXPECT_STREQ(buf, "C:\\a\\b");
-    EXPECT_STREQ(Ui_Path_FileName("/home/u/p.tif"), "p.tif");
     EXPECT_STREQ(Ui_Path_Folder("/home/u/p.tif", buf), "/home/u/");
     EXPECT_STREQ(Ui_Path_FileName("disk:file"), "file");
     EXPECT_STREQ(Ui_Path_FileName("plain"), "plain");
     EXPECT_STREQ(Ui_Path_Folder("plain", buf), "");
+    Str_CopyBounded(buf, sizeof buf, "/home/u.v/file");
+    EXPECT_EQ(Ui_Path_StripExtension(buf), 0);
+    EXPECT_STREQ(buf, "/home/u.v/file");
     EXPECT_EQ(Ui_Path_StripExtension(nullptr), -1);
 }
 
