@@ -3,7 +3,6 @@
 // crash and every field must be in range afterwards.
 #include <cmath>
 #include <cstring>
-#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -28,38 +27,20 @@ float NastyFloat(std::mt19937& rng) {
     static const float kSpecial[] = {
         NAN,    INFINITY, -INFINITY,     -1.0f,  0.0f,   -0.0f, 1.0f,  0.5f,  360.0f, 1e30f,
         -1e30f, 3e9f,     2147483648.0f, 1e-40f, 180.0f, 4.0f,  16.0f, 24.0f, -1e-7f, 0.9999999f};
-    switch (rng() % 4) {
-        case 0:
-            return kSpecial[rng() % (sizeof kSpecial / sizeof kSpecial[0])];
-        case 1: {
-            uint32_t bits = rng();
-            float f;
-            std::memcpy(&f, &bits, 4);
-            return f;
-        }
-        default:
-            return std::uniform_real_distribution<float>(-2.0f, 400.0f)(rng);
+    uint32_t pick = rng() % 4;
+    if (pick == 0) return kSpecial[rng() % (sizeof kSpecial / sizeof kSpecial[0])];
+    if (pick == 1) {
+        uint32_t bits = rng();
+        float f;
+        std::memcpy(&f, &bits, 4);
+        return f;
     }
+    return std::uniform_real_distribution<float>(-2.0f, 400.0f)(rng);
 }
 
 int32_t NastyInt(std::mt19937& rng) {
-    static const int32_t kSpecial[] = {0,
-                                       1,
-                                       -1,
-                                       2,
-                                       3,
-                                       4,
-                                       7,
-                                       8,
-                                       9,
-                                       24,
-                                       25,
-                                       50,
-                                       51,
-                                       65087,
-                                       65088,
-                                       std::numeric_limits<int32_t>::min(),
-                                       std::numeric_limits<int32_t>::max()};
+    static const int32_t kSpecial[] = {0,  1,  -1, 2,  3,     4,     7,         8,        9,
+                                       24, 25, 50, 51, 65087, 65088, INT32_MIN, INT32_MAX};
     return rng() % 2 ? kSpecial[rng() % (sizeof kSpecial / sizeof kSpecial[0])] : int32_t(rng());
 }
 
@@ -139,19 +120,14 @@ TEST_F(EditFileFuzz, DamagedPreferencesFilesReadSafely) {
     const std::string good = ReadFile(path);
     for (int round = 0; round < 150; ++round) {
         std::string bytes = good;
-        switch (round % 3) {
-            case 0:
-                bytes.resize(rng() % bytes.size());
-                break;  // truncated
-            case 1:
-                for (int i = 0; i < 1 + int(rng() % 8); ++i)
-                    bytes[rng() % bytes.size()] = char(rng());
-                break;
-            default:
-                for (size_t i = 12 + rng() % 200; i < bytes.size(); i += 1 + rng() % 400) {
-                    bytes[i] = char(rng());
-                }
-                break;
+        if (round % 3 == 0) {
+            bytes.resize(rng() % bytes.size());  // truncated
+        } else if (round % 3 == 1) {
+            for (int i = 0; i < 1 + int(rng() % 8); ++i) bytes[rng() % bytes.size()] = char(rng());
+        } else {
+            for (size_t i = 12 + rng() % 200; i < bytes.size(); i += 1 + rng() % 400) {
+                bytes[i] = char(rng());
+            }
         }
         WriteFile(path, bytes);
         auto read = NewDefaultPrefs();

@@ -20,15 +20,23 @@ bool In(float v, float lo, float hi) {
     return lo <= v && v <= hi;
 }
 
-std::string BinsOutOfRange(const SampleBin* bins, const std::string& name) {
+bool BinsOk(const SampleBin* bins) {
     for (int k = 0; k < 20; ++k) {
-        const SampleBin& b = bins[k];
-        if (b.count < 0) return name;
-        for (float s : b.sum) {
-            if (!In(s, 0.0f, 3.4e38f)) return name;
+        if (bins[k].count < 0) return false;
+        for (float s : bins[k].sum) {
+            if (!In(s, 0.0f, 3.4e38f)) return false;
         }
     }
-    return "";
+    return true;
+}
+
+// Sharpen and noise values as the preferences accept them.
+bool SharpenNoiseOk(const SharpenNoise& s) {
+    return s.sharpenOn <= 1 && s.noiseOn <= 1 && s.noiseFlag <= 1 && s.sharpenStrength >= 1 &&
+           s.sharpenStrength <= 24 && s.sharpenK == -1 && s.noiseK == 4 && s.noiseRadius[0] == 0 &&
+           s.noiseThreshold[0] == 0 && s.noiseRadius[1] >= 3 && s.noiseRadius[1] <= 16 &&
+           s.noiseRadius[2] >= 3 && s.noiseRadius[2] <= 16 && s.noiseThreshold[1] >= 1 &&
+           s.noiseThreshold[1] <= 50 && s.noiseThreshold[2] >= 1 && s.noiseThreshold[2] <= 50;
 }
 
 }  // namespace
@@ -66,38 +74,33 @@ void FillPars(EditPars* p, uint32_t seed) {
     std::mt19937 rng(seed);
     // Multiples of 1/64 are exact in every stored form, so comparisons can be exact.
     auto unit = [&rng] { return float(rng() % 65) / 64.0f; };
+    auto bins = [&rng, &unit](SampleBin* b, float scale, uint32_t counts) {
+        for (int k = 0; k < 20; ++k) {
+            for (float& s : b[k].sum) s = unit() * scale;
+            b[k].count = int32_t(rng() % counts);
+        }
+    };
     SetParsDefaults(p);
     p->linear = 1;
-    for (int k = 0; k < 20; ++k) {
-        for (float& s : p->balBin[k].sum) s = unit() * 4.0f;
-        p->balBin[k].count = int32_t(rng() % 1000);
-    }
+    bins(p->balBin, 4.0f, 1000);
     p->neutralTarget[0] = 12.5f;
     p->neutralTarget[1] = 200.25f;
     p->neutralTarget[2] = -0.375f;
     p->blackPoint = unit() * 2.0f - 1.0f;
     p->grayPoint = unit();
     p->whitePoint = unit() * 2.0f;
-    p->brightness = unit();
-    p->shadow = unit();
-    p->highlight = unit();
-    p->contrast = unit();
-    p->saturation = unit();
-    for (int i = 0; i < 6; ++i) {
-        HueHandle& h = p->hue[i];
+    for (float* f : {&p->brightness, &p->shadow, &p->highlight, &p->contrast, &p->saturation}) {
+        *f = unit();
+    }
+    for (HueHandle& h : p->hue) {
         h.baseHue = float(rng() % 361);
         h.hueShift = float(int(rng() % 200) - 100) / 4.0f;
         h.brightness = unit();
         h.saturation = unit();
         h.colorId = int32_t(rng() % 12);
-        for (int k = 0; k < 20; ++k) {
-            for (float& s : h.hueBin[k].sum) s = unit() * 8.0f;
-            h.hueBin[k].count = int32_t(rng() % 5000);
-        }
+        bins(h.hueBin, 8.0f, 5000);
     }
-    p->toneColor[0] = unit();
-    p->toneColor[1] = unit();
-    p->toneColor[2] = unit();
+    for (float& t : p->toneColor) t = unit();
     p->refRGB.gamma = 1.75f;
     p->refRGB.xyzWhite[0] = 0.96875f;
     p->refRGB.xyzWhite[1] = 1.0f;
@@ -125,28 +128,21 @@ std::unique_ptr<Prefs> NewDefaultPrefs() {
 
 std::string ParsOutOfRange(const EditPars& p) {
     if (p.linear > 1) return "linear";
-    std::string bins = BinsOutOfRange(p.balBin, "balBin");
-    if (!bins.empty()) return bins;
+    if (!BinsOk(p.balBin)) return "balBin";
     for (float v : p.neutralTarget) {
         if (!std::isfinite(v)) return "neutralTarget";
     }
-    if (!In(p.blackPoint, -1, 1)) return "blackPoint";
-    if (!In(p.grayPoint, 0, 1)) return "grayPoint";
-    if (!In(p.whitePoint, 0, 2)) return "whitePoint";
-    for (float v : {p.brightness, p.shadow, p.highlight, p.contrast, p.saturation}) {
-        if (!In(v, 0, 1)) return "brightness .. saturation";
+    if (!In(p.blackPoint, -1, 1) || !In(p.whitePoint, 0, 2)) return "black/white point";
+    for (float v : {p.grayPoint, p.brightness, p.shadow, p.highlight, p.contrast, p.saturation,
+                    p.toneColor[0], p.toneColor[1], p.toneColor[2]}) {
+        if (!In(v, 0, 1)) return "grayPoint .. toneColor";
     }
     for (int i = 0; i < 6; ++i) {
         const HueHandle& h = p.hue[i];
         if (!In(h.baseHue, 0, 360) || !std::isfinite(h.hueShift) || !In(h.brightness, 0, 1) ||
-            !In(h.saturation, 0, 1) || h.colorId < 0 || h.colorId > 11) {
+            !In(h.saturation, 0, 1) || h.colorId < 0 || h.colorId > 11 || !BinsOk(h.hueBin)) {
             return "hue[" + std::to_string(i) + "]";
         }
-        bins = BinsOutOfRange(h.hueBin, "hueBin");
-        if (!bins.empty()) return bins;
-    }
-    for (float v : p.toneColor) {
-        if (!In(v, 0, 1)) return "toneColor";
     }
     const RefRGB& r = p.refRGB;
     if (!In(r.gamma, 0.5f, 5.0f)) return "gamma";
@@ -159,122 +155,62 @@ std::string ParsOutOfRange(const EditPars& p) {
             return "primaries";
         }
     }
-    const SharpenNoise& s = p.sharpenNoise;
-    if (s.sharpenOn > 1 || s.noiseOn > 1 || s.noiseFlag > 1) return "sharpen/noise flags";
-    if (s.sharpenStrength < 1 || s.sharpenStrength > 24 || s.sharpenK != -1 || s.noiseK != 4) {
-        return "sharpen";
-    }
-    if (s.noiseRadius[0] != 0 || s.noiseThreshold[0] != 0) return "noise[0]";
-    for (int i = 1; i <= 2; ++i) {
-        if (s.noiseRadius[i] < 3 || s.noiseRadius[i] > 16) return "noiseRadius";
-        if (s.noiseThreshold[i] < 1 || s.noiseThreshold[i] > 50) return "noiseThreshold";
-    }
-    return "";
+    return SharpenNoiseOk(p.sharpenNoise) ? "" : "sharpenNoise";
 }
 
 std::string PrefsOutOfRange(const Prefs& p) {
-    struct Flag {
-        const char* name;
-        uint8_t v;
-    } flags[] = {{"liveSliders", p.liveSliders},
-                 {"keenhueMode", p.keenhueMode},
-                 {"useLargestWindow", p.useLargestWindow},
-                 {"showSampledRegion", p.showSampledRegion},
-                 {"showMethodMenu", p.showMethodMenu},
-                 {"showCurveControl", p.showCurveControl},
-                 {"altOkCyclesMode", p.altOkCyclesMode},
-                 {"showPixelValues", p.showPixelValues},
-                 {"embedProfile", p.embedProfile},
-                 {"preserveExif", p.preserveExif},
-                 {"saveInSourceFolder", p.saveInSourceFolder},
-                 {"useFileExtensions", p.useFileExtensions},
-                 {"lowerCaseExtensions", p.lowerCaseExtensions},
-                 {"showStartUpGuide", p.showStartUpGuide},
-                 {"previewSharpening", p.previewSharpening},
-                 {"previewNoise", p.previewNoise},
-                 {"startAllSame", p.startAllSame}};
-    for (const Flag& f : flags) {
-        if (f.v > 1) return f.name;
+    const uint8_t flags[] = {p.liveSliders,         p.keenhueMode,        p.useLargestWindow,
+                             p.showSampledRegion,   p.showMethodMenu,     p.showCurveControl,
+                             p.altOkCyclesMode,     p.showPixelValues,    p.embedProfile,
+                             p.preserveExif,        p.saveInSourceFolder, p.useFileExtensions,
+                             p.lowerCaseExtensions, p.showStartUpGuide,   p.previewSharpening,
+                             p.previewNoise,        p.startAllSame};
+    for (size_t i = 0; i < sizeof flags; ++i) {
+        if (flags[i] > 1) return "flag " + std::to_string(i);
     }
-    struct Int {
-        const char* name;
-        int32_t v, lo, hi;
-    } ints[] = {{"gridLevel", p.gridLevel, 0, 7},
-                {"sampleSize", p.sampleSize, 0, 2},
-                {"readoutMode", p.readoutMode, 0, 2},
-                {"okMode", p.okMode, 0, 3},
-                {"startWith", p.startWith, 0, 3},
-                {"workingSpaceChoice", p.workingSpaceChoice, 0, 14},
-                {"missingProfilePolicy", p.missingProfilePolicy, 0, 2},
-                {"appValue81", p.appValue81, 1, 2},
-                {"embeddedProfilePolicy", p.embeddedProfilePolicy, 0, 3},
-                {"appValue85", p.appValue85, 1, 3},
-                {"outputNaming", p.outputNaming, 0, 2},
-                {"keenhueMask", p.keenhueMask, 0, 65087},
-                {"memoryColorMask", p.memoryColorMask, 0, 65056},
-                {"startTool[0]", p.startTool[0], 0, 3},
-                {"startTool[1]", p.startTool[1], 0, 3},
-                {"startTool[2]", p.startTool[2], 0, 3},
-                {"startTool[3]", p.startTool[3], 0, 3}};
-    for (const Int& i : ints) {
-        if (i.v < i.lo || i.v > i.hi) return i.name;
+    auto out = [](int32_t v, int32_t lo, int32_t hi) { return v < lo || v > hi; };
+    if (out(p.gridLevel, 0, 7) || out(p.sampleSize, 0, 2) || out(p.readoutMode, 0, 2) ||
+        out(p.okMode, 0, 3) || out(p.startWith, 0, 3) || out(p.workingSpaceChoice, 0, 14) ||
+        out(p.missingProfilePolicy, 0, 2) || out(p.appValue81, 1, 2) ||
+        out(p.embeddedProfilePolicy, 0, 3) || out(p.appValue85, 1, 3) ||
+        out(p.outputNaming, 0, 2) || out(p.keenhueMask, 0, 65087) ||
+        out(p.memoryColorMask, 0, 65056)) {
+        return "int entry";
+    }
+    for (int32_t t : p.startTool) {
+        if (out(t, 0, 3)) return "startTool";
     }
     int32_t f = p.outputFormat;
     if (f != 0 && f != 1 && f != 7 && f != 9) return "outputFormat";
-    if (!In(p.preferredSaturation, 0, 1)) return "preferredSaturation";
-    if (!In(p.jpegQuality, 0, 1)) return "jpegQuality";
-    struct Text {
-        const char* name;
-        const char* v;
-        size_t size;
-    } texts[] = {{"outputFolder", p.outputFolder, 256},
-                 {"fileSuffix", p.fileSuffix, 20},
-                 {"missingProfilePath", p.missingProfilePath, 256},
-                 {"appPath82", p.appPath82, 256},
-                 {"embeddedProfilePath", p.embeddedProfilePath, 256},
-                 {"appPath86", p.appPath86, 256},
-                 {"appPath90", p.appPath90, 256},
-                 {"appPath91", p.appPath91, 256},
-                 {"customName", p.customName, 256},
-                 {"customFolder", p.customFolder, 256},
-                 {"filePrefix", p.filePrefix, 20}};
-    for (const Text& t : texts) {
-        if (t.v[t.size - 1] != 0) return t.name;
+    if (!In(p.preferredSaturation, 0, 1) || !In(p.jpegQuality, 0, 1)) return "float";
+    // Every text field ends in a terminator.
+    for (const char* end :
+         {p.outputFolder + 255, p.fileSuffix + 19, p.missingProfilePath + 255, p.appPath82 + 255,
+          p.embeddedProfilePath + 255, p.appPath86 + 255, p.appPath90 + 255, p.appPath91 + 255,
+          p.customName + 255, p.customFolder + 255, p.filePrefix + 19}) {
+        if (*end != 0) return "text";
     }
     for (int i = 0; i < 6; ++i) {
         const MemoryColor& m = p.memoryColors[i];
         std::string slot = "memoryColors[" + std::to_string(i) + "]";
         if (m.defined > 1 || !In(m.mcChroma, 0, 180) || !(0 <= m.mcHue && m.mcHue < 360) ||
-            !In(m.mcHueSlope, -1, 1)) {
+            !In(m.mcHueSlope, -1, 1) || m.name[20] != 0 || m.label[1] != 0) {
             return slot;
         }
-        if (m.name[20] != 0 || m.label[1] != 0) return slot + " text";
         for (const char* c = m.name; *c; ++c) {
-            if (static_cast<unsigned char>(*c) < 32 || *c == 127) return slot + " name";
+            if (static_cast<unsigned char>(*c) < 32 || *c == 127) return slot;
         }
-        if (m.label[0] != 0 && (static_cast<unsigned char>(m.label[0]) < 32 || m.label[0] == 127)) {
-            return slot + " label";
-        }
+        auto label = static_cast<unsigned char>(m.label[0]);
+        if (label != 0 && (label < 32 || label == 127)) return slot;
     }
-    const float* defs[3] = {p.colorDefs.neutral, p.colorDefs.grayscale, p.colorDefs.sepia};
-    for (const float* d : defs) {
-        for (int c = 0; c < 3; ++c) {
-            if (!In(d[c], 0, 1)) return "colorDefs";
-        }
+    for (const float* d : {p.colorDefs.neutral, p.colorDefs.grayscale, p.colorDefs.sepia}) {
+        if (!In(d[0], 0, 1) || !In(d[1], 0, 1) || !In(d[2], 0, 1)) return "colorDefs";
     }
-    const SharpenNoise& s = p.sharpenNoise;
-    if (s.sharpenOn > 1 || s.noiseOn > 1 || s.noiseFlag > 1 || s.sharpenStrength < 1 ||
-        s.sharpenStrength > 24 || s.sharpenK != -1 || s.noiseK != 4 || s.noiseRadius[0] != 0 ||
-        s.noiseThreshold[0] != 0 || s.noiseRadius[1] < 3 || s.noiseRadius[1] > 16 ||
-        s.noiseRadius[2] < 3 || s.noiseRadius[2] > 16 || s.noiseThreshold[1] < 1 ||
-        s.noiseThreshold[1] > 50 || s.noiseThreshold[2] < 1 || s.noiseThreshold[2] > 50) {
-        return "sharpenNoise";
-    }
+    if (!SharpenNoiseOk(p.sharpenNoise)) return "sharpenNoise";
     std::string pars = ParsOutOfRange(p.customSettings);
     if (!pars.empty()) return "customSettings." + pars;
     pars = ParsOutOfRange(p.previousSettings);
-    if (!pars.empty()) return "previousSettings." + pars;
-    return "";
+    return pars.empty() ? "" : "previousSettings." + pars;
 }
 
 }  // namespace edit_testing

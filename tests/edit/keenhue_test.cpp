@@ -65,6 +65,9 @@ class KeenhueTest : public EditTest {
         EditTest::TearDown();
     }
     EditPars& Pars() { return es_->editPars; }
+    int32_t Auto(int32_t mask, const TestImage& image) {
+        return AutoSettings(es_.get(), mask, &image.view, state_);
+    }
     std::unique_ptr<EditState> es_;
 };
 
@@ -84,8 +87,7 @@ TEST_F(KeenhueTest, TonePointsFollowTheTailsThroughTheSmoothstep) {
         for (int32_t x = 0; x < 40; ++x) image.Set(x, y, 20, 20, 20);
         for (int32_t x = 226; x < 256; ++x) image.Set(x, y, 230, 230, 230);
     }
-    ASSERT_EQ(AutoSettings(es_.get(), kEditBlackPoint | kEditGrayPoint | kEditWhitePoint,
-                           &image.view, state_), 0);
+    ASSERT_EQ(Auto(kEditBlackPoint | kEditGrayPoint | kEditWhitePoint, image), 0);
     // N = 2048, tail round(4.096) = 4: bins 0..20 are taken from below (bin 20 holds 320
     // pixels), bins 255..230 from above.
     const double xb = 21 / 255.0, xw = (255 - 26) / 255.0;
@@ -114,16 +116,14 @@ TEST_F(KeenhueTest, TooFewPixelsLeaveTheFullRangeAndOneToneLeavesThePointsAlone)
     TestImage small(20, 10);
     for (int32_t y = 0; y < 10; ++y)
         for (int32_t x = 0; x < 20; ++x) small.Set(x, y, 60 + x, 60 + x, 60 + x);
-    ASSERT_EQ(AutoSettings(es_.get(), kEditBlackPoint | kEditWhitePoint, &small.view,
-                           state_), 0);
+    ASSERT_EQ(Auto(kEditBlackPoint | kEditWhitePoint, small), 0);
     EXPECT_EQ(Pars().blackPoint, 0.0f);
     EXPECT_EQ(Pars().whitePoint, 1.0f);
 
     // A flat grey: the tails cross, and the points must not be inverted.
     TestImage flat(64, 64);
     flat.Fill(128, 128, 128);
-    ASSERT_EQ(AutoSettings(es_.get(), kEditBlackPoint | kEditGrayPoint | kEditWhitePoint,
-                           &flat.view, state_), 0);
+    ASSERT_EQ(Auto(kEditBlackPoint | kEditGrayPoint | kEditWhitePoint, flat), 0);
     EXPECT_EQ(Pars().blackPoint, 0.0f);
     EXPECT_EQ(Pars().whitePoint, 1.0f);
     EXPECT_FALSE(std::isnan(Pars().grayPoint));
@@ -134,23 +134,23 @@ TEST_F(KeenhueTest, LinearDataIsRecognisedByItsMedianOn16BitImagesOnly) {
     es_->bitsPerChannel = 16;
     TestImage dark(32, 32);
     dark.Fill(0, 0, 0);  // median bin 0 counts as 1: gamma 0.3, linear
-    ASSERT_EQ(AutoSettings(es_.get(), kEditLinear, &dark.view, state_), 0);
+    ASSERT_EQ(Auto(kEditLinear, dark), 0);
     EXPECT_EQ(Pars().linear, 1);
     TestImage white(32, 32);
     white.Fill(255, 255, 255);  // median 255 counts as 254: a huge gamma, not linear
-    ASSERT_EQ(AutoSettings(es_.get(), kEditLinear, &white.view, state_), 0);
+    ASSERT_EQ(Auto(kEditLinear, white), 0);
     EXPECT_EQ(Pars().linear, 0);
     // The boundary: median 69 reads as gamma 1.2996 (linear), 70 as 1.3355 (not).
     TestImage grey(32, 32);
     grey.Fill(69, 69, 69);
-    ASSERT_EQ(AutoSettings(es_.get(), kEditLinear, &grey.view, state_), 0);
+    ASSERT_EQ(Auto(kEditLinear, grey), 0);
     EXPECT_EQ(Pars().linear, 1);
     grey.Fill(70, 70, 70);
-    ASSERT_EQ(AutoSettings(es_.get(), kEditLinear, &grey.view, state_), 0);
+    ASSERT_EQ(Auto(kEditLinear, grey), 0);
     EXPECT_EQ(Pars().linear, 0);
     // 8-bit images never get linear data.
     es_->bitsPerChannel = 8;
-    ASSERT_EQ(AutoSettings(es_.get(), kEditLinear, &dark.view, state_), 0);
+    ASSERT_EQ(Auto(kEditLinear, dark), 0);
     EXPECT_EQ(Pars().linear, 0);
 }
 
@@ -165,24 +165,23 @@ TestImage Colourful(int32_t luma) {
 
 TEST_F(KeenhueTest, BrightnessInRangeStaysAndOutOfRangeIsBisectedToTheNearerLimit) {
     TestImage mid = Colourful(128);
-    ASSERT_EQ(AutoSettings(es_.get(), kEditBrightness, &mid.view, state_), 0);
+    ASSERT_EQ(Auto(kEditBrightness, mid), 0);
     EXPECT_EQ(Pars().brightness, 0.5f);
 
     // (70, 50, 30) has luma 54 and (220, 200, 180) luma 204; the weights round the sums a
     // little, hence the tolerance.
     TestImage dark = Colourful(50);
-    ASSERT_EQ(AutoSettings(es_.get(), kEditBrightness, &dark.view, state_), 0);
+    ASSERT_EQ(Auto(kEditBrightness, dark), 0);
     EXPECT_GT(Pars().brightness, 0.5f);
     EXPECT_NEAR(HgBias(54.0f / 255.0f, Pars().brightness), 0.4f, 0.005f);
 
     TestImage light = Colourful(200);
-    ASSERT_EQ(AutoSettings(es_.get(), kEditBrightness, &light.view, state_), 0);
+    ASSERT_EQ(Auto(kEditBrightness, light), 0);
     EXPECT_LT(Pars().brightness, 0.5f);
     EXPECT_NEAR(HgBias(204.0f / 255.0f, Pars().brightness), 0.6f, 0.005f);
 
     // The contrast step holds the brightness inside 0.4 .. 0.6.
-    ASSERT_EQ(AutoSettings(es_.get(), kEditBrightness | kEditContrast, &dark.view,
-                           state_), 0);
+    ASSERT_EQ(Auto(kEditBrightness | kEditContrast, dark), 0);
     EXPECT_EQ(Pars().brightness, 0.6f);
     EXPECT_EQ(Pars().contrast, 0.5f);
 }
@@ -193,20 +192,20 @@ TEST_F(KeenhueTest, SaturationBringsTheTopPercentileToThePreferredValue) {
     TestImage image(50, 50);
     image.Fill(148, 128, 108);
     es_->preferredSaturation = 0.2f;
-    ASSERT_EQ(AutoSettings(es_.get(), kEditSaturation, &image.view, state_), 0);
+    ASSERT_EQ(Auto(kEditSaturation, image), 0);
     EXPECT_NEAR(Pars().saturation, 0.5f * 0.2f * 255.0f / 39.0f, 1e-5f);
     // Clamped to 0.5 .. 0.7 at both ends.
     es_->preferredSaturation = 0.8f;
-    ASSERT_EQ(AutoSettings(es_.get(), kEditSaturation, &image.view, state_), 0);
+    ASSERT_EQ(Auto(kEditSaturation, image), 0);
     EXPECT_EQ(Pars().saturation, 0.7f);
     es_->preferredSaturation = 0.05f;
-    ASSERT_EQ(AutoSettings(es_.get(), kEditSaturation, &image.view, state_), 0);
+    ASSERT_EQ(Auto(kEditSaturation, image), 0);
     EXPECT_EQ(Pars().saturation, 0.5f);
     // A Keenhue mask without the saturation bit leaves it alone.
     Pars().saturation = 0.5f;
     es_->keenhueMask = kEditMaskAll & ~kEditSaturation;
     es_->preferredSaturation = 0.2f;
-    ASSERT_EQ(AutoSettings(es_.get(), kEditMaskAll, &image.view, state_), 0);
+    ASSERT_EQ(Auto(kEditMaskAll, image), 0);
     EXPECT_EQ(Pars().saturation, 0.5f);
 }
 
@@ -220,7 +219,7 @@ TEST_F(KeenhueTest, NeutralEndsOfACastImageBecomeBalanceSamples) {
             image.Set(x, y, std::min(254, v * 115 / 100), v, v * 85 / 100);
         }
     }
-    ASSERT_EQ(AutoSettings(es_.get(), kEditBalance, &image.view, state_), 0);
+    ASSERT_EQ(Auto(kEditBalance, image), 0);
     int samples = 0;
     for (const SampleBin& bin : Pars().balBin) samples += bin.count > 0 ? 1 : 0;
     EXPECT_GE(samples, 2);
@@ -232,7 +231,7 @@ TEST_F(KeenhueTest, NeutralEndsOfACastImageBecomeBalanceSamples) {
     TestImage red(100, 20);
     for (int32_t y = 0; y < 20; ++y)
         for (int32_t x = 0; x < 100; ++x) red.Set(x, y, 130 + x, 20 + x / 4, 20 + x / 4);
-    ASSERT_EQ(AutoSettings(es_.get(), kEditBalance, &red.view, state_), 0);
+    ASSERT_EQ(Auto(kEditBalance, red), 0);
     for (const SampleBin& bin : Pars().balBin) EXPECT_EQ(bin.count, 0);
 }
 
@@ -250,7 +249,7 @@ TEST_F(KeenhueTest, SelectionLimitsTheAnalysis) {
     IPMaskClear(&es_->analysisMask);
     for (int32_t y = 0; y < 32; ++y)
         for (int32_t x = 32; x < 64; ++x) IPMaskSet(&es_->analysisMask, x, y);
-    ASSERT_EQ(AutoSettings(es_.get(), kEditWhitePoint, &image.view, state_), 0);
+    ASSERT_EQ(Auto(kEditWhitePoint, image), 0);
     es_->analysisMask = IPMask{};
     // 1024 pixels, tail 2: bins 0 .. 40 are taken from below, 255 .. 133 from above.
     const double xb = 41 / 255.0, xw = (255 - 123) / 255.0;
@@ -262,7 +261,7 @@ TEST_F(KeenhueTest, FailuresAreShownOnceAndKeepWhatWasSet) {
     TestImage image = GreyRamp(4);
     es_->gridLevel = 8;
     ClearAlerts();
-    EXPECT_EQ(AutoSettings(es_.get(), kEditMaskAll, &image.view, state_), -1);
+    EXPECT_EQ(Auto(kEditMaskAll, image), -1);
     ASSERT_EQ(Alerts().size(), 1u);
     EXPECT_NE(Alerts()[0].find("calculating auto settings"), std::string::npos);
 
@@ -325,8 +324,8 @@ TEST(HuePeaks, NoPeakGivesTheEvenRingAndOnePeakSpreadsRoundIt) {
 }
 
 TEST(HuePeaks, ClosePeaksMergeKeepingTheHeavierAndManyPeaksAreSmoothedAway) {
-    KhHuePeak peaks[kKhMaxPeaks] = {{100, -5, 50}, {105, -9, 80}, {300, -3, 80}, {355, -3, 10},
-                                    {3, -3, 20}};
+    KhHuePeak peaks[kKhMaxPeaks] = {
+        {100, -5, 50}, {105, -9, 80}, {300, -3, 80}, {355, -3, 10}, {3, -3, 20}};
     int32_t count = 5;
     KhMergeHuePeaks(peaks, &count);
     // Sorted: 105/80, 300/80, 100/50 (kept: 195 degrees from 300), 3/20, 355/10 (8 from 3).
@@ -360,13 +359,13 @@ TEST_F(KeenhueTest, HandlesArePlacedOnlyWhenTheHueTabShowsOrAHandleWasEdited) {
                 image.Set(x, y, 60, 90, 200);
         }
     Pars().toneColor[0] = 0.7f;
-    ASSERT_EQ(AutoSettings(es_.get(), kEditMaskAllHues, &image.view, state_), 0);
+    ASSERT_EQ(Auto(kEditMaskAllHues, image), 0);
     EXPECT_EQ(es_->huePlacementPending, 1);
     EXPECT_EQ(Pars().toneColor[0], 0.5f);
     EXPECT_EQ(Pars().hue[1].baseHue, 60.0f);  // untouched
 
     es_->currentTab = 3;
-    ASSERT_EQ(AutoSettings(es_.get(), kEditMaskAllHues, &image.view, state_), 0);
+    ASSERT_EQ(Auto(kEditMaskAllHues, image), 0);
     EXPECT_EQ(es_->huePlacementPending, 0);
     EXPECT_EQ(es_->activeHandle, 0);
     // The orange and the blue each have a handle within a few degrees of their hue.
@@ -377,7 +376,8 @@ TEST_F(KeenhueTest, HandlesArePlacedOnlyWhenTheHueTabShowsOrAHandleWasEdited) {
         }
         return false;
     };
-    float orange[3] = {220 / 255.0f, 140 / 255.0f, 60 / 255.0f}, blue[3] = {60 / 255.0f, 90 / 255.0f, 200 / 255.0f};
+    float orange[3] = {220 / 255.0f, 140 / 255.0f, 60 / 255.0f},
+          blue[3] = {60 / 255.0f, 90 / 255.0f, 200 / 255.0f};
     float ho[3], hb[3];
     ASSERT_EQ(HgRgbToHue(orange, ho, kHgHueChroma), 0);
     ASSERT_EQ(HgRgbToHue(blue, hb, kHgHueChroma), 0);

@@ -1,4 +1,4 @@
-// Memory colours: defaults, validation of the stored entries, and the memory-colour file.
+// Memory colours: validation of the stored entries, their names, and the memory-colour file.
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -9,7 +9,6 @@
 
 namespace {
 
-using edit_testing::EditTest;
 using testing_support::FileExists;
 using testing_support::ReadFile;
 using testing_support::WriteFile;
@@ -20,7 +19,7 @@ std::vector<float> ValuesOf(const MemoryColor* colors) {
     return v;
 }
 
-class MemoryColorTest : public EditTest {
+class MemoryColorTest : public edit_testing::EditTest {
    protected:
     void SetUp() override {
         EditTest::SetUp();
@@ -33,56 +32,42 @@ class MemoryColorTest : public EditTest {
     MemoryColor colors_[6];
 };
 
-TEST_F(MemoryColorTest, FirstBadSlotIsLoggedAndRestored) {
-    std::vector<float> v = ValuesOf(colors_);
-    v[4 * 1 + 2] = 360.0f;  // Foliage's hue
-    std::strcpy(colors_[1].name, "Renamed");
-    ASSERT_EQ(MemoryColorsFromValues(v.data(), colors_, state_), -9);
-    EXPECT_EQ(colors_[1].mcHue, 120.0f);
-    EXPECT_STREQ(colors_[1].name, "Foliage");
-    EXPECT_STREQ(colors_[3].name, "Sunset");
-    EXPECT_EQ(colors_[3].mcHue, 300.0f);
-    std::vector<std::string> log = LogLinesWith("Memory color");
-    ASSERT_EQ(log.size(), 1u);
-    EXPECT_EQ(log[0],
-              "Memory color 1 in the preferences file is invalid: 1 40.000000 360.000000 "
-              "-0.500000");
-}
-
-TEST_F(MemoryColorTest, EveryBadSlotIsRepairedButOnlyTheFirstLogged) {
+TEST_F(MemoryColorTest, BadSlotsAreRestoredOrClearedAndOnlyTheFirstIsLogged) {
     colors_[5] = {1, {}, 10.0f, 10.0f, 0.0f, "Old", "O", 0};
     std::vector<float> v = ValuesOf(colors_);
-    v[4 * 3 + 1] = 181.0f;  // slot 4: chroma
+    v[4 * 1 + 2] = 360.0f;  // Foliage's hue: a default slot gets its default back
+    std::strcpy(colors_[1].name, "Renamed");
+    v[4 * 3 + 1] = 181.0f;  // slot 4: chroma; a user's slot is cleared
     v[4 * 4 + 0] = 1.0f;    // slot 5: a good new colour after the bad one is still taken
     v[4 * 4 + 1] = 50.0f;
     v[4 * 4 + 2] = 100.0f;
-    v[4 * 5 + 3] = NAN;  // slot 6: a slope that is not a number
+    v[4 * 5 + 3] = NAN;     // slot 6: a slope that is not a number
+    v[4 * 2 + 0] = 0.4f;    // Blue Sky undefined (the flag is read as above 0.5): no repair
+    v[4 * 0 + 1] = 180.0f;  // Skin at the ends of the ranges: taken as it is
+    v[4 * 0 + 2] = 359.9f;
     ASSERT_EQ(MemoryColorsFromValues(v.data(), colors_, state_), -9);
+    EXPECT_EQ(colors_[0].mcChroma, 180.0f);
+    EXPECT_EQ(colors_[0].mcHue, 359.9f);
+    EXPECT_EQ(colors_[2].defined, 0);
+    EXPECT_EQ(colors_[1].mcHue, 120.0f);
+    EXPECT_STREQ(colors_[1].name, "Foliage");
     EXPECT_EQ(colors_[3].defined, 0);
     EXPECT_STREQ(colors_[3].name, "");
     EXPECT_EQ(colors_[4].defined, 1);
     EXPECT_EQ(colors_[4].mcHue, 100.0f);
     EXPECT_EQ(colors_[5].defined, 0);
     EXPECT_STREQ(colors_[5].name, "");
-    EXPECT_EQ(LogLinesWith("Memory color").size(), 1u);
-    EXPECT_EQ(LogLinesWith("Memory color 3 ").size(), 1u);
+    std::vector<std::string> log = LogLinesWith("Memory color");
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0],
+              "Memory color 1 in the preferences file is invalid: 1 40.000000 360.000000 "
+              "-0.500000");
 
     // Numbers of an undefined slot only have to be harmless: rubbish becomes zero, silently.
     v = ValuesOf(colors_);
     v[4 * 5 + 2] = INFINITY;
     ASSERT_EQ(MemoryColorsFromValues(v.data(), colors_, state_), 0);
     EXPECT_EQ(colors_[5].mcHue, 0.0f);
-}
-
-TEST_F(MemoryColorTest, GoodValuesAreTakenAsTheyAre) {
-    std::vector<float> v = ValuesOf(colors_);
-    v[4 * 2 + 0] = 0.4f;  // Blue Sky undefined (flag read as above 0.5)
-    v[4 * 0 + 2] = 359.9f;
-    v[4 * 0 + 1] = 180.0f;
-    ASSERT_EQ(MemoryColorsFromValues(v.data(), colors_, state_), 0);
-    EXPECT_EQ(colors_[2].defined, 0);
-    EXPECT_EQ(colors_[0].mcHue, 359.9f);
-    EXPECT_TRUE(LogLinesWith("Memory color").empty());
 }
 
 TEST_F(MemoryColorTest, NamesAreCutAndCleaned) {
@@ -116,19 +101,22 @@ TEST_F(MemoryColorTest, OlderEntryIsRepairedSilently) {
     EXPECT_TRUE(LogLinesWith("Memory color").empty());
 }
 
-TEST_F(MemoryColorTest, FileHoldsTheTwoLineText) {
+TEST_F(MemoryColorTest, FileHoldsTheTwoLineTextAndReadsBackRounded) {
     ASSERT_EQ(WriteMemoryColorFile(Path("skin.txt").c_str(), &colors_[0]), 0);
     EXPECT_EQ(ReadFile(Path("skin.txt")), "1  45  32  0.0 Skin\nS\n");
     ASSERT_EQ(WriteMemoryColorFile(Path("sky.txt").c_str(), &colors_[2]), 0);
     EXPECT_EQ(ReadFile(Path("sky.txt")), "1 258  40 -0.7 Blue Sky\nB\n");
-    MemoryColor c;
-    ASSERT_EQ(ReadMemoryColorFile(Path("sky.txt").c_str(), &c), 0);
-    EXPECT_EQ(c.defined, 1);
-    EXPECT_EQ(c.mcHue, 258.0f);
-    EXPECT_EQ(c.mcChroma, 40.0f);
-    EXPECT_EQ(c.mcHueSlope, -0.7f);
-    EXPECT_STREQ(c.name, "Blue Sky");
-    EXPECT_STREQ(c.label, "B");
+    MemoryColor c = {1, {}, 33.4f, 123.6f, 0.26f, "Sand", "D", 0};
+    ASSERT_EQ(WriteMemoryColorFile(Path("s.txt").c_str(), &c), 0);
+    EXPECT_EQ(ReadFile(Path("s.txt")), "1 124  33  0.3 Sand\nD\n");
+    MemoryColor back;
+    ASSERT_EQ(ReadMemoryColorFile(Path("s.txt").c_str(), &back), 0);
+    EXPECT_EQ(back.defined, 1);
+    EXPECT_EQ(back.mcHue, 124.0f);
+    EXPECT_EQ(back.mcChroma, 33.0f);
+    EXPECT_FLOAT_EQ(back.mcHueSlope, 0.3f);
+    EXPECT_STREQ(back.name, "Sand");
+    EXPECT_STREQ(back.label, "D");
 }
 
 TEST_F(MemoryColorTest, ReadingTakesNameFromTheFifthFieldAndClamps) {
@@ -137,8 +125,7 @@ TEST_F(MemoryColorTest, ReadingTakesNameFromTheFifthFieldAndClamps) {
         float hue, chroma, slope;
         const char *name, *label;
     } cases[] = {
-        {"1 45 32 0.0 my skin tone\nQ\n", 45, 32, 0, "my skin tone", "Q"},
-        {"1 45.5 32 -0.25 a\r\nb\r\n", 45.5f, 32, -0.25f, "a", "b"},
+        {"1 45.5 32 -0.25 my skin tone\r\nb\r\n", 45.5f, 32, -0.25f, "my skin tone", "b"},
         {"1 400 150 -3 Too much\n\n", 0, 100, -1, "Too much", ""},  // 360 is the angle 0
         {"1 -5 -1 7 x\n", 0, 0, 1, "x", ""},
         {"1 10 10 0 A name that is much longer than twenty\nL\n", 10, 10, 0, "A name that is much ",
@@ -182,33 +169,17 @@ TEST_F(MemoryColorTest, BadFilesAreRefusedAndChangeNothing) {
 }
 
 TEST_F(MemoryColorTest, SavingNeedsADefinedNamedLabelledSlot) {
-    MemoryColor c = colors_[3];
-    c.label[0] = 0;
-    EXPECT_EQ(WriteMemoryColorFile(Path("a.txt").c_str(), &c), -1);
-    c = colors_[3];
-    c.name[0] = 0;
-    EXPECT_EQ(WriteMemoryColorFile(Path("a.txt").c_str(), &c), -1);
-    c = colors_[3];
-    c.defined = 0;
-    EXPECT_EQ(WriteMemoryColorFile(Path("a.txt").c_str(), &c), -1);
-    c = colors_[3];
-    c.mcHue = NAN;
-    EXPECT_EQ(WriteMemoryColorFile(Path("a.txt").c_str(), &c), -1);
+    for (int change = 0; change < 4; ++change) {
+        MemoryColor c = colors_[3];
+        if (change == 0) c.label[0] = 0;
+        if (change == 1) c.name[0] = 0;
+        if (change == 2) c.defined = 0;
+        if (change == 3) c.mcHue = NAN;
+        EXPECT_EQ(WriteMemoryColorFile(Path("a.txt").c_str(), &c), -1) << change;
+    }
     EXPECT_FALSE(FileExists(Path("a.txt")));
     EXPECT_EQ(WriteMemoryColorFile(Path("a.txt").c_str(), nullptr), -1);
     EXPECT_EQ(WriteMemoryColorFile((root_ + "/no/such/folder/a.txt").c_str(), &colors_[3]), -4);
-}
-
-TEST_F(MemoryColorTest, SavedSlotReadsBackRounded) {
-    MemoryColor c = {1, {}, 33.4f, 123.6f, 0.26f, "Sand", "D", 0};
-    ASSERT_EQ(WriteMemoryColorFile(Path("s.txt").c_str(), &c), 0);
-    EXPECT_EQ(ReadFile(Path("s.txt")), "1 124  33  0.3 Sand\nD\n");
-    MemoryColor back;
-    ASSERT_EQ(ReadMemoryColorFile(Path("s.txt").c_str(), &back), 0);
-    EXPECT_EQ(back.mcHue, 124.0f);
-    EXPECT_EQ(back.mcChroma, 33.0f);
-    EXPECT_FLOAT_EQ(back.mcHueSlope, 0.3f);
-    EXPECT_STREQ(back.name, "Sand");
 }
 
 }  // namespace

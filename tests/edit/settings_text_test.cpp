@@ -26,7 +26,7 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-std::string Join(const std::vector<std::string>& lines, size_t count) {
+std::string Join(const std::vector<std::string>& lines, size_t count = SIZE_MAX) {
     std::string text;
     for (size_t i = 0; i < count && i < lines.size(); ++i) text += lines[i] + "\n";
     return text;
@@ -102,10 +102,8 @@ TEST_F(SettingsText, RoundTripRestoresEveryWrittenField) {
     // Values that do not fall on six decimals come back to within half a millionth.
     written_->brightness = 0.123456789f;
     written_->hue[2].hueShift = -33.3333333f;
-    FLSpec spec;
-    FLSpecDisk(&spec, path_.c_str());
-    ASSERT_EQ(HgWriteSettings(written_.get(), &spec), 0);
-    ASSERT_EQ(HgReadSettings(read_.get(), &spec), 0);
+    ASSERT_EQ(HgWriteSettings(written_.get(), &spec_), 0);
+    ASSERT_EQ(HgReadSettings(read_.get(), &spec_), 0);
     EXPECT_NEAR(read_->brightness, 0.123457f, 1e-7);
     EXPECT_NEAR(read_->hue[2].hueShift, -33.333333f, 4e-6);
 }
@@ -115,7 +113,7 @@ TEST_F(SettingsText, OlderFilesStartWithLinearAndEndAfterThePrimaries) {
     std::vector<std::string> lines = Lines(ReadFile(path_));
     std::vector<std::string> old(lines.begin() + 1, lines.begin() + 152);
     read_->toneColor[0] = 0.9f;
-    ASSERT_EQ(ReadText(Join(old, old.size())), 0);
+    ASSERT_EQ(ReadText(Join(old)), 0);
     EXPECT_EQ(read_->linear, 1);
     EXPECT_EQ(read_->neutralTarget[0], 0.0f);  // not in older files: the Reset values
     EXPECT_EQ(read_->toneColor[0], 0.5f);
@@ -136,33 +134,29 @@ TEST_F(SettingsText, RefusesShortLinesMissingTailsAndBadValues) {
     // A version-5 file that ends after the primaries.
     EXPECT_EQ(ReadText(Join(lines, 152)), -8);
     EXPECT_EQ(read_->refRGB.primaries[0], written_->refRGB.primaries[0]);  // read so far: kept
-    // Three numbers where four are expected, a word for a number, an extra number.
+    // Three numbers where four are expected, a word for a number, an extra number (-8); values
+    // that read well but fail the parameter check (-1).
     struct Edit {
         size_t line;
         std::string text;
-    } edits[] = {{5, "0.5 0.5 0.5"},
-                 {23, "0.5 0.5 0.5 0.5 abc"},
-                 {24, "1 2 3 4 5.5"},
-                 {150, "2.2 1 1 1 1"},
-                 {152, "0 0"},
-                 {1, "x"},
-                 {2, "0.5 0.5 0.5 1e3"},
-                 {3, "nan 0 0 1"},
-                 {0, ""}};
+        int32_t status;
+    } edits[] = {{5, "0.5 0.5 0.5", -8},
+                 {23, "0.5 0.5 0.5 0.5 abc", -8},
+                 {24, "1 2 3 4 5.5", -8},
+                 {150, "2.2 1 1 1 1", -8},
+                 {152, "0 0", -8},
+                 {1, "x", -8},
+                 {2, "0.5 0.5 0.5 1e3", -8},
+                 {3, "nan 0 0 1", -8},
+                 {0, "", -8},
+                 {22, "0.000000 1.500000 1.000000", -1},  // grey point above 1
+                 {2, "0.1 0.1 0.1 -4", -1}};              // a negative count
     for (const Edit& e : edits) {
         std::vector<std::string> changed = lines;
         changed[e.line] = e.text;
-        EXPECT_EQ(ReadText(Join(changed, changed.size())), -8) << e.line << ": " << e.text;
+        EXPECT_EQ(ReadText(Join(changed)), e.status) << e.line << ": " << e.text;
     }
     EXPECT_EQ(ReadText(""), -8);
-
-    // Values that read well but fail the parameter check.
-    std::vector<std::string> changed = lines;
-    changed[22] = "0.000000 1.500000 1.000000";  // grey point above 1
-    EXPECT_EQ(ReadText(Join(changed, changed.size())), -1);
-    changed = lines;
-    changed[2] = "0.1 0.1 0.1 -4";  // a negative count
-    EXPECT_EQ(ReadText(Join(changed, changed.size())), -1);
 
     FLSpec missing;
     FLSpecDisk(&missing, (root_ + "/none.txt").c_str());
@@ -189,28 +183,28 @@ TEST_F(SettingsText, SharpenAndNoisePartIsRequiredAndRepaired) {
     EditPars back;
     SetParsDefaults(&back);
     const EditPars untouched = back;
+    auto readWith = [&](size_t line, const std::string& text) {
+        std::vector<std::string> changed = lines;
+        if (line < changed.size()) changed[line] = text;
+        WriteFile(path_, Join(changed));
+        return ReadParsText(path_.c_str(), &back);
+    };
 
-    // Without the tail, or with a short line in it: -8 and the record unchanged.
+    // Without the tail, with a short line in it, or with a colour part that fails: -8 and the
+    // record unchanged.
     WriteFile(path_, Join(lines, 154));
     EXPECT_EQ(ReadParsText(path_.c_str(), &back), -8);
-    std::vector<std::string> changed = lines;
-    changed[157] = "0 8 4";
-    WriteFile(path_, Join(changed, changed.size()));
-    EXPECT_EQ(ReadParsText(path_.c_str(), &back), -8);
-    // A colour part that fails leaves the record as it was too.
-    changed = lines;
-    changed[30] = "1 2";
-    WriteFile(path_, Join(changed, changed.size()));
-    EXPECT_EQ(ReadParsText(path_.c_str(), &back), -8);
+    EXPECT_EQ(readWith(157, "0 8 4"), -8);
+    EXPECT_EQ(readWith(30, "1 2"), -8);
     EXPECT_EQ(std::memcmp(&back, &untouched, sizeof back), 0);
 
     // Lines between the colour part and the separator are skipped; flags are any non-zero
     // number; a value outside what the preferences accept takes its default (-9).
-    changed = lines;
+    std::vector<std::string> changed = lines;
     changed.insert(changed.begin() + 154, "a note");
     changed[155 + 1] = "7 40 -1";
     changed[155 + 2] = "0 -3 4";
-    WriteFile(path_, Join(changed, changed.size()));
+    WriteFile(path_, Join(changed));
     EXPECT_EQ(ReadParsText(path_.c_str(), &back), -9);
     EXPECT_EQ(back.sharpenNoise.sharpenOn, 1);
     EXPECT_EQ(back.sharpenNoise.sharpenStrength, 6);

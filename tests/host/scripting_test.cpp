@@ -34,6 +34,11 @@ protected:
         for (size_t i = 0; i < words.size(); ++i) ScriptPackWord(words[i], out + 5 * (i + 1));
         return text;
     }
+    static std::vector<float> Vector(const EditPars& pars) {
+        std::vector<float> v(629);
+        ParsToVector(&pars, v.data(), 629);
+        return v;
+    }
     static uint32_t F(float f) {
         uint32_t w;
         std::memcpy(&w, &f, 4);
@@ -78,10 +83,7 @@ TEST_F(ScriptingTest, WrittenItemReadsBackTheSameSettings) {
     p.preferredSaturation = 0.625f;
     p.gridLevel = 5;
     p.startAllSame = 0;
-    p.startTool[0] = 0;
-    p.startTool[1] = 1;
-    p.startTool[2] = 2;
-    p.startTool[3] = 3;
+    for (int i = 0; i < 4; ++i) p.startTool[i] = i;
     std::strcpy(p.customName, "Portrait warm");
     ASSERT_EQ(WriteScriptParameters(&host.record, &p, nullptr), 0);
     EXPECT_EQ(host.descriptorParameters.recordInfo, plugInDialogOptional);
@@ -99,19 +101,15 @@ TEST_F(ScriptingTest, WrittenItemReadsBackTheSameSettings) {
     ASSERT_EQ(ReadScriptParameters(&host.record, fresh.get(), &show, nullptr), 0);
     EXPECT_EQ(show, 0);
     EXPECT_EQ(host.descriptorParameters.descriptor, nullptr);
-    std::vector<float> a(629), b(629);
-    ParsToVector(&p.previousSettings, a.data(), 629);
-    ParsToVector(&fresh->previousSettings, b.data(), 629);
-    EXPECT_EQ(a, b);
-    ParsToVector(&p.customSettings, a.data(), 629);
-    ParsToVector(&fresh->customSettings, b.data(), 629);
-    EXPECT_EQ(a, b);
+    EXPECT_EQ(Vector(p.previousSettings), Vector(fresh->previousSettings));
+    EXPECT_EQ(Vector(p.customSettings), Vector(fresh->customSettings));
     EXPECT_EQ(fresh->startWith, 3);
     EXPECT_EQ(fresh->keenhueMask, 992);
     EXPECT_EQ(fresh->memoryColorMask, 7);
     EXPECT_FLOAT_EQ(fresh->preferredSaturation, 0.625f);
     EXPECT_EQ(fresh->gridLevel, 5);
     EXPECT_EQ(fresh->startAllSame, 0);
+    EXPECT_EQ(fresh->startTool[1], 1);
     EXPECT_EQ(fresh->startTool[3], 3);
     EXPECT_STREQ(fresh->customName, "Portrait warm");
     EXPECT_EQ(TestHost::LiveHandles(), 0);

@@ -3,9 +3,12 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <random>
 
+#include "host/plugin.h"
 #include "platform/alert.h"
 
 namespace strip_host {
@@ -14,25 +17,11 @@ namespace {
 
 constexpr int32_t kSlack = 6;  // bytes after each row: even, so 16-bit rows stay aligned
 constexpr uint8_t kSlackMark = 0xA5;
-constexpr Fixed kRateOne = 0x10000;
 
 StripHost* gCurrent = nullptr;
 
-bool Empty(const VRect& r) {
-    return r.bottom <= r.top || r.right <= r.left;
-}
-
-Rect Narrow(const VRect& r) {
-    return Rect{int16(r.top), int16(r.left), int16(r.bottom), int16(r.right)};
-}
-VRect Widen(const Rect& r) {
-    return VRect{r.top, r.left, r.bottom, r.right};
-}
-
-std::string Describe(const char* what, const VRect& r) {
-    return std::string(what) + " " + std::to_string(r.top) + "," + std::to_string(r.left) + " " +
-           std::to_string(r.bottom) + "," + std::to_string(r.right);
-}
+bool Empty(const VRect& r) { return r.bottom <= r.top || r.right <= r.left; }
+VRect Widen(const Rect& r) { return VRect{r.top, r.left, r.bottom, r.right}; }
 
 int32_t CaptureAlert(UiState*, const Ui_AlertRecord* alert, int16_t* item) {
     if (gCurrent != nullptr) {
@@ -84,8 +73,7 @@ StripHost::StripHost(const Image& image) : record(host.record), source(image), d
     record.imageSize = Point{int16(image.height), int16(image.width)};
     record.maxSpace = 64 << 20;
     // Left over from an earlier preview: the filter must set what it needs itself.
-    record.inputRate = 2 * kRateOne;
-    record.maskRate = 2 * kRateOne;
+    record.inputRate = record.maskRate = 2 << 16;
     record.inLoPlane = record.inHiPlane = record.outLoPlane = record.outHiPlane = 0;
     host.bigDocument.imageSize32 = VPoint{image.height, image.width};
     SetFilterRect(VRect{0, 0, image.height, image.width});
@@ -97,17 +85,8 @@ StripHost::~StripHost() {
 }
 
 void StripHost::SetFilterRect(const VRect& r) {
-    record.filterRect = Narrow(r);
+    record.filterRect = Rect{int16(r.top), int16(r.left), int16(r.bottom), int16(r.right)};
     host.bigDocument.filterRect32 = r;
-}
-
-void StripHost::UseBigDocument(bool on) {
-    record.bigDocumentData = on ? &host.bigDocument : nullptr;
-}
-
-void StripHost::SetMask(const std::vector<uint8_t>& m) {
-    mask = m;
-    record.haveMask = 1;
 }
 
 void StripHost::PlayWithoutDialog() {
@@ -141,15 +120,12 @@ int16 StripHost::Start() {
         result = Call(filterSelectorContinue);
         WriteBack();
     }
-    // Rows still waiting for their final values may hold anything between strips (the module
-    // assembles each row in the strip's last row); a finished run leaves the host's scale.
-    if (result == noErr) {
-        for (uint16_t v : dest.samples) {
-            if (v > dest.MaxCode()) {
-                violations.push_back("output sample above the host's scale");
-                break;
-            }
-        }
+    // Between strips rows may hold anything (the module assembles each row in the strip's last
+    // row); a finished run keeps to the host's scale.
+    if (result == noErr &&
+        std::any_of(dest.samples.begin(), dest.samples.end(),
+                    [&](uint16_t v) { return v > dest.MaxCode(); })) {
+        violations.push_back("output sample above the host's scale");
     }
     inBuffer_.clear();
     outBuffer_.clear();
@@ -264,11 +240,8 @@ void StripHost::FillPlanes(std::vector<uint8_t>& buffer, const Image& from, cons
                 }
                 uint8_t* at =
                     row + (size_t(x - r.left) * size_t(n) + size_t(p - lo)) * size_t(bytes);
-                if (bytes == 2) {
-                    std::memcpy(at, &v, 2);
-                } else {
-                    *at = uint8_t(v);
-                }
+                if (bytes == 2) std::memcpy(at, &v, 2);
+                if (bytes == 1) *at = uint8_t(v);
             }
         }
     }
@@ -307,8 +280,8 @@ OSErr StripHost::Deliver() {
         return filterBadParameters;
     }
 
-    record.inData = nullptr;
-    record.inRowBytes = 0;
+    record.inData = record.outData = record.maskData = nullptr;
+    record.inRowBytes = record.outRowBytes = record.maskRowBytes = 0;
     if (!Empty(in)) {
         const int32_t n = record.inHiPlane - record.inLoPlane + 1;
         const int32_t rowBytes = (in.right - in.left) * n * bytes + kSlack;
@@ -318,11 +291,9 @@ OSErr StripHost::Deliver() {
         record.inRowBytes = rowBytes;
     }
 
-    record.outData = nullptr;
-    record.outRowBytes = 0;
     if (!Empty(out)) {
         if (out.top < 0 || out.left < 0 || out.bottom > dest.height || out.right > dest.width) {
-            violations.push_back(Describe("output rectangle outside the image:", out));
+            violations.push_back("output rectangle outside the image");
             return filterBadParameters;
         }
         const int32_t n = record.outHiPlane - record.outLoPlane + 1;
@@ -333,26 +304,43 @@ OSErr StripHost::Deliver() {
         out_ = Delivered{out, record.outLoPlane, record.outHiPlane, rowBytes};
     }
 
-    record.maskData = nullptr;
-    record.maskRowBytes = 0;
     if (record.haveMask && !Empty(maskRect)) {
         const int32_t rowBytes = (maskRect.right - maskRect.left) + kSlack;
-        std::vector<uint8_t> fresh(size_t(maskRect.bottom - maskRect.top) * size_t(rowBytes),
-                                   kSlackMark);
-        for (int32_t y = maskRect.top; y < maskRect.bottom; ++y) {
-            for (int32_t x = maskRect.left; x < maskRect.right; ++x) {
-                const int32_t sx = x * maskRate, sy = y * maskRate;
-                const bool inside = 0 <= sx && sx < source.width && 0 <= sy && sy < source.height;
-                uint8_t v = inside ? mask[size_t(sy) * size_t(source.width) + size_t(sx)]
-                                   : uint8_t(record.maskPadding >= 0 ? record.maskPadding : 0);
-                fresh[size_t(y - maskRect.top) * size_t(rowBytes) + size_t(x - maskRect.left)] = v;
-            }
-        }
-        maskBuffer_.swap(fresh);
+        FillPlanes(maskBuffer_, mask, maskRect, 0, 0, rowBytes, record.maskPadding, maskRate);
         record.maskData = maskBuffer_.data();
         record.maskRowBytes = rowBytes;
     }
     return noErr;
+}
+
+void ModuleTest::SetUp() {
+    PlatformTest::SetUp();
+    PrimeModule();
+    std::filesystem::create_directories(PrefFolder());
+}
+
+void ModuleTest::TearDown() {
+    gDiagnostics = 0;
+    PlatformTest::TearDown();
+}
+
+bool ModuleTest::LogHas(const std::string& text) const {
+    for (const std::string& line : LogLines()) {
+        if (line.find(text) != std::string::npos) return true;
+    }
+    return false;
+}
+
+Preview ModuleTest::Measured() const {
+    Preview p;
+    for (const std::string& line : LogLines()) {
+        int l0, t0, r0, b0, l1, t1, r1, b1;
+        if (std::sscanf(line.c_str(), "GetMinMaxPrev -> min: %d,%d %d,%d  max: %d,%d %d,%d", &l0,
+                        &t0, &r0, &b0, &l1, &t1, &r1, &b1) == 8) {
+            p = Preview{r0 - l0, b0 - t0, r1 - l1, b1 - t1, r1, b1};
+        }
+    }
+    return p;
 }
 
 }  // namespace strip_host

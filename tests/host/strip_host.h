@@ -1,22 +1,14 @@
 // An in-test filter host that serves an in-memory image in strips, so that PluginMain can be
 // driven in-process through whole runs.
 //
-// It behaves as the editor does towards a filter: on every advanceState it first writes the
-// output buffer it handed out last back into the destination image, then reads the rectangles
-// the module asked for (the 32-bit fields of bigDocumentData once the module has said it uses
-// them, the 16-bit fields otherwise) and hands out fresh buffers: input rows from the unchanged
-// source image, output rows as the destination holds them now (so rows written in an earlier
-// strip come back written), mask rows from the selection. Planes are interleaved from inLoPlane
-// to inHiPlane, 16-bit samples are in the editor's scale 0..32768, and pixels outside the image
-// take the padding the module chose. Input and mask may be asked for at a whole sampling rate
-// r (every r-th pixel of every r-th row, point-sampled), but never while an output rectangle
-// is asked for. When the start call returns, the last output buffer is
-// written back and the continue phase is called for as long as the rectangles stay non-empty.
-//
-// Row strides are a few bytes wider than the pixels and the slack is filled with a marker, so
-// a module that ignores the stride or writes past a row is caught; the buffers are exactly as
-// long as the strips, so the sanitizers catch reads and writes past their ends. Anything the
-// module does against the contract is noted in violations.
+// On every advanceState it first writes the output buffer it handed out last back into the
+// destination, then reads the rectangles asked for (the 32-bit fields once the module uses them)
+// and hands out fresh buffers: input from the unchanged source, output as the destination holds
+// it now, the mask from the selection. 16-bit samples are in the editor's scale 0..32768; input
+// and mask may be asked for at a whole sampling rate, but never together with an output
+// rectangle. Rows are a few bytes wider than the pixels and the slack holds a marker, so writes
+// past a row are caught; buffers are exactly as long as the strips, so the sanitizers catch the
+// rest. Anything the module does against the contract is noted in violations.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +17,7 @@
 
 #include "hostsdk/filter_record.h"
 #include "tests/host/test_host.h"
+#include "tests/platform/test_support.h"
 
 // The module's entry point, compiled into the test.
 extern "C" void PluginMain(int16 selector, void* paramBlock, intptr_t* data, int16* result);
@@ -33,10 +26,7 @@ namespace strip_host {
 
 // An interleaved image in the host's own sample scale.
 struct Image {
-    int32_t width = 0;
-    int32_t height = 0;
-    int32_t planes = 3;
-    int32_t depth = 8;  // 8 or 16
+    int32_t width = 0, height = 0, planes = 3, depth = 8;  // depth 8 or 16
     std::vector<uint16_t> samples;
 
     Image() = default;
@@ -52,8 +42,7 @@ struct Image {
 };
 
 // The first call of a process decides the window binding and the diagnostics switch: made here
-// once, without a display and with a call that does nothing, so that every test runs headless,
-// its alerts can be captured, and diagnostics can be switched on afterwards.
+// once, without a display, so that every test runs headless and can switch diagnostics on later.
 void PrimeModule();
 
 // Random samples over the whole host range, with the corner pixels at the extremes.
@@ -75,20 +64,24 @@ class StripHost {
     // The filter rectangle in both the 16-bit field (low 16 bits) and the 32-bit one.
     void SetFilterRect(const VRect& r);
     // Offers bigDocumentData (the module then switches to the 32-bit fields), or withdraws it.
-    void UseBigDocument(bool on);
+    void UseBigDocument(bool on) { record.bigDocumentData = on ? &host.bigDocument : nullptr; }
     // A selection: one byte per image pixel.
-    void SetMask(const std::vector<uint8_t>& mask);
-    // A recorded action played back without its dialog: a descriptor without settings of the
-    // module's, playInfo "don't display". The start phase then runs without the editing window.
+    void SetMask(const std::vector<uint8_t>& m) {
+        mask = Image(source.width, source.height, 1, 8);
+        mask.samples.assign(m.begin(), m.end());
+        record.haveMask = 1;
+    }
+    // A recorded action played back without its dialog, carrying no settings of the module's:
+    // the start phase runs without the editing window.
     void PlayWithoutDialog();
 
     // One call of PluginMain; the result starts at 0.
     int16 Call(int16 selector);
-    // The start call followed by what the host does after it: write back the last output
-    // buffer, then continue calls while the module still asks for rectangles.
+    // The start call, then what the host does after it: write back the last output buffer and
+    // call continue while the module still asks for rectangles.
     int16 Start();
     // Parameters (unless skipped, as on a repeat or a replay), prepare, start, finish; stops at
-    // the first non-zero result and returns it.
+    // the first non-zero result.
     int16 Run(bool withParameters = true);
 
     // The module's two blocks as the host holds them (null when absent).
@@ -102,29 +95,24 @@ class StripHost {
     FilterRecord& record;
     Image source;  // what input strips are read from; never changed
     Image dest;    // what output strips are written into; starts as a copy of source
-    std::vector<uint8_t> mask;
+    Image mask;  // the selection, one plane
     intptr_t dataSlot = 0;
 
     std::vector<Request> requests;
     std::vector<std::string> violations;
     std::vector<std::string> alerts;  // alert texts shown during this host's calls
 
-    // abortProc answers true from this call on (counting from 1); 0: never.
-    int32_t abortFrom = 0;
+    int32_t abortFrom = 0;  // abortProc answers true from this call on (from 1); 0: never
     int32_t abortCalls = 0;
-    // advanceState answers this from request number failAdvanceAt on (counting from 1).
+    // advanceState answers failAdvanceWith from request number failAdvanceAt on (from 1).
     int32_t failAdvanceAt = 0;
     OSErr failAdvanceWith = noErr;
-    int32_t progressCalls = 0;
-    int32_t lastProgressDone = -1;
-    int32_t lastProgressTotal = -1;
-    int32_t displayCalls = 0;
+    int32_t progressCalls = 0, lastProgressDone = -1, lastProgressTotal = -1, displayCalls = 0;
 
    private:
     struct Delivered {
         VRect rect{0, 0, 0, 0};
-        int32_t lo = 0, hi = -1;
-        int32_t rowBytes = 0;
+        int32_t lo = 0, hi = -1, rowBytes = 0;
     };
 
     static OSErr AdvanceState();
@@ -146,6 +134,21 @@ class StripHost {
     Delivered out_;
     std::vector<Handle> seen_;  // every block the module was handed, disposed of at the end
     DisposePIHandleProc dispose_ = nullptr;
+};
+
+// The preview sizes the prepare phase measured, from its diagnostic line (-1 when missing).
+struct Preview {
+    int32_t minW = -1, minH = -1, maxW = -1, maxH = -1;
+    int32_t maxRight = -1, maxBottom = -1;  // client coordinates of the largest preview
+};
+
+// Each test stands for a fresh load of the module in a private preferences folder.
+class ModuleTest : public testing_support::PlatformTest {
+   protected:
+    void SetUp() override;
+    void TearDown() override;
+    bool LogHas(const std::string& text) const;
+    Preview Measured() const;
 };
 
 }  // namespace strip_host

@@ -60,49 +60,30 @@ bool WriteTiff(const std::string& path, const TiffLayout& l) {
         TIFFSetField(t, TIFFTAG_YRESOLUTION, l.xResolution);
         TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, l.resolutionUnit);
     }
-    bool planar = l.planar == 2 && l.samples > 1;
-    uint32_t spp = planar ? 1 : l.samples;
-    uint32_t bytes = l.bits / 8;
-    auto put = [&](uint8_t* row, uint32_t i, uint32_t v) {
-        if (bytes == 2) {
-            uint16_t s = uint16_t(v);
-            std::memcpy(row + 2 * i, &s, 2);
-        } else {
-            row[i] = uint8_t(v);
-        }
-    };
+    // Blocks of bw x bh pixels: tiles, or strips as wide as the image.
+    bool planar = l.planar == 2 && l.samples > 1, tiled = l.tileLength != 0;
+    uint32_t spp = planar ? 1 : l.samples, bytes = l.bits / 8;
+    uint32_t bw = tiled && l.tileWidth != 0 ? l.tileWidth : l.width;
+    uint32_t bh = tiled ? l.tileLength : l.rowsPerStrip != 0 ? l.rowsPerStrip : l.height;
+    TIFFSetField(t, tiled ? TIFFTAG_TILELENGTH : TIFFTAG_ROWSPERSTRIP, bh);
+    if (tiled) TIFFSetField(t, TIFFTAG_TILEWIDTH, bw);
+    std::vector<uint8_t> block(size_t(bw) * bh * spp * bytes);
     bool ok = true;
-    if (l.tileLength != 0) {
-        uint32_t tw = l.tileWidth != 0 ? l.tileWidth : l.width;
-        TIFFSetField(t, TIFFTAG_TILEWIDTH, tw);
-        TIFFSetField(t, TIFFTAG_TILELENGTH, l.tileLength);
-        std::vector<uint8_t> tile(size_t(tw) * l.tileLength * spp * bytes);
-        for (uint32_t s = 0; s < (planar ? l.samples : 1u); ++s) {
-            for (uint32_t ty = 0; ty < l.height; ty += l.tileLength) {
-                for (uint32_t tx = 0; tx < l.width; tx += tw) {
-                    std::fill(tile.begin(), tile.end(), 0);
-                    for (uint32_t y = 0; y < l.tileLength && ty + y < l.height; ++y) {
-                        for (uint32_t x = 0; x < tw && tx + x < l.width; ++x) {
-                            for (uint32_t c = 0; c < spp; ++c) {
-                                put(tile.data(), (y * tw + x) * spp + c,
-                                    Sample(tx + x, ty + y, planar ? s : c, l.bits));
-                            }
-                        }
-                    }
-                    ok = ok && TIFFWriteTile(t, tile.data(), tx, ty, 0, uint16_t(s)) >= 0;
+    for (uint32_t s = 0; s < (planar ? l.samples : 1u); ++s) {
+        for (uint32_t by = 0; by < l.height; by += bh) {
+            for (uint32_t bx = 0; bx < l.width; bx += bw) {
+                std::fill(block.begin(), block.end(), 0);
+                uint32_t rows = std::min(bh, l.height - by);
+                for (uint32_t i = 0; i < rows * bw * spp; ++i) {
+                    uint32_t x = bx + i / spp % bw, y = by + i / spp / bw, c = planar ? s : i % spp;
+                    uint16_t v = x < l.width ? uint16_t(Sample(x, y, c, l.bits)) : 0;
+                    if (bytes == 2) std::memcpy(&block[2 * i], &v, 2);
+                    if (bytes == 1) block[i] = uint8_t(v);
                 }
-            }
-        }
-    } else {
-        TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, l.rowsPerStrip != 0 ? l.rowsPerStrip : l.height);
-        std::vector<uint8_t> row(size_t(l.width) * spp * bytes);
-        for (uint32_t s = 0; s < (planar ? l.samples : 1u); ++s) {
-            for (uint32_t y = 0; y < l.height; ++y) {
-                for (uint32_t x = 0; x < l.width; ++x) {
-                    for (uint32_t c = 0; c < spp; ++c)
-                        put(row.data(), x * spp + c, Sample(x, y, planar ? s : c, l.bits));
-                }
-                ok = ok && TIFFWriteScanline(t, row.data(), y, uint16_t(s)) >= 0;
+                ok = ok && (tiled ? TIFFWriteTile(t, block.data(), bx, by, 0, uint16_t(s))
+                                  : TIFFWriteEncodedStrip(t, TIFFComputeStrip(t, by, uint16_t(s)),
+                                                          block.data(),
+                                                          tmsize_t(rows) * bw * spp * bytes)) >= 0;
             }
         }
     }
@@ -111,90 +92,25 @@ bool WriteTiff(const std::string& path, const TiffLayout& l) {
     return ok;
 }
 
-Planes ExpectedTiffPlanes(const std::string& path) {
-    TIFF* t = TIFFOpen(path.c_str(), "r");
-    if (t == nullptr) {
-        ADD_FAILURE() << "libtiff cannot read " << path;
-        return {};
-    }
-    uint32_t w = 0, h = 0;
-    uint16_t spp = 1, bits = 1, photometric = 1, planarConfig = 1;
-    TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &w);
-    TIFFGetField(t, TIFFTAG_IMAGELENGTH, &h);
-    TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLESPERPIXEL, &spp);
-    TIFFGetFieldDefaulted(t, TIFFTAG_BITSPERSAMPLE, &bits);
-    TIFFGetField(t, TIFFTAG_PHOTOMETRIC, &photometric);
-    TIFFGetFieldDefaulted(t, TIFFTAG_PLANARCONFIG, &planarConfig);
-    bool planar = planarConfig == 2 && spp > 1;
-    uint32_t step = planar ? 1 : spp;
-    uint32_t bytes = bits / 8;
-    // raw[y][c][x] as stored.
-    Planes raw(h, std::vector<std::vector<uint32_t>>(spp, std::vector<uint32_t>(w)));
-    auto get = [&](const uint8_t* p, uint32_t i) -> uint32_t {
-        if (bytes == 1) return p[i];
-        uint16_t v;
-        std::memcpy(&v, p + 2 * i, 2);
-        return v;
-    };
-    if (TIFFIsTiled(t)) {
-        uint32_t tw = 0, tl = 0;
-        TIFFGetField(t, TIFFTAG_TILEWIDTH, &tw);
-        TIFFGetField(t, TIFFTAG_TILELENGTH, &tl);
-        std::vector<uint8_t> tile(TIFFTileSize(t));
-        for (uint32_t s = 0; s < (planar ? spp : 1u); ++s) {
-            for (uint32_t ty = 0; ty < h; ty += tl) {
-                for (uint32_t tx = 0; tx < w; tx += tw) {
-                    EXPECT_GE(TIFFReadTile(t, tile.data(), tx, ty, 0, uint16_t(s)), 0);
-                    for (uint32_t y = ty; y < std::min(h, ty + tl); ++y) {
-                        for (uint32_t x = tx; x < std::min(w, tx + tw); ++x) {
-                            for (uint32_t c = 0; c < step; ++c) {
-                                raw[y][planar ? s : c][x] =
-                                    get(tile.data(), ((y - ty) * tw + (x - tx)) * step + c);
-                            }
-                        }
-                    }
-                }
+Planes ExpectedPlanes(const TiffLayout& l) {
+    const uint16_t* map = l.colourMap.empty() ? nullptr : l.colourMap.data();
+    bool greyMap = map != nullptr && std::equal(map, map + 256, map + 256) &&
+                   std::equal(map, map + 256, map + 512);
+    uint32_t maxValue = l.bits == 16 ? 65535 : 255;
+    Planes out(l.height);
+    for (uint32_t y = 0; y < l.height; ++y) {
+        for (uint32_t c = 0; c < (map == nullptr ? l.samples : greyMap ? 1u : 3u); ++c) {
+            std::vector<uint32_t> plane(l.width);
+            for (uint32_t x = 0; x < l.width; ++x) {
+                uint32_t v = Sample(x, y, map == nullptr ? c : 0, l.bits);
+                if (map != nullptr) v = map[c * 256 + v] / 257;
+                if (l.photometric == PHOTOMETRIC_MINISWHITE) v = maxValue - v;
+                if (l.photometric == PHOTOMETRIC_CIELAB && c > 0) v = v < 128 ? v + 128 : v - 128;
+                plane[x] = v;
             }
-        }
-    } else {
-        std::vector<uint8_t> row(TIFFScanlineSize(t));
-        for (uint32_t s = 0; s < (planar ? spp : 1u); ++s) {
-            for (uint32_t y = 0; y < h; ++y) {
-                EXPECT_GE(TIFFReadScanline(t, row.data(), y, uint16_t(s)), 0);
-                for (uint32_t x = 0; x < w; ++x) {
-                    for (uint32_t c = 0; c < step; ++c)
-                        raw[y][planar ? s : c][x] = get(row.data(), x * step + c);
-                }
-            }
+            out[y].push_back(plane);
         }
     }
-    uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
-    if (photometric == PHOTOMETRIC_PALETTE) TIFFGetField(t, TIFFTAG_COLORMAP, &red, &green, &blue);
-    bool greyMap = red != nullptr;
-    for (int i = 0; greyMap && i < 256; ++i) greyMap = red[i] == green[i] && red[i] == blue[i];
-    uint32_t maxValue = bits == 16 ? 65535 : 255;
-
-    Planes out(h);
-    for (uint32_t y = 0; y < h; ++y) {
-        for (uint32_t c = 0; c < spp; ++c) {
-            std::vector<uint32_t> plane = raw[y][c];
-            for (uint32_t& v : plane) {
-                if (photometric == PHOTOMETRIC_MINISWHITE) v = maxValue - v;
-                if (photometric == PHOTOMETRIC_CIELAB && c > 0) v = v < 128 ? v + 128 : v - 128;
-            }
-            if (photometric == PHOTOMETRIC_PALETTE) {
-                for (const uint16_t* map : {red, green, blue}) {
-                    std::vector<uint32_t> mapped;
-                    for (uint32_t v : plane) mapped.push_back(map[v] / 257);
-                    out[y].push_back(mapped);
-                    if (greyMap) break;
-                }
-            } else {
-                out[y].push_back(plane);
-            }
-        }
-    }
-    TIFFClose(t);
     return out;
 }
 

@@ -1,6 +1,6 @@
 // Test images for the image-file library, made at run time: TIFF files written by libtiff in a
-// chosen layout and read back by libtiff as the reference, TIFF files laid out byte by byte for
-// cases libtiff will not write, and JPEG files written and decoded by libjpeg.
+// chosen layout, TIFF files laid out byte by byte for cases libtiff will not write, and JPEG files
+// written and decoded by libjpeg.
 #pragma once
 
 #include <cstdint>
@@ -44,10 +44,10 @@ uint32_t Sample(uint32_t x, uint32_t y, uint32_t c, uint16_t bits);
 // Writes the layout with libtiff; fails the test (and returns false) when libtiff refuses.
 bool WriteTiff(const std::string& path, const TiffLayout& layout);
 
-// What a reader of this library must deliver for the file, computed from libtiff's own reading
-// of the stored samples and the conversions a scanline reader makes (white-is-zero inversion,
-// palette lookup, signed Lab a and b to offset form).
-Planes ExpectedTiffPlanes(const std::string& path);
+// What a reader of this library must deliver for the layout: the stored samples with the
+// conversions a scanline reader makes (white-is-zero inversion, palette lookup, signed Lab a and b
+// to offset form).
+Planes ExpectedPlanes(const TiffLayout& layout);
 
 // A TIFF file laid out by hand: header, strip data, values that do not fit their entry, then
 // the directory. Entries are written in the order of their tags unless unsorted is set.

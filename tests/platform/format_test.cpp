@@ -14,32 +14,22 @@ std::string Fmt(const char* format, Args... args) {
     return buf;
 }
 
-TEST(FormatString, IntegerWidthsAndPadding) {
+TEST(FormatString, IntegersAndFloats) {
     EXPECT_EQ(Fmt("%05d", -42), "-0042");
     EXPECT_EQ(Fmt("%5d", -42), "  -42");
-    EXPECT_EQ(Fmt("%5d", 42), "   42");
     EXPECT_EQ(Fmt("%d", int(0x80000000u)), "-2147483648");
     EXPECT_EQ(Fmt("%5ld", -42L), "-   42");  // sign first, width counted without it
     EXPECT_EQ(Fmt("%05ld", -42L), "-00042");
-    EXPECT_EQ(Fmt("%ld", 123456L), "123456");
     EXPECT_EQ(Fmt("%08X", 255), "000000FF");
-    EXPECT_EQ(Fmt("%x", 255), "ff");
     EXPECT_EQ(Fmt("%4x", 0xABCDEFu), "abcdef");
-    EXPECT_EQ(Fmt("%12d", 7), "           7");
-}
-
-TEST(FormatString, FloatsHaveSixRoundedFractionDigits) {
+    // Six rounded fraction digits.
     EXPECT_EQ(Fmt("%f", 2.9999997), "3.000000");
     EXPECT_EQ(Fmt("%f", -0.5), "-0.500000");
-    EXPECT_EQ(Fmt("%f", 0.0), "0.000000");
-    EXPECT_EQ(Fmt("%f", 1.0000004), "1.000000");
     EXPECT_EQ(Fmt("%f", 0.1234567), "0.123457");
-    EXPECT_EQ(Fmt("%f", -12.25), "-12.250000");
     EXPECT_EQ(Fmt("%f", 1e300), "2147483647.000000");  // integer part held at 32 bits
 }
 
 TEST(FormatString, OtherConversionsAndLiteralCharacters) {
-    EXPECT_EQ(Fmt("%%"), "%");
     EXPECT_EQ(Fmt("100%% %s!", "done"), "100% done!");
     EXPECT_EQ(Fmt("%c%c", 0x141, 'b'), "Ab");  // low byte only
     EXPECT_EQ(Fmt("[%5f]", 1.5), "[]");        // width before f: nothing written
@@ -51,42 +41,31 @@ TEST(FormatString, OtherConversionsAndLiteralCharacters) {
 
 TEST(FormatString, BoundedFormCutsAndAlwaysTerminates) {
     char buf[8];
-    size_t n = Ui_FormatStringN(buf, sizeof buf, "reading file %s", "/a/very/long/path");
-    EXPECT_EQ(n, 7u);
+    EXPECT_EQ(Ui_FormatStringN(buf, sizeof buf, "reading file %s", "/a/very/long/path"), 7u);
     EXPECT_STREQ(buf, "reading");
-    char path[256];
     std::string longPath(255, 'p');
     char scratch[257];
-    n = Ui_FormatStringN(scratch, sizeof scratch, "reading Preferences file %s", longPath.c_str());
-    EXPECT_EQ(n, 256u);
+    EXPECT_EQ(Ui_FormatStringN(scratch, sizeof scratch, "reading Preferences file %s",
+                               longPath.c_str()),
+              256u);
     EXPECT_EQ(scratch[256], 0);
-    (void)path;
     char one[1] = {'x'};
     EXPECT_EQ(Ui_FormatStringN(one, 1, "%d", 5), 0u);
     EXPECT_EQ(one[0], 0);
 }
 
-TEST(ScanString, FieldsSeparatedByWhiteSpace) {
-    int32_t i = -1;
-    float f = -1;
-    char s[16] = {};
-    EXPECT_EQ(Ui_ScanString("12 3.5 abc", "%d %f %s", &i, &f, s), 3);
-    EXPECT_EQ(i, 12);
+TEST(ScanString, FieldsAreSeparatedByWhiteSpaceAndNumbersStopAtAForeignCharacter) {
+    int32_t a = -1, b = -1;
+    float f = -1, g = -1;
+    char s[16] = {}, c = 0;
+    EXPECT_EQ(Ui_ScanString("12 3.5 abc", "%d %f %s", &a, &f, s), 3);
+    EXPECT_EQ(a, 12);
     EXPECT_FLOAT_EQ(f, 3.5f);
     EXPECT_STREQ(s, "abc");
-}
-
-TEST(ScanString, LiteralFormatCharactersAreSkippedNotMatched) {
-    int32_t a = -1, b = -1;
+    // Literal format characters are skipped, not matched: the comma stops the number, counted, 0.
     EXPECT_EQ(Ui_ScanString("1,2", "%d,%d", &a, &b), 2);
     EXPECT_EQ(a, 1);
-    EXPECT_EQ(b, 0);  // the comma in the text stops the number: counted, value 0
-}
-
-TEST(ScanString, NumbersStopAtTheirFirstForeignCharacter) {
-    int32_t a = 0, b = 0;
-    float f = 0, g = 0;
-    char c = 0;
+    EXPECT_EQ(b, 0);
     EXPECT_EQ(Ui_ScanString("  -17 1.2.3 q", "%ld %f %f %c", &a, &f, &g, &c), 4);
     EXPECT_EQ(a, -17);
     EXPECT_FLOAT_EQ(f, 1.2f);  // the second "." ends the number ...

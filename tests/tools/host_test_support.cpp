@@ -1,12 +1,13 @@
 #include "tests/tools/host_test_support.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -82,14 +83,19 @@ HostResult RunHost(const std::vector<std::string>& args, const std::vector<std::
     return result;
 }
 
-Image MakeImage(int32_t width, int32_t height, int32_t channels, int32_t depth, uint32_t seed) {
+Image BlankImage(int32_t width, int32_t height, int32_t channels, int32_t depth) {
     Image image;
     image.width = width;
     image.height = height;
     image.channels = channels;
     image.depth = depth;
+    image.samples.assign(size_t(width) * size_t(height) * size_t(channels), 0);
+    return image;
+}
+
+Image MakeImage(int32_t width, int32_t height, int32_t channels, int32_t depth, uint32_t seed) {
+    Image image = BlankImage(width, height, channels, depth);
     std::mt19937 random(seed);
-    image.samples.resize(size_t(width) * height * channels);
     uint32_t max = depth == 16 ? 65535 : 255;
     for (uint16_t& v : image.samples) v = uint16_t(random() % (max + 1));
     // The extremes are where scale conversions go wrong.
@@ -98,6 +104,15 @@ Image MakeImage(int32_t width, int32_t height, int32_t channels, int32_t depth, 
         image.samples[image.samples.size() - 1] = uint16_t(max);
     }
     return image;
+}
+
+int32_t MaxDifference(const Image& a, const Image& b) {
+    EXPECT_EQ(a.samples.size(), b.samples.size());
+    int32_t worst = 0;
+    for (size_t i = 0; i < std::min(a.samples.size(), b.samples.size()); ++i) {
+        worst = std::max(worst, std::abs(int32_t(a.samples[i]) - int32_t(b.samples[i])));
+    }
+    return worst;
 }
 
 void SaveImage(const std::string& path, const Image& image) {

@@ -35,6 +35,10 @@ int WaitHost(pid_t pid);
 
 // An image of pseudo-random samples (full range of the depth), the same for the same seed.
 Image MakeImage(int32_t width, int32_t height, int32_t channels, int32_t depth, uint32_t seed);
+// An image of zero samples.
+Image BlankImage(int32_t width, int32_t height, int32_t channels, int32_t depth = 8);
+// The largest difference between samples at the same place.
+int32_t MaxDifference(const Image& a, const Image& b);
 void SaveImage(const std::string& path, const Image& image);
 Image LoadImage(const std::string& path);
 

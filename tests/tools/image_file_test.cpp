@@ -31,46 +31,37 @@ void WriteTiffAs(const std::string& path, const Image& image, uint16_t compressi
         uint16_t kind = EXTRASAMPLE_UNASSALPHA;
         TIFFSetField(t, TIFFTAG_EXTRASAMPLES, uint16_t(1), &kind);
     }
-    const int32_t bytes = image.depth / 8;
+    const int32_t bytes = image.depth / 8, max = image.depth == 16 ? 65535 : 255;
     const int32_t passes = planar ? image.channels : 1, per = planar ? 1 : image.channels;
     if (tiled) {
         TIFFSetField(t, TIFFTAG_TILEWIDTH, 16u);
         TIFFSetField(t, TIFFTAG_TILELENGTH, 16u);
-        std::vector<uint8_t> tile(size_t(TIFFTileSize(t)));
-        for (int32_t s = 0; s < passes; ++s) {
-            for (int32_t ty = 0; ty < image.height; ty += 16) {
-                for (int32_t tx = 0; tx < image.width; tx += 16) {
-                    std::fill(tile.begin(), tile.end(), 0);
-                    for (int32_t y = ty; y < std::min(ty + 16, image.height); ++y) {
-                        for (int32_t x = tx; x < std::min(tx + 16, image.width); ++x) {
-                            for (int32_t c = 0; c < per; ++c) {
-                                uint16_t v = image.At(y, x, planar ? s : c);
-                                std::memcpy(
-                                    &tile[size_t((((y - ty) * 16 + (x - tx)) * per + c) * bytes)],
-                                    &v, size_t(bytes));
-                            }
-                        }
-                    }
-                    ASSERT_GE(
-                        TIFFWriteTile(t, tile.data(), uint32_t(tx), uint32_t(ty), 0, uint16_t(s)),
-                        0);
-                }
-            }
-        }
     } else {
         TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 3u);
-        std::vector<uint8_t> row(size_t(image.width * per * bytes));
-        for (int32_t s = 0; s < passes; ++s) {
-            for (int32_t y = 0; y < image.height; ++y) {
-                for (int32_t x = 0; x < image.width; ++x) {
-                    for (int32_t c = 0; c < per; ++c) {
-                        uint16_t v = image.At(y, x, planar ? s : c);
-                        if (photometric == PHOTOMETRIC_MINISWHITE)
-                            v = uint16_t((image.depth == 16 ? 65535 : 255) - v);
-                        std::memcpy(&row[size_t((x * per + c) * bytes)], &v, size_t(bytes));
+    }
+    // Blocks of 16 x 16 pixels (tiles) or one row (scanlines), zero beyond the image.
+    const int32_t bw = tiled ? 16 : image.width, bh = tiled ? 16 : 1;
+    std::vector<uint8_t> block(size_t(bw * bh * per * bytes));
+    for (int32_t s = 0; s < passes; ++s) {
+        for (int32_t by = 0; by < image.height; by += bh) {
+            for (int32_t bx = 0; bx < image.width; bx += bw) {
+                std::fill(block.begin(), block.end(), 0);
+                for (int32_t y = by; y < std::min(by + bh, image.height); ++y) {
+                    for (int32_t x = bx; x < std::min(bx + bw, image.width); ++x) {
+                        for (int32_t c = 0; c < per; ++c) {
+                            uint16_t v = image.At(y, x, planar ? s : c);
+                            if (photometric == PHOTOMETRIC_MINISWHITE) v = uint16_t(max - v);
+                            const size_t at = size_t(((y - by) * bw + (x - bx)) * per + c);
+                            std::memcpy(&block[at * size_t(bytes)], &v, size_t(bytes));
+                        }
                     }
                 }
-                ASSERT_GE(TIFFWriteScanline(t, row.data(), uint32_t(y), uint16_t(s)), 0);
+                if (tiled) {
+                    ASSERT_GE(TIFFWriteTile(t, block.data(), uint32_t(bx), uint32_t(by), 0,
+                                            uint16_t(s)), 0);
+                } else {
+                    ASSERT_GE(TIFFWriteScanline(t, block.data(), uint32_t(by), uint16_t(s)), 0);
+                }
             }
         }
     }
@@ -137,11 +128,7 @@ TEST_F(ImageFiles, WhatWeWriteTheLibrariesReadBack) {
         fhtest::SaveImage(Path(name), deep);
         EXPECT_EQ(fhtest::LoadImage(Path(name)).samples, deep.samples) << name;
     }
-    Image smooth;
-    smooth.width = 32;
-    smooth.height = 16;
-    smooth.channels = 3;
-    smooth.samples.resize(32 * 16 * 3);
+    Image smooth = fhtest::BlankImage(32, 16, 3);
     for (size_t i = 0; i < smooth.samples.size(); ++i)
         smooth.samples[i] = uint16_t(40 + (i / 3) % 32 * 5 + i % 3 * 20);
     fhtest::SaveImage(Path("smooth.jpg"), smooth);

@@ -37,15 +37,6 @@ class ModuleRun : public fhtest::TempDirTest {
     }
 };
 
-int32_t MaxDifference(const Image& a, const Image& b) {
-    EXPECT_EQ(a.samples.size(), b.samples.size());
-    int32_t worst = 0;
-    for (size_t i = 0; i < a.samples.size() && i < b.samples.size(); ++i) {
-        worst = std::max(worst, std::abs(int32_t(a.samples[i]) - int32_t(b.samples[i])));
-    }
-    return worst;
-}
-
 TEST_F(ModuleRun, ResetSettingsLeaveEveryPixelAsItWas) {
     Image in8 = MakeImage(37, 29, 3, 8, 11);
     SaveImage(Path("in8.png"), in8);
@@ -62,7 +53,7 @@ TEST_F(ModuleRun, ResetSettingsLeaveEveryPixelAsItWas) {
     Image out16 = LoadImage(Path("out16.tif"));
     EXPECT_EQ(out16.depth, 16);
     // 65535 -> host 32768 -> engine 65534 -> host 32767 -> file 65533: the two conversions.
-    EXPECT_LE(MaxDifference(out16, in16), 4);
+    EXPECT_LE(fhtest::MaxDifference(out16, in16), 4);
 }
 
 TEST_F(ModuleRun, TransparencyIsPassedThroughUnchanged) {

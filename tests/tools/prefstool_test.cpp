@@ -9,12 +9,12 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "edit/pars_text.h"
@@ -156,21 +156,18 @@ class PrefsToolTest : public testing_support::PlatformTest {
 TEST_F(PrefsToolTest, StartModesForAllToolsAndPerToolReadBackThroughTheModule) {
     EditPars pars;
     ASSERT_EQ(Run({"load-custom", WriteSettings(3, "look.txt", &pars)}).code, 0);
-    const struct {
-        const char* word;
-        int32_t mode;
-    } modes[] = {{"keenhue", kStartKeenhue},
-                 {"custom", kStartCustom},
-                 {"previous", kStartPrevious},
-                 {"reset", kStartReset}};
-    for (const auto& m : modes) {
-        SCOPED_TRACE(m.word);
-        ASSERT_EQ(Run({"start", m.word}).code, 0);
+    const std::pair<const char*, int32_t> modes[] = {{"keenhue", kStartKeenhue},
+                                                     {"custom", kStartCustom},
+                                                     {"previous", kStartPrevious},
+                                                     {"reset", kStartReset}};
+    for (const auto& [word, mode] : modes) {
+        SCOPED_TRACE(word);
+        ASSERT_EQ(Run({"start", word}).code, 0);
         auto back = ReadBack(path_);
-        EXPECT_EQ(back->startWith, m.mode);
+        EXPECT_EQ(back->startWith, mode);
         EXPECT_EQ(back->startAllSame, 1);
         Result shown = Run({"show"});
-        EXPECT_EQ(ShownValue(shown.out, 64), std::to_string(m.mode) + " (" + m.word + ")");
+        EXPECT_EQ(ShownValue(shown.out, 64), std::to_string(mode) + " (" + word + ")");
         EXPECT_EQ(ShownValue(shown.out, 111), "on");
     }
     // All tools start with previous; one tool then gets its own mode and the others keep doing
@@ -180,10 +177,8 @@ TEST_F(PrefsToolTest, StartModesForAllToolsAndPerToolReadBackThroughTheModule) {
     ASSERT_EQ(Run({"start", "--tool", "4", "custom"}).code, 0);
     auto back = ReadBack(path_);
     EXPECT_EQ(back->startAllSame, 0);
-    EXPECT_EQ(back->startTool[0], kStartPrevious);
-    EXPECT_EQ(back->startTool[1], kStartPrevious);
-    EXPECT_EQ(back->startTool[2], kStartKeenhue);
-    EXPECT_EQ(back->startTool[3], kStartCustom);
+    EXPECT_EQ(std::vector<int32_t>(back->startTool, back->startTool + 4),
+              (std::vector<int32_t>{kStartPrevious, kStartPrevious, kStartKeenhue, kStartCustom}));
     Result shown = Run({"show"});
     EXPECT_EQ(ShownValue(shown.out, 111), "off");
     EXPECT_EQ(ShownValue(shown.out, 114), "0 (keenhue)");
@@ -364,28 +359,14 @@ TEST_F(PrefsToolTest, HonoursXdgConfigHomeLikeTheModule) {
 
 TEST_F(PrefsToolTest, BadArgumentsFailWithOneLineAndLeaveNoFile) {
     const std::vector<std::vector<std::string>> cases = {
-        {},
-        {"frobnicate"},
-        {"start"},
-        {"start", "sometimes"},
-        {"start", "--tool", "5", "reset"},
-        {"start", "--tool", "0", "reset"},
-        {"start", "--tool", "one", "reset"},
-        {"start", "--tool", "2"},
-        {"start", "reset", "extra"},
-        {"load-custom"},
-        {"load-custom", "a.txt", "b.txt"},
-        {"save-custom", ""},
-        {"show", "extra"},
-        {"reset", "now"},
-        {"keenhue-sets"},
-        {"keenhue-sets", "everything"},
-        {"keenhue-sets", "all", "--saturation"},
-        {"keenhue-sets", "--saturation", "1.5"},
-        {"keenhue-sets", "--saturation", "-0.1"},
-        {"keenhue-sets", "--saturation", "nan"},
-        {"keenhue-sets", "--saturation", "0.5x"},
-        {"keenhue-sets", "--saturation", "all"},
+        {}, {"frobnicate"}, {"start"}, {"start", "sometimes"}, {"start", "reset", "extra"},
+        {"start", "--tool", "5", "reset"}, {"start", "--tool", "0", "reset"},
+        {"start", "--tool", "one", "reset"}, {"start", "--tool", "2"}, {"load-custom"},
+        {"load-custom", "a.txt", "b.txt"}, {"save-custom", ""}, {"show", "extra"},
+        {"reset", "now"}, {"keenhue-sets"}, {"keenhue-sets", "everything"},
+        {"keenhue-sets", "all", "--saturation"}, {"keenhue-sets", "--saturation", "1.5"},
+        {"keenhue-sets", "--saturation", "-0.1"}, {"keenhue-sets", "--saturation", "nan"},
+        {"keenhue-sets", "--saturation", "0.5x"}, {"keenhue-sets", "--saturation", "all"},
     };
     for (const auto& args : cases) {
         std::string joined;

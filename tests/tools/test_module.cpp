@@ -1,33 +1,24 @@
-// A small filter module for filterhost's tests. It speaks the host protocol the way the real
-// module does (handles kept between calls, strips pulled with advanceState in Start, output rows
-// written late into whichever strip is current, the selection mask blended in on write, the
-// settings recorded as a text item at Finish) and checks what the host hands it:
+// A small filter module for filterhost's tests. It speaks the host protocol as the real module
+// does (handles kept between calls, strips pulled with advanceState in Start, output rows written
+// late into whichever strip is current, the selection mask blended in on write, the settings
+// recorded as a text item at Finish) and checks that every 16-bit sample lies in 0..32768 and
+// that rows shared by two strips come back exactly as written. A failed check ends the run with
+// filterBadParameters and one line on stderr starting "test module:".
 //
-// - every 16-bit sample lies in the host's range 0..32768;
-// - rows shared by two strips come back in the new output buffer exactly as the filter wrote them.
-//
-// A failed check ends the run with filterBadParameters and one line on stderr starting
-// "test module:". Behaviour is chosen by the environment variable FHTEST, "key=value,...":
-//
-//   op=identity|invert   what is done to the three colour channels (default identity; a
-//                        replayed descriptor supplies it when FHTEST does not)
-//   rows=N               rows per strip (default 4)
-//   delay=N              output rows lag input rows by N; strips start 2N rows early
-//   preview=R            with the window (no descriptor, or playInfo display): fetch the whole
-//                        filter rectangle at rate R and write it, the mask, the title, the
-//                        picker's answer and a displayPixels result to the dump file
+// FHTEST holds "key=value,..." settings:
+//   op=identity|invert   what is done to the colour channels (a replayed descriptor supplies it
+//                        when FHTEST does not)
+//   rows=N, delay=N      rows per strip (default 4); output rows lag input rows by N, so strips
+//                        start 2N rows early
+//   preview=R            with the window: fetch the filter rectangle at rate R and write it, the
+//                        mask, the title, the picker's answer and a displayPixels result to dump
 //   dump=PATH            where the dump goes
-//   wait_abort=PATH      after the first strip create PATH and poll abortProc until it answers
-//                        true (up to 20 s), then cancel
+//   wait_abort=PATH      after the first strip create PATH and poll abortProc (up to 20 s)
 //   cancel_after=N       cancel after N strips
-//   rect16=1             use the 16-bit rectangle fields (the default sets the 32-bit flag)
+//   rect16=1             use the 16-bit rectangle fields
 //   leak=1               take a handle in Start and never dispose of it
-//
-// FHTEST_LOG, when set, holds lines separated by "|" that Start appends to the debug log in the
-// preferences folder, as the real module reports its memory there.
-//
-// The module carries the real PiPL: it links the resource archive and references it below so
-// that the linker keeps the section.
+// FHTEST_LOG holds lines separated by "|" that Start appends to the debug log in the preferences
+// folder, as the real module reports its memory there.
 #include <unistd.h>
 
 #include <chrono>
@@ -78,11 +69,12 @@ Settings ReadSettings() {
         size_t eq = field.find('=');
         std::string key = field.substr(0, eq),
                     value = eq == std::string::npos ? "" : field.substr(eq + 1);
+        const int number = std::atoi(value.c_str());
         if (key == "op") s.op = value;
-        if (key == "rows") s.rows = std::atoi(value.c_str());
-        if (key == "delay") s.delay = std::atoi(value.c_str());
-        if (key == "preview") s.preview = std::atoi(value.c_str());
-        if (key == "cancel_after") s.cancelAfter = std::atoi(value.c_str());
+        if (key == "rows") s.rows = number;
+        if (key == "delay") s.delay = number;
+        if (key == "preview") s.preview = number;
+        if (key == "cancel_after") s.cancelAfter = number;
         if (key == "rect16") s.rect16 = value == "1";
         if (key == "leak") s.leak = value == "1";
         if (key == "dump") s.dump = value;
@@ -162,11 +154,7 @@ class Filter {
         dp->recordInfo = plugInDialogOptional;
     }
 
-    void Continue() {
-        SetRect(RectField::kIn, VRect{0, 0, 0, 0});
-        SetRect(RectField::kOut, VRect{0, 0, 0, 0});
-        SetRect(RectField::kMask, VRect{0, 0, 0, 0});
-    }
+    void Continue() { AskForNothing(); }
 
    private:
     enum class RectField { kFilter, kIn, kOut, kMask };
@@ -192,33 +180,26 @@ class Filter {
     VRect GetRect(RectField f) const {
         if (!s_.rect16 && r_->bigDocumentData != nullptr) {
             const BigDocumentStruct* b = r_->bigDocumentData;
-            switch (f) {
-                case RectField::kFilter:
-                    return b->filterRect32;
-                case RectField::kIn:
-                    return b->inRect32;
-                case RectField::kOut:
-                    return b->outRect32;
-                case RectField::kMask:
-                    return b->maskRect32;
-            }
+            const VRect* v[] = {&b->filterRect32, &b->inRect32, &b->outRect32, &b->maskRect32};
+            return *v[int(f)];
         }
-        const Rect& x = f == RectField::kFilter ? r_->filterRect
-                        : f == RectField::kIn   ? r_->inRect
-                        : f == RectField::kOut  ? r_->outRect
-                                                : r_->maskRect;
-        return VRect{x.top, x.left, x.bottom, x.right};
+        const Rect* x[] = {&r_->filterRect, &r_->inRect, &r_->outRect, &r_->maskRect};
+        return VRect{x[int(f)]->top, x[int(f)]->left, x[int(f)]->bottom, x[int(f)]->right};
     }
     void SetRect(RectField f, VRect v) {
         if (!s_.rect16 && r_->bigDocumentData != nullptr) {
             BigDocumentStruct* b = r_->bigDocumentData;
-            (f == RectField::kIn    ? b->inRect32
-             : f == RectField::kOut ? b->outRect32
-                                    : b->maskRect32) = v;
+            VRect* to[] = {nullptr, &b->inRect32, &b->outRect32, &b->maskRect32};
+            *to[int(f)] = v;
             return;
         }
-        Rect x{int16(v.top), int16(v.left), int16(v.bottom), int16(v.right)};
-        (f == RectField::kIn ? r_->inRect : f == RectField::kOut ? r_->outRect : r_->maskRect) = x;
+        Rect* to[] = {nullptr, &r_->inRect, &r_->outRect, &r_->maskRect};
+        *to[int(f)] = Rect{int16(v.top), int16(v.left), int16(v.bottom), int16(v.right)};
+    }
+    void AskForNothing() {
+        for (RectField f : {RectField::kIn, RectField::kOut, RectField::kMask}) {
+            SetRect(f, VRect{0, 0, 0, 0});
+        }
     }
 
     bool Advance() {
@@ -361,9 +342,7 @@ class Filter {
         for (uint8 v : target) dump << " " << unsigned(v);
         dump << "\n";
 
-        SetRect(RectField::kIn, VRect{0, 0, 0, 0});
-        SetRect(RectField::kOut, VRect{0, 0, 0, 0});
-        SetRect(RectField::kMask, VRect{0, 0, 0, 0});
+        AskForNothing();
         return Advance();
     }
 
@@ -446,9 +425,7 @@ class Filter {
             r_->progressProc(y + 1, height);
         }
         for (const auto& [Y, n] : pending) writeRow(Y, n);
-        SetRect(RectField::kIn, VRect{0, 0, 0, 0});
-        SetRect(RectField::kOut, VRect{0, 0, 0, 0});
-        SetRect(RectField::kMask, VRect{0, 0, 0, 0});
+        AskForNothing();
     }
 
     void AppendToDebugLog() {
@@ -493,23 +470,9 @@ extern "C" __attribute__((visibility("default"))) void PluginMain(int16 selector
         return;
     }
     Filter filter(static_cast<FilterRecord*>(block), data, result);
-    switch (selector) {
-        case filterSelectorParameters:
-            filter.Parameters();
-            break;
-        case filterSelectorPrepare:
-            filter.Prepare();
-            break;
-        case filterSelectorStart:
-            filter.Start();
-            break;
-        case filterSelectorContinue:
-            filter.Continue();
-            break;
-        case filterSelectorFinish:
-            filter.Finish();
-            break;
-        default:
-            break;
-    }
+    if (selector == filterSelectorParameters) filter.Parameters();
+    if (selector == filterSelectorPrepare) filter.Prepare();
+    if (selector == filterSelectorStart) filter.Start();
+    if (selector == filterSelectorContinue) filter.Continue();
+    if (selector == filterSelectorFinish) filter.Finish();
 }

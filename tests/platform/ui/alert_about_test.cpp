@@ -2,7 +2,6 @@
 #include <string>
 
 #include "platform/alert.h"
-#include "platform/format.h"
 #include "platform/resources.h"
 #include "platform/ui/about_box.h"
 #include "platform/ui/draw.h"
@@ -20,51 +19,53 @@ class AlertBoxTest : public UiTest {
    protected:
     // Shows an alert with the script; returns the item and keeps the closed box for checks.
     int16_t Show(std::function<int32_t(int16_t*)> alert, std::vector<UiScriptEvent> script) {
-        script_ = std::move(script);
-        Ui_Headless_SetScript(script_.data(), int32_t(script_.size()));
+        SetScript(std::move(script));
         int16_t item = 0;
         EXPECT_EQ(alert(&item), 0);
         EXPECT_EQ(Ui_Headless_Remaining(), 0);
         EXPECT_EQ(Ui_Headless_Refused(), 0);
         return item;
     }
+    int16_t Ask(const char* first, const char* second, std::vector<UiScriptEvent> script) {
+        return Show(
+            [&](int16_t* hit) { return Ui_Alert_Ask(state_, "Leave?", first, second, 0, hit); },
+            std::move(script));
+    }
     const UiHeadlessItem& Item(int i) const { return Closed()->items[i - 1]; }
+    // The colour at an offset from the middle of the icon (item 5).
+    uint32_t Icon(int dv, int dh) const {
+        const Ui_Rect& r = Item(5).rect;
+        Ui_RGB c =
+            Ui_Headless_Pixel(Closed(), (r.top + r.bottom) / 2 + dv, (r.left + r.right) / 2 + dh);
+        return uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
+    }
 };
 
-TEST_F(AlertBoxTest, OneButtonAlertHidesCancelAndFillsBothTexts) {
+TEST_F(AlertBoxTest, OneButtonAlertsHideCancelFillBothTextsAndShowTheirIcon) {
     Ui_Alert_SetStateRef(&state_);
-    char phrase[300];
-    Ui_FormatStringN(phrase, sizeof phrase, Ui_ResToCString(state_, 3004, nullptr), "a.txt");
-    int16_t item = Show(
-        [&](int16_t*) -> int32_t { return ShowErrorAlert(-5, phrase, nullptr) == -5 ? 0 : -1; },
-        {Click(1)});
+    Show([&](int16_t*) -> int32_t { return ShowErrorAlert(-5, nullptr, nullptr) == -5 ? 0 : -1; },
+         {Click(1)});
     Ui_Alert_SetStateRef(nullptr);
-    (void)item;
     EXPECT_EQ(Closed()->dialogId, 6000);
     EXPECT_STREQ(Closed()->title, "");
     EXPECT_FALSE(Item(2).visible);
-    EXPECT_STREQ(Item(3).text, "A file read error occurred while reading file a.txt.");
+    EXPECT_STREQ(Item(3).text, "A file read error occurred");
     EXPECT_STREQ(Item(4).text, "Make sure the file has not been corrupted.");
     EXPECT_STREQ(Item(1).text, "OK");
     EXPECT_EQ(Closed()->focus, 1);
     EXPECT_EQ(Closed()->defaultItem, 1);
-    // The stop icon, centred in item 5 (h 16..48): red disc, white cross in the middle.
-    const Ui_Rect& icon = Item(5).rect;
-    int middleV = (icon.top + icon.bottom) / 2, middleH = (icon.left + icon.right) / 2;
-    EXPECT_EQ(Ui_Headless_Pixel(Closed(), middleV, middleH).r, 255);
-    EXPECT_EQ(Ui_Headless_Pixel(Closed(), middleV, middleH).g, 255);
-    Ui_RGB disc = Ui_Headless_Pixel(Closed(), middleV, middleH - 13);
-    EXPECT_EQ(disc.r, 200);
-    EXPECT_EQ(disc.g, 30);
+    // The stop icon: white cross in the middle of a red disc.
+    EXPECT_EQ(Icon(0, 0) >> 8, 0xFFFFu);
+    EXPECT_EQ(Icon(0, -13) >> 8, 0xC81Eu);
+
+    Show([&](int16_t*) { return Ui_Alert_Note(state_, "Done.", "Fine", 0); }, {Click(1)});
+    EXPECT_STREQ(Item(1).text, "Fine");
+    EXPECT_FALSE(Item(2).visible);
+    EXPECT_EQ(Icon(0, -12) & 0xFF, 200u);  // the blue note disc
 }
 
 TEST_F(AlertBoxTest, QuestionHasTwoButtonsAndReturnsTheOneClicked) {
-    int16_t item = Show(
-        [&](int16_t* hit) {
-            return Ui_Alert_Ask(state_, "Save the settings?", nullptr, nullptr, 0, hit);
-        },
-        {Click(2)});
-    EXPECT_EQ(item, 2);
+    EXPECT_EQ(Ask(nullptr, nullptr, {Click(2)}), 2);
     EXPECT_TRUE(Item(2).visible);
     EXPECT_STREQ(Item(1).text, "OK");
     EXPECT_STREQ(Item(2).text, "Cancel");
@@ -72,67 +73,42 @@ TEST_F(AlertBoxTest, QuestionHasTwoButtonsAndReturnsTheOneClicked) {
     // Labels that fit keep the buttons where the template put them.
     EXPECT_EQ(Item(1).rect.right - Item(1).rect.left, 66);
     EXPECT_EQ(Item(2).rect.left, kButton2Left);
-    // The caution icon is yellow.
-    const Ui_Rect& icon = Item(5).rect;
+    const Ui_Rect& icon = Item(5).rect;  // the caution icon is yellow
     Ui_RGB c = Ui_Headless_Pixel(Closed(), icon.bottom - 4, (icon.left + icon.right) / 2 - 8);
-    EXPECT_EQ(c.r, 250);
-    EXPECT_EQ(c.g, 200);
-
-    item = Show([&](int16_t* hit) { return Ui_Alert_Ask(state_, "Again?", "Yes", "No", 0, hit); },
-                {Key(kUiKeyReturn)});
-    EXPECT_EQ(item, 1);
+    EXPECT_TRUE(c.r == 250 && c.g == 200);
+    EXPECT_EQ(Ask("Yes", "No", {Key(kUiKeyReturn)}), 1);
 }
 
 TEST_F(AlertBoxTest, LongLabelsWidenButtonsToTheLeftAndPushButtonTwoAlong) {
     // "Save changes now": 16 characters of 6 pixels + 20 = 116 pixels for a 66-pixel button.
-    Show(
-        [&](int16_t* hit) {
-            return Ui_Alert_Ask(state_, "Leave?", "Save changes now", "Discard all the changes", 0,
-                                hit);
-        },
-        {Click(1)});
+    Ask("Save changes now", "Discard all the changes", {Click(1)});
     EXPECT_EQ(Item(1).rect.right, kButton1Right);
     EXPECT_EQ(Item(1).rect.left, kButton1Right - 116);
     // Button 2 moved 50 pixels left, then grew to 23 * 6 + 20 = 158 pixels from its new right.
     EXPECT_EQ(Item(2).rect.right, kButton2Right - 50);
     EXPECT_EQ(Item(2).rect.left, kButton2Right - 50 - 158);
     EXPECT_EQ(Item(1).rect.top, Item(2).rect.top);
-
     // A long second label alone leaves button 1 alone.
-    Show(
-        [&](int16_t* hit) {
-            return Ui_Alert_Ask(state_, "Leave?", nullptr, "Discard all the changes", 0, hit);
-        },
-        {Click(2)});
+    Ask(nullptr, "Discard all the changes", {Click(2)});
     EXPECT_EQ(Item(1).rect.left, kButton1Right - 66);
     EXPECT_EQ(Item(2).rect.right, kButton2Right);
     EXPECT_EQ(Item(2).rect.left, kButton2Right - 158);
 }
 
-TEST_F(AlertBoxTest, NoteAndStopUseTheirIconsAndOwnLabel) {
-    Show([&](int16_t*) { return Ui_Alert_Note(state_, "Done.", "Fine", 0); }, {Click(1)});
-    EXPECT_STREQ(Item(1).text, "Fine");
-    const Ui_Rect& icon = Item(5).rect;
-    Ui_RGB c = Ui_Headless_Pixel(Closed(), (icon.top + icon.bottom) / 2,
-                                 (icon.left + icon.right) / 2 - 12);
-    EXPECT_EQ(c.b, 200);  // the blue note disc
-    EXPECT_FALSE(Item(2).visible);
-}
-
 class AboutBoxTest : public UiTest {
    protected:
-    Ui_AboutRecord Record(int32_t notices, int32_t delay) {
+    Ui_AboutRecord About(int32_t notices, int32_t delay) {
         static char version[256];
         Ui_ResToCString(state_, 1005, version);
         return Ui_AboutRecord{1000, version, 1000, 1019, notices, delay, nullptr};
     }
-    int32_t RunAbout(const Ui_AboutRecord& about, std::vector<UiScriptEvent> script,
-                     int16_t* item) {
-        script_ = std::move(script);
-        static const UiScriptEvent kNone{};
-        Ui_Headless_SetScript(script_.empty() ? &kNone : script_.data(), int32_t(script_.size()));
-        return Ui_About_Run(state_, &about, item);
+    int16_t RunAbout(const Ui_AboutRecord& about, std::vector<UiScriptEvent> script) {
+        SetScript(std::move(script));
+        int16_t item = 0;
+        EXPECT_EQ(Ui_About_Run(state_, &about, &item), 0);
+        return item;
     }
+    // The text lines drawn, each with its top.
     std::vector<std::string> Lines() const {
         std::vector<std::string> out;
         for (int i = 0; i < Closed()->textCount; ++i) {
@@ -144,9 +120,7 @@ class AboutBoxTest : public UiTest {
 };
 
 TEST_F(AboutBoxTest, ShowsTitleVersionLegalNoticeAndNoticeLines) {
-    int16_t item = 0;
-    ASSERT_EQ(RunAbout(Record(3, -1), {Click(4)}, &item), 0);
-    EXPECT_EQ(item, 4);
+    EXPECT_EQ(RunAbout(About(3, -1), {Click(4)}), 4);
     EXPECT_STREQ(Closed()->title, "About Tintara Kolmara Pro");
     EXPECT_EQ(Closed()->defaultItem, 1);
     // Item 4 starts at v = 260 (160 units); lines 14 pixels apart from 8 pixels down.
@@ -167,73 +141,58 @@ TEST_F(AboutBoxTest, ShowsTitleVersionLegalNoticeAndNoticeLines) {
 }
 
 TEST_F(AboutBoxTest, OneOrTwoNoticeLinesSpreadTheLinesAndNoneCallsTheExtraDrawProc) {
-    int16_t item = 0;
-    ASSERT_EQ(RunAbout(Record(2, -1), {Click(3)}, &item), 0);
-    EXPECT_EQ(item, 3);
+    EXPECT_EQ(RunAbout(About(2, -1), {Click(3)}), 3);
     std::vector<std::string> lines = Lines();
     ASSERT_EQ(lines.size(), 7u);
     EXPECT_EQ(lines[1], "316:Copyright (c) Lumetra. All rights reserved.");   // line 4, 16 apart
     EXPECT_EQ(lines[6], "412:For RGB images with 8 or 16 bits per channel");  // line 10
 
     static int extraCalls = 0;
-    Ui_AboutRecord about = Record(0, -1);
+    Ui_AboutRecord about = About(0, -1);
     about.extraDraw = [](UiWindow* w, int16_t item) -> int32_t {
         ++extraCalls;
         EXPECT_EQ(item, 4);
         return Ui_Draw_TextAt(w, "extra", 300, 10, kUiAlignLeft);
     };
-    ASSERT_EQ(RunAbout(about, {Click(1)}, &item), 0);
-    EXPECT_EQ(item, 1);
+    EXPECT_EQ(RunAbout(about, {Click(1)}), 1);
     EXPECT_EQ(extraCalls, 1);
     EXPECT_EQ(Joined(Lines()), "268:Version: 6.0, 300:extra");
 }
 
 TEST_F(AboutBoxTest, UpperAreaShowsBitmap1000Centred) {
-    int16_t item = 0;
-    ASSERT_EQ(RunAbout(Record(3, -1), {Click(1)}, &item), 0);
+    RunAbout(About(3, -1), {Click(1)});
     Ui_Offscreen* bitmap = nullptr;
     ASSERT_EQ(Ui_Bitmap_Load(state_, kResTypeBitmap, 1000, &bitmap), 0);
     // Item 3 is 560 x 260 pixels; the bitmap sits in its middle.
     int top = (260 - bitmap->height) / 2, left = (560 - bitmap->width) / 2;
-    int mismatches = 0;
-    for (int y = 0; y < bitmap->height; y += 7) {
-        for (int x = 0; x < bitmap->width; x += 5) {
-            const uint8_t* p = bitmap->pixels + y * bitmap->rowBytes + 3 * x;
-            Ui_RGB c = Ui_Headless_Pixel(Closed(), top + y, left + x);
-            mismatches += c.r != p[2] || c.g != p[1] || c.b != p[0];
-        }
-    }
-    EXPECT_EQ(mismatches, 0);
-    // Not a blank picture: the hue ring has saturated colours.
-    int saturated = 0;
+    int mismatches = 0, saturated = 0;
     for (int y = 0; y < bitmap->height; ++y) {
         for (int x = 0; x < bitmap->width; ++x) {
             const uint8_t* p = bitmap->pixels + y * bitmap->rowBytes + 3 * x;
-            int hi = std::max({p[0], p[1], p[2]}), lo = std::min({p[0], p[1], p[2]});
-            saturated += hi - lo > 100;
+            Ui_RGB c = Ui_Headless_Pixel(Closed(), top + y, left + x);
+            mismatches += c.r != p[2] || c.g != p[1] || c.b != p[0];
+            // Not a blank picture: the hue ring has saturated colours.
+            saturated += std::max({p[0], p[1], p[2]}) - std::min({p[0], p[1], p[2]}) > 100;
         }
     }
+    EXPECT_EQ(mismatches, 0);
     EXPECT_GT(saturated, 5000);
     Ui_Offscreen_Free(&bitmap);
     EXPECT_EQ(Ui_Headless_Pixel(Closed(), 2, 2).r, 255);  // white background around it
 }
 
 TEST_F(AboutBoxTest, SplashClosesItselfOnceTheDelayIsExceeded) {
-    int16_t item = 0;
     uint32_t opened = 0;
-    ASSERT_EQ(
-        RunAbout(Record(3, 3),
-                 {Call([&](UiWindow*) { opened = Ui_TickCount(); }), Idle(35),
-                  Call([&](UiWindow*) { EXPECT_EQ(Ui_TickCount() - opened, 3500u); }), Idle(100)},
-                 &item),
-        0);
-    EXPECT_EQ(item, 1);
+    EXPECT_EQ(RunAbout(About(3, 3), {Call([&](UiWindow*) { opened = Ui_TickCount(); }), Idle(35),
+                                     Call([&](UiWindow*) {
+                                         EXPECT_EQ(Ui_TickCount() - opened, 3500u);
+                                     }),
+                                     Idle(100)}),
+              1);
     // Whole seconds: 3 s is not more than 3, the first tick at 4 s is.
     EXPECT_EQ(Ui_TickCount() - opened, 4000u);
-
     // From the about selector (no delay) it waits for a click; the script's end cancels it.
-    ASSERT_EQ(RunAbout(Record(3, -1), {Idle(100)}, &item), 0);
-    EXPECT_EQ(item, 2);
+    EXPECT_EQ(RunAbout(About(3, -1), {Idle(100)}), 2);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // ellipses, polygons against the region hit test, clipping, offscreen images, bitmaps, icons and
 // text.
 #include <string>
+#include <tuple>
 
 #include "platform/resources.h"
 #include "platform/ui/draw.h"
@@ -20,14 +21,19 @@ uint32_t Px(const UiHeadlessWindow* hw, int v, int h) {
     Ui_RGB c = Ui_Headless_Pixel(hw, v, h);
     return uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
 }
+// Each (v, h, colour) must hold.
+void ExpectPixels(const UiHeadlessWindow* hw, std::vector<std::tuple<int, int, uint32_t>> spots) {
+    for (auto [v, h, colour] : spots) EXPECT_EQ(Px(hw, v, h), colour) << v << "," << h;
+}
 
 class DrawTest : public UiTest {
    protected:
-    // Draws with fn between Ui_Draw_Begin and Ui_Draw_End in the open test dialog, then returns
-    // the canvas as the dialog left it.
-    const UiHeadlessWindow* Drawn(std::function<void(UiWindow*)> fn) {
+    // Runs fn in the open test dialog and returns the canvas as the dialog left it; with begin,
+    // fn draws between Ui_Draw_Begin and Ui_Draw_End.
+    const UiHeadlessWindow* Drawn(std::function<void(UiWindow*)> fn, bool begin = true) {
         int16_t item = 0;
-        EXPECT_EQ(Run(kTestDialog, nullptr, nullptr, {Call([fn](UiWindow* w) {
+        EXPECT_EQ(Run(kTestDialog, nullptr, nullptr, {Call([fn, begin](UiWindow* w) {
+                          if (!begin) return fn(w);
                           ASSERT_EQ(Ui_Draw_Begin(w), 0);
                           fn(w);
                           EXPECT_EQ(Ui_Draw_End(w), 0);
@@ -46,16 +52,9 @@ TEST_F(DrawTest, RectanglesExcludeTheirRightAndBottomEdges) {
         Ui_Rect empty = Ui_Rect_Make(50, 50, 50, 60);
         EXPECT_EQ(Ui_Draw_FillRect(w, &empty, &kRed), 0);  // nothing to fill is no failure
     });
-    EXPECT_EQ(Px(hw, 10, 20), 0xFF0000u);
-    EXPECT_EQ(Px(hw, 13, 25), 0xFF0000u);
-    EXPECT_EQ(Px(hw, 14, 25), kFace);
-    EXPECT_EQ(Px(hw, 13, 26), kFace);
-    EXPECT_EQ(Px(hw, 9, 20), kFace);
-    EXPECT_EQ(Px(hw, 30, 30), 0x0000FFu);
-    EXPECT_EQ(Px(hw, 34, 39), 0x0000FFu);
-    EXPECT_EQ(Px(hw, 32, 35), kFace);  // hollow inside
-    EXPECT_EQ(Px(hw, 35, 39), kFace);
-    EXPECT_EQ(Px(hw, 50, 55), kFace);
+    ExpectPixels(hw, {{10, 20, 0xFF0000}, {13, 25, 0xFF0000}, {14, 25, kFace}, {13, 26, kFace},
+                      {9, 20, kFace}, {30, 30, 0x0000FF}, {34, 39, 0x0000FF}, {32, 35, kFace},
+                      {35, 39, kFace}, {50, 55, kFace}});
 }
 
 TEST_F(DrawTest, LinesIncludeBothEndsAndXorPensAreDotted) {
@@ -74,20 +73,17 @@ TEST_F(DrawTest, LinesIncludeBothEndsAndXorPensAreDotted) {
         Ui_Draw_LineTo(w, 60, 20);
         EXPECT_EQ(Ui_Draw_SetPen(w, &white, 0), -1);
     });
-    for (int h = 5; h <= 15; ++h) EXPECT_EQ(Px(hw, 5, h), 0xFF0000u) << h;
-    EXPECT_EQ(Px(hw, 5, 4), kFace);
-    for (int i = 0; i <= 10; ++i) EXPECT_EQ(Px(hw, 5 + i, 15 + i), 0xFF0000u) << i;
-    EXPECT_EQ(Px(hw, 16, 26), kFace);
-    for (int v = 39; v <= 41; ++v) EXPECT_EQ(Px(hw, v, 20), 0x0000FFu) << v;  // 3 pixels wide
-    EXPECT_EQ(Px(hw, 42, 15), kFace);
-    // XOR with white inverts the face grey; the XOR pen is thin and dotted.
-    for (int h = 10; h <= 20; ++h) {
-        EXPECT_EQ(Px(hw, 60, h), (h - 10) % 2 == 0 ? 0x0F0F0Fu : kFace) << h;
+    for (int i = 0; i <= 10; ++i) {
+        EXPECT_EQ(Px(hw, 5, 5 + i), 0xFF0000u) << i;
+        EXPECT_EQ(Px(hw, 5 + i, 15 + i), 0xFF0000u) << i;
+        // XOR with white inverts the face grey; the XOR pen is thin and dotted.
+        EXPECT_EQ(Px(hw, 60, 10 + i), i % 2 == 0 ? 0x0F0F0Fu : kFace) << i;
     }
-    EXPECT_EQ(Px(hw, 61, 10), kFace);
+    for (int v = 39; v <= 41; ++v) EXPECT_EQ(Px(hw, v, 20), 0x0000FFu) << v;  // 3 pixels wide
+    ExpectPixels(hw, {{5, 4, kFace}, {16, 26, kFace}, {42, 15, kFace}, {61, 10, kFace}});
 }
 
-TEST_F(DrawTest, XorDrawingTwiceRestoresTheWindow) {
+TEST_F(DrawTest, XorDrawingTwiceRestoresTheWindowAndFocusRectanglesAreDotted) {
     const UiHeadlessWindow* hw = Drawn([](UiWindow* w) {
         Ui_Rect r = Ui_Rect_Make(10, 10, 40, 60), dot = Ui_Rect_Make(20, 20, 24, 24);
         Ui_Draw_FillRect(w, &dot, &kRed);
@@ -99,6 +95,9 @@ TEST_F(DrawTest, XorDrawingTwiceRestoresTheWindow) {
         Ui_Point tri[3] = {{5, 70}, {30, 100}, {30, 70}};
         Ui_Draw_FillPolygon(w, tri, 3, &kRed);
         Ui_Draw_FillPolygon(w, tri, 3, &kRed);
+        Ui_Draw_SetXorMode(w, 0);
+        Ui_Rect focus = Ui_Rect_Make(60, 10, 70, 30);
+        Ui_Draw_FocusRect(w, &focus);
     });
     for (int v = 0; v < 50; ++v) {
         for (int h = 0; h < 110; ++h) {
@@ -106,19 +105,11 @@ TEST_F(DrawTest, XorDrawingTwiceRestoresTheWindow) {
             ASSERT_EQ(Px(hw, v, h), dot ? 0xFF0000u : kFace) << v << "," << h;
         }
     }
-}
-
-TEST_F(DrawTest, FocusRectangleIsADottedOutline) {
-    const UiHeadlessWindow* hw = Drawn([](UiWindow* w) {
-        Ui_Rect r = Ui_Rect_Make(10, 10, 20, 30);
-        Ui_Draw_FocusRect(w, &r);
-    });
     int changed = 0;
-    for (int h = 10; h < 30; ++h) changed += Px(hw, 10, h) != kFace;
+    for (int h = 10; h < 30; ++h) changed += Px(hw, 60, h) != kFace;
     EXPECT_GE(changed, 8);
     EXPECT_LE(changed, 12);
-    EXPECT_EQ(Px(hw, 15, 20), kFace);  // inside untouched
-    EXPECT_EQ(Px(hw, 20, 20), kFace);  // bottom edge excluded
+    ExpectPixels(hw, {{65, 20, kFace}, {70, 20, kFace}});  // inside untouched, bottom excluded
 }
 
 TEST_F(DrawTest, EllipsesStayInsideTheirRectangleAndAreSymmetric) {
@@ -133,23 +124,16 @@ TEST_F(DrawTest, EllipsesStayInsideTheirRectangleAndAreSymmetric) {
         for (int h = 5; h < 55; ++h) {
             bool on = Px(hw, v, h) == 0xFF0000u;
             count += on;
-            bool inside = 10 <= v && v < 30 && 10 <= h && h < 50;
-            if (on) {
-                EXPECT_TRUE(inside) << v << "," << h;
-            }
+            EXPECT_TRUE(!on || (10 <= v && v < 30 && 10 <= h && h < 50)) << v << "," << h;
             // Mirror images across both middle lines of the rectangle.
             EXPECT_EQ(on, Px(hw, 39 - v, h) == 0xFF0000u) << v << "," << h;
             EXPECT_EQ(on, Px(hw, v, 59 - h) == 0xFF0000u) << v << "," << h;
         }
     }
-    // Close to pi * 20 * 10 = 628 pixels.
-    EXPECT_NEAR(count, 628, 20);
-    EXPECT_EQ(Px(hw, 10, 10), kFace);
-    EXPECT_EQ(Px(hw, 20, 30), 0xFF0000u);
-    EXPECT_EQ(Px(hw, 60, 30), kFace);      // the frame is hollow
-    EXPECT_EQ(Px(hw, 40, 30), 0x0000FFu);  // top of the frame
-    EXPECT_EQ(Px(hw, 60, 10), 0x0000FFu);  // left of the frame
-    EXPECT_EQ(Px(hw, 60, 12), kFace);      // two pixels wide
+    EXPECT_NEAR(count, 628, 20);  // close to pi * 20 * 10
+    // The frame is hollow and two pixels wide.
+    ExpectPixels(hw, {{10, 10, kFace}, {20, 30, 0xFF0000}, {60, 30, kFace}, {40, 30, 0x0000FF},
+                      {60, 10, 0x0000FF}, {60, 12, kFace}});
 }
 
 TEST_F(DrawTest, FilledPolygonsCoverExactlyWhatTheRegionHitTestContains) {
@@ -176,28 +160,21 @@ TEST_F(DrawTest, FilledPolygonsCoverExactlyWhatTheRegionHitTestContains) {
 }
 
 TEST_F(DrawTest, ClipLimitsDrawingUntilDrawingEnds) {
-    int16_t item = 0;
-    ASSERT_EQ(Run(kTestDialog, nullptr, nullptr, {Call([](UiWindow* w) {
-                      Ui_Draw_Begin(w);
-                      Ui_Rect clip = Ui_Rect_Make(10, 10, 20, 20),
-                              all = Ui_Rect_Make(0, 0, 100, 100);
-                      Ui_Draw_SetClip(w, &clip);
-                      Ui_Draw_FillRect(w, &all, &kRed);
-                      Ui_Draw_End(w);
-                      Ui_Draw_Begin(w);  // a new drawing starts without the clip
-                      Ui_Rect strip = Ui_Rect_Make(50, 0, 51, 100);
-                      Ui_Draw_FillRect(w, &strip, &kBlue);
-                      Ui_Draw_End(w);
-                  })},
-                  &item),
-              0);
-    const UiHeadlessWindow* hw = Closed();
-    EXPECT_EQ(Px(hw, 10, 10), 0xFF0000u);
-    EXPECT_EQ(Px(hw, 19, 19), 0xFF0000u);
-    EXPECT_EQ(Px(hw, 20, 19), kFace);
-    EXPECT_EQ(Px(hw, 9, 15), kFace);
-    EXPECT_EQ(Px(hw, 50, 0), 0x0000FFu);
-    EXPECT_EQ(Px(hw, 50, 99), 0x0000FFu);
+    const UiHeadlessWindow* hw = Drawn(
+        [](UiWindow* w) {
+            Ui_Draw_Begin(w);
+            Ui_Rect clip = Ui_Rect_Make(10, 10, 20, 20), all = Ui_Rect_Make(0, 0, 100, 100);
+            Ui_Draw_SetClip(w, &clip);
+            Ui_Draw_FillRect(w, &all, &kRed);
+            Ui_Draw_End(w);
+            Ui_Draw_Begin(w);  // a new drawing starts without the clip
+            Ui_Rect strip = Ui_Rect_Make(50, 0, 51, 100);
+            Ui_Draw_FillRect(w, &strip, &kBlue);
+            Ui_Draw_End(w);
+        },
+        false);
+    ExpectPixels(hw, {{10, 10, 0xFF0000}, {19, 19, 0xFF0000}, {20, 19, kFace}, {9, 15, kFace},
+                      {50, 0, 0x0000FF}, {50, 99, 0x0000FF}});
 }
 
 TEST_F(DrawTest, AUserItemPaintsOnlyInsideItself) {
@@ -210,22 +187,16 @@ TEST_F(DrawTest, AUserItemPaintsOnlyInsideItself) {
     static auto init = [](UiWindow* w) -> int32_t { return Ui_Dlg_SetDrawProc(w, 4, draw); };
     int16_t item = 0;
     ASSERT_EQ(Run(kTestDialog, init, nullptr, {}, &item), 0);
-    const UiHeadlessWindow* hw = Closed();
     // Item 4 covers v 49..113, h 15..104.
-    EXPECT_EQ(Px(hw, 49, 15), 0xFF0000u);
-    EXPECT_EQ(Px(hw, 113, 104), 0xFF0000u);
-    EXPECT_EQ(Px(hw, 48, 15), kFace);
-    EXPECT_EQ(Px(hw, 113, 105), kFace);
-    EXPECT_EQ(Px(hw, 150, 150), kFace);
+    ExpectPixels(Closed(), {{49, 15, 0xFF0000}, {113, 104, 0xFF0000}, {48, 15, kFace},
+                            {113, 105, kFace}, {150, 150, kFace}});
 }
 
 TEST_F(DrawTest, OffscreenImagesAreBlueGreenRedRowsPaddedToFourBytes) {
     Ui_Offscreen* image = nullptr;
     Ui_Rect size = Ui_Rect_Make(100, 200, 103, 205);  // 5 x 3: rows of 15 bytes padded to 16
     ASSERT_EQ(Ui_Offscreen_Create(&size, &image), 0);
-    EXPECT_EQ(image->width, 5);
-    EXPECT_EQ(image->height, 3);
-    EXPECT_EQ(image->rowBytes, 16);
+    EXPECT_TRUE(image->width == 5 && image->height == 3 && image->rowBytes == 16);
     for (int i = 0; i < 48; ++i) ASSERT_EQ(image->pixels[i], 0) << i;
     EXPECT_EQ(image->blue, image->pixels);
     EXPECT_EQ(image->green, image->pixels + 1);
@@ -240,74 +211,54 @@ TEST_F(DrawTest, OffscreenImagesAreBlueGreenRedRowsPaddedToFourBytes) {
         Ui_Rect cut = Ui_Rect_Make(30, 20, 31, 22);  // only the first two pixels of row 0
         EXPECT_EQ(Ui_Draw_Offscreen(w, image, &cut), 0);
     });
-    EXPECT_EQ(Px(hw, 11, 22), 0xFF0000u);
-    EXPECT_EQ(Px(hw, 12, 24), 0x008040u);
-    EXPECT_EQ(Px(hw, 10, 20), 0u);
-    EXPECT_EQ(Px(hw, 12, 25), kFace);  // beyond the image
-    EXPECT_EQ(Px(hw, 30, 21), 0u);
-    EXPECT_EQ(Px(hw, 30, 22), kFace);
-    EXPECT_EQ(Px(hw, 31, 20), kFace);
+    ExpectPixels(hw, {{11, 22, 0xFF0000}, {12, 24, 0x008040}, {10, 20, 0}, {12, 25, kFace},
+                      {30, 21, 0}, {30, 22, kFace}, {31, 20, kFace}});
     EXPECT_EQ(Ui_Offscreen_Free(&image), 0);
     EXPECT_EQ(image, nullptr);
     Ui_Rect empty = Ui_Rect_Make(0, 0, 0, 5);
     EXPECT_EQ(Ui_Offscreen_Create(&empty, &image), -1);
 }
 
+// Decodes a BMP file; the image is freed at once unless kept.
+int32_t Decode(const std::string& bmp, Ui_Offscreen** keep = nullptr) {
+    Ui_Offscreen* image = nullptr;
+    int32_t status = Ui_Bitmap_Decode(reinterpret_cast<const uint8_t*>(bmp.data()),
+                                      uint32_t(bmp.size()), &image);
+    if (keep != nullptr) *keep = image;
+    else Ui_Offscreen_Free(&image);
+    return status;
+}
+
 TEST(BitmapDecode, ReadsBothRowOrdersAndPalettesAndRefusesTheRest) {
     // 3 x 2: red green blue / white black grey.
     std::vector<uint32_t> rgb = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0x000000, 0x808080};
-    auto check = [&](const std::string& bmp) {
+    std::vector<uint32_t> palette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0x808080};
+    for (const std::string& bmp : {MakeBmp(3, 2, rgb, {}), MakeBmp(3, 2, rgb, {}, true),
+                                   MakeBmp(3, 2, {1, 2, 3, 4, 0, 5}, palette)}) {
         Ui_Offscreen* image = nullptr;
-        ASSERT_EQ(Ui_Bitmap_Decode(reinterpret_cast<const uint8_t*>(bmp.data()),
-                                   uint32_t(bmp.size()), &image),
-                  0);
-        ASSERT_EQ(image->width, 3);
-        ASSERT_EQ(image->height, 2);
-        for (int y = 0; y < 2; ++y) {
-            for (int x = 0; x < 3; ++x) {
-                const uint8_t* p = image->pixels + y * image->rowBytes + 3 * x;
-                uint32_t c = uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
-                EXPECT_EQ(c, rgb[size_t(y * 3 + x)]) << x << "," << y;
-            }
+        ASSERT_EQ(Decode(bmp, &image), 0);
+        ASSERT_TRUE(image->width == 3 && image->height == 2);
+        for (int i = 0; i < 6; ++i) {
+            const uint8_t* p = image->pixels + (i / 3) * image->rowBytes + 3 * (i % 3);
+            EXPECT_EQ(uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0], rgb[size_t(i)]) << i;
         }
         Ui_Offscreen_Free(&image);
-    };
-    check(MakeBmp(3, 2, rgb, {}));
-    check(MakeBmp(3, 2, rgb, {}, true));
-    std::vector<uint32_t> palette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0x808080};
-    check(MakeBmp(3, 2, {1, 2, 3, 4, 0, 5}, palette));
-
+    }
     // An index past the palette reads as black.
-    std::string bad = MakeBmp(3, 2, {1, 2, 3, 4, 0, 9}, palette);
     Ui_Offscreen* image = nullptr;
-    ASSERT_EQ(Ui_Bitmap_Decode(reinterpret_cast<const uint8_t*>(bad.data()), uint32_t(bad.size()),
-                               &image),
-              0);
+    ASSERT_EQ(Decode(MakeBmp(3, 2, {1, 2, 3, 4, 0, 9}, palette), &image), 0);
     EXPECT_EQ(image->pixels[image->rowBytes + 6], 0);
     Ui_Offscreen_Free(&image);
 
-    std::string good = MakeBmp(3, 2, rgb, {});
-    auto refused = [&](std::string bytes) {
-        Ui_Offscreen* im = nullptr;
-        int32_t status = Ui_Bitmap_Decode(reinterpret_cast<const uint8_t*>(bytes.data()),
-                                          uint32_t(bytes.size()), &im);
-        Ui_Offscreen_Free(&im);
-        return status;
-    };
-    EXPECT_EQ(refused(good.substr(0, good.size() - 1)), -8);  // pixels cut short
-    std::string rle = good;
-    rle[30] = 1;  // compressed
-    EXPECT_EQ(refused(rle), -8);
-    std::string four = good;
-    four[28] = 4;  // 4 bits a pixel
-    EXPECT_EQ(refused(four), -8);
-    std::string wide = good;
-    wide[18] = 0;  // width 0
-    EXPECT_EQ(refused(wide), -8);
-    std::string offset = good;
-    offset[13] = 0x7F;  // pixel data far past the end
-    EXPECT_EQ(refused(offset), -8);
-    EXPECT_EQ(refused("BM"), -8);
+    // Refused: pixels cut short, compressed, 4 bits a pixel, width 0, pixel data past the end.
+    const std::string good = MakeBmp(3, 2, rgb, {});
+    EXPECT_EQ(Decode(good.substr(0, good.size() - 1)), -8);
+    for (auto [at, value] : {std::pair{30, 1}, {28, 4}, {18, 0}, {13, 0x7F}}) {
+        std::string bad = good;
+        bad[size_t(at)] = char(value);
+        EXPECT_EQ(Decode(bad), -8) << at;
+    }
+    EXPECT_EQ(Decode("BM"), -8);
     EXPECT_EQ(Ui_Bitmap_Decode(nullptr, 10, &image), -1);
 }
 
@@ -330,15 +281,11 @@ TEST_F(DrawTest, TextIsRecordedWithItsRectangleAndMeasuredHeight) {
     EXPECT_STREQ(hw->texts[0].text, "aaa bbb ccc");
     EXPECT_EQ(hw->texts[0].format, kUiTextWrap | kUiAlignRight);
     EXPECT_EQ(hw->texts[0].color.r, 255);
-    EXPECT_EQ(hw->texts[0].rect.right, 52);
-    // "centred": 7 characters of 6 pixels centred on h = 100, top at v = 80.
-    EXPECT_EQ(hw->texts[2].rect.left, 79);
-    EXPECT_EQ(hw->texts[2].rect.right, 121);
-    EXPECT_EQ(hw->texts[2].rect.top, 80);
-    EXPECT_EQ(hw->texts[2].rect.bottom, 93);
-    // The small font: 4 pixels a character, 8 high, ending at h = 100.
-    EXPECT_EQ(hw->texts[3].rect.left, 80);
-    EXPECT_EQ(hw->texts[3].rect.bottom, 98);
+    EXPECT_EQ(RectText(hw->texts[0].rect), "10,10,60,52");
+    // "centred": 7 characters of 6 pixels centred on h = 100, top at v = 80. The small font: 4
+    // pixels a character, 8 high, ending at h = 100.
+    EXPECT_EQ(RectText(hw->texts[2].rect), "80,79,93,121");
+    EXPECT_EQ(RectText(hw->texts[3].rect), "90,80,98,100");
     EXPECT_EQ(hw->texts[3].font, kUiFontSmall);
 }
 
@@ -351,35 +298,31 @@ TEST_F(DrawTest, StandardIconsAreDrawnFromShapes) {
         EXPECT_EQ(Ui_Draw_Icon(w, kUiIconNote, &c, kUiAlignRight), 0);
         EXPECT_EQ(Ui_Draw_Icon(w, 4242, &c, kUiAlignRight), -7);  // no such icon resource
     });
-    // Each 32 x 32 icon is centred vertically: its top is 4 pixels down.
-    EXPECT_EQ(Px(hw, 20, 16), 0xFFFFFFu);   // the white cross of the stop sign
-    EXPECT_EQ(Px(hw, 20, 3), 0xC81E1Eu);    // red disc
-    EXPECT_EQ(Px(hw, 32, 42), 0xFAC81Eu);   // yellow triangle
-    EXPECT_EQ(Px(hw, 20, 56), 0u);          // its black bar
-    EXPECT_EQ(Px(hw, 20, 131), 0x1E5AC8u);  // blue disc of the note, placed right
-    EXPECT_EQ(Px(hw, 24, 144), 0xFFFFFFu);  // the white stem of its "i"
-    EXPECT_EQ(Px(hw, 20, 100), kFace);
+    // Each 32 x 32 icon is centred vertically: its top is 4 pixels down. The stop sign: a white
+    // cross on a red disc; the caution sign: a yellow triangle with a black bar; the note, placed
+    // right: a blue disc with the white stem of its "i".
+    ExpectPixels(hw, {{20, 16, 0xFFFFFF}, {20, 3, 0xC81E1E}, {32, 42, 0xFAC81E}, {20, 56, 0},
+                      {20, 131, 0x1E5AC8}, {24, 144, 0xFFFFFF}, {20, 100, kFace}});
 }
 
 TEST_F(DrawTest, DrawingNeedsBeginAndFailuresAreLogged) {
-    int16_t item = 0;
-    ASSERT_EQ(Run(kTestDialog, nullptr, nullptr, {Call([](UiWindow* w) {
-                      Ui_Rect r = Ui_Rect_Make(0, 0, 10, 10), empty = Ui_Rect_Make(5, 5, 5, 9);
-                      EXPECT_EQ(Ui_Draw_FillRect(w, &r, &kRed), -2);
-                      EXPECT_EQ(Ui_Draw_End(w), -2);
-                      Ui_Offscreen* image = nullptr;
-                      Ui_Offscreen_Create(&r, &image);
-                      EXPECT_EQ(Ui_Draw_Offscreen(w, image, &r), -2);
-                      ASSERT_EQ(Ui_Draw_Begin(w), 0);
-                      EXPECT_EQ(Ui_Draw_Begin(w), -2);  // already taken
-                      EXPECT_EQ(Ui_Draw_FillEllipse(w, &empty, &kRed), -2);
-                      EXPECT_EQ(Ui_Draw_FrameEllipse(w, &empty, &kRed), -2);
-                      EXPECT_EQ(Ui_Draw_FillPolygon(w, nullptr, 3, &kRed), -1);
-                      EXPECT_EQ(Ui_Draw_End(w), 0);
-                      Ui_Offscreen_Free(&image);
-                  })},
-                  &item),
-              0);
+    Drawn(
+        [](UiWindow* w) {
+            Ui_Rect r = Ui_Rect_Make(0, 0, 10, 10), empty = Ui_Rect_Make(5, 5, 5, 9);
+            EXPECT_EQ(Ui_Draw_FillRect(w, &r, &kRed), -2);
+            EXPECT_EQ(Ui_Draw_End(w), -2);
+            Ui_Offscreen* image = nullptr;
+            Ui_Offscreen_Create(&r, &image);
+            EXPECT_EQ(Ui_Draw_Offscreen(w, image, &r), -2);
+            ASSERT_EQ(Ui_Draw_Begin(w), 0);
+            EXPECT_EQ(Ui_Draw_Begin(w), -2);  // already taken
+            EXPECT_EQ(Ui_Draw_FillEllipse(w, &empty, &kRed), -2);
+            EXPECT_EQ(Ui_Draw_FrameEllipse(w, &empty, &kRed), -2);
+            EXPECT_EQ(Ui_Draw_FillPolygon(w, nullptr, 3, &kRed), -1);
+            EXPECT_EQ(Ui_Draw_End(w), 0);
+            Ui_Offscreen_Free(&image);
+        },
+        false);
     EXPECT_EQ(LogWith("DrawError").size(), 2u);
     EXPECT_EQ(LogWith("DrawError1").size(), 1u);
     EXPECT_EQ(LogWith("DrawError3").size(), 1u);
@@ -397,9 +340,8 @@ TEST_F(DrawTest, CustomBackgroundColoursTheDialogAndTheNullColour) {
                       Ui_Dlg_Info* info = nullptr;
                       Ui_Dlg_Info_Get(w, &info);
                       EXPECT_TRUE(info->customColors);
-                      ASSERT_NE(info->solidBrush, nullptr);
+                      ASSERT_TRUE(info->solidBrush != nullptr && info->hollowBrush != nullptr);
                       EXPECT_FALSE(info->solidBrush->hollow);
-                      ASSERT_NE(info->hollowBrush, nullptr);
                       EXPECT_TRUE(info->hollowBrush->hollow);
                       // Buttons and static texts get the hollow brush, the dialog the solid one.
                       Ui_Msg m{};
@@ -419,8 +361,7 @@ TEST_F(DrawTest, CustomBackgroundColoursTheDialogAndTheNullColour) {
                   })},
                   &item),
               0);
-    EXPECT_EQ(Px(Closed(), 2, 2), 0x008080u);
-    EXPECT_EQ(Px(Closed(), 150, 250), 0x008080u);
+    ExpectPixels(Closed(), {{2, 2, 0x008080}, {150, 250, 0x008080}});
 }
 
 }  // namespace

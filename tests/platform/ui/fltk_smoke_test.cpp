@@ -1,12 +1,11 @@
 // Real windows through the FLTK binding, run under a virtual X server (xvfb-run).
 //
-// The alert box and the about box are opened, read back from the screen, written as PNG files
-// into the build folder and checked for content; their buttons are clicked with X events. A
-// script of clicks, keys and a tracked drag is played on the test dialog through X events and
-// through the headless binding, and both must call the same procs in the same order.
-//
-// Every dialog has a guard: after a few seconds it is ended with item 2 and the test fails, so
-// no run can hold the display.
+// The alert box, the about box and the editing window are opened, read back from the screen,
+// written as PNG files into the build folder and checked for content; their buttons are clicked
+// with X events. A script of clicks, keys and a tracked drag is played on the test dialog through
+// X events and through the headless binding, and both must call the same procs in the same order.
+// Every dialog has a guard: after a few seconds it is ended with item 2 and the test fails, so no
+// run can hold the display.
 // GoogleTest comes before the X headers, whose macros (None, Bool, Status) it would trip over.
 #include "tests/platform/ui/ui_test_support.h"
 
@@ -19,7 +18,6 @@
 #include <string>
 
 #include "platform/alert.h"
-#include "platform/debug_log.h"
 #include "platform/mem.h"
 #include "platform/ui/about_box.h"
 #include "platform/ui/controls.h"
@@ -45,105 +43,73 @@ using namespace ui_testing;
 // the same script fits both bindings whatever their font makes of the dialog units.
 struct Step {
     enum Kind { kClick, kKey, kPress, kDrag, kRelease, kWait, kCall };
-    Step(Kind k, int16_t i = 0, int v = 0, int h = 0) : kind(k), item(i), dv(v), dh(h) {}
+    Step(Kind k, int16_t i = 0, int v = 0, int h = 0, std::function<void(UiWindow*)> fn = {})
+        : kind(k), item(i), dv(v), dh(h), call(std::move(fn)) {}
     Kind kind;
     int16_t item;
-    int dv, dh;
-    uint32_t key = 0;
+    int dv, dh;  // kKey: dv is the key; kWait: dv ticks of 100 ms
     std::function<void(UiWindow*)> call;
 };
-
-Step ClickAt(int16_t item) {
-    return Step(Step::kClick, item);
-}
-Step KeyStep(uint32_t key) {
-    Step s(Step::kKey);
-    s.key = key;
-    return s;
-}
-Step PressAt(int16_t item, int dv = 0, int dh = 0) {
-    return Step(Step::kPress, item, dv, dh);
-}
-Step DragTo(int16_t item, int dv, int dh) {
-    return Step(Step::kDrag, item, dv, dh);
-}
-Step ReleaseAt(int16_t item, int dv, int dh) {
-    return Step(Step::kRelease, item, dv, dh);
-}
-Step Wait(int ticks) {
-    return Step(Step::kWait, 0, ticks);
-}
-Step Do(std::function<void(UiWindow*)> fn) {
-    Step s(Step::kCall);
-    s.call = std::move(fn);
-    return s;
-}
-
-KeySym SymbolOf(uint32_t key) {
-    if (key >= 'A' && key <= 'Z') return XK_a + (key - 'A');
-    switch (key) {
-        case kUiKeyReturn:
-            return XK_Return;
-        case kUiKeyEscape:
-            return XK_Escape;
-        default:
-            return NoSymbol;
-    }
-}
+Step ClickAt(int16_t item) { return Step(Step::kClick, item); }
+Step KeyStep(uint32_t key) { return Step(Step::kKey, 0, int(key)); }
+Step Wait(int ticks) { return Step(Step::kWait, 0, ticks); }
+Step Do(std::function<void(UiWindow*)> fn) { return Step(Step::kCall, 0, 0, 0, std::move(fn)); }
 
 // Plays steps on the innermost open dialog, one every 80 ms, from FLTK timeouts (which also run
-// inside the framework's track loop).
+// inside the framework's track loop). Its guard ends the innermost dialog with item 2 if it is
+// still open after the given time.
 class Player {
    public:
-    Player(UiState* state, std::vector<Step> steps) : state_(state), steps_(std::move(steps)) {
+    Player(UiState* state, std::vector<Step> steps, double guard = 10)
+        : state_(state), steps_(std::move(steps)) {
         Fl::add_timeout(0.3, Tick, this);
+        Fl::add_timeout(guard, Fire, this);
     }
-    ~Player() { Fl::remove_timeout(Tick, this); }
+    ~Player() {
+        Fl::remove_timeout(Tick, this);
+        Fl::remove_timeout(Fire, this);
+    }
+    bool fired = false;
 
    private:
     static void Tick(void* data) { static_cast<Player*>(data)->Next(); }
-
-    void Centre(UiWindow* w, int16_t item, int dv, int dh, int* v, int* h) {
-        Ui_Rect r{};
-        Ui_Item_GetRect(w, item, &r);
-        *v = (r.top + r.bottom) / 2 + dv;
-        *h = (r.left + r.right) / 2 + dh;
+    static void Fire(void* data) {
+        auto* p = static_cast<Player*>(data);
+        p->fired = true;
+        auto* w = static_cast<UiWindow*>(p->state_->parentWindow);
+        Ui_Dlg* d = nullptr;
+        if (Ui_Dlg_Get(w, &d) == 0) {
+            d->itemHit = 2;
+            Ui_Dlg_End(w);
+        }
     }
 
     void Send(UiWindow* w, int type, int v, int h, unsigned int state, unsigned int detail) {
         unsigned long xid = 0;
         int32_t left = 0, top = 0;
         if (Ui_Fltk_XWindow(w, &xid, &left, &top) != 0) return;
+        // Key, button and motion events share their layout up to the key code or button.
+        const bool key = type == KeyPress || type == KeyRelease;
         XEvent e{};
-        if (type == KeyPress || type == KeyRelease) {
-            e.xkey.type = type;
-            e.xkey.display = fl_display;
-            e.xkey.window = xid;
-            e.xkey.root = RootWindow(fl_display, fl_screen);
-            e.xkey.time = CurrentTime;
-            e.xkey.state = state;
-            e.xkey.keycode = detail;
-            e.xkey.same_screen = True;
-            XSendEvent(fl_display, xid, True, type == KeyPress ? KeyPressMask : KeyReleaseMask, &e);
-        } else {
-            // Button and motion events share their leading fields.
-            e.xbutton.type = type;
-            e.xbutton.display = fl_display;
-            e.xbutton.window = xid;
-            e.xbutton.root = RootWindow(fl_display, fl_screen);
-            e.xbutton.time = CurrentTime;
-            e.xbutton.x = h;
-            e.xbutton.y = v;
-            e.xbutton.x_root = left + h;
-            e.xbutton.y_root = top + v;
-            e.xbutton.state = state;
-            e.xbutton.button = detail;
-            e.xbutton.same_screen = True;
-            long mask = type == ButtonPress     ? ButtonPressMask
-                        : type == ButtonRelease ? ButtonReleaseMask
-                                                : PointerMotionMask | ButtonMotionMask;
-            XSendEvent(fl_display, xid, True, mask, &e);
-        }
+        XButtonEvent& b = e.xbutton;
+        b.type = type;
+        b.display = fl_display;
+        b.window = xid;
+        b.root = RootWindow(fl_display, fl_screen);
+        b.time = CurrentTime;
+        b.x = h;
+        b.y = v;
+        b.x_root = key ? 0 : left + h;
+        b.y_root = key ? 0 : top + v;
+        b.state = state;
+        b.button = detail;
+        b.same_screen = True;
+        long mask = type == KeyPress        ? KeyPressMask
+                    : type == KeyRelease    ? KeyReleaseMask
+                    : type == ButtonPress   ? ButtonPressMask
+                    : type == ButtonRelease ? ButtonReleaseMask
+                                            : PointerMotionMask | ButtonMotionMask;
+        XSendEvent(fl_display, xid, True, mask, &e);
         XFlush(fl_display);
     }
 
@@ -151,68 +117,38 @@ class Player {
         if (next_ >= steps_.size()) return;
         auto* w = static_cast<UiWindow*>(state_->parentWindow);
         const Step& s = steps_[next_++];
-        double delay = 0.08;
         int v = 0, h = 0;
-        switch (s.kind) {
-            case Step::kClick:
-                Centre(w, s.item, 0, 0, &v, &h);
-                Send(w, MotionNotify, v, h, 0, 0);
-                Send(w, ButtonPress, v, h, 0, Button1);
-                Send(w, ButtonRelease, v, h, Button1Mask, Button1);
-                break;
-            case Step::kKey: {
-                unsigned int code = XKeysymToKeycode(fl_display, SymbolOf(s.key));
-                Send(w, KeyPress, 0, 0, 0, code);
-                Send(w, KeyRelease, 0, 0, 0, code);
-                break;
-            }
-            case Step::kPress:
-                Centre(w, s.item, s.dv, s.dh, &v, &h);
-                Send(w, MotionNotify, v, h, 0, 0);
-                Send(w, ButtonPress, v, h, 0, Button1);
-                break;
-            case Step::kDrag:
-                Centre(w, s.item, s.dv, s.dh, &v, &h);
-                Send(w, MotionNotify, v, h, Button1Mask, 0);
-                break;
-            case Step::kRelease:
-                Centre(w, s.item, s.dv, s.dh, &v, &h);
-                Send(w, ButtonRelease, v, h, Button1Mask, Button1);
-                break;
-            case Step::kWait:
-                delay = s.dv * 0.1;
-                break;
-            case Step::kCall:
-                s.call(w);
-                break;
+        if (s.item != 0) {
+            Ui_Rect r{};
+            Ui_Item_GetRect(w, s.item, &r);
+            v = (r.top + r.bottom) / 2 + s.dv;
+            h = (r.left + r.right) / 2 + s.dh;
         }
-        Fl::add_timeout(delay, Tick, this);
+        if (s.kind == Step::kClick || s.kind == Step::kPress) {
+            Send(w, MotionNotify, v, h, 0, 0);
+            Send(w, ButtonPress, v, h, 0, Button1);
+        }
+        if (s.kind == Step::kDrag) Send(w, MotionNotify, v, h, Button1Mask, 0);
+        if (s.kind == Step::kClick || s.kind == Step::kRelease) {
+            Send(w, ButtonRelease, v, h, Button1Mask, Button1);
+        }
+        if (s.kind == Step::kKey) {
+            const uint32_t k = uint32_t(s.dv);
+            KeySym sym = k >= 'A' && k <= 'Z'   ? XK_a + (k - 'A')
+                         : k == kUiKeyReturn    ? XK_Return
+                         : k == kUiKeyEscape    ? XK_Escape
+                                                : NoSymbol;
+            unsigned int code = XKeysymToKeycode(fl_display, sym);
+            Send(w, KeyPress, 0, 0, 0, code);
+            Send(w, KeyRelease, 0, 0, 0, code);
+        }
+        if (s.kind == Step::kCall) s.call(w);
+        Fl::add_timeout(s.kind == Step::kWait ? s.dv * 0.1 : 0.08, Tick, this);
     }
 
     UiState* state_;
     std::vector<Step> steps_;
     size_t next_ = 0;
-};
-
-// Ends the innermost dialog with item 2 if it is still open after the given time.
-class Guard {
-   public:
-    Guard(UiState* state, double seconds) : state_(state) { Fl::add_timeout(seconds, Fire, this); }
-    ~Guard() { Fl::remove_timeout(Fire, this); }
-    bool fired = false;
-
-   private:
-    static void Fire(void* data) {
-        auto* g = static_cast<Guard*>(data);
-        g->fired = true;
-        auto* w = static_cast<UiWindow*>(g->state_->parentWindow);
-        Ui_Dlg* d = nullptr;
-        if (Ui_Dlg_Get(w, &d) == 0) {
-            d->itemHit = 2;
-            Ui_Dlg_End(w);
-        }
-    }
-    UiState* state_;
 };
 
 void WritePng(const std::string& path, const std::vector<uint8_t>& rgb, int width, int height) {
@@ -237,6 +173,7 @@ void WritePng(const std::string& path, const std::vector<uint8_t>& rgb, int widt
     std::fclose(f);
 }
 
+// A dialog as read back from the screen.
 struct Capture {
     std::vector<uint8_t> rgb;
     int width = 0, height = 0;
@@ -267,18 +204,15 @@ Capture Grab(UiWindow* w, const std::string& name) {
     c.width = width;
     c.height = height;
     mkdir(KOLMARA_SMOKE_OUT, 0755);
-    std::string path = std::string(KOLMARA_SMOKE_OUT) + "/" + name;
-    WritePng(path, c.rgb, width, height);
-    std::printf("wrote %s (%d x %d)\n", path.c_str(), width, height);
+    WritePng(std::string(KOLMARA_SMOKE_OUT) + "/" + name, c.rgb, width, height);
     return c;
 }
 
-bool Dark(uint8_t r, uint8_t g, uint8_t b) {
-    return r < 80 && g < 80 && b < 80;
-}
+bool Dark(uint8_t r, uint8_t g, uint8_t b) { return r < 80 && g < 80 && b < 80; }
 bool Saturated(uint8_t r, uint8_t g, uint8_t b) {
     return std::max({r, g, b}) - std::min({r, g, b}) > 100;
 }
+bool Outline(uint8_t r, uint8_t g, uint8_t b) { return r == 70 && g == 110 && b == 170; }
 
 class FltkSmoke : public testing_support::PlatformTest {
    protected:
@@ -291,91 +225,94 @@ class FltkSmoke : public testing_support::PlatformTest {
     void TearDown() override {
         Ui_State_Close(&state_);
         Ui_Framework_Uninstall();
-        Ui_SetMessageBoxHook(nullptr);
         EXPECT_EQ(ul_nMallocs, blocks_);
         PlatformTest::TearDown();
+    }
+    // Runs open, which shows a dialog: once it is up, grabs it into the PNG file name and reads
+    // the rectangles of items, then plays the closing steps. The guard must not have ended it.
+    Capture Shoot(const char* name, std::vector<int16_t> items, std::vector<Ui_Rect>* rects,
+                  std::vector<Step> closing, std::function<void()> open) {
+        Capture shot;
+        std::vector<Step> steps = {Wait(4), Do([&](UiWindow* w) {
+                                       shot = Grab(w, name);
+                                       for (int16_t item : items) {
+                                           rects->emplace_back();
+                                           Ui_Item_GetRect(w, item, &rects->back());
+                                       }
+                                   })};
+        steps.insert(steps.end(), closing.begin(), closing.end());
+        Player player(state_, steps);
+        open();
+        EXPECT_FALSE(player.fired);
+        return shot;
     }
     UiState* state_ = nullptr;
     uint32_t blocks_ = 0;
 };
 
 TEST_F(FltkSmoke, AlertBoxIsDrawnAndItsButtonsAnswer) {
-    Capture shot;
-    Ui_Rect first{}, second{}, text{}, icon{};
-    Player player(state_, {Wait(4), Do([&](UiWindow* w) {
-                               shot = Grab(w, "alert_6000.png");
-                               Ui_Item_GetRect(w, 1, &first);
-                               Ui_Item_GetRect(w, 2, &second);
-                               Ui_Item_GetRect(w, 3, &text);
-                               Ui_Item_GetRect(w, 5, &icon);
-                           }),
-                           ClickAt(2)});
-    Guard guard(state_, 10);
+    std::vector<Ui_Rect> r;  // buttons 1 and 2, the message, the icon
     int16_t answer = 0;
-    ASSERT_EQ(Ui_Alert_Ask(state_, "Keep the changes to the correction?", "Save changes now",
-                           nullptr, 0, &answer),
-              0);
-    EXPECT_FALSE(guard.fired);
+    Capture shot = Shoot("alert_6000.png", {1, 2, 3, 5}, &r, {ClickAt(2)}, [&] {
+        EXPECT_EQ(Ui_Alert_Ask(state_, "Keep the changes to the correction?", "Save changes now",
+                               nullptr, 0, &answer),
+                  0);
+    });
     EXPECT_EQ(answer, 2);
     ASSERT_GT(shot.width, 300);
+    ASSERT_EQ(r.size(), 4u);
     // Not blank: the caution icon's yellow, dark text in the message, a two-button row whose
     // first button was widened to the left for its long label.
-    EXPECT_GT(shot.Count(icon, [](uint8_t r, uint8_t g,
-                                  uint8_t b) { return r > 200 && g > 150 && b < 80; }),
-              200);
-    EXPECT_GT(shot.Count(text, Dark), 50);
-    EXPECT_GT(first.right - first.left, second.right - second.left);
-    EXPECT_LT(second.right, first.left + 1);
-
-    // One button: Return answers with the default button.
-    Player again(state_, {Wait(3), KeyStep(kUiKeyReturn)});
-    Guard guard2(state_, 10);
-    EXPECT_EQ(Ui_Alert_Note(state_, "Done.", nullptr, 0), 0);
-    EXPECT_FALSE(guard2.fired);
+    auto yellow = [](uint8_t r, uint8_t g, uint8_t b) { return r > 200 && g > 150 && b < 80; };
+    EXPECT_GT(shot.Count(r[3], yellow), 200);
+    EXPECT_GT(shot.Count(r[2], Dark), 50);
+    EXPECT_GT(r[0].right - r[0].left, r[1].right - r[1].left);
+    EXPECT_LT(r[1].right, r[0].left + 1);
 }
 
 TEST_F(FltkSmoke, AboutBoxShowsItsPictureAndClosesOnAClickOrByItself) {
     char version[256];
     Ui_ResToCString(state_, 1005, version);
     Ui_AboutRecord about{1000, version, 1000, 1019, 3, -1, nullptr};
-    Capture shot;
-    Ui_Rect upper{}, lower{};
-    Player player(state_, {Wait(4), Do([&](UiWindow* w) {
-                               shot = Grab(w, "about_6002.png");
-                               Ui_Item_GetRect(w, 3, &upper);
-                               Ui_Item_GetRect(w, 4, &lower);
-                           }),
-                           ClickAt(3)});
-    Guard guard(state_, 10);
+    std::vector<Ui_Rect> r;  // the upper and the lower area
     int16_t item = 0;
-    ASSERT_EQ(Ui_About_Run(state_, &about, &item), 0);
-    EXPECT_FALSE(guard.fired);
+    Capture shot = Shoot("about_6002.png", {3, 4}, &r, {ClickAt(3)}, [&] {
+        EXPECT_EQ(Ui_About_Run(state_, &about, &item), 0);
+    });
     EXPECT_EQ(item, 3);
-    EXPECT_GT(shot.Count(upper, Saturated), 5000);  // the hue ring of bitmap 1000
-    EXPECT_GT(shot.Count(lower, Dark), 300);        // the version and notice lines
-    EXPECT_EQ(shot.At(lower.bottom - 2, lower.left + 2), 0xFFFFFFu);  // white background
+    ASSERT_EQ(r.size(), 2u);
+    EXPECT_GT(shot.Count(r[0], Saturated), 5000);  // the hue ring of bitmap 1000
+    EXPECT_GT(shot.Count(r[1], Dark), 300);        // the version and notice lines
+    EXPECT_EQ(shot.At(r[1].bottom - 2, r[1].left + 2), 0xFFFFFFu);  // white background
 
     // As a splash with no delay it closes with item 1 in the second second.
     about.autoCloseSeconds = 0;
-    Guard guard2(state_, 10);
+    Player guard(state_, {});
     auto start = std::chrono::steady_clock::now();
     ASSERT_EQ(Ui_About_Run(state_, &about, &item), 0);
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_FALSE(guard2.fired);
+    EXPECT_FALSE(guard.fired);
     EXPECT_EQ(item, 1);
     EXPECT_GE(seconds, 0.99);
     EXPECT_LT(seconds, 3.0);
 }
 
-// The editing window's layout, with every user item outlined and numbered so that the picture
-// shows where each one lies.
+// The editing window with every item outlined and numbered, so that the picture shows where each
+// one lies. Its init proc takes the work area and lets the preview take the room gained; what it
+// saw before and after is kept here.
+struct Grown {
+    int32_t status = -99;
+    Ui_Rect work{}, before{}, after{}, clientBefore{}, clientAfter{};
+};
+Grown gGrown;
+
 int32_t OutlineItem(UiWindow* w, int16_t item) {
     Ui_Rect r{};
     if (Ui_Item_GetRect(w, item, &r) != 0 || Ui_Draw_Begin(w) != 0) return -2;
-    Ui_Color frame = Ui_ColorFromRGB(70, 110, 170), text = Ui_ColorFromRGB(70, 110, 170);
-    Ui_Draw_FrameRect(w, &r, &frame);
-    Ui_Draw_SetPen(w, &text, 1);
+    Ui_Color blue = Ui_ColorFromRGB(70, 110, 170);
+    Ui_Draw_FrameRect(w, &r, &blue);
+    Ui_Draw_SetPen(w, &blue, 1);
     Ui_Draw_SetFont(w, kUiFontSmall);
     Ui_Draw_TextAt(w, std::to_string(item).c_str(), int16_t(r.top + 1), int16_t(r.left + 2),
                    kUiAlignLeft);
@@ -385,48 +322,8 @@ int32_t CloseOnCancel(UiWindow* w, int16_t item) {
     if (item == 1 || item == 2) Record(w)->done = 1;
     return 0;
 }
-int32_t OutlineInit(UiWindow* w) {
-    Ui_Dlg* d = Record(w);
-    for (int16_t i = 1; i <= d->itemCount; ++i) Ui_Dlg_SetDrawProc(w, i, OutlineItem);
-    return Ui_Dlg_SetItemHitProc(w, CloseOnCancel);
-}
-
-TEST_F(FltkSmoke, EditingWindowLaysOutAllItsItems) {
-    Capture shot;
-    Ui_Rect preview{}, panel{};
-    Player player(state_, {Wait(4), Do([&](UiWindow* w) {
-                               shot = Grab(w, "editing_1000.png");
-                               Ui_Item_GetRect(w, 4, &preview);
-                               Ui_Item_GetRect(w, 90, &panel);
-                           }),
-                           KeyStep(kUiKeyEscape)});
-    Guard guard(state_, 10);
-    int16_t item = 0;
-    ASSERT_EQ(Ui_Dlg_Run(state_, 1000, nullptr, OutlineInit, nullptr, &item), 0);
-    EXPECT_FALSE(guard.fired);
-    EXPECT_EQ(item, 2);
-    EXPECT_LT(preview.right, panel.left);
-    EXPECT_LE(panel.right, shot.width);
-    // The outlines of the preview and of the tool panel are on the screen.
-    auto blue = [](uint8_t r, uint8_t g, uint8_t b) { return r == 70 && g == 110 && b == 170; };
-    EXPECT_GT(
-        shot.Count(Ui_Rect{preview.top, preview.left, int16_t(preview.top + 1), preview.right},
-                   blue),
-        (preview.right - preview.left) / 2);
-    EXPECT_GT(
-        shot.Count(Ui_Rect{panel.top, panel.left, panel.bottom, int16_t(panel.left + 1)}, blue),
-        (panel.bottom - panel.top) / 2);
-}
-
-// What the init proc below saw of the editing window before and after it took the work area.
-struct Grown {
-    int32_t status = -99;
-    Ui_Rect work{}, before{}, after{}, clientBefore{}, clientAfter{};
-};
-Grown* gGrown = nullptr;
-
 int32_t GrowInit(UiWindow* w) {
-    Grown& g = *gGrown;
+    Grown& g = gGrown;
     Ui_Rect outer{};
     Ui_Item_GetRect(w, 4, &g.before);
     Ui_Dlg_GetClientRect(w, &g.clientBefore);
@@ -441,25 +338,21 @@ int32_t GrowInit(UiWindow* w) {
     }
     Ui_Item_GetRect(w, 4, &g.after);
     Ui_Dlg_GetClientRect(w, &g.clientAfter);
-    return OutlineInit(w);
+    for (int16_t i = 1; i <= Record(w)->itemCount; ++i) Ui_Dlg_SetDrawProc(w, i, OutlineItem);
+    return Ui_Dlg_SetItemHitProc(w, CloseOnCancel);
 }
 
 TEST_F(FltkSmoke, EditingWindowTakesTheWorkAreaAndItsPreviewTheRoom) {
-    Grown grown;
-    gGrown = &grown;
-    Capture shot;
-    Ui_Rect preview{}, panel{};
-    Player player(state_, {Wait(4), Do([&](UiWindow* w) {
-                               shot = Grab(w, "editing_1000_largest.png");
-                               Ui_Item_GetRect(w, 4, &preview);
-                               Ui_Item_GetRect(w, 90, &panel);
-                           }),
-                           KeyStep(kUiKeyEscape)});
-    Guard guard(state_, 10);
+    gGrown = Grown{};
+    const Grown& grown = gGrown;
+    std::vector<Ui_Rect> r;  // the preview and the tool panel
     int16_t item = 0;
-    ASSERT_EQ(Ui_Dlg_Run(state_, 1000, nullptr, GrowInit, nullptr, &item), 0);
-    gGrown = nullptr;
-    EXPECT_FALSE(guard.fired);
+    Capture shot = Shoot("editing_1000_largest.png", {4, 90}, &r, {KeyStep(kUiKeyEscape)}, [&] {
+        EXPECT_EQ(Ui_Dlg_Run(state_, 1000, nullptr, GrowInit, nullptr, &item), 0);
+    });
+    EXPECT_EQ(item, 2);
+    ASSERT_EQ(r.size(), 2u);
+    const Ui_Rect &preview = r[0], &panel = r[1];
     ASSERT_EQ(grown.status, 0);
     // The virtual screen (1280 x 1024) has no window manager, hence no panels to leave out.
     EXPECT_TRUE(grown.work.top >= 0 && grown.work.left >= 0 && grown.work.bottom <= 1024 &&
@@ -470,15 +363,15 @@ TEST_F(FltkSmoke, EditingWindowTakesTheWorkAreaAndItsPreviewTheRoom) {
               grown.clientAfter.right - grown.clientBefore.right);
     EXPECT_EQ(grown.after.bottom - grown.before.bottom,
               grown.clientAfter.bottom - grown.clientBefore.bottom);
-    EXPECT_TRUE(preview.top == grown.after.top && preview.left == grown.after.left &&
-                preview.bottom == grown.after.bottom && preview.right == grown.after.right);
+    EXPECT_EQ(RectText(preview), RectText(grown.after));
     EXPECT_EQ(shot.width, grown.clientAfter.right);
     EXPECT_LT(preview.right, panel.left);
     EXPECT_LE(panel.right, shot.width);
-    // The preview's outline is drawn along its new bottom edge.
-    auto blue = [](uint8_t r, uint8_t g, uint8_t b) { return r == 70 && g == 110 && b == 170; };
+    // The outlines of the preview (along its new bottom edge) and of the tool panel are drawn.
     const Ui_Rect bottom{int16_t(preview.bottom - 1), preview.left, preview.bottom, preview.right};
-    EXPECT_GT(shot.Count(bottom, blue), (preview.right - preview.left) / 2);
+    EXPECT_GT(shot.Count(bottom, Outline), (preview.right - preview.left) / 2);
+    const Ui_Rect side{panel.top, panel.left, panel.bottom, int16_t(panel.left + 1)};
+    EXPECT_GT(shot.Count(side, Outline), (panel.bottom - panel.top) / 2);
 }
 
 // Procs that record what the two bindings must agree on: which proc, which item, which phase.
@@ -491,21 +384,18 @@ int32_t HitProc(UiWindow* w, int16_t item) {
     if (item == 1) Record(w)->done = 1;
     return 0;
 }
-int32_t KeyProc(UiWindow*, uint8_t key, uint8_t) {
-    gTrace.push_back("key " + std::to_string(key));
-    return 0;
-}
-int32_t FirstPaintProc(UiWindow*) {
-    gTrace.push_back("firstpaint");
-    return 0;
-}
 int32_t InitProc(UiWindow* w) {
     gTrace.push_back("init");
     Ui_Dlg_SetTrackProc(w, TrackProc);
     Ui_Dlg_SetItemHitProc(w, HitProc);
-    Ui_Dlg_SetKeyProc(w, KeyProc);
-    Ui_Dlg_SetFirstPaintProc(w, FirstPaintProc);
-    return 0;
+    Ui_Dlg_SetKeyProc(w, [](UiWindow*, uint8_t key, uint8_t) -> int32_t {
+        gTrace.push_back("key " + std::to_string(key));
+        return 0;
+    });
+    return Ui_Dlg_SetFirstPaintProc(w, [](UiWindow*) -> int32_t {
+        gTrace.push_back("firstpaint");
+        return 0;
+    });
 }
 
 TEST_F(FltkSmoke, BothBindingsCallTheSameProcsForTheSameScript) {
@@ -516,9 +406,9 @@ TEST_F(FltkSmoke, BothBindingsCallTheSameProcsForTheSameScript) {
         gTrace.push_back("checks " + std::to_string(manual) + std::to_string(automatic));
     };
     std::vector<Step> steps = {
-        Wait(3),    ClickAt(3),           ClickAt(8),        KeyStep('A'),
-        PressAt(4), DragTo(4, 5, 5),      DragTo(4, 10, 10), ReleaseAt(4, 10, 10),
-        Do(checks), KeyStep(kUiKeyReturn)};
+        Wait(3), ClickAt(3), ClickAt(8), KeyStep('A'), Step(Step::kPress, 4),
+        Step(Step::kDrag, 4, 5, 5), Step(Step::kDrag, 4, 10, 10),
+        Step(Step::kRelease, 4, 10, 10), Do(checks), KeyStep(kUiKeyReturn)};
 
     // The headless run: the same steps as script events at the headless layout's positions.
     Ui_Framework_Install(nullptr);
@@ -526,40 +416,21 @@ TEST_F(FltkSmoke, BothBindingsCallTheSameProcsForTheSameScript) {
     ASSERT_EQ(Ui_Template_Load(state_, kTestDialog, &layout), 0);
     Ui_BaseUnits base{6, 13};
     Ui_Template_Layout(layout, &base);
-    auto at = [&](const Step& s, int* v, int* h) {
-        const Ui_Rect& r = layout->items[s.item - 1].pixels;
-        *v = (r.top + r.bottom) / 2 + s.dv;
-        *h = (r.left + r.right) / 2 + s.dh;
-    };
     std::vector<UiScriptEvent> script;
     for (const Step& s : steps) {
-        int v = 0, h = 0;
-        switch (s.kind) {
-            case Step::kClick:
-                script.push_back(Click(s.item));
-                break;
-            case Step::kKey:
-                script.push_back(Key(int32_t(s.key)));
-                break;
-            case Step::kPress:
-                at(s, &v, &h);
-                script.push_back(Press(s.item, int16_t(v), int16_t(h)));
-                break;
-            case Step::kDrag:
-                at(s, &v, &h);
-                script.push_back(Drag(int16_t(v), int16_t(h)));
-                break;
-            case Step::kRelease:
-                at(s, &v, &h);
-                script.push_back(Release(int16_t(v), int16_t(h)));
-                break;
-            case Step::kWait:
-                script.push_back(Idle(s.dv));
-                break;
-            case Step::kCall:
-                script.push_back(Call(s.call));
-                break;
+        int16_t v = 0, h = 0;
+        if (s.item != 0) {
+            const Ui_Rect& r = layout->items[s.item - 1].pixels;
+            v = int16_t((r.top + r.bottom) / 2 + s.dv);
+            h = int16_t((r.left + r.right) / 2 + s.dh);
         }
+        script.push_back(s.kind == Step::kClick     ? Click(s.item)
+                         : s.kind == Step::kKey     ? Key(s.dv)
+                         : s.kind == Step::kPress   ? Press(s.item, v, h)
+                         : s.kind == Step::kDrag    ? Drag(v, h)
+                         : s.kind == Step::kRelease ? Release(v, h)
+                         : s.kind == Step::kWait    ? Idle(s.dv)
+                                                    : Call(s.call));
     }
     Ui_Template_Free(&layout);
     gTrace.clear();
@@ -574,10 +445,9 @@ TEST_F(FltkSmoke, BothBindingsCallTheSameProcsForTheSameScript) {
     ASSERT_EQ(Ui_Fltk_Install(), 0);
     gTrace.clear();
     {
-        Player player(state_, steps);
-        Guard guard(state_, 15);
+        Player player(state_, steps, 15);
         ASSERT_EQ(Ui_Dlg_Run(state_, kTestDialog, nullptr, InitProc, nullptr, &item), 0);
-        EXPECT_FALSE(guard.fired);
+        EXPECT_FALSE(player.fired);
         EXPECT_EQ(item, 1);
     }
     EXPECT_EQ(Joined(headless),

@@ -31,13 +31,15 @@ const char kTestTemplate[] =
 // Calls kept alive for the script's lifetime.
 std::list<std::function<void(UiWindow*)>> gCalls;
 
-void Trampoline(UiWindow* w, void* context) {
-    (*static_cast<std::function<void(UiWindow*)>*>(context))(w);
-}
-
-UiScriptEvent Event(int32_t kind) {
+UiScriptEvent Event(int32_t kind, int16_t item = 0, int16_t v = 0, int16_t h = 0,
+                    int32_t value = 0, const char* text = nullptr) {
     UiScriptEvent e{};
     e.kind = kind;
+    e.item = item;
+    e.v = v;
+    e.h = h;
+    e.value = value;
+    e.text = text;
     return e;
 }
 
@@ -51,81 +53,38 @@ uint32_t Get32(const uint8_t* p) {
 
 }  // namespace
 
-UiScriptEvent Click(int16_t item) {
-    UiScriptEvent e = Event(kUiScriptClick);
-    e.item = item;
-    return e;
-}
+UiScriptEvent Click(int16_t item) { return Event(kUiScriptClick, item); }
 UiScriptEvent Select(int16_t item, int32_t entry) {
-    UiScriptEvent e = Event(kUiScriptSelect);
-    e.item = item;
-    e.value = entry;
-    return e;
-}
-UiScriptEvent Edit(int16_t item, const char* text) {
-    UiScriptEvent e = Event(kUiScriptEdit);
-    e.item = item;
-    e.text = text;
-    return e;
+    return Event(kUiScriptSelect, item, 0, 0, entry);
 }
 UiScriptEvent Notify(int16_t item, int32_t code) {
-    UiScriptEvent e = Event(kUiScriptNotify);
-    e.item = item;
-    e.value = code;
-    return e;
+    return Event(kUiScriptNotify, item, 0, 0, code);
 }
-UiScriptEvent Key(int32_t key, int16_t item, uint8_t ctrl, uint8_t alt, uint8_t shift) {
-    UiScriptEvent e = Event(kUiScriptKey);
-    e.value = key;
-    e.item = item;
+UiScriptEvent Key(int32_t key, int16_t item, uint8_t ctrl, uint8_t alt) {
+    UiScriptEvent e = Event(kUiScriptKey, item, 0, 0, key);
     e.ctrl = ctrl;
     e.alt = alt;
-    e.shift = shift;
     return e;
 }
-UiScriptEvent Press(int16_t item, int16_t v, int16_t h, uint8_t ctrl, uint8_t alt, uint8_t shift) {
-    UiScriptEvent e = Event(kUiScriptPress);
-    e.item = item;
-    e.v = v;
-    e.h = h;
-    e.ctrl = ctrl;
-    e.alt = alt;
-    e.shift = shift;
-    return e;
+UiScriptEvent Press(int16_t item, int16_t v, int16_t h) {
+    return Event(kUiScriptPress, item, v, h);
 }
-UiScriptEvent Drag(int16_t v, int16_t h) {
-    UiScriptEvent e = Event(kUiScriptDrag);
-    e.v = v;
-    e.h = h;
-    return e;
-}
-UiScriptEvent Release(int16_t v, int16_t h) {
-    UiScriptEvent e = Event(kUiScriptRelease);
-    e.v = v;
-    e.h = h;
-    return e;
-}
-UiScriptEvent Move(int16_t v, int16_t h) {
-    UiScriptEvent e = Event(kUiScriptMove);
-    e.v = v;
-    e.h = h;
-    return e;
-}
-UiScriptEvent Idle(int32_t ticks) {
-    UiScriptEvent e = Event(kUiScriptIdle);
-    e.value = ticks;
-    return e;
-}
-UiScriptEvent Choose(const char* path) {
-    UiScriptEvent e = Event(kUiScriptChoose);
-    e.text = path;
-    return e;
-}
+UiScriptEvent Drag(int16_t v, int16_t h) { return Event(kUiScriptDrag, 0, v, h); }
+UiScriptEvent Release(int16_t v, int16_t h) { return Event(kUiScriptRelease, 0, v, h); }
+UiScriptEvent Move(int16_t v, int16_t h) { return Event(kUiScriptMove, 0, v, h); }
+UiScriptEvent Idle(int32_t ticks) { return Event(kUiScriptIdle, 0, 0, 0, ticks); }
+UiScriptEvent Choose(const char* path) { return Event(kUiScriptChoose, 0, 0, 0, 0, path); }
 UiScriptEvent Call(std::function<void(UiWindow*)> fn) {
     gCalls.push_back(std::move(fn));
     UiScriptEvent e = Event(kUiScriptCall);
-    e.call = Trampoline;
+    e.call = [](UiWindow* w, void* context) {
+        (*static_cast<std::function<void(UiWindow*)>*>(context))(w);
+    };
     e.context = &gCalls.back();
+    return e;
+}
+UiScriptEvent For(int32_t dialogId, UiScriptEvent e) {
+    e.dialogId = dialogId;
     return e;
 }
 
@@ -135,14 +94,18 @@ std::string Joined(const std::vector<std::string>& parts) {
     return out;
 }
 
+std::string RectText(const Ui_Rect& r) {
+    return std::to_string(r.top) + "," + std::to_string(r.left) + "," + std::to_string(r.bottom) +
+           "," + std::to_string(r.right);
+}
+
 std::vector<uint8_t> ArchiveWith(const std::vector<ExtraResource>& extra) {
     std::map<std::pair<uint32_t, uint32_t>, std::string> entries;
     const ResArchive* module = Res_ModuleArchive();
     for (uint32_t i = 0; i < module->count; ++i) {
         const uint8_t* d = module->bytes + 12 + 16 * i;
-        uint32_t offset = Get32(d + 8), size = Get32(d + 12);
         entries[{Get32(d), Get32(d + 4)}] =
-            std::string(reinterpret_cast<const char*>(module->bytes) + offset, size);
+            std::string(reinterpret_cast<const char*>(module->bytes) + Get32(d + 8), Get32(d + 12));
     }
     for (const ExtraResource& r : extra) entries[{r.type, r.id}] = r.data;
     std::vector<uint8_t> out = {'K', 'R', 'E', 'S'};
@@ -150,68 +113,43 @@ std::vector<uint8_t> ArchiveWith(const std::vector<ExtraResource>& extra) {
     Put32(out, uint32_t(entries.size()));
     uint32_t offset = uint32_t(12 + 16 * entries.size());
     for (const auto& [key, data] : entries) {
-        Put32(out, key.first);
-        Put32(out, key.second);
-        Put32(out, offset);
-        Put32(out, uint32_t(data.size()));
+        for (uint32_t v : {key.first, key.second, offset, uint32_t(data.size())}) Put32(out, v);
         offset += uint32_t(data.size());
     }
-    for (const auto& entry : entries)
-        out.insert(out.end(), entry.second.begin(), entry.second.end());
+    for (const auto& [key, data] : entries) out.insert(out.end(), data.begin(), data.end());
     return out;
 }
 
 std::string MakeBmp(int width, int height, const std::vector<uint32_t>& pixels,
                     const std::vector<uint32_t>& palette, bool topDown) {
-    auto le32 = [](std::string& s, uint32_t v) {
-        for (int i = 0; i < 4; ++i) s += char(v >> (8 * i));
-    };
-    auto le16 = [](std::string& s, uint32_t v) {
-        s += char(v);
-        s += char(v >> 8);
+    // Little-endian fields; colours are stored blue, green, red.
+    auto le = [](std::string& s, uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) s += char(v >> (8 * i));
     };
     int bits = palette.empty() ? 24 : 8;
     int rowBytes = ((width * bits + 31) / 32) * 4;
-    std::string data;
+    std::string data, colours;
     for (int r = 0; r < height; ++r) {
         int y = topDown ? r : height - 1 - r;
         std::string row;
-        for (int x = 0; x < width; ++x) {
-            uint32_t p = pixels[size_t(y * width + x)];
-            if (bits == 24) {
-                row += char(p & 0xFF);          // blue
-                row += char((p >> 8) & 0xFF);   // green
-                row += char((p >> 16) & 0xFF);  // red
-            } else {
-                row += char(p);
-            }
-        }
+        for (int x = 0; x < width; ++x) le(row, pixels[size_t(y * width + x)], bits / 8);
         row.resize(size_t(rowBytes), '\0');
         data += row;
     }
-    std::string colours;
-    for (uint32_t c : palette) {
-        colours += char(c & 0xFF);
-        colours += char((c >> 8) & 0xFF);
-        colours += char((c >> 16) & 0xFF);
-        colours += '\0';
-    }
+    for (uint32_t c : palette) le(colours, c, 4);
     std::string out = "BM";
     uint32_t offset = uint32_t(14 + 40 + colours.size());
-    le32(out, uint32_t(offset + data.size()));
-    le32(out, 0);
-    le32(out, offset);
-    le32(out, 40);
-    le32(out, uint32_t(width));
-    le32(out, uint32_t(topDown ? -height : height));
-    le16(out, 1);
-    le16(out, uint32_t(bits));
-    le32(out, 0);
-    le32(out, uint32_t(data.size()));
-    le32(out, 2835);
-    le32(out, 2835);
-    le32(out, uint32_t(palette.size()));
-    le32(out, 0);
+    le(out, uint32_t(offset + data.size()), 4);
+    le(out, 0, 4);
+    le(out, offset, 4);
+    le(out, 40, 4);
+    le(out, uint32_t(width), 4);
+    le(out, uint32_t(topDown ? -height : height), 4);
+    le(out, 1, 2);
+    le(out, uint32_t(bits), 2);
+    for (uint32_t v : {0u, uint32_t(data.size()), 2835u, 2835u, uint32_t(palette.size()), 0u}) {
+        le(out, v, 4);
+    }
     return out + colours + data;
 }
 
@@ -244,12 +182,15 @@ void UiTest::TearDown() {
     PlatformTest::TearDown();
 }
 
-int32_t UiTest::Run(int32_t dialogId, UiInitProc init, void* userData,
-                    std::vector<UiScriptEvent> script, int16_t* item) {
+void UiTest::SetScript(std::vector<UiScriptEvent> script) {
     static const UiScriptEvent kNone{};
     script_ = std::move(script);
-    // An empty script is still a script (the dialog closes at once), not the unattended mode.
     Ui_Headless_SetScript(script_.empty() ? &kNone : script_.data(), int32_t(script_.size()));
+}
+
+int32_t UiTest::Run(int32_t dialogId, UiInitProc init, void* userData,
+                    std::vector<UiScriptEvent> script, int16_t* item) {
+    SetScript(std::move(script));
     return Ui_Dlg_Run(state_, dialogId, nullptr, init, userData, item);
 }
 

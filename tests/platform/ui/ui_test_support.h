@@ -1,5 +1,5 @@
 // Shared fixture for the dialog framework's tests: the headless binding with a script, a call
-// state over the module's resources plus the test dialogs below, a trace of proc calls, and the
+// state over the module's resources plus the test dialog below, a trace of proc calls, and the
 // check that every run gives back all the memory it took.
 //
 // Test dialog 9000 (6 x 13 base units, so x units * 1.5 and y units * 1.625 give pixels):
@@ -28,12 +28,9 @@ const ResArchive* TestArchive();
 // Script events.
 UiScriptEvent Click(int16_t item);
 UiScriptEvent Select(int16_t item, int32_t entry);
-UiScriptEvent Edit(int16_t item, const char* text);
 UiScriptEvent Notify(int16_t item, int32_t code);
-UiScriptEvent Key(int32_t key, int16_t item = 0, uint8_t ctrl = 0, uint8_t alt = 0,
-                  uint8_t shift = 0);
-UiScriptEvent Press(int16_t item, int16_t v, int16_t h, uint8_t ctrl = 0, uint8_t alt = 0,
-                    uint8_t shift = 0);
+UiScriptEvent Key(int32_t key, int16_t item = 0, uint8_t ctrl = 0, uint8_t alt = 0);
+UiScriptEvent Press(int16_t item, int16_t v, int16_t h);
 UiScriptEvent Drag(int16_t v, int16_t h);
 UiScriptEvent Release(int16_t v, int16_t h);
 UiScriptEvent Move(int16_t v, int16_t h);
@@ -41,16 +38,23 @@ UiScriptEvent Idle(int32_t ticks);
 UiScriptEvent Choose(const char* path);
 // Runs fn with the open dialog when the script reaches it.
 UiScriptEvent Call(std::function<void(UiWindow*)> fn);
+// The event, for the dialog with the given id only.
+UiScriptEvent For(int32_t dialogId, UiScriptEvent e);
 
 // The trace the recording procs write to, one entry a call.
 extern std::vector<std::string> gTrace;
 std::string Joined(const std::vector<std::string>& parts);
+// "top,left,bottom,right".
+std::string RectText(const Ui_Rect& r);
 
 class UiTest : public testing_support::PlatformTest {
    protected:
     void SetUp() override;
     void TearDown() override;
 
+    // Hands the script to the headless binding; an empty script is still a script (a dialog
+    // closes at once, a chooser is cancelled), not the unattended mode.
+    void SetScript(std::vector<UiScriptEvent> script);
     // Runs a dialog with the script; returns Ui_Dlg_Run's status and stores the item.
     int32_t Run(int32_t dialogId, UiInitProc init, void* userData,
                 std::vector<UiScriptEvent> script, int16_t* item);
