@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "engine/balance.h"
-#include "engine/huegrid_kernels.h"
 #include "engine/working_space.h"
 
 namespace chain_testing {
@@ -56,22 +55,6 @@ void StrongPars(EditPars* p) {
 
 double Luma(const float rgb[3]) {
     return 0.299 * rgb[0] + 0.587 * rgb[1] + 0.114 * rgb[2];
-}
-
-void ApplyCodes(const Huegrid* h, const uint16_t in[3], uint16_t out[3]) {
-    if (h->inPixelSize == 2) {
-        uint16_t src[3] = {in[0], in[1], in[2]}, dst[3];
-        const void* ip[4] = {src, src + 1, src + 2, nullptr};
-        void* op[4] = {dst, dst + 1, dst + 2, nullptr};
-        ASSERT_EQ(HgApply(h, 1, ip, 3, op, 3), 0);
-        for (int c = 0; c < 3; ++c) out[c] = dst[c];
-    } else {
-        uint8_t src[3] = {uint8_t(in[0]), uint8_t(in[1]), uint8_t(in[2])}, dst[3];
-        const void* ip[4] = {src, src + 1, src + 2, nullptr};
-        void* op[4] = {dst, dst + 1, dst + 2, nullptr};
-        ASSERT_EQ(HgApply(h, 1, ip, 3, op, 3), 0);
-        for (int c = 0; c < 3; ++c) out[c] = dst[c];
-    }
 }
 
 }  // namespace chain_testing

@@ -42,21 +42,16 @@ TEST(HueSpace, KnownHuesGreysAndTies) {
         {{0.4f, 0.4f, 0.8f}, 2.0f / 3}, {{1, 0, 0.5f}, 11.0f / 12},  // red largest, blue above
                                                                      // green: the wrap below 0
     };
-    for (const Case& k : cases) {
-        for (int mode = 0; mode <= 2; ++mode) {
-            float out[3];
+    float out[3], back[3];
+    const float grey[3] = {0.3f, 0.3f, 0.3f};
+    for (int mode = 0; mode <= 2; ++mode) {
+        for (const Case& k : cases) {
             ASSERT_EQ(HgRgbToHue(k.rgb, out, mode), 0);
             EXPECT_NEAR(out[0], k.hue, 1e-6) << k.rgb[0] << " " << k.rgb[1] << " " << k.rgb[2];
         }
-    }
-    float out[3];
-    const float grey[3] = {0.3f, 0.3f, 0.3f};
-    for (int mode = 0; mode <= 2; ++mode) {
         ASSERT_EQ(HgRgbToHue(grey, out, mode), 0);
-        EXPECT_EQ(out[0], 0.0f);
-        EXPECT_EQ(out[1], 0.0f);
+        EXPECT_TRUE(out[0] == 0.0f && out[1] == 0.0f);
         EXPECT_NEAR(out[2], 0.3f, 1e-7);
-        float back[3];
         ASSERT_EQ(HgHueToRgb(out, back, mode), 0);
         for (float v : back) EXPECT_NEAR(v, 0.3f, 1e-7);
     }
@@ -77,17 +72,6 @@ TEST(HueSpace, LumaSpaceKeepsLumaAndMeasuresAgainstTheGamut) {
         EXPECT_NEAR(hsy[1], 1.0f, 1e-5);
         EXPECT_NEAR(hsy[2], chain_testing::Luma(rgb), 1e-6);
     }
-    // Halving the saturation keeps hue and luma and halves the distance from the grey.
-    const float rgb[3] = {0.7f, 0.5f, 0.2f};
-    float hsy[3], half[3], back[3];
-    ASSERT_EQ(HgRgbToHue(rgb, hsy, kHgHueLuma), 0);
-    hsy[1] /= 2;
-    ASSERT_EQ(HgHueToRgb(hsy, half, kHgHueLuma), 0);
-    ASSERT_EQ(HgRgbToHue(half, back, kHgHueLuma), 0);
-    EXPECT_NEAR(back[0], hsy[0], 1e-6);
-    EXPECT_NEAR(back[2], hsy[2], 1e-6);
-    float y = float(chain_testing::Luma(rgb));
-    for (int c = 0; c < 3; ++c) EXPECT_NEAR(half[c] - y, (rgb[c] - y) / 2, 1e-6);
 }
 
 class HueHandles : public ::testing::Test {
@@ -101,17 +85,11 @@ class HueHandles : public ::testing::Test {
     EditPars pars_;
 };
 
-TEST_F(HueHandles, NeutralRingChangesNothing) {
-    float out[3];
-    Apply(123.4f, 0.7f, 0.3f, out);
-    EXPECT_EQ(out[0], 123.4f);
-    EXPECT_EQ(out[1], 0.7f);
-    EXPECT_EQ(out[2], 0.3f);
-}
-
 TEST_F(HueHandles, ShiftsBlendBetweenTheEnclosingPair) {
-    pars_.hue[1].hueShift = 10.0f;  // the handle at 60 degrees
     float out[3];
+    Apply(123.4f, 0.7f, 0.3f, out);  // a neutral ring changes nothing
+    EXPECT_TRUE(out[0] == 123.4f && out[1] == 0.7f && out[2] == 0.3f);
+    pars_.hue[1].hueShift = 10.0f;  // the handle at 60 degrees
     Apply(30.0f, 0.5f, 0.5f, out);
     EXPECT_NEAR(out[0], 35.0f, 1e-4);
     Apply(60.0f, 0.5f, 0.5f, out);

@@ -62,26 +62,9 @@ void ApplyGrid(const HuegridLut& t, const uint32_t in[4], uint32_t out[4]) {
         frac[c] = ((x - p[k]) * 32768 + width / 2) / width;
     }
 
-    // The axes in order of falling fraction.
+    // The axes in order of falling fraction; equal fractions keep the lower axis first.
     int axis[4] = {0, 1, 2, 3};
-    if (n == 3) {
-        const bool a = frac[0] < frac[1], b = frac[1] < frac[2], c = frac[0] < frac[2];
-        if (!a && !b) {
-            axis[0] = 0, axis[1] = 1, axis[2] = 2;
-        } else if (!a && b && !c) {
-            axis[0] = 0, axis[1] = 2, axis[2] = 1;
-        } else if (!a && b && c) {
-            axis[0] = 2, axis[1] = 0, axis[2] = 1;
-        } else if (a && !c) {
-            axis[0] = 1, axis[1] = 0, axis[2] = 2;
-        } else if (a && !b) {
-            axis[0] = 1, axis[1] = 2, axis[2] = 0;
-        } else {
-            axis[0] = 2, axis[1] = 1, axis[2] = 0;
-        }
-    } else {
-        std::stable_sort(axis, axis + 4, [&](int l, int r) { return frac[l] > frac[r]; });
-    }
+    std::stable_sort(axis, axis + n, [&](int l, int r) { return frac[l] > frac[r]; });
 
     int64_t weight[5];
     weight[0] = 32768 - frac[axis[0]];

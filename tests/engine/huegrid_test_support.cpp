@@ -1,9 +1,12 @@
 #include "tests/engine/huegrid_test_support.h"
 
 #include <algorithm>
+#include <numeric>
 #include <set>
 
+#include "engine/huegrid_kernels.h"
 #include "platform/mem.h"
+#include "tests/engine/huegrid_reference.h"
 
 namespace huegrid_testing {
 
@@ -14,6 +17,7 @@ void EngineTest::SetUp() {
 
 void EngineTest::TearDown() {
     EXPECT_EQ(ul_nMallocs, blocksAtStart_) << "blocks not freed";
+    EXPECT_TRUE(messageBoxes_.empty());
     PlatformTest::TearDown();
 }
 
@@ -39,11 +43,93 @@ int32_t SetNodes(HuegridLut* t, int32_t c, const std::vector<uint16_t>& nodes) {
     return HgSetNodes(t, c, int32_t(bytes.size()), bytes.data());
 }
 
-uint32_t Entries(const HuegridLut* t) {
+// Grid entries (or curve lengths), each of outChannels samples.
+size_t Entries(const HuegridLut* t) {
     if (t->hasGrid == 0 || t->inChannels == 1) return t->sampleSize == 2 ? 65536u : 256u;
-    uint32_t n = 1;
-    for (int32_t c = 0; c < t->inChannels; ++c) n *= uint32_t(t->input[c].gridPoints);
+    size_t n = 1;
+    for (int32_t c = 0; c < t->inChannels; ++c) n *= size_t(t->input[c].gridPoints);
     return n;
+}
+
+int32_t Finish(HuegridLut* t, int32_t status, int32_t inSize, int32_t outSize) {
+    if (status == 0) status = HgSetPixelSize(t, kHgSideInput, inSize);
+    if (status == 0) status = HgSetPixelSize(t, kHgSideOutput, outSize);
+    if (status == 0) status = HgCheckLut(t);
+    return status;
+}
+
+constexpr uint16_t kFill = 0xA5A5;
+
+// A row of count pixels in a random layout: planar (planes in any order, with a step) or
+// interleaved (slots in any order, with padding between pixels).
+template <typename T>
+struct Row {
+    std::vector<T> data;
+    void* ptr[4] = {nullptr, nullptr, nullptr, nullptr};
+    int32_t step = 1;
+    std::vector<bool> used;
+
+    Row(std::mt19937& rng, int32_t channels, int32_t count) {
+        std::vector<int32_t> slot(static_cast<size_t>(channels));
+        std::iota(slot.begin(), slot.end(), 0);
+        std::shuffle(slot.begin(), slot.end(), rng);
+        const bool planar = rng() % 2 == 0;
+        const int32_t pad = int32_t(rng() % 3);
+        step = planar ? 1 + pad : channels + pad;
+        const size_t plane = size_t(count) * size_t(step);
+        data.assign(planar ? plane * size_t(channels) : plane + size_t(channels), T(kFill));
+        used.assign(data.size(), false);
+        for (int32_t c = 0; c < channels; ++c) {
+            const size_t start = planar ? plane * size_t(slot[c]) : size_t(slot[c]);
+            ptr[c] = data.data() + start;
+            for (int32_t i = 0; i < count; ++i) used[start + size_t(i) * size_t(step)] = true;
+        }
+    }
+    T& at(int32_t c, int32_t i) { return static_cast<T*>(ptr[c])[ptrdiff_t(i) * step]; }
+};
+
+uint32_t InterestingCode(std::mt19937& rng, const HuegridLut* t, int32_t channel) {
+    const uint32_t maxCode = t->inPixelSize == 2 ? 65535 : 255, pick = rng() % 8;
+    if (pick == 0) return 0;
+    if (pick == 1) return maxCode;
+    if (pick == 2 && t->hasGrid == 1 && t->inChannels > 1) {
+        const HgInputChannel& in = t->input[channel];
+        uint32_t node = in.nodes[rng() % uint32_t(in.gridPoints)];
+        if (t->sampleSize == 2 && t->inPixelSize == 1) node /= 257;
+        if (t->sampleSize == 1 && t->inPixelSize == 2) node *= 257;
+        return std::min(maxCode, node + uint32_t(rng() % 3));
+    }
+    return rng() % (maxCode + 1);
+}
+
+template <typename I, typename O>
+void CheckRows(std::mt19937& rng, const HuegridLut* t, int32_t count) {
+    Row<I> in(rng, t->inChannels, count);
+    Row<O> out(rng, t->outChannels, count);
+    for (int32_t c = 0; c < t->inChannels; ++c)
+        for (int32_t i = 0; i < count; ++i) in.at(c, i) = I(InterestingCode(rng, t, c));
+    const std::vector<I> before = in.data;
+    ASSERT_EQ(HgApplyRow(t, count, in.ptr, in.step, out.ptr, out.step), 0);
+    EXPECT_EQ(in.data, before) << "input changed";
+    int32_t mismatches = 0;
+    for (int32_t i = 0; i < count && mismatches < 5; ++i) {
+        uint32_t px[4] = {}, expected[4] = {};
+        for (int32_t c = 0; c < t->inChannels; ++c) px[c] = in.at(c, i);
+        huegrid_reference::ApplyPixel(*t, px, expected);
+        for (int32_t k = 0; k < t->outChannels; ++k) {
+            if (out.at(k, i) == expected[k]) continue;
+            ADD_FAILURE() << "pixel " << i << " channel " << k << " in (" << px[0] << "," << px[1]
+                          << "," << px[2] << "," << px[3] << "): got " << out.at(k, i)
+                          << ", expected " << expected[k];
+            ++mismatches;
+        }
+    }
+    for (size_t j = 0; j < out.data.size(); ++j) {
+        if (!out.used[j] && out.data[j] != O(kFill)) {
+            ADD_FAILURE() << "wrote outside its slots at " << j;
+            break;
+        }
+    }
 }
 
 }  // namespace
@@ -67,20 +153,15 @@ HuegridLut* MakeRandomTable(std::mt19937& rng, const Shape& s) {
         }
     }
     std::uniform_int_distribution<int32_t> sample(0, maxCode);
-    const uint32_t entries = Entries(t);
-    for (uint32_t i = 0; i < entries && status == 0; ++i) {
+    const size_t entries = Entries(t);
+    for (size_t i = 0; i < entries && status == 0; ++i) {
         uint16_t v16[4];
         uint8_t v8[4];
-        for (int32_t k = 0; k < 4; ++k) {
-            v16[k] = uint16_t(sample(rng));
-            v8[k] = uint8_t(v16[k]);
-        }
-        status = s.sampleSize == 2 ? HgSetEntry(t, i, v16) : HgSetEntry(t, i, v8);
+        for (int32_t k = 0; k < 4; ++k) v8[k] = uint8_t(v16[k] = uint16_t(sample(rng)));
+        status =
+            s.sampleSize == 2 ? HgSetEntry(t, uint32_t(i), v16) : HgSetEntry(t, uint32_t(i), v8);
     }
-    if (status == 0) status = HgSetPixelSize(t, kHgSideInput, s.inPixelSize);
-    if (status == 0) status = HgSetPixelSize(t, kHgSideOutput, s.outPixelSize);
-    if (status == 0) status = HgCheckLut(t);
-    if (status != 0) {
+    if ((status = Finish(t, status, s.inPixelSize, s.outPixelSize)) != 0) {
         ADD_FAILURE() << "building a random table: " << status;
         HgFreeLut(t);
         return nullptr;
@@ -108,37 +189,51 @@ HuegridLut* MakeIdentityGrid(std::mt19937& rng, int32_t sampleSize, int32_t grid
             }
         }
     }
-    if (status == 0) status = HgSetPixelSize(t, kHgSideInput, sampleSize);
-    if (status == 0) status = HgSetPixelSize(t, kHgSideOutput, sampleSize);
-    if (status != 0) {
+    if (Finish(t, status, sampleSize, sampleSize) != 0) {
         HgFreeLut(t);
         return nullptr;
     }
     return t;
 }
 
+void CheckTable(std::mt19937& rng, const HuegridLut* t, int32_t count) {
+    if (t->inPixelSize == 1) {
+        if (t->outPixelSize == 1) return CheckRows<uint8_t, uint8_t>(rng, t, count);
+        return CheckRows<uint8_t, uint16_t>(rng, t, count);
+    }
+    if (t->outPixelSize == 1) return CheckRows<uint16_t, uint8_t>(rng, t, count);
+    CheckRows<uint16_t, uint16_t>(rng, t, count);
+}
+
+int32_t ApplyOne(const HuegridLut* t, const uint32_t in[4], uint32_t out[4]) {
+    uint16_t in16[4], out16[4] = {};
+    uint8_t in8[4], out8[4] = {};
+    const void* ip[4];
+    void* op[4];
+    for (int c = 0; c < 4; ++c) {
+        in8[c] = uint8_t(in16[c] = uint16_t(in[c]));
+        ip[c] = t->inPixelSize == 2 ? static_cast<const void*>(&in16[c]) : &in8[c];
+        op[c] = t->outPixelSize == 2 ? static_cast<void*>(&out16[c]) : &out8[c];
+    }
+    const int32_t status = HgApplyRow(t, 1, ip, 1, op, 1);
+    for (int c = 0; c < 4; ++c) out[c] = t->outPixelSize == 2 ? out16[c] : out8[c];
+    return status;
+}
+
 int32_t WriteToMemory(const HuegridLut* table, std::vector<uint8_t>* bytes, size_t capacity) {
     bytes->assign(capacity, 0);
     FLSpec spec;
     FLSpecMemory(&spec, bytes->data(), int32_t(capacity));
-    int32_t status = HgWriteStream(table, &spec);
-    // The written length: everything up to the last byte the writer touched cannot be told
-    // from a zero-filled block, so ask the format instead.
+    const int32_t status = HgWriteStream(table, &spec);
+    // The written length cannot be told from a zero-filled block, so ask the format instead:
+    // the header, then node tables (kind 2 grids) and samples.
     if (status == 0) {
-        size_t length = kHgStreamHeaderSize;
-        const bool grid = table->hasGrid == 1 && table->inChannels > 1;
-        size_t elements = size_t(table->outChannels);
-        if (grid) {
-            for (int32_t c = 0; c < table->inChannels; ++c) {
-                elements *= size_t(table->input[c].gridPoints);
-                if (table->kind == 2)
-                    length += size_t(table->input[c].gridPoints) * size_t(table->sampleSize);
-            }
-        } else {
-            elements *= table->sampleSize == 2 ? 65536u : 256u;
+        size_t values = Entries(table) * size_t(table->outChannels);
+        if (table->kind == 2 && table->hasGrid == 1 && table->inChannels > 1) {
+            for (int32_t c = 0; c < table->inChannels; ++c)
+                values += size_t(table->input[c].gridPoints);
         }
-        length += elements * size_t(table->sampleSize);
-        bytes->resize(length);
+        bytes->resize(size_t(kHgStreamHeaderSize) + values * size_t(table->sampleSize));
     }
     return status;
 }
@@ -155,14 +250,8 @@ void Scramble(std::vector<uint8_t>* bytes) {
 }
 
 std::vector<uint32_t> Samples(const HuegridLut* t) {
-    size_t n = size_t(t->outChannels);
-    if (t->hasGrid == 1 && t->inChannels > 1) {
-        for (int32_t c = 0; c < t->inChannels; ++c) n *= size_t(t->input[c].gridPoints);
-    } else {
-        n *= t->sampleSize == 2 ? 65536u : 256u;
-    }
-    std::vector<uint32_t> out(n);
-    for (size_t i = 0; i < n; ++i) {
+    std::vector<uint32_t> out(Entries(t) * size_t(t->outChannels));
+    for (size_t i = 0; i < out.size(); ++i) {
         out[i] = t->sampleSize == 2 ? static_cast<const uint16_t*>(t->grid)[i]
                                     : static_cast<const uint8_t*>(t->grid)[i];
     }

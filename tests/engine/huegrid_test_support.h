@@ -1,5 +1,5 @@
 // Shared helpers for the Huegrid tests: a fixture that checks for leaked blocks, random tables
-// with non-uniform nodes, identity tables, and streams in memory.
+// with non-uniform nodes, identity tables, checks against the reference, streams in memory.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,8 +14,8 @@
 
 namespace huegrid_testing {
 
-// A private preferences folder (memory-guard reports land in the debug log) and a check that
-// every block taken during the test was given back.
+// A private preferences folder (memory-guard reports land in the debug log), a check that every
+// block taken during the test was given back and that no message box came up.
 class EngineTest : public testing_support::PlatformTest {
    protected:
     void SetUp() override;
@@ -51,6 +51,14 @@ HuegridLut* MakeRandomTable(std::mt19937& rng, const Shape& shape);
 // A three-channel grid whose samples equal the node positions of their own axis (so the
 // transform is the identity), with random nodes.
 HuegridLut* MakeIdentityGrid(std::mt19937& rng, int32_t sampleSize, int32_t gridPoints);
+
+// Applies the table to count pixels of chosen codes (the ends, node positions, random) in a
+// random layout and compares every output code with the reference; samples outside the output
+// slots must keep their fill and unused channel pointers stay null.
+void CheckTable(std::mt19937& rng, const HuegridLut* t, int32_t count);
+
+// One pixel through HgApplyRow at the table's pixel sizes; its status.
+int32_t ApplyOne(const HuegridLut* t, const uint32_t in[4], uint32_t out[4]);
 
 // Streams in memory.
 int32_t WriteToMemory(const HuegridLut* table, std::vector<uint8_t>* bytes,

@@ -8,8 +8,7 @@
 #include <vector>
 
 #include "engine/ip_resample.h"
-#include "platform/mem.h"
-#include "tests/platform/test_support.h"
+#include "tests/engine/huegrid_test_support.h"
 
 namespace {
 
@@ -20,21 +19,13 @@ struct Buffer {
     IPImage view = {};
 
     Buffer(int channels, int bytes, int width, int height, int pad = 0) {
-        (bytes == 2 ? data16.resize(size_t(width * channels + pad) * height)
-                    : data8.resize(size_t(width * channels + pad) * height));
-        view = {channels == 1 ? kIPKindMask : kIPKindColour,
-                channels,
-                bytes,
-                width,
-                height,
-                72.0f,
-                channels,
-                width * channels + pad,
-                {},
-                nullptr};
+        const int rowStep = width * channels + pad;
+        data16.resize(bytes == 2 ? size_t(rowStep) * height : 0);
+        data8.resize(bytes == 1 ? size_t(rowStep) * height : 0);
+        const int32_t kind = channels == 1 ? kIPKindMask : kIPKindColour;
+        view = {kind, channels, bytes, width, height, 72.0f, channels, rowStep, {}, nullptr};
         for (int c = 0; c < channels; ++c)
-            view.channel[c] = bytes == 2 ? static_cast<void*>(data16.data() + c)
-                                         : static_cast<void*>(data8.data() + c);
+            view.channel[c] = bytes == 2 ? static_cast<void*>(data16.data() + c) : data8.data() + c;
     }
     int Get(int c, int x, int y) const {
         const ptrdiff_t i = IPSampleOffset(&view, x, y) + c;
@@ -52,18 +43,7 @@ struct Buffer {
     }
 };
 
-class ResampleTest : public testing_support::PlatformTest {
-   protected:
-    void SetUp() override {
-        PlatformTest::SetUp();
-        blocks_ = ul_nMallocs;
-    }
-    void TearDown() override {
-        EXPECT_EQ(ul_nMallocs, blocks_) << "blocks left behind";
-        PlatformTest::TearDown();
-    }
-    uint32_t blocks_ = 0;
-};
+using ResampleTest = huegrid_testing::EngineTest;
 
 int32_t Scale(const IPImage& src, const IPImage& dst, int32_t* w, int32_t* h,
               int32_t mode = kIPScaleTent) {
@@ -71,15 +51,12 @@ int32_t Scale(const IPImage& src, const IPImage& dst, int32_t* w, int32_t* h,
 }
 
 TEST_F(ResampleTest, OutputSizesKeepTheAspectRatioInsideTheBox) {
-    const int cases[][6] = {
-        {4000, 3000, 500, 500, 500, 375},
-        {4000, 3000, 600, 300, 400, 300},
-        {3000, 4000, 500, 500, 375, 500},
-        {300, 200, 500, 500, 300, 200},  // fits: taken as it is
-        {10, 10000, 500, 500, 2, 500},   // would round to 1 (or 0) pixels wide
-        {1, 10000, 500, 500, 1, 500},
-        {10, 1001, 1000, 1000, 10, 1000},  // rounding says "no reduction across", yet too tall
-    };
+    // Fitting is taken as it is; 10 x 10000 would round to 1 (or 0) pixels wide; for 10 x 1001
+    // rounding says "no reduction across", yet it is too tall.
+    const int cases[][6] = {{4000, 3000, 500, 500, 500, 375}, {4000, 3000, 600, 300, 400, 300},
+                            {3000, 4000, 500, 500, 375, 500}, {300, 200, 500, 500, 300, 200},
+                            {10, 10000, 500, 500, 2, 500},    {1, 10000, 500, 500, 1, 500},
+                            {10, 1001, 1000, 1000, 10, 1000}};
     for (const auto& c : cases) {
         int32_t w = -1, h = -1;
         ASSERT_EQ(IPScaleOutputSize(c[0], c[1], c[2], c[3], &w, &h), 0);
@@ -95,8 +72,8 @@ TEST_F(ResampleTest, OutputSizesKeepTheAspectRatioInsideTheBox) {
         ASSERT_TRUE(w <= wd && h <= hd && w <= w0 && h <= h0 && w >= std::min(2, w0) &&
                     h >= std::min(2, h0))
             << w0 << "x" << h0 << " in " << wd << "x" << hd;
-        if (w < w0 && w > 20 &&
-            h > 20) {  // one side meets the box; the aspect ratio holds to rounding
+        // Reduced: one side meets the box; the aspect ratio holds to rounding.
+        if (w < w0 && w > 20 && h > 20) {
             EXPECT_TRUE(w == wd || h == hd);
             EXPECT_NEAR(double(w) / h, double(w0) / h0, double(w0) / h0 * (1.0 / w + 1.0 / h));
         }
@@ -107,14 +84,9 @@ TEST_F(ResampleTest, OutputSizesKeepTheAspectRatioInsideTheBox) {
 }
 
 TEST_F(ResampleTest, EveryPhaseSumsToOneAndFollowsTheTent) {
-    for (auto [n0, n1] : {std::pair{3, 2},
-                          {10, 9},
-                          {100, 99},
-                          {4000, 500},
-                          {3000, 375},
-                          {1001, 10},
-                          {641, 320},
-                          {20000, 2}}) {
+    const int sizes[][2] = {{3, 2},      {10, 9},    {100, 99},  {4000, 500},
+                            {3000, 375}, {1001, 10}, {641, 320}, {20000, 2}};
+    for (auto [n0, n1] : sizes) {
         IPFilterTable t;
         ASSERT_EQ(IPFilterTableBuild(n0, n1, &t), 0);
         const double s = double(n0 - 1) / (n1 - 1);
@@ -131,9 +103,8 @@ TEST_F(ResampleTest, EveryPhaseSumsToOneAndFollowsTheTent) {
             for (int k = 0; k < t.taps; ++k) exactSum += tent(k);
             for (int k = 0; k < t.taps; ++k) {
                 sum += t.weights[p * t.taps + k];
-                const double slack = k == t.taps / 2
-                                         ? 1.0 + t.taps / 2.0
-                                         : 0.5001;  // the middle tap takes the remainder
+                // The middle tap takes the remainder.
+                const double slack = k == t.taps / 2 ? 1.0 + t.taps / 2.0 : 0.5001;
                 ASSERT_NEAR(t.weights[p * t.taps + k], tent(k) / exactSum * 65536, slack)
                     << n0 << "/" << n1 << " " << p;
             }

@@ -6,74 +6,29 @@
 
 #include <cmath>
 #include <cstring>
+#include <numeric>
 #include <vector>
 
 #include "engine/edit_chain.h"
 #include "engine/huegrid_build.h"
-#include "engine/working_space.h"
 #include "tests/engine/chain_test_support.h"
-
-namespace measure_testing {
-
-using chain_testing::NeutralPars;
-
-// An interleaved RGB image over a vector the test owns.
-template <typename T>
-struct TestImage {
-    std::vector<T> data;
-    IPImage image{};
-    TestImage(int w, int h) : data(size_t(w) * h * 3, 0) {
-        image.kind = kIPKindColour;
-        image.channels = 3;
-        image.bytesPerSample = int32_t(sizeof(T));
-        image.width = w;
-        image.height = h;
-        image.resolution = 72.0f;
-        image.pixelStep = 3;
-        image.rowStep = 3 * w;
-        for (int c = 0; c < 3; ++c) image.channel[c] = data.data() + c;
-    }
-    void Set(int x, int y, int r, int g, int b) {
-        T* p = &data[(size_t(y) * image.width + x) * 3];
-        p[0] = T(r);
-        p[1] = T(g);
-        p[2] = T(b);
-    }
-    void Fill(int r, int g, int b) {
-        for (int y = 0; y < image.height; ++y)
-            for (int x = 0; x < image.width; ++x) Set(x, y, r, g, b);
-    }
-};
-
-struct TestMask {
-    std::vector<uint8_t> bits;
-    IPMask mask{};
-    TestMask(int w, int h) : bits(size_t((w + 7) / 8) * h, 0) {
-        mask = {w, h, (w + 7) / 8, bits.data(), w + 1, -1, h + 1, -1};
-    }
-};
-
-}  // namespace measure_testing
-
-using namespace measure_testing;
 
 namespace {
 
+using chain_testing::TestImage;
+using chain_testing::TestMask;
+
 uint32_t Total(const uint32_t* hist, int n) {
-    uint32_t t = 0;
-    for (int i = 0; i < n; ++i) t += hist[i];
-    return t;
+    return std::accumulate(hist, hist + n, 0u);
+}
+
+int Luma8(int r, int g, int b) {
+    return (299 * r + 587 * g + 114 * b + 500) / 1000;
 }
 
 TEST(MeasureGrid, StepsByLevelAndVisitedPixels) {
-    const int xs[8] = {4, 4, 3, 3, 2, 2, 1, 1}, ys[8] = {5, 4, 4, 3, 3, 2, 2, 1};
-    for (int l = 0; l < 8; ++l) {
-        EXPECT_EQ(HgSampleStepX(l), xs[l]) << l;
-        EXPECT_EQ(HgSampleStepY(l), ys[l]) << l;
-    }
-    EXPECT_EQ(HgSampleStepX(-3), 4);
+    EXPECT_EQ(HgSampleStepX(-3), 4);  // levels outside 0..7 are clamped
     EXPECT_EQ(HgSampleStepY(12), 1);
-
     TestImage<uint8_t> img(10, 11);
     img.Fill(10, 20, 30);
     uint32_t hist[256];
@@ -86,11 +41,11 @@ TEST(MeasureGrid, StepsByLevelAndVisitedPixels) {
     TestMask m(10, 11);
     for (int y = 2; y <= 6; ++y)
         for (int x = 3; x <= 7; ++x) IPMaskSet(&m.mask, x, y);
-    m.bits[(4 * m.mask.rowBytes) + 0] &= uint8_t(~(1u << 3));  // clear (3, 4)
+    m.bits[4 * m.mask.rowBytes] &= uint8_t(~(1u << 3));  // clear (3, 4)
     ASSERT_EQ(HgLumaHistogram(&img.image, &m.mask, 7, nullptr, hist), 0);
     EXPECT_EQ(Total(hist, 256), 24u);
     ASSERT_EQ(HgLumaHistogram(&img.image, &m.mask, 4, nullptr, hist), 0);
-    EXPECT_EQ(Total(hist, 256), 3u * 2u - 0u);  // x 3, 5, 7 and y 2, 5
+    EXPECT_EQ(Total(hist, 256), 3u * 2u);  // x 3, 5, 7 and y 2, 5
 
     TestMask wrong(9, 11);
     EXPECT_EQ(HgLumaHistogram(&img.image, &wrong.mask, 7, nullptr, hist), -1);
@@ -106,21 +61,17 @@ TEST(MeasureHistograms, KnownColours) {
     uint32_t luma[256], sat[256], hue[360];
     ASSERT_EQ(HgLumaHistogram(&img.image, nullptr, 7, nullptr, luma), 0);
     EXPECT_EQ(luma[76], 1u);
-    EXPECT_EQ(luma[(299 * 200 + 587 * 100 + 114 * 100 + 500) / 1000], 1u);
-    EXPECT_EQ(luma[(299 * 50 + 587 * 200 + 114 * 50 + 500) / 1000], 1u);
+    EXPECT_EQ(luma[Luma8(200, 100, 100)], 1u);
+    EXPECT_EQ(luma[Luma8(50, 200, 50)], 1u);
     EXPECT_EQ(Total(luma, 256), 4u);
-
     ASSERT_EQ(HgSaturationHistogram(&img.image, nullptr, 7, nullptr, sat), 0);
     EXPECT_EQ(sat[255], 1u);
     EXPECT_EQ(sat[122], 1u);
     EXPECT_EQ(sat[(128 * 150 + 62) / 125], 1u);  // green: c 150, l 125
     EXPECT_EQ(sat[(128 * 4 + 51) / 102], 1u);    // near grey still has a saturation
     EXPECT_EQ(Total(sat, 256), 4u);
-
     ASSERT_EQ(HgHueHistogram(&img.image, nullptr, 7, nullptr, hue), 0);
-    EXPECT_EQ(hue[0], 2u);
-    EXPECT_EQ(hue[120], 1u);
-    EXPECT_EQ(Total(hue, 360), 3u);
+    EXPECT_TRUE(hue[0] == 2u && hue[120] == 1u && Total(hue, 360) == 3u);
 
     // Exact greys and very dark or light pixels are left out of the saturation histogram.
     TestImage<uint8_t> grey(3, 1);
@@ -133,31 +84,30 @@ TEST(MeasureHistograms, KnownColours) {
 
 TEST(MeasureThroughHuegrid, WalkMatchesSinglePixelsAtBothDepths) {
     EditPars pars;
-    NeutralPars(&pars);
+    chain_testing::NeutralPars(&pars);
     pars.brightness = 0.7f;
     pars.saturation = 0.65f;
+    TestImage<uint8_t> img8(13, 9);
+    TestImage<uint16_t> img16(13, 9);
+    for (int y = 0; y < 9; ++y)
+        for (int x = 0; x < 13; ++x) {
+            const int r = (x * 19) % 256, g = (y * 27 + x) % 256, b = (x * y * 7) % 256;
+            img8.Set(x, y, r, g, b);
+            img16.Set(x, y, r * 257, g * 257, b * 257);
+        }
     for (int depth = 1; depth <= 2; ++depth) {
         Huegrid* hg = nullptr;
         ASSERT_EQ(HgBuild(&pars, 0xFFFF, 3, depth, &hg), 0);
-        TestImage<uint8_t> img8(13, 9);
-        TestImage<uint16_t> img16(13, 9);
-        for (int y = 0; y < 9; ++y)
-            for (int x = 0; x < 13; ++x) {
-                int r = (x * 19) % 256, g = (y * 27 + x) % 256, b = (x * y * 7) % 256;
-                img8.Set(x, y, r, g, b);
-                img16.Set(x, y, r * 257, g * 257, b * 257);
-            }
         const IPImage* image = depth == 1 ? &img8.image : &img16.image;
         for (int level : {0, 3, 7}) {
             uint32_t hist[256], expect[256] = {};
             ASSERT_EQ(HgLumaHistogram(image, nullptr, level, hg, hist), 0);
             for (int y = 0; y < 9; y += HgSampleStepY(level))
                 for (int x = 0; x < 13; x += HgSampleStepX(level)) {
-                    uint16_t codes[3];
-                    ASSERT_EQ(HgPixelThrough(image, hg, x, y, nullptr, codes), 0);
-                    int v[3];
-                    for (int c = 0; c < 3; ++c) v[c] = depth == 1 ? codes[c] : codes[c] / 257;
-                    ++expect[(299 * v[0] + 587 * v[1] + 114 * v[2] + 500) / 1000];
+                    uint16_t v[3];
+                    ASSERT_EQ(HgPixelThrough(image, hg, x, y, nullptr, v), 0);
+                    const int unit = depth == 1 ? 1 : 257;
+                    ++expect[Luma8(v[0] / unit, v[1] / unit, v[2] / unit)];
                 }
             for (int i = 0; i < 256; ++i) ASSERT_EQ(hist[i], expect[i]) << depth << " " << i;
         }
@@ -184,10 +134,8 @@ TEST(MeasureWeightedBrightness, GreysAndThinRegionsWeighNothing) {
     float v = 0;
     ASSERT_EQ(HgWeightedBrightness(&img.image, nullptr, 7, nullptr, &v, &subject.mask), 0);
     EXPECT_EQ(v, 0.5f);
-    EXPECT_EQ(subject.mask.right, -1);
-    EXPECT_EQ(subject.mask.left, 41);
+    EXPECT_TRUE(subject.mask.right == -1 && subject.mask.left == 41);
     for (uint8_t b : subject.bits) ASSERT_EQ(b, 0);
-
     // A region one pixel high has no middle: every pixel is on its border.
     TestImage<uint8_t> line(50, 1);
     line.Fill(180, 90, 40);
@@ -200,19 +148,15 @@ TEST(MeasureWeightedBrightness, ColouredImageAndCentreWeighting) {
     // One moderate colour everywhere: the brightness is its luma.
     TestImage<uint8_t> img(41, 41);
     img.Fill(150, 100, 50);
-    const int luma = (299 * 150 + 587 * 100 + 114 * 50 + 500) / 1000;
     TestMask subject(41, 41);
     float v = 0;
     ASSERT_EQ(HgWeightedBrightness(&img.image, nullptr, 7, nullptr, &v, &subject.mask), 0);
-    EXPECT_NEAR(v, luma / 255.0, 0.004);
-    // The subject is the middle of the picture, not its border.
+    EXPECT_NEAR(v, Luma8(150, 100, 50) / 255.0, 0.004);
+    // The subject is the middle of the picture, not its border, and symmetric.
     EXPECT_TRUE(IPMaskBit(&subject.mask, 20, 20));
-    EXPECT_FALSE(IPMaskBit(&subject.mask, 0, 20));
-    EXPECT_FALSE(IPMaskBit(&subject.mask, 20, 40));
-    EXPECT_GT(subject.mask.left, 0);
-    EXPECT_LT(subject.mask.right, 40);
-    EXPECT_EQ(subject.mask.left, 40 - subject.mask.right);  // symmetric
-
+    EXPECT_FALSE(IPMaskBit(&subject.mask, 0, 20) || IPMaskBit(&subject.mask, 20, 40));
+    EXPECT_TRUE(subject.mask.left > 0 && subject.mask.right < 40);
+    EXPECT_EQ(subject.mask.left, 40 - subject.mask.right);
     // A 16-bit copy measures the same.
     TestImage<uint16_t> img16(41, 41);
     img16.Fill(150 * 257, 100 * 257, 50 * 257);
@@ -220,22 +164,17 @@ TEST(MeasureWeightedBrightness, ColouredImageAndCentreWeighting) {
     ASSERT_EQ(HgWeightedBrightness(&img16.image, nullptr, 7, nullptr, &v16, nullptr), 0);
     EXPECT_EQ(v16, v);
 
-    // Bright centre, dark frame of the same chroma: the centre dominates.
+    // Bright centre, dark frame of the same chroma: the centre covers a quarter of the area but
+    // most of the weight.
     for (int y = 0; y < 41; ++y)
         for (int x = 0; x < 41; ++x) {
-            bool centre = std::abs(x - 20) <= 10 && std::abs(y - 20) <= 10;
-            if (centre)
-                img.Set(x, y, 230, 180, 130);
-            else
-                img.Set(x, y, 110, 60, 10);
+            const bool centre = std::abs(x - 20) <= 10 && std::abs(y - 20) <= 10;
+            img.Set(x, y, centre ? 230 : 110, centre ? 180 : 60, centre ? 130 : 10);
         }
-    const double bright = ((299 * 230 + 587 * 180 + 114 * 130 + 500) / 1000) / 255.0;
-    const double dark = ((299 * 110 + 587 * 60 + 114 * 10 + 500) / 1000) / 255.0;
+    const double bright = Luma8(230, 180, 130) / 255.0, dark = Luma8(110, 60, 10) / 255.0;
     ASSERT_EQ(HgWeightedBrightness(&img.image, nullptr, 7, nullptr, &v, nullptr), 0);
-    // The centre covers a quarter of the area but most of the weight.
     EXPECT_GT(v, 0.5 * (bright + dark));
     EXPECT_LT(v, bright);
-
     // Within a region mask only the marked pixels count, and its box sets the border.
     TestMask region(41, 41);
     for (int y = 0; y < 41; ++y)
@@ -246,25 +185,17 @@ TEST(MeasureWeightedBrightness, ColouredImageAndCentreWeighting) {
 
 TEST(MeasureHueHistogram, CurvatureAndHillMass) {
     int32_t h[360], c[360];
-    for (int i = 0; i < 360; ++i) h[i] = i;
+    std::iota(h, h + 360, 0);
     ASSERT_EQ(HgHueCurvature(h, c), 0);
     for (int i = 1; i < 359; ++i) ASSERT_EQ(c[i], 0) << i;
-    EXPECT_EQ(c[0], 360);
-    EXPECT_EQ(c[359], -360);
+    EXPECT_TRUE(c[0] == 360 && c[359] == -360);
 
     // Two peaks, one across the wrap: curvature minima at the peaks, bumps beside them.
     std::memset(h, 0, sizeof h);
-    h[100] = 10;
-    h[359] = 4;
-    h[0] = 6;
-    h[1] = 4;
+    h[100] = 10, h[359] = 4, h[0] = 6, h[1] = 4;
     ASSERT_EQ(HgHueCurvature(h, c), 0);
-    EXPECT_EQ(c[100], -20);
-    EXPECT_EQ(c[99], 10);
-    EXPECT_EQ(c[101], 10);
-    EXPECT_EQ(c[0], -4);
-    EXPECT_EQ(c[359], 6 - 8 + 0);
-    EXPECT_EQ(c[358], 4);
+    EXPECT_TRUE(c[100] == -20 && c[99] == 10 && c[101] == 10);
+    EXPECT_TRUE(c[0] == -4 && c[359] == 6 - 8 + 0 && c[358] == 4);
     EXPECT_EQ(HgHueCurvature(nullptr, c), -1);
 
     // Hill mass: the valley bin where the next one rises is not counted.
@@ -276,7 +207,7 @@ TEST(MeasureHueHistogram, CurvatureAndHillMass) {
     ASSERT_EQ(HgHueHillMass(h, 14, &mass), 0);
     EXPECT_EQ(mass, 4 + 0);  // 13 is the valley on the left; zeros to the right up to bin 9
     // A flat histogram counts every bin once.
-    for (int i = 0; i < 360; ++i) h[i] = 1;
+    std::fill(h, h + 360, 1);
     ASSERT_EQ(HgHueHillMass(h, 200, &mass), 0);
     EXPECT_EQ(mass, 360);
     EXPECT_EQ(HgHueHillMass(h, 360, &mass), -1);
