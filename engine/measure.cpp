@@ -115,6 +115,18 @@ int32_t RunWalk(const GridWalk& walk, Visit&& visit) {
     return kStatusOk;
 }
 
+// Zeroes bins counts of hist and walks the grid with visit, which counts into it.
+template <typename Visit>
+int32_t FillHistogram(const IPImage* image, const IPMask* mask, int32_t level,
+                      const Huegrid* huegrid, uint32_t* hist, int32_t bins, Visit&& visit) {
+    if (hist == nullptr) return kStatusProblem;
+    GridWalk walk;
+    int32_t status = PrepareWalk(&walk, image, mask, level, huegrid);
+    if (status != kStatusOk) return status;
+    for (int32_t i = 0; i < bins; ++i) hist[i] = 0;
+    return RunWalk(walk, visit);
+}
+
 int32_t Max3(int32_t a, int32_t b, int32_t c) {
     int32_t m = a > b ? a : b;
     return m > c ? m : c;
@@ -247,24 +259,14 @@ int32_t HgWeightedBrightness(const IPImage* image, const IPMask* mask, int32_t l
 
 int32_t HgLumaHistogram(const IPImage* image, const IPMask* mask, int32_t level,
                         const Huegrid* huegrid, uint32_t hist[256]) {
-    if (hist == nullptr) return kStatusProblem;
-    GridWalk walk;
-    int32_t status = PrepareWalk(&walk, image, mask, level, huegrid);
-    if (status != kStatusOk) return status;
-    for (int i = 0; i < 256; ++i) hist[i] = 0;
-    return RunWalk(walk, [&](int32_t, int32_t, int32_t r, int32_t g, int32_t b) {
+    return FillHistogram(image, mask, level, huegrid, hist, 256, [&](int32_t, int32_t, int32_t r, int32_t g, int32_t b) {
         ++hist[(299 * r + 587 * g + 114 * b + 500) / 1000];
     });
 }
 
 int32_t HgSaturationHistogram(const IPImage* image, const IPMask* mask, int32_t level,
                               const Huegrid* huegrid, uint32_t hist[256]) {
-    if (hist == nullptr) return kStatusProblem;
-    GridWalk walk;
-    int32_t status = PrepareWalk(&walk, image, mask, level, huegrid);
-    if (status != kStatusOk) return status;
-    for (int i = 0; i < 256; ++i) hist[i] = 0;
-    return RunWalk(walk, [&](int32_t, int32_t, int32_t r, int32_t g, int32_t b) {
+    return FillHistogram(image, mask, level, huegrid, hist, 256, [&](int32_t, int32_t, int32_t r, int32_t g, int32_t b) {
         int32_t mx = Max3(r, g, b), mn = Min3(r, g, b);
         int32_t c = mx - mn, l = (mx + mn) / 2;
         if (c == 0 || l < 25 || l > 230) return;
@@ -275,12 +277,7 @@ int32_t HgSaturationHistogram(const IPImage* image, const IPMask* mask, int32_t 
 
 int32_t HgHueHistogram(const IPImage* image, const IPMask* mask, int32_t level,
                        const Huegrid* huegrid, uint32_t hist[360]) {
-    if (hist == nullptr) return kStatusProblem;
-    GridWalk walk;
-    int32_t status = PrepareWalk(&walk, image, mask, level, huegrid);
-    if (status != kStatusOk) return status;
-    for (int i = 0; i < 360; ++i) hist[i] = 0;
-    return RunWalk(walk, [&](int32_t, int32_t, int32_t r, int32_t g, int32_t b) {
+    return FillHistogram(image, mask, level, huegrid, hist, 360, [&](int32_t, int32_t, int32_t r, int32_t g, int32_t b) {
         if (Max3(r, g, b) - Min3(r, g, b) <= 8) return;
         float rgb[3] = {r / 255.0f, g / 255.0f, b / 255.0f}, hcl[3];
         if (HgRgbToHue(rgb, hcl, kHgHueChroma) != kStatusOk) return;
