@@ -113,7 +113,8 @@ int main(int argc, char** argv) {
         ResetEditStatePars(state.get(), kEditMaskAll);
         const auto start = std::chrono::steady_clock::now();
         int32_t status = GetAnalysisImage(state.get(), kPreviewWidth, kPreviewHeight);
-        if (status == 0) status = AutoSettings(state.get(), kEditMaskAll, &state->analysisImage, nullptr);
+        if (status == 0)
+            status = AutoSettings(state.get(), kEditMaskAll, &state->analysisImage, nullptr);
         const auto end = std::chrono::steady_clock::now();
         if (status != 0) {
             std::fprintf(stderr, "keenhue_speed: failed with %d\n", int(status));
@@ -126,10 +127,11 @@ int main(int argc, char** argv) {
     }
     std::sort(times.begin(), times.end());
     const double median = times[times.size() / 2];
-    std::printf("Keenhue on %d x %d (%.1f MP), analysed at %d x %d: median %.1f ms of %d runs "
-                "(fastest %.1f, slowest %.1f)\n",
-                host.width, host.height, host.width * double(host.height) / 1e6, analysedWidth,
-                analysedHeight, median, runs, times.front(), times.back());
+    std::printf(
+        "Keenhue on %d x %d (%.1f MP), analysed at %d x %d: median %.1f ms of %d runs "
+        "(fastest %.1f, slowest %.1f)\n",
+        host.width, host.height, host.width * double(host.height) / 1e6, analysedWidth,
+        analysedHeight, median, runs, times.front(), times.back());
     std::printf("keenhue_24mp_ms %.1f ms\n", median);
     return 0;
 }

@@ -12,7 +12,7 @@
 
 #include <cstdint>
 
-#include "edit/edit_pars.h"
+#include "engine/edit_pars.h"
 #include "platform/status.h"
 
 struct UiState;

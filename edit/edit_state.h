@@ -14,7 +14,7 @@
 #include <cstdint>
 
 #include "edit/color_defs.h"
-#include "edit/edit_pars.h"
+#include "engine/edit_pars.h"
 #include "engine/ip_image.h"
 #include "engine/measure.h"
 #include "platform/status.h"
@@ -61,8 +61,8 @@ struct EditState {
 // A fresh state: defaults everywhere, the live record in the given working space (null: the
 // default reference space) with its tables derived and its groups reset through
 // ResetEditStatePars, an 8-bit image, grid level 7, the default preferred
-// saturation (0.8) and Keenhue mask (64564), no analysis image. Installs the engine's neutral-target
-// derivation. -1 for a null state or an invalid space.
+// saturation (0.8) and Keenhue mask (64564), no analysis image. Installs the engine's
+// neutral-target derivation. -1 for a null state or an invalid space.
 int32_t EditStateInit(EditState* editState, const RefRGB* workingSpace);
 
 // Releases the analysis image and its mask and empties both records. Safe on an empty state.

@@ -19,7 +19,7 @@
 
 constexpr int32_t kKhHueBins = 360;
 constexpr int32_t kKhMaxPeaks = 6;
-constexpr int32_t kKhSmoothPasses = 5;   // passes before the first reading
+constexpr int32_t kKhSmoothPasses = 5;  // passes before the first reading
 constexpr int32_t kKhMaxPeakRounds = 100;
 constexpr int32_t kKhPeakMergeDegrees = 10;
 

@@ -19,10 +19,10 @@ constexpr int32_t kHueTab = 3;
 // The groups each step sees the image through: everything to the left of its own.
 constexpr int32_t kBeforeBalance = kEditLinear;
 constexpr int32_t kBeforePoints = kEditLinear | kEditBalance;
-constexpr int32_t kBeforeBrightness = kBeforePoints | kEditBlackPoint | kEditGrayPoint |
-                                      kEditWhitePoint;
-constexpr int32_t kBeforeSaturation = kBeforeBrightness | kEditBrightness | kEditShadow |
-                                      kEditHighlight | kEditContrast;
+constexpr int32_t kBeforeBrightness =
+    kBeforePoints | kEditBlackPoint | kEditGrayPoint | kEditWhitePoint;
+constexpr int32_t kBeforeSaturation =
+    kBeforeBrightness | kEditBrightness | kEditShadow | kEditHighlight | kEditContrast;
 constexpr int32_t kBeforeHues = kBeforeSaturation | kEditSaturation;
 constexpr int32_t kPointBits = kEditBlackPoint | kEditGrayPoint | kEditWhitePoint;
 
@@ -115,7 +115,8 @@ void SumExtremes(void* context, int32_t x, int32_t y, const int32_t rgb[3]) {
     if (mx < 255 && distance <= scan->lightThreshold) {
         for (int c = 0; c < 3; ++c) scan->lightSum[c] += uint32_t(rgb[c]);
         ++scan->lightCount;
-        if (distance < scan->lightest) scan->lightest = distance, scan->lightX = x, scan->lightY = y;
+        if (distance < scan->lightest)
+            scan->lightest = distance, scan->lightX = x, scan->lightY = y;
     }
 }
 
@@ -198,8 +199,8 @@ int32_t KhColourBalance(EditState* s, const IPImage* image) {
     // is not a neutral and sets none.
     EditPars* p = &s->editPars;
     if (scan.darkCount > 0 && NearNeutral(scan.darkSum, scan.darkCount)) {
-        status = HgAddNeutralSample(p, image, Region(s), s->gridLevel, scan.darkX, scan.darkY,
-                                    nullptr);
+        status =
+            HgAddNeutralSample(p, image, Region(s), s->gridLevel, scan.darkX, scan.darkY, nullptr);
         if (status != kStatusOk) return status;
     }
     if (scan.lightCount > 0 && NearNeutral(scan.lightSum, scan.lightCount)) {

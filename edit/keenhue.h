@@ -28,15 +28,15 @@
 struct UiState;
 
 // The fixed fractions and limits of the steps.
-constexpr double kKhLinearGammaLimit = 1.3;       // a median read as a gamma at or below: linear
-constexpr double kKhBalanceTail = 0.004;          // dark and light ends searched for neutrals
-constexpr float kKhBalanceChromaLimit = 0.35f;    // an end more colourful than this is no neutral
-constexpr double kKhPointTail = 0.002;            // clipped at each end by the tone points
-constexpr float kKhBrightnessLow = 0.4f;          // the brightness target range
+constexpr double kKhLinearGammaLimit = 1.3;     // a median read as a gamma at or below: linear
+constexpr double kKhBalanceTail = 0.004;        // dark and light ends searched for neutrals
+constexpr float kKhBalanceChromaLimit = 0.35f;  // an end more colourful than this is no neutral
+constexpr double kKhPointTail = 0.002;          // clipped at each end by the tone points
+constexpr float kKhBrightnessLow = 0.4f;        // the brightness target range
 constexpr float kKhBrightnessHigh = 0.6f;
 constexpr float kKhBrightnessTolerance = 0.005f;  // bisection stops at this interval
 constexpr double kKhSaturationTail = 0.002;
-constexpr float kKhSaturationLow = 0.5f;          // the saturation setting's final range
+constexpr float kKhSaturationLow = 0.5f;  // the saturation setting's final range
 constexpr float kKhSaturationHigh = 0.7f;
 
 // Sets the groups of mask & editState->keenhueMask of the live record from image, restricted to

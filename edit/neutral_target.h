@@ -12,7 +12,7 @@
 
 #include <cstdint>
 
-#include "edit/ref_rgb.h"
+#include "engine/ref_rgb.h"
 #include "platform/status.h"
 
 // rgb: the neutral definition, 0..1 each. out: strength, hue at lightness 50, hue change per unit

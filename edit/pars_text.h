@@ -15,7 +15,7 @@
 
 #include <cstdint>
 
-#include "edit/edit_pars.h"
+#include "engine/edit_pars.h"
 
 // Writes the file at path (created or replaced); a file that could not be written whole is
 // removed. -1 for a null argument, a path of more than 255 characters or a record that fails the

@@ -14,7 +14,7 @@
 
 #include <cstdint>
 
-#include "edit/edit_pars.h"
+#include "engine/edit_pars.h"
 
 struct UiState;
 

@@ -17,7 +17,7 @@
 #include <cstdint>
 
 #include "edit/color_defs.h"
-#include "edit/edit_pars.h"
+#include "engine/edit_pars.h"
 #include "edit/memory_colors.h"
 #include "platform/status.h"
 

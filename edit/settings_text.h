@@ -23,7 +23,7 @@
 
 #include <cstdint>
 
-#include "edit/edit_pars.h"
+#include "engine/edit_pars.h"
 #include "platform/file.h"
 
 constexpr int32_t kSettingsLineSize = 1024;  // longest line read, without its end

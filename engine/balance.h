@@ -21,7 +21,7 @@
 
 #include <cstdint>
 
-#include "edit/edit_pars.h"
+#include "engine/edit_pars.h"
 #include "platform/status.h"
 
 // Working points of one build; an empty bin has -1 in every field.

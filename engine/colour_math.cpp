@@ -16,7 +16,8 @@ constexpr double kBradford[9] = {0.8951, 0.2664, -0.1614, -0.7502, 1.7135,
 constexpr double kHpe[9] = {0.40024, 0.7076, -0.08081, -0.2263, 1.16532, 0.0457, 0, 0, 0.91822};
 
 void Apply(const double m[9], const double in[3], double out[3]) {
-    for (int r = 0; r < 3; ++r) out[r] = m[3 * r] * in[0] + m[3 * r + 1] * in[1] + m[3 * r + 2] * in[2];
+    for (int r = 0; r < 3; ++r)
+        out[r] = m[3 * r] * in[0] + m[3 * r + 1] * in[1] + m[3 * r + 2] * in[2];
 }
 
 bool Invert(const double m[9], double inv[9]) {
@@ -38,7 +39,9 @@ bool Invert(const double m[9], double inv[9]) {
     return true;
 }
 
-double LabF(double t) { return t > kEpsilon ? std::cbrt(t) : (kKappa * t + 16.0) / 116.0; }
+double LabF(double t) {
+    return t > kEpsilon ? std::cbrt(t) : (kKappa * t + 16.0) / 116.0;
+}
 
 double LabFInverse(double f) {
     double cube = f * f * f;
@@ -83,7 +86,9 @@ void HgSetOutOfRangeMode(int32_t mode) {
     if (kHgRangeRefuse <= mode && mode <= kHgRangePass) gRangeMode = mode;
 }
 
-int32_t HgGetOutOfRangeMode() { return gRangeMode; }
+int32_t HgGetOutOfRangeMode() {
+    return gRangeMode;
+}
 
 int32_t HgWhiteFromTemperature(float kelvin, float xyY[3]) {
     if (xyY == nullptr || std::isnan(kelvin)) return kStatusProblem;
@@ -217,7 +222,8 @@ int32_t HgInvertMatrix3(const float m[9], float inverse[9]) {
 void HgMatrix3Apply(const float m[9], const float in[3], float out[3]) {
     double r[3];
     for (int i = 0; i < 3; ++i) {
-        r[i] = double(m[3 * i]) * in[0] + double(m[3 * i + 1]) * in[1] + double(m[3 * i + 2]) * in[2];
+        r[i] =
+            double(m[3 * i]) * in[0] + double(m[3 * i + 1]) * in[1] + double(m[3 * i + 2]) * in[2];
     }
     Store(r, out, 3);
 }

@@ -2,7 +2,7 @@
 //
 // HgEvalColour is the definition of what the filter does to a colour. It runs the stages in a
 // fixed order on an RGB colour (0..1 per channel), each stage selected by its bit of the edit
-// mask (HgEditMask, edit/edit_pars.h):
+// mask (HgEditMask, engine/edit_pars.h):
 //
 //   linear gamma (bit 0) -> colour balance curves (1) -> black, grey and white point (2-4)
 //   -> brightness (5) -> contrast (8) -> shadows (6) -> highlights (7) -> saturation (9)
@@ -21,7 +21,7 @@
 
 #include <cstdint>
 
-#include "edit/edit_pars.h"
+#include "engine/edit_pars.h"
 #include "platform/status.h"
 
 // The parameter check that every build and every loaded settings file passes: -1 when a value

@@ -22,7 +22,7 @@
 
 #include <cstdint>
 
-#include "edit/edit_pars.h"
+#include "engine/edit_pars.h"
 #include "platform/status.h"
 
 enum : int32_t { kHgHueHsl = 0, kHgHueChroma = 1, kHgHueLuma = 2 };

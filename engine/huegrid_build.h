@@ -17,7 +17,7 @@
 
 #include <cstdint>
 
-#include "edit/edit_pars.h"
+#include "engine/edit_pars.h"
 #include "engine/huegrid.h"
 #include "platform/status.h"
 

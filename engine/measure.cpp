@@ -90,8 +90,8 @@ int32_t RunWalk(const GridWalk& walk, Visit&& visit) {
                 else
                     out[c] = row.get() + ptrdiff_t(c) * count;
             }
-            int32_t status = HgApply(walk.huegrid, count, in, image->pixelStep * walk.stepX,
-                                     out, 1);
+            int32_t status =
+                HgApply(walk.huegrid, count, in, image->pixelStep * walk.stepX, out, 1);
             if (status != kStatusOk) return status;
         }
         for (int32_t i = 0; i < count; ++i) {
@@ -259,33 +259,37 @@ int32_t HgWeightedBrightness(const IPImage* image, const IPMask* mask, int32_t l
 
 int32_t HgLumaHistogram(const IPImage* image, const IPMask* mask, int32_t level,
                         const Huegrid* huegrid, uint32_t hist[256]) {
-    return FillHistogram(image, mask, level, huegrid, hist, 256, [&](int32_t, int32_t, int32_t r, int32_t g, int32_t b) {
-        ++hist[(299 * r + 587 * g + 114 * b + 500) / 1000];
-    });
+    return FillHistogram(image, mask, level, huegrid, hist, 256,
+                         [&](int32_t, int32_t, int32_t r, int32_t g, int32_t b) {
+                             ++hist[(299 * r + 587 * g + 114 * b + 500) / 1000];
+                         });
 }
 
 int32_t HgSaturationHistogram(const IPImage* image, const IPMask* mask, int32_t level,
                               const Huegrid* huegrid, uint32_t hist[256]) {
-    return FillHistogram(image, mask, level, huegrid, hist, 256, [&](int32_t, int32_t, int32_t r, int32_t g, int32_t b) {
-        int32_t mx = Max3(r, g, b), mn = Min3(r, g, b);
-        int32_t c = mx - mn, l = (mx + mn) / 2;
-        if (c == 0 || l < 25 || l > 230) return;
-        int32_t s = l < 128 ? (128 * c + l / 2) / l : (128 * c + (255 - l) / 2) / (255 - l);
-        ++hist[s > 255 ? 255 : s];
-    });
+    return FillHistogram(image, mask, level, huegrid, hist, 256,
+                         [&](int32_t, int32_t, int32_t r, int32_t g, int32_t b) {
+                             int32_t mx = Max3(r, g, b), mn = Min3(r, g, b);
+                             int32_t c = mx - mn, l = (mx + mn) / 2;
+                             if (c == 0 || l < 25 || l > 230) return;
+                             int32_t s = l < 128 ? (128 * c + l / 2) / l
+                                                 : (128 * c + (255 - l) / 2) / (255 - l);
+                             ++hist[s > 255 ? 255 : s];
+                         });
 }
 
 int32_t HgHueHistogram(const IPImage* image, const IPMask* mask, int32_t level,
                        const Huegrid* huegrid, uint32_t hist[360]) {
-    return FillHistogram(image, mask, level, huegrid, hist, 360, [&](int32_t, int32_t, int32_t r, int32_t g, int32_t b) {
-        if (Max3(r, g, b) - Min3(r, g, b) <= 8) return;
-        float rgb[3] = {r / 255.0f, g / 255.0f, b / 255.0f}, hcl[3];
-        if (HgRgbToHue(rgb, hcl, kHgHueChroma) != kStatusOk) return;
-        int32_t bin = int32_t(hcl[0] * 360.0f);
-        bin %= 360;
-        if (bin < 0) bin += 360;
-        ++hist[bin];
-    });
+    return FillHistogram(image, mask, level, huegrid, hist, 360,
+                         [&](int32_t, int32_t, int32_t r, int32_t g, int32_t b) {
+                             if (Max3(r, g, b) - Min3(r, g, b) <= 8) return;
+                             float rgb[3] = {r / 255.0f, g / 255.0f, b / 255.0f}, hcl[3];
+                             if (HgRgbToHue(rgb, hcl, kHgHueChroma) != kStatusOk) return;
+                             int32_t bin = int32_t(hcl[0] * 360.0f);
+                             bin %= 360;
+                             if (bin < 0) bin += 360;
+                             ++hist[bin];
+                         });
 }
 
 int32_t HgWalkPixels(const IPImage* image, const IPMask* mask, int32_t level,

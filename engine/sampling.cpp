@@ -75,8 +75,7 @@ int32_t EditWhite(float white[3]) {
 }
 
 // Lab (relative to white) of an encoded RGB colour of the record's working space.
-int32_t RgbToLab(const EditPars* editPars, const float rgb[3], const float white[3],
-                 float lab[3]) {
+int32_t RgbToLab(const EditPars* editPars, const float rgb[3], const float white[3], float lab[3]) {
     double gamma = editPars->refRGB.gamma;
     float lin[3], xyz[3];
     for (int c = 0; c < 3; ++c) {
@@ -126,8 +125,8 @@ void RegionSet(IPRegion* r, int32_t x, int32_t y) {
 }
 
 bool ImageUsable(const IPImage* image) {
-    return IPImageValid(image) && image->channels >= 3 && image->width >= 1 &&
-           image->height >= 1 && image->width <= 65535 && image->height <= 65535;
+    return IPImageValid(image) && image->channels >= 3 && image->width >= 1 && image->height >= 1 &&
+           image->width <= 65535 && image->height <= 65535;
 }
 
 bool SelectionFits(const IPMask* selection, const IPImage* image) {
@@ -219,8 +218,8 @@ void HgGrowPush(HgGrowStack* stack, const float colour[3], int32_t x, int32_t y,
     e.unused = 0;
 }
 
-int32_t HgGrowRegion(const IPImage* image, SampleBin bins[kEditBinCount],
-                     const Huegrid* transform, IPRegion* region, HgGrowStack* stack) {
+int32_t HgGrowRegion(const IPImage* image, SampleBin bins[kEditBinCount], const Huegrid* transform,
+                     IPRegion* region, HgGrowStack* stack) {
     if (!ImageUsable(image) || bins == nullptr || region == nullptr || region->bits == nullptr ||
         stack == nullptr || stack->entries == nullptr)
         return kStatusProblem;

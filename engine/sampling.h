@@ -20,7 +20,7 @@
 
 #include <cstdint>
 
-#include "edit/edit_pars.h"
+#include "engine/edit_pars.h"
 #include "engine/huegrid.h"
 #include "engine/ip_image.h"
 #include "engine/measure.h"
@@ -63,14 +63,13 @@ struct HgGrowStack {
 };
 
 // Pushes an entry; a push onto a full stack is dropped.
-void HgGrowPush(HgGrowStack* stack, const float colour[3], int32_t x, int32_t y,
-                uint8_t direction);
+void HgGrowPush(HgGrowStack* stack, const float colour[3], int32_t x, int32_t y, uint8_t direction);
 
 // Grows the region from the entries on the stack until it is empty, adding every joining pixel
 // to bins (HgAddBalanceSample). transform may be null. The region's bits and box must already
 // hold the seed. -1 for a null argument or a region of another size than the image.
-int32_t HgGrowRegion(const IPImage* image, SampleBin bins[kEditBinCount],
-                     const Huegrid* transform, IPRegion* region, HgGrowStack* stack);
+int32_t HgGrowRegion(const IPImage* image, SampleBin bins[kEditBinCount], const Huegrid* transform,
+                     IPRegion* region, HgGrowStack* stack);
 
 // Adds the region around (x, y) to balBin, seen through the linear stage, and marks the balance
 // curves for rebuilding. With a selection whose bit at (x, y) is clear nothing is added (0).

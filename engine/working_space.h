@@ -13,7 +13,7 @@
 
 #include <cstdint>
 
-#include "edit/edit_pars.h"
+#include "engine/edit_pars.h"
 #include "hostsdk/filter_record.h"
 #include "platform/status.h"
 

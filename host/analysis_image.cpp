@@ -133,8 +133,8 @@ int32_t GetAnalysisImage(EditState* es, int32_t previewWidth, int32_t previewHei
     const int32_t rate = reduced ? f / 2 : 1;
     VRect request = filter;
     if (reduced) {
-        request = VRect{filter.top / rate, filter.left / rate, filter.bottom / rate,
-                        filter.right / rate};
+        request =
+            VRect{filter.top / rate, filter.left / rate, filter.bottom / rate, filter.right / rate};
     }
 
     int32_t status = ResetHostRects();
@@ -174,7 +174,8 @@ int32_t GetAnalysisImage(EditState* es, int32_t previewWidth, int32_t previewHei
         const int32_t boxWidth = Min(filterWidth, previewWidth);
         const int32_t boxHeight = Min(filterHeight, previewHeight);
         status = ReduceInPlace(&input, boxWidth, boxHeight);
-        if (status == kStatusOk && haveSelection) status = ReduceInPlace(&selection, boxWidth, boxHeight);
+        if (status == kStatusOk && haveSelection)
+            status = ReduceInPlace(&selection, boxWidth, boxHeight);
         if (status != kStatusOk) {
             ShowErrorAlert(status, kResamplerPhrase, nullptr);
             ReleaseHostBuffers(record);
@@ -183,8 +184,8 @@ int32_t GetAnalysisImage(EditState* es, int32_t previewWidth, int32_t previewHei
     }
 
     bool anySet = true;
-    status = CopyAnalysis(es, input, haveSelection ? &selection : nullptr, input.channels >= 4,
-                          &anySet);
+    status =
+        CopyAnalysis(es, input, haveSelection ? &selection : nullptr, input.channels >= 4, &anySet);
     ReleaseHostBuffers(record);
     if (status != kStatusOk) {
         EditStateFreeAnalysis(es);

@@ -46,7 +46,6 @@ int32_t StripRows(PluginData* data) {
     return rows;
 }
 
-
 void FreeRun(FilterState& f, void* planes, void* stream) {
     NoiseFilterFree(f.noise);
     f.noise = nullptr;
@@ -102,7 +101,8 @@ int32_t BeginHostImage(PluginData* data) {
     int32_t status = ResetHostRects();
     if (status != kStatusOk) return status;
     f.filterRect = GetFilterRect(record);
-    f.inRect = VRect{f.filterRect.top - 1, f.filterRect.left, f.filterRect.top - 1, f.filterRect.right};
+    f.inRect =
+        VRect{f.filterRect.top - 1, f.filterRect.left, f.filterRect.top - 1, f.filterRect.right};
     f.outRect = f.inRect;
     SetInRect(record, f.inRect);
     SetOutRect(record, f.outRect);
@@ -165,7 +165,8 @@ int32_t GetHostRow(PluginData* data, int32_t y) {
         }
     }
     LogF("y = %d;  yin = %d, yout = %d", y, y - f.inRect.top, y - f.outRect.top);
-    uint8_t* inRow = static_cast<uint8_t*>(record->inData) + ptrdiff_t(Y - f.inRect.top) * record->inRowBytes;
+    uint8_t* inRow =
+        static_cast<uint8_t*>(record->inData) + ptrdiff_t(Y - f.inRect.top) * record->inRowBytes;
     uint8_t* scratch = static_cast<uint8_t*>(record->outData) +
                        ptrdiff_t(f.outRect.bottom - f.outRect.top - 1) * record->outRowBytes;
     if (record->progressProc != nullptr) record->progressProc(y, f.height);
@@ -189,12 +190,15 @@ int32_t PutHostRow(PluginData* data, int32_t yOut) {
     LogF("Put y = %d", yOut);
     const int32_t Y = yOut + f.filterRect.top;
     if (Y < f.outRect.top || Y >= f.outRect.bottom) return kStatusError;
-    uint8_t* dest = static_cast<uint8_t*>(record->outData) + ptrdiff_t(Y - f.outRect.top) * record->outRowBytes;
-    const uint8_t* in = static_cast<uint8_t*>(record->inData) + ptrdiff_t(Y - f.inRect.top) * record->inRowBytes;
+    uint8_t* dest =
+        static_cast<uint8_t*>(record->outData) + ptrdiff_t(Y - f.outRect.top) * record->outRowBytes;
+    const uint8_t* in =
+        static_cast<uint8_t*>(record->inData) + ptrdiff_t(Y - f.inRect.top) * record->inRowBytes;
     const uint8_t* scratch = f.outChannel[0];
     const uint8_t* mask = nullptr;
     if (record->haveMask == 1 && record->maskData != nullptr) {
-        mask = static_cast<const uint8_t*>(record->maskData) + ptrdiff_t(Y - f.maskRect.top) * record->maskRowBytes;
+        mask = static_cast<const uint8_t*>(record->maskData) +
+               ptrdiff_t(Y - f.maskRect.top) * record->maskRowBytes;
     }
     const int32_t step = f.outColumnStep;
     for (int32_t x = 0; x < f.width; ++x) {
@@ -231,11 +235,13 @@ int32_t WriteFilteredRow(const HgPixelBuffer* row, void* context) {
         if (f.bytesOut == 2) {
             const uint16_t* plane = row->data16 + size_t(c) * row->width;
             auto* out = reinterpret_cast<uint16_t*>(f.outChannel[c]);
-            for (uint32_t x = 0; x < row->width; ++x) out[ptrdiff_t(x) * f.outColumnStep] = plane[x];
+            for (uint32_t x = 0; x < row->width; ++x)
+                out[ptrdiff_t(x) * f.outColumnStep] = plane[x];
         } else {
             const uint8_t* plane = row->data8 + size_t(c) * row->width;
             uint8_t* out = f.outChannel[c];
-            for (uint32_t x = 0; x < row->width; ++x) out[ptrdiff_t(x) * f.outColumnStep] = plane[x];
+            for (uint32_t x = 0; x < row->width; ++x)
+                out[ptrdiff_t(x) * f.outColumnStep] = plane[x];
         }
     }
     int32_t status = PutHostRow(data, f.outRow);
@@ -329,14 +335,17 @@ int32_t FilterImage(PluginData* data) {
                     if (f.bytesIn == 2) {
                         uint16_t* plane = f.row.data16 + size_t(c) * uint32_t(f.width);
                         for (int32_t x = 0; x < f.width; ++x) {
-                            plane[x] = reinterpret_cast<const uint16_t*>(src)[ptrdiff_t(x) * f.inColumnStep];
+                            plane[x] = reinterpret_cast<const uint16_t*>(
+                                src)[ptrdiff_t(x) * f.inColumnStep];
                         }
                     } else {
                         uint8_t* plane = f.row.data8 + size_t(c) * uint32_t(f.width);
-                        for (int32_t x = 0; x < f.width; ++x) plane[x] = src[ptrdiff_t(x) * f.inColumnStep];
+                        for (int32_t x = 0; x < f.width; ++x)
+                            plane[x] = src[ptrdiff_t(x) * f.inColumnStep];
                     }
                 }
-                status = f.noise != nullptr ? NoiseFilterRun(f.noise, &f.row) : HgApplierRun(f.applier, &f.row);
+                status = f.noise != nullptr ? NoiseFilterRun(f.noise, &f.row)
+                                            : HgApplierRun(f.applier, &f.row);
                 if (status != kStatusOk && status != kStatusCancelled) {
                     char pattern[kScratchSize], phrase[kScratchSize];
                     Ui_ResToCString(gState, kPhraseProcessRow, pattern);

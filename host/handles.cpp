@@ -4,7 +4,9 @@
 
 namespace {
 
-bool IsFlag(uint8_t v) { return v == 0 || v == 1; }
+bool IsFlag(uint8_t v) {
+    return v == 0 || v == 1;
+}
 
 }  // namespace
 

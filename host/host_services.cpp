@@ -10,7 +10,9 @@ namespace {
 
 const unsigned char kPickPrompt[] = "\x0dPick a color.";
 
-uint8_t Diagnostics(UiState* state) { return state != nullptr ? state->diagnostics : 0; }
+uint8_t Diagnostics(UiState* state) {
+    return state != nullptr ? state->diagnostics : 0;
+}
 
 }  // namespace
 

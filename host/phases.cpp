@@ -205,7 +205,8 @@ int32_t InitParameters() {
         Ui_Path_SetToCurrentFolder(gPrefsPath) != kStatusOk) {
         gPrefsPath[0] = 0;
     }
-    if (Ui_Path_SetToTempFolder(gTempPath) != kStatusOk) Str_CopyBounded(gTempPath, kPathSize, gPrefsPath);
+    if (Ui_Path_SetToTempFolder(gTempPath) != kStatusOk)
+        Str_CopyBounded(gTempPath, kPathSize, gPrefsPath);
     char name[kPathSize];
     Ui_ResToCString(gState, kStringPrefsFile, name);
     size_t used = Str_Length(gPrefsPath);

@@ -33,8 +33,8 @@ struct PluginParams {
 // The state of streaming the host image through the transform (one filter run).
 struct FilterState {
     Huegrid* transform;
-    int32_t bytesIn, bytesOut;  // bytes per sample: 2 for 16-bit images, else 1
-    int32_t width, height;      // of the filter rectangle
+    int32_t bytesIn, bytesOut;            // bytes per sample: 2 for 16-bit images, else 1
+    int32_t width, height;                // of the filter rectangle
     int32_t inColumnStep, outColumnStep;  // planes
     int32_t outRow;                       // output rows written so far
     uint8_t* outChannel[4];               // the channels of the scratch output row
@@ -100,8 +100,12 @@ extern char* gScratch;
 extern char* gPrefsPath;
 extern char* gTempPath;
 
-inline FilterRecord* Record() { return static_cast<FilterRecord*>(gFilterRecord); }
-inline uint8_t Diagnostics() { return gState != nullptr ? gState->diagnostics : 0; }
+inline FilterRecord* Record() {
+    return static_cast<FilterRecord*>(gFilterRecord);
+}
+inline uint8_t Diagnostics() {
+    return gState != nullptr ? gState->diagnostics : 0;
+}
 
 // Formats into the message buffer (cut to fit) and writes it to the debug log with the
 // diagnostics flag; without the buffer a local one stands in.

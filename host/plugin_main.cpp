@@ -36,7 +36,9 @@ constexpr int32_t kStringCompany = 1114;
 
 // The module's process-attach routine: only records that the module is loaded. The resource
 // archive in the module's own section stands for the module instance.
-__attribute__((constructor)) void AttachModule() { gModuleInstance = Res_ModuleArchive(); }
+__attribute__((constructor)) void AttachModule() {
+    gModuleInstance = Res_ModuleArchive();
+}
 
 // Once per load: real windows when a display can be opened, else the headless binding, under
 // which nothing waits for a person.
@@ -75,8 +77,9 @@ void DecideDiagnostics() {
 
 void ReportMemory(int16 selector) {
     auto* record = Record();
-    if (selector >= filterSelectorParameters && selector <= filterSelectorFinish && record != nullptr &&
-        record->bufferSpace >= 1 && ul_maxTotal > uint32_t(record->bufferSpace)) {
+    if (selector >= filterSelectorParameters && selector <= filterSelectorFinish &&
+        record != nullptr && record->bufferSpace >= 1 &&
+        ul_maxTotal > uint32_t(record->bufferSpace)) {
         LogForcedF("Over max: ul_maxTotal = %ld, bufferSpace = %ld", long(ul_maxTotal),
                    long(record->bufferSpace));
     }
@@ -107,11 +110,20 @@ void SetResult(OSErr result) {
 
 void MapRunResult(int32_t status) {
     switch (status) {
-        case kStatusOk: return;
-        case kStatusCancelled: SetResult(userCanceledErr); return;
-        case kStatusNoMemory: SetResult(memFullErr); return;
-        case kStatusUnsupported: SetResult(errPlugInHostInsufficient); return;
-        default: SetResult(filterBadParameters); return;
+        case kStatusOk:
+            return;
+        case kStatusCancelled:
+            SetResult(userCanceledErr);
+            return;
+        case kStatusNoMemory:
+            SetResult(memFullErr);
+            return;
+        case kStatusUnsupported:
+            SetResult(errPlugInHostInsufficient);
+            return;
+        default:
+            SetResult(filterBadParameters);
+            return;
     }
 }
 
@@ -153,13 +165,26 @@ extern "C" __attribute__((visibility("default"))) void PluginMain(int16 selector
     }
 
     switch (selector) {
-        case filterSelectorAbout: DoAbout(); break;
-        case filterSelectorParameters: DoParameters(); break;
-        case filterSelectorPrepare: DoPrepare(); break;
-        case filterSelectorStart: DoStart(); break;
-        case filterSelectorContinue: DoContinue(); break;
-        case filterSelectorFinish: DoFinish(); break;
-        default: break;
+        case filterSelectorAbout:
+            DoAbout();
+            break;
+        case filterSelectorParameters:
+            DoParameters();
+            break;
+        case filterSelectorPrepare:
+            DoPrepare();
+            break;
+        case filterSelectorStart:
+            DoStart();
+            break;
+        case filterSelectorContinue:
+            DoContinue();
+            break;
+        case filterSelectorFinish:
+            DoFinish();
+            break;
+        default:
+            break;
     }
     if (selector != filterSelectorAbout) UnlockHandles();
     Ui_State_Close(&gState);

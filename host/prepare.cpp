@@ -22,7 +22,8 @@ struct PreviewRects {
 };
 
 Ui_Rect Inset(const Ui_Rect& r) {
-    return Ui_Rect{int16_t(r.top + 1), int16_t(r.left + 1), int16_t(r.bottom - 1), int16_t(r.right - 1)};
+    return Ui_Rect{int16_t(r.top + 1), int16_t(r.left + 1), int16_t(r.bottom - 1),
+                   int16_t(r.right - 1)};
 }
 
 // The size the window takes with "Use Largest Possible Window": the work area's, but never less
@@ -57,7 +58,8 @@ int32_t GetMinMaxPrevInitProc(UiWindow* dialog) {
     LogF("GetMinMaxPrevInitProc...");
     Ui_Dlg* dlg = nullptr;
     Ui_Rect area;
-    if (Ui_Dlg_Get(dialog, &dlg) == kStatusOk && Ui_Item_GetRect(dialog, kPreviewItem, &area) == kStatusOk) {
+    if (Ui_Dlg_Get(dialog, &dlg) == kStatusOk &&
+        Ui_Item_GetRect(dialog, kPreviewItem, &area) == kStatusOk) {
         auto* rects = static_cast<PreviewRects*>(dlg->userData);
         rects->min = rects->max = Inset(area);
         rects->measured = true;
@@ -105,7 +107,8 @@ int32_t MeasureFromTemplate(PreviewRects* rects) {
 int32_t GetMinMaxPrev(Ui_Rect* min, Ui_Rect* max) {
     PreviewRects rects{{0, -1, 0, -1}, {0, -1, 0, -1}, false};
     int16_t item = 0;
-    int32_t status = Ui_Dlg_Run(gState, kEditingDialog, nullptr, GetMinMaxPrevInitProc, &rects, &item);
+    int32_t status =
+        Ui_Dlg_Run(gState, kEditingDialog, nullptr, GetMinMaxPrevInitProc, &rects, &item);
     if (!rects.measured && status == kStatusUnsupported) MeasureFromTemplate(&rects);
     *min = rects.min;
     *max = rects.max;
@@ -114,7 +117,9 @@ int32_t GetMinMaxPrev(Ui_Rect* min, Ui_Rect* max) {
     return rects.measured ? kStatusOk : kStatusError;
 }
 
-uint32_t CeilDiv(uint32_t a, uint32_t b) { return (a + b - 1) / b; }
+uint32_t CeilDiv(uint32_t a, uint32_t b) {
+    return (a + b - 1) / b;
+}
 
 // The window bounds the editing window may take: the work area, less what the budget took off
 // the preview. The reduction is counted from the rectangle the budget started from (the largest
@@ -202,13 +207,16 @@ void DoPrepare() {
         const uint32_t inOut = inOutRowNeeds > inOutPrevNeeds ? inOutRowNeeds : inOutPrevNeeds;
         if (ulBufferSpace < kFitLimit && uint64_t(inOut) + ulBufferSpace <= avail75) break;
         if (!(prevW > minW) && !(prevH > minH)) {
-            LogF("not enough memory: need %ld, have %ld", long(inOut + ulBufferSpace), long(avail75));
+            LogF("not enough memory: need %ld, have %ld", long(inOut + ulBufferSpace),
+                 long(avail75));
             LogF("image: %ld x %ld, depth = %d", long(W), long(H), int(record->depth));
-            LogF("hgNeeds = %ld, vtLibStackNeeds = %ld, mask2dNeeds = %ld, miscNeeds = %ld, "
-                 "zoomNeeds = %ld -> ulBufferSpace = %ld",
-                 long(hgNeeds), long(kVtLibStackNeeds), long(mask2dNeeds), long(miscNeeds),
-                 long(zoomNeeds), long(ulBufferSpace));
-            LogF("inOutRowNeeds = %ld, inOutPrevNeeds = %ld", long(inOutRowNeeds), long(inOutPrevNeeds));
+            LogF(
+                "hgNeeds = %ld, vtLibStackNeeds = %ld, mask2dNeeds = %ld, miscNeeds = %ld, "
+                "zoomNeeds = %ld -> ulBufferSpace = %ld",
+                long(hgNeeds), long(kVtLibStackNeeds), long(mask2dNeeds), long(miscNeeds),
+                long(zoomNeeds), long(ulBufferSpace));
+            LogF("inOutRowNeeds = %ld, inOutPrevNeeds = %ld", long(inOutRowNeeds),
+                 long(inOutPrevNeeds));
             SetResult(memFullErr);
             return;
         }
@@ -227,13 +235,15 @@ void DoPrepare() {
     }
     gData->rowSkip = int16_t(rowSkip);
     uint64_t rowsNeeds = uint64_t(rowSkip) * inOutRowNeeds;
-    const uint32_t maxInOutNeeds = uint32_t(rowsNeeds > inOutPrevNeeds ? rowsNeeds : inOutPrevNeeds);
+    const uint32_t maxInOutNeeds =
+        uint32_t(rowsNeeds > inOutPrevNeeds ? rowsNeeds : inOutPrevNeeds);
     const uint32_t mostWeNeed = maxInOutNeeds + ulBufferSpace;
     LogF("image: %d x %d, depth = %d", int(W), int(H), int(record->depth));
-    LogF("hgNeeds = %ld, vtLibStackNeeds = %ld, mask2dNeeds = %ld, miscNeeds = %ld, "
-         "zoomNeeds = %ld -> ulBufferSpace = %ld",
-         long(hgNeeds), long(kVtLibStackNeeds), long(mask2dNeeds), long(miscNeeds), long(zoomNeeds),
-         long(ulBufferSpace));
+    LogF(
+        "hgNeeds = %ld, vtLibStackNeeds = %ld, mask2dNeeds = %ld, miscNeeds = %ld, "
+        "zoomNeeds = %ld -> ulBufferSpace = %ld",
+        long(hgNeeds), long(kVtLibStackNeeds), long(mask2dNeeds), long(miscNeeds), long(zoomNeeds),
+        long(ulBufferSpace));
     LogF("inOutRowNeeds = %ld, inOutPrevNeeds = %ld", long(inOutRowNeeds), long(inOutPrevNeeds));
     LogF("rowSkip = %d, maxInOutNeeds = %ld, mostWeNeed = %ld", int(rowSkip), long(maxInOutNeeds),
          long(mostWeNeed));

@@ -8,7 +8,9 @@ bool Uses32Bit(const FilterRecord* record) {
            record->bigDocumentData->PluginUsing32BitCoordinates != 0;
 }
 
-VRect Widen(const Rect& r) { return VRect{r.top, r.left, r.bottom, r.right}; }
+VRect Widen(const Rect& r) {
+    return VRect{r.top, r.left, r.bottom, r.right};
+}
 
 // The 16-bit fields keep the low 16 bits of each value, as the host's own narrowing does.
 Rect Narrow(const VRect& r) {

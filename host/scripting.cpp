@@ -15,7 +15,9 @@ constexpr int32_t kScalarWord = 2 * kWordsPerCopy;         // 1258
 constexpr int32_t kTextWord = kScalarWord + 10;            // 1268
 constexpr int32_t kNameBytes = 256;
 
-uint8_t Diagnostics(UiState* state) { return state != nullptr ? state->diagnostics : 0; }
+uint8_t Diagnostics(UiState* state) {
+    return state != nullptr ? state->diagnostics : 0;
+}
 
 float WordAsFloat(uint32_t w) {
     float f;
@@ -154,9 +156,11 @@ int32_t ReadScriptParameters(FilterRecord* record, Prefs* prefs, uint8_t* showDi
         int32 flags = 0;
         while (noted == kStatusOk && rp->getKeyProc != nullptr &&
                rp->getKeyProc(reader, &key, &type, &flags)) {
-            if (key == kScriptKeyData && canRead) noted = ReadDataItem(record, reader, prefs, state);
+            if (key == kScriptKeyData && canRead)
+                noted = ReadDataItem(record, reader, prefs, state);
         }
-        OSErr closed = rp->closeReadDescriptorProc != nullptr ? rp->closeReadDescriptorProc(reader) : 0;
+        OSErr closed =
+            rp->closeReadDescriptorProc != nullptr ? rp->closeReadDescriptorProc(reader) : 0;
         result = closed != 0 ? kStatusOk : noted;
     }
     if (hp != nullptr && hp->disposeProc != nullptr) hp->disposeProc(dp->descriptor);
@@ -172,7 +176,8 @@ int32_t WriteScriptParameters(FilterRecord* record, const Prefs* prefs, UiState*
     PIDescriptorParameters* dp = record->descriptorParameters;
     if (dp == nullptr || dp->writeDescriptorProcs == nullptr) return kStatusOk;
     WriteDescriptorProcs* wp = dp->writeDescriptorProcs;
-    PIWriteDescriptor writer = wp->openWriteDescriptorProc != nullptr ? wp->openWriteDescriptorProc() : nullptr;
+    PIWriteDescriptor writer =
+        wp->openWriteDescriptorProc != nullptr ? wp->openWriteDescriptorProc() : nullptr;
     if (writer == nullptr) {
         Ui_Debug_Log(Diagnostics(state), "...WriteScriptParameters");
         return kStatusOk;
@@ -189,7 +194,8 @@ int32_t WriteScriptParameters(FilterRecord* record, const Prefs* prefs, UiState*
             auto* floats = reinterpret_cast<float*>(words.get());
             result = ParsToVector(&prefs->previousSettings, floats, kWordsPerCopy);
             if (result == kStatusOk) {
-                result = ParsToVector(&prefs->customSettings, floats + kWordsPerCopy, kWordsPerCopy);
+                result =
+                    ParsToVector(&prefs->customSettings, floats + kWordsPerCopy, kWordsPerCopy);
             }
             if (result == kStatusOk) {
                 uint32_t* s = words.get() + kScalarWord;
@@ -212,7 +218,8 @@ int32_t WriteScriptParameters(FilterRecord* record, const Prefs* prefs, UiState*
                         for (int32_t i = 0; i < kScriptVectorBytes / 4; ++i) {
                             ScriptPackWord(words[size_t(i)], out + kScriptGroupBytes * (i + 1));
                         }
-                        if (wp->putTextProc != nullptr) wp->putTextProc(writer, kScriptKeyData, text);
+                        if (wp->putTextProc != nullptr)
+                            wp->putTextProc(writer, kScriptKeyData, text);
                         hp->unlockProc(text);
                     }
                     hp->disposeProc(text);

@@ -16,7 +16,7 @@ struct Prefs;
 struct UiState;
 
 constexpr DescriptorKeyID kScriptKeyData = PIFourCC('D', 't', ' ', ' ');
-constexpr int32_t kScriptVectorBytes = 5328;   // 1332 words
+constexpr int32_t kScriptVectorBytes = 5328;     // 1332 words
 constexpr int32_t kScriptVectorBytes629 = 5308;  // older: the name cut to 236 bytes
 constexpr int32_t kScriptVectorBytes609 = 5148;  // older: 609-word copies, five scalars
 constexpr int32_t kScriptGroupBytes = 5;

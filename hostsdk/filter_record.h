@@ -75,10 +75,10 @@ using PIDescriptorHandle = Handle;
 
 // The key array is terminated by a zero key.
 using OpenReadDescriptorProc = PIReadDescriptor (*)(PIDescriptorHandle descriptor,
-                                                     const DescriptorKeyID* keys);
+                                                    const DescriptorKeyID* keys);
 using CloseReadDescriptorProc = OSErr (*)(PIReadDescriptor token);
-using GetKeyProc = Boolean (*)(PIReadDescriptor token, DescriptorKeyID* key,
-                               DescriptorTypeID* type, int32* flags);
+using GetKeyProc = Boolean (*)(PIReadDescriptor token, DescriptorKeyID* key, DescriptorTypeID* type,
+                               int32* flags);
 using GetTextProc = OSErr (*)(PIReadDescriptor token, Handle* text);
 struct ReadDescriptorProcs {
     int16 readDescriptorProcsVersion;
@@ -90,7 +90,8 @@ struct ReadDescriptorProcs {
 };
 
 using OpenWriteDescriptorProc = PIWriteDescriptor (*)();
-using CloseWriteDescriptorProc = OSErr (*)(PIWriteDescriptor token, PIDescriptorHandle* newDescriptor);
+using CloseWriteDescriptorProc = OSErr (*)(PIWriteDescriptor token,
+                                           PIDescriptorHandle* newDescriptor);
 using PutTextProc = OSErr (*)(PIWriteDescriptor token, DescriptorKeyID key, Handle text);
 struct WriteDescriptorProcs {
     int16 writeDescriptorProcsVersion;
@@ -149,7 +150,8 @@ struct PSDrawTarget {
 using DisplayPixelsProc = OSErr (*)(const PSPixelMap* source, const VRect* srcRect, int32 dstRow,
                                     int32 dstCol, void* platformContext);
 
-// --- The records ----------------------------------------------------------------------------------
+// --- The records
+// ----------------------------------------------------------------------------------
 
 struct PlatformData {
     void* hwnd;  // the host's window: the parent of the module's dialogs
@@ -256,8 +258,11 @@ enum : int16 {
 };
 
 // Padding values for inputPadding, outputPadding and maskPadding besides 0..255.
-enum : int16 { plugInWantsEdgeReplication = -1, plugInDoesNotWantPadding = -2, plugInWantsErrorOnBoundsException = -3 };
+enum : int16 {
+    plugInWantsEdgeReplication = -1,
+    plugInDoesNotWantPadding = -2,
+    plugInWantsErrorOnBoundsException = -3
+};
 
 // The module's one export.
-using PluginMainProc = void (*)(int16 selector, void* paramBlock, intptr_t* data,
-                                           int16* result);
+using PluginMainProc = void (*)(int16 selector, void* paramBlock, intptr_t* data, int16* result);

@@ -44,7 +44,9 @@ void Ui_Alert_SetPresenter(UiAlertPresenter presenter) {
     gPresenter = presenter != nullptr ? presenter : HeadlessPresenter;
 }
 
-void Ui_Alert_SetStateRef(UiState** ref) { gStateRef = ref; }
+void Ui_Alert_SetStateRef(UiState** ref) {
+    gStateRef = ref;
+}
 
 int32_t Ui_Alert_MessageId(int32_t status) {
     if (status <= -1 && status >= -9) return 6000 + (-status - 1);
@@ -54,12 +56,17 @@ int32_t Ui_Alert_MessageId(int32_t status) {
 
 int32_t Ui_Alert_HintId(int32_t status) {
     switch (status) {
-        case kStatusFileOpen: return 2000;
+        case kStatusFileOpen:
+            return 2000;
         case kStatusFileRead:
-        case kStatusFileSeek: return 2001;
-        case kStatusFileWrite: return 2002;
-        case kStatusFormat: return 2003;
-        default: return 0;
+        case kStatusFileSeek:
+            return 2001;
+        case kStatusFileWrite:
+            return 2002;
+        case kStatusFormat:
+            return 2003;
+        default:
+            return 0;
     }
 }
 

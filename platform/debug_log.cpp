@@ -8,7 +8,8 @@
 namespace {
 
 void StderrMessageBox(const char* text, const char* caption) {
-    std::fprintf(stderr, "[%s] %s\n", caption != nullptr ? caption : "", text != nullptr ? text : "");
+    std::fprintf(stderr, "[%s] %s\n", caption != nullptr ? caption : "",
+                 text != nullptr ? text : "");
 }
 
 UiMessageBoxHook gMessageBoxHook = StderrMessageBox;
@@ -19,7 +20,9 @@ void Ui_SetMessageBoxHook(UiMessageBoxHook hook) {
     gMessageBoxHook = hook != nullptr ? hook : StderrMessageBox;
 }
 
-void Ui_MessageBox(const char* text, const char* caption) { gMessageBoxHook(text, caption); }
+void Ui_MessageBox(const char* text, const char* caption) {
+    gMessageBoxHook(text, caption);
+}
 
 int32_t Ui_Debug_Log(uint8_t flag, const char* text) {
     if (flag != 1) return kStatusOk;

@@ -22,11 +22,15 @@ void ResetRecord(FLFile* file) {
     file->end = 0;
 }
 
-bool IsMemory(const FLFile* file) { return file->kind == kFLKindMemory; }
+bool IsMemory(const FLFile* file) {
+    return file->kind == kFLKindMemory;
+}
 
 // The end a seek with origin 2 refers to: the block's size for a file opened for reading, the
 // data written so far for a write-only file.
-int32_t MemoryEnd(const FLFile* file) { return file->mode == kFLWrite ? file->end : file->size; }
+int32_t MemoryEnd(const FLFile* file) {
+    return file->mode == kFLWrite ? file->end : file->size;
+}
 
 }  // namespace
 
@@ -76,7 +80,8 @@ int32_t FLOpen(FLFile* file, const FLSpec* spec, uint32_t mode) {
     if (file->kind == kFLKindDisk) {
         const char* how = mode == kFLRead ? "rb" : mode == kFLWrite ? "wb" : "r+b";
         file->stream = std::fopen(file->path, how);
-        if (file->stream == nullptr && mode == kFLReadWrite) file->stream = std::fopen(file->path, "w+b");
+        if (file->stream == nullptr && mode == kFLReadWrite)
+            file->stream = std::fopen(file->path, "w+b");
         if (file->stream == nullptr) {
             ResetRecord(file);
             return kStatusFileOpen;
@@ -134,7 +139,8 @@ int32_t FLTell(FLFile* file, int32_t* position) {
 }
 
 int32_t FLRead(FLFile* file, void* buffer, int32_t* count, uint8_t exact) {
-    if (file == nullptr || buffer == nullptr || count == nullptr || *count < 0) return kStatusProblem;
+    if (file == nullptr || buffer == nullptr || count == nullptr || *count < 0)
+        return kStatusProblem;
     if (*count == 0) return kStatusOk;
     int32_t wanted = *count;
     if (IsMemory(file)) {
@@ -154,7 +160,8 @@ int32_t FLRead(FLFile* file, void* buffer, int32_t* count, uint8_t exact) {
 }
 
 int32_t FLWrite(FLFile* file, const void* buffer, int32_t* count) {
-    if (file == nullptr || buffer == nullptr || count == nullptr || *count < 0) return kStatusProblem;
+    if (file == nullptr || buffer == nullptr || count == nullptr || *count < 0)
+        return kStatusProblem;
     if (*count == 0) return kStatusOk;
     int32_t wanted = *count;
     if (IsMemory(file)) {
@@ -176,7 +183,10 @@ int32_t FLWrite(FLFile* file, const void* buffer, int32_t* count) {
 int32_t FLSeek(FLFile* file, int32_t offset, int32_t origin) {
     if (file == nullptr) return kStatusProblem;
     if (IsMemory(file)) {
-        int64_t from = origin == 0 ? 0 : origin == 1 ? file->position : origin == 2 ? MemoryEnd(file) : -1;
+        int64_t from = origin == 0   ? 0
+                       : origin == 1 ? file->position
+                       : origin == 2 ? MemoryEnd(file)
+                                     : -1;
         if (from < 0) return kStatusProblem;
         int64_t target = from + offset;
         if (target < 0 || target > file->size) return kStatusError;
@@ -297,7 +307,9 @@ int32_t FLGetOption(uint32_t option, uint32_t* value) {
     }
 }
 
-int32_t Ui_File_SetInfo(UiState*, const char*, const void*) { return kStatusOk; }
+int32_t Ui_File_SetInfo(UiState*, const char*, const void*) {
+    return kStatusOk;
+}
 
 const uint8_t* FL_GetU8(const uint8_t* p, uint8_t* v) {
     *v = p[0];

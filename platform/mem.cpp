@@ -31,7 +31,9 @@ uint32_t GetBE32(const uint8_t* p) {
     return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
 }
 
-void LogForced(const char* text) { Ui_Debug_Log(1, text); }
+void LogForced(const char* text) {
+    Ui_Debug_Log(1, text);
+}
 
 // One line for each guard character: the expected character when intact, "*" when not.
 void ReportGuardBytes(const uint8_t* bytes, const char expected[8]) {
@@ -78,8 +80,9 @@ int32_t Mem_CheckBlock(void* p) {
     char line[160];
     LogForced("Firewall Error:");
     if (flags & 1) {
-        std::snprintf(line, sizeof line, "Start firewall destroyed, size = %ld, id = %ld, remaining = ",
-                      long(t), long(id));
+        std::snprintf(line, sizeof line,
+                      "Start firewall destroyed, size = %ld, id = %ld, remaining = ", long(t),
+                      long(id));
         LogForced(line);
         uint8_t lead[8];
         std::memcpy(lead, h, 4);
@@ -87,8 +90,9 @@ int32_t Mem_CheckBlock(void* p) {
         ReportGuardBytes(lead, kLead);
     }
     if (flags & 2) {
-        std::snprintf(line, sizeof line, "End firewall destroyed, size = %ld, id = %ld, remaining = ",
-                      long(t), long(id));
+        std::snprintf(line, sizeof line,
+                      "End firewall destroyed, size = %ld, id = %ld, remaining = ", long(t),
+                      long(id));
         LogForced(line);
         ReportGuardBytes(h + t - 8, kTrail);
     }
@@ -167,7 +171,9 @@ char* Str_FindLastChar(const char* s, int c) {
     return const_cast<char*>(std::strrchr(s, c));
 }
 
-size_t Str_Length(const char* s) { return s == nullptr ? 0 : std::strlen(s); }
+size_t Str_Length(const char* s) {
+    return s == nullptr ? 0 : std::strlen(s);
+}
 
 char* Str_CopyBounded(char* dst, size_t cap, const char* src) {
     if (dst == nullptr || cap == 0) return dst;

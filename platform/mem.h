@@ -35,14 +35,14 @@ int32_t Mem_CheckBlock(void* p);
 // nothing when an argument is null.
 void* Mem_Copy(void* dst, const void* src, size_t n);  // memmove semantics
 void* Mem_Fill(void* dst, uint8_t value, size_t n);
-char* Str_Copy(char* dst, const char* src);              // null-safe
-char* Str_CopyN(char* dst, const char* src, size_t n);   // null-safe, strncpy semantics
-char* Str_Append(char* dst, const char* src);            // null-safe
-int32_t Str_Compare(const char* a, const char* b);       // -1000 when either is null
+char* Str_Copy(char* dst, const char* src);             // null-safe
+char* Str_CopyN(char* dst, const char* src, size_t n);  // null-safe, strncpy semantics
+char* Str_Append(char* dst, const char* src);           // null-safe
+int32_t Str_Compare(const char* a, const char* b);      // -1000 when either is null
 int32_t Str_CompareN(const char* a, const char* b, int32_t n);
-char* Str_FindChar(const char* s, int c);                // first occurrence, or the terminator for 0
+char* Str_FindChar(const char* s, int c);  // first occurrence, or the terminator for 0
 char* Str_FindLastChar(const char* s, int c);
-size_t Str_Length(const char* s);                        // 0 for null
+size_t Str_Length(const char* s);  // 0 for null
 
 // Copies src into a buffer of cap bytes, cut to fit and always terminated (cap >= 1).
 char* Str_CopyBounded(char* dst, size_t cap, const char* src);
@@ -56,7 +56,7 @@ int32_t Mem_Scramble(void* buf, uint32_t count, int32_t seed);
 // RAII holder for module code: owns one Mem_Alloc block and frees it on every exit path.
 template <typename T>
 class MemBlock {
-public:
+   public:
     MemBlock() = default;
     explicit MemBlock(uint32_t count) { Allocate(count); }
     ~MemBlock() { Reset(); }
@@ -92,6 +92,6 @@ public:
     T& operator[](size_t i) const { return p_[i]; }
     explicit operator bool() const { return p_ != nullptr; }
 
-private:
+   private:
     T* p_ = nullptr;
 };

@@ -24,7 +24,9 @@ constexpr char kTempPattern[] = "Lumetra%06d.tmp";
 constexpr char kColorFolder[] = "/usr/share/color/icc/";
 constexpr int32_t kNoAppDataFolder = int32_t(0x80004005u);
 
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+bool IsSeparator(char c) {
+    return c == '/' || c == '\\';
+}
 
 void LogState(UiState* state, const char* text) {
     if (state != nullptr) Ui_Debug_Log(state->diagnostics, text);
@@ -92,8 +94,8 @@ int32_t Ui_Path_SetToPrefFolder(UiState* state, char* buffer, int32_t capacity) 
     bool ok = false;
     int32_t code = AppDataFolder(appData, sizeof appData);
     if (code != 0) {
-        Ui_FormatStringN(line, sizeof line, "Ui_Path_SetToPrefFolder: Error %d getting appdata folder",
-                      code);
+        Ui_FormatStringN(line, sizeof line,
+                         "Ui_Path_SetToPrefFolder: Error %d getting appdata folder", code);
         LogState(state, line);
     } else {
         const char* name = kDefaultCompany;
@@ -117,8 +119,8 @@ int32_t Ui_Path_SetToPrefFolder(UiState* state, char* buffer, int32_t capacity) 
         const char* home = std::getenv("HOME");
         size_t n = home == nullptr ? 0 : std::strlen(home);
         if (n == 0 || int64_t(n) >= capacity) {
-            Ui_FormatStringN(line, sizeof line, "Ui_Path_SetToPrefFolder: GetWindowsDirectory returned %d",
-                          int(n));
+            Ui_FormatStringN(line, sizeof line,
+                             "Ui_Path_SetToPrefFolder: GetWindowsDirectory returned %d", int(n));
             LogState(state, line);
             return kStatusError;
         }

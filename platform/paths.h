@@ -16,7 +16,7 @@ struct UiState;
 constexpr int kPathSize = 256;  // 255 characters and the terminator
 
 int32_t Ui_Path_SetToPrefFolder(UiState* state, char* buffer, int32_t capacity);
-int32_t Ui__Path_SetToDebugLog(char* buffer);  // 256 bytes
+int32_t Ui__Path_SetToDebugLog(char* buffer);      // 256 bytes
 int32_t Ui_Path_SetToCurrentFolder(char* buffer);  // 256 bytes
 int32_t Ui_Path_SetToTempFolder(char* buffer);     // 256 bytes
 int32_t Ui_Path_SetToColorFolder(UiState* state, char* buffer, int32_t capacity);

@@ -16,7 +16,9 @@ namespace {
 constexpr uint32_t kHeadSize = 8;
 constexpr char kTempSuffix[] = ".new";
 
-uint8_t Diagnostics(UiState* state) { return state != nullptr ? state->diagnostics : 0; }
+uint8_t Diagnostics(UiState* state) {
+    return state != nullptr ? state->diagnostics : 0;
+}
 
 void Log(UiState* state, const char* format, long value) {
     char line[128];
@@ -30,7 +32,9 @@ void LogPath(UiState* state, const char* path) {
     Ui_Debug_Log(Diagnostics(state), line);
 }
 
-int32_t RoundHalfAway(double v) { return int32_t(v < 0 ? std::ceil(v - 0.5) : std::floor(v + 0.5)); }
+int32_t RoundHalfAway(double v) {
+    return int32_t(v < 0 ? std::ceil(v - 0.5) : std::floor(v + 0.5));
+}
 
 // Splits x into a mantissa scaled by `scale` and a binary exponent, as both floating forms need.
 // Exponents beyond the stored byte are held at the limit: the largest magnitude for values too
@@ -74,7 +78,8 @@ int32_t Remaining(FLFile* file, int64_t* remaining) {
 
 int32_t WriteEntries(UiState* state, FLFile* file, UiPrefsWriteCallback callback) {
     int32_t version = kPrefsFileVersion;
-    int32_t status = Ui_Prefs_WriteEntry(state, file, kPrefsTagVersion, kPrefsTypeInt32, 1, &version);
+    int32_t status =
+        Ui_Prefs_WriteEntry(state, file, kPrefsTagVersion, kPrefsTypeInt32, 1, &version);
     if (status != kStatusOk) {
         Log(state, "Ui_Prefs_WriteAll: Ui_Prefs_WriteEntry 1 returned %d", status);
         return status;
@@ -97,16 +102,22 @@ int32_t WriteEntries(UiState* state, FLFile* file, UiPrefsWriteCallback callback
 
 uint32_t Ui_Prefs_ElementSize(uint16_t type) {
     switch (type) {
-        case kPrefsTypeBytes: return 1;
-        case kPrefsTypeInt16: return 2;
+        case kPrefsTypeBytes:
+            return 1;
+        case kPrefsTypeInt16:
+            return 2;
         case kPrefsTypeInt32:
         case kPrefsTypeFloatBin:
-        case kPrefsTypeFloatDec: return 4;
-        default: return 0;
+        case kPrefsTypeFloatDec:
+            return 4;
+        default:
+            return 0;
     }
 }
 
-uint32_t Ui_Prefs_FloatToBin(float x) { return PackFloat(x, 8388608.0, -8388608, 8388607); }
+uint32_t Ui_Prefs_FloatToBin(float x) {
+    return PackFloat(x, 8388608.0, -8388608, 8388607);
+}
 
 float Ui_Prefs_BinToFloat(uint32_t word) {
     int32_t e, m;
@@ -114,7 +125,9 @@ float Ui_Prefs_BinToFloat(uint32_t word) {
     return float(std::ldexp(m * (1.0 / 8388608.0), e));
 }
 
-uint32_t Ui_Prefs_FloatToDec(float x) { return PackFloat(x, 1000000.0, -999999, 999999); }
+uint32_t Ui_Prefs_FloatToDec(float x) {
+    return PackFloat(x, 1000000.0, -999999, 999999);
+}
 
 float Ui_Prefs_DecToFloat(uint32_t word) {
     int32_t e, m;
@@ -160,7 +173,8 @@ int32_t Ui_Prefs_WriteEntry(UiState*, FLFile* file, uint16_t tag, uint16_t type,
             default: {
                 float v;
                 std::memcpy(&v, in + 4 * i, 4);
-                FL_PutU32(out, type == kPrefsTypeFloatBin ? Ui_Prefs_FloatToBin(v) : Ui_Prefs_FloatToDec(v));
+                FL_PutU32(out, type == kPrefsTypeFloatBin ? Ui_Prefs_FloatToBin(v)
+                                                          : Ui_Prefs_FloatToDec(v));
                 break;
             }
         }
@@ -171,7 +185,8 @@ int32_t Ui_Prefs_WriteEntry(UiState*, FLFile* file, uint16_t tag, uint16_t type,
 
 int32_t Ui___Prefs_ReadEntry(FLFile* file, uint16_t* tag, uint16_t* type, uint32_t* count,
                              void** data) {
-    if (file == nullptr || tag == nullptr || type == nullptr || count == nullptr) return kStatusProblem;
+    if (file == nullptr || tag == nullptr || type == nullptr || count == nullptr)
+        return kStatusProblem;
     *tag = 0;
     *type = 0;
     *count = 0;
@@ -209,7 +224,8 @@ int32_t Ui___Prefs_ReadEntry(FLFile* file, uint16_t* tag, uint16_t* type, uint32
             uint32_t v;
             FL_GetU32(p, &v);
             if (*type == kPrefsTypeFloatBin || *type == kPrefsTypeFloatDec) {
-                float f = *type == kPrefsTypeFloatBin ? Ui_Prefs_BinToFloat(v) : Ui_Prefs_DecToFloat(v);
+                float f =
+                    *type == kPrefsTypeFloatBin ? Ui_Prefs_BinToFloat(v) : Ui_Prefs_DecToFloat(v);
                 std::memcpy(p, &f, 4);
             } else {
                 std::memcpy(p, &v, 4);
@@ -252,7 +268,8 @@ int32_t Ui_Prefs_WriteAll(UiState* state, const char* path, const void* fileInfo
 }
 
 int32_t Ui_Prefs_ReadAll(UiState* state, const char* path, const void* fileInfo,
-                         UiPrefsReadCallback readCallback, UiPrefsWriteCallback writePrefsCallback) {
+                         UiPrefsReadCallback readCallback,
+                         UiPrefsWriteCallback writePrefsCallback) {
     if (path == nullptr) return kStatusProblem;
     FLSpec spec;
     FLSpecDisk(&spec, path);
@@ -275,8 +292,8 @@ int32_t Ui_Prefs_ReadAll(UiState* state, const char* path, const void* fileInfo,
         if (status != kStatusOk) {
             Ui_Debug_Log(Diagnostics(state), "Ui_Prefs_ReadAll: Ui___Prefs_ReadEntry error");
             char line[96];
-            Ui_FormatStringN(line, sizeof line, "tag = %d, type = %d, count = %ld", int(tag), int(type),
-                             long(count));
+            Ui_FormatStringN(line, sizeof line, "tag = %d, type = %d, count = %ld", int(tag),
+                             int(type), long(count));
             Ui_Debug_Log(Diagnostics(state), line);
             break;
         }

@@ -17,7 +17,7 @@ struct UiState;
 struct FLFile;
 
 enum : uint16_t {
-    kPrefsTypeBytes = 0,    // raw bytes
+    kPrefsTypeBytes = 0,  // raw bytes
     kPrefsTypeInt16 = 1,
     kPrefsTypeInt32 = 2,
     kPrefsTypeFloatBin = 3,  // exponent byte, 24-bit mantissa: m * 2^-23 * 2^e
@@ -26,8 +26,8 @@ enum : uint16_t {
 enum : uint16_t { kPrefsTagVersion = 0, kPrefsTagEnd = 1 };
 constexpr int32_t kPrefsFileVersion = 1;
 
-using UiPrefsReadCallback = int32_t (*)(UiState* state, uint16_t tag, uint16_t type,
-                                        uint32_t count, const void* data);
+using UiPrefsReadCallback = int32_t (*)(UiState* state, uint16_t tag, uint16_t type, uint32_t count,
+                                        const void* data);
 using UiPrefsWriteCallback = int32_t (*)(UiState* state, FLFile* file);
 
 // Size in memory of one element of a type; 0 for an unknown type.
@@ -47,5 +47,4 @@ int32_t Ui___Prefs_ReadEntry(FLFile* file, uint16_t* tag, uint16_t* type, uint32
 int32_t Ui_Prefs_WriteAll(UiState* state, const char* path, const void* fileInfo,
                           UiPrefsWriteCallback writePrefsCallback);
 int32_t Ui_Prefs_ReadAll(UiState* state, const char* path, const void* fileInfo,
-                         UiPrefsReadCallback readCallback,
-                         UiPrefsWriteCallback writePrefsCallback);
+                         UiPrefsReadCallback readCallback, UiPrefsWriteCallback writePrefsCallback);

@@ -40,7 +40,8 @@ int32_t Ui_State_Open(UiState** state, const ResArchive* resSrc, void* parentWin
     s->flagB = 1;
     char text[256];
     Str_CopyBounded(s->appName, sizeof s->appName, Ui_ResToCString(s, appNameId, text));
-    Str_CopyBounded(s->companyName, sizeof s->companyName, Ui_ResToCString(s, kStringCompany, text));
+    Str_CopyBounded(s->companyName, sizeof s->companyName,
+                    Ui_ResToCString(s, kStringCompany, text));
     if (gOnOpen != nullptr) {
         int32_t status = gOnOpen(s);
         if (status != kStatusOk) {

@@ -16,17 +16,17 @@ constexpr int kUiStateNameSize = 101;  // up to 100 characters and the terminato
 constexpr int kUiStateDialogSlots = 500;
 
 struct UiState {
-    uint8_t diagnostics;              // 1: log lines of the platform layer are written
-    const ResArchive* resSrc;         // resources: strings, dialogs, help text
-    void* parentWindow;               // host window; dialogs and message boxes are owned by it
-    uint32_t cursorKind;              // current cursor
+    uint8_t diagnostics;       // 1: log lines of the platform layer are written
+    const ResArchive* resSrc;  // resources: strings, dialogs, help text
+    void* parentWindow;        // host window; dialogs and message boxes are owned by it
+    uint32_t cursorKind;       // current cursor
     void* cursor;
     char appName[kUiStateNameSize];      // string 1000
     char companyName[kUiStateNameSize];  // string 6128, then 1114: the preferences folder name
-    uint32_t flag;                    // 0 on open
-    uint32_t code;                    // four blanks on open
-    uint8_t flagA;                    // 1 on open
-    uint8_t flagB;                    // 1 on open
+    uint32_t flag;                       // 0 on open
+    uint32_t code;                       // four blanks on open
+    uint8_t flagA;                       // 1 on open
+    uint8_t flagB;                       // 1 on open
     void* dialogs[kUiStateDialogSlots];  // registry of open dialogs
 };
 

@@ -2,7 +2,7 @@
 #include <cstring>
 #include <vector>
 
-#include "edit/edit_pars.h"
+#include "engine/edit_pars.h"
 #include "tests/edit/edit_test_support.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "edit/edit_pars.h"
+#include "engine/edit_pars.h"
 #include "edit/prefs.h"
 #include "tests/platform/test_support.h"
 

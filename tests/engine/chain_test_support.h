@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "edit/edit_pars.h"
+#include "engine/edit_pars.h"
 #include "engine/huegrid.h"
 #include "engine/measure.h"
 

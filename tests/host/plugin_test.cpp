@@ -604,7 +604,6 @@ TEST_F(PluginTest, PrepareBudgetFollowsTheFormulas) {
     }
 }
 
-
 // --- The start phase's refusals ------------------------------------------------------------------
 
 TEST_F(PluginTest, StartRefusesHostsAndImagesItCannotFilter) {

@@ -29,7 +29,9 @@ using strip_host::StripHost;
 
 enum class Path { kDialog, kTemplate };
 
-const char* Name(Path path) { return path == Path::kDialog ? "dialog" : "template"; }
+const char* Name(Path path) {
+    return path == Path::kDialog ? "dialog" : "template";
+}
 
 std::string Text(const int16_t b[4]) {
     return std::to_string(b[0]) + "," + std::to_string(b[1]) + "," + std::to_string(b[2]) + "," +
@@ -107,9 +109,11 @@ TEST_F(PrepareWindowTest, LargestWindowGrowsThePreviewByWhatTheWorkAreaAdds) {
     // The headless default (a task bar along the bottom), a wider screen with panels on the top
     // and the left, one only a little larger than the window, and work areas narrower or lower
     // than the window, which keep the window's own size in that direction.
-    const Ui_Rect areas[] = {Ui_Rect_Make(0, 0, 984, 1280),   Ui_Rect_Make(30, 64, 1030, 1664),
+    const Ui_Rect areas[] = {Ui_Rect_Make(0, 0, 984, 1280),
+                             Ui_Rect_Make(30, 64, 1030, 1664),
                              Ui_Rect_Make(0, 0, clientH + 1, clientW + 50),
-                             Ui_Rect_Make(0, 0, 600, 800),    Ui_Rect_Make(0, 0, 600, 1280),
+                             Ui_Rect_Make(0, 0, 600, 800),
+                             Ui_Rect_Make(0, 0, 600, 1280),
                              Ui_Rect_Make(100, 0, 1100, 800)};
     for (const Ui_Rect& area : areas) {
         const int32_t growW = std::max(0, Ui_Rect_Width(&area) - clientW);

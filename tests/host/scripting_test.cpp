@@ -20,7 +20,7 @@ using test_host::Item;
 using test_host::TestHost;
 
 class ScriptingTest : public testing_support::PlatformTest {
-protected:
+   protected:
     void SetUp() override {
         PlatformTest::SetUp();
         prefs_ = std::make_unique<Prefs>();
@@ -49,7 +49,8 @@ protected:
         std::vector<uint32_t> words(5148 / 4, 0);
         std::vector<float> copy(629);
         ParsToVector(&prefs_->previousSettings, copy.data(), 629);
-        for (int i = 0; i < 609; ++i) words[size_t(i)] = words[size_t(609 + i)] = F(copy[size_t(i)]);
+        for (int i = 0; i < 609; ++i)
+            words[size_t(i)] = words[size_t(609 + i)] = F(copy[size_t(i)]);
         words[1218] = F(startMode);
         words[1219] = F(28.0f);
         words[1220] = F(3.0f);
@@ -137,8 +138,8 @@ TEST_F(ScriptingTest, OutOfRangeScalarsAreRefused) {
     for (float mode : {3.5f, -0.5f, NAN}) {
         prefs_->startWith = 1;
         std::vector<uint32_t> words = OldVector(mode, "");
-        words[1222] = F(8.0f);     // grid level above 7
-        words[1219] = F(-1.0f);    // a negative mask would set every bit
+        words[1222] = F(8.0f);   // grid level above 7
+        words[1219] = F(-1.0f);  // a negative mask would set every bit
         prefs_->gridLevel = 4;
         prefs_->keenhueMask = 2;
         host.SetDescriptor({{kScriptKeyData, Pack(words, 5148)}});
@@ -162,8 +163,8 @@ TEST_F(ScriptingTest, TruncatedOrForeignItemsAreHandledSafely) {
 
     // An unknown length is ignored; another key is skipped.
     prefs_->gridLevel = 3;
-    host.SetDescriptor({{PIFourCC('x', 'x', 'x', 'x'), "abc"},
-                        {kScriptKeyData, Pack(OldVector(1, "n"), 5000)}});
+    host.SetDescriptor(
+        {{PIFourCC('x', 'x', 'x', 'x'), "abc"}, {kScriptKeyData, Pack(OldVector(1, "n"), 5000)}});
     EXPECT_EQ(ReadScriptParameters(&host.record, prefs_.get(), &show, nullptr), 0);
     EXPECT_EQ(prefs_->gridLevel, 3);
     host.SetDescriptor({{kScriptKeyData, std::string("\x01\x02", 2)}});

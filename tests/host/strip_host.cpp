@@ -20,8 +20,12 @@ constexpr uint8_t kSlackMark = 0xA5;
 
 StripHost* gCurrent = nullptr;
 
-bool Empty(const VRect& r) { return r.bottom <= r.top || r.right <= r.left; }
-VRect Widen(const Rect& r) { return VRect{r.top, r.left, r.bottom, r.right}; }
+bool Empty(const VRect& r) {
+    return r.bottom <= r.top || r.right <= r.left;
+}
+VRect Widen(const Rect& r) {
+    return VRect{r.top, r.left, r.bottom, r.right};
+}
 
 int32_t CaptureAlert(UiState*, const Ui_AlertRecord* alert, int16_t* item) {
     if (gCurrent != nullptr) {
@@ -122,9 +126,8 @@ int16 StripHost::Start() {
     }
     // Between strips rows may hold anything (the module assembles each row in the strip's last
     // row); a finished run keeps to the host's scale.
-    if (result == noErr &&
-        std::any_of(dest.samples.begin(), dest.samples.end(),
-                    [&](uint16_t v) { return v > dest.MaxCode(); })) {
+    if (result == noErr && std::any_of(dest.samples.begin(), dest.samples.end(),
+                                       [&](uint16_t v) { return v > dest.MaxCode(); })) {
         violations.push_back("output sample above the host's scale");
     }
     inBuffer_.clear();

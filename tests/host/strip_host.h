@@ -95,7 +95,7 @@ class StripHost {
     FilterRecord& record;
     Image source;  // what input strips are read from; never changed
     Image dest;    // what output strips are written into; starts as a copy of source
-    Image mask;  // the selection, one plane
+    Image mask;    // the selection, one plane
     intptr_t dataSlot = 0;
 
     std::vector<Request> requests;

@@ -29,7 +29,9 @@ void Dispose(Handle h) {
     gLive.erase(h);
     delete h;
 }
-int32 Size(Handle h) { return h == nullptr ? 0 : int32(h->data.size()); }
+int32 Size(Handle h) {
+    return h == nullptr ? 0 : int32(h->data.size());
+}
 Ptr Lock(Handle h, Boolean) {
     if (h == nullptr) return nullptr;
     ++h->locks;
@@ -88,7 +90,9 @@ OSErr GetText(PIReadDescriptor r, Handle* text) {
     *text = TestHost::NewHandle(r->items[r->next - 1].text);
     return noErr;
 }
-PIWriteDescriptor OpenWrite() { return new PIOpaqueWriteDescriptor; }
+PIWriteDescriptor OpenWrite() {
+    return new PIOpaqueWriteDescriptor;
+}
 OSErr CloseWrite(PIWriteDescriptor w, PIDescriptorHandle* out) {
     *out = Serialize(w->items);
     delete w;
@@ -148,16 +152,22 @@ TestHost::TestHost() {
     title = "photo.tif";
 }
 
-TestHost::~TestHost() { Dispose(descriptorParameters.descriptor); }
+TestHost::~TestHost() {
+    Dispose(descriptorParameters.descriptor);
+}
 
 void TestHost::SetDescriptor(const std::vector<Item>& items) {
     Dispose(descriptorParameters.descriptor);
     descriptorParameters.descriptor = Serialize(items);
 }
 
-std::vector<Item> TestHost::DescriptorItems() const { return Parse(descriptorParameters.descriptor); }
+std::vector<Item> TestHost::DescriptorItems() const {
+    return Parse(descriptorParameters.descriptor);
+}
 
-int TestHost::LiveHandles() { return int(gLive.size()); }
+int TestHost::LiveHandles() {
+    return int(gLive.size());
+}
 
 Handle TestHost::NewHandle(const std::string& bytes) {
     Handle h = New(int32(bytes.size()));

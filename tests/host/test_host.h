@@ -23,7 +23,7 @@ struct Item {
 };
 
 class TestHost {
-public:
+   public:
     TestHost();
     ~TestHost();
     TestHost(const TestHost&) = delete;

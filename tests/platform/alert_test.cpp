@@ -14,15 +14,15 @@ int16_t gAnswer = 1;
 
 int32_t Capture(UiState*, const Ui_AlertRecord* a, int16_t* item) {
     auto text = [](const char* s) { return std::string(s ? s : ""); };
-    gShown.push_back(text(a->text) + " | " + text(a->detail) + " | " + text(a->firstLabel) +
-                     " | " + text(a->secondLabel) + " | " + std::to_string(a->icon) + " " +
+    gShown.push_back(text(a->text) + " | " + text(a->detail) + " | " + text(a->firstLabel) + " | " +
+                     text(a->secondLabel) + " | " + std::to_string(a->icon) + " " +
                      std::to_string(a->buttonCount));
     *item = gAnswer;
     return 0;
 }
 
 class AlertTest : public testing_support::PlatformTest {
-protected:
+   protected:
     void SetUp() override {
         PlatformTest::SetUp();
         gShown.clear();
@@ -112,9 +112,9 @@ TEST_F(AlertTest, AskOffersTwoButtonsWithCancelByDefault) {
     EXPECT_EQ(Ui_Alert_Caution(state_, "Careful", nullptr, 0), 0);
     EXPECT_EQ(Ui_Alert_Stop(nullptr, "x", nullptr, 0), -1);
     const std::string caution = std::to_string(kUiAlertIconCaution);
-    EXPECT_EQ(gShown, (std::vector<std::string>{
-                          "Replace? |  | Use Anyway | Cancel | " + caution + " 2",
-                          "Careful |  |  |  | " + caution + " 1"}));
+    EXPECT_EQ(gShown,
+              (std::vector<std::string>{"Replace? |  | Use Anyway | Cancel | " + caution + " 2",
+                                        "Careful |  |  |  | " + caution + " 1"}));
 }
 
 TEST_F(AlertTest, HeadlessPresenterLogsTheWholeTextEvenWithoutDiagnosticsAndAnswersOne) {

@@ -13,7 +13,7 @@ using testing_support::ReadFile;
 using testing_support::WriteFile;
 
 class FileTest : public testing_support::PlatformTest {
-protected:
+   protected:
     void TearDown() override {
         uint32_t zero = 0;
         FLSetOption(kFLOptionNoDisk, &zero);
@@ -235,9 +235,9 @@ TEST_F(FileTest, IccHeaderCheckAcceptsOnlyProfilesOfTheKnownClasses) {
         int32_t status;
     };
     std::vector<Case> cases = {
-        {IccHeader("mntr", "XYZ "), 0},        {IccHeader("prtr", "Lab "), 0},
-        {IccHeader("scnr", "XYZ "), 0},        {IccHeader("link", "RGB "), 0},
-        {IccHeader("mntr", "RGB "), -8},       {IccHeader("abst", "Lab "), -8},
+        {IccHeader("mntr", "XYZ "), 0},          {IccHeader("prtr", "Lab "), 0},
+        {IccHeader("scnr", "XYZ "), 0},          {IccHeader("link", "RGB "), 0},
+        {IccHeader("mntr", "RGB "), -8},         {IccHeader("abst", "Lab "), -8},
         {IccHeader("mntr", "XYZ ", "acsq"), -8}, {IccHeader("mntr", "XYZ ").substr(0, 100), -5},
     };
     std::mt19937 rng(7);

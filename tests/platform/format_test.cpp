@@ -31,8 +31,8 @@ TEST(FormatString, IntegersAndFloats) {
 
 TEST(FormatString, OtherConversionsAndLiteralCharacters) {
     EXPECT_EQ(Fmt("100%% %s!", "done"), "100% done!");
-    EXPECT_EQ(Fmt("%c%c", 0x141, 'b'), "Ab");  // low byte only
-    EXPECT_EQ(Fmt("[%5f]", 1.5), "[]");        // width before f: nothing written
+    EXPECT_EQ(Fmt("%c%c", 0x141, 'b'), "Ab");   // low byte only
+    EXPECT_EQ(Fmt("[%5f]", 1.5), "[]");         // width before f: nothing written
     EXPECT_EQ(Fmt("%5s|%d", "skip", 3), "|3");  // the skipped argument is still consumed
     EXPECT_EQ(Fmt("%y%z%a"), "yza");
     EXPECT_EQ(Fmt("%s", static_cast<const char*>(nullptr)), "");
@@ -45,9 +45,9 @@ TEST(FormatString, BoundedFormCutsAndAlwaysTerminates) {
     EXPECT_STREQ(buf, "reading");
     std::string longPath(255, 'p');
     char scratch[257];
-    EXPECT_EQ(Ui_FormatStringN(scratch, sizeof scratch, "reading Preferences file %s",
-                               longPath.c_str()),
-              256u);
+    EXPECT_EQ(
+        Ui_FormatStringN(scratch, sizeof scratch, "reading Preferences file %s", longPath.c_str()),
+        256u);
     EXPECT_EQ(scratch[256], 0);
     char one[1] = {'x'};
     EXPECT_EQ(Ui_FormatStringN(one, 1, "%d", 5), 0u);

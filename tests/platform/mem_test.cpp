@@ -57,10 +57,17 @@ TEST_F(MemTest, OverrunPastTheEndIsReportedLineByLineAndTheBlockStillFreed) {
     EXPECT_EQ(Mem_CheckBlock(p), -2);
     Mem_Free(p);
     EXPECT_EQ(ul_nMallocs, blocks);
-    std::vector<std::string> expected = {"Firewall Error:",
-                                         "End firewall destroyed, size = 28, id = " +
-                                             std::to_string(id) + ", remaining = ",
-                                         "*", "I", "R", "E", "W", "A", "L", "L"};
+    std::vector<std::string> expected = {
+        "Firewall Error:",
+        "End firewall destroyed, size = 28, id = " + std::to_string(id) + ", remaining = ",
+        "*",
+        "I",
+        "R",
+        "E",
+        "W",
+        "A",
+        "L",
+        "L"};
     std::vector<std::string> lines = LogLines();
     // Two reports: the explicit check and the one inside Mem_Free.
     ASSERT_EQ(lines.size(), 2 * expected.size());
@@ -74,9 +81,9 @@ TEST_F(MemTest, DamagedLeadingGuardIsReportedWithoutTrustingTheSize) {
     auto* p = static_cast<uint8_t*>(Mem_Alloc(8));
     uint8_t saved[16];
     std::memcpy(saved, p - 16, 16);
-    p[-16] = 'X';       // "f"
-    p[-2] = 'X';        // second "l" of "wall"
-    p[-12] = 0x7F;      // size now points far outside the block
+    p[-16] = 'X';   // "f"
+    p[-2] = 'X';    // second "l" of "wall"
+    p[-12] = 0x7F;  // size now points far outside the block
     EXPECT_EQ(Mem_CheckBlock(p), -2);
     std::vector<std::string> lines = LogLines();
     ASSERT_GE(lines.size(), 10u);

@@ -26,7 +26,8 @@ int gFailAfter = -1;  // the write callback fails after this many entries
 
 int32_t Collect(UiState*, uint16_t tag, uint16_t type, uint32_t count, const void* data) {
     std::string bytes;
-    if (data != nullptr) bytes.assign(static_cast<const char*>(data), count * Ui_Prefs_ElementSize(type));
+    if (data != nullptr)
+        bytes.assign(static_cast<const char*>(data), count * Ui_Prefs_ElementSize(type));
     gRead.push_back({tag, type, count, bytes});
     return 0;
 }
@@ -55,7 +56,7 @@ int32_t WriteSample(UiState* state, FLFile* file) {
 }
 
 class PrefsFileTest : public testing_support::PlatformTest {
-protected:
+   protected:
     void SetUp() override {
         PlatformTest::SetUp();
         gRead.clear();
@@ -101,14 +102,14 @@ TEST_F(PrefsFileTest, EveryElementTypeRoundTripsWithItsExactStoredBytes) {
     std::string file = ReadFile(path_);
     EXPECT_EQ(Hex(file),
               "0000000200000001"
-              "00000001"                          // version 1
-              "0032000000000003616200"            // tag 50, bytes
-              "00330001000000021234FFFE"          // tag 51, int16
-              "0034000200000001FFFEEE90"          // tag 52, int32
+              "00000001"                                  // version 1
+              "0032000000000003616200"                    // tag 50, bytes
+              "00330001000000021234FFFE"                  // tag 51, int16
+              "0034000200000001FFFEEE90"                  // tag 52, int32
               "0035000300000003014000000000000001A00000"  // tag 53, binary floats
-              "00360004000000020107A120FF0927C0"  // tag 54, decimal floats
-              "0037000200000000"                  // tag 55, no elements
-              "0001000000000000");                // end
+              "00360004000000020107A120FF0927C0"          // tag 54, decimal floats
+              "0037000200000000"                          // tag 55, no elements
+              "0001000000000000");                        // end
     ASSERT_EQ(Ui_Prefs_ReadAll(nullptr, path_.c_str(), nullptr, Collect, WriteSample), 0);
     EXPECT_EQ(gWriteCalls, 1);
     ASSERT_EQ(gRead.size(), 8u);

@@ -24,7 +24,9 @@ void WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
+bool FileExists(const std::string& path) {
+    return std::filesystem::exists(path);
+}
 
 void PlatformTest::SetUp() {
     char pattern[] = "/tmp/kolmara-test-XXXXXX";

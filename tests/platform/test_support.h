@@ -18,7 +18,7 @@ bool FileExists(const std::string& path);
 // Points XDG_CONFIG_HOME and TMPDIR at a new temporary folder for the test and captures system
 // message boxes. The folder is removed afterwards.
 class PlatformTest : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override;
     void TearDown() override;
 
@@ -32,7 +32,7 @@ protected:
     std::string root_;
     static std::vector<std::string> messageBoxes_;
 
-private:
+   private:
     UiState* state_ = nullptr;
 };
 

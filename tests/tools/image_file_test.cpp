@@ -57,8 +57,9 @@ void WriteTiffAs(const std::string& path, const Image& image, uint16_t compressi
                     }
                 }
                 if (tiled) {
-                    ASSERT_GE(TIFFWriteTile(t, block.data(), uint32_t(bx), uint32_t(by), 0,
-                                            uint16_t(s)), 0);
+                    ASSERT_GE(
+                        TIFFWriteTile(t, block.data(), uint32_t(bx), uint32_t(by), 0, uint16_t(s)),
+                        0);
                 } else {
                     ASSERT_GE(TIFFWriteScanline(t, block.data(), uint32_t(by), uint16_t(s)), 0);
                 }

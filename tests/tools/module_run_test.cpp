@@ -66,7 +66,8 @@ TEST_F(ModuleRun, TransparencyIsPassedThroughUnchanged) {
         ASSERT_EQ(out.channels, 4);
         for (size_t i = 3; i < in.samples.size(); i += 4) {
             // 16-bit files pass through the host's 0..32768 scale and back: within two codes.
-            ASSERT_LE(std::abs(int32_t(out.samples[i]) - int32_t(in.samples[i])), depth == 16 ? 2 : 0)
+            ASSERT_LE(std::abs(int32_t(out.samples[i]) - int32_t(in.samples[i])),
+                      depth == 16 ? 2 : 0)
                 << "depth " << depth << " sample " << i;
         }
     }

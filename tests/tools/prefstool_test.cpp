@@ -359,14 +359,28 @@ TEST_F(PrefsToolTest, HonoursXdgConfigHomeLikeTheModule) {
 
 TEST_F(PrefsToolTest, BadArgumentsFailWithOneLineAndLeaveNoFile) {
     const std::vector<std::vector<std::string>> cases = {
-        {}, {"frobnicate"}, {"start"}, {"start", "sometimes"}, {"start", "reset", "extra"},
-        {"start", "--tool", "5", "reset"}, {"start", "--tool", "0", "reset"},
-        {"start", "--tool", "one", "reset"}, {"start", "--tool", "2"}, {"load-custom"},
-        {"load-custom", "a.txt", "b.txt"}, {"save-custom", ""}, {"show", "extra"},
-        {"reset", "now"}, {"keenhue-sets"}, {"keenhue-sets", "everything"},
-        {"keenhue-sets", "all", "--saturation"}, {"keenhue-sets", "--saturation", "1.5"},
-        {"keenhue-sets", "--saturation", "-0.1"}, {"keenhue-sets", "--saturation", "nan"},
-        {"keenhue-sets", "--saturation", "0.5x"}, {"keenhue-sets", "--saturation", "all"},
+        {},
+        {"frobnicate"},
+        {"start"},
+        {"start", "sometimes"},
+        {"start", "reset", "extra"},
+        {"start", "--tool", "5", "reset"},
+        {"start", "--tool", "0", "reset"},
+        {"start", "--tool", "one", "reset"},
+        {"start", "--tool", "2"},
+        {"load-custom"},
+        {"load-custom", "a.txt", "b.txt"},
+        {"save-custom", ""},
+        {"show", "extra"},
+        {"reset", "now"},
+        {"keenhue-sets"},
+        {"keenhue-sets", "everything"},
+        {"keenhue-sets", "all", "--saturation"},
+        {"keenhue-sets", "--saturation", "1.5"},
+        {"keenhue-sets", "--saturation", "-0.1"},
+        {"keenhue-sets", "--saturation", "nan"},
+        {"keenhue-sets", "--saturation", "0.5x"},
+        {"keenhue-sets", "--saturation", "all"},
     };
     for (const auto& args : cases) {
         std::string joined;

@@ -34,7 +34,9 @@ constexpr NamedCast kNamedCasts[] = {
     {"magenta", "R x1.12, G x0.85, B x1.08: faded print", {{1.12, 0.85, 1.08}, 0, 1}},
     // The warm cast half a stop darker: no channel of a light grey reaches full scale, so the
     // light end of the image stays usable as a neutral.
-    {"dimwarm", "R x0.875, G x0.70, B x0.49: tungsten light, under-exposed", {{0.875, 0.70, 0.49}, 0, 1}},
+    {"dimwarm",
+     "R x0.875, G x0.70, B x0.49: tungsten light, under-exposed",
+     {{0.875, 0.70, 0.49}, 0, 1}},
 };
 
 // The named cast, or null.

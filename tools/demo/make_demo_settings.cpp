@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "edit/edit_pars.h"
+#include "engine/edit_pars.h"
 #include "edit/pars_text.h"
 #include "engine/balance.h"
 #include "engine/working_space.h"

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "edit/edit_pars.h"
+#include "engine/edit_pars.h"
 #include "edit/prefs.h"
 
 namespace {

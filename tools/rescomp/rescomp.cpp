@@ -59,11 +59,20 @@ std::string Unescape(const std::string& text, const std::string& where) {
         }
         if (++i >= text.size()) Fail(where + ": backslash at end of line");
         switch (text[i]) {
-            case 'n': out += '\n'; break;
-            case 'r': out += '\r'; break;
-            case 't': out += '\t'; break;
-            case '\\': out += '\\'; break;
-            default: Fail(where + ": unknown escape \\" + std::string(1, text[i]));
+            case 'n':
+                out += '\n';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 't':
+                out += '\t';
+                break;
+            case '\\':
+                out += '\\';
+                break;
+            default:
+                Fail(where + ": unknown escape \\" + std::string(1, text[i]));
         }
     }
     return out;
@@ -142,7 +151,8 @@ std::string BuildArchive() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) Fail("usage: rescomp OUT.cpp [--bin OUT.bin] [--strings FILE]... [--manifest FILE]...");
+    if (argc < 2)
+        Fail("usage: rescomp OUT.cpp [--bin OUT.bin] [--strings FILE]... [--manifest FILE]...");
     std::string outCpp = argv[1], outBin;
     for (int i = 2; i < argc; ++i) {
         std::string option = argv[i];

@@ -183,12 +183,11 @@ TEST_F(AboutBoxTest, UpperAreaShowsBitmap1000Centred) {
 
 TEST_F(AboutBoxTest, SplashClosesItselfOnceTheDelayIsExceeded) {
     uint32_t opened = 0;
-    EXPECT_EQ(RunAbout(About(3, 3), {Call([&](UiWindow*) { opened = Ui_TickCount(); }), Idle(35),
-                                     Call([&](UiWindow*) {
-                                         EXPECT_EQ(Ui_TickCount() - opened, 3500u);
-                                     }),
-                                     Idle(100)}),
-              1);
+    EXPECT_EQ(
+        RunAbout(About(3, 3),
+                 {Call([&](UiWindow*) { opened = Ui_TickCount(); }), Idle(35),
+                  Call([&](UiWindow*) { EXPECT_EQ(Ui_TickCount() - opened, 3500u); }), Idle(100)}),
+        1);
     // Whole seconds: 3 s is not more than 3, the first tick at 4 s is.
     EXPECT_EQ(Ui_TickCount() - opened, 4000u);
     // From the about selector (no delay) it waits for a click; the script's end cancels it.

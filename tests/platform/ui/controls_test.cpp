@@ -16,7 +16,9 @@ int32_t RecordHits(UiWindow*, int16_t item) {
     gTrace.push_back("hit " + std::to_string(item));
     return 0;
 }
-int32_t InitHits(UiWindow* w) { return Ui_Dlg_SetItemHitProc(w, RecordHits); }
+int32_t InitHits(UiWindow* w) {
+    return Ui_Dlg_SetItemHitProc(w, RecordHits);
+}
 
 const UiHeadlessItem& ItemIn(UiWindow* w, int16_t item) {
     return Ui_Headless_Window(w)->items[item - 1];

@@ -14,8 +14,16 @@ namespace {
 
 using namespace ui_testing;
 
-enum : uint32_t { kIdle = 1, kHit = 2, kFirstPaint = 4, kDraw = 8, kKey = 16, kModifier = 32,
-                  kPreCursor = 64, kTrack = 128 };
+enum : uint32_t {
+    kIdle = 1,
+    kHit = 2,
+    kFirstPaint = 4,
+    kDraw = 8,
+    kKey = 16,
+    kModifier = 32,
+    kPreCursor = 64,
+    kTrack = 128
+};
 uint32_t gProcs = 0;  // the procs Init installs
 int32_t gInitResult = 0, gFirstPaintResult = 0;
 int32_t gTrackBegin = 1, gTrackEnd = 1;
@@ -36,13 +44,21 @@ int32_t Hit(UiWindow* w, int16_t item) {
     if (item == 1 || item == 2) Record(w)->done = 1;
     return Note("hit " + std::to_string(item));
 }
-int32_t FirstPaint(UiWindow*) { return Note("firstpaint", gFirstPaintResult); }
-int32_t Draw(UiWindow*, int16_t item) { return Note("draw " + std::to_string(item)); }
+int32_t FirstPaint(UiWindow*) {
+    return Note("firstpaint", gFirstPaintResult);
+}
+int32_t Draw(UiWindow*, int16_t item) {
+    return Note("draw " + std::to_string(item));
+}
 int32_t KeyProc(UiWindow*, uint8_t key, uint8_t ctrl) {
     return Note("key " + std::to_string(key) + " ctrl=" + std::to_string(ctrl));
 }
-int32_t Modifier(UiWindow*) { return Note("modifier", 1); }
-int32_t PreCursor(UiWindow*) { return Note("precursor"); }
+int32_t Modifier(UiWindow*) {
+    return Note("modifier", 1);
+}
+int32_t PreCursor(UiWindow*) {
+    return Note("precursor");
+}
 int32_t Track(UiWindow* w, int16_t item, int16_t phase) {
     Ui_Dlg* d = Record(w);
     Note("track " + std::to_string(item) + " " + std::to_string(phase) + " (" +
@@ -112,9 +128,9 @@ TEST_F(DispatchTest, TheDoneFlagEndsTheDialogAfterAnyProcAndDropsLaterEvents) {
         Record(w)->done = 1;
         return 0;
     };
-    EXPECT_EQ(RunTest({Call([](UiWindow* w) { Ui_Dlg_SetKeyProc(w, closeOnKey); }), Key('X'),
-                       Click(3)}),
-              7);
+    EXPECT_EQ(
+        RunTest({Call([](UiWindow* w) { Ui_Dlg_SetKeyProc(w, closeOnKey); }), Key('X'), Click(3)}),
+        7);
     EXPECT_EQ(Joined(gTrace), "init");
 }
 
@@ -242,21 +258,23 @@ TEST_F(DispatchTest, NestedAlertTakesTheNextEventsAndHandsTheParentBack) {
         return 0;
     };
     static auto init = [](UiWindow* w) -> int32_t { return Ui_Dlg_SetItemHitProc(w, hit); };
-    UiScriptEvent inAlert = For(6000, Call([&](UiWindow* alert) {
-        EXPECT_EQ(Ui_Dlg_Id(alert), 6000);
-        EXPECT_EQ(state_->parentWindow, alert);
-        int open = 0;
-        for (void* slot : state_->dialogs) open += slot != nullptr;
-        EXPECT_EQ(open, 2);
-        EXPECT_EQ(Ui_Item_SelectText(outer, 5, 0, 1), -9);  // the outer one cannot take the focus
-        // Centred over the outer dialog, which is narrower: left edges meet, a third of the
-        // height difference above.
-        Ui_Rect a, o;
-        ASSERT_EQ(Ui_Dlg_Bounds_Get(alert, &a), 0);
-        ASSERT_EQ(Ui_Dlg_Bounds_Get(outer, &o), 0);
-        EXPECT_EQ(a.left, o.left);
-        EXPECT_EQ(a.top, o.top + ((o.bottom - o.top) - (a.bottom - a.top)) / 3);
-    }));
+    UiScriptEvent inAlert =
+        For(6000, Call([&](UiWindow* alert) {
+                EXPECT_EQ(Ui_Dlg_Id(alert), 6000);
+                EXPECT_EQ(state_->parentWindow, alert);
+                int open = 0;
+                for (void* slot : state_->dialogs) open += slot != nullptr;
+                EXPECT_EQ(open, 2);
+                EXPECT_EQ(Ui_Item_SelectText(outer, 5, 0, 1),
+                          -9);  // the outer one cannot take the focus
+                // Centred over the outer dialog, which is narrower: left edges meet, a third of the
+                // height difference above.
+                Ui_Rect a, o;
+                ASSERT_EQ(Ui_Dlg_Bounds_Get(alert, &a), 0);
+                ASSERT_EQ(Ui_Dlg_Bounds_Get(outer, &o), 0);
+                EXPECT_EQ(a.left, o.left);
+                EXPECT_EQ(a.top, o.top + ((o.bottom - o.top) - (a.bottom - a.top)) / 3);
+            }));
     int16_t item = 0;
     ASSERT_EQ(Run(kTestDialog, init, nullptr,
                   {Click(3), inAlert, For(6000, Click(2)),

@@ -52,9 +52,16 @@ TEST_F(DrawTest, RectanglesExcludeTheirRightAndBottomEdges) {
         Ui_Rect empty = Ui_Rect_Make(50, 50, 50, 60);
         EXPECT_EQ(Ui_Draw_FillRect(w, &empty, &kRed), 0);  // nothing to fill is no failure
     });
-    ExpectPixels(hw, {{10, 20, 0xFF0000}, {13, 25, 0xFF0000}, {14, 25, kFace}, {13, 26, kFace},
-                      {9, 20, kFace}, {30, 30, 0x0000FF}, {34, 39, 0x0000FF}, {32, 35, kFace},
-                      {35, 39, kFace}, {50, 55, kFace}});
+    ExpectPixels(hw, {{10, 20, 0xFF0000},
+                      {13, 25, 0xFF0000},
+                      {14, 25, kFace},
+                      {13, 26, kFace},
+                      {9, 20, kFace},
+                      {30, 30, 0x0000FF},
+                      {34, 39, 0x0000FF},
+                      {32, 35, kFace},
+                      {35, 39, kFace},
+                      {50, 55, kFace}});
 }
 
 TEST_F(DrawTest, LinesIncludeBothEndsAndXorPensAreDotted) {
@@ -132,8 +139,12 @@ TEST_F(DrawTest, EllipsesStayInsideTheirRectangleAndAreSymmetric) {
     }
     EXPECT_NEAR(count, 628, 20);  // close to pi * 20 * 10
     // The frame is hollow and two pixels wide.
-    ExpectPixels(hw, {{10, 10, kFace}, {20, 30, 0xFF0000}, {60, 30, kFace}, {40, 30, 0x0000FF},
-                      {60, 10, 0x0000FF}, {60, 12, kFace}});
+    ExpectPixels(hw, {{10, 10, kFace},
+                      {20, 30, 0xFF0000},
+                      {60, 30, kFace},
+                      {40, 30, 0x0000FF},
+                      {60, 10, 0x0000FF},
+                      {60, 12, kFace}});
 }
 
 TEST_F(DrawTest, FilledPolygonsCoverExactlyWhatTheRegionHitTestContains) {
@@ -173,8 +184,12 @@ TEST_F(DrawTest, ClipLimitsDrawingUntilDrawingEnds) {
             Ui_Draw_End(w);
         },
         false);
-    ExpectPixels(hw, {{10, 10, 0xFF0000}, {19, 19, 0xFF0000}, {20, 19, kFace}, {9, 15, kFace},
-                      {50, 0, 0x0000FF}, {50, 99, 0x0000FF}});
+    ExpectPixels(hw, {{10, 10, 0xFF0000},
+                      {19, 19, 0xFF0000},
+                      {20, 19, kFace},
+                      {9, 15, kFace},
+                      {50, 0, 0x0000FF},
+                      {50, 99, 0x0000FF}});
 }
 
 TEST_F(DrawTest, AUserItemPaintsOnlyInsideItself) {
@@ -188,8 +203,11 @@ TEST_F(DrawTest, AUserItemPaintsOnlyInsideItself) {
     int16_t item = 0;
     ASSERT_EQ(Run(kTestDialog, init, nullptr, {}, &item), 0);
     // Item 4 covers v 49..113, h 15..104.
-    ExpectPixels(Closed(), {{49, 15, 0xFF0000}, {113, 104, 0xFF0000}, {48, 15, kFace},
-                            {113, 105, kFace}, {150, 150, kFace}});
+    ExpectPixels(Closed(), {{49, 15, 0xFF0000},
+                            {113, 104, 0xFF0000},
+                            {48, 15, kFace},
+                            {113, 105, kFace},
+                            {150, 150, kFace}});
 }
 
 TEST_F(DrawTest, OffscreenImagesAreBlueGreenRedRowsPaddedToFourBytes) {
@@ -211,8 +229,13 @@ TEST_F(DrawTest, OffscreenImagesAreBlueGreenRedRowsPaddedToFourBytes) {
         Ui_Rect cut = Ui_Rect_Make(30, 20, 31, 22);  // only the first two pixels of row 0
         EXPECT_EQ(Ui_Draw_Offscreen(w, image, &cut), 0);
     });
-    ExpectPixels(hw, {{11, 22, 0xFF0000}, {12, 24, 0x008040}, {10, 20, 0}, {12, 25, kFace},
-                      {30, 21, 0}, {30, 22, kFace}, {31, 20, kFace}});
+    ExpectPixels(hw, {{11, 22, 0xFF0000},
+                      {12, 24, 0x008040},
+                      {10, 20, 0},
+                      {12, 25, kFace},
+                      {30, 21, 0},
+                      {30, 22, kFace},
+                      {31, 20, kFace}});
     EXPECT_EQ(Ui_Offscreen_Free(&image), 0);
     EXPECT_EQ(image, nullptr);
     Ui_Rect empty = Ui_Rect_Make(0, 0, 0, 5);
@@ -224,8 +247,10 @@ int32_t Decode(const std::string& bmp, Ui_Offscreen** keep = nullptr) {
     Ui_Offscreen* image = nullptr;
     int32_t status = Ui_Bitmap_Decode(reinterpret_cast<const uint8_t*>(bmp.data()),
                                       uint32_t(bmp.size()), &image);
-    if (keep != nullptr) *keep = image;
-    else Ui_Offscreen_Free(&image);
+    if (keep != nullptr)
+        *keep = image;
+    else
+        Ui_Offscreen_Free(&image);
     return status;
 }
 
@@ -301,8 +326,13 @@ TEST_F(DrawTest, StandardIconsAreDrawnFromShapes) {
     // Each 32 x 32 icon is centred vertically: its top is 4 pixels down. The stop sign: a white
     // cross on a red disc; the caution sign: a yellow triangle with a black bar; the note, placed
     // right: a blue disc with the white stem of its "i".
-    ExpectPixels(hw, {{20, 16, 0xFFFFFF}, {20, 3, 0xC81E1E}, {32, 42, 0xFAC81E}, {20, 56, 0},
-                      {20, 131, 0x1E5AC8}, {24, 144, 0xFFFFFF}, {20, 100, kFace}});
+    ExpectPixels(hw, {{20, 16, 0xFFFFFF},
+                      {20, 3, 0xC81E1E},
+                      {32, 42, 0xFAC81E},
+                      {20, 56, 0},
+                      {20, 131, 0x1E5AC8},
+                      {24, 144, 0xFFFFFF},
+                      {20, 100, kFace}});
 }
 
 TEST_F(DrawTest, DrawingNeedsBeginAndFailuresAreLogged) {

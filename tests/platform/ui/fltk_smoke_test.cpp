@@ -50,10 +50,18 @@ struct Step {
     int dv, dh;  // kKey: dv is the key; kWait: dv ticks of 100 ms
     std::function<void(UiWindow*)> call;
 };
-Step ClickAt(int16_t item) { return Step(Step::kClick, item); }
-Step KeyStep(uint32_t key) { return Step(Step::kKey, 0, int(key)); }
-Step Wait(int ticks) { return Step(Step::kWait, 0, ticks); }
-Step Do(std::function<void(UiWindow*)> fn) { return Step(Step::kCall, 0, 0, 0, std::move(fn)); }
+Step ClickAt(int16_t item) {
+    return Step(Step::kClick, item);
+}
+Step KeyStep(uint32_t key) {
+    return Step(Step::kKey, 0, int(key));
+}
+Step Wait(int ticks) {
+    return Step(Step::kWait, 0, ticks);
+}
+Step Do(std::function<void(UiWindow*)> fn) {
+    return Step(Step::kCall, 0, 0, 0, std::move(fn));
+}
 
 // Plays steps on the innermost open dialog, one every 80 ms, from FLTK timeouts (which also run
 // inside the framework's track loop). Its guard ends the innermost dialog with item 2 if it is
@@ -134,10 +142,10 @@ class Player {
         }
         if (s.kind == Step::kKey) {
             const uint32_t k = uint32_t(s.dv);
-            KeySym sym = k >= 'A' && k <= 'Z'   ? XK_a + (k - 'A')
-                         : k == kUiKeyReturn    ? XK_Return
-                         : k == kUiKeyEscape    ? XK_Escape
-                                                : NoSymbol;
+            KeySym sym = k >= 'A' && k <= 'Z' ? XK_a + (k - 'A')
+                         : k == kUiKeyReturn  ? XK_Return
+                         : k == kUiKeyEscape  ? XK_Escape
+                                              : NoSymbol;
             unsigned int code = XKeysymToKeycode(fl_display, sym);
             Send(w, KeyPress, 0, 0, 0, code);
             Send(w, KeyRelease, 0, 0, 0, code);
@@ -208,11 +216,15 @@ Capture Grab(UiWindow* w, const std::string& name) {
     return c;
 }
 
-bool Dark(uint8_t r, uint8_t g, uint8_t b) { return r < 80 && g < 80 && b < 80; }
+bool Dark(uint8_t r, uint8_t g, uint8_t b) {
+    return r < 80 && g < 80 && b < 80;
+}
 bool Saturated(uint8_t r, uint8_t g, uint8_t b) {
     return std::max({r, g, b}) - std::min({r, g, b}) > 100;
 }
-bool Outline(uint8_t r, uint8_t g, uint8_t b) { return r == 70 && g == 110 && b == 170; }
+bool Outline(uint8_t r, uint8_t g, uint8_t b) {
+    return r == 70 && g == 110 && b == 170;
+}
 
 class FltkSmoke : public testing_support::PlatformTest {
    protected:
@@ -276,13 +288,12 @@ TEST_F(FltkSmoke, AboutBoxShowsItsPictureAndClosesOnAClickOrByItself) {
     Ui_AboutRecord about{1000, version, 1000, 1019, 3, -1, nullptr};
     std::vector<Ui_Rect> r;  // the upper and the lower area
     int16_t item = 0;
-    Capture shot = Shoot("about_6002.png", {3, 4}, &r, {ClickAt(3)}, [&] {
-        EXPECT_EQ(Ui_About_Run(state_, &about, &item), 0);
-    });
+    Capture shot = Shoot("about_6002.png", {3, 4}, &r, {ClickAt(3)},
+                         [&] { EXPECT_EQ(Ui_About_Run(state_, &about, &item), 0); });
     EXPECT_EQ(item, 3);
     ASSERT_EQ(r.size(), 2u);
-    EXPECT_GT(shot.Count(r[0], Saturated), 5000);  // the hue ring of bitmap 1000
-    EXPECT_GT(shot.Count(r[1], Dark), 300);        // the version and notice lines
+    EXPECT_GT(shot.Count(r[0], Saturated), 5000);                   // the hue ring of bitmap 1000
+    EXPECT_GT(shot.Count(r[1], Dark), 300);                         // the version and notice lines
     EXPECT_EQ(shot.At(r[1].bottom - 2, r[1].left + 2), 0xFFFFFFu);  // white background
 
     // As a splash with no delay it closes with item 1 in the second second.
@@ -405,10 +416,16 @@ TEST_F(FltkSmoke, BothBindingsCallTheSameProcsForTheSameScript) {
         Ui_Item_GetCheck(w, 8, &automatic);
         gTrace.push_back("checks " + std::to_string(manual) + std::to_string(automatic));
     };
-    std::vector<Step> steps = {
-        Wait(3), ClickAt(3), ClickAt(8), KeyStep('A'), Step(Step::kPress, 4),
-        Step(Step::kDrag, 4, 5, 5), Step(Step::kDrag, 4, 10, 10),
-        Step(Step::kRelease, 4, 10, 10), Do(checks), KeyStep(kUiKeyReturn)};
+    std::vector<Step> steps = {Wait(3),
+                               ClickAt(3),
+                               ClickAt(8),
+                               KeyStep('A'),
+                               Step(Step::kPress, 4),
+                               Step(Step::kDrag, 4, 5, 5),
+                               Step(Step::kDrag, 4, 10, 10),
+                               Step(Step::kRelease, 4, 10, 10),
+                               Do(checks),
+                               KeyStep(kUiKeyReturn)};
 
     // The headless run: the same steps as script events at the headless layout's positions.
     Ui_Framework_Install(nullptr);

@@ -201,7 +201,7 @@ TEST_F(ShippedTemplates, EditingWindowGrowsItsPreviewWithoutCoveringAnyItem) {
         const Ui_Rect& preview = t->items[3].pixels;
         EXPECT_EQ(RectText(preview),
                   RectText(Ui_Rect_Make(plain.top, plain.left, plain.bottom + size[1] - height,
-                                    plain.right + size[0] - width)));
+                                        plain.right + size[0] - width)));
         for (int32_t i = 0; i < t->itemCount; ++i) {
             if (i == 3) continue;
             const Ui_Rect& r = t->items[i].pixels;

@@ -31,8 +31,8 @@ const char kTestTemplate[] =
 // Calls kept alive for the script's lifetime.
 std::list<std::function<void(UiWindow*)>> gCalls;
 
-UiScriptEvent Event(int32_t kind, int16_t item = 0, int16_t v = 0, int16_t h = 0,
-                    int32_t value = 0, const char* text = nullptr) {
+UiScriptEvent Event(int32_t kind, int16_t item = 0, int16_t v = 0, int16_t h = 0, int32_t value = 0,
+                    const char* text = nullptr) {
     UiScriptEvent e{};
     e.kind = kind;
     e.item = item;
@@ -53,7 +53,9 @@ uint32_t Get32(const uint8_t* p) {
 
 }  // namespace
 
-UiScriptEvent Click(int16_t item) { return Event(kUiScriptClick, item); }
+UiScriptEvent Click(int16_t item) {
+    return Event(kUiScriptClick, item);
+}
 UiScriptEvent Select(int16_t item, int32_t entry) {
     return Event(kUiScriptSelect, item, 0, 0, entry);
 }
@@ -69,11 +71,21 @@ UiScriptEvent Key(int32_t key, int16_t item, uint8_t ctrl, uint8_t alt) {
 UiScriptEvent Press(int16_t item, int16_t v, int16_t h) {
     return Event(kUiScriptPress, item, v, h);
 }
-UiScriptEvent Drag(int16_t v, int16_t h) { return Event(kUiScriptDrag, 0, v, h); }
-UiScriptEvent Release(int16_t v, int16_t h) { return Event(kUiScriptRelease, 0, v, h); }
-UiScriptEvent Move(int16_t v, int16_t h) { return Event(kUiScriptMove, 0, v, h); }
-UiScriptEvent Idle(int32_t ticks) { return Event(kUiScriptIdle, 0, 0, 0, ticks); }
-UiScriptEvent Choose(const char* path) { return Event(kUiScriptChoose, 0, 0, 0, 0, path); }
+UiScriptEvent Drag(int16_t v, int16_t h) {
+    return Event(kUiScriptDrag, 0, v, h);
+}
+UiScriptEvent Release(int16_t v, int16_t h) {
+    return Event(kUiScriptRelease, 0, v, h);
+}
+UiScriptEvent Move(int16_t v, int16_t h) {
+    return Event(kUiScriptMove, 0, v, h);
+}
+UiScriptEvent Idle(int32_t ticks) {
+    return Event(kUiScriptIdle, 0, 0, 0, ticks);
+}
+UiScriptEvent Choose(const char* path) {
+    return Event(kUiScriptChoose, 0, 0, 0, 0, path);
+}
 UiScriptEvent Call(std::function<void(UiWindow*)> fn) {
     gCalls.push_back(std::move(fn));
     UiScriptEvent e = Event(kUiScriptCall);

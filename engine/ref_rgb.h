@@ -3,8 +3,8 @@
 // A RefRGB is the plain description of an RGB space: its gamma, its white as XYZ (Y = 1) and the
 // xy chromaticities of its primaries. Every EditPars carries one so that a stored set of edits
 // remembers the space it was made in. This file holds the record, its validity rule, the default
-// reference space and the four-decimal rounding applied to primaries. The colour conversions that
-// use the record belong to the colour engine; the record sits here until the engine takes it over.
+// reference space and the four-decimal rounding applied to primaries. The conversions that use
+// the record are in working_space.h and colour_math.h.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,5 @@
 // Reset values of the edit parameters; see edit_pars.h.
-#include "edit/edit_pars.h"
+#include "engine/edit_pars.h"
 
 #include "platform/mem.h"
 

@@ -4,7 +4,7 @@
 // no pointers and its layout is fixed: 2,957 four-byte words. Each 8-bit flag sits in its own
 // four-byte slot, followed by reserved bytes that are always zero. The record is edited by the
 // editing window, filled by the automatic settings, read by the colour engine and stored as a
-// float vector (pars_vector.h).
+// float vector (edit/pars_vector.h).
 //
 // The groups of the record are selected by a 16-bit mask (HgEditMask): bit 0 linear, bit 1 the
 // colour balance, bits 2-4 black, grey and white point, bits 5-9 brightness, shadows, highlights,
@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "edit/ref_rgb.h"
+#include "engine/ref_rgb.h"
 #include "platform/status.h"
 
 using HgEditMask = uint16_t;
