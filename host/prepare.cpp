@@ -6,11 +6,10 @@
 #include "platform/ui/controls.h"
 #include "platform/ui/dlg_template.h"
 #include "platform/ui/rect.h"
+#include "resources/ids/dlg1000.h"
 
 namespace {
 
-constexpr int32_t kEditingDialog = 1000;
-constexpr int16_t kPreviewItem = 4;
 constexpr uint32_t kVtLibStackNeeds = 0x30000;
 constexpr uint32_t kStripLimit = 0x200000;  // 2 MiB of row memory per strip
 constexpr uint32_t kFitLimit = 0x7FFFFFFF;
@@ -48,8 +47,8 @@ int32_t MeasureLargest(UiWindow* dialog, Ui_Rect* max) {
     LargestSize(Ui_Rect_Width(&outer), Ui_Rect_Height(&outer), work, &width, &height);
     if (!(work.left + width <= 32767 && work.top + height <= 32767)) return kStatusProblem;
     const Ui_Rect target = Ui_Rect_Make(work.top, work.left, work.top + height, work.left + width);
-    status = Ui_Dlg_Relayout(dialog, &target, kPreviewItem);
-    if (status == kStatusOk) status = Ui_Item_GetRect(dialog, kPreviewItem, &area);
+    status = Ui_Dlg_Relayout(dialog, &target, kEditorPreviewImage);
+    if (status == kStatusOk) status = Ui_Item_GetRect(dialog, kEditorPreviewImage, &area);
     if (status == kStatusOk) *max = Inset(area);
     return status;
 }
@@ -59,7 +58,7 @@ int32_t GetMinMaxPrevInitProc(UiWindow* dialog) {
     Ui_Dlg* dlg = nullptr;
     Ui_Rect area;
     if (Ui_Dlg_Get(dialog, &dlg) == kStatusOk &&
-        Ui_Item_GetRect(dialog, kPreviewItem, &area) == kStatusOk) {
+        Ui_Item_GetRect(dialog, kEditorPreviewImage, &area) == kStatusOk) {
         auto* rects = static_cast<PreviewRects*>(dlg->userData);
         rects->min = rects->max = Inset(area);
         rects->measured = true;
@@ -79,12 +78,13 @@ int32_t GetMinMaxPrevInitProc(UiWindow* dialog) {
 // reports.
 int32_t MeasureFromTemplate(PreviewRects* rects) {
     Ui_DlgTemplate* t = nullptr;
-    int32_t status = Ui_Template_Load(gState, kEditingDialog, &t);
+    int32_t status = Ui_Template_Load(gState, kDlgEditor, &t);
     if (status != kStatusOk) return status;
     Ui_BaseUnits base;
     status = Ui_BaseUnitsFromFont(52 * 6, 13, &base);
     if (status == kStatusOk) status = Ui_Template_Layout(t, &base);
-    const Ui_DlgItem* item = status == kStatusOk ? Ui_Template_Item(t, kPreviewItem) : nullptr;
+    const Ui_DlgItem* item =
+        status == kStatusOk ? Ui_Template_Item(t, kEditorPreviewImage) : nullptr;
     if (item != nullptr) {
         rects->min = rects->max = Inset(item->pixels);
         rects->measured = true;
@@ -93,7 +93,8 @@ int32_t MeasureFromTemplate(PreviewRects* rects) {
             int32_t width = 0, height = 0;
             const Ui_Rect& client = t->client;
             LargestSize(Ui_Rect_Width(&client), Ui_Rect_Height(&client), work, &width, &height);
-            if (Ui_Template_LayoutSized(t, &base, width, height, kPreviewItem) == kStatusOk) {
+            if (Ui_Template_LayoutSized(t, &base, width, height, kEditorPreviewImage) ==
+                kStatusOk) {
                 rects->max = Inset(item->pixels);
             }
         }
@@ -107,8 +108,7 @@ int32_t MeasureFromTemplate(PreviewRects* rects) {
 int32_t GetMinMaxPrev(Ui_Rect* min, Ui_Rect* max) {
     PreviewRects rects{{0, -1, 0, -1}, {0, -1, 0, -1}, false};
     int16_t item = 0;
-    int32_t status =
-        Ui_Dlg_Run(gState, kEditingDialog, nullptr, GetMinMaxPrevInitProc, &rects, &item);
+    int32_t status = Ui_Dlg_Run(gState, kDlgEditor, nullptr, GetMinMaxPrevInitProc, &rects, &item);
     if (!rects.measured && status == kStatusUnsupported) MeasureFromTemplate(&rects);
     *min = rects.min;
     *max = rects.max;
@@ -146,21 +146,8 @@ void StoreWindowBounds(const Ui_Rect& start, const Ui_Rect& prev) {
 
 void DoPrepare() {
     LogF("DoPrepare...");
+    if (!OpenPhaseBlocks(true)) return;
     FilterRecord* record = Record();
-    if (record->parameters != nullptr && gDataHandle != nullptr && *gDataHandle != 0) {
-        LockHandles();
-        if (*gResult != noErr) return;
-        if (ValidateParameters() != kStatusOk || ValidateData() != kStatusOk) {
-            UnlockHandles();
-            record->parameters = nullptr;
-            *gDataHandle = 0;
-            DoParameters();
-            if (*gResult != noErr) return;
-        }
-    } else {
-        DoParameters();
-        if (*gResult != noErr) return;
-    }
     const uint32_t avail75 = (uint32_t(record->maxSpace) >> 2) * 3;
     LogF("available memory = %d, (75 percent = %ld)", int(record->maxSpace), long(avail75));
     const bool deep = record->depth > 8;
