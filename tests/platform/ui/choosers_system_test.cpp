@@ -208,8 +208,8 @@ TEST_F(ChooserTest, CursorsAreRememberedSoTheSameOneIsNotLoadedTwice) {
     EXPECT_EQ(state_->cursor, nullptr);  // the loaded one was freed
     EXPECT_EQ(Ui_Cursor_Set(state_, 200), 0);
     EXPECT_EQ(Ui_Headless_CursorLoads(), 2);
-    EXPECT_EQ(Ui_Cursor_Set(state_, 5), -1);
-    state_->resSrc = saved;  // closing the state frees the loaded cursor
+    EXPECT_EQ(Ui_Cursor_Set(state_, 7), -1);  // neither a kind of its own nor a resource
+    state_->resSrc = saved;                   // closing the state frees the loaded cursor
 }
 
 TEST(RectHelpers, IntersectOffsetContainAndCentre) {

@@ -226,15 +226,16 @@ TEST_F(DispatchTest, KeysGoToTheDialogOrToTheFocusedUserItem) {
     RunTest({Key(kUiKeyEscape)});
     EXPECT_EQ(Joined(gTrace), "init, hit 2");
 
-    // To user item 4: the modifier proc follows the key proc only when Ctrl or Shift changed;
-    // with Alt held the key is a system key, followed by the modifier proc when Alt changed. A
-    // plain key does not look at Alt, so letting Alt go before Escape calls no modifier proc.
-    // The script ran out: Escape went to the user item, not to Cancel.
+    // To user item 4: the modifier proc follows the key proc only when Ctrl or Shift changed,
+    // going down with Ctrl's press and up with its release; with Alt held the key is a system
+    // key, followed by the modifier proc when Alt changed. A plain key does not look at Alt, so
+    // letting Alt go before Escape calls no modifier proc. The script ran out: Escape went to the
+    // user item, not to Cancel.
     EXPECT_EQ(RunTest({Key(kUiKeyCtrl, 4, 1), Key('A', 4), Key('B', 4), Key('F', 4, 0, 1),
                        Key(kUiKeyEscape, 4)}),
               2);
     EXPECT_EQ(Joined(gTrace),
-              "init, key 17 ctrl=1, modifier, key 65 ctrl=0, modifier, key 66 ctrl=0, "
+              "init, key 17 ctrl=1, modifier, modifier, key 65 ctrl=0, key 66 ctrl=0, "
               "key 70 ctrl=0, modifier, key 27 ctrl=0");
 }
 
