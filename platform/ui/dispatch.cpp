@@ -100,6 +100,7 @@ int32_t Command(UiWindow* w, Ui_Dlg* d, const Ui_Msg* m) {
     const char* name = NotificationName(m->notification);
     if (name == nullptr) return 0;
     d->itemHit = m->item;
+    d->notification = m->notification;
     uint8_t diagnostics = d->state->diagnostics;
     if (diagnostics == 1) {
         char line[96];

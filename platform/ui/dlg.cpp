@@ -428,10 +428,10 @@ int32_t UiDlg_SizeChanged(UiWindow* w, uint8_t person) {
         if (info->minWidth > minW) minW = info->minWidth;
         if (info->minHeight > minH) minH = info->minHeight;
         int32_t maxW = info->maxWidth, maxH = info->maxHeight;
-        Ui_Rect area;
-        if ((maxW <= 0 || maxH <= 0) && Ui_Screen_WorkArea(&area) == kStatusOk) {
-            if (maxW <= 0) maxW = Ui_Rect_Width(&area) - frameW;
-            if (maxH <= 0) maxH = Ui_Rect_Height(&area) - frameH;
+        Ui_Rect work;
+        if ((maxW <= 0 || maxH <= 0) && Ui_Screen_WorkArea(&work) == kStatusOk) {
+            if (maxW <= 0) maxW = Ui_Rect_Width(&work) - frameW;
+            if (maxH <= 0) maxH = Ui_Rect_Height(&work) - frameH;
         }
         if (maxW > 0 && width > maxW) width = maxW;
         if (maxH > 0 && height > maxH) height = maxH;
@@ -445,11 +445,21 @@ int32_t UiDlg_SizeChanged(UiWindow* w, uint8_t person) {
     if (width < minW) width = minW;
     if (height < minH) height = minH;
     if (!(width <= 32767 - frameW && height <= 32767 - frameH)) return kStatusProblem;
-    if (width != Ui_Rect_Width(&client) || height != Ui_Rect_Height(&client)) {
-        const Ui_Rect fixed =
-            Ui_Rect_Make(outer.top, outer.left, int32_t(outer.top) + height + frameH,
-                         int32_t(outer.left) + width + frameW);
-        if (!(fixed.bottom > fixed.top && fixed.right > fixed.left)) return kStatusProblem;
+    // A window that grew past the work area's right or bottom edge is pulled back onto it.
+    int32_t left = outer.left, top = outer.top;
+    Ui_Rect area;
+    if (person && Ui_Screen_WorkArea(&area) == kStatusOk) {
+        if (left + width + frameW > area.right) left = area.right - width - frameW;
+        if (top + height + frameH > area.bottom) top = area.bottom - height - frameH;
+        if (left < area.left) left = area.left;
+        if (top < area.top) top = area.top;
+    }
+    if (width != Ui_Rect_Width(&client) || height != Ui_Rect_Height(&client) ||
+        left != outer.left || top != outer.top) {
+        if (!(left + width + frameW <= 32767 && top + height + frameH <= 32767)) {
+            return kStatusProblem;
+        }
+        const Ui_Rect fixed = Ui_Rect_Make(top, left, top + height + frameH, left + width + frameW);
         if (b->setWindowRect(w, &fixed) != kStatusOk) return kStatusError;
     }
     if (width == w->layoutWidth && height == w->layoutHeight) return kStatusOk;

@@ -60,6 +60,8 @@ struct Ui_Dlg {
     void* userData;            // the owner's record, given to Ui_Dlg_Run
     UiState* state;
     Ui_Dlg_Info* info;
+    uint16_t notification;  // of the command being handled (kUiNotify...): an edit field's
+                            // change and its loss of the focus reach the item-hit proc alike
 };
 
 // Per-item link: a companion item shown and hidden with this one, and the string ids of a list.

@@ -150,9 +150,22 @@ void DestroyWindow(UiWindow* w) {
     Fl::flush();
 }
 
+bool Viewable(Fl_Window* window) {
+    XWindowAttributes a;
+    return window->shown() && XGetWindowAttributes(fl_display, fl_xid(window), &a) != 0 &&
+           a.map_state == IsViewable;
+}
+
 int32_t RunModal(UiWindow* w) {
     Native* n = N(w);
     n->window->show();
+    // Without a window manager X gives the keyboard to no new window, and keys would go to
+    // whatever lies under the pointer: a dialog takes the keyboard once it is on the screen, as
+    // a window manager would give it.
+    for (int i = 0; i < 100 && !Viewable(n->window) && !w->ended; ++i) Fl::wait(0.01);
+    if (Viewable(n->window)) {
+        XSetInputFocus(fl_display, fl_xid(n->window), RevertToPointerRoot, CurrentTime);
+    }
     if (n->pendingFocus > 0) {
         Item* it = ItemOf(w, n->pendingFocus);
         if (it != nullptr) it->widget->take_focus();
@@ -439,6 +452,7 @@ int32_t ListClear(UiWindow* w, int16_t item) {
     if (list == nullptr) return kStatusError;
     list->clear();
     list->redraw();
+    ItemOf(w, item)->listChosen = -1;
     return kStatusOk;
 }
 
@@ -465,6 +479,7 @@ int32_t ListSetSelection(UiWindow* w, int16_t item, int32_t index) {
     if (list == nullptr) return kStatusError;
     list->value(index);
     list->redraw();
+    ItemOf(w, item)->listChosen = list->value();  // the person's next choice is told from this
     return kStatusOk;
 }
 
@@ -806,8 +821,8 @@ void FltkFilters(const char* filters, char* out, size_t capacity) {
     out[n] = 0;
 }
 
-// FLTK's own file chooser, as a modal window over the dialog in front. Its "Filename:" label
-// shows the caller's prompt. Replacing a file is asked about by the framework afterwards.
+// FLTK's own file chooser, as a modal window over the dialog in front, with the caller's prompt
+// in bold along its foot. Replacing a file is asked about by the framework afterwards.
 int32_t Choose(UiState* state, const Ui_ChooserRequest* request, char* path) {
     Native* front = Front(state);
     Fl_Widget* focus = Fl::focus();
@@ -816,8 +831,6 @@ int32_t Choose(UiState* state, const Ui_ChooserRequest* request, char* path) {
     if (request->kind == kUiChooseFolder) type = Fl_File_Chooser::DIRECTORY;
     char filters[600] = "";
     if (request->filters != nullptr) FltkFilters(request->filters, filters, sizeof filters);
-    const char* savedLabel = Fl_File_Chooser::filename_label;
-    if (request->prompt != nullptr) Fl_File_Chooser::filename_label = request->prompt;
     int32_t status = kStatusOk;
     char chosen[kPathSize] = "";
     {
@@ -826,6 +839,13 @@ int32_t Choose(UiState* state, const Ui_ChooserRequest* request, char* path) {
                                 request->title != nullptr ? request->title : "");
         if (filters[0] != 0 && request->filterIndex > 0) {
             chooser.filter_value(request->filterIndex - 1);
+        }
+        Fl_Box prompt(0, 0, 360, 26);
+        if (request->prompt != nullptr && request->prompt[0] != 0) {
+            prompt.label(request->prompt);
+            prompt.labelfont(FL_HELVETICA_BOLD);
+            prompt.align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
+            chooser.add_extra(&prompt);
         }
         // A file given with its folder starts there; a bare name starts in the folder asked for.
         if (path[0] != 0) chooser.value(path);
@@ -839,8 +859,8 @@ int32_t Choose(UiState* state, const Ui_ChooserRequest* request, char* path) {
         } else {
             Str_Copy(chosen, value);
         }
+        chooser.add_extra(nullptr);  // the chooser would not delete it, but its window would
     }
-    Fl_File_Chooser::filename_label = savedLabel;
     GiveFocusBack(front, focus);
     if (status != kStatusOk) return status;
     if (request->kind == kUiChooseSave && request->defaultExt != nullptr &&

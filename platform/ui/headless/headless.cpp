@@ -460,6 +460,7 @@ void DestroyWindow(UiWindow* w) {
 }
 
 int32_t RunModal(UiWindow* w) {
+    Hw(w)->shown = 1;
     while (!w->ended) {
         if (Hw(w)->invalid) {
             Paint(w);
@@ -828,7 +829,8 @@ int32_t CursorShow(UiState*, uint32_t kind, void*) {
 
 int32_t DrawBegin(UiWindow* w) {
     UiHeadlessWindow* hw = Hw(w);
-    if (hw == nullptr || hw->drawing) return kStatusError;
+    // As a real window: nothing can be drawn before it is on the screen (measure instead).
+    if (hw == nullptr || hw->drawing || !hw->shown) return kStatusError;
     hw->drawing = 1;
     hw->clipOn = 0;
     return kStatusOk;
@@ -997,6 +999,7 @@ void RememberChooser(const Ui_ChooserRequest* request) {
     Str_CopyBounded(c.folder, sizeof c.folder, request->folder != nullptr ? request->folder : "");
     Str_CopyBounded(c.defaultExt, sizeof c.defaultExt,
                     request->defaultExt != nullptr ? request->defaultExt : "");
+    Str_CopyBounded(c.prompt, sizeof c.prompt, request->prompt != nullptr ? request->prompt : "");
     if (request->filters == nullptr) return;
     Str_CopyBounded(c.firstFilter, sizeof c.firstFilter, request->filters);
     // Walk the NUL-separated pairs to the pattern of the chosen one.

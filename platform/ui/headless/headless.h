@@ -120,6 +120,7 @@ struct UiHeadlessWindow {
     uint8_t invalid, erase;  // a paint is due; it erases the background first
     Ui_Rect invalidRect;
     int16_t minWidth, minHeight, maxWidth, maxHeight;  // client sizes a person may drag to
+    uint8_t shown;  // on the screen: from the end of the init proc; no drawing before
 };
 
 // The headless window of an open dialog, or null.
@@ -151,5 +152,6 @@ struct UiHeadlessChooser {
     int32_t filterIndex;
     char defaultExt[kUiHeadlessText];
     uint8_t confirmOverwrite;
+    char prompt[kUiHeadlessText];  // "" when none
 };
 const UiHeadlessChooser* Ui_Headless_LastChooser();

@@ -357,3 +357,27 @@ TEST_F(DispatchTest, SettersRefuseWindowsThatAreNotPluginDialogs) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DispatchTest, ModifierKeysTravelWithEveryEventOfADrag) {
+    gProcs = kHit | kTrack | kModifier;
+    static auto track = [](UiWindow* w, int16_t, int16_t phase) -> int32_t {
+        Ui_Dlg* d = Record(w);
+        Note("track " + std::to_string(phase) + (d->shift ? " S" : "") + (d->alt ? " A" : ""));
+        return 1;
+    };
+    // Shift held at the press; Alt taken during the drag without a move; Shift let go; released
+    // with Alt only. Outside the drag each modifier key going down or up calls the modifier proc.
+    RunTest({Call([](UiWindow* w) { Ui_Dlg_SetTrackProc(w, track); }),
+             Holding(KeyDown(kUiKeyShift), 0, 0, 1), Holding(Press(4, 60, 30), 0, 0, 1),
+             Holding(Drag(62, 32), 0, 0, 1), Holding(KeyDown(kUiKeyAlt), 0, 1, 1),
+             Holding(KeyUp(kUiKeyShift), 0, 1, 1), Holding(Release(62, 32), 0, 1, 0),
+             Holding(KeyUp(kUiKeyAlt), 0, 1, 0), Click(1)});
+    EXPECT_EQ(Joined(gTrace),
+              "init, modifier, track 0 S, track 1 S, track 1 S A, track 1 A, track 2 A, modifier, "
+              "hit 1");
+    EXPECT_EQ(Ui_Headless_Refused(), 0);
+}
+
+}  // namespace
