@@ -540,6 +540,17 @@ class FltkPlayer {
         if (shifted)
             XTestFakeKeyEvent(fl_display, XKeysymToKeycode(fl_display, XK_Shift_L), False, 0);
     }
+    // A key pressed and let go.
+    void Tap(uint32_t key) {
+        KeyX(key, true);
+        KeyX(key, false);
+    }
+    // A plain click at a point of the dialog.
+    void ClickAt(UiWindow* w, int v, int h) {
+        MoveTo(w, v, h);
+        Button(true);
+        Button(false);
+    }
     void Modifiers(uint8_t mask, bool down) {
         for (const auto& [bit, key] : kModifierKeys) {
             if (mask & bit) KeyX(key, down);
@@ -591,8 +602,7 @@ class FltkPlayer {
                 now(
                     [=, this] {
                         Modifiers(s.modifiers, true);
-                        KeyX(s.key, true);
-                        KeyX(s.key, false);
+                        Tap(s.key);
                         Modifiers(s.modifiers, false);
                     },
                     100);
@@ -603,25 +613,15 @@ class FltkPlayer {
                 break;
             case Step::kType: {
                 // Into the field, then its old text away and the new one typed.
-                now(
-                    [=, this] {
-                        MoveTo(w, v, h);
-                        Button(true);
-                        Button(false);
-                    },
-                    100);
+                now([=, this] { ClickAt(w, v, h); }, 100);
                 const int16_t item = s.item;
                 const std::string text = s.text;
                 now(
                     [=, this] {
                         char old[1024] = "";
                         Ui_Item_GetText(w, item, old, sizeof old);
-                        KeyX(35, true);
-                        KeyX(35, false);
-                        for (size_t i = 0; old[i] != 0; ++i) {
-                            KeyX(8, true);
-                            KeyX(8, false);
-                        }
+                        Tap(35);  // End
+                        for (size_t i = 0; old[i] != 0; ++i) Tap(8);
                         for (char c : text) Char(c);
                     },
                     150);
@@ -629,13 +629,7 @@ class FltkPlayer {
             }
             case Step::kChoose: {
                 // The list opens under the mouse; the arrow keys walk to the entry, Return picks.
-                now(
-                    [=, this] {
-                        MoveTo(w, v, h);
-                        Button(true);
-                        Button(false);
-                    },
-                    300);
+                now([=, this] { ClickAt(w, v, h); }, 300);
                 const int16_t item = s.item;
                 const int32_t entry = s.value;
                 now(
@@ -643,16 +637,9 @@ class FltkPlayer {
                         int32_t current = 0;
                         Ui_List_GetSelection(w, item, &current);
                         if (current < 1) current = 1;
-                        for (int32_t i = current; i < entry; ++i) {
-                            KeyX(40, true);
-                            KeyX(40, false);
-                        }
-                        for (int32_t i = entry; i < current; ++i) {
-                            KeyX(38, true);
-                            KeyX(38, false);
-                        }
-                        KeyX(kUiKeyReturn, true);
-                        KeyX(kUiKeyReturn, false);
+                        for (int32_t i = current; i < entry; ++i) Tap(40);
+                        for (int32_t i = entry; i < current; ++i) Tap(38);
+                        Tap(kUiKeyReturn);
                     },
                     200);
                 break;

@@ -702,24 +702,6 @@ int32_t Line(UiWindow* w, Ui_Point a, Ui_Point b, Ui_RGB color, int16_t width, u
     return kStatusOk;
 }
 
-int32_t Ellipse(UiWindow* w, const Ui_Rect* r, Ui_RGB color, int16_t width, uint8_t xorMode) {
-    Native* n = Drawing(w);
-    if (n == nullptr) return kStatusError;
-    SetXor(n, xorMode);
-    fl_color(ToFl(color));
-    int x = r->left, y = r->top, wi = Ui_Rect_Width(r), he = Ui_Rect_Height(r);
-    if (width <= 0) {
-        fl_pie(x, y, wi, he, 0, 360);
-    } else {
-        // The pen runs inside the rectangle: its centre line is inset by half its width.
-        int half = width / 2;
-        fl_line_style(FL_SOLID, width);
-        fl_arc(x + half, y + half, wi - 2 * half - 1, he - 2 * half - 1, 0, 360);
-        fl_line_style(FL_SOLID, 0);
-    }
-    return kStatusOk;
-}
-
 int32_t Arc(UiWindow* w, const Ui_Rect* r, int32_t start, int32_t sweep, Ui_RGB color,
             int16_t width, uint8_t xorMode) {
     Native* n = Drawing(w);
@@ -737,6 +719,10 @@ int32_t Arc(UiWindow* w, const Ui_Rect* r, int32_t start, int32_t sweep, Ui_RGB 
         fl_line_style(FL_SOLID, 0);
     }
     return kStatusOk;
+}
+
+int32_t Ellipse(UiWindow* w, const Ui_Rect* r, Ui_RGB color, int16_t width, uint8_t xorMode) {
+    return Arc(w, r, 0, 360, color, width, xorMode);
 }
 
 int32_t Polygon(UiWindow* w, const Ui_Point* points, int32_t count, Ui_RGB color, uint8_t xorMode) {

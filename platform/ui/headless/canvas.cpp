@@ -63,6 +63,7 @@ void Canvas_Arc(UiHeadlessWindow* hw, const Ui_Rect* r, int32_t start, int32_t s
     for (int32_t v = cut.top; v < cut.bottom; ++v) {
         for (int32_t h = cut.left; h < cut.right; ++h) {
             if (!InEllipse(r->top, r->left, r->bottom, r->right, v, h)) continue;
+            // A frame is the ellipse without the one inset by the pen width.
             if (width > 0 && InEllipse(r->top + width, r->left + width, r->bottom - width,
                                        r->right - width, v, h)) {
                 continue;
@@ -121,19 +122,7 @@ void Canvas_Line(UiHeadlessWindow* hw, Ui_Point a, Ui_Point b, Ui_RGB color, int
 
 void Canvas_Ellipse(UiHeadlessWindow* hw, const Ui_Rect* r, Ui_RGB color, int16_t width,
                     uint8_t xorMode) {
-    Ui_Rect bounds = Bounds(hw), cut;
-    Ui_Rect_Intersect(r, &bounds, &cut);
-    for (int32_t v = cut.top; v < cut.bottom; ++v) {
-        for (int32_t h = cut.left; h < cut.right; ++h) {
-            if (!InEllipse(r->top, r->left, r->bottom, r->right, v, h)) continue;
-            // A frame is the ellipse without the one inset by the pen width.
-            if (width > 0 && InEllipse(r->top + width, r->left + width, r->bottom - width,
-                                       r->right - width, v, h)) {
-                continue;
-            }
-            Plot(hw, bounds, v, h, color, xorMode);
-        }
-    }
+    Canvas_Arc(hw, r, 0, 360, color, width, xorMode);
 }
 
 void Canvas_Polygon(UiHeadlessWindow* hw, const Ui_Point* points, int32_t count, Ui_RGB color,

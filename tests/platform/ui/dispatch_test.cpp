@@ -259,23 +259,24 @@ TEST_F(DispatchTest, NestedAlertTakesTheNextEventsAndHandsTheParentBack) {
         return 0;
     };
     static auto init = [](UiWindow* w) -> int32_t { return Ui_Dlg_SetItemHitProc(w, hit); };
-    UiScriptEvent inAlert =
-        For(6000, Call([&](UiWindow* alert) {
-                EXPECT_EQ(Ui_Dlg_Id(alert), 6000);
-                EXPECT_EQ(state_->parentWindow, alert);
-                int open = 0;
-                for (void* slot : state_->dialogs) open += slot != nullptr;
-                EXPECT_EQ(open, 2);
-                EXPECT_EQ(Ui_Item_SelectText(outer, 5, 0, 1),
-                          -9);  // the outer one cannot take the focus
-                // Centred over the outer dialog, which is narrower: left edges meet, a third of the
-                // height difference above.
-                Ui_Rect a, o;
-                ASSERT_EQ(Ui_Dlg_Bounds_Get(alert, &a), 0);
-                ASSERT_EQ(Ui_Dlg_Bounds_Get(outer, &o), 0);
-                EXPECT_EQ(a.left, o.left);
-                EXPECT_EQ(a.top, o.top + ((o.bottom - o.top) - (a.bottom - a.top)) / 3);
-            }));
+    UiScriptEvent inAlert = For(6000, Call([&](UiWindow* alert) {
+                                    EXPECT_EQ(Ui_Dlg_Id(alert), 6000);
+                                    EXPECT_EQ(state_->parentWindow, alert);
+                                    int open = 0;
+                                    for (void* slot : state_->dialogs) open += slot != nullptr;
+                                    EXPECT_EQ(open, 2);
+                                    EXPECT_EQ(Ui_Item_SelectText(outer, 5, 0, 1),
+                                              -9);  // the outer one cannot take the focus
+                                    // Centred over the outer dialog, which is smaller: left and top
+                                    // edges meet.
+                                    Ui_Rect a, o;
+                                    ASSERT_EQ(Ui_Dlg_Bounds_Get(alert, &a), 0);
+                                    ASSERT_EQ(Ui_Dlg_Bounds_Get(outer, &o), 0);
+                                    EXPECT_GT(a.right - a.left, o.right - o.left);
+                                    EXPECT_GT(a.bottom - a.top, o.bottom - o.top);
+                                    EXPECT_EQ(a.left, o.left);
+                                    EXPECT_EQ(a.top, o.top);
+                                }));
     int16_t item = 0;
     ASSERT_EQ(Run(kTestDialog, init, nullptr,
                   {Click(3), inAlert, For(6000, Click(2)),

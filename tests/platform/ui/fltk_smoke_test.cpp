@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <string>
 
@@ -15,6 +16,7 @@
 #include "platform/mem.h"
 #include "platform/paths.h"
 #include "platform/ui/about_box.h"
+#include "platform/ui/antialias.h"
 #include "platform/ui/choosers.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/draw.h"
@@ -25,6 +27,7 @@
 
 namespace {
 
+using ui_testing::OutlineItem;
 using ui_testing::Record;
 using ui_testing::RectText;
 using ui_testing::TestArchive;
@@ -37,7 +40,8 @@ bool Saturated(uint8_t r, uint8_t g, uint8_t b) {
     return std::max({r, g, b}) - std::min({r, g, b}) > 100;
 }
 bool Outline(uint8_t r, uint8_t g, uint8_t b) {
-    return r == 70 && g == 110 && b == 170;
+    return r == ui_testing::kOutline.r && g == ui_testing::kOutline.g &&
+           b == ui_testing::kOutline.b;
 }
 
 class FltkSmoke : public testing_support::PlatformTest {
@@ -138,17 +142,6 @@ struct Grown {
 };
 Grown gGrown;
 
-int32_t OutlineItem(UiWindow* w, int16_t item) {
-    Ui_Rect r{};
-    if (Ui_Item_GetRect(w, item, &r) != 0 || Ui_Draw_Begin(w) != 0) return -2;
-    Ui_Color blue = Ui_ColorFromRGB(70, 110, 170);
-    Ui_Draw_FrameRect(w, &r, &blue);
-    Ui_Draw_SetPen(w, &blue, 1);
-    Ui_Draw_SetFont(w, kUiFontSmall);
-    Ui_Draw_TextAt(w, std::to_string(item).c_str(), int16_t(r.top + 1), int16_t(r.left + 2),
-                   kUiAlignLeft);
-    return Ui_Draw_End(w);
-}
 int32_t CloseOnOkOrCancel(UiWindow* w, int16_t item) {
     if (item == 1 || item == 2) Record(w)->done = 1;
     return 0;
@@ -243,6 +236,93 @@ TEST_F(FltkSmoke, FileChooserShowsItsPromptStartsInTheFolderAndAsksBeforeReplaci
     EXPECT_EQ(r.status, 0);
     EXPECT_FALSE(r.guardFired);
     EXPECT_EQ(std::string(path), folder + "Other.txt");
+}
+
+// A hue ring painted smoothly into an offscreen image with two handles, headings in the larger
+// and the bold font, and a pie and an arc of the window system's own, in the resizable test
+// dialog: what the editing window's hue tab will be made of.
+int32_t HueAt(double degrees, void*, Ui_RGB* color) {
+    // A plain HSV wheel at full saturation and value.
+    const double h = degrees / 60.0;
+    const int sector = int(h) % 6;
+    const double f = h - int(h);
+    const uint8_t up = uint8_t(255 * f + 0.5), down = uint8_t(255 * (1 - f) + 0.5);
+    const Ui_RGB table[6] = {{255, up, 0},   {down, 255, 0}, {0, 255, up},
+                             {0, down, 255}, {up, 0, 255},   {255, 0, down}};
+    *color = table[sector];
+    return 0;
+}
+
+int32_t DrawRing(UiWindow* w, int16_t item) {
+    Ui_Rect r{};
+    Ui_Item_GetRect(w, item, &r);
+    Ui_Offscreen* image = nullptr;
+    if (Ui_Offscreen_Create(&r, &image) != 0) return -3;
+    Ui_Color back{};
+    Ui_Draw_GetBackColor(w, &back);
+    Ui_Offscreen_FillColor(image, Ui_ColorToRGB(back));
+    const double cx = image->width / 2.0, cy = image->height / 2.0 + 10;
+    Ui_Offscreen_Ring(image, cx, cy, 60, 90, HueAt, nullptr);
+    for (double angle : {40.0, 200.0}) {
+        const double x = cx + 75 * std::cos(angle * 3.14159265 / 180);
+        const double y = cy - 75 * std::sin(angle * 3.14159265 / 180);
+        Ui_Offscreen_Line(image, cx, cy, x, y, 1.5, Ui_RGB{60, 60, 60});
+        Ui_Offscreen_Disc(image, x, y, 7, Ui_RGB{255, 255, 255});
+        Ui_Offscreen_Circle(image, x, y, 7, 1.5, Ui_RGB{0, 0, 0});
+    }
+    int32_t status = Ui_Draw_Begin(w);
+    if (status == 0) {
+        Ui_Draw_Offscreen(w, image, &r);
+        Ui_Draw_SetFont(w, kUiFontLargeBold);
+        Ui_Draw_TextAt(w, "Hue Selective", int16_t(r.top + 4), int16_t(r.left + 6), kUiAlignLeft);
+        Ui_Draw_SetFont(w, kUiFontBold);
+        Ui_Draw_TextAt(w, "Before 40  After 200", int16_t(r.bottom - 18), int16_t(r.left + 6),
+                       kUiAlignLeft);
+        Ui_Draw_End(w);
+    }
+    Ui_Offscreen_Free(&image);
+    return status;
+}
+
+int32_t DrawPies(UiWindow* w, int16_t item) {
+    Ui_Rect r{};
+    Ui_Item_GetRect(w, item, &r);
+    if (Ui_Draw_Begin(w) != 0) return -2;
+    const Ui_Rect box =
+        Ui_Rect_Make(r.top + 4, r.left + 4, r.bottom - 4, r.left + 4 + (r.bottom - r.top - 8));
+    const Ui_Color red = Ui_ColorFromRGB(200, 40, 40), blue = Ui_ColorFromRGB(40, 60, 200);
+    Ui_Draw_FillPie(w, &box, 90, 120, &red);
+    Ui_Draw_SetPen(w, &blue, 3);
+    Ui_Draw_FrameArc(w, &box, 210, 240, nullptr);
+    return Ui_Draw_End(w);
+}
+
+TEST_F(FltkSmoke, SmoothRingsPiesAndTheLargerFontsDraw) {
+    static Capture shot;
+    static Ui_Rect ring{};
+    Result r = ui_harness::Run(Binding::kFltk, state_, ui_testing::kResizableDialog,
+                               [](UiWindow* w) {
+                                   Ui_Dlg_SetDrawProc(w, 3, DrawRing);
+                                   Ui_Dlg_SetDrawProc(w, 5, DrawPies);
+                                   return Ui_Dlg_SetItemHitProc(w, CloseOnOkOrCancel);
+                               },
+                               nullptr,
+                               {Wait(200), Do([](UiWindow* w) {
+                                    Ui_Item_GetRect(w, 3, &ring);
+                                    ui_harness::Shoot(w, "drawing_9001.png", &shot);
+                                }),
+                                Click(1)});
+    EXPECT_EQ(r.item, 1);
+    EXPECT_FALSE(r.guardFired);
+    // The ring's colours all round, and pixels between the ring and the background along its
+    // edges: smooth, not stepped.
+    EXPECT_GT(shot.Count(ring, Saturated), 10000);
+    auto between = [](uint8_t r, uint8_t g, uint8_t b) {
+        const int hi = std::max({r, g, b}), lo = std::min({r, g, b});
+        return hi > 240 && lo > 60 && lo < 220 && hi - lo > 20;  // a colour mixed with the grey
+    };
+    EXPECT_GT(shot.Count(ring, between), 300);
+    EXPECT_GT(shot.Count(ring, Dark), 100);  // the headings and the handles' rims
 }
 
 }  // namespace

@@ -26,6 +26,7 @@ using ui_testing::gTrace;
 using ui_testing::Joined;
 using ui_testing::kResizableDialog;
 using ui_testing::kTestDialog;
+using ui_testing::OutlineItem;
 using ui_testing::Record;
 using ui_testing::RectText;
 using ui_testing::TestArchive;
@@ -395,18 +396,6 @@ TEST_P(Parity, ClickingAButtonAfterTypingTellsTheFieldItLostTheFocusFirst) {
 
 // --- the editing window at several sizes
 // ----------------------------------------------------------
-
-int32_t OutlineItem(UiWindow* w, int16_t item) {
-    Ui_Rect r = ItemRect(w, item);
-    if (Ui_Draw_Begin(w) != 0) return -2;
-    Ui_Color blue = Ui_ColorFromRGB(70, 110, 170);
-    Ui_Draw_FrameRect(w, &r, &blue);
-    Ui_Draw_SetPen(w, &blue, 1);
-    Ui_Draw_SetFont(w, kUiFontSmall);
-    Ui_Draw_TextAt(w, std::to_string(item).c_str(), int16_t(r.top + 1), int16_t(r.left + 2),
-                   kUiAlignLeft);
-    return Ui_Draw_End(w);
-}
 
 int32_t EditingInit(UiWindow* w) {
     for (int16_t i = 1; i <= Record(w)->itemCount; ++i) Ui_Dlg_SetDrawProc(w, i, OutlineItem);

@@ -5,6 +5,8 @@
 
 #include "platform/mem.h"
 #include "platform/resources.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/draw.h"
 #include "platform/ui_state.h"
 
 namespace ui_testing {
@@ -247,6 +249,18 @@ std::vector<std::string> UiTest::LogWith(const std::string& text) const {
         if (line.find(text) != std::string::npos) out.push_back(line);
     }
     return out;
+}
+
+int32_t OutlineItem(UiWindow* w, int16_t item) {
+    Ui_Rect r{};
+    if (Ui_Item_GetRect(w, item, &r) != 0 || Ui_Draw_Begin(w) != 0) return -2;
+    const Ui_Color blue = Ui_ColorFromRGB(kOutline.r, kOutline.g, kOutline.b);
+    Ui_Draw_FrameRect(w, &r, &blue);
+    Ui_Draw_SetPen(w, &blue, 1);
+    Ui_Draw_SetFont(w, kUiFontSmall);
+    Ui_Draw_TextAt(w, std::to_string(item).c_str(), int16_t(r.top + 1), int16_t(r.left + 2),
+                   kUiAlignLeft);
+    return Ui_Draw_End(w);
 }
 
 Ui_Dlg* Record(UiWindow* dialog) {

@@ -84,6 +84,11 @@ class UiTest : public testing_support::PlatformTest {
 // The record of an open dialog (fails the test when there is none).
 Ui_Dlg* Record(UiWindow* dialog);
 
+// A draw proc that outlines its item in kOutline and writes the item's number in its corner, so
+// that a screenshot shows where every item lies.
+constexpr Ui_RGB kOutline{70, 110, 170};
+int32_t OutlineItem(UiWindow* dialog, int16_t item);
+
 // An archive of the module's resources with extra entries added or replaced.
 struct ExtraResource {
     uint32_t type;
