@@ -5,6 +5,7 @@
 
 #include "platform/format.h"
 #include "platform/ui/controls.h"
+#include "platform/ui/dlg.h"
 #include "platform/ui/draw.h"
 #include "platform/ui/rect.h"
 
@@ -181,4 +182,19 @@ int32_t HelpButtonDraw(UiWindow* w, int16_t item) {
     Ui_Draw_TextAt(w, "?", int16_t(disc.top + (side - height) / 2), int16_t(disc.left + side / 2),
                    kUiAlignCenter);
     return Ui_Draw_End(w);
+}
+
+int32_t HelpButtonTrack(UiWindow* w, int16_t item, int16_t phase) {
+    Ui_Dlg_Info* info = nullptr;
+    if (Ui_Dlg_Info_Get(w, &info) != kStatusOk || info->trackSlots == nullptr || item < 1) {
+        return kStatusError;
+    }
+    Ui_TrackSlot& slot = info->trackSlots[item - 1];
+    const uint8_t wasInside = phase == kUiTrackBegin ? 0 : uint8_t(slot.value == 1);
+    const int32_t inside = Ui_Item_TrackButton(w, item, phase, wasInside);
+    if (inside < 0) return inside;
+    slot.value = inside;
+    if (phase == kUiTrackBegin) return 1;
+    if (phase == kUiTrackEnd) return inside ? 0 : 1;
+    return 0;
 }

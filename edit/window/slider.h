@@ -64,3 +64,8 @@ int32_t ValueBoxDraw(UiWindow* dialog, int16_t item, const char* text);
 // Draws a "?" help item as a small round button; pressed gives it the pressed look. Its track
 // proc uses Ui_Item_TrackButton, and the draw proc receives -item for the pressed look.
 int32_t HelpButtonDraw(UiWindow* dialog, int16_t item);
+// The track proc's work for such an item: draws it pressed while the pointer is over it and
+// answers as a track proc does; at the release it answers 0 (an item hit follows) when the
+// pointer is over the item and 1 (handled, nothing follows) when it was released elsewhere. It
+// keeps whether the pointer was inside in the item's tracking slot.
+int32_t HelpButtonTrack(UiWindow* dialog, int16_t item, int16_t phase);
