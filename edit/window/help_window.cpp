@@ -276,7 +276,8 @@ int32_t Init(UiWindow* w) {
     status =
         Ui_Dlg_SetSize(w, int16_t(outerWidth + addedWidth), int16_t(outerHeight + addedHeight));
     if (status != kStatusOk) return status;
-    return Ui_Dlg_Centre(w);
+    status = Ui_Dlg_Centre(w);
+    return status;
 }
 
 // The guide page of each topic that has one of its own.
