@@ -313,9 +313,9 @@ int32_t HelpFindTopic(FLFile* file, int32_t topic, char* line, int32_t* lineNumb
     int32_t status = FLSeek(file, 0, 0);
     bool atEnd = false;
     while (status == kStatusOk) {
+        ++*lineNumber;
         status = ReadLine(file, line, &atEnd);
         if (status != kStatusOk) return status;
-        ++*lineNumber;
         if (atEnd || Str_CompareN(line, "##", 2) == 0) return kStatusFormat;
         if (line[0] == '#' && NumberAfter(line) == topic) return kStatusOk;
     }

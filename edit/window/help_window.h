@@ -50,8 +50,8 @@ void ShowHelpTopic(const HelpContext* help, int32_t topic);
 int32_t RunHelpTopic(const HelpContext* help, int32_t topic, Ui_Failure* failure);
 
 // Finds topic in the open help file and leaves the file after its title line. *lineNumber gets
-// the number of the last line read (1 first). -8 when the file ends ("##" or its end) without the
-// topic; a file-layer status when a line cannot be read.
+// the number of the last line read or tried (1 first), which a read failure names. -8 when the file
+// ends ("##" or its end) without the topic; a file-layer status when a line cannot be read.
 int32_t HelpFindTopic(FLFile* file, int32_t topic, char* line, int32_t* lineNumber);
 
 // The user guide's address for a topic: its page (one per tool tab, memory colours, preferences,

@@ -214,11 +214,10 @@ TEST_F(ColorDialogTest, SaveAndLoadGoThroughTheColourFileWithTheKindsPromptsAndN
 
 TEST_F(ColorDialogTest, HelpShowsTheKindsTopic) {
     std::vector<std::string> drawn;
-    EXPECT_TRUE(Define(kColorDefSepia, {Click(kDefineColorHelp), For(kDlgHelp, Move(1, 1)),
-                                        For(kDlgHelp, Call([&](UiWindow* w) {
-                                                drawn = TextsIn(w, kHelpText);
-                                            })),
-                                        For(kDlgHelp, Click(kHelpOk)), Click(kDefineColorOk)}));
+    EXPECT_TRUE(Define(kColorDefSepia,
+                       {Click(kDefineColorHelp), For(kDlgHelp, Move(1, 1)),
+                        For(kDlgHelp, Call([&](UiWindow* w) { drawn = TextsIn(w, kHelpText); })),
+                        For(kDlgHelp, Click(kHelpOk)), Click(kDefineColorOk)}));
     std::string all;
     for (const std::string& t : drawn) all += t + " ";
     EXPECT_NE(all.find("sepia"), std::string::npos) << all;
