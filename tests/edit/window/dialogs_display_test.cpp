@@ -20,6 +20,7 @@
 #include "edit/window/keenhue_prefs_dialog.h"
 #include "edit/window/memory_color_dialog.h"
 #include "edit/window/prefs_dialog.h"
+#include "edit/window/sharpen_noise_dialog.h"
 #include "platform/file.h"
 #include "platform/mem.h"
 #include "platform/resources.h"
@@ -163,6 +164,9 @@ TEST_F(DialogShots, EveryDialogOnARealWindow) {
     MemoryColorSetDefault(4, &empty);
     Take("memory_color_empty_1004.png",
          [&] { MemoryColorDialog(&env_, es_.get(), &empty, &accepted); });
+    es_->editPars.sharpenNoise.sharpenOn = 1;
+    es_->editPars.sharpenNoise.noiseOn = 1;
+    Take("sharpen_noise_1008.png", [&] { SharpenNoiseDialog(&env_, es_.get(), &accepted); });
     Ui_Failure failure;
     Take("help_startup_guide_1002.png",
          [&] { EXPECT_EQ(RunHelpTopic(&help_, kTopicStartUpGuide, &failure), 0); });
