@@ -14,7 +14,7 @@
 #include "edit/pars_text.h"
 #include "engine/balance.h"
 #include "engine/working_space.h"
-#include "tools/filterhost/host_services.h"
+#include "tools/hostlib/host_services.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

@@ -1,12 +1,12 @@
 // Title property, colour picker, displayPixels and monitor; see host_services.h.
-#include "tools/filterhost/host_services.h"
+#include "tools/hostlib/host_services.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
 
-#include "tools/filterhost/handle_suite.h"
+#include "tools/hostlib/handle_suite.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Descriptor suites and the action file; see descriptors.h.
-#include "tools/filterhost/descriptors.h"
+#include "tools/hostlib/descriptors.h"
 
 #include <unistd.h>
 
@@ -9,7 +9,7 @@
 #include <fstream>
 #include <set>
 
-#include "tools/filterhost/handle_suite.h"
+#include "tools/hostlib/handle_suite.h"
 
 struct PIOpaqueReadDescriptor {
     std::vector<DescriptorItem> items;

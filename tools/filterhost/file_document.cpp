@@ -1,0 +1,146 @@
+// The document of an image file; see file_document.h.
+#include "tools/filterhost/file_document.h"
+
+#include <cstring>
+#include <new>
+
+namespace {
+
+// Copies samples of planes lo .. lo + count - 1 from rows of `planes` interleaved samples.
+void CopyPlanes(const uint8_t* src, uint8_t* dst, int64_t pixels, int32_t planes, int32_t lo,
+                int32_t count, int32_t bytes) {
+    if (lo == 0 && count == planes) {
+        std::memcpy(dst, src, size_t(pixels) * size_t(planes) * size_t(bytes));
+        return;
+    }
+    const size_t in = size_t(planes) * size_t(bytes), out = size_t(count) * size_t(bytes);
+    const size_t skip = size_t(lo) * size_t(bytes);
+    for (int64_t x = 0; x < pixels; ++x)
+        std::memcpy(dst + size_t(x) * out, src + size_t(x) * in + skip, out);
+}
+
+// The reverse: puts count planes from src into rows of `planes` samples at plane lo.
+void PutPlanes(const uint8_t* src, uint8_t* dst, int64_t pixels, int32_t planes, int32_t lo,
+               int32_t count, int32_t bytes) {
+    if (lo == 0 && count == planes) {
+        std::memcpy(dst, src, size_t(pixels) * size_t(planes) * size_t(bytes));
+        return;
+    }
+    const size_t in = size_t(count) * size_t(bytes), out = size_t(planes) * size_t(bytes);
+    const size_t skip = size_t(lo) * size_t(bytes);
+    for (int64_t x = 0; x < pixels; ++x)
+        std::memcpy(dst + size_t(x) * out + skip, src + size_t(x) * in, in);
+}
+
+}  // namespace
+
+FileDocument::FileDocument(const Image& header, ImageRows rows)
+    : width_(header.width),
+      height_(header.height),
+      planes_(header.channels),
+      depth_(header.depth),
+      rowBytes_(rows.rowBytes),
+      source_(std::move(rows)),
+      written_(size_t(header.height), 0) {
+    if (depth_ == 16) {
+        const size_t samples = size_t(width_) * size_t(planes_);
+        for (int32_t y = 0; y < height_; ++y) {
+            uint8_t* row = source_.Row(y);
+            for (size_t i = 0; i < samples; ++i) {
+                uint16_t v;
+                std::memcpy(&v, row + 2 * i, 2);
+                v = FileToHost16(v);
+                std::memcpy(row + 2 * i, &v, 2);
+            }
+        }
+    }
+}
+
+const uint8_t* FileDocument::ResultRow(int32_t y) const {
+    return written_[size_t(y)] ? result_.get() + size_t(y) * rowBytes_ : source_.Row(y);
+}
+
+uint8_t* FileDocument::WritableRow(int32_t y, bool whole) {
+    if (!result_) {
+        // Pages of the result are touched only where rows are written.
+        result_ = AllocateLarge(size_t(height_) * rowBytes_);
+        if (!result_) return nullptr;
+    }
+    uint8_t* row = result_.get() + size_t(y) * rowBytes_;
+    if (!written_[size_t(y)]) {
+        if (!whole) std::memcpy(row, source_.Row(y), rowBytes_);
+        written_[size_t(y)] = 1;
+    }
+    return row;
+}
+
+bool FileDocument::ReadSource(const VRect& rect, int32_t lo, int32_t count, uint8_t* dst,
+                              size_t rowBytes, std::string*) {
+    const int32_t bytes = depth_ / 8;
+    const size_t offset = size_t(rect.left) * size_t(planes_) * size_t(bytes);
+    for (int32_t y = rect.top; y < rect.bottom; ++y) {
+        CopyPlanes(source_.Row(y) + offset, dst + size_t(y - rect.top) * rowBytes,
+                   int64_t(rect.right) - rect.left, planes_, lo, count, bytes);
+    }
+    return true;
+}
+
+bool FileDocument::ReadResult(const VRect& rect, int32_t lo, int32_t count, uint8_t* dst,
+                              size_t rowBytes, bool unwrittenMayStay, std::string*) {
+    const int32_t bytes = depth_ / 8;
+    const size_t offset = size_t(rect.left) * size_t(planes_) * size_t(bytes);
+    for (int32_t y = rect.top; y < rect.bottom; ++y) {
+        if (unwrittenMayStay && !written_[size_t(y)]) continue;
+        CopyPlanes(ResultRow(y) + offset, dst + size_t(y - rect.top) * rowBytes,
+                   int64_t(rect.right) - rect.left, planes_, lo, count, bytes);
+    }
+    return true;
+}
+
+bool FileDocument::WriteResult(const VRect& rect, int32_t lo, int32_t count, const uint8_t* src,
+                               size_t rowBytes, std::string* why) {
+    const int32_t bytes = depth_ / 8;
+    const size_t offset = size_t(rect.left) * size_t(planes_) * size_t(bytes);
+    const bool whole = rect.left == 0 && rect.right == width_ && lo == 0 && count == planes_;
+    for (int32_t y = rect.top; y < rect.bottom; ++y) {
+        uint8_t* row = WritableRow(y, whole);
+        if (row == nullptr) {
+            *why = "not enough memory for the result";
+            return false;
+        }
+        PutPlanes(src + size_t(y - rect.top) * rowBytes, row + offset,
+                  int64_t(rect.right) - rect.left, planes_, lo, count, bytes);
+    }
+    return true;
+}
+
+bool FileDocument::ReadMask(const VRect& rect, uint8_t* dst, size_t rowBytes, std::string*) {
+    for (int32_t y = rect.top; y < rect.bottom; ++y) {
+        std::memcpy(dst + size_t(y - rect.top) * rowBytes,
+                    mask_.data() + size_t(y) * size_t(width_) + size_t(rect.left),
+                    size_t(rect.right - rect.left));
+    }
+    return true;
+}
+
+RowSource FileDocument::ResultRows() {
+    return [this](int32_t y) -> const uint8_t* {
+        const uint8_t* row = ResultRow(y);
+        if (depth_ != 16) return row;
+        line_.resize(rowBytes_);
+        const size_t samples = size_t(width_) * size_t(planes_);
+        for (size_t i = 0; i < samples; ++i) {
+            uint16_t v;
+            std::memcpy(&v, row + 2 * i, 2);
+            v = HostToFile16(v);
+            std::memcpy(line_.data() + 2 * i, &v, 2);
+        }
+        return line_.data();
+    };
+}
+
+int64_t FileDocument::RowsWritten() const {
+    int64_t n = 0;
+    for (uint8_t w : written_) n += w;
+    return n;
+}
