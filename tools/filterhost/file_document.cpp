@@ -6,6 +6,16 @@
 
 namespace {
 
+// Converts 16-bit samples in place, file scale to the host's or back.
+void Convert(uint8_t* samples, size_t count, uint16_t (*convert)(uint16_t)) {
+    for (size_t i = 0; i < count; ++i) {
+        uint16_t v;
+        std::memcpy(&v, samples + 2 * i, 2);
+        v = convert(v);
+        std::memcpy(samples + 2 * i, &v, 2);
+    }
+}
+
 // Copies samples of planes lo .. lo + count - 1 from rows of `planes` interleaved samples.
 void CopyPlanes(const uint8_t* src, uint8_t* dst, int64_t pixels, int32_t planes, int32_t lo,
                 int32_t count, int32_t bytes) {
@@ -41,20 +51,7 @@ FileDocument::FileDocument(const Image& header, ImageRows rows)
       depth_(header.depth),
       rowBytes_(rows.rowBytes),
       source_(std::move(rows)),
-      written_(size_t(header.height), 0) {
-    if (depth_ == 16) {
-        const size_t samples = size_t(width_) * size_t(planes_);
-        for (int32_t y = 0; y < height_; ++y) {
-            uint8_t* row = source_.Row(y);
-            for (size_t i = 0; i < samples; ++i) {
-                uint16_t v;
-                std::memcpy(&v, row + 2 * i, 2);
-                v = FileToHost16(v);
-                std::memcpy(row + 2 * i, &v, 2);
-            }
-        }
-    }
-}
+      written_(size_t(header.height), 0) {}
 
 const uint8_t* FileDocument::ResultRow(int32_t y) const {
     return written_[size_t(y)] ? result_.get() + size_t(y) * rowBytes_ : source_.Row(y);
@@ -78,9 +75,12 @@ bool FileDocument::ReadSource(const VRect& rect, int32_t lo, int32_t count, uint
                               size_t rowBytes, std::string*) {
     const int32_t bytes = depth_ / 8;
     const size_t offset = size_t(rect.left) * size_t(planes_) * size_t(bytes);
+    const size_t samples = size_t(rect.right - rect.left) * size_t(count);
     for (int32_t y = rect.top; y < rect.bottom; ++y) {
-        CopyPlanes(source_.Row(y) + offset, dst + size_t(y - rect.top) * rowBytes,
-                   int64_t(rect.right) - rect.left, planes_, lo, count, bytes);
+        uint8_t* row = dst + size_t(y - rect.top) * rowBytes;
+        CopyPlanes(source_.Row(y) + offset, row, int64_t(rect.right) - rect.left, planes_, lo,
+                   count, bytes);
+        if (bytes == 2) Convert(row, samples, FileToHost16);
     }
     return true;
 }
@@ -89,10 +89,13 @@ bool FileDocument::ReadResult(const VRect& rect, int32_t lo, int32_t count, uint
                               size_t rowBytes, bool unwrittenMayStay, std::string*) {
     const int32_t bytes = depth_ / 8;
     const size_t offset = size_t(rect.left) * size_t(planes_) * size_t(bytes);
+    const size_t samples = size_t(rect.right - rect.left) * size_t(count);
     for (int32_t y = rect.top; y < rect.bottom; ++y) {
         if (unwrittenMayStay && !written_[size_t(y)]) continue;
-        CopyPlanes(ResultRow(y) + offset, dst + size_t(y - rect.top) * rowBytes,
-                   int64_t(rect.right) - rect.left, planes_, lo, count, bytes);
+        uint8_t* row = dst + size_t(y - rect.top) * rowBytes;
+        CopyPlanes(ResultRow(y) + offset, row, int64_t(rect.right) - rect.left, planes_, lo, count,
+                   bytes);
+        if (bytes == 2) Convert(row, samples, FileToHost16);
     }
     return true;
 }
@@ -108,8 +111,14 @@ bool FileDocument::WriteResult(const VRect& rect, int32_t lo, int32_t count, con
             *why = "not enough memory for the result";
             return false;
         }
-        PutPlanes(src + size_t(y - rect.top) * rowBytes, row + offset,
-                  int64_t(rect.right) - rect.left, planes_, lo, count, bytes);
+        const uint8_t* from = src + size_t(y - rect.top) * rowBytes;
+        if (bytes == 2) {
+            const size_t size = size_t(rect.right - rect.left) * size_t(count) * 2;
+            line_.assign(from, from + size);
+            Convert(line_.data(), size / 2, HostToFile16);
+            from = line_.data();
+        }
+        PutPlanes(from, row + offset, int64_t(rect.right) - rect.left, planes_, lo, count, bytes);
     }
     return true;
 }
@@ -124,19 +133,7 @@ bool FileDocument::ReadMask(const VRect& rect, uint8_t* dst, size_t rowBytes, st
 }
 
 RowSource FileDocument::ResultRows() {
-    return [this](int32_t y) -> const uint8_t* {
-        const uint8_t* row = ResultRow(y);
-        if (depth_ != 16) return row;
-        line_.resize(rowBytes_);
-        const size_t samples = size_t(width_) * size_t(planes_);
-        for (size_t i = 0; i < samples; ++i) {
-            uint16_t v;
-            std::memcpy(&v, row + 2 * i, 2);
-            v = HostToFile16(v);
-            std::memcpy(line_.data() + 2 * i, &v, 2);
-        }
-        return line_.data();
-    };
+    return [this](int32_t y) { return ResultRow(y); };
 }
 
 int64_t FileDocument::RowsWritten() const {

@@ -1,7 +1,9 @@
 // The document filterhost serves: an image file's pixels in the host's scale, the filter's result
 // beside them, and the selection read from a grey image.
 //
-// The source rows are the file's own (16-bit samples converted to 0..32768 in place). The result
+// The source rows are the file's own, in the file's scale; 16-bit samples are converted to the
+// host's 0..32768 when they are served and back when the filter's output is stored, so pixels
+// the filter never writes (outside the selection's bounds) leave exactly as they came. The result
 // is not a copy made up front: a row of the result exists only once the filter has written to it
 // (copied from the source first unless the write covers the whole row), and until then reading
 // the result reads the source. An uncompressed 24-megapixel file therefore costs one read, the
@@ -37,7 +39,7 @@ class FileDocument : public HostDocument {
                      size_t rowBytes, std::string* why) override;
     bool ReadMask(const VRect& rect, uint8_t* dst, size_t rowBytes, std::string* why) override;
 
-    // The result's rows in file scale, in order, for WriteImageRows.
+    // The result's rows (file scale), in order, for WriteImageRows.
     RowSource ResultRows();
     // How many rows the filter has written to.
     int64_t RowsWritten() const;
@@ -53,5 +55,5 @@ class FileDocument : public HostDocument {
     LargeBytes result_;  // height * rowBytes, rows valid where written_
     std::vector<uint8_t> written_;
     std::vector<uint8_t> mask_;
-    std::vector<uint8_t> line_;  // one row in file scale, for ResultRows
+    std::vector<uint8_t> line_;  // converted samples on their way into the result
 };

@@ -66,6 +66,33 @@ bool Chromaticity(const double xyz[3], double* x, double* y) {
     return std::isfinite(*x) && std::isfinite(*y);
 }
 
+// The gamma of the pure power curve nearest to the tone curve (least squares over 256 samples),
+// or a negative value when even that one is more than 0.03 away somewhere.
+double FitGamma(const cmsToneCurve* curve) {
+    double best = -1, bestError = 1e300;
+    for (int g = 500; g <= 5000; ++g) {  // 0.001 steps
+        const double gamma = g / 1000.0;
+        double error = 0;
+        for (int i = 1; i < 256; ++i) {
+            const double x = i / 255.0;
+            const double d = cmsEvalToneCurveFloat(curve, cmsFloat32Number(x)) - std::pow(x, gamma);
+            error += d * d;
+        }
+        if (error < bestError) {
+            bestError = error;
+            best = gamma;
+        }
+    }
+    for (int i = 0; i < 256; ++i) {
+        const double x = i / 255.0;
+        if (std::fabs(cmsEvalToneCurveFloat(curve, cmsFloat32Number(x)) - std::pow(x, best)) >
+            0.03) {
+            return -1;
+        }
+    }
+    return best;
+}
+
 Fixed ToFixed(double v) {
     return Fixed(std::lround(v * 65536.0));
 }
@@ -105,7 +132,9 @@ bool MonitorFromProfile(const void* icc, size_t size, PlugInMonitor* monitor, st
         pcs[c][0] = xyz->X;
         pcs[c][1] = xyz->Y;
         pcs[c][2] = xyz->Z;
-        gammas[c] = cmsEstimateGamma(curve, 0.01);
+        // A pure power curve says its gamma; any other gets the nearest power.
+        gammas[c] = cmsIsToneCurveLinear(curve) ? 1.0 : cmsEstimateGamma(curve, 0.001);
+        if (!(0.5 <= gammas[c] && gammas[c] <= 5.0)) gammas[c] = FitGamma(curve);
         if (!(0.5 <= gammas[c] && gammas[c] <= 5.0)) {
             *why = "a tone curve is not close to a gamma curve";
             return false;

@@ -6,7 +6,8 @@
 // adapted to the profile connection white (D50); the chromatic-adaptation tag (or, in older
 // profiles without one, a Bradford adaptation from the media white point) takes them back to the
 // space's own white. A tone curve that is not a pure power (sRGB's, for example) is described by
-// the gamma that fits it best; the three curves must agree on it within 0.05.
+// the gamma of the power curve nearest to it, which must stay within 0.03 of it everywhere; the
+// three curves must agree on it within 0.05.
 #pragma once
 
 #include <cstddef>
