@@ -6,6 +6,8 @@
 #include <cmath>
 #include <memory>
 
+#include "tools/hostlib/host_services.h"
+
 namespace {
 
 struct ProfileCloser {
@@ -93,10 +95,6 @@ double FitGamma(const cmsToneCurve* curve) {
     return best;
 }
 
-Fixed ToFixed(double v) {
-    return Fixed(std::lround(v * 65536.0));
-}
-
 }  // namespace
 
 bool MonitorFromProfile(const void* icc, size_t size, PlugInMonitor* monitor, std::string* why) {
@@ -181,16 +179,7 @@ bool MonitorFromProfile(const void* icc, size_t size, PlugInMonitor* monitor, st
         *why = "the white point has no chromaticity";
         return false;
     }
-    PlugInMonitor m{};
-    m.gamma = ToFixed((gammas[0] + gammas[1] + gammas[2]) / 3.0);
-    m.redX = ToFixed(xy[0]);
-    m.redY = ToFixed(xy[1]);
-    m.greenX = ToFixed(xy[2]);
-    m.greenY = ToFixed(xy[3]);
-    m.blueX = ToFixed(xy[4]);
-    m.blueY = ToFixed(xy[5]);
-    m.whiteX = ToFixed(xy[6]);
-    m.whiteY = ToFixed(xy[7]);
+    PlugInMonitor m = MonitorOf((gammas[0] + gammas[1] + gammas[2]) / 3.0, xy);
     *monitor = m;
     return true;
 }
