@@ -43,15 +43,24 @@ fi
 
 now() { date +%s%N; }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-time_runs() {  # command...: prints the median in nanoseconds
+# command...: runs it RUNS times; prints the median wall-clock time and the median processor time
+# (user + system), both in nanoseconds. The processor time says what the run costs when other
+# jobs share the machine.
+time_runs() {
+  local walls="$work/walls" cpus="$work/cpus"
+  : >"$walls"
+  : >"$cpus"
   for _ in $(seq "$runs"); do
     local t0; t0=$(now)
-    "$@" >/dev/null 2>&1
-    echo $(( $(now) - t0 ))
-  done | median
+    { TIMEFORMAT='%3U %3S'; time "$@" >/dev/null 2>&1; } 2>"$work/cpu"
+    echo $(( $(now) - t0 )) >>"$walls"
+    awk '{ printf "%.0f\n", ($1 + $2) * 1e9 }' "$work/cpu" >>"$cpus"
+  done
+  echo "$(median <"$walls") $(median <"$cpus")"
 }
-copy=$(time_runs tiffcp -c none "$big" "$work/copy.tif")
-filter=$(time_runs "$host" --plugin "$module" --no-progress --play "$work/custom.kact" "$big" "$work/out.tif")
+read -r copy copyCpu < <(time_runs tiffcp -c none "$big" "$work/copy.tif")
+read -r filter filterCpu < <(time_runs "$host" --plugin "$module" --no-progress --play \
+  "$work/custom.kact" "$big" "$work/out.tif")
 
 # The plug-in behind a wrapper that times each run; the real one finds the module beside itself.
 real="$work/real"
@@ -75,6 +84,8 @@ plugin=$(median <"$work/plugin-times")
 
 ms() { awk -v n="$1" 'BEGIN { printf "%.0f", n / 1e6 }'; }
 echo "host bench: tiffcp -c none $(ms "$copy") ms, filterhost $(ms "$filter") ms," \
-     "kolmara-gimp run $(ms "$plugin") ms (medians of $runs)"
+     "kolmara-gimp run $(ms "$plugin") ms (medians of $runs, wall clock; processor time:" \
+     "tiffcp $(ms "$copyCpu") ms, filterhost $(ms "$filterCpu") ms); load: $(cut -d' ' -f1-3 /proc/loadavg)"
 awk -v a="$filter" -v b="$copy" 'BEGIN { printf "filterhost_vs_tiffcp %.2f x\n", a / b }'
+awk -v a="$filterCpu" -v b="$copyCpu" 'BEGIN { printf "filterhost_vs_tiffcp_cpu %.2f x\n", a / b }'
 awk -v a="$plugin" -v b="$filter" 'BEGIN { printf "gimp_run_overhead %.2f x\n", a / b }'

@@ -54,7 +54,7 @@ FileDocument::FileDocument(const Image& header, ImageRows rows)
       written_(size_t(header.height), 0) {}
 
 const uint8_t* FileDocument::ResultRow(int32_t y) const {
-    return written_[size_t(y)] ? result_.get() + size_t(y) * rowBytes_ : source_.Row(y);
+    return written_[size_t(y)] ? result_.get() + size_t(y) * rowBytes_ : source_.SourceRow(y);
 }
 
 uint8_t* FileDocument::WritableRow(int32_t y, bool whole) {
@@ -65,7 +65,7 @@ uint8_t* FileDocument::WritableRow(int32_t y, bool whole) {
     }
     uint8_t* row = result_.get() + size_t(y) * rowBytes_;
     if (!written_[size_t(y)]) {
-        if (!whole) std::memcpy(row, source_.Row(y), rowBytes_);
+        if (!whole) std::memcpy(row, source_.SourceRow(y), rowBytes_);
         written_[size_t(y)] = 1;
     }
     return row;
@@ -78,7 +78,7 @@ bool FileDocument::ReadSource(const VRect& rect, int32_t lo, int32_t count, uint
     const size_t samples = size_t(rect.right - rect.left) * size_t(count);
     for (int32_t y = rect.top; y < rect.bottom; ++y) {
         uint8_t* row = dst + size_t(y - rect.top) * rowBytes;
-        CopyPlanes(source_.Row(y) + offset, row, int64_t(rect.right) - rect.left, planes_, lo,
+        CopyPlanes(source_.SourceRow(y) + offset, row, int64_t(rect.right) - rect.left, planes_, lo,
                    count, bytes);
         if (bytes == 2) Convert(row, samples, FileToHost16);
     }

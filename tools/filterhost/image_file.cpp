@@ -96,6 +96,26 @@ bool WriteThroughTemporary(const std::string& path,
 
 }  // namespace
 
+FileMapping::FileMapping(FileMapping&& other) noexcept : base(other.base), size(other.size) {
+    other.base = nullptr;
+    other.size = 0;
+}
+
+FileMapping& FileMapping::operator=(FileMapping&& other) noexcept {
+    if (this != &other) {
+        if (base != nullptr) munmap(base, size);
+        base = other.base;
+        size = other.size;
+        other.base = nullptr;
+        other.size = 0;
+    }
+    return *this;
+}
+
+FileMapping::~FileMapping() {
+    if (base != nullptr) munmap(base, size);
+}
+
 void FreeBytes::operator()(uint8_t* p) const {
     std::free(p);
 }

@@ -46,10 +46,27 @@ LargeBytes AllocateLarge(size_t bytes);
 
 // Rows of samples in file scale held compactly, for images too large to widen: bytes for 8-bit
 // images, native uint16 for 16-bit ones, interleaved, rows rowBytes apart.
+// An uncompressed file whose rows lie in it as they are held: mapped read-only, never copied.
+struct FileMapping {
+    FileMapping() = default;
+    FileMapping(const FileMapping&) = delete;
+    FileMapping& operator=(const FileMapping&) = delete;
+    FileMapping(FileMapping&& other) noexcept;
+    FileMapping& operator=(FileMapping&& other) noexcept;
+    ~FileMapping();
+    void* base = nullptr;
+    size_t size = 0;
+};
+
 struct ImageRows {
     LargeBytes data;
     size_t rowBytes = 0;
+    FileMapping mapping;
+    std::vector<const uint8_t*> mapped;  // row y inside the mapping, when the file is mapped
     uint8_t* Row(int32_t y) const { return data.get() + size_t(y) * rowBytes; }
+    const uint8_t* SourceRow(int32_t y) const {
+        return mapped.empty() ? Row(y) : mapped[size_t(y)];
+    }
 };
 
 // Hands out row y (0 .. height - 1, in order) in the layout of ImageRows; the pointer stays
@@ -66,8 +83,10 @@ ImageFormat FormatFromPath(const std::string& path);
 // reason without the path.
 bool ReadImageFile(const std::string& path, Image* image, std::string* error);
 
-// Reads the file into compact rows; `header` gets every field but the samples. Stripped,
-// contiguous TIFF files are decoded straight into the rows; other files go through Image.
+// Reads the file into compact rows; `header` gets every field but the samples. Uncompressed,
+// stripped, contiguous TIFF files in this machine's byte order are mapped (rows then come from
+// SourceRow); other stripped, contiguous TIFF files are decoded straight into the rows; other files
+// go through Image.
 bool ReadImageRows(const std::string& path, Image* header, ImageRows* rows, std::string* error);
 
 // Whether the format can hold the image as it is (JPEG: 8-bit, no alpha); empty when it can.

@@ -3,7 +3,11 @@
 // decoded to RGB by libtiff; other YCbCr, palette, CMYK and Lab files are refused. Written files
 // are contiguous, Deflate-compressed with the horizontal predictor (LZW when libtiff lacks
 // Deflate), with the resolution in pixels per inch.
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <tiffio.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -127,6 +131,53 @@ uint16_t WrittenCompression(int32_t wanted) {
                                                             : COMPRESSION_LZW;
 }
 
+// Maps an uncompressed file whose strips hold whole rows in this machine's byte order; false
+// (rows untouched) when the file is not such a file or cannot be mapped. Every strip is checked
+// to lie inside the file.
+bool MapRows(const std::string& path, const TiffPtr& tif, const Image& header, size_t rowBytes,
+             ImageRows* rows) {
+    uint16_t compression = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_COMPRESSION, &compression);
+    if (compression != COMPRESSION_NONE || (header.depth == 16 && TIFFIsByteSwapped(tif.get()))) {
+        return false;
+    }
+    uint32_t rowsPerStrip = 0;
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    const uint64_t* offsets = nullptr;
+    const uint64_t* counts = nullptr;
+    if (rowsPerStrip == 0 || !TIFFGetField(tif.get(), TIFFTAG_STRIPOFFSETS, &offsets) ||
+        !TIFFGetField(tif.get(), TIFFTAG_STRIPBYTECOUNTS, &counts) || offsets == nullptr ||
+        counts == nullptr) {
+        return false;
+    }
+    const uint32_t strips = TIFFNumberOfStrips(tif.get());
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    FileMapping map;
+    if (fstat(fd, &st) == 0 && st.st_size > 0) {
+        map.size = size_t(st.st_size);
+        void* base = mmap(nullptr, map.size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        map.base = base == MAP_FAILED ? nullptr : base;
+    }
+    close(fd);
+    if (map.base == nullptr) return false;
+    std::vector<const uint8_t*> mapped(size_t(header.height));
+    for (int32_t y = 0; y < header.height; ++y) {
+        const uint32_t s = uint32_t(y) / rowsPerStrip;
+        const uint64_t inStrip = uint64_t(y % int32_t(rowsPerStrip)) * rowBytes;
+        if (s >= strips || counts[s] < inStrip + rowBytes || offsets[s] > map.size ||
+            map.size - offsets[s] < inStrip + rowBytes) {
+            return false;
+        }
+        mapped[size_t(y)] = static_cast<const uint8_t*>(map.base) + offsets[s] + inStrip;
+    }
+    rows->rowBytes = rowBytes;
+    rows->mapping = std::move(map);
+    rows->mapped = std::move(mapped);
+    return true;
+}
+
 // Reads the header of an open file into the image's fields (no samples); planar tells whether
 // the samples are stored plane by plane, photometric the colour model after JPEG's YCbCr has been
 // turned into RGB.
@@ -239,6 +290,7 @@ int ReadTiffRows(const std::string& path, Image* header, ImageRows* rows, std::s
     const size_t rowBytes =
         size_t(header->width) * size_t(header->channels) * size_t(header->depth / 8);
     if (TIFFScanlineSize(tif.get()) != tmsize_t(rowBytes)) return 0;
+    if (MapRows(path, tif, *header, rowBytes, rows)) return 1;
     if (!AllocateRows(*header, rows, error)) return -1;
     // Rows are decoded straight into place.
     for (int32_t y = 0; y < header->height; ++y) {
