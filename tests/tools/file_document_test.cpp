@@ -98,3 +98,42 @@ TEST_F(FileDocumentTest, SixteenBitPixelsOutsideTheSelectionLeaveFilterhostAsThe
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(FileDocumentTest, UncompressedFilesAreMappedAndCutOnesRefused) {
+    for (int32_t depth : {8, 16}) {
+        Image in = MakeImage(9, 70, 3, depth, 23);
+        in.tiffCompression = 1;  // none: the rows lie in the file as they are held
+        SaveImage(Path("plain.tif"), in);
+        Image header;
+        ImageRows rows;
+        std::string error;
+        ASSERT_TRUE(ReadImageRows(Path("plain.tif"), &header, &rows, &error)) << error;
+        EXPECT_FALSE(rows.mapped.empty()) << depth;
+        EXPECT_EQ(header.tiffCompression, 1);
+        for (int32_t y = 0; y < in.height; ++y) {
+            for (int32_t i = 0; i < in.width * 3; ++i) {
+                uint16_t v = rows.SourceRow(y)[i];
+                if (depth == 16) std::memcpy(&v, rows.SourceRow(y) + 2 * i, 2);
+                ASSERT_EQ(v, in.samples[size_t(y * in.width * 3 + i)]) << depth << " " << y;
+            }
+        }
+        // Written back uncompressed, as it came.
+        FileDocument doc(header, std::move(rows));
+        ASSERT_TRUE(
+            WriteImageRows(Path("copy.tif"), ImageFormat::kTiff, header, doc.ResultRows(), &error))
+            << error;
+        Image copy = LoadImage(Path("copy.tif"));
+        EXPECT_EQ(copy.samples, in.samples);
+        EXPECT_EQ(copy.tiffCompression, 1);
+
+        // A file cut short is refused, never read past its end.
+        std::string bytes = fhtest::ReadText(Path("plain.tif"));
+        fhtest::WriteFileBytes(Path("cut.tif"), bytes.substr(0, bytes.size() / 2));
+        ImageRows cut;
+        EXPECT_FALSE(ReadImageRows(Path("cut.tif"), &header, &cut, &error));
+    }
+}
+
+}  // namespace
