@@ -2,8 +2,10 @@
 # Builds the benchmarks in Release and runs them against their peers (lcms2, memcpy) in one
 # run, then counts the instructions per pixel of the 8-bit grid kernel under callgrind when
 # valgrind is installed, then evaluates the automatic correction (Keenhue) on known colour casts
-# through the real module and filterhost, against a per-channel levels stretch. Ends with one
-# line per figure, NAME VALUE UNIT; bench/README.md says what each figure means.
+# through the real module and filterhost, against a per-channel levels stretch, then times a batch
+# run of filterhost on a 24-megapixel TIFF against tiffcp and the GIMP plug-in against filterhost
+# (scripts/host-bench.sh). Ends with one line per figure, NAME VALUE UNIT; bench/README.md says
+# what each figure means.
 #
 #   JOBS                 parallel build jobs (default: the number of processors)
 #   KOLMARA_SUBSYSTEMS   subsystems to configure (default: all); without the module, filterhost,
@@ -50,6 +52,10 @@ if [ "$evaluate" -eq 1 ]; then
     "$root/examples/rocket.jpg" | tee -a "$log"
 else
   echo "KOLMARA_SUBSYSTEMS leaves out what the Keenhue evaluation needs: not run" >&2
+fi
+if [ "$evaluate" -eq 1 ]; then
+  cmake --build "$build" -j "$jobs" --target filterhost kolmara-gimp kolmara-prefs
+  BUILD_DIR="$build" nice bash scripts/host-bench.sh | tee -a "$log"
 fi
 # Units are letters, with digits after the first one (dE00).
 summary=$(grep -E '^[a-z0-9_]+ [0-9.]+ [A-Za-z][A-Za-z0-9_/]*$' "$log" || true)
