@@ -10,6 +10,7 @@ packages=(
   liblcms2-dev libtiff-dev libpng-dev libjpeg-dev zlib1g-dev
   libfltk1.3-dev libx11-dev libxext-dev libxft-dev libxinerama-dev libxcursor-dev libxrender-dev libxfixes-dev libfontconfig1-dev
   xvfb xauth valgrind
+  ffmpeg liblcms2-utils
 )
 
 missing=()
