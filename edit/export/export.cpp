@@ -99,7 +99,7 @@ int32_t ReadSource(const char* path, uint8_t** bytes, uint32_t* size, ExportAler
     FLClose(&file);
     if (status != kStatusOk) {
         return Fail(alert, status, kPhraseReadFile, path,
-                    status == kStatusFormat ? kHintCorrupted : 0);
+                    status == kStatusFormat ? kHintWrongType : 0);
     }
     *bytes = block.Release();
     *size = uint32_t(length);
@@ -230,7 +230,12 @@ int32_t ExportEditProfile(const ExportSettings* settings, const char* sourceProf
         uint32_t size = 0;
         status = IccBuildEditedProfile(&request, &bytes, &size);
         if (status == kStatusFormat) {
-            Fail(alert, status, kPhraseReadFile, sourceProfile, kHintCorrupted);
+            // A file without the profile signature was never a profile: the wrong file was
+            // chosen. One with it is a damaged profile.
+            const bool signed_ = sourceSize >= 40 && source[36] == 'a' && source[37] == 'c' &&
+                                 source[38] == 's' && source[39] == 'p';
+            Fail(alert, status, kPhraseReadFile, sourceProfile,
+                 signed_ ? kHintCorrupted : kHintWrongType);
         } else if (status == kStatusUnsupported) {
             Fail(alert, status, kPhraseChooseProfile, sourceProfile, kHintWrongType);
         } else {

@@ -62,8 +62,10 @@ int32_t ExportCreateHuegrid(const ExportSettings* settings, int32_t fileType, co
 int32_t ExportCreateProfile(const ExportSettings* settings, int32_t fileType, const char* path,
                             ExportAlert* alert);
 // Mode 1: the profile at sourceProfile, edited, to path. -8 (with "reading file %s" and the
-// source) for a file that is not a readable profile, -9 (with "choosing an ICC profile") for a
-// profile that is not an RGB input or display profile, -1 when path names the source itself.
+// source) for a file that is not a readable profile: hint 2003 (the wrong type of file) when it
+// lacks the profile signature, 2001 (damaged) when it has it; -9 (with "choosing an ICC
+// profile", hint 2003) for a profile that is not an RGB input or display profile; -1 when path
+// names the source itself (under any name). Nothing is written in any of these cases.
 int32_t ExportEditProfile(const ExportSettings* settings, const char* sourceProfile,
                           const char* path, ExportAlert* alert);
 

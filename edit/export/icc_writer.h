@@ -12,9 +12,13 @@
 //   sampled at uniform nodes of the working space's codes;
 // - an edited device profile: a new profile made from an RGB input or display profile whose
 //   forward tables (AToB, to Lab) apply the correction to the device's codes first and then the
-//   original profile's conversion, one table per rendering intent the original has its own table
-//   for. A display profile also gets backward tables (BToA) that undo the original's conversion
-//   and then the correction (export_inverse.h), so that both directions agree. Header fields that
+//   original profile's conversion: a perceptual and a colorimetric table (version 4 places the
+//   perceptual black at the reference medium's black, not at L* = 0), and a saturation table
+//   when the original has one of its own. A display profile also gets backward tables (BToA)
+//   that undo the original's conversion and then the correction (export_inverse.h), so that
+//   both directions agree. The connection space is Lab whatever the original's: colours beyond
+//   the Lab encoding (a* or b* past -128 or 127, which only imaginary primaries reach) are
+//   clipped to it. Header fields that
 //   describe the device (class, manufacturer, model, attributes, flags, rendering intent), the
 //   copyright, the chromatic adaptation and the media white come from the original; the
 //   description is the original's with a note appended. The original bytes are only read.

@@ -53,7 +53,16 @@ std::string AlertText(UiState* state, int32_t status, const ExportAlert& alert) 
     text += ".";
     int32_t hint = alert.hintId != 0 ? alert.hintId : Ui_Alert_HintId(status);
     if (hint != 0) text += std::string(" ") + Ui_ResToCString(state, hint, buffer);
-    return text;
+    // One line: the hints' paragraph breaks belong to the alert box.
+    std::string line;
+    for (char ch : text) {
+        if (ch == '\n') {
+            if (!line.empty() && line.back() != ' ') line += ' ';
+        } else {
+            line += ch;
+        }
+    }
+    return line;
 }
 
 // The settings to export and their name; false with a message when they cannot be had.
