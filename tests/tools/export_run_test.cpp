@@ -20,6 +20,7 @@
 #include "engine/huegrid_applier.h"
 #include "engine/ref_rgb.h"
 #include "platform/file.h"
+#include "tests/edit/export/delta_e_stats.h"
 #include "tests/engine/chain_test_support.h"
 #include "tests/tools/host_test_support.h"
 
@@ -87,13 +88,7 @@ Image RoundTo8(const Image& in) {
     return out;
 }
 
-struct Stats {
-    double mean = 0, p99 = 0, max = 0;
-};
-
-std::ostream& operator<<(std::ostream& o, const Stats& s) {
-    return o << "dE00 mean " << s.mean << ", 99th percentile " << s.p99 << ", max " << s.max;
-}
+using Stats = export_testing::DeltaEStats;
 
 // Two 16-bit RGB images compared in CIELAB through the working space.
 Stats DeltaE00(const Image& a, const Image& b, cmsHPROFILE working) {
@@ -111,13 +106,7 @@ Stats DeltaE00(const Image& a, const Image& b, cmsHPROFILE working) {
     }
     cmsDeleteTransform(t);
     cmsCloseProfile(lab);
-    std::sort(e.begin(), e.end());
-    Stats s;
-    for (double v : e) s.mean += v;
-    s.mean /= double(e.size());
-    s.p99 = e[e.size() * 99 / 100];
-    s.max = e.back();
-    return s;
+    return export_testing::Summarise(e);
 }
 
 cmsHPROFILE RgbProfile(const cmsCIExyY& white, const cmsCIExyYTRIPLE& primaries, double gamma,

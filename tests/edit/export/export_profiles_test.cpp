@@ -16,6 +16,7 @@
 #include <string>
 
 #include "edit/export/export_transform.h"
+#include "tests/edit/export/delta_e_stats.h"
 #include "tests/edit/export/export_test_support.h"
 #include "tests/engine/chain_test_support.h"
 
@@ -126,13 +127,7 @@ cmsCIELab LabOf(const float* v) {
     return cmsCIELab{v[0], v[1], v[2]};
 }
 
-struct Stats {
-    double mean = 0, p99 = 0, max = 0;
-};
-
-std::ostream& operator<<(std::ostream& o, const Stats& s) {
-    return o << "dE00 mean " << s.mean << " p99 " << s.p99 << " max " << s.max;
-}
+using Stats = export_testing::DeltaEStats;
 
 Stats DeltaE00(const std::vector<float>& a, const std::vector<float>& b) {
     std::vector<double> e;
@@ -140,13 +135,7 @@ Stats DeltaE00(const std::vector<float>& a, const std::vector<float>& b) {
         cmsCIELab la = LabOf(&a[i]), lb = LabOf(&b[i]);
         e.push_back(cmsCIE2000DeltaE(&la, &lb, 1, 1, 1));
     }
-    std::sort(e.begin(), e.end());
-    Stats s;
-    for (double v : e) s.mean += v;
-    s.mean /= double(e.size());
-    s.p99 = e[e.size() * 99 / 100];
-    s.max = e.back();
-    return s;
+    return export_testing::Summarise(e);
 }
 
 // Colours of a profile (16-bit RGB) as Lab through lcms2 at an intent.
@@ -397,7 +386,9 @@ TEST_F(ProfileExport, EditProfileRefusesDamagedAndNonRgbProfiles) {
         wrongTags[132 + i * 12 + 4] = char(0x7f);
     }
     bad.push_back({"offsets.icc", wrongTags, kStatusFormat, 3004, 2001});
-    ProfilePtr grey(cmsCreateGrayProfile(cmsD50_xyY(), cmsBuildGamma(nullptr, 2.2)));
+    cmsToneCurve* greyCurve = cmsBuildGamma(nullptr, 2.2);
+    ProfilePtr grey(cmsCreateGrayProfile(cmsD50_xyY(), greyCurve));
+    cmsFreeToneCurve(greyCurve);
     ProfilePtr lab(cmsCreateLab4Profile(nullptr));
     ProfilePtr printer = CameraProfile(4.3);
     cmsSetDeviceClass(printer.get(), cmsSigOutputClass);
