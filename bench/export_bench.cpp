@@ -60,7 +60,7 @@ int main() {
     s.bitsPerChannel = 16;
     s.lutNodes = 65;
     s.documentName = "bench";
-    ExportAlert alert;
+    Ui_Failure alert;
     const std::string cube = dir + "/look.cube", icc = dir + "/look.icc";
     const double cube65 =
         MedianMs([&] { return ExportCreateHuegrid(&s, kExportCubeLut, cube.c_str(), &alert); });

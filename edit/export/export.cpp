@@ -12,16 +12,9 @@
 #include "platform/mem.h"
 #include "platform/resources.h"
 #include "platform/ui_state.h"
+#include "resources/ids/strings.h"
 
 namespace {
-
-constexpr int32_t kPhraseOpenFile = 3003;
-constexpr int32_t kPhraseReadFile = 3004;
-constexpr int32_t kPhraseWriteFile = 3005;
-constexpr int32_t kPhraseCreateHuegrid = 3019;
-constexpr int32_t kPhraseChooseProfile = 3039;
-constexpr int32_t kHintCorrupted = 2001;
-constexpr int32_t kHintWrongType = 2003;
 
 // A profile larger than this is not a device profile anyone chose by mistake but not a profile.
 constexpr int32_t kLargestSourceProfile = 64 << 20;
@@ -34,19 +27,15 @@ void Log(const ExportSettings* s, const char* text) {
     Ui_Debug_Log(Diagnostics(s), text);
 }
 
-int32_t Fail(ExportAlert* alert, int32_t status, int32_t phraseId, const char* subject,
+int32_t Fail(Ui_Failure* failure, int32_t status, int32_t phraseId, const char* subject,
              int32_t hintId = 0) {
-    alert->phraseId = phraseId;
-    alert->hintId = hintId;
-    Str_CopyBounded(alert->subject, sizeof alert->subject, subject != nullptr ? subject : "");
+    Ui_Fail(failure, status, phraseId, 0, subject);
+    if (failure != nullptr) failure->hintId = hintId;
     return status;
 }
 
-bool Prepare(const ExportSettings* s, const char* path, ExportAlert* alert) {
-    if (alert == nullptr) return false;
-    alert->phraseId = 0;
-    alert->hintId = 0;
-    alert->subject[0] = 0;
+bool Prepare(const ExportSettings* s, const char* path, Ui_Failure* failure) {
+    Ui_Failure_Clear(failure);
     return s != nullptr && s->editPars != nullptr && path != nullptr && path[0] != 0;
 }
 
@@ -69,21 +58,21 @@ bool ValidNodes(int32_t n) {
 }
 
 // The correction at depth 2 for the writers that sample it.
-int32_t BuildSampled(const ExportSettings* s, Huegrid** transform, ExportAlert* alert) {
+int32_t BuildSampled(const ExportSettings* s, Huegrid** transform, Ui_Failure* failure) {
     int32_t status = ExportBuildTransform(s->editPars, s->workingSpace, s->gridLevel, 2, transform);
-    if (status != kStatusOk) return Fail(alert, status, kPhraseCreateHuegrid, nullptr);
+    if (status != kStatusOk) return Fail(failure, status, kPhraseCreateHuegrid, nullptr);
     return kStatusOk;
 }
 
 // Reads a whole source file into a Mem_Alloc block.
-int32_t ReadSource(const char* path, uint8_t** bytes, uint32_t* size, ExportAlert* alert) {
+int32_t ReadSource(const char* path, uint8_t** bytes, uint32_t* size, Ui_Failure* failure) {
     if (Str_Length(path) >= size_t(kPathSize))
-        return Fail(alert, kStatusProblem, kPhraseOpenFile, path);
+        return Fail(failure, kStatusProblem, kPhraseOpenFile, path);
     FLSpec spec;
     FLSpecDisk(&spec, path);
     FLFile file;
     int32_t status = FLOpen(&file, &spec, kFLRead);
-    if (status != kStatusOk) return Fail(alert, status, kPhraseOpenFile, path);
+    if (status != kStatusOk) return Fail(failure, status, kPhraseOpenFile, path);
     int32_t length = 0;
     status = FLSeek(&file, 0, 2);
     if (status == kStatusOk) status = FLTell(&file, &length);
@@ -98,8 +87,8 @@ int32_t ReadSource(const char* path, uint8_t** bytes, uint32_t* size, ExportAler
     if (status == kStatusOk) status = FLRead(&file, block.get(), &count, 1);
     FLClose(&file);
     if (status != kStatusOk) {
-        return Fail(alert, status, kPhraseReadFile, path,
-                    status == kStatusFormat ? kHintWrongType : 0);
+        return Fail(failure, status, kPhraseReadFile, path,
+                    status == kStatusFormat ? kHintFileType : 0);
     }
     *bytes = block.Release();
     *size = uint32_t(length);
@@ -109,11 +98,9 @@ int32_t ReadSource(const char* path, uint8_t** bytes, uint32_t* size, ExportAler
 }  // namespace
 
 int32_t ExportCreateHuegrid(const ExportSettings* settings, int32_t fileType, const char* path,
-                            ExportAlert* alert) {
-    if (!Prepare(settings, path, alert)) {
-        return alert != nullptr ? Fail(alert, kStatusProblem, kPhraseWriteFile, path)
-                                : kStatusProblem;
-    }
+                            Ui_Failure* failure) {
+    if (!Prepare(settings, path, failure))
+        return Fail(failure, kStatusProblem, kPhraseWriteFile, path);
     Log(settings, "ExportCreateHuegrid...");
     int32_t status = kStatusOk;
     Huegrid* transform = nullptr;
@@ -121,11 +108,11 @@ int32_t ExportCreateHuegrid(const ExportSettings* settings, int32_t fileType, co
         // Exactly the filter's transform: the document's depth, both pixel sizes at it.
         const int32_t depth = settings->bitsPerChannel == 16 ? 2 : 1;
         if (settings->bitsPerChannel != 8 && settings->bitsPerChannel != 16) {
-            status = Fail(alert, kStatusProblem, kPhraseCreateHuegrid, nullptr);
+            status = Fail(failure, kStatusProblem, kPhraseCreateHuegrid, nullptr);
         } else {
             status = ExportBuildTransform(settings->editPars, settings->workingSpace,
                                           settings->gridLevel, depth, &transform);
-            if (status != kStatusOk) status = Fail(alert, status, kPhraseCreateHuegrid, nullptr);
+            if (status != kStatusOk) status = Fail(failure, status, kPhraseCreateHuegrid, nullptr);
         }
         if (status == kStatusOk) {
             ExportTarget target;
@@ -136,13 +123,13 @@ int32_t ExportCreateHuegrid(const ExportSettings* settings, int32_t fileType, co
                 status = HgWriteStream(transform->lut, &spec);
             }
             status = ExportTargetFinish(&target, status);
-            if (status != kStatusOk) status = Fail(alert, status, kPhraseWriteFile, path);
+            if (status != kStatusOk) status = Fail(failure, status, kPhraseWriteFile, path);
         }
     } else if (fileType == kExportCubeLut) {
         if (!ValidNodes(settings->lutNodes)) {
-            status = Fail(alert, kStatusProblem, kPhraseWriteFile, path);
+            status = Fail(failure, kStatusProblem, kPhraseWriteFile, path);
         } else {
-            status = BuildSampled(settings, &transform, alert);
+            status = BuildSampled(settings, &transform, failure);
         }
         if (status == kStatusOk) {
             char title[kPathSize];
@@ -153,10 +140,10 @@ int32_t ExportCreateHuegrid(const ExportSettings* settings, int32_t fileType, co
             if (status == kStatusOk)
                 status = CubeWrite(transform, settings->lutNodes, title, &target);
             status = ExportTargetFinish(&target, status);
-            if (status != kStatusOk) status = Fail(alert, status, kPhraseWriteFile, path);
+            if (status != kStatusOk) status = Fail(failure, status, kPhraseWriteFile, path);
         }
     } else {
-        status = Fail(alert, kStatusProblem, kPhraseWriteFile, path);
+        status = Fail(failure, kStatusProblem, kPhraseWriteFile, path);
     }
     HgFree(transform);
     Log(settings, "...ExportCreateHuegrid");
@@ -164,18 +151,16 @@ int32_t ExportCreateHuegrid(const ExportSettings* settings, int32_t fileType, co
 }
 
 int32_t ExportCreateProfile(const ExportSettings* settings, int32_t fileType, const char* path,
-                            ExportAlert* alert) {
-    if (!Prepare(settings, path, alert)) {
-        return alert != nullptr ? Fail(alert, kStatusProblem, kPhraseWriteFile, path)
-                                : kStatusProblem;
-    }
+                            Ui_Failure* failure) {
+    if (!Prepare(settings, path, failure))
+        return Fail(failure, kStatusProblem, kPhraseWriteFile, path);
     if (!(fileType == kExportAbstractProfile || fileType == kExportDeviceLink) ||
         !ValidNodes(settings->lutNodes)) {
-        return Fail(alert, kStatusProblem, kPhraseWriteFile, path);
+        return Fail(failure, kStatusProblem, kPhraseWriteFile, path);
     }
     Log(settings, "ExportCreateProfile...");
     Huegrid* transform = nullptr;
-    int32_t status = BuildSampled(settings, &transform, alert);
+    int32_t status = BuildSampled(settings, &transform, failure);
     if (status == kStatusOk) {
         char description[kPathSize];
         Description(settings, description, sizeof description);
@@ -192,7 +177,7 @@ int32_t ExportCreateProfile(const ExportSettings* settings, int32_t fileType, co
                                                     : IccBuildDeviceLink(&request, &bytes, &size);
         if (status == kStatusOk) status = ExportWriteBlock(settings->state, path, bytes, size);
         Mem_Free(bytes);
-        if (status != kStatusOk) status = Fail(alert, status, kPhraseWriteFile, path);
+        if (status != kStatusOk) status = Fail(failure, status, kPhraseWriteFile, path);
     }
     HgFree(transform);
     Log(settings, "...ExportCreateProfile");
@@ -200,22 +185,22 @@ int32_t ExportCreateProfile(const ExportSettings* settings, int32_t fileType, co
 }
 
 int32_t ExportEditProfile(const ExportSettings* settings, const char* sourceProfile,
-                          const char* path, ExportAlert* alert) {
-    if (!Prepare(settings, path, alert) || sourceProfile == nullptr || sourceProfile[0] == 0) {
-        return alert != nullptr ? Fail(alert, kStatusProblem, kPhraseWriteFile, path)
-                                : kStatusProblem;
+                          const char* path, Ui_Failure* failure) {
+    if (!Prepare(settings, path, failure) || sourceProfile == nullptr || sourceProfile[0] == 0) {
+        return Fail(failure, kStatusProblem, kPhraseWriteFile, path);
     }
-    if (!ValidNodes(settings->lutNodes)) return Fail(alert, kStatusProblem, kPhraseWriteFile, path);
+    if (!ValidNodes(settings->lutNodes))
+        return Fail(failure, kStatusProblem, kPhraseWriteFile, path);
     // The original is never changed, not even by choosing its own name to save under.
     if (ExportSameFile(sourceProfile, path)) {
-        return Fail(alert, kStatusProblem, kPhraseWriteFile, path);
+        return Fail(failure, kStatusProblem, kPhraseWriteFile, path);
     }
     Log(settings, "ExportEditProfile...");
     uint8_t* source = nullptr;
     uint32_t sourceSize = 0;
     Huegrid* transform = nullptr;
-    int32_t status = ReadSource(sourceProfile, &source, &sourceSize, alert);
-    if (status == kStatusOk) status = BuildSampled(settings, &transform, alert);
+    int32_t status = ReadSource(sourceProfile, &source, &sourceSize, failure);
+    if (status == kStatusOk) status = BuildSampled(settings, &transform, failure);
     if (status == kStatusOk) {
         char note[kPathSize];
         Description(settings, note, sizeof note);
@@ -234,13 +219,13 @@ int32_t ExportEditProfile(const ExportSettings* settings, const char* sourceProf
             // chosen. One with it is a damaged profile.
             const bool signed_ = sourceSize >= 40 && source[36] == 'a' && source[37] == 'c' &&
                                  source[38] == 's' && source[39] == 'p';
-            Fail(alert, status, kPhraseReadFile, sourceProfile,
-                 signed_ ? kHintCorrupted : kHintWrongType);
+            Fail(failure, status, kPhraseReadFile, sourceProfile,
+                 signed_ ? kHintFileDamaged : kHintFileType);
         } else if (status == kStatusUnsupported) {
-            Fail(alert, status, kPhraseChooseProfile, sourceProfile, kHintWrongType);
+            Fail(failure, status, kPhraseChooseProfile, sourceProfile, kHintFileType);
         } else {
             if (status == kStatusOk) status = ExportWriteBlock(settings->state, path, bytes, size);
-            if (status != kStatusOk) Fail(alert, status, kPhraseWriteFile, path);
+            if (status != kStatusOk) Fail(failure, status, kPhraseWriteFile, path);
         }
         Mem_Free(bytes);
     }
@@ -274,13 +259,4 @@ int32_t ExportSuggestName(int32_t okMode, const char* documentName, const char* 
         Ui_FormatStringN(out, kPathSize, "%s%s", source, document[0] != 0 ? document : "");
     }
     return kStatusOk;
-}
-
-void ExportFormatPhrase(UiState* state, const ExportAlert* alert, char* out, int32_t capacity) {
-    if (out == nullptr || capacity < 1) return;
-    out[0] = 0;
-    if (alert == nullptr || alert->phraseId == 0) return;
-    char pattern[kPathSize];
-    Ui_ResToCString(state, alert->phraseId, pattern);
-    Ui_FormatStringN(out, size_t(capacity), pattern, alert->subject);
 }

@@ -13,15 +13,18 @@
 // Each takes the correction as the filter would apply it (the edit parameters, the working space,
 // the grid-size level, the document's depth), writes one file completely or not at all
 // (export_file.h) and never changes anything else: not the record, not the source profile. On
-// failure it returns the status and fills an ExportAlert with what the one alert needs (the
-// phrase "writing file %s" and the file, for example); nothing is shown here, the caller shows it
-// (ExportFormatPhrase, then ShowErrorAlert).
+// failure it returns the status and describes the failure in a Ui_Failure (platform/alert.h) for
+// the one alert: the phrase (kPhraseWriteFile "writing file %s", kPhraseReadFile "reading file
+// %s", kPhraseCreateHuegrid "creating Huegrid", kPhraseChooseProfile "choosing an ICC profile"),
+// the file it names and, where the status's own hint would mislead, a hint. Nothing is shown
+// here; the caller shows it with Ui_Failure_Show.
 #pragma once
 
 #include <cstdint>
 
 #include "engine/edit_pars.h"
 #include "engine/ref_rgb.h"
+#include "platform/alert.h"
 #include "platform/paths.h"
 #include "platform/status.h"
 
@@ -46,28 +49,19 @@ struct ExportSettings {
     UiState* state;  // product name, string table, debug log; may be null (no product name then)
 };
 
-// What the caller needs to show the one alert of a failure: the string id of the phrase
-// (3005 "writing file %s", 3004 "reading file %s", 3019 "creating Huegrid", 3039 "choosing an
-// ICC profile"), a hint id (0: the status's default hint) and the file named in the phrase.
-struct ExportAlert {
-    int32_t phraseId;
-    int32_t hintId;
-    char subject[kPathSize];
-};
-
 // Mode 3: fileType kExportHuegridStream or kExportCubeLut, to path.
 int32_t ExportCreateHuegrid(const ExportSettings* settings, int32_t fileType, const char* path,
-                            ExportAlert* alert);
+                            Ui_Failure* failure);
 // Mode 2: fileType kExportAbstractProfile or kExportDeviceLink, to path.
 int32_t ExportCreateProfile(const ExportSettings* settings, int32_t fileType, const char* path,
-                            ExportAlert* alert);
+                            Ui_Failure* failure);
 // Mode 1: the profile at sourceProfile, edited, to path. -8 (with "reading file %s" and the
-// source) for a file that is not a readable profile: hint 2003 (the wrong type of file) when it
-// lacks the profile signature, 2001 (damaged) when it has it; -9 (with "choosing an ICC
-// profile", hint 2003) for a profile that is not an RGB input or display profile; -1 when path
-// names the source itself (under any name). Nothing is written in any of these cases.
+// source) for a file that is not a readable profile: hint kHintFileType (the wrong type of file)
+// when it lacks the profile signature, kHintFileDamaged when it has it; -9 (with "choosing an
+// ICC profile", hint kHintFileType) for a profile that is not an RGB input or display profile;
+// -1 when path names the source itself (under any name). Nothing is written in these cases.
 int32_t ExportEditProfile(const ExportSettings* settings, const char* sourceProfile,
-                          const char* path, ExportAlert* alert);
+                          const char* path, Ui_Failure* failure);
 
 // The file name the save chooser suggests: the document name without its extension plus
 // "Huegrid" (mode 3) or "Profile" (mode 2); for mode 1 the source profile's name without its
@@ -75,7 +69,3 @@ int32_t ExportEditProfile(const ExportSettings* settings, const char* sourceProf
 // -1 for a null out or another mode.
 int32_t ExportSuggestName(int32_t okMode, const char* documentName, const char* sourceProfile,
                           char* out);
-
-// The phrase of an alert, formatted with its subject, into out (capacity bytes); empty when the
-// alert names no phrase.
-void ExportFormatPhrase(UiState* state, const ExportAlert* alert, char* out, int32_t capacity);

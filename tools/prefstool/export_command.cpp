@@ -12,13 +12,13 @@
 #include "platform/alert.h"
 #include "platform/file.h"
 #include "platform/paths.h"
+#include "platform/format.h"
 #include "platform/resources.h"
+#include "resources/ids/strings.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr int32_t kStringConnective = 6050;
 
 bool ParseInt(const std::string& text, int32_t lo, int32_t hi, int32_t* value) {
     if (text.empty() || text.size() > 6) return false;
@@ -43,15 +43,17 @@ std::string StemOf(const std::string& path) {
 }
 
 // "<message> while <phrase>. <hint>" as the filter's alert would say it.
-std::string AlertText(UiState* state, int32_t status, const ExportAlert& alert) {
+std::string AlertText(UiState* state, const Ui_Failure& failure) {
     char buffer[kPathSize];
-    std::string text = Ui_ResToCString(state, Ui_Alert_MessageId(status), buffer);
-    char phrase[2 * kPathSize];
-    ExportFormatPhrase(state, &alert, phrase, sizeof phrase);
-    if (phrase[0] != 0)
-        text += std::string(Ui_ResToCString(state, kStringConnective, buffer)) + phrase;
+    std::string text = Ui_ResToCString(state, Ui_Alert_MessageId(failure.status), buffer);
+    if (failure.textId != 0) {
+        char phrase[2 * kPathSize];
+        Ui_FormatPhrase(phrase, sizeof phrase, Ui_ResToCString(state, failure.textId, buffer),
+                        failure.number, failure.name);
+        text += std::string(Ui_ResToCString(state, kStrWhile, buffer)) + phrase;
+    }
     text += ".";
-    int32_t hint = alert.hintId != 0 ? alert.hintId : Ui_Alert_HintId(status);
+    int32_t hint = failure.hintId != 0 ? failure.hintId : Ui_Alert_HintId(failure.status);
     if (hint != 0) text += std::string(" ") + Ui_ResToCString(state, hint, buffer);
     // One line: the hints' paragraph breaks belong to the alert box.
     std::string line;
@@ -217,27 +219,28 @@ int RunExportCommand(const ExportCommand& c, const Prefs& prefs, UiState* state,
     settings.lutNodes = c.nodes;
     settings.documentName = name.c_str();
     settings.state = state;
-    ExportAlert alert{};
+    Ui_Failure failure;
     int32_t status = kStatusOk;
     switch (c.kind) {
         case kExportKindHuegrid:
-            status = ExportCreateHuegrid(&settings, kExportHuegridStream, output.c_str(), &alert);
+            status = ExportCreateHuegrid(&settings, kExportHuegridStream, output.c_str(), &failure);
             break;
         case kExportKindCube:
-            status = ExportCreateHuegrid(&settings, kExportCubeLut, output.c_str(), &alert);
+            status = ExportCreateHuegrid(&settings, kExportCubeLut, output.c_str(), &failure);
             break;
         case kExportKindAbstract:
-            status = ExportCreateProfile(&settings, kExportAbstractProfile, output.c_str(), &alert);
+            status =
+                ExportCreateProfile(&settings, kExportAbstractProfile, output.c_str(), &failure);
             break;
         case kExportKindDeviceLink:
-            status = ExportCreateProfile(&settings, kExportDeviceLink, output.c_str(), &alert);
+            status = ExportCreateProfile(&settings, kExportDeviceLink, output.c_str(), &failure);
             break;
         default:
-            status = ExportEditProfile(&settings, profile.c_str(), output.c_str(), &alert);
+            status = ExportEditProfile(&settings, profile.c_str(), output.c_str(), &failure);
             break;
     }
     if (status != kStatusOk) {
-        err << "kolmara-prefs: " << AlertText(state, status, alert) << "\n";
+        err << "kolmara-prefs: " << AlertText(state, failure) << "\n";
         return 1;
     }
     const SharpenNoise& sn = pars->sharpenNoise;

@@ -19,6 +19,7 @@
 #include "engine/huegrid_kernels.h"
 #include "platform/file.h"
 #include "platform/mem.h"
+#include "resources/ids/strings.h"
 #include "tests/edit/export/export_test_support.h"
 #include "tests/engine/chain_test_support.h"
 
@@ -78,7 +79,7 @@ TEST_F(ExportTest, CubeHoldsTheTransformAtUniformNodesRedFastest) {
         SCOPED_TRACE(n);
         ExportSettings s = Settings();
         s.lutNodes = n;
-        ExportAlert alert;
+        Ui_Failure alert;
         ASSERT_EQ(ExportCreateHuegrid(&s, kExportCubeLut, Out("look.cube").c_str(), &alert), 0);
         Cube cube = ReadCube(Out("look.cube"));
         ASSERT_EQ(cube.size, n);
@@ -185,7 +186,7 @@ TEST_F(ExportTest, HuegridFileAppliesExactlyAsTheFilter) {
                 s.editPars = pars;
                 s.bitsPerChannel = bits;
                 s.gridLevel = level;
-                ExportAlert alert;
+                Ui_Failure alert;
                 ASSERT_EQ(
                     ExportCreateHuegrid(&s, kExportHuegridStream, Out("look.hg").c_str(), &alert),
                     0);
@@ -237,18 +238,16 @@ TEST_F(ExportTest, AFailedWriteLeavesNoPartialFileAndKeepsTheOldOne) {
     WriteFile(target, "the user's earlier LUT\n");
     ExportSettings s = Settings();
     s.lutNodes = 65;  // about 7 MB of text
-    ExportAlert alert;
+    Ui_Failure alert;
     int32_t status;
     {
         FileSizeLimit limit(256 * 1024);
         status = ExportCreateHuegrid(&s, kExportCubeLut, target.c_str(), &alert);
     }
     EXPECT_EQ(status, kStatusFileWrite);
-    EXPECT_EQ(alert.phraseId, 3005);
-    EXPECT_EQ(std::string(alert.subject), target);
-    char phrase[600];
-    ExportFormatPhrase(state_, &alert, phrase, sizeof phrase);
-    EXPECT_EQ(std::string(phrase), "writing file " + target);
+    EXPECT_EQ(alert.textId, kPhraseWriteFile);
+    EXPECT_EQ(std::string(alert.name), target);
+    EXPECT_EQ(alert.status, kStatusFileWrite);
     EXPECT_EQ(ReadFile(target), "the user's earlier LUT\n");
     EXPECT_EQ(OutFiles(), std::vector<std::string>{"look.cube"});
 
@@ -256,14 +255,14 @@ TEST_F(ExportTest, AFailedWriteLeavesNoPartialFileAndKeepsTheOldOne) {
     const std::string nowhere = Out("missing/look.icc");
     EXPECT_EQ(ExportCreateProfile(&s, kExportAbstractProfile, nowhere.c_str(), &alert),
               kStatusFileOpen);
-    EXPECT_EQ(alert.phraseId, 3005);
+    EXPECT_EQ(alert.textId, kPhraseWriteFile);
     EXPECT_EQ(ExportCreateHuegrid(&s, kExportHuegridStream, nowhere.c_str(), &alert),
               kStatusFileOpen);
     EXPECT_EQ(OutFiles(), std::vector<std::string>{"look.cube"});
 }
 
 TEST_F(ExportTest, BadRequestsAreRefusedBeforeAnythingIsWritten) {
-    ExportAlert alert;
+    Ui_Failure alert;
     const std::string target = Out("x");
     ExportSettings s = Settings();
     s.bitsPerChannel = 12;
@@ -277,14 +276,13 @@ TEST_F(ExportTest, BadRequestsAreRefusedBeforeAnythingIsWritten) {
     EXPECT_EQ(ExportCreateProfile(&s, 7, target.c_str(), &alert), -1);
     EXPECT_EQ(ExportCreateHuegrid(&s, kExportCubeLut, nullptr, &alert), -1);
     EXPECT_EQ(ExportCreateHuegrid(&s, kExportCubeLut, "", &alert), -1);
-    EXPECT_EQ(ExportCreateHuegrid(&s, kExportCubeLut, target.c_str(), nullptr), -1);
     // 255 characters would be cut by the file layer and name another file.
     const std::string tooLong = out_ + std::string(255, 'a');
     EXPECT_EQ(ExportCreateHuegrid(&s, kExportCubeLut, tooLong.c_str(), &alert), -1);
     // Parameters the engine refuses: "creating Huegrid".
     pars_.grayPoint = std::nanf("");
     EXPECT_EQ(ExportCreateHuegrid(&s, kExportCubeLut, target.c_str(), &alert), -1);
-    EXPECT_EQ(alert.phraseId, 3019);
+    EXPECT_EQ(alert.textId, kPhraseCreateHuegrid);
     EXPECT_TRUE(OutFiles().empty());
 }
 

@@ -17,6 +17,7 @@
 
 #include "edit/export/export_transform.h"
 #include "tests/edit/export/delta_e_stats.h"
+#include "resources/ids/strings.h"
 #include "tests/edit/export/export_test_support.h"
 #include "tests/engine/chain_test_support.h"
 
@@ -168,7 +169,7 @@ class ProfileExport : public ExportTest {
 
 TEST_F(ProfileExport, ProfilesReadBackAsVersion4WithTheirClassSpacesAndTags) {
     ExportSettings s = Settings();
-    ExportAlert alert;
+    Ui_Failure alert;
     ASSERT_EQ(ExportCreateProfile(&s, kExportAbstractProfile, Out("a.icc").c_str(), &alert), 0);
     ASSERT_EQ(ExportCreateProfile(&s, kExportDeviceLink, Out("l.icc").c_str(), &alert), 0);
     ProfilePtr abstract = Open(Out("a.icc")), link = Open(Out("l.icc"));
@@ -197,7 +198,7 @@ TEST_F(ProfileExport, ProfilesReadBackAsVersion4WithTheirClassSpacesAndTags) {
 TEST_F(ProfileExport, AbstractProfileOfNoCorrectionChangesNoColour) {
     chain_testing::NeutralPars(&pars_);
     ExportSettings s = Settings();
-    ExportAlert alert;
+    Ui_Failure alert;
     ASSERT_EQ(ExportCreateProfile(&s, kExportAbstractProfile, Out("a.icc").c_str(), &alert), 0);
     ProfilePtr abstract = Open(Out("a.icc"));
     ProfilePtr lab(cmsCreateLab4Profile(nullptr));
@@ -219,7 +220,7 @@ TEST_F(ProfileExport, AbstractProfileOfNoCorrectionChangesNoColour) {
 // the profile, against the correction applied to the same codes.
 TEST_F(ProfileExport, AbstractProfileAndDeviceLinkApplyTheCorrection) {
     ExportSettings s = Settings();
-    ExportAlert alert;
+    Ui_Failure alert;
     ASSERT_EQ(ExportCreateProfile(&s, kExportAbstractProfile, Out("a.icc").c_str(), &alert), 0);
     ASSERT_EQ(ExportCreateProfile(&s, kExportDeviceLink, Out("l.icc").c_str(), &alert), 0);
     ProfilePtr working = WorkingProfile(pars_.refRGB);
@@ -287,7 +288,7 @@ TEST_F(ProfileExport, EditedProfileAppliesTheCorrectionBeforeTheDevice) {
         SCOPED_TRACE(c.name);
         const std::string source = SaveSource(c.profile.get(), "source.icc");
         const std::string before = ReadFile(source);
-        ExportAlert alert;
+        Ui_Failure alert;
         ASSERT_EQ(ExportEditProfile(&s, source.c_str(), Out("edited.icc").c_str(), &alert), 0);
         EXPECT_EQ(ReadFile(source), before) << "the original changed";
         ProfilePtr edited = Open(Out("edited.icc"));
@@ -323,7 +324,7 @@ TEST_F(ProfileExport, EditedDisplayProfileConvertsBackIntoTheDevice) {
     ProfilePtr srgb(cmsCreate_sRGBProfile());
     const std::string source = SaveSource(srgb.get(), "srgb.icc");
     ExportSettings s = Settings();
-    ExportAlert alert;
+    Ui_Failure alert;
     ASSERT_EQ(ExportEditProfile(&s, source.c_str(), Out("edited.icc").c_str(), &alert), 0);
     ProfilePtr edited = Open(Out("edited.icc"));
     // Colours the edited profile can show (from its own forward direction), back and forth.
@@ -350,7 +351,7 @@ TEST_F(ProfileExport, EditedProfileCanBeEditedAgain) {
     ProfilePtr srgb(cmsCreate_sRGBProfile());
     const std::string source = SaveSource(srgb.get(), "srgb.icc");
     ExportSettings s = Settings();
-    ExportAlert alert;
+    Ui_Failure alert;
     ASSERT_EQ(ExportEditProfile(&s, source.c_str(), Out("once.icc").c_str(), &alert), 0);
     chain_testing::NeutralPars(&pars_);  // the second edit changes nothing
     ASSERT_EQ(ExportEditProfile(&s, Out("once.icc").c_str(), Out("twice.icc").c_str(), &alert), 0);
@@ -373,19 +374,21 @@ TEST_F(ProfileExport, EditProfileRefusesDamagedAndNonRgbProfiles) {
         std::string content;
         int32_t status;
         int32_t phrase;
-        int32_t hint;  // 2001 "... not been corrupted", 2003 "... the correct type of file"
+        int32_t hint;
     };
     std::vector<Bad> bad;
-    bad.push_back({"empty.icc", "", kStatusFormat, 3004, 2003});
-    bad.push_back({"text.icc", std::string(300, 'x'), kStatusFormat, 3004, 2003});
-    bad.push_back({"truncated.icc", bytes.substr(0, 200), kStatusFormat, 3004, 2001});
+    bad.push_back({"empty.icc", "", kStatusFormat, kPhraseReadFile, kHintFileType});
+    bad.push_back(
+        {"text.icc", std::string(300, 'x'), kStatusFormat, kPhraseReadFile, kHintFileType});
+    bad.push_back(
+        {"truncated.icc", bytes.substr(0, 200), kStatusFormat, kPhraseReadFile, kHintFileDamaged});
     std::string wrongTags = bytes;
     // Every tag's offset points far beyond the end of the file.
     const uint32_t count = uint32_t(uint8_t(wrongTags[128 + 3]));
     for (uint32_t i = 0; i < count; ++i) {
         wrongTags[132 + i * 12 + 4] = char(0x7f);
     }
-    bad.push_back({"offsets.icc", wrongTags, kStatusFormat, 3004, 2001});
+    bad.push_back({"offsets.icc", wrongTags, kStatusFormat, kPhraseReadFile, kHintFileDamaged});
     cmsToneCurve* greyCurve = cmsBuildGamma(nullptr, 2.2);
     ProfilePtr grey(cmsCreateGrayProfile(cmsD50_xyY(), greyCurve));
     cmsFreeToneCurve(greyCurve);
@@ -395,7 +398,8 @@ TEST_F(ProfileExport, EditProfileRefusesDamagedAndNonRgbProfiles) {
     for (auto& [name, p] : std::vector<std::pair<std::string, cmsHPROFILE>>{
              {"grey.icc", grey.get()}, {"lab.icc", lab.get()}, {"printer.icc", printer.get()}}) {
         const std::string path = SaveSource(p, name);
-        bad.push_back({name, ReadFile(path), kStatusUnsupported, 3039, 2003});
+        bad.push_back(
+            {name, ReadFile(path), kStatusUnsupported, kPhraseChooseProfile, kHintFileType});
     }
     const std::string target = Out("edited.icc");
     WriteFile(target, "earlier profile");
@@ -404,10 +408,10 @@ TEST_F(ProfileExport, EditProfileRefusesDamagedAndNonRgbProfiles) {
         SCOPED_TRACE(b.name);
         const std::string path = root_ + "/" + b.name;
         WriteFile(path, b.content);
-        ExportAlert alert;
+        Ui_Failure alert;
         EXPECT_EQ(ExportEditProfile(&s, path.c_str(), target.c_str(), &alert), b.status);
-        EXPECT_EQ(alert.phraseId, b.phrase);
-        EXPECT_EQ(std::string(alert.subject), path);
+        EXPECT_EQ(alert.textId, b.phrase);
+        EXPECT_EQ(std::string(alert.name), path);
         EXPECT_EQ(alert.hintId, b.hint);
         EXPECT_EQ(ReadFile(target), "earlier profile");
         EXPECT_EQ(OutFiles(), std::vector<std::string>{"edited.icc"});
@@ -421,10 +425,10 @@ TEST_F(ProfileExport, EditProfileNeverWritesOverItsSource) {
     const std::string before = ReadFile(source);
     ASSERT_EQ(symlink(source.c_str(), Out("other-name.icc").c_str()), 0);
     ExportSettings s = Settings();
-    ExportAlert alert;
+    Ui_Failure alert;
     for (const std::string& target : {source, Out("other-name.icc"), out_ + "./display.icc"}) {
         EXPECT_EQ(ExportEditProfile(&s, source.c_str(), target.c_str(), &alert), kStatusProblem);
-        EXPECT_EQ(alert.phraseId, 3005);
+        EXPECT_EQ(alert.textId, kPhraseWriteFile);
     }
     EXPECT_EQ(ReadFile(source), before);
 }
