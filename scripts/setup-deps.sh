@@ -12,6 +12,7 @@ packages=(
   clang-format
   xvfb xauth valgrind
   gimp libgimp2.0-dev libtiff-tools xdotool x11-apps
+  ffmpeg liblcms2-utils
 )
 
 missing=()
