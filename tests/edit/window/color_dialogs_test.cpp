@@ -153,6 +153,14 @@ TEST_F(ColorDialogTest, CancelRestoresTheParametersAndEveryDefinitionByteForByte
         const uint8_t neutral = kind == kColorDefNeutral;
         EXPECT_EQ(changes_, (std::vector<uint8_t>(4, neutral))) << kind;
     }
+    // Closed by the window's close box (the dialog ends with item 2 without "Cancel" being
+    // pressed): the same restoring, the same news.
+    changes_.clear();
+    EXPECT_FALSE(Define(kColorDefNeutral, {Press(kDefineColorGreenSlider, v, int16_t(r.left + 3)),
+                                           Release(v, int16_t(r.left + 3))}));
+    EXPECT_EQ(std::memcmp(&pars, &es_->editPars, sizeof pars), 0);
+    EXPECT_EQ(std::memcmp(&defs, &es_->colorDefs, sizeof defs), 0);
+    EXPECT_EQ(changes_, (std::vector<uint8_t>{1, 1}));
     // Closing without any change tells nobody.
     changes_.clear();
     EXPECT_FALSE(Define(kColorDefSepia, {Click(kDefineColorCancel)}));
