@@ -224,7 +224,7 @@ bool IsUniformSize(int32_t n) {
 }  // namespace
 
 int32_t HgSpaceChannels(int32_t space) {
-    switch (space) {
+    switch (HgSpace(space)) {
         case kHgSpaceRgb:
         case kHgSpace7:
         case kHgSpace8:

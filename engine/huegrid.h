@@ -30,8 +30,10 @@
 #include "platform/file.h"
 #include "platform/status.h"
 
-// Colour-space codes and the channel count each requires.
-enum : int32_t {
+// Colour-space codes and the channel count each requires. Records hold them as int32_t, since
+// a stream may carry any number; a switch over HgSpace(code) lists every one, so that a new code
+// cannot be forgotten (-Wswitch-enum).
+enum HgSpace : int32_t {
     kHgSpaceRgb = 1,   // 3 channels
     kHgSpaceCmyk = 4,  // 4 channels
     kHgSpaceGrey = 5,  // 1 channel

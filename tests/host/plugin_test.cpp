@@ -171,15 +171,15 @@ class PluginTest : public strip_host::ModuleTest {
         o.callbackOrder = kHgOrderIdentity3;
         o.callbackContext = &sink;
         o.callback = [](const HgPixelBuffer* row, void* context) -> int32_t {
-            auto* sink = static_cast<Sink*>(context);
+            auto* to = static_cast<Sink*>(context);
             for (uint32_t c = 0; c < 3; ++c) {
                 for (uint32_t x = 0; x < row->width; ++x) {
                     const uint32_t i = c * row->width + x;
-                    sink->out->At(int32_t(x), sink->row, int32_t(c)) =
+                    to->out->At(int32_t(x), to->row, int32_t(c)) =
                         row->data16 != nullptr ? uint16_t(row->data16[i] >> 1) : row->data8[i];
                 }
             }
-            ++sink->row;
+            ++to->row;
             return 0;
         };
         HuegridApplier* applier = nullptr;
