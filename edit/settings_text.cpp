@@ -15,7 +15,7 @@ namespace {
 class LineWriter {
    public:
     explicit LineWriter(FLFile* file) : file_(file) {}
-    void operator()(const char* format, ...) {
+    UI_FORMAT_CHECK(2, 3) void operator()(const char* format, ...) {
         if (status_ != kStatusOk) return;
         char line[kSettingsLineSize];
         va_list args;

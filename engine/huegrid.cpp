@@ -7,6 +7,8 @@
 // and never index a table of the wrong length.
 #include "engine/huegrid.h"
 
+#include "engine/huegrid_kernels.h"
+
 #include "platform/mem.h"
 
 namespace {
@@ -224,7 +226,7 @@ bool IsUniformSize(int32_t n) {
 }  // namespace
 
 int32_t HgSpaceChannels(int32_t space) {
-    switch (space) {
+    switch (HgSpace(space)) {
         case kHgSpaceRgb:
         case kHgSpace7:
         case kHgSpace8:
@@ -262,6 +264,7 @@ int32_t HgCreateLut(HuegridLut** out, int32_t inChannels, int32_t outChannels, i
     auto* t = static_cast<HuegridLut*>(Mem_Alloc(sizeof(HuegridLut)));
     if (t == nullptr) return kStatusNoMemory;
     Mem_Fill(t, 0, sizeof(HuegridLut));
+    t->kernels = HgKernelSetForProcess();
     t->kind = kind;
     t->inChannels = inChannels;
     t->outChannels = outChannels;

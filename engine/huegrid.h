@@ -30,8 +30,10 @@
 #include "platform/file.h"
 #include "platform/status.h"
 
-// Colour-space codes and the channel count each requires.
-enum : int32_t {
+// Colour-space codes and the channel count each requires. Records hold them as int32_t, since
+// a stream may carry any number; a switch over HgSpace(code) lists every one, so that a new code
+// cannot be forgotten (-Wswitch-enum).
+enum HgSpace : int32_t {
     kHgSpaceRgb = 1,   // 3 channels
     kHgSpaceCmyk = 4,  // 4 channels
     kHgSpaceGrey = 5,  // 1 channel
@@ -71,6 +73,11 @@ struct HgOutputChannel {
     void* table;
 };
 
+// The kernels a table is applied with: the plain ones, which every processor runs, or with the
+// byte-permute path for contiguous 8-bit curves (AVX-512 VBMI). Chosen once, when the table is
+// created (HgKernelSetForProcess in huegrid_kernels.h).
+enum HgKernelSet : int32_t { kHgKernelsPlain = 0, kHgKernelsBytePermute = 1 };
+
 struct HuegridLut {
     int32_t kind;          // stream layout generation 0, 1 or 2
     int32_t inChannels;    // 1, 3 or 4
@@ -90,6 +97,7 @@ struct HuegridLut {
     // fastest. Otherwise one table of 256 or 65536 samples per output channel, one after the
     // other. Null until the first entry is stored.
     void* grid;
+    HgKernelSet kernels;  // set by HgCreateLut; a processor without the set runs the plain one
 };
 
 struct Huegrid {
@@ -105,8 +113,8 @@ struct Huegrid {
 
 // Creates a zeroed table: every input channel with one grid point, no tables and the full
 // range; every output channel with the full range; in grid mode with more than one input
-// channel the output tables are built. -1 or -9 for a combination the kind does not allow
-// (nothing is returned then), -3 without memory.
+// channel the output tables are built. Its kernels are the process's (HgKernelSetForProcess). -1 or
+// -9 for a combination the kind does not allow (nothing is returned then), -3 without memory.
 int32_t HgCreateLut(HuegridLut** out, int32_t inChannels, int32_t outChannels, int32_t inSpace,
                     int32_t outSpace, int32_t hasGrid, int32_t kind, int32_t sampleSize);
 // Frees the table and everything it owns; null is accepted.

@@ -1,6 +1,8 @@
 // The pixel kernels against the plain reference, for every method, size and layout; identity
 // and node-position properties; refusals.
 #include <algorithm>
+#include <cstdlib>
+#include <string>
 #include <numeric>
 #include <random>
 #include <vector>
@@ -122,6 +124,38 @@ TEST_F(KernelTest, ContiguousEightBitCurvesMatchTheReference) {
         }
         HgFreeLut(t);
     }
+}
+
+TEST_F(KernelTest, TablesTakeTheProcessKernelsAndBothSetsGiveTheSamePixels) {
+    // ctest runs these tests twice: as the processor allows, and with KOLMARA_SIMD=none.
+    const char* forced = std::getenv("KOLMARA_SIMD");
+    const bool plainOnly = forced != nullptr && std::string(forced) == "none";
+#if defined(__x86_64__)
+    const bool vbmi = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
+#else
+    const bool vbmi = false;
+#endif
+    EXPECT_EQ(HgKernelSetForProcess(),
+              vbmi && !plainOnly ? kHgKernelsBytePermute : kHgKernelsPlain);
+
+    Shape shape;
+    shape.hasGrid = 0;
+    HuegridLut* t = MakeRandomTable(rng_, shape);
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->kernels, HgKernelSetForProcess());
+    std::vector<uint8_t> in(3 * 4001), viaPlain(in.size()), viaPermute(in.size());
+    for (auto& v : in) v = uint8_t(rng_());
+    auto apply = [&](HgKernelSet set, std::vector<uint8_t>& out) {
+        t->kernels = set;
+        const void* ip[4] = {in.data(), in.data() + 1, in.data() + 2, nullptr};
+        void* op[4] = {out.data(), out.data() + 1, out.data() + 2, nullptr};
+        ASSERT_EQ(HgApplyRow(t, 4001, ip, 3, op, 3), 0);
+    };
+    // A table marked for the byte permutes runs the plain kernels where the processor lacks them.
+    apply(kHgKernelsPlain, viaPlain);
+    apply(kHgKernelsBytePermute, viaPermute);
+    EXPECT_EQ(viaPlain, viaPermute);
+    HgFreeLut(t);
 }
 
 TEST_F(KernelTest, TheSamePixelsComeOutInPlace) {
