@@ -80,11 +80,15 @@ int32_t Min3(const int32_t v[3]) {
 }
 
 // The colour-balance measurements: histograms of each pixel's largest channel and of its
-// largest distance to full scale, then the sums of the extreme pixels.
+// largest distance to full scale, then the sums of the extreme pixels. Each end counts only the
+// pixels it can admit: a clipped channel has lost the colour it had, so a pixel with a channel at
+// 0 never joins the dark set and one with a channel at full scale never the light set. Were the
+// tails counted over every pixel, a cast, a white background or a specular highlight that clips
+// more than the tail fraction would leave an end with no pixel to take.
 struct BalanceScan {
     uint32_t dark[256];
     uint32_t light[256];
-    uint64_t total;
+    uint64_t darkTotal, lightTotal;
     int32_t darkThreshold, lightThreshold;
     uint64_t darkSum[3], lightSum[3];
     uint64_t darkCount, lightCount;
@@ -94,15 +98,20 @@ struct BalanceScan {
 
 void CountExtremes(void* context, int32_t, int32_t, const int32_t rgb[3]) {
     auto* scan = static_cast<BalanceScan*>(context);
-    ++scan->dark[Max3(rgb)];
-    ++scan->light[255 - Min3(rgb)];
-    ++scan->total;
+    const int32_t mx = Max3(rgb), mn = Min3(rgb);
+    if (mn > 0) {
+        ++scan->dark[mx];
+        ++scan->darkTotal;
+    }
+    if (mx < 255) {
+        ++scan->light[255 - mn];
+        ++scan->lightTotal;
+    }
 }
 
 void SumExtremes(void* context, int32_t x, int32_t y, const int32_t rgb[3]) {
     auto* scan = static_cast<BalanceScan*>(context);
     const int32_t mx = Max3(rgb), mn = Min3(rgb);
-    // A clipped channel has lost the colour it had, so neither end takes it.
     if (mn > 0 && mx <= scan->darkThreshold) {
         for (int c = 0; c < 3; ++c) scan->darkSum[c] += uint32_t(rgb[c]);
         ++scan->darkCount;
@@ -117,12 +126,39 @@ void SumExtremes(void* context, int32_t x, int32_t y, const int32_t rgb[3]) {
     }
 }
 
-// True when the average colour of a set of pixels is close enough to grey to be a neutral.
-bool NearNeutral(const uint64_t sum[3], uint64_t count) {
-    float average[3], hcl[3];
-    for (int c = 0; c < 3; ++c) average[c] = float(double(sum[c]) / (double(count) * 255.0));
-    if (HgRgbToHue(average, hcl, kHgHueChroma) != kStatusOk) return false;
-    return hcl[1] < kKhBalanceChromaLimit;
+// Fills what one end of the scan found; chroma 1 (no neutral) for an empty set.
+void DescribeEnd(uint64_t admitted, int32_t threshold, const uint64_t sum[3], uint64_t count,
+                 int32_t x, int32_t y, KhBalanceEnd* end) {
+    *end = KhBalanceEnd{};
+    end->admitted = admitted;
+    end->threshold = threshold;
+    end->count = count;
+    end->x = x;
+    end->y = y;
+    end->chroma = 1.0f;
+    if (count == 0) return;
+    for (int c = 0; c < 3; ++c) end->average[c] = float(double(sum[c]) / (double(count) * 255.0));
+    float hcl[3];
+    if (HgRgbToHue(end->average, hcl, kHgHueChroma) == kStatusOk) end->chroma = hcl[1];
+}
+
+// Adds the neutral sample grown from the end's seed, as a click there would, and notes what it
+// took from the change of the balance bins.
+int32_t AddSample(EditState* s, const IPImage* image, KhBalanceEnd* end) {
+    EditPars* p = &s->editPars;
+    SampleBin before[kEditBinCount];
+    for (int k = 0; k < kEditBinCount; ++k) before[k] = p->balBin[k];
+    int32_t status = HgAddNeutralSample(p, image, Region(s), s->gridLevel, end->x, end->y, nullptr);
+    if (status != kStatusOk) return status;
+    double sum[3] = {0, 0, 0};
+    int64_t count = 0;
+    for (int k = 0; k < kEditBinCount; ++k) {
+        count += p->balBin[k].count - before[k].count;
+        for (int c = 0; c < 3; ++c) sum[c] += double(p->balBin[k].sum[c]) - before[k].sum[c];
+    }
+    end->sampledPixels = int32_t(count);
+    for (int c = 0; c < 3; ++c) end->sampledAverage[c] = count > 0 ? float(sum[c] / count) : 0.0f;
+    return kStatusOk;
 }
 
 }  // namespace
@@ -173,7 +209,7 @@ int32_t KhLinear(EditState* s, const IPImage* image) {
     return kStatusOk;
 }
 
-int32_t KhColourBalance(EditState* s, const IPImage* image) {
+int32_t KhColourBalance(EditState* s, const IPImage* image, KhBalanceTrace* trace) {
     int32_t status = CheckStep(s, image);
     if (status != kStatusOk) return status;
     status = ResetEditStatePars(s, kEditBalance);
@@ -185,24 +221,27 @@ int32_t KhColourBalance(EditState* s, const IPImage* image) {
     BalanceScan scan{};
     status = HgWalkPixels(image, Region(s), s->gridLevel, before.grid, CountExtremes, &scan);
     if (status != kStatusOk) return status;
-    scan.darkThreshold = KhBinReaching(scan.dark, 256, KhTailCount(scan.total, kKhBalanceTail));
-    scan.lightThreshold = KhBinReaching(scan.light, 256, KhTailCount(scan.total, kKhBalanceTail));
+    scan.darkThreshold = KhBinReaching(scan.dark, 256, KhTailCount(scan.darkTotal, kKhBalanceTail));
+    scan.lightThreshold =
+        KhBinReaching(scan.light, 256, KhTailCount(scan.lightTotal, kKhBalanceTail));
     scan.darkest = 256;
     scan.lightest = 256;
     status = HgWalkPixels(image, Region(s), s->gridLevel, before.grid, SumExtremes, &scan);
     if (status != kStatusOk) return status;
 
+    KhBalanceTrace unused;
+    KhBalanceTrace* t = trace != nullptr ? trace : &unused;
+    DescribeEnd(scan.darkTotal, scan.darkThreshold, scan.darkSum, scan.darkCount, scan.darkX,
+                scan.darkY, &t->dark);
+    DescribeEnd(scan.lightTotal, scan.lightThreshold, scan.lightSum, scan.lightCount, scan.lightX,
+                scan.lightY, &t->light);
+
     // At most two neutral samples; an end that is clearly coloured (a dark red, a bright sky)
     // is not a neutral and sets none.
-    EditPars* p = &s->editPars;
-    if (scan.darkCount > 0 && NearNeutral(scan.darkSum, scan.darkCount)) {
-        status =
-            HgAddNeutralSample(p, image, Region(s), s->gridLevel, scan.darkX, scan.darkY, nullptr);
-        if (status != kStatusOk) return status;
-    }
-    if (scan.lightCount > 0 && NearNeutral(scan.lightSum, scan.lightCount)) {
-        status = HgAddNeutralSample(p, image, Region(s), s->gridLevel, scan.lightX, scan.lightY,
-                                    nullptr);
+    KhBalanceEnd* const ends[2] = {&t->dark, &t->light};
+    for (KhBalanceEnd* end : ends) {
+        if (end->count == 0 || !(end->chroma < kKhBalanceChromaLimit)) continue;
+        status = AddSample(s, image, end);
         if (status != kStatusOk) return status;
     }
     return EditStateDeriveNeutralTarget(s);

@@ -47,7 +47,23 @@ int32_t AutoSettings(EditState* editState, int32_t mask, const IPImage* image);
 // The steps one by one, for AutoSettings and the editing window; each works on the live record
 // of editState with the analysis mask, and returns as AutoSettings without showing anything.
 int32_t KhLinear(EditState* editState, const IPImage* image);
-int32_t KhColourBalance(EditState* editState, const IPImage* image);
+// What the colour balance found at one end of the image, for diagnostics and tests.
+struct KhBalanceEnd {
+    uint64_t admitted;        // visited pixels the end can take (no channel clipped at this end)
+    int32_t threshold;        // largest channel (dark) or distance to full scale (light) taken
+    uint64_t count;           // pixels within the threshold: the end's set
+    float average[3];         // their mean colour, 0..1
+    float chroma;             // of that mean: largest minus smallest component
+    int32_t x, y;             // the seed of the sample: the set's most extreme pixel
+    int32_t sampledPixels;    // pixels the sample took (the region grown from the seed); 0: none
+    float sampledAverage[3];  // their mean colour
+};
+struct KhBalanceTrace {
+    KhBalanceEnd dark, light;
+};
+// trace, when given, receives what each end found.
+int32_t KhColourBalance(EditState* editState, const IPImage* image,
+                        KhBalanceTrace* trace = nullptr);
 int32_t KhTonePoints(EditState* editState, const IPImage* image, int32_t mask);
 int32_t KhBrightness(EditState* editState, const IPImage* image);
 int32_t KhSaturation(EditState* editState, const IPImage* image);

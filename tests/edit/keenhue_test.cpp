@@ -235,6 +235,29 @@ TEST_F(KeenhueTest, NeutralEndsOfACastImageBecomeBalanceSamples) {
     for (const SampleBin& bin : Pars().balBin) EXPECT_EQ(bin.count, 0);
 }
 
+TEST_F(KeenhueTest, ClippedHighlightsAndCrushedShadowsStillLeaveANeutralAtEachEnd) {
+    // A warm ramp whose lightest 11% clip in red and whose darkest 5% are crushed in blue: the
+    // clipped pixels are far more than the 0.4% tails, yet the unclipped pixels next to them are
+    // the ends of the image and must give the samples.
+    TestImage image(250, 40);
+    for (int32_t y = 0; y < 40; ++y) {
+        for (int32_t v = 0; v < 250; ++v)
+            image.Set(v, y, std::min(255, v * 115 / 100), v, std::max(0, v * 85 / 100 - 10));
+    }
+    ASSERT_EQ(Auto(kEditBalance, image), 0);
+    bool dark = false, light = false;
+    for (int k = 0; k < kEditBinCount; ++k) {
+        if (Pars().balBin[k].count == 0) continue;
+        dark = dark || k <= 2;
+        light = light || k >= 15;
+    }
+    EXPECT_TRUE(dark) << "no sample from the dark end";
+    EXPECT_TRUE(light) << "no sample from the light end";
+    float cast[3] = {220 * 1.15f / 255, 220 / 255.0f, (220 * 0.85f - 10) / 255}, out[3];
+    ASSERT_EQ(HgEvalColour(&Pars(), kEditBalance, cast, out), 0);
+    EXPECT_LT(std::fabs(out[0] - out[2]), 0.25f * (cast[0] - cast[2]));
+}
+
 TEST_F(KeenhueTest, SelectionLimitsTheAnalysis) {
     // Left half dark and even, right half light and rising; only the right half is selected,
     // so the white point comes from the right half's top tail alone.
