@@ -7,10 +7,11 @@
 // process on an analysis copy of the image (the photograph itself, halved by 2 x 2 averaging until
 // it fits 800 x 800: close to, not the same as, the reduced copy the module takes) and prints, per
 // end of the image: how many pixels that end could take, the threshold, the size and mean colour
-// of the end's set and its chroma, the seed, and the size and mean colour of the sample grown
-// from it (chroma of the mean as largest minus smallest component, 0..1). "-" marks an end that
-// gave no sample. With --work each case is also written as a PNG with the sampled pixels painted
-// (dark end blue, light end red) for looking at.
+// of the end's set, its chroma (largest minus smallest component, 0..1) and that chroma relative
+// to the largest component, and whether the set became a neutral sample ("taken"). With --work
+// each case is also written as a PNG with the sampled pixels painted (dark end blue, light end
+// red) for looking at.
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -18,7 +19,6 @@
 
 #include "edit/edit_state.h"
 #include "edit/keenhue.h"
-#include "engine/sampling.h"
 #include "tools/demo/colour_cast.h"
 #include "tools/demo/demo_image.h"
 
@@ -69,41 +69,30 @@ struct Analysis {
     }
 };
 
-float Chroma(const float rgb[3]) {
-    float lo = rgb[0], hi = rgb[0];
-    for (int c = 1; c < 3; ++c) {
-        lo = rgb[c] < lo ? rgb[c] : lo;
-        hi = rgb[c] > hi ? rgb[c] : hi;
-    }
-    return hi - lo;
-}
-
 void PrintEnd(const char* name, const KhBalanceEnd& e) {
-    std::printf("    %-5s admitted %7llu thr %3d set %6llu mean %.3f %.3f %.3f c %.3f", name,
-                static_cast<unsigned long long>(e.admitted), e.threshold,
+    std::printf("    %-5s admitted %7llu thr %3d set %6llu mean %.3f %.3f %.3f c %.3f rel %.3f",
+                name, static_cast<unsigned long long>(e.admitted), e.threshold,
                 static_cast<unsigned long long>(e.count), e.average[0], e.average[1], e.average[2],
-                e.chroma);
-    if (e.sampledPixels == 0) {
-        std::printf("  -\n");
-        return;
+                e.chroma, e.relativeChroma);
+    if (e.sampledPixels > 0) {
+        std::printf("  regions %6d mean %.3f %.3f %.3f", e.sampledPixels, e.sampledAverage[0],
+                    e.sampledAverage[1], e.sampledAverage[2]);
     }
-    std::printf("  seed (%d,%d) region %6d mean %.3f %.3f %.3f c %.3f\n", e.x, e.y, e.sampledPixels,
-                e.sampledAverage[0], e.sampledAverage[1], e.sampledAverage[2],
-                Chroma(e.sampledAverage));
+    std::printf("  %s\n", e.taken ? "taken" : "-");
 }
 
-// Paints the region the end's sample grew over.
-void Paint(const Analysis& a, const KhBalanceEnd& e, const uint8_t colour[3], Image* out) {
-    if (e.sampledPixels == 0) return;
-    auto pars = std::make_unique<EditPars>();
-    SetParsDefaults(pars.get());
-    std::vector<uint8_t> bits(size_t((a.width + 7) / 8) * size_t(a.height), 0);
-    IPRegion region{a.width, a.height, (a.width + 7) / 8, bits.data(), 0, 0, 0, 0};
-    if (HgAddNeutralSample(pars.get(), &a.view, nullptr, 7, e.x, e.y, &region) != kStatusOk) return;
+// Paints the pixels of an end's set.
+void Paint(const Analysis& a, const KhBalanceEnd& e, bool dark, const uint8_t colour[3],
+           Image* out) {
     for (int32_t y = 0; y < a.height; ++y)
-        for (int32_t x = 0; x < a.width; ++x)
-            if ((bits[size_t(y) * region.rowBytes + x / 8] >> (x % 8)) & 1)
+        for (int32_t x = 0; x < a.width; ++x) {
+            const uint8_t* p = &a.rgb[(size_t(y) * a.width + x) * 3];
+            const int mx = std::max({p[0], p[1], p[2]}), mn = std::min({p[0], p[1], p[2]});
+            const bool in =
+                dark ? mn > 0 && mx <= e.threshold : mx < 255 && 255 - mn <= e.threshold;
+            if (in)
                 for (int c = 0; c < 3; ++c) out->At(y, x, c) = colour[c];
+        }
 }
 
 bool Report(const std::string& photo, const std::string& work) {
@@ -144,8 +133,8 @@ bool Report(const std::string& photo, const std::string& work) {
         marked.channels = 3;
         marked.samples.assign(a.rgb.begin(), a.rgb.end());
         static const uint8_t kBlue[3] = {0, 80, 255}, kRed[3] = {255, 0, 0};
-        Paint(a, trace.dark, kBlue, &marked);
-        Paint(a, trace.light, kRed, &marked);
+        Paint(a, trace.dark, true, kBlue, &marked);
+        Paint(a, trace.light, false, kRed, &marked);
         if (!WriteDemoImage(work + "/" + stem + "-" + name + "-neutrals.png", marked, &error)) {
             std::fprintf(stderr, "keenhue_neutrals: %s\n", error.c_str());
             return false;

@@ -242,7 +242,7 @@ TEST_F(KeenhueTest, ClippedHighlightsAndCrushedShadowsStillLeaveANeutralAtEachEn
     TestImage image(250, 40);
     for (int32_t y = 0; y < 40; ++y) {
         for (int32_t v = 0; v < 250; ++v)
-            image.Set(v, y, std::min(255, v * 115 / 100), v, std::max(0, v * 85 / 100 - 10));
+            image.Set(v, y, std::min(255, v * 115 / 100), v, v < 13 ? 0 : v * 85 / 100);
     }
     ASSERT_EQ(Auto(kEditBalance, image), 0);
     bool dark = false, light = false;
@@ -253,9 +253,67 @@ TEST_F(KeenhueTest, ClippedHighlightsAndCrushedShadowsStillLeaveANeutralAtEachEn
     }
     EXPECT_TRUE(dark) << "no sample from the dark end";
     EXPECT_TRUE(light) << "no sample from the light end";
-    float cast[3] = {220 * 1.15f / 255, 220 / 255.0f, (220 * 0.85f - 10) / 255}, out[3];
+    float cast[3] = {220 * 1.15f / 255, 220 / 255.0f, 220 * 0.85f / 255}, out[3];
     ASSERT_EQ(HgEvalColour(&Pars(), kEditBalance, cast, out), 0);
     EXPECT_LT(std::fabs(out[0] - out[2]), 0.25f * (cast[0] - cast[2]));
+}
+
+// Which bins of the balance hold samples.
+std::vector<int> UsedBins(const EditPars& p) {
+    std::vector<int> used;
+    for (int k = 0; k < kEditBinCount; ++k)
+        if (p.balBin[k].count > 0) used.push_back(k);
+    return used;
+}
+
+TEST_F(KeenhueTest, ADarkColouredEndIsNoNeutralHoweverSmallItsChroma) {
+    // The darkest surface is a deep red: its chroma is small on the scale of full white, but
+    // its channels are as unequal as those of a bright red. Only the light grey is a neutral.
+    TestImage image(120, 60);
+    for (int32_t y = 0; y < 60; ++y) {
+        for (int32_t x = 0; x < 120; ++x) {
+            if (x < 40) {
+                image.Set(x, y, 60, 10, 12);
+            } else if (x < 80) {
+                image.Set(x, y, 128, 128, 128);
+            } else {
+                image.Set(x, y, 230, 230, 230);
+            }
+        }
+    }
+    ASSERT_EQ(Auto(kEditBalance, image), 0);
+    EXPECT_EQ(UsedBins(Pars()), std::vector<int>{18});
+    KhBalanceTrace trace;
+    ASSERT_EQ(KhColourBalance(es_.get(), &image.view, &trace), 0);
+    EXPECT_FALSE(trace.dark.taken);
+    EXPECT_TRUE(trace.light.taken);
+}
+
+TEST_F(KeenhueTest, TheLightEndIsTheSurfaceItLiesOnNotItsMostExtremePixel) {
+    // A warm scene: a large warm-white card, a warm grey, a warm black. One bluish-white pixel
+    // is lighter in its smallest channel than the card: the end's most extreme pixel, a speck
+    // that would balance almost nothing. The card is what stands for the light end.
+    TestImage image(100, 60);
+    for (int32_t y = 0; y < 60; ++y) {
+        for (int32_t x = 0; x < 100; ++x) {
+            if (x < 60) {
+                image.Set(x, y, 240, 225, 200);
+            } else if (x < 90) {
+                image.Set(x, y, 128, 115, 100);
+            } else {
+                image.Set(x, y, 20, 17, 14);
+            }
+        }
+    }
+    image.Set(75, 30, 235, 235, 242);
+    ASSERT_EQ(Auto(kEditBalance, image), 0);
+    const float card[3] = {240 / 255.0f, 225 / 255.0f, 200 / 255.0f};
+    float out[3];
+    ASSERT_EQ(HgEvalColour(&Pars(), kEditBalance, card, out), 0);
+    EXPECT_LT(std::fabs(out[0] - out[2]), 0.2f * (card[0] - card[2]));
+    KhBalanceTrace trace;
+    ASSERT_EQ(KhColourBalance(es_.get(), &image.view, &trace), 0);
+    EXPECT_EQ(trace.light.sampledPixels, 60 * 60);
 }
 
 TEST_F(KeenhueTest, SelectionLimitsTheAnalysis) {
