@@ -245,6 +245,8 @@ int32_t KhLinear(EditState* s, const IPImage* image) {
     if (status != kStatusOk) return status;
     uint64_t total = 0;
     for (uint32_t count : hist) total += count;
+    // No pixel measured (a small selection the sampling grid misses) says nothing either way.
+    if (total == 0) return kStatusOk;
     // The median: the first bin where the running count reaches half the total.
     uint64_t running = 0;
     int32_t k = 0;
@@ -394,7 +396,13 @@ int32_t KhSaturation(EditState* s, const IPImage* image) {
     uint64_t total = 0;
     for (uint32_t count : hist) total += count;
     const uint64_t tail = KhTailCount(total, kKhSaturationTail);
-    int32_t top = tail == 0 ? 0 : 255 - KhBinsTaken(hist, 256, tail, true);
+    if (tail == 0) {
+        // Too few coloured pixels to have a top percentile: no evidence for any boost, least of
+        // all the largest, which an empty tail would otherwise give.
+        s->editPars.saturation = 0.5f;
+        return kStatusOk;
+    }
+    int32_t top = 255 - KhBinsTaken(hist, 256, tail, true);
     top = top < 1 ? 1 : (top > 255 ? 255 : top);
     float factor = Clamp(s->preferredSaturation * 255.0f / float(top), 0.0f, 2.0f);
     s->editPars.saturation = Clamp(0.5f * factor, kKhSaturationLow, kKhSaturationHigh);

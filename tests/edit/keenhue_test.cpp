@@ -154,6 +154,36 @@ TEST_F(KeenhueTest, LinearDataIsRecognisedByItsMedianOn16BitImagesOnly) {
     EXPECT_EQ(Pars().linear, 0);
 }
 
+TEST_F(KeenhueTest, StepsWithoutEnoughPixelsLeaveTheirSettingsAlone) {
+    // A selection of two pixels that the sampling grid of level 0 (every fourth pixel of every
+    // fifth row, from the selection's corner) misses: no pixel is measured, which says nothing
+    // about linear data.
+    es_->bitsPerChannel = 16;
+    es_->gridLevel = 0;
+    TestImage image(32, 32);
+    image.Fill(10, 10, 10);  // dark enough to read as linear if it were measured
+    std::vector<uint8_t> bits(size_t(4) * 32, 0);
+    es_->analysisMask = IPMask{32, 32, 4, bits.data(), 0, 0, 0, 0};
+    IPMaskClear(&es_->analysisMask);
+    IPMaskSet(&es_->analysisMask, 1, 2);
+    IPMaskSet(&es_->analysisMask, 2, 1);
+    for (uint8_t before : {0, 1}) {
+        Pars().linear = before;
+        ASSERT_EQ(KhLinear(es_.get(), &image.view), 0);
+        EXPECT_EQ(Pars().linear, before);
+    }
+    es_->analysisMask = IPMask{};
+
+    // 100 colourful pixels: the saturation tail rounds to no pixel, which is no evidence for
+    // the largest boost; the setting stays unchanged.
+    TestImage few(10, 10);
+    few.Fill(148, 128, 108);
+    es_->gridLevel = 7;
+    es_->preferredSaturation = 0.8f;
+    ASSERT_EQ(Auto(kEditSaturation, few), 0);
+    EXPECT_EQ(Pars().saturation, 0.5f);
+}
+
 // A colourful image of one luma: the weighted brightness is that luma.
 TestImage Colourful(int32_t luma) {
     TestImage image(64, 64);
