@@ -435,12 +435,27 @@ TEST(HuePeaks, ClosePeaksMergeKeepingTheHeavierAndManyPeaksAreSmoothedAway) {
         {100, -5, 50}, {105, -9, 80}, {300, -3, 80}, {355, -3, 10}, {3, -3, 20}};
     int32_t count = 5;
     KhMergeHuePeaks(peaks, &count);
-    // Sorted: 105/80, 300/80, 100/50 (kept: 195 degrees from 300), 3/20, 355/10 (8 from 3).
-    ASSERT_EQ(count, 4);
+    // Sorted: 105/80, 300/80, 100/50 (5 degrees from 105), 3/20, 355/10 (8 from 3).
+    ASSERT_EQ(count, 3);
     EXPECT_EQ(peaks[0].bin, 105);
     EXPECT_EQ(peaks[1].bin, 300);
-    EXPECT_EQ(peaks[2].bin, 100);
-    EXPECT_EQ(peaks[3].bin, 3);
+    EXPECT_EQ(peaks[2].bin, 3);
+
+    // A light peak 5 degrees from the heaviest, with another peak between them in mass order:
+    // it is one hill read twice, whichever peak it follows in the list; the same across 0.
+    KhHuePeak apart[kKhMaxPeaks] = {{10, -5, 100}, {60, -5, 90},  {15, -5, 80},
+                                    {200, -5, 70}, {250, -5, 60}, {356, -5, 50}};
+    count = 6;
+    KhMergeHuePeaks(apart, &count);
+    ASSERT_EQ(count, 5);
+    EXPECT_EQ(apart[0].bin, 10);
+    EXPECT_EQ(apart[1].bin, 60);
+    EXPECT_EQ(apart[2].bin, 200);
+    EXPECT_EQ(apart[4].bin, 356);  // 14 degrees from 10: a hill of its own
+    KhHuePeak wrap[kKhMaxPeaks] = {{2, -5, 100}, {180, -5, 90}, {355, -5, 80}};
+    count = 3;
+    KhMergeHuePeaks(wrap, &count);
+    EXPECT_EQ(count, 2);
 
     // Twelve narrow bumps are more than six: the histogram is smoothed until at most six
     // hills remain, and every peak found is a real hill (positive mass).
