@@ -125,7 +125,7 @@ bool HandleValid(const HueHandle& h, int i, Logger& log) {
         log("editPars hue[%d].saturation pref invalid: %f", i, double(h.saturation));
         return false;
     }
-    if (!(0 <= h.colorId && h.colorId < kEditPlainColorId + kEditHueCount)) {
+    if (!EditColorIdValid(h.colorId)) {
         log("editPars hue[%d].colorId pref invalid: %d", i, int(h.colorId));
         return false;
     }
@@ -268,8 +268,7 @@ int32_t ParsFromVector(const float* v, int32_t count, EditPars* p, UiState* stat
     }
 
     // The toning colour is a colour like the other colour definitions, 0..1 per component.
-    if (!InRange(p->toneColor[0], 0.0f, 1.0f) || !InRange(p->toneColor[1], 0.0f, 1.0f) ||
-        !InRange(p->toneColor[2], 0.0f, 1.0f)) {
+    if (!EditToneColorValid(p->toneColor)) {
         log("editPars toneColor pref invalid: %f %f %f", double(p->toneColor[0]),
             double(p->toneColor[1]), double(p->toneColor[2]));
         for (float& c : p->toneColor) c = 0.5f;

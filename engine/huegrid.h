@@ -68,8 +68,9 @@ struct HgOutputChannel {
     uint32_t lo;  // code range of this output channel (output pixel codes)
     uint32_t hi;
     // Interpolated value to output code: 256 x u8 for 8-bit output, 65536 x u16 for 16-bit output
-    // (absent for 16-bit output over the full range: the value is the code). Grid mode with more
-    // than one input channel only.
+    // (absent for 16-bit samples and output over the full range: the value is the code; 8-bit
+    // samples reach only 65280 and always have one). Grid mode with more than one input channel
+    // only.
     void* table;
 };
 
@@ -171,6 +172,12 @@ constexpr int32_t HgShiftFor(int32_t sampleSize, int32_t outPixelSize) {
 }
 constexpr int32_t HgRoundFor(int32_t sampleSize, int32_t outPixelSize) {
     return sampleSize == 1 ? (outPixelSize == 1 ? 16384 : 127) : (outPixelSize == 1 ? 0 : 16384);
+}
+// The largest interpolated value in grid mode, the last index of the output table that a sample
+// at full scale reaches: 255, 65535, or 65280 (255 shifted up by 8) for 8-bit samples and
+// 16-bit output.
+constexpr int32_t HgOutputIndexMax(int32_t sampleSize, int32_t outPixelSize) {
+    return outPixelSize == 1 ? 255 : (sampleSize == 1 ? 65280 : 65535);
 }
 // Channel count a colour-space code requires, 0 for an unknown code.
 int32_t HgSpaceChannels(int32_t space);

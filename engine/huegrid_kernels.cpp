@@ -376,7 +376,8 @@ bool Ready(const HuegridLut* t) {
             if (t->inPixelSize == 2 && in.cellOf16 == nullptr) return false;
         }
         for (int32_t k = 0; k < t->outChannels; ++k) {
-            if (t->output[k].table == nullptr && t->outPixelSize == 1) return false;
+            if (t->output[k].table == nullptr && (t->outPixelSize == 1 || t->sampleSize == 1))
+                return false;
         }
         return true;
     }

@@ -193,6 +193,32 @@ TEST_F(KernelTest, IdentityGridsReturnEveryPixelUnchanged) {
     }
 }
 
+TEST_F(KernelTest, EightBitSamplesReachTheWholeSixteenBitOutputRange) {
+    // 8-bit samples interpolate to at most 255 x 256 = 65280 on the 16-bit side: the output
+    // table must span what the index spans, or white comes out 255 codes short of full scale.
+    HuegridLut* t = MakeIdentityGrid(rng_, 1, 9);
+    ASSERT_NE(t, nullptr);
+    ASSERT_EQ(HgSetPixelSize(t, kHgSideOutput, 2), 0);
+    ASSERT_EQ(HgCheckLut(t), 0);
+    // Between the nodes the Q15 fraction rounds, so codes land within one of v x 257; the
+    // ends exactly.
+    for (uint32_t v = 0; v < 256; ++v) {
+        uint32_t px[4] = {v, v, 255 - v, 0}, out[4];
+        ASSERT_EQ(ApplyOne(t, px, out), 0);
+        const int64_t slack = v == 0 || v == 255 ? 0 : 1;
+        EXPECT_LE(std::abs(int64_t(out[0]) - int64_t(v * 257)), slack) << v;
+        EXPECT_LE(std::abs(int64_t(out[2]) - int64_t((255 - v) * 257)), slack) << v;
+    }
+    // A narrower output range is reached at both ends as well.
+    for (int32_t c = 0; c < 3; ++c) ASSERT_EQ(HgSetRange(t, kHgSideOutput, c, 1000, 64000), 0);
+    uint32_t black[4] = {0, 0, 0, 0}, white[4] = {255, 255, 255, 0}, out[4];
+    ASSERT_EQ(ApplyOne(t, black, out), 0);
+    EXPECT_EQ(out[1], 1000u);
+    ASSERT_EQ(ApplyOne(t, white, out), 0);
+    EXPECT_EQ(out[1], 64000u);
+    HgFreeLut(t);
+}
+
 TEST_F(KernelTest, PixelsAtNodesReturnTheNodeSamplesExactly) {
     for (int32_t size = 1; size <= 2; ++size) {
         for (int32_t inChannels : {3, 4}) {

@@ -1,6 +1,8 @@
 // The plug-in's own formatter and scanner: the rules that differ from printf and scanf.
 #include <gtest/gtest.h>
 
+#include <cfloat>
+#include <cmath>
 #include <string>
 
 #include "platform/format.h"
@@ -17,7 +19,7 @@ namespace {
 
 template <typename... Args>
 std::string Fmt(const char* format, Args... args) {
-    char buf[256];
+    char buf[512];
     Ui_FormatString(buf, format, args...);
     return buf;
 }
@@ -34,7 +36,12 @@ TEST(FormatString, IntegersAndFloats) {
     EXPECT_EQ(Fmt("%f", 2.9999997), "3.000000");
     EXPECT_EQ(Fmt("%f", -0.5), "-0.500000");
     EXPECT_EQ(Fmt("%f", 0.1234567), "0.123457");
-    EXPECT_EQ(Fmt("%f", 1e300), "2147483647.000000");  // integer part held at 32 bits
+    // The integer part whole at every size, so that a number written reads back as itself.
+    EXPECT_EQ(Fmt("%f", 3000000000.25), "3000000000.250000");
+    EXPECT_EQ(Fmt("%f", -18446744073709551616.0), "-18446744073709551616.000000");  // 2^64
+    EXPECT_EQ(Fmt("%f", double(FLT_MAX)), "340282346638528859811704183484516925440.000000");
+    EXPECT_EQ(Fmt("%f", 1e300).size(), 301u + 7u);
+    EXPECT_EQ(Fmt("%f", -INFINITY), "-inf");
 }
 
 TEST(FormatString, OtherConversionsAndLiteralCharacters) {
