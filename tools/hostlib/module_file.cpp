@@ -1,0 +1,36 @@
+// Module resources read from disk; see module_file.h.
+#include "tools/hostlib/module_file.h"
+
+#include "platform/mem.h"
+#include "platform/resources.h"
+
+uint32_t ModulePiplType() {
+    return kResTypePiPL;
+}
+
+bool ReadModuleResource(const std::string& path, uint32_t type, uint32_t id, std::string* bytes,
+                        std::string* error) {
+    uint8_t* archiveBytes = nullptr;
+    uint32_t size = 0;
+    int32_t status = Res_ReadFromElfFile(path.c_str(), &archiveBytes, &size);
+    ResArchive archive;
+    const uint8_t* data = nullptr;
+    uint32_t dataSize = 0;
+    bool ok = false;
+    if (status == kStatusFileOpen) {
+        *error = "cannot open the file";
+    } else if (status == kStatusFileRead || status == kStatusFormat) {
+        *error = "not a module with a resource section";
+    } else if (status != kStatusOk) {
+        *error = "cannot read its resource section (status " + std::to_string(status) + ")";
+    } else if (Res_Open(&archive, archiveBytes, size) != kStatusOk) {
+        *error = "its resource archive is damaged";
+    } else if (Res_Find(&archive, type, id, &data, &dataSize) != kStatusOk) {
+        *error = "it carries no resource " + std::to_string(id) + " of the type asked for";
+    } else {
+        bytes->assign(reinterpret_cast<const char*>(data), dataSize);
+        ok = true;
+    }
+    Mem_Free(archiveBytes);
+    return ok;
+}
