@@ -5,6 +5,7 @@
 #include "platform/ui/dlg.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dlg_template.h"
+#include "platform/ui/draw.h"
 #include "platform/ui/rect.h"
 #include "resources/ids/dlg1000.h"
 
@@ -80,8 +81,11 @@ int32_t MeasureFromTemplate(PreviewRects* rects) {
     Ui_DlgTemplate* t = nullptr;
     int32_t status = Ui_Template_Load(gState, kDlgEditor, &t);
     if (status != kStatusOk) return status;
+    // The metrics every binding lays dialogs out with, for the template's own font size.
     Ui_BaseUnits base;
-    status = Ui_BaseUnitsFromFont(52 * 6, 13, &base);
+    int32_t average = 0, height = 0;
+    status = Ui_Font_Nominal(t->fontPoints, kUiFontDialog, &average, &height);
+    if (status == kStatusOk) status = Ui_BaseUnitsFromFont(52 * average, height, &base);
     if (status == kStatusOk) status = Ui_Template_Layout(t, &base);
     const Ui_DlgItem* item =
         status == kStatusOk ? Ui_Template_Item(t, kEditorPreviewImage) : nullptr;
