@@ -32,9 +32,11 @@ int32_t HostCSPickColor(FilterRecord* record, UiState* state, float rgb[3]) {
     for (int c = 0; c < 4; ++c) info.colorComponents[c] = components[c];
     info.selectorParameter.pickerPrompt = kPickPrompt;
     Ui_Debug_Log(Diagnostics(state), "HostCSPickColor...");
-    if (record->colorServices(&info) != 0) {
-        Ui_Debug_Log(Diagnostics(state), "...error");
-        return kStatusError;
+    const OSErr chosen = record->colorServices(&info);
+    if (chosen != noErr) {
+        // A person closing the picker without a colour is not an error.
+        Ui_Debug_Log(Diagnostics(state), chosen == userCanceledErr ? "...cancelled" : "...error");
+        return chosen == userCanceledErr ? kStatusCancelled : kStatusError;
     }
     Ui_Debug_Log(Diagnostics(state), "...OK");
     if (info.resultSpace != plugIncolorServicesRGBSpace) {

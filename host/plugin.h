@@ -15,6 +15,8 @@
 #include "engine/huegrid_applier.h"
 #include "engine/ip_image.h"
 #include "engine/noise_filter.h"
+#include "host/preview.h"
+#include "host/row_pipeline.h"
 #include "hostsdk/filter_record.h"
 #include "platform/alert.h"
 #include "platform/paths.h"
@@ -40,9 +42,7 @@ struct FilterState {
     int32_t outRow;                       // output rows written so far
     uint8_t* outChannel[4];               // the channels of the scratch output row
     uint8_t* channelPointer[4];           // the channels of the current input row
-    HgPixelBuffer row;                    // the planar input row handed to the processors
-    HuegridApplier* applier;
-    NoiseFilter* noise;
+    RowPipeline pipeline;                 // the transform's stream, the processors, the row
     VRect filterRect, inRect, maskRect, outRect;
 };
 
@@ -71,10 +71,9 @@ struct RunState {
     char imageName[kPathSize];
     EditPars lastApplied;
     FilterState filter;
-    // Views of the host's input and mask as the automatic settings left them (no pixels of
-    // their own).
-    IPImage hostInput;
-    IPImage hostMask;
+    // The preview the editing window shows: what the host's buffers hold and the images made
+    // from them.
+    PreviewState preview;
 };
 
 struct PluginData {
@@ -128,6 +127,9 @@ int32_t ValidateData();
 void DoAbout();
 void DoParameters();
 void DoPrepare();
+// What the prepare phase asks the host to keep for the module besides the image rows
+// (bufferSpace) for a preview of width x height pixels at a depth of 8 or 16 bits.
+uint32_t PrepareBufferSpace(int32_t previewWidth, int32_t previewHeight, int32_t depth);
 void DoStart();
 void DoContinue();
 void DoFinish();
