@@ -239,11 +239,28 @@ void PaintSampled(const IPMask* sampled, const IPImage& picture) {
     }
 }
 
-// Runs a job, with the busy cursor while the filter's pipeline runs.
-int32_t RunJob(const PreviewCanvas* canvas, const PreviewRows* job, Ui_Failure* failure) {
-    if (job->filtered && canvas->state != nullptr) Ui_Cursor_Set(canvas->state, kUiCursorWait);
-    const int32_t status = PreviewApplyRows(job, failure);
-    if (job->filtered && canvas->state != nullptr) Ui_Cursor_Set(canvas->state, kUiCursorArrow);
+// Renders the whole of source into destination through look: through the filter's pipeline when
+// allowed and sharpening or noise removal is wanted (with the busy cursor meanwhile), else
+// directly.
+int32_t RenderWhole(const PreviewCanvas* canvas, const PreviewLook* look, const IPImage* source,
+                    const IPImage* selection, const IPImage* destination, bool allowed,
+                    bool sharpen, bool noise, Ui_Failure* failure) {
+    const bool filtered = allowed && look->showsEdits && look->clipping == kPreviewClipNone &&
+                          !look->busy && (sharpen || noise);
+    const PreviewRows job{source,
+                          selection,
+                          VRect{0, 0, source->height, source->width},
+                          destination,
+                          look->shown,
+                          look->clipping,
+                          uint8_t(filtered),
+                          uint8_t(filtered && sharpen),
+                          uint8_t(filtered && noise),
+                          &canvas->editState->editPars.sharpenNoise,
+                          canvas->imageName};
+    if (filtered && canvas->state != nullptr) Ui_Cursor_Set(canvas->state, kUiCursorWait);
+    const int32_t status = PreviewApplyRows(&job, failure);
+    if (filtered && canvas->state != nullptr) Ui_Cursor_Set(canvas->state, kUiCursorArrow);
     return status;
 }
 
@@ -292,32 +309,16 @@ int32_t DrawPreview(const PreviewCanvas* canvas, const PreviewLook* look, UiWind
                          sn.sharpenStrength >= 1;
     const bool noise =
         look->sampled == nullptr && prefs != nullptr && prefs->previewNoise == 1 && sn.noiseOn;
-    const bool filtered = look->showsEdits && look->clipping == kPreviewClipNone && !look->busy &&
-                          pv->zoomed && (sharpen || noise);
-    PreviewRows job{&pv->hostInput,
-                    pv->haveSelection ? &pv->hostMask : nullptr,
-                    VRect{0, 0, h, w},
-                    &destination,
-                    look->shown,
-                    look->clipping,
-                    uint8_t(filtered),
-                    uint8_t(filtered && sharpen),
-                    uint8_t(filtered && noise),
-                    &sn,
-                    canvas->imageName};
-    int32_t status = RunJob(canvas, &job, failure);
+    // Sharpening and noise removal mean something only at full size: at 1:1.
+    const int32_t status =
+        RenderWhole(canvas, look, &pv->hostInput, pv->haveSelection ? &pv->hostMask : nullptr,
+                    &destination, pv->zoomed != 0, sharpen, noise, failure);
     if (status != kStatusOk) return status;
     PaintSampled(look->sampled, destination);
 
     PSPixelMap map;
-    Mem_Fill(&map, 0, sizeof map);
-    map.version = 1;
-    map.bounds = bounds;
-    map.imageMode = plugInModeRGBColor;
-    map.rowBytes = 3 * w;
-    map.colBytes = 3;
-    map.planeBytes = 1;
-    map.baseAddr = display;
+    PSPixelMask unused;
+    MapOver(&map, &unused, display, bounds, 3);
     PSPixelMask transparency;
     if (pv->hostInput.channels >= 4) {
         // The input buffer's fourth samples; of a 16-bit sample (rescaled to 0..65534) its high
@@ -436,21 +437,10 @@ int32_t RenderDetail(const PreviewCanvas* canvas, const PreviewLook* look, Ui_Fa
     const SharpenNoise& sn = canvas->editState->editPars.sharpenNoise;
     const bool sharpen = sn.sharpenOn && sn.sharpenStrength >= 1;
     const bool noise = sn.noiseOn != 0;
-    const bool filtered =
-        look->showsEdits && look->clipping == kPreviewClipNone && !look->busy && (sharpen || noise);
-    PreviewRows job{&source,
-                    d.selection != nullptr ? &selection : nullptr,
-                    VRect{0, 0, h, w},
-                    &rendered,
-                    look->shown,
-                    look->clipping,
-                    uint8_t(filtered),
-                    uint8_t(filtered && sharpen),
-                    uint8_t(filtered && noise),
-                    &sn,
-                    canvas->imageName};
     d.haveRendered = 0;
-    const int32_t status = RunJob(canvas, &job, failure);
+    const int32_t status =
+        RenderWhole(canvas, look, &source, d.selection != nullptr ? &selection : nullptr, &rendered,
+                    true, sharpen, noise, failure);
     if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseTransformPreview);
     if (d.channels == 4) {
         // The transparency comes along unchanged, as 8 bits.

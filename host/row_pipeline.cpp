@@ -67,6 +67,18 @@ int32_t CreateNoiseFilter(RowPipeline* p, const RowPipelineSetup* s) {
     return NoiseFilterCreate(&p->noise, &noise);
 }
 
+// The first three channels of an interleaved row into three planes of width samples.
+template <typename T>
+void Split(const T* src, ptrdiff_t step, int32_t width, T* p0) {
+    T *p1 = p0 + width, *p2 = p1 + width;
+    for (int32_t x = 0; x < width; ++x) {
+        const T* px = src + ptrdiff_t(x) * step;
+        p0[x] = px[0];
+        p1[x] = px[1];
+        p2[x] = px[2];
+    }
+}
+
 }  // namespace
 
 int32_t RowPipelineBegin(RowPipeline* p, const RowPipelineSetup* s, Ui_Failure* failure) {
@@ -107,29 +119,10 @@ int32_t RowPipelineBegin(RowPipeline* p, const RowPipelineSetup* s, Ui_Failure* 
 }
 
 void RowPipelineSplit(RowPipeline* p, const void* first, ptrdiff_t step) {
-    // The pipeline's fields are read once: the stores below could alias them, and the compiler
-    // would load them again for every pixel.
-    const int32_t width = p->width;
     if (p->bytesIn == 2) {
-        const auto* src = static_cast<const uint16_t*>(first);
-        uint16_t* p0 = p->row.data16;
-        uint16_t *p1 = p0 + width, *p2 = p1 + width;
-        for (int32_t x = 0; x < width; ++x) {
-            const uint16_t* px = src + ptrdiff_t(x) * step;
-            p0[x] = px[0];
-            p1[x] = px[1];
-            p2[x] = px[2];
-        }
-        return;
-    }
-    const auto* src = static_cast<const uint8_t*>(first);
-    uint8_t* p0 = p->row.data8;
-    uint8_t *p1 = p0 + width, *p2 = p1 + width;
-    for (int32_t x = 0; x < width; ++x) {
-        const uint8_t* px = src + ptrdiff_t(x) * step;
-        p0[x] = px[0];
-        p1[x] = px[1];
-        p2[x] = px[2];
+        Split(static_cast<const uint16_t*>(first), step, p->width, p->row.data16);
+    } else {
+        Split(static_cast<const uint8_t*>(first), step, p->width, p->row.data8);
     }
 }
 
