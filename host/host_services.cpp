@@ -104,7 +104,9 @@ int32_t DescribeHostInput(const FilterRecord* record, IPImage* image) {
     image->width = r.right - r.left;
     image->height = r.bottom - r.top;
     image->resolution = 72.0f;
-    image->pixelStep = image->channels;
+    // Every plane is asked for, so the samples of a pixel are planes apart, not channels: an
+    // image with a plane beyond the transparency would otherwise be read askew.
+    image->pixelStep = record->planes > image->channels ? record->planes : image->channels;
     image->rowStep = record->inRowBytes / image->bytesPerSample;
     auto* base = static_cast<uint8_t*>(record->inData);
     for (int c = 0; c < image->channels && base != nullptr; ++c) {

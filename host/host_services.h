@@ -20,6 +20,7 @@ int32_t HostCSPickColor(FilterRecord* record, UiState* state, float rgb[3]);
 // host refuses the property) or -3 (no title handle).
 int32_t GetDocumentTitle(FilterRecord* record, char* buffer, int32_t size);
 int32_t GetFilterSize(const FilterRecord* record, int32_t* width, int32_t* height);
-// Views of the host's buffers; the images do not own their pixels.
+// Views of the host's buffers; the images do not own their pixels. The input holds every plane
+// interleaved: its pixel step is the number of planes (3 or 4 channels are described).
 int32_t DescribeHostInput(const FilterRecord* record, IPImage* image);
 int32_t DescribeHostMask(const FilterRecord* record, IPImage* image);
