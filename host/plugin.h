@@ -47,7 +47,8 @@ struct FilterState {
 };
 
 // What the host side of a run keeps besides the edit state: copies of the preferences that
-// steer the run, the preview size and window bounds from the prepare phase, and the filter.
+// steer the run, the preview size and window bounds from the prepare phase, the filter and the
+// preview.
 struct RunState {
     uint8_t hostHasColourServices;
     uint8_t previewReduced;

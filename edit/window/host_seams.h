@@ -114,8 +114,8 @@ struct WindowHostProcs {
     // Back from 1:1 to the reduced preview.
     int32_t (*restorePreview)(void* context, Ui_Failure* failure);
     // Draws the picture with its top-left corner at the area's, cut to the area. -2 before a
-    // preview was acquired; a failure of the filter's pipeline is told as "processing scanline
-    // %d from image file %s".
+    // preview was acquired or when the host refuses to display it ("displaying the preview"); a
+    // failure of the filter's pipeline is told as "processing scanline %d from image file %s".
     int32_t (*drawPreview)(void* context, UiWindow* dialog, const Ui_Rect* area,
                            const PreviewLook* look, Ui_Failure* failure);
 
