@@ -348,6 +348,11 @@ OSErr StripHost::Deliver() {
             violations.push_back("output rectangle outside the image");
             return filterBadParameters;
         }
+        // What the host writes back from an output buffer lands in the document: a filter that
+        // asks for one outside its filter rectangle would change pixels it must leave alone.
+        const VRect f = Uses32() ? host.bigDocument.filterRect32 : Widen(record.filterRect);
+        if (out.top < f.top || out.left < f.left || out.bottom > f.bottom || out.right > f.right)
+            violations.push_back("output rectangle outside the filter rectangle");
         const int32_t n = record.outHiPlane - record.outLoPlane + 1;
         const int32_t rowBytes = (out.right - out.left) * n * bytes + kSlack;
         FillPlanes(outBuffer_, dest, out, record.outLoPlane, record.outHiPlane, rowBytes, 0, 1);

@@ -8,8 +8,9 @@
 // and mask may be asked for at a whole sampling rate (the preview), but filtering (an output
 // rectangle that is the input rectangle) reads at full size. Rows are a few bytes wider than the
 // pixels and the slack holds a marker, so writes past a row are caught; buffers are exactly as
-// long as the strips, so the sanitizers catch the rest. Anything the module does against the
-// contract is noted in violations.
+// long as the strips, so the sanitizers catch the rest. An output rectangle must lie inside the
+// filter rectangle (the host writes it back). Anything the module does against the contract is
+// noted in violations.
 //
 // displayPixels copies the pixel map it is handed into the draw target (red, green, blue; the
 // transparency mask is not composited) and keeps the last map's pixels and mask for the test.
