@@ -256,6 +256,7 @@ int32_t RunWindowPath(PluginData* data, PhaseFailure* why, bool* confirmed) {
     env.documentName = data->run.title;
     env.keenhueStart = KeenhueWanted(data->run) ? KeenhueStartMask(data->run) : HgEditMask(0);
     env.writePrefs = WritePrefsForWindow;
+    env.confirmSpace = AskUseOtherSpace;
     LogF("RunEditingWindow...");
     status = RunEditingWindow(&env, &data->editState, confirmed);
     LogF("...RunEditingWindow %d, %d", int(status), *confirmed ? 1 : 0);

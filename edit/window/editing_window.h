@@ -36,6 +36,9 @@ struct EditingWindowEnv {
     const char* documentName;     // the document's name, for the custom settings' suggested
                                   // file name; null or empty: none
     HgEditMask keenhueStart;      // the groups whose tools start with the automatic settings
+    // Asked before "Prev" or "Custom" use settings made in another working space (see
+    // CopyParsMasked); null: such settings are not used.
+    ConfirmSpaceChange confirmSpace;
     // Writes the preferences file from *prefs. A failure is described as "updating Preferences
     // file %s". Null: the preferences are not written (tests).
     int32_t (*writePrefs)(void* context, Ui_Failure* failure);

@@ -66,18 +66,6 @@ void Snapshot(EditingWindow* win) {
     }
 }
 
-// The working-space question before settings made in another space are used.
-int32_t ConfirmOtherSpace(UiState* state) {
-    char text[256], useAnyway[256], cancel[256];
-    Ui_ResToCString(state, kStrSpaceChanged, text);
-    Ui_ResToCString(state, kStrUseAnyway, useAnyway);
-    Ui_ResToCString(state, kStrCancel, cancel);
-    int16_t item = 0;
-    const int32_t status = Ui_Alert_Ask(state, text, useAnyway, cancel, 1, &item);
-    if (status != kStatusOk) return status;
-    return item == 1 ? kStatusOk : kStatusCancelled;
-}
-
 int32_t WritePrefs(EditingWindow* win, Ui_Failure* failure) {
     Ui_Failure_Clear(failure);
     if (win->env->writePrefs == nullptr) return kStatusOk;
@@ -90,6 +78,16 @@ int32_t Settle(EditingWindow* win, Ui_Failure* failure) {
     EditorRefreshBoxes(win);
     Ui_Item_Invalidate(win->dialog, kEditorHistogram);
     return EditorRebuildTransforms(win, failure);
+}
+
+// Ends a change: the boxes follow the parameters (settle) and both transforms are rebuilt. The
+// change's own failure (status) is told before a failing rebuild.
+int32_t Finish(EditingWindow* win, int32_t status, bool settle, Ui_Failure* failure) {
+    Ui_Failure rebuilt;
+    const int32_t rebuild = settle ? Settle(win, &rebuilt) : EditorRebuildTransforms(win, &rebuilt);
+    if (status != kStatusOk) return status;
+    if (rebuild != kStatusOk && failure != nullptr) *failure = rebuilt;
+    return rebuild;
 }
 
 // Reads a custom settings file the person chooses into prefs->customSettings. A file that cannot
@@ -152,7 +150,7 @@ int32_t StartButton(EditingWindow* win, StartAction action, bool master, Ui_Fail
         case kStartActionCustom: {
             const EditPars* from =
                 action == kStartActionPrev ? &prefs->previousSettings : &prefs->customSettings;
-            status = CopyParsMasked(from, es, mask, win->env->state, ConfirmOtherSpace);
+            status = CopyParsMasked(from, es, mask, win->env->state, win->env->confirmSpace);
             if (status == kStatusCancelled) {
                 es->editPars = es->undoPars;
                 return status;
@@ -175,11 +173,7 @@ int32_t StartButton(EditingWindow* win, StartAction action, bool master, Ui_Fail
         }
     }
     EditorLayOutTab(win);
-    Ui_Failure rebuilt;
-    const int32_t rebuild = Settle(win, &rebuilt);
-    if (status != kStatusOk) return status;
-    if (rebuild != kStatusOk && failure != nullptr) *failure = rebuilt;
-    return rebuild;
+    return Finish(win, status, true, failure);
 }
 
 int32_t ToggleKeenhueMode(EditingWindow* win, Ui_Failure* failure) {
@@ -194,13 +188,7 @@ int32_t ToggleKeenhueMode(EditingWindow* win, Ui_Failure* failure) {
     int32_t status = EditorAutoSettings(win, kEditMaskAll, failure);
     win->es->balanceMethod = kBalanceNeutrals;
     EditorLayOutTab(win);
-    Ui_Failure rebuilt;
-    const int32_t rebuild = Settle(win, &rebuilt);
-    if (status == kStatusOk && rebuild != kStatusOk) {
-        *failure = rebuilt;
-        status = rebuild;
-    }
-    return status;
+    return Finish(win, status, true, failure);
 }
 
 int32_t ToggleLinear(EditingWindow* win, Ui_Failure* failure) {
@@ -210,13 +198,7 @@ int32_t ToggleLinear(EditingWindow* win, Ui_Failure* failure) {
     es->editPars.linear = es->editPars.linear != 0 ? 0 : 1;
     int32_t status = kStatusOk;
     if (win->keenhueMode != 0) status = EditorAutoSettings(win, kEditMaskFromTool1, failure);
-    Ui_Failure rebuilt;
-    const int32_t rebuild = Settle(win, &rebuilt);
-    if (status == kStatusOk && rebuild != kStatusOk) {
-        *failure = rebuilt;
-        status = rebuild;
-    }
-    return status;
+    return Finish(win, status, true, failure);
 }
 
 int32_t Undo(EditingWindow* win, Ui_Failure* failure) {
@@ -261,13 +243,7 @@ int32_t Preferences(EditingWindow* win, Ui_Failure* failure) {
     if (status == kStatusOk && largest == 0 && prefs->useLargestWindow != 0) {
         status = EditorFitLargestWindow(win, failure);
     }
-    Ui_Failure rebuilt;
-    const int32_t rebuild = EditorRebuildTransforms(win, &rebuilt);
-    if (status == kStatusOk && rebuild != kStatusOk) {
-        *failure = rebuilt;
-        status = rebuild;
-    }
-    return status;
+    return Finish(win, status, false, failure);
 }
 
 // "Save Custom...": the live settings as a settings text file with the sharpen and noise part;
@@ -311,13 +287,7 @@ int32_t BalanceMethodChosen(EditingWindow* win, Ui_Failure* failure) {
     int32_t status = ResetEditStatePars(es, kEditMaskTool1);
     if (status != kStatusOk) Ui_Fail(failure, status, kPhraseInitPars);
     EditorLayOutTab(win);
-    Ui_Failure rebuilt;
-    const int32_t rebuild = EditorRebuildTransforms(win, &rebuilt);
-    if (status == kStatusOk && rebuild != kStatusOk) {
-        *failure = rebuilt;
-        status = rebuild;
-    }
-    return status;
+    return Finish(win, status, false, failure);
 }
 
 int32_t ToggleSharpenNoise(EditingWindow* win, int16_t item) {
@@ -345,13 +315,7 @@ int32_t NeutralChanged(void* context, uint8_t neutralChanged, Ui_Failure* failur
     if (neutralChanged != 0 && win->keenhueMode != 0) {
         status = EditorAutoSettings(win, kEditMaskFromTool2, failure);
     }
-    Ui_Failure rebuilt;
-    const int32_t rebuild = EditorRebuildTransforms(win, &rebuilt);
-    if (status == kStatusOk && rebuild != kStatusOk) {
-        *failure = rebuilt;
-        status = rebuild;
-    }
-    return status;
+    return Finish(win, status, false, failure);
 }
 
 int32_t NeutralPreferences(EditingWindow* win) {

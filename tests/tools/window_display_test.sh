@@ -34,6 +34,16 @@ for _ in $(seq 50); do
 done
 [ -n "$display" ] || fail "Xvfb did not start"
 export DISPLAY=":$display"
+# The server takes connections a little after it names its display.
+ready=0
+for _ in $(seq 100); do
+  if xdotool getdisplaygeometry >/dev/null 2>&1; then
+    ready=1
+    break
+  fi
+  sleep 0.1
+done
+[ "$ready" -eq 1 ] || fail "Xvfb on $DISPLAY takes no connections"
 export XDG_CONFIG_HOME="$work/config" TMPDIR="$work"
 mkdir -p "$XDG_CONFIG_HOME"
 
