@@ -26,6 +26,10 @@ int32_t Min(int32_t a, int32_t b) {
     return a < b ? a : b;
 }
 
+int32_t Max(int32_t a, int32_t b) {
+    return a > b ? a : b;
+}
+
 // Sample (x, y) of a channel as 8 bits. 16-bit samples are in the host's scale 0..32768; on the
 // full 16-bit scale (clamped to 32767, doubled) their high byte is the value shifted by 7.
 uint8_t Byte(const IPImage& image, int32_t channel, int32_t x, int32_t y) {
@@ -136,7 +140,10 @@ int32_t GetAnalysisImage(EditState* es, int32_t previewWidth, int32_t previewHei
     const int32_t fx = CeilDiv(filterWidth, previewWidth);
     const int32_t f = fy > fx ? fy : fx;
     const bool reduced = f > 1;
-    const int32_t rate = reduced ? f / 2 : 1;
+    int32_t rate = reduced ? f / 2 : 1;
+    // A selection thinner than the rate would come back with no column (or no row) at all.
+    if (rate > filterWidth) rate = filterWidth;
+    if (rate > filterHeight) rate = filterHeight;
     VRect request = filter;
     if (reduced) {
         request =
@@ -176,8 +183,10 @@ int32_t GetAnalysisImage(EditState* es, int32_t previewWidth, int32_t previewHei
         return Ui_Fail(failure, kStatusError, kPhraseAdvanceState);
     }
     if (reduced) {
-        const int32_t boxWidth = Min(filterWidth, previewWidth);
-        const int32_t boxHeight = Min(filterHeight, previewHeight);
+        // The resampler takes a box of at least 2 x 2 and never makes an image larger than it
+        // was, so a single column stays a single column.
+        const int32_t boxWidth = Max(2, Min(filterWidth, previewWidth));
+        const int32_t boxHeight = Max(2, Min(filterHeight, previewHeight));
         status = ReduceInPlace(&input, boxWidth, boxHeight);
         if (status == kStatusOk && haveSelection)
             status = ReduceInPlace(&selection, boxWidth, boxHeight);
