@@ -15,13 +15,16 @@ constexpr float kDefaultGamma = 2.2f;
 constexpr float kDefaultPrimaries[6] = {0.64f, 0.33f, 0.30f, 0.60f, 0.15f, 0.06f};
 constexpr float kDefaultWhiteKelvin = 6500.0f;
 constexpr float kEditWhiteKelvin = 5000.0f;
-// Two spaces are one when no image would look different in them (RefRgbMatch): chromaticities
-// within 0.0005, gammas within 0.005, white luminances within 0.1 %. A just noticeable colour
-// difference near white spans several thousandths in xy, and a gamma 0.005 away moves no
-// lightness by more than about 0.2 L*. These are also far coarser than what a stored value or a
-// host's 16.16 fixed point can hold, so a space that has been stored and read back still matches.
+// Two spaces are one when no image would look different in them (RefRgbMatch). Chromaticities
+// within 0.0005: a just noticeable colour difference near white spans several thousandths in xy.
+// Gammas within 0.05: two power curves whose exponents differ by d part by at most about 19.4 d
+// in L* (at the code e^(-3 / gamma)), so 0.05 stays below one L* unit. That takes gamma 2.2 and
+// 2.233, the power curve nearest to sRGB's own tone curve that a host reads from an sRGB profile
+// (0.6 L* apart at most), as one, and keeps 1.8 against 2.2 (about 8 L*) apart. White
+// luminances within 0.1 %. All of these are far coarser than what a stored value or a host's
+// 16.16 fixed point holds, so a space that has been stored and read back still matches.
 constexpr double kChromaticityTolerance = 0.0005;
-constexpr double kGammaTolerance = 0.005;
+constexpr double kGammaTolerance = 0.05;
 constexpr double kLuminanceTolerance = 0.001;
 
 uint8_t Diagnostics(const UiState* state) {

@@ -42,8 +42,9 @@ TEST_F(WorkingSpace, SpacesMatchUnlessAnImageCouldShowTheDifference) {
     const float srgb[8] = {0.64f, 0.33f, 0.30f, 0.60f, 0.15f, 0.06f, 0.3127f, 0.3290f};
     RefRGB b = HostSpace(2.2f, srgb);
     EXPECT_TRUE(RefRgbMatch(&def, &b, state_));
-    // A gamma written as 563/256 and primaries rounded in the fourth decimal are the same too.
-    b = HostSpace(563.0f / 256.0f, srgb);
+    // sRGB read from a profile: the power curve nearest to its tone curve, primaries rounded in
+    // the fourth decimal.
+    b = HostSpace(2.233f, srgb);
     b.primaries[3] += 0.0004f;
     EXPECT_TRUE(RefRgbMatch(&def, &b, state_));
 
@@ -58,7 +59,7 @@ TEST_F(WorkingSpace, SpacesMatchUnlessAnImageCouldShowTheDifference) {
     b.primaries[4] += 0.002f;
     EXPECT_FALSE(RefRgbMatch(&def, &b, state_));
     b = def;
-    b.gamma += 0.01f;
+    b.gamma += 0.06f;
     EXPECT_FALSE(RefRgbMatch(&def, &b, state_));
     b = def;
     for (float& w : b.xyzWhite) w *= 1.01f;

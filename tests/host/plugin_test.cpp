@@ -1288,12 +1288,18 @@ TEST_F(PluginTest, StoredDefaultSettingsApplyInAnSrgbHostWithoutAQuestion) {
     const EditPars saved = StartFromPrevious(ChangedPars());
     const Image image = RandomImage(24, 10, 3, 8, 99);
     const double srgb[8] = {0.64, 0.33, 0.30, 0.60, 0.15, 0.06, 0.3127, 0.3290};
-    StripHost h(image);
-    h.record.monitor = Monitor(2.2, srgb);
-    h.PlayWithoutDialog();
-    ASSERT_EQ(h.Run(), 0);
-    ExpectCleanRun(h);
-    EXPECT_NE(h.dest.samples, image.samples);
+    // As hosts pass sRGB: gamma 2.2, or the power curve nearest to sRGB's tone curve when they
+    // read the space from an image's sRGB profile.
+    for (double gamma : {2.2, 2.233}) {
+        SCOPED_TRACE(gamma);
+        StartFromPrevious(saved);
+        StripHost h(image);
+        h.record.monitor = Monitor(gamma, srgb);
+        h.PlayWithoutDialog();
+        ASSERT_EQ(h.Run(), 0);
+        ExpectCleanRun(h);
+        EXPECT_NE(h.dest.samples, image.samples);
+    }
 
     const double adobe[8] = {0.64, 0.33, 0.21, 0.71, 0.15, 0.06, 0.3127, 0.3290};
     StartFromPrevious(saved);

@@ -161,6 +161,14 @@ TEST_F(ModuleRun, SettingsStoredInTheDefaultSpaceApplyInSrgbWithoutAQuestion) {
     auto r = Run(photo, Path("out.png"));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
+    // sRGB as an editor reads it from an image's profile (the GIMP plug-in does): the power
+    // curve nearest to sRGB's tone curve.
+    ASSERT_NO_FATAL_FAILURE(SetPrefs("reset"));
+    ASSERT_NO_FATAL_FAILURE(SetPrefs("start previous"));
+    r = Run(photo, Path("tagged.png"),
+            {"--monitor", "2.233,0.64,0.33,0.30,0.60,0.15,0.06,0.3127,0.3290"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
     r = Run(photo, Path("adobe.png"), {"--monitor", "adobergb"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("The RGB working space has changed."), std::string::npos) << r.err;
