@@ -103,8 +103,13 @@ TEST(Structure, EachLayerIncludesOnlyItselfAndTheLayersBelow) {
 
 TEST(Structure, OnlyTheOutermostLayerShowsAlerts) {
     // The alert and dialog machinery itself; the windows' handlers join this list.
-    const std::vector<std::string> machinery = {"platform/alert.h", "platform/alert.cpp",
-                                                "platform/ui/alert_box.cpp"};
+    const std::vector<std::string> machinery = {"platform/alert.h",
+                                                "platform/alert.cpp",
+                                                "platform/ui/alert_box.cpp",
+                                                "edit/window/help_window.cpp",
+                                                "edit/window/prefs_dialog.cpp",
+                                                "edit/window/define_color_dialog.cpp",
+                                                "edit/window/memory_color_dialog.cpp"};
     const std::regex shows(
         R"(\b(ShowErrorAlert|Ui_Failure_Show|Ui_Alert_(DoVantorError|Message|Stop|Note|Caution|Ask))\s*\()");
     for (const char* folder : {"platform", "engine", "imagelib", "edit"}) {
