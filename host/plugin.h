@@ -17,6 +17,7 @@
 #include "engine/noise_filter.h"
 #include "hostsdk/filter_record.h"
 #include "platform/alert.h"
+#include "platform/format.h"
 #include "platform/paths.h"
 #include "platform/ui_state.h"
 
@@ -112,9 +113,9 @@ inline uint8_t Diagnostics() {
 // diagnostics flag; without the buffer a local one stands in. The formatter is the plug-in's own
 // (platform/format.h); its conversions are a subset of printf's, so the compiler checks the
 // arguments as printf's.
-__attribute__((format(printf, 1, 2))) void LogF(const char* format, ...);
+UI_FORMAT_CHECK(1, 2) void LogF(const char* format, ...);
 // The same with the flag forced on: for the lines that are written whatever diagnostics say.
-__attribute__((format(printf, 1, 2))) void LogForcedF(const char* format, ...);
+UI_FORMAT_CHECK(1, 2) void LogForcedF(const char* format, ...);
 
 // Handle routines and validation.
 void CreateParametersHandle();

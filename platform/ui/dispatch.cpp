@@ -125,10 +125,13 @@ void Modifier(UiWindow* w, Ui_Dlg* d) {
     EndIfDone(w, d);
 }
 
-void LogTrack(Ui_Dlg* d, const char* format, int16_t item) {
+UI_FORMAT_CHECK(2, 3) void LogTrack(Ui_Dlg* d, const char* format, ...) {
     if (d->state->diagnostics != 1) return;
     char line[96];
-    Ui_FormatStringN(line, sizeof line, format, item, d->mouseH, d->mouseV);
+    va_list args;
+    va_start(args, format);
+    Ui_FormatStringV(line, sizeof line, format, args);
+    va_end(args);
     Ui_Debug_Log(1, line);
 }
 
@@ -173,13 +176,13 @@ void ButtonDown(UiWindow* w, Ui_Dlg* d, int16_t item) {
             b->capture(w, item, 0);
             if (EndIfDone(w, d)) return;
             if (handled != 0) {
-                LogTrack(d, "...handled, item %d, (%d,%d)", item);
+                LogTrack(d, "...handled, item %d, (%d,%d)", item, d->mouseH, d->mouseV);
                 return;
             }
         }
     }
     d->mouseDown = 0;
-    LogTrack(d, "...not handled yet, item %d, (%d,%d)", item);
+    LogTrack(d, "...not handled yet, item %d, (%d,%d)", item, d->mouseH, d->mouseV);
     ItemHit(w, d, item);
 }
 

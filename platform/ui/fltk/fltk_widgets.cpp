@@ -369,8 +369,9 @@ int DialogWindow::handle(int event) {
             int16_t current = ItemNumber(n, Fl::focus());
             int step = Fl::event_shift() ? -1 : 1;
             for (int32_t k = 1; k <= n->itemCount; ++k) {
-                int32_t i = ((current - 1 + step * k) % n->itemCount + n->itemCount) % n->itemCount;
-                Item& it = n->items[i];
+                int32_t index =
+                    ((current - 1 + step * k) % n->itemCount + n->itemCount) % n->itemCount;
+                Item& it = n->items[index];
                 bool takes = it.kind == kUiItemButton || it.kind == kUiItemCheck ||
                              it.kind == kUiItemCombo || it.kind == kUiItemEdit;
                 if (takes && it.widget->visible() && it.widget->active()) {

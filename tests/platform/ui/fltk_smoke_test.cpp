@@ -275,7 +275,7 @@ TEST_F(FltkSmoke, AlertBoxIsDrawnAndItsButtonsAnswer) {
     ASSERT_EQ(r.size(), 4u);
     // Not blank: the caution icon's yellow, dark text in the message, a two-button row whose
     // first button was widened to the left for its long label.
-    auto yellow = [](uint8_t r, uint8_t g, uint8_t b) { return r > 200 && g > 150 && b < 80; };
+    auto yellow = [](uint8_t red, uint8_t g, uint8_t b) { return red > 200 && g > 150 && b < 80; };
     EXPECT_GT(shot.Count(r[3], yellow), 200);
     EXPECT_GT(shot.Count(r[2], Dark), 50);
     EXPECT_GT(r[0].right - r[0].left, r[1].right - r[1].left);
