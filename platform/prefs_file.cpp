@@ -38,14 +38,10 @@ void LogPath(UiState* state, const char* path) {
     Ui_Debug_Log(Diagnostics(state), line);
 }
 
-// What is at a path: nothing, a file, or something else (a folder, a device), or something that
-// cannot even be looked at.
-enum class Found { Nothing, File, Other };
-
-Found Look(const char* path) {
+// Whether something other than a file is at path (a folder, a device).
+bool NotAFile(const char* path) {
     struct stat st;
-    if (stat(path, &st) == 0) return S_ISREG(st.st_mode) ? Found::File : Found::Other;
-    return errno == ENOENT || errno == ENOTDIR ? Found::Nothing : Found::Other;
+    return stat(path, &st) == 0 && !S_ISREG(st.st_mode);
 }
 
 // path followed by suffix in buffer (kFLPathSize bytes); false when it does not fit.
@@ -300,14 +296,14 @@ int32_t Ui_Prefs_ReadAll(UiState* state, const char* path, const void* fileInfo,
     FLFile file;
     // A folder opens for reading on some systems and then reads as a damaged file; it is
     // something that is not a preferences file, and is refused as one that cannot be opened.
-    const Found found = Look(path);
-    int32_t status = found == Found::Other ? kStatusFileOpen : FLOpen(&file, &spec, kFLRead);
+    int32_t status = NotAFile(path) ? kStatusFileOpen : FLOpen(&file, &spec, kFLRead);
     if (status != kStatusOk) {
         Log(state, "Ui_Prefs_ReadAll: FLOpen error %d", status);
         LogPath(state, path);
-        if (Look(path) != Found::Nothing) {
+        if (FLExists(&spec)) {
             // Writing defaults would destroy what the user may still need (a file that only
-            // lacks permissions, or a folder in its place): it is the caller's failure instead.
+            // lacks permissions, a folder in its place, a link to settings kept elsewhere that
+            // are missing now): it is the caller's failure instead.
             Ui_Debug_Log(Diagnostics(state), "The file exists but cannot be read.");
             return status;
         }

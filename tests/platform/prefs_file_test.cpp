@@ -263,6 +263,15 @@ TEST_F(PrefsFileTest, AFileThatExistsButCannotBeOpenedIsNeverWrittenOver) {
     EXPECT_EQ(Ui_Prefs_ReadAll(nullptr, path_.c_str(), nullptr, Collect, WriteSample), -4);
     EXPECT_EQ(ReadFile(path_ + "/inside"), "kept");
     EXPECT_EQ(gWriteCalls, 1);  // only the file written above
+
+    // A link whose target is missing (a settings folder kept elsewhere and not mounted) stays a
+    // link instead of being replaced by a fresh file.
+    const std::string link = root_ + "/linked";
+    ASSERT_EQ(symlink((root_ + "/elsewhere/prefs").c_str(), link.c_str()), 0);
+    EXPECT_EQ(Ui_Prefs_ReadAll(nullptr, link.c_str(), nullptr, Collect, WriteSample), -4);
+    char target[256] = {};
+    EXPECT_GT(readlink(link.c_str(), target, sizeof target - 1), 0);
+    EXPECT_EQ(gWriteCalls, 1);
 }
 
 TEST_F(PrefsFileTest, ADamagedFileIsKeptAsideAsItWasAndReplaced) {
