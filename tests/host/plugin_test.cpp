@@ -980,7 +980,7 @@ TEST_F(PluginTest, StripsThatCannotReachBackWithinTheMemoryEndTheRun) {
     pars.sharpenNoise.noiseOn = 1;
     pars.sharpenNoise.noiseRadius[1] = 16;
     StartFromPrevious(pars);
-    const Image image = RandomImage(4600, 44, 3, 8, 51);
+    const Image image = RandomImage(6000, 44, 3, 8, 51);
     StripHost h(image);
     h.PlayWithoutDialog();
     OfferMemoryForRows(h, 3);
