@@ -284,9 +284,11 @@ int32_t BuildTransform(PluginData* data, Ui_Failure* failure) {
     EditState* es = &data->editState;
     int32_t status = HgBuild(&es->editPars, kEditMaskAll, es->gridLevel, f.bytesIn, &f.transform);
     if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseCreateHuegrid);
-    HgSetDepth(f.transform, kHgSideInput, f.bytesIn);
-    HgSetDepth(f.transform, kHgSideOutput, f.bytesOut);
-    return kStatusOk;
+    // The tables for the image's sample sizes are built here: a transform without them would
+    // filter nothing right.
+    status = HgSetDepth(f.transform, kHgSideInput, f.bytesIn);
+    if (status == kStatusOk) status = HgSetDepth(f.transform, kHgSideOutput, f.bytesOut);
+    return Ui_Fail(failure, status, kPhraseCreateHuegrid);
 }
 
 // The row pipeline over the transform, with sharpening and noise removal when they are on;

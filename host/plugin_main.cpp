@@ -154,9 +154,12 @@ extern "C" __attribute__((visibility("default"))) void PluginMain(int16 selector
         Ui_MessageBox("Tintara Kolmara was called without required parameters.", " ");
     }
     void* parentWindow = platform != nullptr ? platform->hwnd : nullptr;
-    if (Ui_State_Open(&gState, static_cast<const ResArchive*>(gModuleInstance), parentWindow,
-                      kStrAppName, gDiagnostics) != kStatusOk) {
-        SetResult(userCanceledErr);
+    const int32_t opened = Ui_State_Open(&gState, static_cast<const ResArchive*>(gModuleInstance),
+                                         parentWindow, kStrAppName, gDiagnostics);
+    if (opened != kStatusOk) {
+        // Without the call state no alert can be made. A lack of memory is the host's to tell
+        // (a cancel would let the user believe nothing went wrong).
+        SetResult(opened == kStatusNoMemory ? memFullErr : userCanceledErr);
         return;
     }
     char company[kPathSize];

@@ -32,6 +32,7 @@
 #include "platform/prefs_file.h"
 #include "platform/resources.h"
 #include "tests/host/strip_host.h"
+#include "tests/platform/mem_failure.h"
 
 namespace {
 
@@ -1377,6 +1378,52 @@ Image CastScene(int32_t w, int32_t h, int32_t depth) {
         }
     }
     return image;
+}
+
+TEST_F(PluginTest, EveryMemoryFailureOfAKeenhueRunIsToldOnceAndLeavesTheImage) {
+    // Each heap request of the start phase failing in turn, the resampler's among them: one
+    // alert for one failure, the image untouched, nothing held afterwards.
+    WritePrefs([](Prefs& p) {
+        p.startAllSame = 1;
+        p.startWith = kStartKeenhue;
+    });
+    const Image image = CastScene(1500, 24, 8);  // wider than the preview: reduced
+    bool resampler = false;
+    int32_t n = 1;
+    for (;; ++n) {
+        StripHost h(image);
+        h.PlayWithoutDialog();
+        ASSERT_EQ(h.Call(filterSelectorParameters), 0);
+        ASSERT_EQ(h.Call(filterSelectorPrepare), 0);
+        const uint32_t held = ul_nMallocs;
+        testing_support::FailAllocationAfter(n);
+        const int16 result = h.Start();
+        const bool failed = testing_support::AllocationFailed();
+        testing_support::FailAllocationAfter(0);
+        if (!failed) {
+            EXPECT_EQ(result, 0);
+            break;
+        }
+        SCOPED_TRACE(n);
+        if (h.alerts.empty()) {
+            // Before the call state stands no alert can be made: the host tells its own.
+            EXPECT_EQ(result, memFullErr);
+            continue;
+        }
+        ASSERT_EQ(h.alerts.size(), 1u) << h.alerts[0] << " | " << h.alerts[1];
+        if (result == 0) {
+            // Only the preferences may fail without ending the run.
+            EXPECT_NE(h.alerts[0].find("while updating Preferences file"), std::string::npos)
+                << h.alerts[0];
+            continue;
+        }
+        resampler = resampler || h.alerts[0].find("IPScaleImageDown2") != std::string::npos;
+        EXPECT_EQ(h.dest.samples, image.samples);
+        EXPECT_TRUE(h.violations.empty());
+        EXPECT_EQ(ul_nMallocs, held);
+    }
+    EXPECT_GT(n, 3);
+    EXPECT_TRUE(resampler);
 }
 
 }  // namespace
