@@ -1535,6 +1535,63 @@ TEST_F(PluginTest, KeenhueLeavesTransparentPixelsOutOfTheAnalysis) {
     for (int32_t x = 0; x < 160; x += 7) EXPECT_EQ(h.dest.At(x, 30, 3), scene.At(x, 30, 3));
 }
 
+TEST_F(PluginTest, AReplayedActionSetsEveryGroupTheRecordedRunSet) {
+    // Every group the automatic settings can set, saturation and the colour balance included:
+    // the mask travels in the action and the replay must take it, on preferences that would
+    // set fewer groups.
+    WritePrefs([](Prefs& p) {
+        p.startAllSame = 1;
+        p.startWith = kStartKeenhue;
+        p.keenhueMask = kPrefsKeenhueMaskMax;
+    });
+    const Image scene = CastScene(400, 60, 8);
+    StripHost first(scene);
+    first.PlayWithoutDialog();
+    ASSERT_EQ(first.Run(), 0);
+    ExpectCleanRun(first);
+    const auto recorded = first.host.DescriptorItems();
+    ASSERT_EQ(recorded.size(), 1u);
+
+    WritePrefs([](Prefs& p) {
+        p.startAllSame = 1;
+        p.startWith = kStartKeenhue;
+    });
+    ASSERT_NE(ReadPrefsFile()->keenhueMask, kPrefsKeenhueMaskMax);
+    StripHost second(scene);
+    second.host.SetDescriptor(recorded);
+    second.host.descriptorParameters.playInfo = plugInDialogDontDisplay;
+    ASSERT_EQ(second.Run(false), 0);
+    ExpectCleanRun(second);
+    EXPECT_EQ(ReadPrefsFile()->keenhueMask, kPrefsKeenhueMaskMax);
+    EXPECT_EQ(second.dest.samples, first.dest.samples);
+}
+
+TEST_F(PluginTest, KeenhueAnalysesSelectionsThinnerThanTheSamplingRate) {
+    // A column or a row of a long image: the reduction the preview box asks for is larger than
+    // the selection is thin, and the analysis must still see its pixels.
+    WritePrefs([](Prefs& p) {
+        p.startAllSame = 1;
+        p.startWith = kStartKeenhue;
+    });
+    struct Case {
+        int32_t width, height;
+        VRect area;
+    };
+    const Case cases[] = {
+        {16, 2000, {0, 7, 2000, 8}}, {16, 2000, {0, 7, 2000, 9}}, {2000, 16, {9, 0, 10, 2000}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.area.right - c.area.left) + " x " +
+                     std::to_string(c.area.bottom - c.area.top));
+        StripHost h(CastScene(c.width, c.height, 8));
+        h.SetFilterRect(c.area);
+        h.PlayWithoutDialog();
+        EXPECT_EQ(h.Run(), 0);
+        ExpectCleanRun(h);
+    }
+}
+
+// Last in the file: a run with the window still leaves blocks of the module's memory behind
+// (see its note below), which the memory checks of later runs in this process would count.
 // The window driven like a person would: master "Keenhue", then OK ("Edit Image"). The image
 // must come out as a run without the window that starts every tool with Keenhue; Cancel leaves
 // it untouched and ends with the cancel result.
@@ -1570,7 +1627,7 @@ TEST_F(PluginTest, WindowKeenhueThenOkMatchesTheRunWithoutTheWindow) {
     EXPECT_NE(windowed.dest.samples, scene.samples);
     // Not checked here: the host contract and the memory figures of a run with the window. The
     // preview's display rows and the window's two transforms are not yet within what the prepare
-    // phase promised the host (see the window's notes in docs/architecture.md).
+    // phase promised the host, and blocks are left behind (see docs/architecture.md).
     checkMemoryLines_ = false;
 
     UiScriptEvent cancel = {};
@@ -1582,58 +1639,4 @@ TEST_F(PluginTest, WindowKeenhueThenOkMatchesTheRunWithoutTheWindow) {
     Ui_Headless_SetScript(nullptr, 0);
     EXPECT_EQ(cancelResult, userCanceledErr);
     EXPECT_TRUE(cancelled.alerts.empty());
-
-    TEST_F(PluginTest, AReplayedActionSetsEveryGroupTheRecordedRunSet) {
-        // Every group the automatic settings can set, saturation and the colour balance included:
-        // the mask travels in the action and the replay must take it, on preferences that would
-        // set fewer groups.
-        WritePrefs([](Prefs& p) {
-            p.startAllSame = 1;
-            p.startWith = kStartKeenhue;
-            p.keenhueMask = kPrefsKeenhueMaskMax;
-        });
-        const Image scene = CastScene(400, 60, 8);
-        StripHost first(scene);
-        first.PlayWithoutDialog();
-        ASSERT_EQ(first.Run(), 0);
-        ExpectCleanRun(first);
-        const auto recorded = first.host.DescriptorItems();
-        ASSERT_EQ(recorded.size(), 1u);
-
-        WritePrefs([](Prefs& p) {
-            p.startAllSame = 1;
-            p.startWith = kStartKeenhue;
-        });
-        ASSERT_NE(ReadPrefsFile()->keenhueMask, kPrefsKeenhueMaskMax);
-        StripHost second(scene);
-        second.host.SetDescriptor(recorded);
-        second.host.descriptorParameters.playInfo = plugInDialogDontDisplay;
-        ASSERT_EQ(second.Run(false), 0);
-        ExpectCleanRun(second);
-        EXPECT_EQ(ReadPrefsFile()->keenhueMask, kPrefsKeenhueMaskMax);
-        EXPECT_EQ(second.dest.samples, first.dest.samples);
-    }
-
-    TEST_F(PluginTest, KeenhueAnalysesSelectionsThinnerThanTheSamplingRate) {
-        // A column or a row of a long image: the reduction the preview box asks for is larger than
-        // the selection is thin, and the analysis must still see its pixels.
-        WritePrefs([](Prefs& p) {
-            p.startAllSame = 1;
-            p.startWith = kStartKeenhue;
-        });
-        struct Case {
-            int32_t width, height;
-            VRect area;
-        };
-        const Case cases[] = {
-            {16, 2000, {0, 7, 2000, 8}}, {16, 2000, {0, 7, 2000, 9}}, {2000, 16, {9, 0, 10, 2000}}};
-        for (const Case& c : cases) {
-            SCOPED_TRACE(std::to_string(c.area.right - c.area.left) + " x " +
-                         std::to_string(c.area.bottom - c.area.top));
-            StripHost h(CastScene(c.width, c.height, 8));
-            h.SetFilterRect(c.area);
-            h.PlayWithoutDialog();
-            EXPECT_EQ(h.Run(), 0);
-            ExpectCleanRun(h);
-        }
-    }
+}
