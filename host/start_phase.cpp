@@ -6,6 +6,7 @@
 // PhaseFailure (what to show, the host result); only DoStart shows it (FailPhase), so every
 // failure reaches the user once and the steps never guess what another has shown.
 #include "edit/keenhue.h"
+#include "edit/window/editing_window.h"
 #include "engine/working_space.h"
 #include "host/filter_image.h"
 #include "host/host_services.h"
@@ -14,6 +15,7 @@
 #include "host/preview.h"
 #include "host/rects.h"
 #include "host/scripting.h"
+#include "host/window_host.h"
 #include "platform/file.h"
 #include "platform/resources.h"
 #include "resources/ids/resources.h"
@@ -222,9 +224,17 @@ int32_t RunKeenhue(PluginData* data, Ui_Failure* failure) {
     return Ui_Fail(failure, status, kPhraseAutoSettings);
 }
 
-// The window path. The editing window is not part of the module yet: the window answers Cancel,
-// as a person closing it would, after the help text has been written and removed again.
-int32_t RunWindowPath(PluginData* data, PhaseFailure* why) {
+// Writes the preferences for the editing window (OK, Cancel and "Preferences...").
+int32_t WritePrefsForWindow(void*, Ui_Failure* failure) {
+    return WritePreferences(failure);
+}
+
+// The window path: the help text in a temporary file for the window's "?" items, the document's
+// title, the editing window over the host's preview, and the help file removed again. Whether
+// the person confirmed comes back in *confirmed; without a display the run says so and changes
+// nothing.
+int32_t RunWindowPath(PluginData* data, PhaseFailure* why, bool* confirmed) {
+    *confirmed = false;
     char helpPath[kPathSize];
     int32_t status = Ui_Path_SetToTempFile(gState, gTempPath, helpPath, kPathSize);
     if (status != kStatusOk) {
@@ -239,14 +249,36 @@ int32_t RunWindowPath(PluginData* data, PhaseFailure* why) {
         // A file cut short by a full disk is of no use to anyone: it goes again.
         FLDelete(&spec);
         LogF("Ui_ResToFile error %d, %s", int(status), helpPath);
+        FLDelete(&spec);
         return Fail(why, filterBadParameters, status, kPhraseCreateFile, helpPath);
     }
     if (GetDocumentTitle(Record(), data->run.title, kPathSize) != kStatusOk) {
         Ui_ResToCString(gState, kStrAppName, data->run.title);
     }
-    LogF("The editing window is not available in this build; the run is cancelled.");
+    WindowHost host;
+    WindowHostProcs procs;
+    FillWindowHostProcs(&host, data, gPrefs, gState, &procs);
+    const HelpContext help{gState, helpPath, &gPrefs->showStartUpGuide, nullptr};
+    EditingWindowEnv env{};
+    env.state = gState;
+    env.prefs = gPrefs;
+    env.host = &procs;
+    env.help = &help;
+    env.documentName = data->run.title;
+    env.keenhueStart = KeenhueWanted(data->run) ? KeenhueStartMask(data->run) : HgEditMask(0);
+    env.writePrefs = WritePrefsForWindow;
+    env.confirmSpace = AskUseOtherSpace;
+    LogF("RunEditingWindow...");
+    status = RunEditingWindow(&env, &data->editState, confirmed);
+    LogF("...RunEditingWindow %d, %d", int(status), *confirmed ? 1 : 0);
+    ReleaseWindowHost(&host);
     FLDelete(&spec);
     data->showDialog = 0;
+    data->run.okMode = gPrefs->okMode;
+    if (status == kStatusUnsupported) {
+        return RefuseWithText(why, userCanceledErr, kStrNoDisplay, kUiFailStop);
+    }
+    if (status != kStatusOk) return Fail(why, filterBadParameters, status, kPhraseLaunch);
     return kStatusOk;
 }
 
@@ -334,7 +366,7 @@ void DoStart() {
 
     bool confirmed = false;
     if (data->showDialog == 1) {
-        if (RunWindowPath(data, &why) != kStatusOk) {
+        if (RunWindowPath(data, &why, &confirmed) != kStatusOk) {
             FailPhase(why.failure, why.result);
             return;
         }

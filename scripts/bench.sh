@@ -36,7 +36,7 @@ done
 if [ "$speed" -eq 1 ]; then targets+=(keenhue_speed); fi
 preview=$speed
 case ";$subsystems;" in *";tools/filterhost;"*) ;; *) preview=0 ;; esac
-if [ "$preview" -eq 1 ]; then targets+=(preview_bench); fi
+if [ "$preview" -eq 1 ]; then targets+=(preview_bench window_bench); fi
 evaluate=1
 for needed in engine edit imagelib host tools/filterhost tools/prefstool tools/demo bench; do
   case ";$subsystems;" in *";$needed;"*) ;; *) evaluate=0 ;; esac
@@ -55,7 +55,10 @@ trap 'rm -f "$log"' EXIT
 "$build/bench/noise_bench" 5 | tee -a "$log"
 "$build/bench/chain_bench" | tee -a "$log"
 if [ "$speed" -eq 1 ]; then "$build/bench/keenhue_speed" 7 | tee -a "$log"; fi
-if [ "$preview" -eq 1 ]; then "$build/bench/preview_bench" | tee -a "$log"; fi
+if [ "$preview" -eq 1 ]; then
+  "$build/bench/preview_bench" | tee -a "$log"
+  "$build/bench/window_bench" | tee -a "$log"
+fi
 if [ "$export_files" -eq 1 ]; then "$build/bench/export_bench" | tee -a "$log"; fi
 if [ "$evaluate" -eq 1 ]; then
   # Only files of the repository: the chart is generated, the photographs are in examples/ and

@@ -1,0 +1,210 @@
+// The editing window: opening it and dispatching its events; see editing_window.h.
+#include "edit/window/editing_window.h"
+
+#include "edit/keenhue.h"
+#include "edit/window/help_window.h"
+#include "edit/window/memory_color_dialog.h"
+#include "edit/window/slider.h"
+#include "edit/window/window_internal.h"
+#include "platform/mem.h"
+#include "platform/resources.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/dlg.h"
+#include "platform/ui/draw.h"
+#include "platform/ui/rect.h"
+#include "resources/ids/dlg1000.h"
+#include "resources/ids/strings.h"
+
+namespace {
+
+// The tool panel's frame. The panel's own drawing (tabs, sliders, histogram, hue ring) belongs to
+// the tool components, which register their draw procs over these.
+int32_t DrawToolFrame(UiWindow* w, int16_t item) {
+    Ui_Rect r;
+    if (Ui_Item_GetRect(w, item, &r) != kStatusOk || Ui_Draw_Begin(w) != kStatusOk) {
+        return kStatusError;
+    }
+    const Ui_Color frame = Ui_ColorFromRGB(160, 160, 160);
+    Ui_Draw_FrameRect(w, &r, &frame);
+    return Ui_Draw_End(w);
+}
+
+// The tab bar until the tab bar component draws it: four equal tabs, the current one raised.
+int32_t DrawTabBar(UiWindow* w, int16_t item) {
+    EditingWindow* win = EditorOf(w);
+    Ui_Rect r;
+    if (win == nullptr || Ui_Item_GetRect(w, item, &r) != kStatusOk ||
+        Ui_Draw_Begin(w) != kStatusOk) {
+        return kStatusError;
+    }
+    const Ui_Color line = Ui_ColorFromRGB(160, 160, 160);
+    const Ui_Color current = Ui_ColorFromRGB(255, 255, 255);
+    const Ui_Color other = Ui_ColorFromRGB(222, 222, 222);
+    const int32_t width = Ui_Rect_Width(&r);
+    for (int32_t tab = 0; tab < 4; ++tab) {
+        Ui_Rect t = r;
+        t.left = int16_t(r.left + width * tab / 4);
+        t.right = int16_t(r.left + width * (tab + 1) / 4);
+        if (tab != win->es->currentTab) t.top = int16_t(t.top + 2);
+        Ui_Draw_FillRect(w, &t, tab == win->es->currentTab ? &current : &other);
+        Ui_Draw_FrameRect(w, &t, &line);
+    }
+    return Ui_Draw_End(w);
+}
+
+// The user items that show nothing of their own until their component draws them.
+int32_t DrawNothing(UiWindow*, int16_t) {
+    return kStatusOk;
+}
+
+void RegisterDrawProcs(UiWindow* w) {
+    Ui_Dlg_SetDrawProc(w, kEditorHelp, HelpButtonDraw);
+    Ui_Dlg_SetDrawProc(w, kEditorTabHelp, HelpButtonDraw);
+    Ui_Dlg_SetDrawProc(w, kEditorPreviewImage, EditorDrawPreview);
+    Ui_Dlg_SetDrawProc(w, kEditorToolFrame, DrawToolFrame);
+    Ui_Dlg_SetDrawProc(w, kEditorTabBar, DrawTabBar);
+    Ui_Dlg_SetDrawProc(w, kEditorStatus, DrawNothing);
+    Ui_Dlg_SetDrawProc(w, kEditorProgress, DrawNothing);
+}
+
+int32_t ItemHit(UiWindow* w, int16_t item) {
+    EditingWindow* win = EditorOf(w);
+    if (win == nullptr) return kStatusError;
+    Ui_Failure failure;
+    Ui_Failure_Clear(&failure);
+    EditorCommand(win, item, &failure);
+    EditorTell(win, &failure);
+    return kStatusOk;
+}
+
+// Presses on user items. The "?" items track their pressed look; everything else is an item
+// hit on release (the tab bar, the eyedropper and the readouts act on the click).
+int32_t Track(UiWindow* w, int16_t item, int16_t phase) {
+    if (item == kEditorHelp || item == kEditorTabHelp) return HelpButtonTrack(w, item, phase);
+    return 0;
+}
+
+int32_t FirstPaint(UiWindow* w) {
+    EditingWindow* win = EditorOf(w);
+    if (win == nullptr) return 0;
+    if (win->env->prefs->showStartUpGuide == 1) ShowHelpTopic(win->env->help, kTopicStartUpGuide);
+    return 0;
+}
+
+// Opening, steps that need no picture: procs, title, boxes, lists, buttons.
+void SetUpItems(EditingWindow* win) {
+    UiWindow* w = win->dialog;
+    const Prefs* prefs = win->env->prefs;
+    char text[256];
+    Ui_ResToCString(win->env->state, kStrAppName, text);
+    Ui_Dlg_SetTitle(w, text);
+    Ui_Item_Show(w, kEditorProgress, 0);
+    Ui_Item_SetCheck(w, kEditorKeenhueMode, win->keenhueMode);
+    Ui_Item_SetCheck(w, kEditorPreviewCheck, win->previewOn);
+    const int16_t boxes[] = {kEditorLinear, kEditorToning, kEditorSharpen, kEditorRemoveNoise};
+    for (int16_t item : boxes) Ui_Item_SetCheck(w, item, 0);
+    Ui_List_Fill(w, kEditorBalanceMethod, kStrMethodNeutrals, kStrMethodThreeSliders);
+    Ui_List_SetSelection(w, kEditorBalanceMethod, win->es->balanceMethod);
+    Ui_Item_Enable(w, kEditorUndo, 0);
+    for (int16_t i = 0; i < kMemoryColorCount; ++i) {
+        const int16_t item = int16_t(kEditorMemoryColor1 + i);
+        Ui_Item_Enable(w, item, 0);
+        if (MemoryColorButtonTitle(win->env->state, &prefs->memoryColors[i], text, sizeof text) ==
+            kStatusOk) {
+            Ui_Item_SetText(w, item, text);
+        }
+    }
+    // The icon of the view shown; clicking it switches to the other.
+    Ui_Item_Show(w, kEditorCombinedView, win->combinedView ? 1 : 0);
+    Ui_Item_Show(w, kEditorToolView, win->combinedView ? 0 : 1);
+    EditorTitleOk(win);
+    if (prefs->showPixelValues == 0) EditorPlacePreviewCheck(win, 1);
+}
+
+int32_t Init(UiWindow* w) {
+    Ui_Dlg* d = nullptr;
+    if (Ui_Dlg_Get(w, &d) != kStatusOk || d->userData == nullptr) return kStatusProblem;
+    EditingWindow* win = static_cast<EditingWindow*>(d->userData);
+    win->dialog = w;
+    win->dialogEnv.parent = w;
+    Ui_Dlg_SetItemHitProc(w, ItemHit);
+    Ui_Dlg_SetTrackProc(w, Track);
+    Ui_Dlg_SetFirstPaintProc(w, FirstPaint);
+    Ui_Dlg_SetResizeProc(w, EditImageResizeProc);
+    RegisterDrawProcs(w);
+    Ui_Item_SetDefault(w, kEditorOk);
+    Ui_Dlg_SetResizable(w, 0, 0);
+    SetUpItems(win);
+
+    // The window is not on the screen yet: failures are shown once it is (first paint would be
+    // too late for the start-up guide's order, so they go out right after it is shown).
+    Ui_Failure failure;
+    Ui_Failure_Clear(&failure);
+    if (win->env->prefs->useLargestWindow == 1) EditorFitLargestWindow(win, &failure);
+    if (failure.status == kStatusOk && EditorAcquirePreview(win, &failure) == kStatusOk &&
+        win->env->keenhueStart != 0) {
+        EditorAutoSettings(win, win->env->keenhueStart, &failure);
+    }
+    EditorTell(win, &failure);
+    Ui_Item_Show(w, kEditorLinear, win->es->bitsPerChannel == 16 ? 1 : 0);
+    EditorRefreshBoxes(win);
+    EditorLayOutTab(win);
+    Ui_Failure_Clear(&failure);
+    EditorRebuildTransforms(win, &failure);
+    EditorTell(win, &failure);
+    return kStatusOk;
+}
+
+}  // namespace
+
+EditingWindow* EditorOf(UiWindow* dialog) {
+    Ui_Dlg* d = nullptr;
+    if (Ui_Dlg_Get(dialog, &d) != kStatusOk || d->dialogId != kDlgEditor) return nullptr;
+    return static_cast<EditingWindow*>(d->userData);
+}
+
+void EditorTell(EditingWindow* win, const Ui_Failure* failure) {
+    if (win == nullptr || failure == nullptr || failure->status == kStatusOk ||
+        failure->status == kStatusCancelled) {
+        return;
+    }
+    ++win->failures;
+    Ui_Failure_Show(win->env->state, failure);
+}
+
+int32_t TakeUndoSnapshot(EditState* editState) {
+    if (editState == nullptr) return kStatusProblem;
+    editState->undoPars = editState->editPars;
+    editState->undoTab = editState->currentTab;
+    editState->undoBalanceMethod = editState->balanceMethod;
+    for (int i = 0; i < 3; ++i) editState->undoBalanceSlider[i] = editState->balanceSlider[i];
+    return kStatusOk;
+}
+
+int32_t RunEditingWindow(const EditingWindowEnv* env, EditState* editState, bool* accepted) {
+    if (env == nullptr || editState == nullptr || accepted == nullptr || env->prefs == nullptr ||
+        env->state == nullptr) {
+        return kStatusProblem;
+    }
+    *accepted = false;
+    EditingWindow win;
+    Mem_Fill(&win, 0, sizeof win);
+    win.env = env;
+    win.es = editState;
+    win.dialogEnv = DialogEnv{env->state, env->parent, env->host, env->help};
+    win.keenhueMode = env->prefs->keenhueMode;
+    win.combinedView = 1;
+    win.previewOn = 1;
+    win.sampleSize = env->prefs->sampleSize;
+    win.sampleStep = win.sampleSize < 2 ? 1 : -1;
+    win.readoutMode = env->prefs->readoutMode;
+    if (!(1 <= editState->balanceMethod && editState->balanceMethod <= 3)) {
+        editState->balanceMethod = kBalanceNeutrals;
+    }
+    if (!(0 <= editState->currentTab && editState->currentTab <= 3)) editState->currentTab = 0;
+    int16_t item = 0;
+    const int32_t status = Ui_Dlg_Run(env->state, kDlgEditor, env->parent, Init, &win, &item);
+    EditorFreeTransforms(&win);
+    *accepted = status == kStatusOk && win.accepted == 1;
+    return status;
+}

@@ -1,0 +1,101 @@
+// The editing window: the preview of the image on the left, drawn through the transform of the
+// live parameters, and the tool panel with its four tabs on the right.
+//
+// RunEditingWindow runs the window modally over the run's EditState. The window keeps a run
+// record of its own (EditingWindow): the two transforms the preview and the readouts are drawn
+// through, the state of its boxes and views, and the environment it was opened with (the call
+// state, the preferences record, the host's procedures, the help file). Everything the window
+// needs from the host comes through that environment; it never calls the host layer.
+//
+// The window's code is split by concern: editing_window.cpp opens the window and dispatches its
+// events; window_layout.cpp shows and hides the items of each tab, moves "Preview" with the
+// pixel readouts and follows the window's size; window_transforms.cpp builds the before and
+// after transforms and draws the preview; window_commands.cpp carries out what the buttons and
+// boxes ask for. The tool items of the tabs (tab bar, sliders, histogram, hue ring, readouts)
+// are components of their own that draw and hit-test from the EditState alone; the window
+// registers them and routes their events.
+#pragma once
+
+#include <cstdint>
+
+#include "edit/edit_state.h"
+#include "edit/prefs.h"
+#include "edit/window/dialog_env.h"
+#include "edit/window/host_seams.h"
+#include "engine/huegrid.h"
+#include "platform/alert.h"
+
+// What the window is opened with; the host layer fills it.
+struct EditingWindowEnv {
+    UiState* state;
+    void* parent;                 // window to open over; null: the state's parent
+    Prefs* prefs;                 // read at opening and after "Preferences..."; OK and Cancel
+                                  // store into it and write it
+    const WindowHostProcs* host;  // the preview, the colour picker, the document title
+    const HelpContext* help;      // null: the "?" items do nothing
+    const char* documentName;     // the document's name, for the custom settings' suggested
+                                  // file name; null or empty: none
+    HgEditMask keenhueStart;      // the groups whose tools start with the automatic settings
+    // Asked before "Prev" or "Custom" use settings made in another working space (see
+    // CopyParsMasked); null: such settings are not used.
+    ConfirmSpaceChange confirmSpace;
+    // Writes the preferences file from *prefs. A failure is described as "updating Preferences
+    // file %s". Null: the preferences are not written (tests).
+    int32_t (*writePrefs)(void* context, Ui_Failure* failure);
+    void* context;
+};
+
+// Which of the two preview transforms.
+enum : int32_t { kPreviewBefore = 0, kPreviewAfter = 1 };
+
+// The window's run record: what belongs to the open window rather than to the edit state.
+struct EditingWindow {
+    const EditingWindowEnv* env;
+    EditState* es;
+    UiWindow* dialog;
+    DialogEnv dialogEnv;     // handed to the dialogs the window opens
+    Huegrid* transform[2];   // kPreviewBefore, kPreviewAfter; null before the first build
+    uint8_t keenhueMode;     // the "Keenhue Mode" box
+    uint8_t combinedView;    // 1: the preview shows all tools; 0: before/after the current tool
+    uint8_t curveOpen;       // the brightness/contrast curve view of tab 2 is shown
+    uint8_t previewOn;       // the "Preview" box: the after image (1) or the before image (0)
+    uint8_t undoReady;       // a snapshot was taken: "Undo" is enabled
+    uint8_t previewLowered;  // "Preview" stands lower, in place of the hidden pixel readouts
+    uint8_t acquired;        // the host delivered a picture for the preview item
+    uint8_t accepted;        // closed with OK
+    int32_t sampleSize;      // eyedropper: the sample averages (2n + 1)^2 pixels, n 0..2
+    int32_t sampleStep;      // the eyedropper's direction through 0 -> 1 -> 2 -> 1 -> 0: +1 or -1
+    int32_t readoutMode;     // 0 RGB, 1 HSB, 2 CMYK
+    uint8_t cmykReadouts;    // CMYK readouts are available
+    uint8_t reserved[3];
+    int32_t failures;  // alerts shown by the window (a test reads it)
+};
+
+// Runs the editing window on editState. *accepted: true when it closed with OK (the live
+// parameters are then in prefs->previousSettings). 0; -1 for a bad argument; -9 when windows
+// cannot be shown (no display); -3 without memory; the framework's status when the window could
+// not be made. The window shows its own failures.
+int32_t RunEditingWindow(const EditingWindowEnv* env, EditState* editState, bool* accepted);
+
+// Copies the live record, the tab, the balance method and its slider positions into the undo
+// snapshot. -1 for null.
+int32_t TakeUndoSnapshot(EditState* editState);
+
+// Builds the before or after transform (which) from the live parameters restricted to mask, at
+// the state's grid level and the image's depth, and marks the preview for redrawing. On failure
+// the previous transform stays and failure says "creating Huegrid".
+int32_t RebuildPreview(EditingWindow* win, HgEditMask mask, int32_t which, Ui_Failure* failure);
+
+// The masks of the two transforms for a tab: the current-tool view shows the tools left of the
+// tab before and up to it after; the combined view nothing before and everything after.
+HgEditMask PreviewBeforeMask(int32_t tab, uint8_t combined);
+HgEditMask PreviewAfterMask(int32_t tab, uint8_t combined);
+
+// The tab a click at x pixels from the tab bar's left edge chooses; the bounds are measured on
+// the classic dialog font and scaled to the window's (Ui_Dlg_ScalePixels).
+int32_t EditorTabAt(UiWindow* dialog, int32_t x);
+
+// The eyedropper's next sample size: 0 -> 1 -> 2 -> 1 -> 0 ..., reversing at the ends.
+void EditorNextSampleSize(int32_t* size, int32_t* step);
+// The readout mode after a click: 0 RGB -> 2 CMYK -> 1 HSB -> 0 with CMYK, else RGB <-> HSB.
+int32_t EditorNextReadoutMode(int32_t mode, uint8_t cmyk);

@@ -1,0 +1,477 @@
+// What the editing window's buttons, boxes and lists do: the start buttons (all tools and the
+// current tab), the boxes, the views, undo, the dialogs it opens, saving the custom settings,
+// and closing with OK or Cancel.
+//
+// Every change of the live parameters takes the undo snapshot first and ends with both preview
+// transforms rebuilt. Failures are described in a Ui_Failure for the window's item handler,
+// which shows the one alert; only the working-space question is asked here, since its answer
+// decides whether the change goes on.
+#include "edit/keenhue.h"
+#include "edit/pars_text.h"
+#include "edit/settings_text.h"
+#include "edit/window/define_color_dialog.h"
+#include "edit/window/help_window.h"
+#include "edit/window/prefs_dialog.h"
+#include "edit/window/sharpen_noise_dialog.h"
+#include "edit/window/window_internal.h"
+#include "platform/file.h"
+#include "platform/mem.h"
+#include "platform/paths.h"
+#include "platform/resources.h"
+#include "platform/ui/choosers.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/dlg.h"
+#include "platform/ui/rect.h"
+#include "resources/ids/dlg1000.h"
+#include "resources/ids/strings.h"
+
+namespace {
+
+// The groups each tab's tool owns, and those of every tool right of it (itself included, and
+// the tools from the next one on).
+constexpr HgEditMask kTabMask[4] = {kEditMaskTool1, kEditMaskTool2, kEditMaskTool3, kEditMaskTool4};
+constexpr HgEditMask kFromTab[4] = {kEditMaskFromTool1, kEditMaskFromTool2, kEditMaskFromTool3,
+                                    kEditMaskFromTool4};
+constexpr HgEditMask kRightOfTab[4] = {kEditMaskFromTool2, kEditMaskFromTool3, kEditMaskFromTool4,
+                                       0};
+constexpr int32_t kOkTitle[4] = {kStrOkEditImage, kStrOkEditProfile, kStrOkCreateProfile,
+                                 kStrOkCreateHuegrid};
+
+// Toning is on when the toning colour is not neutral.
+bool ToningOn(const EditPars& p) {
+    for (float c : p.toneColor) {
+        if (!(-1e-8f < c - 0.5f && c - 0.5f < 1e-8f)) return true;
+    }
+    return false;
+}
+
+enum StartAction { kStartActionKeenhue, kStartActionPrev, kStartActionCustom, kStartActionReset };
+
+Ui_Dlg* RecordOf(EditingWindow* win) {
+    Ui_Dlg* d = nullptr;
+    Ui_Dlg_Get(win->dialog, &d);
+    return d;
+}
+
+bool AltDown(EditingWindow* win) {
+    const Ui_Dlg* d = RecordOf(win);
+    return d != nullptr && d->alt != 0;
+}
+
+void Snapshot(EditingWindow* win) {
+    TakeUndoSnapshot(win->es);
+    if (win->undoReady == 0) {
+        win->undoReady = 1;
+        Ui_Item_Enable(win->dialog, kEditorUndo, 1);
+    }
+}
+
+int32_t WritePrefs(EditingWindow* win, Ui_Failure* failure) {
+    Ui_Failure_Clear(failure);
+    if (win->env->writePrefs == nullptr) return kStatusOk;
+    return win->env->writePrefs(win->env->context, failure);
+}
+
+// The tools after a change: the boxes follow the parameters, tab 1's histogram is measured
+// again, both transforms are rebuilt.
+int32_t Settle(EditingWindow* win, Ui_Failure* failure) {
+    EditorRefreshBoxes(win);
+    Ui_Item_Invalidate(win->dialog, kEditorHistogram);
+    return EditorRebuildTransforms(win, failure);
+}
+
+// Ends a change: the boxes follow the parameters (settle) and both transforms are rebuilt. The
+// change's own failure (status) is told before a failing rebuild.
+int32_t Finish(EditingWindow* win, int32_t status, bool settle, Ui_Failure* failure) {
+    Ui_Failure rebuilt;
+    const int32_t rebuild = settle ? Settle(win, &rebuilt) : EditorRebuildTransforms(win, &rebuilt);
+    if (status != kStatusOk) return status;
+    if (rebuild != kStatusOk && failure != nullptr) *failure = rebuilt;
+    return rebuild;
+}
+
+// Reads a custom settings file the person chooses into prefs->customSettings. A file that cannot
+// be read leaves the preferences as they were.
+int32_t LoadCustomSettings(EditingWindow* win, Ui_Failure* failure) {
+    UiState* state = win->env->state;
+    Prefs* prefs = win->env->prefs;
+    char title[256], prompt[256], path[kPathSize];
+    Ui_ResToCString(state, kStrLoadTitle, title);
+    Ui_ResToCString(state, kStrSelectCustomSettings, prompt);
+    path[0] = 0;
+    int32_t status =
+        Ui_Choose_Open(state, title, prompt, prefs->customFolder, kStrFilterText, path);
+    if (status == kStatusCancelled) return status;
+    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseChooseFile);
+    MemBlock<EditPars> block;
+    if (!block.Allocate(1)) return Ui_Fail(failure, kStatusNoMemory, kPhraseReadFile, 0, path);
+    EditPars* loaded = block.get();
+    *loaded = prefs->customSettings;
+    status = ReadParsText(path, loaded);
+    if (status == kStatusFormat) {
+        // A colour part saved alone: the sharpen and noise settings stay those of the custom set.
+        *loaded = prefs->customSettings;
+        FLSpec spec;
+        FLSpecDisk(&spec, path);
+        status = HgReadSettings(loaded, &spec);
+        loaded->sharpenNoise = prefs->customSettings.sharpenNoise;
+    }
+    // A sharpen or noise value replaced by its default still leaves usable settings.
+    if (status != kStatusOk && status != kStatusUnsupported) {
+        return Ui_Fail(failure, status, kPhraseReadFile, 0, path);
+    }
+    prefs->customSettings = *loaded;
+    Ui_Path_Folder(path, prefs->customFolder);
+    Str_CopyBounded(prefs->customName, sizeof prefs->customName, Ui_Path_FileName(path));
+    return kStatusOk;
+}
+
+// The start buttons: master (all tools) or the current tab's.
+int32_t StartButton(EditingWindow* win, StartAction action, bool master, Ui_Failure* failure) {
+    EditState* es = win->es;
+    Prefs* prefs = win->env->prefs;
+    const int32_t tab = es->currentTab;
+    const HgEditMask mask = master ? HgEditMask(kEditMaskAll) : kTabMask[tab];
+    if (master && action == kStartActionCustom && AltDown(win)) {
+        const int32_t status = LoadCustomSettings(win, failure);
+        if (status != kStatusOk) return status;
+    }
+    Snapshot(win);
+    int32_t status = kStatusOk;
+    switch (action) {
+        case kStartActionKeenhue: {
+            const HgEditMask m = !master && win->keenhueMode != 0 ? kFromTab[tab] : mask;
+            status = ResetEditStatePars(es, m);
+            if (status == kStatusOk) status = EditorAutoSettings(win, m, failure);
+            if (master) es->balanceMethod = kBalanceNeutrals;
+            break;
+        }
+        case kStartActionPrev:
+        case kStartActionCustom: {
+            const EditPars* from =
+                action == kStartActionPrev ? &prefs->previousSettings : &prefs->customSettings;
+            status = CopyParsMasked(from, es, mask, win->env->state, win->env->confirmSpace);
+            if (status == kStatusCancelled) {
+                es->editPars = es->undoPars;
+                return status;
+            }
+            if (status != kStatusOk) Ui_Fail(failure, status, kPhraseInitPars);
+            break;
+        }
+        case kStartActionReset:
+            status = ResetEditStatePars(es, mask);
+            if (status != kStatusOk) Ui_Fail(failure, status, kPhraseInitPars);
+            break;
+    }
+    if (status == kStatusOk && action != kStartActionKeenhue) {
+        if (master) {
+            win->keenhueMode = 0;
+            prefs->keenhueMode = 0;
+            Ui_Item_SetCheck(win->dialog, kEditorKeenhueMode, 0);
+        } else if (win->keenhueMode != 0 && kRightOfTab[tab] != 0) {
+            status = EditorAutoSettings(win, kRightOfTab[tab], failure);
+        }
+    }
+    EditorLayOutTab(win);
+    return Finish(win, status, true, failure);
+}
+
+int32_t ToggleKeenhueMode(EditingWindow* win, Ui_Failure* failure) {
+    win->keenhueMode = win->keenhueMode != 0 ? 0 : 1;
+    win->env->prefs->keenhueMode = win->keenhueMode;
+    Ui_Item_SetCheck(win->dialog, kEditorKeenhueMode, win->keenhueMode);
+    if (win->keenhueMode == 0) {
+        EditorRedrawPreview(win);
+        return kStatusOk;
+    }
+    Snapshot(win);
+    int32_t status = EditorAutoSettings(win, kEditMaskAll, failure);
+    win->es->balanceMethod = kBalanceNeutrals;
+    EditorLayOutTab(win);
+    return Finish(win, status, true, failure);
+}
+
+int32_t ToggleLinear(EditingWindow* win, Ui_Failure* failure) {
+    EditState* es = win->es;
+    if (es->bitsPerChannel != 16) return kStatusOk;
+    Snapshot(win);
+    es->editPars.linear = es->editPars.linear != 0 ? 0 : 1;
+    int32_t status = kStatusOk;
+    if (win->keenhueMode != 0) status = EditorAutoSettings(win, kEditMaskFromTool1, failure);
+    return Finish(win, status, true, failure);
+}
+
+int32_t Undo(EditingWindow* win, Ui_Failure* failure) {
+    EditState* es = win->es;
+    if (win->undoReady == 0) return kStatusOk;
+    es->editPars = es->undoPars;
+    es->currentTab = es->undoTab;
+    es->balanceMethod = es->undoBalanceMethod;
+    for (int i = 0; i < 3; ++i) es->balanceSlider[i] = es->undoBalanceSlider[i];
+    win->curveOpen = 0;
+    if (es->currentTab == 3) {
+        es->activeHandleHasSamples = 0;
+        const HueHandle& h = es->editPars.hue[es->activeHandle];
+        for (const SampleBin& bin : h.hueBin) {
+            if (bin.count > 0) es->activeHandleHasSamples = 1;
+        }
+    }
+    EditorLayOutTab(win);
+    return Settle(win, failure);
+}
+
+// "Preferences...": the dialog edits the preferences record; what the window keeps of it is
+// read again, and the file is written at once.
+int32_t Preferences(EditingWindow* win, Ui_Failure* failure) {
+    Prefs* prefs = win->env->prefs;
+    EditState* es = win->es;
+    const uint8_t pixelValues = prefs->showPixelValues;
+    const uint8_t largest = prefs->useLargestWindow;
+    bool accepted = false;
+    int32_t status = PreferencesDialog(&win->dialogEnv, prefs, &accepted);
+    if (status != kStatusOk || !accepted) return status;
+    es->gridLevel = prefs->gridLevel;
+    es->preferredSaturation = prefs->preferredSaturation;
+    es->keenhueMask = prefs->keenhueMask;
+    if ((prefs->showPixelValues != 0) != (pixelValues != 0)) {
+        EditorPlacePreviewCheck(win, prefs->showPixelValues == 0 ? 1 : 0);
+    }
+    EditorTitleOk(win);
+    if (prefs->showMethodMenu == 0) es->balanceMethod = kBalanceNeutrals;
+    EditorLayOutTab(win);
+    status = WritePrefs(win, failure);
+    if (status == kStatusOk && largest == 0 && prefs->useLargestWindow != 0) {
+        status = EditorFitLargestWindow(win, failure);
+    }
+    return Finish(win, status, false, failure);
+}
+
+// "Save Custom...": the live settings as a settings text file with the sharpen and noise part;
+// the folder chosen is offered next time.
+int32_t SaveCustom(EditingWindow* win, Ui_Failure* failure) {
+    UiState* state = win->env->state;
+    Prefs* prefs = win->env->prefs;
+    char title[256], suffix[256], path[kPathSize];
+    Ui_ResToCString(state, kStrSaveCustomTitle, title);
+    Ui_ResToCString(state, kStrCustomFileSuffix, suffix);
+    Str_CopyBounded(path, sizeof path, prefs->customFolder);
+    const char* document = win->env->documentName != nullptr ? win->env->documentName : "";
+    char name[kPathSize];
+    Str_CopyBounded(name, sizeof name, Ui_Path_FileName(document));
+    Ui_Path_StripExtension(name);
+    const size_t used = Str_Length(path);
+    Str_CopyBounded(path + used, sizeof path - used, name);
+    const size_t named = Str_Length(path);
+    Str_CopyBounded(path + named, sizeof path - named, suffix);
+    int32_t status = Ui_Choose_Save(state, title, nullptr, prefs->customFolder, kUiFileText, path);
+    if (status == kStatusCancelled) return status;
+    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseSaveLocation);
+    Ui_Path_Folder(path, prefs->customFolder);
+    status = WriteParsText(&win->es->editPars, path);
+    return Ui_Fail(failure, status, kPhraseWriteFile, 0, path);
+}
+
+int32_t BalanceMethodChosen(EditingWindow* win, Ui_Failure* failure) {
+    int32_t index = 0;
+    if (Ui_List_GetSelection(win->dialog, kEditorBalanceMethod, &index) != kStatusOk) {
+        return kStatusOk;
+    }
+    const int32_t method = index;
+    EditState* es = win->es;
+    if (!(kBalanceNeutrals <= method && method <= kBalanceThreeSliders) ||
+        method == es->balanceMethod) {
+        return kStatusOk;
+    }
+    Snapshot(win);
+    es->balanceMethod = method;
+    int32_t status = ResetEditStatePars(es, kEditMaskTool1);
+    if (status != kStatusOk) Ui_Fail(failure, status, kPhraseInitPars);
+    EditorLayOutTab(win);
+    return Finish(win, status, false, failure);
+}
+
+int32_t ToggleSharpenNoise(EditingWindow* win, int16_t item) {
+    Snapshot(win);
+    SharpenNoise& s = win->es->editPars.sharpenNoise;
+    uint8_t& on = item == kEditorSharpen ? s.sharpenOn : s.noiseOn;
+    on = on != 0 ? 0 : 1;
+    EditorRefreshBoxes(win);
+    EditorRedrawPreview(win);
+    return kStatusOk;
+}
+
+int32_t SwitchView(EditingWindow* win, Ui_Failure* failure) {
+    win->combinedView = win->combinedView != 0 ? 0 : 1;
+    Ui_Item_Show(win->dialog, kEditorCombinedView, win->combinedView);
+    Ui_Item_Show(win->dialog, kEditorToolView, win->combinedView != 0 ? 0 : 1);
+    return EditorRebuildTransforms(win, failure);
+}
+
+// The neutral definition edits the live parameters: the preview follows, and in Keenhue Mode so
+// do the tools right of the colour balance.
+int32_t NeutralChanged(void* context, uint8_t neutralChanged, Ui_Failure* failure) {
+    EditingWindow* win = static_cast<EditingWindow*>(context);
+    int32_t status = kStatusOk;
+    if (neutralChanged != 0 && win->keenhueMode != 0) {
+        status = EditorAutoSettings(win, kEditMaskFromTool2, failure);
+    }
+    return Finish(win, status, false, failure);
+}
+
+int32_t NeutralPreferences(EditingWindow* win) {
+    Snapshot(win);
+    const ParsChangedHooks hooks{win, NeutralChanged};
+    bool accepted = false;
+    return DefineColorDialog(&win->dialogEnv, win->es, kColorDefNeutral, &hooks, &accepted);
+}
+
+int32_t Close(EditingWindow* win, bool ok, Ui_Failure* failure) {
+    Prefs* prefs = win->env->prefs;
+    if (ok && prefs->altOkCyclesMode != 0 && AltDown(win)) {
+        prefs->okMode = prefs->okMode >= 3 ? 0 : prefs->okMode + 1;
+        EditorTitleOk(win);
+        return kStatusOk;
+    }
+    if (ok) prefs->previousSettings = win->es->editPars;
+    win->accepted = ok ? 1 : 0;
+    Ui_Dlg* d = RecordOf(win);
+    if (d != nullptr) d->done = 1;
+    // A preferences file that cannot be written is told; the run goes on without it.
+    return WritePrefs(win, failure);
+}
+
+int32_t TabBarClicked(EditingWindow* win, Ui_Failure* failure) {
+    const Ui_Dlg* d = RecordOf(win);
+    Ui_Rect r;
+    if (d == nullptr || Ui_Item_GetRect(win->dialog, kEditorTabBar, &r) != kStatusOk) {
+        return kStatusError;
+    }
+    return EditorChangeTab(win, EditorTabAt(win->dialog, d->mouseH - r.left), failure);
+}
+
+}  // namespace
+
+void EditorRefreshBoxes(EditingWindow* win) {
+    UiWindow* w = win->dialog;
+    const EditPars& p = win->es->editPars;
+    Ui_Item_SetCheck(w, kEditorLinear, p.linear != 0 ? 1 : 0);
+    Ui_Item_SetCheck(w, kEditorToning, ToningOn(p) ? 1 : 0);
+    Ui_Item_SetCheck(w, kEditorSharpen, p.sharpenNoise.sharpenOn != 0 ? 1 : 0);
+    Ui_Item_SetCheck(w, kEditorRemoveNoise, p.sharpenNoise.noiseOn != 0 ? 1 : 0);
+    Ui_Item_Enable(w, kEditorSharpenNoiseSetup,
+                   p.sharpenNoise.sharpenOn != 0 || p.sharpenNoise.noiseOn != 0 ? 1 : 0);
+}
+
+void EditorTitleOk(EditingWindow* win) {
+    int32_t mode = win->env->prefs->okMode;
+    if (!(0 <= mode && mode <= 3)) mode = 0;
+    char title[256];
+    Ui_ResToCString(win->env->state, kOkTitle[mode], title);
+    Ui_Item_SetText(win->dialog, kEditorOk, title);
+}
+
+int32_t EditorAutoSettings(EditingWindow* win, HgEditMask mask, Ui_Failure* failure) {
+    EditState* es = win->es;
+    const HgEditMask m = HgEditMask(mask & es->keenhueMask);
+    int32_t status = ResetEditStatePars(es, m);
+    if (status == kStatusOk) status = AutoSettings(es, m, &es->analysisImage);
+    return Ui_Fail(failure, status, kPhraseAutoSettings);
+}
+
+bool EditorCommand(EditingWindow* win, int16_t item, Ui_Failure* failure) {
+    const EditingWindowEnv* env = win->env;
+    switch (item) {
+        case kEditorOk:
+        case kEditorCancel:
+            Close(win, item == kEditorOk, failure);
+            return true;
+        case kEditorHelp:
+            ShowHelpTopic(env->help, kTopicOverview);
+            return true;
+        case kEditorTabHelp:
+            ShowHelpTopic(env->help, kTopicColorBalance + win->es->currentTab);
+            return true;
+        case kEditorPreviewCheck:
+            win->previewOn = win->previewOn != 0 ? 0 : 1;
+            Ui_Item_SetCheck(win->dialog, kEditorPreviewCheck, win->previewOn);
+            EditorRedrawPreview(win);
+            return true;
+        case kEditorEyedropper:
+            EditorNextSampleSize(&win->sampleSize, &win->sampleStep);
+            env->prefs->sampleSize = win->sampleSize;
+            Ui_Item_Invalidate(win->dialog, kEditorEyedropper);
+            Ui_Item_Invalidate(win->dialog, kEditorReadouts);
+            return true;
+        case kEditorReadouts:
+            win->readoutMode = EditorNextReadoutMode(win->readoutMode, win->cmykReadouts);
+            env->prefs->readoutMode = win->readoutMode;
+            Ui_Item_Invalidate(win->dialog, kEditorReadouts);
+            return true;
+        case kEditorPreferences:
+            Preferences(win, failure);
+            return true;
+        case kEditorUndo:
+            Undo(win, failure);
+            return true;
+        case kEditorAllKeenhue:
+        case kEditorAllPrev:
+        case kEditorAllCustom:
+        case kEditorAllReset:
+            StartButton(win, StartAction(item - kEditorAllKeenhue), true, failure);
+            return true;
+        case kEditorTabKeenhue:
+        case kEditorTabPrev:
+        case kEditorTabCustom:
+        case kEditorTabReset:
+            StartButton(win, StartAction(item - kEditorTabKeenhue), false, failure);
+            return true;
+        case kEditorSaveCustom:
+            SaveCustom(win, failure);
+            return true;
+        case kEditorKeenhueMode:
+            ToggleKeenhueMode(win, failure);
+            return true;
+        case kEditorLinear:
+            ToggleLinear(win, failure);
+            return true;
+        case kEditorTabBar:
+            TabBarClicked(win, failure);
+            return true;
+        case kEditorNeutralPrefs:
+            NeutralPreferences(win);
+            return true;
+        case kEditorBalanceMethod:
+            BalanceMethodChosen(win, failure);
+            return true;
+        case kEditorCombinedView:
+        case kEditorToolView:
+            SwitchView(win, failure);
+            return true;
+        case kEditorSharpen:
+        case kEditorRemoveNoise:
+            ToggleSharpenNoise(win, item);
+            return true;
+        case kEditorSharpenNoiseSetup: {
+            bool accepted = false;
+            Snapshot(win);
+            SharpenNoiseDialog(&win->dialogEnv, win->es, &accepted);
+            EditorRedrawPreview(win);
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+void EditorNextSampleSize(int32_t* size, int32_t* step) {
+    if (size == nullptr || step == nullptr) return;
+    if (!(0 <= *size && *size <= 2)) *size = 0;
+    if (*step != 1 && *step != -1) *step = 1;
+    if (*size + *step < 0 || *size + *step > 2) *step = -*step;
+    *size += *step;
+}
+
+int32_t EditorNextReadoutMode(int32_t mode, uint8_t cmyk) {
+    if (cmyk != 0) return mode == 0 ? 2 : mode == 2 ? 1 : 0;
+    return mode == 0 ? 1 : 0;
+}

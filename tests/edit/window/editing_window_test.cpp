@@ -1,0 +1,500 @@
+// The editing window through RunEditingWindow on the headless binding: opening, the preview
+// through its transforms, start buttons, boxes, tabs, undo, OK and Cancel, custom settings files
+// and resizing. The host's preview procedures are stand-ins that hand out a small cast image as
+// the analysis image and record what the window asked them to draw.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "edit/keenhue.h"
+#include "edit/pars_text.h"
+#include "edit/window/editing_window.h"
+#include "platform/mem.h"
+#include "platform/ui/controls.h"
+#include "resources/ids/strings.h"
+#include "resources/ids/dlg1000.h"
+#include "resources/ids/dlg1002.h"
+#include "tests/edit/window/dialog_test_support.h"
+
+namespace {
+
+using namespace window_testing;
+
+constexpr int32_t kImageW = 48, kImageH = 32;
+
+class EditingWindowTest : public DialogTest {
+   protected:
+    void SetUp() override {
+        DialogTest::SetUp();
+        es_ = std::make_unique<EditState>();
+        ASSERT_EQ(EditStateInit(es_.get(), nullptr), 0);
+        es_->keenhueMask = kEditMaskAll;
+        prefs_ = std::make_unique<Prefs>();
+        SetPrefsDefaults(prefs_.get());
+        prefs_->showStartUpGuide = 0;
+        prefs_->keenhueMask = kEditMaskAll;
+        MakeCastImage();
+        host_.acquirePreview = [](void* c, int32_t w, int32_t h, Ui_Failure*) -> int32_t {
+            auto* t = static_cast<EditingWindowTest*>(static_cast<DialogTest*>(c));
+            t->acquired_.emplace_back(w, h);
+            t->es_->analysisImage = t->view_;
+            return 0;
+        };
+        host_.previewInfo = [](void*, PreviewInfo* info) -> int32_t {
+            *info = PreviewInfo{};
+            info->width = info->imageWidth = kImageW;
+            info->height = info->imageHeight = kImageH;
+            return 0;
+        };
+        host_.drawPreview = [](void* c, UiWindow*, const Ui_Rect*, const PreviewLook* look,
+                               Ui_Failure*) -> int32_t {
+            auto* t = static_cast<EditingWindowTest*>(static_cast<DialogTest*>(c));
+            t->drawnThrough_.push_back(look->shown);
+            return 0;
+        };
+        env_.state = state_;
+        env_.prefs = prefs_.get();
+        env_.host = &host_;
+        env_.help = &help_;
+        env_.documentName = "/photos/beach.tif";
+        env_.context = this;
+        env_.writePrefs = [](void* c, Ui_Failure* f) -> int32_t {
+            auto* t = static_cast<EditingWindowTest*>(c);
+            ++t->prefsWrites_;
+            return Ui_Fail(f, t->prefsWriteStatus_, kPhraseUpdatePrefs, 0, "prefs");
+        };
+    }
+    void TearDown() override {
+        es_->analysisImage = IPImage{};
+        EditStateFreeAnalysis(es_.get());
+        DialogTest::TearDown();
+    }
+    // A warm cast: greys, a blue sky and skin, all pushed towards red.
+    void MakeCastImage() {
+        pixels_.resize(size_t(kImageW) * kImageH * 3);
+        for (int32_t y = 0; y < kImageH; ++y) {
+            for (int32_t x = 0; x < kImageW; ++x) {
+                uint8_t* p = &pixels_[(size_t(y) * kImageW + size_t(x)) * 3];
+                const int g = 20 + 220 * x / (kImageW - 1);
+                if (y < 8) {
+                    p[0] = 90, p[1] = 130, p[2] = 200;
+                } else if (y < 16) {
+                    p[0] = 230, p[1] = 170, p[2] = 130;
+                } else {
+                    p[0] = uint8_t(g < 225 ? g + 30 : 255),
+                    p[1] = uint8_t(g + 8 > 255 ? 255 : g + 8), p[2] = uint8_t(g > 20 ? g - 20 : 0);
+                }
+            }
+        }
+        view_ = IPImage{};
+        view_.kind = kIPKindColour;
+        view_.channels = 3;
+        view_.bytesPerSample = 1;
+        view_.width = kImageW;
+        view_.height = kImageH;
+        view_.resolution = 72;
+        view_.pixelStep = 3;
+        view_.rowStep = 3 * kImageW;
+        for (int c = 0; c < 3; ++c) view_.channel[c] = pixels_.data() + c;
+    }
+    bool Run(std::vector<UiScriptEvent> script, int32_t expectStatus = 0) {
+        SetScript(std::move(script));
+        bool accepted = false;
+        EXPECT_EQ(RunEditingWindow(&env_, es_.get(), &accepted), expectStatus);
+        EXPECT_EQ(Ui_Headless_Refused(), 0);
+        return accepted;
+    }
+    // The live parameters a plain Keenhue of every tool gives on the cast image.
+    EditPars KeenhueAll() {
+        EditState copy = *es_;
+        EXPECT_EQ(ResetEditStatePars(&copy, kEditMaskAll), 0);
+        EXPECT_EQ(AutoSettings(&copy, kEditMaskAll, &view_), 0);
+        return copy.editPars;
+    }
+    static bool Same(const EditPars& a, const EditPars& b) {
+        return std::memcmp(&a, &b, sizeof a) == 0;
+    }
+    // Where a click at x pixels into the tab bar lands, measured on an opened window.
+    Ui_Rect TabBar() {
+        Ui_Rect r{};
+        Run({Call([&](UiWindow* w) { Ui_Item_GetRect(w, kEditorTabBar, &r); }),
+             Click(kEditorCancel)});
+        acquired_.clear();
+        return r;
+    }
+    std::vector<UiScriptEvent> ClickTabBar(const Ui_Rect& r, int16_t x) {
+        const int16_t v = int16_t(r.top + 4);
+        return {Press(kEditorTabBar, v, int16_t(r.left + x)), Release(v, int16_t(r.left + x))};
+    }
+    bool Visible(UiWindow* w, int16_t item) { return Item(w, item).visible != 0; }
+
+    std::unique_ptr<EditState> es_;
+    std::unique_ptr<Prefs> prefs_;
+    std::vector<uint8_t> pixels_;
+    IPImage view_{};
+    EditingWindowEnv env_{};
+    std::vector<std::pair<int32_t, int32_t>> acquired_;
+    std::vector<Huegrid*> drawnThrough_;
+    int32_t prefsWrites_ = 0;
+    int32_t prefsWriteStatus_ = 0;
+};
+
+TEST_F(EditingWindowTest, OpensWithItsItemsSetFromTheState) {
+    prefs_->okMode = 2;
+    prefs_->keenhueMode = 1;
+    bool checked = false;
+    EXPECT_FALSE(Run({Call([&](UiWindow* w) {
+                          const UiHeadlessWindow* hw = Ui_Headless_Window(w);
+                          EXPECT_STREQ(hw->title, "Tintara Kolmara Pro");
+                          EXPECT_FALSE(Visible(w, kEditorProgress));
+                          EXPECT_EQ(Item(w, kEditorKeenhueMode).check, 1);
+                          EXPECT_EQ(Item(w, kEditorPreviewCheck).check, 1);
+                          EXPECT_FALSE(Visible(w, kEditorLinear)) << "8-bit image";
+                          EXPECT_EQ(Item(w, kEditorBalanceMethod).listCount, 3);
+                          EXPECT_STREQ(Item(w, kEditorBalanceMethod).list[1], "2 Sliders");
+                          EXPECT_EQ(Item(w, kEditorBalanceMethod).listSelection,
+                                    0);  // 0-based here
+                          EXPECT_FALSE(Item(w, kEditorUndo).enabled);
+                          for (int16_t i = kEditorMemoryColor1; i <= kEditorMemoryColor6; ++i) {
+                              EXPECT_FALSE(Item(w, i).enabled);
+                          }
+                          EXPECT_EQ(ItemText(w, kEditorOk), "Create Profile...");
+                          EXPECT_TRUE(Visible(w, kEditorEyedropper));
+                          // Tab 0 with the neutrals method.
+                          EXPECT_TRUE(Visible(w, kEditorCastWedge));
+                          EXPECT_TRUE(Visible(w, kEditorTabKeenhue));
+                          EXPECT_FALSE(Visible(w, kEditorHistogram));
+                          checked = true;
+                      }),
+                      Click(kEditorCancel)}));
+    EXPECT_TRUE(checked);
+    // The picture was asked for the preview item's size inside its frame (380 x 336 units at
+    // 7 x 15 pixels a base unit).
+    ASSERT_EQ(acquired_.size(), 1u);
+    EXPECT_EQ(acquired_[0], std::make_pair(665 - 2, 630 - 2));
+}
+
+TEST_F(EditingWindowTest, OpeningRunsKeenhueForTheToolsThatStartWithIt) {
+    env_.keenhueStart = kEditMaskAll;
+    EditState expected = *es_;
+    ASSERT_EQ(AutoSettings(&expected, kEditMaskAll, &view_), 0);
+    EXPECT_TRUE(Run({Click(kEditorOk)}));
+    EXPECT_TRUE(Same(es_->editPars, expected.editPars));
+    EXPECT_TRUE(Same(prefs_->previousSettings, expected.editPars));
+}
+
+TEST_F(EditingWindowTest, PixelValuesOffHidesTheReadouts) {
+    prefs_->showPixelValues = 0;
+    Ui_Rect before{}, after{};
+    Run({Call([&](UiWindow* w) {
+             EXPECT_FALSE(Visible(w, kEditorEyedropper));
+             EXPECT_FALSE(Visible(w, kEditorReadouts));
+             Ui_Item_GetRect(w, kEditorPreviewCheck, &after);
+         }),
+         Click(kEditorCancel)});
+    prefs_->showPixelValues = 1;
+    Run({Call([&](UiWindow* w) { Ui_Item_GetRect(w, kEditorPreviewCheck, &before); }),
+         Click(kEditorCancel)});
+    // Still inside the window and clear of the preview.
+    EXPECT_EQ(RectText(before), RectText(after));
+}
+
+TEST_F(EditingWindowTest, StartUpGuideFollowsTheFirstPaint) {
+    prefs_->showStartUpGuide = 1;
+    bool guide = false;
+    Run({For(kDlgHelp, Call([&](UiWindow*) { guide = true; })), For(kDlgHelp, Click(kHelpOk)),
+         Click(kEditorCancel)});
+    EXPECT_TRUE(guide);
+}
+
+TEST_F(EditingWindowTest, OkCopiesTheLiveRecordCancelDoesNot) {
+    const EditPars start = prefs_->previousSettings;
+    EXPECT_FALSE(Run({Click(kEditorAllKeenhue), Click(kEditorCancel)}));
+    EXPECT_TRUE(Same(prefs_->previousSettings, start));
+    EXPECT_EQ(prefsWrites_, 1);
+    EXPECT_TRUE(Run({Click(kEditorAllKeenhue), Click(kEditorOk)}));
+    EXPECT_TRUE(Same(prefs_->previousSettings, es_->editPars));
+    EXPECT_EQ(prefsWrites_, 2);
+    // A preferences file that cannot be written is told; the window still closes as asked.
+    prefsWriteStatus_ = -6;
+    EXPECT_TRUE(Run({Click(kEditorOk)}));
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_NE(alerts[0].find("updating Preferences file prefs"), std::string::npos) << alerts[0];
+}
+
+TEST_F(EditingWindowTest, AltOkCyclesWhatOkDoesWhenAllowed) {
+    prefs_->altOkCyclesMode = 1;
+    prefs_->okMode = 2;
+    std::string titles;
+    const UiScriptEvent altOk = Holding(Click(kEditorOk), 0, 1, 0);
+    auto title = [&](UiWindow* w) { titles += ItemText(w, kEditorOk) + "|"; };
+    EXPECT_FALSE(
+        Run({altOk, Call(title), altOk, Call(title), altOk, Call(title), Click(kEditorCancel)}));
+    EXPECT_EQ(titles, "Create Huegrid...|Edit Image|Edit Profile...|");
+    EXPECT_EQ(prefs_->okMode, 1);
+    // Without the preference Alt-click is a plain OK.
+    prefs_->altOkCyclesMode = 0;
+    EXPECT_TRUE(Run({altOk}));
+}
+
+TEST_F(EditingWindowTest, MasterKeenhueSetsEveryToolAndTheNeutralsMethod) {
+    es_->balanceMethod = kBalanceThreeSliders;
+    const EditPars expected = KeenhueAll();
+    std::vector<UiScriptEvent> script = {Click(kEditorAllKeenhue)};
+    bool undoOn = false;
+    script.push_back(Call([&](UiWindow* w) { undoOn = Item(w, kEditorUndo).enabled; }));
+    script.push_back(Click(kEditorOk));
+    EXPECT_TRUE(Run(script));
+    EXPECT_TRUE(Same(es_->editPars, expected));
+    EXPECT_EQ(es_->balanceMethod, kBalanceNeutrals);
+    EXPECT_TRUE(undoOn);
+    // The preview was drawn through a built transform all along (the combined view's after).
+    ASSERT_FALSE(drawnThrough_.empty());
+    EXPECT_NE(drawnThrough_.back(), nullptr);
+}
+
+TEST_F(EditingWindowTest, MasterPrevSwitchesKeenhueModeOffTabPrevKeepsItAndFollows) {
+    prefs_->keenhueMode = 1;
+    // Previous settings with a changed tone group.
+    EditState other = *es_;
+    other.editPars.contrast = 0.7f;
+    other.editPars.brightness = 0.3f;
+    prefs_->previousSettings = other.editPars;
+    int32_t modeAfterMaster = -1;
+    Run({Click(kEditorAllPrev),
+         Call([&](UiWindow* w) { modeAfterMaster = Item(w, kEditorKeenhueMode).check; }),
+         Click(kEditorCancel)});
+    EXPECT_EQ(modeAfterMaster, 0);
+    EXPECT_EQ(prefs_->keenhueMode, 0);
+    EXPECT_FLOAT_EQ(es_->editPars.contrast, 0.7f);
+
+    // Tab 2's "Prev" in Keenhue Mode: its groups from the previous settings, the hue tool
+    // right of it set again by Keenhue, the mode stays on.
+    prefs_->keenhueMode = 1;
+    ASSERT_EQ(ResetEditStatePars(es_.get(), kEditMaskAll), 0);
+    int32_t modeAfterTab = -1;
+    es_->currentTab = 2;
+    Run({Click(kEditorTabPrev),
+         Call([&](UiWindow* w) { modeAfterTab = Item(w, kEditorKeenhueMode).check; }),
+         Click(kEditorCancel)});
+    EXPECT_FLOAT_EQ(es_->editPars.contrast, 0.7f);
+    EditState expected = *es_;
+    ASSERT_EQ(ResetEditStatePars(&expected, kEditMaskAllHues), 0);
+    ASSERT_EQ(AutoSettings(&expected, kEditMaskAllHues, &view_), 0);
+    EXPECT_TRUE(Same(es_->editPars, expected.editPars)) << "the hue tool follows";
+    EXPECT_EQ(modeAfterTab, 1);
+}
+
+TEST_F(EditingWindowTest, TabBarChoosesTabsByOffset) {
+    // 66, 125 and 184 pixels of the classic 8-point font are 77, 146 and 215 in this 9-point
+    // window.
+    const Ui_Rect r = TabBar();
+    std::vector<int32_t> tabs;
+    for (int16_t x : {0, 76, 77, 145, 146, 214, 215, 230}) {
+        es_->currentTab = 0;
+        std::vector<UiScriptEvent> script = ClickTabBar(r, x);
+        script.push_back(Click(kEditorCancel));
+        Run(script);
+        tabs.push_back(es_->currentTab);
+    }
+    EXPECT_EQ(tabs, (std::vector<int32_t>{0, 0, 1, 1, 2, 2, 3, 3}));
+}
+
+TEST_F(EditingWindowTest, EachTabShowsItsOwnItems) {
+    prefs_->showCurveControl = 1;
+    auto shown = [&](int32_t tab, std::vector<int16_t> on, std::vector<int16_t> off) {
+        es_->currentTab = tab;
+        Run({Call([&](UiWindow* w) {
+                 for (int16_t i : on) EXPECT_TRUE(Visible(w, i)) << "tab " << tab << " item " << i;
+                 for (int16_t i : off) EXPECT_FALSE(Visible(w, i)) << "tab " << tab << " " << i;
+             }),
+             Click(kEditorCancel)});
+    };
+    shown(1, {kEditorHistogram, kEditorPointValues, kEditorTabKeenhue, kEditorTabReset},
+          {kEditorCastWedge, kEditorBalanceMethod, kEditorNeutralPrefs, kEditorHueRing});
+    shown(2, {kEditorGlobalSlider, kEditorSaturationValue, kEditorCurveArrow},
+          {kEditorCurve, kEditorHistogram});
+    shown(3, {kEditorHueRing, kEditorMemoryColor6, kEditorToning, kEditorMemoryColorInfo},
+          {kEditorGlobalSlider});
+    es_->balanceMethod = kBalanceTwoSliders;
+    shown(0, {kEditorTemperatureSlider, kEditorTintValue, kEditorBalanceMethod, kEditorTabReset},
+          {kEditorCastWedge, kEditorTabKeenhue, kEditorTabCustom, kEditorCyanRedSlider});
+    es_->balanceMethod = kBalanceThreeSliders;
+    shown(0, {kEditorCyanRedSlider, kEditorBlueLabel}, {kEditorTemperatureSlider});
+    // Without the method menu the neutrals controls show whatever the method was.
+    prefs_->showMethodMenu = 0;
+    shown(0, {kEditorCastWedge, kEditorNeutralPrefs, kEditorTabKeenhue},
+          {kEditorBalanceMethod, kEditorCyanRedSlider});
+    EXPECT_EQ(es_->balanceMethod, kBalanceNeutrals);
+}
+
+TEST_F(EditingWindowTest, MethodListResetsTheColourBalance) {
+    es_->editPars.balBin[3].count = 5;
+    es_->balanceSlider[0] = 0.8f;
+    bool twoShown = false;
+    Run({Select(kEditorBalanceMethod, 2),
+         Call([&](UiWindow* w) { twoShown = Visible(w, kEditorTemperatureSlider); }),
+         Click(kEditorCancel)});
+    EXPECT_TRUE(twoShown);
+    EXPECT_EQ(es_->balanceMethod, kBalanceTwoSliders);
+    EXPECT_EQ(es_->editPars.balBin[3].count, 0);
+    EXPECT_FLOAT_EQ(es_->balanceSlider[0], 0.5f);
+}
+
+TEST_F(EditingWindowTest, UndoBringsBackParametersTabAndMethod) {
+    const Ui_Rect r = TabBar();
+    const EditPars start = es_->editPars;
+    std::vector<UiScriptEvent> script = {Select(kEditorBalanceMethod, 3), Click(kEditorAllKeenhue)};
+    for (const UiScriptEvent& e : ClickTabBar(r, 160)) script.push_back(e);
+    bool wedge = false;
+    script.push_back(Click(kEditorUndo));
+    script.push_back(Call([&](UiWindow* w) { wedge = Visible(w, kEditorCyanRedSlider); }));
+    script.push_back(Click(kEditorCancel));
+    Run(script);
+    // The snapshot of the master Keenhue: tab 0 with the three-slider method it had then.
+    EXPECT_EQ(es_->currentTab, 0);
+    EXPECT_EQ(es_->balanceMethod, kBalanceThreeSliders);
+    EXPECT_TRUE(wedge);
+    EXPECT_TRUE(Same(es_->editPars, start)) << "the Keenhue undone";
+}
+
+TEST_F(EditingWindowTest, PreviewBoxAndViewIconsChooseTheTransformDrawn) {
+    std::vector<size_t> marks;
+    auto mark = [&](UiWindow*) { marks.push_back(drawnThrough_.size()); };
+    Run({Call(mark), Click(kEditorPreviewCheck), Idle(1), Call(mark), Click(kEditorPreviewCheck),
+         Idle(1), Call(mark), Click(kEditorCancel)});
+    ASSERT_EQ(marks.size(), 3u);
+    ASSERT_GT(marks[1], marks[0]);
+    // Combined view: "Preview" off shows the image itself (no transform), on the full one.
+    EXPECT_EQ(drawnThrough_[marks[1] - 1], nullptr);
+    EXPECT_NE(drawnThrough_[marks[2] - 1], nullptr);
+
+    EXPECT_EQ(PreviewBeforeMask(2, 1), 0);
+    EXPECT_EQ(PreviewAfterMask(2, 1), 65535);
+    const int32_t before[4] = {1, 3, 31, 1023}, after[4] = {3, 31, 1023, 65535};
+    for (int32_t tab = 0; tab < 4; ++tab) {
+        EXPECT_EQ(PreviewBeforeMask(tab, 0), before[tab]);
+        EXPECT_EQ(PreviewAfterMask(tab, 0), after[tab]);
+    }
+    bool toolIcon = false;
+    Run({Click(kEditorCombinedView), Call([&](UiWindow* w) {
+             toolIcon = Visible(w, kEditorToolView) && !Visible(w, kEditorCombinedView);
+         }),
+         Click(kEditorCancel)});
+    EXPECT_TRUE(toolIcon);
+}
+
+TEST_F(EditingWindowTest, LinearOnlyForSixteenBitImages) {
+    es_->bitsPerChannel = 16;
+    bool shown = false;
+    Run({Call([&](UiWindow* w) { shown = Visible(w, kEditorLinear); }), Click(kEditorLinear),
+         Click(kEditorCancel)});
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(es_->editPars.linear, 1);
+    // An 8-bit image: master Keenhue leaves linear off.
+    es_->bitsPerChannel = 8;
+    ASSERT_EQ(ResetEditStatePars(es_.get(), kEditMaskAll), 0);
+    Run({Click(kEditorAllKeenhue), Click(kEditorCancel)});
+    EXPECT_EQ(es_->editPars.linear, 0);
+}
+
+TEST_F(EditingWindowTest, SharpenAndNoiseBoxesEnableSetup) {
+    std::vector<int> enabled;
+    auto setup = [&](UiWindow* w) { enabled.push_back(Item(w, kEditorSharpenNoiseSetup).enabled); };
+    Run({Call(setup), Click(kEditorSharpen), Call(setup), Click(kEditorRemoveNoise),
+         Click(kEditorSharpen), Call(setup), Click(kEditorRemoveNoise), Call(setup),
+         Click(kEditorCancel)});
+    EXPECT_EQ(enabled, (std::vector<int>{0, 1, 1, 0}));
+}
+
+TEST_F(EditingWindowTest, EyedropperAndReadoutsCycle) {
+    int32_t size = 0, step = 1;
+    std::vector<int32_t> sizes;
+    for (int i = 0; i < 6; ++i) {
+        EditorNextSampleSize(&size, &step);
+        sizes.push_back(size);
+    }
+    EXPECT_EQ(sizes, (std::vector<int32_t>{1, 2, 1, 0, 1, 2}));
+    EXPECT_EQ(EditorNextReadoutMode(0, 1), 2);
+    EXPECT_EQ(EditorNextReadoutMode(2, 1), 1);
+    EXPECT_EQ(EditorNextReadoutMode(1, 1), 0);
+    EXPECT_EQ(EditorNextReadoutMode(0, 0), 1);
+    EXPECT_EQ(EditorNextReadoutMode(1, 0), 0);
+    // Through the window: the preferences keep the last size and mode.
+    prefs_->sampleSize = 2;
+    prefs_->readoutMode = 0;
+    Run({Click(kEditorEyedropper), Click(kEditorReadouts), Click(kEditorCancel)});
+    EXPECT_EQ(prefs_->sampleSize, 1);
+    EXPECT_EQ(prefs_->readoutMode, 1);
+}
+
+TEST_F(EditingWindowTest, TransformFailureIsToldOnce) {
+    es_->gridLevel = 9;  // no such quality: every build is refused
+    Run({Click(kEditorCancel)});
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_NE(alerts[0].find("creating Huegrid"), std::string::npos) << alerts[0];
+}
+
+TEST_F(EditingWindowTest, SaveCustomWritesTheSettingsAndRemembersTheFolder) {
+    const std::string folder = root_ + "/custom/";
+    std::filesystem::create_directories(folder);
+    Str_CopyBounded(prefs_->customFolder, sizeof prefs_->customFolder, folder.c_str());
+    const std::string chosen = root_ + "/mine.txt";
+    Run({Click(kEditorAllKeenhue), Click(kEditorSaveCustom), Choose(chosen.c_str()),
+         Click(kEditorCancel)});
+    const UiHeadlessChooser* c = Ui_Headless_LastChooser();
+    EXPECT_STREQ(c->title, "Save Custom Settings");
+    EXPECT_EQ(std::string(prefs_->customFolder), root_ + "/");
+    EditPars read = es_->editPars;
+    read.contrast = 0.1f;
+    ASSERT_EQ(ReadParsText(chosen.c_str(), &read), 0);
+    EXPECT_NEAR(read.contrast, es_->editPars.contrast, 1e-5);
+    EXPECT_NEAR(read.whitePoint, es_->editPars.whitePoint, 1e-5);
+    EXPECT_NE(read.whitePoint, EditPars{}.whitePoint);
+}
+
+TEST_F(EditingWindowTest, AltCustomLoadsAFileAndADamagedOneChangesNothing) {
+    EditState saved = *es_;
+    saved.editPars.saturation = 0.8f;
+    const std::string good = root_ + "/good.txt";
+    ASSERT_EQ(WriteParsText(&saved.editPars, good.c_str()), 0);
+    const UiScriptEvent altCustom = Holding(Click(kEditorAllCustom), 0, 1, 0);
+    Run({altCustom, Choose(good.c_str()), Click(kEditorCancel)});
+    EXPECT_FLOAT_EQ(es_->editPars.saturation, 0.8f);
+    EXPECT_STREQ(prefs_->customName, "good.txt");
+    EXPECT_TRUE(alerts.empty());
+
+    const std::string bad = root_ + "/bad.txt";
+    std::ofstream(bad) << "not settings\n";
+    const EditPars before = es_->editPars;
+    const EditPars custom = prefs_->customSettings;
+    Run({altCustom, Choose(bad.c_str()), Click(kEditorCancel)});
+    EXPECT_TRUE(Same(es_->editPars, before));
+    EXPECT_TRUE(Same(prefs_->customSettings, custom));
+    EXPECT_EQ(alerts.size(), 1u);
+}
+
+TEST_F(EditingWindowTest, ResizingFetchesThePictureForTheGrownPreview) {
+    Ui_Rect small{}, large{}, ok{}, tabBar{};
+    Run({Call([&](UiWindow* w) { Ui_Item_GetRect(w, kEditorPreviewImage, &small); }),
+         Resize(1200, 900), Call([&](UiWindow* w) {
+             Ui_Item_GetRect(w, kEditorPreviewImage, &large);
+             Ui_Item_GetRect(w, kEditorOk, &ok);
+             Ui_Item_GetRect(w, kEditorTabBar, &tabBar);
+         }),
+         Click(kEditorCancel)});
+    ASSERT_EQ(acquired_.size(), 2u);
+    EXPECT_EQ(acquired_[1].first - acquired_[0].first, 1200 - 1050);
+    EXPECT_EQ(acquired_[1].second - acquired_[0].second, 900 - 750);
+    EXPECT_LT(large.right, tabBar.left);
+    EXPECT_LT(large.bottom, ok.top);
+    EXPECT_FALSE(LogWith("EditImageResizeProc: minBoundsRect").empty() && state_->diagnostics == 1);
+}
+
+}  // namespace

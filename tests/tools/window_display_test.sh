@@ -1,0 +1,144 @@
+#!/usr/bin/env bash
+# The editing window on a real display, end to end: a private Xvfb, filterhost --dialog on a
+# photograph with a blue cast, and xdotool clicking as a person would.
+#   1. master "Keenhue", then "Edit Image": the output equals a run without the window that
+#      starts every tool with Keenhue under the same preferences;
+#   2. "Cancel": no output, exit status 3 (cancelled).
+# Screenshots of the window go to window_shots/ of the build folder.
+# usage: window_display_test.sh FILTERHOST KOLMARA_PREFS APPLY_CAST PHOTO SHOTS_DIR
+set -euo pipefail
+
+filterhost=$1 prefs=$2 apply_cast=$3 photo=$4 shots=$5
+work=$(mktemp -d)
+mkdir -p "$shots"
+xvfb_pid=
+cleanup() {
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+# A display of our own; -displayfd picks a free number.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+display=
+for _ in $(seq 50); do
+  display=$(tr -dc 0-9 <"$work/display" 2>/dev/null || true)
+  [ -n "$display" ] && break
+  sleep 0.1
+done
+[ -n "$display" ] || fail "Xvfb did not start"
+export DISPLAY=":$display"
+# The server takes connections a little after it names its display.
+ready=0
+for _ in $(seq 100); do
+  if xdotool getdisplaygeometry >/dev/null 2>&1; then
+    ready=1
+    break
+  fi
+  sleep 0.1
+done
+[ "$ready" -eq 1 ] || fail "Xvfb on $DISPLAY takes no connections"
+export XDG_CONFIG_HOME="$work/config" TMPDIR="$work"
+mkdir -p "$XDG_CONFIG_HOME"
+
+"$apply_cast" --gains 0.7,0.9,1.5 "$photo" "$work/cast.png" >/dev/null
+
+# The window (the client area) of the editing window; waits until it is there.
+editor_window() {
+  for _ in $(seq 100); do
+    local id
+    id=$(xdotool search --onlyvisible --name '^Tintara Kolmara Pro$' 2>/dev/null | head -1 || true)
+    if [ -n "$id" ]; then
+      echo "$id"
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# The start-up guide opens over the window the first time; its OK is the default button.
+close_guide() {
+  local guide
+  for _ in $(seq 50); do
+    guide=$(xdotool search --onlyvisible --name '^Tintara Kolmara Pro Help$' 2>/dev/null |
+      head -1 || true)
+    [ -n "$guide" ] && break
+    sleep 0.1
+  done
+  if [ -n "$guide" ]; then
+    # No window manager: the keyboard goes to the window under the pointer's focus.
+    xdotool windowfocus --sync "$guide" 2>/dev/null || true
+    xdotool key Return
+    sleep 0.5
+  fi
+}
+
+shot() {
+  xwd -silent -id "$1" -out "$work/shot.xwd"
+  ffmpeg -loglevel error -y -i "$work/shot.xwd" -pix_fmt rgb24 "$shots/$2"
+}
+
+# Client coordinates of the template's buttons (9-point font: 7 x 15 pixels a base unit).
+keenhue_x=731 keenhue_y=26 ok_x=861 ok_y=720 cancel_x=987 cancel_y=720
+tab_x=731 tab_step=70 tab_y=90 grow_w=200 grow_h=220
+
+click() {
+  xdotool mousemove --window "$1" "$2" "$3" click 1
+  sleep 0.5
+}
+
+# 1. Keenhue, then Edit Image.
+"$prefs" start reset >/dev/null
+"$filterhost" --dialog "$work/cast.png" "$work/window.png" >"$work/run1.log" 2>&1 &
+run=$!
+win=$(editor_window) || fail "the editing window did not open: $(cat "$work/run1.log")"
+sleep 1
+close_guide
+shot "$win" "editor_opened.png"
+click "$win" $keenhue_x $keenhue_y
+sleep 1
+shot "$win" "editor_keenhue.png"
+# Every tab, for a person to look at; then back to the first.
+for tab in 1 2 3 0; do
+  click "$win" $((tab_x + tab * tab_step)) $tab_y
+  [ "$tab" -eq 0 ] || shot "$win" "editor_tab$tab.png"
+done
+# The window grown: the preview takes the room, OK and Cancel keep to the corner.
+xdotool windowsize --sync "$win" $((1050 + grow_w)) $((750 + grow_h)) 2>/dev/null || true
+sleep 1
+shot "$win" "editor_grown.png"
+size=$(xwininfo -id "$win" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w, h}')
+read -r width height <<<"$size"
+click "$win" $((ok_x + width - 1050)) $((ok_y + height - 750))
+status=0
+wait "$run" || status=$?
+[ "$status" -eq 0 ] || fail "Edit Image ended with $status: $(cat "$work/run1.log")"
+[ -f "$work/window.png" ] || fail "no output after Edit Image"
+
+"$prefs" start keenhue >/dev/null
+"$filterhost" "$work/cast.png" "$work/plain.png" >"$work/run2.log" 2>&1 ||
+  fail "the run without the window failed: $(cat "$work/run2.log")"
+cmp -s "$work/window.png" "$work/plain.png" ||
+  fail "Keenhue in the window and without it give different images"
+cmp -s "$work/window.png" "$work/cast.png" && fail "the output is the input"
+
+# 2. Cancel.
+"$prefs" start reset >/dev/null
+"$filterhost" --dialog "$work/cast.png" "$work/cancelled.png" >"$work/run3.log" 2>&1 &
+run=$!
+win=$(editor_window) || fail "the editing window did not open again"
+sleep 1
+close_guide
+click "$win" $cancel_x $cancel_y
+status=0
+wait "$run" || status=$?
+[ "$status" -eq 3 ] || fail "Cancel ended with $status, not 3: $(cat "$work/run3.log")"
+[ -e "$work/cancelled.png" ] && fail "Cancel left an output file"
+echo "window display test passed; screenshots in $shots"
