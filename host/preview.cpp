@@ -130,6 +130,15 @@ int32_t ReduceInPlace(IPImage* view, int32_t boxWidth, int32_t boxHeight) {
     return kStatusOk;
 }
 
+// The box the resampler reduces into: the preview box, no larger than the filter rectangle,
+// and at least 2 x 2, the smallest box the resampler takes; in a direction where the image is
+// thinner than that it keeps the image's own size (a selection one row high is reduced across
+// only).
+void ResampleBox(const PreviewState* pv, int32_t* width, int32_t* height) {
+    *width = Max(Min(Width(pv->filter), pv->boxWidth), 2);
+    *height = Max(Min(Height(pv->filter), pv->boxHeight), 2);
+}
+
 // The preview's geometry for a box: the rate, what to ask the host for, and the size the
 // resampler will give (the display buffer is asked for at that size).
 void PlanGeometry(PreviewState* pv, int32_t boxWidth, int32_t boxHeight) {
@@ -140,14 +149,18 @@ void PlanGeometry(PreviewState* pv, int32_t boxWidth, int32_t boxHeight) {
     // has at least two source pixels to average for each output pixel.
     const int32_t f = Max(CeilDiv(h, boxHeight), CeilDiv(w, boxWidth));
     pv->reduced = f > 1 ? 1 : 0;
-    pv->rate = pv->reduced ? Max(f / 2, 1) : 1;
+    // Never above the filter rectangle's smaller side: a thin selection divided by a larger rate
+    // would leave no row (or column) to ask for.
+    pv->rate = pv->reduced ? Clamp(f / 2, 1, Min(w, h)) : 1;
     const VRect& r = pv->filter;
     const int32_t rate = pv->rate;
     pv->request = VRect{r.top / rate, r.left / rate, r.bottom / rate, r.right / rate};
     pv->width = Width(pv->request);
     pv->height = Height(pv->request);
     if (pv->reduced) {
-        IPScaleOutputSize(pv->width, pv->height, Min(w, boxWidth), Min(h, boxHeight), &pv->width,
+        int32_t resampleWidth = 0, resampleHeight = 0;
+        ResampleBox(pv, &resampleWidth, &resampleHeight);
+        IPScaleOutputSize(pv->width, pv->height, resampleWidth, resampleHeight, &pv->width,
                           &pv->height);
     }
 }
@@ -172,8 +185,8 @@ int32_t FetchPreview(PreviewState* pv, Ui_Failure* failure) {
                             pv->display ? pv->width : 0, &input, &selection, failure);
     if (status != kStatusOk) return status;
     if (pv->reduced) {
-        const int32_t boxWidth = Min(Width(pv->filter), pv->boxWidth);
-        const int32_t boxHeight = Min(Height(pv->filter), pv->boxHeight);
+        int32_t boxWidth = 0, boxHeight = 0;
+        ResampleBox(pv, &boxWidth, &boxHeight);
         status = ReduceInPlace(&input, boxWidth, boxHeight);
         if (status == kStatusOk && pv->haveSelection)
             status = ReduceInPlace(&selection, boxWidth, boxHeight);
@@ -485,6 +498,14 @@ int32_t RestorePreview(EditState* es, PreviewState* pv, Ui_Failure* failure) {
         return kStatusOk;
     }
     return PutPreviewBack(es, pv, failure);
+}
+
+int32_t ReturnPicture(EditState* es, PreviewState* pv, Ui_Failure* failure) {
+    Ui_Failure_Clear(failure);
+    if (es == nullptr || pv == nullptr || !pv->acquired || !pv->display)
+        return Ui_Fail(failure, kStatusError, kPhraseDisplayPreview);
+    if (pv->holds == kPreviewHoldsPreview || pv->holds == kPreviewHoldsZoom) return kStatusOk;
+    return PutPictureBack(es, pv, failure);
 }
 
 int32_t OpenDetail(PreviewState* pv, int32_t width, int32_t height, Ui_Failure* failure) {
