@@ -475,10 +475,10 @@ TEST_F(PluginTest, ForcedMemoryLinesReachTheLogWithDiagnosticsOff) {
 
 // --- The memory budget of the prepare phase ------------------------------------------------------
 
-// The preview area of the editing window laid out with its 9-point font (7 x 15 base units):
-// item 4 at (7, 7) 380 x 336 units is x 12..677, y 13..643 in pixels, inset by one pixel on each
-// side: 663 x 628. Without "Use Largest Possible Window" it is both the smallest and the largest
-// preview.
+// The preview area of the editing window laid out with the template's 9-point dialog font (7 x 15
+// base units): item 4 at (7, 7) 380 x 336 units is x 12..677, y 13..643 in pixels, inset by one
+// pixel on each side: 663 x 628. Without "Use Largest Possible Window" it is both the smallest
+// and the largest preview.
 constexpr int32_t kPreviewW = 663, kPreviewH = 628;
 
 // The budgets below are worked out by hand from the prepare phase's rules; the arithmetic of the
@@ -489,7 +489,7 @@ constexpr int32_t kPreviewW = 663, kPreviewH = 628;
 // 48 x 64 = 21504. bufferSpace = zoom 628 x 663 x 4 = 1665456, + mask ((663 + 7) >> 3) x 628 x 2
 // = 104248, + misc 1794592, + Huegrid 393216, + stack 196608 = 4154120. Every row fits: strip
 // height 48. The run needs 21504 + 4154120, far below half of 64 MiB, so the host is told
-// 33554432. At 16 bits misc and Huegrid need 2494128 more: 6648248.
+// 33554432.
 struct Budget {
     const char* what;
     VRect filter;
@@ -505,7 +505,7 @@ const Budget kBudgets[] = {
     {"small 8-bit image, plenty of memory", {0, 0, 48, 64}, 3, 8, 64 << 20, false,
      noErr, 4154120, 33554432, 48, 0},
     // 3000 x 2000 at divisor 5 >> 1 = 2: a preview of 1500 x 1000, 25500000 bytes; 16-bit
-    // bufferSpace 6648248; rows of 51000 bytes, 41 below 2 MiB.
+    // bufferSpace 6648248 (misc 1929424, Huegrid 2752512); rows of 51000 bytes, 41 below 2 MiB.
     {"16-bit with transparency, reduced preview", {0, 0, 2000, 3000}, 4, 16, 96 << 20, false,
      noErr, 6648248, 50331648, 41, 1},
     // Divisor 2 >> 1 = 1: reduced, yet the preview is the image (4200000 bytes); 249 rows of 8400.
