@@ -496,6 +496,14 @@ int32_t RestorePreview(EditState* es, PreviewState* pv, Ui_Failure* failure) {
     return PutPreviewBack(es, pv, failure);
 }
 
+int32_t ReturnPicture(EditState* es, PreviewState* pv, Ui_Failure* failure) {
+    Ui_Failure_Clear(failure);
+    if (es == nullptr || pv == nullptr || !pv->acquired || !pv->display)
+        return Ui_Fail(failure, kStatusError, kPhraseDisplayPreview);
+    if (pv->holds == kPreviewHoldsPreview || pv->holds == kPreviewHoldsZoom) return kStatusOk;
+    return PutPictureBack(es, pv, failure);
+}
+
 int32_t OpenDetail(PreviewState* pv, int32_t width, int32_t height, Ui_Failure* failure) {
     Ui_Failure_Clear(failure);
     if (pv == nullptr || !pv->acquired || width < 1 || height < 1)

@@ -120,6 +120,12 @@ int32_t ZoomTo1x1(EditState* editState, PreviewState* preview, int32_t x, int32_
 // clears the zoom. Nothing to do when they hold it already.
 int32_t RestorePreview(EditState* editState, PreviewState* preview, Ui_Failure* failure);
 
+// Puts the picture the window expects (the 1:1 window while it is shown, else the preview) back
+// into the host's buffers when they hold something else, as after a detail view that could not
+// put it back itself (a 16-bit preview is asked for and reduced again, which takes memory).
+// 0 when they hold it already; the codes of ZoomTo1x1 and RestorePreview.
+int32_t ReturnPicture(EditState* editState, PreviewState* preview, Ui_Failure* failure);
+
 // The detail view: memory for a part of at most width x height pixels and its margins ("allocated
 // %d x %d" in the debug log; -3 without it), the part around an image point at a zoom (asked of
 // the host only when the part with its margin is not already at hand; "GetPrevImage..."), and

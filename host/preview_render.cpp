@@ -290,9 +290,14 @@ int32_t DrawPreview(const PreviewCanvas* canvas, const PreviewLook* look, UiWind
         return Ui_Fail(failure, kStatusProblem, kPhraseDisplayPreview);
     PreviewState* pv = canvas->preview;
     FilterRecord* record = Record();
-    if (!pv->acquired || !pv->display || record == nullptr ||
-        (pv->holds != kPreviewHoldsPreview && pv->holds != kPreviewHoldsZoom))
+    if (!pv->acquired || !pv->display || record == nullptr)
         return Ui_Fail(failure, kStatusError, kPhraseDisplayPreview);
+    // A detail view that could not give the host's buffers back leaves them holding its part:
+    // the picture is asked for again here, so that the window shows it at the next paint.
+    if (pv->holds != kPreviewHoldsPreview && pv->holds != kPreviewHoldsZoom) {
+        const int32_t status = ReturnPicture(canvas->editState, pv, failure);
+        if (status != kStatusOk) return status;
+    }
     const VRect bounds = GetOutRect(record);
     const int32_t w = Width(bounds), h = Height(bounds);
     if (w != pv->width || h != pv->height || record->outData == nullptr ||

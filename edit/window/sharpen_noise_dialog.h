@@ -5,11 +5,15 @@
 // back the copy taken at opening, "OK" keeps the values. The Sharpen row is hidden while
 // sharpening is off and the Remove Noise area while noise removal is off.
 //
-// Not built yet: the detail view (the image at a zoom level through the full transform with the
-// current sharpening and noise removal), the navigation view and the zoom buttons. The host's
-// procedures for them are in WindowHostProcs (openDetail, fetchDetail, renderDetail, drawDetail,
-// setUpNavigator, drawNavigator); the dialog is not wired to them yet. Until then the two views
-// are drawn empty and the zoom buttons are disabled.
+// The detail view shows a part of the image at full size, magnified by the zoom (100 % to
+// 800 %), through the whole transform of the live parameters with the current sharpening and
+// noise removal; it starts at the image's centre. Dragging in it pans; clicking or dragging in
+// the navigation view (the whole picture scaled to fit, the detail area outlined in red) moves
+// the detail there. The host fetches and renders through the procedures of WindowHostProcs; the
+// detail is rendered again when a slider is released, after "Restore Defaults" and after a move
+// (while the mouse is down it shows without sharpening and noise removal, which are too slow to
+// follow it). Without the host's preview the views stay empty and the zoom buttons disabled.
+// When the views' memory cannot be had the dialog does not open: one alert, and the status.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +27,9 @@ constexpr int32_t kNoiseRadiusMin = 3, kNoiseRadiusMax = 16;
 constexpr int32_t kNoiseThresholdMin = 1, kNoiseThresholdMax = 50;
 constexpr int32_t kNoiseRadiusDefault[3] = {0, 8, 4};  // [1] blue, [2] red
 constexpr int32_t kNoiseThresholdDefault = 16;
+// The detail view's magnifications.
+constexpr int32_t kSharpenZoomMin = 1, kSharpenZoomMax = 8;
 
 // Runs the dialog over env->parent on editState's live parameters. *accepted: true with "OK".
+// -3 (or the host's code) when the views could not be made, after its alert.
 int32_t SharpenNoiseDialog(const DialogEnv* env, EditState* editState, bool* accepted);

@@ -19,12 +19,16 @@ int32_t AllocateItemLists(Ui_Dlg_Info* info, int32_t count) {
     info->drawProcs = static_cast<UiDrawProc*>(Mem_Alloc(n * sizeof(UiDrawProc)));
     info->trackSlots = static_cast<Ui_TrackSlot*>(Mem_Alloc(n * sizeof(Ui_TrackSlot)));
     info->links = static_cast<Ui_ItemLink*>(Mem_Alloc(n * sizeof(Ui_ItemLink)));
+    // Each list is cleared as soon as it exists: when another one is missing, closing the
+    // dialog frees what the links hold, which must not be left over from earlier blocks.
+    if (info->drawProcs != nullptr) Mem_Fill(info->drawProcs, 0, n * sizeof(UiDrawProc));
+    if (info->links != nullptr) Mem_Fill(info->links, 0, n * sizeof(Ui_ItemLink));
+    if (info->trackSlots != nullptr) {
+        for (uint32_t i = 0; i < n; ++i) info->trackSlots[i] = Ui_TrackSlot{-1, nullptr};
+    }
     if (info->drawProcs == nullptr || info->trackSlots == nullptr || info->links == nullptr) {
         return kStatusNoMemory;
     }
-    Mem_Fill(info->drawProcs, 0, n * sizeof(UiDrawProc));
-    Mem_Fill(info->links, 0, n * sizeof(Ui_ItemLink));
-    for (uint32_t i = 0; i < n; ++i) info->trackSlots[i] = Ui_TrackSlot{-1, nullptr};
     return kStatusOk;
 }
 

@@ -17,6 +17,7 @@
 
 #include "engine/huegrid_build.h"
 #include "engine/huegrid_kernels.h"
+#include "edit/window/sharpen_noise_dialog.h"
 #include "engine/ip_resample.h"
 #include "host/filter_image.h"
 #include "host/plugin.h"
@@ -28,9 +29,11 @@
 #include "platform/ui/draw.h"
 #include "platform/ui/headless/headless.h"
 #include "resources/ids/dlg1000.h"
+#include "resources/ids/dlg1008.h"
 #include "resources/ids/strings.h"
 #include "tests/host/strip_host.h"
 #include "tests/platform/mem_failure.h"
+#include "tests/platform/ui/ui_test_support.h"
 
 namespace {
 
@@ -165,6 +168,7 @@ class PreviewTest : public strip_host::ModuleTest {
     }
     void TearDown() override {
         testing_support::FailAllocationAfter(0);
+        gState = nullptr;
         Ui_Headless_SetScript(nullptr, 0);
         Ui_Headless_Reset();
         EXPECT_EQ(ul_nMallocs, mallocs_) << "blocks left behind";
@@ -258,6 +262,32 @@ TEST_F(PreviewTest, AnImageThatFitsIsTakenWholeAndALargeOneIsReducedByTheHostFir
     EXPECT_EQ(s.Info().width, 400);
     EXPECT_EQ(s.Info().height, 300);
     for (const std::string& v : s.host.violations) ADD_FAILURE() << "host contract: " << v;
+
+    // A selection one or two rows high and far wider than the box: reduced across only (the
+    // host's rate never leaves it without a row), never refused. The selected rows hold values
+    // of 100 to 120, the rows below 250: only the former may show.
+    for (int32_t width : {900, 2400}) {
+        for (int32_t rows : {1, 2}) {
+            SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(rows));
+            Image line(width, 4, 3, 8);
+            for (int32_t y = 0; y < 4; ++y)
+                for (int32_t x = 0; x < width; ++x)
+                    for (int32_t c = 0; c < 3; ++c)
+                        line.At(x, y, c) = uint16_t(y < rows ? 100 + (x * 7 + c * 5) % 21 : 250);
+            Session t(line);
+            t.host.SetFilterRect(VRect{0, 0, rows, width});
+            ASSERT_EQ(t.Acquire(300, 200), 0);
+            const PreviewInfo info = t.Info();
+            EXPECT_EQ(info.width, 300);
+            EXPECT_TRUE(1 <= info.height && info.height <= rows) << info.height;
+            const IPImage& copy = t.data->editState.analysisImage;
+            for (int32_t y = 0; y < info.height; ++y)
+                for (int32_t x = 0; x < info.width; ++x)
+                    for (int32_t c = 0; c < 3; ++c)
+                        ASSERT_TRUE(100 <= Sample8(copy, c, x, y) && Sample8(copy, c, x, y) <= 120);
+            for (const std::string& v : t.host.violations) ADD_FAILURE() << "host contract: " << v;
+        }
+    }
 }
 
 TEST_F(PreviewTest, AcquisitionStaysInsideTheBudgetThePreparePhaseAgreed) {
@@ -574,9 +604,14 @@ TEST_F(PreviewTest, DetailViewShowsTheFiltersRowsMagnifiedAndLeavesThePreviewInP
     Session s(image);
     s.host.SetMask(selection);
     s.data->editState.editPars = pars;
+    // The steps are read back from the debug log, written with the call state's flag.
+    state_->diagnostics = 1;
+    gState = state_;
     ASSERT_EQ(s.Acquire(65, 50), 0);
     const std::vector<uint8_t> picture = Bytes(s.Info().shown, 3);
     ASSERT_EQ(s.procs.openDetail(s.procs.context, 40, 30, nullptr), 0);
+    // The detail's memory: the view and a margin of 32 on every side.
+    EXPECT_TRUE(LogHas("allocated 104 x 94"));
     PreviewDetailInfo detail;
     ASSERT_EQ(s.procs.fetchDetail(s.procs.context, 130, 100, 1, &detail, nullptr), 0);
     EXPECT_EQ(detail.fetched, 1);
@@ -646,6 +681,9 @@ TEST_F(PreviewTest, DetailViewShowsTheFiltersRowsMagnifiedAndLeavesThePreviewInP
     EXPECT_EQ(s.host.displayed.height, 23);
     s.procs.freeNavigator(s.procs.context);
     s.procs.closeDetail(s.procs.context);
+    for (const char* line :
+         {"GetPrevImage...", "...GetPrevImage", "SetUpNavPrevImages...", "...SetUpNavPrevImages"})
+        EXPECT_TRUE(LogHas(line)) << line;
     for (const std::string& v : s.host.violations) ADD_FAILURE() << "host contract: " << v;
 }
 
@@ -749,6 +787,177 @@ TEST_F(PreviewTest, AFirstAcquisitionThatFailsLeavesNoPreviewAndAnEmptySelection
     EXPECT_EQ(s.Acquire(40, 40, &failure), -2);
     EXPECT_EQ(failure.textId, kStrEmptySelection);
     EXPECT_EQ(failure.form, kUiFailStop);
+}
+
+// --- The sharpen and noise dialog's views
+// --------------------------------------------------------
+
+// Runs the sharpen and noise dialog over the session's host procedures with a script.
+int32_t RunSharpenNoise(Session& s, UiState* state, std::vector<UiScriptEvent>* script,
+                        bool* accepted) {
+    s.host.Bind();
+    Ui_Headless_SetScript(script->data(), int32_t(script->size()));
+    const DialogEnv env{state, nullptr, &s.procs, nullptr};
+    const int32_t status = SharpenNoiseDialog(&env, &s.data->editState, accepted);
+    Ui_Headless_SetScript(nullptr, 0);
+    s.host.Bind();
+    return status;
+}
+
+// An item's area inside its frame.
+Ui_Rect InsideOf(UiWindow* w, int16_t item) {
+    Ui_Rect r{};
+    EXPECT_EQ(Ui_Item_GetRect(w, item, &r), 0);
+    return Ui_Rect{int16_t(r.top + 1), int16_t(r.left + 1), int16_t(r.bottom - 1),
+                   int16_t(r.right - 1)};
+}
+
+// The detail view's pixels, width x height centred in its item, compared with pick(x, y),
+// which names the filtered image's pixel each shown pixel must be.
+void ExpectDetail(UiWindow* w, int32_t width, int32_t height, const Image& filtered,
+                  const std::function<std::pair<int32_t, int32_t>(int32_t, int32_t)>& pick) {
+    const Ui_Rect r = InsideOf(w, kSharpenNoiseDetailView);
+    const int32_t top = r.top + (r.bottom - r.top - height) / 2;
+    const int32_t left = r.left + (r.right - r.left - width) / 2;
+    const UiHeadlessWindow* window = Ui_Headless_Window(w);
+    for (int32_t y = 0; y < height; y += 3) {
+        for (int32_t x = 0; x < width; x += 2) {
+            const auto [fx, fy] = pick(x, y);
+            const Ui_RGB shown = Ui_Headless_Pixel(window, top + y, left + x);
+            ASSERT_TRUE(shown.r == filtered.At(fx, fy, 0) && shown.g == filtered.At(fx, fy, 1) &&
+                        shown.b == filtered.At(fx, fy, 2))
+                << x << ", " << y;
+        }
+    }
+}
+
+std::string ZoomShown(UiWindow* w) {
+    char text[16] = {};
+    Ui_Item_GetText(w, kSharpenNoiseZoomText, text, sizeof text);
+    return text;
+}
+
+TEST_F(PreviewTest, SharpenNoiseDialogShowsTheFiltersRowsZoomsPansAndFollowsItsSliders) {
+    // Smaller than the detail view: at 100 % the whole image shows.
+    const Image image = Scene(200, 150, 3, 8, 61);
+    const std::vector<uint8_t> selection = Selection(200, 150, 62);
+    EditPars pars = ChangedPars();
+    pars.sharpenNoise = SharpenAndNoise();
+    Session s(image);
+    s.host.SetMask(selection);
+    s.data->editState.editPars = pars;
+    ASSERT_EQ(s.Acquire(100, 75), 0);
+    const std::vector<uint8_t> picture = Bytes(s.Info().shown, 3);
+    const Image filtered = FilteredByTheFilter(image, selection, VRect{0, 0, 150, 200}, pars);
+    EditPars stronger = pars;
+    stronger.sharpenNoise.sharpenStrength = kSharpenStrengthMax;
+    const Image sharper = FilteredByTheFilter(image, selection, VRect{0, 0, 150, 200}, stronger);
+
+    // Where the strength slider and the views are.
+    Ui_Rect slider{}, detail{}, nav{};
+    std::vector<UiScriptEvent> look = {ui_testing::Call([&](UiWindow* w) {
+                                           Ui_Item_GetRect(w, kSharpenNoiseStrengthSlider, &slider);
+                                           detail = InsideOf(w, kSharpenNoiseDetailView);
+                                           nav = InsideOf(w, kSharpenNoiseNavigationView);
+                                       }),
+                                       ui_testing::Click(kSharpenNoiseCancel)};
+    bool accepted = true;
+    ASSERT_EQ(RunSharpenNoise(s, state_, &look, &accepted), 0);
+    ASSERT_GT(detail.right - detail.left, 200);
+    ASSERT_GT(detail.bottom - detail.top, 150);
+
+    const int16_t sv = int16_t((slider.top + slider.bottom) / 2);
+    const int16_t dv = int16_t((detail.top + detail.bottom) / 2);
+    const int16_t dh = int16_t((detail.left + detail.right) / 2);
+    size_t requests = 0;
+    std::vector<UiScriptEvent> script = {
+        ui_testing::Call([&](UiWindow* w) {
+            EXPECT_EQ(ZoomShown(w), "100%");
+            ExpectDetail(w, 200, 150, filtered,
+                         [](int32_t x, int32_t y) { return std::pair<int32_t, int32_t>(x, y); });
+        }),
+        // Releasing a slider renders the detail again with the new strength.
+        ui_testing::Press(kSharpenNoiseStrengthSlider, sv, slider.left),
+        ui_testing::Release(sv, int16_t(slider.right + 20)), ui_testing::Call([&](UiWindow* w) {
+            ExpectDetail(w, 200, 150, sharper,
+                         [](int32_t x, int32_t y) { return std::pair<int32_t, int32_t>(x, y); });
+            requests = s.host.requests.size();
+        }),
+        // Zooming in only magnifies what is at hand: the middle, each pixel twice.
+        ui_testing::Click(kSharpenNoiseZoomIn), ui_testing::Call([&](UiWindow* w) {
+            EXPECT_EQ(ZoomShown(w), "200%");
+            EXPECT_EQ(s.host.requests.size(), requests);
+            ExpectDetail(w, 200, 150, sharper, [](int32_t x, int32_t y) {
+                return std::pair<int32_t, int32_t>(50 + x / 2, 38 + y / 2);
+            });
+        }),
+        // A click at the navigator's left edge brings the detail to the image's left edge.
+        ui_testing::Press(kSharpenNoiseNavigationView, int16_t(nav.top), int16_t(nav.left)),
+        ui_testing::Release(int16_t(nav.top), int16_t(nav.left)),
+        ui_testing::Call([&](UiWindow* w) {
+            ExpectDetail(w, 200, 150, sharper, [](int32_t x, int32_t y) {
+                return std::pair<int32_t, int32_t>(x / 2, y / 2);
+            });
+        }),
+        // Dragging the picture 120 pixels to the left shows 60 image pixels further right.
+        ui_testing::Press(kSharpenNoiseDetailView, dv, dh), ui_testing::Drag(dv, int16_t(dh - 60)),
+        ui_testing::Release(dv, int16_t(dh - 120)), ui_testing::Call([&](UiWindow* w) {
+            ExpectDetail(w, 200, 150, sharper, [](int32_t x, int32_t y) {
+                return std::pair<int32_t, int32_t>(10 + x / 2, y / 2);
+            });
+        }),
+        ui_testing::Click(kSharpenNoiseOk)};
+    ASSERT_EQ(RunSharpenNoise(s, state_, &script, &accepted), 0);
+    EXPECT_TRUE(accepted);
+    EXPECT_EQ(Ui_Headless_Refused(), 0);
+    EXPECT_EQ(s.data->editState.editPars.sharpenNoise.sharpenStrength, kSharpenStrengthMax);
+    EXPECT_TRUE(s.host.alerts.empty());
+    // The window's picture is back in the host's buffers.
+    EXPECT_EQ(Bytes(s.Info().shown, 3), picture);
+    for (const std::string& v : s.host.violations) ADD_FAILURE() << "host contract: " << v;
+}
+
+TEST_F(PreviewTest, SharpenNoiseDialogWithoutMemoryForItsViewsDoesNotOpenAndSaysSoOnce) {
+    const Image image = Scene(160, 120, 4, 16, 71);
+    Session s(image);
+    s.data->editState.editPars.sharpenNoise = SharpenAndNoise();
+    ASSERT_EQ(s.Acquire(80, 60), 0);
+    const Shown before = Now(s);
+    const uint32_t held = ul_nMallocs;
+    bool refused = false;
+    for (int32_t n = 1;; ++n) {
+        SCOPED_TRACE(n);
+        s.host.alerts.clear();
+        std::vector<UiScriptEvent> script = {ui_testing::Click(kSharpenNoiseOk)};
+        testing_support::FailAllocationAfter(n);
+        bool accepted = false;
+        const int32_t status = RunSharpenNoise(s, state_, &script, &accepted);
+        const bool failed = testing_support::AllocationFailed();
+        testing_support::FailAllocationAfter(0);
+        if (!failed) {
+            EXPECT_EQ(status, 0);
+            EXPECT_TRUE(accepted);
+            break;
+        }
+        // Either it did not open (-3, and the views told why once) or a fetch or render failed
+        // inside it and was told once; nothing is left behind and the preview stays.
+        EXPECT_TRUE(status == 0 || status == -2 || status == -3) << status;
+        EXPECT_LE(s.host.alerts.size(), 1u);
+        refused = refused || (status == -3 && s.host.alerts.size() == 1);
+        // What stays between runs: the headless binding's last closed window (until it is
+        // reset) and the offscreen image the drawing lends to the host.
+        Ui_Headless_Reset();
+        DisplayTargetFree(&s.window.target);
+        EXPECT_EQ(ul_nMallocs, held) << status;
+        // A detail view that failed to put a 16-bit preview back (the resampler needs memory)
+        // leaves the window's picture to the next paint, which asks for it again.
+        const PreviewLook look{nullptr, 0, kPreviewClipNone, 0, 0, nullptr};
+        EXPECT_EQ(Draw(s, look), 0);
+        Ui_Headless_Reset();
+        DisplayTargetFree(&s.window.target);
+        EXPECT_TRUE(Now(s) == before);
+    }
+    EXPECT_TRUE(refused);
 }
 
 }  // namespace
