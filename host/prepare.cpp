@@ -83,9 +83,9 @@ int32_t MeasureFromTemplate(PreviewRects* rects) {
     if (status != kStatusOk) return status;
     // The metrics every binding lays dialogs out with, for the template's own font size.
     Ui_BaseUnits base;
-    int32_t average = 0, height = 0;
-    status = Ui_Font_Nominal(t->fontPoints, kUiFontDialog, &average, &height);
-    if (status == kStatusOk) status = Ui_BaseUnitsFromFont(52 * average, height, &base);
+    int32_t average = 0, lineHeight = 0;
+    status = Ui_Font_Nominal(t->fontPoints, kUiFontDialog, &average, &lineHeight);
+    if (status == kStatusOk) status = Ui_BaseUnitsFromFont(52 * average, lineHeight, &base);
     if (status == kStatusOk) status = Ui_Template_Layout(t, &base);
     const Ui_DlgItem* item =
         status == kStatusOk ? Ui_Template_Item(t, kEditorPreviewImage) : nullptr;

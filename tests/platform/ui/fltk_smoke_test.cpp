@@ -300,20 +300,20 @@ int32_t DrawPies(UiWindow* w, int16_t item) {
 TEST_F(FltkSmoke, SmoothRingsPiesAndTheLargerFontsDraw) {
     static Capture shot;
     static Ui_Rect ring{};
-    Result r = ui_harness::Run(Binding::kFltk, state_, ui_testing::kResizableDialog,
-                               [](UiWindow* w) {
-                                   Ui_Dlg_SetDrawProc(w, 3, DrawRing);
-                                   Ui_Dlg_SetDrawProc(w, 5, DrawPies);
-                                   return Ui_Dlg_SetItemHitProc(w, CloseOnOkOrCancel);
-                               },
-                               nullptr,
-                               {Wait(200), Do([](UiWindow* w) {
-                                    Ui_Item_GetRect(w, 3, &ring);
-                                    ui_harness::Shoot(w, "drawing_9001.png", &shot);
-                                }),
-                                Click(1)});
-    EXPECT_EQ(r.item, 1);
-    EXPECT_FALSE(r.guardFired);
+    Result result = ui_harness::Run(Binding::kFltk, state_, ui_testing::kResizableDialog,
+                                    [](UiWindow* w) {
+                                        Ui_Dlg_SetDrawProc(w, 3, DrawRing);
+                                        Ui_Dlg_SetDrawProc(w, 5, DrawPies);
+                                        return Ui_Dlg_SetItemHitProc(w, CloseOnOkOrCancel);
+                                    },
+                                    nullptr,
+                                    {Wait(200), Do([](UiWindow* w) {
+                                         Ui_Item_GetRect(w, 3, &ring);
+                                         ui_harness::Shoot(w, "drawing_9001.png", &shot);
+                                     }),
+                                     Click(1)});
+    EXPECT_EQ(result.item, 1);
+    EXPECT_FALSE(result.guardFired);
     // The ring's colours all round, and pixels between the ring and the background along its
     // edges: smooth, not stepped.
     EXPECT_GT(shot.Count(ring, Saturated), 10000);
