@@ -276,8 +276,10 @@ TEST_F(PreviewTest, AcquisitionStaysInsideTheBudgetThePreparePhaseAgreed) {
     ul_maxTotal = ul_total;
     ASSERT_EQ(s.Acquire(boxWidth, boxHeight), 0);
     EXPECT_LE(ul_maxTotal - before, budget);
-    // The whole image never travels: the largest request is the sampled one.
-    EXPECT_LT(s.host.largestRequest, int64_t(3000) * 2000 * 4 * 2 / 4);
+    // The whole image never travels: the largest request is the sampled one (at the rate the
+    // editing window's preview box asks for, 2 here: a quarter of the samples, with the mask).
+    EXPECT_LT(s.host.largestRequest, int64_t(3000) * 2000 * 4 * 2 / 2);
+    EXPECT_EQ(s.host.record.inputRate, 2 << 16);
 }
 
 // --- Rendering
