@@ -83,9 +83,9 @@ int32_t MeasureFromTemplate(PreviewRects* rects) {
     if (status != kStatusOk) return status;
     // The metrics every binding lays dialogs out with, for the template's own font size.
     Ui_BaseUnits base;
-    int32_t average = 0, lineHeight = 0;
-    status = Ui_Font_Nominal(t->fontPoints, kUiFontDialog, &average, &lineHeight);
-    if (status == kStatusOk) status = Ui_BaseUnitsFromFont(52 * average, lineHeight, &base);
+    int32_t average = 0, height = 0;
+    status = Ui_Font_Nominal(t->fontPoints, kUiFontDialog, &average, &height);
+    if (status == kStatusOk) status = Ui_BaseUnitsFromFont(52 * average, height, &base);
     if (status == kStatusOk) status = Ui_Template_Layout(t, &base);
     const Ui_DlgItem* item =
         status == kStatusOk ? Ui_Template_Item(t, kEditorPreviewImage) : nullptr;
@@ -94,11 +94,12 @@ int32_t MeasureFromTemplate(PreviewRects* rects) {
         rects->measured = true;
         Ui_Rect work;
         if (gPrefs->useLargestWindow == 1 && Ui_Screen_WorkArea(&work) == kStatusOk) {
-            int32_t width = 0, height = 0;
+            int32_t largestWidth = 0, largestHeight = 0;
             const Ui_Rect& client = t->client;
-            LargestSize(Ui_Rect_Width(&client), Ui_Rect_Height(&client), work, &width, &height);
-            if (Ui_Template_LayoutSized(t, &base, width, height, kEditorPreviewImage) ==
-                kStatusOk) {
+            LargestSize(Ui_Rect_Width(&client), Ui_Rect_Height(&client), work, &largestWidth,
+                        &largestHeight);
+            if (Ui_Template_LayoutSized(t, &base, largestWidth, largestHeight,
+                                        kEditorPreviewImage) == kStatusOk) {
                 rects->max = Inset(item->pixels);
             }
         }

@@ -38,7 +38,7 @@ int32_t CaptureAlert(UiState*, const Ui_AlertRecord* alert, int16_t* item) {
         gCurrent->alerts.push_back(text);
     }
     *item = gCurrent != nullptr ? gCurrent->alertAnswer : 1;
-    return 0;
+    return gCurrent != nullptr ? gCurrent->alertStatus : 0;
 }
 
 }  // namespace
@@ -88,7 +88,10 @@ StripHost::StripHost(const Image& image) : record(host.record), source(image), d
 }
 
 StripHost::~StripHost() {
-    for (Handle h : seen_) dispose_(h);
+    // Blocks the module gave back already are gone.
+    for (Handle h : seen_) {
+        if (test_host::TestHost::IsLive(h)) dispose_(h);
+    }
     if (gCurrent == this) gCurrent = nullptr;
 }
 
@@ -106,14 +109,15 @@ void StripHost::PlayWithoutDialog() {
 int16 StripHost::Call(int16 selector) {
     gCurrent = this;
     Ui_Alert_SetPresenter(CaptureAlert);
-    int16 code = 0;
-    PluginMain(selector, &record, &dataSlot, &code);
+    int16 status = 0;
+    ++calls;
+    PluginMain(selector, &record, &dataSlot, &status);
     for (Handle h : {record.parameters, DataHandle()}) {
         if (h == nullptr) continue;
         if (std::find(seen_.begin(), seen_.end(), h) == seen_.end()) seen_.push_back(h);
         if (h->locks > 0) violations.push_back("a block was left locked after a call");
     }
-    return code;
+    return status;
 }
 
 void StripHost::Bind() {
@@ -124,37 +128,37 @@ void StripHost::Bind() {
 }
 
 int16 StripHost::Start() {
-    int16 code = Call(filterSelectorStart);
+    int16 status = Call(filterSelectorStart);
     WriteBack();
-    for (int guard = 0; code == noErr && guard < 100000; ++guard) {
+    for (int guard = 0; status == noErr && guard < 100000; ++guard) {
         bool wanted =
             !Empty(InRect()) || !Empty(OutRect()) || (record.haveMask && !Empty(MaskRect()));
         if (!wanted) break;
         OSErr delivered = Deliver();
         if (delivered != noErr) return delivered;
-        code = Call(filterSelectorContinue);
+        status = Call(filterSelectorContinue);
         WriteBack();
     }
     // Between strips rows may hold anything (the module assembles each row in the strip's last
     // row); a finished run keeps to the host's scale.
-    if (code == noErr && std::any_of(dest.samples.begin(), dest.samples.end(),
-                                     [&](uint16_t v) { return v > dest.MaxCode(); })) {
+    if (status == noErr && std::any_of(dest.samples.begin(), dest.samples.end(),
+                                       [&](uint16_t v) { return v > dest.MaxCode(); })) {
         violations.push_back("output sample above the host's scale");
     }
     inBuffer_.clear();
     outBuffer_.clear();
     maskBuffer_.clear();
     record.inData = record.outData = record.maskData = nullptr;
-    return code;
+    return status;
 }
 
 int16 StripHost::Run(bool withParameters) {
-    int16 code = noErr;
-    if (withParameters) code = Call(filterSelectorParameters);
-    if (code == noErr) code = Call(filterSelectorPrepare);
-    if (code == noErr) code = Start();
-    if (code == noErr) code = Call(filterSelectorFinish);
-    return code;
+    int16 status = noErr;
+    if (withParameters) status = Call(filterSelectorParameters);
+    if (status == noErr) status = Call(filterSelectorPrepare);
+    if (status == noErr) status = Start();
+    if (status == noErr) status = Call(filterSelectorFinish);
+    return status;
 }
 
 bool StripHost::Uses32() const {

@@ -300,25 +300,25 @@ int32_t DrawPies(UiWindow* w, int16_t item) {
 TEST_F(FltkSmoke, SmoothRingsPiesAndTheLargerFontsDraw) {
     static Capture shot;
     static Ui_Rect ring{};
-    Result result = ui_harness::Run(Binding::kFltk, state_, ui_testing::kResizableDialog,
-                                    [](UiWindow* w) {
-                                        Ui_Dlg_SetDrawProc(w, 3, DrawRing);
-                                        Ui_Dlg_SetDrawProc(w, 5, DrawPies);
-                                        return Ui_Dlg_SetItemHitProc(w, CloseOnOkOrCancel);
-                                    },
-                                    nullptr,
-                                    {Wait(200), Do([](UiWindow* w) {
-                                         Ui_Item_GetRect(w, 3, &ring);
-                                         ui_harness::Shoot(w, "drawing_9001.png", &shot);
-                                     }),
-                                     Click(1)});
-    EXPECT_EQ(result.item, 1);
-    EXPECT_FALSE(result.guardFired);
+    Result r = ui_harness::Run(Binding::kFltk, state_, ui_testing::kResizableDialog,
+                               [](UiWindow* w) {
+                                   Ui_Dlg_SetDrawProc(w, 3, DrawRing);
+                                   Ui_Dlg_SetDrawProc(w, 5, DrawPies);
+                                   return Ui_Dlg_SetItemHitProc(w, CloseOnOkOrCancel);
+                               },
+                               nullptr,
+                               {Wait(200), Do([](UiWindow* w) {
+                                    Ui_Item_GetRect(w, 3, &ring);
+                                    ui_harness::Shoot(w, "drawing_9001.png", &shot);
+                                }),
+                                Click(1)});
+    EXPECT_EQ(r.item, 1);
+    EXPECT_FALSE(r.guardFired);
     // The ring's colours all round, and pixels between the ring and the background along its
     // edges: smooth, not stepped.
     EXPECT_GT(shot.Count(ring, Saturated), 10000);
-    auto between = [](uint8_t r, uint8_t g, uint8_t b) {
-        const int hi = std::max({r, g, b}), lo = std::min({r, g, b});
+    auto between = [](uint8_t red, uint8_t green, uint8_t blue) {
+        const int hi = std::max({red, green, blue}), lo = std::min({red, green, blue});
         return hi > 240 && lo > 60 && lo < 220 && hi - lo > 20;  // a colour mixed with the grey
     };
     EXPECT_GT(shot.Count(ring, between), 300);

@@ -520,8 +520,8 @@ TEST_P(Parity, TheSameScriptCallsTheSameProcsInTheSameOrder) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Bindings, Parity, testing::Values(Binding::kHeadless, Binding::kFltk),
-                         [](const testing::TestParamInfo<Binding>& test) {
-                             return std::string(Name(test.param));
+                         [](const testing::TestParamInfo<Binding>& binding) {
+                             return std::string(Name(binding.param));
                          });
 
 }  // namespace
