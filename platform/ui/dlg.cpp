@@ -493,36 +493,70 @@ int32_t UiDlg_SizeChanged(UiWindow* w, uint8_t person) {
     return status;
 }
 
+namespace {
+
+// Tells the window system the sizes a person may drag the frame to: the info's limits, the
+// largest being the work area's less the frame when the owner gave none. The framework checks
+// the limits again at every change, since the work area may change meanwhile.
+int32_t ApplySizeRange(UiWindow* dialog, const Ui_Dlg_Info* info) {
+    const UiBinding* b = Ui_Binding();
+    int32_t maxW = info->maxWidth > 0 ? info->maxWidth : 32767;
+    int32_t maxH = info->maxHeight > 0 ? info->maxHeight : 32767;
+    Ui_Rect area, outer, client;
+    if ((info->maxWidth <= 0 || info->maxHeight <= 0) && Ui_Screen_WorkArea(&area) == kStatusOk &&
+        b->getWindowRect(dialog, &outer) == kStatusOk &&
+        b->getClientRect(dialog, &client) == kStatusOk) {
+        if (info->maxWidth <= 0) {
+            maxW = Ui_Rect_Width(&area) - (Ui_Rect_Width(&outer) - Ui_Rect_Width(&client));
+        }
+        if (info->maxHeight <= 0) {
+            maxH = Ui_Rect_Height(&area) - (Ui_Rect_Height(&outer) - Ui_Rect_Height(&client));
+        }
+    }
+    if (maxW < info->minWidth) maxW = info->minWidth;
+    if (maxH < info->minHeight) maxH = info->minHeight;
+    return b->setSizeRange(dialog, info->minWidth, info->minHeight, int16_t(maxW), int16_t(maxH)) ==
+                   kStatusOk
+               ? kStatusOk
+               : kStatusError;
+}
+
+}  // namespace
+
 int32_t Ui_Dlg_SetResizable(UiWindow* dialog, int16_t minWidth, int16_t minHeight) {
     Ui_Dlg_Info* info = nullptr;
     int32_t status = Ui_Dlg_Info_Get(dialog, &info);
     if (status != kStatusOk) return status;
     if (dialog->layout == nullptr || minWidth < 0 || minHeight < 0) return kStatusProblem;
-    const UiBinding* b = Ui_Binding();
     int32_t minW = Ui_Rect_Width(&dialog->layout->client);
     int32_t minH = Ui_Rect_Height(&dialog->layout->client);
     if (minWidth > minW) minW = minWidth;
     if (minHeight > minH) minH = minHeight;
-    // The largest size the window system is told is the work area's less the frame; the
-    // framework checks it again at every change, since the work area may change meanwhile.
-    int32_t maxW = 32767, maxH = 32767;
-    Ui_Rect area, outer, client;
-    if (Ui_Screen_WorkArea(&area) == kStatusOk && b->getWindowRect(dialog, &outer) == kStatusOk &&
-        b->getClientRect(dialog, &client) == kStatusOk) {
-        maxW = Ui_Rect_Width(&area) - (Ui_Rect_Width(&outer) - Ui_Rect_Width(&client));
-        maxH = Ui_Rect_Height(&area) - (Ui_Rect_Height(&outer) - Ui_Rect_Height(&client));
-    }
-    if (maxW < minW) maxW = minW;
-    if (maxH < minH) maxH = minH;
     info->resizable = 1;
     info->minWidth = int16_t(minW);
     info->minHeight = int16_t(minH);
     info->maxWidth = 0;
     info->maxHeight = 0;
-    return b->setSizeRange(dialog, int16_t(minW), int16_t(minH), int16_t(maxW), int16_t(maxH)) ==
-                   kStatusOk
-               ? kStatusOk
-               : kStatusError;
+    return ApplySizeRange(dialog, info);
+}
+
+int32_t Ui_Dlg_SetMaxSize(UiWindow* dialog, int16_t maxWidth, int16_t maxHeight) {
+    Ui_Dlg_Info* info = nullptr;
+    int32_t status = Ui_Dlg_Info_Get(dialog, &info);
+    if (status != kStatusOk) return status;
+    if (!info->resizable || maxWidth < 0 || maxHeight < 0) return kStatusProblem;
+    info->maxWidth = maxWidth > 0 && maxWidth < info->minWidth ? info->minWidth : maxWidth;
+    info->maxHeight = maxHeight > 0 && maxHeight < info->minHeight ? info->minHeight : maxHeight;
+    status = ApplySizeRange(dialog, info);
+    // A window already larger than the new limits is made smaller at once, as if the person had
+    // dragged its frame there (its items follow and the resize proc hears of it).
+    Ui_Rect client;
+    if (status == kStatusOk && Ui_Binding()->getClientRect(dialog, &client) == kStatusOk &&
+        ((info->maxWidth > 0 && Ui_Rect_Width(&client) > info->maxWidth) ||
+         (info->maxHeight > 0 && Ui_Rect_Height(&client) > info->maxHeight))) {
+        status = UiDlg_SizeChanged(dialog, 1);
+    }
+    return status;
 }
 
 int32_t Ui_Dlg_Place(UiWindow* dialog, const Ui_Rect* outer) {

@@ -158,13 +158,19 @@ int32_t Ui_Dlg_SetResizeProc(UiWindow* dialog, UiResizeProc proc);
 // Resizing. A dialog keeps the size of its template unless its owner makes it resizable: then
 // the person may drag its frame between the smallest client size given here (never less than
 // the template's, below which the anchors are not defined; 0 takes the template's) and the work
-// area. Every change of the client size, the person's or Ui_Dlg_Resize's, runs the same steps:
-// the size is kept within those limits (the window is set back when a window system without a
-// manager let it go further), each item moves from where it is by what its anchor in the
-// template asks for the change (resources/dialogs/README.md; an owner's own moves are kept),
-// the window is repainted, and the resize proc runs. A size the items are laid out for already
-// runs nothing. The bindings send no size message for sizes the framework sets itself.
+// area (or Ui_Dlg_SetMaxSize's smaller limit). Every change of the client size, the person's or
+// Ui_Dlg_Resize's, runs the same steps: the size is kept within those limits (an owner's resize
+// only above the template's size: the limits are the person's; the window is set back when a window
+// system without a manager let it go further), each item moves from where it is by what its anchor
+// in the template asks for the change (resources/dialogs/README.md; an owner's own moves are kept),
+// the window is repainted, and the resize proc runs. A size the items are laid out for already runs
+// nothing. The bindings send no size message for sizes the framework sets itself.
 int32_t Ui_Dlg_SetResizable(UiWindow* dialog, int16_t minWidth, int16_t minHeight);
+// The largest client size a person may drag the frame to (0 on an axis: the work area's less the
+// frame), for a dialog made resizable; a limit below the smallest size counts as the smallest. A
+// window larger than the limits is made smaller at once by the steps above. -1 for a dialog that
+// is not resizable or a negative size.
+int32_t Ui_Dlg_SetMaxSize(UiWindow* dialog, int16_t maxWidth, int16_t maxHeight);
 // Sets the client size (top-left corner kept) and runs the steps above, as if the person had
 // dragged the frame there. -1 for sizes below 1, -2 when the window system refuses.
 int32_t Ui_Dlg_Resize(UiWindow* dialog, int16_t width, int16_t height);

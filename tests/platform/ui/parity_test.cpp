@@ -132,19 +132,34 @@ TEST_P(Parity, AResizedDialogMovesItsItemsByTheirAnchorsWithinItsLimits) {
                     outer.bottom <= kScreenHeight)
             << RectText(outer);
     };
-    Result r = RunSteps(kResizableDialog, ResizableInit,
-                        {Do(remember), Resize(620, 401), Do(grown), Resize(100, 100), Do(back),
-                         Resize(5000, 3000), Do(onScreen), Click(1)});
+    // An owner's largest size (as a window kept inside the screen's edges would ask for) shrinks
+    // the window at once and bounds the person's later drags; the other axis keeps the screen's.
+    auto limited = [&](UiWindow* w) {
+        EXPECT_EQ(Ui_Dlg_SetMaxSize(w, 800, 0), 0);
+        EXPECT_EQ(client(w), "800x" + std::to_string(kScreenHeight));
+    };
+    auto within = [&](UiWindow* w) { EXPECT_EQ(client(w), "800x500"); };
+    Result r = RunSteps(
+        kResizableDialog, ResizableInit,
+        {Do(remember), Resize(620, 401), Do(grown), Resize(100, 100), Do(back), Resize(5000, 3000),
+         Do(onScreen), Do(limited), Resize(1000, 500), Do(within), Click(1)});
     EXPECT_EQ(r.item, 1);
     // Smaller than the template: the smallest size; larger than the screen: the work area.
-    EXPECT_EQ(Joined(gTrace), "resize 620x401, resize 420x300, resize 1920x1080, hit 1");
+    EXPECT_EQ(Joined(gTrace),
+              "resize 620x401, resize 420x300, resize 1920x1080, resize 800x1080, resize 800x500, "
+              "hit 1");
 
     // A dialog its owner did not make resizable keeps its size: the headless window manager
     // refuses, and on X the framework sets the window back.
     static std::string size;
     r = RunSteps(
         kTestDialog, [](UiWindow* w) { return Ui_Dlg_SetItemHitProc(w, CloseOnOkOrCancel); },
-        {Resize(500, 400), Do([&](UiWindow* w) { size = client(w); }), Click(1)}, 1);
+        {Resize(500, 400), Do([&](UiWindow* w) {
+             size = client(w);
+             EXPECT_EQ(Ui_Dlg_SetMaxSize(w, 800, 600), -1);
+         }),
+         Click(1)},
+        1);
     EXPECT_EQ(size, "300x195");
 }
 
