@@ -6,9 +6,10 @@
 // sharpening is off and the Remove Noise area while noise removal is off.
 //
 // Not built yet: the detail view (the image at a zoom level through the full transform with the
-// current sharpening and noise removal), the navigation view and the zoom buttons need the host's
-// preview procedures, which WindowHostProcs does not offer yet. Until then the two views are
-// drawn empty and the zoom buttons are disabled.
+// current sharpening and noise removal), the navigation view and the zoom buttons. The host's
+// procedures for them are in WindowHostProcs (openDetail, fetchDetail, renderDetail, drawDetail,
+// setUpNavigator, drawNavigator); the dialog is not wired to them yet. Until then the two views
+// are drawn empty and the zoom buttons are disabled.
 #pragma once
 
 #include <cstdint>

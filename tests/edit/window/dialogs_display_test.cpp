@@ -136,7 +136,13 @@ class DialogShots : public testing_support::PlatformTest {
     std::string helpPath_;
     uint8_t guide_ = 1;
     HelpContext help_{};
-    WindowHostProcs host_{nullptr, [](void*, float*) -> int32_t { return 0; }, nullptr};
+    // A host whose colour picker answers at once, and no other service.
+    static WindowHostProcs PickerOnly() {
+        WindowHostProcs procs{};
+        procs.pickColor = [](void*, float*) -> int32_t { return 0; };
+        return procs;
+    }
+    WindowHostProcs host_ = PickerOnly();
     DialogEnv env_{};
     std::unique_ptr<EditState> es_;
 };
