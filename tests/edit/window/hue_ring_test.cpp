@@ -5,10 +5,12 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "edit/edit_state.h"
 #include "edit/window/hue_ring.h"
 #include "platform/ui/controls.h"
+#include "platform/ui/dlg.h"
 #include "platform/ui/rect.h"
 #include "resources/ids/dlg1000.h"
 #include "tests/platform/ui/ui_test_support.h"
@@ -223,6 +225,71 @@ TEST_F(HueRingDrawing, HandlesShowTheirColoursAndTheActiveBeforeHandleItsDot) {
     });
     int16_t item = 0;
     ASSERT_EQ(Run(kDlgEditor, nullptr, nullptr, {script, Click(kEditorCancel)}, &item), 0);
+}
+
+// A drag on the ring item through the framework's track phases, as the window routes it: the
+// press picks the handle, every drag phase moves it.
+EditState* gTracked = nullptr;
+HueRingHitResult gHit{-1, kHueBefore};
+
+int32_t TrackRing(UiWindow* w, int16_t item, int16_t phase) {
+    Ui_Dlg* d = nullptr;
+    Ui_Rect r;
+    if (Ui_Dlg_Get(w, &d) != 0 || Ui_Item_GetRect(w, item, &r) != 0) return 0;
+    const Ui_Point p{d->mouseV, d->mouseH};
+    if (phase == kUiTrackBegin) {
+        HueRingHit(&r, p, gTracked, &gHit);
+        if (gHit.handle < 0) return 0;
+        HueRingActivate(gTracked, gHit.handle, nullptr);
+        return 1;
+    }
+    HueRingDrag(&r, p, &gHit, gTracked, nullptr);
+    return 1;
+}
+
+TEST_F(HueRingDrawing, AScriptedDragMovesTheAfterHandleToItsLimitAndNoFurther) {
+    auto es = std::make_unique<EditState>();
+    ASSERT_EQ(EditStateInit(es.get(), nullptr), 0);
+    gTracked = es.get();
+    Ui_Rect r{};
+    HueRingGeometry g{};
+    // Where the scripted pointer goes: handle 2's After handle (120 degrees), then towards
+    // 170 degrees and on to 200, past its neighbour's After hue at 180.
+    auto at = [&](double degrees, double radius) {
+        const double a = degrees * kPi / 180.0;
+        return std::pair<int16_t, int16_t>{int16_t(std::lround(g.cy - radius * std::sin(a))),
+                                           int16_t(std::lround(g.cx + radius * std::cos(a)))};
+    };
+    int16_t item = 0;
+    // The geometry is known only once the dialog is open: a first run measures it.
+    ASSERT_EQ(Run(kDlgEditor, nullptr, nullptr,
+                  {Call([&](UiWindow* w) {
+                       Ui_Item_GetRect(w, kEditorHueRing, &r);
+                       HueRingLayout(&r, &g);
+                   }),
+                   Click(kEditorCancel)},
+                  &item),
+              0);
+    const auto start = at(120, g.afterRadius), mid = at(170, g.afterRadius),
+               end = at(200, g.afterRadius);
+    auto init = [](UiWindow* w) -> int32_t {
+        Ui_Item_Show(w, kEditorHueRing, 1);
+        return Ui_Dlg_SetTrackProc(w, TrackRing);
+    };
+    ASSERT_EQ(
+        Run(kDlgEditor, init, nullptr,
+            {Press(kEditorHueRing, start.first, start.second), Drag(mid.first, mid.second),
+             Call([&](UiWindow*) {
+                 EXPECT_NEAR(HueHandleAngle(&es->editPars, 2, kHueAfter), 170, 1.5);
+             }),
+             Drag(end.first, end.second), Release(end.first, end.second), Click(kEditorCancel)},
+            &item),
+        0);
+    EXPECT_EQ(es->activeHandle, 2);
+    EXPECT_NEAR(HueHandleAngle(&es->editPars, 2, kHueAfter), 175, 1e-3);
+    EXPECT_NEAR(es->editPars.hue[2].hueShift, 55, 1e-3);
+    EXPECT_NEAR(es->editPars.hue[2].baseHue, 120, 1e-3);
+    gTracked = nullptr;
 }
 
 }  // namespace

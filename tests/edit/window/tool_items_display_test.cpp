@@ -1,12 +1,10 @@
-// The tool items of the editing window on a real window: the editor dialog is opened through the
-// FLTK binding under a virtual X server with every tool item drawn by its component and the
-// items of one tab (or balance method) shown, read back from the screen and written as a PNG
-// file for people to look at. The window's own code is not used: the harness only registers the
-// draw procedures and shows the tab's items, so what the pictures judge is the drawing.
-#include <png.h>
-#include <sys/stat.h>
-
-#include <FL/Fl.H>
+// The tool items of the editing window on real windows and headless alike: the editor dialog is
+// opened with every tool item drawn by its component and the items of one tab (or balance method)
+// shown, and written as a PNG file for people to look at; a drag on the hue ring played as real
+// pointer input must move the handle as the same drag does headless. The window's own code is not
+// used: the test only registers the draw and track procedures and shows the tab's items.
+// GoogleTest comes before the X headers, whose macros it would trip over.
+#include <gtest/gtest.h>
 
 #include <cmath>
 #include <functional>
@@ -31,14 +29,10 @@
 #include "platform/ui/binding.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dlg.h"
-#include "platform/ui/fltk/fltk.h"
 #include "platform/ui_state.h"
 #include "resources/ids/dlg1000.h"
 #include "tests/platform/test_support.h"
-
-#ifndef KOLMARA_SHOTS_OUT
-#define KOLMARA_SHOTS_OUT "."
-#endif
+#include "tests/ui_harness/ui_harness.h"
 
 namespace {
 
@@ -51,8 +45,6 @@ struct Scene {
     int32_t method;  // on tab 0
     int32_t infoSubject;
     std::vector<int16_t> shown;
-    bool taken = false;
-    int width = 0, height = 0;
     std::string name;
 };
 
@@ -158,56 +150,39 @@ int32_t Init(UiWindow* w) {
     return 0;
 }
 
-void WritePng(const std::string& path, const std::vector<uint8_t>& rgb, int width, int height) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr) << path;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(f);
-        FAIL() << "libpng failed on " << path;
+// The track proc of the ring, as the window routes the phases: the press picks and activates a
+// handle, every later phase moves it.
+int32_t TrackRing(UiWindow* w, int16_t item, int16_t phase) {
+    Scene* s = Of(w);
+    Ui_Dlg* d = nullptr;
+    Ui_Rect r;
+    if (s == nullptr || Ui_Dlg_Get(w, &d) != 0 || Ui_Item_GetRect(w, item, &r) != 0) return 0;
+    const Ui_Point p{d->mouseV, d->mouseH};
+    static HueRingHitResult hit{-1, kHueBefore};
+    if (phase == kUiTrackBegin) {
+        HueRingHit(&r, p, s->es, &hit);
+        if (hit.handle < 0) return 0;
+        HueRingActivate(s->es, hit.handle, nullptr);
+        return 1;
     }
-    png_init_io(png, f);
-    png_set_IHDR(png, info, uint32_t(width), uint32_t(height), 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < height; ++y) {
-        png_write_row(png, const_cast<uint8_t*>(rgb.data() + size_t(y) * size_t(width) * 3));
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    std::fclose(f);
+    HueRingDrag(&r, p, &hit, s->es, nullptr);
+    Ui_Item_Invalidate(w, item);
+    return 1;
 }
 
-struct Grab {
-    UiState* state;
-    Scene* scene;
-    static void Fire(void* data) {
-        auto* g = static_cast<Grab*>(data);
-        auto* w = static_cast<UiWindow*>(g->state->parentWindow);
-        Ui_Dlg* d = nullptr;
-        if (Ui_Dlg_Get(w, &d) != 0) return;
-        int32_t width = 0, height = 0;
-        Ui_Fltk_ReadPixels(w, nullptr, 0, &width, &height);
-        std::vector<uint8_t> rgb(size_t(width) * size_t(height) * 3);
-        if (Ui_Fltk_ReadPixels(w, rgb.data(), int32_t(rgb.size()), &width, &height) == 0) {
-            mkdir(KOLMARA_SHOTS_OUT, 0755);
-            WritePng(std::string(KOLMARA_SHOTS_OUT) + "/" + g->scene->name, rgb, width, height);
-            g->scene->taken = true;
-            g->scene->width = width;
-            g->scene->height = height;
-        }
-        d->itemHit = kEditorCancel;
-        Ui_Dlg_End(w);
-    }
-};
+int32_t InitTracked(UiWindow* w) {
+    Init(w);
+    return Ui_Dlg_SetTrackProc(w, TrackRing);
+}
 
-class ToolShots : public testing_support::PlatformTest {
+using ui_harness::Binding;
+
+class ToolShots : public testing_support::PlatformTest,
+                  public testing::WithParamInterface<Binding> {
    protected:
     void SetUp() override {
         PlatformTest::SetUp();
-        ASSERT_EQ(Ui_Fltk_Install(), 0) << "no X display: run under xvfb-run";
+        ASSERT_EQ(ui_harness::Install(GetParam()), 0) << ui_harness::Name(GetParam());
         ASSERT_EQ(Ui_State_Open(&state_, Res_ModuleArchive(), nullptr, 1000, 0), 0);
         ASSERT_EQ(EditStateInit(es_.get(), nullptr), 0);
         // A scene with something to show on every tab.
@@ -236,8 +211,8 @@ class ToolShots : public testing_support::PlatformTest {
         Ui_Framework_Uninstall();
         PlatformTest::TearDown();
     }
-    void Take(const std::string& name, int32_t tab, std::vector<int16_t> shown,
-              int32_t infoSubject = kMemoryInfoNothing) {
+    std::unique_ptr<Scene> MakeScene(int32_t tab, std::vector<int16_t> shown,
+                                     int32_t infoSubject = kMemoryInfoNothing) {
         auto scene = std::make_unique<Scene>();
         scene->es = es_.get();
         MemoryColorsSetDefaults(scene->slots);
@@ -250,14 +225,20 @@ class ToolShots : public testing_support::PlatformTest {
         scene->tab = tab;
         scene->infoSubject = infoSubject;
         scene->shown = std::move(shown);
-        scene->name = name;
-        Grab grab{state_, scene.get()};
-        Fl::add_timeout(0.6, Grab::Fire, &grab);
-        int16_t item = 0;
-        EXPECT_EQ(Ui_Dlg_Run(state_, kDlgEditor, nullptr, Init, scene.get(), &item), 0);
-        Fl::remove_timeout(Grab::Fire, &grab);
-        EXPECT_TRUE(scene->taken) << name;
-        EXPECT_GT(scene->width, 600) << name;
+        return scene;
+    }
+    void Take(const std::string& name, int32_t tab, std::vector<int16_t> shown,
+              int32_t infoSubject = kMemoryInfoNothing) {
+        auto scene = MakeScene(tab, std::move(shown), infoSubject);
+        const std::string file = std::string(ui_harness::Name(GetParam())) + "_" + name;
+        ui_harness::Capture capture;
+        const auto r =
+            ui_harness::Run(GetParam(), state_, kDlgEditor, Init, scene.get(),
+                            {ui_harness::Wait(200), ui_harness::Do([&](UiWindow* w) {
+                                 EXPECT_FALSE(ui_harness::Shoot(w, file, &capture).empty()) << file;
+                             })});
+        EXPECT_FALSE(r.guardFired) << name;
+        EXPECT_GT(capture.width, 600) << name;
     }
     UiState* state_ = nullptr;
     std::unique_ptr<EditState> es_ = std::make_unique<EditState>();
@@ -268,7 +249,7 @@ std::vector<int16_t> Range(int16_t first, int16_t last, std::vector<int16_t> mor
     return more;
 }
 
-TEST_F(ToolShots, EveryTabsToolItems) {
+TEST_P(ToolShots, EveryTabsToolItems) {
     Take("tools_tab0_neutrals.png", 0, Range(18, 21, {40, 41}));
     Take("tools_tab0_two_sliders.png", 0, Range(22, 27, {40, 41}));
     Take("tools_tab0_three_sliders.png", 0, Range(28, 39, {40, 41}));
@@ -277,5 +258,44 @@ TEST_F(ToolShots, EveryTabsToolItems) {
     Take("tools_tab3_hue.png", 3, Range(63, 82), 0);
     Take("tools_tab3_hue_nothing.png", 3, Range(63, 82), kMemoryInfoNothing);
 }
+
+TEST_P(ToolShots, ADragOnTheHueRingStopsAtTheNeighboursLimit) {
+    // Handle 2 of a fresh ring: After at 120 degrees, its neighbours' After hues at 60 and 180.
+    ASSERT_EQ(EditStateInit(es_.get(), nullptr), 0);
+    auto scene = MakeScene(3, Range(63, 82));
+    // The ring's size follows the font; a first run measures it.
+    Ui_Rect r{};
+    ui_harness::Run(GetParam(), state_, kDlgEditor, Init, scene.get(),
+                    {ui_harness::Do([&](UiWindow* w) { Ui_Item_GetRect(w, kEditorHueRing, &r); })});
+    HueRingGeometry g{};
+    ASSERT_EQ(HueRingLayout(&r, &g), 0);
+    // Offsets from the item's centre, which is the ring's.
+    auto dv = [&](double degrees) {
+        return int(std::lround(-g.afterRadius * std::sin(degrees * 3.14159265358979 / 180)));
+    };
+    auto dh = [&](double degrees) {
+        return int(std::lround(g.afterRadius * std::cos(degrees * 3.14159265358979 / 180)));
+    };
+    double halfway = -1;
+    const auto result = ui_harness::Run(
+        GetParam(), state_, kDlgEditor, InitTracked, scene.get(),
+        {ui_harness::Press(kEditorHueRing, dv(120), dh(120)),
+         ui_harness::DragTo(kEditorHueRing, dv(150), dh(150)),
+         ui_harness::DragTo(kEditorHueRing, dv(160), dh(160)),
+         ui_harness::Do([&](UiWindow*) { halfway = HueHandleAngle(&es_->editPars, 2, kHueAfter); }),
+         ui_harness::DragTo(kEditorHueRing, dv(200), dh(200)),
+         ui_harness::Release(kEditorHueRing, dv(200), dh(200)),
+         ui_harness::Shot(std::string(ui_harness::Name(GetParam())) + "_tools_hue_dragged.png")});
+    EXPECT_FALSE(result.guardFired);
+    EXPECT_EQ(es_->activeHandle, 2);
+    EXPECT_NEAR(halfway, 160, 1.5);
+    EXPECT_NEAR(HueHandleAngle(&es_->editPars, 2, kHueAfter), 175, 1e-3);
+    EXPECT_NEAR(es_->editPars.hue[2].baseHue, 120, 1e-3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Bindings, ToolShots, testing::Values(Binding::kHeadless, Binding::kFltk),
+                         [](const testing::TestParamInfo<Binding>& which) {
+                             return std::string(ui_harness::Name(which.param));
+                         });
 
 }  // namespace
