@@ -166,7 +166,15 @@ int32_t TrackRing(UiWindow* w, int16_t item, int16_t phase) {
         return 1;
     }
     HueRingDrag(&r, p, &hit, s->es, nullptr);
-    Ui_Item_Invalidate(w, item);
+    // The ring and everything that shows the active pair.
+    const int16_t shown[] = {item,
+                             kEditorHueBefore,
+                             kEditorHueAfter,
+                             kEditorHueBrightnessValue,
+                             kEditorHueBrightnessSlider,
+                             kEditorHueSaturationValue,
+                             kEditorHueSaturationSlider};
+    for (int16_t i : shown) Ui_Item_Invalidate(w, i);
     return 1;
 }
 
