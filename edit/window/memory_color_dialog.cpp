@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "edit/window/help_window.h"
+#include "edit/window/memory_info.h"
 #include "edit/window/slider.h"
 #include "edit/window/swatch.h"
 #include "engine/sampling.h"
@@ -21,8 +22,6 @@
 
 namespace {
 
-constexpr double kDegrees = 3.14159265358979323846 / 180.0;
-
 struct MemoryWindow {
     const DialogEnv* env;
     EditState* state;
@@ -35,15 +34,6 @@ MemoryWindow* Of(UiWindow* w) {
     return d != nullptr ? static_cast<MemoryWindow*>(d->userData) : nullptr;
 }
 
-// The colour of the slot at CIE lightness l, as the hue tool reads the three numbers.
-void LabAt(const MemoryColor& c, double l, float lab[3]) {
-    const double chroma = c.defined ? c.mcChroma * 0.04 * l * (1.0 - l / 100.0) : 0.0;
-    const double hue = (c.mcHue + (l - 50.0) * c.mcHueSlope) * kDegrees;
-    lab[0] = float(l);
-    lab[1] = float(chroma * std::cos(hue));
-    lab[2] = float(chroma * std::sin(hue));
-}
-
 int32_t DrawGradient(UiWindow* w, int16_t item) {
     MemoryWindow* mw = Of(w);
     Ui_Rect r;
@@ -53,7 +43,7 @@ int32_t DrawGradient(UiWindow* w, int16_t item) {
     for (int32_t x = 0; x < width; ++x) {
         // Lightness 5 to 95: the ends are black and white whatever the colour.
         float lab[3];
-        LabAt(mw->work, 5.0 + 90.0 * x / (width > 1 ? width - 1 : 1), lab);
+        MemoryColorLabAt(&mw->work, 5.0 + 90.0 * x / (width > 1 ? width - 1 : 1), lab);
         Ui_RGB rgb{128, 128, 128};
         SwatchLabToScreen(lab, &mw->state->editPars.refRGB, &rgb);
         const Ui_Color colour = Ui_ColorFromRGB(rgb.r, rgb.g, rgb.b);

@@ -150,15 +150,21 @@ int32_t ValueBoxDraw(UiWindow* w, int16_t item, const char* text) {
     Ui_Rect r;
     if (text == nullptr || Ui_Item_GetRect(w, item, &r) != kStatusOk) return kStatusError;
     if (Ui_Draw_Begin(w) != kStatusOk) return kStatusError;
+    ValueBoxPaint(w, &r, text);
+    return Ui_Draw_End(w);
+}
+
+int32_t ValueBoxPaint(UiWindow* w, const Ui_Rect* r, const char* text) {
+    if (r == nullptr || text == nullptr) return kStatusProblem;
     const Ui_Color white = Rgb(255, 255, 255), frame = Rgb(150, 150, 150), ink = Rgb(0, 0, 0);
-    Ui_Draw_FillRect(w, &r, &white);
-    Ui_Draw_FrameRect(w, &r, &frame);
+    Ui_Draw_FillRect(w, r, &white);
+    Ui_Draw_FrameRect(w, r, &frame);
     int16_t width = 0, height = 0;
     Ui_Draw_MeasureText(w, kUiFontDialog, text, &width, &height);
-    const int32_t top = r.top + (r.bottom - r.top - height) / 2;
+    const int32_t top = r->top + (r->bottom - r->top - height) / 2;
     Ui_Draw_SetPen(w, &ink, 1);
-    Ui_Draw_TextAt(w, text, int16_t(top), int16_t((r.left + r.right) / 2), kUiAlignCenter);
-    return Ui_Draw_End(w);
+    Ui_Draw_TextAt(w, text, int16_t(top), int16_t((r->left + r->right) / 2), kUiAlignCenter);
+    return kStatusOk;
 }
 
 int32_t HelpButtonDraw(UiWindow* w, int16_t item) {

@@ -60,6 +60,8 @@ int32_t SliderDraw(UiWindow* dialog, int16_t item, int32_t x, uint8_t centred,
                    const SliderFill* fill, uint8_t disabled);
 // Draws a value box: white, with a thin grey frame and the text centred in it.
 int32_t ValueBoxDraw(UiWindow* dialog, int16_t item, const char* text);
+// The same box in any rectangle, for items that hold several; drawing must be open.
+int32_t ValueBoxPaint(UiWindow* dialog, const Ui_Rect* r, const char* text);
 
 // Draws a "?" help item as a small round button; pressed gives it the pressed look. Its track
 // proc uses Ui_Item_TrackButton, and the draw proc receives -item for the pressed look.

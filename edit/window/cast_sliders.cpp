@@ -1,0 +1,111 @@
+// The colour-cast sliders; see cast_sliders.h.
+#include "edit/window/cast_sliders.h"
+
+#include <cmath>
+
+#include "edit/window/slider.h"
+#include "edit/window/tone_sliders.h"
+#include "edit/window/tool_paint.h"
+#include "engine/balance.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/draw.h"
+#include "resources/ids/strings.h"
+
+namespace {
+
+bool Known(int32_t slider) {
+    return 0 <= slider && slider < kCastSliderCount;
+}
+
+// The position t_R, t_G or t_B a slider moves (the temperature moves t_B as well).
+int32_t Channel(int32_t slider) {
+    if (slider == kCastTemperature) return 0;
+    if (slider == kCastTint) return 1;
+    return slider;
+}
+
+bool TwoSlider(int32_t slider) {
+    return slider == kCastTemperature || slider == kCastTint;
+}
+
+float Clamp01(float t) {
+    if (!(t >= 0.0f)) return 0.0f;
+    return t > 1.0f ? 1.0f : t;
+}
+
+// The slider value -100..100 of a position.
+int32_t ValueOf(float t) {
+    return int32_t(std::lround(200.0 * double(Clamp01(t)) - 100.0));
+}
+
+}  // namespace
+
+int32_t CastSliderPosition(const EditState* s, int32_t slider, float* t) {
+    if (s == nullptr || t == nullptr || !Known(slider)) return kStatusProblem;
+    *t = s->balanceSlider[Channel(slider)];
+    return kStatusOk;
+}
+
+int32_t CastSliderPositionAt(const Ui_Rect* r, Ui_Point p, float* t) {
+    if (t == nullptr) return kStatusProblem;
+    int32_t v = 0;
+    const int32_t status = SliderCentredValue(r, p.h, &v);
+    if (status != kStatusOk) return status;
+    // (v + 100) / 200 for the three sliders and 0.5 + v / 200 for the two are the same number.
+    *t = Clamp01(float(v + 100) / 200.0f);
+    return kStatusOk;
+}
+
+int32_t CastSliderMove(EditState* s, int32_t slider, float t) {
+    if (s == nullptr || !Known(slider)) return kStatusProblem;
+    t = Clamp01(t);
+    s->balanceSlider[Channel(slider)] = t;
+    if (slider == kCastTemperature) s->balanceSlider[2] = 1.0f - t;
+    return CastApplyBalance(s);
+}
+
+int32_t CastApplyBalance(EditState* s) {
+    if (s == nullptr) return kStatusProblem;
+    // The reset puts the positions back to the middle; they are what is being applied.
+    float t[3];
+    for (int c = 0; c < 3; ++c) t[c] = Clamp01(s->balanceSlider[c]);
+    int32_t status = ResetEditStatePars(s, kEditBalance);
+    for (int c = 0; c < 3; ++c) s->balanceSlider[c] = t[c];
+    if (status != kStatusOk) return status;
+    const float colour[3] = {1.0f - t[0], 1.0f - t[1], 1.0f - t[2]};
+    return HgAddBalanceColour(&s->editPars, colour);
+}
+
+void CastValueText(int32_t slider, float t, char* text, int32_t capacity) {
+    if (!TwoSlider(slider)) {
+        ValueText(int32_t(std::lround(200.0 * double(Clamp01(t)))) - 100, kValueSigned, text,
+                  capacity);
+        return;
+    }
+    ParamOffsetText(t, text, capacity);
+}
+
+int32_t CastSliderDraw(UiWindow* w, int16_t item, int32_t slider, float t, uint8_t disabled) {
+    Ui_Rect r;
+    if (!Known(slider) || Ui_Item_GetRect(w, item, &r) != kStatusOk) return kStatusError;
+    const SliderFill fill = SliderFillForChannel(Channel(slider));
+    return SliderDraw(w, item, SliderCentredX(&r, ValueOf(t)), 1, &fill, disabled);
+}
+
+int32_t CastValueBoxDraw(UiWindow* w, int16_t item, int32_t slider, float t) {
+    if (!Known(slider)) return kStatusError;
+    char text[16];
+    CastValueText(slider, t, text, sizeof text);
+    return ValueBoxDraw(w, item, text);
+}
+
+int32_t CastLabelDraw(UiWindow* w, int16_t item, int32_t slider) {
+    Ui_Rect r;
+    if (!TwoSlider(slider) || Ui_Item_GetRect(w, item, &r) != kStatusOk) return kStatusError;
+    if (Ui_Draw_Begin(w) != kStatusOk) return kStatusError;
+    Ui_Draw_FillRect(w, &r, nullptr);
+    char label[256];
+    LookString(w, slider == kCastTemperature ? kStrTemperatureLabel : kStrTintLabel, label);
+    LookTextLine(w, label, &r, kUiAlignLeft, 0, kLookInk);
+    return Ui_Draw_End(w);
+}
