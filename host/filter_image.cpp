@@ -213,7 +213,10 @@ int32_t PutHostRow(PluginData* data, int32_t yOut) {
                 n = scratch[at];
                 i = in[at];
             }
-            uint32_t v = m == 255 ? n : m == 0 ? i : ((255 - m) * i + m * n + 128) >> 8;
+            // Weighted by m / 255, rounded: a pixel the edit leaves as it was keeps its value
+            // under any mask (a shift by 8 in place of the division took a 16-bit white down by
+            // 128 codes where the selection was soft).
+            uint32_t v = m == 255 ? n : m == 0 ? i : ((255 - m) * i + m * n + 127) / 255;
             if (f.bytesOut == 2) {
                 reinterpret_cast<uint16_t*>(dest)[at] = uint16_t(v);
             } else {
