@@ -8,11 +8,18 @@ bool IsFlag(uint8_t v) {
     return v == 0 || v == 1;
 }
 
+// The procedures the two blocks need. A host whose suite lacks one of them cannot keep the blocks
+// for the module (a missing one would be called through a null pointer).
+bool HandleSuiteUsable(const HandleProcs* hp) {
+    return hp != nullptr && hp->newProc != nullptr && hp->lockProc != nullptr &&
+           hp->unlockProc != nullptr;
+}
+
 }  // namespace
 
 void CreateParametersHandle() {
     FilterRecord* record = Record();
-    if (record->handleProcs == nullptr) {
+    if (!HandleSuiteUsable(record->handleProcs)) {
         SetResult(errPlugInHostInsufficient);
         return;
     }
@@ -22,7 +29,7 @@ void CreateParametersHandle() {
 
 void CreateDataHandle() {
     FilterRecord* record = Record();
-    if (record->handleProcs == nullptr) {
+    if (!HandleSuiteUsable(record->handleProcs)) {
         SetResult(errPlugInHostInsufficient);
         return;
     }
@@ -37,8 +44,9 @@ void CreateDataHandle() {
 void LockHandles() {
     FilterRecord* record = Record();
     HandleProcs* hp = record->handleProcs;
-    if (hp == nullptr) {
-        LogF("LockHandles: handleProcs NULL");
+    if (!HandleSuiteUsable(hp)) {
+        LogF(hp == nullptr ? "LockHandles: handleProcs NULL"
+                           : "LockHandles: handleProcs incomplete");
         SetResult(errPlugInHostInsufficient);
         return;
     }

@@ -391,6 +391,22 @@ TEST_F(PluginTest, MissingOrUnusableBlocksAreRefusedWithTheirCodes) {
         h.record.handleProcs = nullptr;
         EXPECT_EQ(h.Call(filterSelectorParameters), errPlugInHostInsufficient);
     }
+    // A suite without one of the procedures the blocks need is no suite at all: refused before
+    // anything is called through it.
+    for (int missing = 0; missing < 3; ++missing) {
+        StripHost h(RandomImage(8, 4, 3, 8, 9));
+        HandleProcs& hp = h.host.handleProcs;
+        if (missing == 2) {
+            ASSERT_EQ(h.Call(filterSelectorParameters), 0);
+        }
+        if (missing == 0) hp.newProc = nullptr;
+        if (missing == 1) hp.lockProc = nullptr;
+        if (missing == 2) hp.unlockProc = nullptr;
+        EXPECT_EQ(h.Call(missing == 2 ? filterSelectorStart : filterSelectorParameters),
+                  errPlugInHostInsufficient);
+        EXPECT_TRUE(h.requests.empty());
+        EXPECT_TRUE(h.violations.empty());
+    }
 }
 
 TEST_F(PluginTest, DamagedBlocksAreRebuiltBeforeTheyAreUsed) {
@@ -708,6 +724,17 @@ TEST_F(PluginTest, IdentityRunGivesBackEveryPixel) {
         EXPECT_EQ(h.lastProgressDone, image.height - 1);
         EXPECT_EQ(h.lastProgressTotal, image.height);
         EXPECT_EQ(h.displayCalls, 0);
+
+        // Under a soft selection too: blending a pixel with itself gives it back, whatever the
+        // mask value (a 16-bit white once came back 128 codes darker).
+        StripHost soft(image);
+        std::vector<uint8_t> mask(size_t(image.width) * size_t(image.height));
+        for (size_t i = 0; i < mask.size(); ++i) mask[i] = uint8_t(i * 7);
+        soft.SetMask(mask);
+        soft.PlayWithoutDialog();
+        OfferMemoryForRows(soft, 5);
+        ASSERT_EQ(soft.Start(), 0);
+        ExpectFiltered(soft, expected, VRect{0, 0, image.height, image.width});
     }
 }
 
@@ -878,7 +905,7 @@ TEST_F(PluginTest, SelectionMaskBlendsColoursAndTheFourthPlanePassesThrough) {
                     expected.At(x, y, c) =
                         uint16_t(m == 0     ? i
                                  : m == 255 ? n
-                                            : ((255 - m) * i + m * n + 128) >> 8);
+                                            : ((255 - m) * i + m * n + 127) / 255);
                 }
             }
         }
