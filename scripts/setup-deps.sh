@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package the project needs to build, test and benchmark.
+# Installs every Debian package the project needs to build, test, fuzz (clang with libFuzzer)
+# and benchmark.
 # Idempotent and quiet when everything is present; runs apt-get update only when
 # something is missing.
 set -euo pipefail
@@ -10,6 +11,7 @@ packages=(
   liblcms2-dev libtiff-dev libpng-dev libjpeg-dev zlib1g-dev
   libfltk1.3-dev libx11-dev libxext-dev libxft-dev libxinerama-dev libxcursor-dev libxrender-dev libxfixes-dev libfontconfig1-dev
   xvfb xauth valgrind
+  clang libclang-rt-14-dev
 )
 
 missing=()
