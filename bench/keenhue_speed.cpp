@@ -112,9 +112,8 @@ int main(int argc, char** argv) {
     for (int i = 0; i < runs; ++i) {
         ResetEditStatePars(state.get(), kEditMaskAll);
         const auto start = std::chrono::steady_clock::now();
-        int32_t status = GetAnalysisImage(state.get(), kPreviewWidth, kPreviewHeight);
-        if (status == 0)
-            status = AutoSettings(state.get(), kEditMaskAll, &state->analysisImage, nullptr);
+        int32_t status = GetAnalysisImage(state.get(), kPreviewWidth, kPreviewHeight, nullptr);
+        if (status == 0) status = AutoSettings(state.get(), kEditMaskAll, &state->analysisImage);
         const auto end = std::chrono::steady_clock::now();
         if (status != 0) {
             std::fprintf(stderr, "keenhue_speed: failed with %d\n", int(status));

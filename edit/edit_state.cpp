@@ -4,7 +4,6 @@
 #include "edit/neutral_target.h"
 #include "engine/balance.h"
 #include "engine/working_space.h"
-#include "platform/alert.h"
 #include "platform/mem.h"
 
 namespace {
@@ -12,9 +11,6 @@ namespace {
 constexpr int32_t kDefaultGridLevel = 7;
 constexpr float kDefaultPreferredSaturation = 0.8f;
 constexpr int32_t kDefaultKeenhueMask = 64564;
-
-const char kSpaceChanged[] =
-    "The RGB working space has changed. Your saved settings may not produce the desired result.";
 
 bool AnyBinUsed(const SampleBin* bins) {
     for (int k = 0; k < kEditBinCount; ++k) {
@@ -83,13 +79,12 @@ int32_t ResetEditStatePars(EditState* s, HgEditMask mask) {
     return status;
 }
 
-int32_t CopyParsMasked(const EditPars* saved, EditState* live, HgEditMask mask, UiState* state) {
+int32_t CopyParsMasked(const EditPars* saved, EditState* live, HgEditMask mask, UiState* state,
+                       ConfirmSpaceChange confirm) {
     if (saved == nullptr || live == nullptr) return kStatusProblem;
     if (!RefRgbMatch(&saved->refRGB, &live->editPars.refRGB, state)) {
-        int16_t item = 0;
-        int32_t status = Ui_Alert_Ask(state, kSpaceChanged, "Use Anyway", "Cancel", 1, &item);
+        int32_t status = confirm != nullptr ? confirm(state) : kStatusProblem;
         if (status != kStatusOk) return status;
-        if (item != 1) return kStatusCancelled;
     }
     int32_t status = ResetEditStatePars(live, mask);
     if (status != kStatusOk) return status;

@@ -80,10 +80,16 @@ int32_t ResetEditStatePars(EditState* editState, HgEditMask mask);
 // derivation passes its status on and leaves the target as it was.
 int32_t EditStateDeriveNeutralTarget(EditState* editState);
 
+// Asked before settings made in another working space are copied: 0 to copy them anyway, -10 to
+// leave the live record as it is, or the status of a question that could not be asked. The
+// caller, which owns the window the question belongs to, asks it.
+using ConfirmSpaceChange = int32_t (*)(UiState* state);
+
 // Copies the groups of mask from a stored set into the live record. When the two were made in
-// different working spaces the user is asked first ("Use Anyway" / "Cancel"); Cancel returns -10
-// and changes nothing, as does a question that cannot be shown (its status, e.g. -1 without a
-// call state). Then the groups are reset (ResetEditStatePars) and filled: linear only for 16-bit
-// images; the balance bins and target; each tone value; for any hue bit all six handles and the
-// toning colour; the sharpen and noise settings only when mask is 65535. -1 for a null record.
-int32_t CopyParsMasked(const EditPars* saved, EditState* live, HgEditMask mask, UiState* state);
+// different working spaces confirm is asked first; anything but 0 from it is returned and
+// changes nothing, and without confirm such a set is not copied (-1). Then the groups are reset
+// (ResetEditStatePars) and filled: linear only for 16-bit images; the balance bins and target;
+// each tone value; for any hue bit all six handles and the toning colour; the sharpen and noise
+// settings only when mask is 65535. -1 for a null record. state serves the diagnostics log.
+int32_t CopyParsMasked(const EditPars* saved, EditState* live, HgEditMask mask, UiState* state,
+                       ConfirmSpaceChange confirm);

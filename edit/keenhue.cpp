@@ -8,12 +8,9 @@
 #include "engine/hue_space.h"
 #include "engine/huegrid_build.h"
 #include "engine/sampling.h"
-#include "platform/alert.h"
-#include "platform/resources.h"
 
 namespace {
 
-constexpr int32_t kPhraseAutoSettings = 3025;  // "calculating auto settings"
 constexpr int32_t kHueTab = 3;
 
 // The groups each step sees the image through: everything to the left of its own.
@@ -351,7 +348,7 @@ int32_t KhHueHandles(EditState* s, const IPImage* image) {
     return KhPlaceHueHandles(s, image);
 }
 
-int32_t AutoSettings(EditState* s, int32_t mask, const IPImage* image, UiState* state) {
+int32_t AutoSettings(EditState* s, int32_t mask, const IPImage* image) {
     int32_t status = s != nullptr ? kStatusOk : kStatusProblem;
     const int32_t m = s != nullptr ? mask & s->keenhueMask : 0;
     if (status == kStatusOk && (m & kEditLinear)) status = KhLinear(s, image);
@@ -368,9 +365,5 @@ int32_t AutoSettings(EditState* s, int32_t mask, const IPImage* image, UiState* 
     }
     if (status == kStatusOk && (m & kEditSaturation)) status = KhSaturation(s, image);
     if (status == kStatusOk && (m & kEditMaskAllHues)) status = KhHueHandles(s, image);
-    if (status != kStatusOk) {
-        char phrase[256];
-        ShowErrorAlert(status, Ui_ResToCString(state, kPhraseAutoSettings, phrase), nullptr);
-    }
     return status;
 }

@@ -25,8 +25,6 @@
 #include "engine/measure.h"
 #include "platform/status.h"
 
-struct UiState;
-
 // The fixed fractions and limits of the steps.
 constexpr double kKhLinearGammaLimit = 1.3;     // a median read as a gamma at or below: linear
 constexpr double kKhBalanceTail = 0.004;        // dark and light ends searched for neutrals
@@ -41,10 +39,10 @@ constexpr float kKhSaturationHigh = 0.7f;
 
 // Sets the groups of mask & editState->keenhueMask of the live record from image, restricted to
 // the pixels editState->analysisMask marks (no bits: all). The caller resets those groups first
-// (ResetEditStatePars). A failure is shown ("calculating auto settings") through state and its
-// status returned: -1 for a missing image or state, a grid level above 7 or a record that fails
-// its check, -3 without memory, or a failing build's status.
-int32_t AutoSettings(EditState* editState, int32_t mask, const IPImage* image, UiState* state);
+// (ResetEditStatePars). A failure's status is returned for the caller to show ("calculating auto
+// settings", kPhraseAutoSettings): -1 for a missing image or state, a grid level above 7 or a
+// record that fails its check, -3 without memory, or a failing build's status.
+int32_t AutoSettings(EditState* editState, int32_t mask, const IPImage* image);
 
 // The steps one by one, for AutoSettings and the editing window; each works on the live record
 // of editState with the analysis mask, and returns as AutoSettings without showing anything.

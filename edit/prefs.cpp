@@ -4,17 +4,13 @@
 #include <cstddef>
 
 #include "edit/pars_vector.h"
-#include "platform/alert.h"
 #include "platform/file.h"
 #include "platform/format.h"
 #include "platform/mem.h"
 #include "platform/prefs_file.h"
-#include "platform/resources.h"
+#include "resources/ids/strings.h"
 
 namespace {
-
-constexpr int32_t kPhraseReading = 3026;         // "reading preference %d"
-constexpr int32_t kPhraseReadingDefault = 3027;  // "reading preference %d, using default value"
 
 enum class Kind : uint8_t {
     Bool,     // one byte, 0 or 1
@@ -132,6 +128,7 @@ constexpr uint16_t kWriteOrder[] = {
 };
 
 Prefs** gPrefsRef = nullptr;
+PrefsReadNotes* gNotes = nullptr;
 
 const Entry* Find(uint16_t tag) {
     for (const Entry& e : kEntries) {
@@ -306,11 +303,10 @@ int32_t ReadSimple(Prefs* prefs, const Entry& e, const void* data) {
     return kStatusProblem;
 }
 
-void ShowEntryAlert(UiState* state, int32_t status, int32_t phraseId, uint16_t tag) {
-    char format[256], phrase[300];
-    Ui_ResToCString(state, phraseId, format);
-    Ui_FormatStringN(phrase, sizeof phrase, format, int(tag));
-    ShowErrorAlert(status, phrase, nullptr);
+void NoteRepair(PrefsReadNotes* notes, uint16_t tag) {
+    if (notes == nullptr) return;
+    if (notes->repairs < kPrefsNotedRepairs) notes->repairedTag[notes->repairs] = tag;
+    ++notes->repairs;
 }
 
 // Writes one entry from the record.
@@ -432,7 +428,7 @@ int32_t SetPrefsDefaults(Prefs* prefs) {
 }
 
 int32_t ReadPrefEntryInto(Prefs* prefs, UiState* state, uint16_t tag, uint16_t type, uint32_t count,
-                          const void* data) {
+                          const void* data, PrefsReadNotes* notes) {
     if (prefs == nullptr) return kStatusProblem;
     const Entry* e = Find(tag);
     if (e == nullptr) return kStatusOk;  // the container's own tags, unused and unknown tags
@@ -442,10 +438,13 @@ int32_t ReadPrefEntryInto(Prefs* prefs, UiState* state, uint16_t tag, uint16_t t
                                           : ReadSimple(prefs, *e, data);
     }
     if (status == kStatusUnsupported) {
-        ShowEntryAlert(state, status, kPhraseReadingDefault, tag);
+        NoteRepair(notes, tag);
         return kStatusOk;
     }
-    if (status != kStatusOk) ShowEntryAlert(state, status, kPhraseReading, tag);
+    if (status != kStatusOk && notes != nullptr) {
+        notes->refusal = status;
+        notes->refusedTag = tag;
+    }
     return status;
 }
 
@@ -463,10 +462,29 @@ void SetPrefsRecordRef(Prefs** ref) {
     gPrefsRef = ref;
 }
 
+bool PrefsReadNotice(const PrefsReadNotes* notes, int32_t index, Ui_Failure* notice) {
+    if (notes == nullptr || index < 0) return false;
+    const int32_t repairs =
+        notes->repairs < kPrefsNotedRepairs ? notes->repairs : kPrefsNotedRepairs;
+    if (index < repairs) {
+        Ui_Fail(notice, kStatusUnsupported, kPhraseReadPrefDefault, notes->repairedTag[index]);
+        return true;
+    }
+    if (index == repairs && notes->refusal != kStatusOk) {
+        Ui_Fail(notice, notes->refusal, kPhraseReadPref, notes->refusedTag);
+        return true;
+    }
+    return false;
+}
+
+void SetPrefsReadNotes(PrefsReadNotes* notes) {
+    gNotes = notes;
+}
+
 int32_t ReadPrefEntry(UiState* state, uint16_t tag, uint16_t type, uint32_t count,
                       const void* data) {
     if (gPrefsRef == nullptr) return kStatusProblem;
-    return ReadPrefEntryInto(*gPrefsRef, state, tag, type, count, data);
+    return ReadPrefEntryInto(*gPrefsRef, state, tag, type, count, data, gNotes);
 }
 
 int32_t WritePrefEntries(UiState* state, FLFile* file) {

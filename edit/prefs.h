@@ -6,9 +6,11 @@
 // value that replaces a bad one, its default, and the order in which entries are written.
 //
 // Reading is forgiving and safe: an unknown tag is skipped, an entry of the wrong type or count is
-// refused (-8, which ends the reading), and an out-of-range value takes its fallback, the user is
-// told "reading preference N, using default value" and reading goes on. Nothing read from a file,
-// however damaged, leaves a field outside its range.
+// refused (-8, which ends the reading), and an out-of-range value takes its fallback and reading
+// goes on. Both are noted (PrefsReadNotes) for the layer that read the file, which tells the user
+// "reading preference N, using default value" for each repair and "reading preference N" for the
+// refusal; nothing here shows anything. Nothing read from a file, however damaged, leaves a field
+// outside its range.
 //
 // Entries marked "standalone" serve a standalone application that shares the file; the plug-in
 // only keeps and validates them.
@@ -19,6 +21,7 @@
 #include "edit/color_defs.h"
 #include "engine/edit_pars.h"
 #include "edit/memory_colors.h"
+#include "platform/alert.h"
 #include "platform/status.h"
 
 struct UiState;
@@ -91,22 +94,39 @@ struct Prefs {
     EditPars dialogPars;        // carried by the preferences dialog; never stored
 };
 
+// What a reading met besides the values: the entries repaired to their fallback (the user is told
+// of each) and the entry that was refused (which ended the reading).
+constexpr int kPrefsNotedRepairs = 64;
+struct PrefsReadNotes {
+    int32_t repairs;                           // entries repaired, however many
+    uint16_t repairedTag[kPrefsNotedRepairs];  // the first kPrefsNotedRepairs of them, in order
+    int32_t refusal;                           // 0, or the status that refused an entry
+    uint16_t refusedTag;
+};
+
+// The notices of a reading one by one, as failures for the caller to show: each repair ("reading
+// preference N, using default value", -9), then the refusal ("reading preference N"). false
+// past the last one.
+bool PrefsReadNotice(const PrefsReadNotes* notes, int32_t index, Ui_Failure* notice);
+
 // Every field at its default; the stored copies of the edit parameters reset with every group,
 // the default sharpen and noise values and the default working space. -1 for null.
 int32_t SetPrefsDefaults(Prefs* prefs);
 
 // The reading callback's work on an explicit record: takes one entry (data in memory form, as
-// the container hands it). 0 for an entry taken or skipped, also after a repair, which has shown
-// its notice; otherwise the failure (-8 wrong type or count, -1 null), which has been shown with
-// "reading preference N".
+// the container hands it). 0 for an entry taken or skipped, also after a repair, which is noted
+// in notes (may be null); otherwise the failure (-8 wrong type or count, -1 null), noted as the
+// refusal.
 int32_t ReadPrefEntryInto(Prefs* prefs, UiState* state, uint16_t tag, uint16_t type, uint32_t count,
-                          const void* data);
+                          const void* data, PrefsReadNotes* notes);
 // Writes every entry in the fixed order; the first failing write ends it and is returned.
 int32_t WritePrefEntriesFrom(const Prefs* prefs, UiState* state, FLFile* file);
 
 // The container's callbacks act on the record that *ref points to (the host layer points it at
-// its preferences record). Without one they fail with -1.
+// its preferences record). Without one they fail with -1. The reading callback notes what it met
+// in the notes set with SetPrefsReadNotes (none: nothing is noted).
 void SetPrefsRecordRef(Prefs** ref);
+void SetPrefsReadNotes(PrefsReadNotes* notes);
 int32_t ReadPrefEntry(UiState* state, uint16_t tag, uint16_t type, uint32_t count,
                       const void* data);
 int32_t WritePrefEntries(UiState* state, FLFile* file);

@@ -31,15 +31,6 @@ void Log(uint8_t flag, const char* format, ...) {
     Ui_Debug_Log(flag, line);
 }
 
-double FromFixed(int32_t v) {
-    return double(v) / 65536.0;
-}
-
-// Four decimals, half away from zero, from the exact float value.
-float RoundFourDecimals(float v) {
-    return float(std::round(double(v) * 10000.0) / 10000.0);
-}
-
 // Two stored values are the same when they differ by at most 1e-5. The values are floats, so a
 // difference written as 1e-5 in decimals may come out a fraction of a float step larger; half a
 // step of the larger value is allowed on top.
@@ -79,38 +70,6 @@ bool HgRefRgbValid(const RefRGB* ref) {
         if (!(0.0 <= x && 0.0 <= y && x + y <= 1.000001)) return false;
     }
     return true;
-}
-
-int32_t GetWorkingSpace(const PlugInMonitor* monitor, RefRGB* out, UiState* state) {
-    if (out == nullptr) return kStatusProblem;
-    uint8_t flag = Diagnostics(state);
-    RefRGB ref;
-    if (monitor != nullptr && monitor->gamma != 0) {
-        Log(flag, "Host provides monitor information...");
-        ref.gamma = float(FromFixed(monitor->gamma));
-        const int32_t coordinates[6] = {monitor->redX,   monitor->redY,  monitor->greenX,
-                                        monitor->greenY, monitor->blueX, monitor->blueY};
-        for (int i = 0; i < 6; ++i) ref.primaries[i] = float(FromFixed(coordinates[i]));
-        float white[3] = {float(FromFixed(monitor->whiteX)), float(FromFixed(monitor->whiteY)),
-                          1.0f};
-        HgXyToXyz(white, ref.xyzWhite);
-    } else {
-        Log(flag, "Using default reference space...");
-        int32_t status = HgDefaultReference(&ref);
-        if (status != kStatusOk) return status;
-    }
-    for (float& v : ref.primaries) v = RoundFourDecimals(v);
-
-    float xy[2] = {0, 0};
-    HgXyzToXy(ref.xyzWhite, xy);
-    Log(flag, "Working Space\ngamma: %f", double(ref.gamma));
-    Log(flag, "primaries: %f %f %f %f %f %f", double(ref.primaries[0]), double(ref.primaries[1]),
-        double(ref.primaries[2]), double(ref.primaries[3]), double(ref.primaries[4]),
-        double(ref.primaries[5]));
-    Log(flag, "xyzWhite: %f %f %f (xy: %f %f)", double(ref.xyzWhite[0]), double(ref.xyzWhite[1]),
-        double(ref.xyzWhite[2]), double(xy[0]), double(xy[1]));
-    *out = ref;
-    return kStatusOk;
 }
 
 int32_t HgSetReference(EditPars* editPars, const RefRGB* given) {

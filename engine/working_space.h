@@ -1,10 +1,10 @@
 // The RGB working space of the edits.
 //
-// Every edit is made in the host's RGB working space, which the filter reads from the host's
-// monitor description when the host offers one and otherwise takes as the default reference
-// space (gamma 2.2, the usual broadcast primaries, the CIE daylight white of 6500 K). The space
-// travels in each EditPars as its refRGB, so a stored set of edits remembers the space it was
-// made in; RefRgbMatch tells whether two sets were made in the same one.
+// Every edit is made in the host's RGB working space, which the host layer reads from the host's
+// monitor description when the host offers one (host/monitor_space.h) and otherwise takes as the
+// default reference space (gamma 2.2, the usual broadcast primaries, the CIE daylight white of
+// 6500 K). The space travels in each EditPars as its refRGB, so a stored set of edits remembers
+// the space it was made in; RefRgbMatch tells whether two sets were made in the same one.
 //
 // HgSetReference adopts a space for a record and derives the two tables the engine reads from
 // it: refTables (the RGB-to-XYZ matrix of the space adapted to the daylight white of 5000 K, and
@@ -14,16 +14,9 @@
 #include <cstdint>
 
 #include "engine/edit_pars.h"
-#include "hostsdk/filter_record.h"
 #include "platform/status.h"
 
 struct UiState;
-
-// Fills out with the host's working space when monitor is given and its gamma is non-zero
-// (16.16 fixed-point values), else with the default reference space; primaries are rounded to
-// four decimals. Writes three log lines when state has diagnostics on (state may be null).
-// -1 for a null out. The space is not validated here: HgSetReference refuses a bad one.
-int32_t GetWorkingSpace(const PlugInMonitor* monitor, RefRGB* out, UiState* state);
 
 // The default reference space.
 int32_t HgDefaultReference(RefRGB* out);

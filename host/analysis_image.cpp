@@ -8,17 +8,15 @@
 #include "host/rects.h"
 #include "platform/alert.h"
 #include "platform/mem.h"
+#include "resources/ids/strings.h"
 
 namespace {
 
 constexpr Fixed kRateOne = 0x10000;
 constexpr int16 kPaddingWhite = 255;
-constexpr int32_t kPhraseAdvance = 3024;  // "advancing state"
 constexpr int32_t kFallbackWidth = 640;
 constexpr int32_t kFallbackHeight = 480;
 constexpr int32_t kHalf = 128;  // a selection or opacity above this takes part
-const char kEmptySelection[] = "The selected area is empty.";
-const char kResamplerPhrase[] = "IPScaleImageDown2";
 
 int32_t CeilDiv(int32_t a, int32_t b) {
     return int32_t((int64_t(a) + b - 1) / b);
@@ -109,11 +107,19 @@ int32_t CopyAnalysis(EditState* es, const IPImage& input, const IPImage* selecti
     return kStatusOk;
 }
 
+// A failure that names no step of its own is told as reading the image (with a blank for the
+// name, which the host does not give).
+int32_t FailReading(Ui_Failure* failure, int32_t status) {
+    return Ui_Fail(failure, status, kPhraseReadImage, 0, " ");
+}
+
 }  // namespace
 
-int32_t GetAnalysisImage(EditState* es, int32_t previewWidth, int32_t previewHeight) {
+int32_t GetAnalysisImage(EditState* es, int32_t previewWidth, int32_t previewHeight,
+                         Ui_Failure* failure) {
+    Ui_Failure_Clear(failure);
     FilterRecord* record = Record();
-    if (es == nullptr || record == nullptr) return kStatusProblem;
+    if (es == nullptr || record == nullptr) return FailReading(failure, kStatusProblem);
     EditStateFreeAnalysis(es);
     if (previewWidth < 2 || previewHeight < 2) {
         previewWidth = kFallbackWidth;
@@ -122,7 +128,7 @@ int32_t GetAnalysisImage(EditState* es, int32_t previewWidth, int32_t previewHei
     const VRect filter = GetFilterRect(record);
     const int32_t filterWidth = filter.right - filter.left;
     const int32_t filterHeight = filter.bottom - filter.top;
-    if (filterWidth < 1 || filterHeight < 1) return kStatusProblem;
+    if (filterWidth < 1 || filterHeight < 1) return FailReading(failure, kStatusProblem);
 
     // The host reduces by an integer rate, half of what the box needs, so that the tent filter
     // has at least two source pixels to average for each output pixel.
@@ -137,7 +143,7 @@ int32_t GetAnalysisImage(EditState* es, int32_t previewWidth, int32_t previewHei
             VRect{filter.top / rate, filter.left / rate, filter.bottom / rate, filter.right / rate};
     }
 
-    int32_t status = ResetHostRects();
+    int32_t status = ResetHostRects(failure);
     if (status != kStatusOk) return status;
     const bool haveMask = record->haveMask == 1;
     record->inLoPlane = 0;
@@ -151,7 +157,7 @@ int32_t GetAnalysisImage(EditState* es, int32_t previewWidth, int32_t previewHei
         SetMaskRect(record, request);
     }
     SetOutRect(record, VRect{0, 0, 0, 0});
-    status = AdvanceHostState();
+    status = AdvanceHostState(failure);
     if (status != kStatusOk) {
         ReleaseHostBuffers(record);
         return status;
@@ -166,9 +172,8 @@ int32_t GetAnalysisImage(EditState* es, int32_t previewWidth, int32_t previewHei
         (haveSelection && (selection.width != input.width || selection.height != input.height))) {
         // The host answered without the pixels asked for.
         SetResult(errPlugInHostInsufficient);
-        AlertWithPhrase(kStatusError, kPhraseAdvance, nullptr, nullptr);
         ReleaseHostBuffers(record);
-        return kStatusError;
+        return Ui_Fail(failure, kStatusError, kPhraseAdvanceState);
     }
     if (reduced) {
         const int32_t boxWidth = Min(filterWidth, previewWidth);
@@ -177,9 +182,8 @@ int32_t GetAnalysisImage(EditState* es, int32_t previewWidth, int32_t previewHei
         if (status == kStatusOk && haveSelection)
             status = ReduceInPlace(&selection, boxWidth, boxHeight);
         if (status != kStatusOk) {
-            ShowErrorAlert(status, kResamplerPhrase, nullptr);
             ReleaseHostBuffers(record);
-            return status;
+            return Ui_Fail(failure, status, kPhraseScaleDown);
         }
     }
 
@@ -189,12 +193,11 @@ int32_t GetAnalysisImage(EditState* es, int32_t previewWidth, int32_t previewHei
     ReleaseHostBuffers(record);
     if (status != kStatusOk) {
         EditStateFreeAnalysis(es);
-        return status;
+        return FailReading(failure, status);
     }
     if (!anySet) {
         EditStateFreeAnalysis(es);
-        Ui_Alert_Stop(gState, kEmptySelection, nullptr, 0);
-        return kStatusError;
+        return Ui_Fail_Text(failure, kStatusError, kStrEmptySelection, kUiFailStop);
     }
     return kStatusOk;
 }

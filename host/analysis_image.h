@@ -12,12 +12,15 @@
 #include <cstdint>
 
 #include "edit/edit_state.h"
+#include "platform/alert.h"
 #include "platform/status.h"
 
 // Fills editState's analysis image and mask (freeing what they held) for a preview box of
 // previewWidth x previewHeight pixels; a box without a sound size counts as 640 x 480.
-// 0; -2 when the host refuses the image (shown: "advancing state"; the host result is set) or
-// the selection is empty (shown: "The selected area is empty."); -10 when the host reports a
-// cancel; -3 without memory, -1 for a missing state or record, or a resampler failure (shown:
-// "IPScaleImageDown2"). On failure the analysis image stays empty.
-int32_t GetAnalysisImage(EditState* editState, int32_t previewWidth, int32_t previewHeight);
+// 0; -2 when the host refuses the image (failure: "advancing state"; the host result is set) or
+// the selection is empty (failure: the stop text "The selected area is empty."); -10 when the
+// host reports a cancel (nothing to show); a resampler failure ("IPScaleImageDown2"); -3 without
+// memory or -1 for a missing state or record ("reading image file"). On failure the analysis
+// image stays empty.
+int32_t GetAnalysisImage(EditState* editState, int32_t previewWidth, int32_t previewHeight,
+                         Ui_Failure* failure);

@@ -10,13 +10,10 @@
 #include "platform/mem.h"
 #include "platform/prefs_file.h"
 #include "platform/resources.h"
+#include "resources/ids/strings.h"
 
 namespace {
 
-constexpr int32_t kPhraseCreateHuegrid = 3019;
-constexpr int32_t kPhraseAdvance = 3024;
-constexpr int32_t kPhraseProcessRow = 3016;
-constexpr int32_t kPhraseUpdatePrefs = 3011;
 constexpr int16 kPaddingWhite = 255;
 constexpr Fixed kRateOne = 0x10000;
 
@@ -39,7 +36,8 @@ int32_t NoiseToApplier(const HgPixelBuffer* row, void* context) {
     return HgApplierRun(f->applier, row);
 }
 
-int32_t StripRows(PluginData* data) {
+// The rows of a strip: the prepare phase's figure, unless the processors' overlap needs more.
+int32_t StripHeight(PluginData* data) {
     int32_t overlap = Overlap(data->editState.editPars.sharpenNoise);
     int32_t rows = data->rowSkip;
     if (rows <= overlap) rows = overlap + 1;
@@ -61,21 +59,20 @@ void FreeRun(FilterState& f, void* planes, void* stream) {
 
 }  // namespace
 
-int32_t AdvanceHostState() {
+int32_t AdvanceHostState(Ui_Failure* failure) {
     OSErr answer = Record()->advanceState();
     if (answer == noErr) return kStatusOk;
     SetResult(answer);
-    if (answer == userCanceledErr) return kStatusCancelled;
-    AlertWithPhrase(kStatusError, kPhraseAdvance, nullptr, nullptr);
-    return kStatusError;
+    if (answer == userCanceledErr) return Ui_Fail(failure, kStatusCancelled, 0);
+    return Ui_Fail(failure, kStatusError, kPhraseAdvanceState);
 }
 
-int32_t ResetHostRects() {
+int32_t ResetHostRects(Ui_Failure* failure) {
     FilterRecord* record = Record();
     VRect empty{0, 0, 0, 0};
     SetInRect(record, empty);
     SetMaskRect(record, empty);
-    return AdvanceHostState();
+    return AdvanceHostState(failure);
 }
 
 void EndHostImage() {
@@ -86,7 +83,7 @@ void EndHostImage() {
     SetMaskRect(record, empty);
 }
 
-int32_t BeginHostImage(PluginData* data) {
+int32_t BeginHostImage(PluginData* data, Ui_Failure* failure) {
     FilterRecord* record = Record();
     FilterState& f = data->run.filter;
     record->inLoPlane = record->outLoPlane = 0;
@@ -98,7 +95,7 @@ int32_t BeginHostImage(PluginData* data) {
         record->maskRate = kRateOne;
     }
     SetOutRect(record, VRect{0, 0, 0, 0});
-    int32_t status = ResetHostRects();
+    int32_t status = ResetHostRects(failure);
     if (status != kStatusOk) return status;
     f.filterRect = GetFilterRect(record);
     f.inRect =
@@ -118,7 +115,7 @@ int32_t BeginHostImage(PluginData* data) {
     return kStatusOk;
 }
 
-int32_t GetHostRow(PluginData* data, int32_t y) {
+int32_t GetHostRow(PluginData* data, int32_t y, Ui_Failure* failure) {
     FilterRecord* record = Record();
     FilterState& f = data->run.filter;
     const int32_t overlap = Overlap(data->editState.editPars.sharpenNoise);
@@ -127,13 +124,13 @@ int32_t GetHostRow(PluginData* data, int32_t y) {
     if (Y > f.inRect.bottom - 1) {
         if (record->abortProc != nullptr && record->abortProc()) {
             SetResult(userCanceledErr);
-            return kStatusCancelled;
+            return Ui_Fail(failure, kStatusCancelled, 0);
         }
         // A strip starts overlap rows above the row that needs it, but never above the filter
         // rectangle: rows outside it are not the module's to write.
         int32_t top = Y - overlap;
         if (top < f.filterRect.top) top = f.filterRect.top;
-        int32_t rows = StripRows(data);
+        int32_t rows = StripHeight(data);
         int32_t bottom = top + rows;
         if (bottom > f.filterRect.bottom) bottom = f.filterRect.bottom;
         if (bottom < 0) bottom = 0;
@@ -147,7 +144,7 @@ int32_t GetHostRow(PluginData* data, int32_t y) {
         }
         LogF("Read strip of %d scanlines (%d), in %d to %d, out %d to %d", bottom - top, overlap,
              f.inRect.top, f.inRect.bottom, f.outRect.top, f.outRect.bottom);
-        int32_t status = AdvanceHostState();
+        int32_t status = AdvanceHostState(failure);
         if (status != kStatusOk) return status;
         if (f.bytesIn == 2) {
             // The host's 16-bit scale is 0..32768; the engine's is 0..65535. Only the colour
@@ -252,125 +249,147 @@ int32_t WriteFilteredRow(const HgPixelBuffer* row, void* context) {
     return status;
 }
 
-int32_t FilterImage(PluginData* data) {
+namespace {
+
+// The run's transform: built from the live record with every stage, at the pixel sizes of the
+// image, and written into the memory stream the applier reads.
+int32_t BuildTransform(PluginData* data, void* stream, Ui_Failure* failure) {
+    FilterState& f = data->run.filter;
+    EditState* es = &data->editState;
+    int32_t status = HgBuild(&es->editPars, kEditMaskAll, es->gridLevel, f.bytesIn, &f.transform);
+    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseCreateHuegrid);
+    HgSetDepth(f.transform, kHgSideInput, f.bytesIn);
+    HgSetDepth(f.transform, kHgSideOutput, f.bytesOut);
+    FLSpec spec;
+    FLSpecMemory(&spec, stream, kFilterStreamBytes);
+    return Ui_Fail(failure, HgWriteStream(f.transform->lut, &spec), kPhraseCreateHuegrid);
+}
+
+// The row applier over the stream, with sharpening when it is on; finished rows go to the host.
+int32_t CreateApplier(PluginData* data, void* stream, Ui_Failure* failure) {
+    FilterState& f = data->run.filter;
+    const SharpenNoise& sn = data->editState.editPars.sharpenNoise;
+    HgApplyOptions options;
+    Mem_Fill(&options, 0, sizeof options);
+    FLSpecMemory(&options.stream, stream, kFilterStreamBytes);
+    const int32_t maxCode = f.bytesIn == 2 ? 65535 : 255;
+    options.inLo = options.outLo = 0;
+    options.inHi = options.outHi = maxCode;
+    // The unsharp mask needs more than four rows; a shorter image goes through unsharpened.
+    options.sharpenAmount = (sn.sharpenOn && f.height > 4) ? sn.sharpenStrength : 0;
+    options.sharpenChannel = sn.sharpenK;
+    options.sharpenOrder = 2;
+    options.width = uint32_t(f.width);
+    options.rows = uint32_t(f.height);
+    options.inPixelSize = f.bytesIn;
+    options.outPixelSize = f.bytesOut;
+    options.callback = WriteFilteredRow;
+    options.callbackPlanar = 1;
+    options.callbackOrder = kHgOrderIdentity3;
+    options.callbackContext = data;
+    return Ui_Fail(failure, HgApplierCreate(&options, &f.applier), kPhraseCreateHuegrid);
+}
+
+// The noise filter in front of the applier, when noise removal is on.
+int32_t CreateNoiseFilter(PluginData* data, Ui_Failure* failure) {
+    FilterState& f = data->run.filter;
+    const SharpenNoise& sn = data->editState.editPars.sharpenNoise;
+    if (!sn.noiseOn) return kStatusOk;
+    NoiseFilterOptions noise;
+    Mem_Fill(&noise, 0, sizeof noise);
+    noise.width = f.width;
+    noise.rows = f.height;
+    noise.space = 1;
+    noise.lumaChroma = sn.noiseFlag;
+    noise.channels = 3;
+    for (int c = 0; c < 3; ++c) {
+        noise.radius[c] = sn.noiseRadius[c];
+        noise.threshold[c] = sn.noiseThreshold[c];
+    }
+    noise.mode = sn.noiseK;
+    noise.planar = 1;
+    noise.order = int32_t(kHgOrderIdentity3);
+    noise.pixelSize = f.bytesIn;
+    noise.callback = NoiseToApplier;
+    noise.callbackContext = &f;
+    return Ui_Fail(failure, NoiseFilterCreate(&f.noise, &noise), kPhraseCreateHuegrid);
+}
+
+// Copies the colour channels of the current host row into the planar row the processors take.
+void SplitRow(FilterState& f) {
+    for (int c = 0; c < 3; ++c) {
+        const uint8_t* src = f.channelPointer[c];
+        if (f.bytesIn == 2) {
+            uint16_t* plane = f.row.data16 + size_t(c) * uint32_t(f.width);
+            for (int32_t x = 0; x < f.width; ++x)
+                plane[x] = reinterpret_cast<const uint16_t*>(src)[ptrdiff_t(x) * f.inColumnStep];
+        } else {
+            uint8_t* plane = f.row.data8 + size_t(c) * uint32_t(f.width);
+            for (int32_t x = 0; x < f.width; ++x) plane[x] = src[ptrdiff_t(x) * f.inColumnStep];
+        }
+    }
+}
+
+// Every row of the filter rectangle through the processors; finished rows reach the host
+// through WriteFilteredRow.
+int32_t StreamRows(PluginData* data, void* planes, Ui_Failure* failure) {
+    FilterState& f = data->run.filter;
+    f.row.width = uint32_t(f.width);
+    f.row.channels = 3;
+    f.row.space = 1;
+    f.row.planar = 1;
+    f.row.order = kHgOrderIdentity3;
+    if (f.bytesIn == 2) {
+        f.row.data16 = static_cast<uint16_t*>(planes);
+    } else {
+        f.row.data8 = static_cast<uint8_t*>(planes);
+    }
+    for (int32_t y = 0; y < f.height; ++y) {
+        int32_t status = GetHostRow(data, y, failure);
+        if (status != kStatusOk) return status;
+        SplitRow(f);
+        status =
+            f.noise != nullptr ? NoiseFilterRun(f.noise, &f.row) : HgApplierRun(f.applier, &f.row);
+        if (status != kStatusOk) {
+            return Ui_Fail(failure, status, kPhraseProcessScanline, y, data->run.imageName);
+        }
+    }
+    return kStatusOk;
+}
+
+}  // namespace
+
+int32_t FilterImage(PluginData* data, Ui_Failure* failure) {
     LogF("FilterImage...");
-    FilterRecord* record = Record();
+    Ui_Failure_Clear(failure);
     FilterState& f = data->run.filter;
     Mem_Fill(&f, 0, sizeof f);
     void* planes = nullptr;
     void* stream = nullptr;
-    int32_t status = BeginHostImage(data);
-    EditState* es = &data->editState;
-    const SharpenNoise& sn = es->editPars.sharpenNoise;
+    int32_t status = BeginHostImage(data, failure);
     if (status == kStatusOk && f.width > 0 && f.height > 0) {
-        if (StripRows(data) != data->rowSkip) {
+        if (StripHeight(data) != data->rowSkip) {
             LogF("rowSkip %d does not exceed the overlap of %d rows; strips of %d rows instead",
-                 int(data->rowSkip), Overlap(sn), StripRows(data));
+                 int(data->rowSkip), Overlap(data->editState.editPars.sharpenNoise),
+                 StripHeight(data));
         }
-        status = HgBuild(&es->editPars, kEditMaskAll, es->gridLevel, f.bytesIn, &f.transform);
-        if (status != kStatusOk) {
-            AlertWithPhrase(status, kPhraseCreateHuegrid, nullptr, nullptr);
-        } else {
-            HgSetDepth(f.transform, kHgSideInput, f.bytesIn);
-            HgSetDepth(f.transform, kHgSideOutput, f.bytesOut);
-            planes = Mem_Alloc(uint32_t(f.width) * 3 * uint32_t(f.bytesIn));
-            stream = Mem_Alloc(kFilterStreamBytes);
-            if (planes == nullptr || stream == nullptr) status = kStatusNoMemory;
-        }
-        if (status == kStatusOk) {
-            HgApplyOptions options;
-            Mem_Fill(&options, 0, sizeof options);
-            FLSpecMemory(&options.stream, stream, kFilterStreamBytes);
-            status = HgWriteStream(f.transform->lut, &options.stream);
-            const int32_t maxCode = f.bytesIn == 2 ? 65535 : 255;
-            options.inLo = options.outLo = 0;
-            options.inHi = options.outHi = maxCode;
-            // The unsharp mask needs more than four rows; a shorter image goes through unsharpened.
-            options.sharpenAmount = (sn.sharpenOn && f.height > 4) ? sn.sharpenStrength : 0;
-            options.sharpenChannel = sn.sharpenK;
-            options.sharpenOrder = 2;
-            options.width = uint32_t(f.width);
-            options.rows = uint32_t(f.height);
-            options.inPixelSize = f.bytesIn;
-            options.outPixelSize = f.bytesOut;
-            options.callback = WriteFilteredRow;
-            options.callbackPlanar = 1;
-            options.callbackOrder = kHgOrderIdentity3;
-            options.callbackContext = data;
-            if (status == kStatusOk) status = HgApplierCreate(&options, &f.applier);
-        }
-        if (status == kStatusOk && sn.noiseOn) {
-            NoiseFilterOptions noise;
-            Mem_Fill(&noise, 0, sizeof noise);
-            noise.width = f.width;
-            noise.rows = f.height;
-            noise.space = 1;
-            noise.lumaChroma = sn.noiseFlag;
-            noise.channels = 3;
-            for (int c = 0; c < 3; ++c) {
-                noise.radius[c] = sn.noiseRadius[c];
-                noise.threshold[c] = sn.noiseThreshold[c];
-            }
-            noise.mode = sn.noiseK;
-            noise.planar = 1;
-            noise.order = int32_t(kHgOrderIdentity3);
-            noise.pixelSize = f.bytesIn;
-            noise.callback = NoiseToApplier;
-            noise.callbackContext = &f;
-            status = NoiseFilterCreate(&f.noise, &noise);
-        }
-        if (status == kStatusOk) {
-            f.row.width = uint32_t(f.width);
-            f.row.channels = 3;
-            f.row.space = 1;
-            f.row.planar = 1;
-            f.row.order = kHgOrderIdentity3;
-            if (f.bytesIn == 2) {
-                f.row.data16 = static_cast<uint16_t*>(planes);
-            } else {
-                f.row.data8 = static_cast<uint8_t*>(planes);
-            }
-            for (int32_t y = 0; y < f.height && status == kStatusOk; ++y) {
-                status = GetHostRow(data, y);
-                if (status != kStatusOk) break;
-                for (int c = 0; c < 3; ++c) {
-                    const uint8_t* src = f.channelPointer[c];
-                    if (f.bytesIn == 2) {
-                        uint16_t* plane = f.row.data16 + size_t(c) * uint32_t(f.width);
-                        for (int32_t x = 0; x < f.width; ++x) {
-                            plane[x] = reinterpret_cast<const uint16_t*>(
-                                src)[ptrdiff_t(x) * f.inColumnStep];
-                        }
-                    } else {
-                        uint8_t* plane = f.row.data8 + size_t(c) * uint32_t(f.width);
-                        for (int32_t x = 0; x < f.width; ++x)
-                            plane[x] = src[ptrdiff_t(x) * f.inColumnStep];
-                    }
-                }
-                status = f.noise != nullptr ? NoiseFilterRun(f.noise, &f.row)
-                                            : HgApplierRun(f.applier, &f.row);
-                if (status != kStatusOk && status != kStatusCancelled) {
-                    char pattern[kScratchSize], phrase[kScratchSize];
-                    Ui_ResToCString(gState, kPhraseProcessRow, pattern);
-                    Ui_FormatStringN(phrase, sizeof phrase, pattern, y, data->run.imageName);
-                    ShowErrorAlert(status, phrase, nullptr);
-                }
-            }
-        }
+        // The planar row and the stream are the transform's memory: a lack of it is told as
+        // the transform's failure.
+        planes = Mem_Alloc(uint32_t(f.width) * 3 * uint32_t(f.bytesIn));
+        stream = Mem_Alloc(kFilterStreamBytes);
+        status = planes != nullptr && stream != nullptr
+                     ? BuildTransform(data, stream, failure)
+                     : Ui_Fail(failure, kStatusNoMemory, kPhraseCreateHuegrid);
+        if (status == kStatusOk) status = CreateApplier(data, stream, failure);
+        if (status == kStatusOk) status = CreateNoiseFilter(data, failure);
+        if (status == kStatusOk) status = StreamRows(data, planes, failure);
     }
     FreeRun(f, planes, stream);
+    EndHostImage();
     if (status != kStatusOk) {
-        EndHostImage();
         MapRunResult(status);
         return status;
     }
-    data->run.lastApplied = es->editPars;
-    gPrefs->previousSettings = es->editPars;
-    gPrefs->sharpenNoise = es->editPars.sharpenNoise;
-    int32_t written = WritePreferences();
-    if (written != kStatusOk) AlertWithPhrase(written, kPhraseUpdatePrefs, gPrefsPath, nullptr);
-    EndHostImage();
     LogF("... FilterImage done");
-    (void)record;
     return kStatusOk;
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "platform/alert.h"
 #include "platform/status.h"
 
 struct PluginData;
@@ -14,16 +15,18 @@ struct HgPixelBuffer;
 // Size of the memory stream the transform is written into.
 constexpr int32_t kFilterStreamBytes = 265000;
 
-// 0, or the status that ended the run (the host result has been set from it).
-int32_t FilterImage(PluginData* data);
+// 0, or the status that ended the run: the host result has been set from it and failure says
+// what its caller shows (nothing for a cancel). The applied settings are the caller's to record.
+int32_t FilterImage(PluginData* data, Ui_Failure* failure);
 
-// The host side of the stream, exposed for the preview path and tests.
-int32_t BeginHostImage(PluginData* data);
-int32_t GetHostRow(PluginData* data, int32_t y);
+// The host side of the stream, exposed for the preview path and tests. A failing request fills
+// failure as AdvanceHostState does.
+int32_t BeginHostImage(PluginData* data, Ui_Failure* failure);
+int32_t GetHostRow(PluginData* data, int32_t y, Ui_Failure* failure);
 int32_t PutHostRow(PluginData* data, int32_t yOut);
 int32_t WriteFilteredRow(const HgPixelBuffer* row, void* context);
-int32_t ResetHostRects();
-// advanceState; a refusal becomes the host result and is shown ("advancing state") unless it is
-// a cancel (-10); otherwise -2.
-int32_t AdvanceHostState();
+int32_t ResetHostRects(Ui_Failure* failure);
+// advanceState. A refusal becomes the host result and -2, described as "advancing state"; a
+// cancel becomes -10, with nothing to show.
+int32_t AdvanceHostState(Ui_Failure* failure);
 void EndHostImage();

@@ -16,6 +16,7 @@
 #include "engine/ip_image.h"
 #include "engine/noise_filter.h"
 #include "hostsdk/filter_record.h"
+#include "platform/alert.h"
 #include "platform/paths.h"
 #include "platform/ui_state.h"
 
@@ -108,10 +109,12 @@ inline uint8_t Diagnostics() {
 }
 
 // Formats into the message buffer (cut to fit) and writes it to the debug log with the
-// diagnostics flag; without the buffer a local one stands in.
-void LogF(const char* format, ...);
+// diagnostics flag; without the buffer a local one stands in. The formatter is the plug-in's own
+// (platform/format.h); its conversions are a subset of printf's, so the compiler checks the
+// arguments as printf's.
+__attribute__((format(printf, 1, 2))) void LogF(const char* format, ...);
 // The same with the flag forced on: for the lines that are written whatever diagnostics say.
-void LogForcedF(const char* format, ...);
+__attribute__((format(printf, 1, 2))) void LogForcedF(const char* format, ...);
 
 // Handle routines and validation.
 void CreateParametersHandle();
@@ -133,11 +136,22 @@ int32_t InitParameters();
 int32_t InitData();
 void FreeKolmaraParsStuff(PluginData* data);
 
-// Shows a failure with a phrase from the string table formatted with one text (or none).
-void AlertWithPhrase(int32_t status, int32_t phraseId, const char* text, const char* hint);
-// The preferences file at the parameters block's path, through the entries' callbacks.
-int32_t ReadPreferences();
-int32_t WritePreferences();
+// The preamble of a phase: locks the two blocks and rebuilds them (DoParameters) when they fail
+// validation; with createWhenMissing also when the host has none yet. false when the phase
+// cannot go on (the host result says why).
+bool OpenPhaseBlocks(bool createWhenMissing);
+// Ends a phase after a failure: shows it (once; nothing for a cancel or status 0) and sets the
+// host result.
+void FailPhase(const Ui_Failure& failure, OSErr result);
+
+// The preferences file at the parameters block's path, through the entries' callbacks. Reading
+// shows a notice for every repaired entry; a failure is described in failure ("reading
+// preference N" for a refused entry, else "reading Preferences file %s") for the caller to show.
+int32_t ReadPreferences(Ui_Failure* failure);
+// A failure is described as "updating Preferences file %s".
+int32_t WritePreferences(Ui_Failure* failure);
+// The working-space question of the start modes: "Use Anyway" (0) or "Cancel" (-10).
+int32_t AskUseOtherSpace(UiState* state);
 
 // The host result of an internal status of a run: -10 -> -128, -3 -> -108, -9 -> -30900,
 // other non-zero -> -30100; 0 leaves the result.

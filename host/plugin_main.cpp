@@ -11,6 +11,7 @@
 #include "platform/resources.h"
 #include "platform/ui/fltk/fltk.h"
 #include "platform/ui/system.h"
+#include "resources/ids/strings.h"
 
 void* gFilterRecord = nullptr;
 intptr_t* gDataHandle = nullptr;
@@ -30,9 +31,6 @@ char* gTempPath = nullptr;
 namespace {
 
 bool gDiagnosticsDecided = false;
-
-constexpr int32_t kStringAppName = 1000;
-constexpr int32_t kStringCompany = 1114;
 
 // The module's process-attach routine: only records that the module is loaded. The resource
 // archive in the module's own section stands for the module instance.
@@ -152,12 +150,12 @@ extern "C" __attribute__((visibility("default"))) void PluginMain(int16 selector
     }
     void* parentWindow = platform != nullptr ? platform->hwnd : nullptr;
     if (Ui_State_Open(&gState, static_cast<const ResArchive*>(gModuleInstance), parentWindow,
-                      kStringAppName, gDiagnostics) != kStatusOk) {
+                      kStrAppName, gDiagnostics) != kStatusOk) {
         SetResult(userCanceledErr);
         return;
     }
     char company[kPathSize];
-    Ui_ResToCString(gState, kStringCompany, company);
+    Ui_ResToCString(gState, kStrCompany, company);
     if (Str_Compare(company, "?") == 0) {
         ShowErrorAlert(kStatusError, nullptr, nullptr);
     } else {

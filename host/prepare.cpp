@@ -6,11 +6,10 @@
 #include "platform/ui/controls.h"
 #include "platform/ui/dlg_template.h"
 #include "platform/ui/rect.h"
+#include "resources/ids/dlg1000.h"
 
 namespace {
 
-constexpr int32_t kEditingDialog = 1000;
-constexpr int16_t kPreviewItem = 4;
 constexpr uint32_t kVtLibStackNeeds = 0x30000;
 constexpr uint32_t kStripLimit = 0x200000;  // 2 MiB of row memory per strip
 constexpr uint32_t kFitLimit = 0x7FFFFFFF;
@@ -48,8 +47,8 @@ int32_t MeasureLargest(UiWindow* dialog, Ui_Rect* max) {
     LargestSize(Ui_Rect_Width(&outer), Ui_Rect_Height(&outer), work, &width, &height);
     if (!(work.left + width <= 32767 && work.top + height <= 32767)) return kStatusProblem;
     const Ui_Rect target = Ui_Rect_Make(work.top, work.left, work.top + height, work.left + width);
-    status = Ui_Dlg_Relayout(dialog, &target, kPreviewItem);
-    if (status == kStatusOk) status = Ui_Item_GetRect(dialog, kPreviewItem, &area);
+    status = Ui_Dlg_Relayout(dialog, &target, kEditorPreviewImage);
+    if (status == kStatusOk) status = Ui_Item_GetRect(dialog, kEditorPreviewImage, &area);
     if (status == kStatusOk) *max = Inset(area);
     return status;
 }
@@ -59,7 +58,7 @@ int32_t GetMinMaxPrevInitProc(UiWindow* dialog) {
     Ui_Dlg* dlg = nullptr;
     Ui_Rect area;
     if (Ui_Dlg_Get(dialog, &dlg) == kStatusOk &&
-        Ui_Item_GetRect(dialog, kPreviewItem, &area) == kStatusOk) {
+        Ui_Item_GetRect(dialog, kEditorPreviewImage, &area) == kStatusOk) {
         auto* rects = static_cast<PreviewRects*>(dlg->userData);
         rects->min = rects->max = Inset(area);
         rects->measured = true;
@@ -79,12 +78,13 @@ int32_t GetMinMaxPrevInitProc(UiWindow* dialog) {
 // reports.
 int32_t MeasureFromTemplate(PreviewRects* rects) {
     Ui_DlgTemplate* t = nullptr;
-    int32_t status = Ui_Template_Load(gState, kEditingDialog, &t);
+    int32_t status = Ui_Template_Load(gState, kDlgEditor, &t);
     if (status != kStatusOk) return status;
     Ui_BaseUnits base;
     status = Ui_BaseUnitsFromFont(52 * 6, 13, &base);
     if (status == kStatusOk) status = Ui_Template_Layout(t, &base);
-    const Ui_DlgItem* item = status == kStatusOk ? Ui_Template_Item(t, kPreviewItem) : nullptr;
+    const Ui_DlgItem* item =
+        status == kStatusOk ? Ui_Template_Item(t, kEditorPreviewImage) : nullptr;
     if (item != nullptr) {
         rects->min = rects->max = Inset(item->pixels);
         rects->measured = true;
@@ -93,7 +93,8 @@ int32_t MeasureFromTemplate(PreviewRects* rects) {
             int32_t width = 0, height = 0;
             const Ui_Rect& client = t->client;
             LargestSize(Ui_Rect_Width(&client), Ui_Rect_Height(&client), work, &width, &height);
-            if (Ui_Template_LayoutSized(t, &base, width, height, kPreviewItem) == kStatusOk) {
+            if (Ui_Template_LayoutSized(t, &base, width, height, kEditorPreviewImage) ==
+                kStatusOk) {
                 rects->max = Inset(item->pixels);
             }
         }
@@ -107,8 +108,7 @@ int32_t MeasureFromTemplate(PreviewRects* rects) {
 int32_t GetMinMaxPrev(Ui_Rect* min, Ui_Rect* max) {
     PreviewRects rects{{0, -1, 0, -1}, {0, -1, 0, -1}, false};
     int16_t item = 0;
-    int32_t status =
-        Ui_Dlg_Run(gState, kEditingDialog, nullptr, GetMinMaxPrevInitProc, &rects, &item);
+    int32_t status = Ui_Dlg_Run(gState, kDlgEditor, nullptr, GetMinMaxPrevInitProc, &rects, &item);
     if (!rects.measured && status == kStatusUnsupported) MeasureFromTemplate(&rects);
     *min = rects.min;
     *max = rects.max;
@@ -142,36 +142,118 @@ void StoreWindowBounds(const Ui_Rect& start, const Ui_Rect& prev) {
     LogF("DoPrepare: window bounds %d,%d %d,%d", bounds[1], bounds[0], bounds[3], bounds[2]);
 }
 
+// The figures of the memory budget, in bytes: what the run needs besides the image rows
+// (bufferSpace), what a row and the preview images need, and what was chosen from them.
+struct Budget {
+    uint32_t avail75;  // three quarters of the host's maxSpace
+    uint32_t hgNeeds, miscNeeds;
+    uint32_t width, height, planes, bytes;  // of the filter rectangle and its samples
+    uint32_t inOutRowNeeds;                 // one row of input, output and mask
+    uint32_t inOutPrevNeeds, mask2dNeeds, zoomNeeds;
+    uint32_t bufferSpace;
+    uint8_t reduced;  // the preview is a reduced copy
+    uint32_t stripHeight;
+    uint32_t maxInOutNeeds, mostWeNeed;
+};
+
+void LogBudget(const Budget& b, int32_t depth) {
+    LogF("image: %d x %d, depth = %d", int(b.width), int(b.height), int(depth));
+    LogF(
+        "hgNeeds = %ld, vtLibStackNeeds = %ld, mask2dNeeds = %ld, miscNeeds = %ld, "
+        "zoomNeeds = %ld -> ulBufferSpace = %ld",
+        long(b.hgNeeds), long(kVtLibStackNeeds), long(b.mask2dNeeds), long(b.miscNeeds),
+        long(b.zoomNeeds), long(b.bufferSpace));
+    LogF("inOutRowNeeds = %ld, inOutPrevNeeds = %ld", long(b.inOutRowNeeds),
+         long(b.inOutPrevNeeds));
+}
+
+// Shrinks the preview from start, one pixel a side at a time and never below min, until the run
+// fits 75 % of the host's memory. false when even the smallest preview does not fit.
+bool FitPreview(Budget& b, const VRect& filter, const Ui_Rect& min, Ui_Rect* prev) {
+    const int32_t minW = Ui_Rect_Width(&min), minH = Ui_Rect_Height(&min);
+    for (;;) {
+        int32_t prevW = Ui_Rect_Width(prev), prevH = Ui_Rect_Height(prev);
+        if (prevW < 1) prevW = 1;
+        if (prevH < 1) prevH = 1;
+        uint32_t f = CeilDiv(b.width, uint32_t(prevW));
+        uint32_t fh = CeilDiv(b.height, uint32_t(prevH));
+        if (fh > f) f = fh;
+        int32_t d = 1;
+        b.reduced = 0;
+        if (f != 1) {
+            d = int32_t(f >> 1);
+            b.reduced = 1;
+        }
+        if (d < 1) d = 1;
+        const uint32_t w = uint32_t(filter.right / d - filter.left / d);
+        const uint32_t h = uint32_t(filter.bottom / d - filter.top / d);
+        b.inOutPrevNeeds = b.planes * h * w * 2 * b.bytes + h * w;
+        b.mask2dNeeds = ((uint32_t(prevW) + 7) >> 3) * uint32_t(prevH) * 2;
+        b.zoomNeeds = uint32_t(prevH) * uint32_t(prevW) * 4;
+        b.bufferSpace = b.zoomNeeds + b.mask2dNeeds + b.miscNeeds + b.hgNeeds + kVtLibStackNeeds;
+        const uint32_t inOut =
+            b.inOutRowNeeds > b.inOutPrevNeeds ? b.inOutRowNeeds : b.inOutPrevNeeds;
+        if (b.bufferSpace < kFitLimit && uint64_t(inOut) + b.bufferSpace <= b.avail75) return true;
+        if (!(prevW > minW) && !(prevH > minH)) {
+            LogF("not enough memory: need %ld, have %ld", long(inOut + b.bufferSpace),
+                 long(b.avail75));
+            return false;
+        }
+        if (prevW > minW) --prev->right;
+        if (prevH > minH) --prev->bottom;
+    }
+}
+
+// The rows fetched per strip: as many as the memory left over holds, below 2 MiB a strip, no
+// more than the image has, and a 16-bit count.
+void ChooseStripHeight(Budget& b) {
+    uint32_t rows = 1;
+    const uint64_t room = b.avail75 > b.bufferSpace ? b.avail75 - b.bufferSpace : 0;
+    while (uint64_t(rows + 1) * b.inOutRowNeeds < room &&
+           uint64_t(rows + 1) * b.inOutRowNeeds < kStripLimit && rows < b.height && rows < 32767) {
+        ++rows;
+    }
+    b.stripHeight = rows;
+    const uint64_t rowsNeeds = uint64_t(rows) * b.inOutRowNeeds;
+    b.maxInOutNeeds = uint32_t(rowsNeeds > b.inOutPrevNeeds ? rowsNeeds : b.inOutPrevNeeds);
+    b.mostWeNeed = b.maxInOutNeeds + b.bufferSpace;
+}
+
+// The new maxSpace for the host: half of what it offered when that is more than the run needs,
+// else the larger of 75 % and the need. false when the need is more than the host has.
+bool ChooseMaxSpace(FilterRecord* record, const Budget& b) {
+    const uint32_t maxSpace = uint32_t(record->maxSpace);
+    if ((maxSpace >> 1) > b.mostWeNeed) {
+        record->maxSpace = int32(maxSpace >> 1);
+        return true;
+    }
+    const uint32_t m = b.avail75 > b.mostWeNeed ? b.avail75 : b.mostWeNeed;
+    if (m > kFitLimit || m > maxSpace) {
+        LogF("Not enough memory?: need %ld, have %ld", long(b.mostWeNeed), long(maxSpace));
+        return false;
+    }
+    record->maxSpace = int32(m);
+    return true;
+}
+
 }  // namespace
 
 void DoPrepare() {
     LogF("DoPrepare...");
+    if (!OpenPhaseBlocks(true)) return;
     FilterRecord* record = Record();
-    if (record->parameters != nullptr && gDataHandle != nullptr && *gDataHandle != 0) {
-        LockHandles();
-        if (*gResult != noErr) return;
-        if (ValidateParameters() != kStatusOk || ValidateData() != kStatusOk) {
-            UnlockHandles();
-            record->parameters = nullptr;
-            *gDataHandle = 0;
-            DoParameters();
-            if (*gResult != noErr) return;
-        }
-    } else {
-        DoParameters();
-        if (*gResult != noErr) return;
-    }
-    const uint32_t avail75 = (uint32_t(record->maxSpace) >> 2) * 3;
-    LogF("available memory = %d, (75 percent = %ld)", int(record->maxSpace), long(avail75));
+    const VRect filter = GetFilterRect(record);
     const bool deep = record->depth > 8;
-    const uint32_t hgNeeds = deep ? 2752512 : 393216;
-    const uint32_t miscNeeds = deep ? 1929424 : 1794592;
-    VRect filter = GetFilterRect(record);
-    const uint32_t W = uint32_t(filter.right - filter.left);
-    const uint32_t H = uint32_t(filter.bottom - filter.top);
-    const uint32_t P = uint32_t(record->planes);
-    const uint32_t B = deep ? 2 : 1;
-    const uint32_t inOutRowNeeds = W + 2 * P * W * B;
+    Budget b{};
+    b.avail75 = (uint32_t(record->maxSpace) >> 2) * 3;
+    LogF("available memory = %d, (75 percent = %ld)", int(record->maxSpace), long(b.avail75));
+    b.hgNeeds = deep ? 2752512 : 393216;
+    b.miscNeeds = deep ? 1929424 : 1794592;
+    b.width = uint32_t(filter.right - filter.left);
+    b.height = uint32_t(filter.bottom - filter.top);
+    b.planes = uint32_t(record->planes);
+    b.bytes = deep ? 2 : 1;
+    b.inOutRowNeeds = b.width + 2 * b.planes * b.width * b.bytes;
 
     Ui_Rect minRect, maxRect;
     if (GetMinMaxPrev(&minRect, &maxRect) != kStatusOk) {
@@ -179,89 +261,26 @@ void DoPrepare() {
         LogF("GetMinMaxPrev failed; using a 640 x 480 preview");
         minRect = maxRect = Ui_Rect{0, 0, 480, 640};
     }
-    const Ui_Rect start = (maxRect.right - maxRect.left) > 0 ? maxRect : minRect;
+    const Ui_Rect start = Ui_Rect_Width(&maxRect) > 0 ? maxRect : minRect;
     Ui_Rect prev = start;
-    const int32_t minW = minRect.right - minRect.left, minH = minRect.bottom - minRect.top;
-    uint32_t ulBufferSpace = 0, inOutPrevNeeds = 0, zoomNeeds = 0, mask2dNeeds = 0;
-    uint8_t reduced = 0;
-    for (;;) {
-        int32_t prevW = prev.right - prev.left, prevH = prev.bottom - prev.top;
-        if (prevW < 1) prevW = 1;
-        if (prevH < 1) prevH = 1;
-        uint32_t f = CeilDiv(W, uint32_t(prevW));
-        uint32_t fh = CeilDiv(H, uint32_t(prevH));
-        if (fh > f) f = fh;
-        int32_t d = 1;
-        reduced = 0;
-        if (f != 1) {
-            d = int32_t(f >> 1);
-            reduced = 1;
-        }
-        if (d < 1) d = 1;
-        const uint32_t w = uint32_t(filter.right / d - filter.left / d);
-        const uint32_t h = uint32_t(filter.bottom / d - filter.top / d);
-        inOutPrevNeeds = P * h * w * 2 * B + h * w;
-        mask2dNeeds = ((uint32_t(prevW) + 7) >> 3) * uint32_t(prevH) * 2;
-        zoomNeeds = uint32_t(prevH) * uint32_t(prevW) * 4;
-        ulBufferSpace = zoomNeeds + mask2dNeeds + miscNeeds + hgNeeds + kVtLibStackNeeds;
-        const uint32_t inOut = inOutRowNeeds > inOutPrevNeeds ? inOutRowNeeds : inOutPrevNeeds;
-        if (ulBufferSpace < kFitLimit && uint64_t(inOut) + ulBufferSpace <= avail75) break;
-        if (!(prevW > minW) && !(prevH > minH)) {
-            LogF("not enough memory: need %ld, have %ld", long(inOut + ulBufferSpace),
-                 long(avail75));
-            LogF("image: %ld x %ld, depth = %d", long(W), long(H), int(record->depth));
-            LogF(
-                "hgNeeds = %ld, vtLibStackNeeds = %ld, mask2dNeeds = %ld, miscNeeds = %ld, "
-                "zoomNeeds = %ld -> ulBufferSpace = %ld",
-                long(hgNeeds), long(kVtLibStackNeeds), long(mask2dNeeds), long(miscNeeds),
-                long(zoomNeeds), long(ulBufferSpace));
-            LogF("inOutRowNeeds = %ld, inOutPrevNeeds = %ld", long(inOutRowNeeds),
-                 long(inOutPrevNeeds));
-            SetResult(memFullErr);
-            return;
-        }
-        if (prevW > minW) --prev.right;
-        if (prevH > minH) --prev.bottom;
+    if (!FitPreview(b, filter, minRect, &prev)) {
+        LogBudget(b, record->depth);
+        SetResult(memFullErr);
+        return;
     }
-    record->bufferSpace = int32(ulBufferSpace);
-    gData->run.previewReduced = reduced;
-
-    // rowSkip is a 16-bit count.
-    uint32_t rowSkip = 1;
-    const uint64_t room = avail75 > ulBufferSpace ? avail75 - ulBufferSpace : 0;
-    while (uint64_t(rowSkip + 1) * inOutRowNeeds < room &&
-           uint64_t(rowSkip + 1) * inOutRowNeeds < kStripLimit && rowSkip < H && rowSkip < 32767) {
-        ++rowSkip;
+    record->bufferSpace = int32(b.bufferSpace);
+    gData->run.previewReduced = b.reduced;
+    ChooseStripHeight(b);
+    gData->rowSkip = int16_t(b.stripHeight);
+    LogBudget(b, record->depth);
+    LogF("rowSkip = %d, maxInOutNeeds = %ld, mostWeNeed = %ld", int(b.stripHeight),
+         long(b.maxInOutNeeds), long(b.mostWeNeed));
+    if (!ChooseMaxSpace(record, b)) {
+        SetResult(memFullErr);
+        return;
     }
-    gData->rowSkip = int16_t(rowSkip);
-    uint64_t rowsNeeds = uint64_t(rowSkip) * inOutRowNeeds;
-    const uint32_t maxInOutNeeds =
-        uint32_t(rowsNeeds > inOutPrevNeeds ? rowsNeeds : inOutPrevNeeds);
-    const uint32_t mostWeNeed = maxInOutNeeds + ulBufferSpace;
-    LogF("image: %d x %d, depth = %d", int(W), int(H), int(record->depth));
-    LogF(
-        "hgNeeds = %ld, vtLibStackNeeds = %ld, mask2dNeeds = %ld, miscNeeds = %ld, "
-        "zoomNeeds = %ld -> ulBufferSpace = %ld",
-        long(hgNeeds), long(kVtLibStackNeeds), long(mask2dNeeds), long(miscNeeds), long(zoomNeeds),
-        long(ulBufferSpace));
-    LogF("inOutRowNeeds = %ld, inOutPrevNeeds = %ld", long(inOutRowNeeds), long(inOutPrevNeeds));
-    LogF("rowSkip = %d, maxInOutNeeds = %ld, mostWeNeed = %ld", int(rowSkip), long(maxInOutNeeds),
-         long(mostWeNeed));
-
-    const uint32_t maxSpace = uint32_t(record->maxSpace);
-    if ((maxSpace >> 1) > mostWeNeed) {
-        record->maxSpace = int32(maxSpace >> 1);
-    } else {
-        const uint32_t m = avail75 > mostWeNeed ? avail75 : mostWeNeed;
-        if (m > kFitLimit || m > maxSpace) {
-            LogF("Not enough memory?: need %ld, have %ld", long(mostWeNeed), long(maxSpace));
-            SetResult(memFullErr);
-            return;
-        }
-        record->maxSpace = int32(m);
-    }
-    gData->run.previewWidth = prev.right - prev.left;
-    gData->run.previewHeight = prev.bottom - prev.top;
+    gData->run.previewWidth = Ui_Rect_Width(&prev);
+    gData->run.previewHeight = Ui_Rect_Height(&prev);
     StoreWindowBounds(start, prev);
     LogF("Tell Photoshop: maxSpace = %ld, bufferSpace = %ld", long(record->maxSpace),
          long(record->bufferSpace));

@@ -8,11 +8,9 @@
 #include "platform/mem.h"
 #include "platform/resources.h"
 #include "platform/ui_state.h"
+#include "resources/ids/strings.h"
 
 namespace {
-
-constexpr int32_t kStringWhile = 6050;
-constexpr int32_t kStringCancel = 6132;
 
 // Without a window system the alert goes to the debug log (always) and to stderr, and the answer
 // is the first button, the default of every alert.
@@ -49,22 +47,25 @@ void Ui_Alert_SetStateRef(UiState** ref) {
 }
 
 int32_t Ui_Alert_MessageId(int32_t status) {
-    if (status <= -1 && status >= -9) return 6000 + (-status - 1);
-    if (status == kStatusTimeout) return 6009;
-    return 6010;
+    // -1 .. -11 in order; a cancel is never shown and has no message of its own.
+    static constexpr int32_t kByStatus[] = {
+        kMsgProblem,  kMsgError,  kMsgNoMemory,    kMsgFileOpen, kMsgFileRead, kMsgFileWrite,
+        kMsgFileSeek, kMsgFormat, kMsgUnsupported, kMsgUnknown,  kMsgTimeout};
+    if (status <= kStatusProblem && status >= kStatusTimeout) return kByStatus[-status - 1];
+    return kMsgUnknown;
 }
 
 int32_t Ui_Alert_HintId(int32_t status) {
     switch (status) {
         case kStatusFileOpen:
-            return 2000;
+            return kHintFileOpen;
         case kStatusFileRead:
         case kStatusFileSeek:
-            return 2001;
+            return kHintFileDamaged;
         case kStatusFileWrite:
-            return 2002;
+            return kHintDiskRoom;
         case kStatusFormat:
-            return 2003;
+            return kHintFileType;
         default:
             return 0;
     }
@@ -81,6 +82,56 @@ int32_t ShowErrorAlert(int32_t status, const char* phrase, const char* hint) {
     return Ui_Alert_DoVantorError(state, status, phrase, hint);
 }
 
+int32_t Ui_Fail(Ui_Failure* failure, int32_t status, int32_t textId, int32_t number,
+                const char* name) {
+    if (failure == nullptr) return status;
+    Ui_Failure_Clear(failure);
+    failure->status = status;
+    failure->textId = textId;
+    failure->number = number;
+    if (name != nullptr) Str_CopyBounded(failure->name, sizeof failure->name, name);
+    return status;
+}
+
+int32_t Ui_Fail_Text(Ui_Failure* failure, int32_t status, int32_t textId, UiFailForm form) {
+    Ui_Fail(failure, status, textId);
+    if (failure != nullptr) failure->form = form;
+    return status;
+}
+
+void Ui_Failure_Clear(Ui_Failure* failure) {
+    if (failure != nullptr) Mem_Fill(failure, 0, sizeof *failure);
+}
+
+int32_t Ui_Failure_Show(UiState* state, const Ui_Failure* f) {
+    if (f == nullptr) return kStatusProblem;
+    if (state == nullptr || f->status == kStatusOk) return f->status;
+    char pattern[256], text[300], hint[256];
+    const char* phrase = nullptr;
+    if (f->textId != 0) {
+        Ui_ResToCString(state, f->textId, pattern);
+        Ui_FormatPhrase(text, sizeof text, pattern, f->number, f->name);
+        phrase = text;
+    }
+    switch (f->form) {
+        case kUiFailStop:
+            if (f->status != kStatusCancelled && phrase != nullptr) {
+                Ui_Alert_Stop(state, phrase, nullptr, 0);
+            }
+            return f->status;
+        case kUiFailCaution:
+            if (f->status != kStatusCancelled && phrase != nullptr) {
+                Ui_Alert_Caution(state, phrase, nullptr, 1);
+            }
+            return f->status;
+        case kUiFailError:
+            break;
+    }
+    const int32_t hintId = f->hintId != 0 ? f->hintId : Ui_Alert_HintId(f->status);
+    const char* hintText = hintId != 0 ? Ui_ResToCString(state, hintId, hint) : nullptr;
+    return Ui_Alert_DoVantorError(state, f->status, phrase, hintText);
+}
+
 int32_t Ui_Alert_DoVantorError(UiState* state, int32_t status, const char* phrase,
                                const char* hint) {
     uint8_t diagnostics = state != nullptr ? state->diagnostics : 0;
@@ -94,7 +145,7 @@ int32_t Ui_Alert_DoVantorError(UiState* state, int32_t status, const char* phras
     Ui_ResToCString(state, Ui_Alert_MessageId(status), text);
     if (phrase != nullptr) {
         char connective[256];
-        Ui_ResToCString(state, kStringWhile, connective);
+        Ui_ResToCString(state, kStrWhile, connective);
         size_t n = Str_Length(text);
         Ui_FormatStringN(text + n, sizeof text - n, "%s%s.", connective, phrase);
     }
@@ -125,6 +176,6 @@ int32_t Ui_Alert_Ask(UiState* state, const char* text, const char* firstLabel,
                      const char* secondLabel, uint8_t, int16_t* item) {
     if (item == nullptr) return kStatusProblem;
     char cancel[256];
-    if (secondLabel == nullptr) secondLabel = Ui_ResToCString(state, kStringCancel, cancel);
+    if (secondLabel == nullptr) secondLabel = Ui_ResToCString(state, kStrCancel, cancel);
     return Present(state, text, nullptr, kUiAlertIconCaution, 2, firstLabel, secondLabel, item);
 }

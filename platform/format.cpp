@@ -100,7 +100,34 @@ void PutF(Sink& out, double x) {
     for (int i = 0; i < n; ++i) out.Put(digits[i]);
 }
 
-void Format(Sink& out, const char* f, va_list args) {
+// The values of a call: the caller's variable arguments, read by conversion.
+struct VarArgs {
+    va_list& list;
+    int Int() { return va_arg(list, int); }
+    long Long() { return va_arg(list, long); }
+    unsigned int Unsigned() { return va_arg(list, unsigned int); }
+    const char* Text() { return va_arg(list, const char*); }
+    double Double() { return va_arg(list, double); }
+};
+
+// The values of a phrase (Ui_FormatPhrase): every number conversion takes the one number, every
+// "%s" the next text.
+struct PhraseArgs {
+    int32_t number;
+    const char* texts[2];
+    int nextText = 0;
+    int Int() { return number; }
+    long Long() { return number; }
+    unsigned int Unsigned() { return uint32_t(number); }
+    const char* Text() {
+        const char* t = nextText < 2 ? texts[nextText++] : nullptr;
+        return t != nullptr ? t : "";
+    }
+    double Double() { return number; }
+};
+
+template <typename Args>
+void Format(Sink& out, const char* f, Args& args) {
     while (*f) {
         char c = *f++;
         if (c != '%') {
@@ -136,27 +163,27 @@ void Format(Sink& out, const char* f, va_list args) {
         switch (c) {
             case 'd':
                 if (longForm) {
-                    PutLD(out, int32_t(va_arg(args, long)), width, pad);
+                    PutLD(out, int32_t(args.Long()), width, pad);
                 } else {
-                    PutD(out, va_arg(args, int), width, pad);
+                    PutD(out, args.Int(), width, pad);
                 }
                 break;
             case 'x':
             case 'X':
-                PutX(out, uint32_t(va_arg(args, unsigned int)), width, pad, c == 'X');
+                PutX(out, uint32_t(args.Unsigned()), width, pad, c == 'X');
                 break;
             case 'c': {
-                int v = va_arg(args, int);
+                int v = args.Int();
                 if (width < 0) out.Put(char(v & 0xFF));
                 break;
             }
             case 's': {
-                const char* s = va_arg(args, const char*);
+                const char* s = args.Text();
                 if (width < 0 && s != nullptr) out.Put(s);
                 break;
             }
             case 'f': {
-                double v = va_arg(args, double);
+                double v = args.Double();
                 if (width < 0) PutF(out, v);
                 break;
             }
@@ -180,7 +207,23 @@ bool IsSpace(char c) {
 size_t Ui_FormatStringV(char* dst, size_t cap, const char* format, va_list args) {
     if (dst == nullptr || cap == 0) return 0;
     Sink out{dst, cap};
-    if (format != nullptr) Format(out, format, args);
+    if (format != nullptr) {
+        // va_arg needs an lvalue list of its own: the caller's may be an array parameter.
+        va_list copy;
+        va_copy(copy, args);
+        VarArgs values{copy};
+        Format(out, format, values);
+        va_end(copy);
+    }
+    return out.Finish();
+}
+
+size_t Ui_FormatPhrase(char* dst, size_t cap, const char* pattern, int32_t number, const char* text,
+                       const char* text2) {
+    if (dst == nullptr || cap == 0) return 0;
+    Sink out{dst, cap};
+    PhraseArgs values{number, {text, text2}};
+    if (pattern != nullptr) Format(out, pattern, values);
     return out.Finish();
 }
 

@@ -22,5 +22,13 @@ void Ui_FormatString(char* dst, const char* format, ...);
 size_t Ui_FormatStringN(char* dst, size_t cap, const char* format, ...);
 size_t Ui_FormatStringV(char* dst, size_t cap, const char* format, va_list args);
 
+// Formats a pattern that is not known when the code is compiled (a string-table text such as the
+// action phrase "reading line %d of file %s") with the same rules. Its conversions cannot be
+// checked against arguments, so the values are fixed instead: every number conversion ("%d",
+// "%ld", "%x", "%c", "%f") takes number, the first "%s" takes text and the second text2 (null
+// texts read as empty). Bounded as Ui_FormatStringN; returns the length written.
+size_t Ui_FormatPhrase(char* dst, size_t cap, const char* pattern, int32_t number,
+                       const char* text = nullptr, const char* text2 = nullptr);
+
 // Returns the number of fields stored; every conversion reached counts.
 int32_t Ui_ScanString(const char* text, const char* format, ...);

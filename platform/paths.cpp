@@ -15,6 +15,7 @@
 #include "platform/mem.h"
 #include "platform/resources.h"
 #include "platform/ui_state.h"
+#include "resources/ids/strings.h"
 
 namespace {
 
@@ -162,16 +163,16 @@ int32_t Ui_Path_SetToColorFolder(UiState*, char* buffer, int32_t capacity) {
 int32_t Ui_Path_SetToTempFile(UiState* state, const char* folder, char* out, int32_t capacity) {
     if (folder == nullptr || out == nullptr || capacity < 1) return kStatusProblem;
     char pattern[kPathSize];
-    Ui_ResToCString(state, 6116, pattern);
+    Ui_ResToCString(state, kStrTempFileName, pattern);
     // Without a call state the string table cannot be reached; the built-in pattern stands in.
     if (Str_Compare(pattern, "?") == 0) Str_Copy(pattern, kTempPattern);
     char name[kPathSize];
-    size_t nameLength = Ui_FormatStringN(name, sizeof name, pattern, 0);
+    size_t nameLength = Ui_FormatPhrase(name, sizeof name, pattern, 0);
     size_t folderLength = std::strlen(folder);
     if (int64_t(folderLength + nameLength + 1) > capacity) return kStatusProblem;
     if (out != folder) Mem_Copy(out, folder, folderLength + 1);
     for (int32_t n = 0; n < 999999; ++n) {
-        Ui_FormatStringN(out + folderLength, size_t(capacity) - folderLength, pattern, n);
+        Ui_FormatPhrase(out + folderLength, size_t(capacity) - folderLength, pattern, n);
         FLSpec spec;
         FLSpecDisk(&spec, out);
         FLFile file;

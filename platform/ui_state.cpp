@@ -5,10 +5,9 @@
 #include "platform/format.h"
 #include "platform/mem.h"
 #include "platform/resources.h"
+#include "resources/ids/strings.h"
 
 namespace {
-
-constexpr int32_t kStringCompany = 6128;
 
 UiStateHook gOnOpen = nullptr;
 UiStateHook gOnClose = nullptr;
@@ -41,7 +40,7 @@ int32_t Ui_State_Open(UiState** state, const ResArchive* resSrc, void* parentWin
     char text[256];
     Str_CopyBounded(s->appName, sizeof s->appName, Ui_ResToCString(s, appNameId, text));
     Str_CopyBounded(s->companyName, sizeof s->companyName,
-                    Ui_ResToCString(s, kStringCompany, text));
+                    Ui_ResToCString(s, kStrCompanyFolder, text));
     if (gOnOpen != nullptr) {
         int32_t status = gOnOpen(s);
         if (status != kStatusOk) {

@@ -9,7 +9,8 @@ packages=(
   build-essential cmake pkg-config git
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   liblcms2-dev libtiff-dev libpng-dev libjpeg-dev zlib1g-dev
-  libfltk1.3-dev libx11-dev libxext-dev libxft-dev libxinerama-dev libxcursor-dev libxrender-dev libxfixes-dev libfontconfig1-dev
+  libfltk1.3-dev libx11-dev libxext-dev libxft-dev libxinerama-dev libxcursor-dev libxrender-dev libxfixes-dev libfontconfig1-dev libfreetype-dev
+  clang-format
   xvfb xauth valgrind
   clang libclang-rt-14-dev
 )

@@ -6,11 +6,13 @@
 #include "platform/ui/controls.h"
 #include "platform/ui/draw.h"
 #include "platform/ui/system.h"
+#include "resources/ids/dlg6002.h"
+#include "resources/ids/strings.h"
 
 namespace {
 
-constexpr int16_t kItemUpper = 3, kItemLower = 4;
-constexpr int32_t kFirstLegalLine = 6107, kLegalLines = 4;
+// The legal notice: the strings from kStrLegal1 on.
+constexpr int32_t kLegalLines = 4;
 constexpr int32_t kTopMargin = 8;
 
 struct About {
@@ -50,13 +52,14 @@ int32_t DrawLower(UiWindow* w, int16_t item) {
             Ui_Draw_TextAt(w, text, int16_t(v), middle, kUiAlignCenter);
     };
     char text[300], format[256];
-    Ui_FormatStringN(text, sizeof text, "Version: %s", a->version != nullptr ? a->version : "");
+    Ui_ResToCString(about->state, kStrVersionLine, format);
+    Ui_FormatPhrase(text, sizeof text, format, 0, a->version);
     line(1, text);
     if (notices == 0) {
         if (a->extraDraw != nullptr) a->extraDraw(w, item);
     } else {
         for (int32_t i = 0; i < kLegalLines; ++i) {
-            line(4 + i, Ui_ResToCString(about->state, kFirstLegalLine + i, format));
+            line(4 + i, Ui_ResToCString(about->state, kStrLegal1 + i, format));
         }
         for (int32_t i = 0; i < notices; ++i) {
             line(9 + i, Ui_ResToCString(about->state, a->noticeId + i, format));
@@ -69,7 +72,7 @@ int32_t DrawLower(UiWindow* w, int16_t item) {
 int32_t ItemHit(UiWindow* w, int16_t item) {
     Ui_Dlg* d = nullptr;
     if (Ui_Dlg_Get(w, &d) != kStatusOk) return kStatusError;
-    if (1 <= item && item <= 4) d->done = 1;
+    if (kAboutOk <= item && item <= kAboutLower) d->done = 1;
     return kStatusOk;
 }
 
@@ -79,7 +82,7 @@ int32_t Idle(UiWindow* w) {
     if (about == nullptr || Ui_Dlg_Get(w, &d) != kStatusOk) return 0;
     uint32_t seconds = (Ui_TickCount() - about->openedAt) / 1000;
     if (seconds > uint32_t(about->record->autoCloseSeconds)) {
-        d->itemHit = 1;
+        d->itemHit = kAboutOk;
         d->done = 1;
         return 1;
     }
@@ -89,15 +92,16 @@ int32_t Idle(UiWindow* w) {
 int32_t Init(UiWindow* w) {
     About* about = AboutOf(w);
     if (about == nullptr) return kStatusProblem;
-    char name[256], title[300];
+    char name[256], pattern[256], title[300];
     Ui_ResToCString(about->state, about->record->appNameId, name);
-    Ui_FormatStringN(title, sizeof title, "About %s", name);
+    Ui_ResToCString(about->state, kStrAboutTitle, pattern);
+    Ui_FormatPhrase(title, sizeof title, pattern, 0, name);
     Ui_Dlg_SetTitle(w, title);
-    Ui_Item_SetDefault(w, 1);
+    Ui_Item_SetDefault(w, kAboutOk);
     Ui_Color white = Ui_ColorFromRGB(255, 255, 255);
     Ui_Draw_SetBackColor(w, &white);
-    Ui_Dlg_SetDrawProc(w, kItemUpper, DrawUpper);
-    Ui_Dlg_SetDrawProc(w, kItemLower, DrawLower);
+    Ui_Dlg_SetDrawProc(w, kAboutUpper, DrawUpper);
+    Ui_Dlg_SetDrawProc(w, kAboutLower, DrawLower);
     Ui_Dlg_SetItemHitProc(w, ItemHit);
     about->openedAt = Ui_TickCount();
     if (about->record->autoCloseSeconds >= 0) Ui_Dlg_SetIdleProc(w, Idle);
@@ -109,5 +113,5 @@ int32_t Init(UiWindow* w) {
 int32_t Ui_About_Run(UiState* state, const Ui_AboutRecord* about, int16_t* item) {
     if (state == nullptr || about == nullptr || item == nullptr) return kStatusProblem;
     About context{about, state, 0};
-    return Ui_Dlg_Run(state, kUiAboutDialog, nullptr, Init, &context, item);
+    return Ui_Dlg_Run(state, kDlgAbout, nullptr, Init, &context, item);
 }

@@ -1,4 +1,4 @@
-// The about box: dialog 6002, also shown as a start-up splash that closes by itself.
+// The about box: dialog 6002 (kDlgAbout), also shown as a start-up splash that closes by itself.
 //
 // The upper user item (3) draws a bitmap centred; the lower one (4) draws centred lines: the
 // version, the four lines of the legal notice (strings 6107 .. 6110) and the caller's notice
@@ -23,7 +23,5 @@ struct Ui_AboutRecord {
     int32_t autoCloseSeconds;  // 3 as a splash, -1: never
     UiDrawProc extraDraw;      // drawn below the version when there are no notice lines; or null
 };
-
-constexpr int32_t kUiAboutDialog = 6002;
 
 int32_t Ui_About_Run(UiState* state, const Ui_AboutRecord* about, int16_t* item);

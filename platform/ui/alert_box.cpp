@@ -9,10 +9,10 @@
 #include "platform/ui/dlg.h"
 #include "platform/ui/draw.h"
 #include "platform/ui/rect.h"
+#include "resources/ids/dlg6000.h"
 
 namespace {
 
-constexpr int16_t kItemFirst = 1, kItemSecond = 2, kItemText = 3, kItemDetail = 4, kItemIcon = 5;
 constexpr int32_t kLabelMargin = 20;
 
 const Ui_AlertRecord* AlertOf(UiWindow* w) {
@@ -34,7 +34,7 @@ int32_t DrawIcon(UiWindow* w, int16_t item) {
 int32_t ItemHit(UiWindow* w, int16_t item) {
     Ui_Dlg* d = nullptr;
     if (Ui_Dlg_Get(w, &d) != kStatusOk) return kStatusError;
-    if (item == kItemFirst || item == kItemSecond) d->done = 1;
+    if (item == kAlertFirst || item == kAlertSecond) d->done = 1;
     return kStatusOk;
 }
 
@@ -58,22 +58,22 @@ int32_t Label(UiWindow* w, int16_t item, const char* label) {
 int32_t Init(UiWindow* w) {
     const Ui_AlertRecord* alert = AlertOf(w);
     if (alert == nullptr || alert->text == nullptr) return kStatusProblem;
-    if (alert->buttonCount < 2) Ui_Item_Show(w, kItemSecond, 0);
-    Ui_Item_SetText(w, kItemText, alert->text);
-    if (alert->detail != nullptr) Ui_Item_SetText(w, kItemDetail, alert->detail);
+    if (alert->buttonCount < 2) Ui_Item_Show(w, kAlertSecond, 0);
+    Ui_Item_SetText(w, kAlertText, alert->text);
+    if (alert->detail != nullptr) Ui_Item_SetText(w, kAlertDetail, alert->detail);
     if (alert->firstLabel != nullptr) {
-        int32_t grow = Label(w, kItemFirst, alert->firstLabel);
+        int32_t grow = Label(w, kAlertFirst, alert->firstLabel);
         Ui_Rect r;
-        if (grow > 0 && Ui_Item_GetRect(w, kItemSecond, &r) == kStatusOk &&
+        if (grow > 0 && Ui_Item_GetRect(w, kAlertSecond, &r) == kStatusOk &&
             Ui_Rect_Offset(&r, -grow, 0) == kStatusOk) {
-            Ui_Item_Move(w, kItemSecond, &r);
+            Ui_Item_Move(w, kAlertSecond, &r);
         }
     }
     if (alert->buttonCount >= 2 && alert->secondLabel != nullptr) {
-        Label(w, kItemSecond, alert->secondLabel);
+        Label(w, kAlertSecond, alert->secondLabel);
     }
-    Ui_Item_SetDefault(w, kItemFirst);
-    Ui_Dlg_SetDrawProc(w, kItemIcon, DrawIcon);
+    Ui_Item_SetDefault(w, kAlertFirst);
+    Ui_Dlg_SetDrawProc(w, kAlertIcon, DrawIcon);
     Ui_Dlg_SetItemHitProc(w, ItemHit);
     return kStatusOk;
 }
@@ -102,7 +102,7 @@ int32_t Ui_AlertBox_Present(UiState* state, const Ui_AlertRecord* alert, int16_t
     if (!Ui_Binding()->interactive()) return Unattended(alert, item);
     int16_t hit = 0;
     int32_t status =
-        Ui_Dlg_Run(state, kUiAlertDialog, nullptr, Init, const_cast<Ui_AlertRecord*>(alert), &hit);
+        Ui_Dlg_Run(state, kDlgAlert, nullptr, Init, const_cast<Ui_AlertRecord*>(alert), &hit);
     if (status != kStatusOk) return kStatusError;
     *item = hit;
     return kStatusOk;

@@ -1,4 +1,4 @@
-// The alert box: dialog 6000 showing an alert record.
+// The alert box: dialog 6000 (kDlgAlert) showing an alert record.
 //
 // The main text goes into item 3, the detail into item 4, the icon is drawn by the user item 5
 // centred horizontally, and button 2 is hidden for one-button alerts. A label wider than its
@@ -19,5 +19,3 @@ struct UiState;
 // The presenter the framework installs with Ui_Alert_SetPresenter: 0 with the item hit, or -2
 // when the box could not be made.
 int32_t Ui_AlertBox_Present(UiState* state, const Ui_AlertRecord* alert, int16_t* item);
-
-constexpr int32_t kUiAlertDialog = 6000;

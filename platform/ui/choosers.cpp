@@ -9,23 +9,20 @@
 #include "platform/resources.h"
 #include "platform/ui/binding.h"
 #include "platform/ui_state.h"
+#include "resources/ids/strings.h"
 
 namespace {
-
-constexpr int32_t kStringAllFiles = 6900;
-constexpr char kProfileTitle[] = "Select an RGB input or monitor profile";
 
 struct SaveKind {
     int32_t filterId;
     int32_t extensionId;
 };
 constexpr SaveKind kSaveKinds[] = {
-    {6902, 6800},  // Huegrid
-    {6908, 6802},  // text
-    {6909, 6801},  // ICC profile
-    {6910, 6809},  // data
+    {kStrFilterHuegrid, kStrExtHuegrid},
+    {kStrFilterText, kStrExtText},
+    {kStrFilterProfile, kStrExtProfile},
+    {kStrFilterData, kStrExtData},
 };
-constexpr int32_t kStringTextFilter = 6908;
 
 int32_t Choose(UiState* state, int32_t kind, const char* title, int32_t filterId,
                const char* folder, const char* ext, char* path) {
@@ -78,12 +75,12 @@ int32_t Ui_Choose_Filters(const char* text, char* out, int32_t capacity, int32_t
 
 int32_t Ui_Choose_OpenFile(UiState* state, const char* title, char* path) {
     if (state == nullptr || path == nullptr) return kStatusProblem;
-    return Choose(state, kUiChooseOpen, title, kStringAllFiles, nullptr, nullptr, path);
+    return Choose(state, kUiChooseOpen, title, kStrFilterAll, nullptr, nullptr, path);
 }
 
 int32_t Ui_Choose_TextFile(UiState* state, const char* title, char* path) {
     if (state == nullptr || path == nullptr) return kStatusProblem;
-    return Choose(state, kUiChooseOpen, title, kStringTextFilter, nullptr, nullptr, path);
+    return Choose(state, kUiChooseOpen, title, kStrFilterText, nullptr, nullptr, path);
 }
 
 int32_t Ui_Choose_SaveFile(UiState* state, const char* title, int32_t kind, char* path) {
@@ -126,8 +123,9 @@ int32_t Ui_Choose_RgbProfile(UiState* state, char* path) {
     if (path[0] == 0 && Ui_Path_SetToColorFolder(state, folder, sizeof folder) == kStatusOk) {
         start = folder;
     }
-    int32_t status =
-        Choose(state, kUiChooseOpen, kProfileTitle, kStringAllFiles, start, nullptr, path);
+    char title[256];
+    Ui_ResToCString(state, kStrChooseRgbProfile, title);
+    int32_t status = Choose(state, kUiChooseOpen, title, kStrFilterAll, start, nullptr, path);
     if (status == kStatusOk) {
         FLSpec spec;
         FLSpecDisk(&spec, path);

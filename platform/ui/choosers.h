@@ -15,12 +15,12 @@ struct UiState;
 // File kinds of the save chooser: filter and default extension.
 enum : int32_t { kUiFileHuegrid = 0, kUiFileText = 1, kUiFileIccProfile = 2, kUiFileData = 3 };
 
-// Any file (filter string 6900).
+// Any file (filter kStrFilterAll).
 int32_t Ui_Choose_OpenFile(UiState* state, const char* title, char* path);
 // A file to write, of one of the kinds above; overwriting is confirmed by the chooser, and a name
 // without an extension gets the kind's one.
 int32_t Ui_Choose_SaveFile(UiState* state, const char* title, int32_t kind, char* path);
-// A text file to read (filter string 6908).
+// A text file to read (filter kStrFilterText).
 int32_t Ui_Choose_TextFile(UiState* state, const char* title, char* path);
 // A folder; the result ends with a separator. -2 when the chosen folder cannot be read.
 int32_t Ui_Choose_Folder(UiState* state, const char* title, char* path);

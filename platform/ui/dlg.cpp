@@ -9,10 +9,9 @@
 #include "platform/ui/dlg_internal.h"
 #include "platform/ui/rect.h"
 #include "platform/ui_state.h"
+#include "resources/ids/strings.h"
 
 namespace {
-
-constexpr int32_t kStringDeleteError = 6112;
 
 // The three per-item lists: draw procs, tracking slots, links.
 int32_t AllocateItemLists(Ui_Dlg_Info* info, int32_t count) {
@@ -34,7 +33,7 @@ void DeleteBrush(UiState* state, Ui_Brush** brush) {
     if (*brush == nullptr) return;
     if (Mem_CheckBlock(*brush) != kStatusOk) {
         char text[256];
-        Ui_Debug_Log(state->diagnostics, Ui_ResToCString(state, kStringDeleteError, text));
+        Ui_Debug_Log(state->diagnostics, Ui_ResToCString(state, kStrDeleteError, text));
     }
     *brush = static_cast<Ui_Brush*>(Mem_Free(*brush));
 }

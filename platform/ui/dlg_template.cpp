@@ -20,6 +20,15 @@ struct Line {
         SkipBlanks();
         return p >= end;
     }
+    // The dialog's or an item's name, which only the build reads (it names the constants of the
+    // generated headers): a word starting with a capital letter, skipped when present. Kinds
+    // and numbers never start with one.
+    void SkipName() {
+        SkipBlanks();
+        if (p < end && *p >= 'A' && *p <= 'Z') {
+            while (p < end && *p != ' ' && *p != '\t') ++p;
+        }
+    }
     // A word into buf (cap bytes); false when there is none or it does not fit.
     bool Word(char* buf, int cap) {
         SkipBlanks();
@@ -118,6 +127,7 @@ int32_t ParseItem(Line& line, Ui_DlgTemplate* t) {
     int32_t number, x, y, w, h;
     char kind[16];
     if (!line.Number(1, kUiMaxItems, &number) || number != t->itemCount + 1) return kStatusFormat;
+    line.SkipName();
     Ui_DlgItem& item = t->items[t->itemCount];
     Mem_Fill(&item, 0, sizeof item);
     item.number = int16_t(number);
@@ -208,9 +218,11 @@ int32_t Ui_Template_Parse(const uint8_t* bytes, uint32_t size, Ui_DlgTemplate** 
         if (!line.Word(keyword, sizeof keyword)) {
             status = kStatusFormat;
         } else if (Equal(keyword, "dialog") && !haveDialog) {
-            int32_t id, w, h;
-            if (line.Number(0, 32767, &id) && line.Number(1, kUiMaxUnits, &w) &&
-                line.Number(1, kUiMaxUnits, &h) && line.AtEnd()) {
+            int32_t id = 0, w, h;
+            bool haveId = line.Number(0, 32767, &id);
+            line.SkipName();
+            if (haveId && line.Number(1, kUiMaxUnits, &w) && line.Number(1, kUiMaxUnits, &h) &&
+                line.AtEnd()) {
                 t->id = id;
                 t->width = int16_t(w);
                 t->height = int16_t(h);

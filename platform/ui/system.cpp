@@ -7,17 +7,10 @@
 #include <time.h>
 
 #include "platform/alert.h"
-#include "platform/format.h"
-#include "platform/resources.h"
 #include "platform/ui/binding.h"
+#include "resources/ids/strings.h"
 
 extern char** environ;
-
-namespace {
-
-constexpr int32_t kStringBrowserError = 6111;
-
-}  // namespace
 
 int32_t Ui_Key_State(uint8_t* ctrl, uint8_t* alt, uint8_t* shift) {
     uint8_t c = 0, a = 0, s = 0;
@@ -37,14 +30,12 @@ uint32_t Ui_TickCount() {
     return Ui_Binding()->tickCount();
 }
 
-int32_t Ui_Web_Open(UiState* state, const char* address) {
+int32_t Ui_Web_Open(UiState* state, const char* address, Ui_Failure* failure) {
     if (state == nullptr || address == nullptr || address[0] == 0) return kStatusProblem;
     int32_t code = 0;
     if (Ui_Binding()->openUrl(address, &code) == kStatusOk) return kStatusOk;
-    char format[256], text[300];
-    Ui_ResToCString(state, kStringBrowserError, format);
-    Ui_FormatStringN(text, sizeof text, format, long(code));
-    Ui_Alert_Stop(state, text, nullptr, 0);
+    Ui_Fail_Text(failure, kStatusError, kStrBrowserError, kUiFailStop);
+    if (failure != nullptr) failure->number = code;
     return kStatusError;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "platform/alert.h"
 #include "platform/status.h"
 
 struct UiState;
@@ -14,10 +15,10 @@ int32_t Ui_Beep();
 // Milliseconds from an arbitrary start, wrapping at 2^32.
 uint32_t Ui_TickCount();
 
-// Opens a document or web address with the desktop's handler. When that fails, string 6111
-// "Could not launch the Internet browser (error = %ld)." is shown as a stop alert and the result
-// is -2.
-int32_t Ui_Web_Open(UiState* state, const char* address);
+// Opens a document or web address with the desktop's handler. When that fails the result is -2
+// and failure (may be null) holds what its caller shows: the stop alert "Could not launch the
+// Internet browser (error = %ld)." (kStrBrowserError) with the handler's code.
+int32_t Ui_Web_Open(UiState* state, const char* address, Ui_Failure* failure);
 
 // Starts program (looked up in PATH) with one argument, without a shell, and waits for it.
 // 0 when it exits with 0; -2 otherwise, with *code the exit status or the system's error number

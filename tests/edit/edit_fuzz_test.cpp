@@ -70,6 +70,7 @@ void Expected(uint16_t tag, uint32_t* count, uint16_t* type) {
 TEST(EditFuzz, RandomEntriesNeverLeaveAFieldOutOfRange) {
     std::mt19937 rng(20240611);
     auto prefs = NewDefaultPrefs();
+    PrefsReadNotes notes{};  // thousands of repairs: far more than it keeps
     for (int round = 0; round < 6000; ++round) {
         uint16_t tag = uint16_t(45 + rng() % 75);
         uint32_t count;
@@ -101,10 +102,12 @@ TEST(EditFuzz, RandomEntriesNeverLeaveAFieldOutOfRange) {
             v[rng() % 629] = NastyFloat(rng);
             std::memcpy(data.data(), v.data(), 629 * 4);
         }
-        ReadPrefEntryInto(prefs.get(), nullptr, tag, type, count, count ? data.data() : nullptr);
+        ReadPrefEntryInto(prefs.get(), nullptr, tag, type, count, count ? data.data() : nullptr,
+                          &notes);
         std::string bad = PrefsOutOfRange(*prefs);
         ASSERT_EQ(bad, "") << "round " << round << " tag " << tag;
     }
+    EXPECT_GT(notes.repairs, kPrefsNotedRepairs);
 }
 
 class EditFileFuzz : public PlatformTest {};

@@ -16,17 +16,13 @@ namespace {
 using edit_testing::EditTest;
 using edit_testing::FillPars;
 
-// The answer the next working-space question gets, and what it showed.
-int16_t gAnswer = 1;
-std::string gAsked;
+// The caller's answer to the working-space question: 0 use anyway, -10 cancel, or the status of
+// a question that could not be asked.
+int32_t gAnswer = 0;
 int gQuestions = 0;
-int32_t Answer(UiState*, const Ui_AlertRecord* alert, int16_t* item) {
+int32_t Answer(UiState*) {
     ++gQuestions;
-    auto text = [](const char* t) { return std::string(t != nullptr ? t : "(null)"); };
-    gAsked =
-        text(alert->text) + " [" + text(alert->firstLabel) + "|" + text(alert->secondLabel) + "]";
-    *item = gAnswer;
-    return 0;
+    return gAnswer;
 }
 
 class EditStateTest : public EditTest {
@@ -39,8 +35,7 @@ class EditStateTest : public EditTest {
         FillPars(saved_.get(), 7);
         saved_->refRGB = live_->editPars.refRGB;  // the same working space
         gQuestions = 0;
-        gAnswer = 1;
-        Ui_Alert_SetPresenter(Answer);
+        gAnswer = 0;
     }
     void TearDown() override {
         SetNeutralTargetDeriver(nullptr);
@@ -104,7 +99,7 @@ TEST_F(EditStateTest, ResetOfTheBalanceDerivesTheTargetFromTheNeutralDefinition)
 TEST_F(EditStateTest, CopiesTheGroupsOfTheMask) {
     EditState& s = *live_;
     // Tool 3 copies its five values and nothing else.
-    ASSERT_EQ(CopyParsMasked(saved_.get(), &s, kEditMaskTool3, state_), 0);
+    ASSERT_EQ(CopyParsMasked(saved_.get(), &s, kEditMaskTool3, state_, Answer), 0);
     EXPECT_EQ(s.editPars.brightness, saved_->brightness);
     EXPECT_EQ(s.editPars.saturation, saved_->saturation);
     EXPECT_EQ(s.editPars.blackPoint, 0.0f);
@@ -114,13 +109,13 @@ TEST_F(EditStateTest, CopiesTheGroupsOfTheMask) {
 
     // One hue bit brings all six handles and the toning colour; the active handle's samples
     // are looked at again.
-    ASSERT_EQ(CopyParsMasked(saved_.get(), &s, 1024, state_), 0);
+    ASSERT_EQ(CopyParsMasked(saved_.get(), &s, 1024, state_, Answer), 0);
     EXPECT_EQ(std::memcmp(s.editPars.hue, saved_->hue, sizeof s.editPars.hue), 0);
     EXPECT_EQ(std::memcmp(s.editPars.toneColor, saved_->toneColor, sizeof s.editPars.toneColor), 0);
     EXPECT_EQ(s.activeHandleHasSamples, 1);
 
     // The balance: bins and target, curves to be rebuilt.
-    ASSERT_EQ(CopyParsMasked(saved_.get(), &s, kEditMaskTool1Linear, state_), 0);
+    ASSERT_EQ(CopyParsMasked(saved_.get(), &s, kEditMaskTool1Linear, state_, Answer), 0);
     EXPECT_EQ(std::memcmp(s.editPars.balBin, saved_->balBin, sizeof s.editPars.balBin), 0);
     EXPECT_EQ(s.editPars.neutralTarget[1], saved_->neutralTarget[1]);
     EXPECT_EQ(s.editPars.balCurveValid, 0);
@@ -128,13 +123,13 @@ TEST_F(EditStateTest, CopiesTheGroupsOfTheMask) {
     EXPECT_EQ(s.editPars.linear, 0);
     EXPECT_EQ(s.editPars.sharpenNoise.sharpenOn, 0);
     s.bitsPerChannel = 16;
-    ASSERT_EQ(CopyParsMasked(saved_.get(), &s, kEditMaskAll, state_), 0);
+    ASSERT_EQ(CopyParsMasked(saved_.get(), &s, kEditMaskAll, state_, Answer), 0);
     EXPECT_EQ(s.editPars.linear, 1);
     EXPECT_EQ(std::memcmp(&s.editPars.sharpenNoise, &saved_->sharpenNoise, sizeof(SharpenNoise)),
               0);
     // The working space of the live record is never taken from the stored set.
     EXPECT_EQ(s.editPars.whitePoint, saved_->whitePoint);
-    EXPECT_EQ(CopyParsMasked(nullptr, &s, 2, state_), -1);
+    EXPECT_EQ(CopyParsMasked(nullptr, &s, 2, state_, Answer), -1);
 }
 
 TEST_F(EditStateTest, AChangedWorkingSpaceAsksFirst) {
@@ -144,21 +139,21 @@ TEST_F(EditStateTest, AChangedWorkingSpaceAsksFirst) {
     s.activeHandle = 3;
     auto before = std::make_unique<EditState>(s);
 
-    gAnswer = 2;  // Cancel
-    EXPECT_EQ(CopyParsMasked(saved_.get(), &s, kEditMaskAll, state_), -10);
+    gAnswer = -10;  // Cancel
+    EXPECT_EQ(CopyParsMasked(saved_.get(), &s, kEditMaskAll, state_, Answer), -10);
     EXPECT_EQ(gQuestions, 1);
-    EXPECT_EQ(gAsked,
-              "The RGB working space has changed. Your saved settings may not produce the desired "
-              "result. [Use Anyway|Cancel]");
     EXPECT_EQ(std::memcmp(before.get(), &s, sizeof s), 0);
     EXPECT_EQ(LogLinesWith("RefRgbMatch: primaries1[2]").size(), 1u);
+    EXPECT_TRUE(Alerts().empty());  // the question is the caller's to show
 
-    // Without a call state the question cannot be asked: nothing is copied.
-    EXPECT_EQ(CopyParsMasked(saved_.get(), &s, kEditMaskAll, nullptr), -1);
+    // A question that cannot be asked, or no one to ask: nothing is copied.
+    gAnswer = -1;
+    EXPECT_EQ(CopyParsMasked(saved_.get(), &s, kEditMaskAll, state_, Answer), -1);
+    EXPECT_EQ(CopyParsMasked(saved_.get(), &s, kEditMaskAll, state_, nullptr), -1);
     EXPECT_EQ(std::memcmp(before.get(), &s, sizeof s), 0);
 
-    gAnswer = 1;  // Use Anyway
-    ASSERT_EQ(CopyParsMasked(saved_.get(), &s, kEditMaskAll, state_), 0);
+    gAnswer = 0;  // Use Anyway
+    ASSERT_EQ(CopyParsMasked(saved_.get(), &s, kEditMaskAll, state_, Answer), 0);
     EXPECT_EQ(s.editPars.brightness, saved_->brightness);
     EXPECT_EQ(s.activeHandle, 0);
     EXPECT_NE(s.editPars.refRGB.primaries[2], saved_->refRGB.primaries[2]);

@@ -62,15 +62,33 @@ class PrefsTest : public EditTest {
         SetPrefsRecordRef(&current_);
         return Ui_Prefs_WriteAll(state_, path_.c_str(), nullptr, WritePrefEntries);
     }
+    // The reader notes what it met; these show the notices as the layer that read the file
+    // does, so that the tests see what the user is told.
     int32_t Read(Prefs* prefs) {
         current_ = prefs;
         SetPrefsRecordRef(&current_);
-        return Ui_Prefs_ReadAll(state_, path_.c_str(), nullptr, ReadPrefEntry, WritePrefEntries);
+        PrefsReadNotes notes{};
+        SetPrefsReadNotes(&notes);
+        int32_t status =
+            Ui_Prefs_ReadAll(state_, path_.c_str(), nullptr, ReadPrefEntry, WritePrefEntries);
+        SetPrefsReadNotes(nullptr);
+        ShowNotices(notes);
+        return status;
     }
     // Hands one entry to the reader, as the container would after converting it.
     template <typename T>
     int32_t OfferValues(Prefs* prefs, uint16_t tag, uint16_t type, const std::vector<T>& values) {
-        return ReadPrefEntryInto(prefs, state_, tag, type, uint32_t(values.size()), values.data());
+        PrefsReadNotes notes{};
+        int32_t status = ReadPrefEntryInto(prefs, state_, tag, type, uint32_t(values.size()),
+                                           values.data(), &notes);
+        ShowNotices(notes);
+        return status;
+    }
+    void ShowNotices(const PrefsReadNotes& notes) {
+        Ui_Failure notice;
+        for (int32_t i = 0; PrefsReadNotice(&notes, i, &notice); ++i) {
+            Ui_Failure_Show(state_, &notice);
+        }
     }
 
     std::string path_;

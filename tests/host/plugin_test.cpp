@@ -116,9 +116,14 @@ class PluginTest : public strip_host::ModuleTest {
         return ReadPrefsFile()->previousSettings;
     }
 
+    // The same when the user agreed to use settings made in another working space.
+    static EditPars StartedFromAnySpace(const EditPars& saved, int32_t bitsPerChannel) {
+        return StartedFrom(saved, bitsPerChannel, [](UiState*) { return int32_t(kStatusOk); });
+    }
     // The live record a run starts from when every tool takes the stored settings: a fresh
     // state in the default working space with the stored record copied over it.
-    static EditPars StartedFrom(const EditPars& saved, int32_t bitsPerChannel) {
+    static EditPars StartedFrom(const EditPars& saved, int32_t bitsPerChannel,
+                                ConfirmSpaceChange confirm = nullptr) {
         auto es = std::make_unique<EditState>();
         RefRGB space;
         HgDefaultReference(&space);
@@ -126,7 +131,7 @@ class PluginTest : public strip_host::ModuleTest {
         es->bitsPerChannel = bitsPerChannel;
         UiState* state = nullptr;
         EXPECT_EQ(Ui_State_Open(&state, Res_ModuleArchive(), nullptr, 1000, 0), 0);
-        EXPECT_EQ(CopyParsMasked(&saved, es.get(), kEditMaskAll, state), 0);
+        EXPECT_EQ(CopyParsMasked(&saved, es.get(), kEditMaskAll, state, confirm), 0);
         Ui_State_Close(&state);
         return es->editPars;
     }
@@ -701,6 +706,74 @@ TEST_F(PluginTest, ModesOtherThanRgbAreRefusedBeforeThePreferencesAreRead) {
                 << h.alerts[0];
         }
     }
+}
+
+// --- What the start phase tells the user
+// ----------------------------------------------------------
+
+// The module's preferences file with one more entry before its end entry.
+std::string WithEntry(const std::string& file, const std::string& entry) {
+    return file.substr(0, file.size() - 8) + entry + file.substr(file.size() - 8);
+}
+
+TEST_F(PluginTest, APreferenceEntryIsToldOnceWhetherRepairedOrRefused) {
+    struct Case {
+        const char* what;
+        std::string entry;  // tag, type, count, values: most significant byte first
+        int16 result;
+        const char* alert;
+    };
+    const Case cases[] = {
+        {"grid level 9: repaired, the run goes on",
+         std::string("\x00\x33\x00\x02\x00\x00\x00\x01\x00\x00\x00\x09", 12), noErr,
+         "An unsupported feature was encountered while reading preference 51, using default "
+         "value."},
+        {"sample size with two values: refused, the run stops",
+         std::string("\x00\x34\x00\x02\x00\x00\x00\x02\x00\x00\x00\x01\x00\x00\x00\x01", 16),
+         filterBadParameters, "A data format error occurred while reading preference 52. | "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WritePrefs([](Prefs&) {});
+        const std::string good = testing_support::ReadFile(PrefsPath());
+        StripHost h(RandomImage(16, 8, 3, 8, 14));
+        h.PlayWithoutDialog();
+        ASSERT_EQ(h.Call(filterSelectorParameters), 0);
+        ASSERT_EQ(h.Call(filterSelectorPrepare), 0);
+        testing_support::WriteFile(PrefsPath(), WithEntry(good, c.entry));
+        EXPECT_EQ(h.Start(), c.result);
+        // One alert: the entry's, never also the file's.
+        ASSERT_EQ(h.alerts.size(), 1u);
+        EXPECT_EQ(h.alerts[0].rfind(c.alert, 0), 0u) << h.alerts[0];
+    }
+}
+
+TEST_F(PluginTest, SettingsFromAnotherWorkingSpaceAreUsedOnlyWhenTheUserSaysSo) {
+    EditPars other = ChangedPars();
+    RefRGB space = other.refRGB;
+    space.gamma = 1.8f;
+    ASSERT_EQ(HgSetReference(&other, &space), 0);
+    const EditPars saved = StartFromPrevious(other);
+    const Image image = RandomImage(24, 10, 3, 8, 15);
+    const char* question =
+        "The RGB working space has changed. Your saved settings may not produce the desired "
+        "result. [Use Anyway|Cancel]";
+    {
+        StripHost h(image);
+        h.PlayWithoutDialog();
+        h.alertAnswer = 2;  // Cancel
+        EXPECT_EQ(h.Run(), userCanceledErr);
+        ASSERT_EQ(h.alerts.size(), 1u);
+        EXPECT_EQ(h.alerts[0], question);
+        EXPECT_EQ(h.dest.samples, image.samples);
+    }
+    StripHost h(image);
+    h.PlayWithoutDialog();
+    EXPECT_EQ(h.Run(), 0);  // Use Anyway
+    ASSERT_EQ(h.alerts.size(), 1u);
+    EXPECT_EQ(h.alerts[0], question);
+    const VRect whole{0, 0, image.height, image.width};
+    ExpectFiltered(h, ApplyDirect(StartedFromAnySpace(saved, 8), kFastGrid, image, whole), whole);
 }
 
 // --- Filtering the host image --------------------------------------------------------------------

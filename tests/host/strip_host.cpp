@@ -31,9 +31,13 @@ int32_t CaptureAlert(UiState*, const Ui_AlertRecord* alert, int16_t* item) {
     if (gCurrent != nullptr) {
         std::string text = alert->text != nullptr ? alert->text : "";
         if (alert->detail != nullptr) text += std::string(" | ") + alert->detail;
+        if (alert->buttonCount == 2) {
+            auto label = [](const char* l) { return std::string(l != nullptr ? l : "-"); };
+            text += " [" + label(alert->firstLabel) + "|" + label(alert->secondLabel) + "]";
+        }
         gCurrent->alerts.push_back(text);
     }
-    *item = 1;
+    *item = gCurrent != nullptr ? gCurrent->alertAnswer : 1;
     return 0;
 }
 

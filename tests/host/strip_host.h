@@ -100,7 +100,10 @@ class StripHost {
 
     std::vector<Request> requests;
     std::vector<std::string> violations;
-    std::vector<std::string> alerts;  // alert texts shown during this host's calls
+    // Alert texts shown during this host's calls (" | detail" and, for a question,
+    // " [first|second]" appended); every alert is answered with alertAnswer.
+    std::vector<std::string> alerts;
+    int16_t alertAnswer = 1;
 
     int32_t abortFrom = 0;  // abortProc answers true from this call on (from 1); 0: never
     int32_t abortCalls = 0;

@@ -43,7 +43,7 @@ struct Result {
 Prefs* gReadBack = nullptr;
 int32_t ReadBackEntry(UiState* state, uint16_t tag, uint16_t type, uint32_t count,
                       const void* data) {
-    return ReadPrefEntryInto(gReadBack, state, tag, type, count, data);
+    return ReadPrefEntryInto(gReadBack, state, tag, type, count, data, nullptr);
 }
 
 // Entries written by a test, for files the module itself would never write.

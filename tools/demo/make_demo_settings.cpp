@@ -14,6 +14,7 @@
 #include "edit/pars_text.h"
 #include "engine/balance.h"
 #include "engine/working_space.h"
+#include "host/monitor_space.h"
 #include "tools/filterhost/host_services.h"
 
 int main(int argc, char** argv) {

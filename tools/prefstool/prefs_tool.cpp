@@ -16,6 +16,7 @@
 #include "platform/prefs_file.h"
 #include "platform/resources.h"
 #include "platform/ui_state.h"
+#include "resources/ids/strings.h"
 #include "tools/prefstool/keenhue_sets.h"
 #include "tools/prefstool/prefs_show.h"
 
@@ -23,8 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int32_t kStringAppName = 1000;
-constexpr int32_t kStringPrefsFile = 1003;
 constexpr int32_t kPrefsFileInfo = 131;  // the value the module passes with its preferences file
 
 const char kUsage[] =
@@ -54,8 +53,8 @@ const char kUsage[] =
     "\n"
     "exit status: 0 done, 1 a file could not be read or written, 2 bad arguments\n";
 
-// The module's notices (a repaired entry, a refused one) arrive as alerts; the tool has no
-// window, so they become lines on the error stream.
+// The notices of a reading (a repaired entry, a refused one) are shown as the module shows them;
+// the tool has no window, so they become lines on the error stream.
 std::ostream* gNoticeStream = nullptr;
 
 int32_t NoticePresenter(UiState*, const Ui_AlertRecord* alert, int16_t* item) {
@@ -75,7 +74,7 @@ class Session {
     explicit Session(std::ostream& err) {
         gNoticeStream = &err;
         Ui_Alert_SetPresenter(NoticePresenter);
-        opened_ = Ui_State_Open(&state_, Res_ModuleArchive(), nullptr, kStringAppName, 0);
+        opened_ = Ui_State_Open(&state_, Res_ModuleArchive(), nullptr, kStrAppName, 0);
         Ui_Alert_SetStateRef(&state_);
         prefs_ = std::make_unique<Prefs>();
         recordRef_ = prefs_.get();
@@ -142,7 +141,7 @@ bool DefaultPrefsPath(UiState* state, std::string* path) {
         return false;
     }
     char name[kPathSize];
-    *path = std::string(folder) + Ui_ResToCString(state, kStringPrefsFile, name);
+    *path = std::string(folder) + Ui_ResToCString(state, kStrPrefsFileName, name);
     return true;
 }
 
@@ -194,8 +193,14 @@ bool LoadPrefs(Session& s, const std::string& path, Loaded* loaded, Failure* fai
     }
     loaded->existed = true;
     int32_t info = kPrefsFileInfo;
+    PrefsReadNotes notes{};
+    SetPrefsReadNotes(&notes);
     loaded->status =
         Ui_Prefs_ReadAll(s.State(), path.c_str(), &info, ReadPrefEntry, WritePrefEntries);
+    SetPrefsReadNotes(nullptr);
+    Ui_Failure notice;
+    for (int32_t i = 0; PrefsReadNotice(&notes, i, &notice); ++i)
+        Ui_Failure_Show(s.State(), &notice);
     return true;
 }
 

@@ -18,7 +18,7 @@
 
 namespace kolmara_fltk {
 
-constexpr int kItemText = 1024;
+constexpr int kItemTextSize = 1024;
 constexpr int kTrackQueue = 64;
 
 struct TrackEvent {
@@ -30,8 +30,8 @@ struct Item {
     Fl_Widget* widget;
     uint8_t kind;
     uint32_t flags;
-    char text[kItemText];  // the text as the owner set it (labels show an escaped copy)
-    int32_t check;         // 0, 1, 2
+    char text[kItemTextSize];  // the text as the owner set it (labels show an escaped copy)
+    int32_t check;             // 0, 1, 2
     uint8_t isDefault;
     Fl_RGB_Image* icon;  // icon items
     uint8_t* iconPixels;

@@ -304,7 +304,7 @@ uint32_t VirtualKey() {
 }
 
 void SetLabel(Fl_Widget* widget, const char* text) {
-    char escaped[2 * kItemText];
+    char escaped[2 * kItemTextSize];
     size_t n = 0;
     for (const char* p = text; *p != 0 && n + 3 < sizeof escaped; ++p) {
         if (*p == '@' || *p == '&') escaped[n++] = *p;

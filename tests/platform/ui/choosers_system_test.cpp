@@ -158,21 +158,26 @@ TEST(ShellRun, StartsProgramsWithoutAShellAndReportsTheirExit) {
     EXPECT_EQ(Ui_Shell_Run(nullptr, "x", &code), -1);
 }
 
-TEST_F(ChooserTest, WebPageFailureShowsTheBrowserAlert) {
+TEST_F(ChooserTest, WebPageFailureDescribesTheBrowserAlertForItsCaller) {
     SetScript({});
-    EXPECT_EQ(Ui_Web_Open(state_, "https://example.org/help"), 0);
+    Ui_Failure failure;
+    EXPECT_EQ(Ui_Web_Open(state_, "https://example.org/help", &failure), 0);
     EXPECT_STREQ(Ui_Headless_LastUrl(), "https://example.org/help");
-    // Without a desktop the page cannot be opened: one stop alert, -2.
+    // Without a desktop the page cannot be opened: -2, and nothing is shown until the caller
+    // shows the failure, as one stop alert.
     Ui_Alert_SetPresenter([](UiState*, const Ui_AlertRecord* a, int16_t* item) -> int32_t {
-        gTrace.push_back(a->text);
+        gTrace.push_back(a->text + std::string(a->icon == kUiAlertIconStop ? " [stop]" : ""));
         *item = 1;
         return 0;
     });
     Ui_Headless_SetScript(nullptr, 0);
-    EXPECT_EQ(Ui_Web_Open(state_, "https://example.org/help"), -2);
-    EXPECT_EQ(Ui_Web_Open(state_, ""), -1);
+    EXPECT_EQ(Ui_Web_Open(state_, "https://example.org/help", &failure), -2);
+    EXPECT_EQ(Ui_Web_Open(state_, "https://example.org/help", nullptr), -2);
+    EXPECT_EQ(Ui_Web_Open(state_, "", &failure), -1);
+    EXPECT_TRUE(gTrace.empty());
+    EXPECT_EQ(Ui_Failure_Show(state_, &failure), -2);
     Ui_Alert_SetPresenter(nullptr);
-    EXPECT_EQ(Joined(gTrace), "Could not launch the Internet browser (error = 0).");
+    EXPECT_EQ(Joined(gTrace), "Could not launch the Internet browser (error = 0). [stop]");
 }
 
 TEST_F(ChooserTest, CursorsAreRememberedSoTheSameOneIsNotLoadedTwice) {

@@ -1,0 +1,341 @@
+// The start phase: checks the host and the image, reads the settings of the run, sets up the live
+// record, lets the window (or, without it, the automatic settings) decide the correction, and
+// filters the image.
+//
+// DoStart reads as its steps. Each step returns a status and describes a failure in a
+// PhaseFailure (what to show, the host result); only DoStart shows it (FailPhase), so every
+// failure reaches the user once and the steps never guess what another has shown.
+#include "edit/keenhue.h"
+#include "engine/working_space.h"
+#include "host/analysis_image.h"
+#include "host/filter_image.h"
+#include "host/host_services.h"
+#include "host/monitor_space.h"
+#include "host/plugin.h"
+#include "host/scripting.h"
+#include "platform/file.h"
+#include "platform/resources.h"
+#include "resources/ids/resources.h"
+#include "resources/ids/strings.h"
+
+namespace {
+
+// Why a step ended the phase: what the user is told (failure.status 0: nothing; the host says
+// it) and the host result.
+struct PhaseFailure {
+    Ui_Failure failure;
+    OSErr result;
+};
+
+// Fills why with a failure shown as the error alert with phrase (formatted with number and name).
+int32_t Fail(PhaseFailure* why, OSErr result, int32_t status, int32_t phraseId,
+             const char* name = nullptr) {
+    why->result = result;
+    return Ui_Fail(&why->failure, status, phraseId, 0, name);
+}
+
+// A refusal the host gets as its result alone.
+int32_t Refuse(PhaseFailure* why, OSErr result) {
+    why->result = result;
+    Ui_Failure_Clear(&why->failure);
+    return kStatusError;
+}
+
+// A refusal told with a text of its own in a stop or caution box.
+int32_t RefuseWithText(PhaseFailure* why, OSErr result, int32_t textId, UiFailForm form) {
+    why->result = result;
+    Ui_Fail_Text(&why->failure, kStatusError, textId, form);
+    return kStatusError;
+}
+
+// The groups each tool owns, tools 1 to 4.
+constexpr HgEditMask kToolMask[4] = {kEditMaskTool1Linear, kEditMaskTool2, kEditMaskTool3,
+                                     kEditMaskTool4};
+
+// The image mode is looked at before the planes: a grey image has a single plane, and the right
+// answer for it is that the mode is not supported, not that channels are missing.
+int32_t CheckHostAndImage(FilterRecord* record, PhaseFailure* why) {
+    if (record->imageMode != plugInModeRGBColor && record->imageMode != plugInModeRGB48) {
+        LogF("gFilterRecord->imageMode = %d", int(record->imageMode));
+        return Refuse(why, filterBadMode);
+    }
+    if (record->planes < 3) {
+        return RefuseWithText(why, userCanceledErr, kStrNeedThreeChannels, kUiFailStop);
+    }
+    if (record->advanceState == nullptr || record->displayPixels == nullptr) {
+        LogF("advanceState or displayPixels not available");
+        return RefuseWithText(why, errPlugInHostInsufficient, kStrHostLacksServices,
+                              kUiFailCaution);
+    }
+    if (record->samplingSupport == 0) {
+        LogF("hostDoesNotSupportSampling");
+        return Refuse(why, errPlugInHostInsufficient);
+    }
+    if (record->depth == 0) record->depth = 8;
+    if (record->depth != 8 && record->depth != 16) {
+        LogF("gFilterRecord->depth = %d", int(record->depth));
+        return Refuse(why, filterBadParameters);
+    }
+    return kStatusOk;
+}
+
+// The copies of the preferences that steer a run (entries 50-54, 58, 59, 64, 111-115).
+void CopyPrefsIntoRun(const Prefs& p, PluginData* data) {
+    RunState& r = data->run;
+    r.readoutMode = p.readoutMode;
+    r.sampleSize = p.sampleSize;
+    r.sampleSign = p.sampleSize < 2 ? 1 : -1;
+    r.gridLevel = p.gridLevel;
+    data->editState.gridLevel = p.gridLevel;
+    r.preferredSaturation = p.preferredSaturation;
+    data->editState.preferredSaturation = p.preferredSaturation;
+    data->editState.keenhueMask = p.keenhueMask;
+    r.startWith = p.startWith;
+    r.startAllSame = p.startAllSame;
+    for (int i = 0; i < 4; ++i) r.startTool[i] = p.startTool[i];
+    r.liveSliders = p.liveSliders;
+    r.showSampledRegion = p.showSampledRegion;
+    r.useLargestWindow = p.useLargestWindow;
+}
+
+// The preferences and the recorded action's parameters; then nothing of an earlier run is left.
+int32_t ReadRunSettings(FilterRecord* record, PluginData* data, PhaseFailure* why) {
+    int32_t status = ReadPreferences(&why->failure);
+    if (status != kStatusOk) {
+        LogF("Error reading file %s", gPrefsPath);
+        why->result = filterBadParameters;
+        return status;
+    }
+    // Parameters that cannot be read leave the preferences' settings in force: told, not fatal.
+    status = ReadScriptParameters(record, gPrefs, &data->showDialog, gState);
+    if (status != kStatusOk) {
+        Ui_Failure script;
+        Ui_Fail(&script, status, kPhraseReadScript);
+        Ui_Failure_Show(gState, &script);
+    }
+    FreeKolmaraParsStuff(data);
+    return kStatusOk;
+}
+
+// The live record in the host's working space, reset in every group.
+int32_t SetUpLiveRecord(FilterRecord* record, PluginData* data, PhaseFailure* why) {
+    EditState* es = &data->editState;
+    RefRGB workingSpace;
+    GetWorkingSpace(&record->monitor, &workingSpace, gState);
+    int32_t status = HgSetReference(&es->editPars, &workingSpace);
+    if (status != kStatusOk) {
+        LogF("Bad working space");
+        Fail(why, filterBadParameters, status, kPhraseVerifyWorkingSpace);
+        why->failure.hintId = kHintWorkingSpace;
+        return status;
+    }
+    CopyPrefsIntoRun(*gPrefs, data);
+    es->bitsPerChannel = int32_t(record->depth);
+    status = ResetEditStatePars(es, kEditMaskAll);
+    if (status != kStatusOk) {
+        LogF("ResetPars error %d", int(status));
+        return Fail(why, filterBadParameters, status, kPhraseInitPars);
+    }
+    es->editPars.sharpenNoise = gPrefs->sharpenNoise;
+    es->editPars.sharpenNoise.sharpenOn = 0;
+    return kStatusOk;
+}
+
+// Copies stored settings into the live record under a tool mask, asking first when they were
+// made in another working space.
+int32_t CopyStored(const EditPars* saved, EditState* es, HgEditMask mask) {
+    return CopyParsMasked(saved, es, mask, gState, AskUseOtherSpace);
+}
+
+// Applies each tool's start mode to the live record. -10 when the user declines to use settings
+// made in another working space.
+int32_t ApplyStartModes(PluginData* data) {
+    RunState& r = data->run;
+    EditState* es = &data->editState;
+    if (r.startAllSame == 1) {
+        r.useKeenhue = r.startWith == kStartKeenhue ? 1 : 0;
+        if (r.startWith == kStartPrevious) {
+            const RefRGB& ref = gPrefs->previousSettings.refRGB;
+            LogF("Previous Pars\ngamma: %f", double(ref.gamma));
+            LogF("primaries: %f %f %f %f %f %f", double(ref.primaries[0]), double(ref.primaries[1]),
+                 double(ref.primaries[2]), double(ref.primaries[3]), double(ref.primaries[4]),
+                 double(ref.primaries[5]));
+            LogF("xyzWhite: %f %f %f", double(ref.xyzWhite[0]), double(ref.xyzWhite[1]),
+                 double(ref.xyzWhite[2]));
+            return CopyStored(&gPrefs->previousSettings, es, kEditMaskAll);
+        }
+        if (r.startWith == kStartCustom)
+            return CopyStored(&gPrefs->customSettings, es, kEditMaskAll);
+        return kStatusOk;
+    }
+    r.useKeenhue = 1;
+    for (int i = 0; i < 4; ++i) {
+        if (r.startTool[i] != kStartKeenhue) r.useKeenhue = 0;
+    }
+    for (int i = 0; i < 4; ++i) {
+        int32_t status = kStatusOk;
+        if (r.startTool[i] == kStartPrevious) {
+            status = CopyStored(&gPrefs->previousSettings, es, kToolMask[i]);
+        } else if (r.startTool[i] == kStartCustom) {
+            status = CopyStored(&gPrefs->customSettings, es, kToolMask[i]);
+        }
+        if (status != kStatusOk) return status;
+    }
+    return kStatusOk;
+}
+
+// Whether any tool starts with the automatic settings.
+bool KeenhueWanted(const RunState& r) {
+    if (r.startAllSame == 1) return r.startWith == kStartKeenhue;
+    for (int i = 0; i < 4; ++i) {
+        if (r.startTool[i] == kStartKeenhue) return true;
+    }
+    return false;
+}
+
+// The groups the automatic settings set at the start: every group when all tools start the same
+// way, else the groups of each tool that starts with them.
+HgEditMask KeenhueStartMask(const RunState& r) {
+    if (r.startAllSame == 1) return kEditMaskAll;
+    int32_t mask = 0;
+    for (int i = 0; i < 4; ++i) {
+        if (r.startTool[i] == kStartKeenhue) mask |= kToolMask[i];
+    }
+    return HgEditMask(mask);
+}
+
+// The automatic settings without the window: analyse a reduced copy of the image and set the
+// groups of the tools that start with them.
+int32_t RunKeenhue(PluginData* data, Ui_Failure* failure) {
+    EditState* es = &data->editState;
+    int32_t status = GetAnalysisImage(es, data->run.previewWidth, data->run.previewHeight, failure);
+    DescribeHostInput(Record(), &data->run.hostInput);
+    DescribeHostMask(Record(), &data->run.hostMask);
+    if (status != kStatusOk) return status;
+    status = AutoSettings(es, KeenhueStartMask(data->run), &es->analysisImage);
+    return Ui_Fail(failure, status, kPhraseAutoSettings);
+}
+
+// The window path. The editing window is not part of the module yet: the window answers Cancel,
+// as a person closing it would, after the help text has been written and removed again.
+int32_t RunWindowPath(PluginData* data, PhaseFailure* why) {
+    char helpPath[kPathSize];
+    int32_t status = Ui_Path_SetToTempFile(gState, gTempPath, helpPath, kPathSize);
+    if (status != kStatusOk) {
+        LogF("Ui_Path_SetToTempFile error %d, %s", int(status), helpPath);
+        return Fail(why, filterBadParameters, status, kPhraseCreateFile, helpPath);
+    }
+    FLSpec spec;
+    FLSpecDisk(&spec, helpPath);
+    status = Ui_ResToFile(gState, kResTypeHelp, kResHelp, &spec);
+    if (status != kStatusOk) {
+        LogF("Ui_ResToFile error %d, %s", int(status), helpPath);
+        return Fail(why, filterBadParameters, status, kPhraseCreateFile, helpPath);
+    }
+    if (GetDocumentTitle(Record(), data->run.title, kPathSize) != kStatusOk) {
+        Ui_ResToCString(gState, kStrAppName, data->run.title);
+    }
+    LogF("The editing window is not available in this build; the run is cancelled.");
+    FLDelete(&spec);
+    data->showDialog = 0;
+    return kStatusOk;
+}
+
+// Without the window: the automatic settings when a tool starts with them, else the settings the
+// start modes left. Whether the run goes on; a failure of the automatic settings is shown and
+// ends the run as a cancel.
+bool DecideWithoutWindow(PluginData* data) {
+    data->run.okMode = 0;
+    if (!KeenhueWanted(data->run)) {
+        LogF("Will build HG from fixed parameters (previous, custom, or null)...");
+        return true;
+    }
+    LogF("Find Keenhue edit pars...");
+    Ui_Failure failure;
+    int32_t status = RunKeenhue(data, &failure);
+    if (status != kStatusOk) {
+        Ui_Failure_Show(gState, &failure);
+        LogF("Keenhue error %d", int(status));
+        return false;
+    }
+    data->run.keenhueApplied = 1;
+    return true;
+}
+
+// Shows a failure to write the preferences; the run goes on without them.
+void WritePreferencesOrTell() {
+    Ui_Failure failure;
+    if (WritePreferences(&failure) != kStatusOk) Ui_Failure_Show(gState, &failure);
+}
+
+// The applied settings become the previous settings, and the preferences are written.
+void RecordAppliedSettings(PluginData* data) {
+    const EditPars& applied = data->editState.editPars;
+    data->run.lastApplied = applied;
+    gPrefs->previousSettings = applied;
+    gPrefs->sharpenNoise = applied.sharpenNoise;
+    WritePreferencesOrTell();
+}
+
+}  // namespace
+
+int32_t AskUseOtherSpace(UiState* state) {
+    char text[256], useAnyway[256], cancel[256];
+    Ui_ResToCString(state, kStrSpaceChanged, text);
+    Ui_ResToCString(state, kStrUseAnyway, useAnyway);
+    Ui_ResToCString(state, kStrCancel, cancel);
+    int16_t item = 0;
+    int32_t status = Ui_Alert_Ask(state, text, useAnyway, cancel, 1, &item);
+    if (status != kStatusOk) return status;
+    return item == 1 ? kStatusOk : kStatusCancelled;
+}
+
+void DoStart() {
+    LogF("DoStart...");
+    if (!OpenPhaseBlocks(false)) return;
+    FilterRecord* record = Record();
+    PluginData* data = gData;
+    PhaseFailure why{};
+    if (CheckHostAndImage(record, &why) != kStatusOk ||
+        ReadRunSettings(record, data, &why) != kStatusOk ||
+        SetUpLiveRecord(record, data, &why) != kStatusOk) {
+        FailPhase(why.failure, why.result);
+        return;
+    }
+    if (ApplyStartModes(data) == kStatusCancelled) {
+        SetResult(userCanceledErr);
+        return;
+    }
+
+    bool confirmed = false;
+    if (data->showDialog == 1) {
+        if (RunWindowPath(data, &why) != kStatusOk) {
+            FailPhase(why.failure, why.result);
+            return;
+        }
+    } else {
+        confirmed = DecideWithoutWindow(data);
+    }
+    if (confirmed && data->showDialog == 0) {
+        gPrefs->okMode = data->run.okMode;
+        gPrefs->previousSettings = data->editState.editPars;
+    }
+    LogF("Update preferences...");
+    WritePreferencesOrTell();
+    LogF("... preferences done");
+    if (confirmed && data->run.okMode == 0) {
+        LogF("filter image...");
+        Ui_Failure failure;
+        if (FilterImage(data, &failure) == kStatusOk) {
+            RecordAppliedSettings(data);
+        } else {
+            Ui_Failure_Show(gState, &failure);
+        }
+        LogF("... filter image");
+    } else if (*gResult == noErr) {
+        // A host error set on the way (a refused request) is kept: it says more than a cancel.
+        SetResult(userCanceledErr);
+    }
+    FreeKolmaraParsStuff(data);
+    LogF("...DoStart");
+}

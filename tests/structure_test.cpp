@@ -1,0 +1,146 @@
+// The rules of the source tree that neither the compiler nor the libraries' include paths can
+// state: which folder may include which, that the parts below the outermost layer never show an
+// alert, and that no string, phrase, dialog or item is named by its number. Each rule reads the
+// sources as text; a breach names the file and line.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Line {
+    std::string file;  // relative to the source folder
+    int number;
+    std::string text;
+};
+
+bool IsSource(const fs::path& p) {
+    const std::string ext = p.extension().string();
+    return ext == ".cpp" || ext == ".h";
+}
+
+// The code lines of every source file under folder, without // comments.
+std::vector<Line> CodeLines(const std::string& folder) {
+    std::vector<Line> lines;
+    const fs::path root(KOLMARA_SOURCE_DIR);
+    for (const auto& entry : fs::recursive_directory_iterator(root / folder)) {
+        if (!entry.is_regular_file() || !IsSource(entry.path())) continue;
+        std::ifstream in(entry.path());
+        std::string text;
+        int number = 0;
+        const std::string name = fs::relative(entry.path(), root).string();
+        while (std::getline(in, text)) {
+            ++number;
+            const size_t comment = text.find("//");
+            if (comment != std::string::npos && text.find('"') > comment) text.resize(comment);
+            lines.push_back({name, number, text});
+        }
+    }
+    return lines;
+}
+
+bool StartsWith(const std::string& s, const std::string& prefix) {
+    return s.compare(0, prefix.size(), prefix) == 0;
+}
+
+std::string Where(const Line& line) {
+    return line.file + ":" + std::to_string(line.number) + ": " + line.text;
+}
+
+// The folders of the module and what each may include: its own headers and those of the layers
+// below it. Listed most specific first.
+struct Layer {
+    std::string folder;
+    std::vector<std::string> allowed;
+    std::vector<std::string> refused;  // inside an allowed prefix
+};
+const std::vector<Layer> kLayers = {
+    {"platform/ui", {"platform/", "resources/ids/"}, {}},
+    {"platform", {"platform/", "resources/ids/"}, {"platform/ui/"}},
+    {"engine", {"engine/", "platform/"}, {"platform/ui/"}},
+    {"imagelib", {"imagelib/", "platform/"}, {"platform/ui/"}},
+    {"edit", {"edit/", "engine/", "imagelib/", "platform/", "resources/ids/"}, {}},
+    {"hostsdk", {"hostsdk/"}, {}},
+    {"host",
+     {"host/", "hostsdk/", "edit/", "engine/", "imagelib/", "platform/", "resources/ids/"},
+     {}},
+};
+
+const Layer& LayerOf(const std::string& file) {
+    for (const Layer& layer : kLayers) {
+        if (StartsWith(file, layer.folder + "/")) return layer;
+    }
+    static const Layer none{"", {}, {}};
+    return none;
+}
+
+TEST(Structure, EachLayerIncludesOnlyItselfAndTheLayersBelow) {
+    const std::regex include(R"(^\s*#\s*include\s*"([^"]+)\")");
+    int checked = 0;
+    for (const char* folder : {"platform", "engine", "imagelib", "edit", "hostsdk", "host"}) {
+        for (const Line& line : CodeLines(folder)) {
+            std::smatch m;
+            if (!std::regex_search(line.text, m, include)) continue;
+            const std::string target = m[1];
+            const Layer& layer = LayerOf(line.file);
+            bool ok = target.find("..") == std::string::npos;
+            bool any = false;
+            for (const std::string& a : layer.allowed) any = any || StartsWith(target, a);
+            for (const std::string& r : layer.refused) ok = ok && !StartsWith(target, r);
+            EXPECT_TRUE(ok && any) << "upward or relative include: " << Where(line);
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 300);  // the walk found the tree
+}
+
+TEST(Structure, OnlyTheOutermostLayerShowsAlerts) {
+    // The alert and dialog machinery itself; the windows' handlers join this list.
+    const std::vector<std::string> machinery = {"platform/alert.h", "platform/alert.cpp",
+                                                "platform/ui/alert_box.cpp"};
+    const std::regex shows(
+        R"(\b(ShowErrorAlert|Ui_Failure_Show|Ui_Alert_(DoVantorError|Message|Stop|Note|Caution|Ask))\s*\()");
+    for (const char* folder : {"platform", "engine", "imagelib", "edit"}) {
+        for (const Line& line : CodeLines(folder)) {
+            bool allowed = false;
+            for (const std::string& m : machinery) allowed = allowed || line.file == m;
+            if (allowed) continue;
+            EXPECT_FALSE(std::regex_search(line.text, shows)) << "shows an alert: " << Where(line);
+        }
+    }
+}
+
+TEST(Structure, StringsDialogsAndItemsAreNamedNeverNumbered) {
+    // A local constant for a string, phrase, hint, message, dialog or item (not a size or a
+    // limit of one)...
+    const std::regex localId(
+        R"(constexpr[^=;]*\b(k(Str|String|Phrase|Hint|Msg|Dlg|Dialog|Item|Res)[A-Z]\w*)\s*=\s*[0-9])");
+    const std::regex sizeName(R"((Size|Max|Length)$)");
+    // ...or a number where an operation takes such an id.
+    const std::vector<std::regex> numberArgument = {
+        std::regex(R"(\bUi_ResToCString\s*\([^,()]*,\s*[0-9])"),
+        std::regex(R"(\bUi_ResToFile\s*\([^,()]*,[^,()]*,\s*[0-9])"),
+        std::regex(R"(\bUi_(Dlg_Run|Template_Load)\s*\([^,()]*,\s*[0-9])"),
+        std::regex(R"(\bUi_(Item_\w+|Dlg_SetDrawProc|Template_Item)\s*\([^,()]*,\s*[0-9])"),
+        std::regex(R"(\bUi_Fail(_Text)?\s*\([^,()]*,[^,()]*,\s*[1-9])"),
+    };
+    for (const char* folder : {"platform", "engine", "imagelib", "edit", "host"}) {
+        for (const Line& line : CodeLines(folder)) {
+            std::smatch m;
+            const bool id = std::regex_search(line.text, m, localId) &&
+                            !std::regex_search(m[1].str(), sizeName);
+            EXPECT_FALSE(id) << "id as a number: " << Where(line);
+            for (const std::regex& r : numberArgument) {
+                EXPECT_FALSE(std::regex_search(line.text, r)) << "id as a number: " << Where(line);
+            }
+        }
+    }
+}
+
+}  // namespace
