@@ -240,15 +240,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     StripHost h(image);
     const VRect filter = ChooseFilterRect(in, image);
     h.SetFilterRect(filter);
-    if (in.Flag()) {
-        std::vector<uint8_t> mask(size_t(width) * size_t(height));
-        const uint8_t style = in.U8();
-        for (size_t i = 0; i < mask.size(); ++i) {
-            const uint8_t v = in.U8();
-            mask[i] = (style & 1) ? v : (v & 1) ? 255 : 0;
-        }
-        h.SetMask(mask);
-    }
+    const bool masked = in.Flag();
+    const bool softMask = in.Flag();
     const bool replayed = in.U8() < 200;
     if (replayed) {
         h.PlayWithoutDialog();
@@ -257,6 +250,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     BreakHost(in, h);
     const bool again = Rarely(in);
+    if (masked) {
+        // The selection comes last and takes what is left of the bytes, over and over, so that
+        // its size never shifts the choices above.
+        std::vector<uint8_t> mask(size_t(width) * size_t(height));
+        for (size_t i = 0; i < mask.size(); ++i) {
+            const uint8_t v = in.size() > 0 ? in.data()[i % in.size()] : uint8_t(i * 37);
+            mask[i] = softMask ? v : (v & 1) ? 255 : 0;
+        }
+        h.SetMask(mask);
+    }
 
     int16 result;
     {

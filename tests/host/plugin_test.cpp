@@ -646,6 +646,11 @@ TEST_F(PluginTest, StartRefusesHostsAndImagesItCannotFilter) {
          errPlugInHostInsufficient, nullptr, "hostDoesNotSupportSampling"},
         {"32 bits a channel", [](StripHost& h) { h.record.depth = 32; }, filterBadParameters,
          nullptr, "gFilterRecord->depth = 32"},
+        // A depth the mode does not have: the strips would be read at the wrong sample size.
+        {"16 bits in 8-bit RGB", [](StripHost& h) { h.record.depth = 16; }, filterBadParameters,
+         nullptr, "gFilterRecord->depth = 16 in mode 3"},
+        {"8 bits in RGB48", [](StripHost& h) { h.record.imageMode = plugInModeRGB48; },
+         filterBadParameters, nullptr, "gFilterRecord->depth = 8 in mode 11"},
     };
     DiagnosticsOn();
     for (const Case& c : cases) {
