@@ -8,11 +8,13 @@ bool IsFlag(uint8_t v) {
     return v == 0 || v == 1;
 }
 
-// The procedures the two blocks need. A host whose suite lacks one of them cannot keep the blocks
-// for the module (a missing one would be called through a null pointer).
+// The procedures the module needs of the suite: new, lock and unlock for the two blocks, dispose
+// for the handles the host gives it (the recorded descriptor, the title), which become the
+// module's to dispose of. A host whose suite lacks one of them is refused before anything is
+// called through it; without dispose every replayed descriptor would be lost.
 bool HandleSuiteUsable(const HandleProcs* hp) {
     return hp != nullptr && hp->newProc != nullptr && hp->lockProc != nullptr &&
-           hp->unlockProc != nullptr;
+           hp->unlockProc != nullptr && hp->disposeProc != nullptr;
 }
 
 }  // namespace

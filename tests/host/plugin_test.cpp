@@ -396,21 +396,27 @@ TEST_F(PluginTest, MissingOrUnusableBlocksAreRefusedWithTheirCodes) {
         h.record.handleProcs = nullptr;
         EXPECT_EQ(h.Call(filterSelectorParameters), errPlugInHostInsufficient);
     }
-    // A suite without one of the procedures the blocks need is no suite at all: refused before
-    // anything is called through it.
-    for (int missing = 0; missing < 3; ++missing) {
+    // A suite without one of the procedures the module needs is no suite at all: refused before
+    // anything is called through it, and a replayed descriptor stays the host's.
+    for (int missing = 0; missing < 4; ++missing) {
         StripHost h(RandomImage(8, 4, 3, 8, 9));
         HandleProcs& hp = h.host.handleProcs;
-        if (missing == 2) {
+        const bool later = missing >= 2;
+        if (later) {
             ASSERT_EQ(h.Call(filterSelectorParameters), 0);
+            h.PlayWithoutDialog();
         }
         if (missing == 0) hp.newProc = nullptr;
         if (missing == 1) hp.lockProc = nullptr;
         if (missing == 2) hp.unlockProc = nullptr;
-        EXPECT_EQ(h.Call(missing == 2 ? filterSelectorStart : filterSelectorParameters),
+        if (missing == 3) hp.disposeProc = nullptr;
+        EXPECT_EQ(h.Call(later ? filterSelectorStart : filterSelectorParameters),
                   errPlugInHostInsufficient);
         EXPECT_TRUE(h.requests.empty());
         EXPECT_TRUE(h.violations.empty());
+        if (later) {
+            EXPECT_NE(h.host.descriptorParameters.descriptor, nullptr);
+        }
     }
 }
 
