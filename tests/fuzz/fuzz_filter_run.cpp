@@ -223,20 +223,9 @@ void CheckRun(const StripHost& h, int16 result, const VRect& filter, const Start
     }
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz::Setup();
-    fuzz::Bytes in(data, size);
-    static const int32_t kPlanes[] = {3, 3, 4, 4, 5, 1, 2};
-    const int32_t depth = in.Flag() ? 16 : 8;
-    const int32_t planes = kPlanes[Rarely(in) ? in.In(0, 6) : in.In(0, 3)];
-    const int32_t width = in.In(1, kMaxSide), height = in.In(1, kMaxSide);
-    const Image image = strip_host::RandomImage(width, height, planes, depth, in.U32());
-
-    const StartPlan plan = WritePreferences(in);
-    test_host::TestHost::colourError = 0;
-    test_host::TestHost::refuseTitle = false;
+// One host, one run (or two), and the checks of what it did.
+void RunOnce(fuzz::Bytes& in, const Image& image, const StartPlan& plan) {
+    const int32_t width = image.width, height = image.height;
     StripHost h(image);
     const VRect filter = ChooseFilterRect(in, image);
     h.SetFilterRect(filter);
@@ -272,6 +261,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
     CheckRun(h, result, filter, plan, replayed);
-    h.alerts.clear();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fuzz::Setup();
+    fuzz::Bytes in(data, size);
+    static const int32_t kPlanes[] = {3, 3, 4, 4, 5, 1, 2};
+    const int32_t depth = in.Flag() ? 16 : 8;
+    const int32_t planes = kPlanes[Rarely(in) ? in.In(0, 6) : in.In(0, 3)];
+    const int32_t width = in.In(1, kMaxSide), height = in.In(1, kMaxSide);
+    const Image image = strip_host::RandomImage(width, height, planes, depth, in.U32());
+
+    const StartPlan plan = WritePreferences(in);
+    test_host::TestHost::colourError = 0;
+    test_host::TestHost::refuseTitle = false;
+    const int handlesBefore = test_host::TestHost::LiveHandles();
+    RunOnce(in, image, plan);
+    // Whatever the host handed the module is the module's to give back; the host disposes of
+    // its two blocks and its last descriptor itself.
+    fuzz::Check(test_host::TestHost::LiveHandles() == handlesBefore,
+                "host handles left behind: " +
+                    std::to_string(test_host::TestHost::LiveHandles() - handlesBefore));
     return 0;
 }
