@@ -152,9 +152,11 @@ int32_t GetHostRow(PluginData* data, int32_t y, Ui_Failure* failure) {
             for (int32_t r = 0; r < bottom - top; ++r) {
                 auto* row = reinterpret_cast<uint16_t*>(static_cast<uint8_t*>(record->inData) +
                                                         ptrdiff_t(r) * record->inRowBytes);
-                for (int32_t x = 0; x < f.width; ++x) {
+                const ptrdiff_t step = f.inColumnStep;
+                const int32_t width = f.width;
+                for (int32_t x = 0; x < width; ++x) {
                     for (int32_t c = 0; c < 3; ++c) {
-                        uint16_t& v = row[ptrdiff_t(x) * f.inColumnStep + c];
+                        uint16_t& v = row[ptrdiff_t(x) * step + c];
                         v = uint16_t((v > 32767 ? 32767 : v) * 2);
                     }
                 }
@@ -172,14 +174,28 @@ int32_t GetHostRow(PluginData* data, int32_t y, Ui_Failure* failure) {
         f.outChannel[c] = scratch + c * f.bytesOut;
     }
     f.channelPointer[3] = f.outChannel[3] = nullptr;
-    for (int32_t p = 3; p < record->planes; ++p) {
-        for (int32_t x = 0; x < f.width; ++x) {
-            ptrdiff_t at = (ptrdiff_t(x) * f.inColumnStep + p) * f.bytesIn;
-            Mem_Copy(scratch + at, inRow + at, size_t(f.bytesIn));
+    const ptrdiff_t step = f.inColumnStep, bytes = f.bytesIn;
+    const int32_t width = f.width, planes = record->planes;
+    for (int32_t p = 3; p < planes; ++p) {
+        for (int32_t x = 0; x < width; ++x) {
+            ptrdiff_t at = (ptrdiff_t(x) * step + p) * bytes;
+            Mem_Copy(scratch + at, inRow + at, size_t(bytes));
         }
     }
     return kStatusOk;
 }
+
+namespace {
+
+// The selection's blend of new over input: the mask's 0 keeps the input, 255 takes the new value.
+// Weighted by m / 255 and rounded, so that a pixel the edit leaves as it was keeps its value under
+// any mask (a shift by 8 in place of the division took a 16-bit white down by 128 codes where the
+// selection was soft).
+inline uint32_t Blend(uint32_t m, uint32_t i, uint32_t n) {
+    return m == 255 ? n : m == 0 ? i : ((255 - m) * i + m * n + 127) / 255;
+}
+
+}  // namespace
 
 int32_t PutHostRow(PluginData* data, int32_t yOut) {
     FilterRecord* record = Record();
@@ -197,33 +213,35 @@ int32_t PutHostRow(PluginData* data, int32_t yOut) {
         mask = static_cast<const uint8_t*>(record->maskData) +
                ptrdiff_t(Y - f.maskRect.top) * record->maskRowBytes;
     }
-    const int32_t step = f.outColumnStep;
-    for (int32_t x = 0; x < f.width; ++x) {
-        const int32_t m = mask != nullptr ? mask[x] : 255;
-        for (int32_t c = 0; c < 3; ++c) {
-            const ptrdiff_t at = ptrdiff_t(x) * step + c;
-            uint32_t n, i;
-            if (f.bytesOut == 2) {
-                n = reinterpret_cast<const uint16_t*>(scratch)[at] >> 1;
-                i = reinterpret_cast<const uint16_t*>(in)[at] >> 1;
-            } else {
-                n = scratch[at];
-                i = in[at];
-            }
-            // Weighted by m / 255, rounded: a pixel the edit leaves as it was keeps its value
-            // under any mask (a shift by 8 in place of the division took a 16-bit white down by
-            // 128 codes where the selection was soft).
-            uint32_t v = m == 255 ? n : m == 0 ? i : ((255 - m) * i + m * n + 127) / 255;
-            if (f.bytesOut == 2) {
-                reinterpret_cast<uint16_t*>(dest)[at] = uint16_t(v);
-            } else {
-                dest[at] = uint8_t(v);
-            }
+    // Fields are read into locals once: the row pointers may alias the state as far as the
+    // compiler knows, and reloading them per sample made this loop the run's hottest.
+    const ptrdiff_t step = f.outColumnStep;
+    const int32_t width = f.width, planes = record->planes;
+    if (f.bytesOut == 2) {
+        const auto* n16 = reinterpret_cast<const uint16_t*>(scratch);
+        const auto* i16 = reinterpret_cast<const uint16_t*>(in);
+        auto* d16 = reinterpret_cast<uint16_t*>(dest);
+        for (int32_t x = 0; x < width; ++x) {
+            const ptrdiff_t at = ptrdiff_t(x) * step;
+            const uint32_t m = mask != nullptr ? mask[x] : 255;
+            for (int32_t c = 0; c < 3; ++c)
+                d16[at + c] =
+                    uint16_t(Blend(m, uint32_t(i16[at + c]) >> 1, uint32_t(n16[at + c]) >> 1));
+            for (int32_t p = 3; p < planes; ++p) d16[at + p] = i16[at + p];
         }
-        for (int32_t p = 3; p < record->planes; ++p) {
-            const ptrdiff_t at = (ptrdiff_t(x) * step + p) * f.bytesOut;
-            Mem_Copy(dest + at, in + at, size_t(f.bytesOut));
-        }
+        return kStatusOk;
+    }
+    if (mask == nullptr && planes == 3 && step == 3) {
+        // No selection, no transparency: the new row as it is.
+        Mem_Copy(dest, scratch, size_t(width) * 3);
+        return kStatusOk;
+    }
+    for (int32_t x = 0; x < width; ++x) {
+        const ptrdiff_t at = ptrdiff_t(x) * step;
+        const uint32_t m = mask != nullptr ? mask[x] : 255;
+        for (int32_t c = 0; c < 3; ++c)
+            dest[at + c] = uint8_t(Blend(m, in[at + c], scratch[at + c]));
+        for (int32_t p = 3; p < planes; ++p) dest[at + p] = in[at + p];
     }
     return kStatusOk;
 }
@@ -231,17 +249,26 @@ int32_t PutHostRow(PluginData* data, int32_t yOut) {
 int32_t WriteFilteredRow(const HgPixelBuffer* row, void* context) {
     auto* data = static_cast<PluginData*>(context);
     FilterState& f = data->run.filter;
-    for (int c = 0; c < 3; ++c) {
-        if (f.bytesOut == 2) {
-            const uint16_t* plane = row->data16 + size_t(c) * row->width;
-            auto* out = reinterpret_cast<uint16_t*>(f.outChannel[c]);
-            for (uint32_t x = 0; x < row->width; ++x)
-                out[ptrdiff_t(x) * f.outColumnStep] = plane[x];
-        } else {
-            const uint8_t* plane = row->data8 + size_t(c) * row->width;
-            uint8_t* out = f.outChannel[c];
-            for (uint32_t x = 0; x < row->width; ++x)
-                out[ptrdiff_t(x) * f.outColumnStep] = plane[x];
+    // One pass over the row for all three planes (channel c sits at outChannel[0] + c samples).
+    const ptrdiff_t step = f.outColumnStep;
+    const uint32_t width = row->width;
+    if (f.bytesOut == 2) {
+        const uint16_t *p0 = row->data16, *p1 = p0 + width, *p2 = p1 + width;
+        auto* out = reinterpret_cast<uint16_t*>(f.outChannel[0]);
+        for (uint32_t x = 0; x < width; ++x) {
+            uint16_t* px = out + ptrdiff_t(x) * step;
+            px[0] = p0[x];
+            px[1] = p1[x];
+            px[2] = p2[x];
+        }
+    } else {
+        const uint8_t *p0 = row->data8, *p1 = p0 + width, *p2 = p1 + width;
+        uint8_t* out = f.outChannel[0];
+        for (uint32_t x = 0; x < width; ++x) {
+            uint8_t* px = out + ptrdiff_t(x) * step;
+            px[0] = p0[x];
+            px[1] = p1[x];
+            px[2] = p2[x];
         }
     }
     int32_t status = PutHostRow(data, f.outRow);
@@ -317,15 +344,19 @@ int32_t CreateNoiseFilter(PluginData* data, Ui_Failure* failure) {
 
 // Copies the colour channels of the current host row into the planar row the processors take.
 void SplitRow(FilterState& f) {
+    // The run's fields are read once: the byte stores below could alias them, and the compiler
+    // would load them again for every pixel.
+    const int32_t width = f.width;
+    const ptrdiff_t step = f.inColumnStep;
     for (int c = 0; c < 3; ++c) {
         const uint8_t* src = f.channelPointer[c];
         if (f.bytesIn == 2) {
-            uint16_t* plane = f.row.data16 + size_t(c) * uint32_t(f.width);
-            for (int32_t x = 0; x < f.width; ++x)
-                plane[x] = reinterpret_cast<const uint16_t*>(src)[ptrdiff_t(x) * f.inColumnStep];
+            const auto* src16 = reinterpret_cast<const uint16_t*>(src);
+            uint16_t* plane = f.row.data16 + size_t(c) * uint32_t(width);
+            for (int32_t x = 0; x < width; ++x) plane[x] = src16[ptrdiff_t(x) * step];
         } else {
-            uint8_t* plane = f.row.data8 + size_t(c) * uint32_t(f.width);
-            for (int32_t x = 0; x < f.width; ++x) plane[x] = src[ptrdiff_t(x) * f.inColumnStep];
+            uint8_t* plane = f.row.data8 + size_t(c) * uint32_t(width);
+            for (int32_t x = 0; x < width; ++x) plane[x] = src[ptrdiff_t(x) * step];
         }
     }
 }

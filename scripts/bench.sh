@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Builds the benchmarks in Release and runs them against their peers (lcms2, memcpy) in one
 # run, then counts the instructions per pixel of the 8-bit grid kernel under callgrind when
-# valgrind is installed, then evaluates the automatic correction (Keenhue) on known colour casts
-# through the real module and filterhost, against a per-channel levels stretch. Ends with one
-# line per figure, NAME VALUE UNIT; bench/README.md says what each figure means.
+# valgrind is installed, times the exported files (.cube LUT, ICC profiles), then evaluates the
+# automatic correction (Keenhue) on known colour casts through the real module and filterhost,
+# against a per-channel levels stretch, then times a batch run of filterhost on a 24-megapixel
+# TIFF against tiffcp and the GIMP plug-in against filterhost (scripts/host-bench.sh). Ends with
+# one line per figure, NAME VALUE UNIT; bench/README.md says what each figure means.
 #
 #   JOBS                 parallel build jobs (default: the number of processors)
 #   KOLMARA_SUBSYSTEMS   subsystems to configure (default: all); without the module, filterhost,
@@ -21,6 +23,11 @@ jobs=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 all="hostsdk;engine;edit;imagelib;host;tools/filterhost;tools/prefstool;tools/demo;bench"
 subsystems=${KOLMARA_SUBSYSTEMS:-$all}
 targets=(huegrid_bench huegrid_callgrind noise_bench chain_bench)
+export_files=1
+for needed in engine edit bench; do
+  case ";$subsystems;" in *";$needed;"*) ;; *) export_files=0 ;; esac
+done
+if [ "$export_files" -eq 1 ]; then targets+=(export_bench); fi
 speed=1
 for needed in engine edit host bench; do
   case ";$subsystems;" in *";$needed;"*) ;; *) speed=0 ;; esac
@@ -44,12 +51,17 @@ trap 'rm -f "$log"' EXIT
 "$build/bench/noise_bench" 5 | tee -a "$log"
 "$build/bench/chain_bench" | tee -a "$log"
 if [ "$speed" -eq 1 ]; then "$build/bench/keenhue_speed" 7 | tee -a "$log"; fi
+if [ "$export_files" -eq 1 ]; then "$build/bench/export_bench" | tee -a "$log"; fi
 if [ "$evaluate" -eq 1 ]; then
   # Only files of the repository: the chart is generated, the photographs are in examples/.
   "$build/bench/keenhue_eval" "$root/examples/chelsea.png" "$root/examples/coffee.png" \
     "$root/examples/rocket.jpg" | tee -a "$log"
 else
   echo "KOLMARA_SUBSYSTEMS leaves out what the Keenhue evaluation needs: not run" >&2
+fi
+if [ "$evaluate" -eq 1 ]; then
+  cmake --build "$build" -j "$jobs" --target filterhost kolmara-gimp kolmara-prefs
+  BUILD_DIR="$build" nice bash scripts/host-bench.sh | tee -a "$log"
 fi
 # Units are letters, with digits after the first one (dE00).
 summary=$(grep -E '^[a-z0-9_]+ [0-9.]+ [A-Za-z][A-Za-z0-9_/]*$' "$log" || true)

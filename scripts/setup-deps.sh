@@ -12,6 +12,8 @@ packages=(
   libfltk1.3-dev libx11-dev libxext-dev libxft-dev libxinerama-dev libxcursor-dev libxrender-dev libxfixes-dev libfontconfig1-dev libfreetype-dev
   clang-format
   xvfb xauth valgrind
+  gimp libgimp2.0-dev libtiff-tools xdotool x11-apps
+  ffmpeg liblcms2-utils
   clang libclang-rt-14-dev
 )
 

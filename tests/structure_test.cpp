@@ -65,6 +65,7 @@ const std::vector<Layer> kLayers = {
     {"platform", {"platform/", "resources/ids/"}, {"platform/ui/"}},
     {"engine", {"engine/", "platform/"}, {"platform/ui/"}},
     {"imagelib", {"imagelib/", "platform/"}, {"platform/ui/"}},
+    {"edit/export", {"edit/export/", "engine/", "platform/", "resources/ids/"}, {"platform/ui/"}},
     {"edit", {"edit/", "engine/", "imagelib/", "platform/", "resources/ids/"}, {}},
     {"hostsdk", {"hostsdk/"}, {}},
     {"host",

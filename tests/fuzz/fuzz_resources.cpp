@@ -15,7 +15,7 @@
 #include "platform/ui/dlg_template.h"
 #include "platform/ui_state.h"
 #include "tests/fuzz/fuzz_support.h"
-#include "tools/filterhost/pipl_check.h"
+#include "tools/hostlib/pipl_check.h"
 
 namespace {
 

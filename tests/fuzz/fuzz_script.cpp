@@ -12,8 +12,8 @@
 #include "host/scripting.h"
 #include "tests/edit/edit_test_support.h"
 #include "tests/fuzz/fuzz_support.h"
-#include "tools/filterhost/descriptors.h"
-#include "tools/filterhost/handle_suite.h"
+#include "tools/hostlib/descriptors.h"
+#include "tools/hostlib/handle_suite.h"
 
 namespace {
 

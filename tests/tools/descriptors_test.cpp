@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "tests/tools/host_test_support.h"
-#include "tools/filterhost/descriptors.h"
-#include "tools/filterhost/handle_suite.h"
+#include "tools/hostlib/descriptors.h"
+#include "tools/hostlib/handle_suite.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Reading a module's PiPL from its file, and the decision whether the filter runs on an image.
 #include <gtest/gtest.h>
 
-#include "tools/filterhost/module_file.h"
-#include "tools/filterhost/pipl_check.h"
+#include "tools/hostlib/module_file.h"
+#include "tools/hostlib/pipl_check.h"
 
 namespace {
 

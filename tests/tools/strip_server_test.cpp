@@ -5,7 +5,7 @@
 #include <cstring>
 #include <random>
 
-#include "tools/filterhost/strip_server.h"
+#include "tools/hostlib/strip_server.h"
 
 namespace {
 

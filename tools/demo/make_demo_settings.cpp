@@ -15,7 +15,7 @@
 #include "engine/balance.h"
 #include "engine/working_space.h"
 #include "host/monitor_space.h"
-#include "tools/filterhost/host_services.h"
+#include "tools/hostlib/host_services.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

@@ -2,10 +2,12 @@
 // themselves are in tiff_file.cpp, png_file.cpp and jpeg_file.cpp.
 #include "tools/filterhost/image_file.h"
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -53,23 +55,96 @@ ImageFormat FormatFromPath(const std::string& path) {
     return ImageFormat::kUnknown;
 }
 
-bool AllocateImage(Image* image, std::string* error) {
-    if (image->width <= 0 || image->height <= 0) {
+namespace {
+
+// The size checks shared by both forms; the number of samples.
+bool CheckSize(const Image& image, uint64_t* samples, std::string* error) {
+    if (image.width <= 0 || image.height <= 0) {
         *error = "the image has no pixels";
         return false;
     }
-    if (!(1 <= image->channels && image->channels <= 4) ||
-        !(image->depth == 8 || image->depth == 16)) {
+    if (!(1 <= image.channels && image.channels <= 4) || !(image.depth == 8 || image.depth == 16)) {
         *error = "unsupported channel count or depth";
         return false;
     }
-    uint64_t samples = uint64_t(image->width) * uint64_t(image->height) * uint64_t(image->channels);
-    if (samples > kMaxImageSamples) {
-        *error = "the image is too large (" + std::to_string(image->width) + " x " +
-                 std::to_string(image->height) + ")";
+    *samples = uint64_t(image.width) * uint64_t(image.height) * uint64_t(image.channels);
+    if (*samples > kMaxImageSamples) {
+        *error = "the image is too large (" + std::to_string(image.width) + " x " +
+                 std::to_string(image.height) + ")";
         return false;
     }
+    return true;
+}
+
+// Writes through a temporary file in the target's folder (so that the rename cannot cross
+// devices), renamed over path only when complete.
+bool WriteThroughTemporary(const std::string& path,
+                           const std::function<bool(const std::string& temp)>& write,
+                           std::string* error) {
+    size_t slash = path.find_last_of('/');
+    std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string temp = folder + "." + name + ".filterhost-" + std::to_string(getpid());
+    bool ok = write(temp);
+    if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
+        *error = std::strerror(errno);
+        ok = false;
+    }
+    if (!ok) std::remove(temp.c_str());
+    return ok;
+}
+
+}  // namespace
+
+FileMapping::FileMapping(FileMapping&& other) noexcept : base(other.base), size(other.size) {
+    other.base = nullptr;
+    other.size = 0;
+}
+
+FileMapping& FileMapping::operator=(FileMapping&& other) noexcept {
+    if (this != &other) {
+        if (base != nullptr) munmap(base, size);
+        base = other.base;
+        size = other.size;
+        other.base = nullptr;
+        other.size = 0;
+    }
+    return *this;
+}
+
+FileMapping::~FileMapping() {
+    if (base != nullptr) munmap(base, size);
+}
+
+void FreeBytes::operator()(uint8_t* p) const {
+    std::free(p);
+}
+
+LargeBytes AllocateLarge(size_t bytes) {
+    constexpr size_t kHugePage = size_t(2) << 20;
+    if (bytes < kHugePage) return LargeBytes(static_cast<uint8_t*>(std::malloc(bytes ? bytes : 1)));
+    const size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    auto* p = static_cast<uint8_t*>(std::aligned_alloc(kHugePage, rounded));
+    if (p != nullptr) madvise(p, rounded, MADV_HUGEPAGE);  // a hint; failure changes nothing
+    return LargeBytes(p);
+}
+
+bool AllocateImage(Image* image, std::string* error) {
+    uint64_t samples = 0;
+    if (!CheckSize(*image, &samples, error)) return false;
     image->samples.assign(size_t(samples), 0);
+    return true;
+}
+
+bool AllocateRows(const Image& header, ImageRows* rows, std::string* error) {
+    uint64_t samples = 0;
+    if (!CheckSize(header, &samples, error)) return false;
+    rows->rowBytes = size_t(header.width) * size_t(header.channels) * size_t(header.depth / 8);
+    rows->data = AllocateLarge(size_t(samples) * size_t(header.depth / 8));
+    if (!rows->data) {
+        *error = "not enough memory for the image";
+        return false;
+    }
     return true;
 }
 
@@ -86,6 +161,31 @@ bool ReadImageFile(const std::string& path, Image* image, std::string* error) {
             break;
     }
     return false;
+}
+
+bool ReadImageRows(const std::string& path, Image* header, ImageRows* rows, std::string* error) {
+    *header = Image();
+    std::string sniffError;
+    if (SniffFormat(path, &sniffError) == ImageFormat::kTiff) {
+        int fast = ReadTiffRows(path, header, rows, error);
+        if (fast != 0) return fast > 0;
+    }
+    Image image;
+    if (!ReadImageFile(path, &image, error) || !AllocateRows(image, rows, error)) return false;
+    const size_t perRow = size_t(image.width) * size_t(image.channels);
+    for (int32_t y = 0; y < image.height; ++y) {
+        const uint16_t* src = image.samples.data() + size_t(y) * perRow;
+        uint8_t* row = rows->Row(y);
+        if (image.depth == 16) {
+            std::memcpy(row, src, perRow * 2);
+        } else {
+            for (size_t i = 0; i < perRow; ++i) row[i] = uint8_t(src[i]);
+        }
+    }
+    image.samples.clear();
+    image.samples.shrink_to_fit();
+    *header = std::move(image);
+    return true;
 }
 
 std::string CannotWriteReason(ImageFormat format, const Image& image) {
@@ -112,29 +212,43 @@ bool WriteImageFile(const std::string& path, ImageFormat format, const Image& im
         *error = reason;
         return false;
     }
-    // The temporary name sits in the target's folder so that the rename cannot cross devices.
-    size_t slash = path.find_last_of('/');
-    std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string temp = folder + "." + name + ".filterhost-" + std::to_string(getpid());
-    bool ok = false;
-    switch (format) {
-        case ImageFormat::kTiff:
-            ok = WriteTiff(temp, image, error);
-            break;
-        case ImageFormat::kPng:
-            ok = WritePng(temp, image, error);
-            break;
-        case ImageFormat::kJpeg:
-            ok = WriteJpeg(temp, image, error);
-            break;
-        case ImageFormat::kUnknown:
-            break;
+    return WriteThroughTemporary(
+        path,
+        [&](const std::string& temp) {
+            switch (format) {
+                case ImageFormat::kTiff:
+                    return WriteTiff(temp, image, error);
+                case ImageFormat::kPng:
+                    return WritePng(temp, image, error);
+                case ImageFormat::kJpeg:
+                    return WriteJpeg(temp, image, error);
+                case ImageFormat::kUnknown:
+                    break;
+            }
+            return false;
+        },
+        error);
+}
+
+bool WriteImageRows(const std::string& path, ImageFormat format, const Image& header,
+                    const RowSource& rows, std::string* error) {
+    if (format != ImageFormat::kTiff) {
+        // PNG and JPEG go through the plain form.
+        Image image = header;
+        if (!AllocateImage(&image, error)) return false;
+        const size_t perRow = size_t(image.width) * size_t(image.channels);
+        for (int32_t y = 0; y < image.height; ++y) {
+            const uint8_t* row = rows(y);
+            uint16_t* dst = image.samples.data() + size_t(y) * perRow;
+            if (image.depth == 16) {
+                std::memcpy(dst, row, perRow * 2);
+            } else {
+                for (size_t i = 0; i < perRow; ++i) dst[i] = row[i];
+            }
+        }
+        return WriteImageFile(path, format, image, error);
     }
-    if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
-        *error = std::strerror(errno);
-        ok = false;
-    }
-    if (!ok) std::remove(temp.c_str());
-    return ok;
+    return WriteThroughTemporary(
+        path, [&](const std::string& temp) { return WriteTiffRows(temp, header, rows, error); },
+        error);
 }

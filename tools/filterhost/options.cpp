@@ -7,7 +7,7 @@
 #include <climits>
 #include <cstdlib>
 
-#include "tools/filterhost/host_services.h"
+#include "tools/hostlib/host_services.h"
 
 namespace {
 

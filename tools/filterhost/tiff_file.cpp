@@ -3,8 +3,13 @@
 // decoded to RGB by libtiff; other YCbCr, palette, CMYK and Lab files are refused. Written files
 // are contiguous, Deflate-compressed with the horizontal predictor (LZW when libtiff lacks
 // Deflate), with the resolution in pixels per inch.
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <tiffio.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -108,14 +113,76 @@ bool ReadTiles(TIFF* tif, Image* image, bool planar, std::string* error) {
     return true;
 }
 
-}  // namespace
+// What a written file is compressed with: the input's own lossless compression when libtiff can
+// write it (an uncompressed file stays uncompressed), else Deflate (LZW where libtiff lacks it).
+uint16_t WrittenCompression(int32_t wanted) {
+    switch (wanted) {
+        case COMPRESSION_NONE:
+        case COMPRESSION_LZW:
+        case COMPRESSION_ADOBE_DEFLATE:
+        case COMPRESSION_DEFLATE:
+        case COMPRESSION_PACKBITS:
+            if (TIFFIsCODECConfigured(uint16_t(wanted))) return uint16_t(wanted);
+            break;
+        default:
+            break;
+    }
+    return TIFFIsCODECConfigured(COMPRESSION_ADOBE_DEFLATE) ? COMPRESSION_ADOBE_DEFLATE
+                                                            : COMPRESSION_LZW;
+}
 
-bool ReadTiff(const std::string& path, Image* image, std::string* error) {
-    TiffPtr tif = Open(path, "r");
-    if (!tif) {
-        *error = TiffError("cannot open the TIFF file");
+// Maps an uncompressed file whose strips hold whole rows in this machine's byte order; false
+// (rows untouched) when the file is not such a file or cannot be mapped. Every strip is checked
+// to lie inside the file.
+bool MapRows(const std::string& path, const TiffPtr& tif, const Image& header, size_t rowBytes,
+             ImageRows* rows) {
+    uint16_t compression = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_COMPRESSION, &compression);
+    if (compression != COMPRESSION_NONE || (header.depth == 16 && TIFFIsByteSwapped(tif.get()))) {
         return false;
     }
+    uint32_t rowsPerStrip = 0;
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    const uint64_t* offsets = nullptr;
+    const uint64_t* counts = nullptr;
+    if (rowsPerStrip == 0 || !TIFFGetField(tif.get(), TIFFTAG_STRIPOFFSETS, &offsets) ||
+        !TIFFGetField(tif.get(), TIFFTAG_STRIPBYTECOUNTS, &counts) || offsets == nullptr ||
+        counts == nullptr) {
+        return false;
+    }
+    const uint32_t strips = TIFFNumberOfStrips(tif.get());
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    FileMapping map;
+    if (fstat(fd, &st) == 0 && st.st_size > 0) {
+        map.size = size_t(st.st_size);
+        void* base = mmap(nullptr, map.size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        map.base = base == MAP_FAILED ? nullptr : base;
+    }
+    close(fd);
+    if (map.base == nullptr) return false;
+    std::vector<const uint8_t*> mapped(size_t(header.height));
+    for (int32_t y = 0; y < header.height; ++y) {
+        const uint32_t s = uint32_t(y) / rowsPerStrip;
+        const uint64_t inStrip = uint64_t(y % int32_t(rowsPerStrip)) * rowBytes;
+        if (s >= strips || counts[s] < inStrip + rowBytes || offsets[s] > map.size ||
+            map.size - offsets[s] < inStrip + rowBytes) {
+            return false;
+        }
+        mapped[size_t(y)] = static_cast<const uint8_t*>(map.base) + offsets[s] + inStrip;
+    }
+    rows->rowBytes = rowBytes;
+    rows->mapping = std::move(map);
+    rows->mapped = std::move(mapped);
+    return true;
+}
+
+// Reads the header of an open file into the image's fields (no samples); planar tells whether
+// the samples are stored plane by plane, photometric the colour model after JPEG's YCbCr has been
+// turned into RGB.
+bool ReadHeader(const TiffPtr& tif, Image* image, bool* planar, uint16_t* photometricOut,
+                std::string* error) {
     uint32_t width = 0, height = 0;
     uint16_t spp = 1, bps = 1, photometric = 0, planarConfig = PLANARCONFIG_CONTIG;
     uint16_t sampleFormat = SAMPLEFORMAT_UINT, compression = COMPRESSION_NONE;
@@ -170,6 +237,7 @@ bool ReadTiff(const std::string& path, Image* image, std::string* error) {
     image->height = int32_t(height);
     image->channels = spp;
     image->depth = bps;
+    image->tiffCompression = compression;
     float xres = 0, yres = 0;
     uint16_t unit = RESUNIT_INCH;
     TIFFGetFieldDefaulted(tif.get(), TIFFTAG_RESOLUTIONUNIT, &unit);
@@ -180,26 +248,83 @@ bool ReadTiff(const std::string& path, Image* image, std::string* error) {
         image->xResolution = xres * toInch;
         image->yResolution = yres * toInch;
     }
+    *planar = planarConfig == PLANARCONFIG_SEPARATE && spp > 1;
+    *photometricOut = photometric;
+    return true;
+}
+
+}  // namespace
+
+bool ReadTiff(const std::string& path, Image* image, std::string* error) {
+    TiffPtr tif = Open(path, "r");
+    if (!tif) {
+        *error = TiffError("cannot open the TIFF file");
+        return false;
+    }
+    bool planar = false;
+    uint16_t photometric = 0;
+    if (!ReadHeader(tif, image, &planar, &photometric, error)) return false;
     if (!AllocateImage(image, error)) return false;
-    bool planar = planarConfig == PLANARCONFIG_SEPARATE && spp > 1;
     bool ok = TIFFIsTiled(tif.get()) ? ReadTiles(tif.get(), image, planar, error)
                                      : ReadStrips(tif.get(), image, planar, error);
     if (ok && photometric == PHOTOMETRIC_MINISWHITE) {
         uint16_t max = image->depth == 16 ? 65535 : 255;
-        for (size_t i = 0; i < image->samples.size(); i += size_t(spp)) {
+        const size_t step = size_t(image->channels);
+        for (size_t i = 0; i < image->samples.size(); i += step) {
             image->samples[i] = uint16_t(max - image->samples[i]);
         }
     }
     return ok;
 }
 
+int ReadTiffRows(const std::string& path, Image* header, ImageRows* rows, std::string* error) {
+    TiffPtr tif = Open(path, "r");
+    if (!tif) {
+        *error = TiffError("cannot open the TIFF file");
+        return -1;
+    }
+    bool planar = false;
+    uint16_t photometric = 0;
+    if (!ReadHeader(tif, header, &planar, &photometric, error)) return -1;
+    if (planar || TIFFIsTiled(tif.get()) || photometric == PHOTOMETRIC_MINISWHITE) return 0;
+    const size_t rowBytes =
+        size_t(header->width) * size_t(header->channels) * size_t(header->depth / 8);
+    if (TIFFScanlineSize(tif.get()) != tmsize_t(rowBytes)) return 0;
+    if (MapRows(path, tif, *header, rowBytes, rows)) return 1;
+    if (!AllocateRows(*header, rows, error)) return -1;
+    // Rows are decoded straight into place.
+    for (int32_t y = 0; y < header->height; ++y) {
+        if (TIFFReadScanline(tif.get(), rows->Row(y), uint32_t(y), 0) < 0) {
+            *error = TiffError("cannot decode the image data");
+            return -1;
+        }
+    }
+    return 1;
+}
+
 bool WriteTiff(const std::string& path, const Image& image, std::string* error) {
+    const size_t perRow = size_t(image.width) * size_t(image.channels);
+    std::vector<uint8_t> row(perRow * size_t(image.depth / 8));
+    return WriteTiffRows(
+        path, image,
+        [&](int32_t y) -> const uint8_t* {
+            const uint16_t* src = image.samples.data() + size_t(y) * perRow;
+            if (image.depth == 16) return reinterpret_cast<const uint8_t*>(src);
+            for (size_t i = 0; i < perRow; ++i) row[i] = uint8_t(src[i]);
+            return row.data();
+        },
+        error);
+}
+
+bool WriteTiffRows(const std::string& path, const Image& header, const RowSource& rows,
+                   std::string* error) {
     TiffPtr tif = Open(path, "w");
     if (!tif) {
         *error = TiffError("cannot create the file");
         return false;
     }
     TIFF* t = tif.get();
+    const Image& image = header;
     bool colour = image.channels >= 3;
     bool alpha = image.channels == 2 || image.channels == 4;
     TIFFSetField(t, TIFFTAG_IMAGEWIDTH, uint32_t(image.width));
@@ -213,23 +338,26 @@ bool WriteTiff(const std::string& path, const Image& image, std::string* error) 
         uint16_t kind = image.associatedAlpha ? EXTRASAMPLE_ASSOCALPHA : EXTRASAMPLE_UNASSALPHA;
         TIFFSetField(t, TIFFTAG_EXTRASAMPLES, uint16_t(1), &kind);
     }
-    bool deflate = TIFFIsCODECConfigured(COMPRESSION_ADOBE_DEFLATE);
-    TIFFSetField(t, TIFFTAG_COMPRESSION, deflate ? COMPRESSION_ADOBE_DEFLATE : COMPRESSION_LZW);
-    TIFFSetField(t, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t, 0));
+    const uint16_t compression = WrittenCompression(image.tiffCompression);
+    TIFFSetField(t, TIFFTAG_COMPRESSION, compression);
+    if (compression != COMPRESSION_NONE && compression != COMPRESSION_PACKBITS) {
+        TIFFSetField(t, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+    }
+    // Uncompressed strips of about 1 MiB: libtiff writes a strip at a time, and its default of
+    // 8 KiB makes a large file thousands of small writes.
+    const size_t rowBytes = size_t(image.width) * size_t(image.channels) * size_t(image.depth / 8);
+    const uint32_t rowsPerStrip = compression == COMPRESSION_NONE
+                                      ? uint32_t(std::max<size_t>(1, (size_t(1) << 20) / rowBytes))
+                                      : TIFFDefaultStripSize(t, 0);
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
     TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
     TIFFSetField(t, TIFFTAG_XRESOLUTION, float(image.xResolution));
     TIFFSetField(t, TIFFTAG_YRESOLUTION, float(image.yResolution));
-    size_t perRow = size_t(image.width) * size_t(image.channels);
-    std::vector<uint8_t> row(perRow * size_t(image.depth / 8));
+    // libtiff may encode in place (the predictor does), so rows go through a buffer of our own.
+    std::vector<uint8_t> line(rowBytes);
     for (int32_t y = 0; y < image.height; ++y) {
-        const uint16_t* src = image.samples.data() + size_t(y) * perRow;
-        if (image.depth == 16) {
-            std::memcpy(row.data(), src, perRow * 2);
-        } else {
-            for (size_t i = 0; i < perRow; ++i) row[i] = uint8_t(src[i]);
-        }
-        if (TIFFWriteScanline(t, row.data(), uint32_t(y), 0) < 0) {
+        std::memcpy(line.data(), rows(y), rowBytes);
+        if (TIFFWriteScanline(t, line.data(), uint32_t(y), 0) < 0) {
             *error = TiffError("cannot write the image data");
             return false;
         }

@@ -17,6 +17,7 @@
 #include "platform/resources.h"
 #include "platform/ui_state.h"
 #include "resources/ids/strings.h"
+#include "tools/prefstool/export_command.h"
 #include "tools/prefstool/keenhue_sets.h"
 #include "tools/prefstool/prefs_show.h"
 
@@ -45,6 +46,19 @@ const char kUsage[] =
     "                            or all, none, defaults; X: preferred saturation 0..1\n"
     "  reset                     replace the preferences with the defaults\n"
     "  repair                    rewrite a damaged file, keeping the entries that can be read\n"
+    "  export KIND FILE [OPTIONS]  write the correction as a file that other programs apply:\n"
+    "                            huegrid (the filter's transform), cube (3-D LUT),\n"
+    "                            abstract (ICC abstract profile, Lab to Lab),\n"
+    "                            device-link (ICC RGB device link in the working space),\n"
+    "                            edit-profile (a new RGB input or display profile that applies\n"
+    "                            the correction first; needs --profile)\n"
+    "      --from SETTINGS       previous (default), custom, or a settings text file\n"
+    "      --size N              nodes per axis of the LUT and the profile tables (33; 65)\n"
+    "      --depth 8|16          bits per channel the Huegrid file is built for (16)\n"
+    "      --quality Q           grid-size level 0..7 (default: the preferences')\n"
+    "      --profile FILE        the RGB input or display profile that edit-profile starts from\n"
+    "      --name TEXT           name in the file's title or description (default: the\n"
+    "                            settings' name)\n"
     "\n"
     "options:\n"
     "  --prefs PATH              use this preferences file instead of the filter's own\n"
@@ -367,13 +381,15 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     const std::string command = rest[0];
     const std::vector<std::string> operands(rest.begin() + 1, rest.end());
 
-    static const char* const kCommands[] = {"show",        "path",  "start",  "load-custom",
-                                            "save-custom", "reset", "repair", "keenhue-sets"};
+    static const char* const kCommands[] = {"show",        "path",         "start",
+                                            "load-custom", "save-custom",  "reset",
+                                            "repair",      "keenhue-sets", "export"};
     bool known = false;
     for (const char* c : kCommands) known = known || command == c;
     if (!known) return Fail(err, kPrefsToolUsage, "unknown command '" + command + "' (try --help)");
     size_t wanted = (command == "load-custom" || command == "save-custom") ? 1 : 0;
-    if (command != "start" && command != "keenhue-sets" && operands.size() != wanted) {
+    if (command != "start" && command != "keenhue-sets" && command != "export" &&
+        operands.size() != wanted) {
         return Fail(err, kPrefsToolUsage,
                     "'" + command + "' takes " + (wanted ? "one file name" : "no arguments"));
     }
@@ -384,6 +400,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     KeenhueSets keenhue;
     std::string why;
     if (command == "keenhue-sets" && !ParseKeenhueSets(operands, &keenhue, &why)) {
+        return Fail(err, kPrefsToolUsage, why);
+    }
+    ExportCommand exportCommand;
+    if (command == "export" && !ParseExportCommand(operands, &exportCommand, &why)) {
         return Fail(err, kPrefsToolUsage, why);
     }
 
@@ -442,6 +462,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         }
         return kPrefsToolOk;
     }
+
+    // Exporting reads the settings and writes a file of its own; the preferences stay as they are.
+    if (command == "export")
+        return RunExportCommand(exportCommand, prefs, session.State(), out, err);
 
     bool changed = false;
     std::string note;

@@ -36,6 +36,10 @@ bool ReadActionFile(const std::string& path, std::vector<DescriptorItem>* items,
 bool WriteActionFile(const std::string& path, const std::vector<DescriptorItem>& items,
                      std::string* error);
 
+// The bytes of an action file, for hosts that keep an action elsewhere than in a file.
+std::string EncodeAction(const std::vector<DescriptorItem>& items);
+bool DecodeAction(const std::string& bytes, std::vector<DescriptorItem>* items, std::string* error);
+
 // Limits that keep a damaged file from asking for absurd amounts of memory.
 constexpr uint32 kMaxDescriptorItems = 4096;
 constexpr uint32 kMaxDescriptorItemBytes = 1u << 26;

@@ -1,11 +1,11 @@
 // PiPL reading and the availability decision; see pipl_check.h.
-#include "tools/filterhost/pipl_check.h"
+#include "tools/hostlib/pipl_check.h"
 
 #include <cctype>
 #include <cstring>
 #include <utility>
 
-#include "tools/filterhost/module_file.h"
+#include "tools/hostlib/module_file.h"
 
 namespace {
 

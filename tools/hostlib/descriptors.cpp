@@ -1,5 +1,5 @@
 // Descriptor suites and the action file; see descriptors.h.
-#include "tools/filterhost/descriptors.h"
+#include "tools/hostlib/descriptors.h"
 
 #include <unistd.h>
 
@@ -9,7 +9,7 @@
 #include <fstream>
 #include <set>
 
-#include "tools/filterhost/handle_suite.h"
+#include "tools/hostlib/handle_suite.h"
 
 struct PIOpaqueReadDescriptor {
     std::vector<DescriptorItem> items;
@@ -242,6 +242,17 @@ bool ReadActionFile(const std::string& path, std::vector<DescriptorItem>* items,
         *error = "cannot read the file";
         return false;
     }
+    return DecodeAction(bytes, items, error);
+}
+
+std::string EncodeAction(const std::vector<DescriptorItem>& items) {
+    std::string bytes(kActionMagic, 4);
+    Put32(bytes, kActionVersion);
+    return bytes + EncodeDescriptor(items);
+}
+
+bool DecodeAction(const std::string& bytes, std::vector<DescriptorItem>* items,
+                  std::string* error) {
     size_t at = 4;
     uint32 version = 0;
     if (bytes.size() < 8 || std::memcmp(bytes.data(), kActionMagic, 4) != 0 ||
@@ -263,9 +274,7 @@ bool ReadActionFile(const std::string& path, std::vector<DescriptorItem>* items,
 
 bool WriteActionFile(const std::string& path, const std::vector<DescriptorItem>& items,
                      std::string* error) {
-    std::string bytes(kActionMagic, 4);
-    Put32(bytes, kActionVersion);
-    bytes += EncodeDescriptor(items);
+    const std::string bytes = EncodeAction(items);
     size_t slash = path.find_last_of('/');
     std::string temp = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) +
                        "." + path.substr(slash == std::string::npos ? 0 : slash + 1) +

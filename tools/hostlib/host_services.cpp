@@ -1,12 +1,12 @@
 // Title property, colour picker, displayPixels and monitor; see host_services.h.
-#include "tools/filterhost/host_services.h"
+#include "tools/hostlib/host_services.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
 
-#include "tools/filterhost/handle_suite.h"
+#include "tools/hostlib/handle_suite.h"
 
 namespace {
 
@@ -42,20 +42,6 @@ bool ParseNumbers(const std::string& text, std::vector<double>* values) {
 
 Fixed ToFixed(double v) {
     return Fixed(std::lround(v * 65536.0));
-}
-
-PlugInMonitor Monitor(double gamma, const double xy[8]) {
-    PlugInMonitor m{};
-    m.gamma = ToFixed(gamma);
-    m.redX = ToFixed(xy[0]);
-    m.redY = ToFixed(xy[1]);
-    m.greenX = ToFixed(xy[2]);
-    m.greenY = ToFixed(xy[3]);
-    m.blueX = ToFixed(xy[4]);
-    m.blueY = ToFixed(xy[5]);
-    m.whiteX = ToFixed(xy[6]);
-    m.whiteY = ToFixed(xy[7]);
-    return m;
 }
 
 const double kSrgb[8] = {0.64, 0.33, 0.30, 0.60, 0.15, 0.06, 0.3127, 0.3290};
@@ -154,17 +140,31 @@ OSErr HostDisplayPixels(const PSPixelMap* source, const VRect* srcRect, int32 ds
     return noErr;
 }
 
+PlugInMonitor MonitorOf(double gamma, const double xy[8]) {
+    PlugInMonitor m{};
+    m.gamma = ToFixed(gamma);
+    m.redX = ToFixed(xy[0]);
+    m.redY = ToFixed(xy[1]);
+    m.greenX = ToFixed(xy[2]);
+    m.greenY = ToFixed(xy[3]);
+    m.blueX = ToFixed(xy[4]);
+    m.blueY = ToFixed(xy[5]);
+    m.whiteX = ToFixed(xy[6]);
+    m.whiteY = ToFixed(xy[7]);
+    return m;
+}
+
 PlugInMonitor DefaultMonitor() {
-    return Monitor(2.2, kSrgb);
+    return MonitorOf(2.2, kSrgb);
 }
 
 bool ParseMonitor(const std::string& text, PlugInMonitor* monitor, std::string* error) {
     if (text == "srgb") {
-        *monitor = Monitor(2.2, kSrgb);
+        *monitor = MonitorOf(2.2, kSrgb);
         return true;
     }
     if (text == "adobergb") {
-        *monitor = Monitor(563.0 / 256.0, kAdobeRgb);
+        *monitor = MonitorOf(563.0 / 256.0, kAdobeRgb);
         return true;
     }
     std::vector<double> v;
@@ -182,7 +182,7 @@ bool ParseMonitor(const std::string& text, PlugInMonitor* monitor, std::string* 
             return false;
         }
     }
-    *monitor = Monitor(v[0], v.data() + 1);
+    *monitor = MonitorOf(v[0], v.data() + 1);
     return true;
 }
 

@@ -1,5 +1,5 @@
 // Registered handles for the module and the host; see handle_suite.h.
-#include "tools/filterhost/handle_suite.h"
+#include "tools/hostlib/handle_suite.h"
 
 #include <cstring>
 #include <iostream>

@@ -1,5 +1,5 @@
 // Module resources read from disk; see module_file.h.
-#include "tools/filterhost/module_file.h"
+#include "tools/hostlib/module_file.h"
 
 #include "platform/mem.h"
 #include "platform/resources.h"

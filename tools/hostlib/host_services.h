@@ -37,6 +37,8 @@ constexpr OSErr kPropertyUndefined = -30901;
 // The answer of colorServices for a conversion it does not offer.
 constexpr OSErr kColorSpaceUnsupported = -30902;
 
+// The record of a gamma and the chromaticities rx, ry, gx, gy, bx, by, wx, wy.
+PlugInMonitor MonitorOf(double gamma, const double xy[8]);
 // A working space as an editor would describe it: gamma 2.2, sRGB primaries, D65 white.
 PlugInMonitor DefaultMonitor();
 // "srgb", "adobergb", or nine numbers "gamma,rx,ry,gx,gy,bx,by,wx,wy".

@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# The host's share of a batch run. On a 6000 x 4000 8-bit uncompressed TIFF (chelsea.png scaled
+# up by GIMP) with a recorded custom brightness correction:
+#   filterhost_vs_tiffcp  filterhost --play, writing an uncompressed TIFF, against
+#                         tiffcp -c none on the same file (the cost of reading and writing it)
+#   gimp_run_overhead     the plug-in's whole run under gimp-console (its process, from start to
+#                         exit, timed by a wrapper; loading and exporting the image are GIMP's)
+#                         against filterhost on the same image and action, both without the window
+# Each time is the median of RUNS runs (default 5), wall clock, in this one script. Called by
+# scripts/bench.sh after its build; BUILD_DIR names the build folder.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+build=${BUILD_DIR:-$root/build-bench}
+runs=${RUNS:-5}
+work=$(mktemp -d "${TMPDIR:-/tmp}/kolmara-host-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_CACHE_HOME="$work/home/.cache"
+unset DISPLAY GIMP2_DIRECTORY KOLMARA_GIMP_MODULE
+profile="$XDG_CONFIG_HOME/GIMP/2.10"
+for sub in brushes dynamics fonts gradients palettes patterns tool-presets mypaint-brushes; do
+  mkdir -p "$profile/$sub"
+done
+
+host="$build/tools/filterhost/filterhost"
+module="$build/KolmaraPro.so"
+big="$work/big.tif"
+gimp-console-2.10 -i -d -f -b "(let* ((img (car (gimp-file-load RUN-NONINTERACTIVE \"$root/examples/chelsea.png\" \"c\"))) (d (car (gimp-image-get-active-drawable img)))) (gimp-image-scale img 6000 4000) (file-tiff-save RUN-NONINTERACTIVE img d \"$big\" \"big.tif\" 0))" \
+  -b '(gimp-quit 0)' >"$work/make.log" 2>&1
+# The reset settings with the brightness raised: the line of the five tone settings, 0.5 each.
+prefs="$build/tools/prefstool/kolmara-prefs"
+"$prefs" save-custom "$work/reset.txt" >/dev/null 2>&1
+sed 's/^0\.500000 0\.500000 0\.500000 0\.500000 0\.500000$/0.600000 0.500000 0.500000 0.500000 0.500000/' \
+  "$work/reset.txt" >"$work/bright.txt"
+if cmp -s "$work/reset.txt" "$work/bright.txt"; then
+  echo "host-bench: the settings text has no tone line to change" >&2
+  exit 1
+fi
+"$prefs" load-custom "$work/bright.txt" >/dev/null
+"$prefs" start custom >/dev/null
+"$host" --plugin "$module" --no-progress --record "$work/custom.kact" "$big" "$work/out.tif" 2>/dev/null
+"$prefs" start reset >/dev/null
+
+now() { date +%s%N; }
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+# command...: runs it RUNS times; prints the median wall-clock time and the median processor time
+# (user + system), both in nanoseconds. The processor time says what the run costs when other
+# jobs share the machine.
+time_runs() {
+  local walls="$work/walls" cpus="$work/cpus"
+  : >"$walls"
+  : >"$cpus"
+  for _ in $(seq "$runs"); do
+    local t0; t0=$(now)
+    { TIMEFORMAT='%3U %3S'; time "$@" >/dev/null 2>&1; } 2>"$work/cpu"
+    echo $(( $(now) - t0 )) >>"$walls"
+    awk '{ printf "%.0f\n", ($1 + $2) * 1e9 }' "$work/cpu" >>"$cpus"
+  done
+  echo "$(median <"$walls") $(median <"$cpus")"
+}
+read -r copy copyCpu < <(time_runs tiffcp -c none "$big" "$work/copy.tif")
+read -r filter filterCpu < <(time_runs "$host" --plugin "$module" --no-progress --play \
+  "$work/custom.kact" "$big" "$work/out.tif")
+
+# The plug-in behind a wrapper that times each run; the real one finds the module beside itself.
+real="$work/real"
+mkdir -p "$real" "$profile/plug-ins/kolmara-gimp"
+cp "$build/tools/gimp/kolmara-gimp" "$real/"
+cp "$(readlink -f "$module")" "$real/KolmaraPro.so"
+cat >"$profile/plug-ins/kolmara-gimp/kolmara-gimp" <<WRAP
+#!/bin/sh
+case " \$* " in *" -run "*) t0=\$(date +%s%N); "$real/kolmara-gimp" "\$@"; s=\$?
+  echo \$(( \$(date +%s%N) - t0 )) >>"$work/plugin-times"; exit \$s ;; esac
+exec "$real/kolmara-gimp" "\$@"
+WRAP
+chmod +x "$profile/plug-ins/kolmara-gimp/kolmara-gimp"
+calls=""
+for _ in $(seq "$runs"); do
+  calls+=" (plug-in-tintara-kolmara-pro RUN-NONINTERACTIVE img d \"$work/custom.kact\")"
+done
+gimp-console-2.10 -i -d -f -b "(let* ((img (car (gimp-file-load RUN-NONINTERACTIVE \"$big\" \"big\"))) (d (car (gimp-image-get-active-drawable img)))) (gimp-image-undo-disable img)$calls)" \
+  -b '(gimp-quit 0)' >"$work/gimp.log" 2>&1
+plugin=$(median <"$work/plugin-times")
+
+ms() { awk -v n="$1" 'BEGIN { printf "%.0f", n / 1e6 }'; }
+echo "host bench: tiffcp -c none $(ms "$copy") ms, filterhost $(ms "$filter") ms," \
+     "kolmara-gimp run $(ms "$plugin") ms (medians of $runs, wall clock; processor time:" \
+     "tiffcp $(ms "$copyCpu") ms, filterhost $(ms "$filterCpu") ms); load: $(cut -d' ' -f1-3 /proc/loadavg)"
+awk -v a="$filter" -v b="$copy" 'BEGIN { printf "filterhost_vs_tiffcp %.2f x\n", a / b }'
+awk -v a="$filterCpu" -v b="$copyCpu" 'BEGIN { printf "filterhost_vs_tiffcp_cpu %.2f x\n", a / b }'
+awk -v a="$plugin" -v b="$filter" 'BEGIN { printf "gimp_run_overhead %.2f x\n", a / b }'

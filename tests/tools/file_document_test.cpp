@@ -1,0 +1,139 @@
+// filterhost's document of an image file: samples served in the host's scale, the result made
+// row by row as the filter writes, and 16-bit pixels the filter never writes leaving exactly as
+// they came (through the host's 0..32768 scale they would come back off by one).
+#include <cstring>
+
+#include "tests/tools/host_test_support.h"
+#include "tools/filterhost/file_document.h"
+
+namespace {
+
+using fhtest::LoadImage;
+using fhtest::MakeImage;
+using fhtest::SaveImage;
+
+class FileDocumentTest : public fhtest::TempDirTest {
+   protected:
+    FileDocument Open(const Image& image) {
+        SaveImage(Path("in.tif"), image);
+        ImageRows rows;
+        std::string error;
+        EXPECT_TRUE(ReadImageRows(Path("in.tif"), &header_, &rows, &error)) << error;
+        return FileDocument(header_, std::move(rows));
+    }
+    Image header_;
+};
+
+uint16_t Sample16(const std::vector<uint8_t>& bytes, size_t i) {
+    uint16_t v;
+    std::memcpy(&v, bytes.data() + 2 * i, 2);
+    return v;
+}
+
+TEST_F(FileDocumentTest, ServesTheHostScaleAndKeepsUnwrittenPixelsExactly) {
+    const Image in = MakeImage(7, 5, 4, 16, 21);
+    FileDocument doc = Open(in);
+    ASSERT_EQ(doc.Depth(), 16);
+    // Planes 1..2 of row 3, columns 2..5: converted to 0..32768.
+    std::vector<uint8_t> got(4 * 2 * 2);
+    ASSERT_TRUE(doc.ReadSource(VRect{3, 2, 4, 6}, 1, 2, got.data(), 16, nullptr));
+    for (int x = 0; x < 4; ++x) {
+        for (int p = 0; p < 2; ++p) {
+            EXPECT_EQ(Sample16(got, size_t(x * 2 + p)), FileToHost16(in.At(3, 2 + x, 1 + p)));
+        }
+    }
+    // The filter writes plane 0 of row 1, columns 1..2 only.
+    const uint16_t written[2] = {100, 32768};
+    ASSERT_TRUE(doc.WriteResult(VRect{1, 1, 2, 3}, 0, 1, reinterpret_cast<const uint8_t*>(written),
+                                4, nullptr));
+    EXPECT_EQ(doc.RowsWritten(), 1);
+    // Reading the result: the written row comes back as written, another row is left alone when
+    // unwritten rows may stay.
+    std::vector<uint8_t> result(2 * 7 * 4 * 2, 0xAB);
+    ASSERT_TRUE(doc.ReadResult(VRect{0, 0, 2, 7}, 0, 4, result.data(), 7 * 4 * 2, true, nullptr));
+    EXPECT_EQ(result[0], 0xAB) << "row 0 was never written";
+    EXPECT_EQ(Sample16(result, 7 * 4 + 1 * 4), 100u);
+    EXPECT_EQ(Sample16(result, 7 * 4 + 2 * 4), 32768u);
+
+    auto rows = doc.ResultRows();
+    for (int32_t y = 0; y < in.height; ++y) {
+        const uint8_t* row = rows(y);
+        for (int32_t x = 0; x < in.width; ++x) {
+            for (int32_t p = 0; p < 4; ++p) {
+                uint16_t v;
+                std::memcpy(&v, row + 2 * size_t(x * 4 + p), 2);
+                uint16_t want = in.At(y, x, p);
+                if (y == 1 && p == 0 && x == 1) want = HostToFile16(100);
+                if (y == 1 && p == 0 && x == 2) want = 65535;
+                ASSERT_EQ(v, want) << y << "," << x << "," << p;
+            }
+        }
+    }
+}
+
+TEST_F(FileDocumentTest, SixteenBitPixelsOutsideTheSelectionLeaveFilterhostAsTheyCame) {
+    Image in = MakeImage(12, 9, 3, 16, 22), mask = fhtest::BlankImage(12, 9, 1);
+    for (int32_t y = 3; y < 6; ++y) {
+        for (int32_t x = 4; x < 9; ++x) mask.At(y, x, 0) = 255;
+    }
+    SaveImage(Path("in.tif"), in);
+    SaveImage(Path("mask.png"), mask);
+    auto r = fhtest::RunHost(
+        {"--plugin", TEST_MODULE_PATH, "--mask", Path("mask.png"), Path("in.tif"), Path("out.tif")},
+        {"FHTEST=op=invert"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    Image out = LoadImage(Path("out.tif"));
+    for (int32_t y = 0; y < in.height; ++y) {
+        for (int32_t x = 0; x < in.width; ++x) {
+            const bool inside = y >= 3 && y < 6 && x >= 4 && x < 9;
+            for (int32_t c = 0; c < 3; ++c) {
+                if (inside) {
+                    EXPECT_LE(std::abs(int32_t(out.At(y, x, c)) - (65535 - in.At(y, x, c))), 2);
+                } else {
+                    ASSERT_EQ(out.At(y, x, c), in.At(y, x, c)) << y << "," << x;
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FileDocumentTest, UncompressedFilesAreMappedAndCutOnesRefused) {
+    for (int32_t depth : {8, 16}) {
+        Image in = MakeImage(9, 70, 3, depth, 23);
+        in.tiffCompression = 1;  // none: the rows lie in the file as they are held
+        SaveImage(Path("plain.tif"), in);
+        Image header;
+        ImageRows rows;
+        std::string error;
+        ASSERT_TRUE(ReadImageRows(Path("plain.tif"), &header, &rows, &error)) << error;
+        EXPECT_FALSE(rows.mapped.empty()) << depth;
+        EXPECT_EQ(header.tiffCompression, 1);
+        for (int32_t y = 0; y < in.height; ++y) {
+            for (int32_t i = 0; i < in.width * 3; ++i) {
+                uint16_t v = rows.SourceRow(y)[i];
+                if (depth == 16) std::memcpy(&v, rows.SourceRow(y) + 2 * i, 2);
+                ASSERT_EQ(v, in.samples[size_t(y * in.width * 3 + i)]) << depth << " " << y;
+            }
+        }
+        // Written back uncompressed, as it came.
+        FileDocument doc(header, std::move(rows));
+        ASSERT_TRUE(
+            WriteImageRows(Path("copy.tif"), ImageFormat::kTiff, header, doc.ResultRows(), &error))
+            << error;
+        Image copy = LoadImage(Path("copy.tif"));
+        EXPECT_EQ(copy.samples, in.samples);
+        EXPECT_EQ(copy.tiffCompression, 1);
+
+        // A file cut short is refused, never read past its end.
+        std::string bytes = fhtest::ReadText(Path("plain.tif"));
+        fhtest::WriteFileBytes(Path("cut.tif"), bytes.substr(0, bytes.size() / 2));
+        ImageRows cut;
+        EXPECT_FALSE(ReadImageRows(Path("cut.tif"), &header, &cut, &error));
+    }
+}
+
+}  // namespace

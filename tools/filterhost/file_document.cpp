@@ -1,0 +1,143 @@
+// The document of an image file; see file_document.h.
+#include "tools/filterhost/file_document.h"
+
+#include <cstring>
+#include <new>
+
+namespace {
+
+// Converts 16-bit samples in place, file scale to the host's or back.
+void Convert(uint8_t* samples, size_t count, uint16_t (*convert)(uint16_t)) {
+    for (size_t i = 0; i < count; ++i) {
+        uint16_t v;
+        std::memcpy(&v, samples + 2 * i, 2);
+        v = convert(v);
+        std::memcpy(samples + 2 * i, &v, 2);
+    }
+}
+
+// Copies samples of planes lo .. lo + count - 1 from rows of `planes` interleaved samples.
+void CopyPlanes(const uint8_t* src, uint8_t* dst, int64_t pixels, int32_t planes, int32_t lo,
+                int32_t count, int32_t bytes) {
+    if (lo == 0 && count == planes) {
+        std::memcpy(dst, src, size_t(pixels) * size_t(planes) * size_t(bytes));
+        return;
+    }
+    const size_t in = size_t(planes) * size_t(bytes), out = size_t(count) * size_t(bytes);
+    const size_t skip = size_t(lo) * size_t(bytes);
+    for (int64_t x = 0; x < pixels; ++x)
+        std::memcpy(dst + size_t(x) * out, src + size_t(x) * in + skip, out);
+}
+
+// The reverse: puts count planes from src into rows of `planes` samples at plane lo.
+void PutPlanes(const uint8_t* src, uint8_t* dst, int64_t pixels, int32_t planes, int32_t lo,
+               int32_t count, int32_t bytes) {
+    if (lo == 0 && count == planes) {
+        std::memcpy(dst, src, size_t(pixels) * size_t(planes) * size_t(bytes));
+        return;
+    }
+    const size_t in = size_t(count) * size_t(bytes), out = size_t(planes) * size_t(bytes);
+    const size_t skip = size_t(lo) * size_t(bytes);
+    for (int64_t x = 0; x < pixels; ++x)
+        std::memcpy(dst + size_t(x) * out + skip, src + size_t(x) * in, in);
+}
+
+}  // namespace
+
+FileDocument::FileDocument(const Image& header, ImageRows rows)
+    : width_(header.width),
+      height_(header.height),
+      planes_(header.channels),
+      depth_(header.depth),
+      rowBytes_(rows.rowBytes),
+      source_(std::move(rows)),
+      written_(size_t(header.height), 0) {}
+
+const uint8_t* FileDocument::ResultRow(int32_t y) const {
+    return written_[size_t(y)] ? result_.get() + size_t(y) * rowBytes_ : source_.SourceRow(y);
+}
+
+uint8_t* FileDocument::WritableRow(int32_t y, bool whole) {
+    if (!result_) {
+        // Pages of the result are touched only where rows are written.
+        result_ = AllocateLarge(size_t(height_) * rowBytes_);
+        if (!result_) return nullptr;
+    }
+    uint8_t* row = result_.get() + size_t(y) * rowBytes_;
+    if (!written_[size_t(y)]) {
+        if (!whole) std::memcpy(row, source_.SourceRow(y), rowBytes_);
+        written_[size_t(y)] = 1;
+    }
+    return row;
+}
+
+bool FileDocument::ReadSource(const VRect& rect, int32_t lo, int32_t count, uint8_t* dst,
+                              size_t rowBytes, std::string*) {
+    const int32_t bytes = depth_ / 8;
+    const size_t offset = size_t(rect.left) * size_t(planes_) * size_t(bytes);
+    const size_t samples = size_t(rect.right - rect.left) * size_t(count);
+    for (int32_t y = rect.top; y < rect.bottom; ++y) {
+        uint8_t* row = dst + size_t(y - rect.top) * rowBytes;
+        CopyPlanes(source_.SourceRow(y) + offset, row, int64_t(rect.right) - rect.left, planes_, lo,
+                   count, bytes);
+        if (bytes == 2) Convert(row, samples, FileToHost16);
+    }
+    return true;
+}
+
+bool FileDocument::ReadResult(const VRect& rect, int32_t lo, int32_t count, uint8_t* dst,
+                              size_t rowBytes, bool unwrittenMayStay, std::string*) {
+    const int32_t bytes = depth_ / 8;
+    const size_t offset = size_t(rect.left) * size_t(planes_) * size_t(bytes);
+    const size_t samples = size_t(rect.right - rect.left) * size_t(count);
+    for (int32_t y = rect.top; y < rect.bottom; ++y) {
+        if (unwrittenMayStay && !written_[size_t(y)]) continue;
+        uint8_t* row = dst + size_t(y - rect.top) * rowBytes;
+        CopyPlanes(ResultRow(y) + offset, row, int64_t(rect.right) - rect.left, planes_, lo, count,
+                   bytes);
+        if (bytes == 2) Convert(row, samples, FileToHost16);
+    }
+    return true;
+}
+
+bool FileDocument::WriteResult(const VRect& rect, int32_t lo, int32_t count, const uint8_t* src,
+                               size_t rowBytes, std::string* why) {
+    const int32_t bytes = depth_ / 8;
+    const size_t offset = size_t(rect.left) * size_t(planes_) * size_t(bytes);
+    const bool whole = rect.left == 0 && rect.right == width_ && lo == 0 && count == planes_;
+    for (int32_t y = rect.top; y < rect.bottom; ++y) {
+        uint8_t* row = WritableRow(y, whole);
+        if (row == nullptr) {
+            *why = "not enough memory for the result";
+            return false;
+        }
+        const uint8_t* from = src + size_t(y - rect.top) * rowBytes;
+        if (bytes == 2) {
+            const size_t size = size_t(rect.right - rect.left) * size_t(count) * 2;
+            line_.assign(from, from + size);
+            Convert(line_.data(), size / 2, HostToFile16);
+            from = line_.data();
+        }
+        PutPlanes(from, row + offset, int64_t(rect.right) - rect.left, planes_, lo, count, bytes);
+    }
+    return true;
+}
+
+bool FileDocument::ReadMask(const VRect& rect, uint8_t* dst, size_t rowBytes, std::string*) {
+    for (int32_t y = rect.top; y < rect.bottom; ++y) {
+        std::memcpy(dst + size_t(y - rect.top) * rowBytes,
+                    mask_.data() + size_t(y) * size_t(width_) + size_t(rect.left),
+                    size_t(rect.right - rect.left));
+    }
+    return true;
+}
+
+RowSource FileDocument::ResultRows() {
+    return [this](int32_t y) { return ResultRow(y); };
+}
+
+int64_t FileDocument::RowsWritten() const {
+    int64_t n = 0;
+    for (uint8_t w : written_) n += w;
+    return n;
+}

@@ -1,0 +1,60 @@
+// The document filterhost serves: an image file's pixels in the host's scale, the filter's result
+// beside them, and the selection read from a grey image.
+//
+// The source rows are the file's own, in the file's scale (an uncompressed TIFF is mapped, not
+// read: like any mapped file it must not be cut short by someone else while filterhost runs); 16-bit samples are converted to the
+// host's 0..32768 when they are served and back when the filter's output is stored, so pixels
+// the filter never writes (outside the selection's bounds) leave exactly as they came. The result
+// is not a copy made up front: a row of the result exists only once the filter has written to it
+// (copied from the source first unless the write covers the whole row), and until then reading
+// the result reads the source. An uncompressed 24-megapixel file therefore costs one read, the
+// rows the filter writes, and one write.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/filterhost/image_file.h"
+#include "tools/hostlib/host_document.h"
+
+class FileDocument : public HostDocument {
+   public:
+    // Takes the rows of an image read with ReadImageRows.
+    FileDocument(const Image& header, ImageRows rows);
+
+    // A selection: width * height bytes, 0..255.
+    void SetMask(std::vector<uint8_t> mask) { mask_ = std::move(mask); }
+
+    int32_t Width() const override { return width_; }
+    int32_t Height() const override { return height_; }
+    int32_t Planes() const override { return planes_; }
+    int32_t Depth() const override { return depth_; }
+    bool HasMask() const override { return !mask_.empty(); }
+
+    bool ReadSource(const VRect& rect, int32_t lo, int32_t count, uint8_t* dst, size_t rowBytes,
+                    std::string* why) override;
+    bool ReadResult(const VRect& rect, int32_t lo, int32_t count, uint8_t* dst, size_t rowBytes,
+                    bool unwrittenMayStay, std::string* why) override;
+    bool WriteResult(const VRect& rect, int32_t lo, int32_t count, const uint8_t* src,
+                     size_t rowBytes, std::string* why) override;
+    bool ReadMask(const VRect& rect, uint8_t* dst, size_t rowBytes, std::string* why) override;
+
+    // The result's rows (file scale), in order, for WriteImageRows.
+    RowSource ResultRows();
+    // How many rows the filter has written to.
+    int64_t RowsWritten() const;
+
+   private:
+    const uint8_t* ResultRow(int32_t y) const;
+    // Row y of the result, made on the first write; whole: the caller overwrites all of it.
+    uint8_t* WritableRow(int32_t y, bool whole);
+
+    int32_t width_, height_, planes_, depth_;
+    size_t rowBytes_;
+    ImageRows source_;
+    LargeBytes result_;  // height * rowBytes, rows valid where written_
+    std::vector<uint8_t> written_;
+    std::vector<uint8_t> mask_;
+    std::vector<uint8_t> line_;  // converted samples on their way into the result
+};
