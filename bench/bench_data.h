@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/edit_pars.h"
 #include "engine/huegrid.h"
 
 namespace bench {
@@ -22,5 +23,15 @@ void Correct(double r, double g, double b, double out[3]);
 HuegridLut* MakeGrid(int n, int sampleSize);
 // Three 8-bit curves (one per channel) in curve mode, 8-bit pixels.
 HuegridLut* MakeCurves();
+
+// Edit parameters that change nothing (reference space, curves derived).
+void NeutralPars(EditPars* p);
+// A strong but realistic edit with every stage active: a tinted balance from two marked
+// neutrals, black, grey and white point, brightness, shadows, highlights, contrast, more
+// saturation, two shifted hue handles and a warm toning; linear data only when asked (it is meant
+// for 16-bit linear-light data). Its derived curves are out of date, as after a slider move.
+EditPars StrongPars(bool linear);
+// Marks every derived curve out of date, as a slider move does.
+void Stale(EditPars* p);
 
 }  // namespace bench

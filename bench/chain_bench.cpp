@@ -20,6 +20,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/bench_data.h"
 #include "engine/balance.h"
 #include "engine/edit_chain.h"
 #include "engine/huegrid_build.h"
@@ -28,54 +29,9 @@
 
 namespace {
 
-void NeutralPars(EditPars* p) {
-    std::memset(p, 0, sizeof *p);
-    p->grayPoint = 0.5f;
-    p->whitePoint = 1.0f;
-    p->brightness = p->shadow = p->highlight = p->contrast = p->saturation = 0.5f;
-    for (int i = 0; i < kEditHueCount; ++i) {
-        p->hue[i].baseHue = 60.0f * i;
-        p->hue[i].brightness = p->hue[i].saturation = 0.5f;
-        p->hue[i].colorId = 6 + i;
-    }
-    for (int c = 0; c < 3; ++c) p->toneColor[c] = p->toneCurveFor[c] = 0.5f;
-    p->shadowCurveFor = p->highlightCurveFor = 0.5f;
-    for (int i = 0; i < kEditCurveSize; ++i) {
-        float t = float(i / 255.0);
-        for (int c = 0; c < 3; ++c) p->balCurve[c][i] = p->toneCurve[c][i] = t;
-        p->shadowCurve[i] = p->highlightCurve[i] = t;
-    }
-    p->balCurveValid = 1;
-    HgSetReference(p, nullptr);
-}
-
-// Every stage active; linear only when asked (it is meant for 16-bit linear-light data).
-EditPars StrongPars(bool linear) {
-    EditPars p;
-    NeutralPars(&p);
-    p.linear = linear ? 1 : 0;
-    p.blackPoint = 0.04f;
-    p.grayPoint = 0.46f;
-    p.whitePoint = 0.95f;
-    p.brightness = 0.56f;
-    p.shadow = 0.62f;
-    p.highlight = 0.4f;
-    p.contrast = 0.6f;
-    p.saturation = 0.64f;
-    p.hue[1].hueShift = 12.0f;
-    p.hue[1].saturation = 0.62f;
-    p.hue[4].hueShift = -15.0f;
-    p.hue[4].brightness = 0.42f;
-    p.toneColor[0] = 0.53f;
-    p.toneColor[2] = 0.46f;
-    const float dark[3] = {0.22f, 0.2f, 0.17f}, light[3] = {0.82f, 0.8f, 0.84f};
-    HgAddBalanceSample(p.balBin, dark);
-    HgAddBalanceSample(p.balBin, light);
-    p.neutralTarget[0] = 8.0f;
-    p.neutralTarget[1] = 70.0f;
-    p.balCurveValid = 0;
-    return p;
-}
+using bench::NeutralPars;
+using bench::Stale;
+using bench::StrongPars;
 
 // Tone edits only: every stage acts on each channel alone.
 EditPars TonePars() {
@@ -87,13 +43,6 @@ EditPars TonePars() {
     p.highlight = 0.85f;
     p.contrast = 0.7f;
     return p;
-}
-
-// Marks every derived curve out of date, as a slider move does.
-void Stale(EditPars* p) {
-    p->balCurveValid = 0;
-    p->shadowCurveFor = p->highlightCurveFor = -1.0f;
-    for (float& f : p->toneCurveFor) f = -1.0f;
 }
 
 struct Errors {

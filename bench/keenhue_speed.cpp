@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "edit/keenhue.h"
-#include "host/analysis_image.h"
+#include "host/preview.h"
 #include "host/plugin.h"
 #include "host/rects.h"
 

@@ -21,16 +21,18 @@ bool ComponentsValid(const float rgb[3]) {
 // The stored triple of kinds 0..2; the toning colour is not stored here.
 template <typename Defs>
 auto Slot(Defs* defs, int32_t kind) -> decltype(&defs->neutral[0]) {
-    switch (kind) {
+    if (!(0 <= kind && kind < kColorDefKinds)) return nullptr;
+    switch (ColorDefKind(kind)) {
         case kColorDefNeutral:
             return defs->neutral;
         case kColorDefGrayscale:
             return defs->grayscale;
         case kColorDefSepia:
             return defs->sepia;
-        default:
+        case kColorDefToning:
             return nullptr;
     }
+    return nullptr;
 }
 
 }  // namespace

@@ -17,7 +17,7 @@
 
 struct UiState;
 
-enum : int32_t {
+enum ColorDefKind : int32_t {
     kColorDefNeutral = 0,
     kColorDefGrayscale = 1,
     kColorDefSepia = 2,

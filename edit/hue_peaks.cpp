@@ -112,14 +112,17 @@ void KhMergeHuePeaks(KhHuePeak peaks[kKhMaxPeaks], int32_t* count) {
             peaks[j - 1] = t;
         }
     }
-    int32_t kept = n > 0 ? 1 : 0;
-    for (int32_t i = 1; i < n; ++i) {
-        KhHuePeak& last = peaks[kept - 1];
-        if (CircularDistance(peaks[i].bin, last.bin) < kKhPeakMergeDegrees) {
-            if (last.mass < peaks[i].mass) last = peaks[i];
-            continue;
+    // Each peak is compared with every peak kept so far, not only the one before it in mass
+    // order: two readings of one hill may lie apart in that order, and across 0 degrees the
+    // first and the last of the list are neighbours. Sorted heaviest first, the kept peak is
+    // never the lighter of a close pair, so a close peak is simply dropped.
+    int32_t kept = 0;
+    for (int32_t i = 0; i < n; ++i) {
+        bool close = false;
+        for (int32_t j = 0; j < kept && !close; ++j) {
+            close = CircularDistance(peaks[i].bin, peaks[j].bin) < kKhPeakMergeDegrees;
         }
-        peaks[kept++] = peaks[i];
+        if (!close) peaks[kept++] = peaks[i];
     }
     *count = kept;
 }

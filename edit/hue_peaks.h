@@ -38,7 +38,8 @@ void KhSmoothHueHistogram(int32_t hist[kKhHueBins]);
 int32_t KhFindHuePeaks(int32_t hist[kKhHueBins], KhHuePeak peaks[kKhMaxPeaks], int32_t* count);
 
 // Sorts the peaks by mass (largest first, then by hue) and drops every peak less than
-// kKhPeakMergeDegrees from the one kept before it in that order (keeping the heavier of the two).
+// kKhPeakMergeDegrees (circular distance) from any peak kept before it in that order, so of two
+// close peaks the heavier stays.
 void KhMergeHuePeaks(KhHuePeak peaks[kKhMaxPeaks], int32_t* count);
 
 // The six handle positions (degrees 0..359, ascending) for the merged peaks: the peaks

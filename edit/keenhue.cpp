@@ -4,10 +4,12 @@
 #include <cmath>
 
 #include "edit/hue_peaks.h"
+#include "engine/balance.h"
 #include "engine/edit_chain.h"
 #include "engine/hue_space.h"
 #include "engine/huegrid_build.h"
 #include "engine/sampling.h"
+#include "platform/mem.h"
 
 namespace {
 
@@ -22,6 +24,10 @@ constexpr int32_t kBeforeSaturation =
     kBeforeBrightness | kEditBrightness | kEditShadow | kEditHighlight | kEditContrast;
 constexpr int32_t kBeforeHues = kBeforeSaturation | kEditSaturation;
 constexpr int32_t kPointBits = kEditBlackPoint | kEditGrayPoint | kEditWhitePoint;
+
+// Two 8-bit codes: the spread between the channels of a grey that quantisation and noise alone
+// can make.
+constexpr float kKhQuantisation = 2.0f / 255.0f;
 
 // 18.4% grey: a median luma of k / 255 reads as the gamma that maps it there.
 constexpr double kMidGrey = 0.184186519;
@@ -80,49 +86,128 @@ int32_t Min3(const int32_t v[3]) {
 }
 
 // The colour-balance measurements: histograms of each pixel's largest channel and of its
-// largest distance to full scale, then the sums of the extreme pixels.
+// largest distance to full scale, then the pixels of each end. Each end counts only the pixels it
+// can admit: a clipped channel has lost the colour it had, so a pixel with a channel at 0 never
+// joins the dark set and one with a channel at full scale never the light set. Were the tails
+// counted over every pixel, a cast, a white background or a specular highlight that clips more
+// than the tail fraction would leave an end with no pixel to take.
 struct BalanceScan {
     uint32_t dark[256];
     uint32_t light[256];
-    uint64_t total;
+    uint64_t darkTotal, lightTotal;
     int32_t darkThreshold, lightThreshold;
-    uint64_t darkSum[3], lightSum[3];
-    uint64_t darkCount, lightCount;
-    int32_t darkest, darkX, darkY;     // the smallest largest channel found, and where
-    int32_t lightest, lightX, lightY;  // the smallest distance to full scale, and where
+    // Every pixel of an end's set, filed by luma as a neutral sample is.
+    SampleBin darkBins[kEditBinCount], lightBins[kEditBinCount];
 };
+
+bool InDarkSet(const BalanceScan& scan, const int32_t rgb[3]) {
+    return Min3(rgb) > 0 && Max3(rgb) <= scan.darkThreshold;
+}
+bool InLightSet(const BalanceScan& scan, const int32_t rgb[3]) {
+    return Max3(rgb) < 255 && 255 - Min3(rgb) <= scan.lightThreshold;
+}
 
 void CountExtremes(void* context, int32_t, int32_t, const int32_t rgb[3]) {
     auto* scan = static_cast<BalanceScan*>(context);
-    ++scan->dark[Max3(rgb)];
-    ++scan->light[255 - Min3(rgb)];
-    ++scan->total;
-}
-
-void SumExtremes(void* context, int32_t x, int32_t y, const int32_t rgb[3]) {
-    auto* scan = static_cast<BalanceScan*>(context);
     const int32_t mx = Max3(rgb), mn = Min3(rgb);
-    // A clipped channel has lost the colour it had, so neither end takes it.
-    if (mn > 0 && mx <= scan->darkThreshold) {
-        for (int c = 0; c < 3; ++c) scan->darkSum[c] += uint32_t(rgb[c]);
-        ++scan->darkCount;
-        if (mx < scan->darkest) scan->darkest = mx, scan->darkX = x, scan->darkY = y;
+    if (mn > 0) {
+        ++scan->dark[mx];
+        ++scan->darkTotal;
     }
-    const int32_t distance = 255 - mn;
-    if (mx < 255 && distance <= scan->lightThreshold) {
-        for (int c = 0; c < 3; ++c) scan->lightSum[c] += uint32_t(rgb[c]);
-        ++scan->lightCount;
-        if (distance < scan->lightest)
-            scan->lightest = distance, scan->lightX = x, scan->lightY = y;
+    if (mx < 255) {
+        ++scan->light[255 - mn];
+        ++scan->lightTotal;
     }
 }
 
-// True when the average colour of a set of pixels is close enough to grey to be a neutral.
-bool NearNeutral(const uint64_t sum[3], uint64_t count) {
-    float average[3], hcl[3];
-    for (int c = 0; c < 3; ++c) average[c] = float(double(sum[c]) / (double(count) * 255.0));
-    if (HgRgbToHue(average, hcl, kHgHueChroma) != kStatusOk) return false;
-    return hcl[1] < kKhBalanceChromaLimit;
+void CollectExtremes(void* context, int32_t, int32_t, const int32_t rgb[3]) {
+    auto* scan = static_cast<BalanceScan*>(context);
+    const float colour[3] = {rgb[0] / 255.0f, rgb[1] / 255.0f, rgb[2] / 255.0f};
+    if (InDarkSet(*scan, rgb)) HgAddBalanceSample(scan->darkBins, colour);
+    if (InLightSet(*scan, rgb)) HgAddBalanceSample(scan->lightBins, colour);
+}
+
+// The chroma of a colour (largest minus smallest component) and its relative chroma. A cast
+// multiplies the channels, so a neutral under a cast keeps the ratio of its channels at every
+// lightness while its chroma shrinks towards black: judged by chroma alone, every dark colour
+// would pass. Two codes of the spread are what 8-bit quantisation and noise can make of a grey.
+void Colourfulness(const float rgb[3], float* chroma, float* relative) {
+    *chroma = 1.0f;
+    *relative = 1.0f;
+    float hcl[3];
+    if (HgRgbToHue(rgb, hcl, kHgHueChroma) != kStatusOk) return;
+    *chroma = hcl[1];
+    const float largest = hcl[1] + std::fmin(rgb[0], std::fmin(rgb[1], rgb[2]));
+    const float excess = std::fmax(0.0f, hcl[1] - kKhQuantisation);
+    *relative = largest > 0.0f ? excess / largest : 0.0f;
+}
+
+// The mean colour of a set of bins and its pixel count.
+int64_t BinsMean(const SampleBin bins[kEditBinCount], float mean[3]) {
+    double sum[3] = {0, 0, 0};
+    int64_t count = 0;
+    for (int k = 0; k < kEditBinCount; ++k) {
+        count += bins[k].count;
+        for (int c = 0; c < 3; ++c) sum[c] += bins[k].sum[c];
+    }
+    for (int c = 0; c < 3; ++c) mean[c] = count > 0 ? float(sum[c] / double(count)) : 0.0f;
+    return count;
+}
+
+// Fills what one end of the scan found from its bins; chroma 1 (no neutral) for an empty set.
+void DescribeEnd(uint64_t admitted, int32_t threshold, const SampleBin bins[kEditBinCount],
+                 KhBalanceEnd* end) {
+    *end = KhBalanceEnd{};
+    end->admitted = admitted;
+    end->threshold = threshold;
+    end->chroma = 1.0f;
+    end->relativeChroma = 1.0f;
+    end->count = uint64_t(BinsMean(bins, end->average));
+    if (end->count > 0) Colourfulness(end->average, &end->chroma, &end->relativeChroma);
+}
+
+// Grows, as a click would, a region from every pixel of one end's set that no earlier region
+// took, and keeps the largest: the surface that most of the end lies on (a white wall, a
+// background, a dark coat), which is what a user would mark. Neither the end's single most
+// extreme pixel (often a speck of noise, or the least cast pixel of a cast surface) nor the
+// specks of the tail stand for the end. Visited in the walk's order; the first of equal regions
+// is kept.
+struct EndGrowth {
+    const BalanceScan* scan;
+    bool dark;
+    const IPImage* image;
+    const Huegrid* transform;
+    IPRegion* region;
+    HgGrowStack* stack;
+    SampleBin bins[kEditBinCount];     // the region being grown
+    SampleBin largest[kEditBinCount];  // the largest region so far
+    int32_t largestCount;
+    int32_t status;
+};
+
+void GrowFromSet(void* context, int32_t x, int32_t y, const int32_t rgb[3]) {
+    auto* g = static_cast<EndGrowth*>(context);
+    if (g->status != kStatusOk) return;
+    if (!(g->dark ? InDarkSet(*g->scan, rgb) : InLightSet(*g->scan, rgb))) return;
+    IPRegion* r = g->region;
+    if ((r->bits[int64_t(y) * r->rowBytes + x / 8] >> (x % 8)) & 1) return;
+    float seed[3];
+    g->status = HgPixelThrough(g->image, g->transform, x, y, seed, nullptr);
+    if (g->status != kStatusOk) return;
+    r->bits[int64_t(y) * r->rowBytes + x / 8] |= uint8_t(1u << (x % 8));
+    Mem_Fill(g->bins, 0, sizeof g->bins);
+    HgAddBalanceSample(g->bins, seed);
+    HgGrowPush(g->stack, seed, x, y - 1, kHgGrowUp);
+    HgGrowPush(g->stack, seed, x, y + 1, kHgGrowDown);
+    HgGrowPush(g->stack, seed, x + 1, y, kHgGrowRight);
+    HgGrowPush(g->stack, seed, x - 1, y, kHgGrowLeft);
+    g->status = HgGrowRegion(g->image, g->bins, g->transform, r, g->stack);
+    int32_t count = 0;
+    for (const SampleBin& b : g->bins) count += b.count;
+    if (count > g->largestCount) {
+        g->largestCount = count;
+        Mem_Copy(g->largest, g->bins, sizeof g->bins);
+    }
 }
 
 }  // namespace
@@ -160,6 +245,8 @@ int32_t KhLinear(EditState* s, const IPImage* image) {
     if (status != kStatusOk) return status;
     uint64_t total = 0;
     for (uint32_t count : hist) total += count;
+    // No pixel measured (a small selection the sampling grid misses) says nothing either way.
+    if (total == 0) return kStatusOk;
     // The median: the first bin where the running count reaches half the total.
     uint64_t running = 0;
     int32_t k = 0;
@@ -173,7 +260,7 @@ int32_t KhLinear(EditState* s, const IPImage* image) {
     return kStatusOk;
 }
 
-int32_t KhColourBalance(EditState* s, const IPImage* image) {
+int32_t KhColourBalance(EditState* s, const IPImage* image, KhBalanceTrace* trace) {
     int32_t status = CheckStep(s, image);
     if (status != kStatusOk) return status;
     status = ResetEditStatePars(s, kEditBalance);
@@ -185,25 +272,48 @@ int32_t KhColourBalance(EditState* s, const IPImage* image) {
     BalanceScan scan{};
     status = HgWalkPixels(image, Region(s), s->gridLevel, before.grid, CountExtremes, &scan);
     if (status != kStatusOk) return status;
-    scan.darkThreshold = KhBinReaching(scan.dark, 256, KhTailCount(scan.total, kKhBalanceTail));
-    scan.lightThreshold = KhBinReaching(scan.light, 256, KhTailCount(scan.total, kKhBalanceTail));
-    scan.darkest = 256;
-    scan.lightest = 256;
-    status = HgWalkPixels(image, Region(s), s->gridLevel, before.grid, SumExtremes, &scan);
+    scan.darkThreshold = KhBinReaching(scan.dark, 256, KhTailCount(scan.darkTotal, kKhBalanceTail));
+    scan.lightThreshold =
+        KhBinReaching(scan.light, 256, KhTailCount(scan.lightTotal, kKhBalanceTail));
+    status = HgWalkPixels(image, Region(s), s->gridLevel, before.grid, CollectExtremes, &scan);
     if (status != kStatusOk) return status;
 
-    // At most two neutral samples; an end that is clearly coloured (a dark red, a bright sky)
-    // is not a neutral and sets none.
-    EditPars* p = &s->editPars;
-    if (scan.darkCount > 0 && NearNeutral(scan.darkSum, scan.darkCount)) {
-        status =
-            HgAddNeutralSample(p, image, Region(s), s->gridLevel, scan.darkX, scan.darkY, nullptr);
-        if (status != kStatusOk) return status;
+    KhBalanceTrace unused;
+    KhBalanceTrace* t = trace != nullptr ? trace : &unused;
+    DescribeEnd(scan.darkTotal, scan.darkThreshold, scan.darkBins, &t->dark);
+    DescribeEnd(scan.lightTotal, scan.lightThreshold, scan.lightBins, &t->light);
+
+    // At most two neutral samples, one per end. An end that is clearly coloured (a dark red, a
+    // bright sky) is not a neutral and sets nothing; neither does one whose largest surface is.
+    IPRegion region{image->width, image->height, (image->width + 7) / 8, nullptr, 0, 0, 0, 0};
+    MemBlock<uint8_t> bits;
+    MemBlock<HgGrowEntry> entries;
+    const uint32_t bytes = uint32_t(region.rowBytes) * uint32_t(region.height);
+    if (!bits.Allocate(bytes > 0 ? bytes : 1) || !entries.Allocate(kHgGrowStackEntries)) {
+        return kStatusNoMemory;
     }
-    if (scan.lightCount > 0 && NearNeutral(scan.lightSum, scan.lightCount)) {
-        status = HgAddNeutralSample(p, image, Region(s), s->gridLevel, scan.lightX, scan.lightY,
-                                    nullptr);
+    region.bits = bits.get();
+    HgGrowStack stack{entries.get(), 0};
+    EditPars* p = &s->editPars;
+    KhBalanceEnd* const ends[2] = {&t->dark, &t->light};
+    for (int e = 0; e < 2; ++e) {
+        KhBalanceEnd* end = ends[e];
+        if (end->count == 0 || !(end->relativeChroma < kKhBalanceChromaLimit)) continue;
+        Mem_Fill(region.bits, 0, bytes);
+        EndGrowth growth{&scan, e == 0, image, before.grid, &region, &stack, {}, {}, 0, kStatusOk};
+        status = HgWalkPixels(image, Region(s), s->gridLevel, before.grid, GrowFromSet, &growth);
+        if (status == kStatusOk) status = growth.status;
         if (status != kStatusOk) return status;
+        end->sampledPixels = int32_t(BinsMean(growth.largest, end->sampledAverage));
+        float chroma, relative;
+        Colourfulness(end->sampledAverage, &chroma, &relative);
+        if (end->sampledPixels == 0 || !(relative < kKhBalanceChromaLimit)) continue;
+        for (int k = 0; k < kEditBinCount; ++k) {
+            for (int c = 0; c < 3; ++c) p->balBin[k].sum[c] += growth.largest[k].sum[c];
+            p->balBin[k].count += growth.largest[k].count;
+        }
+        p->balCurveValid = 0;
+        end->taken = true;
     }
     return EditStateDeriveNeutralTarget(s);
 }
@@ -286,7 +396,13 @@ int32_t KhSaturation(EditState* s, const IPImage* image) {
     uint64_t total = 0;
     for (uint32_t count : hist) total += count;
     const uint64_t tail = KhTailCount(total, kKhSaturationTail);
-    int32_t top = tail == 0 ? 0 : 255 - KhBinsTaken(hist, 256, tail, true);
+    if (tail == 0) {
+        // Too few coloured pixels to have a top percentile: no evidence for any boost, least of
+        // all the largest, which an empty tail would otherwise give.
+        s->editPars.saturation = 0.5f;
+        return kStatusOk;
+    }
+    int32_t top = 255 - KhBinsTaken(hist, 256, tail, true);
     top = top < 1 ? 1 : (top > 255 ? 255 : top);
     float factor = Clamp(s->preferredSaturation * 255.0f / float(top), 0.0f, 2.0f);
     s->editPars.saturation = Clamp(0.5f * factor, kKhSaturationLow, kKhSaturationHigh);

@@ -7,8 +7,10 @@
 // order, each only when its groups are asked for and allowed by the state's Keenhue mask:
 //
 //   linear data (16-bit images)  median luma of the image read as a gamma
-//   colour balance               neutral samples at the darkest and lightest pixels, when the
-//                                dark and light ends of the image are close to neutral
+//   colour balance               at each end of the image (the darkest and the lightest 0.4%
+//                                of the pixels that end can take unclipped), the largest surface
+//                                the end lies on becomes a neutral sample, when the end and that
+//                                surface are close to neutral relative to their lightness
 //   black, grey and white point  the 0.2% tails of the luma histogram, softened by a smoothstep
 //   brightness                   the weighted brightness brought into 0.4..0.6 by bisection
 //   saturation                   the 99.8th percentile of the saturation brought to the
@@ -28,7 +30,8 @@
 // The fixed fractions and limits of the steps.
 constexpr double kKhLinearGammaLimit = 1.3;     // a median read as a gamma at or below: linear
 constexpr double kKhBalanceTail = 0.004;        // dark and light ends searched for neutrals
-constexpr float kKhBalanceChromaLimit = 0.35f;  // an end more colourful than this is no neutral
+constexpr float kKhBalanceChromaLimit = 0.35f;  // an end more colourful than this is no neutral,
+                                                // relative to its largest component
 constexpr double kKhPointTail = 0.002;          // clipped at each end by the tone points
 constexpr float kKhBrightnessLow = 0.4f;        // the brightness target range
 constexpr float kKhBrightnessHigh = 0.6f;
@@ -47,7 +50,24 @@ int32_t AutoSettings(EditState* editState, int32_t mask, const IPImage* image);
 // The steps one by one, for AutoSettings and the editing window; each works on the live record
 // of editState with the analysis mask, and returns as AutoSettings without showing anything.
 int32_t KhLinear(EditState* editState, const IPImage* image);
-int32_t KhColourBalance(EditState* editState, const IPImage* image);
+// What the colour balance found at one end of the image, for diagnostics and tests.
+struct KhBalanceEnd {
+    uint64_t admitted;        // visited pixels the end can take (no channel clipped at this end)
+    int32_t threshold;        // largest channel (dark) or distance to full scale (light) taken
+    uint64_t count;           // pixels within the threshold: the end's set
+    float average[3];         // their mean colour, 0..1
+    float chroma;             // of that mean: largest minus smallest component
+    float relativeChroma;     // the chroma beyond two codes, relative to the largest component
+    int32_t sampledPixels;    // pixels of the largest region grown from the set
+    float sampledAverage[3];  // their mean colour
+    bool taken;               // that region became a neutral sample
+};
+struct KhBalanceTrace {
+    KhBalanceEnd dark, light;
+};
+// trace, when given, receives what each end found.
+int32_t KhColourBalance(EditState* editState, const IPImage* image,
+                        KhBalanceTrace* trace = nullptr);
 int32_t KhTonePoints(EditState* editState, const IPImage* image, int32_t mask);
 int32_t KhBrightness(EditState* editState, const IPImage* image);
 int32_t KhSaturation(EditState* editState, const IPImage* image);

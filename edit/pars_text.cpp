@@ -58,25 +58,30 @@ bool RepairSharpenNoise(SharpenNoise* s) {
     return repaired;
 }
 
+// Reads the sharpen/noise part when the file carries one: the first line that begins with
+// "-----" and the four lines after it. Files of older versions, and colour parts saved alone,
+// have none; then *s stays as it is.
 int32_t ReadSharpenNoise(const FLSpec* spec, SharpenNoise* s) {
     FLFile file;
     int32_t status = FLOpen(&file, spec, kFLRead);
     if (status != kStatusOk) return status;
-    char line[kSettingsLineSize + 1];
-    bool atEnd = false;
-    status = TextReadLine(&file, line, sizeof line, &atEnd);
-    if (status == kStatusOk && (atEnd || Str_CompareN(line, "v5", 2) != 0)) status = kStatusFormat;
-    while (status == kStatusOk) {
-        status = TextReadLine(&file, line, sizeof line, &atEnd);
-        if (status == kStatusOk && atEnd) status = kStatusFormat;
-        if (status == kStatusOk && Str_CompareN(line, "-----", 5) == 0) break;
+    char line[kSettingsLineBuffer];
+    bool atEnd = false, cut = false, present = false;
+    while (status == kStatusOk && !present) {
+        status = TextReadLine(&file, line, sizeof line, &atEnd, &cut);
+        if (status != kStatusOk || atEnd) break;
+        present = Str_CompareN(line, "-----", 5) == 0;
+    }
+    if (status != kStatusOk || !present) {
+        FLClose(&file);
+        return status;
     }
     static const char* const kKinds[4] = {"ddd", "ddd", "dddd", "dddd"};
     int32_t values[4][4] = {};
     for (int i = 0; i < 4 && status == kStatusOk; ++i) {
-        status = TextReadLine(&file, line, sizeof line, &atEnd);
+        status = TextReadLine(&file, line, sizeof line, &atEnd, &cut);
         if (status == kStatusOk &&
-            (atEnd || !ParseSettingsLine(line, kKinds[i], nullptr, values[i]))) {
+            (atEnd || cut || !ParseSettingsLine(line, kKinds[i], nullptr, values[i]))) {
             status = kStatusFormat;
         }
     }

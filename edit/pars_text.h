@@ -8,9 +8,10 @@
 //   noiseRadius[0..3]                       "%d %d %d %d"
 //   noiseThreshold[0..3]                    "%d %d %d %d"
 //
-// Reading is all or nothing: the record changes only when the whole file was read. A sharpen or
-// noise value outside the range the preferences accept takes its default and the result is -9,
-// as for every stored value.
+// Reading is all or nothing: the record changes only when the whole file was read. The part is
+// read when present (older files and colour parts saved alone end before it). A sharpen or noise
+// value outside the range the preferences accept takes its default and the result is -9, as for
+// every stored value.
 #pragma once
 
 #include <cstdint>
@@ -22,8 +23,9 @@
 // parameter check; a file-layer status otherwise.
 int32_t WriteParsText(const EditPars* editPars, const char* path);
 
-// Reads the file at path into editPars. The file must be of version 5 and carry the sharpen and
-// noise part (-8 otherwise, as for any line that does not hold its numbers). Returns 0, -9 when a
-// sharpen or noise value took its default, or the failure of the colour part (settings_text.h);
-// on failure editPars is unchanged.
+// Reads the file at path into editPars: the colour part (settings_text.h) and, when the file
+// carries it, the sharpen and noise part; files of older versions and colour parts saved alone
+// have none, and the sharpen and noise values then stay as they were. Returns 0, -9 when a
+// sharpen or noise value took its default, -8 for a sharpen or noise part whose lines do not
+// hold their numbers, or the failure of the colour part; on failure editPars is unchanged.
 int32_t ReadParsText(const char* path, EditPars* editPars);

@@ -60,7 +60,7 @@ int FirstBadBin(const SampleBin* bins) {
 class Logger {
    public:
     explicit Logger(UiState* state) : flag_(state != nullptr ? state->diagnostics : 0) {}
-    void operator()(const char* format, ...) {
+    UI_FORMAT_CHECK(2, 3) void operator()(const char* format, ...) {
         if (flag_ != 1) return;
         char line[512];
         va_list args;
@@ -125,7 +125,7 @@ bool HandleValid(const HueHandle& h, int i, Logger& log) {
         log("editPars hue[%d].saturation pref invalid: %f", i, double(h.saturation));
         return false;
     }
-    if (!(0 <= h.colorId && h.colorId < kEditPlainColorId + kEditHueCount)) {
+    if (!EditColorIdValid(h.colorId)) {
         log("editPars hue[%d].colorId pref invalid: %d", i, int(h.colorId));
         return false;
     }
@@ -250,30 +250,25 @@ int32_t ParsFromVector(const float* v, int32_t count, EditPars* p, UiState* stat
     }
 
     static const struct {
-        const char* format;
+        const char* name;
         float lo, hi;
         HgEditMask group;
     } kSingles[8] = {
-        {"editPars blackPoint pref invalid: %f", -1.0f, 1.0f, kEditBlackPoint},
-        {"editPars grayPoint pref invalid: %f", 0.0f, 1.0f, kEditGrayPoint},
-        {"editPars whitePoint pref invalid: %f", 0.0f, 2.0f, kEditWhitePoint},
-        {"editPars brightness pref invalid: %f", 0.0f, 1.0f, kEditBrightness},
-        {"editPars shadow pref invalid: %f", 0.0f, 1.0f, kEditShadow},
-        {"editPars highlight pref invalid: %f", 0.0f, 1.0f, kEditHighlight},
-        {"editPars contrast pref invalid: %f", 0.0f, 1.0f, kEditContrast},
-        {"editPars saturation pref invalid: %f", 0.0f, 1.0f, kEditSaturation},
+        {"blackPoint", -1.0f, 1.0f, kEditBlackPoint}, {"grayPoint", 0.0f, 1.0f, kEditGrayPoint},
+        {"whitePoint", 0.0f, 2.0f, kEditWhitePoint},  {"brightness", 0.0f, 1.0f, kEditBrightness},
+        {"shadow", 0.0f, 1.0f, kEditShadow},          {"highlight", 0.0f, 1.0f, kEditHighlight},
+        {"contrast", 0.0f, 1.0f, kEditContrast},      {"saturation", 0.0f, 1.0f, kEditSaturation},
     };
     for (int i = 0; i < 8; ++i) {
         float value = *tone[i];
         if (InRange(value, kSingles[i].lo, kSingles[i].hi)) continue;
-        log(kSingles[i].format, double(value));
+        log("editPars %s pref invalid: %f", kSingles[i].name, double(value));
         ResetPars(p, kSingles[i].group);
         result = kStatusUnsupported;
     }
 
     // The toning colour is a colour like the other colour definitions, 0..1 per component.
-    if (!InRange(p->toneColor[0], 0.0f, 1.0f) || !InRange(p->toneColor[1], 0.0f, 1.0f) ||
-        !InRange(p->toneColor[2], 0.0f, 1.0f)) {
+    if (!EditToneColorValid(p->toneColor)) {
         log("editPars toneColor pref invalid: %f %f %f", double(p->toneColor[0]),
             double(p->toneColor[1]), double(p->toneColor[2]));
         for (float& c : p->toneColor) c = 0.5f;

@@ -5,6 +5,7 @@
 
 #include "edit/text_lines.h"
 #include "engine/edit_chain.h"
+#include "engine/working_space.h"
 #include "platform/format.h"
 #include "platform/mem.h"
 
@@ -15,7 +16,7 @@ namespace {
 class LineWriter {
    public:
     explicit LineWriter(FLFile* file) : file_(file) {}
-    void operator()(const char* format, ...) {
+    UI_FORMAT_CHECK(2, 3) void operator()(const char* format, ...) {
         if (status_ != kStatusOk) return;
         char line[kSettingsLineSize];
         va_list args;
@@ -40,11 +41,12 @@ class LineWriter {
 class LineReader {
    public:
     explicit LineReader(FLFile* file) : file_(file) {}
-    // The next line, or null with *status set (-8 at the end of the file).
+    // The next line, or null with *status set: -8 at the end of the file, and for a line longer
+    // than a settings line may be (read in part, it would be another value).
     const char* Next(int32_t* status) {
-        bool atEnd = false;
-        *status = TextReadLine(file_, line_, sizeof line_, &atEnd);
-        if (*status == kStatusOk && atEnd) *status = kStatusFormat;
+        bool atEnd = false, cut = false;
+        *status = TextReadLine(file_, line_, sizeof line_, &atEnd, &cut);
+        if (*status == kStatusOk && (atEnd || cut)) *status = kStatusFormat;
         return *status == kStatusOk ? line_ : nullptr;
     }
     // The next line parsed by kinds (see ParseSettingsLine); -8 when it does not fit.
@@ -66,7 +68,7 @@ class LineReader {
 
    private:
     FLFile* file_;
-    char line_[kSettingsLineSize + 1];
+    char line_[kSettingsLineBuffer];
 };
 
 int32_t ReadBody(LineReader& in, EditPars* p) {
@@ -130,6 +132,16 @@ int32_t ReadBody(LineReader& in, EditPars* p) {
     return kStatusOk;
 }
 
+// The engine's parameter check and the rules of every stored form: a file that the preferences
+// would not keep is neither read nor written.
+int32_t Storable(const EditPars* p) {
+    int32_t status = HgCheckPars(p);
+    if (status != kStatusOk) return status;
+    bool ok = EditToneColorValid(p->toneColor);
+    for (const HueHandle& h : p->hue) ok = ok && EditColorIdValid(h.colorId);
+    return ok ? kStatusOk : kStatusProblem;
+}
+
 }  // namespace
 
 bool ParseSettingsLine(const char* line, const char* kinds, float* floats, int32_t* ints) {
@@ -150,7 +162,7 @@ bool ParseSettingsLine(const char* line, const char* kinds, float* floats, int32
 
 int32_t HgWriteSettings(const EditPars* p, const FLSpec* stream) {
     if (p == nullptr || stream == nullptr) return kStatusProblem;
-    int32_t status = HgCheckPars(p);
+    int32_t status = Storable(p);
     if (status != kStatusOk) return status;
     FLFile file;
     status = FLOpen(&file, stream, kFLWrite);
@@ -194,6 +206,9 @@ int32_t HgReadSettings(EditPars* p, const FLSpec* stream) {
     FLClose(&file);
     // The bins came from the file; the Reset curves no longer describe them.
     p->balCurveValid = 0;
+    if (status == kStatusOk) status = Storable(p);
     if (status != kStatusOk) return status;
-    return HgCheckPars(p);
+    // The tables the engine reads belong to the space just read, not to the one the record held.
+    const RefRGB space = p->refRGB;
+    return HgSetReference(p, &space);
 }

@@ -27,20 +27,26 @@
 #include "platform/file.h"
 
 constexpr int32_t kSettingsLineSize = 1024;  // longest line read, without its end
+// A buffer that holds such a line with its end and terminator, so that a line of exactly
+// kSettingsLineSize characters is read whole and a longer one is seen to be longer.
+constexpr int32_t kSettingsLineBuffer = kSettingsLineSize + 3;
 
-// Writes the lines into the file named by stream (created or replaced). -1 for a null argument
-// or a record that fails the engine's parameter check (its numbers could not be read back); the
+// Writes the lines into the file named by stream (created or replaced). -1, before anything is
+// written, for a null argument or a record that fails the engine's parameter check or the rules
+// of every stored form (EditColorIdValid, EditToneColorValid): it could not be read back. The
 // file layer's status when opening or a write fails (the file is closed, not removed).
 int32_t HgWriteSettings(const EditPars* editPars, const FLSpec* stream);
 
 // Reads a settings file into editPars: the record is Reset first (every group), the lines are
-// read in order, the balance curves are marked for rebuilding and the record is checked. -8 for
-// a line without exactly the numbers of its format or a missing line (a version-5 file must carry
-// its last two lines); the fields read so far then stay in the record. -1 when the values fail
-// the parameter check; a file-layer status when the file cannot be opened or read.
+// read in order, the balance curves are marked for rebuilding, the record is checked as
+// HgWriteSettings checks it, and the tables of the working space read (refTables, gammaTable)
+// are derived. -8 for a line without exactly the numbers of its format, a line longer than
+// kSettingsLineSize or a missing line (a version-5 file must carry its last two lines); the
+// fields read so far then stay in the record. -1 when the values fail the check; a file-layer
+// status when the file cannot be opened or read.
 int32_t HgReadSettings(EditPars* editPars, const FLSpec* stream);
 
 // Reads one line of blank-separated numbers: kinds names each field in order, 'f' a number,
-// 'd' an integer (up to nine digits), and the line must hold exactly that many fields. Returns
+// 'd' a signed 32-bit integer, and the line must hold exactly that many fields. Returns
 // whether it does; floats and ints receive the fields of their kind in order.
 bool ParseSettingsLine(const char* line, const char* kinds, float* floats, int32_t* ints);

@@ -25,11 +25,12 @@ int32_t TextOpenRead(const char* path, FLFile* file) {
     return status;
 }
 
-int32_t TextReadLine(FLFile* file, char* buffer, int32_t capacity, bool* atEnd) {
+int32_t TextReadLine(FLFile* file, char* buffer, int32_t capacity, bool* atEnd, bool* cut) {
     if (file == nullptr || buffer == nullptr || atEnd == nullptr || capacity < 3) {
         return kStatusProblem;
     }
     buffer[0] = 0;
+    if (cut != nullptr) *cut = false;
     // The file layer reports a read at the end as a failed read; the end is found first so that
     // a real read error stays one.
     int32_t here = 0, end = 0;
@@ -53,6 +54,7 @@ int32_t TextReadLine(FLFile* file, char* buffer, int32_t capacity, bool* atEnd) 
     char rest[256];
     for (;;) {
         if (FLTell(file, &here) != kStatusOk || here >= end) return kStatusOk;
+        if (cut != nullptr) *cut = true;
         int32_t m = sizeof rest;
         status = FLReadLine(file, rest, &m);
         if (status != kStatusOk || rest[m - 1] == '\n') return status;
@@ -88,15 +90,20 @@ const char* TextFieldAt(const char* line, int n) {
 
 bool TextFieldIsInteger(const char* f) {
     if (f == nullptr) return false;
-    if (*f == '-') ++f;
-    // Nine digits at most: the scanner's 32-bit value would wrap beyond that and turn a huge
-    // number into a small, plausible one.
+    const bool negative = *f == '-';
+    if (negative) ++f;
+    // Every signed 32-bit value, which is what the plug-in writes with "%d"; beyond that the
+    // scanner's 32-bit value would wrap and turn a huge number into a small, plausible one.
+    const int64_t limit = negative ? 2147483648LL : 2147483647LL;
+    int64_t value = 0;
     int digits = 0;
     while ('0' <= *f && *f <= '9') {
+        value = value * 10 + (*f - '0');
+        if (value > limit) return false;
         ++f;
         ++digits;
     }
-    return 1 <= digits && digits <= 9 && (*f == 0 || IsSeparator(*f));
+    return digits >= 1 && (*f == 0 || IsSeparator(*f));
 }
 
 bool TextFieldIsNumber(const char* f) {

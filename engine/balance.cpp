@@ -234,7 +234,7 @@ int32_t HgBuildBalance(EditPars* p) {
 
     HgBinPoints pts;
     ClearPoints(&pts);
-    bool any = false;
+    bool any = false, reachesTop = false, reachesBottom = false;
     for (int k = 0; k < kBins; ++k) {
         const SampleBin& bin = p->balBin[k];
         if (bin.count <= 0) continue;
@@ -249,6 +249,9 @@ int32_t HgBuildBalance(EditPars* p) {
         for (int c = 0; c < 3; ++c) {
             pts.source[c][k] = mean[c];
             pts.target[c][k] = target[c];
+            // Within half a code of the end: what an 8-bit pixel there reads as.
+            reachesTop = reachesTop || mean[c] >= 254.5f / 255.0f;
+            reachesBottom = reachesBottom || mean[c] <= 0.5f / 255.0f;
         }
         pts.count[k] = bin.count;
     }
@@ -256,6 +259,18 @@ int32_t HgBuildBalance(EditPars* p) {
         for (auto& curve : p->balCurve) SetIdentity(curve);
     } else {
         FitAll(&pts, p->balCurve);
+        // A clipped white or black holds no colour of its own, yet the anchors that would keep
+        // full scale and zero in place weigh least in the fit, or are displaced by a sample in
+        // an end bin: a white background or a specular highlight would take the colour of the
+        // polynomial's end. So the ends are pinned, unless a sample itself reaches them (a
+        // background clipped in one channel that was marked as neutral must move). The band
+        // keeps the neighbouring entries strictly inside, so the curves stay increasing.
+        if (!reachesTop) {
+            for (auto& curve : p->balCurve) curve[kEditCurveSize - 1] = 1.0f;
+        }
+        if (!reachesBottom) {
+            for (auto& curve : p->balCurve) curve[0] = 0.0f;
+        }
     }
     p->balCurveValid = 1;
     return kStatusOk;

@@ -15,6 +15,17 @@ void ClearBins(SampleBin* bins) {
 
 }  // namespace
 
+bool EditColorIdValid(int32_t colorId) {
+    return 0 <= colorId && colorId < kEditPlainColorId + kEditHueCount;
+}
+
+bool EditToneColorValid(const float toneColor[3]) {
+    for (int c = 0; c < 3; ++c) {
+        if (!(0.0f <= toneColor[c] && toneColor[c] <= 1.0f)) return false;
+    }
+    return true;
+}
+
 float EditIdentityRamp(int i) {
     return float(double(i) / 255.0);
 }

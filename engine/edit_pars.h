@@ -139,5 +139,12 @@ int32_t SetSharpenNoiseDefaults(SharpenNoise* sharpenNoise);
 // preferences record.
 int32_t SetParsDefaults(EditPars* editPars);
 
+// What a stored record may hold beyond the engine's parameter check: a colorId names a memory
+// colour (0..5) or a plain handle (6..11), and the toning colour is a colour, each component
+// 0..1 (NaN never). Every stored form (the float vector, the settings text file) applies the
+// same rules, so that a record one form keeps is never refused or repaired by another.
+bool EditColorIdValid(int32_t colorId);
+bool EditToneColorValid(const float toneColor[3]);
+
 // The identity ramp i / 255 that every curve of the record is reset to.
 float EditIdentityRamp(int i);

@@ -7,6 +7,8 @@
 // and never index a table of the wrong length.
 #include "engine/huegrid.h"
 
+#include "engine/huegrid_kernels.h"
+
 #include "platform/mem.h"
 
 namespace {
@@ -120,11 +122,15 @@ int32_t BuildOutputTable(HuegridLut* t, int32_t c) {
         out->table = table;
         return kStatusOk;
     }
-    if (lo == 0 && hi == 65535) return kStatusOk;  // the interpolated value is the code
+    // The interpolated value of 16-bit samples spans 0..65535; that of 8-bit samples, shifted
+    // up by 8 bits, only 0..65280, which the table must stretch to the range or white comes
+    // out 255 codes short.
+    const int64_t top = HgOutputIndexMax(t->sampleSize, t->outPixelSize);
+    if (top == 65535 && lo == 0 && hi == 65535) return kStatusOk;  // the value is the code
     auto* table = AllocTable<uint16_t>(65536);
     if (table == nullptr) return kStatusNoMemory;
     for (int64_t i = 0; i < 65536; ++i) {
-        table[i] = uint16_t(Clamp(lo + RoundDiv((hi - lo) * i, 65535), 0, 65535));
+        table[i] = uint16_t(Clamp(lo + RoundDiv((hi - lo) * (i < top ? i : top), top), 0, 65535));
     }
     out->table = table;
     return kStatusOk;
@@ -224,7 +230,7 @@ bool IsUniformSize(int32_t n) {
 }  // namespace
 
 int32_t HgSpaceChannels(int32_t space) {
-    switch (space) {
+    switch (HgSpace(space)) {
         case kHgSpaceRgb:
         case kHgSpace7:
         case kHgSpace8:
@@ -262,6 +268,7 @@ int32_t HgCreateLut(HuegridLut** out, int32_t inChannels, int32_t outChannels, i
     auto* t = static_cast<HuegridLut*>(Mem_Alloc(sizeof(HuegridLut)));
     if (t == nullptr) return kStatusNoMemory;
     Mem_Fill(t, 0, sizeof(HuegridLut));
+    t->kernels = HgKernelSetForProcess();
     t->kind = kind;
     t->inChannels = inChannels;
     t->outChannels = outChannels;
@@ -445,7 +452,8 @@ int32_t HgCheckLut(const HuegridLut* t) {
         }
         for (int32_t k = 0; k < t->outChannels; ++k) {
             const HgOutputChannel& out = t->output[k];
-            const bool identity = t->outPixelSize == 2 && out.lo == 0 && out.hi == 65535;
+            const bool identity =
+                t->outPixelSize == 2 && t->sampleSize == 2 && out.lo == 0 && out.hi == 65535;
             if (out.table == nullptr && !identity) return kStatusProblem;
         }
         return kStatusOk;

@@ -30,8 +30,10 @@
 #include "platform/file.h"
 #include "platform/status.h"
 
-// Colour-space codes and the channel count each requires.
-enum : int32_t {
+// Colour-space codes and the channel count each requires. Records hold them as int32_t, since
+// a stream may carry any number; a switch over HgSpace(code) lists every one, so that a new code
+// cannot be forgotten (-Wswitch-enum).
+enum HgSpace : int32_t {
     kHgSpaceRgb = 1,   // 3 channels
     kHgSpaceCmyk = 4,  // 4 channels
     kHgSpaceGrey = 5,  // 1 channel
@@ -66,10 +68,16 @@ struct HgOutputChannel {
     uint32_t lo;  // code range of this output channel (output pixel codes)
     uint32_t hi;
     // Interpolated value to output code: 256 x u8 for 8-bit output, 65536 x u16 for 16-bit output
-    // (absent for 16-bit output over the full range: the value is the code). Grid mode with more
-    // than one input channel only.
+    // (absent for 16-bit samples and output over the full range: the value is the code; 8-bit
+    // samples reach only 65280 and always have one). Grid mode with more than one input channel
+    // only.
     void* table;
 };
+
+// The kernels a table is applied with: the plain ones, which every processor runs, or with the
+// byte-permute path for contiguous 8-bit curves (AVX-512 VBMI). Chosen once, when the table is
+// created (HgKernelSetForProcess in huegrid_kernels.h).
+enum HgKernelSet : int32_t { kHgKernelsPlain = 0, kHgKernelsBytePermute = 1 };
 
 struct HuegridLut {
     int32_t kind;          // stream layout generation 0, 1 or 2
@@ -90,6 +98,7 @@ struct HuegridLut {
     // fastest. Otherwise one table of 256 or 65536 samples per output channel, one after the
     // other. Null until the first entry is stored.
     void* grid;
+    HgKernelSet kernels;  // set by HgCreateLut; a processor without the set runs the plain one
 };
 
 struct Huegrid {
@@ -105,8 +114,8 @@ struct Huegrid {
 
 // Creates a zeroed table: every input channel with one grid point, no tables and the full
 // range; every output channel with the full range; in grid mode with more than one input
-// channel the output tables are built. -1 or -9 for a combination the kind does not allow
-// (nothing is returned then), -3 without memory.
+// channel the output tables are built. Its kernels are the process's (HgKernelSetForProcess). -1 or
+// -9 for a combination the kind does not allow (nothing is returned then), -3 without memory.
 int32_t HgCreateLut(HuegridLut** out, int32_t inChannels, int32_t outChannels, int32_t inSpace,
                     int32_t outSpace, int32_t hasGrid, int32_t kind, int32_t sampleSize);
 // Frees the table and everything it owns; null is accepted.
@@ -163,6 +172,12 @@ constexpr int32_t HgShiftFor(int32_t sampleSize, int32_t outPixelSize) {
 }
 constexpr int32_t HgRoundFor(int32_t sampleSize, int32_t outPixelSize) {
     return sampleSize == 1 ? (outPixelSize == 1 ? 16384 : 127) : (outPixelSize == 1 ? 0 : 16384);
+}
+// The largest interpolated value in grid mode, the last index of the output table that a sample
+// at full scale reaches: 255, 65535, or 65280 (255 shifted up by 8) for 8-bit samples and
+// 16-bit output.
+constexpr int32_t HgOutputIndexMax(int32_t sampleSize, int32_t outPixelSize) {
+    return outPixelSize == 1 ? 255 : (sampleSize == 1 ? 65280 : 65535);
 }
 // Channel count a colour-space code requires, 0 for an unknown code.
 int32_t HgSpaceChannels(int32_t space);

@@ -247,7 +247,9 @@ int32_t ReadTransform(const HgApplyOptions* o, HuegridLut** table) {
     if (b[0] != 0) {
         FLFile probe;
         int32_t status = FLOpen(&probe, &o->stream, kFLRead);
-        if (status == kStatusFileOpen) return kStatusOk;  // no such file: no transform
+        // Only a name with nothing behind it means no transform; a file that is there but cannot
+        // be opened is a failure, not an image left unchanged with success reported.
+        if (status == kStatusFileOpen && !FLExists(&o->stream)) return kStatusOk;
         if (status != kStatusOk) return status;
         FLClose(&probe);
     } else if (b[1] != 'b') {

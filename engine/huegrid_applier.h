@@ -95,8 +95,9 @@ struct HuegridApplier {
 };
 
 // Creates an applier. -1 for bad options, -3 without memory, or the status of reading the
-// stream. Options: with a transform both ranges must be non-empty; every range bound must be a
-// code of its side's pixel size; the callback order must be valid for the output channels.
+// stream (-4 for a disk stream that is there but cannot be opened). Options: with a transform both
+// ranges must be non-empty; every range bound must be a code of its side's pixel size; the callback
+// order must be valid for the output channels.
 int32_t HgApplierCreate(const HgApplyOptions* options, HuegridApplier** out);
 // Hands in the next row. -1 for a bad row record (wrong width, channel count or colour space,
 // invalid order code, missing data, or more rows than the image has); nothing is written then.

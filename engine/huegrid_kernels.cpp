@@ -15,6 +15,8 @@
 #include "engine/huegrid_kernels.h"
 
 #include <cstddef>
+#include <cstdlib>
+#include <cstring>
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
@@ -209,16 +211,24 @@ bool HasBytePermute() {
         __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
     return has;
 }
+#else
+bool HasBytePermute() {
+    return false;
+}
+#endif
+
+#ifdef HG_BYTE_PERMUTE
 
 bool Overlap(const uint8_t* a, const uint8_t* b, size_t bytes) {
     return a < b + bytes && b < a + bytes;
 }
 
 // The byte-permute path for 8-bit to 8-bit curves when the layout allows it: true when done.
-bool CurvesContiguous8(const uint8_t* const* t8, int32_t channels, int32_t count,
-                       const void* const inPtrs[4], ptrdiff_t inStep, void* const outPtrs[4],
-                       ptrdiff_t outStep) {
-    if (!HasBytePermute() || count < 64) return false;
+bool CurvesContiguous8(const HuegridLut* t, const uint8_t* const* t8, int32_t channels,
+                       int32_t count, const void* const inPtrs[4], ptrdiff_t inStep,
+                       void* const outPtrs[4], ptrdiff_t outStep) {
+    // The table's choice, and the processor's: a table made elsewhere never faults here.
+    if (t->kernels != kHgKernelsBytePermute || !HasBytePermute() || count < 64) return false;
     const auto* in = reinterpret_cast<const uint8_t* const*>(inPtrs);
     auto* out = reinterpret_cast<uint8_t* const*>(outPtrs);
     const size_t n = size_t(count);
@@ -279,7 +289,7 @@ void Curves(const HuegridLut* t, int32_t count, const void* const inPtrs[4], ptr
     }
 #ifdef HG_BYTE_PERMUTE
     if constexpr (M == kDirect8 && sizeof(I) == 1 && sizeof(O) == 1 && !OneInput) {
-        if (CurvesContiguous8(t8, NCH, count, inPtrs, inStep, outPtrs, outStep)) return;
+        if (CurvesContiguous8(t, t8, NCH, count, inPtrs, inStep, outPtrs, outStep)) return;
     }
 #endif
     for (int32_t i = 0; i < count; ++i) {
@@ -366,7 +376,8 @@ bool Ready(const HuegridLut* t) {
             if (t->inPixelSize == 2 && in.cellOf16 == nullptr) return false;
         }
         for (int32_t k = 0; k < t->outChannels; ++k) {
-            if (t->output[k].table == nullptr && t->outPixelSize == 1) return false;
+            if (t->output[k].table == nullptr && (t->outPixelSize == 1 || t->sampleSize == 1))
+                return false;
         }
         return true;
     }
@@ -383,6 +394,15 @@ bool Ready(const HuegridLut* t) {
 }
 
 }  // namespace
+
+HgKernelSet HgKernelSetForProcess() {
+    static const HgKernelSet set = [] {
+        const char* forced = std::getenv("KOLMARA_SIMD");
+        if (forced != nullptr && std::strcmp(forced, "none") == 0) return kHgKernelsPlain;
+        return HasBytePermute() ? kHgKernelsBytePermute : kHgKernelsPlain;
+    }();
+    return set;
+}
 
 int32_t HgApplyRow(const HuegridLut* table, int32_t count, const void* const inPtrs[4],
                    int32_t inStep, void* const outPtrs[4], int32_t outStep) {

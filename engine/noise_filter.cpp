@@ -36,7 +36,7 @@ int32_t NextDraw(int32_t* state) {
 
 // The colour-space code fixes the channel count; other codes are not filtered.
 int32_t ChannelsOfSpace(int32_t space) {
-    switch (space) {
+    switch (HgSpace(space)) {
         case kHgSpaceRgb:
         case kHgSpace7:
             return 3;
@@ -44,9 +44,10 @@ int32_t ChannelsOfSpace(int32_t space) {
             return 4;
         case kHgSpaceGrey:
             return 1;
-        default:
+        case kHgSpace8:
             return 0;
     }
+    return 0;
 }
 
 bool OptionsValid(const NoiseFilterOptions* o) {

@@ -297,17 +297,23 @@ int32_t HgAddHueSample(EditPars* editPars, const IPImage* image, const IPMask* s
     if (handle < 0) handle = HgNearestHandle(editPars, hue);
     if (handle < 0) return kStatusProblem;
 
+    // The handles change only when the whole sample succeeds: merging bins, the mean hue (which
+    // empties bins that became neutral) and the placing all work on the record, so a copy of the
+    // six handles is put back on any failure.
+    HueHandle saved[kEditHueCount];
+    Mem_Copy(saved, editPars->hue, sizeof saved);
     HueHandle& h = editPars->hue[handle];
     for (int32_t j = 0; j < kEditBinCount; ++j) {
         for (int c = 0; c < 3; ++c) h.hueBin[j].sum[c] += bins[size_t(j)].sum[c];
         h.hueBin[j].count += bins[size_t(j)].count;
     }
+    const int32_t colorId = h.colorId;
     status = HgMeanHue(h.hueBin, kHueChromaLimit, &h.baseHue);
-    if (status != kStatusOk) return status;
-
-    int32_t colorId = h.colorId;
-    status = HgPlaceHandles(editPars, handle);
-    if (status != kStatusOk) return status;
+    if (status == kStatusOk) status = HgPlaceHandles(editPars, handle);
+    if (status != kStatusOk) {
+        Mem_Copy(editPars->hue, saved, sizeof saved);
+        return status;
+    }
     for (int32_t i = 0; i < kEditHueCount; ++i) {
         if (editPars->hue[i].colorId == colorId) {
             *activeHandle = i;

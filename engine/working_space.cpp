@@ -21,7 +21,7 @@ uint8_t Diagnostics(const UiState* state) {
     return state != nullptr ? state->diagnostics : 0;
 }
 
-void Log(uint8_t flag, const char* format, ...) {
+UI_FORMAT_CHECK(2, 3) void Log(uint8_t flag, const char* format, ...) {
     if (flag != 1) return;
     char line[300];
     va_list args;

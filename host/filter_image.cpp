@@ -5,7 +5,6 @@
 #include "host/plugin.h"
 #include "host/rects.h"
 #include "platform/alert.h"
-#include "platform/file.h"
 #include "platform/format.h"
 #include "platform/mem.h"
 #include "platform/prefs_file.h"
@@ -30,12 +29,6 @@ int32_t Overlap(const SharpenNoise& s) {
     return sharpen > noise ? sharpen : noise;
 }
 
-// Hands a row from the noise filter on to the applier.
-int32_t NoiseToApplier(const HgPixelBuffer* row, void* context) {
-    auto* f = static_cast<FilterState*>(context);
-    return HgApplierRun(f->applier, row);
-}
-
 // The rows of a strip: the prepare phase's figure, unless the processors' overlap needs more.
 int32_t StripHeight(PluginData* data) {
     int32_t overlap = Overlap(data->editState.editPars.sharpenNoise);
@@ -44,17 +37,10 @@ int32_t StripHeight(PluginData* data) {
     return rows;
 }
 
-void FreeRun(FilterState& f, void* planes, void* stream) {
-    NoiseFilterFree(f.noise);
-    f.noise = nullptr;
-    HgApplierFree(f.applier);
-    f.applier = nullptr;
+void FreeRun(FilterState& f) {
+    RowPipelineEnd(&f.pipeline);
     HgFree(f.transform);
     f.transform = nullptr;
-    Mem_Free(planes);
-    Mem_Free(stream);
-    f.row.data8 = nullptr;
-    f.row.data16 = nullptr;
 }
 
 }  // namespace
@@ -279,108 +265,45 @@ int32_t WriteFilteredRow(const HgPixelBuffer* row, void* context) {
 namespace {
 
 // The run's transform: built from the live record with every stage, at the pixel sizes of the
-// image, and written into the memory stream the applier reads.
-int32_t BuildTransform(PluginData* data, void* stream, Ui_Failure* failure) {
+// image.
+int32_t BuildTransform(PluginData* data, Ui_Failure* failure) {
     FilterState& f = data->run.filter;
     EditState* es = &data->editState;
     int32_t status = HgBuild(&es->editPars, kEditMaskAll, es->gridLevel, f.bytesIn, &f.transform);
     if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseCreateHuegrid);
     HgSetDepth(f.transform, kHgSideInput, f.bytesIn);
     HgSetDepth(f.transform, kHgSideOutput, f.bytesOut);
-    FLSpec spec;
-    FLSpecMemory(&spec, stream, kFilterStreamBytes);
-    return Ui_Fail(failure, HgWriteStream(f.transform->lut, &spec), kPhraseCreateHuegrid);
+    return kStatusOk;
 }
 
-// The row applier over the stream, with sharpening when it is on; finished rows go to the host.
-int32_t CreateApplier(PluginData* data, void* stream, Ui_Failure* failure) {
+// The row pipeline over the transform, with sharpening and noise removal when they are on;
+// finished rows go to the host.
+int32_t BeginPipeline(PluginData* data, Ui_Failure* failure) {
     FilterState& f = data->run.filter;
     const SharpenNoise& sn = data->editState.editPars.sharpenNoise;
-    HgApplyOptions options;
-    Mem_Fill(&options, 0, sizeof options);
-    FLSpecMemory(&options.stream, stream, kFilterStreamBytes);
-    const int32_t maxCode = f.bytesIn == 2 ? 65535 : 255;
-    options.inLo = options.outLo = 0;
-    options.inHi = options.outHi = maxCode;
-    // The unsharp mask needs more than four rows; a shorter image goes through unsharpened.
-    options.sharpenAmount = (sn.sharpenOn && f.height > 4) ? sn.sharpenStrength : 0;
-    options.sharpenChannel = sn.sharpenK;
-    options.sharpenOrder = 2;
-    options.width = uint32_t(f.width);
-    options.rows = uint32_t(f.height);
-    options.inPixelSize = f.bytesIn;
-    options.outPixelSize = f.bytesOut;
-    options.callback = WriteFilteredRow;
-    options.callbackPlanar = 1;
-    options.callbackOrder = kHgOrderIdentity3;
-    options.callbackContext = data;
-    return Ui_Fail(failure, HgApplierCreate(&options, &f.applier), kPhraseCreateHuegrid);
-}
-
-// The noise filter in front of the applier, when noise removal is on.
-int32_t CreateNoiseFilter(PluginData* data, Ui_Failure* failure) {
-    FilterState& f = data->run.filter;
-    const SharpenNoise& sn = data->editState.editPars.sharpenNoise;
-    if (!sn.noiseOn) return kStatusOk;
-    NoiseFilterOptions noise;
-    Mem_Fill(&noise, 0, sizeof noise);
-    noise.width = f.width;
-    noise.rows = f.height;
-    noise.space = 1;
-    noise.lumaChroma = sn.noiseFlag;
-    noise.channels = 3;
-    for (int c = 0; c < 3; ++c) {
-        noise.radius[c] = sn.noiseRadius[c];
-        noise.threshold[c] = sn.noiseThreshold[c];
-    }
-    noise.mode = sn.noiseK;
-    noise.planar = 1;
-    noise.order = int32_t(kHgOrderIdentity3);
-    noise.pixelSize = f.bytesIn;
-    noise.callback = NoiseToApplier;
-    noise.callbackContext = &f;
-    return Ui_Fail(failure, NoiseFilterCreate(&f.noise, &noise), kPhraseCreateHuegrid);
-}
-
-// Copies the colour channels of the current host row into the planar row the processors take.
-void SplitRow(FilterState& f) {
-    // The run's fields are read once: the byte stores below could alias them, and the compiler
-    // would load them again for every pixel.
-    const int32_t width = f.width;
-    const ptrdiff_t step = f.inColumnStep;
-    for (int c = 0; c < 3; ++c) {
-        const uint8_t* src = f.channelPointer[c];
-        if (f.bytesIn == 2) {
-            const auto* src16 = reinterpret_cast<const uint16_t*>(src);
-            uint16_t* plane = f.row.data16 + size_t(c) * uint32_t(width);
-            for (int32_t x = 0; x < width; ++x) plane[x] = src16[ptrdiff_t(x) * step];
-        } else {
-            uint8_t* plane = f.row.data8 + size_t(c) * uint32_t(width);
-            for (int32_t x = 0; x < width; ++x) plane[x] = src[ptrdiff_t(x) * step];
-        }
-    }
+    RowPipelineSetup setup{};
+    setup.transform = f.transform;
+    setup.width = f.width;
+    setup.rows = f.height;
+    setup.bytesIn = f.bytesIn;
+    setup.bytesOut = f.bytesOut;
+    setup.settings = &sn;
+    setup.sharpen = sn.sharpenOn;
+    setup.noise = sn.noiseOn;
+    setup.sink = WriteFilteredRow;
+    setup.sinkContext = data;
+    return RowPipelineBegin(&f.pipeline, &setup, failure);
 }
 
 // Every row of the filter rectangle through the processors; finished rows reach the host
 // through WriteFilteredRow.
-int32_t StreamRows(PluginData* data, void* planes, Ui_Failure* failure) {
+int32_t StreamRows(PluginData* data, Ui_Failure* failure) {
     FilterState& f = data->run.filter;
-    f.row.width = uint32_t(f.width);
-    f.row.channels = 3;
-    f.row.space = 1;
-    f.row.planar = 1;
-    f.row.order = kHgOrderIdentity3;
-    if (f.bytesIn == 2) {
-        f.row.data16 = static_cast<uint16_t*>(planes);
-    } else {
-        f.row.data8 = static_cast<uint8_t*>(planes);
-    }
     for (int32_t y = 0; y < f.height; ++y) {
         int32_t status = GetHostRow(data, y, failure);
         if (status != kStatusOk) return status;
-        SplitRow(f);
-        status =
-            f.noise != nullptr ? NoiseFilterRun(f.noise, &f.row) : HgApplierRun(f.applier, &f.row);
+        RowPipelineSplit(&f.pipeline, f.channelPointer[0], f.inColumnStep);
+        status = RowPipelineRun(&f.pipeline);
         if (status != kStatusOk) {
             return Ui_Fail(failure, status, kPhraseProcessScanline, y, data->run.imageName);
         }
@@ -395,8 +318,6 @@ int32_t FilterImage(PluginData* data, Ui_Failure* failure) {
     Ui_Failure_Clear(failure);
     FilterState& f = data->run.filter;
     Mem_Fill(&f, 0, sizeof f);
-    void* planes = nullptr;
-    void* stream = nullptr;
     int32_t status = BeginHostImage(data, failure);
     if (status == kStatusOk && f.width > 0 && f.height > 0) {
         if (StripHeight(data) != data->rowSkip) {
@@ -404,18 +325,11 @@ int32_t FilterImage(PluginData* data, Ui_Failure* failure) {
                  int(data->rowSkip), Overlap(data->editState.editPars.sharpenNoise),
                  StripHeight(data));
         }
-        // The planar row and the stream are the transform's memory: a lack of it is told as
-        // the transform's failure.
-        planes = Mem_Alloc(uint32_t(f.width) * 3 * uint32_t(f.bytesIn));
-        stream = Mem_Alloc(kFilterStreamBytes);
-        status = planes != nullptr && stream != nullptr
-                     ? BuildTransform(data, stream, failure)
-                     : Ui_Fail(failure, kStatusNoMemory, kPhraseCreateHuegrid);
-        if (status == kStatusOk) status = CreateApplier(data, stream, failure);
-        if (status == kStatusOk) status = CreateNoiseFilter(data, failure);
-        if (status == kStatusOk) status = StreamRows(data, planes, failure);
+        status = BuildTransform(data, failure);
+        if (status == kStatusOk) status = BeginPipeline(data, failure);
+        if (status == kStatusOk) status = StreamRows(data, failure);
     }
-    FreeRun(f, planes, stream);
+    FreeRun(f);
     EndHostImage();
     if (status != kStatusOk) {
         MapRunResult(status);

@@ -6,14 +6,11 @@
 
 #include <cstdint>
 
+#include "host/row_pipeline.h"
 #include "platform/alert.h"
 #include "platform/status.h"
 
 struct PluginData;
-struct HgPixelBuffer;
-
-// Size of the memory stream the transform is written into.
-constexpr int32_t kFilterStreamBytes = 265000;
 
 // 0, or the status that ended the run: the host result has been set from it and failure says
 // what its caller shows (nothing for a cancel). The applied settings are the caller's to record.

@@ -32,9 +32,11 @@ int32_t HostCSPickColor(FilterRecord* record, UiState* state, float rgb[3]) {
     for (int c = 0; c < 4; ++c) info.colorComponents[c] = components[c];
     info.selectorParameter.pickerPrompt = kPickPrompt;
     Ui_Debug_Log(Diagnostics(state), "HostCSPickColor...");
-    if (record->colorServices(&info) != 0) {
-        Ui_Debug_Log(Diagnostics(state), "...error");
-        return kStatusError;
+    const OSErr chosen = record->colorServices(&info);
+    if (chosen != noErr) {
+        // A person closing the picker without a colour is not an error.
+        Ui_Debug_Log(Diagnostics(state), chosen == userCanceledErr ? "...cancelled" : "...error");
+        return chosen == userCanceledErr ? kStatusCancelled : kStatusError;
     }
     Ui_Debug_Log(Diagnostics(state), "...OK");
     if (info.resultSpace != plugIncolorServicesRGBSpace) {
@@ -102,7 +104,9 @@ int32_t DescribeHostInput(const FilterRecord* record, IPImage* image) {
     image->width = r.right - r.left;
     image->height = r.bottom - r.top;
     image->resolution = 72.0f;
-    image->pixelStep = image->channels;
+    // Every plane is asked for, so the samples of a pixel are planes apart, not channels: an
+    // image with a plane beyond the transparency would otherwise be read askew.
+    image->pixelStep = record->planes > image->channels ? record->planes : image->channels;
     image->rowStep = record->inRowBytes / image->bytesPerSample;
     auto* base = static_cast<uint8_t*>(record->inData);
     for (int c = 0; c < image->channels && base != nullptr; ++c) {

@@ -12,7 +12,7 @@
 
 namespace {
 
-__attribute__((format(printf, 2, 3))) void Log(uint8_t flag, const char* format, ...) {
+UI_FORMAT_CHECK(2, 3) void Log(uint8_t flag, const char* format, ...) {
     if (flag != 1) return;
     char line[300];
     va_list args;

@@ -129,11 +129,9 @@ void FreeKolmaraParsStuff(PluginData* data) {
     FilterState& f = data->run.filter;
     HgFree(f.transform);
     f.transform = nullptr;
-    HgApplierFree(f.applier);
-    f.applier = nullptr;
-    NoiseFilterFree(f.noise);
-    f.noise = nullptr;
+    RowPipelineEnd(&f.pipeline);
     LogF("FreeImages...");
+    ReleasePreview(&data->editState, &data->run.preview);
     EditStateFreeAnalysis(&data->editState);
     LogF("...FreeImages");
     LogF("...FreeKolmaraParsStuff");

@@ -15,8 +15,11 @@
 #include "engine/huegrid_applier.h"
 #include "engine/ip_image.h"
 #include "engine/noise_filter.h"
+#include "host/preview.h"
+#include "host/row_pipeline.h"
 #include "hostsdk/filter_record.h"
 #include "platform/alert.h"
+#include "platform/format.h"
 #include "platform/paths.h"
 #include "platform/ui_state.h"
 
@@ -40,14 +43,13 @@ struct FilterState {
     int32_t outRow;                       // output rows written so far
     uint8_t* outChannel[4];               // the channels of the scratch output row
     uint8_t* channelPointer[4];           // the channels of the current input row
-    HgPixelBuffer row;                    // the planar input row handed to the processors
-    HuegridApplier* applier;
-    NoiseFilter* noise;
+    RowPipeline pipeline;                 // the transform's stream, the processors, the row
     VRect filterRect, inRect, maskRect, outRect;
 };
 
 // What the host side of a run keeps besides the edit state: copies of the preferences that
-// steer the run, the preview size and window bounds from the prepare phase, and the filter.
+// steer the run, the preview size and window bounds from the prepare phase, the filter and the
+// preview.
 struct RunState {
     uint8_t hostHasColourServices;
     uint8_t previewReduced;
@@ -71,10 +73,9 @@ struct RunState {
     char imageName[kPathSize];
     EditPars lastApplied;
     FilterState filter;
-    // Views of the host's input and mask as the automatic settings left them (no pixels of
-    // their own).
-    IPImage hostInput;
-    IPImage hostMask;
+    // The preview the editing window shows: what the host's buffers hold and the images made
+    // from them.
+    PreviewState preview;
 };
 
 struct PluginData {
@@ -112,9 +113,9 @@ inline uint8_t Diagnostics() {
 // diagnostics flag; without the buffer a local one stands in. The formatter is the plug-in's own
 // (platform/format.h); its conversions are a subset of printf's, so the compiler checks the
 // arguments as printf's.
-__attribute__((format(printf, 1, 2))) void LogF(const char* format, ...);
+UI_FORMAT_CHECK(1, 2) void LogF(const char* format, ...);
 // The same with the flag forced on: for the lines that are written whatever diagnostics say.
-__attribute__((format(printf, 1, 2))) void LogForcedF(const char* format, ...);
+UI_FORMAT_CHECK(1, 2) void LogForcedF(const char* format, ...);
 
 // Handle routines and validation.
 void CreateParametersHandle();
@@ -128,6 +129,9 @@ int32_t ValidateData();
 void DoAbout();
 void DoParameters();
 void DoPrepare();
+// What the prepare phase asks the host to keep for the module besides the image rows
+// (bufferSpace) for a preview of width x height pixels at a depth of 8 or 16 bits.
+uint32_t PrepareBufferSpace(int32_t previewWidth, int32_t previewHeight, int32_t depth);
 void DoStart();
 void DoContinue();
 void DoFinish();

@@ -5,6 +5,7 @@
 #include "platform/ui/dlg.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dlg_template.h"
+#include "platform/ui/draw.h"
 #include "platform/ui/rect.h"
 #include "resources/ids/dlg1000.h"
 
@@ -80,8 +81,11 @@ int32_t MeasureFromTemplate(PreviewRects* rects) {
     Ui_DlgTemplate* t = nullptr;
     int32_t status = Ui_Template_Load(gState, kDlgEditor, &t);
     if (status != kStatusOk) return status;
+    // The metrics every binding lays dialogs out with, for the template's own font size.
     Ui_BaseUnits base;
-    status = Ui_BaseUnitsFromFont(52 * 6, 13, &base);
+    int32_t average = 0, height = 0;
+    status = Ui_Font_Nominal(t->fontPoints, kUiFontDialog, &average, &height);
+    if (status == kStatusOk) status = Ui_BaseUnitsFromFont(52 * average, height, &base);
     if (status == kStatusOk) status = Ui_Template_Layout(t, &base);
     const Ui_DlgItem* item =
         status == kStatusOk ? Ui_Template_Item(t, kEditorPreviewImage) : nullptr;
@@ -167,6 +171,19 @@ void LogBudget(const Budget& b, int32_t depth) {
          long(b.inOutPrevNeeds));
 }
 
+uint32_t Mask2dNeeds(int32_t prevW, int32_t prevH) {
+    return ((uint32_t(prevW) + 7) >> 3) * uint32_t(prevH) * 2;
+}
+uint32_t ZoomNeeds(int32_t prevW, int32_t prevH) {
+    return uint32_t(prevH) * uint32_t(prevW) * 4;
+}
+uint32_t HgNeeds(bool deep) {
+    return deep ? 2752512 : 393216;
+}
+uint32_t MiscNeeds(bool deep) {
+    return deep ? 1929424 : 1794592;
+}
+
 // Shrinks the preview from start, one pixel a side at a time and never below min, until the run
 // fits 75 % of the host's memory. false when even the smallest preview does not fit.
 bool FitPreview(Budget& b, const VRect& filter, const Ui_Rect& min, Ui_Rect* prev) {
@@ -188,8 +205,8 @@ bool FitPreview(Budget& b, const VRect& filter, const Ui_Rect& min, Ui_Rect* pre
         const uint32_t w = uint32_t(filter.right / d - filter.left / d);
         const uint32_t h = uint32_t(filter.bottom / d - filter.top / d);
         b.inOutPrevNeeds = b.planes * h * w * 2 * b.bytes + h * w;
-        b.mask2dNeeds = ((uint32_t(prevW) + 7) >> 3) * uint32_t(prevH) * 2;
-        b.zoomNeeds = uint32_t(prevH) * uint32_t(prevW) * 4;
+        b.mask2dNeeds = Mask2dNeeds(prevW, prevH);
+        b.zoomNeeds = ZoomNeeds(prevW, prevH);
         b.bufferSpace = b.zoomNeeds + b.mask2dNeeds + b.miscNeeds + b.hgNeeds + kVtLibStackNeeds;
         const uint32_t inOut =
             b.inOutRowNeeds > b.inOutPrevNeeds ? b.inOutRowNeeds : b.inOutPrevNeeds;
@@ -238,6 +255,12 @@ bool ChooseMaxSpace(FilterRecord* record, const Budget& b) {
 
 }  // namespace
 
+uint32_t PrepareBufferSpace(int32_t previewWidth, int32_t previewHeight, int32_t depth) {
+    const bool deep = depth > 8;
+    return ZoomNeeds(previewWidth, previewHeight) + Mask2dNeeds(previewWidth, previewHeight) +
+           MiscNeeds(deep) + HgNeeds(deep) + kVtLibStackNeeds;
+}
+
 void DoPrepare() {
     LogF("DoPrepare...");
     if (!OpenPhaseBlocks(true)) return;
@@ -247,8 +270,8 @@ void DoPrepare() {
     Budget b{};
     b.avail75 = (uint32_t(record->maxSpace) >> 2) * 3;
     LogF("available memory = %d, (75 percent = %ld)", int(record->maxSpace), long(b.avail75));
-    b.hgNeeds = deep ? 2752512 : 393216;
-    b.miscNeeds = deep ? 1929424 : 1794592;
+    b.hgNeeds = HgNeeds(deep);
+    b.miscNeeds = MiscNeeds(deep);
     b.width = uint32_t(filter.right - filter.left);
     b.height = uint32_t(filter.bottom - filter.top);
     b.planes = uint32_t(record->planes);

@@ -7,11 +7,11 @@
 // failure reaches the user once and the steps never guess what another has shown.
 #include "edit/keenhue.h"
 #include "engine/working_space.h"
-#include "host/analysis_image.h"
 #include "host/filter_image.h"
 #include "host/host_services.h"
 #include "host/monitor_space.h"
 #include "host/plugin.h"
+#include "host/preview.h"
 #include "host/scripting.h"
 #include "platform/file.h"
 #include "platform/resources.h"
@@ -215,8 +215,6 @@ HgEditMask KeenhueStartMask(const RunState& r) {
 int32_t RunKeenhue(PluginData* data, Ui_Failure* failure) {
     EditState* es = &data->editState;
     int32_t status = GetAnalysisImage(es, data->run.previewWidth, data->run.previewHeight, failure);
-    DescribeHostInput(Record(), &data->run.hostInput);
-    DescribeHostMask(Record(), &data->run.hostMask);
     if (status != kStatusOk) return status;
     status = AutoSettings(es, KeenhueStartMask(data->run), &es->analysisImage);
     return Ui_Fail(failure, status, kPhraseAutoSettings);

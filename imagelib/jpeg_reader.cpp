@@ -112,17 +112,14 @@ int32_t StepBegin(JpegState* st, uint32_t decode) {
     st->source.pub.next_input_byte = nullptr;
     st->source.pub.bytes_in_buffer = 0;
     jpeg_read_header(c, TRUE);
-    switch (c->jpeg_color_space) {
-        case JCS_GRAYSCALE:
-            c->out_color_space = JCS_GRAYSCALE;
-            break;
-        case JCS_CMYK:
-        case JCS_YCCK:
-            c->out_color_space = JCS_CMYK;
-            break;
-        default:
-            c->out_color_space = JCS_RGB;
-            break;
+    // libjpeg's colour spaces: grey and CMYK are kept, everything else is read as RGB.
+    const J_COLOR_SPACE in = c->jpeg_color_space;
+    if (in == JCS_GRAYSCALE) {
+        c->out_color_space = JCS_GRAYSCALE;
+    } else if (in == JCS_CMYK || in == JCS_YCCK) {
+        c->out_color_space = JCS_CMYK;
+    } else {
+        c->out_color_space = JCS_RGB;
     }
     st->invertCmyk = c->out_color_space == JCS_CMYK && c->saw_Adobe_marker ? 1 : 0;
     if (decode == 1) {
@@ -196,19 +193,15 @@ void FillDescriptor(const JpegState* st, RasImage* image) {
     const jpeg_decompress_struct* c = &st->cinfo;
     image->width = c->image_width;
     image->height = c->image_height;
-    switch (c->out_color_space) {
-        case JCS_GRAYSCALE:
-            image->channels = 1;
-            image->colorSpace = kRasSpaceGrey;
-            break;
-        case JCS_CMYK:
-            image->channels = 4;
-            image->colorSpace = kRasSpaceCMYK;
-            break;
-        default:
-            image->channels = 3;
-            image->colorSpace = kRasSpaceRGB;
-            break;
+    if (c->out_color_space == JCS_GRAYSCALE) {
+        image->channels = 1;
+        image->colorSpace = kRasSpaceGrey;
+    } else if (c->out_color_space == JCS_CMYK) {
+        image->channels = 4;
+        image->colorSpace = kRasSpaceCMYK;
+    } else {
+        image->channels = 3;
+        image->colorSpace = kRasSpaceRGB;
     }
     image->format = kRasFormatJpeg;
     image->maxValue = 255;

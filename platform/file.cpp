@@ -1,6 +1,8 @@
 // The file layer over disk files and memory blocks; see file.h.
 #include "platform/file.h"
 
+#include <sys/stat.h>
+
 #include <cstring>
 
 #include "platform/mem.h"
@@ -89,6 +91,19 @@ int32_t FLOpen(FLFile* file, const FLSpec* spec, uint32_t mode) {
         if (gOptionBuffer > 0) std::setvbuf(file->stream, nullptr, _IOFBF, gOptionBuffer);
     }
     return kStatusOk;
+}
+
+bool FLExists(const FLSpec* spec) {
+    if (spec == nullptr || spec->bytes[0] == 0) return false;
+    char path[kFLPathSize];
+    std::memcpy(path, spec->bytes, sizeof path - 1);
+    path[sizeof path - 1] = 0;
+    struct stat info;
+#if defined(_WIN32)
+    return stat(path, &info) == 0;
+#else
+    return lstat(path, &info) == 0;  // the link itself: one that loops or dangles is still there
+#endif
 }
 
 int32_t FLClose(FLFile* file) {

@@ -52,6 +52,10 @@ void FLSpecDisk(FLSpec* spec, const char* path);
 void FLSpecMemory(FLSpec* spec, void* base, int32_t size);
 
 int32_t FLOpen(FLFile* file, const FLSpec* spec, uint32_t mode);
+// Whether a disk designation names something that is there (a file, a folder, a link, even one
+// that leads nowhere), so that a caller can tell "no such file" from "cannot be opened". False
+// for memory designations and null.
+bool FLExists(const FLSpec* spec);
 int32_t FLClose(FLFile* file);
 void FLCloseAndDelete(FLFile* file);
 int32_t FLDelete(const FLSpec* spec);

@@ -72,7 +72,36 @@ void PutX(Sink& out, uint32_t v, int width, char pad, bool upper) {
     for (int i = 0; i < n; ++i) out.Put(digits[i]);
 }
 
-// "%f": sign, integer part truncated towards zero, ".", exactly six rounded fraction digits.
+// Decimal digits of a whole number held in a double (x >= 2^64, so x = m x 2^e with e > 0), most
+// significant first, into buf (room for 310 digits: every finite double fits); returns the count.
+// Exact: m is doubled e times in decimal.
+int WholeDigits(double x, char* buf) {
+    int e = 0;
+    const double m = std::frexp(x, &e);  // x = m x 2^e, 0.5 <= m < 1
+    uint64_t mantissa = uint64_t(std::ldexp(m, 53));
+    e -= 53;
+    char rev[320];  // least significant digit first
+    int n = 0;
+    do {
+        rev[n++] = char(mantissa % 10);
+        mantissa /= 10;
+    } while (mantissa != 0);
+    for (int k = 0; k < e; ++k) {
+        int carry = 0;
+        for (int i = 0; i < n; ++i) {
+            const int d = rev[i] * 2 + carry;
+            rev[i] = char(d % 10);
+            carry = d / 10;
+        }
+        if (carry != 0) rev[n++] = char(carry);
+    }
+    for (int i = 0; i < n; ++i) buf[i] = char('0' + rev[n - 1 - i]);
+    return n;
+}
+
+// "%f": sign, integer part truncated towards zero, ".", exactly six rounded fraction digits. The
+// integer part is written whole, however large: a number written must read back as the number,
+// and a file format that writes a value with "%f" must not find another one when it reads it.
 void PutF(Sink& out, double x) {
     if (std::isnan(x)) {
         out.Put("nan");
@@ -82,22 +111,35 @@ void PutF(Sink& out, double x) {
         out.Put('-');
         x = -x;
     }
-    // The integer part is a 32-bit value; larger magnitudes are held at its limit rather than
-    // converted with undefined results.
-    if (!(x < 2147483647.0)) x = 2147483647.0;
-    uint32_t ip = uint32_t(x);
-    uint32_t frac = uint32_t((x - double(ip)) * 1000000.0 + 0.5);
-    if (frac >= 1000000) {
-        ++ip;
-        frac = 0;
+    if (std::isinf(x)) {
+        out.Put("inf");
+        return;
     }
-    char digits[16];
-    int n = Digits(ip, digits, 10, false);
+    char digits[320];
+    int n = 0;
+    uint32_t frac = 0;
+    if (x < 18446744073709551616.0) {  // 2^64: the integer part fits 64 bits exactly
+        uint64_t ip = uint64_t(x);
+        frac = uint32_t((x - double(ip)) * 1000000.0 + 0.5);
+        if (frac >= 1000000) {
+            ++ip;
+            frac = 0;
+        }
+        char rev[24];
+        do {
+            rev[n++] = char('0' + ip % 10);
+            ip /= 10;
+        } while (ip != 0);
+        for (int i = 0; i < n; ++i) digits[i] = rev[n - 1 - i];
+    } else {
+        n = WholeDigits(x, digits);  // a whole number: no fraction
+    }
     for (int i = 0; i < n; ++i) out.Put(digits[i]);
     out.Put('.');
-    n = Digits(frac, digits, 10, false);
-    PutPadded(out, 6 - n, '0');
-    for (int i = 0; i < n; ++i) out.Put(digits[i]);
+    char fd[16];
+    const int f = Digits(frac, fd, 10, false);
+    PutPadded(out, 6 - f, '0');
+    for (int i = 0; i < f; ++i) out.Put(fd[i]);
 }
 
 // The values of a call: the caller's variable arguments, read by conversion.

@@ -1,7 +1,9 @@
 // Folders, temporary names and path splitting; see paths.h.
 #include "platform/paths.h"
 
+#include <dlfcn.h>
 #include <errno.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -151,6 +153,24 @@ int32_t Ui_Path_SetToTempFolder(char* buffer) {
     const char* tmp = std::getenv("TMPDIR");
     if (tmp == nullptr || tmp[0] == 0) tmp = "/tmp";
     return SetFolder(buffer, tmp);
+}
+
+int32_t Ui_Path_SetToModuleFolder(char* buffer) {
+    if (buffer == nullptr) return kStatusProblem;
+    buffer[0] = 0;
+    Dl_info info{};
+    // Any function of this library names the file it was loaded from.
+    if (dladdr(reinterpret_cast<void*>(&Ui_Path_SetToModuleFolder), &info) == 0 ||
+        info.dli_fname == nullptr) {
+        return kStatusError;
+    }
+    char resolved[PATH_MAX];
+    if (realpath(info.dli_fname, resolved) == nullptr) return kStatusError;
+    char* slash = std::strrchr(resolved, '/');
+    if (slash == nullptr || slash - resolved + 2 > kPathSize) return kStatusError;
+    slash[1] = 0;
+    Str_CopyBounded(buffer, kPathSize, resolved);
+    return kStatusOk;
 }
 
 int32_t Ui_Path_SetToColorFolder(UiState*, char* buffer, int32_t capacity) {

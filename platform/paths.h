@@ -20,6 +20,10 @@ int32_t Ui__Path_SetToDebugLog(char* buffer);      // 256 bytes
 int32_t Ui_Path_SetToCurrentFolder(char* buffer);  // 256 bytes
 int32_t Ui_Path_SetToTempFolder(char* buffer);     // 256 bytes
 int32_t Ui_Path_SetToColorFolder(UiState* state, char* buffer, int32_t capacity);
+// The folder of the file this code was loaded from (the module, or a program linking the platform
+// library), absolute and ending with a separator: files installed beside the module (the user
+// guide) are found from it. 256 bytes; -2 when the system cannot say or the path does not fit.
+int32_t Ui_Path_SetToModuleFolder(char* buffer);
 // A name "Lumetra%06d.tmp" in folder that does not exist yet; out may be folder itself.
 int32_t Ui_Path_SetToTempFile(UiState* state, const char* folder, char* out, int32_t capacity);
 

@@ -20,9 +20,12 @@ uint8_t Diagnostics(UiState* state) {
     return state != nullptr ? state->diagnostics : 0;
 }
 
-void Log(UiState* state, const char* format, long value) {
+UI_FORMAT_CHECK(2, 3) void Log(UiState* state, const char* format, ...) {
     char line[128];
-    Ui_FormatStringN(line, sizeof line, format, value);
+    va_list args;
+    va_start(args, format);
+    Ui_FormatStringV(line, sizeof line, format, args);
+    va_end(args);
     Ui_Debug_Log(Diagnostics(state), line);
 }
 

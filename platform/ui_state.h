@@ -21,8 +21,9 @@ struct UiState {
     void* parentWindow;        // host window; dialogs and message boxes are owned by it
     uint32_t cursorKind;       // current cursor
     void* cursor;
-    char appName[kUiStateNameSize];      // string 1000
-    char companyName[kUiStateNameSize];  // string 6128, then 1114: the preferences folder name
+    char appName[kUiStateNameSize];      // kStrAppName
+    char companyName[kUiStateNameSize];  // kStrCompanyFolder, then kStrCompany: the preferences
+                                         // folder name
     uint32_t flag;                       // 0 on open
     uint32_t code;                       // four blanks on open
     uint8_t flagA;                       // 1 on open

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmarks in Release and runs them against their peers (lcms2, memcpy) in one
 # run, then counts the instructions per pixel of the 8-bit grid kernel under callgrind when
-# valgrind is installed, times the exported files (.cube LUT, ICC profiles), then evaluates the
+# valgrind is installed, times the editing window's preview (one live-slider frame, the
+# acquisition), times the exported files (.cube LUT, ICC profiles), then evaluates the
 # automatic correction (Keenhue) on known colour casts through the real module and filterhost,
 # against a per-channel levels stretch, then times a batch run of filterhost on a 24-megapixel
 # TIFF against tiffcp and the GIMP plug-in against filterhost (scripts/host-bench.sh). Ends with
@@ -33,6 +34,9 @@ for needed in engine edit host bench; do
   case ";$subsystems;" in *";$needed;"*) ;; *) speed=0 ;; esac
 done
 if [ "$speed" -eq 1 ]; then targets+=(keenhue_speed); fi
+preview=$speed
+case ";$subsystems;" in *";tools/filterhost;"*) ;; *) preview=0 ;; esac
+if [ "$preview" -eq 1 ]; then targets+=(preview_bench); fi
 evaluate=1
 for needed in engine edit imagelib host tools/filterhost tools/prefstool tools/demo bench; do
   case ";$subsystems;" in *";$needed;"*) ;; *) evaluate=0 ;; esac
@@ -51,11 +55,14 @@ trap 'rm -f "$log"' EXIT
 "$build/bench/noise_bench" 5 | tee -a "$log"
 "$build/bench/chain_bench" | tee -a "$log"
 if [ "$speed" -eq 1 ]; then "$build/bench/keenhue_speed" 7 | tee -a "$log"; fi
+if [ "$preview" -eq 1 ]; then "$build/bench/preview_bench" | tee -a "$log"; fi
 if [ "$export_files" -eq 1 ]; then "$build/bench/export_bench" | tee -a "$log"; fi
 if [ "$evaluate" -eq 1 ]; then
-  # Only files of the repository: the chart is generated, the photographs are in examples/.
-  "$build/bench/keenhue_eval" "$root/examples/chelsea.png" "$root/examples/coffee.png" \
-    "$root/examples/rocket.jpg" | tee -a "$log"
+  # Only files of the repository: the chart is generated, the photographs are in examples/ and
+  # bench/photos/. Niced: it runs the module some seventy times.
+  nice "$build/bench/keenhue_eval" "$root/examples/chelsea.png" "$root/examples/coffee.png" \
+    "$root/examples/rocket.jpg" "$root"/bench/photos/*.jpg "$root"/bench/photos/*.png |
+    tee -a "$log"
 else
   echo "KOLMARA_SUBSYSTEMS leaves out what the Keenhue evaluation needs: not run" >&2
 fi

@@ -15,7 +15,7 @@ build=${BUILD_DIR:-$root/build}
 if [ "${1:-}" != "--no-build" ]; then
   bash scripts/setup-deps.sh
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target kolmara-gimp KolmaraPro
+  cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target kolmara-gimp KolmaraPro user_guide
 fi
 plugin="$build/tools/gimp/kolmara-gimp"
 module="$build/KolmaraPro.so"
@@ -40,4 +40,11 @@ install -m 755 "$plugin" "$dest/.kolmara-gimp.new"
 mv -f "$dest/.kolmara-gimp.new" "$dest/kolmara-gimp"
 install -m 644 "$(readlink -f "$module")" "$dest/.KolmaraPro.so.new"
 mv -f "$dest/.KolmaraPro.so.new" "$dest/KolmaraPro.so"
+# The user guide goes beside the module, where the help window's "Online User Guide" opens it.
+if [ -d "$build/user-guide" ]; then
+  rm -rf "$dest/.user-guide.new"
+  cp -r "$build/user-guide" "$dest/.user-guide.new"
+  rm -rf "$dest/user-guide"
+  mv "$dest/.user-guide.new" "$dest/user-guide"
+fi
 echo "installed kolmara-gimp and KolmaraPro.so in $dest"

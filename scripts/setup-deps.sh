@@ -11,7 +11,7 @@ packages=(
   liblcms2-dev libtiff-dev libpng-dev libjpeg-dev zlib1g-dev
   libfltk1.3-dev libx11-dev libxext-dev libxft-dev libxinerama-dev libxcursor-dev libxrender-dev libxfixes-dev libfontconfig1-dev libfreetype-dev
   clang-format
-  xvfb xauth valgrind
+  xvfb xauth valgrind libxtst-dev
   gimp libgimp2.0-dev libtiff-tools xdotool x11-apps
   ffmpeg liblcms2-utils
   clang libclang-rt-14-dev

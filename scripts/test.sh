@@ -17,6 +17,19 @@ export XDG_CONFIG_HOME="${TMPDIR:-/tmp}/kolmara-test-config.$$"
 mkdir -p "$XDG_CONFIG_HOME"
 trap 'rm -rf "$XDG_CONFIG_HOME"' EXIT
 
+# Every tracked C++ file is formatted as the project's .clang-format says (clang-format 14: other
+# versions format some constructs differently).
+echo "== formatting (clang-format)"
+if ! clang-format --version | grep -q 'version 14\.'; then
+  echo "clang-format 14 is needed to check the formatting; found: $(clang-format --version)" >&2
+  exit 1
+fi
+if git -C "$root" rev-parse --git-dir >/dev/null 2>&1; then
+  git -C "$root" ls-files -z -- '*.cpp' '*.h' | (cd "$root" && xargs -0 clang-format --dry-run --Werror)
+else
+  echo "not a git checkout: formatting not checked"
+fi
+
 echo "== build (release with debug info)"
 cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOLMARA_WERROR=$werror >/dev/null
 cmake --build "$root/build" -j "$jobs"

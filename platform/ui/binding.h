@@ -14,6 +14,15 @@
 //   kUiMsgSysKeyDown while Alt is held).
 // Key codes are Win32 virtual-key numbers (letters as capitals, 13 Return, 27 Escape, 16 Shift,
 // 17 Ctrl, 18 Alt, 37..40 arrows).
+//
+// Events a person makes (clicks, presses, drags, releases, keys) carry the modifier keys held at
+// that event in Ui_Msg::modifiers, marked with kUiModFromEvent; the framework takes them from
+// there rather than asking the keyboard later, so that a script of window-system events can hold
+// Shift or Alt and a drag sees each change as it happens. Messages without an event behind them
+// (timers, paints) leave the mark off and the keyboard's state is read instead.
+//
+// A size change of a dialog window that the binding did not make itself (a person dragged the
+// frame) is reported as kUiMsgSize with the new client size, after the window has it.
 #pragma once
 
 #include <cstdint>
@@ -37,6 +46,8 @@ struct UiWindow {
     uint8_t created;      // the creation message (and the init proc) has run
     uint8_t ended;        // set by Ui_Dlg_End: the binding's modal loop returns
     uint8_t tracking;     // a user item is being tracked: no timer messages meanwhile
+    int16_t layoutWidth;  // the client size the items are laid out for (see Ui_Dlg_Resize)
+    int16_t layoutHeight;
 };
 
 enum : int32_t {
@@ -56,6 +67,7 @@ enum : int32_t {
     kUiMsgLButtonDown,  // user items: v, h in client coordinates
     kUiMsgGetDlgCode,   // user items: result kUiDlgCodeAllKeys for key messages
     kUiMsgMouseMove,    // any other message: only the common steps run
+    kUiMsgSize,         // v, h: the new client height and width
 };
 
 // Command notifications that reach the item-hit proc; every other code is dropped.
@@ -66,6 +78,9 @@ enum : uint16_t {
     kUiNotifyChange = 0x300,     // edit text changed
 };
 
+// Ui_Msg::modifiers: the keys held at the event, and the mark that they come from the event.
+enum : uint8_t { kUiModCtrl = 1, kUiModAlt = 2, kUiModShift = 4, kUiModFromEvent = 0x80 };
+
 enum : int32_t { kUiBrushSystem = 0, kUiBrushHollow = 1, kUiBrushSolid = 2 };
 enum : int32_t { kUiDlgCodeAllKeys = 4 };
 enum : uint8_t {
@@ -75,6 +90,11 @@ enum : uint8_t {
     kUiKeyCtrl = 17,
     kUiKeyAlt = 18
 };
+// The dialog background until an owner sets one, and the colour of the thin frame that the
+// border flag draws around a static text or user item: the same on every binding.
+constexpr Ui_RGB kUiDefaultBackground{240, 240, 240};
+constexpr Ui_RGB kUiBorderRGB{140, 140, 140};
+
 constexpr int32_t kUiIdleTimer = 1;
 constexpr int32_t kUiIdleMillis = 100;
 
@@ -86,6 +106,7 @@ struct Ui_Msg {
     int16_t v, h;           // button press position
     int32_t font;           // font set
     int32_t timerId;
+    uint8_t modifiers;  // kUiMod..., with kUiModFromEvent when the event carried them
 };
 
 // The framework dialog procedure. *result (may be null) receives the message's answer.
@@ -97,8 +118,12 @@ int32_t Ui_UserItem_Proc(UiWindow* dialog, int16_t item, const Ui_Msg* msg, int3
 // are transparent over it (custom colours on).
 int32_t Ui_Dlg_Colors(UiWindow* dialog, Ui_RGB* background, uint8_t* custom);
 // A key press as a binding sees it, routed by the rule above. focusItem: the user item that has
-// the focus, else 0.
-int32_t Ui_Dlg_RouteKey(UiWindow* dialog, int16_t focusItem, uint32_t key, uint8_t alt, uint8_t up);
+// the focus, else 0. modifiers: the kUiMod... keys held at the event (the mark is added here); Alt
+// among them makes the key a system key.
+int32_t Ui_Dlg_RouteKey(UiWindow* dialog, int16_t focusItem, uint32_t key, uint8_t modifiers,
+                        uint8_t up);
+// Whether a key code is Shift, Ctrl or Alt, and which kUiMod... bit it is (0 for other keys).
+uint8_t Ui_ModifierOfKey(uint32_t key);
 
 enum : int32_t { kUiChooseOpen = 0, kUiChooseSave = 1, kUiChooseFolder = 2 };
 
@@ -109,7 +134,9 @@ struct Ui_ChooserRequest {
     int32_t filterIndex;       // 1-based filter chosen at first
     const char* folder;        // folder to start in, or null
     const char* defaultExt;    // save: extension added to a name without one, or null
-    uint8_t confirmOverwrite;  // save: ask before replacing a file
+    uint8_t confirmOverwrite;  // save: the framework asks before a file is replaced (bindings
+                               // leave this to it)
+    const char* prompt;        // the text beside the file name, or null for the binding's own
 };
 
 struct UiBinding {
@@ -169,12 +196,17 @@ struct UiBinding {
     void (*keyState)(uint8_t* ctrl, uint8_t* alt, uint8_t* shift);
     int32_t (*cursorPos)(UiWindow* dialog, int16_t* v, int16_t* h);
     int32_t (*capture)(UiWindow* dialog, int16_t item, uint8_t on);
-    // Waits for the next mouse event of a captured press: a drag (released 0) or the release.
-    // Non-zero when the dialog went away meanwhile.
-    int32_t (*trackNext)(UiWindow* dialog, int16_t item, int16_t* v, int16_t* h, uint8_t* released);
+    // Waits for the next mouse event of a captured press: a drag (released 0) or the release,
+    // with the kUiMod... keys held at it (and kUiModFromEvent). A modifier key pressed or let go
+    // during the press, without a move, comes as a drag to where the mouse is. Key events other
+    // than those of the modifiers are not delivered while a press is tracked. Non-zero when the
+    // dialog went away meanwhile.
+    int32_t (*trackNext)(UiWindow* dialog, int16_t item, int16_t* v, int16_t* h, uint8_t* released,
+                         uint8_t* modifiers);
     uint32_t (*tickCount)();  // milliseconds
 
-    // Cursors: show the arrow (kind 1), the wait cursor (2) or a loaded cursor (other kinds).
+    // Cursors: show the arrow (kind 1), the wait cursor (2), the cross (3), the hand (4), the
+    // four-way move cursor (5) or a loaded cursor (other kinds).
     int32_t (*cursorLoad)(const Ui_Offscreen* image, int16_t hotV, int16_t hotH, void** cursor);
     void (*cursorFree)(void* cursor);
     int32_t (*cursorShow)(UiState* state, uint32_t kind, void* cursor);
@@ -205,6 +237,22 @@ struct UiBinding {
     int32_t (*choose)(UiState* state, const Ui_ChooserRequest* request, char* path);
     // Opens a document or address with the desktop's handler. 0, or -2 with *code set.
     int32_t (*openUrl)(const char* url, int32_t* code);
+
+    // Whether the person may resize the window, between these client sizes (min = max: fixed).
+    // The binding tells the window system; it also sends kUiMsgSize for changes that it did not
+    // make itself, clamped or not.
+    int32_t (*setSizeRange)(UiWindow* dialog, int16_t minWidth, int16_t minHeight, int16_t maxWidth,
+                            int16_t maxHeight);
+    // The height a text takes word-wrapped to width pixels in a font, before the window is shown
+    // as well as after.
+    int32_t (*measureWrapped)(UiWindow* dialog, int32_t font, const char* text, int32_t width,
+                              int32_t* height);
+    // A part of the ellipse inside r from start degrees (0 at three o'clock, counter-clockwise)
+    // over sweep degrees: a pie segment when width is 0, else the arc in a pen width pixels wide.
+    int32_t (*arc)(UiWindow* dialog, const Ui_Rect* r, int32_t start, int32_t sweep, Ui_RGB color,
+                   int16_t width, uint8_t xorMode);
+    // The most characters an edit field takes; typing stops there. 0: no limit.
+    int32_t (*itemSetMaxLength)(UiWindow* dialog, int16_t item, int32_t count);
 };
 
 // Milliseconds of the monotonic clock, for bindings that run on real time.

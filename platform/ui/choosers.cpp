@@ -2,8 +2,11 @@
 #include "platform/ui/choosers.h"
 
 #include <dirent.h>
+#include <sys/stat.h>
 
+#include "platform/alert.h"
 #include "platform/file.h"
+#include "platform/format.h"
 #include "platform/mem.h"
 #include "platform/paths.h"
 #include "platform/resources.h"
@@ -24,8 +27,22 @@ constexpr SaveKind kSaveKinds[] = {
     {kStrFilterData, kStrExtData},
 };
 
-int32_t Choose(UiState* state, int32_t kind, const char* title, int32_t filterId,
-               const char* folder, const char* ext, char* path) {
+// Whether the person lets a save replace the file that is there: 0 when there is none or the
+// answer is Replace, -10 when it is Cancel.
+int32_t AllowReplace(UiState* state, const char* path) {
+    struct stat info;
+    if (stat(path, &info) != 0) return kStatusOk;
+    char pattern[256], text[kPathSize + 256], replace[256];
+    Ui_ResToCString(state, kStrReplaceFileQuestion, pattern);
+    Ui_FormatPhrase(text, sizeof text, pattern, 0, Ui_Path_FileName(path), nullptr);
+    Ui_ResToCString(state, kStrReplace, replace);
+    int16_t answer = 0;
+    if (Ui_Alert_Ask(state, text, replace, nullptr, 1, &answer) != kStatusOk) return kStatusError;
+    return answer == 1 ? kStatusOk : kStatusCancelled;
+}
+
+int32_t Choose(UiState* state, int32_t kind, const char* title, const char* prompt,
+               int32_t filterId, const char* folder, const char* ext, char* path) {
     char filterText[256], filters[260];
     int32_t index = 0;
     Ui_ResToCString(state, filterId, filterText);
@@ -36,14 +53,24 @@ int32_t Choose(UiState* state, int32_t kind, const char* title, int32_t filterId
     request.title = title;
     request.filters = filters;
     request.filterIndex = index;
-    request.folder = folder;
+    request.folder = folder != nullptr && folder[0] != 0 ? folder : nullptr;
     request.defaultExt = ext;
     request.confirmOverwrite = kind == kUiChooseSave;
+    request.prompt = prompt;
     char chosen[kPathSize];
     Str_CopyBounded(chosen, sizeof chosen, path);
-    status = Ui_Binding()->choose(state, &request, chosen);
-    if (status != kStatusOk) return status == kStatusCancelled ? kStatusCancelled : kStatusError;
-    if (chosen[0] == 0) return kStatusCancelled;
+    for (;;) {
+        status = Ui_Binding()->choose(state, &request, chosen);
+        if (status != kStatusOk) {
+            return status == kStatusCancelled ? kStatusCancelled : kStatusError;
+        }
+        if (chosen[0] == 0) return kStatusCancelled;
+        if (kind != kUiChooseSave) break;
+        status = AllowReplace(state, chosen);
+        if (status == kStatusOk) break;
+        if (status != kStatusCancelled) return status;
+        // Not this file: the chooser again, on the name that was refused.
+    }
     Str_CopyBounded(path, kPathSize, chosen);
     return kStatusOk;
 }
@@ -73,22 +100,32 @@ int32_t Ui_Choose_Filters(const char* text, char* out, int32_t capacity, int32_t
     return kStatusOk;
 }
 
-int32_t Ui_Choose_OpenFile(UiState* state, const char* title, char* path) {
+int32_t Ui_Choose_Open(UiState* state, const char* title, const char* prompt, const char* folder,
+                       int32_t filterId, char* path) {
     if (state == nullptr || path == nullptr) return kStatusProblem;
-    return Choose(state, kUiChooseOpen, title, kStrFilterAll, nullptr, nullptr, path);
+    return Choose(state, kUiChooseOpen, title, prompt, filterId, folder, nullptr, path);
 }
 
-int32_t Ui_Choose_TextFile(UiState* state, const char* title, char* path) {
-    if (state == nullptr || path == nullptr) return kStatusProblem;
-    return Choose(state, kUiChooseOpen, title, kStrFilterText, nullptr, nullptr, path);
-}
-
-int32_t Ui_Choose_SaveFile(UiState* state, const char* title, int32_t kind, char* path) {
+int32_t Ui_Choose_Save(UiState* state, const char* title, const char* prompt, const char* folder,
+                       int32_t kind, char* path) {
     if (state == nullptr || path == nullptr) return kStatusProblem;
     if (!(kUiFileHuegrid <= kind && kind <= kUiFileData)) return kStatusProblem;
     char ext[256];
     Ui_ResToCString(state, kSaveKinds[kind].extensionId, ext);
-    return Choose(state, kUiChooseSave, title, kSaveKinds[kind].filterId, nullptr, ext, path);
+    return Choose(state, kUiChooseSave, title, prompt, kSaveKinds[kind].filterId, folder, ext,
+                  path);
+}
+
+int32_t Ui_Choose_OpenFile(UiState* state, const char* title, char* path) {
+    return Ui_Choose_Open(state, title, nullptr, nullptr, kStrFilterAll, path);
+}
+
+int32_t Ui_Choose_TextFile(UiState* state, const char* title, char* path) {
+    return Ui_Choose_Open(state, title, nullptr, nullptr, kStrFilterText, path);
+}
+
+int32_t Ui_Choose_SaveFile(UiState* state, const char* title, int32_t kind, char* path) {
+    return Ui_Choose_Save(state, title, nullptr, nullptr, kind, path);
 }
 
 int32_t Ui_Choose_Folder(UiState* state, const char* title, char* path) {
@@ -125,7 +162,8 @@ int32_t Ui_Choose_RgbProfile(UiState* state, char* path) {
     }
     char title[256];
     Ui_ResToCString(state, kStrChooseRgbProfile, title);
-    int32_t status = Choose(state, kUiChooseOpen, title, kStrFilterAll, start, nullptr, path);
+    int32_t status =
+        Choose(state, kUiChooseOpen, title, nullptr, kStrFilterAll, start, nullptr, path);
     if (status == kStatusOk) {
         FLSpec spec;
         FLSpecDisk(&spec, path);

@@ -3,7 +3,10 @@
 // Every chooser takes a path buffer of kPathSize bytes that holds the initial file (or folder) on
 // entry and the choice on return, and gives -10 when the person cancels; a cancel is never shown.
 // Filters come from the string table as "description|pattern|" pairs; the chooser starts on the
-// last pair of the list.
+// last pair of the list. A chooser may have a prompt (the text beside the file name, such as
+// "Select Custom Settings") and a folder to start in; the initial file's own folder wins over it.
+// Before a save chooser replaces a file it asks through the framework's alert box, like every
+// other question of the plug-in; answering Cancel there shows the chooser again.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +17,14 @@ struct UiState;
 
 // File kinds of the save chooser: filter and default extension.
 enum : int32_t { kUiFileHuegrid = 0, kUiFileText = 1, kUiFileIccProfile = 2, kUiFileData = 3 };
+
+// A file to read, with the filter list of string filterId (kStrFilterAll, kStrFilterText, ...).
+// prompt and folder may be null.
+int32_t Ui_Choose_Open(UiState* state, const char* title, const char* prompt, const char* folder,
+                       int32_t filterId, char* path);
+// A file to write, of one of the kinds below; prompt and folder may be null.
+int32_t Ui_Choose_Save(UiState* state, const char* title, const char* prompt, const char* folder,
+                       int32_t kind, char* path);
 
 // Any file (filter kStrFilterAll).
 int32_t Ui_Choose_OpenFile(UiState* state, const char* title, char* path);

@@ -134,6 +134,13 @@ int32_t Ui_Item_SetText(UiWindow* w, int16_t item, const char* text) {
     return Platform(Ui_Binding()->itemSetText(w, item, text));
 }
 
+int32_t Ui_Item_SetMaxLength(UiWindow* w, int16_t item, int32_t count) {
+    int32_t status = CheckKind(w, item, kUiItemEdit);
+    if (status != kStatusOk) return status;
+    if (!(0 <= count && count <= 32767)) return kStatusProblem;
+    return Platform(Ui_Binding()->itemSetMaxLength(w, item, count));
+}
+
 int32_t Ui_List_Fill(UiWindow* w, int16_t item, int32_t firstId, int32_t lastId) {
     int32_t status = CheckKind(w, item, kUiItemCombo);
     if (status != kStatusOk) return status;

@@ -27,12 +27,17 @@ int32_t Ui_Item_SetLink(UiWindow* dialog, int16_t item, int16_t companion);
 
 // Up to capacity - 1 characters; an empty text gives -2 and an empty string.
 int32_t Ui_Item_GetText(UiWindow* dialog, int16_t item, char* text, int32_t capacity);
-// Changes the text only when it differs from the current one, so that an unchanged value neither
-// flickers nor sends a change notification.
+// Changes the text only when it differs from the current one, so that an unchanged value does not
+// flicker. Setting a text from code never sends the change notification typing does: the owner
+// hears only of what the person changed. An edit field keeps no more than its maximum length.
 int32_t Ui_Item_SetText(UiWindow* dialog, int16_t item, const char* text);
+// The most characters an edit field holds (1 .. 32767; 0: no limit): typing stops there, a
+// longer text pasted or set is cut, and a text already longer is cut now.
+int32_t Ui_Item_SetMaxLength(UiWindow* dialog, int16_t item, int32_t count);
 
 // Empties a combo box and adds the strings with ids first .. last; the range is kept in the
-// item's link entry.
+// item's link entry. Choosing the entry that is already chosen is no change: it sends no
+// selection notification on any binding.
 int32_t Ui_List_Fill(UiWindow* dialog, int16_t item, int32_t firstId, int32_t lastId);
 // 1-based selection; 0 when nothing is selected.
 int32_t Ui_List_GetSelection(UiWindow* dialog, int16_t item, int32_t* index);

@@ -17,7 +17,18 @@ bool EndIfDone(UiWindow* w, Ui_Dlg* d) {
     return true;
 }
 
-void SampleModifiers(Ui_Dlg* d) {
+void TakeModifiers(Ui_Dlg* d, uint8_t modifiers) {
+    d->ctrl = (modifiers & kUiModCtrl) != 0;
+    d->alt = (modifiers & kUiModAlt) != 0;
+    d->shift = (modifiers & kUiModShift) != 0;
+}
+
+// The modifier keys of the event behind the message when it carries them, else the keyboard's.
+void SampleModifiers(Ui_Dlg* d, const Ui_Msg* m) {
+    if (m != nullptr && (m->modifiers & kUiModFromEvent)) {
+        TakeModifiers(d, m->modifiers);
+        return;
+    }
     uint8_t ctrl = 0, alt = 0, shift = 0;
     Ui_Binding()->keyState(&ctrl, &alt, &shift);
     d->ctrl = ctrl != 0;
@@ -35,7 +46,7 @@ void SampleCursor(UiWindow* w, Ui_Dlg* d) {
 
 // The steps that run before every message other than font set and creation. Returns false when
 // the message is to be dropped: the dialog is done, or a proc ended it.
-bool CommonSteps(UiWindow* w, Ui_Dlg* d) {
+bool CommonSteps(UiWindow* w, Ui_Dlg* d, const Ui_Msg* m) {
     if (d->done || w->ended) return false;
     Ui_Dlg_Info* info = d->info;
     if (info->firstPaintPending) {
@@ -51,8 +62,11 @@ bool CommonSteps(UiWindow* w, Ui_Dlg* d) {
             }
         }
     }
-    SampleModifiers(d);
-    SampleCursor(w, d);
+    // While a press is tracked its position and keys come from its own events only.
+    if (!w->tracking) {
+        SampleModifiers(d, m);
+        SampleCursor(w, d);
+    }
     if (info->idleProc != nullptr) {
         // An idle proc ends its dialog by setting done; its result is not needed for that, since
         // a dialog left open with done set would drop every later event and never close.
@@ -86,6 +100,7 @@ int32_t Command(UiWindow* w, Ui_Dlg* d, const Ui_Msg* m) {
     const char* name = NotificationName(m->notification);
     if (name == nullptr) return 0;
     d->itemHit = m->item;
+    d->notification = m->notification;
     uint8_t diagnostics = d->state->diagnostics;
     if (diagnostics == 1) {
         char line[96];
@@ -125,10 +140,13 @@ void Modifier(UiWindow* w, Ui_Dlg* d) {
     EndIfDone(w, d);
 }
 
-void LogTrack(Ui_Dlg* d, const char* format, int16_t item) {
+UI_FORMAT_CHECK(2, 3) void LogTrack(Ui_Dlg* d, const char* format, ...) {
     if (d->state->diagnostics != 1) return;
     char line[96];
-    Ui_FormatStringN(line, sizeof line, format, item, d->mouseH, d->mouseV);
+    va_list args;
+    va_start(args, format);
+    Ui_FormatStringV(line, sizeof line, format, args);
+    va_end(args);
     Ui_Debug_Log(1, line);
 }
 
@@ -155,10 +173,13 @@ void ButtonDown(UiWindow* w, Ui_Dlg* d, int16_t item) {
             w->tracking = 1;
             for (;;) {
                 int16_t v = d->mouseV, h = d->mouseH;
-                uint8_t released = 0;
-                if (b->trackNext(w, item, &v, &h, &released) != kStatusOk) break;
+                uint8_t released = 0, modifiers = 0;
+                if (b->trackNext(w, item, &v, &h, &released, &modifiers) != kStatusOk) break;
                 d->mouseV = v;
                 d->mouseH = h;
+                // Each drag and the release carry the keys held then: Alt or Shift taken or let
+                // go during a drag reaches the track proc at once.
+                if (modifiers & kUiModFromEvent) TakeModifiers(d, modifiers);
                 if (released) break;
                 track(w, item, kUiTrackDrag);
                 if (d->done || w->ended) break;
@@ -173,13 +194,13 @@ void ButtonDown(UiWindow* w, Ui_Dlg* d, int16_t item) {
             b->capture(w, item, 0);
             if (EndIfDone(w, d)) return;
             if (handled != 0) {
-                LogTrack(d, "...handled, item %d, (%d,%d)", item);
+                LogTrack(d, "...handled, item %d, (%d,%d)", item, d->mouseH, d->mouseV);
                 return;
             }
         }
     }
     d->mouseDown = 0;
-    LogTrack(d, "...not handled yet, item %d, (%d,%d)", item);
+    LogTrack(d, "...not handled yet, item %d, (%d,%d)", item, d->mouseH, d->mouseV);
     ItemHit(w, d, item);
 }
 
@@ -201,7 +222,7 @@ int32_t Ui_Dlg_Proc(UiWindow* w, const Ui_Msg* m, int32_t* result) {
         default:
             break;
     }
-    if (!CommonSteps(w, d)) return 1;
+    if (!CommonSteps(w, d, m)) return 1;
     Ui_Dlg_Info* info = d->info;
     switch (m->kind) {
         case kUiMsgTimer:
@@ -224,6 +245,16 @@ int32_t Ui_Dlg_Proc(UiWindow* w, const Ui_Msg* m, int32_t* result) {
         case kUiMsgKeyDown:
         case kUiMsgSysKeyDown:
             answer = Key(w, d, m->key);
+            // A modifier key going down or up may change what the pointer would do here (the
+            // cursor), whether or not the mouse moves.
+            if (!w->ended && Ui_ModifierOfKey(m->key) != 0) Modifier(w, d);
+            break;
+        case kUiMsgKeyUp:
+        case kUiMsgSysKeyUp:
+            if (Ui_ModifierOfKey(m->key) != 0) Modifier(w, d);
+            break;
+        case kUiMsgSize:
+            UiDlg_SizeChanged(w, 1);
             break;
         case kUiMsgCtlColorButton:
         case kUiMsgCtlColorStatic:
@@ -263,16 +294,23 @@ int32_t Ui_UserItem_Proc(UiWindow* w, int16_t item, const Ui_Msg* m, int32_t* re
     // A dialog that is closing takes no more events; its user items still paint.
     if ((d->done || w->ended) && m->kind != kUiMsgPaint) return 1;
     if (!(1 <= item && item <= d->itemCount)) return 0;
+    Ui_Dlg_Info* info = d->info;
+    // Items repaint during a drag too; the press being tracked keeps its item, position and keys.
+    if (m->kind == kUiMsgPaint && w->tracking) {
+        if (info->drawProcs != nullptr && info->drawProcs[item - 1] != nullptr) {
+            info->drawProcs[item - 1](w, item);
+        }
+        return 1;
+    }
     d->itemHit = item;
     uint8_t ctrl = d->ctrl, alt = d->alt, shift = d->shift;
-    SampleModifiers(d);
+    SampleModifiers(d, m);
     if (m->kind == kUiMsgLButtonDown) {
         d->mouseV = m->v;
         d->mouseH = m->h;
     } else {
         SampleCursor(w, d);
     }
-    Ui_Dlg_Info* info = d->info;
     int32_t answer = 0;
     switch (m->kind) {
         case kUiMsgPaint:
@@ -317,12 +355,28 @@ int32_t Ui_Dlg_Colors(UiWindow* w, Ui_RGB* background, uint8_t* custom) {
     return kStatusOk;
 }
 
-int32_t Ui_Dlg_RouteKey(UiWindow* w, int16_t focusItem, uint32_t key, uint8_t alt, uint8_t up) {
+uint8_t Ui_ModifierOfKey(uint32_t key) {
+    switch (key & 0xFF) {
+        case kUiKeyShift:
+            return kUiModShift;
+        case kUiKeyCtrl:
+            return kUiModCtrl;
+        case kUiKeyAlt:
+            return kUiModAlt;
+        default:
+            return 0;
+    }
+}
+
+int32_t Ui_Dlg_RouteKey(UiWindow* w, int16_t focusItem, uint32_t key, uint8_t modifiers,
+                        uint8_t up) {
     if (w == nullptr) return kStatusProblem;
     Ui_Dlg* d = UiDlg_Record(w);
     if (d == nullptr) return kStatusError;
     Ui_Msg m{};
     m.key = key;
+    m.modifiers = uint8_t(modifiers | kUiModFromEvent);
+    const bool alt = (modifiers & kUiModAlt) != 0;
     const Ui_DlgItem* focus = Ui_Template_Item(w->layout, focusItem);
     if (focus != nullptr && focus->kind == kUiItemUser) {
         m.kind =
@@ -330,7 +384,7 @@ int32_t Ui_Dlg_RouteKey(UiWindow* w, int16_t focusItem, uint32_t key, uint8_t al
         return Ui_UserItem_Proc(w, focusItem, &m, nullptr);
     }
     if (up) {
-        m.kind = kUiMsgMouseMove;  // a key release reaches the dialog only as "any message"
+        m.kind = alt ? kUiMsgSysKeyUp : kUiMsgKeyUp;  // no key proc; a modifier's is still seen
         return Ui_Dlg_Proc(w, &m, nullptr);
     }
     if ((key & 0xFF) == kUiKeyReturn || (key & 0xFF) == kUiKeyEscape) {

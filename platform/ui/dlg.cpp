@@ -163,6 +163,9 @@ int32_t Ui_Dlg_SetFirstPaintProc(UiWindow* dialog, UiFirstPaintProc proc) {
 int32_t Ui_Dlg_SetTrackProc(UiWindow* dialog, UiTrackProc proc) {
     return SetProc(dialog, &Ui_Dlg_Info::trackProc, proc);
 }
+int32_t Ui_Dlg_SetResizeProc(UiWindow* dialog, UiResizeProc proc) {
+    return SetProc(dialog, &Ui_Dlg_Info::resizeProc, proc);
+}
 
 int32_t Ui_Dlg_SetDrawProc(UiWindow* dialog, int16_t item, UiDrawProc proc) {
     Ui_Dlg_Info* info = nullptr;
@@ -277,7 +280,8 @@ int32_t Ui_Dlg_Run(UiState* state, int32_t dialogId, void* parent, UiInitProc in
     d->info = info;
     info->initProc = init;
     info->parentWindow = parent != nullptr ? parent : state->parentWindow;
-    info->background = Ui_ColorFromRGB(240, 240, 240);
+    info->background =
+        Ui_ColorFromRGB(kUiDefaultBackground.r, kUiDefaultBackground.g, kUiDefaultBackground.b);
     info->draw.font = kUiFontDialog;
     w->userData = d;
 
@@ -302,6 +306,8 @@ int32_t Ui_Dlg_Run(UiState* state, int32_t dialogId, void* parent, UiInitProc in
     for (int32_t i = 0; i < layout->itemCount; ++i) {
         if (layout->items[i].flags & kUiFlagDefault) w->defaultItem = int16_t(i + 1);
     }
+    w->layoutWidth = int16_t(Ui_Rect_Width(&layout->client));
+    w->layoutHeight = int16_t(Ui_Rect_Height(&layout->client));
 
     // Placed before the creation message, so that the bounds recorded at opening are where the
     // window is; an init proc that resizes the window places it itself.
@@ -390,12 +396,193 @@ int32_t Ui_Dlg_Relayout(UiWindow* dialog, const Ui_Rect* outer, int16_t grow) {
     if (status != kStatusOk) return status;
     // The window first: a toolkit that rearranges children when their window changes size is
     // then overruled by the moves.
-    if (b->setWindowRect(dialog, outer) != kStatusOk) return kStatusError;
-    for (int32_t i = 0; i < layout->itemCount; ++i) {
+    status = b->setWindowRect(dialog, outer) == kStatusOk ? kStatusOk : kStatusError;
+    for (int32_t i = 0; status == kStatusOk && i < layout->itemCount; ++i) {
         if (b->itemMove(dialog, int16_t(i + 1), &layout->items[i].pixels) != kStatusOk) {
-            return kStatusError;
+            status = kStatusError;
         }
     }
+    if (status == kStatusOk) {
+        dialog->layoutWidth = int16_t(width);
+        dialog->layoutHeight = int16_t(height);
+    }
+    // The dialog's layout stays the template's own: later size changes count from it.
+    Ui_Template_Layout(layout, &dialog->base);
+    return status;
+}
+
+int32_t UiDlg_SizeChanged(UiWindow* w, uint8_t person) {
+    Ui_Dlg* d = UiDlg_Record(w);
+    if (d == nullptr || w->layout == nullptr || w->ended) return kStatusError;
+    const UiBinding* b = Ui_Binding();
+    Ui_Dlg_Info* info = d->info;
+    Ui_Rect outer, client;
+    if (b->getWindowRect(w, &outer) != kStatusOk || b->getClientRect(w, &client) != kStatusOk) {
+        return kStatusError;
+    }
+    const int32_t frameW = Ui_Rect_Width(&outer) - Ui_Rect_Width(&client);
+    const int32_t frameH = Ui_Rect_Height(&outer) - Ui_Rect_Height(&client);
+    int32_t width = Ui_Rect_Width(&client), height = Ui_Rect_Height(&client);
+    int32_t minW = Ui_Rect_Width(&w->layout->client), minH = Ui_Rect_Height(&w->layout->client);
+    if (person && info->resizable) {
+        if (info->minWidth > minW) minW = info->minWidth;
+        if (info->minHeight > minH) minH = info->minHeight;
+        int32_t maxW = info->maxWidth, maxH = info->maxHeight;
+        Ui_Rect work;
+        if ((maxW <= 0 || maxH <= 0) && Ui_Screen_WorkArea(&work) == kStatusOk) {
+            if (maxW <= 0) maxW = Ui_Rect_Width(&work) - frameW;
+            if (maxH <= 0) maxH = Ui_Rect_Height(&work) - frameH;
+        }
+        if (maxW > 0 && width > maxW) width = maxW;
+        if (maxH > 0 && height > maxH) height = maxH;
+    } else if (person) {
+        // A window the person may not resize keeps its size, whatever the window system did.
+        minW = w->layoutWidth;
+        minH = w->layoutHeight;
+        width = minW;
+        height = minH;
+    }
+    if (width < minW) width = minW;
+    if (height < minH) height = minH;
+    if (!(width <= 32767 - frameW && height <= 32767 - frameH)) return kStatusProblem;
+    // A window that grew past the work area's right or bottom edge is pulled back onto it.
+    int32_t left = outer.left, top = outer.top;
+    Ui_Rect area;
+    if (person && Ui_Screen_WorkArea(&area) == kStatusOk) {
+        if (left + width + frameW > area.right) left = area.right - width - frameW;
+        if (top + height + frameH > area.bottom) top = area.bottom - height - frameH;
+        if (left < area.left) left = area.left;
+        if (top < area.top) top = area.top;
+    }
+    if (width != Ui_Rect_Width(&client) || height != Ui_Rect_Height(&client) ||
+        left != outer.left || top != outer.top) {
+        if (!(left + width + frameW <= 32767 && top + height + frameH <= 32767)) {
+            return kStatusProblem;
+        }
+        const Ui_Rect fixed = Ui_Rect_Make(top, left, top + height + frameH, left + width + frameW);
+        if (b->setWindowRect(w, &fixed) != kStatusOk) return kStatusError;
+    }
+    if (width == w->layoutWidth && height == w->layoutHeight) return kStatusOk;
+    int32_t status = kStatusOk;
+    for (int16_t i = 1; i <= w->layout->itemCount; ++i) {
+        Ui_Rect now, placed;
+        if (b->itemGetRect(w, i, &now) != kStatusOk ||
+            Ui_Template_Follow(w->layout, i, &now, w->layoutWidth, w->layoutHeight, width, height,
+                               &placed) != kStatusOk ||
+            b->itemMove(w, i, &placed) != kStatusOk) {
+            status = kStatusError;
+        }
+    }
+    w->layoutWidth = int16_t(width);
+    w->layoutHeight = int16_t(height);
+    b->invalidate(w, nullptr);
+    if (info->resizeProc != nullptr) {
+        int32_t result = info->resizeProc(w, int16_t(width), int16_t(height));
+        if (result != 0) {
+            char line[80];
+            Ui_FormatStringN(line, sizeof line, "Ui_Dlg: resize proc of dialog %d failed (%d)",
+                             d->dialogId, result);
+            Ui_Debug_Log(d->state->diagnostics, line);
+        }
+        if (d->done && !w->ended) Ui_Dlg_End(w);
+    }
+    return status;
+}
+
+int32_t Ui_Dlg_SetResizable(UiWindow* dialog, int16_t minWidth, int16_t minHeight) {
+    Ui_Dlg_Info* info = nullptr;
+    int32_t status = Ui_Dlg_Info_Get(dialog, &info);
+    if (status != kStatusOk) return status;
+    if (dialog->layout == nullptr || minWidth < 0 || minHeight < 0) return kStatusProblem;
+    const UiBinding* b = Ui_Binding();
+    int32_t minW = Ui_Rect_Width(&dialog->layout->client);
+    int32_t minH = Ui_Rect_Height(&dialog->layout->client);
+    if (minWidth > minW) minW = minWidth;
+    if (minHeight > minH) minH = minHeight;
+    // The largest size the window system is told is the work area's less the frame; the
+    // framework checks it again at every change, since the work area may change meanwhile.
+    int32_t maxW = 32767, maxH = 32767;
+    Ui_Rect area, outer, client;
+    if (Ui_Screen_WorkArea(&area) == kStatusOk && b->getWindowRect(dialog, &outer) == kStatusOk &&
+        b->getClientRect(dialog, &client) == kStatusOk) {
+        maxW = Ui_Rect_Width(&area) - (Ui_Rect_Width(&outer) - Ui_Rect_Width(&client));
+        maxH = Ui_Rect_Height(&area) - (Ui_Rect_Height(&outer) - Ui_Rect_Height(&client));
+    }
+    if (maxW < minW) maxW = minW;
+    if (maxH < minH) maxH = minH;
+    info->resizable = 1;
+    info->minWidth = int16_t(minW);
+    info->minHeight = int16_t(minH);
+    info->maxWidth = 0;
+    info->maxHeight = 0;
+    return b->setSizeRange(dialog, int16_t(minW), int16_t(minH), int16_t(maxW), int16_t(maxH)) ==
+                   kStatusOk
+               ? kStatusOk
+               : kStatusError;
+}
+
+int32_t Ui_Dlg_Place(UiWindow* dialog, const Ui_Rect* outer) {
+    if (dialog == nullptr || outer == nullptr) return kStatusProblem;
+    if (UiDlg_Record(dialog) == nullptr || dialog->layout == nullptr) return kStatusError;
+    if (Ui_Rect_IsEmpty(outer)) return kStatusProblem;
+    if (Ui_Binding()->setWindowRect(dialog, outer) != kStatusOk) return kStatusError;
+    return UiDlg_SizeChanged(dialog, 0);
+}
+
+int32_t Ui_Dlg_Resize(UiWindow* dialog, int16_t width, int16_t height) {
+    if (dialog == nullptr) return kStatusProblem;
+    if (UiDlg_Record(dialog) == nullptr) return kStatusError;
+    if (width < 1 || height < 1) return kStatusProblem;
+    const UiBinding* b = Ui_Binding();
+    Ui_Rect outer, client;
+    if (b->getWindowRect(dialog, &outer) != kStatusOk ||
+        b->getClientRect(dialog, &client) != kStatusOk) {
+        return kStatusError;
+    }
+    const int32_t right = outer.left + width + (Ui_Rect_Width(&outer) - Ui_Rect_Width(&client));
+    const int32_t bottom = outer.top + height + (Ui_Rect_Height(&outer) - Ui_Rect_Height(&client));
+    if (right > 32767 || bottom > 32767) return kStatusProblem;
+    const Ui_Rect placed = Ui_Rect_Make(outer.top, outer.left, bottom, right);
+    return Ui_Dlg_Place(dialog, &placed);
+}
+
+int32_t Ui_Dlg_CentreOnScreen(UiWindow* dialog) {
+    if (dialog == nullptr) return kStatusProblem;
+    if (UiDlg_Record(dialog) == nullptr) return kStatusError;
+    const UiBinding* b = Ui_Binding();
+    Ui_Rect outer, screen, placed;
+    if (b->getWindowRect(dialog, &outer) != kStatusOk) return kStatusError;
+    if (Ui_Screen_WorkArea(&screen) != kStatusOk && b->getScreenRect(&screen) != kStatusOk) {
+        return kStatusError;
+    }
+    // The work area is both what the window is centred in and what it must stay on.
+    int32_t status = Ui_Rect_CentreOver(&outer, &screen, &screen, &placed);
+    if (status != kStatusOk) return status;
+    return b->setWindowRect(dialog, &placed) == kStatusOk ? kStatusOk : kStatusError;
+}
+
+int32_t Ui_Dlg_UnitsToPixels(UiWindow* dialog, int32_t unitsH, int32_t unitsV, int32_t* pixelsH,
+                             int32_t* pixelsV) {
+    if (dialog == nullptr) return kStatusProblem;
+    if (UiDlg_Record(dialog) == nullptr) return kStatusError;
+    if (!(-kUiMaxUnits * 8 <= unitsH && unitsH <= kUiMaxUnits * 8 && -kUiMaxUnits * 8 <= unitsV &&
+          unitsV <= kUiMaxUnits * 8)) {
+        return kStatusProblem;
+    }
+    if (pixelsH != nullptr) *pixelsH = Ui_MulDiv(unitsH, dialog->base.x, 4);
+    if (pixelsV != nullptr) *pixelsV = Ui_MulDiv(unitsV, dialog->base.y, 8);
+    return kStatusOk;
+}
+
+int32_t Ui_Dlg_ScalePixels(UiWindow* dialog, int32_t pixelsH, int32_t pixelsV, int32_t* scaledH,
+                           int32_t* scaledV) {
+    if (dialog == nullptr) return kStatusProblem;
+    if (UiDlg_Record(dialog) == nullptr) return kStatusError;
+    if (!(-100000 <= pixelsH && pixelsH <= 100000 && -100000 <= pixelsV && pixelsV <= 100000)) {
+        return kStatusProblem;
+    }
+    if (scaledH != nullptr) *scaledH = Ui_MulDiv(pixelsH, dialog->base.x, 6);
+    if (scaledV != nullptr) *scaledV = Ui_MulDiv(pixelsV, dialog->base.y, 13);
     return kStatusOk;
 }
 

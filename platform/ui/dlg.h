@@ -37,6 +37,9 @@ using UiFirstPaintProc = int32_t (*)(UiWindow* dialog);  // non-zero ends the di
 using UiTrackProc = int32_t (*)(UiWindow* dialog, int16_t item, int16_t phase);
 // item: the item to draw; its negative asks for the pressed look (see Ui_Item_TrackButton).
 using UiDrawProc = int32_t (*)(UiWindow* dialog, int16_t item);
+// After the dialog's client area took a new size (width x height pixels): the framework has
+// moved the items by their anchors already (Ui_Dlg_Resize). Non-zero is logged; the size stays.
+using UiResizeProc = int32_t (*)(UiWindow* dialog, int16_t width, int16_t height);
 
 enum : int16_t { kUiTrackBegin = 0, kUiTrackDrag = 1, kUiTrackEnd = 2 };
 
@@ -57,6 +60,8 @@ struct Ui_Dlg {
     void* userData;            // the owner's record, given to Ui_Dlg_Run
     UiState* state;
     Ui_Dlg_Info* info;
+    uint16_t notification;  // of the command being handled (kUiNotify...): an edit field's
+                            // change and its loss of the focus reach the item-hit proc alike
 };
 
 // Per-item link: a companion item shown and hidden with this one, and the string ids of a list.
@@ -118,6 +123,10 @@ struct Ui_Dlg_Info {
     uint8_t firstPaintPending;
     uint8_t firstPaintSeen;
     int32_t dialogFont;  // the font the dialog was created with
+    UiResizeProc resizeProc;
+    uint8_t resizable;            // the person may change the window's size
+    int16_t minWidth, minHeight;  // client size limits while resizable; the largest is the
+    int16_t maxWidth, maxHeight;  // work area's less the frame when 0
 };
 
 // Runs dialog dialogId modally. parent: an open dialog of the framework or a host window; null
@@ -144,15 +153,45 @@ int32_t Ui_Dlg_SetFirstPaintProc(UiWindow* dialog, UiFirstPaintProc proc);
 int32_t Ui_Dlg_SetTrackProc(UiWindow* dialog, UiTrackProc proc);
 // item 1 .. item count, else -1.
 int32_t Ui_Dlg_SetDrawProc(UiWindow* dialog, int16_t item, UiDrawProc proc);
+int32_t Ui_Dlg_SetResizeProc(UiWindow* dialog, UiResizeProc proc);
+
+// Resizing. A dialog keeps the size of its template unless its owner makes it resizable: then
+// the person may drag its frame between the smallest client size given here (never less than
+// the template's, below which the anchors are not defined; 0 takes the template's) and the work
+// area. Every change of the client size, the person's or Ui_Dlg_Resize's, runs the same steps:
+// the size is kept within those limits (the window is set back when a window system without a
+// manager let it go further), each item moves from where it is by what its anchor in the
+// template asks for the change (resources/dialogs/README.md; an owner's own moves are kept),
+// the window is repainted, and the resize proc runs. A size the items are laid out for already
+// runs nothing. The bindings send no size message for sizes the framework sets itself.
+int32_t Ui_Dlg_SetResizable(UiWindow* dialog, int16_t minWidth, int16_t minHeight);
+// Sets the client size (top-left corner kept) and runs the steps above, as if the person had
+// dragged the frame there. -1 for sizes below 1, -2 when the window system refuses.
+int32_t Ui_Dlg_Resize(UiWindow* dialog, int16_t width, int16_t height);
+// Places the window at outer (screen coordinates) and runs the steps above for its new size.
+int32_t Ui_Dlg_Place(UiWindow* dialog, const Ui_Rect* outer);
 
 // The window's outer rectangle; logged as "Ui_Dlg_Bounds_Get: left,top right,bottom".
 int32_t Ui_Dlg_Bounds_Get(UiWindow* dialog, Ui_Rect* bounds);
 // Centres the dialog over its parent (the screen when it has none), see Ui_Rect_CentreOver.
 int32_t Ui_Dlg_Centre(UiWindow* dialog);
+// Centres the dialog on the screen's work area (the screen when that is unknown), whatever its
+// parent, by the same rule.
+int32_t Ui_Dlg_CentreOnScreen(UiWindow* dialog);
+
+// Dialog units of this dialog's font to client pixels, each length converted on its own as the
+// template's rectangles are (see dlg_template.h). Either out pointer may be null.
+int32_t Ui_Dlg_UnitsToPixels(UiWindow* dialog, int32_t unitsH, int32_t unitsV, int32_t* pixelsH,
+                             int32_t* pixelsV);
+// Lengths given in pixels of the classic 8-point dialog font (6 x 13 base units), such as a hit
+// radius or a tab's width measured on such a window, scaled to this dialog's base units.
+int32_t Ui_Dlg_ScalePixels(UiWindow* dialog, int32_t pixelsH, int32_t pixelsV, int32_t* scaledH,
+                           int32_t* scaledV);
 
 // Places the dialog's window at outer (screen coordinates) and lays its items out for the client
-// area that results, from the template, with item grow taking up the change in size and the
-// others keeping to the nearer side (Ui_Template_LayoutSized has the rule and its limits). The
+// area that results, from the template: items with an anchor follow it, item grow takes up the
+// change in size and the others keep to the nearer side (Ui_Template_LayoutSized has the rule and
+// its limits). Unlike Ui_Dlg_Resize it places every item afresh and runs no resize proc. The
 // frame keeps its thickness: the client area changes by as much as the window does. -1 when the
 // client area would be smaller than the template's or grow is no item, -2 when the window system
 // refuses (the items may then be half moved).

@@ -168,25 +168,99 @@ int32_t ParseItem(Line& line, Ui_DlgTemplate* t, int32_t capacity) {
     return kStatusOk;
 }
 
-// Where an item laid out for a client area of width x height goes when the area grows by dw and
-// dh (see Ui_Template_LayoutSized). false when it would leave the 16-bit range; out may be null.
-bool PlaceSized(const Ui_Rect& r, bool grows, int32_t width, int32_t height, int32_t dw, int32_t dh,
-                Ui_Rect* out) {
-    int32_t top = r.top, left = r.left, bottom = r.bottom, right = r.right;
-    if (grows) {
-        right += dw;
-        bottom += dh;
-    } else {
-        if (width - r.right < r.left) {
-            left += dw;
-            right += dw;
+struct AnchorName {
+    const char* name;
+    uint8_t anchor;
+};
+constexpr AnchorName kAnchorsH[] = {{"left", kUiAnchorStart},
+                                    {"right", kUiAnchorEnd},
+                                    {"centre", kUiAnchorCentre},
+                                    {"stretch", kUiAnchorStretch}};
+constexpr AnchorName kAnchorsV[] = {{"top", kUiAnchorStart},
+                                    {"bottom", kUiAnchorEnd},
+                                    {"centre", kUiAnchorCentre},
+                                    {"stretch", kUiAnchorStretch}};
+
+template <size_t N>
+uint8_t AnchorNamed(const char* word, const AnchorName (&names)[N]) {
+    for (const AnchorName& a : names) {
+        if (Equal(word, a.name)) return a.anchor;
+    }
+    return kUiAnchorNone;
+}
+
+// "anchor H V ITEM..." where an ITEM is a number or a range "first-last" of items listed above.
+int32_t ParseAnchor(Line& line, Ui_DlgTemplate* t) {
+    char h[16], v[16], word[16];
+    if (!line.Word(h, sizeof h) || !line.Word(v, sizeof v)) return kStatusFormat;
+    uint8_t anchorH = AnchorNamed(h, kAnchorsH), anchorV = AnchorNamed(v, kAnchorsV);
+    if (anchorH == kUiAnchorNone || anchorV == kUiAnchorNone || line.AtEnd()) return kStatusFormat;
+    while (!line.AtEnd()) {
+        if (!line.Word(word, sizeof word)) return kStatusFormat;
+        // Split a range at its dash and read both ends as numbers of their own.
+        const char* dash = Str_FindChar(word + 1, '-');
+        int32_t first = 0, last = 0;
+        Line a{word, dash != nullptr ? dash : word + Str_Length(word)};
+        if (!a.Number(1, t->itemCount, &first) || !a.AtEnd()) return kStatusFormat;
+        last = first;
+        if (dash != nullptr) {
+            Line b{dash + 1, word + Str_Length(word)};
+            if (!b.Number(first, t->itemCount, &last) || !b.AtEnd()) return kStatusFormat;
         }
-        if (height - r.bottom < r.top) {
-            top += dh;
-            bottom += dh;
+        for (int32_t i = first; i <= last; ++i) {
+            t->items[i - 1].anchorH = anchorH;
+            t->items[i - 1].anchorV = anchorV;
         }
     }
-    if (!(right <= 32767 && bottom <= 32767)) return false;
+    return kStatusOk;
+}
+
+// The anchor an item follows on one axis: its own, or the old rule's for it. near and far are
+// its edges on that axis in the template's layout, size the client area's extent there.
+uint8_t Resolve(uint8_t anchor, bool grows, int32_t nearEdge, int32_t farEdge, int32_t size) {
+    if (anchor != kUiAnchorNone) return anchor;
+    if (grows) return kUiAnchorStretch;
+    return size - farEdge < nearEdge ? kUiAnchorEnd : kUiAnchorStart;
+}
+
+// How far an anchored item's near and far edges have moved for a client area d pixels larger
+// than the template's on that axis.
+void Moves(uint8_t anchor, int32_t d, int32_t* nearMove, int32_t* farMove) {
+    *nearMove = *farMove = 0;
+    if (anchor == kUiAnchorEnd) *nearMove = *farMove = d;
+    if (anchor == kUiAnchorCentre) *nearMove = *farMove = d / 2;
+    if (anchor == kUiAnchorStretch) *farMove = d;
+}
+
+// One axis of an item moving from a client area dFrom larger than the template's to dTo larger;
+// false when an edge would leave the 16-bit range.
+bool Shift(uint8_t anchor, int32_t dFrom, int32_t dTo, int32_t* nearEdge, int32_t* farEdge) {
+    int32_t n0, f0, n1, f1;
+    Moves(anchor, dFrom, &n0, &f0);
+    Moves(anchor, dTo, &n1, &f1);
+    int32_t nearNow = *nearEdge + (n1 - n0), farNow = *farEdge + (f1 - f0);
+    if (farNow < nearNow) farNow = nearNow;
+    if (!(-32768 <= nearNow && farNow <= 32767)) return false;
+    *nearEdge = nearNow;
+    *farEdge = farNow;
+    return true;
+}
+
+// Where an item of the template goes from a client area (fromW, fromH) larger than the
+// template's to (toW, toH); grows: the old rule's growing item. false when it would leave the
+// 16-bit range; out may be null.
+bool PlaceItem(const Ui_DlgTemplate* t, const Ui_DlgItem& item, bool grows, const Ui_Rect& current,
+               int32_t fromW, int32_t fromH, int32_t toW, int32_t toH, Ui_Rect* out) {
+    const int32_t width = Ui_Rect_Width(&t->client), height = Ui_Rect_Height(&t->client);
+    const Ui_Rect& p = item.pixels;
+    uint8_t h = Resolve(item.anchorH, grows, p.left, p.right, width);
+    uint8_t v = Resolve(item.anchorV, grows, p.top, p.bottom, height);
+    auto extra = [](int32_t size, int32_t own) { return size > own ? size - own : 0; };
+    int32_t left = current.left, right = current.right, top = current.top, bottom = current.bottom;
+    if (!Shift(h, extra(fromW, width), extra(toW, width), &left, &right) ||
+        !Shift(v, extra(fromH, height), extra(toH, height), &top, &bottom)) {
+        return false;
+    }
     if (out != nullptr) *out = Ui_Rect_Make(top, left, bottom, right);
     return true;
 }
@@ -248,6 +322,8 @@ int32_t Ui_Template_Parse(const uint8_t* bytes, uint32_t size, Ui_DlgTemplate** 
             }
         } else if (Equal(keyword, "item")) {
             status = ParseItem(line, t, items);
+        } else if (Equal(keyword, "anchor")) {
+            status = ParseAnchor(line, t);
         }
         if (status != kStatusOk) {
             if (errorLine != nullptr) *errorLine = lineNumber;
@@ -333,17 +409,25 @@ int32_t Ui_Template_LayoutSized(Ui_DlgTemplate* t, const Ui_BaseUnits* base, int
     if (!(oldWidth <= width && width <= 32767 && oldHeight <= height && height <= 32767)) {
         return kStatusProblem;
     }
-    const int32_t dw = width - oldWidth, dh = height - oldHeight;
     // Every item is checked before any moves, so that a refusal leaves the plain layout.
     for (int32_t i = 0; i < t->itemCount; ++i) {
-        if (!PlaceSized(t->items[i].pixels, i + 1 == grow, oldWidth, oldHeight, dw, dh, nullptr)) {
+        if (!PlaceItem(t, t->items[i], i + 1 == grow, t->items[i].pixels, oldWidth, oldHeight,
+                       width, height, nullptr)) {
             return kStatusProblem;
         }
     }
     for (int32_t i = 0; i < t->itemCount; ++i) {
-        PlaceSized(t->items[i].pixels, i + 1 == grow, oldWidth, oldHeight, dw, dh,
-                   &t->items[i].pixels);
+        PlaceItem(t, t->items[i], i + 1 == grow, t->items[i].pixels, oldWidth, oldHeight, width,
+                  height, &t->items[i].pixels);
     }
     t->client = Ui_Rect_Make(0, 0, height, width);
     return kStatusOk;
+}
+
+int32_t Ui_Template_Follow(const Ui_DlgTemplate* t, int32_t item, const Ui_Rect* current,
+                           int32_t fromW, int32_t fromH, int32_t toW, int32_t toH, Ui_Rect* out) {
+    const Ui_DlgItem* it = Ui_Template_Item(t, item);
+    if (it == nullptr || current == nullptr || out == nullptr) return kStatusProblem;
+    return PlaceItem(t, *it, false, *current, fromW, fromH, toW, toH, out) ? kStatusOk
+                                                                           : kStatusProblem;
 }

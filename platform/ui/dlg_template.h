@@ -5,6 +5,11 @@
 // described in resources/dialogs/README.md). Templates are parsed when a dialog is run, so a
 // window's layout can change without touching code.
 //
+// A template may also say how each item follows a change of the window's size (its anchor, per
+// axis): keep to the left or top side, keep to the right or bottom side, keep its place relative
+// to the middle (moving by half the change), or stretch with the window. Items that share an
+// anchor move by the same amount, so a group of items named together stays together.
+//
 // Dialog units follow the Win32 rule: the horizontal base unit is the dialog font's average
 // character width, measured over the 52 letters A-Z a-z as (width / 26 + 1) / 2, and the vertical
 // base unit is the font's height; x pixels = x units * base x / 4, y pixels = y units * base y / 8,
@@ -46,6 +51,15 @@ constexpr int kUiFontFaceSize = 64;
 constexpr int kUiMaxItems = 1000;
 constexpr int kUiMaxUnits = 4000;  // largest coordinate or edge in dialog units
 
+// How an item follows a change of the client area's size, on one axis.
+enum : uint8_t {
+    kUiAnchorNone = 0,  // not given: the nearer side (see Ui_Template_LayoutSized)
+    kUiAnchorStart,     // keeps its distance to the left (top) side
+    kUiAnchorEnd,       // keeps its distance to the right (bottom) side: moves by the change
+    kUiAnchorCentre,    // keeps its place relative to the middle: moves by half the change
+    kUiAnchorStretch,   // keeps both distances: its far edge moves by the change
+};
+
 struct Ui_DlgItem {
     int16_t number;  // 1 .. item count, in order
     uint8_t kind;    // kUiItem...
@@ -53,6 +67,8 @@ struct Ui_DlgItem {
     Ui_Rect units;   // in dialog units
     Ui_Rect pixels;  // in client pixels, after Ui_Template_Layout
     char text[kUiItemTextSize];
+    uint8_t anchorH;  // kUiAnchor..., from an "anchor" line
+    uint8_t anchorV;
 };
 
 struct Ui_DlgTemplate {
@@ -90,17 +106,28 @@ int32_t Ui_UnitsToPixels(const Ui_BaseUnits* base, const Ui_Rect* units, Ui_Rect
 // 1 .. 30 (the 16-bit rectangles would overflow).
 int32_t Ui_Template_Layout(Ui_DlgTemplate* t, const Ui_BaseUnits* base);
 // Lays the template out for a larger client area of width x height pixels: Ui_Template_Layout,
-// then item grow takes up the extra width and height (its right and bottom edges move out) and
-// every other item keeps its distance to the nearer side of the client area, each axis on its
-// own: it moves right by the extra width when its right edge is nearer the right side than its
-// left edge is to the left side, and down by the extra height likewise; otherwise it stays (an
-// item exactly in the middle stays). grow 0: no item grows.
+// then every item follows the extra width and height by its anchor. An item without one follows
+// the old rule: item grow takes up the extra width and height (its right and bottom edges move
+// out) and every other item keeps its distance to the nearer side of the client area, each axis
+// on its own: it moves right by the extra width when its right edge is nearer the right side than
+// its left edge is to the left side, and down by the extra height likewise; otherwise it stays
+// (an item exactly in the middle stays). grow 0: no item grows.
 //
-// Two items that did not overlap before do not overlap afterwards, with one exception: the
-// growing item covers any item to its right or below it that keeps to the left or top side, so a
-// layout meant to grow puts such items past the middle. Items are placed from the template every
-// time, so a move the dialog's owner made before is undone.
+// Two items that did not overlap before do not overlap afterwards when the one to the right of
+// (below) the other moves at least as far on that axis: a stretching item covers an item to its
+// right that keeps to the left side or to the middle, and a middle item one to its right that
+// keeps to the left. Templates meant to grow choose their anchors so (resources/dialogs/README.md).
+// Items are placed from the template every time, so a move the dialog's owner made before is
+// undone (Ui_Template_Follow keeps them).
 // -1 for a size smaller than the template's own, for coordinates beyond 16 bits, for an item grow
 // that does not exist, and for what Ui_Template_Layout refuses.
 int32_t Ui_Template_LayoutSized(Ui_DlgTemplate* t, const Ui_BaseUnits* base, int32_t width,
                                 int32_t height, int32_t grow);
+// Where an item that is at current for a client area of fromW x fromH goes for toW x toH, by its
+// anchors (the nearer-side rule of the template's pixel rectangle when it has none). The moves
+// are counted from the template's own client size (t->client after Ui_Template_Layout), so that
+// going from one size to another and back returns every item to where it was, and a move its
+// owner made stays. Sizes below the template's count as the template's. A stretched edge never
+// passes the item's other edge. -1 when the result would leave the 16-bit range.
+int32_t Ui_Template_Follow(const Ui_DlgTemplate* t, int32_t item, const Ui_Rect* current,
+                           int32_t fromW, int32_t fromH, int32_t toW, int32_t toH, Ui_Rect* out);

@@ -100,7 +100,55 @@ void DrawStandardIcon(UiWindow* w, uint32_t icon, int16_t top, int16_t left) {
     }
 }
 
+bool KnownFont(int32_t font) {
+    return kUiFontDialog <= font && font <= kUiFontLargeBold;
+}
+
+// A part of an ellipse: sweep is normalised so that a binding sees a start in 0 .. 359 and a
+// sweep in 0 .. 360, counter-clockwise.
+int32_t Arc(UiWindow* w, const Ui_Rect* r, int32_t start, int32_t sweep, Ui_RGB color,
+            int16_t width) {
+    Ui_Dlg_Info* info = Drawing(w);
+    if (info == nullptr) return kStatusError;
+    if (Ui_Rect_IsEmpty(r)) return kStatusProblem;
+    if (!(-36000 <= start && start <= 36000 && -36000 <= sweep && sweep <= 36000)) {
+        return kStatusProblem;
+    }
+    if (sweep < 0) {
+        start += sweep;
+        sweep = -sweep;
+    }
+    if (sweep > 360) sweep = 360;
+    start %= 360;
+    if (start < 0) start += 360;
+    if (sweep == 0) return kStatusOk;
+    return Result(Ui_Binding()->arc(w, r, start, sweep, color, width, info->draw.xorMode));
+}
+
 }  // namespace
+
+int32_t Ui_Font_Nominal(int32_t points, int32_t font, int32_t* averageWidth, int32_t* height) {
+    if (averageWidth == nullptr || height == nullptr || !KnownFont(font)) return kStatusProblem;
+    if (!(1 <= points && points <= 72)) points = 8;
+    if (font == kUiFontSmall) {
+        *averageWidth = 4;
+        *height = 8;
+        return kStatusOk;
+    }
+    const bool large = font == kUiFontLarge || font == kUiFontLargeBold;
+    const bool bold = font == kUiFontBold || font == kUiFontLargeBold;
+    const int32_t size = large ? Ui_MulDiv(points, 4, 3) : points;
+    *averageWidth = bold ? Ui_MulDiv(size, 27, 32) : Ui_MulDiv(size, 6, 8);
+    *height = Ui_MulDiv(size, 13, 8);
+    if (*averageWidth < 1) *averageWidth = 1;
+    if (*height < 1) *height = 1;
+    return kStatusOk;
+}
+
+uint8_t Ui_Font_Fits(int32_t width52, int32_t height, int32_t averageWidth, int32_t nominalHeight) {
+    if (width52 <= 0 || height <= 0) return 0;
+    return (width52 / 26 + 1) / 2 <= averageWidth && height <= nominalHeight;
+}
 
 int32_t Ui_Draw_Begin(UiWindow* w) {
     if (w == nullptr) return kStatusProblem;
@@ -155,7 +203,7 @@ int32_t Ui_Draw_SetFont(UiWindow* w, int32_t font) {
     if (w == nullptr) return kStatusProblem;
     Ui_Dlg_Info* info = Drawing(w);
     if (info == nullptr) return kStatusError;
-    if (font != kUiFontDialog && font != kUiFontSmall) return kStatusProblem;
+    if (!KnownFont(font)) return kStatusProblem;
     info->draw.font = font;
     return kStatusOk;
 }
@@ -278,6 +326,23 @@ int32_t Ui_Draw_FillPolygon(UiWindow* w, const Ui_Point* points, int32_t count,
         Ui_Binding()->polygon(w, points, count, FillColor(info, color), info->draw.xorMode));
 }
 
+int32_t Ui_Draw_FillPie(UiWindow* w, const Ui_Rect* r, int32_t start, int32_t sweep,
+                        const Ui_Color* color) {
+    if (w == nullptr || r == nullptr) return kStatusProblem;
+    Ui_Dlg_Info* info = Drawing(w);
+    if (info == nullptr) return kStatusError;
+    return Arc(w, r, start, sweep, FillColor(info, color), 0);
+}
+
+int32_t Ui_Draw_FrameArc(UiWindow* w, const Ui_Rect* r, int32_t start, int32_t sweep,
+                         const Ui_Color* color) {
+    if (w == nullptr || r == nullptr) return kStatusProblem;
+    Ui_Dlg_Info* info = Drawing(w);
+    if (info == nullptr) return kStatusError;
+    Ui_RGB rgb = color != nullptr ? Ui_ColorToRGB(*color) : Ui_ColorToRGB(info->draw.penColor);
+    return Arc(w, r, start, sweep, rgb, info->draw.penWidth);
+}
+
 int32_t Ui_Draw_DottedFrame(UiWindow* w, const Ui_Point* points, int32_t count) {
     if (w == nullptr || points == nullptr) return kStatusProblem;
     Ui_Dlg_Info* info = Drawing(w);
@@ -336,6 +401,18 @@ int32_t Ui_Draw_MeasureText(UiWindow* w, int32_t font, const char* text, int16_t
     if (Ui_Binding()->measureText(w, font, text, &wi, &he) != kStatusOk) return kStatusError;
     *width = int16_t(wi > 32767 ? 32767 : wi);
     *height = int16_t(he);
+    return kStatusOk;
+}
+
+int32_t Ui_Draw_MeasureWrapped(UiWindow* w, int32_t font, const char* text, int16_t width,
+                               int16_t* height) {
+    if (height != nullptr) *height = 0;
+    if (w == nullptr || text == nullptr || height == nullptr) return kStatusProblem;
+    if (UiDlg_Record(w) == nullptr) return kStatusError;
+    if (!KnownFont(font) || width < 1) return kStatusProblem;
+    int32_t he = 0;
+    if (Ui_Binding()->measureWrapped(w, font, text, width, &he) != kStatusOk) return kStatusError;
+    *height = int16_t(he > 32767 ? 32767 : he);
     return kStatusOk;
 }
 

@@ -19,7 +19,27 @@
 
 struct UiState;
 
-enum : int32_t { kUiFontDialog = 0, kUiFontSmall = 1 };
+// Fonts: the dialog's own (its template's face and size), a small one for captions, the dialog
+// font in bold (emphasis, readouts), and a larger size for headings, plain and bold.
+enum : int32_t {
+    kUiFontDialog = 0,
+    kUiFontSmall = 1,
+    kUiFontBold = 2,
+    kUiFontLarge = 3,
+    kUiFontLargeBold = 4,
+};
+
+// The metrics every binding lays dialogs out with, so that a template has the same size in
+// pixels whatever draws it: the average character width and the line height of a font for a
+// dialog whose template asks for `points`. The dialog font is 6 x 13 pixels at 8 points and
+// scales with the points (7 x 15 at 9); bold is an eighth wider; the larger size is a third
+// larger; the small font is 4 x 8 whatever the dialog's. A binding with real fonts draws with
+// the largest size of its face that fits these (Ui_Font_Fits), so text never needs more room
+// than the template gave it.
+int32_t Ui_Font_Nominal(int32_t points, int32_t font, int32_t* averageWidth, int32_t* height);
+// Whether a face whose 52 letters A-Z a-z measure width52 pixels and whose lines are height
+// pixels fits the nominal metrics: the same base units or smaller.
+uint8_t Ui_Font_Fits(int32_t width52, int32_t height, int32_t averageWidth, int32_t nominalHeight);
 
 // Horizontal placement of text and pictures, and word wrapping of text.
 enum : uint32_t {
@@ -68,6 +88,13 @@ int32_t Ui_Draw_FillEllipse(UiWindow* dialog, const Ui_Rect* r, const Ui_Color* 
 int32_t Ui_Draw_FrameEllipse(UiWindow* dialog, const Ui_Rect* r, const Ui_Color* color);
 int32_t Ui_Draw_FillPolygon(UiWindow* dialog, const Ui_Point* points, int32_t count,
                             const Ui_Color* color);
+// A pie segment of the ellipse inside r, from start degrees (0 at three o'clock, counting
+// counter-clockwise) over sweep degrees (negative: clockwise; 360 or more: the whole ellipse).
+int32_t Ui_Draw_FillPie(UiWindow* dialog, const Ui_Rect* r, int32_t start, int32_t sweep,
+                        const Ui_Color* color);
+// The same part of the ellipse's outline, in the pen's width inside r; color null: the pen's.
+int32_t Ui_Draw_FrameArc(UiWindow* dialog, const Ui_Rect* r, int32_t start, int32_t sweep,
+                         const Ui_Color* color);
 // A dotted closed outline through the points, in the pen colour.
 int32_t Ui_Draw_DottedFrame(UiWindow* dialog, const Ui_Point* points, int32_t count);
 // A dotted light-grey rectangle in XOR mode: drawing it twice removes it.
@@ -81,6 +108,11 @@ int32_t Ui_Draw_TextAt(UiWindow* dialog, const char* text, int16_t v, int16_t h,
 // The width and height of one line of text in a font (no drawing needs to be open).
 int32_t Ui_Draw_MeasureText(UiWindow* dialog, int32_t font, const char* text, int16_t* width,
                             int16_t* height);
+// The height the text takes word-wrapped to width pixels in a font: what Ui_Draw_TextInRect with
+// kUiTextWrap reports for a rectangle that wide. Needs no drawing and works before the window is
+// shown (an init proc sizing an item to its text).
+int32_t Ui_Draw_MeasureWrapped(UiWindow* dialog, int32_t font, const char* text, int16_t width,
+                               int16_t* height);
 // The bitmap resource drawn at its own size in r, placed left, centred or right and vertically
 // centred, cut to r.
 int32_t Ui_Draw_Bitmap(UiWindow* dialog, int32_t bitmapId, const Ui_Rect* r, uint32_t align);

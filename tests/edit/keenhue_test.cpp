@@ -154,6 +154,36 @@ TEST_F(KeenhueTest, LinearDataIsRecognisedByItsMedianOn16BitImagesOnly) {
     EXPECT_EQ(Pars().linear, 0);
 }
 
+TEST_F(KeenhueTest, StepsWithoutEnoughPixelsLeaveTheirSettingsAlone) {
+    // A selection of two pixels that the sampling grid of level 0 (every fourth pixel of every
+    // fifth row, from the selection's corner) misses: no pixel is measured, which says nothing
+    // about linear data.
+    es_->bitsPerChannel = 16;
+    es_->gridLevel = 0;
+    TestImage image(32, 32);
+    image.Fill(10, 10, 10);  // dark enough to read as linear if it were measured
+    std::vector<uint8_t> bits(size_t(4) * 32, 0);
+    es_->analysisMask = IPMask{32, 32, 4, bits.data(), 0, 0, 0, 0};
+    IPMaskClear(&es_->analysisMask);
+    IPMaskSet(&es_->analysisMask, 1, 2);
+    IPMaskSet(&es_->analysisMask, 2, 1);
+    for (uint8_t before : {0, 1}) {
+        Pars().linear = before;
+        ASSERT_EQ(KhLinear(es_.get(), &image.view), 0);
+        EXPECT_EQ(Pars().linear, before);
+    }
+    es_->analysisMask = IPMask{};
+
+    // 100 colourful pixels: the saturation tail rounds to no pixel, which is no evidence for
+    // the largest boost; the setting stays unchanged.
+    TestImage few(10, 10);
+    few.Fill(148, 128, 108);
+    es_->gridLevel = 7;
+    es_->preferredSaturation = 0.8f;
+    ASSERT_EQ(Auto(kEditSaturation, few), 0);
+    EXPECT_EQ(Pars().saturation, 0.5f);
+}
+
 // A colourful image of one luma: the weighted brightness is that luma.
 TestImage Colourful(int32_t luma) {
     TestImage image(64, 64);
@@ -233,6 +263,87 @@ TEST_F(KeenhueTest, NeutralEndsOfACastImageBecomeBalanceSamples) {
         for (int32_t x = 0; x < 100; ++x) red.Set(x, y, 130 + x, 20 + x / 4, 20 + x / 4);
     ASSERT_EQ(Auto(kEditBalance, red), 0);
     for (const SampleBin& bin : Pars().balBin) EXPECT_EQ(bin.count, 0);
+}
+
+TEST_F(KeenhueTest, ClippedHighlightsAndCrushedShadowsStillLeaveANeutralAtEachEnd) {
+    // A warm ramp whose lightest 11% clip in red and whose darkest 5% are crushed in blue: the
+    // clipped pixels are far more than the 0.4% tails, yet the unclipped pixels next to them are
+    // the ends of the image and must give the samples.
+    TestImage image(250, 40);
+    for (int32_t y = 0; y < 40; ++y) {
+        for (int32_t v = 0; v < 250; ++v)
+            image.Set(v, y, std::min(255, v * 115 / 100), v, v < 13 ? 0 : v * 85 / 100);
+    }
+    ASSERT_EQ(Auto(kEditBalance, image), 0);
+    bool dark = false, light = false;
+    for (int k = 0; k < kEditBinCount; ++k) {
+        if (Pars().balBin[k].count == 0) continue;
+        dark = dark || k <= 2;
+        light = light || k >= 15;
+    }
+    EXPECT_TRUE(dark) << "no sample from the dark end";
+    EXPECT_TRUE(light) << "no sample from the light end";
+    float cast[3] = {220 * 1.15f / 255, 220 / 255.0f, 220 * 0.85f / 255}, out[3];
+    ASSERT_EQ(HgEvalColour(&Pars(), kEditBalance, cast, out), 0);
+    EXPECT_LT(std::fabs(out[0] - out[2]), 0.25f * (cast[0] - cast[2]));
+}
+
+// Which bins of the balance hold samples.
+std::vector<int> UsedBins(const EditPars& p) {
+    std::vector<int> used;
+    for (int k = 0; k < kEditBinCount; ++k)
+        if (p.balBin[k].count > 0) used.push_back(k);
+    return used;
+}
+
+TEST_F(KeenhueTest, ADarkColouredEndIsNoNeutralHoweverSmallItsChroma) {
+    // The darkest surface is a deep red: its chroma is small on the scale of full white, but
+    // its channels are as unequal as those of a bright red. Only the light grey is a neutral.
+    TestImage image(120, 60);
+    for (int32_t y = 0; y < 60; ++y) {
+        for (int32_t x = 0; x < 120; ++x) {
+            if (x < 40) {
+                image.Set(x, y, 60, 10, 12);
+            } else if (x < 80) {
+                image.Set(x, y, 128, 128, 128);
+            } else {
+                image.Set(x, y, 230, 230, 230);
+            }
+        }
+    }
+    ASSERT_EQ(Auto(kEditBalance, image), 0);
+    EXPECT_EQ(UsedBins(Pars()), std::vector<int>{18});
+    KhBalanceTrace trace;
+    ASSERT_EQ(KhColourBalance(es_.get(), &image.view, &trace), 0);
+    EXPECT_FALSE(trace.dark.taken);
+    EXPECT_TRUE(trace.light.taken);
+}
+
+TEST_F(KeenhueTest, TheLightEndIsTheSurfaceItLiesOnNotItsMostExtremePixel) {
+    // A warm scene: a large warm-white card, a warm grey, a warm black. One bluish-white pixel
+    // is lighter in its smallest channel than the card: the end's most extreme pixel, a speck
+    // that would balance almost nothing. The card is what stands for the light end.
+    TestImage image(100, 60);
+    for (int32_t y = 0; y < 60; ++y) {
+        for (int32_t x = 0; x < 100; ++x) {
+            if (x < 60) {
+                image.Set(x, y, 240, 225, 200);
+            } else if (x < 90) {
+                image.Set(x, y, 128, 115, 100);
+            } else {
+                image.Set(x, y, 20, 17, 14);
+            }
+        }
+    }
+    image.Set(75, 30, 235, 235, 242);
+    ASSERT_EQ(Auto(kEditBalance, image), 0);
+    const float card[3] = {240 / 255.0f, 225 / 255.0f, 200 / 255.0f};
+    float out[3];
+    ASSERT_EQ(HgEvalColour(&Pars(), kEditBalance, card, out), 0);
+    EXPECT_LT(std::fabs(out[0] - out[2]), 0.2f * (card[0] - card[2]));
+    KhBalanceTrace trace;
+    ASSERT_EQ(KhColourBalance(es_.get(), &image.view, &trace), 0);
+    EXPECT_EQ(trace.light.sampledPixels, 60 * 60);
 }
 
 TEST_F(KeenhueTest, SelectionLimitsTheAnalysis) {
@@ -324,12 +435,27 @@ TEST(HuePeaks, ClosePeaksMergeKeepingTheHeavierAndManyPeaksAreSmoothedAway) {
         {100, -5, 50}, {105, -9, 80}, {300, -3, 80}, {355, -3, 10}, {3, -3, 20}};
     int32_t count = 5;
     KhMergeHuePeaks(peaks, &count);
-    // Sorted: 105/80, 300/80, 100/50 (kept: 195 degrees from 300), 3/20, 355/10 (8 from 3).
-    ASSERT_EQ(count, 4);
+    // Sorted: 105/80, 300/80, 100/50 (5 degrees from 105), 3/20, 355/10 (8 from 3).
+    ASSERT_EQ(count, 3);
     EXPECT_EQ(peaks[0].bin, 105);
     EXPECT_EQ(peaks[1].bin, 300);
-    EXPECT_EQ(peaks[2].bin, 100);
-    EXPECT_EQ(peaks[3].bin, 3);
+    EXPECT_EQ(peaks[2].bin, 3);
+
+    // A light peak 5 degrees from the heaviest, with another peak between them in mass order:
+    // it is one hill read twice, whichever peak it follows in the list; the same across 0.
+    KhHuePeak apart[kKhMaxPeaks] = {{10, -5, 100}, {60, -5, 90},  {15, -5, 80},
+                                    {200, -5, 70}, {250, -5, 60}, {356, -5, 50}};
+    count = 6;
+    KhMergeHuePeaks(apart, &count);
+    ASSERT_EQ(count, 5);
+    EXPECT_EQ(apart[0].bin, 10);
+    EXPECT_EQ(apart[1].bin, 60);
+    EXPECT_EQ(apart[2].bin, 200);
+    EXPECT_EQ(apart[4].bin, 356);  // 14 degrees from 10: a hill of its own
+    KhHuePeak wrap[kKhMaxPeaks] = {{2, -5, 100}, {180, -5, 90}, {355, -5, 80}};
+    count = 3;
+    KhMergeHuePeaks(wrap, &count);
+    EXPECT_EQ(count, 2);
 
     // Twelve narrow bumps are more than six: the histogram is smoothed until at most six
     // hills remain, and every peak found is a real hill (positive mass).

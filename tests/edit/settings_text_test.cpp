@@ -1,4 +1,6 @@
 // The custom settings text file: its exact lines, round trips, older files and every refusal.
+#include <cfloat>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <sstream>
@@ -150,7 +152,12 @@ TEST_F(SettingsText, RefusesShortLinesMissingTailsAndBadValues) {
                  {3, "nan 0 0 1", -8},
                  {0, "", -8},
                  {22, "0.000000 1.500000 1.000000", -1},  // grey point above 1
-                 {2, "0.1 0.1 0.1 -4", -1}};              // a negative count
+                 {2, "0.1 0.1 0.1 -4", -1},               // a negative count
+                 // What the preferences would not keep: a colorId beyond the twelve, a toning
+                 // colour beyond 0..1.
+                 {24, "0.000000 0.000000 0.500000 0.500000 12", -1},
+                 {24, "0.000000 0.000000 0.500000 0.500000 -1", -1},
+                 {153, "0.500000 1.500000 0.500000", -1}};
     for (const Edit& e : edits) {
         std::vector<std::string> changed = lines;
         changed[e.line] = e.text;
@@ -170,6 +177,14 @@ TEST_F(SettingsText, WritingRefusesRecordsItCouldNotReadBack) {
     EXPECT_EQ(WriteParsText(written_.get(), path_.c_str()), -1);
     EXPECT_EQ(ReadFile(path_), "keep me\n");
     written_->hue[1].hueShift = 0.0f;
+    written_->hue[4].colorId = 40;
+    EXPECT_EQ(WriteParsText(written_.get(), path_.c_str()), -1);
+    EXPECT_EQ(ReadFile(path_), "keep me\n");
+    written_->hue[4].colorId = 3;
+    written_->toneColor[2] = -0.25f;
+    EXPECT_EQ(WriteParsText(written_.get(), path_.c_str()), -1);
+    EXPECT_EQ(ReadFile(path_), "keep me\n");
+    written_->toneColor[2] = 0.25f;
     written_->contrast = 1.5f;
     EXPECT_EQ(HgWriteSettings(written_.get(), &spec_), -1);
     EXPECT_EQ(WriteParsText(written_.get(), std::string(300, 'a').c_str()), -1);
@@ -177,11 +192,12 @@ TEST_F(SettingsText, WritingRefusesRecordsItCouldNotReadBack) {
     EXPECT_EQ(WriteParsText(written_.get(), (root_ + "/no/such/folder/x.txt").c_str()), -4);
 }
 
-TEST_F(SettingsText, SharpenAndNoisePartIsRequiredAndRepaired) {
+TEST_F(SettingsText, SharpenAndNoisePartIsReadWhenPresentAndRepaired) {
     ASSERT_EQ(WriteParsText(written_.get(), path_.c_str()), 0);
     const std::vector<std::string> lines = Lines(ReadFile(path_));
     EditPars back;
     SetParsDefaults(&back);
+    back.sharpenNoise.sharpenStrength = 9;  // the values a file without the part leaves alone
     const EditPars untouched = back;
     auto readWith = [&](size_t line, const std::string& text) {
         std::vector<std::string> changed = lines;
@@ -190,13 +206,27 @@ TEST_F(SettingsText, SharpenAndNoisePartIsRequiredAndRepaired) {
         return ReadParsText(path_.c_str(), &back);
     };
 
-    // Without the tail, with a short line in it, or with a colour part that fails: -8 and the
-    // record unchanged.
-    WriteFile(path_, Join(lines, 154));
-    EXPECT_EQ(ReadParsText(path_.c_str(), &back), -8);
+    // A damaged part (a short line in it, or the separator without its four lines), or a colour
+    // part that fails: -8 and the record unchanged.
     EXPECT_EQ(readWith(157, "0 8 4"), -8);
+    WriteFile(path_, Join(lines, 157));
+    EXPECT_EQ(ReadParsText(path_.c_str(), &back), -8);
     EXPECT_EQ(readWith(30, "1 2"), -8);
     EXPECT_EQ(std::memcmp(&back, &untouched, sizeof back), 0);
+
+    // The colour lines alone, of version 5 or of an older file without the version line: the
+    // colours are loaded, sharpening and noise removal stay as they were.
+    WriteFile(path_, Join(lines, 154));
+    ASSERT_EQ(ReadParsText(path_.c_str(), &back), 0);
+    ExpectSameColourFields(*written_, back);
+    EXPECT_EQ(std::memcmp(&back.sharpenNoise, &untouched.sharpenNoise, sizeof(SharpenNoise)), 0);
+    back = untouched;
+    std::vector<std::string> old(lines.begin() + 1, lines.begin() + 152);
+    WriteFile(path_, Join(old));
+    ASSERT_EQ(ReadParsText(path_.c_str(), &back), 0);
+    EXPECT_EQ(back.hue[3].baseHue, written_->hue[3].baseHue);
+    EXPECT_EQ(back.toneColor[0], 0.5f);
+    EXPECT_EQ(std::memcmp(&back.sharpenNoise, &untouched.sharpenNoise, sizeof(SharpenNoise)), 0);
 
     // Lines between the colour part and the separator are skipped; flags are any non-zero
     // number; a value outside what the preferences accept takes its default (-9).
@@ -210,6 +240,56 @@ TEST_F(SettingsText, SharpenAndNoisePartIsRequiredAndRepaired) {
     EXPECT_EQ(back.sharpenNoise.sharpenStrength, 6);
     EXPECT_EQ(back.sharpenNoise.noiseFlag, 1);
     ExpectSameColourFields(*written_, back);
+}
+
+TEST_F(SettingsText, ExtremeValuesReadBackAsWritten) {
+    // Every value the record may hold is written so that it reads back: counts and noise values
+    // at the ends of 32 bits, sums and shifts far beyond 2^31.
+    written_->balBin[4].count = INT32_MAX;
+    written_->balBin[7].sum[2] = FLT_MAX;
+    written_->hue[2].hueShift = -FLT_MAX;
+    written_->hue[3].hueShift = 3.0e9f;
+    written_->hue[5].hueBin[19].count = INT32_MAX;
+    written_->neutralTarget[1] = 1.5e20f;
+    written_->sharpenNoise.noiseRadius[3] = INT32_MIN;
+    written_->sharpenNoise.noiseThreshold[3] = INT32_MAX;
+    ASSERT_EQ(WriteParsText(written_.get(), path_.c_str()), 0);
+    EditPars back;
+    SetParsDefaults(&back);
+    ASSERT_EQ(ReadParsText(path_.c_str(), &back), 0);
+    ExpectSameColourFields(*written_, back);
+    EXPECT_EQ(std::memcmp(&back.sharpenNoise, &written_->sharpenNoise, sizeof(SharpenNoise)), 0);
+    // Beyond 32 bits an integer is no count: refused, not wrapped into a small one.
+    std::vector<std::string> lines = Lines(ReadFile(path_));
+    lines[2] = "0.5 0.5 0.5 2147483648";
+    EXPECT_EQ(ReadText(Join(lines)), -8);
+}
+
+TEST_F(SettingsText, LinesAreReadWholeUpToTheirLimitAndLongerOnesRefused) {
+    ASSERT_EQ(HgWriteSettings(written_.get(), &spec_), 0);
+    std::vector<std::string> lines = Lines(ReadFile(path_));
+    // The tone-point line padded with leading zeros to exactly 1024 characters: its last
+    // character is the white point's one significant digit.
+    const std::string head = "0.000000 0.500000 ";
+    lines[22] = head + std::string(kSettingsLineSize - head.size() - 1, '0') + "1";
+    ASSERT_EQ(lines[22].size(), size_t(kSettingsLineSize));
+    ASSERT_EQ(ReadText(Join(lines)), 0);
+    EXPECT_EQ(read_->whitePoint, 1.0f);
+    lines[22] = head + std::string(kSettingsLineSize - head.size(), '0') + "1";
+    EXPECT_EQ(ReadText(Join(lines)), -8);
+}
+
+TEST_F(SettingsText, ReadingDerivesTheTablesOfTheSpaceItReads) {
+    // The record held another working space; the tables the engine reads must be the file's.
+    RefRGB other;
+    ASSERT_EQ(HgDefaultReference(&other), 0);
+    ASSERT_EQ(HgSetReference(read_.get(), &other), 0);
+    ASSERT_EQ(HgWriteSettings(written_.get(), &spec_), 0);
+    ASSERT_EQ(HgReadSettings(read_.get(), &spec_), 0);
+    auto expected = std::make_unique<EditPars>(*read_);
+    ASSERT_EQ(HgSetReference(expected.get(), &written_->refRGB), 0);
+    EXPECT_EQ(std::memcmp(read_->refTables, expected->refTables, sizeof read_->refTables), 0);
+    EXPECT_EQ(std::memcmp(read_->gammaTable, expected->gammaTable, sizeof read_->gammaTable), 0);
 }
 
 }  // namespace

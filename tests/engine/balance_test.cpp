@@ -104,6 +104,34 @@ TEST_F(Balance, AMarkedNeutralBecomesTheGreyOfItsLuma) {
     for (int i = 0; i < kEditCurveSize; ++i) EXPECT_NEAR(pars_.balCurve[1][i], i / 255.0, 1e-5);
 }
 
+TEST_F(Balance, ClippedWhiteAndBlackStayNeutralWhenSamplesTakeTheEndBins) {
+    // A greenish near-white takes the top bin, where the white anchor would sit, and a dark
+    // sample the bottom bin: the fitted curves would end wherever the polynomial runs out, so a
+    // white background or a specular highlight at full scale would turn magenta. Full scale
+    // and zero carry no colour; they stay where they are, while the samples are still balanced.
+    const float nearWhite[3] = {0.95f, 0.975f, 0.955f}, dark[3] = {0.03f, 0.045f, 0.035f};
+    Mark(nearWhite[0], nearWhite[1], nearWhite[2]);
+    Mark(dark[0], dark[1], dark[2]);
+    ASSERT_EQ(HgBuildBalance(&pars_), 0);
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(pars_.balCurve[c][255], 1.0f) << c;
+        EXPECT_EQ(pars_.balCurve[c][0], 0.0f) << c;
+        ExpectBandedAndIncreasing(pars_.balCurve[c], "balance");
+    }
+    float out[3];
+    ASSERT_EQ(HgEvalColour(&pars_, kEditBalance, nearWhite, out), 0);
+    EXPECT_LT(std::fmax(std::fabs(out[0] - out[1]), std::fabs(out[2] - out[1])), 0.01);
+
+    // A background clipped in red and blue, marked as neutral, reaches full scale itself: there
+    // the top must move, or the background keeps its magenta.
+    NeutralPars(&pars_);
+    const float clipped[3] = {1.0f, 0.93f, 1.0f};
+    Mark(clipped[0], clipped[1], clipped[2]);
+    ASSERT_EQ(HgBuildBalance(&pars_), 0);
+    ASSERT_EQ(HgEvalColour(&pars_, kEditBalance, clipped, out), 0);
+    EXPECT_LT(std::fmax(std::fabs(out[0] - out[1]), std::fabs(out[2] - out[1])), 0.01);
+}
+
 TEST_F(Balance, CurvesStayInTheBandWhateverTheSamples) {
     std::mt19937 rng(21);
     std::uniform_real_distribution<float> u(0, 1), cast(-0.06f, 0.06f);

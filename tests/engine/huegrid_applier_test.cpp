@@ -1,8 +1,12 @@
 // The row applier: layouts and order codes, transformed rows against the reference, the
 // unsharp mask in each mode against a plain 5x5 sum, row order and lag, refusals, callback
 // failures.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <random>
 #include <utility>
 #include <vector>
@@ -413,6 +417,30 @@ TEST_F(ApplierTest, ACallbackFailureStopsTheRunAndComesBack) {
         EXPECT_EQ(HgApplierRun(a, &row.buffer), -6);
         EXPECT_EQ(collected_.tags.size(), 3u);
         HgApplierFree(a);
+    }
+}
+
+TEST_F(ApplierTest, AStreamFileThatIsThereButCannotBeOpenedIsAnError) {
+    // Only a stream that names nothing means "no transform". A file that is there but cannot be
+    // opened must fail the run, not leave the image unchanged with success reported: a link
+    // that loops on itself (which not even the superuser can open), and, for other users, a
+    // file without read permission.
+    Defaults(10, 10, 1);
+    const std::string loop = root_ + "/looping-stream";
+    ASSERT_EQ(symlink(loop.c_str(), loop.c_str()), 0);
+    FLSpecDisk(&options_.stream, loop.c_str());
+    HuegridApplier* a = nullptr;
+    EXPECT_EQ(HgApplierCreate(&options_, &a), -4);
+    EXPECT_EQ(a, nullptr);
+    if (geteuid() != 0) {
+        const std::string locked = root_ + "/locked-stream";
+        std::FILE* f = std::fopen(locked.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fclose(f);
+        ASSERT_EQ(chmod(locked.c_str(), 0), 0);
+        FLSpecDisk(&options_.stream, locked.c_str());
+        EXPECT_EQ(HgApplierCreate(&options_, &a), -4);
+        EXPECT_EQ(a, nullptr);
     }
 }
 

@@ -1,6 +1,8 @@
 // The pixel kernels against the plain reference, for every method, size and layout; identity
 // and node-position properties; refusals.
 #include <algorithm>
+#include <cstdlib>
+#include <string>
 #include <numeric>
 #include <random>
 #include <vector>
@@ -124,6 +126,38 @@ TEST_F(KernelTest, ContiguousEightBitCurvesMatchTheReference) {
     }
 }
 
+TEST_F(KernelTest, TablesTakeTheProcessKernelsAndBothSetsGiveTheSamePixels) {
+    // ctest runs these tests twice: as the processor allows, and with KOLMARA_SIMD=none.
+    const char* forced = std::getenv("KOLMARA_SIMD");
+    const bool plainOnly = forced != nullptr && std::string(forced) == "none";
+#if defined(__x86_64__)
+    const bool vbmi = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
+#else
+    const bool vbmi = false;
+#endif
+    EXPECT_EQ(HgKernelSetForProcess(),
+              vbmi && !plainOnly ? kHgKernelsBytePermute : kHgKernelsPlain);
+
+    Shape shape;
+    shape.hasGrid = 0;
+    HuegridLut* t = MakeRandomTable(rng_, shape);
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->kernels, HgKernelSetForProcess());
+    std::vector<uint8_t> in(3 * 4001), viaPlain(in.size()), viaPermute(in.size());
+    for (auto& v : in) v = uint8_t(rng_());
+    auto apply = [&](HgKernelSet set, std::vector<uint8_t>& out) {
+        t->kernels = set;
+        const void* ip[4] = {in.data(), in.data() + 1, in.data() + 2, nullptr};
+        void* op[4] = {out.data(), out.data() + 1, out.data() + 2, nullptr};
+        ASSERT_EQ(HgApplyRow(t, 4001, ip, 3, op, 3), 0);
+    };
+    // A table marked for the byte permutes runs the plain kernels where the processor lacks them.
+    apply(kHgKernelsPlain, viaPlain);
+    apply(kHgKernelsBytePermute, viaPermute);
+    EXPECT_EQ(viaPlain, viaPermute);
+    HgFreeLut(t);
+}
+
 TEST_F(KernelTest, TheSamePixelsComeOutInPlace) {
     HuegridLut* t = MakeRandomTable(rng_, Shape());
     ASSERT_NE(t, nullptr);
@@ -157,6 +191,32 @@ TEST_F(KernelTest, IdentityGridsReturnEveryPixelUnchanged) {
         }
         HgFreeLut(t);
     }
+}
+
+TEST_F(KernelTest, EightBitSamplesReachTheWholeSixteenBitOutputRange) {
+    // 8-bit samples interpolate to at most 255 x 256 = 65280 on the 16-bit side: the output
+    // table must span what the index spans, or white comes out 255 codes short of full scale.
+    HuegridLut* t = MakeIdentityGrid(rng_, 1, 9);
+    ASSERT_NE(t, nullptr);
+    ASSERT_EQ(HgSetPixelSize(t, kHgSideOutput, 2), 0);
+    ASSERT_EQ(HgCheckLut(t), 0);
+    // Between the nodes the Q15 fraction rounds, so codes land within one of v x 257; the
+    // ends exactly.
+    for (uint32_t v = 0; v < 256; ++v) {
+        uint32_t px[4] = {v, v, 255 - v, 0}, out[4];
+        ASSERT_EQ(ApplyOne(t, px, out), 0);
+        const int64_t slack = v == 0 || v == 255 ? 0 : 1;
+        EXPECT_LE(std::abs(int64_t(out[0]) - int64_t(v * 257)), slack) << v;
+        EXPECT_LE(std::abs(int64_t(out[2]) - int64_t((255 - v) * 257)), slack) << v;
+    }
+    // A narrower output range is reached at both ends as well.
+    for (int32_t c = 0; c < 3; ++c) ASSERT_EQ(HgSetRange(t, kHgSideOutput, c, 1000, 64000), 0);
+    uint32_t black[4] = {0, 0, 0, 0}, white[4] = {255, 255, 255, 0}, out[4];
+    ASSERT_EQ(ApplyOne(t, black, out), 0);
+    EXPECT_EQ(out[1], 1000u);
+    ASSERT_EQ(ApplyOne(t, white, out), 0);
+    EXPECT_EQ(out[1], 64000u);
+    HgFreeLut(t);
 }
 
 TEST_F(KernelTest, PixelsAtNodesReturnTheNodeSamplesExactly) {

@@ -86,12 +86,12 @@ void ApplyGrid(const HuegridLut& t, const uint32_t in[4], uint32_t out[4]) {
             sum += weight[v] * Sample(t, index * size_t(t.outChannels) + size_t(k));
         }
         const int64_t value = (sum + sum_round) >> shift;
-        if (t.outPixelSize == 1) {
-            out[k] = uint32_t(OutputCode(t, k, value, 255));
-        } else if (t.output[k].lo == 0 && t.output[k].hi == 65535) {
+        // The value's full scale: 255, 65535, or 255 x 256 for 8-bit samples on 16-bit output.
+        const int64_t top = t.outPixelSize == 1 ? 255 : (t.sampleSize == 1 ? 255 * 256 : 65535);
+        if (top == 65535 && t.output[k].lo == 0 && t.output[k].hi == 65535) {
             out[k] = uint32_t(value);
         } else {
-            out[k] = uint32_t(OutputCode(t, k, value, 65535));
+            out[k] = uint32_t(OutputCode(t, k, value, top));
         }
     }
 }

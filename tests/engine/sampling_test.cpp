@@ -187,6 +187,24 @@ TEST_F(Sampling, HueSampleMovesHandleAndSpacesTheRing) {
         EXPECT_LT(pars.hue[i].baseHue, pars.hue[i + 1].baseHue);
 }
 
+TEST_F(Sampling, AHueSampleThatFailsLeavesTheHandlesAsTheyWere) {
+    // Handle 0 holds many grey samples in the bin where the clicked colour falls: merged, the
+    // bin's mean is too neutral to have a hue, no bin is left and the click fails. The handle's
+    // own samples must survive that failure unmerged and uncleared.
+    Image8 img(8, 8);
+    FillHue(&img, 58.0f, 0.5f, 0.5f);
+    const float colour[3] = {img.data[0] / 255.0f, img.data[1] / 255.0f, img.data[2] / 255.0f};
+    const float y = 0.299f * colour[0] + 0.587f * colour[1] + 0.114f * colour[2];
+    SampleBin& bin = pars.hue[0].hueBin[int(20 * y)];
+    for (float& v : bin.sum) v = 1000 * y;
+    bin.count = 1000;
+    const EditPars before = pars;
+    int32_t active = 0;
+    EXPECT_EQ(HgAddHueSample(&pars, &img.image, nullptr, &active, 7, 1, 1, nullptr), -1);
+    EXPECT_EQ(active, 0);
+    EXPECT_EQ(std::memcmp(pars.hue, before.hue, sizeof pars.hue), 0);
+}
+
 TEST_F(Sampling, MeanHueWrapsAndDropsNeutralBins) {
     SampleBin bins[kEditBinCount] = {};
     float rgb[3], hue = -1;

@@ -45,6 +45,10 @@ TEST(HostServices, PickerFailuresLeaveTheColour) {
     TestHost::colourError = -1;
     EXPECT_EQ(HostCSPickColor(&host.record, nullptr, rgb), -2);
     EXPECT_FLOAT_EQ(rgb[0], 0.1f);
+    // A person closing the picker is a cancel, which the window never shows as an error.
+    TestHost::colourError = userCanceledErr;
+    EXPECT_EQ(HostCSPickColor(&host.record, nullptr, rgb), -10);
+    EXPECT_FLOAT_EQ(rgb[0], 0.1f);
     host.record.colorServices = nullptr;
     TestHost::colourCalls.clear();
     EXPECT_EQ(HostCSPickColor(&host.record, nullptr, rgb), -9);

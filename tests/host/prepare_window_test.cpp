@@ -17,6 +17,7 @@
 #include "platform/mem.h"
 #include "platform/resources.h"
 #include "platform/ui/dlg_template.h"
+#include "platform/ui/draw.h"
 #include "platform/ui/headless/headless.h"
 #include "platform/ui/rect.h"
 #include "tests/host/strip_host.h"
@@ -59,13 +60,16 @@ class PrepareWindowTest : public strip_host::ModuleTest {
         ModuleTest::TearDown();
     }
 
-    // The editing dialog's client size as its template lays out in the headless dialog font.
+    // The editing dialog's client size as its template lays out in the dialog font's metrics.
     static void TemplateSize(int32_t* width, int32_t* height) {
         UiState* state = nullptr;
         ASSERT_EQ(Ui_State_Open(&state, Res_ModuleArchive(), nullptr, 1000, 0), 0);
         Ui_DlgTemplate* t = nullptr;
         ASSERT_EQ(Ui_Template_Load(state, 1000, &t), 0);
-        const Ui_BaseUnits base{6, 13};
+        int32_t average = 0, lineHeight = 0;
+        ASSERT_EQ(Ui_Font_Nominal(t->fontPoints, kUiFontDialog, &average, &lineHeight), 0);
+        Ui_BaseUnits base{};
+        ASSERT_EQ(Ui_BaseUnitsFromFont(52 * average, lineHeight, &base), 0);
         ASSERT_EQ(Ui_Template_Layout(t, &base), 0);
         *width = Ui_Rect_Width(&t->client);
         *height = Ui_Rect_Height(&t->client);

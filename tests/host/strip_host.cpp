@@ -116,6 +116,13 @@ int16 StripHost::Call(int16 selector) {
     return result;
 }
 
+void StripHost::Bind() {
+    gCurrent = this;
+    gFilterRecord = &record;
+    gResult = &result;
+    Ui_Alert_SetPresenter(CaptureAlert);
+}
+
 int16 StripHost::Start() {
     int16 result = Call(filterSelectorStart);
     WriteBack();
@@ -182,13 +189,47 @@ void StripHost::Progress(int32 done, int32 total) {
     gCurrent->lastProgressTotal = total;
 }
 
-OSErr StripHost::Display(const PSPixelMap*, const VRect*, int32, int32, void*) {
-    if (gCurrent != nullptr) ++gCurrent->displayCalls;
+OSErr StripHost::Display(const PSPixelMap* map, const VRect* src, int32 row, int32 col,
+                         void* context) {
+    if (gCurrent == nullptr) return noErr;
+    ++gCurrent->displayCalls;
+    if (map == nullptr || src == nullptr || map->baseAddr == nullptr) return filterBadParameters;
+    Displayed& d = gCurrent->displayed;
+    d = Displayed{};
+    d.width = src->right - src->left;
+    d.height = src->bottom - src->top;
+    d.row = row;
+    d.col = col;
+    const int32_t channels = map->imageMode == plugInModeRGBColor ? 3 : 1;
+    const auto* base = static_cast<const uint8_t*>(map->baseAddr);
+    const PSPixelMask* mask = map->masks;
+    auto* target = static_cast<PSDrawTarget*>(context);
+    for (int32_t y = src->top; y < src->bottom; ++y) {
+        for (int32_t x = src->left; x < src->right; ++x) {
+            const uint8_t* p = base + ptrdiff_t(y - map->bounds.top) * map->rowBytes +
+                               ptrdiff_t(x - map->bounds.left) * map->colBytes;
+            uint8_t rgb[3];
+            for (int32_t c = 0; c < 3; ++c) rgb[c] = p[(channels == 3 ? c : 0) * map->planeBytes];
+            d.rgb.insert(d.rgb.end(), rgb, rgb + 3);
+            if (mask != nullptr && mask->maskData != nullptr) {
+                d.alpha.push_back(static_cast<const uint8_t*>(
+                    mask->maskData)[ptrdiff_t(y - map->bounds.top) * mask->rowBytes +
+                                    ptrdiff_t(x - map->bounds.left) * mask->colBytes]);
+            }
+            if (target == nullptr || target->rgb == nullptr) continue;
+            const int32_t ty = row - target->originV + (y - src->top);
+            const int32_t tx = col - target->originH + (x - src->left);
+            if (0 <= ty && ty < target->height && 0 <= tx && tx < target->width)
+                std::memcpy(target->rgb + ptrdiff_t(ty) * target->rowBytes + 3 * tx, rgb, 3);
+        }
+    }
     return noErr;
 }
 
 OSErr StripHost::Advance() {
-    if (failAdvanceAt != 0 && int32_t(requests.size()) + 1 >= failAdvanceAt) {
+    const int32_t number = int32_t(requests.size()) + 1;
+    if (failAdvanceAt != 0 && number >= failAdvanceAt &&
+        (failAdvanceCount == 0 || number < failAdvanceAt + failAdvanceCount)) {
         requests.push_back(Request{InRect(), OutRect(), MaskRect(), Uses32()});
         return failAdvanceWith;
     }
@@ -276,7 +317,11 @@ OSErr StripHost::Deliver() {
         violations.push_back("a sampling rate that is not a whole number");
         return filterBadParameters;
     }
-    if (!Empty(out) && (inRate != 1 || (record.haveMask && maskRate != 1))) {
+    // The preview asks for its display buffer beside a sampled input; filtering asks for the
+    // same rectangle in and out, which must then be read at full size.
+    const bool filtering = !Empty(out) && out.top == in.top && out.left == in.left &&
+                           out.bottom == in.bottom && out.right == in.right;
+    if (filtering && (inRate != 1 || (record.haveMask && maskRate != 1))) {
         violations.push_back("a sampling rate other than 1 while filtering");
     }
     const int32_t sampledHeight = (source.height + inRate - 1) / inRate;
@@ -303,6 +348,11 @@ OSErr StripHost::Deliver() {
             violations.push_back("output rectangle outside the image");
             return filterBadParameters;
         }
+        // What the host writes back from an output buffer lands in the document: a filter that
+        // asks for one outside its filter rectangle would change pixels it must leave alone.
+        const VRect f = Uses32() ? host.bigDocument.filterRect32 : Widen(record.filterRect);
+        if (out.top < f.top || out.left < f.left || out.bottom > f.bottom || out.right > f.right)
+            violations.push_back("output rectangle outside the filter rectangle");
         const int32_t n = record.outHiPlane - record.outLoPlane + 1;
         const int32_t rowBytes = (out.right - out.left) * n * bytes + kSlack;
         FillPlanes(outBuffer_, dest, out, record.outLoPlane, record.outHiPlane, rowBytes, 0, 1);
@@ -317,6 +367,10 @@ OSErr StripHost::Deliver() {
         record.maskData = maskBuffer_.data();
         record.maskRowBytes = rowBytes;
     }
+    const int64_t served = int64_t(inBuffer_.size()) * !Empty(in) +
+                           int64_t(outBuffer_.size()) * !Empty(out) +
+                           int64_t(maskBuffer_.size()) * (record.haveMask && !Empty(maskRect));
+    largestRequest = std::max(largestRequest, served);
     return noErr;
 }
 

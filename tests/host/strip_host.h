@@ -5,10 +5,15 @@
 // destination, then reads the rectangles asked for (the 32-bit fields once the module uses them)
 // and hands out fresh buffers: input from the unchanged source, output as the destination holds
 // it now, the mask from the selection. 16-bit samples are in the editor's scale 0..32768; input
-// and mask may be asked for at a whole sampling rate, but never together with an output
-// rectangle. Rows are a few bytes wider than the pixels and the slack holds a marker, so writes
-// past a row are caught; buffers are exactly as long as the strips, so the sanitizers catch the
-// rest. Anything the module does against the contract is noted in violations.
+// and mask may be asked for at a whole sampling rate (the preview), but filtering (an output
+// rectangle that is the input rectangle) reads at full size. Rows are a few bytes wider than the
+// pixels and the slack holds a marker, so writes past a row are caught; buffers are exactly as
+// long as the strips, so the sanitizers catch the rest. An output rectangle must lie inside the
+// filter rectangle (the host writes it back). Anything the module does against the contract is
+// noted in violations.
+//
+// displayPixels copies the pixel map it is handed into the draw target (red, green, blue; the
+// transparency mask is not composited) and keeps the last map's pixels and mask for the test.
 #pragma once
 
 #include <cstdint>
@@ -77,6 +82,9 @@ class StripHost {
 
     // One call of PluginMain; the result starts at 0.
     int16 Call(int16 selector);
+    // Makes this host the one the module's globals and the host procedures point at, for calling
+    // host-side routines of the module directly (the result cell is result below).
+    void Bind();
     // The start call, then what the host does after it: write back the last output buffer and
     // call continue while the module still asks for rectangles.
     int16 Start();
@@ -107,9 +115,22 @@ class StripHost {
 
     int32_t abortFrom = 0;  // abortProc answers true from this call on (from 1); 0: never
     int32_t abortCalls = 0;
-    // advanceState answers failAdvanceWith from request number failAdvanceAt on (from 1).
+    // advanceState answers failAdvanceWith from request number failAdvanceAt on (from 1), for
+    // failAdvanceCount requests (0: for every one).
     int32_t failAdvanceAt = 0;
+    int32_t failAdvanceCount = 0;
     OSErr failAdvanceWith = noErr;
+    // The largest request served: the bytes of its input, output and mask buffers together.
+    int64_t largestRequest = 0;
+    int16 result = 0;
+    // What displayPixels was last handed: the map's pixels inside the source rectangle (RGB, or
+    // grey repeated), its first mask's bytes (empty without one) and where it went.
+    struct Displayed {
+        int32_t width = 0, height = 0;
+        std::vector<uint8_t> rgb;
+        std::vector<uint8_t> alpha;
+        int32_t row = 0, col = 0;
+    } displayed;
     int32_t progressCalls = 0, lastProgressDone = -1, lastProgressTotal = -1, displayCalls = 0;
 
    private:

@@ -413,6 +413,26 @@ TEST_F(PrefsToolTest, UnusableFilesFailWithoutChangingThePreferences) {
         EXPECT_EQ(r.code, kPrefsToolFailed);
         EXPECT_EQ(r.err.rfind("kolmara-prefs: ", 0), 0u) << r.err;
     }
+    // Settings the preferences would not keep (a colorId beyond the twelve, a toning colour
+    // beyond 0..1) are refused when loaded, not accepted and lost at the next reading.
+    EditPars pars;
+    std::vector<std::string> lines;
+    std::istringstream source(ReadFile(WriteSettings(5, "source.txt", &pars)));
+    for (std::string line; std::getline(source, line);) lines.push_back(line);
+    ASSERT_EQ(lines.size(), 159u);
+    const std::pair<size_t, std::string> spoiled[] = {
+        {24, "227.000000 8.750000 0.125000 0.000000 12"},  // handle 0: baseHue .. colorId
+        {153, "0.500000 1.500000 0.500000"}};              // toneColor
+    for (const auto& [at, text] : spoiled) {
+        std::vector<std::string> changed = lines;
+        changed[at] = text;
+        std::string file;
+        for (const std::string& line : changed) file += line + "\n";
+        WriteFile(root_ + "/spoiled.txt", file);
+        Result r = Run({"load-custom", root_ + "/spoiled.txt"});
+        EXPECT_EQ(r.code, kPrefsToolFailed) << at;
+        EXPECT_NE(r.err.find("outside their ranges"), std::string::npos) << r.err;
+    }
     Result unwritable = Run({"save-custom", root_ + "/no/such/folder/out.txt"});
     EXPECT_EQ(unwritable.code, kPrefsToolFailed);
     EXPECT_EQ(ReadFile(path_), good);

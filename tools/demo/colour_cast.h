@@ -37,6 +37,9 @@ constexpr NamedCast kNamedCasts[] = {
     {"dimwarm",
      "R x0.875, G x0.70, B x0.49: tungsten light, under-exposed",
      {{0.875, 0.70, 0.49}, 0, 1}},
+    // The cool cast as a camera makes it, without the lifted levels: blue clips in the
+    // highlights.
+    {"cool", "R x0.80, B x1.15: shade, open sky", {{0.80, 1.0, 1.15}, 0, 1}},
 };
 
 // The named cast, or null.

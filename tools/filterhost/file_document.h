@@ -2,13 +2,13 @@
 // beside them, and the selection read from a grey image.
 //
 // The source rows are the file's own, in the file's scale (an uncompressed TIFF is mapped, not
-// read: like any mapped file it must not be cut short by someone else while filterhost runs); 16-bit samples are converted to the
-// host's 0..32768 when they are served and back when the filter's output is stored, so pixels
-// the filter never writes (outside the selection's bounds) leave exactly as they came. The result
-// is not a copy made up front: a row of the result exists only once the filter has written to it
-// (copied from the source first unless the write covers the whole row), and until then reading
-// the result reads the source. An uncompressed 24-megapixel file therefore costs one read, the
-// rows the filter writes, and one write.
+// read: like any mapped file it must not be cut short by someone else while filterhost runs);
+// 16-bit samples are converted to the host's 0..32768 when they are served and back when the
+// filter's output is stored, so pixels the filter never writes (outside the selection's bounds)
+// leave exactly as they came. The result is not a copy made up front: a row of the result exists
+// only once the filter has written to it (copied from the source first unless the write covers the
+// whole row), and until then reading the result reads the source. An uncompressed 24-megapixel file
+// therefore costs one read, the rows the filter writes, and one write.
 #pragma once
 
 #include <cstdint>

@@ -139,24 +139,23 @@ struct Served {
     const char* encoding = nullptr;  // the babl encoding with transparency, or without
 };
 
+// GIMP's precisions: two are served as they are, every other one is refused.
 bool ChooseEncoding(GimpPrecision precision, bool alpha, Served* served, std::string* why) {
-    switch (precision) {
-        case GIMP_PRECISION_U8_GAMMA:
-            served->depth = 8;
-            served->encoding = alpha ? "R'G'B'A u8" : "R'G'B' u8";
-            return true;
-        case GIMP_PRECISION_U16_GAMMA:
-        case GIMP_PRECISION_U8_LINEAR:
-            served->depth = 16;
-            served->encoding = alpha ? "R'G'B'A u16" : "R'G'B' u16";
-            return true;
-        default:
-            *why =
-                "Tintara Kolmara Pro works on 8-bit and 16-bit integer images with perceptual "
-                "gamma. Convert this image with Image > Precision (for example to 16 bit integer, "
-                "Perceptual gamma) and run the filter again.";
-            return false;
+    if (precision == GIMP_PRECISION_U8_GAMMA) {
+        served->depth = 8;
+        served->encoding = alpha ? "R'G'B'A u8" : "R'G'B' u8";
+        return true;
     }
+    if (precision == GIMP_PRECISION_U16_GAMMA || precision == GIMP_PRECISION_U8_LINEAR) {
+        served->depth = 16;
+        served->encoding = alpha ? "R'G'B'A u16" : "R'G'B' u16";
+        return true;
+    }
+    *why =
+        "Tintara Kolmara Pro works on 8-bit and 16-bit integer images with perceptual "
+        "gamma. Convert this image with Image > Precision (for example to 16 bit integer, "
+        "Perceptual gamma) and run the filter again.";
+    return false;
 }
 
 // The working space: the image's colour profile when it has a matrix/TRC one, else the host's

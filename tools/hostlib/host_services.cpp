@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "tools/hostlib/handle_suite.h"
@@ -116,11 +117,26 @@ OSErr HostDisplayPixels(const PSPixelMap* source, const VRect* srcRect, int32 ds
     left = std::max(left, -dx);
     right = std::min(right, target->width - dx);
     const auto* base = static_cast<const uint8_t*>(source->baseAddr);
+    bool masked = false;
+    for (const PSPixelMask* m = source->masks; m != nullptr; m = m->next)
+        masked = masked || m->maskData != nullptr;
     for (int64_t row = top; row < bottom; ++row) {
         uint8_t* out = target->rgb + (row + dy) * target->rowBytes;
+        const uint8_t* in = base + (row - b.top) * source->rowBytes;
+        if (!masked && channels == 3 && source->colBytes == 3 && source->planeBytes == 1) {
+            // The module's usual map: RGB bytes in a row, as the target holds them.
+            if (right > left)
+                std::memcpy(out + (left + dx) * 3, in + (left - b.left) * 3,
+                            size_t(right - left) * 3);
+            continue;
+        }
         for (int64_t col = left; col < right; ++col) {
-            const uint8_t* p =
-                base + (row - b.top) * source->rowBytes + (col - b.left) * source->colBytes;
+            const uint8_t* p = in + (col - b.left) * source->colBytes;
+            uint8_t* q = out + (col + dx) * 3;
+            if (!masked) {
+                for (int c = 0; c < 3; ++c) q[c] = p[(channels == 3 ? c : 0) * source->planeBytes];
+                continue;
+            }
             uint32_t alpha = 255;
             for (const PSPixelMask* m = source->masks; m != nullptr && alpha > 0; m = m->next) {
                 if (m->maskData == nullptr) continue;
@@ -129,11 +145,11 @@ OSErr HostDisplayPixels(const PSPixelMap* source, const VRect* srcRect, int32 ds
                     (alpha * mp[(row - b.top) * m->rowBytes + (col - b.left) * m->colBytes] + 127) /
                     255;
             }
-            int64_t x = col + dx, y = row + dy;
-            uint32_t checker = ((x / 8 + y / 8) % 2 == 0) ? 255 : 204;
+            const int64_t x = col + dx, y = row + dy;
+            const uint32_t checker = ((x / 8 + y / 8) % 2 == 0) ? 255 : 204;
             for (int c = 0; c < 3; ++c) {
-                uint32_t v = p[(channels == 3 ? c : 0) * source->planeBytes];
-                out[x * 3 + c] = uint8_t((alpha * v + (255 - alpha) * checker + 127) / 255);
+                const uint32_t v = p[(channels == 3 ? c : 0) * source->planeBytes];
+                q[c] = uint8_t((alpha * v + (255 - alpha) * checker + 127) / 255);
             }
         }
     }

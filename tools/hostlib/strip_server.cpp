@@ -273,12 +273,12 @@ void WriteRect(FilterRecord* record, RectField field, VRect v) {
     }
 }
 
-bool StripServer::Buffer::Reserve(int64_t bytes) {
-    size = bytes;
-    if (bytes <= capacity) return true;
+bool StripServer::Buffer::Reserve(int64_t need) {
+    size = need;
+    if (need <= capacity) return true;
     // Not zero-filled: every byte served is written first.
-    data.reset(new (std::nothrow) uint8_t[size_t(bytes)]);
-    capacity = data ? bytes : 0;
+    data.reset(new (std::nothrow) uint8_t[size_t(need)]);
+    capacity = data ? need : 0;
     if (!data) size = 0;
     return data != nullptr;
 }

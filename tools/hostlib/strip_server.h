@@ -76,7 +76,7 @@ class StripServer {
         VRect rect{0, 0, 0, 0};
         int32_t loPlane = 0, planes = 0, bytes = 1;
         int32_t rowBytes = 0;
-        bool Reserve(int64_t bytes);
+        bool Reserve(int64_t need);
         uint8_t* Ptr() { return size > 0 ? data.get() : nullptr; }
     };
     OSErr Refuse(FilterRecord* record, OSErr code, std::string why);

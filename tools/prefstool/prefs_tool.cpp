@@ -320,11 +320,14 @@ bool LoadCustom(Prefs& p, const std::string& file, std::ostream& err, Failure* f
         err << "kolmara-prefs: note: a sharpen or noise value in " << file
             << " was out of range and took its default\n";
     } else if (status == kStatusFormat) {
-        *failure = {kPrefsToolFailed,
-                    file + " is not a settings text file (version 5 with sharpen and noise lines)"};
+        *failure = {kPrefsToolFailed, file +
+                                          " is not a settings text file (a line does not hold "
+                                          "the numbers it should, or one is missing)"};
         return false;
     } else if (status == kStatusProblem) {
-        *failure = {kPrefsToolFailed, file + " holds values outside their ranges"};
+        *failure = {kPrefsToolFailed, file +
+                                          " holds values outside their ranges; nothing was "
+                                          "loaded"};
         return false;
     } else if (status != kStatusOk) {
         *failure = {kPrefsToolFailed,

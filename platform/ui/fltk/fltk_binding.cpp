@@ -1,14 +1,13 @@
 // The FLTK binding's operations; see fltk.h.
 #include "platform/ui/fltk/fltk.h"
 
-#include <FL/Fl_Native_File_Chooser.H>
+#include <FL/Fl_File_Chooser.H>
 #include <FL/fl_ask.H>
 #include <FL/fl_draw.H>
 #include <FL/x.H>
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
-#include <sys/stat.h>
 
 #include <new>
 
@@ -25,8 +24,6 @@
 
 namespace kolmara_fltk {
 namespace {
-
-constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
 Native* N(UiWindow* w) {
     return w != nullptr ? static_cast<Native*>(w->native) : nullptr;
@@ -53,16 +50,13 @@ int32_t UnregisterClass(UiState*) {
     return kStatusOk;
 }
 
-int32_t FontMetrics(UiWindow* w, const char*, int32_t points, int32_t font, int32_t* width52,
+// Dialogs are laid out with the framework's nominal metrics, as the headless binding does, so a
+// template has one size in pixels everywhere; the font drawn is the largest that fits them.
+int32_t FontMetrics(UiWindow*, const char*, int32_t points, int32_t font, int32_t* width52,
                     int32_t* height) {
-    fl_open_display();
-    UiWindow probe{};
-    Ui_DlgTemplate layout{};
-    layout.fontPoints = int16_t(points);
-    probe.layout = &layout;
-    UseFont(w != nullptr ? w : &probe, font);
-    *width52 = int32_t(fl_width(kLetters) + 0.5);
-    *height = fl_height();
+    int32_t avg = 0;
+    if (Ui_Font_Nominal(points, font, &avg, height) != kStatusOk) return kStatusProblem;
+    *width52 = 52 * avg;
     return kStatusOk;
 }
 
@@ -76,7 +70,18 @@ int32_t MeasureText(UiWindow* w, int32_t font, const char* text, int32_t* width,
     return kStatusOk;
 }
 
-int32_t CreateWindow(UiWindow* w, void*) {
+// The height FLTK's wrapping gives the text at that width: the same call draws it (Text).
+int32_t MeasureWrapped(UiWindow* w, int32_t font, const char* text, int32_t width,
+                       int32_t* height) {
+    fl_open_display();
+    UseFont(w, font);
+    int wi = width, he = 0;
+    fl_measure(text, wi, he, 0);
+    *height = he;
+    return kStatusOk;
+}
+
+int32_t CreateWindow(UiWindow* w, void* parentNative) {
     auto* n = static_cast<Native*>(Mem_Alloc(sizeof(Native)));
     if (n == nullptr) return kStatusNoMemory;
     Mem_Fill(n, 0, sizeof *n);
@@ -89,8 +94,36 @@ int32_t CreateWindow(UiWindow* w, void*) {
         return kStatusNoMemory;
     }
     Mem_Fill(n->items, 0, size_t(n->itemCount > 0 ? n->itemCount : 1) * sizeof(Item));
+    n->parent = static_cast<Native*>(parentNative);
+    // The widget that has the focus in the parent gets it back when this dialog closes.
+    Fl_Widget* focus = Fl::focus();
+    if (n->parent != nullptr && focus != nullptr && focus->window() == n->parent->window) {
+        n->parentFocus = focus;
+    }
     w->native = n;
     return BuildWindow(n);
+}
+
+// Gives the keyboard back to a dialog after a window over it (a nested dialog, an alert, a
+// chooser, a message box) has gone: without a window manager to do it, X would leave the focus
+// with the window that went, and Return and Escape would reach nobody.
+void GiveFocusBack(Native* n, Fl_Widget* widget) {
+    if (n == nullptr || n->window == nullptr || !n->window->shown() || n->ui->ended) return;
+    Fl::flush();
+    XSetInputFocus(fl_display, fl_xid(n->window), RevertToPointerRoot, CurrentTime);
+    if (widget != nullptr && widget->window() == n->window && widget->visible() &&
+        widget->active()) {
+        widget->take_focus();
+    } else {
+        Fl::focus(n->window);
+    }
+    XFlush(fl_display);
+}
+
+// The dialog in front of the state, if it is one of ours.
+Native* Front(UiState* state) {
+    if (state == nullptr || !UiDlg_IsOpenDialog(state, state->parentWindow)) return nullptr;
+    return N(static_cast<UiWindow*>(state->parentWindow));
 }
 
 void TimerFired(void* data);
@@ -100,10 +133,13 @@ void DestroyWindow(UiWindow* w) {
     if (n == nullptr) return;
     Fl::remove_timeout(TimerFired, n);
     Fl::remove_timeout(DeferredPaint, n);
+    Fl::remove_timeout(DeferredSize, n);
+    const bool wasShown = n->window != nullptr && n->window->shown();
     if (n->window != nullptr) {
         n->window->hide();
         delete n->window;  // deletes the widgets too
     }
+    if (wasShown) GiveFocusBack(n->parent, n->parentFocus);
     for (int32_t i = 0; i < n->itemCount; ++i) {
         delete n->items[i].icon;
         Mem_Free(n->items[i].iconPixels);
@@ -114,9 +150,22 @@ void DestroyWindow(UiWindow* w) {
     Fl::flush();
 }
 
+bool Viewable(Fl_Window* window) {
+    XWindowAttributes a;
+    return window->shown() && XGetWindowAttributes(fl_display, fl_xid(window), &a) != 0 &&
+           a.map_state == IsViewable;
+}
+
 int32_t RunModal(UiWindow* w) {
     Native* n = N(w);
     n->window->show();
+    // Without a window manager X gives the keyboard to no new window, and keys would go to
+    // whatever lies under the pointer: a dialog takes the keyboard once it is on the screen, as
+    // a window manager would give it.
+    for (int i = 0; i < 100 && !Viewable(n->window) && !w->ended; ++i) Fl::wait(0.01);
+    if (Viewable(n->window)) {
+        XSetInputFocus(fl_display, fl_xid(n->window), RevertToPointerRoot, CurrentTime);
+    }
     if (n->pendingFocus > 0) {
         Item* it = ItemOf(w, n->pendingFocus);
         if (it != nullptr) it->widget->take_focus();
@@ -137,7 +186,22 @@ int32_t GetWindowRect(UiWindow* w, Ui_Rect* r) {
 int32_t SetWindowRect(UiWindow* w, const Ui_Rect* r) {
     Native* n = N(w);
     if (n == nullptr) return kStatusError;
+    n->settingRect = 1;  // the framework's own change: no size message
     n->window->resize(r->left, r->top, Ui_Rect_Width(r), Ui_Rect_Height(r));
+    n->settingRect = 0;
+    return kStatusOk;
+}
+
+int32_t SetSizeRange(UiWindow* w, int16_t minWidth, int16_t minHeight, int16_t maxWidth,
+                     int16_t maxHeight) {
+    Native* n = N(w);
+    if (n == nullptr) return kStatusError;
+    n->resizable = minWidth != maxWidth || minHeight != maxHeight;
+    n->minWidth = minWidth;
+    n->minHeight = minHeight;
+    n->maxWidth = maxWidth;
+    n->maxHeight = maxHeight;
+    n->window->size_range(minWidth, minHeight, maxWidth, maxHeight);
     return kStatusOk;
 }
 
@@ -231,10 +295,14 @@ int32_t ItemSetText(UiWindow* w, int16_t item, const char* text) {
     if (it == nullptr) return kStatusError;
     Str_CopyBounded(it->text, sizeof it->text, text);
     switch (it->kind) {
-        case kUiItemEdit:
-            static_cast<Fl_Input*>(it->widget)->value(text);
-            Command(N(w), item, kUiNotifyChange);  // as an edit control does when its text is set
+        case kUiItemEdit: {
+            // Set from code: no change notification, and never more than the field's limit.
+            auto* input = static_cast<Fl_Input*>(it->widget);
+            size_t n = Str_Length(text);
+            if (it->maxLength > 0 && n > size_t(it->maxLength)) n = size_t(it->maxLength);
+            input->value(text, int(n));
             break;
+        }
         case kUiItemButton:
         case kUiItemCheck:
         case kUiItemStatic:
@@ -348,6 +416,16 @@ int32_t ItemSetFocus(UiWindow* w, int16_t item) {
     return kStatusOk;
 }
 
+int32_t ItemSetMaxLength(UiWindow* w, int16_t item, int32_t count) {
+    Item* it = ItemOf(w, item);
+    if (it == nullptr || it->kind != kUiItemEdit) return kStatusError;
+    auto* input = static_cast<Fl_Input*>(it->widget);
+    it->maxLength = count;
+    input->maximum_size(count > 0 ? count : 32767);
+    if (count > 0 && input->size() > count) input->value(input->value(), count);
+    return kStatusOk;
+}
+
 int32_t ItemSelectText(UiWindow* w, int16_t item, int32_t first, int32_t last) {
     Item* it = ItemOf(w, item);
     if (it == nullptr) return kStatusError;
@@ -374,6 +452,7 @@ int32_t ListClear(UiWindow* w, int16_t item) {
     if (list == nullptr) return kStatusError;
     list->clear();
     list->redraw();
+    ItemOf(w, item)->listChosen = -1;
     return kStatusOk;
 }
 
@@ -400,6 +479,7 @@ int32_t ListSetSelection(UiWindow* w, int16_t item, int32_t index) {
     if (list == nullptr) return kStatusError;
     list->value(index);
     list->redraw();
+    ItemOf(w, item)->listChosen = list->value();  // the person's next choice is told from this
     return kStatusOk;
 }
 
@@ -449,7 +529,8 @@ int32_t Capture(UiWindow* w, int16_t item, uint8_t on) {
     return kStatusOk;
 }
 
-int32_t TrackNext(UiWindow* w, int16_t item, int16_t* v, int16_t* h, uint8_t* released) {
+int32_t TrackNext(UiWindow* w, int16_t item, int16_t* v, int16_t* h, uint8_t* released,
+                  uint8_t* modifiers) {
     Native* n = N(w);
     for (;;) {
         if (n == nullptr || w->ended || !n->window->shown()) return kStatusError;
@@ -460,8 +541,10 @@ int32_t TrackNext(UiWindow* w, int16_t item, int16_t* v, int16_t* h, uint8_t* re
             *v = e.v;
             *h = e.h;
             *released = e.released;
+            *modifiers = e.modifiers;
             return kStatusOk;
         }
+        *modifiers = 0;  // none from an event: the framework keeps the keys it has
         // X grabs the pointer for the window while the button is down, so the release comes to
         // the widget FLTK has as pushed; if something took that away (a window opened from a
         // proc), no release will come and the press ends where the mouse is.
@@ -533,6 +616,12 @@ int32_t CursorShow(UiState* state, uint32_t kind, void* cursor) {
         n->window->cursor(FL_CURSOR_DEFAULT);
     } else if (kind == kUiCursorWait) {
         n->window->cursor(FL_CURSOR_WAIT);
+    } else if (kind == kUiCursorCross) {
+        n->window->cursor(FL_CURSOR_CROSS);
+    } else if (kind == kUiCursorHand) {
+        n->window->cursor(FL_CURSOR_HAND);
+    } else if (kind == kUiCursorMove) {
+        n->window->cursor(FL_CURSOR_MOVE);
     } else if (cursor != nullptr) {
         auto* c = static_cast<Cursor*>(cursor);
         n->window->cursor(c->image, c->hotH, c->hotV);
@@ -613,22 +702,27 @@ int32_t Line(UiWindow* w, Ui_Point a, Ui_Point b, Ui_RGB color, int16_t width, u
     return kStatusOk;
 }
 
-int32_t Ellipse(UiWindow* w, const Ui_Rect* r, Ui_RGB color, int16_t width, uint8_t xorMode) {
+int32_t Arc(UiWindow* w, const Ui_Rect* r, int32_t start, int32_t sweep, Ui_RGB color,
+            int16_t width, uint8_t xorMode) {
     Native* n = Drawing(w);
     if (n == nullptr) return kStatusError;
     SetXor(n, xorMode);
     fl_color(ToFl(color));
     int x = r->left, y = r->top, wi = Ui_Rect_Width(r), he = Ui_Rect_Height(r);
     if (width <= 0) {
-        fl_pie(x, y, wi, he, 0, 360);
+        fl_pie(x, y, wi, he, start, start + sweep);
     } else {
-        // The pen runs inside the rectangle: its centre line is inset by half its width.
+        // As a framed ellipse: the pen runs inside the rectangle.
         int half = width / 2;
         fl_line_style(FL_SOLID, width);
-        fl_arc(x + half, y + half, wi - 2 * half - 1, he - 2 * half - 1, 0, 360);
+        fl_arc(x + half, y + half, wi - 2 * half - 1, he - 2 * half - 1, start, start + sweep);
         fl_line_style(FL_SOLID, 0);
     }
     return kStatusOk;
+}
+
+int32_t Ellipse(UiWindow* w, const Ui_Rect* r, Ui_RGB color, int16_t width, uint8_t xorMode) {
+    return Arc(w, r, 0, 360, color, width, xorMode);
 }
 
 int32_t Polygon(UiWindow* w, const Ui_Point* points, int32_t count, Ui_RGB color, uint8_t xorMode) {
@@ -687,64 +781,77 @@ void Beep() {
     fl_beep();
 }
 
-// "description\0pattern\0...\0" as FLTK wants it: "description\tpattern\n...".
+// "description\0pattern\0...\0" as FLTK's chooser wants it: "Description (pattern)" entries
+// separated by tabs. Descriptions that show their pattern already are taken as they are.
 void FltkFilters(const char* filters, char* out, size_t capacity) {
     size_t n = 0;
     const char* p = filters;
     while (p != nullptr && *p != 0) {
         const char* pattern = p + Str_Length(p) + 1;
-        size_t need = Str_Length(p) + Str_Length(pattern) + 2;
+        const size_t dl = Str_Length(p), pl = Str_Length(pattern);
+        const bool shown = dl > 0 && p[dl - 1] == ')';
+        const size_t need = dl + (shown ? 0 : pl + 3) + 1;
         if (n + need + 1 > capacity) break;
+        if (n > 0) out[n++] = '\t';
         Str_Copy(out + n, p);
-        n += Str_Length(p);
-        out[n++] = '\t';
-        Str_Copy(out + n, pattern);
-        n += Str_Length(pattern);
-        out[n++] = '\n';
-        p = pattern + Str_Length(pattern) + 1;
+        n += dl;
+        if (!shown) {
+            out[n++] = ' ';
+            out[n++] = '(';
+            Str_Copy(out + n, pattern);
+            n += pl;
+            out[n++] = ')';
+        }
+        p = pattern + pl + 1;
     }
     out[n] = 0;
 }
 
-int32_t Choose(UiState*, const Ui_ChooserRequest* request, char* path) {
-    Fl_Native_File_Chooser chooser;
-    switch (request->kind) {
-        case kUiChooseSave:
-            chooser.type(Fl_Native_File_Chooser::BROWSE_SAVE_FILE);
-            break;
-        case kUiChooseFolder:
-            chooser.type(Fl_Native_File_Chooser::BROWSE_DIRECTORY);
-            break;
-        default:
-            chooser.type(Fl_Native_File_Chooser::BROWSE_FILE);
-            break;
-    }
-    if (request->title != nullptr) chooser.title(request->title);
-    char filters[600];
-    if (request->filters != nullptr) {
-        FltkFilters(request->filters, filters, sizeof filters);
-        chooser.filter(filters);
-        if (request->filterIndex > 0) chooser.filter_value(request->filterIndex - 1);
-    }
-    if (request->folder != nullptr) chooser.directory(request->folder);
-    if (path[0] != 0) chooser.preset_file(path);
-    int shown = chooser.show();
-    if (shown == 1) return kStatusCancelled;
-    if (shown != 0 || chooser.filename() == nullptr) return kStatusError;
-    if (Str_Length(chooser.filename()) >= size_t(kPathSize)) return kStatusError;
-    char chosen[kPathSize];
-    Str_Copy(chosen, chooser.filename());
-    if (request->kind == kUiChooseSave) {
-        if (request->defaultExt != nullptr &&
-            Ui_Path_AddDefaultExtension(chosen, sizeof chosen, request->defaultExt) != kStatusOk) {
-            return kStatusError;
+// FLTK's own file chooser, as a modal window over the dialog in front, with the caller's prompt
+// in bold along its foot. Replacing a file is asked about by the framework afterwards.
+int32_t Choose(UiState* state, const Ui_ChooserRequest* request, char* path) {
+    Native* front = Front(state);
+    Fl_Widget* focus = Fl::focus();
+    int type = Fl_File_Chooser::SINGLE;
+    if (request->kind == kUiChooseSave) type = Fl_File_Chooser::CREATE;
+    if (request->kind == kUiChooseFolder) type = Fl_File_Chooser::DIRECTORY;
+    char filters[600] = "";
+    if (request->filters != nullptr) FltkFilters(request->filters, filters, sizeof filters);
+    int32_t status = kStatusOk;
+    char chosen[kPathSize] = "";
+    {
+        Fl_File_Chooser chooser(request->folder != nullptr ? request->folder : ".",
+                                filters[0] != 0 ? filters : nullptr, type,
+                                request->title != nullptr ? request->title : "");
+        if (filters[0] != 0 && request->filterIndex > 0) {
+            chooser.filter_value(request->filterIndex - 1);
         }
-        struct stat info;
-        if (request->confirmOverwrite && stat(chosen, &info) == 0 &&
-            fl_choice("%s already exists.\nDo you want to replace it?", "Cancel", "Replace",
-                      nullptr, Ui_Path_FileName(chosen)) != 1) {
-            return kStatusCancelled;
+        Fl_Box prompt(0, 0, 360, 26);
+        if (request->prompt != nullptr && request->prompt[0] != 0) {
+            prompt.label(request->prompt);
+            prompt.labelfont(FL_HELVETICA_BOLD);
+            prompt.align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
+            chooser.add_extra(&prompt);
         }
+        // A file given with its folder starts there; a bare name starts in the folder asked for.
+        if (path[0] != 0) chooser.value(path);
+        chooser.show();
+        while (chooser.shown()) Fl::wait();
+        const char* value = chooser.count() > 0 ? chooser.value() : nullptr;
+        if (value == nullptr || value[0] == 0) {
+            status = kStatusCancelled;
+        } else if (Str_Length(value) >= size_t(kPathSize)) {
+            status = kStatusError;
+        } else {
+            Str_Copy(chosen, value);
+        }
+        chooser.add_extra(nullptr);  // the chooser would not delete it, but its window would
+    }
+    GiveFocusBack(front, focus);
+    if (status != kStatusOk) return status;
+    if (request->kind == kUiChooseSave && request->defaultExt != nullptr &&
+        Ui_Path_AddDefaultExtension(chosen, sizeof chosen, request->defaultExt) != kStatusOk) {
+        return kStatusError;
     }
     Str_Copy(path, chosen);
     return kStatusOk;
@@ -755,8 +862,11 @@ int32_t OpenUrl(const char* url, int32_t* code) {
 }
 
 void MessageBox(const char* text, const char* caption) {
+    Fl_Widget* focus = Fl::focus();
     fl_message_title(caption != nullptr ? caption : " ");
     fl_message("%s", text != nullptr ? text : "");
+    auto* front = dynamic_cast<DialogWindow*>(Fl::modal());
+    GiveFocusBack(front != nullptr ? front->native_ : nullptr, focus);
 }
 
 const UiBinding kFltk = {
@@ -817,6 +927,10 @@ const UiBinding kFltk = {
     .beep = Beep,
     .choose = Choose,
     .openUrl = OpenUrl,
+    .setSizeRange = SetSizeRange,
+    .measureWrapped = MeasureWrapped,
+    .arc = Arc,
+    .itemSetMaxLength = ItemSetMaxLength,
 };
 
 }  // namespace
@@ -838,6 +952,9 @@ int32_t Ui_Fltk_Install() {
     Fl::option(Fl::OPTION_FNFC_USES_GTK, false);
     fl_open_display();
     Fl::visual(FL_RGB);
+    // A current look: rounded, shaded buttons over the framework's light grey background.
+    Fl::scheme("gtk+");
+    Fl::background(kUiDefaultBackground.r, kUiDefaultBackground.g, kUiDefaultBackground.b);
     Ui_SetMessageBoxHook(kolmara_fltk::MessageBox);
     return Ui_Framework_Install(&kolmara_fltk::kFltk);
 }

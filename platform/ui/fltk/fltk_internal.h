@@ -24,6 +24,7 @@ constexpr int kTrackQueue = 64;
 struct TrackEvent {
     int16_t v, h;
     uint8_t released;
+    uint8_t modifiers;  // kUiMod... with kUiModFromEvent
 };
 
 struct Item {
@@ -35,6 +36,8 @@ struct Item {
     uint8_t isDefault;
     Fl_RGB_Image* icon;  // icon items
     uint8_t* iconPixels;
+    int32_t listChosen;  // combo boxes: the entry chosen last (-1 none), to tell a change
+    int32_t maxLength;   // edit fields: the most characters, 0 for no limit
 };
 
 class DialogWindow;
@@ -55,6 +58,13 @@ struct Native {
     TrackEvent queue[kTrackQueue];
     int32_t queueHead, queueCount;
     int32_t timerMillis;
+    Native* parent;          // the dialog this one was opened over, or null
+    Fl_Widget* parentFocus;  // the widget of the parent that had the focus then
+    uint8_t settingRect;     // the binding is changing the window's size itself
+    uint8_t sizePosted;      // a size message is on its way
+    uint8_t resizable;       // the person may resize the window within the range below
+    int16_t minWidth, minHeight, maxWidth, maxHeight;
+    int16_t lastV, lastH;  // the mouse at the last event of a tracked press
 };
 
 // Win32 virtual-key number of the key of the current FLTK event.
@@ -63,8 +73,16 @@ uint32_t VirtualKey();
 void SetLabel(Fl_Widget* widget, const char* text);
 // Builds the window and its controls from the layout (hidden).
 int32_t BuildWindow(Native* native);
-// Dispatches a command from a control.
+// Dispatches a command from a control, with the modifier keys of the FLTK event behind it.
 void Command(Native* native, int16_t item, uint16_t notification);
+// The kUiMod... keys held at the current FLTK event. For a key event of Shift, Ctrl or Alt itself
+// the key counts as held from its press and let go with its release.
+uint8_t EventModifiers(int event);
+// A key event of the window or of a user item (focusItem, else 0): routed to the framework, or,
+// while a press is tracked, only a modifier key's change, queued as a drag where the mouse is.
+void KeyEvent(Native* native, int16_t focusItem, int event);
+// The size message, dispatched from a timeout after the window system changed the window's size.
+void DeferredSize(void* native);
 // The dialog's paint message, dispatched from a timeout after FLTK has drawn the window.
 void DeferredPaint(void* native);
 // Font of the dialog (kUiFontDialog) or the small font, set as FLTK's current font.
@@ -75,6 +93,9 @@ class DialogWindow : public Fl_Double_Window {
     DialogWindow(Native* native, int w, int h, const char* title);
     int handle(int event) override;
     void draw() override;
+    // FLTK calls this for every change of the window's place or size, its own and the window
+    // system's; only the latter become size messages.
+    void resize(int x, int y, int w, int h) override;
     Native* native_;
 };
 

@@ -19,6 +19,8 @@ namespace kolmara_fltk {
 
 namespace {
 
+constexpr char kLetters52[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+
 Fl_Color ToFl(Ui_RGB c) {
     return fl_rgb_color(c.r, c.g, c.b);
 }
@@ -93,10 +95,15 @@ class ListBox : public Fl_Choice {
    public:
     ListBox(Native* n, int16_t item, int x, int y, int w, int h)
         : Fl_Choice(x, y, w, h), native_(n), item_(item) {
-        when(FL_WHEN_CHANGED);
+        when(FL_WHEN_CHANGED | FL_WHEN_NOT_CHANGED);
         callback(
             [](Fl_Widget*, void* self) {
                 auto* l = static_cast<ListBox*>(self);
+                // FLTK calls back for the entry already chosen too, depending on how it was
+                // picked; only a change is a selection change.
+                Item& it = l->native_->items[l->item_ - 1];
+                if (l->value() == it.listChosen) return;
+                it.listChosen = l->value();
                 Command(l->native_, l->item_, kUiNotifySelChange);
             },
             this);
@@ -143,7 +150,7 @@ class UserItem : public Fl_Widget {
         fl_push_clip(x(), y(), w(), h());
         // The frame first: the draw proc owns everything inside the item, its edge included.
         if (native_->items[item_ - 1].flags & kUiFlagBorder) {
-            fl_color(FL_DARK3);
+            fl_color(ToFl(kUiBorderRGB));
             fl_rect(x(), y(), w(), h());
         }
         UserItemMessage(native_, item_, kUiMsgPaint);
@@ -160,6 +167,9 @@ class UserItem : public Fl_Widget {
                 m.kind = kUiMsgLButtonDown;
                 m.v = int16_t(Fl::event_y());
                 m.h = int16_t(Fl::event_x());
+                m.modifiers = uint8_t(EventModifiers(event) | kUiModFromEvent);
+                n->lastV = m.v;
+                n->lastH = m.h;
                 Ui_UserItem_Proc(n->ui, item_, &m, nullptr);
                 return 1;
             }
@@ -171,6 +181,9 @@ class UserItem : public Fl_Widget {
                     e.v = int16_t(Fl::event_y());
                     e.h = int16_t(Fl::event_x());
                     e.released = event == FL_RELEASE;
+                    e.modifiers = uint8_t(EventModifiers(event) | kUiModFromEvent);
+                    n->lastV = e.v;
+                    n->lastH = e.h;
                 }
                 return 1;
             case FL_ENTER:
@@ -184,8 +197,7 @@ class UserItem : public Fl_Widget {
                 return 1;
             case FL_KEYBOARD:
             case FL_KEYUP:
-                Ui_Dlg_RouteKey(n->ui, item_, VirtualKey(), Fl::event_alt() != 0,
-                                event == FL_KEYUP);
+                KeyEvent(n, item_, event);
                 return 1;
             default:
                 return Fl_Widget::handle(event);
@@ -319,7 +331,63 @@ void Command(Native* n, int16_t item, uint16_t notification) {
     m.kind = kUiMsgCommand;
     m.item = item;
     m.notification = notification;
+    m.modifiers = uint8_t(EventModifiers(Fl::event()) | kUiModFromEvent);
     Ui_Dlg_Proc(n->ui, &m, nullptr);
+}
+
+uint8_t EventModifiers(int event) {
+    const int state = Fl::event_state();
+    uint8_t m = uint8_t(((state & FL_CTRL) ? kUiModCtrl : 0) | ((state & FL_ALT) ? kUiModAlt : 0) |
+                        ((state & FL_SHIFT) ? kUiModShift : 0));
+    if (event == FL_KEYBOARD || event == FL_KEYUP) {
+        // X reports the state before the event: a modifier's own press or release is not in it.
+        const uint8_t own = Ui_ModifierOfKey(VirtualKey());
+        m = event == FL_KEYBOARD ? uint8_t(m | own) : uint8_t(m & ~own);
+    }
+    return m;
+}
+
+void KeyEvent(Native* n, int16_t focusItem, int event) {
+    const uint32_t key = VirtualKey();
+    const uint8_t modifiers = EventModifiers(event);
+    if (n->ui->tracking) {
+        // The press being tracked takes only mouse events; a modifier's change comes to it as a
+        // drag where the mouse is, so that holding Alt shows at once.
+        if (Ui_ModifierOfKey(key) != 0 && n->queueCount < kTrackQueue) {
+            TrackEvent& e = n->queue[(n->queueHead + n->queueCount++) % kTrackQueue];
+            e.v = n->lastV;
+            e.h = n->lastH;
+            e.released = 0;
+            e.modifiers = uint8_t(modifiers | kUiModFromEvent);
+        }
+        return;
+    }
+    Ui_Dlg_RouteKey(n->ui, focusItem, key, modifiers, event == FL_KEYUP);
+}
+
+void DeferredSize(void* data) {
+    auto* n = static_cast<Native*>(data);
+    n->sizePosted = 0;
+    if (n->ui->ended) return;
+    Ui_Msg m{};
+    m.kind = kUiMsgSize;
+    m.v = int16_t(n->window->h());
+    m.h = int16_t(n->window->w());
+    Ui_Dlg_Proc(n->ui, &m, nullptr);
+}
+
+void DialogWindow::resize(int x, int y, int w, int h) {
+    const bool sized = w != this->w() || h != this->h();
+    Fl_Double_Window::resize(x, y, w, h);
+    Native* n = native_;
+    // FLTK fixes the size range of a window without a resizable child whenever a program
+    // resizes it; the range of a resizable dialog is put back.
+    if (n->resizable) size_range(n->minWidth, n->minHeight, n->maxWidth, n->maxHeight);
+    if (!sized || n->settingRect || !shown() || n->sizePosted) return;
+    // Dispatched outside the window system's event, like the paint message: the size proc may do
+    // anything, and a frame dragged quickly brings many sizes of which only the last matters.
+    n->sizePosted = 1;
+    Fl::add_timeout(0.0, DeferredSize, n);
 }
 
 DialogWindow::DialogWindow(Native* native, int w, int h, const char* title)
@@ -334,10 +402,10 @@ DialogWindow::DialogWindow(Native* native, int w, int h, const char* title)
 }
 
 void DialogWindow::draw() {
-    Ui_RGB bg{240, 240, 240};
+    Ui_RGB bg = kUiDefaultBackground;
     uint8_t custom = 0;
     Ui_Dlg_Colors(native_->ui, &bg, &custom);
-    color(custom ? ToFl(bg) : FL_BACKGROUND_COLOR);
+    color(ToFl(bg));
     bool whole = (damage() & ~FL_DAMAGE_CHILD) != 0;
     native_->inDraw = 1;
     Fl_Double_Window::draw();
@@ -364,13 +432,14 @@ int DialogWindow::handle(int event) {
     Native* n = native_;
     if (event == FL_KEYBOARD || event == FL_KEYUP) {
         uint32_t key = VirtualKey();
-        if (key == 9 && event == FL_KEYBOARD) {
+        if (key == 9 && event == FL_KEYBOARD && !n->ui->tracking) {
             // Tab: the next (Shift: previous) control in item order that takes the keyboard.
             int16_t current = ItemNumber(n, Fl::focus());
             int step = Fl::event_shift() ? -1 : 1;
             for (int32_t k = 1; k <= n->itemCount; ++k) {
-                int32_t i = ((current - 1 + step * k) % n->itemCount + n->itemCount) % n->itemCount;
-                Item& it = n->items[i];
+                int32_t index =
+                    ((current - 1 + step * k) % n->itemCount + n->itemCount) % n->itemCount;
+                Item& it = n->items[index];
                 bool takes = it.kind == kUiItemButton || it.kind == kUiItemCheck ||
                              it.kind == kUiItemCombo || it.kind == kUiItemEdit;
                 if (takes && it.widget->visible() && it.widget->active()) {
@@ -380,10 +449,11 @@ int DialogWindow::handle(int event) {
             }
             return 1;
         }
-        if (key >= 37 && key <= 40 && event == FL_KEYBOARD && Fl_Double_Window::handle(event)) {
+        if (key >= 37 && key <= 40 && event == FL_KEYBOARD && !n->ui->tracking &&
+            Fl_Double_Window::handle(event)) {
             return 1;  // arrows move between controls as FLTK does
         }
-        Ui_Dlg_RouteKey(n->ui, 0, key, Fl::event_alt() != 0, event == FL_KEYUP);
+        KeyEvent(n, 0, event);
         return 1;
     }
     if (event == FL_MOVE) {
@@ -401,14 +471,37 @@ int DialogWindow::handle(int event) {
     return Fl_Double_Window::handle(event);
 }
 
+namespace {
+
+// The largest size of FLTK's sans face, plain or bold, that fits the framework's nominal metrics
+// for a font: the layouts of both bindings are then the same, and no text needs more room than
+// the template gave it. Measured once per font and dialog size.
+int FittedSize(int32_t points, int32_t font) {
+    static int sizes[73][kUiFontLargeBold + 1];
+    if (!(1 <= points && points <= 72)) points = 8;
+    if (!(kUiFontDialog <= font && font <= kUiFontLargeBold)) font = kUiFontDialog;
+    int& size = sizes[points][font];
+    if (size != 0) return size;
+    int32_t avg = 0, height = 0;
+    Ui_Font_Nominal(points, font, &avg, &height);
+    const Fl_Font face =
+        font == kUiFontBold || font == kUiFontLargeBold ? FL_HELVETICA_BOLD : FL_HELVETICA;
+    size = 5;
+    for (int s = 6; s <= 96; ++s) {
+        fl_font(face, s);
+        if (!Ui_Font_Fits(int32_t(fl_width(kLetters52) + 0.5), fl_height(), avg, height)) break;
+        size = s;
+    }
+    return size;
+}
+
+}  // namespace
+
 void UseFont(UiWindow* ui, int32_t font) {
-    int points = ui != nullptr && ui->layout != nullptr ? ui->layout->fontPoints : 8;
-    if (font == kUiFontSmall) points = 6;
-    float h = 96, v = 96;
-    Fl::screen_dpi(h, v);
-    if (!(48 <= v && v <= 300)) v = 96;  // a virtual screen may report nonsense
-    int size = int(points * v / 72.0f + 0.5f);
-    fl_font(FL_HELVETICA, size < 6 ? 6 : size);
+    int32_t points = ui != nullptr && ui->layout != nullptr ? ui->layout->fontPoints : 8;
+    const Fl_Font face =
+        font == kUiFontBold || font == kUiFontLargeBold ? FL_HELVETICA_BOLD : FL_HELVETICA;
+    fl_font(face, FittedSize(points, font));
 }
 
 int32_t BuildWindow(Native* n) {
@@ -432,6 +525,7 @@ int32_t BuildWindow(Native* n) {
         int w = Ui_Rect_Width(&src.pixels), h = Ui_Rect_Height(&src.pixels);
         it.kind = src.kind;
         it.flags = src.flags;
+        it.listChosen = -1;
         Str_CopyBounded(it.text, sizeof it.text, src.text);
         Fl_Widget* widget = nullptr;
         switch (src.kind) {
@@ -457,6 +551,8 @@ int32_t BuildWindow(Native* n) {
                 auto* box = new (std::nothrow) Fl_Box(x, y, w, h);
                 if (box != nullptr) {
                     box->box((src.flags & kUiFlagBorder) ? FL_BORDER_FRAME : FL_NO_BOX);
+                    // A border frame is drawn in the box's colour.
+                    if (src.flags & kUiFlagBorder) box->color(ToFl(kUiBorderRGB));
                     box->align(TextAlign(src.flags));
                 }
                 widget = box;
@@ -504,6 +600,9 @@ int32_t BuildWindow(Native* n) {
         if (src.flags & kUiFlagHidden) widget->hide();
     }
     win->end();
+    // No child is resizable: FLTK must not scale the items when the window's size changes; the
+    // framework moves them by their anchors instead.
+    win->resizable(nullptr);
     win->set_modal();
     return status;
 }

@@ -1,6 +1,7 @@
 // The headless canvas; see canvas.h.
 #include "platform/ui/headless/canvas.h"
 
+#include <cmath>
 #include <cstddef>
 
 #include "platform/ui/rect.h"
@@ -40,7 +41,49 @@ bool InEllipse(int64_t top, int64_t left, int64_t bottom, int64_t right, int64_t
     return dx * dx * ry * ry + dy * dy * rx * rx <= rx * rx * ry * ry;
 }
 
+// Whether the centre of pixel (v, h) lies within start .. start + sweep degrees as seen from the
+// centre of the box, counter-clockwise from three o'clock.
+bool InSweep(const Ui_Rect* r, int32_t v, int32_t h, int32_t start, int32_t sweep) {
+    if (sweep >= 360) return true;
+    const double dx = (2.0 * h + 1 - (r->left + r->right)) / 2;
+    const double dy = ((r->top + r->bottom) - (2.0 * v + 1)) / 2;
+    double degrees = std::atan2(dy, dx) * 180.0 / 3.14159265358979323846;
+    if (degrees < 0) degrees += 360.0;
+    double from = degrees - start;
+    if (from < 0) from += 360.0;
+    return from <= sweep;
+}
+
 }  // namespace
+
+void Canvas_Arc(UiHeadlessWindow* hw, const Ui_Rect* r, int32_t start, int32_t sweep, Ui_RGB color,
+                int16_t width, uint8_t xorMode) {
+    Ui_Rect bounds = Bounds(hw), cut;
+    Ui_Rect_Intersect(r, &bounds, &cut);
+    for (int32_t v = cut.top; v < cut.bottom; ++v) {
+        for (int32_t h = cut.left; h < cut.right; ++h) {
+            if (!InEllipse(r->top, r->left, r->bottom, r->right, v, h)) continue;
+            // A frame is the ellipse without the one inset by the pen width.
+            if (width > 0 && InEllipse(r->top + width, r->left + width, r->bottom - width,
+                                       r->right - width, v, h)) {
+                continue;
+            }
+            if (InSweep(r, v, h, start, sweep)) Plot(hw, bounds, v, h, color, xorMode);
+        }
+    }
+}
+
+void Canvas_Frame(UiHeadlessWindow* hw, const Ui_Rect* r, Ui_RGB color) {
+    Ui_Rect bounds = Bounds(hw);
+    for (int32_t h = r->left; h < r->right; ++h) {
+        Plot(hw, bounds, r->top, h, color, 0);
+        Plot(hw, bounds, r->bottom - 1, h, color, 0);
+    }
+    for (int32_t v = r->top; v < r->bottom; ++v) {
+        Plot(hw, bounds, v, r->left, color, 0);
+        Plot(hw, bounds, v, r->right - 1, color, 0);
+    }
+}
 
 void Canvas_FillRect(UiHeadlessWindow* hw, const Ui_Rect* r, Ui_RGB color, uint8_t xorMode) {
     Ui_Rect bounds = Bounds(hw), cut;
@@ -79,19 +122,7 @@ void Canvas_Line(UiHeadlessWindow* hw, Ui_Point a, Ui_Point b, Ui_RGB color, int
 
 void Canvas_Ellipse(UiHeadlessWindow* hw, const Ui_Rect* r, Ui_RGB color, int16_t width,
                     uint8_t xorMode) {
-    Ui_Rect bounds = Bounds(hw), cut;
-    Ui_Rect_Intersect(r, &bounds, &cut);
-    for (int32_t v = cut.top; v < cut.bottom; ++v) {
-        for (int32_t h = cut.left; h < cut.right; ++h) {
-            if (!InEllipse(r->top, r->left, r->bottom, r->right, v, h)) continue;
-            // A frame is the ellipse without the one inset by the pen width.
-            if (width > 0 && InEllipse(r->top + width, r->left + width, r->bottom - width,
-                                       r->right - width, v, h)) {
-                continue;
-            }
-            Plot(hw, bounds, v, h, color, xorMode);
-        }
-    }
+    Canvas_Arc(hw, r, 0, 360, color, width, xorMode);
 }
 
 void Canvas_Polygon(UiHeadlessWindow* hw, const Ui_Point* points, int32_t count, Ui_RGB color,

@@ -100,7 +100,7 @@ void Paint(UiWindow* w) {
     Ui_Rect area = hw->invalidRect;
     hw->invalid = 0;
     if (hw->paints == 0 || hw->erase) {
-        Ui_RGB bg{240, 240, 240};
+        Ui_RGB bg = kUiDefaultBackground;
         uint8_t custom = 0;
         Ui_Dlg_Colors(w, &bg, &custom);
         Canvas_FillRect(hw, &area, bg, 0);
@@ -117,13 +117,26 @@ void Paint(UiWindow* w) {
         const UiHeadlessItem& it = hw->items[i - 1];
         Ui_Rect cut;
         Ui_Rect_Intersect(&it.rect, &area, &cut);
-        if (it.kind != kUiItemUser || !it.visible || Ui_Rect_IsEmpty(&cut)) continue;
+        if (!it.visible || Ui_Rect_IsEmpty(&cut)) continue;
+        bool framed =
+            (it.flags & kUiFlagBorder) && (it.kind == kUiItemUser || it.kind == kUiItemStatic);
+        if (!framed && it.kind != kUiItemUser) continue;
         hw->paintClipOn = 1;
         hw->paintClip = cut;
-        m.kind = kUiMsgPaint;
-        Ui_UserItem_Proc(w, i, &m, nullptr);
+        // The frame first: a user item's draw proc owns everything inside it, its edge included.
+        if (framed) Canvas_Frame(hw, &it.rect, kUiBorderRGB);
+        if (it.kind == kUiItemUser) {
+            m.kind = kUiMsgPaint;
+            Ui_UserItem_Proc(w, i, &m, nullptr);
+        }
         hw->paintClipOn = 0;
     }
+}
+
+// The modifier keys of the event being delivered, as its messages carry them.
+uint8_t Modifiers() {
+    return uint8_t((gScript.ctrl ? kUiModCtrl : 0) | (gScript.alt ? kUiModAlt : 0) |
+                   (gScript.shift ? kUiModShift : 0) | kUiModFromEvent);
 }
 
 void Command(UiWindow* w, int16_t item, uint16_t notification) {
@@ -131,8 +144,12 @@ void Command(UiWindow* w, int16_t item, uint16_t notification) {
     m.kind = kUiMsgCommand;
     m.item = item;
     m.notification = notification;
+    m.modifiers = Modifiers();
     Ui_Dlg_Proc(w, &m, nullptr);
 }
+
+int32_t ItemSetFocus(UiWindow* w, int16_t item);
+int32_t SetWindowRect(UiWindow* w, const Ui_Rect* r);
 
 void PointAtCentre(const UiHeadlessItem* it) {
     gScript.mouseV = int16_t(it->rect.top + (it->rect.bottom - it->rect.top) / 2);
@@ -160,7 +177,16 @@ void Press(UiWindow* w, int16_t item, int16_t v, int16_t h) {
     m.h = h;
     gScript.mouseV = v;
     gScript.mouseH = h;
+    m.modifiers = Modifiers();
     Ui_UserItem_Proc(w, item, &m, nullptr);
+}
+
+// Letting go of Shift, Ctrl or Alt releases that key: it is no longer held afterwards.
+void ReleaseModifier(uint32_t key) {
+    const uint8_t released = Ui_ModifierOfKey(key);
+    if (released & kUiModCtrl) gScript.ctrl = 0;
+    if (released & kUiModAlt) gScript.alt = 0;
+    if (released & kUiModShift) gScript.shift = 0;
 }
 
 void Key(UiWindow* w, const UiScriptEvent& e, bool down, bool up) {
@@ -172,8 +198,34 @@ void Key(UiWindow* w, const UiScriptEvent& e, bool down, bool up) {
     }
     const UiHeadlessItem* focus = ItemOf(w, hw->focus);
     int16_t target = focus != nullptr && focus->kind == kUiItemUser ? hw->focus : 0;
-    if (down) Ui_Dlg_RouteKey(w, target, uint32_t(e.value), e.alt, 0);
-    if (up && !w->ended) Ui_Dlg_RouteKey(w, target, uint32_t(e.value), e.alt, 1);
+    const uint32_t key = uint32_t(e.value);
+    if (down) Ui_Dlg_RouteKey(w, target, key, uint8_t(Modifiers() & ~kUiModFromEvent), 0);
+    if (up && !w->ended) {
+        ReleaseModifier(key);
+        Ui_Dlg_RouteKey(w, target, key, uint8_t(Modifiers() & ~kUiModFromEvent), 1);
+    }
+}
+
+// A person dragging the frame: the window manager keeps the size within the window's limits.
+void Resize(UiWindow* w, const UiScriptEvent& e) {
+    UiHeadlessWindow* hw = Hw(w);
+    if (hw->minWidth == hw->maxWidth && hw->minHeight == hw->maxHeight) {
+        Refuse("the window cannot be resized");
+        return;
+    }
+    int32_t width = e.h, height = e.v;
+    if (width < hw->minWidth) width = hw->minWidth;
+    if (width > hw->maxWidth) width = hw->maxWidth;
+    if (height < hw->minHeight) height = hw->minHeight;
+    if (height > hw->maxHeight) height = hw->maxHeight;
+    const Ui_Rect placed =
+        Ui_Rect_Make(hw->outer.top, hw->outer.left, hw->outer.top + height, hw->outer.left + width);
+    if (SetWindowRect(w, &placed) != kStatusOk) return;
+    Ui_Msg m{};
+    m.kind = kUiMsgSize;
+    m.v = int16_t(height);
+    m.h = int16_t(width);
+    Ui_Dlg_Proc(w, &m, nullptr);
 }
 
 void Deliver(UiWindow* w, const UiScriptEvent& e) {
@@ -187,10 +239,13 @@ void Deliver(UiWindow* w, const UiScriptEvent& e) {
                 Press(w, e.item, gScript.mouseV, gScript.mouseH);
             } else if (it->kind == kUiItemButton || it->kind == kUiItemCheck ||
                        it->kind == kUiItemIcon) {
+                // Buttons and boxes take the focus when clicked (an edit field that had it hears
+                // that it lost it first); icons do not.
+                if (it->kind != kUiItemIcon) ItemSetFocus(w, e.item);
+                if (w->ended) return;
                 if (it->kind == kUiItemCheck && (it->flags & kUiFlagAuto)) {
                     ItemOf(w, e.item)->check = it->check == 0 ? 1 : 0;
                 }
-                if (it->kind != kUiItemIcon) hw->focus = e.item;
                 Command(w, e.item, kUiNotifyClicked);
             } else {
                 Refuse("item does not take clicks");
@@ -204,6 +259,10 @@ void Deliver(UiWindow* w, const UiScriptEvent& e) {
                 Refuse("no such list entry");
                 return;
             }
+            ItemSetFocus(w, e.item);
+            if (w->ended) return;
+            // Choosing the entry already chosen changes nothing and tells nobody.
+            if (it->listSelection == e.value - 1) return;
             ItemOf(w, e.item)->listSelection = e.value - 1;
             Command(w, e.item, kUiNotifySelChange);
             return;
@@ -215,8 +274,13 @@ void Deliver(UiWindow* w, const UiScriptEvent& e) {
                 Refuse("not an editable field");
                 return;
             }
-            Str_CopyBounded(ItemOf(w, e.item)->text, kUiHeadlessText, e.text);
-            hw->focus = e.item;
+            ItemSetFocus(w, e.item);
+            if (w->ended) return;
+            UiHeadlessItem* edit = ItemOf(w, e.item);
+            // Typing stops at the field's limit.
+            size_t room = edit->maxLength > 0 ? size_t(edit->maxLength) + 1 : sizeof edit->text;
+            if (room > sizeof edit->text) room = sizeof edit->text;
+            Str_CopyBounded(edit->text, room, e.text != nullptr ? e.text : "");
             Command(w, e.item, kUiNotifyChange);
             return;
         }
@@ -279,6 +343,9 @@ void Deliver(UiWindow* w, const UiScriptEvent& e) {
         case kUiScriptCall:
             if (e.call != nullptr) e.call(w, e.context);
             return;
+        case kUiScriptResize:
+            Resize(w, e);
+            return;
         default:
             Refuse("event not expected here");
             return;
@@ -315,15 +382,9 @@ int32_t UnregisterClass(UiState*) {
 }
 
 void FontSize(int32_t points, int32_t font, int32_t* avg, int32_t* height) {
-    if (font == kUiFontSmall) {
-        *avg = 4;
-        *height = 8;
-        return;
+    if (Ui_Font_Nominal(points, font, avg, height) != kStatusOk) {
+        Ui_Font_Nominal(points, kUiFontDialog, avg, height);
     }
-    if (points < 1) points = 8;
-    *avg = Ui_MulDiv(points, 6, 8);
-    *height = Ui_MulDiv(points, 13, 8);
-    if (*avg < 1) *avg = 1;
 }
 
 int32_t FontMetrics(UiWindow*, const char*, int32_t points, int32_t font, int32_t* width52,
@@ -383,6 +444,8 @@ int32_t CreateWindow(UiWindow* w, void*) {
         it.listSelection = -1;
         if (src.flags & kUiFlagDefault) hw->defaultItem = int16_t(i + 1);
     }
+    hw->minWidth = hw->maxWidth = int16_t(hw->width);
+    hw->minHeight = hw->maxHeight = int16_t(hw->height);
     w->native = hw;
     Invalidate(hw, nullptr, 1);
     return kStatusOk;
@@ -397,6 +460,7 @@ void DestroyWindow(UiWindow* w) {
 }
 
 int32_t RunModal(UiWindow* w) {
+    Hw(w)->shown = 1;
     while (!w->ended) {
         if (Hw(w)->invalid) {
             Paint(w);
@@ -509,8 +573,11 @@ int32_t ColorsChanged(UiWindow* w) {
 int32_t ItemSetText(UiWindow* w, int16_t item, const char* text) {
     UiHeadlessItem* it = ItemOf(w, item);
     if (it == nullptr) return kStatusError;
-    Str_CopyBounded(it->text, sizeof it->text, text);
-    if (it->kind == kUiItemEdit) Command(w, item, kUiNotifyChange);  // as an edit control does
+    size_t room = sizeof it->text;
+    if (it->kind == kUiItemEdit && it->maxLength > 0 && size_t(it->maxLength) + 1 < room) {
+        room = size_t(it->maxLength) + 1;
+    }
+    Str_CopyBounded(it->text, room, text);
     return kStatusOk;
 }
 
@@ -677,11 +744,19 @@ int32_t Capture(UiWindow*, int16_t, uint8_t) {
 }
 
 // The mouse events of a press come from the script. Idle ticks pass without timer messages (the
-// framework takes only mouse events while it tracks); any other event, or the end of the script,
+// framework takes only mouse events while it tracks), but what was invalidated is painted
+// before the next event, as a window system repaints between messages. Shift, Ctrl or Alt going
+// down or up is a drag that stays where the mouse is; any other event, or the end of the script,
 // lets the button go where the mouse is.
-int32_t TrackNext(UiWindow* w, int16_t, int16_t* v, int16_t* h, uint8_t* released) {
+int32_t TrackNext(UiWindow* w, int16_t, int16_t* v, int16_t* h, uint8_t* released,
+                  uint8_t* modifiers) {
     for (;;) {
         if (w->ended) return kStatusError;
+        if (Hw(w)->invalid) {
+            Paint(w);
+            continue;
+        }
+        *modifiers = Modifiers();
         if (gScript.next >= gScript.count) {
             *released = 1;
             return kStatusOk;
@@ -697,6 +772,18 @@ int32_t TrackNext(UiWindow* w, int16_t, int16_t* v, int16_t* h, uint8_t* release
             if (e.call != nullptr) e.call(w, e.context);
             continue;
         }
+        const bool modifierKey = (e.kind == kUiScriptKeyDown || e.kind == kUiScriptKeyUp) &&
+                                 Ui_ModifierOfKey(uint32_t(e.value)) != 0;
+        if (modifierKey) {
+            ++gScript.next;
+            TakeModifiers(e);
+            if (e.kind == kUiScriptKeyUp) ReleaseModifier(uint32_t(e.value));
+            *v = gScript.mouseV;
+            *h = gScript.mouseH;
+            *released = 0;
+            *modifiers = Modifiers();
+            return kStatusOk;
+        }
         if (e.kind != kUiScriptDrag && e.kind != kUiScriptRelease) {
             *released = 1;
             return kStatusOk;
@@ -708,6 +795,7 @@ int32_t TrackNext(UiWindow* w, int16_t, int16_t* v, int16_t* h, uint8_t* release
         *v = e.v;
         *h = e.h;
         *released = e.kind == kUiScriptRelease;
+        *modifiers = Modifiers();
         return kStatusOk;
     }
 }
@@ -741,7 +829,8 @@ int32_t CursorShow(UiState*, uint32_t kind, void*) {
 
 int32_t DrawBegin(UiWindow* w) {
     UiHeadlessWindow* hw = Hw(w);
-    if (hw == nullptr || hw->drawing) return kStatusError;
+    // As a real window: nothing can be drawn before it is on the screen (measure instead).
+    if (hw == nullptr || hw->drawing || !hw->shown) return kStatusError;
     hw->drawing = 1;
     hw->clipOn = 0;
     return kStatusOk;
@@ -865,6 +954,41 @@ void Beep() {
     ++gBeeps;
 }
 
+int32_t SetSizeRange(UiWindow* w, int16_t minWidth, int16_t minHeight, int16_t maxWidth,
+                     int16_t maxHeight) {
+    UiHeadlessWindow* hw = Hw(w);
+    if (hw == nullptr) return kStatusError;
+    hw->minWidth = minWidth;
+    hw->minHeight = minHeight;
+    hw->maxWidth = maxWidth;
+    hw->maxHeight = maxHeight;
+    return kStatusOk;
+}
+
+int32_t MeasureWrapped(UiWindow* w, int32_t font, const char* text, int32_t width,
+                       int32_t* height) {
+    int32_t avg = 0, lineHeight = 0;
+    FontSize(DialogPoints(w), font, &avg, &lineHeight);
+    *height = WrappedLines(text, width, avg) * lineHeight;
+    return kStatusOk;
+}
+
+int32_t Arc(UiWindow* w, const Ui_Rect* r, int32_t start, int32_t sweep, Ui_RGB color,
+            int16_t width, uint8_t xorMode) {
+    UiHeadlessWindow* hw = Drawing(w);
+    if (hw == nullptr) return kStatusError;
+    Canvas_Arc(hw, r, start, sweep, color, width, xorMode);
+    return kStatusOk;
+}
+
+int32_t ItemSetMaxLength(UiWindow* w, int16_t item, int32_t count) {
+    UiHeadlessItem* it = ItemOf(w, item);
+    if (it == nullptr) return kStatusError;
+    it->maxLength = count;
+    if (count > 0 && Str_Length(it->text) > size_t(count)) it->text[count] = 0;
+    return kStatusOk;
+}
+
 void RememberChooser(const Ui_ChooserRequest* request) {
     UiHeadlessChooser& c = gLastChooser;
     c = UiHeadlessChooser{};
@@ -875,6 +999,7 @@ void RememberChooser(const Ui_ChooserRequest* request) {
     Str_CopyBounded(c.folder, sizeof c.folder, request->folder != nullptr ? request->folder : "");
     Str_CopyBounded(c.defaultExt, sizeof c.defaultExt,
                     request->defaultExt != nullptr ? request->defaultExt : "");
+    Str_CopyBounded(c.prompt, sizeof c.prompt, request->prompt != nullptr ? request->prompt : "");
     if (request->filters == nullptr) return;
     Str_CopyBounded(c.firstFilter, sizeof c.firstFilter, request->filters);
     // Walk the NUL-separated pairs to the pattern of the chosen one.
@@ -973,6 +1098,10 @@ const UiBinding kHeadless = {
     .beep = Beep,
     .choose = Choose,
     .openUrl = OpenUrl,
+    .setSizeRange = SetSizeRange,
+    .measureWrapped = MeasureWrapped,
+    .arc = Arc,
+    .itemSetMaxLength = ItemSetMaxLength,
 };
 
 }  // namespace

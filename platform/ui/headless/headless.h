@@ -11,8 +11,12 @@
 // (Ui_Dlg_Run refuses with -9), alerts go to the debug log and stderr, questions take their
 // first button, and choosers cancel. Nothing ever waits for a person.
 //
-// Fonts are fixed: the dialog font at 8 points is 6 pixels a character and 13 pixels high (the
-// classic dialog base units), the small font 4 by 8. Every character has the average width.
+// Fonts are fixed at the framework's nominal metrics (Ui_Font_Nominal): the dialog font at 8
+// points is 6 pixels a character and 13 pixels high (the classic dialog base units), at 9 points
+// 7 by 15, the small font 4 by 8. Every character has the average width.
+//
+// It behaves as a window manager would: a window keeps its size unless its owner made it
+// resizable, and then a scripted resize stays within the window's limits.
 //
 // The screen is 1280 x 1024 pixels with a task bar 40 pixels high along its bottom edge, so its
 // work area is (top 0, left 0, bottom 984, right 1280) unless a test gives another one.
@@ -43,6 +47,8 @@ enum : int32_t {
     kUiScriptIdle,       // value: this many 100 ms ticks pass
     kUiScriptChoose,     // text: the answer to the next chooser (null: cancel)
     kUiScriptCall,       // call(dialog, context): lets a test look into the open dialog
+    kUiScriptResize,     // h, v: the person drags the window's frame to a client area h wide and
+                         // v high (kept within the window's limits; refused for a fixed window)
 };
 
 struct UiScriptEvent {
@@ -51,7 +57,8 @@ struct UiScriptEvent {
     int16_t v, h;  // client coordinates
     int32_t value;
     const char* text;
-    uint8_t ctrl, alt, shift;  // modifier keys held during the event
+    uint8_t ctrl, alt, shift;  // modifier keys held during the event; for a key event of Shift,
+                               // Ctrl or Alt itself its own flag is let go with its release
     int32_t dialogId;          // 0: any; else the event is for this dialog only
     void (*call)(UiWindow* dialog, void* context);
     void* context;
@@ -82,6 +89,7 @@ struct UiHeadlessItem {
     int32_t listSelection;  // 0-based, -1 none
     char (*list)[kUiHeadlessText];
     int32_t listCapacity;
+    int32_t maxLength;  // edit fields: the most characters typing leaves, 0 for no limit
 };
 
 struct UiHeadlessText {
@@ -111,6 +119,8 @@ struct UiHeadlessWindow {
     Ui_Rect clip, paintClip;
     uint8_t invalid, erase;  // a paint is due; it erases the background first
     Ui_Rect invalidRect;
+    int16_t minWidth, minHeight, maxWidth, maxHeight;  // client sizes a person may drag to
+    uint8_t shown;  // on the screen: from the end of the init proc; no drawing before
 };
 
 // The headless window of an open dialog, or null.
@@ -142,5 +152,6 @@ struct UiHeadlessChooser {
     int32_t filterIndex;
     char defaultExt[kUiHeadlessText];
     uint8_t confirmOverwrite;
+    char prompt[kUiHeadlessText];  // "" when none
 };
 const UiHeadlessChooser* Ui_Headless_LastChooser();

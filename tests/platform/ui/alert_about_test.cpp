@@ -12,8 +12,9 @@ namespace {
 
 using namespace ui_testing;
 
-// The alert box in pixels at 6 x 13 base units: button 1 spans h 353..418, button 2 h 266..331.
-constexpr int kButton1Right = 419, kButton2Left = 266, kButton2Right = 332;
+// The alert box in pixels at 9 points, 7 x 15 base units: button 1 spans h 411..487, button 2
+// h 310..386.
+constexpr int kButton1Right = 488, kButton2Left = 310, kButton2Right = 387, kButtonWidth = 77;
 
 class AlertBoxTest : public UiTest {
    protected:
@@ -71,28 +72,26 @@ TEST_F(AlertBoxTest, QuestionHasTwoButtonsAndReturnsTheOneClicked) {
     EXPECT_STREQ(Item(2).text, "Cancel");
     EXPECT_STREQ(Item(4).text, "");
     // Labels that fit keep the buttons where the template put them.
-    EXPECT_EQ(Item(1).rect.right - Item(1).rect.left, 66);
+    EXPECT_EQ(Item(1).rect.right - Item(1).rect.left, kButtonWidth);
     EXPECT_EQ(Item(2).rect.left, kButton2Left);
-    const Ui_Rect& icon = Item(5).rect;  // the caution icon is yellow
-    Ui_RGB c = Ui_Headless_Pixel(Closed(), icon.bottom - 4, (icon.left + icon.right) / 2 - 8);
-    EXPECT_TRUE(c.r == 250 && c.g == 200);
+    EXPECT_EQ(Icon(10, -6), 0xFAC81Eu);  // the caution icon is yellow
     EXPECT_EQ(Ask("Yes", "No", {Key(kUiKeyReturn)}), 1);
 }
 
 TEST_F(AlertBoxTest, LongLabelsWidenButtonsToTheLeftAndPushButtonTwoAlong) {
-    // "Save changes now": 16 characters of 6 pixels + 20 = 116 pixels for a 66-pixel button.
+    // "Save changes now": 16 characters of 7 pixels + 20 = 132 pixels for a 77-pixel button.
     Ask("Save changes now", "Discard all the changes", {Click(1)});
     EXPECT_EQ(Item(1).rect.right, kButton1Right);
-    EXPECT_EQ(Item(1).rect.left, kButton1Right - 116);
-    // Button 2 moved 50 pixels left, then grew to 23 * 6 + 20 = 158 pixels from its new right.
-    EXPECT_EQ(Item(2).rect.right, kButton2Right - 50);
-    EXPECT_EQ(Item(2).rect.left, kButton2Right - 50 - 158);
+    EXPECT_EQ(Item(1).rect.left, kButton1Right - 132);
+    // Button 2 moved 55 pixels left, then grew to 23 * 7 + 20 = 181 pixels from its new right.
+    EXPECT_EQ(Item(2).rect.right, kButton2Right - 55);
+    EXPECT_EQ(Item(2).rect.left, kButton2Right - 55 - 181);
     EXPECT_EQ(Item(1).rect.top, Item(2).rect.top);
     // A long second label alone leaves button 1 alone.
     Ask(nullptr, "Discard all the changes", {Click(2)});
-    EXPECT_EQ(Item(1).rect.left, kButton1Right - 66);
+    EXPECT_EQ(Item(1).rect.left, kButton1Right - kButtonWidth);
     EXPECT_EQ(Item(2).rect.right, kButton2Right);
-    EXPECT_EQ(Item(2).rect.left, kButton2Right - 158);
+    EXPECT_EQ(Item(2).rect.left, kButton2Right - 181);
 }
 
 class AboutBoxTest : public UiTest {

@@ -12,6 +12,7 @@
 #include "platform/ui/cursor.h"
 #include "platform/ui/rect.h"
 #include "platform/ui/system.h"
+#include "resources/ids/strings.h"
 #include "tests/platform/ui/ui_test_support.h"
 
 namespace {
@@ -208,8 +209,8 @@ TEST_F(ChooserTest, CursorsAreRememberedSoTheSameOneIsNotLoadedTwice) {
     EXPECT_EQ(state_->cursor, nullptr);  // the loaded one was freed
     EXPECT_EQ(Ui_Cursor_Set(state_, 200), 0);
     EXPECT_EQ(Ui_Headless_CursorLoads(), 2);
-    EXPECT_EQ(Ui_Cursor_Set(state_, 5), -1);
-    state_->resSrc = saved;  // closing the state frees the loaded cursor
+    EXPECT_EQ(Ui_Cursor_Set(state_, 7), -1);  // neither a kind of its own nor a resource
+    state_->resSrc = saved;                   // closing the state frees the loaded cursor
 }
 
 TEST(RectHelpers, IntersectOffsetContainAndCentre) {
@@ -244,6 +245,64 @@ TEST(RectHelpers, IntersectOffsetContainAndCentre) {
     ASSERT_EQ(Ui_Rect_CentreOver(&huge, nullptr, &screen, &out), 0);
     EXPECT_EQ(out.left, 0);  // never above or left of 0
     EXPECT_EQ(out.top, 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ChooserTest, ChoosersTakeAPromptAndAFolderAndSavesAskBeforeReplacing) {
+    char path[kPathSize] = "";
+    Answer("/data/picked.txt");
+    ASSERT_EQ(Ui_Choose_Open(state_, "Load", "Select Custom Settings", "/data/settings/",
+                             kStrFilterText, path),
+              0);
+    const UiHeadlessChooser* c = Ui_Headless_LastChooser();
+    EXPECT_STREQ(c->title, "Load");
+    EXPECT_STREQ(c->prompt, "Select Custom Settings");
+    EXPECT_STREQ(c->folder, "/data/settings/");
+    EXPECT_STREQ(c->firstFilter, "Text (*.txt)");
+
+    // A file that is there: the alert box asks. Cancel shows the chooser again, a name that is
+    // free is taken without a question, and Replace takes the file that is there.
+    const std::string there = root_ + "/MyPars.txt";
+    WriteFile(there, "v5\n");
+    const std::string other = root_ + "/Other";
+    SetScript({Choose(there.c_str()), For(6000, Click(2)), Choose(other.c_str())});
+    path[0] = 0;
+    ASSERT_EQ(Ui_Choose_Save(state_, "Save Custom Settings", nullptr, nullptr, kUiFileText, path),
+              0);
+    EXPECT_EQ(std::string(path), other + ".txt");
+    EXPECT_EQ(Ui_Headless_ChooserCalls(), 3);
+    SetScript({Choose(there.c_str()),
+               For(6000, Call([](UiWindow* w) {
+                       EXPECT_NE(
+                           std::string(Ui_Headless_Window(w)->items[2].text).find("MyPars.txt"),
+                           std::string::npos);
+                   })),
+               For(6000, Click(1))});
+    ASSERT_EQ(Ui_Choose_Save(state_, "Save", nullptr, nullptr, kUiFileText, path), 0);
+    EXPECT_EQ(std::string(path), there);
+    // Cancelling the chooser the second time cancels the whole choice.
+    SetScript({Choose(there.c_str()), For(6000, Click(2)), Choose(nullptr)});
+    EXPECT_EQ(Ui_Choose_Save(state_, "Save", nullptr, nullptr, kUiFileText, path), -10);
+    EXPECT_EQ(std::string(path), there);
+    EXPECT_EQ(Ui_Headless_Refused(), 0);
+}
+
+TEST_F(ChooserTest, TheFrameworksOwnCursorsNeedNoResource) {
+    for (uint32_t kind : {kUiCursorCross, kUiCursorHand, kUiCursorMove}) {
+        EXPECT_EQ(Ui_Cursor_Set(state_, kind), 0);
+        EXPECT_EQ(Ui_Headless_CursorKind(), kind);
+    }
+    EXPECT_EQ(Ui_Headless_CursorLoads(), 0);
+    // The eyedropper is drawn by the framework and loaded once while it stays in use.
+    EXPECT_EQ(Ui_Cursor_Set(state_, kUiCursorEyedropper), 0);
+    EXPECT_EQ(Ui_Cursor_Set(state_, kUiCursorEyedropper), 0);
+    EXPECT_EQ(Ui_Headless_CursorLoads(), 1);
+    EXPECT_NE(state_->cursor, nullptr);
+    EXPECT_EQ(Ui_Cursor_Set(state_, kUiCursorArrow), 0);
+    EXPECT_EQ(state_->cursor, nullptr);
 }
 
 }  // namespace

@@ -102,15 +102,14 @@ TEST_F(ControlsTest, ListsFillFromStringIdsAndSelectOneBased) {
     EXPECT_EQ(Ui_Headless_Refused(), 1);
 }
 
-TEST_F(ControlsTest, SetTextChangesOnlyWhatDiffersSoUnchangedFieldsSendNoNotification) {
+TEST_F(ControlsTest, TextSetFromCodeNeverLooksLikeTypingAndIsReadBackWithinTheBuffer) {
     Inside([](UiWindow* w) {
         EXPECT_EQ(Ui_Item_SetText(w, 5, "abc"), 0);  // the template's text
-        EXPECT_TRUE(gTrace.empty());
-        EXPECT_EQ(Ui_Item_SetText(w, 5, "ab"), 0);  // a prefix still differs
-        EXPECT_EQ(Ui_Item_SetText(w, 5, "ab"), 0);
+        EXPECT_EQ(Ui_Item_SetText(w, 5, "ab"), 0);   // a prefix still differs
+        EXPECT_STREQ(ItemIn(w, 5).text, "ab");
         EXPECT_EQ(Ui_Item_SetText(w, 5, "abcd"), 0);
-        EXPECT_EQ(Joined(gTrace), "hit 5, hit 5");
         EXPECT_STREQ(ItemIn(w, 5).text, "abcd");
+        EXPECT_TRUE(gTrace.empty());  // the owner hears only of what the person types
         char text[3];
         EXPECT_EQ(Ui_Item_GetText(w, 5, text, sizeof text), 0);
         EXPECT_STREQ(text, "ab");  // cut to the buffer
@@ -119,6 +118,8 @@ TEST_F(ControlsTest, SetTextChangesOnlyWhatDiffersSoUnchangedFieldsSendNoNotific
         EXPECT_EQ(Ui_Item_GetText(w, 5, text, sizeof text), -2);
         EXPECT_STREQ(text, "");
         EXPECT_EQ(Ui_Item_GetText(w, 5, text, 0), -1);
+        EXPECT_EQ(Ui_Item_SetMaxLength(w, 7, 3), -2);  // not an edit field
+        EXPECT_EQ(Ui_Item_SetMaxLength(w, 5, -1), -1);
     });
 }
 
@@ -278,6 +279,89 @@ TEST_F(ControlsTest, TrackButtonDrawsPressedWhileTheMouseIsInside) {
     EXPECT_EQ(Joined(gTrace),
               "pressed, normal, pressed, normal, "  // press, leave, come back, release inside
               "pressed, normal, hit 4");  // press, release outside: normal again, not handled
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ControlsTest, UnitsAndClassicPixelsScaleWithTheDialogsFont) {
+    Inside([](UiWindow* w) {
+        // The test dialog is 8 points: the classic 6 x 13 base units, where pixels stay pixels.
+        int32_t h = 0, v = 0;
+        ASSERT_EQ(Ui_Dlg_UnitsToPixels(w, 66, 61, &h, &v), 0);
+        EXPECT_TRUE(h == 99 && v == 99) << h << " " << v;  // 98.9: each rounded on its own
+        ASSERT_EQ(Ui_Dlg_ScalePixels(w, 54, 54, &h, &v), 0);
+        EXPECT_TRUE(h == 54 && v == 54);
+        EXPECT_EQ(Ui_Dlg_UnitsToPixels(w, 1, 1, nullptr, &v), 0);
+        EXPECT_EQ(Ui_Dlg_ScalePixels(nullptr, 1, 1, &h, &v), -1);
+    });
+    int16_t item = 0;
+    ASSERT_EQ(Run(kResizableDialog, nullptr, nullptr, {Call([](UiWindow* w) {
+                      // 9 points: 7 x 15, so a classic 54-pixel radius becomes 63 x 62.
+                      int32_t h = 0, v = 0;
+                      ASSERT_EQ(Ui_Dlg_ScalePixels(w, 54, 54, &h, &v), 0);
+                      EXPECT_TRUE(h == 63 && v == 62) << h << " " << v;
+                      ASSERT_EQ(Ui_Dlg_UnitsToPixels(w, 240, 160, &h, &v), 0);
+                      EXPECT_TRUE(h == 420 && v == 300);
+                  })},
+                  &item),
+              0);
+}
+
+TEST_F(ControlsTest, DialogsCentreOnTheScreenWhateverTheirParent) {
+    const Ui_Rect area = Ui_Rect_Make(100, 200, 900, 1400);
+    Ui_Headless_SetWorkArea(&area);
+    Inside([](UiWindow* w) {
+        Ui_Rect r{};
+        ASSERT_EQ(Ui_Dlg_CentreOnScreen(w), 0);
+        ASSERT_EQ(Ui_Dlg_Bounds_Get(w, &r), 0);
+        // 300 x 195: centred across the area, a third of the free height down.
+        EXPECT_EQ(RectText(r),
+                  RectText(Ui_Rect_Make(100 + 201, 200 + 450, 100 + 201 + 195, 200 + 450 + 300)));
+    });
+}
+
+int32_t gResizes = 0;
+
+int32_t ResizableInit(UiWindow* w) {
+    gResizes = 0;
+    Ui_Dlg_SetResizeProc(w, [](UiWindow*, int16_t width, int16_t height) -> int32_t {
+        ++gResizes;
+        gTrace.push_back("resize " + std::to_string(width) + "x" + std::to_string(height));
+        return width > 1000 ? -2 : 0;
+    });
+    return Ui_Dlg_SetResizable(w, 500, 0);
+}
+
+TEST_F(ControlsTest, ResizingKeepsTheLimitsMovesItemsByAnchorAndCallsTheResizeProcOnce) {
+    int16_t item = 0;
+    ASSERT_EQ(Run(kResizableDialog, ResizableInit, nullptr,
+                  {Call([](UiWindow* w) {
+                       // The owner's own moves stay through every change of size.
+                       Ui_Rect r = Ui_Rect_Make(40, 300, 54, 390);
+                       Ui_Item_Move(w, 4, &r);
+                   }),
+                   // Narrower than the owner's smallest width: 500 wide.
+                   Resize(600, 400), Resize(100, 100), Call([](UiWindow* w) {
+                       Ui_Rect r{};
+                       Ui_Dlg_GetClientRect(w, &r);
+                       EXPECT_EQ(RectText(r), "0,0,300,500");
+                       EXPECT_EQ(ItemRect(w, 4), "40,380,54,470");  // 80 right, back up
+                       // The owner's resize: the same steps, its own limits aside.
+                       EXPECT_EQ(Ui_Dlg_Resize(w, 450, 310), 0);
+                       Ui_Dlg_GetClientRect(w, &r);
+                       EXPECT_EQ(RectText(r), "0,0,310,450");
+                       EXPECT_EQ(ItemRect(w, 4), "45,330,59,420");
+                       EXPECT_EQ(Ui_Dlg_Resize(w, 450, 310), 0);  // nothing new: no proc
+                       EXPECT_EQ(Ui_Dlg_Resize(w, 0, 310), -1);
+                   }),
+                   Resize(1200, 400)},
+                  &item),
+              0);
+    EXPECT_EQ(Joined(gTrace), "resize 600x400, resize 500x300, resize 450x310, resize 1200x400");
+    EXPECT_EQ(LogWith("resize proc of dialog 9001 failed (-2)").size(), 1u);
+    EXPECT_EQ(Ui_Headless_Refused(), 0);
 }
 
 }  // namespace

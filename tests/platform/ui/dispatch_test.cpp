@@ -226,15 +226,16 @@ TEST_F(DispatchTest, KeysGoToTheDialogOrToTheFocusedUserItem) {
     RunTest({Key(kUiKeyEscape)});
     EXPECT_EQ(Joined(gTrace), "init, hit 2");
 
-    // To user item 4: the modifier proc follows the key proc only when Ctrl or Shift changed;
-    // with Alt held the key is a system key, followed by the modifier proc when Alt changed. A
-    // plain key does not look at Alt, so letting Alt go before Escape calls no modifier proc.
-    // The script ran out: Escape went to the user item, not to Cancel.
+    // To user item 4: the modifier proc follows the key proc only when Ctrl or Shift changed,
+    // going down with Ctrl's press and up with its release; with Alt held the key is a system
+    // key, followed by the modifier proc when Alt changed. A plain key does not look at Alt, so
+    // letting Alt go before Escape calls no modifier proc. The script ran out: Escape went to the
+    // user item, not to Cancel.
     EXPECT_EQ(RunTest({Key(kUiKeyCtrl, 4, 1), Key('A', 4), Key('B', 4), Key('F', 4, 0, 1),
                        Key(kUiKeyEscape, 4)}),
               2);
     EXPECT_EQ(Joined(gTrace),
-              "init, key 17 ctrl=1, modifier, key 65 ctrl=0, modifier, key 66 ctrl=0, "
+              "init, key 17 ctrl=1, modifier, modifier, key 65 ctrl=0, key 66 ctrl=0, "
               "key 70 ctrl=0, modifier, key 27 ctrl=0");
 }
 
@@ -258,23 +259,24 @@ TEST_F(DispatchTest, NestedAlertTakesTheNextEventsAndHandsTheParentBack) {
         return 0;
     };
     static auto init = [](UiWindow* w) -> int32_t { return Ui_Dlg_SetItemHitProc(w, hit); };
-    UiScriptEvent inAlert =
-        For(6000, Call([&](UiWindow* alert) {
-                EXPECT_EQ(Ui_Dlg_Id(alert), 6000);
-                EXPECT_EQ(state_->parentWindow, alert);
-                int open = 0;
-                for (void* slot : state_->dialogs) open += slot != nullptr;
-                EXPECT_EQ(open, 2);
-                EXPECT_EQ(Ui_Item_SelectText(outer, 5, 0, 1),
-                          -9);  // the outer one cannot take the focus
-                // Centred over the outer dialog, which is narrower: left edges meet, a third of the
-                // height difference above.
-                Ui_Rect a, o;
-                ASSERT_EQ(Ui_Dlg_Bounds_Get(alert, &a), 0);
-                ASSERT_EQ(Ui_Dlg_Bounds_Get(outer, &o), 0);
-                EXPECT_EQ(a.left, o.left);
-                EXPECT_EQ(a.top, o.top + ((o.bottom - o.top) - (a.bottom - a.top)) / 3);
-            }));
+    UiScriptEvent inAlert = For(6000, Call([&](UiWindow* alert) {
+                                    EXPECT_EQ(Ui_Dlg_Id(alert), 6000);
+                                    EXPECT_EQ(state_->parentWindow, alert);
+                                    int open = 0;
+                                    for (void* slot : state_->dialogs) open += slot != nullptr;
+                                    EXPECT_EQ(open, 2);
+                                    EXPECT_EQ(Ui_Item_SelectText(outer, 5, 0, 1),
+                                              -9);  // the outer one cannot take the focus
+                                    // Centred over the outer dialog, which is smaller: left and top
+                                    // edges meet.
+                                    Ui_Rect a, o;
+                                    ASSERT_EQ(Ui_Dlg_Bounds_Get(alert, &a), 0);
+                                    ASSERT_EQ(Ui_Dlg_Bounds_Get(outer, &o), 0);
+                                    EXPECT_GT(a.right - a.left, o.right - o.left);
+                                    EXPECT_GT(a.bottom - a.top, o.bottom - o.top);
+                                    EXPECT_EQ(a.left, o.left);
+                                    EXPECT_EQ(a.top, o.top);
+                                }));
     int16_t item = 0;
     ASSERT_EQ(Run(kTestDialog, init, nullptr,
                   {Click(3), inAlert, For(6000, Click(2)),
@@ -353,6 +355,30 @@ TEST_F(DispatchTest, SettersRefuseWindowsThatAreNotPluginDialogs) {
         EXPECT_EQ(i->trackSlots[8].value, -1);
         EXPECT_EQ(Record(w)->itemCount, 9);
     })});
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(DispatchTest, ModifierKeysTravelWithEveryEventOfADrag) {
+    gProcs = kHit | kTrack | kModifier;
+    static auto track = [](UiWindow* w, int16_t, int16_t phase) -> int32_t {
+        Ui_Dlg* d = Record(w);
+        Note("track " + std::to_string(phase) + (d->shift ? " S" : "") + (d->alt ? " A" : ""));
+        return 1;
+    };
+    // Shift held at the press; Alt taken during the drag without a move; Shift let go; released
+    // with Alt only. Outside the drag each modifier key going down or up calls the modifier proc.
+    RunTest({Call([](UiWindow* w) { Ui_Dlg_SetTrackProc(w, track); }),
+             Holding(KeyDown(kUiKeyShift), 0, 0, 1), Holding(Press(4, 60, 30), 0, 0, 1),
+             Holding(Drag(62, 32), 0, 0, 1), Holding(KeyDown(kUiKeyAlt), 0, 1, 1),
+             Holding(KeyUp(kUiKeyShift), 0, 1, 1), Holding(Release(62, 32), 0, 1, 0),
+             Holding(KeyUp(kUiKeyAlt), 0, 1, 0), Click(1)});
+    EXPECT_EQ(Joined(gTrace),
+              "init, modifier, track 0 S, track 1 S, track 1 S A, track 1 A, track 2 A, modifier, "
+              "hit 1");
+    EXPECT_EQ(Ui_Headless_Refused(), 0);
 }
 
 }  // namespace

@@ -395,3 +395,86 @@ TEST_F(DrawTest, CustomBackgroundColoursTheDialogAndTheNullColour) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DrawTest, PieSegmentsAndArcsCoverOnlyTheirAngles) {
+    const UiHeadlessWindow* hw = Drawn([](UiWindow* w) {
+        Ui_Rect pie = Ui_Rect_Make(10, 10, 50, 50), arc = Ui_Rect_Make(60, 10, 100, 50);
+        EXPECT_EQ(Ui_Draw_FillPie(w, &pie, 0, 90, &kRed), 0);    // up and to the right
+        EXPECT_EQ(Ui_Draw_FillPie(w, &pie, 0, -90, &kBlue), 0);  // clockwise: down, right
+        Ui_Draw_SetPen(w, &kBlue, 3);
+        EXPECT_EQ(Ui_Draw_FrameArc(w, &arc, 450, 180, nullptr), 0);  // 90 .. 270: the left half
+        EXPECT_EQ(Ui_Draw_FillPie(w, &arc, 30, 0, &kRed), 0);        // nothing
+        Ui_Rect whole = Ui_Rect_Make(110, 10, 130, 30);
+        EXPECT_EQ(Ui_Draw_FillPie(w, &whole, 10, 400, &kRed), 0);  // more than a turn: all
+        EXPECT_EQ(Ui_Draw_FillPie(w, &whole, 40000, 10, &kRed), -1);
+        Ui_Rect empty = Ui_Rect_Make(0, 0, 0, 10);
+        EXPECT_EQ(Ui_Draw_FrameArc(w, &empty, 0, 90, nullptr), -1);
+    });
+    ExpectPixels(hw, {{20, 40, 0xFF0000},
+                      {40, 40, 0x0000FF},
+                      {20, 20, kFace},
+                      {40, 20, kFace},
+                      {80, 11, 0x0000FF},  // the left edge of the arc's ellipse
+                      {80, 30, kFace},     // its middle stays empty
+                      {80, 48, kFace},     // the right half is not drawn
+                      {61, 29, 0x0000FF},  // the top, just left of where the half starts
+                      {120, 12, 0xFF0000},
+                      {120, 27, 0xFF0000}});
+}
+
+TEST_F(DrawTest, FontsHaveTheSameNominalMetricsEverywhere) {
+    struct Case {
+        int32_t points, font, avg, height;
+    } cases[] = {{8, kUiFontDialog, 6, 13}, {9, kUiFontDialog, 7, 15},
+                 {9, kUiFontBold, 8, 15},   {9, kUiFontLarge, 9, 20},
+                 {8, kUiFontLarge, 8, 18},  {9, kUiFontLargeBold, 10, 20},
+                 {12, kUiFontSmall, 4, 8},  {0, kUiFontDialog, 6, 13}};
+    for (const Case& c : cases) {
+        int32_t avg = 0, height = 0;
+        ASSERT_EQ(Ui_Font_Nominal(c.points, c.font, &avg, &height), 0);
+        EXPECT_TRUE(avg == c.avg && height == c.height) << c.points << " " << c.font;
+    }
+    int32_t avg = 0, height = 0;
+    EXPECT_EQ(Ui_Font_Nominal(9, 5, &avg, &height), -1);
+    // A face fits when its base units are no larger: 385 pixels for 52 letters is 7 wide.
+    EXPECT_TRUE(Ui_Font_Fits(385, 15, 7, 15));
+    EXPECT_FALSE(Ui_Font_Fits(390, 15, 7, 15));
+    EXPECT_FALSE(Ui_Font_Fits(385, 16, 7, 15));
+
+    Drawn([](UiWindow* w) {
+        int16_t plain = 0, bold = 0, large = 0, height = 0;
+        Ui_Draw_MeasureText(w, kUiFontDialog, "Hue", &plain, &height);
+        Ui_Draw_MeasureText(w, kUiFontBold, "Hue", &bold, &height);
+        Ui_Draw_MeasureText(w, kUiFontLarge, "Hue", &large, &height);
+        EXPECT_TRUE(plain < bold && bold < large) << plain << " " << bold << " " << large;
+        EXPECT_EQ(Ui_Draw_SetFont(w, kUiFontLargeBold), 0);
+        EXPECT_EQ(Ui_Draw_SetFont(w, 5), -1);
+        // Wrapped at 60 pixels (10 characters of the 8-point font): three lines.
+        int16_t wrapped = 0;
+        EXPECT_EQ(Ui_Draw_MeasureWrapped(w, kUiFontDialog, "one two three four five", 60, &wrapped),
+                  0);
+        EXPECT_EQ(wrapped, 3 * 13);
+        EXPECT_EQ(Ui_Draw_MeasureWrapped(w, kUiFontDialog, "one", 0, &wrapped), -1);
+    });
+}
+
+TEST_F(DrawTest, NothingIsDrawnBeforeTheWindowIsShownButTextCanBeMeasured) {
+    static int32_t begin = 0;
+    static int16_t wrapped = 0;
+    int16_t item = 0;
+    ASSERT_EQ(Run(
+                  kTestDialog,
+                  [](UiWindow* w) {
+                      begin = Ui_Draw_Begin(w);
+                      return Ui_Draw_MeasureWrapped(w, kUiFontDialog, "one two three", 30,
+                                                    &wrapped);
+                  },
+                  nullptr, {}, &item),
+              0);
+    EXPECT_EQ(begin, -2);
+    EXPECT_EQ(wrapped, 3 * 13);
+}
+
+}  // namespace

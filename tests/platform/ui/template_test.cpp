@@ -3,9 +3,12 @@
 #include <cstring>
 #include <string>
 
+#include "platform/resources.h"
 #include "platform/ui/dlg_template.h"
+#include "platform/ui/draw.h"
 #include "platform/ui/rect.h"
 #include "platform/ui_state.h"
+#include "resources/ids/strings.h"
 #include "tests/platform/ui/ui_test_support.h"
 
 namespace {
@@ -163,6 +166,65 @@ TEST(DialogUnits, LargerLayoutsGrowOneItemAndKeepTheOthersToTheNearerSide) {
     EXPECT_EQ(Ui_Template_LayoutSized(nullptr, &base, 150, 100, 1), -1);
 }
 
+TEST(DialogUnits, AnchoredItemsFollowTheirAnchorAndMoveTogether) {
+    // 4 x 8 base units again; the window grows by 60 x 31.
+    Freer f;
+    ASSERT_EQ(Parse("dialog 1 100 80\n"
+                    "item 1 user 10 10 50 40 \"\"\n"    // stretches both ways
+                    "item 2 button 70 10 20 10 \"\"\n"  // a group that stays centred
+                    "item 3 button 70 30 20 10 \"\"\n"
+                    "item 4 button 70 60 20 10 \"\"\n"  // bottom right corner
+                    "item 5 button 10 60 20 10 \"\"\n"  // below the picture, at the left
+                    "item 6 button 40 60 20 10 \"\"\n"  // no anchor: the nearer sides
+                    "anchor stretch stretch 1\n"
+                    "anchor right centre 2-3\n"
+                    "anchor left centre 4 5\n"
+                    "anchor right bottom 4-4\n"  // a later line wins
+                    "anchor left bottom 5\n",
+                    &f.t),
+              0);
+    EXPECT_EQ(f.t->items[1].anchorV, kUiAnchorCentre);
+    EXPECT_EQ(f.t->items[5].anchorH, kUiAnchorNone);
+    const Ui_BaseUnits base{4, 8};
+    ASSERT_EQ(Ui_Template_LayoutSized(f.t, &base, 160, 111, 0), 0);
+    EXPECT_EQ(RectText(f.t->items[0].pixels), "10,10,81,120");
+    EXPECT_EQ(RectText(f.t->items[1].pixels), "25,130,35,150");  // half of 31 rounds down
+    EXPECT_EQ(RectText(f.t->items[2].pixels), "45,130,55,150");
+    EXPECT_EQ(RectText(f.t->items[3].pixels), "91,130,101,150");
+    EXPECT_EQ(RectText(f.t->items[4].pixels), "91,10,101,30");
+    EXPECT_EQ(RectText(f.t->items[5].pixels), "91,40,101,60");
+
+    // From one size to another item by item, from wherever the item is: an owner's move stays,
+    // and going back returns every item to where it was.
+    ASSERT_EQ(Ui_Template_Layout(f.t, &base), 0);
+    Ui_Rect moved = Ui_Rect_Make(33, 70, 43, 90), out{};  // item 3, moved 3 down by its owner
+    ASSERT_EQ(Ui_Template_Follow(f.t, 3, &moved, 100, 80, 160, 111, &out), 0);
+    EXPECT_EQ(RectText(out), "48,130,58,150");
+    Ui_Rect back{};
+    ASSERT_EQ(Ui_Template_Follow(f.t, 3, &out, 160, 111, 100, 80, &back), 0);
+    EXPECT_EQ(RectText(back), RectText(moved));
+    // Sizes below the template's count as the template's; a stretched edge never passes the
+    // other one even for an item its owner made smaller.
+    ASSERT_EQ(Ui_Template_Follow(f.t, 1, &f.t->items[0].pixels, 100, 80, 50, 50, &out), 0);
+    EXPECT_EQ(RectText(out), "10,10,50,60");
+    Ui_Rect thin = Ui_Rect_Make(10, 10, 20, 12);
+    ASSERT_EQ(Ui_Template_Follow(f.t, 1, &thin, 160, 111, 100, 80, &out), 0);
+    EXPECT_EQ(RectText(out), "10,10,10,10");
+    EXPECT_EQ(Ui_Template_Follow(f.t, 7, &thin, 100, 80, 160, 111, &out), -1);
+    const Ui_Rect far = Ui_Rect_Make(0, 32000, 10, 32020);  // past the 16-bit range once moved
+    EXPECT_EQ(Ui_Template_Follow(f.t, 2, &far, 100, 80, 32767, 80, &out), -1);
+
+    const std::string head = "dialog 1 100 100\nitem 1 button 0 0 10 10 \"\"\n";
+    for (const char* bad :
+         {"anchor right 1", "anchor middle top 1", "anchor left up 1", "anchor left top",
+          "anchor left top 2", "anchor left top 1-2", "anchor left top 0", "anchor left top x"}) {
+        Ui_DlgTemplate* t = nullptr;
+        int32_t line = 0;
+        EXPECT_EQ(Parse(head + bad, &t, &line), -8) << bad;
+        EXPECT_EQ(line, 3) << bad;
+    }
+}
+
 class ShippedTemplates : public UiTest {
    protected:
     void TearDown() override {
@@ -187,6 +249,45 @@ TEST_F(ShippedTemplates, AboutBoxKeepsItsButtonsOutOfSightAndMissingTemplatesAre
     for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(t->items[i].kind, kUiItemButton);
         EXPECT_TRUE(t->items[i].units.left >= t->width || t->items[i].units.top >= t->height);
+    }
+}
+
+TEST_F(ShippedTemplates, EditingWindowItemsShownTogetherNeverOverlapAndOkFitsItsTitles) {
+    Ui_DlgTemplate* t = Load(1000);
+    ASSERT_NE(t, nullptr);
+    int32_t average = 0, height = 0;
+    ASSERT_EQ(Ui_Font_Nominal(t->fontPoints, kUiFontDialog, &average, &height), 0);
+    Ui_BaseUnits base{};
+    ASSERT_EQ(Ui_BaseUnitsFromFont(52 * average, height, &base), 0);
+    ASSERT_EQ(Ui_Template_Layout(t, &base), 0);
+    // OK takes the longest of its four titles with room for a button's margins.
+    const Ui_Rect& ok = t->items[0].pixels;
+    for (int32_t id = kStrOkEditImage; id <= kStrOkCreateHuegrid; ++id) {
+        char title[256];
+        Ui_ResToCString(state_, id, title);
+        EXPECT_GE(Ui_Rect_Width(&ok), int32_t(std::strlen(title)) * average + 12) << title;
+    }
+    // Items 17 to 82 belong to the tabs and share places; every other item is on show whatever
+    // the tab, and may meet no item but the tool panel's frame (90) that holds it. The tabs'
+    // items lie inside the frame, or in the tab bar above it.
+    const Ui_Rect& frame = t->items[89].pixels;
+    auto inside = [](const Ui_Rect& a, const Ui_Rect& b) {
+        return a.top >= b.top && a.left >= b.left && a.bottom <= b.bottom && a.right <= b.right;
+    };
+    for (int32_t i = 1; i <= t->itemCount; ++i) {
+        const Ui_Rect& a = t->items[i - 1].pixels;
+        if (18 <= i && i <= 82) {
+            EXPECT_TRUE(inside(a, frame)) << "item " << i;
+        }
+        if (17 <= i && i <= 82) continue;
+        for (int32_t j = 1; j <= t->itemCount; ++j) {
+            const Ui_Rect& b = t->items[j - 1].pixels;
+            Ui_Rect common{};
+            Ui_Rect_Intersect(&a, &b, &common);
+            const bool held = (i == 90 && inside(b, frame)) || (j == 90 && inside(a, frame));
+            EXPECT_TRUE(i == j || Ui_Rect_IsEmpty(&common) || held)
+                << "items " << i << " and " << j << " overlap at " << RectText(common);
+        }
     }
 }
 

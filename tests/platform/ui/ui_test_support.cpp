@@ -5,6 +5,8 @@
 
 #include "platform/mem.h"
 #include "platform/resources.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/draw.h"
 #include "platform/ui_state.h"
 
 namespace ui_testing {
@@ -27,6 +29,25 @@ const char kTestTemplate[] =
     "item 7 static 80 50 60 10 \"Label\"\n"
     "item 8 check 150 10 40 10 \"Auto\" auto\n"
     "item 9 user 150 30 40 30 \"\"\n";
+
+// A resizable dialog at 9 points: a picture that takes the room, a group on the right that stays
+// vertically centred, buttons in the bottom right corner and a status line at the bottom left.
+const char kResizableTemplate[] =
+    "dialog 9001 240 160\n"
+    "title \"Resizable\"\n"
+    "font \"MS Sans Serif\" 9\n"
+    "item 1 button 180 140 52 14 \"OK\" default\n"
+    "item 2 button 124 140 52 14 \"Cancel\"\n"
+    "item 3 user 8 8 160 124 \"\" border\n"
+    "item 4 check 176 8 56 10 \"Box\"\n"
+    "item 5 user 176 24 56 40 \"\" border\n"
+    "item 6 static 8 140 100 10 \"Status\"\n"
+    "item 7 edit 176 70 56 12 \"\"\n"
+    "item 8 static 176 88 56 40 \"Text\"\n"
+    "anchor stretch stretch 3\n"
+    "anchor right centre 4-5 7-8\n"
+    "anchor right bottom 1-2\n"
+    "anchor left bottom 6\n";
 
 // Calls kept alive for the script's lifetime.
 std::list<std::function<void(UiWindow*)>> gCalls;
@@ -85,6 +106,21 @@ UiScriptEvent Idle(int32_t ticks) {
 }
 UiScriptEvent Choose(const char* path) {
     return Event(kUiScriptChoose, 0, 0, 0, 0, path);
+}
+UiScriptEvent Resize(int16_t width, int16_t height) {
+    return Event(kUiScriptResize, 0, height, width);
+}
+UiScriptEvent KeyDown(int32_t key) {
+    return Event(kUiScriptKeyDown, 0, 0, 0, key);
+}
+UiScriptEvent KeyUp(int32_t key) {
+    return Event(kUiScriptKeyUp, 0, 0, 0, key);
+}
+UiScriptEvent Holding(UiScriptEvent e, uint8_t ctrl, uint8_t alt, uint8_t shift) {
+    e.ctrl = ctrl;
+    e.alt = alt;
+    e.shift = shift;
+    return e;
 }
 UiScriptEvent Call(std::function<void(UiWindow*)> fn) {
     gCalls.push_back(std::move(fn));
@@ -169,7 +205,8 @@ const ResArchive* TestArchive() {
     static std::vector<uint8_t> bytes;
     static ResArchive archive;
     if (bytes.empty()) {
-        bytes = ArchiveWith({{kResTypeDialog, kTestDialog, kTestTemplate}});
+        bytes = ArchiveWith({{kResTypeDialog, kTestDialog, kTestTemplate},
+                             {kResTypeDialog, kResizableDialog, kResizableTemplate}});
         EXPECT_EQ(Res_Open(&archive, bytes.data(), uint32_t(bytes.size())), 0);
     }
     return &archive;
@@ -212,6 +249,18 @@ std::vector<std::string> UiTest::LogWith(const std::string& text) const {
         if (line.find(text) != std::string::npos) out.push_back(line);
     }
     return out;
+}
+
+int32_t OutlineItem(UiWindow* w, int16_t item) {
+    Ui_Rect r{};
+    if (Ui_Item_GetRect(w, item, &r) != 0 || Ui_Draw_Begin(w) != 0) return -2;
+    const Ui_Color blue = Ui_ColorFromRGB(kOutline.r, kOutline.g, kOutline.b);
+    Ui_Draw_FrameRect(w, &r, &blue);
+    Ui_Draw_SetPen(w, &blue, 1);
+    Ui_Draw_SetFont(w, kUiFontSmall);
+    Ui_Draw_TextAt(w, std::to_string(item).c_str(), int16_t(r.top + 1), int16_t(r.left + 2),
+                   kUiAlignLeft);
+    return Ui_Draw_End(w);
 }
 
 Ui_Dlg* Record(UiWindow* dialog) {

@@ -6,6 +6,10 @@
 //   1 button "OK" (default)   2 button "Cancel"   3 check "Check"   4 user item
 //   5 edit "abc"              6 combo              7 static "Label"  8 check "Auto" (auto)
 //   9 user item
+// Test dialog 9001, 9 points (7 x 15 base units), 240 x 160 units = 420 x 300 pixels, with
+// anchors: 1 "OK" and 2 "Cancel" (right, bottom), 3 user item with a border (stretches both
+// ways), 4 check "Box", 5 user item with a border, 7 edit and 8 static "Text" (right, centred),
+// 6 static "Status" (left, bottom).
 #pragma once
 
 #include <functional>
@@ -21,6 +25,7 @@
 namespace ui_testing {
 
 constexpr int32_t kTestDialog = 9000;
+constexpr int32_t kResizableDialog = 9001;
 
 // The module's resources with the test dialog added (built once, kept for the process).
 const ResArchive* TestArchive();
@@ -36,6 +41,12 @@ UiScriptEvent Release(int16_t v, int16_t h);
 UiScriptEvent Move(int16_t v, int16_t h);
 UiScriptEvent Idle(int32_t ticks);
 UiScriptEvent Choose(const char* path);
+// The person drags the window's frame to a client area width x height.
+UiScriptEvent Resize(int16_t width, int16_t height);
+UiScriptEvent KeyDown(int32_t key);
+UiScriptEvent KeyUp(int32_t key);
+// The event with these modifier keys held.
+UiScriptEvent Holding(UiScriptEvent e, uint8_t ctrl, uint8_t alt, uint8_t shift);
 // Runs fn with the open dialog when the script reaches it.
 UiScriptEvent Call(std::function<void(UiWindow*)> fn);
 // The event, for the dialog with the given id only.
@@ -72,6 +83,11 @@ class UiTest : public testing_support::PlatformTest {
 
 // The record of an open dialog (fails the test when there is none).
 Ui_Dlg* Record(UiWindow* dialog);
+
+// A draw proc that outlines its item in kOutline and writes the item's number in its corner, so
+// that a screenshot shows where every item lies.
+constexpr Ui_RGB kOutline{70, 110, 170};
+int32_t OutlineItem(UiWindow* dialog, int16_t item);
 
 // An archive of the module's resources with extra entries added or replaced.
 struct ExtraResource {

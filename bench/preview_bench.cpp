@@ -1,0 +1,218 @@
+// The editing window's preview on a 6000 x 4000 8-bit image in a 1000 x 750 preview box, in
+// process: the module's own code against the host library's strip server over an uncompressed
+// TIFF file, served exactly as filterhost serves it (the file mapped, block averages at the
+// sampling rate, our module's case info: no source copied into the output).
+//
+// - preview_acquire_ms: AcquirePreview for the window (the host's reduction at rate r, the tent
+//   resampler in the host's buffer, the analysis copy), the median of several runs; beside it the
+//   peak of the module's own memory during the acquisition and the budget the prepare phase
+//   agrees for this preview (bufferSpace).
+// - preview_frame_ms: one live-slider frame: HgBuild at grid level 7 with every stage of the
+//   edit chain, PreviewApplyRows over the whole preview (the direct path, as while a slider is
+//   dragged), displayPixels into a draw target of the preview's size. The median of the frames'
+//   totals and the share of each step (its median over the sum of the three medians).
+//
+// Times are processor times of the process (it is single-threaded), medians of several runs.
+//
+//   preview_bench [frames] [acquisitions]   (default 31 and 9)
+#include <unistd.h>
+
+#include <algorithm>
+#include <ctime>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench/bench_data.h"
+#include "engine/huegrid_build.h"
+#include "host/plugin.h"
+#include "host/preview.h"
+#include "host/preview_render.h"
+#include "host/rects.h"
+#include "platform/mem.h"
+#include "tools/filterhost/file_document.h"
+#include "tools/filterhost/image_file.h"
+#include "tools/hostlib/host_services.h"
+#include "tools/hostlib/strip_server.h"
+
+namespace {
+
+constexpr int32_t kWidth = 6000, kHeight = 4000;
+constexpr int32_t kBoxWidth = 1000, kBoxHeight = 750;
+
+StripServer* gServer = nullptr;
+FilterRecord* gRecord = nullptr;
+double gHostMs = 0;  // processor time spent serving advanceState
+
+// Processor time of this (single-threaded) process, in milliseconds: the machine is shared, and
+// other people's work inflates wall-clock times but not this.
+double Now() {
+    timespec t;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+OSErr Advance() {
+    const double start = Now();
+    const OSErr answer = gServer->Advance(gRecord);
+    gHostMs += Now() - start;
+    return answer;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// The test image as an uncompressed TIFF in a temporary folder.
+std::string WriteImage(std::string* error) {
+    char folder[] = "/tmp/preview_bench.XXXXXX";
+    if (mkdtemp(folder) == nullptr) {
+        *error = "no temporary folder";
+        return std::string();
+    }
+    const std::string path = std::string(folder) + "/scene.tif";
+    const std::vector<uint8_t> pixels = bench::MakeImage8(kWidth, kHeight);
+    Image header;
+    header.width = kWidth;
+    header.height = kHeight;
+    header.channels = 3;
+    header.depth = 8;
+    header.tiffCompression = 1;  // none: filterhost maps such a file
+    const RowSource rows = [&](int32_t y) { return pixels.data() + size_t(y) * kWidth * 3; };
+    if (!WriteImageRows(path, ImageFormat::kTiff, header, rows, error)) return std::string();
+    return path;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int frames = argc > 1 ? std::max(1, std::atoi(argv[1])) : 31;
+    const int acquisitions = argc > 2 ? std::max(1, std::atoi(argv[2])) : 9;
+    std::string error;
+    const std::string path = WriteImage(&error);
+    Image header;
+    ImageRows rows;
+    if (path.empty() || !ReadImageRows(path, &header, &rows, &error)) {
+        std::fprintf(stderr, "preview_bench: %s\n", error.c_str());
+        return 1;
+    }
+    FileDocument document(header, std::move(rows));
+    std::remove(path.c_str());
+    rmdir(path.substr(0, path.rfind('/')).c_str());
+
+    const VRect filter{0, 0, kHeight, kWidth};
+    StripServer server(&document, filter, false);
+    FilterRecord record{};
+    record.planes = 3;
+    record.depth = 8;
+    record.imageMode = plugInModeRGBColor;
+    record.filterRect = Rect{0, 0, int16(kHeight), int16(kWidth)};
+    record.advanceState = Advance;
+    record.displayPixels = HostDisplayPixels;
+    record.samplingSupport = hostSupportsIntegralSampling;
+    record.supportsPadding = 1;
+    record.inputRate = record.maskRate = 0x10000;
+    gServer = &server;
+    gRecord = &record;
+    int16 result = 0;
+    gFilterRecord = &record;
+    gResult = &result;
+
+    auto data = std::make_unique<PluginData>();
+    EditState* es = &data->editState;
+    PreviewState* pv = &data->run.preview;
+    if (EditStateInit(es, nullptr) != 0) return 1;
+
+    // The acquisition, from nothing each time, as the window opens.
+    std::vector<double> acquire, host;
+    uint32_t peak = 0;
+    for (int i = 0; i < acquisitions; ++i) {
+        ReleasePreview(es, pv);
+        EditStateFreeAnalysis(es);
+        const uint32_t before = ul_total;
+        ul_maxTotal = ul_total;
+        gHostMs = 0;
+        const double start = Now();
+        const int32_t status = AcquirePreview(es, pv, kBoxWidth, kBoxHeight, 1, nullptr);
+        const double end = Now();
+        if (status != 0) {
+            std::fprintf(stderr, "preview_bench: AcquirePreview failed with %d (%s)\n", int(status),
+                         server.LastError().c_str());
+            return 1;
+        }
+        peak = std::max(peak, ul_maxTotal - before);
+        acquire.push_back(end - start);
+        host.push_back(gHostMs);
+    }
+    const uint32_t budget = PrepareBufferSpace(kBoxWidth, kBoxHeight, 8);
+
+    // The frames: a slider moves a little each time, so that every build is a new one.
+    const VRect bounds = GetOutRect(&record);
+    const int32_t w = bounds.right - bounds.left, h = bounds.bottom - bounds.top;
+    auto* display = static_cast<uint8_t*>(record.outData);
+    IPImage destination{kIPKindColour, 3, 1, w, h, 72.0f, 3, 3 * w, {}, nullptr};
+    for (int32_t c = 0; c < 3; ++c) destination.channel[c] = display + c;
+    std::vector<uint8_t> target(size_t(w) * size_t(h) * 3);
+    PSDrawTarget device{target.data(), w, h, 3 * w, 0, 0};
+    PSPixelMap map{};
+    map.version = 1;
+    map.bounds = bounds;
+    map.imageMode = plugInModeRGBColor;
+    map.rowBytes = 3 * w;
+    map.colBytes = 3;
+    map.planeBytes = 1;
+    map.baseAddr = display;
+    std::vector<double> build, apply, show, total;
+    EditPars pars = bench::StrongPars(false);
+    for (int i = 0; i < frames; ++i) {
+        pars.brightness = 0.5f + 0.002f * float(i % 20);
+        bench::Stale(&pars);
+        Huegrid* shown = nullptr;
+        const double t0 = Now();
+        int32_t status = HgBuild(&pars, kEditMaskAll, kHgQualityMax, 1, &shown);
+        const double t1 = Now();
+        PreviewRows job{
+            &pv->hostInput,     nullptr, VRect{0, 0, h, w}, &destination, shown, 0, 0, 0, 0,
+            &pars.sharpenNoise, nullptr};
+        if (status == 0) status = PreviewApplyRows(&job, nullptr);
+        const double t2 = Now();
+        if (status == 0 && record.displayPixels(&map, &bounds, 0, 0, &device) != noErr) status = -2;
+        const double t3 = Now();
+        HgFree(shown);
+        if (status != 0) {
+            std::fprintf(stderr, "preview_bench: the frame failed with %d\n", int(status));
+            return 1;
+        }
+        build.push_back(t1 - t0);
+        apply.push_back(t2 - t1);
+        show.push_back(t3 - t2);
+        total.push_back(t3 - t0);
+    }
+    const int32_t rate = pv->rate;
+    ReleasePreview(es, pv);
+    EditStateFreeAnalysis(es);
+
+    const double b = Median(build), a = Median(apply), s = Median(show), sum = b + a + s;
+    std::printf(
+        "Preview of %d x %d (8-bit) in a %d x %d box: %d x %d at host rate %d; acquisition median "
+        "%.1f ms of %d (the host's serving %.1f ms of it), module peak %u bytes against a budget "
+        "of %u; processor times\n",
+        kWidth, kHeight, kBoxWidth, kBoxHeight, w, h, int(rate), Median(acquire), acquisitions,
+        Median(host), unsigned(peak), unsigned(budget));
+    std::printf(
+        "One frame: median %.1f ms of %d (HgBuild q7 %.1f ms, PreviewApplyRows %.1f ms, "
+        "displayPixels %.1f ms)\n",
+        Median(total), frames, b, a, s);
+    std::printf("preview_frame_ms %.1f ms\n", Median(total));
+    std::printf("preview_frame_hgbuild_share %.0f pct\n", 100.0 * b / sum);
+    std::printf("preview_frame_apply_share %.0f pct\n", 100.0 * a / sum);
+    std::printf("preview_frame_display_share %.0f pct\n", 100.0 * s / sum);
+    std::printf("preview_acquire_ms %.1f ms\n", Median(acquire));
+    std::printf("preview_acquire_host_ms %.1f ms\n", Median(host));
+    std::printf("preview_acquire_peak_bytes %u bytes\n", unsigned(peak));
+    std::printf("preview_acquire_budget_bytes %u bytes\n", unsigned(budget));
+    return 0;
+}

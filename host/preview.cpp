@@ -1,0 +1,624 @@
+// Taking the preview from the host and putting it back; see preview.h.
+#include "host/preview.h"
+
+#include "engine/ip_resample.h"
+#include "engine/measure.h"
+#include "host/filter_image.h"
+#include "host/host_services.h"
+#include "host/plugin.h"
+#include "host/rects.h"
+#include "platform/mem.h"
+#include "resources/ids/strings.h"
+
+namespace {
+
+constexpr Fixed kRateOne = 0x10000;
+constexpr int16 kPaddingWhite = 255;
+constexpr int32_t kFallbackWidth = 640;
+constexpr int32_t kFallbackHeight = 480;
+constexpr int32_t kHalf = 128;  // a selection or opacity above this takes part
+constexpr VRect kEmpty{0, 0, 0, 0};
+
+int32_t CeilDiv(int32_t a, int32_t b) {
+    return int32_t((int64_t(a) + b - 1) / b);
+}
+int32_t Min(int32_t a, int32_t b) {
+    return a < b ? a : b;
+}
+int32_t Max(int32_t a, int32_t b) {
+    return a > b ? a : b;
+}
+int32_t Clamp(int32_t v, int32_t lo, int32_t hi) {
+    return v < lo ? lo : v > hi ? hi : v;
+}
+int32_t Width(const VRect& r) {
+    return r.right - r.left;
+}
+int32_t Height(const VRect& r) {
+    return r.bottom - r.top;
+}
+VRect Sized(int32_t top, int32_t left, int32_t width, int32_t height) {
+    return VRect{top, left, top + height, left + width};
+}
+
+// Sample (x, y) of a channel as 8 bits: 16-bit samples are on the engine's scale here.
+uint8_t Byte(const IPImage& image, int32_t channel, int32_t x, int32_t y) {
+    const ptrdiff_t at = IPSampleOffset(&image, x, y);
+    if (image.bytesPerSample == 1) return static_cast<const uint8_t*>(image.channel[channel])[at];
+    return uint8_t(static_cast<const uint16_t*>(image.channel[channel])[at] >> 8);
+}
+
+// A failure that names no step of its own is told as reading the image (with a blank for the
+// name, which the host does not give).
+int32_t FailReading(Ui_Failure* failure, int32_t status) {
+    return Ui_Fail(failure, status, kPhraseReadImage, 0, " ");
+}
+
+// The host answered without the pixels asked for.
+int32_t FailAnswer(Ui_Failure* failure) {
+    SetResult(errPlugInHostInsufficient);
+    return Ui_Fail(failure, kStatusError, kPhraseAdvanceState);
+}
+
+// Asks for nothing more, so that the host can release its buffers, and puts the rates back to 1
+// for whoever asks next.
+void ReleaseHostBuffers(FilterRecord* record) {
+    SetInRect(record, kEmpty);
+    SetMaskRect(record, kEmpty);
+    SetOutRect(record, kEmpty);
+    record->inputRate = kRateOne;
+    record->maskRate = kRateOne;
+    // Nothing is requested, so there is nothing an answer could change here.
+    (void)record->advanceState();
+}
+
+// Empties every rectangle and lets the host release what it served, before a new request.
+int32_t EmptyHost(Ui_Failure* failure) {
+    SetOutRect(Record(), kEmpty);
+    return ResetHostRects(failure);
+}
+
+// Asks for in (and the mask over the same rectangle) at an integer rate and for out at full
+// size, every plane, padded white.
+int32_t Request(const VRect& in, int32_t rate, const VRect& out, Ui_Failure* failure) {
+    FilterRecord* record = Record();
+    record->inLoPlane = record->outLoPlane = 0;
+    record->inHiPlane = record->outHiPlane = int16(record->planes - 1);
+    record->inputRate = Fixed(rate) << 16;
+    record->inputPadding = record->outputPadding = kPaddingWhite;
+    SetInRect(record, in);
+    if (record->haveMask == 1) {
+        record->maskRate = record->inputRate;
+        record->maskPadding = record->inputPadding;
+        SetMaskRect(record, in);
+    }
+    SetOutRect(record, out);
+    return AdvanceHostState(failure);
+}
+
+// The host's input (and selection) as views, checked against the size asked for; with
+// outWidth above 0 also its output buffer, whose rows must hold outWidth RGB pixels.
+int32_t DescribeAnswer(const PreviewState* pv, int32_t width, int32_t height, int32_t outWidth,
+                       IPImage* input, IPImage* selection, Ui_Failure* failure) {
+    FilterRecord* record = Record();
+    DescribeHostInput(record, input);
+    Mem_Fill(selection, 0, sizeof *selection);
+    if (pv->haveSelection) DescribeHostMask(record, selection);
+    const bool selectionOk =
+        !pv->haveSelection || (IPImageValid(selection) && selection->width == input->width &&
+                               selection->height == input->height);
+    const bool outOk = outWidth < 1 || (record->outData != nullptr &&
+                                        int64_t(record->outRowBytes) >= 3 * int64_t(outWidth));
+    if (!IPImageValid(input) || input->width != width || input->height != height || !selectionOk ||
+        !outOk) {
+        return FailAnswer(failure);
+    }
+    return kStatusOk;
+}
+
+// Reduces an image in the host's buffer in place into the box; the view takes the new size.
+int32_t ReduceInPlace(IPImage* view, int32_t boxWidth, int32_t boxHeight) {
+    IPImage destination = *view;
+    destination.width = boxWidth;
+    destination.height = boxHeight;
+    int32_t width = 0, height = 0;
+    int32_t status =
+        IPScaleImageDown2(nullptr, view, kIPScaleTent, &destination, &width, &height, 0);
+    if (status != kStatusOk) return status;
+    view->width = width;
+    view->height = height;
+    return kStatusOk;
+}
+
+// The preview's geometry for a box: the rate, what to ask the host for, and the size the
+// resampler will give (the display buffer is asked for at that size).
+void PlanGeometry(PreviewState* pv, int32_t boxWidth, int32_t boxHeight) {
+    const int32_t w = Width(pv->filter), h = Height(pv->filter);
+    pv->boxWidth = boxWidth;
+    pv->boxHeight = boxHeight;
+    // The host reduces by an integer rate, half of what the box needs, so that the tent filter
+    // has at least two source pixels to average for each output pixel.
+    const int32_t f = Max(CeilDiv(h, boxHeight), CeilDiv(w, boxWidth));
+    pv->reduced = f > 1 ? 1 : 0;
+    pv->rate = pv->reduced ? Max(f / 2, 1) : 1;
+    const VRect& r = pv->filter;
+    const int32_t rate = pv->rate;
+    pv->request = VRect{r.top / rate, r.left / rate, r.bottom / rate, r.right / rate};
+    pv->width = Width(pv->request);
+    pv->height = Height(pv->request);
+    if (pv->reduced) {
+        IPScaleOutputSize(pv->width, pv->height, Min(w, boxWidth), Min(h, boxHeight), &pv->width,
+                          &pv->height);
+    }
+}
+
+// Asks the host for the filter rectangle at the rate, reduces it in place, records the reduced
+// region in the host record (without a further request) and rescales 16-bit samples. The
+// display buffer lies at the filter rectangle's corner: anything the host writes back from it
+// lands inside the area the filter writes anyway.
+int32_t FetchPreview(PreviewState* pv, Ui_Failure* failure) {
+    FilterRecord* record = Record();
+    pv->holds = kPreviewHoldsOther;
+    int32_t status = EmptyHost(failure);
+    if (status != kStatusOk) return status;
+    pv->outRegion =
+        pv->display ? Sized(pv->filter.top, pv->filter.left, pv->width, pv->height) : kEmpty;
+    status = Request(pv->request, pv->rate, pv->outRegion, failure);
+    if (status != kStatusOk) return status;
+    // A host with a mask flag that serves no mask has no selection.
+    if (record->maskData == nullptr) pv->haveSelection = 0;
+    IPImage input, selection;
+    status = DescribeAnswer(pv, Width(pv->request), Height(pv->request),
+                            pv->display ? pv->width : 0, &input, &selection, failure);
+    if (status != kStatusOk) return status;
+    if (pv->reduced) {
+        const int32_t boxWidth = Min(Width(pv->filter), pv->boxWidth);
+        const int32_t boxHeight = Min(Height(pv->filter), pv->boxHeight);
+        status = ReduceInPlace(&input, boxWidth, boxHeight);
+        if (status == kStatusOk && pv->haveSelection)
+            status = ReduceInPlace(&selection, boxWidth, boxHeight);
+        if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseScaleDown);
+        if (input.width != pv->width || input.height != pv->height) return FailAnswer(failure);
+    }
+    pv->inRegion = Sized(pv->request.top, pv->request.left, pv->width, pv->height);
+    SetInRect(record, pv->inRegion);
+    if (pv->haveSelection) SetMaskRect(record, pv->inRegion);
+    SetOutRect(record, pv->outRegion);
+    if (pv->bytes == 2)
+        RescaleHost16(record->inData, record->inRowBytes, pv->width, pv->height, pv->planes);
+    DescribeHostInput(record, &pv->hostInput);
+    Mem_Fill(&pv->hostMask, 0, sizeof pv->hostMask);
+    if (pv->haveSelection) DescribeHostMask(record, &pv->hostMask);
+    pv->holds = kPreviewHoldsPreview;
+    return kStatusOk;
+}
+
+// Copies the preview into the editing state's own 8-bit interleaved image and builds the mask
+// of the pixels that take part. *anySet tells whether any does (true without a mask).
+int32_t CopyAnalysis(EditState* es, const IPImage& input, const IPImage* selection,
+                     bool transparency, bool* anySet) {
+    const int32_t w = input.width, h = input.height;
+    const bool fourth = selection != nullptr || transparency;
+    const int32_t channels = fourth ? 4 : 3;
+    auto* pixels = static_cast<uint8_t*>(Mem_Alloc(uint32_t(w) * uint32_t(h) * uint32_t(channels)));
+    if (pixels == nullptr) return kStatusNoMemory;
+    IPImage& image = es->analysisImage;
+    image.kind = kIPKindColour;
+    image.channels = channels;
+    image.bytesPerSample = 1;
+    image.width = w;
+    image.height = h;
+    image.resolution = 72.0f;
+    image.pixelStep = channels;
+    image.rowStep = channels * w;
+    for (int32_t c = 0; c < channels; ++c) image.channel[c] = pixels + c;
+    image.pixels = pixels;
+
+    IPMask& mask = es->analysisMask;
+    *anySet = true;
+    if (fourth) {
+        const int32_t rowBytes = (w + 7) / 8;
+        auto* bits = static_cast<uint8_t*>(Mem_Alloc(uint32_t(rowBytes) * uint32_t(h)));
+        if (bits == nullptr) return kStatusNoMemory;  // the caller frees the image
+        mask = IPMask{w, h, rowBytes, bits, 0, 0, 0, 0};
+        IPMaskClear(&mask);
+    }
+    for (int32_t y = 0; y < h; ++y) {
+        uint8_t* out = pixels + ptrdiff_t(y) * image.rowStep;
+        for (int32_t x = 0; x < w; ++x, out += channels) {
+            for (int32_t c = 0; c < 3; ++c) out[c] = Byte(input, c, x, y);
+            if (!fourth) continue;
+            const uint8_t selected = selection != nullptr ? Byte(*selection, 0, x, y) : 255;
+            const uint8_t opaque = transparency ? Byte(input, 3, x, y) : 255;
+            out[3] = selection != nullptr ? selected : opaque;
+            if (selected > kHalf && opaque > kHalf) IPMaskSet(&mask, x, y);
+        }
+    }
+    if (fourth) *anySet = mask.right >= 0;
+    return kStatusOk;
+}
+
+// The transparency plane at preview size, for putting an 8-bit preview back.
+int32_t CopyFourth(PreviewState* pv) {
+    const IPImage& input = pv->hostInput;
+    auto* plane = static_cast<uint8_t*>(Mem_Alloc(uint32_t(pv->width) * uint32_t(pv->height)));
+    if (plane == nullptr) return kStatusNoMemory;
+    IPImage& f = pv->fourth;
+    f = IPImage{kIPKindMask, 1, 1, pv->width, pv->height, 72.0f, 1, pv->width, {plane}, plane};
+    for (int32_t y = 0; y < pv->height; ++y) {
+        for (int32_t x = 0; x < pv->width; ++x)
+            plane[ptrdiff_t(y) * pv->width + x] = Byte(input, 3, x, y);
+    }
+    return kStatusOk;
+}
+
+void FreeImages(EditState* es, PreviewState* pv) {
+    EditStateFreeAnalysis(es);
+    Mem_Free(pv->fourth.pixels);
+    Mem_Fill(&pv->fourth, 0, sizeof pv->fourth);
+    pv->acquired = 0;
+}
+
+// One acquisition (steps of preview.h); on failure everything it made is freed.
+int32_t AcquireOnce(EditState* es, PreviewState* pv, int32_t boxWidth, int32_t boxHeight,
+                    uint8_t forWindow, Ui_Failure* failure) {
+    FilterRecord* record = Record();
+    pv->filter = GetFilterRect(record);
+    if (Width(pv->filter) < 1 || Height(pv->filter) < 1)
+        return FailReading(failure, kStatusProblem);
+    pv->display = forWindow;
+    pv->planes = record->planes;
+    pv->bytes = record->depth == 16 ? 2 : 1;
+    pv->haveSelection = record->haveMask == 1 ? 1 : 0;
+    pv->zoomed = 0;
+    pv->zoomLevel = 0;
+    Mem_Fill(&pv->zoomView, 0, sizeof pv->zoomView);
+    PlanGeometry(pv, boxWidth, boxHeight);
+    int32_t status = FetchPreview(pv, failure);
+    const IPImage* selection = pv->haveSelection ? &pv->hostMask : nullptr;
+    bool anySet = true;
+    if (status == kStatusOk) {
+        status = CopyAnalysis(es, pv->hostInput, selection, pv->hostInput.channels >= 4, &anySet);
+        if (status != kStatusOk) FailReading(failure, status);
+    }
+    if (status == kStatusOk && forWindow && pv->hostInput.channels >= 4) {
+        status = CopyFourth(pv);
+        if (status != kStatusOk) FailReading(failure, status);
+    }
+    if (status == kStatusOk && !anySet)
+        status = Ui_Fail_Text(failure, kStatusError, kStrEmptySelection, kUiFailStop);
+    if (status != kStatusOk) {
+        FreeImages(es, pv);
+        return status;
+    }
+    pv->acquired = 1;
+    return kStatusOk;
+}
+
+// Puts the preview back into the host's buffers: from the module's copy for a reduced 8-bit
+// preview (buffers of the preview's shape are asked for first unless the 1:1 window left them),
+// else by asking the host again.
+int32_t PutPreviewBack(EditState* es, PreviewState* pv, Ui_Failure* failure) {
+    FilterRecord* record = Record();
+    pv->zoomed = 0;
+    pv->zoomLevel = 0;
+    Mem_Fill(&pv->zoomView, 0, sizeof pv->zoomView);
+    if (pv->bytes == 2 || !pv->reduced) return FetchPreview(pv, failure);
+    if (pv->holds != kPreviewHoldsZoom) {
+        pv->holds = kPreviewHoldsOther;
+        int32_t status = EmptyHost(failure);
+        if (status == kStatusOk) status = Request(pv->inRegion, 1, pv->outRegion, failure);
+        IPImage input, selection;
+        if (status == kStatusOk) {
+            status = DescribeAnswer(pv, pv->width, pv->height, pv->display ? pv->width : 0, &input,
+                                    &selection, failure);
+        }
+        if (status != kStatusOk) return status;
+    }
+    SetInRect(record, pv->inRegion);
+    if (pv->haveSelection) SetMaskRect(record, pv->inRegion);
+    SetOutRect(record, pv->outRegion);
+    DescribeHostInput(record, &pv->hostInput);
+    Mem_Fill(&pv->hostMask, 0, sizeof pv->hostMask);
+    if (pv->haveSelection) DescribeHostMask(record, &pv->hostMask);
+    const IPImage& copy = es->analysisImage;
+    auto* in = static_cast<uint8_t*>(record->inData);
+    auto* mask = static_cast<uint8_t*>(record->maskData);
+    const int32_t planes = pv->planes;
+    for (int32_t y = 0; y < pv->height; ++y) {
+        const uint8_t* from =
+            static_cast<const uint8_t*>(copy.pixels) + ptrdiff_t(y) * copy.rowStep;
+        uint8_t* to = in + ptrdiff_t(y) * record->inRowBytes;
+        for (int32_t x = 0; x < pv->width; ++x) {
+            for (int32_t c = 0; c < 3; ++c)
+                to[ptrdiff_t(x) * planes + c] = from[x * copy.pixelStep + c];
+        }
+        if (pv->fourth.pixels != nullptr) {
+            const uint8_t* plane =
+                static_cast<const uint8_t*>(pv->fourth.pixels) + ptrdiff_t(y) * pv->width;
+            for (int32_t x = 0; x < pv->width; ++x) to[ptrdiff_t(x) * planes + 3] = plane[x];
+        }
+        if (pv->haveSelection && mask != nullptr && copy.channels == 4) {
+            uint8_t* m = mask + ptrdiff_t(y) * record->maskRowBytes;
+            for (int32_t x = 0; x < pv->width; ++x) m[x] = from[x * copy.pixelStep + 3];
+        }
+    }
+    pv->holds = kPreviewHoldsPreview;
+    return kStatusOk;
+}
+
+// Shows the host's buffers the picture the window expects again after they held something else:
+// the 1:1 window when it is shown, else the preview.
+int32_t PutPictureBack(EditState* es, PreviewState* pv, Ui_Failure* failure) {
+    if (pv->zoomed)
+        return ZoomTo1x1(es, pv, pv->zoomX - pv->filter.left, pv->zoomY - pv->filter.top, 1,
+                         failure);
+    return PutPreviewBack(es, pv, failure);
+}
+
+}  // namespace
+
+void RescaleHost16(void* data, int32_t rowBytes, int32_t width, int32_t height, int32_t planes) {
+    if (data == nullptr) return;
+    const int32_t samples = width * planes;
+    for (int32_t y = 0; y < height; ++y) {
+        auto* row =
+            reinterpret_cast<uint16_t*>(static_cast<uint8_t*>(data) + ptrdiff_t(y) * rowBytes);
+        for (int32_t i = 0; i < samples; ++i) {
+            const uint16_t v = row[i];
+            row[i] = uint16_t((v > 32767 ? 32767 : v) * 2);
+        }
+    }
+}
+
+int32_t AcquirePreview(EditState* es, PreviewState* pv, int32_t boxWidth, int32_t boxHeight,
+                       uint8_t forWindow, Ui_Failure* failure) {
+    Ui_Failure_Clear(failure);
+    if (es == nullptr || pv == nullptr || Record() == nullptr)
+        return FailReading(failure, kStatusProblem);
+    if (boxWidth < 2 || boxHeight < 2) {
+        boxWidth = kFallbackWidth;
+        boxHeight = kFallbackHeight;
+    }
+    // What to show again if this fails: the preview acquired before, with its zoom.
+    const bool had = pv->acquired != 0 && forWindow;
+    const int32_t oldWidth = pv->boxWidth, oldHeight = pv->boxHeight;
+    const bool wasZoomed = pv->zoomed != 0;
+    const int32_t zoomX = pv->zoomX - pv->filter.left, zoomY = pv->zoomY - pv->filter.top;
+    // The old copy goes first, so that two never take memory at once.
+    FreeImages(es, pv);
+    int32_t status = AcquireOnce(es, pv, boxWidth, boxHeight, forWindow, failure);
+    if (status != kStatusOk && had && status != kStatusCancelled) {
+        Ui_Failure again;
+        if (AcquireOnce(es, pv, oldWidth, oldHeight, 1, &again) == kStatusOk) {
+            if (wasZoomed && pv->reduced) ZoomTo1x1(es, pv, zoomX, zoomY, 1, &again);
+        } else {
+            ReleasePreview(es, pv);
+        }
+        return status;
+    }
+    if (status != kStatusOk) {
+        if (forWindow) {
+            ReleasePreview(es, pv);
+        } else {
+            ReleaseHostBuffers(Record());
+            pv->holds = kPreviewHoldsNothing;
+        }
+        return status;
+    }
+    if (forWindow && wasZoomed && pv->reduced) return ZoomTo1x1(es, pv, zoomX, zoomY, 1, failure);
+    return kStatusOk;
+}
+
+int32_t GetAnalysisImage(EditState* es, int32_t previewWidth, int32_t previewHeight,
+                         Ui_Failure* failure) {
+    if (es == nullptr || Record() == nullptr) return FailReading(failure, kStatusProblem);
+    EditStateFreeAnalysis(es);
+    PreviewState pv;
+    Mem_Fill(&pv, 0, sizeof pv);
+    const int32_t status = AcquirePreview(es, &pv, previewWidth, previewHeight, 0, failure);
+    if (status == kStatusOk) ReleaseHostBuffers(Record());
+    return status;
+}
+
+int32_t ZoomTo1x1(EditState* es, PreviewState* pv, int32_t x, int32_t y, uint8_t inImage,
+                  Ui_Failure* failure) {
+    Ui_Failure_Clear(failure);
+    if (es == nullptr || pv == nullptr || !pv->acquired || !pv->display)
+        return Ui_Fail(failure, kStatusError, kPhraseAdvanceState);
+    if (!pv->reduced) {
+        pv->zoomed = 0;
+        pv->zoomLevel = 0;
+        return kStatusOk;
+    }
+    const VRect& f = pv->filter;
+    const int32_t w = Width(f), h = Height(f);
+    int64_t ix = x, iy = y;
+    if (!inImage) {
+        // A preview point stands for the image point at full size / preview size, rounded.
+        ix = (2 * int64_t(x) * w + pv->width) / (2 * int64_t(pv->width));
+        iy = (2 * int64_t(y) * h + pv->height) / (2 * int64_t(pv->height));
+    }
+    const int32_t X = f.left + int32_t(ix < 0 ? 0 : ix >= w ? w - 1 : ix);
+    const int32_t Y = f.top + int32_t(iy < 0 ? 0 : iy >= h ? h - 1 : iy);
+    const int32_t left = Clamp(X - pv->width / 2, f.left, f.right - pv->width);
+    const int32_t top = Clamp(Y - pv->height / 2, f.top, f.bottom - pv->height);
+    const VRect window = Sized(top, left, pv->width, pv->height);
+
+    pv->holds = kPreviewHoldsOther;
+    int32_t status = EmptyHost(failure);
+    if (status == kStatusOk) status = Request(window, 1, window, failure);
+    IPImage input, selection;
+    if (status == kStatusOk)
+        status = DescribeAnswer(pv, pv->width, pv->height, pv->width, &input, &selection, failure);
+    if (status != kStatusOk) {
+        if (status != kStatusCancelled) {
+            Ui_Failure ignored;
+            PutPreviewBack(es, pv, &ignored);
+        }
+        return status;
+    }
+    FilterRecord* record = Record();
+    if (pv->bytes == 2)
+        RescaleHost16(record->inData, record->inRowBytes, pv->width, pv->height, pv->planes);
+    pv->zoomView = input;
+    pv->hostInput = input;
+    pv->hostMask = selection;
+    pv->zoomed = 1;
+    pv->zoomLevel = 1;
+    pv->zoomRect = window;
+    pv->zoomX = X;
+    pv->zoomY = Y;
+    pv->zoomPointH = X - left;
+    pv->zoomPointV = Y - top;
+    pv->holds = kPreviewHoldsZoom;
+    return kStatusOk;
+}
+
+int32_t RestorePreview(EditState* es, PreviewState* pv, Ui_Failure* failure) {
+    Ui_Failure_Clear(failure);
+    if (es == nullptr || pv == nullptr) return kStatusProblem;
+    if (!pv->acquired) return kStatusOk;
+    if (pv->holds == kPreviewHoldsPreview) {
+        pv->zoomed = 0;
+        pv->zoomLevel = 0;
+        return kStatusOk;
+    }
+    return PutPreviewBack(es, pv, failure);
+}
+
+int32_t OpenDetail(PreviewState* pv, int32_t width, int32_t height, Ui_Failure* failure) {
+    Ui_Failure_Clear(failure);
+    if (pv == nullptr || !pv->acquired || width < 1 || height < 1)
+        return Ui_Fail(failure, kStatusProblem, kPhraseGetPreview);
+    CloseDetail(pv);
+    PreviewDetail& d = pv->detail;
+    d.viewWidth = Min(width, Width(pv->filter));
+    d.viewHeight = Min(height, Height(pv->filter));
+    d.capacityWidth = d.viewWidth + 2 * kDetailMargin;
+    d.capacityHeight = d.viewHeight + 2 * kDetailMargin;
+    d.channels = pv->planes >= 4 ? 4 : 3;
+    d.bytes = pv->bytes;
+    LogF("allocated %d x %d", int(d.capacityWidth), int(d.capacityHeight));
+    const uint64_t pixels = uint64_t(d.capacityWidth) * uint64_t(d.capacityHeight);
+    const uint64_t sourceBytes = pixels * uint64_t(d.channels) * uint64_t(d.bytes);
+    if (sourceBytes > 0x7FFFFFFFu) return Ui_Fail(failure, kStatusNoMemory, kPhraseGetPreview);
+    d.source = Mem_Alloc(uint32_t(sourceBytes));
+    d.selection = pv->haveSelection ? static_cast<uint8_t*>(Mem_Alloc(uint32_t(pixels))) : nullptr;
+    d.rendered = static_cast<uint8_t*>(Mem_Alloc(uint32_t(pixels * uint64_t(d.channels))));
+    d.magnified = static_cast<uint8_t*>(
+        Mem_Alloc(uint32_t(d.viewWidth) * uint32_t(d.viewHeight) * uint32_t(d.channels)));
+    if (d.source == nullptr || (pv->haveSelection && d.selection == nullptr) ||
+        d.rendered == nullptr || d.magnified == nullptr) {
+        CloseDetail(pv);
+        return Ui_Fail(failure, kStatusNoMemory, kPhraseGetPreview);
+    }
+    d.open = 1;
+    return kStatusOk;
+}
+
+void CloseDetail(PreviewState* pv) {
+    if (pv == nullptr) return;
+    PreviewDetail& d = pv->detail;
+    Mem_Free(d.source);
+    Mem_Free(d.selection);
+    Mem_Free(d.rendered);
+    Mem_Free(d.magnified);
+    Mem_Fill(&d, 0, sizeof d);
+}
+
+int32_t GetPrevImage(EditState* es, PreviewState* pv, int32_t x, int32_t y, int32_t zoom,
+                     uint8_t* fetched, Ui_Failure* failure) {
+    Ui_Failure_Clear(failure);
+    if (fetched != nullptr) *fetched = 0;
+    if (es == nullptr || pv == nullptr || !pv->detail.open || zoom < 1)
+        return Ui_Fail(failure, kStatusProblem, kPhraseGetPreview);
+    LogF("GetPrevImage...");
+    PreviewDetail& d = pv->detail;
+    const VRect& f = pv->filter;
+    // The visible part: what fills the view at this zoom, centred on the point, inside the
+    // image; the part fetched carries a margin for the sharpening and noise neighbourhoods,
+    // cut at the filter rectangle, whose edges the filter itself treats as the image's edges.
+    const int32_t vw = Min(CeilDiv(d.viewWidth, zoom), Width(f));
+    const int32_t vh = Min(CeilDiv(d.viewHeight, zoom), Height(f));
+    const int32_t X = f.left + Clamp(x, 0, Width(f) - 1), Y = f.top + Clamp(y, 0, Height(f) - 1);
+    const VRect visible = Sized(Clamp(Y - vh / 2, f.top, f.bottom - vh),
+                                Clamp(X - vw / 2, f.left, f.right - vw), vw, vh);
+    const SharpenNoise& sn = es->editPars.sharpenNoise;
+    const int32_t margin =
+        Min(2 * Max(Max(sn.noiseRadius[1], sn.noiseRadius[2]), 2), kDetailMargin);
+    const VRect want{Max(visible.top - margin, f.top), Max(visible.left - margin, f.left),
+                     Min(visible.bottom + margin, f.bottom), Min(visible.right + margin, f.right)};
+    d.visible = visible;
+    d.zoom = zoom;
+    const bool atHand = d.haveFetched && d.fetched.top <= want.top && d.fetched.left <= want.left &&
+                        want.bottom <= d.fetched.bottom && want.right <= d.fetched.right;
+    if (atHand) {
+        LogF("...GetPrevImage");
+        return kStatusOk;
+    }
+
+    d.haveFetched = 0;
+    d.haveRendered = 0;
+    pv->holds = kPreviewHoldsOther;
+    int32_t status = EmptyHost(failure);
+    if (status == kStatusOk) status = Request(want, 1, kEmpty, failure);
+    IPImage input, selection;
+    if (status == kStatusOk) {
+        status = DescribeAnswer(pv, Width(want), Height(want), 0, &input, &selection, failure);
+    }
+    if (status == kStatusOk) {
+        const int32_t w = Width(want), h = Height(want), channels = d.channels;
+        for (int32_t row = 0; row < h; ++row) {
+            for (int32_t c = 0; c < channels; ++c) {
+                const ptrdiff_t first = IPSampleOffset(&input, 0, row);
+                const ptrdiff_t out = ptrdiff_t(row) * w * channels + c;
+                if (d.bytes == 2) {
+                    const auto* from = static_cast<const uint16_t*>(input.channel[c]) + first;
+                    auto* to = static_cast<uint16_t*>(d.source) + out;
+                    for (int32_t i = 0; i < w; ++i) {
+                        const uint16_t v = from[ptrdiff_t(i) * input.pixelStep];
+                        to[ptrdiff_t(i) * channels] = uint16_t((v > 32767 ? 32767 : v) * 2);
+                    }
+                } else {
+                    const auto* from = static_cast<const uint8_t*>(input.channel[c]) + first;
+                    auto* to = static_cast<uint8_t*>(d.source) + out;
+                    for (int32_t i = 0; i < w; ++i)
+                        to[ptrdiff_t(i) * channels] = from[ptrdiff_t(i) * input.pixelStep];
+                }
+            }
+            if (d.selection != nullptr) {
+                const auto* from = static_cast<const uint8_t*>(selection.channel[0]) +
+                                   ptrdiff_t(row) * selection.rowStep;
+                Mem_Copy(d.selection + ptrdiff_t(row) * w, from, size_t(w));
+            }
+        }
+        d.fetched = want;
+        d.haveFetched = 1;
+        if (fetched != nullptr) *fetched = 1;
+    }
+    if (status == kStatusCancelled) return status;
+    if (status != kStatusOk) Ui_Fail(failure, status, kPhraseGetPreview);
+    // The window's picture goes back whatever happened; its own failure is told only when the
+    // fetch itself went well.
+    Ui_Failure back;
+    const int32_t restored = PutPictureBack(es, pv, &back);
+    if (status == kStatusOk && restored != kStatusOk) {
+        if (failure != nullptr) *failure = back;
+        status = restored;
+    }
+    LogF("...GetPrevImage");
+    return status;
+}
+
+void ReleasePreview(EditState* es, PreviewState* pv) {
+    if (pv == nullptr) return;
+    CloseDetail(pv);
+    Mem_Free(pv->navigator);
+    Mem_Free(pv->fourth.pixels);
+    FilterRecord* record = Record();
+    if (pv->holds != kPreviewHoldsNothing && record != nullptr && record->advanceState != nullptr)
+        ReleaseHostBuffers(record);
+    (void)es;
+    Mem_Fill(pv, 0, sizeof *pv);
+}

@@ -1,0 +1,487 @@
+// Rendering and drawing the preview; see preview_render.h.
+#include "host/preview_render.h"
+
+#include "engine/huegrid_kernels.h"
+#include "engine/ip_resample.h"
+#include "host/plugin.h"
+#include "host/rects.h"
+#include "host/row_pipeline.h"
+#include "platform/mem.h"
+#include "platform/ui/cursor.h"
+#include "resources/ids/strings.h"
+
+namespace {
+
+int32_t Min(int32_t a, int32_t b) {
+    return a < b ? a : b;
+}
+int32_t Width(const VRect& r) {
+    return r.right - r.left;
+}
+int32_t Height(const VRect& r) {
+    return r.bottom - r.top;
+}
+
+// The byte of a 16-bit sample that holds its high eight bits, in this machine's order.
+int32_t HighByteOffset() {
+    const uint16_t probe = 1;
+    return *reinterpret_cast<const uint8_t*>(&probe) == 1 ? 1 : 0;
+}
+
+// An interleaved image view over a block: channels samples a pixel, rows of width pixels.
+IPImage Interleaved(void* base, int32_t channels, int32_t bytes, int32_t width, int32_t height,
+                    int32_t rowPixels) {
+    IPImage image{kIPKindColour,        channels, bytes,  width, height, 72.0f, channels,
+                  channels * rowPixels, {},       nullptr};
+    for (int32_t c = 0; c < channels; ++c)
+        image.channel[c] = static_cast<uint8_t*>(base) + c * bytes;
+    return image;
+}
+
+// A map over 8-bit interleaved pixels (RGB first), with the fourth byte of each pixel as its
+// transparency when the pixels have four channels.
+void MapOver(PSPixelMap* map, PSPixelMask* mask, uint8_t* pixels, const VRect& bounds,
+             int32_t channels) {
+    Mem_Fill(map, 0, sizeof *map);
+    map->version = 1;
+    map->bounds = bounds;
+    map->imageMode = plugInModeRGBColor;
+    map->rowBytes = channels * Width(bounds);
+    map->colBytes = channels;
+    map->planeBytes = 1;
+    map->baseAddr = pixels;
+    if (channels >= 4) {
+        *mask = PSPixelMask{nullptr, pixels + 3, map->rowBytes, channels, 0};
+        map->masks = mask;
+    }
+}
+
+// Whether the row pointers of an image step through interleaved pixels (channel c c samples
+// after channel 0), as the row pipeline's split reads them.
+bool InterleavedChannels(const IPImage* image) {
+    for (int32_t c = 1; c < 3; ++c) {
+        if (static_cast<const uint8_t*>(image->channel[c]) !=
+            static_cast<const uint8_t*>(image->channel[0]) + c * image->bytesPerSample)
+            return false;
+    }
+    return true;
+}
+
+bool Inside(const VRect& r, const IPImage* image) {
+    return 0 <= r.left && r.left <= r.right && r.right <= image->width && 0 <= r.top &&
+           r.top <= r.bottom && r.bottom <= image->height;
+}
+
+// Clipping view and selection blend of one finished row (new values already in out).
+void FinishRow(const PreviewRows* job, int32_t y, uint8_t* const out[3]) {
+    const int32_t width = Width(job->rect);
+    const ptrdiff_t outStep = job->destination->pixelStep;
+    if (job->clipping == kPreviewClipWhite || job->clipping == kPreviewClipBlack) {
+        const bool white = job->clipping == kPreviewClipWhite;
+        for (int32_t c = 0; c < 3; ++c) {
+            uint8_t* p = out[c];
+            for (int32_t x = 0; x < width; ++x) {
+                uint8_t& v = p[ptrdiff_t(x) * outStep];
+                if (white && v < 255) v = 0;
+                if (!white && v > 0) v = 255;
+            }
+        }
+    }
+    if (job->selection == nullptr) return;
+    const IPImage* src = job->source;
+    const uint8_t* m = static_cast<const uint8_t*>(job->selection->channel[0]) +
+                       IPSampleOffset(job->selection, job->rect.left, y);
+    const ptrdiff_t mStep = job->selection->pixelStep, inStep = src->pixelStep;
+    const ptrdiff_t first = IPSampleOffset(src, job->rect.left, y);
+    for (int32_t c = 0; c < 3; ++c) {
+        uint8_t* p = out[c];
+        if (src->bytesPerSample == 2) {
+            const uint16_t* u = static_cast<const uint16_t*>(src->channel[c]) + first;
+            for (int32_t x = 0; x < width; ++x) {
+                const uint32_t mask = m[x * mStep];
+                if (mask == 255) continue;
+                uint8_t& n = p[ptrdiff_t(x) * outStep];
+                const uint32_t unedited = uint32_t(u[x * inStep] >> 8);
+                n = mask == 0 ? uint8_t(unedited)
+                              : uint8_t(((255 - mask) * unedited + mask * n + 128) >> 8);
+            }
+        } else {
+            const uint8_t* u = static_cast<const uint8_t*>(src->channel[c]) + first;
+            for (int32_t x = 0; x < width; ++x) {
+                const uint32_t mask = m[x * mStep];
+                if (mask == 255) continue;
+                uint8_t& n = p[ptrdiff_t(x) * outStep];
+                const uint32_t unedited = u[x * inStep];
+                n = mask == 0 ? uint8_t(unedited)
+                              : uint8_t(((255 - mask) * unedited + mask * n + 128) >> 8);
+            }
+        }
+    }
+}
+
+void DestinationRow(const PreviewRows* job, int32_t y, uint8_t* out[3]) {
+    const ptrdiff_t at = IPSampleOffset(job->destination, job->rect.left, y);
+    for (int32_t c = 0; c < 3; ++c)
+        out[c] = static_cast<uint8_t*>(job->destination->channel[c]) + at;
+}
+
+int32_t FailRow(const PreviewRows* job, int32_t status, int32_t y, Ui_Failure* failure) {
+    return Ui_Fail(failure, status, kPhraseProcessScanline, y,
+                   job->imageName != nullptr ? job->imageName : " ");
+}
+
+// The direct path: the kernels on each row.
+int32_t Direct(const PreviewRows* job, Ui_Failure* failure) {
+    const IPImage* src = job->source;
+    const int32_t bytes = src->bytesPerSample, width = Width(job->rect);
+    Huegrid* shown = job->shown;
+    if (shown != nullptr) {
+        int32_t status = kStatusOk;
+        if (shown->inPixelSize != bytes) status = HgSetDepth(shown, kHgSideInput, bytes);
+        if (status == kStatusOk && shown->outPixelSize != 1)
+            status = HgSetDepth(shown, kHgSideOutput, 1);
+        if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseCreateHuegrid);
+    }
+    for (int32_t y = job->rect.top; y < job->rect.bottom; ++y) {
+        uint8_t* out[3];
+        DestinationRow(job, y, out);
+        const ptrdiff_t first = IPSampleOffset(src, job->rect.left, y);
+        const void* in[4] = {nullptr, nullptr, nullptr, nullptr};
+        for (int32_t c = 0; c < 3; ++c)
+            in[c] = static_cast<const uint8_t*>(src->channel[c]) + first * bytes;
+        if (shown != nullptr) {
+            void* const outs[4] = {out[0], out[1], out[2], nullptr};
+            const int32_t status =
+                HgApply(shown, width, in, src->pixelStep, outs, job->destination->pixelStep);
+            if (status != kStatusOk) return FailRow(job, status, y - job->rect.top, failure);
+        } else {
+            const ptrdiff_t inStep = src->pixelStep, outStep = job->destination->pixelStep;
+            for (int32_t c = 0; c < 3; ++c) {
+                for (int32_t x = 0; x < width; ++x) {
+                    out[c][x * outStep] =
+                        bytes == 2 ? uint8_t(static_cast<const uint16_t*>(in[c])[x * inStep] >> 8)
+                                   : static_cast<const uint8_t*>(in[c])[x * inStep];
+                }
+            }
+        }
+        FinishRow(job, y, out);
+    }
+    return kStatusOk;
+}
+
+struct FilteredSink {
+    const PreviewRows* job;
+    int32_t next;  // the rectangle's row the next finished row belongs to
+};
+
+// A finished planar 8-bit row of the pipeline into its destination row, blended.
+int32_t WriteRendered(const HgPixelBuffer* row, void* context) {
+    auto* sink = static_cast<FilteredSink*>(context);
+    const PreviewRows* job = sink->job;
+    const int32_t y = job->rect.top + sink->next;
+    if (y >= job->rect.bottom) return kStatusProblem;
+    uint8_t* out[3];
+    DestinationRow(job, y, out);
+    const ptrdiff_t step = job->destination->pixelStep;
+    const uint32_t width = row->width;
+    for (int32_t c = 0; c < 3; ++c) {
+        const uint8_t* plane = row->data8 + size_t(c) * width;
+        for (uint32_t x = 0; x < width; ++x) out[c][ptrdiff_t(x) * step] = plane[x];
+    }
+    FinishRow(job, y, out);
+    ++sink->next;
+    return kStatusOk;
+}
+
+// The filtered path: the filter's row pipeline over the rectangle.
+int32_t Filtered(const PreviewRows* job, Ui_Failure* failure) {
+    const IPImage* src = job->source;
+    FilteredSink sink{job, 0};
+    RowPipelineSetup setup{};
+    setup.transform = job->shown;
+    setup.width = Width(job->rect);
+    setup.rows = Height(job->rect);
+    setup.bytesIn = src->bytesPerSample;
+    setup.bytesOut = 1;
+    setup.settings = job->settings;
+    setup.sharpen = job->sharpen;
+    setup.noise = job->noise;
+    setup.sink = WriteRendered;
+    setup.sinkContext = &sink;
+    RowPipeline pipeline;
+    int32_t status = RowPipelineBegin(&pipeline, &setup, failure);
+    for (int32_t y = job->rect.top; status == kStatusOk && y < job->rect.bottom; ++y) {
+        const ptrdiff_t first = IPSampleOffset(src, job->rect.left, y) * src->bytesPerSample;
+        RowPipelineSplit(&pipeline, static_cast<const uint8_t*>(src->channel[0]) + first,
+                         src->pixelStep);
+        status = RowPipelineRun(&pipeline);
+        if (status != kStatusOk) FailRow(job, status, y - job->rect.top, failure);
+    }
+    RowPipelineEnd(&pipeline);
+    if (status == kStatusOk && sink.next != Height(job->rect))
+        status = FailRow(job, kStatusError, sink.next, failure);
+    return status;
+}
+
+// Paints the pixels of the sampled region pure blue, where the region and the picture overlap.
+void PaintSampled(const IPMask* sampled, const IPImage& picture) {
+    if (sampled == nullptr || sampled->bits == nullptr) return;
+    const int32_t width = Min(sampled->width, picture.width);
+    const int32_t height = Min(sampled->height, picture.height);
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x) {
+            if (!IPMaskBit(sampled, x, y)) continue;
+            const ptrdiff_t at = IPSampleOffset(&picture, x, y);
+            static_cast<uint8_t*>(picture.channel[0])[at] = 0;
+            static_cast<uint8_t*>(picture.channel[1])[at] = 0;
+            static_cast<uint8_t*>(picture.channel[2])[at] = 255;
+        }
+    }
+}
+
+// Renders the whole of source into destination through look: through the filter's pipeline when
+// allowed and sharpening or noise removal is wanted (with the busy cursor meanwhile), else
+// directly.
+int32_t RenderWhole(const PreviewCanvas* canvas, const PreviewLook* look, const IPImage* source,
+                    const IPImage* selection, const IPImage* destination, bool allowed,
+                    bool sharpen, bool noise, Ui_Failure* failure) {
+    const bool filtered = allowed && look->showsEdits && look->clipping == kPreviewClipNone &&
+                          !look->busy && (sharpen || noise);
+    const PreviewRows job{source,
+                          selection,
+                          VRect{0, 0, source->height, source->width},
+                          destination,
+                          look->shown,
+                          look->clipping,
+                          uint8_t(filtered),
+                          uint8_t(filtered && sharpen),
+                          uint8_t(filtered && noise),
+                          &canvas->editState->editPars.sharpenNoise,
+                          canvas->imageName};
+    if (filtered && canvas->state != nullptr) Ui_Cursor_Set(canvas->state, kUiCursorWait);
+    const int32_t status = PreviewApplyRows(&job, failure);
+    if (filtered && canvas->state != nullptr) Ui_Cursor_Set(canvas->state, kUiCursorArrow);
+    return status;
+}
+
+}  // namespace
+
+int32_t PreviewApplyRows(const PreviewRows* job, Ui_Failure* failure) {
+    Ui_Failure_Clear(failure);
+    if (job == nullptr || !IPImageValid(job->source) || job->source->channels < 3 ||
+        !IPImageValid(job->destination) || job->destination->channels < 3 ||
+        job->destination->bytesPerSample != 1 || !Inside(job->rect, job->source) ||
+        !Inside(job->rect, job->destination) ||
+        (job->selection != nullptr &&
+         (!IPImageValid(job->selection) || !Inside(job->rect, job->selection))) ||
+        (job->filtered && (job->settings == nullptr || !InterleavedChannels(job->source))) ||
+        (job->shown != nullptr && (job->shown->inChannels != 3 || job->shown->outChannels != 3))) {
+        return Ui_Fail(failure, kStatusProblem, kPhraseProcessScanline, 0, " ");
+    }
+    if (Width(job->rect) == 0 || Height(job->rect) == 0) return kStatusOk;
+    return job->filtered ? Filtered(job, failure) : Direct(job, failure);
+}
+
+int32_t DrawPreview(const PreviewCanvas* canvas, const PreviewLook* look, UiWindow* dialog,
+                    const Ui_Rect* area, Ui_Failure* failure) {
+    Ui_Failure_Clear(failure);
+    if (canvas == nullptr || canvas->preview == nullptr || canvas->editState == nullptr ||
+        look == nullptr)
+        return Ui_Fail(failure, kStatusProblem, kPhraseDisplayPreview);
+    PreviewState* pv = canvas->preview;
+    FilterRecord* record = Record();
+    if (!pv->acquired || !pv->display || record == nullptr ||
+        (pv->holds != kPreviewHoldsPreview && pv->holds != kPreviewHoldsZoom))
+        return Ui_Fail(failure, kStatusError, kPhraseDisplayPreview);
+    const VRect bounds = GetOutRect(record);
+    const int32_t w = Width(bounds), h = Height(bounds);
+    if (w != pv->width || h != pv->height || record->outData == nullptr ||
+        pv->hostInput.width != w || pv->hostInput.height != h)
+        return Ui_Fail(failure, kStatusError, kPhraseDisplayPreview);
+
+    // The display buffer: the host's output buffer as 8-bit RGB, rows of 3 x width bytes (the
+    // buffer holds at least as much: the host made it for planes x bytes a sample).
+    auto* display = static_cast<uint8_t*>(record->outData);
+    const IPImage destination = Interleaved(display, 3, 1, w, h, w);
+    const SharpenNoise& sn = canvas->editState->editPars.sharpenNoise;
+    const Prefs* prefs = canvas->prefs;
+    const bool sharpen = prefs != nullptr && prefs->previewSharpening == 1 && sn.sharpenOn &&
+                         sn.sharpenStrength >= 1;
+    const bool noise =
+        look->sampled == nullptr && prefs != nullptr && prefs->previewNoise == 1 && sn.noiseOn;
+    // Sharpening and noise removal mean something only at full size: at 1:1.
+    const int32_t status =
+        RenderWhole(canvas, look, &pv->hostInput, pv->haveSelection ? &pv->hostMask : nullptr,
+                    &destination, pv->zoomed != 0, sharpen, noise, failure);
+    if (status != kStatusOk) return status;
+    PaintSampled(look->sampled, destination);
+
+    PSPixelMap map;
+    PSPixelMask unused;
+    MapOver(&map, &unused, display, bounds, 3);
+    PSPixelMask transparency;
+    if (pv->hostInput.channels >= 4) {
+        // The input buffer's fourth samples; of a 16-bit sample (rescaled to 0..65534) its high
+        // byte.
+        const int32_t bytes = pv->bytes;
+        const int32_t offset = 3 * bytes + (bytes == 2 ? HighByteOffset() : 0);
+        transparency = PSPixelMask{nullptr, static_cast<uint8_t*>(record->inData) + offset,
+                                   record->inRowBytes, pv->planes * bytes, 0};
+        map.masks = &transparency;
+    }
+    return DisplayInArea(canvas->target, record, dialog, area, &map, &bounds, failure);
+}
+
+void FreeNavPrevImages(PreviewState* pv) {
+    if (pv == nullptr) return;
+    pv->navigator = static_cast<uint8_t*>(Mem_Free(pv->navigator));
+    pv->navigatorWidth = pv->navigatorHeight = pv->navigatorChannels = 0;
+}
+
+int32_t SetUpNavPrevImages(const PreviewCanvas* canvas, int32_t boxWidth, int32_t boxHeight,
+                           Huegrid* shown, int32_t* width, int32_t* height, Ui_Failure* failure) {
+    Ui_Failure_Clear(failure);
+    if (canvas == nullptr || canvas->preview == nullptr || canvas->editState == nullptr ||
+        width == nullptr || height == nullptr || boxWidth < 2 || boxHeight < 2)
+        return Ui_Fail(failure, kStatusProblem, kPhraseScaleDown);
+    LogF("SetUpNavPrevImages...");
+    PreviewState* pv = canvas->preview;
+    FreeNavPrevImages(pv);
+    const IPImage& copy = canvas->editState->analysisImage;
+    if (!pv->acquired || copy.pixels == nullptr)
+        return Ui_Fail(failure, kStatusError, kPhraseScaleDown);
+    if (copy.bytesPerSample != 1) return Ui_Fail(failure, kStatusUnsupported, kPhraseScaleDown);
+    int32_t w = 0, h = 0;
+    int32_t status = IPScaleOutputSize(copy.width, copy.height, boxWidth, boxHeight, &w, &h);
+    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseScaleDown);
+    const int32_t channels = pv->fourth.pixels != nullptr ? 4 : 3;
+    auto* pixels = static_cast<uint8_t*>(Mem_Alloc(uint32_t(w) * uint32_t(h) * uint32_t(channels)));
+    if (pixels == nullptr) return Ui_Fail(failure, kStatusNoMemory, kPhraseScaleDown);
+
+    // Scaled straight into the navigator's buffer: the colours, then the transparency.
+    IPImage colours = copy;
+    colours.channels = 3;
+    colours.channel[3] = nullptr;
+    IPImage target = Interleaved(pixels, channels, 1, w, h, w);
+    target.channels = 3;
+    target.channel[3] = nullptr;
+    int32_t ow = 0, oh = 0;
+    status = IPScaleImageDown2(nullptr, &colours, kIPScaleTent, &target, &ow, &oh, 0);
+    if (status == kStatusOk && channels == 4) {
+        IPImage alpha{kIPKindMask,  1,      1, w, h, 72.0f, channels, channels * w,
+                      {pixels + 3}, nullptr};
+        status = IPScaleImageDown2(nullptr, &pv->fourth, kIPScaleTent, &alpha, &ow, &oh, 0);
+    }
+    if (status != kStatusOk) {
+        Mem_Free(pixels);
+        return Ui_Fail(failure, status, kPhraseScaleDown);
+    }
+    if (ow != w || oh != h) {
+        Mem_Free(pixels);
+        return Ui_Fail(failure, kStatusError, kPhraseScaleDown);
+    }
+    if (shown != nullptr) {
+        // Through the transform at 8 bits in place, its pixel sizes put back afterwards.
+        const int32_t inSize = shown->inPixelSize, outSize = shown->outPixelSize;
+        status = HgSetDepth(shown, kHgSideInput, 1);
+        if (status == kStatusOk) status = HgSetDepth(shown, kHgSideOutput, 1);
+        for (int32_t y = 0; status == kStatusOk && y < h; ++y) {
+            uint8_t* row = pixels + ptrdiff_t(y) * channels * w;
+            const void* const in[4] = {row, row + 1, row + 2, nullptr};
+            void* const out[4] = {row, row + 1, row + 2, nullptr};
+            status = HgApply(shown, w, in, channels, out, channels);
+        }
+        const int32_t back = HgSetDepth(shown, kHgSideInput, inSize);
+        const int32_t backOut = HgSetDepth(shown, kHgSideOutput, outSize);
+        if (status == kStatusOk) status = back != kStatusOk ? back : backOut;
+        if (status != kStatusOk) {
+            Mem_Free(pixels);
+            return Ui_Fail(failure, status, kPhraseCreateHuegrid);
+        }
+    }
+    pv->navigator = pixels;
+    pv->navigatorWidth = w;
+    pv->navigatorHeight = h;
+    pv->navigatorChannels = channels;
+    *width = w;
+    *height = h;
+    LogF("...SetUpNavPrevImages");
+    return kStatusOk;
+}
+
+int32_t DrawNavigator(const PreviewCanvas* canvas, UiWindow* dialog, const Ui_Rect* area,
+                      Ui_Failure* failure) {
+    Ui_Failure_Clear(failure);
+    if (canvas == nullptr || canvas->preview == nullptr || canvas->preview->navigator == nullptr)
+        return Ui_Fail(failure, kStatusProblem, kPhraseDisplayPreview);
+    const PreviewState* pv = canvas->preview;
+    const VRect bounds{0, 0, pv->navigatorHeight, pv->navigatorWidth};
+    PSPixelMap map;
+    PSPixelMask mask;
+    MapOver(&map, &mask, pv->navigator, bounds, pv->navigatorChannels);
+    return DisplayInArea(canvas->target, Record(), dialog, area, &map, &bounds, failure);
+}
+
+int32_t RenderDetail(const PreviewCanvas* canvas, const PreviewLook* look, Ui_Failure* failure) {
+    Ui_Failure_Clear(failure);
+    if (canvas == nullptr || canvas->preview == nullptr || canvas->editState == nullptr ||
+        look == nullptr || !canvas->preview->detail.haveFetched)
+        return Ui_Fail(failure, kStatusProblem, kPhraseTransformPreview);
+    PreviewDetail& d = canvas->preview->detail;
+    const int32_t w = Width(d.fetched), h = Height(d.fetched);
+    const IPImage source = Interleaved(d.source, d.channels, d.bytes, w, h, w);
+    const IPImage rendered = Interleaved(d.rendered, d.channels, 1, w, h, w);
+    const IPImage selection{kIPKindMask, 1, 1, w, h, 72.0f, 1, w, {d.selection}, nullptr};
+    // The dialog is where sharpening and noise removal are set up: they show whenever they are
+    // on, whatever the window's preview preferences say.
+    const SharpenNoise& sn = canvas->editState->editPars.sharpenNoise;
+    const bool sharpen = sn.sharpenOn && sn.sharpenStrength >= 1;
+    const bool noise = sn.noiseOn != 0;
+    d.haveRendered = 0;
+    const int32_t status =
+        RenderWhole(canvas, look, &source, d.selection != nullptr ? &selection : nullptr, &rendered,
+                    true, sharpen, noise, failure);
+    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseTransformPreview);
+    if (d.channels == 4) {
+        // The transparency comes along unchanged, as 8 bits.
+        for (int64_t i = 0; i < int64_t(w) * h; ++i) {
+            d.rendered[i * 4 + 3] =
+                d.bytes == 2 ? uint8_t(static_cast<const uint16_t*>(d.source)[i * 4 + 3] >> 8)
+                             : static_cast<const uint8_t*>(d.source)[i * 4 + 3];
+        }
+    }
+    d.haveRendered = 1;
+    return kStatusOk;
+}
+
+void DetailDrawnSize(const PreviewState* pv, int32_t* width, int32_t* height) {
+    const PreviewDetail& d = pv->detail;
+    const int64_t zoom = d.zoom > 0 ? d.zoom : 1;
+    const int64_t w = int64_t(Width(d.visible)) * zoom, h = int64_t(Height(d.visible)) * zoom;
+    *width = w < d.viewWidth ? int32_t(w) : d.viewWidth;
+    *height = h < d.viewHeight ? int32_t(h) : d.viewHeight;
+}
+
+int32_t DrawDetail(const PreviewCanvas* canvas, UiWindow* dialog, const Ui_Rect* area,
+                   Ui_Failure* failure) {
+    Ui_Failure_Clear(failure);
+    if (canvas == nullptr || canvas->preview == nullptr || !canvas->preview->detail.haveRendered)
+        return Ui_Fail(failure, kStatusProblem, kPhraseDisplayPreview);
+    PreviewDetail& d = canvas->preview->detail;
+    int32_t w = 0, h = 0;
+    DetailDrawnSize(canvas->preview, &w, &h);
+    const int32_t fetchedWidth = Width(d.fetched);
+    const ptrdiff_t corner = (ptrdiff_t(d.visible.top - d.fetched.top) * fetchedWidth +
+                              (d.visible.left - d.fetched.left)) *
+                             d.channels;
+    const IPImage visible = Interleaved(d.rendered + corner, d.channels, 1, Width(d.visible),
+                                        Height(d.visible), fetchedWidth);
+    const IPImage magnified = Interleaved(d.magnified, d.channels, 1, w, h, w);
+    int32_t status = IPZoomImage(&visible, 0.5, 0.5, d.zoom, &magnified);
+    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseDisplayPreview);
+    const VRect bounds{0, 0, h, w};
+    PSPixelMap map;
+    PSPixelMask mask;
+    MapOver(&map, &mask, d.magnified, bounds, d.channels);
+    return DisplayInArea(canvas->target, Record(), dialog, area, &map, &bounds, failure);
+}

@@ -1,0 +1,751 @@
+// The preview as the editing window and the sharpen and noise dialog use it: the procedures of
+// the window's host record, filled by the host layer, against the in-test strip host, drawing
+// into a real dialog of the headless binding.
+//
+// Oracles: the host's own pixels (what it served, at the points its sampling takes), the engine
+// applied directly to the reduced image with the selection blend written out here, and the
+// filter itself (FilterImage) run on the same rectangle. Every test checks that what the module
+// took it gave back.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/huegrid_build.h"
+#include "engine/huegrid_kernels.h"
+#include "engine/ip_resample.h"
+#include "host/filter_image.h"
+#include "host/plugin.h"
+#include "host/preview.h"
+#include "host/window_host.h"
+#include "platform/mem.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/dlg.h"
+#include "platform/ui/draw.h"
+#include "platform/ui/headless/headless.h"
+#include "resources/ids/dlg1000.h"
+#include "resources/ids/strings.h"
+#include "tests/host/strip_host.h"
+#include "tests/platform/mem_failure.h"
+
+namespace {
+
+using strip_host::Image;
+using strip_host::RandomImage;
+using strip_host::StripHost;
+
+constexpr int32_t kFastGrid = 2;
+
+EditPars ChangedPars() {
+    EditPars p;
+    SetParsDefaults(&p);
+    p.blackPoint = 0.03f;
+    p.whitePoint = 0.9f;
+    p.brightness = 0.62f;
+    p.saturation = 0.65f;
+    p.hue[1].hueShift = 15.0f;
+    return p;
+}
+
+// A photograph-like image: smooth gradients with a little grain, so that reduction, sharpening
+// and noise removal all have something to do.
+Image Scene(int32_t w, int32_t h, int32_t planes, int32_t depth, uint32_t seed) {
+    Image image(w, h, planes, depth);
+    const int32_t max = image.MaxCode();
+    uint32_t s = seed;
+    for (int32_t y = 0; y < h; ++y) {
+        for (int32_t x = 0; x < w; ++x) {
+            for (int32_t p = 0; p < planes; ++p) {
+                s = s * 1664525u + 1013904223u;
+                const int32_t grain = int32_t(s >> 27) - 16;
+                const int32_t base = p == 3
+                                         ? max * (x + y) / (w + h)
+                                         : max * ((x * (p + 1) + y * (3 - p)) % (w + h)) / (w + h);
+                image.At(x, y, p) = uint16_t(std::clamp(base + grain * max / 255, 0, max));
+            }
+        }
+    }
+    return image;
+}
+
+std::vector<uint8_t> Selection(int32_t w, int32_t h, uint32_t seed) {
+    std::vector<uint8_t> m(size_t(w) * size_t(h));
+    uint32_t s = seed;
+    for (uint8_t& v : m) {
+        s = s * 1664525u + 1013904223u;
+        const uint32_t k = s >> 29;  // 0 and 255 often, every value sometimes
+        v = k == 0 ? 0 : k == 1 ? 255 : uint8_t(s >> 20);
+    }
+    return m;
+}
+
+// The host, the run's data and the window's host record, as the start phase sets them up.
+struct Session {
+    explicit Session(const Image& image) : host(image), data(new PluginData{}) {
+        host.Bind();
+        EXPECT_EQ(EditStateInit(&data->editState, nullptr), 0);
+        data->editState.gridLevel = kFastGrid;
+        data->editState.bitsPerChannel = image.depth;
+        data->rowSkip = 64;
+        SetPrefsDefaults(&prefs);
+        FillWindowHostProcs(&window, data.get(), &prefs, nullptr, &procs);
+    }
+    ~Session() {
+        host.Bind();
+        ReleaseWindowHost(&window);
+        EditStateFreeAnalysis(&data->editState);
+    }
+    int32_t Acquire(int32_t w, int32_t h, Ui_Failure* failure = nullptr) {
+        return procs.acquirePreview(procs.context, w, h, failure);
+    }
+    PreviewInfo Info() {
+        PreviewInfo info;
+        EXPECT_EQ(procs.previewInfo(procs.context, &info), 0);
+        return info;
+    }
+
+    StripHost host;
+    std::unique_ptr<PluginData> data;
+    Prefs prefs;
+    WindowHost window;
+    WindowHostProcs procs;
+};
+
+// The rows of an 8- or 16-bit interleaved view as bytes, for comparing buffers.
+std::vector<uint8_t> Bytes(const IPImage& view, int32_t channels) {
+    std::vector<uint8_t> out;
+    for (int32_t y = 0; y < view.height; ++y) {
+        const auto* row = static_cast<const uint8_t*>(view.channel[0]) +
+                          IPSampleOffset(&view, 0, y) * view.bytesPerSample;
+        out.insert(out.end(), row, row + size_t(view.width) * channels * view.bytesPerSample);
+    }
+    return out;
+}
+
+uint8_t Sample8(const IPImage& view, int32_t c, int32_t x, int32_t y) {
+    const ptrdiff_t at = IPSampleOffset(&view, x, y);
+    if (view.bytesPerSample == 2)
+        return uint8_t(static_cast<const uint16_t*>(view.channel[c])[at] >> 8);
+    return static_cast<const uint8_t*>(view.channel[c])[at];
+}
+
+uint8_t Blend(uint32_t m, uint32_t u, uint32_t n) {
+    if (m == 0) return uint8_t(u);
+    if (m == 255) return uint8_t(n);
+    return uint8_t(((255 - m) * u + m * n + 128) >> 8);
+}
+
+// A transform freed however the test ends.
+struct Transform {
+    Transform(EditPars pars, int32_t depth) {
+        EXPECT_EQ(HgBuild(&pars, kEditMaskAll, kFastGrid, depth, &grid), 0);
+    }
+    ~Transform() { HgFree(grid); }
+    Transform(const Transform&) = delete;
+    Transform& operator=(const Transform&) = delete;
+    Huegrid* grid = nullptr;
+};
+
+// Runs dialog 1000 on the headless binding and calls fn with it open; the canvas stays readable
+// through Ui_Headless_LastClosed().
+struct DialogRun {
+    std::function<void(UiWindow*, const Ui_Rect&)> fn;
+};
+
+class PreviewTest : public strip_host::ModuleTest {
+   protected:
+    void SetUp() override {
+        ModuleTest::SetUp();
+        state_ = OpenState(0);
+        mallocs_ = ul_nMallocs;
+    }
+    void TearDown() override {
+        testing_support::FailAllocationAfter(0);
+        Ui_Headless_SetScript(nullptr, 0);
+        Ui_Headless_Reset();
+        EXPECT_EQ(ul_nMallocs, mallocs_) << "blocks left behind";
+        ModuleTest::TearDown();
+    }
+
+    // Opens the editing window's dialog headless and calls fn with it and its preview area.
+    void InDialog(std::function<void(UiWindow*, const Ui_Rect&)> fn) {
+        static DialogRun run;
+        run.fn = std::move(fn);
+        static UiScriptEvent event;
+        event = UiScriptEvent{};
+        event.kind = kUiScriptCall;
+        event.call = [](UiWindow* w, void*) {
+            Ui_Rect area;
+            ASSERT_EQ(Ui_Item_GetRect(w, kEditorPreviewImage, &area), 0);
+            run.fn(w, area);
+        };
+        Ui_Headless_SetScript(&event, 1);
+        int16_t item = 0;
+        ASSERT_EQ(Ui_Dlg_Run(state_, kDlgEditor, nullptr, nullptr, nullptr, &item), 0);
+    }
+
+    // Draws the picture through look into the preview area; returns drawPreview's status.
+    int32_t Draw(Session& s, const PreviewLook& look, Ui_Failure* failure = nullptr) {
+        s.host.Bind();
+        int32_t status = -100;
+        InDialog([&](UiWindow* w, const Ui_Rect& area) {
+            status = s.procs.drawPreview(s.procs.context, w, &area, &look, failure);
+            area_ = area;
+        });
+        s.host.Bind();
+        return status;
+    }
+
+    UiState* state_ = nullptr;
+    uint32_t mallocs_ = 0;
+    Ui_Rect area_{};
+};
+
+// --- Taking the preview
+// ---------------------------------------------------------------------------
+
+TEST_F(PreviewTest, AnImageThatFitsIsTakenWholeAndALargeOneIsReducedByTheHostFirst) {
+    // Three planes, and five: transparency and one more, which the host interleaves too.
+    for (int32_t planes : {3, 5}) {
+        SCOPED_TRACE(planes);
+        const Image image = RandomImage(120, 80, planes, 8, 1);
+        Session s(image);
+        ASSERT_EQ(s.Acquire(200, 150), 0);
+        const PreviewInfo info = s.Info();
+        EXPECT_EQ(info.width, 120);
+        EXPECT_EQ(info.height, 80);
+        EXPECT_EQ(info.reduced, 0);
+        const strip_host::Request& asked = s.host.requests.back();
+        EXPECT_EQ(asked.in.bottom - asked.in.top, 80);
+        EXPECT_EQ(s.host.record.inputRate, 0x10000);
+        // Not resampled: the analysis copy is the image.
+        const IPImage& copy = s.data->editState.analysisImage;
+        for (int32_t y = 0; y < 80; y += 7)
+            for (int32_t x = 0; x < 120; x += 5)
+                for (int32_t c = 0; c < std::min(planes, 4); ++c)
+                    ASSERT_EQ(Sample8(copy, c, x, y), image.At(x, y, c)) << x << ", " << y;
+        // Nothing more to see at 1:1.
+        const size_t before = s.host.requests.size();
+        EXPECT_EQ(s.procs.zoomTo1x1(s.procs.context, 10, 10, 0, nullptr), 0);
+        EXPECT_EQ(s.host.requests.size(), before);
+        EXPECT_EQ(s.Info().zoomed, 0);
+    }
+
+    // 4000 x 3000: the box needs a reduction by 8, the host delivers a quarter of each side and
+    // the resampler halves that in place.
+    Image big(4000, 3000, 3, 8);
+    for (size_t i = 0; i < big.samples.size(); ++i) big.samples[i] = uint16_t((i * 7) % 251);
+    Session s(big);
+    const uint32_t before = ul_total;
+    ul_maxTotal = ul_total;
+    ASSERT_EQ(s.Acquire(500, 500), 0);
+    const uint32_t peak = ul_maxTotal - before;
+    EXPECT_EQ(s.Info().width, 500);
+    EXPECT_EQ(s.Info().height, 375);
+    const strip_host::Request& asked = s.host.requests.back();
+    EXPECT_EQ(asked.in.right - asked.in.left, 1000);
+    EXPECT_EQ(asked.in.bottom - asked.in.top, 750);
+    EXPECT_EQ(s.host.record.inputRate, 4 << 16);
+    // Never the whole image: not in the module (the copy at preview size and the resampler's
+    // rows), not in one request of the host.
+    EXPECT_LT(peak, 500u * 375u * 3u + 65536u);
+    EXPECT_LT(s.host.largestRequest, int64_t(4000) * 3000 * 3 / 8);
+    ASSERT_EQ(s.Acquire(600, 300), 0);
+    EXPECT_EQ(s.Info().width, 400);
+    EXPECT_EQ(s.Info().height, 300);
+    for (const std::string& v : s.host.violations) ADD_FAILURE() << "host contract: " << v;
+}
+
+TEST_F(PreviewTest, AcquisitionStaysInsideTheBudgetThePreparePhaseAgreed) {
+    Image image = Scene(3000, 2000, 4, 16, 9);
+    Session s(image);
+    s.host.SetMask(Selection(3000, 2000, 4));
+    // The prepare phase sizes the preview and the memory the run may take.
+    ASSERT_EQ(s.host.Call(filterSelectorParameters), 0);
+    ASSERT_EQ(s.host.Call(filterSelectorPrepare), 0);
+    const PluginData* block = s.host.Block<PluginData>(s.host.DataHandle());
+    const int32_t boxWidth = block->run.previewWidth, boxHeight = block->run.previewHeight;
+    const uint32_t budget = uint32_t(s.host.record.bufferSpace);
+    ASSERT_GT(boxWidth, 100);
+    s.host.Bind();
+    const uint32_t before = ul_total;
+    ul_maxTotal = ul_total;
+    ASSERT_EQ(s.Acquire(boxWidth, boxHeight), 0);
+    EXPECT_LE(ul_maxTotal - before, budget);
+    // The whole image never travels: the largest request is the sampled one.
+    EXPECT_LT(s.host.largestRequest, int64_t(3000) * 2000 * 4 * 2 / 4);
+}
+
+// --- Rendering
+// ------------------------------------------------------------------------------------
+
+TEST_F(PreviewTest, PreviewIsTheEngineAppliedToTheReducedImageBlendedWithTheSelection) {
+    for (int32_t depth : {8, 16}) {
+        SCOPED_TRACE(depth);
+        const Image image = Scene(160, 120, 4, depth, 21);
+        Session s(image);
+        s.host.SetMask(Selection(160, 120, 5));
+        ASSERT_EQ(s.Acquire(40, 40), 0);
+        const PreviewInfo info = s.Info();
+        ASSERT_EQ(info.width, 40);
+        ASSERT_EQ(info.height, 30);
+        ASSERT_EQ(info.shown.bytesPerSample, depth / 8);
+
+        Transform shown(ChangedPars(), depth / 8), oracle(ChangedPars(), depth / 8);
+        ASSERT_EQ(HgSetDepth(oracle.grid, kHgSideOutput, 1), 0);
+        const int32_t n = info.width * info.height;
+        std::vector<uint8_t> edited(size_t(n) * 3), unedited(size_t(n) * 3);
+        std::vector<uint8_t> mask(static_cast<size_t>(n));
+        for (int32_t y = 0; y < info.height; ++y) {
+            for (int32_t x = 0; x < info.width; ++x) {
+                const size_t i = size_t(y) * info.width + size_t(x);
+                const ptrdiff_t at = IPSampleOffset(&info.shown, x, y) * info.shown.bytesPerSample;
+                const void* in[4] = {static_cast<uint8_t*>(info.shown.channel[0]) + at,
+                                     static_cast<uint8_t*>(info.shown.channel[1]) + at,
+                                     static_cast<uint8_t*>(info.shown.channel[2]) + at, nullptr};
+                void* out[4] = {&edited[3 * i], &edited[3 * i + 1], &edited[3 * i + 2], nullptr};
+                ASSERT_EQ(HgApply(oracle.grid, 1, in, 4, out, 1), 0);
+                for (int32_t c = 0; c < 3; ++c) unedited[3 * i + c] = Sample8(info.shown, c, x, y);
+                mask[i] = Sample8(info.selection, 0, x, y);
+            }
+        }
+
+        PreviewLook look{shown.grid, 1, kPreviewClipNone, 0, 0, nullptr};
+        ASSERT_EQ(Draw(s, look), 0);
+        ASSERT_EQ(s.host.displayed.rgb.size(), size_t(n) * 3);
+        for (int32_t i = 0; i < n; ++i) {
+            for (int32_t c = 0; c < 3; ++c) {
+                ASSERT_EQ(s.host.displayed.rgb[3 * i + c],
+                          Blend(mask[i], unedited[3 * i + c], edited[3 * i + c]))
+                    << "pixel " << i << " channel " << c;
+            }
+            // The transparency goes along as the map's mask, as 8 bits.
+            ASSERT_EQ(s.host.displayed.alpha[i], Sample8(info.shown, 3, i % 40, i / 40));
+        }
+
+        // White clipping: a channel keeps a value only where it reaches 255.
+        look.clipping = kPreviewClipWhite;
+        ASSERT_EQ(Draw(s, look), 0);
+        for (int32_t i = 0; i < 3 * n; ++i) {
+            const uint8_t clipped = edited[i] == 255 ? 255 : 0;
+            ASSERT_EQ(s.host.displayed.rgb[i], Blend(mask[i / 3], unedited[i], clipped));
+        }
+        look.clipping = kPreviewClipBlack;
+        ASSERT_EQ(Draw(s, look), 0);
+        for (int32_t i = 0; i < 3 * n; ++i) {
+            const uint8_t clipped = edited[i] == 0 ? 0 : 255;
+            ASSERT_EQ(s.host.displayed.rgb[i], Blend(mask[i / 3], unedited[i], clipped));
+        }
+    }
+}
+
+TEST_F(PreviewTest, ASelectionOfNothingShowsTheUneditedPreviewAndTheSampledRegionIsBlue) {
+    const Image image = Scene(90, 60, 3, 8, 2);
+    Session s(image);
+    std::vector<uint8_t> none(90 * 60, 0);
+    none[0] = 255;  // one selected pixel, so that the selection is not empty
+    s.host.SetMask(none);
+    ASSERT_EQ(s.Acquire(45, 30), 0);
+    const PreviewInfo info = s.Info();
+    Transform shown(ChangedPars(), 1);
+    uint8_t bits[8 * 30] = {};
+    IPMask sampled{45, 30, 8, bits, 0, 0, 0, 0};
+    IPMaskSet(&sampled, 20, 10);
+    PreviewLook look{shown.grid, 1, kPreviewClipNone, 0, 0, &sampled};
+    ASSERT_EQ(Draw(s, look), 0);
+    for (int32_t y = 0; y < info.height; ++y) {
+        for (int32_t x = 0; x < info.width; ++x) {
+            const size_t i = 3 * (size_t(y) * info.width + size_t(x));
+            const bool blue = x == 20 && y == 10;
+            const bool selected = Sample8(info.selection, 0, x, y) != 0;
+            for (int32_t c = 0; c < 3; ++c) {
+                if (blue) {
+                    EXPECT_EQ(s.host.displayed.rgb[i + c], c == 2 ? 255 : 0);
+                } else if (!selected) {
+                    ASSERT_EQ(s.host.displayed.rgb[i + c], Sample8(info.shown, c, x, y));
+                }
+            }
+        }
+    }
+}
+
+TEST_F(PreviewTest, DrawingPutsTheHostsPictureIntoThePreviewAreaWithItsColoursInOrder) {
+    const Image image = Scene(120, 90, 3, 8, 4);
+    Session s(image);
+    ASSERT_EQ(s.Acquire(60, 45), 0);
+    const PreviewLook look{nullptr, 0, kPreviewClipNone, 0, 0, nullptr};
+    ASSERT_EQ(Draw(s, look), 0);
+    const UiHeadlessWindow* window = Ui_Headless_LastClosed();
+    ASSERT_NE(window, nullptr);
+    for (int32_t y = 0; y < 45; y += 4) {
+        for (int32_t x = 0; x < 60; x += 3) {
+            const Ui_RGB shown = Ui_Headless_Pixel(window, area_.top + y, area_.left + x);
+            const uint8_t* expected = &s.host.displayed.rgb[3 * (size_t(y) * 60 + size_t(x))];
+            ASSERT_EQ(shown.r, expected[0]);
+            ASSERT_EQ(shown.g, expected[1]);
+            ASSERT_EQ(shown.b, expected[2]);
+        }
+    }
+    EXPECT_EQ(s.host.displayed.row, area_.top);
+    EXPECT_EQ(s.host.displayed.col, area_.left);
+
+    // With the window's drawing already open, and into an area smaller than the picture: cut.
+    int32_t status = -100;
+    s.host.Bind();
+    InDialog([&](UiWindow* w, const Ui_Rect& area) {
+        Ui_Rect small{area.top, area.left, int16_t(area.top + 10), int16_t(area.left + 20)};
+        ASSERT_EQ(Ui_Draw_Begin(w), 0);
+        status = s.procs.drawPreview(s.procs.context, w, &small, &look, nullptr);
+        Ui_Draw_End(w);
+    });
+    s.host.Bind();
+    EXPECT_EQ(status, 0);
+    window = Ui_Headless_LastClosed();
+    const Ui_RGB inside = Ui_Headless_Pixel(window, area_.top + 9, area_.left + 19);
+    EXPECT_EQ(inside.r, s.host.displayed.rgb[3 * (9 * 60 + 19)]);
+    const Ui_RGB outside = Ui_Headless_Pixel(window, area_.top + 9, area_.left + 20);
+    const Ui_RGB blank = Ui_Headless_Pixel(window, area_.top + 40, area_.left + 50);
+    EXPECT_TRUE(outside.r == blank.r && outside.g == blank.g && outside.b == blank.b);
+}
+
+// --- Zoom
+// -----------------------------------------------------------------------------------------
+
+TEST_F(PreviewTest, ZoomFetchesTheWindowAroundThePointInsideTheFilterRectangleAndRestores) {
+    for (int32_t depth : {8, 16}) {
+        SCOPED_TRACE(depth);
+        const Image image = RandomImage(300, 200, 4, depth, 3);
+        Session s(image);
+        s.host.SetMask(Selection(300, 200, 8));
+        s.host.SetFilterRect(VRect{20, 30, 180, 270});  // 240 x 160
+        ASSERT_EQ(s.Acquire(60, 40), 0);
+        PreviewInfo info = s.Info();
+        ASSERT_EQ(info.width, 60);
+        ASSERT_EQ(info.height, 40);
+        const std::vector<uint8_t> picture = Bytes(info.shown, 4);
+        const std::vector<uint8_t> selection = Bytes(info.selection, 1);
+
+        // Preview (10, 5) stands for image (40, 20) of the filter rectangle: the window of 60 x 40
+        // centred there starts at (10, 0) of it, (40, 20) of the document.
+        ASSERT_EQ(s.procs.zoomTo1x1(s.procs.context, 10, 5, 0, nullptr), 0);
+        info = s.Info();
+        EXPECT_EQ(info.zoomed, 1);
+        EXPECT_EQ(info.left, 10);
+        EXPECT_EQ(info.top, 0);
+        const strip_host::Request& asked = s.host.requests.back();
+        EXPECT_EQ(asked.in.left, 40);
+        EXPECT_EQ(asked.in.top, 20);
+        EXPECT_EQ(s.host.record.inputRate, 0x10000);
+        for (int32_t y = 0; y < 40; y += 3) {
+            for (int32_t x = 0; x < 60; x += 7) {
+                for (int32_t c = 0; c < 4; ++c) {
+                    const uint16_t v = image.At(40 + x, 20 + y, c);
+                    const uint16_t expected =
+                        depth == 16 ? uint16_t(std::min<int>(v, 32767) * 2) : v;
+                    const ptrdiff_t at = IPSampleOffset(&info.shown, x, y);
+                    const uint16_t got =
+                        depth == 16 ? static_cast<const uint16_t*>(info.shown.channel[c])[at]
+                                    : static_cast<const uint8_t*>(info.shown.channel[c])[at];
+                    ASSERT_EQ(got, expected);
+                }
+            }
+        }
+        // A point near the corner: the window stays inside the filter rectangle.
+        ASSERT_EQ(s.procs.zoomTo1x1(s.procs.context, 59, 39, 0, nullptr), 0);
+        info = s.Info();
+        EXPECT_EQ(info.left, 240 - 60);
+        EXPECT_EQ(info.top, 160 - 40);
+        // Panning far to the left stops at the rectangle's edge.
+        ASSERT_EQ(s.procs.panZoom(s.procs.context, -1000, 0, nullptr), 0);
+        EXPECT_EQ(s.Info().left, 0);
+        EXPECT_EQ(s.Info().top, 120);
+
+        // Back to the reduced preview: 8-bit from the module's copy without asking the host,
+        // 16-bit asked for again; either way the same buffers.
+        const size_t requests = s.host.requests.size();
+        ASSERT_EQ(s.procs.restorePreview(s.procs.context, nullptr), 0);
+        info = s.Info();
+        EXPECT_EQ(info.zoomed, 0);
+        EXPECT_EQ(s.host.requests.size() > requests, depth == 16);
+        EXPECT_EQ(Bytes(info.shown, 4), picture);
+        EXPECT_EQ(Bytes(info.selection, 1), selection);
+
+        // A resize while zoomed shows the 1:1 window again, at the new picture size.
+        ASSERT_EQ(s.procs.zoomTo1x1(s.procs.context, 100, 60, 1, nullptr), 0);
+        ASSERT_EQ(s.Acquire(80, 60), 0);
+        info = s.Info();
+        EXPECT_EQ(info.zoomed, 1);
+        EXPECT_EQ(info.width, 80);
+        EXPECT_EQ(info.left, 100 - 40);
+        for (const std::string& v : s.host.violations) ADD_FAILURE() << "host contract: " << v;
+    }
+}
+
+// --- The filter's pipeline
+// ------------------------------------------------------------------------
+
+// FilterImage on the rectangle r of image with the selection, as the filter itself would run it.
+Image FilteredByTheFilter(const Image& image, const std::vector<uint8_t>& selection, const VRect& r,
+                          const EditPars& pars) {
+    StripHost h(image);
+    h.SetMask(selection);
+    h.SetFilterRect(r);
+    h.Bind();
+    auto data = std::make_unique<PluginData>();
+    EXPECT_EQ(EditStateInit(&data->editState, nullptr), 0);
+    data->editState.editPars = pars;
+    data->editState.gridLevel = kFastGrid;
+    data->rowSkip = 50;
+    Ui_Failure failure;
+    EXPECT_EQ(FilterImage(data.get(), &failure), 0);
+    EXPECT_EQ(h.record.advanceState(), noErr);  // the host takes the last strip back
+    return h.dest;
+}
+
+SharpenNoise SharpenAndNoise() {
+    SharpenNoise sn{};
+    sn.sharpenOn = 1;
+    sn.sharpenStrength = 12;
+    sn.sharpenK = -1;
+    sn.noiseOn = 1;
+    sn.noiseFlag = 1;
+    sn.noiseRadius[1] = 5;
+    sn.noiseRadius[2] = 3;
+    sn.noiseThreshold[1] = 20;
+    sn.noiseThreshold[2] = 16;
+    sn.noiseK = 4;
+    return sn;
+}
+
+TEST_F(PreviewTest, AtOneToOneSharpeningAndNoiseRemovalAreTheFiltersOwnRows) {
+    const Image image = Scene(240, 180, 3, 8, 11);
+    const std::vector<uint8_t> selection = Selection(240, 180, 12);
+    EditPars pars = ChangedPars();
+    pars.sharpenNoise = SharpenAndNoise();
+    Session s(image);
+    s.host.SetMask(selection);
+    s.data->editState.editPars = pars;
+    s.prefs.previewSharpening = 1;
+    s.prefs.previewNoise = 1;
+    ASSERT_EQ(s.Acquire(60, 45), 0);
+    ASSERT_EQ(s.procs.zoomTo1x1(s.procs.context, 100, 90, 1, nullptr), 0);
+    const PreviewInfo info = s.Info();
+    const VRect window{info.top, info.left, info.top + info.height, info.left + info.width};
+    Transform shown(pars, 1);
+    PreviewLook look{shown.grid, 1, kPreviewClipNone, 0, 0, nullptr};
+    ASSERT_EQ(Draw(s, look), 0);
+    const std::vector<uint8_t> previewed = s.host.displayed.rgb;
+
+    const Image filtered = FilteredByTheFilter(image, selection, window, pars);
+    s.host.Bind();
+    for (int32_t y = 0; y < info.height; ++y) {
+        for (int32_t x = 0; x < info.width; ++x) {
+            for (int32_t c = 0; c < 3; ++c) {
+                ASSERT_EQ(previewed[3 * (size_t(y) * info.width + size_t(x)) + c],
+                          filtered.At(window.left + x, window.top + y, c))
+                    << x << ", " << y;
+            }
+        }
+    }
+    // While a control is dragged the quick path runs: no sharpening, no noise removal.
+    look.busy = 1;
+    ASSERT_EQ(Draw(s, look), 0);
+    EXPECT_NE(s.host.displayed.rgb, previewed);
+    // Unless the preferences ask for them, the window never shows them.
+    look.busy = 0;
+    s.prefs.previewSharpening = 0;
+    s.prefs.previewNoise = 0;
+    ASSERT_EQ(Draw(s, look), 0);
+    EXPECT_NE(s.host.displayed.rgb, previewed);
+}
+
+TEST_F(PreviewTest, DetailViewShowsTheFiltersRowsMagnifiedAndLeavesThePreviewInPlace) {
+    const Image image = Scene(260, 200, 3, 8, 31);
+    const std::vector<uint8_t> selection = Selection(260, 200, 32);
+    EditPars pars = ChangedPars();
+    pars.sharpenNoise = SharpenAndNoise();
+    Session s(image);
+    s.host.SetMask(selection);
+    s.data->editState.editPars = pars;
+    ASSERT_EQ(s.Acquire(65, 50), 0);
+    const std::vector<uint8_t> picture = Bytes(s.Info().shown, 3);
+    ASSERT_EQ(s.procs.openDetail(s.procs.context, 40, 30, nullptr), 0);
+    PreviewDetailInfo detail;
+    ASSERT_EQ(s.procs.fetchDetail(s.procs.context, 130, 100, 1, &detail, nullptr), 0);
+    EXPECT_EQ(detail.fetched, 1);
+    EXPECT_EQ(detail.width, 40);
+    EXPECT_EQ(detail.height, 30);
+    EXPECT_EQ(detail.left, 110);
+    EXPECT_EQ(detail.top, 85);
+    // The part came with a margin of twice the largest noise radius on every side.
+    const strip_host::Request part = s.host.requests[s.host.requests.size() - 3];
+    EXPECT_EQ(part.in.left, 100);
+    EXPECT_EQ(part.in.top, 75);
+    EXPECT_EQ(part.in.right, 160);
+    EXPECT_EQ(part.in.bottom, 125);
+    // The window's picture is back in the host's buffers.
+    EXPECT_EQ(Bytes(s.Info().shown, 3), picture);
+
+    Transform shown(pars, 1);
+    const PreviewLook look{shown.grid, 1, kPreviewClipNone, 0, 0, nullptr};
+    ASSERT_EQ(s.procs.renderDetail(s.procs.context, &look, nullptr), 0);
+    int32_t status = -100;
+    InDialog([&](UiWindow* w, const Ui_Rect& area) {
+        status = s.procs.drawDetail(s.procs.context, w, &area, nullptr);
+    });
+    s.host.Bind();
+    ASSERT_EQ(status, 0);
+    const Image filtered = FilteredByTheFilter(image, selection, part.in, pars);
+    s.host.Bind();
+    const std::vector<uint8_t> one = s.host.displayed.rgb;
+    for (int32_t y = 0; y < 30; ++y)
+        for (int32_t x = 0; x < 40; ++x)
+            for (int32_t c = 0; c < 3; ++c)
+                ASSERT_EQ(one[3 * (size_t(y) * 40 + size_t(x)) + c],
+                          filtered.At(110 + x, 85 + y, c));
+
+    // Zooming in needs nothing new from the host: the middle of the part, each pixel twice.
+    const size_t requests = s.host.requests.size();
+    ASSERT_EQ(s.procs.fetchDetail(s.procs.context, 130, 100, 2, &detail, nullptr), 0);
+    EXPECT_EQ(detail.fetched, 0);
+    EXPECT_EQ(s.host.requests.size(), requests);
+    EXPECT_EQ(detail.left, 120);
+    EXPECT_EQ(detail.top, 93);
+    InDialog([&](UiWindow* w, const Ui_Rect& area) {
+        status = s.procs.drawDetail(s.procs.context, w, &area, nullptr);
+    });
+    s.host.Bind();
+    ASSERT_EQ(status, 0);
+    for (int32_t y = 0; y < 30; ++y)
+        for (int32_t x = 0; x < 40; ++x)
+            ASSERT_EQ(s.host.displayed.rgb[3 * (size_t(y) * 40 + size_t(x))],
+                      filtered.At(120 + x / 2, 93 + y / 2, 0));
+
+    // The navigator: the whole preview, scaled to fit, through the transform, which keeps its
+    // pixel sizes.
+    Transform deep(pars, 2);
+    int32_t nw = 0, nh = 0;
+    ASSERT_EQ(s.procs.setUpNavigator(s.procs.context, 30, 30, deep.grid, &nw, &nh, nullptr), 0);
+    EXPECT_EQ(nw, 30);
+    EXPECT_EQ(nh, 23);
+    EXPECT_EQ(deep.grid->inPixelSize, 2);
+    EXPECT_EQ(deep.grid->outPixelSize, 2);
+    InDialog([&](UiWindow* w, const Ui_Rect& area) {
+        status = s.procs.drawNavigator(s.procs.context, w, &area, nullptr);
+    });
+    s.host.Bind();
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(s.host.displayed.width, 30);
+    EXPECT_EQ(s.host.displayed.height, 23);
+    s.procs.freeNavigator(s.procs.context);
+    s.procs.closeDetail(s.procs.context);
+    for (const std::string& v : s.host.violations) ADD_FAILURE() << "host contract: " << v;
+}
+
+// --- Failures
+// -------------------------------------------------------------------------------------
+
+// What the window shows: the size, the analysis copy and the host's picture.
+struct Shown {
+    int32_t width = 0, height = 0;
+    std::vector<uint8_t> copy, picture;
+    bool operator==(const Shown& o) const {
+        return width == o.width && height == o.height && copy == o.copy && picture == o.picture;
+    }
+};
+
+Shown Now(Session& s) {
+    Shown now;
+    PreviewInfo info;
+    if (s.procs.previewInfo(s.procs.context, &info) != 0) return now;
+    now.width = info.width;
+    now.height = info.height;
+    now.copy = Bytes(s.data->editState.analysisImage, s.data->editState.analysisImage.channels);
+    now.picture = Bytes(info.shown, 4);
+    return now;
+}
+
+TEST_F(PreviewTest, RefusalsAndMemoryFailuresKeepThePreviousPreviewAndFreeWhatWasMade) {
+    const Image image = Scene(200, 150, 4, 8, 41);
+    Session s(image);
+    s.host.SetMask(Selection(200, 150, 42));
+    ASSERT_EQ(s.Acquire(50, 50), 0);
+    const Shown before = Now(s);
+    const uint32_t held = ul_nMallocs;
+
+    // The host refuses the new preview (after releasing the old one's buffers): -2, told as
+    // "advancing state"; the callee shows nothing.
+    s.host.failAdvanceAt = int32_t(s.host.requests.size()) + 2;
+    s.host.failAdvanceCount = 1;
+    s.host.failAdvanceWith = filterBadParameters;
+    Ui_Failure failure;
+    EXPECT_EQ(s.Acquire(80, 80, &failure), -2);
+    EXPECT_EQ(failure.status, -2);
+    EXPECT_EQ(failure.textId, kPhraseAdvanceState);
+    EXPECT_TRUE(s.host.alerts.empty());
+    EXPECT_TRUE(Now(s) == before);
+    EXPECT_EQ(ul_nMallocs, held);
+    s.host.failAdvanceAt = 0;
+
+    // Each allocation of a new acquisition failing in turn: -3, from the resampler as
+    // "IPScaleImageDown2", the previous preview in place and nothing left over.
+    bool resampler = false;
+    int32_t n = 1;
+    for (;; ++n) {
+        testing_support::FailAllocationAfter(n);
+        const int32_t status = s.Acquire(80, 80, &failure);
+        const bool failed = testing_support::AllocationFailed();
+        testing_support::FailAllocationAfter(0);
+        if (!failed) {
+            EXPECT_EQ(status, 0);
+            break;
+        }
+        SCOPED_TRACE(n);
+        EXPECT_EQ(status, -3);
+        EXPECT_TRUE(failure.textId == kPhraseScaleDown || failure.textId == kPhraseReadImage);
+        resampler = resampler || failure.textId == kPhraseScaleDown;
+        EXPECT_TRUE(Now(s) == before);
+        EXPECT_EQ(ul_nMallocs, held);
+    }
+    EXPECT_GT(n, 3);
+    EXPECT_TRUE(resampler);
+    EXPECT_EQ(s.Info().width, 80);
+
+    // A refused 1:1 window leaves the reduced preview showing.
+    const Shown now = Now(s);
+    s.host.failAdvanceAt = int32_t(s.host.requests.size()) + 2;
+    s.host.failAdvanceCount = 1;
+    EXPECT_EQ(s.procs.zoomTo1x1(s.procs.context, 5, 5, 0, &failure), -2);
+    s.host.failAdvanceAt = 0;
+    EXPECT_EQ(s.Info().zoomed, 0);
+    EXPECT_TRUE(Now(s) == now);
+    for (const std::string& v : s.host.violations) ADD_FAILURE() << "host contract: " << v;
+}
+
+TEST_F(PreviewTest, AFirstAcquisitionThatFailsLeavesNoPreviewAndAnEmptySelectionIsTold) {
+    const Image image = Scene(120, 90, 3, 16, 51);
+    {
+        Session s(image);
+        s.host.failAdvanceAt = 2;
+        s.host.failAdvanceWith = filterBadParameters;
+        Ui_Failure failure;
+        EXPECT_EQ(s.Acquire(40, 40, &failure), -2);
+        PreviewInfo info;
+        EXPECT_EQ(s.procs.previewInfo(s.procs.context, &info), -2);
+        EXPECT_EQ(s.data->editState.analysisImage.pixels, nullptr);
+        const PreviewLook look{nullptr, 0, kPreviewClipNone, 0, 0, nullptr};
+        EXPECT_EQ(Draw(s, look), -2);
+    }
+    Session s(image);
+    s.host.SetMask(std::vector<uint8_t>(120 * 90, 100));  // selected below half everywhere
+    Ui_Failure failure;
+    EXPECT_EQ(s.Acquire(40, 40, &failure), -2);
+    EXPECT_EQ(failure.textId, kStrEmptySelection);
+    EXPECT_EQ(failure.form, kUiFailStop);
+}
+
+}  // namespace
