@@ -4,8 +4,8 @@
 // input. From an archive every string, template and help text its directory names is loaded as
 // the module loads them.
 //
-// The help window (and with it a reader of the help text's topics) is not part of the module yet:
-// the help text is only copied out to a file, which is what this exercises.
+// The help text is only copied out to a file here; the help window's reading of that file has a
+// harness of its own (fuzz_help_text.cpp).
 #include <cstring>
 #include <vector>
 

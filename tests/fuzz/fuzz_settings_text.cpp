@@ -1,8 +1,9 @@
 // The text files a user may be mailed: custom settings (the colour lines alone through the
 // engine's reader over a memory file, and the whole file with its sharpen and noise lines from
 // disk), colour definitions and memory colours. The first byte picks the reader, the rest is the
-// file. Each reader promises that a refused file changes nothing, and the two small files that
-// what they accept lies in range.
+// file. Each reader promises that a refused file changes nothing and that what it accepts lies
+// in range: an accepted settings record passes the engine's parameter check, so that it can be
+// built and saved again.
 #include <cstring>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "edit/memory_colors.h"
 #include "edit/pars_text.h"
 #include "edit/settings_text.h"
+#include "engine/edit_chain.h"
 #include "engine/edit_pars.h"
 #include "tests/edit/edit_test_support.h"
 #include "tests/fuzz/fuzz_support.h"
@@ -24,6 +26,13 @@ bool In(float v, float lo, float hi) {
     return lo <= v && v <= hi;
 }
 
+void CheckAccepted(const EditPars& pars, const char* what) {
+    fuzz::Check(HgCheckPars(&pars) == kStatusOk,
+                std::string(what) + " accepted with a record that fails the parameter check");
+    const std::string bad = edit_testing::ParsOutOfRange(pars);
+    fuzz::Check(bad.empty(), std::string(what) + " accepted with " + bad + " out of range");
+}
+
 void ColourLines(const uint8_t* text, size_t size) {
     // The memory file is a copy: the reader may not write into it, and the sanitizers catch a
     // read past its end.
@@ -32,8 +41,12 @@ void ColourLines(const uint8_t* text, size_t size) {
     FLSpecMemory(&spec, copy.data(), int32_t(copy.size()));
     EditPars pars;
     edit_testing::FillPars(&pars, 3);
-    fuzz::BlockCount blocks("reading the settings lines");
-    HgReadSettings(&pars, &spec);
+    int32_t status;
+    {
+        fuzz::BlockCount blocks("reading the settings lines");
+        status = HgReadSettings(&pars, &spec);
+    }
+    if (status == kStatusOk) CheckAccepted(pars, "settings lines");
 }
 
 void WholeSettingsFile(const uint8_t* text, size_t size) {
@@ -49,6 +62,8 @@ void WholeSettingsFile(const uint8_t* text, size_t size) {
     if (status != kStatusOk && status != kStatusUnsupported) {
         fuzz::Check(SameBytes(&pars, &before, sizeof pars),
                     "a refused settings file changed the record (" + std::to_string(status) + ")");
+    } else {
+        CheckAccepted(pars, "a settings file");
     }
 }
 
