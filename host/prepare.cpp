@@ -94,11 +94,12 @@ int32_t MeasureFromTemplate(PreviewRects* rects) {
         rects->measured = true;
         Ui_Rect work;
         if (gPrefs->useLargestWindow == 1 && Ui_Screen_WorkArea(&work) == kStatusOk) {
-            int32_t width = 0, height = 0;
+            int32_t largestWidth = 0, largestHeight = 0;
             const Ui_Rect& client = t->client;
-            LargestSize(Ui_Rect_Width(&client), Ui_Rect_Height(&client), work, &width, &height);
-            if (Ui_Template_LayoutSized(t, &base, width, height, kEditorPreviewImage) ==
-                kStatusOk) {
+            LargestSize(Ui_Rect_Width(&client), Ui_Rect_Height(&client), work, &largestWidth,
+                        &largestHeight);
+            if (Ui_Template_LayoutSized(t, &base, largestWidth, largestHeight,
+                                        kEditorPreviewImage) == kStatusOk) {
                 rects->max = Inset(item->pixels);
             }
         }

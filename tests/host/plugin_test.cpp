@@ -497,20 +497,20 @@ TEST_F(PluginTest, ForcedMemoryLinesReachTheLogWithDiagnosticsOff) {
 
 // --- The memory budget of the prepare phase ------------------------------------------------------
 
-// The preview area of the editing window laid out with the headless dialog font (6 x 13 base
-// units): item 4 at (7, 7) 380 x 336 units is x 11..581, y 11..557 in pixels, inset by one pixel
-// on each side: 568 x 544. Without "Use Largest Possible Window" it is both the smallest and the
-// largest preview.
-constexpr int32_t kPreviewW = 568, kPreviewH = 544;
+// The preview area of the editing window laid out with the template's 9-point dialog font (7 x 15
+// base units): item 4 at (7, 7) 380 x 336 units is x 12..677, y 13..643 in pixels, inset by one
+// pixel on each side: 663 x 628. Without "Use Largest Possible Window" it is both the smallest
+// and the largest preview.
+constexpr int32_t kPreviewW = 663, kPreviewH = 628;
 
 // The budgets below are worked out by hand from the prepare phase's rules; the arithmetic of the
 // first is written out, the others follow the same steps.
 //
 // 64 x 48, 3 planes, 8 bits, maxSpace 64 MiB: avail75 = 16777216 x 3 = 50331648. A row needs
 // 64 + 2 x 3 x 64 = 448 bytes. The preview holds the image at divisor 1: 3 x 48 x 64 x 2 +
-// 48 x 64 = 21504. bufferSpace = zoom 544 x 568 x 4 = 1235968, + mask ((568 + 7) >> 3) x 544 x 2
-// = 77248, + misc 1794592, + Huegrid 393216, + stack 196608 = 3697632. Every row fits: strip
-// height 48. The run needs 21504 + 3697632, far below half of 64 MiB, so the host is told
+// 48 x 64 = 21504. bufferSpace = zoom 628 x 663 x 4 = 1665456, + mask ((663 + 7) >> 3) x 628 x 2
+// = 104248, + misc 1794592, + Huegrid 393216, + stack 196608 = 4154120. Every row fits: strip
+// height 48. The run needs 21504 + 4154120, far below half of 64 MiB, so the host is told
 // 33554432.
 struct Budget {
     const char* what;
@@ -525,28 +525,28 @@ struct Budget {
 // clang-format off
 const Budget kBudgets[] = {
     {"small 8-bit image, plenty of memory", {0, 0, 48, 64}, 3, 8, 64 << 20, false,
-     noErr, 3697632, 33554432, 48, 0},
-    // 3000 x 2000 at divisor 6 >> 1 = 3: a preview of 1000 x 666, 11322000 bytes; 16-bit
-    // bufferSpace 6191760; rows of 51000 bytes, 41 below 2 MiB.
+     noErr, 4154120, 33554432, 48, 0},
+    // 3000 x 2000 at divisor 5 >> 1 = 2: a preview of 1500 x 1000, 25500000 bytes; 16-bit
+    // bufferSpace 6648248 (misc 1929424, Huegrid 2752512); rows of 51000 bytes, 41 below 2 MiB.
     {"16-bit with transparency, reduced preview", {0, 0, 2000, 3000}, 4, 16, 96 << 20, false,
-     noErr, 6191760, 50331648, 41, 1},
-    // Divisor 3 >> 1 = 1: reduced, yet the preview is the image (4200000 bytes); 249 rows of 8400.
+     noErr, 6648248, 50331648, 41, 1},
+    // Divisor 2 >> 1 = 1: reduced, yet the preview is the image (4200000 bytes); 249 rows of 8400.
     {"preview reduced but divisor 1", {0, 0, 500, 1200}, 3, 8, 64 << 20, false,
-     noErr, 3697632, 33554432, 249, 1},
-    // avail75 8250000; needs 4200000 + 3697632 = 7897632, more than half of 11000000: the host
+     noErr, 4154120, 33554432, 249, 1},
+    // avail75 8400000; needs 4200000 + 4154120 = 8354120, more than half of 11200000: the host
     // is told the whole 75 percent.
-    {"tight memory: the whole 75 percent", {0, 0, 1000, 2400}, 3, 8, 11000000, false,
-     noErr, 3697632, 8250000, 124, 1},
+    {"tight memory: the whole 75 percent", {0, 0, 1000, 2400}, 3, 8, 11200000, false,
+     noErr, 4154120, 8400000, 124, 1},
     // 2600 x 1000 from (100, 300), divisor 2: coordinates halved, 1300 x 500; rows of 33800.
     {"selection away from the origin", {100, 300, 1100, 2900}, 3, 16, 40 << 20, false,
-     noErr, 6191760, 20971520, 62, 1},
+     noErr, 6648248, 20971520, 62, 1},
     // Rows of 140000 bytes: 14 keep a strip below 2 MiB.
     {"wide rows: strips stay below 2 MiB", {0, 0, 300, 20000}, 3, 8, 256 << 20, false,
-     noErr, 3697632, 134217728, 14, 1},
-    {"three rows", {0, 0, 3, 64}, 3, 16, 64 << 20, false, noErr, 6191760, 33554432, 3, 0},
+     noErr, 4154120, 134217728, 14, 1},
+    {"three rows", {0, 0, 3, 64}, 3, 16, 64 << 20, false, noErr, 6648248, 33554432, 3, 0},
     // Rows of 7 bytes: the 16-bit count, 32767, is what stops the strip.
     {"one column of 40000 rows: 16-bit count", {0, 0, 40000, 1}, 3, 8, 64 << 20, true,
-     noErr, 3697632, 33554432, 32767, 1},
+     noErr, 4154120, 33554432, 32767, 1},
     // avail75 3145728 is less than the smallest preview's bufferSpace.
     {"too little memory", {0, 0, 48, 64}, 3, 8, 4 << 20, false, memFullErr, 0, 0, 0, 0},
 };

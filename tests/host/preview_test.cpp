@@ -276,8 +276,11 @@ TEST_F(PreviewTest, AcquisitionStaysInsideTheBudgetThePreparePhaseAgreed) {
     ul_maxTotal = ul_total;
     ASSERT_EQ(s.Acquire(boxWidth, boxHeight), 0);
     EXPECT_LE(ul_maxTotal - before, budget);
-    // The whole image never travels: the largest request is the sampled one.
-    EXPECT_LT(s.host.largestRequest, int64_t(3000) * 2000 * 4 * 2 / 4);
+    // The whole image never travels: the largest request is the sampled one (the preview box
+    // asks for a rate of at least 2, so the input, output and mask of a request together stay
+    // below half of the image's own bytes).
+    EXPECT_GE(s.host.record.inputRate, 2 << 16);
+    EXPECT_LT(s.host.largestRequest, int64_t(3000) * 2000 * 4 * 2 / 2);
 }
 
 // --- Rendering

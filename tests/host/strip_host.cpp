@@ -106,14 +106,14 @@ void StripHost::PlayWithoutDialog() {
 int16 StripHost::Call(int16 selector) {
     gCurrent = this;
     Ui_Alert_SetPresenter(CaptureAlert);
-    int16 result = 0;
-    PluginMain(selector, &record, &dataSlot, &result);
+    int16 status = 0;
+    PluginMain(selector, &record, &dataSlot, &status);
     for (Handle h : {record.parameters, DataHandle()}) {
         if (h == nullptr) continue;
         if (std::find(seen_.begin(), seen_.end(), h) == seen_.end()) seen_.push_back(h);
         if (h->locks > 0) violations.push_back("a block was left locked after a call");
     }
-    return result;
+    return status;
 }
 
 void StripHost::Bind() {
@@ -124,20 +124,20 @@ void StripHost::Bind() {
 }
 
 int16 StripHost::Start() {
-    int16 result = Call(filterSelectorStart);
+    int16 status = Call(filterSelectorStart);
     WriteBack();
-    for (int guard = 0; result == noErr && guard < 100000; ++guard) {
+    for (int guard = 0; status == noErr && guard < 100000; ++guard) {
         bool wanted =
             !Empty(InRect()) || !Empty(OutRect()) || (record.haveMask && !Empty(MaskRect()));
         if (!wanted) break;
         OSErr delivered = Deliver();
         if (delivered != noErr) return delivered;
-        result = Call(filterSelectorContinue);
+        status = Call(filterSelectorContinue);
         WriteBack();
     }
     // Between strips rows may hold anything (the module assembles each row in the strip's last
     // row); a finished run keeps to the host's scale.
-    if (result == noErr && std::any_of(dest.samples.begin(), dest.samples.end(),
+    if (status == noErr && std::any_of(dest.samples.begin(), dest.samples.end(),
                                        [&](uint16_t v) { return v > dest.MaxCode(); })) {
         violations.push_back("output sample above the host's scale");
     }
@@ -145,16 +145,16 @@ int16 StripHost::Start() {
     outBuffer_.clear();
     maskBuffer_.clear();
     record.inData = record.outData = record.maskData = nullptr;
-    return result;
+    return status;
 }
 
 int16 StripHost::Run(bool withParameters) {
-    int16 result = noErr;
-    if (withParameters) result = Call(filterSelectorParameters);
-    if (result == noErr) result = Call(filterSelectorPrepare);
-    if (result == noErr) result = Start();
-    if (result == noErr) result = Call(filterSelectorFinish);
-    return result;
+    int16 status = noErr;
+    if (withParameters) status = Call(filterSelectorParameters);
+    if (status == noErr) status = Call(filterSelectorPrepare);
+    if (status == noErr) status = Start();
+    if (status == noErr) status = Call(filterSelectorFinish);
+    return status;
 }
 
 bool StripHost::Uses32() const {

@@ -444,10 +444,10 @@ TEST_F(DrawTest, FontsHaveTheSameNominalMetricsEverywhere) {
     EXPECT_FALSE(Ui_Font_Fits(385, 16, 7, 15));
 
     Drawn([](UiWindow* w) {
-        int16_t plain = 0, bold = 0, large = 0, height = 0;
-        Ui_Draw_MeasureText(w, kUiFontDialog, "Hue", &plain, &height);
-        Ui_Draw_MeasureText(w, kUiFontBold, "Hue", &bold, &height);
-        Ui_Draw_MeasureText(w, kUiFontLarge, "Hue", &large, &height);
+        int16_t plain = 0, bold = 0, large = 0, lineHeight = 0;
+        Ui_Draw_MeasureText(w, kUiFontDialog, "Hue", &plain, &lineHeight);
+        Ui_Draw_MeasureText(w, kUiFontBold, "Hue", &bold, &lineHeight);
+        Ui_Draw_MeasureText(w, kUiFontLarge, "Hue", &large, &lineHeight);
         EXPECT_TRUE(plain < bold && bold < large) << plain << " " << bold << " " << large;
         EXPECT_EQ(Ui_Draw_SetFont(w, kUiFontLargeBold), 0);
         EXPECT_EQ(Ui_Draw_SetFont(w, 5), -1);

@@ -317,8 +317,8 @@ TEST_F(FltkSmoke, SmoothRingsPiesAndTheLargerFontsDraw) {
     // The ring's colours all round, and pixels between the ring and the background along its
     // edges: smooth, not stepped.
     EXPECT_GT(shot.Count(ring, Saturated), 10000);
-    auto between = [](uint8_t r, uint8_t g, uint8_t b) {
-        const int hi = std::max({r, g, b}), lo = std::min({r, g, b});
+    auto between = [](uint8_t red, uint8_t green, uint8_t blue) {
+        const int hi = std::max({red, green, blue}), lo = std::min({red, green, blue});
         return hi > 240 && lo > 60 && lo < 220 && hi - lo > 20;  // a colour mixed with the grey
     };
     EXPECT_GT(shot.Count(ring, between), 300);

@@ -505,8 +505,8 @@ TEST_P(Parity, TheSameScriptCallsTheSameProcsInTheSameOrder) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Bindings, Parity, testing::Values(Binding::kHeadless, Binding::kFltk),
-                         [](const testing::TestParamInfo<Binding>& info) {
-                             return std::string(Name(info.param));
+                         [](const testing::TestParamInfo<Binding>& binding) {
+                             return std::string(Name(binding.param));
                          });
 
 }  // namespace
