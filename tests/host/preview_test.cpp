@@ -133,10 +133,11 @@ uint8_t Sample8(const IPImage& view, int32_t c, int32_t x, int32_t y) {
     return static_cast<const uint8_t*>(view.channel[c])[at];
 }
 
+// Weighted by m / 255, rounded to the nearest code.
 uint8_t Blend(uint32_t m, uint32_t u, uint32_t n) {
     if (m == 0) return uint8_t(u);
     if (m == 255) return uint8_t(n);
-    return uint8_t(((255 - m) * u + m * n + 128) >> 8);
+    return uint8_t(((255 - m) * u + m * n + 127) / 255);
 }
 
 // A transform freed however the test ends.
@@ -343,6 +344,18 @@ TEST_F(PreviewTest, PreviewIsTheEngineAppliedToTheReducedImageBlendedWithTheSele
             const uint8_t clipped = edited[i] == 0 ? 0 : 255;
             ASSERT_EQ(s.host.displayed.rgb[i], Blend(mask[i / 3], unedited[i], clipped));
         }
+
+        // A white the edit keeps white stays white under any mask value (a shift by 8 for the
+        // division by 255 once showed it as 254 wherever the selection was soft).
+        look.clipping = kPreviewClipWhite;
+        ASSERT_EQ(Draw(s, look), 0);
+        int32_t softWhites = 0;
+        for (int32_t i = 0; i < 3 * n; ++i) {
+            if (unedited[i] != 255 || edited[i] != 255) continue;
+            softWhites += mask[i / 3] != 0 && mask[i / 3] != 255;
+            ASSERT_EQ(s.host.displayed.rgb[i], 255) << "sample " << i << ", mask " << +mask[i / 3];
+        }
+        EXPECT_GT(softWhites, 0) << "the scene has no white under a soft selection";
     }
 }
 
