@@ -99,7 +99,7 @@ constexpr Entry kEntries[] = {
     Text(95, AT(customFolder), kPrefsTextSize),
     Int(96, AT(outputNaming), 0, 2, 0),
     Text(97, AT(filePrefix), kPrefsShortTextSize),
-    Int(98, AT(keenhueMask), 0, 65087, 64564),
+    Int(98, AT(keenhueMask), 0, kPrefsKeenhueMaskMax, 64564),
     Int(99, AT(memoryColorMask), 0, 65056, 65056),
     Special(100, kParsVectorCountOld),
     Special(102, 3),

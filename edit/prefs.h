@@ -29,6 +29,8 @@ struct FLFile;
 
 constexpr int kPrefsTextSize = 256;      // paths and folders
 constexpr int kPrefsShortTextSize = 20;  // file-name prefix and suffix
+// The largest Keenhue mask (entry 98) the preferences keep; recorded actions take the same range.
+constexpr int32_t kPrefsKeenhueMaskMax = 65087;
 
 // How a tool's parameters start when the editing window opens.
 enum : int32_t {

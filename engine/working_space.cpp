@@ -15,7 +15,17 @@ constexpr float kDefaultGamma = 2.2f;
 constexpr float kDefaultPrimaries[6] = {0.64f, 0.33f, 0.30f, 0.60f, 0.15f, 0.06f};
 constexpr float kDefaultWhiteKelvin = 6500.0f;
 constexpr float kEditWhiteKelvin = 5000.0f;
-constexpr double kMatchTolerance = 1e-5;
+// Two spaces are one when no image would look different in them (RefRgbMatch). Chromaticities
+// within 0.0005: a just noticeable colour difference near white spans several thousandths in xy.
+// Gammas within 0.05: two power curves whose exponents differ by d part by at most about 19.4 d
+// in L* (at the code e^(-3 / gamma)), so 0.05 stays below one L* unit. That takes gamma 2.2 and
+// 2.233, the power curve nearest to sRGB's own tone curve that a host reads from an sRGB profile
+// (0.6 L* apart at most), as one, and keeps 1.8 against 2.2 (about 8 L*) apart. White
+// luminances within 0.1 %. All of these are far coarser than what a stored value or a host's
+// 16.16 fixed point holds, so a space that has been stored and read back still matches.
+constexpr double kChromaticityTolerance = 0.0005;
+constexpr double kGammaTolerance = 0.05;
+constexpr double kLuminanceTolerance = 0.001;
 
 uint8_t Diagnostics(const UiState* state) {
     return state != nullptr ? state->diagnostics : 0;
@@ -31,13 +41,17 @@ UI_FORMAT_CHECK(2, 3) void Log(uint8_t flag, const char* format, ...) {
     Ui_Debug_Log(flag, line);
 }
 
-// Two stored values are the same when they differ by at most 1e-5. The values are floats, so a
-// difference written as 1e-5 in decimals may come out a fraction of a float step larger; half a
-// step of the larger value is allowed on top.
-bool Same(float a, float b) {
-    double larger = std::fmax(std::fabs(double(a)), std::fabs(double(b)));
-    double tolerance = kMatchTolerance + larger * (1.0 / 16777216.0);
-    return std::fabs(double(a) - double(b)) <= tolerance;
+// The white's chromaticity; false for a white without one (no light, or not a number).
+bool WhiteXy(const float xyz[3], double xy[2]) {
+    double sum = double(xyz[0]) + double(xyz[1]) + double(xyz[2]);
+    if (!(sum > 0.0) || !std::isfinite(sum)) return false;
+    xy[0] = xyz[0] / sum;
+    xy[1] = xyz[1] / sum;
+    return true;
+}
+
+bool Near(double a, double b, double tolerance) {
+    return std::fabs(a - b) <= tolerance;  // false for NaN
 }
 
 int32_t DaylightWhite(float kelvin, float xyz[3]) {
@@ -117,19 +131,22 @@ int32_t HgUpdateGammaTable(EditPars* editPars) {
 bool RefRgbMatch(const RefRGB* a, const RefRGB* b, UiState* state) {
     if (a == nullptr || b == nullptr) return false;
     uint8_t flag = Diagnostics(state);
-    if (!Same(a->gamma, b->gamma)) {
+    if (!Near(a->gamma, b->gamma, kGammaTolerance)) {
         Log(flag, "RefRgbMatch: gamma1: %f  gamma2: %f", double(a->gamma), double(b->gamma));
         return false;
     }
-    for (int i = 0; i < 3; ++i) {
-        if (!Same(a->xyzWhite[i], b->xyzWhite[i])) {
-            Log(flag, "RefRgbMatch: xyzWhite1[%d]: %f  xyzWhite2[%d]: %f", i,
-                double(a->xyzWhite[i]), i, double(b->xyzWhite[i]));
-            return false;
-        }
+    double wa[2], wb[2];
+    const double ya = a->xyzWhite[1], yb = b->xyzWhite[1];
+    if (!WhiteXy(a->xyzWhite, wa) || !WhiteXy(b->xyzWhite, wb) ||
+        !Near(wa[0], wb[0], kChromaticityTolerance) ||
+        !Near(wa[1], wb[1], kChromaticityTolerance) ||
+        !Near(ya, yb, kLuminanceTolerance * std::fmax(std::fabs(ya), std::fabs(yb)))) {
+        Log(flag, "RefRgbMatch: xyzWhite1: %f %f %f  xyzWhite2: %f %f %f", double(a->xyzWhite[0]),
+            ya, double(a->xyzWhite[2]), double(b->xyzWhite[0]), yb, double(b->xyzWhite[2]));
+        return false;
     }
     for (int i = 0; i < 6; ++i) {
-        if (!Same(a->primaries[i], b->primaries[i])) {
+        if (!Near(a->primaries[i], b->primaries[i], kChromaticityTolerance)) {
             Log(flag, "RefRgbMatch: primaries1[%d]: %f  primaries2[%d]: %f", i,
                 double(a->primaries[i]), i, double(b->primaries[i]));
             return false;

@@ -34,6 +34,11 @@ int32_t HgSetReference(EditPars* editPars, const RefRGB* ref);
 // gamma is outside 0.5..5.
 int32_t HgUpdateGammaTable(EditPars* editPars);
 
-// Whether a and b describe the same space: gamma, white and primaries each within 1e-5. The
-// first difference is logged when state has diagnostics on. False when either is null.
+// Whether a and b describe the same space as far as any image could show: the chromaticities of
+// the white and of the primaries each within 0.0005, the gammas within 0.05 (less than one L*
+// apart anywhere) and the white luminances within 0.1 %. So the default space (white from the
+// daylight locus at 6500 K), a host's sRGB (white x 0.3127, y 0.3290) and sRGB read from a
+// profile (the nearest power curve, gamma 2.233) are one space, while spaces with other
+// primaries, another white or another gamma are not. The first difference is logged when state
+// has diagnostics on. False when either is null or holds a value that is not a number.
 bool RefRgbMatch(const RefRGB* a, const RefRGB* b, UiState* state);

@@ -29,12 +29,25 @@ int32_t Overlap(const SharpenNoise& s) {
     return sharpen > noise ? sharpen : noise;
 }
 
-// The rows of a strip: the prepare phase's figure, unless the processors' overlap needs more.
+// The rows of a strip. A strip starts overlap rows above the row that needs it, so only a strip
+// of at least 2 x overlap + 1 rows brings overlap + 1 new ones; a shorter one would bring as few
+// as one, and every row would be fetched up to overlap + 1 times. The prepare phase's figure is
+// kept when it is enough (it was chosen before the settings were known); else the taller strip,
+// when its input, output and mask rows fit the memory the host agreed to (maxSpace, which covers
+// them and bufferSpace). 0 when even that does not fit.
 int32_t StripHeight(PluginData* data) {
-    int32_t overlap = Overlap(data->editState.editPars.sharpenNoise);
-    int32_t rows = data->rowSkip;
-    if (rows <= overlap) rows = overlap + 1;
-    return rows;
+    const FilterRecord* record = Record();
+    const FilterState& f = data->run.filter;
+    const int32_t overlap = Overlap(data->editState.editPars.sharpenNoise);
+    int32_t wanted = 2 * overlap + 1;
+    if (wanted > f.height) wanted = f.height > 0 ? f.height : 1;
+    if (data->rowSkip >= wanted) return data->rowSkip;
+    const uint64_t bytes = record->depth == 16 ? 2 : 1;
+    const uint64_t width = f.width > 0 ? uint64_t(f.width) : 0;
+    const uint64_t rowNeeds = width + 2 * uint64_t(record->planes) * width * bytes;
+    const uint64_t bufferSpace = record->bufferSpace > 0 ? uint64_t(record->bufferSpace) : 0;
+    if (uint64_t(wanted) * rowNeeds + bufferSpace > uint64_t(uint32_t(record->maxSpace))) return 0;
+    return wanted;
 }
 
 void FreeRun(FilterState& f) {
@@ -116,7 +129,10 @@ int32_t GetHostRow(PluginData* data, int32_t y, Ui_Failure* failure) {
         // rectangle: rows outside it are not the module's to write.
         int32_t top = Y - overlap;
         if (top < f.filterRect.top) top = f.filterRect.top;
+        // FilterImage refuses a run whose strips do not fit; whoever else asks for rows still
+        // gets a strip that holds the row it needs.
         int32_t rows = StripHeight(data);
+        if (rows <= overlap) rows = overlap + 1;
         int32_t bottom = top + rows;
         if (bottom > f.filterRect.bottom) bottom = f.filterRect.bottom;
         if (bottom < 0) bottom = 0;
@@ -259,9 +275,11 @@ int32_t BuildTransform(PluginData* data, Ui_Failure* failure) {
     EditState* es = &data->editState;
     int32_t status = HgBuild(&es->editPars, kEditMaskAll, es->gridLevel, f.bytesIn, &f.transform);
     if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseCreateHuegrid);
-    HgSetDepth(f.transform, kHgSideInput, f.bytesIn);
-    HgSetDepth(f.transform, kHgSideOutput, f.bytesOut);
-    return kStatusOk;
+    // The tables for the image's sample sizes are built here: a transform without them would
+    // filter nothing right.
+    status = HgSetDepth(f.transform, kHgSideInput, f.bytesIn);
+    if (status == kStatusOk) status = HgSetDepth(f.transform, kHgSideOutput, f.bytesOut);
+    return Ui_Fail(failure, status, kPhraseCreateHuegrid);
 }
 
 // The row pipeline over the transform, with sharpening and noise removal when they are on;
@@ -308,11 +326,19 @@ int32_t FilterImage(PluginData* data, Ui_Failure* failure) {
     Mem_Fill(&f, 0, sizeof f);
     int32_t status = BeginHostImage(data, failure);
     if (status == kStatusOk && f.width > 0 && f.height > 0) {
-        if (StripHeight(data) != data->rowSkip) {
-            LogF("rowSkip %d does not exceed the overlap of %d rows; strips of %d rows instead",
-                 int(data->rowSkip), Overlap(data->editState.editPars.sharpenNoise),
-                 StripHeight(data));
+        const int32_t rows = StripHeight(data);
+        const int32_t overlap = Overlap(data->editState.editPars.sharpenNoise);
+        if (rows == 0) {
+            // Strips that bring a row or two each would fetch the image many times over.
+            LogF("Strips of %d rows do not fit maxSpace %ld", 2 * overlap + 1,
+                 long(Record()->maxSpace));
+            status = Ui_Fail(failure, kStatusNoMemory, kPhraseAdvanceState);
+        } else if (rows != data->rowSkip) {
+            LogF("rowSkip %d is too few for the overlap of %d rows; strips of %d rows instead",
+                 int(data->rowSkip), int(overlap), int(rows));
         }
+    }
+    if (status == kStatusOk && f.width > 0 && f.height > 0) {
         status = BuildTransform(data, failure);
         if (status == kStatusOk) status = BeginPipeline(data, failure);
         if (status == kStatusOk) status = StreamRows(data, failure);

@@ -35,6 +35,12 @@ void CreateDataHandle() {
         SetResult(errPlugInHostInsufficient);
         return;
     }
+    // A host that gives no slot for the block cannot keep it between calls.
+    if (gDataHandle == nullptr) {
+        LogF("CreateDataHandle: no data slot");
+        SetResult(filterBadParameters);
+        return;
+    }
     Handle h = record->handleProcs->newProc(int32(sizeof(PluginData)));
     if (h == nullptr) {
         SetResult(memFullErr);
@@ -99,6 +105,20 @@ void UnlockHandles() {
     gStateRef = nullptr;
     Ui_Alert_SetStateRef(nullptr);
     SetPrefsRecordRef(nullptr);
+}
+
+void DiscardHandles() {
+    UnlockHandles();
+    FilterRecord* record = Record();
+    HandleProcs* hp = record->handleProcs;
+    Handle data = gDataHandle != nullptr ? reinterpret_cast<Handle>(*gDataHandle) : nullptr;
+    // The host no longer knows of a block once its field is cleared: it is given back here.
+    if (hp != nullptr && hp->disposeProc != nullptr) {
+        if (record->parameters != nullptr) hp->disposeProc(record->parameters);
+        if (data != nullptr) hp->disposeProc(data);
+    }
+    record->parameters = nullptr;
+    if (gDataHandle != nullptr) *gDataHandle = 0;
 }
 
 int32_t ValidateParameters() {

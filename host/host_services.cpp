@@ -55,7 +55,11 @@ int32_t HostCSPickColor(FilterRecord* record, UiState* state, float rgb[3]) {
         for (int c = 0; c < 4; ++c) info.colorComponents[c] = convert.colorComponents[c];
     }
     Ui_Debug_Log(Diagnostics(state), "...OK");
-    for (int c = 0; c < 3; ++c) rgb[c] = float(info.colorComponents[c]) / 255.0f;
+    // The host's answer is whatever its 16-bit fields hold; the engine takes 0..1 only.
+    for (int c = 0; c < 3; ++c) {
+        int32_t v = info.colorComponents[c];
+        rgb[c] = float(v < 0 ? 0 : v > 255 ? 255 : v) / 255.0f;
+    }
     return kStatusOk;
 }
 

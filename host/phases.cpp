@@ -34,12 +34,37 @@ bool OpenPhaseBlocks(bool createWhenMissing) {
     LockHandles();
     if (*gResult != noErr) return false;
     if (ValidateParameters() == kStatusOk && ValidateData() == kStatusOk) return true;
-    UnlockHandles();
-    record->parameters = nullptr;
-    *gDataHandle = 0;
+    DiscardHandles();
     DoParameters();
     return *gResult == noErr;
 }
+
+namespace {
+
+// A damaged file (cut short, unreadable part-way, an entry not in the format) would otherwise end
+// every run until the user found and deleted it. What was read before the damage stays in the
+// record, the rest keeps the values it had; the file is kept beside a fresh one as it was, the
+// user is told where, and the fresh file makes the next run silent. 0 when replaced; otherwise
+// the failure to tell in place of the reading's (kept when the file could not be moved).
+int32_t ReplaceDamagedPreferences(int32_t readStatus, Ui_Failure* failure) {
+    char aside[kPathSize];
+    int32_t status = Ui_Prefs_SetAside(gState, gPrefsPath, aside, kPathSize);
+    if (status != kStatusOk) {
+        LogF("Damaged preferences file not moved: error %d", int(status));
+        return Ui_Fail(failure, readStatus, kPhraseReadPrefs, 0, gPrefsPath);
+    }
+    // The damaged copy is safe now; a fresh file that cannot be written is a failure to update.
+    status = WritePreferences(failure);
+    if (status != kStatusOk) return status;
+    Ui_Failure told;
+    Ui_Fail_Text(&told, readStatus, kStrPrefsDamaged, kUiFailCaution);
+    Str_CopyBounded(told.name, sizeof told.name, aside);
+    told.name[sizeof told.name - 1] = 0;
+    Ui_Failure_Show(gState, &told);
+    return kStatusOk;
+}
+
+}  // namespace
 
 int32_t ReadPreferences(Ui_Failure* failure) {
     PrefsReadNotes notes;
@@ -48,6 +73,9 @@ int32_t ReadPreferences(Ui_Failure* failure) {
     int32_t status =
         Ui_Prefs_ReadAll(gState, gPrefsPath, &gPrefsFileInfo, ReadPrefEntry, WritePrefEntries);
     SetPrefsReadNotes(nullptr);
+    // A damaged file is told once, as a whole; the entries repaired before the damage are part
+    // of that story and not told one by one.
+    if (Ui_Prefs_IsDamage(status)) return ReplaceDamagedPreferences(status, failure);
     // Each repaired entry is a notice of its own, since the reading went on after it. A refused
     // entry ended the reading: it is the failure, and says more than the file's name would.
     Ui_Failure notice;
@@ -80,16 +108,10 @@ int32_t InitParameters() {
     FilterRecord* record = Record();
     if (record->depth == 0) record->depth = 8;
     gParams->signature = PluginSignature;
-    if (Ui_Path_SetToPrefFolder(gState, gPrefsPath, kPathSize) != kStatusOk &&
-        Ui_Path_SetToCurrentFolder(gPrefsPath) != kStatusOk) {
-        gPrefsPath[0] = 0;
-    }
-    if (Ui_Path_SetToTempFolder(gTempPath) != kStatusOk)
-        Str_CopyBounded(gTempPath, kPathSize, gPrefsPath);
     char name[kPathSize];
     Ui_ResToCString(gState, kStrPrefsFileName, name);
-    size_t used = Str_Length(gPrefsPath);
-    Str_CopyBounded(gPrefsPath + used, kPathSize - used, name);
+    Ui_Prefs_SetToPath(gState, name, gPrefsPath);
+    if (Ui_Path_SetToTempFolder(gTempPath) != kStatusOk) Ui_Path_Folder(gPrefsPath, gTempPath);
     SetPrefsDefaults(gPrefs);
     Ui_Failure failure;
     int32_t status = ReadPreferences(&failure);

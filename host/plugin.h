@@ -122,6 +122,9 @@ void CreateParametersHandle();
 void CreateDataHandle();
 void LockHandles();
 void UnlockHandles();
+// Unlocks both blocks, gives them back to the host (disposeProc) and clears their fields, so
+// that DoParameters makes fresh ones.
+void DiscardHandles();
 int32_t ValidateParameters();
 int32_t ValidateData();
 

@@ -73,7 +73,9 @@ void DecideDiagnostics() {
     Ui_MessageBox("Kolmara Diagnostics enabled", " ");
 }
 
-void ReportMemory(int16 selector) {
+// After the call state is closed (its own block is then freed and not counted as held), so the
+// diagnostics flag of the call is passed in: the state that held it is gone.
+void ReportMemory(int16 selector, uint8_t diagnostics) {
     auto* record = Record();
     if (selector >= filterSelectorParameters && selector <= filterSelectorFinish &&
         record != nullptr && record->bufferSpace >= 1 &&
@@ -81,9 +83,12 @@ void ReportMemory(int16 selector) {
         LogForcedF("Over max: ul_maxTotal = %ld, bufferSpace = %ld", long(ul_maxTotal),
                    long(record->bufferSpace));
     }
-    LogF("ul_maxTotal = %ld", long(ul_maxTotal));
-    if (ul_nMallocs != 0) LogForcedF("ul_nMallocs = %ld", long(ul_nMallocs));
-    LogF("ul_nMallocs = %ld", long(ul_nMallocs));
+    char line[64];
+    Ui_FormatStringN(line, sizeof line, "ul_maxTotal = %ld", long(ul_maxTotal));
+    Ui_Debug_Log(diagnostics, line);
+    Ui_FormatStringN(line, sizeof line, "ul_nMallocs = %ld", long(ul_nMallocs));
+    if (ul_nMallocs != 0) Ui_Debug_Log(1, line);
+    Ui_Debug_Log(diagnostics, line);
 }
 
 }  // namespace
@@ -149,9 +154,12 @@ extern "C" __attribute__((visibility("default"))) void PluginMain(int16 selector
         Ui_MessageBox("Tintara Kolmara was called without required parameters.", " ");
     }
     void* parentWindow = platform != nullptr ? platform->hwnd : nullptr;
-    if (Ui_State_Open(&gState, static_cast<const ResArchive*>(gModuleInstance), parentWindow,
-                      kStrAppName, gDiagnostics) != kStatusOk) {
-        SetResult(userCanceledErr);
+    const int32_t opened = Ui_State_Open(&gState, static_cast<const ResArchive*>(gModuleInstance),
+                                         parentWindow, kStrAppName, gDiagnostics);
+    if (opened != kStatusOk) {
+        // Without the call state no alert can be made. A lack of memory is the host's to tell
+        // (a cancel would let the user believe nothing went wrong).
+        SetResult(opened == kStatusNoMemory ? memFullErr : userCanceledErr);
         return;
     }
     char company[kPathSize];
@@ -185,6 +193,7 @@ extern "C" __attribute__((visibility("default"))) void PluginMain(int16 selector
             break;
     }
     if (selector != filterSelectorAbout) UnlockHandles();
+    const uint8_t diagnostics = Diagnostics();
     Ui_State_Close(&gState);
-    ReportMemory(selector);
+    ReportMemory(selector, diagnostics);
 }

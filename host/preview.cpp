@@ -116,6 +116,13 @@ int32_t DescribeAnswer(const PreviewState* pv, int32_t width, int32_t height, in
     return kStatusOk;
 }
 
+// One side of the box a preview is reduced into: the box, or the filter rectangle when that is
+// smaller. The resampler takes a box of at least 2 and never makes an image larger than it was,
+// so a single column stays a single column.
+int32_t ReduceBox(int32_t filterSide, int32_t boxSide) {
+    return Max(2, Min(filterSide, boxSide));
+}
+
 // Reduces an image in the host's buffer in place into the box; the view takes the new size.
 int32_t ReduceInPlace(IPImage* view, int32_t boxWidth, int32_t boxHeight) {
     IPImage destination = *view;
@@ -141,14 +148,16 @@ void PlanGeometry(PreviewState* pv, int32_t boxWidth, int32_t boxHeight) {
     const int32_t f = Max(CeilDiv(h, boxHeight), CeilDiv(w, boxWidth));
     pv->reduced = f > 1 ? 1 : 0;
     pv->rate = pv->reduced ? Max(f / 2, 1) : 1;
+    // A selection thinner than the rate would come back with no column (or no row) at all.
+    pv->rate = Max(1, Min(pv->rate, Min(w, h)));
     const VRect& r = pv->filter;
     const int32_t rate = pv->rate;
     pv->request = VRect{r.top / rate, r.left / rate, r.bottom / rate, r.right / rate};
     pv->width = Width(pv->request);
     pv->height = Height(pv->request);
     if (pv->reduced) {
-        IPScaleOutputSize(pv->width, pv->height, Min(w, boxWidth), Min(h, boxHeight), &pv->width,
-                          &pv->height);
+        IPScaleOutputSize(pv->width, pv->height, ReduceBox(w, boxWidth), ReduceBox(h, boxHeight),
+                          &pv->width, &pv->height);
     }
 }
 
@@ -172,8 +181,8 @@ int32_t FetchPreview(PreviewState* pv, Ui_Failure* failure) {
                             pv->display ? pv->width : 0, &input, &selection, failure);
     if (status != kStatusOk) return status;
     if (pv->reduced) {
-        const int32_t boxWidth = Min(Width(pv->filter), pv->boxWidth);
-        const int32_t boxHeight = Min(Height(pv->filter), pv->boxHeight);
+        const int32_t boxWidth = ReduceBox(Width(pv->filter), pv->boxWidth);
+        const int32_t boxHeight = ReduceBox(Height(pv->filter), pv->boxHeight);
         status = ReduceInPlace(&input, boxWidth, boxHeight);
         if (status == kStatusOk && pv->haveSelection)
             status = ReduceInPlace(&selection, boxWidth, boxHeight);

@@ -55,9 +55,11 @@ void ApplyVector(const uint32_t* words, int32_t length, Prefs* prefs, UiState* s
     const uint32_t* s = words + 2 * perCopy;
     TakeStartMode(WordAsFloat(s[0]), &prefs->startWith);
     // The masks are bit sets of the edit groups; a negative value would set every bit, so the
-    // range has a lower bound of zero as well.
+    // range has a lower bound of zero as well. The Keenhue mask takes every value the preferences
+    // take: a recorded run with any of the groups set replays with the same groups.
     float keenhueMask = WordAsFloat(s[1]);
-    if (0.0f <= keenhueMask && keenhueMask <= 64564.0f) prefs->keenhueMask = int32_t(keenhueMask);
+    if (0.0f <= keenhueMask && keenhueMask <= float(kPrefsKeenhueMaskMax))
+        prefs->keenhueMask = int32_t(keenhueMask);
     float memoryMask = WordAsFloat(s[2]);
     if (0.0f <= memoryMask && memoryMask <= 65056.0f) prefs->memoryColorMask = int32_t(memoryMask);
     float saturation = WordAsFloat(s[3]);

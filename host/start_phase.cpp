@@ -12,6 +12,7 @@
 #include "host/monitor_space.h"
 #include "host/plugin.h"
 #include "host/preview.h"
+#include "host/rects.h"
 #include "host/scripting.h"
 #include "platform/file.h"
 #include "platform/resources.h"
@@ -154,7 +155,8 @@ int32_t CopyStored(const EditPars* saved, EditState* es, HgEditMask mask) {
 }
 
 // Applies each tool's start mode to the live record. -10 when the user declines to use settings
-// made in another working space.
+// made in another working space; any other failure leaves the record part-copied and is the
+// caller's to end the run with.
 int32_t ApplyStartModes(PluginData* data) {
     RunState& r = data->run;
     EditState* es = &data->editState;
@@ -210,6 +212,12 @@ HgEditMask KeenhueStartMask(const RunState& r) {
     return HgEditMask(mask);
 }
 
+// Whether the filter rectangle holds no pixel: nothing to analyse, nothing to filter.
+bool FilterRectEmpty() {
+    const VRect r = GetFilterRect(Record());
+    return !(r.top < r.bottom && r.left < r.right);
+}
+
 // The automatic settings without the window: analyse a reduced copy of the image and set the
 // groups of the tools that start with them.
 int32_t RunKeenhue(PluginData* data, Ui_Failure* failure) {
@@ -226,13 +234,16 @@ int32_t RunWindowPath(PluginData* data, PhaseFailure* why) {
     char helpPath[kPathSize];
     int32_t status = Ui_Path_SetToTempFile(gState, gTempPath, helpPath, kPathSize);
     if (status != kStatusOk) {
-        LogF("Ui_Path_SetToTempFile error %d, %s", int(status), helpPath);
-        return Fail(why, filterBadParameters, status, kPhraseCreateFile, helpPath);
+        // No name was made (helpPath holds nothing sound): the folder tried is what to tell.
+        LogF("Ui_Path_SetToTempFile error %d, %s", int(status), gTempPath);
+        return Fail(why, filterBadParameters, status, kPhraseCreateFile, gTempPath);
     }
     FLSpec spec;
     FLSpecDisk(&spec, helpPath);
     status = Ui_ResToFile(gState, kResTypeHelp, kResHelp, &spec);
     if (status != kStatusOk) {
+        // A file cut short by a full disk is of no use to anyone: it goes again.
+        FLDelete(&spec);
         LogF("Ui_ResToFile error %d, %s", int(status), helpPath);
         return Fail(why, filterBadParameters, status, kPhraseCreateFile, helpPath);
     }
@@ -306,8 +317,24 @@ void DoStart() {
         FailPhase(why.failure, why.result);
         return;
     }
-    if (ApplyStartModes(data) == kStatusCancelled) {
+    int32_t status = ApplyStartModes(data);
+    if (status == kStatusCancelled) {
         SetResult(userCanceledErr);
+        return;
+    }
+    if (status != kStatusOk) {
+        // The live record holds some tools' stored settings and not others': never filtered.
+        LogF("ApplyStartModes error %d", int(status));
+        Fail(&why, filterBadParameters, status, kPhraseInitPars);
+        FailPhase(why.failure, why.result);
+        return;
+    }
+    if (data->showDialog == 0 && KeenhueWanted(data->run) && FilterRectEmpty()) {
+        // No pixel to analyse and none to change: the run is done, as an empty rectangle is
+        // elsewhere, and the stored settings stay as they were.
+        LogF("Empty filter rectangle: nothing to analyse");
+        FreeKolmaraParsStuff(data);
+        LogF("...DoStart");
         return;
     }
 

@@ -106,7 +106,8 @@ void Ui_Failure_Clear(Ui_Failure* failure) {
 int32_t Ui_Failure_Show(UiState* state, const Ui_Failure* f) {
     if (f == nullptr) return kStatusProblem;
     if (state == nullptr || f->status == kStatusOk) return f->status;
-    char pattern[256], text[300], hint[256];
+    // Room for a text of 255 characters with a path of 255 in it.
+    char pattern[256], text[2 * 256], hint[256];
     const char* phrase = nullptr;
     if (f->textId != 0) {
         Ui_ResToCString(state, f->textId, pattern);

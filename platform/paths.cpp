@@ -35,11 +35,14 @@ void LogState(UiState* state, const char* text) {
     if (state != nullptr) Ui_Debug_Log(state->diagnostics, text);
 }
 
-// Creates every missing folder of path; 0 or the errno of the first failure.
+// Creates every missing folder of path; 0 or the errno of the first failure. A path too long
+// for a path buffer is refused (ENAMETOOLONG) before anything is made: cut short, it would name
+// another folder.
 int MakeFolders(const char* path) {
     char tmp[kPathSize];
-    Str_CopyBounded(tmp, sizeof tmp, path);
-    size_t n = std::strlen(tmp);
+    size_t n = std::strlen(path);
+    if (n >= sizeof tmp) return ENAMETOOLONG;
+    Mem_Copy(tmp, path, n + 1);
     for (size_t i = 1; i <= n; ++i) {
         if (i == n || tmp[i] == '/') {
             char saved = tmp[i];
@@ -52,7 +55,8 @@ int MakeFolders(const char* path) {
 }
 
 // The per-user configuration folder in place of the application-data folder, created when
-// missing. 0, or the failure code the shell would give.
+// missing. 0, or the failure code the shell would give; also for a folder path that no path
+// buffer holds, which then counts as no folder at all.
 int32_t AppDataFolder(char* buffer, size_t capacity) {
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
     const char* home = std::getenv("HOME");
@@ -64,7 +68,7 @@ int32_t AppDataFolder(char* buffer, size_t capacity) {
     } else {
         return kNoAppDataFolder;
     }
-    if (n <= 0 || size_t(n) >= capacity) return kNoAppDataFolder;
+    if (n <= 0 || size_t(n) >= capacity || n >= kPathSize) return kNoAppDataFolder;
     if (MakeFolders(buffer) != 0) return kNoAppDataFolder;
     return 0;
 }

@@ -1,6 +1,9 @@
 // The tagged preferences file; see prefs_file.h.
 #include "platform/prefs_file.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -9,12 +12,12 @@
 #include "platform/file.h"
 #include "platform/format.h"
 #include "platform/mem.h"
+#include "platform/paths.h"
 #include "platform/ui_state.h"
 
 namespace {
 
 constexpr uint32_t kHeadSize = 8;
-constexpr char kTempSuffix[] = ".new";
 
 uint8_t Diagnostics(UiState* state) {
     return state != nullptr ? state->diagnostics : 0;
@@ -33,6 +36,21 @@ void LogPath(UiState* state, const char* path) {
     char line[256];
     Str_CopyBounded(line, sizeof line, path);
     Ui_Debug_Log(Diagnostics(state), line);
+}
+
+// Whether something other than a file is at path (a folder, a device).
+bool NotAFile(const char* path) {
+    struct stat st;
+    return stat(path, &st) == 0 && !S_ISREG(st.st_mode);
+}
+
+// path followed by suffix in buffer (kFLPathSize bytes); false when it does not fit.
+bool Derived(const char* path, const char* suffix, char* buffer) {
+    size_t n = Str_Length(path), k = Str_Length(suffix);
+    if (n + k >= size_t(kFLPathSize)) return false;
+    Mem_Copy(buffer, path, n);
+    Mem_Copy(buffer + n, suffix, k + 1);
+    return true;
 }
 
 int32_t RoundHalfAway(double v) {
@@ -244,9 +262,8 @@ int32_t Ui_Prefs_WriteAll(UiState* state, const char* path, const void* fileInfo
     if (path == nullptr) return kStatusProblem;
     // The entries go to a new file beside the old one, which is replaced only when every entry
     // was written: a failure part-way leaves the user's previous settings intact.
-    char tempPath[kFLPathSize + sizeof kTempSuffix];
-    Ui_FormatStringN(tempPath, sizeof tempPath, "%s%s", path, kTempSuffix);
-    if (Str_Length(tempPath) >= size_t(kFLPathSize)) return kStatusProblem;
+    char tempPath[kFLPathSize];
+    if (!Derived(path, kPrefsTempSuffix, tempPath)) return kStatusProblem;
     FLSpec spec;
     FLSpecDisk(&spec, tempPath);
     FLFile file;
@@ -277,10 +294,19 @@ int32_t Ui_Prefs_ReadAll(UiState* state, const char* path, const void* fileInfo,
     FLSpec spec;
     FLSpecDisk(&spec, path);
     FLFile file;
-    int32_t status = FLOpen(&file, &spec, kFLRead);
+    // A folder opens for reading on some systems and then reads as a damaged file; it is
+    // something that is not a preferences file, and is refused as one that cannot be opened.
+    int32_t status = NotAFile(path) ? kStatusFileOpen : FLOpen(&file, &spec, kFLRead);
     if (status != kStatusOk) {
         Log(state, "Ui_Prefs_ReadAll: FLOpen error %d", status);
         LogPath(state, path);
+        if (FLExists(&spec)) {
+            // Writing defaults would destroy what the user may still need (a file that only
+            // lacks permissions, a folder in its place, a link to settings kept elsewhere that
+            // are missing now): it is the caller's failure instead.
+            Ui_Debug_Log(Diagnostics(state), "The file exists but cannot be read.");
+            return status;
+        }
         Ui_Debug_Log(Diagnostics(state), "Write out defaults instead.");
         status = Ui_Prefs_WriteAll(state, path, fileInfo, writePrefsCallback);
         if (status != kStatusOk) Log(state, "Ui_Prefs_WriteAll error %d", status);
@@ -321,4 +347,51 @@ int32_t Ui_Prefs_ReadAll(UiState* state, const char* path, const void* fileInfo,
     }
     FLClose(&file);
     return status;
+}
+
+bool Ui_Prefs_PathFits(const char* path) {
+    if (path == nullptr) return false;
+    size_t longest = sizeof kPrefsDamagedSuffix > sizeof kPrefsTempSuffix
+                         ? sizeof kPrefsDamagedSuffix
+                         : sizeof kPrefsTempSuffix;
+    return Str_Length(path) + longest <= size_t(kFLPathSize);
+}
+
+int32_t Ui_Prefs_SetToPath(UiState* state, const char* name, char* buffer) {
+    if (name == nullptr || buffer == nullptr) return kStatusProblem;
+    char folder[kPathSize];
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        int32_t status = attempt == 0 ? Ui_Path_SetToPrefFolder(state, folder, kPathSize)
+                                      : Ui_Path_SetToCurrentFolder(folder);
+        if (status != kStatusOk) continue;
+        if (Derived(folder, name, buffer) && Ui_Prefs_PathFits(buffer)) return kStatusOk;
+        Ui_Debug_Log(Diagnostics(state), "Ui_Prefs_SetToPath: folder too long for the file");
+        LogPath(state, folder);
+    }
+    Str_CopyBounded(buffer, kFLPathSize, name);
+    buffer[kFLPathSize - 1] = 0;
+    return kStatusError;
+}
+
+bool Ui_Prefs_IsDamage(int32_t status) {
+    return status == kStatusFileRead || status == kStatusFileSeek || status == kStatusFormat;
+}
+
+int32_t Ui_Prefs_SetAside(UiState* state, const char* path, char* asidePath, int32_t capacity) {
+    if (path == nullptr) return kStatusProblem;
+    char aside[kFLPathSize];
+    if (!Derived(path, kPrefsDamagedSuffix, aside)) return kStatusProblem;
+    // A rename keeps the damaged bytes exactly and replaces an older copy in one step.
+    if (std::rename(path, aside) != 0) {
+        Log(state, "Ui_Prefs_SetAside: rename error %d", errno);
+        LogPath(state, path);
+        return kStatusError;
+    }
+    if (asidePath != nullptr && capacity > 0) {
+        Str_CopyBounded(asidePath, size_t(capacity), aside);
+        asidePath[capacity - 1] = 0;
+    }
+    Ui_Debug_Log(Diagnostics(state), "Ui_Prefs_SetAside: damaged file kept as");
+    LogPath(state, aside);
+    return kStatusOk;
 }

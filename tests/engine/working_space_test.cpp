@@ -23,24 +23,55 @@ class WorkingSpace : public testing_support::PlatformTest {
     UiState* state_ = nullptr;  // closed by the fixture
 };
 
-TEST_F(WorkingSpace, SpacesMatchWithinOneHundredThousandth) {
-    RefRGB a;
-    ASSERT_EQ(HgDefaultReference(&a), 0);
-    RefRGB b = a;
-    b.gamma += 1e-5f;
-    for (float& w : b.xyzWhite) w -= 1e-5f;
-    for (float& p : b.primaries) p += 1e-5f;
-    EXPECT_TRUE(RefRgbMatch(&a, &b, state_));
-    b = a;
-    b.primaries[3] += 2e-5f;
-    EXPECT_FALSE(RefRgbMatch(&a, &b, state_));
-    b = a;
-    b.gamma = 2.3f;
-    EXPECT_FALSE(RefRgbMatch(&a, &b, state_));
-    b.gamma = a.gamma;
+// A space as a host describes it: gamma, primaries and the white's chromaticity.
+RefRGB HostSpace(float gamma, const float xy[8]) {
+    RefRGB r;
+    r.gamma = gamma;
+    for (int i = 0; i < 6; ++i) r.primaries[i] = xy[i];
+    r.xyzWhite[0] = xy[6] / xy[7];
+    r.xyzWhite[1] = 1.0f;
+    r.xyzWhite[2] = (1.0f - xy[6] - xy[7]) / xy[7];
+    return r;
+}
+
+TEST_F(WorkingSpace, SpacesMatchUnlessAnImageCouldShowTheDifference) {
+    RefRGB def;
+    ASSERT_EQ(HgDefaultReference(&def), 0);
+    // sRGB as hosts pass it: the rounded standard white, against the default space's white
+    // from the daylight locus at 6500 K (x 0.31278, y 0.32918).
+    const float srgb[8] = {0.64f, 0.33f, 0.30f, 0.60f, 0.15f, 0.06f, 0.3127f, 0.3290f};
+    RefRGB b = HostSpace(2.2f, srgb);
+    EXPECT_TRUE(RefRgbMatch(&def, &b, state_));
+    // sRGB read from a profile: the power curve nearest to its tone curve, primaries rounded in
+    // the fourth decimal.
+    b = HostSpace(2.233f, srgb);
+    b.primaries[3] += 0.0004f;
+    EXPECT_TRUE(RefRgbMatch(&def, &b, state_));
+
+    // Other primaries, another white, another gamma, another luminance: other spaces.
+    const float adobe[8] = {0.64f, 0.33f, 0.21f, 0.71f, 0.15f, 0.06f, 0.3127f, 0.3290f};
+    const float d50[8] = {0.64f, 0.33f, 0.30f, 0.60f, 0.15f, 0.06f, 0.3457f, 0.3585f};
+    for (const RefRGB& other :
+         {HostSpace(2.2f, adobe), HostSpace(2.2f, d50), HostSpace(1.8f, srgb)}) {
+        EXPECT_FALSE(RefRgbMatch(&def, &other, state_));
+    }
+    b = def;
+    b.primaries[4] += 0.002f;
+    EXPECT_FALSE(RefRgbMatch(&def, &b, state_));
+    b = def;
+    b.gamma += 0.06f;
+    EXPECT_FALSE(RefRgbMatch(&def, &b, state_));
+    b = def;
+    for (float& w : b.xyzWhite) w *= 1.01f;
+    EXPECT_FALSE(RefRgbMatch(&def, &b, state_));
+    b = def;
     b.xyzWhite[2] = NAN;
-    EXPECT_FALSE(RefRgbMatch(&a, &b, state_));
-    EXPECT_FALSE(RefRgbMatch(&a, nullptr, state_));
+    EXPECT_FALSE(RefRgbMatch(&def, &b, state_));
+    b = def;
+    b.gamma = NAN;
+    EXPECT_FALSE(RefRgbMatch(&def, &b, state_));
+    EXPECT_FALSE(RefRgbMatch(&def, nullptr, state_));
+    EXPECT_TRUE(RefRgbMatch(&def, &def, state_));
 }
 
 TEST(WorkingSpaceTables, SrgbAdaptedToD50MatchesLindbloom) {

@@ -39,6 +39,19 @@ TEST(HostServices, PickerOffersRoundedCodesAndTakesTheAnswerInRgb) {
     EXPECT_FLOAT_EQ(rgb[1], 20.0f / 255.0f);
 }
 
+TEST(HostServices, PickerAnswersOutsideTheRgbRangeAreClamped) {
+    // The host's fields are 16-bit: whatever it answers, the colour stays within 0..1.
+    TestHost host;
+    TestHost::answerComponents[0] = -40;
+    TestHost::answerComponents[1] = 300;
+    TestHost::answerComponents[2] = 32767;
+    float rgb[3] = {0.5f, 0.5f, 0.5f};
+    ASSERT_EQ(HostCSPickColor(&host.record, nullptr, rgb), 0);
+    EXPECT_EQ(rgb[0], 0.0f);
+    EXPECT_EQ(rgb[1], 1.0f);
+    EXPECT_EQ(rgb[2], 1.0f);
+}
+
 TEST(HostServices, PickerFailuresLeaveTheColour) {
     TestHost host;
     float rgb[3] = {0.1f, 0.2f, 0.3f};

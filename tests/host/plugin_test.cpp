@@ -8,9 +8,14 @@
 // unfreed. Diagnostics are decided at the process's first call (PrimeModule); tests that need
 // the diagnostic lines switch the module's flag on afterwards.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <signal.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +24,7 @@
 #include "edit/prefs.h"
 #include "engine/huegrid_applier.h"
 #include "engine/huegrid_build.h"
+#include "engine/noise_filter.h"
 #include "engine/working_space.h"
 #include "host/filter_image.h"
 #include "host/plugin.h"
@@ -26,6 +32,7 @@
 #include "platform/prefs_file.h"
 #include "platform/resources.h"
 #include "tests/host/strip_host.h"
+#include "tests/platform/mem_failure.h"
 
 namespace {
 
@@ -137,8 +144,9 @@ class PluginTest : public strip_host::ModuleTest {
     }
 
     // The engine applied directly to one area of an image: rows in the engine's scale (16-bit
-    // samples clamped to 32767 and doubled), the chain built at the grid level and passed
-    // through a memory stream to the row applier, the result back in the host's scale.
+    // samples clamped to 32767 and doubled), through the noise filter when it is on, the chain
+    // built at the grid level and passed through a memory stream to the row applier, the result
+    // back in the host's scale.
     static Image ApplyDirect(EditPars pars, int32_t gridLevel, const Image& image,
                              const VRect& area) {
         const int32_t size = image.depth == 16 ? 2 : 1;
@@ -184,6 +192,29 @@ class PluginTest : public strip_host::ModuleTest {
         };
         HuegridApplier* applier = nullptr;
         EXPECT_EQ(HgApplierCreate(&o, &applier), 0);
+        // Noise removal in front of the applier, when it is on.
+        NoiseFilter* noise = nullptr;
+        if (s.noiseOn) {
+            NoiseFilterOptions n{};
+            n.width = w;
+            n.rows = h;
+            n.space = 1;
+            n.lumaChroma = s.noiseFlag;
+            n.channels = 3;
+            for (int c = 0; c < 3; ++c) {
+                n.radius[c] = s.noiseRadius[c];
+                n.threshold[c] = s.noiseThreshold[c];
+            }
+            n.mode = s.noiseK;
+            n.planar = 1;
+            n.order = int32_t(kHgOrderIdentity3);
+            n.pixelSize = size;
+            n.callback = [](const HgPixelBuffer* row, void* a) -> int32_t {
+                return HgApplierRun(static_cast<HuegridApplier*>(a), row);
+            };
+            n.callbackContext = applier;
+            EXPECT_EQ(NoiseFilterCreate(&noise, &n), 0);
+        }
         std::vector<uint8_t> planes8(size_t(w) * 3);
         std::vector<uint16_t> planes16(size_t(w) * 3);
         HgPixelBuffer row{uint32_t(w), 3, 1, 1, kHgOrderIdentity3, nullptr, nullptr, 0};
@@ -197,9 +228,11 @@ class PluginTest : public strip_host::ModuleTest {
                     planes8[size_t(c * w + x)] = uint8_t(v);
                 }
             }
-            EXPECT_EQ(HgApplierRun(applier, &row), 0);
+            EXPECT_EQ(noise != nullptr ? NoiseFilterRun(noise, &row) : HgApplierRun(applier, &row),
+                      0);
         }
         EXPECT_EQ(sink.row, h);
+        NoiseFilterFree(noise);
         HgApplierFree(applier);
         return out;
     }
@@ -420,6 +453,25 @@ TEST_F(PluginTest, MissingOrUnusableBlocksAreRefusedWithTheirCodes) {
     }
 }
 
+std::vector<Handle> gDisposed;
+DisposePIHandleProc gHostDispose = nullptr;
+void RecordDisposal(Handle h) {
+    gDisposed.push_back(h);
+    gHostDispose(h);
+}
+
+TEST_F(PluginTest, AHostWithoutADataSlotIsRefusedNotWrittenThrough) {
+    StripHost h(RandomImage(8, 4, 3, 8, 18));
+    for (int16 selector : {filterSelectorParameters, filterSelectorPrepare}) {
+        int16 result = 0;
+        PluginMain(selector, &h.record, nullptr, &result);
+        EXPECT_EQ(result, filterBadParameters) << selector;
+    }
+    EXPECT_NE(h.record.parameters, nullptr);  // the host's to keep, as every block it holds
+    h.host.handleProcs.disposeProc(h.record.parameters);
+    h.record.parameters = nullptr;
+}
+
 TEST_F(PluginTest, DamagedBlocksAreRebuiltBeforeTheyAreUsed) {
     struct Damage {
         const char* what;
@@ -445,11 +497,16 @@ TEST_F(PluginTest, DamagedBlocksAreRebuiltBeforeTheyAreUsed) {
             ASSERT_EQ(h.Call(filterSelectorPrepare), 0);
             Handle oldParams = h.record.parameters, oldData = h.DataHandle();
             damage.apply(h.Block<PluginParams>(oldParams), h.Block<PluginData>(oldData));
+            // The blocks dropped are given back to the host, not left for it to lose.
+            gDisposed.clear();
+            gHostDispose = h.host.handleProcs.disposeProc;
+            h.host.handleProcs.disposeProc = RecordDisposal;
             EXPECT_EQ(phase == filterSelectorStart ? h.Start() : h.Call(phase), 0);
+            h.host.handleProcs.disposeProc = gHostDispose;
             ASSERT_NE(h.record.parameters, nullptr);
             ASSERT_NE(h.DataHandle(), nullptr);
-            EXPECT_NE(h.record.parameters, oldParams);
-            EXPECT_NE(h.DataHandle(), oldData);
+            EXPECT_EQ(std::count(gDisposed.begin(), gDisposed.end(), oldParams), 1);
+            EXPECT_EQ(std::count(gDisposed.begin(), gDisposed.end(), oldData), 1);
             const auto* params = h.Block<PluginParams>(h.record.parameters);
             const auto* data = h.Block<PluginData>(h.DataHandle());
             EXPECT_EQ(params->signature, PluginSignature);
@@ -657,25 +714,29 @@ TEST_F(PluginTest, ModesOtherThanRgbAreRefusedBeforeThePreferencesAreRead) {
     };
     const Case cases[] = {{plugInModeGrayScale, 1, filterBadMode},
                           {plugInModeCMYKColor, 4, filterBadMode},
-                          {plugInModeRGBColor, 3, filterBadParameters}};  // reads the damaged file
+                          {plugInModeRGBColor, 3, noErr}};  // reads and replaces the damaged file
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mode);
         std::filesystem::remove(PrefsPath());
+        std::filesystem::remove(PrefsPath() + ".damaged");
         StripHost h(RandomImage(16, 8, 4, 8, 13));
         h.PlayWithoutDialog();
         ASSERT_EQ(h.Call(filterSelectorParameters), 0);
         ASSERT_EQ(h.Call(filterSelectorPrepare), 0);
-        testing_support::WriteFile(PrefsPath(), "KLM");  // cannot be read
+        testing_support::WriteFile(PrefsPath(), "KLM");  // damaged
         h.record.imageMode = c.mode;
         h.record.planes = c.planes;
         EXPECT_EQ(h.Start(), c.result);
-        EXPECT_TRUE(h.requests.empty());
         if (c.result == filterBadMode) {
+            EXPECT_TRUE(h.requests.empty());
             EXPECT_TRUE(h.alerts.empty());
+            EXPECT_EQ(testing_support::ReadFile(PrefsPath()), "KLM");
+            EXPECT_FALSE(testing_support::FileExists(PrefsPath() + ".damaged"));
         } else {
             ASSERT_EQ(h.alerts.size(), 1u);
-            EXPECT_NE(h.alerts[0].find("reading Preferences file"), std::string::npos)
+            EXPECT_NE(h.alerts[0].find("The preferences file was damaged"), std::string::npos)
                 << h.alerts[0];
+            EXPECT_EQ(testing_support::ReadFile(PrefsPath() + ".damaged"), "KLM");
         }
     }
 }
@@ -700,9 +761,9 @@ TEST_F(PluginTest, APreferenceEntryIsToldOnceWhetherRepairedOrRefused) {
          std::string("\x00\x33\x00\x02\x00\x00\x00\x01\x00\x00\x00\x09", 12), noErr,
          "An unsupported feature was encountered while reading preference 51, using default "
          "value."},
-        {"sample size with two values: refused, the run stops",
-         std::string("\x00\x34\x00\x02\x00\x00\x00\x02\x00\x00\x00\x01\x00\x00\x00\x01", 16),
-         filterBadParameters, "A data format error occurred while reading preference 52. | "},
+        {"sample size with two values: the file is kept aside and replaced, the run goes on",
+         std::string("\x00\x34\x00\x02\x00\x00\x00\x02\x00\x00\x00\x01\x00\x00\x00\x01", 16), noErr,
+         "The preferences file was damaged and has been replaced."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -714,10 +775,88 @@ TEST_F(PluginTest, APreferenceEntryIsToldOnceWhetherRepairedOrRefused) {
         ASSERT_EQ(h.Call(filterSelectorPrepare), 0);
         testing_support::WriteFile(PrefsPath(), WithEntry(good, c.entry));
         EXPECT_EQ(h.Start(), c.result);
-        // One alert: the entry's, never also the file's.
+        // One alert: the entry's or the file's, never both.
         ASSERT_EQ(h.alerts.size(), 1u);
         EXPECT_EQ(h.alerts[0].rfind(c.alert, 0), 0u) << h.alerts[0];
     }
+}
+
+// The byte offsets at which each entry of a preferences file starts, by tag.
+std::map<uint16_t, size_t> EntryOffsets(const std::string& file) {
+    std::map<uint16_t, size_t> at;
+    for (size_t i = 0; i + 8 <= file.size();) {
+        auto byte = [&](size_t k) { return uint32_t(uint8_t(file[i + k])); };
+        const uint16_t tag = uint16_t(byte(0) << 8 | byte(1));
+        const uint32_t type = byte(2) << 8 | byte(3);
+        const uint32_t count = byte(4) << 24 | byte(5) << 16 | byte(6) << 8 | byte(7);
+        at[tag] = i;
+        i += 8 + size_t(count) * (type == 0 ? 1 : type == 1 ? 2 : 4);
+    }
+    return at;
+}
+
+TEST_F(PluginTest, ADamagedPreferencesFileIsKeptAsideAndTheRunGoesOn) {
+    // Cut in the middle of an entry that is written after the start modes and the previous
+    // settings but before the grid level: what came before is kept, the rest is at its default.
+    WritePrefs([](Prefs& p) {
+        p.previousSettings = ChangedPars();
+        p.startAllSame = 1;
+        p.startWith = kStartPrevious;
+        p.gridLevel = kFastGrid;
+    });
+    const std::string good = testing_support::ReadFile(PrefsPath());
+    const std::map<uint16_t, size_t> at = EntryOffsets(good);
+    ASSERT_TRUE(at.count(78) && at.count(51) && at.count(110) && at.count(64));
+    ASSERT_LT(at.at(110), at.at(78));
+    ASSERT_LT(at.at(78), at.at(51));
+    const std::string damaged = good.substr(0, at.at(78) + 10);
+    testing_support::WriteFile(PrefsPath(), damaged);
+
+    const Image image = RandomImage(24, 10, 3, 8, 16);
+    StripHost h(image);
+    h.PlayWithoutDialog();
+    ASSERT_EQ(h.Run(), 0);
+    for (const std::string& v : h.violations) ADD_FAILURE() << "host contract: " << v;
+    ASSERT_EQ(h.alerts.size(), 1u);
+    EXPECT_EQ(h.alerts[0],
+              "The preferences file was damaged and has been replaced. Settings that could not be "
+              "read may be back at their defaults. The damaged file was kept as " +
+                  PrefsPath() + ".damaged.");
+    EXPECT_EQ(testing_support::ReadFile(PrefsPath() + ".damaged"), damaged);
+    EXPECT_NE(h.dest.samples, image.samples);  // filtered with the previous settings
+    const auto prefs = ReadPrefsFile();
+    EXPECT_FLOAT_EQ(prefs->previousSettings.brightness, 0.62f);
+    EXPECT_EQ(prefs->startWith, kStartPrevious);
+    EXPECT_EQ(prefs->gridLevel, 7);  // after the damage: the default
+
+    // The next run finds a sound file and says nothing.
+    StripHost again(image);
+    again.PlayWithoutDialog();
+    ASSERT_EQ(again.Run(), 0);
+    ExpectCleanRun(again);
+    EXPECT_EQ(again.dest.samples, h.dest.samples);
+    EXPECT_EQ(testing_support::ReadFile(PrefsPath() + ".damaged"), damaged);
+}
+
+TEST_F(PluginTest, APreferencesPathWithoutRoomForItsTemporaryFileIsNotUsed) {
+    // A preferences folder so long that the file's path has 253 characters: its temporary file
+    // ".new" would not fit a path, so no write could succeed there. The current folder takes
+    // the file instead.
+    const std::string config = root_ + "/" + std::string(253 - 23 - 9 - root_.size() - 1, 'c');
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    ASSERT_EQ((config + "/Lumetra/KolmaraPro Plugin Prefs").size(), 253u);
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    ASSERT_EQ(chdir(root_.c_str()), 0);
+    StripHost h(RandomImage(12, 6, 3, 8, 17));
+    h.PlayWithoutDialog();
+    const int16 result = h.Run();
+    ASSERT_EQ(chdir(cwd), 0);
+    EXPECT_EQ(result, 0);
+    ExpectCleanRun(h);
+    EXPECT_EQ(std::string(h.Block<PluginParams>(h.record.parameters)->prefsPath),
+              root_ + "/KolmaraPro Plugin Prefs");
+    EXPECT_TRUE(testing_support::FileExists(root_ + "/KolmaraPro Plugin Prefs"));
 }
 
 TEST_F(PluginTest, SettingsFromAnotherWorkingSpaceAreUsedOnlyWhenTheUserSaysSo) {
@@ -817,7 +956,7 @@ TEST_F(PluginTest, SharpenedStripsStartAboveTheirRowButInsideTheFilterRectangle)
     const VRect area{5, 7, 31, 4590};
     h.SetFilterRect(area);
     h.PlayWithoutDialog();
-    OfferMemoryForRows(h, 7);
+    OfferMemoryForRows(h, 9);
     ASSERT_EQ(h.Start(), 0);
     ExpectCleanRun(h);
 
@@ -829,7 +968,7 @@ TEST_F(PluginTest, SharpenedStripsStartAboveTheirRowButInsideTheFilterRectangle)
         const auto& r = h.requests[i];
         SCOPED_TRACE(i);
         EXPECT_EQ(r.in.top, expectTop);
-        EXPECT_EQ(r.in.bottom, std::min(r.in.top + 7, area.bottom));
+        EXPECT_EQ(r.in.bottom, std::min(r.in.top + 9, area.bottom));
         EXPECT_EQ(r.in.left, area.left);
         EXPECT_EQ(r.in.right, area.right);
         EXPECT_EQ(r.out.top, r.in.top);
@@ -840,41 +979,56 @@ TEST_F(PluginTest, SharpenedStripsStartAboveTheirRowButInsideTheFilterRectangle)
     ExpectFiltered(h, ApplyDirect(StartedFrom(saved, 16), kFastGrid, image, area), area);
 }
 
-TEST_F(PluginTest, NoiseRemovalGivesTheSameImageWhateverTheStripHeight) {
+TEST_F(PluginTest, NoiseRemovalStripsBringMoreNewRowsThanTheyReachBack) {
+    // Strips start 32 rows above the row that needs them; each must bring at least 33 new rows,
+    // or rows would be fetched again and again. Rows this wide keep the prepare phase's strip
+    // below 2 MiB at 59 rows, while the memory offered holds many more.
     EditPars pars = ChangedPars();
     pars.sharpenNoise.noiseOn = 1;
     pars.sharpenNoise.noiseRadius[1] = 16;
     pars.sharpenNoise.noiseRadius[2] = 5;
     pars.sharpenNoise.sharpenOn = 1;
-    StartFromPrevious(pars);
-    // Wide enough that the reduced preview copy needs less memory than three rows of the image,
-    // whatever size the editing window's template gives the preview.
-    const Image image = RandomImage(6000, 44, 3, 8, 50);
-    const VRect area{2, 0, 44, 6000};
+    const EditPars saved = StartFromPrevious(pars);
+    const Image image = RandomImage(5000, 130, 3, 8, 50);
+    const VRect area{2, 0, 130, 5000};
+    StripHost h(image);
+    h.SetFilterRect(area);
+    h.PlayWithoutDialog();
+    ASSERT_EQ(h.Call(filterSelectorParameters), 0);
+    ASSERT_EQ(h.Call(filterSelectorPrepare), 0);
+    ASSERT_EQ(h.Block<PluginData>(h.DataHandle())->rowSkip, 59);
+    ASSERT_EQ(h.Start(), 0);
+    ExpectCleanRun(h);
 
-    StripHost whole(image);  // one strip for the whole selection
-    whole.SetFilterRect(area);
-    whole.PlayWithoutDialog();
-    ASSERT_EQ(whole.Run(), 0);
-    ExpectCleanRun(whole);
-    ASSERT_EQ(whole.requests.size(), 2u);
-
-    // Three rows a strip by the budget, less than the 32 rows the strips must reach back: each
-    // strip takes 33 rows instead.
-    StripHost strips(image);
-    strips.SetFilterRect(area);
-    strips.PlayWithoutDialog();
-    OfferMemoryForRows(strips, 3);
-    ASSERT_EQ(strips.Start(), 0);
-    ExpectCleanRun(strips);
-    ASSERT_GT(strips.requests.size(), 3u);
-    for (size_t i = 1; i < strips.requests.size(); ++i) {
-        const VRect& r = strips.requests[i].in;
-        EXPECT_GE(r.top, area.top);
-        EXPECT_EQ(r.bottom - r.top, std::min(33, area.bottom - r.top));
+    const int32_t height = area.bottom - area.top;
+    int64_t fetched = 0;
+    for (size_t i = 1; i < h.requests.size(); ++i) {
+        const VRect& r = h.requests[i].in;
+        EXPECT_EQ(r.bottom - r.top, std::min(65, area.bottom - r.top));
+        fetched += r.bottom - r.top;
     }
-    EXPECT_EQ(strips.dest.samples, whole.dest.samples);
-    EXPECT_NE(whole.dest.samples, image.samples);
+    EXPECT_LE(fetched, 2 * height);
+    EXPECT_LE(h.requests.size(), size_t(2 + height / 33));
+    ExpectFiltered(h, ApplyDirect(StartedFrom(saved, 8), kFastGrid, image, area), area);
+}
+
+TEST_F(PluginTest, StripsThatCannotReachBackWithinTheMemoryEndTheRun) {
+    // Memory for three rows a strip, where noise removal needs 33: the run says so instead of
+    // fetching every row 33 times, and leaves the image alone.
+    EditPars pars = ChangedPars();
+    pars.sharpenNoise.noiseOn = 1;
+    pars.sharpenNoise.noiseRadius[1] = 16;
+    StartFromPrevious(pars);
+    const Image image = RandomImage(6000, 44, 3, 8, 51);
+    StripHost h(image);
+    h.PlayWithoutDialog();
+    OfferMemoryForRows(h, 3);
+    EXPECT_EQ(h.Start(), memFullErr);
+    ASSERT_EQ(h.alerts.size(), 1u);
+    EXPECT_EQ(h.alerts[0], "There was not enough memory available while advancing state.");
+    EXPECT_EQ(h.requests.size(), 1u);  // the empty request that starts every run
+    EXPECT_EQ(h.dest.samples, image.samples);
+    EXPECT_TRUE(h.violations.empty());
 }
 
 TEST_F(PluginTest, TinyAndEmptySelectionsRunWithEveryRowFilterOn) {
@@ -1023,6 +1177,157 @@ TEST_F(PluginTest, WithoutARecordedActionTheWindowIsCancelled) {
     ExpectCleanRun(h);
 }
 
+TEST_F(PluginTest, HelpTextProblemsNameTheFolderAndLeaveNoFileBehind) {
+    StartFromPrevious(ChangedPars());
+    const Image image = RandomImage(30, 10, 3, 8, 96);
+    {
+        // A temporary folder that leaves no room in a path for a file name: the folder is
+        // what the user is told about, since no name was made.
+        const std::string tmp = root_ + "/" + std::string(240 - root_.size() - 1, 't');
+        setenv("TMPDIR", tmp.c_str(), 1);
+        StripHost h(image);
+        const int16 result = h.Run();
+        setenv("TMPDIR", root_.c_str(), 1);
+        EXPECT_EQ(result, filterBadParameters);
+        ASSERT_EQ(h.alerts.size(), 1u);
+        EXPECT_EQ(h.alerts[0], "A problem occurred while creating file " + tmp + "/.");
+        EXPECT_EQ(h.dest.samples, image.samples);
+    }
+    {
+        // A disk that fills up while the help text is written: what was written goes again.
+        StripHost h(image);
+        ASSERT_EQ(h.Call(filterSelectorParameters), 0);
+        ASSERT_EQ(h.Call(filterSelectorPrepare), 0);
+        auto* oldSignal = signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+        rlimit small = old;
+        small.rlim_cur = 4096;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const int16 result = h.Start();
+        setrlimit(RLIMIT_FSIZE, &old);
+        signal(SIGXFSZ, oldSignal);
+        EXPECT_EQ(result, filterBadParameters);
+        ASSERT_EQ(h.alerts.size(), 1u);
+        EXPECT_EQ(h.alerts[0].rfind("A file write error occurred while creating file " + root_ +
+                                        "/Lumetra000000.tmp.",
+                                    0),
+                  0u)
+            << h.alerts[0];
+        for (const auto& entry : std::filesystem::directory_iterator(root_)) {
+            EXPECT_EQ(entry.path().filename().string().rfind("Lumetra", 0), std::string::npos)
+                << "help-text file left behind: " << entry.path();
+        }
+    }
+}
+
+TEST_F(PluginTest, WithDiagnosticsOnEveryCallLogsItsMemoryFigures) {
+    checkMemoryLines_ = false;
+    DiagnosticsOn();
+    StripHost h(RandomImage(40, 12, 3, 8, 97));
+    h.PlayWithoutDialog();
+    ASSERT_EQ(h.Run(), 0);
+    ExpectCleanRun(h);
+    auto count = [&](const std::string& prefix) {
+        int n = 0;
+        for (const std::string& line : LogLines()) n += line.rfind(prefix, 0) == 0 ? 1 : 0;
+        return n;
+    };
+    EXPECT_EQ(count("ul_maxTotal = "), h.calls);
+    EXPECT_EQ(count("ul_nMallocs = 0"), h.calls);
+    EXPECT_EQ(count("Over max"), 0);
+
+    // A peak above the budget the prepare phase told the host is reported too.
+    Mem_Free(Mem_Alloc(uint32_t(h.record.bufferSpace) + 1000));
+    EXPECT_EQ(h.Call(filterSelectorContinue), 0);
+    EXPECT_EQ(count("Over max: ul_maxTotal = "), 1);
+    EXPECT_EQ(count("ul_maxTotal = "), h.calls);
+}
+
+TEST_F(PluginTest, StoredSettingsThatCannotBeAppliedEndTheRunWithOneAlert) {
+    // Settings from another working space, for tools 2 and 3, in a host that cannot show the
+    // question (no alert box can be made): no tool may go on part-copied.
+    EditPars other = ChangedPars();
+    RefRGB space = other.refRGB;
+    space.gamma = 1.8f;
+    ASSERT_EQ(HgSetReference(&other, &space), 0);
+    WritePrefs([&](Prefs& p) {
+        p.previousSettings = other;
+        p.startAllSame = 0;
+        const int32_t modes[4] = {kStartReset, kStartPrevious, kStartPrevious, kStartReset};
+        for (int i = 0; i < 4; ++i) p.startTool[i] = modes[i];
+    });
+    const Image image = RandomImage(24, 10, 3, 8, 98);
+    StripHost h(image);
+    h.PlayWithoutDialog();
+    h.alertStatus = kStatusError;
+    EXPECT_EQ(h.Run(), filterBadParameters);
+    ASSERT_EQ(h.alerts.size(), 2u);  // the question that could not be shown, then the failure
+    EXPECT_EQ(h.alerts[1], "An error occurred while initializing Tintara Kolmara Pro parameter.");
+    EXPECT_TRUE(h.requests.empty());
+    EXPECT_EQ(h.dest.samples, image.samples);
+    EXPECT_FLOAT_EQ(ReadPrefsFile()->previousSettings.refRGB.gamma, 1.8f);  // nothing recorded
+}
+
+// A host's monitor record for a space: gamma, then x, y of red, green, blue and white.
+PlugInMonitor Monitor(double gamma, const double xy[8]) {
+    auto fixed = [](double v) { return int32_t(std::lround(v * 65536.0)); };
+    PlugInMonitor m{};
+    m.gamma = fixed(gamma);
+    m.redX = fixed(xy[0]), m.redY = fixed(xy[1]);
+    m.greenX = fixed(xy[2]), m.greenY = fixed(xy[3]);
+    m.blueX = fixed(xy[4]), m.blueY = fixed(xy[5]);
+    m.whiteX = fixed(xy[6]), m.whiteY = fixed(xy[7]);
+    return m;
+}
+
+TEST_F(PluginTest, StoredDefaultSettingsApplyInAnSrgbHostWithoutAQuestion) {
+    // The stored settings carry the default space (its white from the daylight locus at
+    // 6500 K); an sRGB host passes the rounded standard white. No image could show the
+    // difference, so nobody is asked; a host in another space still is.
+    const EditPars saved = StartFromPrevious(ChangedPars());
+    const Image image = RandomImage(24, 10, 3, 8, 99);
+    const double srgb[8] = {0.64, 0.33, 0.30, 0.60, 0.15, 0.06, 0.3127, 0.3290};
+    // As hosts pass sRGB: gamma 2.2, or the power curve nearest to sRGB's tone curve when they
+    // read the space from an image's sRGB profile.
+    for (double gamma : {2.2, 2.233}) {
+        SCOPED_TRACE(gamma);
+        StartFromPrevious(saved);
+        StripHost h(image);
+        h.record.monitor = Monitor(gamma, srgb);
+        h.PlayWithoutDialog();
+        ASSERT_EQ(h.Run(), 0);
+        ExpectCleanRun(h);
+        EXPECT_NE(h.dest.samples, image.samples);
+    }
+
+    const double adobe[8] = {0.64, 0.33, 0.21, 0.71, 0.15, 0.06, 0.3127, 0.3290};
+    StartFromPrevious(saved);
+    StripHost other(image);
+    other.record.monitor = Monitor(563.0 / 256.0, adobe);
+    other.PlayWithoutDialog();
+    ASSERT_EQ(other.Run(), 0);
+    ASSERT_EQ(other.alerts.size(), 1u);
+    EXPECT_EQ(other.alerts[0].rfind("The RGB working space has changed.", 0), 0u);
+}
+
+TEST_F(PluginTest, KeenhueOnAnEmptyFilterRectangleEndsQuietly) {
+    WritePrefs([](Prefs& p) {
+        p.startAllSame = 1;
+        p.startWith = kStartKeenhue;
+        p.previousSettings = ChangedPars();
+    });
+    const Image image = RandomImage(40, 30, 3, 8, 101);
+    StripHost h(image);
+    h.SetFilterRect(VRect{5, 3, 5, 30});
+    h.PlayWithoutDialog();
+    EXPECT_EQ(h.Run(), 0);
+    ExpectCleanRun(h);
+    EXPECT_TRUE(h.requests.empty());
+    EXPECT_EQ(h.dest.samples, image.samples);
+    EXPECT_FLOAT_EQ(ReadPrefsFile()->previousSettings.brightness, 0.62f);  // nothing applied
+}
+
 TEST_F(PluginTest, ReplayedActionReproducesTheRecordedRun) {
     StartFromPrevious(ChangedPars());
     const Image image = RandomImage(300, 20, 3, 16, 100);
@@ -1111,6 +1416,52 @@ Image CastScene(int32_t w, int32_t h, int32_t depth) {
         }
     }
     return image;
+}
+
+TEST_F(PluginTest, EveryMemoryFailureOfAKeenhueRunIsToldOnceAndLeavesTheImage) {
+    // Each heap request of the start phase failing in turn, the resampler's among them: one
+    // alert for one failure, the image untouched, nothing held afterwards.
+    WritePrefs([](Prefs& p) {
+        p.startAllSame = 1;
+        p.startWith = kStartKeenhue;
+    });
+    const Image image = CastScene(1500, 24, 8);  // wider than the preview: reduced
+    bool resampler = false;
+    int32_t n = 1;
+    for (;; ++n) {
+        StripHost h(image);
+        h.PlayWithoutDialog();
+        ASSERT_EQ(h.Call(filterSelectorParameters), 0);
+        ASSERT_EQ(h.Call(filterSelectorPrepare), 0);
+        const uint32_t held = ul_nMallocs;
+        testing_support::FailAllocationAfter(n);
+        const int16 result = h.Start();
+        const bool failed = testing_support::AllocationFailed();
+        testing_support::FailAllocationAfter(0);
+        if (!failed) {
+            EXPECT_EQ(result, 0);
+            break;
+        }
+        SCOPED_TRACE(n);
+        if (h.alerts.empty()) {
+            // Before the call state stands no alert can be made: the host tells its own.
+            EXPECT_EQ(result, memFullErr);
+            continue;
+        }
+        ASSERT_EQ(h.alerts.size(), 1u) << h.alerts[0] << " | " << h.alerts[1];
+        if (result == 0) {
+            // Only the preferences may fail without ending the run.
+            EXPECT_NE(h.alerts[0].find("while updating Preferences file"), std::string::npos)
+                << h.alerts[0];
+            continue;
+        }
+        resampler = resampler || h.alerts[0].find("IPScaleImageDown2") != std::string::npos;
+        EXPECT_EQ(h.dest.samples, image.samples);
+        EXPECT_TRUE(h.violations.empty());
+        EXPECT_EQ(ul_nMallocs, held);
+    }
+    EXPECT_GT(n, 3);
+    EXPECT_TRUE(resampler);
 }
 
 }  // namespace
@@ -1218,4 +1569,59 @@ TEST_F(PluginTest, KeenhueLeavesTransparentPixelsOutOfTheAnalysis) {
     EXPECT_NEAR(applied.whitePoint, xb + (xw - xb) * (1 - sb) / (sw - sb), 1e-5);
     // The transparency plane passes through untouched.
     for (int32_t x = 0; x < 160; x += 7) EXPECT_EQ(h.dest.At(x, 30, 3), scene.At(x, 30, 3));
+}
+
+TEST_F(PluginTest, AReplayedActionSetsEveryGroupTheRecordedRunSet) {
+    // Every group the automatic settings can set, saturation and the colour balance included:
+    // the mask travels in the action and the replay must take it, on preferences that would
+    // set fewer groups.
+    WritePrefs([](Prefs& p) {
+        p.startAllSame = 1;
+        p.startWith = kStartKeenhue;
+        p.keenhueMask = kPrefsKeenhueMaskMax;
+    });
+    const Image scene = CastScene(400, 60, 8);
+    StripHost first(scene);
+    first.PlayWithoutDialog();
+    ASSERT_EQ(first.Run(), 0);
+    ExpectCleanRun(first);
+    const auto recorded = first.host.DescriptorItems();
+    ASSERT_EQ(recorded.size(), 1u);
+
+    WritePrefs([](Prefs& p) {
+        p.startAllSame = 1;
+        p.startWith = kStartKeenhue;
+    });
+    ASSERT_NE(ReadPrefsFile()->keenhueMask, kPrefsKeenhueMaskMax);
+    StripHost second(scene);
+    second.host.SetDescriptor(recorded);
+    second.host.descriptorParameters.playInfo = plugInDialogDontDisplay;
+    ASSERT_EQ(second.Run(false), 0);
+    ExpectCleanRun(second);
+    EXPECT_EQ(ReadPrefsFile()->keenhueMask, kPrefsKeenhueMaskMax);
+    EXPECT_EQ(second.dest.samples, first.dest.samples);
+}
+
+TEST_F(PluginTest, KeenhueAnalysesSelectionsThinnerThanTheSamplingRate) {
+    // A column or a row of a long image: the reduction the preview box asks for is larger than
+    // the selection is thin, and the analysis must still see its pixels.
+    WritePrefs([](Prefs& p) {
+        p.startAllSame = 1;
+        p.startWith = kStartKeenhue;
+    });
+    struct Case {
+        int32_t width, height;
+        VRect area;
+    };
+    const Case cases[] = {
+        {16, 2000, {0, 7, 2000, 8}}, {16, 2000, {0, 7, 2000, 9}}, {2000, 16, {9, 0, 10, 2000}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.area.right - c.area.left) + " x " +
+                     std::to_string(c.area.bottom - c.area.top));
+        StripHost h(CastScene(c.width, c.height, 8));
+        h.SetFilterRect(c.area);
+        h.PlayWithoutDialog();
+        EXPECT_EQ(h.Run(), 0);
+        ExpectCleanRun(h);
+    }
 }

@@ -116,6 +116,28 @@ TEST_F(ScriptingTest, WrittenItemReadsBackTheSameSettings) {
     EXPECT_EQ(TestHost::LiveHandles(), 0);
 }
 
+TEST_F(ScriptingTest, EveryKeenhueMaskThePreferencesKeepIsReplayed) {
+    // The mask a replay of a run recorded with `mask` leaves in preferences that held 28.
+    auto replayed = [&](int32_t mask) {
+        TestHost host;
+        prefs_->keenhueMask = mask;
+        EXPECT_EQ(WriteScriptParameters(&host.record, prefs_.get(), nullptr), 0);
+        auto fresh = std::make_unique<Prefs>();
+        SetPrefsDefaults(fresh.get());
+        fresh->keenhueMask = 28;
+        uint8_t show = 0;
+        EXPECT_EQ(ReadScriptParameters(&host.record, fresh.get(), &show, nullptr), 0);
+        return fresh->keenhueMask;
+    };
+    // Masks with saturation, linear, colour balance or the grey point among the groups, the
+    // largest the preferences keep, and bits 6-8 that only a preferences file sets.
+    for (int32_t mask : {kPrefsKeenhueMaskMax, 64564 | 512, 3 | 8, 448, 0}) {
+        EXPECT_EQ(replayed(mask), mask);
+    }
+    // A mask the preferences would not keep is not taken from an action either.
+    for (int32_t mask : {kPrefsKeenhueMaskMax + 1, 65535}) EXPECT_EQ(replayed(mask), 28) << mask;
+}
+
 TEST_F(ScriptingTest, OlderItemKeepsTheFieldsItDoesNotCarry) {
     TestHost host;
     prefs_->startAllSame = 1;

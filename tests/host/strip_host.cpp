@@ -38,7 +38,7 @@ int32_t CaptureAlert(UiState*, const Ui_AlertRecord* alert, int16_t* item) {
         gCurrent->alerts.push_back(text);
     }
     *item = gCurrent != nullptr ? gCurrent->alertAnswer : 1;
-    return 0;
+    return gCurrent != nullptr ? gCurrent->alertStatus : 0;
 }
 
 }  // namespace
@@ -88,7 +88,10 @@ StripHost::StripHost(const Image& image) : record(host.record), source(image), d
 }
 
 StripHost::~StripHost() {
-    for (Handle h : seen_) dispose_(h);
+    // Blocks the module gave back already are gone.
+    for (Handle h : seen_) {
+        if (test_host::TestHost::IsLive(h)) dispose_(h);
+    }
     if (gCurrent == this) gCurrent = nullptr;
 }
 
@@ -107,6 +110,7 @@ int16 StripHost::Call(int16 selector) {
     gCurrent = this;
     Ui_Alert_SetPresenter(CaptureAlert);
     int16 status = 0;
+    ++calls;
     PluginMain(selector, &record, &dataSlot, &status);
     for (Handle h : {record.parameters, DataHandle()}) {
         if (h == nullptr) continue;

@@ -112,6 +112,8 @@ class StripHost {
     // " [first|second]" appended); every alert is answered with alertAnswer.
     std::vector<std::string> alerts;
     int16_t alertAnswer = 1;
+    int32_t alertStatus = 0;  // what presenting an alert returns: -2 when no box can be made
+    int32_t calls = 0;        // calls of PluginMain
 
     int32_t abortFrom = 0;  // abortProc answers true from this call on (from 1); 0: never
     int32_t abortCalls = 0;

@@ -178,6 +178,10 @@ int TestHost::LiveHandles() {
     return int(gLive.size());
 }
 
+bool TestHost::IsLive(Handle h) {
+    return gLive.count(h) != 0;
+}
+
 Handle TestHost::NewHandle(const std::string& bytes) {
     Handle h = New(int32(bytes.size()));
     if (!bytes.empty()) std::memcpy(h->data.data(), bytes.data(), bytes.size());

@@ -46,6 +46,7 @@ class TestHost {
 
     // Handles not yet disposed of.
     static int LiveHandles();
+    static bool IsLive(Handle h);
     static Handle NewHandle(const std::string& bytes);
 
     // Colour services: the calls seen, and what the host answers.

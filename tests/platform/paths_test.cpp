@@ -43,6 +43,23 @@ TEST_F(PathsTest, TooSmallCapacityFallsBackToHomeOrFails) {
     EXPECT_EQ(log[log.size() - 2].rfind("Application Data path too long (", 0), 0u);
 }
 
+TEST_F(PathsTest, AConfigFolderTooLongForAPathIsPassedOverNotCut) {
+    // Every name within the file system's limit, the whole longer than a path buffer: cut at
+    // 255 characters it would name another folder, which must not be made.
+    const std::string first = root_ + "/" + std::string(150, 'a');
+    const std::string xdg = first + "/" + std::string(150, 'b');
+    ASSERT_GT(xdg.size(), 255u);
+    std::string oldHome = getenv("HOME") ? getenv("HOME") : "";
+    setenv("XDG_CONFIG_HOME", xdg.c_str(), 1);
+    setenv("HOME", root_.c_str(), 1);
+    char buf[256];
+    const int32_t status = Ui_Path_SetToPrefFolder(OpenState(1), buf, sizeof buf);
+    setenv("HOME", oldHome.c_str(), 1);
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(std::string(buf), root_ + "/");  // the home folder, as when no folder can be made
+    EXPECT_FALSE(FileExists(first)) << "a folder was made on the way to a cut path";
+}
+
 TEST_F(PathsTest, DiagnosticsOffNeverCreatesTheLog) {
     EXPECT_EQ(Ui_Debug_Log(0, "quiet"), 0);
     EXPECT_FALSE(FileExists(LogPath()));

@@ -1,4 +1,8 @@
 // The tagged preferences file: stored forms, round trips, damaged files, defaults, safe rewrite.
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -214,6 +218,115 @@ TEST_F(PrefsFileTest, FailedRewriteLeavesThePreviousFileUntouched) {
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(log[log.size() - 2], "Ui_Prefs_WriteAll: FLOpen error -4");
     EXPECT_EQ(log.back(), path);
+}
+
+// Runs body in a child process that cannot read what only root may read (when the tests run as
+// root, the child takes the unprivileged user's identity); the child's exit code is body's.
+int AsUnprivilegedUser(int (*body)(const std::string&), const std::string& path) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(100);
+        _exit(body(path));
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(PrefsFileTest, AFileThatExistsButCannotBeOpenedIsNeverWrittenOver) {
+    // A folder anyone may write to holds a file only its owner may read: the reader could
+    // replace it, and must not.
+    const std::string folder = root_ + "/shared";
+    ASSERT_EQ(chmod(root_.c_str(), 0711), 0);
+    ASSERT_EQ(mkdir(folder.c_str(), 0777), 0);
+    ASSERT_EQ(chmod(folder.c_str(), 0777), 0);
+    const std::string path = folder + "/prefs";
+    ASSERT_EQ(Ui_Prefs_WriteAll(nullptr, path.c_str(), nullptr, WriteSample), 0);
+    const std::string before = ReadFile(path);
+    ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+    if (geteuid() != 0) {
+        ASSERT_EQ(chmod(path.c_str(), 0), 0);
+    }
+
+    const int code = AsUnprivilegedUser(
+        [](const std::string& p) {
+            return -Ui_Prefs_ReadAll(nullptr, p.c_str(), nullptr, Collect, WriteSample);
+        },
+        path);
+    EXPECT_EQ(code, 4) << "the open failure, not a fresh file";
+    EXPECT_EQ(ReadFile(path), before);
+    EXPECT_FALSE(FileExists(path + ".new"));
+
+    // A folder where the file should be is no preferences file either, and stays.
+    ASSERT_EQ(mkdir(path_.c_str(), 0700), 0);
+    WriteFile(path_ + "/inside", "kept");
+    EXPECT_EQ(Ui_Prefs_ReadAll(nullptr, path_.c_str(), nullptr, Collect, WriteSample), -4);
+    EXPECT_EQ(ReadFile(path_ + "/inside"), "kept");
+    EXPECT_EQ(gWriteCalls, 1);  // only the file written above
+
+    // A link whose target is missing (a settings folder kept elsewhere and not mounted) stays a
+    // link instead of being replaced by a fresh file.
+    const std::string link = root_ + "/linked";
+    ASSERT_EQ(symlink((root_ + "/elsewhere/prefs").c_str(), link.c_str()), 0);
+    EXPECT_EQ(Ui_Prefs_ReadAll(nullptr, link.c_str(), nullptr, Collect, WriteSample), -4);
+    char target[256] = {};
+    EXPECT_GT(readlink(link.c_str(), target, sizeof target - 1), 0);
+    EXPECT_EQ(gWriteCalls, 1);
+}
+
+TEST_F(PrefsFileTest, ADamagedFileIsKeptAsideAsItWasAndReplaced) {
+    UiState* state = OpenState(1);
+    ASSERT_EQ(Ui_Prefs_WriteAll(nullptr, path_.c_str(), nullptr, WriteSample), 0);
+    const std::string damaged = ReadFile(path_).substr(0, 30);
+    WriteFile(path_, damaged);
+    WriteFile(path_ + ".damaged", "an older copy");
+    ASSERT_TRUE(
+        Ui_Prefs_IsDamage(Ui_Prefs_ReadAll(state, path_.c_str(), nullptr, Collect, nullptr)));
+
+    char aside[256];
+    ASSERT_EQ(Ui_Prefs_SetAside(state, path_.c_str(), aside, sizeof aside), 0);
+    EXPECT_EQ(std::string(aside), path_ + ".damaged");
+    EXPECT_EQ(ReadFile(path_ + ".damaged"), damaged);
+    EXPECT_FALSE(FileExists(path_));
+
+    // Nothing to move: the failure, and the copy as it was.
+    EXPECT_EQ(Ui_Prefs_SetAside(state, path_.c_str(), aside, sizeof aside), -2);
+    EXPECT_EQ(ReadFile(path_ + ".damaged"), damaged);
+    // Failures that are not damage: the file is still wanted as it is.
+    for (int32_t status : {0, -1, -3, -4, -6, -10}) EXPECT_FALSE(Ui_Prefs_IsDamage(status));
+}
+
+TEST_F(PrefsFileTest, PathsLeaveRoomForTheNamesMadeFromThem) {
+    // The longest path that still takes ".damaged" is 247 characters: it is written, read and
+    // set aside; one more character and it is refused before anything is written.
+    std::string folder = root_ + "/" + std::string(120, 'f');
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    folder += "/";
+    std::string path = folder + std::string(247 - folder.size(), 'p');
+    ASSERT_TRUE(Ui_Prefs_PathFits(path.c_str()));
+    EXPECT_EQ(Ui_Prefs_ReadAll(nullptr, path.c_str(), nullptr, Collect, WriteSample), 0);
+    EXPECT_TRUE(FileExists(path));
+    EXPECT_EQ(Ui_Prefs_SetAside(nullptr, path.c_str(), nullptr, 0), 0);
+    EXPECT_TRUE(FileExists(path + ".damaged"));
+    path += "p";
+    EXPECT_FALSE(Ui_Prefs_PathFits(path.c_str()));
+    WriteFile(path, "x");
+    EXPECT_EQ(Ui_Prefs_SetAside(nullptr, path.c_str(), nullptr, 0), -1);
+    EXPECT_EQ(ReadFile(path), "x");
+
+    // The preferences folder when the file fits there, else the current folder.
+    char made[256];
+    ASSERT_EQ(Ui_Prefs_SetToPath(nullptr, "KolmaraPro Plugin Prefs", made), 0);
+    EXPECT_EQ(std::string(made), PrefFolder() + "KolmaraPro Plugin Prefs");
+    const std::string config = folder + std::string(240 - folder.size(), 'c');
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    ASSERT_EQ(chdir(root_.c_str()), 0);
+    const int32_t status = Ui_Prefs_SetToPath(nullptr, "KolmaraPro Plugin Prefs", made);
+    ASSERT_EQ(chdir(cwd), 0);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(std::string(made), root_ + "/KolmaraPro Plugin Prefs");
 }
 
 TEST_F(PrefsFileTest, EntriesInMemoryFilesReadBackWithAndWithoutData) {

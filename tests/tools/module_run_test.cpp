@@ -126,3 +126,52 @@ TEST_F(ModuleRun, KeenhueRemovesMostOfAColourCastFromTheTestChart) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ModuleRun, ADamagedPreferencesFileIsKeptAsideAndTheNextRunIsSilent) {
+    // A preferences file cut in the middle of an entry, as a full disk leaves it.
+    ASSERT_NO_FATAL_FAILURE(SetPrefs("start previous"));
+    const std::string prefs = dir_ + "/config/Lumetra/KolmaraPro Plugin Prefs";
+    const std::string whole = fhtest::ReadText(prefs);
+    ASSERT_GT(whole.size(), 1000u);
+    const std::string cut = whole.substr(0, whole.size() / 2);
+    fhtest::WriteFileBytes(prefs, cut);
+    const std::string photo = std::string(EXAMPLES_DIR) + "/chelsea.png";
+
+    auto r = Run(photo, Path("out.png"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fhtest::Exists(Path("out.png")));
+    EXPECT_NE(r.err.find("The preferences file was damaged"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(prefs + ".damaged"), std::string::npos) << r.err;
+    EXPECT_EQ(fhtest::ReadText(prefs + ".damaged"), cut);
+
+    r = Run(photo, Path("again.png"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(fhtest::ReadText(prefs + ".damaged"), cut);
+}
+
+TEST_F(ModuleRun, SettingsStoredInTheDefaultSpaceApplyInSrgbWithoutAQuestion) {
+    // Fresh preferences keep their settings in the module's default space; filterhost passes
+    // sRGB. A batch run must not stop to ask about a difference no image could show, while a
+    // host in another working space is still asked.
+    ASSERT_NO_FATAL_FAILURE(SetPrefs("start previous"));
+    const std::string photo = std::string(EXAMPLES_DIR) + "/chelsea.png";
+    auto r = Run(photo, Path("out.png"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    // sRGB as an editor reads it from an image's profile (the GIMP plug-in does): the power
+    // curve nearest to sRGB's tone curve.
+    ASSERT_NO_FATAL_FAILURE(SetPrefs("reset"));
+    ASSERT_NO_FATAL_FAILURE(SetPrefs("start previous"));
+    r = Run(photo, Path("tagged.png"),
+            {"--monitor", "2.233,0.64,0.33,0.30,0.60,0.15,0.06,0.3127,0.3290"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    r = Run(photo, Path("adobe.png"), {"--monitor", "adobergb"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("The RGB working space has changed."), std::string::npos) << r.err;
+}
+
+}  // namespace

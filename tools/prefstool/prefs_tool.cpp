@@ -146,16 +146,13 @@ std::string StatusText(int32_t status) {
     }
 }
 
-// The module's own file: the preferences folder and string 1003, or the current folder when the
-// preferences folder cannot be formed.
+// The module's own file: string 1003 in the preferences folder, or in the current folder when the
+// preferences folder cannot be formed or is too long for it, as the module finds it.
 bool DefaultPrefsPath(UiState* state, std::string* path) {
-    char folder[kPathSize];
-    if (Ui_Path_SetToPrefFolder(state, folder, kPathSize) != kStatusOk &&
-        Ui_Path_SetToCurrentFolder(folder) != kStatusOk) {
-        return false;
-    }
-    char name[kPathSize];
-    *path = std::string(folder) + Ui_ResToCString(state, kStrPrefsFileName, name);
+    char name[kPathSize], made[kPathSize];
+    Ui_ResToCString(state, kStrPrefsFileName, name);
+    if (Ui_Prefs_SetToPath(state, name, made) != kStatusOk) return false;
+    *path = made;
     return true;
 }
 
@@ -417,9 +414,13 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     } else if (!DefaultPrefsPath(session.State(), &prefsPath)) {
         return Fail(err, kPrefsToolFailed, "cannot form the preferences folder (is $HOME set?)");
     }
-    if (!PathFits(prefsPath)) {
+    // The container writes through path + ".new" and keeps a damaged file as path + ".damaged":
+    // a path must leave room for them, or every write of it would fail.
+    if (!Ui_Prefs_PathFits(prefsPath.c_str())) {
         return Fail(err, kPrefsToolFailed,
-                    "preferences path longer than 255 characters: " + prefsPath);
+                    "preferences path longer than " +
+                        std::to_string(kPathSize - sizeof kPrefsDamagedSuffix) +
+                        " characters: " + prefsPath);
     }
     if (command == "path") {
         out << prefsPath << "\n";
