@@ -187,15 +187,6 @@ int32_t GetHostRow(PluginData* data, int32_t y, Ui_Failure* failure) {
     return kStatusOk;
 }
 
-namespace {
-
-// The selection's blend of new over input: the mask's 0 keeps the input, 255 takes the new value.
-inline uint32_t Blend(uint32_t m, uint32_t i, uint32_t n) {
-    return m == 255 ? n : m == 0 ? i : ((255 - m) * i + m * n + 128) >> 8;
-}
-
-}  // namespace
-
 int32_t PutHostRow(PluginData* data, int32_t yOut) {
     FilterRecord* record = Record();
     FilterState& f = data->run.filter;
@@ -224,8 +215,8 @@ int32_t PutHostRow(PluginData* data, int32_t yOut) {
             const ptrdiff_t at = ptrdiff_t(x) * step;
             const uint32_t m = mask != nullptr ? mask[x] : 255;
             for (int32_t c = 0; c < 3; ++c)
-                d16[at + c] =
-                    uint16_t(Blend(m, uint32_t(i16[at + c]) >> 1, uint32_t(n16[at + c]) >> 1));
+                d16[at + c] = uint16_t(
+                    SelectionBlend(m, uint32_t(i16[at + c]) >> 1, uint32_t(n16[at + c]) >> 1));
             for (int32_t p = 3; p < planes; ++p) d16[at + p] = i16[at + p];
         }
         return kStatusOk;
@@ -239,7 +230,7 @@ int32_t PutHostRow(PluginData* data, int32_t yOut) {
         const ptrdiff_t at = ptrdiff_t(x) * step;
         const uint32_t m = mask != nullptr ? mask[x] : 255;
         for (int32_t c = 0; c < 3; ++c)
-            dest[at + c] = uint8_t(Blend(m, in[at + c], scratch[at + c]));
+            dest[at + c] = uint8_t(SelectionBlend(m, in[at + c], scratch[at + c]));
         for (int32_t p = 3; p < planes; ++p) dest[at + p] = in[at + p];
     }
     return kStatusOk;

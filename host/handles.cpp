@@ -8,11 +8,20 @@ bool IsFlag(uint8_t v) {
     return v == 0 || v == 1;
 }
 
+// The procedures the module needs of the suite: new, lock and unlock for the two blocks, dispose
+// for the handles the host gives it (the recorded descriptor, the title), which become the
+// module's to dispose of. A host whose suite lacks one of them is refused before anything is
+// called through it; without dispose every replayed descriptor would be lost.
+bool HandleSuiteUsable(const HandleProcs* hp) {
+    return hp != nullptr && hp->newProc != nullptr && hp->lockProc != nullptr &&
+           hp->unlockProc != nullptr && hp->disposeProc != nullptr;
+}
+
 }  // namespace
 
 void CreateParametersHandle() {
     FilterRecord* record = Record();
-    if (record->handleProcs == nullptr) {
+    if (!HandleSuiteUsable(record->handleProcs)) {
         SetResult(errPlugInHostInsufficient);
         return;
     }
@@ -22,7 +31,7 @@ void CreateParametersHandle() {
 
 void CreateDataHandle() {
     FilterRecord* record = Record();
-    if (record->handleProcs == nullptr) {
+    if (!HandleSuiteUsable(record->handleProcs)) {
         SetResult(errPlugInHostInsufficient);
         return;
     }
@@ -43,8 +52,9 @@ void CreateDataHandle() {
 void LockHandles() {
     FilterRecord* record = Record();
     HandleProcs* hp = record->handleProcs;
-    if (hp == nullptr) {
-        LogF("LockHandles: handleProcs NULL");
+    if (!HandleSuiteUsable(hp)) {
+        LogF(hp == nullptr ? "LockHandles: handleProcs NULL"
+                           : "LockHandles: handleProcs incomplete");
         SetResult(errPlugInHostInsufficient);
         return;
     }

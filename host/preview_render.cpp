@@ -102,8 +102,7 @@ void FinishRow(const PreviewRows* job, int32_t y, uint8_t* const out[3]) {
                 if (mask == 255) continue;
                 uint8_t& n = p[ptrdiff_t(x) * outStep];
                 const uint32_t unedited = uint32_t(u[x * inStep] >> 8);
-                n = mask == 0 ? uint8_t(unedited)
-                              : uint8_t(((255 - mask) * unedited + mask * n + 128) >> 8);
+                n = uint8_t(SelectionBlend(mask, unedited, n));
             }
         } else {
             const uint8_t* u = static_cast<const uint8_t*>(src->channel[c]) + first;
@@ -112,8 +111,7 @@ void FinishRow(const PreviewRows* job, int32_t y, uint8_t* const out[3]) {
                 if (mask == 255) continue;
                 uint8_t& n = p[ptrdiff_t(x) * outStep];
                 const uint32_t unedited = u[x * inStep];
-                n = mask == 0 ? uint8_t(unedited)
-                              : uint8_t(((255 - mask) * unedited + mask * n + 128) >> 8);
+                n = uint8_t(SelectionBlend(mask, unedited, n));
             }
         }
     }

@@ -23,6 +23,15 @@
 #include "engine/noise_filter.h"
 #include "platform/alert.h"
 
+// The selection's blend of a new value n over the unedited value u, for a mask value m: 0 keeps
+// u, 255 takes n, and between them the weights are m / 255 and (255 - m) / 255, rounded to the
+// nearest code. Dividing by 255 rather than shifting by 8 is what lets a pixel the edit leaves as
+// it was keep its value under any mask (the shift took a white down by one 8-bit code, or by 128
+// codes at the host's 16-bit scale). u and n below 2^23 cannot overflow it.
+inline uint32_t SelectionBlend(uint32_t m, uint32_t u, uint32_t n) {
+    return m == 255 ? n : m == 0 ? u : ((255 - m) * u + m * n + 127) / 255;
+}
+
 // Size of the memory stream the transform is written into.
 constexpr int32_t kFilterStreamBytes = 265000;
 

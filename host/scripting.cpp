@@ -158,7 +158,9 @@ int32_t ReadScriptParameters(FilterRecord* record, Prefs* prefs, uint8_t* showDi
         int32 flags = 0;
         while (noted == kStatusOk && rp->getKeyProc != nullptr &&
                rp->getKeyProc(reader, &key, &type, &flags)) {
-            if (key == kScriptKeyData && canRead)
+            // Only a text item is asked for as text: a host answers getTextProc on any other
+            // type with an error (an action may carry the key with another filter's data).
+            if (key == kScriptKeyData && type == typeText && canRead)
                 noted = ReadDataItem(record, reader, prefs, state);
         }
         OSErr closed =

@@ -79,6 +79,12 @@ int32_t CheckHostAndImage(FilterRecord* record, PhaseFailure* why) {
         LogF("gFilterRecord->depth = %d", int(record->depth));
         return Refuse(why, filterBadParameters);
     }
+    // The strips are read and written at the depth's sample size: a depth that is not the mode's
+    // own (16 for an 8-bit RGB image) would have the module run off the host's buffers.
+    if (record->depth != (record->imageMode == plugInModeRGB48 ? 16 : 8)) {
+        LogF("gFilterRecord->depth = %d in mode %d", int(record->depth), int(record->imageMode));
+        return Refuse(why, filterBadParameters);
+    }
     return kStatusOk;
 }
 

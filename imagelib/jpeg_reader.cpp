@@ -21,6 +21,7 @@ int32_t StatusForMessage(int code) {
         case JERR_FILE_READ:
             return kStatusFileRead;
         case JERR_OUT_OF_MEMORY:
+        case JERR_NO_BACKING_STORE:  // more working memory than the limit allows
             return kStatusNoMemory;
         case JERR_BAD_PRECISION:
         case JERR_ARITH_NOTIMPL:
@@ -79,10 +80,19 @@ int32_t Guarded(JpegState* st, Step step, uint32_t arg) {
     return step(st, arg);
 }
 
+// libjpeg's working memory without a JPEGMEM setting: see jpeg_reader.h.
+constexpr long kMemoryFloor = 64L << 20;
+constexpr long kMemoryPerFileByte = 1024;
+
 int32_t StepCreate(JpegState* st, uint32_t) {
     jpeg_create_decompress(&st->cinfo);
     st->created = 1;
     st->cinfo.src = &st->source.pub;
+    // The memory manager has taken JPEGMEM when it is set; otherwise the limit follows the file.
+    if (st->cinfo.mem->max_memory_to_use == 0) {
+        const long justified = long(st->fileBytes) * kMemoryPerFileByte;
+        st->cinfo.mem->max_memory_to_use = justified > kMemoryFloor ? justified : kMemoryFloor;
+    }
     return kStatusOk;
 }
 
@@ -216,6 +226,11 @@ int32_t Start(const FLSpec* spec, RasImage* image, uint32_t decode) {
     Mem_Fill(st, 0, sizeof *st);
     new (&st->file) FLFile();
     if (FLOpen(&st->file, spec, kFLRead) != kStatusOk) return kStatusFileOpen;
+    if (FLSeek(&st->file, 0, 2) != kStatusOk || FLTell(&st->file, &st->fileBytes) != kStatusOk ||
+        FLSeek(&st->file, 0, 0) != kStatusOk) {
+        FLClose(&st->file);
+        return kStatusFileSeek;
+    }
     st->cinfo.err = jpeg_std_error(&st->err.pub);
     st->err.pub.error_exit = ErrorExit;
     st->err.pub.output_message = OutputMessage;

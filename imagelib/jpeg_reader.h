@@ -14,6 +14,14 @@
 // do not stop decoding. libjpeg takes its working memory from its own memory manager, which
 // honours the "JPEGMEM" environment setting; only the module's own buffers come from Mem_Alloc.
 //
+// Without JPEGMEM, libjpeg's working memory is limited to what the file can justify: 64 MiB, or
+// 1 KiB per byte of the file when that is more (a progressive file keeps every coefficient of
+// the image, 128 bytes per 8x8 block of each component, and every block costs at least one bit of
+// Huffman-coded data). A header that claims a larger image, such as a progressive file of a few
+// hundred bytes declaring 65000 x 65000 pixels, is refused with -3 before anything that size is
+// allocated. Real photographs stay far below the limit; a huge, nearly flat, arithmetic-coded
+// progressive image could exceed it, and JPEGMEM then raises it.
+//
 // Decoding is sequential: a line below the last one read costs the lines in between, and a
 // line above it restarts decoding from the top of the file.
 #pragma once
@@ -51,6 +59,7 @@ struct JpegState {
     uint8_t invertCmyk;  // the file stores CMYK inverted (Adobe marker)
     uint8_t* row;        // one decoded line, interleaved
     uint32_t rowBytes;
+    int32_t fileBytes;  // size of the file, for the limit of libjpeg's working memory
 };
 
 // Reads the file's header and fills the descriptor, then closes the file again. Used to

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package the project needs to build, test and benchmark.
+# Installs every Debian package the project needs to build, test, fuzz (clang with libFuzzer)
+# and benchmark.
 # Idempotent and quiet when everything is present; runs apt-get update only when
 # something is missing.
 set -euo pipefail
@@ -13,6 +14,7 @@ packages=(
   xvfb xauth valgrind libxtst-dev
   gimp libgimp2.0-dev libtiff-tools xdotool x11-apps
   ffmpeg liblcms2-utils
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -110,22 +110,33 @@ constexpr FlagName kFlags[] = {
     {"border", kUiFlagBorder},
 };
 
-// Counts the item lines first so that the template and its items fit one block.
+// One line of the text, without its line end, and where the next one starts.
+Line LineAt(const char* p, const char* end, const char** next) {
+    const char* eol = p;
+    while (eol < end && *eol != '\n') ++eol;
+    *next = eol < end ? eol + 1 : eol;
+    if (eol > p && eol[-1] == '\r') --eol;
+    return Line{p, eol};
+}
+
+// Counts the item lines first so that the template and its items fit one block. A line counts
+// when its first word is read as "item" exactly as the parser reads it: counting by a text of
+// its own let a line the parser takes for an item (the keyword followed by a tab) go uncounted,
+// and the item was written past the block.
 int32_t CountItems(const char* text, const char* end) {
     int32_t count = 0;
-    const char* p = text;
-    while (p < end) {
-        while (p < end && (*p == ' ' || *p == '\t')) ++p;
-        if (end - p >= 5 && Str_CompareN(p, "item ", 5) == 0) ++count;
-        while (p < end && *p != '\n') ++p;
-        if (p < end) ++p;
+    for (const char* p = text; p < end;) {
+        Line line = LineAt(p, end, &p);
+        char keyword[16];
+        if (line.Word(keyword, sizeof keyword) && Equal(keyword, "item")) ++count;
     }
     return count;
 }
 
-int32_t ParseItem(Line& line, Ui_DlgTemplate* t) {
+int32_t ParseItem(Line& line, Ui_DlgTemplate* t, int32_t capacity) {
     int32_t number, x, y, w, h;
     char kind[16];
+    if (t->itemCount >= capacity) return kStatusFormat;
     if (!line.Number(1, kUiMaxItems, &number) || number != t->itemCount + 1) return kStatusFormat;
     line.SkipName();
     Ui_DlgItem& item = t->items[t->itemCount];
@@ -280,12 +291,7 @@ int32_t Ui_Template_Parse(const uint8_t* bytes, uint32_t size, Ui_DlgTemplate** 
     const char* p = text;
     while (p < end) {
         ++lineNumber;
-        const char* eol = p;
-        while (eol < end && *eol != '\n') ++eol;
-        const char* next = eol < end ? eol + 1 : eol;
-        if (eol > p && eol[-1] == '\r') --eol;
-        Line line{p, eol};
-        p = next;
+        Line line = LineAt(p, end, &p);
         if (line.AtEnd() || *line.p == '#') continue;
         char keyword[16];
         int32_t status = kStatusFormat;
@@ -315,7 +321,7 @@ int32_t Ui_Template_Parse(const uint8_t* bytes, uint32_t size, Ui_DlgTemplate** 
                 status = kStatusOk;
             }
         } else if (Equal(keyword, "item")) {
-            status = ParseItem(line, t);
+            status = ParseItem(line, t, items);
         } else if (Equal(keyword, "anchor")) {
             status = ParseAnchor(line, t);
         }

@@ -431,6 +431,28 @@ TEST_F(PluginTest, MissingOrUnusableBlocksAreRefusedWithTheirCodes) {
         h.record.handleProcs = nullptr;
         EXPECT_EQ(h.Call(filterSelectorParameters), errPlugInHostInsufficient);
     }
+    // A suite without one of the procedures the module needs is no suite at all: refused before
+    // anything is called through it, and a replayed descriptor stays the host's.
+    for (int missing = 0; missing < 4; ++missing) {
+        StripHost h(RandomImage(8, 4, 3, 8, 9));
+        HandleProcs& hp = h.host.handleProcs;
+        const bool later = missing >= 2;
+        if (later) {
+            ASSERT_EQ(h.Call(filterSelectorParameters), 0);
+            h.PlayWithoutDialog();
+        }
+        if (missing == 0) hp.newProc = nullptr;
+        if (missing == 1) hp.lockProc = nullptr;
+        if (missing == 2) hp.unlockProc = nullptr;
+        if (missing == 3) hp.disposeProc = nullptr;
+        EXPECT_EQ(h.Call(later ? filterSelectorStart : filterSelectorParameters),
+                  errPlugInHostInsufficient);
+        EXPECT_TRUE(h.requests.empty());
+        EXPECT_TRUE(h.violations.empty());
+        if (later) {
+            EXPECT_NE(h.host.descriptorParameters.descriptor, nullptr);
+        }
+    }
 }
 
 std::vector<Handle> gDisposed;
@@ -650,6 +672,11 @@ TEST_F(PluginTest, StartRefusesHostsAndImagesItCannotFilter) {
          errPlugInHostInsufficient, nullptr, "hostDoesNotSupportSampling"},
         {"32 bits a channel", [](StripHost& h) { h.record.depth = 32; }, filterBadParameters,
          nullptr, "gFilterRecord->depth = 32"},
+        // A depth the mode does not have: the strips would be read at the wrong sample size.
+        {"16 bits in 8-bit RGB", [](StripHost& h) { h.record.depth = 16; }, filterBadParameters,
+         nullptr, "gFilterRecord->depth = 16 in mode 3"},
+        {"8 bits in RGB48", [](StripHost& h) { h.record.imageMode = plugInModeRGB48; },
+         filterBadParameters, nullptr, "gFilterRecord->depth = 8 in mode 11"},
     };
     DiagnosticsOn();
     for (const Case& c : cases) {
@@ -883,6 +910,17 @@ TEST_F(PluginTest, IdentityRunGivesBackEveryPixel) {
         EXPECT_EQ(h.lastProgressDone, image.height - 1);
         EXPECT_EQ(h.lastProgressTotal, image.height);
         EXPECT_EQ(h.displayCalls, 0);
+
+        // Under a soft selection too: blending a pixel with itself gives it back, whatever the
+        // mask value (a 16-bit white once came back 128 codes darker).
+        StripHost soft(image);
+        std::vector<uint8_t> mask(size_t(image.width) * size_t(image.height));
+        for (size_t i = 0; i < mask.size(); ++i) mask[i] = uint8_t(i * 7);
+        soft.SetMask(mask);
+        soft.PlayWithoutDialog();
+        OfferMemoryForRows(soft, 5);
+        ASSERT_EQ(soft.Start(), 0);
+        ExpectFiltered(soft, expected, VRect{0, 0, image.height, image.width});
     }
 }
 
@@ -1070,7 +1108,7 @@ TEST_F(PluginTest, SelectionMaskBlendsColoursAndTheFourthPlanePassesThrough) {
                     expected.At(x, y, c) =
                         uint16_t(m == 0     ? i
                                  : m == 255 ? n
-                                            : ((255 - m) * i + m * n + 128) >> 8);
+                                            : ((255 - m) * i + m * n + 127) / 255);
                 }
             }
         }

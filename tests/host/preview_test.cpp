@@ -136,10 +136,11 @@ uint8_t Sample8(const IPImage& view, int32_t c, int32_t x, int32_t y) {
     return static_cast<const uint8_t*>(view.channel[c])[at];
 }
 
+// Weighted by m / 255, rounded to the nearest code.
 uint8_t Blend(uint32_t m, uint32_t u, uint32_t n) {
     if (m == 0) return uint8_t(u);
     if (m == 255) return uint8_t(n);
-    return uint8_t(((255 - m) * u + m * n + 128) >> 8);
+    return uint8_t(((255 - m) * u + m * n + 127) / 255);
 }
 
 // A transform freed however the test ends.
@@ -374,6 +375,28 @@ TEST_F(PreviewTest, PreviewIsTheEngineAppliedToTheReducedImageBlendedWithTheSele
             ASSERT_EQ(s.host.displayed.rgb[i], Blend(mask[i / 3], unedited[i], clipped));
         }
     }
+}
+
+TEST_F(PreviewTest, AWhiteTheEditLeavesWhiteStaysWhiteUnderASoftSelection) {
+    // A shift by 8 in place of the division by 255 once showed such a white as 254 wherever the
+    // selection was neither 0 nor 255.
+    Image image(60, 40, 3, 8);
+    for (int32_t y = 0; y < 40; ++y) {
+        for (int32_t x = 0; x < 60; ++x) {
+            for (int32_t c = 0; c < 3; ++c) image.At(x, y, c) = 255;
+        }
+    }
+    Session s(image);
+    s.host.SetMask(Selection(60, 40, 7));
+    ASSERT_EQ(s.Acquire(60, 40), 0);
+    EditPars reset;
+    SetParsDefaults(&reset);
+    Transform shown(reset, 1);
+    PreviewLook look{shown.grid, 1, kPreviewClipNone, 0, 0, nullptr};
+    ASSERT_EQ(Draw(s, look), 0);
+    ASSERT_EQ(s.host.displayed.rgb.size(), size_t(60 * 40 * 3));
+    for (size_t i = 0; i < s.host.displayed.rgb.size(); ++i)
+        ASSERT_EQ(s.host.displayed.rgb[i], 255) << "sample " << i;
 }
 
 TEST_F(PreviewTest, ASelectionOfNothingShowsTheUneditedPreviewAndTheSampledRegionIsBlue) {

@@ -192,6 +192,16 @@ TEST_F(ScriptingTest, TruncatedOrForeignItemsAreHandledSafely) {
     host.SetDescriptor({{kScriptKeyData, std::string("\x01\x02", 2)}});
     EXPECT_EQ(ReadScriptParameters(&host.record, prefs_.get(), &show, nullptr), 0);
     EXPECT_EQ(TestHost::LiveHandles(), 0);
+
+    // The module's key on an item that is not text (another filter's, or a damaged action) is
+    // not asked for as text; a text item after it still counts.
+    std::vector<uint32_t> full(5328 / 4, F(0.5f));
+    host.SetDescriptor({{kScriptKeyData, Pack(full, 5328), PIFourCC('l', 'o', 'n', 'g')},
+                        {kScriptKeyData, Pack(OldVector(1, "named"), 5148)}});
+    EXPECT_EQ(ReadScriptParameters(&host.record, prefs_.get(), &show, nullptr), 0);
+    EXPECT_EQ(TestHost::wrongTypeReads, 0);
+    EXPECT_STREQ(prefs_->customName, "named");
+    EXPECT_EQ(TestHost::LiveHandles(), 0);
 }
 
 TEST_F(ScriptingTest, HostsWithoutDescriptorProceduresAreLeftAlone) {

@@ -41,12 +41,13 @@ void Unlock(Handle h) {
     if (h != nullptr) --h->locks;
 }
 
-// A descriptor handle holds its items as: key (4 bytes), length (4 bytes), text; repeated.
+// A descriptor handle holds its items as: key, type, length (4 bytes each), data; repeated.
 Handle Serialize(const std::vector<Item>& items) {
     std::string bytes;
     for (const Item& item : items) {
         uint32_t n = uint32_t(item.text.size());
         bytes.append(reinterpret_cast<const char*>(&item.key), 4);
+        bytes.append(reinterpret_cast<const char*>(&item.type), 4);
         bytes.append(reinterpret_cast<const char*>(&n), 4);
         bytes += item.text;
     }
@@ -57,14 +58,15 @@ std::vector<Item> Parse(Handle h) {
     std::vector<Item> items;
     if (h == nullptr) return items;
     const std::vector<char>& d = h->data;
-    for (size_t at = 0; at + 8 <= d.size();) {
+    for (size_t at = 0; at + 12 <= d.size();) {
         Item item;
         uint32_t n;
         std::memcpy(&item.key, &d[at], 4);
-        std::memcpy(&n, &d[at + 4], 4);
-        item.text.assign(&d[at + 8], n);
+        std::memcpy(&item.type, &d[at + 4], 4);
+        std::memcpy(&n, &d[at + 8], 4);
+        item.text.assign(&d[at + 12], n);
         items.push_back(item);
-        at += 8 + n;
+        at += 12 + n;
     }
     return items;
 }
@@ -81,12 +83,17 @@ OSErr CloseRead(PIReadDescriptor r) {
 Boolean GetKey(PIReadDescriptor r, DescriptorKeyID* key, DescriptorTypeID* type, int32* flags) {
     if (r->next >= r->items.size()) return 0;
     *key = r->items[r->next].key;
-    *type = typeText;
+    *type = r->items[r->next].type;
     *flags = 0;
     ++r->next;
     return 1;
 }
 OSErr GetText(PIReadDescriptor r, Handle* text) {
+    *text = nullptr;
+    if (r->items[r->next - 1].type != typeText) {
+        ++TestHost::wrongTypeReads;
+        return filterBadParameters;
+    }
     *text = TestHost::NewHandle(r->items[r->next - 1].text);
     return noErr;
 }
@@ -130,6 +137,7 @@ int16 TestHost::answerComponents[4] = {0, 0, 0, 0};
 OSErr TestHost::colourError = 0;
 std::string TestHost::title = "photo.tif";
 bool TestHost::refuseTitle = false;
+int TestHost::wrongTypeReads = 0;
 
 TestHost::TestHost() {
     handleProcs = {1, 6, New, Dispose, Size, nullptr, Lock, Unlock};
@@ -149,6 +157,7 @@ TestHost::TestHost() {
     answerSpace = 0;
     colourError = 0;
     refuseTitle = false;
+    wrongTypeReads = 0;
     title = "photo.tif";
 }
 

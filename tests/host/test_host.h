@@ -20,6 +20,7 @@ namespace test_host {
 struct Item {
     DescriptorKeyID key;
     std::string text;
+    DescriptorTypeID type = typeText;
 };
 
 class TestHost {
@@ -55,6 +56,8 @@ class TestHost {
     static OSErr colourError;
     static std::string title;
     static bool refuseTitle;
+    // getTextProc calls on an item that is not text (the host refuses them).
+    static int wrongTypeReads;
 };
 
 }  // namespace test_host

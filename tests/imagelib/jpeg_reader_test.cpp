@@ -137,6 +137,33 @@ TEST_F(JpegReaderTest, DamagedFilesReturnCodesAndNeverEndTheProcess) {
     }
 }
 
+TEST_F(JpegReaderTest, HeaderClaimingMoreThanTheFileCanHoldIsRefusedBeforeDecoding) {
+    // A progressive file keeps every coefficient of the image: a few hundred bytes declaring
+    // 65000 x 65000 pixels would have libjpeg take 25 GB.
+    JpegLayout l;
+    l.progressive = true;
+    Bytes file = WriteJpeg(l);
+    bool patched = false;
+    for (size_t i = 2; i + 9 < file.size() && !patched; ++i) {
+        if (file[i] == 0xFF && file[i + 1] == 0xC2) {
+            for (size_t at : {i + 5, i + 7}) {
+                file[at] = 65000 >> 8;
+                file[at + 1] = 65000 & 0xFF;
+            }
+            patched = true;
+        }
+    }
+    ASSERT_TRUE(patched);
+    Planes rows;
+    EXPECT_EQ(ReadJpeg(file, InOrder(1), &rows), -3);
+    // Identification reads the header only and still describes the file.
+    FLSpec spec;
+    FLSpecMemory(&spec, file.data(), int32_t(file.size()));
+    RasImage image;
+    ASSERT_EQ(RasQuery(&spec, &image), 0);
+    EXPECT_EQ(image.width, 65000u);
+}
+
 TEST_F(JpegReaderTest, DiskAndMemoryFilesReadAlike) {
     JpegLayout l;
     l.components = 1;

@@ -49,6 +49,15 @@ TEST(TemplateFormat, ParsesItemsFlagsAndEscapesAcrossLineEndings) {
     EXPECT_EQ(Ui_Template_Item(f.t, 3)->flags, kUiFlagAuto | kUiFlagDisabled);
     EXPECT_EQ(Ui_Template_Item(f.t, 4), nullptr);
     EXPECT_EQ(Ui_Template_Item(f.t, 0), nullptr);
+
+    // Items separated from their keyword by tabs count as items (one once went uncounted and
+    // was written past the template's block).
+    Freer tabs;
+    ASSERT_EQ(Parse("dialog 1 100 100\nitem\t1 button 0 0 10 10 \"\"\nitem\t2\tcheck 0 0 9 9 \"x\"",
+                    &tabs.t),
+              0);
+    EXPECT_EQ(tabs.t->itemCount, 2);
+    EXPECT_EQ(Ui_Template_Item(tabs.t, 2)->kind, kUiItemCheck);
 }
 
 TEST(TemplateFormat, RejectsWhatWouldMisnumberOrMisplaceItems) {
