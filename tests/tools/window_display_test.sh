@@ -63,10 +63,12 @@ editor_window() {
   return 1
 }
 
-# The start-up guide opens over the window the first time; its OK is the default button.
+# The start-up guide opens over the window the first time; its OK is the default button. The
+# first run waits for it as long as a loaded machine may need (a click on the window while the
+# guide is still to come would be lost); later runs only look briefly.
 close_guide() {
-  local guide
-  for _ in $(seq 50); do
+  local guide tries=${1:-50}
+  for _ in $(seq "$tries"); do
     guide=$(xdotool search --onlyvisible --name '^Tintara Kolmara Pro Help$' 2>/dev/null |
       head -1 || true)
     [ -n "$guide" ] && break
@@ -100,7 +102,7 @@ click() {
 run=$!
 win=$(editor_window) || fail "the editing window did not open: $(cat "$work/run1.log")"
 sleep 1
-close_guide
+close_guide 300
 shot "$win" "editor_opened.png"
 click "$win" $keenhue_x $keenhue_y
 sleep 1
