@@ -302,10 +302,13 @@ int32_t DrawPreview(const PreviewCanvas* canvas, const PreviewLook* look, UiWind
         pv->hostInput.width != w || pv->hostInput.height != h)
         return Ui_Fail(failure, kStatusError, kPhraseDisplayPreview);
 
-    // The display buffer: the host's output buffer as 8-bit RGB, rows of 3 x width bytes (the
-    // buffer holds at least as much: the host made it for planes x bytes a sample).
+    // The display buffer: the host's output buffer as 8-bit RGB, 3 x width bytes at the start of
+    // each of the host's rows (a row holds at least as much: the host made it for planes x bytes
+    // a sample). The rows keep the host's own step: what lies past a row's width is the host's,
+    // and may be its image beside the filter rectangle.
     auto* display = static_cast<uint8_t*>(record->outData);
-    const IPImage destination = Interleaved(display, 3, 1, w, h, w);
+    IPImage destination = Interleaved(display, 3, 1, w, h, w);
+    destination.rowStep = record->outRowBytes;
     const SharpenNoise& sn = canvas->editState->editPars.sharpenNoise;
     const Prefs* prefs = canvas->prefs;
     const bool sharpen = prefs != nullptr && prefs->previewSharpening == 1 && sn.sharpenOn &&
@@ -322,6 +325,7 @@ int32_t DrawPreview(const PreviewCanvas* canvas, const PreviewLook* look, UiWind
     PSPixelMap map;
     PSPixelMask unused;
     MapOver(&map, &unused, display, bounds, 3);
+    map.rowBytes = record->outRowBytes;
     PSPixelMask transparency;
     if (pv->hostInput.channels >= 4) {
         // The input buffer's fourth samples; of a 16-bit sample (rescaled to 0..65534) its high

@@ -69,7 +69,9 @@ class PluginTest : public strip_host::ModuleTest {
     void TearDown() override {
         for (const std::string& line : LogLines()) {
             if (!checkMemoryLines_) break;
-            EXPECT_EQ(line.find("Over max"), std::string::npos) << line;
+            if (checkPeak_) {
+                EXPECT_EQ(line.find("Over max"), std::string::npos) << line;
+            }
             if (line.rfind("ul_nMallocs = ", 0) == 0) {
                 EXPECT_EQ(line, "ul_nMallocs = 0");
             }
@@ -291,6 +293,7 @@ class PluginTest : public strip_host::ModuleTest {
     }
 
     bool checkMemoryLines_ = true;
+    bool checkPeak_ = true;  // the peak within the prepare phase's bufferSpace
 };
 
 // --- Entry point, blocks and rectangles ----------------------------------------------------------
@@ -1660,13 +1663,13 @@ TEST_F(PluginTest, WindowKeenhueThenOkMatchesTheRunWithoutTheWindow) {
     const int16 result = windowed.Run();
     Ui_Headless_SetScript(nullptr, 0);
     ASSERT_EQ(result, 0);
-    EXPECT_TRUE(windowed.alerts.empty());
+    ExpectCleanRun(windowed);  // the preview's display rows included
     EXPECT_EQ(windowed.dest.samples, plain.dest.samples);
     EXPECT_NE(windowed.dest.samples, scene.samples);
-    // Not checked here: the host contract and the memory figures of a run with the window. The
-    // preview's display rows and the window's two transforms are not yet within what the prepare
-    // phase promised the host, and blocks are left behind (see docs/architecture.md).
-    checkMemoryLines_ = false;
+    // Not checked here: the peak of a run with the window. The window's two transforms and its
+    // display target are not yet in the prepare phase's figures (see docs/architecture.md). Every
+    // call still gives back all its blocks.
+    checkPeak_ = false;
 
     UiScriptEvent cancel = {};
     cancel.kind = kUiScriptClick;
@@ -1676,5 +1679,5 @@ TEST_F(PluginTest, WindowKeenhueThenOkMatchesTheRunWithoutTheWindow) {
     const int16 cancelResult = cancelled.Run();
     Ui_Headless_SetScript(nullptr, 0);
     EXPECT_EQ(cancelResult, userCanceledErr);
-    EXPECT_TRUE(cancelled.alerts.empty());
+    ExpectCleanRun(cancelled);
 }

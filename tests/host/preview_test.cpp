@@ -466,6 +466,11 @@ TEST_F(PreviewTest, DrawingPutsTheHostsPictureIntoThePreviewAreaWithItsColoursIn
     const Ui_RGB outside = Ui_Headless_Pixel(window, area_.top + 9, area_.left + 20);
     const Ui_RGB blank = Ui_Headless_Pixel(window, area_.top + 40, area_.left + 50);
     EXPECT_TRUE(outside.r == blank.r && outside.g == blank.g && outside.b == blank.b);
+
+    // The display rows lie in the host's rows, whose ends hold more than 3 x width bytes: the
+    // host finds nothing past a row's width when it takes its buffers back.
+    ASSERT_EQ(s.Acquire(50, 40), 0);
+    for (const std::string& v : s.host.violations) ADD_FAILURE() << "host contract: " << v;
 }
 
 // --- Zoom

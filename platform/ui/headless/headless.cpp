@@ -2,6 +2,7 @@
 #include "platform/ui/headless/headless.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/debug_log.h"
 #include "platform/format.h"
@@ -65,6 +66,53 @@ void FreeWindow(UiHeadlessWindow* hw) {
     Mem_Free(hw->texts);
     Mem_Free(hw->rgb);
     Mem_Free(hw);
+}
+
+// The copy of a closed window that tests read. It stands in for what a toolkit keeps of its own
+// windows, so it is made with the C allocator and not counted as the module's memory: a dialog's
+// blocks all go back when it closes, and a host call that ran one holds nothing afterwards.
+void FreeClosed(UiHeadlessWindow* kept) {
+    if (kept == nullptr) return;
+    for (int32_t i = 0; i < kept->itemCount; ++i) std::free(kept->items[i].list);
+    std::free(kept->items);
+    std::free(kept->texts);
+    std::free(kept->rgb);
+    std::free(kept);
+}
+
+void* CopyOut(const void* from, size_t bytes) {
+    void* to = std::calloc(bytes > 0 ? bytes : 1, 1);
+    if (to != nullptr && from != nullptr) Mem_Copy(to, from, bytes);
+    return to;
+}
+
+// A deep copy of hw, or null when memory is short (the last closed window then reads as none).
+UiHeadlessWindow* KeepClosed(const UiHeadlessWindow* hw) {
+    auto* kept = static_cast<UiHeadlessWindow*>(std::calloc(1, sizeof(UiHeadlessWindow)));
+    if (kept == nullptr) return nullptr;
+    *kept = *hw;
+    kept->itemCount = 0;
+    kept->rgb = static_cast<uint8_t*>(CopyOut(hw->rgb, size_t(hw->width) * size_t(hw->height) * 3));
+    kept->texts = static_cast<UiHeadlessText*>(
+        CopyOut(hw->texts, size_t(hw->textCapacity) * sizeof(UiHeadlessText)));
+    kept->items = static_cast<UiHeadlessItem*>(
+        std::calloc(size_t(hw->itemCount > 0 ? hw->itemCount : 1), sizeof(UiHeadlessItem)));
+    bool ok = kept->rgb != nullptr && kept->texts != nullptr && kept->items != nullptr;
+    for (int32_t i = 0; ok && i < hw->itemCount; ++i) {
+        kept->items[i] = hw->items[i];
+        kept->items[i].list = nullptr;
+        kept->itemCount = i + 1;
+        if (hw->items[i].list != nullptr) {
+            kept->items[i].list = static_cast<char(*)[kUiHeadlessText]>(
+                CopyOut(hw->items[i].list, size_t(hw->items[i].listCapacity) * kUiHeadlessText));
+            ok = kept->items[i].list != nullptr;
+        }
+    }
+    if (!ok) {
+        FreeClosed(kept);
+        return nullptr;
+    }
+    return kept;
 }
 
 void Refuse(const char* why) {
@@ -454,8 +502,9 @@ int32_t CreateWindow(UiWindow* w, void*) {
 void DestroyWindow(UiWindow* w) {
     UiHeadlessWindow* hw = Hw(w);
     if (hw == nullptr) return;
-    FreeWindow(gLastClosed);
-    gLastClosed = hw;
+    FreeClosed(gLastClosed);
+    gLastClosed = KeepClosed(hw);
+    FreeWindow(hw);
     w->native = nullptr;
 }
 
@@ -1148,7 +1197,7 @@ void Ui_Headless_SetWorkArea(const Ui_Rect* area) {
 void Ui_Headless_Reset() {
     gWorkArea = DefaultWorkArea();
     gWorkAreaKnown = true;
-    FreeWindow(gLastClosed);
+    FreeClosed(gLastClosed);
     gLastClosed = nullptr;
     gScript = Script{};
     gLastUrl[0] = 0;

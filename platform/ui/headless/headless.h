@@ -125,7 +125,8 @@ struct UiHeadlessWindow {
 
 // The headless window of an open dialog, or null.
 const UiHeadlessWindow* Ui_Headless_Window(UiWindow* dialog);
-// The last dialog that closed, kept until the next one closes or Ui_Headless_Reset.
+// A copy of the last dialog that closed, kept until the next one closes or Ui_Headless_Reset.
+// The copy is not the module's memory: the dialog's own blocks are freed when it closes.
 const UiHeadlessWindow* Ui_Headless_LastClosed();
 // A pixel of a window's canvas; black outside it.
 Ui_RGB Ui_Headless_Pixel(const UiHeadlessWindow* window, int32_t v, int32_t h);

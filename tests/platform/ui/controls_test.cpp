@@ -3,6 +3,7 @@
 // track button.
 #include <string>
 
+#include "platform/mem.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/draw.h"
 #include "platform/ui/rect.h"
@@ -100,6 +101,28 @@ TEST_F(ControlsTest, ListsFillFromStringIdsAndSelectOneBased) {
             Select(6, 2), Call([](UiWindow* w) { EXPECT_EQ(Selection(w), 2); }), Select(6, 4)});
     EXPECT_EQ(Joined(gTrace), "hit 6");
     EXPECT_EQ(Ui_Headless_Refused(), 1);
+}
+
+// What a test reads of a closed dialog is a copy: the dialog's blocks go back as it closes, so a
+// host call that ran a dialog holds none of the module's memory afterwards.
+TEST_F(ControlsTest, AClosedDialogGivesBackItsBlocksAndItsCopyStillReads) {
+    const uint32_t before = ul_nMallocs;
+    Ui_RGB shown{};
+    Script({Call([&](UiWindow* w) {
+        ASSERT_EQ(Ui_List_Fill(w, 6, 1019, 1021), 0);
+        EXPECT_GT(ul_nMallocs, before);
+        const Ui_Rect r = ItemIn(w, 1).rect;
+        shown = Ui_Headless_Pixel(Ui_Headless_Window(w), (r.top + r.bottom) / 2, r.left + 2);
+    })});
+    EXPECT_EQ(ul_nMallocs, before);
+    const UiHeadlessWindow* closed = Closed();
+    ASSERT_NE(closed, nullptr);
+    EXPECT_EQ(closed->dialogId, kTestDialog);
+    ASSERT_EQ(closed->items[5].listCount, 3);
+    EXPECT_STREQ(closed->items[5].list[2], "Made by Lumetra");
+    const Ui_Rect r = closed->items[0].rect;
+    const Ui_RGB kept = Ui_Headless_Pixel(closed, (r.top + r.bottom) / 2, r.left + 2);
+    EXPECT_TRUE(kept.r == shown.r && kept.g == shown.g && kept.b == shown.b);
 }
 
 TEST_F(ControlsTest, TextSetFromCodeNeverLooksLikeTypingAndIsReadBackWithinTheBuffer) {
