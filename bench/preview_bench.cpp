@@ -15,10 +15,7 @@
 // Times are processor times of the process (it is single-threaded), medians of several runs.
 //
 //   preview_bench [frames] [acquisitions]   (default 31 and 9)
-#include <unistd.h>
-
 #include <algorithm>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -26,64 +23,22 @@
 #include <vector>
 
 #include "bench/bench_data.h"
+#include "bench/photo_host.h"
 #include "engine/huegrid_build.h"
 #include "host/plugin.h"
 #include "host/preview.h"
 #include "host/preview_render.h"
 #include "host/rects.h"
 #include "platform/mem.h"
-#include "tools/filterhost/file_document.h"
-#include "tools/filterhost/image_file.h"
-#include "tools/hostlib/host_services.h"
-#include "tools/hostlib/strip_server.h"
 
 namespace {
 
 constexpr int32_t kWidth = 6000, kHeight = 4000;
 constexpr int32_t kBoxWidth = 1000, kBoxHeight = 750;
 
-StripServer* gServer = nullptr;
-FilterRecord* gRecord = nullptr;
-double gHostMs = 0;  // processor time spent serving advanceState
-
-// Processor time of this (single-threaded) process, in milliseconds: the machine is shared, and
-// other people's work inflates wall-clock times but not this.
-double Now() {
-    timespec t;
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
-
-OSErr Advance() {
-    const double start = Now();
-    const OSErr answer = gServer->Advance(gRecord);
-    gHostMs += Now() - start;
-    return answer;
-}
-
 double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
-}
-
-// The test image as an uncompressed TIFF in a temporary folder.
-std::string WriteImage(std::string* error) {
-    char folder[] = "/tmp/preview_bench.XXXXXX";
-    if (mkdtemp(folder) == nullptr) {
-        *error = "no temporary folder";
-        return std::string();
-    }
-    const std::string path = std::string(folder) + "/scene.tif";
-    const std::vector<uint8_t> pixels = bench::MakeImage8(kWidth, kHeight);
-    Image header;
-    header.width = kWidth;
-    header.height = kHeight;
-    header.channels = 3;
-    header.depth = 8;
-    header.tiffCompression = 1;  // none: filterhost maps such a file
-    const RowSource rows = [&](int32_t y) { return pixels.data() + size_t(y) * kWidth * 3; };
-    if (!WriteImageRows(path, ImageFormat::kTiff, header, rows, error)) return std::string();
-    return path;
 }
 
 }  // namespace
@@ -92,34 +47,12 @@ int main(int argc, char** argv) {
     const int frames = argc > 1 ? std::max(1, std::atoi(argv[1])) : 31;
     const int acquisitions = argc > 2 ? std::max(1, std::atoi(argv[2])) : 9;
     std::string error;
-    const std::string path = WriteImage(&error);
-    Image header;
-    ImageRows rows;
-    if (path.empty() || !ReadImageRows(path, &header, &rows, &error)) {
-        std::fprintf(stderr, "preview_bench: %s\n", error.c_str());
+    const std::unique_ptr<bench::PhotoHost> photo = bench::MakePhotoHost(kWidth, kHeight, &error);
+    if (photo == nullptr) {
+        std::fprintf(stderr, "%s: %s\n", argv[0], error.c_str());
         return 1;
     }
-    FileDocument document(header, std::move(rows));
-    std::remove(path.c_str());
-    rmdir(path.substr(0, path.rfind('/')).c_str());
-
-    const VRect filter{0, 0, kHeight, kWidth};
-    StripServer server(&document, filter, false);
-    FilterRecord record{};
-    record.planes = 3;
-    record.depth = 8;
-    record.imageMode = plugInModeRGBColor;
-    record.filterRect = Rect{0, 0, int16(kHeight), int16(kWidth)};
-    record.advanceState = Advance;
-    record.displayPixels = HostDisplayPixels;
-    record.samplingSupport = hostSupportsIntegralSampling;
-    record.supportsPadding = 1;
-    record.inputRate = record.maskRate = 0x10000;
-    gServer = &server;
-    gRecord = &record;
-    int16 result = 0;
-    gFilterRecord = &record;
-    gResult = &result;
+    FilterRecord& record = photo->record;
 
     auto data = std::make_unique<PluginData>();
     EditState* es = &data->editState;
@@ -134,18 +67,18 @@ int main(int argc, char** argv) {
         EditStateFreeAnalysis(es);
         const uint32_t before = ul_total;
         ul_maxTotal = ul_total;
-        gHostMs = 0;
-        const double start = Now();
+        photo->hostMs = 0;
+        const double start = bench::ProcessMs();
         const int32_t status = AcquirePreview(es, pv, kBoxWidth, kBoxHeight, 1, nullptr);
-        const double end = Now();
+        const double end = bench::ProcessMs();
         if (status != 0) {
             std::fprintf(stderr, "preview_bench: AcquirePreview failed with %d (%s)\n", int(status),
-                         server.LastError().c_str());
+                         photo->server.LastError().c_str());
             return 1;
         }
         peak = std::max(peak, ul_maxTotal - before);
         acquire.push_back(end - start);
-        host.push_back(gHostMs);
+        host.push_back(photo->hostMs);
     }
     const uint32_t budget = PrepareBufferSpace(kBoxWidth, kBoxHeight, 8);
 
@@ -171,16 +104,16 @@ int main(int argc, char** argv) {
         pars.brightness = 0.5f + 0.002f * float(i % 20);
         bench::Stale(&pars);
         Huegrid* shown = nullptr;
-        const double t0 = Now();
+        const double t0 = bench::ProcessMs();
         int32_t status = HgBuild(&pars, kEditMaskAll, kHgQualityMax, 1, &shown);
-        const double t1 = Now();
+        const double t1 = bench::ProcessMs();
         PreviewRows job{
             &pv->hostInput,     nullptr, VRect{0, 0, h, w}, &destination, shown, 0, 0, 0, 0,
             &pars.sharpenNoise, nullptr};
         if (status == 0) status = PreviewApplyRows(&job, nullptr);
-        const double t2 = Now();
+        const double t2 = bench::ProcessMs();
         if (status == 0 && record.displayPixels(&map, &bounds, 0, 0, &device) != noErr) status = -2;
-        const double t3 = Now();
+        const double t3 = bench::ProcessMs();
         HgFree(shown);
         if (status != 0) {
             std::fprintf(stderr, "preview_bench: the frame failed with %d\n", int(status));

@@ -11,17 +11,14 @@
 // Times are processor times of the process (it is single-threaded).
 //
 //   window_bench [openings]   (default 7)
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "bench/bench_data.h"
+#include "bench/photo_host.h"
 #include "edit/window/editing_window.h"
 #include "host/plugin.h"
 #include "host/window_host.h"
@@ -29,81 +26,23 @@
 #include "platform/ui/binding.h"
 #include "platform/ui/headless/headless.h"
 #include "resources/ids/dlg1000.h"
-#include "tools/filterhost/file_document.h"
-#include "tools/filterhost/image_file.h"
-#include "tools/hostlib/host_services.h"
-#include "tools/hostlib/strip_server.h"
 
 namespace {
 
 constexpr int32_t kWidth = 6000, kHeight = 4000;
 
-StripServer* gServer = nullptr;
-FilterRecord* gRecord = nullptr;
 double gPainted = 0;
-
-double Now() {
-    timespec t;
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
-
-OSErr Advance() {
-    return gServer->Advance(gRecord);
-}
-
-std::string WriteImage(std::string* error) {
-    char folder[] = "/tmp/window_bench.XXXXXX";
-    if (mkdtemp(folder) == nullptr) {
-        *error = "no temporary folder";
-        return std::string();
-    }
-    const std::string path = std::string(folder) + "/scene.tif";
-    const std::vector<uint8_t> pixels = bench::MakeImage8(kWidth, kHeight);
-    Image header;
-    header.width = kWidth;
-    header.height = kHeight;
-    header.channels = 3;
-    header.depth = 8;
-    header.tiffCompression = 1;
-    const RowSource rows = [&](int32_t y) { return pixels.data() + size_t(y) * kWidth * 3; };
-    if (!WriteImageRows(path, ImageFormat::kTiff, header, rows, error)) return std::string();
-    return path;
-}
 
 }  // namespace
 
 int main(int argc, char** argv) {
     const int openings = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
     std::string error;
-    const std::string path = WriteImage(&error);
-    Image header;
-    ImageRows rows;
-    if (path.empty() || !ReadImageRows(path, &header, &rows, &error)) {
-        std::fprintf(stderr, "window_bench: %s\n", error.c_str());
+    const std::unique_ptr<bench::PhotoHost> photo = bench::MakePhotoHost(kWidth, kHeight, &error);
+    if (photo == nullptr) {
+        std::fprintf(stderr, "%s: %s\n", argv[0], error.c_str());
         return 1;
     }
-    FileDocument document(header, std::move(rows));
-    std::remove(path.c_str());
-    rmdir(path.substr(0, path.rfind('/')).c_str());
-
-    const VRect filter{0, 0, kHeight, kWidth};
-    StripServer server(&document, filter, false);
-    FilterRecord record{};
-    record.planes = 3;
-    record.depth = 8;
-    record.imageMode = plugInModeRGBColor;
-    record.filterRect = Rect{0, 0, int16(kHeight), int16(kWidth)};
-    record.advanceState = Advance;
-    record.displayPixels = HostDisplayPixels;
-    record.samplingSupport = hostSupportsIntegralSampling;
-    record.supportsPadding = 1;
-    record.inputRate = record.maskRate = 0x10000;
-    gServer = &server;
-    gRecord = &record;
-    int16 result = 0;
-    gFilterRecord = &record;
-    gResult = &result;
 
     Ui_Framework_Install(nullptr);  // the headless binding
     UiState* state = nullptr;
@@ -116,7 +55,7 @@ int main(int argc, char** argv) {
 
     UiScriptEvent script[2] = {};
     script[0].kind = kUiScriptCall;
-    script[0].call = [](UiWindow*, void*) { gPainted = Now(); };
+    script[0].call = [](UiWindow*, void*) { gPainted = bench::ProcessMs(); };
     script[1].kind = kUiScriptClick;
     script[1].item = kEditorCancel;
 
@@ -135,7 +74,7 @@ int main(int argc, char** argv) {
         env.keenhueStart = kEditMaskAll;
         Ui_Headless_SetScript(script, 2);
         bool accepted = false;
-        const double start = Now();
+        const double start = bench::ProcessMs();
         const int32_t status = RunEditingWindow(&env, es, &accepted);
         analysedW = es->analysisImage.width;
         analysedH = es->analysisImage.height;

@@ -1,0 +1,85 @@
+#include "bench/photo_host.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <ctime>
+#include <vector>
+
+#include "bench/bench_data.h"
+#include "host/plugin.h"
+#include "tools/filterhost/image_file.h"
+#include "tools/hostlib/host_services.h"
+
+namespace bench {
+namespace {
+
+PhotoHost* gHost = nullptr;
+
+OSErr Advance() {
+    const double start = ProcessMs();
+    const OSErr answer = gHost->server.Advance(&gHost->record);
+    gHost->hostMs += ProcessMs() - start;
+    return answer;
+}
+
+// The scene as an uncompressed TIFF (filterhost maps such a file) in a folder of its own.
+std::string WriteScene(int32_t width, int32_t height, std::string* folder, std::string* error) {
+    char name[] = "/tmp/kolmara_bench.XXXXXX";
+    if (mkdtemp(name) == nullptr) {
+        *error = "no temporary folder";
+        return std::string();
+    }
+    *folder = name;
+    const std::string path = *folder + "/scene.tif";
+    const std::vector<uint8_t> pixels = MakeImage8(width, height);
+    Image header;
+    header.width = width;
+    header.height = height;
+    header.channels = 3;
+    header.depth = 8;
+    header.tiffCompression = 1;
+    const RowSource rows = [&](int32_t y) { return pixels.data() + size_t(y) * width * 3; };
+    if (!WriteImageRows(path, ImageFormat::kTiff, header, rows, error)) return std::string();
+    return path;
+}
+
+}  // namespace
+
+PhotoHost::PhotoHost(const Image& header, ImageRows rows)
+    : document(header, std::move(rows)),
+      server(&document, VRect{0, 0, header.height, header.width}, false) {
+    record.planes = 3;
+    record.depth = 8;
+    record.imageMode = plugInModeRGBColor;
+    record.filterRect = Rect{0, 0, int16(header.height), int16(header.width)};
+    record.advanceState = Advance;
+    record.displayPixels = HostDisplayPixels;
+    record.samplingSupport = hostSupportsIntegralSampling;
+    record.supportsPadding = 1;
+    record.inputRate = record.maskRate = 0x10000;
+}
+
+std::unique_ptr<PhotoHost> MakePhotoHost(int32_t width, int32_t height, std::string* error) {
+    std::string folder;
+    const std::string path = WriteScene(width, height, &folder, error);
+    Image header;
+    ImageRows rows;
+    const bool read = !path.empty() && ReadImageRows(path, &header, &rows, error);
+    if (!path.empty()) std::remove(path.c_str());
+    if (!folder.empty()) rmdir(folder.c_str());
+    if (!read) return nullptr;
+    auto host = std::make_unique<PhotoHost>(header, std::move(rows));
+    gHost = host.get();
+    gFilterRecord = &host->record;
+    gResult = &host->result;
+    return host;
+}
+
+double ProcessMs() {
+    timespec t;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+}  // namespace bench
