@@ -5,6 +5,8 @@
 #include "edit/window/help_window.h"
 #include "edit/window/memory_color_dialog.h"
 #include "edit/window/slider.h"
+#include "edit/window/tab_bar.h"
+#include "edit/window/tool_panel.h"
 #include "edit/window/window_internal.h"
 #include "platform/mem.h"
 #include "platform/resources.h"
@@ -17,39 +19,21 @@
 
 namespace {
 
-// The tool panel's frame. The panel's own drawing (tabs, sliders, histogram, hue ring) belongs to
-// the tool components, which register their draw procs over these.
+// The tool panel's frame, open under the current tab. The tools inside the panel (sliders,
+// histogram, hue ring) are components of their own that are not registered here yet; their items
+// stay blank until they are.
 int32_t DrawToolFrame(UiWindow* w, int16_t item) {
-    Ui_Rect r;
-    if (Ui_Item_GetRect(w, item, &r) != kStatusOk || Ui_Draw_Begin(w) != kStatusOk) {
-        return kStatusError;
-    }
-    const Ui_Color frame = Ui_ColorFromRGB(160, 160, 160);
-    Ui_Draw_FrameRect(w, &r, &frame);
-    return Ui_Draw_End(w);
+    const EditingWindow* win = EditorOf(w);
+    if (win == nullptr) return kStatusError;
+    return PanelFrameDraw(w, item, kEditorTabBar, win->es->currentTab);
 }
 
-// The tab bar until the tab bar component draws it: four equal tabs, the current one raised.
+// The tab bar with the current tab raised. Its tabs are drawn where the window's hit test
+// (EditorTabAt) finds them: both scale the same pixel offsets with the window's font.
 int32_t DrawTabBar(UiWindow* w, int16_t item) {
-    EditingWindow* win = EditorOf(w);
-    Ui_Rect r;
-    if (win == nullptr || Ui_Item_GetRect(w, item, &r) != kStatusOk ||
-        Ui_Draw_Begin(w) != kStatusOk) {
-        return kStatusError;
-    }
-    const Ui_Color line = Ui_ColorFromRGB(160, 160, 160);
-    const Ui_Color current = Ui_ColorFromRGB(255, 255, 255);
-    const Ui_Color other = Ui_ColorFromRGB(222, 222, 222);
-    const int32_t width = Ui_Rect_Width(&r);
-    for (int32_t tab = 0; tab < 4; ++tab) {
-        Ui_Rect t = r;
-        t.left = int16_t(r.left + width * tab / 4);
-        t.right = int16_t(r.left + width * (tab + 1) / 4);
-        if (tab != win->es->currentTab) t.top = int16_t(t.top + 2);
-        Ui_Draw_FillRect(w, &t, tab == win->es->currentTab ? &current : &other);
-        Ui_Draw_FrameRect(w, &t, &line);
-    }
-    return Ui_Draw_End(w);
+    const EditingWindow* win = EditorOf(w);
+    if (win == nullptr) return kStatusError;
+    return TabBarDraw(w, item, win->es->currentTab);
 }
 
 // The user items that show nothing of their own until their component draws them.

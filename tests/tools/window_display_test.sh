@@ -49,9 +49,10 @@ mkdir -p "$XDG_CONFIG_HOME"
 
 "$apply_cast" --gains 0.7,0.9,1.5 "$photo" "$work/cast.png" >/dev/null
 
-# The window (the client area) of the editing window; waits until it is there.
+# The window (the client area) of the editing window; waits until it is there (a first run on a
+# loaded machine, with cold caches, can take many seconds).
 editor_window() {
-  for _ in $(seq 100); do
+  for _ in $(seq 600); do
     local id
     id=$(xdotool search --onlyvisible --name '^Tintara Kolmara Pro$' 2>/dev/null | head -1 || true)
     if [ -n "$id" ]; then
