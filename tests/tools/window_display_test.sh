@@ -23,8 +23,9 @@ fail() {
   exit 1
 }
 
-# A display of our own; -displayfd picks a free number.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+# A display of our own; -displayfd picks a free number. -noreset: without a window manager the
+# server would reset whenever its last client leaves, and refuse the next one for a moment.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 display=
 for _ in $(seq 50); do

@@ -941,16 +941,19 @@ const UiBinding* Ui_Fltk_Binding() {
 }
 
 int32_t Ui_Fltk_Install() {
-    // FLTK ends the process when it cannot open a display: ask X first.
-    Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) {
+    // FLTK ends the process when it cannot open a display: ask X first. The probe stays open
+    // until FLTK has its own connection: closing it first would leave a moment with no client,
+    // in which an X server without a window manager resets and refuses FLTK. (FLTK is not handed
+    // the probe itself: that form skips FLTK's locale and X error-handler set-up.)
+    Display* probe = XOpenDisplay(nullptr);
+    if (probe == nullptr) {
         Ui_Framework_Install(nullptr);
         return kStatusError;
     }
-    XCloseDisplay(display);
     // FLTK's own chooser: the GTK one would load GTK into the host process.
     Fl::option(Fl::OPTION_FNFC_USES_GTK, false);
     fl_open_display();
+    XCloseDisplay(probe);
     Fl::visual(FL_RGB);
     // A current look: rounded, shaded buttons over the framework's light grey background.
     Fl::scheme("gtk+");
