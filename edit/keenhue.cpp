@@ -167,11 +167,14 @@ void DescribeEnd(uint64_t admitted, int32_t threshold, const SampleBin bins[kEdi
 }
 
 // Grows, as a click would, a region from every pixel of one end's set that no earlier region
-// took, and keeps the largest: the surface that most of the end lies on (a white wall, a
-// background, a dark coat), which is what a user would mark. Neither the end's single most
-// extreme pixel (often a speck of noise, or the least cast pixel of a cast surface) nor the
-// specks of the tail stand for the end. Visited in the walk's order; the first of equal regions
-// is kept.
+// took, and keeps the one that holds the most pixels of the set: the surface that most of the
+// end lies on (a white wall, a background, a dark coat), which is what a user would mark.
+// Neither the end's single most extreme pixel (often a speck of noise, or the least cast pixel
+// of a cast surface) nor the specks of the tail stand for the end. Regions are ranked by the set
+// pixels they hold, not by their size: a region grown from a pixel at the edge of the tail can
+// spread over a large, darker (or lighter) surface that is not the end at all, and would then
+// outweigh the surface the end really lies on. Visited in the walk's order; the first of equal
+// regions is kept.
 struct EndGrowth {
     const BalanceScan* scan;
     bool dark;
@@ -179,22 +182,40 @@ struct EndGrowth {
     const Huegrid* transform;
     IPRegion* region;
     HgGrowStack* stack;
+    const uint8_t* inSet;              // the end's set, a bit per pixel as in region
+    uint8_t* counted;                  // the pixels of the regions grown so far
     SampleBin bins[kEditBinCount];     // the region being grown
-    SampleBin largest[kEditBinCount];  // the largest region so far
-    int32_t largestCount;
+    SampleBin largest[kEditBinCount];  // the region holding the most set pixels so far
+    int64_t largestHeld;
     int32_t status;
 };
+
+bool BitOf(const uint8_t* bits, int32_t rowBytes, int32_t x, int32_t y) {
+    return (bits[int64_t(y) * rowBytes + x / 8] >> (x % 8)) & 1;
+}
+void SetBit(uint8_t* bits, int32_t rowBytes, int32_t x, int32_t y) {
+    bits[int64_t(y) * rowBytes + x / 8] |= uint8_t(1u << (x % 8));
+}
+
+void MarkSet(void* context, int32_t x, int32_t y, const int32_t rgb[3]) {
+    auto* g = static_cast<EndGrowth*>(context);
+    if (g->dark ? InDarkSet(*g->scan, rgb) : InLightSet(*g->scan, rgb)) {
+        SetBit(const_cast<uint8_t*>(g->inSet), g->region->rowBytes, x, y);
+    }
+}
 
 void GrowFromSet(void* context, int32_t x, int32_t y, const int32_t rgb[3]) {
     auto* g = static_cast<EndGrowth*>(context);
     if (g->status != kStatusOk) return;
     if (!(g->dark ? InDarkSet(*g->scan, rgb) : InLightSet(*g->scan, rgb))) return;
     IPRegion* r = g->region;
-    if ((r->bits[int64_t(y) * r->rowBytes + x / 8] >> (x % 8)) & 1) return;
+    if (BitOf(r->bits, r->rowBytes, x, y)) return;
     float seed[3];
     g->status = HgPixelThrough(g->image, g->transform, x, y, seed, nullptr);
     if (g->status != kStatusOk) return;
-    r->bits[int64_t(y) * r->rowBytes + x / 8] |= uint8_t(1u << (x % 8));
+    SetBit(r->bits, r->rowBytes, x, y);
+    r->minX = r->maxX = x;
+    r->minY = r->maxY = y;
     Mem_Fill(g->bins, 0, sizeof g->bins);
     HgAddBalanceSample(g->bins, seed);
     HgGrowPush(g->stack, seed, x, y - 1, kHgGrowUp);
@@ -202,10 +223,20 @@ void GrowFromSet(void* context, int32_t x, int32_t y, const int32_t rgb[3]) {
     HgGrowPush(g->stack, seed, x + 1, y, kHgGrowRight);
     HgGrowPush(g->stack, seed, x - 1, y, kHgGrowLeft);
     g->status = HgGrowRegion(g->image, g->bins, g->transform, r, g->stack);
-    int32_t count = 0;
-    for (const SampleBin& b : g->bins) count += b.count;
-    if (count > g->largestCount) {
-        g->largestCount = count;
+    if (g->status != kStatusOk) return;
+    // The new region's pixels are the region bits inside its box that no earlier region took.
+    int64_t held = 0;
+    for (int32_t v = r->minY; v <= r->maxY; ++v) {
+        for (int32_t u = r->minX; u <= r->maxX; ++u) {
+            if (!BitOf(r->bits, r->rowBytes, u, v) || BitOf(g->counted, r->rowBytes, u, v)) {
+                continue;
+            }
+            SetBit(g->counted, r->rowBytes, u, v);
+            if (BitOf(g->inSet, r->rowBytes, u, v)) ++held;
+        }
+    }
+    if (held > g->largestHeld) {
+        g->largestHeld = held;
         Mem_Copy(g->largest, g->bins, sizeof g->bins);
     }
 }
@@ -286,10 +317,12 @@ int32_t KhColourBalance(EditState* s, const IPImage* image, KhBalanceTrace* trac
     // At most two neutral samples, one per end. An end that is clearly coloured (a dark red, a
     // bright sky) is not a neutral and sets nothing; neither does one whose largest surface is.
     IPRegion region{image->width, image->height, (image->width + 7) / 8, nullptr, 0, 0, 0, 0};
-    MemBlock<uint8_t> bits;
+    MemBlock<uint8_t> bits, inSet, counted;
     MemBlock<HgGrowEntry> entries;
     const uint32_t bytes = uint32_t(region.rowBytes) * uint32_t(region.height);
-    if (!bits.Allocate(bytes > 0 ? bytes : 1) || !entries.Allocate(kHgGrowStackEntries)) {
+    const uint32_t size = bytes > 0 ? bytes : 1;
+    if (!bits.Allocate(size) || !inSet.Allocate(size) || !counted.Allocate(size) ||
+        !entries.Allocate(kHgGrowStackEntries)) {
         return kStatusNoMemory;
     }
     region.bits = bits.get();
@@ -300,8 +333,15 @@ int32_t KhColourBalance(EditState* s, const IPImage* image, KhBalanceTrace* trac
         KhBalanceEnd* end = ends[e];
         if (end->count == 0 || !(end->relativeChroma < kKhBalanceChromaLimit)) continue;
         Mem_Fill(region.bits, 0, bytes);
-        EndGrowth growth{&scan, e == 0, image, before.grid, &region, &stack, {}, {}, 0, kStatusOk};
-        status = HgWalkPixels(image, Region(s), s->gridLevel, before.grid, GrowFromSet, &growth);
+        Mem_Fill(inSet.get(), 0, bytes);
+        Mem_Fill(counted.get(), 0, bytes);
+        EndGrowth growth{&scan,       e == 0,        image, before.grid, &region, &stack,
+                         inSet.get(), counted.get(), {},    {},          0,       kStatusOk};
+        status = HgWalkPixels(image, Region(s), s->gridLevel, before.grid, MarkSet, &growth);
+        if (status == kStatusOk) {
+            status =
+                HgWalkPixels(image, Region(s), s->gridLevel, before.grid, GrowFromSet, &growth);
+        }
         if (status == kStatusOk) status = growth.status;
         if (status != kStatusOk) return status;
         end->sampledPixels = int32_t(BinsMean(growth.largest, end->sampledAverage));
