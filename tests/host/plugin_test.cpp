@@ -42,8 +42,7 @@ using strip_host::Image;
 using strip_host::RandomImage;
 using strip_host::StripHost;
 
-constexpr int32_t kPrefsFileInfo = 131;
-constexpr int32_t kFastGrid = 2;  // 11 nodes a side: quick builds, still a real 3-D grid
+using strip_host::kFastGrid;
 
 // Edits in every tool, all within range; the saturation and hue edits force a 3-D grid.
 EditPars ChangedPars() {
@@ -80,40 +79,6 @@ class PluginTest : public strip_host::ModuleTest {
     }
 
     static void DiagnosticsOn() { gDiagnostics = 1; }
-
-    std::string PrefsPath() const { return PrefFolder() + "KolmaraPro Plugin Prefs"; }
-
-    // One call of the preferences container on the module's file, with prefs as the record.
-    template <typename Call>
-    void OnPrefsFile(Prefs* prefs, Call call) {
-        Prefs* ref = prefs;
-        UiState* state = nullptr;
-        ASSERT_EQ(Ui_State_Open(&state, Res_ModuleArchive(), nullptr, 1000, 0), 0);
-        SetPrefsRecordRef(&ref);
-        int32_t info = kPrefsFileInfo;
-        EXPECT_EQ(call(state, PrefsPath().c_str(), &info), 0);
-        SetPrefsRecordRef(nullptr);
-        Ui_State_Close(&state);
-    }
-    // Default preferences at the fast grid level, changed by edit, written as the module does.
-    template <typename Edit>
-    void WritePrefs(Edit edit) {
-        auto prefs = std::make_unique<Prefs>();
-        SetPrefsDefaults(prefs.get());
-        prefs->gridLevel = kFastGrid;
-        edit(*prefs);
-        OnPrefsFile(prefs.get(), [](UiState* s, const char* path, int32_t* info) {
-            return Ui_Prefs_WriteAll(s, path, info, WritePrefEntries);
-        });
-    }
-    std::unique_ptr<Prefs> ReadPrefsFile() {
-        auto prefs = std::make_unique<Prefs>();
-        SetPrefsDefaults(prefs.get());
-        OnPrefsFile(prefs.get(), [](UiState* s, const char* path, int32_t* info) {
-            return Ui_Prefs_ReadAll(s, path, info, ReadPrefEntry, WritePrefEntries);
-        });
-        return prefs;
-    }
 
     // Preferences under which every tool starts from these previous settings; returns them as
     // they read back from the file.
