@@ -96,6 +96,7 @@ struct BalanceScan {
     uint32_t light[256];
     uint64_t darkTotal, lightTotal;
     int32_t darkThreshold, lightThreshold;
+    int64_t darkSet, lightSet;  // pixels within each threshold
     // Every pixel of an end's set, filed by luma as a neutral sample is.
     SampleBin darkBins[kEditBinCount], lightBins[kEditBinCount];
 };
@@ -123,8 +124,14 @@ void CountExtremes(void* context, int32_t, int32_t, const int32_t rgb[3]) {
 void CollectExtremes(void* context, int32_t, int32_t, const int32_t rgb[3]) {
     auto* scan = static_cast<BalanceScan*>(context);
     const float colour[3] = {rgb[0] / 255.0f, rgb[1] / 255.0f, rgb[2] / 255.0f};
-    if (InDarkSet(*scan, rgb)) HgAddBalanceSample(scan->darkBins, colour);
-    if (InLightSet(*scan, rgb)) HgAddBalanceSample(scan->lightBins, colour);
+    if (InDarkSet(*scan, rgb)) {
+        HgAddBalanceSample(scan->darkBins, colour);
+        ++scan->darkSet;
+    }
+    if (InLightSet(*scan, rgb)) {
+        HgAddBalanceSample(scan->lightBins, colour);
+        ++scan->lightSet;
+    }
 }
 
 // The chroma of a colour (largest minus smallest component) and its relative chroma. A cast
@@ -182,8 +189,8 @@ struct EndGrowth {
     const Huegrid* transform;
     IPRegion* region;
     HgGrowStack* stack;
-    const uint8_t* inSet;              // the end's set, a bit per pixel as in region
-    uint8_t* counted;                  // the pixels of the regions grown so far
+    uint32_t* setPixels;  // the end's set pixels no region holds yet, each as y << 16 | x
+    int64_t setCapacity, setCount;
     SampleBin bins[kEditBinCount];     // the region being grown
     SampleBin largest[kEditBinCount];  // the region holding the most set pixels so far
     int64_t largestHeld;
@@ -197,16 +204,19 @@ void SetBit(uint8_t* bits, int32_t rowBytes, int32_t x, int32_t y) {
     bits[int64_t(y) * rowBytes + x / 8] |= uint8_t(1u << (x % 8));
 }
 
-void MarkSet(void* context, int32_t x, int32_t y, const int32_t rgb[3]) {
+// Lists the end's set; positions fit 16 bits, as the growth's do.
+void ListSet(void* context, int32_t x, int32_t y, const int32_t rgb[3]) {
     auto* g = static_cast<EndGrowth*>(context);
-    if (g->dark ? InDarkSet(*g->scan, rgb) : InLightSet(*g->scan, rgb)) {
-        SetBit(const_cast<uint8_t*>(g->inSet), g->region->rowBytes, x, y);
-    }
+    if (!(g->dark ? InDarkSet(*g->scan, rgb) : InLightSet(*g->scan, rgb))) return;
+    if (g->setCount < g->setCapacity) g->setPixels[g->setCount++] = uint32_t(y) << 16 | uint32_t(x);
 }
 
 void GrowFromSet(void* context, int32_t x, int32_t y, const int32_t rgb[3]) {
     auto* g = static_cast<EndGrowth*>(context);
     if (g->status != kStatusOk) return;
+    // Regions hold only pixels no earlier region took: once the largest holds as many set
+    // pixels as are left, no later one can hold more.
+    if (g->setCount <= g->largestHeld) return;
     if (!(g->dark ? InDarkSet(*g->scan, rgb) : InLightSet(*g->scan, rgb))) return;
     IPRegion* r = g->region;
     if (BitOf(r->bits, r->rowBytes, x, y)) return;
@@ -214,8 +224,6 @@ void GrowFromSet(void* context, int32_t x, int32_t y, const int32_t rgb[3]) {
     g->status = HgPixelThrough(g->image, g->transform, x, y, seed, nullptr);
     if (g->status != kStatusOk) return;
     SetBit(r->bits, r->rowBytes, x, y);
-    r->minX = r->maxX = x;
-    r->minY = r->maxY = y;
     Mem_Fill(g->bins, 0, sizeof g->bins);
     HgAddBalanceSample(g->bins, seed);
     HgGrowPush(g->stack, seed, x, y - 1, kHgGrowUp);
@@ -224,17 +232,18 @@ void GrowFromSet(void* context, int32_t x, int32_t y, const int32_t rgb[3]) {
     HgGrowPush(g->stack, seed, x - 1, y, kHgGrowLeft);
     g->status = HgGrowRegion(g->image, g->bins, g->transform, r, g->stack);
     if (g->status != kStatusOk) return;
-    // The new region's pixels are the region bits inside its box that no earlier region took.
-    int64_t held = 0;
-    for (int32_t v = r->minY; v <= r->maxY; ++v) {
-        for (int32_t u = r->minX; u <= r->maxX; ++u) {
-            if (!BitOf(r->bits, r->rowBytes, u, v) || BitOf(g->counted, r->rowBytes, u, v)) {
-                continue;
-            }
-            SetBit(g->counted, r->rowBytes, u, v);
-            if (BitOf(g->inSet, r->rowBytes, u, v)) ++held;
+    // The set pixels the new region holds are those of the list it now covers; they leave the
+    // list, so each is counted once however many regions are grown.
+    int64_t held = 0, kept = 0;
+    for (int64_t i = 0; i < g->setCount; ++i) {
+        const uint32_t at = g->setPixels[i];
+        if (BitOf(r->bits, r->rowBytes, int32_t(at & 0xFFFFu), int32_t(at >> 16))) {
+            ++held;
+        } else {
+            g->setPixels[kept++] = at;
         }
     }
+    g->setCount = kept;
     if (held > g->largestHeld) {
         g->largestHeld = held;
         Mem_Copy(g->largest, g->bins, sizeof g->bins);
@@ -317,12 +326,10 @@ int32_t KhColourBalance(EditState* s, const IPImage* image, KhBalanceTrace* trac
     // At most two neutral samples, one per end. An end that is clearly coloured (a dark red, a
     // bright sky) is not a neutral and sets nothing; neither does one whose largest surface is.
     IPRegion region{image->width, image->height, (image->width + 7) / 8, nullptr, 0, 0, 0, 0};
-    MemBlock<uint8_t> bits, inSet, counted;
+    MemBlock<uint8_t> bits;
     MemBlock<HgGrowEntry> entries;
     const uint32_t bytes = uint32_t(region.rowBytes) * uint32_t(region.height);
-    const uint32_t size = bytes > 0 ? bytes : 1;
-    if (!bits.Allocate(size) || !inSet.Allocate(size) || !counted.Allocate(size) ||
-        !entries.Allocate(kHgGrowStackEntries)) {
+    if (!bits.Allocate(bytes > 0 ? bytes : 1) || !entries.Allocate(kHgGrowStackEntries)) {
         return kStatusNoMemory;
     }
     region.bits = bits.get();
@@ -333,11 +340,12 @@ int32_t KhColourBalance(EditState* s, const IPImage* image, KhBalanceTrace* trac
         KhBalanceEnd* end = ends[e];
         if (end->count == 0 || !(end->relativeChroma < kKhBalanceChromaLimit)) continue;
         Mem_Fill(region.bits, 0, bytes);
-        Mem_Fill(inSet.get(), 0, bytes);
-        Mem_Fill(counted.get(), 0, bytes);
-        EndGrowth growth{&scan,       e == 0,        image, before.grid, &region, &stack,
-                         inSet.get(), counted.get(), {},    {},          0,       kStatusOk};
-        status = HgWalkPixels(image, Region(s), s->gridLevel, before.grid, MarkSet, &growth);
+        const int64_t setSize = e == 0 ? scan.darkSet : scan.lightSet;
+        MemBlock<uint32_t> setPixels;
+        if (!setPixels.Allocate(uint32_t(setSize > 0 ? setSize : 1))) return kStatusNoMemory;
+        EndGrowth growth{&scan,   e == 0, image, before.grid, &region, &stack,   setPixels.get(),
+                         setSize, 0,      {},    {},          0,       kStatusOk};
+        status = HgWalkPixels(image, Region(s), s->gridLevel, before.grid, ListSet, &growth);
         if (status == kStatusOk) {
             status =
                 HgWalkPixels(image, Region(s), s->gridLevel, before.grid, GrowFromSet, &growth);
