@@ -46,20 +46,6 @@ class ColorDialogTest : public DialogTest {
         EXPECT_EQ(Ui_Headless_Refused(), 0);
         return accepted;
     }
-    // The texts drawn inside an item of the open dialog, in drawing order.
-    static std::vector<std::string> TextsIn(UiWindow* w, int16_t item) {
-        Ui_Rect r;
-        Ui_Item_GetRect(w, item, &r);
-        const UiHeadlessWindow* hw = Ui_Headless_Window(w);
-        std::vector<std::string> out;
-        for (int32_t i = 0; i < hw->textCount; ++i) {
-            const Ui_Rect& t = hw->texts[i].rect;
-            if (t.top >= r.top && t.bottom <= r.bottom && t.left >= r.left && t.right <= r.right) {
-                out.push_back(hw->texts[i].text);
-            }
-        }
-        return out;
-    }
     static std::string LastTextIn(UiWindow* w, int16_t item) {
         std::vector<std::string> texts = TextsIn(w, item);
         return texts.empty() ? "" : texts.back();

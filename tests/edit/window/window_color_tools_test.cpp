@@ -114,20 +114,6 @@ class WindowColorToolsTest : public DialogTest {
         e.text = text;
         return For(kDlgMemoryColor, e);
     }
-    // The texts drawn inside an item of the open window since it opened.
-    static std::vector<std::string> TextsIn(UiWindow* w, int16_t item) {
-        Ui_Rect r;
-        Ui_Item_GetRect(w, item, &r);
-        const UiHeadlessWindow* hw = Ui_Headless_Window(w);
-        std::vector<std::string> out;
-        for (int32_t i = 0; i < hw->textCount; ++i) {
-            const Ui_Rect& t = hw->texts[i].rect;
-            if (t.top >= r.top && t.bottom <= r.bottom && t.left >= r.left && t.right <= r.right) {
-                out.push_back(hw->texts[i].text);
-            }
-        }
-        return out;
-    }
 
     std::unique_ptr<EditState> es_;
     std::unique_ptr<Prefs> prefs_;
