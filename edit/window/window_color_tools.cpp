@@ -28,6 +28,9 @@
 
 namespace {
 
+// The bits of the memory-colour mask besides the hue handles' (the After position).
+constexpr int32_t kMaskBrightness = 32, kMaskSaturation = 512;
+
 // What the definition dialog's hooks need: the window and which definition is being edited.
 struct DefinitionEdit {
     EditingWindow* win;
@@ -173,6 +176,29 @@ void MarkHandle(EditPars* p, int32_t handle, int32_t slot) {
     p->hue[handle].colorId = slot;
 }
 
+// The preferences' "Memory Colors Set" choose what a memory colour changes in the handle: its
+// After position (the hue shift), its brightness, its saturation. What is not chosen goes back
+// to the handle's value before (the Before position always follows the samples), and the ring
+// is put in order again.
+int32_t KeepUnsetParts(EditingWindow* win, const HueHandle& before) {
+    const int32_t mask = win->env->prefs->memoryColorMask;
+    EditState* es = win->es;
+    HueHandle& h = es->editPars.hue[es->activeHandle];
+    if ((mask & kEditMaskAllHues) == kEditMaskAllHues && (mask & kMaskBrightness) != 0 &&
+        (mask & kMaskSaturation) != 0) {
+        return kStatusOk;
+    }
+    if ((mask & kEditMaskAllHues) != kEditMaskAllHues) h.hueShift = before.hueShift;
+    if ((mask & kMaskBrightness) == 0) h.brightness = before.brightness;
+    if ((mask & kMaskSaturation) == 0) h.saturation = before.saturation;
+    const int32_t colorId = h.colorId;
+    const int32_t status = HgPlaceHandles(&es->editPars, es->activeHandle);
+    for (int32_t i = 0; i < kEditHueCount; ++i) {
+        if (es->editPars.hue[i].colorId == colorId) es->activeHandle = i;
+    }
+    return status;
+}
+
 int32_t EditMemoryColor(EditingWindow* win, int32_t slot) {
     EditState* es = win->es;
     const int32_t subject = es->pointerSubject;
@@ -203,6 +229,7 @@ int32_t MemoryColorButton(EditingWindow* win, int32_t slot, Ui_Failure* failure)
     if (es->activeHandleHasSamples == 0) return kStatusOk;
     Snapshot(win);
     EditPars* p = &es->editPars;
+    const HueHandle before = p->hue[es->activeHandle];
     MarkHandle(p, es->activeHandle, slot);
     int32_t status = HgApplyMemoryColour(p, es->activeHandle, mc.mcChroma, mc.mcHue, mc.mcHueSlope);
     if (status != kStatusOk) {
@@ -216,7 +243,12 @@ int32_t MemoryColorButton(EditingWindow* win, int32_t slot, Ui_Failure* failure)
         if (p->hue[i].colorId == slot) es->activeHandle = i;
     }
     es->activeColorId = slot;
-    return Rebuild(win, kStatusOk, failure);
+    status = KeepUnsetParts(win, before);
+    if (status != kStatusOk) {
+        *p = es->undoPars;
+        Ui_Fail(failure, status, kPhraseEditColor);
+    }
+    return Rebuild(win, status, failure);
 }
 
 // The information box names what is under the pointer; the subject changes only over the

@@ -144,15 +144,6 @@ run=$!
 win=$(editor_window) || fail "the editing window did not open again"
 sleep 1
 close_guide
-# The hue tab: the information box names the memory colour under the pointer; "Sepia" tones the
-# image and takes the colour out of the hue handles.
-click "$win" $((tab_x + 3 * tab_step)) $tab_y
-xdotool mousemove --window "$win" $skin_x $skin_y
-sleep 0.5
-shot "$win" "editor_memory_info.png"
-click "$win" $sepia_x $sepia_y
-sleep 1
-shot "$win" "editor_sepia.png"
 # The sharpen/noise set-up over the photograph: both boxes on, "Setup...", the views at 100 %
 # and zoomed in twice; its "Cancel" leaves the settings, the window's "Cancel" the image.
 click "$win" $sharpen_x $boxes_y
@@ -172,6 +163,15 @@ click "$setup" $zoom_in_x $zoom_y
 sleep 1
 shot "$setup" "sharpen_noise_photo_zoomed.png"
 click "$setup" $setup_cancel_x $setup_cancel_y
+# The hue tab: the information box names the memory colour under the pointer; "Sepia" tones the
+# image and takes the colour out of the hue handles.
+click "$win" $((tab_x + 3 * tab_step)) $tab_y
+xdotool mousemove --window "$win" $skin_x $skin_y
+sleep 0.5
+shot "$win" "editor_memory_info.png"
+click "$win" $sepia_x $sepia_y
+sleep 1
+shot "$win" "editor_sepia.png"
 click "$win" $cancel_x $cancel_y
 status=0
 wait "$run" || status=$?

@@ -272,6 +272,20 @@ TEST_F(WindowColorToolsTest, MemoryColourButtonMovesTheActiveHandleTowardsTheSlo
     EXPECT_EQ(applied.hue[active].colorId, 0);
     EXPECT_TRUE(Same(es_->editPars, start)) << "undo";
 
+    // "Memory Colors Set" with only the After position: the handle's brightness and saturation
+    // stay as they were, its hue shift is the one the engine chose.
+    prefs_->memoryColorMask = kEditMaskAllHues;
+    Run({Click(kEditorMemoryColor1), Click(kEditorCancel)});
+    const HueHandle& onlyAfter = es_->editPars.hue[es_->activeHandle];
+    EXPECT_EQ(onlyAfter.colorId, 0);
+    EXPECT_EQ(onlyAfter.brightness, start.hue[0].brightness);
+    EXPECT_EQ(onlyAfter.saturation, start.hue[0].saturation);
+    EXPECT_FLOAT_EQ(onlyAfter.hueShift, expected.hue[active].hueShift);
+    ASSERT_NE(expected.hue[active].saturation, start.hue[0].saturation) << "a case that tells";
+    ASSERT_EQ(ResetEditStatePars(es_.get(), kEditMaskAll), 0);
+    prefs_->memoryColorMask = 65056;
+    MarkSkinOnHandle0();
+
     // "Skin" on handle 0, then on handle 3 (with samples of its own): the slot moves to handle
     // 3, handle 0 takes its old id, and every id still names one handle.
     for (int k = 0; k < kEditBinCount; ++k) es_->editPars.hue[3].hueBin[k] = start.hue[0].hueBin[k];
