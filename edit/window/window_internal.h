@@ -45,3 +45,16 @@ void EditorTitleOk(EditingWindow* win);
 // The automatic settings for the groups of mask (restricted to the preferences' Keenhue mask).
 // failure: "calculating auto settings".
 int32_t EditorAutoSettings(EditingWindow* win, HgEditMask mask, Ui_Failure* failure);
+
+// window_tools.cpp
+// Registers the draw procs of the tool items of tabs 0-3.
+void EditorRegisterToolDraws(UiWindow* dialog);
+// Whether item is a tool that is dragged: a slider, the point handles or the hue ring.
+bool EditorIsDraggedTool(int16_t item);
+// The track proc's work for such an item: the press takes the undo snapshot, the moves change
+// the parameter, the preview follows while dragging ("Live Sliders") or at the release.
+// Answers as a track proc does (always 1: the press is the tool's).
+int32_t EditorTrackTool(EditingWindow* win, int16_t item, int16_t phase);
+// A click on a tool item that acts at once (the curve arrow opens or closes the curve). false
+// when item is not one of them.
+bool EditorToolClick(EditingWindow* win, int16_t item);
