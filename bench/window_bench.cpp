@@ -50,7 +50,10 @@ constexpr int16_t kGrownWidth = 1050 + (1002 - 665), kGrownHeight = 750 + (752 -
 struct SliderDrag {
     std::vector<UiScriptEvent> script;
     std::vector<double> marks;
+    std::vector<int32_t> drawn;  // drawings of the preview at each mark
     Ui_Rect preview{};
+    int32_t (*draw)(void*, UiWindow*, const Ui_Rect*, const PreviewLook*, Ui_Failure*);
+    int32_t draws;
 };
 SliderDrag gDrag;
 
@@ -86,7 +89,10 @@ std::vector<UiScriptEvent> SliderScript(int steps) {
     s.push_back(e);
     UiScriptEvent mark{};
     mark.kind = kUiScriptCall;
-    mark.call = [](UiWindow*, void*) { gDrag.marks.push_back(bench::ProcessMs()); };
+    mark.call = [](UiWindow*, void*) {
+        gDrag.marks.push_back(bench::ProcessMs());
+        gDrag.drawn.push_back(gDrag.draws);
+    };
     s.push_back(mark);
     for (int i = 0; i < steps; ++i) {
         e = UiScriptEvent{};
@@ -120,13 +126,24 @@ double SliderSteps(PluginData* data, Prefs* prefs, UiState* state, int steps, ui
     WindowHost host;
     WindowHostProcs procs;
     FillWindowHostProcs(&host, data, prefs, state, &procs);
+    // Counts the preview's drawings: every step must draw it once.
+    gDrag.draw = procs.drawPreview;
+    procs.drawPreview = [](void* context, UiWindow* dialog, const Ui_Rect* area,
+                           const PreviewLook* look, Ui_Failure* failure) -> int32_t {
+        ++gDrag.draws;
+        return gDrag.draw(context, dialog, area, look, failure);
+    };
     EditingWindowEnv env{};
     env.state = state;
     env.prefs = prefs;
     env.host = &procs;
     env.keenhueStart = kEditMaskAll;
+    // A screen large enough for the grown window.
+    const Ui_Rect screen{0, 0, 1200, 1920};
+    Ui_Headless_SetWorkArea(&screen);
     gDrag.script = SliderScript(steps);
     gDrag.marks.clear();
+    gDrag.drawn.clear();
     Ui_Headless_SetScript(gDrag.script.data(), int32_t(gDrag.script.size()));
     bool accepted = false;
     const int32_t status = RunEditingWindow(&env, es, &accepted);
@@ -136,6 +153,9 @@ double SliderSteps(PluginData* data, Prefs* prefs, UiState* state, int steps, ui
     if (status != 0 || int(gDrag.marks.size()) != steps + 1 ||
         !(0.495f < es->editPars.brightness)) {
         return -1;
+    }
+    for (size_t i = 1; i < gDrag.drawn.size(); ++i) {
+        if (gDrag.drawn[i] != gDrag.drawn[i - 1] + 1) return -1;
     }
     std::vector<double> step;
     for (size_t i = 1; i < gDrag.marks.size(); ++i)
