@@ -94,9 +94,18 @@ shot() {
 keenhue_x=731 keenhue_y=26 ok_x=861 ok_y=720 cancel_x=987 cancel_y=720
 tab_x=731 tab_step=70 tab_y=90 grow_w=200 grow_h=220
 undo_x=857 undo_y=673 global_x=880 global_y=156
+method_x=772 method_y=129 temperature_x=864 temperature_y=189 cyan_red_x=833 cyan_red_y=165
 
 click() {
   xdotool mousemove --window "$1" "$2" "$3" click 1
+  sleep 0.5
+}
+
+# Chooses the colour-balance method: $2 entries down from the one shown.
+choose_method() {
+  click "$1" $method_x $method_y
+  for _ in $(seq "$2"); do xdotool key Down; done
+  xdotool key Return
   sleep 0.5
 }
 
@@ -108,6 +117,14 @@ win=$(editor_window) || fail "the editing window did not open: $(cat "$work/run1
 sleep 1
 close_guide 300
 shot "$win" "editor_opened.png"
+# The colour-cast slider methods, a slider of each moved (master "Keenhue" below sets the colour
+# balance again and goes back to the neutrals method).
+choose_method "$win" 1
+click "$win" $((temperature_x + 40)) $temperature_y
+shot "$win" "editor_tab0_two_sliders.png"
+choose_method "$win" 1
+click "$win" $((cyan_red_x - 30)) $cyan_red_y
+shot "$win" "editor_tab0_three_sliders.png"
 click "$win" $keenhue_x $keenhue_y
 sleep 1
 shot "$win" "editor_keenhue.png"
