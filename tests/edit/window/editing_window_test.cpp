@@ -754,4 +754,32 @@ TEST_F(EditingWindowTest, AltDraggingTheBlackPointShowsTheClippingView) {
     EXPECT_FLOAT_EQ(clippedGrey, rgb[1]);
 }
 
+TEST_F(EditingWindowTest, EnteringTabOneCountsTheHistogramOfThePicture) {
+    // The histogram item's plotted columns once tab 1 is entered: the cast image's grey ramp
+    // alone gives some 48 distinct luma levels, each a bar of its own; no histogram, no bars.
+    const Ui_Rect bar = TabBar();
+    int32_t plotted = -1, columns = 0;
+    std::vector<UiScriptEvent> script = ClickTabBar(bar, 80);
+    script.push_back(Call([&](UiWindow* w) {
+        Ui_Rect r;
+        Ui_Item_GetRect(w, kEditorHistogram, &r);
+        const UiHeadlessWindow* hw = Ui_Headless_Window(w);
+        plotted = 0;
+        columns = r.right - r.left;
+        for (int32_t h = r.left + 2; h < r.right - 2; ++h) {
+            for (int32_t v = r.top + 2; v < r.bottom - 2; ++v) {
+                const Ui_RGB c = Ui_Headless_Pixel(hw, v, h);
+                if (c.r < 140 && c.g < 140 && c.b < 140) {
+                    ++plotted;
+                    break;
+                }
+            }
+        }
+    }));
+    script.push_back(Click(kEditorCancel));
+    Run(script);
+    EXPECT_EQ(es_->currentTab, 1);
+    EXPECT_GE(plotted, 40) << "of " << columns << " columns";
+}
+
 }  // namespace
