@@ -56,8 +56,7 @@ int32_t ItemHit(UiWindow* w, int16_t item) {
     if (win == nullptr) return kStatusError;
     Ui_Failure failure;
     Ui_Failure_Clear(&failure);
-    if (EditorToolClick(win, item)) return kStatusOk;
-    EditorCommand(win, item, &failure);
+    if (!EditorToolClick(win, item, &failure)) EditorCommand(win, item, &failure);
     EditorTell(win, &failure);
     return kStatusOk;
 }

@@ -54,8 +54,9 @@ void EditorRegisterToolDraws(UiWindow* dialog);
 bool EditorIsDraggedTool(int16_t item);
 // The track proc's work for such an item: the press takes the undo snapshot, the moves change
 // the parameter, the preview follows while dragging ("Live Sliders") or at the release.
-// Answers as a track proc does (always 1: the press is the tool's).
+// Answers as a track proc does: 1, the press is the tool's; at the release 0 when the drag
+// failed, so that the item hit that follows tells the failure.
 int32_t EditorTrackTool(EditingWindow* win, int16_t item, int16_t phase);
-// A click on a tool item that acts at once (the curve arrow opens or closes the curve). false
-// when item is not one of them.
-bool EditorToolClick(EditingWindow* win, int16_t item);
+// An item hit on a tool item: the curve arrow opens or closes the curve; a dragged tool hands
+// over the failure of its drag in failure. false when item is neither.
+bool EditorToolClick(EditingWindow* win, int16_t item, Ui_Failure* failure);

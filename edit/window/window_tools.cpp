@@ -11,7 +11,7 @@
 // transform never needs building again.
 //
 // The window's alerts cannot be shown while the pointer is captured: a failure during a drag is
-// kept and told once at the release.
+// kept and told once, by the item hit that follows the release.
 #include "edit/window/cast_sliders.h"
 #include "edit/window/cast_wedge.h"
 #include "edit/window/curve_view.h"
@@ -407,18 +407,21 @@ int32_t EditorTrackTool(EditingWindow* win, int16_t item, int16_t phase) {
     }
     if (win->dragPending != 0) FollowTool(win);
     win->dragItem = 0;
+    win->clipping = kPreviewClipNone;
     RedrawTool(win, item);
-    if (win->clipping != kPreviewClipNone) {
-        win->clipping = kPreviewClipNone;
-        EditorRedrawPreview(win);
-    }
-    Ui_Failure failure = win->dragFailure;
-    Ui_Failure_Clear(&win->dragFailure);
-    EditorTell(win, &failure);
-    return 1;
+    // Drawn once more off the quick path the drag used (and without the clipping view).
+    EditorRedrawPreview(win);
+    // A failure is told by the item hit that follows, once the pointer is let go.
+    return win->dragFailure.status != kStatusOk ? 0 : 1;
 }
 
-bool EditorToolClick(EditingWindow* win, int16_t item) {
+bool EditorToolClick(EditingWindow* win, int16_t item, Ui_Failure* failure) {
+    Ui_Failure_Clear(failure);
+    if (EditorIsDraggedTool(item)) {
+        *failure = win->dragFailure;
+        Ui_Failure_Clear(&win->dragFailure);
+        return true;
+    }
     if (item != kEditorCurveArrow) return false;
     win->curveOpen = win->curveOpen != 0 ? 0 : 1;
     Ui_Item_Show(win->dialog, kEditorCurve, win->curveOpen);

@@ -474,6 +474,22 @@ TEST_F(EditingWindowTest, TransformFailureIsToldOnce) {
     EXPECT_NE(alerts[0].find("creating Huegrid"), std::string::npos) << alerts[0];
 }
 
+TEST_F(EditingWindowTest, AFailingDragIsToldOnceAfterTheRelease) {
+    es_->currentTab = 2;
+    const Ui_Rect r = RectOf(kEditorGlobalSlider);
+    alerts.clear();
+    es_->gridLevel = 9;  // every build is refused: the opening tells it, then the drag
+    prefs_->keenhueMode = 0;
+    const int16_t v = int16_t((r.top + r.bottom) / 2);
+    size_t whileDragging = 0;
+    Run({Press(kEditorGlobalSlider, v, int16_t(r.left + 20)), Drag(v, int16_t(r.left + 40)),
+         Drag(v, int16_t(r.left + 60)), Call([&](UiWindow*) { whileDragging = alerts.size(); }),
+         Release(v, int16_t(r.left + 80)), Click(kEditorCancel)});
+    EXPECT_EQ(whileDragging, 1u);
+    ASSERT_EQ(alerts.size(), 2u);
+    EXPECT_NE(alerts[1].find("creating Huegrid"), std::string::npos) << alerts[1];
+}
+
 TEST_F(EditingWindowTest, SaveCustomWritesTheSettingsAndRemembersTheFolder) {
     const std::string folder = root_ + "/custom/";
     std::filesystem::create_directories(folder);
