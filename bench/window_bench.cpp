@@ -13,7 +13,9 @@
 //   from one pointer move to the next after the window has painted: the parameter, the
 //   automatic settings of the hue tools in Keenhue Mode, the after transform built again, the
 //   preview drawn through it (the host's quick path while dragging). The median of the steps,
-//   with Keenhue Mode on (the figure) and off.
+//   with Keenhue Mode on (the figure) and off; and, as slider_frame_balance_ms, the same for the
+//   cyan-red slider of tab 0 in Keenhue Mode, where every tool right of the colour balance is set
+//   again at each step.
 //
 // Times are processor times of the process (it is single-threaded).
 //
@@ -54,6 +56,7 @@ struct SliderDrag {
     Ui_Rect preview{};
     int32_t (*draw)(void*, UiWindow*, const Ui_Rect*, const PreviewLook*, Ui_Failure*);
     int32_t draws;
+    int16_t item;  // the slider dragged
 };
 SliderDrag gDrag;
 
@@ -69,7 +72,7 @@ std::vector<UiScriptEvent> SliderScript(int steps) {
     e.kind = kUiScriptCall;
     e.call = [](UiWindow* w, void*) {
         Ui_Rect r{};
-        Ui_Item_GetRect(w, kEditorGlobalSlider, &r);
+        Ui_Item_GetRect(w, gDrag.item, &r);
         Ui_Item_GetRect(w, kEditorPreviewImage, &gDrag.preview);
         const int16_t v = int16_t((r.top + r.bottom) / 2);
         int16_t h = int16_t(r.left + (r.right - r.left) / 2);
@@ -85,7 +88,7 @@ std::vector<UiScriptEvent> SliderScript(int steps) {
     s.push_back(e);
     e = UiScriptEvent{};
     e.kind = kUiScriptPress;
-    e.item = kEditorGlobalSlider;
+    e.item = gDrag.item;
     s.push_back(e);
     UiScriptEvent mark{};
     mark.kind = kUiScriptCall;
@@ -116,11 +119,16 @@ double Median(std::vector<double> v) {
 }
 
 // The median step of a brightness drag with Keenhue Mode on or off; < 0 when the window failed.
-double SliderSteps(PluginData* data, Prefs* prefs, UiState* state, int steps, uint8_t keenhue) {
+// tab 0 drags the cyan-red slider of the three-slider method instead: in Keenhue Mode every
+// tool right of the colour balance is set again at each step, the most a step can cost.
+double SliderSteps(PluginData* data, Prefs* prefs, UiState* state, int steps, uint8_t keenhue,
+                   int32_t tab) {
     EditState* es = &data->editState;
     if (EditStateInit(es, nullptr) != 0) return -1;
     es->keenhueMask = prefs->keenhueMask;
-    es->currentTab = 2;
+    es->currentTab = tab;
+    es->balanceMethod = kBalanceThreeSliders;
+    gDrag.item = tab == 0 ? kEditorCyanRedSlider : kEditorGlobalSlider;
     prefs->keenhueMode = keenhue;
     prefs->liveSliders = 1;
     WindowHost host;
@@ -150,8 +158,9 @@ double SliderSteps(PluginData* data, Prefs* prefs, UiState* state, int steps, ui
     ReleaseWindowHost(&host);
     EditStateFreeAnalysis(es);
     Ui_Headless_SetScript(nullptr, 0);
-    if (status != 0 || int(gDrag.marks.size()) != steps + 1 ||
-        !(0.495f < es->editPars.brightness)) {
+    // The slider went right of its middle.
+    const float moved = tab == 0 ? es->balanceSlider[0] : es->editPars.brightness;
+    if (status != 0 || int(gDrag.marks.size()) != steps + 1 || !(0.5f < moved)) {
         return -1;
     }
     for (size_t i = 1; i < gDrag.drawn.size(); ++i) {
@@ -219,10 +228,11 @@ int main(int argc, char** argv) {
     Ui_Headless_SetScript(nullptr, 0);
 
     const int steps = argc > 2 ? std::max(2, std::atoi(argv[2])) : 21;
-    const double keenhueOn = SliderSteps(data.get(), prefs.get(), state, steps, 1);
-    const double keenhueOff = SliderSteps(data.get(), prefs.get(), state, steps, 0);
+    const double keenhueOn = SliderSteps(data.get(), prefs.get(), state, steps, 1, 2);
+    const double keenhueOff = SliderSteps(data.get(), prefs.get(), state, steps, 0, 2);
+    const double balance = SliderSteps(data.get(), prefs.get(), state, steps, 1, 0);
     Ui_State_Close(&state);
-    if (keenhueOn < 0 || keenhueOff < 0) {
+    if (keenhueOn < 0 || keenhueOff < 0 || balance < 0) {
         std::fprintf(stderr, "window_bench: the slider drag did not run\n");
         return 1;
     }
@@ -240,5 +250,6 @@ int main(int argc, char** argv) {
         int(gDrag.preview.bottom - gDrag.preview.top), keenhueOn, keenhueOff, steps);
     std::printf("slider_frame_ms %.1f ms\n", keenhueOn);
     std::printf("slider_frame_keenhue_off_ms %.1f ms\n", keenhueOff);
+    std::printf("slider_frame_balance_ms %.1f ms\n", balance);
     return 0;
 }
