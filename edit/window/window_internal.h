@@ -60,3 +60,15 @@ int32_t EditorTrackTool(EditingWindow* win, int16_t item, int16_t phase);
 // An item hit on a tool item: the curve arrow opens or closes the curve; a dragged tool hands
 // over the failure of its drag in failure. false when item is neither.
 bool EditorToolClick(EditingWindow* win, int16_t item, Ui_Failure* failure);
+
+// window_color_tools.cpp
+// Registers the toning swatch, the memory-colour information box and the pointer watch that
+// chooses what the box names; the memory-colour buttons follow the active handle.
+void EditorColorToolsInit(EditingWindow* win);
+// Carries out "B/W", "Sepia", "Toning", the toning swatch, the memory-colour buttons and the
+// colour-cast tab's "Preferences..." (the neutral definition). false when the item is none of
+// them.
+bool EditorColorToolCommand(EditingWindow* win, int16_t item, Ui_Failure* failure);
+// Enables the memory-colour buttons while the active hue handle has samples, disables them
+// otherwise. Whatever changes the active handle or its samples calls it.
+void EditorRefreshMemoryButtons(EditingWindow* win);

@@ -234,13 +234,6 @@ void Snapshot(EditingWindow* win) {
     }
 }
 
-// The memory-colour buttons apply to the active handle's samples: usable only when it has some.
-void EnableMemoryColors(EditingWindow* win) {
-    for (int16_t item = kEditorMemoryColor1; item <= kEditorMemoryColor6; ++item) {
-        Ui_Item_Enable(win->dialog, item, win->es->activeHandleHasSamples);
-    }
-}
-
 // The press or a move of the pointer at p: the parameter changed through the tool's component.
 // *changed tells whether a value moved. The drag's failure is kept for its release.
 int32_t MoveTool(EditingWindow* win, int16_t item, const Ui_Rect* r, Ui_Point p, uint8_t alt,
@@ -312,7 +305,7 @@ int32_t PressTool(EditingWindow* win, int16_t item, const Ui_Rect* r, Ui_Point p
         win->dragKind = int16_t(hit.kind);
         uint8_t changed = 0;
         HueRingActivate(es, hit.handle, &changed);
-        if (changed != 0) EnableMemoryColors(win);
+        if (changed != 0) EditorRefreshMemoryButtons(win);
     } else {
         win->dragHandle = 0;
     }
