@@ -65,6 +65,7 @@ int32_t ItemHit(UiWindow* w, int16_t item) {
 // hit on release (the tab bar, the eyedropper and the readouts act on the click).
 int32_t Track(UiWindow* w, int16_t item, int16_t phase) {
     if (item == kEditorHelp || item == kEditorTabHelp) return HelpButtonTrack(w, item, phase);
+    if (item == kEditorPreviewImage) return EditorTrackPreview(EditorOf(w), phase);
     return 0;
 }
 
@@ -116,6 +117,7 @@ int32_t Init(UiWindow* w) {
     Ui_Dlg_SetFirstPaintProc(w, FirstPaint);
     Ui_Dlg_SetResizeProc(w, EditImageResizeProc);
     RegisterDrawProcs(w);
+    EditorRegisterPreviewClicks(win);
     Ui_Item_SetDefault(w, kEditorOk);
     Ui_Dlg_SetResizable(w, 0, 0);
     SetUpItems(win);
