@@ -167,6 +167,13 @@ int32_t PrepareRegion(EditingWindow* win, const PreviewInfo& info, IPRegion* reg
     return kStatusOk;
 }
 
+// What a neutral or hue click samples with: the selection and the region record.
+int32_t PrepareSampling(EditingWindow* win, const PreviewInfo& info, SelectionMask* selection,
+                        IPRegion* region) {
+    const int32_t status = MakeSelection(info, selection);
+    return status == kStatusOk ? PrepareRegion(win, info, region) : status;
+}
+
 void KeepRegion(EditingWindow* win, const IPRegion& region, int32_t v, int32_t h) {
     IPMask& kept = win->clicks.sampled;
     kept.left = region.minX;
@@ -199,14 +206,18 @@ int32_t MarkNeutral(EditingWindow* win, const PreviewInfo& info, int32_t px, int
                     int32_t h, Ui_Failure* failure) {
     SelectionMask selection;
     IPRegion region;
-    int32_t status = MakeSelection(info, &selection);
-    if (status == kStatusOk) status = PrepareRegion(win, info, &region);
+    int32_t status = PrepareSampling(win, info, &selection, &region);
+    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseEditColor);
+    // Outside the selection nothing is marked, and nothing is to be undone.
+    if (selection.Get() != nullptr && !IPMaskBit(selection.Get(), px, py)) return kStatusOk;
+    // The samples go into a copy: a click that fails leaves the record and the undo snapshot.
+    EditState* es = win->es;
+    EditPars trial = es->editPars;
+    status =
+        HgAddNeutralSample(&trial, &info.shown, selection.Get(), es->gridLevel, px, py, &region);
     if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseEditColor);
     Snapshot(win);
-    EditState* es = win->es;
-    status = HgAddNeutralSample(&es->editPars, &info.shown, selection.Get(), es->gridLevel, px, py,
-                                &region);
-    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseEditColor);
+    es->editPars = trial;
     KeepRegion(win, region, v, h);
     return Settle(win, failure);
 }
@@ -244,23 +255,24 @@ int32_t MarkHue(EditingWindow* win, const PreviewInfo& info, int32_t px, int32_t
                 int32_t h, Ui_Failure* failure) {
     SelectionMask selection;
     IPRegion region;
-    int32_t status = MakeSelection(info, &selection);
-    if (status == kStatusOk) status = PrepareRegion(win, info, &region);
+    int32_t status = PrepareSampling(win, info, &selection, &region);
     if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseEditColor);
     // Outside the selection there is nothing to mark (the engine would call it too neutral).
     if (selection.Get() != nullptr && !IPMaskBit(selection.Get(), px, py)) return kStatusOk;
     EditState* es = win->es;
-    const EditPars kept = es->editPars;
-    Snapshot(win);
+    EditPars trial = es->editPars;
     int32_t handle = es->activeHandle;
-    status = HgAddHueSample(&es->editPars, &info.shown, selection.Get(), &handle, es->gridLevel, px,
-                            py, &region);
+    status = HgAddHueSample(&trial, &info.shown, selection.Get(), &handle, es->gridLevel, px, py,
+                            &region);
+    // The only refusal left is a colour without a hue; the record and the snapshot stay as
+    // they were.
     if (status == kStatusProblem) {
-        es->editPars = kept;
         Note(win, kStrTooNeutralForHue);
         return kStatusOk;
     }
     if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseEditColor);
+    Snapshot(win);
+    es->editPars = trial;
     es->activeHandle = handle;
     es->activeColorId = es->editPars.hue[handle].colorId;
     es->activeHandleHasSamples = 1;

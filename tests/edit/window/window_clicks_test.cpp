@@ -382,6 +382,8 @@ TEST_F(WindowClicksTest, HueClickOnGreyIsRefusedAndChangesNothing) {
     std::vector<UiScriptEvent> script;
     script.push_back(Call([&](UiWindow*) { before = es_->editPars; }));
     ClickPixel(&script, 30, 29);
+    // Nothing changed, so there is nothing to undo either.
+    script.push_back(Call([&](UiWindow* w) { EXPECT_FALSE(Item(w, kEditorUndo).enabled); }));
     RunScript(script);
     ASSERT_EQ(alerts.size(), 1u);
     char text[256];
