@@ -25,7 +25,6 @@
 #include "engine/huegrid_build.h"
 #include "engine/sampling.h"
 #include "platform/mem.h"
-#include "platform/resources.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dlg.h"
 #include "platform/ui/draw.h"
@@ -110,12 +109,6 @@ void ShowStatus(EditingWindow* win, int32_t textId) {
     Ui_Item_Invalidate(win->dialog, kEditorStatus);
     // The message is for the wait that follows: paint it now, not after the work.
     DrawStatus(win->dialog, kEditorStatus);
-}
-
-void Note(EditingWindow* win, int32_t textId) {
-    char text[256];
-    Ui_ResToCString(win->env->state, textId, text);
-    Ui_Alert_Note(win->env->state, text, nullptr, 1);
 }
 
 // The picture's selection as the engine's one-bit mask; no bits without a selection.
@@ -267,8 +260,7 @@ int32_t MarkHue(EditingWindow* win, const PreviewInfo& info, int32_t px, int32_t
     // The only refusal left is a colour without a hue; the record and the snapshot stay as
     // they were.
     if (status == kStatusProblem) {
-        Note(win, kStrTooNeutralForHue);
-        return kStatusOk;
+        return Ui_Fail_Text(failure, status, kStrTooNeutralForHue, kUiFailCaution);
     }
     if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseEditColor);
     Snapshot(win);
@@ -353,7 +345,7 @@ int32_t Begin(EditingWindow* win, Ui_Dlg* d, Ui_Failure* failure) {
         if (point < 0) {
             point = c.point[0].valid == 0 ? 0 : c.point[1].valid == 0 ? 1 : -1;
             if (point < 0) {
-                Note(win, kStrOnlyTwoSamples);
+                Ui_Fail_Text(failure, kStatusProblem, kStrOnlyTwoSamples, kUiFailCaution);
                 return 1;
             }
             PlaceMark(&c.point[point], info, px, py);
