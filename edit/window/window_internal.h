@@ -57,10 +57,24 @@ void EditorTitleOk(EditingWindow* win);
 int32_t EditorAutoSettings(EditingWindow* win, HgEditMask mask, Ui_Failure* failure);
 
 // window_preview_clicks.cpp
-// Registers the draw procs of the eyedropper, the readouts and the status area, and follows the
-// pointer over the preview for the readouts.
+// Registers the draw procs of the eyedropper, the readouts and the status area.
 void EditorRegisterPreviewClicks(EditingWindow* win);
 // The track proc's phases for a press in the preview: marking neutrals (tab 0), setting a black,
 // grey or white point (tab 1), marking a hue (tab 3); with Shift sample points, with Alt the 1:1
 // zoom, with Control panning the zoomed picture.
 int32_t EditorTrackPreview(EditingWindow* win, int16_t phase);
+// Follows the pointer for the readouts' first column and takes the sampled region away once the
+// pointer leaves the click; the window's pointer watch calls it on every pointer move.
+int32_t EditorPreviewPointer(UiWindow* dialog);
+
+// window_color_tools.cpp
+// Registers the toning swatch, the memory-colour information box and the pointer watch that
+// chooses what the box names; the memory-colour buttons follow the active handle.
+void EditorColorToolsInit(EditingWindow* win);
+// Carries out "B/W", "Sepia", "Toning", the toning swatch, the memory-colour buttons and the
+// colour-cast tab's "Preferences..." (the neutral definition). false when the item is none of
+// them.
+bool EditorColorToolCommand(EditingWindow* win, int16_t item, Ui_Failure* failure);
+// Enables the memory-colour buttons while the active hue handle has samples, disables them
+// otherwise. Whatever changes the active handle or its samples calls it.
+void EditorRefreshMemoryButtons(EditingWindow* win);

@@ -268,9 +268,7 @@ int32_t MarkHue(EditingWindow* win, const PreviewInfo& info, int32_t px, int32_t
     es->activeHandle = handle;
     es->activeColorId = es->editPars.hue[handle].colorId;
     es->activeHandleHasSamples = 1;
-    for (int16_t item = kEditorMemoryColor1; item <= kEditorMemoryColor6; ++item) {
-        Ui_Item_Enable(win->dialog, item, 1);
-    }
+    EditorRefreshMemoryButtons(win);
     KeepRegion(win, region, v, h);
     Ui_Item_Invalidate(win->dialog, kEditorHueRing);
     return Settle(win, failure);
@@ -397,9 +395,9 @@ void Drag(EditingWindow* win, Ui_Dlg* d, Ui_Failure* failure) {
     }
 }
 
-// Follows the pointer over the preview for the readouts' first column, and takes the sampled
-// region away once the pointer leaves the click.
-int32_t FollowPointer(UiWindow* w) {
+}  // namespace
+
+int32_t EditorPreviewPointer(UiWindow* w) {
     EditingWindow* win = EditorOf(w);
     Ui_Dlg* d = nullptr;
     if (win == nullptr || Ui_Dlg_Get(w, &d) != kStatusOk) return 0;
@@ -419,6 +417,8 @@ int32_t FollowPointer(UiWindow* w) {
     }
     return 0;
 }
+
+namespace {
 
 int32_t DrawEyedropper(UiWindow* w, int16_t item) {
     const EditingWindow* win = EditorOf(w);
@@ -463,7 +463,6 @@ void EditorRegisterPreviewClicks(EditingWindow* win) {
     Ui_Dlg_SetDrawProc(w, kEditorEyedropper, DrawEyedropper);
     Ui_Dlg_SetDrawProc(w, kEditorReadouts, DrawReadouts);
     Ui_Dlg_SetDrawProc(w, kEditorStatus, DrawStatus);
-    Ui_Dlg_SetPreCursorProc(w, FollowPointer);
     win->clicks.movingPoint = -1;
 }
 
