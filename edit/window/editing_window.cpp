@@ -69,6 +69,7 @@ int32_t Track(UiWindow* w, int16_t item, int16_t phase) {
     if (item == kEditorHelp || item == kEditorTabHelp) return HelpButtonTrack(w, item, phase);
     EditingWindow* win = EditorOf(w);
     if (win != nullptr && EditorIsDraggedTool(item)) return EditorTrackTool(win, item, phase);
+    if (item == kEditorPreviewImage) return EditorTrackPreview(win, phase);
     return 0;
 }
 
@@ -120,6 +121,7 @@ int32_t Init(UiWindow* w) {
     Ui_Dlg_SetFirstPaintProc(w, FirstPaint);
     Ui_Dlg_SetResizeProc(w, EditImageResizeProc);
     RegisterDrawProcs(w);
+    EditorRegisterPreviewClicks(win);
     Ui_Item_SetDefault(w, kEditorOk);
     Ui_Dlg_SetResizable(w, 0, 0);
     SetUpItems(win);
