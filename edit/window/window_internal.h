@@ -59,6 +59,9 @@ int32_t EditorAutoSettings(EditingWindow* win, HgEditMask mask, Ui_Failure* fail
 // window_tools.cpp
 // Registers the draw procs of the tool items of tabs 0-3.
 void EditorRegisterToolDraws(UiWindow* dialog);
+// Redraws every tool item: after a change of the parameters that was not a drag of the tool
+// itself (a start button, Undo, a click in the preview), what each tool shows is stale.
+void EditorRedrawTools(EditingWindow* win);
 // Whether item is a tool that is dragged: a slider, the point handles or the hue ring.
 bool EditorIsDraggedTool(int16_t item);
 // The track proc's work for such an item: the press takes the undo snapshot, the moves change

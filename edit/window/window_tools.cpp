@@ -321,38 +321,47 @@ int32_t PressTool(EditingWindow* win, int16_t item, const Ui_Rect* r, Ui_Point p
     return status;
 }
 
+// The tool items this file draws, besides the tone sliders and their value boxes.
+constexpr int16_t kDrawnTools[] = {kEditorCastWedge,
+                                   kEditorCastIcon,
+                                   kEditorTemperatureLabel,
+                                   kEditorTemperatureValue,
+                                   kEditorTemperatureSlider,
+                                   kEditorTintLabel,
+                                   kEditorTintValue,
+                                   kEditorTintSlider,
+                                   kEditorCyanRedValue,
+                                   kEditorMagentaGreenValue,
+                                   kEditorYellowBlueValue,
+                                   kEditorCyanRedSlider,
+                                   kEditorMagentaGreenSlider,
+                                   kEditorYellowBlueSlider,
+                                   kEditorHistogram,
+                                   kEditorPointHandles,
+                                   kEditorPointValues,
+                                   kEditorCurveArrow,
+                                   kEditorCurve,
+                                   kEditorHueRing,
+                                   kEditorHueBefore,
+                                   kEditorHueAfter,
+                                   kEditorHueBrightnessValue,
+                                   kEditorHueBrightnessSlider,
+                                   kEditorHueSaturationValue,
+                                   kEditorHueSaturationSlider};
+
 }  // namespace
 
 void EditorRegisterToolDraws(UiWindow* dialog) {
-    const int16_t items[] = {kEditorCastWedge,
-                             kEditorCastIcon,
-                             kEditorTemperatureLabel,
-                             kEditorTemperatureValue,
-                             kEditorTemperatureSlider,
-                             kEditorTintLabel,
-                             kEditorTintValue,
-                             kEditorTintSlider,
-                             kEditorCyanRedValue,
-                             kEditorMagentaGreenValue,
-                             kEditorYellowBlueValue,
-                             kEditorCyanRedSlider,
-                             kEditorMagentaGreenSlider,
-                             kEditorYellowBlueSlider,
-                             kEditorHistogram,
-                             kEditorPointHandles,
-                             kEditorPointValues,
-                             kEditorCurveArrow,
-                             kEditorCurve,
-                             kEditorHueRing,
-                             kEditorHueBefore,
-                             kEditorHueAfter,
-                             kEditorHueBrightnessValue,
-                             kEditorHueBrightnessSlider,
-                             kEditorHueSaturationValue,
-                             kEditorHueSaturationSlider};
-    for (int16_t item : items) Ui_Dlg_SetDrawProc(dialog, item, DrawToolItem);
+    for (int16_t item : kDrawnTools) Ui_Dlg_SetDrawProc(dialog, item, DrawToolItem);
     for (int16_t item = kEditorGlobalSlider; item <= kEditorSaturationValue; ++item) {
         if (IsToneSlider(item) || IsToneValue(item)) Ui_Dlg_SetDrawProc(dialog, item, DrawToolItem);
+    }
+}
+
+void EditorRedrawTools(EditingWindow* win) {
+    for (int16_t item : kDrawnTools) Ui_Item_Invalidate(win->dialog, item);
+    for (int16_t item = kEditorGlobalSlider; item <= kEditorSaturationValue; ++item) {
+        if (IsToneSlider(item) || IsToneValue(item)) Ui_Item_Invalidate(win->dialog, item);
     }
 }
 

@@ -70,6 +70,7 @@ int32_t EditorRebuildTransforms(EditingWindow* win, Ui_Failure* failure) {
         status =
             RebuildPreview(win, PreviewAfterMask(tab, win->combinedView), kPreviewAfter, failure);
     }
+    EditorRedrawTools(win);
     return status;
 }
 

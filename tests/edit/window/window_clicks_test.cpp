@@ -15,6 +15,8 @@
 #include "edit/window/editing_window.h"
 #include "engine/huegrid_build.h"
 #include "engine/measure.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/headless/headless.h"
 #include "platform/ui/rect.h"
 #include "resources/ids/dlg1000.h"
 #include "resources/ids/strings.h"
@@ -238,8 +240,18 @@ TEST_F(WindowClicksTest, NeutralClickTakesTheCastOutOfTheGreyPatch) {
         events_[at + 1] = Move(p.v, p.h);
     }));
     script.push_back(Idle(0));
-    script.push_back(Call([&](UiWindow* w) { pointer = Column(w, "Pointer"); }));
+    int32_t wedgeSpread = -1;
+    script.push_back(Call([&](UiWindow* w) {
+        pointer = Column(w, "Pointer");
+        // The step wedge shows the warm cast the click found.
+        Ui_Rect wedge;
+        Ui_Item_GetRect(w, kEditorCastWedge, &wedge);
+        const Ui_RGB c = Ui_Headless_Pixel(Ui_Headless_Window(w), wedge.top + 4,
+                                           (wedge.left + wedge.right) / 2);
+        wedgeSpread = int32_t(c.r) - int32_t(c.b);
+    }));
     RunScript(script);
+    EXPECT_GT(wedgeSpread, 4);
 
     // The record now neutralises the patch: its after value is grey.
     const std::vector<int> after = Through(kEditMaskAll, 20, 11, 0);
