@@ -64,7 +64,10 @@ void OnSignal(int) {
 }
 
 // SIGINT and SIGTERM during a run become the module's abortProc (Ctrl-C on gimp-console reaches
-// the whole process group); outside a run libgimp's own handlers apply.
+// the whole process group); outside a run libgimp's own handlers apply. GIMP's own Cancel on the
+// progress bar never gets here: GIMP 2.10 asks a cancelled plug-in to quit and kills it 10 ms
+// later. That is safe for the layer, because the result stays in the shadow buffer, which only a
+// finished run merges.
 class AbortSignals {
    public:
     AbortSignals() {
