@@ -421,7 +421,10 @@ void StartGegl() {
     const bool empty = mkdtemp(folder.data()) != nullptr;
     if (empty) setenv("GEGL_PATH", folder.c_str(), 1);
     gegl_init(nullptr, nullptr);
-    if (empty) rmdir(folder.c_str());
+    if (empty) {
+        rmdir(folder.c_str());
+        unsetenv("GEGL_PATH");
+    }
 }
 
 void Run(const gchar*, gint nparams, const GimpParam* params, gint* nreturn, GimpParam** returned) {
