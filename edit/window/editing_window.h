@@ -74,6 +74,18 @@ struct EditingWindow {
     uint8_t cmykReadouts;    // CMYK readouts are available
     uint8_t reserved[3];
     int32_t failures;  // alerts shown by the window (a test reads it)
+    // The tool being dragged (window_tools.cpp): its item (0 when none), the tone point or hue
+    // handle it holds and, for the hue ring, whether the Before or the After handle.
+    int16_t dragItem;
+    int16_t dragKind;
+    int32_t dragHandle;
+    uint8_t dragPending;  // the parameter moved since the preview last followed it
+    uint8_t clipping;     // kPreviewClip...: the black or white point handle is Alt-dragged
+    uint8_t histogramValid;
+    uint8_t reserved2;
+    Ui_Failure dragFailure;   // the first failure of the drag, told at its release
+    uint32_t histogram[256];  // tab 1: luma counts of the picture as the points tool sees it  //
+                              // tab 1: luma counts of the picture as the points tool sees it
 };
 
 // Runs the editing window on editState. *accepted: true when it closed with OK (the live

@@ -46,3 +46,29 @@ void EditorTitleOk(EditingWindow* win);
 // The automatic settings for the groups of mask (restricted to the preferences' Keenhue mask).
 // failure: "calculating auto settings".
 int32_t EditorAutoSettings(EditingWindow* win, HgEditMask mask, Ui_Failure* failure);
+
+// window_tools.cpp
+// Registers the draw procs of the tool items of tabs 0-3.
+void EditorRegisterToolDraws(UiWindow* dialog);
+// Whether item is a tool that is dragged: a slider, the point handles or the hue ring.
+bool EditorIsDraggedTool(int16_t item);
+// The track proc's work for such an item: the press takes the undo snapshot, the moves change
+// the parameter, the preview follows while dragging ("Live Sliders") or at the release.
+// Answers as a track proc does: 1, the press is the tool's; at the release 0 when the drag
+// failed, so that the item hit that follows tells the failure.
+int32_t EditorTrackTool(EditingWindow* win, int16_t item, int16_t phase);
+// An item hit on a tool item: the curve arrow opens or closes the curve; a dragged tool hands
+// over the failure of its drag in failure. false when item is neither.
+bool EditorToolClick(EditingWindow* win, int16_t item, Ui_Failure* failure);
+
+// window_color_tools.cpp
+// Registers the toning swatch, the memory-colour information box and the pointer watch that
+// chooses what the box names; the memory-colour buttons follow the active handle.
+void EditorColorToolsInit(EditingWindow* win);
+// Carries out "B/W", "Sepia", "Toning", the toning swatch, the memory-colour buttons and the
+// colour-cast tab's "Preferences..." (the neutral definition). false when the item is none of
+// them.
+bool EditorColorToolCommand(EditingWindow* win, int16_t item, Ui_Failure* failure);
+// Enables the memory-colour buttons while the active hue handle has samples, disables them
+// otherwise. Whatever changes the active handle or its samples calls it.
+void EditorRefreshMemoryButtons(EditingWindow* win);

@@ -106,6 +106,8 @@ int32_t EditorDrawPreview(UiWindow* dialog, int16_t item) {
     PreviewLook look{};
     look.shown = win->transform[win->previewOn != 0 ? kPreviewAfter : kPreviewBefore];
     look.showsEdits = win->previewOn != 0 && win->combinedView != 0 ? 1 : 0;
+    look.clipping = win->clipping;
+    look.busy = win->dragItem != 0 ? 1 : 0;
     Ui_Failure failure;
     Ui_Failure_Clear(&failure);
     const int32_t status = host->drawPreview(host->context, dialog, &area, &look, &failure);

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The editing window on a real display, end to end: a private Xvfb, filterhost --dialog on a
 # photograph with a blue cast, and xdotool clicking as a person would.
-#   1. master "Keenhue", then "Edit Image": the output equals a run without the window that
-#      starts every tool with Keenhue under the same preferences;
+#   1. master "Keenhue", a drag of tab 2's "Global" slider taken back with "Undo", then "Edit
+#      Image": the output equals a run without the window that starts every tool with Keenhue
+#      under the same preferences (and the drag must have changed the preview on the way);
 #   2. "Cancel": no output, exit status 3 (cancelled).
 # Screenshots of the window go to window_shots/ of the build folder.
 # usage: window_display_test.sh FILTERHOST KOLMARA_PREFS APPLY_CAST PHOTO SHOTS_DIR
@@ -92,9 +93,23 @@ shot() {
 # Client coordinates of the template's buttons (9-point font: 7 x 15 pixels a base unit).
 keenhue_x=731 keenhue_y=26 ok_x=861 ok_y=720 cancel_x=987 cancel_y=720
 tab_x=731 tab_step=70 tab_y=90 grow_w=200 grow_h=220
+undo_x=857 undo_y=673 global_x=880 global_y=156
+method_x=772 method_y=129 temperature_x=864 temperature_y=189 cyan_red_x=833 cyan_red_y=165
+sharpen_x=700 noise_x=795 boxes_y=620 setup_x=980 setup_y=618 skin_x=754 skin_y=432
+sepia_x=812 sepia_y=500
+# The sharpen/noise dialog (8-point font: 6 x 13 pixels a base unit).
+zoom_in_x=342 zoom_y=278 setup_cancel_x=465 setup_cancel_y=362
 
 click() {
   xdotool mousemove --window "$1" "$2" "$3" click 1
+  sleep 0.5
+}
+
+# Chooses the colour-balance method: $2 entries down from the one shown.
+choose_method() {
+  click "$1" $method_x $method_y
+  for _ in $(seq "$2"); do xdotool key Down; done
+  xdotool key Return
   sleep 0.5
 }
 
@@ -106,14 +121,35 @@ win=$(editor_window) || fail "the editing window did not open: $(cat "$work/run1
 sleep 1
 close_guide 300
 shot "$win" "editor_opened.png"
+# The colour-cast slider methods, a slider of each moved (master "Keenhue" below sets the colour
+# balance again and goes back to the neutrals method).
+choose_method "$win" 1
+click "$win" $((temperature_x + 40)) $temperature_y
+shot "$win" "editor_tab0_two_sliders.png"
+choose_method "$win" 1
+click "$win" $((cyan_red_x - 30)) $cyan_red_y
+shot "$win" "editor_tab0_three_sliders.png"
 click "$win" $keenhue_x $keenhue_y
 sleep 1
 shot "$win" "editor_keenhue.png"
-# Every tab, for a person to look at; then back to the first.
-for tab in 1 2 3 0; do
+# Every tab, for a person to look at.
+for tab in 1 3 2; do
   click "$win" $((tab_x + tab * tab_step)) $tab_y
-  [ "$tab" -eq 0 ] || shot "$win" "editor_tab$tab.png"
+  shot "$win" "editor_tab$tab.png"
 done
+# Tab 2: the "Global" slider dragged to the right brightens the preview; "Undo" takes it back.
+xdotool mousemove --window "$win" $global_x $global_y mousedown 1
+for dx in 10 20 30 40; do
+  xdotool mousemove --window "$win" $((global_x + dx)) $global_y
+  sleep 0.2
+done
+xdotool mouseup 1
+sleep 1
+shot "$win" "editor_tab2_dragged.png"
+cmp -s "$shots/editor_tab2.png" "$shots/editor_tab2_dragged.png" &&
+  fail "dragging the Global slider changed nothing on the screen"
+click "$win" $undo_x $undo_y
+click "$win" $tab_x $tab_y
 # The window grown: the preview takes the room, OK and Cancel keep to the corner.
 xdotool windowsize --sync "$win" $((1050 + grow_w)) $((750 + grow_h)) 2>/dev/null || true
 sleep 1
@@ -140,6 +176,34 @@ run=$!
 win=$(editor_window) || fail "the editing window did not open again"
 sleep 1
 close_guide
+# The sharpen/noise set-up over the photograph: both boxes on, "Setup...", the views at 100 %
+# and zoomed in twice; its "Cancel" leaves the settings, the window's "Cancel" the image.
+click "$win" $sharpen_x $boxes_y
+click "$win" $noise_x $boxes_y
+click "$win" $setup_x $setup_y
+setup=
+for _ in $(seq 100); do
+  setup=$(xdotool search --onlyvisible --name '^Sharpen / Remove Noise$' 2>/dev/null | head -1 || true)
+  [ -n "$setup" ] && break
+  sleep 0.1
+done
+[ -n "$setup" ] || fail "Setup... did not open the sharpen/noise dialog"
+sleep 1
+shot "$setup" "sharpen_noise_photo.png"
+click "$setup" $zoom_in_x $zoom_y
+click "$setup" $zoom_in_x $zoom_y
+sleep 1
+shot "$setup" "sharpen_noise_photo_zoomed.png"
+click "$setup" $setup_cancel_x $setup_cancel_y
+# The hue tab: the information box names the memory colour under the pointer; "Sepia" tones the
+# image and takes the colour out of the hue handles.
+click "$win" $((tab_x + 3 * tab_step)) $tab_y
+xdotool mousemove --window "$win" $skin_x $skin_y
+sleep 0.5
+shot "$win" "editor_memory_info.png"
+click "$win" $sepia_x $sepia_y
+sleep 1
+shot "$win" "editor_sepia.png"
 click "$win" $cancel_x $cancel_y
 status=0
 wait "$run" || status=$?
