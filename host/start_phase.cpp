@@ -395,6 +395,10 @@ void DoStart() {
             Ui_Failure_Show(gState, &failure);
         }
         LogF("... filter image");
+    } else if (confirmed) {
+        // OK in a file-writing mode: the window wrote its file. The run ends with the normal
+        // result and the image as it was.
+        LogF("OK mode %d: image left unchanged", int(data->run.okMode));
     } else if (*gResult == noErr) {
         // A host error set on the way (a refused request) is kept: it says more than a cancel.
         SetResult(userCanceledErr);

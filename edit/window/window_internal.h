@@ -45,3 +45,11 @@ void EditorTitleOk(EditingWindow* win);
 // The automatic settings for the groups of mask (restricted to the preferences' Keenhue mask).
 // failure: "calculating auto settings".
 int32_t EditorAutoSettings(EditingWindow* win, HgEditMask mask, Ui_Failure* failure);
+
+// window_export.cpp
+// OK in a file-writing mode (1 edit a profile, 2 create a profile, 3 create a Huegrid): the
+// choosers, then the file. 0 when it was written (or mode is 0): the window may close; -10
+// when a chooser was cancelled: the window stays open; else the status, with failure described
+// for the one alert ("writing file %s", "choosing an ICC profile", ...). The image is never
+// touched here.
+int32_t EditorExport(EditingWindow* win, int32_t mode, Ui_Failure* failure);
