@@ -54,10 +54,7 @@ bool HasExtension(UiState* state, const char* path, int32_t extId) {
     char ext[256];
     Ui_ResToCString(state, extId, ext);
     const char* name = Ui_Path_FileName(path);
-    const char* dot = nullptr;
-    for (const char* p = name; *p != 0; ++p) {
-        if (*p == '.') dot = p;
-    }
+    const char* dot = Str_FindLastChar(name, '.');
     if (dot == nullptr) return false;
     const char* a = dot + 1;
     const char* b = ext;
