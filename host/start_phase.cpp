@@ -272,6 +272,8 @@ int32_t RunWindowPath(PluginData* data, PhaseFailure* why, bool* confirmed) {
     env.help = &help;
     env.documentName = data->run.title;
     env.keenhueStart = KeenhueWanted(data->run) ? KeenhueStartMask(data->run) : HgEditMask(0);
+    const int16_t* bounds = data->run.windowBounds;
+    env.largestBounds = Ui_Rect_Make(bounds[0], bounds[1], bounds[2], bounds[3]);
     env.writePrefs = WritePrefsForWindow;
     env.confirmSpace = AskUseOtherSpace;
     LogF("RunEditingWindow...");

@@ -24,6 +24,7 @@
 #include "edit/window/host_seams.h"
 #include "engine/huegrid.h"
 #include "platform/alert.h"
+#include "platform/ui/rect.h"
 
 // What the window is opened with; the host layer fills it.
 struct EditingWindowEnv {
@@ -36,6 +37,10 @@ struct EditingWindowEnv {
     const char* documentName;     // the document's name, for the custom settings' suggested
                                   // file name; null or empty: none
     HgEditMask keenhueStart;      // the groups whose tools start with the automatic settings
+    // "Use Largest Possible Window": the window's outer rectangle (screen coordinates) that the
+    // prepare phase chose, so that the preview is the size the memory budget was worked out
+    // for. Empty: the screen's work area.
+    Ui_Rect largestBounds;
     // Asked before "Prev" or "Custom" use settings made in another working space (see
     // CopyParsMasked); null: such settings are not used.
     ConfirmSpaceChange confirmSpace;

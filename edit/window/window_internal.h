@@ -20,7 +20,8 @@ int32_t EditorChangeTab(EditingWindow* win, int32_t tab, Ui_Failure* failure);
 // Moves "Preview" into the place of the pixel readouts (lowered) or back, and shows or hides
 // the readouts.
 void EditorPlacePreviewCheck(EditingWindow* win, uint8_t lowered);
-// The window at the largest size the work area allows. failure: "resizing dialog".
+// The window at the rectangle the prepare phase chose for it, or else at the largest size the
+// work area allows. failure: "resizing dialog".
 int32_t EditorFitLargestWindow(EditingWindow* win, Ui_Failure* failure);
 // Asks the host for the picture of the preview item's size.
 int32_t EditorAcquirePreview(EditingWindow* win, Ui_Failure* failure);

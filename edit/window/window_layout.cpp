@@ -133,6 +133,10 @@ void EditorPlacePreviewCheck(EditingWindow* win, uint8_t lowered) {
 
 int32_t EditorFitLargestWindow(EditingWindow* win, Ui_Failure* failure) {
     Ui_Failure_Clear(failure);
+    const Ui_Rect& stored = win->env->largestBounds;
+    if (Ui_Rect_Width(&stored) > 0 && Ui_Rect_Height(&stored) > 0) {
+        return Ui_Fail(failure, Ui_Dlg_Place(win->dialog, &stored), kPhraseResizeDialog);
+    }
     Ui_Rect area;
     int32_t status = Ui_Screen_WorkArea(&area);
     int32_t insetH = 0, insetV = 0;

@@ -20,6 +20,7 @@
 #include "platform/ui/draw.h"
 #include "platform/ui/headless/headless.h"
 #include "platform/ui/rect.h"
+#include "resources/ids/dlg1000.h"
 #include "tests/host/strip_host.h"
 
 namespace {
@@ -199,6 +200,37 @@ TEST_F(PrepareWindowTest, BoundsGiveUpWhatTheBudgetTookOffThePreview) {
             EXPECT_EQ(Text(run.windowBounds), Text(want));
         }
     }
+}
+
+// The window opens in the bounds the prepare phase kept, so its preview is the size the budget
+// was worked out for, not the larger one the whole work area would give it.
+TEST_F(PrepareWindowTest, TheWindowOpensWithThePreviewTheBudgetChose) {
+    const Ui_Rect area = Ui_Rect_Make(30, 64, 1030, 1664);
+    Ui_Headless_SetWorkArea(&area);
+    // The start phase reads the preferences file again.
+    WritePrefs([](Prefs& p) {
+        p.useLargestWindow = 1;
+        p.showStartUpGuide = 0;
+    });
+    StripHost h(Image(64, 48, 3, 8));
+    h.record.maxSpace = 6400000;  // less than the largest preview needs (see above)
+    ASSERT_EQ(Prepare(h, 1, Path::kDialog), 0);
+    const Preview p = Measured();
+    const RunState& run = Run(h);
+    ASSERT_LT(run.previewWidth, p.maxW);
+    UiScriptEvent cancel{};
+    cancel.kind = kUiScriptClick;
+    cancel.item = kEditorCancel;
+    Ui_Headless_SetScript(&cancel, 1);
+    EXPECT_EQ(h.Call(filterSelectorStart), userCanceledErr);
+    Ui_Headless_SetScript(nullptr, 0);
+    const UiHeadlessWindow* window = Ui_Headless_LastClosed();
+    ASSERT_NE(window, nullptr);
+    ASSERT_EQ(window->dialogId, 1000);
+    const Ui_Rect& item = window->items[kEditorPreviewImage - 1].rect;
+    // The preview area is the item inside its one-pixel frame.
+    EXPECT_EQ(Ui_Rect_Width(&item) - 2, run.previewWidth);
+    EXPECT_EQ(Ui_Rect_Height(&item) - 2, run.previewHeight);
 }
 
 TEST_F(PrepareWindowTest, WithoutAWorkAreaTheBoundsStayAsTheyWereAndTheRunGoesOn) {

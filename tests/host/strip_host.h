@@ -16,11 +16,17 @@
 // transparency mask is not composited) and keeps the last map's pixels and mask for the test.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "edit/prefs.h"
 #include "hostsdk/filter_record.h"
+#include "platform/prefs_file.h"
+#include "platform/resources.h"
 #include "tests/host/test_host.h"
 #include "tests/platform/test_support.h"
 
@@ -169,12 +175,49 @@ struct Preview {
 };
 
 // Each test stands for a fresh load of the module in a private preferences folder.
+constexpr int32_t kPrefsFileInfo = 131;
+constexpr int32_t kFastGrid = 2;  // 11 nodes a side: quick builds, still a real 3-D grid
+
 class ModuleTest : public testing_support::PlatformTest {
    protected:
     void SetUp() override;
     void TearDown() override;
     bool LogHas(const std::string& text) const;
     Preview Measured() const;
+
+    std::string PrefsPath() const { return PrefFolder() + "KolmaraPro Plugin Prefs"; }
+
+    // One call of the preferences container on the module's file, with prefs as the record.
+    template <typename Call>
+    void OnPrefsFile(Prefs* prefs, Call call) {
+        Prefs* ref = prefs;
+        UiState* state = nullptr;
+        ASSERT_EQ(Ui_State_Open(&state, Res_ModuleArchive(), nullptr, 1000, 0), 0);
+        SetPrefsRecordRef(&ref);
+        int32_t info = kPrefsFileInfo;
+        EXPECT_EQ(call(state, PrefsPath().c_str(), &info), 0);
+        SetPrefsRecordRef(nullptr);
+        Ui_State_Close(&state);
+    }
+    // Default preferences at the fast grid level, changed by edit, written as the module does.
+    template <typename Edit>
+    void WritePrefs(Edit edit) {
+        auto prefs = std::make_unique<Prefs>();
+        SetPrefsDefaults(prefs.get());
+        prefs->gridLevel = kFastGrid;
+        edit(*prefs);
+        OnPrefsFile(prefs.get(), [](UiState* s, const char* path, int32_t* info) {
+            return Ui_Prefs_WriteAll(s, path, info, WritePrefEntries);
+        });
+    }
+    std::unique_ptr<Prefs> ReadPrefsFile() {
+        auto prefs = std::make_unique<Prefs>();
+        SetPrefsDefaults(prefs.get());
+        OnPrefsFile(prefs.get(), [](UiState* s, const char* path, int32_t* info) {
+            return Ui_Prefs_ReadAll(s, path, info, ReadPrefEntry, WritePrefEntries);
+        });
+        return prefs;
+    }
 };
 
 }  // namespace strip_host

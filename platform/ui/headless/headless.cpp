@@ -59,12 +59,19 @@ UiHeadlessItem* ItemOf(UiWindow* w, int16_t item) {
     return &hw->items[item - 1];
 }
 
+// A window's pixels stand for what the window system keeps for a real window: it is not the
+// module's memory, and counting it would make every windowed run look over the budget the prepare
+// phase tells the host. So the canvas comes from the C heap, not from Mem_Alloc.
+uint8_t* CanvasAlloc(uint32_t bytes) {
+    return static_cast<uint8_t*>(std::calloc(bytes > 0 ? bytes : 1, 1));
+}
+
 void FreeWindow(UiHeadlessWindow* hw) {
     if (hw == nullptr) return;
     for (int32_t i = 0; i < hw->itemCount; ++i) Mem_Free(hw->items[i].list);
     Mem_Free(hw->items);
     Mem_Free(hw->texts);
-    Mem_Free(hw->rgb);
+    std::free(hw->rgb);
     Mem_Free(hw);
 }
 
@@ -468,7 +475,7 @@ int32_t CreateWindow(UiWindow* w, void*) {
     hw->focus = -1;
     hw->textCapacity = 16;
     uint32_t pixels = uint32_t(hw->width) * uint32_t(hw->height) * 3;
-    hw->rgb = static_cast<uint8_t*>(Mem_Alloc(pixels > 0 ? pixels : 1));
+    hw->rgb = CanvasAlloc(pixels);
     hw->items = static_cast<UiHeadlessItem*>(
         Mem_Alloc(uint32_t(t->itemCount > 0 ? t->itemCount : 1) * sizeof(UiHeadlessItem)));
     hw->texts = static_cast<UiHeadlessText*>(
@@ -478,7 +485,6 @@ int32_t CreateWindow(UiWindow* w, void*) {
         FreeWindow(hw);
         return kStatusNoMemory;
     }
-    Mem_Fill(hw->rgb, 0, pixels);
     for (int32_t i = 0; i < t->itemCount; ++i) {
         const Ui_DlgItem& src = t->items[i];
         UiHeadlessItem& it = hw->items[i];
@@ -545,15 +551,14 @@ int32_t SetWindowRect(UiWindow* w, const Ui_Rect* r) {
     if (width != hw->width || height != hw->height) {
         // A new size gets a new canvas that keeps what fits of the old one.
         uint32_t bytes = uint32_t(width) * uint32_t(height) * 3;
-        auto* rgb = static_cast<uint8_t*>(Mem_Alloc(bytes > 0 ? bytes : 1));
+        uint8_t* rgb = CanvasAlloc(bytes);
         if (rgb == nullptr) return kStatusNoMemory;
-        Mem_Fill(rgb, 0, bytes);
         for (int32_t v = 0; v < height && v < hw->height; ++v) {
             int32_t n = width < hw->width ? width : hw->width;
             Mem_Copy(rgb + size_t(v) * size_t(width) * 3,
                      hw->rgb + size_t(v) * size_t(hw->width) * 3, size_t(n) * 3);
         }
-        Mem_Free(hw->rgb);
+        std::free(hw->rgb);
         hw->rgb = rgb;
         hw->width = width;
         hw->height = height;
