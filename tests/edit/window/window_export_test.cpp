@@ -386,12 +386,13 @@ TEST_F(WindowExportTest, EditProfileRefusesABadSourceWithOneAlert) {
         {text, false, "choosing an ICC profile"},
         {damaged, true, "damaged.icc"},
     };
+    const std::string edited = out_ + "edited";  // the script keeps the pointer
     for (const Case& c : cases) {
         SCOPED_TRACE(c.source);
         alerts.clear();
         stillOpen_ = 0;
         std::vector<UiScriptEvent> script = {Choose(c.source.c_str())};
-        if (c.askedWhere) script.push_back(Choose((out_ + "edited").c_str()));
+        if (c.askedWhere) script.push_back(Choose(edited.c_str()));
         for (const UiScriptEvent& e : StaysOpen()) script.push_back(e);
         ExpectNothingStored(RunMode(1, script));
         EXPECT_EQ(Choosers(), c.askedWhere ? 2 : 1);
