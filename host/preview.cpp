@@ -78,6 +78,20 @@ int32_t EmptyHost(Ui_Failure* failure) {
     return ResetHostRects(failure);
 }
 
+// Remembers that the host lent out as a display buffer.
+void Lend(PreviewState* pv, const VRect& out) {
+    if (out.right <= out.left || out.bottom <= out.top) return;
+    VRect& l = pv->lent;
+    if (l.right <= l.left || l.bottom <= l.top) {
+        l = out;
+        return;
+    }
+    l.top = l.top < out.top ? l.top : out.top;
+    l.left = l.left < out.left ? l.left : out.left;
+    l.bottom = l.bottom > out.bottom ? l.bottom : out.bottom;
+    l.right = l.right > out.right ? l.right : out.right;
+}
+
 // Asks for in (and the mask over the same rectangle) at an integer rate and for out at full
 // size, every plane, padded white.
 int32_t Request(const VRect& in, int32_t rate, const VRect& out, Ui_Failure* failure) {
@@ -172,6 +186,7 @@ int32_t FetchPreview(PreviewState* pv, Ui_Failure* failure) {
     if (status != kStatusOk) return status;
     pv->outRegion =
         pv->display ? Sized(pv->filter.top, pv->filter.left, pv->width, pv->height) : kEmpty;
+    Lend(pv, pv->outRegion);
     status = Request(pv->request, pv->rate, pv->outRegion, failure);
     if (status != kStatusOk) return status;
     // A host with a mask flag that serves no mask has no selection.
@@ -316,6 +331,7 @@ int32_t PutPreviewBack(EditState* es, PreviewState* pv, Ui_Failure* failure) {
     if (pv->holds != kPreviewHoldsZoom) {
         pv->holds = kPreviewHoldsOther;
         int32_t status = EmptyHost(failure);
+        Lend(pv, pv->outRegion);
         if (status == kStatusOk) status = Request(pv->inRegion, 1, pv->outRegion, failure);
         IPImage input, selection;
         if (status == kStatusOk) {
@@ -456,6 +472,7 @@ int32_t ZoomTo1x1(EditState* es, PreviewState* pv, int32_t x, int32_t y, uint8_t
 
     pv->holds = kPreviewHoldsOther;
     int32_t status = EmptyHost(failure);
+    Lend(pv, window);
     if (status == kStatusOk) status = Request(window, 1, window, failure);
     IPImage input, selection;
     if (status == kStatusOk)
@@ -626,6 +643,34 @@ int32_t GetPrevImage(EditState* es, PreviewState* pv, int32_t x, int32_t y, int3
     }
     LogF("...GetPrevImage");
     return status;
+}
+
+int32_t PutBackImage(PreviewState* pv, Ui_Failure* failure) {
+    Ui_Failure_Clear(failure);
+    if (pv == nullptr) return kStatusProblem;
+    const VRect lent = pv->lent;
+    if (lent.right <= lent.left || lent.bottom <= lent.top) return kStatusOk;
+    pv->holds = kPreviewHoldsOther;
+    // Strips keep the host's buffers small however far apart the lent rectangles lay.
+    constexpr int32_t kStripRows = 64;
+    for (int32_t top = lent.top; top < lent.bottom; top += kStripRows) {
+        const int32_t rows = lent.bottom - top < kStripRows ? lent.bottom - top : kStripRows;
+        const VRect strip = Sized(top, lent.left, Width(lent), rows);
+        int32_t status = EmptyHost(failure);
+        if (status == kStatusOk) status = Request(strip, 1, strip, failure);
+        if (status != kStatusOk) return status;
+        FilterRecord* record = Record();
+        if (record->inData == nullptr || record->outData == nullptr) return FailAnswer(failure);
+        const size_t bytes = size_t(Width(lent)) * size_t(pv->planes) * size_t(pv->bytes);
+        for (int32_t y = 0; y < rows; ++y) {
+            Mem_Copy(
+                static_cast<uint8_t*>(record->outData) + ptrdiff_t(y) * record->outRowBytes,
+                static_cast<const uint8_t*>(record->inData) + ptrdiff_t(y) * record->inRowBytes,
+                bytes);
+        }
+    }
+    pv->lent = kEmpty;
+    return kStatusOk;
 }
 
 void ReleasePreview(EditState* es, PreviewState* pv) {

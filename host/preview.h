@@ -78,6 +78,8 @@ struct PreviewState {
     VRect request;                   // what the host was asked for: the filter rectangle / r
     VRect inRegion;                  // the preview's rectangle as recorded for the input and mask
     VRect outRegion;                 // the display buffer's rectangle (inside the filter rectangle)
+    VRect lent;                      // every rectangle lent as a display buffer, bounded: what the
+                                     // host may have taken back into the image
     VRect zoomRect;                  // the 1:1 window, in the host's coordinates
     int32_t zoomX, zoomY;            // the point the window was centred on (host coordinates)
     int32_t zoomPointH, zoomPointV;  // that point's offset inside the window
@@ -134,6 +136,11 @@ int32_t OpenDetail(PreviewState* preview, int32_t width, int32_t height, Ui_Fail
 int32_t GetPrevImage(EditState* editState, PreviewState* preview, int32_t x, int32_t y,
                      int32_t zoom, uint8_t* fetched, Ui_Failure* failure);
 void CloseDetail(PreviewState* preview);
+
+// Writes the image's own pixels over everything the host was lent as a display buffer, a strip at a
+// time, so that a run that ends without filtering leaves the image as it was: the host takes
+// back what its output buffers hold. 0, or the codes of a refused request ("advancing state").
+int32_t PutBackImage(PreviewState* preview, Ui_Failure* failure);
 
 // Frees the navigator, the detail view and the transparency plane, gives the host's buffers
 // back and empties the state. The analysis image stays (it belongs to the editing state).

@@ -283,6 +283,15 @@ int32_t RunWindowPath(PluginData* data, PhaseFailure* why, bool* confirmed) {
     LogF("RunEditingWindow...");
     status = RunEditingWindow(&env, &data->editState, confirmed);
     LogF("...RunEditingWindow %d, %d", int(status), *confirmed ? 1 : 0);
+    // The preview drew into the host's output buffers, which the host takes back into the image.
+    // Filtering overwrites them; OK in a file-writing mode leaves the image as it was, so its
+    // own pixels go back over them first.
+    Ui_Failure putBack;
+    Ui_Failure_Clear(&putBack);
+    if (status == kStatusOk && *confirmed && gPrefs->okMode != 0 &&
+        PutBackImage(&data->run.preview, &putBack) != kStatusOk) {
+        *confirmed = false;
+    }
     ReleaseWindowHost(&host);
     FLDelete(&spec);
     data->showDialog = 0;
@@ -291,6 +300,11 @@ int32_t RunWindowPath(PluginData* data, PhaseFailure* why, bool* confirmed) {
         return RefuseWithText(why, userCanceledErr, kStrNoDisplay, kUiFailStop);
     }
     if (status != kStatusOk) return Fail(why, filterBadParameters, status, kPhraseLaunch);
+    if (putBack.status != kStatusOk) {
+        why->failure = putBack;
+        why->result = putBack.status == kStatusCancelled ? userCanceledErr : filterBadParameters;
+        return putBack.status;
+    }
     return kStatusOk;
 }
 
@@ -401,6 +415,10 @@ void DoStart() {
             Ui_Failure_Show(gState, &failure);
         }
         LogF("... filter image");
+    } else if (confirmed) {
+        // OK in a file-writing mode: the window wrote its file. The run ends with the normal
+        // result and the image as it was.
+        LogF("OK mode %d: image left unchanged", int(data->run.okMode));
     } else if (*gResult == noErr) {
         // A host error set on the way (a refused request) is kept: it says more than a cancel.
         SetResult(userCanceledErr);

@@ -313,7 +313,13 @@ int32_t Close(EditingWindow* win, bool ok, Ui_Failure* failure) {
         EditorTitleOk(win);
         return kStatusOk;
     }
-    if (ok) prefs->previousSettings = win->es->editPars;
+    if (ok) {
+        // The file-writing modes write their file first; a cancelled chooser or a failed write
+        // leaves the window open with nothing stored.
+        const int32_t status = EditorExport(win, prefs->okMode, failure);
+        if (status != kStatusOk) return status;
+        prefs->previousSettings = win->es->editPars;
+    }
     win->accepted = ok ? 1 : 0;
     Ui_Dlg* d = RecordOf(win);
     if (d != nullptr) d->done = 1;

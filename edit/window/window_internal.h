@@ -82,6 +82,13 @@ int32_t EditorTrackPreview(EditingWindow* win, int16_t phase);
 // Follows the pointer for the readouts' first column and takes the sampled region away once the
 // pointer leaves the click; the window's pointer watch calls it on every pointer move.
 int32_t EditorPreviewPointer(UiWindow* dialog);
+// window_export.cpp
+// OK in a file-writing mode (1 edit a profile, 2 create a profile, 3 create a Huegrid): the
+// choosers, then the file. 0 when it was written (or mode is 0): the window may close; -10
+// when a chooser was cancelled: the window stays open; else the status, with failure described
+// for the one alert ("writing file %s", "choosing an ICC profile", ...). The image is never
+// touched here.
+int32_t EditorExport(EditingWindow* win, int32_t mode, Ui_Failure* failure);
 
 // window_color_tools.cpp
 // Registers the toning swatch, the memory-colour information box and the pointer watch that

@@ -137,6 +137,8 @@ struct Ui_ChooserRequest {
     uint8_t confirmOverwrite;  // save: the framework asks before a file is replaced (bindings
                                // leave this to it)
     const char* prompt;        // the text beside the file name, or null for the binding's own
+    int32_t* chosenFilter;     // null, or gets the 1-based filter in effect when the person
+                               // confirmed (beyond the list for one of the binding's own)
 };
 
 struct UiBinding {

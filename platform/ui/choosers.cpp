@@ -41,14 +41,65 @@ int32_t AllowReplace(UiState* state, const char* path) {
     return answer == 1 ? kStatusOk : kStatusCancelled;
 }
 
+// The types of a typed save chooser and the one chosen; null for the plain choosers.
+struct SaveTypes {
+    UiState* state;
+    const int32_t* extIds;
+    int32_t count;
+    int32_t* type;
+};
+
+// Whether the extension of path's file name is the string extId (case-insensitive).
+bool HasExtension(UiState* state, const char* path, int32_t extId) {
+    char ext[256];
+    Ui_ResToCString(state, extId, ext);
+    const char* name = Ui_Path_FileName(path);
+    const char* dot = Str_FindLastChar(name, '.');
+    if (dot == nullptr) return false;
+    const char* a = dot + 1;
+    const char* b = ext;
+    for (; *a != 0 && *b != 0; ++a, ++b) {
+        const char ca = *a >= 'A' && *a <= 'Z' ? char(*a - 'A' + 'a') : *a;
+        const char cb = *b >= 'A' && *b <= 'Z' ? char(*b - 'A' + 'a') : *b;
+        if (ca != cb) return false;
+    }
+    return *a == 0 && *b == 0;
+}
+
+// The type a typed save chooser's answer stands for, and its extension added when it has none.
+int32_t SettleType(const SaveTypes* types, int32_t filter, char* path) {
+    int32_t type = 1 <= filter && filter <= types->count ? filter - 1 : *types->type;
+    if (!HasExtension(types->state, path, types->extIds[type])) {
+        for (int32_t i = 0; i < types->count; ++i) {
+            if (HasExtension(types->state, path, types->extIds[i])) {
+                type = i;
+                break;
+            }
+        }
+    }
+    char ext[256];
+    Ui_ResToCString(types->state, types->extIds[type], ext);
+    if (Ui_Path_AddDefaultExtension(path, kPathSize, ext) != kStatusOk) return kStatusError;
+    *types->type = type;
+    return kStatusOk;
+}
+
 int32_t Choose(UiState* state, int32_t kind, const char* title, const char* prompt,
-               int32_t filterId, const char* folder, const char* ext, char* path) {
+               int32_t filterId, const char* folder, const char* ext, char* path,
+               const SaveTypes* types = nullptr) {
     char filterText[256], filters[260];
     int32_t index = 0;
     Ui_ResToCString(state, filterId, filterText);
     int32_t status = Ui_Choose_Filters(filterText, filters, sizeof filters, &index);
     if (status != kStatusOk) return status;
+    if (types != nullptr) {
+        // One pair per type, and the chooser starts on the type asked for.
+        if (index != types->count) return kStatusProblem;
+        index = *types->type + 1;
+    }
+    int32_t chosenFilter = 0;
     Ui_ChooserRequest request{};
+    request.chosenFilter = types != nullptr ? &chosenFilter : nullptr;
     request.kind = kind;
     request.title = title;
     request.filters = filters;
@@ -65,6 +116,9 @@ int32_t Choose(UiState* state, int32_t kind, const char* title, const char* prom
             return status == kStatusCancelled ? kStatusCancelled : kStatusError;
         }
         if (chosen[0] == 0) return kStatusCancelled;
+        if (types != nullptr && SettleType(types, chosenFilter, chosen) != kStatusOk) {
+            return kStatusError;
+        }
         if (kind != kUiChooseSave) break;
         status = AllowReplace(state, chosen);
         if (status == kStatusOk) break;
@@ -114,6 +168,17 @@ int32_t Ui_Choose_Save(UiState* state, const char* title, const char* prompt, co
     Ui_ResToCString(state, kSaveKinds[kind].extensionId, ext);
     return Choose(state, kUiChooseSave, title, prompt, kSaveKinds[kind].filterId, folder, ext,
                   path);
+}
+
+int32_t Ui_Choose_SaveType(UiState* state, const char* title, const char* prompt,
+                           const char* folder, int32_t filterId, const int32_t* extIds,
+                           int32_t typeCount, int32_t* type, char* path) {
+    if (state == nullptr || path == nullptr || extIds == nullptr || type == nullptr ||
+        !(1 <= typeCount && typeCount <= 8) || !(0 <= *type && *type < typeCount)) {
+        return kStatusProblem;
+    }
+    const SaveTypes types{state, extIds, typeCount, type};
+    return Choose(state, kUiChooseSave, title, prompt, filterId, folder, nullptr, path, &types);
 }
 
 int32_t Ui_Choose_OpenFile(UiState* state, const char* title, char* path) {

@@ -26,6 +26,15 @@ int32_t Ui_Choose_Open(UiState* state, const char* title, const char* prompt, co
 int32_t Ui_Choose_Save(UiState* state, const char* title, const char* prompt, const char* folder,
                        int32_t kind, char* path);
 
+// A file to write of one of typeCount types: the string filterId lists one "description|pattern|"
+// pair per type, extIds[i] is type i's default extension. *type gives the type offered first
+// (0-based) and gets the one chosen: the filter the person left chosen, unless the name's
+// extension belongs to other types only (then the first of those). A name without an extension
+// gets its type's one before the chooser asks about replacing a file.
+int32_t Ui_Choose_SaveType(UiState* state, const char* title, const char* prompt,
+                           const char* folder, int32_t filterId, const int32_t* extIds,
+                           int32_t typeCount, int32_t* type, char* path);
+
 // Any file (filter kStrFilterAll).
 int32_t Ui_Choose_OpenFile(UiState* state, const char* title, char* path);
 // A file to write, of one of the kinds above; overwriting is confirmed by the chooser, and a name

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -1664,4 +1665,43 @@ TEST_F(PluginTest, WindowKeenhueThenOkMatchesTheRunWithoutTheWindow) {
     Ui_Headless_SetScript(nullptr, 0);
     EXPECT_EQ(cancelResult, userCanceledErr);
     ExpectCleanRun(cancelled);
+
+    // OK in "Create Huegrid..." mode: the file is written, the image is left exactly as it was
+    // (also where the preview was drawn into the host's output buffers), and the run ends with
+    // the normal result, not a cancel; the live settings are stored as after "Edit Image".
+    for (int32_t depth : {8, 16}) {
+        SCOPED_TRACE(depth);
+        const Image image = CastScene(900, 240, depth);
+        WritePrefs([](Prefs& p) {
+            p.startAllSame = 1;
+            p.startWith = kStartReset;
+            p.keenhueMask = 65087;
+            p.showStartUpGuide = 0;
+            p.okMode = 3;
+        });
+        const std::string huegrid = root_ + "/look" + std::to_string(depth) + ".hg";
+        UiScriptEvent create[3] = {};
+        create[0].kind = create[1].kind = kUiScriptClick;
+        create[0].item = kEditorAllKeenhue;
+        create[1].item = kEditorOk;
+        create[2].kind = kUiScriptChoose;
+        create[2].text = huegrid.c_str();
+        Ui_Headless_SetScript(create, 3);
+        StripHost created(image);
+        const int16 createResult = created.Run();
+        EXPECT_EQ(Ui_Headless_Remaining(), 0);
+        EXPECT_EQ(Ui_Headless_Refused(), 0);
+        Ui_Headless_SetScript(nullptr, 0);
+        EXPECT_EQ(createResult, noErr);
+        ExpectCleanRun(created);
+        EXPECT_EQ(created.dest.samples, image.samples);
+        EXPECT_TRUE(std::filesystem::exists(huegrid));
+        const std::unique_ptr<Prefs> stored = ReadPrefsFile();
+        EXPECT_EQ(stored->okMode, 3);
+        auto defaults = std::make_unique<Prefs>();
+        SetPrefsDefaults(defaults.get());
+        EXPECT_NE(
+            std::memcmp(&stored->previousSettings, &defaults->previousSettings, sizeof(EditPars)),
+            0);
+    }
 }

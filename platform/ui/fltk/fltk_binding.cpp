@@ -845,6 +845,8 @@ int32_t Choose(UiState* state, const Ui_ChooserRequest* request, char* path) {
         } else {
             Str_Copy(chosen, value);
         }
+        // FLTK lists "All Files" and a custom filter after ours: those are none of the caller's.
+        if (request->chosenFilter != nullptr) *request->chosenFilter = chooser.filter_value() + 1;
         chooser.add_extra(nullptr);  // the chooser would not delete it, but its window would
     }
     GiveFocusBack(front, focus);

@@ -1081,6 +1081,9 @@ int32_t Choose(UiState*, const Ui_ChooserRequest* request, char* path) {
     const UiScriptEvent& e = gScript.events[gScript.next++];
     if (e.text == nullptr) return kStatusCancelled;
     Str_CopyBounded(path, kPathSize, e.text);
+    if (request->chosenFilter != nullptr) {
+        *request->chosenFilter = e.value > 0 ? e.value : request->filterIndex;
+    }
     if (request->kind == kUiChooseSave && request->defaultExt != nullptr) {
         Ui_Path_AddDefaultExtension(path, kPathSize, request->defaultExt);
     }

@@ -45,7 +45,8 @@ enum : int32_t {
     kUiScriptRelease,    // v, h: the button is released
     kUiScriptMove,       // v, h: the mouse moves (a cursor request to what is under it)
     kUiScriptIdle,       // value: this many 100 ms ticks pass
-    kUiScriptChoose,     // text: the answer to the next chooser (null: cancel)
+    kUiScriptChoose,     // text: the answer to the next chooser (null: cancel); value: the
+                         // 1-based filter the person picks (0: the one offered)
     kUiScriptCall,       // call(dialog, context): lets a test look into the open dialog
     kUiScriptResize,     // h, v: the person drags the window's frame to a client area h wide and
                          // v high (kept within the window's limits; refused for a fixed window)

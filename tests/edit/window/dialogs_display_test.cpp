@@ -2,10 +2,13 @@
 // under a virtual X server, read back from the screen and written as a PNG file for people to
 // look at (clipped labels, overlaps, unreadable text), and checked for the little a program can
 // judge: the window is not blank and every visible item lies inside it.
+#include <gtest/gtest.h>
 #include <png.h>
 #include <sys/stat.h>
 
 #include <FL/Fl.H>
+#include <FL/Fl_Window.H>
+#include <FL/fl_draw.H>
 
 #include <functional>
 #include <memory>
@@ -25,11 +28,13 @@
 #include "platform/mem.h"
 #include "platform/resources.h"
 #include "platform/ui/binding.h"
+#include "platform/ui/choosers.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dlg.h"
 #include "platform/ui/fltk/fltk.h"
 #include "platform/ui_state.h"
 #include "resources/ids/resources.h"
+#include "resources/ids/strings.h"
 #include "tests/platform/test_support.h"
 
 #ifndef KOLMARA_SHOTS_OUT
@@ -180,6 +185,54 @@ TEST_F(DialogShots, EveryDialogOnARealWindow) {
          [&] { EXPECT_EQ(RunHelpTopic(&help_, kTopicHueSelective, &failure), 0); });
     Take("help_memory_color_1002.png",
          [&] { EXPECT_EQ(RunHelpTopic(&help_, kTopicMemoryColor, &failure), 0); });
+}
+
+// The save chooser of "Create Huegrid...": the file types with the .cube LUT's node counts, read
+// from the screen a moment after it opens and written as a PNG; then it is closed on the name it
+// suggested, which keeps the type it started on.
+TEST_F(DialogShots, TheTypedSaveChooserOnARealWindow) {
+    struct Grab {
+        std::string name;
+        bool taken = false;
+        int width = 0, height = 0;
+        static void Fire(void* data) {
+            auto* g = static_cast<Grab*>(data);
+            Fl_Window* chooser = Fl::first_window();
+            if (chooser == nullptr) return;
+            chooser->make_current();
+            g->width = chooser->w();
+            g->height = chooser->h();
+            uchar* rgb = fl_read_image(nullptr, 0, 0, g->width, g->height);
+            if (rgb != nullptr) {
+                mkdir(KOLMARA_SHOTS_OUT, 0755);
+                WritePng(std::string(KOLMARA_SHOTS_OUT) + "/" + g->name,
+                         std::vector<uint8_t>(rgb, rgb + size_t(g->width) * size_t(g->height) * 3),
+                         g->width, g->height);
+                delete[] rgb;
+                g->taken = true;
+            }
+            chooser->hide();
+        }
+    };
+    const int32_t extensions[3] = {kStrExtHuegrid, kStrExtCube, kStrExtCube};
+    const char* const expected[3] = {"/beachHuegrid.hg", "", "/beachHuegrid.cube"};
+    for (int32_t start : {0, 2}) {
+        char path[kPathSize];
+        Str_CopyBounded(path, sizeof path, (root_ + "/beachHuegrid").c_str());
+        int32_t type = start;
+        Grab grab{"save_chooser_huegrid_" + std::to_string(start) + ".png"};
+        Fl::add_timeout(0.8, Grab::Fire, &grab);
+        const int32_t status =
+            Ui_Choose_SaveType(state_, "Create Huegrid", nullptr, root_.c_str(),
+                               kStrFilterHuegridTypes, extensions, 3, &type, path);
+        Fl::remove_timeout(Grab::Fire, &grab);
+        ASSERT_TRUE(grab.taken) << start;
+        EXPECT_GT(grab.width, 300);
+        // Closed on the suggested name: the type it started on, with that type's extension.
+        EXPECT_EQ(status, 0);
+        EXPECT_EQ(type, start);
+        EXPECT_EQ(std::string(path), root_ + expected[start]);
+    }
 }
 
 }  // namespace

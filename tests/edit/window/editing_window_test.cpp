@@ -271,8 +271,9 @@ TEST_F(EditingWindowTest, AltOkCyclesWhatOkDoesWhenAllowed) {
         Run({altOk, Call(title), altOk, Call(title), altOk, Call(title), Click(kEditorCancel)}));
     EXPECT_EQ(titles, "Create Huegrid...|Edit Image|Edit Profile...|");
     EXPECT_EQ(prefs_->okMode, 1);
-    // Without the preference Alt-click is a plain OK.
+    // Without the preference Alt-click is a plain OK (in "Edit Image" mode: no file to choose).
     prefs_->altOkCyclesMode = 0;
+    prefs_->okMode = 0;
     EXPECT_TRUE(Run({altOk}));
 }
 
