@@ -25,7 +25,7 @@
 #include "resources/ids/strings.h"
 #include "resources/ids/dlg1000.h"
 #include "resources/ids/dlg1002.h"
-#include "tests/edit/window/dialog_test_support.h"
+#include "tests/edit/window/window_test_support.h"
 
 namespace {
 
@@ -33,35 +33,32 @@ using namespace window_testing;
 
 constexpr int32_t kImageW = 48, kImageH = 32;
 
-class EditingWindowTest : public DialogTest {
+class EditingWindowTest : public WindowTest {
    protected:
     void SetUp() override {
-        DialogTest::SetUp();
-        es_ = std::make_unique<EditState>();
-        ASSERT_EQ(EditStateInit(es_.get(), nullptr), 0);
-        es_->keenhueMask = kEditMaskAll;
-        prefs_ = std::make_unique<Prefs>();
-        SetPrefsDefaults(prefs_.get());
-        prefs_->showStartUpGuide = 0;
+        WindowTest::SetUp();
         prefs_->keenhueMask = kEditMaskAll;
-        MakeCastImage();
+        // A warm cast: greys, a blue sky and skin, all pushed towards red.
+        MakePicture(kImageW, kImageH, [](int32_t x, int32_t y, uint8_t p[3]) {
+            const int g = 20 + 220 * x / (kImageW - 1);
+            if (y < 8) {
+                p[0] = 90, p[1] = 130, p[2] = 200;
+            } else if (y < 16) {
+                p[0] = 230, p[1] = 170, p[2] = 130;
+            } else {
+                p[0] = uint8_t(g < 225 ? g + 30 : 255), p[1] = uint8_t(g + 8 > 255 ? 255 : g + 8),
+                p[2] = uint8_t(g > 20 ? g - 20 : 0);
+            }
+        });
         host_.acquirePreview = [](void* c, int32_t w, int32_t h, Ui_Failure*) -> int32_t {
-            auto* t = static_cast<EditingWindowTest*>(static_cast<DialogTest*>(c));
+            EditingWindowTest* t = Self<EditingWindowTest>(c);
             t->acquired_.emplace_back(w, h);
             t->es_->analysisImage = t->view_;
             return 0;
         };
-        host_.previewInfo = [](void* c, PreviewInfo* info) -> int32_t {
-            auto* t = static_cast<EditingWindowTest*>(static_cast<DialogTest*>(c));
-            *info = PreviewInfo{};
-            info->width = info->imageWidth = kImageW;
-            info->height = info->imageHeight = kImageH;
-            info->shown = t->view_;
-            return 0;
-        };
         host_.drawPreview = [](void* c, UiWindow*, const Ui_Rect*, const PreviewLook* look,
                                Ui_Failure*) -> int32_t {
-            auto* t = static_cast<EditingWindowTest*>(static_cast<DialogTest*>(c));
+            EditingWindowTest* t = Self<EditingWindowTest>(c);
             t->drawnThrough_.push_back(look->shown);
             t->drawnClipping_.push_back(look->clipping);
             // A mid grey of the picture as the preview shows it.
@@ -70,55 +67,17 @@ class EditingWindowTest : public DialogTest {
             t->drawnGrey_.push_back(rgb[1]);
             return 0;
         };
-        env_.state = state_;
-        env_.prefs = prefs_.get();
-        env_.host = &host_;
-        env_.help = &help_;
-        env_.documentName = "/photos/beach.tif";
-        env_.context = this;
-        env_.writePrefs = [](void* c, Ui_Failure* f) -> int32_t {
+        window_.documentName = "/photos/beach.tif";
+        window_.writePrefs = [](void* c, Ui_Failure* f) -> int32_t {
             auto* t = static_cast<EditingWindowTest*>(c);
             ++t->prefsWrites_;
             return Ui_Fail(f, t->prefsWriteStatus_, kPhraseUpdatePrefs, 0, "prefs");
         };
     }
-    void TearDown() override {
-        es_->analysisImage = IPImage{};
-        EditStateFreeAnalysis(es_.get());
-        DialogTest::TearDown();
-    }
-    // A warm cast: greys, a blue sky and skin, all pushed towards red.
-    void MakeCastImage() {
-        pixels_.resize(size_t(kImageW) * kImageH * 3);
-        for (int32_t y = 0; y < kImageH; ++y) {
-            for (int32_t x = 0; x < kImageW; ++x) {
-                uint8_t* p = &pixels_[(size_t(y) * kImageW + size_t(x)) * 3];
-                const int g = 20 + 220 * x / (kImageW - 1);
-                if (y < 8) {
-                    p[0] = 90, p[1] = 130, p[2] = 200;
-                } else if (y < 16) {
-                    p[0] = 230, p[1] = 170, p[2] = 130;
-                } else {
-                    p[0] = uint8_t(g < 225 ? g + 30 : 255),
-                    p[1] = uint8_t(g + 8 > 255 ? 255 : g + 8), p[2] = uint8_t(g > 20 ? g - 20 : 0);
-                }
-            }
-        }
-        view_ = IPImage{};
-        view_.kind = kIPKindColour;
-        view_.channels = 3;
-        view_.bytesPerSample = 1;
-        view_.width = kImageW;
-        view_.height = kImageH;
-        view_.resolution = 72;
-        view_.pixelStep = 3;
-        view_.rowStep = 3 * kImageW;
-        for (int c = 0; c < 3; ++c) view_.channel[c] = pixels_.data() + c;
-    }
     bool Run(std::vector<UiScriptEvent> script, int32_t expectStatus = 0) {
         SetScript(std::move(script));
         bool accepted = false;
-        EXPECT_EQ(RunEditingWindow(&env_, es_.get(), &accepted), expectStatus);
+        EXPECT_EQ(RunEditingWindow(&window_, es_.get(), &accepted), expectStatus);
         EXPECT_EQ(Ui_Headless_Refused(), 0);
         return accepted;
     }
@@ -165,11 +124,6 @@ class EditingWindowTest : public DialogTest {
         return "";
     }
 
-    std::unique_ptr<EditState> es_;
-    std::unique_ptr<Prefs> prefs_;
-    std::vector<uint8_t> pixels_;
-    IPImage view_{};
-    EditingWindowEnv env_{};
     std::vector<std::pair<int32_t, int32_t>> acquired_;
     std::vector<Huegrid*> drawnThrough_;
     std::vector<uint8_t> drawnClipping_;
@@ -214,7 +168,7 @@ TEST_F(EditingWindowTest, OpensWithItsItemsSetFromTheState) {
 }
 
 TEST_F(EditingWindowTest, OpeningRunsKeenhueForTheToolsThatStartWithIt) {
-    env_.keenhueStart = kEditMaskAll;
+    window_.keenhueStart = kEditMaskAll;
     EditState expected = *es_;
     ASSERT_EQ(AutoSettings(&expected, kEditMaskAll, &view_), 0);
     EXPECT_TRUE(Run({Click(kEditorOk)}));

@@ -20,7 +20,7 @@
 #include "platform/ui/rect.h"
 #include "resources/ids/dlg1000.h"
 #include "resources/ids/strings.h"
-#include "tests/edit/window/dialog_test_support.h"
+#include "tests/edit/window/window_test_support.h"
 
 namespace {
 
@@ -28,32 +28,37 @@ using namespace window_testing;
 
 constexpr int32_t kW = 48, kH = 32;
 
-class WindowClicksTest : public DialogTest {
+class WindowClicksTest : public WindowTest {
    protected:
     void SetUp() override {
-        DialogTest::SetUp();
-        es_ = std::make_unique<EditState>();
-        ASSERT_EQ(EditStateInit(es_.get(), nullptr), 0);
-        es_->keenhueMask = kEditMaskAll;
-        prefs_ = std::make_unique<Prefs>();
-        SetPrefsDefaults(prefs_.get());
-        prefs_->showStartUpGuide = 0;
+        WindowTest::SetUp();
         prefs_->keenhueMask = kEditMaskAll;
         prefs_->keenhueMode = 0;
         prefs_->sampleSize = 0;
         prefs_->showSampledRegion = 1;
-        MakePicture();
-        host_.acquirePreview = [](void* c, int32_t, int32_t, Ui_Failure*) -> int32_t {
-            Self(c)->es_->analysisImage = Self(c)->picture_;
-            return 0;
-        };
+        // Rows 0-7 a blue sky, 8-15 a flat warm grey (the cast), a black line, 17-27 a grey ramp
+        // with the same cast, left dark to right light, 28-31 a true grey.
+        MakePicture(kW, kH, [](int32_t x, int32_t y, uint8_t p[3]) {
+            const int g = 25 + 200 * x / (kW - 1);
+            if (y < 8) {
+                p[0] = 60, p[1] = 110, p[2] = 200;
+            } else if (y < 16) {
+                p[0] = 164, p[1] = 150, p[2] = 134;
+            } else if (y == 16) {
+                p[0] = p[1] = p[2] = 0;
+            } else if (y < 28) {
+                p[0] = uint8_t(g + 24), p[1] = uint8_t(g), p[2] = uint8_t(g - 22);
+            } else {
+                p[0] = p[1] = p[2] = 128;
+            }
+        });
         host_.previewInfo = [](void* c, PreviewInfo* info) -> int32_t {
             *info = PreviewInfo{};
             info->width = info->imageWidth = kW;
             info->height = info->imageHeight = kH;
             info->reduced = Self(c)->reduced_;
             info->zoomed = Self(c)->zoomed_;
-            info->shown = Self(c)->picture_;
+            info->shown = Self(c)->view_;
             return 0;
         };
         host_.drawPreview = [](void* c, UiWindow*, const Ui_Rect*, const PreviewLook* look,
@@ -75,56 +80,12 @@ class WindowClicksTest : public DialogTest {
             Self(c)->calls_.push_back("pan " + std::to_string(dx) + "," + std::to_string(dy));
             return 0;
         };
-        env_.state = state_;
-        env_.prefs = prefs_.get();
-        env_.host = &host_;
-        env_.help = &help_;
-        env_.context = this;
     }
-    void TearDown() override {
-        es_->analysisImage = IPImage{};
-        EditStateFreeAnalysis(es_.get());
-        DialogTest::TearDown();
-    }
-    static WindowClicksTest* Self(void* c) {
-        return static_cast<WindowClicksTest*>(static_cast<DialogTest*>(c));
-    }
-    // Rows 0-7 a blue sky, 8-15 a flat warm grey (the cast), a black line, 17-27 a grey ramp
-    // with the same cast, left dark to right light, 28-31 a true grey.
-    void MakePicture() {
-        pixels_.resize(size_t(kW) * kH * 3);
-        for (int32_t y = 0; y < kH; ++y) {
-            for (int32_t x = 0; x < kW; ++x) {
-                uint8_t* p = &pixels_[(size_t(y) * kW + size_t(x)) * 3];
-                const int g = 25 + 200 * x / (kW - 1);
-                if (y < 8) {
-                    p[0] = 60, p[1] = 110, p[2] = 200;
-                } else if (y < 16) {
-                    p[0] = 164, p[1] = 150, p[2] = 134;
-                } else if (y == 16) {
-                    p[0] = p[1] = p[2] = 0;
-                } else if (y < 28) {
-                    p[0] = uint8_t(g + 24), p[1] = uint8_t(g), p[2] = uint8_t(g - 22);
-                } else {
-                    p[0] = p[1] = p[2] = 128;
-                }
-            }
-        }
-        picture_ = IPImage{};
-        picture_.kind = kIPKindColour;
-        picture_.channels = 3;
-        picture_.bytesPerSample = 1;
-        picture_.width = kW;
-        picture_.height = kH;
-        picture_.resolution = 72;
-        picture_.pixelStep = 3;
-        picture_.rowStep = 3 * kW;
-        for (int c = 0; c < 3; ++c) picture_.channel[c] = pixels_.data() + c;
-    }
+    static WindowClicksTest* Self(void* c) { return WindowTest::Self<WindowClicksTest>(c); }
     void Run(std::vector<UiScriptEvent> script) {
         SetScript(std::move(script));
         bool accepted = false;
-        EXPECT_EQ(RunEditingWindow(&env_, es_.get(), &accepted), 0);
+        EXPECT_EQ(RunEditingWindow(&window_, es_.get(), &accepted), 0);
         EXPECT_EQ(Ui_Headless_Refused(), 0);
     }
     // The client point of picture pixel (x, y): the picture is centred in the preview item.
@@ -156,7 +117,7 @@ class WindowClicksTest : public DialogTest {
         events_ = std::move(script);
         Ui_Headless_SetScript(events_.data(), int32_t(events_.size()));
         bool accepted = false;
-        EXPECT_EQ(RunEditingWindow(&env_, es_.get(), &accepted), 0);
+        EXPECT_EQ(RunEditingWindow(&window_, es_.get(), &accepted), 0);
         EXPECT_EQ(Ui_Headless_Refused(), 0);
     }
     // The readout figures drawn in a column ("Pointer", "#1", "#2"), top to bottom, as
@@ -205,7 +166,7 @@ class WindowClicksTest : public DialogTest {
         }
         uint8_t mean[3];
         for (int c = 0; c < 3; ++c) mean[c] = uint8_t((sum[c] + count / 2) / count);
-        IPImage one = picture_;
+        IPImage one = view_;
         one.width = one.height = 1;
         for (int c = 0; c < 3; ++c) one.channel[c] = &mean[c];
         Huegrid* grid = nullptr;
@@ -219,11 +180,6 @@ class WindowClicksTest : public DialogTest {
                 int(std::lround(255 * rgb[2]))};
     }
 
-    std::unique_ptr<EditState> es_;
-    std::unique_ptr<Prefs> prefs_;
-    std::vector<uint8_t> pixels_;
-    IPImage picture_{};
-    EditingWindowEnv env_{};
     std::vector<UiScriptEvent> events_;
     std::vector<IPMask> sampledDrawn_;
     std::vector<std::string> calls_;
@@ -246,8 +202,8 @@ TEST_F(WindowClicksTest, NeutralClickTakesTheCastOutOfTheGreyPatch) {
         // The step wedge shows the warm cast the click found.
         Ui_Rect wedge;
         Ui_Item_GetRect(w, kEditorCastWedge, &wedge);
-        const Ui_RGB c = Ui_Headless_Pixel(Ui_Headless_Window(w), wedge.top + 4,
-                                           (wedge.left + wedge.right) / 2);
+        const Ui_RGB c =
+            Ui_Headless_Pixel(Ui_Headless_Window(w), wedge.top + 4, (wedge.left + wedge.right) / 2);
         wedgeSpread = int32_t(c.r) - int32_t(c.b);
     }));
     RunScript(script);
@@ -287,7 +243,7 @@ TEST_F(WindowClicksTest, ClickOnTheLevelsTabSetsThePointTheRuleNames) {
             Huegrid* grid = nullptr;
             HgBuild(&es_->editPars, 3, es_->gridLevel, 1, &grid);
             float rgb[3];
-            HgPixelThrough(&picture_, grid, x, 20, rgb, nullptr);
+            HgPixelThrough(&view_, grid, x, 20, rgb, nullptr);
             HgFree(grid);
             const double p = 0.299 * rgb[0] + 0.587 * rgb[1] + 0.114 * rgb[2];
             const double b = expected->blackPoint, w = expected->whitePoint;
@@ -323,7 +279,7 @@ TEST_F(WindowClicksTest, ClickOnTheLevelsTabSetsThePointTheRuleNames) {
 }
 
 TEST_F(WindowClicksTest, SamplePointsReadTheEngineTransformOfTheirAverage) {
-    env_.keenhueStart = kEditMaskAll;
+    window_.keenhueStart = kEditMaskAll;
     prefs_->sampleSize = 1;
     std::vector<UiScriptEvent> script;
     ClickPixel(&script, 10, 20, 0, 0, 1);

@@ -17,7 +17,7 @@
 #include "resources/ids/dlg1000.h"
 #include "resources/ids/dlg1004.h"
 #include "resources/ids/dlg1009.h"
-#include "tests/edit/window/dialog_test_support.h"
+#include "tests/edit/window/window_test_support.h"
 
 namespace {
 
@@ -25,65 +25,23 @@ using namespace window_testing;
 
 constexpr int32_t kImageW = 40, kImageH = 24;
 
-class WindowColorToolsTest : public DialogTest {
+class WindowColorToolsTest : public WindowTest {
    protected:
     void SetUp() override {
-        DialogTest::SetUp();
-        es_ = std::make_unique<EditState>();
-        ASSERT_EQ(EditStateInit(es_.get(), nullptr), 0);
-        es_->keenhueMask = kEditMaskAll;
-        prefs_ = std::make_unique<Prefs>();
-        SetPrefsDefaults(prefs_.get());
-        prefs_->showStartUpGuide = 0;
+        WindowTest::SetUp();
         // Greys with a warm cast over the width, a band of skin in the middle rows.
-        pixels_.resize(size_t(kImageW) * kImageH * 3);
-        for (int32_t y = 0; y < kImageH; ++y) {
-            for (int32_t x = 0; x < kImageW; ++x) {
-                uint8_t* p = &pixels_[(size_t(y) * kImageW + size_t(x)) * 3];
-                const int g = 30 + 200 * x / (kImageW - 1);
-                const bool skin = 8 <= y && y < 16;
-                p[0] = uint8_t(skin ? 225 : g + 20);
-                p[1] = uint8_t(skin ? 165 : g + 5);
-                p[2] = uint8_t(skin ? 125 : g - 15);
-            }
-        }
-        view_.kind = kIPKindColour;
-        view_.channels = 3;
-        view_.bytesPerSample = 1;
-        view_.width = kImageW;
-        view_.height = kImageH;
-        view_.resolution = 72;
-        view_.pixelStep = 3;
-        view_.rowStep = 3 * kImageW;
-        for (int c = 0; c < 3; ++c) view_.channel[c] = pixels_.data() + c;
-        host_.acquirePreview = [](void* c, int32_t, int32_t, Ui_Failure*) -> int32_t {
-            auto* t = static_cast<WindowColorToolsTest*>(static_cast<DialogTest*>(c));
-            t->es_->analysisImage = t->view_;
-            return 0;
-        };
-        host_.previewInfo = [](void*, PreviewInfo* info) -> int32_t {
-            *info = PreviewInfo{};
-            info->width = info->imageWidth = kImageW;
-            info->height = info->imageHeight = kImageH;
-            return 0;
-        };
-        host_.drawPreview = [](void*, UiWindow*, const Ui_Rect*, const PreviewLook*,
-                               Ui_Failure*) -> int32_t { return 0; };
-        env_.state = state_;
-        env_.prefs = prefs_.get();
-        env_.host = &host_;
-        env_.help = &help_;
-        env_.context = this;
-    }
-    void TearDown() override {
-        es_->analysisImage = IPImage{};
-        EditStateFreeAnalysis(es_.get());
-        DialogTest::TearDown();
+        MakePicture(kImageW, kImageH, [](int32_t x, int32_t y, uint8_t p[3]) {
+            const int g = 30 + 200 * x / (kImageW - 1);
+            const bool skin = 8 <= y && y < 16;
+            p[0] = uint8_t(skin ? 225 : g + 20);
+            p[1] = uint8_t(skin ? 165 : g + 5);
+            p[2] = uint8_t(skin ? 125 : g - 15);
+        });
     }
     void Run(std::vector<UiScriptEvent> script) {
         SetScript(std::move(script));
         bool accepted = false;
-        EXPECT_EQ(RunEditingWindow(&env_, es_.get(), &accepted), 0);
+        EXPECT_EQ(RunEditingWindow(&window_, es_.get(), &accepted), 0);
         EXPECT_EQ(Ui_Headless_Refused(), 0);
         EXPECT_EQ(Ui_Headless_Remaining(), 0);
     }
@@ -114,12 +72,6 @@ class WindowColorToolsTest : public DialogTest {
         e.text = text;
         return For(kDlgMemoryColor, e);
     }
-
-    std::unique_ptr<EditState> es_;
-    std::unique_ptr<Prefs> prefs_;
-    std::vector<uint8_t> pixels_;
-    IPImage view_{};
-    EditingWindowEnv env_{};
 };
 
 TEST_F(WindowColorToolsTest, ToneButtonsToneTheImageAndTakeTheColourOutOfEveryHandle) {

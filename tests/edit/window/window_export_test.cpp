@@ -19,7 +19,7 @@
 #include "platform/file.h"
 #include "platform/ui/controls.h"
 #include "resources/ids/dlg1000.h"
-#include "tests/edit/window/dialog_test_support.h"
+#include "tests/edit/window/window_test_support.h"
 
 namespace {
 
@@ -40,37 +40,16 @@ std::vector<uint8_t> FileBytes(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-class WindowExportTest : public DialogTest {
+class WindowExportTest : public WindowTest {
    protected:
     void SetUp() override {
-        DialogTest::SetUp();
-        es_ = std::make_unique<EditState>();
-        ASSERT_EQ(EditStateInit(es_.get(), nullptr), 0);
-        es_->keenhueMask = kEditMaskAll;
-        prefs_ = std::make_unique<Prefs>();
-        SetPrefsDefaults(prefs_.get());
-        prefs_->showStartUpGuide = 0;
+        WindowTest::SetUp();
         prefs_->keenhueMask = kEditMaskAll;
-        MakeCastImage();
-        host_.acquirePreview = [](void* c, int32_t, int32_t, Ui_Failure*) -> int32_t {
-            auto* t = static_cast<WindowExportTest*>(static_cast<DialogTest*>(c));
-            t->es_->analysisImage = t->view_;
-            return 0;
-        };
-        host_.previewInfo = [](void*, PreviewInfo* info) -> int32_t {
-            *info = PreviewInfo{};
-            info->width = info->imageWidth = kImageW;
-            info->height = info->imageHeight = kImageH;
-            return 0;
-        };
-        host_.drawPreview = [](void*, UiWindow*, const Ui_Rect*, const PreviewLook*,
-                               Ui_Failure*) -> int32_t { return 0; };
-        window_.state = state_;
-        window_.prefs = prefs_.get();
-        window_.host = &host_;
-        window_.help = &help_;
+        MakePicture(kImageW, kImageH, [](int32_t x, int32_t y, uint8_t p[3]) {
+            const int g = 20 + 200 * x / (kImageW - 1);
+            p[0] = uint8_t(g + 30), p[1] = uint8_t(g + 8), p[2] = uint8_t(g - 20 + y);
+        });
         window_.documentName = "/photos/beach.tif";
-        window_.context = this;
         window_.writePrefs = [](void* c, Ui_Failure*) -> int32_t {
             ++static_cast<WindowExportTest*>(c)->prefsWrites_;
             return 0;
@@ -81,31 +60,6 @@ class WindowExportTest : public DialogTest {
         ASSERT_EQ(ResetEditStatePars(es_.get(), kEditMaskAll), 0);
         stored_ = es_->editPars;
         prefs_->previousSettings = stored_;
-    }
-    void TearDown() override {
-        es_->analysisImage = IPImage{};
-        EditStateFreeAnalysis(es_.get());
-        DialogTest::TearDown();
-    }
-    void MakeCastImage() {
-        pixels_.resize(size_t(kImageW) * kImageH * 3);
-        for (int32_t y = 0; y < kImageH; ++y) {
-            for (int32_t x = 0; x < kImageW; ++x) {
-                uint8_t* p = &pixels_[(size_t(y) * kImageW + size_t(x)) * 3];
-                const int g = 20 + 200 * x / (kImageW - 1);
-                p[0] = uint8_t(g + 30), p[1] = uint8_t(g + 8), p[2] = uint8_t(g - 20 + y);
-            }
-        }
-        view_ = IPImage{};
-        view_.kind = kIPKindColour;
-        view_.channels = 3;
-        view_.bytesPerSample = 1;
-        view_.width = kImageW;
-        view_.height = kImageH;
-        view_.resolution = 72;
-        view_.pixelStep = 3;
-        view_.rowStep = 3 * kImageW;
-        for (int c = 0; c < 3; ++c) view_.channel[c] = pixels_.data() + c;
     }
     // Runs the window in OK mode `mode`: master "Keenhue" (a real correction), OK, then the
     // chooser answers and whatever follows.
@@ -216,11 +170,6 @@ class WindowExportTest : public DialogTest {
         return k;
     }
 
-    std::unique_ptr<EditState> es_;
-    std::unique_ptr<Prefs> prefs_;
-    std::vector<uint8_t> pixels_;
-    IPImage view_{};
-    EditingWindowEnv window_{};
     EditPars stored_{};
     std::string out_;
     int prefsWrites_ = 0;
