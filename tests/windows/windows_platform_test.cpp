@@ -6,26 +6,17 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "platform/os.h"
 #include "platform/paths.h"
 #include "platform/resources.h"
+#include "tests/platform/test_support.h"
 
 namespace {
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteAll(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
+using testing_support::ReadFile;
+using testing_support::WriteFile;
 
 uint32_t BE32(const std::string& bytes, size_t at) {
     return uint32_t(uint8_t(bytes[at])) << 24 | uint32_t(uint8_t(bytes[at + 1])) << 16 |
@@ -36,7 +27,7 @@ uint32_t BE32(const std::string& bytes, size_t at) {
 // Windows resources (compiled from the same script as the module's) with the same bytes; strings
 // come back from the STRINGTABLE as the same text.
 TEST(WindowsResources, EveryArchiveEntryIsAWindowsResourceWithTheSameBytes) {
-    std::string archive = ReadAll(KOLMARA_ARCHIVE_FILE);
+    std::string archive = ReadFile(KOLMARA_ARCHIVE_FILE);
     ASSERT_GE(archive.size(), 12u);
     ASSERT_EQ(archive.substr(0, 4), "KRES");
     const ResArchive* module = Res_ModuleArchive();
@@ -95,13 +86,13 @@ TEST(WindowsFiles, ReplacingAFileOverwritesAnExistingOneInOneStep) {
     ASSERT_EQ(Ui_Path_SetToTempFolder(folder), 0);
     std::string target = std::string(folder) + "kolmara_replace_test.dat";
     std::string fresh = target + ".new";
-    WriteAll(target, "old contents");
-    WriteAll(fresh, "new");
+    WriteFile(target, "old contents");
+    WriteFile(fresh, "new");
     ASSERT_EQ(Os_ReplaceFile(fresh.c_str(), target.c_str()), 0);
-    EXPECT_EQ(ReadAll(target), "new");
+    EXPECT_EQ(ReadFile(target), "new");
     EXPECT_EQ(GetFileAttributesA(fresh.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_NE(Os_ReplaceFile(fresh.c_str(), target.c_str()), 0);  // nothing left to move
-    EXPECT_EQ(ReadAll(target), "new");
+    EXPECT_EQ(ReadFile(target), "new");
     DeleteFileA(target.c_str());
 }
 
