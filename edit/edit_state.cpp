@@ -29,6 +29,8 @@ int32_t EditStateInit(EditState* s, const RefRGB* workingSpace) {
     int32_t status = HgSetReference(&s->editPars, workingSpace);
     if (status != kStatusOk) return status;
     SetColorDefsDefaults(&s->colorDefs);
+    MemoryColorsSetDefaults(s->memoryColors);
+    s->pointerSubject = -1;
     s->balanceMethod = kBalanceNeutrals;
     s->bitsPerChannel = 8;
     s->gridLevel = kDefaultGridLevel;

@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "edit/color_defs.h"
+#include "edit/memory_colors.h"
 #include "engine/edit_pars.h"
 #include "engine/ip_image.h"
 #include "engine/measure.h"
@@ -43,7 +44,13 @@ struct EditState {
     uint8_t activeHandleHasSamples;
     uint8_t huePlacementPending;
     uint8_t reserved[2];
-    ColorDefs colorDefs;     // neutral, grayscale and sepia definitions
+    ColorDefs colorDefs;  // neutral, grayscale and sepia definitions
+    // The six memory colours, the run's copies of the preferences' slots (the host copies them
+    // in when the run starts; the editing window hands changed ones back).
+    MemoryColor memoryColors[kMemoryColorCount];
+    // What the hue tab's information box names: the memory-colour slot (0..5), "B/W" (6) or
+    // "Sepia" (7) under the pointer or being edited; -1 for none (memory_info.h's subjects).
+    int32_t pointerSubject;
     int32_t bitsPerChannel;  // of the image: 8 or 16 (linear data is offered for 16 only)
     int32_t gridLevel;       // quality index 0..7 of the transforms built for the run
 

@@ -88,7 +88,8 @@ int32_t CheckHostAndImage(FilterRecord* record, PhaseFailure* why) {
     return kStatusOk;
 }
 
-// The copies of the preferences that steer a run (entries 50-54, 58, 59, 64, 111-115).
+// The copies of the preferences that steer a run (entries 50-54, 58, 59, 64, 111-115), and the
+// colour definitions and memory colours the run edits (62, 63, 104, 105, 108).
 void CopyPrefsIntoRun(const Prefs& p, PluginData* data) {
     RunState& r = data->run;
     r.readoutMode = p.readoutMode;
@@ -99,6 +100,9 @@ void CopyPrefsIntoRun(const Prefs& p, PluginData* data) {
     r.preferredSaturation = p.preferredSaturation;
     data->editState.preferredSaturation = p.preferredSaturation;
     data->editState.keenhueMask = p.keenhueMask;
+    // The user's colour definitions and memory colours; the window hands changed ones back.
+    data->editState.colorDefs = p.colorDefs;
+    for (int i = 0; i < kMemoryColorCount; ++i) data->editState.memoryColors[i] = p.memoryColors[i];
     r.startWith = p.startWith;
     r.startAllSame = p.startAllSame;
     for (int i = 0; i < 4; ++i) r.startTool[i] = p.startTool[i];

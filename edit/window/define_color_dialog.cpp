@@ -92,11 +92,14 @@ int32_t SetColour(DefineWindow* dw, const float rgb[3], Ui_Failure* failure) {
     return kStatusOk;
 }
 
-// A change is complete: the owner rebuilds what depends on the parameters.
-int32_t TellChanged(DefineWindow* dw, Ui_Failure* failure) {
+// A change is complete: the owner rebuilds what depends on the parameters. restored: everything
+// is back as it was at opening, so nothing has to follow the neutral; letting the automatic
+// settings run then would replace tone or hue settings the person had made by hand before.
+int32_t TellChanged(DefineWindow* dw, Ui_Failure* failure, bool restored = false) {
     const ParsChangedHooks* hooks = dw->hooks;
     if (hooks == nullptr || hooks->parsChanged == nullptr) return kStatusOk;
-    return hooks->parsChanged(hooks->context, uint8_t(dw->kind == kColorDefNeutral), failure);
+    const uint8_t neutral = !restored && dw->kind == kColorDefNeutral ? 1 : 0;
+    return hooks->parsChanged(hooks->context, neutral, failure);
 }
 
 int32_t SetAndTell(UiWindow* w, DefineWindow* dw, const float rgb[3], Ui_Failure* failure) {
@@ -150,7 +153,7 @@ int32_t Restore(DefineWindow* dw, Ui_Failure* failure) {
     dw->state->editPars.balCurveValid = 0;
     dw->state->colorDefs = dw->savedDefs;
     dw->edited = 0;
-    return TellChanged(dw, failure);
+    return TellChanged(dw, failure, true);
 }
 
 int32_t Track(UiWindow* w, int16_t item, int16_t phase) {

@@ -6,7 +6,8 @@
 // restored, picked or loaded, the dialog cancelled) the owner is told through its hooks, where
 // the editing window rebuilds its preview and, in Keenhue Mode, lets the automatic settings
 // follow a changed neutral. "Cancel" puts back the edit parameters and all three stored
-// definitions as they were when the dialog opened.
+// definitions as they were when the dialog opened, and tells the owner so without
+// neutralChanged: the parameters are exactly those it had before, nothing has to follow.
 #pragma once
 
 #include <cstdint>

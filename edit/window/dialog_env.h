@@ -39,6 +39,7 @@ struct ParsChangedHooks {
     void* context;
     // The live parameters changed and the change is complete (a slider released, a colour loaded,
     // restored or picked, the dialog cancelled). neutralChanged: the neutral definition is among
-    // the changes, so the tools right of the colour balance may have to follow it.
+    // the changes, so the tools right of the colour balance may have to follow it (never after a
+    // cancel, which brings back the parameters as they were).
     int32_t (*parsChanged)(void* context, uint8_t neutralChanged, Ui_Failure* failure);
 };

@@ -57,6 +57,7 @@ int32_t ItemHit(UiWindow* w, int16_t item) {
     Ui_Failure failure;
     Ui_Failure_Clear(&failure);
     EditorCommand(win, item, &failure);
+    EditorRefreshMemoryButtons(win);
     EditorTell(win, &failure);
     return kStatusOk;
 }
@@ -93,7 +94,7 @@ void SetUpItems(EditingWindow* win) {
     for (int16_t i = 0; i < kMemoryColorCount; ++i) {
         const int16_t item = int16_t(kEditorMemoryColor1 + i);
         Ui_Item_Enable(w, item, 0);
-        if (MemoryColorButtonTitle(win->env->state, &prefs->memoryColors[i], text, sizeof text) ==
+        if (MemoryColorButtonTitle(win->env->state, &win->es->memoryColors[i], text, sizeof text) ==
             kStatusOk) {
             Ui_Item_SetText(w, item, text);
         }
@@ -119,6 +120,7 @@ int32_t Init(UiWindow* w) {
     Ui_Item_SetDefault(w, kEditorOk);
     Ui_Dlg_SetResizable(w, 0, 0);
     SetUpItems(win);
+    EditorColorToolsInit(win);
 
     // The window is not on the screen yet: failures are shown once it is (first paint would be
     // too late for the start-up guide's order, so they go out right after it is shown).

@@ -9,7 +9,6 @@
 #include "edit/keenhue.h"
 #include "edit/pars_text.h"
 #include "edit/settings_text.h"
-#include "edit/window/define_color_dialog.h"
 #include "edit/window/help_window.h"
 #include "edit/window/prefs_dialog.h"
 #include "edit/window/sharpen_noise_dialog.h"
@@ -307,24 +306,6 @@ int32_t SwitchView(EditingWindow* win, Ui_Failure* failure) {
     return EditorRebuildTransforms(win, failure);
 }
 
-// The neutral definition edits the live parameters: the preview follows, and in Keenhue Mode so
-// do the tools right of the colour balance.
-int32_t NeutralChanged(void* context, uint8_t neutralChanged, Ui_Failure* failure) {
-    EditingWindow* win = static_cast<EditingWindow*>(context);
-    int32_t status = kStatusOk;
-    if (neutralChanged != 0 && win->keenhueMode != 0) {
-        status = EditorAutoSettings(win, kEditMaskFromTool2, failure);
-    }
-    return Finish(win, status, false, failure);
-}
-
-int32_t NeutralPreferences(EditingWindow* win) {
-    Snapshot(win);
-    const ParsChangedHooks hooks{win, NeutralChanged};
-    bool accepted = false;
-    return DefineColorDialog(&win->dialogEnv, win->es, kColorDefNeutral, &hooks, &accepted);
-}
-
 int32_t Close(EditingWindow* win, bool ok, Ui_Failure* failure) {
     Prefs* prefs = win->env->prefs;
     if (ok && prefs->altOkCyclesMode != 0 && AltDown(win)) {
@@ -437,9 +418,6 @@ bool EditorCommand(EditingWindow* win, int16_t item, Ui_Failure* failure) {
         case kEditorTabBar:
             TabBarClicked(win, failure);
             return true;
-        case kEditorNeutralPrefs:
-            NeutralPreferences(win);
-            return true;
         case kEditorBalanceMethod:
             BalanceMethodChosen(win, failure);
             return true;
@@ -459,7 +437,7 @@ bool EditorCommand(EditingWindow* win, int16_t item, Ui_Failure* failure) {
             return true;
         }
         default:
-            return false;
+            return EditorColorToolCommand(win, item, failure);
     }
 }
 

@@ -46,3 +46,15 @@ void EditorTitleOk(EditingWindow* win);
 // The automatic settings for the groups of mask (restricted to the preferences' Keenhue mask).
 // failure: "calculating auto settings".
 int32_t EditorAutoSettings(EditingWindow* win, HgEditMask mask, Ui_Failure* failure);
+
+// window_color_tools.cpp
+// Registers the toning swatch, the memory-colour information box and the pointer watch that
+// chooses what the box names; the memory-colour buttons follow the active handle.
+void EditorColorToolsInit(EditingWindow* win);
+// Carries out "B/W", "Sepia", "Toning", the toning swatch, the memory-colour buttons and the
+// colour-cast tab's "Preferences..." (the neutral definition). false when the item is none of
+// them.
+bool EditorColorToolCommand(EditingWindow* win, int16_t item, Ui_Failure* failure);
+// Enables the memory-colour buttons while the active hue handle has samples, disables them
+// otherwise. Whatever changes the active handle or its samples calls it.
+void EditorRefreshMemoryButtons(EditingWindow* win);

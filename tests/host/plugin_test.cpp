@@ -22,6 +22,7 @@
 
 #include "edit/edit_state.h"
 #include "edit/prefs.h"
+#include "engine/balance.h"
 #include "engine/huegrid_applier.h"
 #include "engine/huegrid_build.h"
 #include "engine/noise_filter.h"
@@ -1470,6 +1471,29 @@ TEST_F(PluginTest, KeenhueStartAnalysesAReducedCopyAndAppliesTheResult) {
     const int d0 = std::abs(int(scene.At(x, y, 0)) - int(scene.At(x, y, 2)));
     const int d1 = std::abs(int(h.dest.At(x, y, 0)) - int(h.dest.At(x, y, 2)));
     EXPECT_LT(d1, d0 / 3);
+}
+
+TEST_F(PluginTest, TheUsersNeutralDefinitionSetsTheTargetOfTheColourBalance) {
+    // A warm neutral: the automatic colour balance aims at it instead of at grey.
+    const float warm[3] = {0.6f, 0.5f, 0.4f};
+    WritePrefs([&](Prefs& p) {
+        p.startAllSame = 1;
+        p.startWith = kStartKeenhue;
+        p.keenhueMask = kEditMaskTool1;
+        for (int c = 0; c < 3; ++c) p.colorDefs.neutral[c] = warm[c];
+    });
+    const Image scene = CastScene(200, 60, 8);
+    StripHost h(scene);
+    h.PlayWithoutDialog();
+    ASSERT_EQ(h.Run(), 0);
+    ExpectCleanRun(h);
+    const std::unique_ptr<Prefs> after = ReadPrefsFile();
+    float target[3];
+    ASSERT_EQ(HgNeutralTargetFromColour(warm, &after->previousSettings.refRGB, target), 0);
+    ASSERT_GT(target[0], 1.0f);
+    for (int c = 0; c < 3; ++c)
+        EXPECT_FLOAT_EQ(after->previousSettings.neutralTarget[c], target[c]);
+    EXPECT_FLOAT_EQ(after->colorDefs.neutral[0], warm[0]) << "the definition stays the user's";
 }
 
 TEST_F(PluginTest, KeenhueOnAnEmptySelectionStopsTheStartAndKeepsTheImage) {

@@ -92,6 +92,10 @@ shot() {
 # Client coordinates of the template's buttons (9-point font: 7 x 15 pixels a base unit).
 keenhue_x=731 keenhue_y=26 ok_x=861 ok_y=720 cancel_x=987 cancel_y=720
 tab_x=731 tab_step=70 tab_y=90 grow_w=200 grow_h=220
+sharpen_x=700 noise_x=795 boxes_y=620 setup_x=980 setup_y=618 skin_x=754 skin_y=432
+sepia_x=812 sepia_y=500
+# The sharpen/noise dialog (8-point font: 6 x 13 pixels a base unit).
+zoom_in_x=342 zoom_y=278 setup_cancel_x=465 setup_cancel_y=362
 
 click() {
   xdotool mousemove --window "$1" "$2" "$3" click 1
@@ -140,6 +144,34 @@ run=$!
 win=$(editor_window) || fail "the editing window did not open again"
 sleep 1
 close_guide
+# The sharpen/noise set-up over the photograph: both boxes on, "Setup...", the views at 100 %
+# and zoomed in twice; its "Cancel" leaves the settings, the window's "Cancel" the image.
+click "$win" $sharpen_x $boxes_y
+click "$win" $noise_x $boxes_y
+click "$win" $setup_x $setup_y
+setup=
+for _ in $(seq 100); do
+  setup=$(xdotool search --onlyvisible --name '^Sharpen / Remove Noise$' 2>/dev/null | head -1 || true)
+  [ -n "$setup" ] && break
+  sleep 0.1
+done
+[ -n "$setup" ] || fail "Setup... did not open the sharpen/noise dialog"
+sleep 1
+shot "$setup" "sharpen_noise_photo.png"
+click "$setup" $zoom_in_x $zoom_y
+click "$setup" $zoom_in_x $zoom_y
+sleep 1
+shot "$setup" "sharpen_noise_photo_zoomed.png"
+click "$setup" $setup_cancel_x $setup_cancel_y
+# The hue tab: the information box names the memory colour under the pointer; "Sepia" tones the
+# image and takes the colour out of the hue handles.
+click "$win" $((tab_x + 3 * tab_step)) $tab_y
+xdotool mousemove --window "$win" $skin_x $skin_y
+sleep 0.5
+shot "$win" "editor_memory_info.png"
+click "$win" $sepia_x $sepia_y
+sleep 1
+shot "$win" "editor_sepia.png"
 click "$win" $cancel_x $cancel_y
 status=0
 wait "$run" || status=$?

@@ -54,4 +54,18 @@ const UiHeadlessItem& DialogTest::Item(UiWindow* w, int16_t item) {
     return hw->items[item - 1];
 }
 
+std::vector<std::string> DialogTest::TextsIn(UiWindow* w, int16_t item) {
+    Ui_Rect r;
+    Ui_Item_GetRect(w, item, &r);
+    const UiHeadlessWindow* hw = Ui_Headless_Window(w);
+    std::vector<std::string> out;
+    for (int32_t i = 0; i < hw->textCount; ++i) {
+        const Ui_Rect& t = hw->texts[i].rect;
+        if (t.top >= r.top && t.bottom <= r.bottom && t.left >= r.left && t.right <= r.right) {
+            out.push_back(hw->texts[i].text);
+        }
+    }
+    return out;
+}
+
 }  // namespace window_testing

@@ -24,6 +24,8 @@ class DialogTest : public UiTest {
     static std::string ItemText(UiWindow* w, int16_t item);
     // The headless item of the open dialog.
     static const UiHeadlessItem& Item(UiWindow* w, int16_t item);
+    // The texts drawn inside an item of the open dialog since it opened, in drawing order.
+    static std::vector<std::string> TextsIn(UiWindow* w, int16_t item);
     // Every alert shown so far: its text, and " | " and the detail when there is one.
     static std::vector<std::string> alerts;
 

@@ -1,0 +1,360 @@
+// The colour tools of the editing window through RunEditingWindow on the headless binding:
+// "B/W", "Sepia", "Toning" and its swatch, the neutral's "Preferences...", the memory-colour
+// buttons and the information box, with the colour dialogs they open driven by the same script.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "edit/keenhue.h"
+#include "edit/window/editing_window.h"
+#include "engine/sampling.h"
+#include "platform/ui/controls.h"
+#include "resources/ids/dlg1000.h"
+#include "resources/ids/dlg1004.h"
+#include "resources/ids/dlg1009.h"
+#include "tests/edit/window/dialog_test_support.h"
+
+namespace {
+
+using namespace window_testing;
+
+constexpr int32_t kImageW = 40, kImageH = 24;
+
+class WindowColorToolsTest : public DialogTest {
+   protected:
+    void SetUp() override {
+        DialogTest::SetUp();
+        es_ = std::make_unique<EditState>();
+        ASSERT_EQ(EditStateInit(es_.get(), nullptr), 0);
+        es_->keenhueMask = kEditMaskAll;
+        prefs_ = std::make_unique<Prefs>();
+        SetPrefsDefaults(prefs_.get());
+        prefs_->showStartUpGuide = 0;
+        // Greys with a warm cast over the width, a band of skin in the middle rows.
+        pixels_.resize(size_t(kImageW) * kImageH * 3);
+        for (int32_t y = 0; y < kImageH; ++y) {
+            for (int32_t x = 0; x < kImageW; ++x) {
+                uint8_t* p = &pixels_[(size_t(y) * kImageW + size_t(x)) * 3];
+                const int g = 30 + 200 * x / (kImageW - 1);
+                const bool skin = 8 <= y && y < 16;
+                p[0] = uint8_t(skin ? 225 : g + 20);
+                p[1] = uint8_t(skin ? 165 : g + 5);
+                p[2] = uint8_t(skin ? 125 : g - 15);
+            }
+        }
+        view_.kind = kIPKindColour;
+        view_.channels = 3;
+        view_.bytesPerSample = 1;
+        view_.width = kImageW;
+        view_.height = kImageH;
+        view_.resolution = 72;
+        view_.pixelStep = 3;
+        view_.rowStep = 3 * kImageW;
+        for (int c = 0; c < 3; ++c) view_.channel[c] = pixels_.data() + c;
+        host_.acquirePreview = [](void* c, int32_t, int32_t, Ui_Failure*) -> int32_t {
+            auto* t = static_cast<WindowColorToolsTest*>(static_cast<DialogTest*>(c));
+            t->es_->analysisImage = t->view_;
+            return 0;
+        };
+        host_.previewInfo = [](void*, PreviewInfo* info) -> int32_t {
+            *info = PreviewInfo{};
+            info->width = info->imageWidth = kImageW;
+            info->height = info->imageHeight = kImageH;
+            return 0;
+        };
+        host_.drawPreview = [](void*, UiWindow*, const Ui_Rect*, const PreviewLook*,
+                               Ui_Failure*) -> int32_t { return 0; };
+        env_.state = state_;
+        env_.prefs = prefs_.get();
+        env_.host = &host_;
+        env_.help = &help_;
+        env_.context = this;
+    }
+    void TearDown() override {
+        es_->analysisImage = IPImage{};
+        EditStateFreeAnalysis(es_.get());
+        DialogTest::TearDown();
+    }
+    void Run(std::vector<UiScriptEvent> script) {
+        SetScript(std::move(script));
+        bool accepted = false;
+        EXPECT_EQ(RunEditingWindow(&env_, es_.get(), &accepted), 0);
+        EXPECT_EQ(Ui_Headless_Refused(), 0);
+        EXPECT_EQ(Ui_Headless_Remaining(), 0);
+    }
+    // Samples of skin in two lightness bins of the active handle, as marking skin would leave.
+    void MarkSkinOnHandle0() {
+        const float light[3] = {0.90f, 0.66f, 0.50f}, dark[3] = {0.70f, 0.50f, 0.38f};
+        HueHandle& h = es_->editPars.hue[0];
+        for (int c = 0; c < 3; ++c) {
+            h.hueBin[14].sum[c] = 5 * light[c];
+            h.hueBin[10].sum[c] = 4 * dark[c];
+        }
+        h.hueBin[14].count = 5;
+        h.hueBin[10].count = 4;
+        es_->activeHandle = 0;
+        es_->activeHandleHasSamples = 1;
+        es_->currentTab = 3;
+    }
+    static bool Same(const EditPars& a, const EditPars& b) {
+        return std::memcmp(&a, &b, sizeof a) == 0;
+    }
+    static UiScriptEvent Alt(UiScriptEvent e) { return Holding(e, 0, 1, 0); }
+    static UiScriptEvent InDefine(UiScriptEvent e) { return For(kDlgDefineColor, e); }
+    static UiScriptEvent InMemory(UiScriptEvent e) { return For(kDlgMemoryColor, e); }
+    static UiScriptEvent EditText(int16_t item, const char* text) {
+        UiScriptEvent e{};
+        e.kind = kUiScriptEdit;
+        e.item = item;
+        e.text = text;
+        return For(kDlgMemoryColor, e);
+    }
+
+    std::unique_ptr<EditState> es_;
+    std::unique_ptr<Prefs> prefs_;
+    std::vector<uint8_t> pixels_;
+    IPImage view_{};
+    EditingWindowEnv env_{};
+};
+
+TEST_F(WindowColorToolsTest, ToneButtonsToneTheImageAndTakeTheColourOutOfEveryHandle) {
+    es_->currentTab = 3;
+    const float gray[3] = {0.55f, 0.5f, 0.45f};
+    es_->colorDefs.grayscale[0] = gray[0];
+    es_->colorDefs.grayscale[1] = gray[1];
+    es_->colorDefs.grayscale[2] = gray[2];
+    for (HueHandle& h : es_->editPars.hue) h.saturation = 0.7f;
+    EditPars start{}, toned{}, undone{};
+    int32_t toningBox = -1, boxAfterUndo = -1;
+    Run({Call([&](UiWindow*) { start = es_->editPars; }), Click(kEditorBlackWhite),
+         Call([&](UiWindow* w) {
+             toned = es_->editPars;
+             toningBox = Item(w, kEditorToning).check;
+         }),
+         Click(kEditorUndo), Call([&](UiWindow* w) {
+             undone = es_->editPars;
+             boxAfterUndo = Item(w, kEditorToning).check;
+         }),
+         Click(kEditorSepia), Click(kEditorCancel)});
+    for (int c = 0; c < 3; ++c) EXPECT_FLOAT_EQ(toned.toneColor[c], gray[c]);
+    for (const HueHandle& h : toned.hue) EXPECT_EQ(h.saturation, 0.0f);
+    EXPECT_EQ(toningBox, 1);
+    EXPECT_EQ(boxAfterUndo, 0);
+    // Sepia after the undo: its definition, the handles again without colour.
+    for (int c = 0; c < 3; ++c)
+        EXPECT_FLOAT_EQ(es_->editPars.toneColor[c], es_->colorDefs.sepia[c]);
+    EXPECT_FLOAT_EQ(es_->editPars.toneColor[0], 0.625f);
+    for (const HueHandle& h : es_->editPars.hue) EXPECT_EQ(h.saturation, 0.0f);
+    EXPECT_TRUE(Same(undone, start)) << "undo brings back the record before \"B/W\"";
+}
+
+TEST_F(WindowColorToolsTest, AltClickEditsTheGrayscaleOrSepiaDefinitionOnly) {
+    es_->currentTab = 3;
+    pickerAnswer_[0] = 0.7f, pickerAnswer_[1] = 0.4f, pickerAnswer_[2] = 0.3f;
+    const EditPars start = es_->editPars;
+    const ColorDefs defs = es_->colorDefs;
+    std::string title;
+    Run({Alt(Click(kEditorBlackWhite)),
+         InDefine(Call([&](UiWindow* w) { title = Ui_Headless_Window(w)->title; })),
+         InDefine(Click(kDefineColorColorPicker)), InDefine(Click(kDefineColorOk)),
+         Alt(Click(kEditorSepia)), InDefine(Click(kDefineColorColorPicker)),
+         InDefine(Click(kDefineColorCancel)), Click(kEditorCancel)});
+    EXPECT_EQ(title, "Grayscale");
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_FLOAT_EQ(es_->colorDefs.grayscale[c], pickerAnswer_[c]);
+        EXPECT_FLOAT_EQ(es_->colorDefs.sepia[c], defs.sepia[c]) << "cancelled";
+        // The person's definitions are kept in the preferences, which the window writes.
+        EXPECT_FLOAT_EQ(prefs_->colorDefs.grayscale[c], pickerAnswer_[c]);
+        EXPECT_FLOAT_EQ(prefs_->colorDefs.sepia[c], defs.sepia[c]);
+    }
+    EXPECT_TRUE(Same(es_->editPars, start)) << "editing a definition does not tone the image";
+}
+
+TEST_F(WindowColorToolsTest, ToningBoxAndSwatchFollowTheToningColour) {
+    es_->currentTab = 3;
+    pickerAnswer_[0] = 0.7f, pickerAnswer_[1] = 0.5f, pickerAnswer_[2] = 0.35f;
+    std::vector<int32_t> boxes;
+    auto box = [&](UiWindow* w) { boxes.push_back(Item(w, kEditorToning).check); };
+    EditPars beforeCancel{}, whilePicked{};
+    std::string title;
+    Run({// Checking opens the toning colour; a colour keeps the box on.
+         Click(kEditorToning),
+         InDefine(Call([&](UiWindow* w) { title = Ui_Headless_Window(w)->title; })),
+         InDefine(Click(kDefineColorColorPicker)), InDefine(Click(kDefineColorOk)), Call(box),
+         // Unchecking takes the toning away.
+         Click(kEditorToning), Call(box),
+         // A cancelled dialog leaves the colour neutral: the box goes off again and the
+         // parameters are those of before, byte for byte, although the preview followed the pick.
+         Call([&](UiWindow*) { beforeCancel = es_->editPars; }), Click(kEditorToning),
+         InDefine(Click(kDefineColorColorPicker)),
+         InDefine(Call([&](UiWindow*) { whilePicked = es_->editPars; })),
+         InDefine(Click(kDefineColorCancel)), Call(box), Click(kEditorCancel)});
+    EXPECT_EQ(title, "Toning Color");
+    EXPECT_EQ(boxes, (std::vector<int32_t>{1, 0, 0}));
+    EXPECT_FLOAT_EQ(whilePicked.toneColor[2], 0.35f);
+    EXPECT_TRUE(Same(es_->editPars, beforeCancel));
+
+    // The swatch: a grey toning colour changes nothing, so it is stored as no toning at all.
+    pickerAnswer_[0] = pickerAnswer_[1] = pickerAnswer_[2] = 0.6f;
+    Run({Click(kEditorToningSwatch), InDefine(Click(kDefineColorColorPicker)),
+         InDefine(Click(kDefineColorOk)), Call(box), Click(kEditorCancel)});
+    for (float c : es_->editPars.toneColor) EXPECT_EQ(c, 0.5f);
+    EXPECT_EQ(boxes.back(), 0);
+    pickerAnswer_[2] = 0.2f;
+    Run({Click(kEditorToningSwatch), InDefine(Click(kDefineColorColorPicker)),
+         InDefine(Click(kDefineColorOk)), Call(box), Click(kEditorCancel)});
+    EXPECT_FLOAT_EQ(es_->editPars.toneColor[2], 0.2f);
+    EXPECT_EQ(boxes.back(), 1);
+}
+
+TEST_F(WindowColorToolsTest, NeutralPreferencesLetKeenhueFollowAndCancelKeepsHandSettings) {
+    prefs_->keenhueMode = 1;
+    pickerAnswer_[0] = 0.56f, pickerAnswer_[1] = 0.5f, pickerAnswer_[2] = 0.44f;
+    // What the window must arrive at: the neutral set, then the tools right of the colour
+    // balance from the automatic settings.
+    EditState expected = *es_;
+    ASSERT_EQ(SetColorDef(&expected.colorDefs, &expected.editPars, kColorDefNeutral, pickerAnswer_),
+              0);
+    ASSERT_EQ(ResetEditStatePars(&expected, kEditMaskFromTool2), 0);
+    ASSERT_EQ(AutoSettings(&expected, kEditMaskFromTool2, &view_), 0);
+    std::string title;
+    Run({Click(kEditorNeutralPrefs),
+         InDefine(Call([&](UiWindow* w) { title = Ui_Headless_Window(w)->title; })),
+         InDefine(Click(kDefineColorColorPicker)), InDefine(Click(kDefineColorOk)),
+         Click(kEditorCancel)});
+    EXPECT_EQ(title, "Neutral Preferences");
+    EXPECT_TRUE(Same(es_->editPars, expected.editPars));
+    for (int c = 0; c < 3; ++c) EXPECT_FLOAT_EQ(prefs_->colorDefs.neutral[c], pickerAnswer_[c]);
+
+    // A contrast set by hand, then the neutral tried and cancelled: everything as it was.
+    es_->editPars.contrast = 0.8f;
+    const EditPars handMade = es_->editPars;
+    const ColorDefs defs = es_->colorDefs;
+    pickerAnswer_[0] = 0.3f;
+    Run({Click(kEditorNeutralPrefs), InDefine(Click(kDefineColorColorPicker)),
+         InDefine(Click(kDefineColorCancel)), Click(kEditorCancel)});
+    EXPECT_TRUE(Same(es_->editPars, handMade));
+    EXPECT_EQ(std::memcmp(&es_->colorDefs, &defs, sizeof defs), 0);
+}
+
+TEST_F(WindowColorToolsTest, MemoryColourButtonMovesTheActiveHandleTowardsTheSlot) {
+    // Without samples the buttons stay disabled.
+    es_->currentTab = 3;
+    int32_t enabledWithout = -1;
+    Run({Call([&](UiWindow* w) { enabledWithout = Item(w, kEditorMemoryColor1).enabled; }),
+         Click(kEditorCancel)});
+    EXPECT_EQ(enabledWithout, 0);
+
+    MarkSkinOnHandle0();
+    const EditPars start = es_->editPars;
+    // The engine's own application of "Skin" to handle 0, marked as showing slot 0.
+    EditPars expected = start;
+    expected.hue[0].colorId = 0;
+    const MemoryColor& skin = es_->memoryColors[0];
+    ASSERT_EQ(HgApplyMemoryColour(&expected, 0, skin.mcChroma, skin.mcHue, skin.mcHueSlope), 0);
+    EditPars applied{};
+    int32_t active = -1, activeId = -1;
+    Run({Click(kEditorMemoryColor1), Call([&](UiWindow*) {
+             applied = es_->editPars;
+             active = es_->activeHandle;
+             activeId = es_->activeColorId;
+         }),
+         Click(kEditorUndo), Click(kEditorCancel)});
+    EXPECT_EQ(std::memcmp(applied.hue, expected.hue, sizeof expected.hue), 0);
+    EXPECT_NE(std::memcmp(applied.hue, start.hue, sizeof start.hue), 0);
+    EXPECT_EQ(activeId, 0);
+    ASSERT_TRUE(0 <= active && active < kEditHueCount);
+    EXPECT_EQ(applied.hue[active].colorId, 0);
+    EXPECT_TRUE(Same(es_->editPars, start)) << "undo";
+
+    // "Memory Colors Set" with only the After position: the handle's brightness and saturation
+    // stay as they were, its hue shift is the one the engine chose.
+    prefs_->memoryColorMask = kEditMaskAllHues;
+    Run({Click(kEditorMemoryColor1), Click(kEditorCancel)});
+    const HueHandle& onlyAfter = es_->editPars.hue[es_->activeHandle];
+    EXPECT_EQ(onlyAfter.colorId, 0);
+    EXPECT_EQ(onlyAfter.brightness, start.hue[0].brightness);
+    EXPECT_EQ(onlyAfter.saturation, start.hue[0].saturation);
+    EXPECT_FLOAT_EQ(onlyAfter.hueShift, expected.hue[active].hueShift);
+    ASSERT_NE(expected.hue[active].saturation, start.hue[0].saturation) << "a case that tells";
+    ASSERT_EQ(ResetEditStatePars(es_.get(), kEditMaskAll), 0);
+    prefs_->memoryColorMask = 65056;
+    MarkSkinOnHandle0();
+
+    // "Skin" on handle 0, then on handle 3 (with samples of its own): the slot moves to handle
+    // 3, handle 0 takes its old id, and every id still names one handle.
+    for (int k = 0; k < kEditBinCount; ++k) es_->editPars.hue[3].hueBin[k] = start.hue[0].hueBin[k];
+    auto toHandle3 = [&](UiWindow*) {
+        for (int32_t i = 0; i < kEditHueCount; ++i) {
+            if (es_->editPars.hue[i].colorId == kEditPlainColorId + 3) es_->activeHandle = i;
+        }
+    };
+    Run({Click(kEditorMemoryColor1), Call(toHandle3), Click(kEditorMemoryColor1),
+         Click(kEditorCancel)});
+    std::vector<int32_t> ids;
+    for (const HueHandle& h : es_->editPars.hue) ids.push_back(h.colorId);
+    std::sort(ids.begin(), ids.end());
+    EXPECT_EQ(std::adjacent_find(ids.begin(), ids.end()), ids.end());
+    EXPECT_EQ(std::count(ids.begin(), ids.end(), 0), 1);
+    EXPECT_EQ(es_->editPars.hue[es_->activeHandle].colorId, 0);
+}
+
+TEST_F(WindowColorToolsTest, MemoryColourDialogEditsTheSlotAndRetitlesItsButton) {
+    MarkSkinOnHandle0();
+    const EditPars start = es_->editPars;
+    std::string title, skinTitle;
+    // An empty slot opens its dialog on a plain click as on Alt-click: there is nothing to apply.
+    Run({Click(kEditorMemoryColor4), InMemory(Click(kMemoryColorSetFromHandle)),
+         EditText(kMemoryColorName, "Sunset"), EditText(kMemoryColorLabel, "U"),
+         InMemory(Click(kMemoryColorOk)),
+         Call([&](UiWindow* w) { title = ItemText(w, kEditorMemoryColor4); }),
+         // Alt-click on "Skin", cleared, then cancelled: the slot stays.
+         Alt(Click(kEditorMemoryColor1)), InMemory(Click(kMemoryColorClear)),
+         InMemory(Click(kMemoryColorCancel)),
+         Call([&](UiWindow* w) { skinTitle = ItemText(w, kEditorMemoryColor1); }),
+         Click(kEditorCancel)});
+    float chroma = 0, hue = 0, slope = 0;
+    ASSERT_EQ(HgMemoryColourFromHandle(&es_->editPars, 0, &chroma, &hue, &slope), 0);
+    const MemoryColor& m = es_->memoryColors[3];
+    EXPECT_EQ(m.defined, 1);
+    EXPECT_FLOAT_EQ(m.mcHue, hue);
+    EXPECT_STREQ(m.name, "Sunset");
+    EXPECT_EQ(title, "U");
+    EXPECT_EQ(std::memcmp(&prefs_->memoryColors[3], &m, sizeof m), 0) << "kept in the preferences";
+    EXPECT_STREQ(es_->memoryColors[0].name, "Skin");
+    EXPECT_EQ(skinTitle, "S");
+    EXPECT_TRUE(Same(es_->editPars, start)) << "defining a slot does not apply it";
+}
+
+TEST_F(WindowColorToolsTest, InformationBoxNamesTheButtonUnderThePointer) {
+    es_->currentTab = 3;
+    Ui_Rect bw{}, skin{};
+    Run({Call([&](UiWindow* w) {
+             Ui_Item_GetRect(w, kEditorBlackWhite, &bw);
+             Ui_Item_GetRect(w, kEditorMemoryColor1, &skin);
+         }),
+         Click(kEditorCancel)});
+    std::vector<std::string> overBw, overSkin, overNothing;
+    auto at = [](const Ui_Rect& r) {
+        return Move(int16_t((r.top + r.bottom) / 2), int16_t((r.left + r.right) / 2));
+    };
+    auto last = [&](std::vector<std::string>* out) {
+        return Call([out](UiWindow* w) { *out = TextsIn(w, kEditorMemoryColorInfo); });
+    };
+    Run({at(bw), Idle(1), last(&overBw), at(skin), Idle(1), last(&overSkin), Move(3, 3), Idle(1),
+         last(&overNothing), Click(kEditorCancel)});
+    ASSERT_FALSE(overBw.empty());
+    EXPECT_EQ(overBw.back(), "Grayscale");
+    ASSERT_FALSE(overSkin.empty());
+    EXPECT_EQ(overSkin.back(), "Skin");
+    ASSERT_GE(overNothing.size(), 2u);
+    EXPECT_EQ(overNothing[overNothing.size() - 2], "Memory");
+    EXPECT_EQ(overNothing.back(), "Colors");
+}
+
+}  // namespace
