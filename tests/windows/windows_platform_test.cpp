@@ -58,6 +58,20 @@ TEST(WindowsResources, EveryArchiveEntryIsAWindowsResourceWithTheSameBytes) {
     EXPECT_NE(FindResourceA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1000), RT_DIALOG), nullptr);
 }
 
+// The module as a host loads it: every DLL it needs is the system's (nothing of the GCC runtime
+// beside it), its one export is PluginMain, and the host finds its PiPL.
+TEST(WindowsModule, TheModuleLoadsAloneAndExportsPluginMain) {
+    HMODULE module = LoadLibraryA(KOLMARA_MODULE_FILE);
+    ASSERT_NE(module, nullptr) << "error " << GetLastError();
+    EXPECT_NE(GetProcAddress(module, "PluginMain"), nullptr);
+    EXPECT_EQ(GetProcAddress(module, "Res_ModuleArchive"), nullptr);
+    EXPECT_EQ(GetProcAddress(module, "Mem_Alloc"), nullptr);
+    EXPECT_NE(FindResourceA(module, MAKEINTRESOURCEA(16000), "PIPL"), nullptr);
+    EXPECT_NE(FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(16)),
+              nullptr);  // version
+    FreeLibrary(module);
+}
+
 TEST(WindowsFolders, FoldersEndWithABackslashAndThePreferencesFolderExists) {
     char folder[kPathSize];
     ASSERT_EQ(Ui_Path_SetToPrefFolder(nullptr, folder, sizeof folder), 0);
