@@ -8,9 +8,18 @@
 //   through the after transform. The start phase's own steps before the window (reading the
 //   preferences, writing the help file) are not in it. The median of several openings.
 //
+// - slider_frame_ms: one live-slider step on tab 2: the window, grown until its preview item
+//   holds a 1000 x 750 picture, takes a drag of the "Global" (brightness) slider; one step is
+//   from one pointer move to the next after the window has painted: the parameter, the
+//   automatic settings of the hue tools in Keenhue Mode, the after transform built again, the
+//   preview drawn through it (the host's quick path while dragging). The median of the steps,
+//   with Keenhue Mode on (the figure) and off; and, as slider_frame_balance_ms, the same for the
+//   cyan-red slider of tab 0 in Keenhue Mode, where every tool right of the colour balance is set
+//   again at each step.
+//
 // Times are processor times of the process (it is single-threaded).
 //
-//   window_bench [openings]   (default 7)
+//   window_bench [openings] [steps]   (default 7 and 21)
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +33,7 @@
 #include "host/window_host.h"
 #include "platform/resources.h"
 #include "platform/ui/binding.h"
+#include "platform/ui/controls.h"
 #include "platform/ui/headless/headless.h"
 #include "resources/ids/dlg1000.h"
 
@@ -32,6 +42,135 @@ namespace {
 constexpr int32_t kWidth = 6000, kHeight = 4000;
 
 double gPainted = 0;
+
+// The preview item's client size that holds a 1000 x 750 picture inside its frame, and the
+// window's client size that gives it (the template's 1050 x 750 with a 665 x 630 preview item).
+constexpr int16_t kGrownWidth = 1050 + (1002 - 665), kGrownHeight = 750 + (752 - 630);
+
+// The slider drag: its script, filled in once the window shows where the slider is, and the
+// times of the steps.
+struct SliderDrag {
+    std::vector<UiScriptEvent> script;
+    std::vector<double> marks;
+    std::vector<int32_t> drawn;  // drawings of the preview at each mark
+    Ui_Rect preview{};
+    int32_t (*draw)(void*, UiWindow*, const Ui_Rect*, const PreviewLook*, Ui_Failure*);
+    int32_t draws;
+    int16_t item;  // the slider dragged
+};
+SliderDrag gDrag;
+
+std::vector<UiScriptEvent> SliderScript(int steps) {
+    std::vector<UiScriptEvent> s;
+    UiScriptEvent e{};
+    e.kind = kUiScriptResize;
+    e.h = kGrownWidth;
+    e.v = kGrownHeight;
+    s.push_back(e);
+    // Places the press and the moves on the slider as the window lays it out.
+    e = UiScriptEvent{};
+    e.kind = kUiScriptCall;
+    e.call = [](UiWindow* w, void*) {
+        Ui_Rect r{};
+        Ui_Item_GetRect(w, gDrag.item, &r);
+        Ui_Item_GetRect(w, kEditorPreviewImage, &gDrag.preview);
+        const int16_t v = int16_t((r.top + r.bottom) / 2);
+        int16_t h = int16_t(r.left + (r.right - r.left) / 2);
+        for (UiScriptEvent& x : gDrag.script) {
+            if (x.kind != kUiScriptPress && x.kind != kUiScriptDrag && x.kind != kUiScriptRelease) {
+                continue;
+            }
+            x.v = v;
+            x.h = h;
+            h = int16_t(h + 2);  // each move a new brightness
+        }
+    };
+    s.push_back(e);
+    e = UiScriptEvent{};
+    e.kind = kUiScriptPress;
+    e.item = gDrag.item;
+    s.push_back(e);
+    UiScriptEvent mark{};
+    mark.kind = kUiScriptCall;
+    mark.call = [](UiWindow*, void*) {
+        gDrag.marks.push_back(bench::ProcessMs());
+        gDrag.drawn.push_back(gDrag.draws);
+    };
+    s.push_back(mark);
+    for (int i = 0; i < steps; ++i) {
+        e = UiScriptEvent{};
+        e.kind = kUiScriptDrag;
+        s.push_back(e);
+        s.push_back(mark);
+    }
+    e = UiScriptEvent{};
+    e.kind = kUiScriptRelease;
+    s.push_back(e);
+    e = UiScriptEvent{};
+    e.kind = kUiScriptClick;
+    e.item = kEditorCancel;
+    s.push_back(e);
+    return s;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+// The median step of a brightness drag with Keenhue Mode on or off; < 0 when the window failed.
+// tab 0 drags the cyan-red slider of the three-slider method instead: in Keenhue Mode every
+// tool right of the colour balance is set again at each step, the most a step can cost.
+double SliderSteps(PluginData* data, Prefs* prefs, UiState* state, int steps, uint8_t keenhue,
+                   int32_t tab) {
+    EditState* es = &data->editState;
+    if (EditStateInit(es, nullptr) != 0) return -1;
+    es->keenhueMask = prefs->keenhueMask;
+    es->currentTab = tab;
+    es->balanceMethod = kBalanceThreeSliders;
+    gDrag.item = tab == 0 ? kEditorCyanRedSlider : kEditorGlobalSlider;
+    prefs->keenhueMode = keenhue;
+    prefs->liveSliders = 1;
+    WindowHost host;
+    WindowHostProcs procs;
+    FillWindowHostProcs(&host, data, prefs, state, &procs);
+    // Counts the preview's drawings: every step must draw it once.
+    gDrag.draw = procs.drawPreview;
+    procs.drawPreview = [](void* context, UiWindow* dialog, const Ui_Rect* area,
+                           const PreviewLook* look, Ui_Failure* failure) -> int32_t {
+        ++gDrag.draws;
+        return gDrag.draw(context, dialog, area, look, failure);
+    };
+    EditingWindowEnv env{};
+    env.state = state;
+    env.prefs = prefs;
+    env.host = &procs;
+    env.keenhueStart = kEditMaskAll;
+    // A screen large enough for the grown window.
+    const Ui_Rect screen{0, 0, 1200, 1920};
+    Ui_Headless_SetWorkArea(&screen);
+    gDrag.script = SliderScript(steps);
+    gDrag.marks.clear();
+    gDrag.drawn.clear();
+    Ui_Headless_SetScript(gDrag.script.data(), int32_t(gDrag.script.size()));
+    bool accepted = false;
+    const int32_t status = RunEditingWindow(&env, es, &accepted);
+    ReleaseWindowHost(&host);
+    EditStateFreeAnalysis(es);
+    Ui_Headless_SetScript(nullptr, 0);
+    // The slider went right of its middle.
+    const float moved = tab == 0 ? es->balanceSlider[0] : es->editPars.brightness;
+    if (status != 0 || int(gDrag.marks.size()) != steps + 1 || !(0.5f < moved)) {
+        return -1;
+    }
+    for (size_t i = 1; i < gDrag.drawn.size(); ++i) {
+        if (gDrag.drawn[i] != gDrag.drawn[i - 1] + 1) return -1;
+    }
+    std::vector<double> step;
+    for (size_t i = 1; i < gDrag.marks.size(); ++i)
+        step.push_back(gDrag.marks[i] - gDrag.marks[i - 1]);
+    return Median(step);
+}
 
 }  // namespace
 
@@ -87,7 +226,16 @@ int main(int argc, char** argv) {
         times.push_back(gPainted - start);
     }
     Ui_Headless_SetScript(nullptr, 0);
+
+    const int steps = argc > 2 ? std::max(2, std::atoi(argv[2])) : 21;
+    const double keenhueOn = SliderSteps(data.get(), prefs.get(), state, steps, 1, 2);
+    const double keenhueOff = SliderSteps(data.get(), prefs.get(), state, steps, 0, 2);
+    const double balance = SliderSteps(data.get(), prefs.get(), state, steps, 1, 0);
     Ui_State_Close(&state);
+    if (keenhueOn < 0 || keenhueOff < 0 || balance < 0) {
+        std::fprintf(stderr, "window_bench: the slider drag did not run\n");
+        return 1;
+    }
     std::sort(times.begin(), times.end());
     const double median = times[times.size() / 2];
     std::printf(
@@ -95,5 +243,13 @@ int main(int argc, char** argv) {
         "(%d runs)\n",
         kWidth, kHeight, int(analysedW), int(analysedH), median, openings);
     std::printf("window_open_ms %.1f ms\n", median);
+    std::printf(
+        "Live slider on tab 2 (brightness drag), preview item %d x %d: step median %.1f ms with "
+        "Keenhue Mode on, %.1f ms off (%d steps each)\n",
+        int(gDrag.preview.right - gDrag.preview.left),
+        int(gDrag.preview.bottom - gDrag.preview.top), keenhueOn, keenhueOff, steps);
+    std::printf("slider_frame_ms %.1f ms\n", keenhueOn);
+    std::printf("slider_frame_keenhue_off_ms %.1f ms\n", keenhueOff);
+    std::printf("slider_frame_balance_ms %.1f ms\n", balance);
     return 0;
 }

@@ -96,6 +96,7 @@ struct BalanceScan {
     uint32_t light[256];
     uint64_t darkTotal, lightTotal;
     int32_t darkThreshold, lightThreshold;
+    int64_t darkSet, lightSet;  // pixels within each threshold
     // Every pixel of an end's set, filed by luma as a neutral sample is.
     SampleBin darkBins[kEditBinCount], lightBins[kEditBinCount];
 };
@@ -123,8 +124,14 @@ void CountExtremes(void* context, int32_t, int32_t, const int32_t rgb[3]) {
 void CollectExtremes(void* context, int32_t, int32_t, const int32_t rgb[3]) {
     auto* scan = static_cast<BalanceScan*>(context);
     const float colour[3] = {rgb[0] / 255.0f, rgb[1] / 255.0f, rgb[2] / 255.0f};
-    if (InDarkSet(*scan, rgb)) HgAddBalanceSample(scan->darkBins, colour);
-    if (InLightSet(*scan, rgb)) HgAddBalanceSample(scan->lightBins, colour);
+    if (InDarkSet(*scan, rgb)) {
+        HgAddBalanceSample(scan->darkBins, colour);
+        ++scan->darkSet;
+    }
+    if (InLightSet(*scan, rgb)) {
+        HgAddBalanceSample(scan->lightBins, colour);
+        ++scan->lightSet;
+    }
 }
 
 // The chroma of a colour (largest minus smallest component) and its relative chroma. A cast
@@ -167,11 +174,14 @@ void DescribeEnd(uint64_t admitted, int32_t threshold, const SampleBin bins[kEdi
 }
 
 // Grows, as a click would, a region from every pixel of one end's set that no earlier region
-// took, and keeps the largest: the surface that most of the end lies on (a white wall, a
-// background, a dark coat), which is what a user would mark. Neither the end's single most
-// extreme pixel (often a speck of noise, or the least cast pixel of a cast surface) nor the
-// specks of the tail stand for the end. Visited in the walk's order; the first of equal regions
-// is kept.
+// took, and keeps the one that holds the most pixels of the set: the surface that most of the
+// end lies on (a white wall, a background, a dark coat), which is what a user would mark.
+// Neither the end's single most extreme pixel (often a speck of noise, or the least cast pixel
+// of a cast surface) nor the specks of the tail stand for the end. Regions are ranked by the set
+// pixels they hold, not by their size: a region grown from a pixel at the edge of the tail can
+// spread over a large, darker (or lighter) surface that is not the end at all, and would then
+// outweigh the surface the end really lies on. Visited in the walk's order; the first of equal
+// regions is kept.
 struct EndGrowth {
     const BalanceScan* scan;
     bool dark;
@@ -179,22 +189,41 @@ struct EndGrowth {
     const Huegrid* transform;
     IPRegion* region;
     HgGrowStack* stack;
+    uint32_t* setPixels;  // the end's set pixels no region holds yet, each as y << 16 | x
+    int64_t setCapacity, setCount;
     SampleBin bins[kEditBinCount];     // the region being grown
-    SampleBin largest[kEditBinCount];  // the largest region so far
-    int32_t largestCount;
+    SampleBin largest[kEditBinCount];  // the region holding the most set pixels so far
+    int64_t largestHeld;
     int32_t status;
 };
+
+bool BitOf(const uint8_t* bits, int32_t rowBytes, int32_t x, int32_t y) {
+    return (bits[int64_t(y) * rowBytes + x / 8] >> (x % 8)) & 1;
+}
+void SetBit(uint8_t* bits, int32_t rowBytes, int32_t x, int32_t y) {
+    bits[int64_t(y) * rowBytes + x / 8] |= uint8_t(1u << (x % 8));
+}
+
+// Lists the end's set; positions fit 16 bits, as the growth's do.
+void ListSet(void* context, int32_t x, int32_t y, const int32_t rgb[3]) {
+    auto* g = static_cast<EndGrowth*>(context);
+    if (!(g->dark ? InDarkSet(*g->scan, rgb) : InLightSet(*g->scan, rgb))) return;
+    if (g->setCount < g->setCapacity) g->setPixels[g->setCount++] = uint32_t(y) << 16 | uint32_t(x);
+}
 
 void GrowFromSet(void* context, int32_t x, int32_t y, const int32_t rgb[3]) {
     auto* g = static_cast<EndGrowth*>(context);
     if (g->status != kStatusOk) return;
+    // Regions hold only pixels no earlier region took: once the largest holds as many set
+    // pixels as are left, no later one can hold more.
+    if (g->setCount <= g->largestHeld) return;
     if (!(g->dark ? InDarkSet(*g->scan, rgb) : InLightSet(*g->scan, rgb))) return;
     IPRegion* r = g->region;
-    if ((r->bits[int64_t(y) * r->rowBytes + x / 8] >> (x % 8)) & 1) return;
+    if (BitOf(r->bits, r->rowBytes, x, y)) return;
     float seed[3];
     g->status = HgPixelThrough(g->image, g->transform, x, y, seed, nullptr);
     if (g->status != kStatusOk) return;
-    r->bits[int64_t(y) * r->rowBytes + x / 8] |= uint8_t(1u << (x % 8));
+    SetBit(r->bits, r->rowBytes, x, y);
     Mem_Fill(g->bins, 0, sizeof g->bins);
     HgAddBalanceSample(g->bins, seed);
     HgGrowPush(g->stack, seed, x, y - 1, kHgGrowUp);
@@ -202,10 +231,21 @@ void GrowFromSet(void* context, int32_t x, int32_t y, const int32_t rgb[3]) {
     HgGrowPush(g->stack, seed, x + 1, y, kHgGrowRight);
     HgGrowPush(g->stack, seed, x - 1, y, kHgGrowLeft);
     g->status = HgGrowRegion(g->image, g->bins, g->transform, r, g->stack);
-    int32_t count = 0;
-    for (const SampleBin& b : g->bins) count += b.count;
-    if (count > g->largestCount) {
-        g->largestCount = count;
+    if (g->status != kStatusOk) return;
+    // The set pixels the new region holds are those of the list it now covers; they leave the
+    // list, so each is counted once however many regions are grown.
+    int64_t held = 0, kept = 0;
+    for (int64_t i = 0; i < g->setCount; ++i) {
+        const uint32_t at = g->setPixels[i];
+        if (BitOf(r->bits, r->rowBytes, int32_t(at & 0xFFFFu), int32_t(at >> 16))) {
+            ++held;
+        } else {
+            g->setPixels[kept++] = at;
+        }
+    }
+    g->setCount = kept;
+    if (held > g->largestHeld) {
+        g->largestHeld = held;
         Mem_Copy(g->largest, g->bins, sizeof g->bins);
     }
 }
@@ -300,8 +340,16 @@ int32_t KhColourBalance(EditState* s, const IPImage* image, KhBalanceTrace* trac
         KhBalanceEnd* end = ends[e];
         if (end->count == 0 || !(end->relativeChroma < kKhBalanceChromaLimit)) continue;
         Mem_Fill(region.bits, 0, bytes);
-        EndGrowth growth{&scan, e == 0, image, before.grid, &region, &stack, {}, {}, 0, kStatusOk};
-        status = HgWalkPixels(image, Region(s), s->gridLevel, before.grid, GrowFromSet, &growth);
+        const int64_t setSize = e == 0 ? scan.darkSet : scan.lightSet;
+        MemBlock<uint32_t> setPixels;
+        if (!setPixels.Allocate(uint32_t(setSize > 0 ? setSize : 1))) return kStatusNoMemory;
+        EndGrowth growth{&scan,   e == 0, image, before.grid, &region, &stack,   setPixels.get(),
+                         setSize, 0,      {},    {},          0,       kStatusOk};
+        status = HgWalkPixels(image, Region(s), s->gridLevel, before.grid, ListSet, &growth);
+        if (status == kStatusOk) {
+            status =
+                HgWalkPixels(image, Region(s), s->gridLevel, before.grid, GrowFromSet, &growth);
+        }
         if (status == kStatusOk) status = growth.status;
         if (status != kStatusOk) return status;
         end->sampledPixels = int32_t(BinsMean(growth.largest, end->sampledAverage));

@@ -8,9 +8,10 @@
 //
 //   linear data (16-bit images)  median luma of the image read as a gamma
 //   colour balance               at each end of the image (the darkest and the lightest 0.4%
-//                                of the pixels that end can take unclipped), the largest surface
-//                                the end lies on becomes a neutral sample, when the end and that
-//                                surface are close to neutral relative to their lightness
+//                                of the pixels that end can take unclipped), the surface that
+//                                holds most of the end becomes a neutral sample, when the end
+//                                and that surface are close to neutral relative to their
+//                                lightness
 //   black, grey and white point  the 0.2% tails of the luma histogram, softened by a smoothstep
 //   brightness                   the weighted brightness brought into 0.4..0.6 by bisection
 //   saturation                   the 99.8th percentile of the saturation brought to the
@@ -58,7 +59,7 @@ struct KhBalanceEnd {
     float average[3];         // their mean colour, 0..1
     float chroma;             // of that mean: largest minus smallest component
     float relativeChroma;     // the chroma beyond two codes, relative to the largest component
-    int32_t sampledPixels;    // pixels of the largest region grown from the set
+    int32_t sampledPixels;    // pixels of the region grown from the set that holds most of it
     float sampledAverage[3];  // their mean colour
     bool taken;               // that region became a neutral sample
 };

@@ -2,7 +2,8 @@
 # Builds the benchmarks in Release and runs them against their peers (lcms2, memcpy) in one
 # run, then counts the instructions per pixel of the 8-bit grid kernel under callgrind when
 # valgrind is installed, times the editing window's preview (one live-slider frame, the
-# acquisition), times the exported files (.cube LUT, ICC profiles), then evaluates the
+# acquisition) and the window itself (its opening, one live-slider step of a brightness drag with
+# Keenhue Mode on and off: window_bench), times the exported files (.cube LUT, ICC profiles), then evaluates the
 # automatic correction (Keenhue) on known colour casts through the real module and filterhost,
 # against a per-channel levels stretch, then times a batch run of filterhost on a 24-megapixel
 # TIFF against tiffcp and the GIMP plug-in against filterhost (scripts/host-bench.sh). Ends with

@@ -20,8 +20,7 @@
 namespace {
 
 // The tool panel's frame, open under the current tab. The tools inside the panel (sliders,
-// histogram, hue ring) are components of their own that are not registered here yet; their items
-// stay blank until they are.
+// histogram, hue ring) are registered by window_tools.cpp.
 int32_t DrawToolFrame(UiWindow* w, int16_t item) {
     const EditingWindow* win = EditorOf(w);
     if (win == nullptr) return kStatusError;
@@ -49,6 +48,7 @@ void RegisterDrawProcs(UiWindow* w) {
     Ui_Dlg_SetDrawProc(w, kEditorTabBar, DrawTabBar);
     Ui_Dlg_SetDrawProc(w, kEditorStatus, DrawNothing);
     Ui_Dlg_SetDrawProc(w, kEditorProgress, DrawNothing);
+    EditorRegisterToolDraws(w);
 }
 
 int32_t ItemHit(UiWindow* w, int16_t item) {
@@ -56,16 +56,20 @@ int32_t ItemHit(UiWindow* w, int16_t item) {
     if (win == nullptr) return kStatusError;
     Ui_Failure failure;
     Ui_Failure_Clear(&failure);
-    EditorCommand(win, item, &failure);
+    if (!EditorToolClick(win, item, &failure)) EditorCommand(win, item, &failure);
     EditorRefreshMemoryButtons(win);
     EditorTell(win, &failure);
     return kStatusOk;
 }
 
-// Presses on user items. The "?" items track their pressed look; everything else is an item
-// hit on release (the tab bar, the eyedropper and the readouts act on the click).
+// Presses on user items. The "?" items track their pressed look; the sliders, the point
+// handles and the hue ring are dragged; everything else is an item hit at the press (the tab
+// bar, the curve arrow, the eyedropper and the readouts act on the click).
 int32_t Track(UiWindow* w, int16_t item, int16_t phase) {
     if (item == kEditorHelp || item == kEditorTabHelp) return HelpButtonTrack(w, item, phase);
+    EditingWindow* win = EditorOf(w);
+    if (win != nullptr && EditorIsDraggedTool(item)) return EditorTrackTool(win, item, phase);
+    if (item == kEditorPreviewImage) return EditorTrackPreview(win, phase);
     return 0;
 }
 
@@ -117,6 +121,7 @@ int32_t Init(UiWindow* w) {
     Ui_Dlg_SetFirstPaintProc(w, FirstPaint);
     Ui_Dlg_SetResizeProc(w, EditImageResizeProc);
     RegisterDrawProcs(w);
+    EditorRegisterPreviewClicks(win);
     Ui_Item_SetDefault(w, kEditorOk);
     Ui_Dlg_SetResizable(w, 0, 0);
     SetUpItems(win);

@@ -53,6 +53,29 @@ struct EditingWindowEnv {
 // Which of the two preview transforms.
 enum : int32_t { kPreviewBefore = 0, kPreviewAfter = 1 };
 
+// A pixel marked in the preview, in image coordinates (full size, counted from the filtered
+// area's corner), so that it stays on the same pixel when the preview zooms.
+struct PreviewMark {
+    uint8_t valid;
+    uint8_t reserved[3];
+    int32_t x, y;
+};
+
+// What the clicks in the preview keep between events (window_preview_clicks.cpp).
+struct PreviewClicks {
+    PreviewMark point[2];  // sample points #1 and #2
+    PreviewMark pointer;   // the pixel under the pointer
+    int32_t press;         // what the press being tracked does (kPress... of that file)
+    int32_t movingPoint;   // the sample point a Shift-drag moves
+    int16_t lastV, lastH;  // where a Control-drag was last seen
+    IPMask sampled;        // the region the last neutral or hue click took, in picture
+                           // coordinates; its bits are a Mem_Alloc block, null when none
+    uint8_t showSampled;   // paint it blue until the pointer moves away
+    uint8_t reserved[3];
+    int16_t sampledV, sampledH;  // where that click was
+    int32_t statusText;          // string shown in the status area; 0: none
+};
+
 // The window's run record: what belongs to the open window rather than to the edit state.
 struct EditingWindow {
     const EditingWindowEnv* env;
@@ -74,6 +97,18 @@ struct EditingWindow {
     uint8_t cmykReadouts;    // CMYK readouts are available
     uint8_t reserved[3];
     int32_t failures;  // alerts shown by the window (a test reads it)
+    // The tool being dragged (window_tools.cpp): its item (0 when none), the tone point or hue
+    // handle it holds and, for the hue ring, whether the Before or the After handle.
+    int16_t dragItem;
+    int16_t dragKind;
+    int32_t dragHandle;
+    uint8_t dragPending;  // the parameter moved since the preview last followed it
+    uint8_t clipping;     // kPreviewClip...: the black or white point handle is Alt-dragged
+    uint8_t histogramValid;
+    uint8_t reserved2;
+    Ui_Failure dragFailure;   // the first failure of the drag, told at its release
+    uint32_t histogram[256];  // tab 1: luma counts of the picture as the points tool sees it
+    PreviewClicks clicks;
 };
 
 // Runs the editing window on editState. *accepted: true when it closed with OK (the live

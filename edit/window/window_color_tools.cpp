@@ -269,6 +269,8 @@ int32_t PointerMoved(UiWindow* w) {
     EditingWindow* win = EditorOf(w);
     Ui_Dlg* d = nullptr;
     if (win == nullptr || Ui_Dlg_Get(w, &d) != kStatusOk) return 0;
+    // The one pointer watch of the window: the preview's readouts follow the pointer too.
+    EditorPreviewPointer(w);
     const int32_t subject = SubjectAt(win, d->mouseV, d->mouseH);
     if (subject != win->es->pointerSubject) {
         win->es->pointerSubject = subject;

@@ -29,9 +29,18 @@ int32_t EditorAcquirePreview(EditingWindow* win, Ui_Failure* failure);
 int32_t EditImageResizeProc(UiWindow* dialog, int16_t width, int16_t height);
 
 // window_transforms.cpp
-// Both transforms for the current tab and view, then the preview redrawn.
+// Both transforms for the current tab and view, then the preview and the readouts redrawn.
 int32_t EditorRebuildTransforms(EditingWindow* win, Ui_Failure* failure);
+// Frees the transforms and what the clicks in the preview keep (the sampled region).
 void EditorFreeTransforms(EditingWindow* win);
+// What the host shows and where the picture lies in the preview item (centred, cut to the
+// item's inside). -2 while there is no picture.
+int32_t EditorPictureArea(EditingWindow* win, PreviewInfo* info, Ui_Rect* area);
+// A picture pixel's image coordinates and back; the way back is -1 when the image pixel is not
+// in the picture (outside the 1:1 window).
+void EditorPictureToImage(const PreviewInfo* info, int32_t px, int32_t py, int32_t* x, int32_t* y);
+int32_t EditorImageToPicture(const PreviewInfo* info, int32_t x, int32_t y, int32_t* px,
+                             int32_t* py);
 // The preview item's draw proc.
 int32_t EditorDrawPreview(UiWindow* dialog, int16_t item);
 void EditorRedrawPreview(EditingWindow* win);
@@ -46,6 +55,33 @@ void EditorTitleOk(EditingWindow* win);
 // The automatic settings for the groups of mask (restricted to the preferences' Keenhue mask).
 // failure: "calculating auto settings".
 int32_t EditorAutoSettings(EditingWindow* win, HgEditMask mask, Ui_Failure* failure);
+
+// window_tools.cpp
+// Registers the draw procs of the tool items of tabs 0-3.
+void EditorRegisterToolDraws(UiWindow* dialog);
+// Redraws every tool item: after a change of the parameters that was not a drag of the tool
+// itself (a start button, Undo, a click in the preview), what each tool shows is stale.
+void EditorRedrawTools(EditingWindow* win);
+// Whether item is a tool that is dragged: a slider, the point handles or the hue ring.
+bool EditorIsDraggedTool(int16_t item);
+// The track proc's work for such an item: the press takes the undo snapshot, the moves change
+// the parameter, the preview follows while dragging ("Live Sliders") or at the release.
+// Answers as a track proc does: 1, the press is the tool's; at the release 0 when the drag
+// failed, so that the item hit that follows tells the failure.
+int32_t EditorTrackTool(EditingWindow* win, int16_t item, int16_t phase);
+// An item hit on a tool item: the curve arrow opens or closes the curve; a dragged tool hands
+// over the failure of its drag in failure. false when item is neither.
+bool EditorToolClick(EditingWindow* win, int16_t item, Ui_Failure* failure);
+// window_preview_clicks.cpp
+// Registers the draw procs of the eyedropper, the readouts and the status area.
+void EditorRegisterPreviewClicks(EditingWindow* win);
+// The track proc's phases for a press in the preview: marking neutrals (tab 0), setting a black,
+// grey or white point (tab 1), marking a hue (tab 3); with Shift sample points, with Alt the 1:1
+// zoom, with Control panning the zoomed picture.
+int32_t EditorTrackPreview(EditingWindow* win, int16_t phase);
+// Follows the pointer for the readouts' first column and takes the sampled region away once the
+// pointer leaves the click; the window's pointer watch calls it on every pointer move.
+int32_t EditorPreviewPointer(UiWindow* dialog);
 
 // window_color_tools.cpp
 // Registers the toning swatch, the memory-colour information box and the pointer watch that

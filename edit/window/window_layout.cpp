@@ -111,8 +111,8 @@ int32_t EditorChangeTab(EditingWindow* win, int32_t tab, Ui_Failure* failure) {
     es->currentTab = tab;
     win->curveOpen = 0;
     int32_t status = kStatusOk;
-    // Tab 1's histogram is measured through the tools left of it when its component draws it;
-    // invalidating the item is what recomputing it asks for here.
+    // Tab 1's histogram is measured again whenever it is drawn outside a drag (window_tools.cpp):
+    // invalidating the item recomputes it.
     if (tab == 1) Ui_Item_Invalidate(win->dialog, kEditorHistogram);
     if (tab == 3 && es->huePlacementPending != 0) {
         status = EditorAutoSettings(win, kEditMaskAllHues, failure);

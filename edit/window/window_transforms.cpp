@@ -4,10 +4,12 @@
 // state at opening) the before image is the image itself and the after image has every tool
 // applied; in the current-tool view they are the image before and after the current tab's tool,
 // with the tools left of it applied to both. "Preview" off shows the before image.
+#include "edit/window/tool_paint.h"
 #include "edit/window/window_internal.h"
 #include "engine/huegrid_build.h"
 #include "platform/debug_log.h"
 #include "platform/format.h"
+#include "platform/mem.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/draw.h"
 #include "platform/ui/rect.h"
@@ -53,7 +55,10 @@ int32_t RebuildPreview(EditingWindow* win, HgEditMask mask, int32_t which, Ui_Fa
     }
     if (win->transform[which] != nullptr) HgFree(win->transform[which]);
     win->transform[which] = built;
-    if (win->dialog != nullptr) Ui_Item_Invalidate(win->dialog, kEditorPreviewImage);
+    if (win->dialog != nullptr) {
+        Ui_Item_Invalidate(win->dialog, kEditorPreviewImage);
+        Ui_Item_Invalidate(win->dialog, kEditorReadouts);
+    }
     return kStatusOk;
 }
 
@@ -65,6 +70,7 @@ int32_t EditorRebuildTransforms(EditingWindow* win, Ui_Failure* failure) {
         status =
             RebuildPreview(win, PreviewAfterMask(tab, win->combinedView), kPreviewAfter, failure);
     }
+    EditorRedrawTools(win);
     return status;
 }
 
@@ -73,11 +79,110 @@ void EditorFreeTransforms(EditingWindow* win) {
         if (t != nullptr) HgFree(t);
         t = nullptr;
     }
+    win->clicks.sampled.bits = static_cast<uint8_t*>(Mem_Free(win->clicks.sampled.bits));
+    win->clicks.showSampled = 0;
 }
 
 void EditorRedrawPreview(EditingWindow* win) {
     Ui_Item_Invalidate(win->dialog, kEditorPreviewImage);
+    Ui_Item_Invalidate(win->dialog, kEditorReadouts);
 }
+
+int32_t EditorPictureArea(EditingWindow* win, PreviewInfo* info, Ui_Rect* area) {
+    const WindowHostProcs* host = win->env->host;
+    Ui_Rect r;
+    if (win->acquired == 0 || host == nullptr || host->previewInfo == nullptr ||
+        host->previewInfo(host->context, info) != kStatusOk || info->width < 1 ||
+        info->height < 1 || Ui_Item_GetRect(win->dialog, kEditorPreviewImage, &r) != kStatusOk) {
+        return kStatusError;
+    }
+    // Inside the frame, the picture centred; a picture larger than the item is cut at the right
+    // and bottom.
+    Ui_Rect inside = Ui_Rect_Make(r.top + 1, r.left + 1, r.bottom - 1, r.right - 1);
+    const int32_t spareH = Ui_Rect_Width(&inside) - info->width;
+    const int32_t spareV = Ui_Rect_Height(&inside) - info->height;
+    *area = inside;
+    if (spareH > 0) {
+        area->left = int16_t(inside.left + spareH / 2);
+        area->right = int16_t(area->left + info->width);
+    }
+    if (spareV > 0) {
+        area->top = int16_t(inside.top + spareV / 2);
+        area->bottom = int16_t(area->top + info->height);
+    }
+    return kStatusOk;
+}
+
+// Unzoomed, picture pixel p covers image pixels p * iw / w up to (p + 1) * iw / w; a click takes
+// the one in its middle, and an image pixel goes back to the picture pixel that covers it.
+void EditorPictureToImage(const PreviewInfo* info, int32_t px, int32_t py, int32_t* x, int32_t* y) {
+    if (info->zoomed != 0 || info->width == info->imageWidth) {
+        *x = info->left + px;
+        *y = info->top + py;
+    } else {
+        *x = int32_t((2 * int64_t(px) + 1) * info->imageWidth / (2 * int64_t(info->width)));
+        *y = int32_t((2 * int64_t(py) + 1) * info->imageHeight / (2 * int64_t(info->height)));
+    }
+}
+
+int32_t EditorImageToPicture(const PreviewInfo* info, int32_t x, int32_t y, int32_t* px,
+                             int32_t* py) {
+    if (info->zoomed != 0 || info->width == info->imageWidth || info->imageWidth < 1 ||
+        info->imageHeight < 1) {
+        *px = x - info->left;
+        *py = y - info->top;
+    } else {
+        *px = int32_t((2 * int64_t(x) + 1) * info->width / (2 * int64_t(info->imageWidth)));
+        *py = int32_t((2 * int64_t(y) + 1) * info->height / (2 * int64_t(info->imageHeight)));
+    }
+    return 0 <= *px && *px < info->width && 0 <= *py && *py < info->height ? kStatusOk
+                                                                           : kStatusProblem;
+}
+
+namespace {
+
+// The sample points over the picture: a ring with a cross hair, white on black so that it shows
+// on any colour, and its number beside it.
+void DrawSamplePoints(EditingWindow* win, const PreviewInfo& info, const Ui_Rect& area) {
+    UiWindow* w = win->dialog;
+    if (Ui_Draw_Begin(w) != kStatusOk) return;
+    Ui_Draw_SetClip(w, &area);
+    const Ui_Color black = Ui_ColorFromRGB(0, 0, 0), white = Ui_ColorFromRGB(255, 255, 255);
+    for (int32_t i = 0; i < 2; ++i) {
+        const PreviewMark& m = win->clicks.point[i];
+        int32_t px = 0, py = 0;
+        if (m.valid == 0 || EditorImageToPicture(&info, m.x, m.y, &px, &py) != kStatusOk) continue;
+        const int32_t h = area.left + px, v = area.top + py;
+        for (int32_t pass = 0; pass < 2; ++pass) {
+            const Ui_Color& ink = pass == 0 ? black : white;
+            const int32_t grow = pass == 0 ? 1 : 0;
+            const Ui_Rect ring =
+                Ui_Rect_Make(v - 5 - grow, h - 5 - grow, v + 6 + grow, h + 6 + grow);
+            Ui_Draw_FrameEllipse(w, &ring, &ink);
+            Ui_Draw_SetPen(w, &ink, int16_t(pass == 0 ? 3 : 1));
+            Ui_Draw_MoveTo(w, int16_t(v), int16_t(h - 9));
+            Ui_Draw_LineTo(w, int16_t(v), int16_t(h - 3));
+            Ui_Draw_MoveTo(w, int16_t(v), int16_t(h + 3));
+            Ui_Draw_LineTo(w, int16_t(v), int16_t(h + 9));
+            Ui_Draw_MoveTo(w, int16_t(v - 9), int16_t(h));
+            Ui_Draw_LineTo(w, int16_t(v - 3), int16_t(h));
+            Ui_Draw_MoveTo(w, int16_t(v + 3), int16_t(h));
+            Ui_Draw_LineTo(w, int16_t(v + 9), int16_t(h));
+        }
+        char label[4];
+        Ui_FormatStringN(label, sizeof label, "%d", int(i + 1));
+        int16_t tw = 0, th = 0;
+        Ui_Draw_MeasureText(w, kUiFontDialog, label, &tw, &th);
+        const Ui_Rect tag = Ui_Rect_Make(v + 4, h + 8, v + 4 + th, h + 12 + tw);
+        Ui_Draw_FillRect(w, &tag, &black);
+        LookTextLine(w, label, &tag, kUiAlignCenter, 0, Ui_RGB{255, 255, 255});
+    }
+    Ui_Draw_SetPen(w, &black, 1);
+    Ui_Draw_SetClip(w, nullptr);
+    Ui_Draw_End(w);
+}
+
+}  // namespace
 
 int32_t EditorDrawPreview(UiWindow* dialog, int16_t item) {
     EditingWindow* win = EditorOf(dialog);
@@ -88,24 +193,24 @@ int32_t EditorDrawPreview(UiWindow* dialog, int16_t item) {
                    int16_t(r.right - 1)};
     const WindowHostProcs* host = win->env->host;
     PreviewInfo info{};
-    const bool havePicture = win->acquired != 0 && host != nullptr &&
-                             host->previewInfo != nullptr && host->drawPreview != nullptr &&
-                             host->previewInfo(host->context, &info) == kStatusOk;
+    Ui_Rect area;
+    const bool havePicture = host != nullptr && host->drawPreview != nullptr &&
+                             EditorPictureArea(win, &info, &area) == kStatusOk;
     if (Ui_Draw_Begin(dialog) != kStatusOk) return kStatusError;
     const Ui_Color grey = Ui_ColorFromRGB(128, 128, 128);
     Ui_Draw_FillRect(dialog, &inside, &grey);
     Ui_Draw_End(dialog);
     if (!havePicture) return kStatusOk;
 
-    // The picture centred in the item, cut to it.
-    Ui_Rect area = inside;
-    const int32_t spareH = Ui_Rect_Width(&inside) - info.width;
-    const int32_t spareV = Ui_Rect_Height(&inside) - info.height;
-    if (spareH > 0) area.left = int16_t(area.left + spareH / 2);
-    if (spareV > 0) area.top = int16_t(area.top + spareV / 2);
     PreviewLook look{};
     look.shown = win->transform[win->previewOn != 0 ? kPreviewAfter : kPreviewBefore];
     look.showsEdits = win->previewOn != 0 && win->combinedView != 0 ? 1 : 0;
+    look.clipping = win->clipping;
+    look.busy = win->dragItem != 0 ? 1 : 0;
+    if (win->clicks.showSampled != 0 && win->clicks.sampled.bits != nullptr &&
+        win->clicks.sampled.width == info.width && win->clicks.sampled.height == info.height) {
+        look.sampled = &win->clicks.sampled;
+    }
     Ui_Failure failure;
     Ui_Failure_Clear(&failure);
     const int32_t status = host->drawPreview(host->context, dialog, &area, &look, &failure);
@@ -115,6 +220,8 @@ int32_t EditorDrawPreview(UiWindow* dialog, int16_t item) {
         char line[96];
         Ui_FormatStringN(line, sizeof line, "drawPreview error %d", int(status));
         Ui_Debug_Log(win->env->state->diagnostics, line);
+        return status;
     }
+    DrawSamplePoints(win, info, area);
     return status;
 }

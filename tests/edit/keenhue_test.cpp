@@ -346,6 +346,35 @@ TEST_F(KeenhueTest, TheLightEndIsTheSurfaceItLiesOnNotItsMostExtremePixel) {
     EXPECT_EQ(trace.light.sampledPixels, 60 * 60);
 }
 
+TEST_F(KeenhueTest, TheLightEndIsTheSurfaceHoldingMostOfItsTailNotTheLargestGrown) {
+    // Left: a large light warm surface, a smooth ripple whose only pixels as light as the tail
+    // are a small patch. Right: mid grey holding a neutral white card. The tail is the card and
+    // the patch; a region grown from the patch spreads over the whole warm surface, far larger
+    // than the card, though it holds fewer of the tail's pixels. Balancing on it would tint the
+    // card blue; the card is where the light end lies.
+    TestImage image(200, 100);
+    for (int32_t y = 0; y < 100; ++y) {
+        for (int32_t x = 0; x < 200; ++x) {
+            if (x < 100) {
+                const bool patch = 40 <= x && x < 48 && 40 <= y && y < 45;
+                image.Set(x, y, 245, 240, patch ? 238 : 234 - x % 12);
+            } else if (150 <= x && x < 162 && 40 <= y && y < 50) {
+                image.Set(x, y, 235, 235, 235);
+            } else {
+                image.Set(x, y, 128, 128, 128);
+            }
+        }
+    }
+    KhBalanceTrace trace;
+    ASSERT_EQ(KhColourBalance(es_.get(), &image.view, &trace), 0);
+    EXPECT_TRUE(trace.light.taken);
+    EXPECT_EQ(trace.light.sampledPixels, 12 * 10);
+    const float card[3] = {235 / 255.0f, 235 / 255.0f, 235 / 255.0f};
+    float out[3];
+    ASSERT_EQ(HgEvalColour(&Pars(), kEditBalance, card, out), 0);
+    EXPECT_LT(std::fabs(out[0] - out[2]), 0.01f);
+}
+
 TEST_F(KeenhueTest, SelectionLimitsTheAnalysis) {
     // Left half dark and even, right half light and rising; only the right half is selected,
     // so the white point comes from the right half's top tail alone.

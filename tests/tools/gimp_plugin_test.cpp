@@ -3,21 +3,31 @@
 // with and without transparency and a selection, must give the same bytes; so must a replayed
 // automatic correction, "repeat last", an action passed as text and an interactive run with the
 // start modes. Refusals must reach GIMP with the module's own text and leave the layer alone, and
-// so must a cancelled run (the test filter module cancels half-way).
+// so must a cancelled run. The test filter module, with strips that end inside GIMP's tiles and
+// rows written late, gives filterhost's bytes on images of many tiles.
+//
+// Cancel: GIMP 2.10's progress bar does not reach a running plug-in; its Cancel asks the plug-in
+// to quit and kills it 10 ms later. What reaches the module's abortProc is SIGINT or SIGTERM (a
+// Ctrl-C on gimp-console). Both are sent to the plug-in while the test module waits for an abort
+// half-way through: the run stops through abortProc, and after the kill GIMP carries on; either
+// way the layer is left as it was.
 //
 // GIMP runs with a private HOME under the build folder, so a user's GIMP settings are never
 // touched; the plug-in is installed into that profile by scripts/install-gimp-plugin.sh. Each
-// GIMP start costs seconds, so every case of the real module shares one batch, and the cancel
-// case has a second.
+// GIMP start costs seconds, so every case of the real module shares one batch; the strips and the
+// cancel cases of the test module have one each.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <thread>
 
 #include "tests/tools/host_test_support.h"
 
@@ -31,6 +41,8 @@ using fhtest::SaveImage;
 std::string gDir;     // the private folder of this run
 std::string gOutput;  // everything gimp-console printed in the main batch
 std::string gCancelOutput;
+std::string gStripsOutput;
+int gSignalsSent = 0;
 
 std::string Path(const std::string& name) {
     return gDir + "/" + name;
@@ -119,6 +131,38 @@ const char kHelpers[] = R"scm(
     (kt-save img out)
     (gimp-image-delete img)))
 )scm";
+
+// The process of the installed plug-in that is running a procedure, or -1.
+pid_t RunningPlugIn() {
+    const std::string plugIn = Path("home/.config/GIMP/2.10/plug-ins/kolmara-gimp/kolmara-gimp");
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::string args = fhtest::ReadText(entry.path().string() + "/cmdline");
+        if (args.compare(0, plugIn.size() + 1, plugIn + '\0') != 0) continue;
+        if (args.find(std::string("\0-run\0", 6)) != std::string::npos)
+            return pid_t(std::stoi(name));
+    }
+    return -1;
+}
+
+// Each time the test module says (by creating `marker`) that it waits for an abort, sends the
+// next signal to the plug-in; counts the signals sent.
+void SignalWhenWaiting(const std::string& marker, std::vector<int> signals) {
+    for (int signal : signals) {
+        bool sent = false;
+        for (int i = 0; i < 1200 && !sent; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            if (!fhtest::Exists(marker)) continue;
+            const pid_t pid = RunningPlugIn();
+            if (pid < 0) continue;
+            fs::remove(marker);
+            sent = kill(pid, signal) == 0;
+        }
+        if (!sent) return;
+        ++gSignalsSent;
+    }
+}
 
 class GimpPlugin : public ::testing::Test {
    protected:
@@ -248,12 +292,39 @@ void GimpPlugin::SetUpTestSuite() {
     std::ofstream(Path("batch.scm")) << batch.str();
     gOutput = RunGimp(Path("batch.scm"), {});
 
-    // The cancel: the test filter module inverts and cancels after two strips.
-    std::ofstream(Path("cancel.scm")) << kHelpers << "(kt-failing \"" << Path("rgb8.tif")
-                                      << "\" \"\" \"" << Path("got-cancel.tif") << "\")\n";
+    // The test module's strips of 7 rows, written 3 rows late, on images of several rows of
+    // GIMP's 64-row tiles, against filterhost with the same module.
+    const std::string strips = "FHTEST=op=invert,rows=7,delay=3";
+    SaveImage(Path("tall8.tif"), MakeImage(37, 300, 4, 8, 9));
+    SaveImage(Path("tall16.tif"), MakeImage(29, 203, 3, 16, 10));
+    std::ostringstream stripBatch;
+    stripBatch << kHelpers;
+    for (const char* name : {"tall8", "tall16"}) {
+        const std::string n = name;
+        auto r = fhtest::RunHost({"--plugin", TEST_MODULE_PATH, "--no-progress", Path(n + ".tif"),
+                                  Path("want-" + n + ".tif")},
+                                 {strips});
+        ASSERT_EQ(r.status, 0) << r.err;
+        stripBatch << "(kt-case \"" << Path(n + ".tif") << "\" \"\" \"\" \""
+                   << Path("got-" + n + ".tif") << "\")\n";
+    }
+    std::ofstream(Path("strips.scm")) << stripBatch.str();
+    gStripsOutput = RunGimp(Path("strips.scm"),
+                            {std::string("KOLMARA_GIMP_MODULE=") + TEST_MODULE_PATH, strips});
+
+    // The cancels: the test module inverts a strip, then waits for an abort; SIGTERM for the
+    // first run, SIGKILL (as GIMP's Cancel ends a plug-in) for the second. The layer is exported
+    // after each.
+    const std::string marker = Path("waiting");
+    std::ofstream(Path("cancel.scm"))
+        << kHelpers << "(kt-failing \"" << Path("tall8.tif") << "\" \"\" \"" << Path("got-term.tif")
+        << "\")\n(kt-failing \"" << Path("tall8.tif") << "\" \"\" \"" << Path("got-kill.tif")
+        << "\")\n";
+    std::thread watcher(SignalWhenWaiting, marker, std::vector<int>{SIGTERM, SIGKILL});
     gCancelOutput =
         RunGimp(Path("cancel.scm"), {std::string("KOLMARA_GIMP_MODULE=") + TEST_MODULE_PATH,
-                                     "FHTEST=op=invert,rows=4,cancel_after=2"});
+                                     "FHTEST=op=invert,rows=7,wait_abort=" + marker});
+    watcher.join();
 }
 
 // The two files hold the same pixels (any difference is reported with where it is).
@@ -321,10 +392,24 @@ TEST_F(GimpPlugin, RefusalsReachGimpWithTheModulesTextAndLeaveTheLayerAlone) {
     ExpectSame("got-badaction.tif", "rgb8.tif");
 }
 
-TEST_F(GimpPlugin, CancelledRunLeavesTheLayerAlone) {
-    // The test module inverted two strips before it cancelled: none of that may reach the layer.
-    ExpectSame("got-cancel.tif", "rgb8.tif");
+TEST_F(GimpPlugin, StripsEndingInsideTilesGiveFilterhostsBytes) {
+    ExpectSame("got-tall8.tif", "want-tall8.tif");
+    ExpectSame("got-tall16.tif", "want-tall16.tif");
+    // The module found every row it wrote as it wrote it.
+    EXPECT_EQ(gStripsOutput.find("test module:"), std::string::npos) << gStripsOutput;
+}
+
+TEST_F(GimpPlugin, CancelledOrKilledRunLeavesTheLayerAlone) {
+    ASSERT_EQ(gSignalsSent, 2) << gCancelOutput;
+    // A strip was inverted before each stop: none of it may reach the layer.
+    ExpectSame("got-term.tif", "tall8.tif");
+    ExpectSame("got-kill.tif", "tall8.tif");
+    // SIGTERM reached the module as abortProc (else it reports that no abort arrived) and the
+    // plug-in ended the run itself: only the killed one is reported as crashed.
     EXPECT_EQ(gCancelOutput.find("test module:"), std::string::npos) << gCancelOutput;
+    const size_t crash = gCancelOutput.find("Plug-in crashed");
+    EXPECT_NE(crash, std::string::npos) << gCancelOutput;
+    EXPECT_EQ(gCancelOutput.find("Plug-in crashed", crash + 1), std::string::npos) << gCancelOutput;
 }
 
 }  // namespace

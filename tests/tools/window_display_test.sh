@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # The editing window on a real display, end to end: a private Xvfb, filterhost --dialog on a
 # photograph with a blue cast, and xdotool clicking as a person would.
-#   1. master "Keenhue", then "Edit Image": the output equals a run without the window that
-#      starts every tool with Keenhue under the same preferences;
-#   2. "Cancel": no output, exit status 3 (cancelled).
+#   1. master "Keenhue", a drag of tab 2's "Global" slider taken back with "Undo", then "Edit
+#      Image": the output equals a run without the window that starts every tool with Keenhue
+#      under the same preferences (and the drag must have changed the preview on the way);
+#   2. "Cancel": no output, exit status 3 (cancelled);
+#   3. a neutral click on a grey spot of the photograph, then "Edit Image": the spot comes out
+#      grey (and screenshots of the sampled region and of the readouts with two sample points);
+#   4. Alt-click zooms a larger copy to 1:1 and Control-drag pans it.
 # Screenshots of the window go to window_shots/ of the build folder.
 # usage: window_display_test.sh FILTERHOST KOLMARA_PREFS APPLY_CAST PHOTO SHOTS_DIR
 set -euo pipefail
@@ -92,6 +96,8 @@ shot() {
 # Client coordinates of the template's buttons (9-point font: 7 x 15 pixels a base unit).
 keenhue_x=731 keenhue_y=26 ok_x=861 ok_y=720 cancel_x=987 cancel_y=720
 tab_x=731 tab_step=70 tab_y=90 grow_w=200 grow_h=220
+undo_x=857 undo_y=673 global_x=880 global_y=156
+method_x=772 method_y=129 temperature_x=864 temperature_y=189 cyan_red_x=833 cyan_red_y=165
 sharpen_x=700 noise_x=795 boxes_y=620 setup_x=980 setup_y=618 skin_x=754 skin_y=432
 sepia_x=812 sepia_y=500
 # The sharpen/noise dialog (8-point font: 6 x 13 pixels a base unit).
@@ -99,6 +105,14 @@ zoom_in_x=342 zoom_y=278 setup_cancel_x=465 setup_cancel_y=362
 
 click() {
   xdotool mousemove --window "$1" "$2" "$3" click 1
+  sleep 0.5
+}
+
+# Chooses the colour-balance method: $2 entries down from the one shown.
+choose_method() {
+  click "$1" $method_x $method_y
+  for _ in $(seq "$2"); do xdotool key Down; done
+  xdotool key Return
   sleep 0.5
 }
 
@@ -110,14 +124,35 @@ win=$(editor_window) || fail "the editing window did not open: $(cat "$work/run1
 sleep 1
 close_guide 300
 shot "$win" "editor_opened.png"
+# The colour-cast slider methods, a slider of each moved (master "Keenhue" below sets the colour
+# balance again and goes back to the neutrals method).
+choose_method "$win" 1
+click "$win" $((temperature_x + 40)) $temperature_y
+shot "$win" "editor_tab0_two_sliders.png"
+choose_method "$win" 1
+click "$win" $((cyan_red_x - 30)) $cyan_red_y
+shot "$win" "editor_tab0_three_sliders.png"
 click "$win" $keenhue_x $keenhue_y
 sleep 1
 shot "$win" "editor_keenhue.png"
-# Every tab, for a person to look at; then back to the first.
-for tab in 1 2 3 0; do
+# Every tab, for a person to look at.
+for tab in 1 3 2; do
   click "$win" $((tab_x + tab * tab_step)) $tab_y
-  [ "$tab" -eq 0 ] || shot "$win" "editor_tab$tab.png"
+  shot "$win" "editor_tab$tab.png"
 done
+# Tab 2: the "Global" slider dragged to the right brightens the preview; "Undo" takes it back.
+xdotool mousemove --window "$win" $global_x $global_y mousedown 1
+for dx in 10 20 30 40; do
+  xdotool mousemove --window "$win" $((global_x + dx)) $global_y
+  sleep 0.2
+done
+xdotool mouseup 1
+sleep 1
+shot "$win" "editor_tab2_dragged.png"
+cmp -s "$shots/editor_tab2.png" "$shots/editor_tab2_dragged.png" &&
+  fail "dragging the Global slider changed nothing on the screen"
+click "$win" $undo_x $undo_y
+click "$win" $tab_x $tab_y
 # The window grown: the preview takes the room, OK and Cancel keep to the corner.
 xdotool windowsize --sync "$win" $((1050 + grow_w)) $((750 + grow_h)) 2>/dev/null || true
 sleep 1
@@ -177,4 +212,79 @@ status=0
 wait "$run" || status=$?
 [ "$status" -eq 3 ] || fail "Cancel ended with $status, not 3: $(cat "$work/run3.log")"
 [ -e "$work/cancelled.png" ] && fail "Cancel left an output file"
+
+# 3. Clicks in the preview. The photograph fits the preview at full size, centred in the preview
+# item's inside (client 13,14 to 676,642): picture pixel (x, y) is at client (44 + x, 128 + y).
+# A neutral click on the cup's white inside, then "Edit Image": that spot comes out grey.
+pixel_of() { # FILE X Y -> "R G B"
+  ffmpeg -loglevel error -i "$1" -vf "crop=1:1:$2:$3" -f rawvideo -pix_fmt rgb24 - |
+    od -An -tu1 | tr -s ' ' | sed 's/^ //'
+}
+spot_x=300 spot_y=52
+"$prefs" start reset >/dev/null
+"$filterhost" --dialog "$work/cast.png" "$work/clicked.png" >"$work/run4.log" 2>&1 &
+run=$!
+win=$(editor_window) || fail "the editing window did not open for the clicks"
+sleep 1
+close_guide
+# "Show Sampled Region" is off by default: switch it on in the preferences dialog.
+click "$win" 752 673
+prefs_win=
+for _ in $(seq 100); do
+  prefs_win=$(xdotool search --onlyvisible --name '^Preferences$' 2>/dev/null | head -1 || true)
+  [ -n "$prefs_win" ] && break
+  sleep 0.1
+done
+[ -n "$prefs_win" ] || fail "the preferences dialog did not open"
+click "$prefs_win" 302 102
+click "$prefs_win" 504 291
+click "$win" $((44 + spot_x)) $((128 + spot_y))
+# The sampled region stays blue until the pointer moves away.
+shot "$win" "editor_sampled_region.png"
+xdotool keydown shift
+click "$win" $((44 + 420)) $((128 + 330))
+click "$win" $((44 + 290)) $((128 + 150))
+xdotool keyup shift
+xdotool mousemove --window "$win" $((44 + 520)) $((128 + 120))
+sleep 0.5
+shot "$win" "editor_readouts.png"
+click "$win" $ok_x $ok_y
+status=0
+wait "$run" || status=$?
+[ "$status" -eq 0 ] || fail "Edit Image after the clicks ended with $status: $(cat "$work/run4.log")"
+read -r r0 g0 b0 <<<"$(pixel_of "$work/cast.png" $spot_x $spot_y)"
+read -r r g b <<<"$(pixel_of "$work/clicked.png" $spot_x $spot_y)"
+echo "clicked spot: before $r0 $g0 $b0, after $r $g $b"
+# The spread between the channels: the click makes the spot greyer (the balance curves are a
+# smooth fit through the marked colours, and Keenhue Mode then sets the tools to the right, so
+# the spot comes out near grey rather than exactly grey).
+spread() { printf '%s\n' "$@" | sort -n | sed -n '1p;$p' | paste -sd' ' | awk '{print $2 - $1}'; }
+before=$(spread "$r0" "$g0" "$b0") after=$(spread "$r" "$g" "$b")
+[ "$before" -ge 10 ] || fail "the spot was not cast to begin with ($r0 $g0 $b0)"
+[ $((2 * after)) -le "$before" ] && [ "$after" -le 6 ] ||
+  fail "the clicked spot did not turn grey: $r0 $g0 $b0 -> $r $g $b"
+
+# 4. The 1:1 zoom and panning, on the photograph at three times its size (reduced to fit).
+ffmpeg -loglevel error -y -i "$work/cast.png" -vf scale=1800:1200 "$work/large.png"
+"$filterhost" --dialog "$work/large.png" "$work/large_out.png" >"$work/run5.log" 2>&1 &
+run=$!
+win=$(editor_window) || fail "the editing window did not open for the zoom"
+sleep 1
+close_guide
+xdotool keydown alt
+click "$win" 300 260
+xdotool keyup alt
+sleep 1
+shot "$win" "editor_zoomed.png"
+xdotool mousemove --window "$win" 300 300 keydown ctrl mousedown 1
+xdotool mousemove --window "$win" 380 340
+sleep 0.3
+xdotool mousemove --window "$win" 460 380 mouseup 1 keyup ctrl
+sleep 1
+shot "$win" "editor_panned.png"
+cmp -s "$shots/editor_zoomed.png" "$shots/editor_panned.png" && fail "Control-drag did not pan"
+click "$win" $cancel_x $cancel_y
+status=0
+wait "$run" || status=$?
+[ "$status" -eq 3 ] || fail "Cancel after the zoom ended with $status: $(cat "$work/run5.log")"
 echo "window display test passed; screenshots in $shots"

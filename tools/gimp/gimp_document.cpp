@@ -50,6 +50,7 @@ bool GimpDocument::Open(gint32 drawable, const char* encoding, int32_t planes, i
         }
     }
     written_.assign(size_t(height_), 0);
+    tileHeight_ = std::max<int32_t>(1, int32_t(gimp_tile_height()));
     return true;
 }
 
@@ -96,6 +97,7 @@ bool GimpDocument::ReadSource(const VRect& rect, int32_t lo, int32_t count, uint
 
 bool GimpDocument::ReadResult(const VRect& rect, int32_t lo, int32_t count, uint8_t* dst,
                               size_t rowBytes, bool unwrittenMayStay, std::string*) {
+    FlushBand(true);
     // Runs of rows that come from the same buffer, read together.
     int32_t y = rect.top;
     while (y < rect.bottom) {
@@ -124,6 +126,43 @@ bool GimpDocument::ReadResult(const VRect& rect, int32_t lo, int32_t count, uint
     return true;
 }
 
+void GimpDocument::Store(const VRect& rect, const uint8_t* data, size_t stride) {
+    const size_t rowBytes = size_t(rect.right - rect.left) * size_t(planes_) * size_t(depth_ / 8);
+    const bool rows = rect.left == filterRect_.left && rect.right == filterRect_.right;
+    if (bandRows_ > 0 && (!rows || rect.top != bandTop_ + bandRows_)) FlushBand(true);
+    if (!rows) {
+        const GeglRectangle r = Gegl(rect);
+        gegl_buffer_set(shadow_, &r, 0, format_, data, gint(stride));
+        return;
+    }
+    if (bandRows_ == 0) bandTop_ = rect.top;
+    const int32_t count = rect.bottom - rect.top;
+    band_.resize(size_t(bandRows_ + count) * rowBytes);
+    for (int32_t y = 0; y < count; ++y) {
+        std::memcpy(band_.data() + size_t(bandRows_ + y) * rowBytes, data + size_t(y) * stride,
+                    rowBytes);
+    }
+    bandRows_ += count;
+    FlushBand(false);
+}
+
+void GimpDocument::FlushBand(bool whole) {
+    if (bandRows_ == 0) return;
+    const int32_t end = bandTop_ + bandRows_;
+    const int32_t until = whole ? end : end / tileHeight_ * tileHeight_;
+    if (until <= bandTop_) return;
+    const size_t rowBytes =
+        size_t(filterRect_.right - filterRect_.left) * size_t(planes_) * size_t(depth_ / 8);
+    const GeglRectangle r{filterRect_.left, bandTop_, filterRect_.right - filterRect_.left,
+                          until - bandTop_};
+    gegl_buffer_set(shadow_, &r, 0, format_, band_.data(), gint(rowBytes));
+    const size_t done = size_t(until - bandTop_) * rowBytes;
+    std::memmove(band_.data(), band_.data() + done, band_.size() - done);
+    band_.resize(band_.size() - done);
+    bandRows_ = end - until;
+    bandTop_ = until;
+}
+
 void GimpDocument::InitialiseRow(int32_t y) {
     const GeglRectangle r{filterRect_.left, y, filterRect_.right - filterRect_.left, 1};
     gegl_buffer_copy(source_, &r, GEGL_ABYSS_NONE, shadow_, &r);
@@ -149,6 +188,7 @@ bool GimpDocument::WriteResult(const VRect& rect, int32_t lo, int32_t count, con
         // Whole pixels in GIMP's scale: the planes not written come from what the shadow holds.
         std::vector<uint8_t> rows(fullRow * size_t(rect.bottom - rect.top));
         if (!(lo == 0 && count == planes_)) {
+            FlushBand(true);
             const GeglRectangle r = Gegl(rect);
             gegl_buffer_get(shadow_, &r, 1.0, format_, rows.data(), gint(fullRow), GEGL_ABYSS_NONE);
         }
@@ -171,12 +211,10 @@ bool GimpDocument::WriteResult(const VRect& rect, int32_t lo, int32_t count, con
                 }
             }
         }
-        const GeglRectangle r = Gegl(rect);
-        gegl_buffer_set(shadow_, &r, 0, format_, rows.data(), gint(fullRow));
+        Store(rect, rows.data(), fullRow);
         return true;
     }
-    const GeglRectangle r = Gegl(rect);
-    gegl_buffer_set(shadow_, &r, 0, format_, data, gint(stride));
+    Store(rect, data, stride);
     return true;
 }
 
@@ -188,6 +226,7 @@ bool GimpDocument::ReadMask(const VRect& rect, uint8_t* dst, size_t rowBytes, st
 }
 
 bool GimpDocument::Finish(std::string*) {
+    FlushBand(true);
     for (int32_t y = filterRect_.top; y < filterRect_.bottom; ++y) {
         if (!written_[size_t(y)]) InitialiseRow(y);
     }

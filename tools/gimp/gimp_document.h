@@ -12,6 +12,11 @@
 // source on the first write that does not cover the filter rectangle's width and all planes, and
 // Finish() fills rows of the filter rectangle the filter never wrote, so that merging the shadow
 // can never bring undefined pixels into the image.
+//
+// GEGL fetches a tile from GIMP before it writes part of one, a round trip per tile. The module's
+// strips rarely end on a tile boundary, so strips of whole rows are gathered into a band and
+// handed to the shadow in whole rows of tiles; the band is written out before anything reads
+// the shadow, before another kind of write, and at Finish().
 #pragma once
 
 #include <libgimp/gimp.h>
@@ -57,6 +62,11 @@ class GimpDocument : public HostDocument {
               size_t rowBytes);
     // Rows of the filter rectangle's span that the shadow holds.
     void InitialiseRow(int32_t y);
+    // Pixels of `rect` in GIMP's scale, whole pixels, to the shadow (through the band when they
+    // are rows of the filter rectangle's width that follow it).
+    void Store(const VRect& rect, const uint8_t* data, size_t stride);
+    // Hands the band's rows up to the last whole row of tiles (all of them: whole) to the shadow.
+    void FlushBand(bool whole);
 
     int32_t width_ = 0, height_ = 0, planes_ = 0, depth_ = 8;
     int32_t offsetX_ = 0, offsetY_ = 0;
@@ -68,4 +78,6 @@ class GimpDocument : public HostDocument {
     GeglBuffer* selection_ = nullptr;
     std::vector<uint8_t> written_;
     std::vector<uint8_t> scratch_;
+    std::vector<uint8_t> band_;  // rows bandTop_.. of the filter rectangle's width
+    int32_t bandTop_ = 0, bandRows_ = 0, tileHeight_ = 64;
 };

@@ -8,10 +8,11 @@
 //   - non-interactive: the action is replayed, as filterhost --play replays an action file. It is
 //     either the path of an action file or the action as text (what a run returns: the action
 //     file's bytes in base64). An empty action runs with the start modes.
-//   - interactive: runs with the start modes, exactly as filterhost without --dialog does; the
-//     filter's window is not part of the module yet (see RunSettingsFor).
+//   - interactive: shows the filter's editing window on GIMP's display, as filterhost --dialog
+//     does. Without a display (gimp-console, GIMP without its interface) it runs with the start
+//     modes, exactly as filterhost without --dialog.
 //   - repeat last: replays the action of the last run in this GIMP session (kept with
-//     gimp_set_data), or runs as interactive when there is none.
+//     gimp_set_data) without the window, or runs as interactive when there is none.
 // The module is KolmaraPro.so in this program's folder, or the file KOLMARA_GIMP_MODULE names.
 //
 // Precision: 8-bit and 16-bit integer drawables with perceptual (gamma) encoding are served as
@@ -26,9 +27,10 @@
 // selection a second time when merging it, so the merge runs with the selection replaced by the
 // filter rectangle, and the selection is put back, all inside the same undo group.
 //
-// Messages: the module shows its alerts on stderr when it has no display (it is always run
-// without one here, so that it never opens a window of its own); they are captured during the
-// run and handed to GIMP: as the error of a failed run, as messages after a successful one.
+// Messages: with its window the module shows its alerts there. Without the window it is run
+// without a display, so that it never opens a window of its own, and shows its alerts on stderr;
+// they are captured during the run and handed to GIMP: as the error of a failed run, as messages
+// after a successful one.
 #include <fcntl.h>
 #include <libgimp/gimp.h>
 #include <signal.h>
@@ -62,7 +64,10 @@ void OnSignal(int) {
 }
 
 // SIGINT and SIGTERM during a run become the module's abortProc (Ctrl-C on gimp-console reaches
-// the whole process group); outside a run libgimp's own handlers apply.
+// the whole process group); outside a run libgimp's own handlers apply. GIMP's own Cancel on the
+// progress bar never gets here: GIMP 2.10 asks a cancelled plug-in to quit and kills it 10 ms
+// later. That is safe for the layer, because the result stays in the shadow buffer, which only a
+// finished run merges.
 class AbortSignals {
    public:
     AbortSignals() {
@@ -185,10 +190,18 @@ PlugInMonitor WorkingSpace(gint32 image, std::string* note) {
     return monitor;
 }
 
+// The display the filter's window goes to: the one GIMP's own windows are on. Empty under
+// gimp-console and when GIMP runs without its interface.
+std::string WindowDisplay() {
+    const gchar* name = gimp_display_name();
+    return name != nullptr ? name : "";
+}
+
 // What the run mode and the action parameter ask for. False with a message for a bad action.
-bool RunSettingsFor(GimpRunMode mode, const char* action, SessionSettings* s, std::string* why) {
-    // The editing window plugs in here: an interactive run will set s->dialog and keep the
-    // display. Until the window is part of the module it runs with the start modes.
+// An interactive run (and a "repeat last" with nothing to repeat) shows the filter's window when
+// GIMP has a display; without one it runs with the start modes, as filterhost without --dialog.
+bool RunSettingsFor(GimpRunMode mode, const char* action, const std::string& display,
+                    SessionSettings* s, std::string* why) {
     std::string bytes;
     if (mode == GIMP_RUN_NONINTERACTIVE && action != nullptr && *action != 0) {
         std::string text = action;
@@ -206,7 +219,10 @@ bool RunSettingsFor(GimpRunMode mode, const char* action, SessionSettings* s, st
             gimp_get_data(kProcedure, bytes.data());
         }
     }
-    if (bytes.empty()) return true;
+    if (bytes.empty()) {
+        s->dialog = mode != GIMP_RUN_NONINTERACTIVE && !display.empty();
+        return true;
+    }
     std::string error;
     if (!DecodeAction(bytes, &s->playItems, &error)) {
         *why = "The action cannot be replayed: " + error + ".";
@@ -258,7 +274,10 @@ Answer Fail(std::string message, GimpPDBStatusType status = GIMP_PDB_EXECUTION_E
 Answer RunFilter(GimpRunMode mode, gint32 image, gint32 drawable, const char* action) {
     SessionSettings settings;
     std::string why;
-    if (!RunSettingsFor(mode, action, &settings, &why)) return Fail(why, GIMP_PDB_CALLING_ERROR);
+    const std::string display = WindowDisplay();
+    if (!RunSettingsFor(mode, action, display, &settings, &why)) {
+        return Fail(why, GIMP_PDB_CALLING_ERROR);
+    }
     if (!gimp_item_is_valid(drawable) || !gimp_item_is_drawable(drawable)) {
         return Fail("There is no layer to correct.", GIMP_PDB_CALLING_ERROR);
     }
@@ -314,9 +333,14 @@ Answer RunFilter(GimpRunMode mode, gint32 image, gint32 drawable, const char* ac
         }
     };
 
-    // The module never gets a display from us, so its alerts come to stderr and no window of
-    // its own can appear over GIMP's.
-    unsetenv("DISPLAY");
+    // The module finds its display in DISPLAY. Without the window it gets none, so its alerts
+    // come to stderr and nothing of its own can appear over GIMP's windows; with the window its
+    // alerts are message boxes there.
+    if (settings.dialog) {
+        setenv("DISPLAY", display.c_str(), 1);
+    } else {
+        unsetenv("DISPLAY");
+    }
     SessionOutcome outcome;
     std::string said;
     std::vector<DescriptorItem> recorded;
@@ -373,11 +397,34 @@ void Query() {
     gimp_install_procedure(
         kProcedure, "Colour correction with Tintara Kolmara Pro",
         "Runs the Tintara Kolmara Pro filter module on the drawable (within the selection) as "
-        "an image editor hosts it. Interactively it applies the start modes set in its "
-        "preferences; non-interactively it replays a recorded action.",
+        "an image editor hosts it. Interactively it shows the filter's window (without a "
+        "display it applies the start modes set in its preferences); non-interactively it "
+        "replays a recorded action.",
         "Lumetra", "Lumetra", "2024", "Tintara Kolmara Pro...", "RGB*", GIMP_PLUGIN,
         G_N_ELEMENTS(args), G_N_ELEMENTS(results), args, results);
     gimp_plugin_menu_register(kProcedure, "<Image>/Filters/Colors");
+}
+
+// GEGL and babl as this program needs them: buffers of the drawable read and written in its own
+// format, no operations. Their defaults cost a run about a second before any pixel moves: GEGL
+// loads its hundred-odd operation modules and probes for OpenCL, and babl, once it finds GIMP's
+// cache of conversions, times lookup tables for the conversions GIMP itself used heavily (a
+// 16-million-entry table for 8-bit RGB alone). Without the cache babl finds the few conversions
+// needed here when they are first used, through the same search.
+void StartGegl() {
+    setenv("BABL_INHIBIT_CACHE", "1", 1);
+    setenv("GEGL_USE_OPENCL", "no", 1);
+    // GEGL looks for operations in GEGL_PATH: a folder of our own, empty, removed again.
+    const char* tmp = std::getenv("TMPDIR");
+    std::string folder = std::string(tmp != nullptr && *tmp != 0 ? tmp : "/tmp");
+    folder += "/kolmara-gimp-XXXXXX";
+    const bool empty = mkdtemp(folder.data()) != nullptr;
+    if (empty) setenv("GEGL_PATH", folder.c_str(), 1);
+    gegl_init(nullptr, nullptr);
+    if (empty) {
+        rmdir(folder.c_str());
+        unsetenv("GEGL_PATH");
+    }
 }
 
 void Run(const gchar*, gint nparams, const GimpParam* params, gint* nreturn, GimpParam** returned) {
@@ -388,7 +435,7 @@ void Run(const gchar*, gint nparams, const GimpParam* params, gint* nreturn, Gim
     values[0].type = GIMP_PDB_STATUS;
     values[0].data.d_status = GIMP_PDB_CALLING_ERROR;
     if (nparams < 3) return;
-    gegl_init(nullptr, nullptr);
+    StartGegl();
     const auto mode = GimpRunMode(params[0].data.d_int32);
     const char* action = nparams >= 4 ? params[3].data.d_string : nullptr;
     Answer answer = RunFilter(mode, params[1].data.d_image, params[2].data.d_drawable, action);

@@ -4,6 +4,7 @@
 // the analysis image and record what the window asked them to draw.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +16,10 @@
 #include "edit/keenhue.h"
 #include "edit/pars_text.h"
 #include "edit/window/editing_window.h"
+#include "edit/window/hue_ring.h"
+#include "edit/window/tone_points.h"
+#include "engine/huegrid_build.h"
+#include "engine/measure.h"
 #include "platform/mem.h"
 #include "platform/ui/controls.h"
 #include "resources/ids/strings.h"
@@ -46,16 +51,23 @@ class EditingWindowTest : public DialogTest {
             t->es_->analysisImage = t->view_;
             return 0;
         };
-        host_.previewInfo = [](void*, PreviewInfo* info) -> int32_t {
+        host_.previewInfo = [](void* c, PreviewInfo* info) -> int32_t {
+            auto* t = static_cast<EditingWindowTest*>(static_cast<DialogTest*>(c));
             *info = PreviewInfo{};
             info->width = info->imageWidth = kImageW;
             info->height = info->imageHeight = kImageH;
+            info->shown = t->view_;
             return 0;
         };
         host_.drawPreview = [](void* c, UiWindow*, const Ui_Rect*, const PreviewLook* look,
                                Ui_Failure*) -> int32_t {
             auto* t = static_cast<EditingWindowTest*>(static_cast<DialogTest*>(c));
             t->drawnThrough_.push_back(look->shown);
+            t->drawnClipping_.push_back(look->clipping);
+            // A mid grey of the picture as the preview shows it.
+            float rgb[3] = {0, 0, 0};
+            HgPixelThrough(&t->view_, look->shown, kImageW / 2, kImageH - 1, rgb, nullptr);
+            t->drawnGrey_.push_back(rgb[1]);
             return 0;
         };
         env_.state = state_;
@@ -133,6 +145,25 @@ class EditingWindowTest : public DialogTest {
         return {Press(kEditorTabBar, v, int16_t(r.left + x)), Release(v, int16_t(r.left + x))};
     }
     bool Visible(UiWindow* w, int16_t item) { return Item(w, item).visible != 0; }
+    // An item's rectangle in a window opened on the state's tab and method.
+    Ui_Rect RectOf(int16_t item) {
+        Ui_Rect r{};
+        Run({Call([&](UiWindow* w) { Ui_Item_GetRect(w, item, &r); }), Click(kEditorCancel)});
+        return r;
+    }
+    // The newest text drawn inside an item.
+    static std::string LastTextIn(UiWindow* w, int16_t item) {
+        Ui_Rect r;
+        Ui_Item_GetRect(w, item, &r);
+        const UiHeadlessWindow* hw = Ui_Headless_Window(w);
+        for (int32_t i = hw->textCount - 1; i >= 0; --i) {
+            const Ui_Rect& t = hw->texts[i].rect;
+            if (t.top >= r.top && t.bottom <= r.bottom && t.left >= r.left && t.right <= r.right) {
+                return hw->texts[i].text;
+            }
+        }
+        return "";
+    }
 
     std::unique_ptr<EditState> es_;
     std::unique_ptr<Prefs> prefs_;
@@ -141,6 +172,8 @@ class EditingWindowTest : public DialogTest {
     EditingWindowEnv env_{};
     std::vector<std::pair<int32_t, int32_t>> acquired_;
     std::vector<Huegrid*> drawnThrough_;
+    std::vector<uint8_t> drawnClipping_;
+    std::vector<float> drawnGrey_;  // the green of a mid grey in each preview drawn
     int32_t prefsWrites_ = 0;
     int32_t prefsWriteStatus_ = 0;
 };
@@ -441,6 +474,22 @@ TEST_F(EditingWindowTest, TransformFailureIsToldOnce) {
     EXPECT_NE(alerts[0].find("creating Huegrid"), std::string::npos) << alerts[0];
 }
 
+TEST_F(EditingWindowTest, AFailingDragIsToldOnceAfterTheRelease) {
+    es_->currentTab = 2;
+    const Ui_Rect r = RectOf(kEditorGlobalSlider);
+    alerts.clear();
+    es_->gridLevel = 9;  // every build is refused: the opening tells it, then the drag
+    prefs_->keenhueMode = 0;
+    const int16_t v = int16_t((r.top + r.bottom) / 2);
+    size_t whileDragging = 0;
+    Run({Press(kEditorGlobalSlider, v, int16_t(r.left + 20)), Drag(v, int16_t(r.left + 40)),
+         Drag(v, int16_t(r.left + 60)), Call([&](UiWindow*) { whileDragging = alerts.size(); }),
+         Release(v, int16_t(r.left + 80)), Click(kEditorCancel)});
+    EXPECT_EQ(whileDragging, 1u);
+    ASSERT_EQ(alerts.size(), 2u);
+    EXPECT_NE(alerts[1].find("creating Huegrid"), std::string::npos) << alerts[1];
+}
+
 TEST_F(EditingWindowTest, SaveCustomWritesTheSettingsAndRemembersTheFolder) {
     const std::string folder = root_ + "/custom/";
     std::filesystem::create_directories(folder);
@@ -495,6 +544,258 @@ TEST_F(EditingWindowTest, ResizingFetchesThePictureForTheGrownPreview) {
     EXPECT_LT(large.right, tabBar.left);
     EXPECT_LT(large.bottom, ok.top);
     EXPECT_FALSE(LogWith("EditImageResizeProc: minBoundsRect").empty() && state_->diagnostics == 1);
+}
+
+// The slider geometry the value boxes are read against: a centre column of its own and each
+// side's half-width out to that side's last column; v = round(100 d / half-width).
+int SliderValueAt(const Ui_Rect& r, int h) {
+    const int centre = r.left + (r.right - r.left - 1) / 2;
+    const int half = h < centre ? centre - r.left : r.right - 1 - centre;
+    const long v = std::lround(100.0 * (h - centre) / half);
+    return int(v < -100 ? -100 : v > 100 ? 100 : v);
+}
+
+TEST_F(EditingWindowTest, SliderValueBoxesReadWhatThePointerOffsetsGive) {
+    // Boxes of the brightness tab and the two-slider method show an offset from the middle, those
+    // of the three sliders a signed number.
+    auto offset = [](int v) {
+        return v < 0 ? "-" + std::to_string(-v) : v > 0 ? "+" + std::to_string(v) : "0";
+    };
+    auto signedText = [](int v) { return v >= 1 ? "+" + std::to_string(v) : std::to_string(v); };
+    struct Case {
+        int32_t tab, method;
+        int16_t slider, box;
+        bool signedBox;
+    };
+    const Case cases[] = {
+        {2, kBalanceNeutrals, kEditorGlobalSlider, kEditorGlobalValue, false},
+        {2, kBalanceNeutrals, kEditorContrastSlider, kEditorContrastValue, false},
+        {0, kBalanceThreeSliders, kEditorMagentaGreenSlider, kEditorMagentaGreenValue, true},
+        {0, kBalanceTwoSliders, kEditorTemperatureSlider, kEditorTemperatureValue, false},
+        {0, kBalanceTwoSliders, kEditorTintSlider, kEditorTintValue, false},
+    };
+    for (const Case& c : cases) {
+        es_->currentTab = c.tab;
+        es_->balanceMethod = c.method;
+        const Ui_Rect r = RectOf(c.slider);
+        ASSERT_GT(r.right - r.left, 40) << c.slider;
+        const int centre = r.left + (r.right - r.left - 1) / 2;
+        const int16_t v = int16_t((r.top + r.bottom) / 2);
+        // Both ends, just off the centre, odd fractions on each side, and past the right end.
+        const std::vector<int> hs = {r.left + 3,
+                                     r.left,
+                                     centre - 1,
+                                     centre,
+                                     centre + 1,
+                                     centre + (r.right - centre) * 37 / 100,
+                                     centre - (centre - r.left) * 3 / 10,
+                                     r.right - 1,
+                                     r.right + 25};
+        std::vector<std::string> shown;
+        std::vector<UiScriptEvent> script{Press(c.slider, v, int16_t(hs[0]))};
+        for (int h : hs) {
+            script.push_back(Drag(v, int16_t(h)));
+            script.push_back(Call([&](UiWindow* w) { shown.push_back(LastTextIn(w, c.box)); }));
+        }
+        script.push_back(Release(v, int16_t(centre - 7)));
+        script.push_back(Click(kEditorCancel));
+        Run(script);
+        ASSERT_EQ(shown.size(), hs.size());
+        for (size_t i = 0; i < hs.size(); ++i) {
+            const int value = SliderValueAt(r, hs[i]);
+            EXPECT_EQ(shown[i], c.signedBox ? signedText(value) : offset(value))
+                << "item " << c.slider << " at " << hs[i] - centre;
+        }
+        // The parameter of the release.
+        const float t = float(SliderValueAt(r, centre - 7) + 100) / 200.0f;
+        switch (c.slider) {
+            case kEditorGlobalSlider:
+                EXPECT_FLOAT_EQ(es_->editPars.brightness, t);
+                break;
+            case kEditorContrastSlider:
+                EXPECT_FLOAT_EQ(es_->editPars.contrast, t);
+                break;
+            case kEditorMagentaGreenSlider:
+            case kEditorTintSlider:
+                EXPECT_FLOAT_EQ(es_->balanceSlider[1], t);
+                break;
+            default:
+                EXPECT_FLOAT_EQ(es_->balanceSlider[0], t);
+                EXPECT_FLOAT_EQ(es_->balanceSlider[2], 1.0f - t);
+                break;
+        }
+    }
+    EXPECT_TRUE(alerts.empty());
+}
+
+TEST_F(EditingWindowTest, HueRingDragsStopAtTheLimitsAndWrap) {
+    // A fresh ring: pair k at 60 k degrees, Before and After together.
+    es_->currentTab = 3;
+    const Ui_Rect r = RectOf(kEditorHueRing);
+    HueRingGeometry g{};
+    ASSERT_EQ(HueRingLayout(&r, &g), 0);
+    auto at = [&](double radius, double degrees) {
+        const double a = degrees * 3.14159265358979 / 180;
+        return std::make_pair(int16_t(std::lround(g.cy - radius * std::sin(a))),
+                              int16_t(std::lround(g.cx + radius * std::cos(a))));
+    };
+    std::vector<double> after0;
+    auto record = [&]() {
+        return Call(
+            [&](UiWindow*) { after0.push_back(HueHandleAngle(&es_->editPars, 0, kHueAfter)); });
+    };
+    auto [pv, ph] = at(g.afterRadius, 0);
+    auto [v340, h340] = at(g.afterRadius, 340);
+    auto [v290, h290] = at(g.afterRadius, 290);
+    auto [v70, h70] = at(g.afterRadius, 70);
+    auto [bv, bh] = at(g.beforeRadius, 180);
+    auto [bv2, bh2] = at(g.beforeRadius, 250);
+    Run({Press(kEditorHueRing, pv, ph), Drag(v340, h340), record(), Drag(v290, h290), record(),
+         Drag(v70, h70), record(), Release(v70, h70),
+         // Pair 3's Before handle towards pair 4 (at 240): it stops 5 degrees short, and its
+         // After handle stays where it was.
+         Press(kEditorHueRing, bv, bh), Drag(bv2, bh2), Release(bv2, bh2), Click(kEditorCancel)});
+    ASSERT_EQ(after0.size(), 3u);
+    EXPECT_NEAR(after0[0], 340, 1.0) << "across 0 degrees";
+    EXPECT_NEAR(after0[1], 305, 1e-3) << "5 degrees inside pair 5";
+    EXPECT_NEAR(after0[2], 55, 1e-3) << "5 degrees inside pair 1";
+    EXPECT_NEAR(es_->editPars.hue[0].baseHue, 0, 1e-3);
+    EXPECT_EQ(es_->activeHandle, 3);
+    EXPECT_NEAR(es_->editPars.hue[3].baseHue, 235, 1e-3);
+    EXPECT_NEAR(HueHandleAngle(&es_->editPars, 3, kHueAfter), 180, 1e-3);
+}
+
+TEST_F(EditingWindowTest, UndoAfterADragRestoresTheRecordExactly) {
+    // Keenhue Mode on: a drag also sets the tools right of the tab again, and Undo must bring
+    // those back as well.
+    prefs_->keenhueMode = 1;
+    prefs_->liveSliders = 1;
+    for (int16_t item : {kEditorPointHandles, kEditorShadowsSlider, kEditorHueRing,
+                         kEditorHueSaturationSlider, kEditorCyanRedSlider}) {
+        es_->currentTab = item == kEditorCyanRedSlider   ? 0
+                          : item == kEditorPointHandles  ? 1
+                          : item == kEditorShadowsSlider ? 2
+                                                         : 3;
+        es_->balanceMethod = kBalanceThreeSliders;
+        const Ui_Rect r = RectOf(item);
+        // Where a handle of the item stands: the white point, the ring's pair 2 After handle;
+        // the middle of a slider.
+        int16_t v = int16_t((r.top + r.bottom) / 2), h = int16_t((r.left + r.right) / 2);
+        if (item == kEditorPointHandles) {
+            TonePoints points;
+            TonePointsOf(&es_->editPars, &points);
+            h = int16_t(TonePointsColumn(&r, points.white));
+        } else if (item == kEditorHueRing) {
+            HueRingGeometry g{};
+            ASSERT_EQ(HueRingLayout(&r, &g), 0);
+            v = int16_t(std::lround(g.cy - g.afterRadius * std::sin(2 * 3.14159265358979 / 3)));
+            h = int16_t(std::lround(g.cx + g.afterRadius * std::cos(2 * 3.14159265358979 / 3)));
+        }
+        auto before = std::make_unique<EditPars>();
+        auto dragged = std::make_unique<EditPars>();
+        auto undone = std::make_unique<EditPars>();
+        Run({Call([&](UiWindow*) { *before = es_->editPars; }), Press(item, v, h),
+             Drag(int16_t(v - 9), int16_t(h - 23)), Release(int16_t(v - 9), int16_t(h - 23)),
+             Call([&](UiWindow* w) {
+                 *dragged = es_->editPars;
+                 EXPECT_TRUE(Item(w, kEditorUndo).enabled);
+             }),
+             Click(kEditorUndo), Call([&](UiWindow*) { *undone = es_->editPars; }),
+             Click(kEditorCancel)});
+        EXPECT_FALSE(Same(*dragged, *before)) << "the drag of item " << item << " changed nothing";
+        EXPECT_TRUE(Same(*undone, *before)) << "item " << item;
+    }
+    EXPECT_TRUE(alerts.empty());
+}
+
+TEST_F(EditingWindowTest, LiveSlidersRebuildThePreviewWhileDraggingOtherwiseAtTheRelease) {
+    es_->currentTab = 2;
+    const Ui_Rect r = RectOf(kEditorGlobalSlider);
+    const int16_t v = int16_t((r.top + r.bottom) / 2);
+    const int16_t centre = int16_t(r.left + (r.right - r.left - 1) / 2);
+    for (uint8_t live : {1, 0}) {
+        prefs_->liveSliders = live;
+        es_->editPars.brightness = 0.5f;
+        float opened = -1, dragging = -1, released = -1;
+        size_t drawsBeforeRelease = 0;
+        Run({Call([&](UiWindow*) { opened = drawnGrey_.back(); }),
+             Press(kEditorGlobalSlider, v, centre), Drag(v, int16_t(centre + 10)),
+             Drag(v, int16_t(r.right - 1)), Call([&](UiWindow*) {
+                 dragging = drawnGrey_.back();
+                 drawsBeforeRelease = drawnGrey_.size();
+             }),
+             Release(v, int16_t(r.right - 1)),
+             Call([&](UiWindow*) { released = drawnGrey_.back(); }), Click(kEditorCancel)});
+        EXPECT_FLOAT_EQ(es_->editPars.brightness, 1.0f);
+        EXPECT_GT(released, opened + 0.05f) << "live " << int(live);
+        if (live) {
+            EXPECT_FLOAT_EQ(dragging, released) << "the preview followed the drag";
+        } else {
+            EXPECT_FLOAT_EQ(dragging, opened) << "the preview waited for the release";
+            EXPECT_GT(drawnGrey_.size(), drawsBeforeRelease);
+        }
+        drawnGrey_.clear();
+    }
+}
+
+TEST_F(EditingWindowTest, AltDraggingTheBlackPointShowsTheClippingView) {
+    prefs_->liveSliders = 0;
+    es_->currentTab = 1;
+    const Ui_Rect r = RectOf(kEditorPointHandles);
+    TonePoints points;
+    TonePointsOf(&es_->editPars, &points);
+    const int16_t v = int16_t((r.top + r.bottom) / 2);
+    const int16_t h = int16_t(TonePointsColumn(&r, points.black));
+    uint8_t plain = 9, clipped = 9, after = 9;
+    float clippedGrey = -1;
+    Run({Press(kEditorPointHandles, v, h), Drag(v, int16_t(h + 6)),
+         Call([&](UiWindow*) { plain = drawnClipping_.back(); }),
+         Holding(Drag(v, int16_t(h + 30)), 0, 1, 0), Call([&](UiWindow*) {
+             clipped = drawnClipping_.back();
+             clippedGrey = drawnGrey_.back();
+         }),
+         Release(v, int16_t(h + 30)), Call([&](UiWindow*) { after = drawnClipping_.back(); }),
+         Click(kEditorCancel)});
+    EXPECT_EQ(plain, kPreviewClipNone);
+    EXPECT_EQ(clipped, kPreviewClipBlack);
+    EXPECT_EQ(after, kPreviewClipNone);
+    EXPECT_GT(es_->editPars.blackPoint, points.black);
+    // The clipping view was drawn through the moved black point although "Live Sliders" is off.
+    EditState moved = *es_;
+    Huegrid* through = nullptr;
+    ASSERT_EQ(HgBuild(&moved.editPars, kEditMaskAll, moved.gridLevel, 1, &through), 0);
+    float rgb[3];
+    ASSERT_EQ(HgPixelThrough(&view_, through, kImageW / 2, kImageH - 1, rgb, nullptr), 0);
+    HgFree(through);
+    EXPECT_FLOAT_EQ(clippedGrey, rgb[1]);
+}
+
+TEST_F(EditingWindowTest, EnteringTabOneCountsTheHistogramOfThePicture) {
+    // The histogram item's plotted columns once tab 1 is entered: the cast image's grey ramp
+    // alone gives some 48 distinct luma levels, each a bar of its own; no histogram, no bars.
+    const Ui_Rect bar = TabBar();
+    int32_t plotted = -1, columns = 0;
+    std::vector<UiScriptEvent> script = ClickTabBar(bar, 80);
+    script.push_back(Call([&](UiWindow* w) {
+        Ui_Rect r;
+        Ui_Item_GetRect(w, kEditorHistogram, &r);
+        const UiHeadlessWindow* hw = Ui_Headless_Window(w);
+        plotted = 0;
+        columns = r.right - r.left;
+        for (int32_t h = r.left + 2; h < r.right - 2; ++h) {
+            for (int32_t v = r.top + 2; v < r.bottom - 2; ++v) {
+                const Ui_RGB c = Ui_Headless_Pixel(hw, v, h);
+                if (c.r < 140 && c.g < 140 && c.b < 140) {
+                    ++plotted;
+                    break;
+                }
+            }
+        }
+    }));
+    script.push_back(Click(kEditorCancel));
+    Run(script);
+    EXPECT_EQ(es_->currentTab, 1);
+    EXPECT_GE(plotted, 40) << "of " << columns << " columns";
 }
 
 }  // namespace

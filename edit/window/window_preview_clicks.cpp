@@ -1,0 +1,485 @@
+// Clicks in the editing window's preview, and the eyedropper and pixel readouts beside it.
+//
+// A plain click marks what the current tab's tool needs from the image: neutral colours for the
+// colour cast (tab 0 with the neutrals method), a black, grey or white point (tab 1), the colour
+// of the active hue handle (tab 3). Each such click takes the undo snapshot first, then changes
+// the live parameters, re-runs the automatic settings of the tools to the right in Keenhue Mode
+// and rebuilds both transforms. Neutral and hue clicks take the region of similar connected
+// pixels around the clicked one; with "Show Sampled Region" that region shows in blue until the
+// pointer moves away from the click.
+//
+// The engine samples the picture the host shows (its own pixels, reduced or at 1:1), so a
+// click on the zoomed picture marks the image at full size. Sample points and the pointer are
+// kept in image coordinates: a point stays on its pixel across a zoom, and while it lies outside
+// the 1:1 window its readout column stays empty.
+//
+// Modifiers: Shift sets a sample point (at most two) or, pressed on one, drags it; Alt zooms to
+// 1:1 around the pixel or back; Control drags the zoomed picture.
+#include <cstdlib>
+
+#include "edit/keenhue.h"
+#include "edit/window/readouts.h"
+#include "edit/window/tone_points.h"
+#include "edit/window/tool_paint.h"
+#include "edit/window/window_internal.h"
+#include "engine/huegrid_build.h"
+#include "engine/sampling.h"
+#include "platform/mem.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/dlg.h"
+#include "platform/ui/draw.h"
+#include "platform/ui/rect.h"
+#include "platform/ui_state.h"
+#include "resources/ids/dlg1000.h"
+#include "resources/ids/strings.h"
+
+namespace {
+
+enum : int32_t {
+    kPressNone = 0,  // the press did its work already, or there is nothing to do
+    kPressMovePoint = 1,
+    kPressPan = 2,
+};
+
+// A press within this many pixels of a sample point's mark takes the point.
+constexpr int32_t kPointReach = 6;
+// The sampled region stays blue until the pointer is this far from the click.
+constexpr int32_t kSampledReach = 3;
+
+// Automatic settings after a change on a tab: the tools right of it.
+constexpr HgEditMask kRightOfTab[4] = {kEditMaskFromTool2, kEditMaskFromTool3, kEditMaskFromTool4,
+                                       0};
+// The tools that come before the black, grey and white points: the brightness a tab 1 click
+// compares is the pixel's as those points receive it.
+constexpr HgEditMask kBeforePoints = 3;
+
+Ui_Dlg* RecordOf(EditingWindow* win) {
+    Ui_Dlg* d = nullptr;
+    return Ui_Dlg_Get(win->dialog, &d) == kStatusOk ? d : nullptr;
+}
+
+void Snapshot(EditingWindow* win) {
+    TakeUndoSnapshot(win->es);
+    if (win->undoReady == 0) {
+        win->undoReady = 1;
+        Ui_Item_Enable(win->dialog, kEditorUndo, 1);
+    }
+}
+
+// The picture pixel under client point (v, h); false outside the picture.
+bool PixelAt(EditingWindow* win, int32_t v, int32_t h, PreviewInfo* info, int32_t* px,
+             int32_t* py) {
+    Ui_Rect area;
+    if (EditorPictureArea(win, info, &area) != kStatusOk || !Ui_Rect_ContainsPoint(&area, v, h)) {
+        return false;
+    }
+    *px = h - area.left;
+    *py = v - area.top;
+    return *px < info->width && *py < info->height;
+}
+
+// The picture pixel nearest to (v, h), held inside the picture (a dragged point stays on it).
+bool PixelNear(EditingWindow* win, int32_t v, int32_t h, PreviewInfo* info, int32_t* px,
+               int32_t* py) {
+    Ui_Rect area;
+    if (EditorPictureArea(win, info, &area) != kStatusOk) return false;
+    const int32_t x = h - area.left, y = v - area.top;
+    *px = x < 0 ? 0 : x >= info->width ? info->width - 1 : x;
+    *py = y < 0 ? 0 : y >= info->height ? info->height - 1 : y;
+    return true;
+}
+
+// The status area: what the window is busy with, or nothing.
+int32_t DrawStatus(UiWindow* w, int16_t item) {
+    EditingWindow* win = EditorOf(w);
+    Ui_Rect r;
+    if (win == nullptr || Ui_Item_GetRect(w, item, &r) != kStatusOk) return kStatusError;
+    if (Ui_Draw_Begin(w) != kStatusOk) return kStatusError;
+    Ui_Draw_FillRect(w, &r, nullptr);
+    if (win->clicks.statusText != 0) {
+        char text[256];
+        LookString(w, win->clicks.statusText, text);
+        LookTextLine(w, text, &r, kUiAlignLeft, 0, kLookInk);
+    }
+    return Ui_Draw_End(w);
+}
+
+void ShowStatus(EditingWindow* win, int32_t textId) {
+    win->clicks.statusText = textId;
+    Ui_Item_Invalidate(win->dialog, kEditorStatus);
+    // The message is for the wait that follows: paint it now, not after the work.
+    DrawStatus(win->dialog, kEditorStatus);
+}
+
+// The picture's selection as the engine's one-bit mask; no bits without a selection.
+struct SelectionMask {
+    IPMask mask{};
+    ~SelectionMask() { Mem_Free(mask.bits); }
+    const IPMask* Get() const { return mask.bits != nullptr ? &mask : nullptr; }
+};
+
+int32_t MakeSelection(const PreviewInfo& info, SelectionMask* out) {
+    const IPImage& sel = info.selection;
+    if (sel.channel[0] == nullptr || sel.width != info.width || sel.height != info.height) {
+        return kStatusOk;
+    }
+    IPMask& m = out->mask;
+    m.width = info.width;
+    m.height = info.height;
+    m.rowBytes = (info.width + 7) / 8;
+    m.bits = static_cast<uint8_t*>(Mem_Alloc(uint32_t(m.rowBytes) * uint32_t(m.height)));
+    if (m.bits == nullptr) return kStatusNoMemory;
+    IPMaskClear(&m);
+    const bool wide = sel.bytesPerSample == 2;
+    for (int32_t y = 0; y < m.height; ++y) {
+        for (int32_t x = 0; x < m.width; ++x) {
+            const ptrdiff_t at = IPSampleOffset(&sel, x, y);
+            // Half selected or more counts, as in the analysis image's mask.
+            const uint32_t v = wide ? static_cast<const uint16_t*>(sel.channel[0])[at] >> 8
+                                    : static_cast<const uint8_t*>(sel.channel[0])[at];
+            if (v > 127) IPMaskSet(&m, x, y);
+        }
+    }
+    return kStatusOk;
+}
+
+// The region record for a click, over the window's own bits (kept for showing it).
+int32_t PrepareRegion(EditingWindow* win, const PreviewInfo& info, IPRegion* region) {
+    IPMask& kept = win->clicks.sampled;
+    const int32_t rowBytes = (info.width + 7) / 8;
+    if (kept.bits == nullptr || kept.width != info.width || kept.height != info.height) {
+        kept.bits = static_cast<uint8_t*>(Mem_Free(kept.bits));
+        kept.bits = static_cast<uint8_t*>(Mem_Alloc(uint32_t(rowBytes) * uint32_t(info.height)));
+        if (kept.bits == nullptr) return kStatusNoMemory;
+        kept.width = info.width;
+        kept.height = info.height;
+        kept.rowBytes = rowBytes;
+    }
+    IPMaskClear(&kept);
+    *region = IPRegion{kept.width, kept.height, kept.rowBytes, kept.bits, 0, 0, 0, 0};
+    return kStatusOk;
+}
+
+// What a neutral or hue click samples with: the selection and the region record.
+int32_t PrepareSampling(EditingWindow* win, const PreviewInfo& info, SelectionMask* selection,
+                        IPRegion* region) {
+    const int32_t status = MakeSelection(info, selection);
+    return status == kStatusOk ? PrepareRegion(win, info, region) : status;
+}
+
+void KeepRegion(EditingWindow* win, const IPRegion& region, int32_t v, int32_t h) {
+    IPMask& kept = win->clicks.sampled;
+    kept.left = region.minX;
+    kept.right = region.maxX;
+    kept.top = region.minY;
+    kept.bottom = region.maxY;
+    win->clicks.showSampled = win->env->prefs->showSampledRegion == 1 && region.maxX >= 0 ? 1 : 0;
+    win->clicks.sampledV = int16_t(v);
+    win->clicks.sampledH = int16_t(h);
+}
+
+// After a change of the live parameters: the automatic settings of the tools to the right in
+// Keenhue Mode, then both transforms.
+int32_t Settle(EditingWindow* win, Ui_Failure* failure) {
+    const int32_t tab = win->es->currentTab;
+    int32_t status = kStatusOk;
+    if (win->keenhueMode != 0 && kRightOfTab[tab] != 0) {
+        status = EditorAutoSettings(win, kRightOfTab[tab], failure);
+    }
+    Ui_Failure rebuilt;
+    const int32_t rebuild = EditorRebuildTransforms(win, &rebuilt);
+    if (status == kStatusOk && rebuild != kStatusOk) {
+        *failure = rebuilt;
+        status = rebuild;
+    }
+    return status;
+}
+
+int32_t MarkNeutral(EditingWindow* win, const PreviewInfo& info, int32_t px, int32_t py, int32_t v,
+                    int32_t h, Ui_Failure* failure) {
+    SelectionMask selection;
+    IPRegion region;
+    int32_t status = PrepareSampling(win, info, &selection, &region);
+    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseEditColor);
+    // Outside the selection nothing is marked, and nothing is to be undone.
+    if (selection.Get() != nullptr && !IPMaskBit(selection.Get(), px, py)) return kStatusOk;
+    // The samples go into a copy: a click that fails leaves the record and the undo snapshot.
+    EditState* es = win->es;
+    EditPars trial = es->editPars;
+    status =
+        HgAddNeutralSample(&trial, &info.shown, selection.Get(), es->gridLevel, px, py, &region);
+    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseEditColor);
+    Snapshot(win);
+    es->editPars = trial;
+    KeepRegion(win, region, v, h);
+    return Settle(win, failure);
+}
+
+int32_t SetTonePoint(EditingWindow* win, const PreviewInfo& info, int32_t px, int32_t py,
+                     Ui_Failure* failure) {
+    EditState* es = win->es;
+    // The pixel as the points see it: through the tools before them.
+    Huegrid* before = nullptr;
+    int32_t status =
+        HgBuild(&es->editPars, kBeforePoints, es->gridLevel, info.shown.bytesPerSample, &before);
+    float rgb[3] = {0, 0, 0};
+    if (status == kStatusOk) status = HgPixelThrough(&info.shown, before, px, py, rgb, nullptr);
+    if (before != nullptr) HgFree(before);
+    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseEditColor);
+    TonePoints points;
+    TonePointsOf(&es->editPars, &points);
+    int32_t point = kTonePointNone;
+    float value = 0.0f;
+    status = TonePointForClick(&points, TonePixelBrightness(rgb), &point, &value);
+    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseEditColor);
+    if (point == kTonePointNone) return kStatusOk;
+    Snapshot(win);
+    if (point == kTonePointBlack) points.black = value;
+    if (point == kTonePointGray) points.gray = value;
+    if (point == kTonePointWhite) points.white = value;
+    TonePointsStore(&points, &es->editPars);
+    Ui_Item_Invalidate(win->dialog, kEditorHistogram);
+    Ui_Item_Invalidate(win->dialog, kEditorPointHandles);
+    Ui_Item_Invalidate(win->dialog, kEditorPointValues);
+    return Settle(win, failure);
+}
+
+int32_t MarkHue(EditingWindow* win, const PreviewInfo& info, int32_t px, int32_t py, int32_t v,
+                int32_t h, Ui_Failure* failure) {
+    SelectionMask selection;
+    IPRegion region;
+    int32_t status = PrepareSampling(win, info, &selection, &region);
+    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseEditColor);
+    // Outside the selection there is nothing to mark (the engine would call it too neutral).
+    if (selection.Get() != nullptr && !IPMaskBit(selection.Get(), px, py)) return kStatusOk;
+    EditState* es = win->es;
+    EditPars trial = es->editPars;
+    int32_t handle = es->activeHandle;
+    status = HgAddHueSample(&trial, &info.shown, selection.Get(), &handle, es->gridLevel, px, py,
+                            &region);
+    // The only refusal left is a colour without a hue; the record and the snapshot stay as
+    // they were.
+    if (status == kStatusProblem) {
+        return Ui_Fail_Text(failure, status, kStrTooNeutralForHue, kUiFailCaution);
+    }
+    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseEditColor);
+    Snapshot(win);
+    es->editPars = trial;
+    es->activeHandle = handle;
+    es->activeColorId = es->editPars.hue[handle].colorId;
+    es->activeHandleHasSamples = 1;
+    EditorRefreshMemoryButtons(win);
+    KeepRegion(win, region, v, h);
+    Ui_Item_Invalidate(win->dialog, kEditorHueRing);
+    return Settle(win, failure);
+}
+
+// The sample point whose mark is under client point (v, h), or -1.
+int32_t PointUnder(EditingWindow* win, int32_t v, int32_t h) {
+    PreviewInfo info;
+    Ui_Rect area;
+    if (EditorPictureArea(win, &info, &area) != kStatusOk) return -1;
+    for (int32_t i = 0; i < 2; ++i) {
+        const PreviewMark& m = win->clicks.point[i];
+        int32_t px = 0, py = 0;
+        if (m.valid == 0 || EditorImageToPicture(&info, m.x, m.y, &px, &py) != kStatusOk) continue;
+        if (std::abs(area.left + px - h) <= kPointReach &&
+            std::abs(area.top + py - v) <= kPointReach) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+void PlaceMark(PreviewMark* mark, const PreviewInfo& info, int32_t px, int32_t py) {
+    mark->valid = 1;
+    EditorPictureToImage(&info, px, py, &mark->x, &mark->y);
+}
+
+int32_t Zoom(EditingWindow* win, const PreviewInfo& info, int32_t px, int32_t py,
+             Ui_Failure* failure) {
+    const WindowHostProcs* host = win->env->host;
+    int32_t status = kStatusOk;
+    if (info.zoomed != 0) {
+        if (host->restorePreview == nullptr) return kStatusUnsupported;
+        ShowStatus(win, kStrZoomingOut);
+        status = host->restorePreview(host->context, failure);
+    } else {
+        // Nothing to zoom into when the preview shows the image at full size already.
+        if (info.reduced == 0) return kStatusOk;
+        if (host->zoomTo1x1 == nullptr) return kStatusUnsupported;
+        ShowStatus(win, kStrZoomingIn);
+        status = host->zoomTo1x1(host->context, px, py, 0, failure);
+    }
+    win->clicks.statusText = 0;
+    Ui_Item_Invalidate(win->dialog, kEditorStatus);
+    EditorRedrawPreview(win);
+    return status;
+}
+
+int32_t Begin(EditingWindow* win, Ui_Dlg* d, Ui_Failure* failure) {
+    PreviewClicks& c = win->clicks;
+    c.press = kPressNone;
+    if (c.showSampled != 0) {
+        c.showSampled = 0;
+        EditorRedrawPreview(win);
+    }
+    PreviewInfo info;
+    int32_t px = 0, py = 0;
+    if (!PixelAt(win, d->mouseV, d->mouseH, &info, &px, &py)) return 0;
+    if (d->ctrl != 0) {
+        if (info.zoomed == 0) return 1;
+        c.press = kPressPan;
+        c.lastV = d->mouseV;
+        c.lastH = d->mouseH;
+        return 1;
+    }
+    if (d->alt != 0) {
+        Zoom(win, info, px, py, failure);
+        return 1;
+    }
+    if (d->shift != 0) {
+        int32_t point = PointUnder(win, d->mouseV, d->mouseH);
+        if (point < 0) {
+            point = c.point[0].valid == 0 ? 0 : c.point[1].valid == 0 ? 1 : -1;
+            if (point < 0) {
+                Ui_Fail_Text(failure, kStatusProblem, kStrOnlyTwoSamples, kUiFailCaution);
+                return 1;
+            }
+            PlaceMark(&c.point[point], info, px, py);
+            EditorRedrawPreview(win);
+        }
+        c.press = kPressMovePoint;
+        c.movingPoint = point;
+        return 1;
+    }
+    switch (win->es->currentTab) {
+        case 0:
+            if (win->es->balanceMethod == kBalanceNeutrals) {
+                MarkNeutral(win, info, px, py, d->mouseV, d->mouseH, failure);
+            }
+            break;
+        case 1:
+            SetTonePoint(win, info, px, py, failure);
+            break;
+        case 3:
+            MarkHue(win, info, px, py, d->mouseV, d->mouseH, failure);
+            break;
+        default:
+            break;
+    }
+    return 1;
+}
+
+void Drag(EditingWindow* win, Ui_Dlg* d, Ui_Failure* failure) {
+    PreviewClicks& c = win->clicks;
+    if (c.press == kPressMovePoint) {
+        PreviewInfo info;
+        int32_t px = 0, py = 0;
+        if (!PixelNear(win, d->mouseV, d->mouseH, &info, &px, &py)) return;
+        PreviewMark moved{};
+        PlaceMark(&moved, info, px, py);
+        PreviewMark& m = c.point[c.movingPoint];
+        if (moved.x == m.x && moved.y == m.y) return;
+        m = moved;
+        EditorRedrawPreview(win);
+    } else if (c.press == kPressPan) {
+        const WindowHostProcs* host = win->env->host;
+        const int32_t dx = c.lastH - d->mouseH, dy = c.lastV - d->mouseV;
+        if ((dx == 0 && dy == 0) || host->panZoom == nullptr) return;
+        // The picture follows the pointer: the 1:1 window moves the other way.
+        c.lastV = d->mouseV;
+        c.lastH = d->mouseH;
+        host->panZoom(host->context, dx, dy, failure);
+        EditorRedrawPreview(win);
+    }
+}
+
+}  // namespace
+
+int32_t EditorPreviewPointer(UiWindow* w) {
+    EditingWindow* win = EditorOf(w);
+    Ui_Dlg* d = nullptr;
+    if (win == nullptr || Ui_Dlg_Get(w, &d) != kStatusOk) return 0;
+    PreviewClicks& c = win->clicks;
+    if (c.showSampled != 0 && (std::abs(d->mouseV - c.sampledV) > kSampledReach ||
+                               std::abs(d->mouseH - c.sampledH) > kSampledReach)) {
+        c.showSampled = 0;
+        Ui_Item_Invalidate(w, kEditorPreviewImage);
+    }
+    PreviewInfo info;
+    int32_t px = 0, py = 0;
+    PreviewMark now{};
+    if (PixelAt(win, d->mouseV, d->mouseH, &info, &px, &py)) PlaceMark(&now, info, px, py);
+    if (now.valid != c.pointer.valid || now.x != c.pointer.x || now.y != c.pointer.y) {
+        c.pointer = now;
+        Ui_Item_Invalidate(w, kEditorReadouts);
+    }
+    return 0;
+}
+
+namespace {
+
+int32_t DrawEyedropper(UiWindow* w, int16_t item) {
+    const EditingWindow* win = EditorOf(w);
+    if (win == nullptr) return kStatusError;
+    return EyedropperDraw(w, item, win->sampleSize);
+}
+
+// One readout column: the eyedropper's average around the mark's pixel, before and after.
+void Measure(EditingWindow* win, const PreviewInfo& info, const PreviewMark& mark,
+             ReadoutColumn* column) {
+    column->valid = 0;
+    int32_t px = 0, py = 0;
+    if (mark.valid == 0 || EditorImageToPicture(&info, mark.x, mark.y, &px, &py) != kStatusOk) {
+        return;
+    }
+    if (ReadoutAverage(&info.shown, win->transform[kPreviewBefore], px, py, win->sampleSize,
+                       column->before) == kStatusOk &&
+        ReadoutAverage(&info.shown, win->transform[kPreviewAfter], px, py, win->sampleSize,
+                       column->after) == kStatusOk) {
+        column->valid = 1;
+    }
+}
+
+int32_t DrawReadouts(UiWindow* w, int16_t item) {
+    EditingWindow* win = EditorOf(w);
+    if (win == nullptr) return kStatusError;
+    ReadoutColumn columns[kReadoutColumns] = {};
+    PreviewInfo info;
+    Ui_Rect area;
+    if (EditorPictureArea(win, &info, &area) == kStatusOk) {
+        Measure(win, info, win->clicks.pointer, &columns[0]);
+        Measure(win, info, win->clicks.point[0], &columns[1]);
+        Measure(win, info, win->clicks.point[1], &columns[2]);
+    }
+    return ReadoutsDraw(w, item, win->readoutMode, columns);
+}
+
+}  // namespace
+
+void EditorRegisterPreviewClicks(EditingWindow* win) {
+    UiWindow* w = win->dialog;
+    Ui_Dlg_SetDrawProc(w, kEditorEyedropper, DrawEyedropper);
+    Ui_Dlg_SetDrawProc(w, kEditorReadouts, DrawReadouts);
+    Ui_Dlg_SetDrawProc(w, kEditorStatus, DrawStatus);
+    win->clicks.movingPoint = -1;
+}
+
+int32_t EditorTrackPreview(EditingWindow* win, int16_t phase) {
+    if (win == nullptr) return 0;
+    Ui_Dlg* d = RecordOf(win);
+    if (d == nullptr) return 0;
+    Ui_Failure failure;
+    Ui_Failure_Clear(&failure);
+    int32_t result = 1;
+    if (phase == kUiTrackBegin) {
+        result = Begin(win, d, &failure);
+    } else if (phase == kUiTrackDrag) {
+        Drag(win, d, &failure);
+    } else {
+        win->clicks.press = kPressNone;
+    }
+    EditorTell(win, &failure);
+    return result;
+}

@@ -1,0 +1,422 @@
+// Clicks in the editing window's preview through RunEditingWindow on the headless binding:
+// marking neutrals, setting the black, grey and white points, marking hues, sample points and
+// their readouts, undo, and the 1:1 zoom. The host's preview procedures are stand-ins that show
+// a small cast picture at full size (or pretend to be zoomed) and record what they were asked.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "edit/window/editing_window.h"
+#include "engine/huegrid_build.h"
+#include "engine/measure.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/headless/headless.h"
+#include "platform/ui/rect.h"
+#include "resources/ids/dlg1000.h"
+#include "resources/ids/strings.h"
+#include "tests/edit/window/dialog_test_support.h"
+
+namespace {
+
+using namespace window_testing;
+
+constexpr int32_t kW = 48, kH = 32;
+
+class WindowClicksTest : public DialogTest {
+   protected:
+    void SetUp() override {
+        DialogTest::SetUp();
+        es_ = std::make_unique<EditState>();
+        ASSERT_EQ(EditStateInit(es_.get(), nullptr), 0);
+        es_->keenhueMask = kEditMaskAll;
+        prefs_ = std::make_unique<Prefs>();
+        SetPrefsDefaults(prefs_.get());
+        prefs_->showStartUpGuide = 0;
+        prefs_->keenhueMask = kEditMaskAll;
+        prefs_->keenhueMode = 0;
+        prefs_->sampleSize = 0;
+        prefs_->showSampledRegion = 1;
+        MakePicture();
+        host_.acquirePreview = [](void* c, int32_t, int32_t, Ui_Failure*) -> int32_t {
+            Self(c)->es_->analysisImage = Self(c)->picture_;
+            return 0;
+        };
+        host_.previewInfo = [](void* c, PreviewInfo* info) -> int32_t {
+            *info = PreviewInfo{};
+            info->width = info->imageWidth = kW;
+            info->height = info->imageHeight = kH;
+            info->reduced = Self(c)->reduced_;
+            info->zoomed = Self(c)->zoomed_;
+            info->shown = Self(c)->picture_;
+            return 0;
+        };
+        host_.drawPreview = [](void* c, UiWindow*, const Ui_Rect*, const PreviewLook* look,
+                               Ui_Failure*) -> int32_t {
+            if (look->sampled != nullptr) Self(c)->sampledDrawn_.push_back(*look->sampled);
+            return 0;
+        };
+        host_.zoomTo1x1 = [](void* c, int32_t x, int32_t y, uint8_t inImage,
+                             Ui_Failure*) -> int32_t {
+            Self(c)->calls_.push_back("zoom " + std::to_string(x) + "," + std::to_string(y) +
+                                      (inImage ? " image" : " picture"));
+            return 0;
+        };
+        host_.restorePreview = [](void* c, Ui_Failure*) -> int32_t {
+            Self(c)->calls_.push_back("restore");
+            return 0;
+        };
+        host_.panZoom = [](void* c, int32_t dx, int32_t dy, Ui_Failure*) -> int32_t {
+            Self(c)->calls_.push_back("pan " + std::to_string(dx) + "," + std::to_string(dy));
+            return 0;
+        };
+        env_.state = state_;
+        env_.prefs = prefs_.get();
+        env_.host = &host_;
+        env_.help = &help_;
+        env_.context = this;
+    }
+    void TearDown() override {
+        es_->analysisImage = IPImage{};
+        EditStateFreeAnalysis(es_.get());
+        DialogTest::TearDown();
+    }
+    static WindowClicksTest* Self(void* c) {
+        return static_cast<WindowClicksTest*>(static_cast<DialogTest*>(c));
+    }
+    // Rows 0-7 a blue sky, 8-15 a flat warm grey (the cast), a black line, 17-27 a grey ramp
+    // with the same cast, left dark to right light, 28-31 a true grey.
+    void MakePicture() {
+        pixels_.resize(size_t(kW) * kH * 3);
+        for (int32_t y = 0; y < kH; ++y) {
+            for (int32_t x = 0; x < kW; ++x) {
+                uint8_t* p = &pixels_[(size_t(y) * kW + size_t(x)) * 3];
+                const int g = 25 + 200 * x / (kW - 1);
+                if (y < 8) {
+                    p[0] = 60, p[1] = 110, p[2] = 200;
+                } else if (y < 16) {
+                    p[0] = 164, p[1] = 150, p[2] = 134;
+                } else if (y == 16) {
+                    p[0] = p[1] = p[2] = 0;
+                } else if (y < 28) {
+                    p[0] = uint8_t(g + 24), p[1] = uint8_t(g), p[2] = uint8_t(g - 22);
+                } else {
+                    p[0] = p[1] = p[2] = 128;
+                }
+            }
+        }
+        picture_ = IPImage{};
+        picture_.kind = kIPKindColour;
+        picture_.channels = 3;
+        picture_.bytesPerSample = 1;
+        picture_.width = kW;
+        picture_.height = kH;
+        picture_.resolution = 72;
+        picture_.pixelStep = 3;
+        picture_.rowStep = 3 * kW;
+        for (int c = 0; c < 3; ++c) picture_.channel[c] = pixels_.data() + c;
+    }
+    void Run(std::vector<UiScriptEvent> script) {
+        SetScript(std::move(script));
+        bool accepted = false;
+        EXPECT_EQ(RunEditingWindow(&env_, es_.get(), &accepted), 0);
+        EXPECT_EQ(Ui_Headless_Refused(), 0);
+    }
+    // The client point of picture pixel (x, y): the picture is centred in the preview item.
+    static Ui_Point At(UiWindow* w, int32_t x, int32_t y) {
+        const Ui_Rect r = Item(w, kEditorPreviewImage).rect;
+        const int32_t left = r.left + 1 + (r.right - r.left - 2 - kW) / 2;
+        const int32_t top = r.top + 1 + (r.bottom - r.top - 2 - kH) / 2;
+        return Ui_Point{int16_t(top + y), int16_t(left + x)};
+    }
+    // A click on pixel (x, y) with the modifiers given; the point is only known once the window
+    // is open, so the press goes in by a call that fills the events that follow it.
+    void ClickPixel(std::vector<UiScriptEvent>* script, int32_t x, int32_t y, uint8_t ctrl = 0,
+                    uint8_t alt = 0, uint8_t shift = 0, int32_t dragX = -1, int32_t dragY = -1) {
+        const size_t at = script->size();
+        script->push_back(Call([=, this](UiWindow* w) {
+            const Ui_Point p = At(w, x, y);
+            const Ui_Point q = dragX < 0 ? p : At(w, dragX, dragY);
+            events_[at + 1] = Holding(Press(kEditorPreviewImage, p.v, p.h), ctrl, alt, shift);
+            events_[at + 2] = Holding(Drag(q.v, q.h), ctrl, alt, shift);
+            events_[at + 3] = Holding(Release(q.v, q.h), ctrl, alt, shift);
+        }));
+        script->push_back(Idle(0));
+        script->push_back(Idle(0));
+        script->push_back(Idle(0));
+        script->push_back(Idle(1));
+    }
+    void RunScript(std::vector<UiScriptEvent> script) {
+        script.push_back(Click(kEditorCancel));
+        events_ = std::move(script);
+        Ui_Headless_SetScript(events_.data(), int32_t(events_.size()));
+        bool accepted = false;
+        EXPECT_EQ(RunEditingWindow(&env_, es_.get(), &accepted), 0);
+        EXPECT_EQ(Ui_Headless_Refused(), 0);
+    }
+    // The readout figures drawn in a column ("Pointer", "#1", "#2"), top to bottom, as
+    // before/after pairs.
+    static std::vector<std::pair<int, int>> Column(UiWindow* w, const char* head) {
+        const UiHeadlessWindow* hw = Ui_Headless_Window(w);
+        const Ui_Rect box = Item(w, kEditorReadouts).rect;
+        const UiHeadlessText* heading = nullptr;
+        for (int32_t i = 0; i < hw->textCount; ++i) {
+            const UiHeadlessText& t = hw->texts[i];
+            if (std::strcmp(t.text, head) == 0 &&
+                Ui_Rect_ContainsPoint(&box, t.rect.top, t.rect.left)) {
+                heading = &t;
+            }
+        }
+        std::vector<std::pair<int, int>> out;
+        if (heading == nullptr) return out;
+        std::vector<std::pair<int, std::pair<int, int>>> rows;
+        for (int32_t i = 0; i < hw->textCount; ++i) {
+            const UiHeadlessText& t = hw->texts[i];
+            int a = 0, b = 0;
+            // Texts are centred in their column.
+            const int centre = t.rect.left + t.rect.right;
+            const int column = heading->rect.left + heading->rect.right;
+            if (std::abs(centre - column) <= 2 && t.rect.top > heading->rect.top &&
+                Ui_Rect_ContainsPoint(&box, t.rect.top, t.rect.left) &&
+                std::sscanf(t.text, "%d/%d", &a, &b) == 2) {
+                rows.push_back({t.rect.top, {a, b}});
+            }
+        }
+        // Only the last drawing of the readouts counts: keep the last three rows drawn.
+        if (rows.size() > 3) rows.erase(rows.begin(), rows.end() - 3);
+        for (const auto& r : rows) out.push_back(r.second);
+        return out;
+    }
+    // What the engine makes of the average of the (2 n + 1)-pixel square around (x, y) through
+    // the live parameters' tools of mask: 8-bit codes.
+    std::vector<int> Through(HgEditMask mask, int32_t x, int32_t y, int32_t n) {
+        int sum[3] = {0, 0, 0}, count = 0;
+        for (int32_t j = y - n; j <= y + n; ++j) {
+            for (int32_t i = x - n; i <= x + n; ++i) {
+                if (i < 0 || j < 0 || i >= kW || j >= kH) continue;
+                for (int c = 0; c < 3; ++c) sum[c] += pixels_[(size_t(j) * kW + size_t(i)) * 3 + c];
+                ++count;
+            }
+        }
+        uint8_t mean[3];
+        for (int c = 0; c < 3; ++c) mean[c] = uint8_t((sum[c] + count / 2) / count);
+        IPImage one = picture_;
+        one.width = one.height = 1;
+        for (int c = 0; c < 3; ++c) one.channel[c] = &mean[c];
+        Huegrid* grid = nullptr;
+        if (mask != 0) {
+            EXPECT_EQ(HgBuild(&es_->editPars, mask, es_->gridLevel, 1, &grid), 0);
+        }
+        float rgb[3];
+        EXPECT_EQ(HgPixelThrough(&one, grid, 0, 0, rgb, nullptr), 0);
+        if (grid != nullptr) HgFree(grid);
+        return {int(std::lround(255 * rgb[0])), int(std::lround(255 * rgb[1])),
+                int(std::lround(255 * rgb[2]))};
+    }
+
+    std::unique_ptr<EditState> es_;
+    std::unique_ptr<Prefs> prefs_;
+    std::vector<uint8_t> pixels_;
+    IPImage picture_{};
+    EditingWindowEnv env_{};
+    std::vector<UiScriptEvent> events_;
+    std::vector<IPMask> sampledDrawn_;
+    std::vector<std::string> calls_;
+    uint8_t reduced_ = 0, zoomed_ = 0;
+};
+
+TEST_F(WindowClicksTest, NeutralClickTakesTheCastOutOfTheGreyPatch) {
+    std::vector<UiScriptEvent> script;
+    ClickPixel(&script, 20, 11);
+    std::vector<std::pair<int, int>> pointer;
+    const size_t at = script.size();
+    script.push_back(Call([&, at](UiWindow* w) {
+        const Ui_Point p = At(w, 20, 11);
+        events_[at + 1] = Move(p.v, p.h);
+    }));
+    script.push_back(Idle(0));
+    int32_t wedgeSpread = -1;
+    script.push_back(Call([&](UiWindow* w) {
+        pointer = Column(w, "Pointer");
+        // The step wedge shows the warm cast the click found.
+        Ui_Rect wedge;
+        Ui_Item_GetRect(w, kEditorCastWedge, &wedge);
+        const Ui_RGB c = Ui_Headless_Pixel(Ui_Headless_Window(w), wedge.top + 4,
+                                           (wedge.left + wedge.right) / 2);
+        wedgeSpread = int32_t(c.r) - int32_t(c.b);
+    }));
+    RunScript(script);
+    EXPECT_GT(wedgeSpread, 4);
+
+    // The record now neutralises the patch: its after value is grey.
+    const std::vector<int> after = Through(kEditMaskAll, 20, 11, 0);
+    EXPECT_LE(std::abs(after[0] - after[1]), 1) << after[0] << " " << after[1] << " " << after[2];
+    EXPECT_LE(std::abs(after[2] - after[1]), 1) << after[0] << " " << after[1] << " " << after[2];
+    // The pointer's readout shows the same through the window's own after transform.
+    ASSERT_EQ(pointer.size(), 3u);
+    EXPECT_EQ(pointer[0].first, 164);
+    EXPECT_EQ(pointer[2].first, 134);
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(pointer[size_t(c)].second, after[size_t(c)]) << c;
+    // The sampled region was drawn blue: the whole flat patch and nothing of the sky or ramp.
+    ASSERT_FALSE(sampledDrawn_.empty());
+    const IPMask& region = sampledDrawn_.front();
+    EXPECT_EQ(region.left, 0);
+    EXPECT_EQ(region.right, kW - 1);
+    EXPECT_EQ(region.top, 8);
+    EXPECT_EQ(region.bottom, 15);
+}
+
+TEST_F(WindowClicksTest, ClickOnTheLevelsTabSetsThePointTheRuleNames) {
+    es_->currentTab = 1;
+    // Light, dark and middle pixels of the ramp: each sets the point its brightness falls to.
+    const int32_t xs[] = {45, 3, 26, 30};
+    std::vector<UiScriptEvent> script;
+    std::vector<std::string> failures;
+    EditPars opened{};
+    script.push_back(Call([&](UiWindow*) { opened = es_->editPars; }));
+    for (int32_t x : xs) {
+        EditPars* expected = new EditPars;
+        script.push_back(Call([this, x, expected](UiWindow*) {
+            *expected = es_->editPars;
+            // Brightness as the levels tool receives the pixel, then the rule.
+            Huegrid* grid = nullptr;
+            HgBuild(&es_->editPars, 3, es_->gridLevel, 1, &grid);
+            float rgb[3];
+            HgPixelThrough(&picture_, grid, x, 20, rgb, nullptr);
+            HgFree(grid);
+            const double p = 0.299 * rgb[0] + 0.587 * rgb[1] + 0.114 * rgb[2];
+            const double b = expected->blackPoint, w = expected->whitePoint;
+            const double g = b + expected->grayPoint * (w - b);
+            if (p > (w + g) / 2) {
+                expected->whitePoint = float(p);
+            } else if (p > (b + g) / 2) {
+                expected->grayPoint = float((p - b) / (w - b));
+            } else {
+                expected->blackPoint = float(p);
+            }
+        }));
+        ClickPixel(&script, x, 20);
+        script.push_back(Call([this, x, expected, &failures](UiWindow*) {
+            if (std::memcmp(expected, &es_->editPars, sizeof(EditPars)) != 0) {
+                failures.push_back("x " + std::to_string(x) + ": b " +
+                                   std::to_string(es_->editPars.blackPoint) + " g " +
+                                   std::to_string(es_->editPars.grayPoint) + " w " +
+                                   std::to_string(es_->editPars.whitePoint) + ", expected " +
+                                   std::to_string(expected->blackPoint) + " " +
+                                   std::to_string(expected->grayPoint) + " " +
+                                   std::to_string(expected->whitePoint));
+            }
+            delete expected;
+        }));
+    }
+    RunScript(script);
+    EXPECT_TRUE(failures.empty()) << failures.front();
+    // Every one of the three points moved.
+    EXPECT_NE(es_->editPars.whitePoint, opened.whitePoint);
+    EXPECT_NE(es_->editPars.blackPoint, opened.blackPoint);
+    EXPECT_NE(es_->editPars.grayPoint, opened.grayPoint);
+}
+
+TEST_F(WindowClicksTest, SamplePointsReadTheEngineTransformOfTheirAverage) {
+    env_.keenhueStart = kEditMaskAll;
+    prefs_->sampleSize = 1;
+    std::vector<UiScriptEvent> script;
+    ClickPixel(&script, 10, 20, 0, 0, 1);
+    std::vector<std::pair<int, int>> first, moved, second;
+    script.push_back(Call([&](UiWindow* w) { first = Column(w, "#1"); }));
+    // Shift-drag on the point moves it; a second Shift-click sets #2.
+    ClickPixel(&script, 10, 20, 0, 0, 1, 40, 4);
+    script.push_back(Call([&](UiWindow* w) { moved = Column(w, "#1"); }));
+    ClickPixel(&script, 30, 12, 0, 0, 1);
+    script.push_back(Call([&](UiWindow* w) { second = Column(w, "#2"); }));
+    // A third is refused with a note.
+    ClickPixel(&script, 5, 28, 0, 0, 1);
+    RunScript(script);
+
+    struct Case {
+        const std::vector<std::pair<int, int>>* shown;
+        int32_t x, y;
+    };
+    for (const Case& c : {Case{&first, 10, 20}, Case{&moved, 40, 4}, Case{&second, 30, 12}}) {
+        const std::vector<int> before = Through(0, c.x, c.y, 1);
+        const std::vector<int> after = Through(kEditMaskAll, c.x, c.y, 1);
+        ASSERT_EQ(c.shown->size(), 3u) << c.x << "," << c.y;
+        for (size_t k = 0; k < 3; ++k) {
+            EXPECT_EQ((*c.shown)[k].first, before[k]) << c.x << "," << c.y << " channel " << k;
+            EXPECT_EQ((*c.shown)[k].second, after[k]) << c.x << "," << c.y << " channel " << k;
+        }
+    }
+    // The keenhue start changed the picture: the after figures are not the before ones.
+    EXPECT_NE(first, (std::vector<std::pair<int, int>>{}));
+    ASSERT_EQ(alerts.size(), 1u);
+    char text[256];
+    EXPECT_EQ(alerts[0], Ui_ResToCString(state_, kStrOnlyTwoSamples, text));
+}
+
+TEST_F(WindowClicksTest, UndoAfterEachKindOfClickRestoresTheRecord) {
+    prefs_->keenhueMode = 1;
+    struct Case {
+        int32_t tab, x, y;
+    };
+    for (const Case& c : {Case{0, 20, 11}, Case{1, 45, 20}, Case{3, 20, 3}}) {
+        es_->currentTab = c.tab;
+        EditPars before{};
+        bool changed = false, restored = false;
+        std::vector<UiScriptEvent> script;
+        script.push_back(Call([&](UiWindow*) { before = es_->editPars; }));
+        ClickPixel(&script, c.x, c.y);
+        script.push_back(Call([&](UiWindow* w) {
+            changed = std::memcmp(&before, &es_->editPars, sizeof before) != 0;
+            EXPECT_TRUE(Item(w, kEditorUndo).enabled);
+            if (c.tab == 3) {
+                EXPECT_TRUE(Item(w, kEditorMemoryColor1).enabled);
+            }
+        }));
+        script.push_back(Click(kEditorUndo));
+        script.push_back(Call([&](UiWindow*) {
+            restored = std::memcmp(&before, &es_->editPars, sizeof before) == 0;
+        }));
+        RunScript(script);
+        EXPECT_TRUE(changed) << "tab " << c.tab;
+        EXPECT_TRUE(restored) << "tab " << c.tab;
+    }
+    EXPECT_TRUE(alerts.empty()) << alerts.front();
+}
+
+TEST_F(WindowClicksTest, HueClickOnGreyIsRefusedAndChangesNothing) {
+    es_->currentTab = 3;
+    EditPars before = es_->editPars;
+    std::vector<UiScriptEvent> script;
+    script.push_back(Call([&](UiWindow*) { before = es_->editPars; }));
+    ClickPixel(&script, 30, 29);
+    // Nothing changed, so there is nothing to undo either.
+    script.push_back(Call([&](UiWindow* w) { EXPECT_FALSE(Item(w, kEditorUndo).enabled); }));
+    RunScript(script);
+    ASSERT_EQ(alerts.size(), 1u);
+    char text[256];
+    EXPECT_EQ(alerts[0], Ui_ResToCString(state_, kStrTooNeutralForHue, text));
+    EXPECT_EQ(std::memcmp(&before, &es_->editPars, sizeof before), 0);
+    EXPECT_TRUE(sampledDrawn_.empty());
+}
+
+TEST_F(WindowClicksTest, AltClickZoomsInAndOutAndControlDragPans) {
+    reduced_ = 1;
+    const EditPars opened = es_->editPars;
+    std::vector<UiScriptEvent> script;
+    ClickPixel(&script, 12, 7, 0, 1, 0);
+    script.push_back(Call([&](UiWindow*) { zoomed_ = 1; }));
+    // Dragging the picture 5 right and 3 down moves the 1:1 window the other way.
+    ClickPixel(&script, 20, 10, 1, 0, 0, 25, 13);
+    ClickPixel(&script, 12, 7, 0, 1, 0);
+    RunScript(script);
+    EXPECT_EQ(Joined(calls_), Joined({"zoom 12,7 picture", "pan -5,-3", "restore"}));
+    // Those clicks marked nothing.
+    EXPECT_EQ(std::memcmp(&opened, &es_->editPars, sizeof opened), 0);
+}
+
+}  // namespace
