@@ -1,13 +1,12 @@
 // Guarded, counted heap memory; see mem.h.
 #include "platform/mem.h"
 
-#include <malloc.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "platform/debug_log.h"
+#include "platform/os.h"
 
 uint32_t ul_total = 0;
 uint32_t ul_maxTotal = 0;
@@ -73,7 +72,7 @@ int32_t Mem_CheckBlock(void* p) {
     // The trailer lies at an offset taken from the stored size. When the leading guard is damaged
     // that size cannot be trusted, and a size beyond what the allocator handed out would read
     // outside the block: in both cases the trailer is not examined.
-    bool sizePlausible = t >= kMemOverhead && t <= malloc_usable_size(h);
+    bool sizePlausible = t >= kMemOverhead && t <= Os_BlockSize(h);
     if (!(flags & 1) && sizePlausible && std::memcmp(h + t - 8, kTrail, 8) != 0) flags |= 2;
     if (flags == 0) return kStatusOk;
 

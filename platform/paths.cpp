@@ -1,20 +1,14 @@
 // Folders, temporary names and path splitting; see paths.h.
 #include "platform/paths.h"
 
-#include <dlfcn.h>
-#include <errno.h>
-#include <limits.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "platform/debug_log.h"
 #include "platform/file.h"
 #include "platform/format.h"
 #include "platform/mem.h"
+#include "platform/os.h"
 #include "platform/resources.h"
 #include "platform/ui_state.h"
 #include "resources/ids/strings.h"
@@ -24,8 +18,6 @@ namespace {
 constexpr char kDefaultCompany[] = "Lumetra";
 constexpr char kDebugLogName[] = "LumetraDebug.txt";
 constexpr char kTempPattern[] = "Lumetra%06d.tmp";
-constexpr char kColorFolder[] = "/usr/share/color/icc/";
-constexpr int32_t kNoAppDataFolder = int32_t(0x80004005u);
 
 bool IsSeparator(char c) {
     return c == '/' || c == '\\';
@@ -35,50 +27,12 @@ void LogState(UiState* state, const char* text) {
     if (state != nullptr) Ui_Debug_Log(state->diagnostics, text);
 }
 
-// Creates every missing folder of path; 0 or the errno of the first failure. A path too long
-// for a path buffer is refused (ENAMETOOLONG) before anything is made: cut short, it would name
-// another folder.
-int MakeFolders(const char* path) {
-    char tmp[kPathSize];
-    size_t n = std::strlen(path);
-    if (n >= sizeof tmp) return ENAMETOOLONG;
-    Mem_Copy(tmp, path, n + 1);
-    for (size_t i = 1; i <= n; ++i) {
-        if (i == n || tmp[i] == '/') {
-            char saved = tmp[i];
-            tmp[i] = 0;
-            if (mkdir(tmp, 0700) != 0 && errno != EEXIST) return errno;
-            tmp[i] = saved;
-        }
-    }
-    return 0;
-}
-
-// The per-user configuration folder in place of the application-data folder, created when
-// missing. 0, or the failure code the shell would give; also for a folder path that no path
-// buffer holds, which then counts as no folder at all.
-int32_t AppDataFolder(char* buffer, size_t capacity) {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    const char* home = std::getenv("HOME");
-    int n;
-    if (xdg != nullptr && xdg[0] == '/') {
-        n = std::snprintf(buffer, capacity, "%s", xdg);
-    } else if (home != nullptr && home[0] != 0) {
-        n = std::snprintf(buffer, capacity, "%s/.config", home);
-    } else {
-        return kNoAppDataFolder;
-    }
-    if (n <= 0 || size_t(n) >= capacity || n >= kPathSize) return kNoAppDataFolder;
-    if (MakeFolders(buffer) != 0) return kNoAppDataFolder;
-    return 0;
-}
-
 // Appends a separator when the path has none at its end and there is room; false when not.
 bool EndWithSeparator(char* buffer, int32_t capacity) {
     size_t n = std::strlen(buffer);
     if (n > 0 && IsSeparator(buffer[n - 1])) return true;
     if (int32_t(n + 2) > capacity) return false;
-    buffer[n] = '/';
+    buffer[n] = kOsSeparator;
     buffer[n + 1] = 0;
     return true;
 }
@@ -99,7 +53,7 @@ int32_t Ui_Path_SetToPrefFolder(UiState* state, char* buffer, int32_t capacity) 
     char line[2 * kPathSize];
     char appData[1024];
     bool ok = false;
-    int32_t code = AppDataFolder(appData, sizeof appData);
+    int32_t code = Os_AppDataFolder(appData, sizeof appData);
     if (code != 0) {
         Ui_FormatStringN(line, sizeof line,
                          "Ui_Path_SetToPrefFolder: Error %d getting appdata folder", code);
@@ -111,10 +65,12 @@ int32_t Ui_Path_SetToPrefFolder(UiState* state, char* buffer, int32_t capacity) 
             Ui_FormatStringN(line, sizeof line, "Application Data path too long (%s)", appData);
             LogState(state, line);
         } else {
+            char separator[2] = {kOsSeparator, 0};
             std::snprintf(buffer, size_t(capacity), "%s%s%s", appData,
-                          IsSeparator(appData[std::strlen(appData) - 1]) ? "" : "/", name);
-            if (mkdir(buffer, 0700) != 0 && errno != EEXIST) {
-                Ui_FormatStringN(line, sizeof line, "Error %d creating folder %s", errno, buffer);
+                          IsSeparator(appData[std::strlen(appData) - 1]) ? "" : separator, name);
+            int error = Os_MakeFolder(buffer);
+            if (error != 0) {
+                Ui_FormatStringN(line, sizeof line, "Error %d creating folder %s", error, buffer);
                 LogState(state, line);
             } else {
                 ok = true;
@@ -122,16 +78,15 @@ int32_t Ui_Path_SetToPrefFolder(UiState* state, char* buffer, int32_t capacity) 
         }
     }
     if (!ok) {
-        // In place of the Windows directory: the user's home folder.
-        const char* home = std::getenv("HOME");
-        size_t n = home == nullptr ? 0 : std::strlen(home);
-        if (n == 0 || int64_t(n) >= capacity) {
+        // The Windows directory (on Linux the user's home folder) is the last resort.
+        size_t n = Os_WindowsFolder(buffer, size_t(capacity));
+        if (n == 0 || n >= size_t(capacity)) {
+            buffer[0] = 0;
             Ui_FormatStringN(line, sizeof line,
                              "Ui_Path_SetToPrefFolder: GetWindowsDirectory returned %d", int(n));
             LogState(state, line);
             return kStatusError;
         }
-        Str_CopyBounded(buffer, size_t(capacity), home);
     }
     return EndWithSeparator(buffer, capacity) ? kStatusOk : kStatusError;
 }
@@ -147,41 +102,33 @@ int32_t Ui__Path_SetToDebugLog(char* buffer) {
 
 int32_t Ui_Path_SetToCurrentFolder(char* buffer) {
     if (buffer == nullptr) return kStatusProblem;
-    char cwd[4096];
-    if (getcwd(cwd, sizeof cwd) == nullptr) return kStatusError;
+    char cwd[1024];
+    if (!Os_CurrentFolder(cwd, sizeof cwd)) return kStatusError;
     return SetFolder(buffer, cwd);
 }
 
 int32_t Ui_Path_SetToTempFolder(char* buffer) {
     if (buffer == nullptr) return kStatusProblem;
-    const char* tmp = std::getenv("TMPDIR");
-    if (tmp == nullptr || tmp[0] == 0) tmp = "/tmp";
+    char tmp[1024];
+    if (!Os_TempFolder(tmp, sizeof tmp)) return kStatusError;
     return SetFolder(buffer, tmp);
 }
 
 int32_t Ui_Path_SetToModuleFolder(char* buffer) {
     if (buffer == nullptr) return kStatusProblem;
     buffer[0] = 0;
-    Dl_info info{};
-    // Any function of this library names the file it was loaded from.
-    if (dladdr(reinterpret_cast<void*>(&Ui_Path_SetToModuleFolder), &info) == 0 ||
-        info.dli_fname == nullptr) {
-        return kStatusError;
-    }
-    char resolved[PATH_MAX];
-    if (realpath(info.dli_fname, resolved) == nullptr) return kStatusError;
-    char* slash = std::strrchr(resolved, '/');
-    if (slash == nullptr || slash - resolved + 2 > kPathSize) return kStatusError;
-    slash[1] = 0;
-    Str_CopyBounded(buffer, kPathSize, resolved);
+    char file[1024];
+    if (!Os_ModuleFile(file, sizeof file)) return kStatusError;
+    char* name = const_cast<char*>(Ui_Path_FileName(file));
+    if (name == file || size_t(name - file) >= size_t(kPathSize)) return kStatusError;
+    *name = 0;
+    Str_CopyBounded(buffer, kPathSize, file);
     return kStatusOk;
 }
 
 int32_t Ui_Path_SetToColorFolder(UiState*, char* buffer, int32_t capacity) {
     if (buffer == nullptr || capacity < 1) return kStatusProblem;
-    if (int32_t(sizeof kColorFolder) > capacity) return kStatusError;
-    Str_Copy(buffer, kColorFolder);
-    return kStatusOk;
+    return Os_ColorFolder(buffer, size_t(capacity)) ? kStatusOk : kStatusError;
 }
 
 int32_t Ui_Path_SetToTempFile(UiState* state, const char* folder, char* out, int32_t capacity) {

@@ -12,6 +12,7 @@
 #include "platform/file.h"
 #include "platform/format.h"
 #include "platform/mem.h"
+#include "platform/os.h"
 #include "platform/paths.h"
 #include "platform/ui_state.h"
 
@@ -277,7 +278,7 @@ int32_t Ui_Prefs_WriteAll(UiState* state, const char* path, const void* fileInfo
     status = WriteEntries(state, &file, writePrefsCallback);
     int32_t closed = FLClose(&file);
     if (status == kStatusOk) status = closed;
-    if (status == kStatusOk && std::rename(tempPath, path) != 0) status = kStatusFileWrite;
+    if (status == kStatusOk && Os_ReplaceFile(tempPath, path) != 0) status = kStatusFileWrite;
     if (status != kStatusOk) {
         FLDelete(&spec);
         return status;
@@ -382,8 +383,9 @@ int32_t Ui_Prefs_SetAside(UiState* state, const char* path, char* asidePath, int
     char aside[kFLPathSize];
     if (!Derived(path, kPrefsDamagedSuffix, aside)) return kStatusProblem;
     // A rename keeps the damaged bytes exactly and replaces an older copy in one step.
-    if (std::rename(path, aside) != 0) {
-        Log(state, "Ui_Prefs_SetAside: rename error %d", errno);
+    int error = Os_ReplaceFile(path, aside);
+    if (error != 0) {
+        Log(state, "Ui_Prefs_SetAside: rename error %d", error);
         LogPath(state, path);
         return kStatusError;
     }

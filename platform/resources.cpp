@@ -2,8 +2,6 @@
 // resources/README.md for the archive format.
 #include "platform/resources.h"
 
-#include <elf.h>
-
 #include <cstdio>
 #include <cstring>
 
@@ -12,10 +10,6 @@
 #include "platform/format.h"
 #include "platform/mem.h"
 #include "platform/ui_state.h"
-
-// The archive compiled into this binary (generated at build time).
-extern "C" const uint8_t kolmara_res_archive[];
-extern "C" const uint32_t kolmara_res_archive_size;
 
 namespace {
 
@@ -38,6 +32,7 @@ int32_t Res_Open(ResArchive* archive, const uint8_t* bytes, uint32_t size) {
     archive->bytes = nullptr;
     archive->size = 0;
     archive->count = 0;
+    archive->module = nullptr;
     if (size < kHeaderSize || std::memcmp(bytes, kMagic, 4) != 0 || BE32(bytes + 4) != kVersion) {
         return kStatusFormat;
     }
@@ -56,9 +51,9 @@ int32_t Res_Open(ResArchive* archive, const uint8_t* bytes, uint32_t size) {
 
 int32_t Res_Find(const ResArchive* archive, uint32_t type, uint32_t id, const uint8_t** data,
                  uint32_t* size) {
-    if (archive == nullptr || data == nullptr || size == nullptr || archive->bytes == nullptr) {
-        return kStatusProblem;
-    }
+    if (archive == nullptr || data == nullptr || size == nullptr) return kStatusProblem;
+    if (archive->module != nullptr) return Res_FindInModule(archive->module, type, id, data, size);
+    if (archive->bytes == nullptr) return kStatusProblem;
     // The directory is sorted by type, then id.
     uint32_t lo = 0, hi = archive->count;
     while (lo < hi) {
@@ -80,100 +75,21 @@ int32_t Res_Find(const ResArchive* archive, uint32_t type, uint32_t id, const ui
     return kStatusFileSeek;
 }
 
-const ResArchive* Res_ModuleArchive() {
-    static ResArchive archive;
-    static bool opened = false;
-    if (!opened) {
-        opened = Res_Open(&archive, kolmara_res_archive, kolmara_res_archive_size) == kStatusOk;
-        if (!opened) return nullptr;
+void Res_WindowsTypeName(uint32_t type, char* name) {
+    if (type == kResTypeHelp) {
+        Str_Copy(name, "HELPTEXT");
+        return;
     }
-    return &archive;
-}
-
-int32_t Res_ReadFromElfFile(const char* path, uint8_t** bytes, uint32_t* size) {
-    if (path == nullptr || bytes == nullptr || size == nullptr) return kStatusProblem;
-    *bytes = nullptr;
-    *size = 0;
-    FILE* f = std::fopen(path, "rb");
-    if (f == nullptr) return kStatusFileOpen;
-    int32_t status = kStatusFormat;
-    uint8_t* names = nullptr;
-    do {
-        if (std::fseek(f, 0, SEEK_END) != 0) break;
-        long fileSize = std::ftell(f);
-        Elf64_Ehdr eh;
-        if (fileSize < long(sizeof eh) || std::fseek(f, 0, SEEK_SET) != 0 ||
-            std::fread(&eh, sizeof eh, 1, f) != 1) {
-            status = kStatusFileRead;
-            break;
-        }
-        if (std::memcmp(eh.e_ident, ELFMAG, SELFMAG) != 0 || eh.e_ident[EI_CLASS] != ELFCLASS64 ||
-            eh.e_shentsize != sizeof(Elf64_Shdr) || eh.e_shstrndx >= eh.e_shnum) {
-            break;
-        }
-        auto inFile = [&](uint64_t offset, uint64_t length) {
-            return offset <= uint64_t(fileSize) && length <= uint64_t(fileSize) - offset;
-        };
-        if (!inFile(eh.e_shoff, uint64_t(eh.e_shnum) * sizeof(Elf64_Shdr))) break;
-        auto readHeader = [&](uint32_t index, Elf64_Shdr* sh) {
-            return std::fseek(f, long(eh.e_shoff + index * sizeof(Elf64_Shdr)), SEEK_SET) == 0 &&
-                   std::fread(sh, sizeof *sh, 1, f) == 1;
-        };
-        Elf64_Shdr strtab;
-        if (!readHeader(eh.e_shstrndx, &strtab) || !inFile(strtab.sh_offset, strtab.sh_size) ||
-            strtab.sh_size == 0 || strtab.sh_size > 0x100000) {
-            break;
-        }
-        names = static_cast<uint8_t*>(Mem_Alloc(uint32_t(strtab.sh_size) + 1));
-        if (names == nullptr) {
-            status = kStatusNoMemory;
-            break;
-        }
-        if (std::fseek(f, long(strtab.sh_offset), SEEK_SET) != 0 ||
-            std::fread(names, strtab.sh_size, 1, f) != 1) {
-            status = kStatusFileRead;
-            break;
-        }
-        names[strtab.sh_size] = 0;
-        for (uint32_t i = 0; i < eh.e_shnum; ++i) {
-            Elf64_Shdr sh;
-            if (!readHeader(i, &sh)) {
-                status = kStatusFileRead;
-                break;
-            }
-            if (sh.sh_name >= strtab.sh_size ||
-                std::strcmp(reinterpret_cast<char*>(names + sh.sh_name), kResSectionName) != 0) {
-                continue;
-            }
-            if (sh.sh_type == SHT_NOBITS || !inFile(sh.sh_offset, sh.sh_size) ||
-                sh.sh_size > 0x7FFFFFF0u) {
-                break;
-            }
-            auto* block = static_cast<uint8_t*>(Mem_Alloc(uint32_t(sh.sh_size)));
-            if (block == nullptr) {
-                status = kStatusNoMemory;
-                break;
-            }
-            if (std::fseek(f, long(sh.sh_offset), SEEK_SET) != 0 ||
-                std::fread(block, sh.sh_size, 1, f) != 1) {
-                Mem_Free(block);
-                status = kStatusFileRead;
-                break;
-            }
-            ResArchive check;
-            if (Res_Open(&check, block, uint32_t(sh.sh_size)) != kStatusOk) {
-                Mem_Free(block);
-                break;
-            }
-            *bytes = block;
-            *size = uint32_t(sh.sh_size);
-            status = kStatusOk;
-            break;
-        }
-    } while (false);
-    Mem_Free(names);
-    std::fclose(f);
-    return status;
+    // Windows compares type names without case and the resource compiler stores them in upper
+    // case; 'PiPL' and 'aete' become the host's "PIPL" and "AETE".
+    int n = 0;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        char c = char((type >> shift) & 0xFF);
+        if (c == ' ' || c == 0) break;
+        if ('a' <= c && c <= 'z') c = char(c - 'a' + 'A');
+        name[n++] = c;
+    }
+    name[n] = 0;
 }
 
 char* Ui_ResToCString(UiState* state, int32_t id, char* buffer) {

@@ -1,6 +1,9 @@
 #include "tests/platform/test_support.h"
 
 #include <stdlib.h>
+#if defined(_WIN32)
+#include <process.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
@@ -24,15 +27,43 @@ void WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
+namespace {
+
+void SetEnvironment(const char* name, const std::string& value) {
+#if defined(_WIN32)
+    _putenv_s(name, value.c_str());
+#else
+    setenv(name, value.c_str(), 1);
+#endif
+}
+
+// A fresh folder for one test.
+std::string MakeTestFolder() {
+#if defined(_WIN32)
+    // No mkdtemp: a name from the process and a counter, made until one is new.
+    static unsigned counter = 0;
+    std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (;;) {
+        std::filesystem::path folder =
+            base / ("kolmara-test-" + std::to_string(_getpid()) + "-" + std::to_string(++counter));
+        if (std::filesystem::create_directory(folder)) return folder.string();
+    }
+#else
+    char pattern[] = "/tmp/kolmara-test-XXXXXX";
+    return mkdtemp(pattern);
+#endif
+}
+
+}  // namespace
+
 bool FileExists(const std::string& path) {
     return std::filesystem::exists(path);
 }
 
 void PlatformTest::SetUp() {
-    char pattern[] = "/tmp/kolmara-test-XXXXXX";
-    root_ = mkdtemp(pattern);
-    setenv("XDG_CONFIG_HOME", (root_ + "/config").c_str(), 1);
-    setenv("TMPDIR", root_.c_str(), 1);
+    root_ = MakeTestFolder();
+    SetEnvironment("XDG_CONFIG_HOME", root_ + "/config");
+    SetEnvironment("TMPDIR", root_);
     messageBoxes_.clear();
     Ui_SetMessageBoxHook([](const char* text, const char*) { messageBoxes_.push_back(text); });
 }

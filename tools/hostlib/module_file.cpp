@@ -1,8 +1,39 @@
 // Module resources read from disk; see module_file.h.
 #include "tools/hostlib/module_file.h"
 
+#include <fstream>
+
 #include "platform/mem.h"
 #include "platform/resources.h"
+
+namespace {
+
+// A Windows module (.8bf) starts with the "MZ" of its DOS stub.
+bool IsWindowsModule(const std::string& path) {
+    char magic[2] = {0, 0};
+    std::ifstream in(path, std::ios::binary);
+    return in.read(magic, 2) && magic[0] == 'M' && magic[1] == 'Z';
+}
+
+// The resource from a Windows module's own resources, where the host finds it there.
+bool ReadWindowsResource(const std::string& path, uint32_t type, uint32_t id, std::string* bytes,
+                         std::string* error) {
+    uint8_t* data = nullptr;
+    uint32_t size = 0;
+    int32_t status = Res_ReadFromPeFile(path.c_str(), type, id, &data, &size);
+    if (status == kStatusOk) bytes->assign(reinterpret_cast<const char*>(data), size);
+    Mem_Free(data);
+    if (status == kStatusFileOpen) {
+        *error = "cannot open the file";
+    } else if (status == kStatusFileSeek) {
+        *error = "it carries no resource " + std::to_string(id) + " of the type asked for";
+    } else if (status != kStatusOk) {
+        *error = "its Windows resources cannot be read (status " + std::to_string(status) + ")";
+    }
+    return status == kStatusOk;
+}
+
+}  // namespace
 
 uint32_t ModulePiplType() {
     return kResTypePiPL;
@@ -10,6 +41,7 @@ uint32_t ModulePiplType() {
 
 bool ReadModuleResource(const std::string& path, uint32_t type, uint32_t id, std::string* bytes,
                         std::string* error) {
+    if (IsWindowsModule(path)) return ReadWindowsResource(path, type, id, bytes, error);
     uint8_t* archiveBytes = nullptr;
     uint32_t size = 0;
     int32_t status = Res_ReadFromElfFile(path.c_str(), &archiveBytes, &size);

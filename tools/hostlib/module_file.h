@@ -1,4 +1,5 @@
-// Reading one resource of a module from the module file on disk, without loading the module.
+// Reading one resource of a module from the module file on disk, without loading the module: from
+// the resource archive of a Linux module, or from the Windows resources of a .8bf.
 #pragma once
 
 #include <cstdint>

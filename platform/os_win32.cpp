@@ -1,0 +1,144 @@
+// The Windows side of os.h. The application-data folder comes from the shell-folder library
+// (SHFolder's SHGetFolderPathA, loaded by name, so that a system without it falls back instead of
+// failing to load the module); the temporary folder from GetTempPathA; colour profiles live in
+// the system folder's spool\drivers\color. Paths are in the ANSI code page, as the A functions
+// take and give them.
+#include <windows.h>
+
+#include <malloc.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/os.h"
+
+const char kOsSeparator = '\\';
+
+namespace {
+
+constexpr int32_t kNoAppDataFolder = int32_t(0x80004005u);
+
+using GetFolderPathA = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
+
+bool CopyFolder(char* buffer, size_t capacity, const char* folder) {
+    size_t n = folder == nullptr ? 0 : std::strlen(folder);
+    if (n == 0 || n >= capacity) return false;
+    std::memcpy(buffer, folder, n + 1);
+    return true;
+}
+
+// Drops one trailing backslash, so that every folder this file returns has the same form.
+void TrimSeparator(char* path) {
+    size_t n = std::strlen(path);
+    if (n > 3 && (path[n - 1] == '\\' || path[n - 1] == '/')) path[n - 1] = 0;
+}
+
+}  // namespace
+
+int32_t Os_AppDataFolder(char* buffer, size_t capacity) {
+    HMODULE library = LoadLibraryA("SHFolder");
+    if (library == nullptr) return kNoAppDataFolder;
+    auto get = reinterpret_cast<GetFolderPathA>(
+        reinterpret_cast<void*>(GetProcAddress(library, "SHGetFolderPathA")));
+    int32_t code = kNoAppDataFolder;
+    char path[MAX_PATH + 1] = {};
+    if (get != nullptr)
+        code = int32_t(get(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, path));
+    FreeLibrary(library);
+    if (code != 0) return code;
+    TrimSeparator(path);
+    return CopyFolder(buffer, capacity, path) ? 0 : kNoAppDataFolder;
+}
+
+int Os_MakeFolder(const char* path) {
+    if (CreateDirectoryA(path, nullptr)) return 0;
+    DWORD error = GetLastError();
+    return error == ERROR_ALREADY_EXISTS ? 0 : int(error);
+}
+
+size_t Os_WindowsFolder(char* buffer, size_t capacity) {
+    if (capacity == 0 || capacity > 0x7FFFFFFF) return 0;
+    // A result of capacity or more is the size the folder would need: it did not fit.
+    return GetWindowsDirectoryA(buffer, UINT(capacity));
+}
+
+bool Os_CurrentFolder(char* buffer, size_t capacity) {
+    char path[MAX_PATH + 1];
+    DWORD n = GetCurrentDirectoryA(sizeof path, path);
+    if (n == 0 || n >= sizeof path) return false;
+    TrimSeparator(path);
+    return CopyFolder(buffer, capacity, path);
+}
+
+bool Os_TempFolder(char* buffer, size_t capacity) {
+    char path[MAX_PATH + 2];
+    DWORD n = GetTempPathA(sizeof path, path);
+    if (n == 0 || n >= sizeof path) return false;
+    TrimSeparator(path);
+    return CopyFolder(buffer, capacity, path);
+}
+
+bool Os_ColorFolder(char* buffer, size_t capacity) {
+    char system[MAX_PATH + 1];
+    UINT n = GetSystemDirectoryA(system, sizeof system);
+    if (n == 0 || n >= sizeof system) return false;
+    TrimSeparator(system);
+    int written = std::snprintf(buffer, capacity, "%s\\spool\\drivers\\color\\", system);
+    return written > 0 && size_t(written) < capacity;
+}
+
+bool Os_ModuleFile(char* buffer, size_t capacity) {
+    HMODULE self = nullptr;
+    // Any function of this library names the module it was loaded from.
+    if (!GetModuleHandleExA(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            reinterpret_cast<LPCSTR>(&Os_ModuleFile), &self)) {
+        return false;
+    }
+    char path[MAX_PATH + 1];
+    DWORD n = GetModuleFileNameA(self, path, sizeof path);
+    if (n == 0 || n >= sizeof path) return false;
+    return CopyFolder(buffer, capacity, path);
+}
+
+int Os_ReplaceFile(const char* from, const char* to) {
+    // MoveFileEx with MOVEFILE_REPLACE_EXISTING is the one-step replacement on NTFS; the plain
+    // rename of the C library refuses an existing target. WRITE_THROUGH returns only when the
+    // move is on disk.
+    if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
+    return int(GetLastError());
+}
+
+size_t Os_BlockSize(void* block) {
+    return _msize(block);
+}
+
+uint32_t Os_MonotonicMillis() {
+    return uint32_t(GetTickCount64());
+}
+
+int Os_RunProgram(const char* program, const char* argument, int32_t* exitCode) {
+    *exitCode = -1;
+    // The command line is the program and its one argument, each quoted; a quote inside either
+    // would end the quoting early, so such text is refused rather than passed on changed.
+    if (std::strchr(program, '"') != nullptr || std::strchr(argument, '"') != nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    char line[2 * MAX_PATH + 8];
+    int n = std::snprintf(line, sizeof line, "\"%s\" \"%s\"", program, argument);
+    if (n <= 0 || size_t(n) >= sizeof line) return ERROR_FILENAME_EXCED_RANGE;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        return int(GetLastError());
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    if (GetExitCodeProcess(process.hProcess, &code)) *exitCode = int32_t(code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return 0;
+}
