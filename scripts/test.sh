@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything, runs every test, then builds the unit tests
-# again with AddressSanitizer + UndefinedBehaviorSanitizer and runs them. Exits non-zero on
+# Installs what is missing, builds everything, runs every test, cross-builds the Windows module
+# and runs its tests under Wine, then builds the unit tests again with AddressSanitizer +
+# UndefinedBehaviorSanitizer and runs them. Exits non-zero on
 # any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -35,6 +36,10 @@ cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOLMARA_WE
 cmake --build "$root/build" -j "$jobs"
 echo "== tests"
 ctest --test-dir "$root/build" --output-on-failure -j "$jobs"
+
+# The Windows module cross-built with mingw-w64 and its tests run under Wine (label "windows").
+echo "== Windows module (mingw-w64) and its tests under Wine"
+bash scripts/test-windows.sh
 
 echo "== build (AddressSanitizer + UndefinedBehaviorSanitizer)"
 cmake -S "$root" -B "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DKOLMARA_SANITIZE=ON \
