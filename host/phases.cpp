@@ -171,6 +171,12 @@ void DoFinish() {
     LogF("DoFinish...");
     LockHandles();
     if (*gResult != noErr) return;
+    if (gData != nullptr && gData->run.okMode != 0) {
+        // OK wrote a file and left the image as it was. A recorded action always replays as a
+        // filter of the image, so none is recorded for such a run.
+        LogF("DoFinish: OK mode %d, no action recorded", int(gData->run.okMode));
+        return;
+    }
     WriteScriptParameters(Record(), gPrefs, gState);
     LogF("...DoFinish");
 }

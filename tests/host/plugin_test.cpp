@@ -1696,6 +1696,8 @@ TEST_F(PluginTest, WindowKeenhueThenOkMatchesTheRunWithoutTheWindow) {
         ExpectCleanRun(created);
         EXPECT_EQ(created.dest.samples, image.samples);
         EXPECT_TRUE(std::filesystem::exists(huegrid));
+        // Nothing is recorded for the host's actions: played back, it would filter an image.
+        EXPECT_TRUE(created.host.DescriptorItems().empty());
         const std::unique_ptr<Prefs> stored = ReadPrefsFile();
         EXPECT_EQ(stored->okMode, 3);
         auto defaults = std::make_unique<Prefs>();
