@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything, runs every test, cross-builds the Windows module
 # and runs its tests under Wine, then builds the unit tests again with AddressSanitizer +
-# UndefinedBehaviorSanitizer and runs them. Exits non-zero on
-# any failure.
+# UndefinedBehaviorSanitizer and runs them. Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)

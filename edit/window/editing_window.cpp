@@ -189,6 +189,9 @@ int32_t RunEditingWindow(const EditingWindowEnv* env, EditState* editState, bool
     win.sampleSize = env->prefs->sampleSize;
     win.sampleStep = win.sampleSize < 2 ? 1 : -1;
     win.readoutMode = env->prefs->readoutMode;
+    // The CMYK figures are worked out from the colour itself (readouts.h), needing nothing of
+    // the host or the image, so they are always on offer.
+    win.cmykReadouts = 1;
     if (!(1 <= editState->balanceMethod && editState->balanceMethod <= 3)) {
         editState->balanceMethod = kBalanceNeutrals;
     }

@@ -94,7 +94,7 @@ struct EditingWindow {
     int32_t sampleSize;      // eyedropper: the sample averages (2n + 1)^2 pixels, n 0..2
     int32_t sampleStep;      // the eyedropper's direction through 0 -> 1 -> 2 -> 1 -> 0: +1 or -1
     int32_t readoutMode;     // 0 RGB, 1 HSB, 2 CMYK
-    uint8_t cmykReadouts;    // CMYK readouts are available
+    uint8_t cmykReadouts;    // the readouts offer CMYK (see RunEditingWindow)
     uint8_t reserved[3];
     int32_t failures;  // alerts shown by the window (a test reads it)
     // The tool being dragged (window_tools.cpp): its item (0 when none), the tone point or hue
@@ -134,8 +134,3 @@ HgEditMask PreviewAfterMask(int32_t tab, uint8_t combined);
 // The tab a click at x pixels from the tab bar's left edge chooses; the bounds are measured on
 // the classic dialog font and scaled to the window's (Ui_Dlg_ScalePixels).
 int32_t EditorTabAt(UiWindow* dialog, int32_t x);
-
-// The eyedropper's next sample size: 0 -> 1 -> 2 -> 1 -> 0 ..., reversing at the ends.
-void EditorNextSampleSize(int32_t* size, int32_t* step);
-// The readout mode after a click: 0 RGB -> 2 CMYK -> 1 HSB -> 0 with CMYK, else RGB <-> HSB.
-int32_t EditorNextReadoutMode(int32_t mode, uint8_t cmyk);

@@ -12,6 +12,7 @@
 #include "edit/window/help_window.h"
 #include "edit/window/prefs_dialog.h"
 #include "edit/window/sharpen_noise_dialog.h"
+#include "edit/window/readouts.h"
 #include "edit/window/window_internal.h"
 #include "platform/file.h"
 #include "platform/mem.h"
@@ -384,13 +385,13 @@ bool EditorCommand(EditingWindow* win, int16_t item, Ui_Failure* failure) {
             EditorRedrawPreview(win);
             return true;
         case kEditorEyedropper:
-            EditorNextSampleSize(&win->sampleSize, &win->sampleStep);
+            EyedropperStep(&win->sampleSize, &win->sampleStep);
             env->prefs->sampleSize = win->sampleSize;
             Ui_Item_Invalidate(win->dialog, kEditorEyedropper);
             Ui_Item_Invalidate(win->dialog, kEditorReadouts);
             return true;
         case kEditorReadouts:
-            win->readoutMode = EditorNextReadoutMode(win->readoutMode, win->cmykReadouts);
+            win->readoutMode = ReadoutNextMode(win->readoutMode, win->cmykReadouts);
             env->prefs->readoutMode = win->readoutMode;
             Ui_Item_Invalidate(win->dialog, kEditorReadouts);
             return true;
@@ -445,17 +446,4 @@ bool EditorCommand(EditingWindow* win, int16_t item, Ui_Failure* failure) {
         default:
             return EditorColorToolCommand(win, item, failure);
     }
-}
-
-void EditorNextSampleSize(int32_t* size, int32_t* step) {
-    if (size == nullptr || step == nullptr) return;
-    if (!(0 <= *size && *size <= 2)) *size = 0;
-    if (*step != 1 && *step != -1) *step = 1;
-    if (*size + *step < 0 || *size + *step > 2) *step = -*step;
-    *size += *step;
-}
-
-int32_t EditorNextReadoutMode(int32_t mode, uint8_t cmyk) {
-    if (cmyk != 0) return mode == 0 ? 2 : mode == 2 ? 1 : 0;
-    return mode == 0 ? 1 : 0;
 }

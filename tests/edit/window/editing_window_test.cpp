@@ -402,24 +402,26 @@ TEST_F(EditingWindowTest, SharpenAndNoiseBoxesEnableSetup) {
 }
 
 TEST_F(EditingWindowTest, EyedropperAndReadoutsCycle) {
-    int32_t size = 0, step = 1;
-    std::vector<int32_t> sizes;
-    for (int i = 0; i < 6; ++i) {
-        EditorNextSampleSize(&size, &step);
-        sizes.push_back(size);
-    }
-    EXPECT_EQ(sizes, (std::vector<int32_t>{1, 2, 1, 0, 1, 2}));
-    EXPECT_EQ(EditorNextReadoutMode(0, 1), 2);
-    EXPECT_EQ(EditorNextReadoutMode(2, 1), 1);
-    EXPECT_EQ(EditorNextReadoutMode(1, 1), 0);
-    EXPECT_EQ(EditorNextReadoutMode(0, 0), 1);
-    EXPECT_EQ(EditorNextReadoutMode(1, 0), 0);
-    // Through the window: the preferences keep the last size and mode.
+    // Through the window, RGB -> CMYK -> HSB -> RGB: the preferences keep the last size and mode,
+    // and the readouts are drawn with the mode's labels.
     prefs_->sampleSize = 2;
     prefs_->readoutMode = 0;
-    Run({Click(kEditorEyedropper), Click(kEditorReadouts), Click(kEditorCancel)});
+    std::vector<std::string> labels;
+    auto label = [&](UiWindow* w) {
+        const std::vector<std::string> texts = TextsIn(w, kEditorReadouts);
+        for (auto t = texts.rbegin(); t != texts.rend(); ++t) {
+            if (*t == "R:" || *t == "C:" || *t == "H:") {
+                labels.push_back(*t);
+                return;
+            }
+        }
+        labels.push_back("");
+    };
+    Run({Click(kEditorEyedropper), Click(kEditorReadouts), Idle(0), Call(label),
+         Click(kEditorReadouts), Idle(0), Call(label), Click(kEditorCancel)});
     EXPECT_EQ(prefs_->sampleSize, 1);
     EXPECT_EQ(prefs_->readoutMode, 1);
+    EXPECT_EQ(labels, (std::vector<std::string>{"C:", "H:"}));
 }
 
 TEST_F(EditingWindowTest, TransformFailureIsToldOnce) {
