@@ -1,7 +1,8 @@
 // Clicks in the editing window's preview played as real pointer input on the FLTK binding must
 // do what the same clicks do headless: a neutral click on a cast patch gives the same live
-// record byte for byte, a Shift-click sets a sample point without touching the record, and an
-// Alt-click asks the host for the 1:1 zoom around the same pixel. The host's preview procedures
+// record byte for byte, a Shift-click sets a sample point without touching the record, an
+// Alt-click asks the host for the 1:1 zoom around the same pixel, and a drag of a slider moves
+// the parameter alike. The host's preview procedures
 // are stand-ins with a small picture; a screenshot of each binding lands in ui_shots/.
 // GoogleTest comes before the X headers, whose macros it would trip over.
 #include <gtest/gtest.h>
@@ -31,6 +32,7 @@ constexpr int32_t kW = 48, kH = 32;
 // What one run leaves behind.
 struct Outcome {
     EditPars pars{};
+    int32_t tab = -1;
     std::vector<std::string> hostCalls;
     bool finished = false;
 };
@@ -113,7 +115,14 @@ class WindowClicksDisplay : public testing_support::PlatformTest {
             {ui_harness::Wait(200), ui_harness::ClickAt(kEditorPreviewImage, 0, 0),
              ui_harness::ClickAt(kEditorPreviewImage, 10, -12, kUiModShift),
              ui_harness::ClickAt(kEditorPreviewImage, -12, 8, kUiModAlt), ui_harness::Wait(200),
-             ui_harness::Shot(shot), ui_harness::Click(kEditorOk)},
+             ui_harness::Shot(shot),
+             // The middle of the tab bar is on the third tab; there the "Global" slider is
+             // dragged from its middle to the right.
+             ui_harness::Click(kEditorTabBar), ui_harness::Wait(100),
+             ui_harness::Press(kEditorGlobalSlider), ui_harness::DragTo(kEditorGlobalSlider, 0, 20),
+             ui_harness::DragTo(kEditorGlobalSlider, 0, 40),
+             ui_harness::Release(kEditorGlobalSlider, 0, 40), ui_harness::Wait(100),
+             ui_harness::Click(kEditorOk)},
             [&](int16_t* item) {
                 *item = 1;
                 return RunEditingWindow(&env, es.get(), &accepted);
@@ -121,6 +130,7 @@ class WindowClicksDisplay : public testing_support::PlatformTest {
         EXPECT_FALSE(r.guardFired) << ui_harness::Name(binding);
         out.finished = accepted;
         out.pars = es->editPars;
+        out.tab = es->currentTab;
         es->analysisImage = IPImage{};
         EditStateFreeAnalysis(es.get());
         Ui_State_Close(&state);
@@ -145,6 +155,10 @@ TEST_F(WindowClicksDisplay, RealClicksDoWhatHeadlessClicksDo) {
     ASSERT_EQ(EditStateInit(&fresh, nullptr), 0);
     EXPECT_NE(std::memcmp(&fresh.editPars, &headless.pars, sizeof(EditPars)), 0);
     EXPECT_EQ(std::memcmp(&headless.pars, &fltk.pars, sizeof(EditPars)), 0);
+    // So did the drag of the brightness slider, on the third tab.
+    EXPECT_EQ(headless.tab, 2);
+    EXPECT_EQ(fltk.tab, 2);
+    EXPECT_NE(headless.pars.brightness, fresh.editPars.brightness);
     ASSERT_EQ(headless.hostCalls.size(), 1u);
     EXPECT_EQ(fltk.hostCalls, headless.hostCalls);
 }
