@@ -248,6 +248,9 @@ xdotool keyup shift
 xdotool mousemove --window "$win" $((44 + 520)) $((128 + 120))
 sleep 0.5
 shot "$win" "editor_readouts.png"
+# A click on the readouts shows them in CMYK.
+click "$win" 318 690
+shot "$win" "editor_readouts_cmyk.png"
 click "$win" $ok_x $ok_y
 status=0
 wait "$run" || status=$?
