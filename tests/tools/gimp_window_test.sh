@@ -24,20 +24,8 @@ fail() {
   exit 1
 }
 
-Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-display=
-for _ in $(seq 50); do
-  display=$(tr -dc 0-9 <"$work/display" 2>/dev/null || true)
-  [ -n "$display" ] && break
-  sleep 0.1
-done
-[ -n "$display" ] || fail "Xvfb did not start"
-export DISPLAY=":$display"
-for _ in $(seq 100); do
-  xdotool getdisplaygeometry >/dev/null 2>&1 && break
-  sleep 0.1
-done
+source "$(dirname "$0")/private_xvfb.sh"
+start_private_xvfb "$work" 1600x1200x24 || fail "Xvfb did not start"
 
 # A private GIMP profile with the plug-in, and private preferences for the module.
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_CACHE_HOME="$work/home/.cache"

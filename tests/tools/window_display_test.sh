@@ -27,28 +27,9 @@ fail() {
   exit 1
 }
 
-# A display of our own; -displayfd picks a free number. -noreset: without a window manager the
-# server would reset whenever its last client leaves, and refuse the next one for a moment.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-display=
-for _ in $(seq 50); do
-  display=$(tr -dc 0-9 <"$work/display" 2>/dev/null || true)
-  [ -n "$display" ] && break
-  sleep 0.1
-done
-[ -n "$display" ] || fail "Xvfb did not start"
-export DISPLAY=":$display"
-# The server takes connections a little after it names its display.
-ready=0
-for _ in $(seq 100); do
-  if xdotool getdisplaygeometry >/dev/null 2>&1; then
-    ready=1
-    break
-  fi
-  sleep 0.1
-done
-[ "$ready" -eq 1 ] || fail "Xvfb on $DISPLAY takes no connections"
+# A display of our own.
+source "$(dirname "$0")/private_xvfb.sh"
+start_private_xvfb "$work" 1280x1024x24 || fail "Xvfb did not start or takes no connections"
 export XDG_CONFIG_HOME="$work/config" TMPDIR="$work"
 mkdir -p "$XDG_CONFIG_HOME"
 
