@@ -121,6 +121,11 @@ struct HostSession::State {
     }
 
     SessionOutcome LoadModule(bool check) {
+        if (o.linkedEntry != nullptr) {
+            Note("module linked into this process");
+            entry = o.linkedEntry;
+            return SessionOutcome{};
+        }
         std::string entryName = "PluginMain";
         struct stat st;
         if (stat(o.plugin.c_str(), &st) != 0) {

@@ -38,6 +38,9 @@
 
 struct SessionSettings {
     std::string plugin;  // the module file
+    // The entry point of a module linked into this process (the benchmarks time the module's own
+    // code this way); no file is read or loaded then, and `plugin` only names it in messages.
+    PluginMainProc linkedEntry = nullptr;
     bool ignorePipl = false;
     bool dialog = false;  // show the filter's window (playInfo = display)
     bool replay = false;  // an action is replayed: Parameters is skipped, playItems are offered
