@@ -294,27 +294,4 @@ TEST(Readouts, AReadingIsTheTransformOfTheSquaresAverageCutToTheImage) {
     HgFree(grid);
 }
 
-TEST_F(ToolViews, ReadoutsAndEyedropperDraw) {
-    Draw([&](UiWindow* w) {
-        Ui_Rect r;
-        Ui_Item_GetRect(w, kEditorEyedropper, &r);
-        const int32_t v = (r.top + r.bottom) / 2, h = (r.left + r.right) / 2;
-        auto filled = [&](int32_t dv, int32_t dh) {
-            const Ui_RGB p = Pixel(w, v + dv, h + dh);
-            return p.r == 70 && p.g == 110 && p.b == 170;
-        };
-        ASSERT_EQ(EyedropperDraw(w, kEditorEyedropper, 0), 0);
-        EXPECT_TRUE(filled(0, 0));
-        EXPECT_FALSE(filled(-5, -5));
-        EyedropperDraw(w, kEditorEyedropper, 1);
-        EXPECT_TRUE(filled(-4, -4));
-        EXPECT_FALSE(filled(-8, -8));
-        const ReadoutColumn columns[kReadoutColumns] = {
-            {1, {0.1f, 0.2f, 0.3f}, {0.2f, 0.2f, 0.2f}}, {0, {}, {}}, {1, {1, 1, 1}, {1, 1, 1}}};
-        for (int32_t mode : {kReadoutRgb, kReadoutHsb, kReadoutCmyk}) {
-            EXPECT_EQ(ReadoutsDraw(w, kEditorReadouts, mode, columns), 0);
-        }
-    });
-}
-
 }  // namespace
