@@ -41,15 +41,7 @@ struct Analysis {
                     rgb[(size_t(y) * width + x) * 3 + c] = uint8_t(
                         image.samples[(size_t(y) * width + x) * image.channels + c] >> shift);
         while (width > 800 || height > 800) Halve();
-        view.kind = kIPKindColour;
-        view.channels = 3;
-        view.bytesPerSample = 1;
-        view.width = width;
-        view.height = height;
-        view.resolution = 72.0f;
-        view.pixelStep = 3;
-        view.rowStep = 3 * width;
-        for (int c = 0; c < 3; ++c) view.channel[c] = rgb.data() + c;
+        view = IPRgb8View(rgb.data(), width, height);
     }
     void Halve() {
         const int32_t w = width / 2, h = height / 2;

@@ -49,3 +49,19 @@ inline int32_t IPImageValid(const IPImage* image) {
     }
     return 1;
 }
+
+// A view of interleaved 8-bit RGB pixels, red first, 3 * width samples a row, at 72 pixels per
+// inch: the layout of a picture a test or a tool holds in one block.
+inline IPImage IPRgb8View(uint8_t* rgb, int32_t width, int32_t height) {
+    IPImage view{};
+    view.kind = kIPKindColour;
+    view.channels = 3;
+    view.bytesPerSample = 1;
+    view.width = width;
+    view.height = height;
+    view.resolution = 72.0f;
+    view.pixelStep = 3;
+    view.rowStep = 3 * width;
+    for (int c = 0; c < 3; ++c) view.channel[c] = rgb + c;
+    return view;
+}

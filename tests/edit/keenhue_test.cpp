@@ -27,15 +27,7 @@ struct TestImage {
     std::vector<uint8_t> pixels;
     IPImage view{};
     TestImage(int32_t w, int32_t h) : width(w), height(h), pixels(size_t(w) * size_t(h) * 3) {
-        view.kind = kIPKindColour;
-        view.channels = 3;
-        view.bytesPerSample = 1;
-        view.width = w;
-        view.height = h;
-        view.resolution = 72.0f;
-        view.pixelStep = 3;
-        view.rowStep = 3 * w;
-        for (int c = 0; c < 3; ++c) view.channel[c] = pixels.data() + c;
+        view = IPRgb8View(pixels.data(), w, h);
     }
     void Set(int32_t x, int32_t y, int r, int g, int b) {
         uint8_t* p = &pixels[(size_t(y) * size_t(width) + size_t(x)) * 3];

@@ -258,15 +258,7 @@ TEST(Readouts, AReadingIsTheTransformOfTheSquaresAverageCutToTheImage) {
             p[2] = uint8_t(200 - x);
         }
     }
-    IPImage image{};
-    image.kind = kIPKindColour;
-    image.channels = 3;
-    image.bytesPerSample = 1;
-    image.width = 4;
-    image.height = 3;
-    image.pixelStep = 3;
-    image.rowStep = 12;
-    for (int c = 0; c < 3; ++c) image.channel[c] = pixels + c;
+    const IPImage image = IPRgb8View(pixels, 4, 3);
     float rgb[3];
     ASSERT_EQ(ReadoutAverage(&image, nullptr, 2, 1, 0, rgb), 0);
     EXPECT_NEAR(rgb[0] * 255, 60, 1e-3);

@@ -53,15 +53,7 @@ class WindowClicksDisplay : public testing_support::PlatformTest {
                 p[2] = uint8_t(y < 10 ? 205 : patch ? 128 : 30);
             }
         }
-        picture_.kind = kIPKindColour;
-        picture_.channels = 3;
-        picture_.bytesPerSample = 1;
-        picture_.width = kW;
-        picture_.height = kH;
-        picture_.resolution = 72;
-        picture_.pixelStep = 3;
-        picture_.rowStep = 3 * kW;
-        for (int c = 0; c < 3; ++c) picture_.channel[c] = pixels_.data() + c;
+        picture_ = IPRgb8View(pixels_.data(), kW, kH);
     }
 
     Outcome RunOn(Binding binding) {

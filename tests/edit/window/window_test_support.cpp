@@ -49,16 +49,7 @@ void WindowTest::MakePicture(int32_t width, int32_t height,
     for (int32_t y = 0; y < height; ++y) {
         for (int32_t x = 0; x < width; ++x) fill(x, y, &pixels_[(size_t(y) * width + x) * 3]);
     }
-    view_ = IPImage{};
-    view_.kind = kIPKindColour;
-    view_.channels = 3;
-    view_.bytesPerSample = 1;
-    view_.width = width;
-    view_.height = height;
-    view_.resolution = 72;
-    view_.pixelStep = 3;
-    view_.rowStep = 3 * width;
-    for (int c = 0; c < 3; ++c) view_.channel[c] = pixels_.data() + c;
+    view_ = IPRgb8View(pixels_.data(), width, height);
 }
 
 }  // namespace window_testing
