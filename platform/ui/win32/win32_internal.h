@@ -1,0 +1,41 @@
+// Internals shared by the files of the Win32 binding of the dialog framework.
+//
+// The binding is in two parts. The window part (win32_binding.cpp and its siblings) creates the
+// dialogs from the module's DIALOGEX resources, runs their message loops and owns the controls,
+// timers, input, cursors and system services. The drawing part (win32_draw.cpp) owns the GDI
+// fonts and the drawing primitives the framework draws with: it draws straight into the dialog
+// window's device context, over the user items, as the framework's drawing model expects (the
+// dialog window has no WS_CLIPCHILDREN; user items paint nothing themselves). The two parts meet
+// only through this header, so that the drawing part can be tested on a memory device context
+// without any window.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "platform/ui/binding.h"
+
+// The drawing state of one dialog window, kept inside the window part's record of it.
+struct W32DrawState {
+    HWND hwnd;      // the dialog window drawn on; null for a memory target
+    HDC memoryDc;   // a memory device context to draw on instead of the window (tests), or null
+    HDC dc;         // between drawBegin and drawEnd: the device context drawn on
+    int32_t saved;  // SaveDC's answer at drawBegin, restored at drawEnd
+    uint8_t drawing;
+};
+
+// The drawing state of a dialog: implemented by the window part (tests supply their own); null
+// when the dialog has no window.
+W32DrawState* W32_DrawStateOf(UiWindow* dialog);
+
+// The drawing part fills these operations of a binding table: fontMetrics, measureText,
+// measureWrapped, drawBegin, drawEnd, drawClip, fillRect, line, ellipse, polygon, text, image and
+// arc.
+void W32_Draw_Fill(UiBinding* binding);
+// The GDI font of a framework font (kUiFont...): the dialog face and size the first fontMetrics
+// call named, in the style of that font. Made on first use and kept until W32_Draw_FreeFonts;
+// null when it cannot be made.
+HFONT W32_FontOf(int32_t font);
+// Deletes the fonts (when the framework's state closes).
+void W32_Draw_FreeFonts();
