@@ -187,7 +187,7 @@ TEST_F(ImageFiles, DamagedAndUnsupportedFilesGiveAReason) {
     EXPECT_EQ(error, "TIFF colour model 5 is not supported (only RGB and grey)");
     fhtest::WriteFileBytes(Path("text.png"), "hello");
     EXPECT_FALSE(ReadImageFile(Path("text.png"), &image, &error));
-    EXPECT_EQ(error, "not a TIFF, PNG or JPEG file");
+    EXPECT_EQ(error, "not a TIFF, PNG, JPEG or PAM file");
 
     EXPECT_EQ(FormatFromPath("a/b.TIFF"), ImageFormat::kTiff);
     EXPECT_EQ(FormatFromPath("a.b/c"), ImageFormat::kUnknown);
