@@ -140,6 +140,7 @@ struct HostSession::State {
             Note("module " + o.plugin + ": \"" + info.name + "\" in \"" + info.category +
                  "\", entry " + info.entryPoint +
                  (info.hasEnable ? ", enabled when " + info.enable : std::string()));
+            Note("PiPL: " + ModuleInfoText(info));
             if (check) {
                 std::string why = WhyNotAvailable(info, facts);
                 if (!why.empty()) {
