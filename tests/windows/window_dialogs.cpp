@@ -6,7 +6,8 @@
 //
 // Scenarios: "alert" (a two-button question), "about" (the about box), "open" (the file chooser
 // with a prompt), "track" (the help dialog with its two user items drawn, the upper one tracked:
-// every press, drag and release is written with the keys held then, and so is every key).
+// every press, drag and release is written with the keys held then, and so is every key),
+// "nested" (the help dialog asking a question from its first-paint proc).
 // The result file gets "status S item I" and the scenario's own lines; it is written when the
 // dialog has closed, so a test that finds it complete knows the dialog went away.
 #include <windows.h>
@@ -83,6 +84,25 @@ int32_t ItemHit(UiWindow* w, int16_t item) {
     return 0;
 }
 
+// A question asked as soon as the dialog is on the screen, as the editing window shows its
+// start-up guide: a dialog opened from a proc of another, over it.
+int32_t AskAtFirstPaint(UiWindow* w) {
+    Ui_Dlg* d = nullptr;
+    Ui_Dlg_Get(w, &d);
+    int16_t answer = 0;
+    Ui_Alert_Ask(d->state, "Asked over the help dialog?", nullptr, nullptr, 0, &answer);
+    Note("nested answer " + std::to_string(answer));
+    return 0;
+}
+
+int32_t InitNested(UiWindow* w) {
+    Ui_Dlg_SetDrawProc(w, 2, DrawCanvas);
+    Ui_Dlg_SetDrawProc(w, 3, DrawCanvas);
+    Ui_Dlg_SetItemHitProc(w, ItemHit);
+    Ui_Dlg_SetFirstPaintProc(w, AskAtFirstPaint);
+    return 0;
+}
+
 int32_t InitTrack(UiWindow* w) {
     Ui_Dlg_SetDrawProc(w, 2, DrawCanvas);
     Ui_Dlg_SetDrawProc(w, 3, DrawCanvas);
@@ -123,6 +143,8 @@ int main(int argc, char** argv) {
         char path[kPathSize] = "";
         status = Ui_Choose_Open(state, "Open a Test File", "Test file:", nullptr, 6900, path);
         Note(std::string("path ") + path);
+    } else if (scenario == "nested") {
+        status = Ui_Dlg_Run(state, 1002, nullptr, InitNested, nullptr, &item);
     } else if (scenario == "track") {
         status = Ui_Dlg_Run(state, 1002, nullptr, InitTrack, nullptr, &item);
         Note("idle " + std::string(gIdle > 0 ? "ticked" : "never"));

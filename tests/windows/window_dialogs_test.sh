@@ -3,12 +3,17 @@
 # opens a dialog, which is photographed (SHOTS/NAME.png, the whole screen) and driven with
 # xdotool; the program's result file then says what the dialog answered.
 #
-#   window_dialogs_test.sh WINDOW_DIALOGS_EXE SHOTS_DIR
+#   window_dialogs_test.sh WINDOW_DIALOGS_EXE SHOTS_DIR [FILTERHOST_EXE]
+#
+# With FILTERHOST_EXE (KolmaraPro.8bf beside it) the module's editing window is opened over a
+# photograph as a host would: Return applies (the output equals the run without a window), Escape
+# cancels (no output), and its Preferences and sharpening set-up dialogs open and close.
 #
 # Everything runs under timeouts; Wine's server and the X server are stopped at the end.
 set -u
 exe=$1
 shots=$2
+filterhost=${3:-}
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 mkdir -p "$shots"
@@ -27,7 +32,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-if ! start_private_xvfb "$work" 1024x768x24; then
+if ! start_private_xvfb "$work" 1280x1024x24; then
   echo "window test: the private X server did not start" >&2
   exit 1
 fi
@@ -44,18 +49,33 @@ open_dialog() {
   rm -f "$work/$scenario.txt"
   timeout 90 "$root/scripts/wine-run.sh" "$exe" "$scenario" "$work/$scenario.txt" \
     >"$work/$scenario.log" 2>&1 &
+  wait_window "$scenario" window_dialogs "$title"
+}
+
+# Waits for a window of a program (its class) with a title (empty: any); prints its id.
+wait_window() {
+  local what=$1 class=$2 title=$3 id=
   for _ in $(seq 300); do
     if [ -n "$title" ]; then
       id=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -n 1)
     else
-      id=$(xdotool search --onlyvisible --class "window_dialogs" 2>/dev/null | head -n 1)
+      id=$(xdotool search --onlyvisible --class "$class" 2>/dev/null | head -n 1)
     fi
     [ -n "$id" ] && break
     sleep 0.2
   done
-  [ -n "$id" ] || { fail "$scenario: no window \"$title\""; return 1; }
+  [ -n "$id" ] || { fail "$what: no window \"$title\""; return 1; }
   sleep 1  # the first paint, and the framework's drawing after it
   echo "$id"
+}
+
+# Waits until a window has gone; non-zero when it stays.
+wait_gone() {
+  for _ in $(seq 100); do
+    xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 || return 0
+    sleep 0.2
+  done
+  return 1
 }
 
 # The window's place on the screen: sets wx, wy, ww, wh.
@@ -135,6 +155,83 @@ if id=$(open_dialog open "Open a Test File"); then
   xdotool key Return
   expect_result open "status 0 item 0"
   expect_result open "path Z:${probe//\//\\}"
+fi
+
+# A question asked from the first-paint proc of another dialog opens over it and answers.
+if id=$(open_dialog nested ""); then
+  sleep 1
+  shoot nested_alert
+  wx=0 wy=0
+  [ "$(count 0 0 1280 1024 f5c518)" -gt 100 ] || fail "nested: the question over the dialog is not drawn"
+  xdotool key Return
+  sleep 1
+  xdotool key Escape
+  expect_result nested "nested answer 1"
+  expect_result nested "status 0 item 2"
+fi
+
+# The editing window over a photograph, as the host shows it.
+if [ -n "$filterhost" ]; then
+  photo=$root/tests/windows/data/photo8.pam
+  host() {
+    timeout 120 "$root/scripts/wine-run.sh" "$filterhost" --no-progress "$@"
+  }
+  winpath() {
+    local p=${1//\//\\}
+    echo "Z:$p"
+  }
+  # The start-up guide comes over the editing window until it is told not to: closed with Return.
+  close_guide() {
+    if xdotool search --onlyvisible --name "^Tintara Kolmara Pro Help\$" >/dev/null 2>&1; then
+      shoot "$1"
+      xdotool key Return
+      wait_gone "Tintara Kolmara Pro Help" || fail "$1: the start-up guide stays"
+      sleep 1
+    fi
+  }
+  host "$(winpath "$photo")" "$(winpath "$work/plain.pam")" >"$work/plain.log" 2>&1 ||
+    fail "filterhost without a window: $(cat "$work/plain.log")"
+
+  host --dialog "$(winpath "$photo")" "$(winpath "$work/applied.pam")" >"$work/applied.log" 2>&1 &
+  pid=$!
+  if id=$(wait_window editing filterhost "Tintara Kolmara Pro"); then
+    sleep 2
+    close_guide startup_guide
+    geometry "$id"
+    shoot editing_window
+    [ "$(count 10 10 620 600 808080)" -gt 50000 ] || fail "editing window: no preview area"
+    [ "$(count 640 0 400 740 f0f0f0)" -gt 50000 ] || fail "editing window: no controls side"
+    # Preferences (a dialog over the window) opens and closes with Escape.
+    xdotool mousemove $((wx + 751)) $((wy + 672)) click 1
+    sleep 2
+    shoot preferences_dialog
+    xdotool key Escape
+    sleep 1
+    # Sharpening on, then its set-up dialog (a tool dialog) opens and closes.
+    xdotool mousemove $((wx + 697)) $((wy + 619)) click 1
+    sleep 1
+    xdotool mousemove $((wx + 979)) $((wy + 618)) click 1
+    sleep 2
+    shoot tool_dialog
+    xdotool key Escape
+    sleep 1
+    xdotool mousemove $((wx + 697)) $((wy + 619)) click 1
+    sleep 1
+    xdotool key Return
+  fi
+  wait "$pid" || fail "filterhost --dialog, Return: $(cat "$work/applied.log")"
+  cmp -s "$work/plain.pam" "$work/applied.pam" ||
+    fail "Return in the editing window did not give the output of the run without it"
+
+  host --dialog "$(winpath "$photo")" "$(winpath "$work/cancelled.pam")" >"$work/cancelled.log" 2>&1 &
+  pid=$!
+  if id=$(wait_window cancel filterhost "Tintara Kolmara Pro"); then
+    sleep 2
+    close_guide startup_guide_again
+    xdotool key Escape
+  fi
+  wait "$pid"
+  [ -e "$work/cancelled.pam" ] && fail "Escape in the editing window still wrote its output"
 fi
 
 [ "$failures" -eq 0 ] || { echo "window test: $failures failures (shots in $shots)" >&2; exit 1; }
