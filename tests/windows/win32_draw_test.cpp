@@ -300,7 +300,8 @@ TEST_F(DrawTest, SlopedAndWideLinesMatchWithinAPixel) {
     };
     const Segment segments[] = {
         {P(5, 5), P(30, 80), 1},    {P(40, 150), P(10, 100), 1},  {P(50, 10), P(115, 30), 1},
-        {P(60, 50), P(60, 100), 3}, {P(70, 110), P(110, 150), 4}, {P(80, 40), P(110, 90), 2},
+        {P(60, 50), P(60, 100), 3}, {P(70, 110), P(110, 150), 4}, {P(80, 40), P(110, 90), 5},
+        {P(100, 5), P(112, 60), 2},
     };
     Paint([&](auto& p) {
         for (const Segment& s : segments) p.Line(s.a, s.b, kRed, s.width, 0, 0);
