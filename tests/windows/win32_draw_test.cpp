@@ -507,24 +507,38 @@ TEST(Win32Fonts, EveryFontFitsTheNominalMetrics) {
     EXPECT_EQ(h, 13);
     HDC dc = CreateCompatibleDC(nullptr);
     ASSERT_NE(dc, nullptr);
-    const char* letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    auto measure = [&](HFONT f, SIZE* size, TEXTMETRICA* tm) {
+        HGDIOBJ old = SelectObject(dc, f);
+        GetTextExtentPoint32A(dc, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, size);
+        GetTextMetricsA(dc, tm);
+        SelectObject(dc, old);
+    };
+    // The dialog size, 6 points for the small font, a third larger for the large ones.
+    const int named[] = {8, 6, 8, 11, 11};
     for (int32_t font = kUiFontDialog; font <= kUiFontLargeBold; ++font) {
         HFONT f = W32_FontOf(font);
         ASSERT_NE(f, nullptr) << font;
-        HGDIOBJ old = SelectObject(dc, f);
         SIZE size{};
-        GetTextExtentPoint32A(dc, letters, 52, &size);
         TEXTMETRICA tm{};
-        GetTextMetricsA(dc, &tm);
-        SelectObject(dc, old);
+        measure(f, &size, &tm);
         int32_t avg = 0, nominal = 0;
         ASSERT_EQ(Ui_Font_Nominal(8, font, &avg, &nominal), kStatusOk);
         EXPECT_TRUE(Ui_Font_Fits(size.cx, tm.tmHeight, avg, nominal))
             << font << ": " << size.cx << " x " << tm.tmHeight;
-        // Fitting must not shrink a font to nothing.
-        EXPECT_GE(tm.tmHeight, nominal - 4) << font;
         const bool bold = font == kUiFontBold || font == kUiFontLargeBold;
         EXPECT_EQ(tm.tmWeight >= FW_SEMIBOLD, bold) << font;
+        // The largest that fits: the size named, or one pixel more would not fit.
+        LOGFONTA lf{};
+        ASSERT_NE(GetObjectA(f, sizeof lf, &lf), 0);
+        if (-lf.lfHeight == MulDiv(named[font], dpi, 72)) continue;
+        EXPECT_LT(-lf.lfHeight, MulDiv(named[font], dpi, 72)) << font;
+        lf.lfHeight -= 1;
+        HFONT larger = CreateFontIndirectA(&lf);
+        measure(larger, &size, &tm);
+        DeleteObject(larger);
+        EXPECT_FALSE(Ui_Font_Fits(size.cx, tm.tmHeight, avg, nominal))
+            << font << " could be larger";
     }
     DeleteDC(dc);
     W32_Draw_FreeFonts();
