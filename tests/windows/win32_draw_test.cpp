@@ -267,6 +267,36 @@ TEST_F(DrawTest, RectanglesClipsAndXorMatchExactly) {
     EXPECT_TRUE(Same(GdiAt(80, 80), kBackground));
 }
 
+// While a user item paints, everything is cut to the item; a drawing clip narrows that but never
+// widens it, and taking the drawing clip away leaves the item's.
+TEST_F(DrawTest, PaintClipHoldsEveryPrimitiveInsideTheItem) {
+    Ui_Offscreen* image = PatternImage(30, 20);
+    ASSERT_NE(image, nullptr);
+    const Ui_Rect item = R(20, 30, 70, 110);
+    gState.paintClipOn = 1;
+    gState.paintClip = item;
+    hw_->paintClipOn = 1;
+    hw_->paintClip = item;
+    Paint([&](auto& p) {
+        p.Fill(R(0, 0, kHeight, kWidth), kRed, 0);
+        Ui_Rect wider = R(0, 0, 100, 150);
+        p.Clip(&wider);
+        p.Fill(R(10, 10, 90, 140), kBlue, 0);
+        Ui_Rect narrow = R(30, 40, 50, 60);
+        p.Clip(&narrow);
+        p.Fill(R(0, 0, kHeight, kWidth), kGreen, 1);
+        p.Clip(nullptr);
+        p.Line(P(60, 0), P(60, 159), kInk, 1, 0, 0);
+        p.Image(image, 55, 95, nullptr);
+    });
+    ExpectExact();
+    EXPECT_TRUE(Same(GdiAt(19, 50), kBackground));
+    EXPECT_TRUE(Same(GdiAt(60, 29), kBackground));
+    EXPECT_TRUE(Same(GdiAt(60, 94), kInk));
+    EXPECT_TRUE(Same(GdiAt(60, 110), kBackground));
+    Ui_Offscreen_Free(&image);
+}
+
 TEST_F(DrawTest, StraightLinesKeepBothEndsDotsAndXor) {
     Paint([](auto& p) {
         p.Line(P(5, 10), P(5, 60), kRed, 1, 0, 0);

@@ -181,6 +181,27 @@ int32_t MeasureWrapped(UiWindow* w, int32_t font, const char* text, int32_t widt
     return MeasureOn(nullptr, w, font, text, width, kUiTextWrap, nullptr, height);
 }
 
+// Selects the clip of the drawing: the caller's rectangle (null: none) within the paint clip.
+// The window system's own clip of the window still applies below it.
+int32_t SelectClip(HDC dc, const W32DrawState* s, const Ui_Rect* clip) {
+    Ui_Rect cut{0, 0, 0, 0};
+    if (clip != nullptr && s->paintClipOn) {
+        Ui_Rect_Intersect(clip, &s->paintClip, &cut);
+    } else if (clip != nullptr) {
+        cut = *clip;
+    } else if (s->paintClipOn) {
+        cut = s->paintClip;
+    } else {
+        return SelectClipRgn(dc, nullptr) != ERROR ? kStatusOk : kStatusError;
+    }
+    // Disjoint rectangles leave an empty clip: nothing is drawn.
+    HRGN region = CreateRectRgn(cut.left, cut.top, cut.right, cut.bottom);
+    if (region == nullptr) return kStatusError;
+    const int result = SelectClipRgn(dc, region);
+    DeleteObject(region);
+    return result != ERROR ? kStatusOk : kStatusError;
+}
+
 int32_t DrawBegin(UiWindow* w) {
     W32DrawState* s = W32_DrawStateOf(w);
     if (s == nullptr || s->drawing) return kStatusError;
@@ -198,7 +219,11 @@ int32_t DrawBegin(UiWindow* w) {
     // Text draws over what is there; shapes start in the normal raster mode.
     SetBkMode(dc, TRANSPARENT);
     SetROP2(dc, R2_COPYPEN);
-    SelectClipRgn(dc, nullptr);
+    if (SelectClip(dc, s, nullptr) != kStatusOk) {
+        RestoreDC(dc, saved);
+        if (s->memoryDc == nullptr) ReleaseDC(s->hwnd, dc);
+        return kStatusError;
+    }
     s->dc = dc;
     s->saved = saved;
     s->drawing = 1;
@@ -227,18 +252,9 @@ COLORREF ToColorRef(Ui_RGB c) {
 }
 
 int32_t DrawClip(UiWindow* w, const Ui_Rect* clip) {
-    HDC dc = Drawing(w);
-    if (dc == nullptr) return kStatusError;
-    if (clip == nullptr) {
-        SelectClipRgn(dc, nullptr);
-        return kStatusOk;
-    }
-    // The clip replaces the previous one; the window system's own clip still applies below it.
-    HRGN region = CreateRectRgn(clip->left, clip->top, clip->right, clip->bottom);
-    if (region == nullptr) return kStatusError;
-    const int result = SelectClipRgn(dc, region);
-    DeleteObject(region);
-    return result != ERROR ? kStatusOk : kStatusError;
+    W32DrawState* s = W32_DrawStateOf(w);
+    if (s == nullptr || !s->drawing) return kStatusError;
+    return SelectClip(s->dc, s, clip);
 }
 
 // One pixel in a colour, inverted with it in XOR mode (SetPixel knows no raster mode).
