@@ -525,6 +525,14 @@ TEST_F(TextTest, WrappedTextTakesTheHeightMeasuredAndGrowsWithTheText) {
     EXPECT_GT(ink.bottom - ink.top, many - lineHeight);
     EXPECT_GE(ink.left, r.left);
     EXPECT_LE(ink.right, r.right);
+    // A word longer than the line breaks inside: its ink stays in the rectangle, on more lines.
+    const char* word = "Unbreakablewordlongerthanthebox";
+    int32_t wordHeight = 0;
+    ASSERT_EQ(gdi_.measureWrapped(&window_, kUiFontDialog, word, 60, &wordHeight), kStatusOk);
+    EXPECT_GE(wordHeight, 2 * lineHeight);
+    Ink broken = Draw(word, R(5, 20, 115, 80), kUiAlignLeft | kUiTextWrap, &drawn);
+    EXPECT_LE(broken.right, 80);
+    EXPECT_GT(broken.bottom - broken.top, lineHeight);
 }
 
 // Every framework font is made, fits the metrics dialogs are laid out with, and bold is bolder.

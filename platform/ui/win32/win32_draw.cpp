@@ -7,12 +7,14 @@
 // clip, the font, the text colour).
 //
 // The pixels follow the framework's conventions, which are not all GDI's: rectangles exclude
-// their right and bottom edges (as GDI's do), lines include their end point (GDI leaves it out,
-// so it is added), round shapes and polygons cover the pixels whose centres lie inside them, and
-// XOR inverts every covered pixel exactly once (R2_XORPEN for shapes, PATINVERT for rectangles
-// and single pixels). Round shapes are filled as paths, so that a filled ellipse, a framed one
-// and a pie are all one fill of the area they name and no pen overlaps a brush: under XOR an
-// overlap would flip a pixel twice and leave it as it was.
+// their right and bottom edges (as GDI's do); lines include their end point (GDI leaves it out,
+// so it is added); a wide line is an upright square of the pen's width swept along the line;
+// filled ellipses, pies and polygons cover the pixels whose centres lie inside them, and frames
+// and arcs run inside the box they are given. XOR inverts every covered pixel exactly once
+// (R2_XORPEN for shapes, PATINVERT for rectangles and single pixels): shapes are filled with no
+// pen and framed with no brush, because where a pen overlapped a brush a pixel would be
+// inverted twice and stay as it was. The headless canvas draws by the same rules; what GDI
+// rasterises differently is an edge pixel here and there.
 //
 // Fonts. Dialogs are laid out with the framework's nominal metrics (as on the other bindings), so
 // that a template has one size in pixels everywhere; the GDI font drawn is the dialog's face at
@@ -140,7 +142,9 @@ UINT TextFormat(uint32_t format) {
     UINT f = DT_TOP | DT_NOPREFIX;
     if ((format & kUiAlignMask) == kUiAlignCenter) f |= DT_CENTER;
     if ((format & kUiAlignMask) == kUiAlignRight) f |= DT_RIGHT;
-    f |= (format & kUiTextWrap) ? DT_WORDBREAK : DT_SINGLELINE;
+    // Wrapped as an edit field wraps: a word longer than the line breaks inside rather than run
+    // past the rectangle's edge, as on the other bindings.
+    f |= (format & kUiTextWrap) ? DT_WORDBREAK | DT_EDITCONTROL : DT_SINGLELINE;
     return f;
 }
 
@@ -511,8 +515,11 @@ int32_t GdiImage(UiWindow* w, const Ui_Offscreen* image, int16_t top, int16_t le
         image->rowBytes != ((3 * image->width + 3) & ~3)) {
         return 3;
     }
-    Ui_Rect placed = Ui_Rect_Make(top, left, top + image->height, left + image->width), target;
-    target = placed;
+    // Rectangles are 16-bit: an image reaching past the coordinate range is cut there.
+    const int32_t bottom = top + image->height, right = left + image->width;
+    Ui_Rect placed =
+        Ui_Rect_Make(top, left, bottom < 32767 ? bottom : 32767, right < 32767 ? right : 32767);
+    Ui_Rect target = placed;
     if (clip != nullptr) Ui_Rect_Intersect(&placed, clip, &target);
     if (Ui_Rect_IsEmpty(&target)) return kStatusOk;
 
