@@ -152,14 +152,18 @@ class DrawTest : public ::testing::Test {
     // Draws the same sequence through both bindings, GDI inside drawBegin .. drawEnd.
     template <typename F>
     void Paint(F draw) {
-        ASSERT_EQ(gdi_.drawBegin(&window_), kStatusOk);
-        Gdi g{this};
-        draw(g);
-        ASSERT_EQ(gdi_.drawEnd(&window_), kStatusOk);
+        PaintGdi(draw);
         hw_->clipOn = 0;
         Ref r{this};
         draw(r);
         hw_->clipOn = 0;
+    }
+    template <typename F>
+    void PaintGdi(F draw) {
+        ASSERT_EQ(gdi_.drawBegin(&window_), kStatusOk);
+        Gdi g{this};
+        draw(g);
+        ASSERT_EQ(gdi_.drawEnd(&window_), kStatusOk);
         GdiFlush();
     }
 
@@ -363,23 +367,19 @@ TEST_F(DrawTest, EllipsesPiesArcsAndPolygonsMatchWithinAPixel) {
 }
 
 TEST_F(DrawTest, XorShapesInvertOnceAndRestoreWhenDrawnTwice) {
-    Paint([](auto& p) {
-        p.Fill(R(0, 0, 60, 160), kBlue, 0);
+    auto shapes = [](auto& p) {
         p.Ellipse(R(10, 10, 50, 70), kRed, 0, 1);
         p.Ellipse(R(10, 80, 50, 150), kGreen, 2, 1);
         p.Arc(R(60, 10, 110, 60), 45, 200, kRed, 0, 1);
         p.Polygon({P(65, 80), P(110, 90), P(70, 150)}, kGreen, 1);
+    };
+    Paint([&](auto& p) {
+        p.Fill(R(0, 0, 60, 160), kBlue, 0);
+        shapes(p);
     });
     ExpectNearEdges(400);
     // Inverting again gives back exactly what was there.
-    ASSERT_EQ(gdi_.drawBegin(&window_), kStatusOk);
-    Gdi g{this};
-    g.Ellipse(R(10, 10, 50, 70), kRed, 0, 1);
-    g.Ellipse(R(10, 80, 50, 150), kGreen, 2, 1);
-    g.Arc(R(60, 10, 110, 60), 45, 200, kRed, 0, 1);
-    g.Polygon({P(65, 80), P(110, 90), P(70, 150)}, kGreen, 1);
-    ASSERT_EQ(gdi_.drawEnd(&window_), kStatusOk);
-    GdiFlush();
+    PaintGdi(shapes);
     for (int v = 0; v < kHeight; ++v) {
         for (int h = 0; h < kWidth; ++h) {
             ASSERT_TRUE(Same(GdiAt(v, h), v < 60 ? kBlue : kBackground)) << v << "," << h;
