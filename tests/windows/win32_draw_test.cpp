@@ -152,14 +152,18 @@ class DrawTest : public ::testing::Test {
     // Draws the same sequence through both bindings, GDI inside drawBegin .. drawEnd.
     template <typename F>
     void Paint(F draw) {
-        ASSERT_EQ(gdi_.drawBegin(&window_), kStatusOk);
-        Gdi g{this};
-        draw(g);
-        ASSERT_EQ(gdi_.drawEnd(&window_), kStatusOk);
+        PaintGdi(draw);
         hw_->clipOn = 0;
         Ref r{this};
         draw(r);
         hw_->clipOn = 0;
+    }
+    template <typename F>
+    void PaintGdi(F draw) {
+        ASSERT_EQ(gdi_.drawBegin(&window_), kStatusOk);
+        Gdi g{this};
+        draw(g);
+        ASSERT_EQ(gdi_.drawEnd(&window_), kStatusOk);
         GdiFlush();
     }
 
@@ -267,6 +271,36 @@ TEST_F(DrawTest, RectanglesClipsAndXorMatchExactly) {
     EXPECT_TRUE(Same(GdiAt(80, 80), kBackground));
 }
 
+// While a user item paints, everything is cut to the item; a drawing clip narrows that but never
+// widens it, and taking the drawing clip away leaves the item's.
+TEST_F(DrawTest, PaintClipHoldsEveryPrimitiveInsideTheItem) {
+    Ui_Offscreen* image = PatternImage(30, 20);
+    ASSERT_NE(image, nullptr);
+    const Ui_Rect item = R(20, 30, 70, 110);
+    gState.paintClipOn = 1;
+    gState.paintClip = item;
+    hw_->paintClipOn = 1;
+    hw_->paintClip = item;
+    Paint([&](auto& p) {
+        p.Fill(R(0, 0, kHeight, kWidth), kRed, 0);
+        Ui_Rect wider = R(0, 0, 100, 150);
+        p.Clip(&wider);
+        p.Fill(R(10, 10, 90, 140), kBlue, 0);
+        Ui_Rect narrow = R(30, 40, 50, 60);
+        p.Clip(&narrow);
+        p.Fill(R(0, 0, kHeight, kWidth), kGreen, 1);
+        p.Clip(nullptr);
+        p.Line(P(60, 0), P(60, 159), kInk, 1, 0, 0);
+        p.Image(image, 55, 95, nullptr);
+    });
+    ExpectExact();
+    EXPECT_TRUE(Same(GdiAt(19, 50), kBackground));
+    EXPECT_TRUE(Same(GdiAt(60, 29), kBackground));
+    EXPECT_TRUE(Same(GdiAt(60, 94), kInk));
+    EXPECT_TRUE(Same(GdiAt(60, 110), kBackground));
+    Ui_Offscreen_Free(&image);
+}
+
 TEST_F(DrawTest, StraightLinesKeepBothEndsDotsAndXor) {
     Paint([](auto& p) {
         p.Line(P(5, 10), P(5, 60), kRed, 1, 0, 0);
@@ -300,7 +334,8 @@ TEST_F(DrawTest, SlopedAndWideLinesMatchWithinAPixel) {
     };
     const Segment segments[] = {
         {P(5, 5), P(30, 80), 1},    {P(40, 150), P(10, 100), 1},  {P(50, 10), P(115, 30), 1},
-        {P(60, 50), P(60, 100), 3}, {P(70, 110), P(110, 150), 4}, {P(80, 40), P(110, 90), 2},
+        {P(60, 50), P(60, 100), 3}, {P(70, 110), P(110, 150), 4}, {P(80, 40), P(110, 90), 5},
+        {P(100, 5), P(112, 60), 2},
     };
     Paint([&](auto& p) {
         for (const Segment& s : segments) p.Line(s.a, s.b, kRed, s.width, 0, 0);
@@ -332,23 +367,19 @@ TEST_F(DrawTest, EllipsesPiesArcsAndPolygonsMatchWithinAPixel) {
 }
 
 TEST_F(DrawTest, XorShapesInvertOnceAndRestoreWhenDrawnTwice) {
-    Paint([](auto& p) {
-        p.Fill(R(0, 0, 60, 160), kBlue, 0);
+    auto shapes = [](auto& p) {
         p.Ellipse(R(10, 10, 50, 70), kRed, 0, 1);
         p.Ellipse(R(10, 80, 50, 150), kGreen, 2, 1);
         p.Arc(R(60, 10, 110, 60), 45, 200, kRed, 0, 1);
         p.Polygon({P(65, 80), P(110, 90), P(70, 150)}, kGreen, 1);
+    };
+    Paint([&](auto& p) {
+        p.Fill(R(0, 0, 60, 160), kBlue, 0);
+        shapes(p);
     });
     ExpectNearEdges(400);
     // Inverting again gives back exactly what was there.
-    ASSERT_EQ(gdi_.drawBegin(&window_), kStatusOk);
-    Gdi g{this};
-    g.Ellipse(R(10, 10, 50, 70), kRed, 0, 1);
-    g.Ellipse(R(10, 80, 50, 150), kGreen, 2, 1);
-    g.Arc(R(60, 10, 110, 60), 45, 200, kRed, 0, 1);
-    g.Polygon({P(65, 80), P(110, 90), P(70, 150)}, kGreen, 1);
-    ASSERT_EQ(gdi_.drawEnd(&window_), kStatusOk);
-    GdiFlush();
+    PaintGdi(shapes);
     for (int v = 0; v < kHeight; ++v) {
         for (int h = 0; h < kWidth; ++h) {
             ASSERT_TRUE(Same(GdiAt(v, h), v < 60 ? kBlue : kBackground)) << v << "," << h;
@@ -494,6 +525,14 @@ TEST_F(TextTest, WrappedTextTakesTheHeightMeasuredAndGrowsWithTheText) {
     EXPECT_GT(ink.bottom - ink.top, many - lineHeight);
     EXPECT_GE(ink.left, r.left);
     EXPECT_LE(ink.right, r.right);
+    // A word longer than the line breaks inside: its ink stays in the rectangle, on more lines.
+    const char* word = "Unbreakablewordlongerthanthebox";
+    int32_t wordHeight = 0;
+    ASSERT_EQ(gdi_.measureWrapped(&window_, kUiFontDialog, word, 60, &wordHeight), kStatusOk);
+    EXPECT_GE(wordHeight, 2 * lineHeight);
+    Ink broken = Draw(word, R(5, 20, 115, 80), kUiAlignLeft | kUiTextWrap, &drawn);
+    EXPECT_LE(broken.right, 80);
+    EXPECT_GT(broken.bottom - broken.top, lineHeight);
 }
 
 // Every framework font is made, fits the metrics dialogs are laid out with, and bold is bolder.
@@ -506,24 +545,38 @@ TEST(Win32Fonts, EveryFontFitsTheNominalMetrics) {
     EXPECT_EQ(h, 13);
     HDC dc = CreateCompatibleDC(nullptr);
     ASSERT_NE(dc, nullptr);
-    const char* letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    auto measure = [&](HFONT f, SIZE* size, TEXTMETRICA* tm) {
+        HGDIOBJ old = SelectObject(dc, f);
+        GetTextExtentPoint32A(dc, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, size);
+        GetTextMetricsA(dc, tm);
+        SelectObject(dc, old);
+    };
+    // The dialog size, 6 points for the small font, a third larger for the large ones.
+    const int named[] = {8, 6, 8, 11, 11};
     for (int32_t font = kUiFontDialog; font <= kUiFontLargeBold; ++font) {
         HFONT f = W32_FontOf(font);
         ASSERT_NE(f, nullptr) << font;
-        HGDIOBJ old = SelectObject(dc, f);
         SIZE size{};
-        GetTextExtentPoint32A(dc, letters, 52, &size);
         TEXTMETRICA tm{};
-        GetTextMetricsA(dc, &tm);
-        SelectObject(dc, old);
+        measure(f, &size, &tm);
         int32_t avg = 0, nominal = 0;
         ASSERT_EQ(Ui_Font_Nominal(8, font, &avg, &nominal), kStatusOk);
         EXPECT_TRUE(Ui_Font_Fits(size.cx, tm.tmHeight, avg, nominal))
             << font << ": " << size.cx << " x " << tm.tmHeight;
-        // Fitting must not shrink a font to nothing.
-        EXPECT_GE(tm.tmHeight, nominal - 4) << font;
         const bool bold = font == kUiFontBold || font == kUiFontLargeBold;
         EXPECT_EQ(tm.tmWeight >= FW_SEMIBOLD, bold) << font;
+        // The largest that fits: the size named, or one pixel more would not fit.
+        LOGFONTA lf{};
+        ASSERT_NE(GetObjectA(f, sizeof lf, &lf), 0);
+        if (-lf.lfHeight == MulDiv(named[font], dpi, 72)) continue;
+        EXPECT_LT(-lf.lfHeight, MulDiv(named[font], dpi, 72)) << font;
+        lf.lfHeight -= 1;
+        HFONT larger = CreateFontIndirectA(&lf);
+        measure(larger, &size, &tm);
+        DeleteObject(larger);
+        EXPECT_FALSE(Ui_Font_Fits(size.cx, tm.tmHeight, avg, nominal))
+            << font << " could be larger";
     }
     DeleteDC(dc);
     W32_Draw_FreeFonts();

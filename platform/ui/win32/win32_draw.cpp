@@ -7,12 +7,14 @@
 // clip, the font, the text colour).
 //
 // The pixels follow the framework's conventions, which are not all GDI's: rectangles exclude
-// their right and bottom edges (as GDI's do), lines include their end point (GDI leaves it out,
-// so it is added), round shapes and polygons cover the pixels whose centres lie inside them, and
-// XOR inverts every covered pixel exactly once (R2_XORPEN for shapes, PATINVERT for rectangles
-// and single pixels). Round shapes are filled as paths, so that a filled ellipse, a framed one
-// and a pie are all one fill of the area they name and no pen overlaps a brush: under XOR an
-// overlap would flip a pixel twice and leave it as it was.
+// their right and bottom edges (as GDI's do); lines include their end point (GDI leaves it out,
+// so it is added); a wide line is an upright square of the pen's width swept along the line;
+// filled ellipses, pies and polygons cover the pixels whose centres lie inside them, and frames
+// and arcs run inside the box they are given. XOR inverts every covered pixel exactly once
+// (R2_XORPEN for shapes, PATINVERT for rectangles and single pixels): shapes are filled with no
+// pen and framed with no brush, because where a pen overlapped a brush a pixel would be
+// inverted twice and stay as it was. The headless canvas draws by the same rules; what GDI
+// rasterises differently is an edge pixel here and there.
 //
 // Fonts. Dialogs are laid out with the framework's nominal metrics (as on the other bindings), so
 // that a template has one size in pixels everywhere; the GDI font drawn is the dialog's face at
@@ -140,7 +142,9 @@ UINT TextFormat(uint32_t format) {
     UINT f = DT_TOP | DT_NOPREFIX;
     if ((format & kUiAlignMask) == kUiAlignCenter) f |= DT_CENTER;
     if ((format & kUiAlignMask) == kUiAlignRight) f |= DT_RIGHT;
-    f |= (format & kUiTextWrap) ? DT_WORDBREAK : DT_SINGLELINE;
+    // Wrapped as an edit field wraps: a word longer than the line breaks inside rather than run
+    // past the rectangle's edge, as on the other bindings.
+    f |= (format & kUiTextWrap) ? DT_WORDBREAK | DT_EDITCONTROL : DT_SINGLELINE;
     return f;
 }
 
@@ -181,6 +185,27 @@ int32_t MeasureWrapped(UiWindow* w, int32_t font, const char* text, int32_t widt
     return MeasureOn(nullptr, w, font, text, width, kUiTextWrap, nullptr, height);
 }
 
+// Selects the clip of the drawing: the caller's rectangle (null: none) within the paint clip.
+// The window system's own clip of the window still applies below it.
+int32_t SelectClip(HDC dc, const W32DrawState* s, const Ui_Rect* clip) {
+    Ui_Rect cut{0, 0, 0, 0};
+    if (clip != nullptr && s->paintClipOn) {
+        Ui_Rect_Intersect(clip, &s->paintClip, &cut);
+    } else if (clip != nullptr) {
+        cut = *clip;
+    } else if (s->paintClipOn) {
+        cut = s->paintClip;
+    } else {
+        return SelectClipRgn(dc, nullptr) != ERROR ? kStatusOk : kStatusError;
+    }
+    // Disjoint rectangles leave an empty clip: nothing is drawn.
+    HRGN region = CreateRectRgn(cut.left, cut.top, cut.right, cut.bottom);
+    if (region == nullptr) return kStatusError;
+    const int result = SelectClipRgn(dc, region);
+    DeleteObject(region);
+    return result != ERROR ? kStatusOk : kStatusError;
+}
+
 int32_t DrawBegin(UiWindow* w) {
     W32DrawState* s = W32_DrawStateOf(w);
     if (s == nullptr || s->drawing) return kStatusError;
@@ -198,7 +223,11 @@ int32_t DrawBegin(UiWindow* w) {
     // Text draws over what is there; shapes start in the normal raster mode.
     SetBkMode(dc, TRANSPARENT);
     SetROP2(dc, R2_COPYPEN);
-    SelectClipRgn(dc, nullptr);
+    if (SelectClip(dc, s, nullptr) != kStatusOk) {
+        RestoreDC(dc, saved);
+        if (s->memoryDc == nullptr) ReleaseDC(s->hwnd, dc);
+        return kStatusError;
+    }
     s->dc = dc;
     s->saved = saved;
     s->drawing = 1;
@@ -227,18 +256,9 @@ COLORREF ToColorRef(Ui_RGB c) {
 }
 
 int32_t DrawClip(UiWindow* w, const Ui_Rect* clip) {
-    HDC dc = Drawing(w);
-    if (dc == nullptr) return kStatusError;
-    if (clip == nullptr) {
-        SelectClipRgn(dc, nullptr);
-        return kStatusOk;
-    }
-    // The clip replaces the previous one; the window system's own clip still applies below it.
-    HRGN region = CreateRectRgn(clip->left, clip->top, clip->right, clip->bottom);
-    if (region == nullptr) return kStatusError;
-    const int result = SelectClipRgn(dc, region);
-    DeleteObject(region);
-    return result != ERROR ? kStatusOk : kStatusError;
+    W32DrawState* s = W32_DrawStateOf(w);
+    if (s == nullptr || !s->drawing) return kStatusError;
+    return SelectClip(s->dc, s, clip);
 }
 
 // One pixel in a colour, inverted with it in XOR mode (SetPixel knows no raster mode).
@@ -269,51 +289,87 @@ int32_t GdiFillRect(UiWindow* w, const Ui_Rect* r, Ui_RGB color, uint8_t xorMode
     return ok ? kStatusOk : kStatusError;
 }
 
+int64_t Cross(POINT o, POINT a, POINT b) {
+    return int64_t(a.x - o.x) * (b.y - o.y) - int64_t(a.y - o.y) * (b.x - o.x);
+}
+
+// A wide line. The framework's is a square of the pen's width moved along the line, upright
+// whatever the slope (a point covers `width` pixels from (width - 1) / 2 before it), so it is
+// filled as the outline of what that square sweeps: the convex hull of the squares at the two
+// ends. A GDI pen would turn its ends with the line and centre an even width differently.
+int32_t WideLine(HDC dc, Ui_Point a, Ui_Point b, Ui_RGB color, int32_t width) {
+    const int32_t before = (width - 1) / 2, after = width - before;
+    POINT corners[8];
+    int32_t n = 0;
+    const Ui_Point ends[2] = {a, b};
+    for (const Ui_Point& p : ends) {
+        corners[n++] = POINT{p.h - before, p.v - before};
+        corners[n++] = POINT{p.h + after, p.v - before};
+        corners[n++] = POINT{p.h + after, p.v + after};
+        corners[n++] = POINT{p.h - before, p.v + after};
+    }
+    // Monotone chain over the eight corners, sorted by x, then y.
+    for (int32_t i = 1; i < n; ++i) {
+        for (int32_t j = i; j > 0; --j) {
+            const POINT& p = corners[j - 1];
+            const POINT& q = corners[j];
+            if (p.x < q.x || (p.x == q.x && p.y <= q.y)) break;
+            const POINT t = corners[j];
+            corners[j] = corners[j - 1];
+            corners[j - 1] = t;
+        }
+    }
+    POINT hull[16];
+    int32_t k = 0;
+    for (int32_t i = 0; i < n; ++i) {
+        while (k >= 2 && Cross(hull[k - 2], hull[k - 1], corners[i]) <= 0) --k;
+        hull[k++] = corners[i];
+    }
+    for (int32_t i = n - 2, lower = k + 1; i >= 0; --i) {
+        while (k >= lower && Cross(hull[k - 2], hull[k - 1], corners[i]) <= 0) --k;
+        hull[k++] = corners[i];
+    }
+    HBRUSH brush = CreateSolidBrush(ToColorRef(color));
+    if (brush == nullptr) return kStatusError;
+    HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
+    HGDIOBJ oldBrush = SelectObject(dc, brush);
+    // Without a pen the fill covers the pixels inside the hull's edges, its last point being
+    // the first again.
+    const BOOL ok = Polygon(dc, hull, k - 1);
+    SelectObject(dc, oldBrush);
+    SelectObject(dc, oldPen);
+    DeleteObject(brush);
+    return ok ? kStatusOk : kStatusError;
+}
+
 int32_t GdiLine(UiWindow* w, Ui_Point a, Ui_Point b, Ui_RGB color, int16_t width, uint8_t dotted,
                 uint8_t xorMode) {
     HDC dc = Drawing(w);
     if (dc == nullptr) return kStatusError;
-    // An XOR pen stays thin so that no pixel is inverted twice.
-    if (width < 1 || xorMode) width = 1;
-    LOGBRUSH lb{BS_SOLID, ToColorRef(color), 0};
-    HPEN pen = nullptr;
-    if (dotted) {
-        // Every other pixel, starting with the first: the dotted look of focus frames.
-        pen = ExtCreatePen(PS_COSMETIC | PS_ALTERNATE, 1, &lb, 0, nullptr);
-    } else if (width == 1) {
-        pen = CreatePen(PS_SOLID, 1, ToColorRef(color));
-    } else {
-        // Square ends half the width past each end point, as a square pen moved along the line.
-        pen = ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_SQUARE | PS_JOIN_MITER, DWORD(width),
-                           &lb, 0, nullptr);
+    // An XOR pen stays thin so that no pixel is inverted twice, and dots are one pixel.
+    if (width < 1 || xorMode || dotted) width = 1;
+    if (width > 1) return WideLine(dc, a, b, color, width);
+    if (a.v == b.v && a.h == b.h) {
+        PutPixel(dc, a.v, a.h, color, xorMode);
+        return kStatusOk;
     }
+    LOGBRUSH lb{BS_SOLID, ToColorRef(color), 0};
+    // Dotted: every other pixel, starting with the first, as focus frames are drawn.
+    HPEN pen = dotted ? ExtCreatePen(PS_COSMETIC | PS_ALTERNATE, 1, &lb, 0, nullptr)
+                      : CreatePen(PS_SOLID, 1, ToColorRef(color));
     if (pen == nullptr) return kStatusError;
     HGDIOBJ oldPen = SelectObject(dc, pen);
     SetROP2(dc, xorMode ? R2_XORPEN : R2_COPYPEN);
-    BOOL ok = TRUE;
-    if (a.v == b.v && a.h == b.h) {
-        if (width == 1) PutPixel(dc, a.v, a.h, color, xorMode);
-    } else {
-        ok = MoveToEx(dc, a.h, a.v, nullptr) && LineTo(dc, b.h, b.v);
-    }
+    const BOOL ok = MoveToEx(dc, a.h, a.v, nullptr) && LineTo(dc, b.h, b.v);
     SelectObject(dc, oldPen);
     DeleteObject(pen);
     SetROP2(dc, R2_COPYPEN);
-    if (a.v == b.v && a.h == b.h && width > 1) {
-        // A point of a wide pen: the square the pen covers.
-        const int32_t lo = (width - 1) / 2;
-        Ui_Rect dot = Ui_Rect_Make(a.v - lo, a.h - lo, a.v - lo + width, a.h - lo + width);
-        return GdiFillRect(w, &dot, color, 0);
-    }
-    // GDI leaves out the last pixel of a thin line; the framework's lines include it. A dotted
-    // line has it when it falls on a dot: the pattern alternates from the first pixel, one
-    // pixel per step of the longer axis.
-    if (ok && width == 1 && !(a.v == b.v && a.h == b.h)) {
-        const int32_t dv = b.v > a.v ? b.v - a.v : a.v - b.v;
-        const int32_t dh = b.h > a.h ? b.h - a.h : a.h - b.h;
-        const int32_t steps = dv > dh ? dv : dh;
-        if (!dotted || steps % 2 == 0) PutPixel(dc, b.v, b.h, color, xorMode);
-    }
+    // GDI leaves out the last pixel of a line; the framework's lines include it. A dotted line
+    // has it when it falls on a dot: one pixel per step of the longer axis.
+    const int32_t dv = b.v > a.v ? b.v - a.v : a.v - b.v;
+    const int32_t dh = b.h > a.h ? b.h - a.h : a.h - b.h;
+    const int32_t steps = dv > dh ? dv : dh;
+    if (ok && (!dotted || steps % 2 == 0)) PutPixel(dc, b.v, b.h, color, xorMode);
     return ok ? kStatusOk : kStatusError;
 }
 
@@ -327,14 +383,60 @@ POINT Radial(const Ui_Rect* r, double degrees) {
                  LONG(std::lround(cy - reach * std::sin(radians)))};
 }
 
-// Adds the ellipse inside r, or its pie segment, to the open path.
-void AddRound(HDC dc, const Ui_Rect* r, int32_t start, int32_t sweep) {
+// A pie segment or a whole ellipse, filled. Without a pen, so that under XOR no pixel is
+// inverted twice; GDI then leaves out the box's last column and row, hence the one added.
+int32_t FillRound(HDC dc, const Ui_Rect* r, int32_t start, int32_t sweep, Ui_RGB color) {
+    HBRUSH brush = CreateSolidBrush(ToColorRef(color));
+    if (brush == nullptr) return kStatusError;
+    HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
+    HGDIOBJ oldBrush = SelectObject(dc, brush);
+    SetArcDirection(dc, AD_COUNTERCLOCKWISE);
+    BOOL ok = FALSE;
     if (sweep >= 360) {
-        Ellipse(dc, r->left, r->top, r->right, r->bottom);
-        return;
+        ok = Ellipse(dc, r->left, r->top, r->right + 1, r->bottom + 1);
+    } else {
+        const POINT from = Radial(r, start), to = Radial(r, start + sweep);
+        ok = Pie(dc, r->left, r->top, r->right + 1, r->bottom + 1, from.x, from.y, to.x, to.y);
     }
-    const POINT from = Radial(r, start), to = Radial(r, start + sweep);
-    Pie(dc, r->left, r->top, r->right, r->bottom, from.x, from.y, to.x, to.y);
+    SelectObject(dc, oldBrush);
+    SelectObject(dc, oldPen);
+    DeleteObject(brush);
+    return ok ? kStatusOk : kStatusError;
+}
+
+// The outline of the ellipse inside r, or a part of it, in a pen `width` pixels wide that runs
+// inside r.
+int32_t FrameRound(HDC dc, const Ui_Rect* r, int32_t start, int32_t sweep, Ui_RGB color,
+                   int32_t width) {
+    LOGBRUSH lb{BS_SOLID, ToColorRef(color), 0};
+    const bool whole = sweep >= 360;
+    HPEN pen = nullptr;
+    if (width <= 1) {
+        pen = CreatePen(PS_SOLID, 1, ToColorRef(color));
+    } else {
+        // A whole ellipse keeps a wide pen inside its box by itself; an arc is drawn on the box
+        // inset by half the width, its ends cut square across the pen.
+        const DWORD style = whole ? PS_INSIDEFRAME : PS_SOLID | PS_ENDCAP_FLAT;
+        pen = ExtCreatePen(PS_GEOMETRIC | style | PS_JOIN_ROUND, DWORD(width), &lb, 0, nullptr);
+    }
+    if (pen == nullptr) return kStatusError;
+    HGDIOBJ oldPen = SelectObject(dc, pen);
+    HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+    SetArcDirection(dc, AD_COUNTERCLOCKWISE);
+    BOOL ok = FALSE;
+    if (whole) {
+        ok = Ellipse(dc, r->left, r->top, r->right, r->bottom);
+    } else {
+        const int32_t half = width > 1 ? width / 2 : 0;
+        Ui_Rect box =
+            Ui_Rect_Make(r->top + half, r->left + half, r->bottom - half, r->right - half);
+        const POINT from = Radial(r, start), to = Radial(r, start + sweep);
+        ok = Arc(dc, box.left, box.top, box.right, box.bottom, from.x, from.y, to.x, to.y);
+    }
+    SelectObject(dc, oldBrush);
+    SelectObject(dc, oldPen);
+    DeleteObject(pen);
+    return ok ? kStatusOk : kStatusError;
 }
 
 int32_t GdiArc(UiWindow* w, const Ui_Rect* r, int32_t start, int32_t sweep, Ui_RGB color,
@@ -342,26 +444,11 @@ int32_t GdiArc(UiWindow* w, const Ui_Rect* r, int32_t start, int32_t sweep, Ui_R
     HDC dc = Drawing(w);
     if (dc == nullptr) return kStatusError;
     if (Ui_Rect_IsEmpty(r) || sweep <= 0) return kStatusOk;
-    // The frame is the ellipse less the one inset by the pen's width: the even-odd fill of the
-    // two leaves the band, so that the pen runs inside r whatever its width.
-    Ui_Rect inner =
-        Ui_Rect_Make(r->top + width, r->left + width, r->bottom - width, r->right - width);
-    const bool band = width > 0 && !Ui_Rect_IsEmpty(&inner);
-    HBRUSH brush = CreateSolidBrush(ToColorRef(color));
-    if (brush == nullptr) return kStatusError;
-    SetArcDirection(dc, AD_COUNTERCLOCKWISE);
-    BeginPath(dc);
-    AddRound(dc, r, start, sweep);
-    if (band) AddRound(dc, &inner, start, sweep);
-    EndPath(dc);
-    HGDIOBJ oldBrush = SelectObject(dc, brush);
-    SetPolyFillMode(dc, ALTERNATE);
     SetROP2(dc, xorMode ? R2_XORPEN : R2_COPYPEN);
-    const BOOL ok = FillPath(dc);
+    const int32_t status = width <= 0 ? FillRound(dc, r, start, sweep, color)
+                                      : FrameRound(dc, r, start, sweep, color, width);
     SetROP2(dc, R2_COPYPEN);
-    SelectObject(dc, oldBrush);
-    DeleteObject(brush);
-    return ok ? kStatusOk : kStatusError;
+    return status;
 }
 
 int32_t GdiEllipse(UiWindow* w, const Ui_Rect* r, Ui_RGB color, int16_t width, uint8_t xorMode) {
@@ -428,8 +515,11 @@ int32_t GdiImage(UiWindow* w, const Ui_Offscreen* image, int16_t top, int16_t le
         image->rowBytes != ((3 * image->width + 3) & ~3)) {
         return 3;
     }
-    Ui_Rect placed = Ui_Rect_Make(top, left, top + image->height, left + image->width), target;
-    target = placed;
+    // Rectangles are 16-bit: an image reaching past the coordinate range is cut there.
+    const int32_t bottom = top + image->height, right = left + image->width;
+    Ui_Rect placed =
+        Ui_Rect_Make(top, left, bottom < 32767 ? bottom : 32767, right < 32767 ? right : 32767);
+    Ui_Rect target = placed;
     if (clip != nullptr) Ui_Rect_Intersect(&placed, clip, &target);
     if (Ui_Rect_IsEmpty(&target)) return kStatusOk;
 
