@@ -185,6 +185,31 @@ if [ $status -ne 1 ] || [ "$(wc -l <"$work/png.err")" -ne 1 ] ||
   fail "a PNG input under Wine: status $status, $(cat "$work/png.err")"
 fi
 
+# Ctrl-C while the filter works (SIGINT reaches the program as a console Ctrl-C event): the run
+# is cancelled, status 3, and nothing is written. A large random picture with noise removal keeps
+# the filter busy for about a second after Prepare.
+{
+  printf 'P7\nWIDTH 3000\nHEIGHT 2000\nDEPTH 3\nMAXVAL 255\nTUPLTYPE RGB\nENDHDR\n'
+  head -c 18000000 /dev/urandom
+} >"$work/large.pam"
+prefs "load-custom $work/noise.txt" "start custom"
+install_prefs
+"$wine" "$windows_host" --no-progress --verbose "$(windows_path "$work/large.pam")" \
+  "$(windows_path "$work/large.out.pam")" 2>"$work/interrupt.err" &
+host=$!
+for _ in $(seq 300); do
+  grep -q '^filterhost: Prepare -> 0' "$work/interrupt.err" && break
+  sleep 0.1
+done
+kill -INT $host
+wait $host
+status=$?
+if [ $status -ne 3 ] || [ -e "$work/large.out.pam" ] ||
+   ! grep -q '^filterhost: interrupted; .* not written' "$work/interrupt.err"; then
+  fail "Ctrl-C under Wine: status $status, $(grep -v advanceState "$work/interrupt.err" | tail -n 3)"
+fi
+rm -f "$work/large.pam"
+
 # The window path without a display: the run ends, cancelled or failed, and writes nothing.
 prefs
 install_prefs
