@@ -160,6 +160,38 @@ prefs
 run replay16 photo16a.pam --play @linux.kact
 changed replay16 "$data/photo16a.pam"
 
+# Uncompressed TIFF in the Windows build (no libtiff there): what it writes, libtiff reads as the
+# same pixels (reset settings leave 8-bit pixels exactly as they were, so a Linux run with them
+# is a plain conversion; at 16 bits the TIFF and the PAM written by the same run must convert
+# alike), and what it reads gives the Linux run's output. An RGBA TIFF, which its reader does not
+# take, is refused in one line.
+prefs
+install_prefs
+for f in photo8.tif photo16a.tif photo16a.pam; do
+  "$wine" "$windows_host" --no-progress "$(windows_path "$data/${f%.*}.pam")" \
+    "$(windows_path "$work/windows.$f")" || fail "writing $f under Wine"
+done
+for f in photo8.tif photo16a.tif photo16a.pam; do
+  "$linux_host" --no-progress "$work/windows.$f" "$work/back.$f.pam" || fail "reading $f on Linux"
+done
+cmp -s "$work/back.photo8.tif.pam" "$data/photo8.pam" ||
+  fail "the 8-bit TIFF written under Wine does not hold the picture"
+cmp -s "$work/back.photo16a.tif.pam" "$work/back.photo16a.pam.pam" ||
+  fail "the 16-bit RGBA TIFF written under Wine does not hold the picture"
+prefs "load-custom $settings" "start custom"
+install_prefs
+"$wine" "$windows_host" --no-progress "$(windows_path "$work/windows.photo8.tif")" \
+  "$(windows_path "$work/tiff8.windows.pam")" || fail "reading a TIFF under Wine"
+cmp -s "$work/tiff8.windows.pam" "$work/custom8.linux.pam" ||
+  fail "a TIFF input under Wine gives another result than its PAM on Linux"
+"$wine" "$windows_host" --no-progress "$(windows_path "$work/windows.photo16a.tif")" \
+  "$(windows_path "$work/rgba.pam")" 2>"$work/rgba.err"
+status=$?
+if [ $status -ne 1 ] || [ "$(wc -l <"$work/rgba.err")" -ne 1 ] || [ -e "$work/rgba.pam" ] ||
+   ! grep -q 'no alpha channel' "$work/rgba.err"; then
+  fail "an RGBA TIFF under Wine: status $status, $(cat "$work/rgba.err")"
+fi
+
 # The PiPL the Linux host's checker reads from each module file, path aside.
 pipl_lines() {
   "$linux_host" --verbose --about --plugin "$1" 2>&1 | grep -E '^filterhost: (module |PiPL: )' |
@@ -181,9 +213,34 @@ fi
   "$(windows_path "$work/png.pam")" 2>"$work/png.err"
 status=$?
 if [ $status -ne 1 ] || [ "$(wc -l <"$work/png.err")" -ne 1 ] ||
-   ! grep -q '^filterhost: cannot read .*PAM files only' "$work/png.err" || [ -e "$work/png.pam" ]; then
+   ! grep -q '^filterhost: cannot read .*PAM and uncompressed TIFF files only' "$work/png.err" || [ -e "$work/png.pam" ]; then
   fail "a PNG input under Wine: status $status, $(cat "$work/png.err")"
 fi
+
+# Ctrl-C while the filter works (SIGINT reaches the program as a console Ctrl-C event): the run
+# is cancelled, status 3, and nothing is written. A large random picture with noise removal keeps
+# the filter busy for about a second after Prepare.
+{
+  printf 'P7\nWIDTH 3000\nHEIGHT 2000\nDEPTH 3\nMAXVAL 255\nTUPLTYPE RGB\nENDHDR\n'
+  head -c 18000000 /dev/urandom
+} >"$work/large.pam"
+prefs "load-custom $work/noise.txt" "start custom"
+install_prefs
+"$wine" "$windows_host" --no-progress --verbose "$(windows_path "$work/large.pam")" \
+  "$(windows_path "$work/large.out.pam")" 2>"$work/interrupt.err" &
+host=$!
+for _ in $(seq 300); do
+  grep -q '^filterhost: Prepare -> 0' "$work/interrupt.err" && break
+  sleep 0.1
+done
+kill -INT $host
+wait $host
+status=$?
+if [ $status -ne 3 ] || [ -e "$work/large.out.pam" ] ||
+   ! grep -q '^filterhost: interrupted; .* not written' "$work/interrupt.err"; then
+  fail "Ctrl-C under Wine: status $status, $(grep -v advanceState "$work/interrupt.err" | tail -n 3)"
+fi
+rm -f "$work/large.pam"
 
 # The window path without a display: the run ends, cancelled or failed, and writes nothing.
 prefs

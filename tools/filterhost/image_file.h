@@ -1,7 +1,7 @@
 // Image files for the stand-in host: TIFF (libtiff), PNG (libpng), JPEG (libjpeg) and PAM (our
 // own code, the same on every system) read into one plain record and written back in the same
-// depth. The Windows build has no libtiff, libpng or libjpeg: it reads and writes PAM only, and
-// names the format it cannot handle.
+// depth. The Windows build has no libtiff, libpng or libjpeg: it reads and writes PAM and
+// uncompressed TIFF, and names the format it cannot handle.
 //
 // Samples are kept interleaved in file scale (0..255 for 8-bit files, 0..65535 for 16-bit ones)
 // whatever the file's own layout was (planar, tiled, compressed, palette, MinIsWhite); the host

@@ -43,7 +43,7 @@ const char* UsageText() {
            "Runs a filter module on an image file (TIFF, PNG, JPEG or PAM; 8 or 16 bits; RGB or\n"
            "RGBA) and writes the result as TIFF, PNG, JPEG or PAM by OUTPUT's extension. OUTPUT "
            "is\n"
-           "written only when the filter succeeds. The Windows build reads and writes PAM only.\n"
+           "written only when the filter succeeds. The Windows build: PAM and uncompressed TIFF.\n"
            "  --plugin PATH       the module (default: KolmaraPro.so, on Windows KolmaraPro.8bf,\n"
            "                      next to filterhost)\n"
            "  --dialog            show the filter's window (default: run without it)\n"

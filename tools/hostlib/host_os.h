@@ -43,6 +43,10 @@ bool HostOs_ErrorIsTerminal();
 // set a flag) and a second one ends the process as usual.
 bool HostOs_WatchInterrupt(void (*onInterrupt)());
 void HostOs_StopWatchingInterrupt();
+// Outside a watched stretch Ctrl-C ends the process with this status. On Linux the signal's
+// own default does that already (the shell sees 130); Windows' default would report success
+// under Wine, so the host says what it means.
+void HostOs_InterruptEndsProcess(int status);
 
 // Large blocks, not zero-filled, in huge pages where the system offers them. Null when there is
 // not enough memory; HostOs_FreeLarge takes null.

@@ -95,6 +95,8 @@ void HostOs_StopWatchingInterrupt() {
     gOnInterrupt = nullptr;
 }
 
+void HostOs_InterruptEndsProcess(int) {}
+
 void* HostOs_AllocateLarge(size_t bytes) {
     constexpr size_t kHugePage = size_t(2) << 20;
     if (bytes < kHugePage) return std::malloc(bytes ? bytes : 1);

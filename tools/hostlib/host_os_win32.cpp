@@ -10,16 +10,23 @@
 #include "tools/hostlib/host_os.h"
 
 namespace {
-void (*gOnInterrupt)() = nullptr;
+void (*volatile gOnInterrupt)() = nullptr;
 volatile LONG gInterrupts = 0;
+int gEndStatus = 0;
+bool gEndInstalled = false;
 
-// Windows calls this on a thread of its own. The first Ctrl-C is ours; for a second one (or a
-// closed console) the next handler, the system's, ends the process.
+// Windows calls this on a thread of its own. The first Ctrl-C while watched is ours; for a second
+// one, one outside, or a closed console the process ends: with the status asked for when there
+// is one, else through the next handler, the system's.
 BOOL WINAPI OnConsoleEvent(DWORD event) {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-    if (InterlockedIncrement(&gInterrupts) > 1 || gOnInterrupt == nullptr) return FALSE;
-    gOnInterrupt();
-    return TRUE;
+    void (*onInterrupt)() = gOnInterrupt;
+    if (InterlockedIncrement(&gInterrupts) == 1 && onInterrupt != nullptr) {
+        onInterrupt();
+        return TRUE;
+    }
+    if (gEndInstalled) ExitProcess(UINT(gEndStatus));
+    return FALSE;
 }
 
 // The system's message for an error code, on one line.
@@ -105,14 +112,19 @@ bool HostOs_ErrorIsTerminal() {
 }
 
 bool HostOs_WatchInterrupt(void (*onInterrupt)()) {
-    gOnInterrupt = onInterrupt;
     gInterrupts = 0;
-    return SetConsoleCtrlHandler(OnConsoleEvent, TRUE) != 0;
+    gOnInterrupt = onInterrupt;
+    return gEndInstalled || SetConsoleCtrlHandler(OnConsoleEvent, TRUE) != 0;
 }
 
 void HostOs_StopWatchingInterrupt() {
-    SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
     gOnInterrupt = nullptr;
+    if (!gEndInstalled) SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
+}
+
+void HostOs_InterruptEndsProcess(int status) {
+    gEndStatus = status;
+    gEndInstalled = gEndInstalled || SetConsoleCtrlHandler(OnConsoleEvent, TRUE) != 0;
 }
 
 // Large pages need a privilege ordinary users lack: plain blocks.
