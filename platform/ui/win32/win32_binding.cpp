@@ -218,7 +218,7 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
             Command(n, 2, kUiNotifyClicked);
             return TRUE;
         case WM_TIMER:
-            TimerMessage(n);
+            TimerMessage(n, int32_t(wParam));
             return TRUE;
         case WM_SETCURSOR: {
             HWND below = reinterpret_cast<HWND>(wParam);

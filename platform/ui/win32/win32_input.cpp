@@ -96,7 +96,8 @@ bool KeyMessage(Window* n, const MSG* msg) {
         Ui_Dlg_RouteKey(n->ui, item, key, modifiers, up);
         return true;
     }
-    if (item == 0 && focus == n->hwnd) {
+    if (item == 0) {
+        // The dialog itself (or nothing of it) has the focus: every key is the dialog's.
         Ui_Dlg_RouteKey(n->ui, 0, key, modifiers, up);
         return true;
     }
@@ -217,12 +218,12 @@ LRESULT CALLBACK UserItemProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-void TimerMessage(Window* n) {
+void TimerMessage(Window* n, int32_t id) {
     // No timer messages while a press is tracked: the timer fires again later.
     if (n->ui->ended || n->ui->tracking) return;
     Ui_Msg m{};
     m.kind = kUiMsgTimer;
-    m.timerId = kUiIdleTimer;
+    m.timerId = id;
     Ui_Dlg_Proc(n->ui, &m, nullptr);
 }
 

@@ -104,7 +104,7 @@ INT_PTR ControlColor(Window* n, UINT message, HDC dc, HWND control);
 // The cursor the framework chose last, set again whenever the window system asks.
 void ApplyCursor();
 // The timer message of a dialog.
-void TimerMessage(Window* n);
+void TimerMessage(Window* n, int32_t id);
 
 // Fills the operations of each file into the binding table.
 void FillWindowOps(UiBinding* b);
