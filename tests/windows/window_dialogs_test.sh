@@ -165,6 +165,13 @@ if id=$(open_dialog nested ""); then
   [ "$(count 0 0 1280 1024 f5c518)" -gt 100 ] || fail "nested: the question over the dialog is not drawn"
   xdotool key Return
   sleep 1
+  # The help dialog under it, its check box hidden as the template says (nothing dark there).
+  if id=$(wait_window nested window_dialogs "Tintara Kolmara Pro Help"); then
+    geometry "$id"
+    shoot nested_help
+    [ "$(count 240 84 115 20 000000)" -eq 0 ] || fail "nested: a hidden item is shown"
+    [ "$(count 12 13 60 25 1e5ac8)" -gt 1000 ] || fail "nested: the canvas is not drawn"
+  fi
   xdotool key Escape
   expect_result nested "nested answer 1"
   expect_result nested "status 0 item 2"

@@ -154,6 +154,11 @@ int32_t SetUpControls(Window* n) {
             default:
                 break;
         }
+        // A resource script's controls are visible unless it says NOT WS_VISIBLE: the
+        // template's word holds.
+        if ((src.flags & kUiFlagHidden) && (GetWindowLongPtrA(it.hwnd, GWL_STYLE) & WS_VISIBLE)) {
+            ShowWindow(it.hwnd, SW_HIDE);
+        }
         if (font != nullptr && src.kind != kUiItemUser && src.kind != kUiItemIcon) {
             SendMessageA(it.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         }
