@@ -168,8 +168,17 @@ LRESULT CALLBACK UserItemProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
             EndPaint(hwnd, &ps);
             const Item& it = n->items[item - 1];
             if (it.flags & kUiFlagBorder) DrawFrame(n, it);
+            // The item's draw proc draws on the dialog, cut to the item as on the other
+            // bindings.
+            const uint8_t clipWas = n->draw.paintClipOn;
+            const Ui_Rect clip = n->draw.paintClip;
+            n->draw.paintClipOn = 1;
+            n->draw.paintClip = it.rect;
             m.kind = kUiMsgPaint;
             Ui_UserItem_Proc(n->ui, item, &m, nullptr);
+            // The record outlives the proc: windows go only after the modal loop has returned.
+            n->draw.paintClipOn = clipWas;
+            n->draw.paintClip = clip;
             return 0;
         }
         case WM_GETDLGCODE:
