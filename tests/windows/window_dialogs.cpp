@@ -44,6 +44,14 @@ int32_t DrawCanvas(UiWindow* w, int16_t item) {
     Ui_Rect r;
     Ui_Item_GetRect(w, item, &r);
     Ui_Draw_Begin(w);
+    if (item == 3) {
+        // Reaching past the item's bottom: the item's paint is cut to the item, so none of this
+        // red may show below it.
+        Ui_Rect over = r;
+        over.bottom = int16_t(over.bottom + 10);
+        Ui_Color red = Ui_ColorFromRGB(255, 0, 0);
+        Ui_Draw_FillRect(w, &over, &red);
+    }
     Ui_Color fill = item == 2 ? Ui_ColorFromRGB(30, 90, 200) : Ui_ColorFromRGB(255, 255, 255);
     Ui_Draw_FillRect(w, &r, &fill);
     Ui_Color ink = item == 2 ? Ui_ColorFromRGB(255, 255, 255) : Ui_ColorFromRGB(0, 0, 0);

@@ -113,6 +113,7 @@ if id=$(open_dialog track "Tintara Kolmara Pro Help"); then
   shoot help_1002_tracked
   [ "$(count 12 13 60 25 1e5ac8)" -gt 1000 ] || fail "track: the canvas is not drawn"
   [ "$(count 12 53 60 15 ffffff)" -gt 500 ] || fail "track: the readout is not drawn"
+  [ "$(count 12 73 420 8 ff0000)" -eq 0 ] || fail "track: an item's drawing is not cut to the item"
   xdotool mousemove $((wx + 100)) $((wy + 25)) mousedown 1 sleep 0.2 \
     mousemove $((wx + 140)) $((wy + 30)) sleep 0.2 keydown shift sleep 0.3 \
     mousemove $((wx + 160)) $((wy + 32)) sleep 0.2 mouseup 1 sleep 0.2 keyup shift
