@@ -123,11 +123,17 @@ printf '1 12 -1\n0 1 4\n0 8 4 0\n0 16 16 0\n' >>"$work/sharpen.txt"
 head -n -4 "$settings" >"$work/noise.txt"
 printf '0 6 -1\n1 1 4\n0 6 6 0\n0 20 20 0\n' >>"$work/noise.txt"
 
+# What reset settings give (16-bit samples go through the host's scale and back, so this is the
+# baseline a 16-bit run must differ from to show its settings were applied).
+prefs
+install_prefs
+"$linux_host" --no-progress "$data/photo16a.pam" "$work/reset16.pam" || fail "the reset run"
+
 prefs "load-custom $settings" "start custom"
 run custom8 photo8.pam
 changed custom8 "$data/photo8.pam"
 run custom16 photo16a.pam
-changed custom16 "$data/photo16a.pam"
+changed custom16 "$work/reset16.pam"
 run selection8 photo8.pam --mask %mask.pam
 changed selection8 "$work/custom8.linux.pam"
 
@@ -135,7 +141,7 @@ prefs "start keenhue" "keenhue-sets all"
 run keenhue8 photo8.pam
 changed keenhue8 "$data/photo8.pam"
 run keenhue16 photo16a.pam
-changed keenhue16 "$data/photo16a.pam"
+changed keenhue16 "$work/reset16.pam"
 
 prefs "load-custom $work/sharpen.txt" "start custom"
 run sharpen8 photo8.pam
@@ -158,7 +164,7 @@ install_prefs
 cmp -s "$work/linux.kact" "$work/windows.kact" || fail "the recorded action files differ"
 prefs
 run replay16 photo16a.pam --play @linux.kact
-changed replay16 "$data/photo16a.pam"
+changed replay16 "$work/reset16.pam"
 
 # Uncompressed TIFF in the Windows build (no libtiff there): what it writes, libtiff reads as the
 # same pixels (reset settings leave 8-bit pixels exactly as they were, so a Linux run with them
