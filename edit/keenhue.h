@@ -11,7 +11,8 @@
 //                                of the pixels that end can take unclipped), the surface that
 //                                holds most of the end becomes a neutral sample, when the end
 //                                and that surface are close to neutral relative to their
-//                                lightness
+//                                lightness; when the light end holds none, the surface of
+//                                clipped white (one or two channels at full scale) instead
 //   black, grey and white point  the 0.2% tails of the luma histogram, softened by a smoothstep
 //   brightness                   the weighted brightness brought into 0.4..0.6 by bisection
 //   saturation                   the 99.8th percentile of the saturation brought to the
@@ -65,6 +66,7 @@ struct KhBalanceEnd {
 };
 struct KhBalanceTrace {
     KhBalanceEnd dark, light;
+    KhBalanceEnd white;  // the clipped white (threshold 255, admitted: every visited pixel)
 };
 // trace, when given, receives what each end found.
 int32_t KhColourBalance(EditState* editState, const IPImage* image,
