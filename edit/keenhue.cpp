@@ -429,9 +429,6 @@ int32_t KhColourBalance(EditState* s, const IPImage* image, KhBalanceTrace* trac
     for (int e = kEndDark; e <= kEndWhite; ++e) {
         KhBalanceEnd* end = ends[e];
         if (end->count == 0 || !(end->relativeChroma < kKhBalanceChromaLimit)) continue;
-        // The light end and a clipped white are two guesses at the same white. The unclipped
-        // light end is the better one when it holds a neutral: every channel of it is measured.
-        if (e == kEndWhite && t->light.taken) continue;
         SampleBin* bins = found.get() + e * kEditBinCount;
         status = SampleEnd(s, image, before.grid, scan, e, setSizes[e], &region, &stack, bins);
         if (status != kStatusOk) return status;
@@ -439,6 +436,17 @@ int32_t KhColourBalance(EditState* s, const IPImage* image, KhBalanceTrace* trac
         float chroma, relative;
         Colourfulness(end->sampledAverage, &chroma, &relative);
         end->taken = end->sampledPixels > 0 && relative < kKhBalanceChromaLimit;
+    }
+    // The light end and a clipped white are two guesses at the same white. The unclipped light
+    // end is the better one when it holds a neutral, since every channel of it is measured,
+    // unless the clipped white is a background: then the light end is mostly the shading at its
+    // edges, tinted by what surrounds it.
+    if (t->light.taken && t->white.taken) {
+        if (double(t->white.sampledPixels) >= kKhWhiteBackground * double(scan.visited)) {
+            t->light.taken = false;
+        } else {
+            t->white.taken = false;
+        }
     }
     EditPars* p = &s->editPars;
     for (int e = kEndDark; e <= kEndWhite; ++e) {

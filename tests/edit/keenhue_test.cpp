@@ -367,15 +367,15 @@ TEST_F(KeenhueTest, TheLightEndIsTheSurfaceHoldingMostOfItsTailNotTheLargestGrow
     EXPECT_LT(std::fabs(out[0] - out[2]), 0.01f);
 }
 
-TEST_F(KeenhueTest, AClippedWhiteStandsForTheLightEndOnlyWhenTheLightEndHoldsNoNeutral) {
+TEST_F(KeenhueTest, AClippedWhiteStandsForTheLightEndWithoutANeutralThereOrAsTheBackground) {
     // A warm-lit room: a white card whose red clipped under the cast, an orange wall, a warm
     // grey and a warm black. The unclipped light end is the wall, far too colourful to be a
     // neutral; the card's unclipped green and blue still tell the cast, so the card is taken.
     TestImage image(120, 60);
-    auto paint = [&image](bool wallIsWhite) {
+    auto paint = [&image](bool wallIsWhite, int32_t cardWidth) {
         for (int32_t y = 0; y < 60; ++y) {
             for (int32_t x = 0; x < 120; ++x) {
-                if (x < 30) {
+                if (x < cardWidth) {
                     image.Set(x, y, 255, 238, 196);
                 } else if (x < 80) {
                     image.Set(x, y, wallIsWhite ? 236 : 250, wallIsWhite ? 221 : 200,
@@ -388,7 +388,7 @@ TEST_F(KeenhueTest, AClippedWhiteStandsForTheLightEndOnlyWhenTheLightEndHoldsNoN
             }
         }
     };
-    paint(false);
+    paint(false, 30);
     KhBalanceTrace trace;
     ASSERT_EQ(KhColourBalance(es_.get(), &image.view, &trace), 0);
     EXPECT_FALSE(trace.light.taken);
@@ -399,12 +399,17 @@ TEST_F(KeenhueTest, AClippedWhiteStandsForTheLightEndOnlyWhenTheLightEndHoldsNoN
     ASSERT_EQ(HgEvalColour(&Pars(), kEditBalance, grey, out), 0);
     EXPECT_LT(std::fabs(out[0] - out[2]), 0.5f * (grey[0] - grey[2]));
 
-    // The same room with a warm-white wall: the light end is measured in every channel and is
-    // the neutral; the clipped card is not used.
-    paint(true);
+    // The same room with a warm-white wall and a small card: the light end is measured in every
+    // channel and is the neutral; the clipped card is not used.
+    paint(true, 6);
     ASSERT_EQ(KhColourBalance(es_.get(), &image.view, &trace), 0);
     EXPECT_TRUE(trace.light.taken);
     EXPECT_FALSE(trace.white.taken);
+    // With a quarter of the picture clipped white, the white is the background and is taken.
+    paint(true, 30);
+    ASSERT_EQ(KhColourBalance(es_.get(), &image.view, &trace), 0);
+    EXPECT_FALSE(trace.light.taken);
+    EXPECT_TRUE(trace.white.taken);
 
     // A white with every channel at full scale says nothing about a cast: no member at all.
     image.Fill(255, 255, 255);
