@@ -7,7 +7,8 @@
 // Scenarios: "alert" (a two-button question), "about" (the about box), "open" (the file chooser
 // with a prompt), "track" (the help dialog with its two user items drawn, the upper one tracked:
 // every press, drag and release is written with the keys held then, and so is every key),
-// "nested" (the help dialog asking a question from its first-paint proc).
+// "nested" (the help dialog asking a question from its first-paint proc), "inside" (the same with
+// the help dialog made larger, so that the question lies wholly inside it).
 // The result file gets "status S item I" and the scenario's own lines; it is written when the
 // dialog has closed, so a test that finds it complete knows the dialog went away.
 #include <windows.h>
@@ -111,6 +112,17 @@ int32_t InitNested(UiWindow* w) {
     return 0;
 }
 
+// The help dialog made larger than the question asked over it, so that the question lies wholly
+// inside it, as the editing window's own dialogs lie inside the editing window.
+int32_t InitInside(UiWindow* w) {
+    InitNested(w);
+    Ui_Rect client;
+    Ui_Dlg_GetClientRect(w, &client);
+    Ui_Dlg_SetSize(w, int16_t(Ui_Rect_Width(&client) + 400),
+                   int16_t(Ui_Rect_Height(&client) + 450));
+    return 0;
+}
+
 int32_t InitTrack(UiWindow* w) {
     Ui_Dlg_SetDrawProc(w, 2, DrawCanvas);
     Ui_Dlg_SetDrawProc(w, 3, DrawCanvas);
@@ -153,6 +165,8 @@ int main(int argc, char** argv) {
         Note(std::string("path ") + path);
     } else if (scenario == "nested") {
         status = Ui_Dlg_Run(state, 1002, nullptr, InitNested, nullptr, &item);
+    } else if (scenario == "inside") {
+        status = Ui_Dlg_Run(state, 1002, nullptr, InitInside, nullptr, &item);
     } else if (scenario == "track") {
         status = Ui_Dlg_Run(state, 1002, nullptr, InitTrack, nullptr, &item);
         Note("idle " + std::string(gIdle > 0 ? "ticked" : "never"));

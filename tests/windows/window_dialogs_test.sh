@@ -32,7 +32,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-if ! start_private_xvfb "$work" 1280x1024x24; then
+if ! start_private_xvfb "$work" 1280x1024x24 --framebuffer; then
   echo "window test: the private X server did not start" >&2
   exit 1
 fi
@@ -83,13 +83,46 @@ geometry() {
   eval "$(xdotool getwindowgeometry --shell "$1" | sed -n 's/^X=/wx=/p; s/^Y=/wy=/p; s/^WIDTH=/ww=/p; s/^HEIGHT=/wh=/p')"
 }
 
+# A screenshot is the server's own screen (see private_xvfb.sh for why not `xwd -root`).
 shoot() {
-  xwd -root -silent >"$work/shot.xwd" && python3 "$here/xwd_shot.py" png "$work/shot.xwd" "$shots/$1.png"
+  cp "$xvfb_framebuffer" "$work/shot.xwd" &&
+    python3 "$here/xwd_shot.py" png "$work/shot.xwd" "$shots/$1.png"
 }
 
 # Pixels of a colour (RRGGBB) in a rectangle of the window (x y w h from its client origin).
 count() {
   python3 "$here/xwd_shot.py" count "$work/shot.xwd" $((wx + $1)) $((wy + $2)) "$3" "$4" "$5"
+}
+
+# Fails when a window of ours is mostly black in the last screenshot: a dialog whose content never
+# reached the screen (its text and frames are far from that much black).
+painted() {
+  local what=$1 wx wy ww wh
+  geometry "$2"
+  local black
+  black=$(count 0 0 "$ww" "$wh" 000000)
+  [ "$black" -lt $((ww * wh / 2)) ] || fail "$what: the window shows black ($black of $((ww * wh)) pixels)"
+}
+
+# The visible windows of a program (its class) at least 100 pixels wide and high other than the
+# one given: the dialogs it has opened over that window.
+dialogs_over() {
+  local class=$1 main=$2 w ww wh
+  for w in $(xdotool search --onlyvisible --class "$class" 2>/dev/null); do
+    [ "$w" = "$main" ] && continue
+    eval "$(xdotool getwindowgeometry --shell "$w" | sed -n 's/^WIDTH=/ww=/p; s/^HEIGHT=/wh=/p')"
+    [ "$ww" -ge 100 ] && [ "$wh" -ge 100 ] && echo "$w"
+  done
+}
+
+# Checks that a dialog is open over a window and painted, in the last screenshot.
+dialog_painted() {
+  local what=$1 class=$2 main=$3 found=0 w
+  for w in $(dialogs_over "$class" "$main"); do
+    painted "$what" "$w"
+    found=1
+  done
+  [ "$found" -eq 1 ] || fail "$what: no dialog opened"
 }
 
 # Waits for the scenario's program to end and checks that its result has a line.
@@ -178,6 +211,21 @@ if id=$(open_dialog nested ""); then
   expect_result nested "status 0 item 2"
 fi
 
+# The same question over a help dialog larger than it, so that it lies wholly inside its owner, as
+# the editing window's own dialogs do: it shows its icon and text, not a black rectangle.
+if id=$(open_dialog inside "Tintara Kolmara Pro Help"); then
+  sleep 1
+  shoot inside_alert
+  dialog_painted inside window_dialogs "$id"
+  wx=0 wy=0
+  [ "$(count 0 0 1280 1024 f5c518)" -gt 100 ] || fail "inside: the question over the dialog is not drawn"
+  xdotool key Return
+  sleep 1
+  xdotool key Escape
+  expect_result inside "nested answer 1"
+  expect_result inside "status 0 item 2"
+fi
+
 # The editing window over a photograph, as the host shows it.
 if [ -n "$filterhost" ]; then
   photo=$root/tests/windows/data/photo8.pam
@@ -190,8 +238,10 @@ if [ -n "$filterhost" ]; then
   }
   # The start-up guide comes over the editing window until it is told not to: closed with Return.
   close_guide() {
-    if xdotool search --onlyvisible --name "^Tintara Kolmara Pro Help\$" >/dev/null 2>&1; then
+    local guide
+    if guide=$(xdotool search --onlyvisible --name "^Tintara Kolmara Pro Help\$" 2>/dev/null); then
       shoot "$1"
+      painted "$1" "$(echo "$guide" | head -n 1)"
       xdotool key Return
       wait_gone "Tintara Kolmara Pro Help" || fail "$1: the start-up guide stays"
       sleep 1
@@ -213,6 +263,7 @@ if [ -n "$filterhost" ]; then
     xdotool mousemove $((wx + 751)) $((wy + 672)) click 1
     sleep 2
     shoot preferences_dialog
+    dialog_painted preferences_dialog filterhost "$id"
     xdotool key Escape
     sleep 1
     # Sharpening on, then its set-up dialog (a tool dialog) opens and closes.
@@ -221,6 +272,7 @@ if [ -n "$filterhost" ]; then
     xdotool mousemove $((wx + 979)) $((wy + 618)) click 1
     sleep 2
     shoot tool_dialog
+    dialog_painted tool_dialog filterhost "$id"
     xdotool key Escape
     sleep 1
     xdotool mousemove $((wx + 697)) $((wy + 619)) click 1
