@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Screenshots of the window test: an X window dump (xwd -root) as a PNG file, and counts of
-pixels in a rectangle, with nothing beyond Python's standard library.
+"""Screenshots of the window test: an X window dump (Xvfb's screen file, or what xwd writes) as a
+PNG file, and counts of pixels in a rectangle, with nothing beyond Python's standard library.
 
   xwd_shot.py png DUMP PNG                 writes the PNG
   xwd_shot.py count DUMP X Y W H COLOUR    prints how many pixels of the rectangle are near
