@@ -3,7 +3,9 @@
 # the tests under Wine (label "windows") with a private prefix in build-windows/module/wineprefix.
 # Wine's server is stopped at the end, whatever the result. filterhost.exe is compared with the
 # Linux filterhost of the main build folder (build/, or KOLMARA_LINUX_BUILD), whose filterhost and
-# kolmara-prefs are brought up to date here (nothing to do after scripts/test.sh's build).
+# kolmara-prefs are brought up to date here (nothing to do after scripts/test.sh's build). The
+# window test (tests/windows/window_dialogs_test.sh) starts an X server and a Wine prefix of its
+# own and stops both.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 linux_build=${KOLMARA_LINUX_BUILD:-$PWD/build}
