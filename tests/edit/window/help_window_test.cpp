@@ -9,6 +9,8 @@
 #include <string>
 
 #include "edit/window/help_window.h"
+#include "platform/os.h"
+#include "platform/paths.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dlg.h"
 #include "resources/ids/dlg1002.h"
@@ -172,10 +174,10 @@ TEST_F(HelpTest, TheStartUpGuidesBoxEditsTheGuidePreference) {
 }
 
 TEST_F(HelpTest, TheGuideButtonsOpenThePagesBesideTheModule) {
-    char exe[PATH_MAX] = {};
-    ASSERT_GT(readlink("/proc/self/exe", exe, sizeof exe - 1), 0);
+    char exe[kPathSize] = {};
+    ASSERT_TRUE(Os_ModuleFile(exe, sizeof exe));
     std::string folder(exe);
-    folder.resize(folder.rfind('/') + 1);
+    folder.resize(folder.rfind(kOsSeparator) + 1);
     const std::string base = "file://" + folder + "user-guide/";
     struct Case {
         int32_t topic;
