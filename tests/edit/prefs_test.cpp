@@ -187,7 +187,7 @@ TEST_F(PrefsTest, TheFileIsTheSameOnEverySystemAndEachReadsTheOthers) {
     const std::string written = ReadFile(path_);
     if (const char* out = std::getenv("KOLMARA_PREFS_FIXTURE_OUT")) WriteFile(out, written);
     const std::string made = ReadFile(KOLMARA_EDIT_TEST_DATA "/prefs-filled.bin");
-    ASSERT_GT(made.size(), 30000u);
+    ASSERT_GT(made.size(), 8000u);  // the file is there: every entry, the settings included
     EXPECT_EQ(written.size(), made.size());
     size_t first = 0;
     while (first < written.size() && first < made.size() && written[first] == made[first]) ++first;

@@ -149,6 +149,9 @@ TEST_F(ChooserTest, ProfileChooserAcceptsOnlyRgbInputAndMonitorProfiles) {
 }
 
 TEST(ShellRun, StartsProgramsWithoutAShellAndReportsTheirExit) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "true, false and test are POSIX programs";
+#endif
     int32_t code = -1;
     EXPECT_EQ(Ui_Shell_Run("true", "ignored", &code), 0);
     EXPECT_EQ(code, 0);
