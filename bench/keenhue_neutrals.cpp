@@ -118,6 +118,7 @@ bool Report(const std::string& photo, const std::string& work) {
         std::printf("  %s (%dx%d)\n", name, a.width, a.height);
         PrintEnd("dark", trace.dark);
         PrintEnd("light", trace.light);
+        if (trace.white.count > 0) PrintEnd("white", trace.white);
         if (work.empty()) continue;
         Image marked;
         marked.width = a.width;

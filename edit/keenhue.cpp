@@ -94,12 +94,17 @@ int32_t Min3(const int32_t v[3]) {
 struct BalanceScan {
     uint32_t dark[256];
     uint32_t light[256];
+    uint64_t visited;  // pixels the walk visited
     uint64_t darkTotal, lightTotal;
     int32_t darkThreshold, lightThreshold;
-    int64_t darkSet, lightSet;  // pixels within each threshold
+    int64_t darkSet, lightSet, whiteSet;  // pixels within each end
     // Every pixel of an end's set, filed by luma as a neutral sample is.
-    SampleBin darkBins[kEditBinCount], lightBins[kEditBinCount];
+    SampleBin darkBins[kEditBinCount], lightBins[kEditBinCount], whiteBins[kEditBinCount];
 };
+
+// The three kinds of pixel the balance may take a neutral from: the darkest and the lightest
+// unclipped ones, and a clipped white.
+enum BalanceEnd : int { kEndDark = 0, kEndLight = 1, kEndWhite = 2 };
 
 bool InDarkSet(const BalanceScan& scan, const int32_t rgb[3]) {
     return Min3(rgb) > 0 && Max3(rgb) <= scan.darkThreshold;
@@ -107,9 +112,25 @@ bool InDarkSet(const BalanceScan& scan, const int32_t rgb[3]) {
 bool InLightSet(const BalanceScan& scan, const int32_t rgb[3]) {
     return Max3(rgb) < 255 && 255 - Min3(rgb) <= scan.lightThreshold;
 }
+// A clipped white: one or two channels at full scale and the others close to them, what a white
+// (a background, a lit wall, paper) becomes when a cast pushes part of it past full scale. The
+// channels that did not clip still say how far the cast lowered them; a pixel with every channel
+// at full scale says nothing about the cast and is no member.
+bool InWhiteSet(const int32_t rgb[3]) {
+    const int32_t mn = Min3(rgb);
+    if (!(Max3(rgb) == 255 && mn < 255)) return false;
+    const float spread = float(255 - mn) / 255.0f - kKhQuantisation;
+    return spread < kKhBalanceChromaLimit;
+}
+bool InEnd(const BalanceScan& scan, int end, const int32_t rgb[3]) {
+    if (end == kEndDark) return InDarkSet(scan, rgb);
+    if (end == kEndLight) return InLightSet(scan, rgb);
+    return InWhiteSet(rgb);
+}
 
 void CountExtremes(void* context, int32_t, int32_t, const int32_t rgb[3]) {
     auto* scan = static_cast<BalanceScan*>(context);
+    ++scan->visited;
     const int32_t mx = Max3(rgb), mn = Min3(rgb);
     if (mn > 0) {
         ++scan->dark[mx];
@@ -131,6 +152,10 @@ void CollectExtremes(void* context, int32_t, int32_t, const int32_t rgb[3]) {
     if (InLightSet(*scan, rgb)) {
         HgAddBalanceSample(scan->lightBins, colour);
         ++scan->lightSet;
+    }
+    if (InWhiteSet(rgb)) {
+        HgAddBalanceSample(scan->whiteBins, colour);
+        ++scan->whiteSet;
     }
 }
 
@@ -184,7 +209,7 @@ void DescribeEnd(uint64_t admitted, int32_t threshold, const SampleBin bins[kEdi
 // regions is kept.
 struct EndGrowth {
     const BalanceScan* scan;
-    bool dark;
+    int end;
     const IPImage* image;
     const Huegrid* transform;
     IPRegion* region;
@@ -194,6 +219,7 @@ struct EndGrowth {
     SampleBin bins[kEditBinCount];     // the region being grown
     SampleBin largest[kEditBinCount];  // the region holding the most set pixels so far
     int64_t largestHeld;
+    int32_t largestX, largestY;  // the pixel it was grown from
     int32_t status;
 };
 
@@ -207,7 +233,7 @@ void SetBit(uint8_t* bits, int32_t rowBytes, int32_t x, int32_t y) {
 // Lists the end's set; positions fit 16 bits, as the growth's do.
 void ListSet(void* context, int32_t x, int32_t y, const int32_t rgb[3]) {
     auto* g = static_cast<EndGrowth*>(context);
-    if (!(g->dark ? InDarkSet(*g->scan, rgb) : InLightSet(*g->scan, rgb))) return;
+    if (!InEnd(*g->scan, g->end, rgb)) return;
     if (g->setCount < g->setCapacity) g->setPixels[g->setCount++] = uint32_t(y) << 16 | uint32_t(x);
 }
 
@@ -217,7 +243,7 @@ void GrowFromSet(void* context, int32_t x, int32_t y, const int32_t rgb[3]) {
     // Regions hold only pixels no earlier region took: once the largest holds as many set
     // pixels as are left, no later one can hold more.
     if (g->setCount <= g->largestHeld) return;
-    if (!(g->dark ? InDarkSet(*g->scan, rgb) : InLightSet(*g->scan, rgb))) return;
+    if (!InEnd(*g->scan, g->end, rgb)) return;
     IPRegion* r = g->region;
     if (BitOf(r->bits, r->rowBytes, x, y)) return;
     float seed[3];
@@ -246,8 +272,65 @@ void GrowFromSet(void* context, int32_t x, int32_t y, const int32_t rgb[3]) {
     g->setCount = kept;
     if (held > g->largestHeld) {
         g->largestHeld = held;
+        g->largestX = x;
+        g->largestY = y;
         Mem_Copy(g->largest, g->bins, sizeof g->bins);
     }
+}
+
+// The clipped-white pixels of a region, filed by luma: the shading around a white surface that
+// the region takes in is not clipped white and would only blur what the white says.
+struct WhiteBins {
+    const IPRegion* region;
+    SampleBin bins[kEditBinCount];
+};
+
+void CollectWhite(void* context, int32_t x, int32_t y, const int32_t rgb[3]) {
+    auto* r = static_cast<WhiteBins*>(context);
+    if (!BitOf(r->region->bits, r->region->rowBytes, x, y) || !InWhiteSet(rgb)) return;
+    const float colour[3] = {rgb[0] / 255.0f, rgb[1] / 255.0f, rgb[2] / 255.0f};
+    HgAddBalanceSample(r->bins, colour);
+}
+
+// Grows regions from the set of one end, keeps the one holding most of the set, and files its
+// pixels into bins (cleared first); of a clipped white only the clipped-white pixels.
+int32_t SampleEnd(EditState* s, const IPImage* image, const Huegrid* transform,
+                  const BalanceScan& scan, int end, int64_t setSize, IPRegion* region,
+                  HgGrowStack* stack, SampleBin bins[kEditBinCount]) {
+    Mem_Fill(bins, 0, sizeof(SampleBin) * kEditBinCount);
+    const uint32_t bytes = uint32_t(region->rowBytes) * uint32_t(region->height);
+    Mem_Fill(region->bits, 0, bytes);
+    MemBlock<uint32_t> setPixels;
+    if (!setPixels.Allocate(uint32_t(setSize > 0 ? setSize : 1))) return kStatusNoMemory;
+    EndGrowth growth{&scan, end, image, transform, region, stack, setPixels.get(), setSize,
+                     0,     {},  {},    0,         0,      0,     kStatusOk};
+    int32_t status = HgWalkPixels(image, Region(s), s->gridLevel, transform, ListSet, &growth);
+    if (status == kStatusOk) {
+        status = HgWalkPixels(image, Region(s), s->gridLevel, transform, GrowFromSet, &growth);
+    }
+    if (status == kStatusOk) status = growth.status;
+    if (status != kStatusOk || growth.largestHeld == 0) return status;
+    if (end != kEndWhite) {
+        Mem_Copy(bins, growth.largest, sizeof growth.largest);
+        return kStatusOk;
+    }
+    // The winning region again, alone, to pick out its clipped-white pixels.
+    Mem_Fill(region->bits, 0, bytes);
+    const int32_t x = growth.largestX, y = growth.largestY;
+    float seed[3];
+    status = HgPixelThrough(image, transform, x, y, seed, nullptr);
+    if (status != kStatusOk) return status;
+    SetBit(region->bits, region->rowBytes, x, y);
+    HgGrowPush(stack, seed, x, y - 1, kHgGrowUp);
+    HgGrowPush(stack, seed, x, y + 1, kHgGrowDown);
+    HgGrowPush(stack, seed, x + 1, y, kHgGrowRight);
+    HgGrowPush(stack, seed, x - 1, y, kHgGrowLeft);
+    status = HgGrowRegion(image, growth.bins, transform, region, stack);
+    if (status != kStatusOk) return status;
+    WhiteBins kept{region, {}};
+    status = HgWalkPixels(image, Region(s), s->gridLevel, transform, CollectWhite, &kept);
+    if (status == kStatusOk) Mem_Copy(bins, kept.bins, sizeof kept.bins);
+    return status;
 }
 
 }  // namespace
@@ -322,46 +405,58 @@ int32_t KhColourBalance(EditState* s, const IPImage* image, KhBalanceTrace* trac
     KhBalanceTrace* t = trace != nullptr ? trace : &unused;
     DescribeEnd(scan.darkTotal, scan.darkThreshold, scan.darkBins, &t->dark);
     DescribeEnd(scan.lightTotal, scan.lightThreshold, scan.lightBins, &t->light);
+    DescribeEnd(scan.visited, 255, scan.whiteBins, &t->white);
+    // A clipped white counts only as a surface, not as a few clipped specks: it must hold at
+    // least as many pixels as the light tail would.
+    if (uint64_t(scan.whiteSet) < KhTailCount(scan.visited, kKhBalanceTail)) t->white.count = 0;
 
-    // At most two neutral samples, one per end. An end that is clearly coloured (a dark red, a
-    // bright sky) is not a neutral and sets nothing; neither does one whose largest surface is.
+    // At most two neutral samples: the dark end, and the light end or the clipped white. An end
+    // that is clearly coloured (a dark red, a bright sky) is not a neutral and sets nothing;
+    // neither does one whose largest surface is.
     IPRegion region{image->width, image->height, (image->width + 7) / 8, nullptr, 0, 0, 0, 0};
     MemBlock<uint8_t> bits;
     MemBlock<HgGrowEntry> entries;
+    MemBlock<SampleBin> found;
     const uint32_t bytes = uint32_t(region.rowBytes) * uint32_t(region.height);
-    if (!bits.Allocate(bytes > 0 ? bytes : 1) || !entries.Allocate(kHgGrowStackEntries)) {
+    if (!bits.Allocate(bytes > 0 ? bytes : 1) || !entries.Allocate(kHgGrowStackEntries) ||
+        !found.Allocate(3 * kEditBinCount)) {
         return kStatusNoMemory;
     }
     region.bits = bits.get();
     HgGrowStack stack{entries.get(), 0};
-    EditPars* p = &s->editPars;
-    KhBalanceEnd* const ends[2] = {&t->dark, &t->light};
-    for (int e = 0; e < 2; ++e) {
+    KhBalanceEnd* const ends[3] = {&t->dark, &t->light, &t->white};
+    const int64_t setSizes[3] = {scan.darkSet, scan.lightSet, scan.whiteSet};
+    for (int e = kEndDark; e <= kEndWhite; ++e) {
         KhBalanceEnd* end = ends[e];
         if (end->count == 0 || !(end->relativeChroma < kKhBalanceChromaLimit)) continue;
-        Mem_Fill(region.bits, 0, bytes);
-        const int64_t setSize = e == 0 ? scan.darkSet : scan.lightSet;
-        MemBlock<uint32_t> setPixels;
-        if (!setPixels.Allocate(uint32_t(setSize > 0 ? setSize : 1))) return kStatusNoMemory;
-        EndGrowth growth{&scan,   e == 0, image, before.grid, &region, &stack,   setPixels.get(),
-                         setSize, 0,      {},    {},          0,       kStatusOk};
-        status = HgWalkPixels(image, Region(s), s->gridLevel, before.grid, ListSet, &growth);
-        if (status == kStatusOk) {
-            status =
-                HgWalkPixels(image, Region(s), s->gridLevel, before.grid, GrowFromSet, &growth);
-        }
-        if (status == kStatusOk) status = growth.status;
+        SampleBin* bins = found.get() + e * kEditBinCount;
+        status = SampleEnd(s, image, before.grid, scan, e, setSizes[e], &region, &stack, bins);
         if (status != kStatusOk) return status;
-        end->sampledPixels = int32_t(BinsMean(growth.largest, end->sampledAverage));
+        end->sampledPixels = int32_t(BinsMean(bins, end->sampledAverage));
         float chroma, relative;
         Colourfulness(end->sampledAverage, &chroma, &relative);
-        if (end->sampledPixels == 0 || !(relative < kKhBalanceChromaLimit)) continue;
+        end->taken = end->sampledPixels > 0 && relative < kKhBalanceChromaLimit;
+    }
+    // The light end and a clipped white are two guesses at the same white. The unclipped light
+    // end is the better one when it holds a neutral, since every channel of it is measured,
+    // unless the clipped white is a background: then the light end is mostly the shading at its
+    // edges, tinted by what surrounds it.
+    if (t->light.taken && t->white.taken) {
+        if (double(t->white.sampledPixels) >= kKhWhiteBackground * double(scan.visited)) {
+            t->light.taken = false;
+        } else {
+            t->white.taken = false;
+        }
+    }
+    EditPars* p = &s->editPars;
+    for (int e = kEndDark; e <= kEndWhite; ++e) {
+        if (!ends[e]->taken) continue;
+        const SampleBin* bins = found.get() + e * kEditBinCount;
         for (int k = 0; k < kEditBinCount; ++k) {
-            for (int c = 0; c < 3; ++c) p->balBin[k].sum[c] += growth.largest[k].sum[c];
-            p->balBin[k].count += growth.largest[k].count;
+            for (int c = 0; c < 3; ++c) p->balBin[k].sum[c] += bins[k].sum[c];
+            p->balBin[k].count += bins[k].count;
         }
         p->balCurveValid = 0;
-        end->taken = true;
     }
     return EditStateDeriveNeutralTarget(s);
 }

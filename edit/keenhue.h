@@ -11,7 +11,9 @@
 //                                of the pixels that end can take unclipped), the surface that
 //                                holds most of the end becomes a neutral sample, when the end
 //                                and that surface are close to neutral relative to their
-//                                lightness
+//                                lightness; the surface of clipped white (one or two
+//                                channels at full scale) stands for the light end when that
+//                                holds no neutral, or when it covers a tenth of the image
 //   black, grey and white point  the 0.2% tails of the luma histogram, softened by a smoothstep
 //   brightness                   the weighted brightness brought into 0.4..0.6 by bisection
 //   saturation                   the 99.8th percentile of the saturation brought to the
@@ -33,6 +35,8 @@ constexpr double kKhLinearGammaLimit = 1.3;     // a median read as a gamma at o
 constexpr double kKhBalanceTail = 0.004;        // dark and light ends searched for neutrals
 constexpr float kKhBalanceChromaLimit = 0.35f;  // an end more colourful than this is no neutral,
                                                 // relative to its largest component
+constexpr double kKhWhiteBackground = 0.1;      // a clipped white this share of the image is a
+                                                // background, preferred to the light end
 constexpr double kKhPointTail = 0.002;          // clipped at each end by the tone points
 constexpr float kKhBrightnessLow = 0.4f;        // the brightness target range
 constexpr float kKhBrightnessHigh = 0.6f;
@@ -65,6 +69,7 @@ struct KhBalanceEnd {
 };
 struct KhBalanceTrace {
     KhBalanceEnd dark, light;
+    KhBalanceEnd white;  // the clipped white (threshold 255, admitted: every visited pixel)
 };
 // trace, when given, receives what each end found.
 int32_t KhColourBalance(EditState* editState, const IPImage* image,

@@ -65,33 +65,46 @@ read -r copy copyCpu < <(time_runs tiffcp -c none "$big" "$work/copy.tif")
 read -r filter filterCpu < <(time_runs "$host" --plugin "$module" --no-progress --play \
   "$work/custom.kact" "$big" "$work/out.tif")
 
-# The plug-in behind a wrapper that times each run; the real one finds the module beside itself.
+# A plug-in behind a wrapper that times each run: timed_plugin NAME BINARY installs BINARY as the
+# plug-in NAME; each run appends its wall-clock time to $work/NAME-times and "GIMP's ticks, the
+# plug-in's user and system seconds" to $work/NAME-cpu. Processor time: the plug-in's from bash's
+# "time", GIMP's (the wrapper's parent) in clock ticks from /proc. The binary is copied beside
+# the module, where the real plug-in looks for it.
 real="$work/real"
-mkdir -p "$real" "$profile/plug-ins/kolmara-gimp"
-cp "$build/tools/gimp/kolmara-gimp" "$real/"
+mkdir -p "$real"
 cp "$(readlink -f "$module")" "$real/KolmaraPro.so"
-# Processor time: the plug-in's from bash's "time", GIMP's (the wrapper's parent) in clock ticks
-# from /proc.
-cat >"$profile/plug-ins/kolmara-gimp/kolmara-gimp" <<WRAP
+timed_plugin() {
+  local name=$1 binary=$2
+  mkdir -p "$profile/plug-ins/$name"
+  cp "$binary" "$real/"
+  cat >"$profile/plug-ins/$name/$name" <<WRAP
 #!/bin/bash
 ticks() { awk '{ sub(/.*\\) /, ""); print \$12 + \$13 }' "/proc/\$PPID/stat"; }
 case " \$* " in *" -run "*) t0=\$(date +%s%N); g0=\$(ticks); TIMEFORMAT='%3U %3S'
-  { time "$real/kolmara-gimp" "\$@" 2>&3; } 3>&2 2>"$work/cpu.\$\$"; s=\$?
-  echo \$(( \$(date +%s%N) - t0 )) >>"$work/plugin-times"
-  echo "\$(( \$(ticks) - g0 )) \$(cat "$work/cpu.\$\$")" >>"$work/plugin-cpu"; exit \$s ;; esac
-exec "$real/kolmara-gimp" "\$@"
+  { time "$real/$(basename "$binary")" "\$@" 2>&3; } 3>&2 2>"$work/cpu.\$\$"; s=\$?
+  echo \$(( \$(date +%s%N) - t0 )) >>"$work/$name-times"
+  echo "\$(( \$(ticks) - g0 )) \$(cat "$work/cpu.\$\$")" >>"$work/$name-cpu"; exit \$s ;; esac
+exec "$real/$(basename "$binary")" "\$@"
 WRAP
-chmod +x "$profile/plug-ins/kolmara-gimp/kolmara-gimp"
+  chmod +x "$profile/plug-ins/$name/$name"
+}
+timed_plugin kolmara-gimp "$build/tools/gimp/kolmara-gimp"
+floor=""
+if [ -x "$build/bench/gimp_copy_floor" ]; then
+  timed_plugin gimp_copy_floor "$build/bench/gimp_copy_floor"
+  floor=1
+fi
 calls=""
 for _ in $(seq "$runs"); do
   calls+=" (plug-in-tintara-kolmara-pro RUN-NONINTERACTIVE img d \"$work/custom.kact\")"
+  [ -n "$floor" ] && calls+=" (plug-in-kolmara-copy-floor RUN-NONINTERACTIVE img d)"
 done
 gimp-console-2.10 -i -d -f -b "(let* ((img (car (gimp-file-load RUN-NONINTERACTIVE \"$big\" \"big\"))) (d (car (gimp-image-get-active-drawable img)))) (gimp-image-undo-disable img)$calls)" \
   -b '(gimp-quit 0)' >"$work/gimp.log" 2>&1
-plugin=$(median <"$work/plugin-times")
+plugin=$(median <"$work/kolmara-gimp-times")
 # "GIMP's ticks, the plug-in's user and system seconds" per run, to nanoseconds.
 tick_ns=$(( 1000000000 / $(getconf CLK_TCK) ))
-pluginCpu=$(awk -v t="$tick_ns" '{ printf "%.0f\n", $1 * t + ($2 + $3) * 1e9 }' "$work/plugin-cpu" |
+pluginCpu=$(awk -v t="$tick_ns" '{ printf "%.0f\n", $1 * t + ($2 + $3) * 1e9 }' "$work/kolmara-gimp-cpu" |
   median)
 
 ms() { awk -v n="$1" 'BEGIN { printf "%.0f", n / 1e6 }'; }
@@ -103,3 +116,14 @@ awk -v a="$filter" -v b="$copy" 'BEGIN { printf "filterhost_vs_tiffcp %.2f x\n",
 awk -v a="$filterCpu" -v b="$copyCpu" 'BEGIN { printf "filterhost_vs_tiffcp_cpu %.2f x\n", a / b }'
 awk -v a="$plugin" -v b="$filter" 'BEGIN { printf "gimp_run_overhead %.2f x\n", a / b }'
 awk -v a="$pluginCpu" -v b="$filterCpu" 'BEGIN { printf "gimp_run_overhead_cpu %.2f x\n", a / b }'
+# The floor: a plug-in that only reads the layer and writes it back through the shadow buffer.
+# The real plug-in's overhead cannot fall below this figure, whatever the module does.
+if [ -n "$floor" ]; then
+  floorWall=$(median <"$work/gimp_copy_floor-times")
+  floorCpu=$(awk -v t="$tick_ns" '{ printf "%.0f\n", $1 * t + ($2 + $3) * 1e9 }' \
+    "$work/gimp_copy_floor-cpu" | median)
+  echo "host bench: the copy-only plug-in $(ms "$floorWall") ms, with GIMP $(ms "$floorCpu") ms" \
+       "processor time"
+  awk -v a="$floorWall" -v b="$filter" 'BEGIN { printf "gimp_copy_floor %.2f x\n", a / b }'
+  awk -v a="$floorCpu" -v b="$filterCpu" 'BEGIN { printf "gimp_copy_floor_cpu %.2f x\n", a / b }'
+fi

@@ -367,6 +367,60 @@ TEST_F(KeenhueTest, TheLightEndIsTheSurfaceHoldingMostOfItsTailNotTheLargestGrow
     EXPECT_LT(std::fabs(out[0] - out[2]), 0.01f);
 }
 
+TEST_F(KeenhueTest, AClippedWhiteStandsForTheLightEndWithoutANeutralThereOrAsTheBackground) {
+    // A warm-lit room: a white card whose red clipped under the cast, an orange wall, a warm
+    // grey and a warm black. The unclipped light end is the wall, far too colourful to be a
+    // neutral; the card's unclipped green and blue still tell the cast, so the card is taken.
+    TestImage image(120, 60);
+    auto paint = [&image](bool wallIsWhite, int32_t cardWidth) {
+        for (int32_t y = 0; y < 60; ++y) {
+            for (int32_t x = 0; x < 120; ++x) {
+                if (x < cardWidth) {
+                    image.Set(x, y, 255, 238, 196);
+                } else if (x < 80) {
+                    image.Set(x, y, wallIsWhite ? 236 : 250, wallIsWhite ? 221 : 200,
+                              wallIsWhite ? 183 : 140);
+                } else if (x < 110) {
+                    image.Set(x, y, 128, 115, 96);
+                } else {
+                    image.Set(x, y, 20, 17, 14);
+                }
+            }
+        }
+    };
+    paint(false, 30);
+    KhBalanceTrace trace;
+    ASSERT_EQ(KhColourBalance(es_.get(), &image.view, &trace), 0);
+    EXPECT_FALSE(trace.light.taken);
+    EXPECT_TRUE(trace.white.taken);
+    EXPECT_EQ(trace.white.sampledPixels, 30 * 60);
+    const float grey[3] = {128 / 255.0f, 115 / 255.0f, 96 / 255.0f};
+    float out[3];
+    ASSERT_EQ(HgEvalColour(&Pars(), kEditBalance, grey, out), 0);
+    EXPECT_LT(std::fabs(out[0] - out[2]), 0.5f * (grey[0] - grey[2]));
+
+    // The same room with a warm-white wall and a small card: the light end is measured in every
+    // channel and is the neutral; the clipped card is not used.
+    paint(true, 6);
+    ASSERT_EQ(KhColourBalance(es_.get(), &image.view, &trace), 0);
+    EXPECT_TRUE(trace.light.taken);
+    EXPECT_FALSE(trace.white.taken);
+    // With a quarter of the picture clipped white, the white is the background and is taken.
+    paint(true, 30);
+    ASSERT_EQ(KhColourBalance(es_.get(), &image.view, &trace), 0);
+    EXPECT_FALSE(trace.light.taken);
+    EXPECT_TRUE(trace.white.taken);
+
+    // A white with every channel at full scale says nothing about a cast: no member at all.
+    image.Fill(255, 255, 255);
+    for (int32_t x = 0; x < 60; ++x)
+        for (int32_t y = 0; y < 60; ++y) image.Set(x, y, 250, 200, 140);
+    ASSERT_EQ(KhColourBalance(es_.get(), &image.view, &trace), 0);
+    EXPECT_EQ(trace.white.count, 0u);
+    EXPECT_FALSE(trace.white.taken);
+    for (const SampleBin& bin : Pars().balBin) EXPECT_EQ(bin.count, 0);
+}
+
 TEST_F(KeenhueTest, SelectionLimitsTheAnalysis) {
     // Left half dark and even, right half light and rising; only the right half is selected,
     // so the white point comes from the right half's top tail alone.

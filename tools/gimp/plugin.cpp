@@ -44,6 +44,7 @@
 #include <vector>
 
 #include "tools/gimp/action_text.h"
+#include "tools/gimp/gegl_start.h"
 #include "tools/gimp/gimp_document.h"
 #include "tools/hostlib/descriptors.h"
 #include "tools/hostlib/host_services.h"
@@ -405,28 +406,6 @@ void Query() {
     gimp_plugin_menu_register(kProcedure, "<Image>/Filters/Colors");
 }
 
-// GEGL and babl as this program needs them: buffers of the drawable read and written in its own
-// format, no operations. Their defaults cost a run about a second before any pixel moves: GEGL
-// loads its hundred-odd operation modules and probes for OpenCL, and babl, once it finds GIMP's
-// cache of conversions, times lookup tables for the conversions GIMP itself used heavily (a
-// 16-million-entry table for 8-bit RGB alone). Without the cache babl finds the few conversions
-// needed here when they are first used, through the same search.
-void StartGegl() {
-    setenv("BABL_INHIBIT_CACHE", "1", 1);
-    setenv("GEGL_USE_OPENCL", "no", 1);
-    // GEGL looks for operations in GEGL_PATH: a folder of our own, empty, removed again.
-    const char* tmp = std::getenv("TMPDIR");
-    std::string folder = std::string(tmp != nullptr && *tmp != 0 ? tmp : "/tmp");
-    folder += "/kolmara-gimp-XXXXXX";
-    const bool empty = mkdtemp(folder.data()) != nullptr;
-    if (empty) setenv("GEGL_PATH", folder.c_str(), 1);
-    gegl_init(nullptr, nullptr);
-    if (empty) {
-        rmdir(folder.c_str());
-        unsetenv("GEGL_PATH");
-    }
-}
-
 void Run(const gchar*, gint nparams, const GimpParam* params, gint* nreturn, GimpParam** returned) {
     static GimpParam values[2];
     static std::string text;
@@ -435,7 +414,7 @@ void Run(const gchar*, gint nparams, const GimpParam* params, gint* nreturn, Gim
     values[0].type = GIMP_PDB_STATUS;
     values[0].data.d_status = GIMP_PDB_CALLING_ERROR;
     if (nparams < 3) return;
-    StartGegl();
+    StartPixelOnlyGegl();
     const auto mode = GimpRunMode(params[0].data.d_int32);
     const char* action = nparams >= 4 ? params[3].data.d_string : nullptr;
     Answer answer = RunFilter(mode, params[1].data.d_image, params[2].data.d_drawable, action);

@@ -23,6 +23,11 @@ struct W32DrawState {
     HDC dc;         // between drawBegin and drawEnd: the device context drawn on
     int32_t saved;  // SaveDC's answer at drawBegin, restored at drawEnd
     uint8_t drawing;
+    // Set by the window part while a user item's paint message is dispatched: the item's
+    // rectangle (client coordinates), which every primitive is cut to, as on the other bindings;
+    // a drawing clip only narrows it. Off (0) outside such a paint.
+    uint8_t paintClipOn;
+    Ui_Rect paintClip;
 };
 
 // The drawing state of a dialog: implemented by the window part (tests supply their own); null
