@@ -1,7 +1,6 @@
 // Writing an exported file completely or not at all; see export_file.h.
 #include "edit/export/export_file.h"
 
-
 #include <cstdio>
 
 #include "platform/mem.h"
