@@ -95,6 +95,7 @@ fi
 KOLMARA_WINDOWS_DEPS=$deps PKG_CONFIG_LIBDIR=$deps/lib/pkgconfig PKG_CONFIG_PATH= \
   cmake -S . -B "$out/module" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOLMARA_WERROR=ON -DKOLMARA_HOST_TOOLS="$out/native" \
-  -DKOLMARA_TESTS=$tests -DKOLMARA_SUBSYSTEMS="hostsdk;engine;edit;imagelib;host" >/dev/null
+  -DKOLMARA_LINUX_BUILD="${KOLMARA_LINUX_BUILD:-$root/build}" \
+  -DKOLMARA_TESTS=$tests -DKOLMARA_SUBSYSTEMS="hostsdk;engine;edit;imagelib;host;tools/filterhost" >/dev/null
 cmake --build "$out/module" -j"$jobs"
 echo "build-windows: $out/module/KolmaraPro.8bf"

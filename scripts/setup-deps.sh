@@ -16,6 +16,7 @@ packages=(
   ffmpeg liblcms2-utils
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 dpkg-dev
+  python3
 )
 
 # The Windows build cross-compiles libjpeg from Debian's own source package, which needs

@@ -1,6 +1,7 @@
 // Image files: layouts written by libtiff and libpng themselves are read correctly, what we write
 // is read back by the libraries' own independent paths, and damaged or unsupported files give a
-// reason instead of a crash.
+// reason instead of a crash. PAM, our own code, is checked against the bytes other Netpbm
+// programs write and read.
 #include <gtest/gtest.h>
 #include <png.h>
 #include <tiffio.h>
@@ -187,7 +188,7 @@ TEST_F(ImageFiles, DamagedAndUnsupportedFilesGiveAReason) {
     EXPECT_EQ(error, "TIFF colour model 5 is not supported (only RGB and grey)");
     fhtest::WriteFileBytes(Path("text.png"), "hello");
     EXPECT_FALSE(ReadImageFile(Path("text.png"), &image, &error));
-    EXPECT_EQ(error, "not a TIFF, PNG or JPEG file");
+    EXPECT_EQ(error, "not a TIFF, PNG, JPEG or PAM file");
 
     EXPECT_EQ(FormatFromPath("a/b.TIFF"), ImageFormat::kTiff);
     EXPECT_EQ(FormatFromPath("a.b/c"), ImageFormat::kUnknown);
@@ -195,6 +196,74 @@ TEST_F(ImageFiles, DamagedAndUnsupportedFilesGiveAReason) {
     EXPECT_FALSE(WriteImageFile(Path("a.jpg"), ImageFormat::kJpeg, rgba, &error));
     EXPECT_EQ(error, "JPEG cannot hold transparency; write TIFF or PNG");
     EXPECT_FALSE(fhtest::Exists(Path("a.jpg")));
+}
+
+// PAM is the format both systems' hosts write with the same code: the bytes are fixed, 16-bit
+// samples most significant byte first, and every channel count survives the round trip.
+TEST_F(ImageFiles, PamHoldsEveryLayoutAndWritesTheStandardBytes) {
+    std::string error;
+    for (int32_t depth : {8, 16}) {
+        for (int32_t channels = 1; channels <= 4; ++channels) {
+            SCOPED_TRACE(std::to_string(channels) + " channels, " + std::to_string(depth));
+            Image image = MakeImage(7, 5, channels, depth, uint32_t(channels * depth));
+            ASSERT_TRUE(WriteImageFile(Path("a.pam"), ImageFormat::kPam, image, &error)) << error;
+            Image back;
+            ASSERT_TRUE(ReadImageFile(Path("a.pam"), &back, &error)) << error;
+            EXPECT_EQ(back.channels, channels);
+            EXPECT_EQ(back.depth, depth);
+            EXPECT_EQ(back.samples, image.samples);
+        }
+    }
+    Image two;
+    two.width = 2;
+    two.height = 1;
+    two.channels = 2;
+    two.depth = 16;
+    two.samples = {0x1234, 0xFFFF, 0x0001, 0x8000};
+    ASSERT_TRUE(WriteImageFile(Path("two.pam"), ImageFormat::kPam, two, &error)) << error;
+    EXPECT_EQ(fhtest::ReadText(Path("two.pam")),
+              std::string("P7\nWIDTH 2\nHEIGHT 1\nDEPTH 2\nMAXVAL 65535\n"
+                          "TUPLTYPE GRAYSCALE_ALPHA\nENDHDR\n"
+                          "\x12\x34\xFF\xFF\x00\x01\x80\x00",
+                          81));
+    EXPECT_EQ(FormatFromPath("C:\\out\\a.PAM"), ImageFormat::kPam);
+}
+
+// What other programs write: PGM and PPM, header comments, maxvals other than 255 and 65535
+// (scaled to the nearest 8- or 16-bit value); and damaged files give a reason.
+TEST_F(ImageFiles, PamReadsNetpbmVariantsAndRefusesDamagedFiles) {
+    std::string error;
+    Image image;
+    fhtest::WriteFileBytes(Path("a.ppm"), std::string("P6\n# made by hand\n2 1 15\n\x0F\x00\x07"
+                                                      "\x01\x02\x03",
+                                                      31));
+    ASSERT_TRUE(ReadImageFile(Path("a.ppm"), &image, &error)) << error;
+    EXPECT_EQ(image.channels, 3);
+    EXPECT_EQ(image.depth, 8);
+    EXPECT_EQ(image.samples, (std::vector<uint16_t>{255, 0, 119, 17, 34, 51}));
+    fhtest::WriteFileBytes(Path("a.pgm"), std::string("P5 1 2 1023 \x03\xFF\x02\x00", 16));
+    ASSERT_TRUE(ReadImageFile(Path("a.pgm"), &image, &error)) << error;
+    EXPECT_EQ(image.depth, 16);
+    EXPECT_EQ(image.samples, (std::vector<uint16_t>{65535, 32800}));
+
+    const std::string header = "P7\nWIDTH 2\nHEIGHT 2\nDEPTH 3\nMAXVAL 255\nENDHDR\n";
+    fhtest::WriteFileBytes(Path("cut.pam"), header + "abcdefgh");
+    EXPECT_FALSE(ReadImageFile(Path("cut.pam"), &image, &error));
+    EXPECT_EQ(error, "the file ends in row 1");
+    fhtest::WriteFileBytes(Path("deep.pam"),
+                           "P7\nWIDTH 2\nHEIGHT 2\nDEPTH 5\nMAXVAL 255\nENDHDR\n");
+    EXPECT_FALSE(ReadImageFile(Path("deep.pam"), &image, &error));
+    EXPECT_EQ(error, "bad DEPTH in the PAM header");
+    fhtest::WriteFileBytes(Path("huge.pam"),
+                           "P7\nWIDTH 100000\nHEIGHT 100000\nDEPTH 4\nMAXVAL 255\nENDHDR\n");
+    EXPECT_FALSE(ReadImageFile(Path("huge.pam"), &image, &error));
+    EXPECT_EQ(error.rfind("the image is too large", 0), 0u) << error;
+    fhtest::WriteFileBytes(Path("over.pgm"), std::string("P5 2 1 100\n\x64\x65", 13));
+    EXPECT_FALSE(ReadImageFile(Path("over.pgm"), &image, &error));
+    EXPECT_EQ(error, "a sample above MAXVAL in row 0");
+    fhtest::WriteFileBytes(Path("short.pam"), "P7\nWIDTH 2\nENDHDR\n");
+    EXPECT_FALSE(ReadImageFile(Path("short.pam"), &image, &error));
+    EXPECT_EQ(error, "the PAM header lacks WIDTH, HEIGHT, DEPTH or MAXVAL");
 }
 
 }  // namespace

@@ -22,92 +22,84 @@
 
 namespace ui_harness {
 
+namespace {
+
+// A step of a kind at an item's centre moved by (dv, dh); the other fields as the caller sets.
+Step Of(Step::Kind kind, int16_t item = 0, int dv = 0, int dh = 0) {
+    Step s;
+    s.kind = kind;
+    s.item = item;
+    s.dv = dv;
+    s.dh = dh;
+    return s;
+}
+
+}  // namespace
+
 Step Click(int16_t item, uint8_t modifiers) {
     return ClickAt(item, 0, 0, modifiers);
 }
 Step ClickAt(int16_t item, int dv, int dh, uint8_t modifiers) {
-    Step s;
-    s.kind = Step::kClick;
-    s.item = item;
-    s.dv = dv;
-    s.dh = dh;
+    Step s = Of(Step::kClick, item, dv, dh);
     s.modifiers = modifiers;
     return s;
 }
 Step Press(int16_t item, int dv, int dh) {
-    Step s = ClickAt(item, dv, dh);
-    s.kind = Step::kPress;
-    return s;
+    return Of(Step::kPress, item, dv, dh);
 }
 Step DragTo(int16_t item, int dv, int dh) {
-    Step s = ClickAt(item, dv, dh);
-    s.kind = Step::kDrag;
-    return s;
+    return Of(Step::kDrag, item, dv, dh);
 }
 Step Release(int16_t item, int dv, int dh) {
-    Step s = ClickAt(item, dv, dh);
-    s.kind = Step::kRelease;
-    return s;
+    return Of(Step::kRelease, item, dv, dh);
 }
 Step Key(uint32_t key, uint8_t modifiers) {
-    Step s;
-    s.kind = Step::kKey;
+    Step s = Of(Step::kKey);
     s.key = key;
     s.modifiers = modifiers;
     return s;
 }
 Step KeyDown(uint32_t key) {
-    Step s = Key(key);
-    s.kind = Step::kKeyDown;
+    Step s = Of(Step::kKeyDown);
+    s.key = key;
     return s;
 }
 Step KeyUp(uint32_t key) {
-    Step s = Key(key);
-    s.kind = Step::kKeyUp;
+    Step s = Of(Step::kKeyUp);
+    s.key = key;
     return s;
 }
 Step Type(int16_t item, const std::string& text) {
-    Step s;
-    s.kind = Step::kType;
-    s.item = item;
+    Step s = Of(Step::kType, item);
     s.text = text;
     return s;
 }
 Step Text(const std::string& text) {
-    Step s;
-    s.kind = Step::kText;
+    Step s = Of(Step::kText);
     s.text = text;
     return s;
 }
 Step Choose(int16_t item, int32_t entry) {
-    Step s;
-    s.kind = Step::kChoose;
-    s.item = item;
+    Step s = Of(Step::kChoose, item);
     s.value = entry;
     return s;
 }
+// The client area's width travels as dh, its height as dv.
 Step Resize(int width, int height) {
-    Step s;
-    s.kind = Step::kResize;
-    s.dh = width;
-    s.dv = height;
-    return s;
+    return Of(Step::kResize, 0, height, width);
 }
 Step Wait(int milliseconds) {
-    Step s;
-    s.kind = Step::kWait;
+    Step s = Of(Step::kWait);
     s.value = milliseconds;
     return s;
 }
 Step Shot(const std::string& fileName) {
-    Step s;
-    s.kind = Step::kShot;
+    Step s = Of(Step::kShot);
     s.text = fileName;
     return s;
 }
 Step Do(std::function<void(UiWindow*)> call) {
-    Step s;
-    s.kind = Step::kCall;
+    Step s = Of(Step::kCall);
     s.call = std::move(call);
     return s;
 }
@@ -340,40 +332,30 @@ class HeadlessPlayer {
 KeySym SymOf(uint32_t key) {
     if (key >= 'A' && key <= 'Z') return XK_a + (key - 'A');
     if (key >= '0' && key <= '9') return XK_0 + (key - '0');
-    switch (key) {
-        case kUiKeyReturn:
-            return XK_Return;
-        case kUiKeyEscape:
-            return XK_Escape;
-        case kUiKeyShift:
-            return XK_Shift_L;
-        case kUiKeyCtrl:
-            return XK_Control_L;
-        case kUiKeyAlt:
-            return XK_Alt_L;
-        case 8:
-            return XK_BackSpace;
-        case 9:
-            return XK_Tab;
-        case 32:
-            return XK_space;
-        case 35:
-            return XK_End;
-        case 36:
-            return XK_Home;
-        case 37:
-            return XK_Left;
-        case 38:
-            return XK_Up;
-        case 39:
-            return XK_Right;
-        case 40:
-            return XK_Down;
-        case 46:
-            return XK_Delete;
-        default:
-            return NoSymbol;
+    // The binding's key codes that are not letters or digits: Backspace, Tab, space, End, Home,
+    // the arrows and Delete keep the virtual-key numbers of the classic interface.
+    static constexpr struct {
+        uint32_t key;
+        KeySym sym;
+    } kKeys[] = {{kUiKeyReturn, XK_Return},
+                 {kUiKeyEscape, XK_Escape},
+                 {kUiKeyShift, XK_Shift_L},
+                 {kUiKeyCtrl, XK_Control_L},
+                 {kUiKeyAlt, XK_Alt_L},
+                 {8, XK_BackSpace},
+                 {9, XK_Tab},
+                 {32, XK_space},
+                 {35, XK_End},
+                 {36, XK_Home},
+                 {37, XK_Left},
+                 {38, XK_Up},
+                 {39, XK_Right},
+                 {40, XK_Down},
+                 {46, XK_Delete}};
+    for (const auto& k : kKeys) {
+        if (k.key == key) return k.sym;
     }
+    return NoSymbol;
 }
 
 // Plays the steps from FLTK timeouts, which also run inside the framework's track loop, inside

@@ -3,9 +3,7 @@
 // FileDocument and writes the result.
 #include "tools/filterhost/host_run.h"
 
-#include <signal.h>
-#include <unistd.h>
-
+#include <csignal>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -18,25 +16,28 @@
 #include "tools/filterhost/image_file.h"
 #include "tools/filterhost/progress_bar.h"
 #include "tools/hostlib/descriptors.h"
+#include "tools/hostlib/host_os.h"
 #include "tools/hostlib/host_session.h"
 
 namespace {
 
 volatile sig_atomic_t gInterrupted = 0;
 
-void OnInterrupt(int) {
+void OnInterrupt() {
     gInterrupted = 1;
 }
 
 std::string FileName(const std::string& path) {
-    size_t slash = path.find_last_of('/');
+    size_t slash = path.find_last_of(HostOs_PathSeparators());
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 std::string Folder(const std::string& path) {
-    size_t slash = path.find_last_of('/');
+    size_t slash = path.find_last_of(HostOs_PathSeparators());
     if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
+    // The root ("/", "C:\\") keeps its separator.
+    if (slash == 0 || (slash == 2 && path[1] == ':')) return path.substr(0, slash + 1);
+    return path.substr(0, slash);
 }
 
 std::string RectText(const VRect& r) {
@@ -48,27 +49,22 @@ std::string RectText(const VRect& r) {
 class InterruptGuard {
    public:
     InterruptGuard() {
-        struct sigaction action {};
-        action.sa_handler = OnInterrupt;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESETHAND;
         gInterrupted = 0;
-        installed_ = sigaction(SIGINT, &action, &old_) == 0;
+        installed_ = HostOs_WatchInterrupt(OnInterrupt);
     }
     ~InterruptGuard() {
-        if (installed_) sigaction(SIGINT, &old_, nullptr);
+        if (installed_) HostOs_StopWatchingInterrupt();
     }
 
    private:
     bool installed_ = false;
-    struct sigaction old_ {};
 };
 
 class Command {
    public:
     explicit Command(const HostOptions& options)
         : o_(options),
-          bar_(options.progress == 1 || (options.progress == -1 && isatty(STDERR_FILENO))) {}
+          bar_(options.progress == 1 || (options.progress == -1 && HostOs_ErrorIsTerminal())) {}
 
     int Run() {
         if (o_.about) return RunAbout();
@@ -161,8 +157,8 @@ class Command {
         }
         std::string reason = CannotWriteReason(format, header_);
         if (!reason.empty()) return Fail("cannot write " + o_.output + ": " + reason);
-        if (access(Folder(o_.output).c_str(), W_OK) != 0) {
-            return Fail("cannot write " + o_.output + ": " + std::strerror(errno));
+        if (!HostOs_CanWriteFolder(Folder(o_.output), &error)) {
+            return Fail("cannot write " + o_.output + ": " + error);
         }
         outFormat_ = format;
         Note("image " + o_.input + ": " + std::to_string(header_.width) + " x " +

@@ -1,9 +1,8 @@
 // Format dispatch, size checks and the safe replacement of the output file; the formats
-// themselves are in tiff_file.cpp, png_file.cpp and jpeg_file.cpp.
+// themselves are in tiff_file.cpp, png_file.cpp, jpeg_file.cpp and pam_file.cpp.
 #include "tools/filterhost/image_file.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
+#include "tools/hostlib/host_os.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -36,14 +35,18 @@ ImageFormat SniffFormat(const std::string& path, std::string* error) {
     }
     if (n == 8 && std::memcmp(head, kPng, 8) == 0) return ImageFormat::kPng;
     if (n >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF) return ImageFormat::kJpeg;
-    *error = n == 0 ? "the file is empty" : "not a TIFF, PNG or JPEG file";
+    if (n >= 3 && head[0] == 'P' && (head[1] == '5' || head[1] == '6' || head[1] == '7') &&
+        (head[2] == '\n' || head[2] == ' ' || head[2] == '\t' || head[2] == '\r')) {
+        return ImageFormat::kPam;
+    }
+    *error = n == 0 ? "the file is empty" : "not a TIFF, PNG, JPEG or PAM file";
     return ImageFormat::kUnknown;
 }
 
 }  // namespace
 
 ImageFormat FormatFromPath(const std::string& path) {
-    size_t slash = path.find_last_of('/');
+    size_t slash = path.find_last_of(HostOs_PathSeparators());
     size_t dot = path.find_last_of('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
         return ImageFormat::kUnknown;
@@ -52,6 +55,7 @@ ImageFormat FormatFromPath(const std::string& path) {
     if (ext == "tif" || ext == "tiff") return ImageFormat::kTiff;
     if (ext == "png") return ImageFormat::kPng;
     if (ext == "jpg" || ext == "jpeg") return ImageFormat::kJpeg;
+    if (ext == "pam") return ImageFormat::kPam;
     return ImageFormat::kUnknown;
 }
 
@@ -81,15 +85,12 @@ bool CheckSize(const Image& image, uint64_t* samples, std::string* error) {
 bool WriteThroughTemporary(const std::string& path,
                            const std::function<bool(const std::string& temp)>& write,
                            std::string* error) {
-    size_t slash = path.find_last_of('/');
+    size_t slash = path.find_last_of(HostOs_PathSeparators());
     std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string temp = folder + "." + name + ".filterhost-" + std::to_string(getpid());
+    std::string temp = folder + "." + name + ".filterhost-" + std::to_string(HostOs_ProcessId());
     bool ok = write(temp);
-    if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
-        *error = std::strerror(errno);
-        ok = false;
-    }
+    if (ok) ok = HostOs_ReplaceFile(temp, path, error);
     if (!ok) std::remove(temp.c_str());
     return ok;
 }
@@ -103,7 +104,7 @@ FileMapping::FileMapping(FileMapping&& other) noexcept : base(other.base), size(
 
 FileMapping& FileMapping::operator=(FileMapping&& other) noexcept {
     if (this != &other) {
-        if (base != nullptr) munmap(base, size);
+        HostOs_UnmapFile(base, size);
         base = other.base;
         size = other.size;
         other.base = nullptr;
@@ -113,20 +114,15 @@ FileMapping& FileMapping::operator=(FileMapping&& other) noexcept {
 }
 
 FileMapping::~FileMapping() {
-    if (base != nullptr) munmap(base, size);
+    HostOs_UnmapFile(base, size);
 }
 
 void FreeBytes::operator()(uint8_t* p) const {
-    std::free(p);
+    HostOs_FreeLarge(p);
 }
 
 LargeBytes AllocateLarge(size_t bytes) {
-    constexpr size_t kHugePage = size_t(2) << 20;
-    if (bytes < kHugePage) return LargeBytes(static_cast<uint8_t*>(std::malloc(bytes ? bytes : 1)));
-    const size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-    auto* p = static_cast<uint8_t*>(std::aligned_alloc(kHugePage, rounded));
-    if (p != nullptr) madvise(p, rounded, MADV_HUGEPAGE);  // a hint; failure changes nothing
-    return LargeBytes(p);
+    return LargeBytes(static_cast<uint8_t*>(HostOs_AllocateLarge(bytes)));
 }
 
 bool AllocateImage(Image* image, std::string* error) {
@@ -150,13 +146,21 @@ bool AllocateRows(const Image& header, ImageRows* rows, std::string* error) {
 
 bool ReadImageFile(const std::string& path, Image* image, std::string* error) {
     *image = Image();
-    switch (SniffFormat(path, error)) {
+    const ImageFormat format = SniffFormat(path, error);
+    std::string missing = FormatMissingReason(format);
+    if (!missing.empty()) {
+        *error = missing;
+        return false;
+    }
+    switch (format) {
         case ImageFormat::kTiff:
             return ReadTiff(path, image, error);
         case ImageFormat::kPng:
             return ReadPng(path, image, error);
         case ImageFormat::kJpeg:
             return ReadJpeg(path, image, error);
+        case ImageFormat::kPam:
+            return ReadPam(path, image, error);
         case ImageFormat::kUnknown:
             break;
     }
@@ -166,7 +170,8 @@ bool ReadImageFile(const std::string& path, Image* image, std::string* error) {
 bool ReadImageRows(const std::string& path, Image* header, ImageRows* rows, std::string* error) {
     *header = Image();
     std::string sniffError;
-    if (SniffFormat(path, &sniffError) == ImageFormat::kTiff) {
+    if (SniffFormat(path, &sniffError) == ImageFormat::kTiff &&
+        FormatMissingReason(ImageFormat::kTiff).empty()) {
         int fast = ReadTiffRows(path, header, rows, error);
         if (fast != 0) return fast > 0;
     }
@@ -189,9 +194,11 @@ bool ReadImageRows(const std::string& path, Image* header, ImageRows* rows, std:
 }
 
 std::string CannotWriteReason(ImageFormat format, const Image& image) {
+    std::string missing = FormatMissingReason(format);
+    if (!missing.empty()) return missing;
     switch (format) {
         case ImageFormat::kUnknown:
-            return "unknown file type (use .tif, .tiff, .png, .jpg or .jpeg)";
+            return "unknown file type (use .tif, .tiff, .png, .jpg, .jpeg or .pam)";
         case ImageFormat::kJpeg:
             if (image.depth != 8) return "JPEG holds only 8-bit images; write TIFF or PNG";
             if (image.channels == 2 || image.channels == 4) {
@@ -200,6 +207,7 @@ std::string CannotWriteReason(ImageFormat format, const Image& image) {
             return "";
         case ImageFormat::kTiff:
         case ImageFormat::kPng:
+        case ImageFormat::kPam:
             return "";
     }
     return "";
@@ -222,6 +230,8 @@ bool WriteImageFile(const std::string& path, ImageFormat format, const Image& im
                     return WritePng(temp, image, error);
                 case ImageFormat::kJpeg:
                     return WriteJpeg(temp, image, error);
+                case ImageFormat::kPam:
+                    return WritePam(temp, image, error);
                 case ImageFormat::kUnknown:
                     break;
             }
@@ -232,8 +242,13 @@ bool WriteImageFile(const std::string& path, ImageFormat format, const Image& im
 
 bool WriteImageRows(const std::string& path, ImageFormat format, const Image& header,
                     const RowSource& rows, std::string* error) {
+    std::string missing = FormatMissingReason(format);
+    if (!missing.empty()) {
+        *error = missing;
+        return false;
+    }
     if (format != ImageFormat::kTiff) {
-        // PNG and JPEG go through the plain form.
+        // PNG, JPEG and PAM go through the plain form.
         Image image = header;
         if (!AllocateImage(&image, error)) return false;
         const size_t perRow = size_t(image.width) * size_t(image.channels);

@@ -1,5 +1,7 @@
-// Image files for the stand-in host: TIFF (libtiff), PNG (libpng) and JPEG (libjpeg) read into
-// one plain record and written back in the same depth.
+// Image files for the stand-in host: TIFF (libtiff), PNG (libpng), JPEG (libjpeg) and PAM (our
+// own code, the same on every system) read into one plain record and written back in the same
+// depth. The Windows build has no libtiff, libpng or libjpeg: it reads and writes PAM and
+// uncompressed TIFF, and names the format it cannot handle.
 //
 // Samples are kept interleaved in file scale (0..255 for 8-bit files, 0..65535 for 16-bit ones)
 // whatever the file's own layout was (planar, tiled, compressed, palette, MinIsWhite); the host
@@ -14,7 +16,7 @@
 #include <string>
 #include <vector>
 
-enum class ImageFormat { kUnknown, kTiff, kPng, kJpeg };
+enum class ImageFormat { kUnknown, kTiff, kPng, kJpeg, kPam };
 
 struct Image {
     int32_t width = 0;
@@ -76,7 +78,7 @@ using RowSource = std::function<const uint8_t*(int32_t y)>;
 // The largest image we agree to hold: samples, so that the buffers stay well inside memory.
 constexpr uint64_t kMaxImageSamples = uint64_t(1) << 30;
 
-// The format named by the file's extension (.tif, .tiff, .png, .jpg, .jpeg; any case).
+// The format named by the file's extension (.tif, .tiff, .png, .jpg, .jpeg, .pam; any case).
 ImageFormat FormatFromPath(const std::string& path);
 
 // Reads the file (format by its content, not its name). On failure returns false and a short
@@ -114,6 +116,10 @@ bool ReadPng(const std::string& path, Image* image, std::string* error);
 bool WritePng(const std::string& path, const Image& image, std::string* error);
 bool ReadJpeg(const std::string& path, Image* image, std::string* error);
 bool WriteJpeg(const std::string& path, const Image& image, std::string* error);
+bool ReadPam(const std::string& path, Image* image, std::string* error);
+bool WritePam(const std::string& path, const Image& image, std::string* error);
+// Empty when this build reads and writes the format; else why not (one line).
+std::string FormatMissingReason(ImageFormat format);
 
 // Checks the size against kMaxImageSamples and sizes image->samples; false with a reason when the
 // image is empty or too large.

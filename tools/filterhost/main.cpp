@@ -3,8 +3,11 @@
 
 #include "tools/filterhost/host_run.h"
 #include "tools/filterhost/options.h"
+#include "tools/hostlib/host_os.h"
 
 int main(int argc, char** argv) {
+    // Ctrl-C while no filter runs (reading, writing) ends filterhost as cancelled.
+    HostOs_InterruptEndsProcess(kExitCancelled);
     HostOptions options;
     std::string error;
     if (!ParseOptions(argc, argv, &options, &error)) {

@@ -1,12 +1,11 @@
 // Command-line parsing for filterhost.
 #include "tools/filterhost/options.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 
+#include "tools/hostlib/host_os.h"
 #include "tools/hostlib/host_services.h"
 
 namespace {
@@ -41,10 +40,12 @@ bool ParseBytes(const std::string& text, int64_t* bytes) {
 const char* UsageText() {
     return "usage: filterhost [options] INPUT OUTPUT\n"
            "       filterhost --about [--plugin PATH]\n"
-           "Runs a filter module on an image file (TIFF, PNG or JPEG; 8 or 16 bits; RGB or RGBA)\n"
-           "and writes the result as TIFF, PNG or JPEG by OUTPUT's extension. OUTPUT is written\n"
-           "only when the filter succeeds.\n"
-           "  --plugin PATH       the module (default: KolmaraPro.so next to filterhost)\n"
+           "Runs a filter module on an image file (TIFF, PNG, JPEG or PAM; 8 or 16 bits; RGB or\n"
+           "RGBA) and writes the result as TIFF, PNG, JPEG or PAM by OUTPUT's extension. OUTPUT "
+           "is\n"
+           "written only when the filter succeeds. The Windows build: PAM and uncompressed TIFF.\n"
+           "  --plugin PATH       the module (default: KolmaraPro.so, on Windows KolmaraPro.8bf,\n"
+           "                      next to filterhost)\n"
            "  --dialog            show the filter's window (default: run without it)\n"
            "  --play FILE         replay the settings recorded in an action file\n"
            "  --record FILE       save the filter's settings of this run as an action file\n"
@@ -62,12 +63,7 @@ const char* UsageText() {
 }
 
 std::string DefaultPluginPath() {
-    char self[4096];
-    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0) return "KolmaraPro.so";
-    self[n] = 0;
-    std::string path = self;
-    return path.substr(0, path.find_last_of('/') + 1) + "KolmaraPro.so";
+    return HostOs_ProgramFolder() + HostOs_DefaultModuleName();
 }
 
 bool ParseOptions(int argc, char** argv, HostOptions* o, std::string* error) {

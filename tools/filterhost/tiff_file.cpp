@@ -3,17 +3,14 @@
 // decoded to RGB by libtiff; other YCbCr, palette, CMYK and Lab files are refused. Written files
 // are contiguous, Deflate-compressed with the horizontal predictor (LZW when libtiff lacks
 // Deflate), with the resolution in pixels per inch.
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
 #include <tiffio.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
 
 #include "tools/filterhost/image_file.h"
+#include "tools/hostlib/host_os.h"
 
 namespace {
 
@@ -151,16 +148,8 @@ bool MapRows(const std::string& path, const TiffPtr& tif, const Image& header, s
         return false;
     }
     const uint32_t strips = TIFFNumberOfStrips(tif.get());
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st;
     FileMapping map;
-    if (fstat(fd, &st) == 0 && st.st_size > 0) {
-        map.size = size_t(st.st_size);
-        void* base = mmap(nullptr, map.size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-        map.base = base == MAP_FAILED ? nullptr : base;
-    }
-    close(fd);
+    HostOs_MapFile(path, &map.base, &map.size);
     if (map.base == nullptr) return false;
     std::vector<const uint8_t*> mapped(size_t(header.height));
     for (int32_t y = 0; y < header.height; ++y) {

@@ -1,8 +1,6 @@
 // Descriptor suites and the action file; see descriptors.h.
 #include "tools/hostlib/descriptors.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +8,7 @@
 #include <set>
 
 #include "tools/hostlib/handle_suite.h"
+#include "tools/hostlib/host_os.h"
 
 struct PIOpaqueReadDescriptor {
     std::vector<DescriptorItem> items;
@@ -275,10 +274,10 @@ bool DecodeAction(const std::string& bytes, std::vector<DescriptorItem>* items,
 bool WriteActionFile(const std::string& path, const std::vector<DescriptorItem>& items,
                      std::string* error) {
     const std::string bytes = EncodeAction(items);
-    size_t slash = path.find_last_of('/');
+    size_t slash = path.find_last_of(HostOs_PathSeparators());
     std::string temp = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) +
                        "." + path.substr(slash == std::string::npos ? 0 : slash + 1) +
-                       ".filterhost-" + std::to_string(getpid());
+                       ".filterhost-" + std::to_string(HostOs_ProcessId());
     FILE* f = std::fopen(temp.c_str(), "wb");
     if (f == nullptr) {
         *error = std::strerror(errno);
@@ -287,10 +286,7 @@ bool WriteActionFile(const std::string& path, const std::vector<DescriptorItem>&
     bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     ok = (std::fclose(f) == 0) && ok;
     if (!ok) *error = std::strerror(errno);
-    if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
-        *error = std::strerror(errno);
-        ok = false;
-    }
+    if (ok) ok = HostOs_ReplaceFile(temp, path, error);
     if (!ok) std::remove(temp.c_str());
     return ok;
 }

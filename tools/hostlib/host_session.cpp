@@ -1,7 +1,6 @@
 // One filter run over a document; see host_session.h.
 #include "tools/hostlib/host_session.h"
 
-#include <dlfcn.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -12,6 +11,7 @@
 
 #include "platform/paths.h"
 #include "tools/hostlib/handle_suite.h"
+#include "tools/hostlib/host_os.h"
 #include "tools/hostlib/host_services.h"
 #include "tools/hostlib/pipl_check.h"
 #include "tools/hostlib/strip_server.h"
@@ -140,6 +140,7 @@ struct HostSession::State {
             Note("module " + o.plugin + ": \"" + info.name + "\" in \"" + info.category +
                  "\", entry " + info.entryPoint +
                  (info.hasEnable ? ", enabled when " + info.enable : std::string()));
+            Note("PiPL: " + ModuleInfoText(info));
             if (check) {
                 std::string why = WhyNotAvailable(info, facts);
                 if (!why.empty()) {
@@ -155,15 +156,13 @@ struct HostSession::State {
         } else {
             Note("module " + o.plugin + ": PiPL not read (--ignore-pipl)");
         }
-        void* module = dlopen(o.plugin.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (module == nullptr) {
-            const char* why = dlerror();
-            return Failed("cannot load the module " + o.plugin + ": " +
-                          (why ? why : "unknown error"));
-        }
         // The module stays loaded until the process ends: a toolkit inside it may have
         // registered exit handlers, which must not outlive its code.
-        entry = reinterpret_cast<PluginMainProc>(dlsym(module, entryName.c_str()));
+        bool loaded = false;
+        std::string why;
+        entry =
+            reinterpret_cast<PluginMainProc>(HostOs_LoadEntry(o.plugin, entryName, &loaded, &why));
+        if (!loaded) return Failed("cannot load the module " + o.plugin + ": " + why);
         if (entry == nullptr) {
             return Failed("the module " + o.plugin + " does not export its entry point " +
                           entryName);

@@ -5,6 +5,7 @@
 
 #include "platform/mem.h"
 #include "platform/resources.h"
+#include "tools/hostlib/host_os.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ bool ReadModuleResource(const std::string& path, uint32_t type, uint32_t id, std
     if (IsWindowsModule(path)) return ReadWindowsResource(path, type, id, bytes, error);
     uint8_t* archiveBytes = nullptr;
     uint32_t size = 0;
-    int32_t status = Res_ReadFromElfFile(path.c_str(), &archiveBytes, &size);
+    int32_t status = HostOs_ReadElfResources(path.c_str(), &archiveBytes, &size);
     ResArchive archive;
     const uint8_t* data = nullptr;
     uint32_t dataSize = 0;

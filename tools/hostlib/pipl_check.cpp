@@ -207,6 +207,25 @@ uint8 ModeFlag(int16 mode) {
 
 }  // namespace
 
+std::string ModuleInfoText(const ModuleInfo& info) {
+    std::string text = "kind " + CodeText(info.kind) + ", version ";
+    text += info.version < 0
+                ? std::string("none")
+                : std::to_string(info.version >> 16) + "." + std::to_string(info.version & 0xFFFF);
+    text +=
+        ", modes " + (info.hasModes ? std::to_string(int(info.modeFlags)) : std::string("none"));
+    text += ", largest " + (info.hasMaxSize ? std::to_string(info.maxColumns) + " x " +
+                                                  std::to_string(info.maxRows)
+                                            : std::string("any"));
+    text += ", cases";
+    if (!info.hasCaseInfo) return text + " none";
+    for (const auto& c : info.caseInfo) {
+        text += " " + std::to_string(int(c[0])) + "/" + std::to_string(int(c[1])) + "/" +
+                std::to_string(int(c[2])) + "/" + std::to_string(int(c[3]));
+    }
+    return text;
+}
+
 const char* ModeName(int16 mode) {
     switch (mode) {
         case plugInModeBitmap:

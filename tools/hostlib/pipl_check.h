@@ -71,5 +71,9 @@ std::string WhyNotAvailable(const ModuleInfo& info, const ImageFacts& facts);
 // why).
 int EvaluateEnable(const std::string& expression, const ImageFacts& facts, std::string* error);
 
+// Everything of the record but the names, on one line, for the host's verbose report: the kind,
+// the version, the mode flags, the size limit and the case info.
+std::string ModuleInfoText(const ModuleInfo& info);
+
 // "RGB", "Grayscale", ... for messages.
 const char* ModeName(int16 mode);

@@ -279,21 +279,6 @@ TEST_F(EditingWindowTest, MasterPrevSwitchesKeenhueModeOffTabPrevKeepsItAndFollo
     EXPECT_EQ(modeAfterTab, 1);
 }
 
-TEST_F(EditingWindowTest, TabBarChoosesTabsByOffset) {
-    // 66, 125 and 184 pixels of the classic 8-point font are 77, 146 and 215 in this 9-point
-    // window.
-    const Ui_Rect r = TabBar();
-    std::vector<int32_t> tabs;
-    for (int16_t x : {0, 76, 77, 145, 146, 214, 215, 230}) {
-        es_->currentTab = 0;
-        std::vector<UiScriptEvent> script = ClickTabBar(r, x);
-        script.push_back(Click(kEditorCancel));
-        Run(script);
-        tabs.push_back(es_->currentTab);
-    }
-    EXPECT_EQ(tabs, (std::vector<int32_t>{0, 0, 1, 1, 2, 2, 3, 3}));
-}
-
 TEST_F(EditingWindowTest, EachTabShowsItsOwnItems) {
     prefs_->showCurveControl = 1;
     auto shown = [&](int32_t tab, std::vector<int16_t> on, std::vector<int16_t> off) {
@@ -583,43 +568,6 @@ TEST_F(EditingWindowTest, SliderValueBoxesReadWhatThePointerOffsetsGive) {
         }
     }
     EXPECT_TRUE(alerts.empty());
-}
-
-TEST_F(EditingWindowTest, HueRingDragsStopAtTheLimitsAndWrap) {
-    // A fresh ring: pair k at 60 k degrees, Before and After together.
-    es_->currentTab = 3;
-    const Ui_Rect r = RectOf(kEditorHueRing);
-    HueRingGeometry g{};
-    ASSERT_EQ(HueRingLayout(&r, &g), 0);
-    auto at = [&](double radius, double degrees) {
-        const double a = degrees * 3.14159265358979 / 180;
-        return std::make_pair(int16_t(std::lround(g.cy - radius * std::sin(a))),
-                              int16_t(std::lround(g.cx + radius * std::cos(a))));
-    };
-    std::vector<double> after0;
-    auto record = [&]() {
-        return Call(
-            [&](UiWindow*) { after0.push_back(HueHandleAngle(&es_->editPars, 0, kHueAfter)); });
-    };
-    auto [pv, ph] = at(g.afterRadius, 0);
-    auto [v340, h340] = at(g.afterRadius, 340);
-    auto [v290, h290] = at(g.afterRadius, 290);
-    auto [v70, h70] = at(g.afterRadius, 70);
-    auto [bv, bh] = at(g.beforeRadius, 180);
-    auto [bv2, bh2] = at(g.beforeRadius, 250);
-    Run({Press(kEditorHueRing, pv, ph), Drag(v340, h340), record(), Drag(v290, h290), record(),
-         Drag(v70, h70), record(), Release(v70, h70),
-         // Pair 3's Before handle towards pair 4 (at 240): it stops 5 degrees short, and its
-         // After handle stays where it was.
-         Press(kEditorHueRing, bv, bh), Drag(bv2, bh2), Release(bv2, bh2), Click(kEditorCancel)});
-    ASSERT_EQ(after0.size(), 3u);
-    EXPECT_NEAR(after0[0], 340, 1.0) << "across 0 degrees";
-    EXPECT_NEAR(after0[1], 305, 1e-3) << "5 degrees inside pair 5";
-    EXPECT_NEAR(after0[2], 55, 1e-3) << "5 degrees inside pair 1";
-    EXPECT_NEAR(es_->editPars.hue[0].baseHue, 0, 1e-3);
-    EXPECT_EQ(es_->activeHandle, 3);
-    EXPECT_NEAR(es_->editPars.hue[3].baseHue, 235, 1e-3);
-    EXPECT_NEAR(HueHandleAngle(&es_->editPars, 3, kHueAfter), 180, 1e-3);
 }
 
 TEST_F(EditingWindowTest, UndoAfterADragRestoresTheRecordExactly) {

@@ -1,0 +1,188 @@
+// The Win32 binding's system services: the file and folder choosers of the common dialogs,
+// message boxes, web pages through the shell, the beep, the screen and its work area.
+//
+// Choosers and message boxes are owned by the dialog in front (or the host's window), so that
+// they stay over it and it takes no input meanwhile. Save choosers do not ask before replacing a
+// file: the framework asks in its own words afterwards.
+#include <windows.h>
+
+#include <commdlg.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include "platform/debug_log.h"
+#include "platform/format.h"
+#include "platform/mem.h"
+#include "platform/paths.h"
+#include "platform/ui/win32/win32_window.h"
+#include "platform/ui_state.h"
+
+namespace kolmara_w32 {
+
+namespace {
+
+// The control of the explorer-style chooser that shows "File name:" (stc3 of <dlgs.h>).
+constexpr int kFileNameLabel = 0x442;
+
+struct HookData {
+    const char* prompt;
+};
+
+// Puts the caller's prompt in place of the chooser's own label beside the file name.
+UINT_PTR CALLBACK ChooserHook(HWND hwnd, UINT message, WPARAM, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        auto* ofn = reinterpret_cast<OPENFILENAMEA*>(lParam);
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, LONG_PTR(ofn->lCustData));
+        return 0;
+    }
+    if (message == WM_NOTIFY) {
+        auto* header = reinterpret_cast<OFNOTIFYA*>(lParam);
+        auto* data = reinterpret_cast<HookData*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+        if (header->hdr.code == CDN_INITDONE && data != nullptr && data->prompt != nullptr) {
+            SendMessageA(GetParent(hwnd), CDM_SETCONTROLTEXT, kFileNameLabel,
+                         reinterpret_cast<LPARAM>(data->prompt));
+        }
+    }
+    return 0;
+}
+
+int CALLBACK FolderCallback(HWND hwnd, UINT message, LPARAM, LPARAM data) {
+    if (message == BFFM_INITIALIZED && data != 0) {
+        SendMessageA(hwnd, BFFM_SETSELECTIONA, TRUE, data);
+    }
+    return 0;
+}
+
+int32_t ChooseFolder(HWND owner, const Ui_ChooserRequest* request, char* path) {
+    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    char display[MAX_PATH] = "";
+    BROWSEINFOA info{};
+    info.hwndOwner = owner;
+    info.pszDisplayName = display;
+    info.lpszTitle = request->prompt != nullptr ? request->prompt : request->title;
+    info.ulFlags = BIF_RETURNONLYFSDIRS;
+    info.lpfn = FolderCallback;
+    info.lParam = reinterpret_cast<LPARAM>(request->folder);
+    LPITEMIDLIST chosen = SHBrowseForFolderA(&info);
+    int32_t status = kStatusCancelled;
+    if (chosen != nullptr) {
+        char folder[MAX_PATH] = "";
+        if (!SHGetPathFromIDListA(chosen, folder)) {
+            status = kStatusError;
+        } else if (Str_Length(folder) >= size_t(kPathSize)) {
+            status = kStatusError;
+        } else {
+            Str_Copy(path, folder);
+            status = kStatusOk;
+        }
+        CoTaskMemFree(chosen);
+    }
+    if (SUCCEEDED(com)) CoUninitialize();
+    return status;
+}
+
+int32_t Choose(UiState* state, const Ui_ChooserRequest* request, char* path) {
+    if (state == nullptr || request == nullptr || path == nullptr) return kStatusProblem;
+    HWND owner = OwnerOf(state);
+    if (request->kind == kUiChooseFolder) return ChooseFolder(owner, request, path);
+    // The chooser writes into a buffer of its own size; the caller's path holds kPathSize.
+    char file[MAX_PATH] = "";
+    Str_CopyBounded(file, sizeof file, path);
+    HookData hook{request->prompt != nullptr && request->prompt[0] != 0 ? request->prompt
+                                                                        : nullptr};
+    OPENFILENAMEA ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter = request->filters;  // already "description\0pattern\0...\0\0"
+    ofn.nFilterIndex = DWORD(request->filterIndex > 0 ? request->filterIndex : 1);
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = sizeof file;
+    ofn.lpstrInitialDir = request->folder;
+    ofn.lpstrTitle = request->title;
+    // The extension without its dot, as the chooser wants it.
+    const char* ext = request->defaultExt;
+    if (ext != nullptr && ext[0] == '.') ++ext;
+    if (request->kind == kUiChooseSave && ext != nullptr && ext[0] != 0) ofn.lpstrDefExt = ext;
+    ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST;
+    if (request->kind == kUiChooseOpen) ofn.Flags |= OFN_FILEMUSTEXIST;
+    if (hook.prompt != nullptr) {
+        ofn.Flags |= OFN_ENABLEHOOK;
+        ofn.lpfnHook = ChooserHook;
+        ofn.lCustData = reinterpret_cast<LPARAM>(&hook);
+    }
+    BOOL chosen = request->kind == kUiChooseSave ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
+    if (!chosen) {
+        // No error code: the person cancelled. A code is a failure of the chooser itself (a name
+        // longer than the buffer, among others).
+        DWORD error = CommDlgExtendedError();
+        if (error == 0) return kStatusCancelled;
+        char line[64];
+        Ui_FormatStringN(line, sizeof line, "choose: the common dialog failed (%d)", int(error));
+        Ui_Debug_Log(state->diagnostics, line);
+        return kStatusError;
+    }
+    if (request->chosenFilter != nullptr) *request->chosenFilter = int32_t(ofn.nFilterIndex);
+    if (Str_Length(file) >= size_t(kPathSize)) return kStatusError;
+    if (request->kind == kUiChooseSave && request->defaultExt != nullptr &&
+        Ui_Path_AddDefaultExtension(file, kPathSize, request->defaultExt) != kStatusOk) {
+        return kStatusError;
+    }
+    Str_Copy(path, file);
+    return kStatusOk;
+}
+
+int32_t OpenUrl(const char* url, int32_t* code) {
+    // ShellExecute reports success with a value above 32; the smaller values are its errors.
+    auto result = reinterpret_cast<INT_PTR>(
+        ShellExecuteA(nullptr, "open", url, nullptr, nullptr, SW_SHOWNORMAL));
+    *code = result > 32 ? 0 : int32_t(result);
+    return result > 32 ? kStatusOk : kStatusError;
+}
+
+void Beep() {
+    MessageBeep(MB_OK);
+}
+
+int32_t GetScreenRect(Ui_Rect* r) {
+    const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    if (!(1 <= width && width <= 32767 && 1 <= height && height <= 32767)) return kStatusError;
+    *r = Ui_Rect{0, 0, int16_t(height), int16_t(width)};
+    return kStatusOk;
+}
+
+// The primary screen without the task bar, where dialogs are centred.
+int32_t GetWorkArea(Ui_Rect* r) {
+    RECT area;
+    if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0)) return kStatusError;
+    // Rectangles are 16-bit: an area that does not fit is as good as none.
+    if (!(-32768 <= area.left && area.left < area.right && area.right <= 32767) ||
+        !(-32768 <= area.top && area.top < area.bottom && area.bottom <= 32767)) {
+        return kStatusError;
+    }
+    *r = Ui_Rect{int16_t(area.top), int16_t(area.left), int16_t(area.bottom), int16_t(area.right)};
+    return kStatusOk;
+}
+
+void ShowMessageBox(const char* text, const char* caption) {
+    // Owned by the active window of this thread when it is one of ours (a dialog in front).
+    HWND active = GetActiveWindow();
+    HWND owner = RecordOfHwnd(active) != nullptr ? active : nullptr;
+    MessageBoxA(owner, text != nullptr ? text : "", caption != nullptr ? caption : " ",
+                MB_OK | MB_ICONINFORMATION | (owner == nullptr ? MB_TASKMODAL : 0));
+}
+
+}  // namespace
+
+void FillSystemOps(UiBinding* b) {
+    b->getScreenRect = GetScreenRect;
+    b->getWorkArea = GetWorkArea;
+    b->beep = Beep;
+    b->choose = Choose;
+    b->openUrl = OpenUrl;
+}
+
+void InstallMessageBox() {
+    Ui_SetMessageBoxHook(ShowMessageBox);
+}
+
+}  // namespace kolmara_w32

@@ -1,0 +1,163 @@
+// The stand-in host's system services on Windows; see host_os.h.
+#include <io.h>
+#include <process.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/status.h"
+#include "tools/hostlib/host_os.h"
+
+namespace {
+void (*volatile gOnInterrupt)() = nullptr;
+volatile LONG gInterrupts = 0;
+int gEndStatus = 0;
+bool gEndInstalled = false;
+
+// Windows calls this on a thread of its own. The first Ctrl-C while watched is ours; for a second
+// one, one outside, or a closed console the process ends: with the status asked for when there
+// is one, else through the next handler, the system's.
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    void (*onInterrupt)() = gOnInterrupt;
+    if (InterlockedIncrement(&gInterrupts) == 1 && onInterrupt != nullptr) {
+        onInterrupt();
+        return TRUE;
+    }
+    if (gEndInstalled) ExitProcess(UINT(gEndStatus));
+    return FALSE;
+}
+
+// The system's message for an error code, on one line.
+std::string SystemMessage(DWORD code) {
+    char text[512] = {};
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             code, 0, text, sizeof text, nullptr);
+    while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' ')) --n;
+    if (n == 0) return "Windows error " + std::to_string(code);
+    return std::string(text, n);
+}
+}  // namespace
+
+const char* HostOs_PathSeparators() {
+    return "/\\";
+}
+
+const char* HostOs_DefaultModuleName() {
+    return "KolmaraPro.8bf";
+}
+
+std::string HostOs_ProgramFolder() {
+    char self[MAX_PATH * 4];
+    DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
+    if (n == 0 || n >= sizeof self) return "";
+    std::string path(self, n);
+    return path.substr(0, path.find_last_of("/\\") + 1);
+}
+
+void* HostOs_LoadEntry(const std::string& path, const std::string& entry, bool* loaded,
+                       std::string* error) {
+    // No error boxes from the system: a module that cannot load is reported on the console.
+    UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    DWORD code = GetLastError();
+    SetErrorMode(oldMode);
+    *loaded = module != nullptr;
+    if (module == nullptr) {
+        *error = SystemMessage(code);
+        return nullptr;
+    }
+    FARPROC symbol = GetProcAddress(module, entry.c_str());
+    if (symbol == nullptr) *error = SystemMessage(GetLastError());
+    return reinterpret_cast<void*>(symbol);
+}
+
+int32_t HostOs_ReadElfResources(const char*, uint8_t** bytes, uint32_t* size) {
+    *bytes = nullptr;
+    *size = 0;
+    return kStatusFormat;
+}
+
+long HostOs_ProcessId() {
+    return long(GetCurrentProcessId());
+}
+
+bool HostOs_ReplaceFile(const std::string& temp, const std::string& path, std::string* error) {
+    if (MoveFileExA(temp.c_str(), path.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return true;
+    }
+    *error = SystemMessage(GetLastError());
+    return false;
+}
+
+bool HostOs_CanWriteFolder(const std::string& folder, std::string* error) {
+    // The read-only attribute of a folder does not stop files being made in it, so existence is
+    // what can be checked before the run; a refused write is still reported at the end.
+    DWORD attributes = GetFileAttributesA(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        *error = SystemMessage(GetLastError());
+        return false;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        *error = "not a folder";
+        return false;
+    }
+    return true;
+}
+
+bool HostOs_ErrorIsTerminal() {
+    return _isatty(_fileno(stderr)) != 0;
+}
+
+bool HostOs_WatchInterrupt(void (*onInterrupt)()) {
+    gInterrupts = 0;
+    gOnInterrupt = onInterrupt;
+    return gEndInstalled || SetConsoleCtrlHandler(OnConsoleEvent, TRUE) != 0;
+}
+
+void HostOs_StopWatchingInterrupt() {
+    gOnInterrupt = nullptr;
+    if (!gEndInstalled) SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
+}
+
+void HostOs_InterruptEndsProcess(int status) {
+    gEndStatus = status;
+    gEndInstalled = gEndInstalled || SetConsoleCtrlHandler(OnConsoleEvent, TRUE) != 0;
+}
+
+// Large pages need a privilege ordinary users lack: plain blocks.
+void* HostOs_AllocateLarge(size_t bytes) {
+    return std::malloc(bytes ? bytes : 1);
+}
+
+void HostOs_FreeLarge(void* p) {
+    std::free(p);
+}
+
+bool HostOs_MapFile(const std::string& path, void** base, size_t* size) {
+    *base = nullptr;
+    *size = 0;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER length{};
+    if (GetFileSizeEx(file, &length) && length.QuadPart > 0) {
+        HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+        if (mapping != nullptr) {
+            void* p = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+            CloseHandle(mapping);  // the view keeps the mapping alive
+            if (p != nullptr) {
+                *base = p;
+                *size = size_t(length.QuadPart);
+            }
+        }
+    }
+    CloseHandle(file);
+    return *base != nullptr;
+}
+
+void HostOs_UnmapFile(void* base, size_t) {
+    if (base != nullptr) UnmapViewOfFile(base);
+}
