@@ -34,6 +34,10 @@ bool Os_ModuleFile(char* buffer, size_t capacity);
 // Renames from over to in one step, replacing a file at to: a reader sees the old file or the
 // new one, never a mixture or none. 0, or the system's error number.
 int Os_ReplaceFile(const char* from, const char* to);
+// Whether two paths name the same existing file, also when reached by two names (a link, "./",
+// another case of letters on Windows): the file's identity, not its name, is compared. False
+// when either does not exist.
+bool Os_SameFile(const char* a, const char* b);
 // The usable size of a block the C allocator handed out.
 size_t Os_BlockSize(void* block);
 // Milliseconds from an arbitrary start, never going back; wraps at 2^32.

@@ -111,6 +111,12 @@ int Os_ReplaceFile(const char* from, const char* to) {
     return std::rename(from, to) == 0 ? 0 : errno;
 }
 
+bool Os_SameFile(const char* a, const char* b) {
+    struct stat sa, sb;
+    if (stat(a, &sa) != 0 || stat(b, &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 size_t Os_BlockSize(void* block) {
     return malloc_usable_size(block);
 }

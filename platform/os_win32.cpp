@@ -110,6 +110,30 @@ int Os_ReplaceFile(const char* from, const char* to) {
     return int(GetLastError());
 }
 
+namespace {
+
+// The volume and the file index, which together name one file whatever path reaches it (the C
+// library's stat has no inode numbers on Windows).
+bool FileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
+    // Backup semantics open folders too; no access is asked for, so a file open elsewhere is no
+    // obstacle.
+    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool ok = GetFileInformationByHandle(file, info) != 0;
+    CloseHandle(file);
+    return ok;
+}
+
+}  // namespace
+
+bool Os_SameFile(const char* a, const char* b) {
+    BY_HANDLE_FILE_INFORMATION x{}, y{};
+    if (!FileIdentity(a, &x) || !FileIdentity(b, &y)) return false;
+    return x.dwVolumeSerialNumber == y.dwVolumeSerialNumber &&
+           x.nFileIndexHigh == y.nFileIndexHigh && x.nFileIndexLow == y.nFileIndexLow;
+}
+
 size_t Os_BlockSize(void* block) {
     return _msize(block);
 }

@@ -6,7 +6,8 @@
 # Keenhue Mode on and off: window_bench), times the exported files (.cube LUT, ICC profiles), then evaluates the
 # automatic correction (Keenhue) on known colour casts through the real module and filterhost,
 # against a per-channel levels stretch, then times a batch run of filterhost on a 24-megapixel
-# TIFF against tiffcp and the GIMP plug-in against filterhost (scripts/host-bench.sh). Ends with
+# TIFF against tiffcp and the GIMP plug-in against filterhost (scripts/host-bench.sh), and, when
+# Wine is installed, the 8-bit grid kernel cross-built for Windows under Wine. Ends with
 # one line per figure, NAME VALUE UNIT; bench/README.md says what each figure means.
 #
 #   JOBS                 parallel build jobs (default: the number of processors)
@@ -24,7 +25,7 @@ build="$root/build-bench"
 jobs=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 all="hostsdk;engine;edit;imagelib;host;tools/filterhost;tools/prefstool;tools/demo;bench"
 subsystems=${KOLMARA_SUBSYSTEMS:-$all}
-targets=(huegrid_bench huegrid_callgrind noise_bench chain_bench)
+targets=(huegrid_bench huegrid_callgrind noise_bench chain_bench grid8_speed)
 export_files=1
 for needed in engine edit bench; do
   case ";$subsystems;" in *";$needed;"*) ;; *) export_files=0 ;; esac
@@ -73,6 +74,25 @@ fi
 if [ "$evaluate" -eq 1 ]; then
   cmake --build "$build" -j "$jobs" --target filterhost kolmara-gimp kolmara-prefs
   BUILD_DIR="$build" nice bash scripts/host-bench.sh | tee -a "$log"
+fi
+# The 8-bit grid kernel under Wine against the same program here: the same sources, compiler
+# release and Release flags, cross-built with mingw-w64 (scripts/build-windows.sh --bench).
+wine=/usr/lib/wine/wine64
+[ -x "$wine" ] || wine=$(command -v wine64 || command -v wine || true)
+if [ -n "$wine" ]; then
+  bash scripts/build-windows.sh --bench >/dev/null
+  prefix="$root/build-windows/bench/wineprefix"
+  native=$("$build/bench/grid8_speed" | tee -a "$log" | awk '/^grid8_mpix_per_s/ {print $2}')
+  windows=$(WINEPREFIX=$prefix WINEDEBUG=-all bash scripts/wine-run.sh \
+    "$root/build-windows/bench/bench/grid8_speed.exe" | tr -d '\r' | sed 's/^/wine: /' |
+    tee -a "$log" | awk '/^wine: grid8_mpix_per_s/ {print $3}')
+  WINEPREFIX=$prefix "$(dirname "$wine")/wineserver" -k 2>/dev/null || true
+  if [ -n "$native" ] && [ -n "$windows" ]; then
+    awk -v w="$windows" -v n="$native" 'BEGIN { printf "windows_grid8_vs_linux %.2f x\n", w / n }' |
+      tee -a "$log"
+  fi
+else
+  echo "Wine not installed: no windows_grid8_vs_linux" >&2
 fi
 # Units are letters, with digits after the first one (dE00).
 summary=$(grep -E '^[a-z0-9_]+ [0-9.]+ [A-Za-z][A-Za-z0-9_/]*$' "$log" || true)

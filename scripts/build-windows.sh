@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Cross-builds the 64-bit Windows module KolmaraPro.8bf with mingw-w64 into build-windows/.
 #
-#   scripts/build-windows.sh [--tests]
+#   scripts/build-windows.sh [--tests | --bench]
 #
 # Steps: install the packages (scripts/setup-deps.sh, with source entries for apt-get source);
 # build the generators (rescomp, piplgen) for this machine; cross-build the libraries the module
 # links (libjpeg from Debian's libjpeg-turbo source package, lcms2 from lcms2's) once into
 # build-windows/deps; then configure and build the module with cmake/mingw-w64-x86_64.cmake.
 # With --tests the unit tests are cross-built too (scripts/test-windows.sh runs them under Wine).
+# With --bench only the grid kernel's benchmark (bench/grid8_speed) is built, in Release like the
+# benchmark build for this machine, into build-windows/bench (scripts/bench.sh runs it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -17,7 +19,9 @@ src=$out/src
 jobs=${KOLMARA_JOBS:-2}
 toolchain=$root/cmake/mingw-w64-x86_64.cmake
 tests=OFF
+bench=OFF
 [ "${1:-}" = "--tests" ] && tests=ON
+[ "${1:-}" = "--bench" ] && bench=ON
 
 bash scripts/setup-deps.sh
 bash scripts/setup-deps.sh --sources
@@ -27,16 +31,32 @@ mkdir -p "$out" "$deps" "$src"
 cmake -S . -B "$out/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOLMARA_SUBSYSTEMS= -DKOLMARA_TESTS=OFF >/dev/null
 cmake --build "$out/native" -j"$jobs" --target rescomp piplgen >/dev/null
 
+if [ "$bench" = ON ]; then
+  cmake -S . -B "$out/bench" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+    -DKOLMARA_WERROR=OFF -DKOLMARA_HOST_TOOLS="$out/native" -DKOLMARA_TESTS=OFF \
+    -DKOLMARA_SUBSYSTEMS="engine;bench" >/dev/null
+  cmake --build "$out/bench" -j"$jobs" --target grid8_speed >/dev/null
+  echo "build-windows: $out/bench/bench/grid8_speed.exe"
+  exit 0
+fi
+
 # Debian's source package of name, unpacked once under src/; prints its folder.
 fetch_source() {
   local name=$1 dir
   dir=$(find "$src" -maxdepth 1 -type d -name "$name-*" | head -n 1)
   if [ -z "$dir" ]; then
-    (cd "$src" && apt-get source -qq "$name" >/dev/null 2>&1) || {
+    # The newest version first; a mirror may lack its files (a security update whose Debian
+    # part is not there yet), and then the versions before it, newest first.
+    local version
+    for version in "" $(apt-cache showsrc "$name" 2>/dev/null | sed -n 's/^Version: //p' |
+                        sort -r -V | tail -n +2); do
+      (cd "$src" && apt-get source -qq "$name${version:+=$version}" >/dev/null 2>&1) && break
+    done
+    dir=$(find "$src" -maxdepth 1 -type d -name "$name-*" | head -n 1)
+    if [ -z "$dir" ]; then
       echo "build-windows: apt-get source $name failed" >&2
       exit 1
-    }
-    dir=$(find "$src" -maxdepth 1 -type d -name "$name-*" | head -n 1)
+    fi
   fi
   echo "$dir"
 }
@@ -57,6 +77,18 @@ if [ ! -f "$deps/lib/liblcms2.a" ]; then
     --disable-shared --enable-static --without-jpeg --without-tiff --without-zlib \
     CC=x86_64-w64-mingw32-gcc-posix >/dev/null && make -j"$jobs" -C src install >/dev/null &&
     make -C include install >/dev/null && make install-pkgconfigDATA >/dev/null)
+fi
+
+# The unit tests of the image library write their TIFF fixtures with libtiff (Debian's tiff source
+# package, built without the codecs that need other libraries; LZW and PackBits are its own).
+if [ "$tests" = ON ] && [ ! -f "$deps/lib/libtiff.a" ]; then
+  tiff=$(fetch_source tiff)
+  cmake -S "$tiff" -B "$out/libtiff" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_INSTALL_PREFIX="$deps" -DBUILD_SHARED_LIBS=OFF -Dzlib=OFF -Dlibdeflate=OFF \
+    -Djpeg=OFF -Dold-jpeg=OFF -Djbig=OFF -Dlerc=OFF -Dlzma=OFF -Dzstd=OFF -Dwebp=OFF \
+    -Dpixarlog=OFF -Dcxx=OFF -Dtiff-tools=OFF -Dtiff-tests=OFF -Dtiff-contrib=OFF \
+    -Dtiff-docs=OFF >/dev/null
+  cmake --build "$out/libtiff" -j"$jobs" --target install >/dev/null
 fi
 
 # pkg-config sees the cross-built libraries only, never this machine's.

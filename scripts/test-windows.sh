@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows module and its unit tests (scripts/build-windows.sh --tests) and runs
 # the tests under Wine (label "windows") with a private prefix in build-windows/module/wineprefix.
-# Wine's server is stopped at the end, whatever the result. filterhost.exe is compared with the
+# Wine's servers are stopped at the end, whatever the result. filterhost.exe is compared with the
 # Linux filterhost of the main build folder (build/, or KOLMARA_LINUX_BUILD), whose filterhost and
 # kolmara-prefs are brought up to date here (nothing to do after scripts/test.sh's build). The
 # window test (tests/windows/window_dialogs_test.sh) starts an X server and a Wine prefix of its
@@ -17,10 +17,13 @@ bash scripts/build-windows.sh --tests
 build=$PWD/build-windows/module
 export WINEPREFIX=$build/wineprefix WINEDEBUG=-all
 stop_wine() {
-  local server
+  local server prefix
   for server in /usr/lib/wine/wineserver "$(command -v wineserver || true)"; do
     if [ -n "$server" ] && [ -x "$server" ]; then
-      "$server" -k 2>/dev/null || true
+      # The unit tests have a prefix of their own (tests/windows/CMakeLists.txt).
+      for prefix in "$build/wineprefix" "$build/wineprefix-unit"; do
+        WINEPREFIX=$prefix "$server" -k 2>/dev/null || true
+      done
       return
     fi
   done

@@ -1,11 +1,10 @@
 // Writing an exported file completely or not at all; see export_file.h.
 #include "edit/export/export_file.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 
 #include "platform/mem.h"
+#include "platform/os.h"
 
 int32_t ExportTargetBegin(ExportTarget* target, UiState* state, const char* path) {
     if (target == nullptr) return kStatusProblem;
@@ -56,7 +55,9 @@ int32_t ExportTargetFinish(ExportTarget* target, int32_t status) {
         if (status == kStatusOk) status = closed;
     }
     if (target->temp[0] == 0) return status != kStatusOk ? status : kStatusProblem;
-    if (status == kStatusOk && std::rename(target->temp, target->path) != 0) {
+    // Replacing in one step through the platform: on Windows the C library's rename refuses an
+    // existing target, so an earlier export could never be replaced there.
+    if (status == kStatusOk && Os_ReplaceFile(target->temp, target->path) != 0) {
         status = kStatusFileWrite;
     }
     if (status != kStatusOk) {
@@ -80,9 +81,5 @@ int32_t ExportWriteBlock(UiState* state, const char* path, const void* bytes, ui
 
 bool ExportSameFile(const char* a, const char* b) {
     if (a == nullptr || b == nullptr) return false;
-    struct stat sa, sb;
-    if (stat(a, &sa) != 0 || stat(b, &sb) != 0) return false;
-    // Systems without inode numbers report 0; the names must then match to count as one file.
-    if (sa.st_ino == 0 || sb.st_ino == 0) return Str_Compare(a, b) == 0;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    return Os_SameFile(a, b);
 }

@@ -8,6 +8,7 @@
 #include "platform/file.h"
 #include "platform/format.h"
 #include "platform/mem.h"
+#include "platform/os.h"
 #include "platform/paths.h"
 #include "platform/resources.h"
 #include "platform/ui/binding.h"
@@ -204,10 +205,12 @@ int32_t Ui_Choose_Folder(UiState* state, const char* title, char* path) {
     int32_t status = Ui_Binding()->choose(state, &request, chosen);
     if (status != kStatusOk) return status == kStatusCancelled ? kStatusCancelled : kStatusError;
     if (chosen[0] == 0) return kStatusCancelled;
+    // A folder ends with the system's separator, as every folder the paths layer forms does;
+    // '/' after a Windows folder would give a path of two conventions.
     size_t n = Str_Length(chosen);
-    if (chosen[n - 1] != '/') {
+    if (chosen[n - 1] != '/' && chosen[n - 1] != kOsSeparator) {
         if (n + 1 >= sizeof chosen) return kStatusError;
-        chosen[n] = '/';
+        chosen[n] = kOsSeparator;
         chosen[n + 1] = 0;
     }
     DIR* dir = opendir(chosen);

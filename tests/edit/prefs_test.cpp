@@ -2,6 +2,7 @@
 // order, repairs with their notices, refusals, and the older entries.
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
@@ -167,6 +168,38 @@ TEST_F(PrefsTest, DefaultsAndEveryEntrySurviveTheRoundTrip) {
     auto back = NewDefaultPrefs();
     ASSERT_EQ(Read(back.get()), 0);
     EXPECT_TRUE(Alerts().empty());
+    EXPECT_EQ(FirstDifference(*back, *prefs), -1);
+}
+
+// The file is the same on every system, so that a user's preferences move between them: the
+// filled record written here gives, byte for byte, the file the Linux build wrote for the same
+// record (data/prefs-filled.bin; with KOLMARA_PREFS_FIXTURE_OUT set, the file written is copied
+// there, which is how it was made), and that file reads back as the record. Run on both systems,
+// each reads the other's file.
+TEST_F(PrefsTest, TheFileIsTheSameOnEverySystemAndEachReadsTheOthers) {
+    auto prefs = NewDefaultPrefs();
+    FillPrefs(prefs.get());
+    // A Windows path is text like any other; the neutral's colour is one no float form keeps
+    // exactly, so both systems round it alike.
+    std::strcpy(prefs->customFolder, "C:\\Users\\Ana\\Kolmara settings\\");
+    prefs->colorDefs.neutral[1] = 0.1f;
+    ASSERT_EQ(Write(prefs.get()), 0);
+    const std::string written = ReadFile(path_);
+    if (const char* out = std::getenv("KOLMARA_PREFS_FIXTURE_OUT")) WriteFile(out, written);
+    const std::string made = ReadFile(KOLMARA_EDIT_TEST_DATA "/prefs-filled.bin");
+    ASSERT_GT(made.size(), 8000u);  // the file is there: every entry, the settings included
+    EXPECT_EQ(written.size(), made.size());
+    size_t first = 0;
+    while (first < written.size() && first < made.size() && written[first] == made[first]) ++first;
+    EXPECT_EQ(first, made.size()) << "the files differ from byte " << first;
+
+    WriteFile(path_, made);
+    auto back = NewDefaultPrefs();
+    ASSERT_EQ(Read(back.get()), 0);
+    EXPECT_TRUE(Alerts().empty());
+    // What reading gives for the neutral's colour is the stored value, not the one written.
+    prefs->colorDefs.neutral[1] = back->colorDefs.neutral[1];
+    EXPECT_NEAR(back->colorDefs.neutral[1], 0.1f, 1e-6);
     EXPECT_EQ(FirstDifference(*back, *prefs), -1);
 }
 

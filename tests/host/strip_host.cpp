@@ -47,7 +47,7 @@ void PrimeModule() {
     static bool primed = false;
     if (primed) return;
     primed = true;
-    unsetenv("DISPLAY");
+    testing_support::SetEnvironment("DISPLAY", nullptr);
     FilterRecord none{};
     intptr_t slot = 0;
     int16 result = 0;

@@ -1,7 +1,9 @@
 // The tagged preferences file: stored forms, round trips, damaged files, defaults, safe rewrite.
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
+#if !defined(_WIN32)
+#include <sys/wait.h>
+#endif
 
 #include <cmath>
 #include <cstring>
@@ -220,6 +222,15 @@ TEST_F(PrefsFileTest, FailedRewriteLeavesThePreviousFileUntouched) {
     EXPECT_EQ(log.back(), path);
 }
 
+TEST_F(PrefsFileTest, AFolderWhereTheFileShouldBeIsNeverWrittenOver) {
+    ASSERT_EQ(testing_support::MakeFolder(path_), 0);
+    WriteFile(path_ + "/inside", "kept");
+    EXPECT_EQ(Ui_Prefs_ReadAll(nullptr, path_.c_str(), nullptr, Collect, WriteSample), -4);
+    EXPECT_EQ(ReadFile(path_ + "/inside"), "kept");
+    EXPECT_EQ(gWriteCalls, 0);
+}
+
+#if !defined(_WIN32)
 // Runs body in a child process that cannot read what only root may read (when the tests run as
 // root, the child takes the unprivileged user's identity); the child's exit code is body's.
 int AsUnprivilegedUser(int (*body)(const std::string&), const std::string& path) {
@@ -232,8 +243,11 @@ int AsUnprivilegedUser(int (*body)(const std::string&), const std::string& path)
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+#endif
 
 TEST_F(PrefsFileTest, AFileThatExistsButCannotBeOpenedIsNeverWrittenOver) {
+    SKIP_WITHOUT_POSIX_FILES();
+#if !defined(_WIN32)
     // A folder anyone may write to holds a file only its owner may read: the reader could
     // replace it, and must not.
     const std::string folder = root_ + "/shared";
@@ -257,13 +271,6 @@ TEST_F(PrefsFileTest, AFileThatExistsButCannotBeOpenedIsNeverWrittenOver) {
     EXPECT_EQ(ReadFile(path), before);
     EXPECT_FALSE(FileExists(path + ".new"));
 
-    // A folder where the file should be is no preferences file either, and stays.
-    ASSERT_EQ(mkdir(path_.c_str(), 0700), 0);
-    WriteFile(path_ + "/inside", "kept");
-    EXPECT_EQ(Ui_Prefs_ReadAll(nullptr, path_.c_str(), nullptr, Collect, WriteSample), -4);
-    EXPECT_EQ(ReadFile(path_ + "/inside"), "kept");
-    EXPECT_EQ(gWriteCalls, 1);  // only the file written above
-
     // A link whose target is missing (a settings folder kept elsewhere and not mounted) stays a
     // link instead of being replaced by a fresh file.
     const std::string link = root_ + "/linked";
@@ -272,6 +279,7 @@ TEST_F(PrefsFileTest, AFileThatExistsButCannotBeOpenedIsNeverWrittenOver) {
     char target[256] = {};
     EXPECT_GT(readlink(link.c_str(), target, sizeof target - 1), 0);
     EXPECT_EQ(gWriteCalls, 1);
+#endif
 }
 
 TEST_F(PrefsFileTest, ADamagedFileIsKeptAsideAsItWasAndReplaced) {
@@ -300,7 +308,7 @@ TEST_F(PrefsFileTest, PathsLeaveRoomForTheNamesMadeFromThem) {
     // The longest path that still takes ".damaged" is 247 characters: it is written, read and
     // set aside; one more character and it is refused before anything is written.
     std::string folder = root_ + "/" + std::string(120, 'f');
-    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    ASSERT_EQ(testing_support::MakeFolder(folder), 0);
     folder += "/";
     std::string path = folder + std::string(247 - folder.size(), 'p');
     ASSERT_TRUE(Ui_Prefs_PathFits(path.c_str()));
@@ -319,14 +327,14 @@ TEST_F(PrefsFileTest, PathsLeaveRoomForTheNamesMadeFromThem) {
     ASSERT_EQ(Ui_Prefs_SetToPath(nullptr, "KolmaraPro Plugin Prefs", made), 0);
     EXPECT_EQ(std::string(made), PrefFolder() + "KolmaraPro Plugin Prefs");
     const std::string config = folder + std::string(240 - folder.size(), 'c');
-    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    testing_support::PointAppDataAt(config);
     char cwd[4096];
     ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
     ASSERT_EQ(chdir(root_.c_str()), 0);
     const int32_t status = Ui_Prefs_SetToPath(nullptr, "KolmaraPro Plugin Prefs", made);
     ASSERT_EQ(chdir(cwd), 0);
     EXPECT_EQ(status, 0);
-    EXPECT_EQ(std::string(made), root_ + "/KolmaraPro Plugin Prefs");
+    EXPECT_EQ(std::string(made), testing_support::NativePath(root_ + "/KolmaraPro Plugin Prefs"));
 }
 
 TEST_F(PrefsFileTest, EntriesInMemoryFilesReadBackWithAndWithoutData) {

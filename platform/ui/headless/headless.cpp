@@ -1181,7 +1181,9 @@ int32_t Ui_Headless_Refused() {
 }
 
 const UiHeadlessWindow* Ui_Headless_Window(UiWindow* dialog) {
-    if (dialog == nullptr || Ui_Binding() != &kHeadless) return nullptr;
+    // A binding made from this one keeps its windows: the Windows module without a desktop
+    // installs a copy with the system's key state, beep and web pages.
+    if (dialog == nullptr || Ui_Binding()->createWindow != kHeadless.createWindow) return nullptr;
     return Hw(dialog);
 }
 

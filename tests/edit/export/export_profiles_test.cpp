@@ -423,10 +423,14 @@ TEST_F(ProfileExport, EditProfileNeverWritesOverItsSource) {
     const std::string source = Out("display.icc");
     ASSERT_TRUE(Save(srgb.get(), source));
     const std::string before = ReadFile(source);
+    std::vector<std::string> targets = {source, out_ + "./display.icc"};
+#if !defined(_WIN32)  // the same file under another name through a link
     ASSERT_EQ(symlink(source.c_str(), Out("other-name.icc").c_str()), 0);
+    targets.push_back(Out("other-name.icc"));
+#endif
     ExportSettings s = Settings();
     Ui_Failure alert;
-    for (const std::string& target : {source, Out("other-name.icc"), out_ + "./display.icc"}) {
+    for (const std::string& target : targets) {
         EXPECT_EQ(ExportEditProfile(&s, source.c_str(), target.c_str(), &alert), kStatusProblem);
         EXPECT_EQ(alert.textId, kPhraseWriteFile);
     }

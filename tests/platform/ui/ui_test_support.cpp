@@ -149,11 +149,12 @@ std::string RectText(const Ui_Rect& r) {
 
 std::vector<uint8_t> ArchiveWith(const std::vector<ExtraResource>& extra) {
     std::map<std::pair<uint32_t, uint32_t>, std::string> entries;
-    const ResArchive* module = Res_ModuleArchive();
-    for (uint32_t i = 0; i < module->count; ++i) {
-        const uint8_t* d = module->bytes + 12 + 16 * i;
-        entries[{Get32(d), Get32(d + 4)}] =
-            std::string(reinterpret_cast<const char*>(module->bytes) + Get32(d + 8), Get32(d + 12));
+    const std::string module = testing_support::ModuleArchiveBytes();
+    const auto* bytes = reinterpret_cast<const uint8_t*>(module.data());
+    const uint32_t count = module.size() >= 12 ? Get32(bytes + 8) : 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint8_t* d = bytes + 12 + 16 * i;
+        entries[{Get32(d), Get32(d + 4)}] = module.substr(Get32(d + 8), Get32(d + 12));
     }
     for (const ExtraResource& r : extra) entries[{r.type, r.id}] = r.data;
     std::vector<uint8_t> out = {'K', 'R', 'E', 'S'};
