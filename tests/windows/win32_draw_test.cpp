@@ -555,7 +555,7 @@ TEST(Win32Fonts, EveryFontFitsTheNominalMetrics) {
     // The dialog size, 6 points for the small font, a third larger for the large ones.
     const int named[] = {8, 6, 8, 11, 11};
     for (int32_t font = kUiFontDialog; font <= kUiFontLargeBold; ++font) {
-        HFONT f = W32_FontOf(font);
+        HFONT f = W32_FontOf(nullptr, font);
         ASSERT_NE(f, nullptr) << font;
         SIZE size{};
         TEXTMETRICA tm{};
@@ -579,6 +579,35 @@ TEST(Win32Fonts, EveryFontFitsTheNominalMetrics) {
             << font << " could be larger";
     }
     DeleteDC(dc);
+    W32_Draw_FreeFonts();
+}
+
+// Each dialog's controls get the font of its own template's size, whichever dialog named a size
+// first: an 8-point dialog opened over the 9-point editing window must not take 9-point text
+// into controls laid out for 8 points (its labels would be cut).
+TEST(Win32Fonts, ADialogGetsTheFontOfItsOwnTemplateSize) {
+    UiBinding gdi{};
+    W32_Draw_Fill(&gdi);
+    int32_t w52 = 0, h = 0;
+    ASSERT_EQ(gdi.fontMetrics(nullptr, "MS Sans Serif", 9, kUiFontDialog, &w52, &h), kStatusOk);
+    Ui_DlgTemplate eightPoint{};
+    eightPoint.fontPoints = 8;
+    UiWindow dialog{};
+    dialog.layout = &eightPoint;
+    HDC dc = CreateCompatibleDC(nullptr);
+    ASSERT_NE(dc, nullptr);
+    HGDIOBJ old = SelectObject(dc, W32_FontOf(&dialog, kUiFontDialog));
+    SIZE size{};
+    TEXTMETRICA tm{};
+    GetTextExtentPoint32A(dc, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &size);
+    GetTextMetricsA(dc, &tm);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    int32_t avg = 0, nominal = 0;
+    ASSERT_EQ(Ui_Font_Nominal(8, kUiFontDialog, &avg, &nominal), kStatusOk);
+    EXPECT_TRUE(Ui_Font_Fits(size.cx, tm.tmHeight, avg, nominal))
+        << size.cx << " x " << tm.tmHeight;
+    EXPECT_NE(W32_FontOf(&dialog, kUiFontDialog), W32_FontOf(nullptr, kUiFontDialog));
     W32_Draw_FreeFonts();
 }
 

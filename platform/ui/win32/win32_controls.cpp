@@ -126,7 +126,7 @@ void SetStyle(HWND hwnd, LONG_PTR clear, LONG_PTR set) {
 
 int32_t SetUpControls(Window* n) {
     const Ui_DlgTemplate* t = n->ui->layout;
-    HFONT font = W32_FontOf(kUiFontDialog);
+    HFONT font = W32_FontOf(n->ui, kUiFontDialog);
     for (int32_t i = 0; i < n->itemCount; ++i) {
         const Ui_DlgItem& src = t->items[i];
         Item& it = n->items[i];

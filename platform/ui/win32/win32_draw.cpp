@@ -581,8 +581,8 @@ void W32_Draw_Fill(UiBinding* binding) {
     binding->arc = GdiArc;
 }
 
-HFONT W32_FontOf(int32_t font) {
-    return FontAt(DialogPoints(nullptr), font);
+HFONT W32_FontOf(UiWindow* dialog, int32_t font) {
+    return FontAt(DialogPoints(dialog), font);
 }
 
 void W32_Draw_FreeFonts() {

@@ -38,9 +38,11 @@ W32DrawState* W32_DrawStateOf(UiWindow* dialog);
 // measureWrapped, drawBegin, drawEnd, drawClip, fillRect, line, ellipse, polygon, text, image and
 // arc.
 void W32_Draw_Fill(UiBinding* binding);
-// The GDI font of a framework font (kUiFont...): the dialog face and size the first fontMetrics
-// call named, in the style of that font. Made on first use and kept until W32_Draw_FreeFonts;
-// null when it cannot be made.
-HFONT W32_FontOf(int32_t font);
+// The GDI font of a framework font (kUiFont...) for a dialog: the face the first fontMetrics call
+// named, at the size the dialog's own template names (templates differ: the editing window is
+// laid out for 9 points, most dialogs for 8), in the style of that font. dialog null: the size
+// the first fontMetrics call named. Made on first use and kept until W32_Draw_FreeFonts; null
+// when it cannot be made.
+HFONT W32_FontOf(UiWindow* dialog, int32_t font);
 // Deletes the fonts (when the framework's state closes).
 void W32_Draw_FreeFonts();
