@@ -85,9 +85,9 @@ int32_t Min3(const int32_t v[3]) {
     return m < v[2] ? m : v[2];
 }
 
-// The colour-balance measurements: histograms of each pixel's largest channel and of its
-// largest distance to full scale, then the pixels of each end. Each end counts only the pixels it
-// can admit: a clipped channel has lost the colour it had, so a pixel with a channel at 0 never
+// The colour-balance measurements: histograms of each pixel's largest channel and of the distance
+// of its geometric mean to full scale, then the pixels of each end. Each end counts only the pixels
+// it can admit: a clipped channel has lost the colour it had, so a pixel with a channel at 0 never
 // joins the dark set and one with a channel at full scale never the light set. Were the tails
 // counted over every pixel, a cast, a white background or a specular highlight that clips more
 // than the tail fraction would leave an end with no pixel to take.
@@ -106,11 +106,35 @@ struct BalanceScan {
 // unclipped ones, and a clipped white.
 enum BalanceEnd : int { kEndDark = 0, kEndLight = 1, kEndWhite = 2 };
 
+// How light a pixel is at the light end: the geometric mean of its channels, rounded to a code.
+// A cast multiplies the channels (in linear light, and near enough in encoded values), so it
+// multiplies every pixel's product of channels by the same factor and keeps their order: the
+// light end is the same pixels whatever the cast, as long as none clips. Ranked by their
+// smallest channel instead, a cast that raises blue promotes the yellowish pixels, whose smallest
+// channel is blue, and the light end becomes another surface with each cast. Found among the
+// cubes of the codes' edges, (k + 1/2)^3, in integers: exact, and a cube root per pixel made the
+// whole automatic correction half as slow again. The dark end keeps its largest channel: ranked
+// by the geometric mean, a deep colour with one channel near 0 would count as dark.
+int32_t GeometricMean(const int32_t rgb[3]) {
+    const int64_t eightfold = 8 * int64_t(rgb[0]) * rgb[1] * rgb[2];
+    int32_t lo = 0, hi = 255;
+    while (lo < hi) {
+        const int32_t mid = (lo + hi) / 2;
+        const int64_t edge = 2 * int64_t(mid) + 1;  // twice (mid + 1/2)
+        if (eightfold < edge * edge * edge) {
+            hi = mid;
+        } else {
+            lo = mid + 1;
+        }
+    }
+    return lo;
+}
+
 bool InDarkSet(const BalanceScan& scan, const int32_t rgb[3]) {
     return Min3(rgb) > 0 && Max3(rgb) <= scan.darkThreshold;
 }
 bool InLightSet(const BalanceScan& scan, const int32_t rgb[3]) {
-    return Max3(rgb) < 255 && 255 - Min3(rgb) <= scan.lightThreshold;
+    return Max3(rgb) < 255 && 255 - GeometricMean(rgb) <= scan.lightThreshold;
 }
 // A clipped white: one or two channels at full scale and the others close to them, what a white
 // (a background, a lit wall, paper) becomes when a cast pushes part of it past full scale. The
@@ -137,7 +161,7 @@ void CountExtremes(void* context, int32_t, int32_t, const int32_t rgb[3]) {
         ++scan->darkTotal;
     }
     if (mx < 255) {
-        ++scan->light[255 - mn];
+        ++scan->light[255 - GeometricMean(rgb)];
         ++scan->lightTotal;
     }
 }
@@ -329,8 +353,18 @@ int32_t SampleEnd(EditState* s, const IPImage* image, const Huegrid* transform,
     if (status != kStatusOk) return status;
     WhiteBins kept{region, {}};
     status = HgWalkPixels(image, Region(s), s->gridLevel, transform, CollectWhite, &kept);
-    if (status == kStatusOk) Mem_Copy(bins, kept.bins, sizeof kept.bins);
-    return status;
+    if (status != kStatusOk) return status;
+    // One surface, one sample, in the top bin. Every pixel says the same of the clipped channel
+    // (at least full scale): filed by their own lumas, the white would ask that one value to
+    // become a different grey in each bin its shading spans, and filed in any bin but the top
+    // one, it would contend with the anchor that keeps full scale in place. The curves, unable to
+    // do both, would leave the white itself tinted. A clipped white is the top of the range.
+    SampleBin& bin = bins[kEditBinCount - 1];
+    for (int k = 0; k < kEditBinCount; ++k) {
+        for (int c = 0; c < 3; ++c) bin.sum[c] += kept.bins[k].sum[c];
+        bin.count += kept.bins[k].count;
+    }
+    return kStatusOk;
 }
 
 }  // namespace

@@ -7,13 +7,15 @@
 // order, each only when its groups are asked for and allowed by the state's Keenhue mask:
 //
 //   linear data (16-bit images)  median luma of the image read as a gamma
-//   colour balance               at each end of the image (the darkest and the lightest 0.4%
+//   colour balance               at each end of the image (the darkest by the largest channel
+//                                and the lightest by the geometric mean of the channels, 0.4%
 //                                of the pixels that end can take unclipped), the surface that
 //                                holds most of the end becomes a neutral sample, when the end
 //                                and that surface are close to neutral relative to their
 //                                lightness; the surface of clipped white (one or two
-//                                channels at full scale) stands for the light end when that
-//                                holds no neutral, or when it covers a tenth of the image
+//                                channels at full scale) stands for the light end, as one
+//                                sample, when that holds no neutral, or when it covers a tenth
+//                                of the image
 //   black, grey and white point  the 0.2% tails of the luma histogram, softened by a smoothstep
 //   brightness                   the weighted brightness brought into 0.4..0.6 by bisection
 //   saturation                   the 99.8th percentile of the saturation brought to the
@@ -57,11 +59,11 @@ int32_t AutoSettings(EditState* editState, int32_t mask, const IPImage* image);
 int32_t KhLinear(EditState* editState, const IPImage* image);
 // What the colour balance found at one end of the image, for diagnostics and tests.
 struct KhBalanceEnd {
-    uint64_t admitted;        // visited pixels the end can take (no channel clipped at this end)
-    int32_t threshold;        // largest channel (dark) or distance to full scale (light) taken
-    uint64_t count;           // pixels within the threshold: the end's set
-    float average[3];         // their mean colour, 0..1
-    float chroma;             // of that mean: largest minus smallest component
+    uint64_t admitted;  // visited pixels the end can take (no channel clipped at this end)
+    int32_t threshold;  // largest channel (dark) or geometric mean's distance to full scale (light)
+    uint64_t count;     // pixels within the threshold: the end's set
+    float average[3];   // their mean colour, 0..1
+    float chroma;       // of that mean: largest minus smallest component
     float relativeChroma;     // the chroma beyond two codes, relative to the largest component
     int32_t sampledPixels;    // pixels of the region grown from the set that holds most of it
     float sampledAverage[3];  // their mean colour

@@ -349,7 +349,7 @@ TEST_F(KeenhueTest, TheLightEndIsTheSurfaceHoldingMostOfItsTailNotTheLargestGrow
         for (int32_t x = 0; x < 200; ++x) {
             if (x < 100) {
                 const bool patch = 40 <= x && x < 48 && 40 <= y && y < 45;
-                image.Set(x, y, 245, 240, patch ? 238 : 234 - x % 12);
+                image.Set(x, y, 245, 240, patch ? 224 : 218 - x % 12);
             } else if (150 <= x && x < 162 && 40 <= y && y < 50) {
                 image.Set(x, y, 235, 235, 235);
             } else {
@@ -419,6 +419,71 @@ TEST_F(KeenhueTest, AClippedWhiteStandsForTheLightEndWithoutANeutralThereOrAsThe
     EXPECT_EQ(trace.white.count, 0u);
     EXPECT_FALSE(trace.white.taken);
     for (const SampleBin& bin : Pars().balBin) EXPECT_EQ(bin.count, 0);
+}
+
+TEST_F(KeenhueTest, AShadedClippedWhiteIsBalancedToAGreyNotATint) {
+    // A cool-lit white background: red lowered by the cast, blue clipped over all of it, flat
+    // but for a strip of shading at the bottom that spans the lower luma bins, beside a saturated
+    // red. Every pixel of the white says the same of blue (full scale), and the curves can make
+    // only one lightness of it grey: it must be the background, not the strip of shading.
+    TestImage image(120, 60);
+    for (int32_t y = 0; y < 60; ++y) {
+        for (int32_t x = 0; x < 120; ++x) {
+            if (x < 90) {
+                const int shade = y < 50 ? 0 : 3 * (y - 49);
+                image.Set(x, y, 231 - shade, 255 - shade, 255);
+            } else {
+                image.Set(x, y, 200, 30, 30);
+            }
+        }
+    }
+    KhBalanceTrace trace;
+    ASSERT_EQ(KhColourBalance(es_.get(), &image.view, &trace), 0);
+    ASSERT_TRUE(trace.white.taken);
+    const float white[3] = {231 / 255.0f, 1.0f, 1.0f};
+    float out[3];
+    ASSERT_EQ(HgEvalColour(&Pars(), kEditBalance, white, out), 0);
+    const float spread =
+        std::fmax(out[0], std::fmax(out[1], out[2])) - std::fmin(out[0], std::fmin(out[1], out[2]));
+    EXPECT_LT(spread, 0.012f);
+}
+
+TEST_F(KeenhueTest, TheLightEndIsTheSameSurfaceUnderACast) {
+    // Two light surfaces: a pale yellow (lighter overall) and a lighter-than-mid grey (lighter in
+    // its smallest channel). A cool cast lowers red and raises blue, and so the yellow's smallest
+    // channel. The light end must be the same surface with and without the cast, or the
+    // correction of the cast copy is not the correction of the original.
+    TestImage image(120, 60);
+    auto paint = [&image](const float gain[3]) {
+        auto set = [&](int32_t x, int32_t y, int r, int g, int b) {
+            const int v[3] = {r, g, b};
+            int out[3];
+            for (int c = 0; c < 3; ++c) out[c] = std::min(255, int(std::lround(v[c] * gain[c])));
+            image.Set(x, y, out[0], out[1], out[2]);
+        };
+        for (int32_t y = 0; y < 60; ++y) {
+            for (int32_t x = 0; x < 120; ++x) {
+                if (x < 40) {
+                    set(x, y, 240, 240, 200);
+                } else if (x < 70) {
+                    set(x, y, 215, 215, 215);
+                } else if (x < 110) {
+                    set(x, y, 100, 100, 100);
+                } else {
+                    set(x, y, 20, 20, 20);
+                }
+            }
+        }
+    };
+    const float none[3] = {1.0f, 1.0f, 1.0f}, cool[3] = {0.9f, 1.0f, 1.1f};
+    for (const float* gain : {none, cool}) {
+        paint(gain);
+        KhBalanceTrace trace;
+        ASSERT_EQ(KhColourBalance(es_.get(), &image.view, &trace), 0);
+        EXPECT_TRUE(trace.light.taken);
+        EXPECT_EQ(trace.light.sampledPixels, 40 * 60) << "cast " << gain[0];
+        EXPECT_NEAR(trace.light.sampledAverage[2], std::round(200 * gain[2]) / 255.0f, 1e-3f);
+    }
 }
 
 TEST_F(KeenhueTest, SelectionLimitsTheAnalysis) {
