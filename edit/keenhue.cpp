@@ -334,6 +334,14 @@ int32_t SampleEnd(EditState* s, const IPImage* image, const Huegrid* transform,
     }
     if (status == kStatusOk) status = growth.status;
     if (status != kStatusOk || growth.largestHeld == 0) return status;
+    // A dark end whose largest surface holds little of it is scattered specks: noise and
+    // compression, which are largest against the few codes of a dark colour, or the gaps of a
+    // structure against the sky. They say nothing of the light, so there is no neutral. The
+    // light end keeps its specks: the lightest pixels are often highlights, which reflect the
+    // light's own colour.
+    if (end == kEndDark && double(growth.largestHeld) < kKhDarkSurface * double(setSize)) {
+        return kStatusOk;
+    }
     if (end != kEndWhite) {
         Mem_Copy(bins, growth.largest, sizeof growth.largest);
         return kStatusOk;

@@ -12,7 +12,8 @@
 //                                of the pixels that end can take unclipped), the surface that
 //                                holds most of the end becomes a neutral sample, when the end
 //                                and that surface are close to neutral relative to their
-//                                lightness; the surface of clipped white (one or two
+//                                lightness (and, at the dark end, the surface holds a fifth of
+//                                the end); the surface of clipped white (one or two
 //                                channels at full scale) stands for the light end, as one
 //                                sample, when that holds no neutral, or when it covers a tenth
 //                                of the image
@@ -39,6 +40,8 @@ constexpr float kKhBalanceChromaLimit = 0.35f;  // an end more colourful than th
                                                 // relative to its largest component
 constexpr double kKhWhiteBackground = 0.1;      // a clipped white this share of the image is a
                                                 // background, preferred to the light end
+constexpr double kKhDarkSurface = 0.2;          // the share of the dark end's set its surface
+                                                // must hold: less is scattered specks
 constexpr double kKhPointTail = 0.002;          // clipped at each end by the tone points
 constexpr float kKhBrightnessLow = 0.4f;        // the brightness target range
 constexpr float kKhBrightnessHigh = 0.6f;

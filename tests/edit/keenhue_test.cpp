@@ -448,6 +448,39 @@ TEST_F(KeenhueTest, AShadedClippedWhiteIsBalancedToAGreyNotATint) {
     EXPECT_LT(spread, 0.012f);
 }
 
+TEST_F(KeenhueTest, ScatteredDarkSpecksAreNoNeutralButADarkSurfaceIs) {
+    // A dusk sky with a near-neutral light card; the darkest pixels are isolated specks, one
+    // every eight pixels each way, of a dark grey that would pass as a neutral. Each speck is a
+    // surface of its own holding a sliver of the dark end: noise, not the colour of the light.
+    TestImage image(160, 80);
+    auto paint = [&image](bool solid) {
+        for (int32_t y = 0; y < 80; ++y) {
+            for (int32_t x = 0; x < 160; ++x) {
+                if (x >= 140) {
+                    image.Set(x, y, 230, 228, 224);
+                } else if (solid ? x < 12 : (x % 8 == 3 && y % 8 == 3)) {
+                    image.Set(x, y, 30, 27, 25);
+                } else {
+                    image.Set(x, y, 90, 100, 140);
+                }
+            }
+        }
+    };
+    paint(false);
+    KhBalanceTrace trace;
+    ASSERT_EQ(KhColourBalance(es_.get(), &image.view, &trace), 0);
+    EXPECT_EQ(trace.dark.count, 18u * 10u);
+    EXPECT_FALSE(trace.dark.taken);
+    EXPECT_TRUE(trace.light.taken);
+    for (int k = 0; k < 10; ++k) EXPECT_EQ(Pars().balBin[k].count, 0) << "bin " << k;
+
+    // The same dark grey as one surface is the dark end's neutral.
+    paint(true);
+    ASSERT_EQ(KhColourBalance(es_.get(), &image.view, &trace), 0);
+    EXPECT_TRUE(trace.dark.taken);
+    EXPECT_EQ(trace.dark.sampledPixels, 12 * 80);
+}
+
 TEST_F(KeenhueTest, TheLightEndIsTheSameSurfaceUnderACast) {
     // Two light surfaces: a pale yellow (lighter overall) and a lighter-than-mid grey (lighter in
     // its smallest channel). A cool cast lowers red and raises blue, and so the yellow's smallest
