@@ -240,10 +240,9 @@ struct EndGrowth {
     HgGrowStack* stack;
     uint32_t* setPixels;  // the end's set pixels no region holds yet, each as y << 16 | x
     int64_t setCapacity, setCount;
-    SampleBin bins[kEditBinCount];     // the region being grown
-    SampleBin largest[kEditBinCount];  // the region holding the most set pixels so far
-    int64_t largestHeld;
-    int32_t largestX, largestY;  // the pixel it was grown from
+    SampleBin bins[kEditBinCount];  // the region being grown
+    int64_t largestHeld;            // set pixels in the region holding most of them so far
+    int32_t largestX, largestY;     // the pixel it was grown from
     int32_t status;
 };
 
@@ -252,6 +251,23 @@ bool BitOf(const uint8_t* bits, int32_t rowBytes, int32_t x, int32_t y) {
 }
 void SetBit(uint8_t* bits, int32_t rowBytes, int32_t x, int32_t y) {
     bits[int64_t(y) * rowBytes + x / 8] |= uint8_t(1u << (x % 8));
+}
+
+// Grows a region from (x, y), as a click would, adding it to the region's bits; bins receive
+// the region's pixels.
+int32_t GrowFrom(const IPImage* image, const Huegrid* transform, int32_t x, int32_t y,
+                 IPRegion* region, HgGrowStack* stack, SampleBin bins[kEditBinCount]) {
+    float seed[3];
+    int32_t status = HgPixelThrough(image, transform, x, y, seed, nullptr);
+    if (status != kStatusOk) return status;
+    SetBit(region->bits, region->rowBytes, x, y);
+    Mem_Fill(bins, 0, sizeof(SampleBin) * kEditBinCount);
+    HgAddBalanceSample(bins, seed);
+    HgGrowPush(stack, seed, x, y - 1, kHgGrowUp);
+    HgGrowPush(stack, seed, x, y + 1, kHgGrowDown);
+    HgGrowPush(stack, seed, x + 1, y, kHgGrowRight);
+    HgGrowPush(stack, seed, x - 1, y, kHgGrowLeft);
+    return HgGrowRegion(image, bins, transform, region, stack);
 }
 
 // Lists the end's set; positions fit 16 bits, as the growth's do.
@@ -270,17 +286,7 @@ void GrowFromSet(void* context, int32_t x, int32_t y, const int32_t rgb[3]) {
     if (!InEnd(*g->scan, g->end, rgb)) return;
     IPRegion* r = g->region;
     if (BitOf(r->bits, r->rowBytes, x, y)) return;
-    float seed[3];
-    g->status = HgPixelThrough(g->image, g->transform, x, y, seed, nullptr);
-    if (g->status != kStatusOk) return;
-    SetBit(r->bits, r->rowBytes, x, y);
-    Mem_Fill(g->bins, 0, sizeof g->bins);
-    HgAddBalanceSample(g->bins, seed);
-    HgGrowPush(g->stack, seed, x, y - 1, kHgGrowUp);
-    HgGrowPush(g->stack, seed, x, y + 1, kHgGrowDown);
-    HgGrowPush(g->stack, seed, x + 1, y, kHgGrowRight);
-    HgGrowPush(g->stack, seed, x - 1, y, kHgGrowLeft);
-    g->status = HgGrowRegion(g->image, g->bins, g->transform, r, g->stack);
+    g->status = GrowFrom(g->image, g->transform, x, y, r, g->stack, g->bins);
     if (g->status != kStatusOk) return;
     // The set pixels the new region holds are those of the list it now covers; they leave the
     // list, so each is counted once however many regions are grown.
@@ -298,26 +304,41 @@ void GrowFromSet(void* context, int32_t x, int32_t y, const int32_t rgb[3]) {
         g->largestHeld = held;
         g->largestX = x;
         g->largestY = y;
-        Mem_Copy(g->largest, g->bins, sizeof g->bins);
     }
 }
 
-// The clipped-white pixels of a region, filed by luma: the shading around a white surface that
-// the region takes in is not clipped white and would only blur what the white says.
-struct WhiteBins {
+// What of the winning region becomes the sample, filed by luma. Of a clipped white, its
+// clipped-white pixels: the shading around a white surface that the region takes in is not
+// clipped white and would only blur what the white says. Of the dark and the light end, the
+// region's interior: a pixel at its edge mixes the surface with what borders it (a dark coat
+// with the skin beside it, a white wall with the shadow of a thing before it), and though such
+// pixels are few, they fall in luma bins of their own, which the balance curves weigh as much as
+// the bins the surface fills. The edge of the picture is no edge of a surface.
+struct RegionSample {
     const IPRegion* region;
+    int end;
     SampleBin bins[kEditBinCount];
 };
 
-void CollectWhite(void* context, int32_t x, int32_t y, const int32_t rgb[3]) {
-    auto* r = static_cast<WhiteBins*>(context);
-    if (!BitOf(r->region->bits, r->region->rowBytes, x, y) || !InWhiteSet(rgb)) return;
+bool InRegion(const IPRegion* r, int32_t x, int32_t y) {
+    return BitOf(r->bits, r->rowBytes, x, y);
+}
+bool AtRegionEdge(const IPRegion* r, int32_t x, int32_t y) {
+    return (x > 0 && !InRegion(r, x - 1, y)) || (x + 1 < r->width && !InRegion(r, x + 1, y)) ||
+           (y > 0 && !InRegion(r, x, y - 1)) || (y + 1 < r->height && !InRegion(r, x, y + 1));
+}
+
+void CollectSample(void* context, int32_t x, int32_t y, const int32_t rgb[3]) {
+    auto* r = static_cast<RegionSample*>(context);
+    if (!InRegion(r->region, x, y)) return;
+    if (r->end == kEndWhite ? !InWhiteSet(rgb) : AtRegionEdge(r->region, x, y)) return;
     const float colour[3] = {rgb[0] / 255.0f, rgb[1] / 255.0f, rgb[2] / 255.0f};
     HgAddBalanceSample(r->bins, colour);
 }
 
 // Grows regions from the set of one end, keeps the one holding most of the set, and files its
-// pixels into bins (cleared first); of a clipped white only the clipped-white pixels.
+// sample into bins (cleared first): the interior of a dark or light surface, the clipped-white
+// pixels of a clipped white.
 int32_t SampleEnd(EditState* s, const IPImage* image, const Huegrid* transform,
                   const BalanceScan& scan, int end, int64_t setSize, IPRegion* region,
                   HgGrowStack* stack, SampleBin bins[kEditBinCount]) {
@@ -326,8 +347,8 @@ int32_t SampleEnd(EditState* s, const IPImage* image, const Huegrid* transform,
     Mem_Fill(region->bits, 0, bytes);
     MemBlock<uint32_t> setPixels;
     if (!setPixels.Allocate(uint32_t(setSize > 0 ? setSize : 1))) return kStatusNoMemory;
-    EndGrowth growth{&scan, end, image, transform, region, stack, setPixels.get(), setSize,
-                     0,     {},  {},    0,         0,      0,     kStatusOk};
+    EndGrowth growth{&scan,   end, image, transform, region, stack, setPixels.get(),
+                     setSize, 0,   {},    0,         0,      0,     kStatusOk};
     int32_t status = HgWalkPixels(image, Region(s), s->gridLevel, transform, ListSet, &growth);
     if (status == kStatusOk) {
         status = HgWalkPixels(image, Region(s), s->gridLevel, transform, GrowFromSet, &growth);
@@ -342,26 +363,18 @@ int32_t SampleEnd(EditState* s, const IPImage* image, const Huegrid* transform,
     if (end == kEndDark && double(growth.largestHeld) < kKhDarkSurface * double(setSize)) {
         return kStatusOk;
     }
+    // The winning region again, alone, to pick out its sample.
+    Mem_Fill(region->bits, 0, bytes);
+    status =
+        GrowFrom(image, transform, growth.largestX, growth.largestY, region, stack, growth.bins);
+    if (status != kStatusOk) return status;
+    RegionSample kept{region, end, {}};
+    status = HgWalkPixels(image, Region(s), s->gridLevel, transform, CollectSample, &kept);
+    if (status != kStatusOk) return status;
     if (end != kEndWhite) {
-        Mem_Copy(bins, growth.largest, sizeof growth.largest);
+        Mem_Copy(bins, kept.bins, sizeof kept.bins);
         return kStatusOk;
     }
-    // The winning region again, alone, to pick out its clipped-white pixels.
-    Mem_Fill(region->bits, 0, bytes);
-    const int32_t x = growth.largestX, y = growth.largestY;
-    float seed[3];
-    status = HgPixelThrough(image, transform, x, y, seed, nullptr);
-    if (status != kStatusOk) return status;
-    SetBit(region->bits, region->rowBytes, x, y);
-    HgGrowPush(stack, seed, x, y - 1, kHgGrowUp);
-    HgGrowPush(stack, seed, x, y + 1, kHgGrowDown);
-    HgGrowPush(stack, seed, x + 1, y, kHgGrowRight);
-    HgGrowPush(stack, seed, x - 1, y, kHgGrowLeft);
-    status = HgGrowRegion(image, growth.bins, transform, region, stack);
-    if (status != kStatusOk) return status;
-    WhiteBins kept{region, {}};
-    status = HgWalkPixels(image, Region(s), s->gridLevel, transform, CollectWhite, &kept);
-    if (status != kStatusOk) return status;
     // One surface, one sample, in the top bin. Every pixel says the same of the clipped channel
     // (at least full scale): filed by their own lumas, the white would ask that one value to
     // become a different grey in each bin its shading spans, and filed in any bin but the top

@@ -10,7 +10,8 @@
 //   colour balance               at each end of the image (the darkest by the largest channel
 //                                and the lightest by the geometric mean of the channels, 0.4%
 //                                of the pixels that end can take unclipped), the surface that
-//                                holds most of the end becomes a neutral sample, when the end
+//                                holds most of the end becomes a neutral sample (its
+//                                interior, without the edge it shares), when the end
 //                                and that surface are close to neutral relative to their
 //                                lightness (and, at the dark end, the surface holds a fifth of
 //                                the end); the surface of clipped white (one or two
@@ -68,7 +69,8 @@ struct KhBalanceEnd {
     float average[3];   // their mean colour, 0..1
     float chroma;       // of that mean: largest minus smallest component
     float relativeChroma;     // the chroma beyond two codes, relative to the largest component
-    int32_t sampledPixels;    // pixels of the region grown from the set that holds most of it
+    int32_t sampledPixels;    // the sample taken from the region grown from the set that holds
+                              // most of it: its interior, or of a white its clipped-white pixels
     float sampledAverage[3];  // their mean colour
     bool taken;               // that region became a neutral sample
 };
