@@ -67,7 +67,7 @@ void PrintEnd(const char* name, const KhBalanceEnd& e) {
                 static_cast<unsigned long long>(e.count), e.average[0], e.average[1], e.average[2],
                 e.chroma, e.relativeChroma);
     if (e.sampledPixels > 0) {
-        std::printf("  regions %6d mean %.3f %.3f %.3f", e.sampledPixels, e.sampledAverage[0],
+        std::printf("  sample %6d mean %.3f %.3f %.3f", e.sampledPixels, e.sampledAverage[0],
                     e.sampledAverage[1], e.sampledAverage[2]);
     }
     std::printf("  %s\n", e.taken ? "taken" : "-");
