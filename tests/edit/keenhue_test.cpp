@@ -2,6 +2,7 @@
 // smoothstep of the tone points, the median that detects linear data, the bisection of the
 // brightness, the saturation percentile, neutral samples from the ends of a cast image, the
 // hue peaks and the spreading of the remaining handles, and the failures.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -20,6 +21,11 @@
 namespace {
 
 using edit_testing::EditTest;
+
+// How far a colour is from grey: its largest component less its smallest.
+float Spread(const float rgb[3]) {
+    return std::max({rgb[0], rgb[1], rgb[2]}) - std::min({rgb[0], rgb[1], rgb[2]});
+}
 
 // An interleaved 8-bit RGB image and its view.
 struct TestImage {
@@ -443,9 +449,7 @@ TEST_F(KeenhueTest, AShadedClippedWhiteIsBalancedToAGreyNotATint) {
     const float white[3] = {231 / 255.0f, 1.0f, 1.0f};
     float out[3];
     ASSERT_EQ(HgEvalColour(&Pars(), kEditBalance, white, out), 0);
-    const float spread =
-        std::fmax(out[0], std::fmax(out[1], out[2])) - std::fmin(out[0], std::fmin(out[1], out[2]));
-    EXPECT_LT(spread, 0.012f);
+    EXPECT_LT(Spread(out), 0.012f);
 }
 
 TEST_F(KeenhueTest, ScatteredDarkSpecksAreNoNeutralButADarkSurfaceIs) {
@@ -506,9 +510,7 @@ TEST_F(KeenhueTest, ASurfaceIsSampledWithoutTheEdgeItSharesWithItsNeighbour) {
     const float wall[3] = {250 / 255.0f, 244 / 255.0f, 232 / 255.0f};
     float out[3];
     ASSERT_EQ(HgEvalColour(&Pars(), kEditBalance, wall, out), 0);
-    const float spread =
-        std::fmax(out[0], std::fmax(out[1], out[2])) - std::fmin(out[0], std::fmin(out[1], out[2]));
-    EXPECT_LT(spread, 0.01f) << out[0] << " " << out[1] << " " << out[2];
+    EXPECT_LT(Spread(out), 0.01f) << out[0] << " " << out[1] << " " << out[2];
 }
 
 TEST_F(KeenhueTest, TheLightEndIsTheSameSurfaceUnderACast) {
