@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 
 #include "tools/hostlib/host_os.h"
 #include "tools/hostlib/host_services.h"
@@ -45,7 +46,7 @@ const char* UsageText() {
            "is\n"
            "written only when the filter succeeds. The Windows build: PAM and uncompressed TIFF.\n"
            "  --plugin PATH       the module (default: KolmaraPro.so, on Windows KolmaraPro.8bf,\n"
-           "                      next to filterhost)\n"
+           "                      next to filterhost; installed: beside the GIMP plug-in)\n"
            "  --dialog            show the filter's window (default: run without it)\n"
            "  --play FILE         replay the settings recorded in an action file\n"
            "  --record FILE       save the filter's settings of this run as an action file\n"
@@ -63,7 +64,22 @@ const char* UsageText() {
 }
 
 std::string DefaultPluginPath() {
-    return HostOs_ProgramFolder() + HostOs_DefaultModuleName();
+    const std::string folder = HostOs_ProgramFolder();
+    const std::string beside = folder + HostOs_DefaultModuleName();
+#ifdef KOLMARA_INSTALLED_MODULE
+    // An installed filterhost finds the module where the installation put it, beside the GIMP
+    // plug-in. The place is kept relative to the program's folder, so that an installation
+    // unpacked under another root (a test, a package's staging folder) finds its own module.
+    // The path is normalised: the module derives its folder (and the user guide's address)
+    // from it, and paths in the module are limited in length.
+    std::error_code error;
+    if (!folder.empty() && !std::filesystem::exists(beside, error)) {
+        const std::filesystem::path installed =
+            std::filesystem::path(folder + KOLMARA_INSTALLED_MODULE).lexically_normal();
+        if (std::filesystem::exists(installed, error)) return installed.string();
+    }
+#endif
+    return beside;
 }
 
 bool ParseOptions(int argc, char** argv, HostOptions* o, std::string* error) {

@@ -7,7 +7,7 @@
 #include "hostsdk/filter_record.h"
 
 struct HostOptions {
-    std::string plugin;  // empty: KolmaraPro.so next to the executable
+    std::string plugin;  // empty: DefaultPluginPath()
     std::string input, output;
     std::string play, record, mask;
     bool dialog = false;
@@ -27,5 +27,7 @@ struct HostOptions {
 // are both accepted.
 bool ParseOptions(int argc, char** argv, HostOptions* options, std::string* error);
 const char* UsageText();
-// KolmaraPro.so in the folder of the running executable.
+// KolmaraPro.so in the folder of the running executable; where it is not there, the module an
+// installation put beside the GIMP plug-in (KOLMARA_INSTALLED_MODULE, relative to the program's
+// folder), when that exists.
 std::string DefaultPluginPath();
