@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package the project needs to build, test, fuzz (clang with libFuzzer)
-# and benchmark.
+# Installs every Debian package the project needs to build, test, fuzz (clang with libFuzzer),
+# benchmark and package (dpkg-dev, lintian and man-db for the .deb, zip for the Windows zip).
 # Idempotent and quiet when everything is present; runs apt-get update only when
 # something is missing.
 set -euo pipefail
@@ -17,6 +17,7 @@ packages=(
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 dpkg-dev
   python3
+  lintian man-db zip
 )
 
 # The Windows build cross-compiles libjpeg from Debian's own source package, which needs
