@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Takes the README's pictures of the GIMP plug-in under a virtual display (Xvfb), with a private
-# GIMP profile: GIMP's "Filters > Colors" menu with the filter in it, and GIMP's window after the
-# filter corrected examples/chelsea.png with examples/demo-settings.txt. Writes
+# Takes the pictures of the GIMP plug-in in docs/gimp.md under a virtual display (Xvfb), with a
+# private GIMP profile: GIMP's "Filters > Colors" menu with the filter in it, and GIMP's window
+# after the filter corrected examples/chelsea.png with examples/demo-settings.txt. Writes
 # docs/images/gimp-menu.png and docs/images/gimp-result.png. Needs a build (scripts/test.sh or
 # scripts/install-gimp-plugin.sh makes one); BUILD_DIR names it (default: build).
 set -euo pipefail
