@@ -41,7 +41,7 @@
 #include "platform/ui/binding.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/headless/headless.h"
-#include "resources/ids/dlg1000.h"
+#include "resources/ids/dlg_editor.h"
 #include "resources/ids/strings.h"
 #include "tools/hostlib/host_session.h"
 

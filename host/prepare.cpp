@@ -7,7 +7,7 @@
 #include "platform/ui/dlg_template.h"
 #include "platform/ui/draw.h"
 #include "platform/ui/rect.h"
-#include "resources/ids/dlg1000.h"
+#include "resources/ids/dlg_editor.h"
 
 namespace {
 
@@ -56,11 +56,9 @@ int32_t MeasureLargest(UiWindow* dialog, Ui_Rect* max) {
 
 int32_t GetMinMaxPrevInitProc(UiWindow* dialog) {
     LogF("GetMinMaxPrevInitProc...");
-    Ui_Dlg* dlg = nullptr;
+    PreviewRects* rects = Ui_Dlg_UserData<PreviewRects>(dialog);
     Ui_Rect area;
-    if (Ui_Dlg_Get(dialog, &dlg) == kStatusOk &&
-        Ui_Item_GetRect(dialog, kEditorPreviewImage, &area) == kStatusOk) {
-        auto* rects = static_cast<PreviewRects*>(dlg->userData);
+    if (rects != nullptr && Ui_Item_GetRect(dialog, kEditorPreviewImage, &area) == kStatusOk) {
         rects->min = rects->max = Inset(area);
         rects->measured = true;
         if (gPrefs->useLargestWindow == 1) {

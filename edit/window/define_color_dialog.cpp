@@ -12,7 +12,7 @@
 #include "platform/ui/choosers.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dlg.h"
-#include "resources/ids/dlg1009.h"
+#include "resources/ids/dlg_define_color.h"
 #include "resources/ids/strings.h"
 
 namespace {
@@ -34,9 +34,7 @@ struct DefineWindow {
 };
 
 DefineWindow* Of(UiWindow* w) {
-    Ui_Dlg* d = nullptr;
-    Ui_Dlg_Get(w, &d);
-    return d != nullptr ? static_cast<DefineWindow*>(d->userData) : nullptr;
+    return Ui_Dlg_UserData<DefineWindow>(w);
 }
 
 int32_t ChannelOf(const int16_t (&items)[3], int16_t item) {
@@ -185,17 +183,16 @@ int32_t Track(UiWindow* w, int16_t item, int16_t phase) {
 
 int32_t ItemHit(UiWindow* w, int16_t item) {
     DefineWindow* dw = Of(w);
-    Ui_Dlg* d = nullptr;
-    if (dw == nullptr || Ui_Dlg_Get(w, &d) != kStatusOk) return kStatusError;
+    if (dw == nullptr) return kStatusError;
     Ui_Failure failure;
     Ui_Failure_Clear(&failure);
     switch (item) {
         case kDefineColorOk:
-            d->done = 1;
+            Ui_Dlg_Close(w, item);
             return kStatusOk;
         case kDefineColorCancel:
             Restore(dw, &failure);
-            d->done = 1;
+            Ui_Dlg_Close(w, item);
             break;
         case kDefineColorRestoreDefault: {
             float rgb[3];

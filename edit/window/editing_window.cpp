@@ -14,7 +14,7 @@
 #include "platform/ui/dlg.h"
 #include "platform/ui/draw.h"
 #include "platform/ui/rect.h"
-#include "resources/ids/dlg1000.h"
+#include "resources/ids/dlg_editor.h"
 #include "resources/ids/strings.h"
 
 namespace {
@@ -111,9 +111,8 @@ void SetUpItems(EditingWindow* win) {
 }
 
 int32_t Init(UiWindow* w) {
-    Ui_Dlg* d = nullptr;
-    if (Ui_Dlg_Get(w, &d) != kStatusOk || d->userData == nullptr) return kStatusProblem;
-    EditingWindow* win = static_cast<EditingWindow*>(d->userData);
+    EditingWindow* win = Ui_Dlg_UserData<EditingWindow>(w);
+    if (win == nullptr) return kStatusProblem;
     win->dialog = w;
     win->dialogEnv.parent = w;
     Ui_Dlg_SetItemHitProc(w, ItemHit);
@@ -149,9 +148,7 @@ int32_t Init(UiWindow* w) {
 }  // namespace
 
 EditingWindow* EditorOf(UiWindow* dialog) {
-    Ui_Dlg* d = nullptr;
-    if (Ui_Dlg_Get(dialog, &d) != kStatusOk || d->dialogId != kDlgEditor) return nullptr;
-    return static_cast<EditingWindow*>(d->userData);
+    return Ui_Dlg_UserData<EditingWindow>(dialog);
 }
 
 void EditorTell(EditingWindow* win, const Ui_Failure* failure) {

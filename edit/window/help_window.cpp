@@ -10,7 +10,7 @@
 #include "platform/ui/rect.h"
 #include "platform/ui/system.h"
 #include "platform/ui_state.h"
-#include "resources/ids/dlg1002.h"
+#include "resources/ids/dlg_help.h"
 #include "resources/ids/resources.h"
 #include "resources/ids/strings.h"
 
@@ -32,9 +32,7 @@ struct HelpWindow {
 };
 
 HelpWindow* Of(UiWindow* w) {
-    Ui_Dlg* d = nullptr;
-    Ui_Dlg_Get(w, &d);
-    return d != nullptr ? static_cast<HelpWindow*>(d->userData) : nullptr;
+    return Ui_Dlg_UserData<HelpWindow>(w);
 }
 
 // Reads one line without its line end; at the end of the file the line is empty and *atEnd set.
@@ -207,12 +205,11 @@ int32_t OpenAddress(UiWindow* w, HelpWindow* h, bool faq) {
 
 int32_t ItemHit(UiWindow* w, int16_t item) {
     HelpWindow* h = Of(w);
-    Ui_Dlg* d = nullptr;
-    if (h == nullptr || Ui_Dlg_Get(w, &d) != kStatusOk) return kStatusError;
+    if (h == nullptr) return kStatusError;
     switch (item) {
         case kHelpOk:
         case kHelpPicture:  // item 2: Escape
-            d->done = 1;
+            Ui_Dlg_Close(w, item);
             return kStatusOk;
         case kHelpUserGuide:
             return OpenAddress(w, h, false);

@@ -7,7 +7,7 @@
 #include "edit/window/slider.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dlg.h"
-#include "resources/ids/dlg1006.h"
+#include "resources/ids/dlg_keenhue_prefs.h"
 #include "resources/ids/strings.h"
 
 namespace {
@@ -41,9 +41,7 @@ struct Working {
 };
 
 Working* Of(UiWindow* w) {
-    Ui_Dlg* d = nullptr;
-    Ui_Dlg_Get(w, &d);
-    return d != nullptr ? static_cast<Working*>(d->userData) : nullptr;
+    return Ui_Dlg_UserData<Working>(w);
 }
 
 int32_t& MaskOf(Working* k, const MaskBox& box) {
@@ -69,8 +67,7 @@ int32_t Track(UiWindow* w, int16_t item, int16_t phase) {
 
 int32_t ItemHit(UiWindow* w, int16_t item) {
     Working* k = Of(w);
-    Ui_Dlg* d = nullptr;
-    if (k == nullptr || Ui_Dlg_Get(w, &d) != kStatusOk) return kStatusError;
+    if (k == nullptr) return kStatusError;
     for (const MaskBox& box : kBoxes) {
         if (box.item != item) continue;
         int32_t state = 0;
@@ -82,7 +79,7 @@ int32_t ItemHit(UiWindow* w, int16_t item) {
     switch (item) {
         case kKeenhuePrefsOk:
         case kKeenhuePrefsCancel:
-            d->done = 1;
+            Ui_Dlg_Close(w, item);
             return kStatusOk;
         case kKeenhuePrefsPreferredSaturation: {
             int32_t position = 0;

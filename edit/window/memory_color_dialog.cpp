@@ -17,7 +17,7 @@
 #include "platform/ui/dlg.h"
 #include "platform/ui/draw.h"
 #include "platform/ui/rect.h"
-#include "resources/ids/dlg1004.h"
+#include "resources/ids/dlg_memory_color.h"
 #include "resources/ids/strings.h"
 
 namespace {
@@ -29,9 +29,7 @@ struct MemoryWindow {
 };
 
 MemoryWindow* Of(UiWindow* w) {
-    Ui_Dlg* d = nullptr;
-    Ui_Dlg_Get(w, &d);
-    return d != nullptr ? static_cast<MemoryWindow*>(d->userData) : nullptr;
+    return Ui_Dlg_UserData<MemoryWindow>(w);
 }
 
 int32_t DrawGradient(UiWindow* w, int16_t item) {
@@ -147,14 +145,13 @@ int32_t Track(UiWindow* w, int16_t item, int16_t phase) {
 
 int32_t ItemHit(UiWindow* w, int16_t item) {
     MemoryWindow* mw = Of(w);
-    Ui_Dlg* d = nullptr;
-    if (mw == nullptr || Ui_Dlg_Get(w, &d) != kStatusOk) return kStatusError;
+    if (mw == nullptr) return kStatusError;
     Ui_Failure failure;
     Ui_Failure_Clear(&failure);
     switch (item) {
         case kMemoryColorOk:
         case kMemoryColorCancel:
-            d->done = 1;
+            Ui_Dlg_Close(w, item);
             return kStatusOk;
         case kMemoryColorName:
             TakeField(w, item, mw->work.name, kMemoryColorNameSize);

@@ -12,7 +12,7 @@
 #include "platform/ui/choosers.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dlg.h"
-#include "resources/ids/dlg1005.h"
+#include "resources/ids/dlg_preferences.h"
 #include "resources/ids/strings.h"
 
 namespace {
@@ -46,9 +46,7 @@ struct PrefsWindow {
 };
 
 PrefsWindow* Of(UiWindow* w) {
-    Ui_Dlg* d = nullptr;
-    Ui_Dlg_Get(w, &d);
-    return d != nullptr ? static_cast<PrefsWindow*>(d->userData) : nullptr;
+    return Ui_Dlg_UserData<PrefsWindow>(w);
 }
 
 // The start mode a list edits: "Start With" the one for all tools, the tool lists their own.
@@ -145,8 +143,7 @@ int32_t Track(UiWindow* w, int16_t item, int16_t phase) {
 
 int32_t ItemHit(UiWindow* w, int16_t item) {
     PrefsWindow* pw = Of(w);
-    Ui_Dlg* d = nullptr;
-    if (pw == nullptr || Ui_Dlg_Get(w, &d) != kStatusOk) return kStatusError;
+    if (pw == nullptr) return kStatusError;
     Prefs* p = pw->work;
     for (const FlagBox& box : kFlags) {
         if (box.item != item) continue;
@@ -159,7 +156,7 @@ int32_t ItemHit(UiWindow* w, int16_t item) {
     switch (item) {
         case kPreferencesOk:
         case kPreferencesCancel:
-            d->done = 1;
+            Ui_Dlg_Close(w, item);
             return kStatusOk;
         case kPreferencesOkMode: {
             int32_t position = 0;

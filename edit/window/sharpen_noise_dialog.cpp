@@ -11,7 +11,7 @@
 #include "platform/ui/draw.h"
 #include "platform/ui/rect.h"
 #include "platform/ui_state.h"
-#include "resources/ids/dlg1008.h"
+#include "resources/ids/dlg_sharpen_noise.h"
 #include "resources/ids/strings.h"
 
 namespace {
@@ -59,9 +59,7 @@ struct SharpenWindow {
 };
 
 SharpenWindow* Of(UiWindow* w) {
-    Ui_Dlg* d = nullptr;
-    Ui_Dlg_Get(w, &d);
-    return d != nullptr ? static_cast<SharpenWindow*>(d->userData) : nullptr;
+    return Ui_Dlg_UserData<SharpenWindow>(w);
 }
 
 const Row* RowOf(int16_t item) {
@@ -341,16 +339,15 @@ int32_t Track(UiWindow* w, int16_t item, int16_t phase) {
 
 int32_t ItemHit(UiWindow* w, int16_t item) {
     SharpenWindow* sw = Of(w);
-    Ui_Dlg* d = nullptr;
-    if (sw == nullptr || Ui_Dlg_Get(w, &d) != kStatusOk) return kStatusError;
+    if (sw == nullptr) return kStatusError;
     SharpenNoise& s = sw->state->editPars.sharpenNoise;
     switch (item) {
         case kSharpenNoiseOk:
-            d->done = 1;
+            Ui_Dlg_Close(w, item);
             return kStatusOk;
         case kSharpenNoiseCancel:
             s = sw->saved;
-            d->done = 1;
+            Ui_Dlg_Close(w, item);
             return kStatusOk;
         case kSharpenNoiseRestoreDefaults:
             s.sharpenStrength = kSharpenStrengthDefault;

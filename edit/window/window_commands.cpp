@@ -22,7 +22,7 @@
 #include "platform/ui/controls.h"
 #include "platform/ui/dlg.h"
 #include "platform/ui/rect.h"
-#include "resources/ids/dlg1000.h"
+#include "resources/ids/dlg_editor.h"
 #include "resources/ids/strings.h"
 
 namespace {
@@ -322,8 +322,7 @@ int32_t Close(EditingWindow* win, bool ok, Ui_Failure* failure) {
         prefs->previousSettings = win->es->editPars;
     }
     win->accepted = ok ? 1 : 0;
-    Ui_Dlg* d = RecordOf(win);
-    if (d != nullptr) d->done = 1;
+    Ui_Dlg_Close(win->dialog, ok ? kEditorOk : kEditorCancel);
     // A preferences file that cannot be written is told; the run goes on without it.
     return WritePrefs(win, failure);
 }

@@ -30,7 +30,7 @@
 #include "platform/ui/draw.h"
 #include "platform/ui/rect.h"
 #include "platform/ui_state.h"
-#include "resources/ids/dlg1000.h"
+#include "resources/ids/dlg_editor.h"
 #include "resources/ids/strings.h"
 
 namespace {

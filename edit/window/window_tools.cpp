@@ -23,7 +23,7 @@
 #include "engine/measure.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dlg.h"
-#include "resources/ids/dlg1000.h"
+#include "resources/ids/dlg_editor.h"
 #include "resources/ids/strings.h"
 
 namespace {

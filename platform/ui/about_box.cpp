@@ -6,7 +6,7 @@
 #include "platform/ui/controls.h"
 #include "platform/ui/draw.h"
 #include "platform/ui/system.h"
-#include "resources/ids/dlg6002.h"
+#include "resources/ids/dlg_about.h"
 #include "resources/ids/strings.h"
 
 namespace {
@@ -22,9 +22,7 @@ struct About {
 };
 
 About* AboutOf(UiWindow* w) {
-    Ui_Dlg* d = nullptr;
-    Ui_Dlg_Get(w, &d);
-    return d != nullptr ? static_cast<About*>(d->userData) : nullptr;
+    return Ui_Dlg_UserData<About>(w);
 }
 
 int32_t DrawUpper(UiWindow* w, int16_t item) {
@@ -70,20 +68,16 @@ int32_t DrawLower(UiWindow* w, int16_t item) {
 }
 
 int32_t ItemHit(UiWindow* w, int16_t item) {
-    Ui_Dlg* d = nullptr;
-    if (Ui_Dlg_Get(w, &d) != kStatusOk) return kStatusError;
-    if (kAboutOk <= item && item <= kAboutLower) d->done = 1;
+    if (kAboutOk <= item && item <= kAboutLower) return Ui_Dlg_Close(w, item);
     return kStatusOk;
 }
 
 int32_t Idle(UiWindow* w) {
     About* about = AboutOf(w);
-    Ui_Dlg* d = nullptr;
-    if (about == nullptr || Ui_Dlg_Get(w, &d) != kStatusOk) return 0;
+    if (about == nullptr) return 0;
     uint32_t seconds = (Ui_TickCount() - about->openedAt) / 1000;
     if (seconds > uint32_t(about->record->autoCloseSeconds)) {
-        d->itemHit = kAboutOk;
-        d->done = 1;
+        Ui_Dlg_Close(w, kAboutOk);
         return 1;
     }
     return 0;

@@ -9,16 +9,14 @@
 #include "platform/ui/dlg.h"
 #include "platform/ui/draw.h"
 #include "platform/ui/rect.h"
-#include "resources/ids/dlg6000.h"
+#include "resources/ids/dlg_alert.h"
 
 namespace {
 
 constexpr int32_t kLabelMargin = 20;
 
 const Ui_AlertRecord* AlertOf(UiWindow* w) {
-    Ui_Dlg* d = nullptr;
-    Ui_Dlg_Get(w, &d);
-    return d != nullptr ? static_cast<const Ui_AlertRecord*>(d->userData) : nullptr;
+    return Ui_Dlg_UserData<Ui_AlertRecord>(w);
 }
 
 int32_t DrawIcon(UiWindow* w, int16_t item) {
@@ -32,9 +30,7 @@ int32_t DrawIcon(UiWindow* w, int16_t item) {
 }
 
 int32_t ItemHit(UiWindow* w, int16_t item) {
-    Ui_Dlg* d = nullptr;
-    if (Ui_Dlg_Get(w, &d) != kStatusOk) return kStatusError;
-    if (item == kAlertFirst || item == kAlertSecond) d->done = 1;
+    if (item == kAlertFirst || item == kAlertSecond) return Ui_Dlg_Close(w, item);
     return kStatusOk;
 }
 
@@ -101,8 +97,7 @@ int32_t Ui_AlertBox_Present(UiState* state, const Ui_AlertRecord* alert, int16_t
     }
     if (!Ui_Binding()->interactive()) return Unattended(alert, item);
     int16_t hit = 0;
-    int32_t status =
-        Ui_Dlg_Run(state, kDlgAlert, nullptr, Init, const_cast<Ui_AlertRecord*>(alert), &hit);
+    int32_t status = Ui_Dlg_Run(state, kDlgAlert, nullptr, Init, alert, &hit);
     if (status != kStatusOk) return kStatusError;
     *item = hit;
     return kStatusOk;

@@ -21,13 +21,13 @@ uint8_t KindOf(UiWindow* w, int16_t item) {
 
 // Checks the dialog and item, and that the item is of the kind a helper works on.
 int32_t CheckKind(UiWindow* w, int16_t item, uint8_t kind) {
-    int32_t status = UiDlg_CheckItem(w, item);
+    int32_t status = Ui_Item_Verify(w, item);
     if (status != kStatusOk) return status;
     return KindOf(w, item) == kind ? kStatusOk : kStatusError;
 }
 
 int32_t DrawAs(UiWindow* w, int16_t item, int16_t look) {
-    Ui_Dlg* d = UiDlg_Record(w);
+    Ui_Dlg* d = Ui_Dlg_Record(w);
     UiDrawProc draw = d->info->drawProcs != nullptr ? d->info->drawProcs[item - 1] : nullptr;
     if (draw != nullptr) draw(w, look);
     return kStatusOk;
@@ -35,9 +35,9 @@ int32_t DrawAs(UiWindow* w, int16_t item, int16_t look) {
 
 }  // namespace
 
-int32_t UiDlg_CheckItem(UiWindow* w, int16_t item) {
+int32_t Ui_Item_Verify(UiWindow* w, int16_t item) {
     if (w == nullptr) return kStatusProblem;
-    Ui_Dlg* d = UiDlg_Record(w);
+    Ui_Dlg* d = Ui_Dlg_Record(w);
     if (d == nullptr || w->native == nullptr) return kStatusError;
     if (!(1 <= item && item <= w->layout->itemCount)) return kStatusError;
     return kStatusOk;
@@ -77,30 +77,30 @@ int32_t Ui_Item_ToggleCheck(UiWindow* w, int16_t item, int32_t* state) {
 }
 
 int32_t Ui_Item_Enable(UiWindow* w, int16_t item, uint8_t on) {
-    int32_t status = UiDlg_CheckItem(w, item);
+    int32_t status = Ui_Item_Verify(w, item);
     if (status != kStatusOk) return status;
     return Platform(Ui_Binding()->itemEnable(w, item, on != 0));
 }
 
 int32_t Ui_Item_Show(UiWindow* w, int16_t item, uint8_t on) {
-    int32_t status = UiDlg_CheckItem(w, item);
+    int32_t status = Ui_Item_Verify(w, item);
     if (status != kStatusOk) return status;
     status = Platform(Ui_Binding()->itemShow(w, item, on != 0));
-    const Ui_ItemLink& link = UiDlg_Record(w)->info->links[item - 1];
+    const Ui_ItemLink& link = Ui_Dlg_Record(w)->info->links[item - 1];
     // Only one step along the link: a companion that links back cannot loop.
-    if (status == kStatusOk && link.flag && UiDlg_CheckItem(w, link.companion) == kStatusOk) {
+    if (status == kStatusOk && link.flag && Ui_Item_Verify(w, link.companion) == kStatusOk) {
         status = Platform(Ui_Binding()->itemShow(w, link.companion, on != 0));
     }
     return status;
 }
 
 int32_t Ui_Item_SetLink(UiWindow* w, int16_t item, int16_t companion) {
-    int32_t status = UiDlg_CheckItem(w, item);
+    int32_t status = Ui_Item_Verify(w, item);
     if (status != kStatusOk) return status;
-    if (companion != 0 && (companion == item || UiDlg_CheckItem(w, companion) != kStatusOk)) {
+    if (companion != 0 && (companion == item || Ui_Item_Verify(w, companion) != kStatusOk)) {
         return kStatusError;
     }
-    Ui_ItemLink& link = UiDlg_Record(w)->info->links[item - 1];
+    Ui_ItemLink& link = Ui_Dlg_Record(w)->info->links[item - 1];
     link.flag = companion != 0;
     link.companion = companion;
     return kStatusOk;
@@ -109,7 +109,7 @@ int32_t Ui_Item_SetLink(UiWindow* w, int16_t item, int16_t companion) {
 int32_t Ui_Item_GetText(UiWindow* w, int16_t item, char* text, int32_t capacity) {
     if (text == nullptr || capacity < 1) return kStatusProblem;
     text[0] = 0;
-    int32_t status = UiDlg_CheckItem(w, item);
+    int32_t status = Ui_Item_Verify(w, item);
     if (status != kStatusOk) return status;
     if (Ui_Binding()->itemGetText(w, item, text, capacity) != kStatusOk) {
         text[0] = 0;
@@ -120,7 +120,7 @@ int32_t Ui_Item_GetText(UiWindow* w, int16_t item, char* text, int32_t capacity)
 
 int32_t Ui_Item_SetText(UiWindow* w, int16_t item, const char* text) {
     if (text == nullptr) return kStatusProblem;
-    int32_t status = UiDlg_CheckItem(w, item);
+    int32_t status = Ui_Item_Verify(w, item);
     if (status != kStatusOk) return status;
     // Compared over one character more than the new text so that a longer current text differs.
     size_t n = Str_Length(text);
@@ -146,7 +146,7 @@ int32_t Ui_List_Fill(UiWindow* w, int16_t item, int32_t firstId, int32_t lastId)
     if (status != kStatusOk) return status;
     if (firstId < 0 || lastId < firstId || lastId - firstId >= 1000) return kStatusProblem;
     const UiBinding* b = Ui_Binding();
-    Ui_ItemLink& link = UiDlg_Record(w)->info->links[item - 1];
+    Ui_ItemLink& link = Ui_Dlg_Record(w)->info->links[item - 1];
     int32_t count = lastId - firstId + 1;
     auto* ids = static_cast<int32_t*>(Mem_Alloc(uint32_t(count) * sizeof(int32_t)));
     if (ids == nullptr) return kStatusNoMemory;
@@ -192,7 +192,7 @@ int32_t Ui_List_SetSelection(UiWindow* w, int16_t item, int32_t index) {
 int32_t Ui_List_NumberLinked(UiWindow* w, int32_t* count) {
     if (w == nullptr || count == nullptr) return kStatusProblem;
     *count = 0;
-    Ui_Dlg* d = UiDlg_Record(w);
+    Ui_Dlg* d = Ui_Dlg_Record(w);
     if (d == nullptr || d->info->links == nullptr) return kStatusError;
     int32_t next = d->itemCount;
     for (int32_t i = 0; i < d->itemCount; ++i) {
@@ -208,7 +208,7 @@ int32_t Ui_List_StringId(UiWindow* w, int16_t item, int32_t index, int32_t* id) 
     *id = 0;
     int32_t status = CheckKind(w, item, kUiItemCombo);
     if (status != kStatusOk) return status;
-    const Ui_ItemLink& link = UiDlg_Record(w)->info->links[item - 1];
+    const Ui_ItemLink& link = Ui_Dlg_Record(w)->info->links[item - 1];
     if (!link.hasList || !(1 <= index && index <= link.listCount)) return kStatusError;
     *id = link.ids[index - 1];
     return kStatusOk;
@@ -217,7 +217,7 @@ int32_t Ui_List_StringId(UiWindow* w, int16_t item, int32_t index, int32_t* id) 
 int32_t Ui_Item_GetRect(UiWindow* w, int16_t item, Ui_Rect* r) {
     if (r == nullptr) return kStatusProblem;
     *r = Ui_Rect{0, 0, 1, 1};
-    int32_t status = UiDlg_CheckItem(w, item);
+    int32_t status = Ui_Item_Verify(w, item);
     if (status == kStatusProblem) return status;
     if (status != kStatusOk || Ui_Binding()->itemGetRect(w, item, r) != kStatusOk) {
         *r = Ui_Rect{0, 0, 1, 1};
@@ -228,7 +228,7 @@ int32_t Ui_Item_GetRect(UiWindow* w, int16_t item, Ui_Rect* r) {
 
 int32_t Ui_Item_Move(UiWindow* w, int16_t item, const Ui_Rect* r) {
     if (r == nullptr) return kStatusProblem;
-    int32_t status = UiDlg_CheckItem(w, item);
+    int32_t status = Ui_Item_Verify(w, item);
     if (status != kStatusOk) return status;
     if (r->right < r->left || r->bottom < r->top) return kStatusProblem;
     return Platform(Ui_Binding()->itemMove(w, item, r));
@@ -250,10 +250,10 @@ int32_t Ui_Item_SelectText(UiWindow* w, int16_t item, int32_t first, int32_t las
 int32_t Ui_Item_SetFocus(UiWindow* w, int16_t item) {
     if (w == nullptr) return kStatusProblem;
     if (item < 0) {
-        if (UiDlg_Record(w) == nullptr) return kStatusError;
+        if (Ui_Dlg_Record(w) == nullptr) return kStatusError;
         return Platform(Ui_Binding()->itemSetFocus(w, -1));
     }
-    int32_t status = UiDlg_CheckItem(w, item);
+    int32_t status = Ui_Item_Verify(w, item);
     if (status != kStatusOk) return status;
     return Platform(Ui_Binding()->itemSetFocus(w, item));
 }
@@ -261,7 +261,7 @@ int32_t Ui_Item_SetFocus(UiWindow* w, int16_t item) {
 int32_t Ui_Item_Invalidate(UiWindow* w, int16_t item) {
     if (w == nullptr) return kStatusProblem;
     if (item == 0) {
-        if (UiDlg_Record(w) == nullptr) return kStatusError;
+        if (Ui_Dlg_Record(w) == nullptr) return kStatusError;
         return Platform(Ui_Binding()->invalidate(w, nullptr));
     }
     Ui_Rect r;
@@ -271,16 +271,16 @@ int32_t Ui_Item_Invalidate(UiWindow* w, int16_t item) {
 }
 
 int32_t Ui_Item_PlainStyle(UiWindow* w, int16_t item) {
-    int32_t status = UiDlg_CheckItem(w, item);
+    int32_t status = Ui_Item_Verify(w, item);
     if (status != kStatusOk) return status;
     return Platform(Ui_Binding()->itemPlainStyle(w, item));
 }
 
 int32_t Ui_Item_TrackButton(UiWindow* w, int16_t item, int16_t phase, uint8_t wasInside) {
-    int32_t status = UiDlg_CheckItem(w, item);
+    int32_t status = Ui_Item_Verify(w, item);
     if (status != kStatusOk) return status;
     if (!(kUiTrackBegin <= phase && phase <= kUiTrackEnd)) return kStatusProblem;
-    Ui_Dlg* d = UiDlg_Record(w);
+    Ui_Dlg* d = Ui_Dlg_Record(w);
     if (phase == kUiTrackBegin) {
         DrawAs(w, item, int16_t(-item));
         return 1;

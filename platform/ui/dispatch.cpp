@@ -209,7 +209,7 @@ void ButtonDown(UiWindow* w, Ui_Dlg* d, int16_t item) {
 int32_t Ui_Dlg_Proc(UiWindow* w, const Ui_Msg* m, int32_t* result) {
     if (result != nullptr) *result = 0;
     if (w == nullptr || m == nullptr) return kStatusProblem;
-    Ui_Dlg* d = UiDlg_Record(w);
+    Ui_Dlg* d = Ui_Dlg_Record(w);
     if (d == nullptr) return 0;
     int32_t answer = 0;
     switch (m->kind) {
@@ -217,7 +217,7 @@ int32_t Ui_Dlg_Proc(UiWindow* w, const Ui_Msg* m, int32_t* result) {
             d->info->dialogFont = m->font;
             return 1;
         case kUiMsgCreate:
-            UiDlg_Create(w, d);
+            Ui_Dlg_Create(w, d);
             return 1;
         default:
             break;
@@ -254,7 +254,7 @@ int32_t Ui_Dlg_Proc(UiWindow* w, const Ui_Msg* m, int32_t* result) {
             if (Ui_ModifierOfKey(m->key) != 0) Modifier(w, d);
             break;
         case kUiMsgSize:
-            UiDlg_SizeChanged(w, 1);
+            Ui_Dlg_SizeChanged(w, 1);
             break;
         case kUiMsgCtlColorButton:
         case kUiMsgCtlColorStatic:
@@ -289,7 +289,7 @@ int32_t Ui_UserItem_Proc(UiWindow* w, int16_t item, const Ui_Msg* m, int32_t* re
         default:
             return 0;
     }
-    Ui_Dlg* d = UiDlg_Record(w);
+    Ui_Dlg* d = Ui_Dlg_Record(w);
     if (d == nullptr) return 0;
     // A dialog that is closing takes no more events; its user items still paint.
     if ((d->done || w->ended) && m->kind != kUiMsgPaint) return 1;
@@ -348,7 +348,7 @@ int32_t Ui_UserItem_Proc(UiWindow* w, int16_t item, const Ui_Msg* m, int32_t* re
 
 int32_t Ui_Dlg_Colors(UiWindow* w, Ui_RGB* background, uint8_t* custom) {
     if (w == nullptr || background == nullptr || custom == nullptr) return kStatusProblem;
-    Ui_Dlg* d = UiDlg_Record(w);
+    Ui_Dlg* d = Ui_Dlg_Record(w);
     if (d == nullptr) return kStatusError;
     *background = Ui_ColorToRGB(d->info->background);
     *custom = d->info->customColors;
@@ -371,7 +371,7 @@ uint8_t Ui_ModifierOfKey(uint32_t key) {
 int32_t Ui_Dlg_RouteKey(UiWindow* w, int16_t focusItem, uint32_t key, uint8_t modifiers,
                         uint8_t up) {
     if (w == nullptr) return kStatusProblem;
-    Ui_Dlg* d = UiDlg_Record(w);
+    Ui_Dlg* d = Ui_Dlg_Record(w);
     if (d == nullptr) return kStatusError;
     Ui_Msg m{};
     m.key = key;

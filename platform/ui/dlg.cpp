@@ -101,14 +101,14 @@ int32_t SetProc(UiWindow* dialog, Proc Ui_Dlg_Info::*field, Proc proc) {
 
 }  // namespace
 
-Ui_Dlg* UiDlg_Record(UiWindow* w) {
+Ui_Dlg* Ui_Dlg_Record(UiWindow* w) {
     if (w == nullptr) return nullptr;
     auto* d = static_cast<Ui_Dlg*>(w->userData);
     if (d == nullptr || d->tag != kUiDlgTag) return nullptr;
     return d;
 }
 
-bool UiDlg_IsOpenDialog(UiState* state, const void* window) {
+bool Ui_Dlg_IsOpen(UiState* state, const void* window) {
     if (state == nullptr || window == nullptr) return false;
     for (void* slot : state->dialogs) {
         if (slot == window) return true;
@@ -119,14 +119,14 @@ bool UiDlg_IsOpenDialog(UiState* state, const void* window) {
 int32_t Ui_Dlg_Get(UiWindow* dialog, Ui_Dlg** dlg) {
     if (dlg != nullptr) *dlg = nullptr;
     if (dialog == nullptr || dlg == nullptr) return kStatusProblem;
-    *dlg = UiDlg_Record(dialog);
+    *dlg = Ui_Dlg_Record(dialog);
     return *dlg != nullptr ? kStatusOk : kStatusError;
 }
 
 int32_t Ui_Dlg_Info_Get(UiWindow* dialog, Ui_Dlg_Info** info) {
     if (info != nullptr) *info = nullptr;
     if (dialog == nullptr || info == nullptr) return kStatusProblem;
-    Ui_Dlg* d = UiDlg_Record(dialog);
+    Ui_Dlg* d = Ui_Dlg_Record(dialog);
     if (d == nullptr || d->info == nullptr) return kStatusError;
     *info = d->info;
     return kStatusOk;
@@ -175,13 +175,13 @@ int32_t Ui_Dlg_SetDrawProc(UiWindow* dialog, int16_t item, UiDrawProc proc) {
     Ui_Dlg_Info* info = nullptr;
     int32_t status = Ui_Dlg_Info_Get(dialog, &info);
     if (status != kStatusOk) return status;
-    Ui_Dlg* d = UiDlg_Record(dialog);
+    Ui_Dlg* d = Ui_Dlg_Record(dialog);
     if (!(1 <= item && item <= d->itemCount) || info->drawProcs == nullptr) return kStatusProblem;
     info->drawProcs[item - 1] = proc;
     return kStatusOk;
 }
 
-int32_t UiDlg_Create(UiWindow* w, Ui_Dlg* d) {
+int32_t Ui_Dlg_Create(UiWindow* w, Ui_Dlg* d) {
     const UiBinding* b = Ui_Binding();
     Ui_Dlg_Info* info = d->info;
     // Focus to the default button, else to the first control that takes the keyboard.
@@ -213,7 +213,7 @@ int32_t UiDlg_Create(UiWindow* w, Ui_Dlg* d) {
     b->getClientRect(w, &client);
     d->bounds = outer;
     d->clientRect = client;
-    d->clientRect2 = client;
+    d->clientRectForResize = client;
     d->state->parentWindow = w;  // nested dialogs and message boxes belong to this one now
 
     if (info->initProc != nullptr) {
@@ -238,6 +238,11 @@ int32_t UiDlg_Create(UiWindow* w, Ui_Dlg* d) {
 
 int32_t Ui_Dlg_Run(UiState* state, int32_t dialogId, void* parent, UiInitProc init, void* userData,
                    int16_t* item) {
+    return Ui_Dlg_RunTyped(state, dialogId, parent, init, userData, nullptr, item);
+}
+
+int32_t Ui_Dlg_RunTyped(UiState* state, int32_t dialogId, void* parent, UiInitProc init,
+                        void* userData, const void* userType, int16_t* item) {
     if (state == nullptr || item == nullptr) return kStatusProblem;
     const UiBinding* b = Ui_Binding();
     char line[96];
@@ -249,7 +254,7 @@ int32_t Ui_Dlg_Run(UiState* state, int32_t dialogId, void* parent, UiInitProc in
     Ui_DlgTemplate* layout = nullptr;
     int32_t status = Ui_Template_Load(state, dialogId, &layout);
     if (status == kStatusNoMemory) return status;
-    if (status == kStatusOk && CountUserItems(layout) > 0 && !UiDlg_ClassRegistered()) {
+    if (status == kStatusOk && CountUserItems(layout) > 0 && !Ui_Framework_ClassRegistered()) {
         Ui_Debug_Log(state->diagnostics, "Ui_Dlg_Run: the UiUserItem class is not registered");
         status = kStatusError;
     }
@@ -283,6 +288,7 @@ int32_t Ui_Dlg_Run(UiState* state, int32_t dialogId, void* parent, UiInitProc in
     d->state = state;
     d->info = info;
     info->initProc = init;
+    info->userType = userType;
     info->parentWindow = parent != nullptr ? parent : state->parentWindow;
     info->background =
         Ui_ColorFromRGB(kUiDefaultBackground.r, kUiDefaultBackground.g, kUiDefaultBackground.b);
@@ -295,7 +301,7 @@ int32_t Ui_Dlg_Run(UiState* state, int32_t dialogId, void* parent, UiInitProc in
     if (status == kStatusOk) status = Ui_BaseUnitsFromFont(width52, height, &w->base);
     if (status == kStatusOk) status = Ui_Template_Layout(layout, &w->base);
     void* parentNative = nullptr;
-    if (UiDlg_IsOpenDialog(state, info->parentWindow)) {
+    if (Ui_Dlg_IsOpen(state, info->parentWindow)) {
         parentNative = static_cast<UiWindow*>(info->parentWindow)->native;
     }
     if (status == kStatusOk) status = b->createWindow(w, parentNative);
@@ -336,9 +342,25 @@ int32_t Ui_Dlg_Run(UiState* state, int32_t dialogId, void* parent, UiInitProc in
     return kStatusOk;
 }
 
+void* Ui_Dlg_UserDataOf(UiWindow* dialog, const void* userType) {
+    Ui_Dlg* d = Ui_Dlg_Record(dialog);
+    if (d == nullptr || userType == nullptr || d->info->userType != userType) return nullptr;
+    return d->userData;
+}
+
+int32_t Ui_Dlg_Close(UiWindow* dialog, int16_t item) {
+    if (dialog == nullptr) return kStatusProblem;
+    Ui_Dlg* d = Ui_Dlg_Record(dialog);
+    if (d == nullptr) return kStatusError;
+    if (!(1 <= item && item <= d->itemCount)) return kStatusProblem;
+    d->itemHit = item;
+    d->done = 1;
+    return kStatusOk;
+}
+
 int32_t Ui_Dlg_End(UiWindow* dialog) {
     if (dialog == nullptr) return kStatusProblem;
-    Ui_Dlg* d = UiDlg_Record(dialog);
+    Ui_Dlg* d = Ui_Dlg_Record(dialog);
     if (d == nullptr) return kStatusError;
     if (dialog->ended) return kStatusOk;
     const UiBinding* b = Ui_Binding();
@@ -353,7 +375,7 @@ int32_t Ui_Dlg_End(UiWindow* dialog) {
 
 int32_t Ui_Dlg_Bounds_Get(UiWindow* dialog, Ui_Rect* bounds) {
     if (dialog == nullptr || bounds == nullptr) return kStatusProblem;
-    Ui_Dlg* d = UiDlg_Record(dialog);
+    Ui_Dlg* d = Ui_Dlg_Record(dialog);
     if (d == nullptr) return kStatusError;
     int32_t status = Ui_Binding()->getWindowRect(dialog, bounds);
     if (status != kStatusOk) return kStatusError;
@@ -366,7 +388,7 @@ int32_t Ui_Dlg_Bounds_Get(UiWindow* dialog, Ui_Rect* bounds) {
 
 int32_t Ui_Dlg_Centre(UiWindow* dialog) {
     if (dialog == nullptr) return kStatusProblem;
-    Ui_Dlg* d = UiDlg_Record(dialog);
+    Ui_Dlg* d = Ui_Dlg_Record(dialog);
     if (d == nullptr) return kStatusError;
     const UiBinding* b = Ui_Binding();
     Ui_Rect outer, screen, parentRect, placed;
@@ -375,7 +397,7 @@ int32_t Ui_Dlg_Centre(UiWindow* dialog) {
     }
     const Ui_Rect* parent = nullptr;
     // Only a dialog of ours has a rectangle the framework knows; a host window counts as none.
-    if (UiDlg_IsOpenDialog(d->state, d->info->parentWindow) &&
+    if (Ui_Dlg_IsOpen(d->state, d->info->parentWindow) &&
         b->getWindowRect(static_cast<UiWindow*>(d->info->parentWindow), &parentRect) == kStatusOk) {
         parent = &parentRect;
     }
@@ -386,7 +408,7 @@ int32_t Ui_Dlg_Centre(UiWindow* dialog) {
 
 int32_t Ui_Dlg_Relayout(UiWindow* dialog, const Ui_Rect* outer, int16_t grow) {
     if (dialog == nullptr || outer == nullptr) return kStatusProblem;
-    if (UiDlg_Record(dialog) == nullptr || dialog->layout == nullptr) return kStatusError;
+    if (Ui_Dlg_Record(dialog) == nullptr || dialog->layout == nullptr) return kStatusError;
     const UiBinding* b = Ui_Binding();
     Ui_Rect was, client;
     if (b->getWindowRect(dialog, &was) != kStatusOk ||
@@ -415,8 +437,8 @@ int32_t Ui_Dlg_Relayout(UiWindow* dialog, const Ui_Rect* outer, int16_t grow) {
     return status;
 }
 
-int32_t UiDlg_SizeChanged(UiWindow* w, uint8_t person) {
-    Ui_Dlg* d = UiDlg_Record(w);
+int32_t Ui_Dlg_SizeChanged(UiWindow* w, uint8_t person) {
+    Ui_Dlg* d = Ui_Dlg_Record(w);
     if (d == nullptr || w->layout == nullptr || w->ended) return kStatusError;
     const UiBinding* b = Ui_Binding();
     Ui_Dlg_Info* info = d->info;
@@ -554,22 +576,22 @@ int32_t Ui_Dlg_SetMaxSize(UiWindow* dialog, int16_t maxWidth, int16_t maxHeight)
     if (status == kStatusOk && Ui_Binding()->getClientRect(dialog, &client) == kStatusOk &&
         ((info->maxWidth > 0 && Ui_Rect_Width(&client) > info->maxWidth) ||
          (info->maxHeight > 0 && Ui_Rect_Height(&client) > info->maxHeight))) {
-        status = UiDlg_SizeChanged(dialog, 1);
+        status = Ui_Dlg_SizeChanged(dialog, 1);
     }
     return status;
 }
 
 int32_t Ui_Dlg_Place(UiWindow* dialog, const Ui_Rect* outer) {
     if (dialog == nullptr || outer == nullptr) return kStatusProblem;
-    if (UiDlg_Record(dialog) == nullptr || dialog->layout == nullptr) return kStatusError;
+    if (Ui_Dlg_Record(dialog) == nullptr || dialog->layout == nullptr) return kStatusError;
     if (Ui_Rect_IsEmpty(outer)) return kStatusProblem;
     if (Ui_Binding()->setWindowRect(dialog, outer) != kStatusOk) return kStatusError;
-    return UiDlg_SizeChanged(dialog, 0);
+    return Ui_Dlg_SizeChanged(dialog, 0);
 }
 
 int32_t Ui_Dlg_Resize(UiWindow* dialog, int16_t width, int16_t height) {
     if (dialog == nullptr) return kStatusProblem;
-    if (UiDlg_Record(dialog) == nullptr) return kStatusError;
+    if (Ui_Dlg_Record(dialog) == nullptr) return kStatusError;
     if (width < 1 || height < 1) return kStatusProblem;
     const UiBinding* b = Ui_Binding();
     Ui_Rect outer, client;
@@ -586,7 +608,7 @@ int32_t Ui_Dlg_Resize(UiWindow* dialog, int16_t width, int16_t height) {
 
 int32_t Ui_Dlg_CentreOnScreen(UiWindow* dialog) {
     if (dialog == nullptr) return kStatusProblem;
-    if (UiDlg_Record(dialog) == nullptr) return kStatusError;
+    if (Ui_Dlg_Record(dialog) == nullptr) return kStatusError;
     const UiBinding* b = Ui_Binding();
     Ui_Rect outer, screen, placed;
     if (b->getWindowRect(dialog, &outer) != kStatusOk) return kStatusError;
@@ -602,7 +624,7 @@ int32_t Ui_Dlg_CentreOnScreen(UiWindow* dialog) {
 int32_t Ui_Dlg_UnitsToPixels(UiWindow* dialog, int32_t unitsH, int32_t unitsV, int32_t* pixelsH,
                              int32_t* pixelsV) {
     if (dialog == nullptr) return kStatusProblem;
-    if (UiDlg_Record(dialog) == nullptr) return kStatusError;
+    if (Ui_Dlg_Record(dialog) == nullptr) return kStatusError;
     if (!(-kUiMaxUnits * 8 <= unitsH && unitsH <= kUiMaxUnits * 8 && -kUiMaxUnits * 8 <= unitsV &&
           unitsV <= kUiMaxUnits * 8)) {
         return kStatusProblem;
@@ -615,7 +637,7 @@ int32_t Ui_Dlg_UnitsToPixels(UiWindow* dialog, int32_t unitsH, int32_t unitsV, i
 int32_t Ui_Dlg_ScalePixels(UiWindow* dialog, int32_t pixelsH, int32_t pixelsV, int32_t* scaledH,
                            int32_t* scaledV) {
     if (dialog == nullptr) return kStatusProblem;
-    if (UiDlg_Record(dialog) == nullptr) return kStatusError;
+    if (Ui_Dlg_Record(dialog) == nullptr) return kStatusError;
     if (!(-100000 <= pixelsH && pixelsH <= 100000 && -100000 <= pixelsV && pixelsV <= 100000)) {
         return kStatusProblem;
     }
@@ -634,13 +656,13 @@ int32_t Ui_Screen_WorkArea(Ui_Rect* area) {
 
 int32_t Ui_Dlg_SetTitle(UiWindow* dialog, const char* text) {
     if (dialog == nullptr || text == nullptr) return kStatusProblem;
-    if (UiDlg_Record(dialog) == nullptr) return kStatusError;
+    if (Ui_Dlg_Record(dialog) == nullptr) return kStatusError;
     return Ui_Binding()->setWindowText(dialog, text) == kStatusOk ? kStatusOk : kStatusError;
 }
 
 int32_t Ui_Dlg_GetSize(UiWindow* dialog, int16_t* width, int16_t* height) {
     if (dialog == nullptr || width == nullptr || height == nullptr) return kStatusProblem;
-    if (UiDlg_Record(dialog) == nullptr) return kStatusError;
+    if (Ui_Dlg_Record(dialog) == nullptr) return kStatusError;
     Ui_Rect r;
     if (Ui_Binding()->getWindowRect(dialog, &r) != kStatusOk) return kStatusError;
     *width = int16_t(Ui_Rect_Width(&r));
@@ -650,7 +672,7 @@ int32_t Ui_Dlg_GetSize(UiWindow* dialog, int16_t* width, int16_t* height) {
 
 int32_t Ui_Dlg_SetSize(UiWindow* dialog, int16_t width, int16_t height) {
     if (dialog == nullptr) return kStatusProblem;
-    if (UiDlg_Record(dialog) == nullptr) return kStatusError;
+    if (Ui_Dlg_Record(dialog) == nullptr) return kStatusError;
     if (width < 1 || height < 1) return kStatusProblem;
     Ui_Rect r;
     const UiBinding* b = Ui_Binding();
@@ -663,11 +685,11 @@ int32_t Ui_Dlg_SetSize(UiWindow* dialog, int16_t width, int16_t height) {
 
 int32_t Ui_Dlg_GetClientRect(UiWindow* dialog, Ui_Rect* rect) {
     if (dialog == nullptr || rect == nullptr) return kStatusProblem;
-    if (UiDlg_Record(dialog) == nullptr) return kStatusError;
+    if (Ui_Dlg_Record(dialog) == nullptr) return kStatusError;
     return Ui_Binding()->getClientRect(dialog, rect) == kStatusOk ? kStatusOk : kStatusError;
 }
 
 int32_t Ui_Dlg_Id(UiWindow* dialog) {
-    Ui_Dlg* d = UiDlg_Record(dialog);
+    Ui_Dlg* d = Ui_Dlg_Record(dialog);
     return d != nullptr ? d->dialogId : kStatusProblem;
 }

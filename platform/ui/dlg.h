@@ -8,8 +8,10 @@
 // dialog that holds them, and a press can be tracked through a track proc (phase 0 press, 1 drag,
 // 2 release).
 //
-// A proc closes its dialog by setting the record's done flag; the framework looks at the flag
-// after every proc it calls and then ends the dialog with the record's item hit as its result.
+// A proc closes its dialog with Ui_Dlg_Close, which sets the record's done flag; the framework
+// looks at the flag after every proc it calls and then ends the dialog with the record's item hit
+// as its result. The owner's record comes back to its procs through Ui_Dlg_UserData, as the type
+// it was given to Ui_Dlg_Run.
 // Item 2 is the cancel button of every dialog: a dialog whose creation fails ends with it, so the
 // caller treats the failure as a cancel.
 //
@@ -17,6 +19,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "platform/ui/ui_types.h"
 
@@ -51,13 +54,13 @@ struct Ui_Dlg {
     int16_t itemHit;    // item of the current or last event; the result when it closes
     int16_t mouseV;     // last mouse position in client coordinates
     int16_t mouseH;
-    Ui_Rect bounds;            // outer rectangle at opening
-    Ui_Rect clientRect;        // client area at opening; both copies are the owner's to use
-    Ui_Rect clientRect2;       // when it resizes the dialog
-    uint8_t ctrl, alt, shift;  // modifier keys at the last event, 1 down
-    uint8_t mouseDown;         // 1 while the left button is held over a user item
-    uint8_t done;              // set by a proc to close the dialog
-    void* userData;            // the owner's record, given to Ui_Dlg_Run
+    Ui_Rect bounds;               // outer rectangle at opening
+    Ui_Rect clientRect;           // client area at opening, and a second copy of it that the
+    Ui_Rect clientRectForResize;  // owner may keep up to date when it resizes the dialog
+    uint8_t ctrl, alt, shift;     // modifier keys at the last event, 1 down
+    uint8_t mouseDown;            // 1 while the left button is held over a user item
+    uint8_t done;                 // set by Ui_Dlg_Close: the dialog closes
+    void* userData;               // the owner's record, given to Ui_Dlg_Run
     UiState* state;
     Ui_Dlg_Info* info;
     uint16_t notification;  // of the command being handled (kUiNotify...): an edit field's
@@ -127,7 +130,18 @@ struct Ui_Dlg_Info {
     uint8_t resizable;            // the person may change the window's size
     int16_t minWidth, minHeight;  // client size limits while resizable; the largest is the
     int16_t maxWidth, maxHeight;  // work area's less the frame when 0
+    const void* userType;         // the type the user data was given as (Ui_TypeKey), or null
 };
+
+// A key for each type of owner's record, so that a dialog hands its record back only as the type
+// it was given as: a template run by two owners (the editing window's, which the prepare phase
+// also runs to measure it, with a record of its own) never gives one owner's record to the
+// other's procs. One byte per type; writable, so that no linker folds two of them into one.
+template <typename T>
+const void* Ui_TypeKey() {
+    static char key;
+    return &key;
+}
 
 // Runs dialog dialogId modally. parent: an open dialog of the framework or a host window; null
 // takes the state's parent window. Returns 0 with the item that closed it; -3 when memory fails;
@@ -135,6 +149,30 @@ struct Ui_Dlg_Info {
 // show windows to a person (no display), which is logged.
 int32_t Ui_Dlg_Run(UiState* state, int32_t dialogId, void* parent, UiInitProc init, void* userData,
                    int16_t* item);
+// As Ui_Dlg_Run, with the type the user data is handed back as (Ui_TypeKey; null: none).
+int32_t Ui_Dlg_RunTyped(UiState* state, int32_t dialogId, void* parent, UiInitProc init,
+                        void* userData, const void* userType, int16_t* item);
+// Runs the dialog with the owner's record, which its procs get back with Ui_Dlg_UserData<T>.
+template <typename T>
+int32_t Ui_Dlg_Run(UiState* state, int32_t dialogId, void* parent, UiInitProc init, T* record,
+                   int16_t* item) {
+    return Ui_Dlg_RunTyped(state, dialogId, parent, init,
+                           const_cast<void*>(static_cast<const void*>(record)),
+                           Ui_TypeKey<std::remove_cv_t<T>>(), item);
+}
+// The record the dialog was run with, when it was given as userType; else (and for a window that
+// is not an open plug-in dialog) null.
+void* Ui_Dlg_UserDataOf(UiWindow* dialog, const void* userType);
+// The owner's record as its type T, or null (see Ui_Dlg_UserDataOf).
+template <typename T>
+T* Ui_Dlg_UserData(UiWindow* dialog) {
+    return static_cast<T*>(Ui_Dlg_UserDataOf(dialog, Ui_TypeKey<std::remove_cv_t<T>>()));
+}
+// Called from one of the dialog's procs: closes the dialog with item as its result. It sets the
+// item hit and the done flag; the framework ends the dialog when the proc returns, and the window
+// and the record stay valid until Ui_Dlg_Run returns. -1 for a null dialog or an
+// item outside 1 .. item count; -2 when the window is not a plug-in dialog.
+int32_t Ui_Dlg_Close(UiWindow* dialog, int16_t item);
 // Ends the dialog with its record's item hit. The window and the record stay valid until the
 // running Ui_Dlg_Run returns, so a proc may still use helpers after ending its dialog.
 int32_t Ui_Dlg_End(UiWindow* dialog);

@@ -19,13 +19,13 @@ const Ui_Color kLightGrey = Ui_ColorFromRGB(192, 192, 192);
 
 // The info of a dialog whose drawing is open; null otherwise.
 Ui_Dlg_Info* Drawing(UiWindow* w) {
-    Ui_Dlg* d = UiDlg_Record(w);
+    Ui_Dlg* d = Ui_Dlg_Record(w);
     if (d == nullptr || !d->info->draw.open) return nullptr;
     return d->info;
 }
 
 uint8_t Diagnostics(UiWindow* w) {
-    Ui_Dlg* d = UiDlg_Record(w);
+    Ui_Dlg* d = Ui_Dlg_Record(w);
     return d != nullptr ? d->state->diagnostics : 0;
 }
 
@@ -152,7 +152,7 @@ uint8_t Ui_Font_Fits(int32_t width52, int32_t height, int32_t averageWidth, int3
 
 int32_t Ui_Draw_Begin(UiWindow* w) {
     if (w == nullptr) return kStatusProblem;
-    Ui_Dlg* d = UiDlg_Record(w);
+    Ui_Dlg* d = Ui_Dlg_Record(w);
     if (d == nullptr || d->info->draw.open) return kStatusError;
     if (Ui_Binding()->drawBegin(w) != kStatusOk) return kStatusError;
     Ui_DrawContext& c = d->info->draw;
@@ -180,7 +180,7 @@ int32_t Ui_Draw_End(UiWindow* w) {
 
 int32_t Ui_Draw_SetBackColor(UiWindow* w, const Ui_Color* color) {
     if (w == nullptr || color == nullptr) return kStatusProblem;
-    Ui_Dlg* d = UiDlg_Record(w);
+    Ui_Dlg* d = Ui_Dlg_Record(w);
     if (d == nullptr) return kStatusError;
     Ui_Dlg_Info* info = d->info;
     int32_t status = NewBrush(&info->solidBrush, *color, 0);
@@ -193,7 +193,7 @@ int32_t Ui_Draw_SetBackColor(UiWindow* w, const Ui_Color* color) {
 
 int32_t Ui_Draw_GetBackColor(UiWindow* w, Ui_Color* color) {
     if (w == nullptr || color == nullptr) return kStatusProblem;
-    Ui_Dlg* d = UiDlg_Record(w);
+    Ui_Dlg* d = Ui_Dlg_Record(w);
     if (d == nullptr) return kStatusError;
     *color = d->info->background;
     return kStatusOk;
@@ -408,7 +408,7 @@ int32_t Ui_Draw_MeasureWrapped(UiWindow* w, int32_t font, const char* text, int1
                                int16_t* height) {
     if (height != nullptr) *height = 0;
     if (w == nullptr || text == nullptr || height == nullptr) return kStatusProblem;
-    if (UiDlg_Record(w) == nullptr) return kStatusError;
+    if (Ui_Dlg_Record(w) == nullptr) return kStatusError;
     if (!KnownFont(font) || width < 1) return kStatusProblem;
     int32_t he = 0;
     if (Ui_Binding()->measureWrapped(w, font, text, width, &he) != kStatusOk) return kStatusError;

@@ -34,7 +34,7 @@ const UiBinding* Ui_Binding() {
     return gBinding != nullptr ? gBinding : Ui_Headless_Binding();
 }
 
-bool UiDlg_ClassRegistered() {
+bool Ui_Framework_ClassRegistered() {
     return gClassRefs > 0;
 }
 

@@ -36,7 +36,7 @@
 #include "platform/prefs_file.h"
 #include "platform/resources.h"
 #include "platform/ui/headless/headless.h"
-#include "resources/ids/dlg1000.h"
+#include "resources/ids/dlg_editor.h"
 #include "tests/host/strip_host.h"
 #include "tests/platform/mem_failure.h"
 

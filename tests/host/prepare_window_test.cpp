@@ -20,7 +20,7 @@
 #include "platform/ui/draw.h"
 #include "platform/ui/headless/headless.h"
 #include "platform/ui/rect.h"
-#include "resources/ids/dlg1000.h"
+#include "resources/ids/dlg_editor.h"
 #include "tests/host/strip_host.h"
 
 namespace {

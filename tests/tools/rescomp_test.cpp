@@ -9,8 +9,8 @@
 
 #include "platform/resources.h"
 #include "platform/ui/dlg_template.h"
-#include "resources/ids/dlg1000.h"
-#include "resources/ids/dlg6000.h"
+#include "resources/ids/dlg_editor.h"
+#include "resources/ids/dlg_alert.h"
 #include "resources/ids/resources.h"
 #include "resources/ids/strings.h"
 #include "tests/platform/test_support.h"
@@ -30,11 +30,11 @@ class Rescomp : public testing_support::PlatformTest {
                   "# comment\n1000\tStrTitle\tHello\n3024\tPhraseAdvance\tadvancing state\n"
                   "2001\tHintCheck\tEnds in a backslash \\\\\n");
         WriteFile(
-            root_ + "/dlg7.txt",
+            root_ + "/box.txt",
             "# The test box.\ndialog 7 Box 100 50\nitem 1 Ok button 1 1 10 10 \"OK\" default\n"
             "item 2 Cancel button 1 20 10 10 \"Cancel\"\nitem 3 Picture user 1 40 5 5 \"\"\n");
         WriteFile(root_ + "/manifest.txt",
-                  "text DLG_ 7 dlg7.txt\nbinary BMP_ 5 dlg7.txt ResPicture\n");
+                  "text DLG_ 7 box.txt\nbinary BMP_ 5 box.txt ResPicture\n");
     }
     // Runs rescomp on the test's sources; returns its exit status and keeps its error output.
     int Run(const std::string& strings, const std::string& manifest) {
@@ -56,7 +56,7 @@ TEST_F(Rescomp, HeadersNameEveryStringResourceDialogAndItem) {
     EXPECT_NE(strings.find("kPhraseAdvance = 3024;  // advancing state\n"), std::string::npos);
     // A comment ending in a backslash would swallow the next line.
     EXPECT_NE(strings.find("kHintCheck = 2001;  // Ends in a backslash\n"), std::string::npos);
-    const std::string dialog = ReadFile(ids_ + "/dlg7.h");
+    const std::string dialog = ReadFile(ids_ + "/dlg_box.h");
     EXPECT_NE(dialog.find("// The test box.\n"), std::string::npos);
     EXPECT_NE(dialog.find("constexpr int32_t kDlgBox = 7;"), std::string::npos);
     EXPECT_NE(dialog.find("constexpr int16_t kBoxOk = 1;  // button \"OK\""), std::string::npos);
@@ -65,14 +65,14 @@ TEST_F(Rescomp, HeadersNameEveryStringResourceDialogAndItem) {
 
     // A dialog laid out anew leaves every header as it was, so no code recompiles for it.
     const auto before = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
-    for (const char* h : {"/strings.h", "/dlg7.h", "/resources.h"}) {
+    for (const char* h : {"/strings.h", "/dlg_box.h", "/resources.h"}) {
         std::filesystem::last_write_time(ids_ + h, before);
     }
-    WriteFile(root_ + "/dlg7.txt",
+    WriteFile(root_ + "/box.txt",
               "# The test box.\ndialog 7 Box 120 60\nitem 1 Ok button 5 5 10 10 \"OK\" default\n"
               "item 2 Cancel button 5 25 10 10 \"Cancel\"\nitem 3 Picture user 5 45 5 5 \"\"\n");
     ASSERT_EQ(Run("strings.txt", "manifest.txt"), 0) << error_;
-    for (const char* h : {"/strings.h", "/dlg7.h", "/resources.h"}) {
+    for (const char* h : {"/strings.h", "/dlg_box.h", "/resources.h"}) {
         EXPECT_EQ(std::filesystem::last_write_time(ids_ + h), before) << h;
     }
 }
@@ -103,12 +103,14 @@ TEST_F(Rescomp, MissingMalformedOrRepeatedNamesStopTheBuild) {
         {"a dialog line of another id", good, "dialog 8 Box 100 50\n", "expected \"dialog 7"},
         {"a dialog named like a string", "1000\tStrTitle\tHello\n",
          "dialog 7 Str 100 50\nitem 1 Title button 1 1 9 9 \"\"\n", "kStrTitle is already used"},
+        {"a template not named after its dialog", good,
+         "dialog 7 BigBox 100 50\nitem 1 Ok button 1 1 9 9 \"\"\n", "belongs in big_box.txt"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         WriteFile(root_ + "/s.txt", c.strings);
-        WriteFile(root_ + "/dlg7.txt", c.dialog);
-        WriteFile(root_ + "/m.txt", "text DLG_ 7 dlg7.txt\n");
+        WriteFile(root_ + "/box.txt", c.dialog);
+        WriteFile(root_ + "/m.txt", "text DLG_ 7 box.txt\n");
         EXPECT_EQ(Run("s.txt", "m.txt"), 1);
         EXPECT_NE(error_.find(c.complaint), std::string::npos) << error_;
     }

@@ -15,8 +15,11 @@
 // "item N NAME KIND ...".
 //
 // With --ids, DIR receives strings.h (every string), resources.h (the named resources of the
-// manifests) and dlgID.h for every dialog template. A header is only rewritten when its text
-// changes, so that a new dialog layout or help text does not recompile the code that names them.
+// manifests) and dlg_NAME.h for every dialog template, NAME its dialog's name in lower case with
+// underscores between the words (dialog DefineColor: dlg_define_color.h, from define_color.txt,
+// the file name the template must have, so that the build knows the header from the file). A
+// header is only rewritten when its text changes, so that a new dialog layout or help text does
+// not recompile the code that names them.
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -44,6 +47,7 @@ struct Constant {
 };
 
 struct Header {
+    std::string file;    // the header's file name
     std::string source;  // the file it comes from, for the opening comment
     std::string about;   // the source's own opening comment
     std::vector<Constant> constants;
@@ -84,6 +88,21 @@ std::string ReadFile(const std::string& path) {
 
 std::string BaseName(const std::string& path) {
     return path.substr(path.find_last_of('/') + 1);
+}
+
+// A capitalised name in lower case with an underscore before each word after the first:
+// DefineColor -> define_color.
+std::string SnakeName(const std::string& name) {
+    std::string out;
+    for (char c : name) {
+        if ('A' <= c && c <= 'Z') {
+            if (!out.empty()) out += '_';
+            out += char(c - 'A' + 'a');
+        } else {
+            out += c;
+        }
+    }
+    return out;
 }
 
 // A name is a capital letter followed by letters and digits: it becomes a C++ name with "k" in
@@ -198,7 +217,7 @@ void ReadDialogNames(const std::string& path, uint32_t id, const std::string& te
     std::string line, prefix;
     int number = 0;
     uint32_t items = 0;
-    Header header{BaseName(path), OpeningComment(text), {}};
+    Header header{"", BaseName(path), OpeningComment(text), {}};
     std::set<std::string> local;
     while (std::getline(in, line)) {
         ++number;
@@ -234,6 +253,11 @@ void ReadDialogNames(const std::string& path, uint32_t id, const std::string& te
         }
     }
     if (prefix.empty()) Fail(path + ": no dialog line");
+    // The header is named as the file, which the build lists before rescomp runs.
+    const std::string stem = SnakeName(prefix);
+    if (BaseName(path) != stem + ".txt")
+        Fail(path + ": dialog " + prefix + " belongs in " + stem + ".txt");
+    header.file = "dlg_" + stem + ".h";
     gDialogs[id] = header;
 }
 
@@ -330,14 +354,15 @@ void WriteIfChanged(const std::string& path, const std::string& text) {
 
 void WriteIds(const std::string& folder, const std::string& stringsSource) {
     WriteIfChanged(folder + "/strings.h",
-                   HeaderText({stringsSource,
+                   HeaderText({"strings.h", stringsSource,
                                "// The string table: Str texts, Phrase action phrases, Hint hints\n"
                                "// and Msg messages of the status codes.\n",
                                gStrings}));
-    WriteIfChanged(folder + "/resources.h",
-                   HeaderText({"the resource manifests", "// The named resources.\n", gResources}));
-    for (const auto& [id, header] : gDialogs) {
-        WriteIfChanged(folder + "/dlg" + std::to_string(id) + ".h", HeaderText(header));
+    WriteIfChanged(folder + "/resources.h", HeaderText({"resources.h", "the resource manifests",
+                                                        "// The named resources.\n", gResources}));
+    for (const auto& entry : gDialogs) {
+        const Header& header = entry.second;
+        WriteIfChanged(folder + "/" + header.file, HeaderText(header));
     }
 }
 

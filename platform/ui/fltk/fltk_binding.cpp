@@ -122,7 +122,7 @@ void GiveFocusBack(Native* n, Fl_Widget* widget) {
 
 // The dialog in front of the state, if it is one of ours.
 Native* Front(UiState* state) {
-    if (state == nullptr || !UiDlg_IsOpenDialog(state, state->parentWindow)) return nullptr;
+    if (state == nullptr || !Ui_Dlg_IsOpen(state, state->parentWindow)) return nullptr;
     return N(static_cast<UiWindow*>(state->parentWindow));
 }
 
@@ -609,7 +609,7 @@ void CursorFree(void* cursor) {
 
 int32_t CursorShow(UiState* state, uint32_t kind, void* cursor) {
     // The cursor belongs to the dialog in front; with none open it is only remembered.
-    if (!UiDlg_IsOpenDialog(state, state->parentWindow)) return kStatusOk;
+    if (!Ui_Dlg_IsOpen(state, state->parentWindow)) return kStatusOk;
     Native* n = N(static_cast<UiWindow*>(state->parentWindow));
     if (n == nullptr) return kStatusOk;
     if (kind == kUiCursorArrow) {

@@ -71,7 +71,7 @@ Item* ItemOf(UiWindow* w, int16_t item) {
 
 HWND OwnerOf(UiState* state) {
     if (state == nullptr) return nullptr;
-    if (UiDlg_IsOpenDialog(state, state->parentWindow)) {
+    if (Ui_Dlg_IsOpen(state, state->parentWindow)) {
         Window* n = RecordOf(static_cast<UiWindow*>(state->parentWindow));
         return n != nullptr ? n->hwnd : nullptr;
     }

@@ -419,7 +419,7 @@ int32_t CursorShow(UiState* state, uint32_t kind, void* cursor) {
     gCursor = chosen;
     // Shown at once over a dialog of ours; otherwise it waits for one (the window system asks
     // for the cursor whenever the mouse moves over a window).
-    if (state != nullptr && UiDlg_IsOpenDialog(state, state->parentWindow)) ApplyCursor();
+    if (state != nullptr && Ui_Dlg_IsOpen(state, state->parentWindow)) ApplyCursor();
     return kStatusOk;
 }
 

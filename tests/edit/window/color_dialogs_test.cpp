@@ -13,9 +13,9 @@
 #include "engine/sampling.h"
 #include "platform/mem.h"
 #include "platform/ui/controls.h"
-#include "resources/ids/dlg1002.h"
-#include "resources/ids/dlg1004.h"
-#include "resources/ids/dlg1009.h"
+#include "resources/ids/dlg_help.h"
+#include "resources/ids/dlg_memory_color.h"
+#include "resources/ids/dlg_define_color.h"
 #include "tests/edit/window/dialog_test_support.h"
 #include "tests/platform/test_support.h"
 

@@ -23,8 +23,8 @@
 #include "platform/mem.h"
 #include "platform/ui/controls.h"
 #include "resources/ids/strings.h"
-#include "resources/ids/dlg1000.h"
-#include "resources/ids/dlg1002.h"
+#include "resources/ids/dlg_editor.h"
+#include "resources/ids/dlg_help.h"
 #include "tests/edit/window/window_test_support.h"
 
 namespace {

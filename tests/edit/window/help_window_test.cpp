@@ -13,7 +13,7 @@
 #include "platform/paths.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dlg.h"
-#include "resources/ids/dlg1002.h"
+#include "resources/ids/dlg_help.h"
 #include "resources/ids/strings.h"
 #include "tests/edit/window/dialog_test_support.h"
 #include "tests/platform/test_support.h"

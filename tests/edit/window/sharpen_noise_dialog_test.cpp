@@ -9,7 +9,7 @@
 #include "edit/edit_state.h"
 #include "edit/window/sharpen_noise_dialog.h"
 #include "platform/ui/controls.h"
-#include "resources/ids/dlg1008.h"
+#include "resources/ids/dlg_sharpen_noise.h"
 #include "tests/edit/window/dialog_test_support.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include "engine/balance.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/rect.h"
-#include "resources/ids/dlg1000.h"
+#include "resources/ids/dlg_editor.h"
 #include "tests/platform/ui/ui_test_support.h"
 
 namespace {

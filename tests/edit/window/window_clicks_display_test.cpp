@@ -19,7 +19,7 @@
 #include "platform/ui/binding.h"
 #include "platform/ui/dlg.h"
 #include "platform/ui_state.h"
-#include "resources/ids/dlg1000.h"
+#include "resources/ids/dlg_editor.h"
 #include "tests/platform/test_support.h"
 #include "tests/ui_harness/ui_harness.h"
 

@@ -18,7 +18,7 @@
 #include "platform/ui/controls.h"
 #include "platform/ui/headless/headless.h"
 #include "platform/ui/rect.h"
-#include "resources/ids/dlg1000.h"
+#include "resources/ids/dlg_editor.h"
 #include "resources/ids/strings.h"
 #include "tests/edit/window/window_test_support.h"
 

@@ -14,9 +14,9 @@
 #include "edit/window/editing_window.h"
 #include "engine/sampling.h"
 #include "platform/ui/controls.h"
-#include "resources/ids/dlg1000.h"
-#include "resources/ids/dlg1004.h"
-#include "resources/ids/dlg1009.h"
+#include "resources/ids/dlg_editor.h"
+#include "resources/ids/dlg_memory_color.h"
+#include "resources/ids/dlg_define_color.h"
 #include "tests/edit/window/window_test_support.h"
 
 namespace {

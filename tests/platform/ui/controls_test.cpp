@@ -207,7 +207,7 @@ TEST_F(ControlsTest, DialogSizeAndBounds) {
         // The record keeps the rectangles of the opening for the owner.
         EXPECT_EQ(Record(w)->bounds.right, 790);
         EXPECT_EQ(Record(w)->clientRect.right, 300);
-        EXPECT_EQ(Record(w)->clientRect2.bottom, 195);
+        EXPECT_EQ(Record(w)->clientRectForResize.bottom, 195);
     });
     EXPECT_EQ(Closed()->width, 320);
 }
