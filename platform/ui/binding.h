@@ -175,10 +175,16 @@ struct UiBinding {
     int32_t (*invalidate)(UiWindow* dialog, const Ui_Rect* r);  // null: the whole client area
     int32_t (*colorsChanged)(UiWindow* dialog);
 
-    // Controls; items are 1 .. item count and exist (the framework checks).
+    // Controls; items are 1 .. item count and exist (the framework checks). What an item holds
+    // (its text, a box's state, a list's choice) is the framework's record (item_state.h): the
+    // binding shows it in the widget when told and keeps no copy, and reports what the person
+    // changes with a command, after which the framework reads the widget once (itemGetText,
+    // listGetSelection) and shows the record's state again where a widget decides for itself
+    // (a check box that toggled on its own).
     int32_t (*itemSetText)(UiWindow* dialog, int16_t item, const char* text);
+    // The text the person typed into an edit field.
     int32_t (*itemGetText)(UiWindow* dialog, int16_t item, char* text, int32_t capacity);
-    int32_t (*itemGetCheck)(UiWindow* dialog, int16_t item, int32_t* state);
+    // Shows a check box as 0 off, 1 on, 2 mixed; the box never toggles on its own account.
     int32_t (*itemSetCheck)(UiWindow* dialog, int16_t item, int32_t state);
     int32_t (*itemEnable)(UiWindow* dialog, int16_t item, uint8_t on);
     int32_t (*itemShow)(UiWindow* dialog, int16_t item, uint8_t on);
@@ -190,9 +196,9 @@ struct UiBinding {
     int32_t (*itemPlainStyle)(UiWindow* dialog, int16_t item);
     int32_t (*listClear)(UiWindow* dialog, int16_t item);
     int32_t (*listAdd)(UiWindow* dialog, int16_t item, const char* text);
-    int32_t (*listGetSelection)(UiWindow* dialog, int16_t item, int32_t* index);  // 0-based, -1
+    // The entry the person chose: 0-based, -1 none.
+    int32_t (*listGetSelection)(UiWindow* dialog, int16_t item, int32_t* index);
     int32_t (*listSetSelection)(UiWindow* dialog, int16_t item, int32_t index);
-    int32_t (*listCount)(UiWindow* dialog, int16_t item, int32_t* count);
 
     // Input.
     void (*keyState)(uint8_t* ctrl, uint8_t* alt, uint8_t* shift);

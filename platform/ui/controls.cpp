@@ -1,4 +1,5 @@
-// Control helpers; see controls.h.
+// Control helpers; see controls.h. What an item holds is the framework's record (item_state.h):
+// the helpers read and change it there and have the binding show each change.
 #include "platform/ui/controls.h"
 
 #include "platform/mem.h"
@@ -6,6 +7,7 @@
 #include "platform/ui/binding.h"
 #include "platform/ui/dlg.h"
 #include "platform/ui/dlg_internal.h"
+#include "platform/ui/item_state.h"
 #include "platform/ui/rect.h"
 
 namespace {
@@ -38,7 +40,7 @@ int32_t DrawAs(UiWindow* w, int16_t item, int16_t look) {
 int32_t Ui_Item_Verify(UiWindow* w, int16_t item) {
     if (w == nullptr) return kStatusProblem;
     Ui_Dlg* d = Ui_Dlg_Record(w);
-    if (d == nullptr || w->native == nullptr) return kStatusError;
+    if (d == nullptr || w->native == nullptr || d->info->itemStates == nullptr) return kStatusError;
     if (!(1 <= item && item <= w->layout->itemCount)) return kStatusError;
     return kStatusOk;
 }
@@ -57,13 +59,15 @@ int32_t Ui_Item_GetCheck(UiWindow* w, int16_t item, int32_t* state) {
     *state = 0;
     int32_t status = CheckKind(w, item, kUiItemCheck);
     if (status != kStatusOk) return status;
-    return Platform(Ui_Binding()->itemGetCheck(w, item, state));
+    *state = Ui_Item_State(w, item)->check;
+    return kStatusOk;
 }
 
 int32_t Ui_Item_SetCheck(UiWindow* w, int16_t item, int32_t state) {
     int32_t status = CheckKind(w, item, kUiItemCheck);
     if (status != kStatusOk) return status;
     if (!(0 <= state && state <= 2)) return kStatusProblem;
+    Ui_Item_State(w, item)->check = state;
     return Platform(Ui_Binding()->itemSetCheck(w, item, state));
 }
 
@@ -111,9 +115,18 @@ int32_t Ui_Item_GetText(UiWindow* w, int16_t item, char* text, int32_t capacity)
     text[0] = 0;
     int32_t status = Ui_Item_Verify(w, item);
     if (status != kStatusOk) return status;
-    if (Ui_Binding()->itemGetText(w, item, text, capacity) != kStatusOk) {
-        text[0] = 0;
-        return kStatusError;
+    const Ui_DlgItem* it = Ui_Template_Item(w->layout, item);
+    if (it->kind == kUiItemCombo) {
+        // A list's text is its entry chosen, as the string table has it.
+        const Ui_ItemState* s = Ui_Item_State(w, item);
+        const Ui_ItemLink& link = Ui_Dlg_Record(w)->info->links[item - 1];
+        char entry[256];
+        if (link.hasList && 0 <= s->listChoice && s->listChoice < link.listCount) {
+            Str_CopyBounded(text, size_t(capacity),
+                            Ui_ResToCString(w->state, link.ids[s->listChoice], entry));
+        }
+    } else {
+        Str_CopyBounded(text, size_t(capacity), Ui_Item_Text(w, item));
     }
     return text[0] == 0 ? kStatusError : kStatusOk;
 }
@@ -122,22 +135,28 @@ int32_t Ui_Item_SetText(UiWindow* w, int16_t item, const char* text) {
     if (text == nullptr) return kStatusProblem;
     int32_t status = Ui_Item_Verify(w, item);
     if (status != kStatusOk) return status;
-    // Compared over one character more than the new text so that a longer current text differs.
-    size_t n = Str_Length(text);
-    if (n < 1024) {
-        char current[1026];
-        if (Ui_Binding()->itemGetText(w, item, current, int32_t(n + 2)) == kStatusOk &&
-            Str_Compare(current, text) == 0) {
-            return kStatusOk;
-        }
-    }
-    return Platform(Ui_Binding()->itemSetText(w, item, text));
+    if (Str_Compare(Ui_Item_Text(w, item), text) == 0) return kStatusOk;
+    status = Ui_Item_StoreText(w, item, text);
+    if (status != kStatusOk) return status;
+    // The binding shows the record's text: an edit field's is cut to its limit already.
+    return Platform(Ui_Binding()->itemSetText(w, item, Ui_Item_Text(w, item)));
 }
 
 int32_t Ui_Item_SetMaxLength(UiWindow* w, int16_t item, int32_t count) {
     int32_t status = CheckKind(w, item, kUiItemEdit);
     if (status != kStatusOk) return status;
     if (!(0 <= count && count <= 32767)) return kStatusProblem;
+    Ui_ItemState* s = Ui_Item_State(w, item);
+    s->maxLength = count;
+    // A text already longer is cut now: the record first, and the field shows what it keeps.
+    if (count > 0 && Str_Length(Ui_Item_Text(w, item)) > size_t(count)) {
+        if (s->text != nullptr) {
+            s->text[count] = 0;
+        } else {
+            status = Ui_Item_StoreText(w, item, Ui_Item_Text(w, item));
+            if (status != kStatusOk) return status;
+        }
+    }
     return Platform(Ui_Binding()->itemSetMaxLength(w, item, count));
 }
 
@@ -154,18 +173,23 @@ int32_t Ui_List_Fill(UiWindow* w, int16_t item, int32_t firstId, int32_t lastId)
         Mem_Free(ids);
         return kStatusError;
     }
+    Ui_ItemState* s = Ui_Item_State(w, item);
+    s->listCount = 0;
+    s->listChoice = -1;
     char text[256];
     for (int32_t i = 0; i < count; ++i) {
-        ids[i] = firstId + i;
+        ids[s->listCount] = firstId + i;
         if (b->listAdd(w, item, Ui_ResToCString(w->state, firstId + i, text)) != kStatusOk) {
             status = kStatusError;
+        } else {
+            ++s->listCount;  // the entries the binding shows are the entries there are
         }
     }
     Mem_Free(link.ids);
     link.ids = ids;
     link.hasList = 1;
     link.firstId = firstId;
-    link.listCount = int16_t(count);
+    link.listCount = int16_t(s->listCount);
     return status;
 }
 
@@ -174,8 +198,7 @@ int32_t Ui_List_GetSelection(UiWindow* w, int16_t item, int32_t* index) {
     *index = 0;
     int32_t status = CheckKind(w, item, kUiItemCombo);
     if (status != kStatusOk) return status;
-    int32_t zeroBased = -1;
-    if (Ui_Binding()->listGetSelection(w, item, &zeroBased) != kStatusOk) return kStatusError;
+    const int32_t zeroBased = Ui_Item_State(w, item)->listChoice;
     *index = zeroBased < 0 ? 0 : zeroBased + 1;
     return kStatusOk;
 }
@@ -183,10 +206,11 @@ int32_t Ui_List_GetSelection(UiWindow* w, int16_t item, int32_t* index) {
 int32_t Ui_List_SetSelection(UiWindow* w, int16_t item, int32_t index) {
     int32_t status = CheckKind(w, item, kUiItemCombo);
     if (status != kStatusOk) return status;
-    int32_t count = 0;
-    if (Ui_Binding()->listCount(w, item, &count) != kStatusOk) return kStatusError;
-    if (!(1 <= index && index <= count)) return kStatusError;
-    return Platform(Ui_Binding()->listSetSelection(w, item, index - 1));
+    Ui_ItemState* s = Ui_Item_State(w, item);
+    if (!(1 <= index && index <= s->listCount)) return kStatusError;
+    status = Platform(Ui_Binding()->listSetSelection(w, item, index - 1));
+    if (status == kStatusOk) s->listChoice = index - 1;
+    return status;
 }
 
 int32_t Ui_List_NumberLinked(UiWindow* w, int32_t* count) {

@@ -5,6 +5,7 @@
 #include "platform/ui/binding.h"
 #include "platform/ui/dlg.h"
 #include "platform/ui/dlg_internal.h"
+#include "platform/ui/item_state.h"
 #include "platform/ui_state.h"
 
 namespace {
@@ -221,6 +222,14 @@ int32_t Ui_Dlg_Proc(UiWindow* w, const Ui_Msg* m, int32_t* result) {
             return 1;
         default:
             break;
+    }
+    // What the person changed in a control goes into the framework's record before anything else
+    // hears of the command; choosing the list entry already chosen is no change and reaches
+    // nobody.
+    if (m->kind == kUiMsgCommand && !d->done && !w->ended &&
+        Ui_Item_Verify(w, m->item) == kStatusOk &&
+        !Ui_Item_TakeChange(w, m->item, m->notification)) {
+        return 1;
     }
     if (!CommonSteps(w, d, m)) return 1;
     Ui_Dlg_Info* info = d->info;

@@ -7,13 +7,14 @@
 #include "platform/resources.h"
 #include "platform/ui/binding.h"
 #include "platform/ui/dlg_internal.h"
+#include "platform/ui/item_state.h"
 #include "platform/ui/rect.h"
 #include "platform/ui_state.h"
 #include "resources/ids/strings.h"
 
 namespace {
 
-// The three per-item lists: draw procs, tracking slots, links.
+// The per-item lists: draw procs, tracking slots, links, and what each item holds.
 int32_t AllocateItemLists(Ui_Dlg_Info* info, int32_t count) {
     uint32_t n = uint32_t(count > 0 ? count : 1);
     info->drawProcs = static_cast<UiDrawProc*>(Mem_Alloc(n * sizeof(UiDrawProc)));
@@ -29,7 +30,7 @@ int32_t AllocateItemLists(Ui_Dlg_Info* info, int32_t count) {
     if (info->drawProcs == nullptr || info->trackSlots == nullptr || info->links == nullptr) {
         return kStatusNoMemory;
     }
-    return kStatusOk;
+    return Ui_Item_AllocateStates(info, count);
 }
 
 // A brush whose guard words were overwritten is reported the way a failed delete was.
@@ -55,6 +56,7 @@ void FreeDialog(UiWindow* w) {
             info->drawProcs = static_cast<UiDrawProc*>(Mem_Free(info->drawProcs));
             info->trackSlots = static_cast<Ui_TrackSlot*>(Mem_Free(info->trackSlots));
             info->links = static_cast<Ui_ItemLink*>(Mem_Free(info->links));
+            Ui_Item_FreeStates(info, d->itemCount);
             DeleteBrush(d->state, &info->solidBrush);
             DeleteBrush(d->state, &info->hollowBrush);
             Mem_Free(info);

@@ -25,6 +25,7 @@
 
 struct UiState;
 struct Ui_Dlg_Info;
+struct Ui_ItemState;
 
 constexpr uint32_t kUiDlgTag = 0x4B446C67;  // "KDlg": the record at a window's user-data slot
 
@@ -131,6 +132,7 @@ struct Ui_Dlg_Info {
     int16_t minWidth, minHeight;  // client size limits while resizable; the largest is the
     int16_t maxWidth, maxHeight;  // work area's less the frame when 0
     const void* userType;         // the type the user data was given as (Ui_TypeKey), or null
+    Ui_ItemState* itemStates;     // per item: what it holds (item_state.h), the one record of it
 };
 
 // A key for each type of owner's record, so that a dialog hands its record back only as the type

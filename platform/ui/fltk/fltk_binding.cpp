@@ -293,7 +293,6 @@ int32_t ColorsChanged(UiWindow* w) {
 int32_t ItemSetText(UiWindow* w, int16_t item, const char* text) {
     Item* it = ItemOf(w, item);
     if (it == nullptr) return kStatusError;
-    Str_CopyBounded(it->text, sizeof it->text, text);
     switch (it->kind) {
         case kUiItemEdit: {
             // Set from code: no change notification, and never more than the field's limit.
@@ -319,29 +318,15 @@ int32_t ItemSetText(UiWindow* w, int16_t item, const char* text) {
 
 int32_t ItemGetText(UiWindow* w, int16_t item, char* text, int32_t capacity) {
     Item* it = ItemOf(w, item);
-    if (it == nullptr) return kStatusError;
-    const char* value = it->text;
-    if (it->kind == kUiItemEdit) value = static_cast<Fl_Input*>(it->widget)->value();
-    if (it->kind == kUiItemCombo) {
-        auto* list = static_cast<Fl_Choice*>(it->widget);
-        const Fl_Menu_Item* chosen = list->mvalue();
-        value = chosen != nullptr && chosen->label() != nullptr ? chosen->label() : "";
-    }
-    Str_CopyBounded(text, size_t(capacity), value);
+    if (it == nullptr || it->kind != kUiItemEdit) return kStatusError;
+    Str_CopyBounded(text, size_t(capacity), static_cast<Fl_Input*>(it->widget)->value());
     return kStatusOk;
 }
 
-int32_t ItemGetCheck(UiWindow* w, int16_t item, int32_t* state) {
-    Item* it = ItemOf(w, item);
-    if (it == nullptr) return kStatusError;
-    *state = it->check;
-    return kStatusOk;
-}
-
+// 2, mixed, shows a grey check.
 int32_t ItemSetCheck(UiWindow* w, int16_t item, int32_t state) {
     Item* it = ItemOf(w, item);
     if (it == nullptr) return kStatusError;
-    it->check = state;
     auto* box = static_cast<Fl_Check_Button*>(it->widget);
     box->value(state != 0);
     box->selection_color(state == 2 ? FL_DARK3 : FL_FOREGROUND_COLOR);
@@ -452,7 +437,6 @@ int32_t ListClear(UiWindow* w, int16_t item) {
     if (list == nullptr) return kStatusError;
     list->clear();
     list->redraw();
-    ItemOf(w, item)->listChosen = -1;
     return kStatusOk;
 }
 
@@ -479,15 +463,6 @@ int32_t ListSetSelection(UiWindow* w, int16_t item, int32_t index) {
     if (list == nullptr) return kStatusError;
     list->value(index);
     list->redraw();
-    ItemOf(w, item)->listChosen = list->value();  // the person's next choice is told from this
-    return kStatusOk;
-}
-
-int32_t ListCount(UiWindow* w, int16_t item, int32_t* count) {
-    Fl_Choice* list = ListOf(w, item);
-    if (list == nullptr) return kStatusError;
-    int size = list->size();  // counts the terminating entry
-    *count = size > 0 ? size - 1 : 0;
     return kStatusOk;
 }
 
@@ -894,7 +869,6 @@ const UiBinding kFltk = {
     .colorsChanged = ColorsChanged,
     .itemSetText = ItemSetText,
     .itemGetText = ItemGetText,
-    .itemGetCheck = ItemGetCheck,
     .itemSetCheck = ItemSetCheck,
     .itemEnable = ItemEnable,
     .itemShow = ItemShow,
@@ -908,7 +882,6 @@ const UiBinding kFltk = {
     .listAdd = ListAdd,
     .listGetSelection = ListGetSelection,
     .listSetSelection = ListSetSelection,
-    .listCount = ListCount,
     .keyState = KeyState,
     .cursorPos = CursorPos,
     .capture = Capture,

@@ -27,17 +27,16 @@ struct TrackEvent {
     uint8_t modifiers;  // kUiMod... with kUiModFromEvent
 };
 
+// A widget of the dialog. What the item holds (its text, a box's state, a list's choice) is the
+// framework's record; the widget only shows it.
 struct Item {
     Fl_Widget* widget;
     uint8_t kind;
     uint32_t flags;
-    char text[kItemTextSize];  // the text as the owner set it (labels show an escaped copy)
-    int32_t check;             // 0, 1, 2
     uint8_t isDefault;
     Fl_RGB_Image* icon;  // icon items
     uint8_t* iconPixels;
-    int32_t listChosen;  // combo boxes: the entry chosen last (-1 none), to tell a change
-    int32_t maxLength;   // edit fields: the most characters, 0 for no limit
+    int32_t maxLength;  // edit fields: the most characters, 0 for no limit
 };
 
 class DialogWindow;

@@ -67,23 +67,14 @@ class CheckBox : public Fl_Check_Button {
    public:
     CheckBox(Native* n, int16_t item, int x, int y, int w, int h)
         : Fl_Check_Button(x, y, w, h), native_(n), item_(item) {
+        // FLTK toggles the box on a click; the framework then shows its own record's state
+        // (an automatic box toggled, a box the owner toggles as it was until the owner acts).
         callback(
             [](Fl_Widget*, void* self) {
                 auto* c = static_cast<CheckBox*>(self);
-                Item& it = c->native_->items[c->item_ - 1];
-                if (it.flags & kUiFlagAuto) {
-                    it.check = it.check == 0 ? 1 : 0;
-                }
-                c->Show(it.check);  // a box the owner toggles keeps its state until the owner acts
                 Command(c->native_, c->item_, kUiNotifyClicked);
             },
             this);
-    }
-    // 2, mixed, shows a grey check.
-    void Show(int32_t state) {
-        value(state != 0);
-        selection_color(state == 2 ? FL_DARK3 : FL_FOREGROUND_COLOR);
-        redraw();
     }
 
    private:
@@ -96,14 +87,11 @@ class ListBox : public Fl_Choice {
     ListBox(Native* n, int16_t item, int x, int y, int w, int h)
         : Fl_Choice(x, y, w, h), native_(n), item_(item) {
         when(FL_WHEN_CHANGED | FL_WHEN_NOT_CHANGED);
+        // FLTK calls back for the entry already chosen too, depending on how it was picked; the
+        // framework tells only a change to the owner.
         callback(
             [](Fl_Widget*, void* self) {
                 auto* l = static_cast<ListBox*>(self);
-                // FLTK calls back for the entry already chosen too, depending on how it was
-                // picked; only a change is a selection change.
-                Item& it = l->native_->items[l->item_ - 1];
-                if (l->value() == it.listChosen) return;
-                it.listChosen = l->value();
                 Command(l->native_, l->item_, kUiNotifySelChange);
             },
             this);
@@ -525,8 +513,6 @@ int32_t BuildWindow(Native* n) {
         int w = Ui_Rect_Width(&src.pixels), h = Ui_Rect_Height(&src.pixels);
         it.kind = src.kind;
         it.flags = src.flags;
-        it.listChosen = -1;
-        Str_CopyBounded(it.text, sizeof it.text, src.text);
         Fl_Widget* widget = nullptr;
         switch (src.kind) {
             case kUiItemButton:
@@ -544,7 +530,6 @@ int32_t BuildWindow(Native* n) {
                     list->textsize(size);
                 }
                 widget = list;
-                it.text[0] = 0;
                 break;
             }
             case kUiItemStatic: {

@@ -200,16 +200,8 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
             if (item == 0) return TRUE;
             uint16_t code = HIWORD(wParam);
             if (code == EN_CHANGE && n->settingText) return TRUE;
-            Item& it = n->items[item - 1];
-            if (it.kind == kUiItemCheck && code == BN_CLICKED) {
-                // The boxes are three-state boxes that never toggle themselves; an automatic box
-                // toggles here, and a box its owner toggles keeps its state until the owner acts.
-                if (it.flags & kUiFlagAuto) it.check = it.check == 0 ? 1 : 0;
-                SendMessageA(
-                    control, BM_SETCHECK,
-                    it.check == 2 ? BST_INDETERMINATE : (it.check ? BST_CHECKED : BST_UNCHECKED),
-                    0);
-            }
+            // The boxes are three-state boxes that never toggle themselves: the framework toggles
+            // an automatic one in its record and has it shown.
             Command(n, item, code);
             return TRUE;
         }

@@ -3,8 +3,9 @@
 //
 // What the framework needs differs from the resource's plain controls in a few ways, put right
 // here rather than in the resource so that the resource stays what any resource editor shows:
-// - check boxes are three-state boxes that never toggle themselves (the dialog toggles an
-//   automatic one), so that the mixed state can be shown and an owner may refuse a change;
+// - check boxes are three-state boxes that never toggle themselves (the framework toggles an
+//   automatic one in its record and has it shown), so that the mixed state can be shown and an
+//   owner may refuse a change;
 // - user items have no window frame: the framework's thin frame is drawn with the item;
 // - static texts show '&' as it stands; icons are bitmaps that report clicks;
 // - every control sits at the framework's pixel rectangle, in the framework's dialog font.
@@ -41,7 +42,6 @@ void Damage(Window* n, const Ui_Rect& r) {
 }
 
 void SetIcon(Window* n, Item& it, const char* text) {
-    Str_CopyBounded(it.iconId, sizeof it.iconId, text);
     int32_t id = 0;
     for (const char* p = text; *p >= '0' && *p <= '9' && id < 100000; ++p) {
         id = id * 10 + (*p - '0');
@@ -227,47 +227,18 @@ int32_t ItemSetText(UiWindow* w, int16_t item, const char* text) {
     return kStatusOk;
 }
 
+// The text typed into an edit field.
 int32_t ItemGetText(UiWindow* w, int16_t item, char* text, int32_t capacity) {
     Item* it = ItemOf(w, item);
-    if (it == nullptr || capacity < 1) return kStatusError;
+    if (it == nullptr || it->kind != kUiItemEdit || capacity < 1) return kStatusError;
     text[0] = 0;
-    switch (it->kind) {
-        case kUiItemCombo: {
-            LRESULT chosen = SendMessageA(it->hwnd, CB_GETCURSEL, 0, 0);
-            LRESULT length = chosen >= 0 ? SendMessageA(it->hwnd, CB_GETLBTEXTLEN, chosen, 0) : -1;
-            if (length < 0) break;
-            // The list copies without a bound: into a buffer of the entry's length.
-            auto* entry = static_cast<char*>(Mem_Alloc(uint32_t(length) + 1));
-            if (entry == nullptr) return kStatusNoMemory;
-            entry[0] = 0;
-            SendMessageA(it->hwnd, CB_GETLBTEXT, chosen, reinterpret_cast<LPARAM>(entry));
-            Str_CopyBounded(text, size_t(capacity), entry);
-            Mem_Free(entry);
-            break;
-        }
-        case kUiItemIcon:
-            Str_CopyBounded(text, size_t(capacity), it->iconId);
-            break;
-        case kUiItemUser:
-            break;
-        default:
-            GetWindowTextA(it->hwnd, text, capacity);
-            break;
-    }
-    return kStatusOk;
-}
-
-int32_t ItemGetCheck(UiWindow* w, int16_t item, int32_t* state) {
-    Item* it = ItemOf(w, item);
-    if (it == nullptr) return kStatusError;
-    *state = it->check;
+    GetWindowTextA(it->hwnd, text, capacity);
     return kStatusOk;
 }
 
 int32_t ItemSetCheck(UiWindow* w, int16_t item, int32_t state) {
     Item* it = ItemOf(w, item);
     if (it == nullptr) return kStatusError;
-    it->check = state;
     WPARAM shown = state == 2 ? BST_INDETERMINATE : (state != 0 ? BST_CHECKED : BST_UNCHECKED);
     SendMessageA(it->hwnd, BM_SETCHECK, shown, 0);
     return kStatusOk;
@@ -408,20 +379,11 @@ int32_t ListSetSelection(UiWindow* w, int16_t item, int32_t index) {
     return kStatusOk;
 }
 
-int32_t ListCount(UiWindow* w, int16_t item, int32_t* count) {
-    HWND list = ListOf(w, item);
-    if (list == nullptr) return kStatusError;
-    LRESULT c = SendMessageA(list, CB_GETCOUNT, 0, 0);
-    *count = c > 0 ? int32_t(c) : 0;
-    return kStatusOk;
-}
-
 }  // namespace
 
 void FillControlOps(UiBinding* b) {
     b->itemSetText = ItemSetText;
     b->itemGetText = ItemGetText;
-    b->itemGetCheck = ItemGetCheck;
     b->itemSetCheck = ItemSetCheck;
     b->itemEnable = ItemEnable;
     b->itemShow = ItemShow;
@@ -435,7 +397,6 @@ void FillControlOps(UiBinding* b) {
     b->listAdd = ListAdd;
     b->listGetSelection = ListGetSelection;
     b->listSetSelection = ListSetSelection;
-    b->listCount = ListCount;
     b->itemSetMaxLength = ItemSetMaxLength;
 }
 

@@ -31,15 +31,15 @@ struct TrackEvent {
     uint8_t modifiers;  // kUiMod... with kUiModFromEvent
 };
 
+// A control of the dialog. What the item holds (its text, a box's state, a list's choice) is the
+// framework's record; the control only shows it.
 struct Item {
     HWND hwnd;
     uint8_t kind;
     uint32_t flags;
-    int32_t check;      // 0, 1, 2 (mixed)
     int32_t maxLength;  // edit fields: the most characters, 0 for no limit
     Ui_Rect rect;       // where the framework put the item, in client pixels
     HBITMAP icon;       // icon items: the picture shown
-    char iconId[16];    // icon items: the text they were given (the icon's resource id)
 };
 
 // The binding's record of one dialog window (UiWindow::native).

@@ -83,6 +83,9 @@ UiScriptEvent Select(int16_t item, int32_t entry) {
 UiScriptEvent Notify(int16_t item, int32_t code) {
     return Event(kUiScriptNotify, item, 0, 0, code);
 }
+UiScriptEvent Type(int16_t item, const char* text) {
+    return Event(kUiScriptEdit, item, 0, 0, 0, text);
+}
 UiScriptEvent Key(int32_t key, int16_t item, uint8_t ctrl, uint8_t alt) {
     UiScriptEvent e = Event(kUiScriptKey, item, 0, 0, key);
     e.ctrl = ctrl;

@@ -34,6 +34,8 @@ const ResArchive* TestArchive();
 UiScriptEvent Click(int16_t item);
 UiScriptEvent Select(int16_t item, int32_t entry);
 UiScriptEvent Notify(int16_t item, int32_t code);
+// The person types so that the edit field holds text (kept by pointer: a literal).
+UiScriptEvent Type(int16_t item, const char* text);
 UiScriptEvent Key(int32_t key, int16_t item = 0, uint8_t ctrl = 0, uint8_t alt = 0);
 UiScriptEvent Press(int16_t item, int16_t v, int16_t h);
 UiScriptEvent Drag(int16_t v, int16_t h);
