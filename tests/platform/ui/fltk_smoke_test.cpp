@@ -16,12 +16,12 @@
 #include "platform/mem.h"
 #include "platform/paths.h"
 #include "platform/ui/about_box.h"
-#include "platform/ui/antialias.h"
 #include "platform/ui/choosers.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/draw.h"
 #include "platform/ui/rect.h"
 #include "platform/ui_state.h"
+#include "edit/window/tool_paint.h"
 #include "resources/ids/strings.h"
 #include "tests/ui_harness/ui_harness.h"
 
@@ -238,10 +238,10 @@ TEST_F(FltkSmoke, FileChooserShowsItsPromptStartsInTheFolderAndAsksBeforeReplaci
     EXPECT_EQ(std::string(path), folder + "Other.txt");
 }
 
-// A hue ring painted smoothly into an offscreen image with two handles, headings in the larger
-// and the bold font, and a pie and an arc of the window system's own, in the resizable test
-// dialog: what the editing window's hue tab will be made of.
-int32_t HueAt(double degrees, void*, Ui_RGB* color) {
+// A hue ring painted smoothly into an offscreen image by the editing window's painter, with two
+// handles, headings in the larger and the bold font, and a pie and an arc of the window system's
+// own, in the resizable test dialog: what the editing window's hue tab is made of.
+Ui_RGB HueAt(double degrees, const void*) {
     // A plain HSV wheel at full saturation and value.
     const double h = degrees / 60.0;
     const int sector = int(h) % 6;
@@ -249,30 +249,27 @@ int32_t HueAt(double degrees, void*, Ui_RGB* color) {
     const uint8_t up = uint8_t(255 * f + 0.5), down = uint8_t(255 * (1 - f) + 0.5);
     const Ui_RGB table[6] = {{255, up, 0},   {down, 255, 0}, {0, 255, up},
                              {0, down, 255}, {up, 0, 255},   {255, 0, down}};
-    *color = table[sector];
-    return 0;
+    return table[sector];
 }
 
 int32_t DrawRing(UiWindow* w, int16_t item) {
     Ui_Rect r{};
     Ui_Item_GetRect(w, item, &r);
-    Ui_Offscreen* image = nullptr;
-    if (Ui_Offscreen_Create(&r, &image) != 0) return -3;
-    Ui_Color back{};
-    Ui_Draw_GetBackColor(w, &back);
-    Ui_Offscreen_FillColor(image, Ui_ColorToRGB(back));
+    PaintCanvas canvas;
+    if (canvas.Open(r, LookBackground(w)) != 0) return -3;
+    Ui_Offscreen* image = canvas.image();
     const double cx = image->width / 2.0, cy = image->height / 2.0 + 10;
-    Ui_Offscreen_Ring(image, cx, cy, 60, 90, HueAt, nullptr);
+    PaintRing(image, cx, cy, 60, 90, HueAt, nullptr);
     for (double angle : {40.0, 200.0}) {
         const double x = cx + 75 * std::cos(angle * 3.14159265 / 180);
         const double y = cy - 75 * std::sin(angle * 3.14159265 / 180);
-        Ui_Offscreen_Line(image, cx, cy, x, y, 1.5, Ui_RGB{60, 60, 60});
-        Ui_Offscreen_Disc(image, x, y, 7, Ui_RGB{255, 255, 255});
-        Ui_Offscreen_Circle(image, x, y, 7, 1.5, Ui_RGB{0, 0, 0});
+        PaintLine(image, cx, cy, x, y, 1.5, Ui_RGB{60, 60, 60});
+        PaintDisc(image, x, y, 7, Ui_RGB{255, 255, 255});
+        PaintCircle(image, x, y, 7, 1.5, Ui_RGB{0, 0, 0});
     }
     int32_t status = Ui_Draw_Begin(w);
     if (status == 0) {
-        Ui_Draw_Offscreen(w, image, &r);
+        canvas.Show(w);
         Ui_Draw_SetFont(w, kUiFontLargeBold);
         Ui_Draw_TextAt(w, "Hue Selective", int16_t(r.top + 4), int16_t(r.left + 6), kUiAlignLeft);
         Ui_Draw_SetFont(w, kUiFontBold);
@@ -280,7 +277,6 @@ int32_t DrawRing(UiWindow* w, int16_t item) {
                        kUiAlignLeft);
         Ui_Draw_End(w);
     }
-    Ui_Offscreen_Free(&image);
     return status;
 }
 
