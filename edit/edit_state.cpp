@@ -37,10 +37,7 @@ int32_t EditStateInit(EditState* s, const RefRGB* workingSpace) {
     s->preferredSaturation = kDefaultPreferredSaturation;
     s->keenhueMask = kDefaultKeenhueMask;
     status = ResetEditStatePars(s, kEditMaskAll);
-    s->undoPars = s->editPars;
-    s->undoTab = s->currentTab;
-    s->undoBalanceMethod = s->balanceMethod;
-    for (int c = 0; c < 3; ++c) s->undoBalanceSlider[c] = s->balanceSlider[c];
+    EditSnapshotTake(s, &s->undo);
     return status;
 }
 

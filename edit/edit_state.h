@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "edit/color_defs.h"
+#include "edit/edit_snapshot.h"
 #include "edit/memory_colors.h"
 #include "engine/edit_pars.h"
 #include "engine/ip_image.h"
@@ -30,11 +31,7 @@ enum : int32_t {
 
 struct EditState {
     EditPars editPars;  // the live (working) record
-    // The undo snapshot: the whole record and the window state at the time it was taken.
-    EditPars undoPars;
-    int32_t undoTab;
-    int32_t undoBalanceMethod;
-    float undoBalanceSlider[3];
+    EditSnapshot undo;  // what "Undo" goes back to (edit_snapshot.h)
 
     int32_t currentTab;      // 0 colour balance .. 3 hue selective
     int32_t balanceMethod;   // kBalance*

@@ -160,13 +160,12 @@ void EditorTell(EditingWindow* win, const Ui_Failure* failure) {
     Ui_Failure_Show(win->env->state, failure);
 }
 
-int32_t TakeUndoSnapshot(EditState* editState) {
-    if (editState == nullptr) return kStatusProblem;
-    editState->undoPars = editState->editPars;
-    editState->undoTab = editState->currentTab;
-    editState->undoBalanceMethod = editState->balanceMethod;
-    for (int i = 0; i < 3; ++i) editState->undoBalanceSlider[i] = editState->balanceSlider[i];
-    return kStatusOk;
+void EditorBeginChange(EditingWindow* win) {
+    EditSnapshotTake(win->es, &win->es->undo);
+    if (win->undoReady == 0) {
+        win->undoReady = 1;
+        Ui_Item_Enable(win->dialog, kEditorUndo, 1);
+    }
 }
 
 int32_t RunEditingWindow(const EditingWindowEnv* env, EditState* editState, bool* accepted) {

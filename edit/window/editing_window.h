@@ -117,10 +117,6 @@ struct EditingWindow {
 // not be made. The window shows its own failures.
 int32_t RunEditingWindow(const EditingWindowEnv* env, EditState* editState, bool* accepted);
 
-// Copies the live record, the tab, the balance method and its slider positions into the undo
-// snapshot. -1 for null.
-int32_t TakeUndoSnapshot(EditState* editState);
-
 // Builds the before or after transform (which) from the live parameters restricted to mask, at
 // the state's grid level and the image's depth, and marks the preview for redrawing. On failure
 // the previous transform stays and failure says "creating Huegrid".

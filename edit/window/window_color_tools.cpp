@@ -42,14 +42,6 @@ bool AltDown(UiWindow* dialog) {
     return Ui_Dlg_Get(dialog, &d) == kStatusOk && d->alt != 0;
 }
 
-void Snapshot(EditingWindow* win) {
-    TakeUndoSnapshot(win->es);
-    if (win->undoReady == 0) {
-        win->undoReady = 1;
-        Ui_Item_Enable(win->dialog, kEditorUndo, 1);
-    }
-}
-
 // The definitions and memory colours of the run into the preferences record.
 void StoreDefinitions(EditingWindow* win) {
     Prefs* prefs = win->env->prefs;
@@ -122,7 +114,7 @@ int32_t EditDefinition(EditingWindow* win, int32_t kind, bool* accepted) {
 // Colour-cast tab, "Preferences...": the neutral definition. The dialog sets it at once and the
 // preview follows on every complete change; "Cancel" there puts everything back.
 int32_t NeutralPreferences(EditingWindow* win) {
-    Snapshot(win);
+    EditorBeginChange(win);
     bool accepted = false;
     return EditDefinition(win, kColorDefNeutral, &accepted);
 }
@@ -138,7 +130,7 @@ int32_t ToneWith(EditingWindow* win, int32_t kind, Ui_Failure* failure) {
     float rgb[3];
     int32_t status = GetColorDef(&es->colorDefs, &es->editPars, kind, rgb);
     if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseEditColor);
-    Snapshot(win);
+    EditorBeginChange(win);
     for (int c = 0; c < 3; ++c) es->editPars.toneColor[c] = rgb[c];
     NormaliseToneColor(&es->editPars);
     for (HueHandle& h : es->editPars.hue) h.saturation = 0.0f;
@@ -147,7 +139,7 @@ int32_t ToneWith(EditingWindow* win, int32_t kind, Ui_Failure* failure) {
 
 // The toning colour in its dialog; afterwards a grey is the plain neutral and the box follows.
 int32_t EditToneColor(EditingWindow* win, Ui_Failure* failure) {
-    Snapshot(win);
+    EditorBeginChange(win);
     bool accepted = false;
     const int32_t status = EditDefinition(win, kColorDefToning, &accepted);
     NormaliseToneColor(&win->es->editPars);
@@ -161,7 +153,7 @@ int32_t ToningBox(EditingWindow* win, Ui_Failure* failure) {
     bool on = false;
     for (int c = 0; c < 3; ++c) on = on || !(-1e-8f < tone[c] - 0.5f && tone[c] - 0.5f < 1e-8f);
     if (!on) return EditToneColor(win, failure);
-    Snapshot(win);
+    EditorBeginChange(win);
     for (float& c : win->es->editPars.toneColor) c = 0.5f;
     return Rebuild(win, kStatusOk, failure);
 }
@@ -227,14 +219,14 @@ int32_t MemoryColorButton(EditingWindow* win, int32_t slot, Ui_Failure* failure)
         return Ui_Fail(failure, status, kPhraseEditColor);
     }
     if (es->activeHandleHasSamples == 0) return kStatusOk;
-    Snapshot(win);
+    EditorBeginChange(win);
     EditPars* p = &es->editPars;
     const HueHandle before = p->hue[es->activeHandle];
     MarkHandle(p, es->activeHandle, slot);
     int32_t status = HgApplyMemoryColour(p, es->activeHandle, mc.mcChroma, mc.mcHue, mc.mcHueSlope);
     if (status != kStatusOk) {
         // Nothing of a failed application stays, the handle's new id included.
-        *p = es->undoPars;
+        *p = es->undo.pars;
         Ui_Fail(failure, status, kPhraseEditColor);
         return Rebuild(win, status, failure);
     }
@@ -245,7 +237,7 @@ int32_t MemoryColorButton(EditingWindow* win, int32_t slot, Ui_Failure* failure)
     es->activeColorId = slot;
     status = KeepUnsetParts(win, before);
     if (status != kStatusOk) {
-        *p = es->undoPars;
+        *p = es->undo.pars;
         Ui_Fail(failure, status, kPhraseEditColor);
     }
     return Rebuild(win, status, failure);

@@ -58,14 +58,6 @@ bool AltDown(EditingWindow* win) {
     return d != nullptr && d->alt != 0;
 }
 
-void Snapshot(EditingWindow* win) {
-    TakeUndoSnapshot(win->es);
-    if (win->undoReady == 0) {
-        win->undoReady = 1;
-        Ui_Item_Enable(win->dialog, kEditorUndo, 1);
-    }
-}
-
 int32_t WritePrefs(EditingWindow* win, Ui_Failure* failure) {
     Ui_Failure_Clear(failure);
     if (win->env->writePrefs == nullptr) return kStatusOk;
@@ -136,7 +128,7 @@ int32_t StartButton(EditingWindow* win, StartAction action, bool master, Ui_Fail
         const int32_t status = LoadCustomSettings(win, failure);
         if (status != kStatusOk) return status;
     }
-    Snapshot(win);
+    EditorBeginChange(win);
     int32_t status = kStatusOk;
     switch (action) {
         case kStartActionKeenhue: {
@@ -152,7 +144,7 @@ int32_t StartButton(EditingWindow* win, StartAction action, bool master, Ui_Fail
                 action == kStartActionPrev ? &prefs->previousSettings : &prefs->customSettings;
             status = CopyParsMasked(from, es, mask, win->env->state, win->env->confirmSpace);
             if (status == kStatusCancelled) {
-                es->editPars = es->undoPars;
+                es->editPars = es->undo.pars;
                 return status;
             }
             if (status != kStatusOk) Ui_Fail(failure, status, kPhraseInitPars);
@@ -184,7 +176,7 @@ int32_t ToggleKeenhueMode(EditingWindow* win, Ui_Failure* failure) {
         EditorRedrawPreview(win);
         return kStatusOk;
     }
-    Snapshot(win);
+    EditorBeginChange(win);
     int32_t status = EditorAutoSettings(win, kEditMaskAll, failure);
     win->es->balanceMethod = kBalanceNeutrals;
     EditorLayOutTab(win);
@@ -194,7 +186,7 @@ int32_t ToggleKeenhueMode(EditingWindow* win, Ui_Failure* failure) {
 int32_t ToggleLinear(EditingWindow* win, Ui_Failure* failure) {
     EditState* es = win->es;
     if (es->bitsPerChannel != 16) return kStatusOk;
-    Snapshot(win);
+    EditorBeginChange(win);
     es->editPars.linear = es->editPars.linear != 0 ? 0 : 1;
     int32_t status = kStatusOk;
     if (win->keenhueMode != 0) status = EditorAutoSettings(win, kEditMaskFromTool1, failure);
@@ -204,18 +196,8 @@ int32_t ToggleLinear(EditingWindow* win, Ui_Failure* failure) {
 int32_t Undo(EditingWindow* win, Ui_Failure* failure) {
     EditState* es = win->es;
     if (win->undoReady == 0) return kStatusOk;
-    es->editPars = es->undoPars;
-    es->currentTab = es->undoTab;
-    es->balanceMethod = es->undoBalanceMethod;
-    for (int i = 0; i < 3; ++i) es->balanceSlider[i] = es->undoBalanceSlider[i];
+    EditSnapshotRestore(es, &es->undo);
     win->curveOpen = 0;
-    if (es->currentTab == 3) {
-        es->activeHandleHasSamples = 0;
-        const HueHandle& h = es->editPars.hue[es->activeHandle];
-        for (const SampleBin& bin : h.hueBin) {
-            if (bin.count > 0) es->activeHandleHasSamples = 1;
-        }
-    }
     EditorLayOutTab(win);
     return Settle(win, failure);
 }
@@ -282,7 +264,7 @@ int32_t BalanceMethodChosen(EditingWindow* win, Ui_Failure* failure) {
         method == es->balanceMethod) {
         return kStatusOk;
     }
-    Snapshot(win);
+    EditorBeginChange(win);
     es->balanceMethod = method;
     int32_t status = ResetEditStatePars(es, kEditMaskTool1);
     if (status != kStatusOk) Ui_Fail(failure, status, kPhraseInitPars);
@@ -291,7 +273,7 @@ int32_t BalanceMethodChosen(EditingWindow* win, Ui_Failure* failure) {
 }
 
 int32_t ToggleSharpenNoise(EditingWindow* win, int16_t item) {
-    Snapshot(win);
+    EditorBeginChange(win);
     SharpenNoise& s = win->es->editPars.sharpenNoise;
     uint8_t& on = item == kEditorSharpen ? s.sharpenOn : s.noiseOn;
     on = on != 0 ? 0 : 1;
@@ -437,7 +419,7 @@ bool EditorCommand(EditingWindow* win, int16_t item, Ui_Failure* failure) {
             return true;
         case kEditorSharpenNoiseSetup: {
             bool accepted = false;
-            Snapshot(win);
+            EditorBeginChange(win);
             SharpenNoiseDialog(&win->dialogEnv, win->es, &accepted);
             EditorRedrawPreview(win);
             return true;

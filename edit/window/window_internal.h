@@ -10,6 +10,9 @@
 EditingWindow* EditorOf(UiWindow* dialog);
 // Shows a failure once (nothing for status 0 or a cancel) and counts it.
 void EditorTell(EditingWindow* win, const Ui_Failure* failure);
+// Before a change of the edit model that Undo takes back: the model's state becomes the undo
+// snapshot (edit_snapshot.h) and "Undo" is enabled.
+void EditorBeginChange(EditingWindow* win);
 
 // window_layout.cpp
 // Shows the items of the current tab and balance method and hides the others.

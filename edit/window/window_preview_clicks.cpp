@@ -58,14 +58,6 @@ Ui_Dlg* RecordOf(EditingWindow* win) {
     return Ui_Dlg_Get(win->dialog, &d) == kStatusOk ? d : nullptr;
 }
 
-void Snapshot(EditingWindow* win) {
-    TakeUndoSnapshot(win->es);
-    if (win->undoReady == 0) {
-        win->undoReady = 1;
-        Ui_Item_Enable(win->dialog, kEditorUndo, 1);
-    }
-}
-
 // The picture pixel under client point (v, h); false outside the picture.
 bool PixelAt(EditingWindow* win, int32_t v, int32_t h, PreviewInfo* info, int32_t* px,
              int32_t* py) {
@@ -209,7 +201,7 @@ int32_t MarkNeutral(EditingWindow* win, const PreviewInfo& info, int32_t px, int
     status =
         HgAddNeutralSample(&trial, &info.shown, selection.Get(), es->gridLevel, px, py, &region);
     if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseEditColor);
-    Snapshot(win);
+    EditorBeginChange(win);
     es->editPars = trial;
     KeepRegion(win, region, v, h);
     return Settle(win, failure);
@@ -233,7 +225,7 @@ int32_t SetTonePoint(EditingWindow* win, const PreviewInfo& info, int32_t px, in
     status = TonePointForClick(&points, TonePixelBrightness(rgb), &point, &value);
     if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseEditColor);
     if (point == kTonePointNone) return kStatusOk;
-    Snapshot(win);
+    EditorBeginChange(win);
     if (point == kTonePointBlack) points.black = value;
     if (point == kTonePointGray) points.gray = value;
     if (point == kTonePointWhite) points.white = value;
@@ -263,7 +255,7 @@ int32_t MarkHue(EditingWindow* win, const PreviewInfo& info, int32_t px, int32_t
         return Ui_Fail_Text(failure, status, kStrTooNeutralForHue, kUiFailCaution);
     }
     if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseEditColor);
-    Snapshot(win);
+    EditorBeginChange(win);
     es->editPars = trial;
     es->activeHandle = handle;
     es->activeColorId = es->editPars.hue[handle].colorId;

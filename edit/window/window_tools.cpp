@@ -226,14 +226,6 @@ void FollowTool(EditingWindow* win) {
     if (status != kStatusOk && win->dragFailure.status == kStatusOk) win->dragFailure = failure;
 }
 
-void Snapshot(EditingWindow* win) {
-    TakeUndoSnapshot(win->es);
-    if (win->undoReady == 0) {
-        win->undoReady = 1;
-        Ui_Item_Enable(win->dialog, kEditorUndo, 1);
-    }
-}
-
 // The press or a move of the pointer at p: the parameter changed through the tool's component.
 // *changed tells whether a value moved. The drag's failure is kept for its release.
 int32_t MoveTool(EditingWindow* win, int16_t item, const Ui_Rect* r, Ui_Point p, uint8_t alt,
@@ -309,7 +301,7 @@ int32_t PressTool(EditingWindow* win, int16_t item, const Ui_Rect* r, Ui_Point p
     } else {
         win->dragHandle = 0;
     }
-    Snapshot(win);
+    EditorBeginChange(win);
     int32_t status = kStatusOk;
     if (item != kEditorPointHandles && item != kEditorHueRing) {
         uint8_t changed = 0;

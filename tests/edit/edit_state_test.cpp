@@ -1,9 +1,11 @@
-// The editing state: its reset of groups with their window state, and copying stored settings
-// into the live record under a tool mask, including the working-space question.
+// The editing state: its reset of groups with their window state, copying stored settings into
+// the live record under a tool mask, including the working-space question, and the snapshot an
+// undo step goes back to.
 #include <cmath>
 #include <cstring>
 #include <string>
 
+#include "edit/edit_snapshot.h"
 #include "edit/edit_state.h"
 #include "edit/neutral_target.h"
 #include "engine/balance.h"
@@ -50,7 +52,7 @@ TEST_F(EditStateTest, InitialStateIsResetInTheGivenSpace) {
     EXPECT_EQ(s.bitsPerChannel, 8);
     EXPECT_EQ(s.editPars.gammaTable[255], 1.0f);   // tables derived
     EXPECT_EQ(s.editPars.neutralTarget[0], 0.0f);  // the default neutral is grey
-    EXPECT_EQ(std::memcmp(&s.undoPars, &s.editPars, sizeof s.editPars), 0);
+    EXPECT_EQ(std::memcmp(&s.undo.pars, &s.editPars, sizeof s.editPars), 0);
     // The engine's derivation is installed for the colour definitions.
     float target[3];
     const float warm[3] = {0.6f, 0.5f, 0.4f};
@@ -94,6 +96,48 @@ TEST_F(EditStateTest, ResetOfTheBalanceDerivesTheTargetFromTheNeutralDefinition)
     ASSERT_EQ(ResetEditStatePars(&s, kEditMaskTool4), 0);
     EXPECT_EQ(s.activeColorId, 6);
     EXPECT_EQ(ResetEditStatePars(nullptr, 2), -1);
+}
+
+TEST_F(EditStateTest, ASnapshotGivesTheRecordAndItsWindowStateBackByteForByte) {
+    EditState& s = *live_;
+    FillPars(&s.editPars, 3);
+    s.editPars.hue[2].hueBin[0].count = 5;
+    s.currentTab = 3;
+    s.balanceMethod = kBalanceThreeSliders;
+    s.balanceSlider[0] = 0.1f;
+    s.balanceSlider[2] = 0.7f;
+    s.activeHandle = 2;
+    EditSnapshot snapshot{};
+    ASSERT_EQ(EditSnapshotTake(&s, &snapshot), 0);
+    const auto taken = std::make_unique<EditSnapshot>(snapshot);
+
+    // Everything the snapshot holds changes, and what is derived from the record with it.
+    s.editPars = *saved_;
+    s.currentTab = 1;
+    s.balanceMethod = kBalanceNeutrals;
+    s.balanceSlider[0] = 0.5f;
+    s.balanceSlider[2] = 0.5f;
+    s.activeHandleHasSamples = 0;
+    ASSERT_EQ(EditSnapshotRestore(&s, &snapshot), 0);
+    EXPECT_EQ(std::memcmp(&s.editPars, &taken->pars, sizeof s.editPars), 0);
+    EXPECT_EQ(s.currentTab, 3);
+    EXPECT_EQ(s.balanceMethod, kBalanceThreeSliders);
+    EXPECT_EQ(s.balanceSlider[0], 0.1f);
+    EXPECT_EQ(s.balanceSlider[2], 0.7f);
+    EXPECT_EQ(s.activeHandleHasSamples, 1);
+    // Restoring leaves the snapshot as it was, so it can be restored again.
+    EXPECT_EQ(std::memcmp(&snapshot.pars, &taken->pars, sizeof snapshot.pars), 0);
+    EXPECT_EQ(snapshot.tab, 3);
+
+    // Off the hue tab the flag is left to the hue tab.
+    snapshot.tab = 0;
+    s.activeHandleHasSamples = 0;
+    ASSERT_EQ(EditSnapshotRestore(&s, &snapshot), 0);
+    EXPECT_EQ(s.currentTab, 0);
+    EXPECT_EQ(s.activeHandleHasSamples, 0);
+
+    EXPECT_EQ(EditSnapshotTake(nullptr, &snapshot), -1);
+    EXPECT_EQ(EditSnapshotRestore(&s, nullptr), -1);
 }
 
 TEST_F(EditStateTest, CopiesTheGroupsOfTheMask) {
