@@ -112,7 +112,7 @@ TEST(Structure, OnlyTheOutermostLayerShowsAlerts) {
                                                 "edit/window/prefs_dialog.cpp",
                                                 "edit/window/define_color_dialog.cpp",
                                                 "edit/window/memory_color_dialog.cpp",
-                                                "edit/window/editing_window.cpp",
+                                                "edit/window/window_record.cpp",
                                                 "edit/window/sharpen_noise_dialog.cpp"};
     const std::regex shows(
         R"(\b(ShowErrorAlert|Ui_Failure_Show|Ui_Alert_(DoVantorError|Message|Stop|Note|Caution|Ask))\s*\()");

@@ -147,27 +147,6 @@ int32_t Init(UiWindow* w) {
 
 }  // namespace
 
-EditingWindow* EditorOf(UiWindow* dialog) {
-    return Ui_Dlg_UserData<EditingWindow>(dialog);
-}
-
-void EditorTell(EditingWindow* win, const Ui_Failure* failure) {
-    if (win == nullptr || failure == nullptr || failure->status == kStatusOk ||
-        failure->status == kStatusCancelled) {
-        return;
-    }
-    ++win->failures;
-    Ui_Failure_Show(win->env->state, failure);
-}
-
-void EditorBeginChange(EditingWindow* win) {
-    EditSnapshotTake(win->es, &win->es->undo);
-    if (win->undoReady == 0) {
-        win->undoReady = 1;
-        Ui_Item_Enable(win->dialog, kEditorUndo, 1);
-    }
-}
-
 int32_t RunEditingWindow(const EditingWindowEnv* env, EditState* editState, bool* accepted) {
     if (env == nullptr || editState == nullptr || accepted == nullptr || env->prefs == nullptr ||
         env->state == nullptr) {

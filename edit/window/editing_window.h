@@ -11,8 +11,10 @@
 // events; window_layout.cpp shows and hides the items of each tab, moves "Preview" with the
 // pixel readouts and follows the window's size; window_transforms.cpp builds the before and
 // after transforms and draws the preview; window_commands.cpp carries out what the buttons and
-// boxes ask for. The tool items of the tabs (tab bar, sliders, histogram, hue ring, readouts)
-// are components of their own that draw and hit-test from the EditState alone; the window
+// boxes ask for; window_record.cpp holds what every part does with the run record (finding it,
+// telling a failure, beginning a change that Undo takes back, whose snapshot is the edit model's:
+// edit/edit_snapshot.h). The tool items of the tabs (tab bar, sliders, histogram, hue ring,
+// readouts) are components of their own that draw and hit-test from the EditState alone; the window
 // registers them and routes their events.
 #pragma once
 

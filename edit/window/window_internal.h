@@ -6,6 +6,7 @@
 
 #include "edit/window/editing_window.h"
 
+// window_record.cpp
 // The run record of an open editing window, or null.
 EditingWindow* EditorOf(UiWindow* dialog);
 // Shows a failure once (nothing for status 0 or a cancel) and counts it.
