@@ -87,9 +87,7 @@ int32_t Idle(UiWindow*) {
 }
 
 int32_t ItemHit(UiWindow* w, int16_t item) {
-    Ui_Dlg* d = nullptr;
-    Ui_Dlg_Get(w, &d);
-    if (item == 1 || item == 2) d->done = 1;
+    if (item == 1 || item == 2) Ui_Dlg_Close(w, item);
     return 0;
 }
 

@@ -36,12 +36,11 @@ int32_t Note(const std::string& entry, int32_t result = 0) {
 }
 int32_t IdleRec(UiWindow* w) {
     if (++gIdleCalls != gIdleCloseAt) return Note("idle");
-    Record(w)->itemHit = 1;
-    Record(w)->done = 1;
+    Ui_Dlg_Close(w, 1);
     return Note("idle", gIdleCloseResult);
 }
 int32_t Hit(UiWindow* w, int16_t item) {
-    if (item == 1 || item == 2) Record(w)->done = 1;
+    if (item == 1 || item == 2) Ui_Dlg_Close(w, item);
     return Note("hit " + std::to_string(item));
 }
 int32_t FirstPaint(UiWindow*) {
@@ -121,11 +120,10 @@ TEST_F(DispatchTest, TheDoneFlagEndsTheDialogAfterAnyProcAndDropsLaterEvents) {
     EXPECT_EQ(Joined(gTrace), "init, hit 1");
     EXPECT_EQ(Ui_Headless_Remaining(), 1);
 
-    // A key proc that sets done closes the dialog with whatever item hit it chose.
+    // A key proc may close the dialog with an item of its choosing.
     gProcs = kKey | kHit;
     static auto closeOnKey = [](UiWindow* w, uint8_t, uint8_t) -> int32_t {
-        Record(w)->itemHit = 7;
-        Record(w)->done = 1;
+        Ui_Dlg_Close(w, 7);
         return 0;
     };
     EXPECT_EQ(
@@ -255,7 +253,7 @@ TEST_F(DispatchTest, NestedAlertTakesTheNextEventsAndHandsTheParentBack) {
             Ui_Alert_Ask(Record(w)->state, "Continue?", "Yes", nullptr, 0, &answer);
             gTrace.push_back("answer " + std::to_string(answer));
         }
-        if (item == 1) Record(w)->done = 1;
+        if (item == 1) Ui_Dlg_Close(w, item);
         return 0;
     };
     static auto init = [](UiWindow* w) -> int32_t { return Ui_Dlg_SetItemHitProc(w, hit); };

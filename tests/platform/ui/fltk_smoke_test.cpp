@@ -143,7 +143,7 @@ struct Grown {
 Grown gGrown;
 
 int32_t CloseOnOkOrCancel(UiWindow* w, int16_t item) {
-    if (item == 1 || item == 2) Record(w)->done = 1;
+    if (item == 1 || item == 2) Ui_Dlg_Close(w, item);
     return 0;
 }
 int32_t GrowInit(UiWindow* w) {

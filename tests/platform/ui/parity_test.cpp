@@ -82,7 +82,7 @@ Ui_Rect Moved(Ui_Rect r, int dh, int dv, int growH = 0, int growV = 0) {
 
 int32_t CloseOnOkOrCancel(UiWindow* w, int16_t item) {
     gTrace.push_back("hit " + std::to_string(item));
-    if (item == 1 || item == 2) Record(w)->done = 1;
+    if (item == 1 || item == 2) Ui_Dlg_Close(w, item);
     return 0;
 }
 
@@ -168,7 +168,7 @@ TEST_P(Parity, AResizedDialogMovesItsItemsByTheirAnchorsWithinItsLimits) {
 int32_t ModifierInit(UiWindow* w) {
     Ui_Dlg_SetItemHitProc(w, [](UiWindow* dialog, int16_t item) -> int32_t {
         gTrace.push_back("hit " + std::to_string(item) + " " + Mods(Record(dialog)));
-        if (item == 1 || item == 2) Record(dialog)->done = 1;
+        if (item == 1 || item == 2) Ui_Dlg_Close(dialog, item);
         return 0;
     });
     Ui_Dlg_SetTrackProc(w, [](UiWindow* dialog, int16_t item, int16_t phase) -> int32_t {
@@ -212,7 +212,7 @@ int32_t AskingInit(UiWindow* w) {
             Ui_Alert_Ask(Record(dialog)->state, "Continue?", "Yes", nullptr, 0, &answer);
             gTrace.push_back("answer " + std::to_string(answer));
         }
-        if (item == 1 || item == 2) Record(dialog)->done = 1;
+        if (item == 1 || item == 2) Ui_Dlg_Close(dialog, item);
         return 0;
     });
 }
@@ -286,7 +286,7 @@ int32_t LimitInit(UiWindow* w) {
         if (item == 5 && Record(dialog)->notification == kUiNotifyChange) {
             gTrace.push_back(text);
         }
-        if (item == 1 || item == 2) Record(dialog)->done = 1;
+        if (item == 1 || item == 2) Ui_Dlg_Close(dialog, item);
         return 0;
     });
     Ui_Item_SetMaxLength(w, 5, 4);
@@ -320,7 +320,7 @@ int32_t ListInit(UiWindow* w) {
         int32_t chosen = 0;
         Ui_List_GetSelection(dialog, 6, &chosen);
         if (item == 6) gTrace.push_back("chose " + std::to_string(chosen));
-        if (item == 1 || item == 2) Record(dialog)->done = 1;
+        if (item == 1 || item == 2) Ui_Dlg_Close(dialog, item);
         return 0;
     });
     Ui_List_Fill(w, 6, kStrMethodNeutrals, kStrMethodThreeSliders);
@@ -398,7 +398,7 @@ int32_t FocusInit(UiWindow* w) {
             gTrace.push_back("hit " + std::to_string(item) +
                              (n == kUiNotifyKillFocus ? " lost" : ""));
         }
-        if (item == 1 || item == 2) Record(dialog)->done = 1;
+        if (item == 1 || item == 2) Ui_Dlg_Close(dialog, item);
         return 0;
     });
 }
@@ -490,7 +490,7 @@ int32_t TraceInit(UiWindow* w) {
     });
     Ui_Dlg_SetItemHitProc(w, [](UiWindow* dialog, int16_t item) -> int32_t {
         gTrace.push_back("hit " + std::to_string(item));
-        if (item == 1) Record(dialog)->done = 1;
+        if (item == 1) Ui_Dlg_Close(dialog, item);
         return 0;
     });
     Ui_Dlg_SetKeyProc(w, [](UiWindow*, uint8_t key, uint8_t) -> int32_t {
