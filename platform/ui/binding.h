@@ -152,7 +152,7 @@ struct UiBinding {
 
     // Width of the 52 letters A-Z a-z and height of a font, in pixels (window may be null).
     int32_t (*fontMetrics)(UiWindow* dialog, const char* face, int32_t points, int32_t font,
-                           int32_t* width52, int32_t* height);
+                           int32_t* alphabetWidth, int32_t* height);
     int32_t (*measureText)(UiWindow* dialog, int32_t font, const char* text, int32_t* width,
                            int32_t* height);
 

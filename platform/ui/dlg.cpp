@@ -297,10 +297,10 @@ int32_t Ui_Dlg_RunTyped(UiState* state, int32_t dialogId, void* parent, UiInitPr
     info->draw.font = kUiFontDialog;
     w->userData = d;
 
-    int32_t width52 = 0, height = 0;
-    status = b->fontMetrics(nullptr, layout->fontFace, layout->fontPoints, kUiFontDialog, &width52,
-                            &height);
-    if (status == kStatusOk) status = Ui_BaseUnitsFromFont(width52, height, &w->base);
+    int32_t alphabetWidth = 0, height = 0;
+    status = b->fontMetrics(nullptr, layout->fontFace, layout->fontPoints, kUiFontDialog,
+                            &alphabetWidth, &height);
+    if (status == kStatusOk) status = Ui_BaseUnitsFromFont(alphabetWidth, height, &w->base);
     if (status == kStatusOk) status = Ui_Template_Layout(layout, &w->base);
     void* parentNative = nullptr;
     if (Ui_Dlg_IsOpen(state, info->parentWindow)) {

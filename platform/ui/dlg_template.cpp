@@ -369,9 +369,9 @@ int32_t Ui_MulDiv(int32_t a, int32_t b, int32_t c) {
     return int32_t(negative ? -q : q);
 }
 
-int32_t Ui_BaseUnitsFromFont(int32_t width52, int32_t height, Ui_BaseUnits* out) {
-    if (out == nullptr || width52 <= 0 || height <= 0) return kStatusProblem;
-    out->x = (width52 / 26 + 1) / 2;
+int32_t Ui_BaseUnitsFromFont(int32_t alphabetWidth, int32_t height, Ui_BaseUnits* out) {
+    if (out == nullptr || alphabetWidth <= 0 || height <= 0) return kStatusProblem;
+    out->x = (alphabetWidth / 26 + 1) / 2;
     out->y = height;
     return kStatusOk;
 }

@@ -100,7 +100,7 @@ const Ui_DlgItem* Ui_Template_Item(const Ui_DlgTemplate* t, int32_t number);
 // a * b / c rounded to the nearest integer, halves away from zero; -1 when c is 0.
 int32_t Ui_MulDiv(int32_t a, int32_t b, int32_t c);
 // Base units from the width of the 52 letters A-Z a-z and the font height, both in pixels.
-int32_t Ui_BaseUnitsFromFont(int32_t width52, int32_t height, Ui_BaseUnits* out);
+int32_t Ui_BaseUnitsFromFont(int32_t alphabetWidth, int32_t height, Ui_BaseUnits* out);
 int32_t Ui_UnitsToPixels(const Ui_BaseUnits* base, const Ui_Rect* units, Ui_Rect* pixels);
 // Fills the pixel rectangles of the items and the client rectangle; -1 for base units outside
 // 1 .. 30 (the 16-bit rectangles would overflow).

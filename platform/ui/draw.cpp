@@ -145,9 +145,10 @@ int32_t Ui_Font_Nominal(int32_t points, int32_t font, int32_t* averageWidth, int
     return kStatusOk;
 }
 
-uint8_t Ui_Font_Fits(int32_t width52, int32_t height, int32_t averageWidth, int32_t nominalHeight) {
-    if (width52 <= 0 || height <= 0) return 0;
-    return (width52 / 26 + 1) / 2 <= averageWidth && height <= nominalHeight;
+uint8_t Ui_Font_Fits(int32_t alphabetWidth, int32_t height, int32_t averageWidth,
+                     int32_t nominalHeight) {
+    if (alphabetWidth <= 0 || height <= 0) return 0;
+    return (alphabetWidth / 26 + 1) / 2 <= averageWidth && height <= nominalHeight;
 }
 
 int32_t Ui_Draw_Begin(UiWindow* w) {

@@ -37,9 +37,10 @@ enum : int32_t {
 // the largest size of its face that fits these (Ui_Font_Fits), so text never needs more room
 // than the template gave it.
 int32_t Ui_Font_Nominal(int32_t points, int32_t font, int32_t* averageWidth, int32_t* height);
-// Whether a face whose 52 letters A-Z a-z measure width52 pixels and whose lines are height
+// Whether a face whose 52 letters A-Z a-z measure alphabetWidth pixels and whose lines are height
 // pixels fits the nominal metrics: the same base units or smaller.
-uint8_t Ui_Font_Fits(int32_t width52, int32_t height, int32_t averageWidth, int32_t nominalHeight);
+uint8_t Ui_Font_Fits(int32_t alphabetWidth, int32_t height, int32_t averageWidth,
+                     int32_t nominalHeight);
 
 // Horizontal placement of text and pictures, and word wrapping of text.
 enum : uint32_t {

@@ -52,11 +52,11 @@ int32_t UnregisterClass(UiState*) {
 
 // Dialogs are laid out with the framework's nominal metrics, as the headless binding does, so a
 // template has one size in pixels everywhere; the font drawn is the largest that fits them.
-int32_t FontMetrics(UiWindow*, const char*, int32_t points, int32_t font, int32_t* width52,
+int32_t FontMetrics(UiWindow*, const char*, int32_t points, int32_t font, int32_t* alphabetWidth,
                     int32_t* height) {
     int32_t avg = 0;
     if (Ui_Font_Nominal(points, font, &avg, height) != kStatusOk) return kStatusProblem;
-    *width52 = 52 * avg;
+    *alphabetWidth = 52 * avg;
     return kStatusOk;
 }
 

@@ -19,7 +19,7 @@ namespace kolmara_fltk {
 
 namespace {
 
-constexpr char kLetters52[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
 Fl_Color ToFl(Ui_RGB c) {
     return fl_rgb_color(c.r, c.g, c.b);
@@ -477,7 +477,7 @@ int FittedSize(int32_t points, int32_t font) {
     size = 5;
     for (int s = 6; s <= 96; ++s) {
         fl_font(face, s);
-        if (!Ui_Font_Fits(int32_t(fl_width(kLetters52) + 0.5), fl_height(), avg, height)) break;
+        if (!Ui_Font_Fits(int32_t(fl_width(kAlphabet) + 0.5), fl_height(), avg, height)) break;
         size = s;
     }
     return size;

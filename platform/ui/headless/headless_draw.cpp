@@ -17,11 +17,11 @@ void FontSize(int32_t points, int32_t font, int32_t* avg, int32_t* height) {
     }
 }
 
-int32_t FontMetrics(UiWindow*, const char*, int32_t points, int32_t font, int32_t* width52,
+int32_t FontMetrics(UiWindow*, const char*, int32_t points, int32_t font, int32_t* alphabetWidth,
                     int32_t* height) {
     int32_t avg = 0;
     FontSize(points, font, &avg, height);
-    *width52 = 52 * avg;
+    *alphabetWidth = 52 * avg;
     return kStatusOk;
 }
 

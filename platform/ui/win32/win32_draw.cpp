@@ -33,7 +33,7 @@ namespace {
 
 constexpr int32_t kFontCount = kUiFontLargeBold + 1;
 constexpr int32_t kMaxPoints = 72;
-constexpr const char* kLetters52 = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+constexpr const char* kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
 // The fonts made so far, by dialog size in points and framework font. The face is the one the
 // first fontMetrics call named; the framework's templates all name one face.
@@ -72,15 +72,15 @@ HFONT MakeFont(int32_t pixels, bool bold) {
 }
 
 // The width of the 52 letters and the line height of a font, measured on dc.
-void Measure(HDC dc, HFONT font, int32_t* width52, int32_t* height) {
+void Measure(HDC dc, HFONT font, int32_t* alphabetWidth, int32_t* height) {
     HGDIOBJ old = SelectObject(dc, font);
     SIZE size{0, 0};
-    GetTextExtentPoint32A(dc, kLetters52, 52, &size);
+    GetTextExtentPoint32A(dc, kAlphabet, 52, &size);
     TEXTMETRICA tm;
     Mem_Fill(&tm, 0, sizeof tm);
     GetTextMetricsA(dc, &tm);
     SelectObject(dc, old);
-    *width52 = size.cx;
+    *alphabetWidth = size.cx;
     *height = tm.tmHeight;
 }
 
@@ -101,9 +101,9 @@ HFONT FitFont(int32_t points, int32_t font) {
     for (int32_t pixels = MulDiv(size, dpi, 72); pixels >= 4 && chosen == nullptr; --pixels) {
         HFONT made = MakeFont(pixels, bold);
         if (made == nullptr) break;
-        int32_t width52 = 0, height = 0;
-        Measure(dc, made, &width52, &height);
-        if (Ui_Font_Fits(width52, height, avg, nominalHeight) || pixels == 4) {
+        int32_t alphabetWidth = 0, height = 0;
+        Measure(dc, made, &alphabetWidth, &height);
+        if (Ui_Font_Fits(alphabetWidth, height, avg, nominalHeight) || pixels == 4) {
             chosen = made;
         } else {
             DeleteObject(made);
@@ -124,16 +124,16 @@ HFONT FontAt(int32_t points, int32_t font) {
     return slot;
 }
 
-int32_t FontMetrics(UiWindow*, const char* face, int32_t points, int32_t font, int32_t* width52,
-                    int32_t* height) {
-    if (width52 == nullptr || height == nullptr) return kStatusProblem;
+int32_t FontMetrics(UiWindow*, const char* face, int32_t points, int32_t font,
+                    int32_t* alphabetWidth, int32_t* height) {
+    if (alphabetWidth == nullptr || height == nullptr) return kStatusProblem;
     if (gFonts.points == 0) {
         if (face != nullptr && face[0] != 0) Str_CopyBounded(gFonts.face, sizeof gFonts.face, face);
         gFonts.points = 1 <= points && points <= kMaxPoints ? points : 8;
     }
     int32_t avg = 0;
     if (Ui_Font_Nominal(points, font, &avg, height) != kStatusOk) return kStatusProblem;
-    *width52 = 52 * avg;
+    *alphabetWidth = 52 * avg;
     return kStatusOk;
 }
 
