@@ -177,6 +177,16 @@ void DoFinish() {
         LogF("DoFinish: OK mode %d, no action recorded", int(gData->run.okMode));
         return;
     }
-    WriteScriptParameters(Record(), gPrefs, gState);
+    if (gData != nullptr && gData->run.scriptReady == 1) {
+        WriteScriptParameters(Record(), &gData->run.script, gState);
+    } else {
+        // A run whose start phase never set its settings (a host that skipped it) records the
+        // user's own.
+        MemBlock<ScriptSettings> own{1};
+        if (own) {
+            ScriptSettingsFromPrefs(gPrefs, own.get());
+            WriteScriptParameters(Record(), own.get(), gState);
+        }
+    }
     LogF("...DoFinish");
 }

@@ -17,6 +17,7 @@
 #include "engine/noise_filter.h"
 #include "host/preview.h"
 #include "host/row_pipeline.h"
+#include "host/scripting.h"
 #include "hostsdk/filter_record.h"
 #include "platform/alert.h"
 #include "platform/format.h"
@@ -59,6 +60,7 @@ struct RunState {
     uint8_t showSampledRegion;
     uint8_t useLargestWindow;
     uint8_t startAllSame;
+    uint8_t scriptReady;  // script holds this run's settings (the start phase set them)
     int32_t readoutMode;
     int32_t sampleSize;
     int32_t sampleSign;
@@ -71,7 +73,9 @@ struct RunState {
     int16_t windowBounds[4];  // top, left, bottom, right
     char title[kPathSize];
     char imageName[kPathSize];
-    EditPars lastApplied;
+    // The settings the run started from (the preferences, or a replayed action's) and, once it
+    // applied its correction, what the finish phase records.
+    ScriptSettings script;
     FilterState filter;
     // The preview the editing window shows: what the host's buffers hold and the images made
     // from them.

@@ -46,40 +46,43 @@ void TakeName(const uint8_t* text, int32_t available, char name[kNameBytes]) {
     Mem_Fill(name + n, 0, size_t(kNameBytes - n));
 }
 
-// Applies a decoded vector of one of the accepted lengths to the preferences.
-void ApplyVector(const uint32_t* words, int32_t length, Prefs* prefs, UiState* state) {
+// Applies a decoded vector of one of the accepted lengths to the run's settings.
+void ApplyVector(const uint32_t* words, int32_t length, ScriptSettings* settings, UiState* state) {
     const int32_t perCopy = length == kScriptVectorBytes609 ? kWordsPerOldCopy : kWordsPerCopy;
-    ParsFromVector(reinterpret_cast<const float*>(words), perCopy, &prefs->previousSettings, state);
-    ParsFromVector(reinterpret_cast<const float*>(words + perCopy), perCopy, &prefs->customSettings,
+    ParsFromVector(reinterpret_cast<const float*>(words), perCopy, &settings->previousSettings,
                    state);
+    ParsFromVector(reinterpret_cast<const float*>(words + perCopy), perCopy,
+                   &settings->customSettings, state);
     const uint32_t* s = words + 2 * perCopy;
-    TakeStartMode(WordAsFloat(s[0]), &prefs->startWith);
+    TakeStartMode(WordAsFloat(s[0]), &settings->startWith);
     // The masks are bit sets of the edit groups; a negative value would set every bit, so the
     // range has a lower bound of zero as well. The Keenhue mask takes every value the preferences
     // take: a recorded run with any of the groups set replays with the same groups.
     float keenhueMask = WordAsFloat(s[1]);
     if (0.0f <= keenhueMask && keenhueMask <= float(kPrefsKeenhueMaskMax))
-        prefs->keenhueMask = int32_t(keenhueMask);
+        settings->keenhueMask = int32_t(keenhueMask);
     float memoryMask = WordAsFloat(s[2]);
-    if (0.0f <= memoryMask && memoryMask <= 65056.0f) prefs->memoryColorMask = int32_t(memoryMask);
+    if (0.0f <= memoryMask && memoryMask <= 65056.0f)
+        settings->memoryColorMask = int32_t(memoryMask);
     float saturation = WordAsFloat(s[3]);
-    if (0.0f <= saturation && saturation <= 1.0f) prefs->preferredSaturation = saturation;
+    if (0.0f <= saturation && saturation <= 1.0f) settings->preferredSaturation = saturation;
     float level = WordAsFloat(s[4]);
-    if (0.0f <= level && level <= 7.0f) prefs->gridLevel = int32_t(level);
+    if (0.0f <= level && level <= 7.0f) settings->gridLevel = int32_t(level);
     int32_t scalars = 5;
     if (length != kScriptVectorBytes609) {
         float allSame = WordAsFloat(s[5]);
-        if (-1.0f < allSame && allSame < 2.0f) prefs->startAllSame = uint8_t(int32_t(allSame));
-        for (int i = 0; i < 4; ++i) TakeStartMode(WordAsFloat(s[6 + i]), &prefs->startTool[i]);
+        if (-1.0f < allSame && allSame < 2.0f) settings->startAllSame = uint8_t(int32_t(allSame));
+        for (int i = 0; i < 4; ++i) TakeStartMode(WordAsFloat(s[6 + i]), &settings->startTool[i]);
         scalars = 10;
     }
     const auto* text = reinterpret_cast<const uint8_t*>(s + scalars);
     int32_t textBytes = length - 4 * (2 * perCopy + scalars);
-    TakeName(text, textBytes, prefs->customName);
+    TakeName(text, textBytes, settings->customName);
 }
 
 // Reads the text item the reader is positioned on; returns the error to note (0 or -8).
-int32_t ReadDataItem(FilterRecord* record, PIReadDescriptor reader, Prefs* prefs, UiState* state) {
+int32_t ReadDataItem(FilterRecord* record, PIReadDescriptor reader, ScriptSettings* settings,
+                     UiState* state) {
     HandleProcs* hp = record->handleProcs;
     Handle text = nullptr;
     record->descriptorParameters->readDescriptorProcs->getTextProc(reader, &text);
@@ -112,7 +115,7 @@ int32_t ReadDataItem(FilterRecord* record, PIReadDescriptor reader, Prefs* prefs
         }
     }
     hp->unlockProc(text);
-    if (words) ApplyVector(words.get(), int32_t(length), prefs, state);
+    if (words) ApplyVector(words.get(), int32_t(length), settings, state);
     hp->disposeProc(text);
     return kStatusOk;
 }
@@ -133,9 +136,23 @@ uint32_t ScriptUnpackWord(const uint8_t group[kScriptGroupBytes]) {
            (uint32_t(group[4]) << 28);
 }
 
-int32_t ReadScriptParameters(FilterRecord* record, Prefs* prefs, uint8_t* showDialog,
+void ScriptSettingsFromPrefs(const Prefs* prefs, ScriptSettings* settings) {
+    if (prefs == nullptr || settings == nullptr) return;
+    settings->previousSettings = prefs->previousSettings;
+    settings->customSettings = prefs->customSettings;
+    settings->startWith = prefs->startWith;
+    settings->keenhueMask = prefs->keenhueMask;
+    settings->memoryColorMask = prefs->memoryColorMask;
+    settings->preferredSaturation = prefs->preferredSaturation;
+    settings->gridLevel = prefs->gridLevel;
+    settings->startAllSame = prefs->startAllSame;
+    for (int i = 0; i < 4; ++i) settings->startTool[i] = prefs->startTool[i];
+    Mem_Copy(settings->customName, prefs->customName, sizeof settings->customName);
+}
+
+int32_t ReadScriptParameters(FilterRecord* record, ScriptSettings* settings, uint8_t* showDialog,
                              UiState* state) {
-    if (record == nullptr || prefs == nullptr || showDialog == nullptr) return kStatusProblem;
+    if (record == nullptr || settings == nullptr || showDialog == nullptr) return kStatusProblem;
     Ui_Debug_Log(Diagnostics(state), "ReadScriptParameters...");
     PIDescriptorParameters* dp = record->descriptorParameters;
     if (dp == nullptr || dp->readDescriptorProcs == nullptr || dp->descriptor == nullptr) {
@@ -161,7 +178,7 @@ int32_t ReadScriptParameters(FilterRecord* record, Prefs* prefs, uint8_t* showDi
             // Only a text item is asked for as text: a host answers getTextProc on any other
             // type with an error (an action may carry the key with another filter's data).
             if (key == kScriptKeyData && type == typeText && canRead)
-                noted = ReadDataItem(record, reader, prefs, state);
+                noted = ReadDataItem(record, reader, settings, state);
         }
         OSErr closed =
             rp->closeReadDescriptorProc != nullptr ? rp->closeReadDescriptorProc(reader) : 0;
@@ -174,8 +191,9 @@ int32_t ReadScriptParameters(FilterRecord* record, Prefs* prefs, uint8_t* showDi
     return result;
 }
 
-int32_t WriteScriptParameters(FilterRecord* record, const Prefs* prefs, UiState* state) {
-    if (record == nullptr || prefs == nullptr) return kStatusProblem;
+int32_t WriteScriptParameters(FilterRecord* record, const ScriptSettings* settings,
+                              UiState* state) {
+    if (record == nullptr || settings == nullptr) return kStatusProblem;
     Ui_Debug_Log(Diagnostics(state), "WriteScriptParameters...");
     PIDescriptorParameters* dp = record->descriptorParameters;
     if (dp == nullptr || dp->writeDescriptorProcs == nullptr) return kStatusOk;
@@ -196,22 +214,22 @@ int32_t WriteScriptParameters(FilterRecord* record, const Prefs* prefs, UiState*
         } else {
             Mem_Fill(words.get(), 0, kScriptVectorBytes);
             auto* floats = reinterpret_cast<float*>(words.get());
-            result = ParsToVector(&prefs->previousSettings, floats, kWordsPerCopy);
+            result = ParsToVector(&settings->previousSettings, floats, kWordsPerCopy);
             if (result == kStatusOk) {
                 result =
-                    ParsToVector(&prefs->customSettings, floats + kWordsPerCopy, kWordsPerCopy);
+                    ParsToVector(&settings->customSettings, floats + kWordsPerCopy, kWordsPerCopy);
             }
             if (result == kStatusOk) {
                 uint32_t* s = words.get() + kScalarWord;
-                s[0] = FloatAsWord(float(prefs->startWith));
-                s[1] = FloatAsWord(float(prefs->keenhueMask));
-                s[2] = FloatAsWord(float(prefs->memoryColorMask));
-                s[3] = FloatAsWord(prefs->preferredSaturation);
-                s[4] = FloatAsWord(float(prefs->gridLevel));
-                s[5] = FloatAsWord(float(prefs->startAllSame));
-                for (int i = 0; i < 4; ++i) s[6 + i] = FloatAsWord(float(prefs->startTool[i]));
+                s[0] = FloatAsWord(float(settings->startWith));
+                s[1] = FloatAsWord(float(settings->keenhueMask));
+                s[2] = FloatAsWord(float(settings->memoryColorMask));
+                s[3] = FloatAsWord(settings->preferredSaturation);
+                s[4] = FloatAsWord(float(settings->gridLevel));
+                s[5] = FloatAsWord(float(settings->startAllSame));
+                for (int i = 0; i < 4; ++i) s[6 + i] = FloatAsWord(float(settings->startTool[i]));
                 auto* name = reinterpret_cast<char*>(words.get() + kTextWord);
-                Str_CopyBounded(name, kNameBytes, prefs->customName);
+                Str_CopyBounded(name, kNameBytes, settings->customName);
                 name[kNameBytes - 1] = 0;
 
                 Handle text = hp->newProc(kScriptTextBytes);

@@ -88,30 +88,33 @@ int32_t CheckHostAndImage(FilterRecord* record, PhaseFailure* why) {
     return kStatusOk;
 }
 
-// The copies of the preferences that steer a run (entries 50-54, 58, 59, 64, 111-115), and the
-// colour definitions and memory colours the run edits (62, 63, 104, 105, 108).
+// The copies of the preferences that steer a run (entries 50-53, 58, 59), the run's settings
+// (entries 51, 54, 64, 98, 111-115: the preferences' own, or a replayed action's), and the colour
+// definitions and memory colours the run edits (62, 63, 104, 105, 108).
 void CopyPrefsIntoRun(const Prefs& p, PluginData* data) {
     RunState& r = data->run;
+    const ScriptSettings& s = r.script;
     r.readoutMode = p.readoutMode;
     r.sampleSize = p.sampleSize;
     r.sampleSign = p.sampleSize < 2 ? 1 : -1;
-    r.gridLevel = p.gridLevel;
-    data->editState.gridLevel = p.gridLevel;
-    r.preferredSaturation = p.preferredSaturation;
-    data->editState.preferredSaturation = p.preferredSaturation;
-    data->editState.keenhueMask = p.keenhueMask;
+    r.gridLevel = s.gridLevel;
+    data->editState.gridLevel = s.gridLevel;
+    r.preferredSaturation = s.preferredSaturation;
+    data->editState.preferredSaturation = s.preferredSaturation;
+    data->editState.keenhueMask = s.keenhueMask;
     // The user's colour definitions and memory colours; the window hands changed ones back.
     data->editState.colorDefs = p.colorDefs;
     for (int i = 0; i < kMemoryColorCount; ++i) data->editState.memoryColors[i] = p.memoryColors[i];
-    r.startWith = p.startWith;
-    r.startAllSame = p.startAllSame;
-    for (int i = 0; i < 4; ++i) r.startTool[i] = p.startTool[i];
+    r.startWith = s.startWith;
+    r.startAllSame = s.startAllSame;
+    for (int i = 0; i < 4; ++i) r.startTool[i] = s.startTool[i];
     r.liveSliders = p.liveSliders;
     r.showSampledRegion = p.showSampledRegion;
     r.useLargestWindow = p.useLargestWindow;
 }
 
 // The preferences and the recorded action's parameters; then nothing of an earlier run is left.
+// The action's settings steer this run only: the preferences keep the user's own.
 int32_t ReadRunSettings(FilterRecord* record, PluginData* data, PhaseFailure* why) {
     int32_t status = ReadPreferences(&why->failure);
     if (status != kStatusOk) {
@@ -119,8 +122,10 @@ int32_t ReadRunSettings(FilterRecord* record, PluginData* data, PhaseFailure* wh
         why->result = filterBadParameters;
         return status;
     }
+    ScriptSettingsFromPrefs(gPrefs, &data->run.script);
+    data->run.scriptReady = 1;
     // Parameters that cannot be read leave the preferences' settings in force: told, not fatal.
-    status = ReadScriptParameters(record, gPrefs, &data->showDialog, gState);
+    status = ReadScriptParameters(record, &data->run.script, &data->showDialog, gState);
     if (status != kStatusOk) {
         Ui_Failure script;
         Ui_Fail(&script, status, kPhraseReadScript);
@@ -166,20 +171,21 @@ int32_t CopyStored(const EditPars* saved, EditState* es, HgEditMask mask) {
 int32_t ApplyStartModes(PluginData* data) {
     RunState& r = data->run;
     EditState* es = &data->editState;
+    const ScriptSettings& stored = r.script;
     if (r.startAllSame == 1) {
         r.useKeenhue = r.startWith == kStartKeenhue ? 1 : 0;
         if (r.startWith == kStartPrevious) {
-            const RefRGB& ref = gPrefs->previousSettings.refRGB;
+            const RefRGB& ref = stored.previousSettings.refRGB;
             LogF("Previous Pars\ngamma: %f", double(ref.gamma));
             LogF("primaries: %f %f %f %f %f %f", double(ref.primaries[0]), double(ref.primaries[1]),
                  double(ref.primaries[2]), double(ref.primaries[3]), double(ref.primaries[4]),
                  double(ref.primaries[5]));
             LogF("xyzWhite: %f %f %f", double(ref.xyzWhite[0]), double(ref.xyzWhite[1]),
                  double(ref.xyzWhite[2]));
-            return CopyStored(&gPrefs->previousSettings, es, kEditMaskAll);
+            return CopyStored(&stored.previousSettings, es, kEditMaskAll);
         }
         if (r.startWith == kStartCustom)
-            return CopyStored(&gPrefs->customSettings, es, kEditMaskAll);
+            return CopyStored(&stored.customSettings, es, kEditMaskAll);
         return kStatusOk;
     }
     r.useKeenhue = 1;
@@ -189,9 +195,9 @@ int32_t ApplyStartModes(PluginData* data) {
     for (int i = 0; i < 4; ++i) {
         int32_t status = kStatusOk;
         if (r.startTool[i] == kStartPrevious) {
-            status = CopyStored(&gPrefs->previousSettings, es, kToolMask[i]);
+            status = CopyStored(&stored.previousSettings, es, kToolMask[i]);
         } else if (r.startTool[i] == kStartCustom) {
-            status = CopyStored(&gPrefs->customSettings, es, kToolMask[i]);
+            status = CopyStored(&stored.customSettings, es, kToolMask[i]);
         }
         if (status != kStatusOk) return status;
     }
@@ -335,12 +341,27 @@ void WritePreferencesOrTell() {
     if (WritePreferences(&failure) != kStatusOk) Ui_Failure_Show(gState, &failure);
 }
 
+// A correction decided in the window is recorded as the correction it is: the user's settings as
+// the window left them, with every tool starting from the previous settings, which the run sets
+// to what it applied. The start modes the window opened with would start the tools afresh on a
+// replay and lose everything done in the window.
+void RecordWindowCorrection(ScriptSettings* script) {
+    ScriptSettingsFromPrefs(gPrefs, script);
+    script->startAllSame = 1;
+    script->startWith = kStartPrevious;
+}
+
+// The applied settings become the previous settings, of the preferences and of what the run
+// records.
+void TakeAsPrevious(PluginData* data) {
+    gPrefs->previousSettings = data->editState.editPars;
+    data->run.script.previousSettings = data->editState.editPars;
+}
+
 // The applied settings become the previous settings, and the preferences are written.
 void RecordAppliedSettings(PluginData* data) {
-    const EditPars& applied = data->editState.editPars;
-    data->run.lastApplied = applied;
-    gPrefs->previousSettings = applied;
-    gPrefs->sharpenNoise = applied.sharpenNoise;
+    TakeAsPrevious(data);
+    gPrefs->sharpenNoise = data->editState.editPars.sharpenNoise;
     WritePreferencesOrTell();
 }
 
@@ -396,12 +417,13 @@ void DoStart() {
             FailPhase(why.failure, why.result);
             return;
         }
+        if (confirmed) RecordWindowCorrection(&data->run.script);
     } else {
         confirmed = DecideWithoutWindow(data);
     }
-    if (confirmed && data->showDialog == 0) {
+    if (confirmed) {
         gPrefs->okMode = data->run.okMode;
-        gPrefs->previousSettings = data->editState.editPars;
+        TakeAsPrevious(data);
     }
     LogF("Update preferences...");
     WritePreferencesOrTell();

@@ -3,9 +3,10 @@
 // the rest is: an action file as filterhost --play reads it (whose items then become the
 // descriptor), the bytes of a descriptor handle, or the text of the module's own item alone.
 //
-// Afterwards every preference must lie in its range, the module must have disposed of the
-// descriptor and of every handle the host gave it, closed its reader, and used the suites as
-// their contract says (the stand-in host reports any misuse as a warning).
+// Afterwards every setting the action carries must lie in its preference's range, the module must
+// have disposed of the descriptor and of every handle the host gave it, closed its reader, and
+// used the suites as their contract says (the stand-in host reports any misuse as a warning).
+#include <memory>
 #include <vector>
 
 #include "edit/prefs.h"
@@ -65,11 +66,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Check(parameters.descriptor != nullptr, "the host could not make the descriptor");
 
     auto prefs = edit_testing::NewDefaultPrefs();
+    auto settings = std::make_unique<ScriptSettings>();
+    ScriptSettingsFromPrefs(prefs.get(), settings.get());
     uint8_t showDialog = 2;
     {
         fuzz::BlockCount blocks("reading the recorded settings");
-        ReadScriptParameters(&record, prefs.get(), &showDialog, state);
+        ReadScriptParameters(&record, settings.get(), &showDialog, state);
     }
+    // The run's settings checked by the preferences' own ranges.
+    prefs->previousSettings = settings->previousSettings;
+    prefs->customSettings = settings->customSettings;
+    prefs->startWith = settings->startWith;
+    prefs->keenhueMask = settings->keenhueMask;
+    prefs->memoryColorMask = settings->memoryColorMask;
+    prefs->preferredSaturation = settings->preferredSaturation;
+    prefs->gridLevel = settings->gridLevel;
+    prefs->startAllSame = settings->startAllSame;
+    for (int i = 0; i < 4; ++i) prefs->startTool[i] = settings->startTool[i];
     const std::string bad = edit_testing::PrefsOutOfRange(*prefs);
     fuzz::Check(bad.empty(), "a preference out of range after a replay: " + bad);
     fuzz::Check(showDialog == ((form & 4) ? 1 : 0), "the dialog choice does not follow playInfo");

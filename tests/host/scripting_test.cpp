@@ -23,8 +23,15 @@ class ScriptingTest : public testing_support::PlatformTest {
    protected:
     void SetUp() override {
         PlatformTest::SetUp();
-        prefs_ = std::make_unique<Prefs>();
-        SetPrefsDefaults(prefs_.get());
+        settings_ = Defaults();
+    }
+    // The settings a run takes from default preferences.
+    static std::unique_ptr<ScriptSettings> Defaults() {
+        auto defaults = std::make_unique<Prefs>();
+        SetPrefsDefaults(defaults.get());
+        auto settings = std::make_unique<ScriptSettings>();
+        ScriptSettingsFromPrefs(defaults.get(), settings.get());
+        return settings;
     }
     // A vector of the given byte length packed as the item's text.
     static std::string Pack(const std::vector<uint32_t>& words, uint32_t length) {
@@ -48,7 +55,7 @@ class ScriptingTest : public testing_support::PlatformTest {
     std::vector<uint32_t> OldVector(float startMode, const char* name) {
         std::vector<uint32_t> words(5148 / 4, 0);
         std::vector<float> copy(629);
-        ParsToVector(&prefs_->previousSettings, copy.data(), 629);
+        ParsToVector(&settings_->previousSettings, copy.data(), 629);
         for (int i = 0; i < 609; ++i)
             words[size_t(i)] = words[size_t(609 + i)] = F(copy[size_t(i)]);
         words[1218] = F(startMode);
@@ -59,7 +66,7 @@ class ScriptingTest : public testing_support::PlatformTest {
         std::memcpy(&words[1223], name, std::strlen(name) + 1);
         return words;
     }
-    std::unique_ptr<Prefs> prefs_;
+    std::unique_ptr<ScriptSettings> settings_;
 };
 
 TEST_F(ScriptingTest, GroupsHoldSevenBitsEach) {
@@ -75,7 +82,7 @@ TEST_F(ScriptingTest, GroupsHoldSevenBitsEach) {
 
 TEST_F(ScriptingTest, WrittenItemReadsBackTheSameSettings) {
     TestHost host;
-    Prefs& p = *prefs_;
+    ScriptSettings& p = *settings_;
     p.previousSettings.hue[2].hueShift = 12.5f;
     p.customSettings.hue[0].saturation = 0.75f;
     p.startWith = 3;
@@ -95,8 +102,7 @@ TEST_F(ScriptingTest, WrittenItemReadsBackTheSameSettings) {
     EXPECT_EQ(items[0].text.substr(0, 5), std::string("P)\0\0\0", 5));
     for (unsigned char c : items[0].text) ASSERT_LT(c, 128);
 
-    auto fresh = std::make_unique<Prefs>();
-    SetPrefsDefaults(fresh.get());
+    auto fresh = Defaults();
     uint8_t show = 7;
     host.descriptorParameters.playInfo = plugInDialogDontDisplay;
     ASSERT_EQ(ReadScriptParameters(&host.record, fresh.get(), &show, nullptr), 0);
@@ -117,13 +123,12 @@ TEST_F(ScriptingTest, WrittenItemReadsBackTheSameSettings) {
 }
 
 TEST_F(ScriptingTest, EveryKeenhueMaskThePreferencesKeepIsReplayed) {
-    // The mask a replay of a run recorded with `mask` leaves in preferences that held 28.
+    // The mask a replay of a run recorded with `mask` takes over settings that held 28.
     auto replayed = [&](int32_t mask) {
         TestHost host;
-        prefs_->keenhueMask = mask;
-        EXPECT_EQ(WriteScriptParameters(&host.record, prefs_.get(), nullptr), 0);
-        auto fresh = std::make_unique<Prefs>();
-        SetPrefsDefaults(fresh.get());
+        settings_->keenhueMask = mask;
+        EXPECT_EQ(WriteScriptParameters(&host.record, settings_.get(), nullptr), 0);
+        auto fresh = Defaults();
         fresh->keenhueMask = 28;
         uint8_t show = 0;
         EXPECT_EQ(ReadScriptParameters(&host.record, fresh.get(), &show, nullptr), 0);
@@ -140,36 +145,36 @@ TEST_F(ScriptingTest, EveryKeenhueMaskThePreferencesKeepIsReplayed) {
 
 TEST_F(ScriptingTest, OlderItemKeepsTheFieldsItDoesNotCarry) {
     TestHost host;
-    prefs_->startAllSame = 1;
-    prefs_->startTool[2] = 3;
+    settings_->startAllSame = 1;
+    settings_->startTool[2] = 3;
     host.SetDescriptor({{kScriptKeyData, Pack(OldVector(2.5f, "old name"), 5148)}});
     uint8_t show = 0;
     host.descriptorParameters.playInfo = plugInDialogDisplay;
-    ASSERT_EQ(ReadScriptParameters(&host.record, prefs_.get(), &show, nullptr), 0);
+    ASSERT_EQ(ReadScriptParameters(&host.record, settings_.get(), &show, nullptr), 0);
     EXPECT_EQ(show, 1);
-    EXPECT_EQ(prefs_->startWith, 2);  // 2.5 taken as 2
-    EXPECT_EQ(prefs_->keenhueMask, 28);
-    EXPECT_EQ(prefs_->gridLevel, 6);
-    EXPECT_EQ(prefs_->startAllSame, 1);
-    EXPECT_EQ(prefs_->startTool[2], 3);
-    EXPECT_STREQ(prefs_->customName, "old name");
+    EXPECT_EQ(settings_->startWith, 2);  // 2.5 taken as 2
+    EXPECT_EQ(settings_->keenhueMask, 28);
+    EXPECT_EQ(settings_->gridLevel, 6);
+    EXPECT_EQ(settings_->startAllSame, 1);
+    EXPECT_EQ(settings_->startTool[2], 3);
+    EXPECT_STREQ(settings_->customName, "old name");
 }
 
 TEST_F(ScriptingTest, OutOfRangeScalarsAreRefused) {
     TestHost host;
     for (float mode : {3.5f, -0.5f, NAN}) {
-        prefs_->startWith = 1;
+        settings_->startWith = 1;
         std::vector<uint32_t> words = OldVector(mode, "");
         words[1222] = F(8.0f);   // grid level above 7
         words[1219] = F(-1.0f);  // a negative mask would set every bit
-        prefs_->gridLevel = 4;
-        prefs_->keenhueMask = 2;
+        settings_->gridLevel = 4;
+        settings_->keenhueMask = 2;
         host.SetDescriptor({{kScriptKeyData, Pack(words, 5148)}});
         uint8_t show = 0;
-        ASSERT_EQ(ReadScriptParameters(&host.record, prefs_.get(), &show, nullptr), 0);
-        EXPECT_EQ(prefs_->startWith, 1) << mode;
-        EXPECT_EQ(prefs_->gridLevel, 4);
-        EXPECT_EQ(prefs_->keenhueMask, 2);
+        ASSERT_EQ(ReadScriptParameters(&host.record, settings_.get(), &show, nullptr), 0);
+        EXPECT_EQ(settings_->startWith, 1) << mode;
+        EXPECT_EQ(settings_->gridLevel, 4);
+        EXPECT_EQ(settings_->keenhueMask, 2);
     }
 }
 
@@ -180,17 +185,17 @@ TEST_F(ScriptingTest, TruncatedOrForeignItemsAreHandledSafely) {
     std::vector<uint32_t> words(100, F(0.5f));
     host.SetDescriptor({{kScriptKeyData, Pack(words, 5328)}});
     uint8_t show = 0;
-    EXPECT_EQ(ReadScriptParameters(&host.record, prefs_.get(), &show, nullptr), 0);
-    EXPECT_EQ(prefs_->customName[0], 0);
+    EXPECT_EQ(ReadScriptParameters(&host.record, settings_.get(), &show, nullptr), 0);
+    EXPECT_EQ(settings_->customName[0], 0);
 
     // An unknown length is ignored; another key is skipped.
-    prefs_->gridLevel = 3;
+    settings_->gridLevel = 3;
     host.SetDescriptor(
         {{PIFourCC('x', 'x', 'x', 'x'), "abc"}, {kScriptKeyData, Pack(OldVector(1, "n"), 5000)}});
-    EXPECT_EQ(ReadScriptParameters(&host.record, prefs_.get(), &show, nullptr), 0);
-    EXPECT_EQ(prefs_->gridLevel, 3);
+    EXPECT_EQ(ReadScriptParameters(&host.record, settings_.get(), &show, nullptr), 0);
+    EXPECT_EQ(settings_->gridLevel, 3);
     host.SetDescriptor({{kScriptKeyData, std::string("\x01\x02", 2)}});
-    EXPECT_EQ(ReadScriptParameters(&host.record, prefs_.get(), &show, nullptr), 0);
+    EXPECT_EQ(ReadScriptParameters(&host.record, settings_.get(), &show, nullptr), 0);
     EXPECT_EQ(TestHost::LiveHandles(), 0);
 
     // The module's key on an item that is not text (another filter's, or a damaged action) is
@@ -198,9 +203,9 @@ TEST_F(ScriptingTest, TruncatedOrForeignItemsAreHandledSafely) {
     std::vector<uint32_t> full(5328 / 4, F(0.5f));
     host.SetDescriptor({{kScriptKeyData, Pack(full, 5328), PIFourCC('l', 'o', 'n', 'g')},
                         {kScriptKeyData, Pack(OldVector(1, "named"), 5148)}});
-    EXPECT_EQ(ReadScriptParameters(&host.record, prefs_.get(), &show, nullptr), 0);
+    EXPECT_EQ(ReadScriptParameters(&host.record, settings_.get(), &show, nullptr), 0);
     EXPECT_EQ(TestHost::wrongTypeReads, 0);
-    EXPECT_STREQ(prefs_->customName, "named");
+    EXPECT_STREQ(settings_->customName, "named");
     EXPECT_EQ(TestHost::LiveHandles(), 0);
 }
 
@@ -208,13 +213,13 @@ TEST_F(ScriptingTest, HostsWithoutDescriptorProceduresAreLeftAlone) {
     TestHost host;
     host.record.descriptorParameters = nullptr;
     uint8_t show = 9;
-    EXPECT_EQ(ReadScriptParameters(&host.record, prefs_.get(), &show, nullptr), 0);
-    EXPECT_EQ(WriteScriptParameters(&host.record, prefs_.get(), nullptr), 0);
+    EXPECT_EQ(ReadScriptParameters(&host.record, settings_.get(), &show, nullptr), 0);
+    EXPECT_EQ(WriteScriptParameters(&host.record, settings_.get(), nullptr), 0);
     EXPECT_EQ(show, 9);
     TestHost other;
     other.descriptorParameters.readDescriptorProcs = nullptr;
     other.SetDescriptor({});
-    EXPECT_EQ(ReadScriptParameters(&other.record, prefs_.get(), &show, nullptr), 0);
+    EXPECT_EQ(ReadScriptParameters(&other.record, settings_.get(), &show, nullptr), 0);
     EXPECT_EQ(show, 9);
 }
 

@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # The filter's editing window inside GIMP: GIMP with its interface on a private Xvfb, the
-# plug-in installed into a private profile, an interactive run from a batch script, and xdotool
-# clicking as a person would: master "Keenhue", then "Edit Image". The layer GIMP exports must
-# hold the same pixels as filterhost's run without the window that starts every tool with
-# Keenhue. Screenshots of the window over GIMP go to SHOTS_DIR.
+# plug-in installed into a private profile, interactive runs from a batch script, and xdotool
+# clicking as a person would.
+#   1. 8 bits: master "Keenhue", then "Edit Image". The layer GIMP exports must hold the same
+#      pixels as filterhost's run without the window that starts every tool with Keenhue.
+#   2. 16 bits: "Keenhue", a neutral clicked in the preview and the third tab's "Global" slider dragged.
+#   After each, Filters > Repeat (the procedure run with last values) on a fresh copy of the image
+#   must give the window's pixels, and leave the filter's start modes as they were.
+# Screenshots of the window over GIMP go to SHOTS_DIR.
 # usage: gimp_window_test.sh SOURCE_ROOT BUILD_DIR FILTERHOST KOLMARA_PREFS APPLY_CAST PHOTO SHOTS_DIR
 set -euo pipefail
 
@@ -44,22 +48,84 @@ BUILD_DIR="$build" bash "$root/scripts/install-gimp-plugin.sh" --no-build >"$wor
   fail "the run without the window failed: $(cat "$work/plain.log")"
 "$prefs" start reset >/dev/null
 
-gimp-2.10 -d -f -s -b "(let* ((img (car (gimp-file-load RUN-NONINTERACTIVE \"$work/cast.png\" \"cast\"))) (d (car (gimp-image-get-active-drawable img)))) (gimp-display-new img) (plug-in-tintara-kolmara-pro RUN-INTERACTIVE img d \"\") (file-png-save2 RUN-NONINTERACTIVE img d \"$work/window.png\" \"window.png\" 0 9 0 0 0 0 0 0 0))" \
-  -b '(gimp-quit 1)' >"$work/gimp.log" 2>&1 &
+ffmpeg -loglevel error -y -i "$work/cast.png" -pix_fmt rgb48be "$work/cast16.png"
+
+# Each case: the image loaded and shown, the filter run interactively, the layer exported; then
+# the same image loaded afresh and the filter repeated with last values (what Filters > Repeat
+# does), exported too.
+gimp_case() {
+  local in=$1 out=$2
+  cat <<SCM
+(let* ((img (car (gimp-file-load RUN-NONINTERACTIVE "$in" "cast")))
+       (d (car (gimp-image-get-active-drawable img))))
+  (gimp-display-new img)
+  (plug-in-tintara-kolmara-pro RUN-INTERACTIVE img d "")
+  (file-png-save2 RUN-NONINTERACTIVE img d "$out.png" "out.png" 0 9 0 0 0 0 0 0 0))
+(let* ((img (car (gimp-file-load RUN-NONINTERACTIVE "$in" "cast")))
+       (d (car (gimp-image-get-active-drawable img))))
+  (plug-in-tintara-kolmara-pro RUN-WITH-LAST-VALS img d "")
+  (file-png-save2 RUN-NONINTERACTIVE img d "$out-repeat.png" "out.png" 0 9 0 0 0 0 0 0 0))
+SCM
+}
+batch="(begin $(gimp_case "$work/cast.png" "$work/window") $(gimp_case "$work/cast16.png" "$work/window16"))"
+gimp-2.10 -d -f -s -b "$batch" -b '(gimp-quit 1)' >"$work/gimp.log" 2>&1 &
 gimp_pid=$!
 
 # The editing window, once GIMP has started and run the plug-in (minutes on a loaded machine).
-win=
-for _ in $(seq 1800); do
-  win=$(xdotool search --onlyvisible --name '^Tintara Kolmara Pro$' 2>/dev/null | head -1 || true)
-  [ -n "$win" ] && break
-  kill -0 "$gimp_pid" 2>/dev/null || fail "GIMP ended before the window opened"
+editor_window() {
+  local win=
+  for _ in $(seq 1800); do
+    win=$(xdotool search --onlyvisible --name '^Tintara Kolmara Pro$' 2>/dev/null | head -1 || true)
+    [ -n "$win" ] && break
+    kill -0 "$gimp_pid" 2>/dev/null || fail "GIMP ended before the window opened"
+    sleep 0.1
+  done
+  [ -n "$win" ] || fail "the editing window did not open"
+  echo "$win"
+}
+shot() {
+  xwd -silent -root -out "$work/shot.xwd"
+  ffmpeg -loglevel error -y -i "$work/shot.xwd" -pix_fmt rgb24 "$shots/$1"
+}
+click() {
+  xdotool mousemove --window "$1" "$2" "$3" click 1
+  sleep 0.7
+}
+# Client coordinates of the template's items (9-point font: 7 x 15 pixels a base unit).
+keenhue_x=731 keenhue_y=26 ok_x=861 ok_y=720 tab_x=731 tab_step=70 tab_y=90
+global_x=880 global_y=156
+
+win=$(editor_window)
+sleep 1
+# The start-up guide opens over the window the first time: "Don't Show Again" (left of OK, which
+# keeps to the guide's bottom right corner as the guide grows to its text), then OK.
+for _ in $(seq 300); do
+  guide=$(xdotool search --onlyvisible --name '^Tintara Kolmara Pro Help$' 2>/dev/null |
+    head -1 || true)
+  if [ -n "$guide" ]; then
+    read -r guide_w guide_h < <(xwininfo -id "$guide" |
+      awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w, h}')
+    click "$guide" $((guide_w - 200)) $((guide_h - 20))
+    xdotool windowfocus --sync "$guide" 2>/dev/null || true
+    xdotool key Return
+    sleep 0.5
+    break
+  fi
   sleep 0.1
 done
-[ -n "$win" ] || fail "the editing window did not open"
+shot "gimp_editor_opened.png"
+click "$win" $keenhue_x $keenhue_y
+shot "gimp_editor_keenhue.png"
+click "$win" $ok_x $ok_y
+
+# The 16-bit case: the window opens again when GIMP has repeated the first run.
+for _ in $(seq 600); do
+  xdotool search --onlyvisible --name '^Tintara Kolmara Pro$' >/dev/null 2>&1 || break
+  sleep 0.1
+done
+win=$(editor_window)
 sleep 1
-# The start-up guide opens over the window the first time; its OK is the default button.
-for _ in $(seq 300); do
+for _ in $(seq 20); do
   guide=$(xdotool search --onlyvisible --name '^Tintara Kolmara Pro Help$' 2>/dev/null |
     head -1 || true)
   if [ -n "$guide" ]; then
@@ -70,25 +136,40 @@ for _ in $(seq 300); do
   fi
   sleep 0.1
 done
-shot() {
-  xwd -silent -root -out "$work/shot.xwd"
-  ffmpeg -loglevel error -y -i "$work/shot.xwd" -pix_fmt rgb24 "$shots/$1"
-}
-shot "gimp_editor_opened.png"
-# Client coordinates of the template's Keenhue and OK buttons.
-xdotool mousemove --window "$win" 731 26 click 1
+click "$win" $keenhue_x $keenhue_y
+click "$win" 344 188  # a neutral on the saucer of the unreduced coffee photograph
+click "$win" $((tab_x + 2 * tab_step)) $tab_y
+xdotool mousemove --window "$win" $global_x $global_y mousedown 1
+for dx in 10 20 30; do
+  xdotool mousemove --window "$win" $((global_x + dx)) $global_y
+  sleep 0.2
+done
+xdotool mouseup 1
 sleep 1
-shot "gimp_editor_keenhue.png"
-xdotool mousemove --window "$win" 861 720 click 1
+shot "gimp_editor_16bit.png"
+click "$win" $ok_x $ok_y
+
 status=0
 wait "$gimp_pid" || status=$?
 gimp_pid=
 [ "$status" -eq 0 ] || fail "GIMP ended with $status"
-[ -f "$work/window.png" ] || fail "GIMP exported nothing"
+for f in window window-repeat window16 window16-repeat; do
+  [ -f "$work/$f.png" ] || fail "GIMP exported no $f.png"
+done
 
 # The pixels, whatever the two PNG writers made of them.
-raw() { ffmpeg -loglevel error -i "$1" -f rawvideo -pix_fmt rgb24 - 2>/dev/null; }
+raw() { ffmpeg -loglevel error -i "$1" -f rawvideo -pix_fmt "${2:-rgb24}" - 2>/dev/null; }
 cmp -s <(raw "$work/window.png") <(raw "$work/plain.png") ||
   fail "Keenhue in the window inside GIMP and filterhost without it give different pixels"
 cmp -s <(raw "$work/window.png") <(raw "$work/cast.png") && fail "the layer was not changed"
+cmp -s <(raw "$work/window.png") <(raw "$work/window-repeat.png") ||
+  fail "Filters > Repeat after the 8-bit window run gives other pixels than the window did"
+cmp -s <(raw "$work/window16.png" rgb48be) <(raw "$work/cast16.png" rgb48be) &&
+  fail "the 16-bit layer was not changed"
+cmp -s <(raw "$work/window16.png" rgb48be) <(raw "$work/window16-repeat.png" rgb48be) ||
+  fail "Filters > Repeat after the 16-bit window run gives other pixels than the window did"
+# Repeating left the start modes as the person set them, so Re-Show opens the window with them.
+"$prefs" show >"$work/prefs.txt"
+grep -q "^64 Start With: 2 (reset)" "$work/prefs.txt" ||
+  fail "Filters > Repeat changed the start modes: $(grep Start "$work/prefs.txt")"
 echo "GIMP window test passed; screenshots in $shots"
