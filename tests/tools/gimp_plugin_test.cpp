@@ -237,8 +237,15 @@ void GimpPlugin::SetUpTestSuite() {
     host({"--record", Path("keen.kact"), Path("rgb8.tif"), Path("want-keen-rgb8.tif")});
     host({"--play", Path("keen.kact"), Path("rgb16.tif"), Path("want-keen-rgb16.tif")});
     host({"--play", Path("keen.kact"), Path("rgb8b.tif"), Path("want-keen-rgb8b.tif")});
-    // Back to the custom start for the interactive run, which comes first in the batch: a
-    // replayed action leaves its start modes in the preferences.
+    // A correction made in the editing window (recorded by filterhost --dialog; see
+    // tests/windows/record_window_action.sh), replayed on both depths.
+    const std::string windowAction =
+        std::string(SOURCE_ROOT) + "/tests/windows/data/window-action.kact";
+    host({"--play", windowAction, Path("rgb8.tif"), Path("want-window-rgb8.tif")});
+    host({"--play", windowAction, Path("rgb16.tif"), Path("want-window-rgb16.tif")});
+    // Back to the custom start for the interactive run, which comes first in the batch (a
+    // replayed action leaves the preferences' start modes as they were; this only restores the
+    // custom start the keen recording above replaced).
     Prefs("start custom");
 
     std::ostringstream batch;
@@ -259,6 +266,13 @@ void GimpPlugin::SetUpTestSuite() {
     batch << "))\n";
     batch << "(kt-mode-case RUN-INTERACTIVE \"" << Path("rgb8.tif") << "\" \""
           << Path("got-interactive.tif") << "\")\n";
+    // Repeat (last values) right after the interactive run, then after a window's correction.
+    batch << "(kt-mode-case RUN-WITH-LAST-VALS \"" << Path("rgb16.tif") << "\" \""
+          << Path("got-last-interactive.tif") << "\")\n";
+    batch << "(kt-case \"" << Path("rgb8.tif") << "\" \"" << windowAction << "\" \"\" \""
+          << Path("got-window-rgb8.tif") << "\")\n";
+    batch << "(kt-mode-case RUN-WITH-LAST-VALS \"" << Path("rgb16.tif") << "\" \""
+          << Path("got-window-last.tif") << "\")\n";
     batch << "(define kt-text \"\")\n";
     for (const char* name : {"rgb8", "rgb16", "rgba8", "rgba16"}) {
         const std::string n = name;
@@ -376,10 +390,21 @@ TEST_F(GimpPlugin, ReplayedAutomaticCorrectionGivesFilterhostsBytes) {
 TEST_F(GimpPlugin, InteractiveRepeatLastAndActionTextRunTheSameCorrections) {
     // Interactive without the window: the start modes, as filterhost without --dialog.
     ExpectSame("got-interactive.tif", "want-interactive.tif");
+    // Repeat last right after it runs the same correction on another image.
+    ExpectSame("got-last-interactive.tif", "want-rgb16.tif");
     // Repeat last replays the automatic correction of the run before it on another image.
     ExpectSame("got-last.tif", "want-keen-rgb8b.tif");
     // The action text the first custom run returned replays that correction.
     ExpectSame("got-text.tif", "want-rgb16b.tif");
+}
+
+TEST_F(GimpPlugin, CorrectionMadeInTheWindowIsReplayedAndRepeatedAsApplied) {
+    // The window's correction through the procedure, then Repeat last on a 16-bit image: both
+    // as filterhost replays it, which is what the window applied.
+    ExpectSame("got-window-rgb8.tif", "want-window-rgb8.tif");
+    ExpectSame("got-window-last.tif", "want-window-rgb16.tif");
+    EXPECT_NE(LoadImage(Path("want-window-rgb16.tif")).samples,
+              LoadImage(Path("rgb16.tif")).samples);
 }
 
 TEST_F(GimpPlugin, RefusalsReachGimpWithTheModulesTextAndLeaveTheLayerAlone) {

@@ -3,7 +3,8 @@
 # the same input and the same preferences must give the same output file, byte for byte. The
 # runs: custom settings at 8 and at 16 bits with transparency, a selection, the automatic
 # (Keenhue) settings at both depths, sharpening and noise removal each on their own, an action
-# recorded on each system (the two files must match) and replayed on both, and the PiPL as the
+# recorded on each system (the two files must match) and replayed on both, a correction made in
+# the editing window replayed on both as the window applied it, and the PiPL as the
 # Linux host's checker reads it from the ELF module and from the DLL. Also: a file the Windows
 # build cannot read gives one line and no output, and the window path ends without a window.
 #
@@ -165,6 +166,14 @@ cmp -s "$work/linux.kact" "$work/windows.kact" || fail "the recorded action file
 prefs
 run replay16 photo16a.pam --play @linux.kact
 changed replay16 "$work/reset16.pam"
+
+# A correction made in the editing window on Linux (data/window-action.kact, with the window's
+# output data/window8.pam; record_window_action.sh made both), replayed by each host over start
+# modes that would decide otherwise: both give the window's bytes.
+prefs "start keenhue"
+run window8 photo8.pam --play %window-action.kact
+cmp -s "$work/window8.linux.pam" "$data/window8.pam" ||
+  fail "the window's correction replayed on Linux differs from the window's output"
 
 # Uncompressed TIFF in the Windows build (no libtiff there): what it writes, libtiff reads as the
 # same pixels (reset settings leave 8-bit pixels exactly as they were, so a Linux run with them
