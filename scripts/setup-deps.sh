@@ -12,7 +12,7 @@ packages=(
   libfltk1.3-dev libx11-dev libxext-dev libxft-dev libxinerama-dev libxcursor-dev libxrender-dev libxfixes-dev libfontconfig1-dev libfreetype-dev
   clang-format
   xvfb xauth valgrind libxtst-dev
-  gimp libgimp2.0-dev libtiff-tools xdotool x11-apps
+  gimp libgimp2.0-dev libtiff-tools xdotool x11-apps x11-utils openbox
   ffmpeg liblcms2-utils
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 dpkg-dev

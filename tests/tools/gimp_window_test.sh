@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# The filter's editing window inside GIMP: GIMP with its interface on a private Xvfb, the
-# plug-in installed into a private profile, interactive runs from a batch script, and xdotool
-# clicking as a person would.
-#   1. 8 bits: master "Keenhue", then "Edit Image". The layer GIMP exports must hold the same
-#      pixels as filterhost's run without the window that starts every tool with Keenhue.
-#   2. 16 bits: "Keenhue", a neutral clicked in the preview and the third tab's "Global" slider dragged.
+# The filter's editing window inside GIMP: GIMP with its interface on a private Xvfb under a
+# window manager (openbox), the plug-in installed into a private profile, interactive runs from a
+# batch script, and xdotool clicking as a person would.
+#   1. 8 bits: the window's class is its own ("kolmara-gimp", "Tintara Kolmara Pro"), it is
+#      transient for GIMP's image window and modal (xprop); a click into GIMP's image while it is
+#      open brings it to the front and paints nothing. Then master "Keenhue" and "Edit Image":
+#      the layer GIMP exports must hold the same pixels as filterhost's run without the window
+#      that starts every tool with Keenhue.
+#   2. 16 bits: "Keenhue", a neutral clicked in the preview and the third tab's "Global" slider
+#      dragged.
 #   After each, Filters > Repeat (the procedure run with last values) on a fresh copy of the image
 #   must give the window's pixels, and leave the filter's start modes as they were.
 # Screenshots of the window over GIMP go to SHOTS_DIR.
@@ -14,9 +18,10 @@ set -euo pipefail
 root=$1 build=$2 filterhost=$3 prefs=$4 apply_cast=$5 photo=$6 shots=$7
 work=$(mktemp -d)
 mkdir -p "$shots"
-xvfb_pid= gimp_pid=
+xvfb_pid= gimp_pid= wm_pid=
 cleanup() {
   [ -n "$gimp_pid" ] && kill "$gimp_pid" 2>/dev/null || true
+  [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
   rm -rf "$work"
 }
@@ -29,7 +34,10 @@ fail() {
 }
 
 source "$(dirname "$0")/private_xvfb.sh"
-start_private_xvfb "$work" 1600x1200x24 || fail "Xvfb did not start"
+start_private_xvfb "$work" 1600x1200x24 --framebuffer || fail "Xvfb did not start"
+# A window manager, as on a desktop: it decides what stays above what and who gets the keyboard.
+openbox --sm-disable >"$work/openbox.log" 2>&1 &
+wm_pid=$!
 
 # A private GIMP profile with the plug-in, and private preferences for the module.
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_CACHE_HOME="$work/home/.cache"
@@ -83,9 +91,10 @@ editor_window() {
   [ -n "$win" ] || fail "the editing window did not open"
   echo "$win"
 }
+# The screen as the X server holds it (xwd of the root shows windows a window manager framed as
+# empty).
 shot() {
-  xwd -silent -root -out "$work/shot.xwd"
-  ffmpeg -loglevel error -y -i "$work/shot.xwd" -pix_fmt rgb24 "$shots/$1"
+  ffmpeg -loglevel error -y -i "$xvfb_framebuffer" -pix_fmt rgb24 "$shots/$1"
 }
 click() {
   xdotool mousemove --window "$1" "$2" "$3" click 1
@@ -114,6 +123,34 @@ for _ in $(seq 300); do
   sleep 0.1
 done
 shot "gimp_editor_opened.png"
+
+# The window belongs to the image's window (transient for it, so the window manager keeps it
+# above) and has a class of its own.
+props=$(xprop -id "$win" WM_CLASS WM_TRANSIENT_FOR _NET_WM_STATE)
+grep -q 'WM_CLASS(STRING) = "kolmara-gimp", "Tintara Kolmara Pro"' <<<"$props" ||
+  fail "the window's class: $props"
+owner=$(sed -n 's/^WM_TRANSIENT_FOR(WINDOW): window id # //p' <<<"$props")
+[ -n "$owner" ] || fail "the window is transient for nothing: $props"
+owner_props=$(xprop -id "$owner" WM_NAME WM_CLASS)
+grep -q 'WM_NAME.*cast.*GIMP' <<<"$owner_props" && grep -q 'gimp' <<<"$owner_props" ||
+  fail "the window is transient for $owner, not GIMP's image window: $owner_props"
+grep -q '_NET_WM_STATE_MODAL' <<<"$props" || fail "the window is not modal: $props"
+# A click into GIMP's image while the window is open (the window moved aside, the paintbrush
+# GIMP starts with under the pointer) reaches neither the image nor GIMP: the filter's window
+# comes to the front with the keyboard, and the layer checked below holds no brush stroke.
+xdotool windowmove "$win" 700 500
+sleep 1
+read -r gimp_x gimp_y gimp_w gimp_h < <(xwininfo -id "$owner" |
+  awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4} /Width:/ {w=$2} /Height:/ {h=$2} END {print x, y, w, h}')
+xdotool mousemove $((gimp_x + gimp_w / 2)) $((gimp_y + gimp_h / 3)) click 1
+sleep 1
+shot "gimp_click_into_image.png"
+[ "$(xdotool getactivewindow)" = "$win" ] ||
+  fail "after a click into GIMP's image the active window is $(xdotool getactivewindow), not the filter's"
+stacking=$(xprop -root _NET_CLIENT_LIST_STACKING | tr -d ',' | awk '{print $NF}')
+[ "$((stacking))" = "$((win))" ] || fail "the filter's window is not on top: $(xprop -root _NET_CLIENT_LIST_STACKING)"
+xdotool windowmove "$win" 0 0
+sleep 1
 click "$win" $keenhue_x $keenhue_y
 shot "gimp_editor_keenhue.png"
 click "$win" $ok_x $ok_y

@@ -140,6 +140,9 @@ record() {
   local run=$! win
   win=$(window_named "Tintara Kolmara Pro") || fail "the editing window did not open: $(cat "$out.log")"
   sleep 1
+  # filterhost's windows have a class of their own, not the toolkit's generic one.
+  xprop -id "$win" WM_CLASS | grep -q '= "filterhost", "Tintara Kolmara Pro"$' ||
+    fail "the window's class: $(xprop -id "$win" WM_CLASS)"
   "$change" "$win"
   shot "$win" "$(basename "$out").png"
   click "$win" $ok_x $ok_y

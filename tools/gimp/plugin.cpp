@@ -9,8 +9,10 @@
 //     either the path of an action file or the action as text (what a run returns: the action
 //     file's bytes in base64). An empty action runs with the start modes.
 //   - interactive: shows the filter's editing window on GIMP's display, as filterhost --dialog
-//     does. Without a display (gimp-console, GIMP without its interface) it runs with the start
-//     modes, exactly as filterhost without --dialog.
+//     does, over the image's window: transient for it (it stays above it) and modal for it (the
+//     image's window takes no pointer input until the filter's window closes). Without a display
+//     (gimp-console, GIMP without its interface) it runs with the start modes, exactly as
+//     filterhost without --dialog.
 //   - repeat last: replays the action of the last run in this GIMP session (kept with
 //     gimp_set_data) without the window, or runs as interactive when there is none.
 // The module is KolmaraPro.so in this program's folder, or the file KOLMARA_GIMP_MODULE names.
@@ -37,6 +39,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -198,6 +201,16 @@ std::string WindowDisplay() {
     return name != nullptr ? name : "";
 }
 
+// GIMP's window of the image the filter was chosen for (the display its menu was used in), as the
+// X window id the module's window is made transient for; 0 when there is none (a script's run
+// on an image without a display).
+uintptr_t ImageWindow() {
+    const gint32 display = gimp_default_display();
+    if (display < 1 || !gimp_display_is_valid(display)) return 0;
+    const gint handle = gimp_display_get_window_handle(display);
+    return handle > 0 ? uintptr_t(handle) : 0;
+}
+
 // What the run mode and the action parameter ask for. False with a message for a bad action.
 // An interactive run (and a "repeat last" with nothing to repeat) shows the filter's window when
 // GIMP has a display; without one it runs with the start modes, as filterhost without --dialog.
@@ -339,6 +352,7 @@ Answer RunFilter(GimpRunMode mode, gint32 image, gint32 drawable, const char* ac
     // alerts are message boxes there.
     if (settings.dialog) {
         setenv("DISPLAY", display.c_str(), 1);
+        settings.parentWindow = ImageWindow();
     } else {
         unsetenv("DISPLAY");
     }

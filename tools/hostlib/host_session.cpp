@@ -191,7 +191,7 @@ struct HostSession::State {
         r.imageHRes = Fixed(std::lround(o.resolution[0] * 65536.0));
         r.imageVRes = Fixed(std::lround(o.resolution[1] * 65536.0));
         if (o.haveMonitor) r.monitor = o.monitor;
-        platform.hwnd = nullptr;
+        platform.hwnd = reinterpret_cast<void*>(o.parentWindow);
         r.platformData = &platform;
         r.displayPixels = HostDisplayPixels;
         r.handleProcs = HostHandleProcs();

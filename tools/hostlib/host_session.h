@@ -16,10 +16,10 @@
 //
 // The record: `imageSize`, `planes`, `filterRect`, `imageMode`, `depth`, resolution, white
 // background, black foreground, `haveMask`, `filterCase`, `maxSpace`, padding support,
-// `samplingSupport` = integral, `monitor`, `platformData` (no window), `bigDocumentData`, and the
-// procedures: advanceState (strip_server.h), abortProc and progressProc (the front end's hooks),
-// displayPixels, the handle, property and colour suites (host_services.h, handle_suite.h) and the
-// descriptor suites (descriptors.h).
+// `samplingSupport` = integral, `monitor`, `platformData` (the editor's window, when the front end
+// names one), `bigDocumentData`, and the procedures: advanceState (strip_server.h), abortProc and
+// progressProc (the front end's hooks), displayPixels, the handle, property and colour suites
+// (host_services.h, handle_suite.h) and the descriptor suites (descriptors.h).
 //
 // Messages are one phrase without a prefix; the front end adds its own. Warnings about the
 // module's use of the host (handles it did not dispose of, buffers beyond the maxSpace it agreed,
@@ -43,6 +43,9 @@ struct SessionSettings {
     PluginMainProc linkedEntry = nullptr;
     bool ignorePipl = false;
     bool dialog = false;  // show the filter's window (playInfo = display)
+    // The editor's window the filter's window belongs to (platformData's window handle: on X the
+    // window id, on Windows the HWND); 0 for none, as filterhost has.
+    uintptr_t parentWindow = 0;
     bool replay = false;  // an action is replayed: Parameters is skipped, playItems are offered
     std::vector<DescriptorItem> playItems;
     int64_t maxSpace = int64_t(1) << 30;

@@ -6,9 +6,13 @@
 #include <FL/fl_draw.H>
 #include <FL/x.H>
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/keysym.h>
+#include <errno.h>
 
+#include <cstdint>
 #include <new>
 
 #include "platform/debug_log.h"
@@ -95,6 +99,14 @@ int32_t CreateWindow(UiWindow* w, void* parentNative) {
     }
     Mem_Fill(n->items, 0, size_t(n->itemCount > 0 ? n->itemCount : 1) * sizeof(Item));
     n->parent = static_cast<Native*>(parentNative);
+    // Without a dialog of ours under it, the dialog belongs to the host's window, if the host
+    // named one (the state holds it until the dialog opens and takes its place).
+    UiState* state = w->state;
+    if (n->parent == nullptr && state != nullptr && state->parentWindow != nullptr &&
+        !Ui_Dlg_IsOpen(state, state->parentWindow)) {
+        n->hostWindow =
+            static_cast<unsigned long>(reinterpret_cast<uintptr_t>(state->parentWindow));
+    }
     // The widget that has the focus in the parent gets it back when this dialog closes.
     Fl_Widget* focus = Fl::focus();
     if (n->parent != nullptr && focus != nullptr && focus->window() == n->parent->window) {
@@ -128,9 +140,99 @@ Native* Front(UiState* state) {
 
 void TimerFired(void* data);
 
+// X errors met while the binding works on windows of another program (the host's), which may
+// have gone meanwhile: counted, not reported (FLTK would print each one).
+int gForeignErrors = 0;
+int CountForeignError(Display*, XErrorEvent*) {
+    ++gForeignErrors;
+    return 0;
+}
+class ForeignRequests {
+   public:
+    ForeignRequests() {
+        XSync(fl_display, False);
+        gForeignErrors = 0;
+        old_ = XSetErrorHandler(CountForeignError);
+    }
+    ~ForeignRequests() {
+        XSync(fl_display, False);
+        XSetErrorHandler(old_);
+    }
+    // Whether any request so far failed.
+    bool Failed() {
+        XSync(fl_display, False);
+        return gForeignErrors != 0;
+    }
+
+   private:
+    XErrorHandler old_;
+};
+
+// Keeps the host's window from the pointer while the dialog is open over it, as Windows keeps a
+// modal dialog's owner disabled: an input-only child over the whole of the host's window takes
+// every press there (which brings our dialog to the front, HostCoverPressed) and lets nothing
+// through to the host's own windows. The host's keyboard is the window manager's to redirect
+// (a modal transient window takes the focus from its owner).
+void CoverHost(Native* n) {
+    XSetWindowAttributes a{};
+    a.event_mask = ButtonPressMask;
+    a.do_not_propagate_mask = ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                              ButtonMotionMask | KeyPressMask | KeyReleaseMask;
+    ForeignRequests quiet;
+    const Window cover =
+        XCreateWindow(fl_display, n->hostWindow, 0, 0, 0x7FFF, 0x7FFF, 0, 0, InputOnly,
+                      CopyFromParent, CWEventMask | CWDontPropagate, &a);
+    XMapRaised(fl_display, cover);
+    if (quiet.Failed()) {
+        XDestroyWindow(fl_display, cover);
+        return;
+    }
+    n->hostCover = cover;
+}
+
+// What a window manager reads when the window is mapped: its class (the host program's name and
+// the application's, so that a desktop tells our windows from the host's and from other FLTK
+// programs') and, for a dialog straight over the host's window, that it belongs to that window
+// and keeps it waiting (transient for it, modal), so that it stays above it. FLTK maps a window
+// as it creates it; the server is held meanwhile, so that the window manager finds these
+// properties when it first sees the window.
+void ShowWindow(Native* n) {
+    if (n->hostWindow != 0) {
+        ForeignRequests quiet;
+        XWindowAttributes host;
+        if (!XGetWindowAttributes(fl_display, n->hostWindow, &host) || quiet.Failed()) {
+            n->hostWindow = 0;  // not a window (any more): the dialog stands alone
+        }
+    }
+    XGrabServer(fl_display);
+    n->window->show();
+    const Window xid = fl_xid(n->window);
+    if (xid != 0) {
+        XClassHint hint;
+        hint.res_name = program_invocation_short_name;
+        hint.res_class = n->ui->state->appName;
+        XSetClassHint(fl_display, xid, &hint);
+        if (n->hostWindow != 0) {
+            XSetTransientForHint(fl_display, xid, n->hostWindow);
+            const Atom state = XInternAtom(fl_display, "_NET_WM_STATE", False);
+            Atom modal = XInternAtom(fl_display, "_NET_WM_STATE_MODAL", False);
+            XChangeProperty(fl_display, xid, state, XA_ATOM, 32, PropModeAppend,
+                            reinterpret_cast<unsigned char*>(&modal), 1);
+            CoverHost(n);
+        }
+    }
+    XUngrabServer(fl_display);
+    XFlush(fl_display);
+}
+
 void DestroyWindow(UiWindow* w) {
     Native* n = N(w);
     if (n == nullptr) return;
+    if (n->hostCover != 0) {
+        ForeignRequests quiet;  // gone already when the host's window went
+        XDestroyWindow(fl_display, n->hostCover);
+        n->hostCover = 0;
+    }
     Fl::remove_timeout(TimerFired, n);
     Fl::remove_timeout(DeferredPaint, n);
     Fl::remove_timeout(DeferredSize, n);
@@ -158,7 +260,7 @@ bool Viewable(Fl_Window* window) {
 
 int32_t RunModal(UiWindow* w) {
     Native* n = N(w);
-    n->window->show();
+    ShowWindow(n);
     // Without a window manager X gives the keyboard to no new window, and keys would go to
     // whatever lies under the pointer: a dialog takes the keyboard once it is on the screen, as
     // a window manager would give it.
@@ -838,6 +940,24 @@ int32_t OpenUrl(const char* url, int32_t* code) {
     return Ui_Shell_Run("xdg-open", url, code);
 }
 
+// A press on the cover over the host's window: our dialog in front comes to the front, as
+// Windows brings up a modal dialog when its disabled owner is clicked.
+int HostCoverPressed(void* event, void*) {
+    const auto* e = static_cast<const XEvent*>(event);
+    if (e->type != ButtonPress) return 0;
+    auto* front = dynamic_cast<DialogWindow*>(Fl::modal());
+    if (front == nullptr || front->native_ == nullptr) return 0;
+    // The cover belongs to the first dialog of the chain the one in front stands on.
+    Native* first = front->native_;
+    while (first->parent != nullptr) first = first->parent;
+    if (first->hostCover == 0 || first->hostCover != e->xbutton.window) return 0;
+    const Window xid = fl_xid(front);
+    XRaiseWindow(fl_display, xid);
+    XSetInputFocus(fl_display, xid, RevertToPointerRoot, CurrentTime);
+    XFlush(fl_display);
+    return 1;
+}
+
 void MessageBox(const char* text, const char* caption) {
     Fl_Widget* focus = Fl::focus();
     fl_message_title(caption != nullptr ? caption : " ");
@@ -929,6 +1049,10 @@ int32_t Ui_Fltk_Install() {
     Fl::option(Fl::OPTION_FNFC_USES_GTK, false);
     fl_open_display();
     XCloseDisplay(probe);
+    // Windows FLTK makes itself (message boxes, the file chooser) are named after the host
+    // program, as ours are (ShowWindow), not FLTK's generic "FLTK".
+    Fl_Window::default_xclass(program_invocation_short_name);
+    Fl::add_system_handler(kolmara_fltk::HostCoverPressed, nullptr);
     Fl::visual(FL_RGB);
     // A current look: rounded, shaded buttons over the framework's light grey background.
     Fl::scheme("gtk+");

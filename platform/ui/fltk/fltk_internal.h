@@ -64,6 +64,11 @@ struct Native {
     uint8_t resizable;       // the person may resize the window within the range below
     int16_t minWidth, minHeight, maxWidth, maxHeight;
     int16_t lastV, lastH;  // the mouse at the last event of a tracked press
+    // The host's window under this dialog when no dialog of ours is (the handle the host gave,
+    // on X a window id), and the input-only window that keeps it from the pointer while this
+    // dialog is open; 0 for none.
+    unsigned long hostWindow;
+    unsigned long hostCover;
 };
 
 // Win32 virtual-key number of the key of the current FLTK event.
