@@ -43,5 +43,6 @@ size_t Os_BlockSize(void* block);
 // Milliseconds from an arbitrary start, never going back; wraps at 2^32.
 uint32_t Os_MonotonicMillis();
 // Starts program (looked up in the search path) with one argument, without a shell, and waits.
-// 0 when it could be run, with *exitCode its exit status; else the system's error number.
+// 0 when it could be run, with *exitCode its exit status; else the system's error number. What
+// the program prints goes nowhere: the caller tells of a failure in its own words.
 int Os_RunProgram(const char* program, const char* argument, int32_t* exitCode);

@@ -3,6 +3,7 @@
 // else /tmp; colour profiles live in /usr/share/color/icc.
 #include <dlfcn.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <malloc.h>
 #include <spawn.h>
@@ -131,8 +132,19 @@ int Os_RunProgram(const char* program, const char* argument, int32_t* exitCode) 
     *exitCode = -1;
     // argv is not const in the spawn interface; the strings are only read.
     char* argv[3] = {const_cast<char*>(program), const_cast<char*>(argument), nullptr};
+    // What the program prints is not the person's to read: a launcher that finds no browser
+    // prints pages of its own diagnostics, which a host that shows our stderr (the GIMP plug-in)
+    // would pass on. The caller says what failed, in its own words, from the exit status.
+    posix_spawn_file_actions_t quiet;
+    int error = posix_spawn_file_actions_init(&quiet);
+    if (error != 0) return error;
+    error = posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    if (error == 0) {
+        error = posix_spawn_file_actions_addopen(&quiet, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    }
     pid_t pid = 0;
-    int error = posix_spawnp(&pid, program, nullptr, nullptr, argv, environ);
+    if (error == 0) error = posix_spawnp(&pid, program, &quiet, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&quiet);
     if (error != 0) return error;
     int status = 0;
     pid_t waited;

@@ -9,6 +9,7 @@
 #include "platform/ui/dlg.h"
 #include "platform/ui/draw.h"
 #include "platform/ui/rect.h"
+#include "platform/ui_state.h"
 #include "resources/ids/dlg_alert.h"
 
 namespace {
@@ -54,6 +55,11 @@ int32_t Label(UiWindow* w, int16_t item, const char* label) {
 int32_t Init(UiWindow* w) {
     const Ui_AlertRecord* alert = AlertOf(w);
     if (alert == nullptr || alert->text == nullptr) return kStatusProblem;
+    // The box says whose it is: over a host's windows an untitled one could be anybody's.
+    Ui_Dlg* d = nullptr;
+    if (Ui_Dlg_Get(w, &d) == kStatusOk && d->state != nullptr && d->state->appName[0] != 0) {
+        Ui_Dlg_SetTitle(w, d->state->appName);
+    }
     if (alert->buttonCount < 2) Ui_Item_Show(w, kAlertSecond, 0);
     Ui_Item_SetText(w, kAlertText, alert->text);
     if (alert->detail != nullptr) Ui_Item_SetText(w, kAlertDetail, alert->detail);

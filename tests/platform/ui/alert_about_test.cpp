@@ -48,7 +48,8 @@ TEST_F(AlertBoxTest, OneButtonAlertsHideCancelFillBothTextsAndShowTheirIcon) {
          {Click(1)});
     Ui_Alert_SetStateRef(nullptr);
     EXPECT_EQ(Closed()->dialogId, 6000);
-    EXPECT_STREQ(Closed()->title, "");
+    // The template's caption is empty; the box says whose it is.
+    EXPECT_STREQ(Closed()->title, "Tintara Kolmara Pro");
     EXPECT_FALSE(Item(2).visible);
     EXPECT_STREQ(Item(3).text, "A file read error occurred");
     EXPECT_STREQ(Item(4).text, "Make sure the file has not been corrupted.");

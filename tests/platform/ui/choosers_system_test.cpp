@@ -1,8 +1,12 @@
 // File choosers (filters, default extensions, folders, the ICC profile check), cursors, opening a
 // web page and starting helper programs, and the rectangle helpers.
 #include <errno.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "platform/alert.h"
@@ -162,6 +166,28 @@ TEST(ShellRun, StartsProgramsWithoutAShellAndReportsTheirExit) {
     EXPECT_EQ(Ui_Shell_Run("kolmara-no-such-program", "x", &code), -2);
     EXPECT_EQ(code, ENOENT);
     EXPECT_EQ(Ui_Shell_Run(nullptr, "x", &code), -1);
+#if !defined(_WIN32)
+    // What the program prints reaches nobody (a launcher's pages of diagnostics would end up in
+    // a host's messages); its exit status still says it failed.
+    const char* tmp = std::getenv("TMPDIR");
+    std::string caught = std::string(tmp != nullptr ? tmp : "/tmp") + "/kolmara-output-XXXXXX";
+    const int file = mkstemp(caught.data());
+    ASSERT_GE(file, 0);
+    std::fflush(stderr);
+    const int saved = dup(STDERR_FILENO);
+    dup2(file, STDERR_FILENO);
+    const int32_t status = Ui_Shell_Run("ls", "/kolmara-no-such-folder", &code);
+    std::fflush(stderr);
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+    close(file);
+    EXPECT_EQ(status, -2);
+    EXPECT_NE(code, 0);
+    struct stat written {};
+    ASSERT_EQ(stat(caught.c_str(), &written), 0);
+    EXPECT_EQ(written.st_size, 0);
+    unlink(caught.c_str());
+#endif
 }
 
 TEST_F(ChooserTest, WebPageFailureDescribesTheBrowserAlertForItsCaller) {
