@@ -86,7 +86,18 @@ int32_t ReadoutAverage(const IPImage* image, const Huegrid* transform, int32_t x
     for (int c = 0; c < 3; ++c) {
         one.channel[c] = wide ? static_cast<void*>(&codes16[c]) : static_cast<void*>(&codes8[c]);
     }
-    return HgPixelThrough(&one, transform, 0, 0, rgb, nullptr);
+    uint16_t codes[3];
+    const int32_t status = HgPixelThrough(&one, transform, 0, 0, rgb, codes);
+    if (status != kStatusOk) return status;
+    // The preview shows 8-bit codes, and a 16-bit value as its high byte (the transform's 8-bit
+    // output and the unedited picture alike). A 16-bit reading is taken to that code too, so that
+    // the two columns compare what is shown: rounding 16-bit values otherwise reads an untouched
+    // image one code apart wherever the low byte is 128 or more.
+    const int32_t outSize = transform != nullptr ? transform->lut->outPixelSize : (wide ? 2 : 1);
+    if (outSize == 2) {
+        for (int c = 0; c < 3; ++c) rgb[c] = float(codes[c] >> 8) / 255.0f;
+    }
+    return kStatusOk;
 }
 
 int32_t ReadoutFigures(int32_t mode, const float rgb[3], int32_t figures[4], int32_t* count) {

@@ -14,7 +14,8 @@
 //
 // A reading averages the square's input codes first and then passes that one colour through
 // the transform, so a reading is exactly the transform of the pixels' average; the square is
-// cut to the image at its edges.
+// cut to the image at its edges. A 16-bit result is read as the 8-bit code the preview shows for
+// it (its high byte), whichever depth the transform gives, so that before and after compare alike.
 #pragma once
 
 #include <cstdint>

@@ -13,13 +13,16 @@
 // (the tone curves stay straight), so such a colour is stored as the plain neutral 0.5, 0.5, 0.5
 // and the "Toning" box shows off. The box and the parameters therefore always agree.
 #include <cmath>
+#include <cstring>
 
+#include "edit/edit_snapshot.h"
 #include "edit/window/define_color_dialog.h"
 #include "edit/window/memory_color_dialog.h"
 #include "edit/window/memory_info.h"
 #include "edit/window/swatch.h"
 #include "edit/window/window_internal.h"
 #include "engine/sampling.h"
+#include "platform/mem.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dlg.h"
 #include "platform/ui/rect.h"
@@ -40,6 +43,27 @@ struct DefinitionEdit {
 bool AltDown(UiWindow* dialog) {
     Ui_Dlg* d = nullptr;
     return Ui_Dlg_Get(dialog, &d) == kStatusOk && d->alt != 0;
+}
+
+// A dialog that edits the live parameters as the person works in it begins its change before
+// it opens (it changes the parameters at once), keeping the undo state before that aside: a
+// dialog that comes to nothing (Cancel puts everything back) is no step, and Undo then stays as
+// it was, still taking back the step before, instead of being enabled to take back nothing.
+void BeginDialogChange(EditingWindow* win, EditSnapshot* earlier) {
+    *earlier = win->es->undo;
+    EditSnapshotTake(win->es, &win->es->undo);
+}
+
+void SettleDialogChange(EditingWindow* win, const EditSnapshot& earlier) {
+    EditState* es = win->es;
+    if (std::memcmp(&es->editPars, &es->undo.pars, sizeof(EditPars)) == 0) {
+        es->undo = earlier;
+        return;
+    }
+    if (win->undoReady == 0) {
+        win->undoReady = 1;
+        Ui_Item_Enable(win->dialog, kEditorUndo, 1);
+    }
 }
 
 // The definitions and memory colours of the run into the preferences record.
@@ -114,9 +138,12 @@ int32_t EditDefinition(EditingWindow* win, int32_t kind, bool* accepted) {
 // Colour-cast tab, "Preferences...": the neutral definition. The dialog sets it at once and the
 // preview follows on every complete change; "Cancel" there puts everything back.
 int32_t NeutralPreferences(EditingWindow* win) {
-    EditorBeginChange(win);
+    EditSnapshot earlier;
+    BeginDialogChange(win, &earlier);
     bool accepted = false;
-    return EditDefinition(win, kColorDefNeutral, &accepted);
+    const int32_t status = EditDefinition(win, kColorDefNeutral, &accepted);
+    SettleDialogChange(win, earlier);
+    return status;
 }
 
 // "B/W" and "Sepia": Alt-click edits the definition; a plain click tones the image with it and
@@ -139,10 +166,12 @@ int32_t ToneWith(EditingWindow* win, int32_t kind, Ui_Failure* failure) {
 
 // The toning colour in its dialog; afterwards a grey is the plain neutral and the box follows.
 int32_t EditToneColor(EditingWindow* win, Ui_Failure* failure) {
-    EditorBeginChange(win);
+    EditSnapshot earlier;
+    BeginDialogChange(win, &earlier);
     bool accepted = false;
     const int32_t status = EditDefinition(win, kColorDefToning, &accepted);
     NormaliseToneColor(&win->es->editPars);
+    SettleDialogChange(win, earlier);
     if (status != kStatusOk) Ui_Fail(failure, status, kPhraseEditColor);
     return Rebuild(win, status, failure);
 }

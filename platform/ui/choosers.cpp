@@ -167,8 +167,16 @@ int32_t Ui_Choose_Save(UiState* state, const char* title, const char* prompt, co
     if (!(kUiFileHuegrid <= kind && kind <= kUiFileData)) return kStatusProblem;
     char ext[256];
     Ui_ResToCString(state, kSaveKinds[kind].extensionId, ext);
-    return Choose(state, kUiChooseSave, title, prompt, kSaveKinds[kind].filterId, folder, ext,
-                  path);
+    // The name offered carries the kind's extension, as the chooser's filter shows it (a name
+    // offered as "photoPars" under "Text (*.txt)" looks like another kind of file); one too long
+    // for it is offered as it is. The caller's path changes only with an answer.
+    char offered[kPathSize];
+    Str_CopyBounded(offered, sizeof offered, path);
+    if (Ui_Path_FileName(offered)[0] != 0) Ui_Path_AddDefaultExtension(offered, kPathSize, ext);
+    const int32_t status = Choose(state, kUiChooseSave, title, prompt, kSaveKinds[kind].filterId,
+                                  folder, ext, offered);
+    if (status == kStatusOk) Str_CopyBounded(path, kPathSize, offered);
+    return status;
 }
 
 int32_t Ui_Choose_SaveType(UiState* state, const char* title, const char* prompt,

@@ -154,6 +154,7 @@ struct UiHeadlessChooser {
     int32_t filterIndex;
     char defaultExt[kUiHeadlessText];
     uint8_t confirmOverwrite;
-    char prompt[kUiHeadlessText];  // "" when none
+    char prompt[kUiHeadlessText];   // "" when none
+    char offered[kUiHeadlessText];  // the path the chooser started with (a save's proposed name)
 };
 const UiHeadlessChooser* Ui_Headless_LastChooser();

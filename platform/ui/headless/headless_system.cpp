@@ -44,9 +44,10 @@ void Beep() {
     ++gBeeps;
 }
 
-void RememberChooser(const Ui_ChooserRequest* request) {
+void RememberChooser(const Ui_ChooserRequest* request, const char* offered) {
     UiHeadlessChooser& c = gLastChooser;
     c = UiHeadlessChooser{};
+    Str_CopyBounded(c.offered, sizeof c.offered, offered);
     c.kind = request->kind;
     c.filterIndex = request->filterIndex;
     c.confirmOverwrite = request->confirmOverwrite;
@@ -71,7 +72,7 @@ void RememberChooser(const Ui_ChooserRequest* request) {
 
 int32_t Choose(UiState*, const Ui_ChooserRequest* request, char* path) {
     ++gChooserCalls;
-    RememberChooser(request);
+    RememberChooser(request, path);
     if (!Scripted()) {
         std::fprintf(stderr, "No display to choose a file on: cancelled.\n");
         return kStatusCancelled;

@@ -437,10 +437,14 @@ TEST_F(EditingWindowTest, SaveCustomWritesTheSettingsAndRemembersTheFolder) {
     std::filesystem::create_directories(folder);
     Str_CopyBounded(prefs_->customFolder, sizeof prefs_->customFolder, folder.c_str());
     const std::string chosen = root_ + "/mine.txt";
+    window_.documentName = "coffee.tif";
     Run({Click(kEditorAllKeenhue), Click(kEditorSaveCustom), Choose(chosen.c_str()),
          Click(kEditorCancel)});
     const UiHeadlessChooser* c = Ui_Headless_LastChooser();
     EXPECT_STREQ(c->title, "Save Custom Settings");
+    // The name offered is the document's with the text file's extension, as the filter shows.
+    EXPECT_EQ(std::string(c->offered), folder + "coffeePars.txt");
+    EXPECT_STREQ(c->lastPattern, "*.txt");
     EXPECT_EQ(std::string(prefs_->customFolder), root_ + "/");
     EditPars read = es_->editPars;
     read.contrast = 0.1f;

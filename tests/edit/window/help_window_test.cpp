@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <string>
 
@@ -176,6 +177,31 @@ TEST_F(HelpTest, TheStartUpGuidesBoxEditsTheGuidePreference) {
     EXPECT_EQ(showGuide_, 0);
     ASSERT_EQ(Show(kTopicOverview, {Click(kHelpOk)}), 0);
     EXPECT_EQ(showGuide_, 0);
+}
+
+TEST_F(HelpTest, TheEditingWindowsTopicsNameItsButtonAsItReads) {
+    // The editing window has no OK button: the guide and the overview must say what the button
+    // reads ("Edit Image", from the string table), or a person looks for a button that is not
+    // there.
+    char button[256];
+    Ui_ResToCString(state_, kStrOkEditImage, button);
+    for (int32_t topic : {kTopicOverview, kTopicStartUpGuide}) {
+        std::string text;
+        ASSERT_EQ(Show(topic, {Call([&](UiWindow* w) {
+                                   for (const UiHeadlessText& t : Look(w).texts)
+                                       text += std::string(t.text) + " ";
+                               }),
+                               Click(kHelpOk)}),
+                  0);
+        std::string words = " ";  // the text with every line break a space
+        for (char c : text) words += c == '\n' ? ' ' : c;
+        EXPECT_NE(words.find(button), std::string::npos) << topic << ": " << words;
+        for (size_t at = words.find("OK"); at != std::string::npos; at = words.find("OK", at + 1)) {
+            const bool word = !std::isalpha(static_cast<unsigned char>(words[at - 1])) &&
+                              !std::isalpha(static_cast<unsigned char>(words[at + 2]));
+            EXPECT_FALSE(word) << topic << ": " << words;
+        }
+    }
 }
 
 TEST_F(HelpTest, TheGuideButtonsOpenThePagesBesideTheModule) {

@@ -194,6 +194,26 @@ TEST_F(WindowColorToolsTest, NeutralPreferencesLetKeenhueFollowAndCancelKeepsHan
     EXPECT_EQ(std::memcmp(&es_->colorDefs, &defs, sizeof defs), 0);
 }
 
+TEST_F(WindowColorToolsTest, ACancelledDefinitionIsNoStepForUndo) {
+    // Nothing done yet: cancelling the neutral's (colour tab) or the toning colour's (hue tab)
+    // dialog leaves Undo disabled.
+    std::vector<int> undoEnabled;
+    auto undo = [&](UiWindow* w) { undoEnabled.push_back(Item(w, kEditorUndo).enabled); };
+    Run({Click(kEditorNeutralPrefs), InDefine(Click(kDefineColorCancel)), Call(undo),
+         Click(kEditorCancel)});
+    es_->currentTab = 3;
+    Run({Click(kEditorToningSwatch), InDefine(Click(kDefineColorCancel)), Call(undo),
+         Click(kEditorCancel)});
+    EXPECT_EQ(undoEnabled, (std::vector<int>{0, 0}));
+
+    // A step, then a cancelled definition: Undo still takes back the step.
+    const EditPars before = es_->editPars;
+    Run({Click(kEditorBlackWhite), Click(kEditorToningSwatch), InDefine(Click(kDefineColorCancel)),
+         Call(undo), Click(kEditorUndo), Click(kEditorCancel)});
+    EXPECT_EQ(undoEnabled.back(), 1);
+    EXPECT_TRUE(Same(es_->editPars, before));
+}
+
 TEST_F(WindowColorToolsTest, MemoryColourButtonMovesTheActiveHandleTowardsTheSlot) {
     // Without samples the buttons stay disabled.
     es_->currentTab = 3;

@@ -1,16 +1,21 @@
-// A correction made in the editing window, replayed without it: the whole module in-process
-// against the strip host, the window driven through the headless binding as a person would
-// drive it, the run's recorded action played back on preferences of another user.
+// The editing window over the whole module in-process against the strip host, driven through the
+// headless binding as a person would drive it.
 //
-// For every kind of change the window makes (start buttons, clicks in the preview on each tab,
-// drags of each tab's sliders and handles, the hue ring, colour definitions, memory colours,
-// sharpening and noise removal, linear data), at 8 and 16 bits: the replay gives the window
-// run's bytes, and leaves the replaying user's preferences as they were, except that the
-// previous settings become what the replay applied.
+// A correction made in the window, replayed without it on the preferences of another user: for
+// every kind of change the window makes (start buttons, clicks in the preview on each tab, drags
+// of each tab's sliders and handles, the hue ring, colour definitions, memory colours, sharpening
+// and noise removal, linear data), at 8 and 16 bits, the replay gives the window run's bytes and
+// leaves the replaying user's preferences as they were, except that the previous settings become
+// what the replay applied.
+//
+// The pointer's readout over an image nothing was done to shows the same before and after, at
+// both depths.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -23,6 +28,7 @@
 #include "host/plugin.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/headless/headless.h"
+#include "platform/ui/rect.h"
 #include "resources/ids/dlg1000.h"
 #include "resources/ids/dlg1008.h"
 #include "resources/ids/dlg1009.h"
@@ -106,6 +112,24 @@ class Script {
             TabBarTabRect(&bar, tab, &r);
             return PointIn(r, 0.5, 0.7);
         });
+    }
+
+    // The pointer moved to (fx, fy) of the image in the preview.
+    void Point(double fx, double fy) {
+        const StripHost* host = host_;
+        const size_t at = events_.size();
+        std::vector<UiScriptEvent>* events = &events_;
+        Add(Call([=](UiWindow* w) {
+            Ui_Rect r;
+            ASSERT_EQ(Ui_Item_GetRect(w, kEditorPreviewImage, &r), 0);
+            const int32_t pw = host->displayed.width, ph = host->displayed.height;
+            const int32_t left = r.left + 1 + (r.right - r.left - 2 - pw) / 2;
+            const int32_t top = r.top + 1 + (r.bottom - r.top - 2 - ph) / 2;
+            (*events)[at + 1] =
+                ui_testing::Move(int16_t(top + int32_t(fy * ph)), int16_t(left + int32_t(fx * pw)));
+        }));
+        Add(Idle(0));
+        Add(Idle(1));
     }
 
     const std::vector<UiScriptEvent>& Events() const { return events_; }
@@ -262,7 +286,7 @@ std::vector<Change> Changes() {
     };
 }
 
-class WindowReplayTest : public strip_host::ModuleTest {
+class WindowRunTest : public strip_host::ModuleTest {
    protected:
     // The preferences of the person who works in the window: every tool starts reset.
     void WriterPrefs(const std::function<void(Prefs&)>& edit) {
@@ -298,7 +322,7 @@ class WindowReplayTest : public strip_host::ModuleTest {
     }
 };
 
-TEST_F(WindowReplayTest, EveryWindowCorrectionReplaysExactlyWithoutTheWindow) {
+TEST_F(WindowRunTest, EveryWindowCorrectionReplaysExactlyWithoutTheWindow) {
     for (const int32_t depth : {8, 16}) {
         const Image scene = Scene(depth);
         std::vector<std::vector<uint16_t>> results;
@@ -355,7 +379,7 @@ TEST_F(WindowReplayTest, EveryWindowCorrectionReplaysExactlyWithoutTheWindow) {
     }
 }
 
-TEST_F(WindowReplayTest, AReplayWithItsWindowOpensOnTheRecordedCorrection) {
+TEST_F(WindowRunTest, AReplayWithItsWindowOpensOnTheRecordedCorrection) {
     // "Edit Image" at once on the replayed action's window applies what the action recorded.
     const Image scene = Scene(8);
     WriterPrefs({});
@@ -381,7 +405,7 @@ TEST_F(WindowReplayTest, AReplayWithItsWindowOpensOnTheRecordedCorrection) {
     EXPECT_EQ(replayed.dest.samples, windowed.dest.samples);
 }
 
-TEST_F(WindowReplayTest, AFailedReplayLeavesThePreviousSettings) {
+TEST_F(WindowRunTest, AFailedReplayLeavesThePreviousSettings) {
     // A replay the person cancels (here: its window's Cancel) keeps the previous settings as
     // they were, never the defaults or the action's. (The host throws away what a cancelled run
     // left in its buffers.)
@@ -407,6 +431,64 @@ TEST_F(WindowReplayTest, AFailedReplayLeavesThePreviousSettings) {
     EXPECT_EQ(replayed.Run(false), userCanceledErr);
     Ui_Headless_SetScript(nullptr, 0);
     EXPECT_EQ(Vector(ReadPrefsFile()->previousSettings), mine);
+}
+
+// The "before/after" figures of the readouts' pointer column, as last drawn.
+std::vector<std::pair<int, int>> PointerColumn(UiWindow* w) {
+    const UiHeadlessWindow* hw = Ui_Headless_Window(w);
+    Ui_Rect box;
+    Ui_Item_GetRect(w, kEditorReadouts, &box);
+    const UiHeadlessText* heading = nullptr;
+    for (int32_t i = 0; i < hw->textCount; ++i) {
+        const UiHeadlessText& t = hw->texts[i];
+        if (std::strcmp(t.text, "Pointer") == 0 &&
+            Ui_Rect_ContainsPoint(&box, t.rect.top, t.rect.left)) {
+            heading = &t;
+        }
+    }
+    std::vector<std::pair<int, int>> rows;
+    if (heading == nullptr) return rows;
+    for (int32_t i = 0; i < hw->textCount; ++i) {
+        const UiHeadlessText& t = hw->texts[i];
+        int a = 0, b = 0;
+        // Texts are centred in their column.
+        if (std::abs((t.rect.left + t.rect.right) - (heading->rect.left + heading->rect.right)) <=
+                2 &&
+            t.rect.top > heading->rect.top &&
+            Ui_Rect_ContainsPoint(&box, t.rect.top, t.rect.left) &&
+            std::sscanf(t.text, "%d/%d", &a, &b) == 2) {
+            rows.push_back({a, b});
+        }
+    }
+    // Only the last drawing counts.
+    if (rows.size() > 3) rows.erase(rows.begin(), rows.end() - 3);
+    return rows;
+}
+
+TEST_F(WindowRunTest, OverAnUntouchedImageThePointerReadsTheSameBeforeAndAfter) {
+    for (const int32_t depth : {8, 16}) {
+        SCOPED_TRACE(depth);
+        WriterPrefs({});
+        const Image scene = Scene(depth);
+        StripHost h(scene);
+        Script script(&h);
+        std::vector<std::vector<std::pair<int, int>>> read;
+        for (const double fx : {0.1, 0.3, 0.55, 0.8, 0.95}) {
+            for (const double fy : {0.2, 0.5, 0.8}) {
+                script.Point(fx, fy);
+                script.Add(Call([&](UiWindow* w) { read.push_back(PointerColumn(w)); }));
+            }
+        }
+        script.Click(kEditorCancel);
+        Ui_Headless_SetScript(script.Events().data(), int32_t(script.Events().size()));
+        EXPECT_EQ(h.Run(), userCanceledErr);
+        Ui_Headless_SetScript(nullptr, 0);
+        ASSERT_EQ(read.size(), 15u);
+        for (const auto& column : read) {
+            ASSERT_EQ(column.size(), 3u);
+            for (const auto& [before, after] : column) EXPECT_EQ(before, after);
+        }
+    }
 }
 
 }  // namespace
