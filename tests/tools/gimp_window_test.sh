@@ -147,8 +147,19 @@ sleep 1
 shot "gimp_click_into_image.png"
 [ "$(xdotool getactivewindow)" = "$win" ] ||
   fail "after a click into GIMP's image the active window is $(xdotool getactivewindow), not the filter's"
-stacking=$(xprop -root _NET_CLIENT_LIST_STACKING | tr -d ',' | awk '{print $NF}')
-[ "$((stacking))" = "$((win))" ] || fail "the filter's window is not on top: $(xprop -root _NET_CLIENT_LIST_STACKING)"
+# Above the image's window in the window manager's stacking (bottom first). Not necessarily on
+# top of everything: a script's interactive run has GIMP show its own progress window, which
+# may stay above both.
+wi=0 oi=0 n=0
+for id in $(xprop -root _NET_CLIENT_LIST_STACKING | sed 's/.*# //' | tr -d ','); do
+  n=$((n + 1))
+  [ "$((id))" = "$((win))" ] && wi=$n
+  [ "$((id))" = "$((owner))" ] && oi=$n
+done
+order=below
+[ "$oi" -gt 0 ] && [ "$wi" -gt "$oi" ] && order=above
+[ "$order" = above ] ||
+  fail "the filter's window is not above GIMP's image window: $(xprop -root _NET_CLIENT_LIST_STACKING)"
 xdotool windowmove "$win" 0 0
 sleep 1
 click "$win" $keenhue_x $keenhue_y

@@ -202,11 +202,22 @@ std::string WindowDisplay() {
 }
 
 // GIMP's window of the image the filter was chosen for (the display its menu was used in), as the
-// X window id the module's window is made transient for; 0 when there is none (a script's run
-// on an image without a display).
+// X window id the module's window is made transient for; 0 when GIMP has no image window at all.
+// A script that runs the filter interactively names no display (GIMP passes none when the call
+// did not come from a display's menu): the window then belongs to the image window opened last,
+// which is the one a script that opens a display and runs the filter on it has just made. GIMP
+// numbers displays upwards from 1 in a session and cannot say which image a display shows, so
+// the numbers are tried in turn; the first thousands cover any session a person works through.
 uintptr_t ImageWindow() {
-    const gint32 display = gimp_default_display();
-    if (display < 1 || !gimp_display_is_valid(display)) return 0;
+    constexpr gint32 kDisplaysTried = 4096;
+    gint32 display = gimp_default_display();
+    if (display < 1 || !gimp_display_is_valid(display)) {
+        display = 0;
+        for (gint32 id = 1; id <= kDisplaysTried; ++id) {
+            if (gimp_display_is_valid(id)) display = id;
+        }
+        if (display == 0) return 0;
+    }
     const gint handle = gimp_display_get_window_handle(display);
     return handle > 0 ? uintptr_t(handle) : 0;
 }

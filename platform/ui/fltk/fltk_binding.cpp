@@ -952,6 +952,19 @@ int HostCoverPressed(void* event, void*) {
     while (first->parent != nullptr) first = first->parent;
     if (first->hostCover == 0 || first->hostCover != e->xbutton.window) return 0;
     const Window xid = fl_xid(front);
+    // Under a window manager our window sits in its frame, which a raise of our own window does
+    // not move, and the click itself has the manager raise the host's window: the manager is
+    // asked to activate ours (as the click's consequence, with its time). Without a manager the
+    // raise and the focus do it.
+    XEvent activate{};
+    activate.xclient.type = ClientMessage;
+    activate.xclient.window = xid;
+    activate.xclient.message_type = XInternAtom(fl_display, "_NET_ACTIVE_WINDOW", False);
+    activate.xclient.format = 32;
+    activate.xclient.data.l[0] = 1;  // from an application
+    activate.xclient.data.l[1] = long(e->xbutton.time);
+    XSendEvent(fl_display, RootWindow(fl_display, fl_screen), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &activate);
     XRaiseWindow(fl_display, xid);
     XSetInputFocus(fl_display, xid, RevertToPointerRoot, CurrentTime);
     XFlush(fl_display);
