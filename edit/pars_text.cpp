@@ -1,6 +1,7 @@
 // The whole custom settings file; see pars_text.h.
 #include "edit/pars_text.h"
 
+#include "edit/export/export_file.h"
 #include "edit/settings_text.h"
 #include "edit/text_lines.h"
 #include "platform/format.h"
@@ -107,14 +108,17 @@ int32_t WriteParsText(const EditPars* p, const char* path) {
     if (p == nullptr) return kStatusProblem;
     int32_t status = SpecFor(path, &spec);
     if (status != kStatusOk) return status;
-    // A file is left whole or not at all; one that could not even be opened is not ours to
-    // remove.
-    status = HgWriteSettings(p, &spec);
-    if (status == kStatusFileWrite) FLDelete(&spec);
+    // Written whole beside the file and renamed over it (export_file.h): a failure leaves the
+    // user's file as it was, and a program reading it meanwhile (a batch run loading custom
+    // settings) never finds it half-written.
+    ExportTarget target;
+    status = ExportTargetBegin(&target, nullptr, path);
     if (status != kStatusOk) return status;
-    status = AppendSharpenNoise(p->sharpenNoise, &spec);
-    if (status != kStatusOk) FLDelete(&spec);
-    return status;
+    FLSpec temp;
+    FLSpecDisk(&temp, target.temp);
+    status = HgWriteSettings(p, &temp);
+    if (status == kStatusOk) status = AppendSharpenNoise(p->sharpenNoise, &temp);
+    return ExportTargetFinish(&target, status);
 }
 
 int32_t ReadParsText(const char* path, EditPars* p) {

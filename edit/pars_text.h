@@ -18,9 +18,10 @@
 
 #include "engine/edit_pars.h"
 
-// Writes the file at path (created or replaced); a file that could not be written whole is
-// removed. -1 for a null argument, a path of more than 255 characters or a record that fails the
-// parameter check; a file-layer status otherwise.
+// Writes the file at path (created or replaced) through a temporary file beside it that is
+// renamed over it when complete: a failure leaves the file at path as it was. -1 for a null
+// argument, a path of more than 255 characters or a record that fails the parameter check; -4
+// when no file can be made in the folder; a file-layer status otherwise.
 int32_t WriteParsText(const EditPars* editPars, const char* path);
 
 // Reads the file at path into editPars: the colour part (settings_text.h) and, when the file

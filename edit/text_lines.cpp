@@ -1,6 +1,7 @@
 // Small text files of the edit model; see text_lines.h.
 #include "edit/text_lines.h"
 
+#include "edit/export/export_file.h"
 #include "platform/mem.h"
 
 namespace {
@@ -66,15 +67,13 @@ int32_t TextWriteFile(const char* path, const char* text) {
     if (text == nullptr) return kStatusProblem;
     int32_t status = SpecFor(path, &spec);
     if (status != kStatusOk) return status;
-    FLFile file;
-    status = FLOpen(&file, &spec, kFLWrite);
-    if (status != kStatusOk) return status;
-    int32_t n = int32_t(Str_Length(text));
-    status = FLWrite(&file, text, &n);
-    int32_t closed = FLClose(&file);
-    if (status == kStatusOk) status = closed;
-    if (status != kStatusOk) FLDelete(&spec);
-    return status;
+    // Written whole beside the file and renamed over it (export_file.h): a failure leaves the
+    // user's file as it was, and a reader meanwhile finds the old file or the new one.
+    ExportTarget target;
+    status = ExportTargetBegin(&target, nullptr, path);
+    if (status == kStatusOk) status = ExportTargetOpen(&target);
+    if (status == kStatusOk) status = ExportTargetWrite(&target, text, uint32_t(Str_Length(text)));
+    return ExportTargetFinish(&target, status);
 }
 
 const char* TextFieldAt(const char* line, int n) {

@@ -2,7 +2,8 @@
 //
 // The colour-definition and memory-colour files are a line or two of text. They are read with
 // the file layer's line reader (any line-end convention) and written with line feeds only. A
-// file is written whole or not at all: a failed write removes the partial file.
+// file is written whole or not at all: into a temporary file beside it that is renamed over it
+// when complete, so that a failed write leaves the old file and a reader never sees half of one.
 #pragma once
 
 #include <cstdint>

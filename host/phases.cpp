@@ -5,6 +5,7 @@
 #include "host/plugin.h"
 #include "host/rects.h"
 #include "host/scripting.h"
+#include "platform/file.h"
 #include "platform/mem.h"
 #include "platform/prefs_file.h"
 #include "platform/resources.h"
@@ -41,6 +42,13 @@ bool OpenPhaseBlocks(bool createWhenMissing) {
 
 namespace {
 
+// Whether the preferences file is there (a file, a folder, a link).
+bool PreferencesFileExists() {
+    FLSpec spec;
+    FLSpecDisk(&spec, gPrefsPath);
+    return FLExists(&spec);
+}
+
 // A damaged file (cut short, unreadable part-way, an entry not in the format) would otherwise end
 // every run until the user found and deleted it. What was read before the damage stays in the
 // record, the rest keeps the values it had; the file is kept beside a fresh one as it was, the
@@ -76,6 +84,13 @@ int32_t ReadPreferences(Ui_Failure* failure) {
     // A damaged file is told once, as a whole; the entries repaired before the damage are part
     // of that story and not told one by one.
     if (Ui_Prefs_IsDamage(status)) return ReplaceDamagedPreferences(status, failure);
+    // No file, and the fresh one could not be written: the record holds the defaults, which is
+    // all a new file would have held, so the run goes on with them. The write at the end of the
+    // start phase meets the same failure and tells it, once.
+    if (status != kStatusOk && !PreferencesFileExists()) {
+        LogF("Preferences not written (error %d); the defaults are used", int(status));
+        return Ui_Fail(failure, kStatusOk, 0);
+    }
     // Each repaired entry is a notice of its own, since the reading went on after it. A refused
     // entry ended the reading: it is the failure, and says more than the file's name would.
     Ui_Failure notice;

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "platform/os.h"
 #include "platform/paths.h"
 
 namespace {
@@ -36,17 +37,14 @@ int32_t Ui_Debug_Log(uint8_t flag, const char* text) {
         Ui_MessageBox("Ui_Debug_Log: Ui__Path_SetToDebugLog error", " ");
         return status;
     }
-    // Opened and closed for every line so that the file is complete at every moment.
-    FILE* f = std::fopen(path, "ab");
-    if (f == nullptr) {
+    // Opened and closed for every line so that the file is complete at every moment, and the line
+    // with its line feed written in one step at the end, so that the lines of processes logging
+    // at once (a batch of runs, the editor and a tool) never run into each other.
+    if (Os_AppendLine(path, text) != 0) {
         Ui_MessageBox("Ui_Debug_Log: fopen error", " ");
         Ui_MessageBox(path, " ");
         return kStatusFileOpen;
     }
-    std::fputs(text, f);
-    std::fputc('\n', f);
-    std::fflush(f);
-    std::fclose(f);
     return kStatusOk;
 }
 

@@ -1,8 +1,9 @@
 // The debug log and diagnostics notices.
 //
 // The log is the text file "LumetraDebug.txt" in the preferences folder. Each line is written by
-// opening the file for appending, writing the text and a line feed, flushing and closing, so the
-// file is complete at every moment and survives a crash of the host. Lines are written only when
+// opening the file for appending, writing the text and a line feed in one write and closing, so
+// the file is complete at every moment, survives a crash of the host, and lines that several
+// processes write at once never mix. Lines are written only when
 // the flag passed is 1: callers pass their UiState's diagnostics flag, or 1 to force a line
 // (memory-guard and leak reports).
 #pragma once

@@ -32,8 +32,52 @@ bool Os_ColorFolder(char* buffer, size_t capacity);
 // the platform library); false when the system cannot say or it does not fit.
 bool Os_ModuleFile(char* buffer, size_t capacity);
 // Renames from over to in one step, replacing a file at to: a reader sees the old file or the
-// new one, never a mixture or none. 0, or the system's error number.
+// new one, never a mixture or none. 0, or the system's error number. On Windows a target that
+// another process has open cannot be replaced; the call tries again for about two seconds
+// before it gives up (readers of our files hold them for milliseconds).
 int Os_ReplaceFile(const char* from, const char* to);
+// Whether an error number of Os_ReplaceFile says that there was no room on the disk (as
+// opposed to a file in use, a missing folder or a refused permission).
+bool Os_ErrorIsDiskFull(int error);
+// Makes an empty file at path only when nothing is there, in one step, so that two processes
+// looking for a free name can never both take the same one. 0 when made; the system's error
+// number otherwise (Os_ErrorIsExisting says whether something was there).
+int Os_CreateNewFile(const char* path);
+bool Os_ErrorIsExisting(int error);
+// Appends text and a line feed to the file at path (made when missing) as one write at the
+// file's end, so that lines that processes write at once never run into each other. 0, or the
+// system's error number. On Windows a line of more than 8 KB goes in two writes.
+int Os_AppendLine(const char* path, const char* text);
+
+// This process's id, and whether a process of the id runs (true when the system cannot say:
+// only a process known to be gone counts as gone).
+uint32_t Os_ProcessId();
+bool Os_ProcessRunning(uint32_t pid);
+// Removes the files of folder (ending with a separator) whose names are prefix, a decimal
+// process id and suffix, when that process is not this one and no longer runs: what writers
+// killed before they could clean up left behind. Other names are never touched. The number of
+// files removed.
+int Os_RemoveOrphans(const char* folder, const char* prefix, const char* suffix);
+
+// An advisory lock on a file of its own (made when missing and never removed), for writers that
+// must not run at the same moment. Waits up to timeoutMillis. The system lets go of the lock
+// when its process ends, also when it is killed, so no lock can be left stuck. A handle above 0,
+// or 0 when the lock could not be had in time (the caller may go on without it).
+intptr_t Os_LockFile(const char* path, uint32_t timeoutMillis);
+void Os_UnlockFile(intptr_t lock);
+// Waits a number of milliseconds.
+void Os_Sleep(uint32_t millis);
+
+// Holds back the interrupt signals (SIGINT, SIGTERM, SIGHUP) of the calling thread while a file
+// is replaced, so that a host which ends its process on one of them cannot leave the temporary
+// file behind: a signal that arrives meanwhile is delivered when they are let go. On Windows
+// nothing is held (the console's handler runs on a thread of its own); what a writer ended there
+// leaves behind, the next writer removes (Os_RemoveOrphans).
+struct OsHeldInterrupts {
+    alignas(8) unsigned char saved[128];
+};
+void Os_HoldInterrupts(OsHeldInterrupts* held);
+void Os_ReleaseInterrupts(const OsHeldInterrupts* held);
 // Whether two paths name the same existing file, also when reached by two names (a link, "./",
 // another case of letters on Windows): the file's identity, not its name, is compared. False
 // when either does not exist.

@@ -144,14 +144,45 @@ int32_t Ui_Path_SetToTempFile(UiState* state, const char* folder, char* out, int
     if (out != folder) Mem_Copy(out, folder, folderLength + 1);
     for (int32_t n = 0; n < 999999; ++n) {
         Ui_FormatPhrase(out + folderLength, size_t(capacity) - folderLength, pattern, n);
-        FLSpec spec;
-        FLSpecDisk(&spec, out);
-        FLFile file;
-        if (FLOpen(&file, &spec, kFLRead) != kStatusOk) return kStatusOk;
-        FLClose(&file);
+        // Taking the name by making the file: a name only found free could be found free by
+        // another process at the same moment, and both would write the same file.
+        int error = Os_CreateNewFile(out);
+        if (error == 0) return kStatusOk;
+        if (!Os_ErrorIsExisting(error)) break;  // a folder that is not there or not writable
     }
     out[folderLength] = 0;
     return kStatusError;
+}
+
+int32_t Ui_Path_ToUrlPath(const char* path, char* out, int32_t capacity) {
+    if (path == nullptr || out == nullptr || capacity < 1) return kStatusProblem;
+    out[0] = 0;
+    const bool drive = ((path[0] | 0x20) >= 'a' && (path[0] | 0x20) <= 'z') && path[1] == ':' &&
+                       IsSeparator(path[2]);
+    if (!drive && !IsSeparator(path[0])) return kStatusUnsupported;
+    static const char kHex[] = "0123456789ABCDEF";
+    int32_t n = 0;
+    auto put = [&](char c) {
+        if (n + 1 >= capacity) return false;
+        out[n++] = c;
+        return true;
+    };
+    bool fits = !drive || put('/');
+    for (const char* p = path; *p != 0 && fits; ++p) {
+        const auto c = static_cast<unsigned char>(*p);
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                           (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == '~' ||
+                           c == ':';
+        if (IsSeparator(char(c))) {
+            fits = put('/');
+        } else if (plain) {
+            fits = put(char(c));
+        } else {
+            fits = put('%') && put(kHex[c >> 4]) && put(kHex[c & 15]);
+        }
+    }
+    out[fits ? n : 0] = 0;
+    return fits ? kStatusOk : kStatusError;
 }
 
 const char* Ui_Path_FileName(const char* path) {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "platform/debug_log.h"
 #include "platform/file.h"
@@ -14,6 +15,7 @@
 #include "platform/mem.h"
 #include "platform/os.h"
 #include "platform/paths.h"
+#include "platform/prefs_merge.h"
 #include "platform/ui_state.h"
 
 namespace {
@@ -120,6 +122,306 @@ int32_t WriteEntries(UiState* state, FLFile* file, UiPrefsWriteCallback callback
     return status;
 }
 
+constexpr int kReadAttempts = 4;             // a file that fails its check is read this often
+constexpr uint32_t kLockWaitMillis = 10000;  // then a writer goes on without the lock
+constexpr uint32_t kLargestFile = 4u << 20;  // what lies beyond is not read
+constexpr uint32_t kFirstImageSize = 16384;  // room for the entries written, doubled as needed
+constexpr uint32_t kCopyPiece = 65536;
+
+// The name of a writer's temporary file: path, ".", the writer's process id and ".new". Writers
+// never share one, and what a killed writer left behind is known to be nobody's.
+bool TempName(const char* path, char* buffer) {
+    char digits[12];
+    int n = 0;
+    uint32_t pid = Os_ProcessId();
+    do {
+        digits[n++] = char('0' + pid % 10);
+        pid /= 10;
+    } while (pid != 0);
+    char suffix[32] = ".";
+    for (int i = 1; n > 0; ++i) suffix[i] = digits[--n];
+    Str_Append(suffix, kPrefsTempSuffix);
+    return Derived(path, suffix, buffer);
+}
+
+// A short wait before reading again: a replace or a writer in another process is over within it.
+void Pause(int attempt) {
+    Os_Sleep(uint32_t(5 * attempt));
+}
+
+// The lock that every writer of a path holds from reading the file it merges with until its own
+// file is in place, so that two writers never merge with the same file. Readers take no lock:
+// a file is replaced in one step. A lock that cannot be had in time (a process stopped while
+// holding it, a folder without the right to make the lock file) does not stop the write.
+class WriterLock {
+   public:
+    WriterLock(UiState* state, const char* path) {
+        char lockPath[kFLPathSize];
+        if (Derived(path, kPrefsLockSuffix, lockPath))
+            lock_ = Os_LockFile(lockPath, kLockWaitMillis);
+        if (lock_ == 0) Ui_Debug_Log(Diagnostics(state), "Ui_Prefs: writing without the lock");
+    }
+    ~WriterLock() { Os_UnlockFile(lock_); }
+    WriterLock(const WriterLock&) = delete;
+    WriterLock& operator=(const WriterLock&) = delete;
+
+   private:
+    intptr_t lock_ = 0;
+};
+
+// Removes what writers of path that were killed part-way left behind.
+void RemoveOrphans(UiState* state, const char* path) {
+    char folder[kFLPathSize], prefix[kFLPathSize];
+    Ui_Path_Folder(path, folder);
+    if (folder[0] == 0 || !Derived(Ui_Path_FileName(path), ".", prefix)) return;
+    int removed = Os_RemoveOrphans(folder, prefix, kPrefsTempSuffix);
+    if (removed > 0) Log(state, "Ui_Prefs: removed %d files of writers that are gone", removed);
+}
+
+// The whole open file (at most kLargestFile bytes) in a block of its own.
+int32_t ReadWhole(FLFile* file, MemBlock<uint8_t>* bytes, uint32_t* size) {
+    int32_t end = 0;
+    int32_t status = FLSeek(file, 0, 2);
+    if (status == kStatusOk) status = FLTell(file, &end);
+    if (status == kStatusOk) status = FLSeek(file, 0, 0);
+    if (status != kStatusOk) return status;
+    *size = end < 0 ? 0 : uint32_t(end) > kLargestFile ? kLargestFile : uint32_t(end);
+    if (!bytes->Allocate(*size > 0 ? *size : 1)) return kStatusNoMemory;
+    if (*size == 0) return kStatusOk;
+    // A file cut shorter while it was read reads as one cut short (-5).
+    int32_t n = int32_t(*size);
+    return FLRead(file, bytes->get(), &n, 1);
+}
+
+// The file at path as it is now, when it can be read and its entries check; nothing otherwise
+// (none to merge with). -3 when there is not the memory to read it.
+int32_t ReadCurrent(const char* path, MemBlock<uint8_t>* bytes, uint32_t* size) {
+    *size = 0;
+    FLSpec spec;
+    FLSpecDisk(&spec, path);
+    FLFile file;
+    if (NotAFile(path) || FLOpen(&file, &spec, kFLRead) != kStatusOk) return kStatusOk;
+    uint32_t end = 0;
+    int32_t status = ReadWhole(&file, bytes, size);
+    FLClose(&file);
+    if (status == kStatusNoMemory) return status;
+    if (status == kStatusOk) status = Ui_Prefs_CheckBytes(bytes->get(), *size, &end);
+    *size = status == kStatusOk ? end : 0;
+    if (status != kStatusOk) bytes->Reset();
+    return kStatusOk;
+}
+
+// The entries the callback writes, with the version and end entries, in a block of their own.
+int32_t WriteImage(UiState* state, UiPrefsWriteCallback callback, MemBlock<uint8_t>* bytes,
+                   uint32_t* size) {
+    for (uint32_t capacity = kFirstImageSize;; capacity *= 2) {
+        if (!bytes->Allocate(capacity)) return kStatusNoMemory;
+        FLSpec spec;
+        FLSpecMemory(&spec, bytes->get(), int32_t(capacity));
+        FLFile file;
+        int32_t status = FLOpen(&file, &spec, kFLWrite);
+        if (status != kStatusOk) return status;
+        status = WriteEntries(state, &file, callback);
+        int32_t written = 0;
+        FLTell(&file, &written);
+        FLClose(&file);
+        // A memory file that filled up to its last byte was too small; any other failure is the
+        // writer's own.
+        if (status == kStatusFileWrite && uint32_t(written) == capacity &&
+            capacity < kLargestFile) {
+            continue;
+        }
+        *size = uint32_t(written);
+        return status;
+    }
+}
+
+// What this call read from the file or wrote to it last, kept in the call state for the next
+// write (prefs_merge.h), in place of what was kept before. Takes over block; with a null state
+// nothing is kept.
+void Remember(UiState* state, const char* path, uint8_t* block, uint32_t size) {
+    if (state == nullptr) {
+        Mem_Free(block);
+        return;
+    }
+    Ui_Prefs_Forget(state);
+    Str_CopyBounded(state->prefsSeenPath, sizeof state->prefsSeenPath, path);
+    state->prefsSeen = block;
+    state->prefsSeenSize = size;
+}
+
+bool Seen(UiState* state, const char* path) {
+    return state != nullptr && state->prefsSeen != nullptr &&
+           Str_Compare(state->prefsSeenPath, path) == 0;
+}
+
+// The entries to write: the callback's, merged with the file as it is now when this call read
+// the file before (prefs_merge.h). *bytes points into mine or merged.
+int32_t EntriesToWrite(UiState* state, const char* path, UiPrefsWriteCallback callback,
+                       MemBlock<uint8_t>* mine, uint32_t* mineSize, MemBlock<uint8_t>* merged,
+                       const uint8_t** bytes, uint32_t* size) {
+    int32_t status = WriteImage(state, callback, mine, mineSize);
+    if (status != kStatusOk) return status;
+    *bytes = mine->get();
+    *size = *mineSize;
+    if (!Seen(state, path)) return kStatusOk;
+    // Without the memory to merge, nothing is written: the record written whole could put back
+    // settings another program changed meanwhile.
+    MemBlock<uint8_t> current;
+    uint32_t currentSize = 0;
+    status = ReadCurrent(path, &current, &currentSize);
+    if (status != kStatusOk) return status;
+    if (!merged->Allocate(*mineSize + currentSize)) return kStatusNoMemory;
+    uint32_t mergedSize = 0;
+    if (Ui_Prefs_Merge(state->prefsSeen, state->prefsSeenSize, mine->get(), *mineSize,
+                       current.get(), currentSize, merged->get(), &mergedSize) == kStatusOk) {
+        *bytes = merged->get();
+        *size = mergedSize;
+    }
+    return kStatusOk;
+}
+
+// Writes the file (Ui_Prefs_WriteAll): the entries go into the writer's temporary file, which is
+// renamed over path in one step. Interrupt signals are held back meanwhile, so that a host
+// ending its process on one cannot leave the temporary file behind. With onlyIfMissing, a file
+// that another process made in the meantime is left alone and *appeared set.
+int32_t WritePrefs(UiState* state, const char* path, const void* fileInfo,
+                   UiPrefsWriteCallback callback, bool onlyIfMissing, bool* appeared) {
+    // Refused by the length, not by the names this process would make: a path that works for one
+    // process id and not for a longer one would fail at random.
+    char tempPath[kFLPathSize];
+    if (!Ui_Prefs_PathFits(path) || !TempName(path, tempPath)) return kStatusProblem;
+    WriterLock lock(state, path);
+    FLSpec spec, tempSpec;
+    FLSpecDisk(&spec, path);
+    FLSpecDisk(&tempSpec, tempPath);
+    if (onlyIfMissing && FLExists(&spec)) {
+        *appeared = true;
+        return kStatusOk;
+    }
+    RemoveOrphans(state, path);
+    OsHeldInterrupts held;
+    Os_HoldInterrupts(&held);
+    FLFile file;
+    int32_t status = FLOpen(&file, &tempSpec, kFLWrite);
+    if (status != kStatusOk) {
+        Os_ReleaseInterrupts(&held);
+        Log(state, "Ui_Prefs_WriteAll: FLOpen error %d", status);
+        LogPath(state, path);
+        return status;
+    }
+    Ui_Debug_Log(Diagnostics(state), "Ui_Prefs_WriteAll: FLOpen success");
+    MemBlock<uint8_t> mine, merged;
+    uint32_t mineSize = 0, size = 0;
+    const uint8_t* bytes = nullptr;
+    status = EntriesToWrite(state, path, callback, &mine, &mineSize, &merged, &bytes, &size);
+    if (status == kStatusOk) {
+        int32_t n = int32_t(size);
+        status = FLWrite(&file, bytes, &n);
+    }
+    int32_t closed = FLClose(&file);
+    if (status == kStatusOk) status = closed;
+    if (status == kStatusOk) {
+        // Only a full disk is told as one: the rename fails for a file in use, a folder that went
+        // away or a refused permission, and "room on the disk" would send the user the wrong way.
+        int error = Os_ReplaceFile(tempPath, path);
+        if (error != 0) {
+            Log(state, "Ui_Prefs_WriteAll: rename error %d", error);
+            status = Os_ErrorIsDiskFull(error) ? kStatusFileWrite : kStatusError;
+        }
+    }
+    if (status != kStatusOk) FLDelete(&tempSpec);
+    Os_ReleaseInterrupts(&held);
+    if (status != kStatusOk) return status;
+    Remember(state, path, mine.Release(), mineSize);
+    int32_t info = Ui_File_SetInfo(state, path, fileInfo);
+    if (info != kStatusOk) Log(state, "Ui_Prefs_WriteAll: Ui_File_SetInfo returned %d", info);
+    return kStatusOk;
+}
+
+// Hands the entries of a whole file in memory to the callback (Ui_Prefs_ReadAll, step 3).
+int32_t ReadEntries(UiState* state, uint8_t* bytes, uint32_t size,
+                    UiPrefsReadCallback readCallback) {
+    FLFile file;
+    FLSpec spec;
+    FLSpecMemory(&spec, bytes, int32_t(size));
+    // An empty file has no block to stand for; it ends before its first entry.
+    int32_t status = size > 0 ? FLOpen(&file, &spec, kFLRead) : kStatusFileRead;
+    if (status != kStatusOk) {
+        Ui_Debug_Log(Diagnostics(state), "Ui_Prefs_ReadAll: Ui___Prefs_ReadEntry error");
+        Ui_Debug_Log(Diagnostics(state), "tag = 0, type = 0, count = 0");
+        return status;
+    }
+    for (;;) {
+        uint16_t tag, type;
+        uint32_t count;
+        void* data = nullptr;
+        status = Ui___Prefs_ReadEntry(&file, &tag, &type, &count, &data);
+        if (status != kStatusOk) {
+            Ui_Debug_Log(Diagnostics(state), "Ui_Prefs_ReadAll: Ui___Prefs_ReadEntry error");
+            char line[96];
+            Ui_FormatStringN(line, sizeof line, "tag = %d, type = %d, count = %ld", int(tag),
+                             int(type), long(count));
+            Ui_Debug_Log(Diagnostics(state), line);
+            break;
+        }
+        bool ended = false;
+        if (tag == kPrefsTagVersion) {
+            if (type != kPrefsTypeInt32 || count != 1) status = kStatusFormat;
+            Ui_Debug_Log(Diagnostics(state), "Ui_Prefs_ReadAll: version");
+            if (status != kStatusOk) {
+                Ui_Debug_Log(Diagnostics(state), "Ui_Prefs_ReadAll: tag error");
+                Mem_Free(data);
+                break;
+            }
+        } else if (tag == kPrefsTagEnd) {
+            ended = true;
+        }
+        if (readCallback != nullptr) {
+            status = readCallback(state, tag, type, count, data);
+            if (status != kStatusOk) ended = true;
+        }
+        Mem_Free(data);
+        if (ended) break;
+    }
+    FLClose(&file);
+    return status;
+}
+
+// Copies the file at from to the file at to, replacing it in one step.
+int32_t CopyReplacing(UiState* state, const char* from, const char* tempPath, const char* to) {
+    MemBlock<uint8_t> piece(kCopyPiece);
+    if (!piece) return kStatusNoMemory;
+    FLSpec fromSpec, tempSpec;
+    FLSpecDisk(&fromSpec, from);
+    FLSpecDisk(&tempSpec, tempPath);
+    FLFile in, out;
+    int32_t status = FLOpen(&in, &fromSpec, kFLRead);
+    if (status != kStatusOk) return status;
+    OsHeldInterrupts held;
+    Os_HoldInterrupts(&held);
+    status = FLOpen(&out, &tempSpec, kFLWrite);
+    if (status == kStatusOk) {
+        for (;;) {
+            int32_t n = int32_t(kCopyPiece);
+            int32_t read = FLRead(&in, piece.get(), &n, 0);
+            if (read != kStatusOk || n == 0) break;  // the end, or nothing more to be had
+            status = FLWrite(&out, piece.get(), &n);
+            if (status != kStatusOk) break;
+        }
+        int32_t closed = FLClose(&out);
+        if (status == kStatusOk) status = closed;
+        int error = status == kStatusOk ? Os_ReplaceFile(tempPath, to) : 0;
+        if (error != 0) {
+            Log(state, "Ui_Prefs_SetAside: rename error %d", error);
+            status = kStatusError;
+        }
+        if (status != kStatusOk) FLDelete(&tempSpec);
+    }
+    Os_ReleaseInterrupts(&held);
+    FLClose(&in);
+    return status;
+}
 }  // namespace
 
 uint32_t Ui_Prefs_ElementSize(uint16_t type) {
@@ -260,32 +562,8 @@ int32_t Ui___Prefs_ReadEntry(FLFile* file, uint16_t* tag, uint16_t* type, uint32
 
 int32_t Ui_Prefs_WriteAll(UiState* state, const char* path, const void* fileInfo,
                           UiPrefsWriteCallback writePrefsCallback) {
-    if (path == nullptr) return kStatusProblem;
-    // The entries go to a new file beside the old one, which is replaced only when every entry
-    // was written: a failure part-way leaves the user's previous settings intact.
-    char tempPath[kFLPathSize];
-    if (!Derived(path, kPrefsTempSuffix, tempPath)) return kStatusProblem;
-    FLSpec spec;
-    FLSpecDisk(&spec, tempPath);
-    FLFile file;
-    int32_t status = FLOpen(&file, &spec, kFLWrite);
-    if (status != kStatusOk) {
-        Log(state, "Ui_Prefs_WriteAll: FLOpen error %d", status);
-        LogPath(state, path);
-        return status;
-    }
-    Ui_Debug_Log(Diagnostics(state), "Ui_Prefs_WriteAll: FLOpen success");
-    status = WriteEntries(state, &file, writePrefsCallback);
-    int32_t closed = FLClose(&file);
-    if (status == kStatusOk) status = closed;
-    if (status == kStatusOk && Os_ReplaceFile(tempPath, path) != 0) status = kStatusFileWrite;
-    if (status != kStatusOk) {
-        FLDelete(&spec);
-        return status;
-    }
-    int32_t info = Ui_File_SetInfo(state, path, fileInfo);
-    if (info != kStatusOk) Log(state, "Ui_Prefs_WriteAll: Ui_File_SetInfo returned %d", info);
-    return kStatusOk;
+    bool appeared = false;
+    return WritePrefs(state, path, fileInfo, writePrefsCallback, false, &appeared);
 }
 
 int32_t Ui_Prefs_ReadAll(UiState* state, const char* path, const void* fileInfo,
@@ -294,68 +572,81 @@ int32_t Ui_Prefs_ReadAll(UiState* state, const char* path, const void* fileInfo,
     if (path == nullptr) return kStatusProblem;
     FLSpec spec;
     FLSpecDisk(&spec, path);
-    FLFile file;
-    // A folder opens for reading on some systems and then reads as a damaged file; it is
-    // something that is not a preferences file, and is refused as one that cannot be opened.
-    int32_t status = NotAFile(path) ? kStatusFileOpen : FLOpen(&file, &spec, kFLRead);
-    if (status != kStatusOk) {
-        Log(state, "Ui_Prefs_ReadAll: FLOpen error %d", status);
-        LogPath(state, path);
-        if (FLExists(&spec)) {
-            // Writing defaults would destroy what the user may still need (a file that only
-            // lacks permissions, a folder in its place, a link to settings kept elsewhere that
-            // are missing now): it is the caller's failure instead.
-            Ui_Debug_Log(Diagnostics(state), "The file exists but cannot be read.");
+    MemBlock<uint8_t> before;  // the bytes of the attempt before, when they did not check
+    uint32_t beforeSize = 0;
+    for (int attempt = 1;; ++attempt) {
+        const bool last = attempt == kReadAttempts;
+        FLFile file;
+        // A folder opens for reading on some systems and then reads as a damaged file; it is
+        // something that is not a preferences file, and is refused as one that cannot be opened.
+        const bool notAFile = NotAFile(path);
+        int32_t status = notAFile ? kStatusFileOpen : FLOpen(&file, &spec, kFLRead);
+        if (status != kStatusOk) {
+            const bool exists = FLExists(&spec);
+            // On Windows a file that another process is replacing can refuse to open for a
+            // moment: it is tried again before it counts as one that cannot be opened.
+            if (exists && !notAFile && !last) {
+                Pause(attempt);
+                continue;
+            }
+            Log(state, "Ui_Prefs_ReadAll: FLOpen error %d", status);
+            LogPath(state, path);
+            if (exists) {
+                // Writing defaults would destroy what the user may still need (a file that only
+                // lacks permissions, a folder in its place, a link to settings kept elsewhere
+                // that are missing now): it is the caller's failure instead.
+                Ui_Debug_Log(Diagnostics(state), "The file exists but cannot be read.");
+                return status;
+            }
+            Ui_Debug_Log(Diagnostics(state), "Write out defaults instead.");
+            bool appeared = false;
+            status = WritePrefs(state, path, fileInfo, writePrefsCallback, true, &appeared);
+            // Another process wrote the first file meanwhile: its settings are the ones to read.
+            if (appeared) {
+                if (!last) continue;
+                status = kStatusFileOpen;
+            }
+            if (status != kStatusOk) Log(state, "Ui_Prefs_WriteAll error %d", status);
             return status;
         }
-        Ui_Debug_Log(Diagnostics(state), "Write out defaults instead.");
-        status = Ui_Prefs_WriteAll(state, path, fileInfo, writePrefsCallback);
-        if (status != kStatusOk) Log(state, "Ui_Prefs_WriteAll error %d", status);
+        Ui_Debug_Log(Diagnostics(state), "Ui_Prefs_ReadAll: FLOpen success");
+        MemBlock<uint8_t> bytes;
+        uint32_t size = 0;
+        status = ReadWhole(&file, &bytes, &size);
+        FLClose(&file);
+        if (status != kStatusOk) return status;
+        // A file that does not check may be one caught while another program wrote it in
+        // place: it is read again until it checks or reads the same twice, and only then is it
+        // damaged. (This program's writers replace the file in one step, so a reader never sees
+        // theirs part-way.)
+        uint32_t end = 0;
+        const int32_t check = Ui_Prefs_CheckBytes(bytes.get(), size, &end);
+        const bool same = before && beforeSize == size &&
+                          (size == 0 || std::memcmp(before.get(), bytes.get(), size) == 0);
+        if (Ui_Prefs_IsDamage(check) && !last && !same) {
+            Ui_Debug_Log(Diagnostics(state), "Ui_Prefs_ReadAll: incomplete, reading again");
+            before = std::move(bytes);
+            beforeSize = size;
+            Pause(attempt);
+            continue;
+        }
+        status = ReadEntries(state, bytes.get(), size, readCallback);
+        // A file read whole is what a later write of this call merges with; one that ended
+        // early is rewritten from the record instead.
+        if (check == kStatusOk && status == kStatusOk) Remember(state, path, bytes.Release(), end);
         return status;
     }
-    Ui_Debug_Log(Diagnostics(state), "Ui_Prefs_ReadAll: FLOpen success");
-    for (;;) {
-        uint16_t tag, type;
-        uint32_t count;
-        void* data = nullptr;
-        status = Ui___Prefs_ReadEntry(&file, &tag, &type, &count, &data);
-        if (status != kStatusOk) {
-            Ui_Debug_Log(Diagnostics(state), "Ui_Prefs_ReadAll: Ui___Prefs_ReadEntry error");
-            char line[96];
-            Ui_FormatStringN(line, sizeof line, "tag = %d, type = %d, count = %ld", int(tag),
-                             int(type), long(count));
-            Ui_Debug_Log(Diagnostics(state), line);
-            break;
-        }
-        bool ended = false;
-        if (tag == kPrefsTagVersion) {
-            if (type != kPrefsTypeInt32 || count != 1) status = kStatusFormat;
-            Ui_Debug_Log(Diagnostics(state), "Ui_Prefs_ReadAll: version");
-            if (status != kStatusOk) {
-                Ui_Debug_Log(Diagnostics(state), "Ui_Prefs_ReadAll: tag error");
-                Mem_Free(data);
-                break;
-            }
-        } else if (tag == kPrefsTagEnd) {
-            ended = true;
-        }
-        if (readCallback != nullptr) {
-            status = readCallback(state, tag, type, count, data);
-            if (status != kStatusOk) ended = true;
-        }
-        Mem_Free(data);
-        if (ended) break;
-    }
-    FLClose(&file);
-    return status;
+}
+
+void Ui_Prefs_Forget(UiState* state) {
+    if (state == nullptr) return;
+    state->prefsSeen = static_cast<uint8_t*>(Mem_Free(state->prefsSeen));
+    state->prefsSeenSize = 0;
+    state->prefsSeenPath[0] = 0;
 }
 
 bool Ui_Prefs_PathFits(const char* path) {
-    if (path == nullptr) return false;
-    size_t longest = sizeof kPrefsDamagedSuffix > sizeof kPrefsTempSuffix
-                         ? sizeof kPrefsDamagedSuffix
-                         : sizeof kPrefsTempSuffix;
-    return Str_Length(path) + longest <= size_t(kFLPathSize);
+    return path != nullptr && Str_Length(path) <= size_t(kPrefsPathMax);
 }
 
 int32_t Ui_Prefs_SetToPath(UiState* state, const char* name, char* buffer) {
@@ -380,12 +671,21 @@ bool Ui_Prefs_IsDamage(int32_t status) {
 
 int32_t Ui_Prefs_SetAside(UiState* state, const char* path, char* asidePath, int32_t capacity) {
     if (path == nullptr) return kStatusProblem;
-    char aside[kFLPathSize];
-    if (!Derived(path, kPrefsDamagedSuffix, aside)) return kStatusProblem;
-    // A rename keeps the damaged bytes exactly and replaces an older copy in one step.
-    int error = Os_ReplaceFile(path, aside);
-    if (error != 0) {
-        Log(state, "Ui_Prefs_SetAside: rename error %d", error);
+    char aside[kFLPathSize], tempPath[kFLPathSize];
+    if (!Ui_Prefs_PathFits(path) || !Derived(path, kPrefsDamagedSuffix, aside) ||
+        !TempName(path, tempPath)) {
+        return kStatusProblem;
+    }
+    // A copy, not a rename: the damaged file stays where it is until the fresh one replaces it,
+    // so that another program reading meanwhile finds it damaged as well rather than missing
+    // (and writing defaults over the settings of the fresh file).
+    int32_t status;
+    {
+        WriterLock lock(state, path);
+        status = CopyReplacing(state, path, tempPath, aside);
+    }
+    if (status != kStatusOk) {
+        Log(state, "Ui_Prefs_SetAside: copy error %d", status);
         LogPath(state, path);
         return kStatusError;
     }

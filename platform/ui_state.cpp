@@ -4,6 +4,7 @@
 #include "platform/debug_log.h"
 #include "platform/format.h"
 #include "platform/mem.h"
+#include "platform/prefs_file.h"
 #include "platform/resources.h"
 #include "resources/ids/strings.h"
 
@@ -57,6 +58,7 @@ int32_t Ui_State_Close(UiState** state) {
     if (*state == nullptr) return kStatusOk;
     Ui_Debug_Log((*state)->diagnostics, "Ui_State_Close");
     if (gOnClose != nullptr) gOnClose(*state);
+    Ui_Prefs_Forget(*state);
     *state = static_cast<UiState*>(Mem_Free(*state));
     return kStatusOk;
 }

@@ -29,6 +29,12 @@ struct UiState {
     uint8_t flagA;                       // 1 on open
     uint8_t flagB;                       // 1 on open
     void* dialogs[kUiStateDialogSlots];  // registry of open dialogs
+    // The preferences file as this call last read or wrote it (the bytes of its entries, a
+    // Mem_Alloc block freed with the state) and its path: a later write of the call changes only
+    // the entries the call changed since (platform/prefs_file.h).
+    uint8_t* prefsSeen;
+    uint32_t prefsSeenSize;
+    char prefsSeenPath[256];
 };
 
 // Hooks run by Ui_State_Open/Ui_State_Close after the record is made and before it is freed; the

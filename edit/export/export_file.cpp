@@ -18,7 +18,11 @@ int32_t ExportTargetBegin(ExportTarget* target, UiState* state, const char* path
     Str_CopyBounded(target->path, sizeof target->path, path);
     char folder[kPathSize];
     Ui_Path_Folder(path, folder);
-    return Ui_Path_SetToTempFile(state, folder, target->temp, kPathSize);
+    // Taking a name makes the file: a folder where that fails is one where the target could not
+    // be created either, and is told so.
+    int32_t status = Ui_Path_SetToTempFile(state, folder, target->temp, kPathSize);
+    if (status != kStatusOk) target->temp[0] = 0;
+    return status == kStatusError ? kStatusFileOpen : status;
 }
 
 int32_t ExportTargetOpen(ExportTarget* target) {
@@ -56,9 +60,12 @@ int32_t ExportTargetFinish(ExportTarget* target, int32_t status) {
     }
     if (target->temp[0] == 0) return status != kStatusOk ? status : kStatusProblem;
     // Replacing in one step through the platform: on Windows the C library's rename refuses an
-    // existing target, so an earlier export could never be replaced there.
-    if (status == kStatusOk && Os_ReplaceFile(target->temp, target->path) != 0) {
-        status = kStatusFileWrite;
+    // existing target, so an earlier export could never be replaced there. A rename that fails
+    // is a full disk only when the system says so (the alert's hint then asks for room); a target
+    // in use or a refused permission is a failure of its own.
+    if (status == kStatusOk) {
+        int error = Os_ReplaceFile(target->temp, target->path);
+        if (error != 0) status = Os_ErrorIsDiskFull(error) ? kStatusFileWrite : kStatusError;
     }
     if (status != kStatusOk) {
         FLSpec spec;

@@ -1,9 +1,10 @@
 // Writing an exported file so that it is either complete or not there at all.
 //
-// Every export goes to a temporary file ("Lumetra%06d.tmp", an unused name) in the target's own
-// folder and is renamed over the target only when every byte was written and the file closed
-// without error. A failure at any point removes the temporary file: a file the user already had
-// under that name keeps its old contents, and no half-written file is left behind.
+// Every export goes to a temporary file ("Lumetra%06d.tmp", a name taken by making the file, so
+// that two processes exporting into one folder never share it) in the target's own folder and is
+// renamed over the target only when every byte was written and the file closed without error. A
+// failure at any point removes the temporary file: a file the user already had under that name
+// keeps its old contents, and no half-written file is left behind.
 //
 // Limits: the rename replaces the target in one step on POSIX systems; a port to a system whose
 // rename refuses an existing target must replace it in one step too, or the old file is lost
@@ -25,8 +26,9 @@ struct ExportTarget {
     uint8_t isOpen;
 };
 
-// Reserves a temporary name beside path. -1 for a null or empty path or one of 255 characters
-// or more (it would be cut and name another file), -2 when no temporary name is free.
+// Takes a temporary name beside path (the file is made, empty). -1 for a null or empty path or
+// one of 255 characters or more (it would be cut and name another file), -4 when no file can be
+// made in the folder (it is not there, may not be written, or every name is taken).
 // state may be null (the built-in name pattern is used then).
 int32_t ExportTargetBegin(ExportTarget* target, UiState* state, const char* path);
 // Opens the temporary file for writing; its status (-4 when it cannot be created).
@@ -35,7 +37,8 @@ int32_t ExportTargetOpen(ExportTarget* target);
 int32_t ExportTargetWrite(ExportTarget* target, const void* bytes, uint32_t count);
 // Ends the target with the status of the work: closes the temporary file if it is open, and when
 // status and the close are both 0 renames it over the target, else deletes it. Returns the first
-// failure (-6 for a failed close or rename) or 0.
+// failure (-6 for a failed close or a rename refused for want of room, -2 for another refused
+// rename) or 0.
 int32_t ExportTargetFinish(ExportTarget* target, int32_t status);
 
 // Writes a whole block as the target at path, through the steps above.

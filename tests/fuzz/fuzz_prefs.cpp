@@ -18,6 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     {
         fuzz::BlockCount blocks("reading the preferences");
         Ui_Prefs_ReadAll(state, path.c_str(), nullptr, ReadPrefEntry, WritePrefEntries);
+        // What the call state keeps of a file read whole, for a later write, goes with it.
+        Ui_Prefs_Forget(state);
     }
     SetPrefsRecordRef(nullptr);
     const std::string bad = edit_testing::PrefsOutOfRange(*prefs);

@@ -1,7 +1,12 @@
 // Folders, temporary names, the debug log switch and path splitting.
 #include <stdlib.h>
+#if !defined(_WIN32)
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include <string>
+#include <vector>
 
 #include "platform/debug_log.h"
 #include "platform/mem.h"
@@ -13,6 +18,7 @@ namespace {
 using testing_support::FileExists;
 using testing_support::NativePath;
 using testing_support::PointAppDataAt;
+using testing_support::ReadFile;
 using testing_support::SetEnvironment;
 using testing_support::WriteFile;
 
@@ -83,22 +89,78 @@ TEST_F(PathsTest, DiagnosticsOffNeverCreatesTheLog) {
     EXPECT_EQ(messageBoxes_, std::vector<std::string>{"Ui_Debug_Log: null msg"});
 }
 
-TEST_F(PathsTest, TemporaryNameSkipsNamesInUse) {
+#if !defined(_WIN32)
+TEST_F(PathsTest, LogLinesOfProcessesWritingAtOnceNeverRunIntoEachOther) {
+    // Lines longer than a C stream's buffer, which a stream writes in pieces, from four processes
+    // at once: every line in the log is one of them, whole.
+    constexpr int kProcesses = 4, kLines = 200;
+    std::vector<pid_t> children;
+    for (int p = 0; p < kProcesses; ++p) {
+        pid_t pid = fork();
+        if (pid == 0) {
+            const std::string line(9000 + p, char('a' + p));
+            for (int i = 0; i < kLines; ++i) {
+                if (Ui_Debug_Log(1, line.c_str()) != 0) _exit(1);
+            }
+            _exit(0);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const std::vector<std::string> lines = LogLines();
+    ASSERT_EQ(lines.size(), size_t(kProcesses * kLines));
+    for (const std::string& line : lines) {
+        ASSERT_GE(line.size(), 9000u);
+        const int p = line[0] - 'a';
+        ASSERT_TRUE(0 <= p && p < kProcesses);
+        ASSERT_EQ(line, std::string(9000 + p, line[0]));
+    }
+}
+#endif
+
+TEST_F(PathsTest, TemporaryNamesAreTakenSoThatNoTwoCallersShareOne) {
     std::string folder = root_ + "/";
-    WriteFile(folder + "Lumetra000000.tmp", "");
+    WriteFile(folder + "Lumetra000000.tmp", "kept");
     WriteFile(folder + "Lumetra000001.tmp", "");
     char out[256];
     UiState* state = OpenState(0);
     ASSERT_EQ(Ui_Path_SetToTempFile(state, folder.c_str(), out, sizeof out), 0);
     EXPECT_EQ(std::string(out), folder + "Lumetra000002.tmp");
+    // The name is taken: the file is there (empty) until its caller writes or deletes it, and a
+    // second caller, in this process or another, gets the next one. Files in use are untouched.
+    EXPECT_TRUE(FileExists(out));
+    EXPECT_EQ(ReadFile(out), "");
+    EXPECT_EQ(ReadFile(folder + "Lumetra000000.tmp"), "kept");
     // The same buffer may be both folder and result.
     char same[256];
     snprintf(same, sizeof same, "%s", folder.c_str());
     ASSERT_EQ(Ui_Path_SetToTempFile(state, same, same, sizeof same), 0);
-    EXPECT_EQ(std::string(same), folder + "Lumetra000002.tmp");
+    EXPECT_EQ(std::string(same), folder + "Lumetra000003.tmp");
+    // A folder that is not there has no free name.
+    const std::string missing = folder + "missing/";
+    EXPECT_EQ(Ui_Path_SetToTempFile(state, missing.c_str(), out, sizeof out), -2);
     EXPECT_EQ(Ui_Path_SetToTempFile(state, folder.c_str(), out, int32_t(folder.size() + 17)), -1);
     ASSERT_EQ(Ui_Path_SetToTempFolder(out), 0);
     EXPECT_EQ(std::string(out), NativePath(folder));
+}
+
+TEST_F(PathsTest, FileUrlPathsUseSlashesAndEscapeWhatAnAddressCannotHold) {
+    char out[256];
+    ASSERT_EQ(Ui_Path_ToUrlPath("C:\\Program Files\\Kolmara Pro\\", out, sizeof out), 0);
+    EXPECT_EQ(std::string(out), "/C:/Program%20Files/Kolmara%20Pro/");
+    ASSERT_EQ(Ui_Path_ToUrlPath("/home/u/a#b%c?d\xC3\xA9/", out, sizeof out), 0);
+    EXPECT_EQ(std::string(out), "/home/u/a%23b%25c%3Fd%C3%A9/");
+    ASSERT_EQ(Ui_Path_ToUrlPath("/usr/lib/x-y_z.~1/", out, sizeof out), 0);
+    EXPECT_EQ(std::string(out), "/usr/lib/x-y_z.~1/");
+    // Not absolute, or too long for the buffer once escaped: nothing.
+    EXPECT_EQ(Ui_Path_ToUrlPath("relative/path", out, sizeof out), -9);
+    EXPECT_EQ(Ui_Path_ToUrlPath("/a b c", out, 8), -2);
+    EXPECT_EQ(std::string(out), "");
+    EXPECT_EQ(Ui_Path_ToUrlPath(nullptr, out, sizeof out), -1);
 }
 
 TEST_F(PathsTest, PathsSplitIntoFolderNameAndExtension) {

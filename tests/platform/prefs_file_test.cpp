@@ -5,14 +5,17 @@
 #include <sys/wait.h>
 #endif
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <string>
 
 #include "platform/file.h"
 #include "platform/mem.h"
 #include "platform/prefs_file.h"
+#include "platform/resources.h"
 #include "tests/platform/test_support.h"
 
 namespace {
@@ -69,6 +72,18 @@ class PrefsFileTest : public testing_support::PlatformTest {
         gWriteCalls = 0;
         gFailAfter = -1;
         path_ = root_ + "/prefs";
+    }
+    // The files beside the preferences file in its folder, but for the file itself, the writers'
+    // lock and the test's own folders.
+    std::vector<std::string> FilesBesides() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(root_)) {
+            const std::string name = entry.path().filename().string();
+            if (name != "prefs" && name != "prefs.lock" && !entry.is_directory())
+                names.push_back(name);
+        }
+        std::sort(names.begin(), names.end());
+        return names;
     }
     std::string path_;
 };
@@ -209,11 +224,12 @@ TEST_F(PrefsFileTest, FailedRewriteLeavesThePreviousFileUntouched) {
     gFailAfter = 3;
     EXPECT_EQ(Ui_Prefs_WriteAll(OpenState(1), path_.c_str(), nullptr, WriteSample), -6);
     EXPECT_EQ(ReadFile(path_), before);
-    EXPECT_FALSE(FileExists(path_ + ".new"));
+    EXPECT_EQ(FilesBesides(), std::vector<std::string>{});
     EXPECT_EQ(LogLines().back(), "Ui_Prefs_WriteAll: writePrefsCallback returned -6");
     EXPECT_EQ(Ui_Prefs_ReadAll(nullptr, path_.c_str(), nullptr, Collect, nullptr), 0);
     EXPECT_EQ(gRead.size(), 8u);
 
+    gFailAfter = -1;
     std::string path = root_ + "/no-such-folder/prefs";
     EXPECT_EQ(Ui_Prefs_WriteAll(OpenState(1), path.c_str(), nullptr, WriteSample), -4);
     std::vector<std::string> log = LogLines();
@@ -295,22 +311,171 @@ TEST_F(PrefsFileTest, ADamagedFileIsKeptAsideAsItWasAndReplaced) {
     ASSERT_EQ(Ui_Prefs_SetAside(state, path_.c_str(), aside, sizeof aside), 0);
     EXPECT_EQ(std::string(aside), path_ + ".damaged");
     EXPECT_EQ(ReadFile(path_ + ".damaged"), damaged);
-    EXPECT_FALSE(FileExists(path_));
+    // The file stays until a fresh one replaces it, so that a program reading meanwhile never
+    // finds none (and writes its defaults).
+    EXPECT_EQ(ReadFile(path_), damaged);
+    ASSERT_EQ(Ui_Prefs_WriteAll(state, path_.c_str(), nullptr, WriteSample), 0);
+    EXPECT_EQ(ReadFile(path_ + ".damaged"), damaged);
+    EXPECT_EQ(FilesBesides(), (std::vector<std::string>{"prefs.damaged"}));
 
-    // Nothing to move: the failure, and the copy as it was.
+    // Nothing to copy: the failure, and the copy as it was.
+    std::remove(path_.c_str());
     EXPECT_EQ(Ui_Prefs_SetAside(state, path_.c_str(), aside, sizeof aside), -2);
     EXPECT_EQ(ReadFile(path_ + ".damaged"), damaged);
     // Failures that are not damage: the file is still wanted as it is.
     for (int32_t status : {0, -1, -3, -4, -6, -10}) EXPECT_FALSE(Ui_Prefs_IsDamage(status));
 }
 
+// A record of the test's own for the writers below: three 32-bit entries, tags 60 to 62.
+int32_t gValues[3];
+
+int32_t ReadValues(UiState*, uint16_t tag, uint16_t type, uint32_t count, const void* data) {
+    if (60 <= tag && tag <= 62 && type == kPrefsTypeInt32 && count == 1)
+        std::memcpy(&gValues[tag - 60], data, 4);
+    return 0;
+}
+
+int32_t WriteValues(UiState* state, FLFile* file) {
+    for (int i = 0; i < 3; ++i) {
+        int32_t status =
+            Ui_Prefs_WriteEntry(state, file, uint16_t(60 + i), kPrefsTypeInt32, 1, &gValues[i]);
+        if (status != 0) return status;
+    }
+    return 0;
+}
+
+std::vector<int32_t> ValuesOnDisk(const std::string& path) {
+    const std::vector<int32_t> kept(gValues, gValues + 3);
+    std::fill(gValues, gValues + 3, -1);
+    EXPECT_EQ(Ui_Prefs_ReadAll(nullptr, path.c_str(), nullptr, ReadValues, nullptr), 0);
+    std::vector<int32_t> read(gValues, gValues + 3);
+    std::copy(kept.begin(), kept.end(), gValues);
+    return read;
+}
+
+TEST_F(PrefsFileTest, AWriterChangesOnlyWhatItChangedAndKeepsWhatOthersChangedMeanwhile) {
+    gValues[0] = 1, gValues[1] = 2, gValues[2] = 3;
+    ASSERT_EQ(Ui_Prefs_WriteAll(nullptr, path_.c_str(), nullptr, WriteValues), 0);
+    const std::string plain = ReadFile(path_);
+    // Two programs with the file read: a run (A) and the preferences tool (B).
+    UiState* a = OpenState(0);
+    UiState* b = nullptr;
+    ASSERT_EQ(Ui_State_Open(&b, Res_ModuleArchive(), nullptr, 1000, 0), 0);
+    ASSERT_EQ(Ui_Prefs_ReadAll(a, path_.c_str(), nullptr, ReadValues, WriteValues), 0);
+    const std::vector<int32_t> readByA(gValues, gValues + 3);
+    // With nobody else writing, a write is byte for byte what a plain one is.
+    ASSERT_EQ(Ui_Prefs_WriteAll(a, path_.c_str(), nullptr, WriteValues), 0);
+    EXPECT_EQ(ReadFile(path_), plain);
+
+    ASSERT_EQ(Ui_Prefs_ReadAll(b, path_.c_str(), nullptr, ReadValues, WriteValues), 0);
+    gValues[1] = 20;
+    ASSERT_EQ(Ui_Prefs_WriteAll(b, path_.c_str(), nullptr, WriteValues), 0);
+    // A still holds what it read, changes another entry and writes: B's change stays.
+    std::copy(readByA.begin(), readByA.end(), gValues);
+    gValues[2] = 30;
+    ASSERT_EQ(Ui_Prefs_WriteAll(a, path_.c_str(), nullptr, WriteValues), 0);
+    EXPECT_EQ(ValuesOnDisk(path_), (std::vector<int32_t>{1, 20, 30}));
+    // Again, after B changed its entry once more: what A wrote last counts as what it has.
+    const std::vector<int32_t> heldByA(gValues, gValues + 3);
+    gValues[1] = 21;
+    ASSERT_EQ(Ui_Prefs_WriteAll(b, path_.c_str(), nullptr, WriteValues), 0);
+    std::copy(heldByA.begin(), heldByA.end(), gValues);
+    gValues[0] = 10;
+    ASSERT_EQ(Ui_Prefs_WriteAll(a, path_.c_str(), nullptr, WriteValues), 0);
+    EXPECT_EQ(ValuesOnDisk(path_), (std::vector<int32_t>{10, 21, 30}));
+    // Both change the same entry: the last writer's value.
+    gValues[2] = 31;
+    ASSERT_EQ(Ui_Prefs_WriteAll(b, path_.c_str(), nullptr, WriteValues), 0);
+    gValues[2] = 32;
+    ASSERT_EQ(Ui_Prefs_WriteAll(a, path_.c_str(), nullptr, WriteValues), 0);
+    EXPECT_EQ(ValuesOnDisk(path_)[2], 32);
+    // A file damaged meanwhile is not merged with: the writer's record replaces it whole.
+    WriteFile(path_, plain.substr(0, 20));
+    gValues[0] = 7, gValues[1] = 8, gValues[2] = 9;
+    ASSERT_EQ(Ui_Prefs_WriteAll(a, path_.c_str(), nullptr, WriteValues), 0);
+    EXPECT_EQ(ValuesOnDisk(path_), (std::vector<int32_t>{7, 8, 9}));
+    // Without a call state there is nothing read to compare with: the record as it is.
+    gValues[0] = 5, gValues[1] = 5, gValues[2] = 5;
+    ASSERT_EQ(Ui_Prefs_WriteAll(nullptr, path_.c_str(), nullptr, WriteValues), 0);
+    EXPECT_EQ(ValuesOnDisk(path_), (std::vector<int32_t>{5, 5, 5}));
+    Ui_State_Close(&b);
+}
+
+TEST_F(PrefsFileTest, WritersUseNamesOfTheirOwnAndRemoveOnlyWhatWritersThatAreGoneLeft) {
+    ASSERT_EQ(Ui_Prefs_WriteAll(nullptr, path_.c_str(), nullptr, WriteSample), 0);
+    // A process id no process has (beyond Linux's largest; not a multiple of 4 on Windows).
+    const std::string gone = path_ + ".4000000003.new";
+    const std::vector<std::string> notOurs = {path_ + ".new", path_ + ".12a.new",
+                                              path_ + ".damaged", root_ + "/other.4000000003.new",
+                                              path_ + ".4000000003"};
+    WriteFile(gone, "partial");
+    for (const std::string& f : notOurs) WriteFile(f, "kept");
+#if !defined(_WIN32)
+    // A writer that still runs (the process that started the tests) keeps its file.
+    const std::string running = path_ + "." + std::to_string(getppid()) + ".new";
+    WriteFile(running, "being written");
+#endif
+    ASSERT_EQ(Ui_Prefs_WriteAll(nullptr, path_.c_str(), nullptr, WriteSample), 0);
+    EXPECT_FALSE(FileExists(gone));
+    for (const std::string& f : notOurs) EXPECT_EQ(ReadFile(f), "kept") << f;
+#if !defined(_WIN32)
+    EXPECT_EQ(ReadFile(running), "being written");
+#endif
+    EXPECT_EQ(Ui_Prefs_ReadAll(nullptr, path_.c_str(), nullptr, Collect, nullptr), 0);
+}
+
+#if !defined(_WIN32)
+TEST_F(PrefsFileTest, ProcessesReadingAndWritingAtOnceAlwaysFindAWholeFileAndLoseNoChange) {
+    // Three writers, each counting its own entry up, all starting from the same file; a reader
+    // reading all the while. Every read must find a whole file, and at the end every writer's
+    // last count must be in the file: no writer put back another's entry.
+    gValues[0] = gValues[1] = gValues[2] = 0;
+    ASSERT_EQ(Ui_Prefs_WriteAll(nullptr, path_.c_str(), nullptr, WriteValues), 0);
+    constexpr int kRounds = 150;
+    std::vector<pid_t> children;
+    for (int writer = 0; writer < 3; ++writer) {
+        pid_t pid = fork();
+        if (pid == 0) {
+            UiState* state = nullptr;
+            if (Ui_State_Open(&state, Res_ModuleArchive(), nullptr, 1000, 0) != 0) _exit(10);
+            for (int i = 1; i <= kRounds; ++i) {
+                if (Ui_Prefs_ReadAll(state, path_.c_str(), nullptr, ReadValues, WriteValues) != 0)
+                    _exit(11);
+                gValues[writer] = i;
+                if (Ui_Prefs_WriteAll(state, path_.c_str(), nullptr, WriteValues) != 0) _exit(12);
+            }
+            _exit(0);
+        }
+        children.push_back(pid);
+    }
+    pid_t reader = fork();
+    if (reader == 0) {
+        for (int i = 0; i < 3 * kRounds; ++i) {
+            if (Ui_Prefs_ReadAll(nullptr, path_.c_str(), nullptr, ReadValues, nullptr) != 0)
+                _exit(13);
+        }
+        _exit(0);
+    }
+    children.push_back(reader);
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << "exit " << WEXITSTATUS(status);
+    }
+    EXPECT_EQ(ValuesOnDisk(path_), (std::vector<int32_t>{kRounds, kRounds, kRounds}));
+    EXPECT_EQ(FilesBesides(), std::vector<std::string>{});
+}
+#endif
+
 TEST_F(PrefsFileTest, PathsLeaveRoomForTheNamesMadeFromThem) {
-    // The longest path that still takes ".damaged" is 247 characters: it is written, read and
-    // set aside; one more character and it is refused before anything is written.
+    // The longest path that still takes a writer's temporary name (".", a process id of up to
+    // ten digits, ".new") is 240 characters: it is written, read and set aside; one more
+    // character and it is refused before anything is written.
     std::string folder = root_ + "/" + std::string(120, 'f');
     ASSERT_EQ(testing_support::MakeFolder(folder), 0);
     folder += "/";
-    std::string path = folder + std::string(247 - folder.size(), 'p');
+    std::string path = folder + std::string(240 - folder.size(), 'p');
     ASSERT_TRUE(Ui_Prefs_PathFits(path.c_str()));
     EXPECT_EQ(Ui_Prefs_ReadAll(nullptr, path.c_str(), nullptr, Collect, WriteSample), 0);
     EXPECT_TRUE(FileExists(path));

@@ -414,12 +414,11 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     } else if (!DefaultPrefsPath(session.State(), &prefsPath)) {
         return Fail(err, kPrefsToolFailed, "cannot form the preferences folder (is $HOME set?)");
     }
-    // The container writes through path + ".new" and keeps a damaged file as path + ".damaged":
-    // a path must leave room for them, or every write of it would fail.
+    // The container writes through a temporary name made from the path and keeps a damaged file
+    // as path + ".damaged": a path must leave room for them, or every write of it would fail.
     if (!Ui_Prefs_PathFits(prefsPath.c_str())) {
         return Fail(err, kPrefsToolFailed,
-                    "preferences path longer than " +
-                        std::to_string(kPathSize - sizeof kPrefsDamagedSuffix) +
+                    "preferences path longer than " + std::to_string(kPrefsPathMax) +
                         " characters: " + prefsPath);
     }
     if (command == "path") {
