@@ -17,6 +17,7 @@
 #include "host/scripting.h"
 #include "host/window_host.h"
 #include "platform/file.h"
+#include "platform/mem.h"
 #include "platform/resources.h"
 #include "resources/ids/resources.h"
 #include "resources/ids/strings.h"
@@ -111,6 +112,13 @@ void CopyPrefsIntoRun(const Prefs& p, PluginData* data) {
     r.liveSliders = p.liveSliders;
     r.showSampledRegion = p.showSampledRegion;
     r.useLargestWindow = p.useLargestWindow;
+}
+
+// The image's name for what the run may have to tell about it (a row that could not be
+// processed): the host's document title, else a blank, as the analysis's failure names it.
+void NameTheImage(FilterRecord* record, PluginData* data) {
+    if (GetDocumentTitle(record, data->run.imageName, kPathSize) != kStatusOk)
+        Str_CopyBounded(data->run.imageName, kPathSize, " ");
 }
 
 // The preferences and the recorded action's parameters; then nothing of an earlier run is left.
@@ -335,10 +343,14 @@ bool DecideWithoutWindow(PluginData* data) {
     return true;
 }
 
-// Shows a failure to write the preferences; the run goes on without them.
-void WritePreferencesOrTell() {
+// Writes the preferences; a failure is shown once in a run (*told), however often they are
+// written after it, and the run goes on without them: the image is what the user asked for.
+void WritePreferencesOrTell(bool* told) {
     Ui_Failure failure;
-    if (WritePreferences(&failure) != kStatusOk) Ui_Failure_Show(gState, &failure);
+    if (WritePreferences(&failure) != kStatusOk && !*told) {
+        Ui_Failure_Show(gState, &failure);
+        *told = true;
+    }
 }
 
 // A correction decided in the window is recorded as the correction it is: the user's settings as
@@ -359,10 +371,10 @@ void TakeAsPrevious(PluginData* data) {
 }
 
 // The applied settings become the previous settings, and the preferences are written.
-void RecordAppliedSettings(PluginData* data) {
+void RecordAppliedSettings(PluginData* data, bool* prefsTold) {
     TakeAsPrevious(data);
     gPrefs->sharpenNoise = data->editState.editPars.sharpenNoise;
-    WritePreferencesOrTell();
+    WritePreferencesOrTell(prefsTold);
 }
 
 }  // namespace
@@ -390,6 +402,7 @@ void DoStart() {
         FailPhase(why.failure, why.result);
         return;
     }
+    NameTheImage(record, data);
     int32_t status = ApplyStartModes(data);
     if (status == kStatusCancelled) {
         SetResult(userCanceledErr);
@@ -426,13 +439,14 @@ void DoStart() {
         TakeAsPrevious(data);
     }
     LogF("Update preferences...");
-    WritePreferencesOrTell();
+    bool prefsTold = false;
+    WritePreferencesOrTell(&prefsTold);
     LogF("... preferences done");
     if (confirmed && data->run.okMode == 0) {
         LogF("filter image...");
         Ui_Failure failure;
         if (FilterImage(data, &failure) == kStatusOk) {
-            RecordAppliedSettings(data);
+            RecordAppliedSettings(data, &prefsTold);
         } else {
             Ui_Failure_Show(gState, &failure);
         }

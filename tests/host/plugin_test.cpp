@@ -812,6 +812,45 @@ TEST_F(PluginTest, ADamagedPreferencesFileIsKeptAsideAndTheRunGoesOn) {
     EXPECT_EQ(testing_support::ReadFile(PrefsPath() + ".damaged"), damaged);
 }
 
+TEST_F(PluginTest, APreferencesWriteThatFailsIsToldOnceAndTheImageIsStillFiltered) {
+    // The run writes the preferences twice (before filtering, and the applied settings after it).
+    // Its temporary file cannot be made (a folder holds the name, which even a privileged user
+    // cannot open as a file): one alert that says what failed, not that the disk is full, and
+    // the image filtered all the same.
+    WritePrefs([](Prefs& p) {
+        p.customSettings = ChangedPars();
+        p.startAllSame = 1;
+        p.startWith = kStartCustom;
+    });
+    const std::string before = testing_support::ReadFile(PrefsPath());
+    const std::string blocked = PrefsPath() + "." + std::to_string(getpid()) + ".new";
+    ASSERT_TRUE(std::filesystem::create_directory(blocked));
+    const Image image = RandomImage(24, 10, 3, 8, 18);
+    StripHost h(image);
+    h.PlayWithoutDialog();
+    EXPECT_EQ(h.Run(), 0);
+    for (const std::string& v : h.violations) ADD_FAILURE() << "host contract: " << v;
+    ASSERT_EQ(h.alerts.size(), 1u);
+    EXPECT_EQ(
+        h.alerts[0].rfind(
+            "A file open error occurred while updating Preferences file " + PrefsPath() + ".", 0),
+        0u)
+        << h.alerts[0];
+    EXPECT_EQ(h.alerts[0].find("room for the file"), std::string::npos) << h.alerts[0];
+    EXPECT_NE(h.dest.samples, image.samples);  // filtered with the custom settings
+    EXPECT_EQ(testing_support::ReadFile(PrefsPath()), before);
+    std::filesystem::remove(blocked);
+}
+
+TEST_F(PluginTest, TheImageIsNamedForWhatTheRunMayTellAboutIt) {
+    // A row that cannot be processed is told with the image's name: the host's document title.
+    StripHost h(RandomImage(12, 6, 3, 8, 19));
+    h.PlayWithoutDialog();
+    ASSERT_EQ(h.Run(), 0);
+    EXPECT_EQ(std::string(h.Block<PluginData>(h.DataHandle())->run.imageName),
+              test_host::TestHost::title);
+}
+
 TEST_F(PluginTest, APreferencesPathWithoutRoomForItsTemporaryFileIsNotUsed) {
     // A preferences folder so long that the file's path has 253 characters: its temporary file
     // ".new" would not fit a path, so no write could succeed there. The current folder takes
@@ -1396,7 +1435,6 @@ Image CastScene(int32_t w, int32_t h, int32_t depth) {
 }
 
 TEST_F(PluginTest, EveryMemoryFailureOfAKeenhueRunIsToldOnceAndLeavesTheImage) {
-    SKIP_WITHOUT_ALLOCATION_FAILURES();
     // Each heap request of the start phase failing in turn, the resampler's among them: one
     // alert for one failure, the image untouched, nothing held afterwards.
     WritePrefs([](Prefs& p) {
