@@ -48,10 +48,13 @@ void* Mem_Alloc(uint32_t n) {
     // The total must fit the 32-bit size field of the header.
     if (n > 0xFFFFFFFFu - kMemOverhead) return nullptr;
     uint32_t t = n + kMemOverhead;
-    ul_total += t;
-    if (ul_total > ul_maxTotal) ul_maxTotal = ul_total;
+    // The counters count what is held: a refused request changes neither the running total nor
+    // the peak (had they stayed raised, every later figure and the over-budget report would count
+    // memory the module never had).
     auto* h = static_cast<uint8_t*>(std::malloc(t));
     if (h == nullptr) return nullptr;
+    ul_total += t;
+    if (ul_total > ul_maxTotal) ul_maxTotal = ul_total;
     ++ul_nMallocs;
     std::memcpy(h, kLead, 4);
     PutBE32(h + 4, t);

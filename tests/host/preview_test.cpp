@@ -739,7 +739,6 @@ Shown Now(Session& s) {
 }
 
 TEST_F(PreviewTest, RefusalsAndMemoryFailuresKeepThePreviousPreviewAndFreeWhatWasMade) {
-    SKIP_WITHOUT_ALLOCATION_FAILURES();
     const Image image = Scene(200, 150, 4, 8, 41);
     Session s(image);
     s.host.SetMask(Selection(200, 150, 42));
@@ -947,7 +946,6 @@ TEST_F(PreviewTest, SharpenNoiseDialogShowsTheFiltersRowsZoomsPansAndFollowsItsS
 }
 
 TEST_F(PreviewTest, SharpenNoiseDialogWithoutMemoryForItsViewsDoesNotOpenAndSaysSoOnce) {
-    SKIP_WITHOUT_ALLOCATION_FAILURES();
     const Image image = Scene(160, 120, 4, 16, 71);
     Session s(image);
     s.data->editState.editPars.sharpenNoise = SharpenAndNoise();

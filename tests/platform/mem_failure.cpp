@@ -4,6 +4,70 @@
 
 extern "C" void* __real_malloc(size_t size);
 
+#if defined(_WIN32)
+#include <cstdlib>
+#include <new>
+
+// The statically linked C++ runtime would take the test's own memory through the wrapped malloc;
+// these take it from the real one, so that only the module's requests are counted and failed.
+// free is not wrapped, so blocks from either go back the same way.
+namespace {
+void* RealNew(size_t size) {
+    void* p = __real_malloc(size != 0 ? size : 1);
+    if (p == nullptr) throw std::bad_alloc();
+    return p;
+}
+void* RealNewAligned(size_t size, std::align_val_t alignment) {
+    void* p = _aligned_malloc(size != 0 ? size : 1, size_t(alignment));
+    if (p == nullptr) throw std::bad_alloc();
+    return p;
+}
+}  // namespace
+
+void* operator new(size_t size) {
+    return RealNew(size);
+}
+void* operator new[](size_t size) {
+    return RealNew(size);
+}
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+    return __real_malloc(size != 0 ? size : 1);
+}
+void* operator new[](size_t size, const std::nothrow_t&) noexcept {
+    return __real_malloc(size != 0 ? size : 1);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+    std::free(p);
+}
+void* operator new(size_t size, std::align_val_t alignment) {
+    return RealNewAligned(size, alignment);
+}
+void* operator new[](size_t size, std::align_val_t alignment) {
+    return RealNewAligned(size, alignment);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+    _aligned_free(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept {
+    _aligned_free(p);
+}
+void operator delete(void* p, size_t, std::align_val_t) noexcept {
+    _aligned_free(p);
+}
+void operator delete[](void* p, size_t, std::align_val_t) noexcept {
+    _aligned_free(p);
+}
+#endif
+
 namespace {
 
 int32_t gFailAt = 0;

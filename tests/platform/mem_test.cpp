@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "platform/mem.h"
+#include "tests/platform/mem_failure.h"
 #include "tests/platform/test_support.h"
 
 namespace {
@@ -47,6 +48,25 @@ TEST_F(MemTest, CountersRiseWithBlocksAndTotalReturnsWhileThePeakStays) {
     EXPECT_EQ(Mem_Free(nullptr), nullptr);
     EXPECT_EQ(Mem_CheckBlock(nullptr), 0);
     EXPECT_FALSE(FileExists(LogPath()));
+}
+
+TEST_F(MemTest, ARefusedRequestLeavesEveryCounterAsItWas) {
+    uint32_t total = ul_total, peak = ul_maxTotal, blocks = ul_nMallocs, id = ul_nextId;
+    // A request far above the peak, so that a raised peak would show.
+    testing_support::FailAllocationAfter(1);
+    EXPECT_EQ(Mem_Alloc(1u << 30), nullptr);
+    EXPECT_TRUE(testing_support::AllocationFailed());
+    testing_support::FailAllocationAfter(0);
+    EXPECT_EQ(ul_total, total);
+    EXPECT_EQ(ul_maxTotal, peak);
+    EXPECT_EQ(ul_nMallocs, blocks);
+    EXPECT_EQ(ul_nextId, id);
+    // The next block is counted from the same total.
+    void* p = Mem_Alloc(8);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(ul_total, total + 32);
+    Mem_Free(p);
+    EXPECT_EQ(ul_total, total);
 }
 
 TEST_F(MemTest, OverrunPastTheEndIsReportedLineByLineAndTheBlockStillFreed) {
