@@ -294,11 +294,14 @@ constexpr GuidePage kGuidePages[] = {
 int32_t AddressOf(UiState* state, int32_t addressId, char* address, int32_t capacity) {
     if (address == nullptr || capacity < 1) return kStatusProblem;
     address[0] = 0;
-    char folder[kPathSize], pattern[256];
+    // The address's "%s" is the folder as a URL's path: a Windows folder ("C:\\x\\") put in
+    // as it is would give "file://C:\\x\\", which names a host "C" and no file.
+    char folder[kPathSize], urlPath[3 * kPathSize], pattern[256];
     int32_t status = Ui_Path_SetToModuleFolder(folder);
+    if (status == kStatusOk) status = Ui_Path_ToUrlPath(folder, urlPath, sizeof urlPath);
     if (status != kStatusOk) return status;
     Ui_ResToCString(state, addressId, pattern);
-    Ui_FormatPhrase(address, size_t(capacity), pattern, 0, folder);
+    Ui_FormatPhrase(address, size_t(capacity), pattern, 0, urlPath);
     return kStatusOk;
 }
 

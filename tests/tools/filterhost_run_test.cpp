@@ -109,9 +109,10 @@ TEST_F(FilterhostRun, SelectionMaskBlendsAndProtectsPixelsOutsideIt) {
             for (int32_t x = 0; x < w; ++x) {
                 for (int32_t c = 0; c < 3; ++c) {
                     uint32_t m = mask.At(y, x, 0), i = in.At(y, x, c), n = 255 - i;
+                    // The nearest code to the mean weighted by m / 255.
                     uint32_t expected = m == 0     ? i
                                         : m == 255 ? n
-                                                   : ((255 - m) * i + m * n + 128) >> 8;
+                                                   : ((255 - m) * i + m * n + 127) / 255;
                     ASSERT_EQ(out.At(y, x, c), expected) << settings << " at " << y << "," << x;
                 }
             }

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
 
 #include "platform/resources.h"
@@ -75,6 +76,64 @@ TEST_F(Rescomp, HeadersNameEveryStringResourceDialogAndItem) {
     for (const char* h : {"/strings.h", "/dlg_box.h", "/resources.h"}) {
         EXPECT_EQ(std::filesystem::last_write_time(ids_ + h), before) << h;
     }
+}
+
+// The Windows form of the dialog: the resource script compiled by windres, and the styles of the
+// items read back from the compiled DIALOGEX template.
+std::map<uint32_t, uint32_t> CompiledItemStyles(const std::string& res, uint16_t dialogId) {
+    std::map<uint32_t, uint32_t> styles;
+    auto u16 = [&](size_t at) { return uint16_t(uint8_t(res[at]) | uint8_t(res[at + 1]) << 8); };
+    auto u32 = [&](size_t at) { return uint32_t(u16(at)) | uint32_t(u16(at + 2)) << 16; };
+    // A name or ordinal: 0xFFFF and a number, or a wide string; returns the offset after it.
+    auto skipName = [&](size_t at) {
+        if (u16(at) == 0xFFFF) return at + 4;
+        while (u16(at) != 0) at += 2;
+        return at + 2;
+    };
+    for (size_t at = 0; at + 32 <= res.size();) {
+        const uint32_t dataSize = u32(at), headerSize = u32(at + 4);
+        const size_t data = at + headerSize;
+        if (u16(at + 8) == 0xFFFF && u16(at + 10) == 5 && u16(at + 12) == 0xFFFF &&
+            u16(at + 14) == dialogId) {
+            // DLGTEMPLATEEX: version, signature, help id, extended style, style, item count,
+            // position and size, then menu, class, title and (DS_SETFONT) the font.
+            const uint32_t dialogStyle = u32(data + 12);
+            const uint16_t count = u16(data + 16);
+            size_t p = skipName(skipName(skipName(data + 26)));
+            if (dialogStyle & 0x40) p = skipName(p + 6);  // point size, weight, italic, charset
+            for (uint16_t i = 0; i < count; ++i) {
+                p = (p + 3) & ~size_t(3);
+                const uint32_t style = u32(p + 8), id = u32(p + 20);
+                p = skipName(skipName(p + 24));
+                p += 2 + u16(p);  // creation data
+                styles[id] = style;
+            }
+        }
+        at = (data + dataSize + 3) & ~size_t(3);
+    }
+    return styles;
+}
+
+TEST_F(Rescomp, TheWindowsTemplatesKeepHiddenItemsHidden) {
+    if (std::system("x86_64-w64-mingw32-windres --version >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "no x86_64-w64-mingw32-windres";
+    }
+    WriteFile(root_ + "/dlg7.txt",
+              "dialog 7 Box 100 50\nitem 1 Ok button 1 1 10 10 \"OK\" default\n"
+              "item 2 Later button 1 20 10 10 \"Later\" hidden\n"
+              "item 3 Note static 1 40 50 8 \"text\" hidden disabled\n");
+    const std::string command = std::string(RESCOMP_PATH) + " '" + root_ + "/out.cpp' --rc '" +
+                                root_ + "/out.rc' --strings '" + root_ +
+                                "/strings.txt' --manifest '" + root_ +
+                                "/manifest.txt' && x86_64-w64-mingw32-windres -O res -i '" + root_ +
+                                "/out.rc' -o '" + root_ + "/out.res'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::map<uint32_t, uint32_t> styles = CompiledItemStyles(ReadFile(root_ + "/out.res"), 7);
+    ASSERT_EQ(styles.size(), 3u);
+    constexpr uint32_t kVisible = 0x10000000, kDisabled = 0x08000000, kChild = 0x40000000;
+    EXPECT_EQ(styles.at(1) & (kVisible | kChild), kVisible | kChild);
+    EXPECT_EQ(styles.at(2) & (kVisible | kChild), kChild);
+    EXPECT_EQ(styles.at(3) & (kVisible | kDisabled | kChild), kDisabled | kChild);
 }
 
 TEST_F(Rescomp, MissingMalformedOrRepeatedNamesStopTheBuild) {

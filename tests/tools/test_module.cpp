@@ -370,7 +370,9 @@ class Filter {
                 for (int32 c = 0; c < planes; ++c) {
                     uint32 i = Sample(r_->inData, r_->inRowBytes, io, x * planes + c);
                     uint32 v = n[size_t(x * planes + c)];
-                    if (c < 3) v = m == 0 ? i : m == 255 ? v : ((255 - m) * i + m * v + 128) >> 8;
+                    // The selection's weight m of 255, rounded to the nearest code, as the
+                    // module blends (a shift by 8 would weigh it by 256 and darken every blend).
+                    if (c < 3) v = m == 0 ? i : m == 255 ? v : ((255 - m) * i + m * v + 127) / 255;
                     Put(r_->outData, r_->outRowBytes, io, x * planes + c, v);
                 }
             }

@@ -141,8 +141,10 @@ bool ItemLine(const std::vector<std::string>& w, std::string* out) {
     std::string id = w[1], rect = w[k + 1] + ", " + w[k + 2] + ", " + w[k + 3] + ", " + w[k + 4];
     std::string text = WideLiteral(w[k + 5].substr(w[k + 5][0] == '"' ? 1 : 0));
     size_t flags = k + 6;
-    std::string style = "WS_CHILD";
-    if (!Has(w, flags, "hidden")) style += " | WS_VISIBLE";
+    // A CONTROL statement is visible unless its style says otherwise (the resource compiler adds
+    // WS_VISIBLE itself): a hidden item must take it away with NOT, at the end, after what adds it.
+    const bool hidden = Has(w, flags, "hidden");
+    std::string style = hidden ? "WS_CHILD" : "WS_CHILD | WS_VISIBLE";
     if (Has(w, flags, "disabled")) style += " | WS_DISABLED";
     if (Has(w, flags, "border")) style += " | WS_BORDER";
     std::string cls, own;
@@ -180,8 +182,8 @@ bool ItemLine(const std::vector<std::string>& w, std::string* out) {
     } else {
         return false;
     }
-    *out += "  CONTROL " + text + ", " + id + ", " + cls + ", " + style + " | " + own + ", " +
-            rect + "\n";
+    *out += "  CONTROL " + text + ", " + id + ", " + cls + ", " + style + " | " + own +
+            (hidden ? " | NOT WS_VISIBLE" : "") + ", " + rect + "\n";
     return true;
 }
 

@@ -209,7 +209,13 @@ TEST_F(HelpTest, TheGuideButtonsOpenThePagesBesideTheModule) {
     ASSERT_TRUE(Os_ModuleFile(exe, sizeof exe));
     std::string folder(exe);
     folder.resize(folder.rfind(kOsSeparator) + 1);
+    // A file URL: "file://", then the absolute path with "/" between its parts, a Windows drive
+    // after a "/" of its own ("file:///C:/..."). The build folders have no characters that need
+    // escaping (Ui_Path_ToUrlPath's own test has them).
+    for (char& c : folder) c = c == '\\' ? '/' : c;
+    if (folder.size() > 1 && folder[1] == ':') folder = "/" + folder;
     const std::string base = "file://" + folder + "user-guide/";
+    ASSERT_EQ(base.rfind("file:///", 0), 0u) << base;
     struct Case {
         int32_t topic;
         const char* page;
