@@ -240,11 +240,15 @@ class Command {
                     break;
             }
             if (!WriteActionFile(o_.record, items, &error)) {
+                if (HostOs_InterruptPending())
+                    return Fail("interrupted" + NotWritten(), kExitCancelled);
                 return Fail("cannot write action file " + o_.record + ": " + error + NotWritten());
             }
             Note("recorded " + std::to_string(items.size()) + " items to " + o_.record);
         }
         if (!WriteImageRows(o_.output, outFormat_, header_, document_->ResultRows(), &error)) {
+            if (HostOs_InterruptPending())
+                return Fail("interrupted" + NotWritten(), kExitCancelled);
             return Fail("cannot write " + o_.output + ": " + error);
         }
         Note("wrote " + o_.output);
@@ -265,6 +269,9 @@ class Command {
 }  // namespace
 
 int RunFilterHost(const HostOptions& options) {
+    // From here an interrupt outside the filter's run names what it leaves unwritten.
+    const std::string interrupted = "filterhost: interrupted; " + options.output + " not written\n";
+    HostOs_InterruptEndsProcess(kExitCancelled, interrupted.c_str());
     Command command(options);
     return command.Run();
 }

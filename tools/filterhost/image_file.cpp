@@ -3,6 +3,7 @@
 #include "tools/filterhost/image_file.h"
 
 #include "tools/hostlib/host_os.h"
+#include "tools/hostlib/whole_file.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -81,18 +82,12 @@ bool CheckSize(const Image& image, uint64_t* samples, std::string* error) {
 }
 
 // Writes through a temporary file in the target's folder (so that the rename cannot cross
-// devices), renamed over path only when complete.
+// devices), renamed over path only when complete (whole_file.h).
 bool WriteThroughTemporary(const std::string& path,
                            const std::function<bool(const std::string& temp)>& write,
                            std::string* error) {
-    size_t slash = path.find_last_of(HostOs_PathSeparators());
-    std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string temp = folder + "." + name + ".filterhost-" + std::to_string(HostOs_ProcessId());
-    bool ok = write(temp);
-    if (ok) ok = HostOs_ReplaceFile(temp, path, error);
-    if (!ok) std::remove(temp.c_str());
-    return ok;
+    return WriteWholeFile(
+        path, [&](const std::string& temp, std::string*) { return write(temp); }, error);
 }
 
 }  // namespace

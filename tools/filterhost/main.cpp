@@ -6,8 +6,10 @@
 #include "tools/hostlib/host_os.h"
 
 int main(int argc, char** argv) {
-    // Ctrl-C while no filter runs (reading, writing) ends filterhost as cancelled.
-    HostOs_InterruptEndsProcess(kExitCancelled);
+    // From the first instruction on, an interrupt (Ctrl-C, SIGTERM, a closed console) while no
+    // filter runs ends filterhost as cancelled, with the status of a cancelled run (3), and
+    // leaves no temporary file; during the run the first one asks the filter to stop.
+    HostOs_InterruptEndsProcess(kExitCancelled, "filterhost: interrupted\n");
     HostOptions options;
     std::string error;
     if (!ParseOptions(argc, argv, &options, &error)) {

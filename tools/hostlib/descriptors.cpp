@@ -9,6 +9,7 @@
 
 #include "tools/hostlib/handle_suite.h"
 #include "tools/hostlib/host_os.h"
+#include "tools/hostlib/whole_file.h"
 
 struct PIOpaqueReadDescriptor {
     std::vector<DescriptorItem> items;
@@ -274,19 +275,18 @@ bool DecodeAction(const std::string& bytes, std::vector<DescriptorItem>* items,
 bool WriteActionFile(const std::string& path, const std::vector<DescriptorItem>& items,
                      std::string* error) {
     const std::string bytes = EncodeAction(items);
-    size_t slash = path.find_last_of(HostOs_PathSeparators());
-    std::string temp = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) +
-                       "." + path.substr(slash == std::string::npos ? 0 : slash + 1) +
-                       ".filterhost-" + std::to_string(HostOs_ProcessId());
-    FILE* f = std::fopen(temp.c_str(), "wb");
-    if (f == nullptr) {
-        *error = std::strerror(errno);
-        return false;
-    }
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = (std::fclose(f) == 0) && ok;
-    if (!ok) *error = std::strerror(errno);
-    if (ok) ok = HostOs_ReplaceFile(temp, path, error);
-    if (!ok) std::remove(temp.c_str());
-    return ok;
+    return WriteWholeFile(
+        path,
+        [&](const std::string& temp, std::string* why) {
+            FILE* f = std::fopen(temp.c_str(), "wb");
+            if (f == nullptr) {
+                *why = std::strerror(errno);
+                return false;
+            }
+            bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+            ok = (std::fclose(f) == 0) && ok;
+            if (!ok) *why = std::strerror(errno);
+            return ok;
+        },
+        error);
 }

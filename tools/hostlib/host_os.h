@@ -39,14 +39,21 @@ bool HostOs_CanWriteFolder(const std::string& folder, std::string* error);
 // Whether standard error is a terminal (the progress bar is drawn only there by default).
 bool HostOs_ErrorIsTerminal();
 
-// The interrupt key (Ctrl-C): while watched, the first press calls onInterrupt (which must only
-// set a flag) and a second one ends the process as usual.
+// Interrupts: SIGINT, SIGTERM and SIGHUP on Linux; Ctrl-C, Ctrl-Break and closing the console on
+// Windows. Called first thing in main, HostOs_InterruptEndsProcess makes every interrupt end the
+// process with status (and message, a line for stderr) from then on, after removing the
+// temporary file in hand (HostOs_HoldTemporary). While watched, the first Ctrl-C, SIGINT or
+// SIGTERM calls onInterrupt instead (which must only set a flag) and a second one ends the
+// process as above.
+void HostOs_InterruptEndsProcess(int status, const char* message);
 bool HostOs_WatchInterrupt(void (*onInterrupt)());
 void HostOs_StopWatchingInterrupt();
-// Outside a watched stretch Ctrl-C ends the process with this status. On Linux the signal's
-// own default does that already (the shell sees 130); Windows' default would report success
-// under Wine, so the host says what it means.
-void HostOs_InterruptEndsProcess(int status);
+// The temporary file being written (null: none any more), removed if an interrupt ends the
+// process. On Windows the console's handler runs beside the writer, which has the file open: an
+// interrupt then only marks it (HostOs_InterruptPending), and the writer removes the file and
+// ends the run when it has closed it.
+void HostOs_HoldTemporary(const char* path);
+bool HostOs_InterruptPending();
 
 // Large blocks, not zero-filled, in huge pages where the system offers them. Null when there is
 // not enough memory; HostOs_FreeLarge takes null.

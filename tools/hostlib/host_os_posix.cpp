@@ -15,12 +15,58 @@
 #include "tools/hostlib/host_os.h"
 
 namespace {
-void (*gOnInterrupt)() = nullptr;
-struct sigaction gOldInterrupt {};
-bool gWatching = false;
+// What the signal handler reads. The path is written only while gHaveTemporary is 0, so the
+// handler never reads it half-written.
+void (*volatile gOnInterrupt)() = nullptr;
+volatile sig_atomic_t gInterrupts = 0;
+volatile sig_atomic_t gEndStatus = -1;  // -1: no status asked for; the signal's own default
+char gEndMessage[256];
+char gTemporary[4096];
+volatile sig_atomic_t gHaveTemporary = 0;
+bool gInstalled = false;
 
-void OnInterrupt(int) {
-    if (gOnInterrupt != nullptr) gOnInterrupt();
+constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
+
+// Ends the process from the signal handler: only async-signal-safe calls.
+void EndNow(int signal) {
+    if (gHaveTemporary) unlink(gTemporary);
+    if (gEndStatus < 0) {
+        ::signal(signal, SIG_DFL);
+        raise(signal);
+        return;
+    }
+    if (gEndMessage[0] != 0) {
+        ssize_t ignored = write(STDERR_FILENO, gEndMessage, std::strlen(gEndMessage));
+        (void)ignored;
+    }
+    _exit(int(gEndStatus));
+}
+
+void OnSignal(int signal) {
+    void (*onInterrupt)() = gOnInterrupt;
+    // A hang-up is no request to stop early: it ends the process whatever it is doing.
+    if (onInterrupt != nullptr && signal != SIGHUP && gInterrupts == 0) {
+        gInterrupts = 1;
+        onInterrupt();
+        return;
+    }
+    EndNow(signal);
+}
+
+// A signal that the process was started with ignored stays ignored (nohup's hang-up, the
+// interrupt key of a job a shell started in the background): whoever started it said so.
+void Install() {
+    if (gInstalled) return;
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    for (int s : kInterrupts) sigaddset(&action.sa_mask, s);
+    for (int s : kInterrupts) {
+        struct sigaction old {};
+        if (sigaction(s, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+        sigaction(s, &action, nullptr);
+    }
+    gInstalled = true;
 }
 }  // namespace
 
@@ -79,23 +125,34 @@ bool HostOs_ErrorIsTerminal() {
     return isatty(STDERR_FILENO) != 0;
 }
 
+void HostOs_InterruptEndsProcess(int status, const char* message) {
+    std::snprintf(gEndMessage, sizeof gEndMessage, "%s", message != nullptr ? message : "");
+    gEndStatus = status;
+    Install();
+}
+
 bool HostOs_WatchInterrupt(void (*onInterrupt)()) {
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;  // the second Ctrl-C ends the process
+    Install();
+    gInterrupts = 0;
     gOnInterrupt = onInterrupt;
-    gWatching = sigaction(SIGINT, &action, &gOldInterrupt) == 0;
-    return gWatching;
+    return true;
 }
 
 void HostOs_StopWatchingInterrupt() {
-    if (gWatching) sigaction(SIGINT, &gOldInterrupt, nullptr);
-    gWatching = false;
     gOnInterrupt = nullptr;
 }
 
-void HostOs_InterruptEndsProcess(int) {}
+void HostOs_HoldTemporary(const char* path) {
+    gHaveTemporary = 0;
+    if (path == nullptr || std::strlen(path) >= sizeof gTemporary) return;
+    std::memcpy(gTemporary, path, std::strlen(path) + 1);
+    gHaveTemporary = 1;
+}
+
+// The handler removes the file and ends the process itself.
+bool HostOs_InterruptPending() {
+    return false;
+}
 
 void* HostOs_AllocateLarge(size_t bytes) {
     constexpr size_t kHugePage = size_t(2) << 20;

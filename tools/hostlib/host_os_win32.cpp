@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/status.h"
 #include "tools/hostlib/host_os.h"
@@ -12,21 +13,39 @@
 namespace {
 void (*volatile gOnInterrupt)() = nullptr;
 volatile LONG gInterrupts = 0;
+volatile LONG gPending = 0;
 int gEndStatus = 0;
+char gEndMessage[256];
 bool gEndInstalled = false;
+char gTemporary[MAX_PATH * 4];
+volatile LONG gHaveTemporary = 0;
 
-// Windows calls this on a thread of its own. The first Ctrl-C while watched is ours; for a second
-// one, one outside, or a closed console the process ends: with the status asked for when there
-// is one, else through the next handler, the system's.
+// Windows calls this on a thread of its own. The first Ctrl-C or Ctrl-Break while watched is the
+// run's; one that arrives while a temporary file is being written is left to the writer (which
+// has the file open, so it could not be removed from here); any other, a second one and a closed
+// console end the process: with the status asked for when there is one, else through the next
+// handler, the system's.
 BOOL WINAPI OnConsoleEvent(DWORD event) {
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-    void (*onInterrupt)() = gOnInterrupt;
-    if (InterlockedIncrement(&gInterrupts) == 1 && onInterrupt != nullptr) {
-        onInterrupt();
-        return TRUE;
+    const bool key = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+    if (key) {
+        void (*onInterrupt)() = gOnInterrupt;
+        if (InterlockedIncrement(&gInterrupts) == 1 && onInterrupt != nullptr) {
+            onInterrupt();
+            return TRUE;
+        }
+        if (gHaveTemporary != 0 && InterlockedIncrement(&gPending) == 1) return TRUE;
     }
-    if (gEndInstalled) ExitProcess(UINT(gEndStatus));
-    return FALSE;
+    if (!gEndInstalled) return FALSE;
+    // A file still open elsewhere in the process stays; the next run that writes the same file
+    // removes it (its name carries this process's id).
+    if (gHaveTemporary != 0) DeleteFileA(gTemporary);
+    if (gEndMessage[0] != 0) {
+        DWORD written = 0;
+        WriteFile(GetStdHandle(STD_ERROR_HANDLE), gEndMessage, DWORD(std::strlen(gEndMessage)),
+                  &written, nullptr);
+    }
+    ExitProcess(UINT(gEndStatus));
+    return TRUE;
 }
 
 // The system's message for an error code, on one line.
@@ -111,6 +130,12 @@ bool HostOs_ErrorIsTerminal() {
     return _isatty(_fileno(stderr)) != 0;
 }
 
+void HostOs_InterruptEndsProcess(int status, const char* message) {
+    std::snprintf(gEndMessage, sizeof gEndMessage, "%s", message != nullptr ? message : "");
+    gEndStatus = status;
+    gEndInstalled = gEndInstalled || SetConsoleCtrlHandler(OnConsoleEvent, TRUE) != 0;
+}
+
 bool HostOs_WatchInterrupt(void (*onInterrupt)()) {
     gInterrupts = 0;
     gOnInterrupt = onInterrupt;
@@ -122,9 +147,15 @@ void HostOs_StopWatchingInterrupt() {
     if (!gEndInstalled) SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
 }
 
-void HostOs_InterruptEndsProcess(int status) {
-    gEndStatus = status;
-    gEndInstalled = gEndInstalled || SetConsoleCtrlHandler(OnConsoleEvent, TRUE) != 0;
+void HostOs_HoldTemporary(const char* path) {
+    InterlockedExchange(&gHaveTemporary, 0);
+    if (path == nullptr || std::strlen(path) >= sizeof gTemporary) return;
+    std::memcpy(gTemporary, path, std::strlen(path) + 1);
+    InterlockedExchange(&gHaveTemporary, 1);
+}
+
+bool HostOs_InterruptPending() {
+    return gPending != 0;
 }
 
 // Large pages need a privilege ordinary users lack: plain blocks.
