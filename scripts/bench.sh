@@ -6,7 +6,9 @@
 # Keenhue Mode on and off: window_bench), times the exported files (.cube LUT, ICC profiles), then evaluates the
 # automatic correction (Keenhue) on known colour casts through the real module and filterhost,
 # against a per-channel levels stretch, then times a batch run of filterhost on a 24-megapixel
-# TIFF against tiffcp and the GIMP plug-in against filterhost (scripts/host-bench.sh), and, when
+# TIFF against tiffcp and the GIMP plug-in against filterhost (scripts/host-bench.sh), counts the
+# runs that give the right picture among 8 x 12 filterhost runs at once over one preferences
+# folder (bench/concurrent_runs.cpp), and, when
 # Wine is installed, the 8-bit grid kernel cross-built for Windows under Wine. Ends with
 # one line per figure, NAME VALUE UNIT; bench/README.md says what each figure means.
 #
@@ -74,6 +76,12 @@ fi
 if [ "$evaluate" -eq 1 ]; then
   cmake --build "$build" -j "$jobs" --target filterhost kolmara-gimp kolmara-prefs
   BUILD_DIR="$build" nice bash scripts/host-bench.sh | tee -a "$log"
+  # Runs side by side: 8 filterhost runs at a time, 12 rounds, over one preferences folder with
+  # custom settings while kolmara-prefs rewrites it (bench/concurrent_runs.cpp).
+  cmake --build "$build" -j "$jobs" --target concurrent_runs
+  "$build/bench/concurrent_runs" "$build/tools/filterhost/filterhost" \
+    "$build/tools/prefstool/kolmara-prefs" "$root/examples/chelsea.png" \
+    "$root/examples/demo-settings.txt" "$build/concurrent_runs" 8 12 | tee -a "$log" || true
 fi
 # The 8-bit grid kernel under Wine against the same program here: the same sources, compiler
 # release and Release flags, cross-built with mingw-w64 (scripts/build-windows.sh --bench).
