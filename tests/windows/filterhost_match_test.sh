@@ -6,7 +6,8 @@
 # recorded on each system (the two files must match) and replayed on both, a correction made in
 # the editing window replayed on both as the window applied it, and the PiPL as the
 # Linux host's checker reads it from the ELF module and from the DLL. Also: a file the Windows
-# build cannot read gives one line and no output, and the window path ends without a window.
+# build cannot read gives one line and no output, Ctrl-C before and during a run gives status 3
+# and writes nothing, and the window path ends without a window.
 #
 #   filterhost_match_test.sh SOURCE_DIR LINUX_BUILD WINDOWS_BUILD WORK_DIR
 #
@@ -252,9 +253,33 @@ kill -INT $host
 wait $host
 status=$?
 if [ $status -ne 3 ] || [ -e "$work/large.out.pam" ] ||
+   [ -n "$(find "$work" -name '.large.out.pam.filterhost-*')" ] ||
    ! grep -q '^filterhost: interrupted; .* not written' "$work/interrupt.err"; then
   fail "Ctrl-C under Wine: status $status, $(grep -v advanceState "$work/interrupt.err" | tail -n 3)"
 fi
+# Ctrl-C before the run, while Wine sets the program up and before main or while it reads its
+# input: status 3 and nothing written. (Before this was mended, a Ctrl-C before main went to the
+# system's handler and the program ended with status 0 and no output.) A Ctrl-C in the first
+# instants, before Wine itself takes console events, is lost to any program: that run completes
+# and writes its whole output, which is allowed.
+for delay in 0.3 0.6 0.9; do
+  rm -f "$work/early.out.pam"
+  "$wine" "$windows_host" --no-progress "$(windows_path "$work/large.pam")" \
+    "$(windows_path "$work/early.out.pam")" 2>"$work/early.err" &
+  host=$!
+  sleep "$delay"
+  kill -INT $host
+  wait $host
+  status=$?
+  if [ $status -eq 0 ] && [ "$(stat -c %s "$work/early.out.pam" 2>/dev/null)" = 18000065 ]; then
+    continue
+  fi
+  if [ $status -ne 3 ] || [ -e "$work/early.out.pam" ] ||
+     [ -n "$(find "$work" -name '.early.out.pam.filterhost-*')" ] ||
+     ! grep -q '^filterhost: interrupted' "$work/early.err"; then
+    fail "Ctrl-C ${delay} s after the start under Wine: status $status, $(tail -n 2 "$work/early.err")"
+  fi
+done
 rm -f "$work/large.pam"
 
 # The window path without a display: the run ends, cancelled or failed, and writes nothing.
