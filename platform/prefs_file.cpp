@@ -614,19 +614,21 @@ int32_t Ui_Prefs_ReadAll(UiState* state, const char* path, const void* fileInfo,
         uint32_t size = 0;
         status = ReadWhole(&file, &bytes, &size);
         FLClose(&file);
-        if (status != kStatusOk) return status;
         // A file that does not check may be one caught while another program wrote it in
-        // place: it is read again until it checks or reads the same twice, and only then is it
-        // damaged. (This program's writers replace the file in one step, so a reader never sees
-        // theirs part-way.)
+        // place (or cut it shorter while it was read): it is read again until it checks or reads
+        // the same twice, and only then is it damaged. (This program's writers replace the file
+        // in one step, so a reader never sees theirs part-way.)
+        if (status != kStatusOk && !(Ui_Prefs_IsDamage(status) && !last)) return status;
         uint32_t end = 0;
-        const int32_t check = Ui_Prefs_CheckBytes(bytes.get(), size, &end);
-        const bool same = before && beforeSize == size &&
+        const int32_t check =
+            status != kStatusOk ? status : Ui_Prefs_CheckBytes(bytes.get(), size, &end);
+        const bool same = status == kStatusOk && before && beforeSize == size &&
                           (size == 0 || std::memcmp(before.get(), bytes.get(), size) == 0);
         if (Ui_Prefs_IsDamage(check) && !last && !same) {
             Ui_Debug_Log(Diagnostics(state), "Ui_Prefs_ReadAll: incomplete, reading again");
             before = std::move(bytes);
-            beforeSize = size;
+            beforeSize = status == kStatusOk ? size : 0;
+            if (status != kStatusOk) before.Reset();
             Pause(attempt);
             continue;
         }
