@@ -118,7 +118,7 @@ TEST_F(Rescomp, TheWindowsTemplatesKeepHiddenItemsHidden) {
     if (std::system("x86_64-w64-mingw32-windres --version >/dev/null 2>&1") != 0) {
         GTEST_SKIP() << "no x86_64-w64-mingw32-windres";
     }
-    WriteFile(root_ + "/dlg7.txt",
+    WriteFile(root_ + "/box.txt",
               "dialog 7 Box 100 50\nitem 1 Ok button 1 1 10 10 \"OK\" default\n"
               "item 2 Later button 1 20 10 10 \"Later\" hidden\n"
               "item 3 Note static 1 40 50 8 \"text\" hidden disabled\n");
