@@ -345,13 +345,16 @@ Answer RunFilter(GimpRunMode mode, gint32 image, gint32 drawable, const char* ac
     gimp_image_get_resolution(image, &settings.resolution[0], &settings.resolution[1]);
     settings.filterRect = filterRect;
 
-    gimp_progress_init("Tintara Kolmara Pro");
+    // GIMP's progress starts with the filter's first report of work, not before the window: a
+    // run that GIMP started from a script (no display named) shows its progress in a window of
+    // its own, which would otherwise sit over the filter's window while the person works in it.
     int shown = -1;
     SessionHooks hooks;
     hooks.aborted = [] { return gAbort != 0; };
     hooks.progress = [&shown](int32_t done, int32_t total) {
         // One update per percent: each is a round trip to GIMP.
         const int percent = total > 0 ? int(int64_t(done) * 100 / total) : 0;
+        if (shown < 0) gimp_progress_init("Tintara Kolmara Pro");
         if (percent != shown) {
             shown = percent;
             gimp_progress_update(percent / 100.0);
@@ -383,7 +386,7 @@ Answer RunFilter(GimpRunMode mode, gint32 image, gint32 drawable, const char* ac
         }
         if (outcome.Ok()) kept = session.RecordedItems(&recorded);
     }
-    gimp_progress_end();
+    if (shown >= 0) gimp_progress_end();
     if (outcome.result == SessionResult::kCancelled) {
         // A cancel is never shown, but a module that stops after an alert (an empty selection)
         // has said why.
