@@ -29,9 +29,9 @@
 #include "platform/ui/controls.h"
 #include "platform/ui/headless/headless.h"
 #include "platform/ui/rect.h"
-#include "resources/ids/dlg1000.h"
-#include "resources/ids/dlg1008.h"
-#include "resources/ids/dlg1009.h"
+#include "resources/ids/dlg_editor.h"
+#include "resources/ids/dlg_sharpen_noise.h"
+#include "resources/ids/dlg_define_color.h"
 #include "tests/host/strip_host.h"
 #include "tests/platform/ui/ui_test_support.h"
 
