@@ -7,6 +7,7 @@
 #include "platform/debug_log.h"
 #include "platform/format.h"
 #include "platform/mem.h"
+#include "platform/numeric.h"
 #include "platform/ui_state.h"
 
 namespace {
@@ -28,12 +29,6 @@ bool InRange(float v, float lo, float hi) {
 
 bool ChromaHueValid(float chroma, float hue) {
     return InRange(chroma, 0.0f, 180.0f) && 0.0f <= hue && hue < 360.0f;
-}
-
-// Clamps v into lo..hi; a value that is not a number takes lo.
-float Clamp(float v, float lo, float hi) {
-    if (!(lo <= v)) return lo;
-    return v > hi ? hi : v;
 }
 
 // Emptied slot: undefined, no numbers, no name, no label.
@@ -203,10 +198,10 @@ int32_t ReadMemoryColorFile(const char* path, MemoryColor* color) {
     c.defined = 1;
     // A hue of 360 is the angle 0; stored as 360 it would fail the stricter check of the
     // preferences file at the next start.
-    c.mcHue = Clamp(hue, 0.0f, 360.0f);
+    c.mcHue = Num_Clamp(hue, 0.0f, 360.0f);
     if (c.mcHue >= 360.0f) c.mcHue = 0.0f;
-    c.mcChroma = Clamp(chroma, 0.0f, 100.0f);
-    c.mcHueSlope = Clamp(slope, -1.0f, 1.0f);
+    c.mcChroma = Num_Clamp(chroma, 0.0f, 100.0f);
+    c.mcHueSlope = Num_Clamp(slope, -1.0f, 1.0f);
     Str_CopyBounded(c.name, sizeof c.name, nameField);
     MemoryColorCleanText(c.name, kMemoryColorNameSize);
     c.label[0] = second[0];

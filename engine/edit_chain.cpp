@@ -6,6 +6,7 @@
 #include "engine/balance.h"
 #include "engine/hue_space.h"
 #include "engine/working_space.h"
+#include "platform/numeric.h"
 
 namespace {
 
@@ -48,11 +49,6 @@ bool HueStageNeutral(const EditPars* p) {
     return true;
 }
 
-float Clamp01(float v) {
-    if (!(v > 0.0f)) return 0.0f;
-    return v > 1.0f ? 1.0f : v;
-}
-
 double SignedPow(double x, double e) {
     return x >= 0 ? std::pow(x, e) : -std::pow(-x, e);
 }
@@ -80,7 +76,7 @@ float TonePoints(float x, double lo, double m, double hi) {
         double width = hi - m;
         y = width != 0 ? 0.5 + 0.5 * (x - m) / width : (x > m ? 1.0 : 0.5);
     }
-    return Clamp01(float(y));
+    return Num_Clamp01(float(y));
 }
 
 int32_t Saturation(float v[3], float s) {
@@ -101,7 +97,7 @@ int32_t Saturation(float v[3], float s) {
         status = HgHueToRgb(hue, v, kHgHueChroma);
         if (status != kStatusOk) return status;
     }
-    for (int c = 0; c < 3; ++c) v[c] = Clamp01(v[c]);
+    for (int c = 0; c < 3; ++c) v[c] = Num_Clamp01(v[c]);
     return kStatusOk;
 }
 
@@ -116,7 +112,7 @@ int32_t HueAndToning(EditPars* p, float v[3]) {
     status = HgHueToRgb(edited, v, kHgHueLuma);
     if (status == kStatusOk) status = HgBuildToning(p);
     if (status != kStatusOk) return status;
-    for (int c = 0; c < 3; ++c) v[c] = Curve(p->toneCurve[c], Clamp01(v[c]));
+    for (int c = 0; c < 3; ++c) v[c] = Curve(p->toneCurve[c], Num_Clamp01(v[c]));
     return kStatusOk;
 }
 
@@ -277,10 +273,10 @@ int32_t HgEvalMixingStages(EditPars* p, int32_t mask, float v[3]) {
 
 int32_t HgEvalColour(EditPars* p, int32_t mask, const float in[3], float out[3]) {
     if (p == nullptr || in == nullptr || out == nullptr) return kStatusProblem;
-    float v[3] = {Clamp01(in[0]), Clamp01(in[1]), Clamp01(in[2])};
+    float v[3] = {Num_Clamp01(in[0]), Num_Clamp01(in[1]), Num_Clamp01(in[2])};
     int32_t status = HgEvalChannelStages(p, mask, v);
     if (status == kStatusOk) status = HgEvalMixingStages(p, mask, v);
     if (status != kStatusOk) return status;
-    for (int c = 0; c < 3; ++c) out[c] = Clamp01(v[c]);
+    for (int c = 0; c < 3; ++c) out[c] = Num_Clamp01(v[c]);
     return kStatusOk;
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/edit_chain.h"
+#include "platform/numeric.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ double Luma(double r, double g, double b) {
 void HuePattern(double h, double p[3]) {
     double h6 = h * 6.0;
     double s = std::floor(h6);
-    int sextant = s < 0 ? 0 : s > 5 ? 5 : int(s);
+    int sextant = int(Num_Clamp(s, 0.0, 5.0));
     double f = h6 - sextant;
     switch (sextant) {
         case 0:

@@ -18,17 +18,12 @@
 
 #include "engine/huegrid_kernels.h"
 #include "platform/mem.h"
+#include "platform/numeric.h"
 
 namespace {
 
 int32_t MaxCode(int32_t size) {
     return size == 2 ? 65535 : 255;
-}
-int32_t Min(int32_t a, int32_t b) {
-    return a < b ? a : b;
-}
-int32_t Max(int32_t a, int32_t b) {
-    return a > b ? a : b;
 }
 
 uint32_t Slot(uint32_t order, uint32_t channel) {
@@ -129,7 +124,7 @@ void SharpenRow(const HuegridApplier* a, const void* centreRow, const Layout& ds
     auto sharpen = [&](int64_t v, int64_t s) {
         const int64_t blur = (s * weight + half) >> q;
         const int64_t r = (25 * v - blur + d / 2) / d;
-        return r < lo ? lo : r > hi ? hi : r;
+        return Num_Clamp(r, lo, hi);
     };
     auto out = [&](int32_t c, uint32_t x) -> T& {
         return static_cast<T*>(dst.ptr[c])[ptrdiff_t(x) * dst.step];
@@ -162,7 +157,7 @@ void SharpenRow(const HuegridApplier* a, const void* centreRow, const Layout& ds
         const int64_t change = sharpen(v, s) - v;
         for (int32_t c = 0; c < channels; ++c) {
             const int64_t r = centre[size_t(c) * w + x] + change;
-            out(c, x) = T(r < lo ? lo : r > hi ? hi : r);
+            out(c, x) = T(Num_Clamp(r, lo, hi));
         }
     }
 }
@@ -297,18 +292,18 @@ bool OptionsValid(const HgApplyOptions* o) {
 void* BuildCodeTable(const HuegridApplier* a) {
     const int32_t inMax = MaxCode(a->inPixelSize), outMax = MaxCode(a->outPixelSize);
     const int64_t inLo = a->inLo, inHi = a->inHi, outLo = a->outLo, outHi = a->outHi;
-    const int64_t lowIn = Min(a->inLo, a->inHi), highIn = Max(a->inLo, a->inHi);
-    const int64_t lowOut = Min(a->outLo, a->outHi), highOut = Max(a->outLo, a->outHi);
+    const int64_t lowIn = Num_Min(a->inLo, a->inHi), highIn = Num_Max(a->inLo, a->inHi);
+    const int64_t lowOut = Num_Min(a->outLo, a->outHi), highOut = Num_Max(a->outLo, a->outHi);
     void* table = Mem_Alloc(uint32_t((inMax + 1) * a->outPixelSize));
     if (table == nullptr) return nullptr;
     for (int64_t x = 0; x <= inMax; ++x) {
         int64_t v = outLo;  // an empty input range maps everything to its start
         if (inHi != inLo) {
-            const int64_t c = x < lowIn ? lowIn : x > highIn ? highIn : x;
+            const int64_t c = Num_Clamp(x, lowIn, highIn);
             v = outLo + ((c - inLo) * (outHi - outLo) + (inHi - inLo) / 2) / (inHi - inLo);
         }
-        v = v < lowOut ? lowOut : v > highOut ? highOut : v;
-        v = v < 0 ? 0 : v > outMax ? outMax : v;
+        v = Num_Clamp(v, lowOut, highOut);
+        v = Num_Clamp(v, 0, outMax);
         if (a->outPixelSize == 1) {
             static_cast<uint8_t*>(table)[x] = uint8_t(v);
         } else {
@@ -419,8 +414,8 @@ int32_t HgApplierCreate(const HgApplyOptions* options, HuegridApplier** out) {
     a->sharpSize = inputSide ? a->inPixelSize : a->outPixelSize;
     const int64_t amount = options->sharpenAmount;
     a->weight = a->sharpSize == 1 ? ((amount << 15) + 12) / 25 : ((amount << 30) + 12) / 25;
-    a->clampLo = inputSide ? Min(a->inLo, a->inHi) : Min(a->outLo, a->outHi);
-    a->clampHi = inputSide ? Max(a->inLo, a->inHi) : Max(a->outLo, a->outHi);
+    a->clampLo = inputSide ? Num_Min(a->inLo, a->inHi) : Num_Min(a->outLo, a->outHi);
+    a->clampHi = inputSide ? Num_Max(a->inLo, a->inHi) : Num_Max(a->outLo, a->outHi);
 
     if (table != nullptr) {
         a->inChannels = table->inChannels;

@@ -17,16 +17,10 @@
 #include "engine/ip_resample.h"
 
 #include "platform/mem.h"
+#include "platform/numeric.h"
 #include "platform/status.h"
 
 namespace {
-
-int64_t Min64(int64_t a, int64_t b) {
-    return a < b ? a : b;
-}
-int32_t ClampIndex(int64_t i, int32_t n) {
-    return i < 0 ? 0 : (i >= n ? n - 1 : int32_t(i));
-}
 
 // Where output sample i of n1 sits in the source (16.16), with the first and last output
 // samples on the first and last source samples.
@@ -77,7 +71,9 @@ void ReduceRow(Scaler* s, const Plane& src, int32_t y) {
                 for (int32_t t = 0; t < taps; ++t) acc += wt[t] * Sample<T>(row, (start + t) * ps);
             } else {
                 for (int32_t t = 0; t < taps; ++t) {
-                    acc += wt[t] * Sample<T>(row, ClampIndex(int64_t(start) + t, s->w0) * ps);
+                    acc +=
+                        wt[t] *
+                        Sample<T>(row, int32_t(Num_Clamp(int64_t(start) + t, 0, s->w0 - 1)) * ps);
                 }
             }
             out[ptrdiff_t(i) * s->channels + c] = acc >> 8;
@@ -125,7 +121,8 @@ void WriteRow(Scaler* s, const IPImage* dst, int32_t y, int32_t start, const uin
     const int32_t taps = s->table.taps;
     const ptrdiff_t ringRow = ptrdiff_t(s->w) * s->channels;
     auto slot = [&](int32_t t) {
-        return s->ring + ptrdiff_t(ClampIndex(int64_t(start) + t, s->h0) % taps) * ringRow;
+        return s->ring +
+               ptrdiff_t(int32_t(Num_Clamp(int64_t(start) + t, 0, s->h0 - 1)) % taps) * ringRow;
     };
     // Up to 256 taps (reductions by up to about 128) the ring rows are looked up once per row.
     const uint32_t* rows[256];
@@ -160,7 +157,7 @@ int32_t RunScaler(Scaler* s, const IPImage* dst) {
             OutputPosition(y, s->h0, s->h, s->step) + (y > 0 && y < s->h - 1 ? s->bias : 0);
         const int32_t phase = int32_t((pos >> 12) & 15);
         const int32_t start = int32_t((pos >> 16) + s->table.firstOffset);
-        const int32_t need = int32_t(Min64(int64_t(start) + taps - 1, s->h0 - 1));
+        const int32_t need = int32_t(Num_Min(int64_t(start) + taps - 1, s->h0 - 1));
         while (s->loaded <= need) {
             const int32_t status = LoadRow(s, s->loaded);
             if (status != kStatusOk) return status;
@@ -225,7 +222,7 @@ void* AllocArray(uint64_t count, uint64_t size) {
 int32_t Scale(Scaler* s, int32_t mode, const IPImage* dst) {
     const int64_t stepX = s->w > 1 ? ((int64_t(s->w0) << 16) - 65536) / (s->w - 1) : INT64_MAX;
     const int64_t stepY = s->h > 1 ? ((int64_t(s->h0) << 16) - 65536) / (s->h - 1) : INT64_MAX;
-    s->step = Min64(stepX, stepY);
+    s->step = Num_Min(stepX, stepY);
     if (s->file != nullptr) {
         s->fileRow =
             static_cast<uint8_t*>(AllocArray(uint64_t(s->w0) * s->channels, uint64_t(s->bytes)));
@@ -324,12 +321,12 @@ int32_t IPScaleOutputSize(int32_t w0, int32_t h0, int32_t wd, int32_t hd, int32_
         }
         // Rounding made the source look no larger than the output in one direction while it
         // is larger than the box in the other: keep the reduced size, capped at the source.
-        w = Min64(w, w0);
-        h = Min64(h, h0);
+        w = Num_Min(w, w0);
+        h = Num_Min(h, h0);
     }
     // A very thin image rounds to a width or height of 0 or 1, which leaves the step undefined.
-    if (w < 2) w = Min64(2, w0);
-    if (h < 2) h = Min64(2, h0);
+    if (w < 2) w = Num_Min<int64_t>(2, w0);
+    if (h < 2) h = Num_Min<int64_t>(2, h0);
     *width = int32_t(w);
     *height = int32_t(h);
     return kStatusOk;

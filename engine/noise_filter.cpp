@@ -19,6 +19,7 @@
 #endif
 
 #include "platform/mem.h"
+#include "platform/numeric.h"
 #include "platform/status.h"
 
 namespace {
@@ -343,10 +344,6 @@ void FinishChannel(NoiseFilter* f, int32_t c, int32_t* out) {
     }
 }
 
-int32_t Clamp(int32_t v, int32_t hi) {
-    return v < 0 ? 0 : (v > hi ? hi : v);
-}
-
 // The inverse of the luma-chroma matrix in exact integers: the adjugate of the forward matrix
 // over its determinant, both halved. Each output is rounded once, from the full sum, so that a
 // pixel whose luma and chroma were left alone comes back exactly as it went in. (Rounding the
@@ -382,9 +379,9 @@ void WriteOutput(NoiseFilter* f, T* data) {
         T* b = data + Slot(f->output.order, 2, 3) * plane;
         for (int32_t x = 0; x < width; ++x) {
             const int64_t y = ys[x], u = us[x], v = vs[x];
-            r[x * step] = T(Clamp(InverseRow(kInverseR, y, u, v), hi));
-            g[x * step] = T(Clamp(InverseRow(kInverseG, y, u, v), hi));
-            b[x * step] = T(Clamp(InverseRow(kInverseB, y, u, v), hi));
+            r[x * step] = T(Num_Clamp(InverseRow(kInverseR, y, u, v), 0, hi));
+            g[x * step] = T(Num_Clamp(InverseRow(kInverseG, y, u, v), 0, hi));
+            b[x * step] = T(Num_Clamp(InverseRow(kInverseB, y, u, v), 0, hi));
         }
         return;
     }
@@ -392,7 +389,7 @@ void WriteOutput(NoiseFilter* f, T* data) {
         T* d = data + Slot(f->output.order, c, channels) * plane;
         const int32_t* s = res + ptrdiff_t(c) * width;
         for (int32_t x = 0; x < width; ++x)
-            d[x * step] = T(Clamp((s[x] + kHalf) >> kNoiseFraction, hi));
+            d[x * step] = T(Num_Clamp((s[x] + kHalf) >> kNoiseFraction, 0, hi));
     }
 }
 

@@ -2,15 +2,12 @@
 #include "host/display_target.h"
 
 #include "platform/mem.h"
+#include "platform/numeric.h"
 #include "platform/ui/dlg.h"
 #include "platform/ui/rect.h"
 #include "resources/ids/strings.h"
 
 namespace {
-
-int32_t Min(int32_t a, int32_t b) {
-    return a < b ? a : b;
-}
 
 // An offscreen image of the area's size, kept when it has that size already.
 int32_t ImageFor(DisplayTarget* target, const Ui_Rect* area) {
@@ -55,8 +52,8 @@ int32_t DisplayInArea(DisplayTarget* target, const FilterRecord* record, UiWindo
                         image->rowBytes, area->top,    area->left};
     if (record->displayPixels(map, source, area->top, area->left, &device) != noErr)
         return Ui_Fail(failure, kStatusError, kPhraseDisplayPreview);
-    const int32_t width = Min(source->right - source->left, image->width);
-    const int32_t height = Min(source->bottom - source->top, image->height);
+    const int32_t width = Num_Min(source->right - source->left, image->width);
+    const int32_t height = Num_Min(source->bottom - source->top, image->height);
     if (width < 1 || height < 1) return kStatusOk;
     SwapRedBlue(image, width, height);
 

@@ -4,6 +4,7 @@
 #include "host/rects.h"
 #include "platform/debug_log.h"
 #include "platform/mem.h"
+#include "platform/numeric.h"
 #include "platform/ui_state.h"
 
 namespace {
@@ -58,7 +59,7 @@ int32_t HostCSPickColor(FilterRecord* record, UiState* state, float rgb[3]) {
     // The host's answer is whatever its 16-bit fields hold; the engine takes 0..1 only.
     for (int c = 0; c < 3; ++c) {
         int32_t v = info.colorComponents[c];
-        rgb[c] = float(v < 0 ? 0 : v > 255 ? 255 : v) / 255.0f;
+        rgb[c] = float(Num_Clamp(v, 0, 255)) / 255.0f;
     }
     return kStatusOk;
 }

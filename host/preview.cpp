@@ -8,6 +8,7 @@
 #include "host/plugin.h"
 #include "host/rects.h"
 #include "platform/mem.h"
+#include "platform/numeric.h"
 #include "resources/ids/strings.h"
 
 namespace {
@@ -21,15 +22,6 @@ constexpr VRect kEmpty{0, 0, 0, 0};
 
 int32_t CeilDiv(int32_t a, int32_t b) {
     return int32_t((int64_t(a) + b - 1) / b);
-}
-int32_t Min(int32_t a, int32_t b) {
-    return a < b ? a : b;
-}
-int32_t Max(int32_t a, int32_t b) {
-    return a > b ? a : b;
-}
-int32_t Clamp(int32_t v, int32_t lo, int32_t hi) {
-    return v < lo ? lo : v > hi ? hi : v;
 }
 int32_t Width(const VRect& r) {
     return r.right - r.left;
@@ -134,7 +126,7 @@ int32_t DescribeAnswer(const PreviewState* pv, int32_t width, int32_t height, in
 // smaller. The resampler takes a box of at least 2 and never makes an image larger than it was,
 // so a single column stays a single column.
 int32_t ReduceBox(int32_t filterSide, int32_t boxSide) {
-    return Max(2, Min(filterSide, boxSide));
+    return Num_Max(2, Num_Min(filterSide, boxSide));
 }
 
 // Reduces an image in the host's buffer in place into the box; the view takes the new size.
@@ -159,11 +151,11 @@ void PlanGeometry(PreviewState* pv, int32_t boxWidth, int32_t boxHeight) {
     pv->boxHeight = boxHeight;
     // The host reduces by an integer rate, half of what the box needs, so that the tent filter
     // has at least two source pixels to average for each output pixel.
-    const int32_t f = Max(CeilDiv(h, boxHeight), CeilDiv(w, boxWidth));
+    const int32_t f = Num_Max(CeilDiv(h, boxHeight), CeilDiv(w, boxWidth));
     pv->reduced = f > 1 ? 1 : 0;
-    pv->rate = pv->reduced ? Max(f / 2, 1) : 1;
+    pv->rate = pv->reduced ? Num_Max(f / 2, 1) : 1;
     // A selection thinner than the rate would come back with no column (or no row) at all.
-    pv->rate = Max(1, Min(pv->rate, Min(w, h)));
+    pv->rate = Num_Max(1, Num_Min(pv->rate, Num_Min(w, h)));
     const VRect& r = pv->filter;
     const int32_t rate = pv->rate;
     pv->request = VRect{r.top / rate, r.left / rate, r.bottom / rate, r.right / rate};
@@ -464,10 +456,10 @@ int32_t ZoomTo1x1(EditState* es, PreviewState* pv, int32_t x, int32_t y, uint8_t
         ix = (2 * int64_t(x) * w + pv->width) / (2 * int64_t(pv->width));
         iy = (2 * int64_t(y) * h + pv->height) / (2 * int64_t(pv->height));
     }
-    const int32_t X = f.left + int32_t(ix < 0 ? 0 : ix >= w ? w - 1 : ix);
-    const int32_t Y = f.top + int32_t(iy < 0 ? 0 : iy >= h ? h - 1 : iy);
-    const int32_t left = Clamp(X - pv->width / 2, f.left, f.right - pv->width);
-    const int32_t top = Clamp(Y - pv->height / 2, f.top, f.bottom - pv->height);
+    const int32_t X = f.left + int32_t(Num_Clamp(ix, 0, w - 1));
+    const int32_t Y = f.top + int32_t(Num_Clamp(iy, 0, h - 1));
+    const int32_t left = Num_Clamp(X - pv->width / 2, f.left, f.right - pv->width);
+    const int32_t top = Num_Clamp(Y - pv->height / 2, f.top, f.bottom - pv->height);
     const VRect window = Sized(top, left, pv->width, pv->height);
 
     pv->holds = kPreviewHoldsOther;
@@ -527,8 +519,8 @@ int32_t OpenDetail(PreviewState* pv, int32_t width, int32_t height, Ui_Failure* 
         return Ui_Fail(failure, kStatusProblem, kPhraseGetPreview);
     CloseDetail(pv);
     PreviewDetail& d = pv->detail;
-    d.viewWidth = Min(width, Width(pv->filter));
-    d.viewHeight = Min(height, Height(pv->filter));
+    d.viewWidth = Num_Min(width, Width(pv->filter));
+    d.viewHeight = Num_Min(height, Height(pv->filter));
     d.capacityWidth = d.viewWidth + 2 * kDetailMargin;
     d.capacityHeight = d.viewHeight + 2 * kDetailMargin;
     d.channels = pv->planes >= 4 ? 4 : 3;
@@ -573,16 +565,18 @@ int32_t GetPrevImage(EditState* es, PreviewState* pv, int32_t x, int32_t y, int3
     // The visible part: what fills the view at this zoom, centred on the point, inside the
     // image; the part fetched carries a margin for the sharpening and noise neighbourhoods,
     // cut at the filter rectangle, whose edges the filter itself treats as the image's edges.
-    const int32_t vw = Min(CeilDiv(d.viewWidth, zoom), Width(f));
-    const int32_t vh = Min(CeilDiv(d.viewHeight, zoom), Height(f));
-    const int32_t X = f.left + Clamp(x, 0, Width(f) - 1), Y = f.top + Clamp(y, 0, Height(f) - 1);
-    const VRect visible = Sized(Clamp(Y - vh / 2, f.top, f.bottom - vh),
-                                Clamp(X - vw / 2, f.left, f.right - vw), vw, vh);
+    const int32_t vw = Num_Min(CeilDiv(d.viewWidth, zoom), Width(f));
+    const int32_t vh = Num_Min(CeilDiv(d.viewHeight, zoom), Height(f));
+    const int32_t X = f.left + Num_Clamp(x, 0, Width(f) - 1),
+                  Y = f.top + Num_Clamp(y, 0, Height(f) - 1);
+    const VRect visible = Sized(Num_Clamp(Y - vh / 2, f.top, f.bottom - vh),
+                                Num_Clamp(X - vw / 2, f.left, f.right - vw), vw, vh);
     const SharpenNoise& sn = es->editPars.sharpenNoise;
     const int32_t margin =
-        Min(2 * Max(Max(sn.noiseRadius[1], sn.noiseRadius[2]), 2), kDetailMargin);
-    const VRect want{Max(visible.top - margin, f.top), Max(visible.left - margin, f.left),
-                     Min(visible.bottom + margin, f.bottom), Min(visible.right + margin, f.right)};
+        Num_Min(2 * Num_Max(Num_Max(sn.noiseRadius[1], sn.noiseRadius[2]), 2), kDetailMargin);
+    const VRect want{Num_Max(visible.top - margin, f.top), Num_Max(visible.left - margin, f.left),
+                     Num_Min(visible.bottom + margin, f.bottom),
+                     Num_Min(visible.right + margin, f.right)};
     d.visible = visible;
     d.zoom = zoom;
     const bool atHand = d.haveFetched && d.fetched.top <= want.top && d.fetched.left <= want.left &&

@@ -7,14 +7,12 @@
 #include "host/rects.h"
 #include "host/row_pipeline.h"
 #include "platform/mem.h"
+#include "platform/numeric.h"
 #include "platform/ui/cursor.h"
 #include "resources/ids/strings.h"
 
 namespace {
 
-int32_t Min(int32_t a, int32_t b) {
-    return a < b ? a : b;
-}
 int32_t Width(const VRect& r) {
     return r.right - r.left;
 }
@@ -224,8 +222,8 @@ int32_t Filtered(const PreviewRows* job, Ui_Failure* failure) {
 // Paints the pixels of the sampled region pure blue, where the region and the picture overlap.
 void PaintSampled(const IPMask* sampled, const IPImage& picture) {
     if (sampled == nullptr || sampled->bits == nullptr) return;
-    const int32_t width = Min(sampled->width, picture.width);
-    const int32_t height = Min(sampled->height, picture.height);
+    const int32_t width = Num_Min(sampled->width, picture.width);
+    const int32_t height = Num_Min(sampled->height, picture.height);
     for (int32_t y = 0; y < height; ++y) {
         for (int32_t x = 0; x < width; ++x) {
             if (!IPMaskBit(sampled, x, y)) continue;

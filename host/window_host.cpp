@@ -6,6 +6,7 @@
 #include "host/preview.h"
 #include "host/preview_render.h"
 #include "platform/mem.h"
+#include "platform/numeric.h"
 #include "resources/ids/strings.h"
 
 namespace {
@@ -67,8 +68,8 @@ int32_t Pan(void* context, int32_t dx, int32_t dy, Ui_Failure* failure) {
     // The window's centre moves; clamping keeps it inside the image.
     const int64_t x = int64_t(pv.zoomRect.left - pv.filter.left) + pv.width / 2 + dx;
     const int64_t y = int64_t(pv.zoomRect.top - pv.filter.top) + pv.height / 2 + dy;
-    auto clamp = [](int64_t v) { return int32_t(v < 0 ? 0 : v > INT32_MAX ? INT32_MAX : v); };
-    return ZoomTo1x1(&data->editState, &data->run.preview, clamp(x), clamp(y), 1, failure);
+    return ZoomTo1x1(&data->editState, &data->run.preview, int32_t(Num_Clamp(x, 0, INT32_MAX)),
+                     int32_t(Num_Clamp(y, 0, INT32_MAX)), 1, failure);
 }
 
 int32_t Restore(void* context, Ui_Failure* failure) {

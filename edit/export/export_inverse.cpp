@@ -17,6 +17,7 @@
 
 #include "edit/export/export_transform.h"
 #include "platform/mem.h"
+#include "platform/numeric.h"
 
 namespace {
 
@@ -28,12 +29,8 @@ constexpr double kGoodEnough = 0.25 / 65535.0;
 constexpr int32_t kCoarse = 33;   // nodes per axis of the grid of first guesses
 constexpr int32_t kBuckets = 32;  // buckets per axis that file the guesses by corrected colour
 
-double Clamp01(double v) {
-    return v > 0 ? (v < 1 ? v : 1) : 0;
-}
-
 uint16_t ToCode(double v) {
-    return uint16_t(Clamp01(v) * 65535.0 + 0.5);
+    return uint16_t(Num_Clamp01(v) * 65535.0 + 0.5);
 }
 
 // Solves J d = r (J row by row) by Cramer's rule; false when J is (nearly) singular.
@@ -321,7 +318,7 @@ int32_t ExportInvert(const Huegrid* transform, int32_t count, const float* targe
     for (int32_t start = 0; start < count && status == kStatusOk; start += kBatch) {
         const int32_t n = count - start < kBatch ? count - start : kBatch;
         for (int32_t i = 0; i < n * 3; ++i) {
-            w.y[size_t(i)] = Clamp01(target[size_t(start) * 3 + size_t(i)]);
+            w.y[size_t(i)] = Num_Clamp01(target[size_t(start) * 3 + size_t(i)]);
         }
         status = Start(transform, w, n);
         for (int32_t i = 0; i < n; ++i) w.active[size_t(i)] = i;

@@ -7,6 +7,7 @@
 #include "edit/window/tone_sliders.h"
 #include "edit/window/tool_paint.h"
 #include "engine/balance.h"
+#include "platform/numeric.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/draw.h"
 #include "resources/ids/strings.h"
@@ -28,14 +29,9 @@ bool TwoSlider(int32_t slider) {
     return slider == kCastTemperature || slider == kCastTint;
 }
 
-float Clamp01(float t) {
-    if (!(t >= 0.0f)) return 0.0f;
-    return t > 1.0f ? 1.0f : t;
-}
-
 // The slider value -100..100 of a position.
 int32_t ValueOf(float t) {
-    return int32_t(std::lround(200.0 * double(Clamp01(t)) - 100.0));
+    return int32_t(std::lround(200.0 * double(Num_Clamp01(t)) - 100.0));
 }
 
 }  // namespace
@@ -52,13 +48,13 @@ int32_t CastSliderPositionAt(const Ui_Rect* r, Ui_Point p, float* t) {
     const int32_t status = SliderCentredValue(r, p.h, &v);
     if (status != kStatusOk) return status;
     // (v + 100) / 200 for the three sliders and 0.5 + v / 200 for the two are the same number.
-    *t = Clamp01(float(v + 100) / 200.0f);
+    *t = Num_Clamp01(float(v + 100) / 200.0f);
     return kStatusOk;
 }
 
 int32_t CastSliderMove(EditState* s, int32_t slider, float t) {
     if (s == nullptr || !Known(slider)) return kStatusProblem;
-    t = Clamp01(t);
+    t = Num_Clamp01(t);
     s->balanceSlider[Channel(slider)] = t;
     if (slider == kCastTemperature) s->balanceSlider[2] = 1.0f - t;
     return CastApplyBalance(s);
@@ -68,7 +64,7 @@ int32_t CastApplyBalance(EditState* s) {
     if (s == nullptr) return kStatusProblem;
     // The reset puts the positions back to the middle; they are what is being applied.
     float t[3];
-    for (int c = 0; c < 3; ++c) t[c] = Clamp01(s->balanceSlider[c]);
+    for (int c = 0; c < 3; ++c) t[c] = Num_Clamp01(s->balanceSlider[c]);
     int32_t status = ResetEditStatePars(s, kEditBalance);
     for (int c = 0; c < 3; ++c) s->balanceSlider[c] = t[c];
     if (status != kStatusOk) return status;
@@ -78,7 +74,7 @@ int32_t CastApplyBalance(EditState* s) {
 
 void CastValueText(int32_t slider, float t, char* text, int32_t capacity) {
     if (!TwoSlider(slider)) {
-        ValueText(int32_t(std::lround(200.0 * double(Clamp01(t)))) - 100, kValueSigned, text,
+        ValueText(int32_t(std::lround(200.0 * double(Num_Clamp01(t)))) - 100, kValueSigned, text,
                   capacity);
         return;
     }

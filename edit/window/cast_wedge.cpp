@@ -3,6 +3,7 @@
 
 #include "edit/window/swatch.h"
 #include "edit/window/tool_paint.h"
+#include "platform/numeric.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/draw.h"
 #include "platform/ui/rect.h"
@@ -16,14 +17,9 @@ double Luma(const double c[3]) {
     return 0.299 * c[0] + 0.587 * c[1] + 0.114 * c[2];
 }
 
-float Clamp01(double v) {
-    if (!(v > 0.0)) return 0.0f;
-    return v < 1.0 ? float(v) : 1.0f;
-}
-
 // The grey of level shifted by offset, held within 0..1.
 void Shifted(double level, const float offset[3], double gain, float out[3]) {
-    for (int c = 0; c < 3; ++c) out[c] = Clamp01(level + gain * double(offset[c]));
+    for (int c = 0; c < 3; ++c) out[c] = float(Num_Clamp01(level + gain * double(offset[c])));
 }
 
 int32_t FillSwatch(UiWindow* w, const Ui_Rect* r, const float rgb[3], const RefRGB* space) {

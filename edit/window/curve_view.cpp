@@ -3,18 +3,19 @@
 
 #include "edit/window/tool_paint.h"
 #include "engine/edit_chain.h"
+#include "platform/numeric.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/draw.h"
 #include "platform/ui/rect.h"
 
 int32_t CurveViewLevel(EditPars* p, double x, double* y) {
     if (p == nullptr || y == nullptr) return kStatusProblem;
-    x = x < 0.0 ? 0.0 : x > 1.0 ? 1.0 : x;
+    x = Num_Clamp01(x);
     float v[3] = {float(x), float(x), float(x)};
     const int32_t status = HgEvalChannelStages(p, kCurveViewMask, v);
     if (status != kStatusOk) return status;
     const double out = v[1];  // a grey stays grey through these stages
-    *y = out < 0.0 ? 0.0 : out > 1.0 ? 1.0 : out;
+    *y = Num_Clamp01(out);
     return kStatusOk;
 }
 

@@ -5,6 +5,7 @@
 
 #include "edit/window/tool_paint.h"
 #include "engine/hue_space.h"
+#include "platform/numeric.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/draw.h"
 #include "platform/ui/rect.h"
@@ -55,7 +56,7 @@ void PointAt(const HueRingGeometry* g, double degrees, double radius, double* x,
 
 Ui_RGB ScreenColor(const float rgb[3]) {
     auto channel = [](float v) {
-        const double c = v < 0.0f ? 0.0 : v > 1.0f ? 1.0 : double(v);
+        const double c = Num_Clamp01(double(v));
         return uint8_t(std::lround(255.0 * c));
     };
     return Ui_RGB{channel(rgb[0]), channel(rgb[1]), channel(rgb[2])};
@@ -73,9 +74,9 @@ Ui_RGB HueColor(double degrees) {
 // a paler or richer, darker or lighter colour (0.5 each: the wheel's own colour).
 Ui_RGB AfterColor(const HueHandle* h) {
     double s = 2.0 * double(h->saturation);
-    s = s < 0.0 ? 0.0 : s > 1.0 ? 1.0 : s;
+    s = Num_Clamp01(s);
     double l = 0.5 + 0.6 * (double(h->brightness) - 0.5);
-    l = l < 0.15 ? 0.15 : l > 0.85 ? 0.85 : l;
+    l = Num_Clamp(l, 0.15, 0.85);
     const float hsl[3] = {float(Wrap360(double(h->baseHue) + double(h->hueShift)) / 360.0),
                           float(s), float(l)};
     float rgb[3] = {0, 0, 0};
@@ -261,16 +262,14 @@ int32_t HueSliderSet(EditState* s, int32_t which, float x) {
     if (s == nullptr || !(which == kHueBrightness || which == kHueSaturation)) {
         return kStatusProblem;
     }
-    if (x != x) x = 0.5f;
-    x = x < 0.0f ? 0.0f : x > 1.0f ? 1.0f : x;
+    x = Num_ClampOr(x, 0.0f, 1.0f, 0.5f);
     HueHandle& h = s->editPars.hue[ActiveHandle(s)];
     (which == kHueBrightness ? h.brightness : h.saturation) = x;
     return kStatusOk;
 }
 
 void HueSliderText(float x, char* text, int32_t capacity) {
-    if (x != x) x = 0.5f;
-    x = x < 0.0f ? 0.0f : x > 1.0f ? 1.0f : x;
+    x = Num_ClampOr(x, 0.0f, 1.0f, 0.5f);
     ValueText(int32_t(std::lround(100.0 * double(x))) - 50, kValueSigned, text, capacity);
 }
 
@@ -362,7 +361,7 @@ int32_t HueSliderDraw(UiWindow* w, int16_t item, const EditState* s, int32_t whi
     // Filled in the active handle's After colour, so the slider says which handle it edits.
     const Ui_Color color = LookColor(AfterColor(&s->editPars.hue[ActiveHandle(s)]));
     const SliderFill fill{color, color};
-    x = x < 0.0f ? 0.0f : x > 1.0f ? 1.0f : x;
+    x = Num_Clamp01(x);
     const int32_t v = int32_t(std::lround(200.0 * double(x) - 100.0));
     return SliderDraw(w, item, SliderCentredX(&r, v), 1, &fill, disabled);
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/format.h"
+#include "platform/numeric.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dlg.h"
 #include "platform/ui/draw.h"
@@ -14,10 +15,6 @@ namespace {
 constexpr int32_t kCentredRange = 100;
 constexpr int32_t kGrooveHeight = 6;  // pixels
 constexpr int32_t kThumbWidth = 5;
-
-int32_t Clamp(int32_t v, int32_t lo, int32_t hi) {
-    return v < lo ? lo : v > hi ? hi : v;
-}
 
 // The track runs between the first and the last pixel column of the item.
 int32_t TrackLeft(const Ui_Rect* r) {
@@ -81,13 +78,13 @@ int32_t SliderCentredValue(const Ui_Rect* r, int32_t h, int32_t* value) {
     const int32_t centre = r->left + (width - 1) / 2;
     const int32_t half = h < centre ? centre - r->left : r->right - 1 - centre;
     const double offset = double(h - centre) / double(half);
-    *value = Clamp(int32_t(std::lround(kCentredRange * offset)), -kCentredRange, kCentredRange);
+    *value = Num_Clamp(int32_t(std::lround(kCentredRange * offset)), -kCentredRange, kCentredRange);
     return kStatusOk;
 }
 
 int32_t SliderCentredX(const Ui_Rect* r, int32_t value) {
     if (r == nullptr) return 0;
-    value = Clamp(value, -kCentredRange, kCentredRange);
+    value = Num_Clamp(value, -kCentredRange, kCentredRange);
     const int32_t width = r->right - r->left;
     const int32_t centre = r->left + (width - 1) / 2;
     const int32_t half = value < 0 ? centre - r->left : r->right - 1 - centre;
@@ -98,14 +95,14 @@ int32_t SliderRangeValue(const Ui_Rect* r, int32_t h, int32_t lo, int32_t hi, in
     if (r == nullptr || value == nullptr || !(lo < hi)) return kStatusProblem;
     const int32_t span = TrackSpan(r);
     if (span < 1) return kStatusProblem;
-    const double t = double(Clamp(h - TrackLeft(r), 0, span)) / double(span);
-    *value = Clamp(lo + int32_t(std::lround(t * (hi - lo))), lo, hi);
+    const double t = double(Num_Clamp(h - TrackLeft(r), 0, span)) / double(span);
+    *value = Num_Clamp(lo + int32_t(std::lround(t * (hi - lo))), lo, hi);
     return kStatusOk;
 }
 
 int32_t SliderRangeX(const Ui_Rect* r, int32_t value, int32_t lo, int32_t hi) {
     if (r == nullptr || !(lo < hi)) return 0;
-    const double t = double(Clamp(value, lo, hi) - lo) / double(hi - lo);
+    const double t = double(Num_Clamp(value, lo, hi) - lo) / double(hi - lo);
     return TrackLeft(r) + int32_t(std::lround(t * TrackSpan(r)));
 }
 
@@ -115,7 +112,7 @@ int32_t SliderDraw(UiWindow* w, int16_t item, int32_t x, uint8_t centred, const 
     if (fill == nullptr || Ui_Item_GetRect(w, item, &r) != kStatusOk) return kStatusError;
     if (Ui_Draw_Begin(w) != kStatusOk) return kStatusError;
     Ui_Draw_FillRect(w, &r, nullptr);
-    x = Clamp(x, r.left, r.right - 1);
+    x = Num_Clamp(x, r.left, r.right - 1);
     const int32_t middleV = (r.top + r.bottom) / 2;
     const Ui_Rect groove =
         Ui_Rect_Make(middleV - kGrooveHeight / 2, r.left, middleV + kGrooveHeight / 2, r.right);

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/colour_math.h"
+#include "platform/numeric.h"
 #include "platform/ui/draw.h"
 
 namespace {
@@ -12,15 +13,10 @@ namespace {
 constexpr float kSrgbPrimaries[6] = {0.64f, 0.33f, 0.30f, 0.60f, 0.15f, 0.06f};
 constexpr float kD65[3] = {0.95047f, 1.0f, 1.08883f};
 
-double Clamp01(double v) {
-    if (!(v >= 0.0)) return 0.0;
-    return v > 1.0 ? 1.0 : v;
-}
-
 uint8_t SrgbEncode(double linear) {
-    const double v = Clamp01(linear);
+    const double v = Num_Clamp01(linear);
     const double e = v <= 0.0031308 ? 12.92 * v : 1.055 * std::pow(v, 1.0 / 2.4) - 0.055;
-    return uint8_t(std::lround(255.0 * Clamp01(e)));
+    return uint8_t(std::lround(255.0 * Num_Clamp01(e)));
 }
 
 int32_t XyzToScreen(const float xyz[3], const RefRGB* space, Ui_RGB* screen) {
@@ -41,7 +37,7 @@ int32_t SwatchToScreen(const float rgb[3], const RefRGB* space, Ui_RGB* screen) 
     int32_t status = HgRgbToXyzMatrix(space->primaries, space->xyzWhite, m);
     if (status != kStatusOk) return status;
     for (int c = 0; c < 3; ++c) {
-        linear[c] = float(std::pow(Clamp01(double(rgb[c])), double(space->gamma)));
+        linear[c] = float(std::pow(Num_Clamp01(double(rgb[c])), double(space->gamma)));
     }
     HgMatrix3Apply(m, linear, xyz);
     return XyzToScreen(xyz, space, screen);
@@ -55,7 +51,7 @@ int32_t SwatchLabToScreen(const float lab[3], const RefRGB* space, Ui_RGB* scree
     if (status != kStatusOk) return status;
     HgMatrix3Apply(m, xyz, linear);
     float rgb[3];
-    for (int c = 0; c < 3; ++c) rgb[c] = float(Clamp01(double(linear[c])));
+    for (int c = 0; c < 3; ++c) rgb[c] = float(Num_Clamp01(double(linear[c])));
     float back[9], clipped[3];
     status = HgRgbToXyzMatrix(space->primaries, space->xyzWhite, back);
     if (status != kStatusOk) return status;

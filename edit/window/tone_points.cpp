@@ -6,6 +6,7 @@
 #include "edit/window/slider.h"
 #include "edit/window/tool_paint.h"
 #include "platform/format.h"
+#include "platform/numeric.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/draw.h"
 #include "platform/ui/rect.h"
@@ -16,11 +17,6 @@ namespace {
 constexpr double kPointGap = 2.0 / 255.0;  // between black and white
 constexpr double kGrayGap = 1.0 / 255.0;   // between the grey level and either end
 constexpr double kSame = 1e-6;             // a point that moves less has not changed
-
-double Clamp01(double v) {
-    if (!(v > 0.0)) return 0.0;
-    return v < 1.0 ? v : 1.0;
-}
 
 // The inset that keeps a handle at either end of the span inside the item; the handle's half
 // width is one less.
@@ -44,7 +40,7 @@ double LevelOf(const TonePoints* t, int32_t point) {
 double LevelAt(const Ui_Rect* r, int32_t h) {
     int32_t first = 0, last = 0;
     if (TonePointsSpan(r, &first, &last) != kStatusOk) return 0.0;
-    return Clamp01(double(h - first) / double(last - first));
+    return Num_Clamp01(double(h - first) / double(last - first));
 }
 
 bool Moved(float before, float after) {
@@ -134,7 +130,7 @@ int32_t TonePointsSpan(const Ui_Rect* r, int32_t* first, int32_t* last) {
 int32_t TonePointsColumn(const Ui_Rect* r, double level) {
     int32_t first = 0, last = 0;
     if (TonePointsSpan(r, &first, &last) != kStatusOk) return r != nullptr ? r->left : 0;
-    return first + int32_t(std::lround(Clamp01(level) * (last - first)));
+    return first + int32_t(std::lround(Num_Clamp01(level) * (last - first)));
 }
 
 int32_t TonePointsHit(const Ui_Rect* r, Ui_Point p, const TonePoints* t, int32_t* point) {
@@ -173,7 +169,7 @@ int32_t TonePointsDrag(const Ui_Rect* r, Ui_Point p, int32_t point, TonePoints* 
     } else {
         const double lo = b + kGrayGap, hi = w - kGrayGap;
         if (lo <= hi) {
-            const double g = level < lo ? lo : level > hi ? hi : level;
+            const double g = Num_Clamp(level, lo, hi);
             t->gray = float((g - b) / (w - b));
         }
     }

@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "platform/numeric.h"
 #include "platform/resources.h"
 #include "platform/ui/dlg.h"
 #include "platform/ui/rect.h"
@@ -10,11 +11,6 @@
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-
-double Clamp01(double v) {
-    if (!(v > 0.0)) return 0.0;
-    return v < 1.0 ? v : 1.0;
-}
 
 uint8_t* At(const Ui_Offscreen* image, int32_t x, int32_t y) {
     return image->pixels + size_t(image->rowBytes) * size_t(y) + size_t(x) * 3;
@@ -51,7 +47,7 @@ bool Inside(const double* xy, int32_t count, double x, double y) {
 }  // namespace
 
 Ui_RGB LookMix(Ui_RGB c, Ui_RGB d, double t) {
-    t = Clamp01(t);
+    t = Num_Clamp01(t);
     auto mix = [t](uint8_t a, uint8_t b) {
         return uint8_t(std::lround(double(a) + (double(b) - double(a)) * t));
     };
@@ -98,7 +94,7 @@ int32_t PaintFill(Ui_Offscreen* image, Ui_RGB color) {
 
 void PaintBlend(Ui_Offscreen* image, int32_t x, int32_t y, Ui_RGB color, double coverage) {
     if (!Usable(image) || x < 0 || y < 0 || x >= image->width || y >= image->height) return;
-    coverage = Clamp01(coverage);
+    coverage = Num_Clamp01(coverage);
     if (coverage <= 0.0) return;
     uint8_t* p = At(image, x, y);
     const Ui_RGB mixed = LookMix(Ui_RGB{p[2], p[1], p[0]}, color, coverage);
@@ -135,7 +131,7 @@ void PaintCircle(Ui_Offscreen* image, double cx, double cy, double radius, doubl
     for (int32_t y = s.y0; y < s.y1; ++y) {
         for (int32_t x = s.x0; x < s.x1; ++x) {
             const double d = std::hypot(x + 0.5 - cx, y + 0.5 - cy);
-            const double c = Clamp01(width / 2.0 - std::fabs(d - radius) + 0.5);
+            const double c = Num_Clamp01(width / 2.0 - std::fabs(d - radius) + 0.5);
             PaintBlend(image, x, y, color, c < most ? c : most);
         }
     }
@@ -153,9 +149,9 @@ void PaintLine(Ui_Offscreen* image, double x0, double y0, double x1, double y1, 
         for (int32_t x = s.x0; x < s.x1; ++x) {
             const double px = x + 0.5 - x0, py = y + 0.5 - y0;
             double t = length2 > 0.0 ? (px * dx + py * dy) / length2 : 0.0;
-            t = Clamp01(t);
+            t = Num_Clamp01(t);
             const double d = std::hypot(px - t * dx, py - t * dy);
-            const double c = Clamp01(half - d + 0.5);
+            const double c = Num_Clamp01(half - d + 0.5);
             PaintBlend(image, x, y, color, c < most ? c : most);
         }
     }
@@ -194,7 +190,7 @@ void PaintRing(Ui_Offscreen* image, double cx, double cy, double inner, double o
     for (int32_t y = s.y0; y < s.y1; ++y) {
         for (int32_t x = s.x0; x < s.x1; ++x) {
             const double d = std::hypot(x + 0.5 - cx, y + 0.5 - cy);
-            const double c = Clamp01(outer - d + 0.5) * Clamp01(d - inner + 0.5);
+            const double c = Num_Clamp01(outer - d + 0.5) * Num_Clamp01(d - inner + 0.5);
             if (c <= 0.0) continue;
             PaintBlend(image, x, y, colorAt(PaintAngle(cx, cy, x + 0.5, y + 0.5), context), c);
         }

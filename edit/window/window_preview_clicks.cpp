@@ -25,6 +25,7 @@
 #include "engine/huegrid_build.h"
 #include "engine/sampling.h"
 #include "platform/mem.h"
+#include "platform/numeric.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dlg.h"
 #include "platform/ui/draw.h"
@@ -76,8 +77,8 @@ bool PixelNear(EditingWindow* win, int32_t v, int32_t h, PreviewInfo* info, int3
     Ui_Rect area;
     if (EditorPictureArea(win, info, &area) != kStatusOk) return false;
     const int32_t x = h - area.left, y = v - area.top;
-    *px = x < 0 ? 0 : x >= info->width ? info->width - 1 : x;
-    *py = y < 0 ? 0 : y >= info->height ? info->height - 1 : y;
+    *px = Num_Clamp(x, 0, info->width - 1);
+    *py = Num_Clamp(y, 0, info->height - 1);
     return true;
 }
 

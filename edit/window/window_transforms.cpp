@@ -10,6 +10,7 @@
 #include "platform/debug_log.h"
 #include "platform/format.h"
 #include "platform/mem.h"
+#include "platform/numeric.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/draw.h"
 #include "platform/ui/rect.h"
@@ -27,18 +28,14 @@ int32_t Depth(const EditState* es) {
     return es->bitsPerChannel == 16 ? 2 : 1;
 }
 
-int32_t ClampTab(int32_t tab) {
-    return tab < 0 ? 0 : tab > 3 ? 3 : tab;
-}
-
 }  // namespace
 
 HgEditMask PreviewBeforeMask(int32_t tab, uint8_t combined) {
-    return combined != 0 ? HgEditMask(0) : kBeforeMask[ClampTab(tab)];
+    return combined != 0 ? HgEditMask(0) : kBeforeMask[Num_Clamp(tab, 0, 3)];
 }
 
 HgEditMask PreviewAfterMask(int32_t tab, uint8_t combined) {
-    return combined != 0 ? HgEditMask(kEditMaskAll) : kAfterMask[ClampTab(tab)];
+    return combined != 0 ? HgEditMask(kEditMaskAll) : kAfterMask[Num_Clamp(tab, 0, 3)];
 }
 
 int32_t RebuildPreview(EditingWindow* win, HgEditMask mask, int32_t which, Ui_Failure* failure) {
