@@ -33,32 +33,6 @@ int32_t AppendSharpenNoise(const SharpenNoise& s, const FLSpec* spec) {
     return status != kStatusOk ? status : closed;
 }
 
-// Takes the default for every value the preferences would refuse; true when any was replaced.
-bool RepairSharpenNoise(SharpenNoise* s) {
-    SharpenNoise d;
-    SetSharpenNoiseDefaults(&d);
-    bool repaired = false;
-    auto keep = [&repaired](int32_t* v, bool ok, int32_t fallback) {
-        if (!ok) {
-            *v = fallback;
-            repaired = true;
-        }
-    };
-    keep(&s->sharpenStrength, 1 <= s->sharpenStrength && s->sharpenStrength <= 24,
-         d.sharpenStrength);
-    keep(&s->sharpenK, s->sharpenK == -1, d.sharpenK);
-    keep(&s->noiseK, s->noiseK == 4, d.noiseK);
-    keep(&s->noiseRadius[0], s->noiseRadius[0] == 0, d.noiseRadius[0]);
-    keep(&s->noiseThreshold[0], s->noiseThreshold[0] == 0, d.noiseThreshold[0]);
-    for (int i = 1; i <= 2; ++i) {
-        keep(&s->noiseRadius[i], 3 <= s->noiseRadius[i] && s->noiseRadius[i] <= 16,
-             d.noiseRadius[i]);
-        keep(&s->noiseThreshold[i], 1 <= s->noiseThreshold[i] && s->noiseThreshold[i] <= 50,
-             d.noiseThreshold[i]);
-    }
-    return repaired;
-}
-
 // Reads the sharpen/noise part when the file carries one: the first line that begins with
 // "-----" and the four lines after it. Files of older versions, and colour parts saved alone,
 // have none; then *s stays as it is.

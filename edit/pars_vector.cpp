@@ -80,33 +80,6 @@ void SetWholeDefaults(EditPars* p) {
     RefRgbSetDefault(&p->refRGB);
 }
 
-// The sharpen and noise values get the same checks as the last-used values in the preferences
-// file; each bad field takes its default. Returns whether anything was repaired.
-bool RepairSharpenNoise(SharpenNoise* s) {
-    SharpenNoise d;
-    SetSharpenNoiseDefaults(&d);
-    bool repaired = false;
-    auto fix = [&repaired](int32_t* v, bool ok, int32_t fallback) {
-        if (!ok) {
-            *v = fallback;
-            repaired = true;
-        }
-    };
-    fix(&s->sharpenStrength, 1 <= s->sharpenStrength && s->sharpenStrength <= 24,
-        d.sharpenStrength);
-    fix(&s->sharpenK, s->sharpenK == -1, d.sharpenK);
-    for (int i = 0; i < 3; ++i) {
-        bool radiusOk =
-            i == 0 ? s->noiseRadius[0] == 0 : 3 <= s->noiseRadius[i] && s->noiseRadius[i] <= 16;
-        bool thresholdOk = i == 0 ? s->noiseThreshold[0] == 0
-                                  : 1 <= s->noiseThreshold[i] && s->noiseThreshold[i] <= 50;
-        fix(&s->noiseRadius[i], radiusOk, d.noiseRadius[i]);
-        fix(&s->noiseThreshold[i], thresholdOk, d.noiseThreshold[i]);
-    }
-    fix(&s->noiseK, s->noiseK == 4, d.noiseK);
-    return repaired;
-}
-
 // Checks one hue handle; logs the first failure and returns false.
 bool HandleValid(const HueHandle& h, int i, Logger& log) {
     if (!InRange(h.baseHue, 0.0f, 360.0f)) {

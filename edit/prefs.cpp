@@ -195,39 +195,24 @@ const float* ColorDefFor(const ColorDefs* defs, uint16_t tag) {
     return ColorDefFor(const_cast<ColorDefs*>(defs), tag);
 }
 
-// Entry 102: on, strength, k. Entry 103: on, flag, radius 0..2, threshold 0..2, k. Each bad field
+// Entry 102: on, strength, k. Entry 103: on, flag, radius 0..2, threshold 0..2, k. Each bad number
 // takes its default; the flags take any value.
 int32_t ReadSharpen(SharpenNoise* s, const int32_t* v) {
-    SharpenNoise d;
-    SetSharpenNoiseDefaults(&d);
-    int32_t result = kStatusOk;
-    auto take = [&result](int32_t* field, int32_t value, bool ok, int32_t fallback) {
-        *field = ok ? value : fallback;
-        if (!ok) result = kStatusUnsupported;
-    };
     s->sharpenOn = v[0] != 0 ? 1 : 0;
-    take(&s->sharpenStrength, v[1], 1 <= v[1] && v[1] <= 24, d.sharpenStrength);
-    take(&s->sharpenK, v[2], v[2] == -1, d.sharpenK);
-    return result;
+    s->sharpenStrength = v[1];
+    s->sharpenK = v[2];
+    return RepairSharpenNoise(s, kSharpenPart) ? kStatusUnsupported : kStatusOk;
 }
 
 int32_t ReadNoise(SharpenNoise* s, const int32_t* v) {
-    SharpenNoise d;
-    SetSharpenNoiseDefaults(&d);
-    int32_t result = kStatusOk;
-    auto take = [&result](int32_t* field, int32_t value, bool ok, int32_t fallback) {
-        *field = ok ? value : fallback;
-        if (!ok) result = kStatusUnsupported;
-    };
     s->noiseOn = v[0] != 0 ? 1 : 0;
     s->noiseFlag = v[1] != 0 ? 1 : 0;
     for (int i = 0; i < 3; ++i) {
-        int32_t r = v[2 + i], t = v[5 + i];
-        take(&s->noiseRadius[i], r, i == 0 ? r == 0 : 3 <= r && r <= 16, d.noiseRadius[i]);
-        take(&s->noiseThreshold[i], t, i == 0 ? t == 0 : 1 <= t && t <= 50, d.noiseThreshold[i]);
+        s->noiseRadius[i] = v[2 + i];
+        s->noiseThreshold[i] = v[5 + i];
     }
-    take(&s->noiseK, v[8], v[8] == 4, d.noiseK);
-    return result;
+    s->noiseK = v[8];
+    return RepairSharpenNoise(s, kNoisePart) ? kStatusUnsupported : kStatusOk;
 }
 
 int32_t ReadSpecial(Prefs* prefs, UiState* state, uint16_t tag, const void* data) {

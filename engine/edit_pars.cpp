@@ -80,17 +80,37 @@ int32_t ResetPars(EditPars* p, HgEditMask mask) {
 int32_t SetSharpenNoiseDefaults(SharpenNoise* s) {
     if (s == nullptr) return kStatusProblem;
     Mem_Fill(s, 0, sizeof *s);
-    s->sharpenOn = 0;
-    s->sharpenStrength = 6;
-    s->sharpenK = -1;
-    s->noiseOn = 0;
     s->noiseFlag = 1;
-    s->noiseRadius[1] = 8;
-    s->noiseRadius[2] = 4;
-    s->noiseThreshold[1] = 16;
-    s->noiseThreshold[2] = 16;
-    s->noiseK = 4;
+    s->sharpenStrength = kSharpenStrengthRange.byDefault;
+    s->sharpenK = kSharpenKRange.byDefault;
+    for (int i = 0; i < 3; ++i) {
+        s->noiseRadius[i] = kNoiseRadiusRange[i].byDefault;
+        s->noiseThreshold[i] = kNoiseThresholdRange[i].byDefault;
+    }
+    s->noiseK = kNoiseKRange.byDefault;
     return kStatusOk;
+}
+
+bool RepairSharpenNoise(SharpenNoise* s, uint8_t parts) {
+    if (s == nullptr) return false;
+    bool repaired = false;
+    auto repair = [&repaired](int32_t* v, const SharpenNoiseRange& range) {
+        if (range.lo <= *v && *v <= range.hi) return;
+        *v = range.byDefault;
+        repaired = true;
+    };
+    if (parts & kSharpenPart) {
+        repair(&s->sharpenStrength, kSharpenStrengthRange);
+        repair(&s->sharpenK, kSharpenKRange);
+    }
+    if (parts & kNoisePart) {
+        for (int i = 0; i < 3; ++i) {
+            repair(&s->noiseRadius[i], kNoiseRadiusRange[i]);
+            repair(&s->noiseThreshold[i], kNoiseThresholdRange[i]);
+        }
+        repair(&s->noiseK, kNoiseKRange);
+    }
+    return repaired;
 }
 
 int32_t SetParsDefaults(EditPars* p) {

@@ -70,20 +70,35 @@ struct HueHandle {
 };
 
 // Sharpening and colour-noise removal. Index 1 of the noise arrays is the blue chrominance, index 2
-// the red chrominance; index 0 and 3 are carried along unused.
+// the red chrominance; index 0 and 3 are carried along unused. The ranges and defaults of the
+// numbers are the SharpenNoiseRange constants below.
 struct SharpenNoise {
     uint8_t sharpenOn;
     uint8_t reserved0[3];
-    int32_t sharpenStrength;  // 1..24
-    int32_t sharpenK;         // always -1
+    int32_t sharpenStrength;
+    int32_t sharpenK;
     uint8_t noiseOn;
     uint8_t reserved1[3];
     uint8_t noiseFlag;
     uint8_t reserved2[3];
-    int32_t noiseRadius[4];     // [1], [2]: 3..16
-    int32_t noiseThreshold[4];  // [1], [2]: 1..50
-    int32_t noiseK;             // always 4
+    int32_t noiseRadius[4];
+    int32_t noiseThreshold[4];
+    int32_t noiseK;
 };
+
+// What one number of SharpenNoise may hold and its default. These are the only statement of
+// them: the stored forms repair with them (RepairSharpenNoise), the defaults come from them and
+// the sharpen and noise dialog's sliders span them. Index 0 of the noise arrays is always 0;
+// index 3 is carried along unchecked.
+struct SharpenNoiseRange {
+    int32_t lo, hi;
+    int32_t byDefault;
+};
+constexpr SharpenNoiseRange kSharpenStrengthRange = {1, 24, 6};
+constexpr SharpenNoiseRange kSharpenKRange = {-1, -1, -1};
+constexpr SharpenNoiseRange kNoiseRadiusRange[3] = {{0, 0, 0}, {3, 16, 8}, {3, 16, 4}};
+constexpr SharpenNoiseRange kNoiseThresholdRange[3] = {{0, 0, 0}, {1, 50, 16}, {1, 50, 16}};
+constexpr SharpenNoiseRange kNoiseKRange = {4, 4, 4};
 
 struct EditPars {
     uint8_t linear;  // the image holds linear-light data (16-bit images only)
@@ -128,10 +143,20 @@ static_assert(std::is_trivially_copyable_v<EditPars> && std::is_standard_layout_
 // gammaTable and sharpenNoise are never touched. -1 for a null record.
 int32_t ResetPars(EditPars* editPars, HgEditMask mask);
 
-// The sharpen and noise values restored by the "Restore Defaults" of their dialog and given to
-// fresh stored copies: sharpening off at strength 6, noise removal off, radii 8 and 4,
-// thresholds 16 and 16.
+// The sharpen and noise values given to fresh stored copies: sharpening and noise removal off,
+// the noise flag on, every number at its range's default (strength 6, radii 8 and 4, thresholds
+// 16 and 16).
 int32_t SetSharpenNoiseDefaults(SharpenNoise* sharpenNoise);
+
+// Gives every number of the chosen parts that lies outside its range its default: the same rule
+// for every stored form (preferences, float vector, settings text). The flags take any value.
+// True when anything was replaced.
+enum : uint8_t {
+    kSharpenPart = 1,  // sharpenStrength, sharpenK
+    kNoisePart = 2,    // noiseRadius and noiseThreshold [0..2], noiseK
+    kSharpenNoiseParts = 3,
+};
+bool RepairSharpenNoise(SharpenNoise* sharpenNoise, uint8_t parts = kSharpenNoiseParts);
 
 // A whole record at its defaults: zeroed, Reset with every group, the default sharpen and noise
 // values and the default reference space. refTables and gammaTable stay zero: the engine derives

@@ -6,6 +6,7 @@
 #include "engine/huegrid_build.h"
 #include "platform/debug_log.h"
 #include "platform/format.h"
+#include "platform/numeric.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dlg.h"
 #include "platform/ui/draw.h"
@@ -19,20 +20,20 @@ namespace {
 // One slider row: its items, the field it edits and its range.
 struct Row {
     int16_t slider, value;
-    int32_t lo, hi;
+    const SharpenNoiseRange* range;
     int32_t* (*field)(SharpenNoise* s);
 };
 const Row kRows[] = {
-    {kSharpenNoiseStrengthSlider, kSharpenNoiseStrengthValue, kSharpenStrengthMin,
-     kSharpenStrengthMax, [](SharpenNoise* s) { return &s->sharpenStrength; }},
-    {kSharpenNoiseBlueRadiusSlider, kSharpenNoiseBlueRadiusValue, kNoiseRadiusMin, kNoiseRadiusMax,
+    {kSharpenNoiseStrengthSlider, kSharpenNoiseStrengthValue, &kSharpenStrengthRange,
+     [](SharpenNoise* s) { return &s->sharpenStrength; }},
+    {kSharpenNoiseBlueRadiusSlider, kSharpenNoiseBlueRadiusValue, &kNoiseRadiusRange[1],
      [](SharpenNoise* s) { return &s->noiseRadius[1]; }},
-    {kSharpenNoiseBlueThresholdSlider, kSharpenNoiseBlueThresholdValue, kNoiseThresholdMin,
-     kNoiseThresholdMax, [](SharpenNoise* s) { return &s->noiseThreshold[1]; }},
-    {kSharpenNoiseRedRadiusSlider, kSharpenNoiseRedRadiusValue, kNoiseRadiusMin, kNoiseRadiusMax,
+    {kSharpenNoiseBlueThresholdSlider, kSharpenNoiseBlueThresholdValue, &kNoiseThresholdRange[1],
+     [](SharpenNoise* s) { return &s->noiseThreshold[1]; }},
+    {kSharpenNoiseRedRadiusSlider, kSharpenNoiseRedRadiusValue, &kNoiseRadiusRange[2],
      [](SharpenNoise* s) { return &s->noiseRadius[2]; }},
-    {kSharpenNoiseRedThresholdSlider, kSharpenNoiseRedThresholdValue, kNoiseThresholdMin,
-     kNoiseThresholdMax, [](SharpenNoise* s) { return &s->noiseThreshold[2]; }},
+    {kSharpenNoiseRedThresholdSlider, kSharpenNoiseRedThresholdValue, &kNoiseThresholdRange[2],
+     [](SharpenNoise* s) { return &s->noiseThreshold[2]; }},
 };
 
 struct SharpenWindow {
@@ -69,10 +70,6 @@ const Row* RowOf(int16_t item) {
     return nullptr;
 }
 
-int32_t Held(int32_t v, int32_t lo, int32_t hi) {
-    return v < lo ? lo : v > hi ? hi : v;
-}
-
 int32_t DrawRow(UiWindow* w, int16_t item) {
     SharpenWindow* sw = Of(w);
     const Row* row = RowOf(item);
@@ -80,14 +77,16 @@ int32_t DrawRow(UiWindow* w, int16_t item) {
     if (sw == nullptr || row == nullptr || Ui_Item_GetRect(w, row->slider, &r) != kStatusOk) {
         return kStatusError;
     }
-    const int32_t value = Held(*row->field(&sw->state->editPars.sharpenNoise), row->lo, row->hi);
+    const int32_t value =
+        Num_Clamp(*row->field(&sw->state->editPars.sharpenNoise), row->range->lo, row->range->hi);
     if (item == row->value) {
         char text[16];
         ValueText(value, kValueTwoDigit, text, sizeof text);
         return ValueBoxDraw(w, item, text);
     }
     const SliderFill fill = SliderFillPlain();
-    return SliderDraw(w, item, SliderRangeX(&r, value, row->lo, row->hi), 0, &fill, 0);
+    return SliderDraw(w, item, SliderRangeX(&r, value, row->range->lo, row->range->hi), 0, &fill,
+                      0);
 }
 
 // A paint that failed, in the debug log.
@@ -235,10 +234,6 @@ void Rerender(UiWindow* w, SharpenWindow* sw) {
     Changed(w, sw, Fetch(sw, false, true, &failure), failure);
 }
 
-int32_t Clamp(int32_t v, int32_t lo, int32_t hi) {
-    return v < lo ? lo : v > hi ? hi : v;
-}
-
 // Pans the detail view (drag inside it) or moves it to where the navigator was clicked.
 int32_t TrackView(UiWindow* w, SharpenWindow* sw, Ui_Dlg* d, int16_t item, int16_t phase) {
     if (sw->host == nullptr || !sw->detailOpen) return phase == kUiTrackEnd ? 1 : 0;
@@ -258,8 +253,8 @@ int32_t TrackView(UiWindow* w, SharpenWindow* sw, Ui_Dlg* d, int16_t item, int16
         sw->centreX = int32_t(int64_t(d->mouseH - area.left) * sw->imageWidth / sw->navWidth);
         sw->centreY = int32_t(int64_t(d->mouseV - area.top) * sw->imageHeight / sw->navHeight);
     }
-    sw->centreX = Clamp(sw->centreX, 0, sw->imageWidth - 1);
-    sw->centreY = Clamp(sw->centreY, 0, sw->imageHeight - 1);
+    sw->centreX = Num_Clamp(sw->centreX, 0, sw->imageWidth - 1);
+    sw->centreY = Num_Clamp(sw->centreY, 0, sw->imageHeight - 1);
     Ui_Failure failure;
     Ui_Failure_Clear(&failure);
     const int32_t status = Fetch(sw, phase != kUiTrackEnd, false, &failure);
@@ -327,7 +322,7 @@ int32_t Track(UiWindow* w, int16_t item, int16_t phase) {
     Ui_Rect r;
     int32_t value = 0;
     if (Ui_Item_GetRect(w, item, &r) == kStatusOk &&
-        SliderRangeValue(&r, d->mouseH, row->lo, row->hi, &value) == kStatusOk) {
+        SliderRangeValue(&r, d->mouseH, row->range->lo, row->range->hi, &value) == kStatusOk) {
         *row->field(&sw->state->editPars.sharpenNoise) = value;
         DrawRow(w, row->slider);
         DrawRow(w, row->value);
@@ -350,18 +345,14 @@ int32_t ItemHit(UiWindow* w, int16_t item) {
             Ui_Dlg_Close(w, item);
             return kStatusOk;
         case kSharpenNoiseRestoreDefaults:
-            s.sharpenStrength = kSharpenStrengthDefault;
-            for (int i = 1; i <= 2; ++i) {
-                s.noiseRadius[i] = kNoiseRadiusDefault[i];
-                s.noiseThreshold[i] = kNoiseThresholdDefault;
-            }
+            for (const Row& row : kRows) *row.field(&s) = row.range->byDefault;
             RedrawRows(w);
             Rerender(w, sw);
             return kStatusOk;
         case kSharpenNoiseZoomOut:
         case kSharpenNoiseZoomIn: {
-            const int32_t zoom = Clamp(sw->zoom + (item == kSharpenNoiseZoomIn ? 1 : -1),
-                                       kSharpenZoomMin, kSharpenZoomMax);
+            const int32_t zoom = Num_Clamp(sw->zoom + (item == kSharpenNoiseZoomIn ? 1 : -1),
+                                           kSharpenZoomMin, kSharpenZoomMax);
             if (sw->host == nullptr || !sw->detailOpen || zoom == sw->zoom) return kStatusOk;
             sw->zoom = zoom;
             ShowZoom(w, sw);

@@ -14,6 +14,9 @@
 // (while the mouse is down it shows without sharpening and noise removal, which are too slow to
 // follow it). Without the host's preview the views stay empty and the zoom buttons disabled.
 // When the views' memory cannot be had the dialog does not open: one alert, and the status.
+//
+// The sliders span the ranges of engine/edit_pars.h, and "Restore Defaults" brings back their
+// defaults (the on/off boxes stay as they are).
 #pragma once
 
 #include <cstdint>
@@ -21,12 +24,6 @@
 #include "edit/edit_state.h"
 #include "edit/window/dialog_env.h"
 
-// The slider ranges and the values "Restore Defaults" brings back.
-constexpr int32_t kSharpenStrengthMin = 1, kSharpenStrengthMax = 24, kSharpenStrengthDefault = 6;
-constexpr int32_t kNoiseRadiusMin = 3, kNoiseRadiusMax = 16;
-constexpr int32_t kNoiseThresholdMin = 1, kNoiseThresholdMax = 50;
-constexpr int32_t kNoiseRadiusDefault[3] = {0, 8, 4};  // [1] blue, [2] red
-constexpr int32_t kNoiseThresholdDefault = 16;
 // The detail view's magnifications.
 constexpr int32_t kSharpenZoomMin = 1, kSharpenZoomMax = 8;
 

@@ -878,7 +878,7 @@ TEST_F(PreviewTest, SharpenNoiseDialogShowsTheFiltersRowsZoomsPansAndFollowsItsS
     const std::vector<uint8_t> picture = Bytes(s.Info().shown, 3);
     const Image filtered = FilteredByTheFilter(image, selection, VRect{0, 0, 150, 200}, pars);
     EditPars stronger = pars;
-    stronger.sharpenNoise.sharpenStrength = kSharpenStrengthMax;
+    stronger.sharpenNoise.sharpenStrength = kSharpenStrengthRange.hi;
     const Image sharper = FilteredByTheFilter(image, selection, VRect{0, 0, 150, 200}, stronger);
 
     // Where the strength slider and the views are.
@@ -938,7 +938,7 @@ TEST_F(PreviewTest, SharpenNoiseDialogShowsTheFiltersRowsZoomsPansAndFollowsItsS
     ASSERT_EQ(RunSharpenNoise(s, state_, &script, &accepted), 0);
     EXPECT_TRUE(accepted);
     EXPECT_EQ(Ui_Headless_Refused(), 0);
-    EXPECT_EQ(s.data->editState.editPars.sharpenNoise.sharpenStrength, kSharpenStrengthMax);
+    EXPECT_EQ(s.data->editState.editPars.sharpenNoise.sharpenStrength, kSharpenStrengthRange.hi);
     EXPECT_TRUE(s.host.alerts.empty());
     // The window's picture is back in the host's buffers.
     EXPECT_EQ(Bytes(s.Info().shown, 3), picture);
