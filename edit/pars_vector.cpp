@@ -118,9 +118,7 @@ int32_t ParsToVector(const EditPars* p, float* v, int32_t count) {
     if (p == nullptr || v == nullptr || count != kParsVectorCount) return kStatusProblem;
     v[kParsVecLinear] = p->linear ? 1.0f : 0.0f;
     PackBins(p->balBin, v + kParsVecBalBin);
-    const float tone[8] = {p->blackPoint, p->grayPoint, p->whitePoint, p->brightness,
-                           p->shadow,     p->highlight, p->contrast,   p->saturation};
-    for (int i = 0; i < 8; ++i) v[kParsVecTone + i] = tone[i];
+    for (int i = 0; i < 8; ++i) v[kParsVecTone + i] = p->*kEditSingles[i].field;
     for (int i = 0; i < kEditHueCount; ++i) {
         const HueHandle& h = p->hue[i];
         float* o = v + kParsVecHue + i * kParsVecHueStride;
@@ -161,9 +159,7 @@ int32_t ParsFromVector(const float* v, int32_t count, EditPars* p, UiState* stat
 
     p->linear = ToFlag(v[kParsVecLinear]) ? 1 : 0;
     UnpackBins(v + kParsVecBalBin, p->balBin);
-    float* tone[8] = {&p->blackPoint, &p->grayPoint, &p->whitePoint, &p->brightness,
-                      &p->shadow,     &p->highlight, &p->contrast,   &p->saturation};
-    for (int i = 0; i < 8; ++i) *tone[i] = v[kParsVecTone + i];
+    for (int i = 0; i < 8; ++i) p->*kEditSingles[i].field = v[kParsVecTone + i];
     for (int i = 0; i < kEditHueCount; ++i) {
         HueHandle& h = p->hue[i];
         const float* in = v + kParsVecHue + i * kParsVecHueStride;
@@ -222,21 +218,10 @@ int32_t ParsFromVector(const float* v, int32_t count, EditPars* p, UiState* stat
         result = kStatusUnsupported;
     }
 
-    static const struct {
-        const char* name;
-        float lo, hi;
-        HgEditMask group;
-    } kSingles[8] = {
-        {"blackPoint", -1.0f, 1.0f, kEditBlackPoint}, {"grayPoint", 0.0f, 1.0f, kEditGrayPoint},
-        {"whitePoint", 0.0f, 2.0f, kEditWhitePoint},  {"brightness", 0.0f, 1.0f, kEditBrightness},
-        {"shadow", 0.0f, 1.0f, kEditShadow},          {"highlight", 0.0f, 1.0f, kEditHighlight},
-        {"contrast", 0.0f, 1.0f, kEditContrast},      {"saturation", 0.0f, 1.0f, kEditSaturation},
-    };
-    for (int i = 0; i < 8; ++i) {
-        float value = *tone[i];
-        if (InRange(value, kSingles[i].lo, kSingles[i].hi)) continue;
-        log("editPars %s pref invalid: %f", kSingles[i].name, double(value));
-        ResetPars(p, kSingles[i].group);
+    for (const EditSingle& single : kEditSingles) {
+        if (EditSingleValid(p, single)) continue;
+        log("editPars %s pref invalid: %f", single.name, double(p->*single.field));
+        ResetPars(p, single.group);
         result = kStatusUnsupported;
     }
 

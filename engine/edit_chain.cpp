@@ -180,11 +180,8 @@ int32_t HgUpdateHighlightCurve(EditPars* p) {
 int32_t HgCheckPars(const EditPars* p) {
     if (p == nullptr) return kStatusProblem;
     bool ok = BinsValid(p->balBin) && Finite(p->neutralTarget[0]) && Finite(p->neutralTarget[1]) &&
-              Finite(p->neutralTarget[2]) && InRange(p->blackPoint, -1.0f, 1.0f) &&
-              InRange(p->grayPoint, 0.0f, 1.0f) && InRange(p->whitePoint, 0.0f, 2.0f) &&
-              InRange(p->brightness, 0.0f, 1.0f) && InRange(p->shadow, 0.0f, 1.0f) &&
-              InRange(p->highlight, 0.0f, 1.0f) && InRange(p->contrast, 0.0f, 1.0f) &&
-              InRange(p->saturation, 0.0f, 1.0f) && HgRefRgbValid(&p->refRGB);
+              Finite(p->neutralTarget[2]) && HgRefRgbValid(&p->refRGB);
+    for (const EditSingle& single : kEditSingles) ok = ok && EditSingleValid(p, single);
     for (const HueHandle& h : p->hue) {
         ok = ok && InRange(h.baseHue, 0.0f, 360.0f) && Finite(h.hueShift) &&
              InRange(h.brightness, 0.0f, 1.0f) && InRange(h.saturation, 0.0f, 1.0f) &&
@@ -199,17 +196,8 @@ int32_t HgTrimMask(const EditPars* p, int32_t* mask) {
     int32_t m = *mask & kEditMaskAll;
     if (!p->linear) m &= ~kEditLinear;
     if (!AnyBinUsed(p->balBin)) m &= ~kEditBalance;
-    const struct {
-        float value, neutral;
-        int32_t bit;
-    } singles[] = {
-        {p->blackPoint, 0.0f, kEditBlackPoint}, {p->grayPoint, 0.5f, kEditGrayPoint},
-        {p->whitePoint, 1.0f, kEditWhitePoint}, {p->brightness, 0.5f, kEditBrightness},
-        {p->shadow, 0.5f, kEditShadow},         {p->highlight, 0.5f, kEditHighlight},
-        {p->contrast, 0.5f, kEditContrast},     {p->saturation, 0.5f, kEditSaturation},
-    };
-    for (const auto& s : singles) {
-        if (s.value == s.neutral) m &= ~s.bit;
+    for (const EditSingle& single : kEditSingles) {
+        if (p->*single.field == single.reset) m &= ~int32_t(single.group);
     }
     if (HueStageNeutral(p)) m &= ~int32_t(kEditMaskAllHues);
     *mask = m;

@@ -39,22 +39,18 @@ int32_t ResetPars(EditPars* p, HgEditMask mask) {
         for (auto& curve : p->balCurve) SetIdentity(curve);
         p->balCurveValid = 1;
     }
-    if (mask & kEditBlackPoint) p->blackPoint = 0.0f;
-    if (mask & kEditGrayPoint) p->grayPoint = 0.5f;
-    if (mask & kEditWhitePoint) p->whitePoint = 1.0f;
-    if (mask & kEditBrightness) p->brightness = 0.5f;
+    for (const EditSingle& single : kEditSingles) {
+        if (mask & single.group) p->*single.field = single.reset;
+    }
+    // The curves derived from shadow and highlight go back to the identity with them.
     if (mask & kEditShadow) {
-        p->shadow = 0.5f;
-        p->shadowCurveFor = 0.5f;
+        p->shadowCurveFor = p->shadow;
         SetIdentity(p->shadowCurve);
     }
     if (mask & kEditHighlight) {
-        p->highlight = 0.5f;
-        p->highlightCurveFor = 0.5f;
+        p->highlightCurveFor = p->highlight;
         SetIdentity(p->highlightCurve);
     }
-    if (mask & kEditContrast) p->contrast = 0.5f;
-    if (mask & kEditSaturation) p->saturation = 0.5f;
     // Toning and the memory-colour ids belong to the hue tool as a whole: a reset of single
     // handles keeps them.
     if ((mask & kEditMaskAllHues) == kEditMaskAllHues) {

@@ -131,6 +131,33 @@ struct EditPars {
     SharpenNoise sharpenNoise;
 };
 
+// The eight parameters of one number each (the tone points and the brightness tab): the name the
+// logs give them, the field, the valid values, the Reset value (which changes nothing) and the
+// group, in the order of the stored float vector. The engine's parameter check, Reset, the mask
+// of stages that change anything and the stored forms all read them here.
+struct EditSingle {
+    const char* name;
+    float EditPars::*field;
+    float lo, hi;
+    float reset;
+    HgEditMask group;
+};
+constexpr EditSingle kEditSingles[8] = {
+    {"blackPoint", &EditPars::blackPoint, -1.0f, 1.0f, 0.0f, kEditBlackPoint},
+    {"grayPoint", &EditPars::grayPoint, 0.0f, 1.0f, 0.5f, kEditGrayPoint},
+    {"whitePoint", &EditPars::whitePoint, 0.0f, 2.0f, 1.0f, kEditWhitePoint},
+    {"brightness", &EditPars::brightness, 0.0f, 1.0f, 0.5f, kEditBrightness},
+    {"shadow", &EditPars::shadow, 0.0f, 1.0f, 0.5f, kEditShadow},
+    {"highlight", &EditPars::highlight, 0.0f, 1.0f, 0.5f, kEditHighlight},
+    {"contrast", &EditPars::contrast, 0.0f, 1.0f, 0.5f, kEditContrast},
+    {"saturation", &EditPars::saturation, 0.0f, 1.0f, 0.5f, kEditSaturation},
+};
+// Whether a single parameter holds a valid value (never for NaN).
+inline bool EditSingleValid(const EditPars* p, const EditSingle& single) {
+    const float v = p->*single.field;
+    return single.lo <= v && v <= single.hi;
+}
+
 static_assert(sizeof(SampleBin) == 4 * 4);
 static_assert(sizeof(HueHandle) == 85 * 4);
 static_assert(sizeof(SharpenNoise) == 14 * 4);
