@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "engine/colour_math.h"
-#include "engine/edit_chain.h"
 #include "engine/working_space.h"
 
 namespace {
@@ -345,17 +344,4 @@ int32_t HgNeutralTargetFromColour(const float rgb[3], const RefRGB* ref, float o
     out[1] = C >= 5.0 ? lch[2] : 0.0f;
     out[2] = 0.0f;
     return kStatusOk;
-}
-
-int32_t HgAddBalanceColour(EditPars* p, const float rgb[3]) {
-    if (p == nullptr || rgb == nullptr) return kStatusProblem;
-    for (int c = 0; c < 3; ++c) {
-        if (!std::isfinite(rgb[c])) return kStatusProblem;
-    }
-    int32_t status = HgCheckPars(p);
-    float linear[3];
-    if (status == kStatusOk) status = HgEvalColour(p, kEditLinear, rgb, linear);
-    if (status == kStatusOk) status = HgAddBalanceSample(p->balBin, linear);
-    if (status == kStatusOk) p->balCurveValid = 0;
-    return status;
 }

@@ -52,10 +52,6 @@ int32_t HgBuildToning(EditPars* editPars);
 // argument, a colour that is not finite or an invalid space.
 int32_t HgNeutralTargetFromColour(const float rgb[3], const RefRGB* ref, float out[3]);
 
-// Checks the record, passes rgb through the linear stage alone, adds it to balBin and marks the
-// balance curves for rebuilding. -1 for a record that fails the check or a bad colour.
-int32_t HgAddBalanceColour(EditPars* editPars, const float rgb[3]);
-
 // Steps 2 and 3 above, open to the callers that build their own points: anchors bins 0 and 19
 // when empty and fills every run of empty bins between two filled ones.
 void HgCompleteBinPoints(HgBinPoints* points);

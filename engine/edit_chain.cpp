@@ -204,6 +204,19 @@ int32_t HgTrimMask(const EditPars* p, int32_t* mask) {
     return kStatusOk;
 }
 
+int32_t HgAddBalanceColour(EditPars* p, const float rgb[3]) {
+    if (p == nullptr || rgb == nullptr) return kStatusProblem;
+    for (int c = 0; c < 3; ++c) {
+        if (!std::isfinite(rgb[c])) return kStatusProblem;
+    }
+    int32_t status = HgCheckPars(p);
+    float linear[3];
+    if (status == kStatusOk) status = HgEvalColour(p, kEditLinear, rgb, linear);
+    if (status == kStatusOk) status = HgAddBalanceSample(p->balBin, linear);
+    if (status == kStatusOk) p->balCurveValid = 0;
+    return status;
+}
+
 int32_t HgEvalChannelStages(EditPars* p, int32_t mask, float v[3]) {
     if (p == nullptr || v == nullptr) return kStatusProblem;
     mask &= kEditMaskAll;

@@ -39,6 +39,12 @@ int32_t HgTrimMask(const EditPars* editPars, int32_t* mask);
 // never refused. -1 for a null argument; a failing curve build passes its status on.
 int32_t HgEvalColour(EditPars* editPars, int32_t mask, const float in[3], float out[3]);
 
+// A colour marked as neutral: checks the record, passes rgb through the linear stage alone, adds
+// it to balBin (engine/balance.h) and marks the balance curves for rebuilding. -1 for a record
+// that fails the check or a bad colour. It lives with the chain, not with the balance curves,
+// because it evaluates the chain; the balance curves know nothing of the chain.
+int32_t HgAddBalanceColour(EditPars* editPars, const float rgb[3]);
+
 // The two halves of HgEvalColour, for callers that evaluate many colours sharing channel values
 // (the grid builder evaluates the first half once per node position of each axis): the stages
 // that act on each channel alone (linear to highlights, with the early stops of masks 1, 2 and

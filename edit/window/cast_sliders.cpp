@@ -7,6 +7,7 @@
 #include "edit/window/tone_sliders.h"
 #include "edit/window/tool_paint.h"
 #include "engine/balance.h"
+#include "engine/edit_chain.h"
 #include "platform/numeric.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/draw.h"

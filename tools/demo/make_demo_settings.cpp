@@ -13,6 +13,7 @@
 #include "engine/edit_pars.h"
 #include "edit/pars_text.h"
 #include "engine/balance.h"
+#include "engine/edit_chain.h"
 #include "engine/working_space.h"
 #include "host/monitor_space.h"
 #include "tools/hostlib/host_services.h"

@@ -25,6 +25,7 @@
 #include "edit/window/tone_sliders.h"
 #include "edit/window/tool_panel.h"
 #include "engine/balance.h"
+#include "engine/edit_chain.h"
 #include "platform/resources.h"
 #include "platform/ui/binding.h"
 #include "platform/ui/controls.h"

@@ -16,6 +16,7 @@
 #include "edit/window/tone_sliders.h"
 #include "edit/window/tool_panel.h"
 #include "engine/balance.h"
+#include "engine/edit_chain.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/rect.h"
 #include "resources/ids/dlg_editor.h"
