@@ -21,101 +21,134 @@ enum class Kind : uint8_t {
     Special,  // handled by tag
 };
 
+// What the Preferences dialog does with an entry: it edits a copy of the record and copies the
+// entries it shows back on "OK"; "Restore Defaults" sets most of those to their defaults.
+enum class Dialog : uint8_t {
+    None,    // not in the dialog
+    Copied,  // copied back on "OK"; left alone by "Restore Defaults"
+    Reset,   // copied back on "OK" and set to its default by "Restore Defaults"
+};
+
+// One entry: its tag and stored form, the field it fills, what it may hold, the value that
+// replaces a bad one, its default, its part in the Preferences dialog and its name. Everything
+// that knows an entry's range or default reads it here. A special entry's range and fallback
+// are in its reading code; those with a default here (88) have one plain field.
 struct Entry {
     uint16_t tag;
     Kind kind;
-    uint32_t count;
-    size_t offset;
+    uint32_t count;             // elements stored
+    size_t offset, size;        // the field in Prefs; size 0 for entries of several fields
     int32_t lo, hi, fallback;   // Bool, Int
+    int32_t byDefault;          // Bool, Int, IntAny and 88
     float flo, fhi, ffallback;  // Float
+    float fByDefault;           // Float
+    const char* textByDefault;  // Text
+    Dialog dialog;
+    const char* name;  // in the words of the Preferences dialog where it has them
 };
 
-constexpr Entry Bool(uint16_t tag, size_t offset, int32_t fallback) {
-    return {tag, Kind::Bool, 1, offset, 0, 1, fallback, 0, 0, 0};
+constexpr Entry Bool(uint16_t tag, size_t offset, int32_t fallback, int32_t byDefault,
+                     Dialog dialog, const char* name) {
+    return {tag, Kind::Bool, 1, offset, 1, 0, 1, fallback, byDefault, 0, 0, 0, 0, "", dialog, name};
 }
-constexpr Entry Int(uint16_t tag, size_t offset, int32_t lo, int32_t hi, int32_t fallback) {
-    return {tag, Kind::Int, 1, offset, lo, hi, fallback, 0, 0, 0};
+constexpr Entry Int(uint16_t tag, size_t offset, int32_t lo, int32_t hi, int32_t fallback,
+                    int32_t byDefault, Dialog dialog, const char* name) {
+    return {tag,       Kind::Int, 1, offset, 4, lo, hi,     fallback,
+            byDefault, 0,         0, 0,      0, "", dialog, name};
 }
-constexpr Entry IntAny(uint16_t tag, size_t offset) {
-    return {tag, Kind::IntAny, 1, offset, 0, 0, 0, 0, 0, 0};
+constexpr Entry IntAny(uint16_t tag, size_t offset, const char* name) {
+    return {tag, Kind::IntAny, 1, offset, 4, 0, 0, 0, 0, 0, 0, 0, 0, "", Dialog::None, name};
 }
-constexpr Entry Float(uint16_t tag, size_t offset, float lo, float hi, float fallback) {
-    return {tag, Kind::Float, 1, offset, 0, 0, 0, lo, hi, fallback};
+constexpr Entry Float(uint16_t tag, size_t offset, float lo, float hi, float fallback,
+                      float byDefault, Dialog dialog, const char* name) {
+    return {tag, Kind::Float, 1,  offset,   4,         0,  0,      0,
+            0,   lo,          hi, fallback, byDefault, "", dialog, name};
 }
-constexpr Entry Text(uint16_t tag, size_t offset, uint32_t size) {
-    return {tag, Kind::Text, size, offset, 0, 0, 0, 0, 0, 0};
+constexpr Entry Text(uint16_t tag, size_t offset, uint32_t size, const char* byDefault,
+                     Dialog dialog, const char* name) {
+    return {tag, Kind::Text, size, offset, size, 0, 0, 0, 0, 0, 0, 0, 0, byDefault, dialog, name};
 }
-constexpr Entry Special(uint16_t tag, uint32_t count) {
-    return {tag, Kind::Special, count, 0, 0, 0, 0, 0, 0, 0};
+// An entry read and written by its own code. With a field (size > 0) the dialog can copy it.
+constexpr Entry Special(uint16_t tag, uint32_t count, const char* name, size_t offset = 0,
+                        size_t size = 0, Dialog dialog = Dialog::None, int32_t byDefault = 0) {
+    return {tag, Kind::Special, count, offset, size, 0, 0, 0, byDefault, 0, 0, 0, 0,
+            "",  dialog,        name};
 }
 
 #define AT(field) offsetof(Prefs, field)
 
+constexpr Dialog kNone = Dialog::None, kCopied = Dialog::Copied, kReset = Dialog::Reset;
+
 // Every entry the plug-in knows. The keenhue and memory-colour masks are 16-bit masks, so their
-// "below the limit" ranges start at 0: a negative value would switch on every bit.
+// "below the limit" ranges start at 0: a negative value would switch on every bit. The stored
+// copies of the edit parameters, the memory colours, the colour definitions and the sharpen and
+// noise values take the defaults of their own modules.
 constexpr Entry kEntries[] = {
-    Bool(50, AT(liveSliders), 1),
-    Int(51, AT(gridLevel), 0, 7, 7),
-    Int(52, AT(sampleSize), 0, 2, 0),
-    Int(53, AT(readoutMode), 0, 2, 1),
-    Float(54, AT(preferredSaturation), 0.0f, 1.0f, 0.8f),
-    Bool(55, AT(keenhueMode), 1),
-    IntAny(56, AT(appValue56)),
-    IntAny(57, AT(appValue57)),
-    Bool(58, AT(useLargestWindow), 0),
-    Bool(59, AT(showSampledRegion), 0),
-    Special(60, kMemoryColorOldEntryCount),
-    Int(61, AT(okMode), 0, 3, 0),
-    Special(62, kMemoryColorEntryValues),
-    Special(63, kMemoryColorEntryBytes),
-    Int(64, AT(startWith), 0, 3, 0),
-    Bool(66, AT(showMethodMenu), 0),
-    Bool(67, AT(showCurveControl), 0),
-    Bool(68, AT(altOkCyclesMode), 1),
-    Bool(69, AT(showPixelValues), 0),
-    Int(70, AT(workingSpaceChoice), 0, 14, 13),
-    Bool(71, AT(embedProfile), 1),
-    Bool(72, AT(preserveExif), 0),
-    Bool(73, AT(saveInSourceFolder), 1),
-    Text(74, AT(outputFolder), kPrefsTextSize),
-    Text(75, AT(fileSuffix), kPrefsShortTextSize),
-    Bool(76, AT(useFileExtensions), 1),
-    Bool(77, AT(lowerCaseExtensions), 1),
-    Float(78, AT(jpegQuality), 0.0f, 1.0f, 1.0f),
-    Int(79, AT(missingProfilePolicy), 0, 2, 1),
-    Text(80, AT(missingProfilePath), kPrefsTextSize),
-    Int(81, AT(appValue81), 1, 2, 1),
-    Text(82, AT(appPath82), kPrefsTextSize),
-    Int(83, AT(embeddedProfilePolicy), 0, 3, 3),
-    Text(84, AT(embeddedProfilePath), kPrefsTextSize),
-    Int(85, AT(appValue85), 1, 3, 3),
-    Text(86, AT(appPath86), kPrefsTextSize),
-    Special(88, 1),
-    Bool(89, AT(showStartUpGuide), 1),
-    Text(90, AT(appPath90), kPrefsTextSize),
-    Text(91, AT(appPath91), kPrefsTextSize),
-    Special(93, kParsVectorCountOld),
-    Text(94, AT(customName), kPrefsTextSize),
-    Text(95, AT(customFolder), kPrefsTextSize),
-    Int(96, AT(outputNaming), 0, 2, 0),
-    Text(97, AT(filePrefix), kPrefsShortTextSize),
-    Int(98, AT(keenhueMask), 0, kPrefsKeenhueMaskMax, 64564),
-    Int(99, AT(memoryColorMask), 0, 65056, 65056),
-    Special(100, kParsVectorCountOld),
-    Special(102, 3),
-    Special(103, 9),
-    Special(104, 3),
-    Special(105, 3),
-    Bool(106, AT(previewSharpening), 1),
-    Bool(107, AT(previewNoise), 1),
-    Special(108, 3),
-    Special(109, kParsVectorCount),
-    Special(110, kParsVectorCount),
-    Bool(111, AT(startAllSame), 0),
-    Int(112, AT(startTool[0]), 0, 3, 0),
-    Int(113, AT(startTool[1]), 0, 3, 0),
-    Int(114, AT(startTool[2]), 0, 3, 0),
-    Int(115, AT(startTool[3]), 0, 3, 0),
+    Bool(50, AT(liveSliders), 1, 1, kReset, "Live Sliders"),
+    Int(51, AT(gridLevel), 0, 7, 7, 7, kNone, "grid-size level"),
+    Int(52, AT(sampleSize), 0, 2, 0, 2, kNone, "eyedropper sample size"),
+    Int(53, AT(readoutMode), 0, 2, 1, 0, kNone, "pixel readout mode"),
+    Float(54, AT(preferredSaturation), 0.0f, 1.0f, 0.8f, 0.8f, kCopied, "preferred saturation"),
+    Bool(55, AT(keenhueMode), 1, 1, kNone, "Keenhue Mode"),
+    IntAny(56, AT(standaloneValues[0]), "standalone value 56"),
+    IntAny(57, AT(standaloneValues[1]), "standalone value 57"),
+    Bool(58, AT(useLargestWindow), 0, 0, kReset, "Use Largest Possible Window"),
+    Bool(59, AT(showSampledRegion), 0, 0, kReset, "Show Sampled Region"),
+    Special(60, kMemoryColorOldEntryCount, "memory colours (older form)"),
+    Int(61, AT(okMode), 0, 3, 0, 0, kReset, "what OK does"),
+    Special(62, kMemoryColorEntryValues, "memory colours"),
+    Special(63, kMemoryColorEntryBytes, "memory-colour names"),
+    Int(64, AT(startWith), 0, 3, 0, kStartReset, kReset, "Start With"),
+    Bool(66, AT(showMethodMenu), 0, 1, kReset, "Show Neutrals/Sliders Pop-up Menu"),
+    Bool(67, AT(showCurveControl), 0, 1, kReset, "Show Brightness/Contrast Curve Control"),
+    Bool(68, AT(altOkCyclesMode), 1, 1, kNone, "Alt-click on OK cycles the OK mode"),
+    Bool(69, AT(showPixelValues), 0, 1, kReset, "Show Pixel Values"),
+    Int(70, AT(workingSpaceChoice), 0, 14, 13, 13, kReset, "working-space choice (standalone)"),
+    Bool(71, AT(embedProfile), 1, 1, kReset, "embed working space ICC profile (standalone)"),
+    Bool(72, AT(preserveExif), 0, 1, kReset, "preserve JPEG EXIF data (standalone)"),
+    Bool(73, AT(saveInSourceFolder), 1, 1, kReset, "save into the source folder (standalone)"),
+    Text(74, AT(outputFolder), kPrefsTextSize, "", kReset, "output folder (standalone)"),
+    Text(75, AT(fileSuffix), kPrefsShortTextSize, "-xT", kReset, "file-name suffix (standalone)"),
+    Bool(76, AT(useFileExtensions), 1, 1, kReset, "use file extensions (standalone)"),
+    Bool(77, AT(lowerCaseExtensions), 1, 1, kReset, "lower-case extensions (standalone)"),
+    Float(78, AT(jpegQuality), 0.0f, 1.0f, 1.0f, 1.0f, kReset, "JPEG quality (standalone)"),
+    Int(79, AT(missingProfilePolicy), 0, 2, 1, 1, kReset, "missing-profile policy (standalone)"),
+    Text(80, AT(missingProfilePath), kPrefsTextSize, "", kReset,
+         "missing-profile profile (standalone)"),
+    Int(81, AT(standaloneValues[2]), 1, 2, 1, 1, kNone, "standalone value 81"),
+    Text(82, AT(standalonePaths[0]), kPrefsTextSize, "", kNone, "standalone path 82"),
+    Int(83, AT(embeddedProfilePolicy), 0, 3, 3, 3, kReset, "embedded-profile policy (standalone)"),
+    Text(84, AT(embeddedProfilePath), kPrefsTextSize, "", kReset,
+         "embedded-profile profile (standalone)"),
+    Int(85, AT(standaloneValues[3]), 1, 3, 3, 3, kNone, "standalone value 85"),
+    Text(86, AT(standalonePaths[1]), kPrefsTextSize, "", kNone, "standalone path 86"),
+    Special(88, 1, "output file format (standalone)", AT(outputFormat), sizeof(int32_t), kReset, 0),
+    Bool(89, AT(showStartUpGuide), 1, 1, kReset, "Show Start Up Guide"),
+    Text(90, AT(standalonePaths[2]), kPrefsTextSize, "", kNone, "standalone path 90"),
+    Text(91, AT(standalonePaths[3]), kPrefsTextSize, "", kNone, "standalone path 91"),
+    Special(93, kParsVectorCountOld, "custom settings (older form)"),
+    Text(94, AT(customName), kPrefsTextSize, "", kReset, "custom settings name"),
+    Text(95, AT(customFolder), kPrefsTextSize, "", kReset, "custom settings folder"),
+    Int(96, AT(outputNaming), 0, 2, 0, 0, kReset, "output file naming (standalone)"),
+    Text(97, AT(filePrefix), kPrefsShortTextSize, "xT-", kReset, "file-name prefix (standalone)"),
+    Int(98, AT(keenhueMask), 0, kPrefsKeenhueMaskMax, 64564, 64564, kCopied, "Keenhue mask"),
+    Int(99, AT(memoryColorMask), 0, 65056, 65056, 65056, kCopied, "memory-colour mask"),
+    Special(100, kParsVectorCountOld, "previous settings (older form)"),
+    Special(102, 3, "sharpening"),
+    Special(103, 9, "noise removal"),
+    Special(104, 3, "sepia definition"),
+    Special(105, 3, "neutral definition"),
+    Bool(106, AT(previewSharpening), 1, 1, kReset, "preview the sharpening"),
+    Bool(107, AT(previewNoise), 1, 1, kReset, "preview the noise removal"),
+    Special(108, 3, "grayscale definition"),
+    Special(109, kParsVectorCount, "custom settings", AT(customSettings), sizeof(EditPars),
+            kCopied),
+    Special(110, kParsVectorCount, "previous settings"),
+    Bool(111, AT(startAllSame), 0, 1, kReset, "Start all tool tabs the same way"),
+    Int(112, AT(startTool[0]), 0, 3, 0, kStartReset, kReset, "Start 1 With"),
+    Int(113, AT(startTool[1]), 0, 3, 0, kStartReset, kReset, "Start 2 With"),
+    Int(114, AT(startTool[2]), 0, 3, 0, kStartReset, kReset, "Start 3 With"),
+    Int(115, AT(startTool[3]), 0, 3, 0, kStartReset, kReset, "Start 4 With"),
 };
 
 #undef AT
@@ -182,6 +215,29 @@ T* FieldAt(Prefs* prefs, size_t offset) {
 template <typename T>
 const T* FieldAt(const Prefs* prefs, size_t offset) {
     return reinterpret_cast<const T*>(reinterpret_cast<const uint8_t*>(prefs) + offset);
+}
+
+// Sets an entry's field to its default; entries without one plain field are left alone.
+void SetEntryDefault(Prefs* prefs, const Entry& e) {
+    switch (e.kind) {
+        case Kind::Bool:
+            *FieldAt<uint8_t>(prefs, e.offset) = uint8_t(e.byDefault);
+            break;
+        case Kind::Int:
+        case Kind::IntAny:
+            *FieldAt<int32_t>(prefs, e.offset) = e.byDefault;
+            break;
+        case Kind::Float:
+            *FieldAt<float>(prefs, e.offset) = e.fByDefault;
+            break;
+        case Kind::Text:
+            Str_CopyBounded(FieldAt<char>(prefs, e.offset), e.size, e.textByDefault);
+            break;
+        case Kind::Special:
+            // Only a special entry of one integer field has its default here (88).
+            if (e.size == sizeof(int32_t)) *FieldAt<int32_t>(prefs, e.offset) = e.byDefault;
+            break;
+    }
 }
 
 EditPars* ParsFor(Prefs* prefs, uint16_t tag) {
@@ -368,48 +424,34 @@ int32_t WriteEntry(const Prefs* prefs, UiState* state, FLFile* file, const Entry
 int32_t SetPrefsDefaults(Prefs* prefs) {
     if (prefs == nullptr) return kStatusProblem;
     Mem_Fill(prefs, 0, sizeof *prefs);
-    Prefs& p = *prefs;
-    p.liveSliders = 1;
-    p.gridLevel = 7;
-    p.sampleSize = 2;
-    p.readoutMode = 0;
-    p.preferredSaturation = 0.8f;
-    p.keenhueMode = 1;
-    p.okMode = 0;
-    MemoryColorsSetDefaults(p.memoryColors);
-    p.startWith = kStartReset;
-    p.showMethodMenu = 1;
-    p.showCurveControl = 1;
-    p.altOkCyclesMode = 1;
-    p.showPixelValues = 1;
-    p.workingSpaceChoice = 13;
-    p.embedProfile = 1;
-    p.preserveExif = 1;
-    p.saveInSourceFolder = 1;
-    Str_CopyBounded(p.fileSuffix, sizeof p.fileSuffix, "-xT");
-    p.useFileExtensions = 1;
-    p.lowerCaseExtensions = 1;
-    p.jpegQuality = 1.0f;
-    p.missingProfilePolicy = 1;
-    p.appValue81 = 1;
-    p.embeddedProfilePolicy = 3;
-    p.appValue85 = 3;
-    p.outputFormat = 0;
-    p.showStartUpGuide = 1;
-    p.outputNaming = 0;
-    Str_CopyBounded(p.filePrefix, sizeof p.filePrefix, "xT-");
-    p.keenhueMask = 64564;
-    p.memoryColorMask = 65056;
-    SetSharpenNoiseDefaults(&p.sharpenNoise);
-    SetColorDefsDefaults(&p.colorDefs);
-    p.previewSharpening = 1;
-    p.previewNoise = 1;
-    p.startAllSame = 1;
-    for (int32_t& mode : p.startTool) mode = kStartReset;
-    SetParsDefaults(&p.customSettings);
-    SetParsDefaults(&p.previousSettings);
-    SetParsDefaults(&p.dialogPars);
+    for (const Entry& e : kEntries) SetEntryDefault(prefs, e);
+    MemoryColorsSetDefaults(prefs->memoryColors);
+    SetSharpenNoiseDefaults(&prefs->sharpenNoise);
+    SetColorDefsDefaults(&prefs->colorDefs);
+    SetParsDefaults(&prefs->customSettings);
+    SetParsDefaults(&prefs->previousSettings);
+    SetParsDefaults(&prefs->dialogPars);
     return kStatusOk;
+}
+
+void CopyPrefsDialogEntries(const Prefs* from, Prefs* to) {
+    if (from == nullptr || to == nullptr || from == to) return;
+    for (const Entry& e : kEntries) {
+        if (e.dialog == Dialog::None || e.size == 0) continue;
+        Mem_Copy(FieldAt<uint8_t>(to, e.offset), FieldAt<uint8_t>(from, e.offset), e.size);
+    }
+}
+
+void ResetPrefsDialogEntries(Prefs* prefs) {
+    if (prefs == nullptr) return;
+    for (const Entry& e : kEntries) {
+        if (e.dialog == Dialog::Reset) SetEntryDefault(prefs, e);
+    }
+}
+
+const char* PrefsEntryName(uint16_t tag) {
+    const Entry* e = Find(tag);
+    return e != nullptr ? e->name : nullptr;
 }
 
 int32_t ReadPrefEntryInto(Prefs* prefs, UiState* state, uint16_t tag, uint16_t type, uint32_t count,

@@ -49,9 +49,7 @@ struct Prefs {
     int32_t sampleSize;         // 52: eyedropper averages (2n + 1)^2 pixels, n 0..2
     int32_t readoutMode;        // 53: 0 RGB, 1 HSB, 2 CMYK
     float preferredSaturation;  // 54: target of the automatic saturation
-    int32_t appValue56;         // 56, 57: standalone values, kept as they are
-    int32_t appValue57;
-    int32_t okMode;  // 61: 0 edit image, 1 edit profile, 2 create profile, 3 Huegrid
+    int32_t okMode;             // 61: 0 edit image, 1 edit profile, 2 create profile, 3 Huegrid
     MemoryColor memoryColors[kMemoryColorCount];  // 62 values, 63 names (older files: 60)
     int32_t startWith;                     // 64: all tools, or tool 1 when tools start separately
     uint8_t showMethodMenu;                // 66: "Show Neutrals/Sliders Pop-up Menu"
@@ -72,15 +70,9 @@ struct Prefs {
     float jpegQuality;                     // 78: standalone, 0..1
     int32_t missingProfilePolicy;          // 79: standalone, 0 ask, 1 assign, 2 convert
     char missingProfilePath[kPrefsTextSize];   // 80
-    int32_t appValue81;                        // 81: standalone, 1..2
-    char appPath82[kPrefsTextSize];            // 82: standalone
     int32_t embeddedProfilePolicy;             // 83: standalone, 0 ask, 1 assign, 2 convert, 3 use
     char embeddedProfilePath[kPrefsTextSize];  // 84
-    int32_t appValue85;                        // 85: standalone, 1..3
-    char appPath86[kPrefsTextSize];            // 86: standalone
     int32_t outputFormat;                      // 88: standalone, 0 as source, 1 TIFF, 7 BMP, 9 JPEG
-    char appPath90[kPrefsTextSize];            // 90, 91: standalone
-    char appPath91[kPrefsTextSize];
     char customName[kPrefsTextSize];       // 94: name of the loaded custom settings, empty for none
     char customFolder[kPrefsTextSize];     // 95: folder of the custom settings files
     int32_t outputNaming;                  // 96: standalone, 0 suffix, 1 prefix, 2 same name
@@ -94,6 +86,10 @@ struct Prefs {
     EditPars customSettings;    // 109 (older files: 93)
     EditPars previousSettings;  // 110 (older files: 100)
     EditPars dialogPars;        // carried by the preferences dialog; never stored
+    // Values and paths of the standalone application whose meaning the plug-in does not know;
+    // it keeps them as they are (values 56, 57, 81 (1..2), 85 (1..3); paths 82, 86, 90, 91).
+    int32_t standaloneValues[4];
+    char standalonePaths[4][kPrefsTextSize];
 };
 
 // What a reading met besides the values: the entries repaired to their fallback (the user is told
@@ -114,6 +110,20 @@ bool PrefsReadNotice(const PrefsReadNotes* notes, int32_t index, Ui_Failure* not
 // Every field at its default; the stored copies of the edit parameters reset with every group,
 // the default sharpen and noise values and the default working space. -1 for null.
 int32_t SetPrefsDefaults(Prefs* prefs);
+
+// The Preferences dialog edits a copy of the record. "OK" copies back every entry it shows: the
+// start modes, the custom settings with their name and folder, the Keenhue and memory-colour
+// masks, the preferred saturation, the preview and display options, the OK mode, the window size
+// option, the start-up guide and the standalone application's options (dialogPars, which is no
+// entry, is the dialog's own business). "Restore Defaults" sets all of those to their defaults
+// except the custom settings themselves, the masks and the preferred saturation. Both read the
+// entry table, where each entry says which of the two it takes part in.
+void CopyPrefsDialogEntries(const Prefs* from, Prefs* to);
+void ResetPrefsDialogEntries(Prefs* prefs);
+
+// The name of an entry, in the words of the Preferences dialog where it has them; null for a tag
+// the plug-in does not know.
+const char* PrefsEntryName(uint16_t tag);
 
 // The reading callback's work on an explicit record: takes one entry (data in memory form, as
 // the container hands it). 0 for an entry taken or skipped, also after a repair, which is noted

@@ -188,7 +188,7 @@ int32_t ItemHit(UiWindow* w, int16_t item) {
                                       &p->memoryColorMask, &accepted);
         }
         case kPreferencesRestoreDefaults:
-            RestorePreferencesDefaults(p);
+            ResetPrefsDialogEntries(p);
             ShowAll(w, pw);
             return kStatusOk;
         case kPreferencesHelp:
@@ -223,85 +223,6 @@ int32_t Init(UiWindow* w) {
 
 }  // namespace
 
-void CopyPreferencesDialogFields(const Prefs* from, Prefs* to) {
-    if (from == nullptr || to == nullptr || from == to) return;
-    to->startWith = from->startWith;
-    to->startAllSame = from->startAllSame;
-    for (int i = 0; i < 4; ++i) to->startTool[i] = from->startTool[i];
-    to->customSettings = from->customSettings;
-    Mem_Copy(to->customName, from->customName, sizeof to->customName);
-    Mem_Copy(to->customFolder, from->customFolder, sizeof to->customFolder);
-    to->keenhueMask = from->keenhueMask;
-    to->memoryColorMask = from->memoryColorMask;
-    to->preferredSaturation = from->preferredSaturation;
-    to->missingProfilePolicy = from->missingProfilePolicy;
-    Mem_Copy(to->missingProfilePath, from->missingProfilePath, sizeof to->missingProfilePath);
-    to->embeddedProfilePolicy = from->embeddedProfilePolicy;
-    Mem_Copy(to->embeddedProfilePath, from->embeddedProfilePath, sizeof to->embeddedProfilePath);
-    to->workingSpaceChoice = from->workingSpaceChoice;
-    to->liveSliders = from->liveSliders;
-    to->showSampledRegion = from->showSampledRegion;
-    to->showMethodMenu = from->showMethodMenu;
-    to->showCurveControl = from->showCurveControl;
-    to->showPixelValues = from->showPixelValues;
-    to->previewSharpening = from->previewSharpening;
-    to->previewNoise = from->previewNoise;
-    to->embedProfile = from->embedProfile;
-    to->preserveExif = from->preserveExif;
-    to->saveInSourceFolder = from->saveInSourceFolder;
-    Mem_Copy(to->outputFolder, from->outputFolder, sizeof to->outputFolder);
-    Mem_Copy(to->fileSuffix, from->fileSuffix, sizeof to->fileSuffix);
-    to->useFileExtensions = from->useFileExtensions;
-    to->lowerCaseExtensions = from->lowerCaseExtensions;
-    to->jpegQuality = from->jpegQuality;
-    to->outputFormat = from->outputFormat;
-    to->outputNaming = from->outputNaming;
-    Mem_Copy(to->filePrefix, from->filePrefix, sizeof to->filePrefix);
-    to->okMode = from->okMode;
-    to->useLargestWindow = from->useLargestWindow;
-    to->showStartUpGuide = from->showStartUpGuide;
-    to->dialogPars = from->dialogPars;
-}
-
-void RestorePreferencesDefaults(Prefs* p) {
-    if (p == nullptr) return;
-    MemBlock<Prefs> defaults(1);
-    if (defaults.get() == nullptr) return;
-    SetPrefsDefaults(defaults.get());
-    const Prefs& d = *defaults.get();
-    p->startWith = kStartReset;
-    for (int32_t& mode : p->startTool) mode = kStartReset;
-    p->startAllSame = 1;
-    p->customName[0] = 0;
-    p->customFolder[0] = 0;
-    p->liveSliders = d.liveSliders;
-    p->previewSharpening = d.previewSharpening;
-    p->previewNoise = d.previewNoise;
-    p->showSampledRegion = d.showSampledRegion;
-    p->showPixelValues = d.showPixelValues;
-    p->showCurveControl = d.showCurveControl;
-    p->showMethodMenu = d.showMethodMenu;
-    p->okMode = d.okMode;
-    p->useLargestWindow = d.useLargestWindow;
-    p->showStartUpGuide = d.showStartUpGuide;
-    p->workingSpaceChoice = d.workingSpaceChoice;
-    p->embedProfile = d.embedProfile;
-    p->preserveExif = d.preserveExif;
-    p->saveInSourceFolder = d.saveInSourceFolder;
-    Mem_Copy(p->outputFolder, d.outputFolder, sizeof p->outputFolder);
-    Mem_Copy(p->fileSuffix, d.fileSuffix, sizeof p->fileSuffix);
-    p->useFileExtensions = d.useFileExtensions;
-    p->lowerCaseExtensions = d.lowerCaseExtensions;
-    p->jpegQuality = d.jpegQuality;
-    p->missingProfilePolicy = d.missingProfilePolicy;
-    Mem_Copy(p->missingProfilePath, d.missingProfilePath, sizeof p->missingProfilePath);
-    p->embeddedProfilePolicy = d.embeddedProfilePolicy;
-    Mem_Copy(p->embeddedProfilePath, d.embeddedProfilePath, sizeof p->embeddedProfilePath);
-    p->outputFormat = d.outputFormat;
-    p->outputNaming = d.outputNaming;
-    Mem_Copy(p->filePrefix, d.filePrefix, sizeof p->filePrefix);
-}
-
 int32_t PreferencesDialog(const DialogEnv* env, Prefs* prefs, bool* accepted) {
     if (env == nullptr || prefs == nullptr || accepted == nullptr) return kStatusProblem;
     *accepted = false;
@@ -314,7 +235,8 @@ int32_t PreferencesDialog(const DialogEnv* env, Prefs* prefs, bool* accepted) {
     int32_t status = Ui_Dlg_Run(env->state, kDlgPreferences, env->parent, Init, &pw, &item);
     if (status != kStatusOk) return status;
     if (item == kPreferencesOk) {
-        CopyPreferencesDialogFields(work.get(), prefs);
+        CopyPrefsDialogEntries(work.get(), prefs);
+        prefs->dialogPars = work.get()->dialogPars;
         *accepted = true;
     }
     return kStatusOk;

@@ -18,11 +18,3 @@
 // then holds the dialog's values). 0, -3 when the working copy cannot be made, or the
 // framework's status when the dialog could not be run; prefs is unchanged unless accepted.
 int32_t PreferencesDialog(const DialogEnv* env, Prefs* prefs, bool* accepted);
-
-// The fields the dialog edits, copied from one record to another (what "OK" stores).
-void CopyPreferencesDialogFields(const Prefs* from, Prefs* to);
-// What "Restore Defaults" sets in a record: every start mode Reset, all tools the same way, no
-// custom settings name or folder, the preview and display options, the OK mode, the window size
-// option, the start-up guide and the standalone options at their defaults. The custom settings
-// themselves, the masks and the preferred saturation are left alone.
-void RestorePreferencesDefaults(Prefs* prefs);

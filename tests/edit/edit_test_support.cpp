@@ -171,8 +171,8 @@ std::string PrefsOutOfRange(const Prefs& p) {
     auto out = [](int32_t v, int32_t lo, int32_t hi) { return v < lo || v > hi; };
     if (out(p.gridLevel, 0, 7) || out(p.sampleSize, 0, 2) || out(p.readoutMode, 0, 2) ||
         out(p.okMode, 0, 3) || out(p.startWith, 0, 3) || out(p.workingSpaceChoice, 0, 14) ||
-        out(p.missingProfilePolicy, 0, 2) || out(p.appValue81, 1, 2) ||
-        out(p.embeddedProfilePolicy, 0, 3) || out(p.appValue85, 1, 3) ||
+        out(p.missingProfilePolicy, 0, 2) || out(p.standaloneValues[2], 1, 2) ||
+        out(p.embeddedProfilePolicy, 0, 3) || out(p.standaloneValues[3], 1, 3) ||
         out(p.outputNaming, 0, 2) || out(p.keenhueMask, 0, 65087) ||
         out(p.memoryColorMask, 0, 65056)) {
         return "int entry";
@@ -185,9 +185,10 @@ std::string PrefsOutOfRange(const Prefs& p) {
     if (!In(p.preferredSaturation, 0, 1) || !In(p.jpegQuality, 0, 1)) return "float";
     // Every text field ends in a terminator.
     for (const char* end :
-         {p.outputFolder + 255, p.fileSuffix + 19, p.missingProfilePath + 255, p.appPath82 + 255,
-          p.embeddedProfilePath + 255, p.appPath86 + 255, p.appPath90 + 255, p.appPath91 + 255,
-          p.customName + 255, p.customFolder + 255, p.filePrefix + 19}) {
+         {p.outputFolder + 255, p.fileSuffix + 19, p.missingProfilePath + 255,
+          p.standalonePaths[0] + 255, p.embeddedProfilePath + 255, p.standalonePaths[1] + 255,
+          p.standalonePaths[2] + 255, p.standalonePaths[3] + 255, p.customName + 255,
+          p.customFolder + 255, p.filePrefix + 19}) {
         if (*end != 0) return "text";
     }
     for (int i = 0; i < 6; ++i) {

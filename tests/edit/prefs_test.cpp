@@ -108,16 +108,18 @@ void FillPrefs(Prefs* p) {
         *flag = uint8_t(1 - *flag);
     }
     int n = 0;
-    for (char* text : {p->outputFolder, p->missingProfilePath, p->appPath82, p->embeddedProfilePath,
-                       p->appPath86, p->appPath90, p->appPath91, p->customName, p->customFolder}) {
+    for (char* text : {p->outputFolder, p->missingProfilePath, p->standalonePaths[0],
+                       p->embeddedProfilePath, p->standalonePaths[1], p->standalonePaths[2],
+                       p->standalonePaths[3], p->customName, p->customFolder}) {
         std::snprintf(text, 256, "/home/user/%d/", n++);
     }
     std::strcpy(p->fileSuffix, "-a-suffix-of-19-ch");
     std::strcpy(p->filePrefix, "pre-");
     p->gridLevel = 3, p->sampleSize = 1, p->readoutMode = 2, p->okMode = 3, p->startWith = 1;
-    p->workingSpaceChoice = 4, p->missingProfilePolicy = 2, p->appValue81 = 2;
-    p->embeddedProfilePolicy = 1, p->appValue85 = 1, p->outputFormat = 9, p->outputNaming = 1;
-    p->appValue56 = -123456, p->appValue57 = 987654;
+    p->workingSpaceChoice = 4, p->missingProfilePolicy = 2, p->standaloneValues[2] = 2;
+    p->embeddedProfilePolicy = 1, p->standaloneValues[3] = 1, p->outputFormat = 9,
+    p->outputNaming = 1;
+    p->standaloneValues[0] = -123456, p->standaloneValues[1] = 987654;
     p->keenhueMask = 65087, p->memoryColorMask = 1024;
     p->preferredSaturation = 0.625f, p->jpegQuality = 0.75f;
     p->memoryColors[0].mcHue = 12.5f;
@@ -243,7 +245,7 @@ TEST_F(PrefsTest, OutOfRangeValuesTakeTheirFallbackWithANotice) {
         {50, 2, AT(liveSliders), 1, true},           {66, 255, AT(showMethodMenu), 0, true},
         {111, 7, AT(startAllSame), 0, true},         {51, 8, AT(gridLevel), 7, false},
         {52, -1, AT(sampleSize), 0, false},          {64, 4, AT(startWith), 0, false},
-        {70, 15, AT(workingSpaceChoice), 13, false}, {81, 0, AT(appValue81), 1, false},
+        {70, 15, AT(workingSpaceChoice), 13, false}, {81, 0, AT(standaloneValues[2]), 1, false},
         {88, 5, AT(outputFormat), 0, false},         {98, 65088, AT(keenhueMask), 64564, false},
         {98, -1, AT(keenhueMask), 64564, false},     {115, 9, AT(startTool[3]), 0, false},
     };

@@ -14,79 +14,10 @@
 
 namespace {
 
-struct Label {
-    uint16_t tag;
-    const char* text;
-};
-
-// Labels in the words of the preferences dialog where it has them.
-constexpr Label kLabels[] = {
-    {50, "Live Sliders"},
-    {51, "grid-size level"},
-    {52, "eyedropper sample size"},
-    {53, "pixel readout mode"},
-    {54, "preferred saturation"},
-    {55, "Keenhue Mode"},
-    {56, "standalone value 56"},
-    {57, "standalone value 57"},
-    {58, "Use Largest Possible Window"},
-    {59, "Show Sampled Region"},
-    {61, "what OK does"},
-    {62, "memory colours"},
-    {63, "memory-colour names"},
-    {64, "Start With"},
-    {66, "Show Neutrals/Sliders Pop-up Menu"},
-    {67, "Show Brightness/Contrast Curve Control"},
-    {68, "Alt-click on OK cycles the OK mode"},
-    {69, "Show Pixel Values"},
-    {70, "working-space choice (standalone)"},
-    {71, "embed working space ICC profile (standalone)"},
-    {72, "preserve JPEG EXIF data (standalone)"},
-    {73, "save into the source folder (standalone)"},
-    {74, "output folder (standalone)"},
-    {75, "file-name suffix (standalone)"},
-    {76, "use file extensions (standalone)"},
-    {77, "lower-case extensions (standalone)"},
-    {78, "JPEG quality (standalone)"},
-    {79, "missing-profile policy (standalone)"},
-    {80, "missing-profile profile (standalone)"},
-    {81, "standalone value 81"},
-    {82, "standalone path 82"},
-    {83, "embedded-profile policy (standalone)"},
-    {84, "embedded-profile profile (standalone)"},
-    {85, "standalone value 85"},
-    {86, "standalone path 86"},
-    {88, "output file format (standalone)"},
-    {89, "Show Start Up Guide"},
-    {90, "standalone path 90"},
-    {91, "standalone path 91"},
-    {94, "custom settings name"},
-    {95, "custom settings folder"},
-    {96, "output file naming (standalone)"},
-    {97, "file-name prefix (standalone)"},
-    {98, "Keenhue mask"},
-    {99, "memory-colour mask"},
-    {102, "sharpening"},
-    {103, "noise removal"},
-    {104, "sepia definition"},
-    {105, "neutral definition"},
-    {106, "preview the sharpening"},
-    {107, "preview the noise removal"},
-    {108, "grayscale definition"},
-    {109, "custom settings"},
-    {110, "previous settings"},
-    {111, "Start all tool tabs the same way"},
-    {112, "Start 1 With"},
-    {113, "Start 2 With"},
-    {114, "Start 3 With"},
-    {115, "Start 4 With"},
-};
-
+// Entries by the names the entry table gives them; the container's own tags by number.
 std::string LabelOf(uint16_t tag) {
-    for (const Label& l : kLabels) {
-        if (l.tag == tag) return l.text;
-    }
-    return "entry " + std::to_string(tag);
+    const char* name = PrefsEntryName(tag);
+    return name != nullptr ? name : "entry " + std::to_string(tag);
 }
 
 std::string Num(double v) {

@@ -248,6 +248,53 @@ TEST_F(PrefsDialogTest, CancelLeavesThePreferencesFileByteIdentical) {
     EXPECT_EQ(FileBytes("after.bin"), before);
 }
 
+// "Restore Defaults" brings back the defaults of what the dialog shows, except the custom
+// settings, the masks and the preferred saturation, and "OK" stores those; the entries the
+// dialog does not show keep their values.
+TEST_F(PrefsDialogTest, RestoreDefaultsResetsWhatTheDialogShowsAndNothingElse) {
+    Prefs& p = *prefs_;
+    p.liveSliders = 0, p.showPixelValues = 0, p.previewNoise = 0, p.useLargestWindow = 1;
+    p.okMode = 3, p.startWith = kStartCustom, p.startAllSame = 0, p.startTool[2] = kStartKeenhue;
+    Str_CopyBounded(p.customName, sizeof p.customName, "Portraits.txt");
+    Str_CopyBounded(p.fileSuffix, sizeof p.fileSuffix, "-zz");
+    p.jpegQuality = 0.5f, p.outputFormat = 9, p.workingSpaceChoice = 2;
+    // Kept by "Restore Defaults", and by the dialog as a whole.
+    p.keenhueMask = 1024, p.memoryColorMask = 0, p.preferredSaturation = 0.625f;
+    p.customSettings.brightness = 0.75f, p.customSettings.hue[2].baseHue = 100.0f;
+    p.gridLevel = 3, p.sampleSize = 1, p.readoutMode = 2, p.keenhueMode = 0;
+    p.sharpenNoise.sharpenStrength = 20, p.standaloneValues[2] = 2, p.colorDefs.sepia[0] = 0.25f;
+    const Prefs before = p;
+
+    EXPECT_TRUE(RunPrefs({Click(kPreferencesRestoreDefaults), Click(kPreferencesOk)}));
+    Prefs defaults;
+    ASSERT_EQ(SetPrefsDefaults(&defaults), 0);
+    EXPECT_EQ(p.liveSliders, defaults.liveSliders);
+    EXPECT_EQ(p.showPixelValues, defaults.showPixelValues);
+    EXPECT_EQ(p.previewNoise, defaults.previewNoise);
+    EXPECT_EQ(p.useLargestWindow, defaults.useLargestWindow);
+    EXPECT_EQ(p.okMode, 0);
+    EXPECT_EQ(p.startWith, kStartReset);
+    EXPECT_EQ(p.startAllSame, 1);
+    EXPECT_EQ(p.startTool[2], kStartReset);
+    EXPECT_STREQ(p.customName, "");
+    EXPECT_STREQ(p.fileSuffix, "-xT");
+    EXPECT_EQ(p.jpegQuality, 1.0f);
+    EXPECT_EQ(p.outputFormat, 0);
+    EXPECT_EQ(p.workingSpaceChoice, 13);
+
+    EXPECT_EQ(p.keenhueMask, 1024);
+    EXPECT_EQ(p.memoryColorMask, 0);
+    EXPECT_EQ(p.preferredSaturation, 0.625f);
+    EXPECT_EQ(std::memcmp(&p.customSettings, &before.customSettings, sizeof(EditPars)), 0);
+    EXPECT_EQ(p.gridLevel, 3);
+    EXPECT_EQ(p.sampleSize, 1);
+    EXPECT_EQ(p.readoutMode, 2);
+    EXPECT_EQ(p.keenhueMode, 0);
+    EXPECT_EQ(p.sharpenNoise.sharpenStrength, 20);
+    EXPECT_EQ(p.standaloneValues[2], 2);
+    EXPECT_EQ(p.colorDefs.sepia[0], 0.25f);
+}
+
 TEST_F(PrefsDialogTest, KeenhuePrefsEditTheDialogsCopyAndTheHelpItemOpensItsTopic) {
     prefs_->keenhueMask = 64564;
     int32_t helpDialog = 0;
