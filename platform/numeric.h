@@ -30,10 +30,13 @@ constexpr T Num_ClampOr(T v, std::type_identity_t<T> lo, std::type_identity_t<T>
     return Num_Clamp(v, lo, hi);
 }
 
-// v within 0..1, 0 for NaN: colour components, fractions and slider positions.
+// v within 0..1, 0 for NaN: colour components, fractions and slider positions. Written as
+// "above 0, below 1" so that for floating types the compiler can use the processor's maximum and
+// minimum instructions, which treat a NaN the same way; the colour chain calls it per channel.
 template <typename T>
 constexpr T Num_Clamp01(T v) {
-    return Num_Clamp(v, T(0), T(1));
+    if (!(v > T(0))) return T(0);
+    return v < T(1) ? v : T(1);
 }
 
 // The smaller and the larger of a and b; a NaN operand yields the other one.
