@@ -22,6 +22,7 @@
 #include <cstdint>
 
 #include "engine/edit_pars.h"
+#include "engine/tone_response.h"  // the bias and gain responses the stages use
 #include "platform/status.h"
 
 // The parameter check that every build and every loaded settings file passes: -1 when a value
@@ -52,12 +53,6 @@ int32_t HgAddBalanceColour(EditPars* editPars, const float rgb[3]);
 // in 0..1 and is changed in place; HgEvalColour is the first, then the second, clamped.
 int32_t HgEvalChannelStages(EditPars* editPars, int32_t mask, float v[3]);
 int32_t HgEvalMixingStages(EditPars* editPars, int32_t mask, float v[3]);
-
-// bias(t, b) = t / ((1/b - 2)(1 - t) + 1): the brightness response, bias(t, 0.5) = t; b is held
-// within 0..1.
-float HgBias(float t, float b);
-// gain(t, c): an S-curve about 0.5 built from two bias halves; gain(t, 0.5) = t.
-float HgGain(float t, float c);
 
 // Rebuild the shadow or highlight curve unless it was built for the current value.
 int32_t HgUpdateShadowCurve(EditPars* editPars);

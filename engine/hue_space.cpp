@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "engine/edit_chain.h"
+#include "engine/tone_response.h"
 #include "platform/numeric.h"
 
 namespace {

@@ -11,9 +11,6 @@
 
 namespace {
 
-constexpr float kDefaultGamma = 2.2f;
-constexpr float kDefaultPrimaries[6] = {0.64f, 0.33f, 0.30f, 0.60f, 0.15f, 0.06f};
-constexpr float kDefaultWhiteKelvin = 6500.0f;
 constexpr float kEditWhiteKelvin = 5000.0f;
 // Two spaces are one when no image would look different in them (RefRgbMatch). Chromaticities
 // within 0.0005: a just noticeable colour difference near white spans several thousandths in xy.
@@ -64,26 +61,11 @@ int32_t DaylightWhite(float kelvin, float xyz[3]) {
 }  // namespace
 
 int32_t HgDefaultReference(RefRGB* out) {
-    if (out == nullptr) return kStatusProblem;
-    RefRGB ref;
-    ref.gamma = kDefaultGamma;
-    for (int i = 0; i < 6; ++i) ref.primaries[i] = kDefaultPrimaries[i];
-    int32_t status = DaylightWhite(kDefaultWhiteKelvin, ref.xyzWhite);
-    if (status == kStatusOk) *out = ref;
-    return status;
+    return RefRgbSetDefault(out);
 }
 
 bool HgRefRgbValid(const RefRGB* ref) {
-    if (ref == nullptr) return false;
-    if (!(0.5f <= ref->gamma && ref->gamma <= 5.0f)) return false;
-    for (float w : ref->xyzWhite) {
-        if (!(0.1f <= w && w <= 2.0f)) return false;
-    }
-    for (int i = 0; i < 6; i += 2) {
-        double x = ref->primaries[i], y = ref->primaries[i + 1];
-        if (!(0.0 <= x && 0.0 <= y && x + y <= 1.000001)) return false;
-    }
-    return true;
+    return RefRgbIsValid(ref);
 }
 
 int32_t HgSetReference(EditPars* editPars, const RefRGB* given) {
