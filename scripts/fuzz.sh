@@ -261,13 +261,17 @@ for r in "${readers[@]}"; do
   fi
   summary+=("$(printf '%-15s %12s %8s %7s %7s  %-24s %6s %6s  %s' "$r" "$execs" "$rate" "$cov" \
     "$ft" "${files[$r]%% *}" "$lines_first" "$lines_all" "$verdict")")
-  if [ "$mode" = fuzz ] && [ "$seconds" -gt 0 ] &&
+  # A run that found something stopped early: it is no round of the full length, and the
+  # reader stays first in line for the next campaign.
+  if [ "$mode" = fuzz ] && [ "$seconds" -gt 0 ] && [ "$verdict" = none ] &&
      { [ "${FUZZ_RECORD:-}" = 1 ] || { [ -z "${FUZZ_RECORD:-}" ] && [ "$seconds" -ge 600 ]; }; }; then
     touch "$record"
-    grep -v "^$r " "$record" >"$record.new" || true
-    echo "$r $(git rev-parse HEAD) $(date -u +%Y-%m-%d) $seconds $execs $lines_first" >>"$record.new"
-    sort -o "$record" "$record.new"
-    rm -f "$record.new"
+    # The comment lines stay on top; the readers' lines follow in order.
+    { grep "^#" "$record" || true
+      { grep -v -e "^#" -e "^$r " "$record" || true
+        echo "$r $(git rev-parse HEAD) $(date -u +%Y-%m-%d) $seconds $execs $lines_first"; } | sort
+    } >"$record.new"
+    mv "$record.new" "$record"
   fi
 done
 

@@ -72,8 +72,14 @@ StartPlan WritePreferences(fuzz::Bytes& in) {
     Prefs* ref = prefs.get();
     SetPrefsRecordRef(&ref);
     const std::string path = fuzz::Folder() + "config/Lumetra/KolmaraPro Plugin Prefs";
+    // Each input writes its preferences whole, as a new writer: a call state that kept the file
+    // an earlier input wrote would merge with it and leave the entries this input did not change
+    // as the module's last run wrote them (prefs_merge.h), so that the plan no longer describes
+    // the file.
+    Ui_Prefs_Forget(fuzz::State());
     fuzz::Check(Ui_Prefs_WriteAll(fuzz::State(), path.c_str(), nullptr, WritePrefEntries) == 0,
                 "could not write the preferences");
+    Ui_Prefs_Forget(fuzz::State());
     SetPrefsRecordRef(nullptr);
     return plan;
 }
