@@ -92,15 +92,15 @@ float ColorDefFromSlider(int32_t value) {
 
 void ColorDefSliderText(int32_t value, char* text, int32_t capacity) {
     if (text == nullptr || capacity < 1) return;
-    Ui_FormatStringN(text, size_t(capacity), value < 1 ? "%d" : "+%d", int(value));
+    Str_FormatN(text, size_t(capacity), value < 1 ? "%d" : "+%d", int(value));
 }
 
 int32_t RepairColorDefTriple(float rgb[3], UiState* state) {
     if (rgb == nullptr) return kStatusProblem;
     if (ComponentsValid(rgb)) return kStatusOk;
     char line[160];
-    Ui_FormatStringN(line, sizeof line, "RGB value in the preferences file is invalid: %f %f %f",
-                     double(rgb[0]), double(rgb[1]), double(rgb[2]));
+    Str_FormatN(line, sizeof line, "RGB value in the preferences file is invalid: %f %f %f",
+                double(rgb[0]), double(rgb[1]), double(rgb[2]));
     Ui_Debug_Log(state != nullptr ? state->diagnostics : 0, line);
     rgb[0] = rgb[1] = rgb[2] = 0.5f;
     return kStatusUnsupported;
@@ -132,7 +132,7 @@ int32_t ReadColorDefFile(const char* path, float rgb[3]) {
 int32_t WriteColorDefFile(const char* path, const float rgb[3]) {
     if (rgb == nullptr || !ComponentsValid(rgb)) return kStatusProblem;
     char text[64];
-    Ui_FormatStringN(text, sizeof text, "%d %d %d\n", int(ColorDefToSlider(rgb[0])),
-                     int(ColorDefToSlider(rgb[1])), int(ColorDefToSlider(rgb[2])));
+    Str_FormatN(text, sizeof text, "%d %d %d\n", int(ColorDefToSlider(rgb[0])),
+                int(ColorDefToSlider(rgb[1])), int(ColorDefToSlider(rgb[2])));
     return TextWriteFile(path, text);
 }

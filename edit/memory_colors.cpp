@@ -46,11 +46,11 @@ void FormatSlope(float slope, char* out, size_t cap) {
     int32_t tenths = RoundHalfAway(slope * 10.0f);
     int32_t magnitude = tenths < 0 ? -tenths : tenths;
     char digits[16];
-    Ui_FormatStringN(digits, sizeof digits, "%s%d.%d", tenths < 0 ? "-" : "", int(magnitude / 10),
-                     int(magnitude % 10));
+    Str_FormatN(digits, sizeof digits, "%s%d.%d", tenths < 0 ? "-" : "", int(magnitude / 10),
+                int(magnitude % 10));
     size_t n = Str_Length(digits);
     size_t pad = n < 4 ? 4 - n : 0;
-    Ui_FormatStringN(out, cap, "%s%s", pad == 1 ? " " : pad == 2 ? "  " : "", digits);
+    Str_FormatN(out, cap, "%s%s", pad == 1 ? " " : pad == 2 ? "  " : "", digits);
 }
 
 }  // namespace
@@ -107,10 +107,9 @@ int32_t MemoryColorsFromValues(const float* v, MemoryColor colors[kMemoryColorCo
         // came would carry a non-number into the hue tool.
         if (result == kStatusOk) {
             char line[160];
-            Ui_FormatStringN(line, sizeof line,
-                             "Memory color %d in the preferences file is invalid: %d %f %f %f", i,
-                             int(c.defined), double(c.mcChroma), double(c.mcHue),
-                             double(c.mcHueSlope));
+            Str_FormatN(line, sizeof line,
+                        "Memory color %d in the preferences file is invalid: %d %f %f %f", i,
+                        int(c.defined), double(c.mcChroma), double(c.mcHue), double(c.mcHueSlope));
             Ui_Debug_Log(state != nullptr ? state->diagnostics : 0, line);
         }
         MemoryColorSetDefault(i, &c);
@@ -226,7 +225,7 @@ int32_t WriteMemoryColorFile(const char* path, const MemoryColor* color) {
     char slope[16];
     FormatSlope(c.mcHueSlope, slope, sizeof slope);
     char text[128];
-    Ui_FormatStringN(text, sizeof text, "%d %3d %3d %s %s\n%c\n", 1, int(RoundHalfAway(c.mcHue)),
-                     int(RoundHalfAway(c.mcChroma)), slope, name, int(label));
+    Str_FormatN(text, sizeof text, "%d %3d %3d %s %s\n%c\n", 1, int(RoundHalfAway(c.mcHue)),
+                int(RoundHalfAway(c.mcChroma)), slope, name, int(label));
     return TextWriteFile(path, text);
 }

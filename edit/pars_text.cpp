@@ -17,12 +17,11 @@ int32_t SpecFor(const char* path, FLSpec* spec) {
 
 int32_t AppendSharpenNoise(const SharpenNoise& s, const FLSpec* spec) {
     char text[256];
-    Ui_FormatStringN(text, sizeof text, "-----\n%d %d %d\n%d %d %d\n%d %d %d %d\n%d %d %d %d\n",
-                     int(s.sharpenOn != 0), int(s.sharpenStrength), int(s.sharpenK),
-                     int(s.noiseOn != 0), int(s.noiseFlag != 0), int(s.noiseK),
-                     int(s.noiseRadius[0]), int(s.noiseRadius[1]), int(s.noiseRadius[2]),
-                     int(s.noiseRadius[3]), int(s.noiseThreshold[0]), int(s.noiseThreshold[1]),
-                     int(s.noiseThreshold[2]), int(s.noiseThreshold[3]));
+    Str_FormatN(text, sizeof text, "-----\n%d %d %d\n%d %d %d\n%d %d %d %d\n%d %d %d %d\n",
+                int(s.sharpenOn != 0), int(s.sharpenStrength), int(s.sharpenK), int(s.noiseOn != 0),
+                int(s.noiseFlag != 0), int(s.noiseK), int(s.noiseRadius[0]), int(s.noiseRadius[1]),
+                int(s.noiseRadius[2]), int(s.noiseRadius[3]), int(s.noiseThreshold[0]),
+                int(s.noiseThreshold[1]), int(s.noiseThreshold[2]), int(s.noiseThreshold[3]));
     FLFile file;
     int32_t status = FLOpen(&file, spec, kFLReadWrite);
     if (status != kStatusOk) return status;

@@ -1,10 +1,7 @@
 // The float-vector form of the edit parameters; see pars_vector.h.
 #include "edit/pars_vector.h"
 
-#include <cstdarg>
-
 #include "platform/debug_log.h"
-#include "platform/format.h"
 #include "platform/ui_state.h"
 
 namespace {
@@ -57,23 +54,6 @@ int FirstBadBin(const SampleBin* bins) {
     return -1;
 }
 
-class Logger {
-   public:
-    explicit Logger(UiState* state) : flag_(state != nullptr ? state->diagnostics : 0) {}
-    UI_FORMAT_CHECK(2, 3) void operator()(const char* format, ...) {
-        if (flag_ != 1) return;
-        char line[512];
-        va_list args;
-        va_start(args, format);
-        Ui_FormatStringV(line, sizeof line, format, args);
-        va_end(args);
-        Ui_Debug_Log(flag_, line);
-    }
-
-   private:
-    uint8_t flag_;
-};
-
 void SetWholeDefaults(EditPars* p) {
     ResetPars(p, kEditMaskAll);
     SetSharpenNoiseDefaults(&p->sharpenNoise);
@@ -81,32 +61,34 @@ void SetWholeDefaults(EditPars* p) {
 }
 
 // Checks one hue handle; logs the first failure and returns false.
-bool HandleValid(const HueHandle& h, int i, Logger& log) {
+bool HandleValid(const HueHandle& h, int i, uint8_t flag) {
     if (!InRange(h.baseHue, 0.0f, 360.0f)) {
-        log("editPars hue[%d].baseHue pref invalid: %f", i, double(h.baseHue));
+        Ui_Debug_LogF(flag, "editPars hue[%d].baseHue pref invalid: %f", i, double(h.baseHue));
         return false;
     }
     if (!IsFinite(h.hueShift)) {
-        log("editPars hue[%d].hueShift pref invalid: %f", i, double(h.hueShift));
+        Ui_Debug_LogF(flag, "editPars hue[%d].hueShift pref invalid: %f", i, double(h.hueShift));
         return false;
     }
     if (!InRange(h.brightness, 0.0f, 1.0f)) {
-        log("editPars hue[%d].brightness pref invalid: %f", i, double(h.brightness));
+        Ui_Debug_LogF(flag, "editPars hue[%d].brightness pref invalid: %f", i,
+                      double(h.brightness));
         return false;
     }
     if (!InRange(h.saturation, 0.0f, 1.0f)) {
-        log("editPars hue[%d].saturation pref invalid: %f", i, double(h.saturation));
+        Ui_Debug_LogF(flag, "editPars hue[%d].saturation pref invalid: %f", i,
+                      double(h.saturation));
         return false;
     }
     if (!EditColorIdValid(h.colorId)) {
-        log("editPars hue[%d].colorId pref invalid: %d", i, int(h.colorId));
+        Ui_Debug_LogF(flag, "editPars hue[%d].colorId pref invalid: %d", i, int(h.colorId));
         return false;
     }
     int k = FirstBadBin(h.hueBin);
     if (k >= 0) {
         const SampleBin& b = h.hueBin[k];
-        log("editPars hue[%d].hueBin[%d] pref invalid: %d %f %f %f", i, k, int(b.count),
-            double(b.sum[0]), double(b.sum[1]), double(b.sum[2]));
+        Ui_Debug_LogF(flag, "editPars hue[%d].hueBin[%d] pref invalid: %d %f %f %f", i, k,
+                      int(b.count), double(b.sum[0]), double(b.sum[1]), double(b.sum[2]));
         return false;
     }
     return true;
@@ -149,7 +131,7 @@ int32_t ParsToVector(const EditPars* p, float* v, int32_t count) {
 int32_t ParsFromVector(const float* v, int32_t count, EditPars* p, UiState* state) {
     if (v == nullptr || p == nullptr) return kStatusFormat;
     if (count != kParsVectorCount && count != kParsVectorCountOld) return kStatusFormat;
-    Logger log(state);
+    const uint8_t flag = state != nullptr ? state->diagnostics : 0;
 
     // Start from the defaults, so that what the vector does not carry (the 629-only values of an
     // older vector) keeps its default. The balance tables no longer match loaded bins.
@@ -193,11 +175,12 @@ int32_t ParsFromVector(const float* v, int32_t count, EditPars* p, UiState* stat
 
     // A record made in an unknown space is worthless as a whole.
     if (!RefRgbIsValid(&ref)) {
-        log("refRGB in the editPars prefs is invalid: %f, %f %f %f, %f %f %f %f %f %f",
-            double(ref.gamma), double(ref.xyzWhite[0]), double(ref.xyzWhite[1]),
-            double(ref.xyzWhite[2]), double(ref.primaries[0]), double(ref.primaries[1]),
-            double(ref.primaries[2]), double(ref.primaries[3]), double(ref.primaries[4]),
-            double(ref.primaries[5]));
+        Ui_Debug_LogF(flag,
+                      "refRGB in the editPars prefs is invalid: %f, %f %f %f, %f %f %f %f %f %f",
+                      double(ref.gamma), double(ref.xyzWhite[0]), double(ref.xyzWhite[1]),
+                      double(ref.xyzWhite[2]), double(ref.primaries[0]), double(ref.primaries[1]),
+                      double(ref.primaries[2]), double(ref.primaries[3]), double(ref.primaries[4]),
+                      double(ref.primaries[5]));
         SetWholeDefaults(p);
         return kStatusUnsupported;
     }
@@ -206,44 +189,46 @@ int32_t ParsFromVector(const float* v, int32_t count, EditPars* p, UiState* stat
     int k = FirstBadBin(p->balBin);
     if (k >= 0) {
         const SampleBin& b = p->balBin[k];
-        log("editPars balBin[%d] pref invalid: %d %f %f %f", k, int(b.count), double(b.sum[0]),
-            double(b.sum[1]), double(b.sum[2]));
+        Ui_Debug_LogF(flag, "editPars balBin[%d] pref invalid: %d %f %f %f", k, int(b.count),
+                      double(b.sum[0]), double(b.sum[1]), double(b.sum[2]));
         ResetPars(p, kEditBalance);
         result = kStatusUnsupported;
     } else if (!IsFinite(p->neutralTarget[0]) || !IsFinite(p->neutralTarget[1]) ||
                !IsFinite(p->neutralTarget[2])) {
-        log("editPars neutralTarget pref invalid: %f %f %f", double(p->neutralTarget[0]),
-            double(p->neutralTarget[1]), double(p->neutralTarget[2]));
+        Ui_Debug_LogF(flag, "editPars neutralTarget pref invalid: %f %f %f",
+                      double(p->neutralTarget[0]), double(p->neutralTarget[1]),
+                      double(p->neutralTarget[2]));
         ResetPars(p, kEditBalance);
         result = kStatusUnsupported;
     }
 
     for (const EditSingle& single : kEditSingles) {
         if (EditSingleValid(p, single)) continue;
-        log("editPars %s pref invalid: %f", single.name, double(p->*single.field));
+        Ui_Debug_LogF(flag, "editPars %s pref invalid: %f", single.name, double(p->*single.field));
         ResetPars(p, single.group);
         result = kStatusUnsupported;
     }
 
     // The toning colour is a colour like the other colour definitions, 0..1 per component.
     if (!EditToneColorValid(p->toneColor)) {
-        log("editPars toneColor pref invalid: %f %f %f", double(p->toneColor[0]),
-            double(p->toneColor[1]), double(p->toneColor[2]));
+        Ui_Debug_LogF(flag, "editPars toneColor pref invalid: %f %f %f", double(p->toneColor[0]),
+                      double(p->toneColor[1]), double(p->toneColor[2]));
         for (float& c : p->toneColor) c = 0.5f;
         result = kStatusUnsupported;
     }
     const SharpenNoise& s = p->sharpenNoise;
     SharpenNoise before = s;
     if (RepairSharpenNoise(&p->sharpenNoise)) {
-        log("editPars sharpenNoise pref invalid: %d %d, %d %d %d %d %d %d, %d",
-            int(before.sharpenStrength), int(before.sharpenK), int(before.noiseRadius[0]),
-            int(before.noiseRadius[1]), int(before.noiseRadius[2]), int(before.noiseThreshold[0]),
-            int(before.noiseThreshold[1]), int(before.noiseThreshold[2]), int(before.noiseK));
+        Ui_Debug_LogF(flag, "editPars sharpenNoise pref invalid: %d %d, %d %d %d %d %d %d, %d",
+                      int(before.sharpenStrength), int(before.sharpenK), int(before.noiseRadius[0]),
+                      int(before.noiseRadius[1]), int(before.noiseRadius[2]),
+                      int(before.noiseThreshold[0]), int(before.noiseThreshold[1]),
+                      int(before.noiseThreshold[2]), int(before.noiseK));
         result = kStatusUnsupported;
     }
 
     for (int i = 0; i < kEditHueCount; ++i) {
-        if (!HandleValid(p->hue[i], i, log)) {
+        if (!HandleValid(p->hue[i], i, flag)) {
             ResetPars(p, kEditMaskAllHues);
             return kStatusUnsupported;
         }

@@ -494,11 +494,12 @@ bool PrefsReadNotice(const PrefsReadNotes* notes, int32_t index, Ui_Failure* not
     const int32_t repairs =
         notes->repairs < kPrefsNotedRepairs ? notes->repairs : kPrefsNotedRepairs;
     if (index < repairs) {
-        Ui_Fail(notice, kStatusUnsupported, kPhraseReadPrefDefault, notes->repairedTag[index]);
+        Ui_Failure_Describe(notice, kStatusUnsupported, kPhraseReadPrefDefault,
+                            notes->repairedTag[index]);
         return true;
     }
     if (index == repairs && notes->refusal != kStatusOk) {
-        Ui_Fail(notice, notes->refusal, kPhraseReadPref, notes->refusedTag);
+        Ui_Failure_Describe(notice, notes->refusal, kPhraseReadPref, notes->refusedTag);
         return true;
     }
     return false;

@@ -21,7 +21,7 @@ class LineWriter {
         char line[kSettingsLineSize];
         va_list args;
         va_start(args, format);
-        size_t n = Ui_FormatStringV(line, sizeof line, format, args);
+        size_t n = Str_FormatV(line, sizeof line, format, args);
         va_end(args);
         int32_t count = int32_t(n);
         status_ = FLWrite(file_, line, &count);

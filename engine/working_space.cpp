@@ -2,11 +2,9 @@
 #include "engine/working_space.h"
 
 #include <cmath>
-#include <cstdarg>
 
 #include "engine/colour_math.h"
 #include "platform/debug_log.h"
-#include "platform/format.h"
 #include "platform/ui_state.h"
 
 namespace {
@@ -26,16 +24,6 @@ constexpr double kLuminanceTolerance = 0.001;
 
 uint8_t Diagnostics(const UiState* state) {
     return state != nullptr ? state->diagnostics : 0;
-}
-
-UI_FORMAT_CHECK(2, 3) void Log(uint8_t flag, const char* format, ...) {
-    if (flag != 1) return;
-    char line[300];
-    va_list args;
-    va_start(args, format);
-    Ui_FormatStringV(line, sizeof line, format, args);
-    va_end(args);
-    Ui_Debug_Log(flag, line);
 }
 
 // The white's chromaticity; false for a white without one (no light, or not a number).
@@ -114,7 +102,8 @@ bool RefRgbMatch(const RefRGB* a, const RefRGB* b, UiState* state) {
     if (a == nullptr || b == nullptr) return false;
     uint8_t flag = Diagnostics(state);
     if (!Near(a->gamma, b->gamma, kGammaTolerance)) {
-        Log(flag, "RefRgbMatch: gamma1: %f  gamma2: %f", double(a->gamma), double(b->gamma));
+        Ui_Debug_LogF(flag, "RefRgbMatch: gamma1: %f  gamma2: %f", double(a->gamma),
+                      double(b->gamma));
         return false;
     }
     double wa[2], wb[2];
@@ -123,14 +112,15 @@ bool RefRgbMatch(const RefRGB* a, const RefRGB* b, UiState* state) {
         !Near(wa[0], wb[0], kChromaticityTolerance) ||
         !Near(wa[1], wb[1], kChromaticityTolerance) ||
         !Near(ya, yb, kLuminanceTolerance * std::fmax(std::fabs(ya), std::fabs(yb)))) {
-        Log(flag, "RefRgbMatch: xyzWhite1: %f %f %f  xyzWhite2: %f %f %f", double(a->xyzWhite[0]),
-            ya, double(a->xyzWhite[2]), double(b->xyzWhite[0]), yb, double(b->xyzWhite[2]));
+        Ui_Debug_LogF(flag, "RefRgbMatch: xyzWhite1: %f %f %f  xyzWhite2: %f %f %f",
+                      double(a->xyzWhite[0]), ya, double(a->xyzWhite[2]), double(b->xyzWhite[0]),
+                      yb, double(b->xyzWhite[2]));
         return false;
     }
     for (int i = 0; i < 6; ++i) {
         if (!Near(a->primaries[i], b->primaries[i], kChromaticityTolerance)) {
-            Log(flag, "RefRgbMatch: primaries1[%d]: %f  primaries2[%d]: %f", i,
-                double(a->primaries[i]), i, double(b->primaries[i]));
+            Ui_Debug_LogF(flag, "RefRgbMatch: primaries1[%d]: %f  primaries2[%d]: %f", i,
+                          double(a->primaries[i]), i, double(b->primaries[i]));
             return false;
         }
     }

@@ -39,19 +39,19 @@ int32_t DisplayInArea(DisplayTarget* target, const FilterRecord* record, UiWindo
     if (target == nullptr || record == nullptr || record->displayPixels == nullptr ||
         dialog == nullptr || area == nullptr || map == nullptr || source == nullptr ||
         Ui_Rect_IsEmpty(area)) {
-        return Ui_Fail(failure, kStatusProblem, kPhraseDisplayPreview);
+        return Ui_Failure_Describe(failure, kStatusProblem, kPhraseDisplayPreview);
     }
     Ui_Dlg_Info* info = nullptr;
     int32_t status = Ui_Dlg_Info_Get(dialog, &info);
-    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseDisplayPreview);
+    if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseDisplayPreview);
     status = ImageFor(target, area);
-    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseDisplayPreview);
+    if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseDisplayPreview);
 
     Ui_Offscreen* image = target->image;
     PSDrawTarget device{image->pixels,   image->width, image->height,
                         image->rowBytes, area->top,    area->left};
     if (record->displayPixels(map, source, area->top, area->left, &device) != noErr)
-        return Ui_Fail(failure, kStatusError, kPhraseDisplayPreview);
+        return Ui_Failure_Describe(failure, kStatusError, kPhraseDisplayPreview);
     const int32_t width = Num_Min(source->right - source->left, image->width);
     const int32_t height = Num_Min(source->bottom - source->top, image->height);
     if (width < 1 || height < 1) return kStatusOk;
@@ -63,7 +63,7 @@ int32_t DisplayInArea(DisplayTarget* target, const FilterRecord* record, UiWindo
         Ui_Rect_Make(area->top, area->left, area->top + height, area->left + width);
     if (status == kStatusOk) status = Ui_Draw_Offscreen(dialog, image, &covered);
     if (!open) Ui_Draw_End(dialog);
-    return Ui_Fail(failure, status, status != kStatusOk ? kPhraseDisplayPreview : 0);
+    return Ui_Failure_Describe(failure, status, status != kStatusOk ? kPhraseDisplayPreview : 0);
 }
 
 void DisplayTargetFree(DisplayTarget* target) {

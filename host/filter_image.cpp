@@ -62,8 +62,8 @@ int32_t AdvanceHostState(Ui_Failure* failure) {
     OSErr answer = Record()->advanceState();
     if (answer == noErr) return kStatusOk;
     SetResult(answer);
-    if (answer == userCanceledErr) return Ui_Fail(failure, kStatusCancelled, 0);
-    return Ui_Fail(failure, kStatusError, kPhraseAdvanceState);
+    if (answer == userCanceledErr) return Ui_Failure_Describe(failure, kStatusCancelled, 0);
+    return Ui_Failure_Describe(failure, kStatusError, kPhraseAdvanceState);
 }
 
 int32_t ResetHostRects(Ui_Failure* failure) {
@@ -123,7 +123,7 @@ int32_t GetHostRow(PluginData* data, int32_t y, Ui_Failure* failure) {
     if (Y > f.inRect.bottom - 1) {
         if (record->abortProc != nullptr && record->abortProc()) {
             SetResult(userCanceledErr);
-            return Ui_Fail(failure, kStatusCancelled, 0);
+            return Ui_Failure_Describe(failure, kStatusCancelled, 0);
         }
         // A strip starts overlap rows above the row that needs it, but never above the filter
         // rectangle: rows outside it are not the module's to write.
@@ -274,12 +274,12 @@ int32_t BuildTransform(PluginData* data, Ui_Failure* failure) {
     FilterState& f = data->run.filter;
     EditState* es = &data->editState;
     int32_t status = HgBuild(&es->editPars, kEditMaskAll, es->gridLevel, f.bytesIn, &f.transform);
-    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseCreateHuegrid);
+    if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseCreateHuegrid);
     // The tables for the image's sample sizes are built here: a transform without them would
     // filter nothing right.
     status = HgSetDepth(f.transform, kHgSideInput, f.bytesIn);
     if (status == kStatusOk) status = HgSetDepth(f.transform, kHgSideOutput, f.bytesOut);
-    return Ui_Fail(failure, status, kPhraseCreateHuegrid);
+    return Ui_Failure_Describe(failure, status, kPhraseCreateHuegrid);
 }
 
 // The row pipeline over the transform, with sharpening and noise removal when they are on;
@@ -311,7 +311,8 @@ int32_t StreamRows(PluginData* data, Ui_Failure* failure) {
         RowPipelineSplit(&f.pipeline, f.channelPointer[0], f.inColumnStep);
         status = RowPipelineRun(&f.pipeline);
         if (status != kStatusOk) {
-            return Ui_Fail(failure, status, kPhraseProcessScanline, y, data->run.imageName);
+            return Ui_Failure_Describe(failure, status, kPhraseProcessScanline, y,
+                                       data->run.imageName);
         }
     }
     return kStatusOk;
@@ -332,7 +333,7 @@ int32_t FilterImage(PluginData* data, Ui_Failure* failure) {
             // Strips that bring a row or two each would fetch the image many times over.
             LogF("Strips of %d rows do not fit maxSpace %ld", 2 * overlap + 1,
                  long(Record()->maxSpace));
-            status = Ui_Fail(failure, kStatusNoMemory, kPhraseAdvanceState);
+            status = Ui_Failure_Describe(failure, kStatusNoMemory, kPhraseAdvanceState);
         } else if (rows != data->rowSkip) {
             LogF("rowSkip %d is too few for the overlap of %d rows; strips of %d rows instead",
                  int(data->rowSkip), int(overlap), int(rows));

@@ -2,25 +2,13 @@
 #include "host/monitor_space.h"
 
 #include <cmath>
-#include <cstdarg>
 
 #include "engine/colour_math.h"
 #include "engine/working_space.h"
 #include "platform/debug_log.h"
-#include "platform/format.h"
 #include "platform/ui_state.h"
 
 namespace {
-
-UI_FORMAT_CHECK(2, 3) void Log(uint8_t flag, const char* format, ...) {
-    if (flag != 1) return;
-    char line[300];
-    va_list args;
-    va_start(args, format);
-    Ui_FormatStringV(line, sizeof line, format, args);
-    va_end(args);
-    Ui_Debug_Log(flag, line);
-}
 
 double FromFixed(int32_t v) {
     return double(v) / 65536.0;
@@ -38,7 +26,7 @@ int32_t GetWorkingSpace(const PlugInMonitor* monitor, RefRGB* out, UiState* stat
     uint8_t flag = state != nullptr ? state->diagnostics : 0;
     RefRGB ref;
     if (monitor != nullptr && monitor->gamma != 0) {
-        Log(flag, "Host provides monitor information...");
+        Ui_Debug_LogF(flag, "Host provides monitor information...");
         ref.gamma = float(FromFixed(monitor->gamma));
         const int32_t coordinates[6] = {monitor->redX,   monitor->redY,  monitor->greenX,
                                         monitor->greenY, monitor->blueX, monitor->blueY};
@@ -47,7 +35,7 @@ int32_t GetWorkingSpace(const PlugInMonitor* monitor, RefRGB* out, UiState* stat
                           1.0f};
         HgXyToXyz(white, ref.xyzWhite);
     } else {
-        Log(flag, "Using default reference space...");
+        Ui_Debug_LogF(flag, "Using default reference space...");
         int32_t status = HgDefaultReference(&ref);
         if (status != kStatusOk) return status;
     }
@@ -55,12 +43,12 @@ int32_t GetWorkingSpace(const PlugInMonitor* monitor, RefRGB* out, UiState* stat
 
     float xy[2] = {0, 0};
     HgXyzToXy(ref.xyzWhite, xy);
-    Log(flag, "Working Space\ngamma: %f", double(ref.gamma));
-    Log(flag, "primaries: %f %f %f %f %f %f", double(ref.primaries[0]), double(ref.primaries[1]),
-        double(ref.primaries[2]), double(ref.primaries[3]), double(ref.primaries[4]),
-        double(ref.primaries[5]));
-    Log(flag, "xyzWhite: %f %f %f (xy: %f %f)", double(ref.xyzWhite[0]), double(ref.xyzWhite[1]),
-        double(ref.xyzWhite[2]), double(xy[0]), double(xy[1]));
+    Ui_Debug_LogF(flag, "Working Space\ngamma: %f", double(ref.gamma));
+    Ui_Debug_LogF(flag, "primaries: %f %f %f %f %f %f", double(ref.primaries[0]),
+                  double(ref.primaries[1]), double(ref.primaries[2]), double(ref.primaries[3]),
+                  double(ref.primaries[4]), double(ref.primaries[5]));
+    Ui_Debug_LogF(flag, "xyzWhite: %f %f %f (xy: %f %f)", double(ref.xyzWhite[0]),
+                  double(ref.xyzWhite[1]), double(ref.xyzWhite[2]), double(xy[0]), double(xy[1]));
     *out = ref;
     return kStatusOk;
 }

@@ -59,13 +59,13 @@ int32_t ReplaceDamagedPreferences(int32_t readStatus, Ui_Failure* failure) {
     int32_t status = Ui_Prefs_SetAside(gState, gPrefsPath, aside, kPathSize);
     if (status != kStatusOk) {
         LogF("Damaged preferences file not moved: error %d", int(status));
-        return Ui_Fail(failure, readStatus, kPhraseReadPrefs, 0, gPrefsPath);
+        return Ui_Failure_Describe(failure, readStatus, kPhraseReadPrefs, 0, gPrefsPath);
     }
     // The damaged copy is safe now; a fresh file that cannot be written is a failure to update.
     status = WritePreferences(failure);
     if (status != kStatusOk) return status;
     Ui_Failure told;
-    Ui_Fail_Text(&told, readStatus, kStrPrefsDamaged, kUiFailCaution);
+    Ui_Failure_DescribeText(&told, readStatus, kStrPrefsDamaged, kUiFailCaution);
     Str_CopyBounded(told.name, sizeof told.name, aside);
     told.name[sizeof told.name - 1] = 0;
     Ui_Failure_Show(gState, &told);
@@ -89,7 +89,7 @@ int32_t ReadPreferences(Ui_Failure* failure) {
     // start phase meets the same failure and tells it, once.
     if (status != kStatusOk && !PreferencesFileExists()) {
         LogF("Preferences not written (error %d); the defaults are used", int(status));
-        return Ui_Fail(failure, kStatusOk, 0);
+        return Ui_Failure_Describe(failure, kStatusOk, 0);
     }
     // Each repaired entry is a notice of its own, since the reading went on after it. A refused
     // entry ended the reading: it is the failure, and says more than the file's name would.
@@ -97,14 +97,16 @@ int32_t ReadPreferences(Ui_Failure* failure) {
     for (int32_t i = 0; PrefsReadNotice(&notes, i, &notice); ++i) {
         if (notice.status == kStatusUnsupported) Ui_Failure_Show(gState, &notice);
     }
-    if (status == kStatusOk) return Ui_Fail(failure, kStatusOk, 0);
-    if (notes.refusal == status) return Ui_Fail(failure, status, kPhraseReadPref, notes.refusedTag);
-    return Ui_Fail(failure, status, kPhraseReadPrefs, 0, gPrefsPath);
+    if (status == kStatusOk) return Ui_Failure_Describe(failure, kStatusOk, 0);
+    if (notes.refusal == status)
+        return Ui_Failure_Describe(failure, status, kPhraseReadPref, notes.refusedTag);
+    return Ui_Failure_Describe(failure, status, kPhraseReadPrefs, 0, gPrefsPath);
 }
 
 int32_t WritePreferences(Ui_Failure* failure) {
     int32_t status = Ui_Prefs_WriteAll(gState, gPrefsPath, &gPrefsFileInfo, WritePrefEntries);
-    return Ui_Fail(failure, status, status != kStatusOk ? kPhraseUpdatePrefs : 0, 0, gPrefsPath);
+    return Ui_Failure_Describe(failure, status, status != kStatusOk ? kPhraseUpdatePrefs : 0, 0,
+                               gPrefsPath);
 }
 
 void DoAbout() {

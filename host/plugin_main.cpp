@@ -50,7 +50,7 @@ void InstallWindowBinding() {
 void VLog(uint8_t flag, const char* format, va_list args) {
     char local[kScratchSize];
     char* buffer = gScratch != nullptr ? gScratch : local;
-    Ui_FormatStringV(buffer, kScratchSize, format, args);
+    Str_FormatV(buffer, kScratchSize, format, args);
     Ui_Debug_Log(flag, buffer);
 }
 
@@ -84,9 +84,9 @@ void ReportMemory(int16 selector, uint8_t diagnostics) {
                    long(record->bufferSpace));
     }
     char line[64];
-    Ui_FormatStringN(line, sizeof line, "ul_maxTotal = %ld", long(ul_maxTotal));
+    Str_FormatN(line, sizeof line, "ul_maxTotal = %ld", long(ul_maxTotal));
     Ui_Debug_Log(diagnostics, line);
-    Ui_FormatStringN(line, sizeof line, "ul_nMallocs = %ld", long(ul_nMallocs));
+    Str_FormatN(line, sizeof line, "ul_nMallocs = %ld", long(ul_nMallocs));
     if (ul_nMallocs != 0) Ui_Debug_Log(1, line);
     Ui_Debug_Log(diagnostics, line);
 }

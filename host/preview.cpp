@@ -43,13 +43,13 @@ uint8_t Byte(const IPImage& image, int32_t channel, int32_t x, int32_t y) {
 // A failure that names no step of its own is told as reading the image (with a blank for the
 // name, which the host does not give).
 int32_t FailReading(Ui_Failure* failure, int32_t status) {
-    return Ui_Fail(failure, status, kPhraseReadImage, 0, " ");
+    return Ui_Failure_Describe(failure, status, kPhraseReadImage, 0, " ");
 }
 
 // The host answered without the pixels asked for.
 int32_t FailAnswer(Ui_Failure* failure) {
     SetResult(errPlugInHostInsufficient);
-    return Ui_Fail(failure, kStatusError, kPhraseAdvanceState);
+    return Ui_Failure_Describe(failure, kStatusError, kPhraseAdvanceState);
 }
 
 // Asks for nothing more, so that the host can release its buffers, and puts the rates back to 1
@@ -193,7 +193,7 @@ int32_t FetchPreview(PreviewState* pv, Ui_Failure* failure) {
         status = ReduceInPlace(&input, boxWidth, boxHeight);
         if (status == kStatusOk && pv->haveSelection)
             status = ReduceInPlace(&selection, boxWidth, boxHeight);
-        if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseScaleDown);
+        if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseScaleDown);
         if (input.width != pv->width || input.height != pv->height) return FailAnswer(failure);
     }
     pv->inRegion = Sized(pv->request.top, pv->request.left, pv->width, pv->height);
@@ -302,7 +302,7 @@ int32_t AcquireOnce(EditState* es, PreviewState* pv, int32_t boxWidth, int32_t b
         if (status != kStatusOk) FailReading(failure, status);
     }
     if (status == kStatusOk && !anySet)
-        status = Ui_Fail_Text(failure, kStatusError, kStrEmptySelection, kUiFailStop);
+        status = Ui_Failure_DescribeText(failure, kStatusError, kStrEmptySelection, kUiFailStop);
     if (status != kStatusOk) {
         FreeImages(es, pv);
         return status;
@@ -442,7 +442,7 @@ int32_t ZoomTo1x1(EditState* es, PreviewState* pv, int32_t x, int32_t y, uint8_t
                   Ui_Failure* failure) {
     Ui_Failure_Clear(failure);
     if (es == nullptr || pv == nullptr || !pv->acquired || !pv->display)
-        return Ui_Fail(failure, kStatusError, kPhraseAdvanceState);
+        return Ui_Failure_Describe(failure, kStatusError, kPhraseAdvanceState);
     if (!pv->reduced) {
         pv->zoomed = 0;
         pv->zoomLevel = 0;
@@ -508,7 +508,7 @@ int32_t RestorePreview(EditState* es, PreviewState* pv, Ui_Failure* failure) {
 int32_t ReturnPicture(EditState* es, PreviewState* pv, Ui_Failure* failure) {
     Ui_Failure_Clear(failure);
     if (es == nullptr || pv == nullptr || !pv->acquired || !pv->display)
-        return Ui_Fail(failure, kStatusError, kPhraseDisplayPreview);
+        return Ui_Failure_Describe(failure, kStatusError, kPhraseDisplayPreview);
     if (pv->holds == kPreviewHoldsPreview || pv->holds == kPreviewHoldsZoom) return kStatusOk;
     return PutPictureBack(es, pv, failure);
 }
@@ -516,7 +516,7 @@ int32_t ReturnPicture(EditState* es, PreviewState* pv, Ui_Failure* failure) {
 int32_t OpenDetail(PreviewState* pv, int32_t width, int32_t height, Ui_Failure* failure) {
     Ui_Failure_Clear(failure);
     if (pv == nullptr || !pv->acquired || width < 1 || height < 1)
-        return Ui_Fail(failure, kStatusProblem, kPhraseGetPreview);
+        return Ui_Failure_Describe(failure, kStatusProblem, kPhraseGetPreview);
     CloseDetail(pv);
     PreviewDetail& d = pv->detail;
     d.viewWidth = Num_Min(width, Width(pv->filter));
@@ -528,7 +528,8 @@ int32_t OpenDetail(PreviewState* pv, int32_t width, int32_t height, Ui_Failure* 
     LogF("allocated %d x %d", int(d.capacityWidth), int(d.capacityHeight));
     const uint64_t pixels = uint64_t(d.capacityWidth) * uint64_t(d.capacityHeight);
     const uint64_t sourceBytes = pixels * uint64_t(d.channels) * uint64_t(d.bytes);
-    if (sourceBytes > 0x7FFFFFFFu) return Ui_Fail(failure, kStatusNoMemory, kPhraseGetPreview);
+    if (sourceBytes > 0x7FFFFFFFu)
+        return Ui_Failure_Describe(failure, kStatusNoMemory, kPhraseGetPreview);
     d.source = Mem_Alloc(uint32_t(sourceBytes));
     d.selection = pv->haveSelection ? static_cast<uint8_t*>(Mem_Alloc(uint32_t(pixels))) : nullptr;
     d.rendered = static_cast<uint8_t*>(Mem_Alloc(uint32_t(pixels * uint64_t(d.channels))));
@@ -537,7 +538,7 @@ int32_t OpenDetail(PreviewState* pv, int32_t width, int32_t height, Ui_Failure* 
     if (d.source == nullptr || (pv->haveSelection && d.selection == nullptr) ||
         d.rendered == nullptr || d.magnified == nullptr) {
         CloseDetail(pv);
-        return Ui_Fail(failure, kStatusNoMemory, kPhraseGetPreview);
+        return Ui_Failure_Describe(failure, kStatusNoMemory, kPhraseGetPreview);
     }
     d.open = 1;
     return kStatusOk;
@@ -558,7 +559,7 @@ int32_t GetPrevImage(EditState* es, PreviewState* pv, int32_t x, int32_t y, int3
     Ui_Failure_Clear(failure);
     if (fetched != nullptr) *fetched = 0;
     if (es == nullptr || pv == nullptr || !pv->detail.open || zoom < 1)
-        return Ui_Fail(failure, kStatusProblem, kPhraseGetPreview);
+        return Ui_Failure_Describe(failure, kStatusProblem, kPhraseGetPreview);
     LogF("GetPrevImage...");
     PreviewDetail& d = pv->detail;
     const VRect& f = pv->filter;
@@ -626,7 +627,7 @@ int32_t GetPrevImage(EditState* es, PreviewState* pv, int32_t x, int32_t y, int3
         if (fetched != nullptr) *fetched = 1;
     }
     if (status == kStatusCancelled) return status;
-    if (status != kStatusOk) Ui_Fail(failure, status, kPhraseGetPreview);
+    if (status != kStatusOk) Ui_Failure_Describe(failure, status, kPhraseGetPreview);
     // The window's picture goes back whatever happened; its own failure is told only when the
     // fetch itself went well.
     Ui_Failure back;

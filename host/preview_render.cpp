@@ -122,8 +122,8 @@ void DestinationRow(const PreviewRows* job, int32_t y, uint8_t* out[3]) {
 }
 
 int32_t FailRow(const PreviewRows* job, int32_t status, int32_t y, Ui_Failure* failure) {
-    return Ui_Fail(failure, status, kPhraseProcessScanline, y,
-                   job->imageName != nullptr ? job->imageName : " ");
+    return Ui_Failure_Describe(failure, status, kPhraseProcessScanline, y,
+                               job->imageName != nullptr ? job->imageName : " ");
 }
 
 // The direct path: the kernels on each row.
@@ -136,7 +136,7 @@ int32_t Direct(const PreviewRows* job, Ui_Failure* failure) {
         if (shown->inPixelSize != bytes) status = HgSetDepth(shown, kHgSideInput, bytes);
         if (status == kStatusOk && shown->outPixelSize != 1)
             status = HgSetDepth(shown, kHgSideOutput, 1);
-        if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseCreateHuegrid);
+        if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseCreateHuegrid);
     }
     for (int32_t y = job->rect.top; y < job->rect.bottom; ++y) {
         uint8_t* out[3];
@@ -272,7 +272,7 @@ int32_t PreviewApplyRows(const PreviewRows* job, Ui_Failure* failure) {
          (!IPImageValid(job->selection) || !Inside(job->rect, job->selection))) ||
         (job->filtered && (job->settings == nullptr || !InterleavedChannels(job->source))) ||
         (job->shown != nullptr && (job->shown->inChannels != 3 || job->shown->outChannels != 3))) {
-        return Ui_Fail(failure, kStatusProblem, kPhraseProcessScanline, 0, " ");
+        return Ui_Failure_Describe(failure, kStatusProblem, kPhraseProcessScanline, 0, " ");
     }
     if (Width(job->rect) == 0 || Height(job->rect) == 0) return kStatusOk;
     return job->filtered ? Filtered(job, failure) : Direct(job, failure);
@@ -283,11 +283,11 @@ int32_t DrawPreview(const PreviewCanvas* canvas, const PreviewLook* look, UiWind
     Ui_Failure_Clear(failure);
     if (canvas == nullptr || canvas->preview == nullptr || canvas->editState == nullptr ||
         look == nullptr)
-        return Ui_Fail(failure, kStatusProblem, kPhraseDisplayPreview);
+        return Ui_Failure_Describe(failure, kStatusProblem, kPhraseDisplayPreview);
     PreviewState* pv = canvas->preview;
     FilterRecord* record = Record();
     if (!pv->acquired || !pv->display || record == nullptr)
-        return Ui_Fail(failure, kStatusError, kPhraseDisplayPreview);
+        return Ui_Failure_Describe(failure, kStatusError, kPhraseDisplayPreview);
     // A detail view that could not give the host's buffers back leaves them holding its part:
     // the picture is asked for again here, so that the window shows it at the next paint.
     if (pv->holds != kPreviewHoldsPreview && pv->holds != kPreviewHoldsZoom) {
@@ -298,7 +298,7 @@ int32_t DrawPreview(const PreviewCanvas* canvas, const PreviewLook* look, UiWind
     const int32_t w = Width(bounds), h = Height(bounds);
     if (w != pv->width || h != pv->height || record->outData == nullptr ||
         pv->hostInput.width != w || pv->hostInput.height != h)
-        return Ui_Fail(failure, kStatusError, kPhraseDisplayPreview);
+        return Ui_Failure_Describe(failure, kStatusError, kPhraseDisplayPreview);
 
     // The display buffer: the host's output buffer as 8-bit RGB, 3 x width bytes at the start of
     // each of the host's rows (a row holds at least as much: the host made it for planes x bytes
@@ -348,20 +348,21 @@ int32_t SetUpNavPrevImages(const PreviewCanvas* canvas, int32_t boxWidth, int32_
     Ui_Failure_Clear(failure);
     if (canvas == nullptr || canvas->preview == nullptr || canvas->editState == nullptr ||
         width == nullptr || height == nullptr || boxWidth < 2 || boxHeight < 2)
-        return Ui_Fail(failure, kStatusProblem, kPhraseScaleDown);
+        return Ui_Failure_Describe(failure, kStatusProblem, kPhraseScaleDown);
     LogF("SetUpNavPrevImages...");
     PreviewState* pv = canvas->preview;
     FreeNavPrevImages(pv);
     const IPImage& copy = canvas->editState->analysisImage;
     if (!pv->acquired || copy.pixels == nullptr)
-        return Ui_Fail(failure, kStatusError, kPhraseScaleDown);
-    if (copy.bytesPerSample != 1) return Ui_Fail(failure, kStatusUnsupported, kPhraseScaleDown);
+        return Ui_Failure_Describe(failure, kStatusError, kPhraseScaleDown);
+    if (copy.bytesPerSample != 1)
+        return Ui_Failure_Describe(failure, kStatusUnsupported, kPhraseScaleDown);
     int32_t w = 0, h = 0;
     int32_t status = IPScaleOutputSize(copy.width, copy.height, boxWidth, boxHeight, &w, &h);
-    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseScaleDown);
+    if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseScaleDown);
     const int32_t channels = pv->fourth.pixels != nullptr ? 4 : 3;
     auto* pixels = static_cast<uint8_t*>(Mem_Alloc(uint32_t(w) * uint32_t(h) * uint32_t(channels)));
-    if (pixels == nullptr) return Ui_Fail(failure, kStatusNoMemory, kPhraseScaleDown);
+    if (pixels == nullptr) return Ui_Failure_Describe(failure, kStatusNoMemory, kPhraseScaleDown);
 
     // Scaled straight into the navigator's buffer: the colours, then the transparency.
     IPImage colours = copy;
@@ -379,11 +380,11 @@ int32_t SetUpNavPrevImages(const PreviewCanvas* canvas, int32_t boxWidth, int32_
     }
     if (status != kStatusOk) {
         Mem_Free(pixels);
-        return Ui_Fail(failure, status, kPhraseScaleDown);
+        return Ui_Failure_Describe(failure, status, kPhraseScaleDown);
     }
     if (ow != w || oh != h) {
         Mem_Free(pixels);
-        return Ui_Fail(failure, kStatusError, kPhraseScaleDown);
+        return Ui_Failure_Describe(failure, kStatusError, kPhraseScaleDown);
     }
     if (shown != nullptr) {
         // Through the transform at 8 bits in place, its pixel sizes put back afterwards.
@@ -401,7 +402,7 @@ int32_t SetUpNavPrevImages(const PreviewCanvas* canvas, int32_t boxWidth, int32_
         if (status == kStatusOk) status = back != kStatusOk ? back : backOut;
         if (status != kStatusOk) {
             Mem_Free(pixels);
-            return Ui_Fail(failure, status, kPhraseCreateHuegrid);
+            return Ui_Failure_Describe(failure, status, kPhraseCreateHuegrid);
         }
     }
     pv->navigator = pixels;
@@ -418,7 +419,7 @@ int32_t DrawNavigator(const PreviewCanvas* canvas, UiWindow* dialog, const Ui_Re
                       Ui_Failure* failure) {
     Ui_Failure_Clear(failure);
     if (canvas == nullptr || canvas->preview == nullptr || canvas->preview->navigator == nullptr)
-        return Ui_Fail(failure, kStatusProblem, kPhraseDisplayPreview);
+        return Ui_Failure_Describe(failure, kStatusProblem, kPhraseDisplayPreview);
     const PreviewState* pv = canvas->preview;
     const VRect bounds{0, 0, pv->navigatorHeight, pv->navigatorWidth};
     PSPixelMap map;
@@ -431,7 +432,7 @@ int32_t RenderDetail(const PreviewCanvas* canvas, const PreviewLook* look, Ui_Fa
     Ui_Failure_Clear(failure);
     if (canvas == nullptr || canvas->preview == nullptr || canvas->editState == nullptr ||
         look == nullptr || !canvas->preview->detail.haveFetched)
-        return Ui_Fail(failure, kStatusProblem, kPhraseTransformPreview);
+        return Ui_Failure_Describe(failure, kStatusProblem, kPhraseTransformPreview);
     PreviewDetail& d = canvas->preview->detail;
     const int32_t w = Width(d.fetched), h = Height(d.fetched);
     const IPImage source = Interleaved(d.source, d.channels, d.bytes, w, h, w);
@@ -446,7 +447,7 @@ int32_t RenderDetail(const PreviewCanvas* canvas, const PreviewLook* look, Ui_Fa
     const int32_t status =
         RenderWhole(canvas, look, &source, d.selection != nullptr ? &selection : nullptr, &rendered,
                     true, sharpen, noise, failure);
-    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseTransformPreview);
+    if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseTransformPreview);
     if (d.channels == 4) {
         // The transparency comes along unchanged, as 8 bits.
         for (int64_t i = 0; i < int64_t(w) * h; ++i) {
@@ -471,7 +472,7 @@ int32_t DrawDetail(const PreviewCanvas* canvas, UiWindow* dialog, const Ui_Rect*
                    Ui_Failure* failure) {
     Ui_Failure_Clear(failure);
     if (canvas == nullptr || canvas->preview == nullptr || !canvas->preview->detail.haveRendered)
-        return Ui_Fail(failure, kStatusProblem, kPhraseDisplayPreview);
+        return Ui_Failure_Describe(failure, kStatusProblem, kPhraseDisplayPreview);
     PreviewDetail& d = canvas->preview->detail;
     int32_t w = 0, h = 0;
     DetailDrawnSize(canvas->preview, &w, &h);
@@ -483,7 +484,7 @@ int32_t DrawDetail(const PreviewCanvas* canvas, UiWindow* dialog, const Ui_Rect*
                                         Height(d.visible), fetchedWidth);
     const IPImage magnified = Interleaved(d.magnified, d.channels, 1, w, h, w);
     int32_t status = IPZoomImage(&visible, 0.5, 0.5, d.zoom, &magnified);
-    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseDisplayPreview);
+    if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseDisplayPreview);
     const VRect bounds{0, 0, h, w};
     PSPixelMap map;
     PSPixelMask mask;

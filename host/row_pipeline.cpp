@@ -82,12 +82,12 @@ void Split(const T* src, ptrdiff_t step, int32_t width, T* p0) {
 }  // namespace
 
 int32_t RowPipelineBegin(RowPipeline* p, const RowPipelineSetup* s, Ui_Failure* failure) {
-    if (p == nullptr) return Ui_Fail(failure, kStatusProblem, kPhraseCreateHuegrid);
+    if (p == nullptr) return Ui_Failure_Describe(failure, kStatusProblem, kPhraseCreateHuegrid);
     Mem_Fill(p, 0, sizeof *p);
     if (s == nullptr || s->settings == nullptr || s->sink == nullptr || s->width < 1 ||
         s->rows < 1 || (s->bytesIn != 1 && s->bytesIn != 2) ||
         (s->bytesOut != 1 && s->bytesOut != 2)) {
-        return Ui_Fail(failure, kStatusProblem, kPhraseCreateHuegrid);
+        return Ui_Failure_Describe(failure, kStatusProblem, kPhraseCreateHuegrid);
     }
     p->width = s->width;
     p->bytesIn = s->bytesIn;
@@ -103,7 +103,7 @@ int32_t RowPipelineBegin(RowPipeline* p, const RowPipelineSetup* s, Ui_Failure* 
     if (status == kStatusOk && s->noise) status = CreateNoiseFilter(p, s);
     if (status != kStatusOk) {
         RowPipelineEnd(p);
-        return Ui_Fail(failure, status, kPhraseCreateHuegrid);
+        return Ui_Failure_Describe(failure, status, kPhraseCreateHuegrid);
     }
     p->row.width = uint32_t(s->width);
     p->row.channels = 3;

@@ -35,7 +35,7 @@ struct PhaseFailure {
 int32_t Fail(PhaseFailure* why, OSErr result, int32_t status, int32_t phraseId,
              const char* name = nullptr) {
     why->result = result;
-    return Ui_Fail(&why->failure, status, phraseId, 0, name);
+    return Ui_Failure_Describe(&why->failure, status, phraseId, 0, name);
 }
 
 // A refusal the host gets as its result alone.
@@ -48,7 +48,7 @@ int32_t Refuse(PhaseFailure* why, OSErr result) {
 // A refusal told with a text of its own in a stop or caution box.
 int32_t RefuseWithText(PhaseFailure* why, OSErr result, int32_t textId, UiFailForm form) {
     why->result = result;
-    Ui_Fail_Text(&why->failure, kStatusError, textId, form);
+    Ui_Failure_DescribeText(&why->failure, kStatusError, textId, form);
     return kStatusError;
 }
 
@@ -136,7 +136,7 @@ int32_t ReadRunSettings(FilterRecord* record, PluginData* data, PhaseFailure* wh
     status = ReadScriptParameters(record, &data->run.script, &data->showDialog, gState);
     if (status != kStatusOk) {
         Ui_Failure script;
-        Ui_Fail(&script, status, kPhraseReadScript);
+        Ui_Failure_Describe(&script, status, kPhraseReadScript);
         Ui_Failure_Show(gState, &script);
     }
     FreeKolmaraParsStuff(data);
@@ -245,7 +245,7 @@ int32_t RunKeenhue(PluginData* data, Ui_Failure* failure) {
     int32_t status = GetAnalysisImage(es, data->run.previewWidth, data->run.previewHeight, failure);
     if (status != kStatusOk) return status;
     status = AutoSettings(es, KeenhueStartMask(data->run), &es->analysisImage);
-    return Ui_Fail(failure, status, kPhraseAutoSettings);
+    return Ui_Failure_Describe(failure, status, kPhraseAutoSettings);
 }
 
 // Writes the preferences for the editing window (OK, Cancel and "Preferences...").

@@ -82,8 +82,8 @@ int32_t ShowErrorAlert(int32_t status, const char* phrase, const char* hint) {
     return Ui_Alert_DoVantorError(state, status, phrase, hint);
 }
 
-int32_t Ui_Fail(Ui_Failure* failure, int32_t status, int32_t textId, int32_t number,
-                const char* name) {
+int32_t Ui_Failure_Describe(Ui_Failure* failure, int32_t status, int32_t textId, int32_t number,
+                            const char* name) {
     if (failure == nullptr) return status;
     Ui_Failure_Clear(failure);
     failure->status = status;
@@ -93,8 +93,9 @@ int32_t Ui_Fail(Ui_Failure* failure, int32_t status, int32_t textId, int32_t num
     return status;
 }
 
-int32_t Ui_Fail_Text(Ui_Failure* failure, int32_t status, int32_t textId, UiFailForm form) {
-    Ui_Fail(failure, status, textId);
+int32_t Ui_Failure_DescribeText(Ui_Failure* failure, int32_t status, int32_t textId,
+                                UiFailForm form) {
+    Ui_Failure_Describe(failure, status, textId);
     if (failure != nullptr) failure->form = form;
     return status;
 }
@@ -111,7 +112,7 @@ int32_t Ui_Failure_Show(UiState* state, const Ui_Failure* f) {
     const char* phrase = nullptr;
     if (f->textId != 0) {
         Ui_ResToCString(state, f->textId, pattern);
-        Ui_FormatPhrase(text, sizeof text, pattern, f->number, f->name);
+        Str_FormatPhrase(text, sizeof text, pattern, f->number, f->name);
         phrase = text;
     }
     switch (f->form) {
@@ -137,7 +138,7 @@ int32_t Ui_Alert_DoVantorError(UiState* state, int32_t status, const char* phras
                                const char* hint) {
     uint8_t diagnostics = state != nullptr ? state->diagnostics : 0;
     char line[64];
-    Ui_FormatStringN(line, sizeof line, "Ui_Alert_DoVantorError %d", status);
+    Str_FormatN(line, sizeof line, "Ui_Alert_DoVantorError %d", status);
     Ui_Debug_Log(diagnostics, line);
     if (status == kStatusCancelled) return status;
 
@@ -148,7 +149,7 @@ int32_t Ui_Alert_DoVantorError(UiState* state, int32_t status, const char* phras
         char connective[256];
         Ui_ResToCString(state, kStrWhile, connective);
         size_t n = Str_Length(text);
-        Ui_FormatStringN(text + n, sizeof text - n, "%s%s.", connective, phrase);
+        Str_FormatN(text + n, sizeof text - n, "%s%s.", connective, phrase);
     }
     Ui_Debug_Log(diagnostics, text);
     Ui_Alert_Message(state, text, hint, nullptr, 0);

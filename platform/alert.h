@@ -46,14 +46,16 @@ struct Ui_Failure {
 };
 
 // Describes a failure in *failure (which may be null: the caller wants the status only) and
-// returns status, so that a step can end with `return Ui_Fail(failure, status, kPhrase...);`.
-int32_t Ui_Fail(Ui_Failure* failure, int32_t status, int32_t textId, int32_t number = 0,
-                const char* name = nullptr);
+// returns status, so that a step can end with `return Ui_Failure_Describe(failure, status,
+// kPhrase...);`.
+int32_t Ui_Failure_Describe(Ui_Failure* failure, int32_t status, int32_t textId, int32_t number = 0,
+                            const char* name = nullptr);
 // The same for a text shown on its own in a stop or caution box.
-int32_t Ui_Fail_Text(Ui_Failure* failure, int32_t status, int32_t textId, UiFailForm form);
+int32_t Ui_Failure_DescribeText(Ui_Failure* failure, int32_t status, int32_t textId,
+                                UiFailForm form);
 // An empty record: status 0.
 void Ui_Failure_Clear(Ui_Failure* failure);
-// Shows the failure in the form it names, with its text formatted by Ui_FormatPhrase; nothing
+// Shows the failure in the form it names, with its text formatted by Str_FormatPhrase; nothing
 // for status 0, a cancel or a null state. Returns the failure's status.
 int32_t Ui_Failure_Show(UiState* state, const Ui_Failure* failure);
 

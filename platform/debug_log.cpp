@@ -1,6 +1,7 @@
 // The debug log and system message boxes; see debug_log.h.
 #include "platform/debug_log.h"
 
+#include <cstdarg>
 #include <cstdio>
 
 #include "platform/os.h"
@@ -46,6 +47,24 @@ int32_t Ui_Debug_Log(uint8_t flag, const char* text) {
         return kStatusFileOpen;
     }
     return kStatusOk;
+}
+
+int32_t Ui_Debug_LogF(uint8_t flag, const char* format, ...) {
+    if (flag != 1) return kStatusOk;
+    char line[512];
+    va_list args;
+    va_start(args, format);
+    Str_FormatV(line, sizeof line, format, args);
+    va_end(args);
+    return Ui_Debug_Log(flag, line);
+}
+
+void Ui_Debug_MemoryReport(const char* text, bool alert) {
+    if (alert) {
+        Ui_MessageBox(text, " ");
+    } else {
+        Ui_Debug_Log(1, text);
+    }
 }
 
 int32_t Ui_Debug_Alert(uint8_t flag, const char* text) {

@@ -10,9 +10,17 @@
 
 #include <cstdint>
 
+#include "platform/format.h"
 #include "platform/status.h"
 
 int32_t Ui_Debug_Log(uint8_t flag, const char* text);
+// The same with the text formatted by the plug-in's formatter (platform/format.h) into a line of
+// at most 511 characters; nothing is formatted unless flag is 1, so a diagnostics line costs a
+// test when diagnostics are off. The host's own log calls format into its scratch buffer instead.
+UI_FORMAT_CHECK(2, 3) int32_t Ui_Debug_LogF(uint8_t flag, const char* format, ...);
+// The allocator's damage reports (Mem_SetReportSink): every line to the log, forced, and the
+// summary in a message box as well.
+void Ui_Debug_MemoryReport(const char* text, bool alert);
 // A system message box with the text (no owner, caption " "), only when flag is 1.
 int32_t Ui_Debug_Alert(uint8_t flag, const char* text);
 

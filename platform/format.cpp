@@ -152,7 +152,7 @@ struct VarArgs {
     double Double() { return va_arg(list, double); }
 };
 
-// The values of a phrase (Ui_FormatPhrase): every number conversion takes the one number, every
+// The values of a phrase (Str_FormatPhrase): every number conversion takes the one number, every
 // "%s" the next text.
 struct PhraseArgs {
     int32_t number;
@@ -246,7 +246,7 @@ bool IsSpace(char c) {
 
 }  // namespace
 
-size_t Ui_FormatStringV(char* dst, size_t cap, const char* format, va_list args) {
+size_t Str_FormatV(char* dst, size_t cap, const char* format, va_list args) {
     if (dst == nullptr || cap == 0) return 0;
     Sink out{dst, cap};
     if (format != nullptr) {
@@ -260,8 +260,8 @@ size_t Ui_FormatStringV(char* dst, size_t cap, const char* format, va_list args)
     return out.Finish();
 }
 
-size_t Ui_FormatPhrase(char* dst, size_t cap, const char* pattern, int32_t number, const char* text,
-                       const char* text2) {
+size_t Str_FormatPhrase(char* dst, size_t cap, const char* pattern, int32_t number,
+                        const char* text, const char* text2) {
     if (dst == nullptr || cap == 0) return 0;
     Sink out{dst, cap};
     PhraseArgs values{number, {text, text2}};
@@ -269,10 +269,10 @@ size_t Ui_FormatPhrase(char* dst, size_t cap, const char* pattern, int32_t numbe
     return out.Finish();
 }
 
-size_t Ui_FormatStringN(char* dst, size_t cap, const char* format, ...) {
+size_t Str_FormatN(char* dst, size_t cap, const char* format, ...) {
     va_list args;
     va_start(args, format);
-    size_t n = Ui_FormatStringV(dst, cap, format, args);
+    size_t n = Str_FormatV(dst, cap, format, args);
     va_end(args);
     return n;
 }
@@ -280,7 +280,7 @@ size_t Ui_FormatStringN(char* dst, size_t cap, const char* format, ...) {
 void Ui_FormatString(char* dst, const char* format, ...) {
     va_list args;
     va_start(args, format);
-    Ui_FormatStringV(dst, SIZE_MAX, format, args);
+    Str_FormatV(dst, SIZE_MAX, format, args);
     va_end(args);
 }
 

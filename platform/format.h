@@ -18,7 +18,7 @@
 // attribute cannot see, tests/structure_test.cpp reads from the sources: that a format uses no
 // conversion printf has and this formatter lacks (%u, %i, %e, %g, precisions, flags other than
 // 0). Formats that come from the string table cannot be checked at all; they go through
-// Ui_FormatPhrase, whose values are fixed by kind. The scanner is checked as scanf, which agrees
+// Str_FormatPhrase, whose values are fixed by kind. The scanner is checked as scanf, which agrees
 // on %c, %d, %f and %s; its %ld (a 32-bit integer, where scanf wants a long) is not used.
 #pragma once
 
@@ -31,17 +31,17 @@
 
 UI_FORMAT_CHECK(2, 3) void Ui_FormatString(char* dst, const char* format, ...);
 // Same rules, at most cap - 1 characters and a terminator (cap >= 1). Returns the length written.
-UI_FORMAT_CHECK(3, 4) size_t Ui_FormatStringN(char* dst, size_t cap, const char* format, ...);
+UI_FORMAT_CHECK(3, 4) size_t Str_FormatN(char* dst, size_t cap, const char* format, ...);
 UI_FORMAT_CHECK(3, 0)
-size_t Ui_FormatStringV(char* dst, size_t cap, const char* format, va_list args);
+size_t Str_FormatV(char* dst, size_t cap, const char* format, va_list args);
 
 // Formats a pattern that is not known when the code is compiled (a string-table text such as the
 // action phrase "reading line %d of file %s") with the same rules. Its conversions cannot be
 // checked against arguments, so the values are fixed instead: every number conversion ("%d",
 // "%ld", "%x", "%c", "%f") takes number, the first "%s" takes text and the second text2 (null
-// texts read as empty). Bounded as Ui_FormatStringN; returns the length written.
-size_t Ui_FormatPhrase(char* dst, size_t cap, const char* pattern, int32_t number,
-                       const char* text = nullptr, const char* text2 = nullptr);
+// texts read as empty). Bounded as Str_FormatN; returns the length written.
+size_t Str_FormatPhrase(char* dst, size_t cap, const char* pattern, int32_t number,
+                        const char* text = nullptr, const char* text2 = nullptr);
 
 // Returns the number of fields stored; every conversion reached counts.
 __attribute__((format(scanf, 2, 3))) int32_t Ui_ScanString(const char* text, const char* format,

@@ -55,14 +55,14 @@ int32_t Ui_Path_SetToPrefFolder(UiState* state, char* buffer, int32_t capacity) 
     bool ok = false;
     int32_t code = Os_AppDataFolder(appData, sizeof appData);
     if (code != 0) {
-        Ui_FormatStringN(line, sizeof line,
-                         "Ui_Path_SetToPrefFolder: Error %d getting appdata folder", code);
+        Str_FormatN(line, sizeof line, "Ui_Path_SetToPrefFolder: Error %d getting appdata folder",
+                    code);
         LogState(state, line);
     } else {
         const char* name = kDefaultCompany;
         if (state != nullptr && state->companyName[0] != 0) name = state->companyName;
         if (int64_t(std::strlen(appData)) + int64_t(std::strlen(name)) + 3 > capacity) {
-            Ui_FormatStringN(line, sizeof line, "Application Data path too long (%s)", appData);
+            Str_FormatN(line, sizeof line, "Application Data path too long (%s)", appData);
             LogState(state, line);
         } else {
             char separator[2] = {kOsSeparator, 0};
@@ -70,7 +70,7 @@ int32_t Ui_Path_SetToPrefFolder(UiState* state, char* buffer, int32_t capacity) 
                           IsSeparator(appData[std::strlen(appData) - 1]) ? "" : separator, name);
             int error = Os_MakeFolder(buffer);
             if (error != 0) {
-                Ui_FormatStringN(line, sizeof line, "Error %d creating folder %s", error, buffer);
+                Str_FormatN(line, sizeof line, "Error %d creating folder %s", error, buffer);
                 LogState(state, line);
             } else {
                 ok = true;
@@ -82,8 +82,8 @@ int32_t Ui_Path_SetToPrefFolder(UiState* state, char* buffer, int32_t capacity) 
         size_t n = Os_WindowsFolder(buffer, size_t(capacity));
         if (n == 0 || n >= size_t(capacity)) {
             buffer[0] = 0;
-            Ui_FormatStringN(line, sizeof line,
-                             "Ui_Path_SetToPrefFolder: GetWindowsDirectory returned %d", int(n));
+            Str_FormatN(line, sizeof line,
+                        "Ui_Path_SetToPrefFolder: GetWindowsDirectory returned %d", int(n));
             LogState(state, line);
             return kStatusError;
         }
@@ -138,12 +138,12 @@ int32_t Ui_Path_SetToTempFile(UiState* state, const char* folder, char* out, int
     // Without a call state the string table cannot be reached; the built-in pattern stands in.
     if (Str_Compare(pattern, "?") == 0) Str_Copy(pattern, kTempPattern);
     char name[kPathSize];
-    size_t nameLength = Ui_FormatPhrase(name, sizeof name, pattern, 0);
+    size_t nameLength = Str_FormatPhrase(name, sizeof name, pattern, 0);
     size_t folderLength = std::strlen(folder);
     if (int64_t(folderLength + nameLength + 1) > capacity) return kStatusProblem;
     if (out != folder) Mem_Copy(out, folder, folderLength + 1);
     for (int32_t n = 0; n < 999999; ++n) {
-        Ui_FormatPhrase(out + folderLength, size_t(capacity) - folderLength, pattern, n);
+        Str_FormatPhrase(out + folderLength, size_t(capacity) - folderLength, pattern, n);
         // Taking the name by making the file: a name only found free could be found free by
         // another process at the same moment, and both would write the same file.
         int error = Os_CreateNewFile(out);

@@ -26,15 +26,6 @@ uint8_t Diagnostics(UiState* state) {
     return state != nullptr ? state->diagnostics : 0;
 }
 
-UI_FORMAT_CHECK(2, 3) void Log(UiState* state, const char* format, ...) {
-    char line[128];
-    va_list args;
-    va_start(args, format);
-    Ui_FormatStringV(line, sizeof line, format, args);
-    va_end(args);
-    Ui_Debug_Log(Diagnostics(state), line);
-}
-
 void LogPath(UiState* state, const char* path) {
     char line[256];
     Str_CopyBounded(line, sizeof line, path);
@@ -105,19 +96,22 @@ int32_t WriteEntries(UiState* state, FLFile* file, UiPrefsWriteCallback callback
     int32_t status =
         Ui_Prefs_WriteEntry(state, file, kPrefsTagVersion, kPrefsTypeInt32, 1, &version);
     if (status != kStatusOk) {
-        Log(state, "Ui_Prefs_WriteAll: Ui_Prefs_WriteEntry 1 returned %d", status);
+        Ui_Debug_LogF(Diagnostics(state), "Ui_Prefs_WriteAll: Ui_Prefs_WriteEntry 1 returned %d",
+                      status);
         return status;
     }
     if (callback != nullptr) {
         status = callback(state, file);
         if (status != kStatusOk) {
-            Log(state, "Ui_Prefs_WriteAll: writePrefsCallback returned %d", status);
+            Ui_Debug_LogF(Diagnostics(state), "Ui_Prefs_WriteAll: writePrefsCallback returned %d",
+                          status);
             return status;
         }
     }
     status = Ui_Prefs_WriteEntry(state, file, kPrefsTagEnd, kPrefsTypeBytes, 0, nullptr);
     if (status != kStatusOk) {
-        Log(state, "Ui_Prefs_WriteAll: Ui_Prefs_WriteEntry 3 returned %d", status);
+        Ui_Debug_LogF(Diagnostics(state), "Ui_Prefs_WriteAll: Ui_Prefs_WriteEntry 3 returned %d",
+                      status);
     }
     return status;
 }
@@ -175,7 +169,9 @@ void RemoveOrphans(UiState* state, const char* path) {
     Ui_Path_Folder(path, folder);
     if (folder[0] == 0 || !Derived(Ui_Path_FileName(path), ".", prefix)) return;
     int removed = Os_RemoveOrphans(folder, prefix, kPrefsTempSuffix);
-    if (removed > 0) Log(state, "Ui_Prefs: removed %d files of writers that are gone", removed);
+    if (removed > 0)
+        Ui_Debug_LogF(Diagnostics(state), "Ui_Prefs: removed %d files of writers that are gone",
+                      removed);
 }
 
 // The whole open file (at most kLargestFile bytes) in a block of its own.
@@ -306,7 +302,7 @@ int32_t WritePrefs(UiState* state, const char* path, const void* fileInfo,
     int32_t status = FLOpen(&file, &tempSpec, kFLWrite);
     if (status != kStatusOk) {
         Os_ReleaseInterrupts(&held);
-        Log(state, "Ui_Prefs_WriteAll: FLOpen error %d", status);
+        Ui_Debug_LogF(Diagnostics(state), "Ui_Prefs_WriteAll: FLOpen error %d", status);
         LogPath(state, path);
         return status;
     }
@@ -326,7 +322,7 @@ int32_t WritePrefs(UiState* state, const char* path, const void* fileInfo,
         // away or a refused permission, and "room on the disk" would send the user the wrong way.
         int error = Os_ReplaceFile(tempPath, path);
         if (error != 0) {
-            Log(state, "Ui_Prefs_WriteAll: rename error %d", error);
+            Ui_Debug_LogF(Diagnostics(state), "Ui_Prefs_WriteAll: rename error %d", error);
             status = Os_ErrorIsDiskFull(error) ? kStatusFileWrite : kStatusError;
         }
     }
@@ -335,7 +331,8 @@ int32_t WritePrefs(UiState* state, const char* path, const void* fileInfo,
     if (status != kStatusOk) return status;
     Remember(state, path, mine.Release(), mineSize);
     int32_t info = Ui_File_SetInfo(state, path, fileInfo);
-    if (info != kStatusOk) Log(state, "Ui_Prefs_WriteAll: Ui_File_SetInfo returned %d", info);
+    if (info != kStatusOk)
+        Ui_Debug_LogF(Diagnostics(state), "Ui_Prefs_WriteAll: Ui_File_SetInfo returned %d", info);
     return kStatusOk;
 }
 
@@ -360,8 +357,8 @@ int32_t ReadEntries(UiState* state, uint8_t* bytes, uint32_t size,
         if (status != kStatusOk) {
             Ui_Debug_Log(Diagnostics(state), "Ui_Prefs_ReadAll: Ui___Prefs_ReadEntry error");
             char line[96];
-            Ui_FormatStringN(line, sizeof line, "tag = %d, type = %d, count = %ld", int(tag),
-                             int(type), long(count));
+            Str_FormatN(line, sizeof line, "tag = %d, type = %d, count = %ld", int(tag), int(type),
+                        long(count));
             Ui_Debug_Log(Diagnostics(state), line);
             break;
         }
@@ -413,7 +410,7 @@ int32_t CopyReplacing(UiState* state, const char* from, const char* tempPath, co
         if (status == kStatusOk) status = closed;
         int error = status == kStatusOk ? Os_ReplaceFile(tempPath, to) : 0;
         if (error != 0) {
-            Log(state, "Ui_Prefs_SetAside: rename error %d", error);
+            Ui_Debug_LogF(Diagnostics(state), "Ui_Prefs_SetAside: rename error %d", error);
             status = kStatusError;
         }
         if (status != kStatusOk) FLDelete(&tempSpec);
@@ -589,7 +586,7 @@ int32_t Ui_Prefs_ReadAll(UiState* state, const char* path, const void* fileInfo,
                 Pause(attempt);
                 continue;
             }
-            Log(state, "Ui_Prefs_ReadAll: FLOpen error %d", status);
+            Ui_Debug_LogF(Diagnostics(state), "Ui_Prefs_ReadAll: FLOpen error %d", status);
             LogPath(state, path);
             if (exists) {
                 // Writing defaults would destroy what the user may still need (a file that only
@@ -606,7 +603,8 @@ int32_t Ui_Prefs_ReadAll(UiState* state, const char* path, const void* fileInfo,
                 if (!last) continue;
                 status = kStatusFileOpen;
             }
-            if (status != kStatusOk) Log(state, "Ui_Prefs_WriteAll error %d", status);
+            if (status != kStatusOk)
+                Ui_Debug_LogF(Diagnostics(state), "Ui_Prefs_WriteAll error %d", status);
             return status;
         }
         Ui_Debug_Log(Diagnostics(state), "Ui_Prefs_ReadAll: FLOpen success");
@@ -687,7 +685,7 @@ int32_t Ui_Prefs_SetAside(UiState* state, const char* path, char* asidePath, int
         status = CopyReplacing(state, path, tempPath, aside);
     }
     if (status != kStatusOk) {
-        Log(state, "Ui_Prefs_SetAside: copy error %d", status);
+        Ui_Debug_LogF(Diagnostics(state), "Ui_Prefs_SetAside: copy error %d", status);
         LogPath(state, path);
         return kStatusError;
     }

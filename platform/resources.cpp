@@ -106,8 +106,7 @@ char* Ui_ResToCString(UiState* state, int32_t id, char* buffer) {
         if (state != nullptr) {
             char line[80];
             // There is no system error number here; the status stands in for it.
-            Ui_FormatStringN(line, sizeof line, "Ui_ResToCString, LoadString error = %ld",
-                             long(status));
+            Str_FormatN(line, sizeof line, "Ui_ResToCString, LoadString error = %ld", long(status));
             Ui_Debug_Log(state->diagnostics, line);
         }
         return buffer;

@@ -238,7 +238,7 @@ TEST(Structure, StringsDialogsAndItemsAreNamedNeverNumbered) {
         std::regex(R"(\bUi_ResToFile\s*\([^,()]*,[^,()]*,\s*[0-9])"),
         std::regex(R"(\bUi_(Dlg_Run|Template_Load)\s*\([^,()]*,\s*[0-9])"),
         std::regex(R"(\bUi_(Item_\w+|Dlg_SetDrawProc|Template_Item)\s*\([^,()]*,\s*[0-9])"),
-        std::regex(R"(\bUi_Fail(_Text)?\s*\([^,()]*,[^,()]*,\s*[1-9])"),
+        std::regex(R"(\bUi_Failure_Describe(Text)?\s*\([^,()]*,[^,()]*,\s*[1-9])"),
     };
     for (const char* folder : {"platform", "engine", "imagelib", "edit", "host"}) {
         for (const Line& line : CodeLines(folder)) {

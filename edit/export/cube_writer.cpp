@@ -62,18 +62,18 @@ int32_t CubeWrite(const Huegrid* transform, int32_t n, const char* title, Export
     if (transform == nullptr || target == nullptr || !(2 <= n && n <= 256)) return kStatusProblem;
     if (transform->inPixelSize != 2 || transform->outPixelSize != 2) return kStatusProblem;
     char header[600];
-    size_t used = Ui_FormatStringN(header, sizeof header, "# %s\n",
-                                   "3-D LUT of a colour correction, input and output 0..1");
+    size_t used = Str_FormatN(header, sizeof header, "# %s\n",
+                              "3-D LUT of a colour correction, input and output 0..1");
     if (title != nullptr && title[0] != 0) {
         char clean[kPathSize];
         Str_CopyBounded(clean, sizeof clean, title);
         for (char* p = clean; *p; ++p) {
             if (*p == '"' || static_cast<unsigned char>(*p) < 32 || *p == 127) *p = ' ';
         }
-        used += Ui_FormatStringN(header + used, sizeof header - used, "TITLE \"%s\"\n", clean);
+        used += Str_FormatN(header + used, sizeof header - used, "TITLE \"%s\"\n", clean);
     }
-    used += Ui_FormatStringN(header + used, sizeof header - used,
-                             "LUT_3D_SIZE %d\nDOMAIN_MIN 0.0 0.0 0.0\nDOMAIN_MAX 1.0 1.0 1.0\n", n);
+    used += Str_FormatN(header + used, sizeof header - used,
+                        "LUT_3D_SIZE %d\nDOMAIN_MIN 0.0 0.0 0.0\nDOMAIN_MAX 1.0 1.0 1.0\n", n);
     int32_t status = ExportTargetWrite(target, header, uint32_t(used));
     if (status != kStatusOk) return status;
     return WriteRows(transform, n, target);

@@ -29,7 +29,7 @@ void Log(const ExportSettings* s, const char* text) {
 
 int32_t Fail(Ui_Failure* failure, int32_t status, int32_t phraseId, const char* subject,
              int32_t hintId = 0) {
-    Ui_Fail(failure, status, phraseId, 0, subject);
+    Ui_Failure_Describe(failure, status, phraseId, 0, subject);
     if (failure != nullptr) failure->hintId = hintId;
     return status;
 }
@@ -47,7 +47,7 @@ void Description(const ExportSettings* s, char* out, size_t capacity) {
     Ui_Path_StripExtension(document);
     const char* product = s->state != nullptr ? s->state->appName : "";
     if (document[0] != 0 && product[0] != 0) {
-        Ui_FormatStringN(out, capacity, "%s - %s", document, product);
+        Str_FormatN(out, capacity, "%s - %s", document, product);
     } else {
         Str_CopyBounded(out, capacity, document[0] != 0 ? document : product);
     }
@@ -244,8 +244,8 @@ int32_t ExportSuggestName(int32_t okMode, const char* documentName, const char* 
                     documentName != nullptr ? Ui_Path_FileName(documentName) : "");
     Ui_Path_StripExtension(document);
     if (okMode == kOkCreateHuegrid || okMode == kOkCreateProfile) {
-        Ui_FormatStringN(out, kPathSize, "%s%s", document,
-                         okMode == kOkCreateHuegrid ? "Huegrid" : "Profile");
+        Str_FormatN(out, kPathSize, "%s%s", document,
+                    okMode == kOkCreateHuegrid ? "Huegrid" : "Profile");
         return kStatusOk;
     }
     if (okMode != kOkEditProfile) return kStatusProblem;
@@ -254,9 +254,9 @@ int32_t ExportSuggestName(int32_t okMode, const char* documentName, const char* 
                     sourceProfile != nullptr ? Ui_Path_FileName(sourceProfile) : "");
     Ui_Path_StripExtension(source);
     if (source[0] != 0 && document[0] != 0) {
-        Ui_FormatStringN(out, kPathSize, "%s %s", source, document);
+        Str_FormatN(out, kPathSize, "%s %s", source, document);
     } else {
-        Ui_FormatStringN(out, kPathSize, "%s%s", source, document[0] != 0 ? document : "");
+        Str_FormatN(out, kPathSize, "%s%s", source, document[0] != 0 ? document : "");
     }
     return kStatusOk;
 }

@@ -67,8 +67,7 @@ struct Session {
 void LogLcmsError(cmsContext context, cmsUInt32Number code, const char* text) {
     auto* session = static_cast<Session*>(cmsGetContextUserData(context));
     char line[400];
-    Ui_FormatStringN(line, sizeof line, "lcms2 error %d: %s", int(code),
-                     text != nullptr ? text : "");
+    Str_FormatN(line, sizeof line, "lcms2 error %d: %s", int(code), text != nullptr ? text : "");
     Ui_Debug_Log(session != nullptr ? session->diagnostics : 0, line);
 }
 

@@ -84,7 +84,7 @@ int32_t SetColour(DefineWindow* dw, const float rgb[3], Ui_Failure* failure) {
         held[c] = rgb[c] >= 0.0f ? (rgb[c] <= 1.0f ? rgb[c] : 1.0f) : 0.0f;
     }
     int32_t status = SetColorDef(&dw->state->colorDefs, &dw->state->editPars, dw->kind, held);
-    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseEditColor);
+    if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseEditColor);
     for (int c = 0; c < 3; ++c) dw->rgb[c] = held[c];
     dw->edited = 1;
     return kStatusOk;
@@ -112,7 +112,7 @@ int32_t PickColour(UiWindow* w, DefineWindow* dw, Ui_Failure* failure) {
     int32_t status = host != nullptr && host->pickColor != nullptr
                          ? host->pickColor(host->context, rgb)
                          : kStatusUnsupported;
-    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseEditColor);
+    if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseEditColor);
     return SetAndTell(w, dw, rgb, failure);
 }
 
@@ -122,10 +122,10 @@ int32_t LoadColour(UiWindow* w, DefineWindow* dw, Ui_Failure* failure) {
     Ui_ResToCString(state, kStrLoadNeutral + dw->kind, prompt);
     int32_t status = Ui_Choose_TextFile(state, prompt, path);
     if (status == kStatusCancelled) return status;
-    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseChooseFile);
+    if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseChooseFile);
     float rgb[3];
     status = ReadColorDefFile(path, rgb);
-    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseReadFile, 0, path);
+    if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseReadFile, 0, path);
     return SetAndTell(w, dw, rgb, failure);
 }
 
@@ -134,13 +134,14 @@ int32_t SaveColour(DefineWindow* dw, Ui_Failure* failure) {
     char pattern[256], word[256], title[512], path[kPathSize];
     Ui_ResToCString(state, kStrSaveAs, pattern);
     Ui_ResToCString(state, kStrSaveAsColor, word);
-    Ui_FormatPhrase(title, sizeof title, pattern, 0, word);
+    Str_FormatPhrase(title, sizeof title, pattern, 0, word);
     Ui_ResToCString(state, kStrSaveNeutralName + dw->kind, path);
     int32_t status = Ui_Choose_SaveFile(state, title, kUiFileText, path);
     if (status == kStatusCancelled) return status;
-    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseSaveLocation);
+    if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseSaveLocation);
     status = WriteColorDefFile(path, dw->rgb);
-    return status == kStatusOk ? kStatusOk : Ui_Fail(failure, status, kPhraseWriteFile, 0, path);
+    return status == kStatusOk ? kStatusOk
+                               : Ui_Failure_Describe(failure, status, kPhraseWriteFile, 0, path);
 }
 
 // "Cancel": the parameters and the three stored definitions as they were at opening, and the

@@ -194,7 +194,7 @@ int32_t OpenAddress(UiWindow* w, HelpWindow* h, bool faq) {
     Ui_Failure failure;
     Ui_Failure_Clear(&failure);
     if (status != kStatusOk) {
-        Ui_Fail(&failure, status, 0);
+        Ui_Failure_Describe(&failure, status, 0);
     } else {
         Ui_Web_Open(state, address, &failure);
     }
@@ -301,7 +301,7 @@ int32_t AddressOf(UiState* state, int32_t addressId, char* address, int32_t capa
     if (status == kStatusOk) status = Ui_Path_ToUrlPath(folder, urlPath, sizeof urlPath);
     if (status != kStatusOk) return status;
     Ui_ResToCString(state, addressId, pattern);
-    Ui_FormatPhrase(address, size_t(capacity), pattern, 0, urlPath);
+    Str_FormatPhrase(address, size_t(capacity), pattern, 0, urlPath);
     return kStatusOk;
 }
 
@@ -326,7 +326,7 @@ int32_t RunHelpTopic(const HelpContext* help, int32_t topic, Ui_Failure* failure
     Ui_Failure_Clear(failure);
     if (help == nullptr || help->path == nullptr || help->path[0] == 0) return kStatusOk;
     MemBlock<char> buffers(uint32_t(kReadSize + 2 * (kHelpLineSize + 1)));
-    if (buffers.get() == nullptr) return Ui_Fail(failure, kStatusNoMemory, 0);
+    if (buffers.get() == nullptr) return Ui_Failure_Describe(failure, kStatusNoMemory, 0);
     HelpWindow h{};
     h.context = help;
     h.line = buffers.get();
@@ -336,21 +336,22 @@ int32_t RunHelpTopic(const HelpContext* help, int32_t topic, Ui_Failure* failure
     FLSpec spec;
     FLSpecDisk(&spec, help->path);
     int32_t status = FLOpen(&h.file, &spec, kFLRead);
-    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseOpenFile, 0, help->path);
+    if (status != kStatusOk)
+        return Ui_Failure_Describe(failure, status, kPhraseOpenFile, 0, help->path);
     int32_t lineNumber = 0;
     status = HelpFindTopic(&h.file, topic, h.line, &lineNumber);
     if (status == kStatusOk) status = FLTell(&h.file, &h.topicPosition);
     if (status != kStatusOk) {
         FLClose(&h.file);
         if (status == kStatusFormat)
-            return Ui_Fail(failure, status, kPhraseReadFile, 0, help->path);
-        return Ui_Fail(failure, status, kPhraseReadFileLine, lineNumber, help->path);
+            return Ui_Failure_Describe(failure, status, kPhraseReadFile, 0, help->path);
+        return Ui_Failure_Describe(failure, status, kPhraseReadFileLine, lineNumber, help->path);
     }
     h.check = help->showStartUpGuide != nullptr && *help->showStartUpGuide != 1 ? 1 : 0;
     int16_t item = 0;
     status = Ui_Dlg_Run(help->state, kDlgHelp, help->parent, Init, &h, &item);
     FLClose(&h.file);
-    if (status != kStatusOk) return Ui_Fail(failure, status, 0);
+    if (status != kStatusOk) return Ui_Failure_Describe(failure, status, 0);
     if (help->showStartUpGuide != nullptr) *help->showStartUpGuide = h.check ? 0 : 1;
     return kStatusOk;
 }

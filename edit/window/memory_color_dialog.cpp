@@ -71,14 +71,14 @@ void ShowState(UiWindow* w, MemoryWindow* mw) {
     UiState* state = mw->env->state;
     char text[256], pattern[256], chroma[32], slope[32];
     if (defined) {
-        Ui_FormatStringN(chroma, sizeof chroma, "%d", int(std::lround(mw->work.mcChroma)));
+        Str_FormatN(chroma, sizeof chroma, "%d", int(std::lround(mw->work.mcChroma)));
         const int32_t tenths = int32_t(std::lround(mw->work.mcHueSlope * 10.0f));
         const int32_t magnitude = tenths < 0 ? -tenths : tenths;
-        Ui_FormatStringN(slope, sizeof slope, "%s%d.%d", tenths < 0 ? "-" : "", int(magnitude / 10),
-                         int(magnitude % 10));
+        Str_FormatN(slope, sizeof slope, "%s%d.%d", tenths < 0 ? "-" : "", int(magnitude / 10),
+                    int(magnitude % 10));
         Ui_ResToCString(state, kStrMemoryColorNumbers, pattern);
-        Ui_FormatPhrase(text, sizeof text, pattern, int32_t(std::lround(mw->work.mcHue)) % 360,
-                        chroma, slope);
+        Str_FormatPhrase(text, sizeof text, pattern, int32_t(std::lround(mw->work.mcHue)) % 360,
+                         chroma, slope);
     } else {
         Ui_ResToCString(state, kStrMemoryColorEmpty, text);
     }
@@ -107,7 +107,7 @@ int32_t SetFromHandle(MemoryWindow* mw, Ui_Failure* failure) {
     float chroma = 0, hue = 0, slope = 0;
     int32_t status =
         HgMemoryColourFromHandle(&es->editPars, es->activeHandle, &chroma, &hue, &slope);
-    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseEditColor);
+    if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseEditColor);
     mw->work.defined = 1;
     mw->work.mcChroma = chroma;
     mw->work.mcHue = hue;
@@ -121,22 +121,24 @@ int32_t Load(MemoryWindow* mw, Ui_Failure* failure) {
     Ui_ResToCString(state, kStrLoadMemoryColor, prompt);
     int32_t status = Ui_Choose_TextFile(state, prompt, path);
     if (status == kStatusCancelled) return status;
-    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseChooseFile);
+    if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseChooseFile);
     status = ReadMemoryColorFile(path, &mw->work);
-    return status == kStatusOk ? kStatusOk : Ui_Fail(failure, status, kPhraseReadFile, 0, path);
+    return status == kStatusOk ? kStatusOk
+                               : Ui_Failure_Describe(failure, status, kPhraseReadFile, 0, path);
 }
 
 int32_t Save(MemoryWindow* mw, Ui_Failure* failure) {
     UiState* state = mw->env->state;
     char pattern[256], title[512], path[kPathSize];
     Ui_ResToCString(state, kStrSaveAs, pattern);
-    Ui_FormatPhrase(title, sizeof title, pattern, 0, mw->work.name);
+    Str_FormatPhrase(title, sizeof title, pattern, 0, mw->work.name);
     Str_CopyBounded(path, sizeof path, mw->work.name);
     int32_t status = Ui_Choose_SaveFile(state, title, kUiFileText, path);
     if (status == kStatusCancelled) return status;
-    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseSaveLocation);
+    if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseSaveLocation);
     status = WriteMemoryColorFile(path, &mw->work);
-    return status == kStatusOk ? kStatusOk : Ui_Fail(failure, status, kPhraseWriteFile, 0, path);
+    return status == kStatusOk ? kStatusOk
+                               : Ui_Failure_Describe(failure, status, kPhraseWriteFile, 0, path);
 }
 
 int32_t Track(UiWindow* w, int16_t item, int16_t phase) {

@@ -117,7 +117,7 @@ int32_t LoadCustom(PrefsWindow* pw, Ui_Failure* failure) {
     Str_CopyBounded(path, sizeof path, p->customFolder);
     int32_t status = Ui_Choose_TextFile(state, prompt, path);
     if (status == kStatusCancelled) return status;
-    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseChooseFile);
+    if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseChooseFile);
     Ui_Path_Folder(path, p->customFolder);
     *pw->probe = p->customSettings;
     status = ReadParsText(path, pw->probe);
@@ -130,7 +130,7 @@ int32_t LoadCustom(PrefsWindow* pw, Ui_Failure* failure) {
     }
     // A sharpen or noise value replaced by its default still leaves usable settings.
     if (status != kStatusOk && status != kStatusUnsupported) {
-        return Ui_Fail(failure, status, kPhraseReadFile, 0, path);
+        return Ui_Failure_Describe(failure, status, kPhraseReadFile, 0, path);
     }
     p->customSettings = *pw->probe;
     Str_CopyBounded(p->customName, sizeof p->customName, Ui_Path_FileName(path));

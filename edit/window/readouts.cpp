@@ -222,7 +222,7 @@ int32_t ReadoutsDraw(UiWindow* w, int16_t item, int32_t mode,
         ReadoutFigures(mode, columns[c].after, after, &count);
         for (int32_t row = 0; row < count && row < rows; ++row) {
             char text[32];
-            Ui_FormatStringN(text, sizeof text, "%d/%d", int(before[row]), int(after[row]));
+            Str_FormatN(text, sizeof text, "%d/%d", int(before[row]), int(after[row]));
             const int32_t y = top + (row + 1) * rowHeight;
             const Ui_Rect cell = Ui_Rect_Make(y, left, y + rowHeight, right);
             LookTextLine(w, text, &cell, kUiAlignCenter, 0, kLookInk);

@@ -92,7 +92,7 @@ int32_t DrawRow(UiWindow* w, int16_t item) {
 // A paint that failed, in the debug log.
 void LogPaint(const SharpenWindow* sw, const char* view, int32_t status) {
     char line[80];
-    Ui_FormatStringN(line, sizeof line, "sharpen/noise %s view not drawn (%d)", view, int(status));
+    Str_FormatN(line, sizeof line, "sharpen/noise %s view not drawn (%d)", view, int(status));
     Ui_Debug_Log(sw->env->state != nullptr ? sw->env->state->diagnostics : 0, line);
 }
 
@@ -180,7 +180,7 @@ int32_t DrawNavigationView(UiWindow* w, int16_t item) {
 
 void ShowZoom(UiWindow* w, const SharpenWindow* sw) {
     char text[16];
-    Ui_FormatStringN(text, sizeof text, "%2d%c", int(sw->zoom * 100), '%');
+    Str_FormatN(text, sizeof text, "%2d%c", int(sw->zoom * 100), '%');
     Ui_Item_SetText(w, kSharpenNoiseZoomText, text);
     const bool views = sw->detailOpen != 0;
     Ui_Item_Enable(w, kSharpenNoiseZoomOut, views && sw->zoom > kSharpenZoomMin);
@@ -277,7 +277,7 @@ int32_t OpenViews(UiWindow* w, SharpenWindow* sw) {
     int32_t status = HgBuild(&es->editPars, kEditMaskAll, es->gridLevel, depth, &sw->shown);
     if (status != kStatusOk) {
         sw->shown = nullptr;
-        return Ui_Fail(failure, status, kPhraseCreateHuegrid);
+        return Ui_Failure_Describe(failure, status, kPhraseCreateHuegrid);
     }
     sw->host = h;
     sw->imageWidth = info.imageWidth;

@@ -35,21 +35,21 @@ void ValueText(int32_t value, int32_t format, char* text, int32_t capacity) {
     const size_t cap = size_t(capacity);
     switch (format) {
         case kValueSigned:
-            Ui_FormatStringN(text, cap, value < 1 ? "%d" : "+%d", int(value));
+            Str_FormatN(text, cap, value < 1 ? "%d" : "+%d", int(value));
             return;
         case kValueOffset:
             if (value == 0) {
-                Ui_FormatStringN(text, cap, "0");
+                Str_FormatN(text, cap, "0");
             } else {
-                Ui_FormatStringN(text, cap, value < 0 ? "-%d" : "+%d",
-                                 int(value < 0 ? -int64_t(value) : value));
+                Str_FormatN(text, cap, value < 0 ? "-%d" : "+%d",
+                            int(value < 0 ? -int64_t(value) : value));
             }
             return;
         case kValueTwoDigit:
-            Ui_FormatStringN(text, cap, "%2d", int(value));
+            Str_FormatN(text, cap, "%2d", int(value));
             return;
         default:
-            Ui_FormatStringN(text, cap, "%d", int(value));
+            Str_FormatN(text, cap, "%d", int(value));
             return;
     }
 }

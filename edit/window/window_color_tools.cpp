@@ -156,7 +156,7 @@ int32_t ToneWith(EditingWindow* win, int32_t kind, Ui_Failure* failure) {
     EditState* es = win->es;
     float rgb[3];
     int32_t status = GetColorDef(&es->colorDefs, &es->editPars, kind, rgb);
-    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseEditColor);
+    if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseEditColor);
     EditorBeginChange(win);
     for (int c = 0; c < 3; ++c) es->editPars.toneColor[c] = rgb[c];
     NormaliseToneColor(&es->editPars);
@@ -172,7 +172,7 @@ int32_t EditToneColor(EditingWindow* win, Ui_Failure* failure) {
     const int32_t status = EditDefinition(win, kColorDefToning, &accepted);
     NormaliseToneColor(&win->es->editPars);
     SettleDialogChange(win, earlier);
-    if (status != kStatusOk) Ui_Fail(failure, status, kPhraseEditColor);
+    if (status != kStatusOk) Ui_Failure_Describe(failure, status, kPhraseEditColor);
     return Rebuild(win, status, failure);
 }
 
@@ -245,7 +245,7 @@ int32_t MemoryColorButton(EditingWindow* win, int32_t slot, Ui_Failure* failure)
     const MemoryColor& mc = es->memoryColors[slot];
     if (AltDown(win->dialog) || mc.defined == 0) {
         const int32_t status = EditMemoryColor(win, slot);
-        return Ui_Fail(failure, status, kPhraseEditColor);
+        return Ui_Failure_Describe(failure, status, kPhraseEditColor);
     }
     if (es->activeHandleHasSamples == 0) return kStatusOk;
     EditorBeginChange(win);
@@ -256,7 +256,7 @@ int32_t MemoryColorButton(EditingWindow* win, int32_t slot, Ui_Failure* failure)
     if (status != kStatusOk) {
         // Nothing of a failed application stays, the handle's new id included.
         *p = es->undo.pars;
-        Ui_Fail(failure, status, kPhraseEditColor);
+        Ui_Failure_Describe(failure, status, kPhraseEditColor);
         return Rebuild(win, status, failure);
     }
     // The ring may have been put back into order: the active handle is the one marked.
@@ -267,7 +267,7 @@ int32_t MemoryColorButton(EditingWindow* win, int32_t slot, Ui_Failure* failure)
     status = KeepUnsetParts(win, before);
     if (status != kStatusOk) {
         *p = es->undo.pars;
-        Ui_Fail(failure, status, kPhraseEditColor);
+        Ui_Failure_Describe(failure, status, kPhraseEditColor);
     }
     return Rebuild(win, status, failure);
 }

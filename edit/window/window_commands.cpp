@@ -94,9 +94,10 @@ int32_t LoadCustomSettings(EditingWindow* win, Ui_Failure* failure) {
     int32_t status =
         Ui_Choose_Open(state, title, prompt, prefs->customFolder, kStrFilterText, path);
     if (status == kStatusCancelled) return status;
-    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseChooseFile);
+    if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseChooseFile);
     MemBlock<EditPars> block;
-    if (!block.Allocate(1)) return Ui_Fail(failure, kStatusNoMemory, kPhraseReadFile, 0, path);
+    if (!block.Allocate(1))
+        return Ui_Failure_Describe(failure, kStatusNoMemory, kPhraseReadFile, 0, path);
     EditPars* loaded = block.get();
     *loaded = prefs->customSettings;
     status = ReadParsText(path, loaded);
@@ -110,7 +111,7 @@ int32_t LoadCustomSettings(EditingWindow* win, Ui_Failure* failure) {
     }
     // A sharpen or noise value replaced by its default still leaves usable settings.
     if (status != kStatusOk && status != kStatusUnsupported) {
-        return Ui_Fail(failure, status, kPhraseReadFile, 0, path);
+        return Ui_Failure_Describe(failure, status, kPhraseReadFile, 0, path);
     }
     prefs->customSettings = *loaded;
     Ui_Path_Folder(path, prefs->customFolder);
@@ -147,12 +148,12 @@ int32_t StartButton(EditingWindow* win, StartAction action, bool master, Ui_Fail
                 es->editPars = es->undo.pars;
                 return status;
             }
-            if (status != kStatusOk) Ui_Fail(failure, status, kPhraseInitPars);
+            if (status != kStatusOk) Ui_Failure_Describe(failure, status, kPhraseInitPars);
             break;
         }
         case kStartActionReset:
             status = ResetEditStatePars(es, mask);
-            if (status != kStatusOk) Ui_Fail(failure, status, kPhraseInitPars);
+            if (status != kStatusOk) Ui_Failure_Describe(failure, status, kPhraseInitPars);
             break;
     }
     if (status == kStatusOk && action != kStartActionKeenhue) {
@@ -247,10 +248,10 @@ int32_t SaveCustom(EditingWindow* win, Ui_Failure* failure) {
     Str_CopyBounded(path + named, sizeof path - named, suffix);
     int32_t status = Ui_Choose_Save(state, title, nullptr, prefs->customFolder, kUiFileText, path);
     if (status == kStatusCancelled) return status;
-    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseSaveLocation);
+    if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseSaveLocation);
     Ui_Path_Folder(path, prefs->customFolder);
     status = WriteParsText(&win->es->editPars, path);
-    return Ui_Fail(failure, status, kPhraseWriteFile, 0, path);
+    return Ui_Failure_Describe(failure, status, kPhraseWriteFile, 0, path);
 }
 
 int32_t BalanceMethodChosen(EditingWindow* win, Ui_Failure* failure) {
@@ -267,7 +268,7 @@ int32_t BalanceMethodChosen(EditingWindow* win, Ui_Failure* failure) {
     EditorBeginChange(win);
     es->balanceMethod = method;
     int32_t status = ResetEditStatePars(es, kEditMaskTool1);
-    if (status != kStatusOk) Ui_Fail(failure, status, kPhraseInitPars);
+    if (status != kStatusOk) Ui_Failure_Describe(failure, status, kPhraseInitPars);
     EditorLayOutTab(win);
     return Finish(win, status, false, failure);
 }
@@ -344,7 +345,7 @@ int32_t EditorAutoSettings(EditingWindow* win, HgEditMask mask, Ui_Failure* fail
     const HgEditMask m = HgEditMask(mask & es->keenhueMask);
     int32_t status = ResetEditStatePars(es, m);
     if (status == kStatusOk) status = AutoSettings(es, m, &es->analysisImage);
-    return Ui_Fail(failure, status, kPhraseAutoSettings);
+    return Ui_Failure_Describe(failure, status, kPhraseAutoSettings);
 }
 
 bool EditorCommand(EditingWindow* win, int16_t item, Ui_Failure* failure) {

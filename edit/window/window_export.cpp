@@ -47,7 +47,7 @@ int32_t ChooseTarget(EditingWindow* win, int32_t mode, const char* source, int32
     Ui_ResToCString(state, titleId, title);
     DocumentFolder(win->env->documentName, folder);
     int32_t status = ExportSuggestName(mode, win->env->documentName, source, path);
-    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseSaveLocation);
+    if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseSaveLocation);
     const char* start = folder[0] != 0 ? folder : nullptr;
     if (mode == kOkCreateHuegrid) {
         status = Ui_Choose_SaveType(state, title, nullptr, start, kStrFilterHuegridTypes,
@@ -59,7 +59,7 @@ int32_t ChooseTarget(EditingWindow* win, int32_t mode, const char* source, int32
         status = Ui_Choose_Save(state, title, nullptr, start, kUiFileIccProfile, path);
     }
     if (status == kStatusCancelled) return status;
-    return Ui_Fail(failure, status, kPhraseSaveLocation);
+    return Ui_Failure_Describe(failure, status, kPhraseSaveLocation);
 }
 
 }  // namespace
@@ -77,7 +77,7 @@ int32_t EditorExport(EditingWindow* win, int32_t mode, Ui_Failure* failure) {
         int32_t status = Ui_Choose_RgbProfile(state, source);
         if (status == kStatusCancelled) return status;
         if (status != kStatusOk) {
-            Ui_Fail(failure, status, kPhraseChooseProfile);
+            Ui_Failure_Describe(failure, status, kPhraseChooseProfile);
             if (failure != nullptr) failure->hintId = kHintFileType;
             return status;
         }

@@ -135,7 +135,8 @@ int32_t EditorFitLargestWindow(EditingWindow* win, Ui_Failure* failure) {
     Ui_Failure_Clear(failure);
     const Ui_Rect& stored = win->env->largestBounds;
     if (Ui_Rect_Width(&stored) > 0 && Ui_Rect_Height(&stored) > 0) {
-        return Ui_Fail(failure, Ui_Dlg_Place(win->dialog, &stored), kPhraseResizeDialog);
+        return Ui_Failure_Describe(failure, Ui_Dlg_Place(win->dialog, &stored),
+                                   kPhraseResizeDialog);
     }
     Ui_Rect area;
     int32_t status = Ui_Screen_WorkArea(&area);
@@ -151,7 +152,7 @@ int32_t EditorFitLargestWindow(EditingWindow* win, Ui_Failure* failure) {
         area.right = int16_t(area.right - insetH);
         status = Ui_Dlg_Place(win->dialog, &area);
     }
-    return Ui_Fail(failure, status, kPhraseResizeDialog);
+    return Ui_Failure_Describe(failure, status, kPhraseResizeDialog);
 }
 
 int32_t EditorAcquirePreview(EditingWindow* win, Ui_Failure* failure) {
@@ -182,8 +183,8 @@ int32_t EditImageResizeProc(UiWindow* dialog, int16_t width, int16_t height) {
     UiState* state = win != nullptr ? win->env->state : nullptr;
     char line[96];
     if (status != kStatusOk) {
-        Ui_FormatStringN(line, sizeof line, "EditImageResizeProc: Ui_Dlg_Info_Get returned %d",
-                         int(status));
+        Str_FormatN(line, sizeof line, "EditImageResizeProc: Ui_Dlg_Info_Get returned %d",
+                    int(status));
         LogResize(state, line);
         return status;
     }
@@ -191,8 +192,8 @@ int32_t EditImageResizeProc(UiWindow* dialog, int16_t width, int16_t height) {
         LogResize(state, "EditImageResizeProc: ep is NULL");
         return kStatusProblem;
     }
-    Ui_FormatStringN(line, sizeof line, "EditImageResizeProc: minBoundsRect: %d,%d %d,%d", 0, 0,
-                     int(info->minWidth), int(info->minHeight));
+    Str_FormatN(line, sizeof line, "EditImageResizeProc: minBoundsRect: %d,%d %d,%d", 0, 0,
+                int(info->minWidth), int(info->minHeight));
     LogResize(state, line);
     // Before the window has its first picture (the largest size taken while opening) there is
     // nothing to fetch again.

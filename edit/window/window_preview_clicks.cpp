@@ -193,7 +193,7 @@ int32_t MarkNeutral(EditingWindow* win, const PreviewInfo& info, int32_t px, int
     SelectionMask selection;
     IPRegion region;
     int32_t status = PrepareSampling(win, info, &selection, &region);
-    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseEditColor);
+    if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseEditColor);
     // Outside the selection nothing is marked, and nothing is to be undone.
     if (selection.Get() != nullptr && !IPMaskBit(selection.Get(), px, py)) return kStatusOk;
     // The samples go into a copy: a click that fails leaves the record and the undo snapshot.
@@ -201,7 +201,7 @@ int32_t MarkNeutral(EditingWindow* win, const PreviewInfo& info, int32_t px, int
     EditPars trial = es->editPars;
     status =
         HgAddNeutralSample(&trial, &info.shown, selection.Get(), es->gridLevel, px, py, &region);
-    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseEditColor);
+    if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseEditColor);
     EditorBeginChange(win);
     es->editPars = trial;
     KeepRegion(win, region, v, h);
@@ -218,13 +218,13 @@ int32_t SetTonePoint(EditingWindow* win, const PreviewInfo& info, int32_t px, in
     float rgb[3] = {0, 0, 0};
     if (status == kStatusOk) status = HgPixelThrough(&info.shown, before, px, py, rgb, nullptr);
     if (before != nullptr) HgFree(before);
-    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseEditColor);
+    if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseEditColor);
     TonePoints points;
     TonePointsOf(&es->editPars, &points);
     int32_t point = kTonePointNone;
     float value = 0.0f;
     status = TonePointForClick(&points, TonePixelBrightness(rgb), &point, &value);
-    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseEditColor);
+    if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseEditColor);
     if (point == kTonePointNone) return kStatusOk;
     EditorBeginChange(win);
     if (point == kTonePointBlack) points.black = value;
@@ -242,7 +242,7 @@ int32_t MarkHue(EditingWindow* win, const PreviewInfo& info, int32_t px, int32_t
     SelectionMask selection;
     IPRegion region;
     int32_t status = PrepareSampling(win, info, &selection, &region);
-    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseEditColor);
+    if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseEditColor);
     // Outside the selection there is nothing to mark (the engine would call it too neutral).
     if (selection.Get() != nullptr && !IPMaskBit(selection.Get(), px, py)) return kStatusOk;
     EditState* es = win->es;
@@ -253,9 +253,9 @@ int32_t MarkHue(EditingWindow* win, const PreviewInfo& info, int32_t px, int32_t
     // The only refusal left is a colour without a hue; the record and the snapshot stay as
     // they were.
     if (status == kStatusProblem) {
-        return Ui_Fail_Text(failure, status, kStrTooNeutralForHue, kUiFailCaution);
+        return Ui_Failure_DescribeText(failure, status, kStrTooNeutralForHue, kUiFailCaution);
     }
-    if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseEditColor);
+    if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseEditColor);
     EditorBeginChange(win);
     es->editPars = trial;
     es->activeHandle = handle;
@@ -336,7 +336,8 @@ int32_t Begin(EditingWindow* win, Ui_Dlg* d, Ui_Failure* failure) {
         if (point < 0) {
             point = c.point[0].valid == 0 ? 0 : c.point[1].valid == 0 ? 1 : -1;
             if (point < 0) {
-                Ui_Fail_Text(failure, kStatusProblem, kStrOnlyTwoSamples, kUiFailCaution);
+                Ui_Failure_DescribeText(failure, kStatusProblem, kStrOnlyTwoSamples,
+                                        kUiFailCaution);
                 return 1;
             }
             PlaceMark(&c.point[point], info, px, py);

@@ -374,7 +374,7 @@ int32_t EditorTrackTool(EditingWindow* win, int16_t item, int16_t phase) {
         win->dragPending = 0;
         Ui_Failure_Clear(&win->dragFailure);
         const int32_t status = PressTool(win, item, &r, p, d->alt);
-        if (status != kStatusOk) Ui_Fail(&win->dragFailure, status, kPhraseEditColor);
+        if (status != kStatusOk) Ui_Failure_Describe(&win->dragFailure, status, kPhraseEditColor);
         if (win->dragPending != 0 && win->env->prefs->liveSliders != 0) FollowTool(win);
         return 1;
     }
@@ -386,7 +386,7 @@ int32_t EditorTrackTool(EditingWindow* win, int16_t item, int16_t phase) {
     uint8_t changed = 0;
     const int32_t status = MoveTool(win, item, &r, p, d->alt, &changed);
     if (status != kStatusOk && win->dragFailure.status == kStatusOk) {
-        Ui_Fail(&win->dragFailure, status, kPhraseEditColor);
+        Ui_Failure_Describe(&win->dragFailure, status, kPhraseEditColor);
     }
     if (changed != 0) {
         win->dragPending = 1;

@@ -48,7 +48,7 @@ int32_t RebuildPreview(EditingWindow* win, HgEditMask mask, int32_t which, Ui_Fa
     if (mask != 0) {
         const int32_t status =
             HgBuild(&win->es->editPars, mask, win->es->gridLevel, Depth(win->es), &built);
-        if (status != kStatusOk) return Ui_Fail(failure, status, kPhraseCreateHuegrid);
+        if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseCreateHuegrid);
     }
     if (win->transform[which] != nullptr) HgFree(win->transform[which]);
     win->transform[which] = built;
@@ -167,7 +167,7 @@ void DrawSamplePoints(EditingWindow* win, const PreviewInfo& info, const Ui_Rect
             Ui_Draw_LineTo(w, int16_t(v + 9), int16_t(h));
         }
         char label[4];
-        Ui_FormatStringN(label, sizeof label, "%d", int(i + 1));
+        Str_FormatN(label, sizeof label, "%d", int(i + 1));
         int16_t tw = 0, th = 0;
         Ui_Draw_MeasureText(w, kUiFontDialog, label, &tw, &th);
         const Ui_Rect tag = Ui_Rect_Make(v + 4, h + 8, v + 4 + th, h + 12 + tw);
@@ -215,7 +215,7 @@ int32_t EditorDrawPreview(UiWindow* dialog, int16_t item) {
         // A paint cannot ask the person anything: an alert here would come back with every
         // repaint. The log says what failed; the grey area stays.
         char line[96];
-        Ui_FormatStringN(line, sizeof line, "drawPreview error %d", int(status));
+        Str_FormatN(line, sizeof line, "drawPreview error %d", int(status));
         Ui_Debug_Log(win->env->state->diagnostics, line);
         return status;
     }

@@ -51,7 +51,7 @@ int32_t DrawLower(UiWindow* w, int16_t item) {
     };
     char text[300], format[256];
     Ui_ResToCString(about->state, kStrVersionLine, format);
-    Ui_FormatPhrase(text, sizeof text, format, 0, a->version);
+    Str_FormatPhrase(text, sizeof text, format, 0, a->version);
     line(1, text);
     if (notices == 0) {
         if (a->extraDraw != nullptr) a->extraDraw(w, item);
@@ -89,7 +89,7 @@ int32_t Init(UiWindow* w) {
     char name[256], pattern[256], title[300];
     Ui_ResToCString(about->state, about->record->appNameId, name);
     Ui_ResToCString(about->state, kStrAboutTitle, pattern);
-    Ui_FormatPhrase(title, sizeof title, pattern, 0, name);
+    Str_FormatPhrase(title, sizeof title, pattern, 0, name);
     Ui_Dlg_SetTitle(w, title);
     Ui_Item_SetDefault(w, kAboutOk);
     Ui_Color white = Ui_ColorFromRGB(255, 255, 255);

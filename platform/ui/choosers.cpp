@@ -35,7 +35,7 @@ int32_t AllowReplace(UiState* state, const char* path) {
     if (stat(path, &info) != 0) return kStatusOk;
     char pattern[256], text[kPathSize + 256], replace[256];
     Ui_ResToCString(state, kStrReplaceFileQuestion, pattern);
-    Ui_FormatPhrase(text, sizeof text, pattern, 0, Ui_Path_FileName(path), nullptr);
+    Str_FormatPhrase(text, sizeof text, pattern, 0, Ui_Path_FileName(path), nullptr);
     Ui_ResToCString(state, kStrReplace, replace);
     int16_t answer = 0;
     if (Ui_Alert_Ask(state, text, replace, nullptr, 1, &answer) != kStatusOk) return kStatusError;

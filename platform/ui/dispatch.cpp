@@ -105,8 +105,8 @@ int32_t Command(UiWindow* w, Ui_Dlg* d, const Ui_Msg* m) {
     uint8_t diagnostics = d->state->diagnostics;
     if (diagnostics == 1) {
         char line[96];
-        Ui_FormatStringN(line, sizeof line, "modal %d item = %d, (%d,%d)", d->dialogId, m->item,
-                         d->mouseH, d->mouseV);
+        Str_FormatN(line, sizeof line, "modal %d item = %d, (%d,%d)", d->dialogId, m->item,
+                    d->mouseH, d->mouseV);
         Ui_Debug_Log(diagnostics, line);
         Ui_Debug_Log(diagnostics, name);
     }
@@ -141,24 +141,14 @@ void Modifier(UiWindow* w, Ui_Dlg* d) {
     EndIfDone(w, d);
 }
 
-UI_FORMAT_CHECK(2, 3) void LogTrack(Ui_Dlg* d, const char* format, ...) {
-    if (d->state->diagnostics != 1) return;
-    char line[96];
-    va_list args;
-    va_start(args, format);
-    Ui_FormatStringV(line, sizeof line, format, args);
-    va_end(args);
-    Ui_Debug_Log(1, line);
-}
-
 // A press on a user item: the track proc may take it (phases 0, 1, 2); a press it does not
 // handle becomes an item hit.
 void ButtonDown(UiWindow* w, Ui_Dlg* d, int16_t item) {
     const UiBinding* b = Ui_Binding();
     if (d->state->diagnostics == 1) {
         char line[96];
-        Ui_FormatStringN(line, sizeof line, "dlg %d user item %d, (%d,%d)", d->dialogId, item,
-                         d->mouseH, d->mouseV);
+        Str_FormatN(line, sizeof line, "dlg %d user item %d, (%d,%d)", d->dialogId, item, d->mouseH,
+                    d->mouseV);
         Ui_Debug_Log(1, line);
     }
     d->mouseDown = 1;
@@ -195,13 +185,15 @@ void ButtonDown(UiWindow* w, Ui_Dlg* d, int16_t item) {
             b->capture(w, item, 0);
             if (EndIfDone(w, d)) return;
             if (handled != 0) {
-                LogTrack(d, "...handled, item %d, (%d,%d)", item, d->mouseH, d->mouseV);
+                Ui_Debug_LogF(d->state->diagnostics, "...handled, item %d, (%d,%d)", item,
+                              d->mouseH, d->mouseV);
                 return;
             }
         }
     }
     d->mouseDown = 0;
-    LogTrack(d, "...not handled yet, item %d, (%d,%d)", item, d->mouseH, d->mouseV);
+    Ui_Debug_LogF(d->state->diagnostics, "...not handled yet, item %d, (%d,%d)", item, d->mouseH,
+                  d->mouseV);
     ItemHit(w, d, item);
 }
 

@@ -222,8 +222,8 @@ int32_t Ui_Dlg_Create(UiWindow* w, Ui_Dlg* d) {
         int32_t result = info->initProc(w);
         if (result != 0 && !d->done) {
             char line[80];
-            Ui_FormatStringN(line, sizeof line, "Ui_Dlg: init of dialog %d failed (%d)",
-                             d->dialogId, result);
+            Str_FormatN(line, sizeof line, "Ui_Dlg: init of dialog %d failed (%d)", d->dialogId,
+                        result);
             Ui_Debug_Log(d->state->diagnostics, line);
             d->itemHit = 2;
             d->done = 1;
@@ -249,7 +249,7 @@ int32_t Ui_Dlg_RunTyped(UiState* state, int32_t dialogId, void* parent, UiInitPr
     const UiBinding* b = Ui_Binding();
     char line[96];
     if (!b->interactive()) {
-        Ui_FormatStringN(line, sizeof line, "Ui_Dlg_Run: no display to show dialog %d", dialogId);
+        Str_FormatN(line, sizeof line, "Ui_Dlg_Run: no display to show dialog %d", dialogId);
         Ui_Debug_Log(state->diagnostics, line);
         return kStatusUnsupported;
     }
@@ -261,8 +261,8 @@ int32_t Ui_Dlg_RunTyped(UiState* state, int32_t dialogId, void* parent, UiInitPr
         status = kStatusError;
     }
     if (status != kStatusOk) {
-        Ui_FormatStringN(line, sizeof line, "Ui_Dlg_Run: dialog %d cannot be made (%d)", dialogId,
-                         status);
+        Str_FormatN(line, sizeof line, "Ui_Dlg_Run: dialog %d cannot be made (%d)", dialogId,
+                    status);
         Ui_Debug_Log(state->diagnostics, line);
         Ui_Template_Free(&layout);
         return kStatusError;
@@ -308,8 +308,8 @@ int32_t Ui_Dlg_RunTyped(UiState* state, int32_t dialogId, void* parent, UiInitPr
     }
     if (status == kStatusOk) status = b->createWindow(w, parentNative);
     if (status != kStatusOk) {
-        Ui_FormatStringN(line, sizeof line, "Ui_Dlg_Run: window of dialog %d failed (%d)", dialogId,
-                         status);
+        Str_FormatN(line, sizeof line, "Ui_Dlg_Run: window of dialog %d failed (%d)", dialogId,
+                    status);
         Ui_Debug_Log(state->diagnostics, line);
         if (w->native != nullptr) b->destroyWindow(w);  // what a binding built before failing
         FreeDialog(w);
@@ -382,8 +382,8 @@ int32_t Ui_Dlg_Bounds_Get(UiWindow* dialog, Ui_Rect* bounds) {
     int32_t status = Ui_Binding()->getWindowRect(dialog, bounds);
     if (status != kStatusOk) return kStatusError;
     char line[80];
-    Ui_FormatStringN(line, sizeof line, "Ui_Dlg_Bounds_Get: %d,%d %d,%d", bounds->left, bounds->top,
-                     bounds->right, bounds->bottom);
+    Str_FormatN(line, sizeof line, "Ui_Dlg_Bounds_Get: %d,%d %d,%d", bounds->left, bounds->top,
+                bounds->right, bounds->bottom);
     Ui_Debug_Log(d->state->diagnostics, line);
     return kStatusOk;
 }
@@ -508,8 +508,8 @@ int32_t Ui_Dlg_SizeChanged(UiWindow* w, uint8_t person) {
         int32_t result = info->resizeProc(w, int16_t(width), int16_t(height));
         if (result != 0) {
             char line[80];
-            Ui_FormatStringN(line, sizeof line, "Ui_Dlg: resize proc of dialog %d failed (%d)",
-                             d->dialogId, result);
+            Str_FormatN(line, sizeof line, "Ui_Dlg: resize proc of dialog %d failed (%d)",
+                        d->dialogId, result);
             Ui_Debug_Log(d->state->diagnostics, line);
         }
         if (d->done && !w->ended) Ui_Dlg_End(w);

@@ -483,13 +483,13 @@ int32_t Ui_Draw_Offscreen(UiWindow* w, const Ui_Offscreen* image, const Ui_Rect*
     char line[64];
     switch (step) {
         case 1:
-            Ui_FormatStringN(line, sizeof line, "Error %d creating compatible context", -2);
+            Str_FormatN(line, sizeof line, "Error %d creating compatible context", -2);
             break;
         case 2:
-            Ui_FormatStringN(line, sizeof line, "Error %d creating compatible bitmap", -2);
+            Str_FormatN(line, sizeof line, "Error %d creating compatible bitmap", -2);
             break;
         case 3:
-            Ui_FormatStringN(line, sizeof line, "SetDIBits error %d", -2);
+            Str_FormatN(line, sizeof line, "SetDIBits error %d", -2);
             break;
         default:
             Str_Copy(line, "Error selecting bitmap");

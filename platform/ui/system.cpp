@@ -28,7 +28,7 @@ int32_t Ui_Web_Open(UiState* state, const char* address, Ui_Failure* failure) {
     if (state == nullptr || address == nullptr || address[0] == 0) return kStatusProblem;
     int32_t code = 0;
     if (Ui_Binding()->openUrl(address, &code) == kStatusOk) return kStatusOk;
-    Ui_Fail_Text(failure, kStatusError, kStrBrowserError, kUiFailStop);
+    Ui_Failure_DescribeText(failure, kStatusError, kStrBrowserError, kUiFailStop);
     if (failure != nullptr) failure->number = code;
     return kStatusError;
 }

@@ -41,7 +41,7 @@ class AlertTest : public testing_support::PlatformTest {
 
 TEST_F(AlertTest, ReadErrorNamesTheFileAndHintsAtCorruption) {
     char phrase[300];
-    Ui_FormatPhrase(phrase, sizeof phrase, Ui_ResToCString(state_, 3004, nullptr), 0, "a.txt");
+    Str_FormatPhrase(phrase, sizeof phrase, Ui_ResToCString(state_, 3004, nullptr), 0, "a.txt");
     EXPECT_EQ(ShowErrorAlert(-5, phrase, nullptr), -5);
     EXPECT_EQ(gShown, std::vector<std::string>{
                           "A file read error occurred while reading file a.txt. | Make sure the "

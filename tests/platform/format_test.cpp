@@ -56,16 +56,15 @@ TEST(FormatString, OtherConversionsAndLiteralCharacters) {
 
 TEST(FormatString, BoundedFormCutsAndAlwaysTerminates) {
     char buf[8];
-    EXPECT_EQ(Ui_FormatStringN(buf, sizeof buf, "reading file %s", "/a/very/long/path"), 7u);
+    EXPECT_EQ(Str_FormatN(buf, sizeof buf, "reading file %s", "/a/very/long/path"), 7u);
     EXPECT_STREQ(buf, "reading");
     std::string longPath(255, 'p');
     char scratch[257];
-    EXPECT_EQ(
-        Ui_FormatStringN(scratch, sizeof scratch, "reading Preferences file %s", longPath.c_str()),
-        256u);
+    EXPECT_EQ(Str_FormatN(scratch, sizeof scratch, "reading Preferences file %s", longPath.c_str()),
+              256u);
     EXPECT_EQ(scratch[256], 0);
     char one[1] = {'x'};
-    EXPECT_EQ(Ui_FormatStringN(one, 1, "%d", 5), 0u);
+    EXPECT_EQ(Str_FormatN(one, 1, "%d", 5), 0u);
     EXPECT_EQ(one[0], 0);
 }
 

@@ -48,8 +48,8 @@ std::string AlertText(UiState* state, const Ui_Failure& failure) {
     std::string text = Ui_ResToCString(state, Ui_Alert_MessageId(failure.status), buffer);
     if (failure.textId != 0) {
         char phrase[2 * kPathSize];
-        Ui_FormatPhrase(phrase, sizeof phrase, Ui_ResToCString(state, failure.textId, buffer),
-                        failure.number, failure.name);
+        Str_FormatPhrase(phrase, sizeof phrase, Ui_ResToCString(state, failure.textId, buffer),
+                         failure.number, failure.name);
         text += std::string(Ui_ResToCString(state, kStrWhile, buffer)) + phrase;
     }
     text += ".";

@@ -236,8 +236,8 @@ void EndWith2(UiWindow* w, const char* why) {
     Ui_Dlg* d = nullptr;
     if (Ui_Dlg_Get(w, &d) == kStatusOk) d->itemHit = 2;
     char line[96];
-    Ui_FormatStringN(line, sizeof line, "Ui_Headless: dialog %d closed with item 2: %s",
-                     w->dialogId, why);
+    Str_FormatN(line, sizeof line, "Ui_Headless: dialog %d closed with item 2: %s", w->dialogId,
+                why);
     Ui_Debug_Log(w->state != nullptr ? w->state->diagnostics : 0, line);
     Ui_Dlg_End(w);
 }
@@ -373,7 +373,7 @@ uint8_t Modifiers() {
 void Refuse(const char* why) {
     ++gScript.refused;
     char line[96];
-    Ui_FormatStringN(line, sizeof line, "Ui_Headless: event %d refused: %s", gScript.next, why);
+    Str_FormatN(line, sizeof line, "Ui_Headless: event %d refused: %s", gScript.next, why);
     Ui_Debug_Log(1, line);
 }
 

@@ -117,7 +117,7 @@ int32_t Choose(UiState* state, const Ui_ChooserRequest* request, char* path) {
         DWORD error = CommDlgExtendedError();
         if (error == 0) return kStatusCancelled;
         char line[64];
-        Ui_FormatStringN(line, sizeof line, "choose: the common dialog failed (%d)", int(error));
+        Str_FormatN(line, sizeof line, "choose: the common dialog failed (%d)", int(error));
         Ui_Debug_Log(state->diagnostics, line);
         return kStatusError;
     }

@@ -71,7 +71,7 @@ class EditingWindowTest : public WindowTest {
         window_.writePrefs = [](void* c, Ui_Failure* f) -> int32_t {
             auto* t = static_cast<EditingWindowTest*>(c);
             ++t->prefsWrites_;
-            return Ui_Fail(f, t->prefsWriteStatus_, kPhraseUpdatePrefs, 0, "prefs");
+            return Ui_Failure_Describe(f, t->prefsWriteStatus_, kPhraseUpdatePrefs, 0, "prefs");
         };
     }
     bool Run(std::vector<UiScriptEvent> script, int32_t expectStatus = 0) {
