@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/debug_log.h"
 #include "platform/os.h"
+#include "platform/status.h"
 
 uint32_t ul_total = 0;
 uint32_t ul_maxTotal = 0;
@@ -30,8 +30,14 @@ uint32_t GetBE32(const uint8_t* p) {
     return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
 }
 
+void StderrReport(const char* text, bool alert) {
+    std::fprintf(stderr, "%s%s\n", alert ? "[memory] " : "", text);
+}
+
+MemReportSink gReportSink = StderrReport;
+
 void LogForced(const char* text) {
-    Ui_Debug_Log(1, text);
+    gReportSink(text, false);
 }
 
 // One line for each guard character: the expected character when intact, "*" when not.
@@ -63,6 +69,10 @@ void* Mem_Alloc(uint32_t n) {
     ++ul_nextId;
     std::memcpy(h + kHeader + n, kTrail, 8);
     return h + kHeader;
+}
+
+void Mem_SetReportSink(MemReportSink sink) {
+    gReportSink = sink != nullptr ? sink : StderrReport;
 }
 
 int32_t Mem_CheckBlock(void* p) {
@@ -103,7 +113,7 @@ int32_t Mem_CheckBlock(void* p) {
                       long(ul_total));
         LogForced(line);
     }
-    Ui_MessageBox("Firewall failure!", " ");
+    gReportSink("Firewall failure!", true);
     return kStatusError;
 }
 

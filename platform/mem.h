@@ -2,8 +2,11 @@
 //
 // Every block the plug-in takes for itself comes from Mem_Alloc and goes back through Mem_Free.
 // Each block carries a 16-byte header ("fire", total size, id, "wall", numbers most significant
-// byte first) and an 8-byte trailer ("FIREWALL"); Mem_Free checks both and reports damage to the
-// debug log and in a message box, then frees the block all the same. The process-wide counters
+// byte first) and an 8-byte trailer ("FIREWALL"); Mem_Free checks both and reports damage through
+// the report sink, then frees the block all the same. The allocator sits below every other part of
+// the platform, so it does not find the debug log itself: the call state registers a sink that
+// writes the report to the debug log and shows it in a message box (Ui_State_Open); until then,
+// and in tools that never open a call state, the report goes to stderr. The process-wide counters
 // let the host layer report the peak and any blocks never freed after every call.
 //
 // Also here: null-safe byte and string routines used in place of the standard ones, and the
@@ -30,6 +33,11 @@ void* Mem_Alloc(uint32_t n);
 void* Mem_Free(void* p);
 // The guard test alone: 0 when intact (or p null), -2 after writing the damage report.
 int32_t Mem_CheckBlock(void* p);
+
+// Where a damage report goes: each line of it with alert false, then its one-line summary with
+// alert true (for a message box). Null restores the default, stderr.
+using MemReportSink = void (*)(const char* text, bool alert);
+void Mem_SetReportSink(MemReportSink sink);
 
 // Byte and string routines. "Null-safe" routines return their first argument unchanged and touch
 // nothing when an argument is null.

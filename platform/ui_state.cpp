@@ -24,9 +24,11 @@ int32_t Ui_State_Open(UiState** state, const ResArchive* resSrc, void* parentWin
                       int32_t appNameId, uint8_t diagnostics) {
     if (state == nullptr) return kStatusProblem;
     *state = nullptr;
+    // From here on the allocator's damage reports reach the debug log.
+    Mem_SetReportSink(Ui_Debug_MemoryReport);
     char line[80];
-    Ui_FormatStringN(line, sizeof line, "Ui_State_Open, resSrc = %ld",
-                     long(reinterpret_cast<uintptr_t>(resSrc)));
+    Str_FormatN(line, sizeof line, "Ui_State_Open, resSrc = %ld",
+                long(reinterpret_cast<uintptr_t>(resSrc)));
     Ui_Debug_Log(diagnostics, line);
     Ui_Debug_Log(diagnostics, "Ui_State_Open : Diagnostics enabled");
     auto* s = static_cast<UiState*>(Mem_Alloc(sizeof(UiState)));

@@ -1,5 +1,8 @@
 // Guarded memory: block layout, counters, damage reports, string routines, the scrambler.
 #include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/mem.h"
 #include "tests/platform/mem_failure.h"
@@ -95,6 +98,31 @@ TEST_F(MemTest, OverrunPastTheEndIsReportedLineByLineAndTheBlockStillFreed) {
     EXPECT_EQ(std::vector<std::string>(lines.begin() + 10, lines.end()), expected);
     ASSERT_EQ(messageBoxes_.size(), 2u);
     EXPECT_EQ(messageBoxes_[0], "Firewall failure!");
+}
+
+TEST_F(MemTest, DamageIsReportedToTheRegisteredSinkOnlyAndTheLogWhenTheCallStateOpens) {
+    static std::vector<std::pair<std::string, bool>> reports;
+    reports.clear();
+    Mem_SetReportSink([](const char* text, bool alert) { reports.emplace_back(text, alert); });
+    auto* p = static_cast<char*>(Mem_Alloc(4));
+    p[4] = 'x';
+    EXPECT_EQ(Mem_CheckBlock(p), -2);
+    ASSERT_EQ(reports.size(), 11u);  // ten lines, then the summary for a message box
+    EXPECT_EQ(reports.front(), std::make_pair(std::string("Firewall Error:"), false));
+    EXPECT_EQ(reports.back(), std::make_pair(std::string("Firewall failure!"), true));
+    EXPECT_TRUE(LogLines().empty());
+    EXPECT_TRUE(messageBoxes_.empty());
+
+    // Opening a call state points the reports at the debug log again.
+    Mem_SetReportSink(nullptr);
+    OpenState(0);
+    reports.clear();
+    EXPECT_EQ(Mem_CheckBlock(p), -2);
+    EXPECT_TRUE(reports.empty());
+    EXPECT_EQ(LogLines().size(), 10u);
+    EXPECT_EQ(messageBoxes_.size(), 1u);
+    p[4] = 'F';
+    Mem_Free(p);
 }
 
 TEST_F(MemTest, DamagedLeadingGuardIsReportedWithoutTrustingTheSize) {

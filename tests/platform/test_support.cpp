@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "platform/debug_log.h"
+#include "platform/mem.h"
 #include "platform/os.h"
 #include "platform/resources.h"
 
@@ -173,11 +174,13 @@ void PlatformTest::SetUp() {
     PointTempAt(root_);
     messageBoxes_.clear();
     Ui_SetMessageBoxHook([](const char* text, const char*) { messageBoxes_.push_back(text); });
+    Mem_SetReportSink(Ui_Debug_MemoryReport);
 }
 
 void PlatformTest::TearDown() {
     Ui_State_Close(&state_);
     Ui_SetMessageBoxHook(nullptr);
+    Mem_SetReportSink(nullptr);
     RestoreFolders();
     std::filesystem::remove_all(root_);
 }
