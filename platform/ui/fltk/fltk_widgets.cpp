@@ -14,6 +14,7 @@
 #include "platform/ui/dlg.h"
 #include "platform/ui/draw.h"
 #include "platform/ui/fltk/fltk_internal.h"
+#include "platform/ui/tab_order.h"
 
 namespace kolmara_fltk {
 
@@ -30,6 +31,15 @@ int16_t ItemNumber(Native* n, const Fl_Widget* w) {
         if (n->items[i].widget == w) return int16_t(i + 1);
     }
     return 0;
+}
+
+// Whether the item's widget is shown (with everything around it) and active, for Tab.
+UiTabShown Shown(UiWindow* w, int16_t item) {
+    auto* n = static_cast<Native*>(w->native);
+    if (n == nullptr || item < 1 || item > n->itemCount) return kUiTabHidden;
+    const Fl_Widget* widget = n->items[item - 1].widget;
+    if (widget == nullptr || !widget->visible_r()) return kUiTabHidden;
+    return widget->active_r() ? kUiTabEnabled : kUiTabShownOnly;
 }
 
 void UserItemMessage(Native* n, int16_t item, int32_t kind) {
@@ -420,20 +430,15 @@ int DialogWindow::handle(int event) {
     Native* n = native_;
     if (event == FL_KEYBOARD || event == FL_KEYUP) {
         uint32_t key = VirtualKey();
-        if (key == 9 && event == FL_KEYBOARD && !n->ui->tracking) {
-            // Tab: the next (Shift: previous) control in item order that takes the keyboard.
-            int16_t current = ItemNumber(n, Fl::focus());
-            int step = Fl::event_shift() ? -1 : 1;
-            for (int32_t k = 1; k <= n->itemCount; ++k) {
-                int32_t index =
-                    ((current - 1 + step * k) % n->itemCount + n->itemCount) % n->itemCount;
-                Item& it = n->items[index];
-                bool takes = it.kind == kUiItemButton || it.kind == kUiItemCheck ||
-                             it.kind == kUiItemCombo || it.kind == kUiItemEdit;
-                if (takes && it.widget->visible() && it.widget->active()) {
-                    it.widget->take_focus();
-                    break;
-                }
+        if (key == 9 && event == FL_KEYBOARD && !n->ui->tracking && !Fl::event_ctrl() &&
+            !Fl::event_alt()) {
+            // Tab: the next (Shift: previous) control in reading order (tab_order.h).
+            // A widget that refuses the focus is stepped over, as if it were not there.
+            const int16_t from = ItemNumber(n, Fl::focus());
+            int16_t at = from;
+            for (int32_t k = 0; k < n->itemCount; ++k) {
+                at = Ui_Tab_Next(n->ui, Shown, at, Fl::event_shift() != 0);
+                if (at == 0 || at == from || n->items[at - 1].widget->take_focus()) break;
             }
             return 1;
         }

@@ -70,6 +70,9 @@ struct UiScriptEvent {
 void Ui_Headless_SetScript(const UiScriptEvent* events, int32_t count);
 // Events not yet used.
 int32_t Ui_Headless_Remaining();
+// The order in which Tab goes through the open dialog's items as they are now (tab_order.h),
+// into order (at most capacity); returns how many items Tab reaches.
+int32_t Ui_Headless_TabOrder(UiWindow* dialog, int16_t* order, int32_t capacity);
 // Events that could not be delivered (a click on a hidden or disabled item, a press outside the
 // item, an answer with no chooser asking, ...). A correct script leaves this at 0.
 int32_t Ui_Headless_Refused();

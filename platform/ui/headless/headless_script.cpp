@@ -8,6 +8,7 @@
 #include "platform/ui/dlg.h"
 #include "platform/ui/headless/headless_internal.h"
 #include "platform/ui/rect.h"
+#include "platform/ui/tab_order.h"
 #include "platform/ui_state.h"
 
 namespace kolmara_headless {
@@ -66,12 +67,26 @@ void ReleaseModifier(uint32_t key) {
     if (released & kUiModShift) gScript.shift = 0;
 }
 
+UiTabShown Shown(UiWindow* w, int16_t item) {
+    const UiHeadlessItem* it = ItemOf(w, item);
+    if (it == nullptr || !it->visible) return kUiTabHidden;
+    return it->enabled ? kUiTabEnabled : kUiTabShownOnly;
+}
+
 void Key(UiWindow* w, const UiScriptEvent& e, bool down, bool up) {
     UiHeadlessWindow* hw = Hw(w);
     if (e.item != 0) {
         const UiHeadlessItem* it = Reachable(w, e.item);
         if (it == nullptr) return;
         hw->focus = e.item;
+    }
+    const uint8_t held = Modifiers();
+    if (e.value == 9 && down && !(held & (kUiModCtrl | kUiModAlt))) {
+        // Tab moves the focus in reading order, as the window bindings do; only its release
+        // reaches the dialog.
+        const int16_t next = Ui_Tab_Next(w, Shown, hw->focus, (held & kUiModShift) != 0);
+        if (next != 0) ItemSetFocus(w, next);
+        down = false;
     }
     const UiHeadlessItem* focus = ItemOf(w, hw->focus);
     int16_t target = focus != nullptr && focus->kind == kUiItemUser ? hw->focus : 0;
@@ -414,4 +429,8 @@ int32_t Ui_Headless_Remaining() {
 }
 int32_t Ui_Headless_Refused() {
     return kolmara_headless::gScript.refused;
+}
+
+int32_t Ui_Headless_TabOrder(UiWindow* dialog, int16_t* order, int32_t capacity) {
+    return Ui_Tab_Order(dialog, kolmara_headless::Shown, order, capacity);
 }

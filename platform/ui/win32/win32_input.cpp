@@ -10,6 +10,7 @@
 #include "platform/ui/cursor.h"
 #include "platform/ui/dlg_internal.h"
 #include "platform/ui/draw.h"
+#include "platform/ui/tab_order.h"
 #include "platform/ui/win32/win32_window.h"
 #include "platform/ui_state.h"
 
@@ -62,6 +63,15 @@ void DrawFrame(Window* n, const Item& it) {
     ReleaseDC(n->hwnd, dc);
 }
 
+// Whether the item's control is shown and enabled, for Tab.
+UiTabShown Shown(UiWindow* w, int16_t item) {
+    Window* n = RecordOf(w);
+    if (n == nullptr || item < 1 || item > n->itemCount) return kUiTabHidden;
+    HWND control = n->items[item - 1].hwnd;
+    if (control == nullptr || !IsWindowVisible(control)) return kUiTabHidden;
+    return IsWindowEnabled(control) ? kUiTabEnabled : kUiTabShownOnly;
+}
+
 }  // namespace
 
 uint8_t MessageModifiers() {
@@ -92,6 +102,14 @@ bool KeyMessage(Window* n, const MSG* msg) {
     HWND focus = GetFocus();
     const int16_t item = ItemOfHwnd(n, focus);
     const uint8_t kind = item != 0 ? n->items[item - 1].kind : 0;
+    if (key == VK_TAB && !up && !(modifiers & (kUiModCtrl | kUiModAlt))) {
+        // Tab moves in reading order (tab_order.h), not in the order the controls were made as
+        // the dialog manager would; from a user item too. Its release goes where any key's does.
+        const int16_t next = Ui_Tab_Next(n->ui, Shown, item, (modifiers & kUiModShift) != 0);
+        // The dialog manager's own step: it moves the default button's frame along.
+        if (next != 0) SendMessageA(n->hwnd, WM_NEXTDLGCTL, WPARAM(n->items[next - 1].hwnd), TRUE);
+        return true;
+    }
     if (kind == kUiItemUser) {
         Ui_Dlg_RouteKey(n->ui, item, key, modifiers, up);
         return true;
