@@ -119,6 +119,7 @@ int32_t Init(UiWindow* w) {
     Ui_Dlg_SetTrackProc(w, Track);
     Ui_Dlg_SetFirstPaintProc(w, FirstPaint);
     Ui_Dlg_SetResizeProc(w, EditImageResizeProc);
+    Ui_Dlg_SetContextProc(w, EditorContextMenu);
     RegisterDrawProcs(w);
     EditorRegisterPreviewClicks(win);
     Ui_Item_SetDefault(w, kEditorOk);

@@ -107,7 +107,12 @@ struct EditingWindow {
     uint8_t dragPending;  // the parameter moved since the preview last followed it
     uint8_t clipping;     // kPreviewClip...: the black or white point handle is Alt-dragged
     uint8_t histogramValid;
-    uint8_t reserved2;
+    // The context menu's switch: the black and white point handles show the clipping view
+    // while dragged, as they do with Alt held.
+    uint8_t clippingView;
+    // The command being run takes its Alt-click route: it was chosen from a context menu entry
+    // that stands for the Alt-click (window_context_menu.cpp).
+    uint8_t altRoute;
     Ui_Failure dragFailure;   // the first failure of the drag, told at its release
     uint32_t histogram[256];  // tab 1: luma counts of the picture as the points tool sees it
     PreviewClicks clicks;

@@ -40,11 +40,6 @@ struct DefinitionEdit {
     int32_t kind;
 };
 
-bool AltDown(UiWindow* dialog) {
-    Ui_Dlg* d = nullptr;
-    return Ui_Dlg_Get(dialog, &d) == kStatusOk && d->alt != 0;
-}
-
 // A dialog that edits the live parameters as the person works in it begins its change before
 // it opens (it changes the parameters at once), keeping the undo state before that aside: a
 // dialog that comes to nothing (Cancel puts everything back) is no step, and Undo then stays as
@@ -149,7 +144,7 @@ int32_t NeutralPreferences(EditingWindow* win) {
 // "B/W" and "Sepia": Alt-click edits the definition; a plain click tones the image with it and
 // takes the colour out of all six hue handles.
 int32_t ToneWith(EditingWindow* win, int32_t kind, Ui_Failure* failure) {
-    if (AltDown(win->dialog)) {
+    if (EditorAltClick(win)) {
         bool accepted = false;
         return EditDefinition(win, kind, &accepted);
     }
@@ -243,7 +238,7 @@ int32_t EditMemoryColor(EditingWindow* win, int32_t slot) {
 int32_t MemoryColorButton(EditingWindow* win, int32_t slot, Ui_Failure* failure) {
     EditState* es = win->es;
     const MemoryColor& mc = es->memoryColors[slot];
-    if (AltDown(win->dialog) || mc.defined == 0) {
+    if (EditorAltClick(win) || mc.defined == 0) {
         const int32_t status = EditMemoryColor(win, slot);
         return Ui_Failure_Describe(failure, status, kPhraseEditColor);
     }

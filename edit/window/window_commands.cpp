@@ -53,11 +53,6 @@ Ui_Dlg* RecordOf(EditingWindow* win) {
     return d;
 }
 
-bool AltDown(EditingWindow* win) {
-    const Ui_Dlg* d = RecordOf(win);
-    return d != nullptr && d->alt != 0;
-}
-
 int32_t WritePrefs(EditingWindow* win, Ui_Failure* failure) {
     Ui_Failure_Clear(failure);
     if (win->env->writePrefs == nullptr) return kStatusOk;
@@ -125,7 +120,7 @@ int32_t StartButton(EditingWindow* win, StartAction action, bool master, Ui_Fail
     Prefs* prefs = win->env->prefs;
     const int32_t tab = es->currentTab;
     const HgEditMask mask = master ? HgEditMask(kEditMaskAll) : kTabMask[tab];
-    if (master && action == kStartActionCustom && AltDown(win)) {
+    if (master && action == kStartActionCustom && EditorAltClick(win)) {
         const int32_t status = LoadCustomSettings(win, failure);
         if (status != kStatusOk) return status;
     }
@@ -292,7 +287,7 @@ int32_t SwitchView(EditingWindow* win, Ui_Failure* failure) {
 
 int32_t Close(EditingWindow* win, bool ok, Ui_Failure* failure) {
     Prefs* prefs = win->env->prefs;
-    if (ok && prefs->altOkCyclesMode != 0 && AltDown(win)) {
+    if (ok && prefs->altOkCyclesMode != 0 && EditorAltClick(win)) {
         prefs->okMode = prefs->okMode >= 3 ? 0 : prefs->okMode + 1;
         EditorTitleOk(win);
         return kStatusOk;
@@ -320,6 +315,12 @@ int32_t TabBarClicked(EditingWindow* win, Ui_Failure* failure) {
 }
 
 }  // namespace
+
+bool EditorAltClick(EditingWindow* win) {
+    if (win->altRoute != 0) return true;
+    const Ui_Dlg* d = RecordOf(win);
+    return d != nullptr && d->alt != 0;
+}
 
 void EditorRefreshBoxes(EditingWindow* win) {
     UiWindow* w = win->dialog;

@@ -52,6 +52,9 @@ void EditorRedrawPreview(EditingWindow* win);
 // window_commands.cpp
 // Carries out a button, box or list of the window. false when the item is not one of them.
 bool EditorCommand(EditingWindow* win, int16_t item, Ui_Failure* failure);
+// Whether the command being run takes its Alt-click route: Alt was held at the click, or the
+// command was chosen from the context menu entry that stands for that click.
+bool EditorAltClick(EditingWindow* win);
 // "Linear", "Toning", "Sharpen", "Remove Noise" and "Setup..." from the live parameters.
 void EditorRefreshBoxes(EditingWindow* win);
 // Retitles OK for the preferences' mode of OK.
@@ -86,6 +89,14 @@ int32_t EditorTrackPreview(EditingWindow* win, int16_t phase);
 // Follows the pointer for the readouts' first column and takes the sampled region away once the
 // pointer leaves the click; the window's pointer watch calls it on every pointer move.
 int32_t EditorPreviewPointer(UiWindow* dialog);
+// Whether the preview can zoom to 1:1 or back now (0; -9 when the host cannot, or the preview
+// shows the whole image at full size already), and whether it is zoomed.
+int32_t EditorZoomState(EditingWindow* win, bool* zoomed);
+// Zooms to 1:1 around the picture pixel at client point (v, h), or back to the whole image, as
+// an Alt-click there does; a point off the picture zooms around its centre.
+int32_t EditorZoomAt(EditingWindow* win, int16_t v, int16_t h, Ui_Failure* failure);
+// The context menus of the window's items (window_context_menu.cpp).
+int32_t EditorContextMenu(UiWindow* dialog, int16_t item, int16_t v, int16_t h);
 // window_export.cpp
 // OK in a file-writing mode (1 edit a profile, 2 create a profile, 3 create a Huegrid): the
 // choosers, then the file. 0 when it was written (or mode is 0): the window may close; -10

@@ -477,3 +477,29 @@ int32_t EditorTrackPreview(EditingWindow* win, int16_t phase) {
     EditorTell(win, &failure);
     return result;
 }
+
+int32_t EditorZoomState(EditingWindow* win, bool* zoomed) {
+    *zoomed = false;
+    PreviewInfo info;
+    Ui_Rect area;
+    if (EditorPictureArea(win, &info, &area) != kStatusOk) return kStatusError;
+    *zoomed = info.zoomed != 0;
+    const WindowHostProcs* host = win->env->host;
+    if (info.zoomed != 0) return host->restorePreview != nullptr ? kStatusOk : kStatusUnsupported;
+    // Nothing to zoom into when the preview shows the image at full size already.
+    if (info.reduced == 0 || host->zoomTo1x1 == nullptr) return kStatusUnsupported;
+    return kStatusOk;
+}
+
+int32_t EditorZoomAt(EditingWindow* win, int16_t v, int16_t h, Ui_Failure* failure) {
+    PreviewInfo info;
+    int32_t px = 0, py = 0;
+    // From a menu asked for away from the picture: around its centre.
+    if (!PixelAt(win, v, h, &info, &px, &py)) {
+        Ui_Rect area;
+        if (EditorPictureArea(win, &info, &area) != kStatusOk) return kStatusError;
+        px = info.width / 2;
+        py = info.height / 2;
+    }
+    return Zoom(win, info, px, py, failure);
+}

@@ -262,7 +262,7 @@ int32_t MoveTool(EditingWindow* win, int16_t item, const Ui_Rect* r, Ui_Point p,
         TonePointsOf(&es->editPars, &points);
         int32_t status = TonePointsDrag(r, p, win->dragHandle, &points, changed);
         if (status == kStatusOk && *changed != 0) status = TonePointsStore(&points, &es->editPars);
-        const uint8_t clipping = TonePointsClipping(win->dragHandle, alt);
+        const uint8_t clipping = TonePointsClipping(win->dragHandle, alt || win->clippingView);
         if (clipping != win->clipping) {
             win->clipping = clipping;
             EditorRedrawPreview(win);
@@ -288,7 +288,7 @@ int32_t PressTool(EditingWindow* win, int16_t item, const Ui_Rect* r, Ui_Point p
             return kStatusOk;
         }
         win->dragHandle = point;
-        win->clipping = TonePointsClipping(point, alt);
+        win->clipping = TonePointsClipping(point, alt || win->clippingView);
         if (win->clipping != kPreviewClipNone) EditorRedrawPreview(win);
     } else if (item == kEditorHueRing) {
         HueRingHitResult hit{-1, kHueBefore};

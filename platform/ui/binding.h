@@ -34,6 +34,17 @@
 struct UiState;
 
 // A dialog window. The framework allocates it; the binding keeps its own data in native.
+// What a pop-up menu entry stands for: an action, or a state that can be switched, shown with a
+// box that is checked while the state holds.
+enum UiMenuMark : uint8_t { kUiMenuAction = 0, kUiMenuOff = 1, kUiMenuOn = 2 };
+
+// One entry of a pop-up menu as a binding shows it.
+struct Ui_MenuItem {
+    const char* text;
+    UiMenuMark mark;
+    uint8_t enabled;  // 0: shown greyed, cannot be chosen
+};
+
 struct UiWindow {
     void* userData;          // the user-data slot: a Ui_Dlg for the plug-in's dialogs
     void* native;            // the binding's window record
@@ -68,6 +79,9 @@ enum : int32_t {
     kUiMsgGetDlgCode,   // user items: result kUiDlgCodeAllKeys for key messages
     kUiMsgMouseMove,    // any other message: only the common steps run
     kUiMsgSize,         // v, h: the new client height and width
+    kUiMsgContextMenu,  // item (0: the dialog itself), v, h in client coordinates: the person
+                        // asked for the menu of what is there (right button, Shift+F10, the
+                        // menu key)
 };
 
 // Command notifications that reach the item-hit proc; every other code is dropped.
@@ -261,6 +275,10 @@ struct UiBinding {
                    int16_t width, uint8_t xorMode);
     // The most characters an edit field takes; typing stops there. 0: no limit.
     int32_t (*itemSetMaxLength)(UiWindow* dialog, int16_t item, int32_t count);
+    // Shows a pop-up menu with its top left corner at (v, h) of the client area and waits until
+    // the person chooses an entry (*chosen: 0-based) or dismisses the menu (*chosen: -1).
+    int32_t (*popupMenu)(UiWindow* dialog, int16_t v, int16_t h, const Ui_MenuItem* items,
+                         int32_t count, int32_t* chosen);
 };
 
 // Milliseconds of the monotonic clock, for bindings that run on real time.

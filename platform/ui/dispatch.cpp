@@ -197,6 +197,21 @@ void ButtonDown(UiWindow* w, Ui_Dlg* d, int16_t item) {
     ItemHit(w, d, item);
 }
 
+// The context menu of an item, or of the dialog for item 0 or an item that does not exist.
+void ContextMenu(UiWindow* w, Ui_Dlg* d, const Ui_Msg* m) {
+    if (d->info->contextProc == nullptr) return;
+    const int16_t item = Ui_Item_Verify(w, m->item) == kStatusOk ? m->item : 0;
+    d->itemHit = item;
+    d->mouseV = m->v;
+    d->mouseH = m->h;
+    const int32_t result = d->info->contextProc(w, item, m->v, m->h);
+    if (result != 0) {
+        Ui_Debug_LogF(d->state->diagnostics, "dlg %d context menu of item %d returned %d",
+                      d->dialogId, item, result);
+    }
+    EndIfDone(w, d);
+}
+
 }  // namespace
 
 int32_t Ui_Dlg_Proc(UiWindow* w, const Ui_Msg* m, int32_t* result) {
@@ -256,6 +271,9 @@ int32_t Ui_Dlg_Proc(UiWindow* w, const Ui_Msg* m, int32_t* result) {
             break;
         case kUiMsgSize:
             Ui_Dlg_SizeChanged(w, 1);
+            break;
+        case kUiMsgContextMenu:
+            ContextMenu(w, d, m);
             break;
         case kUiMsgCtlColorButton:
         case kUiMsgCtlColorStatic:

@@ -172,6 +172,9 @@ int32_t Ui_Dlg_SetTrackProc(UiWindow* dialog, UiTrackProc proc) {
 int32_t Ui_Dlg_SetResizeProc(UiWindow* dialog, UiResizeProc proc) {
     return SetProc(dialog, &Ui_Dlg_Info::resizeProc, proc);
 }
+int32_t Ui_Dlg_SetContextProc(UiWindow* dialog, UiContextProc proc) {
+    return SetProc(dialog, &Ui_Dlg_Info::contextProc, proc);
+}
 
 int32_t Ui_Dlg_SetDrawProc(UiWindow* dialog, int16_t item, UiDrawProc proc) {
     Ui_Dlg_Info* info = nullptr;

@@ -44,6 +44,11 @@ using UiDrawProc = int32_t (*)(UiWindow* dialog, int16_t item);
 // After the dialog's client area took a new size (width x height pixels): the framework has
 // moved the items by their anchors already (Ui_Dlg_Resize). Non-zero is logged; the size stays.
 using UiResizeProc = int32_t (*)(UiWindow* dialog, int16_t width, int16_t height);
+// The person asked for the context menu of item (0: the dialog itself) at (v, h), client
+// coordinates: with the right button, Shift+F10 or the menu key (then at the item's centre).
+// Window managers keep Alt+click for themselves, so every action an Alt-click reaches has a
+// second route here. The result is logged when not zero.
+using UiContextProc = int32_t (*)(UiWindow* dialog, int16_t item, int16_t v, int16_t h);
 
 enum : int16_t { kUiTrackBegin = 0, kUiTrackDrag = 1, kUiTrackEnd = 2 };
 
@@ -133,6 +138,7 @@ struct Ui_Dlg_Info {
     int16_t maxWidth, maxHeight;  // work area's less the frame when 0
     const void* userType;         // the type the user data was given as (Ui_TypeKey), or null
     Ui_ItemState* itemStates;     // per item: what it holds (item_state.h), the one record of it
+    UiContextProc contextProc;
 };
 
 // A key for each type of owner's record, so that a dialog hands its record back only as the type
@@ -194,6 +200,7 @@ int32_t Ui_Dlg_SetTrackProc(UiWindow* dialog, UiTrackProc proc);
 // item 1 .. item count, else -1.
 int32_t Ui_Dlg_SetDrawProc(UiWindow* dialog, int16_t item, UiDrawProc proc);
 int32_t Ui_Dlg_SetResizeProc(UiWindow* dialog, UiResizeProc proc);
+int32_t Ui_Dlg_SetContextProc(UiWindow* dialog, UiContextProc proc);
 
 // Resizing. A dialog keeps the size of its template unless its owner makes it resizable: then
 // the person may drag its frame between the smallest client size given here (never less than

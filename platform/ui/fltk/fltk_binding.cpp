@@ -2,6 +2,7 @@
 #include "platform/ui/fltk/fltk.h"
 
 #include <FL/Fl_File_Chooser.H>
+#include <FL/Fl_Menu_Item.H>
 #include <FL/fl_ask.H>
 #include <FL/fl_draw.H>
 #include <FL/x.H>
@@ -22,6 +23,7 @@
 #include "platform/ui/dlg.h"
 #include "platform/ui/dlg_internal.h"
 #include "platform/ui/fltk/fltk_internal.h"
+#include "platform/ui/popup_menu.h"
 #include "platform/ui/rect.h"
 #include "platform/ui/system.h"
 #include "platform/ui_state.h"
@@ -940,6 +942,30 @@ int32_t OpenUrl(const char* url, int32_t* code) {
     return Ui_Shell_Run("xdg-open", url, code);
 }
 
+int32_t PopupMenu(UiWindow* w, int16_t v, int16_t h, const Ui_MenuItem* items, int32_t count,
+                  int32_t* chosen) {
+    *chosen = -1;
+    Native* n = N(w);
+    if (n == nullptr || n->window == nullptr || !n->window->shown()) return kStatusError;
+    Fl_Menu_Item menu[kUiMenuMaxEntries + 1];
+    for (Fl_Menu_Item& m : menu) m = Fl_Menu_Item{};
+    for (int32_t i = 0; i < count && i < kUiMenuMaxEntries; ++i) {
+        menu[i].label(items[i].text);
+        int flags = items[i].enabled ? 0 : FL_MENU_INACTIVE;
+        if (items[i].mark != kUiMenuAction) flags |= FL_MENU_TOGGLE;
+        if (items[i].mark == kUiMenuOn) flags |= FL_MENU_VALUE;
+        menu[i].flags = flags;
+    }
+    // FLTK places a pop-up relative to the window of the event being handled; the menu is asked
+    // for from an event of this dialog, but the offset is worked out all the same.
+    const int x = h + n->window->x_root() - (Fl::event_x_root() - Fl::event_x());
+    const int y = v + n->window->y_root() - (Fl::event_y_root() - Fl::event_y());
+    const Fl_Menu_Item* picked = menu[0].popup(x, y);
+    if (picked == nullptr) return kStatusCancelled;
+    *chosen = int32_t(picked - menu);
+    return kStatusOk;
+}
+
 // A press on the cover over the host's window: our dialog in front comes to the front, as
 // Windows brings up a modal dialog when its disabled owner is clicked.
 int HostCoverPressed(void* event, void*) {
@@ -1039,6 +1065,7 @@ const UiBinding kFltk = {
     .measureWrapped = MeasureWrapped,
     .arc = Arc,
     .itemSetMaxLength = ItemSetMaxLength,
+    .popupMenu = PopupMenu,
 };
 
 }  // namespace

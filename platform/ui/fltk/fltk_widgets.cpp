@@ -42,6 +42,37 @@ UiTabShown Shown(UiWindow* w, int16_t item) {
     return widget->active_r() ? kUiTabEnabled : kUiTabShownOnly;
 }
 
+// The item whose widget is shown and active at (x, y): where items overlap (a frame around a
+// group of controls) the smallest, the control itself; 0 for none. A disabled control passes the
+// click on, as on Windows.
+int16_t ItemAt(Native* n, int x, int y) {
+    int16_t found = 0;
+    int64_t foundArea = 0;
+    for (int32_t i = 0; i < n->itemCount; ++i) {
+        const Fl_Widget* widget = n->items[i].widget;
+        if (widget == nullptr || !widget->visible_r() || !widget->active_r() || x < widget->x() ||
+            x >= widget->x() + widget->w() || y < widget->y() || y >= widget->y() + widget->h()) {
+            continue;
+        }
+        const int64_t area = int64_t(widget->w()) * widget->h();
+        if (found == 0 || area < foundArea) {
+            found = int16_t(i + 1);
+            foundArea = area;
+        }
+    }
+    return found;
+}
+
+void ContextMenu(Native* n, int16_t item, int16_t v, int16_t h) {
+    Ui_Msg m{};
+    m.kind = kUiMsgContextMenu;
+    m.item = item;
+    m.v = v;
+    m.h = h;
+    m.modifiers = uint8_t(EventModifiers(FL_PUSH) | kUiModFromEvent);
+    Ui_Dlg_Proc(n->ui, &m, nullptr);
+}
+
 void UserItemMessage(Native* n, int16_t item, int32_t kind) {
     Ui_Msg m{};
     m.kind = kind;
@@ -428,6 +459,25 @@ void DeferredPaint(void* data) {
 
 int DialogWindow::handle(int event) {
     Native* n = native_;
+    if (event == FL_PUSH && Fl::event_button() == FL_RIGHT_MOUSE) {
+        // The right button asks for the menu of what is under it; it presses nothing.
+        if (!n->ui->tracking)
+            ContextMenu(n, ItemAt(n, Fl::event_x(), Fl::event_y()), Fl::event_y(), Fl::event_x());
+        return 1;
+    }
+    if (event == FL_KEYBOARD && !n->ui->tracking &&
+        ((Fl::event_key() == FL_F + 10 && Fl::event_shift()) || Fl::event_key() == FL_Menu)) {
+        // Shift+F10 and the menu key: the menu of the item with the focus, at its centre.
+        const int16_t item = ItemNumber(n, Fl::focus());
+        const Fl_Widget* widget = item != 0 ? n->items[item - 1].widget : nullptr;
+        if (widget == nullptr) {
+            ContextMenu(n, 0, int16_t(h() / 2), int16_t(w() / 2));
+        } else {
+            ContextMenu(n, item, int16_t(widget->y() + widget->h() / 2),
+                        int16_t(widget->x() + widget->w() / 2));
+        }
+        return 1;
+    }
     if (event == FL_KEYBOARD || event == FL_KEYUP) {
         uint32_t key = VirtualKey();
         if (key == 9 && event == FL_KEYBOARD && !n->ui->tracking && !Fl::event_ctrl() &&

@@ -50,6 +50,10 @@ enum : int32_t {
     kUiScriptCall,       // call(dialog, context): lets a test look into the open dialog
     kUiScriptResize,     // h, v: the person drags the window's frame to a client area h wide and
                          // v high (kept within the window's limits; refused for a fixed window)
+    kUiScriptContext,    // item, v, h: the right button is clicked on the item (0: the dialog)
+                         // at (v, h); v = h = -1 for the item's centre (the menu key)
+    kUiScriptMenu,       // value: the 1-based entry chosen in the next pop-up menu (0: the
+                         // menu is dismissed)
 };
 
 struct UiScriptEvent {
@@ -161,3 +165,13 @@ struct UiHeadlessChooser {
     char offered[kUiHeadlessText];  // the path the chooser started with (a save's proposed name)
 };
 const UiHeadlessChooser* Ui_Headless_LastChooser();
+// What the last pop-up menu showed, and how many menus were shown.
+struct UiHeadlessMenu {
+    int32_t count;
+    char text[12][256];
+    uint8_t mark[12];  // UiMenuMark
+    uint8_t enabled[12];
+    int16_t v, h;  // where it opened, client coordinates
+};
+const UiHeadlessMenu* Ui_Headless_LastMenu();
+int32_t Ui_Headless_MenuCalls();

@@ -27,6 +27,8 @@ uint8_t Modifiers();
 void Refuse(const char* why);
 // The next event of the script when it answers a chooser (it is used up), else null.
 const UiScriptEvent* TakeChooserAnswer();
+// The same for a pop-up menu.
+const UiScriptEvent* TakeMenuAnswer();
 void FillScriptOps(UiBinding* b);
 void ResetScript();
 

@@ -183,6 +183,32 @@ void Deliver(UiWindow* w, const UiScriptEvent& e) {
         case kUiScriptKey:
             Key(w, e, true, true);
             return;
+        case kUiScriptContext: {
+            Ui_Msg m{};
+            m.kind = kUiMsgContextMenu;
+            m.modifiers = Modifiers();
+            if (e.item != 0) {
+                const UiHeadlessItem* it = Reachable(w, e.item);
+                if (it == nullptr) return;
+                m.item = e.item;
+                if (e.v < 0 && e.h < 0) {
+                    PointAtCentre(it);
+                } else {
+                    gScript.mouseV = e.v;
+                    gScript.mouseH = e.h;
+                }
+            } else {
+                gScript.mouseV = e.v;
+                gScript.mouseH = e.h;
+            }
+            m.v = gScript.mouseV;
+            m.h = gScript.mouseH;
+            Ui_Dlg_Proc(w, &m, nullptr);
+            return;
+        }
+        case kUiScriptMenu:
+            Refuse("no menu to answer");
+            return;
         case kUiScriptKeyDown:
             Key(w, e, true, false);
             return;
@@ -390,6 +416,13 @@ void Refuse(const char* why) {
     char line[96];
     Str_FormatN(line, sizeof line, "Ui_Headless: event %d refused: %s", gScript.next, why);
     Ui_Debug_Log(1, line);
+}
+
+const UiScriptEvent* TakeMenuAnswer() {
+    if (gScript.next >= gScript.count || gScript.events[gScript.next].kind != kUiScriptMenu) {
+        return nullptr;
+    }
+    return &gScript.events[gScript.next++];
 }
 
 const UiScriptEvent* TakeChooserAnswer() {

@@ -14,6 +14,8 @@ namespace {
 
 char gLastUrl[kPathSize] = "";
 UiHeadlessChooser gLastChooser{};
+UiHeadlessMenu gLastMenu{};
+int32_t gMenuCalls = 0;
 int32_t gBeeps = 0, gCursorLoads = 0, gChooserCalls = 0;
 uint32_t gCursorKind = 0;
 
@@ -97,6 +99,31 @@ int32_t OpenUrl(const char* url, int32_t* code) {
     return kStatusOk;
 }
 
+// The menu is recorded for the tests and answered by the script's next event when that is a menu
+// answer; else (or without a script) it is dismissed, as by a click elsewhere.
+int32_t PopupMenu(UiWindow*, int16_t v, int16_t h, const Ui_MenuItem* items, int32_t count,
+                  int32_t* chosen) {
+    *chosen = -1;
+    ++gMenuCalls;
+    gLastMenu = UiHeadlessMenu{};
+    gLastMenu.count = count < 12 ? count : 12;
+    gLastMenu.v = v;
+    gLastMenu.h = h;
+    for (int32_t i = 0; i < gLastMenu.count; ++i) {
+        Str_CopyBounded(gLastMenu.text[i], sizeof gLastMenu.text[i], items[i].text);
+        gLastMenu.mark[i] = items[i].mark;
+        gLastMenu.enabled[i] = items[i].enabled;
+    }
+    const UiScriptEvent* answer = Scripted() ? TakeMenuAnswer() : nullptr;
+    if (answer == nullptr || answer->value == 0) return kStatusCancelled;
+    if (!(1 <= answer->value && answer->value <= count) || !items[answer->value - 1].enabled) {
+        Refuse("menu entry that cannot be chosen");
+        return kStatusCancelled;
+    }
+    *chosen = answer->value - 1;
+    return kStatusOk;
+}
+
 }  // namespace
 
 void FillSystemOps(UiBinding* b) {
@@ -106,6 +133,7 @@ void FillSystemOps(UiBinding* b) {
     b->beep = Beep;
     b->choose = Choose;
     b->openUrl = OpenUrl;
+    b->popupMenu = PopupMenu;
 }
 
 void ResetSystem() {
@@ -115,6 +143,8 @@ void ResetSystem() {
     gCursorKind = 0;
     gChooserCalls = 0;
     gLastChooser = UiHeadlessChooser{};
+    gLastMenu = UiHeadlessMenu{};
+    gMenuCalls = 0;
 }
 
 }  // namespace kolmara_headless
@@ -136,4 +166,10 @@ int32_t Ui_Headless_ChooserCalls() {
 }
 const UiHeadlessChooser* Ui_Headless_LastChooser() {
     return &kolmara_headless::gLastChooser;
+}
+const UiHeadlessMenu* Ui_Headless_LastMenu() {
+    return &kolmara_headless::gLastMenu;
+}
+int32_t Ui_Headless_MenuCalls() {
+    return kolmara_headless::gMenuCalls;
 }

@@ -6,6 +6,8 @@
 // once the children have painted too, so that procs run outside the window system's painting.
 #include "platform/ui/win32/win32.h"
 
+#include <windowsx.h>
+
 #include "platform/mem.h"
 #include "platform/ui/dlg.h"
 #include "platform/ui/dlg_internal.h"
@@ -203,6 +205,29 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
             // The boxes are three-state boxes that never toggle themselves: the framework toggles
             // an automatic one in its record and has it shown.
             Command(n, item, code);
+            return TRUE;
+        }
+        case WM_CONTEXTMENU: {
+            // The right button (or Shift+F10, the menu key) over an item or the dialog. Edit
+            // fields keep their own menu; a disabled control passes the click to the dialog.
+            if (n->ui->tracking) return TRUE;
+            int16_t item = ItemOfHwnd(n, reinterpret_cast<HWND>(wParam));
+            POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            if (p.x == -1 && p.y == -1) {
+                // From the keyboard: the item with the focus, at its centre.
+                item = ItemOfHwnd(n, GetFocus());
+                RECT r;
+                GetWindowRect(item != 0 ? n->items[item - 1].hwnd : hwnd, &r);
+                p = POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+            }
+            ScreenToClient(hwnd, &p);
+            Ui_Msg m{};
+            m.kind = kUiMsgContextMenu;
+            m.item = item;
+            m.v = int16_t(p.y);
+            m.h = int16_t(p.x);
+            m.modifiers = uint8_t(MessageModifiers() | kUiModFromEvent);
+            Ui_Dlg_Proc(n->ui, &m, nullptr);
             return TRUE;
         }
         case WM_CLOSE:

@@ -102,6 +102,8 @@ bool KeyMessage(Window* n, const MSG* msg) {
     HWND focus = GetFocus();
     const int16_t item = ItemOfHwnd(n, focus);
     const uint8_t kind = item != 0 ? n->items[item - 1].kind : 0;
+    // Shift+F10 and the menu key are the system's: it asks the dialog for a context menu.
+    if ((key == VK_F10 && (modifiers & kUiModShift)) || key == VK_APPS) return false;
     if (key == VK_TAB && !up && !(modifiers & (kUiModCtrl | kUiModAlt))) {
         // Tab moves in reading order (tab_order.h), not in the order the controls were made as
         // the dialog manager would; from a user item too. Its release goes where any key's does.

@@ -171,6 +171,30 @@ void ShowMessageBox(const char* text, const char* caption) {
                 MB_OK | MB_ICONINFORMATION | (owner == nullptr ? MB_TASKMODAL : 0));
 }
 
+// The system's own pop-up menu, answered before it returns (TPM_RETURNCMD: no WM_COMMAND reaches
+// the dialog, which would read it as a click on an item).
+int32_t PopupMenu(UiWindow* w, int16_t v, int16_t h, const Ui_MenuItem* items, int32_t count,
+                  int32_t* chosen) {
+    *chosen = -1;
+    Window* n = RecordOf(w);
+    if (n == nullptr || n->hwnd == nullptr) return kStatusError;
+    HMENU menu = CreatePopupMenu();
+    if (menu == nullptr) return kStatusError;
+    for (int32_t i = 0; i < count; ++i) {
+        UINT flags = MF_STRING | (items[i].mark == kUiMenuOn ? MF_CHECKED : MF_UNCHECKED) |
+                     (items[i].enabled ? MF_ENABLED : MF_GRAYED);
+        AppendMenuA(menu, flags, UINT_PTR(i + 1), items[i].text);
+    }
+    POINT p{h, v};
+    ClientToScreen(n->hwnd, &p);
+    const int id = int(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, p.x,
+                                      p.y, 0, n->hwnd, nullptr));
+    DestroyMenu(menu);
+    if (id <= 0) return kStatusCancelled;
+    *chosen = id - 1;
+    return kStatusOk;
+}
+
 }  // namespace
 
 void FillSystemOps(UiBinding* b) {
@@ -179,6 +203,7 @@ void FillSystemOps(UiBinding* b) {
     b->beep = Beep;
     b->choose = Choose;
     b->openUrl = OpenUrl;
+    b->popupMenu = PopupMenu;
 }
 
 void InstallMessageBox() {

@@ -110,6 +110,15 @@ class EditingWindowTest : public WindowTest {
         Run({Call([&](UiWindow* w) { Ui_Item_GetRect(w, item, &r); }), Click(kEditorCancel)});
         return r;
     }
+    // The centre of the black point's handle, in a window opened on tab 1.
+    Ui_Point BlackHandle() {
+        es_->currentTab = 1;
+        const Ui_Rect r = RectOf(kEditorPointHandles);
+        TonePoints points;
+        TonePointsOf(&es_->editPars, &points);
+        return Ui_Point{int16_t((r.top + r.bottom) / 2),
+                        int16_t(TonePointsColumn(&r, points.black))};
+    }
     // The newest text drawn inside an item.
     static std::string LastTextIn(UiWindow* w, int16_t item) {
         Ui_Rect r;
@@ -454,25 +463,56 @@ TEST_F(EditingWindowTest, SaveCustomWritesTheSettingsAndRemembersTheFolder) {
     EXPECT_NE(read.whitePoint, EditPars{}.whitePoint);
 }
 
-TEST_F(EditingWindowTest, AltCustomLoadsAFileAndADamagedOneChangesNothing) {
+// Alt-click on master "Custom", and its menu's "Load Custom Settings..." (desktops keep
+// Alt+click for themselves): the same steps and the same alert.
+TEST_F(EditingWindowTest, AltCustomOrItsMenuLoadsAFileAndADamagedOneChangesNothing) {
     EditState saved = *es_;
     saved.editPars.saturation = 0.8f;
     const std::string good = root_ + "/good.txt";
     ASSERT_EQ(WriteParsText(&saved.editPars, good.c_str()), 0);
-    const UiScriptEvent altCustom = Holding(Click(kEditorAllCustom), 0, 1, 0);
-    Run({altCustom, Choose(good.c_str()), Click(kEditorCancel)});
-    EXPECT_FLOAT_EQ(es_->editPars.saturation, 0.8f);
-    EXPECT_STREQ(prefs_->customName, "good.txt");
-    EXPECT_TRUE(alerts.empty());
-
     const std::string bad = root_ + "/bad.txt";
     std::ofstream(bad) << "not settings\n";
-    const EditPars before = es_->editPars;
-    const EditPars custom = prefs_->customSettings;
-    Run({altCustom, Choose(bad.c_str()), Click(kEditorCancel)});
-    EXPECT_TRUE(Same(es_->editPars, before));
-    EXPECT_TRUE(Same(prefs_->customSettings, custom));
-    EXPECT_EQ(alerts.size(), 1u);
+    const EditPars opened = es_->editPars;
+    const std::vector<std::vector<UiScriptEvent>> routes = {
+        {Holding(Click(kEditorAllCustom), 0, 1, 0)}, {Context(kEditorAllCustom), MenuChoice(1)}};
+    for (const std::vector<UiScriptEvent>& route : routes) {
+        es_->editPars = opened;
+        alerts.clear();
+        std::vector<UiScriptEvent> script = route;
+        script.insert(script.end(), {Choose(good.c_str()), Click(kEditorCancel)});
+        Run(script);
+        EXPECT_FLOAT_EQ(es_->editPars.saturation, 0.8f);
+        EXPECT_STREQ(prefs_->customName, "good.txt");
+        EXPECT_TRUE(alerts.empty());
+
+        const EditPars before = es_->editPars;
+        const EditPars custom = prefs_->customSettings;
+        script = route;
+        script.insert(script.end(), {Choose(bad.c_str()), Click(kEditorCancel)});
+        Run(script);
+        EXPECT_TRUE(Same(es_->editPars, before));
+        EXPECT_TRUE(Same(prefs_->customSettings, custom));
+        EXPECT_EQ(alerts.size(), 1u);
+    }
+}
+
+TEST_F(EditingWindowTest, TheOkMenuOffersWhatOkDoesWithTheCurrentModeChecked) {
+    prefs_->altOkCyclesMode = 0;  // the menu does not depend on the Alt-click's preference
+    prefs_->okMode = 2;
+    std::string title, marks, texts;
+    EXPECT_FALSE(Run({Context(kEditorOk), MenuChoice(4), Call([&](UiWindow* w) {
+                          title = ItemText(w, kEditorOk);
+                          const UiHeadlessMenu* m = Ui_Headless_LastMenu();
+                          for (int i = 0; i < m->count; ++i) {
+                              marks += std::to_string(m->mark[i]);
+                              texts += std::string(m->text[i]) + "|";
+                          }
+                      }),
+                      Context(kEditorOk), MenuChoice(0), Click(kEditorCancel)}));
+    EXPECT_EQ(texts, "Edits Images|Edits ICC Profiles|Creates ICC Profiles|Creates Huegrids|");
+    EXPECT_EQ(marks, "1121");  // every mode a switch, the one in force checked
+    EXPECT_EQ(title, "Create Huegrid...");
+    EXPECT_EQ(prefs_->okMode, 3) << "a dismissed menu changes nothing";
 }
 
 TEST_F(EditingWindowTest, ResizingFetchesThePictureForTheGrownPreview) {
@@ -647,14 +687,30 @@ TEST_F(EditingWindowTest, LiveSlidersRebuildThePreviewWhileDraggingOtherwiseAtTh
     }
 }
 
+TEST_F(EditingWindowTest, TheMenuSwitchesTheClippingViewOnForPlainDrags) {
+    const Ui_Point handle = BlackHandle();
+    const int16_t v = handle.v, h = handle.h;
+    uint8_t before = 9, clipped = 9;
+    uint8_t shownOn = 9;
+    Run({Press(kEditorPointHandles, v, h), Drag(v, int16_t(h + 20)),
+         Call([&](UiWindow*) { before = drawnClipping_.back(); }), Release(v, int16_t(h + 20)),
+         Context(kEditorPointHandles, v, h), MenuChoice(1),
+         Press(kEditorPointHandles, v, int16_t(h + 20)), Drag(v, int16_t(h + 30)),
+         Call([&](UiWindow*) { clipped = drawnClipping_.back(); }), Release(v, int16_t(h + 30)),
+         Context(kEditorPreviewImage), MenuChoice(0),
+         Call([&](UiWindow*) { shownOn = Ui_Headless_LastMenu()->mark[1]; }),
+         Click(kEditorCancel)});
+    EXPECT_EQ(before, kPreviewClipNone);
+    EXPECT_EQ(clipped, kPreviewClipBlack);
+    EXPECT_EQ(shownOn, kUiMenuOn) << "the preview's menu shows the same switch, on";
+}
+
 TEST_F(EditingWindowTest, AltDraggingTheBlackPointShowsTheClippingView) {
     prefs_->liveSliders = 0;
-    es_->currentTab = 1;
-    const Ui_Rect r = RectOf(kEditorPointHandles);
     TonePoints points;
     TonePointsOf(&es_->editPars, &points);
-    const int16_t v = int16_t((r.top + r.bottom) / 2);
-    const int16_t h = int16_t(TonePointsColumn(&r, points.black));
+    const Ui_Point handle = BlackHandle();
+    const int16_t v = handle.v, h = handle.h;
     uint8_t plain = 9, clipped = 9, after = 9;
     float clippedGrey = -1;
     Run({Press(kEditorPointHandles, v, h), Drag(v, int16_t(h + 6)),

@@ -360,6 +360,27 @@ TEST_F(WindowClicksTest, HueClickOnGreyIsRefusedAndChangesNothing) {
     EXPECT_TRUE(sampledDrawn_.empty());
 }
 
+// The preview's menu zooms as Alt-click does (desktops keep Alt+click for themselves): around
+// the pixel under the pointer, and back.
+TEST_F(WindowClicksTest, ThePreviewMenuZoomsAroundThePixelAndBack) {
+    reduced_ = 1;
+    const EditPars opened = es_->editPars;
+    std::vector<UiScriptEvent> script;
+    // The point is only known once the window is open: the call fills the event after it.
+    script.push_back(Call([this](UiWindow* w) {
+        const Ui_Point p = At(w, 12, 7);
+        events_[1] = Context(kEditorPreviewImage, p.v, p.h);
+    }));
+    script.push_back(Idle(0));
+    script.push_back(MenuChoice(1));
+    script.push_back(Call([&](UiWindow*) { zoomed_ = 1; }));
+    script.push_back(Context(kEditorPreviewImage));
+    script.push_back(MenuChoice(1));
+    RunScript(script);
+    EXPECT_EQ(Joined(calls_), Joined({"zoom 12,7 picture", "restore"}));
+    EXPECT_EQ(std::memcmp(&opened, &es_->editPars, sizeof opened), 0);
+}
+
 TEST_F(WindowClicksTest, AltClickZoomsInAndOutAndControlDragPans) {
     reduced_ = 1;
     const EditPars opened = es_->editPars;

@@ -105,26 +105,48 @@ TEST_F(WindowColorToolsTest, ToneButtonsToneTheImageAndTakeTheColourOutOfEveryHa
     EXPECT_TRUE(Same(undone, start)) << "undo brings back the record before \"B/W\"";
 }
 
-TEST_F(WindowColorToolsTest, AltClickEditsTheGrayscaleOrSepiaDefinitionOnly) {
+// Alt-click, or "Edit Color..." from the button's menu (desktops keep Alt+click for
+// themselves): the same dialog, the same result.
+TEST_F(WindowColorToolsTest, AltClickOrTheMenuEditsTheGrayscaleOrSepiaDefinitionOnly) {
     es_->currentTab = 3;
     pickerAnswer_[0] = 0.7f, pickerAnswer_[1] = 0.4f, pickerAnswer_[2] = 0.3f;
-    const EditPars start = es_->editPars;
-    const ColorDefs defs = es_->colorDefs;
-    std::string title;
-    Run({Alt(Click(kEditorBlackWhite)),
-         InDefine(Call([&](UiWindow* w) { title = Ui_Headless_Window(w)->title; })),
-         InDefine(Click(kDefineColorColorPicker)), InDefine(Click(kDefineColorOk)),
-         Alt(Click(kEditorSepia)), InDefine(Click(kDefineColorColorPicker)),
-         InDefine(Click(kDefineColorCancel)), Click(kEditorCancel)});
-    EXPECT_EQ(title, "Grayscale");
-    for (int c = 0; c < 3; ++c) {
-        EXPECT_FLOAT_EQ(es_->colorDefs.grayscale[c], pickerAnswer_[c]);
-        EXPECT_FLOAT_EQ(es_->colorDefs.sepia[c], defs.sepia[c]) << "cancelled";
-        // The person's definitions are kept in the preferences, which the window writes.
-        EXPECT_FLOAT_EQ(prefs_->colorDefs.grayscale[c], pickerAnswer_[c]);
-        EXPECT_FLOAT_EQ(prefs_->colorDefs.sepia[c], defs.sepia[c]);
+    const EditPars openedPars = es_->editPars;
+    const ColorDefs openedDefs = es_->colorDefs;
+    const ColorDefs openedPrefsDefs = prefs_->colorDefs;
+    for (bool menu : {false, true}) {
+        // Each route starts from the definitions the test opened with.
+        es_->editPars = openedPars;
+        es_->colorDefs = openedDefs;
+        prefs_->colorDefs = openedPrefsDefs;
+        const EditPars start = es_->editPars;
+        const ColorDefs defs = es_->colorDefs;
+        std::string title;
+        std::vector<UiScriptEvent> script;
+        auto editColor = [&](int16_t item) {
+            if (menu) {
+                script.insert(script.end(), {Context(item), MenuChoice(1)});
+            } else {
+                script.push_back(Alt(Click(item)));
+            }
+        };
+        editColor(kEditorBlackWhite);
+        script.insert(script.end(),
+                      {InDefine(Call([&](UiWindow* w) { title = Ui_Headless_Window(w)->title; })),
+                       InDefine(Click(kDefineColorColorPicker)), InDefine(Click(kDefineColorOk))});
+        editColor(kEditorSepia);
+        script.insert(script.end(), {InDefine(Click(kDefineColorColorPicker)),
+                                     InDefine(Click(kDefineColorCancel)), Click(kEditorCancel)});
+        Run(script);
+        EXPECT_EQ(title, "Grayscale") << "menu " << menu;
+        for (int c = 0; c < 3; ++c) {
+            EXPECT_FLOAT_EQ(es_->colorDefs.grayscale[c], pickerAnswer_[c]);
+            EXPECT_FLOAT_EQ(es_->colorDefs.sepia[c], defs.sepia[c]) << "cancelled";
+            // The person's definitions are kept in the preferences, which the window writes.
+            EXPECT_FLOAT_EQ(prefs_->colorDefs.grayscale[c], pickerAnswer_[c]);
+            EXPECT_FLOAT_EQ(prefs_->colorDefs.sepia[c], defs.sepia[c]);
+        }
+        EXPECT_TRUE(Same(es_->editPars, start)) << "editing a definition does not tone the image";
     }
-    EXPECT_TRUE(Same(es_->editPars, start)) << "editing a definition does not tone the image";
 }
 
 TEST_F(WindowColorToolsTest, ToningBoxAndSwatchFollowTheToningColour) {

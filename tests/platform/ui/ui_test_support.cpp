@@ -110,6 +110,12 @@ UiScriptEvent Idle(int32_t ticks) {
 UiScriptEvent Choose(const char* path) {
     return Event(kUiScriptChoose, 0, 0, 0, 0, path);
 }
+UiScriptEvent Context(int16_t item, int16_t v, int16_t h) {
+    return Event(kUiScriptContext, item, v, h);
+}
+UiScriptEvent MenuChoice(int32_t entry) {
+    return Event(kUiScriptMenu, 0, 0, 0, entry);
+}
 UiScriptEvent Resize(int16_t width, int16_t height) {
     return Event(kUiScriptResize, 0, height, width);
 }

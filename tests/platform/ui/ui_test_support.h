@@ -43,6 +43,10 @@ UiScriptEvent Release(int16_t v, int16_t h);
 UiScriptEvent Move(int16_t v, int16_t h);
 UiScriptEvent Idle(int32_t ticks);
 UiScriptEvent Choose(const char* path);
+// The right button on an item (0: the dialog) at (v, h), at its centre when both are -1.
+UiScriptEvent Context(int16_t item, int16_t v = -1, int16_t h = -1);
+// The answer to the pop-up menu that opens: the 1-based entry, 0 to dismiss it.
+UiScriptEvent MenuChoice(int32_t entry);
 // The person drags the window's frame to a client area width x height.
 UiScriptEvent Resize(int16_t width, int16_t height);
 UiScriptEvent KeyDown(int32_t key);
