@@ -120,6 +120,7 @@ int32_t Init(UiWindow* w) {
     Ui_Dlg_SetFirstPaintProc(w, FirstPaint);
     Ui_Dlg_SetResizeProc(w, EditImageResizeProc);
     Ui_Dlg_SetContextProc(w, EditorContextMenu);
+    Ui_Dlg_SetKeyProc(w, EditorKey);
     RegisterDrawProcs(w);
     EditorRegisterPreviewClicks(win);
     Ui_Item_SetDefault(w, kEditorOk);

@@ -95,6 +95,8 @@ int32_t EditorZoomState(EditingWindow* win, bool* zoomed);
 // Zooms to 1:1 around the picture pixel at client point (v, h), or back to the whole image, as
 // an Alt-click there does; a point off the picture zooms around its centre.
 int32_t EditorZoomAt(EditingWindow* win, int16_t v, int16_t h, Ui_Failure* failure);
+// The window's keys beside Return, Escape and Tab (window_keys.cpp); 1 when the key was taken.
+int32_t EditorKey(UiWindow* dialog, uint8_t key, uint8_t ctrl);
 // The context menus of the window's items (window_context_menu.cpp).
 int32_t EditorContextMenu(UiWindow* dialog, int16_t item, int16_t v, int16_t h);
 // window_export.cpp

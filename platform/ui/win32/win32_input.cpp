@@ -130,6 +130,8 @@ bool KeyMessage(Window* n, const MSG* msg) {
         (n->items[item - 1].flags & kUiFlagMultiline)) {
         framework = modifier;
     }
+    // Ctrl+Tab is the dialog's (the editing window's next tab), not the control's.
+    if (key == VK_TAB && (modifiers & kUiModCtrl)) framework = true;
     // With Alt held, keys are the dialog's (the controls have no mnemonics); Alt+F4 still closes.
     if ((modifiers & kUiModAlt) && key != VK_F4) framework = true;
     // Tab, Space and typing stay with the control; any other key on a button or check box is

@@ -687,6 +687,32 @@ TEST_F(EditingWindowTest, LiveSlidersRebuildThePreviewWhileDraggingOtherwiseAtTh
     }
 }
 
+// Ctrl+Tab and Ctrl+Page Down/Up go round the tabs, P switches Preview, Ctrl+Z takes back a
+// change as Undo does (and with nothing to undo does nothing). The tabs end on Hue, where Sepia
+// is.
+TEST_F(EditingWindowTest, KeysSwitchTabsAndPreviewAndUndo) {
+    es_->currentTab = 0;
+    std::vector<int32_t> tabs;
+    auto tab = [&](UiWindow*) { tabs.push_back(es_->currentTab); };
+    const UiScriptEvent ctrlTab = Key(9, 0, 1);
+    const UiScriptEvent ctrlShiftTab = Holding(Key(9), 1, 0, 1);
+    int32_t previewBox = -1;
+    auto before = std::make_unique<EditPars>();
+    auto changed = std::make_unique<EditPars>();
+    auto undone = std::make_unique<EditPars>();
+    Run({ctrlTab, Call(tab), ctrlShiftTab, Call(tab), ctrlShiftTab, Call(tab), Key(34, 0, 1),
+         Call(tab), Key(33, 0, 1), Call(tab), Key('P'),
+         Call([&](UiWindow* w) { previewBox = Item(w, kEditorPreviewCheck).check; }),
+         Key('Z', 0, 1), Call([&](UiWindow*) { *before = es_->editPars; }), Click(kEditorSepia),
+         Call([&](UiWindow*) { *changed = es_->editPars; }), Key('Z', 0, 1),
+         Call([&](UiWindow*) { *undone = es_->editPars; }), Click(kEditorCancel)});
+    EXPECT_EQ(tabs, (std::vector<int32_t>{1, 0, 3, 0, 3}));
+    EXPECT_EQ(previewBox, 0);
+    EXPECT_FALSE(Same(*changed, *before)) << "Sepia changed nothing to undo";
+    EXPECT_TRUE(Same(*undone, *before));
+    EXPECT_TRUE(alerts.empty());
+}
+
 TEST_F(EditingWindowTest, TheMenuSwitchesTheClippingViewOnForPlainDrags) {
     const Ui_Point handle = BlackHandle();
     const int16_t v = handle.v, h = handle.h;

@@ -1,0 +1,83 @@
+// The editing window's keys. Return and Escape are OK and Cancel (the framework's), Tab and
+// Shift+Tab move the focus (platform/ui/tab_order.h); the window adds:
+//   Ctrl+Z                        Undo
+//   Ctrl+Tab, Ctrl+Page Down      the next tool tab (round); with Shift, or Ctrl+Page Up, the
+//                                 previous one
+//   Ctrl+1                        the preview at 1:1 around its centre; Ctrl+0 the whole image
+//   P                             switches "Preview" (corrected or not)
+// The tool tabs go by Ctrl+Tab rather than Ctrl+1..4, which the preview's zoom keeps for itself,
+// as image editors and browsers have it. Each key does what its button or menu entry does, with
+// the same checks (Undo with nothing to undo does nothing).
+#include "edit/window/tab_bar.h"
+#include "edit/window/window_internal.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/dlg.h"
+#include "resources/ids/dlg_editor.h"
+
+namespace {
+
+constexpr uint8_t kKeyTab = 9;
+constexpr uint8_t kKeyPageUp = 33;
+constexpr uint8_t kKeyPageDown = 34;
+
+bool ShiftHeld(UiWindow* w) {
+    Ui_Dlg* d = nullptr;
+    return Ui_Dlg_Get(w, &d) == kStatusOk && d->shift != 0;
+}
+
+// Zooms to 1:1 (in) or back to the whole image, when the preview is not there already.
+void ZoomTo(EditingWindow* win, bool in, Ui_Failure* failure) {
+    bool zoomed = false;
+    if (EditorZoomState(win, &zoomed) != kStatusOk || zoomed == in) return;
+    Ui_Rect r{};
+    if (Ui_Item_GetRect(win->dialog, kEditorPreviewImage, &r) != kStatusOk) return;
+    EditorZoomAt(win, int16_t((r.top + r.bottom) / 2), int16_t((r.left + r.right) / 2), failure);
+}
+
+// 1 when the key was the window's.
+int32_t CtrlKey(EditingWindow* win, uint8_t key, bool shift, Ui_Failure* failure) {
+    const int32_t tab = win->es->currentTab;
+    switch (key) {
+        case 'Z':
+            EditorCommand(win, kEditorUndo, failure);
+            return 1;
+        case kKeyTab:
+            EditorChangeTab(win, (tab + (shift ? kTabCount - 1 : 1)) % kTabCount, failure);
+            return 1;
+        case kKeyPageDown:
+            EditorChangeTab(win, (tab + 1) % kTabCount, failure);
+            return 1;
+        case kKeyPageUp:
+            EditorChangeTab(win, (tab + kTabCount - 1) % kTabCount, failure);
+            return 1;
+        case '1':
+            ZoomTo(win, true, failure);
+            return 1;
+        case '0':
+            ZoomTo(win, false, failure);
+            return 1;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace
+
+int32_t EditorKey(UiWindow* w, uint8_t key, uint8_t ctrl) {
+    EditingWindow* win = EditorOf(w);
+    if (win == nullptr) return 0;
+    Ui_Failure failure;
+    Ui_Failure_Clear(&failure);
+    int32_t taken = 0;
+    if (ctrl != 0) {
+        taken = CtrlKey(win, key, ShiftHeld(w), &failure);
+    } else if (key == 'P') {
+        EditorCommand(win, kEditorPreviewCheck, &failure);
+        taken = 1;
+    }
+    if (taken != 0) {
+        EditorRefreshMemoryButtons(win);
+        EditorTell(win, &failure);
+    }
+    return taken;
+}
