@@ -147,7 +147,10 @@ void FillWindowHostProcs(WindowHost* host, PluginData* data, const Prefs* prefs,
     host->state = state;
     Mem_Fill(procs, 0, sizeof *procs);
     procs->context = host;
-    procs->pickColor = PickColor;
+    // Without the host's colour services there is nothing to pick with: the dialogs disable
+    // their "Color Picker..." rather than answer it with a cancel.
+    const FilterRecord* record = Record();
+    procs->pickColor = record != nullptr && record->colorServices != nullptr ? PickColor : nullptr;
     procs->documentTitle = DocumentTitle;
     procs->acquirePreview = Acquire;
     procs->previewInfo = Info;

@@ -213,6 +213,18 @@ class PreviewTest : public strip_host::ModuleTest {
 // --- Taking the preview
 // ---------------------------------------------------------------------------
 
+// A host without colour services gives the window no picker, so that its dialogs disable
+// "Color Picker..." instead of offering a button that can only cancel; one with them does.
+TEST_F(PreviewTest, TheWindowGetsAColourPickerOnlyFromAHostThatHasOne) {
+    Session s(RandomImage(8, 8, 3, 8, 1));
+    s.host.record.colorServices = nullptr;
+    FillWindowHostProcs(&s.window, s.data.get(), &s.prefs, nullptr, &s.procs);
+    EXPECT_EQ(s.procs.pickColor, nullptr);
+    s.host.record.colorServices = [](ColorServicesInfo*) -> OSErr { return noErr; };
+    FillWindowHostProcs(&s.window, s.data.get(), &s.prefs, nullptr, &s.procs);
+    EXPECT_NE(s.procs.pickColor, nullptr);
+}
+
 TEST_F(PreviewTest, AnImageThatFitsIsTakenWholeAndALargeOneIsReducedByTheHostFirst) {
     // Three planes, and five: transparency and one more, which the host interleaves too.
     for (int32_t planes : {3, 5}) {

@@ -316,9 +316,13 @@ class Filter {
         info.sourceSpace = plugIncolorServicesRGBSpace;
         info.colorComponents[0] = 10;
         info.selectorParameter.pickerPrompt = prompt;
-        e = r_->colorServices(&info);
-        dump << "pick " << e << " " << info.resultSpace << " " << info.colorComponents[0] << " "
-             << info.colorComponents[1] << " " << info.colorComponents[2] << "\n";
+        if (r_->colorServices == nullptr) {
+            dump << "pick -1\n";  // the host has no colour picker
+        } else {
+            e = r_->colorServices(&info);
+            dump << "pick " << e << " " << info.resultSpace << " " << info.colorComponents[0] << " "
+                 << info.colorComponents[1] << " " << info.colorComponents[2] << "\n";
+        }
 
         // Two pixels, one through a half-transparent mask, drawn into a 4 x 2 target at (1, 2).
         uint8 pixels[6] = {200, 100, 50, 10, 20, 30};

@@ -52,7 +52,7 @@ const char* UsageText() {
            "  --record FILE       save the filter's settings of this run as an action file\n"
            "  --mask FILE         a grey image of the same size: the selection\n"
            "  --max-space BYTES   memory offered to the filter (suffix K, M or G; default 1G)\n"
-           "  --pick R,G,B        the colour picker's answer (default: the picker cancels)\n"
+           "  --pick R,G,B        the colour picker's answer (default: no colour picker)\n"
            "  --monitor SPACE     working space: srgb, adobergb or gamma,rx,ry,gx,gy,bx,by,wx,wy\n"
            "  --no-monitor        pass no working space (the filter uses its own default)\n"
            "  --about             show the filter's about box\n"

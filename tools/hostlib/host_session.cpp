@@ -201,7 +201,9 @@ struct HostSession::State {
         r.inputPadding = r.outputPadding = r.maskPadding = 255;
         r.samplingSupport = hostSupportsIntegralSampling;
         r.inputRate = r.maskRate = 0x10000;
-        r.colorServices = HostColorServices;
+        // A picker that could only cancel is no picker: without an answer to give the host
+        // offers none, and the filter disables its "Color Picker..." button.
+        r.colorServices = o.havePick ? HostColorServices : nullptr;
         r.propertyProcs = HostPropertyProcs();
         r.descriptorParameters = &descriptor;
         r.depth = doc->Depth();
