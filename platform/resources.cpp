@@ -76,8 +76,14 @@ int32_t Res_Find(const ResArchive* archive, uint32_t type, uint32_t id, const ui
 }
 
 void Res_WindowsTypeName(uint32_t type, char* name) {
+    // HELP and ICON are words of the resource script's language: the help text and the icons
+    // (BMP files, not the script's icon format) go under names of their own.
     if (type == kResTypeHelp) {
         Str_Copy(name, "HELPTEXT");
+        return;
+    }
+    if (type == kResTypeIcon) {
+        Str_Copy(name, "ICONBMP");
         return;
     }
     // Windows compares type names without case and the resource compiler stores them in upper

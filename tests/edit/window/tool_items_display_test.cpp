@@ -268,6 +268,33 @@ TEST_P(ToolShots, EveryTabsToolItems) {
     Take("tools_tab3_hue_nothing.png", 3, Range(63, 82), kMemoryInfoNothing);
 }
 
+// The two view icons show their pictures: the four tool squares filled for the combined view,
+// the first alone for the current-tool view.
+TEST_P(ToolShots, TheViewIconsShowTheViewTheyStandFor) {
+    if (GetParam() != Binding::kFltk) GTEST_SKIP() << "the headless canvas draws no controls";
+    auto scene = MakeScene(0, {kEditorCombinedView, kEditorToolView});
+    ui_harness::Capture capture;
+    Ui_Rect combined{}, tool{};
+    const auto r = ui_harness::Run(
+        GetParam(), state_, kDlgEditor, Init, scene.get(),
+        {ui_harness::Wait(200), ui_harness::Do([&](UiWindow* w) {
+             Ui_Item_GetRect(w, kEditorCombinedView, &combined);
+             Ui_Item_GetRect(w, kEditorToolView, &tool);
+             EXPECT_FALSE(ui_harness::Shoot(w, "fltk_view_icons.png", &capture).empty());
+         })});
+    EXPECT_FALSE(r.guardFired);
+    auto blue = [](uint8_t red, uint8_t, uint8_t b) { return b > 170 && red < 110; };
+    auto green = [](uint8_t red, uint8_t g, uint8_t b) { return g > 130 && red < 100 && b < 120; };
+    auto orange = [](uint8_t red, uint8_t g, uint8_t b) { return red > 200 && g > 110 && b < 80; };
+    // Each filled square shows at least its 3 x 3 inside.
+    EXPECT_GE(capture.Count(combined, blue), 9);
+    EXPECT_GE(capture.Count(combined, orange), 9);
+    EXPECT_GE(capture.Count(combined, green), 9);
+    EXPECT_GE(capture.Count(tool, blue), 9);
+    EXPECT_EQ(capture.Count(tool, orange), 0);
+    EXPECT_EQ(capture.Count(tool, green), 0);
+}
+
 TEST_P(ToolShots, ADragOnTheHueRingStopsAtTheNeighboursLimit) {
     // Handle 2 of a fresh ring: After at 120 degrees, its neighbours' After hues at 60 and 180.
     ASSERT_EQ(EditStateInit(es_.get(), nullptr), 0);
