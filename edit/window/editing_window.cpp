@@ -46,7 +46,7 @@ void RegisterDrawProcs(UiWindow* w) {
     Ui_Dlg_SetDrawProc(w, kEditorPreviewImage, EditorDrawPreview);
     Ui_Dlg_SetDrawProc(w, kEditorToolFrame, DrawToolFrame);
     Ui_Dlg_SetDrawProc(w, kEditorTabBar, DrawTabBar);
-    Ui_Dlg_SetDrawProc(w, kEditorStatus, DrawNothing);
+    EditorRegisterStatus(w);
     Ui_Dlg_SetDrawProc(w, kEditorProgress, DrawNothing);
     EditorRegisterToolDraws(w);
 }

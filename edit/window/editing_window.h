@@ -75,7 +75,6 @@ struct PreviewClicks {
     uint8_t showSampled;   // paint it blue until the pointer moves away
     uint8_t reserved[3];
     int16_t sampledV, sampledH;  // where that click was
-    int32_t statusText;          // string shown in the status area; 0: none
 };
 
 // The window's run record: what belongs to the open window rather than to the edit state.
@@ -113,6 +112,8 @@ struct EditingWindow {
     // The command being run takes its Alt-click route: it was chosen from a context menu entry
     // that stands for the Alt-click (window_context_menu.cpp).
     uint8_t altRoute;
+    // What the window is busy with, in its status area (window_status.cpp); 0: nothing.
+    int32_t statusText;
     Ui_Failure dragFailure;   // the first failure of the drag, told at its release
     uint32_t histogram[256];  // tab 1: luma counts of the picture as the points tool sees it
     PreviewClicks clicks;

@@ -129,6 +129,8 @@ int32_t StartButton(EditingWindow* win, StartAction action, bool master, Ui_Fail
     switch (action) {
         case kStartActionKeenhue: {
             const HgEditMask m = !master && win->keenhueMode != 0 ? kFromTab[tab] : mask;
+            // The buttons' full analysis, not the quick follow-up of Keenhue Mode during drags.
+            EditorBusy busy(win, kStrKeenhueWorking);
             status = ResetEditStatePars(es, m);
             if (status == kStatusOk) status = EditorAutoSettings(win, m, failure);
             if (master) es->balanceMethod = kBalanceNeutrals;
@@ -173,6 +175,7 @@ int32_t ToggleKeenhueMode(EditingWindow* win, Ui_Failure* failure) {
         return kStatusOk;
     }
     EditorBeginChange(win);
+    EditorBusy busy(win, kStrKeenhueWorking);
     int32_t status = EditorAutoSettings(win, kEditMaskAll, failure);
     win->es->balanceMethod = kBalanceNeutrals;
     EditorLayOutTab(win);

@@ -87,6 +87,7 @@ int32_t EditorExport(EditingWindow* win, int32_t mode, Ui_Failure* failure) {
     int32_t status = ChooseTarget(win, mode, source, &type, path, failure);
     if (status != kStatusOk) return status;
 
+    EditorBusy busy(win, kStrWritingFile);
     const EditState* es = win->es;
     ExportSettings settings{};
     settings.editPars = &es->editPars;

@@ -97,6 +97,22 @@ int32_t EditorZoomState(EditingWindow* win, bool* zoomed);
 int32_t EditorZoomAt(EditingWindow* win, int16_t v, int16_t h, Ui_Failure* failure);
 // The window's keys beside Return, Escape and Tab (window_keys.cpp); 1 when the key was taken.
 int32_t EditorKey(UiWindow* dialog, uint8_t key, uint8_t ctrl);
+// While the window works on something that takes a moment (Keenhue, a zoom, writing a file): the
+// status area says what (a string id), painted at once since the work keeps the window from
+// painting, and the wait cursor shows; both go when the object does (window_status.cpp).
+class EditorBusy {
+   public:
+    EditorBusy(EditingWindow* win, int32_t textId);
+    ~EditorBusy();
+    EditorBusy(const EditorBusy&) = delete;
+    EditorBusy& operator=(const EditorBusy&) = delete;
+
+   private:
+    EditingWindow* win_;
+    int32_t previous_;
+};
+// Registers the status area's painting.
+void EditorRegisterStatus(UiWindow* dialog);
 // The context menus of the window's items (window_context_menu.cpp).
 int32_t EditorContextMenu(UiWindow* dialog, int16_t item, int16_t v, int16_t h);
 // window_export.cpp

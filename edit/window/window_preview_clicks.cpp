@@ -82,28 +82,6 @@ bool PixelNear(EditingWindow* win, int32_t v, int32_t h, PreviewInfo* info, int3
     return true;
 }
 
-// The status area: what the window is busy with, or nothing.
-int32_t DrawStatus(UiWindow* w, int16_t item) {
-    EditingWindow* win = EditorOf(w);
-    Ui_Rect r;
-    if (win == nullptr || Ui_Item_GetRect(w, item, &r) != kStatusOk) return kStatusError;
-    if (Ui_Draw_Begin(w) != kStatusOk) return kStatusError;
-    Ui_Draw_FillRect(w, &r, nullptr);
-    if (win->clicks.statusText != 0) {
-        char text[256];
-        LookString(w, win->clicks.statusText, text);
-        LookTextLine(w, text, &r, kUiAlignLeft, 0, kLookInk);
-    }
-    return Ui_Draw_End(w);
-}
-
-void ShowStatus(EditingWindow* win, int32_t textId) {
-    win->clicks.statusText = textId;
-    Ui_Item_Invalidate(win->dialog, kEditorStatus);
-    // The message is for the wait that follows: paint it now, not after the work.
-    DrawStatus(win->dialog, kEditorStatus);
-}
-
 // The picture's selection as the engine's one-bit mask; no bits without a selection.
 struct SelectionMask {
     IPMask mask{};
@@ -295,17 +273,15 @@ int32_t Zoom(EditingWindow* win, const PreviewInfo& info, int32_t px, int32_t py
     int32_t status = kStatusOk;
     if (info.zoomed != 0) {
         if (host->restorePreview == nullptr) return kStatusUnsupported;
-        ShowStatus(win, kStrZoomingOut);
+        EditorBusy busy(win, kStrZoomingOut);
         status = host->restorePreview(host->context, failure);
     } else {
         // Nothing to zoom into when the preview shows the image at full size already.
         if (info.reduced == 0) return kStatusOk;
         if (host->zoomTo1x1 == nullptr) return kStatusUnsupported;
-        ShowStatus(win, kStrZoomingIn);
+        EditorBusy busy(win, kStrZoomingIn);
         status = host->zoomTo1x1(host->context, px, py, 0, failure);
     }
-    win->clicks.statusText = 0;
-    Ui_Item_Invalidate(win->dialog, kEditorStatus);
     EditorRedrawPreview(win);
     return status;
 }
@@ -456,7 +432,6 @@ void EditorRegisterPreviewClicks(EditingWindow* win) {
     UiWindow* w = win->dialog;
     Ui_Dlg_SetDrawProc(w, kEditorEyedropper, DrawEyedropper);
     Ui_Dlg_SetDrawProc(w, kEditorReadouts, DrawReadouts);
-    Ui_Dlg_SetDrawProc(w, kEditorStatus, DrawStatus);
     win->clicks.movingPoint = -1;
 }
 

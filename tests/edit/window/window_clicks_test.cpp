@@ -16,6 +16,7 @@
 #include "engine/huegrid_build.h"
 #include "engine/measure.h"
 #include "platform/ui/controls.h"
+#include "platform/ui/cursor.h"
 #include "platform/ui/headless/headless.h"
 #include "platform/ui/rect.h"
 #include "resources/ids/dlg_editor.h"
@@ -70,10 +71,12 @@ class WindowClicksTest : public WindowTest {
                              Ui_Failure*) -> int32_t {
             Self(c)->calls_.push_back("zoom " + std::to_string(x) + "," + std::to_string(y) +
                                       (inImage ? " image" : " picture"));
+            Self(c)->cursorsWhileZooming_.push_back(Ui_Headless_CursorKind());
             return 0;
         };
         host_.restorePreview = [](void* c, Ui_Failure*) -> int32_t {
             Self(c)->calls_.push_back("restore");
+            Self(c)->cursorsWhileZooming_.push_back(Ui_Headless_CursorKind());
             return 0;
         };
         host_.panZoom = [](void* c, int32_t dx, int32_t dy, Ui_Failure*) -> int32_t {
@@ -183,6 +186,7 @@ class WindowClicksTest : public WindowTest {
     std::vector<UiScriptEvent> events_;
     std::vector<IPMask> sampledDrawn_;
     std::vector<std::string> calls_;
+    std::vector<uint32_t> cursorsWhileZooming_;  // the cursor shown while the host fetched
     uint8_t reduced_ = 0, zoomed_ = 0;
 };
 
@@ -379,6 +383,8 @@ TEST_F(WindowClicksTest, ThePreviewMenuZoomsAroundThePixelAndBack) {
     RunScript(script);
     EXPECT_EQ(Joined(calls_), Joined({"zoom 12,7 picture", "restore"}));
     EXPECT_EQ(std::memcmp(&opened, &es_->editPars, sizeof opened), 0);
+    // The fetches are long on a large image: the wait cursor shows while they run.
+    EXPECT_EQ(cursorsWhileZooming_, (std::vector<uint32_t>{kUiCursorWait, kUiCursorWait}));
 }
 
 TEST_F(WindowClicksTest, AltClickZoomsInAndOutAndControlDragPans) {

@@ -1,0 +1,51 @@
+// The editing window's status area (item 94) and its busy state; see EditorBusy in
+// window_internal.h.
+//
+// Long steps run on the window's own thread, so nothing repaints while they run: the text is
+// drawn straight away when the step starts and the area invalidated when it ends. The wait
+// cursor is the call state's; the pointer's next move over the window puts the right cursor
+// back through the window's cursor procedures, and the arrow stands in until then.
+#include "edit/window/tool_paint.h"
+#include "edit/window/window_internal.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/cursor.h"
+#include "platform/ui/dlg.h"
+#include "platform/ui/draw.h"
+#include "resources/ids/dlg_editor.h"
+
+namespace {
+
+// The status area: what the window is busy with, or nothing.
+int32_t DrawStatus(UiWindow* w, int16_t item) {
+    EditingWindow* win = EditorOf(w);
+    Ui_Rect r;
+    if (win == nullptr || Ui_Item_GetRect(w, item, &r) != kStatusOk) return kStatusError;
+    if (Ui_Draw_Begin(w) != kStatusOk) return kStatusError;
+    Ui_Draw_FillRect(w, &r, nullptr);
+    if (win->statusText != 0) {
+        char text[256];
+        LookString(w, win->statusText, text);
+        LookTextLine(w, text, &r, kUiAlignLeft, 0, kLookInk);
+    }
+    return Ui_Draw_End(w);
+}
+
+}  // namespace
+
+void EditorRegisterStatus(UiWindow* dialog) {
+    Ui_Dlg_SetDrawProc(dialog, kEditorStatus, DrawStatus);
+}
+
+EditorBusy::EditorBusy(EditingWindow* win, int32_t textId) : win_(win), previous_(win->statusText) {
+    win->statusText = textId;
+    Ui_Item_Invalidate(win->dialog, kEditorStatus);
+    // Before the window is on the screen (the automatic settings at opening) this draws nothing.
+    DrawStatus(win->dialog, kEditorStatus);
+    Ui_Cursor_Set(win->env->state, kUiCursorWait);
+}
+
+EditorBusy::~EditorBusy() {
+    win_->statusText = previous_;
+    Ui_Item_Invalidate(win_->dialog, kEditorStatus);
+    Ui_Cursor_Set(win_->env->state, kUiCursorArrow);
+}
