@@ -2,6 +2,7 @@
 #include "edit/window/define_color_dialog.h"
 
 #include "edit/color_defs.h"
+#include "edit/window/dialog_tips.h"
 #include "edit/window/help_window.h"
 #include "edit/window/slider.h"
 #include "edit/window/swatch.h"
@@ -226,6 +227,7 @@ int32_t Init(UiWindow* w) {
     char title[256];
     Ui_Dlg_SetTitle(w, Ui_ResToCString(dw->env->state, kStrDefineNeutralTitle + dw->kind, title));
     Ui_Dlg_SetItemHitProc(w, ItemHit);
+    DialogTipsSet(w, kDlgDefineColor);
     Ui_Dlg_SetTrackProc(w, Track);
     Ui_Dlg_SetDrawProc(w, kDefineColorHelp, HelpButtonDraw);
     Ui_Dlg_SetDrawProc(w, kDefineColorSwatch, DrawSwatch);

@@ -2,6 +2,7 @@
 #include "edit/window/editing_window.h"
 
 #include "edit/keenhue.h"
+#include "edit/window/dialog_tips.h"
 #include "edit/window/help_window.h"
 #include "edit/window/memory_color_dialog.h"
 #include "edit/window/slider.h"
@@ -116,6 +117,7 @@ int32_t Init(UiWindow* w) {
     win->dialog = w;
     win->dialogEnv.parent = w;
     Ui_Dlg_SetItemHitProc(w, ItemHit);
+    DialogTipsSet(w, kDlgEditor);
     Ui_Dlg_SetTrackProc(w, Track);
     Ui_Dlg_SetFirstPaintProc(w, FirstPaint);
     Ui_Dlg_SetResizeProc(w, EditImageResizeProc);

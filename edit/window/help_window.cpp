@@ -1,6 +1,7 @@
 // The help window; see help_window.h.
 #include "edit/window/help_window.h"
 
+#include "edit/window/dialog_tips.h"
 #include "platform/format.h"
 #include "platform/mem.h"
 #include "platform/resources.h"
@@ -234,6 +235,7 @@ int32_t Init(UiWindow* w) {
     HelpWindow* h = Of(w);
     if (h == nullptr) return kStatusProblem;
     Ui_Dlg_SetItemHitProc(w, ItemHit);
+    DialogTipsSet(w, kDlgHelp);
     Ui_Item_SetDefault(w, kHelpOk);
     const Ui_Color white = Ui_ColorFromRGB(255, 255, 255);
     Ui_Draw_SetBackColor(w, &white);

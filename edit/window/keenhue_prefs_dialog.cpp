@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "edit/window/dialog_tips.h"
 #include "edit/window/help_window.h"
 #include "edit/window/slider.h"
 #include "platform/ui/controls.h"
@@ -106,6 +107,7 @@ int32_t Init(UiWindow* w) {
     Working* k = Of(w);
     if (k == nullptr) return kStatusProblem;
     Ui_Dlg_SetItemHitProc(w, ItemHit);
+    DialogTipsSet(w, kDlgKeenhuePrefs);
     Ui_Dlg_SetTrackProc(w, Track);
     Ui_Dlg_SetDrawProc(w, kKeenhuePrefsHelp, HelpButtonDraw);
     Ui_Item_SetDefault(w, kKeenhuePrefsOk);

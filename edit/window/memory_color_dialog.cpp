@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "edit/window/dialog_tips.h"
 #include "edit/window/help_window.h"
 #include "edit/window/memory_info.h"
 #include "edit/window/slider.h"
@@ -190,6 +191,7 @@ int32_t Init(UiWindow* w) {
     MemoryWindow* mw = Of(w);
     if (mw == nullptr) return kStatusProblem;
     Ui_Dlg_SetItemHitProc(w, ItemHit);
+    DialogTipsSet(w, kDlgMemoryColor);
     Ui_Dlg_SetTrackProc(w, Track);
     Ui_Dlg_SetDrawProc(w, kMemoryColorHelp, HelpButtonDraw);
     Ui_Dlg_SetDrawProc(w, kMemoryColorGradient, DrawGradient);

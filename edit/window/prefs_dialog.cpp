@@ -3,6 +3,7 @@
 
 #include "edit/pars_text.h"
 #include "edit/settings_text.h"
+#include "edit/window/dialog_tips.h"
 #include "edit/window/help_window.h"
 #include "edit/window/keenhue_prefs_dialog.h"
 #include "edit/window/slider.h"
@@ -203,6 +204,7 @@ int32_t Init(UiWindow* w) {
     PrefsWindow* pw = Of(w);
     if (pw == nullptr) return kStatusProblem;
     Ui_Dlg_SetItemHitProc(w, ItemHit);
+    DialogTipsSet(w, kDlgPreferences);
     Ui_Dlg_SetTrackProc(w, Track);
     Ui_Dlg_SetDrawProc(w, kPreferencesHelp, HelpButtonDraw);
     Ui_Item_SetDefault(w, kPreferencesOk);

@@ -1,6 +1,7 @@
 // The sharpen and noise dialog; see sharpen_noise_dialog.h.
 #include "edit/window/sharpen_noise_dialog.h"
 
+#include "edit/window/dialog_tips.h"
 #include "edit/window/help_window.h"
 #include "edit/window/slider.h"
 #include "engine/huegrid_build.h"
@@ -373,6 +374,7 @@ int32_t Init(UiWindow* w) {
     SharpenWindow* sw = Of(w);
     if (sw == nullptr) return kStatusProblem;
     Ui_Dlg_SetItemHitProc(w, ItemHit);
+    DialogTipsSet(w, kDlgSharpenNoise);
     Ui_Dlg_SetTrackProc(w, Track);
     Ui_Dlg_SetDrawProc(w, kSharpenNoiseHelp, HelpButtonDraw);
     Ui_Dlg_SetDrawProc(w, kSharpenNoiseDetailView, DrawDetailView);

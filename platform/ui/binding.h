@@ -275,6 +275,8 @@ struct UiBinding {
                    int16_t width, uint8_t xorMode);
     // The most characters an edit field takes; typing stops there. 0: no limit.
     int32_t (*itemSetMaxLength)(UiWindow* dialog, int16_t item, int32_t count);
+    // The text shown when the pointer rests on the item (the binding keeps its own copy).
+    int32_t (*itemSetTip)(UiWindow* dialog, int16_t item, const char* text);
     // Shows a pop-up menu with its top left corner at (v, h) of the client area and waits until
     // the person chooses an entry (*chosen: 0-based) or dismisses the menu (*chosen: -1).
     int32_t (*popupMenu)(UiWindow* dialog, int16_t v, int16_t h, const Ui_MenuItem* items,

@@ -250,6 +250,23 @@ int32_t Ui_Item_GetRect(UiWindow* w, int16_t item, Ui_Rect* r) {
     return kStatusOk;
 }
 
+int32_t Ui_Item_SetTips(UiWindow* w, const Ui_ItemTip* tips, int32_t count) {
+    if (tips == nullptr || count < 0) return kStatusProblem;
+    const UiBinding* b = Ui_Binding();
+    int32_t first = kStatusOk;
+    for (int32_t i = 0; i < count; ++i) {
+        int32_t status = Ui_Item_Verify(w, tips[i].item);
+        if (status == kStatusOk) {
+            char text[256];
+            Ui_ResToCString(w->state, tips[i].textId, text);
+            status = b->itemSetTip != nullptr ? Platform(b->itemSetTip(w, tips[i].item, text))
+                                               : kStatusError;
+        }
+        if (first == kStatusOk) first = status;
+    }
+    return first;
+}
+
 int32_t Ui_Item_Move(UiWindow* w, int16_t item, const Ui_Rect* r) {
     if (r == nullptr) return kStatusProblem;
     int32_t status = Ui_Item_Verify(w, item);

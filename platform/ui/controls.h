@@ -51,6 +51,13 @@ int32_t Ui_List_StringId(UiWindow* dialog, int16_t item, int32_t index, int32_t*
 
 // In dialog client coordinates; on failure (0, 0, 1, 1) and -2.
 int32_t Ui_Item_GetRect(UiWindow* dialog, int16_t item, Ui_Rect* r);
+// The tooltip of each item named: its text from the string table, shown when the pointer rests on
+// the item. count entries of {item, string id}; the first failure is returned, the rest still set.
+struct Ui_ItemTip {
+    int16_t item;
+    int32_t textId;
+};
+int32_t Ui_Item_SetTips(UiWindow* dialog, const Ui_ItemTip* tips, int32_t count);
 // Moves and sizes the item without changing the stacking order or activating it.
 int32_t Ui_Item_Move(UiWindow* dialog, int16_t item, const Ui_Rect* r);
 // Selects characters first .. last of an edit field (all when last < first) and gives it the

@@ -449,6 +449,13 @@ int32_t ItemEnable(UiWindow* w, int16_t item, uint8_t on) {
     return kStatusOk;
 }
 
+int32_t ItemSetTip(UiWindow* w, int16_t item, const char* text) {
+    Item* it = ItemOf(w, item);
+    if (it == nullptr) return kStatusError;
+    it->widget->copy_tooltip(text);
+    return kStatusOk;
+}
+
 int32_t ItemShow(UiWindow* w, int16_t item, uint8_t on) {
     Item* it = ItemOf(w, item);
     if (it == nullptr) return kStatusError;
@@ -1065,6 +1072,7 @@ const UiBinding kFltk = {
     .measureWrapped = MeasureWrapped,
     .arc = Arc,
     .itemSetMaxLength = ItemSetMaxLength,
+    .itemSetTip = ItemSetTip,
     .popupMenu = PopupMenu,
 };
 

@@ -98,6 +98,7 @@ struct UiHeadlessItem {
     char (*list)[kUiHeadlessText];
     int32_t listCapacity;
     int32_t maxLength;  // edit fields: the most characters typing leaves, 0 for no limit
+    char tip[256];      // the tooltip, "" for none
 };
 
 struct UiHeadlessText {

@@ -71,6 +71,13 @@ int32_t ItemEnable(UiWindow* w, int16_t item, uint8_t on) {
     return kStatusOk;
 }
 
+int32_t ItemSetTip(UiWindow* w, int16_t item, const char* text) {
+    UiHeadlessItem* it = ItemOf(w, item);
+    if (it == nullptr) return kStatusError;
+    Str_CopyBounded(it->tip, sizeof it->tip, text);
+    return kStatusOk;
+}
+
 int32_t ItemShow(UiWindow* w, int16_t item, uint8_t on) {
     UiHeadlessItem* it = ItemOf(w, item);
     if (it == nullptr) return kStatusError;
@@ -178,6 +185,7 @@ void FillItemOps(UiBinding* b) {
     b->itemMove = ItemMove;
     b->itemSetDefault = ItemSetDefault;
     b->itemSetFocus = ItemSetFocus;
+    b->itemSetTip = ItemSetTip;
     b->itemSelectText = ItemSelectText;
     b->itemPlainStyle = ItemPlainStyle;
     b->itemSetMaxLength = ItemSetMaxLength;

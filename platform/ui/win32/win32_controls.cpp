@@ -15,6 +15,9 @@
 #include "platform/ui/rect.h"
 #include "platform/ui/win32/win32_window.h"
 
+// After windows.h, which the window record brings.
+#include <commctrl.h>
+
 namespace kolmara_w32 {
 
 namespace {
@@ -253,6 +256,33 @@ int32_t ItemEnable(UiWindow* w, int16_t item, uint8_t on) {
     return kStatusOk;
 }
 
+// One tooltip window per dialog, which watches each control it has a text for (TTF_SUBCLASS).
+// Owned by the dialog, it goes with it.
+int32_t ItemSetTip(UiWindow* w, int16_t item, const char* text) {
+    Item* it = ItemOf(w, item);
+    Window* n = RecordOf(w);
+    if (it == nullptr || n == nullptr || n->hwnd == nullptr) return kStatusError;
+    if (n->tips == nullptr) {
+        INITCOMMONCONTROLSEX init{sizeof init, ICC_WIN95_CLASSES};
+        InitCommonControlsEx(&init);
+        n->tips = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+                                  WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, n->hwnd, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+        if (n->tips == nullptr) return kStatusError;
+        SendMessageA(n->tips, TTM_SETMAXTIPWIDTH, 0, 320);
+    }
+    TOOLINFOA tool{};
+    tool.cbSize = TTTOOLINFOA_V1_SIZE;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = n->hwnd;
+    tool.uId = reinterpret_cast<UINT_PTR>(it->hwnd);
+    SendMessageA(n->tips, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    tool.lpszText = const_cast<char*>(text);
+    return SendMessageA(n->tips, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool)) ? kStatusOk
+                                                                                   : kStatusError;
+}
+
 int32_t ItemShow(UiWindow* w, int16_t item, uint8_t on) {
     Item* it = ItemOf(w, item);
     if (it == nullptr) return kStatusError;
@@ -398,6 +428,7 @@ void FillControlOps(UiBinding* b) {
     b->listGetSelection = ListGetSelection;
     b->listSetSelection = ListSetSelection;
     b->itemSetMaxLength = ItemSetMaxLength;
+    b->itemSetTip = ItemSetTip;
 }
 
 }  // namespace kolmara_w32

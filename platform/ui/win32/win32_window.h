@@ -51,6 +51,7 @@ struct Window {
     W32DrawState draw;
     int32_t itemCount;
     Item* items;
+    HWND tips;  // the tooltip window of the items, made with the first tooltip; the dialog owns it
     HBRUSH background;  // the dialog's background colour
     Ui_RGB backgroundColor;
     uint8_t shown;
