@@ -88,6 +88,13 @@ void Key(UiWindow* w, const UiScriptEvent& e, bool down, bool up) {
         if (next != 0) ItemSetFocus(w, next);
         down = false;
     }
+    const UiHeadlessItem* focused = ItemOf(w, hw->focus);
+    if (e.value == ' ' && down && focused != nullptr && focused->visible && focused->enabled &&
+        (focused->kind == kUiItemButton || focused->kind == kUiItemCheck)) {
+        // Space presses the button or box with the focus, as on the window systems.
+        Command(w, hw->focus, kUiNotifyClicked);
+        return;
+    }
     const UiHeadlessItem* focus = ItemOf(w, hw->focus);
     int16_t target = focus != nullptr && focus->kind == kUiItemUser ? hw->focus : 0;
     const uint32_t key = uint32_t(e.value);

@@ -265,6 +265,26 @@ int32_t MeasuringInit(UiWindow* w) {
     return Ui_Dlg_SetItemHitProc(w, CloseOnOkOrCancel);
 }
 
+// The test dialog reads 3, 5, 8 on its first row, then list 6, then Cancel and OK (its numbers
+// run otherwise). Tab moves the focus in that order and Space presses what it reached: from box
+// 3, two Tabs reach box 8 (the edit field between says it lost the focus); Shift+Tab from box 3
+// goes round to OK. (FLTK's list boxes take no keyboard focus: there Tab passes over list 6.)
+int32_t HitsInit(UiWindow* w) {
+    return Ui_Dlg_SetItemHitProc(w, [](UiWindow* dialog, int16_t item) -> int32_t {
+        gTrace.push_back("hit " + std::to_string(item));
+        if (item == 1 || item == 2) Ui_Dlg_Close(dialog, item);
+        return 0;
+    });
+}
+
+TEST_P(Parity, TabGoesInReadingOrderAndSpacePressesWhatItReached) {
+    Result r = RunSteps(kTestDialog, HitsInit, {Click(3), Key(9), Key(9), Key(' ')});
+    EXPECT_EQ(Joined(gTrace), "hit 3, hit 5, hit 8");
+    r = RunSteps(kTestDialog, HitsInit, {Click(3), Key(9, kUiModShift), Key(' ')});
+    EXPECT_EQ(r.item, 1);
+    EXPECT_EQ(Joined(gTrace), "hit 3, hit 1");
+}
+
 TEST_P(Parity, TextIsMeasuredBeforeTheWindowIsShownAsDrawingWillWrapIt) {
     gMeasured = Measured{};
     Result r = RunSteps(kResizableDialog, MeasuringInit,
