@@ -18,7 +18,12 @@
 namespace {
 
 // Measuring stops this many pixels below the text area's top: a topic longer than that is cut.
-constexpr int32_t kMeasureLimit = 2000;
+// A topic taller than the screen scrolls, so the limit only guards against a runaway file.
+constexpr int32_t kMeasureLimit = 200000;
+// The scroll bar along the text's right edge, when the topic is taller than the window can be.
+constexpr int32_t kBarWidth = 12;
+constexpr int32_t kThumbMin = 16;
+constexpr int32_t kWheelLines = 3;                // lines a wheel notch moves
 constexpr int32_t kReadSize = kHelpLineSize + 2;  // room for the line feed and the terminator
 
 struct HelpWindow {
@@ -30,6 +35,13 @@ struct HelpWindow {
     int32_t topic;
     int32_t topicPosition;  // file position after the topic's title line
     int32_t check;          // "Don't Show Again" is set
+    // Scrolling, for a topic taller than the window can be: the topic's height at the width it
+    // is drawn at, how far it is scrolled (pixels above the area's top), and a thumb drag's
+    // start (the pointer and the scroll then).
+    uint8_t scrolls;
+    int32_t textHeight;
+    int32_t scroll;
+    int32_t dragFromV, dragScroll;
 };
 
 HelpWindow* Of(UiWindow* w) {
@@ -110,10 +122,9 @@ int32_t WrapParagraph(HelpWindow* h, UiWindow* w, const char* text, int32_t left
 // paragraph spacing is one text line; measuring runs to kMeasureLimit below the top, drawing to
 // the area's bottom. *height: the height of the topic (the final position less the top and less
 // one spacing); *widest: the widest picture.
-int32_t LayoutTopic(HelpWindow* h, UiWindow* w, const Ui_Rect& area, bool draw, int32_t* height,
-                    int32_t* widest) {
+int32_t LayoutTopic(HelpWindow* h, UiWindow* w, const Ui_Rect& area, bool draw, int32_t limit,
+                    int32_t* height, int32_t* widest) {
     const int32_t spacing = LineHeight(w);
-    const int32_t limit = draw ? area.bottom : area.top + kMeasureLimit;
     int32_t y = area.top;
     *widest = 0;
     int32_t status = FLSeek(&h->file, h->topicPosition, 0);
@@ -163,6 +174,32 @@ int32_t LayoutTopic(HelpWindow* h, UiWindow* w, const Ui_Rect& area, bool draw, 
     return status;
 }
 
+// The text area and, when the topic scrolls, the scroll bar beside it.
+void SplitArea(const HelpWindow* h, const Ui_Rect& item, Ui_Rect* text, Ui_Rect* bar) {
+    *text = item;
+    *bar = Ui_Rect_Make(item.top, item.right, item.bottom, item.right);
+    if (h->scrolls == 0) return;
+    text->right = int16_t(item.right - kBarWidth - 2);
+    bar->left = int16_t(item.right - kBarWidth);
+}
+
+// The thumb: as long against the bar as the area is against the topic, where the scroll puts it.
+Ui_Rect Thumb(const HelpWindow* h, const Ui_Rect& bar) {
+    const int32_t track = Ui_Rect_Height(&bar);
+    const int32_t total = h->textHeight > track ? h->textHeight : track;
+    int32_t length = track * track / total;
+    if (length < kThumbMin) length = kThumbMin < track ? kThumbMin : track;
+    const int32_t room = track - length;
+    const int32_t most = total - track;
+    const int32_t top = bar.top + (most > 0 ? room * h->scroll / most : 0);
+    return Ui_Rect_Make(top, bar.left, top + length, bar.right);
+}
+
+int32_t MostScroll(const HelpWindow* h, const Ui_Rect& text) {
+    const int32_t most = h->textHeight - Ui_Rect_Height(&text);
+    return most > 0 ? most : 0;
+}
+
 int32_t DrawText(UiWindow* w, int16_t item) {
     HelpWindow* h = Of(w);
     Ui_Rect r;
@@ -170,12 +207,114 @@ int32_t DrawText(UiWindow* w, int16_t item) {
     if (Ui_Draw_Begin(w) != kStatusOk) return kStatusError;
     const Ui_Color ink = Ui_ColorFromRGB(0, 0, 0);
     Ui_Draw_FillRect(w, &r, nullptr);
-    Ui_Draw_SetClip(w, &r);
+    Ui_Rect text, bar;
+    SplitArea(h, r, &text, &bar);
+    Ui_Draw_SetClip(w, &text);
     Ui_Draw_SetPen(w, &ink, 1);
+    Ui_Rect shifted = text;
+    shifted.top = int16_t(text.top - h->scroll);
     int32_t height = 0, widest = 0;
-    LayoutTopic(h, w, r, true, &height, &widest);
+    LayoutTopic(h, w, shifted, true, text.bottom, &height, &widest);
     Ui_Draw_SetClip(w, nullptr);
+    if (h->scrolls != 0) {
+        const Ui_Color track = Ui_ColorFromRGB(232, 232, 232);
+        const Ui_Color thumb = Ui_ColorFromRGB(150, 150, 150);
+        Ui_Draw_FillRect(w, &bar, &track);
+        const Ui_Rect t = Thumb(h, bar);
+        Ui_Draw_FillRect(w, &t, &thumb);
+    }
     return Ui_Draw_End(w);
+}
+
+// Scrolls the topic to value (held within the topic) and repaints it when that moved it.
+void ScrollTo(UiWindow* w, HelpWindow* h, int32_t value) {
+    Ui_Rect r, text, bar;
+    if (h->scrolls == 0 || Ui_Item_GetRect(w, kHelpText, &r) != kStatusOk) return;
+    SplitArea(h, r, &text, &bar);
+    const int32_t most = MostScroll(h, text);
+    if (value > most) value = most;
+    if (value < 0) value = 0;
+    if (value == h->scroll) return;
+    h->scroll = value;
+    Ui_Item_Invalidate(w, kHelpText);
+}
+
+int32_t Wheel(UiWindow* w, int16_t, int16_t, int16_t, int32_t steps) {
+    HelpWindow* h = Of(w);
+    if (h == nullptr) return kStatusError;
+    ScrollTo(w, h, h->scroll + steps * kWheelLines * LineHeight(w));
+    return kStatusOk;
+}
+
+// Page Up and Page Down move by the area less a line, Home and End to either end, the arrows
+// (where the focus leaves them to the window) by a line. 1 when the key scrolled.
+int32_t Key(UiWindow* w, uint8_t key, uint8_t) {
+    HelpWindow* h = Of(w);
+    Ui_Rect r, text, bar;
+    if (h == nullptr || h->scrolls == 0 || Ui_Item_GetRect(w, kHelpText, &r) != kStatusOk) {
+        return 0;
+    }
+    SplitArea(h, r, &text, &bar);
+    const int32_t line = LineHeight(w);
+    const int32_t page = Ui_Rect_Height(&text) > 2 * line ? Ui_Rect_Height(&text) - line : line;
+    switch (key) {
+        case 33:  // Page Up
+            ScrollTo(w, h, h->scroll - page);
+            return 1;
+        case 34:  // Page Down
+            ScrollTo(w, h, h->scroll + page);
+            return 1;
+        case 35:  // End
+            ScrollTo(w, h, MostScroll(h, text));
+            return 1;
+        case 36:  // Home
+            ScrollTo(w, h, 0);
+            return 1;
+        case 38:  // Up
+            ScrollTo(w, h, h->scroll - line);
+            return 1;
+        case 40:  // Down
+            ScrollTo(w, h, h->scroll + line);
+            return 1;
+        default:
+            return 0;
+    }
+}
+
+// A press on the scroll bar: on the thumb it is dragged, above or below it the topic moves by a
+// page. Elsewhere in the text a press does nothing.
+int32_t Track(UiWindow* w, int16_t item, int16_t phase) {
+    HelpWindow* h = Of(w);
+    Ui_Dlg* d = nullptr;
+    Ui_Rect r, text, bar;
+    if (h == nullptr || item != kHelpText || h->scrolls == 0 || Ui_Dlg_Get(w, &d) != kStatusOk ||
+        Ui_Item_GetRect(w, kHelpText, &r) != kStatusOk) {
+        return 0;
+    }
+    SplitArea(h, r, &text, &bar);
+    if (phase == kUiTrackBegin) {
+        if (!Ui_Rect_ContainsPoint(&bar, d->mouseV, d->mouseH)) return 0;
+        const Ui_Rect thumb = Thumb(h, bar);
+        if (d->mouseV < thumb.top || d->mouseV >= thumb.bottom) {
+            const int32_t page = Ui_Rect_Height(&text) - LineHeight(w);
+            ScrollTo(w, h, h->scroll + (d->mouseV < thumb.top ? -page : page));
+            return 0;
+        }
+        h->dragFromV = d->mouseV;
+        h->dragScroll = h->scroll;
+        return 1;
+    }
+    if (phase == kUiTrackDrag) {
+        // The thumb follows the pointer: its travel over the bar is the topic's over the area.
+        const Ui_Rect thumb = Thumb(h, bar);
+        const int32_t room = Ui_Rect_Height(&bar) - Ui_Rect_Height(&thumb);
+        const int32_t most = MostScroll(h, text);
+        if (room > 0) {
+            ScrollTo(w, h, h->dragScroll + (d->mouseV - h->dragFromV) * most / room);
+        }
+        return 0;
+    }
+    return 1;  // the release: handled, no item hit
 }
 
 int32_t DrawPicture(UiWindow* w, int16_t item) {
@@ -241,6 +380,9 @@ int32_t Init(UiWindow* w) {
     Ui_Draw_SetBackColor(w, &white);
     Ui_Dlg_SetDrawProc(w, kHelpText, DrawText);
     Ui_Dlg_SetDrawProc(w, kHelpPicture, DrawPicture);
+    Ui_Dlg_SetWheelProc(w, Wheel);
+    Ui_Dlg_SetKeyProc(w, Key);
+    Ui_Dlg_SetTrackProc(w, Track);
     Ui_Item_SetCheck(w, kHelpDontShowAgain, h->check);
     Ui_Item_PlainStyle(w, kHelpDontShowAgain);
     Ui_Item_Show(w, kHelpDontShowAgain, h->topic == kTopicStartUpGuide ? 1 : 0);
@@ -248,22 +390,32 @@ int32_t Init(UiWindow* w) {
     Ui_Rect area;
     if (Ui_Item_GetRect(w, kHelpText, &area) != kStatusOk) return kStatusError;
     int32_t height = 0, widest = 0;
-    int32_t status = LayoutTopic(h, w, area, false, &height, &widest);
+    int32_t status = LayoutTopic(h, w, area, false, area.top + kMeasureLimit, &height, &widest);
     if (status != kStatusOk) return status;
     const int32_t width = widest > Ui_Rect_Width(&area) ? widest : Ui_Rect_Width(&area);
     int32_t addedWidth = width - Ui_Rect_Width(&area);
     int32_t addedHeight = height - Ui_Rect_Height(&area);
-    // The window never grows past the screen's work area; a longer topic is cut at the bottom.
+    // The window never grows past the screen's work area; a longer topic scrolls, wrapped
+    // again beside the scroll bar it then needs.
     int16_t outerWidth = 0, outerHeight = 0;
     if (Ui_Dlg_GetSize(w, &outerWidth, &outerHeight) != kStatusOk) return kStatusError;
     Ui_Rect work;
     if (Ui_Screen_WorkArea(&work) == kStatusOk) {
         if (outerHeight + addedHeight > Ui_Rect_Height(&work)) {
             addedHeight = Ui_Rect_Height(&work) - outerHeight;
+            h->scrolls = 1;
         }
         if (outerWidth + addedWidth > Ui_Rect_Width(&work)) {
             addedWidth = Ui_Rect_Width(&work) - outerWidth;
         }
+    }
+    h->textHeight = height;
+    if (h->scrolls != 0) {
+        Ui_Rect narrower = area;
+        narrower.right = int16_t(area.right + addedWidth - kBarWidth - 2);
+        status =
+            LayoutTopic(h, w, narrower, false, area.top + kMeasureLimit, &h->textHeight, &widest);
+        if (status != kStatusOk) return status;
     }
     area.right = int16_t(area.right + addedWidth);
     area.bottom = int16_t(area.bottom + addedHeight);

@@ -82,6 +82,7 @@ enum : int32_t {
     kUiMsgContextMenu,  // item (0: the dialog itself), v, h in client coordinates: the person
                         // asked for the menu of what is there (right button, Shift+F10, the
                         // menu key)
+    kUiMsgWheel,        // item under the pointer (0: none), v, h, steps: the mouse wheel turned
 };
 
 // Command notifications that reach the item-hit proc; every other code is dropped.
@@ -121,6 +122,7 @@ struct Ui_Msg {
     int32_t font;           // font set
     int32_t timerId;
     uint8_t modifiers;  // kUiMod..., with kUiModFromEvent when the event carried them
+    int16_t steps;      // wheel notches: positive towards the person (to see what lies below)
 };
 
 // The framework dialog procedure. *result (may be null) receives the message's answer.

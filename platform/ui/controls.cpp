@@ -260,7 +260,7 @@ int32_t Ui_Item_SetTips(UiWindow* w, const Ui_ItemTip* tips, int32_t count) {
             char text[256];
             Ui_ResToCString(w->state, tips[i].textId, text);
             status = b->itemSetTip != nullptr ? Platform(b->itemSetTip(w, tips[i].item, text))
-                                               : kStatusError;
+                                              : kStatusError;
         }
         if (first == kStatusOk) first = status;
     }

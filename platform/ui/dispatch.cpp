@@ -212,6 +212,19 @@ void ContextMenu(UiWindow* w, Ui_Dlg* d, const Ui_Msg* m) {
     EndIfDone(w, d);
 }
 
+void Wheel(UiWindow* w, Ui_Dlg* d, const Ui_Msg* m) {
+    if (d->info->wheelProc == nullptr || m->steps == 0) return;
+    const int16_t item = Ui_Item_Verify(w, m->item) == kStatusOk ? m->item : 0;
+    d->mouseV = m->v;
+    d->mouseH = m->h;
+    const int32_t result = d->info->wheelProc(w, item, m->v, m->h, m->steps);
+    if (result != 0) {
+        Ui_Debug_LogF(d->state->diagnostics, "dlg %d wheel over item %d returned %d", d->dialogId,
+                      item, result);
+    }
+    EndIfDone(w, d);
+}
+
 }  // namespace
 
 int32_t Ui_Dlg_Proc(UiWindow* w, const Ui_Msg* m, int32_t* result) {
@@ -274,6 +287,9 @@ int32_t Ui_Dlg_Proc(UiWindow* w, const Ui_Msg* m, int32_t* result) {
             break;
         case kUiMsgContextMenu:
             ContextMenu(w, d, m);
+            break;
+        case kUiMsgWheel:
+            Wheel(w, d, m);
             break;
         case kUiMsgCtlColorButton:
         case kUiMsgCtlColorStatic:

@@ -175,6 +175,9 @@ int32_t Ui_Dlg_SetResizeProc(UiWindow* dialog, UiResizeProc proc) {
 int32_t Ui_Dlg_SetContextProc(UiWindow* dialog, UiContextProc proc) {
     return SetProc(dialog, &Ui_Dlg_Info::contextProc, proc);
 }
+int32_t Ui_Dlg_SetWheelProc(UiWindow* dialog, UiWheelProc proc) {
+    return SetProc(dialog, &Ui_Dlg_Info::wheelProc, proc);
+}
 
 int32_t Ui_Dlg_SetDrawProc(UiWindow* dialog, int16_t item, UiDrawProc proc) {
     Ui_Dlg_Info* info = nullptr;

@@ -49,6 +49,10 @@ using UiResizeProc = int32_t (*)(UiWindow* dialog, int16_t width, int16_t height
 // Window managers keep Alt+click for themselves, so every action an Alt-click reaches has a
 // second route here. The result is logged when not zero.
 using UiContextProc = int32_t (*)(UiWindow* dialog, int16_t item, int16_t v, int16_t h);
+// The mouse wheel turned steps notches over item (0: no item) at (v, h): positive towards the
+// person, to see what lies below. The result is logged when not zero.
+using UiWheelProc = int32_t (*)(UiWindow* dialog, int16_t item, int16_t v, int16_t h,
+                                int32_t steps);
 
 enum : int16_t { kUiTrackBegin = 0, kUiTrackDrag = 1, kUiTrackEnd = 2 };
 
@@ -139,6 +143,7 @@ struct Ui_Dlg_Info {
     const void* userType;         // the type the user data was given as (Ui_TypeKey), or null
     Ui_ItemState* itemStates;     // per item: what it holds (item_state.h), the one record of it
     UiContextProc contextProc;
+    UiWheelProc wheelProc;
 };
 
 // A key for each type of owner's record, so that a dialog hands its record back only as the type
@@ -201,6 +206,7 @@ int32_t Ui_Dlg_SetTrackProc(UiWindow* dialog, UiTrackProc proc);
 int32_t Ui_Dlg_SetDrawProc(UiWindow* dialog, int16_t item, UiDrawProc proc);
 int32_t Ui_Dlg_SetResizeProc(UiWindow* dialog, UiResizeProc proc);
 int32_t Ui_Dlg_SetContextProc(UiWindow* dialog, UiContextProc proc);
+int32_t Ui_Dlg_SetWheelProc(UiWindow* dialog, UiWheelProc proc);
 
 // Resizing. A dialog keeps the size of its template unless its owner makes it resizable: then
 // the person may drag its frame between the smallest client size given here (never less than

@@ -459,6 +459,19 @@ void DeferredPaint(void* data) {
 
 int DialogWindow::handle(int event) {
     Native* n = native_;
+    if (event == FL_MOUSEWHEEL) {
+        if (!n->ui->tracking && Fl::event_dy() != 0) {
+            Ui_Msg m{};
+            m.kind = kUiMsgWheel;
+            m.item = ItemAt(n, Fl::event_x(), Fl::event_y());
+            m.v = int16_t(Fl::event_y());
+            m.h = int16_t(Fl::event_x());
+            m.steps = int16_t(Fl::event_dy());
+            m.modifiers = uint8_t(EventModifiers(event) | kUiModFromEvent);
+            Ui_Dlg_Proc(n->ui, &m, nullptr);
+        }
+        return 1;
+    }
     if (event == FL_PUSH && Fl::event_button() == FL_RIGHT_MOUSE) {
         // The right button asks for the menu of what is under it; it presses nothing.
         if (!n->ui->tracking)

@@ -54,6 +54,8 @@ enum : int32_t {
                          // at (v, h); v = h = -1 for the item's centre (the menu key)
     kUiScriptMenu,       // value: the 1-based entry chosen in the next pop-up menu (0: the
                          // menu is dismissed)
+    kUiScriptWheel,      // item, v, h, value: the wheel turns value notches over the item (0: the
+                         // dialog) at (v, h), positive towards the person
 };
 
 struct UiScriptEvent {

@@ -216,6 +216,20 @@ void Deliver(UiWindow* w, const UiScriptEvent& e) {
         case kUiScriptMenu:
             Refuse("no menu to answer");
             return;
+        case kUiScriptWheel: {
+            if (e.item != 0 && Reachable(w, e.item) == nullptr) return;
+            gScript.mouseV = e.v;
+            gScript.mouseH = e.h;
+            Ui_Msg m{};
+            m.kind = kUiMsgWheel;
+            m.item = e.item;
+            m.v = e.v;
+            m.h = e.h;
+            m.steps = int16_t(e.value);
+            m.modifiers = Modifiers();
+            Ui_Dlg_Proc(w, &m, nullptr);
+            return;
+        }
         case kUiScriptKeyDown:
             Key(w, e, true, false);
             return;

@@ -230,6 +230,25 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
             Ui_Dlg_Proc(n->ui, &m, nullptr);
             return TRUE;
         }
+        case WM_MOUSEWHEEL: {
+            // Forwarded by the control that had it; the item is the one under the pointer.
+            if (n->ui->tracking) return TRUE;
+            POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            ScreenToClient(hwnd, &p);
+            HWND below = ChildWindowFromPointEx(hwnd, p, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
+            const int delta = GET_WHEEL_DELTA_WPARAM(wParam);
+            int steps = -delta / WHEEL_DELTA;
+            if (steps == 0 && delta != 0) steps = delta < 0 ? 1 : -1;  // a fine-grained wheel
+            Ui_Msg m{};
+            m.kind = kUiMsgWheel;
+            m.item = ItemOfHwnd(n, below);
+            m.v = int16_t(p.y);
+            m.h = int16_t(p.x);
+            m.steps = int16_t(steps);
+            m.modifiers = uint8_t(MessageModifiers() | kUiModFromEvent);
+            Ui_Dlg_Proc(n->ui, &m, nullptr);
+            return TRUE;
+        }
         case WM_CLOSE:
             // The close box of the frame is the cancel button, as with dialogs everywhere.
             Command(n, 2, kUiNotifyClicked);

@@ -14,6 +14,7 @@
 #include "platform/paths.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dlg.h"
+#include "platform/ui/rect.h"
 #include "resources/ids/dlg_help.h"
 #include "resources/ids/strings.h"
 #include "tests/edit/window/dialog_test_support.h"
@@ -127,6 +128,61 @@ TEST_F(HelpTest, ParagraphsWrapWithinTheAreaAndTheWindowGrowsToFit) {
     EXPECT_GT(d.guide.top, d.area.bottom);
     EXPECT_LE(d.ok.bottom, d.client.bottom);
     EXPECT_FALSE(d.boxVisible);
+}
+
+// The lines drawn wholly inside the text area since the window's text count was since.
+std::string VisibleSince(UiWindow* w, int32_t since) {
+    const UiHeadlessWindow* hw = Ui_Headless_Window(w);
+    Ui_Rect area{};
+    Ui_Item_GetRect(w, kHelpText, &area);
+    std::string shown;
+    for (int32_t i = since; i < hw->textCount; ++i) {
+        const Ui_Rect& r = hw->texts[i].rect;
+        if (r.top >= area.top && r.bottom <= area.bottom)
+            shown += std::string(hw->texts[i].text) + "|";
+    }
+    return shown;
+}
+
+// A topic taller than the work area: the window stays on the screen and the topic scrolls by
+// the keys, the wheel and the bar; nothing of it is out of reach.
+TEST_F(HelpTest, ATopicTallerThanTheScreenScrollsByKeysWheelAndBar) {
+    // Sixty paragraphs of twelve words (a paragraph holds at most a line's worth of text).
+    std::string topic = "#2004 Long\n";
+    for (int p = 0; p < 60; ++p) {
+        topic += "?\n";
+        for (int i = 0; i < 12; ++i) topic += "word" + std::to_string(p * 12 + i) + " ";
+        topic += "\n*\n";
+    }
+    UseHelpText(topic + "?\nLast paragraph.\n*\n##\n");
+    const Ui_Rect work = Ui_Rect_Make(0, 0, 420, 900);
+    Ui_Headless_SetWorkArea(&work);
+    int32_t since = 0;
+    std::vector<std::string> seen;
+    auto mark = [&](UiWindow* w) { since = Ui_Headless_Window(w)->textCount; };
+    auto look = [&](UiWindow* w) { seen.push_back(VisibleSince(w, since)); };
+    Ui_Rect client{}, area{};
+    ASSERT_EQ(Show(kTopicHueSelective,
+                   {Idle(0), Call([&](UiWindow* w) {
+                        Ui_Dlg_GetClientRect(w, &client);
+                        Ui_Item_GetRect(w, kHelpText, &area);
+                        seen.push_back(VisibleSince(w, 0));
+                    }),
+                    Call(mark), Key(35), Idle(0), Call(look),  // End
+                    Call(mark), Key(36), Idle(0), Call(look),  // Home
+                    Call(mark), Key(34), Idle(0), Call(look),  // Page Down
+                    // Forty notches up from a page down: back at the top.
+                    Call(mark), Wheel(0, 60, 60, -40), Idle(0), Call(look), Click(kHelpOk)}),
+              0);
+    EXPECT_LE(client.bottom - client.top, 420);
+    ASSERT_EQ(seen.size(), 5u);
+    EXPECT_NE(seen[0].find("word0 "), std::string::npos);
+    EXPECT_EQ(seen[0].find("Last paragraph."), std::string::npos) << "the window holds it all";
+    EXPECT_NE(seen[1].find("Last paragraph."), std::string::npos) << "End shows the end";
+    EXPECT_EQ(seen[1].find("word0 "), std::string::npos);
+    EXPECT_NE(seen[2].find("word0 "), std::string::npos) << "Home shows the start";
+    EXPECT_EQ(seen[3].find("word0 "), std::string::npos) << "Page Down moves on";
+    EXPECT_NE(seen[4].find("word0 "), std::string::npos) << "the wheel moves back";
 }
 
 TEST_F(HelpTest, APictureParagraphDrawsItsBitmapAndATopicWithoutParagraphsIsEmpty) {

@@ -116,6 +116,9 @@ UiScriptEvent Context(int16_t item, int16_t v, int16_t h) {
 UiScriptEvent MenuChoice(int32_t entry) {
     return Event(kUiScriptMenu, 0, 0, 0, entry);
 }
+UiScriptEvent Wheel(int16_t item, int16_t v, int16_t h, int32_t steps) {
+    return Event(kUiScriptWheel, item, v, h, steps);
+}
 UiScriptEvent Resize(int16_t width, int16_t height) {
     return Event(kUiScriptResize, 0, height, width);
 }

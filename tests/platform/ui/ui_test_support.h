@@ -47,6 +47,8 @@ UiScriptEvent Choose(const char* path);
 UiScriptEvent Context(int16_t item, int16_t v = -1, int16_t h = -1);
 // The answer to the pop-up menu that opens: the 1-based entry, 0 to dismiss it.
 UiScriptEvent MenuChoice(int32_t entry);
+// The wheel turns steps notches (positive towards the person) over item (0: none) at (v, h).
+UiScriptEvent Wheel(int16_t item, int16_t v, int16_t h, int32_t steps);
 // The person drags the window's frame to a client area width x height.
 UiScriptEvent Resize(int16_t width, int16_t height);
 UiScriptEvent KeyDown(int32_t key);
