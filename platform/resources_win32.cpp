@@ -7,9 +7,9 @@
 // - the PiPL and the terminology are the host's types "PIPL" and "AETE" (id 16000);
 // - every other type is a resource type named by its four characters without trailing blanks
 //   ("DLG", "BMP"; the help text is "HELPTEXT" and the icons "ICONBMP", since HELP and ICON are
-//   words of the resource script's language), holding the same bytes as the archive's entry. The Windows forms of
-//   dialogs and bitmaps (DIALOGEX, BITMAP) are in the module beside them for the Win32 dialog
-//   binding; the framework parses its own templates on both systems.
+//   words of the resource script's language), holding the same bytes as the archive's entry. The
+//   Windows forms of dialogs and bitmaps (DIALOGEX, BITMAP) are in the module beside them for the
+//   Win32 dialog binding; the framework parses its own templates on both systems.
 #include <windows.h>
 
 #include <cstring>

@@ -35,7 +35,7 @@ constexpr uint32_t kHelp = Code("HELP");
 std::string TypeName(uint32_t type) {
     if (type == kPiPL) return "PIPL";
     if (type == kTerminology) return "AETE";
-    if (type == kHelp) return "HELPTEXT";  // HELP is a word of the resource script's language
+    if (type == kHelp) return "HELPTEXT";        // HELP is a word of the resource script's language
     if (type == Code("ICON")) return "ICONBMP";  // so is ICON, for another format
     std::string name;
     for (int shift = 24; shift >= 0; shift -= 8) {
