@@ -1,11 +1,10 @@
 // The file layer over disk files and memory blocks; see file.h.
 #include "platform/file.h"
 
-#include <sys/stat.h>
-
 #include <cstring>
 
 #include "platform/mem.h"
+#include "platform/os.h"
 
 namespace {
 
@@ -81,9 +80,9 @@ int32_t FLOpen(FLFile* file, const FLSpec* spec, uint32_t mode) {
     file->position = 0;
     if (file->kind == kFLKindDisk) {
         const char* how = mode == kFLRead ? "rb" : mode == kFLWrite ? "wb" : "r+b";
-        file->stream = std::fopen(file->path, how);
+        file->stream = Os_OpenFile(file->path, how);
         if (file->stream == nullptr && mode == kFLReadWrite)
-            file->stream = std::fopen(file->path, "w+b");
+            file->stream = Os_OpenFile(file->path, "w+b");
         if (file->stream == nullptr) {
             ResetRecord(file);
             return kStatusFileOpen;
@@ -98,12 +97,7 @@ bool FLExists(const FLSpec* spec) {
     char path[kFLPathSize];
     std::memcpy(path, spec->bytes, sizeof path - 1);
     path[sizeof path - 1] = 0;
-    struct stat info;
-#if defined(_WIN32)
-    return stat(path, &info) == 0;
-#else
-    return lstat(path, &info) == 0;  // the link itself: one that loops or dangles is still there
-#endif
+    return Os_PathKind(path) != kOsNothing;
 }
 
 int32_t FLClose(FLFile* file) {
@@ -126,7 +120,7 @@ int32_t FLClose(FLFile* file) {
 int32_t FLDelete(const FLSpec* spec) {
     if (spec == nullptr) return kStatusProblem;
     if (spec->bytes[0] != 0) {
-        std::remove(reinterpret_cast<const char*>(spec->bytes));
+        Os_RemoveFile(reinterpret_cast<const char*>(spec->bytes));
         return kStatusOk;
     }
     return spec->bytes[1] == 'b' ? kStatusOk : kStatusProblem;

@@ -4,13 +4,17 @@
 // (os_posix.cpp, os_win32.cpp); the rest of the platform layer is the same on both, so nothing
 // above this file needs to know which system it runs on.
 //
-// Paths are byte strings in the system's code page (UTF-8 on Linux, the ANSI code page on
-// Windows). Folder results end without a separator unless said otherwise; buffers are cut never,
-// a result that does not fit is a failure.
+// Paths are UTF-8 byte strings on both systems. On Windows every call converts them to and from
+// the wide-character form the system's W functions take, so that a folder or file name in any
+// script (a user folder named 写真, a photograph in фото) is reached as it is; the ANSI code page
+// would replace what it cannot hold with "?" and name another file. Folder results end without a
+// separator unless said otherwise; buffers are cut never, a result that does not fit is a
+// failure.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 // The separator the system writes into the paths it forms ('/' or '\').
 extern const char kOsSeparator;
@@ -20,6 +24,15 @@ extern const char kOsSeparator;
 int32_t Os_AppDataFolder(char* buffer, size_t capacity);
 // Creates one folder. 0 when it was made or is there already, else the system's error number.
 int Os_MakeFolder(const char* path);
+// fopen for a UTF-8 path (mode as fopen's); null when it cannot be opened (or the path is not
+// UTF-8 on Windows).
+FILE* Os_OpenFile(const char* path, const char* mode);
+// What is at path, links followed: kOsNothing, kOsFile (a regular file) or kOsOther (a folder, a
+// device; on Linux also a link that loops or dangles, which counts as there).
+enum OsPathKind : int { kOsNothing = 0, kOsFile = 1, kOsOther = 2 };
+OsPathKind Os_PathKind(const char* path);
+// Removes a file. 0, or the system's error number.
+int Os_RemoveFile(const char* path);
 // The Windows directory (on Linux the home folder), the last place for the preferences: its
 // length; 0 when the system has none; capacity or more when it does not fit (buffer unchanged).
 size_t Os_WindowsFolder(char* buffer, size_t capacity);

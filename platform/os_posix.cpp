@@ -80,6 +80,21 @@ int Os_MakeFolder(const char* path) {
     return mkdir(path, 0700) != 0 && errno != EEXIST ? errno : 0;
 }
 
+FILE* Os_OpenFile(const char* path, const char* mode) {
+    return std::fopen(path, mode);
+}
+
+OsPathKind Os_PathKind(const char* path) {
+    struct stat info;
+    if (stat(path, &info) == 0) return S_ISREG(info.st_mode) ? kOsFile : kOsOther;
+    // A link that loops or dangles is still something there.
+    return lstat(path, &info) == 0 ? kOsOther : kOsNothing;
+}
+
+int Os_RemoveFile(const char* path) {
+    return unlink(path) == 0 ? 0 : errno;
+}
+
 size_t Os_WindowsFolder(char* buffer, size_t capacity) {
     const char* home = std::getenv("HOME");
     size_t n = home == nullptr ? 0 : std::strlen(home);

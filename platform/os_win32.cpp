@@ -1,8 +1,9 @@
 // The Windows side of os.h. The application-data folder comes from the shell-folder library
-// (SHFolder's SHGetFolderPathA, loaded by name, so that a system without it falls back instead of
-// failing to load the module); the temporary folder from GetTempPathA; colour profiles live in
-// the system folder's spool\drivers\color. Paths are in the ANSI code page, as the A functions
-// take and give them.
+// (SHFolder's SHGetFolderPathW, loaded by name, so that a system without it falls back instead of
+// failing to load the module); the temporary folder from GetTempPathW; colour profiles live in
+// the system folder's spool\drivers\color. Paths are UTF-8 above this file and wide characters
+// below it: every call converts, and a path that is not valid UTF-8 (or a name the system gives
+// that does not fit) is a failure, never a substitute.
 #include <windows.h>
 
 #include <malloc.h>
@@ -19,7 +20,31 @@ namespace {
 
 constexpr int32_t kNoAppDataFolder = int32_t(0x80004005u);
 
-using GetFolderPathA = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
+using GetFolderPathW = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPWSTR);
+
+// Room for the longest path the calls here take, in wide characters: well past MAX_PATH, which
+// is what paths without the \\?\ prefix may have, and small enough to live on the stack.
+constexpr int kWide = 2048;
+
+// UTF-8 to wide characters into out (kWide); false for text that is not UTF-8 or too long.
+bool Wide(const char* text, wchar_t* out) {
+    const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, out, kWide);
+    return n > 0;
+}
+
+// Wide characters to UTF-8 into out (capacity bytes); false when it does not fit.
+bool Utf8(const wchar_t* text, char* out, size_t capacity) {
+    if (capacity == 0 || capacity > 0x7FFFFFFF) return false;
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, out, int(capacity), nullptr, nullptr);
+    return n > 0;
+}
+
+// A path converted for a W call, held for the call's length.
+struct WidePath {
+    explicit WidePath(const char* path) : ok(path != nullptr && Wide(path, text)) {}
+    bool ok;
+    wchar_t text[kWide];
+};
 
 bool CopyFolder(char* buffer, size_t capacity, const char* folder) {
     size_t n = folder == nullptr ? 0 : std::strlen(folder);
@@ -34,72 +59,112 @@ void TrimSeparator(char* path) {
     if (n > 3 && (path[n - 1] == '\\' || path[n - 1] == '/')) path[n - 1] = 0;
 }
 
+// A folder the system gave in wide characters, as UTF-8 without its trailing separator.
+bool FolderFromWide(const wchar_t* folder, char* buffer, size_t capacity) {
+    char path[3 * MAX_PATH + 4];
+    if (!Utf8(folder, path, sizeof path)) return false;
+    TrimSeparator(path);
+    return CopyFolder(buffer, capacity, path);
+}
+
 }  // namespace
 
 int32_t Os_AppDataFolder(char* buffer, size_t capacity) {
-    HMODULE library = LoadLibraryA("SHFolder");
+    HMODULE library = LoadLibraryW(L"SHFolder");
     if (library == nullptr) return kNoAppDataFolder;
-    auto get = reinterpret_cast<GetFolderPathA>(
-        reinterpret_cast<void*>(GetProcAddress(library, "SHGetFolderPathA")));
+    auto get = reinterpret_cast<GetFolderPathW>(
+        reinterpret_cast<void*>(GetProcAddress(library, "SHGetFolderPathW")));
     int32_t code = kNoAppDataFolder;
-    char path[MAX_PATH + 1] = {};
+    wchar_t path[MAX_PATH + 1] = {};
     if (get != nullptr)
         code = int32_t(get(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, path));
     FreeLibrary(library);
     if (code != 0) return code;
-    TrimSeparator(path);
-    return CopyFolder(buffer, capacity, path) ? 0 : kNoAppDataFolder;
+    return FolderFromWide(path, buffer, capacity) ? 0 : kNoAppDataFolder;
 }
 
 int Os_MakeFolder(const char* path) {
-    if (CreateDirectoryA(path, nullptr)) return 0;
+    WidePath wide(path);
+    if (!wide.ok) return ERROR_INVALID_NAME;
+    if (CreateDirectoryW(wide.text, nullptr)) return 0;
     DWORD error = GetLastError();
     return error == ERROR_ALREADY_EXISTS ? 0 : int(error);
 }
 
+FILE* Os_OpenFile(const char* path, const char* mode) {
+    WidePath wide(path);
+    wchar_t how[8];
+    if (!wide.ok || mode == nullptr || std::strlen(mode) >= 8) return nullptr;
+    for (size_t i = 0; i <= std::strlen(mode); ++i) how[i] = wchar_t(mode[i]);
+    return _wfopen(wide.text, how);
+}
+
+OsPathKind Os_PathKind(const char* path) {
+    WidePath wide(path);
+    if (!wide.ok) return kOsNothing;
+    const DWORD attributes = GetFileAttributesW(wide.text);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return kOsNothing;
+    return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0 ? kOsOther
+                                                                                  : kOsFile;
+}
+
+int Os_RemoveFile(const char* path) {
+    WidePath wide(path);
+    if (!wide.ok) return ERROR_INVALID_NAME;
+    return DeleteFileW(wide.text) ? 0 : int(GetLastError());
+}
+
 size_t Os_WindowsFolder(char* buffer, size_t capacity) {
     if (capacity == 0 || capacity > 0x7FFFFFFF) return 0;
+    wchar_t folder[MAX_PATH + 1];
+    const UINT n = GetWindowsDirectoryW(folder, MAX_PATH + 1);
+    if (n == 0 || n > MAX_PATH) return 0;
+    char path[3 * MAX_PATH + 4];
+    if (!Utf8(folder, path, sizeof path)) return 0;
     // A result of capacity or more is the size the folder would need: it did not fit.
-    return GetWindowsDirectoryA(buffer, UINT(capacity));
+    const size_t length = std::strlen(path);
+    if (length < capacity) std::memcpy(buffer, path, length + 1);
+    return length;
 }
 
 bool Os_CurrentFolder(char* buffer, size_t capacity) {
-    char path[MAX_PATH + 1];
-    DWORD n = GetCurrentDirectoryA(sizeof path, path);
-    if (n == 0 || n >= sizeof path) return false;
-    TrimSeparator(path);
-    return CopyFolder(buffer, capacity, path);
+    wchar_t path[MAX_PATH + 1];
+    DWORD n = GetCurrentDirectoryW(MAX_PATH + 1, path);
+    if (n == 0 || n > MAX_PATH) return false;
+    return FolderFromWide(path, buffer, capacity);
 }
 
 bool Os_TempFolder(char* buffer, size_t capacity) {
-    char path[MAX_PATH + 2];
-    DWORD n = GetTempPathA(sizeof path, path);
-    if (n == 0 || n >= sizeof path) return false;
-    TrimSeparator(path);
-    return CopyFolder(buffer, capacity, path);
+    wchar_t path[MAX_PATH + 2];
+    DWORD n = GetTempPathW(MAX_PATH + 2, path);
+    if (n == 0 || n > MAX_PATH + 1) return false;
+    return FolderFromWide(path, buffer, capacity);
 }
 
 bool Os_ColorFolder(char* buffer, size_t capacity) {
-    char system[MAX_PATH + 1];
-    UINT n = GetSystemDirectoryA(system, sizeof system);
-    if (n == 0 || n >= sizeof system) return false;
-    TrimSeparator(system);
-    int written = std::snprintf(buffer, capacity, "%s\\spool\\drivers\\color\\", system);
+    wchar_t system[MAX_PATH + 1];
+    UINT n = GetSystemDirectoryW(system, MAX_PATH + 1);
+    if (n == 0 || n > MAX_PATH) return false;
+    char folder[3 * MAX_PATH + 4];
+    if (!FolderFromWide(system, folder, sizeof folder)) return false;
+    int written = std::snprintf(buffer, capacity, "%s\\spool\\drivers\\color\\", folder);
     return written > 0 && size_t(written) < capacity;
 }
 
 bool Os_ModuleFile(char* buffer, size_t capacity) {
     HMODULE self = nullptr;
     // Any function of this library names the module it was loaded from.
-    if (!GetModuleHandleExA(
+    if (!GetModuleHandleExW(
             GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-            reinterpret_cast<LPCSTR>(&Os_ModuleFile), &self)) {
+            reinterpret_cast<LPCWSTR>(&Os_ModuleFile), &self)) {
         return false;
     }
-    char path[MAX_PATH + 1];
-    DWORD n = GetModuleFileNameA(self, path, sizeof path);
-    if (n == 0 || n >= sizeof path) return false;
-    return CopyFolder(buffer, capacity, path);
+    wchar_t path[kWide];
+    DWORD n = GetModuleFileNameW(self, path, kWide);
+    if (n == 0 || n >= DWORD(kWide)) return false;
+    char file[3 * MAX_PATH + 4];
+    if (!Utf8(path, file, sizeof file)) return false;
+    return CopyFolder(buffer, capacity, file);
 }
 
 int Os_ReplaceFile(const char* from, const char* to) {
@@ -108,8 +173,13 @@ int Os_ReplaceFile(const char* from, const char* to) {
     // move is on disk. A target that a reader has open cannot be replaced until it closes it,
     // which for our files is a matter of milliseconds: the move is tried again for a while.
     const ULONGLONG start = GetTickCount64();
+    WidePath source(from), target(to);
+    if (!source.ok || !target.ok) return ERROR_INVALID_NAME;
     for (;;) {
-        if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
+        if (MoveFileExW(source.text, target.text,
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return 0;
+        }
         const DWORD error = GetLastError();
         const bool inUse = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
                            error == ERROR_LOCK_VIOLATION;
@@ -123,7 +193,9 @@ bool Os_ErrorIsDiskFull(int error) {
 }
 
 int Os_CreateNewFile(const char* path) {
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    WidePath wide(path);
+    if (!wide.ok) return ERROR_INVALID_NAME;
+    HANDLE file = CreateFileW(wide.text, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return int(GetLastError());
     CloseHandle(file);
@@ -137,9 +209,11 @@ bool Os_ErrorIsExisting(int error) {
 int Os_AppendLine(const char* path, const char* text) {
     // A handle with append access only writes every block at the file's end in one step, also
     // when other processes append at the same time.
-    HANDLE file =
-        CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    WidePath wide(path);
+    if (!wide.ok) return ERROR_INVALID_NAME;
+    HANDLE file = CreateFileW(wide.text, FILE_APPEND_DATA,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return int(GetLastError());
     char line[8192];
     const size_t n = std::strlen(text);
@@ -176,17 +250,20 @@ bool Os_ProcessRunning(uint32_t pid) {
 }
 
 int Os_RemoveOrphans(const char* folder, const char* prefix, const char* suffix) {
-    char pattern[MAX_PATH + 1];
+    char pattern[3 * MAX_PATH + 4];
     int n = std::snprintf(pattern, sizeof pattern, "%s%s*%s", folder, prefix, suffix);
     if (n <= 0 || size_t(n) >= sizeof pattern) return 0;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern, &found);
+    WidePath widePattern(pattern);
+    if (!widePattern.ok) return 0;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(widePattern.text, &found);
     if (search == INVALID_HANDLE_VALUE) return 0;
     const size_t prefixLength = std::strlen(prefix), suffixLength = std::strlen(suffix);
     const uint32_t self = Os_ProcessId();
     int removed = 0;
     do {
-        const char* name = found.cFileName;
+        char name[3 * MAX_PATH + 4];
+        if (!Utf8(found.cFileName, name, sizeof name)) continue;
         const size_t length = std::strlen(name);
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
             length <= prefixLength + suffixLength) {
@@ -205,16 +282,18 @@ int Os_RemoveOrphans(const char* folder, const char* prefix, const char* suffix)
             Os_ProcessRunning(uint32_t(pid))) {
             continue;
         }
-        char path[MAX_PATH + 1];
+        char path[3 * MAX_PATH + 4];
         n = std::snprintf(path, sizeof path, "%s%s", folder, name);
-        if (n > 0 && size_t(n) < sizeof path && DeleteFileA(path)) ++removed;
-    } while (FindNextFileA(search, &found));
+        if (n > 0 && size_t(n) < sizeof path && Os_RemoveFile(path) == 0) ++removed;
+    } while (FindNextFileW(search, &found));
     FindClose(search);
     return removed;
 }
 
 intptr_t Os_LockFile(const char* path, uint32_t timeoutMillis) {
-    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE,
+    WidePath wide(path);
+    if (!wide.ok) return 0;
+    HANDLE file = CreateFileW(wide.text, GENERIC_READ | GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 0;
@@ -252,9 +331,11 @@ namespace {
 // The volume and the file index, which together name one file whatever path reaches it (the C
 // library's stat has no inode numbers on Windows).
 bool FileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
+    WidePath wide(path);
+    if (!wide.ok) return false;
     // Backup semantics open folders too; no access is asked for, so a file open elsewhere is no
     // obstacle.
-    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    HANDLE file = CreateFileW(wide.text, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     const bool ok = GetFileInformationByHandle(file, info) != 0;
@@ -286,14 +367,16 @@ int Os_RunProgram(const char* program, const char* argument, int32_t* exitCode) 
     if (std::strchr(program, '"') != nullptr || std::strchr(argument, '"') != nullptr) {
         return ERROR_INVALID_PARAMETER;
     }
-    char line[2 * MAX_PATH + 8];
+    char line[6 * MAX_PATH + 8];
     int n = std::snprintf(line, sizeof line, "\"%s\" \"%s\"", program, argument);
     if (n <= 0 || size_t(n) >= sizeof line) return ERROR_FILENAME_EXCED_RANGE;
-    STARTUPINFOA startup{};
+    WidePath wideLine(line);
+    if (!wideLine.ok) return ERROR_INVALID_NAME;
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
+    if (!CreateProcessW(nullptr, wideLine.text, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
         return int(GetLastError());
     }
     WaitForSingleObject(process.hProcess, INFINITE);

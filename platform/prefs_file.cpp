@@ -1,8 +1,6 @@
 // The tagged preferences file; see prefs_file.h.
 #include "platform/prefs_file.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -34,8 +32,7 @@ void LogPath(UiState* state, const char* path) {
 
 // Whether something other than a file is at path (a folder, a device).
 bool NotAFile(const char* path) {
-    struct stat st;
-    return stat(path, &st) == 0 && !S_ISREG(st.st_mode);
+    return Os_PathKind(path) == kOsOther;
 }
 
 // path followed by suffix in buffer (kFLPathSize bytes); false when it does not fit.

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/mem.h"
+#include "platform/os.h"
 #include "platform/resources.h"
 
 // The archive compiled into this binary (generated at build time).
@@ -26,7 +27,7 @@ int32_t Res_ReadFromElfFile(const char* path, uint8_t** bytes, uint32_t* size) {
     if (path == nullptr || bytes == nullptr || size == nullptr) return kStatusProblem;
     *bytes = nullptr;
     *size = 0;
-    FILE* f = std::fopen(path, "rb");
+    FILE* f = Os_OpenFile(path, "rb");
     if (f == nullptr) return kStatusFileOpen;
     int32_t status = kStatusFormat;
     uint8_t* names = nullptr;

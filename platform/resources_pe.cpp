@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/mem.h"
+#include "platform/os.h"
 #include "platform/resources.h"
 
 namespace {
@@ -142,7 +143,7 @@ int32_t Res_ReadFromPeFile(const char* path, uint32_t type, uint32_t id, uint8_t
     if (path == nullptr || bytes == nullptr || size == nullptr) return kStatusProblem;
     *bytes = nullptr;
     *size = 0;
-    FILE* f = std::fopen(path, "rb");
+    FILE* f = Os_OpenFile(path, "rb");
     if (f == nullptr) return kStatusFileOpen;
     uint8_t* file = nullptr;
     int32_t status = kStatusFileRead;

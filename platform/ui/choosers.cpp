@@ -2,7 +2,6 @@
 #include "platform/ui/choosers.h"
 
 #include <dirent.h>
-#include <sys/stat.h>
 
 #include "platform/alert.h"
 #include "platform/file.h"
@@ -31,8 +30,7 @@ constexpr SaveKind kSaveKinds[] = {
 // Whether the person lets a save replace the file that is there: 0 when there is none or the
 // answer is Replace, -10 when it is Cancel.
 int32_t AllowReplace(UiState* state, const char* path) {
-    struct stat info;
-    if (stat(path, &info) != 0) return kStatusOk;
+    if (Os_PathKind(path) == kOsNothing) return kStatusOk;
     char pattern[256], text[kPathSize + 256], replace[256];
     Ui_ResToCString(state, kStrReplaceFileQuestion, pattern);
     Str_FormatPhrase(text, sizeof text, pattern, 0, Ui_Path_FileName(path), nullptr);

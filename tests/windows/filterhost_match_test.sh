@@ -282,6 +282,46 @@ for delay in 0.3 0.6 0.9; do
 done
 rm -f "$work/large.pam"
 
+# Names in other scripts. A photograph in a folder named 写真 written into one named фото, with
+# custom settings loaded from a file of such a name: the Windows host gets its arguments and opens
+# its files through the wide-character calls, so it reads and writes what it was given (the ANSI
+# code page would turn the names into "?" and fail, or reach another file). Then the application
+# data folder itself moved to such a name (the prefix's "User Shell Folders"): the preferences are
+# read and written there, not somewhere else.
+mkdir -p "$work/写真" "$work/фото"
+cp "$data/photo8.pam" "$work/写真/снимок 1.pam"
+cp "$settings" "$work/写真/設定.txt"
+prefs "load-custom $work/写真/設定.txt" "start custom"
+install_prefs
+"$linux_host" --no-progress "$work/写真/снимок 1.pam" "$work/unicode.linux.pam" \
+  2>"$work/unicode.linux.err" || fail "non-ASCII names: the Linux run failed"
+if LANG=C.UTF-8 "$wine" "$windows_host" --no-progress "$(windows_path "$work/写真/снимок 1.pam")" \
+    "$(windows_path "$work/фото/結果.pam")" 2>"$work/unicode.windows.err"; then
+  cmp -s "$work/unicode.linux.pam" "$work/фото/結果.pam" ||
+    fail "non-ASCII names: the outputs differ"
+  echo "same: non-ASCII file and folder names"
+else
+  fail "non-ASCII names: the Windows run failed: $(cat "$work/unicode.windows.err")"
+fi
+moved="$WINEPREFIX/drive_c/users/写真/AppData"
+mkdir -p "$moved/Lumetra"
+cp "$work/prefs" "$moved/Lumetra/KolmaraPro Plugin Prefs"
+shell_folders='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders'
+LANG=C.UTF-8 "$wine" reg add "$shell_folders" /v AppData /t REG_EXPAND_SZ \
+  /d 'C:\users\写真\AppData' /f >/dev/null 2>&1
+before=$(cksum <"$moved/Lumetra/KolmaraPro Plugin Prefs")
+if LANG=C.UTF-8 "$wine" "$windows_host" --no-progress "$(windows_path "$data/photo8.pam")" \
+    "$(windows_path "$work/moved.pam")" 2>"$work/moved.err"; then
+  cmp -s "$work/custom8.linux.pam" "$work/moved.pam" ||
+    fail "preferences in 写真: the run did not use them"
+  [ "$(cksum <"$moved/Lumetra/KolmaraPro Plugin Prefs")" != "$before" ] ||
+    fail "preferences in 写真: the run did not write them back"
+  echo "same: preferences in a folder of another script"
+else
+  fail "preferences in 写真: the run failed: $(cat "$work/moved.err")"
+fi
+LANG=C.UTF-8 "$wine" reg delete "$shell_folders" /v AppData /f >/dev/null 2>&1
+
 # The window path without a display: the run ends, cancelled or failed, and writes nothing.
 prefs
 install_prefs

@@ -2,6 +2,7 @@
 // themselves are in tiff_file.cpp, png_file.cpp, jpeg_file.cpp and pam_file.cpp.
 #include "tools/filterhost/image_file.h"
 
+#include "platform/os.h"
 #include "tools/hostlib/host_os.h"
 #include "tools/hostlib/whole_file.h"
 
@@ -20,7 +21,7 @@ std::string Lower(std::string s) {
 }
 
 ImageFormat SniffFormat(const std::string& path, std::string* error) {
-    FILE* f = std::fopen(path.c_str(), "rb");
+    FILE* f = Os_OpenFile(path.c_str(), "rb");
     if (f == nullptr) {
         *error = std::strerror(errno);
         return ImageFormat::kUnknown;

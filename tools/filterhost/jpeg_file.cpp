@@ -15,6 +15,7 @@
 #include <csetjmp>
 #include <cstring>
 
+#include "platform/os.h"
 #include "tools/filterhost/image_file.h"
 
 namespace {
@@ -97,7 +98,7 @@ bool WriteAll(jpeg_compress_struct* info, JpegError* e, FILE* file, const Image&
 }  // namespace
 
 bool ReadJpeg(const std::string& path, Image* image, std::string* error) {
-    FILE* file = std::fopen(path.c_str(), "rb");
+    FILE* file = Os_OpenFile(path.c_str(), "rb");
     if (file == nullptr) {
         *error = std::strerror(errno);
         return false;
@@ -132,7 +133,7 @@ bool ReadJpeg(const std::string& path, Image* image, std::string* error) {
 bool WriteJpeg(const std::string& path, const Image& image, std::string* error) {
     std::vector<uint8_t> bytes(image.samples.size());
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = uint8_t(image.samples[i]);
-    FILE* file = std::fopen(path.c_str(), "wb");
+    FILE* file = Os_OpenFile(path.c_str(), "wb");
     if (file == nullptr) {
         *error = std::strerror(errno);
         return false;

@@ -1,5 +1,7 @@
 // filterhost: a stand-in for the image editor that hosts the filter; see host_run.h and README.md.
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "tools/filterhost/host_run.h"
 #include "tools/filterhost/options.h"
@@ -12,7 +14,12 @@ int main(int argc, char** argv) {
     HostOs_InterruptEndsProcess(kExitCancelled, "filterhost: interrupted\n");
     HostOptions options;
     std::string error;
-    if (!ParseOptions(argc, argv, &options, &error)) {
+    // Every path is UTF-8 from here on, on Windows as well.
+    std::vector<std::string> arguments = HostOs_Arguments(argc, argv);
+    std::vector<char*> pointers;
+    for (std::string& a : arguments) pointers.push_back(a.data());
+    pointers.push_back(nullptr);
+    if (!ParseOptions(int(arguments.size()), pointers.data(), &options, &error)) {
         std::cerr << "filterhost: " << error << " (see filterhost --help)\n";
         return kExitUsage;
     }

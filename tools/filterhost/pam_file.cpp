@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/os.h"
 #include "tools/filterhost/image_file.h"
 
 namespace {
@@ -127,7 +128,7 @@ bool ReadPamHeader(HeaderReader* in, uint32_t* width, uint32_t* height, uint32_t
 }  // namespace
 
 bool ReadPam(const std::string& path, Image* image, std::string* error) {
-    File f(std::fopen(path.c_str(), "rb"));
+    File f(Os_OpenFile(path.c_str(), "rb"));
     if (!f) {
         *error = std::strerror(errno);
         return false;
@@ -181,7 +182,7 @@ bool ReadPam(const std::string& path, Image* image, std::string* error) {
 
 bool WritePam(const std::string& path, const Image& image, std::string* error) {
     static const char* const kTupleTypes[4] = {"GRAYSCALE", "GRAYSCALE_ALPHA", "RGB", "RGB_ALPHA"};
-    File f(std::fopen(path.c_str(), "wb"));
+    File f(Os_OpenFile(path.c_str(), "wb"));
     if (!f) {
         *error = std::strerror(errno);
         return false;

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/os.h"
 #include "tools/filterhost/image_file.h"
 
 namespace {
@@ -84,7 +85,7 @@ bool WriteAll(PngContext* c, const Image& image, png_bytepp rows) {
 
 bool ReadPng(const std::string& path, Image* image, std::string* error) {
     PngContext c;
-    c.file = std::fopen(path.c_str(), "rb");
+    c.file = Os_OpenFile(path.c_str(), "rb");
     if (c.file == nullptr) {
         *error = std::strerror(errno);
         return false;
@@ -151,7 +152,7 @@ bool WritePng(const std::string& path, const Image& image, std::string* error) {
     for (int32_t y = 0; y < image.height; ++y) rows[size_t(y)] = bytes.data() + y * rowBytes;
 
     PngContext c;
-    c.file = std::fopen(path.c_str(), "wb");
+    c.file = Os_OpenFile(path.c_str(), "wb");
     if (c.file == nullptr) {
         *error = std::strerror(errno);
         return false;

@@ -14,6 +14,7 @@
 
 #include "imagelib/ras_row_reader.h"
 #include "platform/file.h"
+#include "platform/os.h"
 #include "tools/filterhost/image_file.h"
 
 namespace {
@@ -201,7 +202,7 @@ bool WriteTiffRows(const std::string& path, const Image& header, const RowSource
         for (uint32_t s = 0; s < strips; ++s) Put32(&head, stripBytes(s));
     }
 
-    std::unique_ptr<FILE, CloseFile> f(std::fopen(path.c_str(), "wb"));
+    std::unique_ptr<FILE, CloseFile> f(Os_OpenFile(path.c_str(), "wb"));
     if (!f) {
         *error = std::strerror(errno);
         return false;

@@ -4,9 +4,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <memory>
 #include <set>
 
+#include "platform/os.h"
 #include "tools/hostlib/handle_suite.h"
 #include "tools/hostlib/host_os.h"
 #include "tools/hostlib/whole_file.h"
@@ -225,20 +226,22 @@ void CloseAllDescriptorTokens() {
 
 bool ReadActionFile(const std::string& path, std::vector<DescriptorItem>* items,
                     std::string* error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    // The platform's open takes UTF-8 paths on Windows too (a stream would take the ANSI code
+    // page there).
+    std::unique_ptr<FILE, int (*)(FILE*)> in(Os_OpenFile(path.c_str(), "rb"), std::fclose);
+    if (in == nullptr) {
         *error = std::strerror(errno);
         return false;
     }
-    in.seekg(0, std::ios::end);
-    std::streamoff size = in.tellg();
+    long size = -1;
+    if (std::fseek(in.get(), 0, SEEK_END) == 0) size = std::ftell(in.get());
     if (size < 0 || size_t(size) > kMaxActionFileBytes) {
         *error = "not an action file (too large)";
         return false;
     }
-    in.seekg(0);
+    std::rewind(in.get());
     std::string bytes(size_t(size), '\0');
-    if (!in.read(bytes.data(), size)) {
+    if (std::fread(bytes.data(), 1, bytes.size(), in.get()) != bytes.size()) {
         *error = "cannot read the file";
         return false;
     }
@@ -278,7 +281,7 @@ bool WriteActionFile(const std::string& path, const std::vector<DescriptorItem>&
     return WriteWholeFile(
         path,
         [&](const std::string& temp, std::string* why) {
-            FILE* f = std::fopen(temp.c_str(), "wb");
+            FILE* f = Os_OpenFile(temp.c_str(), "wb");
             if (f == nullptr) {
                 *why = std::strerror(errno);
                 return false;

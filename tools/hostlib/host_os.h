@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The characters that end a folder in a path: "/" here, "/\\" on Windows.
 const char* HostOs_PathSeparators();
@@ -17,6 +18,11 @@ const char* HostOs_DefaultModuleName();
 
 // The folder of the running program, with its final separator; empty when it cannot be found.
 std::string HostOs_ProgramFolder();
+
+// The program's arguments (the program's name first) as UTF-8. main's own are that on Linux; on
+// Windows they come in the ANSI code page, which cannot hold every file name, so the command
+// line is read again in wide characters.
+std::vector<std::string> HostOs_Arguments(int argc, char** argv);
 
 // Loads the module (it stays loaded until the process ends) and finds the named entry point.
 // Null with the system's reason when either fails; *loaded tells which.

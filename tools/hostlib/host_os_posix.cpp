@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "platform/resources.h"
 #include "tools/hostlib/host_os.h"
@@ -85,6 +87,10 @@ std::string HostOs_ProgramFolder() {
     self[n] = 0;
     std::string path = self;
     return path.substr(0, path.find_last_of('/') + 1);
+}
+
+std::vector<std::string> HostOs_Arguments(int argc, char** argv) {
+    return std::vector<std::string>(argv, argv + argc);
 }
 
 void* HostOs_LoadEntry(const std::string& path, const std::string& entry, bool* loaded,

@@ -3,9 +3,13 @@
 #include <process.h>
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "platform/status.h"
 #include "tools/hostlib/host_os.h"
@@ -17,8 +21,27 @@ volatile LONG gPending = 0;
 int gEndStatus = 0;
 char gEndMessage[256];
 bool gEndInstalled = false;
-char gTemporary[MAX_PATH * 4];
+wchar_t gTemporary[MAX_PATH * 4];
 volatile LONG gHaveTemporary = 0;
+
+// Paths are UTF-8 in the host as in the module; the system's W calls take them converted.
+std::wstring WideOf(const std::string& text) {
+    const int n = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+    if (n <= 0) return std::wstring();
+    std::wstring wide(size_t(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), n);
+    wide.resize(size_t(n - 1));
+    return wide;
+}
+
+std::string Utf8Of(const wchar_t* text) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return std::string();
+    std::string utf8(size_t(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), n, nullptr, nullptr);
+    utf8.resize(size_t(n - 1));
+    return utf8;
+}
 
 // Windows calls this on a thread of its own. The first Ctrl-C or Ctrl-Break while watched is the
 // run's; one that arrives while a temporary file is being written is left to the writer (which
@@ -38,7 +61,7 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
     if (!gEndInstalled) return FALSE;
     // A file still open elsewhere in the process stays; the next run that writes the same file
     // removes it (its name carries this process's id).
-    if (gHaveTemporary != 0) DeleteFileA(gTemporary);
+    if (gHaveTemporary != 0) DeleteFileW(gTemporary);
     if (gEndMessage[0] != 0) {
         DWORD written = 0;
         WriteFile(GetStdHandle(STD_ERROR_HANDLE), gEndMessage, DWORD(std::strlen(gEndMessage)),
@@ -68,18 +91,33 @@ const char* HostOs_DefaultModuleName() {
 }
 
 std::string HostOs_ProgramFolder() {
-    char self[MAX_PATH * 4];
-    DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
-    if (n == 0 || n >= sizeof self) return "";
-    std::string path(self, n);
+    wchar_t self[MAX_PATH * 4];
+    DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH * 4);
+    if (n == 0 || n >= MAX_PATH * 4) return "";
+    const std::string path = Utf8Of(self);
     return path.substr(0, path.find_last_of("/\\") + 1);
+}
+
+std::vector<std::string> HostOs_Arguments(int argc, char** argv) {
+    // main's argv is in the ANSI code page, which cannot hold every file name: the command line
+    // is read again in wide characters.
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> arguments;
+    if (wide == nullptr) {
+        for (int i = 0; i < argc; ++i) arguments.emplace_back(argv[i]);
+        return arguments;
+    }
+    for (int i = 0; i < count; ++i) arguments.push_back(Utf8Of(wide[i]));
+    LocalFree(wide);
+    return arguments;
 }
 
 void* HostOs_LoadEntry(const std::string& path, const std::string& entry, bool* loaded,
                        std::string* error) {
     // No error boxes from the system: a module that cannot load is reported on the console.
     UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    HMODULE module = LoadLibraryExW(WideOf(path).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     DWORD code = GetLastError();
     SetErrorMode(oldMode);
     *loaded = module != nullptr;
@@ -103,7 +141,7 @@ long HostOs_ProcessId() {
 }
 
 bool HostOs_ReplaceFile(const std::string& temp, const std::string& path, std::string* error) {
-    if (MoveFileExA(temp.c_str(), path.c_str(),
+    if (MoveFileExW(WideOf(temp).c_str(), WideOf(path).c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return true;
     }
@@ -114,7 +152,7 @@ bool HostOs_ReplaceFile(const std::string& temp, const std::string& path, std::s
 bool HostOs_CanWriteFolder(const std::string& folder, std::string* error) {
     // The read-only attribute of a folder does not stop files being made in it, so existence is
     // what can be checked before the run; a refused write is still reported at the end.
-    DWORD attributes = GetFileAttributesA(folder.c_str());
+    DWORD attributes = GetFileAttributesW(WideOf(folder).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         *error = SystemMessage(GetLastError());
         return false;
@@ -149,8 +187,9 @@ void HostOs_StopWatchingInterrupt() {
 
 void HostOs_HoldTemporary(const char* path) {
     InterlockedExchange(&gHaveTemporary, 0);
-    if (path == nullptr || std::strlen(path) >= sizeof gTemporary) return;
-    std::memcpy(gTemporary, path, std::strlen(path) + 1);
+    if (path == nullptr) return;
+    // Converted here, not in the console's handler, which must not allocate.
+    if (MultiByteToWideChar(CP_UTF8, 0, path, -1, gTemporary, MAX_PATH * 4) <= 0) return;
     InterlockedExchange(&gHaveTemporary, 1);
 }
 
@@ -170,12 +209,12 @@ void HostOs_FreeLarge(void* p) {
 bool HostOs_MapFile(const std::string& path, void** base, size_t* size) {
     *base = nullptr;
     *size = 0;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(WideOf(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     LARGE_INTEGER length{};
     if (GetFileSizeEx(file, &length) && length.QuadPart > 0) {
-        HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+        HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
         if (mapping != nullptr) {
             void* p = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
             CloseHandle(mapping);  // the view keeps the mapping alive

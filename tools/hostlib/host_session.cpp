@@ -1,14 +1,13 @@
 // One filter run over a document; see host_session.h.
 #include "tools/hostlib/host_session.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
 
+#include "platform/os.h"
 #include "platform/paths.h"
 #include "tools/hostlib/handle_suite.h"
 #include "tools/hostlib/host_os.h"
@@ -127,9 +126,8 @@ struct HostSession::State {
             return SessionOutcome{};
         }
         std::string entryName = "PluginMain";
-        struct stat st;
-        if (stat(o.plugin.c_str(), &st) != 0) {
-            return Failed("cannot load the module " + o.plugin + ": " + std::strerror(errno));
+        if (Os_PathKind(o.plugin.c_str()) == kOsNothing) {
+            return Failed("cannot load the module " + o.plugin + ": No such file or directory");
         }
         if (!o.ignorePipl) {
             ModuleInfo info;
@@ -370,22 +368,33 @@ struct HostSession::State {
         char path[kPathSize];
         if (Ui__Path_SetToDebugLog(path) != 0) return;
         debugLog = path;
-        struct stat st;
-        debugLogStart = stat(path, &st) == 0 ? int64_t(st.st_size) : 0;
+        debugLogStart = 0;
+        if (FILE* log = Os_OpenFile(path, "rb")) {
+            if (std::fseek(log, 0, SEEK_END) == 0) debugLogStart = int64_t(std::ftell(log));
+            std::fclose(log);
+        }
         Note("module debug log: " + debugLog);
     }
 
     void ReportLeftovers() {
         if (!debugLog.empty()) {
-            std::ifstream log(debugLog, std::ios::binary);
-            log.seekg(debugLogStart);
-            std::string line;
-            while (log && std::getline(log, line)) {
+            FILE* log = Os_OpenFile(debugLog.c_str(), "rb");
+            if (log != nullptr && std::fseek(log, long(debugLogStart), SEEK_SET) != 0) {
+                std::fclose(log);
+                log = nullptr;
+            }
+            char text[1024];
+            while (log != nullptr && std::fgets(text, sizeof text, log) != nullptr) {
+                std::string line(text);
+                while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+                    line.pop_back();
+                }
                 if (line.rfind("Over max:", 0) == 0 ||
                     (line.rfind("ul_nMallocs = ", 0) == 0 && line != "ul_nMallocs = 0")) {
                     warnings.push_back("the module's debug log says \"" + line + "\"");
                 }
             }
+            if (log != nullptr) std::fclose(log);
         }
         Handle keep[3] = {descriptor.descriptor, record.parameters, reinterpret_cast<Handle>(data)};
         size_t kept = 0;

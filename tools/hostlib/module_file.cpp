@@ -1,9 +1,10 @@
 // Module resources read from disk; see module_file.h.
 #include "tools/hostlib/module_file.h"
 
-#include <fstream>
+#include <cstdio>
 
 #include "platform/mem.h"
+#include "platform/os.h"
 #include "platform/resources.h"
 #include "tools/hostlib/host_os.h"
 
@@ -12,8 +13,11 @@ namespace {
 // A Windows module (.8bf) starts with the "MZ" of its DOS stub.
 bool IsWindowsModule(const std::string& path) {
     char magic[2] = {0, 0};
-    std::ifstream in(path, std::ios::binary);
-    return in.read(magic, 2) && magic[0] == 'M' && magic[1] == 'Z';
+    FILE* in = Os_OpenFile(path.c_str(), "rb");
+    if (in == nullptr) return false;
+    const bool read = std::fread(magic, 1, 2, in) == 2;
+    std::fclose(in);
+    return read && magic[0] == 'M' && magic[1] == 'Z';
 }
 
 // The resource from a Windows module's own resources, where the host finds it there.

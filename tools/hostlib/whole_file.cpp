@@ -24,7 +24,7 @@ bool WriteWholeFile(const std::string& path,
         if (interrupted != nullptr) *interrupted = true;
     }
     if (ok) ok = HostOs_ReplaceFile(temp, path, error);
-    if (!ok) std::remove(temp.c_str());
+    if (!ok) Os_RemoveFile(temp.c_str());
     HostOs_HoldTemporary(nullptr);
     return ok;
 }

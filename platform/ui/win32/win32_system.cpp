@@ -24,22 +24,56 @@ namespace {
 // The control of the explorer-style chooser that shows "File name:" (stc3 of <dlgs.h>).
 constexpr int kFileNameLabel = 0x442;
 
+// Texts and paths are UTF-8 in the module and wide characters for the system's W calls, so that
+// a file or folder in any script is chosen and named as it is.
+constexpr int kWideText = 1024;
+
+// UTF-8 (null: empty) into out (capacity wide characters); false when it is not UTF-8 or too
+// long.
+bool WideOf(const char* text, wchar_t* out, int capacity) {
+    if (text == nullptr) text = "";
+    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, out, capacity) > 0;
+}
+
+// A chooser's result as UTF-8 into path (kPathSize bytes); false when it does not fit.
+bool Utf8Of(const wchar_t* text, char* path) {
+    return WideCharToMultiByte(CP_UTF8, 0, text, -1, path, kPathSize, nullptr, nullptr) > 0;
+}
+
+// The filter list "description\0pattern\0...\0\0", each piece converted.
+bool WideFilters(const char* filters, wchar_t* out, int capacity) {
+    int used = 0;
+    const char* piece = filters != nullptr ? filters : "";
+    for (;;) {
+        const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, piece, -1, out + used,
+                                          capacity - used - 1);
+        if (n <= 0) return false;
+        used += n;  // the piece and its terminator
+        if (piece[0] == 0) break;
+        piece += Str_Length(piece) + 1;
+        if (piece[0] == 0) break;
+    }
+    out[used] = 0;
+    return true;
+}
+
 struct HookData {
-    const char* prompt;
+    wchar_t prompt[kWideText];
+    bool hasPrompt;
 };
 
 // Puts the caller's prompt in place of the chooser's own label beside the file name.
 UINT_PTR CALLBACK ChooserHook(HWND hwnd, UINT message, WPARAM, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
-        auto* ofn = reinterpret_cast<OPENFILENAMEA*>(lParam);
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, LONG_PTR(ofn->lCustData));
+        auto* ofn = reinterpret_cast<OPENFILENAMEW*>(lParam);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, LONG_PTR(ofn->lCustData));
         return 0;
     }
     if (message == WM_NOTIFY) {
-        auto* header = reinterpret_cast<OFNOTIFYA*>(lParam);
-        auto* data = reinterpret_cast<HookData*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-        if (header->hdr.code == CDN_INITDONE && data != nullptr && data->prompt != nullptr) {
-            SendMessageA(GetParent(hwnd), CDM_SETCONTROLTEXT, kFileNameLabel,
+        auto* header = reinterpret_cast<OFNOTIFYW*>(lParam);
+        auto* data = reinterpret_cast<HookData*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (header->hdr.code == CDN_INITDONE && data != nullptr && data->hasPrompt) {
+            SendMessageW(GetParent(hwnd), CDM_SETCONTROLTEXT, kFileNameLabel,
                          reinterpret_cast<LPARAM>(data->prompt));
         }
     }
@@ -48,33 +82,32 @@ UINT_PTR CALLBACK ChooserHook(HWND hwnd, UINT message, WPARAM, LPARAM lParam) {
 
 int CALLBACK FolderCallback(HWND hwnd, UINT message, LPARAM, LPARAM data) {
     if (message == BFFM_INITIALIZED && data != 0) {
-        SendMessageA(hwnd, BFFM_SETSELECTIONA, TRUE, data);
+        SendMessageW(hwnd, BFFM_SETSELECTIONW, TRUE, data);
     }
     return 0;
 }
 
 int32_t ChooseFolder(HWND owner, const Ui_ChooserRequest* request, char* path) {
+    wchar_t title[kWideText], start[kWideText];
+    if (!WideOf(request->prompt != nullptr ? request->prompt : request->title, title, kWideText) ||
+        !WideOf(request->folder, start, kWideText)) {
+        return kStatusProblem;
+    }
     HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    char display[MAX_PATH] = "";
-    BROWSEINFOA info{};
+    wchar_t display[MAX_PATH] = L"";
+    BROWSEINFOW info{};
     info.hwndOwner = owner;
     info.pszDisplayName = display;
-    info.lpszTitle = request->prompt != nullptr ? request->prompt : request->title;
+    info.lpszTitle = title;
     info.ulFlags = BIF_RETURNONLYFSDIRS;
     info.lpfn = FolderCallback;
-    info.lParam = reinterpret_cast<LPARAM>(request->folder);
-    LPITEMIDLIST chosen = SHBrowseForFolderA(&info);
+    info.lParam = request->folder != nullptr ? reinterpret_cast<LPARAM>(start) : 0;
+    LPITEMIDLIST chosen = SHBrowseForFolderW(&info);
     int32_t status = kStatusCancelled;
     if (chosen != nullptr) {
-        char folder[MAX_PATH] = "";
-        if (!SHGetPathFromIDListA(chosen, folder)) {
-            status = kStatusError;
-        } else if (Str_Length(folder) >= size_t(kPathSize)) {
-            status = kStatusError;
-        } else {
-            Str_Copy(path, folder);
-            status = kStatusOk;
-        }
+        wchar_t folder[MAX_PATH] = L"";
+        status =
+            SHGetPathFromIDListW(chosen, folder) && Utf8Of(folder, path) ? kStatusOk : kStatusError;
         CoTaskMemFree(chosen);
     }
     if (SUCCEEDED(com)) CoUninitialize();
@@ -86,31 +119,38 @@ int32_t Choose(UiState* state, const Ui_ChooserRequest* request, char* path) {
     HWND owner = OwnerOf(state);
     if (request->kind == kUiChooseFolder) return ChooseFolder(owner, request, path);
     // The chooser writes into a buffer of its own size; the caller's path holds kPathSize.
-    char file[MAX_PATH] = "";
-    Str_CopyBounded(file, sizeof file, path);
-    HookData hook{request->prompt != nullptr && request->prompt[0] != 0 ? request->prompt
-                                                                        : nullptr};
-    OPENFILENAMEA ofn{};
+    static wchar_t file[kWideText], filters[4 * kWideText], folder[kWideText], title[kWideText],
+        defaultExt[32];
+    static HookData hook;
+    hook.hasPrompt = request->prompt != nullptr && request->prompt[0] != 0;
+    const char* ext = request->defaultExt;
+    if (ext != nullptr && ext[0] == '.') ++ext;  // the extension without its dot
+    if (!WideOf(path, file, kWideText) || !WideFilters(request->filters, filters, 4 * kWideText) ||
+        !WideOf(request->folder, folder, kWideText) || !WideOf(request->title, title, kWideText) ||
+        !WideOf(ext, defaultExt, 32) ||
+        (hook.hasPrompt && !WideOf(request->prompt, hook.prompt, kWideText))) {
+        return kStatusProblem;
+    }
+    OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = owner;
-    ofn.lpstrFilter = request->filters;  // already "description\0pattern\0...\0\0"
+    ofn.lpstrFilter = request->filters != nullptr ? filters : nullptr;
     ofn.nFilterIndex = DWORD(request->filterIndex > 0 ? request->filterIndex : 1);
     ofn.lpstrFile = file;
-    ofn.nMaxFile = sizeof file;
-    ofn.lpstrInitialDir = request->folder;
-    ofn.lpstrTitle = request->title;
-    // The extension without its dot, as the chooser wants it.
-    const char* ext = request->defaultExt;
-    if (ext != nullptr && ext[0] == '.') ++ext;
-    if (request->kind == kUiChooseSave && ext != nullptr && ext[0] != 0) ofn.lpstrDefExt = ext;
+    ofn.nMaxFile = kWideText;
+    ofn.lpstrInitialDir = request->folder != nullptr ? folder : nullptr;
+    ofn.lpstrTitle = request->title != nullptr ? title : nullptr;
+    if (request->kind == kUiChooseSave && ext != nullptr && ext[0] != 0) {
+        ofn.lpstrDefExt = defaultExt;
+    }
     ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST;
     if (request->kind == kUiChooseOpen) ofn.Flags |= OFN_FILEMUSTEXIST;
-    if (hook.prompt != nullptr) {
+    if (hook.hasPrompt) {
         ofn.Flags |= OFN_ENABLEHOOK;
         ofn.lpfnHook = ChooserHook;
         ofn.lCustData = reinterpret_cast<LPARAM>(&hook);
     }
-    BOOL chosen = request->kind == kUiChooseSave ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
+    BOOL chosen = request->kind == kUiChooseSave ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
     if (!chosen) {
         // No error code: the person cancelled. A code is a failure of the chooser itself (a name
         // longer than the buffer, among others).
@@ -122,19 +162,23 @@ int32_t Choose(UiState* state, const Ui_ChooserRequest* request, char* path) {
         return kStatusError;
     }
     if (request->chosenFilter != nullptr) *request->chosenFilter = int32_t(ofn.nFilterIndex);
-    if (Str_Length(file) >= size_t(kPathSize)) return kStatusError;
+    char chosenPath[kPathSize];
+    if (!Utf8Of(file, chosenPath)) return kStatusError;
     if (request->kind == kUiChooseSave && request->defaultExt != nullptr &&
-        Ui_Path_AddDefaultExtension(file, kPathSize, request->defaultExt) != kStatusOk) {
+        Ui_Path_AddDefaultExtension(chosenPath, kPathSize, request->defaultExt) != kStatusOk) {
         return kStatusError;
     }
-    Str_Copy(path, file);
+    Str_Copy(path, chosenPath);
     return kStatusOk;
 }
 
 int32_t OpenUrl(const char* url, int32_t* code) {
+    static wchar_t wide[4 * kWideText];
+    *code = 0;
+    if (!WideOf(url, wide, 4 * kWideText)) return kStatusProblem;
     // ShellExecute reports success with a value above 32; the smaller values are its errors.
     auto result = reinterpret_cast<INT_PTR>(
-        ShellExecuteA(nullptr, "open", url, nullptr, nullptr, SW_SHOWNORMAL));
+        ShellExecuteW(nullptr, L"open", wide, nullptr, nullptr, SW_SHOWNORMAL));
     *code = result > 32 ? 0 : int32_t(result);
     return result > 32 ? kStatusOk : kStatusError;
 }
