@@ -259,6 +259,9 @@ if [ -n "$filterhost" ]; then
     shoot editing_window
     [ "$(count 10 10 620 600 808080)" -gt 50000 ] || fail "editing window: no preview area"
     [ "$(count 640 0 400 740 f0f0f0)" -gt 50000 ] || fail "editing window: no controls side"
+    # The view icon (a bitmap in an icon item) shows its orange square; nothing else right of
+    # the preview is orange.
+    [ "$(count 640 0 400 200 e69228)" -gt 3 ] || fail "editing window: the view icon is not drawn"
     # Preferences (a dialog over the window) opens and closes with Escape.
     xdotool mousemove $((wx + 751)) $((wy + 672)) click 1
     sleep 2

@@ -177,8 +177,11 @@ bool ItemLine(const std::vector<std::string>& w, std::string* out) {
         own = "0";
         text = "L\"\"";
     } else if (kind == "icon") {
+        // Our icons are bitmaps (an ICONBMP resource each): an SS_ICON static would take a Windows
+        // icon only, and a static's type cannot be changed once it is made, so the image set at
+        // run time shows only in an SS_BITMAP one.
         cls = "\"Static\"";
-        own = "SS_ICON";
+        own = "SS_BITMAP | SS_CENTERIMAGE | SS_NOTIFY";
         text = "L\"\"";
     } else {
         return false;
