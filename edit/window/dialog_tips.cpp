@@ -26,6 +26,7 @@ constexpr Ui_ItemTip kEditorTips[] = {
     {kEditorReadouts, kStrTipEditorReadouts},
     {kEditorPreferences, kStrTipEditorPreferences},
     {kEditorUndo, kStrTipEditorUndo},
+    {kEditorRedo, kStrTipEditorRedo},
     {kEditorAllKeenhue, kStrTipEditorAllKeenhue},
     {kEditorAllPrev, kStrTipEditorAllPrev},
     {kEditorAllCustom, kStrTipEditorAllCustom},

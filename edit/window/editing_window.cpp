@@ -178,6 +178,7 @@ int32_t RunEditingWindow(const EditingWindowEnv* env, EditState* editState, bool
     int16_t item = 0;
     const int32_t status = Ui_Dlg_Run(env->state, kDlgEditor, env->parent, Init, &win, &item);
     EditorFreeTransforms(&win);
+    EditHistoryFree(&win.history);
     *accepted = status == kStatusOk && win.accepted == 1;
     return status;
 }

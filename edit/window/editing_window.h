@@ -20,6 +20,7 @@
 
 #include <cstdint>
 
+#include "edit/edit_history.h"
 #include "edit/edit_state.h"
 #include "edit/prefs.h"
 #include "edit/window/dialog_env.h"
@@ -82,13 +83,13 @@ struct EditingWindow {
     const EditingWindowEnv* env;
     EditState* es;
     UiWindow* dialog;
-    DialogEnv dialogEnv;     // handed to the dialogs the window opens
-    Huegrid* transform[2];   // kPreviewBefore, kPreviewAfter; null before the first build
-    uint8_t keenhueMode;     // the "Keenhue Mode" box
-    uint8_t combinedView;    // 1: the preview shows all tools; 0: before/after the current tool
-    uint8_t curveOpen;       // the brightness/contrast curve view of tab 2 is shown
-    uint8_t previewOn;       // the "Preview" box: the after image (1) or the before image (0)
-    uint8_t undoReady;       // a snapshot was taken: "Undo" is enabled
+    DialogEnv dialogEnv;    // handed to the dialogs the window opens
+    Huegrid* transform[2];  // kPreviewBefore, kPreviewAfter; null before the first build
+    uint8_t keenhueMode;    // the "Keenhue Mode" box
+    uint8_t combinedView;   // 1: the preview shows all tools; 0: before/after the current tool
+    uint8_t curveOpen;      // the brightness/contrast curve view of tab 2 is shown
+    uint8_t previewOn;      // the "Preview" box: the after image (1) or the before image (0)
+    uint8_t reservedFlag;
     uint8_t previewLowered;  // "Preview" stands lower, in place of the hidden pixel readouts
     uint8_t acquired;        // the host delivered a picture for the preview item
     uint8_t accepted;        // closed with OK
@@ -117,6 +118,7 @@ struct EditingWindow {
     Ui_Failure dragFailure;   // the first failure of the drag, told at its release
     uint32_t histogram[256];  // tab 1: luma counts of the picture as the points tool sees it
     PreviewClicks clicks;
+    EditHistory history;  // what Undo and Redo go back and forth through
 };
 
 // Runs the editing window on editState. *accepted: true when it closed with OK (the live

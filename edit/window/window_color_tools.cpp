@@ -55,10 +55,7 @@ void SettleDialogChange(EditingWindow* win, const EditSnapshot& earlier) {
         es->undo = earlier;
         return;
     }
-    if (win->undoReady == 0) {
-        win->undoReady = 1;
-        Ui_Item_Enable(win->dialog, kEditorUndo, 1);
-    }
+    EditorRecordStep(win);
 }
 
 // The definitions and memory colours of the run into the preferences record.

@@ -1,11 +1,11 @@
 // What the editing window's buttons, boxes and lists do: the start buttons (all tools and the
-// current tab), the boxes, the views, undo, the dialogs it opens, saving the custom settings,
-// and closing with OK or Cancel.
+// current tab), the boxes, the views, undo and redo, the dialogs it opens, saving the custom
+// settings, and closing with OK or Cancel.
 //
-// Every change of the live parameters takes the undo snapshot first and ends with both preview
-// transforms rebuilt. Failures are described in a Ui_Failure for the window's item handler,
-// which shows the one alert; only the working-space question is asked here, since its answer
-// decides whether the change goes on.
+// Every change of the live parameters takes the undo snapshot first (a step of the window's
+// history, edit/edit_history.h) and ends with both preview transforms rebuilt. Failures are
+// described in a Ui_Failure for the window's item handler, which shows the one alert; only the
+// working-space question is asked here, since its answer decides whether the change goes on.
 #include "edit/keenhue.h"
 #include "edit/pars_text.h"
 #include "edit/settings_text.h"
@@ -192,10 +192,18 @@ int32_t ToggleLinear(EditingWindow* win, Ui_Failure* failure) {
     return Finish(win, status, true, failure);
 }
 
-int32_t Undo(EditingWindow* win, Ui_Failure* failure) {
+// Undo (back) or Redo: the state of the history's step, shown as it was.
+int32_t StepHistory(EditingWindow* win, bool back, Ui_Failure* failure) {
     EditState* es = win->es;
-    if (win->undoReady == 0) return kStatusOk;
-    EditSnapshotRestore(es, &es->undo);
+    EditSnapshot current, step;
+    EditSnapshotTake(es, &current);
+    const bool moved = back ? EditHistoryUndo(&win->history, current, &step)
+                            : EditHistoryRedo(&win->history, current, &step);
+    EditorRefreshUndo(win);
+    if (!moved) return kStatusOk;
+    EditSnapshotRestore(es, &step);
+    // The next change starts from here, also for the parts that put back its start themselves.
+    es->undo = step;
     win->curveOpen = 0;
     EditorLayOutTab(win);
     return Settle(win, failure);
@@ -385,7 +393,8 @@ bool EditorCommand(EditingWindow* win, int16_t item, Ui_Failure* failure) {
             Preferences(win, failure);
             return true;
         case kEditorUndo:
-            Undo(win, failure);
+        case kEditorRedo:
+            StepHistory(win, item == kEditorUndo, failure);
             return true;
         case kEditorAllKeenhue:
         case kEditorAllPrev:

@@ -14,6 +14,11 @@ void EditorTell(EditingWindow* win, const Ui_Failure* failure);
 // Before a change of the edit model that Undo takes back: the model's state becomes the undo
 // snapshot (edit_snapshot.h) and "Undo" is enabled.
 void EditorBeginChange(EditingWindow* win);
+// The state in the undo snapshot becomes the newest history step (the redo steps go); for a change
+// that took the snapshot itself and is known to have changed something.
+void EditorRecordStep(EditingWindow* win);
+// "Undo" and "Redo" enabled as the history has steps for them.
+void EditorRefreshUndo(EditingWindow* win);
 
 // window_layout.cpp
 // Shows the items of the current tab and balance method and hides the others.

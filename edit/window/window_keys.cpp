@@ -1,6 +1,6 @@
 // The editing window's keys. Return and Escape are OK and Cancel (the framework's), Tab and
 // Shift+Tab move the focus (platform/ui/tab_order.h); the window adds:
-//   Ctrl+Z                        Undo
+//   Ctrl+Z                        Undo; Ctrl+Shift+Z and Ctrl+Y Redo
 //   Ctrl+Tab, Ctrl+Page Down      the next tool tab (round); with Shift, or Ctrl+Page Up, the
 //                                 previous one
 //   Ctrl+1                        the preview at 1:1 around its centre; Ctrl+0 the whole image
@@ -39,7 +39,10 @@ int32_t CtrlKey(EditingWindow* win, uint8_t key, bool shift, Ui_Failure* failure
     const int32_t tab = win->es->currentTab;
     switch (key) {
         case 'Z':
-            EditorCommand(win, kEditorUndo, failure);
+            EditorCommand(win, shift ? kEditorRedo : kEditorUndo, failure);
+            return 1;
+        case 'Y':
+            EditorCommand(win, kEditorRedo, failure);
             return 1;
         case kKeyTab:
             EditorChangeTab(win, (tab + (shift ? kTabCount - 1 : 1)) % kTabCount, failure);

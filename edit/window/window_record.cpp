@@ -23,8 +23,17 @@ void EditorTell(EditingWindow* win, const Ui_Failure* failure) {
 
 void EditorBeginChange(EditingWindow* win) {
     EditSnapshotTake(win->es, &win->es->undo);
-    if (win->undoReady == 0) {
-        win->undoReady = 1;
-        Ui_Item_Enable(win->dialog, kEditorUndo, 1);
-    }
+    EditorRecordStep(win);
+}
+
+void EditorRecordStep(EditingWindow* win) {
+    // A step that cannot be kept (no memory at all) leaves the change without undo; the change
+    // itself goes on.
+    EditHistoryPush(&win->history, win->es->undo);
+    EditorRefreshUndo(win);
+}
+
+void EditorRefreshUndo(EditingWindow* win) {
+    Ui_Item_Enable(win->dialog, kEditorUndo, win->history.undoCount > 0 ? 1 : 0);
+    Ui_Item_Enable(win->dialog, kEditorRedo, win->history.redoCount > 0 ? 1 : 0);
 }

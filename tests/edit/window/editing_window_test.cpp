@@ -346,6 +346,51 @@ TEST_F(EditingWindowTest, UndoBringsBackParametersTabAndMethod) {
     EXPECT_TRUE(Same(es_->editPars, start)) << "the Keenhue undone";
 }
 
+// Three changes, taken back one at a time by the button and Ctrl+Z and brought back by the
+// button, Ctrl+Y and Ctrl+Shift+Z; the buttons are enabled exactly when they have a step.
+TEST_F(EditingWindowTest, UndoAndRedoWalkTheHistoryBothWays) {
+    es_->currentTab = 3;
+    es_->editPars.brightness = 0.6f;  // so that Reset, the third change, is not the start again
+    // The record after each change (0: the start), and the record seen at each probe.
+    std::vector<std::unique_ptr<EditPars>> states, seen;
+    std::string buttons;
+    auto keep = [&](std::vector<std::unique_ptr<EditPars>>* into) {
+        return Call([this, into](UiWindow*) {
+            into->push_back(std::make_unique<EditPars>(es_->editPars));
+        });
+    };
+    auto probe = [&](UiWindow* w) {
+        seen.push_back(std::make_unique<EditPars>(es_->editPars));
+        buttons += std::string(Item(w, kEditorUndo).enabled ? "U" : "-") +
+                   (Item(w, kEditorRedo).enabled ? "R" : "-") + " ";
+    };
+    Run({keep(&states),       Click(kEditorSepia),
+         keep(&states),       Click(kEditorAllKeenhue),
+         keep(&states),       Click(kEditorAllReset),
+         keep(&states),       Call(probe),
+         Click(kEditorUndo),  Call(probe),
+         Key('Z', 0, 1),      Call(probe),
+         Click(kEditorUndo),  Call(probe),
+         Key('Z', 0, 1),  // nothing left: no change
+         Call(probe),         Click(kEditorRedo),
+         Call(probe),         Key('Y', 0, 1),
+         Call(probe),         Holding(Key('Z', 0, 1), 1, 0, 1),
+         Call(probe),         Click(kEditorUndo),
+         Click(kEditorSepia), Call(probe),
+         Click(kEditorCancel)});
+    ASSERT_EQ(states.size(), 4u);
+    ASSERT_EQ(seen.size(), 9u);
+    for (size_t i = 1; i < states.size(); ++i) {
+        ASSERT_FALSE(Same(*states[i], *states[i - 1])) << "change " << i << " changed nothing";
+    }
+    const int expected[8] = {3, 2, 1, 0, 0, 1, 2, 3};
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_TRUE(Same(*seen[size_t(i)], *states[size_t(expected[i])])) << "probe " << i;
+    }
+    EXPECT_EQ(buttons, "U- UR UR -R -R UR UR U- U- ");
+    EXPECT_TRUE(alerts.empty());
+}
+
 TEST_F(EditingWindowTest, PreviewBoxAndViewIconsChooseTheTransformDrawn) {
     std::vector<size_t> marks;
     auto mark = [&](UiWindow*) { marks.push_back(drawnThrough_.size()); };

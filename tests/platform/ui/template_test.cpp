@@ -294,7 +294,7 @@ TEST_F(ShippedTemplates, EditingWindowItemsShownTogetherNeverOverlapAndOkFitsIts
 TEST_F(ShippedTemplates, EditingWindowGrowsItsPreviewWithoutCoveringAnyItem) {
     Ui_DlgTemplate* t = Load(1000);
     ASSERT_NE(t, nullptr);
-    ASSERT_EQ(t->itemCount, 95);
+    ASSERT_EQ(t->itemCount, 96);
     EXPECT_LT(t->items[3].units.right, t->items[89].units.left);  // the preview, the tool panel
     Ui_BaseUnits base{6, 13};
     ASSERT_EQ(Ui_Template_Layout(t, &base), 0);
