@@ -310,6 +310,9 @@ int32_t Close(EditingWindow* win, bool ok, Ui_Failure* failure) {
         if (status != kStatusOk) return status;
         prefs->previousSettings = win->es->editPars;
     }
+    // The sharpen and noise settings are how the person likes to work rather than part of this
+    // correction: kept however the window closes (the run stores them again after filtering).
+    prefs->sharpenNoise = win->es->editPars.sharpenNoise;
     win->accepted = ok ? 1 : 0;
     Ui_Dlg_Close(win->dialog, ok ? kEditorOk : kEditorCancel);
     // A preferences file that cannot be written is told; the run goes on without it.

@@ -440,6 +440,18 @@ TEST_F(EditingWindowTest, SharpenAndNoiseBoxesEnableSetup) {
     EXPECT_EQ(enabled, (std::vector<int>{0, 1, 1, 0}));
 }
 
+// The sharpen and noise settings are kept however the window closes: by Cancel, and by OK in a
+// mode that writes a file (where no filtering follows to store them).
+TEST_F(EditingWindowTest, SharpenAndNoiseSettingsAreKeptOnCancel) {
+    prefs_->sharpenNoise.sharpenOn = 0;
+    prefs_->sharpenNoise.noiseOn = 0;
+    es_->editPars.sharpenNoise = prefs_->sharpenNoise;
+    Run({Click(kEditorSharpen), Click(kEditorCancel)});
+    EXPECT_EQ(prefs_->sharpenNoise.sharpenOn, 1);
+    EXPECT_EQ(prefs_->sharpenNoise.noiseOn, 0);
+    EXPECT_EQ(prefsWrites_, 1) << "written as the window closed";
+}
+
 TEST_F(EditingWindowTest, EyedropperAndReadoutsCycle) {
     // Through the window, RGB -> CMYK -> HSB -> RGB: the preferences keep the last size and mode,
     // and the readouts are drawn with the mode's labels.
