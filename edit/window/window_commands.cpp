@@ -6,8 +6,11 @@
 // history, edit/edit_history.h) and ends with both preview transforms rebuilt. Failures are
 // described in a Ui_Failure for the window's item handler, which shows the one alert; only the
 // working-space question is asked here, since its answer decides whether the change goes on.
+#include <cstring>
+
 #include "edit/keenhue.h"
 #include "edit/pars_text.h"
+#include "edit/pars_vector.h"
 #include "edit/settings_text.h"
 #include "edit/window/help_window.h"
 #include "edit/window/prefs_dialog.h"
@@ -114,6 +117,28 @@ int32_t LoadCustomSettings(EditingWindow* win, Ui_Failure* failure) {
     return kStatusOk;
 }
 
+// Whether "Custom" has anything to apply: settings loaded from a file (they have its name), or
+// settings that differ from a fresh record. The second covers what keeps settings without a name:
+// an older preferences file, and "Restore Defaults", which forgets the name and keeps the
+// settings. When it cannot be told (no memory), the button acts as it always did.
+bool HasCustomSettings(const Prefs* prefs) {
+    if (prefs->customName[0] != 0) return true;
+    MemBlock<EditPars> fresh(1);
+    MemBlock<float> vectors(2 * kParsVectorCount);
+    if (fresh.get() == nullptr || vectors.get() == nullptr) return true;
+    float* custom = vectors.get();
+    float* plain = custom + kParsVectorCount;
+    // The reference space is the working space's, not something "Custom" brings: taken over, so
+    // that a stored copy (its figures rounded through the file) compares as the fresh one.
+    if (SetParsDefaults(fresh.get()) != kStatusOk) return true;
+    fresh.get()->refRGB = prefs->customSettings.refRGB;
+    if (ParsToVector(&prefs->customSettings, custom, kParsVectorCount) != kStatusOk ||
+        ParsToVector(fresh.get(), plain, kParsVectorCount) != kStatusOk) {
+        return true;
+    }
+    return std::memcmp(custom, plain, sizeof(float) * kParsVectorCount) != 0;
+}
+
 // The start buttons: master (all tools) or the current tab's.
 int32_t StartButton(EditingWindow* win, StartAction action, bool master, Ui_Failure* failure) {
     EditState* es = win->es;
@@ -123,6 +148,11 @@ int32_t StartButton(EditingWindow* win, StartAction action, bool master, Ui_Fail
     if (master && action == kStartActionCustom && EditorAltClick(win)) {
         const int32_t status = LoadCustomSettings(win, failure);
         if (status != kStatusOk) return status;
+    }
+    // With nothing loaded "Custom" would quietly act as "Reset": it says so and changes nothing.
+    if (action == kStartActionCustom && !HasCustomSettings(prefs)) {
+        return Ui_Failure_DescribeText(failure, kStatusError, kStrCustomNothingLoaded,
+                                       kUiFailCaution);
     }
     EditorBeginChange(win);
     int32_t status = kStatusOk;

@@ -553,6 +553,28 @@ TEST_F(EditingWindowTest, AltCustomOrItsMenuLoadsAFileAndADamagedOneChangesNothi
     }
 }
 
+// "Custom" with nothing loaded says so and changes nothing (it used to act as "Reset"); custom
+// settings kept without their name (an older file, "Restore Defaults") still apply.
+TEST_F(EditingWindowTest, CustomWithNothingLoadedSaysSoAndChangesNothing) {
+    es_->editPars.saturation = 0.7f;
+    const EditPars opened = es_->editPars;
+    // A stored copy carries the working space's figures as the file rounded them.
+    prefs_->customSettings.refRGB.gamma = std::nextafter(prefs_->customSettings.refRGB.gamma, 3.0f);
+    bool undoOn = true;
+    Run({Click(kEditorAllCustom), Click(kEditorTabCustom),
+         Call([&](UiWindow* w) { undoOn = Item(w, kEditorUndo).enabled; }), Click(kEditorCancel)});
+    EXPECT_TRUE(Same(es_->editPars, opened));
+    EXPECT_FALSE(undoOn) << "nothing happened to undo";
+    ASSERT_EQ(alerts.size(), 2u);
+    EXPECT_NE(alerts[0].find("No custom settings are loaded"), std::string::npos) << alerts[0];
+
+    alerts.clear();
+    prefs_->customSettings.saturation = 0.3f;  // no name
+    Run({Click(kEditorAllCustom), Click(kEditorCancel)});
+    EXPECT_FLOAT_EQ(es_->editPars.saturation, 0.3f);
+    EXPECT_TRUE(alerts.empty());
+}
+
 TEST_F(EditingWindowTest, TheOkMenuOffersWhatOkDoesWithTheCurrentModeChecked) {
     prefs_->altOkCyclesMode = 0;  // the menu does not depend on the Alt-click's preference
     prefs_->okMode = 2;
