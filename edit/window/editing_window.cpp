@@ -135,8 +135,20 @@ int32_t Init(UiWindow* w) {
     Ui_Failure failure;
     Ui_Failure_Clear(&failure);
     if (win->env->prefs->useLargestWindow == 1) EditorFitLargestWindow(win, &failure);
-    if (failure.status == kStatusOk && EditorAcquirePreview(win, &failure) == kStatusOk &&
-        win->env->keenhueStart != 0) {
+    // Without its picture the window would offer corrections on a grey preview and OK would
+    // filter on: it ends here, before it is ever shown, and the run tells why once it is gone.
+    Ui_Failure acquired;
+    const int32_t status = EditorAcquirePreview(win, &acquired);
+    if (status != kStatusOk) {
+        win->openFailure = acquired;
+        if (win->openFailure.status == kStatusOk) {
+            Ui_Failure_Describe(&win->openFailure, status, kPhraseLaunch);
+        }
+        Ui_Dlg_Close(w, kEditorCancel);
+        Ui_Dlg_End(w);
+        return kStatusOk;
+    }
+    if (failure.status == kStatusOk && win->env->keenhueStart != 0) {
         EditorAutoSettings(win, win->env->keenhueStart, &failure);
     }
     EditorTell(win, &failure);
@@ -180,5 +192,7 @@ int32_t RunEditingWindow(const EditingWindowEnv* env, EditState* editState, bool
     EditorFreeTransforms(&win);
     EditHistoryFree(&win.history);
     *accepted = status == kStatusOk && win.accepted == 1;
+    // The window never opened: its reason is told, and the run ends as a cancelled one.
+    EditorTell(&win, &win.openFailure);
     return status;
 }

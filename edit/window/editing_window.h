@@ -116,6 +116,7 @@ struct EditingWindow {
     // What the window is busy with, in its status area (window_status.cpp); 0: nothing.
     int32_t statusText;
     Ui_Failure dragFailure;   // the first failure of the drag, told at its release
+    Ui_Failure openFailure;   // why the window closed before it was shown (no preview)
     uint32_t histogram[256];  // tab 1: luma counts of the picture as the points tool sees it
     PreviewClicks clicks;
     EditHistory history;  // what Undo and Redo go back and forth through
@@ -124,7 +125,9 @@ struct EditingWindow {
 // Runs the editing window on editState. *accepted: true when it closed with OK (the live
 // parameters are then in prefs->previousSettings). 0; -1 for a bad argument; -9 when windows
 // cannot be shown (no display); -3 without memory; the framework's status when the window could
-// not be made. The window shows its own failures.
+// not be made. The window shows its own failures. When the host cannot give the preview (an
+// empty selection, a refusal) the window is never shown: that failure is told once and the run
+// ends as a cancelled one (0, *accepted false, the record unchanged).
 int32_t RunEditingWindow(const EditingWindowEnv* env, EditState* editState, bool* accepted);
 
 // Builds the before or after transform (which) from the live parameters restricted to mask, at

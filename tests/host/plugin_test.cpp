@@ -1665,6 +1665,43 @@ TEST_F(PluginTest, KeenhueAnalysesSelectionsThinnerThanTheSamplingRate) {
     }
 }
 
+// With the window asked for, a preview the host cannot give (an empty selection; a refusal of
+// the preview's request) ends the run before the window is shown: its one alert, the cancel
+// result (the host's answer for a refusal), the image untouched, and the clicks meant for the
+// window never used.
+TEST_F(PluginTest, WithoutAPreviewTheWindowNeverOpensAndTheImageStays) {
+    WritePrefs([](Prefs& p) { p.showStartUpGuide = 0; });
+    const Image scene = CastScene(120, 80, 8);
+    UiScriptEvent script[2] = {};
+    script[0].kind = script[1].kind = kUiScriptClick;
+    script[0].item = kEditorAllKeenhue;
+    script[1].item = kEditorOk;
+    for (int refusal = 0; refusal < 2; ++refusal) {
+        SCOPED_TRACE(refusal ? "the host refuses the preview" : "an empty selection");
+        Ui_Headless_SetScript(script, 2);
+        StripHost h(scene);
+        if (refusal) {
+            h.failAdvanceAt = 2;  // the first request is the empty one that starts every run
+            h.failAdvanceCount = 1;
+            h.failAdvanceWith = -108;
+        } else {
+            h.SetMask(std::vector<uint8_t>(size_t(120) * 80, 100));  // below half everywhere
+        }
+        const int16 result = h.Run();
+        const int32_t unused = Ui_Headless_Remaining();
+        Ui_Headless_SetScript(nullptr, 0);
+        // The host's own answer is the run's result when it refused; else the cancel.
+        EXPECT_EQ(result, refusal ? -108 : userCanceledErr);
+        EXPECT_EQ(unused, 2);
+        ASSERT_EQ(h.alerts.size(), 1u);
+        if (!refusal) {
+            EXPECT_NE(h.alerts[0].find("The selected area is empty."), std::string::npos);
+        }
+        EXPECT_EQ(h.dest.samples, scene.samples);
+        for (const std::string& v : h.violations) ADD_FAILURE() << "host contract: " << v;
+    }
+}
+
 // The window driven like a person would: master "Keenhue", then OK ("Edit Image"). The image
 // must come out as a run without the window that starts every tool with Keenhue; Cancel leaves
 // it untouched and ends with the cancel result. The image is large enough for the preview to

@@ -224,6 +224,22 @@ TEST_F(EditingWindowTest, OkCopiesTheLiveRecordCancelDoesNot) {
     EXPECT_NE(alerts[0].find("updating Preferences file prefs"), std::string::npos) << alerts[0];
 }
 
+// A preview the host cannot give (here an empty selection) keeps the window from opening: one
+// alert, no clicks reach it, nothing changes and nothing is written; OK cannot filter on a grey
+// preview.
+TEST_F(EditingWindowTest, WithoutItsPictureTheWindowNeverOpens) {
+    host_.acquirePreview = [](void*, int32_t, int32_t, Ui_Failure* f) -> int32_t {
+        return Ui_Failure_DescribeText(f, kStatusError, kStrEmptySelection, kUiFailStop);
+    };
+    const EditPars before = es_->editPars;
+    EXPECT_FALSE(Run({Click(kEditorAllKeenhue), Click(kEditorOk)}));
+    EXPECT_EQ(Ui_Headless_Remaining(), 2) << "the window took events";
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_NE(alerts[0].find("The selected area is empty."), std::string::npos) << alerts[0];
+    EXPECT_TRUE(Same(es_->editPars, before));
+    EXPECT_EQ(prefsWrites_, 0);
+}
+
 TEST_F(EditingWindowTest, AltOkCyclesWhatOkDoesWhenAllowed) {
     prefs_->altOkCyclesMode = 1;
     prefs_->okMode = 2;
