@@ -38,12 +38,6 @@ bool Move(EditSnapshot** from, int32_t* fromCount, EditSnapshot** to, int32_t* t
 
 }  // namespace
 
-bool EditSnapshotSame(const EditSnapshot& a, const EditSnapshot& b) {
-    return std::memcmp(&a.pars, &b.pars, sizeof a.pars) == 0 && a.tab == b.tab &&
-           a.balanceMethod == b.balanceMethod && a.balanceSlider[0] == b.balanceSlider[0] &&
-           a.balanceSlider[1] == b.balanceSlider[1] && a.balanceSlider[2] == b.balanceSlider[2];
-}
-
 void EditHistoryInit(EditHistory* h) {
     std::memset(h, 0, sizeof *h);
 }
@@ -80,4 +74,12 @@ bool EditHistoryUndo(EditHistory* h, const EditSnapshot& current, EditSnapshot* 
 
 bool EditHistoryRedo(EditHistory* h, const EditSnapshot& current, EditSnapshot* out) {
     return Move(h->redo, &h->redoCount, h->undo, &h->undoCount, current, out);
+}
+
+const EditSnapshot* EditHistoryNext(const EditHistory* h, const EditSnapshot& current, bool undo) {
+    EditSnapshot* const* steps = undo ? h->undo : h->redo;
+    for (int32_t i = (undo ? h->undoCount : h->redoCount) - 1; i >= 0; --i) {
+        if (!EditSnapshotSame(*steps[i], current)) return steps[i];
+    }
+    return nullptr;
 }

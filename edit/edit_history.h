@@ -1,17 +1,18 @@
 // The editing window's undo history: the state before each change, newest last, and the states
 // the person undid, to redo.
 //
-// A step is one EditSnapshot (the whole record and the window state that goes with it, about
-// 11.9 KB). The history keeps at most kEditHistorySteps of them, undo and redo steps together:
-// a change made after undoing drops the redo steps, and the oldest undo step goes first when the
-// history is full, so its memory stays under kEditHistorySteps snapshots (1.2 MB). Only a new
-// change takes memory; undo and redo move a block from one side to the other. When a block cannot
-// be had the oldest step's is taken instead, so a short memory shortens the history and never
-// stops it working.
+// A step is one EditSnapshot (the whole record, the definitions and the window state that goes
+// with it, about 12.1 KB). The history keeps at most kEditHistorySteps of them, undo and redo steps
+// together: a change made after undoing drops the redo steps, and the oldest undo step goes first
+// when the history is full, so its memory stays under kEditHistorySteps snapshots (1.25 MB). Only a
+// new change takes memory; undo and redo move a block from one side to the other. When a block
+// cannot be had the oldest step's is taken instead, so a short memory shortens the history and
+// never stops it working.
 //
 // A change that came to nothing (a dialog cancelled, an action refused) leaves a step equal to the
 // state after it. Such steps are never taken back on their own: undo and redo pass over any step
-// equal to the state they start from, so each press changes something or does nothing at all.
+// that holds the same correction as the state they start from (EditSnapshotSame), so each press
+// changes the correction or does nothing at all.
 #pragma once
 
 #include <cstdint>
@@ -46,5 +47,7 @@ bool EditHistoryUndo(EditHistory* history, const EditSnapshot& current, EditSnap
 // Redo: the reverse of the last undo, as EditHistoryUndo.
 bool EditHistoryRedo(EditHistory* history, const EditSnapshot& current, EditSnapshot* out);
 
-// Whether two snapshots are the same state: the record byte for byte and the window state.
-bool EditSnapshotSame(const EditSnapshot& a, const EditSnapshot& b);
+// The step that Undo (undo true) or Redo would go to from current, without going; null when
+// there is none. What the buttons offer and name.
+const EditSnapshot* EditHistoryNext(const EditHistory* history, const EditSnapshot& current,
+                                    bool undo);

@@ -1,6 +1,8 @@
 // Snapshots of the edit model; see edit_snapshot.h.
 #include "edit/edit_snapshot.h"
 
+#include <cstring>
+
 #include "edit/edit_state.h"
 #include "platform/status.h"
 
@@ -10,6 +12,8 @@ int32_t EditSnapshotTake(const EditState* s, EditSnapshot* snapshot) {
     snapshot->tab = s->currentTab;
     snapshot->balanceMethod = s->balanceMethod;
     for (int i = 0; i < 3; ++i) snapshot->balanceSlider[i] = s->balanceSlider[i];
+    snapshot->colorDefs = s->colorDefs;
+    for (int i = 0; i < kMemoryColorCount; ++i) snapshot->memoryColors[i] = s->memoryColors[i];
     return kStatusOk;
 }
 
@@ -19,6 +23,8 @@ int32_t EditSnapshotRestore(EditState* s, const EditSnapshot* snapshot) {
     s->currentTab = snapshot->tab;
     s->balanceMethod = snapshot->balanceMethod;
     for (int i = 0; i < 3; ++i) s->balanceSlider[i] = snapshot->balanceSlider[i];
+    s->colorDefs = snapshot->colorDefs;
+    for (int i = 0; i < kMemoryColorCount; ++i) s->memoryColors[i] = snapshot->memoryColors[i];
     // Worked out again only when the snapshot's tab is the hue tab, the one tab whose buttons
     // (the memory colours) act on it.
     if (s->currentTab == 3) {
@@ -28,4 +34,12 @@ int32_t EditSnapshotRestore(EditState* s, const EditSnapshot* snapshot) {
         }
     }
     return kStatusOk;
+}
+
+bool EditSnapshotSame(const EditSnapshot& a, const EditSnapshot& b) {
+    return std::memcmp(&a.pars, &b.pars, sizeof a.pars) == 0 &&
+           a.balanceMethod == b.balanceMethod && a.balanceSlider[0] == b.balanceSlider[0] &&
+           a.balanceSlider[1] == b.balanceSlider[1] && a.balanceSlider[2] == b.balanceSlider[2] &&
+           std::memcmp(&a.colorDefs, &b.colorDefs, sizeof a.colorDefs) == 0 &&
+           std::memcmp(a.memoryColors, b.memoryColors, sizeof a.memoryColors) == 0;
 }

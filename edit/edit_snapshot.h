@@ -2,15 +2,20 @@
 // taking it from the run's EditState and putting it back.
 //
 // A snapshot is the whole live record and the window state that belongs to it: the tab shown,
-// the colour-balance method and its slider positions. It is plain data of a fixed size, so a
-// history may keep as many as it likes by copying them; restoring one gives the record back byte
-// for byte. What is derived from the record (whether the active hue handle has samples) is worked
-// out again on restoring rather than kept. The editing window decides when a change begins and
-// takes the snapshot then; what it shows after a restore it works out from the state.
+// the colour-balance method and its slider positions, and the colour definitions and memory
+// colours, which the window edits and the record's colour targets are derived from (a neutral
+// target without the definition it came from would disagree with the dialog that shows it). It is
+// plain data of a fixed size, so a history may keep as many as it likes by copying them; restoring
+// one gives the record back byte for byte. What is derived from the record (whether the active hue
+// handle has samples) is worked out again on restoring rather than kept. The editing window decides
+// when a change begins and takes the snapshot then; what it shows after a restore it works out from
+// the state.
 #pragma once
 
 #include <cstdint>
 
+#include "edit/color_defs.h"
+#include "edit/memory_colors.h"
 #include "engine/edit_pars.h"
 
 struct EditState;
@@ -20,11 +25,17 @@ struct EditSnapshot {
     int32_t tab;
     int32_t balanceMethod;
     float balanceSlider[3];
+    ColorDefs colorDefs;
+    MemoryColor memoryColors[kMemoryColorCount];
 };
 
 // The state's live record and window state into *snapshot. -1 for null.
 int32_t EditSnapshotTake(const EditState* editState, EditSnapshot* snapshot);
-// Puts the snapshot back into the state: the record, the tab, the method and the slider
-// positions; on the hue tab, whether the active handle has samples follows the record. -1 for
-// null.
+// Puts the snapshot back into the state: the record, the tab, the method, the slider positions
+// and the definitions; on the hue tab, whether the active handle has samples follows the record. -1
+// for null.
 int32_t EditSnapshotRestore(EditState* editState, const EditSnapshot* snapshot);
+// Whether two snapshots hold the same correction: the record and the definitions byte for byte,
+// the method and its slider positions. The tab shown does not count: a step that would only
+// switch tabs takes nothing back.
+bool EditSnapshotSame(const EditSnapshot& a, const EditSnapshot& b);

@@ -51,7 +51,9 @@ void BeginDialogChange(EditingWindow* win, EditSnapshot* earlier) {
 
 void SettleDialogChange(EditingWindow* win, const EditSnapshot& earlier) {
     EditState* es = win->es;
-    if (std::memcmp(&es->editPars, &es->undo.pars, sizeof(EditPars)) == 0) {
+    EditSnapshot now;
+    EditSnapshotTake(es, &now);
+    if (EditSnapshotSame(now, es->undo)) {
         es->undo = earlier;
         return;
     }
@@ -142,8 +144,12 @@ int32_t NeutralPreferences(EditingWindow* win) {
 // takes the colour out of all six hue handles.
 int32_t ToneWith(EditingWindow* win, int32_t kind, Ui_Failure* failure) {
     if (EditorAltClick(win)) {
+        EditSnapshot earlier;
+        BeginDialogChange(win, &earlier);
         bool accepted = false;
-        return EditDefinition(win, kind, &accepted);
+        const int32_t status = EditDefinition(win, kind, &accepted);
+        SettleDialogChange(win, earlier);
+        return status;
     }
     EditState* es = win->es;
     float rgb[3];
@@ -214,6 +220,8 @@ int32_t KeepUnsetParts(EditingWindow* win, const HueHandle& before) {
 
 int32_t EditMemoryColor(EditingWindow* win, int32_t slot) {
     EditState* es = win->es;
+    EditSnapshot earlier;
+    BeginDialogChange(win, &earlier);
     const int32_t subject = es->pointerSubject;
     es->pointerSubject = slot;
     bool accepted = false;
@@ -226,6 +234,7 @@ int32_t EditMemoryColor(EditingWindow* win, int32_t slot) {
         Ui_Item_SetText(win->dialog, int16_t(kEditorMemoryColor1 + slot), title);
         StoreDefinitions(win);
     }
+    SettleDialogChange(win, earlier);
     Ui_Item_Invalidate(win->dialog, kEditorMemoryColorInfo);
     return status;
 }
@@ -314,6 +323,20 @@ void EditorColorToolsInit(EditingWindow* win) {
     Ui_Dlg_SetDrawProc(w, kEditorToningSwatch, DrawToningSwatch);
     Ui_Dlg_SetDrawProc(w, kEditorMemoryColorInfo, DrawMemoryInfo);
     Ui_Dlg_SetPreCursorProc(w, PointerMoved);
+    EditorRefreshMemoryButtons(win);
+}
+
+void EditorDefinitionsRestored(EditingWindow* win) {
+    StoreDefinitions(win);
+    for (int32_t i = 0; i < kMemoryColorCount; ++i) {
+        char title[256];
+        if (MemoryColorButtonTitle(win->env->state, &win->es->memoryColors[i], title,
+                                   sizeof title) == kStatusOk) {
+            Ui_Item_SetText(win->dialog, int16_t(kEditorMemoryColor1 + i), title);
+        }
+    }
+    Ui_Item_Invalidate(win->dialog, kEditorMemoryColorInfo);
+    Ui_Item_Invalidate(win->dialog, kEditorToningSwatch);
     EditorRefreshMemoryButtons(win);
 }
 

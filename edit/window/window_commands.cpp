@@ -232,6 +232,7 @@ int32_t StepHistory(EditingWindow* win, bool back, Ui_Failure* failure) {
     EditorRefreshUndo(win);
     if (!moved) return kStatusOk;
     EditSnapshotRestore(es, &step);
+    EditorDefinitionsRestored(win);
     // The next change starts from here, also for the parts that put back its start themselves.
     es->undo = step;
     win->curveOpen = 0;
@@ -316,6 +317,7 @@ int32_t ToggleSharpenNoise(EditingWindow* win, int16_t item) {
     on = on != 0 ? 0 : 1;
     EditorRefreshBoxes(win);
     EditorRedrawPreview(win);
+    EditorNameUndoSteps(win);
     return kStatusOk;
 }
 

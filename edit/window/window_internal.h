@@ -17,8 +17,12 @@ void EditorBeginChange(EditingWindow* win);
 // The state in the undo snapshot becomes the newest history step (the redo steps go); for a change
 // that took the snapshot itself and is known to have changed something.
 void EditorRecordStep(EditingWindow* win);
-// "Undo" and "Redo" enabled as the history has steps for them.
+// "Undo" and "Redo" enabled as the history has steps for them (at the start of a change, before
+// anything has changed).
 void EditorRefreshUndo(EditingWindow* win);
+// After a change: "Undo" and "Redo" enabled exactly when they would change the correction, their
+// tooltips naming the step ("Undo Brightness").
+void EditorNameUndoSteps(EditingWindow* win);
 
 // window_layout.cpp
 // Shows the items of the current tab and balance method and hides the others.
@@ -139,3 +143,6 @@ bool EditorColorToolCommand(EditingWindow* win, int16_t item, Ui_Failure* failur
 // Enables the memory-colour buttons while the active hue handle has samples, disables them
 // otherwise. Whatever changes the active handle or its samples calls it.
 void EditorRefreshMemoryButtons(EditingWindow* win);
+// After Undo or Redo put the definitions and memory colours back: the preferences record keeps
+// them as the state has them, and the memory-colour buttons and boxes show them.
+void EditorDefinitionsRestored(EditingWindow* win);

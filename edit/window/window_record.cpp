@@ -3,10 +3,14 @@
 // parts call these and nothing of editing_window.cpp, which only opens the window and hands its
 // events to the parts.
 #include "edit/edit_snapshot.h"
+#include "edit/edit_step_name.h"
 #include "edit/window/window_internal.h"
+#include "platform/format.h"
+#include "platform/resources.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dlg.h"
 #include "resources/ids/dlg_editor.h"
+#include "resources/ids/strings.h"
 
 EditingWindow* EditorOf(UiWindow* dialog) {
     return Ui_Dlg_UserData<EditingWindow>(dialog);
@@ -36,4 +40,31 @@ void EditorRecordStep(EditingWindow* win) {
 void EditorRefreshUndo(EditingWindow* win) {
     Ui_Item_Enable(win->dialog, kEditorUndo, win->history.undoCount > 0 ? 1 : 0);
     Ui_Item_Enable(win->dialog, kEditorRedo, win->history.redoCount > 0 ? 1 : 0);
+}
+
+void EditorNameUndoSteps(EditingWindow* win) {
+    UiState* state = win->env->state;
+    EditSnapshot current;
+    EditSnapshotTake(win->es, &current);
+    const struct {
+        int16_t item;
+        bool undo;
+        int32_t plainTip, namedTip;
+    } buttons[] = {{kEditorUndo, true, kStrTipEditorUndo, kStrTipUndoStep},
+                   {kEditorRedo, false, kStrTipEditorRedo, kStrTipRedoStep}};
+    for (const auto& b : buttons) {
+        const EditSnapshot* step = EditHistoryNext(&win->history, current, b.undo);
+        Ui_Item_Enable(win->dialog, b.item, step != nullptr ? 1 : 0);
+        char tip[512], name[256], form[256];
+        if (step == nullptr) {
+            Ui_ResToCString(state, b.plainTip, tip);
+        } else {
+            // Undo names what it takes back (step -> current), Redo what it brings back.
+            const int32_t id =
+                b.undo ? EditStepNameId(*step, current) : EditStepNameId(current, *step);
+            Ui_ResToCString(state, id, name);
+            Str_FormatPhrase(tip, sizeof tip, Ui_ResToCString(state, b.namedTip, form), 0, name);
+        }
+        Ui_Item_SetTipText(win->dialog, b.item, tip);
+    }
 }

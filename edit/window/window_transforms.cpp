@@ -68,6 +68,7 @@ int32_t EditorRebuildTransforms(EditingWindow* win, Ui_Failure* failure) {
             RebuildPreview(win, PreviewAfterMask(tab, win->combinedView), kPreviewAfter, failure);
     }
     EditorRedrawTools(win);
+    EditorNameUndoSteps(win);
     return status;
 }
 

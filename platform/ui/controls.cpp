@@ -267,6 +267,14 @@ int32_t Ui_Item_SetTips(UiWindow* w, const Ui_ItemTip* tips, int32_t count) {
     return first;
 }
 
+int32_t Ui_Item_SetTipText(UiWindow* w, int16_t item, const char* text) {
+    if (text == nullptr) return kStatusProblem;
+    int32_t status = Ui_Item_Verify(w, item);
+    if (status != kStatusOk) return status;
+    const UiBinding* b = Ui_Binding();
+    return b->itemSetTip != nullptr ? Platform(b->itemSetTip(w, item, text)) : kStatusError;
+}
+
 int32_t Ui_Item_Move(UiWindow* w, int16_t item, const Ui_Rect* r) {
     if (r == nullptr) return kStatusProblem;
     int32_t status = Ui_Item_Verify(w, item);

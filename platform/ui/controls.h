@@ -58,6 +58,8 @@ struct Ui_ItemTip {
     int32_t textId;
 };
 int32_t Ui_Item_SetTips(UiWindow* dialog, const Ui_ItemTip* tips, int32_t count);
+// One item's tooltip from a text made at run time (a tooltip that follows the window's state).
+int32_t Ui_Item_SetTipText(UiWindow* dialog, int16_t item, const char* text);
 // Moves and sizes the item without changing the stacking order or activating it.
 int32_t Ui_Item_Move(UiWindow* dialog, int16_t item, const Ui_Rect* r);
 // Selects characters first .. last of an edit field (all when last < first) and gives it the

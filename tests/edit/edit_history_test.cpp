@@ -10,10 +10,11 @@
 
 namespace {
 
-// A state told apart by its brightness (the record) or its tab (the window state).
-EditSnapshot State(float brightness, int32_t tab = 0) {
+// A state told apart by its brightness (the record), its colour-balance method or the tab shown.
+EditSnapshot State(float brightness, int32_t method = 1, int32_t tab = 0) {
     EditSnapshot s{};
     s.pars.brightness = brightness;
+    s.balanceMethod = method;
     s.tab = tab;
     return s;
 }
@@ -88,10 +89,13 @@ TEST_F(EditHistoryTest, ChangesThatCameToNothingAreNoSteps) {
     EXPECT_EQ(Undo(State(1)), 0.0f) << "one press, one visible change";
     EXPECT_EQ(Redo(State(0)), 1.0f);
 
-    // The window state alone (the tab) is a difference.
+    // The method alone is a difference; the tab shown alone is none.
     EditHistoryFree(&h_);
-    EditHistoryPush(&h_, State(0, 0));
+    EditHistoryPush(&h_, State(0, 1));
     EXPECT_EQ(Undo(State(0, 2)), 0.0f);
+    EditHistoryFree(&h_);
+    EditHistoryPush(&h_, State(0, 1, 0));
+    EXPECT_EQ(Undo(State(0, 1, 3)), -1.0f);
 }
 
 TEST_F(EditHistoryTest, DroppingTheNewestStepForgetsTheChangeThatBeganLast) {

@@ -9,10 +9,12 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "edit/edit_snapshot.h"
 #include "edit/keenhue.h"
 #include "edit/pars_text.h"
 #include "edit/window/editing_window.h"
@@ -404,6 +406,104 @@ TEST_F(EditingWindowTest, UndoAndRedoWalkTheHistoryBothWays) {
         EXPECT_TRUE(Same(*seen[size_t(i)], *states[size_t(expected[i])])) << "probe " << i;
     }
     EXPECT_EQ(buttons, "U- UR UR -R -R UR UR U- U- ");
+    EXPECT_TRUE(alerts.empty());
+}
+
+// The tooltips of Undo and Redo name the step each would take back or bring back.
+TEST_F(EditingWindowTest, UndoAndRedoSayWhatTheyWouldChange) {
+    es_->editPars.sharpenNoise.sharpenOn = 0;
+    std::vector<std::string> tips;
+    auto tip = [&](UiWindow* w) {
+        tips.push_back(std::string(Item(w, kEditorUndo).tip) + " | " + Item(w, kEditorRedo).tip);
+    };
+    Run({Call(tip), Click(kEditorSharpen), Call(tip), Click(kEditorAllKeenhue), Call(tip),
+         Click(kEditorUndo), Call(tip), Click(kEditorCancel)});
+    ASSERT_EQ(tips.size(), 4u);
+    EXPECT_EQ(tips[0],
+              "Take back the last change; again for the one before (Ctrl+Z) | Put back what Undo "
+              "took back (Ctrl+Shift+Z or Ctrl+Y)");
+    EXPECT_EQ(tips[1].substr(0, tips[1].find(" |")),
+              "Undo Sharpen (Ctrl+Z); again for the change before it");
+    EXPECT_EQ(tips[2].substr(0, tips[2].find(" |")),
+              "Undo Changes to Several Tools (Ctrl+Z); again for the change before it");
+    EXPECT_EQ(tips[3],
+              "Undo Sharpen (Ctrl+Z); again for the change before it | Redo Changes to "
+              "Several Tools (Ctrl+Shift+Z or Ctrl+Y)");
+}
+
+// The history against a model of it, through 240 random actions from a fixed seed: start
+// buttons of the window and of the tab, Keenhue Mode, the sharpen and noise boxes, tab switches,
+// and Undo and Redo by their keys. The model keeps the distinct corrections the person went
+// through on the current branch; after every undo and redo the window must show the one the
+// model says, record, definitions, method and sliders alike.
+TEST_F(EditingWindowTest, UndoAndRedoFollowAModelOfTheHistoryThroughRandomEditing) {
+    prefs_->previousSettings.brightness = 0.62f;  // so that "Prev" changes something
+    prefs_->previousSettings.contrast = 0.41f;
+    struct Model {
+        std::vector<std::unique_ptr<EditSnapshot>> states;  // the branch, oldest first
+        size_t at = 0;                                      // the one shown
+        int checks = 0;
+        std::string failures;
+    } model;
+    model.states.push_back(std::make_unique<EditSnapshot>());
+    EditSnapshotTake(es_.get(), model.states[0].get());
+
+    enum Kind { kChange, kUndo, kRedo };
+    auto observe = [this, &model](Kind kind, int step) {
+        return Call([this, &model, kind, step](UiWindow*) {
+            auto now = std::make_unique<EditSnapshot>();
+            EditSnapshotTake(es_.get(), now.get());
+            if (kind == kChange) {
+                if (EditSnapshotSame(*now, *model.states[model.at])) return;
+                model.states.resize(model.at + 1);
+                model.states.push_back(std::move(now));
+                // The history keeps the newest hundred steps.
+                if (model.states.size() > size_t(kEditHistorySteps) + 1) {
+                    model.states.erase(model.states.begin());
+                }
+                model.at = model.states.size() - 1;
+                return;
+            }
+            if (kind == kUndo && model.at > 0) --model.at;
+            if (kind == kRedo && model.at + 1 < model.states.size()) ++model.at;
+            ++model.checks;
+            if (!EditSnapshotSame(*now, *model.states[model.at])) {
+                model.failures += "step " + std::to_string(step) +
+                                  (kind == kUndo ? " undo" : " redo") + " left another state\n";
+            }
+        });
+    };
+    const int16_t buttons[] = {kEditorAllKeenhue, kEditorAllPrev,     kEditorAllReset,
+                               kEditorTabKeenhue, kEditorTabPrev,     kEditorTabReset,
+                               kEditorSharpen,    kEditorRemoveNoise, kEditorKeenhueMode};
+    std::mt19937 random(20261208);
+    std::vector<UiScriptEvent> script;
+    int undos = 0, redos = 0;
+    for (int step = 0; step < 240; ++step) {
+        const uint32_t pick = random() % 20;
+        if (pick < 9) {
+            script.push_back(Click(buttons[pick]));
+            script.push_back(observe(kChange, step));
+        } else if (pick < 11) {
+            script.push_back(Key(9, 0, 1));  // Ctrl+Tab: no change of the correction
+            script.push_back(observe(kChange, step));
+        } else if (pick < 16) {
+            script.push_back(Key('Z', 0, 1));
+            script.push_back(observe(kUndo, step));
+            ++undos;
+        } else {
+            script.push_back(pick < 18 ? Key('Y', 0, 1) : Holding(Key('Z', 0, 1), 1, 0, 1));
+            script.push_back(observe(kRedo, step));
+            ++redos;
+        }
+    }
+    script.push_back(Click(kEditorCancel));
+    Run(script);
+    EXPECT_EQ(model.failures, "");
+    EXPECT_EQ(model.checks, undos + redos);
+    EXPECT_GT(undos, 40);
+    EXPECT_GT(redos, 40);
+    EXPECT_GT(model.states.size(), 10u) << "the walk made changes";
     EXPECT_TRUE(alerts.empty());
 }
 

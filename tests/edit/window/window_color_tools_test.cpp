@@ -236,6 +236,47 @@ TEST_F(WindowColorToolsTest, ACancelledDefinitionIsNoStepForUndo) {
     EXPECT_TRUE(Same(es_->editPars, before));
 }
 
+// Undo and Redo take the definitions with the record: after undoing a neutral set in its dialog,
+// the definition, the preferences' copy and the colour target agree again; a sepia definition
+// edited by Alt-click is a step of its own.
+TEST_F(WindowColorToolsTest, UndoAndRedoTakeTheDefinitionsWithTheRecord) {
+    const ColorDefs defsBefore = es_->colorDefs;
+    const EditPars parsBefore = es_->editPars;
+    pickerAnswer_[0] = 0.56f, pickerAnswer_[1] = 0.5f, pickerAnswer_[2] = 0.44f;
+    ColorDefs defsSet{}, defsUndone{}, prefsUndone{}, defsRedone{};
+    auto parsSet = std::make_unique<EditPars>(), parsUndone = std::make_unique<EditPars>();
+    auto parsRedone = std::make_unique<EditPars>();
+    auto take = [&](ColorDefs* defs, EditPars* pars) {
+        return Call([this, defs, pars](UiWindow*) {
+            *defs = es_->colorDefs;
+            *pars = es_->editPars;
+        });
+    };
+    Run({Click(kEditorNeutralPrefs), InDefine(Click(kDefineColorColorPicker)),
+         InDefine(Click(kDefineColorOk)), take(&defsSet, parsSet.get()), Click(kEditorUndo),
+         take(&defsUndone, parsUndone.get()),
+         Call([&](UiWindow*) { prefsUndone = prefs_->colorDefs; }), Click(kEditorRedo),
+         take(&defsRedone, parsRedone.get()), Click(kEditorCancel)});
+    EXPECT_NE(std::memcmp(&defsSet, &defsBefore, sizeof defsSet), 0) << "the neutral was set";
+    EXPECT_FALSE(Same(*parsSet, parsBefore));
+    EXPECT_EQ(std::memcmp(&defsUndone, &defsBefore, sizeof defsUndone), 0);
+    EXPECT_EQ(std::memcmp(&prefsUndone, &defsBefore, sizeof prefsUndone), 0);
+    EXPECT_TRUE(Same(*parsUndone, parsBefore));
+    EXPECT_EQ(std::memcmp(&defsRedone, &defsSet, sizeof defsRedone), 0);
+    EXPECT_TRUE(Same(*parsRedone, *parsSet));
+
+    es_->currentTab = 3;
+    pickerAnswer_[0] = 0.7f, pickerAnswer_[1] = 0.5f, pickerAnswer_[2] = 0.3f;
+    const ColorDefs defsStart = es_->colorDefs;
+    float sepiaSet = 0, sepiaUndone = 0;
+    Run({Alt(Click(kEditorSepia)), InDefine(Click(kDefineColorColorPicker)),
+         InDefine(Click(kDefineColorOk)),
+         Call([&](UiWindow*) { sepiaSet = es_->colorDefs.sepia[0]; }), Click(kEditorUndo),
+         Call([&](UiWindow*) { sepiaUndone = es_->colorDefs.sepia[0]; }), Click(kEditorCancel)});
+    EXPECT_FLOAT_EQ(sepiaSet, 0.7f);
+    EXPECT_FLOAT_EQ(sepiaUndone, defsStart.sepia[0]);
+}
+
 TEST_F(WindowColorToolsTest, MemoryColourButtonMovesTheActiveHandleTowardsTheSlot) {
     // Without samples the buttons stay disabled.
     es_->currentTab = 3;
