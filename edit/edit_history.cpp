@@ -7,14 +7,30 @@
 
 namespace {
 
-// Takes the oldest undo step's block out of the history (the others move down); null when there
-// is no undo step.
-EditSnapshot* TakeOldest(EditHistory* h) {
-    if (h->undoCount == 0) return nullptr;
-    EditSnapshot* oldest = h->undo[0];
-    Mem_Copy(&h->undo[0], &h->undo[1], sizeof h->undo[0] * size_t(h->undoCount - 1));
-    --h->undoCount;
+// Takes the oldest step's block out of one side (the others move down); null when it is empty.
+EditSnapshot* TakeOldest(EditSnapshot** steps, int32_t* count) {
+    if (*count == 0) return nullptr;
+    EditSnapshot* oldest = steps[0];
+    Mem_Copy(&steps[0], &steps[1], sizeof steps[0] * size_t(*count - 1));
+    --*count;
     return oldest;
+}
+
+void FreeRedo(EditHistory* h) {
+    for (int32_t i = 0; i < h->redoCount; ++i) Mem_Free(h->redo[i]);
+    h->redoCount = 0;
+}
+
+// Decides the pending step with the state now shown: a change that came to nothing loses its
+// step and leaves the redo steps; one that changed the correction drops them.
+void Settle(EditHistory* h, const EditSnapshot& current) {
+    if (h->pending == 0) return;
+    h->pending = 0;
+    if (EditSnapshotSame(*h->undo[h->undoCount - 1], current)) {
+        Mem_Free(h->undo[--h->undoCount]);
+    } else {
+        FreeRedo(h);
+    }
 }
 
 // Moves a block from the end of one side to the end of the other, with current written into it,
@@ -30,8 +46,8 @@ bool Move(EditSnapshot** from, int32_t* fromCount, EditSnapshot** to, int32_t* t
     EditSnapshot* block = from[--*fromCount];
     *out = *block;
     *block = current;
-    // Undo and redo steps together never pass the capacity (only a push adds one, and it drops
-    // the oldest when full), so the other side has room.
+    // Undo and redo steps together never pass the capacity (a push makes room first), so the
+    // other side has room.
     to[(*toCount)++] = block;
     return true;
 }
@@ -44,39 +60,44 @@ void EditHistoryInit(EditHistory* h) {
 
 void EditHistoryFree(EditHistory* h) {
     for (int32_t i = 0; i < h->undoCount; ++i) Mem_Free(h->undo[i]);
-    for (int32_t i = 0; i < h->redoCount; ++i) Mem_Free(h->redo[i]);
-    h->undoCount = h->redoCount = 0;
+    h->undoCount = 0;
+    FreeRedo(h);
+    h->pending = 0;
 }
 
 bool EditHistoryPush(EditHistory* h, const EditSnapshot& before) {
-    for (int32_t i = 0; i < h->redoCount; ++i) Mem_Free(h->redo[i]);
-    h->redoCount = 0;
-    // A newest step equal to this one is a change that came to nothing: this step replaces it.
-    if (h->undoCount > 0 && EditSnapshotSame(*h->undo[h->undoCount - 1], before)) return true;
+    Settle(h, before);
     EditSnapshot* block = nullptr;
-    if (h->undoCount < kEditHistorySteps) {
+    if (h->undoCount + h->redoCount < kEditHistorySteps) {
         block = static_cast<EditSnapshot*>(Mem_Alloc(uint32_t(sizeof(EditSnapshot))));
     }
-    if (block == nullptr) block = TakeOldest(h);
+    // Full, or no memory: the oldest undo step gives its block; with none, the redo step
+    // farthest ahead.
+    if (block == nullptr) block = TakeOldest(h->undo, &h->undoCount);
+    if (block == nullptr) block = TakeOldest(h->redo, &h->redoCount);
     if (block == nullptr) return false;
     *block = before;
     h->undo[h->undoCount++] = block;
+    h->pending = 1;
     return true;
 }
 
-void EditHistoryDropNewest(EditHistory* h) {
-    if (h->undoCount > 0) Mem_Free(h->undo[--h->undoCount]);
-}
-
 bool EditHistoryUndo(EditHistory* h, const EditSnapshot& current, EditSnapshot* out) {
+    Settle(h, current);
     return Move(h->undo, &h->undoCount, h->redo, &h->redoCount, current, out);
 }
 
 bool EditHistoryRedo(EditHistory* h, const EditSnapshot& current, EditSnapshot* out) {
+    Settle(h, current);
     return Move(h->redo, &h->redoCount, h->undo, &h->undoCount, current, out);
 }
 
 const EditSnapshot* EditHistoryNext(const EditHistory* h, const EditSnapshot& current, bool undo) {
+    // Only looks: a change may still be going on (a drag between two moves), so the pending step
+    // is not decided here. One that has changed the correction already will drop the redo steps.
+    if (!undo && h->pending != 0 && !EditSnapshotSame(*h->undo[h->undoCount - 1], current)) {
+        return nullptr;
+    }
     EditSnapshot* const* steps = undo ? h->undo : h->redo;
     for (int32_t i = (undo ? h->undoCount : h->redoCount) - 1; i >= 0; --i) {
         if (!EditSnapshotSame(*steps[i], current)) return steps[i];

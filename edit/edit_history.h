@@ -3,16 +3,18 @@
 //
 // A step is one EditSnapshot (the whole record, the definitions and the window state that goes
 // with it, about 12.1 KB). The history keeps at most kEditHistorySteps of them, undo and redo steps
-// together: a change made after undoing drops the redo steps, and the oldest undo step goes first
-// when the history is full, so its memory stays under kEditHistorySteps snapshots (1.25 MB). Only a
-// new change takes memory; undo and redo move a block from one side to the other. When a block
-// cannot be had the oldest step's is taken instead, so a short memory shortens the history and
-// never stops it working.
+// together, so its memory stays under kEditHistorySteps snapshots (1.25 MB): the oldest undo step
+// goes first when it is full. Only a new change takes memory; undo and redo move a block from one
+// side to the other. When a block cannot be had the oldest step's is taken instead, so a short
+// memory shortens the history and never stops it working.
 //
-// A change that came to nothing (a dialog cancelled, an action refused) leaves a step equal to the
-// state after it. Such steps are never taken back on their own: undo and redo pass over any step
-// that holds the same correction as the state they start from (EditSnapshotSame), so each press
-// changes the correction or does nothing at all.
+// The history learns that a change begins, not whether it changed anything: a dialog may be
+// cancelled, an action refused, a button pressed on a tool that is already so. The newest step
+// therefore stays pending until the history next sees the state (the next change begins, or Undo
+// or Redo is asked for): if the correction is still the one the step holds, the change came to
+// nothing, its step goes and the redo steps stay; otherwise the change counts and the redo steps
+// go. Undo and redo also pass over any step that holds the correction they start from
+// (EditSnapshotSame), so each press changes the correction or does nothing at all.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +28,8 @@ struct EditHistory {
     EditSnapshot* redo[kEditHistorySteps];  // the most recently undone last
     int32_t undoCount;
     int32_t redoCount;
+    uint8_t pending;  // undo[undoCount - 1] began a change not yet known to have changed anything
+    uint8_t reserved[3];
 };
 
 // An empty history (no memory held).
@@ -33,13 +37,10 @@ void EditHistoryInit(EditHistory* history);
 // Frees every step; the history is empty afterwards.
 void EditHistoryFree(EditHistory* history);
 
-// A change begins: before is the state it starts from. The redo steps go. False when no memory
-// could be had for the step even by dropping the oldest (the history was empty): the change
-// cannot be undone, and everything else goes on.
+// A change begins: before is the state it starts from (and the state the change before it left).
+// False when no memory could be had for the step even by dropping the oldest: the change cannot
+// be undone, and everything else goes on.
 bool EditHistoryPush(EditHistory* history, const EditSnapshot& before);
-// The change that began last came to nothing: its step goes, as if it had never begun (the redo
-// steps it dropped stay dropped).
-void EditHistoryDropNewest(EditHistory* history);
 
 // Undo: the newest step that differs from current into *out, and current kept for redo. False
 // when there is none (nothing changes then; steps equal to current are dropped on the way).

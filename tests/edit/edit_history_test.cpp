@@ -56,7 +56,6 @@ TEST_F(EditHistoryTest, ANewChangeAfterUndoDropsTheRedoSteps) {
     EXPECT_EQ(Undo(State(3)), 2.0f);
     EXPECT_EQ(Undo(State(2)), 1.0f);
     EditHistoryPush(&h_, State(1));  // 1 -> 7
-    EXPECT_EQ(h_.redoCount, 0);
     EXPECT_EQ(Redo(State(7)), -1.0f);
     EXPECT_EQ(Undo(State(7)), 1.0f);
     EXPECT_EQ(Undo(State(1)), 0.0f);
@@ -72,13 +71,17 @@ TEST_F(EditHistoryTest, KeepsTheNewestHundredStepsAndNoMore) {
     }
     EXPECT_EQ(Undo(State(current)), -1.0f) << "the fifty oldest were dropped";
     EXPECT_EQ(h_.undoCount + h_.redoCount, kEditHistorySteps) << "undo and redo share the cap";
+    // Everything is undone now; a change then takes the block of the redo step farthest ahead.
+    EXPECT_EQ(h_.redoCount, kEditHistorySteps);
+    EditHistoryPush(&h_, State(current));
+    EXPECT_EQ(h_.undoCount + h_.redoCount, kEditHistorySteps);
 }
 
 TEST_F(EditHistoryTest, ChangesThatCameToNothingAreNoSteps) {
     EditHistoryPush(&h_, State(0));  // 0 -> 1
     EditHistoryPush(&h_, State(1));  // a dialog at 1 cancelled
     EditHistoryPush(&h_, State(1));  // then 1 -> 2
-    EXPECT_EQ(h_.undoCount, 2) << "the step of nothing was replaced";
+    EXPECT_EQ(h_.undoCount, 2) << "the step of nothing was dropped";
     EXPECT_EQ(Undo(State(2)), 1.0f);
     EXPECT_EQ(Undo(State(1)), 0.0f);
 
@@ -98,12 +101,24 @@ TEST_F(EditHistoryTest, ChangesThatCameToNothingAreNoSteps) {
     EXPECT_EQ(Undo(State(0, 1, 3)), -1.0f);
 }
 
-TEST_F(EditHistoryTest, DroppingTheNewestStepForgetsTheChangeThatBeganLast) {
-    EditHistoryPush(&h_, State(0));
-    EditHistoryPush(&h_, State(1));
-    EditHistoryDropNewest(&h_);
+// Only a change that changed something drops the redo steps: a button pressed on a tool that is
+// already so, after undoing, leaves Redo as it was.
+TEST_F(EditHistoryTest, AChangeThatCameToNothingKeepsTheRedoSteps) {
+    EditHistoryPush(&h_, State(0));  // 0 -> 1
+    EditHistoryPush(&h_, State(1));  // 1 -> 2
+    EXPECT_EQ(Undo(State(2)), 1.0f);
     EXPECT_EQ(Undo(State(1)), 0.0f);
-    EXPECT_EQ(Undo(State(0)), -1.0f);
+    EditHistoryPush(&h_, State(0));  // a change begins at 0
+    EXPECT_NE(EditHistoryNext(&h_, State(0), false), nullptr) << "nothing changed yet";
+    EXPECT_EQ(EditHistoryNext(&h_, State(9), false), nullptr) << "once it has, no redo";
+    EXPECT_EQ(Redo(State(0)), 1.0f) << "it came to nothing";
+    EXPECT_EQ(Redo(State(1)), 2.0f);
+
+    EditHistoryPush(&h_, State(2));  // 2 -> 5 after undoing once
+    EXPECT_EQ(Undo(State(5)), 2.0f);
+    EditHistoryPush(&h_, State(2));  // 2 -> 6: a real change
+    EXPECT_EQ(Redo(State(6)), -1.0f);
+    EXPECT_EQ(Undo(State(6)), 2.0f);
 }
 
 TEST_F(EditHistoryTest, AShortMemoryShortensTheHistoryAndNeverStopsIt) {
