@@ -4,7 +4,8 @@
 // windows, so on most Linux desktops an Alt-click never reaches the window. Each such action is
 // also in the menu of the item it belongs to (right button, Shift+F10 or the menu key):
 //   preview                      zoom to 1:1 around the pixel, or back (Alt-click); the clipping
-//                                view while dragging the black or white point (Alt-drag)
+//                                view while dragging the black or white point (Alt-drag); taking
+//                                sample point #1 or #2 away (or drag it out of the preview)
 //   black/white point handles    the clipping view
 //   master "Custom"              load a custom settings file, then apply it (Alt-click)
 //   OK                           what OK does: the four modes, the current one checked (Alt-click
@@ -42,11 +43,14 @@ void PreviewMenu(EditingWindow* win, int16_t v, int16_t h, Ui_Failure* failure) 
     const Ui_MenuEntry entries[] = {
         {kStrMenuZoom100, Mark(zoomed), uint8_t(canZoom ? 1 : 0)},
         {kStrMenuClippingView, Mark(win->clippingView != 0), 1},
+        {kStrMenuRemovePoint1, kUiMenuAction, win->clicks.point[0].valid},
+        {kStrMenuRemovePoint2, kUiMenuAction, win->clicks.point[1].valid},
     };
     int32_t chosen = -1;
-    Ui_Menu_PopUp(win->dialog, v, h, entries, 2, &chosen);
+    Ui_Menu_PopUp(win->dialog, v, h, entries, 4, &chosen);
     if (chosen == 0) EditorZoomAt(win, v, h, failure);
     if (chosen == 1) ToggleClippingView(win);
+    if (chosen == 2 || chosen == 3) EditorRemoveSamplePoint(win, chosen - 2);
 }
 
 void ClippingMenu(EditingWindow* win, int16_t v, int16_t h) {

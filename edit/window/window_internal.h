@@ -95,6 +95,8 @@ void EditorRegisterPreviewClicks(EditingWindow* win);
 // grey or white point (tab 1), marking a hue (tab 3); with Shift sample points, with Alt the 1:1
 // zoom, with Control panning the zoomed picture.
 int32_t EditorTrackPreview(EditingWindow* win, int16_t phase);
+// Takes sample point #1 (0) or #2 (1) away; the readouts lose its column's figures.
+void EditorRemoveSamplePoint(EditingWindow* win, int32_t point);
 // Follows the pointer for the readouts' first column and takes the sampled region away once the
 // pointer leaves the click; the window's pointer watch calls it on every pointer move.
 int32_t EditorPreviewPointer(UiWindow* dialog);

@@ -447,10 +447,26 @@ int32_t EditorTrackPreview(EditingWindow* win, int16_t phase) {
     } else if (phase == kUiTrackDrag) {
         Drag(win, d, &failure);
     } else {
-        win->clicks.press = kPressNone;
+        // A sample point let go outside the preview is taken away, as a marker dragged off a
+        // ruler is.
+        PreviewClicks& c = win->clicks;
+        Ui_Rect r;
+        if (c.press == kPressMovePoint &&
+            Ui_Item_GetRect(win->dialog, kEditorPreviewImage, &r) == kStatusOk &&
+            !Ui_Rect_ContainsPoint(&r, d->mouseV, d->mouseH)) {
+            EditorRemoveSamplePoint(win, c.movingPoint);
+        }
+        c.press = kPressNone;
     }
     EditorTell(win, &failure);
     return result;
+}
+
+void EditorRemoveSamplePoint(EditingWindow* win, int32_t point) {
+    if (!(0 <= point && point <= 1) || win->clicks.point[point].valid == 0) return;
+    // The other keeps its number: a figure does not move to another column under the person's eyes.
+    win->clicks.point[point] = PreviewMark{};
+    EditorRedrawPreview(win);
 }
 
 int32_t EditorZoomState(EditingWindow* win, bool* zoomed) {

@@ -387,6 +387,46 @@ TEST_F(WindowClicksTest, ThePreviewMenuZoomsAroundThePixelAndBack) {
     EXPECT_EQ(cursorsWhileZooming_, (std::vector<uint32_t>{kUiCursorWait, kUiCursorWait}));
 }
 
+// A sample point goes through the preview's menu (greyed while the point is not set) or by
+// dragging it out of the preview; the other point keeps its number, and the free one is set
+// again by the next Shift-click.
+TEST_F(WindowClicksTest, SamplePointsAreTakenAwayByTheMenuOrByDraggingThemOut) {
+    std::vector<UiScriptEvent> script;
+    // Which points are set, as the preview's menu offers them: "10" while only #1 is.
+    std::vector<std::string> set;
+    auto look = [&]() {
+        script.push_back(Context(kEditorPreviewImage));
+        script.push_back(MenuChoice(0));
+        script.push_back(Call([&](UiWindow*) {
+            const UiHeadlessMenu* m = Ui_Headless_LastMenu();
+            set.push_back(std::to_string(m->enabled[2]) + std::to_string(m->enabled[3]));
+        }));
+    };
+    look();
+    ClickPixel(&script, 10, 20, 0, 0, 1);
+    ClickPixel(&script, 30, 12, 0, 0, 1);
+    look();
+    script.push_back(Context(kEditorPreviewImage));
+    script.push_back(MenuChoice(3));  // "Remove Sample Point #1"
+    look();
+    ClickPixel(&script, 5, 5, 0, 0, 1);  // takes #1 again
+    look();
+    // #2 Shift-dragged out past the preview's left edge.
+    const size_t at = script.size();
+    script.push_back(Call([this, at](UiWindow* w) {
+        const Ui_Point p = At(w, 30, 12);
+        events_[at + 1] = Holding(Press(kEditorPreviewImage, p.v, p.h), 0, 0, 1);
+        events_[at + 2] = Holding(Drag(p.v, 2), 0, 0, 1);
+        events_[at + 3] = Holding(Release(p.v, 2), 0, 0, 1);
+    }));
+    for (int i = 0; i < 3; ++i) script.push_back(Idle(0));
+    script.push_back(Idle(1));
+    look();
+    RunScript(script);
+    EXPECT_EQ(set, (std::vector<std::string>{"00", "11", "01", "11", "10"}));
+    EXPECT_TRUE(alerts.empty());
+}
+
 TEST_F(WindowClicksTest, AltClickZoomsInAndOutAndControlDragPans) {
     reduced_ = 1;
     const EditPars opened = es_->editPars;
