@@ -21,6 +21,7 @@
 #include "edit/window/window_internal.h"
 #include "engine/huegrid_build.h"
 #include "engine/measure.h"
+#include "platform/mem.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dlg.h"
 #include "resources/ids/dlg_editor.h"
@@ -273,6 +274,40 @@ int32_t MoveTool(EditingWindow* win, int16_t item, const Ui_Rect* r, Ui_Point p,
     return HueRingDrag(r, p, &hit, es, changed);
 }
 
+// A double-click on a slider puts it back to no change: the tone sliders to a fresh record's
+// value, the colour-cast and hue sliders to their middle; the pointer then takes nothing until it
+// is let go. Its first click has already moved the slider to the pointer and begun a step, so
+// the reset completes that step rather than beginning one: Undo goes back to the value before
+// the double-click, not to where the first click put the slider. false for an item that is no
+// slider.
+bool ResetSlider(EditingWindow* win, int16_t item) {
+    EditState* es = win->es;
+    const bool tone = IsToneSlider(item);
+    const bool hue = item == kEditorHueBrightnessSlider || item == kEditorHueSaturationSlider;
+    if (!tone && !hue && !IsCastSlider(item)) return false;
+    win->dragHandle = -1;
+    int32_t status = kStatusOk;
+    if (tone) {
+        MemBlock<EditPars> fresh(1);
+        float x = 0.5f;
+        if (fresh.get() != nullptr && SetParsDefaults(fresh.get()) == kStatusOk) {
+            ToneSliderGet(fresh.get(), ToneSliderOf(item), &x);
+        }
+        status = ToneSliderSet(&es->editPars, ToneSliderOf(item), x);
+    } else if (hue) {
+        status = HueSliderSet(
+            es, item == kEditorHueBrightnessSlider ? kHueBrightness : kHueSaturation, 0.5f);
+    } else {
+        status = CastSliderMove(es, CastSliderOf(item), 0.5f);
+    }
+    if (status != kStatusOk) Ui_Failure_Describe(&win->dragFailure, status, kPhraseEditColor);
+    RedrawTool(win, item);
+    FollowTool(win);
+    EditorRedrawPreview(win);
+    EditorNameUndoSteps(win);
+    return true;
+}
+
 // The press: which handle the ring or the point handles take (nothing may be taken), then the
 // snapshot. A slider jumps to the pointer at once; a handle moves only when it is dragged, so
 // that taking it a little off its centre does not shift it.
@@ -373,6 +408,7 @@ int32_t EditorTrackTool(EditingWindow* win, int16_t item, int16_t phase) {
         win->dragItem = item;
         win->dragPending = 0;
         Ui_Failure_Clear(&win->dragFailure);
+        if (d->clicks == 2 && ResetSlider(win, item)) return 1;
         const int32_t status = PressTool(win, item, &r, p, d->alt);
         if (status != kStatusOk) Ui_Failure_Describe(&win->dragFailure, status, kPhraseEditColor);
         if (win->dragPending != 0 && win->env->prefs->liveSliders != 0) FollowTool(win);
@@ -402,6 +438,7 @@ int32_t EditorTrackTool(EditingWindow* win, int16_t item, int16_t phase) {
     if (win->dragPending != 0) FollowTool(win);
     win->dragItem = 0;
     win->clipping = kPreviewClipNone;
+    EditorNameUndoSteps(win);
     RedrawTool(win, item);
     // Drawn once more off the quick path the drag used (and without the clipping view).
     EditorRedrawPreview(win);

@@ -123,6 +123,7 @@ struct Ui_Msg {
     int32_t timerId;
     uint8_t modifiers;  // kUiMod..., with kUiModFromEvent when the event carried them
     int16_t steps;      // wheel notches: positive towards the person (to see what lies below)
+    uint8_t clicks;     // kUiMsgLButtonDown: 2 for the second press of a double-click, else 1
 };
 
 // The framework dialog procedure. *result (may be null) receives the message's answer.

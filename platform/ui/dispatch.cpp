@@ -343,6 +343,7 @@ int32_t Ui_UserItem_Proc(UiWindow* w, int16_t item, const Ui_Msg* m, int32_t* re
     if (m->kind == kUiMsgLButtonDown) {
         d->mouseV = m->v;
         d->mouseH = m->h;
+        d->clicks = m->clicks >= 2 ? 2 : 1;
     } else {
         SampleCursor(w, d);
     }

@@ -70,6 +70,7 @@ struct Ui_Dlg {
     uint8_t ctrl, alt, shift;     // modifier keys at the last event, 1 down
     uint8_t mouseDown;            // 1 while the left button is held over a user item
     uint8_t done;                 // set by Ui_Dlg_Close: the dialog closes
+    uint8_t clicks;               // at the last press: 2 when it made a double-click, else 1
     void* userData;               // the owner's record, given to Ui_Dlg_Run
     UiState* state;
     Ui_Dlg_Info* info;

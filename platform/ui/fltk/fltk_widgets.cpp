@@ -196,6 +196,8 @@ class UserItem : public Fl_Widget {
                 m.kind = kUiMsgLButtonDown;
                 m.v = int16_t(Fl::event_y());
                 m.h = int16_t(Fl::event_x());
+                m.clicks =
+                    Fl::event_clicks() > 0 ? 2 : 1;  // FLTK counts the clicks after the first
                 m.modifiers = uint8_t(EventModifiers(event) | kUiModFromEvent);
                 n->lastV = m.v;
                 n->lastH = m.h;

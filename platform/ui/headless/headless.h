@@ -40,7 +40,8 @@ enum : int32_t {
                          // focus (0: the focus stays where it is)
     kUiScriptKeyDown,    // as kUiScriptKey, only the press
     kUiScriptKeyUp,      // as kUiScriptKey, only the release
-    kUiScriptPress,      // item, v, h: left button pressed on a user item
+    kUiScriptPress,      // item, v, h: left button pressed on a user item; value 2: the
+                         // second press of a double-click
     kUiScriptDrag,       // v, h: the mouse moves with the button held
     kUiScriptRelease,    // v, h: the button is released
     kUiScriptMove,       // v, h: the mouse moves (a cursor request to what is under it)

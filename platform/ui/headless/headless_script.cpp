@@ -48,11 +48,12 @@ const UiHeadlessItem* Reachable(UiWindow* w, int16_t item) {
     return it;
 }
 
-void Press(UiWindow* w, int16_t item, int16_t v, int16_t h) {
+void Press(UiWindow* w, int16_t item, int16_t v, int16_t h, int32_t clicks = 1) {
     Ui_Msg m{};
     m.kind = kUiMsgLButtonDown;
     m.v = v;
     m.h = h;
+    m.clicks = clicks >= 2 ? 2 : 1;
     gScript.mouseV = v;
     gScript.mouseH = h;
     m.modifiers = Modifiers();
@@ -243,7 +244,7 @@ void Deliver(UiWindow* w, const UiScriptEvent& e) {
                 Refuse("press outside a user item");
                 return;
             }
-            Press(w, e.item, e.v, e.h);
+            Press(w, e.item, e.v, e.h, e.value);
             return;
         }
         case kUiScriptDrag:

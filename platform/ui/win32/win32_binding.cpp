@@ -472,7 +472,9 @@ int32_t RegisterUserItemClass(UiState*) {
     if (gClassRefs == 0) {
         WNDCLASSEXA wc{};
         wc.cbSize = sizeof wc;
-        // No CS_DBLCLKS: a quick second press is a press like the first.
+        // CS_DBLCLKS: the second press of a double-click comes as WM_LBUTTONDBLCLK, which the
+        // item's procedure hands on as a press marked as such.
+        wc.style = CS_DBLCLKS;
         wc.lpfnWndProc = UserItemProc;
         wc.hInstance = ThisModule();
         wc.lpszClassName = kUserItemClass;

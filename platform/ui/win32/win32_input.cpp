@@ -215,12 +215,14 @@ LRESULT CALLBACK UserItemProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
             }
             ApplyCursor();
             return TRUE;
-        case WM_LBUTTONDOWN: {
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK: {
             if (n->ui->tracking) return 0;
             POINT p = InDialog(n, hwnd, lParam);
             m.kind = kUiMsgLButtonDown;
             m.v = int16_t(p.y);
             m.h = int16_t(p.x);
+            m.clicks = message == WM_LBUTTONDBLCLK ? 2 : 1;
             m.modifiers = MouseModifiers(wParam);
             n->lastV = m.v;
             n->lastH = m.h;

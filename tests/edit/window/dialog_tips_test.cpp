@@ -74,7 +74,7 @@ TEST_F(DialogTipsTest, TheEditingWindowSetsItsTooltipsWhenItOpens) {
     bool accepted = false;
     ASSERT_EQ(RunEditingWindow(&window_, es_.get(), &accepted), 0);
     EXPECT_EQ(okTip.rfind("Apply the correction", 0), 0u) << okTip;
-    EXPECT_EQ(sliderTip, "Color saturation");
+    EXPECT_EQ(sliderTip, "Color saturation (double-click: no change)");
 }
 
 }  // namespace

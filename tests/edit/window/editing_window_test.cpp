@@ -620,6 +620,31 @@ TEST_F(EditingWindowTest, AFailingDragIsToldOnceAfterTheRelease) {
     EXPECT_NE(alerts[1].find("creating Huegrid"), std::string::npos) << alerts[1];
 }
 
+// A double-click on a slider puts it back to no change as one step with its first click: Undo
+// brings back the value dragged to before it, not where the first click put the slider. The
+// pointer takes nothing more until it is let go.
+TEST_F(EditingWindowTest, ADoubleClickPutsASliderBackToNoChange) {
+    es_->currentTab = 2;
+    const Ui_Rect r = RectOf(kEditorGlobalSlider);
+    prefs_->keenhueMode = 0;
+    const float start = es_->editPars.brightness;
+    const int16_t v = int16_t((r.top + r.bottom) / 2), h = int16_t(r.right - 6);
+    float dragged = start, reset = 0, undone = 0;
+    auto brightness = [&](float* into) {
+        return Call([this, into](UiWindow*) { *into = es_->editPars.brightness; });
+    };
+    const int16_t first = int16_t(r.left + 8);  // where the double-click is
+    Run({Press(kEditorGlobalSlider, v, h), Release(v, h), brightness(&dragged),
+         Press(kEditorGlobalSlider, v, first), Release(v, first),
+         DoublePress(kEditorGlobalSlider, v, first), Drag(v, int16_t(first + 30)),
+         Release(v, first), brightness(&reset), Key('Z', 0, 1), brightness(&undone),
+         Click(kEditorCancel)});
+    EXPECT_NE(dragged, start) << "the first click moved the slider";
+    EXPECT_EQ(reset, start);
+    EXPECT_EQ(undone, dragged);
+    EXPECT_TRUE(alerts.empty());
+}
+
 TEST_F(EditingWindowTest, SaveCustomWritesTheSettingsAndRemembersTheFolder) {
     const std::string folder = root_ + "/custom/";
     std::filesystem::create_directories(folder);

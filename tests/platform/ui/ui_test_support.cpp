@@ -95,6 +95,11 @@ UiScriptEvent Key(int32_t key, int16_t item, uint8_t ctrl, uint8_t alt) {
 UiScriptEvent Press(int16_t item, int16_t v, int16_t h) {
     return Event(kUiScriptPress, item, v, h);
 }
+UiScriptEvent DoublePress(int16_t item, int16_t v, int16_t h) {
+    UiScriptEvent e = Event(kUiScriptPress, item, v, h);
+    e.value = 2;
+    return e;
+}
 UiScriptEvent Drag(int16_t v, int16_t h) {
     return Event(kUiScriptDrag, 0, v, h);
 }

@@ -38,6 +38,8 @@ UiScriptEvent Notify(int16_t item, int32_t code);
 UiScriptEvent Type(int16_t item, const char* text);
 UiScriptEvent Key(int32_t key, int16_t item = 0, uint8_t ctrl = 0, uint8_t alt = 0);
 UiScriptEvent Press(int16_t item, int16_t v, int16_t h);
+// The second press of a double-click at (v, h) (the first is a Press and Release there).
+UiScriptEvent DoublePress(int16_t item, int16_t v, int16_t h);
 UiScriptEvent Drag(int16_t v, int16_t h);
 UiScriptEvent Release(int16_t v, int16_t h);
 UiScriptEvent Move(int16_t v, int16_t h);
