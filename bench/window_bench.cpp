@@ -19,6 +19,11 @@
 //   cyan-red slider of tab 0 in Keenhue Mode, where every tool right of the colour balance is set
 //   again at each step.
 //
+// - undo_step_ms: Undo and Redo (Ctrl+Z, Ctrl+Y) in the same grown window after two start
+//   buttons (Keenhue, then Reset): one step is from one key to the next after the window has
+//   painted: the snapshot put back, both preview transforms built again, every tool and the
+//   preview drawn. The median of the steps; and the memory the history holds then.
+//
 // Times are processor times of the process (it is single-threaded).
 //
 //   window_bench [openings] [steps]   (default 7 and 21)
@@ -33,6 +38,7 @@
 #include <vector>
 
 #include "bench/photo_host.h"
+#include "edit/edit_history.h"
 #include "edit/window/editing_window.h"
 #include "host/plugin.h"
 #include "host/window_host.h"
@@ -183,6 +189,63 @@ double SliderSteps(PluginData* data, Prefs* prefs, UiState* state, int steps, ui
     return Median(step);
 }
 
+// The median step of Undo and Redo taken in turns in the grown window; < 0 when it failed.
+double UndoSteps(PluginData* data, Prefs* prefs, UiState* state, int steps) {
+    EditState* es = &data->editState;
+    if (EditStateInit(es, nullptr) != 0) return -1;
+    es->keenhueMask = prefs->keenhueMask;
+    prefs->keenhueMode = 0;
+    WindowHost host;
+    WindowHostProcs procs;
+    FillWindowHostProcs(&host, data, prefs, state, &procs);
+    EditingWindowEnv env{};
+    env.state = state;
+    env.prefs = prefs;
+    env.host = &procs;
+    const Ui_Rect screen{0, 0, 1200, 1920};
+    Ui_Headless_SetWorkArea(&screen);
+    static std::vector<double> marks;
+    marks.clear();
+    std::vector<UiScriptEvent> script;
+    UiScriptEvent e{};
+    e.kind = kUiScriptResize;
+    e.h = kGrownWidth;
+    e.v = kGrownHeight;
+    script.push_back(e);
+    for (int16_t button : {kEditorAllKeenhue, kEditorAllReset}) {
+        e = UiScriptEvent{};
+        e.kind = kUiScriptClick;
+        e.item = button;
+        script.push_back(e);
+    }
+    UiScriptEvent mark{};
+    mark.kind = kUiScriptCall;
+    mark.call = [](UiWindow*, void*) { marks.push_back(bench::ProcessMs()); };
+    script.push_back(mark);
+    for (int i = 0; i < steps; ++i) {
+        e = UiScriptEvent{};
+        e.kind = kUiScriptKey;
+        e.value = i % 2 == 0 ? 'Z' : 'Y';
+        e.ctrl = 1;
+        script.push_back(e);
+        script.push_back(mark);
+    }
+    e = UiScriptEvent{};
+    e.kind = kUiScriptClick;
+    e.item = kEditorCancel;
+    script.push_back(e);
+    Ui_Headless_SetScript(script.data(), int32_t(script.size()));
+    bool accepted = false;
+    const int32_t status = RunEditingWindow(&env, es, &accepted);
+    ReleaseWindowHost(&host);
+    EditStateFreeAnalysis(es);
+    Ui_Headless_SetScript(nullptr, 0);
+    if (status != 0 || int(marks.size()) != steps + 1) return -1;
+    std::vector<double> step;
+    for (size_t i = 1; i < marks.size(); ++i) step.push_back(marks[i] - marks[i - 1]);
+    return Median(step);
+}
+
 // Writes the preferences file the module reads, from prefs, as the module writes it.
 bool WritePrefsFile(UiState* state, Prefs* prefs) {
     char name[kPathSize], path[kPathSize];
@@ -267,8 +330,9 @@ int main(int argc, char** argv) {
     const double keenhueOn = SliderSteps(data.get(), prefs.get(), state, steps, 1, 2);
     const double keenhueOff = SliderSteps(data.get(), prefs.get(), state, steps, 0, 2);
     const double balance = SliderSteps(data.get(), prefs.get(), state, steps, 1, 0);
+    const double undo = UndoSteps(data.get(), prefs.get(), state, steps);
     Ui_State_Close(&state);
-    if (keenhueOn < 0 || keenhueOff < 0 || balance < 0) {
+    if (keenhueOn < 0 || keenhueOff < 0 || balance < 0 || undo < 0) {
         std::fprintf(stderr, "window_bench: the slider drag did not run\n");
         return 1;
     }
@@ -287,5 +351,11 @@ int main(int argc, char** argv) {
     std::printf("slider_frame_ms %.1f ms\n", keenhueOn);
     std::printf("slider_frame_keenhue_off_ms %.1f ms\n", keenhueOff);
     std::printf("slider_frame_balance_ms %.1f ms\n", balance);
+    std::printf(
+        "Undo and Redo in turns in the same window: step median %.1f ms (%d steps); the history "
+        "holds at most %d steps of %zu bytes (%.2f MB)\n",
+        undo, steps, kEditHistorySteps, sizeof(EditSnapshot),
+        kEditHistorySteps * double(sizeof(EditSnapshot)) / (1024.0 * 1024.0));
+    std::printf("undo_step_ms %.1f ms\n", undo);
     return 0;
 }
