@@ -10,6 +10,7 @@
 #include "engine/huegrid_build.h"
 #include "engine/sampling.h"
 #include "platform/mem.h"
+#include "platform/numeric.h"
 
 namespace {
 
@@ -66,10 +67,6 @@ int32_t BeginStep(EditState* s, const IPImage* image, int32_t mask, TempGrid* be
     int32_t status = CheckStep(s, image);
     if (status != kStatusOk) return status;
     return BuildBefore(s, image, mask, before);
-}
-
-float Clamp(float v, float lo, float hi) {
-    return v < lo ? lo : (v > hi ? hi : v);
 }
 
 double Smoothstep(double x) {
@@ -539,10 +536,10 @@ int32_t KhTonePoints(EditState* s, const IPImage* image, int32_t mask) {
     // turning the image into its negative.
     if (sw > sb) {
         if (mask & kEditBlackPoint) {
-            p->blackPoint = Clamp(float(xb + (xw - xb) * (0.0 - sb) / (sw - sb)), 0.0f, 1.0f);
+            p->blackPoint = Num_Clamp(float(xb + (xw - xb) * (0.0 - sb) / (sw - sb)), 0.0f, 1.0f);
         }
         if (mask & kEditWhitePoint) {
-            p->whitePoint = Clamp(float(xb + (xw - xb) * (1.0 - sb) / (sw - sb)), 0.0f, 1.0f);
+            p->whitePoint = Num_Clamp(float(xb + (xw - xb) * (1.0 - sb) / (sw - sb)), 0.0f, 1.0f);
         }
     }
     if ((mask & kEditGrayPoint) && p->whitePoint > p->blackPoint) {
@@ -554,7 +551,7 @@ int32_t KhTonePoints(EditState* s, const IPImage* image, int32_t mask) {
         int32_t g = lo + KhBinReaching(hist + lo, hi - lo + 1, (inside + 1) / 2);
         g = g < 0 ? 0 : (g > 255 ? 255 : g);
         double relative = (g / 255.0 - p->blackPoint) / (double(p->whitePoint) - p->blackPoint);
-        p->grayPoint = Clamp(float((relative + 0.5) * 0.5), 0.0f, 1.0f);
+        p->grayPoint = Num_Clamp(float((relative + 0.5) * 0.5), 0.0f, 1.0f);
     }
     return kStatusOk;
 }
@@ -602,8 +599,8 @@ int32_t KhSaturation(EditState* s, const IPImage* image) {
     }
     int32_t top = 255 - KhBinsTaken(hist, 256, tail, true);
     top = top < 1 ? 1 : (top > 255 ? 255 : top);
-    float factor = Clamp(s->preferredSaturation * 255.0f / float(top), 0.0f, 2.0f);
-    s->editPars.saturation = Clamp(0.5f * factor, kKhSaturationLow, kKhSaturationHigh);
+    float factor = Num_Clamp(s->preferredSaturation * 255.0f / float(top), 0.0f, 2.0f);
+    s->editPars.saturation = Num_Clamp(0.5f * factor, kKhSaturationLow, kKhSaturationHigh);
     return kStatusOk;
 }
 
@@ -674,7 +671,7 @@ int32_t AutoSettings(EditState* s, int32_t mask, const IPImage* image) {
         status = CheckStep(s, image);
         if (status == kStatusOk) {
             s->editPars.brightness =
-                Clamp(s->editPars.brightness, kKhBrightnessLow, kKhBrightnessHigh);
+                Num_Clamp(s->editPars.brightness, kKhBrightnessLow, kKhBrightnessHigh);
         }
     }
     if (status == kStatusOk && (m & kEditSaturation)) status = KhSaturation(s, image);

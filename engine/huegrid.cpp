@@ -10,6 +10,7 @@
 #include "engine/huegrid_kernels.h"
 
 #include "platform/mem.h"
+#include "platform/numeric.h"
 
 namespace {
 
@@ -26,15 +27,11 @@ int64_t RoundDiv(int64_t num, int64_t den) {
     return num >= 0 ? (num + den / 2) / den : -((-num + den / 2) / den);
 }
 
-int64_t Clamp(int64_t v, int64_t lo, int64_t hi) {
-    return v < lo ? lo : v > hi ? hi : v;
-}
-
 // A code of the given size on the 16-bit working scale: 8-bit codes are expanded by
 // (v * 65535 + 127) / 255, which is v * 257 for every code 0..255.
 int64_t To16(uint32_t v, int32_t size) {
-    if (size == 2) return Clamp(v, 0, 65535);
-    return Clamp((int64_t(v) * 65535 + 127) / 255, 0, 65535);
+    if (size == 2) return Num_Clamp<int64_t>(v, 0, 65535);
+    return Num_Clamp<int64_t>((int64_t(v) * 65535 + 127) / 255, 0, 65535);
 }
 
 // The position of input code x (of an input pixel of the given size) inside the channel range
@@ -42,7 +39,7 @@ int64_t To16(uint32_t v, int32_t size) {
 // backwards. 64-bit arithmetic keeps every product exact.
 int64_t MapInput(int64_t x, int32_t pixelSize, int64_t lo16, int64_t hi16) {
     int64_t u = pixelSize == 2 ? x : x * 257;  // round(x * 65535 / 255) is exact here
-    return Clamp(lo16 + RoundDiv((hi16 - lo16) * u, 65535), 0, 65535);
+    return Num_Clamp<int64_t>(lo16 + RoundDiv((hi16 - lo16) * u, 65535), 0, 65535);
 }
 
 template <typename T>
@@ -95,7 +92,7 @@ int32_t BuildGridInput(HuegridLut* t, int32_t c) {
         while (k > 0 && xp < p[k]) --k;
         const int64_t width = p[k + 1] - p[k];
         const int64_t f = ((xp - p[k]) * 32768 + width / 2) / width;
-        in->frac[x] = uint16_t(Clamp(f, 0, 32768));
+        in->frac[x] = uint16_t(Num_Clamp<int64_t>(f, 0, 32768));
         if (wide) {
             in->cellOf16[x] = uint8_t(k);
         } else {
@@ -118,7 +115,7 @@ int32_t BuildOutputTable(HuegridLut* t, int32_t c) {
         auto* table = AllocTable<uint8_t>(256);
         if (table == nullptr) return kStatusNoMemory;
         for (int64_t i = 0; i < 256; ++i)
-            table[i] = uint8_t(Clamp(lo + RoundDiv(i * (hi - lo), 255), 0, 255));
+            table[i] = uint8_t(Num_Clamp<int64_t>(lo + RoundDiv(i * (hi - lo), 255), 0, 255));
         out->table = table;
         return kStatusOk;
     }
@@ -130,7 +127,8 @@ int32_t BuildOutputTable(HuegridLut* t, int32_t c) {
     auto* table = AllocTable<uint16_t>(65536);
     if (table == nullptr) return kStatusNoMemory;
     for (int64_t i = 0; i < 65536; ++i) {
-        table[i] = uint16_t(Clamp(lo + RoundDiv((hi - lo) * (i < top ? i : top), top), 0, 65535));
+        table[i] = uint16_t(
+            Num_Clamp<int64_t>(lo + RoundDiv((hi - lo) * (i < top ? i : top), top), 0, 65535));
     }
     out->table = table;
     return kStatusOk;
@@ -162,7 +160,7 @@ int32_t BuildCurve(HuegridLut* t, int32_t c) {
         return t->sampleSize == 2 ? xp : RoundDiv(xp * 255, 65535);
     };
     auto code = [&](int64_t v) -> int64_t {
-        return Clamp(outLo + RoundDiv((outHi - outLo) * v, sampleMax), 0, outMax);
+        return Num_Clamp<int64_t>(outLo + RoundDiv((outHi - outLo) * v, sampleMax), 0, outMax);
     };
 
     const uint32_t codes = t->inPixelSize == 2 ? 65536u : 256u;

@@ -7,12 +7,9 @@
 #include "engine/hue_space.h"
 #include "engine/huegrid_kernels.h"
 #include "platform/mem.h"
+#include "platform/numeric.h"
 
 namespace {
-
-int32_t ClampLevel(int32_t level) {
-    return level < 0 ? 0 : (level > 7 ? 7 : level);
-}
 
 bool ColourImageValid(const IPImage* image) {
     return IPImageValid(image) && image->channels >= 3;
@@ -165,11 +162,11 @@ void IPMaskSet(IPMask* mask, int32_t x, int32_t y) {
 }
 
 int32_t HgSampleStepX(int32_t level) {
-    return 4 - ClampLevel(level) / 2;
+    return 4 - Num_Clamp(level, 0, 7) / 2;
 }
 
 int32_t HgSampleStepY(int32_t level) {
-    return 5 - (ClampLevel(level) + 1) / 2;
+    return 5 - (Num_Clamp(level, 0, 7) + 1) / 2;
 }
 
 int32_t HgPixelThrough(const IPImage* image, const Huegrid* huegrid, int32_t x, int32_t y,

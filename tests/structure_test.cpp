@@ -226,6 +226,21 @@ TEST(Structure, OnlyTheOutermostLayerShowsAlerts) {
     }
 }
 
+TEST(Structure, EveryClampIsTheSharedOne) {
+    // A clamp of a file's own lets a NaN through or not depending on how it was written; the
+    // module has one set (platform/numeric.h). A function whose name says it clamps, defined
+    // anywhere else, is one of its own.
+    const std::regex defines(
+        R"(^\s*(static\s+|inline\s+|constexpr\s+)*(?!return\b)[\w:<>]+\s+\w*Clamp\w*\s*\([^;]*$)");
+    for (const char* folder : {"platform", "engine", "imagelib", "edit", "host"}) {
+        for (const Line& line : CodeLines(folder)) {
+            if (line.file == "platform/numeric.h") continue;
+            EXPECT_FALSE(std::regex_search(line.text, defines))
+                << "a clamp of its own: " << Where(line);
+        }
+    }
+}
+
 TEST(Structure, StringsDialogsAndItemsAreNamedNeverNumbered) {
     // A local constant for a string, phrase, hint, message, dialog or item (not a size or a
     // limit of one)...

@@ -6,6 +6,7 @@
 #include "edit/window/tool_paint.h"
 #include "engine/measure.h"
 #include "platform/format.h"
+#include "platform/numeric.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/draw.h"
 #include "platform/ui/rect.h"
@@ -16,12 +17,7 @@ namespace {
 constexpr int32_t kLargestSize = 2;
 
 int32_t Percent(double v) {
-    return int32_t(std::lround(100.0 * (v < 0.0 ? 0.0 : v > 1.0 ? 1.0 : v)));
-}
-
-double Clamp01(float v) {
-    if (!(v > 0.0f)) return 0.0;
-    return v < 1.0f ? double(v) : 1.0;
+    return int32_t(std::lround(100.0 * Num_Clamp01(v)));
 }
 
 }  // namespace
@@ -102,7 +98,8 @@ int32_t ReadoutAverage(const IPImage* image, const Huegrid* transform, int32_t x
 
 int32_t ReadoutFigures(int32_t mode, const float rgb[3], int32_t figures[4], int32_t* count) {
     if (rgb == nullptr || figures == nullptr || count == nullptr) return kStatusProblem;
-    const double r = Clamp01(rgb[0]), g = Clamp01(rgb[1]), b = Clamp01(rgb[2]);
+    const double r = double(Num_Clamp01(rgb[0])), g = double(Num_Clamp01(rgb[1])),
+                 b = double(Num_Clamp01(rgb[2]));
     const double most = r > g ? (r > b ? r : b) : (g > b ? g : b);
     const double least = r < g ? (r < b ? r : b) : (g < b ? g : b);
     figures[3] = 0;
