@@ -21,6 +21,9 @@ int32_t DrawStatus(UiWindow* w, int16_t item) {
     Ui_Rect r;
     if (win == nullptr || Ui_Item_GetRect(w, item, &r) != kStatusOk) return kStatusError;
     if (Ui_Draw_Begin(w) != kStatusOk) return kStatusError;
+    // Drawn outside a paint as well (when a step starts), where no binding clips to the item: a
+    // text wider than the area would stay beside it after the area is cleared.
+    Ui_Draw_SetClip(w, &r);
     Ui_Draw_FillRect(w, &r, nullptr);
     if (win->statusText != 0) {
         char text[256];

@@ -23,7 +23,9 @@
 #include "engine/huegrid_build.h"
 #include "engine/measure.h"
 #include "platform/mem.h"
+#include "platform/resources.h"
 #include "platform/ui/controls.h"
+#include "platform/ui/draw.h"
 #include "resources/ids/strings.h"
 #include "resources/ids/dlg_editor.h"
 #include "resources/ids/dlg_help.h"
@@ -911,6 +913,25 @@ TEST_F(EditingWindowTest, LiveSlidersRebuildThePreviewWhileDraggingOtherwiseAtTh
         }
         drawnGrey_.clear();
     }
+}
+
+// What the status area says while the window works fits the area: it is drawn outside paints
+// too, and a longer text would be cut off (or, unclipped, left beside the area).
+TEST_F(EditingWindowTest, TheStatusTextsFitTheirArea) {
+    std::vector<std::pair<std::string, int>> overflow;
+    Run({Call([&](UiWindow* w) {
+             Ui_Rect r{};
+             Ui_Item_GetRect(w, kEditorStatus, &r);
+             for (int32_t id : {kStrKeenhueWorking, kStrWritingFile}) {
+                 char text[256];
+                 int16_t width = 0, height = 0;
+                 Ui_Draw_MeasureText(w, kUiFontDialog, Ui_ResToCString(state_, id, text), &width,
+                                     &height);
+                 if (width > Ui_Rect_Width(&r)) overflow.emplace_back(text, width);
+             }
+         }),
+         Click(kEditorCancel)});
+    EXPECT_TRUE(overflow.empty()) << overflow[0].first << ": " << overflow[0].second << " pixels";
 }
 
 // Ctrl+Tab and Ctrl+Page Down/Up go round the tabs, P switches Preview, Ctrl+Z takes back a
