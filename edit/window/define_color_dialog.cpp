@@ -6,6 +6,7 @@
 #include "edit/window/help_window.h"
 #include "edit/window/slider.h"
 #include "edit/window/swatch.h"
+#include "edit/window/value_entry.h"
 #include "platform/format.h"
 #include "platform/mem.h"
 #include "platform/paths.h"
@@ -31,7 +32,8 @@ struct DefineWindow {
     const EditPars* savedPars;  // the snapshot "Cancel" restores
     ColorDefs savedDefs;
     float rgb[3];
-    uint8_t edited;  // a change was made since the dialog opened
+    uint8_t edited;    // a change was made since the dialog opened
+    ValueEntry entry;  // a number being typed into a value box
 };
 
 DefineWindow* Of(UiWindow* w) {
@@ -107,6 +109,20 @@ int32_t SetAndTell(UiWindow* w, DefineWindow* dw, const float rgb[3], Ui_Failure
     return status == kStatusOk ? TellChanged(dw, failure) : status;
 }
 
+// A number typed into a channel's value box, as the slider at that value.
+int32_t ApplyTyped(UiWindow* w, int16_t box, int32_t, int32_t value) {
+    DefineWindow* dw = Of(w);
+    const int32_t c = ChannelOf(kValues, box);
+    if (dw == nullptr || c < 0) return kStatusError;
+    Ui_Failure failure;
+    Ui_Failure_Clear(&failure);
+    float rgb[3] = {dw->rgb[0], dw->rgb[1], dw->rgb[2]};
+    rgb[c] = ColorDefFromSlider(value);
+    const int32_t status = SetAndTell(w, dw, rgb, &failure);
+    Ui_Failure_Show(dw->env->state, &failure);
+    return status;
+}
+
 int32_t PickColour(UiWindow* w, DefineWindow* dw, Ui_Failure* failure) {
     const WindowHostProcs* host = dw->env->host;
     float rgb[3] = {dw->rgb[0], dw->rgb[1], dw->rgb[2]};
@@ -160,6 +176,7 @@ int32_t Track(UiWindow* w, int16_t item, int16_t phase) {
     DefineWindow* dw = Of(w);
     Ui_Dlg* d = nullptr;
     if (dw == nullptr || Ui_Dlg_Get(w, &d) != kStatusOk) return 0;
+    if (phase == kUiTrackBegin) ValueEntryFinish(w, &dw->entry, true);
     if (item == kDefineColorHelp) return HelpButtonTrack(w, item, phase);
     const int32_t c = ChannelOf(kSliders, item);
     if (c < 0) return 0;
@@ -188,6 +205,17 @@ int32_t ItemHit(UiWindow* w, int16_t item) {
     if (dw == nullptr) return kStatusError;
     Ui_Failure failure;
     Ui_Failure_Clear(&failure);
+    if (ValueEntryItemHit(w, &dw->entry, item, nullptr)) return kStatusOk;
+    const int32_t channel = ChannelOf(kValues, item);
+    if (channel >= 0) {
+        char text[16];
+        Ui_Rect r;
+        ValueText(ColorDefToSlider(dw->rgb[channel]), kValueSigned, text, sizeof text);
+        if (Ui_Item_GetRect(w, item, &r) == kStatusOk) {
+            ValueEntryOpen(w, &dw->entry, item, 0, &r, text, -100, 100);
+        }
+        return kStatusOk;
+    }
     switch (item) {
         case kDefineColorOk:
             Ui_Dlg_Close(w, item);
@@ -254,7 +282,10 @@ int32_t DefineColorDialog(const DialogEnv* env, EditState* editState, int32_t ki
     MemBlock<EditPars> saved(1);
     if (saved.get() == nullptr) return kStatusNoMemory;
     *saved.get() = editState->editPars;
-    DefineWindow dw{env, editState, kind, hooks, saved.get(), editState->colorDefs, {0, 0, 0}, 0};
+    DefineWindow dw{env,       editState, kind, hooks, saved.get(), editState->colorDefs,
+                    {0, 0, 0}, 0,         {}};
+    dw.entry.field = kDefineColorValueEntry;
+    dw.entry.apply = ApplyTyped;
     GetColorDef(&editState->colorDefs, &editState->editPars, kind, dw.rgb);
     int16_t item = 0;
     int32_t status = Ui_Dlg_Run(env->state, kDlgDefineColor, env->parent, Init, &dw, &item);

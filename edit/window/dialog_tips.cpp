@@ -27,6 +27,7 @@ constexpr Ui_ItemTip kEditorTips[] = {
     {kEditorPreferences, kStrTipEditorPreferences},
     {kEditorUndo, kStrTipEditorUndo},
     {kEditorRedo, kStrTipEditorRedo},
+    {kEditorValueEntry, kStrTipValueEntry},
     {kEditorAllKeenhue, kStrTipEditorAllKeenhue},
     {kEditorAllPrev, kStrTipEditorAllPrev},
     {kEditorAllCustom, kStrTipEditorAllCustom},
@@ -157,6 +158,7 @@ constexpr Ui_ItemTip kSharpenNoiseTips[] = {
     {kSharpenNoiseZoomOut, kStrTipSharpenZoomOut},
     {kSharpenNoiseZoomIn, kStrTipSharpenZoomIn},
     {kSharpenNoiseNavigationView, kStrTipSharpenNavigation},
+    {kSharpenNoiseValueEntry, kStrTipValueEntry},
 };
 
 constexpr Ui_ItemTip kDefineColorTips[] = {
@@ -174,6 +176,7 @@ constexpr Ui_ItemTip kDefineColorTips[] = {
     {kDefineColorColorPicker, kStrTipDefineColorPicker},
     {kDefineColorLoad, kStrTipDefineLoad},
     {kDefineColorSave, kStrTipDefineSave},
+    {kDefineColorValueEntry, kStrTipValueEntry},
 };
 
 constexpr Ui_ItemTip kMemoryColorTips[] = {

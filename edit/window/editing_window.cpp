@@ -57,7 +57,9 @@ int32_t ItemHit(UiWindow* w, int16_t item) {
     if (win == nullptr) return kStatusError;
     Ui_Failure failure;
     Ui_Failure_Clear(&failure);
-    if (!EditorToolClick(win, item, &failure)) EditorCommand(win, item, &failure);
+    if (!EditorTypedValueHit(win, item, &failure) && !EditorToolClick(win, item, &failure)) {
+        EditorCommand(win, item, &failure);
+    }
     EditorRefreshMemoryButtons(win);
     EditorTell(win, &failure);
     return kStatusOk;
@@ -67,8 +69,10 @@ int32_t ItemHit(UiWindow* w, int16_t item) {
 // handles and the hue ring are dragged; everything else is an item hit at the press (the tab
 // bar, the curve arrow, the eyedropper and the readouts act on the click).
 int32_t Track(UiWindow* w, int16_t item, int16_t phase) {
-    if (item == kEditorHelp || item == kEditorTabHelp) return HelpButtonTrack(w, item, phase);
     EditingWindow* win = EditorOf(w);
+    // A press elsewhere leaves a number being typed, which applies it first.
+    if (win != nullptr && phase == kUiTrackBegin) EditorTypedValueFinish(win);
+    if (item == kEditorHelp || item == kEditorTabHelp) return HelpButtonTrack(w, item, phase);
     if (win != nullptr && EditorIsDraggedTool(item)) return EditorTrackTool(win, item, phase);
     if (item == kEditorPreviewImage) return EditorTrackPreview(win, phase);
     return 0;

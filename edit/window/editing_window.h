@@ -25,6 +25,7 @@
 #include "edit/prefs.h"
 #include "edit/window/dialog_env.h"
 #include "edit/window/host_seams.h"
+#include "edit/window/value_entry.h"
 #include "engine/huegrid.h"
 #include "platform/alert.h"
 #include "platform/ui/rect.h"
@@ -120,6 +121,8 @@ struct EditingWindow {
     uint32_t histogram[256];  // tab 1: luma counts of the picture as the points tool sees it
     PreviewClicks clicks;
     EditHistory history;  // what Undo and Redo go back and forth through
+    ValueEntry
+        valueEntry;  // a number being typed into a tool's value box (window_typed_values.cpp)
 };
 
 // Runs the editing window on editState. *accepted: true when it closed with OK (the live

@@ -198,29 +198,22 @@ int32_t HueLimitAngle(double prev, double next, double pointer, double* angle) {
     return kStatusOk;
 }
 
-int32_t HueRingDrag(const Ui_Rect* ring, Ui_Point p, const HueRingHitResult* hit, EditState* s,
-                    uint8_t* changed) {
-    if (ring == nullptr || hit == nullptr || s == nullptr || !ValidHandle(hit->handle)) {
-        return kStatusProblem;
-    }
-    HueRingGeometry g;
-    const int32_t status = HueRingLayout(ring, &g);
-    if (status != kStatusOk) return status;
+int32_t HueRingMoveTo(EditState* s, int32_t handle, int32_t kind, double angle, uint8_t* changed) {
+    if (s == nullptr || !ValidHandle(handle)) return kStatusProblem;
     if (changed != nullptr) *changed = 0;
-    const int32_t i = hit->handle;
+    const int32_t i = handle;
     HueHandle& h = s->editPars.hue[i];
-    const double pointer = HueRingAngle(&g, p);
     const double oldBase = Wrap360(h.baseHue),
                  oldAfter = HueHandleAngle(&s->editPars, i, kHueAfter);
     double base = oldBase, after = oldAfter;
     const double prevAfter = HueHandleAngle(&s->editPars, Prev(i), kHueAfter);
     const double nextAfter = HueHandleAngle(&s->editPars, Next(i), kHueAfter);
-    if (hit->kind == kHueAfter) {
-        if (HueLimitAngle(prevAfter, nextAfter, pointer, &after) != kStatusOk) return kStatusOk;
+    if (kind == kHueAfter) {
+        if (HueLimitAngle(prevAfter, nextAfter, angle, &after) != kStatusOk) return kStatusOk;
     } else {
         const double prevBase = HueHandleAngle(&s->editPars, Prev(i), kHueBefore);
         const double nextBase = HueHandleAngle(&s->editPars, Next(i), kHueBefore);
-        if (HueLimitAngle(prevBase, nextBase, pointer, &base) != kStatusOk) return kStatusOk;
+        if (HueLimitAngle(prevBase, nextBase, angle, &base) != kStatusOk) return kStatusOk;
         // The After handle stays where it is, brought inside its own limits if it was not.
         double kept = oldAfter;
         if (HueLimitAngle(prevAfter, nextAfter, oldAfter, &kept) == kStatusOk) after = kept;
@@ -233,6 +226,21 @@ int32_t HueRingDrag(const Ui_Rect* ring, Ui_Point p, const HueRingHitResult* hit
     h.hueShift = float(shift);
     if (changed != nullptr) *changed = 1;
     return kStatusOk;
+}
+
+int32_t HueRingDrag(const Ui_Rect* ring, Ui_Point p, const HueRingHitResult* hit, EditState* s,
+                    uint8_t* changed) {
+    if (ring == nullptr || hit == nullptr || s == nullptr || !ValidHandle(hit->handle)) {
+        return kStatusProblem;
+    }
+    HueRingGeometry g;
+    const int32_t status = HueRingLayout(ring, &g);
+    if (status != kStatusOk) return status;
+    return HueRingMoveTo(s, hit->handle, hit->kind, HueRingAngle(&g, p), changed);
+}
+
+int32_t HueActiveHandle(const EditState* s) {
+    return s != nullptr ? ActiveHandle(s) : -1;
 }
 
 int32_t HueValueText(const EditState* s, int32_t kind, char* text, int32_t capacity) {
@@ -322,18 +330,24 @@ int32_t HueRingDraw(UiWindow* w, int16_t item, const EditState* s) {
     return status;
 }
 
+int32_t HueValueBoxRect(UiWindow* w, const Ui_Rect* r, Ui_Rect* box) {
+    if (r == nullptr || box == nullptr) return kStatusProblem;
+    int16_t boxWidth = 0, textHeight = 0;
+    Ui_Draw_MeasureText(w, kUiFontDialog, "359", &boxWidth, &textHeight);
+    boxWidth = int16_t(boxWidth + 10);
+    *box = Ui_Rect_Make(r->top, r->right - boxWidth, r->bottom, r->right);
+    return kStatusOk;
+}
+
 int32_t HueValueDraw(UiWindow* w, int16_t item, const EditState* s, int32_t kind) {
-    Ui_Rect r;
+    Ui_Rect r, box;
     if (s == nullptr || Ui_Item_GetRect(w, item, &r) != kStatusOk) return kStatusError;
+    HueValueBoxRect(w, &r, &box);
     if (Ui_Draw_Begin(w) != kStatusOk) return kStatusError;
     Ui_Draw_FillRect(w, &r, nullptr);
     char label[256], value[16];
     LookString(w, kind == kHueAfter ? kStrHueAfter : kStrHueBefore, label);
     HueValueText(s, kind, value, sizeof value);
-    int16_t boxWidth = 0, textHeight = 0;
-    Ui_Draw_MeasureText(w, kUiFontDialog, "359", &boxWidth, &textHeight);
-    boxWidth = int16_t(boxWidth + 10);
-    const Ui_Rect box = Ui_Rect_Make(r.top, r.right - boxWidth, r.bottom, r.right);
     ValueBoxPaint(w, &box, value);
     // The chip: the colour the value stands for, square, left of the box.
     const int32_t side = Ui_Rect_Height(&r) - 4;

@@ -63,6 +63,14 @@ int32_t HueRingActivate(EditState* editState, int32_t handle, uint8_t* changed);
 int32_t HueRingDrag(const Ui_Rect* ring, Ui_Point p, const HueRingHitResult* hit,
                     EditState* editState, uint8_t* changed);
 
+// Moves the Before (kind kHueBefore) or After hue of handle to angle (degrees) within the same
+// limits as a drag. *changed (may be null): whether baseHue or hueShift changed. -1 for a null
+// state or an unknown handle.
+int32_t HueRingMoveTo(EditState* editState, int32_t handle, int32_t kind, double angle,
+                      uint8_t* changed);
+// The active handle, whose values the boxes show; -1 for a null state.
+int32_t HueActiveHandle(const EditState* editState);
+
 // The limit rule alone: the angle nearest to pointer on the arc that runs counter-clockwise
 // from prev + 5 to next - 5 (degrees, any real values; the result in 0 <= a < 360). -9 when that
 // arc is shorter than nothing (prev and next less than 10 degrees apart) and *angle is left.
@@ -82,6 +90,9 @@ enum : int32_t { kHueBrightness = 0, kHueSaturation = 1 };
 int32_t HueSliderGet(const EditState* editState, int32_t which, float* x);
 int32_t HueSliderSet(EditState* editState, int32_t which, float x);
 void HueSliderText(float x, char* text, int32_t capacity);
+
+// Where a hue value item r shows its box (right of its label and chip).
+int32_t HueValueBoxRect(UiWindow* dialog, const Ui_Rect* r, Ui_Rect* box);
 
 // Drawing, each opening and closing drawing itself: the ring; a hue value item ("Before" or
 // "After", a chip of the colour and the value box); a brightness or saturation slider of the

@@ -4,6 +4,7 @@
 #include "edit/window/dialog_tips.h"
 #include "edit/window/help_window.h"
 #include "edit/window/slider.h"
+#include "edit/window/value_entry.h"
 #include "engine/huegrid_build.h"
 #include "platform/debug_log.h"
 #include "platform/format.h"
@@ -58,6 +59,7 @@ struct SharpenWindow {
     // Why the dialog could not open (its views' memory), shown when Ui_Dlg_Run is back.
     int32_t openStatus;
     Ui_Failure openFailure;
+    ValueEntry entry;  // a number being typed into a value box
 };
 
 SharpenWindow* Of(UiWindow* w) {
@@ -311,10 +313,23 @@ void RedrawRows(UiWindow* w) {
     }
 }
 
+// A number typed into a row's value box, as its slider at that value.
+int32_t ApplyTyped(UiWindow* w, int16_t box, int32_t, int32_t value) {
+    SharpenWindow* sw = Of(w);
+    const Row* row = RowOf(box);
+    if (sw == nullptr || row == nullptr) return kStatusError;
+    *row->field(&sw->state->editPars.sharpenNoise) = value;
+    DrawRow(w, row->slider);
+    DrawRow(w, row->value);
+    Rerender(w, sw);
+    return kStatusOk;
+}
+
 int32_t Track(UiWindow* w, int16_t item, int16_t phase) {
     SharpenWindow* sw = Of(w);
     Ui_Dlg* d = nullptr;
     if (sw == nullptr || Ui_Dlg_Get(w, &d) != kStatusOk) return 0;
+    if (phase == kUiTrackBegin) ValueEntryFinish(w, &sw->entry, true);
     if (item == kSharpenNoiseHelp) return HelpButtonTrack(w, item, phase);
     if (item == kSharpenNoiseDetailView || item == kSharpenNoiseNavigationView)
         return TrackView(w, sw, d, item, phase);
@@ -337,6 +352,18 @@ int32_t ItemHit(UiWindow* w, int16_t item) {
     SharpenWindow* sw = Of(w);
     if (sw == nullptr) return kStatusError;
     SharpenNoise& s = sw->state->editPars.sharpenNoise;
+    if (ValueEntryItemHit(w, &sw->entry, item, nullptr)) return kStatusOk;
+    const Row* typed = RowOf(item);
+    if (typed != nullptr && typed->value == item) {
+        char text[16];
+        Ui_Rect r;
+        const SharpenNoiseRange& range = *typed->range;
+        ValueText(Num_Clamp(*typed->field(&s), range.lo, range.hi), kValuePlain, text, sizeof text);
+        if (Ui_Item_GetRect(w, item, &r) == kStatusOk) {
+            ValueEntryOpen(w, &sw->entry, item, 0, &r, text, range.lo, range.hi);
+        }
+        return kStatusOk;
+    }
     switch (item) {
         case kSharpenNoiseOk:
             Ui_Dlg_Close(w, item);
@@ -417,6 +444,8 @@ int32_t SharpenNoiseDialog(const DialogEnv* env, EditState* editState, bool* acc
     sw.saved = editState->editPars.sharpenNoise;
     sw.zoom = kSharpenZoomMin;
     Ui_Failure_Clear(&sw.openFailure);
+    sw.entry.field = kSharpenNoiseValueEntry;
+    sw.entry.apply = ApplyTyped;
     int16_t item = 0;
     int32_t status = Ui_Dlg_Run(env->state, kDlgSharpenNoise, env->parent, Init, &sw, &item);
     CloseViews(&sw);

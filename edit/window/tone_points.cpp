@@ -152,12 +152,10 @@ int32_t TonePointsHit(const Ui_Rect* r, Ui_Point p, const TonePoints* t, int32_t
     return kStatusOk;
 }
 
-int32_t TonePointsDrag(const Ui_Rect* r, Ui_Point p, int32_t point, TonePoints* t,
-                       uint8_t* changed) {
-    if (r == nullptr || t == nullptr || !(kTonePointBlack <= point && point <= kTonePointWhite)) {
+int32_t TonePointsMoveTo(int32_t point, double level, TonePoints* t, uint8_t* changed) {
+    if (t == nullptr || !(kTonePointBlack <= point && point <= kTonePointWhite)) {
         return kStatusProblem;
     }
-    const double level = LevelAt(r, p.h);
     const double b = t->black, w = t->white;
     const TonePoints before = *t;
     if (point == kTonePointBlack) {
@@ -178,6 +176,12 @@ int32_t TonePointsDrag(const Ui_Rect* r, Ui_Point p, int32_t point, TonePoints* 
                            Moved(before.white, t->white));
     }
     return kStatusOk;
+}
+
+int32_t TonePointsDrag(const Ui_Rect* r, Ui_Point p, int32_t point, TonePoints* t,
+                       uint8_t* changed) {
+    if (r == nullptr) return kStatusProblem;
+    return TonePointsMoveTo(point, LevelAt(r, p.h), t, changed);
 }
 
 uint8_t TonePointsClipping(int32_t point, uint8_t alt) {
@@ -297,30 +301,42 @@ int32_t TonePointsHandlesDraw(UiWindow* w, int16_t item, const TonePoints* t, in
     return status;
 }
 
-int32_t TonePointsValuesDraw(UiWindow* w, int16_t item, const TonePoints* t) {
-    Ui_Rect r;
+int32_t TonePointsValueBox(UiWindow* w, const Ui_Rect* r, int32_t point, Ui_Rect* box) {
     int32_t first = 0, last = 0;
-    if (t == nullptr || Ui_Item_GetRect(w, item, &r) != kStatusOk ||
-        TonePointsSpan(&r, &first, &last) != kStatusOk) {
-        return kStatusError;
+    if (r == nullptr || box == nullptr || !(kTonePointBlack <= point && point <= kTonePointWhite) ||
+        TonePointsSpan(r, &first, &last) != kStatusOk) {
+        return kStatusProblem;
     }
-    if (Ui_Draw_Begin(w) != kStatusOk) return kStatusError;
-    Ui_Draw_FillRect(w, &r, nullptr);
     int16_t textWidth = 0, textHeight = 0;
     Ui_Draw_MeasureText(w, kUiFontDialog, "-100", &textWidth, &textHeight);
     int32_t boxWidth = textWidth + 12, boxHeight = textHeight + 4;
-    if (boxWidth > Ui_Rect_Width(&r) / 3) boxWidth = Ui_Rect_Width(&r) / 3;
-    if (boxHeight > Ui_Rect_Height(&r)) boxHeight = Ui_Rect_Height(&r);
+    if (boxWidth > Ui_Rect_Width(r) / 3) boxWidth = Ui_Rect_Width(r) / 3;
+    if (boxHeight > Ui_Rect_Height(r)) boxHeight = Ui_Rect_Height(r);
     // Under the ends and the middle of the scale: where the handles start out.
-    const int32_t margin = first - ShapeOf(&r).halfWidth - r.left;
-    const int32_t lefts[3] = {r.left + margin, (first + last + 1 - boxWidth) / 2,
-                              r.right - margin - boxWidth};
+    const int32_t margin = first - ShapeOf(r).halfWidth - r->left;
+    const int32_t lefts[3] = {r->left + margin, (first + last + 1 - boxWidth) / 2,
+                              r->right - margin - boxWidth};
+    *box = Ui_Rect_Make(r->top, lefts[point], r->top + boxHeight, lefts[point] + boxWidth);
+    return kStatusOk;
+}
+
+int32_t TonePointsValuesDraw(UiWindow* w, int16_t item, const TonePoints* t) {
+    Ui_Rect r;
+    if (t == nullptr || Ui_Item_GetRect(w, item, &r) != kStatusOk) return kStatusError;
+    Ui_Rect boxes[3];
+    for (int32_t i = kTonePointBlack; i <= kTonePointWhite; ++i) {
+        if (TonePointsValueBox(w, &r, i, &boxes[i]) != kStatusOk) return kStatusError;
+    }
+    if (Ui_Draw_Begin(w) != kStatusOk) return kStatusError;
+    Ui_Draw_FillRect(w, &r, nullptr);
     for (int32_t i = kTonePointBlack; i <= kTonePointWhite; ++i) {
         char text[16];
         TonePointsValueText(t, i, text, sizeof text);
-        const Ui_Rect box = Ui_Rect_Make(r.top, lefts[i], r.top + boxHeight, lefts[i] + boxWidth);
-        ValueBoxPaint(w, &box, text);
+        ValueBoxPaint(w, &boxes[i], text);
     }
+    int16_t textWidth = 0, textHeight = 0;
+    Ui_Draw_MeasureText(w, kUiFontDialog, "-100", &textWidth, &textHeight);
+    const int32_t boxHeight = Ui_Rect_Height(&boxes[0]);
     if (Ui_Rect_Height(&r) >= boxHeight + textHeight + 2) {
         char hint[256];
         LookString(w, kStrClippingHint, hint);

@@ -70,11 +70,17 @@ int32_t TonePointsHit(const Ui_Rect* r, Ui_Point p, const TonePoints* points, in
 // whether a value changed. -1 for a null argument or an unknown point.
 int32_t TonePointsDrag(const Ui_Rect* r, Ui_Point p, int32_t point, TonePoints* points,
                        uint8_t* changed);
+// Moves a point to level (0..1 the scale; the grey point's level G) within the same limits as a
+// drag. *changed as there. -1 for a null argument or an unknown point.
+int32_t TonePointsMoveTo(int32_t point, double level, TonePoints* points, uint8_t* changed);
 // The clipping view a drag of point asks for with Alt held or not.
 uint8_t TonePointsClipping(int32_t point, uint8_t alt);
 
 // The value box text of a point: round(100 x value), "%d".
 int32_t TonePointsValueText(const TonePoints* points, int32_t point, char* text, int32_t capacity);
+
+// Where the value box of point lies on the value item r (what a click there types into).
+int32_t TonePointsValueBox(UiWindow* dialog, const Ui_Rect* r, int32_t point, Ui_Rect* box);
 
 // Drawing, each opening and closing drawing itself. The histogram item: 256 luma counts (null
 // or all zero: an empty plot), the levels the black and white points clip shaded. The handles

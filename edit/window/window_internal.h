@@ -88,6 +88,28 @@ int32_t EditorTrackTool(EditingWindow* win, int16_t item, int16_t phase);
 // An item hit on a tool item: the curve arrow opens or closes the curve; a dragged tool hands
 // over the failure of its drag in failure. false when item is neither.
 bool EditorToolClick(EditingWindow* win, int16_t item, Ui_Failure* failure);
+// A value box of the tools as a click at p finds it: the value under the pointer (part: the tone
+// point of the levels tab's three boxes, else 0), where it is shown, its text and the numbers it
+// takes. -2 for an item that is no value box, or a click beside the levels tab's boxes.
+struct EditorToolValue {
+    int32_t part;
+    Ui_Rect rect;
+    char text[16];
+    int32_t lo, hi;
+};
+int32_t EditorToolValueAt(EditingWindow* win, int16_t box, Ui_Point p, EditorToolValue* value);
+// A number typed into a value box, taken as one history step as a drag is; the preview follows.
+// The status, with failure described for the one alert.
+int32_t EditorSetToolValue(EditingWindow* win, int16_t box, int32_t part, int32_t value,
+                           Ui_Failure* failure);
+// window_typed_values.cpp
+// An item hit while a number is typed (value_entry.h), or a click on a value box that opens the
+// entry; false when the item hit is someone else's. A failure of applying the number is
+// described in failure.
+bool EditorTypedValueHit(EditingWindow* win, int16_t item, Ui_Failure* failure);
+// Applies what is typed and closes the entry, before a press or key of the window's own.
+void EditorTypedValueFinish(EditingWindow* win);
+
 // window_preview_clicks.cpp
 // Registers the draw procs of the eyedropper, the readouts and the status area.
 void EditorRegisterPreviewClicks(EditingWindow* win);

@@ -4,7 +4,8 @@
 //   Ctrl+Tab, Ctrl+Page Down      the next tool tab (round); with Shift, or Ctrl+Page Up, the
 //                                 previous one
 //   Ctrl+1                        the preview at 1:1 around its centre; Ctrl+0 the whole image
-//   P                             switches "Preview" (corrected or not)
+//   P                             switches "Preview" (corrected or not), unless a number is
+//                                 being typed into a value box
 // The tool tabs go by Ctrl+Tab rather than Ctrl+1..4, which the preview's zoom keeps for itself,
 // as image editors and browsers have it. Each key does what its button or menu entry does, with
 // the same checks (Undo with nothing to undo does nothing).
@@ -32,6 +33,12 @@ void ZoomTo(EditingWindow* win, bool in, Ui_Failure* failure) {
     Ui_Rect r{};
     if (Ui_Item_GetRect(win->dialog, kEditorPreviewImage, &r) != kStatusOk) return;
     EditorZoomAt(win, int16_t((r.top + r.bottom) / 2), int16_t((r.left + r.right) / 2), failure);
+}
+
+// The keys CtrlKey takes with Control held.
+bool IsWindowCtrlKey(uint8_t key) {
+    return key == 'Z' || key == 'Y' || key == kKeyTab || key == kKeyPageDown || key == kKeyPageUp ||
+           key == '1' || key == '0';
 }
 
 // 1 when the key was the window's.
@@ -73,8 +80,11 @@ int32_t EditorKey(UiWindow* w, uint8_t key, uint8_t ctrl) {
     Ui_Failure_Clear(&failure);
     int32_t taken = 0;
     if (ctrl != 0) {
+        // A number being typed is applied first: Ctrl+Z then takes it back, as it would after
+        // Return.
+        if (IsWindowCtrlKey(key)) EditorTypedValueFinish(win);
         taken = CtrlKey(win, key, ShiftHeld(w), &failure);
-    } else if (key == 'P') {
+    } else if (key == 'P' && win->valueEntry.box == 0) {
         EditorCommand(win, kEditorPreviewCheck, &failure);
         taken = 1;
     }

@@ -308,6 +308,62 @@ bool ResetSlider(EditingWindow* win, int16_t item) {
     return true;
 }
 
+// The tool item whose drawing shows what a value box shows: the slider beside it, the point
+// handles, or the ring for the hue boxes. 0 for an item that is no value box.
+int16_t ToolOfValueBox(int16_t box) {
+    if (IsToneValue(box)) return int16_t(box - 1);
+    const int32_t cast = CastSliderOf(box);
+    if (cast == kCastTemperature) return kEditorTemperatureSlider;
+    if (cast == kCastTint) return kEditorTintSlider;
+    if (cast >= 0) return int16_t(kEditorCyanRedSlider + cast);
+    switch (box) {
+        case kEditorPointValues:
+            return kEditorPointHandles;
+        case kEditorHueBefore:
+        case kEditorHueAfter:
+        case kEditorHueBrightnessValue:
+        case kEditorHueSaturationValue:
+            return kEditorHueRing;
+        default:
+            return 0;
+    }
+}
+
+// A typed number as the tool takes it: the inverse of what the box shows (tone_sliders.h,
+// cast_sliders.h, tone_points.h, hue_ring.h), within the same limits as a drag.
+int32_t SetTypedValue(EditState* es, int16_t box, int32_t part, int32_t value) {
+    const float offset = 0.5f + float(value) / 200.0f;  // the boxes that show 200 (x - 0.5)
+    if (IsToneValue(box)) return ToneSliderSet(&es->editPars, ToneSliderOf(box - 1), offset);
+    const int32_t cast = CastSliderOf(box);
+    if (cast >= 0) return CastSliderMove(es, cast, offset);
+    switch (box) {
+        case kEditorPointValues: {
+            TonePoints points;
+            TonePointsOf(&es->editPars, &points);
+            double level = double(value) / 100.0;
+            // The grey box shows the fraction g, not the level it puts the grey handle at.
+            if (part == kTonePointGray) {
+                level = double(points.black) + level * double(points.white - points.black);
+            }
+            int32_t status = TonePointsMoveTo(part, level, &points, nullptr);
+            if (status == kStatusOk) status = TonePointsStore(&points, &es->editPars);
+            return status;
+        }
+        case kEditorHueBefore:
+        case kEditorHueAfter:
+            return HueRingMoveTo(es, HueActiveHandle(es),
+                                 box == kEditorHueBefore ? kHueBefore : kHueAfter, double(value),
+                                 nullptr);
+        case kEditorHueBrightnessValue:
+        case kEditorHueSaturationValue:
+            return HueSliderSet(es,
+                                box == kEditorHueBrightnessValue ? kHueBrightness : kHueSaturation,
+                                float(value + 50) / 100.0f);
+        default:
+            return kStatusProblem;
+    }
+}
+
 // The press: which handle the ring or the point handles take (nothing may be taken), then the
 // snapshot. A slider jumps to the pointer at once; a handle moves only when it is dragged, so
 // that taking it a little off its centre does not shift it.
@@ -444,6 +500,73 @@ int32_t EditorTrackTool(EditingWindow* win, int16_t item, int16_t phase) {
     EditorRedrawPreview(win);
     // A failure is told by the item hit that follows, once the pointer is let go.
     return win->dragFailure.status != kStatusOk ? 0 : 1;
+}
+
+int32_t EditorToolValueAt(EditingWindow* win, int16_t box, Ui_Point p, EditorToolValue* value) {
+    if (win == nullptr || value == nullptr || ToolOfValueBox(box) == 0) return kStatusError;
+    UiWindow* w = win->dialog;
+    EditState* es = win->es;
+    if (Ui_Item_GetRect(w, box, &value->rect) != kStatusOk) return kStatusError;
+    value->part = 0;
+    value->lo = -100;
+    value->hi = 100;
+    float x = 0.5f;
+    const int32_t cast = CastSliderOf(box);
+    if (IsToneValue(box)) {
+        ToneSliderGet(&es->editPars, ToneSliderOf(box - 1), &x);
+        ParamOffsetText(x, value->text, sizeof value->text);
+    } else if (cast >= 0) {
+        CastSliderPosition(es, cast, &x);
+        CastValueText(cast, x, value->text, sizeof value->text);
+    } else if (box == kEditorPointValues) {
+        // The box under the pointer, of the three the item shows.
+        TonePoints points;
+        TonePointsOf(&es->editPars, &points);
+        const Ui_Rect item = value->rect;
+        value->part = kTonePointNone;
+        for (int32_t i = kTonePointBlack; i <= kTonePointWhite; ++i) {
+            Ui_Rect r;
+            if (TonePointsValueBox(w, &item, i, &r) == kStatusOk && r.left <= p.h &&
+                p.h <= r.right && r.top <= p.v && p.v <= r.bottom) {
+                value->part = i;
+                value->rect = r;
+            }
+        }
+        if (value->part == kTonePointNone) return kStatusError;
+        TonePointsValueText(&points, value->part, value->text, sizeof value->text);
+        value->lo = 0;
+    } else if (box == kEditorHueBefore || box == kEditorHueAfter) {
+        // The box is the right part of the item, after "Before"/"After" and the chip.
+        HueValueText(es, box == kEditorHueBefore ? kHueBefore : kHueAfter, value->text,
+                     sizeof value->text);
+        HueValueBoxRect(w, &value->rect, &value->rect);
+        value->lo = 0;
+        value->hi = 359;
+    } else {
+        HueSliderGet(es, box == kEditorHueBrightnessValue ? kHueBrightness : kHueSaturation, &x);
+        HueSliderText(x, value->text, sizeof value->text);
+        value->lo = -50;
+        value->hi = 50;
+    }
+    return kStatusOk;
+}
+
+int32_t EditorSetToolValue(EditingWindow* win, int16_t box, int32_t part, int32_t value,
+                           Ui_Failure* failure) {
+    Ui_Failure_Clear(failure);
+    const int16_t tool = ToolOfValueBox(box);
+    if (win == nullptr || tool == 0) return kStatusProblem;
+    EditorBeginChange(win);
+    Ui_Failure_Clear(&win->dragFailure);
+    const int32_t status = SetTypedValue(win->es, box, part, value);
+    if (status != kStatusOk) Ui_Failure_Describe(&win->dragFailure, status, kPhraseEditColor);
+    RedrawTool(win, tool);
+    FollowTool(win);
+    EditorRedrawPreview(win);
+    EditorNameUndoSteps(win);
+    *failure = win->dragFailure;
+    Ui_Failure_Clear(&win->dragFailure);
+    return failure->status;
 }
 
 bool EditorToolClick(EditingWindow* win, int16_t item, Ui_Failure* failure) {

@@ -102,6 +102,9 @@ int32_t Command(UiWindow* w, Ui_Dlg* d, const Ui_Msg* m) {
     if (name == nullptr) return 0;
     d->itemHit = m->item;
     d->notification = m->notification;
+    // Return and Escape come here as clicks of the default or cancel button; an owner whose edit
+    // field takes them itself tells them apart by this.
+    d->key = uint8_t(m->key & 0xFF);
     uint8_t diagnostics = d->state->diagnostics;
     if (diagnostics == 1) {
         char line[96];
@@ -338,6 +341,7 @@ int32_t Ui_UserItem_Proc(UiWindow* w, int16_t item, const Ui_Msg* m, int32_t* re
         return 1;
     }
     d->itemHit = item;
+    d->key = 0;  // a user item's hits come from the mouse
     uint8_t ctrl = d->ctrl, alt = d->alt, shift = d->shift;
     SampleModifiers(d, m);
     if (m->kind == kUiMsgLButtonDown) {

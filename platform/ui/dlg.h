@@ -71,6 +71,8 @@ struct Ui_Dlg {
     uint8_t mouseDown;            // 1 while the left button is held over a user item
     uint8_t done;                 // set by Ui_Dlg_Close: the dialog closes
     uint8_t clicks;               // at the last press: 2 when it made a double-click, else 1
+    uint8_t key;                  // the key (Return or Escape) behind the current item hit; 0
+                                  // when a click or a control made it
     void* userData;               // the owner's record, given to Ui_Dlg_Run
     UiState* state;
     Ui_Dlg_Info* info;

@@ -188,7 +188,7 @@ TEST_F(Rescomp, TheModulesNamesLeadToTheirTextsAndItems) {
 
     Ui_DlgTemplate* t = nullptr;
     ASSERT_EQ(Ui_Template_Load(state, kDlgEditor, &t), 0);
-    EXPECT_EQ(t->itemCount, kEditorRedo);  // the last item
+    EXPECT_EQ(t->itemCount, kEditorValueEntry);  // the last item
     EXPECT_STREQ(Ui_Template_Item(t, kEditorPreviewCheck)->text, "Preview");
     EXPECT_STREQ(Ui_Template_Item(t, kEditorSharpenNoiseSetup)->text, "Setup...");
     EXPECT_EQ(Ui_Template_Item(t, kEditorPreviewImage)->kind, kUiItemUser);

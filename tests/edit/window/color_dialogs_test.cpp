@@ -154,6 +154,37 @@ TEST_F(ColorDialogTest, CancelRestoresTheParametersAndEveryDefinitionByteForByte
     EXPECT_TRUE(changes_.empty());
 }
 
+// A number typed into a channel's box sets it as the slider at that number would; a refused
+// text beeps and changes nothing, and Escape leaves the field without closing the dialog.
+TEST_F(ColorDialogTest, ValueBoxesTakeTypedNumbers) {
+    const EditPars pars = es_->editPars;
+    const ColorDefs defs = es_->colorDefs;
+    const int32_t beeps = Ui_Headless_Beeps();
+    bool open = true;
+    EXPECT_TRUE(Define(
+        kColorDefNeutral,
+        {Click(kDefineColorRedValue), Type(kDefineColorValueEntry, "-200"), Key(kUiKeyReturn),
+         Type(kDefineColorValueEntry, "x"), Key(kUiKeyEscape),
+         Call([&](UiWindow*) { EXPECT_EQ(std::memcmp(&defs, &es_->colorDefs, sizeof defs), 0); }),
+         Click(kDefineColorBlueValue), Type(kDefineColorValueEntry, "+50"), Key(kUiKeyReturn),
+         Call([&](UiWindow* w) { open = Item(w, kDefineColorValueEntry).visible != 0; }),
+         Click(kDefineColorOk)}));
+    EXPECT_FALSE(open);
+    EXPECT_EQ(Ui_Headless_Beeps(), beeps + 1);
+    EXPECT_FLOAT_EQ(es_->colorDefs.neutral[0], defs.neutral[0]);
+    EXPECT_FLOAT_EQ(es_->colorDefs.neutral[2], ColorDefFromSlider(50));
+    EXPECT_EQ(changes_, (std::vector<uint8_t>{1}));
+    // Typed, then Cancel: everything back.
+    es_->editPars = pars;
+    es_->colorDefs = defs;
+    changes_.clear();
+    EXPECT_FALSE(
+        Define(kColorDefSepia, {Click(kDefineColorGreenValue), Type(kDefineColorValueEntry, "12"),
+                                Key(kUiKeyReturn), Click(kDefineColorCancel)}));
+    EXPECT_EQ(std::memcmp(&pars, &es_->editPars, sizeof pars), 0);
+    EXPECT_EQ(std::memcmp(&defs, &es_->colorDefs, sizeof defs), 0);
+}
+
 TEST_F(ColorDialogTest, RestoreDefaultAndThePickerSetTheKindsColour) {
     const float odd[3] = {0.1f, 0.2f, 0.3f};
     ASSERT_EQ(SetColorDef(&es_->colorDefs, &es_->editPars, kColorDefSepia, odd), 0);

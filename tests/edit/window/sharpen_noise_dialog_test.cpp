@@ -111,6 +111,25 @@ TEST_F(SharpenNoiseTest, SlidersSpanTheirRangesAndOkKeepsTheValues) {
     EXPECT_EQ(redThreshold, " 1");
 }
 
+// The boxes take typed numbers within their sliders' ranges; outside them nothing changes.
+TEST_F(SharpenNoiseTest, ValueBoxesTakeTypedNumbersInTheirRanges) {
+    const int32_t beeps = Ui_Headless_Beeps();
+    std::string shown;
+    EXPECT_TRUE(Run({Click(kSharpenNoiseStrengthValue), Type(kSharpenNoiseValueEntry, "17"),
+                     Key(kUiKeyReturn), Click(kSharpenNoiseRedRadiusValue),
+                     Type(kSharpenNoiseValueEntry, "99"), Key(kUiKeyReturn),
+                     Type(kSharpenNoiseValueEntry, "3"), Click(kSharpenNoiseBlueThresholdValue),
+                     Type(kSharpenNoiseValueEntry, "0"), Key(kUiKeyEscape),
+                     Call([&](UiWindow* w) { shown = ValueShown(w, kSharpenNoiseStrengthValue); }),
+                     Click(kSharpenNoiseOk)}));
+    const SharpenNoise& s = es_->editPars.sharpenNoise;
+    EXPECT_EQ(s.sharpenStrength, 17);
+    EXPECT_EQ(s.noiseRadius[2], 3) << "leaving the field for another box applied it";
+    EXPECT_EQ(s.noiseThreshold[1], 30) << "Escape";
+    EXPECT_EQ(shown, "17");
+    EXPECT_EQ(Ui_Headless_Beeps(), beeps + 1) << "99 is past the radius slider's end";
+}
+
 TEST_F(SharpenNoiseTest, RestoreDefaultsThenCancelPutsEverythingBack) {
     const SharpenNoise before = es_->editPars.sharpenNoise;
     std::vector<UiScriptEvent> script = Sweep(kSharpenNoiseStrengthSlider, true);
