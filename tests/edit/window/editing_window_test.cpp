@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -24,9 +25,11 @@
 #include "engine/measure.h"
 #include "platform/mem.h"
 #include "platform/resources.h"
+#include "platform/ui/binding.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/draw.h"
 #include "resources/ids/strings.h"
+#include "resources/ids/dlg_define_color.h"
 #include "resources/ids/dlg_editor.h"
 #include "resources/ids/dlg_help.h"
 #include "tests/edit/window/window_test_support.h"
@@ -484,11 +487,39 @@ TEST_F(EditingWindowTest, UndoAndRedoFollowAModelOfTheHistoryThroughRandomEditin
     const int16_t buttons[] = {kEditorAllKeenhue, kEditorAllPrev,     kEditorAllReset,
                                kEditorTabKeenhue, kEditorTabPrev,     kEditorTabReset,
                                kEditorSharpen,    kEditorRemoveNoise, kEditorKeenhueMode};
+    const Ui_Rect bar = TabBar();
+    auto inDefine = [](UiScriptEvent e) { return For(kDlgDefineColor, e); };
     std::mt19937 random(20261208);
     std::vector<UiScriptEvent> script;
+    std::deque<std::string> typed;  // the script keeps pointers to its texts
     int undos = 0, redos = 0;
-    for (int step = 0; step < 240; ++step) {
-        const uint32_t pick = random() % 20;
+    for (int step = 0; step < 300; ++step) {
+        const uint32_t pick = random() % 24;
+        // A number typed into a box of the tone tab (now and then one that is refused), or the
+        // neutral's definition typed in its dialog: to the tab first, then the change.
+        if (pick >= 20) {
+            const bool definition = pick >= 22;
+            for (const UiScriptEvent& e : ClickTabBar(bar, definition ? 20 : 160)) {
+                script.push_back(e);
+            }
+            script.push_back(observe(kTab, step));
+            typed.push_back(random() % 8 == 0 ? "x" : std::to_string(int(random() % 201) - 100));
+            const std::string& number = typed.back();
+            if (definition) {
+                script.push_back(Click(kEditorNeutralPrefs));
+                script.push_back(inDefine(Click(kDefineColorRedValue + int16_t(random() % 3))));
+                script.push_back(inDefine(Type(kDefineColorValueEntry, number.c_str())));
+                script.push_back(inDefine(Key(kUiKeyReturn)));
+                script.push_back(inDefine(Click(kDefineColorOk)));
+            } else {
+                script.push_back(Click(random() % 2 ? kEditorGlobalValue : kEditorContrastValue));
+                script.push_back(Type(kEditorValueEntry, number.c_str()));
+                script.push_back(Key(kUiKeyReturn));
+                if (number == "x") script.push_back(Key(kUiKeyEscape));
+            }
+            script.push_back(observe(kChange, step));
+            continue;
+        }
         if (pick < 9) {
             script.push_back(Click(buttons[pick]));
             script.push_back(observe(kChange, step));
@@ -511,6 +542,7 @@ TEST_F(EditingWindowTest, UndoAndRedoFollowAModelOfTheHistoryThroughRandomEditin
     EXPECT_EQ(model.checks, undos + redos);
     EXPECT_GT(undos, 40);
     EXPECT_GT(redos, 40);
+    EXPECT_GT(typed.size(), 30u);
     EXPECT_GT(model.states.size(), 10u) << "the walk made changes";
     EXPECT_TRUE(alerts.empty());
 }
