@@ -2,12 +2,14 @@
 #include "edit/window/cast_sliders.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "edit/window/slider.h"
 #include "edit/window/tone_sliders.h"
 #include "edit/window/tool_paint.h"
 #include "engine/balance.h"
 #include "engine/edit_chain.h"
+#include "platform/mem.h"
 #include "platform/numeric.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/draw.h"
@@ -35,7 +37,88 @@ int32_t ValueOf(float t) {
     return int32_t(std::lround(200.0 * double(Num_Clamp01(t)) - 100.0));
 }
 
+// Whether the positions give the balance the record holds: applied, they make the same samples
+// and the same target.
+bool PositionsGiveBalance(const EditState* s, EditState* scratch) {
+    *scratch = *s;
+    if (CastApplyBalance(scratch) != kStatusOk) return false;
+    const EditPars& a = s->editPars;
+    const EditPars& b = scratch->editPars;
+    return std::memcmp(a.balBin, b.balBin, sizeof a.balBin) == 0 &&
+           std::memcmp(a.neutralTarget, b.neutralTarget, sizeof a.neutralTarget) == 0;
+}
+
+// The colour the record's balance (with the linear stage before it) sends to y in each channel,
+// found by halving: the stages are per-channel curves that never fall.
+int32_t ColourSentTo(EditPars* p, const float y[3], float c[3]) {
+    float lo[3] = {0.0f, 0.0f, 0.0f}, hi[3] = {1.0f, 1.0f, 1.0f};
+    for (int32_t step = 0; step < 24; ++step) {
+        float mid[3], out[3];
+        for (int32_t i = 0; i < 3; ++i) mid[i] = 0.5f * (lo[i] + hi[i]);
+        const int32_t status = HgEvalColour(p, kEditLinear | kEditBalance, mid, out);
+        if (status != kStatusOk) return status;
+        for (int32_t i = 0; i < 3; ++i) (out[i] < y[i] ? lo : hi)[i] = mid[i];
+    }
+    for (int32_t i = 0; i < 3; ++i) c[i] = 0.5f * (lo[i] + hi[i]);
+    return kStatusOk;
+}
+
 }  // namespace
+
+int32_t CastPositionsFollowBalance(EditState* s) {
+    if (s == nullptr) return kStatusProblem;
+    int32_t used = kEditBalance;
+    if (HgTrimMask(&s->editPars, &used) != kStatusOk) return kStatusProblem;
+    if (used == 0) {
+        for (float& t : s->balanceSlider) t = 0.5f;
+        return kStatusOk;
+    }
+    MemBlock<EditState> scratch(1);
+    if (scratch.get() == nullptr) return kStatusNoMemory;
+    if (PositionsGiveBalance(s, scratch.get())) return kStatusOk;
+    // Where the sliders in the middle send a grey of middle brightness: grey, or the tint of a
+    // tinted neutral definition.
+    EditState* middle = scratch.get();
+    *middle = *s;
+    for (float& t : middle->balanceSlider) t = 0.5f;
+    int32_t status = CastApplyBalance(middle);
+    const float grey[3] = {0.5f, 0.5f, 0.5f};
+    float y[3] = {0.5f, 0.5f, 0.5f};
+    if (status == kStatusOk) {
+        status = HgEvalColour(&middle->editPars, kEditLinear | kEditBalance, grey, y);
+    }
+    // The colour the active balance sends there is the cast a single slider sample removes.
+    float cast[3];
+    if (status == kStatusOk) {
+        *middle = *s;
+        status = ColourSentTo(&middle->editPars, y, cast);
+    }
+    float wanted[3];
+    if (status == kStatusOk) {
+        status = HgEvalColour(&middle->editPars, kEditLinear | kEditBalance, grey, wanted);
+    }
+    if (status != kStatusOk) return status;
+    float t[3];
+    for (int32_t i = 0; i < 3; ++i) t[i] = Num_Clamp01(1.0f - cast[i]);
+    // One sample's curves do not pass exactly through it (they are fitted with the black and
+    // white ends), so the positions are refined until their balance treats the middle grey as
+    // the active one does: a position moved right lifts its channel, about one for one.
+    for (int32_t round = 0; round < 6 && status == kStatusOk; ++round) {
+        *middle = *s;
+        for (int32_t i = 0; i < 3; ++i) middle->balanceSlider[i] = t[i];
+        float got[3];
+        status = CastApplyBalance(middle);
+        if (status == kStatusOk) {
+            status = HgEvalColour(&middle->editPars, kEditLinear | kEditBalance, grey, got);
+        }
+        for (int32_t i = 0; i < 3 && status == kStatusOk; ++i) {
+            t[i] = Num_Clamp01(t[i] + (wanted[i] - got[i]));
+        }
+    }
+    if (status != kStatusOk) return status;
+    for (int32_t i = 0; i < 3; ++i) s->balanceSlider[i] = t[i];
+    return kStatusOk;
+}
 
 int32_t CastSliderPosition(const EditState* s, int32_t slider, float* t) {
     if (s == nullptr || t == nullptr || !Known(slider)) return kStatusProblem;

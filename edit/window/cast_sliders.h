@@ -49,6 +49,15 @@ int32_t CastSliderMove(EditState* editState, int32_t slider, float t);
 // the one balance sample. A failing derivation or sample passes its status on.
 int32_t CastApplyBalance(EditState* editState);
 
+// Positions that give the balance the record holds when it was not made by the sliders (after
+// "Prev", "Custom", Keenhue, neutrals marked, Undo): the colour that the balance sends where the
+// sliders in the middle send a grey of middle brightness is taken as the cast, and t = 1 - cast.
+// The record is left alone; a touch of any slider then replaces the balance by one sample of
+// these positions, which keeps it where the three positions can express it (a balance of
+// several samples over the tonal range becomes its middle correction). Positions that give the
+// balance already are kept; no balance puts them in the middle. -3 without memory.
+int32_t CastPositionsFollowBalance(EditState* editState);
+
 // The value box text of a slider at position t. capacity >= 1; the text is cut to fit.
 void CastValueText(int32_t slider, float t, char* text, int32_t capacity);
 

@@ -442,6 +442,11 @@ void EditorRegisterToolDraws(UiWindow* dialog) {
 }
 
 void EditorRedrawTools(EditingWindow* win) {
+    // The sliders show the balance whatever made it, so that a touch adjusts it.
+    const int32_t method = win->es->balanceMethod;
+    if (method == kBalanceTwoSliders || method == kBalanceThreeSliders) {
+        CastPositionsFollowBalance(win->es);
+    }
     for (int16_t item : kDrawnTools) Ui_Item_Invalidate(win->dialog, item);
     for (int16_t item = kEditorGlobalSlider; item <= kEditorSaturationValue; ++item) {
         if (IsToneSlider(item) || IsToneValue(item)) Ui_Item_Invalidate(win->dialog, item);

@@ -21,6 +21,7 @@
 #include "edit/window/editing_window.h"
 #include "edit/window/hue_ring.h"
 #include "edit/window/tone_points.h"
+#include "engine/edit_chain.h"
 #include "engine/huegrid_build.h"
 #include "engine/measure.h"
 #include "platform/mem.h"
@@ -350,6 +351,43 @@ TEST_F(EditingWindowTest, MethodListResetsTheColourBalance) {
     EXPECT_EQ(es_->balanceMethod, kBalanceTwoSliders);
     EXPECT_EQ(es_->editPars.balBin[3].count, 0);
     EXPECT_FLOAT_EQ(es_->balanceSlider[0], 0.5f);
+}
+
+// "Prev" brings a balance of marked neutrals; the three sliders then show positions that give
+// it, and a number typed into one of them adjusts that balance instead of discarding it.
+TEST_F(EditingWindowTest, TheSlidersShowABalanceTheyDidNotMakeAndATouchKeepsIt) {
+    prefs_->keenhueMode = 0;
+    const float warmDark[3] = {0.32f, 0.25f, 0.2f}, warmLight[3] = {0.8f, 0.7f, 0.62f};
+    ASSERT_EQ(HgAddBalanceColour(&prefs_->previousSettings, warmDark), 0);
+    ASSERT_EQ(HgAddBalanceColour(&prefs_->previousSettings, warmLight), 0);
+    es_->balanceMethod = kBalanceThreeSliders;
+    auto middleGrey = [](EditPars p, float out[3]) {
+        const float grey[3] = {0.5f, 0.5f, 0.5f};
+        EXPECT_EQ(HgEvalColour(&p, kEditLinear | kEditBalance, grey, out), 0);
+    };
+    float wanted[3], touched[3], afterPrev[3], undone[3];
+    std::string red, green;
+    auto positions = [&](float* into) {
+        return Call([this, into](UiWindow*) {
+            for (int c = 0; c < 3; ++c) into[c] = es_->balanceSlider[c];
+        });
+    };
+    Run({Click(kEditorAllPrev), positions(afterPrev), Call([&](UiWindow* w) {
+             middleGrey(es_->editPars, wanted);
+             red = LastTextIn(w, kEditorCyanRedValue);
+             green = LastTextIn(w, kEditorMagentaGreenValue);
+         }),
+         Click(kEditorMagentaGreenValue),
+         Call([&](UiWindow* w) { Ui_Item_SetText(w, kEditorValueEntry, green.c_str()); }),
+         Key(kUiKeyReturn), Call([&](UiWindow*) { middleGrey(es_->editPars, touched); }),
+         Key('Z', 0, 1), positions(undone), Click(kEditorCancel)});
+    EXPECT_NE(red, "0");
+    EXPECT_LT(afterPrev[0], afterPrev[2]) << "a warm cast: red down, blue up";
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_NEAR(touched[c], wanted[c], 0.01f) << c;
+        EXPECT_EQ(undone[c], afterPrev[c]) << c;
+    }
+    EXPECT_TRUE(alerts.empty());
 }
 
 TEST_F(EditingWindowTest, UndoBringsBackParametersTabAndMethod) {

@@ -4,6 +4,9 @@
 // dialog on the headless binding, read back from its canvas.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstring>
+
 #include <cmath>
 #include <memory>
 #include <string>
@@ -144,6 +147,42 @@ TEST_F(CastSliderState, EveryMoveReplacesTheBalanceByOneSampleOfTheThreePosition
     EXPECT_FLOAT_EQ(shown, 0.7f);
     EXPECT_EQ(CastSliderMove(es_.get(), kCastSliderCount, 0.5f), -1);
     EXPECT_EQ(CastSliderMove(nullptr, kCastTint, 0.5f), -1);
+}
+
+// A balance the sliders did not make (neutrals marked, a warm and a cool one, over the tonal
+// range) gets positions whose one sample corrects the middle greys as it did: a touch of a slider
+// adjusts the correction instead of throwing it away. The record itself is not touched.
+TEST_F(CastSliderState, PositionsFollowABalanceTheSlidersDidNotMake) {
+    const float warmDark[3] = {0.32f, 0.25f, 0.2f}, warmLight[3] = {0.8f, 0.7f, 0.62f};
+    ASSERT_EQ(HgAddBalanceColour(&es_->editPars, warmDark), 0);
+    ASSERT_EQ(HgAddBalanceColour(&es_->editPars, warmLight), 0);
+    const EditPars marked = es_->editPars;
+    auto middleGrey = [](EditPars p) {
+        const float grey[3] = {0.5f, 0.5f, 0.5f};
+        std::array<float, 3> out{};
+        EXPECT_EQ(HgEvalColour(&p, kEditLinear | kEditBalance, grey, out.data()), 0);
+        return out;
+    };
+    const std::array<float, 3> wanted = middleGrey(marked);
+    ASSERT_GT(wanted[2] - wanted[0], 0.05f) << "the balance cools the greys";
+
+    ASSERT_EQ(CastPositionsFollowBalance(es_.get()), 0);
+    EXPECT_EQ(std::memcmp(&marked, &es_->editPars, sizeof marked), 0);
+    EXPECT_GT(es_->balanceSlider[2], es_->balanceSlider[0]);  // towards blue, away from red
+    // A touch: the green slider moved to where it stands.
+    ASSERT_EQ(CastSliderMove(es_.get(), kCastMagentaGreen, es_->balanceSlider[1]), 0);
+    const std::array<float, 3> touched = middleGrey(es_->editPars);
+    for (int c = 0; c < 3; ++c) EXPECT_NEAR(touched[c], wanted[c], 0.005f) << c;
+
+    // Positions that give the balance stay as they are, exactly; no balance is the middle.
+    const float kept[3] = {es_->balanceSlider[0], es_->balanceSlider[1], es_->balanceSlider[2]};
+    ASSERT_EQ(CastPositionsFollowBalance(es_.get()), 0);
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(es_->balanceSlider[c], kept[c]);
+    ASSERT_EQ(ResetEditStatePars(es_.get(), kEditBalance), 0);
+    es_->balanceSlider[0] = 0.8f;
+    ASSERT_EQ(CastPositionsFollowBalance(es_.get()), 0);
+    for (float t : es_->balanceSlider) EXPECT_EQ(t, 0.5f);
+    EXPECT_EQ(CastPositionsFollowBalance(nullptr), -1);
 }
 
 TEST(ToneSliders, ParametersAreHeldInRangeAndBoxesShowTheOffsetFromTheMiddle) {
