@@ -149,15 +149,20 @@ constexpr Entry kEntries[] = {
     Int(113, AT(startTool[1]), 0, 3, 0, kStartReset, kReset, "Start 2 With"),
     Int(114, AT(startTool[2]), 0, 3, 0, kStartReset, kReset, "Start 3 With"),
     Int(115, AT(startTool[3]), 0, 3, 0, kStartReset, kReset, "Start 4 With"),
+    Int(201, AT(lastTab), 0, 3, 0, 0, kNone, "last tool tab"),
+    Int(202, AT(lastMethod), 1, 3, 1, 1, kNone, "last colour-balance method"),
+    Int(203, AT(windowWidth), 0, 32767, 0, 0, kNone, "editing window width"),
+    Int(204, AT(windowHeight), 0, 32767, 0, 0, kNone, "editing window height"),
 };
 
 #undef AT
 
 // The order entries are written in. The older 60, 93 and 100 are read only.
+// Ours come after every shared entry.
 constexpr uint16_t kWriteOrder[] = {
-    55,  52,  95, 94, 58, 56, 57, 61, 109, 110, 83, 85, 84,  86,  71, 53, 64, 111, 112, 113,
-    114, 115, 78, 72, 77, 99, 63, 62, 79,  81,  80, 82, 107, 106, 50, 91, 51, 103, 105, 108,
-    104, 54,  90, 74, 73, 88, 96, 97, 75,  102, 66, 67, 68,  69,  59, 89, 98, 76,  70,
+    55,  52, 95, 94, 58, 56, 57, 61,  109, 110, 83, 85,  84,  86, 71, 53, 64,  111, 112, 113, 114,
+    115, 78, 72, 77, 99, 63, 62, 79,  81,  80,  82, 107, 106, 50, 91, 51, 103, 105, 108, 104, 54,
+    90,  74, 73, 88, 96, 97, 75, 102, 66,  67,  68, 69,  59,  89, 98, 76, 70,  201, 202, 203, 204,
 };
 
 Prefs** gPrefsRef = nullptr;

@@ -1,9 +1,10 @@
 // The preferences record and its entries in the preferences file.
 //
 // Prefs is the in-memory image of the preferences file: every field is one tagged entry (50 to
-// 115) or one of the stored copies of the edit parameters. The container (platform/prefs_file.h)
-// reads and writes the entries; this file says what each entry holds, its valid range and the
-// value that replaces a bad one, its default, and the order in which entries are written.
+// 115, and our own from 201) or one of the stored copies of the edit parameters. The container
+// (platform/prefs_file.h) reads and writes the entries; this file says what each entry holds, its
+// valid range and the value that replaces a bad one, its default, and the order in which entries
+// are written.
 //
 // Reading is forgiving and safe: an unknown tag is skipped, an entry of the wrong type or count is
 // refused (-8, which ends the reading), and an out-of-range value takes its fallback and reading
@@ -83,6 +84,12 @@ struct Prefs {
     ColorDefs colorDefs;        // 105 neutral, 108 grayscale, 104 sepia
     uint8_t startAllSame;       // 111: "Start all tool tabs the same way"
     int32_t startTool[4];       // 112..115: per-tool start modes
+    // Where the editing window was left, to open there again (entries of our own, 201..204,
+    // clear of the shared ones): the tab 0..3, the colour-balance method 1..3 and the window's
+    // outer size in pixels (0: the template's).
+    int32_t lastTab;
+    int32_t lastMethod;
+    int32_t windowWidth, windowHeight;
     EditPars customSettings;    // 109 (older files: 93)
     EditPars previousSettings;  // 110 (older files: 100)
     EditPars dialogPars;        // carried by the preferences dialog; never stored

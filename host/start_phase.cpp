@@ -294,6 +294,10 @@ int32_t RunWindowPath(PluginData* data, PhaseFailure* why, bool* confirmed) {
     env.largestBounds = Ui_Rect_Make(bounds[0], bounds[1], bounds[2], bounds[3]);
     env.writePrefs = WritePrefsForWindow;
     env.confirmSpace = AskUseOtherSpace;
+    // The window opens on the tab and colour-balance method it was left with (the method while
+    // the preferences offer its menu).
+    data->editState.currentTab = gPrefs->lastTab;
+    if (gPrefs->showMethodMenu != 0) data->editState.balanceMethod = gPrefs->lastMethod;
     LogF("RunEditingWindow...");
     status = RunEditingWindow(&env, &data->editState, confirmed);
     LogF("...RunEditingWindow %d, %d", int(status), *confirmed ? 1 : 0);

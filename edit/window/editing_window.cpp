@@ -138,7 +138,12 @@ int32_t Init(UiWindow* w) {
     // too late for the start-up guide's order, so they go out right after it is shown).
     Ui_Failure failure;
     Ui_Failure_Clear(&failure);
-    if (win->env->prefs->useLargestWindow == 1) EditorFitLargestWindow(win, &failure);
+    if (win->env->prefs->useLargestWindow == 1) {
+        EditorFitLargestWindow(win, &failure);
+    } else {
+        EditorRestoreWindowSize(win, &failure);
+    }
+    EditorNoteWindowSize(win);
     // Without its picture the window would offer corrections on a grey preview and OK would
     // filter on: it ends here, before it is ever shown, and the run tells why once it is gone.
     Ui_Failure acquired;
@@ -198,5 +203,12 @@ int32_t RunEditingWindow(const EditingWindowEnv* env, EditState* editState, bool
     *accepted = status == kStatusOk && win.accepted == 1;
     // The window never opened: its reason is told, and the run ends as a cancelled one.
     EditorTell(&win, &win.openFailure);
+    // Closed without OK or Cancel (the window's close box): the preferences keep what they would
+    // have kept.
+    if (status == kStatusOk && win.openFailure.status == kStatusOk && win.habitsKept == 0) {
+        Ui_Failure failure;
+        EditorKeepHabits(&win, &failure);
+        EditorTell(&win, &failure);
+    }
     return status;
 }

@@ -98,8 +98,10 @@ struct EditingWindow {
     int32_t sampleStep;      // the eyedropper's direction through 0 -> 1 -> 2 -> 1 -> 0: +1 or -1
     int32_t readoutMode;     // 0 RGB, 1 HSB, 2 CMYK
     uint8_t cmykReadouts;    // the readouts offer CMYK (see RunEditingWindow)
-    uint8_t reserved[3];
-    int32_t failures;  // alerts shown by the window (a test reads it)
+    uint8_t habitsKept;      // the preferences took the window's tab, method, size (closing)
+    uint8_t reserved[2];
+    int16_t outerWidth, outerHeight;  // the window's size as last seen (opening, resizing)
+    int32_t failures;                 // alerts shown by the window (a test reads it)
     // The tool being dragged (window_tools.cpp): its item (0 when none), the tone point or hue
     // handle it holds and, for the hue ring, whether the Before or the After handle.
     int16_t dragItem;

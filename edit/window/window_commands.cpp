@@ -342,13 +342,9 @@ int32_t Close(EditingWindow* win, bool ok, Ui_Failure* failure) {
         if (status != kStatusOk) return status;
         prefs->previousSettings = win->es->editPars;
     }
-    // The sharpen and noise settings are how the person likes to work rather than part of this
-    // correction: kept however the window closes (the run stores them again after filtering).
-    prefs->sharpenNoise = win->es->editPars.sharpenNoise;
     win->accepted = ok ? 1 : 0;
     Ui_Dlg_Close(win->dialog, ok ? kEditorOk : kEditorCancel);
-    // A preferences file that cannot be written is told; the run goes on without it.
-    return WritePrefs(win, failure);
+    return EditorKeepHabits(win, failure);
 }
 
 int32_t TabBarClicked(EditingWindow* win, Ui_Failure* failure) {
@@ -361,6 +357,25 @@ int32_t TabBarClicked(EditingWindow* win, Ui_Failure* failure) {
 }
 
 }  // namespace
+
+int32_t EditorKeepHabits(EditingWindow* win, Ui_Failure* failure) {
+    Ui_Failure_Clear(failure);
+    if (win->habitsKept != 0) return kStatusOk;
+    win->habitsKept = 1;
+    // How the person likes to work rather than part of this correction: the sharpen and noise
+    // settings (the run stores them again after filtering), the tab, the method and the size.
+    Prefs* prefs = win->env->prefs;
+    prefs->sharpenNoise = win->es->editPars.sharpenNoise;
+    prefs->lastTab = win->es->currentTab;
+    prefs->lastMethod = win->es->balanceMethod;
+    if (win->outerWidth > 0 && win->outerHeight > 0) {
+        prefs->windowWidth = win->outerWidth;
+        prefs->windowHeight = win->outerHeight;
+    }
+    // A preferences file that cannot be written is told; the record keeps everything, and the
+    // run goes on without the file.
+    return WritePrefs(win, failure);
+}
 
 bool EditorAltClick(EditingWindow* win) {
     if (win->altRoute != 0) return true;

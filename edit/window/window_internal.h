@@ -36,6 +36,11 @@ void EditorPlacePreviewCheck(EditingWindow* win, uint8_t lowered);
 // The window at the rectangle the prepare phase chose for it, or else at the largest size the
 // work area allows. failure: "resizing dialog".
 int32_t EditorFitLargestWindow(EditingWindow* win, Ui_Failure* failure);
+// The window at the size the preferences kept from last time (not when the largest window is
+// asked for), centred where it is and held inside the work area, never below its template size.
+int32_t EditorRestoreWindowSize(EditingWindow* win, Ui_Failure* failure);
+// Notes the window's outer size for the preferences.
+void EditorNoteWindowSize(EditingWindow* win);
 // Asks the host for the picture of the preview item's size.
 int32_t EditorAcquirePreview(EditingWindow* win, Ui_Failure* failure);
 // The resize proc: the picture is fetched again for the preview item's new size.
@@ -66,6 +71,10 @@ bool EditorCommand(EditingWindow* win, int16_t item, Ui_Failure* failure);
 bool EditorAltClick(EditingWindow* win);
 // "Linear", "Toning", "Sharpen", "Remove Noise" and "Setup..." from the live parameters.
 void EditorRefreshBoxes(EditingWindow* win);
+// When the window closes, however it closes (once): the preferences take the sharpen and noise
+// settings, the tab, the colour-balance method and the window's size, and are written. A failed
+// write is described in failure.
+int32_t EditorKeepHabits(EditingWindow* win, Ui_Failure* failure);
 // Retitles OK for the preferences' mode of OK.
 void EditorTitleOk(EditingWindow* win);
 // The automatic settings for the groups of mask (restricted to the preferences' Keenhue mask).

@@ -5,10 +5,13 @@
 // every tool item and shows those of the tab. Moving items when the window's size changes is the
 // framework's work (the template's anchors); the window only asks the host for a picture of the
 // preview item's new size.
+#include <algorithm>
+
 #include "edit/keenhue.h"
 #include "edit/window/window_internal.h"
 #include "platform/debug_log.h"
 #include "platform/format.h"
+#include "platform/numeric.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dlg.h"
 #include "platform/ui/rect.h"
@@ -155,6 +158,35 @@ int32_t EditorFitLargestWindow(EditingWindow* win, Ui_Failure* failure) {
     return Ui_Failure_Describe(failure, status, kPhraseResizeDialog);
 }
 
+void EditorNoteWindowSize(EditingWindow* win) {
+    Ui_Rect bounds;
+    if (Ui_Dlg_Bounds_Get(win->dialog, &bounds) != kStatusOk) return;
+    win->outerWidth = int16_t(Ui_Rect_Width(&bounds));
+    win->outerHeight = int16_t(Ui_Rect_Height(&bounds));
+}
+
+int32_t EditorRestoreWindowSize(EditingWindow* win, Ui_Failure* failure) {
+    Ui_Failure_Clear(failure);
+    const Prefs* prefs = win->env->prefs;
+    Ui_Rect now, area;
+    if (prefs->useLargestWindow != 0 || prefs->windowWidth <= 0 || prefs->windowHeight <= 0 ||
+        Ui_Dlg_Bounds_Get(win->dialog, &now) != kStatusOk ||
+        Ui_Screen_WorkArea(&area) != kStatusOk) {
+        return kStatusOk;
+    }
+    // The template's size is the smallest the window's items fit in.
+    const int32_t width = Num_Clamp(prefs->windowWidth, Ui_Rect_Width(&now),
+                                    std::max(Ui_Rect_Width(&now), Ui_Rect_Width(&area)));
+    const int32_t height = Num_Clamp(prefs->windowHeight, Ui_Rect_Height(&now),
+                                     std::max(Ui_Rect_Height(&now), Ui_Rect_Height(&area)));
+    if (width == Ui_Rect_Width(&now) && height == Ui_Rect_Height(&now)) return kStatusOk;
+    int32_t left = (now.left + now.right - width) / 2, top = (now.top + now.bottom - height) / 2;
+    left = Num_Clamp(left, int32_t(area.left), std::max(int32_t(area.left), area.right - width));
+    top = Num_Clamp(top, int32_t(area.top), std::max(int32_t(area.top), area.bottom - height));
+    const Ui_Rect placed = Ui_Rect_Make(top, left, top + height, left + width);
+    return Ui_Failure_Describe(failure, Ui_Dlg_Place(win->dialog, &placed), kPhraseResizeDialog);
+}
+
 int32_t EditorAcquirePreview(EditingWindow* win, Ui_Failure* failure) {
     Ui_Failure_Clear(failure);
     const WindowHostProcs* host = win->env->host;
@@ -195,6 +227,7 @@ int32_t EditImageResizeProc(UiWindow* dialog, int16_t width, int16_t height) {
     Str_FormatN(line, sizeof line, "EditImageResizeProc: minBoundsRect: %d,%d %d,%d", 0, 0,
                 int(info->minWidth), int(info->minHeight));
     LogResize(state, line);
+    EditorNoteWindowSize(win);
     // Before the window has its first picture (the largest size taken while opening) there is
     // nothing to fetch again.
     if (win->acquired == 0) return kStatusOk;

@@ -129,6 +129,7 @@ void FillPrefs(Prefs* p) {
     p->colorDefs = {{0.25f, 0.5f, 0.75f}, {0.125f, 0.5f, 1.0f}, {0.0f, 0.5f, 0.875f}};
     const int32_t tools[4] = {0, 1, 3, 2};
     std::memcpy(p->startTool, tools, sizeof tools);
+    p->lastTab = 2, p->lastMethod = 3, p->windowWidth = 1400, p->windowHeight = 900;
     edit_testing::FillPars(&p->customSettings, 21);
     edit_testing::FillPars(&p->previousSettings, 22);
     // What reading gives back for stored copies: new balance tables are due.
@@ -210,7 +211,7 @@ TEST_F(PrefsTest, EntriesAreStoredInTheirExactForm) {
     ASSERT_EQ(Write(prefs.get()), 0);
     std::map<int, StoredEntry> byTag;
     for (const StoredEntry& e : ParseFile(ReadFile(path_))) byTag[e.tag] = e;
-    EXPECT_EQ(byTag.size(), 61u);
+    EXPECT_EQ(byTag.size(), 65u);
     // Version, then 55 ("Keenhue Mode" on) and 52 (sample size 2) as the first owner entries.
     EXPECT_EQ(ReadFile(path_).substr(0, 33),
               std::string("\x00\x00\x00\x02\x00\x00\x00\x01\x00\x00\x00\x01"
@@ -242,12 +243,21 @@ TEST_F(PrefsTest, OutOfRangeValuesTakeTheirFallbackWithANotice) {
         int32_t fallback;
         bool isBool;
     } cases[] = {
-        {50, 2, AT(liveSliders), 1, true},           {66, 255, AT(showMethodMenu), 0, true},
-        {111, 7, AT(startAllSame), 0, true},         {51, 8, AT(gridLevel), 7, false},
-        {52, -1, AT(sampleSize), 0, false},          {64, 4, AT(startWith), 0, false},
-        {70, 15, AT(workingSpaceChoice), 13, false}, {81, 0, AT(standaloneValues[2]), 1, false},
-        {88, 5, AT(outputFormat), 0, false},         {98, 65088, AT(keenhueMask), 64564, false},
-        {98, -1, AT(keenhueMask), 64564, false},     {115, 9, AT(startTool[3]), 0, false},
+        {50, 2, AT(liveSliders), 1, true},
+        {66, 255, AT(showMethodMenu), 0, true},
+        {111, 7, AT(startAllSame), 0, true},
+        {51, 8, AT(gridLevel), 7, false},
+        {52, -1, AT(sampleSize), 0, false},
+        {64, 4, AT(startWith), 0, false},
+        {70, 15, AT(workingSpaceChoice), 13, false},
+        {81, 0, AT(standaloneValues[2]), 1, false},
+        {88, 5, AT(outputFormat), 0, false},
+        {98, 65088, AT(keenhueMask), 64564, false},
+        {98, -1, AT(keenhueMask), 64564, false},
+        {115, 9, AT(startTool[3]), 0, false},
+        {201, 4, AT(lastTab), 0, false},
+        {202, 0, AT(lastMethod), 1, false},
+        {203, -640, AT(windowWidth), 0, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.tag);

@@ -212,6 +212,18 @@ TEST_F(PrefsToolTest, ChangingOneSettingKeepsEveryOtherEntry) {
     for (int32_t& m : expected->startTool) m = expected->startWith;
     expected->startTool[1] = kStartKeenhue;
     EXPECT_EQ(StoredBytes(*after), StoredBytes(*expected));
+
+    // Where the window was left goes back to the first opening's, and nothing else moves.
+    before->lastTab = 3, before->lastMethod = 2, before->windowWidth = 1500;
+    before->windowHeight = 990;
+    SetPrefsRecordRef(&ref);
+    ASSERT_EQ(Ui_Prefs_WriteAll(state_, path_.c_str(), &info, WritePrefEntries), 0);
+    SetPrefsRecordRef(nullptr);
+    ASSERT_EQ(Run({"window-reset"}).code, 0);
+    after = ReadBack(path_);
+    before->lastTab = 0, before->lastMethod = 1, before->windowWidth = 0;
+    before->windowHeight = 0;
+    EXPECT_EQ(StoredBytes(*after), StoredBytes(*before));
 }
 
 TEST_F(PrefsToolTest, LoadCustomStoresWhatTheModuleReadsFromTheFileAndSaveCustomWritesItBack) {

@@ -99,6 +99,7 @@ choose_method() {
 
 # 1. Keenhue, then Edit Image.
 "$prefs" start reset >/dev/null
+"$prefs" window-reset >/dev/null  # each run opens the window as new
 "$filterhost" --dialog "$work/cast.png" "$work/window.png" >"$work/run1.log" 2>&1 &
 run=$!
 win=$(editor_window) || fail "the editing window did not open: $(cat "$work/run1.log")"
@@ -155,6 +156,7 @@ cmp -s "$work/window.png" "$work/cast.png" && fail "the output is the input"
 
 # 2. Cancel.
 "$prefs" start reset >/dev/null
+"$prefs" window-reset >/dev/null  # each run opens the window as new
 "$filterhost" --dialog "$work/cast.png" "$work/cancelled.png" >"$work/run3.log" 2>&1 &
 run=$!
 win=$(editor_window) || fail "the editing window did not open again"
@@ -203,6 +205,7 @@ pixel_of() { # FILE X Y -> "R G B"
 }
 spot_x=300 spot_y=52
 "$prefs" start reset >/dev/null
+"$prefs" window-reset >/dev/null  # each run opens the window as new
 "$filterhost" --dialog "$work/cast.png" "$work/clicked.png" >"$work/run4.log" 2>&1 &
 run=$!
 win=$(editor_window) || fail "the editing window did not open for the clicks"
@@ -250,6 +253,7 @@ before=$(spread "$r0" "$g0" "$b0") after=$(spread "$r" "$g" "$b")
 
 # 4. The 1:1 zoom and panning, on the photograph at three times its size (reduced to fit).
 ffmpeg -loglevel error -y -i "$work/cast.png" -vf scale=1800:1200 "$work/large.png"
+"$prefs" window-reset >/dev/null  # each run opens the window as new
 "$filterhost" --dialog "$work/large.png" "$work/large_out.png" >"$work/run5.log" 2>&1 &
 run=$!
 win=$(editor_window) || fail "the editing window did not open for the zoom"

@@ -136,6 +136,7 @@ definitions() {
 record() {
   local change=$1 image=$2 out=$3
   "$prefs" start reset >/dev/null
+  "$prefs" window-reset >/dev/null  # each run opens the window as new
   "$filterhost" --dialog --record "$out.kact" "$image" "$out.png" >"$out.log" 2>&1 &
   local run=$! win
   win=$(window_named "Tintara Kolmara Pro") || fail "the editing window did not open: $(cat "$out.log")"
@@ -157,6 +158,7 @@ pixels() { ffmpeg -loglevel error -i "$1" -f rawvideo -pix_fmt "$2" - 2>/dev/nul
 
 # The start-up guide opens over the first window: "Don't Show Again" (left of OK, which keeps to
 # the guide's bottom right corner as the guide grows to its text), then OK.
+"$prefs" window-reset >/dev/null  # each run opens the window as new
 "$filterhost" --dialog "$work/cast8.png" "$work/guide.png" >"$work/guide.log" 2>&1 &
 guide_run=$!
 guide=$(window_named "Tintara Kolmara Pro Help") || fail "the start-up guide did not open"

@@ -45,6 +45,8 @@ const char kUsage[] =
     "                            white-point, brightness, saturation, hue-handles;\n"
     "                            or all, none, defaults; X: preferred saturation 0..1\n"
     "  reset                     replace the preferences with the defaults\n"
+    "  window-reset              the editing window opens as it did the first time: the\n"
+    "                            colour-balance tab, Neutrals, its own size\n"
     "  repair                    rewrite a damaged file, keeping the entries that can be read\n"
     "  export KIND FILE [OPTIONS]  write the correction as a file that other programs apply:\n"
     "                            huegrid (the filter's transform), cube (3-D LUT),\n"
@@ -381,9 +383,9 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     const std::string command = rest[0];
     const std::vector<std::string> operands(rest.begin() + 1, rest.end());
 
-    static const char* const kCommands[] = {"show",        "path",         "start",
-                                            "load-custom", "save-custom",  "reset",
-                                            "repair",      "keenhue-sets", "export"};
+    static const char* const kCommands[] = {"show",         "path",  "start",        "load-custom",
+                                            "save-custom",  "reset", "window-reset", "repair",
+                                            "keenhue-sets", "export"};
     bool known = false;
     for (const char* c : kCommands) known = known || command == c;
     if (!known) return Fail(err, kPrefsToolUsage, "unknown command '" + command + "' (try --help)");
@@ -481,6 +483,14 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     } else if (command == "keenhue-sets") {
         note = ApplyKeenhueSets(keenhue, &prefs);
         changed = true;
+    } else if (command == "window-reset") {
+        auto defaults = std::make_unique<Prefs>();
+        SetPrefsDefaults(defaults.get());
+        prefs.lastTab = defaults->lastTab;
+        prefs.lastMethod = defaults->lastMethod;
+        prefs.windowWidth = defaults->windowWidth;
+        prefs.windowHeight = defaults->windowHeight;
+        changed = true;
     }
     if (!changed) return Fail(err, failure.code, failure.message);
     if (!SavePrefs(session, prefsPath, &failure)) return Fail(err, failure.code, failure.message);
@@ -497,6 +507,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         }
     } else if (command == "load-custom") {
         out << "custom settings loaded from " << prefs.customFolder << prefs.customName << "\n";
+    } else if (command == "window-reset") {
+        out << "the editing window opens on the first tab at its own size\n";
     } else if (command == "keenhue-sets") {
         out << "Keenhue sets " << KeenhueGroupWords(prefs.keenhueMask) << " (mask "
             << prefs.keenhueMask << "); preferred saturation " << prefs.preferredSaturation << "\n";

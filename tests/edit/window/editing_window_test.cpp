@@ -636,14 +636,54 @@ TEST_F(EditingWindowTest, SharpenAndNoiseBoxesEnableSetup) {
 
 // The sharpen and noise settings are kept however the window closes: by Cancel, and by OK in a
 // mode that writes a file (where no filtering follows to store them).
-TEST_F(EditingWindowTest, SharpenAndNoiseSettingsAreKeptOnCancel) {
+// However the window closes (OK, Cancel, its close box), the preferences keep how the person
+// worked: the sharpen and noise settings, the tab, the method and the window's size; a file that
+// cannot be written is told once and the record keeps them all. The size comes back next time.
+TEST_F(EditingWindowTest, HowThePersonWorkedIsKeptHoweverTheWindowCloses) {
     prefs_->sharpenNoise.sharpenOn = 0;
     prefs_->sharpenNoise.noiseOn = 0;
     es_->editPars.sharpenNoise = prefs_->sharpenNoise;
-    Run({Click(kEditorSharpen), Click(kEditorCancel)});
-    EXPECT_EQ(prefs_->sharpenNoise.sharpenOn, 1);
-    EXPECT_EQ(prefs_->sharpenNoise.noiseOn, 0);
-    EXPECT_EQ(prefsWrites_, 1) << "written as the window closed";
+    const Ui_Rect bar = TabBar();
+    std::vector<UiScriptEvent> script = {Select(kEditorBalanceMethod, 2)};
+    for (const UiScriptEvent& e : ClickTabBar(bar, 160)) script.push_back(e);
+    script.push_back(Click(kEditorSharpen));
+    script.push_back(Resize(1200, 800));
+    for (bool cancel : {true, false}) {
+        SCOPED_TRACE(cancel ? "Cancel" : "close box");
+        prefsWrites_ = 0;
+        *prefs_ = Prefs{};
+        ASSERT_EQ(SetPrefsDefaults(prefs_.get()), 0);
+        prefs_->showStartUpGuide = 0;
+        prefs_->showMethodMenu = 1;
+        es_->editPars.sharpenNoise.sharpenOn = 0;
+        es_->currentTab = 0;
+        es_->balanceMethod = kBalanceNeutrals;
+        std::vector<UiScriptEvent> run = script;
+        if (cancel) run.push_back(Click(kEditorCancel));
+        EXPECT_FALSE(Run(run));
+        EXPECT_EQ(prefs_->sharpenNoise.sharpenOn, 1);
+        EXPECT_EQ(prefs_->lastTab, 2);
+        EXPECT_EQ(prefs_->lastMethod, kBalanceTwoSliders);
+        EXPECT_GT(prefs_->windowWidth, 1000);
+        EXPECT_GT(prefs_->windowHeight, 700);
+        EXPECT_EQ(prefsWrites_, 1) << "written as the window closed";
+    }
+    // A failing write: told once, nothing lost in memory.
+    prefsWriteStatus_ = -2;
+    prefs_->lastTab = 0;
+    EXPECT_TRUE(Run({Click(kEditorSharpen), Click(kEditorOk)}));
+    EXPECT_EQ(prefs_->lastTab, 2);
+    EXPECT_EQ(prefs_->sharpenNoise.sharpenOn, 0);
+    EXPECT_EQ(prefs_->previousSettings.sharpenNoise.sharpenOn, 0);
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_NE(alerts[0].find("updating Preferences file"), std::string::npos) << alerts[0];
+    // Opened again: at the size it was left with.
+    prefsWriteStatus_ = 0;
+    Ui_Rect bounds{};
+    const int32_t width = prefs_->windowWidth, height = prefs_->windowHeight;
+    Run({Call([&](UiWindow* w) { Ui_Dlg_Bounds_Get(w, &bounds); }), Click(kEditorCancel)});
+    EXPECT_EQ(Ui_Rect_Width(&bounds), width);
+    EXPECT_EQ(Ui_Rect_Height(&bounds), height);
 }
 
 TEST_F(EditingWindowTest, EyedropperAndReadoutsCycle) {
