@@ -14,6 +14,7 @@ int32_t EditSnapshotTake(const EditState* s, EditSnapshot* snapshot) {
     for (int i = 0; i < 3; ++i) snapshot->balanceSlider[i] = s->balanceSlider[i];
     snapshot->colorDefs = s->colorDefs;
     for (int i = 0; i < kMemoryColorCount; ++i) snapshot->memoryColors[i] = s->memoryColors[i];
+    for (int i = 0; i < 2; ++i) snapshot->samplePoints[i] = s->samplePoints[i];
     return kStatusOk;
 }
 
@@ -25,6 +26,7 @@ int32_t EditSnapshotRestore(EditState* s, const EditSnapshot* snapshot) {
     for (int i = 0; i < 3; ++i) s->balanceSlider[i] = snapshot->balanceSlider[i];
     s->colorDefs = snapshot->colorDefs;
     for (int i = 0; i < kMemoryColorCount; ++i) s->memoryColors[i] = snapshot->memoryColors[i];
+    for (int i = 0; i < 2; ++i) s->samplePoints[i] = snapshot->samplePoints[i];
     // Worked out again only when the snapshot's tab is the hue tab, the one tab whose buttons
     // (the memory colours) act on it.
     if (s->currentTab == 3) {
@@ -41,5 +43,6 @@ bool EditSnapshotSame(const EditSnapshot& a, const EditSnapshot& b) {
            a.balanceMethod == b.balanceMethod && a.balanceSlider[0] == b.balanceSlider[0] &&
            a.balanceSlider[1] == b.balanceSlider[1] && a.balanceSlider[2] == b.balanceSlider[2] &&
            std::memcmp(&a.colorDefs, &b.colorDefs, sizeof a.colorDefs) == 0 &&
-           std::memcmp(a.memoryColors, b.memoryColors, sizeof a.memoryColors) == 0;
+           std::memcmp(a.memoryColors, b.memoryColors, sizeof a.memoryColors) == 0 &&
+           std::memcmp(a.samplePoints, b.samplePoints, sizeof a.samplePoints) == 0;
 }

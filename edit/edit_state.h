@@ -48,6 +48,8 @@ struct EditState {
     // What the hue tab's information box names: the memory-colour slot (0..5), "B/W" (6) or
     // "Sepia" (7) under the pointer or being edited; -1 for none (memory_info.h's subjects).
     int32_t pointerSubject;
+    // The editing window's sample points #1 and #2 (Shift-click in the preview).
+    EditSamplePoint samplePoints[2];
     int32_t bitsPerChannel;  // of the image: 8 or 16 (linear data is offered for 16 only)
     int32_t gridLevel;       // quality index 0..7 of the transforms built for the run
 

@@ -49,6 +49,7 @@ int32_t EditStepNameId(const EditSnapshot& before, const EditSnapshot& after) {
         {a.linear != b.linear, kStrStepLinear},
         {Differs(before.colorDefs, after.colorDefs), kStrStepColorDefinition},
         {Differs(before.memoryColors, after.memoryColors), kStrStepMemoryColor},
+        {Differs(before.samplePoints, after.samplePoints), kStrStepSamplePoint},
     };
     int32_t name = kStrStepNothing;
     int changed = 0;

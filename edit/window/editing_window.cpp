@@ -196,6 +196,8 @@ int32_t RunEditingWindow(const EditingWindowEnv* env, EditState* editState, bool
         editState->balanceMethod = kBalanceNeutrals;
     }
     if (!(0 <= editState->currentTab && editState->currentTab <= 3)) editState->currentTab = 0;
+    // Sample points belong to one opening of the window.
+    for (EditSamplePoint& point : editState->samplePoints) point = EditSamplePoint{};
     int16_t item = 0;
     const int32_t status = Ui_Dlg_Run(env->state, kDlgEditor, env->parent, Init, &win, &item);
     EditorFreeTransforms(&win);

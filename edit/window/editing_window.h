@@ -11,7 +11,8 @@
 // events; window_layout.cpp shows and hides the items of each tab, moves "Preview" with the
 // pixel readouts and follows the window's size; window_transforms.cpp builds the before and
 // after transforms and draws the preview; window_commands.cpp carries out what the buttons and
-// boxes ask for; window_record.cpp holds what every part does with the run record (finding it,
+// boxes ask for; window_typed_values.cpp takes numbers typed into the tools' value boxes;
+// window_record.cpp holds what every part does with the run record (finding it,
 // telling a failure, beginning a change that Undo takes back, whose snapshot is the edit model's:
 // edit/edit_snapshot.h). The tool items of the tabs (tab bar, sliders, histogram, hue ring,
 // readouts) are components of their own that draw and hit-test from the EditState alone; the window
@@ -59,16 +60,12 @@ enum : int32_t { kPreviewBefore = 0, kPreviewAfter = 1 };
 
 // A pixel marked in the preview, in image coordinates (full size, counted from the filtered
 // area's corner), so that it stays on the same pixel when the preview zooms.
-struct PreviewMark {
-    uint8_t valid;
-    uint8_t reserved[3];
-    int32_t x, y;
-};
+// A marked pixel of the image: a sample point, or the pixel under the pointer.
+using PreviewMark = EditSamplePoint;
 
 // What the clicks in the preview keep between events (window_preview_clicks.cpp).
 struct PreviewClicks {
-    PreviewMark point[2];  // sample points #1 and #2
-    PreviewMark pointer;   // the pixel under the pointer
+    PreviewMark pointer;   // the pixel under the pointer (the sample points are the state's)
     int32_t press;         // what the press being tracked does (kPress... of that file)
     int32_t movingPoint;   // the sample point a Shift-drag moves
     int16_t lastV, lastH;  // where a Control-drag was last seen

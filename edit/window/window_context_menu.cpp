@@ -43,8 +43,8 @@ void PreviewMenu(EditingWindow* win, int16_t v, int16_t h, Ui_Failure* failure) 
     const Ui_MenuEntry entries[] = {
         {kStrMenuZoom100, Mark(zoomed), uint8_t(canZoom ? 1 : 0)},
         {kStrMenuClippingView, Mark(win->clippingView != 0), 1},
-        {kStrMenuRemovePoint1, kUiMenuAction, win->clicks.point[0].valid},
-        {kStrMenuRemovePoint2, kUiMenuAction, win->clicks.point[1].valid},
+        {kStrMenuRemovePoint1, kUiMenuAction, win->es->samplePoints[0].valid},
+        {kStrMenuRemovePoint2, kUiMenuAction, win->es->samplePoints[1].valid},
     };
     int32_t chosen = -1;
     Ui_Menu_PopUp(win->dialog, v, h, entries, 4, &chosen);

@@ -251,7 +251,7 @@ int32_t PointUnder(EditingWindow* win, int32_t v, int32_t h) {
     Ui_Rect area;
     if (EditorPictureArea(win, &info, &area) != kStatusOk) return -1;
     for (int32_t i = 0; i < 2; ++i) {
-        const PreviewMark& m = win->clicks.point[i];
+        const PreviewMark& m = win->es->samplePoints[i];
         int32_t px = 0, py = 0;
         if (m.valid == 0 || EditorImageToPicture(&info, m.x, m.y, &px, &py) != kStatusOk) continue;
         if (std::abs(area.left + px - h) <= kPointReach &&
@@ -310,14 +310,19 @@ int32_t Begin(EditingWindow* win, Ui_Dlg* d, Ui_Failure* failure) {
     if (d->shift != 0) {
         int32_t point = PointUnder(win, d->mouseV, d->mouseH);
         if (point < 0) {
-            point = c.point[0].valid == 0 ? 0 : c.point[1].valid == 0 ? 1 : -1;
+            EditSamplePoint* points = win->es->samplePoints;
+            point = points[0].valid == 0 ? 0 : points[1].valid == 0 ? 1 : -1;
             if (point < 0) {
                 Ui_Failure_DescribeText(failure, kStatusProblem, kStrOnlyTwoSamples,
                                         kUiFailCaution);
                 return 1;
             }
-            PlaceMark(&c.point[point], info, px, py);
+            // Placing the point and moving it, until the button comes up, are one step.
+            EditorBeginChange(win);
+            PlaceMark(&points[point], info, px, py);
             EditorRedrawPreview(win);
+        } else {
+            EditorBeginChange(win);
         }
         c.press = kPressMovePoint;
         c.movingPoint = point;
@@ -341,6 +346,13 @@ int32_t Begin(EditingWindow* win, Ui_Dlg* d, Ui_Failure* failure) {
     return 1;
 }
 
+// The other point keeps its number: a figure does not move to another column under the
+// person's eyes.
+void TakePointAway(EditingWindow* win, int32_t point) {
+    win->es->samplePoints[point] = PreviewMark{};
+    EditorRedrawPreview(win);
+}
+
 void Drag(EditingWindow* win, Ui_Dlg* d, Ui_Failure* failure) {
     PreviewClicks& c = win->clicks;
     if (c.press == kPressMovePoint) {
@@ -349,7 +361,7 @@ void Drag(EditingWindow* win, Ui_Dlg* d, Ui_Failure* failure) {
         if (!PixelNear(win, d->mouseV, d->mouseH, &info, &px, &py)) return;
         PreviewMark moved{};
         PlaceMark(&moved, info, px, py);
-        PreviewMark& m = c.point[c.movingPoint];
+        PreviewMark& m = win->es->samplePoints[c.movingPoint];
         if (moved.x == m.x && moved.y == m.y) return;
         m = moved;
         EditorRedrawPreview(win);
@@ -420,8 +432,8 @@ int32_t DrawReadouts(UiWindow* w, int16_t item) {
     Ui_Rect area;
     if (EditorPictureArea(win, &info, &area) == kStatusOk) {
         Measure(win, info, win->clicks.pointer, &columns[0]);
-        Measure(win, info, win->clicks.point[0], &columns[1]);
-        Measure(win, info, win->clicks.point[1], &columns[2]);
+        Measure(win, info, win->es->samplePoints[0], &columns[1]);
+        Measure(win, info, win->es->samplePoints[1], &columns[2]);
     }
     return ReadoutsDraw(w, item, win->readoutMode, columns);
 }
@@ -451,10 +463,13 @@ int32_t EditorTrackPreview(EditingWindow* win, int16_t phase) {
         // ruler is.
         PreviewClicks& c = win->clicks;
         Ui_Rect r;
-        if (c.press == kPressMovePoint &&
-            Ui_Item_GetRect(win->dialog, kEditorPreviewImage, &r) == kStatusOk &&
-            !Ui_Rect_ContainsPoint(&r, d->mouseV, d->mouseH)) {
-            EditorRemoveSamplePoint(win, c.movingPoint);
+        if (c.press == kPressMovePoint) {
+            if (Ui_Item_GetRect(win->dialog, kEditorPreviewImage, &r) == kStatusOk &&
+                !Ui_Rect_ContainsPoint(&r, d->mouseV, d->mouseH)) {
+                TakePointAway(win, c.movingPoint);
+            }
+            // The step the press began ends here.
+            EditorNameUndoSteps(win);
         }
         c.press = kPressNone;
     }
@@ -463,10 +478,10 @@ int32_t EditorTrackPreview(EditingWindow* win, int16_t phase) {
 }
 
 void EditorRemoveSamplePoint(EditingWindow* win, int32_t point) {
-    if (!(0 <= point && point <= 1) || win->clicks.point[point].valid == 0) return;
-    // The other keeps its number: a figure does not move to another column under the person's eyes.
-    win->clicks.point[point] = PreviewMark{};
-    EditorRedrawPreview(win);
+    if (!(0 <= point && point <= 1) || win->es->samplePoints[point].valid == 0) return;
+    EditorBeginChange(win);
+    TakePointAway(win, point);
+    EditorNameUndoSteps(win);
 }
 
 int32_t EditorZoomState(EditingWindow* win, bool* zoomed) {

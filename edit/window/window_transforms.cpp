@@ -147,7 +147,7 @@ void DrawSamplePoints(EditingWindow* win, const PreviewInfo& info, const Ui_Rect
     Ui_Draw_SetClip(w, &area);
     const Ui_Color black = Ui_ColorFromRGB(0, 0, 0), white = Ui_ColorFromRGB(255, 255, 255);
     for (int32_t i = 0; i < 2; ++i) {
-        const PreviewMark& m = win->clicks.point[i];
+        const PreviewMark& m = win->es->samplePoints[i];
         int32_t px = 0, py = 0;
         if (m.valid == 0 || EditorImageToPicture(&info, m.x, m.y, &px, &py) != kStatusOk) continue;
         const int32_t h = area.left + px, v = area.top + py;

@@ -422,8 +422,19 @@ TEST_F(WindowClicksTest, SamplePointsAreTakenAwayByTheMenuOrByDraggingThemOut) {
     for (int i = 0; i < 3; ++i) script.push_back(Idle(0));
     script.push_back(Idle(1));
     look();
+    // Each placing, removing and dragging out is a step of the history, named for it.
+    for (int i = 0; i < 3; ++i) {
+        script.push_back(Key('Z', 0, 1));
+        look();
+    }
+    script.push_back(Key('Y', 0, 1));
+    look();
+    std::string undoTip;
+    script.push_back(Call([&](UiWindow* w) { undoTip = Item(w, kEditorUndo).tip; }));
     RunScript(script);
-    EXPECT_EQ(set, (std::vector<std::string>{"00", "11", "01", "11", "10"}));
+    EXPECT_EQ(set,
+              (std::vector<std::string>{"00", "11", "01", "11", "10", "11", "01", "11", "01"}));
+    EXPECT_EQ(undoTip.rfind("Undo Sample Point", 0), 0u) << undoTip;
     EXPECT_TRUE(alerts.empty());
 }
 
