@@ -102,7 +102,7 @@ click() {
 }
 # Client coordinates of the template's items (9-point font: 7 x 15 pixels a base unit).
 keenhue_x=731 keenhue_y=26 ok_x=861 ok_y=720 tab_x=731 tab_step=70 tab_y=90
-global_x=880 global_y=156
+global_x=880 global_y=156 global_value_x=1001
 
 win=$(editor_window)
 sleep 1
@@ -194,6 +194,15 @@ for dx in 10 20 30; do
 done
 xdotool mouseup 1
 sleep 1
+# A number typed into the Global value box, over GIMP's own windows: Return applies it and
+# keeps the window open.
+click "$win" $global_value_x $global_y
+xdotool type --delay 60 "40"
+shot "gimp_editor_typing.png"
+xdotool key Return
+sleep 1
+xdotool search --onlyvisible --name '^Tintara Kolmara Pro$' >/dev/null 2>&1 ||
+  fail "Return in the value box closed the window"
 shot "gimp_editor_16bit.png"
 click "$win" $ok_x $ok_y
 
