@@ -13,8 +13,8 @@
 // kept in image coordinates: a point stays on its pixel across a zoom, and while it lies outside
 // the 1:1 window its readout column stays empty.
 //
-// Modifiers: Shift sets a sample point (at most two) or, pressed on one, drags it; Alt zooms to
-// 1:1 around the pixel or back; Control drags the zoomed picture.
+// Modifiers: Shift sets a sample point (at most two) or, pressed on one, drags it; Shift+Alt on
+// one takes it away; Alt zooms to 1:1 around the pixel or back; Control drags the zoomed picture.
 #include <cstdlib>
 
 #include "edit/keenhue.h"
@@ -304,7 +304,13 @@ int32_t Begin(EditingWindow* win, Ui_Dlg* d, Ui_Failure* failure) {
         return 1;
     }
     if (d->alt != 0) {
-        Zoom(win, info, px, py, failure);
+        // Shift+Alt on a sample point takes it away; anywhere else Alt zooms.
+        const int32_t point = d->shift != 0 ? PointUnder(win, d->mouseV, d->mouseH) : -1;
+        if (point >= 0) {
+            EditorRemoveSamplePoint(win, point);
+        } else {
+            Zoom(win, info, px, py, failure);
+        }
         return 1;
     }
     if (d->shift != 0) {
