@@ -99,8 +99,15 @@ TEST_F(InterruptedRun, AnInterruptAtAnyMomentLeavesTheOutputWholeOrAsItWasAndNoT
         SCOPED_TRACE("run " + std::to_string(run) + ", signal " + std::to_string(signal) +
                      " after " + std::to_string(delay.count()) + " ms: status " +
                      std::to_string(status) + ", " + err);
-        // Done before the signal, or cancelled: never killed by it, never another failure.
-        ASSERT_TRUE(status == 0 || status == 3);
+        // Done before the signal, or cancelled: never another failure. A signal in the first
+        // moments can come before the program runs at all (between the fork and its handlers,
+        // which no program can shorten); then it dies of it, having written nothing, which the
+        // checks below hold it to. Runs it caught part-way must still be cancelled ones.
+        const bool beforeItRan = status == 128 + signal;
+        ASSERT_TRUE(status == 0 || status == 3 || beforeItRan);
+        if (beforeItRan) {
+            EXPECT_EQ(err, "") << "it had begun";
+        }
         if (status == 3) {
             ++interrupted;
             EXPECT_NE(err.find("filterhost: interrupted"), std::string::npos);
