@@ -28,12 +28,10 @@ ValueEntry* EntryOf(EditingWindow* win) {
 bool EditorTypedValueHit(EditingWindow* win, int16_t item, Ui_Failure* failure) {
     Ui_Failure_Clear(failure);
     ValueEntry* e = EntryOf(win);
-    int32_t status = kStatusOk;
-    if (ValueEntryItemHit(win->dialog, e, item, &status)) return true;
-    const Ui_Dlg* d = nullptr;
-    Ui_Dlg* record = nullptr;
-    if (Ui_Dlg_Get(win->dialog, &record) != kStatusOk || record == nullptr) return false;
-    d = record;
+    // Apply tells its own failure, whichever route closed the entry.
+    if (ValueEntryItemHit(win->dialog, e, item, nullptr)) return true;
+    Ui_Dlg* d = nullptr;
+    if (Ui_Dlg_Get(win->dialog, &d) != kStatusOk || d == nullptr) return false;
     EditorToolValue value;
     if (EditorToolValueAt(win, item, Ui_Point{d->mouseV, d->mouseH}, &value) != kStatusOk) {
         return false;
