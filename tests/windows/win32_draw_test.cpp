@@ -448,6 +448,155 @@ TEST_F(DrawTest, DrawingOpensOnceAndLeavesNoClipBehind) {
     EXPECT_TRUE(Same(GdiAt(kHeight - 1, kWidth - 1), kRed));
 }
 
+// The conversions between framework pixels and a monitor's: exact inverses for every framework
+// coordinate, the monitor's pixels between two coordinates belonging to the first, sizes rounded
+// up only when asked.
+TEST(Win32Resolution, ConversionsAreExactInverses) {
+    for (int dpi : {96, 120, 144, 168, 192, 240}) {
+        for (int v = -300; v <= 3000; ++v) {
+            const int d = W32_ToDevice(v, dpi);
+            ASSERT_EQ(W32_FromDevice(d, dpi), v) << dpi << " dpi, " << v;
+            ASSERT_GT(W32_ToDevice(v + 1, dpi), d) << dpi << " dpi, " << v;
+        }
+        for (int d = -400; d <= 4000; ++d) {
+            const int v = W32_FromDevice(d, dpi), up = W32_FromDeviceUp(d, dpi);
+            ASSERT_LE(W32_ToDevice(v, dpi), d);
+            ASSERT_GT(W32_ToDevice(v + 1, dpi), d);
+            ASSERT_GE(W32_ToDevice(up, dpi), d);
+            ASSERT_LE(up - v, 1);
+        }
+    }
+    // 0 stands for a window that has not said: the framework's own pixels.
+    EXPECT_EQ(W32_ToDevice(57, 0), 57);
+    EXPECT_EQ(W32_FromDevice(57, 0), 57);
+    const RECT r = W32_ToDeviceRect(R(10, 20, 30, 41), 144);
+    EXPECT_EQ(r.left, 30);
+    EXPECT_EQ(r.top, 15);
+    EXPECT_EQ(r.right, 62);  // 61.5, rounded away from zero
+    EXPECT_EQ(r.bottom, 45);
+}
+
+// At another resolution each framework pixel covers the monitor's pixels the conversion gives
+// it: rectangles, level and upright lines of any width, XOR and clips land exactly on the
+// 96-dpi drawing's pixels, enlarged.
+class ScaledDrawTest : public DrawTest, public ::testing::WithParamInterface<int> {
+   protected:
+    void SetUp() override {
+        DrawTest::SetUp();
+        dpi_ = GetParam();
+        width_ = W32_ToDevice(kWidth, dpi_);
+        height_ = W32_ToDevice(kHeight, dpi_);
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = width_;
+        info.bmiHeader.biHeight = -height_;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 24;
+        info.bmiHeader.biCompression = BI_RGB;
+        bigDc_ = CreateCompatibleDC(nullptr);
+        ASSERT_NE(bigDc_, nullptr);
+        void* bits = nullptr;
+        big_ = CreateDIBSection(bigDc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        ASSERT_NE(big_, nullptr);
+        bigBits_ = static_cast<uint8_t*>(bits);
+        bigOld_ = SelectObject(bigDc_, big_);
+        gState.memoryDc = bigDc_;
+        gState.dpi = dpi_;
+        PaintGdi([](auto& p) { p.Fill(R(0, 0, kHeight, kWidth), kBackground, 0); });
+    }
+    void TearDown() override {
+        DrawTest::TearDown();
+        SelectObject(bigDc_, bigOld_);
+        DeleteObject(big_);
+        DeleteDC(bigDc_);
+    }
+    Ui_RGB BigAt(int y, int x) const {
+        const uint8_t* p = bigBits_ + size_t(y) * ((3 * width_ + 3) & ~3) + size_t(x) * 3;
+        return Ui_RGB{p[2], p[1], p[0]};
+    }
+    void ExpectEnlargedExactly() const {
+        int differences = 0;
+        for (int y = 0; y < height_; ++y) {
+            for (int x = 0; x < width_; ++x) {
+                const Ui_RGB want = RefAt(W32_FromDevice(y, dpi_), W32_FromDevice(x, dpi_));
+                if (Same(BigAt(y, x), want)) continue;
+                if (++differences <= 5) {
+                    ADD_FAILURE() << dpi_ << " dpi, pixel (y " << y << ", x " << x << "): gdi "
+                                  << Str(BigAt(y, x)) << ", enlarged headless " << Str(want);
+                }
+            }
+        }
+        EXPECT_EQ(differences, 0);
+    }
+    int dpi_ = 96, width_ = 0, height_ = 0;
+    HDC bigDc_ = nullptr;
+    HBITMAP big_ = nullptr;
+    HGDIOBJ bigOld_ = nullptr;
+    uint8_t* bigBits_ = nullptr;
+};
+
+TEST_P(ScaledDrawTest, RectanglesLinesXorAndClipsCoverTheirPixelsEnlarged) {
+    Paint([](auto& p) {
+        p.Fill(R(5, 5, 25, 45), kRed, 0);
+        p.Fill(R(10, 31, 41, 61), kBlue, 0);
+        p.Line(P(50, 10), P(50, 150), kInk, 1, 0, 0);
+        p.Line(P(55, 150), P(55, 10), kGreen, 3, 0, 0);
+        p.Line(P(60, 20), P(110, 20), kRed, 2, 0, 0);
+        p.Line(P(33, 33), P(33, 33), kInk, 1, 0, 0);  // a single point
+        p.Fill(R(70, 40, 90, 150), kBlue, 0);
+        p.Line(P(80, 30), P(80, 155), kRed, 1, 0, 1);
+        p.Fill(R(65, 60, 100, 70), kGreen, 1);
+        const Ui_Rect clip = R(92, 101, 117, 133);
+        p.Clip(&clip);
+        p.Fill(R(0, 0, kHeight, kWidth), kRed, 0);
+        p.Line(P(95, 0), P(95, 159), kInk, 1, 0, 0);
+        p.Clip(nullptr);
+    });
+    ExpectEnlargedExactly();
+}
+
+// Text is drawn in a font of the monitor's size and measured back in framework pixels: about
+// the size it has at 96 dpi, never less than its ink needs.
+TEST_P(ScaledDrawTest, TextGrowsWithTheResolutionAndMeasuresInFrameworkPixels) {
+    int32_t w52 = 0, h = 0;
+    ASSERT_EQ(gdi_.fontMetrics(nullptr, "MS Sans Serif", 8, kUiFontDialog, &w52, &h), kStatusOk);
+    const char* text = "Keenhue Mode";
+    int32_t width = 0, height = 0, baseWidth = 0, baseHeight = 0;
+    ASSERT_EQ(gdi_.measureText(&window_, kUiFontDialog, text, &width, &height), kStatusOk);
+    gState.dpi = 96;
+    ASSERT_EQ(gdi_.measureText(&window_, kUiFontDialog, text, &baseWidth, &baseHeight), kStatusOk);
+    gState.dpi = dpi_;
+    EXPECT_NEAR(width, baseWidth, baseWidth / 6 + 1);
+    EXPECT_NEAR(height, baseHeight, baseHeight / 6 + 1);
+    const Ui_Rect r = R(20, 10, 20 + height, 10 + width);
+    int32_t drawnHeight = 0;
+    PaintGdi([&](auto&) {
+        EXPECT_EQ(gdi_.text(&window_, text, &r, kUiAlignLeft, kInk, kUiFontDialog, &drawnHeight),
+                  kStatusOk);
+    });
+    EXPECT_EQ(drawnHeight, height);
+    int top = height_, bottom = -1, left = width_, right = -1;
+    for (int y = 0; y < height_; ++y) {
+        for (int x = 0; x < width_; ++x) {
+            if (Same(BigAt(y, x), kBackground)) continue;
+            top = std::min(top, y);
+            bottom = std::max(bottom, y + 1);
+            left = std::min(left, x);
+            right = std::max(right, x + 1);
+        }
+    }
+    const RECT place = W32_ToDeviceRect(r, dpi_);
+    ASSERT_GE(bottom, 0) << "no ink";
+    EXPECT_GE(top, place.top);
+    EXPECT_LE(bottom, place.bottom);
+    EXPECT_GE(left, place.left);
+    EXPECT_LE(right, place.right);
+    // The ink spans most of the text's width on the monitor: the font was made at its size.
+    EXPECT_GT(right - left, W32_ToDevice(baseWidth, dpi_) * 3 / 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(Resolutions, ScaledDrawTest, ::testing::Values(120, 144, 192));
+
 // Text cannot be compared pixel for pixel (the fonts differ), but its ink must lie inside its
 // rectangle, on the side it is aligned to, and a wrapped text must take the height measured.
 class TextTest : public DrawTest {

@@ -141,8 +141,11 @@ expect_result() {
 # and the release all reach the track proc with their keys; keys go to the dialog's key proc; the
 # framework's drawing shows over the user items (blue canvas, white readout); Return closes with
 # the default button.
+track_width=0
+editing_width=0
 if id=$(open_dialog track "Tintara Kolmara Pro Help"); then
   geometry "$id"
+  track_width=$ww
   shoot help_1002_tracked
   [ "$(count 12 13 60 25 1e5ac8)" -gt 1000 ] || fail "track: the canvas is not drawn"
   [ "$(count 12 53 60 15 ffffff)" -gt 500 ] || fail "track: the readout is not drawn"
@@ -256,6 +259,7 @@ if [ -n "$filterhost" ]; then
     sleep 2
     close_guide startup_guide
     geometry "$id"
+    editing_width=$ww
     shoot editing_window
     [ "$(count 10 10 620 600 808080)" -gt 50000 ] || fail "editing window: no preview area"
     [ "$(count 640 0 400 740 f0f0f0)" -gt 50000 ] || fail "editing window: no controls side"
@@ -296,6 +300,58 @@ if [ -n "$filterhost" ]; then
   wait "$pid"
   [ -e "$work/cancelled.pam" ] && fail "Escape in the editing window still wrote its output"
 fi
+
+# Finer screens (Wine's resolution setting, read by each program at its start): the dialogs are
+# drawn at the monitor's scale, and the framework still works in its own pixels, so the same
+# press lands on the same spot of a dialog twice as large. The editing window, too large for
+# this 1280 x 1024 screen at 150 %, takes the largest scale that fits.
+set_dpi() {
+  "$root/scripts/wine-run.sh" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD \
+    /d "$1" /f >/dev/null 2>&1
+}
+# A framework coordinate on the monitor at a resolution, rounded as the binding rounds.
+at() {
+  echo $((($1 * dpi + 48) / 96))
+}
+for dpi in 144 192; do
+  set_dpi "$dpi"
+  if id=$(open_dialog track "Tintara Kolmara Pro Help"); then
+    geometry "$id"
+    shoot "help_1002_tracked_${dpi}dpi"
+    # The window's width scales with the resolution (its frame, the system's, a little less).
+    want=$((track_width * dpi / 96))
+    [ "$ww" -ge $((want * 95 / 100)) ] && [ "$ww" -le $((want * 105 / 100)) ] ||
+      fail "track at $dpi dpi: $ww pixels wide, not about $want"
+    [ "$(count "$(at 12)" "$(at 13)" "$(at 60)" "$(at 25)" 1e5ac8)" -gt $((1000 * dpi * dpi / 9216)) ] ||
+      fail "track at $dpi dpi: the canvas is not drawn at its scale"
+    xdotool mousemove $((wx + $(at 100))) $((wy + $(at 25))) mousedown 1 sleep 0.2 \
+      mousemove $((wx + $(at 140))) $((wy + $(at 30))) sleep 0.2 \
+      mousemove $((wx + $(at 160))) $((wy + $(at 32))) sleep 0.2 mouseup 1
+    xdotool key Return
+    expect_result track "begin item 2 at 100,25 shift 0 ctrl 0"
+    expect_result track "drag item 2 at 140,30 shift 0 ctrl 0"
+    expect_result track "end item 2 at 160,32 shift 0 ctrl 0"
+  fi
+  if [ -n "$filterhost" ]; then
+    host --dialog "$(winpath "$photo")" "$(winpath "$work/dpi.pam")" >"$work/dpi.log" 2>&1 &
+    pid=$!
+    if id=$(wait_window editing filterhost "Tintara Kolmara Pro"); then
+      sleep 2
+      close_guide "startup_guide_${dpi}dpi"
+      geometry "$id"
+      shoot "editing_window_${dpi}dpi"
+      [ "$ww" -gt $((editing_width * 11 / 10)) ] ||
+        fail "editing window at $dpi dpi: $ww pixels wide, no larger than at 96 dpi"
+      [ $((wx + ww)) -le 1280 ] && [ $((wy + wh)) -le 1024 ] ||
+        fail "editing window at $dpi dpi: $ww x $wh at $wx,$wy does not fit the screen"
+      [ "$(count $((ww * 6 / 10)) 0 $((ww * 4 / 10)) $((wh / 4)) e69228)" -gt 8 ] ||
+        fail "editing window at $dpi dpi: the view icon is not drawn"
+      xdotool key Escape
+    fi
+    wait "$pid"
+  fi
+done
+set_dpi 96
 
 [ "$failures" -eq 0 ] || { echo "window test: $failures failures (shots in $shots)" >&2; exit 1; }
 echo "window test: every dialog opened, answered and closed (shots in $shots)"

@@ -4,6 +4,15 @@
 // The dialog window has no WS_CLIPCHILDREN: the framework draws over its user items. Its own
 // paint message (kUiMsgPaint, then kUiMsgCtlColorStatic) is posted from WM_PAINT and dispatched
 // once the children have painted too, so that procs run outside the window system's painting.
+//
+// Sizes and positions go to the framework in its 96-dpi pixels (win32_dpi.cpp). A window's
+// frame is the window system's and stays in the monitor's pixels: an outer rectangle the
+// framework sets is turned into a client area of the converted size inside that frame, so that
+// a client size read and set again is the same size. The screen's coordinates (window
+// rectangles, the screen, the work area) are all converted at one resolution, that of the newest
+// open window, which is the one the framework places and sizes: windows of different scales (the
+// editing window shrunk to fit, a dialog over it) then still centre over each other, and the
+// window being placed meets the work area in its own pixels.
 #include "platform/ui/win32/win32.h"
 
 #include <windowsx.h>
@@ -37,8 +46,10 @@ namespace {
 // The open dialog windows, nested ones after those they were opened over.
 constexpr int kMaxOpen = 32;
 Window* gOpen[kMaxOpen];
+uint32_t gOpenings = 0;  // counts the windows opened, to tell the newest
 
 void Register(Window* n, bool on) {
+    if (on) n->opening = ++gOpenings;
     for (Window*& slot : gOpen) {
         if (on ? slot == nullptr : slot == n) {
             slot = on ? n : nullptr;
@@ -47,6 +58,14 @@ void Register(Window* n, bool on) {
     }
 }
 }  // namespace
+
+int32_t ScreenDpi() {
+    const Window* newest = nullptr;
+    for (const Window* n : gOpen) {
+        if (n != nullptr && (newest == nullptr || n->opening > newest->opening)) newest = n;
+    }
+    return newest != nullptr && newest->draw.dpi > 0 ? newest->draw.dpi : WindowDpi(nullptr);
+}
 
 Window* RecordOfHwnd(HWND hwnd) {
     if (hwnd == nullptr) return nullptr;
@@ -121,8 +140,8 @@ void DeferredSize(Window* n) {
     GetClientRect(n->hwnd, &client);
     Ui_Msg m{};
     m.kind = kUiMsgSize;
-    m.v = int16_t(client.bottom);
-    m.h = int16_t(client.right);
+    m.v = int16_t(W32_FromDevice(client.bottom, n->draw.dpi));
+    m.h = int16_t(W32_FromDevice(client.right, n->draw.dpi));
     Ui_Dlg_Proc(n->ui, &m, nullptr);
 }
 
@@ -132,6 +151,29 @@ SIZE OuterSize(HWND hwnd, int32_t width, int32_t height) {
     AdjustWindowRectEx(&r, DWORD(GetWindowLongPtrA(hwnd, GWL_STYLE)), FALSE,
                        DWORD(GetWindowLongPtrA(hwnd, GWL_EXSTYLE)));
     return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+// Shows the dialog at a new resolution: moved where the system suggests, its client area
+// converted again at the monitor's resolution there (or the largest that fits), its controls
+// placed and given fonts anew, everything drawn again. The framework's layout does not change,
+// so it is not told.
+void ChangeDpi(Window* n, const RECT* suggested) {
+    RECT client;
+    GetClientRect(n->hwnd, &client);
+    const int32_t width = W32_FromDevice(client.right, n->draw.dpi);
+    const int32_t height = W32_FromDevice(client.bottom, n->draw.dpi);
+    n->settingRect = 1;
+    SetWindowPos(n->hwnd, nullptr, suggested->left, suggested->top,
+                 suggested->right - suggested->left, suggested->bottom - suggested->top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    n->draw.dpi = FittingDpi(n->hwnd, width, height);
+    const SIZE outer =
+        OuterSize(n->hwnd, W32_ToDevice(width, n->draw.dpi), W32_ToDevice(height, n->draw.dpi));
+    SetWindowPos(n->hwnd, nullptr, 0, 0, outer.cx, outer.cy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    n->settingRect = 0;
+    PlaceControls(n);
+    RedrawWindow(n->hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 INT_PTR Answer(HWND hwnd, LRESULT result) {
@@ -188,8 +230,11 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         case WM_GETMINMAXINFO: {
             if (!n->resizable) return FALSE;
             auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-            SIZE low = OuterSize(hwnd, n->minWidth, n->minHeight);
-            SIZE high = OuterSize(hwnd, n->maxWidth, n->maxHeight);
+            const int32_t dpi = n->draw.dpi;
+            SIZE low =
+                OuterSize(hwnd, W32_ToDevice(n->minWidth, dpi), W32_ToDevice(n->minHeight, dpi));
+            SIZE high =
+                OuterSize(hwnd, W32_ToDevice(n->maxWidth, dpi), W32_ToDevice(n->maxHeight, dpi));
             info->ptMinTrackSize = POINT{low.cx, low.cy};
             info->ptMaxTrackSize = POINT{high.cx, high.cy};
             return Answer(hwnd, 0);
@@ -224,8 +269,8 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
             Ui_Msg m{};
             m.kind = kUiMsgContextMenu;
             m.item = item;
-            m.v = int16_t(p.y);
-            m.h = int16_t(p.x);
+            m.v = int16_t(W32_FromDevice(p.y, n->draw.dpi));
+            m.h = int16_t(W32_FromDevice(p.x, n->draw.dpi));
             m.modifiers = uint8_t(MessageModifiers() | kUiModFromEvent);
             Ui_Dlg_Proc(n->ui, &m, nullptr);
             return TRUE;
@@ -242,13 +287,18 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
             Ui_Msg m{};
             m.kind = kUiMsgWheel;
             m.item = ItemOfHwnd(n, below);
-            m.v = int16_t(p.y);
-            m.h = int16_t(p.x);
+            m.v = int16_t(W32_FromDevice(p.y, n->draw.dpi));
+            m.h = int16_t(W32_FromDevice(p.x, n->draw.dpi));
             m.steps = int16_t(steps);
             m.modifiers = uint8_t(MessageModifiers() | kUiModFromEvent);
             Ui_Dlg_Proc(n->ui, &m, nullptr);
             return TRUE;
         }
+        case WM_DPICHANGED:
+            // Moved to a monitor of another resolution (or the resolution changed): the same
+            // layout at the new scale, where the system suggests.
+            ChangeDpi(n, reinterpret_cast<const RECT*>(lParam));
+            return Answer(hwnd, 0);
         case WM_CLOSE:
             // The close box of the frame is the cancel button, as with dialogs everywhere.
             Command(n, 2, kUiNotifyClicked);
@@ -325,9 +375,11 @@ int32_t CreateWindowOf(UiWindow* w, void* parentNative) {
     // The framework draws over the user items: the dialog must not clip its children away.
     LONG_PTR style = GetWindowLongPtrA(hwnd, GWL_STYLE);
     if (style & WS_CLIPCHILDREN) SetWindowLongPtrA(hwnd, GWL_STYLE, style & ~WS_CLIPCHILDREN);
+    n->draw.dpi =
+        FittingDpi(hwnd, Ui_Rect_Width(&w->layout->client), Ui_Rect_Height(&w->layout->client));
     n->settingRect = 1;
-    SIZE outer =
-        OuterSize(hwnd, Ui_Rect_Width(&w->layout->client), Ui_Rect_Height(&w->layout->client));
+    SIZE outer = OuterSize(hwnd, W32_ToDevice(Ui_Rect_Width(&w->layout->client), n->draw.dpi),
+                           W32_ToDevice(Ui_Rect_Height(&w->layout->client), n->draw.dpi));
     SetWindowPos(hwnd, nullptr, 0, 0, outer.cx, outer.cy,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     n->settingRect = 0;
@@ -385,20 +437,53 @@ int32_t RunModal(UiWindow* w) {
     return kStatusOk;
 }
 
+// The window's frame in the monitor's pixels: how far it reaches out of the client area on each
+// side.
+RECT FrameOf(HWND hwnd) {
+    RECT outer, client;
+    GetWindowRect(hwnd, &outer);
+    GetClientRect(hwnd, &client);
+    POINT origin{0, 0};
+    ClientToScreen(hwnd, &origin);
+    return RECT{origin.x - outer.left, origin.y - outer.top,
+                outer.right - (origin.x + client.right), outer.bottom - (origin.y + client.bottom)};
+}
+
 int32_t GetWindowRectOf(UiWindow* w, Ui_Rect* r) {
     Window* n = RecordOf(w);
-    RECT wr;
-    if (n == nullptr || !GetWindowRect(n->hwnd, &wr)) return kStatusError;
-    *r = Ui_Rect_Make(int16_t(wr.top), int16_t(wr.left), int16_t(wr.bottom), int16_t(wr.right));
+    RECT wr, client;
+    if (n == nullptr || !GetWindowRect(n->hwnd, &wr) || !GetClientRect(n->hwnd, &client)) {
+        return kStatusError;
+    }
+    // The frame in framework pixels (rounded up) around the client area's framework size.
+    const RECT frame = FrameOf(n->hwnd);
+    const int32_t dpi = ScreenDpi();
+    const int32_t left = W32_FromDevice(wr.left, dpi), top = W32_FromDevice(wr.top, dpi);
+    const int32_t width = W32_FromDeviceUp(frame.left, dpi) + W32_FromDevice(client.right, dpi) +
+                          W32_FromDeviceUp(frame.right, dpi);
+    const int32_t height = W32_FromDeviceUp(frame.top, dpi) + W32_FromDevice(client.bottom, dpi) +
+                           W32_FromDeviceUp(frame.bottom, dpi);
+    *r = Ui_Rect_Make(top, left, top + height, left + width);
     return kStatusOk;
 }
 
 int32_t SetWindowRectOf(UiWindow* w, const Ui_Rect* r) {
     Window* n = RecordOf(w);
     if (n == nullptr) return kStatusError;
+    // The inverse of GetWindowRectOf: the client area the rectangle leaves inside the frame, in
+    // the monitor's pixels, and the frame around it.
+    const RECT frame = FrameOf(n->hwnd);
+    const int32_t dpi = ScreenDpi();
+    const int32_t width =
+        Ui_Rect_Width(r) - W32_FromDeviceUp(frame.left, dpi) - W32_FromDeviceUp(frame.right, dpi);
+    const int32_t height =
+        Ui_Rect_Height(r) - W32_FromDeviceUp(frame.top, dpi) - W32_FromDeviceUp(frame.bottom, dpi);
+    const int32_t outerWidth = frame.left + W32_ToDevice(width, dpi) + frame.right;
+    const int32_t outerHeight = frame.top + W32_ToDevice(height, dpi) + frame.bottom;
     n->settingRect = 1;  // the framework's own change: no size message
-    BOOL done = SetWindowPos(n->hwnd, nullptr, r->left, r->top, Ui_Rect_Width(r), Ui_Rect_Height(r),
-                             SWP_NOZORDER | SWP_NOACTIVATE);
+    BOOL done =
+        SetWindowPos(n->hwnd, nullptr, W32_ToDevice(r->left, dpi), W32_ToDevice(r->top, dpi),
+                     outerWidth, outerHeight, SWP_NOZORDER | SWP_NOACTIVATE);
     n->settingRect = 0;
     return done ? kStatusOk : kStatusError;
 }
@@ -432,7 +517,8 @@ int32_t GetClientRectOf(UiWindow* w, Ui_Rect* r) {
     Window* n = RecordOf(w);
     RECT client;
     if (n == nullptr || !GetClientRect(n->hwnd, &client)) return kStatusError;
-    *r = Ui_Rect_Make(0, 0, int16_t(client.bottom), int16_t(client.right));
+    *r = Ui_Rect_Make(0, 0, W32_FromDevice(client.bottom, n->draw.dpi),
+                      W32_FromDevice(client.right, n->draw.dpi));
     return kStatusOk;
 }
 
@@ -453,7 +539,7 @@ int32_t Invalidate(UiWindow* w, const Ui_Rect* r) {
     if (r == nullptr) {
         InvalidateRect(n->hwnd, nullptr, TRUE);
     } else {
-        RECT rc{r->left, r->top, r->right, r->bottom};
+        RECT rc = W32_ToDeviceRect(*r, n->draw.dpi);
         InvalidateRect(n->hwnd, &rc, TRUE);
     }
     return kStatusOk;
@@ -481,6 +567,7 @@ int32_t RegisterUserItemClass(UiState*) {
         if (RegisterClassExA(&wc) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
             return kStatusError;
         }
+        SetDpiAwareness(true);
     }
     ++gClassRefs;
     return kStatusOk;
@@ -491,6 +578,7 @@ int32_t UnregisterUserItemClass(UiState*) {
     if (--gClassRefs == 0) {
         UnregisterClassA(kUserItemClass, ThisModule());
         W32_Draw_FreeFonts();
+        SetDpiAwareness(false);
     }
     return kStatusOk;
 }

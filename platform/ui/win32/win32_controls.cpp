@@ -8,7 +8,8 @@
 //   owner may refuse a change;
 // - user items have no window frame: the framework's thin frame is drawn with the item;
 // - static texts show '&' as it stands; icons are bitmaps that report clicks;
-// - every control sits at the framework's pixel rectangle, in the framework's dialog font.
+// - every control sits at the framework's pixel rectangle, in the framework's dialog font, both
+//   converted to the monitor's resolution (and again when the window moves to another).
 #include "platform/mem.h"
 #include "platform/resources.h"
 #include "platform/ui/draw.h"
@@ -26,45 +27,61 @@ namespace {
 // the font makes it.
 constexpr int kListDropHeight = 160;
 
-RECT ToRect(const Ui_Rect& r) {
-    return RECT{r.left, r.top, r.right, r.bottom};
-}
-
-void Place(Item& it) {
-    int height = Ui_Rect_Height(&it.rect);
-    if (it.kind == kUiItemCombo) height += kListDropHeight;
-    SetWindowPos(it.hwnd, nullptr, it.rect.left, it.rect.top, Ui_Rect_Width(&it.rect), height,
+void Place(const Window* n, Item& it) {
+    RECT r = W32_ToDeviceRect(it.rect, n->draw.dpi);
+    if (it.kind == kUiItemCombo) r.bottom += W32_ToDevice(kListDropHeight, n->draw.dpi);
+    SetWindowPos(it.hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                  SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
 // Repaints the dialog where an item is or was: the framework's drawing and transparent texts
 // leave their old pixels there otherwise.
 void Damage(Window* n, const Ui_Rect& r) {
-    RECT rc = ToRect(r);
+    RECT rc = W32_ToDeviceRect(r, n->draw.dpi);
     InvalidateRect(n->hwnd, &rc, TRUE);
 }
 
-void SetIcon(Window* n, Item& it, const char* text) {
+// The picture of an icon at the window's resolution: each of the monitor's pixels takes the
+// picture's pixel it falls in, so that the icon's squares stay sharp.
+HBITMAP IconBitmap(const Ui_Offscreen* image, int32_t dpi) {
+    const int32_t width = W32_ToDevice(image->width, dpi);
+    const int32_t height = W32_ToDevice(image->height, dpi);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap == nullptr) return nullptr;
+    // The rows of both are a top-down 24-bit DIB's (blue first, padded to four bytes).
+    const int32_t rowBytes = (3 * width + 3) & ~3;
+    for (int32_t y = 0; y < height; ++y) {
+        const uint8_t* from = image->pixels + size_t(image->rowBytes) * W32_FromDevice(y, dpi);
+        uint8_t* to = static_cast<uint8_t*>(bits) + size_t(rowBytes) * y;
+        for (int32_t x = 0; x < width; ++x)
+            Mem_Copy(to + 3 * x, from + 3 * W32_FromDevice(x, dpi), 3);
+    }
+    return bitmap;
+}
+
+// The icon an icon item's text names by its number (0: none).
+int32_t IconNumber(const char* text) {
     int32_t id = 0;
     for (const char* p = text; *p >= '0' && *p <= '9' && id < 100000; ++p) {
         id = id * 10 + (*p - '0');
     }
+    return id;
+}
+
+void SetIcon(Window* n, Item& it, int32_t id) {
+    it.iconId = id;
     HBITMAP bitmap = nullptr;
     Ui_Offscreen* image = nullptr;
     if (id > 0 && Ui_Bitmap_Load(n->ui->state, kResTypeIcon, id, &image) == kStatusOk) {
-        // The offscreen rows are a top-down 24-bit DIB's rows already (blue first, padded to 4).
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = image->width;
-        info.bmiHeader.biHeight = -image->height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 24;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        if (bitmap != nullptr) {
-            Mem_Copy(bits, image->pixels, size_t(image->rowBytes) * size_t(image->height));
-        }
+        bitmap = IconBitmap(image, n->draw.dpi);
         Ui_Offscreen_Free(&image);
     }
     SendMessageA(it.hwnd, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap));
@@ -129,7 +146,6 @@ void SetStyle(HWND hwnd, LONG_PTR clear, LONG_PTR set) {
 
 int32_t SetUpControls(Window* n) {
     const Ui_DlgTemplate* t = n->ui->layout;
-    HFONT font = W32_FontOf(n->ui, kUiFontDialog);
     for (int32_t i = 0; i < n->itemCount; ++i) {
         const Ui_DlgItem& src = t->items[i];
         Item& it = n->items[i];
@@ -152,7 +168,7 @@ int32_t SetUpControls(Window* n) {
                 break;
             case kUiItemIcon:
                 SetStyle(it.hwnd, SS_TYPEMASK, SS_BITMAP | SS_CENTERIMAGE | SS_NOTIFY);
-                SetIcon(n, it, src.text);
+                it.iconId = IconNumber(src.text);
                 break;
             default:
                 break;
@@ -162,12 +178,22 @@ int32_t SetUpControls(Window* n) {
         if ((src.flags & kUiFlagHidden) && (GetWindowLongPtrA(it.hwnd, GWL_STYLE) & WS_VISIBLE)) {
             ShowWindow(it.hwnd, SW_HIDE);
         }
-        if (font != nullptr && src.kind != kUiItemUser && src.kind != kUiItemIcon) {
+    }
+    PlaceControls(n);
+    return kStatusOk;
+}
+
+void PlaceControls(Window* n) {
+    HFONT font = W32_FontOf(n->ui, kUiFontDialog);
+    for (int32_t i = 0; i < n->itemCount; ++i) {
+        Item& it = n->items[i];
+        if (it.kind == kUiItemIcon) {
+            SetIcon(n, it, it.iconId);
+        } else if (font != nullptr && it.kind != kUiItemUser) {
             SendMessageA(it.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         }
-        Place(it);
+        Place(n, it);
     }
-    return kStatusOk;
 }
 
 void FreeControls(Window* n) {
@@ -216,7 +242,7 @@ int32_t ItemSetText(UiWindow* w, int16_t item, const char* text) {
             break;
         }
         case kUiItemIcon:
-            SetIcon(n, *it, text);
+            SetIcon(n, *it, IconNumber(text));
             break;
         case kUiItemButton:
         case kUiItemCheck:
@@ -270,7 +296,7 @@ int32_t ItemSetTip(UiWindow* w, int16_t item, const char* text) {
                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, n->hwnd, nullptr,
                                   GetModuleHandleA(nullptr), nullptr);
         if (n->tips == nullptr) return kStatusError;
-        SendMessageA(n->tips, TTM_SETMAXTIPWIDTH, 0, 320);
+        SendMessageA(n->tips, TTM_SETMAXTIPWIDTH, 0, W32_ToDevice(320, n->draw.dpi));
     }
     TOOLINFOA tool{};
     tool.cbSize = TTTOOLINFOA_V1_SIZE;
@@ -304,7 +330,7 @@ int32_t ItemMove(UiWindow* w, int16_t item, const Ui_Rect* r) {
     if (it == nullptr) return kStatusError;
     Damage(RecordOf(w), it->rect);
     it->rect = *r;
-    Place(*it);
+    Place(RecordOf(w), *it);
     Damage(RecordOf(w), it->rect);
     return kStatusOk;
 }

@@ -20,11 +20,19 @@
 // that a template has one size in pixels everywhere; the GDI font drawn is the dialog's face at
 // the size the template names, made smaller until it fits those metrics. The small font is the
 // face at 6 points, scaled to the display's vertical resolution, and fitted the same way.
+//
+// Resolution. Coordinates come in the framework's 96-dpi pixels and are drawn at the window's
+// resolution (W32DrawState::dpi): edges are converted one by one (W32_ToDevice), fonts are made
+// at the monitor's size and fitted to the nominal metrics scaled alike, and measured sizes come
+// back in framework pixels, rounded up so that a text never gets less room than it needs. A
+// one-pixel line is as wide as one framework pixel is on the monitor. At 96 dpi every primitive
+// draws exactly as without the conversion.
 #include <windows.h>
 
 #include <cmath>
 
 #include "platform/mem.h"
+#include "platform/numeric.h"
 #include "platform/ui/draw.h"
 #include "platform/ui/rect.h"
 #include "platform/ui/win32/win32_internal.h"
@@ -35,13 +43,19 @@ constexpr int32_t kFontCount = kUiFontLargeBold + 1;
 constexpr int32_t kMaxPoints = 72;
 constexpr const char* kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
-// The fonts made so far, by dialog size in points and framework font. The face is the one the
-// first fontMetrics call named; the framework's templates all name one face.
+// The fonts made so far, by resolution, dialog size in points and framework font. The face is the
+// one the first fontMetrics call named; the framework's templates all name one face. A few
+// resolutions at most are in use at once (one per monitor a dialog is on).
+struct FontEntry {
+    int32_t dpi, points, font;
+    HFONT handle;  // null when it could not be made: not tried again
+};
+constexpr int32_t kMaxFonts = 64;
 struct FontCache {
     char face[LF_FACESIZE];
     int32_t points;  // the dialog size the first fontMetrics call named, 0 before it
-    HFONT fonts[kMaxPoints + 1][kFontCount];
-    uint8_t failed[kMaxPoints + 1][kFontCount];  // tried and not made: not tried again
+    int32_t count;
+    FontEntry entries[kMaxFonts];
 };
 FontCache gFonts;
 
@@ -53,6 +67,15 @@ int32_t DialogPoints(UiWindow* w) {
     int32_t points = w != nullptr && w->layout != nullptr ? w->layout->fontPoints : 0;
     if (points == 0) points = gFonts.points;
     return 1 <= points && points <= kMaxPoints ? points : 8;
+}
+
+int32_t Dpi(const W32DrawState* s) {
+    return s != nullptr && s->dpi > 0 ? s->dpi : kW32BaseDpi;
+}
+
+// The resolution a dialog is drawn at: its window's, 96 without one.
+int32_t DialogDpi(UiWindow* w) {
+    return w != nullptr ? Dpi(W32_DrawStateOf(w)) : kW32BaseDpi;
 }
 
 // The face's font at a character height of `pixels`, plain or bold.
@@ -85,14 +108,16 @@ void Measure(HDC dc, HFONT font, int32_t* alphabetWidth, int32_t* height) {
 }
 
 // Makes the font of a dialog size: the named size in points at the display's resolution, one
-// pixel smaller at a time until the face fits the nominal metrics. A face that fits at no size
-// (a bitmap face has few) is taken at the smallest size tried, so that text still draws.
-HFONT FitFont(int32_t points, int32_t font) {
+// pixel smaller at a time until the face fits the nominal metrics at that resolution. A face that
+// fits at no size (a bitmap face has few) is taken at the smallest size tried, so that text still
+// draws.
+HFONT FitFont(int32_t points, int32_t font, int32_t dpi) {
     int32_t avg = 0, nominalHeight = 0;
     if (Ui_Font_Nominal(points, font, &avg, &nominalHeight) != kStatusOk) return nullptr;
+    avg = W32_ToDevice(avg, dpi);
+    nominalHeight = W32_ToDevice(nominalHeight, dpi);
     HDC dc = CreateCompatibleDC(nullptr);
     if (dc == nullptr) return nullptr;
-    const int32_t dpi = GetDeviceCaps(dc, LOGPIXELSY) > 0 ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
     int32_t size = points;
     if (font == kUiFontSmall) size = 6;
     if (font == kUiFontLarge || font == kUiFontLargeBold) size = MulDiv(points, 4, 3);
@@ -113,15 +138,19 @@ HFONT FitFont(int32_t points, int32_t font) {
     return chosen;
 }
 
-HFONT FontAt(int32_t points, int32_t font) {
+HFONT FontAt(int32_t points, int32_t font, int32_t dpi) {
     if (!KnownFont(font)) font = kUiFontDialog;
     if (!(1 <= points && points <= kMaxPoints)) points = 8;
-    HFONT& slot = gFonts.fonts[points][font];
-    if (slot == nullptr && !gFonts.failed[points][font]) {
-        slot = FitFont(points, font);
-        if (slot == nullptr) gFonts.failed[points][font] = 1;
+    for (int32_t i = 0; i < gFonts.count; ++i) {
+        const FontEntry& e = gFonts.entries[i];
+        if (e.dpi == dpi && e.points == points && e.font == font) return e.handle;
     }
-    return slot;
+    // Five fonts in the two template sizes per monitor: the cache does not fill up. If it did,
+    // the font would still be made for this call, but never deleted (controls may hold it).
+    HFONT made = FitFont(points, font, dpi);
+    if (gFonts.count < kMaxFonts)
+        gFonts.entries[gFonts.count++] = FontEntry{dpi, points, font, made};
+    return made;
 }
 
 int32_t FontMetrics(UiWindow*, const char* face, int32_t points, int32_t font,
@@ -149,16 +178,18 @@ UINT TextFormat(uint32_t format) {
 }
 
 // The size DrawText gives a text in a font: the width of one line, or the height of the text
-// wrapped to `width`. Measured on a context of the screen's kind, drawing or not.
+// wrapped to `width`, in framework pixels. Measured on a context of the screen's kind, drawing or
+// not, in the dialog's font at its resolution.
 int32_t MeasureOn(HDC given, UiWindow* w, int32_t font, const char* text, int32_t width,
                   uint32_t format, int32_t* outWidth, int32_t* outHeight) {
     if (text == nullptr) return kStatusProblem;
-    HFONT f = FontAt(DialogPoints(w), font);
+    const int32_t dpi = DialogDpi(w);
+    HFONT f = FontAt(DialogPoints(w), font, dpi);
     if (f == nullptr) return kStatusError;
     HDC dc = given != nullptr ? given : CreateCompatibleDC(nullptr);
     if (dc == nullptr) return kStatusError;
     HGDIOBJ old = SelectObject(dc, f);
-    RECT rc{0, 0, width, 0};
+    RECT rc{0, 0, W32_ToDevice(width, dpi), 0};
     const int32_t n = int32_t(Str_Length(text));
     int result = DrawTextA(dc, text, n, &rc, TextFormat(format) | DT_CALCRECT);
     TEXTMETRICA tm;
@@ -167,9 +198,10 @@ int32_t MeasureOn(HDC given, UiWindow* w, int32_t font, const char* text, int32_
     SelectObject(dc, old);
     if (given == nullptr) DeleteDC(dc);
     if (result == 0 && n > 0) return kStatusError;
-    if (outWidth != nullptr) *outWidth = rc.right - rc.left;
+    if (outWidth != nullptr) *outWidth = W32_FromDeviceUp(rc.right - rc.left, dpi);
     // An empty text still takes a line, as it does on the other bindings.
-    *outHeight = rc.bottom - rc.top > tm.tmHeight ? rc.bottom - rc.top : tm.tmHeight;
+    const int32_t height = rc.bottom - rc.top > tm.tmHeight ? rc.bottom - rc.top : tm.tmHeight;
+    *outHeight = W32_FromDeviceUp(height, dpi);
     return kStatusOk;
 }
 
@@ -199,7 +231,8 @@ int32_t SelectClip(HDC dc, const W32DrawState* s, const Ui_Rect* clip) {
         return SelectClipRgn(dc, nullptr) != ERROR ? kStatusOk : kStatusError;
     }
     // Disjoint rectangles leave an empty clip: nothing is drawn.
-    HRGN region = CreateRectRgn(cut.left, cut.top, cut.right, cut.bottom);
+    const RECT d = W32_ToDeviceRect(cut, Dpi(s));
+    HRGN region = CreateRectRgn(d.left, d.top, d.right, d.bottom);
     if (region == nullptr) return kStatusError;
     const int result = SelectClipRgn(dc, region);
     DeleteObject(region);
@@ -245,9 +278,10 @@ int32_t DrawEnd(UiWindow* w) {
     return kStatusOk;
 }
 
-// The device context of a window whose drawing is open, else null.
-HDC Drawing(UiWindow* w) {
+// The device context of a window whose drawing is open, else null; and its resolution.
+HDC Drawing(UiWindow* w, int32_t* dpi) {
     W32DrawState* s = W32_DrawStateOf(w);
+    *dpi = Dpi(s);
     return s != nullptr && s->drawing ? s->dc : nullptr;
 }
 
@@ -261,32 +295,31 @@ int32_t DrawClip(UiWindow* w, const Ui_Rect* clip) {
     return SelectClip(s->dc, s, clip);
 }
 
-// One pixel in a colour, inverted with it in XOR mode (SetPixel knows no raster mode).
-void PutPixel(HDC dc, int32_t v, int32_t h, Ui_RGB color, uint8_t xorMode) {
-    if (!xorMode) {
-        SetPixelV(dc, h, v, ToColorRef(color));
-        return;
-    }
-    HBRUSH brush = CreateSolidBrush(ToColorRef(color));
-    if (brush == nullptr) return;
-    HGDIOBJ old = SelectObject(dc, brush);
-    PatBlt(dc, h, v, 1, 1, PATINVERT);
-    SelectObject(dc, old);
-    DeleteObject(brush);
-}
-
-int32_t GdiFillRect(UiWindow* w, const Ui_Rect* r, Ui_RGB color, uint8_t xorMode) {
-    HDC dc = Drawing(w);
-    if (dc == nullptr) return kStatusError;
-    if (Ui_Rect_IsEmpty(r)) return kStatusOk;
+// A rectangle of the monitor's pixels in a colour, or inverted with it in XOR mode.
+int32_t FillDevice(HDC dc, const RECT& r, Ui_RGB color, uint8_t xorMode) {
+    if (r.right <= r.left || r.bottom <= r.top) return kStatusOk;
     HBRUSH brush = CreateSolidBrush(ToColorRef(color));
     if (brush == nullptr) return kStatusError;
     HGDIOBJ old = SelectObject(dc, brush);
-    const BOOL ok = PatBlt(dc, r->left, r->top, Ui_Rect_Width(r), Ui_Rect_Height(r),
+    const BOOL ok = PatBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top,
                            xorMode ? PATINVERT : PATCOPY);
     SelectObject(dc, old);
     DeleteObject(brush);
     return ok ? kStatusOk : kStatusError;
+}
+
+// One pixel of the monitor in a colour, inverted with it in XOR mode (PatBlt, because SetPixel
+// knows no raster mode).
+void PutPixel(HDC dc, int32_t v, int32_t h, Ui_RGB color, uint8_t xorMode) {
+    FillDevice(dc, RECT{h, v, h + 1, v + 1}, color, xorMode);
+}
+
+int32_t GdiFillRect(UiWindow* w, const Ui_Rect* r, Ui_RGB color, uint8_t xorMode) {
+    int32_t dpi = 0;
+    HDC dc = Drawing(w, &dpi);
+    if (dc == nullptr) return kStatusError;
+    if (Ui_Rect_IsEmpty(r)) return kStatusOk;
+    return FillDevice(dc, W32_ToDeviceRect(*r, dpi), color, xorMode);
 }
 
 int64_t Cross(POINT o, POINT a, POINT b) {
@@ -342,13 +375,43 @@ int32_t WideLine(HDC dc, Ui_Point a, Ui_Point b, Ui_RGB color, int32_t width) {
     return ok ? kStatusOk : kStatusError;
 }
 
+// A solid line at a resolution other than 96 dpi: the framework's square pen of `width` pixels,
+// as wide on the monitor as those pixels are. A level or upright line covers exactly the
+// monitor's pixels of the framework pixels it covers; a slanted one is the square swept along it.
+int32_t ScaledLine(HDC dc, Ui_Point a, Ui_Point b, Ui_RGB color, int32_t width, uint8_t xorMode,
+                   int32_t dpi) {
+    const int32_t before = (width - 1) / 2;
+    if (a.v == b.v || a.h == b.h) {
+        const Ui_Rect covered =
+            Ui_Rect_Make(Num_Min(a.v, b.v) - before, Num_Min(a.h, b.h) - before,
+                         Num_Max(a.v, b.v) - before + width, Num_Max(a.h, b.h) - before + width);
+        return FillDevice(dc, W32_ToDeviceRect(covered, dpi), color, xorMode);
+    }
+    const int32_t side = Num_Max(W32_ToDevice(width, dpi), 1);
+    const int32_t centre = (side - 1) / 2;  // where WideLine's square starts, before its point
+    auto onMonitor = [&](Ui_Point p) {
+        return Ui_Point{int16_t(W32_ToDevice(p.v - before, dpi) + centre),
+                        int16_t(W32_ToDevice(p.h - before, dpi) + centre)};
+    };
+    // WideLine fills with no pen: under XOR every pixel is inverted once.
+    SetROP2(dc, xorMode ? R2_XORPEN : R2_COPYPEN);
+    const int32_t status = WideLine(dc, onMonitor(a), onMonitor(b), color, side);
+    SetROP2(dc, R2_COPYPEN);
+    return status;
+}
+
 int32_t GdiLine(UiWindow* w, Ui_Point a, Ui_Point b, Ui_RGB color, int16_t width, uint8_t dotted,
                 uint8_t xorMode) {
-    HDC dc = Drawing(w);
+    int32_t dpi = 0;
+    HDC dc = Drawing(w, &dpi);
     if (dc == nullptr) return kStatusError;
     // An XOR pen stays thin so that no pixel is inverted twice, and dots are one pixel.
     if (width < 1 || xorMode || dotted) width = 1;
+    if (dpi != kW32BaseDpi && !dotted) return ScaledLine(dc, a, b, color, width, xorMode, dpi);
     if (width > 1) return WideLine(dc, a, b, color, width);
+    // Thin and dotted lines: one pixel of the monitor wide, between the points' pixels there.
+    a = Ui_Point{int16_t(W32_ToDevice(a.v, dpi)), int16_t(W32_ToDevice(a.h, dpi))};
+    b = Ui_Point{int16_t(W32_ToDevice(b.v, dpi)), int16_t(W32_ToDevice(b.h, dpi))};
     if (a.v == b.v && a.h == b.h) {
         PutPixel(dc, a.v, a.h, color, xorMode);
         return kStatusOk;
@@ -441,12 +504,16 @@ int32_t FrameRound(HDC dc, const Ui_Rect* r, int32_t start, int32_t sweep, Ui_RG
 
 int32_t GdiArc(UiWindow* w, const Ui_Rect* r, int32_t start, int32_t sweep, Ui_RGB color,
                int16_t width, uint8_t xorMode) {
-    HDC dc = Drawing(w);
+    int32_t dpi = 0;
+    HDC dc = Drawing(w, &dpi);
     if (dc == nullptr) return kStatusError;
     if (Ui_Rect_IsEmpty(r) || sweep <= 0) return kStatusOk;
+    const RECT d = W32_ToDeviceRect(*r, dpi);
+    const Ui_Rect box = Ui_Rect_Make(d.top, d.left, d.bottom, d.right);
     SetROP2(dc, xorMode ? R2_XORPEN : R2_COPYPEN);
-    const int32_t status = width <= 0 ? FillRound(dc, r, start, sweep, color)
-                                      : FrameRound(dc, r, start, sweep, color, width);
+    const int32_t status = width <= 0 ? FillRound(dc, &box, start, sweep, color)
+                                      : FrameRound(dc, &box, start, sweep, color,
+                                                   Num_Max(W32_ToDevice(width, dpi), 1));
     SetROP2(dc, R2_COPYPEN);
     return status;
 }
@@ -457,7 +524,8 @@ int32_t GdiEllipse(UiWindow* w, const Ui_Rect* r, Ui_RGB color, int16_t width, u
 
 int32_t GdiPolygon(UiWindow* w, const Ui_Point* points, int32_t count, Ui_RGB color,
                    uint8_t xorMode) {
-    HDC dc = Drawing(w);
+    int32_t dpi = 0;
+    HDC dc = Drawing(w, &dpi);
     if (dc == nullptr) return kStatusError;
     if (points == nullptr || count < 3) return kStatusProblem;
     // Most polygons are a few points (arrows, handles); longer ones take a block.
@@ -468,7 +536,9 @@ int32_t GdiPolygon(UiWindow* w, const Ui_Point* points, int32_t count, Ui_RGB co
         if (!block.Allocate(uint32_t(count))) return kStatusNoMemory;
         pts = block.get();
     }
-    for (int32_t i = 0; i < count; ++i) pts[i] = POINT{points[i].h, points[i].v};
+    for (int32_t i = 0; i < count; ++i) {
+        pts[i] = POINT{W32_ToDevice(points[i].h, dpi), W32_ToDevice(points[i].v, dpi)};
+    }
     HBRUSH brush = CreateSolidBrush(ToColorRef(color));
     if (brush == nullptr) return kStatusError;
     // No pen: the fill alone covers the pixels whose centres are inside (even-odd), which is the
@@ -487,7 +557,8 @@ int32_t GdiPolygon(UiWindow* w, const Ui_Point* points, int32_t count, Ui_RGB co
 
 int32_t GdiText(UiWindow* w, const char* text, const Ui_Rect* r, uint32_t format, Ui_RGB color,
                 int32_t font, int32_t* height) {
-    HDC dc = Drawing(w);
+    int32_t dpi = 0;
+    HDC dc = Drawing(w, &dpi);
     if (dc == nullptr) return kStatusError;
     if (text == nullptr || r == nullptr || height == nullptr) return kStatusProblem;
     int32_t measured = 0;
@@ -495,10 +566,10 @@ int32_t GdiText(UiWindow* w, const char* text, const Ui_Rect* r, uint32_t format
         MeasureOn(dc, w, font, text, Ui_Rect_Width(r), format, nullptr, &measured);
     if (status != kStatusOk) return status;
     *height = measured;
-    HGDIOBJ old = SelectObject(dc, FontAt(DialogPoints(w), font));
+    HGDIOBJ old = SelectObject(dc, FontAt(DialogPoints(w), font, dpi));
     SetTextColor(dc, ToColorRef(color));
     SetBkMode(dc, TRANSPARENT);
-    RECT rc{r->left, r->top, r->right, r->bottom};
+    RECT rc = W32_ToDeviceRect(*r, dpi);
     // Cut to the rectangle: a text never draws over its neighbours.
     DrawTextA(dc, text, int(Str_Length(text)), &rc, TextFormat(format));
     SelectObject(dc, old);
@@ -509,7 +580,8 @@ int32_t GdiText(UiWindow* w, const char* text, const Ui_Rect* r, uint32_t format
 // framework logs them: 1 the context, 2 the bitmap, 3 copying the bits, 4 selecting.
 int32_t GdiImage(UiWindow* w, const Ui_Offscreen* image, int16_t top, int16_t left,
                  const Ui_Rect* clip) {
-    HDC dc = Drawing(w);
+    int32_t dpi = 0;
+    HDC dc = Drawing(w, &dpi);
     if (dc == nullptr || image == nullptr || image->pixels == nullptr) return 1;
     if (!(1 <= image->width && 1 <= image->height) ||
         image->rowBytes != ((3 * image->width + 3) & ~3)) {
@@ -551,9 +623,21 @@ int32_t GdiImage(UiWindow* w, const Ui_Offscreen* image, int16_t top, int16_t le
         if (old == nullptr || old == HGDI_ERROR) step = 4;
     }
     if (step == kStatusOk) {
-        const BOOL ok =
-            BitBlt(dc, target.left, target.top, Ui_Rect_Width(&target), Ui_Rect_Height(&target),
-                   memory, target.left - left, target.top - top, SRCCOPY);
+        // At another resolution the image is stretched over the monitor's pixels of its place,
+        // with the system's smoothing rather than repeated pixels.
+        const RECT d = W32_ToDeviceRect(target, dpi);
+        BOOL ok = FALSE;
+        if (dpi == kW32BaseDpi) {
+            ok =
+                BitBlt(dc, target.left, target.top, Ui_Rect_Width(&target), Ui_Rect_Height(&target),
+                       memory, target.left - left, target.top - top, SRCCOPY);
+        } else {
+            SetStretchBltMode(dc, HALFTONE);
+            SetBrushOrgEx(dc, 0, 0, nullptr);
+            ok = StretchBlt(dc, d.left, d.top, d.right - d.left, d.bottom - d.top, memory,
+                            target.left - left, target.top - top, Ui_Rect_Width(&target),
+                            Ui_Rect_Height(&target), SRCCOPY);
+        }
         SelectObject(memory, old);
         if (!ok) step = 3;
     }
@@ -582,14 +666,12 @@ void W32_Draw_Fill(UiBinding* binding) {
 }
 
 HFONT W32_FontOf(UiWindow* dialog, int32_t font) {
-    return FontAt(DialogPoints(dialog), font);
+    return FontAt(DialogPoints(dialog), font, DialogDpi(dialog));
 }
 
 void W32_Draw_FreeFonts() {
-    for (int32_t p = 0; p <= kMaxPoints; ++p) {
-        for (int32_t f = 0; f < kFontCount; ++f) {
-            if (gFonts.fonts[p][f] != nullptr) DeleteObject(gFonts.fonts[p][f]);
-        }
+    for (int32_t i = 0; i < gFonts.count; ++i) {
+        if (gFonts.entries[i].handle != nullptr) DeleteObject(gFonts.entries[i].handle);
     }
     Mem_Fill(&gFonts, 0, sizeof gFonts);
 }

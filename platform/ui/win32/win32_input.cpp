@@ -11,6 +11,7 @@
 #include "platform/ui/dlg_internal.h"
 #include "platform/ui/draw.h"
 #include "platform/ui/tab_order.h"
+#include "platform/ui/rect.h"
 #include "platform/ui/win32/win32_window.h"
 #include "platform/ui_state.h"
 
@@ -41,12 +42,12 @@ void Queue(Window* n, int16_t v, int16_t h, uint8_t released, uint8_t modifiers)
     n->lastH = h;
 }
 
-// A mouse position of a control's message in the dialog's client coordinates (negative outside,
-// while the mouse is captured).
+// A mouse position of a control's message in the dialog's client coordinates, in framework
+// pixels (negative outside, while the mouse is captured).
 POINT InDialog(Window* n, HWND control, LPARAM lParam) {
     POINT p{int16_t(LOWORD(lParam)), int16_t(HIWORD(lParam))};
     MapWindowPoints(control, n->hwnd, &p, 1);
-    return p;
+    return POINT{W32_FromDevice(p.x, n->draw.dpi), W32_FromDevice(p.y, n->draw.dpi)};
 }
 
 // The thin frame of a user item with a border, in the framework's frame colour: drawn before the
@@ -55,9 +56,17 @@ void DrawFrame(Window* n, const Item& it) {
     HDC dc = GetDC(n->hwnd);
     if (dc == nullptr) return;
     HBRUSH brush = CreateSolidBrush(RGB(kUiBorderRGB.r, kUiBorderRGB.g, kUiBorderRGB.b));
-    RECT r{it.rect.left, it.rect.top, it.rect.right, it.rect.bottom};
+    // One framework pixel wide: its edges are the item's rectangle and the one a pixel inside.
+    const Ui_Rect& o = it.rect;
+    const int32_t dpi = n->draw.dpi;
+    const Ui_Rect inside = Ui_Rect_Make(o.top + 1, o.left + 1, o.bottom - 1, o.right - 1);
+    const RECT out = W32_ToDeviceRect(o, dpi), in = W32_ToDeviceRect(inside, dpi);
+    const RECT sides[4] = {{out.left, out.top, out.right, in.top},
+                           {out.left, in.bottom, out.right, out.bottom},
+                           {out.left, in.top, in.left, in.bottom},
+                           {in.right, in.top, out.right, in.bottom}};
     if (brush != nullptr) {
-        FrameRect(dc, &r, brush);
+        for (const RECT& side : sides) FillRect(dc, &side, brush);
         DeleteObject(brush);
     }
     ReleaseDC(n->hwnd, dc);
@@ -304,8 +313,8 @@ int32_t CursorPos(UiWindow* w, int16_t* v, int16_t* h) {
     Window* n = RecordOf(w);
     POINT p;
     if (n == nullptr || !GetCursorPos(&p) || !ScreenToClient(n->hwnd, &p)) return kStatusError;
-    *v = int16_t(p.y);
-    *h = int16_t(p.x);
+    *v = int16_t(W32_FromDevice(p.y, n->draw.dpi));
+    *h = int16_t(W32_FromDevice(p.x, n->draw.dpi));
     return kStatusOk;
 }
 

@@ -28,7 +28,28 @@ struct W32DrawState {
     // a drawing clip only narrows it. Off (0) outside such a paint.
     uint8_t paintClipOn;
     Ui_Rect paintClip;
+    // The resolution of the monitor the window is on, in dots per inch (0: 96).
+    int32_t dpi;
 };
+
+// Display resolution. The framework lays out and draws in the pixels of a 96-dpi display
+// (templates, item rectangles, mouse positions, drawing coordinates); the binding turns them into
+// the monitor's pixels where it meets the window system, so that a dialog keeps its size in
+// inches, and its text its size in points, at 144 or 192 dpi. The two conversions are exact
+// inverses for every framework coordinate, so that what is drawn, hit and invalidated meet.
+constexpr int32_t kW32BaseDpi = 96;
+// The monitor's pixel where a framework coordinate starts (rounded to the nearest).
+int32_t W32_ToDevice(int32_t v, int32_t dpi);
+// The framework coordinate whose pixel span holds a monitor's pixel: the largest v with
+// W32_ToDevice(v) <= d. Sizes come back the same way, so that a framework size never asks for
+// more than the window has.
+int32_t W32_FromDevice(int32_t d, int32_t dpi);
+// A size of the monitor's pixels in framework pixels, rounded up: the room a measured text or a
+// window's frame takes.
+int32_t W32_FromDeviceUp(int32_t d, int32_t dpi);
+// A framework rectangle in the monitor's pixels: each edge converted, so that neighbours stay
+// neighbours.
+RECT W32_ToDeviceRect(const Ui_Rect& r, int32_t dpi);
 
 // The drawing state of a dialog: implemented by the window part (tests supply their own); null
 // when the dialog has no window.
@@ -40,9 +61,9 @@ W32DrawState* W32_DrawStateOf(UiWindow* dialog);
 void W32_Draw_Fill(UiBinding* binding);
 // The GDI font of a framework font (kUiFont...) for a dialog: the face the first fontMetrics call
 // named, at the size the dialog's own template names (templates differ: the editing window is
-// laid out for 9 points, most dialogs for 8), in the style of that font. dialog null: the size
-// the first fontMetrics call named. Made on first use and kept until W32_Draw_FreeFonts; null
-// when it cannot be made.
+// laid out for 9 points, most dialogs for 8), in the style of that font, at the resolution of the
+// dialog's window. dialog null: the size the first fontMetrics call named, at 96 dpi. Made on first
+// use and kept until W32_Draw_FreeFonts; null when it cannot be made.
 HFONT W32_FontOf(UiWindow* dialog, int32_t font);
 // Deletes the fonts (when the framework's state closes).
 void W32_Draw_FreeFonts();

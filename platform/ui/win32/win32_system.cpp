@@ -187,8 +187,11 @@ void Beep() {
     MessageBeep(MB_OK);
 }
 
+// The screen's coordinates in framework pixels, at the resolution window positions have.
 int32_t GetScreenRect(Ui_Rect* r) {
-    const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    const int32_t dpi = ScreenDpi();
+    const int width = W32_FromDevice(GetSystemMetrics(SM_CXSCREEN), dpi);
+    const int height = W32_FromDevice(GetSystemMetrics(SM_CYSCREEN), dpi);
     if (!(1 <= width && width <= 32767 && 1 <= height && height <= 32767)) return kStatusError;
     *r = Ui_Rect{0, 0, int16_t(height), int16_t(width)};
     return kStatusOk;
@@ -198,6 +201,9 @@ int32_t GetScreenRect(Ui_Rect* r) {
 int32_t GetWorkArea(Ui_Rect* r) {
     RECT area;
     if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0)) return kStatusError;
+    const int32_t dpi = ScreenDpi();
+    area = RECT{W32_FromDevice(area.left, dpi), W32_FromDevice(area.top, dpi),
+                W32_FromDevice(area.right, dpi), W32_FromDevice(area.bottom, dpi)};
     // Rectangles are 16-bit: an area that does not fit is as good as none.
     if (!(-32768 <= area.left && area.left < area.right && area.right <= 32767) ||
         !(-32768 <= area.top && area.top < area.bottom && area.bottom <= 32767)) {
@@ -229,7 +235,7 @@ int32_t PopupMenu(UiWindow* w, int16_t v, int16_t h, const Ui_MenuItem* items, i
                      (items[i].enabled ? MF_ENABLED : MF_GRAYED);
         AppendMenuA(menu, flags, UINT_PTR(i + 1), items[i].text);
     }
-    POINT p{h, v};
+    POINT p{W32_ToDevice(h, n->draw.dpi), W32_ToDevice(v, n->draw.dpi)};
     ClientToScreen(n->hwnd, &p);
     const int id = int(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, p.x,
                                       p.y, 0, n->hwnd, nullptr));

@@ -40,6 +40,7 @@ struct Item {
     int32_t maxLength;  // edit fields: the most characters, 0 for no limit
     Ui_Rect rect;       // where the framework put the item, in client pixels
     HBITMAP icon;       // icon items: the picture shown
+    int32_t iconId;     // icon items: the number of the icon shown, 0 for none
 };
 
 // The binding's record of one dialog window (UiWindow::native).
@@ -51,6 +52,7 @@ struct Window {
     W32DrawState draw;
     int32_t itemCount;
     Item* items;
+    uint32_t opening;  // windows opened so far when this one opened: the newest has the most
     HWND tips;  // the tooltip window of the items, made with the first tooltip; the dialog owns it
     HBRUSH background;  // the dialog's background colour
     Ui_RGB backgroundColor;
@@ -94,8 +96,11 @@ bool PumpOne(Window* n, DWORD millis);
 
 // The window procedure of the UiUserItem class.
 LRESULT CALLBACK UserItemProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-// Sets up the controls of a new dialog: fonts, styles the framework needs, rectangles, icons.
+// Sets up the controls of a new dialog: styles the framework needs, then PlaceControls.
 int32_t SetUpControls(Window* n);
+// Puts the controls at their rectangles in the window's resolution, in its dialog font, and
+// gives the icons their pictures at that resolution (again after a change of resolution).
+void PlaceControls(Window* n);
 // Frees what the controls hold (icons).
 void FreeControls(Window* n);
 // The brush of the dialog's background colour (made again when the colour changes).
@@ -106,6 +111,20 @@ INT_PTR ControlColor(Window* n, UINT message, HDC dc, HWND control);
 void ApplyCursor();
 // The timer message of a dialog.
 void TimerMessage(Window* n, int32_t id);
+
+// The resolution of the monitor a window is on, in dots per inch (96 when the system says
+// nothing).
+int32_t WindowDpi(HWND hwnd);
+// The resolution the screen's coordinates are converted at: the newest open dialog's (the one
+// being placed), or the system's when none is open.
+int32_t ScreenDpi();
+// The resolution a window with a client area of width x height framework pixels is drawn at:
+// its monitor's, or, where the window would not fit the monitor's work area at that scale (the
+// editing window at 150 % on a 1080-line screen), the largest that fits, never below 96.
+int32_t FittingDpi(HWND hwnd, int32_t width, int32_t height);
+// On: the thread's windows from now on are aware of each monitor's resolution. Off: the thread
+// has the awareness back that it had before (the host's).
+void SetDpiAwareness(bool on);
 
 // Fills the operations of each file into the binding table.
 void FillWindowOps(UiBinding* b);
