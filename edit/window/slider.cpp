@@ -140,6 +140,8 @@ int32_t SliderDraw(UiWindow* w, int16_t item, int32_t x, uint8_t centred, const 
     const Ui_Color thumbFrame = disabled ? Rgb(160, 160, 160) : Rgb(60, 60, 60);
     Ui_Draw_FillRect(w, &thumb, &thumbFill);
     Ui_Draw_FrameRect(w, &thumb, &thumbFrame);
+    // The keyboard focus (Tab stops at sliders that take the arrow keys): a dotted frame.
+    if (Ui_Item_Focused(w) == item) Ui_Draw_FocusRect(w, &r);
     return Ui_Draw_End(w);
 }
 

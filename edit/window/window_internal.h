@@ -111,6 +111,10 @@ int32_t EditorToolValueAt(EditingWindow* win, int16_t box, Ui_Point p, EditorToo
 // The status, with failure described for the one alert.
 int32_t EditorSetToolValue(EditingWindow* win, int16_t box, int32_t part, int32_t value,
                            Ui_Failure* failure);
+// An arrow key on a slider that has the focus: its value moved by step (1, or 10 with Shift)
+// within its range, as one history step; the preview follows. False when the item is no slider
+// of the tool tabs.
+bool EditorNudgeSlider(EditingWindow* win, int16_t item, int32_t step, Ui_Failure* failure);
 // window_typed_values.cpp
 // An item hit while a number is typed (value_entry.h), or a click on a value box that opens the
 // entry; false when the item hit is someone else's. A failure of applying the number is

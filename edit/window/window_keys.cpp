@@ -6,6 +6,8 @@
 //   Ctrl+1                        the preview at 1:1 around its centre; Ctrl+0 the whole image
 //   P                             switches "Preview" (corrected or not), unless a number is
 //                                 being typed into a value box
+//   Left/Down, Right/Up           on a slider with the focus (Tab stops at the sliders): its
+//                                 value 1 lower or higher, with Shift 10
 // The tool tabs go by Ctrl+Tab rather than Ctrl+1..4, which the preview's zoom keeps for itself,
 // as image editors and browsers have it. Each key does what its button or menu entry does, with
 // the same checks (Undo with nothing to undo does nothing).
@@ -20,6 +22,10 @@ namespace {
 constexpr uint8_t kKeyTab = 9;
 constexpr uint8_t kKeyPageUp = 33;
 constexpr uint8_t kKeyPageDown = 34;
+constexpr uint8_t kKeyLeft = 37;
+constexpr uint8_t kKeyUp = 38;
+constexpr uint8_t kKeyRight = 39;
+constexpr uint8_t kKeyDown = 40;
 
 bool ShiftHeld(UiWindow* w) {
     Ui_Dlg* d = nullptr;
@@ -87,6 +93,10 @@ int32_t EditorKey(UiWindow* w, uint8_t key, uint8_t ctrl) {
     } else if (key == 'P' && win->valueEntry.box == 0) {
         EditorCommand(win, kEditorPreviewCheck, &failure);
         taken = 1;
+    } else if (kKeyLeft <= key && key <= kKeyDown) {
+        const int32_t step =
+            (key == kKeyLeft || key == kKeyDown ? -1 : 1) * (ShiftHeld(w) ? 10 : 1);
+        taken = EditorNudgeSlider(win, Ui_Item_Focused(w), step, &failure) ? 1 : 0;
     }
     if (taken != 0) {
         EditorRefreshMemoryButtons(win);

@@ -18,10 +18,12 @@
 #include "edit/window/hue_ring.h"
 #include "edit/window/tone_points.h"
 #include "edit/window/tone_sliders.h"
+#include "edit/window/value_entry.h"
 #include "edit/window/window_internal.h"
 #include "engine/huegrid_build.h"
 #include "engine/measure.h"
 #include "platform/mem.h"
+#include "platform/numeric.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dlg.h"
 #include "resources/ids/dlg_editor.h"
@@ -69,6 +71,27 @@ int32_t CastSliderOf(int16_t item) {
         return item - kEditorCyanRedSlider;
     }
     return -1;
+}
+
+// The value box that shows a slider's value, 0 for items that are not sliders of the tabs.
+int16_t ValueBoxOfSlider(int16_t item) {
+    if (IsToneSlider(item)) return int16_t(item + 1);
+    switch (item) {
+        case kEditorTemperatureSlider:
+            return kEditorTemperatureValue;
+        case kEditorTintSlider:
+            return kEditorTintValue;
+        case kEditorHueBrightnessSlider:
+            return kEditorHueBrightnessValue;
+        case kEditorHueSaturationSlider:
+            return kEditorHueSaturationValue;
+        default:
+            break;
+    }
+    if (kEditorCyanRedSlider <= item && item <= kEditorYellowBlueSlider) {
+        return int16_t(kEditorCyanRedValue + (item - kEditorCyanRedSlider));
+    }
+    return 0;
 }
 
 bool IsCastSlider(int16_t item) {
@@ -439,6 +462,11 @@ void EditorRegisterToolDraws(UiWindow* dialog) {
     for (int16_t item = kEditorGlobalSlider; item <= kEditorSaturationValue; ++item) {
         if (IsToneSlider(item) || IsToneValue(item)) Ui_Dlg_SetDrawProc(dialog, item, DrawToolItem);
     }
+    // Tab stops at the sliders, which then take the arrow keys (EditorNudgeSlider).
+    const Ui_Dlg* d = RecordOf(dialog);
+    for (int16_t item = 1; d != nullptr && item <= d->itemCount; ++item) {
+        if (ValueBoxOfSlider(item) != 0) Ui_Item_SetTabStop(dialog, item, 1);
+    }
 }
 
 void EditorRedrawTools(EditingWindow* win) {
@@ -572,6 +600,23 @@ int32_t EditorSetToolValue(EditingWindow* win, int16_t box, int32_t part, int32_
     *failure = win->dragFailure;
     Ui_Failure_Clear(&win->dragFailure);
     return failure->status;
+}
+
+bool EditorNudgeSlider(EditingWindow* win, int16_t item, int32_t step, Ui_Failure* failure) {
+    Ui_Failure_Clear(failure);
+    const int16_t box = ValueBoxOfSlider(item);
+    if (win == nullptr || box == 0) return false;
+    // From the number the box shows, as a typed number would be: one history step, the same
+    // limits.
+    EditorToolValue value;
+    int32_t now = 0;
+    if (EditorToolValueAt(win, box, Ui_Point{0, 0}, &value) != kStatusOk ||
+        ValueEntryParse(value.text, value.lo, value.hi, &now) != kStatusOk) {
+        return true;
+    }
+    const int32_t next = Num_Clamp(now + step, value.lo, value.hi);
+    if (next != now) EditorSetToolValue(win, box, value.part, next, failure);
+    return true;
 }
 
 bool EditorToolClick(EditingWindow* win, int16_t item, Ui_Failure* failure) {

@@ -209,6 +209,9 @@ struct UiBinding {
     int32_t (*itemMove)(UiWindow* dialog, int16_t item, const Ui_Rect* r);
     int32_t (*itemSetDefault)(UiWindow* dialog, int16_t item);
     int32_t (*itemSetFocus)(UiWindow* dialog, int16_t item);  // item < 0: the dialog
+    // The item with the keyboard focus, 0 when none of the dialog's has it. A user item that
+    // gains or loses the focus is repainted, so that it can show it.
+    int16_t (*focusItem)(UiWindow* dialog);
     int32_t (*itemSelectText)(UiWindow* dialog, int16_t item, int32_t first, int32_t last);
     int32_t (*itemPlainStyle)(UiWindow* dialog, int16_t item);
     int32_t (*listClear)(UiWindow* dialog, int16_t item);

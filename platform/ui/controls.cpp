@@ -307,6 +307,21 @@ int32_t Ui_Item_SetFocus(UiWindow* w, int16_t item) {
     return Platform(Ui_Binding()->itemSetFocus(w, item));
 }
 
+int16_t Ui_Item_Focused(UiWindow* w) {
+    if (w == nullptr || Ui_Dlg_Record(w) == nullptr) return 0;
+    const UiBinding* b = Ui_Binding();
+    return b->focusItem != nullptr ? b->focusItem(w) : 0;
+}
+
+int32_t Ui_Item_SetTabStop(UiWindow* w, int16_t item, uint8_t on) {
+    int32_t status = CheckKind(w, item, kUiItemUser);
+    if (status != kStatusOk) return status;
+    // The layout is the dialog's own copy: the flag lasts as long as the dialog.
+    uint32_t& flags = w->layout->items[item - 1].flags;
+    flags = on ? (flags | kUiFlagTabStop) : (flags & ~uint32_t(kUiFlagTabStop));
+    return kStatusOk;
+}
+
 int32_t Ui_Item_Invalidate(UiWindow* w, int16_t item) {
     if (w == nullptr) return kStatusProblem;
     if (item == 0) {

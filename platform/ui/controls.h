@@ -67,6 +67,12 @@ int32_t Ui_Item_Move(UiWindow* dialog, int16_t item, const Ui_Rect* r);
 int32_t Ui_Item_SelectText(UiWindow* dialog, int16_t item, int32_t first, int32_t last);
 // The focus to item, or to the dialog itself for a negative item.
 int32_t Ui_Item_SetFocus(UiWindow* dialog, int16_t item);
+// The item with the keyboard focus; 0 when none of the dialog's has it (or the binding cannot
+// tell).
+int16_t Ui_Item_Focused(UiWindow* dialog);
+// Lets Tab stop at a user item (on) or not: a user item that takes keys of its own, as a slider
+// takes the arrows. Other kinds of items answer -1.
+int32_t Ui_Item_SetTabStop(UiWindow* dialog, int16_t item, uint8_t on);
 // Marks the whole client area (item 0) or one item's rectangle for repainting, without erasing.
 int32_t Ui_Item_Invalidate(UiWindow* dialog, int16_t item);
 // Draws the item without the desktop theme where the window system has themes; else nothing.

@@ -43,6 +43,7 @@ enum : uint32_t {
     kUiFlagMultiline = 1u << 7,  // edit field with several lines
     kUiFlagReadOnly = 1u << 8,   // edit field the user cannot change
     kUiFlagBorder = 1u << 9,     // thin frame around a static text or user item
+    kUiFlagTabStop = 1u << 10,   // user item that Tab stops at (its owner says so at run time)
 };
 
 constexpr int kUiItemTextSize = 128;

@@ -79,7 +79,10 @@ int32_t Collect(UiWindow* w, UiTabShownProc shown, int16_t current, Entry* e) {
         if (state == kUiTabHidden && item != current) continue;
         Ui_Rect r = w->layout->items[i].pixels;
         if (b != nullptr && b->itemGetRect != nullptr) b->itemGetRect(w, item, &r);
-        const bool stop = state == kUiTabEnabled && Ui_Tab_TakesFocus(w->layout->items[i].kind);
+        const Ui_DlgItem& it = w->layout->items[i];
+        const bool stop = state == kUiTabEnabled &&
+                          (Ui_Tab_TakesFocus(it.kind) ||
+                           (it.kind == kUiItemUser && (it.flags & kUiFlagTabStop) != 0));
         e[n++] = Entry{item, r, stop || item == current};
     }
     // Rows cut at kUiTabRowGapUnits dialog units; a dialog unit is an eighth of the font height.

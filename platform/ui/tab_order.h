@@ -16,7 +16,8 @@
 // The blocks are cut by everything shown, at the places the binding reports (items move when a
 // dialog grows): labels, frames and dividers are part of the layout a person reads, so a divider
 // between two columns keeps the buttons under the left column in that column. Tab stops only at
-// push buttons, check boxes, lists and edit fields that are shown and enabled; the binding says
+// push buttons, check boxes, lists, edit fields and the user items their owner marked
+// (kUiFlagTabStop, a slider) that are shown and enabled; the binding says
 // which items are (the framework does not keep that state). The order is worked out again at
 // every press, so tool tabs that show other controls, and items enabled or hidden meanwhile, are
 // always read as they are.

@@ -512,6 +512,11 @@ int32_t ItemSetFocus(UiWindow* w, int16_t item) {
     return kStatusOk;
 }
 
+int16_t FocusItem(UiWindow* w) {
+    Native* n = N(w);
+    return n != nullptr ? ItemNumber(n, Fl::focus()) : 0;
+}
+
 int32_t ItemSetMaxLength(UiWindow* w, int16_t item, int32_t count) {
     Item* it = ItemOf(w, item);
     if (it == nullptr || it->kind != kUiItemEdit) return kStatusError;
@@ -1042,6 +1047,7 @@ const UiBinding kFltk = {
     .itemMove = ItemMove,
     .itemSetDefault = ItemSetDefault,
     .itemSetFocus = ItemSetFocus,
+    .focusItem = FocusItem,
     .itemSelectText = ItemSelectText,
     .itemPlainStyle = ItemPlainStyle,
     .listClear = ListClear,

@@ -73,6 +73,8 @@ struct Native {
 
 // Win32 virtual-key number of the key of the current FLTK event.
 uint32_t VirtualKey();
+// The item a widget is, 0 when it is none of the dialog's.
+int16_t ItemNumber(Native* native, const Fl_Widget* widget);
 // The label FLTK should show for a text: '@' and '&' escaped.
 void SetLabel(Fl_Widget* widget, const char* text);
 // Builds the window and its controls from the layout (hidden).

@@ -18,19 +18,19 @@
 
 namespace kolmara_fltk {
 
+int16_t ItemNumber(Native* n, const Fl_Widget* w) {
+    for (int32_t i = 0; i < n->itemCount; ++i) {
+        if (n->items[i].widget == w) return int16_t(i + 1);
+    }
+    return 0;
+}
+
 namespace {
 
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
 Fl_Color ToFl(Ui_RGB c) {
     return fl_rgb_color(c.r, c.g, c.b);
-}
-
-int16_t ItemNumber(Native* n, const Fl_Widget* w) {
-    for (int32_t i = 0; i < n->itemCount; ++i) {
-        if (n->items[i].widget == w) return int16_t(i + 1);
-    }
-    return 0;
 }
 
 // Whether the item's widget is shown (with everything around it) and active, for Tab.
@@ -192,6 +192,8 @@ class UserItem : public Fl_Widget {
             case FL_PUSH: {
                 if (n->ui->tracking || Fl::event_button() != FL_LEFT_MOUSE) return 1;
                 Fl::pushed(this);
+                // A press on an item Tab stops at gives it the focus, as a slider has it.
+                if (n->ui->layout->items[item_ - 1].flags & kUiFlagTabStop) take_focus();
                 Ui_Msg m{};
                 m.kind = kUiMsgLButtonDown;
                 m.v = int16_t(Fl::event_y());
@@ -225,9 +227,13 @@ class UserItem : public Fl_Widget {
                 return 1;
             case FL_FOCUS:
             case FL_UNFOCUS:
+                // Taken (Tab stops here when the owner asked); drawn again to show it.
+                redraw();
                 return 1;
             case FL_KEYBOARD:
             case FL_KEYUP:
+                // Tab goes on to the window, which moves the focus in reading order.
+                if (Fl::event_key() == FL_Tab && !Fl::event_ctrl() && !Fl::event_alt()) return 0;
                 KeyEvent(n, item_, event);
                 return 1;
             default:

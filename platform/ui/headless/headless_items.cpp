@@ -3,6 +3,7 @@
 // (a click, a list entry chosen, text typed), as a toolkit's widgets do. Tests read these widgets
 // (UiHeadlessItem) to see what a person would see. See headless_internal.h for the other parts.
 #include "platform/mem.h"
+#include "platform/ui/controls.h"
 #include "platform/ui/headless/headless_internal.h"
 
 namespace kolmara_headless {
@@ -32,10 +33,20 @@ int32_t ItemSetFocus(UiWindow* w, int16_t item) {
     if (previous != item && old != nullptr && old->kind == kUiItemEdit && w->created) {
         Command(w, previous, kUiNotifyKillFocus);
     }
+    // User items show the focus in their drawing: both are drawn again.
+    if (previous != item && old != nullptr && old->kind == kUiItemUser) {
+        Ui_Item_Invalidate(w, previous);
+    }
+    if (previous != item && it->kind == kUiItemUser) Ui_Item_Invalidate(w, item);
     return kStatusOk;
 }
 
 namespace {
+
+int16_t FocusItem(UiWindow* w) {
+    const UiHeadlessWindow* hw = Hw(w);
+    return hw != nullptr && hw->focus > 0 ? hw->focus : 0;
+}
 
 int32_t ItemSetText(UiWindow* w, int16_t item, const char* text) {
     UiHeadlessItem* it = ItemOf(w, item);
@@ -185,6 +196,7 @@ void FillItemOps(UiBinding* b) {
     b->itemMove = ItemMove;
     b->itemSetDefault = ItemSetDefault;
     b->itemSetFocus = ItemSetFocus;
+    b->focusItem = FocusItem;
     b->itemSetTip = ItemSetTip;
     b->itemSelectText = ItemSelectText;
     b->itemPlainStyle = ItemPlainStyle;

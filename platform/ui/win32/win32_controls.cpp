@@ -347,6 +347,11 @@ int32_t ItemSetDefault(UiWindow* w, int16_t item) {
     return kStatusOk;
 }
 
+int16_t FocusItem(UiWindow* w) {
+    Window* n = RecordOf(w);
+    return n != nullptr ? ItemOfHwnd(n, GetFocus()) : 0;
+}
+
 int32_t ItemSetFocus(UiWindow* w, int16_t item) {
     Window* n = RecordOf(w);
     if (n == nullptr) return kStatusError;
@@ -447,6 +452,7 @@ void FillControlOps(UiBinding* b) {
     b->itemMove = ItemMove;
     b->itemSetDefault = ItemSetDefault;
     b->itemSetFocus = ItemSetFocus;
+    b->focusItem = FocusItem;
     b->itemSelectText = ItemSelectText;
     b->itemPlainStyle = ItemPlainStyle;
     b->listClear = ListClear;

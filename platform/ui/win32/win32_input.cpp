@@ -212,6 +212,11 @@ LRESULT CALLBACK UserItemProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
             n->draw.paintClip = clip;
             return 0;
         }
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            // Drawn again to show the focus (Tab stops here when the owner asked).
+            InvalidateRect(hwnd, nullptr, FALSE);
+            return 0;
         case WM_GETDLGCODE:
             m.kind = kUiMsgGetDlgCode;
             Ui_UserItem_Proc(n->ui, item, &m, &result);
@@ -227,6 +232,8 @@ LRESULT CALLBACK UserItemProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK: {
             if (n->ui->tracking) return 0;
+            // A press on an item Tab stops at gives it the focus, as a slider has it.
+            if (n->ui->layout->items[item - 1].flags & kUiFlagTabStop) SetFocus(hwnd);
             POINT p = InDialog(n, hwnd, lParam);
             m.kind = kUiMsgLButtonDown;
             m.v = int16_t(p.y);

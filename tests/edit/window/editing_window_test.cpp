@@ -4,6 +4,7 @@
 // the analysis image and record what the window asked them to draw.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <deque>
@@ -21,6 +22,7 @@
 #include "edit/window/editing_window.h"
 #include "edit/window/hue_ring.h"
 #include "edit/window/tone_points.h"
+#include "edit/window/tone_sliders.h"
 #include "engine/edit_chain.h"
 #include "engine/huegrid_build.h"
 #include "engine/measure.h"
@@ -1100,6 +1102,55 @@ TEST_F(EditingWindowTest, KeysSwitchTabsAndPreviewAndUndo) {
     EXPECT_EQ(previewBox, 0);
     EXPECT_FALSE(Same(*changed, *before)) << "Sepia changed nothing to undo";
     EXPECT_TRUE(Same(*undone, *before));
+    EXPECT_TRUE(alerts.empty());
+}
+
+// Tab stops at the sliders of the tab shown, in reading order and not at their value boxes; the
+// arrows move the slider with the focus by 1, with Shift by 10, within its range, each press a
+// step Ctrl+Z takes back; the focused slider shows a dotted frame.
+TEST_F(EditingWindowTest, TabReachesTheSlidersAndTheArrowsMoveTheFocusedOne) {
+    es_->currentTab = 2;
+    std::vector<int16_t> order;
+    std::vector<float> global;
+    auto probe = [&](UiWindow*) {
+        float x = 0.0f;
+        ToneSliderGet(&es_->editPars, 0, &x);
+        global.push_back(x);
+    };
+    Ui_Rect slider{};
+    Ui_RGB cornerBefore{}, cornerFocused{};
+    auto corner = [&](Ui_RGB* c) {
+        return Call([&slider, c](UiWindow* w) {
+            Ui_Item_GetRect(w, kEditorGlobalSlider, &slider);
+            *c = Ui_Headless_Pixel(Ui_Headless_Window(w), slider.top, slider.left + 2);
+        });
+    };
+    const UiScriptEvent shiftLeft = Holding(Key(37, kEditorGlobalSlider), 0, 0, 1);
+    Run({Call([&](UiWindow* w) {
+             int16_t items[128];
+             const int32_t n = Ui_Headless_TabOrder(w, items, 128);
+             order.assign(items, items + n);
+         }),
+         corner(&cornerBefore), Key(39, kEditorGlobalSlider), corner(&cornerFocused), Call(probe),
+         Key(38, kEditorGlobalSlider), Call(probe), shiftLeft, Call(probe), Key('Z', 0, 1),
+         Call(probe), Click(kEditorCancel)});
+    auto at = [&](int16_t item) {
+        return int32_t(std::find(order.begin(), order.end(), item) - order.begin());
+    };
+    const int32_t end = int32_t(order.size());
+    EXPECT_LT(at(kEditorGlobalSlider), at(kEditorShadowsSlider));
+    EXPECT_LT(at(kEditorShadowsSlider), at(kEditorSaturationSlider));
+    EXPECT_LT(at(kEditorSaturationSlider), end);
+    EXPECT_EQ(at(kEditorGlobalValue), end) << "a value box is no stop";
+    EXPECT_EQ(at(kEditorTemperatureSlider), end) << "a slider of a hidden tab is no stop";
+    ASSERT_EQ(global.size(), 4u);
+    EXPECT_FLOAT_EQ(global[0], 0.5f + 1.0f / 200.0f);
+    EXPECT_FLOAT_EQ(global[1], 0.5f + 2.0f / 200.0f);
+    EXPECT_FLOAT_EQ(global[2], 0.5f - 8.0f / 200.0f);
+    EXPECT_FLOAT_EQ(global[3], 0.5f + 2.0f / 200.0f);
+    EXPECT_FALSE(cornerBefore.r == cornerFocused.r && cornerBefore.g == cornerFocused.g &&
+                 cornerBefore.b == cornerFocused.b)
+        << "the focused slider shows no frame";
     EXPECT_TRUE(alerts.empty());
 }
 

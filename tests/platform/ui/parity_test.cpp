@@ -285,6 +285,23 @@ TEST_P(Parity, TabGoesInReadingOrderAndSpacePressesWhatItReached) {
     EXPECT_EQ(Joined(gTrace), "hit 3, hit 1");
 }
 
+// A user item marked as a stop (user item 4, below box 3) is reached by Tab, takes the keys
+// while it has the focus and lets Tab go on: the window's key proc sees where the focus is.
+int32_t StopInit(UiWindow* w) {
+    Ui_Item_SetTabStop(w, 4, 1);
+    Ui_Dlg_SetKeyProc(w, [](UiWindow* dialog, uint8_t key, uint8_t) -> int32_t {
+        const bool onItem = Ui_Item_Focused(dialog) == 4;
+        gTrace.push_back("key " + std::to_string(key) + (onItem ? " on 4" : " elsewhere"));
+        return 1;
+    });
+    return HitsInit(w);
+}
+
+TEST_P(Parity, TabReachesAUserItemMarkedAsAStopAndGoesOnFromIt) {
+    RunSteps(kTestDialog, StopInit, {Click(8), Key(9), Key(39), Key(9), Key('A'), Key(27)});
+    EXPECT_EQ(Joined(gTrace), "hit 8, key 39 on 4, key 65 elsewhere, hit 2");
+}
+
 TEST_P(Parity, TextIsMeasuredBeforeTheWindowIsShownAsDrawingWillWrapIt) {
     gMeasured = Measured{};
     Result r = RunSteps(kResizableDialog, MeasuringInit,

@@ -1,6 +1,7 @@
 // Tab and Shift+Tab in reading order: the test dialog, whose item numbers run against the way it
 // reads; what Tab skips and follows (hidden, disabled and moved items, a user item with the
-// focus); and the Preferences dialog, two columns with a divider and a row of buttons below.
+// focus, a user item marked as a stop); and the Preferences dialog, two columns with a divider and
+// a row of buttons below.
 #include <string>
 #include <vector>
 
@@ -88,6 +89,30 @@ TEST_F(TabOrderTest, TabSkipsHiddenAndDisabledItemsFollowsMovedOnesAndGoesOnFrom
     ASSERT_EQ(Run(kTestDialog, nullptr, nullptr, script, &item), 0);
     EXPECT_EQ(Ui_Headless_Refused(), 0);
     EXPECT_EQ(focus, (std::vector<int16_t>{6, 8, 6, 1}));
+}
+
+// A user item its owner marks (a slider) is a stop in its place, reports the focus and can be
+// unmarked again; other kinds of items cannot be marked.
+TEST_F(TabOrderTest, AUserItemMarkedAsATabStopIsReachedInItsPlace) {
+    std::vector<int16_t> focus;
+    const std::vector<UiScriptEvent> script = {
+        Call([](UiWindow* w) {
+            EXPECT_EQ(Ui_Item_SetTabStop(w, 4, 1), kStatusOk);
+            EXPECT_NE(Ui_Item_SetTabStop(w, 3, 1), kStatusOk);
+            EXPECT_EQ(Order(w), (std::vector<int16_t>{3, 5, 8, 4, 6, 2, 1}));
+        }),
+        Click(8),
+        Key(kTab),
+        Call([&](UiWindow* w) { focus.push_back(Ui_Item_Focused(w)); }),
+        Key(kTab),
+        Call([&](UiWindow* w) {
+            focus.push_back(Ui_Item_Focused(w));
+            EXPECT_EQ(Ui_Item_SetTabStop(w, 4, 0), kStatusOk);
+            EXPECT_EQ(Order(w), (std::vector<int16_t>{3, 5, 8, 6, 2, 1}));
+        })};
+    int16_t item = 0;
+    ASSERT_EQ(Run(kTestDialog, nullptr, nullptr, script, &item), 0);
+    EXPECT_EQ(focus, (std::vector<int16_t>{4, 6}));
 }
 
 // Hidden items take no part in the cuts: the twenty hidden controls of the Preferences dialog
