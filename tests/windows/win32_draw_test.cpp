@@ -64,13 +64,7 @@ class DrawTest : public ::testing::Test {
     static constexpr int kHeight = 120;
 
     void SetUp() override {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = kWidth;
-        info.bmiHeader.biHeight = -kHeight;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 24;
-        info.bmiHeader.biCompression = BI_RGB;
+        const BITMAPINFO info = W32_TopDownBitmapInfo(kWidth, kHeight, 24);
         dc_ = CreateCompatibleDC(nullptr);
         ASSERT_NE(dc_, nullptr);
         void* bits = nullptr;
@@ -486,13 +480,7 @@ class ScaledDrawTest : public DrawTest, public ::testing::WithParamInterface<int
         dpi_ = GetParam();
         width_ = W32_ToDevice(kWidth, dpi_);
         height_ = W32_ToDevice(kHeight, dpi_);
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = width_;
-        info.bmiHeader.biHeight = -height_;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 24;
-        info.bmiHeader.biCompression = BI_RGB;
+        const BITMAPINFO info = W32_TopDownBitmapInfo(width_, height_, 24);
         bigDc_ = CreateCompatibleDC(nullptr);
         ASSERT_NE(bigDc_, nullptr);
         void* bits = nullptr;

@@ -46,13 +46,7 @@ void Damage(Window* n, const Ui_Rect& r) {
 HBITMAP IconBitmap(const Ui_Offscreen* image, int32_t dpi) {
     const int32_t width = W32_ToDevice(image->width, dpi);
     const int32_t height = W32_ToDevice(image->height, dpi);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO info = W32_TopDownBitmapInfo(width, height, 24);
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (bitmap == nullptr) return nullptr;

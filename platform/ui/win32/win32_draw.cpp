@@ -601,18 +601,7 @@ int32_t GdiImage(UiWindow* w, const Ui_Offscreen* image, int16_t top, int16_t le
     HBITMAP bitmap = CreateCompatibleBitmap(dc, image->width, image->height);
     if (bitmap == nullptr) step = 2;
     if (step == kStatusOk) {
-        // The offscreen layout is a 24-bit device-independent bitmap's: blue, green, red, rows
-        // padded to four bytes; a negative height says the top row comes first.
-        BITMAPINFO info;
-        Mem_Fill(&info, 0, sizeof info);
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = image->width;
-        info.bmiHeader.biHeight = -image->height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 24;
-        info.bmiHeader.biCompression = BI_RGB;
-        info.bmiHeader.biXPelsPerMeter = 2800;
-        info.bmiHeader.biYPelsPerMeter = 2800;
+        const BITMAPINFO info = W32_TopDownBitmapInfo(image->width, image->height, 24);
         const int lines =
             SetDIBits(dc, bitmap, 0, UINT(image->height), image->pixels, &info, DIB_RGB_COLORS);
         if (lines != image->height) step = 3;
@@ -647,6 +636,18 @@ int32_t GdiImage(UiWindow* w, const Ui_Offscreen* image, int16_t top, int16_t le
 }
 
 }  // namespace
+
+BITMAPINFO W32_TopDownBitmapInfo(int32_t width, int32_t height, int32_t bitsPerPixel) {
+    BITMAPINFO info;
+    Mem_Fill(&info, 0, sizeof info);
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // negative: the top row comes first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = WORD(bitsPerPixel);
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
 
 void W32_Draw_Fill(UiBinding* binding) {
     if (binding == nullptr) return;

@@ -397,13 +397,7 @@ int32_t CursorLoad(const Ui_Offscreen* image, int16_t hotV, int16_t hotH, void**
     auto* mask = static_cast<uint8_t*>(Mem_Alloc(uint32_t(maskRow * height)));
     if (mask == nullptr) return kStatusNoMemory;
     Mem_Fill(mask, 0, size_t(maskRow) * size_t(height));
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO info = W32_TopDownBitmapInfo(width, height, 32);
     void* bits = nullptr;
     HBITMAP color = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     int32_t status = kStatusError;

@@ -55,6 +55,11 @@ RECT W32_ToDeviceRect(const Ui_Rect& r, int32_t dpi);
 // when the dialog has no window.
 W32DrawState* W32_DrawStateOf(UiWindow* dialog);
 
+// The header of a top-down device-independent bitmap of width x height pixels at 24 or 32 bits a
+// pixel: blue, green, red (and a fourth byte) from the top row down, rows padded to four bytes,
+// as the framework's offscreen images are laid out.
+BITMAPINFO W32_TopDownBitmapInfo(int32_t width, int32_t height, int32_t bitsPerPixel);
+
 // The drawing part fills these operations of a binding table: fontMetrics, measureText,
 // measureWrapped, drawBegin, drawEnd, drawClip, fillRect, line, ellipse, polygon, text, image and
 // arc.
