@@ -12,6 +12,7 @@
 #include "platform/paths.h"
 #include "platform/resources.h"
 #include "platform/ui/choosers.h"
+#include "platform/numeric.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dlg.h"
 #include "resources/ids/dlg_define_color.h"
@@ -121,6 +122,18 @@ int32_t ApplyTyped(UiWindow* w, int16_t box, int32_t, int32_t value) {
     const int32_t status = SetAndTell(w, dw, rgb, &failure);
     Ui_Failure_Show(dw->env->state, &failure);
     return status;
+}
+
+// An arrow key on a channel's slider with the focus: its value a step on, as a typed number.
+int32_t Key(UiWindow* w, uint8_t key, uint8_t ctrl) {
+    DefineWindow* dw = Of(w);
+    const int32_t c = ChannelOf(kSliders, Ui_Item_Focused(w));
+    const int32_t step = SliderKeyStep(w, key);
+    if (dw == nullptr || ctrl != 0 || step == 0 || c < 0) return 0;
+    const int32_t now = ColorDefToSlider(dw->rgb[c]);
+    const int32_t next = Num_Clamp(now + step, -100, 100);
+    if (next != now) ApplyTyped(w, kValues[c], 0, next);
+    return 1;
 }
 
 int32_t PickColour(UiWindow* w, DefineWindow* dw, Ui_Failure* failure) {
@@ -257,11 +270,13 @@ int32_t Init(UiWindow* w) {
     Ui_Dlg_SetItemHitProc(w, ItemHit);
     DialogTipsSet(w, kDlgDefineColor);
     Ui_Dlg_SetTrackProc(w, Track);
+    Ui_Dlg_SetKeyProc(w, Key);
     Ui_Dlg_SetDrawProc(w, kDefineColorHelp, HelpButtonDraw);
     Ui_Dlg_SetDrawProc(w, kDefineColorSwatch, DrawSwatch);
     for (int32_t c = 0; c < 3; ++c) {
         Ui_Dlg_SetDrawProc(w, kSliders[c], DrawSlider);
         Ui_Dlg_SetDrawProc(w, kValues[c], DrawValue);
+        Ui_Item_SetTabStop(w, kSliders[c], 1);
     }
     Ui_Item_SetDefault(w, kDefineColorOk);
     if (dw->env->host == nullptr || dw->env->host->pickColor == nullptr) {

@@ -325,6 +325,21 @@ int32_t ApplyTyped(UiWindow* w, int16_t box, int32_t, int32_t value) {
     return kStatusOk;
 }
 
+// An arrow key on a row's slider with the focus: its value a step on, as a typed number.
+int32_t Key(UiWindow* w, uint8_t key, uint8_t ctrl) {
+    SharpenWindow* sw = Of(w);
+    const int16_t focus = Ui_Item_Focused(w);
+    const Row* row = RowOf(focus);
+    const int32_t step = SliderKeyStep(w, key);
+    if (sw == nullptr || ctrl != 0 || step == 0 || row == nullptr || row->slider != focus) return 0;
+    const SharpenNoiseRange& range = *row->range;
+    const int32_t now =
+        Num_Clamp(*row->field(&sw->state->editPars.sharpenNoise), range.lo, range.hi);
+    const int32_t next = Num_Clamp(now + step, range.lo, range.hi);
+    if (next != now) ApplyTyped(w, row->value, 0, next);
+    return 1;
+}
+
 int32_t Track(UiWindow* w, int16_t item, int16_t phase) {
     SharpenWindow* sw = Of(w);
     Ui_Dlg* d = nullptr;
@@ -406,9 +421,11 @@ int32_t Init(UiWindow* w) {
     Ui_Dlg_SetDrawProc(w, kSharpenNoiseHelp, HelpButtonDraw);
     Ui_Dlg_SetDrawProc(w, kSharpenNoiseDetailView, DrawDetailView);
     Ui_Dlg_SetDrawProc(w, kSharpenNoiseNavigationView, DrawNavigationView);
+    Ui_Dlg_SetKeyProc(w, Key);
     for (const Row& row : kRows) {
         Ui_Dlg_SetDrawProc(w, row.slider, DrawRow);
         Ui_Dlg_SetDrawProc(w, row.value, DrawRow);
+        Ui_Item_SetTabStop(w, row.slider, 1);
     }
     Ui_Item_SetDefault(w, kSharpenNoiseOk);
     const SharpenNoise& s = sw->state->editPars.sharpenNoise;

@@ -145,6 +145,15 @@ int32_t SliderDraw(UiWindow* w, int16_t item, int32_t x, uint8_t centred, const 
     return Ui_Draw_End(w);
 }
 
+int32_t SliderKeyStep(UiWindow* w, uint8_t key) {
+    // The framework's key codes: Left 37, Up 38, Right 39, Down 40.
+    constexpr uint8_t kLeft = 37, kDown = 40;
+    if (key < kLeft || key > kDown) return 0;
+    Ui_Dlg* d = nullptr;
+    const bool shift = Ui_Dlg_Get(w, &d) == kStatusOk && d->shift != 0;
+    return (key == kLeft || key == kDown ? -1 : 1) * (shift ? 10 : 1);
+}
+
 int32_t ValueBoxDraw(UiWindow* w, int16_t item, const char* text) {
     Ui_Rect r;
     if (text == nullptr || Ui_Item_GetRect(w, item, &r) != kStatusOk) return kStatusError;

@@ -58,6 +58,11 @@ int32_t SliderRangeX(const Ui_Rect* r, int32_t value, int32_t lo, int32_t hi);
 // Opens and closes drawing itself; -2 when drawing is already open or the item has no rectangle.
 int32_t SliderDraw(UiWindow* dialog, int16_t item, int32_t x, uint8_t centred,
                    const SliderFill* fill, uint8_t disabled);
+// The step an arrow key moves a slider that has the keyboard focus: -1 for Left and Down, +1
+// for Right and Up, ten times that with Shift held; 0 for any other key. Sliders are Tab stops
+// (Ui_Item_SetTabStop) in the dialogs that take these keys, and draw a dotted frame while they
+// have the focus.
+int32_t SliderKeyStep(UiWindow* dialog, uint8_t key);
 // Draws a value box: white, with a thin grey frame and the text centred in it.
 int32_t ValueBoxDraw(UiWindow* dialog, int16_t item, const char* text);
 // The same box in any rectangle, for items that hold several; drawing must be open.

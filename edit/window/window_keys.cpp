@@ -11,6 +11,7 @@
 // The tool tabs go by Ctrl+Tab rather than Ctrl+1..4, which the preview's zoom keeps for itself,
 // as image editors and browsers have it. Each key does what its button or menu entry does, with
 // the same checks (Undo with nothing to undo does nothing).
+#include "edit/window/slider.h"
 #include "edit/window/tab_bar.h"
 #include "edit/window/window_internal.h"
 #include "platform/ui/controls.h"
@@ -22,10 +23,6 @@ namespace {
 constexpr uint8_t kKeyTab = 9;
 constexpr uint8_t kKeyPageUp = 33;
 constexpr uint8_t kKeyPageDown = 34;
-constexpr uint8_t kKeyLeft = 37;
-constexpr uint8_t kKeyUp = 38;
-constexpr uint8_t kKeyRight = 39;
-constexpr uint8_t kKeyDown = 40;
 
 bool ShiftHeld(UiWindow* w) {
     Ui_Dlg* d = nullptr;
@@ -93,10 +90,8 @@ int32_t EditorKey(UiWindow* w, uint8_t key, uint8_t ctrl) {
     } else if (key == 'P' && win->valueEntry.box == 0) {
         EditorCommand(win, kEditorPreviewCheck, &failure);
         taken = 1;
-    } else if (kKeyLeft <= key && key <= kKeyDown) {
-        const int32_t step =
-            (key == kKeyLeft || key == kKeyDown ? -1 : 1) * (ShiftHeld(w) ? 10 : 1);
-        taken = EditorNudgeSlider(win, Ui_Item_Focused(w), step, &failure) ? 1 : 0;
+    } else if (SliderKeyStep(w, key) != 0) {
+        taken = EditorNudgeSlider(win, Ui_Item_Focused(w), SliderKeyStep(w, key), &failure) ? 1 : 0;
     }
     if (taken != 0) {
         EditorRefreshMemoryButtons(win);

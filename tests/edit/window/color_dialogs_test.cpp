@@ -185,6 +185,17 @@ TEST_F(ColorDialogTest, ValueBoxesTakeTypedNumbers) {
     EXPECT_EQ(std::memcmp(&defs, &es_->colorDefs, sizeof defs), 0);
 }
 
+// The arrows move the channel slider with the focus a step (Shift: ten), as typing would.
+TEST_F(ColorDialogTest, ArrowKeysMoveTheFocusedChannelSlider) {
+    const ColorDefs defs = es_->colorDefs;
+    const int32_t green = ColorDefToSlider(defs.neutral[1]);
+    EXPECT_TRUE(Define(kColorDefNeutral, {Key(39, kDefineColorGreenSlider),
+                                          Holding(Key(40, kDefineColorGreenSlider), 0, 0, 1),
+                                          Click(kDefineColorOk)}));
+    EXPECT_FLOAT_EQ(es_->colorDefs.neutral[1], ColorDefFromSlider(green - 9));
+    EXPECT_FLOAT_EQ(es_->colorDefs.neutral[0], defs.neutral[0]);
+}
+
 TEST_F(ColorDialogTest, RestoreDefaultAndThePickerSetTheKindsColour) {
     const float odd[3] = {0.1f, 0.2f, 0.3f};
     ASSERT_EQ(SetColorDef(&es_->colorDefs, &es_->editPars, kColorDefSepia, odd), 0);

@@ -130,6 +130,16 @@ TEST_F(SharpenNoiseTest, ValueBoxesTakeTypedNumbersInTheirRanges) {
     EXPECT_EQ(Ui_Headless_Beeps(), beeps + 1) << "99 is past the radius slider's end";
 }
 
+// The arrows move the slider with the focus a step (Shift: ten) and stop at its ends.
+TEST_F(SharpenNoiseTest, ArrowKeysMoveTheFocusedSliderWithinItsRange) {
+    const UiScriptEvent shiftLeft = Holding(Key(37, kSharpenNoiseRedRadiusSlider), 0, 0, 1);
+    EXPECT_TRUE(Run({Key(39, kSharpenNoiseStrengthSlider), Key(38, kSharpenNoiseStrengthSlider),
+                     shiftLeft, shiftLeft, Click(kSharpenNoiseOk)}));
+    const SharpenNoise& s = es_->editPars.sharpenNoise;
+    EXPECT_EQ(s.sharpenStrength, 12);                      // 10, two steps up
+    EXPECT_EQ(s.noiseRadius[2], kNoiseRadiusRange[2].lo);  // 12, twice ten down: held at 3
+}
+
 TEST_F(SharpenNoiseTest, RestoreDefaultsThenCancelPutsEverythingBack) {
     const SharpenNoise before = es_->editPars.sharpenNoise;
     std::vector<UiScriptEvent> script = Sweep(kSharpenNoiseStrengthSlider, true);
