@@ -115,6 +115,11 @@ dialogs_over() {
   done
 }
 
+# How many windows are on the screen: a tooltip is one more.
+visible_windows() {
+  xdotool search --onlyvisible --name "" 2>/dev/null | wc -l
+}
+
 # Checks that a dialog is open over a window and painted, in the last screenshot.
 dialog_painted() {
   local what=$1 class=$2 main=$3 found=0 w
@@ -266,6 +271,26 @@ if [ -n "$filterhost" ]; then
     # The view icon (a bitmap in an icon item) shows its orange square; nothing else right of
     # the preview is orange.
     [ "$(count 640 0 400 200 e69228)" -gt 3 ] || fail "editing window: the view icon is not drawn"
+    # A tooltip: resting on Preferences... shows a small window of its own.
+    before=$(visible_windows)
+    xdotool mousemove $((wx + 751)) $((wy + 672))
+    sleep 2.5
+    shoot tooltip_preferences
+    [ "$(visible_windows)" -gt "$before" ] || fail "editing window: no tooltip over Preferences..."
+    # The context menu of B/W (on the Hue tab): the system's pop-up menu, whose entry opens
+    # Define Color, as an Alt-click does. (The menu is checked by what its entry opens: Wine
+    # reuses windows, so the count of windows does not tell a menu.)
+    xdotool mousemove $((wx + 939)) $((wy + 90)) click 1
+    sleep 1
+    xdotool mousemove $((wx + 730)) $((wy + 497)) click 3
+    sleep 1.5
+    shoot menu_bw
+    xdotool key Down Return
+    sleep 2
+    shoot menu_bw_define_color
+    dialog_painted menu_bw_define_color filterhost "$id"
+    xdotool key Escape
+    sleep 1
     # Preferences (a dialog over the window) opens and closes with Escape.
     xdotool mousemove $((wx + 751)) $((wy + 672)) click 1
     sleep 2
