@@ -56,6 +56,45 @@ Ui_Point P(int v, int h) {
     return Ui_Point{int16_t(v), int16_t(h)};
 }
 
+// A memory device context drawing into a top-down 24-bit DIB section of its own.
+class MemoryDib {
+   public:
+    MemoryDib() = default;
+    MemoryDib(const MemoryDib&) = delete;
+    MemoryDib& operator=(const MemoryDib&) = delete;
+    ~MemoryDib() {
+        if (dc_ == nullptr) return;
+        if (old_ != nullptr) SelectObject(dc_, old_);
+        if (bitmap_ != nullptr) DeleteObject(bitmap_);
+        DeleteDC(dc_);
+    }
+    // False when the context or the bitmap cannot be made.
+    bool Make(int width, int height) {
+        const BITMAPINFO info = W32_TopDownBitmapInfo(width, height, 24);
+        dc_ = CreateCompatibleDC(nullptr);
+        if (dc_ == nullptr) return false;
+        void* bits = nullptr;
+        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        if (bitmap_ == nullptr) return false;
+        bits_ = static_cast<const uint8_t*>(bits);
+        rowBytes_ = size_t((3 * width + 3) & ~3);
+        old_ = SelectObject(dc_, bitmap_);
+        return true;
+    }
+    HDC dc() const { return dc_; }
+    Ui_RGB At(int v, int h) const {
+        const uint8_t* p = bits_ + size_t(v) * rowBytes_ + size_t(h) * 3;
+        return Ui_RGB{p[2], p[1], p[0]};
+    }
+
+   private:
+    HDC dc_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+    const uint8_t* bits_ = nullptr;
+    size_t rowBytes_ = 0;
+};
+
 // One drawing surface for each binding, the same size: a memory device context over a top-down
 // 24-bit DIB section for GDI, and a headless window's canvas.
 class DrawTest : public ::testing::Test {
@@ -64,16 +103,9 @@ class DrawTest : public ::testing::Test {
     static constexpr int kHeight = 120;
 
     void SetUp() override {
-        const BITMAPINFO info = W32_TopDownBitmapInfo(kWidth, kHeight, 24);
-        dc_ = CreateCompatibleDC(nullptr);
-        ASSERT_NE(dc_, nullptr);
-        void* bits = nullptr;
-        dib_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        ASSERT_NE(dib_, nullptr);
-        bits_ = static_cast<uint8_t*>(bits);
-        old_ = SelectObject(dc_, dib_);
+        ASSERT_TRUE(dib_.Make(kWidth, kHeight));
         gState = W32DrawState{};
-        gState.memoryDc = dc_;
+        gState.memoryDc = dib_.dc();
         W32_Draw_Fill(&gdi_);
 
         rgb_.assign(size_t(kWidth) * kHeight * 3, 0);
@@ -86,9 +118,6 @@ class DrawTest : public ::testing::Test {
 
     void TearDown() override {
         if (gState.drawing) gdi_.drawEnd(&window_);
-        SelectObject(dc_, old_);
-        DeleteObject(dib_);
-        DeleteDC(dc_);
         delete hw_;
         W32_Draw_FreeFonts();
     }
@@ -161,10 +190,7 @@ class DrawTest : public ::testing::Test {
         GdiFlush();
     }
 
-    Ui_RGB GdiAt(int v, int h) const {
-        const uint8_t* p = bits_ + size_t(v) * kStride + size_t(h) * 3;
-        return Ui_RGB{p[2], p[1], p[0]};
-    }
+    Ui_RGB GdiAt(int v, int h) const { return dib_.At(v, h); }
     Ui_RGB RefAt(int v, int h) const { return Ui_Headless_Pixel(hw_, v, h); }
 
     // Every pixel the same; the first few differences are reported.
@@ -215,13 +241,9 @@ class DrawTest : public ::testing::Test {
         EXPECT_LE(differences, maxDifferences);
     }
 
-    static constexpr size_t kStride = (3 * kWidth + 3) & ~3;
     UiBinding gdi_{};
     UiWindow window_{};
-    HDC dc_ = nullptr;
-    HBITMAP dib_ = nullptr;
-    HGDIOBJ old_ = nullptr;
-    uint8_t* bits_ = nullptr;
+    MemoryDib dib_;
     std::vector<uint8_t> rgb_;
     UiHeadlessWindow* hw_ = nullptr;
 };
@@ -480,28 +502,12 @@ class ScaledDrawTest : public DrawTest, public ::testing::WithParamInterface<int
         dpi_ = GetParam();
         width_ = W32_ToDevice(kWidth, dpi_);
         height_ = W32_ToDevice(kHeight, dpi_);
-        const BITMAPINFO info = W32_TopDownBitmapInfo(width_, height_, 24);
-        bigDc_ = CreateCompatibleDC(nullptr);
-        ASSERT_NE(bigDc_, nullptr);
-        void* bits = nullptr;
-        big_ = CreateDIBSection(bigDc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        ASSERT_NE(big_, nullptr);
-        bigBits_ = static_cast<uint8_t*>(bits);
-        bigOld_ = SelectObject(bigDc_, big_);
-        gState.memoryDc = bigDc_;
+        ASSERT_TRUE(big_.Make(width_, height_));
+        gState.memoryDc = big_.dc();
         gState.dpi = dpi_;
         PaintGdi([](auto& p) { p.Fill(R(0, 0, kHeight, kWidth), kBackground, 0); });
     }
-    void TearDown() override {
-        DrawTest::TearDown();
-        SelectObject(bigDc_, bigOld_);
-        DeleteObject(big_);
-        DeleteDC(bigDc_);
-    }
-    Ui_RGB BigAt(int y, int x) const {
-        const uint8_t* p = bigBits_ + size_t(y) * ((3 * width_ + 3) & ~3) + size_t(x) * 3;
-        return Ui_RGB{p[2], p[1], p[0]};
-    }
+    Ui_RGB BigAt(int y, int x) const { return big_.At(y, x); }
     void ExpectEnlargedExactly() const {
         int differences = 0;
         for (int y = 0; y < height_; ++y) {
@@ -517,10 +523,7 @@ class ScaledDrawTest : public DrawTest, public ::testing::WithParamInterface<int
         EXPECT_EQ(differences, 0);
     }
     int dpi_ = 96, width_ = 0, height_ = 0;
-    HDC bigDc_ = nullptr;
-    HBITMAP big_ = nullptr;
-    HGDIOBJ bigOld_ = nullptr;
-    uint8_t* bigBits_ = nullptr;
+    MemoryDib big_;
 };
 
 TEST_P(ScaledDrawTest, RectanglesLinesXorAndClipsCoverTheirPixelsEnlarged) {
