@@ -67,6 +67,7 @@ int32_t ResetEditStatePars(EditState* s, HgEditMask mask) {
     if (status != kStatusOk) return status;
     if (mask & kEditBalance) {
         for (float& t : s->balanceSlider) t = 0.5f;
+        s->balanceConfidence = -1.0f;
         status = EditStateDeriveNeutralTarget(s);
     }
     if (mask & kEditMaskAllHues) {

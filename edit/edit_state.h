@@ -56,6 +56,9 @@ struct EditState {
     // What the automatic settings may do, copied from the preferences when a run starts.
     float preferredSaturation;  // 0..1: how saturated the most saturated colours should look
     int32_t keenhueMask;        // the groups the automatic settings set (HgEditMask bits)
+    // How much of the colour balance the automatic settings applied, 0..1 (0: they found no
+    // neutral they could trust); -1 when the balance is not theirs (reset, marked, copied).
+    float balanceConfidence;
     // The reduced copy of the image that the automatic settings analyse: 8-bit interleaved
     // R, G, B and, when the image has a selection or transparency, that plane fourth. Its pixels
     // block and the mask's bits (null: every pixel takes part) are the state's own Mem_Alloc

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "edit/hue_peaks.h"
+#include "edit/keenhue_grey.h"
 #include "engine/balance.h"
 #include "engine/edit_chain.h"
 #include "engine/hue_space.h"
@@ -13,6 +14,9 @@
 #include "platform/numeric.h"
 
 namespace {
+
+constexpr KhBalanceTuning kBuiltInTuning = {0.005f, 0.95f, 0.75f};
+KhBalanceTuning gTuning = kBuiltInTuning;
 
 constexpr int32_t kHueTab = 3;
 
@@ -385,7 +389,90 @@ int32_t SampleEnd(EditState* s, const IPImage* image, const Huegrid* transform,
     return kStatusOk;
 }
 
+// ln R - ln G and ln B - ln G of a colour with no channel at 0 (else 0, 0).
+void LogChromaticity(const float rgb[3], float out[2]) {
+    out[0] = out[1] = 0.0f;
+    if (!(rgb[0] > 0.0f && rgb[1] > 0.0f && rgb[2] > 0.0f)) return;
+    out[0] = std::log(rgb[0] / rgb[1]);
+    out[1] = std::log(rgb[2] / rgb[1]);
+}
+
+float Distance(const float a[2], const float b[2]) {
+    return std::hypot(a[0] - b[0], a[1] - b[1]);
+}
+
+float Ramp(float x, float lo, float hi) {
+    if (!(hi > lo)) return x >= hi ? 1.0f : 0.0f;
+    const float t = (x - lo) / (hi - lo);
+    return t < 0.0f ? 0.0f : (t > 1.0f ? 1.0f : t);
+}
+
+// Which of the neutrals found become samples, and how far the balance is trusted. Every test
+// compares colours of the same image with each other, or counts its pixels, so a cast, which
+// moves every colour alike, leaves the outcome as it was.
+// - A clipped white that is the backdrop (kKhWhiteBackdrop of the image) is the neutral: a product
+//   shot on white has few grey pixels, mostly at the edges of coloured things. The share is
+//   larger than the tenth that decides between the light end and the clipped white: a cast that
+//   clips the highlights on water or snow makes them a tenth of the picture, never a quarter.
+// - Otherwise, when enough grey pixels agree (tuning.greyEvidence), their crowd is the neutral, and
+//   the ends whose colour lies within kKhAgreement of it join it as samples: they carry it to the
+//   lightest and darkest tones, where a cast with a black or white offset differs most. Ends
+//   farther away are coloured surfaces (a sky, a lamp-lit wall, a dark coat) and are dropped.
+//   The balance does less as the crowd's colour dominates the picture (tuning.dominanceLow .. 1).
+// - Otherwise the ends stand alone, as the only guess (a smooth scene with too little texture for
+//   grey pixels). A dark end then needs a light one to agree with it: the darkest surface of a
+//   photograph is often a deep colour that the chroma limit, lenient where a few codes are all
+//   there is, lets through.
+void Decide(KhBalanceTrace* t, const KhBalanceTuning& tuning, uint64_t visited) {
+    t->greyTaken = false;
+    t->confidence = 0.0f;
+    KhBalanceEnd* ends[3] = {&t->dark, &t->light, &t->white};
+    auto drop = [](KhBalanceEnd* end) {
+        end->taken = false;
+        end->vetoed = true;
+    };
+    const bool background =
+        t->white.taken && double(t->white.sampledPixels) >= kKhWhiteBackdrop * double(visited);
+    if (!background && t->grey.share >= tuning.greyEvidence && t->grey.crowd > 0) {
+        for (KhBalanceEnd* end : ends) {
+            if (end->taken && Distance(end->logChroma, t->grey.mode) > kKhAgreement) drop(end);
+        }
+        t->greyTaken = true;
+        t->confidence = 1.0f - Ramp(t->grey.dominance, tuning.dominanceLow, 1.0f);
+        return;
+    }
+    if (t->dark.taken) {
+        const KhBalanceEnd* light =
+            t->light.taken ? &t->light : (t->white.taken ? &t->white : nullptr);
+        if (light == nullptr || Distance(t->dark.logChroma, light->logChroma) > kKhAgreement) {
+            drop(&t->dark);
+        }
+    }
+    if (t->dark.taken || t->light.taken || t->white.taken) t->confidence = 1.0f;
+}
+
+// Moves every sample of the bins towards the grey of its own luma by 1 - confidence: the balance
+// curves then remove that fraction of the cast. Luma is linear in the channels, so moving the
+// bins' sums moves each sample.
+void ShrinkTowardsGrey(SampleBin bins[kEditBinCount], float confidence) {
+    for (int k = 0; k < kEditBinCount; ++k) {
+        SampleBin& b = bins[k];
+        const float luma = 0.299f * b.sum[0] + 0.587f * b.sum[1] + 0.114f * b.sum[2];
+        for (float& v : b.sum) v = luma + confidence * (v - luma);
+    }
+}
+
 }  // namespace
+
+KhBalanceTuning KhBuiltInTuning() {
+    return kBuiltInTuning;
+}
+KhBalanceTuning KhCurrentTuning() {
+    return gTuning;
+}
+void KhSetBalanceTuning(const KhBalanceTuning& tuning) {
+    gTuning = tuning;
+}
 
 uint64_t KhTailCount(uint64_t total, double fraction) {
     return uint64_t(std::llround(double(total) * fraction));
@@ -468,10 +555,10 @@ int32_t KhColourBalance(EditState* s, const IPImage* image, KhBalanceTrace* trac
     IPRegion region{image->width, image->height, (image->width + 7) / 8, nullptr, 0, 0, 0, 0};
     MemBlock<uint8_t> bits;
     MemBlock<HgGrowEntry> entries;
-    MemBlock<SampleBin> found;
+    MemBlock<SampleBin> found;  // the samples of the three ends and of the grey pixels
     const uint32_t bytes = uint32_t(region.rowBytes) * uint32_t(region.height);
     if (!bits.Allocate(bytes > 0 ? bytes : 1) || !entries.Allocate(kHgGrowStackEntries) ||
-        !found.Allocate(3 * kEditBinCount)) {
+        !found.Allocate(4 * kEditBinCount)) {
         return kStatusNoMemory;
     }
     region.bits = bits.get();
@@ -488,6 +575,7 @@ int32_t KhColourBalance(EditState* s, const IPImage* image, KhBalanceTrace* trac
         float chroma, relative;
         Colourfulness(end->sampledAverage, &chroma, &relative);
         end->taken = end->sampledPixels > 0 && relative < kKhBalanceChromaLimit;
+        if (end->taken) LogChromaticity(end->sampledAverage, end->logChroma);
     }
     // The light end and a clipped white are two guesses at the same white. The unclipped light
     // end is the better one when it holds a neutral, since every channel of it is measured,
@@ -500,16 +588,28 @@ int32_t KhColourBalance(EditState* s, const IPImage* image, KhBalanceTrace* trac
             t->white.taken = false;
         }
     }
+    // The grey pixels: where a cast cannot choose what is measured.
+    SampleBin* greyBins = found.get() + 3 * kEditBinCount;
+    status = KhEstimateGrey(image, Region(s), s->gridLevel, before.grid, &t->grey, greyBins);
+    if (status != kStatusOk) return status;
+    Decide(t, gTuning, scan.visited);
+
     EditPars* p = &s->editPars;
-    for (int e = kEndDark; e <= kEndWhite; ++e) {
-        if (!ends[e]->taken) continue;
+    bool sampled = false;
+    for (int e = 0; e < 4; ++e) {
+        const bool used = e < 3 ? ends[e]->taken : t->greyTaken;
+        if (!used) continue;
         const SampleBin* bins = found.get() + e * kEditBinCount;
         for (int k = 0; k < kEditBinCount; ++k) {
             for (int c = 0; c < 3; ++c) p->balBin[k].sum[c] += bins[k].sum[c];
             p->balBin[k].count += bins[k].count;
+            sampled = sampled || bins[k].count > 0;
         }
         p->balCurveValid = 0;
     }
+    if (!sampled) t->confidence = 0.0f;
+    if (t->confidence < 1.0f) ShrinkTowardsGrey(p->balBin, t->confidence);
+    s->balanceConfidence = t->confidence;
     return EditStateDeriveNeutralTarget(s);
 }
 
@@ -553,6 +653,11 @@ int32_t KhTonePoints(EditState* s, const IPImage* image, int32_t mask) {
         double relative = (g / 255.0 - p->blackPoint) / (double(p->whitePoint) - p->blackPoint);
         p->grayPoint = Num_Clamp(float((relative + 0.5) * 0.5), 0.0f, 1.0f);
     }
+    // Each point moves only part of the way from where it leaves the image unchanged.
+    const float t = gTuning.toneStrength;
+    if (mask & kEditBlackPoint) p->blackPoint = t * p->blackPoint;
+    if (mask & kEditWhitePoint) p->whitePoint = 1.0f - t * (1.0f - p->whitePoint);
+    if (mask & kEditGrayPoint) p->grayPoint = 0.5f + t * (p->grayPoint - 0.5f);
     return kStatusOk;
 }
 
@@ -577,7 +682,11 @@ int32_t KhBrightness(EditState* s, const IPImage* image) {
         else
             hi = middle;
     }
-    p->brightness = (lo + hi) / 2.0f;
+    // The setting's final range. It was the contrast step's to apply, but no Keenhue mask the
+    // preferences offer holds the contrast bit, so a dark photograph (a flower against the night,
+    // a launch at dusk) was brightened without bound and its colours washed towards yellow.
+    const float found = Clamp((lo + hi) / 2.0f, kKhBrightnessLow, kKhBrightnessHigh);
+    p->brightness = 0.5f + gTuning.toneStrength * (found - 0.5f);
     return kStatusOk;
 }
 

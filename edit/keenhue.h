@@ -30,6 +30,8 @@
 #include <cstdint>
 
 #include "edit/edit_state.h"
+#include "edit/keenhue_grey.h"
+#include "edit/keenhue_tuning.h"
 #include "engine/ip_image.h"
 #include "engine/measure.h"
 #include "platform/status.h"
@@ -41,6 +43,8 @@ constexpr float kKhBalanceChromaLimit = 0.35f;  // an end more colourful than th
                                                 // relative to its largest component
 constexpr double kKhWhiteBackground = 0.1;      // a clipped white this share of the image is a
                                                 // background, preferred to the light end
+constexpr double kKhWhiteBackdrop = 0.25;       // ... and this share, preferred to grey pixels
+constexpr float kKhAgreement = 0.08f;           // log chromaticity: two neutrals this close agree
 constexpr double kKhDarkSurface = 0.2;          // the share of the dark end's set its surface
                                                 // must hold: less is scattered specks
 constexpr double kKhPointTail = 0.002;          // clipped at each end by the tone points
@@ -73,10 +77,15 @@ struct KhBalanceEnd {
                               // most of it: its interior, or of a white its clipped-white pixels
     float sampledAverage[3];  // their mean colour
     bool taken;               // that region became a neutral sample
+    float logChroma[2];       // of the sample, when taken: ln R - ln G, ln B - ln G
+    bool vetoed;              // taken at first, then dropped as disagreeing with the others
 };
 struct KhBalanceTrace {
     KhBalanceEnd dark, light;
-    KhBalanceEnd white;  // the clipped white (threshold 255, admitted: every visited pixel)
+    KhBalanceEnd white;   // the clipped white (threshold 255, admitted: every visited pixel)
+    KhGreyEstimate grey;  // what the grey pixels agree on
+    bool greyTaken;       // their crowd became the sample (no end agreed with them)
+    float confidence;     // how much of the balance was applied, 0..1
 };
 // trace, when given, receives what each end found.
 int32_t KhColourBalance(EditState* editState, const IPImage* image,

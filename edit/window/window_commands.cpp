@@ -232,6 +232,7 @@ int32_t StepHistory(EditingWindow* win, bool back, Ui_Failure* failure) {
     EditorRefreshUndo(win);
     if (!moved) return kStatusOk;
     EditSnapshotRestore(es, &step);
+    es->balanceConfidence = -1.0f;  // the snapshot's balance may be anyone's
     EditorDefinitionsRestored(win);
     // The next change starts from here, also for the parts that put back its start themselves.
     es->undo = step;
@@ -386,12 +387,28 @@ bool EditorAltClick(EditingWindow* win) {
 void EditorRefreshBoxes(EditingWindow* win) {
     UiWindow* w = win->dialog;
     const EditPars& p = win->es->editPars;
+    EditorRefreshCastText(win);
     Ui_Item_SetCheck(w, kEditorLinear, p.linear != 0 ? 1 : 0);
     Ui_Item_SetCheck(w, kEditorToning, ToningOn(p) ? 1 : 0);
     Ui_Item_SetCheck(w, kEditorSharpen, p.sharpenNoise.sharpenOn != 0 ? 1 : 0);
     Ui_Item_SetCheck(w, kEditorRemoveNoise, p.sharpenNoise.noiseOn != 0 ? 1 : 0);
     Ui_Item_Enable(w, kEditorSharpenNoiseSetup,
                    p.sharpenNoise.sharpenOn != 0 || p.sharpenNoise.noiseOn != 0 ? 1 : 0);
+}
+
+void EditorRefreshCastText(EditingWindow* win) {
+    // What the automatic balance did, while its result stands; else what the tab asks for.
+    const float confidence = win->es->balanceConfidence;
+    int32_t id = kStrCastInstruction;
+    if (confidence >= 1.0f) {
+        id = kStrBalanceWhole;
+    } else if (confidence > 0.0f) {
+        id = kStrBalancePart;
+    } else if (confidence == 0.0f) {
+        id = kStrBalanceNone;
+    }
+    char text[256];
+    Ui_Item_SetText(win->dialog, kEditorCastText, Ui_ResToCString(win->env->state, id, text));
 }
 
 void EditorTitleOk(EditingWindow* win) {

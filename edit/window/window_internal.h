@@ -77,6 +77,10 @@ void EditorRefreshBoxes(EditingWindow* win);
 int32_t EditorKeepHabits(EditingWindow* win, Ui_Failure* failure);
 // Retitles OK for the preferences' mode of OK.
 void EditorTitleOk(EditingWindow* win);
+// The text under the colour-cast patch: what the automatic colour balance did while its result
+// stands (the editing state's balanceConfidence), else what the colour tab asks for.
+void EditorRefreshCastText(EditingWindow* win);
+
 // The automatic settings for the groups of mask (restricted to the preferences' Keenhue mask).
 // failure: "calculating auto settings".
 int32_t EditorAutoSettings(EditingWindow* win, HgEditMask mask, Ui_Failure* failure);

@@ -182,6 +182,7 @@ int32_t MarkNeutral(EditingWindow* win, const PreviewInfo& info, int32_t px, int
     if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseEditColor);
     EditorBeginChange(win);
     es->editPars = trial;
+    es->balanceConfidence = -1.0f;  // the balance is now the user's
     KeepRegion(win, region, v, h);
     return Settle(win, failure);
 }

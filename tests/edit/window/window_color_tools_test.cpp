@@ -393,3 +393,30 @@ TEST_F(WindowColorToolsTest, InformationBoxNamesTheButtonUnderThePointer) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(WindowColorToolsTest, TheCastTextSaysHowMuchOfTheBalanceKeenhueApplied) {
+    es_->currentTab = 0;
+    std::string text;
+    auto read = [&text](UiWindow* w) { text = WindowTest::ItemText(w, kEditorCastText); };
+    // The warm greys: the balance is applied whole.
+    Run({Click(kEditorTabKeenhue), Call(read), Click(kEditorCancel)});
+    EXPECT_EQ(text, "Keenhue found neutral colors: the color cast is balanced.");
+
+    // A shaded orange and nothing else: no neutral anywhere, the balance does nothing.
+    MakePicture(kImageW, kImageH, [](int32_t x, int32_t y, uint8_t p[3]) {
+        const double t = 0.7 + 0.3 * ((x * 7 + y * 3) % 11) / 10.0;
+        p[0] = uint8_t(230 * t), p[1] = uint8_t(120 * t), p[2] = uint8_t(30 * t);
+    });
+    Run({Click(kEditorTabKeenhue), Call(read), Click(kEditorCancel)});
+    EXPECT_EQ(text, "No neutral colors found: balance left as it is.");
+    EXPECT_EQ(es_->balanceConfidence, 0.0f);
+
+    // Once the balance is the user's (here: the tab's settings reset), the tab's instruction.
+    ASSERT_EQ(ResetEditStatePars(es_.get(), kEditBalance), 0);
+    Run({Call(read), Click(kEditorCancel)});
+    EXPECT_EQ(text, "Mark neutral colors in the image to correct the color cast.");
+}
+
+}  // namespace

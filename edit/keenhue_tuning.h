@@ -1,0 +1,25 @@
+// The thresholds of the automatic colour balance that were chosen by cross-validation on
+// photographs (docs/keenhue.md says how, and why each range of candidates is what it is). The
+// automatic settings read the current values; only the evaluation (bench/keenhue_eval --tune)
+// sets others, to measure what another choice would do. Everything else in the balance is fixed
+// by reasoning, not by the photographs.
+#pragma once
+
+struct KhBalanceTuning {
+    // The share of the judged pixels that must agree on a grey for the grey pixels to be the
+    // neutral (edit/keenhue_grey.h); below it the ends of the image stand alone.
+    float greyEvidence;
+    // The grey pixels' dominance (edit/keenhue_grey.h) from which the balance does less, down to
+    // nothing when the whole picture is the crowd's colour.
+    float dominanceLow;
+    // The share of their departure from the unchanged settings that the tone steps (black, grey
+    // and white point, brightness) apply.
+    float toneStrength;
+    bool operator==(const KhBalanceTuning&) const = default;
+};
+
+// The values the product uses.
+KhBalanceTuning KhBuiltInTuning();
+// The values in force: the built-in ones unless the evaluation set others.
+KhBalanceTuning KhCurrentTuning();
+void KhSetBalanceTuning(const KhBalanceTuning& tuning);

@@ -1,0 +1,194 @@
+// The neutral the grey pixels agree on, and the confidence of the automatic colour balance, on
+// synthetic scenes whose answer is known: a grey card beside a coloured cloth under a gain cast
+// (found at the cast's colour, trusted whole), a scene of one saturated hue and a scene of one
+// muted hue (nothing to balance on: the balance does nothing), and a product on a clipped white
+// background (the white is the neutral, not the grey pixels).
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "edit/edit_state.h"
+#include "edit/keenhue.h"
+#include "edit/keenhue_grey.h"
+#include "edit/neutral_target.h"
+#include "engine/edit_chain.h"
+#include "tests/edit/edit_test_support.h"
+
+namespace {
+
+struct Scene {
+    int32_t width, height;
+    std::vector<uint8_t> pixels;
+    IPImage view{};
+    Scene(int32_t w, int32_t h) : width(w), height(h), pixels(size_t(w) * size_t(h) * 3) {
+        view = IPRgb8View(pixels.data(), w, h);
+    }
+    // Sets a pixel from linear-ish values, each multiplied by its gain, rounded and clipped as
+    // a camera clips.
+    void Set(int32_t x, int32_t y, double r, double g, double b, const double gain[3]) {
+        uint8_t* p = &pixels[(size_t(y) * size_t(width) + size_t(x)) * 3];
+        const double v[3] = {r, g, b};
+        for (int c = 0; c < 3; ++c)
+            p[c] = uint8_t(std::clamp(std::lround(v[c] * gain[c]), 0L, 255L));
+    }
+};
+
+const double kNone[3] = {1.0, 1.0, 1.0};
+const double kWarm[3] = {1.2, 1.0, 0.75};
+
+// Shading that gives every pixel local contrast: a diagonal ripple around 1.
+double Ripple(int32_t x, int32_t y) {
+    return 1.0 + 0.35 * std::sin(0.35 * x + 0.2 * y);
+}
+
+// Left half a grey card, right half a red cloth whose weave varies the green and blue but not
+// the red (a coloured material: no grey pixels there).
+Scene CardAndCloth(const double gain[3]) {
+    Scene s(120, 80);
+    for (int32_t y = 0; y < s.height; ++y) {
+        for (int32_t x = 0; x < s.width; ++x) {
+            const double t = Ripple(x, y);
+            if (x < 60) {
+                s.Set(x, y, 130 * t, 130 * t, 130 * t, gain);
+            } else {
+                s.Set(x, y, 190, 60 * t, 50 * t, gain);
+            }
+        }
+    }
+    return s;
+}
+
+// The whole picture one material lit unevenly: every pixel a grey pixel, at the material's colour.
+Scene OneMaterial(double r, double g, double b) {
+    Scene s(120, 80);
+    for (int32_t y = 0; y < s.height; ++y) {
+        for (int32_t x = 0; x < s.width; ++x) {
+            const double t = Ripple(x, y);
+            s.Set(x, y, r * t, g * t, b * t, kNone);
+        }
+    }
+    return s;
+}
+
+class KeenhueGreyTest : public edit_testing::EditTest {
+   protected:
+    void SetUp() override {
+        EditTest::SetUp();
+        es_ = std::make_unique<EditState>();
+        ASSERT_EQ(EditStateInit(es_.get(), nullptr), 0);
+        es_->keenhueMask = kEditMaskAll;
+    }
+    void TearDown() override {
+        EditStateFreeAnalysis(es_.get());
+        SetNeutralTargetDeriver(nullptr);
+        EditTest::TearDown();
+    }
+    KhGreyEstimate Estimate(const Scene& s) {
+        KhGreyEstimate e{};
+        SampleBin bins[kEditBinCount];
+        EXPECT_EQ(KhEstimateGrey(&s.view, nullptr, 7, nullptr, &e, bins), 0);
+        return e;
+    }
+    // The balance of the scene, as the automatic settings set it.
+    KhBalanceTrace Balance(const Scene& s) {
+        EXPECT_EQ(ResetEditStatePars(es_.get(), kEditBalance), 0);
+        KhBalanceTrace trace{};
+        EXPECT_EQ(KhColourBalance(es_.get(), &s.view, &trace), 0);
+        return trace;
+    }
+    // A colour of codes through the balance, as codes.
+    void Through(const double in[3], double out[3]) {
+        const float rgb[3] = {float(in[0] / 255), float(in[1] / 255), float(in[2] / 255)};
+        float res[3];
+        ASSERT_EQ(HgEvalColour(&es_->editPars, kEditBalance, rgb, res), 0);
+        for (int c = 0; c < 3; ++c) out[c] = 255.0 * res[c];
+    }
+    std::unique_ptr<EditState> es_;
+};
+
+double Spread(const double rgb[3]) {
+    return std::max({rgb[0], rgb[1], rgb[2]}) - std::min({rgb[0], rgb[1], rgb[2]});
+}
+
+TEST_F(KeenhueGreyTest, AGreyCardUnderAGainCastIsFoundAtTheCastsColourAndTrusted) {
+    const KhGreyEstimate plain = Estimate(CardAndCloth(kNone));
+    const KhGreyEstimate warm = Estimate(CardAndCloth(kWarm));
+    // The card is the crowd, at neutral without the cast and at the cast's colour with it.
+    EXPECT_NEAR(plain.mode[0], 0.0, 0.02);
+    EXPECT_NEAR(plain.mode[1], 0.0, 0.02);
+    EXPECT_NEAR(warm.mode[0], std::log(1.2), 0.03);
+    EXPECT_NEAR(warm.mode[1], std::log(0.75), 0.03);
+    // The evidence and the dominance do not depend on the cast: the same pixels agree.
+    EXPECT_GT(plain.share, 0.3f);
+    EXPECT_NEAR(warm.share, plain.share, 0.05);
+    EXPECT_NEAR(warm.dominance, plain.dominance, 0.05);
+    EXPECT_LT(plain.dominance, 0.7f);  // the cloth is half the picture
+
+    const KhBalanceTrace trace = Balance(CardAndCloth(kWarm));
+    EXPECT_TRUE(trace.greyTaken);
+    EXPECT_FLOAT_EQ(trace.confidence, 1.0f);
+    EXPECT_FLOAT_EQ(es_->balanceConfidence, 1.0f);
+    const double card[3] = {130 * 1.2, 130, 130 * 0.75};
+    double out[3];
+    Through(card, out);
+    EXPECT_LT(Spread(out), 0.2 * Spread(card));
+}
+
+TEST_F(KeenhueGreyTest, ASceneOfOneHueHasNothingToBalanceOn) {
+    // A saturated orange petal, shaded: its pixels vary alike in every channel, but no cast makes
+    // a grey that orange, so none counts, and the ends are too colourful to be neutrals.
+    const Scene petal = OneMaterial(230, 120, 30);
+    const KhGreyEstimate e = Estimate(petal);
+    EXPECT_GT(e.measured, 1000u);
+    EXPECT_EQ(e.grey, 0u);
+    EXPECT_EQ(e.share, 0.0f);
+    KhBalanceTrace trace = Balance(petal);
+    EXPECT_FALSE(trace.greyTaken);
+    EXPECT_EQ(trace.confidence, 0.0f);
+    EXPECT_EQ(es_->balanceConfidence, 0.0f);
+    for (const SampleBin& bin : es_->editPars.balBin) EXPECT_EQ(bin.count, 0);
+
+    // A plank of wood: muted enough to be a grey under a warm light, but it is the whole
+    // picture, so it is as likely the wood's own colour. Found, and not trusted: the wood
+    // keeps its colour.
+    const Scene wood = OneMaterial(170, 125, 85);
+    const KhGreyEstimate w = Estimate(wood);
+    EXPECT_GT(w.share, 0.5f);
+    EXPECT_GT(w.dominance, 0.97f);
+    trace = Balance(wood);
+    EXPECT_TRUE(trace.greyTaken);
+    EXPECT_LT(trace.confidence, 0.1f);
+    const double plank[3] = {170, 125, 85};
+    double out[3];
+    Through(plank, out);
+    EXPECT_GT(Spread(out), 0.85 * Spread(plank));
+}
+
+TEST_F(KeenhueGreyTest, AClippedWhiteBackgroundIsTheNeutralNotTheGreyPixels) {
+    // A product shot under a warm light: a white background clipped in red covers two thirds of
+    // the picture; on it a shaded grey-green object whose texture makes grey pixels of its own
+    // colour. The background, whose unclipped channels tell the cast, is the neutral.
+    Scene s(150, 100);
+    for (int32_t y = 0; y < s.height; ++y) {
+        for (int32_t x = 0; x < s.width; ++x) {
+            const bool object = 40 <= x && x < 110 && 25 <= y && y < 75;
+            if (object) {
+                const double t = Ripple(x, y);
+                s.Set(x, y, 100 * t, 135 * t, 110 * t, kWarm);
+            } else {
+                s.Set(x, y, 240, 238, 236, kWarm);  // red clips: 255, 238, 177
+            }
+        }
+    }
+    const KhBalanceTrace trace = Balance(s);
+    EXPECT_TRUE(trace.white.taken);
+    EXPECT_FALSE(trace.greyTaken);
+    EXPECT_FLOAT_EQ(trace.confidence, 1.0f);
+    const double white[3] = {255, 238, 177};
+    double out[3];
+    Through(white, out);
+    EXPECT_LT(Spread(out), 0.5 * Spread(white));
+}
+
+}  // namespace
