@@ -70,7 +70,19 @@ void PrintEnd(const char* name, const KhBalanceEnd& e) {
         std::printf("  sample %6d mean %.3f %.3f %.3f", e.sampledPixels, e.sampledAverage[0],
                     e.sampledAverage[1], e.sampledAverage[2]);
     }
-    std::printf("  %s\n", e.taken ? "taken" : "-");
+    if (e.taken || e.vetoed) {
+        std::printf("  log chroma %6.3f %6.3f", e.logChroma[0], e.logChroma[1]);
+    }
+    std::printf("  %s\n", e.taken ? "taken" : (e.vetoed ? "dropped (disagrees)" : "-"));
+}
+
+void PrintGrey(const KhBalanceTrace& t) {
+    const KhGreyEstimate& g = t.grey;
+    std::printf(
+        "    grey  judged %6u grey %6u crowd %6u share %.4f at %6.3f %6.3f dominance %.2f%s\n",
+        g.measured, g.grey, g.crowd, g.share, g.mode[0], g.mode[1], g.dominance,
+        t.greyTaken ? "  taken" : "");
+    std::printf("    confidence %.2f\n", t.confidence);
 }
 
 // Paints the pixels of an end's set.
@@ -119,6 +131,7 @@ bool Report(const std::string& photo, const std::string& work) {
         PrintEnd("dark", trace.dark);
         PrintEnd("light", trace.light);
         if (trace.white.count > 0) PrintEnd("white", trace.white);
+        PrintGrey(trace);
         if (work.empty()) continue;
         Image marked;
         marked.width = a.width;
