@@ -13,31 +13,39 @@ namespace {
 constexpr int32_t kSide = 2 * int32_t(kKhGreyRange / kKhGreyStep + 0.5f) + 1;
 constexpr int32_t kCentre = kSide / 2;
 
-// A grey pixel within the range: its codes and its histogram bin.
-struct Candidate {
-    uint8_t rgb[3];
-    uint8_t binR, binB;
-};
-
+// The first pass counts the grey pixels within the range into the histogram; the second, once
+// the crowd is known, files the crowd's pixels as samples. Walking twice keeps the analysis
+// within the memory the module asks its host for: a list of every grey pixel would need more
+// than the analysis image itself.
 struct Collect {
-    Candidate* list;
-    uint32_t capacity, count;
     uint32_t* hist;  // kSide * kSide
+    uint32_t count;
+    int32_t mode[2];  // the second pass: the crowd's bin
+    SampleBin* bins;  // null in the first pass
 };
 
 int32_t BinOf(float chroma) {
     return int32_t(std::lround(chroma / kKhGreyStep)) + kCentre;
 }
 
+// Whether bin (r, b) lies in the crowd around bin mode: a disc of kKhGreyCluster bins.
+bool InCrowd(int32_t r, int32_t b, const int32_t mode[2]) {
+    const int32_t dr = r - mode[0], db = b - mode[1];
+    return dr * dr + db * db <= kKhGreyCluster * kKhGreyCluster;
+}
+
 void CollectGrey(void* context, int32_t, int32_t, const int32_t rgb[3], const float chroma[2]) {
     auto* c = static_cast<Collect*>(context);
     const int32_t r = BinOf(chroma[0]), b = BinOf(chroma[1]);
-    if (r < 0 || r >= kSide || b < 0 || b >= kSide || c->count >= c->capacity) return;
-    Candidate& k = c->list[c->count++];
-    for (int i = 0; i < 3; ++i) k.rgb[i] = uint8_t(rgb[i]);
-    k.binR = uint8_t(r);
-    k.binB = uint8_t(b);
-    ++c->hist[r * kSide + b];
+    if (r < 0 || r >= kSide || b < 0 || b >= kSide) return;
+    if (c->bins == nullptr) {
+        ++c->count;
+        ++c->hist[r * kSide + b];
+        return;
+    }
+    if (!InCrowd(r, b, c->mode)) return;
+    const float v[3] = {rgb[0] / 255.0f, rgb[1] / 255.0f, rgb[2] / 255.0f};
+    HgAddBalanceSample(c->bins, v);
 }
 
 // Counts the usable pixels and those whose colour lies near the crowd's.
@@ -55,11 +63,6 @@ void CountNear(void* context, int32_t, int32_t, const int32_t rgb[3]) {
     const float r = std::log(float(rgb[0]) / float(rgb[1])) - d->mode[0];
     const float b = std::log(float(rgb[2]) / float(rgb[1])) - d->mode[1];
     if (r * r + b * b <= kKhDominance * kKhDominance) ++d->near;
-}
-
-bool InCrowd(int32_t r, int32_t b, const int32_t mode[2]) {
-    const int32_t dr = r - mode[0], db = b - mode[1];
-    return dr * dr + db * db <= kKhGreyCluster * kKhGreyCluster;
 }
 
 // The grey pixels within the crowd's disc around bin (r, b).
@@ -83,14 +86,10 @@ int32_t KhEstimateGrey(const IPImage* image, const IPMask* mask, int32_t level,
     if (out == nullptr || bins == nullptr || !IPImageValid(image)) return kStatusProblem;
     *out = KhGreyEstimate{};
     Mem_Fill(bins, 0, sizeof(SampleBin) * kEditBinCount);
-    const uint32_t pixels = uint32_t(image->width) * uint32_t(image->height);
-    MemBlock<Candidate> list;
     MemBlock<uint32_t> hist;
-    if (!list.Allocate(pixels > 0 ? pixels : 1) || !hist.Allocate(kSide * kSide)) {
-        return kStatusNoMemory;
-    }
+    if (!hist.Allocate(kSide * kSide)) return kStatusNoMemory;
     Mem_Fill(hist.get(), 0, sizeof(uint32_t) * kSide * kSide);
-    Collect collect{list.get(), pixels, 0, hist.get()};
+    Collect collect{hist.get(), 0, {kCentre, kCentre}, nullptr};
     int32_t status =
         HgWalkGreyPixels(image, mask, level, before, CollectGrey, &collect, &out->measured);
     if (status != kStatusOk) return status;
@@ -119,11 +118,8 @@ int32_t KhEstimateGrey(const IPImage* image, const IPMask* mask, int32_t level,
     status = HgWalkPixels(image, mask, level, before, CountNear, &dominance);
     if (status != kStatusOk) return status;
     out->dominance = dominance.usable > 0 ? float(double(dominance.near) / dominance.usable) : 0.0f;
-    for (uint32_t i = 0; i < collect.count; ++i) {
-        const Candidate& k = list[i];
-        if (!InCrowd(k.binR, k.binB, mode)) continue;
-        const float rgb[3] = {k.rgb[0] / 255.0f, k.rgb[1] / 255.0f, k.rgb[2] / 255.0f};
-        HgAddBalanceSample(bins, rgb);
-    }
-    return kStatusOk;
+    collect.mode[0] = mode[0];
+    collect.mode[1] = mode[1];
+    collect.bins = bins;
+    return HgWalkGreyPixels(image, mask, level, before, CollectGrey, &collect, nullptr);
 }
