@@ -13,15 +13,17 @@ namespace {
 constexpr int32_t kSide = 2 * int32_t(kKhGreyRange / kKhGreyStep + 0.5f) + 1;
 constexpr int32_t kCentre = kSide / 2;
 
-// The first pass counts the grey pixels within the range into the histogram; the second, once
-// the crowd is known, files the crowd's pixels as samples. Walking twice keeps the analysis
-// within the memory the module asks its host for: a list of every grey pixel would need more
-// than the analysis image itself.
+// One walk over the grey pixels counts those within the range into the histogram and notes each
+// one's bin in a plane of the image's size; once the crowd is known, the plane says which pixels
+// are its samples. The plane keeps the analysis within the memory the module asks its host for (a
+// list of the grey pixels and their colours would need more), and a second walk would cost as
+// much time as the first.
+constexpr uint16_t kNoBin = 0xFFFF;
 struct Collect {
-    uint32_t* hist;  // kSide * kSide
+    uint32_t* hist;   // kSide * kSide
+    uint16_t* plane;  // width * height: each grey pixel's bin, else kNoBin
+    int32_t width;
     uint32_t count;
-    int32_t mode[2];  // the second pass: the crowd's bin
-    SampleBin* bins;  // null in the first pass
 };
 
 int32_t BinOf(float chroma) {
@@ -34,35 +36,37 @@ bool InCrowd(int32_t r, int32_t b, const int32_t mode[2]) {
     return dr * dr + db * db <= kKhGreyCluster * kKhGreyCluster;
 }
 
-void CollectGrey(void* context, int32_t, int32_t, const int32_t rgb[3], const float chroma[2]) {
+void CollectGrey(void* context, int32_t x, int32_t y, const int32_t[3], const float chroma[2]) {
     auto* c = static_cast<Collect*>(context);
     const int32_t r = BinOf(chroma[0]), b = BinOf(chroma[1]);
     if (r < 0 || r >= kSide || b < 0 || b >= kSide) return;
-    if (c->bins == nullptr) {
-        ++c->count;
-        ++c->hist[r * kSide + b];
-        return;
-    }
-    if (!InCrowd(r, b, c->mode)) return;
-    const float v[3] = {rgb[0] / 255.0f, rgb[1] / 255.0f, rgb[2] / 255.0f};
-    HgAddBalanceSample(c->bins, v);
+    ++c->count;
+    ++c->hist[r * kSide + b];
+    c->plane[size_t(y) * size_t(c->width) + size_t(x)] = uint16_t(r * kSide + b);
 }
 
-// Counts the usable pixels and those whose colour lies near the crowd's.
-struct Dominance {
-    float mode[2];
-    uint64_t usable, near;
-};
-
-void CountNear(void* context, int32_t, int32_t, const int32_t rgb[3]) {
-    auto* d = static_cast<Dominance*>(context);
-    for (int c = 0; c < 3; ++c) {
-        if (rgb[c] < kHgGreyDarkest || rgb[c] == 255) return;
+// The share of the usable pixels (no channel clipped or below the grey pixels' darkest code) of
+// the sampling grid within mask whose colour lies within kKhDominance of mode.
+float DominanceOf(const uint8_t* codes, int32_t width, int32_t height, const IPMask* mask,
+                  int32_t level, const float mode[2]) {
+    const float* log = HgLogOfCodes();
+    const int32_t stepX = HgSampleStepX(level), stepY = HgSampleStepY(level);
+    uint64_t usable = 0, near = 0;
+    for (int32_t y = 0; y < height; y += stepY) {
+        for (int32_t x = 0; x < width; x += stepX) {
+            if (mask != nullptr && !IPMaskBit(mask, x, y)) continue;
+            const uint8_t* p = codes + (size_t(y) * size_t(width) + size_t(x)) * 3;
+            if (p[0] < kHgGreyDarkest || p[1] < kHgGreyDarkest || p[2] < kHgGreyDarkest ||
+                p[0] == 255 || p[1] == 255 || p[2] == 255) {
+                continue;
+            }
+            ++usable;
+            const float r = log[p[0]] - log[p[1]] - mode[0];
+            const float b = log[p[2]] - log[p[1]] - mode[1];
+            if (r * r + b * b <= kKhDominance * kKhDominance) ++near;
+        }
     }
-    ++d->usable;
-    const float r = std::log(float(rgb[0]) / float(rgb[1])) - d->mode[0];
-    const float b = std::log(float(rgb[2]) / float(rgb[1])) - d->mode[1];
-    if (r * r + b * b <= kKhDominance * kKhDominance) ++d->near;
+    return usable > 0 ? float(double(near) / double(usable)) : 0.0f;
 }
 
 // The grey pixels within the crowd's disc around bin (r, b).
@@ -86,12 +90,27 @@ int32_t KhEstimateGrey(const IPImage* image, const IPMask* mask, int32_t level,
     if (out == nullptr || bins == nullptr || !IPImageValid(image)) return kStatusProblem;
     *out = KhGreyEstimate{};
     Mem_Fill(bins, 0, sizeof(SampleBin) * kEditBinCount);
+    if (mask != nullptr &&
+        (mask->bits == nullptr || mask->width != image->width || mask->height != image->height)) {
+        return kStatusProblem;
+    }
+    // The image through the transform once, for both walks and the dominance.
+    const int32_t width = image->width, height = image->height;
+    const uint32_t pixels = uint32_t(width) * uint32_t(height);
+    MemBlock<uint8_t> codes;
+    MemBlock<uint16_t> plane;
     MemBlock<uint32_t> hist;
-    if (!hist.Allocate(kSide * kSide)) return kStatusNoMemory;
+    if (!codes.Allocate(pixels * 3u + 1u) || !plane.Allocate(pixels + 1u) ||
+        !hist.Allocate(kSide * kSide)) {
+        return kStatusNoMemory;
+    }
+    int32_t status = HgCopyCodes(image, before, codes.get());
+    if (status != kStatusOk) return status;
     Mem_Fill(hist.get(), 0, sizeof(uint32_t) * kSide * kSide);
-    Collect collect{hist.get(), 0, {kCentre, kCentre}, nullptr};
-    int32_t status =
-        HgWalkGreyPixels(image, mask, level, before, CollectGrey, &collect, &out->measured);
+    Mem_Fill(plane.get(), 0xFF, sizeof(uint16_t) * pixels);
+    Collect collect{hist.get(), plane.get(), width, 0};
+    status = HgWalkGreyCodes(codes.get(), width, height, mask, level, CollectGrey, &collect,
+                             &out->measured);
     if (status != kStatusOk) return status;
     out->grey = collect.count;
     if (collect.count == 0) return kStatusOk;
@@ -114,12 +133,14 @@ int32_t KhEstimateGrey(const IPImage* image, const IPMask* mask, int32_t level,
     out->mode[1] = float(mode[1] - kCentre) * kKhGreyStep;
     out->crowd = Density(hist.get(), mode[0], mode[1]);
     out->share = out->measured > 0 ? float(out->crowd) / float(out->measured) : 0.0f;
-    Dominance dominance{{out->mode[0], out->mode[1]}, 0, 0};
-    status = HgWalkPixels(image, mask, level, before, CountNear, &dominance);
-    if (status != kStatusOk) return status;
-    out->dominance = dominance.usable > 0 ? float(double(dominance.near) / dominance.usable) : 0.0f;
-    collect.mode[0] = mode[0];
-    collect.mode[1] = mode[1];
-    collect.bins = bins;
-    return HgWalkGreyPixels(image, mask, level, before, CollectGrey, &collect, nullptr);
+    out->dominance = DominanceOf(codes.get(), width, height, mask, level, out->mode);
+    // The crowd's pixels, rows top to bottom as the walk visited them.
+    for (uint32_t i = 0; i < pixels; ++i) {
+        const uint16_t bin = plane[i];
+        if (bin == kNoBin || !InCrowd(bin / kSide, bin % kSide, mode)) continue;
+        const uint8_t* p = codes.get() + size_t(i) * 3;
+        const float rgb[3] = {p[0] / 255.0f, p[1] / 255.0f, p[2] / 255.0f};
+        HgAddBalanceSample(bins, rgb);
+    }
+    return kStatusOk;
 }

@@ -72,6 +72,45 @@ bool HgIsGreyPixel(const HgGreyMeasure& m) {
     return m.contrast >= kHgGreyMinContrast && m.deviation <= kHgGreyMaxDeviation * m.contrast;
 }
 
+const float* HgLogOfCodes() {
+    return Logs().value;
+}
+
+int32_t HgCopyCodes(const IPImage* image, const Huegrid* huegrid, uint8_t* codes) {
+    if (codes == nullptr || !IPImageValid(image)) return kStatusProblem;
+    CodeCopy copy{codes, image->width};
+    return HgWalkPixels(image, nullptr, 7, huegrid, CopyCodes, &copy);
+}
+
+int32_t HgWalkGreyCodes(const uint8_t* codes, int32_t width, int32_t height, const IPMask* mask,
+                        int32_t level, HgGreyVisitor visit, void* context, uint32_t* measured) {
+    if (measured != nullptr) *measured = 0;
+    if (codes == nullptr || visit == nullptr || width < 0 || height < 0) return kStatusProblem;
+    if (mask != nullptr &&
+        (mask->bits == nullptr || mask->width != width || mask->height != height)) {
+        return kStatusProblem;
+    }
+    const float* log = Logs().value;
+    const int32_t stepX = HgSampleStepX(level), stepY = HgSampleStepY(level);
+    uint32_t count = 0;
+    for (int32_t y = 0; y < height; y += stepY) {
+        for (int32_t x = 0; x < width; x += stepX) {
+            if (mask != nullptr && !IPMaskBit(mask, x, y)) continue;
+            HgGreyMeasure m;
+            if (!HgGreyMeasureAt(codes, width, height, x, y, &m)) continue;
+            if (m.contrast < kHgGreyMinContrast) continue;
+            ++count;
+            if (m.deviation > kHgGreyMaxDeviation * m.contrast) continue;
+            const uint8_t* p = codes + (size_t(y) * size_t(width) + size_t(x)) * 3;
+            const int32_t rgb[3] = {p[0], p[1], p[2]};
+            const float chroma[2] = {log[p[0]] - log[p[1]], log[p[2]] - log[p[1]]};
+            visit(context, x, y, rgb, chroma);
+        }
+    }
+    if (measured != nullptr) *measured = count;
+    return kStatusOk;
+}
+
 int32_t HgWalkGreyPixels(const IPImage* image, const IPMask* mask, int32_t level,
                          const Huegrid* huegrid, HgGreyVisitor visit, void* context,
                          uint32_t* measured) {
@@ -85,27 +124,8 @@ int32_t HgWalkGreyPixels(const IPImage* image, const IPMask* mask, int32_t level
     if (width < 3 || height < 3) return kStatusOk;
     MemBlock<uint8_t> codes;
     if (!codes.Allocate(uint32_t(width) * uint32_t(height) * 3u)) return kStatusNoMemory;
-    CodeCopy copy{codes.get(), width};
     // Every pixel, so that each visited one has its neighbours.
-    int32_t status = HgWalkPixels(image, nullptr, 7, huegrid, CopyCodes, &copy);
+    const int32_t status = HgCopyCodes(image, huegrid, codes.get());
     if (status != kStatusOk) return status;
-    const float* log = Logs().value;
-    const int32_t stepX = HgSampleStepX(level), stepY = HgSampleStepY(level);
-    uint32_t count = 0;
-    for (int32_t y = 0; y < height; y += stepY) {
-        for (int32_t x = 0; x < width; x += stepX) {
-            if (mask != nullptr && !IPMaskBit(mask, x, y)) continue;
-            HgGreyMeasure m;
-            if (!HgGreyMeasureAt(codes.get(), width, height, x, y, &m)) continue;
-            if (m.contrast < kHgGreyMinContrast) continue;
-            ++count;
-            if (m.deviation > kHgGreyMaxDeviation * m.contrast) continue;
-            const uint8_t* p = codes.get() + (size_t(y) * size_t(width) + size_t(x)) * 3;
-            const int32_t rgb[3] = {p[0], p[1], p[2]};
-            const float chroma[2] = {log[p[0]] - log[p[1]], log[p[2]] - log[p[1]]};
-            visit(context, x, y, rgb, chroma);
-        }
-    }
-    if (measured != nullptr) *measured = count;
-    return kStatusOk;
+    return HgWalkGreyCodes(codes.get(), width, height, mask, level, visit, context, measured);
 }

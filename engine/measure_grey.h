@@ -74,6 +74,19 @@ bool HgIsGreyPixel(const HgGreyMeasure& measure);
 typedef void (*HgGreyVisitor)(void* context, int32_t x, int32_t y, const int32_t rgb[3],
                               const float chroma[2]);
 
+// The natural logarithm of each 8-bit code (entry 0 is 0; codes below kHgGreyDarkest are never
+// measured).
+const float* HgLogOfCodes();
+
+// Copies every pixel of image, seen through huegrid (null: none), into codes as 8-bit R, G, B
+// (3 bytes a pixel, 3 * width a row): what the walks below measure. Status as HgWalkPixels.
+int32_t HgCopyCodes(const IPImage* image, const Huegrid* huegrid, uint8_t* codes);
+
+// Visits the grey pixels of codes (width x height, as HgCopyCodes makes them) on the sampling grid
+// of level that mask marks (null: every one); see HgWalkGreyPixels. -1 for a bad argument.
+int32_t HgWalkGreyCodes(const uint8_t* codes, int32_t width, int32_t height, const IPMask* mask,
+                        int32_t level, HgGreyVisitor visit, void* context, uint32_t* measured);
+
 // Visits the grey pixels of the sampling grid of level that mask marks (null: every one), seen
 // through huegrid (null: none), rows top to bottom. Neighbours are the image's, whether the mask
 // marks them or not. *measured (may be null) receives how many visited pixels had a measure with
