@@ -7,7 +7,7 @@
 // and the tone share over the range that matters most (it decides most of the harm): the grey
 // evidence from "any crowd at all" (0.005) to "a crowd of a fiftieth of the picture"; the
 // dominance from which the balance does less from 0.9 to never (1.0); the tone share from half
-// to the Part's whole step. Eight candidates keep the evaluation's hundreds of runs within half an
+// to the whole step. Eight candidates keep the evaluation's hundreds of runs within half an
 // hour on one core.
 std::vector<KhTuningCandidate> KhTuningCandidates() {
     const KhBalanceTuning grid[] = {

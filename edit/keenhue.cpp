@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr KhBalanceTuning kBuiltInTuning = {0.005f, 0.95f, 0.75f};
+constexpr KhBalanceTuning kBuiltInTuning = {0.02f, 0.95f, 0.5f};
 KhBalanceTuning gTuning = kBuiltInTuning;
 
 constexpr int32_t kHueTab = 3;
@@ -685,7 +685,7 @@ int32_t KhBrightness(EditState* s, const IPImage* image) {
     // The setting's final range. It was the contrast step's to apply, but no Keenhue mask the
     // preferences offer holds the contrast bit, so a dark photograph (a flower against the night,
     // a launch at dusk) was brightened without bound and its colours washed towards yellow.
-    const float found = Clamp((lo + hi) / 2.0f, kKhBrightnessLow, kKhBrightnessHigh);
+    const float found = Num_Clamp((lo + hi) / 2.0f, kKhBrightnessLow, kKhBrightnessHigh);
     p->brightness = 0.5f + gTuning.toneStrength * (found - 0.5f);
     return kStatusOk;
 }
