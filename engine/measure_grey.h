@@ -83,11 +83,13 @@ const float* HgLogOfCodes();
 int32_t HgCopyCodes(const IPImage* image, const Huegrid* huegrid, uint8_t* codes);
 
 // Visits the grey pixels of codes (width x height, as HgCopyCodes makes them) on the sampling grid
-// of level that mask marks (null: every one); see HgWalkGreyPixels. -1 for a bad argument.
+// of level, but no finer than kHgGreyReach in either direction, that mask marks (null: every one);
+// see HgWalkGreyPixels. -1 for a bad argument.
 int32_t HgWalkGreyCodes(const uint8_t* codes, int32_t width, int32_t height, const IPMask* mask,
                         int32_t level, HgGreyVisitor visit, void* context, uint32_t* measured);
 
-// Visits the grey pixels of the sampling grid of level that mask marks (null: every one), seen
+// Visits the grey pixels of the sampling grid of level (no finer than kHgGreyReach) that mask
+// marks (null: every one), seen
 // through huegrid (null: none), rows top to bottom. Neighbours are the image's, whether the mask
 // marks them or not. *measured (may be null) receives how many visited pixels had a measure with
 // at least the minimum contrast: the pixels that could have been grey. -1 for a bad argument (as
