@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/edit_pars.h"
+#include "engine/ip_image.h"
 #include "edit/prefs.h"
 #include "tests/platform/test_support.h"
 
@@ -26,6 +27,28 @@ class EditTest : public testing_support::PlatformTest {
     std::vector<std::string> LogLinesWith(const std::string& text) const;
 
     UiState* state_ = nullptr;
+};
+
+// An interleaved 8-bit RGB image and its view, for the automatic settings' tests. The view
+// points into pixels: build it in place (or move it), never copy it.
+struct Rgb8Image {
+    int32_t width, height;
+    std::vector<uint8_t> pixels;
+    IPImage view{};
+    Rgb8Image(int32_t w, int32_t h) : width(w), height(h), pixels(size_t(w) * size_t(h) * 3) {
+        view = IPRgb8View(pixels.data(), w, h);
+    }
+    uint8_t* At(int32_t x, int32_t y) {
+        return &pixels[(size_t(y) * size_t(width) + size_t(x)) * 3];
+    }
+    void Set(int32_t x, int32_t y, int r, int g, int b) {
+        uint8_t* p = At(x, y);
+        p[0] = uint8_t(r), p[1] = uint8_t(g), p[2] = uint8_t(b);
+    }
+    void Fill(int r, int g, int b) {
+        for (int32_t y = 0; y < height; ++y)
+            for (int32_t x = 0; x < width; ++x) Set(x, y, r, g, b);
+    }
 };
 
 // A record with every group away from its Reset value but within range, varied by seed. The

@@ -17,17 +17,13 @@
 
 namespace {
 
-struct Scene {
-    int32_t width, height;
-    std::vector<uint8_t> pixels;
-    IPImage view{};
-    Scene(int32_t w, int32_t h) : width(w), height(h), pixels(size_t(w) * size_t(h) * 3) {
-        view = IPRgb8View(pixels.data(), w, h);
-    }
-    // Sets a pixel from linear-ish values, each multiplied by its gain, rounded and clipped as
-    // a camera clips.
+// Sets pixels from linear-ish values, each multiplied by its gain, rounded and clipped as a
+// camera clips.
+struct Scene : edit_testing::Rgb8Image {
+    using Rgb8Image::Rgb8Image;
+    using Rgb8Image::Set;
     void Set(int32_t x, int32_t y, double r, double g, double b, const double gain[3]) {
-        uint8_t* p = &pixels[(size_t(y) * size_t(width) + size_t(x)) * 3];
+        uint8_t* p = At(x, y);
         const double v[3] = {r, g, b};
         for (int c = 0; c < 3; ++c)
             p[c] = uint8_t(std::clamp(std::lround(v[c] * gain[c]), 0L, 255L));

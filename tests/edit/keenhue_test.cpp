@@ -28,23 +28,7 @@ float Spread(const float rgb[3]) {
     return std::max({rgb[0], rgb[1], rgb[2]}) - std::min({rgb[0], rgb[1], rgb[2]});
 }
 
-// An interleaved 8-bit RGB image and its view.
-struct TestImage {
-    int32_t width, height;
-    std::vector<uint8_t> pixels;
-    IPImage view{};
-    TestImage(int32_t w, int32_t h) : width(w), height(h), pixels(size_t(w) * size_t(h) * 3) {
-        view = IPRgb8View(pixels.data(), w, h);
-    }
-    void Set(int32_t x, int32_t y, int r, int g, int b) {
-        uint8_t* p = &pixels[(size_t(y) * size_t(width) + size_t(x)) * 3];
-        p[0] = uint8_t(r), p[1] = uint8_t(g), p[2] = uint8_t(b);
-    }
-    void Fill(int r, int g, int b) {
-        for (int32_t y = 0; y < height; ++y)
-            for (int32_t x = 0; x < width; ++x) Set(x, y, r, g, b);
-    }
-};
+using TestImage = edit_testing::Rgb8Image;
 
 double Smooth(double x) {
     return (3.0 - 2.0 * x) * x * x;
