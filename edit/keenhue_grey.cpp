@@ -14,15 +14,15 @@ constexpr int32_t kSide = 2 * int32_t(kKhGreyRange / kKhGreyStep + 0.5f) + 1;
 constexpr int32_t kCentre = kSide / 2;
 
 // One walk over the grey pixels counts those within the range into the histogram and notes each
-// one's bin in a plane of the image's size; once the crowd is known, the plane says which pixels
-// are its samples. The plane keeps the analysis within the memory the module asks its host for (a
-// list of the grey pixels and their colours would need more), and a second walk would cost as
-// much time as the first.
+// one's bin in a plane of the even grid's size (measure_grey.h); once the crowd is known, the plane
+// says which pixels are its samples. The plane keeps the analysis within the memory the module asks
+// its host for (a list of the grey pixels and their colours would need more), and a second walk
+// would cost as much time as the first.
 constexpr uint16_t kNoBin = 0xFFFF;
 struct Collect {
     uint32_t* hist;   // kSide * kSide
-    uint16_t* plane;  // width * height: each grey pixel's bin, else kNoBin
-    int32_t width;
+    uint16_t* plane;  // the even grid: each grey pixel's bin, else kNoBin
+    int32_t width;    // of the even grid
     uint32_t count;
 };
 
@@ -42,20 +42,22 @@ void CollectGrey(void* context, int32_t x, int32_t y, const int32_t[3], const fl
     if (r < 0 || r >= kSide || b < 0 || b >= kSide) return;
     ++c->count;
     ++c->hist[r * kSide + b];
-    c->plane[size_t(y) * size_t(c->width) + size_t(x)] = uint16_t(r * kSide + b);
+    c->plane[size_t(y / 2) * size_t(c->width) + size_t(x / 2)] = uint16_t(r * kSide + b);
 }
 
 // The share of the usable pixels (no channel clipped or below the grey pixels' darkest code) of
-// the sampling grid within mask whose colour lies within kKhDominance of mode.
-float DominanceOf(const uint8_t* codes, int32_t width, int32_t height, const IPMask* mask,
-                  int32_t level, const float mode[2]) {
+// the grey walk's grid within mask whose colour lies within kKhDominance of mode. The grey walk's
+// grid rather than the level's own, which may be finer: a share of the picture needs no more
+// pixels than the estimate it is set against, and this one comes free with the even grid's copy.
+float DominanceOf(const HgEvenCodes& even, const IPMask* mask, int32_t level, const float mode[2]) {
     const float* log = HgLogOfCodes();
-    const int32_t stepX = HgSampleStepX(level), stepY = HgSampleStepY(level);
+    const int32_t stepX = HgEvenStepX(level), stepY = HgEvenStepY(level);
+    const int32_t width = HgEvenSide(even.width), height = HgEvenSide(even.height);
     uint64_t usable = 0, near = 0;
     for (int32_t y = 0; y < height; y += stepY) {
         for (int32_t x = 0; x < width; x += stepX) {
-            if (mask != nullptr && !IPMaskBit(mask, x, y)) continue;
-            const uint8_t* p = codes + (size_t(y) * size_t(width) + size_t(x)) * 3;
+            if (mask != nullptr && !IPMaskBit(mask, 2 * x, 2 * y)) continue;
+            const uint8_t* p = even.codes + (size_t(y) * size_t(width) + size_t(x)) * 3;
             if (p[0] < kHgGreyDarkest || p[1] < kHgGreyDarkest || p[2] < kHgGreyDarkest ||
                 p[0] == 255 || p[1] == 255 || p[2] == 255) {
                 continue;
@@ -94,8 +96,8 @@ int32_t KhEstimateGrey(const IPImage* image, const IPMask* mask, int32_t level,
         (mask->bits == nullptr || mask->width != image->width || mask->height != image->height)) {
         return kStatusProblem;
     }
-    // The image through the transform once, for both walks and the dominance.
-    const int32_t width = image->width, height = image->height;
+    // The even pixels through the transform once, for the walk and the dominance.
+    const int32_t width = HgEvenSide(image->width), height = HgEvenSide(image->height);
     const uint32_t pixels = uint32_t(width) * uint32_t(height);
     MemBlock<uint8_t> codes;
     MemBlock<uint16_t> plane;
@@ -104,13 +106,13 @@ int32_t KhEstimateGrey(const IPImage* image, const IPMask* mask, int32_t level,
         !hist.Allocate(kSide * kSide)) {
         return kStatusNoMemory;
     }
-    int32_t status = HgCopyCodes(image, before, codes.get());
+    HgEvenCodes even{codes.get(), image->width, image->height};
+    int32_t status = HgCopyEvenCodes(image, before, &even);
     if (status != kStatusOk) return status;
     Mem_Fill(hist.get(), 0, sizeof(uint32_t) * kSide * kSide);
     Mem_Fill(plane.get(), 0xFF, sizeof(uint16_t) * pixels);
     Collect collect{hist.get(), plane.get(), width, 0};
-    status = HgWalkGreyCodes(codes.get(), width, height, mask, level, CollectGrey, &collect,
-                             &out->measured);
+    status = HgWalkGreyCodes(even, mask, level, CollectGrey, &collect, &out->measured);
     if (status != kStatusOk) return status;
     out->grey = collect.count;
     if (collect.count == 0) return kStatusOk;
@@ -133,7 +135,7 @@ int32_t KhEstimateGrey(const IPImage* image, const IPMask* mask, int32_t level,
     out->mode[1] = float(mode[1] - kCentre) * kKhGreyStep;
     out->crowd = Density(hist.get(), mode[0], mode[1]);
     out->share = out->measured > 0 ? float(out->crowd) / float(out->measured) : 0.0f;
-    out->dominance = DominanceOf(codes.get(), width, height, mask, level, out->mode);
+    out->dominance = DominanceOf(even, mask, level, out->mode);
     // The crowd's pixels, rows top to bottom as the walk visited them.
     for (uint32_t i = 0; i < pixels; ++i) {
         const uint16_t bin = plane[i];

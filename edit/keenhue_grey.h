@@ -17,10 +17,11 @@
 //    similar size, a grey road and a blue sky, depend on the cast.)
 // 3. The share of the pixels that could be judged (enough contrast, nothing clipped) that lie in
 //    that crowd says how much the grey pixels agree. It is the same with and without a cast.
-// 4. The dominance is the share of all the image's usable pixels (no channel clipped or below
-//    the grey pixels' darkest code) whose colour lies within kKhDominance of the crowd's: near 1
-//    when the whole picture is one colour (a plank of wood, a wall), where the crowd's colour is
-//    as likely the scene's own as a cast's. It is the same with and without a cast too.
+// 4. The dominance is the share of the image's usable pixels (no channel clipped or below the
+//    grey pixels' darkest code; on the grey walk's grid) whose colour lies within kKhDominance of
+//    the crowd's: near 1 when the whole picture is one colour (a plank of wood, a wall), where the
+//    crowd's colour is as likely the scene's own as a cast's. It is the same with and without a
+//    cast too.
 // The crowd's pixels can serve as the balance's neutral samples, filed by their luma.
 #pragma once
 

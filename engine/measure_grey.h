@@ -78,21 +78,42 @@ typedef void (*HgGreyVisitor)(void* context, int32_t x, int32_t y, const int32_t
 // measured).
 const float* HgLogOfCodes();
 
-// Copies every pixel of image, seen through huegrid (null: none), into codes as 8-bit R, G, B
-// (3 bytes a pixel, 3 * width a row): what the walks below measure. Status as HgWalkPixels.
-int32_t HgCopyCodes(const IPImage* image, const Huegrid* huegrid, uint8_t* codes);
+// The pixels of an image at even coordinates, as 8-bit R, G, B (3 bytes a pixel, 3 * HgEvenSide(
+// width) a row): the only pixels a grey walk reads. Every pixel it measures lies on this grid and
+// its neighbours kHgGreyReach away do too, so the walk over this copy is the walk over the whole
+// image, at a quarter of the cost of taking every pixel through a transform.
+struct HgEvenCodes {
+    uint8_t* codes;  // HgEvenSide(width) x HgEvenSide(height) pixels
+    int32_t width;   // of the image
+    int32_t height;
+};
+static_assert(kHgGreyReach == 2, "the even grid holds the neighbours only two pixels away");
 
-// Visits the grey pixels of codes (width x height, as HgCopyCodes makes them) on the sampling grid
-// of level, but no finer than kHgGreyReach in either direction, that mask marks (null: every one);
-// see HgWalkGreyPixels. -1 for a bad argument.
-int32_t HgWalkGreyCodes(const uint8_t* codes, int32_t width, int32_t height, const IPMask* mask,
-                        int32_t level, HgGreyVisitor visit, void* context, uint32_t* measured);
+// Pixels of the even grid along a side of n pixels.
+inline int32_t HgEvenSide(int32_t n) {
+    return (n + 1) / 2;
+}
 
-// Visits the grey pixels of the sampling grid of level (no finer than kHgGreyReach) that mask
-// marks (null: every one), seen
-// through huegrid (null: none), rows top to bottom. Neighbours are the image's, whether the mask
-// marks them or not. *measured (may be null) receives how many visited pixels had a measure with
-// at least the minimum contrast: the pixels that could have been grey. -1 for a bad argument (as
+// Copies the even pixels of image, seen through huegrid (null: none), into out->codes (room for
+// 3 * HgEvenSide(width) * HgEvenSide(height) bytes) and sets its size. -1 for a bad argument, or a
+// failing apply's status.
+int32_t HgCopyEvenCodes(const IPImage* image, const Huegrid* huegrid, HgEvenCodes* out);
+
+// The step, on the even grid, of a walk over the sampling grid of level no finer than
+// kHgGreyReach: an odd step (3 or 5, at the coarse levels) becomes the even step below it.
+int32_t HgEvenStepX(int32_t level);
+int32_t HgEvenStepY(int32_t level);
+
+// Visits the grey pixels of codes on the sampling grid of level (as HgEvenStepX/Y) that mask
+// marks (null: every one); see HgWalkGreyPixels. -1 for a bad argument.
+int32_t HgWalkGreyCodes(const HgEvenCodes& codes, const IPMask* mask, int32_t level,
+                        HgGreyVisitor visit, void* context, uint32_t* measured);
+
+// Visits the grey pixels of the sampling grid of level (no finer than kHgGreyReach; an odd step
+// as the even one below it) that mask marks (null: every one), seen through huegrid (null: none),
+// rows top to bottom, with the image's coordinates. Neighbours are the image's, whether the mask
+// marks them or not. *measured (may be null) receives how many visited pixels had a measure with at
+// least the minimum contrast: the pixels that could have been grey. -1 for a bad argument (as
 // HgWalkPixels), -3 without memory, or a failing apply's status.
 int32_t HgWalkGreyPixels(const IPImage* image, const IPMask* mask, int32_t level,
                          const Huegrid* huegrid, HgGreyVisitor visit, void* context,

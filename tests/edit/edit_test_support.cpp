@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "edit/keenhue.h"
+#include "edit/neutral_target.h"
 #include "platform/alert.h"
 
 namespace edit_testing {
@@ -53,6 +55,20 @@ void EditTest::TearDown() {
     Ui_Alert_SetStateRef(nullptr);
     Ui_Alert_SetPresenter(nullptr);
     PlatformTest::TearDown();
+}
+
+void KeenhueTestBase::SetUp() {
+    EditTest::SetUp();
+    es_ = std::make_unique<EditState>();
+    ASSERT_EQ(EditStateInit(es_.get(), nullptr), 0);
+    es_->keenhueMask = kEditMaskAll;
+}
+
+void KeenhueTestBase::TearDown() {
+    KhSetBalanceTuning(KhBuiltInTuning());
+    EditStateFreeAnalysis(es_.get());
+    SetNeutralTargetDeriver(nullptr);
+    EditTest::TearDown();
 }
 
 const std::vector<std::string>& EditTest::Alerts() const {

@@ -10,6 +10,7 @@
 
 #include "engine/edit_pars.h"
 #include "engine/ip_image.h"
+#include "edit/edit_state.h"
 #include "edit/prefs.h"
 #include "tests/platform/test_support.h"
 
@@ -27,6 +28,16 @@ class EditTest : public testing_support::PlatformTest {
     std::vector<std::string> LogLinesWith(const std::string& text) const;
 
     UiState* state_ = nullptr;
+};
+
+// The automatic settings' fixture: an initialised edit state with every group of the automatic
+// settings on, and, after the test, its analysis freed, the neutral-target deriver and the
+// built-in tuning of the balance back in place (a test may set its own).
+class KeenhueTestBase : public EditTest {
+   protected:
+    void SetUp() override;
+    void TearDown() override;
+    std::unique_ptr<EditState> es_;
 };
 
 // An interleaved 8-bit RGB image and its view, for the automatic settings' tests. The view

@@ -67,19 +67,8 @@ Scene OneMaterial(double r, double g, double b) {
     return s;
 }
 
-class KeenhueGreyTest : public edit_testing::EditTest {
+class KeenhueGreyTest : public edit_testing::KeenhueTestBase {
    protected:
-    void SetUp() override {
-        EditTest::SetUp();
-        es_ = std::make_unique<EditState>();
-        ASSERT_EQ(EditStateInit(es_.get(), nullptr), 0);
-        es_->keenhueMask = kEditMaskAll;
-    }
-    void TearDown() override {
-        EditStateFreeAnalysis(es_.get());
-        SetNeutralTargetDeriver(nullptr);
-        EditTest::TearDown();
-    }
     KhGreyEstimate Estimate(const Scene& s) {
         KhGreyEstimate e{};
         SampleBin bins[kEditBinCount];
@@ -100,7 +89,6 @@ class KeenhueGreyTest : public edit_testing::EditTest {
         ASSERT_EQ(HgEvalColour(&es_->editPars, kEditBalance, rgb, res), 0);
         for (int c = 0; c < 3; ++c) out[c] = 255.0 * res[c];
     }
-    std::unique_ptr<EditState> es_;
 };
 
 double Spread(const double rgb[3]) {

@@ -21,8 +21,6 @@
 
 namespace {
 
-using edit_testing::EditTest;
-
 // How far a colour is from grey: its largest component less its smallest.
 float Spread(const float rgb[3]) {
     return std::max({rgb[0], rgb[1], rgb[2]}) - std::min({rgb[0], rgb[1], rgb[2]});
@@ -37,29 +35,19 @@ double Smooth(double x) {
 // A grey-pixel evidence no image reaches: the ends of the image stand alone.
 constexpr float kEndsAlone = 2.0f;
 
-class KeenhueTest : public EditTest {
+class KeenhueTest : public edit_testing::KeenhueTestBase {
    protected:
     void SetUp() override {
-        EditTest::SetUp();
-        es_ = std::make_unique<EditState>();
-        ASSERT_EQ(EditStateInit(es_.get(), nullptr), 0);
-        es_->keenhueMask = kEditMaskAll;
+        KeenhueTestBase::SetUp();
         // The rules these tests check are the image's ends and the tone steps at full strength:
         // the grey pixels and the confidence have tests of their own (keenhue_grey_test.cpp), and
         // the built-in share of the tone steps is checked once below.
         KhSetBalanceTuning({kEndsAlone, KhBuiltInTuning().dominanceLow, 1.0f});
     }
-    void TearDown() override {
-        KhSetBalanceTuning(KhBuiltInTuning());
-        EditStateFreeAnalysis(es_.get());
-        SetNeutralTargetDeriver(nullptr);
-        EditTest::TearDown();
-    }
     EditPars& Pars() { return es_->editPars; }
     int32_t Auto(int32_t mask, const TestImage& image) {
         return AutoSettings(es_.get(), mask, &image.view);
     }
-    std::unique_ptr<EditState> es_;
 };
 
 // A horizontal grey ramp 0..255, each code in one column, `rows` rows high.

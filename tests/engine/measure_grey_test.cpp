@@ -102,6 +102,36 @@ TEST(GreyPixels, ClippedDarkFlatAndBorderPixelsHaveNoMeasure) {
     EXPECT_TRUE(HgIsGreyPixel(m));  // one darker grey neighbour: contrast, equal in every channel
 }
 
+TEST(GreyPixels, TheWalkFindsWhatTheMeasureFindsOnTheWholeImage) {
+    // An odd size, so that the last row and column of the walk's grid are the image's own: a
+    // grey card under a cast on the left, a coloured cloth (only green varies) on the right.
+    const double warm[3] = {1.2, 1.0, 0.75};
+    TestImage<uint8_t> img = TexturedCard(41, 31, warm);
+    for (int y = 0; y < 31; ++y)
+        for (int x = 24; x < 41; ++x)
+            img.Set(x, y, 230, int(std::lround(100 + 40 * std::sin(0.35 * x + 0.2 * y))), 30);
+    const auto* codes = reinterpret_cast<const uint8_t*>(img.data.data());
+    std::vector<int> xs, ys;
+    uint32_t judged = 0;
+    for (int y = 0; y < 31; y += kHgGreyReach) {
+        for (int x = 0; x < 41; x += kHgGreyReach) {
+            HgGreyMeasure m;
+            if (!HgGreyMeasureAt(codes, 41, 31, x, y, &m) || m.contrast < kHgGreyMinContrast)
+                continue;
+            ++judged;
+            if (HgIsGreyPixel(m)) xs.push_back(x), ys.push_back(y);
+        }
+    }
+    Visited v;
+    uint32_t walked = 0;
+    ASSERT_EQ(HgWalkGreyPixels(&img.image, nullptr, 7, nullptr, Collect, &v, &walked), 0);
+    ASSERT_GT(xs.size(), 50u);
+    EXPECT_LT(xs.size(), size_t(judged));
+    EXPECT_EQ(walked, judged);
+    EXPECT_EQ(v.xs, xs);
+    EXPECT_EQ(v.ys, ys);
+}
+
 TEST(GreyPixels, TheWalkFollowsTheSamplingGridAndTheMask) {
     const double none[3] = {1.0, 1.0, 1.0};
     TestImage<uint8_t> img = TexturedCard(40, 30, none);
@@ -118,9 +148,14 @@ TEST(GreyPixels, TheWalkFollowsTheSamplingGridAndTheMask) {
     }
     Visited coarse;
     ASSERT_EQ(HgWalkGreyPixels(&img.image, nullptr, 0, nullptr, Collect, &coarse, nullptr), 0);
+    // The coarsest level's steps (4 and 5) on the even grid: 4 and 4, never coarser.
+    const int stepX = 2 * HgEvenStepX(0), stepY = 2 * HgEvenStepY(0);
+    EXPECT_EQ(stepX, HgSampleStepX(0));
+    EXPECT_LE(stepY, HgSampleStepY(0));
+    ASSERT_FALSE(coarse.xs.empty());
     for (size_t i = 0; i < coarse.xs.size(); ++i) {
-        EXPECT_EQ(coarse.xs[i] % HgSampleStepX(0), 0);
-        EXPECT_EQ(coarse.ys[i] % HgSampleStepY(0), 0);
+        EXPECT_EQ(coarse.xs[i] % stepX, 0);
+        EXPECT_EQ(coarse.ys[i] % stepY, 0);
     }
     EXPECT_EQ(HgWalkGreyPixels(nullptr, nullptr, 7, nullptr, Collect, &v, nullptr), -1);
     EXPECT_EQ(HgWalkGreyPixels(&img.image, nullptr, 7, nullptr, nullptr, &v, nullptr), -1);
