@@ -7,8 +7,6 @@
 // and never index a table of the wrong length.
 #include "engine/huegrid.h"
 
-#include "engine/huegrid_kernels.h"
-
 #include "platform/mem.h"
 #include "platform/numeric.h"
 

@@ -27,6 +27,7 @@
 
 #include <cstdint>
 
+#include "engine/kernel_set.h"
 #include "platform/file.h"
 #include "platform/status.h"
 
@@ -74,11 +75,6 @@ struct HgOutputChannel {
     void* table;
 };
 
-// The kernels a table is applied with: the plain ones, which every processor runs, or with the
-// byte-permute path for contiguous 8-bit curves (AVX-512 VBMI). Chosen once, when the table is
-// created (HgKernelSetForProcess in huegrid_kernels.h).
-enum HgKernelSet : int32_t { kHgKernelsPlain = 0, kHgKernelsBytePermute = 1 };
-
 struct HuegridLut {
     int32_t kind;          // stream layout generation 0, 1 or 2
     int32_t inChannels;    // 1, 3 or 4
@@ -98,7 +94,9 @@ struct HuegridLut {
     // fastest. Otherwise one table of 256 or 65536 samples per output channel, one after the
     // other. Null until the first entry is stored.
     void* grid;
-    HgKernelSet kernels;  // set by HgCreateLut; a processor without the set runs the plain one
+    // The kernels it is applied with (engine/kernel_set.h): the process's set when HgCreateLut
+    // made it; a processor without the set runs the plain one.
+    HgKernelSet kernels;
 };
 
 struct Huegrid {
@@ -114,7 +112,7 @@ struct Huegrid {
 
 // Creates a zeroed table: every input channel with one grid point, no tables and the full
 // range; every output channel with the full range; in grid mode with more than one input
-// channel the output tables are built. Its kernels are the process's (HgKernelSetForProcess). -1 or
+// channel the output tables are built. Its kernels are the process's (engine/kernel_set.h). -1 or
 // -9 for a combination the kind does not allow (nothing is returned then), -3 without memory.
 int32_t HgCreateLut(HuegridLut** out, int32_t inChannels, int32_t outChannels, int32_t inSpace,
                     int32_t outSpace, int32_t hasGrid, int32_t kind, int32_t sampleSize);

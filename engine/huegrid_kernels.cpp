@@ -15,8 +15,8 @@
 #include "engine/huegrid_kernels.h"
 
 #include <cstddef>
-#include <cstdlib>
-#include <cstring>
+
+#include "engine/kernel_set.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
@@ -205,16 +205,6 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void CurvesBytePermute(
     }
     for (; p < bytes; ++p) out[p] = slotTable[p % size_t(channels)][in[p]];
 }
-
-bool HasBytePermute() {
-    static const bool has =
-        __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
-    return has;
-}
-#else
-bool HasBytePermute() {
-    return false;
-}
 #endif
 
 #ifdef HG_BYTE_PERMUTE
@@ -228,7 +218,7 @@ bool CurvesContiguous8(const HuegridLut* t, const uint8_t* const* t8, int32_t ch
                        int32_t count, const void* const inPtrs[4], ptrdiff_t inStep,
                        void* const outPtrs[4], ptrdiff_t outStep) {
     // The table's choice, and the processor's: a table made elsewhere never faults here.
-    if (t->kernels != kHgKernelsBytePermute || !HasBytePermute() || count < 64) return false;
+    if (t->kernels != kHgKernelsBytePermute || !HgHasBytePermute() || count < 64) return false;
     const auto* in = reinterpret_cast<const uint8_t* const*>(inPtrs);
     auto* out = reinterpret_cast<uint8_t* const*>(outPtrs);
     const size_t n = size_t(count);
@@ -394,15 +384,6 @@ bool Ready(const HuegridLut* t) {
 }
 
 }  // namespace
-
-HgKernelSet HgKernelSetForProcess() {
-    static const HgKernelSet set = [] {
-        const char* forced = std::getenv("KOLMARA_SIMD");
-        if (forced != nullptr && std::strcmp(forced, "none") == 0) return kHgKernelsPlain;
-        return HasBytePermute() ? kHgKernelsBytePermute : kHgKernelsPlain;
-    }();
-    return set;
-}
 
 int32_t HgApplyRow(const HuegridLut* table, int32_t count, const void* const inPtrs[4],
                    int32_t inStep, void* const outPtrs[4], int32_t outStep) {

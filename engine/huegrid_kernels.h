@@ -18,12 +18,6 @@
 
 #include "engine/huegrid.h"
 
-// The kernel set tables get in this process, decided at the first call: the byte-permute path
-// when the processor has AVX-512 VBMI, unless the environment variable KOLMARA_SIMD is "none",
-// which keeps every table on the plain kernels. The override lets one machine run the tests
-// both ways; it is read once, so a process never mixes the two by accident.
-HgKernelSet HgKernelSetForProcess();
-
 // Applies the table to count pixels. -1 for a missing table, pointer or pointer array, a
 // negative count, an unsupported channel count, or a table that is not ready to be applied
 // (missing samples or derived tables, constants that do not fit its sizes).
