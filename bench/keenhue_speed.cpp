@@ -15,7 +15,7 @@
 
 #include "edit/keenhue.h"
 #include "host/preview.h"
-#include "host/plugin.h"
+#include "host/call_state.h"
 #include "host/rects.h"
 
 namespace {
@@ -100,8 +100,9 @@ int main(int argc, char** argv) {
     r.advanceState = Advance;
     r.inputRate = 0x10000;
     int16 result = 0;
-    gFilterRecord = &r;
-    gResult = &result;
+    PluginCall call;
+    call.gFilterRecord = &r;
+    call.gResult = &result;
 
     auto state = std::make_unique<EditState>();
     if (EditStateInit(state.get(), nullptr) != 0) return 1;
@@ -112,7 +113,8 @@ int main(int argc, char** argv) {
     for (int i = 0; i < runs; ++i) {
         ResetEditStatePars(state.get(), kEditMaskAll);
         const auto start = std::chrono::steady_clock::now();
-        int32_t status = GetAnalysisImage(state.get(), kPreviewWidth, kPreviewHeight, nullptr);
+        int32_t status =
+            GetAnalysisImage(&call, state.get(), kPreviewWidth, kPreviewHeight, nullptr);
         if (status == 0) status = AutoSettings(state.get(), kEditMaskAll, &state->analysisImage);
         const auto end = std::chrono::steady_clock::now();
         if (status != 0) {

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "bench/bench_data.h"
-#include "host/plugin.h"
 #include "tools/filterhost/image_file.h"
 #include "tools/hostlib/host_services.h"
 
@@ -71,8 +70,8 @@ std::unique_ptr<PhotoHost> MakePhotoHost(int32_t width, int32_t height, std::str
     if (!read) return nullptr;
     auto host = std::make_unique<PhotoHost>(header, std::move(rows));
     gHost = host.get();
-    gFilterRecord = &host->record;
-    gResult = &host->result;
+    host->call.gFilterRecord = &host->record;
+    host->call.gResult = &host->result;
     return host;
 }
 

@@ -25,7 +25,8 @@
 #include "bench/bench_data.h"
 #include "bench/photo_host.h"
 #include "engine/huegrid_build.h"
-#include "host/plugin.h"
+#include "host/phases.h"
+#include "host/plugin_data.h"
 #include "host/preview.h"
 #include "host/preview_render.h"
 #include "host/rects.h"
@@ -63,13 +64,14 @@ int main(int argc, char** argv) {
     std::vector<double> acquire, host;
     uint32_t peak = 0;
     for (int i = 0; i < acquisitions; ++i) {
-        ReleasePreview(es, pv);
+        ReleasePreview(&photo->call, es, pv);
         EditStateFreeAnalysis(es);
         const uint32_t before = ul_total;
         ul_maxTotal = ul_total;
         photo->hostMs = 0;
         const double start = bench::ProcessMs();
-        const int32_t status = AcquirePreview(es, pv, kBoxWidth, kBoxHeight, 1, nullptr);
+        const int32_t status =
+            AcquirePreview(&photo->call, es, pv, kBoxWidth, kBoxHeight, 1, nullptr);
         const double end = bench::ProcessMs();
         if (status != 0) {
             std::fprintf(stderr, "preview_bench: AcquirePreview failed with %d (%s)\n", int(status),
@@ -125,7 +127,7 @@ int main(int argc, char** argv) {
         total.push_back(t3 - t0);
     }
     const int32_t rate = pv->rate;
-    ReleasePreview(es, pv);
+    ReleasePreview(&photo->call, es, pv);
     EditStateFreeAnalysis(es);
 
     const double b = Median(build), a = Median(apply), s = Median(show), sum = b + a + s;

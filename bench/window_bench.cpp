@@ -40,7 +40,7 @@
 #include "bench/photo_host.h"
 #include "edit/edit_history.h"
 #include "edit/window/editing_window.h"
-#include "host/plugin.h"
+#include "host/plugin_data.h"
 #include "host/window_host.h"
 #include "platform/prefs_file.h"
 #include "platform/resources.h"
@@ -138,8 +138,8 @@ double Median(std::vector<double> v) {
 // The median step of a brightness drag with Keenhue Mode on or off; < 0 when the window failed.
 // tab 0 drags the cyan-red slider of the three-slider method instead: in Keenhue Mode every
 // tool right of the colour balance is set again at each step, the most a step can cost.
-double SliderSteps(PluginData* data, Prefs* prefs, UiState* state, int steps, uint8_t keenhue,
-                   int32_t tab) {
+double SliderSteps(const PluginCall* call, PluginData* data, Prefs* prefs, UiState* state,
+                   int steps, uint8_t keenhue, int32_t tab) {
     EditState* es = &data->editState;
     if (EditStateInit(es, nullptr) != 0) return -1;
     es->keenhueMask = prefs->keenhueMask;
@@ -150,7 +150,7 @@ double SliderSteps(PluginData* data, Prefs* prefs, UiState* state, int steps, ui
     prefs->liveSliders = 1;
     WindowHost host;
     WindowHostProcs procs;
-    FillWindowHostProcs(&host, data, prefs, state, &procs);
+    FillWindowHostProcs(&host, call, data, prefs, state, &procs);
     // Counts the preview's drawings: every step must draw it once.
     gDrag.draw = procs.drawPreview;
     procs.drawPreview = [](void* context, UiWindow* dialog, const Ui_Rect* area,
@@ -190,14 +190,15 @@ double SliderSteps(PluginData* data, Prefs* prefs, UiState* state, int steps, ui
 }
 
 // The median step of Undo and Redo taken in turns in the grown window; < 0 when it failed.
-double UndoSteps(PluginData* data, Prefs* prefs, UiState* state, int steps) {
+double UndoSteps(const PluginCall* call, PluginData* data, Prefs* prefs, UiState* state,
+                 int steps) {
     EditState* es = &data->editState;
     if (EditStateInit(es, nullptr) != 0) return -1;
     es->keenhueMask = prefs->keenhueMask;
     prefs->keenhueMode = 0;
     WindowHost host;
     WindowHostProcs procs;
-    FillWindowHostProcs(&host, data, prefs, state, &procs);
+    FillWindowHostProcs(&host, call, data, prefs, state, &procs);
     EditingWindowEnv env{};
     env.state = state;
     env.prefs = prefs;
@@ -321,16 +322,14 @@ int main(int argc, char** argv) {
         times.push_back(gPainted - started);
     }
     std::filesystem::remove_all(config);
-    // The sessions pointed the module's record at their own; the slider steps use the photo's.
-    gFilterRecord = &photo->record;
-    gResult = &photo->result;
     Ui_Headless_SetScript(nullptr, 0);
 
     const int steps = argc > 2 ? std::max(2, std::atoi(argv[2])) : 21;
-    const double keenhueOn = SliderSteps(data.get(), prefs.get(), state, steps, 1, 2);
-    const double keenhueOff = SliderSteps(data.get(), prefs.get(), state, steps, 0, 2);
-    const double balance = SliderSteps(data.get(), prefs.get(), state, steps, 1, 0);
-    const double undo = UndoSteps(data.get(), prefs.get(), state, steps);
+    const double keenhueOn = SliderSteps(&photo->call, data.get(), prefs.get(), state, steps, 1, 2);
+    const double keenhueOff =
+        SliderSteps(&photo->call, data.get(), prefs.get(), state, steps, 0, 2);
+    const double balance = SliderSteps(&photo->call, data.get(), prefs.get(), state, steps, 1, 0);
+    const double undo = UndoSteps(&photo->call, data.get(), prefs.get(), state, steps);
     Ui_State_Close(&state);
     if (keenhueOn < 0 || keenhueOff < 0 || balance < 0 || undo < 0) {
         std::fprintf(stderr, "window_bench: the slider drag did not run\n");

@@ -2,7 +2,8 @@
 #include "host/filter_image.h"
 
 #include "engine/huegrid_build.h"
-#include "host/plugin.h"
+#include "host/host_services.h"
+#include "host/plugin_data.h"
 #include "host/rects.h"
 #include "platform/alert.h"
 #include "platform/format.h"
@@ -35,8 +36,8 @@ int32_t Overlap(const SharpenNoise& s) {
 // kept when it is enough (it was chosen before the settings were known); else the taller strip,
 // when its input, output and mask rows fit the memory the host agreed to (maxSpace, which covers
 // them and bufferSpace). 0 when even that does not fit.
-int32_t StripHeight(PluginData* data) {
-    const FilterRecord* record = Record();
+int32_t StripHeight(const PluginCall* call, PluginData* data) {
+    const FilterRecord* record = Record(call);
     const FilterState& f = data->run.filter;
     const int32_t overlap = Overlap(data->editState.editPars.sharpenNoise);
     int32_t wanted = 2 * overlap + 1;
@@ -58,32 +59,16 @@ void FreeRun(FilterState& f) {
 
 }  // namespace
 
-int32_t AdvanceHostState(Ui_Failure* failure) {
-    OSErr answer = Record()->advanceState();
-    if (answer == noErr) return kStatusOk;
-    SetResult(answer);
-    if (answer == userCanceledErr) return Ui_Failure_Describe(failure, kStatusCancelled, 0);
-    return Ui_Failure_Describe(failure, kStatusError, kPhraseAdvanceState);
-}
-
-int32_t ResetHostRects(Ui_Failure* failure) {
-    FilterRecord* record = Record();
-    VRect empty{0, 0, 0, 0};
-    SetInRect(record, empty);
-    SetMaskRect(record, empty);
-    return AdvanceHostState(failure);
-}
-
-void EndHostImage() {
-    FilterRecord* record = Record();
+void EndHostImage(const PluginCall* call) {
+    FilterRecord* record = Record(call);
     VRect empty{0, 0, 0, 0};
     SetInRect(record, empty);
     SetOutRect(record, empty);
     SetMaskRect(record, empty);
 }
 
-int32_t BeginHostImage(PluginData* data, Ui_Failure* failure) {
-    FilterRecord* record = Record();
+int32_t BeginHostImage(const PluginCall* call, PluginData* data, Ui_Failure* failure) {
+    FilterRecord* record = Record(call);
     FilterState& f = data->run.filter;
     record->inLoPlane = record->outLoPlane = 0;
     record->inHiPlane = record->outHiPlane = int16(record->planes - 1);
@@ -94,7 +79,7 @@ int32_t BeginHostImage(PluginData* data, Ui_Failure* failure) {
         record->maskRate = kRateOne;
     }
     SetOutRect(record, VRect{0, 0, 0, 0});
-    int32_t status = ResetHostRects(failure);
+    int32_t status = ResetHostRects(call, failure);
     if (status != kStatusOk) return status;
     f.filterRect = GetFilterRect(record);
     f.inRect =
@@ -110,19 +95,19 @@ int32_t BeginHostImage(PluginData* data, Ui_Failure* failure) {
     f.height = f.filterRect.bottom - f.filterRect.top;
     f.bytesIn = f.bytesOut = record->depth == 16 ? 2 : 1;
     f.inColumnStep = f.outColumnStep = record->planes;
-    LogF("%d x %d, %d", f.width, f.height, f.bytesIn);
+    LogF(call, "%d x %d, %d", f.width, f.height, f.bytesIn);
     return kStatusOk;
 }
 
-int32_t GetHostRow(PluginData* data, int32_t y, Ui_Failure* failure) {
-    FilterRecord* record = Record();
+int32_t GetHostRow(const PluginCall* call, PluginData* data, int32_t y, Ui_Failure* failure) {
+    FilterRecord* record = Record(call);
     FilterState& f = data->run.filter;
     const int32_t overlap = Overlap(data->editState.editPars.sharpenNoise);
-    LogF("Get %d", y);
+    LogF(call, "Get %d", y);
     const int32_t Y = y + f.filterRect.top;
     if (Y > f.inRect.bottom - 1) {
         if (record->abortProc != nullptr && record->abortProc()) {
-            SetResult(userCanceledErr);
+            SetResult(call, userCanceledErr);
             return Ui_Failure_Describe(failure, kStatusCancelled, 0);
         }
         // A strip starts overlap rows above the row that needs it, but never above the filter
@@ -131,7 +116,7 @@ int32_t GetHostRow(PluginData* data, int32_t y, Ui_Failure* failure) {
         if (top < f.filterRect.top) top = f.filterRect.top;
         // FilterImage refuses a run whose strips do not fit; whoever else asks for rows still
         // gets a strip that holds the row it needs.
-        int32_t rows = StripHeight(data);
+        int32_t rows = StripHeight(call, data);
         if (rows <= overlap) rows = overlap + 1;
         int32_t bottom = top + rows;
         if (bottom > f.filterRect.bottom) bottom = f.filterRect.bottom;
@@ -144,9 +129,9 @@ int32_t GetHostRow(PluginData* data, int32_t y, Ui_Failure* failure) {
             f.maskRect = f.inRect;
             SetMaskRect(record, f.maskRect);
         }
-        LogF("Read strip of %d scanlines (%d), in %d to %d, out %d to %d", bottom - top, overlap,
-             f.inRect.top, f.inRect.bottom, f.outRect.top, f.outRect.bottom);
-        int32_t status = AdvanceHostState(failure);
+        LogF(call, "Read strip of %d scanlines (%d), in %d to %d, out %d to %d", bottom - top,
+             overlap, f.inRect.top, f.inRect.bottom, f.outRect.top, f.outRect.bottom);
+        int32_t status = AdvanceHostState(call, failure);
         if (status != kStatusOk) return status;
         if (f.bytesIn == 2) {
             // The host's 16-bit scale is 0..32768; the engine's is 0..65535. Only the colour
@@ -165,7 +150,7 @@ int32_t GetHostRow(PluginData* data, int32_t y, Ui_Failure* failure) {
             }
         }
     }
-    LogF("y = %d;  yin = %d, yout = %d", y, y - f.inRect.top, y - f.outRect.top);
+    LogF(call, "y = %d;  yin = %d, yout = %d", y, y - f.inRect.top, y - f.outRect.top);
     uint8_t* inRow =
         static_cast<uint8_t*>(record->inData) + ptrdiff_t(Y - f.inRect.top) * record->inRowBytes;
     uint8_t* scratch = static_cast<uint8_t*>(record->outData) +
@@ -187,10 +172,10 @@ int32_t GetHostRow(PluginData* data, int32_t y, Ui_Failure* failure) {
     return kStatusOk;
 }
 
-int32_t PutHostRow(PluginData* data, int32_t yOut) {
-    FilterRecord* record = Record();
+int32_t PutHostRow(const PluginCall* call, PluginData* data, int32_t yOut) {
+    FilterRecord* record = Record(call);
     FilterState& f = data->run.filter;
-    LogF("Put y = %d", yOut);
+    LogF(call, "Put y = %d", yOut);
     const int32_t Y = yOut + f.filterRect.top;
     if (Y < f.outRect.top || Y >= f.outRect.bottom) return kStatusError;
     uint8_t* dest =
@@ -237,7 +222,8 @@ int32_t PutHostRow(PluginData* data, int32_t yOut) {
 }
 
 int32_t WriteFilteredRow(const HgPixelBuffer* row, void* context) {
-    auto* data = static_cast<PluginData*>(context);
+    auto* sink = static_cast<FilterSink*>(context);
+    PluginData* data = sink->data;
     FilterState& f = data->run.filter;
     // One pass over the row for all three planes (channel c sits at outChannel[0] + c samples).
     const ptrdiff_t step = f.outColumnStep;
@@ -261,7 +247,7 @@ int32_t WriteFilteredRow(const HgPixelBuffer* row, void* context) {
             px[2] = p2[x];
         }
     }
-    int32_t status = PutHostRow(data, f.outRow);
+    int32_t status = PutHostRow(sink->call, data, f.outRow);
     ++f.outRow;
     return status;
 }
@@ -284,7 +270,8 @@ int32_t BuildTransform(PluginData* data, Ui_Failure* failure) {
 
 // The row pipeline over the transform, with sharpening and noise removal when they are on;
 // finished rows go to the host.
-int32_t BeginPipeline(PluginData* data, Ui_Failure* failure) {
+int32_t BeginPipeline(FilterSink* sink, Ui_Failure* failure) {
+    PluginData* data = sink->data;
     FilterState& f = data->run.filter;
     const SharpenNoise& sn = data->editState.editPars.sharpenNoise;
     RowPipelineSetup setup{};
@@ -297,16 +284,16 @@ int32_t BeginPipeline(PluginData* data, Ui_Failure* failure) {
     setup.sharpen = sn.sharpenOn;
     setup.noise = sn.noiseOn;
     setup.sink = WriteFilteredRow;
-    setup.sinkContext = data;
+    setup.sinkContext = sink;
     return RowPipelineBegin(&f.pipeline, &setup, failure);
 }
 
 // Every row of the filter rectangle through the processors; finished rows reach the host
 // through WriteFilteredRow.
-int32_t StreamRows(PluginData* data, Ui_Failure* failure) {
+int32_t StreamRows(const PluginCall* call, PluginData* data, Ui_Failure* failure) {
     FilterState& f = data->run.filter;
     for (int32_t y = 0; y < f.height; ++y) {
-        int32_t status = GetHostRow(data, y, failure);
+        int32_t status = GetHostRow(call, data, y, failure);
         if (status != kStatusOk) return status;
         RowPipelineSplit(&f.pipeline, f.channelPointer[0], f.inColumnStep);
         status = RowPipelineRun(&f.pipeline);
@@ -320,36 +307,38 @@ int32_t StreamRows(PluginData* data, Ui_Failure* failure) {
 
 }  // namespace
 
-int32_t FilterImage(PluginData* data, Ui_Failure* failure) {
-    LogF("FilterImage...");
+int32_t FilterImage(const PluginCall* call, PluginData* data, Ui_Failure* failure) {
+    LogF(call, "FilterImage...");
     Ui_Failure_Clear(failure);
     FilterState& f = data->run.filter;
     Mem_Fill(&f, 0, sizeof f);
-    int32_t status = BeginHostImage(data, failure);
+    FilterSink sink{call, data};
+    int32_t status = BeginHostImage(call, data, failure);
     if (status == kStatusOk && f.width > 0 && f.height > 0) {
-        const int32_t rows = StripHeight(data);
+        const int32_t rows = StripHeight(call, data);
         const int32_t overlap = Overlap(data->editState.editPars.sharpenNoise);
         if (rows == 0) {
             // Strips that bring a row or two each would fetch the image many times over.
-            LogF("Strips of %d rows do not fit maxSpace %ld", 2 * overlap + 1,
-                 long(Record()->maxSpace));
+            LogF(call, "Strips of %d rows do not fit maxSpace %ld", 2 * overlap + 1,
+                 long(Record(call)->maxSpace));
             status = Ui_Failure_Describe(failure, kStatusNoMemory, kPhraseAdvanceState);
         } else if (rows != data->rowSkip) {
-            LogF("rowSkip %d is too few for the overlap of %d rows; strips of %d rows instead",
+            LogF(call,
+                 "rowSkip %d is too few for the overlap of %d rows; strips of %d rows instead",
                  int(data->rowSkip), int(overlap), int(rows));
         }
     }
     if (status == kStatusOk && f.width > 0 && f.height > 0) {
         status = BuildTransform(data, failure);
-        if (status == kStatusOk) status = BeginPipeline(data, failure);
-        if (status == kStatusOk) status = StreamRows(data, failure);
+        if (status == kStatusOk) status = BeginPipeline(&sink, failure);
+        if (status == kStatusOk) status = StreamRows(call, data, failure);
     }
     FreeRun(f);
-    EndHostImage();
+    EndHostImage(call);
     if (status != kStatusOk) {
-        MapRunResult(status);
+        MapRunResult(call, status);
         return status;
     }
-    LogF("... FilterImage done");
+    LogF(call, "... FilterImage done");
     return kStatusOk;
 }

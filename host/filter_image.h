@@ -1,7 +1,8 @@
 // Applying the transform to the host image: builds the run's Huegrid from the live edit
 // parameters, turns it into a row applier (with the noise filter in front when noise removal is
 // on), and streams the host image through it strip by strip, writing each finished row back
-// blended with the selection mask.
+// blended with the selection mask. The host is reached through the call's record
+// (call_state.h): its filter record for the strips, its result cell for a refusal or a cancel.
 #pragma once
 
 #include <cstdint>
@@ -10,20 +11,26 @@
 #include "platform/alert.h"
 #include "platform/status.h"
 
+#include "host/call_state.h"
+
 struct PluginData;
+
+// What the row pipeline's sink (WriteFilteredRow) writes through: the call, for the host's
+// record, and the run.
+struct FilterSink {
+    const PluginCall* call;
+    PluginData* data;
+};
 
 // 0, or the status that ended the run: the host result has been set from it and failure says
 // what its caller shows (nothing for a cancel). The applied settings are the caller's to record.
-int32_t FilterImage(PluginData* data, Ui_Failure* failure);
+int32_t FilterImage(const PluginCall* call, PluginData* data, Ui_Failure* failure);
 
 // The host side of the stream, exposed for the preview path and tests. A failing request fills
-// failure as AdvanceHostState does.
-int32_t BeginHostImage(PluginData* data, Ui_Failure* failure);
-int32_t GetHostRow(PluginData* data, int32_t y, Ui_Failure* failure);
-int32_t PutHostRow(PluginData* data, int32_t yOut);
+// failure as AdvanceHostState (host_services.h) does.
+int32_t BeginHostImage(const PluginCall* call, PluginData* data, Ui_Failure* failure);
+int32_t GetHostRow(const PluginCall* call, PluginData* data, int32_t y, Ui_Failure* failure);
+int32_t PutHostRow(const PluginCall* call, PluginData* data, int32_t yOut);
+// The pipeline's sink; context is a FilterSink.
 int32_t WriteFilteredRow(const HgPixelBuffer* row, void* context);
-int32_t ResetHostRects(Ui_Failure* failure);
-// advanceState. A refusal becomes the host result and -2, described as "advancing state"; a
-// cancel becomes -10, with nothing to show.
-int32_t AdvanceHostState(Ui_Failure* failure);
-void EndHostImage();
+void EndHostImage(const PluginCall* call);

@@ -1,5 +1,6 @@
 // The two persistent blocks: creating, locking, unlocking and validating them.
-#include "host/plugin.h"
+#include "host/handles.h"
+#include "host/plugin_data.h"
 #include "platform/alert.h"
 
 namespace {
@@ -19,111 +20,114 @@ bool HandleSuiteUsable(const HandleProcs* hp) {
 
 }  // namespace
 
-void CreateParametersHandle() {
-    FilterRecord* record = Record();
+void CreateParametersHandle(PluginCall* call) {
+    FilterRecord* record = Record(call);
     if (!HandleSuiteUsable(record->handleProcs)) {
-        SetResult(errPlugInHostInsufficient);
+        SetResult(call, errPlugInHostInsufficient);
         return;
     }
     record->parameters = record->handleProcs->newProc(int32(sizeof(PluginParams)));
-    if (record->parameters == nullptr) SetResult(memFullErr);
+    if (record->parameters == nullptr) SetResult(call, memFullErr);
 }
 
-void CreateDataHandle() {
-    FilterRecord* record = Record();
+void CreateDataHandle(PluginCall* call) {
+    FilterRecord* record = Record(call);
     if (!HandleSuiteUsable(record->handleProcs)) {
-        SetResult(errPlugInHostInsufficient);
+        SetResult(call, errPlugInHostInsufficient);
         return;
     }
     // A host that gives no slot for the block cannot keep it between calls.
-    if (gDataHandle == nullptr) {
-        LogF("CreateDataHandle: no data slot");
-        SetResult(filterBadParameters);
+    if (call->gDataHandle == nullptr) {
+        LogF(call, "CreateDataHandle: no data slot");
+        SetResult(call, filterBadParameters);
         return;
     }
     Handle h = record->handleProcs->newProc(int32(sizeof(PluginData)));
     if (h == nullptr) {
-        SetResult(memFullErr);
+        SetResult(call, memFullErr);
         return;
     }
-    *gDataHandle = reinterpret_cast<intptr_t>(h);
+    *call->gDataHandle = reinterpret_cast<intptr_t>(h);
 }
 
-void LockHandles() {
-    FilterRecord* record = Record();
+void LockHandles(PluginCall* call) {
+    FilterRecord* record = Record(call);
     HandleProcs* hp = record->handleProcs;
     if (!HandleSuiteUsable(hp)) {
-        LogF(hp == nullptr ? "LockHandles: handleProcs NULL"
-                           : "LockHandles: handleProcs incomplete");
-        SetResult(errPlugInHostInsufficient);
+        LogF(call, hp == nullptr ? "LockHandles: handleProcs NULL"
+                                 : "LockHandles: handleProcs incomplete");
+        SetResult(call, errPlugInHostInsufficient);
         return;
     }
-    Handle dataHandle = gDataHandle != nullptr ? reinterpret_cast<Handle>(*gDataHandle) : nullptr;
+    Handle dataHandle =
+        call->gDataHandle != nullptr ? reinterpret_cast<Handle>(*call->gDataHandle) : nullptr;
     if (record->parameters != nullptr && dataHandle != nullptr) {
         auto* params = reinterpret_cast<PluginParams*>(hp->lockProc(record->parameters, 1));
         auto* data = reinterpret_cast<PluginData*>(hp->lockProc(dataHandle, 1));
         if (params == nullptr || data == nullptr) {
-            LogF("LockHandles: lockProc failure");
-            SetResult(memFullErr);
+            LogF(call, "LockHandles: lockProc failure");
+            SetResult(call, memFullErr);
             return;
         }
-        gParams = params;
-        gData = data;
-        gPrefs = &params->prefs;
-        gPrefsPath = params->prefsPath;
-        gTempPath = params->tempPath;
-        gScratch = data->scratch;
-        gStateRef = &gState;
-        Ui_Alert_SetStateRef(gStateRef);
-        SetPrefsRecordRef(&gPrefs);
+        call->gParams = params;
+        call->gData = data;
+        call->gPrefs = &params->prefs;
+        call->gPrefsPath = params->prefsPath;
+        call->gTempPath = params->tempPath;
+        call->gScratch = data->scratch;
+        call->gStateRef = &call->gState;
+        Ui_Alert_SetStateRef(call->gStateRef);
+        SetPrefsRecordRef(&call->gPrefs);
         return;
     }
     if (record->parameters != nullptr) {
-        LogF("LockHandles: gDataHandle NULL");
+        LogF(call, "LockHandles: gDataHandle NULL");
     } else {
-        LogF("LockHandles: parameters NULL");
-        if (dataHandle == nullptr) LogF("LockHandles: gDataHandle NULL");
+        LogF(call, "LockHandles: parameters NULL");
+        if (dataHandle == nullptr) LogF(call, "LockHandles: gDataHandle NULL");
     }
-    SetResult(filterBadParameters);
+    SetResult(call, filterBadParameters);
 }
 
-void UnlockHandles() {
-    FilterRecord* record = Record();
+void UnlockHandles(PluginCall* call) {
+    FilterRecord* record = Record(call);
     HandleProcs* hp = record != nullptr ? record->handleProcs : nullptr;
     if (hp != nullptr && hp->unlockProc != nullptr) {
-        if (gDataHandle != nullptr && *gDataHandle != 0) {
-            hp->unlockProc(reinterpret_cast<Handle>(*gDataHandle));
+        if (call->gDataHandle != nullptr && *call->gDataHandle != 0) {
+            hp->unlockProc(reinterpret_cast<Handle>(*call->gDataHandle));
         }
         if (record->parameters != nullptr) hp->unlockProc(record->parameters);
     }
-    gParams = nullptr;
-    gData = nullptr;
-    gPrefs = nullptr;
-    gPrefsPath = nullptr;
-    gTempPath = nullptr;
-    gScratch = nullptr;
-    gStateRef = nullptr;
+    call->gParams = nullptr;
+    call->gData = nullptr;
+    call->gPrefs = nullptr;
+    call->gPrefsPath = nullptr;
+    call->gTempPath = nullptr;
+    call->gScratch = nullptr;
+    call->gStateRef = nullptr;
     Ui_Alert_SetStateRef(nullptr);
     SetPrefsRecordRef(nullptr);
 }
 
-void DiscardHandles() {
-    UnlockHandles();
-    FilterRecord* record = Record();
+void DiscardHandles(PluginCall* call) {
+    UnlockHandles(call);
+    FilterRecord* record = Record(call);
     HandleProcs* hp = record->handleProcs;
-    Handle data = gDataHandle != nullptr ? reinterpret_cast<Handle>(*gDataHandle) : nullptr;
+    Handle data =
+        call->gDataHandle != nullptr ? reinterpret_cast<Handle>(*call->gDataHandle) : nullptr;
     // The host no longer knows of a block once its field is cleared: it is given back here.
     if (hp != nullptr && hp->disposeProc != nullptr) {
         if (record->parameters != nullptr) hp->disposeProc(record->parameters);
         if (data != nullptr) hp->disposeProc(data);
     }
     record->parameters = nullptr;
-    if (gDataHandle != nullptr) *gDataHandle = 0;
+    if (call->gDataHandle != nullptr) *call->gDataHandle = 0;
 }
 
-int32_t ValidateParameters() {
-    if (gParams == nullptr || gParams->signature != PluginSignature) return kStatusProblem;
-    const Prefs& p = gParams->prefs;
+int32_t ValidateParameters(const PluginCall* call) {
+    if (call->gParams == nullptr || call->gParams->signature != PluginSignature)
+        return kStatusProblem;
+    const Prefs& p = call->gParams->prefs;
     if (!IsFlag(p.keenhueMode) || !IsFlag(p.liveSliders) || !IsFlag(p.useLargestWindow) ||
         !IsFlag(p.showSampledRegion) || !(0 <= p.readoutMode && p.readoutMode <= 2) ||
         !(0 <= p.gridLevel && p.gridLevel <= 7)) {
@@ -135,9 +139,9 @@ int32_t ValidateParameters() {
     return kStatusOk;
 }
 
-int32_t ValidateData() {
-    if (gData == nullptr || gData->signature != PluginSignature) return kStatusProblem;
-    const RunState& r = gData->run;
+int32_t ValidateData(const PluginCall* call) {
+    if (call->gData == nullptr || call->gData->signature != PluginSignature) return kStatusProblem;
+    const RunState& r = call->gData->run;
     if (!IsFlag(r.liveSliders) || !IsFlag(r.useLargestWindow) || !IsFlag(r.showSampledRegion) ||
         !(0 <= r.readoutMode && r.readoutMode <= 2) || !(0 <= r.gridLevel && r.gridLevel <= 7)) {
         return kStatusProblem;

@@ -6,6 +6,7 @@
 #include "platform/mem.h"
 #include "platform/numeric.h"
 #include "platform/ui_state.h"
+#include "resources/ids/strings.h"
 
 namespace {
 
@@ -134,4 +135,20 @@ int32_t DescribeHostMask(const FilterRecord* record, IPImage* image) {
     image->rowStep = record->maskRowBytes;
     image->channel[0] = record->maskData;
     return kStatusOk;
+}
+
+int32_t AdvanceHostState(const PluginCall* call, Ui_Failure* failure) {
+    OSErr answer = Record(call)->advanceState();
+    if (answer == noErr) return kStatusOk;
+    SetResult(call, answer);
+    if (answer == userCanceledErr) return Ui_Failure_Describe(failure, kStatusCancelled, 0);
+    return Ui_Failure_Describe(failure, kStatusError, kPhraseAdvanceState);
+}
+
+int32_t ResetHostRects(const PluginCall* call, Ui_Failure* failure) {
+    FilterRecord* record = Record(call);
+    VRect empty{0, 0, 0, 0};
+    SetInRect(record, empty);
+    SetMaskRect(record, empty);
+    return AdvanceHostState(call, failure);
 }

@@ -1,12 +1,15 @@
 // Small services that reach the host: its colour picker, the document title, the size of the
-// filter rectangle, and views of the current input strip and selection mask as image records.
-// Each is a thin adapter between a host procedure of the filter record and a plain value.
+// filter rectangle, advancing its state (the requests for buffers), and views of the current input
+// strip and selection mask as image records. Each is a thin adapter between a host procedure of the
+// filter record and a plain value.
 #pragma once
 
 #include <cstdint>
 
 #include "engine/ip_image.h"
+#include "host/call_state.h"
 #include "hostsdk/filter_record.h"
+#include "platform/alert.h"
 #include "platform/status.h"
 
 struct UiState;
@@ -24,3 +27,10 @@ int32_t GetFilterSize(const FilterRecord* record, int32_t* width, int32_t* heigh
 // interleaved: its pixel step is the number of planes (3 or 4 channels are described).
 int32_t DescribeHostInput(const FilterRecord* record, IPImage* image);
 int32_t DescribeHostMask(const FilterRecord* record, IPImage* image);
+
+// advanceState. A refusal becomes the host result and -2, described as "advancing state"; a
+// cancel becomes -10, with nothing to show.
+int32_t AdvanceHostState(const PluginCall* call, Ui_Failure* failure);
+// Empties the input and mask rectangles and tells the host (advanceState), which then gives back
+// the buffers it lent for them.
+int32_t ResetHostRects(const PluginCall* call, Ui_Failure* failure);

@@ -1,41 +1,37 @@
-// The module's entry point: stores the host's pointers, opens the platform layer's call state,
-// runs one phase handler, unlocks the persistent handles, closes the call state and reports the
-// memory figures of the call to the debug log.
-#include <cstdarg>
-
+// The module's entry point: fills the call's record with the host's pointers, opens the platform
+// layer's call state, runs one phase handler with the record, unlocks the persistent handles,
+// closes the call state and reports the memory figures of the call to the debug log.
 #include "host/plugin.h"
+
+#include "host/call_state.h"
+#include "host/handles.h"
+#include "host/phases.h"
 #include "platform/alert.h"
 #include "platform/debug_log.h"
 #include "platform/format.h"
 #include "platform/mem.h"
+#include "platform/paths.h"
 #include "platform/resources.h"
 #include "platform/ui/fltk/fltk.h"
 #include "platform/ui/system.h"
 #include "resources/ids/strings.h"
 
-void* gFilterRecord = nullptr;
-intptr_t* gDataHandle = nullptr;
-int16* gResult = nullptr;
-SPBasicSuite* gSPBasic = nullptr;
-const void* gModuleInstance = nullptr;
-uint8_t gDiagnostics = 0;
-UiState* gState = nullptr;
-UiState** gStateRef = nullptr;
-PluginParams* gParams = nullptr;
-PluginData* gData = nullptr;
-Prefs* gPrefs = nullptr;
-char* gScratch = nullptr;
-char* gPrefsPath = nullptr;
-char* gTempPath = nullptr;
-
 namespace {
+
+// The record of the call. The host calls PluginMain on one thread, one call at a time, and keeps
+// what must outlive a call in its own handles (the two blocks), so one record serves every call:
+// PluginMain sets its host fields afresh each time and the handlers clear the block fields when
+// they unlock. Only the module instance (set when the module is loaded) and the diagnostics
+// switch (decided at the first call) carry over from call to call. A host that called in from
+// two threads at once would share it; the contract rules that out.
+PluginCall gCall;
 
 bool gDiagnosticsDecided = false;
 
 // The module's process-attach routine: only records that the module is loaded. The resource
 // archive in the module's own section stands for the module instance.
 __attribute__((constructor)) void AttachModule() {
-    gModuleInstance = Res_ModuleArchive();
+    gCall.gModuleInstance = Res_ModuleArchive();
 }
 
 // Once per load: real windows when a display can be opened, else the headless binding, under
@@ -47,21 +43,14 @@ void InstallWindowBinding() {
     Ui_Fltk_Install();
 }
 
-void VLog(uint8_t flag, const char* format, va_list args) {
-    char local[kScratchSize];
-    char* buffer = gScratch != nullptr ? gScratch : local;
-    Str_FormatV(buffer, kScratchSize, format, args);
-    Ui_Debug_Log(flag, buffer);
-}
-
 // Decided once per process: Ctrl and Shift held at the first call switch diagnostics on.
-void DecideDiagnostics() {
+void DecideDiagnostics(PluginCall* call) {
     if (gDiagnosticsDecided) return;
     gDiagnosticsDecided = true;
     uint8_t ctrl = 0, shift = 0;
     Ui_Key_State(&ctrl, nullptr, &shift);
-    gDiagnostics = (ctrl == 1 && shift == 1) ? 1 : 0;
-    if (gDiagnostics != 1) return;
+    call->gDiagnostics = (ctrl == 1 && shift == 1) ? 1 : 0;
+    if (call->gDiagnostics != 1) return;
     char path[kPathSize];
     if (Ui__Path_SetToDebugLog(path) == kStatusOk) {
         Ui_MessageBox(path, " ");
@@ -75,12 +64,12 @@ void DecideDiagnostics() {
 
 // After the call state is closed (its own block is then freed and not counted as held), so the
 // diagnostics flag of the call is passed in: the state that held it is gone.
-void ReportMemory(int16 selector, uint8_t diagnostics) {
-    auto* record = Record();
+void ReportMemory(const PluginCall* call, int16 selector, uint8_t diagnostics) {
+    auto* record = Record(call);
     if (selector >= filterSelectorParameters && selector <= filterSelectorFinish &&
         record != nullptr && record->bufferSpace >= 1 &&
         ul_maxTotal > uint32_t(record->bufferSpace)) {
-        LogForcedF("Over max: ul_maxTotal = %ld, bufferSpace = %ld", long(ul_maxTotal),
+        LogForcedF(call, "Over max: ul_maxTotal = %ld, bufferSpace = %ld", long(ul_maxTotal),
                    long(record->bufferSpace));
     }
     char line[64];
@@ -93,107 +82,76 @@ void ReportMemory(int16 selector, uint8_t diagnostics) {
 
 }  // namespace
 
-void LogF(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    VLog(Diagnostics(), format, args);
-    va_end(args);
-}
-
-void LogForcedF(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    VLog(1, format, args);
-    va_end(args);
-}
-
-void SetResult(OSErr result) {
-    if (gResult != nullptr) *gResult = result;
-}
-
-void MapRunResult(int32_t status) {
-    switch (status) {
-        case kStatusOk:
-            return;
-        case kStatusCancelled:
-            SetResult(userCanceledErr);
-            return;
-        case kStatusNoMemory:
-            SetResult(memFullErr);
-            return;
-        case kStatusUnsupported:
-            SetResult(errPlugInHostInsufficient);
-            return;
-        default:
-            SetResult(filterBadParameters);
-            return;
-    }
+void SetModuleDiagnostics(uint8_t on) {
+    gCall.gDiagnostics = on;
 }
 
 extern "C" __attribute__((visibility("default"))) void PluginMain(int16 selector, void* paramBlock,
                                                                   intptr_t* data, int16* result) {
-    gFilterRecord = paramBlock;
-    gDataHandle = data;
-    gResult = result;
+    PluginCall* call = &gCall;
+    call->gFilterRecord = paramBlock;
+    call->gDataHandle = data;
+    call->gResult = result;
     PlatformData* platform = nullptr;
     if (selector != filterSelectorAbout) {
         auto* record = static_cast<FilterRecord*>(paramBlock);
-        gSPBasic = record != nullptr ? record->sSPBasic : nullptr;
+        call->gSPBasic = record != nullptr ? record->sSPBasic : nullptr;
         if (record != nullptr && record->bigDocumentData != nullptr) {
             record->bigDocumentData->PluginUsing32BitCoordinates = 1;
         }
         platform = record != nullptr ? record->platformData : nullptr;
     } else {
         auto* about = static_cast<AboutRecord*>(paramBlock);
-        gSPBasic = about != nullptr ? about->sSPBasic : nullptr;
+        call->gSPBasic = about != nullptr ? about->sSPBasic : nullptr;
         platform = about != nullptr ? about->platformData : nullptr;
     }
     InstallWindowBinding();
-    DecideDiagnostics();
-    if (gModuleInstance == nullptr) {
+    DecideDiagnostics(call);
+    if (call->gModuleInstance == nullptr) {
         Ui_MessageBox("Tintara Kolmara was called without required parameters.", " ");
     }
     void* parentWindow = platform != nullptr ? platform->hwnd : nullptr;
-    const int32_t opened = Ui_State_Open(&gState, static_cast<const ResArchive*>(gModuleInstance),
-                                         parentWindow, kStrAppName, gDiagnostics);
+    const int32_t opened =
+        Ui_State_Open(&call->gState, static_cast<const ResArchive*>(call->gModuleInstance),
+                      parentWindow, kStrAppName, call->gDiagnostics);
     if (opened != kStatusOk) {
         // Without the call state no alert can be made. A lack of memory is the host's to tell
         // (a cancel would let the user believe nothing went wrong).
-        SetResult(opened == kStatusNoMemory ? memFullErr : userCanceledErr);
+        SetResult(call, opened == kStatusNoMemory ? memFullErr : userCanceledErr);
         return;
     }
     char company[kPathSize];
-    Ui_ResToCString(gState, kStrCompany, company);
+    Ui_ResToCString(call->gState, kStrCompany, company);
     if (Str_Compare(company, "?") == 0) {
         ShowErrorAlert(kStatusError, nullptr, nullptr);
     } else {
-        Str_CopyBounded(gState->companyName, sizeof gState->companyName, company);
+        Str_CopyBounded(call->gState->companyName, sizeof call->gState->companyName, company);
     }
 
     switch (selector) {
         case filterSelectorAbout:
-            DoAbout();
+            DoAbout(call);
             break;
         case filterSelectorParameters:
-            DoParameters();
+            DoParameters(call);
             break;
         case filterSelectorPrepare:
-            DoPrepare();
+            DoPrepare(call);
             break;
         case filterSelectorStart:
-            DoStart();
+            DoStart(call);
             break;
         case filterSelectorContinue:
-            DoContinue();
+            DoContinue(call);
             break;
         case filterSelectorFinish:
-            DoFinish();
+            DoFinish(call);
             break;
         default:
             break;
     }
-    if (selector != filterSelectorAbout) UnlockHandles();
-    const uint8_t diagnostics = Diagnostics();
-    Ui_State_Close(&gState);
-    ReportMemory(selector, diagnostics);
+    if (selector != filterSelectorAbout) UnlockHandles(call);
+    const uint8_t diagnostics = Diagnostics(call);
+    Ui_State_Close(&call->gState);
+    ReportMemory(call, selector, diagnostics);
 }

@@ -1,6 +1,7 @@
 // The prepare phase: the memory the module will need for the run, the preview size that fits
 // 75 % of the host's memory figure, and the number of image rows fetched per strip.
-#include "host/plugin.h"
+#include "host/phases.h"
+#include "host/plugin_data.h"
 #include "host/rects.h"
 #include "platform/ui/dlg.h"
 #include "platform/ui/controls.h"
@@ -19,6 +20,7 @@ struct PreviewRects {
     Ui_Rect min;
     Ui_Rect max;
     bool measured;
+    const PluginCall* call;  // for the debug log and the preferences
 };
 
 Ui_Rect Inset(const Ui_Rect& r) {
@@ -55,29 +57,31 @@ int32_t MeasureLargest(UiWindow* dialog, Ui_Rect* max) {
 }
 
 int32_t GetMinMaxPrevInitProc(UiWindow* dialog) {
-    LogF("GetMinMaxPrevInitProc...");
     PreviewRects* rects = Ui_Dlg_UserData<PreviewRects>(dialog);
+    const PluginCall* call = rects != nullptr ? rects->call : nullptr;
+    LogF(call, "GetMinMaxPrevInitProc...");
     Ui_Rect area;
     if (rects != nullptr && Ui_Item_GetRect(dialog, kEditorPreviewImage, &area) == kStatusOk) {
         rects->min = rects->max = Inset(area);
         rects->measured = true;
-        if (gPrefs->useLargestWindow == 1) {
+        if (call->gPrefs->useLargestWindow == 1) {
             // Without a work area, or when the window cannot take it, the preview keeps its
             // smallest size: the run goes on with a window that fits anywhere.
             const int32_t status = MeasureLargest(dialog, &rects->max);
-            if (status != kStatusOk) LogF("GetMinMaxPrevInitProc: largest window: %d", int(status));
+            if (status != kStatusOk)
+                LogF(call, "GetMinMaxPrevInitProc: largest window: %d", int(status));
         }
     }
-    LogF("... GetMinMaxPrevInitProc");
+    LogF(call, "... GetMinMaxPrevInitProc");
     return kStatusCancelled;  // closes the dialog before it is ever shown
 }
 
 // Without a display the dialog cannot be made; its template laid out with the headless dialog
 // font gives the same preview areas, the largest one for the work area the headless binding
 // reports.
-int32_t MeasureFromTemplate(PreviewRects* rects) {
+int32_t MeasureFromTemplate(const PluginCall* call, PreviewRects* rects) {
     Ui_DlgTemplate* t = nullptr;
-    int32_t status = Ui_Template_Load(gState, kDlgEditor, &t);
+    int32_t status = Ui_Template_Load(call->gState, kDlgEditor, &t);
     if (status != kStatusOk) return status;
     // The metrics every binding lays dialogs out with, for the template's own font size.
     Ui_BaseUnits base;
@@ -91,7 +95,7 @@ int32_t MeasureFromTemplate(PreviewRects* rects) {
         rects->min = rects->max = Inset(item->pixels);
         rects->measured = true;
         Ui_Rect work;
-        if (gPrefs->useLargestWindow == 1 && Ui_Screen_WorkArea(&work) == kStatusOk) {
+        if (call->gPrefs->useLargestWindow == 1 && Ui_Screen_WorkArea(&work) == kStatusOk) {
             int32_t largestWidth = 0, largestHeight = 0;
             const Ui_Rect& client = t->client;
             LargestSize(Ui_Rect_Width(&client), Ui_Rect_Height(&client), work, &largestWidth,
@@ -108,15 +112,16 @@ int32_t MeasureFromTemplate(PreviewRects* rects) {
     return status;
 }
 
-int32_t GetMinMaxPrev(Ui_Rect* min, Ui_Rect* max) {
-    PreviewRects rects{{0, -1, 0, -1}, {0, -1, 0, -1}, false};
+int32_t GetMinMaxPrev(const PluginCall* call, Ui_Rect* min, Ui_Rect* max) {
+    PreviewRects rects{{0, -1, 0, -1}, {0, -1, 0, -1}, false, call};
     int16_t item = 0;
-    int32_t status = Ui_Dlg_Run(gState, kDlgEditor, nullptr, GetMinMaxPrevInitProc, &rects, &item);
-    if (!rects.measured && status == kStatusUnsupported) MeasureFromTemplate(&rects);
+    int32_t status =
+        Ui_Dlg_Run(call->gState, kDlgEditor, nullptr, GetMinMaxPrevInitProc, &rects, &item);
+    if (!rects.measured && status == kStatusUnsupported) MeasureFromTemplate(call, &rects);
     *min = rects.min;
     *max = rects.max;
-    LogF("GetMinMaxPrev -> min: %d,%d %d,%d  max: %d,%d %d,%d", min->left, min->top, min->right,
-         min->bottom, max->left, max->top, max->right, max->bottom);
+    LogF(call, "GetMinMaxPrev -> min: %d,%d %d,%d  max: %d,%d %d,%d", min->left, min->top,
+         min->right, min->bottom, max->left, max->top, max->right, max->bottom);
     return rects.measured ? kStatusOk : kStatusError;
 }
 
@@ -129,20 +134,20 @@ uint32_t CeilDiv(uint32_t a, uint32_t b) {
 // one whenever it is usable), so it is never negative; and the preview only shrinks from the size
 // that window gave it, so the bounds stay inside the work area and never become empty. Without a
 // work area the bounds are left as they are.
-void StoreWindowBounds(const Ui_Rect& start, const Ui_Rect& prev) {
+void StoreWindowBounds(const PluginCall* call, const Ui_Rect& start, const Ui_Rect& prev) {
     Ui_Rect work;
     if (Ui_Screen_WorkArea(&work) != kStatusOk) {
-        LogF("DoPrepare: no work area; window bounds not stored");
+        LogF(call, "DoPrepare: no work area; window bounds not stored");
         return;
     }
     const int32_t lessW = Ui_Rect_Width(&start) - Ui_Rect_Width(&prev);
     const int32_t lessH = Ui_Rect_Height(&start) - Ui_Rect_Height(&prev);
-    int16_t* bounds = gData->run.windowBounds;
+    int16_t* bounds = call->gData->run.windowBounds;
     bounds[0] = work.top;
     bounds[1] = work.left;
     bounds[2] = int16_t(work.bottom - lessH);
     bounds[3] = int16_t(work.right - lessW);
-    LogF("DoPrepare: window bounds %d,%d %d,%d", bounds[1], bounds[0], bounds[3], bounds[2]);
+    LogF(call, "DoPrepare: window bounds %d,%d %d,%d", bounds[1], bounds[0], bounds[3], bounds[2]);
 }
 
 // The figures of the memory budget, in bytes: what the run needs besides the image rows
@@ -159,14 +164,14 @@ struct Budget {
     uint32_t maxInOutNeeds, mostWeNeed;
 };
 
-void LogBudget(const Budget& b, int32_t depth) {
-    LogF("image: %d x %d, depth = %d", int(b.width), int(b.height), int(depth));
-    LogF(
-        "hgNeeds = %ld, vtLibStackNeeds = %ld, mask2dNeeds = %ld, miscNeeds = %ld, "
-        "zoomNeeds = %ld -> ulBufferSpace = %ld",
-        long(b.hgNeeds), long(kVtLibStackNeeds), long(b.mask2dNeeds), long(b.miscNeeds),
-        long(b.zoomNeeds), long(b.bufferSpace));
-    LogF("inOutRowNeeds = %ld, inOutPrevNeeds = %ld", long(b.inOutRowNeeds),
+void LogBudget(const PluginCall* call, const Budget& b, int32_t depth) {
+    LogF(call, "image: %d x %d, depth = %d", int(b.width), int(b.height), int(depth));
+    LogF(call,
+         "hgNeeds = %ld, vtLibStackNeeds = %ld, mask2dNeeds = %ld, miscNeeds = %ld, "
+         "zoomNeeds = %ld -> ulBufferSpace = %ld",
+         long(b.hgNeeds), long(kVtLibStackNeeds), long(b.mask2dNeeds), long(b.miscNeeds),
+         long(b.zoomNeeds), long(b.bufferSpace));
+    LogF(call, "inOutRowNeeds = %ld, inOutPrevNeeds = %ld", long(b.inOutRowNeeds),
          long(b.inOutPrevNeeds));
 }
 
@@ -185,7 +190,8 @@ uint32_t MiscNeeds(bool deep) {
 
 // Shrinks the preview from start, one pixel a side at a time and never below min, until the run
 // fits 75 % of the host's memory. false when even the smallest preview does not fit.
-bool FitPreview(Budget& b, const VRect& filter, const Ui_Rect& min, Ui_Rect* prev) {
+bool FitPreview(const PluginCall* call, Budget& b, const VRect& filter, const Ui_Rect& min,
+                Ui_Rect* prev) {
     const int32_t minW = Ui_Rect_Width(&min), minH = Ui_Rect_Height(&min);
     for (;;) {
         int32_t prevW = Ui_Rect_Width(prev), prevH = Ui_Rect_Height(prev);
@@ -211,7 +217,7 @@ bool FitPreview(Budget& b, const VRect& filter, const Ui_Rect& min, Ui_Rect* pre
             b.inOutRowNeeds > b.inOutPrevNeeds ? b.inOutRowNeeds : b.inOutPrevNeeds;
         if (b.bufferSpace < kFitLimit && uint64_t(inOut) + b.bufferSpace <= b.avail75) return true;
         if (!(prevW > minW) && !(prevH > minH)) {
-            LogF("not enough memory: need %ld, have %ld", long(inOut + b.bufferSpace),
+            LogF(call, "not enough memory: need %ld, have %ld", long(inOut + b.bufferSpace),
                  long(b.avail75));
             return false;
         }
@@ -237,7 +243,7 @@ void ChooseStripHeight(Budget& b) {
 
 // The new maxSpace for the host: half of what it offered when that is more than the run needs,
 // else the larger of 75 % and the need. false when the need is more than the host has.
-bool ChooseMaxSpace(FilterRecord* record, const Budget& b) {
+bool ChooseMaxSpace(const PluginCall* call, FilterRecord* record, const Budget& b) {
     const uint32_t maxSpace = uint32_t(record->maxSpace);
     if ((maxSpace >> 1) > b.mostWeNeed) {
         record->maxSpace = int32(maxSpace >> 1);
@@ -245,7 +251,7 @@ bool ChooseMaxSpace(FilterRecord* record, const Budget& b) {
     }
     const uint32_t m = b.avail75 > b.mostWeNeed ? b.avail75 : b.mostWeNeed;
     if (m > kFitLimit || m > maxSpace) {
-        LogF("Not enough memory?: need %ld, have %ld", long(b.mostWeNeed), long(maxSpace));
+        LogF(call, "Not enough memory?: need %ld, have %ld", long(b.mostWeNeed), long(maxSpace));
         return false;
     }
     record->maxSpace = int32(m);
@@ -260,15 +266,15 @@ uint32_t PrepareBufferSpace(int32_t previewWidth, int32_t previewHeight, int32_t
            MiscNeeds(deep) + HgNeeds(deep) + kVtLibStackNeeds;
 }
 
-void DoPrepare() {
-    LogF("DoPrepare...");
-    if (!OpenPhaseBlocks(true)) return;
-    FilterRecord* record = Record();
+void DoPrepare(PluginCall* call) {
+    LogF(call, "DoPrepare...");
+    if (!OpenPhaseBlocks(call, true)) return;
+    FilterRecord* record = Record(call);
     const VRect filter = GetFilterRect(record);
     const bool deep = record->depth > 8;
     Budget b{};
     b.avail75 = (uint32_t(record->maxSpace) >> 2) * 3;
-    LogF("available memory = %d, (75 percent = %ld)", int(record->maxSpace), long(b.avail75));
+    LogF(call, "available memory = %d, (75 percent = %ld)", int(record->maxSpace), long(b.avail75));
     b.hgNeeds = HgNeeds(deep);
     b.miscNeeds = MiscNeeds(deep);
     b.width = uint32_t(filter.right - filter.left);
@@ -278,33 +284,33 @@ void DoPrepare() {
     b.inOutRowNeeds = b.width + 2 * b.planes * b.width * b.bytes;
 
     Ui_Rect minRect, maxRect;
-    if (GetMinMaxPrev(&minRect, &maxRect) != kStatusOk) {
+    if (GetMinMaxPrev(call, &minRect, &maxRect) != kStatusOk) {
         // No preview size could be measured: a modest fixed preview keeps the budget sound.
-        LogF("GetMinMaxPrev failed; using a 640 x 480 preview");
+        LogF(call, "GetMinMaxPrev failed; using a 640 x 480 preview");
         minRect = maxRect = Ui_Rect{0, 0, 480, 640};
     }
     const Ui_Rect start = Ui_Rect_Width(&maxRect) > 0 ? maxRect : minRect;
     Ui_Rect prev = start;
-    if (!FitPreview(b, filter, minRect, &prev)) {
-        LogBudget(b, record->depth);
-        SetResult(memFullErr);
+    if (!FitPreview(call, b, filter, minRect, &prev)) {
+        LogBudget(call, b, record->depth);
+        SetResult(call, memFullErr);
         return;
     }
     record->bufferSpace = int32(b.bufferSpace);
-    gData->run.previewReduced = b.reduced;
+    call->gData->run.previewReduced = b.reduced;
     ChooseStripHeight(b);
-    gData->rowSkip = int16_t(b.stripHeight);
-    LogBudget(b, record->depth);
-    LogF("rowSkip = %d, maxInOutNeeds = %ld, mostWeNeed = %ld", int(b.stripHeight),
+    call->gData->rowSkip = int16_t(b.stripHeight);
+    LogBudget(call, b, record->depth);
+    LogF(call, "rowSkip = %d, maxInOutNeeds = %ld, mostWeNeed = %ld", int(b.stripHeight),
          long(b.maxInOutNeeds), long(b.mostWeNeed));
-    if (!ChooseMaxSpace(record, b)) {
-        SetResult(memFullErr);
+    if (!ChooseMaxSpace(call, record, b)) {
+        SetResult(call, memFullErr);
         return;
     }
-    gData->run.previewWidth = Ui_Rect_Width(&prev);
-    gData->run.previewHeight = Ui_Rect_Height(&prev);
-    StoreWindowBounds(start, prev);
-    LogF("Tell Photoshop: maxSpace = %ld, bufferSpace = %ld", long(record->maxSpace),
+    call->gData->run.previewWidth = Ui_Rect_Width(&prev);
+    call->gData->run.previewHeight = Ui_Rect_Height(&prev);
+    StoreWindowBounds(call, start, prev);
+    LogF(call, "Tell Photoshop: maxSpace = %ld, bufferSpace = %ld", long(record->maxSpace),
          long(record->bufferSpace));
-    LogF("...DoPrepare");
+    LogF(call, "...DoPrepare");
 }

@@ -3,9 +3,8 @@
 
 #include "engine/ip_resample.h"
 #include "engine/measure.h"
-#include "host/filter_image.h"
 #include "host/host_services.h"
-#include "host/plugin.h"
+#include "host/call_state.h"
 #include "host/rects.h"
 #include "platform/mem.h"
 #include "platform/numeric.h"
@@ -47,8 +46,8 @@ int32_t FailReading(Ui_Failure* failure, int32_t status) {
 }
 
 // The host answered without the pixels asked for.
-int32_t FailAnswer(Ui_Failure* failure) {
-    SetResult(errPlugInHostInsufficient);
+int32_t FailAnswer(const PluginCall* call, Ui_Failure* failure) {
+    SetResult(call, errPlugInHostInsufficient);
     return Ui_Failure_Describe(failure, kStatusError, kPhraseAdvanceState);
 }
 
@@ -65,9 +64,9 @@ void ReleaseHostBuffers(FilterRecord* record) {
 }
 
 // Empties every rectangle and lets the host release what it served, before a new request.
-int32_t EmptyHost(Ui_Failure* failure) {
-    SetOutRect(Record(), kEmpty);
-    return ResetHostRects(failure);
+int32_t EmptyHost(const PluginCall* call, Ui_Failure* failure) {
+    SetOutRect(Record(call), kEmpty);
+    return ResetHostRects(call, failure);
 }
 
 // Remembers that the host lent out as a display buffer.
@@ -86,8 +85,9 @@ void Lend(PreviewState* pv, const VRect& out) {
 
 // Asks for in (and the mask over the same rectangle) at an integer rate and for out at full
 // size, every plane, padded white.
-int32_t Request(const VRect& in, int32_t rate, const VRect& out, Ui_Failure* failure) {
-    FilterRecord* record = Record();
+int32_t Request(const PluginCall* call, const VRect& in, int32_t rate, const VRect& out,
+                Ui_Failure* failure) {
+    FilterRecord* record = Record(call);
     record->inLoPlane = record->outLoPlane = 0;
     record->inHiPlane = record->outHiPlane = int16(record->planes - 1);
     record->inputRate = Fixed(rate) << 16;
@@ -99,14 +99,15 @@ int32_t Request(const VRect& in, int32_t rate, const VRect& out, Ui_Failure* fai
         SetMaskRect(record, in);
     }
     SetOutRect(record, out);
-    return AdvanceHostState(failure);
+    return AdvanceHostState(call, failure);
 }
 
 // The host's input (and selection) as views, checked against the size asked for; with
 // outWidth above 0 also its output buffer, whose rows must hold outWidth RGB pixels.
-int32_t DescribeAnswer(const PreviewState* pv, int32_t width, int32_t height, int32_t outWidth,
-                       IPImage* input, IPImage* selection, Ui_Failure* failure) {
-    FilterRecord* record = Record();
+int32_t DescribeAnswer(const PluginCall* call, const PreviewState* pv, int32_t width,
+                       int32_t height, int32_t outWidth, IPImage* input, IPImage* selection,
+                       Ui_Failure* failure) {
+    FilterRecord* record = Record(call);
     DescribeHostInput(record, input);
     Mem_Fill(selection, 0, sizeof *selection);
     if (pv->haveSelection) DescribeHostMask(record, selection);
@@ -117,7 +118,7 @@ int32_t DescribeAnswer(const PreviewState* pv, int32_t width, int32_t height, in
                                         int64_t(record->outRowBytes) >= 3 * int64_t(outWidth));
     if (!IPImageValid(input) || input->width != width || input->height != height || !selectionOk ||
         !outOk) {
-        return FailAnswer(failure);
+        return FailAnswer(call, failure);
     }
     return kStatusOk;
 }
@@ -171,20 +172,20 @@ void PlanGeometry(PreviewState* pv, int32_t boxWidth, int32_t boxHeight) {
 // region in the host record (without a further request) and rescales 16-bit samples. The
 // display buffer lies at the filter rectangle's corner: anything the host writes back from it
 // lands inside the area the filter writes anyway.
-int32_t FetchPreview(PreviewState* pv, Ui_Failure* failure) {
-    FilterRecord* record = Record();
+int32_t FetchPreview(const PluginCall* call, PreviewState* pv, Ui_Failure* failure) {
+    FilterRecord* record = Record(call);
     pv->holds = kPreviewHoldsOther;
-    int32_t status = EmptyHost(failure);
+    int32_t status = EmptyHost(call, failure);
     if (status != kStatusOk) return status;
     pv->outRegion =
         pv->display ? Sized(pv->filter.top, pv->filter.left, pv->width, pv->height) : kEmpty;
     Lend(pv, pv->outRegion);
-    status = Request(pv->request, pv->rate, pv->outRegion, failure);
+    status = Request(call, pv->request, pv->rate, pv->outRegion, failure);
     if (status != kStatusOk) return status;
     // A host with a mask flag that serves no mask has no selection.
     if (record->maskData == nullptr) pv->haveSelection = 0;
     IPImage input, selection;
-    status = DescribeAnswer(pv, Width(pv->request), Height(pv->request),
+    status = DescribeAnswer(call, pv, Width(pv->request), Height(pv->request),
                             pv->display ? pv->width : 0, &input, &selection, failure);
     if (status != kStatusOk) return status;
     if (pv->reduced) {
@@ -194,7 +195,8 @@ int32_t FetchPreview(PreviewState* pv, Ui_Failure* failure) {
         if (status == kStatusOk && pv->haveSelection)
             status = ReduceInPlace(&selection, boxWidth, boxHeight);
         if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseScaleDown);
-        if (input.width != pv->width || input.height != pv->height) return FailAnswer(failure);
+        if (input.width != pv->width || input.height != pv->height)
+            return FailAnswer(call, failure);
     }
     pv->inRegion = Sized(pv->request.top, pv->request.left, pv->width, pv->height);
     SetInRect(record, pv->inRegion);
@@ -276,9 +278,9 @@ void FreeImages(EditState* es, PreviewState* pv) {
 }
 
 // One acquisition (steps of preview.h); on failure everything it made is freed.
-int32_t AcquireOnce(EditState* es, PreviewState* pv, int32_t boxWidth, int32_t boxHeight,
-                    uint8_t forWindow, Ui_Failure* failure) {
-    FilterRecord* record = Record();
+int32_t AcquireOnce(const PluginCall* call, EditState* es, PreviewState* pv, int32_t boxWidth,
+                    int32_t boxHeight, uint8_t forWindow, Ui_Failure* failure) {
+    FilterRecord* record = Record(call);
     pv->filter = GetFilterRect(record);
     if (Width(pv->filter) < 1 || Height(pv->filter) < 1)
         return FailReading(failure, kStatusProblem);
@@ -290,7 +292,7 @@ int32_t AcquireOnce(EditState* es, PreviewState* pv, int32_t boxWidth, int32_t b
     pv->zoomLevel = 0;
     Mem_Fill(&pv->zoomView, 0, sizeof pv->zoomView);
     PlanGeometry(pv, boxWidth, boxHeight);
-    int32_t status = FetchPreview(pv, failure);
+    int32_t status = FetchPreview(call, pv, failure);
     const IPImage* selection = pv->haveSelection ? &pv->hostMask : nullptr;
     bool anySet = true;
     if (status == kStatusOk) {
@@ -314,21 +316,22 @@ int32_t AcquireOnce(EditState* es, PreviewState* pv, int32_t boxWidth, int32_t b
 // Puts the preview back into the host's buffers: from the module's copy for a reduced 8-bit
 // preview (buffers of the preview's shape are asked for first unless the 1:1 window left them),
 // else by asking the host again.
-int32_t PutPreviewBack(EditState* es, PreviewState* pv, Ui_Failure* failure) {
-    FilterRecord* record = Record();
+int32_t PutPreviewBack(const PluginCall* call, EditState* es, PreviewState* pv,
+                       Ui_Failure* failure) {
+    FilterRecord* record = Record(call);
     pv->zoomed = 0;
     pv->zoomLevel = 0;
     Mem_Fill(&pv->zoomView, 0, sizeof pv->zoomView);
-    if (pv->bytes == 2 || !pv->reduced) return FetchPreview(pv, failure);
+    if (pv->bytes == 2 || !pv->reduced) return FetchPreview(call, pv, failure);
     if (pv->holds != kPreviewHoldsZoom) {
         pv->holds = kPreviewHoldsOther;
-        int32_t status = EmptyHost(failure);
+        int32_t status = EmptyHost(call, failure);
         Lend(pv, pv->outRegion);
-        if (status == kStatusOk) status = Request(pv->inRegion, 1, pv->outRegion, failure);
+        if (status == kStatusOk) status = Request(call, pv->inRegion, 1, pv->outRegion, failure);
         IPImage input, selection;
         if (status == kStatusOk) {
-            status = DescribeAnswer(pv, pv->width, pv->height, pv->display ? pv->width : 0, &input,
-                                    &selection, failure);
+            status = DescribeAnswer(call, pv, pv->width, pv->height, pv->display ? pv->width : 0,
+                                    &input, &selection, failure);
         }
         if (status != kStatusOk) return status;
     }
@@ -366,11 +369,12 @@ int32_t PutPreviewBack(EditState* es, PreviewState* pv, Ui_Failure* failure) {
 
 // Shows the host's buffers the picture the window expects again after they held something else:
 // the 1:1 window when it is shown, else the preview.
-int32_t PutPictureBack(EditState* es, PreviewState* pv, Ui_Failure* failure) {
+int32_t PutPictureBack(const PluginCall* call, EditState* es, PreviewState* pv,
+                       Ui_Failure* failure) {
     if (pv->zoomed)
-        return ZoomTo1x1(es, pv, pv->zoomX - pv->filter.left, pv->zoomY - pv->filter.top, 1,
+        return ZoomTo1x1(call, es, pv, pv->zoomX - pv->filter.left, pv->zoomY - pv->filter.top, 1,
                          failure);
-    return PutPreviewBack(es, pv, failure);
+    return PutPreviewBack(call, es, pv, failure);
 }
 
 }  // namespace
@@ -388,10 +392,10 @@ void RescaleHost16(void* data, int32_t rowBytes, int32_t width, int32_t height, 
     }
 }
 
-int32_t AcquirePreview(EditState* es, PreviewState* pv, int32_t boxWidth, int32_t boxHeight,
-                       uint8_t forWindow, Ui_Failure* failure) {
+int32_t AcquirePreview(const PluginCall* call, EditState* es, PreviewState* pv, int32_t boxWidth,
+                       int32_t boxHeight, uint8_t forWindow, Ui_Failure* failure) {
     Ui_Failure_Clear(failure);
-    if (es == nullptr || pv == nullptr || Record() == nullptr)
+    if (es == nullptr || pv == nullptr || Record(call) == nullptr)
         return FailReading(failure, kStatusProblem);
     if (boxWidth < 2 || boxHeight < 2) {
         boxWidth = kFallbackWidth;
@@ -404,42 +408,43 @@ int32_t AcquirePreview(EditState* es, PreviewState* pv, int32_t boxWidth, int32_
     const int32_t zoomX = pv->zoomX - pv->filter.left, zoomY = pv->zoomY - pv->filter.top;
     // The old copy goes first, so that two never take memory at once.
     FreeImages(es, pv);
-    int32_t status = AcquireOnce(es, pv, boxWidth, boxHeight, forWindow, failure);
+    int32_t status = AcquireOnce(call, es, pv, boxWidth, boxHeight, forWindow, failure);
     if (status != kStatusOk && had && status != kStatusCancelled) {
         Ui_Failure again;
-        if (AcquireOnce(es, pv, oldWidth, oldHeight, 1, &again) == kStatusOk) {
-            if (wasZoomed && pv->reduced) ZoomTo1x1(es, pv, zoomX, zoomY, 1, &again);
+        if (AcquireOnce(call, es, pv, oldWidth, oldHeight, 1, &again) == kStatusOk) {
+            if (wasZoomed && pv->reduced) ZoomTo1x1(call, es, pv, zoomX, zoomY, 1, &again);
         } else {
-            ReleasePreview(es, pv);
+            ReleasePreview(call, es, pv);
         }
         return status;
     }
     if (status != kStatusOk) {
         if (forWindow) {
-            ReleasePreview(es, pv);
+            ReleasePreview(call, es, pv);
         } else {
-            ReleaseHostBuffers(Record());
+            ReleaseHostBuffers(Record(call));
             pv->holds = kPreviewHoldsNothing;
         }
         return status;
     }
-    if (forWindow && wasZoomed && pv->reduced) return ZoomTo1x1(es, pv, zoomX, zoomY, 1, failure);
+    if (forWindow && wasZoomed && pv->reduced)
+        return ZoomTo1x1(call, es, pv, zoomX, zoomY, 1, failure);
     return kStatusOk;
 }
 
-int32_t GetAnalysisImage(EditState* es, int32_t previewWidth, int32_t previewHeight,
-                         Ui_Failure* failure) {
-    if (es == nullptr || Record() == nullptr) return FailReading(failure, kStatusProblem);
+int32_t GetAnalysisImage(const PluginCall* call, EditState* es, int32_t previewWidth,
+                         int32_t previewHeight, Ui_Failure* failure) {
+    if (es == nullptr || Record(call) == nullptr) return FailReading(failure, kStatusProblem);
     EditStateFreeAnalysis(es);
     PreviewState pv;
     Mem_Fill(&pv, 0, sizeof pv);
-    const int32_t status = AcquirePreview(es, &pv, previewWidth, previewHeight, 0, failure);
-    if (status == kStatusOk) ReleaseHostBuffers(Record());
+    const int32_t status = AcquirePreview(call, es, &pv, previewWidth, previewHeight, 0, failure);
+    if (status == kStatusOk) ReleaseHostBuffers(Record(call));
     return status;
 }
 
-int32_t ZoomTo1x1(EditState* es, PreviewState* pv, int32_t x, int32_t y, uint8_t inImage,
-                  Ui_Failure* failure) {
+int32_t ZoomTo1x1(const PluginCall* call, EditState* es, PreviewState* pv, int32_t x, int32_t y,
+                  uint8_t inImage, Ui_Failure* failure) {
     Ui_Failure_Clear(failure);
     if (es == nullptr || pv == nullptr || !pv->acquired || !pv->display)
         return Ui_Failure_Describe(failure, kStatusError, kPhraseAdvanceState);
@@ -463,20 +468,21 @@ int32_t ZoomTo1x1(EditState* es, PreviewState* pv, int32_t x, int32_t y, uint8_t
     const VRect window = Sized(top, left, pv->width, pv->height);
 
     pv->holds = kPreviewHoldsOther;
-    int32_t status = EmptyHost(failure);
+    int32_t status = EmptyHost(call, failure);
     Lend(pv, window);
-    if (status == kStatusOk) status = Request(window, 1, window, failure);
+    if (status == kStatusOk) status = Request(call, window, 1, window, failure);
     IPImage input, selection;
     if (status == kStatusOk)
-        status = DescribeAnswer(pv, pv->width, pv->height, pv->width, &input, &selection, failure);
+        status =
+            DescribeAnswer(call, pv, pv->width, pv->height, pv->width, &input, &selection, failure);
     if (status != kStatusOk) {
         if (status != kStatusCancelled) {
             Ui_Failure ignored;
-            PutPreviewBack(es, pv, &ignored);
+            PutPreviewBack(call, es, pv, &ignored);
         }
         return status;
     }
-    FilterRecord* record = Record();
+    FilterRecord* record = Record(call);
     if (pv->bytes == 2)
         RescaleHost16(record->inData, record->inRowBytes, pv->width, pv->height, pv->planes);
     pv->zoomView = input;
@@ -493,7 +499,8 @@ int32_t ZoomTo1x1(EditState* es, PreviewState* pv, int32_t x, int32_t y, uint8_t
     return kStatusOk;
 }
 
-int32_t RestorePreview(EditState* es, PreviewState* pv, Ui_Failure* failure) {
+int32_t RestorePreview(const PluginCall* call, EditState* es, PreviewState* pv,
+                       Ui_Failure* failure) {
     Ui_Failure_Clear(failure);
     if (es == nullptr || pv == nullptr) return kStatusProblem;
     if (!pv->acquired) return kStatusOk;
@@ -502,18 +509,20 @@ int32_t RestorePreview(EditState* es, PreviewState* pv, Ui_Failure* failure) {
         pv->zoomLevel = 0;
         return kStatusOk;
     }
-    return PutPreviewBack(es, pv, failure);
+    return PutPreviewBack(call, es, pv, failure);
 }
 
-int32_t ReturnPicture(EditState* es, PreviewState* pv, Ui_Failure* failure) {
+int32_t ReturnPicture(const PluginCall* call, EditState* es, PreviewState* pv,
+                      Ui_Failure* failure) {
     Ui_Failure_Clear(failure);
     if (es == nullptr || pv == nullptr || !pv->acquired || !pv->display)
         return Ui_Failure_Describe(failure, kStatusError, kPhraseDisplayPreview);
     if (pv->holds == kPreviewHoldsPreview || pv->holds == kPreviewHoldsZoom) return kStatusOk;
-    return PutPictureBack(es, pv, failure);
+    return PutPictureBack(call, es, pv, failure);
 }
 
-int32_t OpenDetail(PreviewState* pv, int32_t width, int32_t height, Ui_Failure* failure) {
+int32_t OpenDetail(const PluginCall* call, PreviewState* pv, int32_t width, int32_t height,
+                   Ui_Failure* failure) {
     Ui_Failure_Clear(failure);
     if (pv == nullptr || !pv->acquired || width < 1 || height < 1)
         return Ui_Failure_Describe(failure, kStatusProblem, kPhraseGetPreview);
@@ -525,7 +534,7 @@ int32_t OpenDetail(PreviewState* pv, int32_t width, int32_t height, Ui_Failure* 
     d.capacityHeight = d.viewHeight + 2 * kDetailMargin;
     d.channels = pv->planes >= 4 ? 4 : 3;
     d.bytes = pv->bytes;
-    LogF("allocated %d x %d", int(d.capacityWidth), int(d.capacityHeight));
+    LogF(call, "allocated %d x %d", int(d.capacityWidth), int(d.capacityHeight));
     const uint64_t pixels = uint64_t(d.capacityWidth) * uint64_t(d.capacityHeight);
     const uint64_t sourceBytes = pixels * uint64_t(d.channels) * uint64_t(d.bytes);
     if (sourceBytes > 0x7FFFFFFFu)
@@ -554,13 +563,13 @@ void CloseDetail(PreviewState* pv) {
     Mem_Fill(&d, 0, sizeof d);
 }
 
-int32_t GetPrevImage(EditState* es, PreviewState* pv, int32_t x, int32_t y, int32_t zoom,
-                     uint8_t* fetched, Ui_Failure* failure) {
+int32_t GetPrevImage(const PluginCall* call, EditState* es, PreviewState* pv, int32_t x, int32_t y,
+                     int32_t zoom, uint8_t* fetched, Ui_Failure* failure) {
     Ui_Failure_Clear(failure);
     if (fetched != nullptr) *fetched = 0;
     if (es == nullptr || pv == nullptr || !pv->detail.open || zoom < 1)
         return Ui_Failure_Describe(failure, kStatusProblem, kPhraseGetPreview);
-    LogF("GetPrevImage...");
+    LogF(call, "GetPrevImage...");
     PreviewDetail& d = pv->detail;
     const VRect& f = pv->filter;
     // The visible part: what fills the view at this zoom, centred on the point, inside the
@@ -583,18 +592,19 @@ int32_t GetPrevImage(EditState* es, PreviewState* pv, int32_t x, int32_t y, int3
     const bool atHand = d.haveFetched && d.fetched.top <= want.top && d.fetched.left <= want.left &&
                         want.bottom <= d.fetched.bottom && want.right <= d.fetched.right;
     if (atHand) {
-        LogF("...GetPrevImage");
+        LogF(call, "...GetPrevImage");
         return kStatusOk;
     }
 
     d.haveFetched = 0;
     d.haveRendered = 0;
     pv->holds = kPreviewHoldsOther;
-    int32_t status = EmptyHost(failure);
-    if (status == kStatusOk) status = Request(want, 1, kEmpty, failure);
+    int32_t status = EmptyHost(call, failure);
+    if (status == kStatusOk) status = Request(call, want, 1, kEmpty, failure);
     IPImage input, selection;
     if (status == kStatusOk) {
-        status = DescribeAnswer(pv, Width(want), Height(want), 0, &input, &selection, failure);
+        status =
+            DescribeAnswer(call, pv, Width(want), Height(want), 0, &input, &selection, failure);
     }
     if (status == kStatusOk) {
         const int32_t w = Width(want), h = Height(want), channels = d.channels;
@@ -631,16 +641,16 @@ int32_t GetPrevImage(EditState* es, PreviewState* pv, int32_t x, int32_t y, int3
     // The window's picture goes back whatever happened; its own failure is told only when the
     // fetch itself went well.
     Ui_Failure back;
-    const int32_t restored = PutPictureBack(es, pv, &back);
+    const int32_t restored = PutPictureBack(call, es, pv, &back);
     if (status == kStatusOk && restored != kStatusOk) {
         if (failure != nullptr) *failure = back;
         status = restored;
     }
-    LogF("...GetPrevImage");
+    LogF(call, "...GetPrevImage");
     return status;
 }
 
-int32_t PutBackImage(PreviewState* pv, Ui_Failure* failure) {
+int32_t PutBackImage(const PluginCall* call, PreviewState* pv, Ui_Failure* failure) {
     Ui_Failure_Clear(failure);
     if (pv == nullptr) return kStatusProblem;
     const VRect lent = pv->lent;
@@ -651,11 +661,12 @@ int32_t PutBackImage(PreviewState* pv, Ui_Failure* failure) {
     for (int32_t top = lent.top; top < lent.bottom; top += kStripRows) {
         const int32_t rows = lent.bottom - top < kStripRows ? lent.bottom - top : kStripRows;
         const VRect strip = Sized(top, lent.left, Width(lent), rows);
-        int32_t status = EmptyHost(failure);
-        if (status == kStatusOk) status = Request(strip, 1, strip, failure);
+        int32_t status = EmptyHost(call, failure);
+        if (status == kStatusOk) status = Request(call, strip, 1, strip, failure);
         if (status != kStatusOk) return status;
-        FilterRecord* record = Record();
-        if (record->inData == nullptr || record->outData == nullptr) return FailAnswer(failure);
+        FilterRecord* record = Record(call);
+        if (record->inData == nullptr || record->outData == nullptr)
+            return FailAnswer(call, failure);
         const size_t bytes = size_t(Width(lent)) * size_t(pv->planes) * size_t(pv->bytes);
         for (int32_t y = 0; y < rows; ++y) {
             Mem_Copy(
@@ -668,12 +679,12 @@ int32_t PutBackImage(PreviewState* pv, Ui_Failure* failure) {
     return kStatusOk;
 }
 
-void ReleasePreview(EditState* es, PreviewState* pv) {
+void ReleasePreview(const PluginCall* call, EditState* es, PreviewState* pv) {
     if (pv == nullptr) return;
     CloseDetail(pv);
     Mem_Free(pv->navigator);
     Mem_Free(pv->fourth.pixels);
-    FilterRecord* record = Record();
+    FilterRecord* record = Record(call);
     if (pv->holds != kPreviewHoldsNothing && record != nullptr && record->advanceState != nullptr)
         ReleaseHostBuffers(record);
     (void)es;

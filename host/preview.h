@@ -20,12 +20,16 @@
 // Samples in the host's 16-bit buffers are rescaled in place to the engine's scale (clamped to
 // 32767, doubled), the fourth plane too: its high byte is then the 8-bit value, which the
 // display's transparency mask reads.
+//
+// The routines reach the host through the call's record (call_state.h) they are given: its filter
+// record for the requests, its result cell for a refusal, its message buffer for the debug log.
 #pragma once
 
 #include <cstdint>
 
 #include "edit/edit_state.h"
 #include "engine/ip_image.h"
+#include "host/call_state.h"
 #include "hostsdk/filter_record.h"
 #include "platform/alert.h"
 #include "platform/status.h"
@@ -104,47 +108,50 @@ struct PreviewState {
 // missing state or record ("reading image file"). Whatever was made is freed on failure; a
 // preview acquired before is then acquired again as it was (its box, its zoom), or, when that
 // fails too, the state is left empty.
-int32_t AcquirePreview(EditState* editState, PreviewState* preview, int32_t boxWidth,
-                       int32_t boxHeight, uint8_t forWindow, Ui_Failure* failure);
+int32_t AcquirePreview(const PluginCall* call, EditState* editState, PreviewState* preview,
+                       int32_t boxWidth, int32_t boxHeight, uint8_t forWindow, Ui_Failure* failure);
 
 // The analysis image of a run without the window: AcquirePreview without the display, then the
 // host's buffers are given back (nothing asked for, rates 1). The same codes.
-int32_t GetAnalysisImage(EditState* editState, int32_t previewWidth, int32_t previewHeight,
-                         Ui_Failure* failure);
+int32_t GetAnalysisImage(const PluginCall* call, EditState* editState, int32_t previewWidth,
+                         int32_t previewHeight, Ui_Failure* failure);
 
 // Shows the 1:1 window centred on (x, y): preview coordinates, or with inImage image
 // coordinates counted from the filter rectangle's corner. Only when the preview is reduced
 // (else 0, nothing changes). A refusal (-2, "advancing state") puts the preview back.
-int32_t ZoomTo1x1(EditState* editState, PreviewState* preview, int32_t x, int32_t y,
-                  uint8_t inImage, Ui_Failure* failure);
+int32_t ZoomTo1x1(const PluginCall* call, EditState* editState, PreviewState* preview, int32_t x,
+                  int32_t y, uint8_t inImage, Ui_Failure* failure);
 
 // Puts the reduced preview back into the host's buffers after a zoom or a detail view and
 // clears the zoom. Nothing to do when they hold it already.
-int32_t RestorePreview(EditState* editState, PreviewState* preview, Ui_Failure* failure);
+int32_t RestorePreview(const PluginCall* call, EditState* editState, PreviewState* preview,
+                       Ui_Failure* failure);
 
 // Puts the picture the window expects (the 1:1 window while it is shown, else the preview) back
 // into the host's buffers when they hold something else, as after a detail view that could not
 // put it back itself (a 16-bit preview is asked for and reduced again, which takes memory).
 // 0 when they hold it already; the codes of ZoomTo1x1 and RestorePreview.
-int32_t ReturnPicture(EditState* editState, PreviewState* preview, Ui_Failure* failure);
+int32_t ReturnPicture(const PluginCall* call, EditState* editState, PreviewState* preview,
+                      Ui_Failure* failure);
 
 // The detail view: memory for a part of at most width x height pixels and its margins ("allocated
 // %d x %d" in the debug log; -3 without it), the part around an image point at a zoom (asked of
 // the host only when the part with its margin is not already at hand; "GetPrevImage..."), and
 // its release.
-int32_t OpenDetail(PreviewState* preview, int32_t width, int32_t height, Ui_Failure* failure);
-int32_t GetPrevImage(EditState* editState, PreviewState* preview, int32_t x, int32_t y,
-                     int32_t zoom, uint8_t* fetched, Ui_Failure* failure);
+int32_t OpenDetail(const PluginCall* call, PreviewState* preview, int32_t width, int32_t height,
+                   Ui_Failure* failure);
+int32_t GetPrevImage(const PluginCall* call, EditState* editState, PreviewState* preview, int32_t x,
+                     int32_t y, int32_t zoom, uint8_t* fetched, Ui_Failure* failure);
 void CloseDetail(PreviewState* preview);
 
 // Writes the image's own pixels over everything the host was lent as a display buffer, a strip at a
 // time, so that a run that ends without filtering leaves the image as it was: the host takes
 // back what its output buffers hold. 0, or the codes of a refused request ("advancing state").
-int32_t PutBackImage(PreviewState* preview, Ui_Failure* failure);
+int32_t PutBackImage(const PluginCall* call, PreviewState* preview, Ui_Failure* failure);
 
 // Frees the navigator, the detail view and the transparency plane, gives the host's buffers
 // back and empties the state. The analysis image stays (it belongs to the editing state).
-void ReleasePreview(EditState* editState, PreviewState* preview);
+void ReleasePreview(const PluginCall* call, EditState* editState, PreviewState* preview);
 
 // The host's sample scale 0..32768 to the engine's 0..65534 (clamped to 32767, doubled), for
 // every plane of a rectangle of interleaved 16-bit samples.

@@ -3,7 +3,7 @@
 
 #include "engine/huegrid_kernels.h"
 #include "engine/ip_resample.h"
-#include "host/plugin.h"
+#include "host/call_state.h"
 #include "host/rects.h"
 #include "host/row_pipeline.h"
 #include "platform/mem.h"
@@ -285,13 +285,13 @@ int32_t DrawPreview(const PreviewCanvas* canvas, const PreviewLook* look, UiWind
         look == nullptr)
         return Ui_Failure_Describe(failure, kStatusProblem, kPhraseDisplayPreview);
     PreviewState* pv = canvas->preview;
-    FilterRecord* record = Record();
+    FilterRecord* record = Record(canvas->call);
     if (!pv->acquired || !pv->display || record == nullptr)
         return Ui_Failure_Describe(failure, kStatusError, kPhraseDisplayPreview);
     // A detail view that could not give the host's buffers back leaves them holding its part:
     // the picture is asked for again here, so that the window shows it at the next paint.
     if (pv->holds != kPreviewHoldsPreview && pv->holds != kPreviewHoldsZoom) {
-        const int32_t status = ReturnPicture(canvas->editState, pv, failure);
+        const int32_t status = ReturnPicture(canvas->call, canvas->editState, pv, failure);
         if (status != kStatusOk) return status;
     }
     const VRect bounds = GetOutRect(record);
@@ -349,7 +349,7 @@ int32_t SetUpNavPrevImages(const PreviewCanvas* canvas, int32_t boxWidth, int32_
     if (canvas == nullptr || canvas->preview == nullptr || canvas->editState == nullptr ||
         width == nullptr || height == nullptr || boxWidth < 2 || boxHeight < 2)
         return Ui_Failure_Describe(failure, kStatusProblem, kPhraseScaleDown);
-    LogF("SetUpNavPrevImages...");
+    LogF(canvas->call, "SetUpNavPrevImages...");
     PreviewState* pv = canvas->preview;
     FreeNavPrevImages(pv);
     const IPImage& copy = canvas->editState->analysisImage;
@@ -411,7 +411,7 @@ int32_t SetUpNavPrevImages(const PreviewCanvas* canvas, int32_t boxWidth, int32_
     pv->navigatorChannels = channels;
     *width = w;
     *height = h;
-    LogF("...SetUpNavPrevImages");
+    LogF(canvas->call, "...SetUpNavPrevImages");
     return kStatusOk;
 }
 
@@ -425,7 +425,8 @@ int32_t DrawNavigator(const PreviewCanvas* canvas, UiWindow* dialog, const Ui_Re
     PSPixelMap map;
     PSPixelMask mask;
     MapOver(&map, &mask, pv->navigator, bounds, pv->navigatorChannels);
-    return DisplayInArea(canvas->target, Record(), dialog, area, &map, &bounds, failure);
+    return DisplayInArea(canvas->target, Record(canvas->call), dialog, area, &map, &bounds,
+                         failure);
 }
 
 int32_t RenderDetail(const PreviewCanvas* canvas, const PreviewLook* look, Ui_Failure* failure) {
@@ -489,5 +490,6 @@ int32_t DrawDetail(const PreviewCanvas* canvas, UiWindow* dialog, const Ui_Rect*
     PSPixelMap map;
     PSPixelMask mask;
     MapOver(&map, &mask, d.magnified, bounds, d.channels);
-    return DisplayInArea(canvas->target, Record(), dialog, area, &map, &bounds, failure);
+    return DisplayInArea(canvas->target, Record(canvas->call), dialog, area, &map, &bounds,
+                         failure);
 }

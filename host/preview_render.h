@@ -14,7 +14,8 @@
 // The picture is rendered into the host's output buffer described as an 8-bit RGB image (the
 // display buffer: a PSPixelMap over it), the transparency plane, when the image has one, comes
 // along as a PSPixelMask over the input buffer's fourth samples, and displayPixels draws it into
-// the window (display_target.h). The navigator and the detail view have buffers of their own.
+// the window (display_target.h), reached through the filter record of the call's record the
+// canvas carries. The navigator and the detail view have buffers of their own.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +23,7 @@
 #include "edit/edit_state.h"
 #include "edit/prefs.h"
 #include "edit/window/host_seams.h"
+#include "host/call_state.h"
 #include "host/display_target.h"
 #include "host/preview.h"
 
@@ -43,10 +45,12 @@ struct PreviewRows {
 // %s", the row pipeline's own as "creating Huegrid".
 int32_t PreviewApplyRows(const PreviewRows* job, Ui_Failure* failure);
 
-// What drawing needs besides the preview: the editing state (its sharpening and noise settings),
-// the preferences (whether they are previewed), the image's name and the call state (the busy
-// cursor), and the offscreen image lent to the host.
+// What drawing needs besides the preview: the call (the host's record and the debug log), the
+// editing state (its sharpening and noise settings), the preferences (whether they are
+// previewed), the image's name and the platform's call state (the busy cursor), and the
+// offscreen image lent to the host.
 struct PreviewCanvas {
+    const PluginCall* call;
     EditState* editState;
     PreviewState* preview;
     const Prefs* prefs;

@@ -11,7 +11,8 @@
 #include "host/filter_image.h"
 #include "host/host_services.h"
 #include "host/monitor_space.h"
-#include "host/plugin.h"
+#include "host/phases.h"
+#include "host/plugin_data.h"
 #include "host/preview.h"
 #include "host/rects.h"
 #include "host/scripting.h"
@@ -58,32 +59,33 @@ constexpr HgEditMask kToolMask[4] = {kEditMaskTool1Linear, kEditMaskTool2, kEdit
 
 // The image mode is looked at before the planes: a grey image has a single plane, and the right
 // answer for it is that the mode is not supported, not that channels are missing.
-int32_t CheckHostAndImage(FilterRecord* record, PhaseFailure* why) {
+int32_t CheckHostAndImage(const PluginCall* call, FilterRecord* record, PhaseFailure* why) {
     if (record->imageMode != plugInModeRGBColor && record->imageMode != plugInModeRGB48) {
-        LogF("gFilterRecord->imageMode = %d", int(record->imageMode));
+        LogF(call, "gFilterRecord->imageMode = %d", int(record->imageMode));
         return Refuse(why, filterBadMode);
     }
     if (record->planes < 3) {
         return RefuseWithText(why, userCanceledErr, kStrNeedThreeChannels, kUiFailStop);
     }
     if (record->advanceState == nullptr || record->displayPixels == nullptr) {
-        LogF("advanceState or displayPixels not available");
+        LogF(call, "advanceState or displayPixels not available");
         return RefuseWithText(why, errPlugInHostInsufficient, kStrHostLacksServices,
                               kUiFailCaution);
     }
     if (record->samplingSupport == 0) {
-        LogF("hostDoesNotSupportSampling");
+        LogF(call, "hostDoesNotSupportSampling");
         return Refuse(why, errPlugInHostInsufficient);
     }
     if (record->depth == 0) record->depth = 8;
     if (record->depth != 8 && record->depth != 16) {
-        LogF("gFilterRecord->depth = %d", int(record->depth));
+        LogF(call, "gFilterRecord->depth = %d", int(record->depth));
         return Refuse(why, filterBadParameters);
     }
     // The strips are read and written at the depth's sample size: a depth that is not the mode's
     // own (16 for an 8-bit RGB image) would have the module run off the host's buffers.
     if (record->depth != (record->imageMode == plugInModeRGB48 ? 16 : 8)) {
-        LogF("gFilterRecord->depth = %d in mode %d", int(record->depth), int(record->imageMode));
+        LogF(call, "gFilterRecord->depth = %d in mode %d", int(record->depth),
+             int(record->imageMode));
         return Refuse(why, filterBadParameters);
     }
     return kStatusOk;
@@ -123,60 +125,62 @@ void NameTheImage(FilterRecord* record, PluginData* data) {
 
 // The preferences and the recorded action's parameters; then nothing of an earlier run is left.
 // The action's settings steer this run only: the preferences keep the user's own.
-int32_t ReadRunSettings(FilterRecord* record, PluginData* data, PhaseFailure* why) {
-    int32_t status = ReadPreferences(&why->failure);
+int32_t ReadRunSettings(const PluginCall* call, FilterRecord* record, PluginData* data,
+                        PhaseFailure* why) {
+    int32_t status = ReadPreferences(call, &why->failure);
     if (status != kStatusOk) {
-        LogF("Error reading file %s", gPrefsPath);
+        LogF(call, "Error reading file %s", call->gPrefsPath);
         why->result = filterBadParameters;
         return status;
     }
-    ScriptSettingsFromPrefs(gPrefs, &data->run.script);
+    ScriptSettingsFromPrefs(call->gPrefs, &data->run.script);
     data->run.scriptReady = 1;
     // Parameters that cannot be read leave the preferences' settings in force: told, not fatal.
-    status = ReadScriptParameters(record, &data->run.script, &data->showDialog, gState);
+    status = ReadScriptParameters(record, &data->run.script, &data->showDialog, call->gState);
     if (status != kStatusOk) {
         Ui_Failure script;
         Ui_Failure_Describe(&script, status, kPhraseReadScript);
-        Ui_Failure_Show(gState, &script);
+        Ui_Failure_Show(call->gState, &script);
     }
-    FreeKolmaraParsStuff(data);
+    FreeKolmaraParsStuff(call, data);
     return kStatusOk;
 }
 
 // The live record in the host's working space, reset in every group.
-int32_t SetUpLiveRecord(FilterRecord* record, PluginData* data, PhaseFailure* why) {
+int32_t SetUpLiveRecord(const PluginCall* call, FilterRecord* record, PluginData* data,
+                        PhaseFailure* why) {
     EditState* es = &data->editState;
     RefRGB workingSpace;
-    GetWorkingSpace(&record->monitor, &workingSpace, gState);
+    GetWorkingSpace(&record->monitor, &workingSpace, call->gState);
     int32_t status = HgSetReference(&es->editPars, &workingSpace);
     if (status != kStatusOk) {
-        LogF("Bad working space");
+        LogF(call, "Bad working space");
         Fail(why, filterBadParameters, status, kPhraseVerifyWorkingSpace);
         why->failure.hintId = kHintWorkingSpace;
         return status;
     }
-    CopyPrefsIntoRun(*gPrefs, data);
+    CopyPrefsIntoRun(*call->gPrefs, data);
     es->bitsPerChannel = int32_t(record->depth);
     status = ResetEditStatePars(es, kEditMaskAll);
     if (status != kStatusOk) {
-        LogF("ResetPars error %d", int(status));
+        LogF(call, "ResetPars error %d", int(status));
         return Fail(why, filterBadParameters, status, kPhraseInitPars);
     }
-    es->editPars.sharpenNoise = gPrefs->sharpenNoise;
+    es->editPars.sharpenNoise = call->gPrefs->sharpenNoise;
     es->editPars.sharpenNoise.sharpenOn = 0;
     return kStatusOk;
 }
 
 // Copies stored settings into the live record under a tool mask, asking first when they were
 // made in another working space.
-int32_t CopyStored(const EditPars* saved, EditState* es, HgEditMask mask) {
-    return CopyParsMasked(saved, es, mask, gState, AskUseOtherSpace);
+int32_t CopyStored(const PluginCall* call, const EditPars* saved, EditState* es, HgEditMask mask) {
+    return CopyParsMasked(saved, es, mask, call->gState, AskUseOtherSpace);
 }
 
 // Applies each tool's start mode to the live record. -10 when the user declines to use settings
 // made in another working space; any other failure leaves the record part-copied and is the
 // caller's to end the run with.
-int32_t ApplyStartModes(PluginData* data) {
+int32_t ApplyStartModes(const PluginCall* call, PluginData* data) {
     RunState& r = data->run;
     EditState* es = &data->editState;
     const ScriptSettings& stored = r.script;
@@ -184,16 +188,16 @@ int32_t ApplyStartModes(PluginData* data) {
         r.useKeenhue = r.startWith == kStartKeenhue ? 1 : 0;
         if (r.startWith == kStartPrevious) {
             const RefRGB& ref = stored.previousSettings.refRGB;
-            LogF("Previous Pars\ngamma: %f", double(ref.gamma));
-            LogF("primaries: %f %f %f %f %f %f", double(ref.primaries[0]), double(ref.primaries[1]),
-                 double(ref.primaries[2]), double(ref.primaries[3]), double(ref.primaries[4]),
-                 double(ref.primaries[5]));
-            LogF("xyzWhite: %f %f %f", double(ref.xyzWhite[0]), double(ref.xyzWhite[1]),
+            LogF(call, "Previous Pars\ngamma: %f", double(ref.gamma));
+            LogF(call, "primaries: %f %f %f %f %f %f", double(ref.primaries[0]),
+                 double(ref.primaries[1]), double(ref.primaries[2]), double(ref.primaries[3]),
+                 double(ref.primaries[4]), double(ref.primaries[5]));
+            LogF(call, "xyzWhite: %f %f %f", double(ref.xyzWhite[0]), double(ref.xyzWhite[1]),
                  double(ref.xyzWhite[2]));
-            return CopyStored(&stored.previousSettings, es, kEditMaskAll);
+            return CopyStored(call, &stored.previousSettings, es, kEditMaskAll);
         }
         if (r.startWith == kStartCustom)
-            return CopyStored(&stored.customSettings, es, kEditMaskAll);
+            return CopyStored(call, &stored.customSettings, es, kEditMaskAll);
         return kStatusOk;
     }
     r.useKeenhue = 1;
@@ -203,9 +207,9 @@ int32_t ApplyStartModes(PluginData* data) {
     for (int i = 0; i < 4; ++i) {
         int32_t status = kStatusOk;
         if (r.startTool[i] == kStartPrevious) {
-            status = CopyStored(&stored.previousSettings, es, kToolMask[i]);
+            status = CopyStored(call, &stored.previousSettings, es, kToolMask[i]);
         } else if (r.startTool[i] == kStartCustom) {
-            status = CopyStored(&stored.customSettings, es, kToolMask[i]);
+            status = CopyStored(call, &stored.customSettings, es, kToolMask[i]);
         }
         if (status != kStatusOk) return status;
     }
@@ -233,59 +237,60 @@ HgEditMask KeenhueStartMask(const RunState& r) {
 }
 
 // Whether the filter rectangle holds no pixel: nothing to analyse, nothing to filter.
-bool FilterRectEmpty() {
-    const VRect r = GetFilterRect(Record());
+bool FilterRectEmpty(const PluginCall* call) {
+    const VRect r = GetFilterRect(Record(call));
     return !(r.top < r.bottom && r.left < r.right);
 }
 
 // The automatic settings without the window: analyse a reduced copy of the image and set the
 // groups of the tools that start with them.
-int32_t RunKeenhue(PluginData* data, Ui_Failure* failure) {
+int32_t RunKeenhue(const PluginCall* call, PluginData* data, Ui_Failure* failure) {
     EditState* es = &data->editState;
-    int32_t status = GetAnalysisImage(es, data->run.previewWidth, data->run.previewHeight, failure);
+    int32_t status =
+        GetAnalysisImage(call, es, data->run.previewWidth, data->run.previewHeight, failure);
     if (status != kStatusOk) return status;
     status = AutoSettings(es, KeenhueStartMask(data->run), &es->analysisImage);
     return Ui_Failure_Describe(failure, status, kPhraseAutoSettings);
 }
 
 // Writes the preferences for the editing window (OK, Cancel and "Preferences...").
-int32_t WritePrefsForWindow(void*, Ui_Failure* failure) {
-    return WritePreferences(failure);
+int32_t WritePrefsForWindow(void* context, Ui_Failure* failure) {
+    return WritePreferences(static_cast<const PluginCall*>(context), failure);
 }
 
 // The window path: the help text in a temporary file for the window's "?" items, the document's
 // title, the editing window over the host's preview, and the help file removed again. Whether
 // the person confirmed comes back in *confirmed; without a display the run says so and changes
 // nothing.
-int32_t RunWindowPath(PluginData* data, PhaseFailure* why, bool* confirmed) {
+int32_t RunWindowPath(PluginCall* call, PluginData* data, PhaseFailure* why, bool* confirmed) {
     *confirmed = false;
     char helpPath[kPathSize];
-    int32_t status = Ui_Path_SetToTempFile(gState, gTempPath, helpPath, kPathSize);
+    int32_t status = Ui_Path_SetToTempFile(call->gState, call->gTempPath, helpPath, kPathSize);
     if (status != kStatusOk) {
         // No name was made (helpPath holds nothing sound): the folder tried is what to tell.
-        LogF("Ui_Path_SetToTempFile error %d, %s", int(status), gTempPath);
-        return Fail(why, filterBadParameters, status, kPhraseCreateFile, gTempPath);
+        LogF(call, "Ui_Path_SetToTempFile error %d, %s", int(status), call->gTempPath);
+        return Fail(why, filterBadParameters, status, kPhraseCreateFile, call->gTempPath);
     }
     FLSpec spec;
     FLSpecDisk(&spec, helpPath);
-    status = Ui_ResToFile(gState, kResTypeHelp, kResHelp, &spec);
+    status = Ui_ResToFile(call->gState, kResTypeHelp, kResHelp, &spec);
     if (status != kStatusOk) {
         // A file cut short by a full disk is of no use to anyone: it goes again.
         FLDelete(&spec);
-        LogF("Ui_ResToFile error %d, %s", int(status), helpPath);
+        LogF(call, "Ui_ResToFile error %d, %s", int(status), helpPath);
         FLDelete(&spec);
         return Fail(why, filterBadParameters, status, kPhraseCreateFile, helpPath);
     }
-    if (GetDocumentTitle(Record(), data->run.title, kPathSize) != kStatusOk) {
-        Ui_ResToCString(gState, kStrAppName, data->run.title);
+    if (GetDocumentTitle(Record(call), data->run.title, kPathSize) != kStatusOk) {
+        Ui_ResToCString(call->gState, kStrAppName, data->run.title);
     }
     WindowHost host;
     WindowHostProcs procs;
-    FillWindowHostProcs(&host, data, gPrefs, gState, &procs);
-    const HelpContext help{gState, helpPath, &gPrefs->showStartUpGuide, nullptr};
+    FillWindowHostProcs(&host, call, data, call->gPrefs, call->gState, &procs);
+    const HelpContext help{call->gState, helpPath, &call->gPrefs->showStartUpGuide, nullptr};
     EditingWindowEnv env{};
-    env.state = gState;
-    env.prefs = gPrefs;
+    env.state = call->gState;
+    env.prefs = call->gPrefs;
     env.host = &procs;
     env.help = &help;
     env.documentName = data->run.title;
@@ -293,27 +298,28 @@ int32_t RunWindowPath(PluginData* data, PhaseFailure* why, bool* confirmed) {
     const int16_t* bounds = data->run.windowBounds;
     env.largestBounds = Ui_Rect_Make(bounds[0], bounds[1], bounds[2], bounds[3]);
     env.writePrefs = WritePrefsForWindow;
+    env.context = call;
     env.confirmSpace = AskUseOtherSpace;
     // The window opens on the tab and colour-balance method it was left with (the method while
     // the preferences offer its menu).
-    data->editState.currentTab = gPrefs->lastTab;
-    if (gPrefs->showMethodMenu != 0) data->editState.balanceMethod = gPrefs->lastMethod;
-    LogF("RunEditingWindow...");
+    data->editState.currentTab = call->gPrefs->lastTab;
+    if (call->gPrefs->showMethodMenu != 0) data->editState.balanceMethod = call->gPrefs->lastMethod;
+    LogF(call, "RunEditingWindow...");
     status = RunEditingWindow(&env, &data->editState, confirmed);
-    LogF("...RunEditingWindow %d, %d", int(status), *confirmed ? 1 : 0);
+    LogF(call, "...RunEditingWindow %d, %d", int(status), *confirmed ? 1 : 0);
     // The preview drew into the host's output buffers, which the host takes back into the image.
     // Filtering overwrites them; OK in a file-writing mode leaves the image as it was, so its
     // own pixels go back over them first.
     Ui_Failure putBack;
     Ui_Failure_Clear(&putBack);
-    if (status == kStatusOk && *confirmed && gPrefs->okMode != 0 &&
-        PutBackImage(&data->run.preview, &putBack) != kStatusOk) {
+    if (status == kStatusOk && *confirmed && call->gPrefs->okMode != 0 &&
+        PutBackImage(call, &data->run.preview, &putBack) != kStatusOk) {
         *confirmed = false;
     }
     ReleaseWindowHost(&host);
     FLDelete(&spec);
     data->showDialog = 0;
-    data->run.okMode = gPrefs->okMode;
+    data->run.okMode = call->gPrefs->okMode;
     if (status == kStatusUnsupported) {
         return RefuseWithText(why, userCanceledErr, kStrNoDisplay, kUiFailStop);
     }
@@ -329,18 +335,18 @@ int32_t RunWindowPath(PluginData* data, PhaseFailure* why, bool* confirmed) {
 // Without the window: the automatic settings when a tool starts with them, else the settings the
 // start modes left. Whether the run goes on; a failure of the automatic settings is shown and
 // ends the run as a cancel.
-bool DecideWithoutWindow(PluginData* data) {
+bool DecideWithoutWindow(const PluginCall* call, PluginData* data) {
     data->run.okMode = 0;
     if (!KeenhueWanted(data->run)) {
-        LogF("Will build HG from fixed parameters (previous, custom, or null)...");
+        LogF(call, "Will build HG from fixed parameters (previous, custom, or null)...");
         return true;
     }
-    LogF("Find Keenhue edit pars...");
+    LogF(call, "Find Keenhue edit pars...");
     Ui_Failure failure;
-    int32_t status = RunKeenhue(data, &failure);
+    int32_t status = RunKeenhue(call, data, &failure);
     if (status != kStatusOk) {
-        Ui_Failure_Show(gState, &failure);
-        LogF("Keenhue error %d", int(status));
+        Ui_Failure_Show(call->gState, &failure);
+        LogF(call, "Keenhue error %d", int(status));
         return false;
     }
     data->run.keenhueApplied = 1;
@@ -349,10 +355,10 @@ bool DecideWithoutWindow(PluginData* data) {
 
 // Writes the preferences; a failure is shown once in a run (*told), however often they are
 // written after it, and the run goes on without them: the image is what the user asked for.
-void WritePreferencesOrTell(bool* told) {
+void WritePreferencesOrTell(const PluginCall* call, bool* told) {
     Ui_Failure failure;
-    if (WritePreferences(&failure) != kStatusOk && !*told) {
-        Ui_Failure_Show(gState, &failure);
+    if (WritePreferences(call, &failure) != kStatusOk && !*told) {
+        Ui_Failure_Show(call->gState, &failure);
         *told = true;
     }
 }
@@ -361,24 +367,24 @@ void WritePreferencesOrTell(bool* told) {
 // the window left them, with every tool starting from the previous settings, which the run sets
 // to what it applied. The start modes the window opened with would start the tools afresh on a
 // replay and lose everything done in the window.
-void RecordWindowCorrection(ScriptSettings* script) {
-    ScriptSettingsFromPrefs(gPrefs, script);
+void RecordWindowCorrection(const PluginCall* call, ScriptSettings* script) {
+    ScriptSettingsFromPrefs(call->gPrefs, script);
     script->startAllSame = 1;
     script->startWith = kStartPrevious;
 }
 
 // The applied settings become the previous settings, of the preferences and of what the run
 // records.
-void TakeAsPrevious(PluginData* data) {
-    gPrefs->previousSettings = data->editState.editPars;
+void TakeAsPrevious(const PluginCall* call, PluginData* data) {
+    call->gPrefs->previousSettings = data->editState.editPars;
     data->run.script.previousSettings = data->editState.editPars;
 }
 
 // The applied settings become the previous settings, and the preferences are written.
-void RecordAppliedSettings(PluginData* data, bool* prefsTold) {
-    TakeAsPrevious(data);
-    gPrefs->sharpenNoise = data->editState.editPars.sharpenNoise;
-    WritePreferencesOrTell(prefsTold);
+void RecordAppliedSettings(const PluginCall* call, PluginData* data, bool* prefsTold) {
+    TakeAsPrevious(call, data);
+    call->gPrefs->sharpenNoise = data->editState.editPars.sharpenNoise;
+    WritePreferencesOrTell(call, prefsTold);
 }
 
 }  // namespace
@@ -394,75 +400,75 @@ int32_t AskUseOtherSpace(UiState* state) {
     return item == 1 ? kStatusOk : kStatusCancelled;
 }
 
-void DoStart() {
-    LogF("DoStart...");
-    if (!OpenPhaseBlocks(false)) return;
-    FilterRecord* record = Record();
-    PluginData* data = gData;
+void DoStart(PluginCall* call) {
+    LogF(call, "DoStart...");
+    if (!OpenPhaseBlocks(call, false)) return;
+    FilterRecord* record = Record(call);
+    PluginData* data = call->gData;
     PhaseFailure why{};
-    if (CheckHostAndImage(record, &why) != kStatusOk ||
-        ReadRunSettings(record, data, &why) != kStatusOk ||
-        SetUpLiveRecord(record, data, &why) != kStatusOk) {
-        FailPhase(why.failure, why.result);
+    if (CheckHostAndImage(call, record, &why) != kStatusOk ||
+        ReadRunSettings(call, record, data, &why) != kStatusOk ||
+        SetUpLiveRecord(call, record, data, &why) != kStatusOk) {
+        FailPhase(call, why.failure, why.result);
         return;
     }
     NameTheImage(record, data);
-    int32_t status = ApplyStartModes(data);
+    int32_t status = ApplyStartModes(call, data);
     if (status == kStatusCancelled) {
-        SetResult(userCanceledErr);
+        SetResult(call, userCanceledErr);
         return;
     }
     if (status != kStatusOk) {
         // The live record holds some tools' stored settings and not others': never filtered.
-        LogF("ApplyStartModes error %d", int(status));
+        LogF(call, "ApplyStartModes error %d", int(status));
         Fail(&why, filterBadParameters, status, kPhraseInitPars);
-        FailPhase(why.failure, why.result);
+        FailPhase(call, why.failure, why.result);
         return;
     }
-    if (data->showDialog == 0 && KeenhueWanted(data->run) && FilterRectEmpty()) {
+    if (data->showDialog == 0 && KeenhueWanted(data->run) && FilterRectEmpty(call)) {
         // No pixel to analyse and none to change: the run is done, as an empty rectangle is
         // elsewhere, and the stored settings stay as they were.
-        LogF("Empty filter rectangle: nothing to analyse");
-        FreeKolmaraParsStuff(data);
-        LogF("...DoStart");
+        LogF(call, "Empty filter rectangle: nothing to analyse");
+        FreeKolmaraParsStuff(call, data);
+        LogF(call, "...DoStart");
         return;
     }
 
     bool confirmed = false;
     if (data->showDialog == 1) {
-        if (RunWindowPath(data, &why, &confirmed) != kStatusOk) {
-            FailPhase(why.failure, why.result);
+        if (RunWindowPath(call, data, &why, &confirmed) != kStatusOk) {
+            FailPhase(call, why.failure, why.result);
             return;
         }
-        if (confirmed) RecordWindowCorrection(&data->run.script);
+        if (confirmed) RecordWindowCorrection(call, &data->run.script);
     } else {
-        confirmed = DecideWithoutWindow(data);
+        confirmed = DecideWithoutWindow(call, data);
     }
     if (confirmed) {
-        gPrefs->okMode = data->run.okMode;
-        TakeAsPrevious(data);
+        call->gPrefs->okMode = data->run.okMode;
+        TakeAsPrevious(call, data);
     }
-    LogF("Update preferences...");
+    LogF(call, "Update preferences...");
     bool prefsTold = false;
-    WritePreferencesOrTell(&prefsTold);
-    LogF("... preferences done");
+    WritePreferencesOrTell(call, &prefsTold);
+    LogF(call, "... preferences done");
     if (confirmed && data->run.okMode == 0) {
-        LogF("filter image...");
+        LogF(call, "filter image...");
         Ui_Failure failure;
-        if (FilterImage(data, &failure) == kStatusOk) {
-            RecordAppliedSettings(data, &prefsTold);
+        if (FilterImage(call, data, &failure) == kStatusOk) {
+            RecordAppliedSettings(call, data, &prefsTold);
         } else {
-            Ui_Failure_Show(gState, &failure);
+            Ui_Failure_Show(call->gState, &failure);
         }
-        LogF("... filter image");
+        LogF(call, "... filter image");
     } else if (confirmed) {
         // OK in a file-writing mode: the window wrote its file. The run ends with the normal
         // result and the image as it was.
-        LogF("OK mode %d: image left unchanged", int(data->run.okMode));
-    } else if (*gResult == noErr) {
+        LogF(call, "OK mode %d: image left unchanged", int(data->run.okMode));
+    } else if (*call->gResult == noErr) {
         // A host error set on the way (a refused request) is kept: it says more than a cancel.
-        SetResult(userCanceledErr);
+        SetResult(call, userCanceledErr);
     }
-    FreeKolmaraParsStuff(data);
-    LogF("...DoStart");
+    FreeKolmaraParsStuff(call, data);
+    LogF(call, "...DoStart");
 }

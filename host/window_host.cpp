@@ -2,7 +2,7 @@
 #include "host/window_host.h"
 
 #include "host/host_services.h"
-#include "host/plugin.h"
+#include "host/plugin_data.h"
 #include "host/preview.h"
 #include "host/preview_render.h"
 #include "platform/mem.h"
@@ -17,22 +17,23 @@ WindowHost* HostOf(void* context) {
 
 PreviewCanvas CanvasOf(WindowHost* host) {
     PluginData* data = host->data;
-    return PreviewCanvas{&data->editState,    &data->run.preview, host->prefs,
-                         data->run.imageName, host->state,        &host->target};
+    return PreviewCanvas{host->call,          &data->editState, &data->run.preview, host->prefs,
+                         data->run.imageName, host->state,      &host->target};
 }
 
 int32_t PickColor(void* context, float rgb[3]) {
-    return HostCSPickColor(Record(), HostOf(context)->state, rgb);
+    return HostCSPickColor(Record(HostOf(context)->call), HostOf(context)->state, rgb);
 }
 
 int32_t DocumentTitle(void* context, char* buffer, int32_t size) {
-    (void)context;
-    return GetDocumentTitle(Record(), buffer, size);
+    return GetDocumentTitle(Record(HostOf(context)->call), buffer, size);
 }
 
 int32_t Acquire(void* context, int32_t width, int32_t height, Ui_Failure* failure) {
-    PluginData* data = HostOf(context)->data;
-    return AcquirePreview(&data->editState, &data->run.preview, width, height, 1, failure);
+    WindowHost* host = HostOf(context);
+    PluginData* data = host->data;
+    return AcquirePreview(host->call, &data->editState, &data->run.preview, width, height, 1,
+                          failure);
 }
 
 int32_t Info(void* context, PreviewInfo* info) {
@@ -56,25 +57,29 @@ int32_t Info(void* context, PreviewInfo* info) {
 }
 
 int32_t Zoom(void* context, int32_t x, int32_t y, uint8_t inImage, Ui_Failure* failure) {
-    PluginData* data = HostOf(context)->data;
-    return ZoomTo1x1(&data->editState, &data->run.preview, x, y, inImage, failure);
+    WindowHost* host = HostOf(context);
+    PluginData* data = host->data;
+    return ZoomTo1x1(host->call, &data->editState, &data->run.preview, x, y, inImage, failure);
 }
 
 int32_t Pan(void* context, int32_t dx, int32_t dy, Ui_Failure* failure) {
     Ui_Failure_Clear(failure);
-    PluginData* data = HostOf(context)->data;
+    WindowHost* host = HostOf(context);
+    PluginData* data = host->data;
     const PreviewState& pv = data->run.preview;
     if (!pv.zoomed) return kStatusOk;
     // The window's centre moves; clamping keeps it inside the image.
     const int64_t x = int64_t(pv.zoomRect.left - pv.filter.left) + pv.width / 2 + dx;
     const int64_t y = int64_t(pv.zoomRect.top - pv.filter.top) + pv.height / 2 + dy;
-    return ZoomTo1x1(&data->editState, &data->run.preview, int32_t(Num_Clamp(x, 0, INT32_MAX)),
-                     int32_t(Num_Clamp(y, 0, INT32_MAX)), 1, failure);
+    return ZoomTo1x1(host->call, &data->editState, &data->run.preview,
+                     int32_t(Num_Clamp(x, 0, INT32_MAX)), int32_t(Num_Clamp(y, 0, INT32_MAX)), 1,
+                     failure);
 }
 
 int32_t Restore(void* context, Ui_Failure* failure) {
-    PluginData* data = HostOf(context)->data;
-    return RestorePreview(&data->editState, &data->run.preview, failure);
+    WindowHost* host = HostOf(context);
+    PluginData* data = host->data;
+    return RestorePreview(host->call, &data->editState, &data->run.preview, failure);
 }
 
 int32_t Draw(void* context, UiWindow* dialog, const Ui_Rect* area, const PreviewLook* look,
@@ -99,15 +104,18 @@ void FreeNavigator(void* context) {
 }
 
 int32_t Open(void* context, int32_t width, int32_t height, Ui_Failure* failure) {
-    return OpenDetail(&HostOf(context)->data->run.preview, width, height, failure);
+    return OpenDetail(HostOf(context)->call, &HostOf(context)->data->run.preview, width, height,
+                      failure);
 }
 
 int32_t Fetch(void* context, int32_t x, int32_t y, int32_t zoom, PreviewDetailInfo* info,
               Ui_Failure* failure) {
-    PluginData* data = HostOf(context)->data;
+    WindowHost* host = HostOf(context);
+    PluginData* data = host->data;
     PreviewState& pv = data->run.preview;
     uint8_t fetched = 0;
-    const int32_t status = GetPrevImage(&data->editState, &pv, x, y, zoom, &fetched, failure);
+    const int32_t status =
+        GetPrevImage(host->call, &data->editState, &pv, x, y, zoom, &fetched, failure);
     if (info != nullptr) {
         Mem_Fill(info, 0, sizeof *info);
         if (pv.detail.open && pv.detail.zoom >= 1) {
@@ -138,10 +146,11 @@ void Close(void* context) {
 
 }  // namespace
 
-void FillWindowHostProcs(WindowHost* host, PluginData* data, const Prefs* prefs, UiState* state,
-                         WindowHostProcs* procs) {
+void FillWindowHostProcs(WindowHost* host, const PluginCall* call, PluginData* data,
+                         const Prefs* prefs, UiState* state, WindowHostProcs* procs) {
     if (host == nullptr || procs == nullptr) return;
     Mem_Fill(host, 0, sizeof *host);
+    host->call = call;
     host->data = data;
     host->prefs = prefs;
     host->state = state;
@@ -149,7 +158,7 @@ void FillWindowHostProcs(WindowHost* host, PluginData* data, const Prefs* prefs,
     procs->context = host;
     // Without the host's colour services there is nothing to pick with: the dialogs disable
     // their "Color Picker..." rather than answer it with a cancel.
-    const FilterRecord* record = Record();
+    const FilterRecord* record = Record(call);
     procs->pickColor = record != nullptr && record->colorServices != nullptr ? PickColor : nullptr;
     procs->documentTitle = DocumentTitle;
     procs->acquirePreview = Acquire;
@@ -171,5 +180,6 @@ void FillWindowHostProcs(WindowHost* host, PluginData* data, const Prefs* prefs,
 void ReleaseWindowHost(WindowHost* host) {
     if (host == nullptr) return;
     DisplayTargetFree(&host->target);
-    if (host->data != nullptr) ReleasePreview(&host->data->editState, &host->data->run.preview);
+    if (host->data != nullptr)
+        ReleasePreview(host->call, &host->data->editState, &host->data->run.preview);
 }

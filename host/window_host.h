@@ -1,7 +1,8 @@
 // The host layer's side of the record of procedures the editing window and its dialogs call
 // (edit/window/host_seams.h): the colour picker, the document title and the preview, each a thin
 // adapter over the host services, the preview acquisition (preview.h) and its rendering
-// (preview_render.h).
+// (preview_render.h). The record keeps the call's record (call_state.h) it was filled with and
+// hands it to each of them.
 //
 // Who calls what, and when:
 // - The start phase fills the record (FillWindowHostProcs) before it runs the window and
@@ -20,21 +21,23 @@
 
 #include "edit/prefs.h"
 #include "edit/window/host_seams.h"
+#include "host/call_state.h"
 #include "host/display_target.h"
 
 struct PluginData;
 struct UiState;
 
 struct WindowHost {
-    PluginData* data;  // the run: its editing state and its preview
+    const PluginCall* call;  // the host's record for the procedures, and the debug log
+    PluginData* data;        // the run: its editing state and its preview
     const Prefs* prefs;
     UiState* state;
     DisplayTarget target;  // the offscreen image lent to displayPixels
 };
 
-// Points procs at host (context) and host at the run. Every procedure reads the filter record
-// through the module's globals of the current call.
-void FillWindowHostProcs(WindowHost* host, PluginData* data, const Prefs* prefs, UiState* state,
-                         WindowHostProcs* procs);
+// Points procs at host (context) and host at the call and the run. Every procedure reads the
+// filter record through call, which must outlive the window.
+void FillWindowHostProcs(WindowHost* host, const PluginCall* call, PluginData* data,
+                         const Prefs* prefs, UiState* state, WindowHostProcs* procs);
 // Gives the host's buffers back and frees the preview's images and the offscreen image.
 void ReleaseWindowHost(WindowHost* host);

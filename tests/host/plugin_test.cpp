@@ -33,6 +33,7 @@
 #include "engine/working_space.h"
 #include "host/filter_image.h"
 #include "host/plugin.h"
+#include "host/plugin_data.h"
 #include "platform/mem.h"
 #include "platform/prefs_file.h"
 #include "platform/resources.h"
@@ -83,7 +84,7 @@ class PluginTest : public strip_host::ModuleTest {
         ModuleTest::TearDown();
     }
 
-    static void DiagnosticsOn() { gDiagnostics = 1; }
+    static void DiagnosticsOn() { SetModuleDiagnostics(1); }
 
     // Preferences under which every tool starts from these previous settings; returns them as
     // they read back from the file.

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "host/plugin.h"
+#include "host/plugin_data.h"
 #include "platform/mem.h"
 #include "platform/resources.h"
 #include "platform/ui/dlg_template.h"
@@ -50,7 +51,7 @@ class PrepareWindowTest : public strip_host::ModuleTest {
         ModuleTest::SetUp();
         Ui_Headless_Reset();
         blocks_ = ul_nMallocs;
-        gDiagnostics = 1;  // the measured rectangles are read from the diagnostic lines
+        SetModuleDiagnostics(1);  // the measured rectangles are read from the diagnostic lines
     }
 
     void TearDown() override {

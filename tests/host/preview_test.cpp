@@ -21,6 +21,7 @@
 #include "engine/ip_resample.h"
 #include "host/filter_image.h"
 #include "host/plugin.h"
+#include "host/plugin_data.h"
 #include "host/preview.h"
 #include "host/window_host.h"
 #include "platform/mem.h"
@@ -95,7 +96,7 @@ struct Session {
         data->editState.bitsPerChannel = image.depth;
         data->rowSkip = 64;
         SetPrefsDefaults(&prefs);
-        FillWindowHostProcs(&window, data.get(), &prefs, nullptr, &procs);
+        FillWindowHostProcs(&window, &host.call, data.get(), &prefs, nullptr, &procs);
     }
     ~Session() {
         host.Bind();
@@ -169,7 +170,6 @@ class PreviewTest : public strip_host::ModuleTest {
     }
     void TearDown() override {
         testing_support::FailAllocationAfter(0);
-        gState = nullptr;
         Ui_Headless_SetScript(nullptr, 0);
         Ui_Headless_Reset();
         EXPECT_EQ(ul_nMallocs, mallocs_) << "blocks left behind";
@@ -218,10 +218,10 @@ class PreviewTest : public strip_host::ModuleTest {
 TEST_F(PreviewTest, TheWindowGetsAColourPickerOnlyFromAHostThatHasOne) {
     Session s(RandomImage(8, 8, 3, 8, 1));
     s.host.record.colorServices = nullptr;
-    FillWindowHostProcs(&s.window, s.data.get(), &s.prefs, nullptr, &s.procs);
+    FillWindowHostProcs(&s.window, &s.host.call, s.data.get(), &s.prefs, nullptr, &s.procs);
     EXPECT_EQ(s.procs.pickColor, nullptr);
     s.host.record.colorServices = [](ColorServicesInfo*) -> OSErr { return noErr; };
-    FillWindowHostProcs(&s.window, s.data.get(), &s.prefs, nullptr, &s.procs);
+    FillWindowHostProcs(&s.window, &s.host.call, s.data.get(), &s.prefs, nullptr, &s.procs);
     EXPECT_NE(s.procs.pickColor, nullptr);
 }
 
@@ -574,7 +574,7 @@ Image FilteredByTheFilter(const Image& image, const std::vector<uint8_t>& select
     data->editState.gridLevel = kFastGrid;
     data->rowSkip = 50;
     Ui_Failure failure;
-    EXPECT_EQ(FilterImage(data.get(), &failure), 0);
+    EXPECT_EQ(FilterImage(&h.call, data.get(), &failure), 0);
     EXPECT_EQ(h.record.advanceState(), noErr);  // the host takes the last strip back
     return h.dest;
 }
@@ -646,7 +646,7 @@ TEST_F(PreviewTest, DetailViewShowsTheFiltersRowsMagnifiedAndLeavesThePreviewInP
     s.data->editState.editPars = pars;
     // The steps are read back from the debug log, written with the call state's flag.
     state_->diagnostics = 1;
-    gState = state_;
+    s.host.call.gState = state_;
     ASSERT_EQ(s.Acquire(65, 50), 0);
     const std::vector<uint8_t> picture = Bytes(s.Info().shown, 3);
     ASSERT_EQ(s.procs.openDetail(s.procs.context, 40, 30, nullptr), 0);

@@ -122,8 +122,8 @@ int16 StripHost::Call(int16 selector) {
 
 void StripHost::Bind() {
     gCurrent = this;
-    gFilterRecord = &record;
-    gResult = &result;
+    call.gFilterRecord = &record;
+    call.gResult = &result;
     Ui_Alert_SetPresenter(CaptureAlert);
 }
 
@@ -385,7 +385,7 @@ void ModuleTest::SetUp() {
 }
 
 void ModuleTest::TearDown() {
-    gDiagnostics = 0;
+    SetModuleDiagnostics(0);
     PlatformTest::TearDown();
 }
 

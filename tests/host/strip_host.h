@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "edit/prefs.h"
+#include "host/call_state.h"
 #include "hostsdk/filter_record.h"
 #include "platform/prefs_file.h"
 #include "platform/resources.h"
@@ -88,8 +89,8 @@ class StripHost {
 
     // One call of PluginMain; the result starts at 0.
     int16 Call(int16 selector);
-    // Makes this host the one the module's globals and the host procedures point at, for calling
-    // host-side routines of the module directly (the result cell is result below).
+    // Makes this host the one the host procedures point at and sets call's host fields to it, for
+    // calling host-side routines of the module directly (the result cell is result below).
     void Bind();
     // The start call, then what the host does after it: write back the last output buffer and
     // call continue while the module still asks for rectangles.
@@ -111,6 +112,9 @@ class StripHost {
     Image dest;    // what output strips are written into; starts as a copy of source
     Image mask;    // the selection, one plane
     intptr_t dataSlot = 0;
+    // The record of a call for routines called directly rather than through PluginMain: Bind
+    // points it at record and result; a test sets the rest (gState) as a call would.
+    PluginCall call;
 
     std::vector<Request> requests;
     std::vector<std::string> violations;

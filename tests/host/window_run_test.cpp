@@ -26,6 +26,7 @@
 #include "edit/window/tab_bar.h"
 #include "edit/window/tone_points.h"
 #include "host/plugin.h"
+#include "host/plugin_data.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/headless/headless.h"
 #include "platform/ui/rect.h"
