@@ -252,11 +252,9 @@ bool WritePrefsFile(UiState* state, Prefs* prefs) {
     char name[kPathSize], path[kPathSize];
     Ui_ResToCString(state, kStrPrefsFileName, name);
     if (Ui_Prefs_SetToPath(state, name, path) != 0) return false;
-    Prefs* ref = prefs;
-    SetPrefsRecordRef(&ref);
+    PrefsEntryTarget target{prefs, nullptr};
     int32_t fileInfo = 131;  // the file-information word the module writes
-    const int32_t status = Ui_Prefs_WriteAll(state, path, &fileInfo, WritePrefEntries);
-    SetPrefsRecordRef(nullptr);
+    const int32_t status = Ui_Prefs_WriteAll(state, path, &fileInfo, WritePrefEntries, &target);
     return status == 0;
 }
 

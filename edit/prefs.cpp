@@ -165,9 +165,6 @@ constexpr uint16_t kWriteOrder[] = {
     90,  74, 73, 88, 96, 97, 75, 102, 66,  67,  68, 69,  59,  89, 98, 76, 70,  201, 202, 203, 204,
 };
 
-Prefs** gPrefsRef = nullptr;
-PrefsReadNotes* gNotes = nullptr;
-
 const Entry* Find(uint16_t tag) {
     for (const Entry& e : kEntries) {
         if (e.tag == tag) return &e;
@@ -490,10 +487,6 @@ int32_t WritePrefEntriesFrom(const Prefs* prefs, UiState* state, FLFile* file) {
     return kStatusOk;
 }
 
-void SetPrefsRecordRef(Prefs** ref) {
-    gPrefsRef = ref;
-}
-
 bool PrefsReadNotice(const PrefsReadNotes* notes, int32_t index, Ui_Failure* notice) {
     if (notes == nullptr || index < 0) return false;
     const int32_t repairs =
@@ -510,19 +503,17 @@ bool PrefsReadNotice(const PrefsReadNotes* notes, int32_t index, Ui_Failure* not
     return false;
 }
 
-void SetPrefsReadNotes(PrefsReadNotes* notes) {
-    gNotes = notes;
-}
-
-int32_t ReadPrefEntry(UiState* state, uint16_t tag, uint16_t type, uint32_t count,
+int32_t ReadPrefEntry(void* target, UiState* state, uint16_t tag, uint16_t type, uint32_t count,
                       const void* data) {
-    if (gPrefsRef == nullptr) return kStatusProblem;
-    return ReadPrefEntryInto(*gPrefsRef, state, tag, type, count, data, gNotes);
+    const auto* t = static_cast<const PrefsEntryTarget*>(target);
+    if (t == nullptr || t->prefs == nullptr) return kStatusProblem;
+    return ReadPrefEntryInto(t->prefs, state, tag, type, count, data, t->notes);
 }
 
-int32_t WritePrefEntries(UiState* state, FLFile* file) {
-    if (gPrefsRef == nullptr) return kStatusProblem;
-    return WritePrefEntriesFrom(*gPrefsRef, state, file);
+int32_t WritePrefEntries(void* target, UiState* state, FLFile* file) {
+    const auto* t = static_cast<const PrefsEntryTarget*>(target);
+    if (t == nullptr || t->prefs == nullptr) return kStatusProblem;
+    return WritePrefEntriesFrom(t->prefs, state, file);
 }
 
 int32_t StartModeFromListPosition(int32_t position, int32_t* mode) {

@@ -141,14 +141,16 @@ int32_t ReadPrefEntryInto(Prefs* prefs, UiState* state, uint16_t tag, uint16_t t
 // Writes every entry in the fixed order; the first failing write ends it and is returned.
 int32_t WritePrefEntriesFrom(const Prefs* prefs, UiState* state, FLFile* file);
 
-// The container's callbacks act on the record that *ref points to (the host layer points it at
-// its preferences record). Without one they fail with -1. The reading callback notes what it met
-// in the notes set with SetPrefsReadNotes (none: nothing is noted).
-void SetPrefsRecordRef(Prefs** ref);
-void SetPrefsReadNotes(PrefsReadNotes* notes);
-int32_t ReadPrefEntry(UiState* state, uint16_t tag, uint16_t type, uint32_t count,
+// What the container's callbacks below act on, passed as their context: the record, and where
+// the reading callback notes what it met (null: nothing is noted). Without a record they fail
+// with -1.
+struct PrefsEntryTarget {
+    Prefs* prefs;
+    PrefsReadNotes* notes;
+};
+int32_t ReadPrefEntry(void* target, UiState* state, uint16_t tag, uint16_t type, uint32_t count,
                       const void* data);
-int32_t WritePrefEntries(UiState* state, FLFile* file);
+int32_t WritePrefEntries(void* target, UiState* state, FLFile* file);
 
 // The start-mode pop-up lists Keenhue, Previous, Custom, Reset: positions 1..4 stand for the modes
 // 0, 1, 3, 2. -1 for anything outside those.

@@ -77,7 +77,6 @@ void LockHandles(PluginCall* call) {
         call->gScratch = data->scratch;
         call->gStateRef = &call->gState;
         Ui_Alert_SetStateRef(call->gStateRef);
-        SetPrefsRecordRef(&call->gPrefs);
         return;
     }
     if (record->parameters != nullptr) {
@@ -106,7 +105,6 @@ void UnlockHandles(PluginCall* call) {
     call->gScratch = nullptr;
     call->gStateRef = nullptr;
     Ui_Alert_SetStateRef(nullptr);
-    SetPrefsRecordRef(nullptr);
 }
 
 void DiscardHandles(PluginCall* call) {

@@ -79,10 +79,9 @@ int32_t ReplaceDamagedPreferences(const PluginCall* call, int32_t readStatus, Ui
 int32_t ReadPreferences(const PluginCall* call, Ui_Failure* failure) {
     PrefsReadNotes notes;
     Mem_Fill(&notes, 0, sizeof notes);
-    SetPrefsReadNotes(&notes);
+    PrefsEntryTarget target{call->gPrefs, &notes};
     int32_t status = Ui_Prefs_ReadAll(call->gState, call->gPrefsPath, &gPrefsFileInfo,
-                                      ReadPrefEntry, WritePrefEntries);
-    SetPrefsReadNotes(nullptr);
+                                      ReadPrefEntry, WritePrefEntries, &target);
     // A damaged file is told once, as a whole; the entries repaired before the damage are part
     // of that story and not told one by one.
     if (Ui_Prefs_IsDamage(status)) return ReplaceDamagedPreferences(call, status, failure);
@@ -106,8 +105,9 @@ int32_t ReadPreferences(const PluginCall* call, Ui_Failure* failure) {
 }
 
 int32_t WritePreferences(const PluginCall* call, Ui_Failure* failure) {
-    int32_t status =
-        Ui_Prefs_WriteAll(call->gState, call->gPrefsPath, &gPrefsFileInfo, WritePrefEntries);
+    PrefsEntryTarget target{call->gPrefs, nullptr};
+    int32_t status = Ui_Prefs_WriteAll(call->gState, call->gPrefsPath, &gPrefsFileInfo,
+                                       WritePrefEntries, &target);
     return Ui_Failure_Describe(failure, status, status != kStatusOk ? kPhraseUpdatePrefs : 0, 0,
                                call->gPrefsPath);
 }

@@ -88,7 +88,7 @@ int32_t Remaining(FLFile* file, int64_t* remaining) {
     return status;
 }
 
-int32_t WriteEntries(UiState* state, FLFile* file, UiPrefsWriteCallback callback) {
+int32_t WriteEntries(UiState* state, FLFile* file, UiPrefsWriteCallback callback, void* context) {
     int32_t version = kPrefsFileVersion;
     int32_t status =
         Ui_Prefs_WriteEntry(state, file, kPrefsTagVersion, kPrefsTypeInt32, 1, &version);
@@ -98,7 +98,7 @@ int32_t WriteEntries(UiState* state, FLFile* file, UiPrefsWriteCallback callback
         return status;
     }
     if (callback != nullptr) {
-        status = callback(state, file);
+        status = callback(context, state, file);
         if (status != kStatusOk) {
             Ui_Debug_LogF(Diagnostics(state), "Ui_Prefs_WriteAll: writePrefsCallback returned %d",
                           status);
@@ -205,8 +205,8 @@ int32_t ReadCurrent(const char* path, MemBlock<uint8_t>* bytes, uint32_t* size) 
 }
 
 // The entries the callback writes, with the version and end entries, in a block of their own.
-int32_t WriteImage(UiState* state, UiPrefsWriteCallback callback, MemBlock<uint8_t>* bytes,
-                   uint32_t* size) {
+int32_t WriteImage(UiState* state, UiPrefsWriteCallback callback, void* context,
+                   MemBlock<uint8_t>* bytes, uint32_t* size) {
     for (uint32_t capacity = kFirstImageSize;; capacity *= 2) {
         if (!bytes->Allocate(capacity)) return kStatusNoMemory;
         FLSpec spec;
@@ -214,7 +214,7 @@ int32_t WriteImage(UiState* state, UiPrefsWriteCallback callback, MemBlock<uint8
         FLFile file;
         int32_t status = FLOpen(&file, &spec, kFLWrite);
         if (status != kStatusOk) return status;
-        status = WriteEntries(state, &file, callback);
+        status = WriteEntries(state, &file, callback, context);
         int32_t written = 0;
         FLTell(&file, &written);
         FLClose(&file);
@@ -251,9 +251,9 @@ bool Seen(UiState* state, const char* path) {
 // The entries to write: the callback's, merged with the file as it is now when this call read
 // the file before (prefs_merge.h). *bytes points into mine or merged.
 int32_t EntriesToWrite(UiState* state, const char* path, UiPrefsWriteCallback callback,
-                       MemBlock<uint8_t>* mine, uint32_t* mineSize, MemBlock<uint8_t>* merged,
-                       const uint8_t** bytes, uint32_t* size) {
-    int32_t status = WriteImage(state, callback, mine, mineSize);
+                       void* context, MemBlock<uint8_t>* mine, uint32_t* mineSize,
+                       MemBlock<uint8_t>* merged, const uint8_t** bytes, uint32_t* size) {
+    int32_t status = WriteImage(state, callback, context, mine, mineSize);
     if (status != kStatusOk) return status;
     *bytes = mine->get();
     *size = *mineSize;
@@ -279,7 +279,8 @@ int32_t EntriesToWrite(UiState* state, const char* path, UiPrefsWriteCallback ca
 // ending its process on one cannot leave the temporary file behind. With onlyIfMissing, a file
 // that another process made in the meantime is left alone and *appeared set.
 int32_t WritePrefs(UiState* state, const char* path, const void* fileInfo,
-                   UiPrefsWriteCallback callback, bool onlyIfMissing, bool* appeared) {
+                   UiPrefsWriteCallback callback, void* context, bool onlyIfMissing,
+                   bool* appeared) {
     // Refused by the length, not by the names this process would make: a path that works for one
     // process id and not for a longer one would fail at random.
     char tempPath[kFLPathSize];
@@ -307,7 +308,8 @@ int32_t WritePrefs(UiState* state, const char* path, const void* fileInfo,
     MemBlock<uint8_t> mine, merged;
     uint32_t mineSize = 0, size = 0;
     const uint8_t* bytes = nullptr;
-    status = EntriesToWrite(state, path, callback, &mine, &mineSize, &merged, &bytes, &size);
+    status =
+        EntriesToWrite(state, path, callback, context, &mine, &mineSize, &merged, &bytes, &size);
     if (status == kStatusOk) {
         int32_t n = int32_t(size);
         status = FLWrite(&file, bytes, &n);
@@ -334,8 +336,8 @@ int32_t WritePrefs(UiState* state, const char* path, const void* fileInfo,
 }
 
 // Hands the entries of a whole file in memory to the callback (Ui_Prefs_ReadAll, step 3).
-int32_t ReadEntries(UiState* state, uint8_t* bytes, uint32_t size,
-                    UiPrefsReadCallback readCallback) {
+int32_t ReadEntries(UiState* state, uint8_t* bytes, uint32_t size, UiPrefsReadCallback readCallback,
+                    void* context) {
     FLFile file;
     FLSpec spec;
     FLSpecMemory(&spec, bytes, int32_t(size));
@@ -372,7 +374,7 @@ int32_t ReadEntries(UiState* state, uint8_t* bytes, uint32_t size,
             ended = true;
         }
         if (readCallback != nullptr) {
-            status = readCallback(state, tag, type, count, data);
+            status = readCallback(context, state, tag, type, count, data);
             if (status != kStatusOk) ended = true;
         }
         Mem_Free(data);
@@ -555,14 +557,14 @@ int32_t Ui___Prefs_ReadEntry(FLFile* file, uint16_t* tag, uint16_t* type, uint32
 }
 
 int32_t Ui_Prefs_WriteAll(UiState* state, const char* path, const void* fileInfo,
-                          UiPrefsWriteCallback writePrefsCallback) {
+                          UiPrefsWriteCallback writePrefsCallback, void* context) {
     bool appeared = false;
-    return WritePrefs(state, path, fileInfo, writePrefsCallback, false, &appeared);
+    return WritePrefs(state, path, fileInfo, writePrefsCallback, context, false, &appeared);
 }
 
 int32_t Ui_Prefs_ReadAll(UiState* state, const char* path, const void* fileInfo,
-                         UiPrefsReadCallback readCallback,
-                         UiPrefsWriteCallback writePrefsCallback) {
+                         UiPrefsReadCallback readCallback, UiPrefsWriteCallback writePrefsCallback,
+                         void* context) {
     if (path == nullptr) return kStatusProblem;
     FLSpec spec;
     FLSpecDisk(&spec, path);
@@ -594,7 +596,8 @@ int32_t Ui_Prefs_ReadAll(UiState* state, const char* path, const void* fileInfo,
             }
             Ui_Debug_Log(Diagnostics(state), "Write out defaults instead.");
             bool appeared = false;
-            status = WritePrefs(state, path, fileInfo, writePrefsCallback, true, &appeared);
+            status =
+                WritePrefs(state, path, fileInfo, writePrefsCallback, context, true, &appeared);
             // Another process wrote the first file meanwhile: its settings are the ones to read.
             if (appeared) {
                 if (!last) continue;
@@ -627,7 +630,7 @@ int32_t Ui_Prefs_ReadAll(UiState* state, const char* path, const void* fileInfo,
             Pause(attempt);
             continue;
         }
-        status = ReadEntries(state, bytes.get(), size, readCallback);
+        status = ReadEntries(state, bytes.get(), size, readCallback, context);
         // A file read whole is what a later write of this call merges with; one that ended
         // early is rewritten from the record instead.
         if (check == kStatusOk && status == kStatusOk) Remember(state, path, bytes.Release(), end);

@@ -49,9 +49,12 @@ constexpr char kPrefsDamagedSuffix[] = ".damaged";
 constexpr char kPrefsLockSuffix[] = ".lock";
 constexpr int kPrefsPathMax = 255 - 15;
 
-using UiPrefsReadCallback = int32_t (*)(UiState* state, uint16_t tag, uint16_t type, uint32_t count,
-                                        const void* data);
-using UiPrefsWriteCallback = int32_t (*)(UiState* state, FLFile* file);
+// The owner's callbacks. context is what the owner passed to Ui_Prefs_WriteAll or
+// Ui_Prefs_ReadAll, handed back unchanged: the record the entries are read into or written from,
+// so that the owner needs no variable of its own to find it.
+using UiPrefsReadCallback = int32_t (*)(void* context, UiState* state, uint16_t tag, uint16_t type,
+                                        uint32_t count, const void* data);
+using UiPrefsWriteCallback = int32_t (*)(void* context, UiState* state, FLFile* file);
 
 // Size in memory of one element of a type; 0 for an unknown type.
 uint32_t Ui_Prefs_ElementSize(uint16_t type);
@@ -68,9 +71,10 @@ int32_t Ui_Prefs_WriteEntry(UiState* state, FLFile* file, uint16_t tag, uint16_t
 int32_t Ui___Prefs_ReadEntry(FLFile* file, uint16_t* tag, uint16_t* type, uint32_t* count,
                              void** data);
 int32_t Ui_Prefs_WriteAll(UiState* state, const char* path, const void* fileInfo,
-                          UiPrefsWriteCallback writePrefsCallback);
+                          UiPrefsWriteCallback writePrefsCallback, void* context);
 int32_t Ui_Prefs_ReadAll(UiState* state, const char* path, const void* fileInfo,
-                         UiPrefsReadCallback readCallback, UiPrefsWriteCallback writePrefsCallback);
+                         UiPrefsReadCallback readCallback, UiPrefsWriteCallback writePrefsCallback,
+                         void* context);
 // Forgets what the call state kept of the file it read or wrote last (a reading that went
 // through keeps the file's entries, a write what it wrote): its next write writes the record
 // whole. Ui_State_Close does this.

@@ -117,9 +117,8 @@ TEST_F(EditFileFuzz, DamagedPreferencesFilesReadSafely) {
     std::string path = root_ + "/prefs.bin";
     auto prefs = NewDefaultPrefs();
     edit_testing::FillPars(&prefs->customSettings, 5);
-    Prefs* current = prefs.get();
-    SetPrefsRecordRef(&current);
-    ASSERT_EQ(Ui_Prefs_WriteAll(nullptr, path.c_str(), nullptr, WritePrefEntries), 0);
+    PrefsEntryTarget target{prefs.get(), nullptr};
+    ASSERT_EQ(Ui_Prefs_WriteAll(nullptr, path.c_str(), nullptr, WritePrefEntries, &target), 0);
     const std::string good = ReadFile(path);
     for (int round = 0; round < 150; ++round) {
         std::string bytes = good;
@@ -134,11 +133,10 @@ TEST_F(EditFileFuzz, DamagedPreferencesFilesReadSafely) {
         }
         WriteFile(path, bytes);
         auto read = NewDefaultPrefs();
-        current = read.get();
-        Ui_Prefs_ReadAll(nullptr, path.c_str(), nullptr, ReadPrefEntry, WritePrefEntries);
+        target.prefs = read.get();
+        Ui_Prefs_ReadAll(nullptr, path.c_str(), nullptr, ReadPrefEntry, WritePrefEntries, &target);
         ASSERT_EQ(PrefsOutOfRange(*read), "") << "round " << round;
     }
-    SetPrefsRecordRef(nullptr);
 }
 
 TEST_F(EditFileFuzz, TextFileReadersRefuseOrStayInRange) {

@@ -54,25 +54,18 @@ class PrefsTest : public EditTest {
         EditTest::SetUp();
         path_ = root_ + "/prefs.bin";
     }
-    void TearDown() override {
-        SetPrefsRecordRef(nullptr);
-        EditTest::TearDown();
-    }
+    void TearDown() override { EditTest::TearDown(); }
     int32_t Write(Prefs* prefs) {
-        current_ = prefs;
-        SetPrefsRecordRef(&current_);
-        return Ui_Prefs_WriteAll(state_, path_.c_str(), nullptr, WritePrefEntries);
+        PrefsEntryTarget target{prefs, nullptr};
+        return Ui_Prefs_WriteAll(state_, path_.c_str(), nullptr, WritePrefEntries, &target);
     }
     // The reader notes what it met; these show the notices as the layer that read the file
     // does, so that the tests see what the user is told.
     int32_t Read(Prefs* prefs) {
-        current_ = prefs;
-        SetPrefsRecordRef(&current_);
         PrefsReadNotes notes{};
-        SetPrefsReadNotes(&notes);
-        int32_t status =
-            Ui_Prefs_ReadAll(state_, path_.c_str(), nullptr, ReadPrefEntry, WritePrefEntries);
-        SetPrefsReadNotes(nullptr);
+        PrefsEntryTarget target{prefs, &notes};
+        int32_t status = Ui_Prefs_ReadAll(state_, path_.c_str(), nullptr, ReadPrefEntry,
+                                          WritePrefEntries, &target);
         ShowNotices(notes);
         return status;
     }
@@ -93,7 +86,6 @@ class PrefsTest : public EditTest {
     }
 
     std::string path_;
-    Prefs* current_ = nullptr;
 };
 
 // A record with every stored field away from its default and within range; values chosen to be
@@ -391,11 +383,10 @@ TEST_F(PrefsTest, DamagedFileStopsAtTheBadEntryKeepingWhatCameBefore) {
 TEST_F(PrefsTest, CallbacksNeedARecord) {
     int32_t v = 1;
     FLFile file;
-    Prefs* none = nullptr;
-    for (Prefs** ref : {static_cast<Prefs**>(nullptr), &none}) {
-        SetPrefsRecordRef(ref);
-        EXPECT_EQ(ReadPrefEntry(state_, 51, 2, 1, &v), -1);
-        EXPECT_EQ(WritePrefEntries(state_, &file), -1);
+    PrefsEntryTarget none{nullptr, nullptr};
+    for (PrefsEntryTarget* target : {static_cast<PrefsEntryTarget*>(nullptr), &none}) {
+        EXPECT_EQ(ReadPrefEntry(target, state_, 51, 2, 1, &v), -1);
+        EXPECT_EQ(WritePrefEntries(target, state_, &file), -1);
     }
     EXPECT_EQ(SetPrefsDefaults(nullptr), -1);
 }

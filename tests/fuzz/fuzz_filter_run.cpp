@@ -69,18 +69,17 @@ StartPlan WritePreferences(fuzz::Bytes& in) {
     }
     // The fast grid sizes most of the time: the large ones cost the fuzzer a second per run.
     p.gridLevel = Rarely(in) ? in.In(0, 7) : in.In(0, 2);
-    Prefs* ref = prefs.get();
-    SetPrefsRecordRef(&ref);
+    PrefsEntryTarget target{prefs.get(), nullptr};
     const std::string path = fuzz::Folder() + "config/Lumetra/KolmaraPro Plugin Prefs";
     // Each input writes its preferences whole, as a new writer: a call state that kept the file
     // an earlier input wrote would merge with it and leave the entries this input did not change
     // as the module's last run wrote them (prefs_merge.h), so that the plan no longer describes
     // the file.
     Ui_Prefs_Forget(fuzz::State());
-    fuzz::Check(Ui_Prefs_WriteAll(fuzz::State(), path.c_str(), nullptr, WritePrefEntries) == 0,
-                "could not write the preferences");
+    fuzz::Check(
+        Ui_Prefs_WriteAll(fuzz::State(), path.c_str(), nullptr, WritePrefEntries, &target) == 0,
+        "could not write the preferences");
     Ui_Prefs_Forget(fuzz::State());
-    SetPrefsRecordRef(nullptr);
     return plan;
 }
 

@@ -13,15 +13,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     UiState* state = fuzz::State();
     const std::string path = fuzz::WriteFile("prefs", data, size);
     auto prefs = edit_testing::NewDefaultPrefs();
-    Prefs* current = prefs.get();
-    SetPrefsRecordRef(&current);
+    PrefsEntryTarget target{prefs.get(), nullptr};
     {
         fuzz::BlockCount blocks("reading the preferences");
-        Ui_Prefs_ReadAll(state, path.c_str(), nullptr, ReadPrefEntry, WritePrefEntries);
+        Ui_Prefs_ReadAll(state, path.c_str(), nullptr, ReadPrefEntry, WritePrefEntries, &target);
         // What the call state keeps of a file read whole, for a later write, goes with it.
         Ui_Prefs_Forget(state);
     }
-    SetPrefsRecordRef(nullptr);
     const std::string bad = edit_testing::PrefsOutOfRange(*prefs);
     fuzz::Check(bad.empty(), "field out of range after reading: " + bad);
     const std::string after = fuzz::ReadFile(path);

@@ -194,13 +194,11 @@ class ModuleTest : public testing_support::PlatformTest {
     // One call of the preferences container on the module's file, with prefs as the record.
     template <typename Call>
     void OnPrefsFile(Prefs* prefs, Call call) {
-        Prefs* ref = prefs;
+        PrefsEntryTarget target{prefs, nullptr};
         UiState* state = nullptr;
         ASSERT_EQ(Ui_State_Open(&state, Res_ModuleArchive(), nullptr, 1000, 0), 0);
-        SetPrefsRecordRef(&ref);
         int32_t info = kPrefsFileInfo;
-        EXPECT_EQ(call(state, PrefsPath().c_str(), &info), 0);
-        SetPrefsRecordRef(nullptr);
+        EXPECT_EQ(call(state, PrefsPath().c_str(), &info, &target), 0);
         Ui_State_Close(&state);
     }
     // Default preferences at the fast grid level, changed by edit, written as the module does.
@@ -210,16 +208,18 @@ class ModuleTest : public testing_support::PlatformTest {
         SetPrefsDefaults(prefs.get());
         prefs->gridLevel = kFastGrid;
         edit(*prefs);
-        OnPrefsFile(prefs.get(), [](UiState* s, const char* path, int32_t* info) {
-            return Ui_Prefs_WriteAll(s, path, info, WritePrefEntries);
-        });
+        OnPrefsFile(prefs.get(),
+                    [](UiState* s, const char* path, int32_t* info, PrefsEntryTarget* target) {
+                        return Ui_Prefs_WriteAll(s, path, info, WritePrefEntries, target);
+                    });
     }
     std::unique_ptr<Prefs> ReadPrefsFile() {
         auto prefs = std::make_unique<Prefs>();
         SetPrefsDefaults(prefs.get());
-        OnPrefsFile(prefs.get(), [](UiState* s, const char* path, int32_t* info) {
-            return Ui_Prefs_ReadAll(s, path, info, ReadPrefEntry, WritePrefEntries);
-        });
+        OnPrefsFile(
+            prefs.get(), [](UiState* s, const char* path, int32_t* info, PrefsEntryTarget* target) {
+                return Ui_Prefs_ReadAll(s, path, info, ReadPrefEntry, WritePrefEntries, target);
+            });
         return prefs;
     }
 };

@@ -33,7 +33,7 @@ std::vector<Entry> gRead;
 int gWriteCalls = 0;
 int gFailAfter = -1;  // the write callback fails after this many entries
 
-int32_t Collect(UiState*, uint16_t tag, uint16_t type, uint32_t count, const void* data) {
+int32_t Collect(void*, UiState*, uint16_t tag, uint16_t type, uint32_t count, const void* data) {
     std::string bytes;
     if (data != nullptr)
         bytes.assign(static_cast<const char*>(data), count * Ui_Prefs_ElementSize(type));
@@ -53,7 +53,7 @@ const struct {
 } kSample[] = {{50, 0, 3, kBytes}, {51, 1, 2, kShorts}, {52, 2, 1, kInts},
                {53, 3, 3, kBins},  {54, 4, 2, kDecs},   {55, 2, 0, nullptr}};
 
-int32_t WriteSample(UiState* state, FLFile* file) {
+int32_t WriteSample(void*, UiState* state, FLFile* file) {
     ++gWriteCalls;
     int n = 0;
     for (auto& e : kSample) {
@@ -119,7 +119,7 @@ TEST_F(PrefsFileTest, StoredWordsOfTheFloatingForms) {
 }
 
 TEST_F(PrefsFileTest, EveryElementTypeRoundTripsWithItsExactStoredBytes) {
-    ASSERT_EQ(Ui_Prefs_WriteAll(nullptr, path_.c_str(), nullptr, WriteSample), 0);
+    ASSERT_EQ(Ui_Prefs_WriteAll(nullptr, path_.c_str(), nullptr, WriteSample, nullptr), 0);
     std::string file = ReadFile(path_);
     EXPECT_EQ(Hex(file),
               "0000000200000001"
@@ -131,7 +131,7 @@ TEST_F(PrefsFileTest, EveryElementTypeRoundTripsWithItsExactStoredBytes) {
               "00360004000000020107A120FF0927C0"          // tag 54, decimal floats
               "0037000200000000"                          // tag 55, no elements
               "0001000000000000");                        // end
-    ASSERT_EQ(Ui_Prefs_ReadAll(nullptr, path_.c_str(), nullptr, Collect, WriteSample), 0);
+    ASSERT_EQ(Ui_Prefs_ReadAll(nullptr, path_.c_str(), nullptr, Collect, WriteSample, nullptr), 0);
     EXPECT_EQ(gWriteCalls, 1);
     ASSERT_EQ(gRead.size(), 8u);
     EXPECT_EQ(gRead[0].tag, 0);
@@ -152,7 +152,7 @@ TEST_F(PrefsFileTest, EveryElementTypeRoundTripsWithItsExactStoredBytes) {
 
 TEST_F(PrefsFileTest, MissingFileIsWrittenFromCurrentValuesWithoutReading) {
     UiState* state = OpenState(1);
-    EXPECT_EQ(Ui_Prefs_ReadAll(state, path_.c_str(), nullptr, Collect, WriteSample), 0);
+    EXPECT_EQ(Ui_Prefs_ReadAll(state, path_.c_str(), nullptr, Collect, WriteSample, nullptr), 0);
     EXPECT_TRUE(gRead.empty());
     EXPECT_EQ(gWriteCalls, 1);
     EXPECT_TRUE(FileExists(path_));
@@ -163,42 +163,42 @@ TEST_F(PrefsFileTest, MissingFileIsWrittenFromCurrentValuesWithoutReading) {
 }
 
 TEST_F(PrefsFileTest, DamagedFilesEndReadingWithTheirStatus) {
-    ASSERT_EQ(Ui_Prefs_WriteAll(nullptr, path_.c_str(), nullptr, WriteSample), 0);
+    ASSERT_EQ(Ui_Prefs_WriteAll(nullptr, path_.c_str(), nullptr, WriteSample, nullptr), 0);
     std::string good = ReadFile(path_);
     UiState* state = OpenState(1);
 
     // The smallest file: a version and an end.
     WriteFile(path_, std::string("\0\0\0\2\0\0\0\1\0\0\0\1\0\1\0\0\0\0\0\0", 20));
-    EXPECT_EQ(Ui_Prefs_ReadAll(state, path_.c_str(), nullptr, Collect, nullptr), 0);
+    EXPECT_EQ(Ui_Prefs_ReadAll(state, path_.c_str(), nullptr, Collect, nullptr, nullptr), 0);
     ASSERT_EQ(gRead.size(), 2u);
     EXPECT_TRUE(gRead[0].tag == 0 && gRead[1].tag == 1);
     gRead.clear();
 
     // Truncated inside an entry's data and inside a head: -5, earlier entries delivered.
     WriteFile(path_, good.substr(0, 21));
-    EXPECT_EQ(Ui_Prefs_ReadAll(state, path_.c_str(), nullptr, Collect, nullptr), -5);
+    EXPECT_EQ(Ui_Prefs_ReadAll(state, path_.c_str(), nullptr, Collect, nullptr, nullptr), -5);
     EXPECT_EQ(gRead.size(), 1u);
     gRead.clear();
     WriteFile(path_, good.substr(0, 15));
-    EXPECT_EQ(Ui_Prefs_ReadAll(state, path_.c_str(), nullptr, Collect, nullptr), -5);
+    EXPECT_EQ(Ui_Prefs_ReadAll(state, path_.c_str(), nullptr, Collect, nullptr, nullptr), -5);
     EXPECT_EQ(LogLines().back(), "tag = 50, type = 0, count = 0");
 
     // An unknown element type: -8 and the logged head carries it.
     std::string bad = good;
     bad[12 + 3] = 7;
     WriteFile(path_, bad);
-    EXPECT_EQ(Ui_Prefs_ReadAll(state, path_.c_str(), nullptr, Collect, nullptr), -8);
+    EXPECT_EQ(Ui_Prefs_ReadAll(state, path_.c_str(), nullptr, Collect, nullptr, nullptr), -8);
     EXPECT_EQ(LogLines().back(), "tag = 50, type = 7, count = 3");
 
     // A version entry with two elements: -8.
     WriteFile(path_, std::string("\0\0\0\2\0\0\0\2\0\0\0\1\0\0\0\1", 16));
-    EXPECT_EQ(Ui_Prefs_ReadAll(state, path_.c_str(), nullptr, Collect, nullptr), -8);
+    EXPECT_EQ(Ui_Prefs_ReadAll(state, path_.c_str(), nullptr, Collect, nullptr, nullptr), -8);
     EXPECT_EQ(LogLines().back(), "Ui_Prefs_ReadAll: tag error");
 
     // A count far beyond the file's size never asks for the memory.
     WriteFile(path_, std::string("\0\0\0\2\0\0\0\1\0\0\0\1\0\x40\0\3\xFF\xFF\xFF\xFF", 20));
     uint32_t before = ul_maxTotal;
-    EXPECT_EQ(Ui_Prefs_ReadAll(state, path_.c_str(), nullptr, Collect, nullptr), -5);
+    EXPECT_EQ(Ui_Prefs_ReadAll(state, path_.c_str(), nullptr, Collect, nullptr, nullptr), -5);
     EXPECT_LT(ul_maxTotal - before, 1000000u);
 }
 
@@ -212,26 +212,27 @@ TEST_F(PrefsFileTest, RandomBytesNeverCrashTheReader) {
         }
         WriteFile(path_, bytes);
         uint32_t blocks = ul_nMallocs;
-        int32_t status = Ui_Prefs_ReadAll(nullptr, path_.c_str(), nullptr, Collect, nullptr);
+        int32_t status =
+            Ui_Prefs_ReadAll(nullptr, path_.c_str(), nullptr, Collect, nullptr, nullptr);
         EXPECT_LE(status, 0);
         EXPECT_EQ(ul_nMallocs, blocks);
     }
 }
 
 TEST_F(PrefsFileTest, FailedRewriteLeavesThePreviousFileUntouched) {
-    ASSERT_EQ(Ui_Prefs_WriteAll(nullptr, path_.c_str(), nullptr, WriteSample), 0);
+    ASSERT_EQ(Ui_Prefs_WriteAll(nullptr, path_.c_str(), nullptr, WriteSample, nullptr), 0);
     std::string before = ReadFile(path_);
     gFailAfter = 3;
-    EXPECT_EQ(Ui_Prefs_WriteAll(OpenState(1), path_.c_str(), nullptr, WriteSample), -6);
+    EXPECT_EQ(Ui_Prefs_WriteAll(OpenState(1), path_.c_str(), nullptr, WriteSample, nullptr), -6);
     EXPECT_EQ(ReadFile(path_), before);
     EXPECT_EQ(FilesBesides(), std::vector<std::string>{});
     EXPECT_EQ(LogLines().back(), "Ui_Prefs_WriteAll: writePrefsCallback returned -6");
-    EXPECT_EQ(Ui_Prefs_ReadAll(nullptr, path_.c_str(), nullptr, Collect, nullptr), 0);
+    EXPECT_EQ(Ui_Prefs_ReadAll(nullptr, path_.c_str(), nullptr, Collect, nullptr, nullptr), 0);
     EXPECT_EQ(gRead.size(), 8u);
 
     gFailAfter = -1;
     std::string path = root_ + "/no-such-folder/prefs";
-    EXPECT_EQ(Ui_Prefs_WriteAll(OpenState(1), path.c_str(), nullptr, WriteSample), -4);
+    EXPECT_EQ(Ui_Prefs_WriteAll(OpenState(1), path.c_str(), nullptr, WriteSample, nullptr), -4);
     std::vector<std::string> log = LogLines();
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(log[log.size() - 2], "Ui_Prefs_WriteAll: FLOpen error -4");
@@ -241,7 +242,7 @@ TEST_F(PrefsFileTest, FailedRewriteLeavesThePreviousFileUntouched) {
 TEST_F(PrefsFileTest, AFolderWhereTheFileShouldBeIsNeverWrittenOver) {
     ASSERT_EQ(testing_support::MakeFolder(path_), 0);
     WriteFile(path_ + "/inside", "kept");
-    EXPECT_EQ(Ui_Prefs_ReadAll(nullptr, path_.c_str(), nullptr, Collect, WriteSample), -4);
+    EXPECT_EQ(Ui_Prefs_ReadAll(nullptr, path_.c_str(), nullptr, Collect, WriteSample, nullptr), -4);
     EXPECT_EQ(ReadFile(path_ + "/inside"), "kept");
     EXPECT_EQ(gWriteCalls, 0);
 }
@@ -271,7 +272,7 @@ TEST_F(PrefsFileTest, AFileThatExistsButCannotBeOpenedIsNeverWrittenOver) {
     ASSERT_EQ(mkdir(folder.c_str(), 0777), 0);
     ASSERT_EQ(chmod(folder.c_str(), 0777), 0);
     const std::string path = folder + "/prefs";
-    ASSERT_EQ(Ui_Prefs_WriteAll(nullptr, path.c_str(), nullptr, WriteSample), 0);
+    ASSERT_EQ(Ui_Prefs_WriteAll(nullptr, path.c_str(), nullptr, WriteSample, nullptr), 0);
     const std::string before = ReadFile(path);
     ASSERT_EQ(chmod(path.c_str(), 0600), 0);
     if (geteuid() != 0) {
@@ -280,7 +281,7 @@ TEST_F(PrefsFileTest, AFileThatExistsButCannotBeOpenedIsNeverWrittenOver) {
 
     const int code = AsUnprivilegedUser(
         [](const std::string& p) {
-            return -Ui_Prefs_ReadAll(nullptr, p.c_str(), nullptr, Collect, WriteSample);
+            return -Ui_Prefs_ReadAll(nullptr, p.c_str(), nullptr, Collect, WriteSample, nullptr);
         },
         path);
     EXPECT_EQ(code, 4) << "the open failure, not a fresh file";
@@ -291,7 +292,7 @@ TEST_F(PrefsFileTest, AFileThatExistsButCannotBeOpenedIsNeverWrittenOver) {
     // link instead of being replaced by a fresh file.
     const std::string link = root_ + "/linked";
     ASSERT_EQ(symlink((root_ + "/elsewhere/prefs").c_str(), link.c_str()), 0);
-    EXPECT_EQ(Ui_Prefs_ReadAll(nullptr, link.c_str(), nullptr, Collect, WriteSample), -4);
+    EXPECT_EQ(Ui_Prefs_ReadAll(nullptr, link.c_str(), nullptr, Collect, WriteSample, nullptr), -4);
     char target[256] = {};
     EXPECT_GT(readlink(link.c_str(), target, sizeof target - 1), 0);
     EXPECT_EQ(gWriteCalls, 1);
@@ -300,12 +301,12 @@ TEST_F(PrefsFileTest, AFileThatExistsButCannotBeOpenedIsNeverWrittenOver) {
 
 TEST_F(PrefsFileTest, ADamagedFileIsKeptAsideAsItWasAndReplaced) {
     UiState* state = OpenState(1);
-    ASSERT_EQ(Ui_Prefs_WriteAll(nullptr, path_.c_str(), nullptr, WriteSample), 0);
+    ASSERT_EQ(Ui_Prefs_WriteAll(nullptr, path_.c_str(), nullptr, WriteSample, nullptr), 0);
     const std::string damaged = ReadFile(path_).substr(0, 30);
     WriteFile(path_, damaged);
     WriteFile(path_ + ".damaged", "an older copy");
-    ASSERT_TRUE(
-        Ui_Prefs_IsDamage(Ui_Prefs_ReadAll(state, path_.c_str(), nullptr, Collect, nullptr)));
+    ASSERT_TRUE(Ui_Prefs_IsDamage(
+        Ui_Prefs_ReadAll(state, path_.c_str(), nullptr, Collect, nullptr, nullptr)));
 
     char aside[256];
     ASSERT_EQ(Ui_Prefs_SetAside(state, path_.c_str(), aside, sizeof aside), 0);
@@ -314,7 +315,7 @@ TEST_F(PrefsFileTest, ADamagedFileIsKeptAsideAsItWasAndReplaced) {
     // The file stays until a fresh one replaces it, so that a program reading meanwhile never
     // finds none (and writes its defaults).
     EXPECT_EQ(ReadFile(path_), damaged);
-    ASSERT_EQ(Ui_Prefs_WriteAll(state, path_.c_str(), nullptr, WriteSample), 0);
+    ASSERT_EQ(Ui_Prefs_WriteAll(state, path_.c_str(), nullptr, WriteSample, nullptr), 0);
     EXPECT_EQ(ReadFile(path_ + ".damaged"), damaged);
     EXPECT_EQ(FilesBesides(), (std::vector<std::string>{"prefs.damaged"}));
 
@@ -326,19 +327,25 @@ TEST_F(PrefsFileTest, ADamagedFileIsKeptAsideAsItWasAndReplaced) {
     for (int32_t status : {0, -1, -3, -4, -6, -10}) EXPECT_FALSE(Ui_Prefs_IsDamage(status));
 }
 
-// A record of the test's own for the writers below: three 32-bit entries, tags 60 to 62.
+// A record of the test's own for the writers below: three 32-bit entries, tags 60 to 62. The
+// callbacks find it through the context the container hands back, as the module's own do.
 int32_t gValues[3];
 
-int32_t ReadValues(UiState*, uint16_t tag, uint16_t type, uint32_t count, const void* data) {
+int32_t ReadValues(void* context, UiState*, uint16_t tag, uint16_t type, uint32_t count,
+                   const void* data) {
+    auto* values = static_cast<int32_t*>(context);
+    if (values == nullptr) return -1;
     if (60 <= tag && tag <= 62 && type == kPrefsTypeInt32 && count == 1)
-        std::memcpy(&gValues[tag - 60], data, 4);
+        std::memcpy(&values[tag - 60], data, 4);
     return 0;
 }
 
-int32_t WriteValues(UiState* state, FLFile* file) {
+int32_t WriteValues(void* context, UiState* state, FLFile* file) {
+    const auto* values = static_cast<const int32_t*>(context);
+    if (values == nullptr) return -1;
     for (int i = 0; i < 3; ++i) {
         int32_t status =
-            Ui_Prefs_WriteEntry(state, file, uint16_t(60 + i), kPrefsTypeInt32, 1, &gValues[i]);
+            Ui_Prefs_WriteEntry(state, file, uint16_t(60 + i), kPrefsTypeInt32, 1, &values[i]);
         if (status != 0) return status;
     }
     return 0;
@@ -347,7 +354,7 @@ int32_t WriteValues(UiState* state, FLFile* file) {
 std::vector<int32_t> ValuesOnDisk(const std::string& path) {
     const std::vector<int32_t> kept(gValues, gValues + 3);
     std::fill(gValues, gValues + 3, -1);
-    EXPECT_EQ(Ui_Prefs_ReadAll(nullptr, path.c_str(), nullptr, ReadValues, nullptr), 0);
+    EXPECT_EQ(Ui_Prefs_ReadAll(nullptr, path.c_str(), nullptr, ReadValues, nullptr, gValues), 0);
     std::vector<int32_t> read(gValues, gValues + 3);
     std::copy(kept.begin(), kept.end(), gValues);
     return read;
@@ -355,54 +362,54 @@ std::vector<int32_t> ValuesOnDisk(const std::string& path) {
 
 TEST_F(PrefsFileTest, AWriterChangesOnlyWhatItChangedAndKeepsWhatOthersChangedMeanwhile) {
     gValues[0] = 1, gValues[1] = 2, gValues[2] = 3;
-    ASSERT_EQ(Ui_Prefs_WriteAll(nullptr, path_.c_str(), nullptr, WriteValues), 0);
+    ASSERT_EQ(Ui_Prefs_WriteAll(nullptr, path_.c_str(), nullptr, WriteValues, gValues), 0);
     const std::string plain = ReadFile(path_);
     // Two programs with the file read: a run (A) and the preferences tool (B).
     UiState* a = OpenState(0);
     UiState* b = nullptr;
     ASSERT_EQ(Ui_State_Open(&b, Res_ModuleArchive(), nullptr, 1000, 0), 0);
-    ASSERT_EQ(Ui_Prefs_ReadAll(a, path_.c_str(), nullptr, ReadValues, WriteValues), 0);
+    ASSERT_EQ(Ui_Prefs_ReadAll(a, path_.c_str(), nullptr, ReadValues, WriteValues, gValues), 0);
     const std::vector<int32_t> readByA(gValues, gValues + 3);
     // With nobody else writing, a write is byte for byte what a plain one is.
-    ASSERT_EQ(Ui_Prefs_WriteAll(a, path_.c_str(), nullptr, WriteValues), 0);
+    ASSERT_EQ(Ui_Prefs_WriteAll(a, path_.c_str(), nullptr, WriteValues, gValues), 0);
     EXPECT_EQ(ReadFile(path_), plain);
 
-    ASSERT_EQ(Ui_Prefs_ReadAll(b, path_.c_str(), nullptr, ReadValues, WriteValues), 0);
+    ASSERT_EQ(Ui_Prefs_ReadAll(b, path_.c_str(), nullptr, ReadValues, WriteValues, gValues), 0);
     gValues[1] = 20;
-    ASSERT_EQ(Ui_Prefs_WriteAll(b, path_.c_str(), nullptr, WriteValues), 0);
+    ASSERT_EQ(Ui_Prefs_WriteAll(b, path_.c_str(), nullptr, WriteValues, gValues), 0);
     // A still holds what it read, changes another entry and writes: B's change stays.
     std::copy(readByA.begin(), readByA.end(), gValues);
     gValues[2] = 30;
-    ASSERT_EQ(Ui_Prefs_WriteAll(a, path_.c_str(), nullptr, WriteValues), 0);
+    ASSERT_EQ(Ui_Prefs_WriteAll(a, path_.c_str(), nullptr, WriteValues, gValues), 0);
     EXPECT_EQ(ValuesOnDisk(path_), (std::vector<int32_t>{1, 20, 30}));
     // Again, after B changed its entry once more: what A wrote last counts as what it has.
     const std::vector<int32_t> heldByA(gValues, gValues + 3);
     gValues[1] = 21;
-    ASSERT_EQ(Ui_Prefs_WriteAll(b, path_.c_str(), nullptr, WriteValues), 0);
+    ASSERT_EQ(Ui_Prefs_WriteAll(b, path_.c_str(), nullptr, WriteValues, gValues), 0);
     std::copy(heldByA.begin(), heldByA.end(), gValues);
     gValues[0] = 10;
-    ASSERT_EQ(Ui_Prefs_WriteAll(a, path_.c_str(), nullptr, WriteValues), 0);
+    ASSERT_EQ(Ui_Prefs_WriteAll(a, path_.c_str(), nullptr, WriteValues, gValues), 0);
     EXPECT_EQ(ValuesOnDisk(path_), (std::vector<int32_t>{10, 21, 30}));
     // Both change the same entry: the last writer's value.
     gValues[2] = 31;
-    ASSERT_EQ(Ui_Prefs_WriteAll(b, path_.c_str(), nullptr, WriteValues), 0);
+    ASSERT_EQ(Ui_Prefs_WriteAll(b, path_.c_str(), nullptr, WriteValues, gValues), 0);
     gValues[2] = 32;
-    ASSERT_EQ(Ui_Prefs_WriteAll(a, path_.c_str(), nullptr, WriteValues), 0);
+    ASSERT_EQ(Ui_Prefs_WriteAll(a, path_.c_str(), nullptr, WriteValues, gValues), 0);
     EXPECT_EQ(ValuesOnDisk(path_)[2], 32);
     // A file damaged meanwhile is not merged with: the writer's record replaces it whole.
     WriteFile(path_, plain.substr(0, 20));
     gValues[0] = 7, gValues[1] = 8, gValues[2] = 9;
-    ASSERT_EQ(Ui_Prefs_WriteAll(a, path_.c_str(), nullptr, WriteValues), 0);
+    ASSERT_EQ(Ui_Prefs_WriteAll(a, path_.c_str(), nullptr, WriteValues, gValues), 0);
     EXPECT_EQ(ValuesOnDisk(path_), (std::vector<int32_t>{7, 8, 9}));
     // Without a call state there is nothing read to compare with: the record as it is.
     gValues[0] = 5, gValues[1] = 5, gValues[2] = 5;
-    ASSERT_EQ(Ui_Prefs_WriteAll(nullptr, path_.c_str(), nullptr, WriteValues), 0);
+    ASSERT_EQ(Ui_Prefs_WriteAll(nullptr, path_.c_str(), nullptr, WriteValues, gValues), 0);
     EXPECT_EQ(ValuesOnDisk(path_), (std::vector<int32_t>{5, 5, 5}));
     Ui_State_Close(&b);
 }
 
 TEST_F(PrefsFileTest, WritersUseNamesOfTheirOwnAndRemoveOnlyWhatWritersThatAreGoneLeft) {
-    ASSERT_EQ(Ui_Prefs_WriteAll(nullptr, path_.c_str(), nullptr, WriteSample), 0);
+    ASSERT_EQ(Ui_Prefs_WriteAll(nullptr, path_.c_str(), nullptr, WriteSample, nullptr), 0);
     // A process id no process has (beyond Linux's largest; not a multiple of 4 on Windows).
     const std::string gone = path_ + ".4000000003.new";
     const std::vector<std::string> notOurs = {path_ + ".new", path_ + ".12a.new",
@@ -415,13 +422,13 @@ TEST_F(PrefsFileTest, WritersUseNamesOfTheirOwnAndRemoveOnlyWhatWritersThatAreGo
     const std::string running = path_ + "." + std::to_string(getppid()) + ".new";
     WriteFile(running, "being written");
 #endif
-    ASSERT_EQ(Ui_Prefs_WriteAll(nullptr, path_.c_str(), nullptr, WriteSample), 0);
+    ASSERT_EQ(Ui_Prefs_WriteAll(nullptr, path_.c_str(), nullptr, WriteSample, nullptr), 0);
     EXPECT_FALSE(FileExists(gone));
     for (const std::string& f : notOurs) EXPECT_EQ(ReadFile(f), "kept") << f;
 #if !defined(_WIN32)
     EXPECT_EQ(ReadFile(running), "being written");
 #endif
-    EXPECT_EQ(Ui_Prefs_ReadAll(nullptr, path_.c_str(), nullptr, Collect, nullptr), 0);
+    EXPECT_EQ(Ui_Prefs_ReadAll(nullptr, path_.c_str(), nullptr, Collect, nullptr, nullptr), 0);
 }
 
 #if !defined(_WIN32)
@@ -430,7 +437,7 @@ TEST_F(PrefsFileTest, ProcessesReadingAndWritingAtOnceAlwaysFindAWholeFileAndLos
     // reading all the while. Every read must find a whole file, and at the end every writer's
     // last count must be in the file: no writer put back another's entry.
     gValues[0] = gValues[1] = gValues[2] = 0;
-    ASSERT_EQ(Ui_Prefs_WriteAll(nullptr, path_.c_str(), nullptr, WriteValues), 0);
+    ASSERT_EQ(Ui_Prefs_WriteAll(nullptr, path_.c_str(), nullptr, WriteValues, gValues), 0);
     constexpr int kRounds = 150;
     std::vector<pid_t> children;
     for (int writer = 0; writer < 3; ++writer) {
@@ -439,10 +446,12 @@ TEST_F(PrefsFileTest, ProcessesReadingAndWritingAtOnceAlwaysFindAWholeFileAndLos
             UiState* state = nullptr;
             if (Ui_State_Open(&state, Res_ModuleArchive(), nullptr, 1000, 0) != 0) _exit(10);
             for (int i = 1; i <= kRounds; ++i) {
-                if (Ui_Prefs_ReadAll(state, path_.c_str(), nullptr, ReadValues, WriteValues) != 0)
+                if (Ui_Prefs_ReadAll(state, path_.c_str(), nullptr, ReadValues, WriteValues,
+                                     gValues) != 0)
                     _exit(11);
                 gValues[writer] = i;
-                if (Ui_Prefs_WriteAll(state, path_.c_str(), nullptr, WriteValues) != 0) _exit(12);
+                if (Ui_Prefs_WriteAll(state, path_.c_str(), nullptr, WriteValues, gValues) != 0)
+                    _exit(12);
             }
             _exit(0);
         }
@@ -451,7 +460,8 @@ TEST_F(PrefsFileTest, ProcessesReadingAndWritingAtOnceAlwaysFindAWholeFileAndLos
     pid_t reader = fork();
     if (reader == 0) {
         for (int i = 0; i < 3 * kRounds; ++i) {
-            if (Ui_Prefs_ReadAll(nullptr, path_.c_str(), nullptr, ReadValues, nullptr) != 0)
+            if (Ui_Prefs_ReadAll(nullptr, path_.c_str(), nullptr, ReadValues, nullptr, gValues) !=
+                0)
                 _exit(13);
         }
         _exit(0);
@@ -477,7 +487,7 @@ TEST_F(PrefsFileTest, PathsLeaveRoomForTheNamesMadeFromThem) {
     folder += "/";
     std::string path = folder + std::string(240 - folder.size(), 'p');
     ASSERT_TRUE(Ui_Prefs_PathFits(path.c_str()));
-    EXPECT_EQ(Ui_Prefs_ReadAll(nullptr, path.c_str(), nullptr, Collect, WriteSample), 0);
+    EXPECT_EQ(Ui_Prefs_ReadAll(nullptr, path.c_str(), nullptr, Collect, WriteSample, nullptr), 0);
     EXPECT_TRUE(FileExists(path));
     EXPECT_EQ(Ui_Prefs_SetAside(nullptr, path.c_str(), nullptr, 0), 0);
     EXPECT_TRUE(FileExists(path + ".damaged"));

@@ -38,18 +38,17 @@ struct Result {
     std::string out, err;
 };
 
-// The module's reader fills this record; the tool keeps its own record, so a read-back through
-// here is independent of whatever the tool holds.
-Prefs* gReadBack = nullptr;
-int32_t ReadBackEntry(UiState* state, uint16_t tag, uint16_t type, uint32_t count,
+// The module's reader fills the record in context; the tool keeps its own record, so a read-back
+// through here is independent of whatever the tool holds.
+int32_t ReadBackEntry(void* context, UiState* state, uint16_t tag, uint16_t type, uint32_t count,
                       const void* data) {
-    return ReadPrefEntryInto(gReadBack, state, tag, type, count, data, nullptr);
+    return ReadPrefEntryInto(static_cast<Prefs*>(context), state, tag, type, count, data, nullptr);
 }
 
 // Entries written by a test, for files the module itself would never write.
 std::vector<std::pair<uint16_t, std::vector<int32_t>>> gIntEntries;
 std::vector<std::pair<uint16_t, std::vector<float>>> gFloatEntries;
-int32_t WriteTestEntries(UiState* state, FLFile* file) {
+int32_t WriteTestEntries(void*, UiState* state, FLFile* file) {
     for (auto& [tag, v] : gIntEntries) {
         int32_t s =
             Ui_Prefs_WriteEntry(state, file, tag, kPrefsTypeInt32, uint32_t(v.size()), v.data());
@@ -113,10 +112,9 @@ class PrefsToolTest : public testing_support::PlatformTest {
         // The container writes a file in place of a missing one; a test must never cause that.
         EXPECT_TRUE(FileExists(path)) << path;
         if (!FileExists(path)) return prefs;
-        gReadBack = prefs.get();
         int32_t info = 131;
-        int32_t s = Ui_Prefs_ReadAll(state_, path.c_str(), &info, ReadBackEntry, nullptr);
-        gReadBack = nullptr;
+        int32_t s =
+            Ui_Prefs_ReadAll(state_, path.c_str(), &info, ReadBackEntry, nullptr, prefs.get());
         if (status != nullptr) {
             *status = s;
         } else {
@@ -127,7 +125,7 @@ class PrefsToolTest : public testing_support::PlatformTest {
 
     void WriteEntries(const std::string& path) {
         int32_t info = 131;
-        ASSERT_EQ(Ui_Prefs_WriteAll(state_, path.c_str(), &info, WriteTestEntries), 0);
+        ASSERT_EQ(Ui_Prefs_WriteAll(state_, path.c_str(), &info, WriteTestEntries, nullptr), 0);
     }
 
     // The value part of the listing's line for tag ("TAG LABEL: VALUE").
@@ -199,11 +197,9 @@ TEST_F(PrefsToolTest, ChangingOneSettingKeepsEveryOtherEntry) {
     before->colorDefs.sepia[0] = 0.25f;
     std::snprintf(before->outputFolder, sizeof before->outputFolder, "/somewhere/else/");
     edit_testing::FillPars(&before->previousSettings, 11);
-    Prefs* ref = before.get();
-    SetPrefsRecordRef(&ref);
+    PrefsEntryTarget target{before.get(), nullptr};
     int32_t info = 131;
-    ASSERT_EQ(Ui_Prefs_WriteAll(state_, path_.c_str(), &info, WritePrefEntries), 0);
-    SetPrefsRecordRef(nullptr);
+    ASSERT_EQ(Ui_Prefs_WriteAll(state_, path_.c_str(), &info, WritePrefEntries, &target), 0);
     auto expected = ReadBack(path_);
 
     ASSERT_EQ(Run({"start", "--tool", "2", "keenhue"}).code, 0);
@@ -216,9 +212,7 @@ TEST_F(PrefsToolTest, ChangingOneSettingKeepsEveryOtherEntry) {
     // Where the window was left goes back to the first opening's, and nothing else moves.
     before->lastTab = 3, before->lastMethod = 2, before->windowWidth = 1500;
     before->windowHeight = 990;
-    SetPrefsRecordRef(&ref);
-    ASSERT_EQ(Ui_Prefs_WriteAll(state_, path_.c_str(), &info, WritePrefEntries), 0);
-    SetPrefsRecordRef(nullptr);
+    ASSERT_EQ(Ui_Prefs_WriteAll(state_, path_.c_str(), &info, WritePrefEntries, &target), 0);
     ASSERT_EQ(Run({"window-reset"}).code, 0);
     after = ReadBack(path_);
     before->lastTab = 0, before->lastMethod = 1, before->windowWidth = 0;

@@ -93,11 +93,8 @@ class Session {
         opened_ = Ui_State_Open(&state_, Res_ModuleArchive(), nullptr, kStrAppName, 0);
         Ui_Alert_SetStateRef(&state_);
         prefs_ = std::make_unique<Prefs>();
-        recordRef_ = prefs_.get();
-        SetPrefsRecordRef(&recordRef_);
     }
     ~Session() {
-        SetPrefsRecordRef(nullptr);
         Ui_Alert_SetStateRef(nullptr);
         Ui_State_Close(&state_);
         Ui_Alert_SetPresenter(nullptr);
@@ -114,7 +111,6 @@ class Session {
     UiState* state_ = nullptr;
     int32_t opened_ = kStatusProblem;
     std::unique_ptr<Prefs> prefs_;
-    Prefs* recordRef_ = nullptr;
 };
 
 struct Failure {
@@ -207,10 +203,9 @@ bool LoadPrefs(Session& s, const std::string& path, Loaded* loaded, Failure* fai
     loaded->existed = true;
     int32_t info = kPrefsFileInfo;
     PrefsReadNotes notes{};
-    SetPrefsReadNotes(&notes);
+    PrefsEntryTarget target{&s.Record(), &notes};
     loaded->status =
-        Ui_Prefs_ReadAll(s.State(), path.c_str(), &info, ReadPrefEntry, WritePrefEntries);
-    SetPrefsReadNotes(nullptr);
+        Ui_Prefs_ReadAll(s.State(), path.c_str(), &info, ReadPrefEntry, WritePrefEntries, &target);
     Ui_Failure notice;
     for (int32_t i = 0; PrefsReadNotice(&notes, i, &notice); ++i)
         Ui_Failure_Show(s.State(), &notice);
@@ -224,7 +219,8 @@ std::string DamagedMessage(const std::string& path, int32_t status) {
 
 bool SavePrefs(Session& s, const std::string& path, Failure* failure) {
     int32_t info = kPrefsFileInfo;
-    int32_t status = Ui_Prefs_WriteAll(s.State(), path.c_str(), &info, WritePrefEntries);
+    PrefsEntryTarget target{&s.Record(), nullptr};
+    int32_t status = Ui_Prefs_WriteAll(s.State(), path.c_str(), &info, WritePrefEntries, &target);
     if (status != kStatusOk) {
         *failure = {kPrefsToolFailed,
                     "cannot write preferences file " + path + " (" + StatusText(status) + ")"};

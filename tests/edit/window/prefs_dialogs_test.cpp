@@ -33,10 +33,7 @@ class PrefsDialogTest : public DialogTest {
         prefs_ = std::make_unique<Prefs>();
         ASSERT_EQ(SetPrefsDefaults(prefs_.get()), 0);
     }
-    void TearDown() override {
-        SetPrefsRecordRef(nullptr);
-        DialogTest::TearDown();
-    }
+    void TearDown() override { DialogTest::TearDown(); }
     bool RunPrefs(std::vector<UiScriptEvent> script) {
         SetScript(std::move(script));
         bool accepted = false;
@@ -46,11 +43,9 @@ class PrefsDialogTest : public DialogTest {
     }
     // The preferences file written from the record, as its bytes.
     std::string FileBytes(const std::string& name) {
-        static Prefs* current;
-        current = prefs_.get();
-        SetPrefsRecordRef(&current);
+        PrefsEntryTarget target{prefs_.get(), nullptr};
         const std::string path = root_ + "/" + name;
-        EXPECT_EQ(Ui_Prefs_WriteAll(state_, path.c_str(), nullptr, WritePrefEntries), 0);
+        EXPECT_EQ(Ui_Prefs_WriteAll(state_, path.c_str(), nullptr, WritePrefEntries, &target), 0);
         return ReadFile(path);
     }
     int32_t Selection(UiWindow* w, int16_t item) {
