@@ -1,6 +1,9 @@
 // The FLTK binding's operations; see fltk.h.
 #include "platform/ui/fltk/fltk.h"
 
+// The window's back buffer (Fl_X::other_xid) is drawn into outside FLTK's drawing (drawBegin).
+#define FL_INTERNALS 1
+
 #include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_Menu_Item.H>
 #include <FL/fl_ask.H>
@@ -723,9 +726,24 @@ int32_t CursorShow(UiState* state, uint32_t kind, void* cursor) {
 int32_t DrawBegin(UiWindow* w) {
     Native* n = N(w);
     if (n == nullptr || n->drawing || !n->window->shown()) return kStatusError;
-    // Inside FLTK's drawing the window (or its back buffer) is current already; elsewhere the
-    // drawing goes straight to the window, as with a window's device context.
-    if (!n->inDraw) n->window->make_current();
+    // Inside FLTK's drawing the back buffer is current already. Elsewhere the drawing goes into
+    // the back buffer as well, and drawEnd copies it to the window: drawn on the window alone it
+    // would last only until FLTK next copies its back buffer there, which any widget's redraw
+    // does for the whole window (a value box drawn after "Color Picker..." went back to its old
+    // number when the button had redrawn). Before the first copy there is no back buffer yet.
+    n->backBuffer = 0;
+    if (!n->inDraw) {
+        n->window->make_current();
+        const Fl_X* x = Fl_X::i(n->window);
+        if (x != nullptr && x->other_xid != 0) {
+            // What fl_begin_offscreen does, kept across two calls: the window's graphics
+            // context draws into the buffer.
+            n->backBuffer = x->other_xid;
+            n->frontWindow = fl_window;
+            fl_window = x->other_xid;
+            fl_push_no_clip();
+        }
+    }
     n->drawing = 1;
     n->clipDepth = 0;
     n->xorOn = 0;
@@ -748,6 +766,12 @@ int32_t DrawEnd(UiWindow* w) {
     SetXor(n, 0);
     fl_line_style(FL_SOLID, 0);
     n->drawing = 0;
+    if (n->backBuffer != 0) {
+        fl_pop_clip();
+        fl_window = n->frontWindow;
+        fl_copy_offscreen(0, 0, n->window->w(), n->window->h(), n->backBuffer, 0, 0);
+        n->backBuffer = 0;
+    }
     if (!n->inDraw) XFlush(fl_display);
     return kStatusOk;
 }

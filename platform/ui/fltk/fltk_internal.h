@@ -48,8 +48,10 @@ struct Native {
     int32_t itemCount;
     Item* items;
     uint8_t paintPosted;
-    uint8_t inDraw;   // inside FLTK's drawing of this window
-    uint8_t drawing;  // between drawBegin and drawEnd
+    uint8_t inDraw;             // inside FLTK's drawing of this window
+    uint8_t drawing;            // between drawBegin and drawEnd
+    unsigned long backBuffer;   // the window's back buffer drawn into outside FLTK's drawing, or 0
+    unsigned long frontWindow;  // the window FLTK drew to before that
     int32_t clipDepth;
     uint8_t xorOn;
     int16_t pendingFocus;  // focus asked for before the window is shown

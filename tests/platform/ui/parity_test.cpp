@@ -428,6 +428,28 @@ TEST_P(Parity, ItemsInvalidatedDuringADragAreRepaintedBeforeTheNextMove) {
     EXPECT_EQ(Joined(gTrace), "track 0, track 1, draw 9, track 1, draw 9, track 2, hit 1");
 }
 
+// Drawing outside a paint (as a slider's value box does after a command) stays on the screen
+// when another item repaints afterwards. FLTK copies its whole back buffer to the window on any
+// widget's redraw, which once put back what the item showed before.
+TEST_P(Parity, DrawingOutsideAPaintLastsWhenAnotherItemRepaints) {
+    static Capture shot;
+    static Ui_Rect area{};
+    const Ui_Color red = Ui_ColorFromRGB(255, 0, 0);
+    Result r = RunSteps(
+        kTestDialog, [](UiWindow* w) { return Ui_Dlg_SetItemHitProc(w, CloseOnOkOrCancel); },
+        {Wait(200), Do([&](UiWindow* w) {
+             area = ItemRect(w, 9);
+             ASSERT_EQ(Ui_Draw_Begin(w), 0);
+             Ui_Draw_FillRect(w, &area, &red);
+             ASSERT_EQ(Ui_Draw_End(w), 0);
+             Ui_Item_SetText(w, 3, "Repainted");
+         }),
+         Wait(200), Do([&](UiWindow* w) { ASSERT_EQ(Grab(w, &shot), 0); }), Click(1)});
+    EXPECT_EQ(r.item, 1);
+    const Ui_RGB got = shot.At((area.top + area.bottom) / 2, (area.left + area.right) / 2);
+    EXPECT_EQ(got.r * 65536 + got.g * 256 + got.b, 0xFF0000) << Name(GetParam());
+}
+
 int32_t FocusInit(UiWindow* w) {
     return Ui_Dlg_SetItemHitProc(w, [](UiWindow* dialog, int16_t item) -> int32_t {
         const uint16_t n = Record(dialog)->notification;
