@@ -26,14 +26,16 @@ using fhtest::SaveImage;
 
 class FilterhostRun : public fhtest::TempDirTest {
    protected:
-    // Runs the test filter on input, writing output; extra holds further options.
+    // Runs the test filter on input, writing output; extra holds further options. Without a
+    // display: the test filter needs none, and with --dialog on one filterhost would offer a
+    // colour chooser that waits for a person.
     fhtest::HostResult Run(const std::string& input, const std::string& output,
                            const std::string& settings, std::vector<std::string> extra = {}) {
         std::vector<std::string> args{"--plugin", TEST_MODULE_PATH};
         args.insert(args.end(), extra.begin(), extra.end());
         args.push_back(input);
         args.push_back(output);
-        return RunHost(args, {"FHTEST=" + settings});
+        return RunHost(args, {"FHTEST=" + settings, "DISPLAY="});
     }
 
     // A failure: exactly one line, starting "filterhost: " and containing `what`; no output.
@@ -216,7 +218,8 @@ TEST_F(FilterhostRun, WindowRunGetsASampledPreviewAndTheHostServices) {
             {"--dialog"});
     ASSERT_EQ(r.status, 0) << r.err;
     dump = ReadDump(Path("dump2.txt"), &title);
-    EXPECT_EQ(dump["pick"], std::vector<long>{-1}) << "without --pick there is no picker to offer";
+    EXPECT_EQ(dump["pick"], std::vector<long>{-1})
+        << "without --pick or a display there is no picker to offer";
 }
 
 TEST_F(FilterhostRun, GreyImageIsRefusedByThePiplUnlessIgnoredThenByTheFilter) {

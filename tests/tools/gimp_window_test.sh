@@ -4,7 +4,9 @@
 # batch script, and xdotool clicking as a person would.
 #   1. 8 bits: the window's class is its own ("kolmara-gimp", "Tintara Kolmara Pro"), it is
 #      transient for GIMP's image window and modal (xprop); a click into GIMP's image while it is
-#      open brings it to the front and paints nothing. Then master "Keenhue" and "Edit Image":
+#      open brings it to the front and paints nothing. The Sepia colour's "Color Picker..." opens
+#      GIMP's own colour selection, whose colour reaches the filter's colour dialog (cancelled
+#      then). Then master "Keenhue" and "Edit Image":
 #      the layer GIMP exports must hold the same pixels as filterhost's run without the window
 #      that starts every tool with Keenhue.
 #   2. 16 bits: "Keenhue", a neutral clicked in the preview and the third tab's "Global" slider
@@ -34,6 +36,7 @@ fail() {
 }
 
 source "$(dirname "$0")/private_xvfb.sh"
+source "$(dirname "$0")/display_steps.sh"
 start_private_xvfb "$work" 1600x1200x24 --framebuffer || fail "Xvfb did not start"
 # A window manager, as on a desktop: it decides what stays above what and who gets the keyboard.
 openbox --sm-disable >"$work/openbox.log" 2>&1 &
@@ -102,7 +105,10 @@ click() {
 }
 # Client coordinates of the template's items (9-point font: 7 x 15 pixels a base unit).
 keenhue_x=731 keenhue_y=26 ok_x=861 ok_y=720 tab_x=731 tab_step=70 tab_y=90
-global_x=880 global_y=156 global_value_x=1001
+global_x=880 global_y=156 global_value_x=1001 sepia_x=812 sepia_y=500
+# The colour dialog (8-point font), and GIMP's colour selection as GIMP 2.10 lays it out.
+picker_x=165 picker_y=137 define_cancel_x=255 define_cancel_y=179 swatch_x=55 swatch_y=60
+html_x=349 html_y=225 selection_ok_x=382 selection_ok_y=279
 
 win=$(editor_window)
 sleep 1
@@ -162,6 +168,37 @@ order=below
   fail "the filter's window is not above GIMP's image window: $(xprop -root _NET_CLIENT_LIST_STACKING)"
 xdotool windowmove "$win" 0 0
 sleep 1
+# The Sepia colour through "Edit Color..." and "Color Picker...": GIMP's own colour selection
+# opens, kept above the filter's colour dialog; a colour typed into its HTML notation and its OK
+# reach that dialog, whose Cancel then puts everything back.
+click "$win" $((tab_x + 3 * tab_step)) $tab_y
+xdotool mousemove --window "$win" $sepia_x $sepia_y click 3
+sleep 0.7
+click "$win" $((sepia_x + 40)) $((sepia_y + 6))
+define=$(find_window '^Sepia Tone$') || fail "Edit Color... did not open the colour dialog"
+sleep 0.5
+click "$define" $picker_x $picker_y
+selection=$(find_window '^Pick a color\.$' 600) || fail "Color Picker... opened no colour selection"
+sleep 1
+shot "gimp_color_selection.png"
+props=$(xprop -id "$selection" WM_CLASS WM_TRANSIENT_FOR)
+grep -q '"kolmara-gimp", "Gimp-2.10"' <<<"$props" || fail "the colour selection is not GIMP's: $props"
+grep -q "# $(printf '0x%x' "$define")\$" <<<"$props" ||
+  fail "the colour selection is not kept above the colour dialog ($define): $props"
+xdotool mousemove --window "$selection" $html_x $html_y click --repeat 3 1
+xdotool key ctrl+a
+xdotool type 288066
+xdotool key Tab
+click "$selection" $selection_ok_x $selection_ok_y
+find_window '^Pick a color\.$' 5 >/dev/null && fail "GIMP's colour selection stayed open after OK"
+shot "gimp_color_chosen.png"
+read -r define_x define_y < <(xwininfo -id "$define" |
+  awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4} END {print x, y}')
+swatch=$(pixel "$shots/gimp_color_chosen.png" $((define_x + swatch_x)) $((define_y + swatch_y)))
+near_colour "$swatch" "40 128 102" 8 ||
+  fail "the colour dialog shows $swatch, not the 40 128 102 chosen in GIMP's selection"
+click "$define" $define_cancel_x $define_cancel_y
+click "$win" $tab_x $tab_y
 click "$win" $keenhue_x $keenhue_y
 shot "gimp_editor_keenhue.png"
 click "$win" $ok_x $ok_y

@@ -4,7 +4,9 @@
 #   1. master "Keenhue", a drag of tab 2's "Global" slider taken back with "Undo", then "Edit
 #      Image": the output equals a run without the window that starts every tool with Keenhue
 #      under the same preferences (and the drag must have changed the preview on the way);
-#   2. "Cancel": no output, exit status 3 (cancelled);
+#   2. "Cancel": no output, exit status 3 (cancelled); on the way the sharpen/noise set-up, the
+#      memory colour information, "Sepia", and the Sepia colour picked in filterhost's colour
+#      chooser (typed in it, shown by the colour dialog);
 #   3. a neutral click on a grey spot of the photograph, then "Edit Image": the spot comes out
 #      grey (and screenshots of the sampled region and of the readouts with two sample points);
 #   4. Alt-click zooms a larger copy to 1:1 and Control-drag pans it.
@@ -29,6 +31,7 @@ fail() {
 
 # A display of our own.
 source "$(dirname "$0")/private_xvfb.sh"
+source "$(dirname "$0")/display_steps.sh"
 start_private_xvfb "$work" 1280x1024x24 || fail "Xvfb did not start or takes no connections"
 export XDG_CONFIG_HOME="$work/config" TMPDIR="$work"
 mkdir -p "$XDG_CONFIG_HOME"
@@ -83,6 +86,9 @@ sharpen_x=700 noise_x=795 boxes_y=620 setup_x=980 setup_y=618 skin_x=754 skin_y=
 sepia_x=812 sepia_y=500
 # The sharpen/noise dialog (8-point font: 6 x 13 pixels a base unit).
 zoom_in_x=342 zoom_y=278 setup_cancel_x=465 setup_cancel_y=362
+# The colour dialog (8-point font), and filterhost's colour chooser.
+picker_x=165 picker_y=137 define_ok_x=339 define_ok_y=179 swatch_x=55 swatch_y=60
+chooser_red_x=281 chooser_red_y=70 chooser_ok_x=172 chooser_ok_y=231
 
 click() {
   xdotool mousemove --window "$1" "$2" "$3" click 1
@@ -190,6 +196,30 @@ shot "$win" "editor_memory_info.png"
 click "$win" $sepia_x $sepia_y
 sleep 1
 shot "$win" "editor_sepia.png"
+# The Sepia colour through its context menu's "Edit Color..." and "Color Picker...": filterhost's
+# colour chooser opens (no --pick), the red typed as 40 and OK; the colour dialog's swatch then
+# shows the chosen colour.
+xdotool mousemove --window "$win" $sepia_x $sepia_y click 3
+sleep 0.5
+click "$win" $((sepia_x + 40)) $((sepia_y + 6))
+define=$(find_window '^Sepia Tone$') || fail "Edit Color... did not open the colour dialog"
+sleep 0.5
+click "$define" $picker_x $picker_y
+chooser=$(find_window '^Pick a color\.$') || fail "Color Picker... opened no colour chooser"
+sleep 0.5
+shot "$chooser" "color_chooser.png"
+xdotool mousemove --window "$chooser" $chooser_red_x $chooser_red_y click --repeat 2 1
+xdotool key ctrl+a
+xdotool type 40
+xdotool key Tab
+click "$chooser" $chooser_ok_x $chooser_ok_y
+find_window '^Pick a color\.$' 5 >/dev/null && fail "the colour chooser stayed open after OK"
+shot "$define" "color_chosen.png"
+# The swatch shows the colour through the working space, a few codes from the numbers typed
+# (the colour the dialog opened with was 159 128 102).
+swatch=$(pixel "$shots/color_chosen.png" $swatch_x $swatch_y)
+near_colour "$swatch" "40 128 102" 8 || fail "the colour dialog shows $swatch, not the chosen 40 128 102"
+click "$define" $define_ok_x $define_ok_y
 click "$win" $cancel_x $cancel_y
 status=0
 wait "$run" || status=$?

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/filterhost/color_chooser.h"
 #include "tools/filterhost/file_document.h"
 #include "tools/filterhost/image_file.h"
 #include "tools/filterhost/progress_bar.h"
@@ -120,6 +121,11 @@ class Command {
         hooks.progress = [this](int32_t done, int32_t total) { bar_.Update(done, total); };
         hooks.callReturned = [this] { bar_.Finish(); };
         if (o_.verbose) hooks.note = [this](const std::string& text) { Note(text); };
+        // A person at the window picks colours in the system's chooser; --pick answers for a
+        // script instead.
+        if (o_.dialog && !o_.havePick && ColorChooserAvailable()) {
+            hooks.chooseColor = ChooseColorOnScreen;
+        }
         return hooks;
     }
 

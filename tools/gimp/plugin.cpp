@@ -47,6 +47,7 @@
 #include <vector>
 
 #include "tools/gimp/action_text.h"
+#include "tools/gimp/color_dialog.h"
 #include "tools/gimp/gegl_start.h"
 #include "tools/gimp/gimp_document.h"
 #include "tools/hostlib/descriptors.h"
@@ -367,6 +368,8 @@ Answer RunFilter(GimpRunMode mode, gint32 image, gint32 drawable, const char* ac
     if (settings.dialog) {
         setenv("DISPLAY", display.c_str(), 1);
         settings.parentWindow = ImageWindow();
+        // The window's "Color Picker..." opens GIMP's own colour selection.
+        hooks.chooseColor = ChooseColorInGimp;
     } else {
         unsetenv("DISPLAY");
     }

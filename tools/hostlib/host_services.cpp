@@ -41,6 +41,12 @@ bool ParseNumbers(const std::string& text, std::vector<double>* values) {
     return true;
 }
 
+// The picker's prompt, a length-prefixed string; empty when there is none.
+std::string PromptText(const unsigned char* prompt) {
+    if (prompt == nullptr) return std::string();
+    return std::string(reinterpret_cast<const char*>(prompt + 1), prompt[0]);
+}
+
 Fixed ToFixed(double v) {
     return Fixed(std::lround(v * 65536.0));
 }
@@ -69,15 +75,29 @@ OSErr HostColorServices(ColorServicesInfo* info) {
         return filterBadParameters;
     }
     switch (info->selector) {
-        case plugIncolorServicesChooseColor:
+        case plugIncolorServicesChooseColor: {
             ++gCounters.pickRequests;
-            if (!gSettings.havePick) return userCanceledErr;
+            int rgb[3] = {0, 0, 0};
+            if (gSettings.havePick) {
+                std::copy(gSettings.pick, gSettings.pick + 3, rgb);
+            } else if (gSettings.chooser) {
+                // The chooser starts from the filter's colour when it gave one in RGB.
+                if (info->sourceSpace == plugIncolorServicesRGBSpace) {
+                    for (int c = 0; c < 3; ++c)
+                        rgb[c] = std::clamp<int>(info->colorComponents[c], 0, 255);
+                }
+                if (!gSettings.chooser(PromptText(info->selectorParameter.pickerPrompt), rgb))
+                    return userCanceledErr;
+            } else {
+                return userCanceledErr;
+            }
             info->resultSpace = plugIncolorServicesRGBSpace;
-            for (int c = 0; c < 3; ++c) info->colorComponents[c] = int16(gSettings.pick[c]);
+            for (int c = 0; c < 3; ++c) info->colorComponents[c] = int16(rgb[c]);
             info->colorComponents[3] = 0;
             info->resultGamutInfoValid = 1;
             info->resultInGamut = 1;
             return noErr;
+        }
         case plugIncolorServicesConvertColor:
             if (info->sourceSpace == plugIncolorServicesRGBSpace &&
                 info->resultSpace == plugIncolorServicesRGBSpace) {

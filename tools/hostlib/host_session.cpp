@@ -199,9 +199,9 @@ struct HostSession::State {
         r.inputPadding = r.outputPadding = r.maskPadding = 255;
         r.samplingSupport = hostSupportsIntegralSampling;
         r.inputRate = r.maskRate = 0x10000;
-        // A picker that could only cancel is no picker: without an answer to give the host
-        // offers none, and the filter disables its "Color Picker..." button.
-        r.colorServices = o.havePick ? HostColorServices : nullptr;
+        // A picker that could only cancel is no picker: without an answer to give or a chooser
+        // to ask the host offers none, and the filter disables its "Color Picker..." button.
+        r.colorServices = o.havePick || hooks.chooseColor ? HostColorServices : nullptr;
         r.propertyProcs = HostPropertyProcs();
         r.descriptorParameters = &descriptor;
         r.depth = doc->Depth();
@@ -221,6 +221,7 @@ struct HostSession::State {
         services.title = o.title;
         services.havePick = o.havePick;
         std::copy(o.pick, o.pick + 3, services.pick);
+        services.chooser = hooks.chooseColor;
         SetServiceSettings(services);
         server = std::make_unique<StripServer>(doc, filterRect, copySource);
     }

@@ -35,6 +35,7 @@
 #include "hostsdk/filter_record.h"
 #include "tools/hostlib/descriptors.h"
 #include "tools/hostlib/host_document.h"
+#include "tools/hostlib/host_services.h"
 
 struct SessionSettings {
     std::string plugin;  // the module file
@@ -63,6 +64,9 @@ struct SessionHooks {
     std::function<void(int32_t done, int32_t total)> progress;  // progressProc
     std::function<void()> callReturned;                         // after every selector call
     std::function<void(const std::string&)> note;               // report lines; null: no report
+    // The editor's colour picker for a person (host_services.h); null: the host offers none
+    // unless the settings give its answer.
+    ColorChooser chooseColor;
 };
 
 enum class SessionResult { kOk, kFailed, kCancelled };
