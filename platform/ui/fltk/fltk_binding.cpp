@@ -20,6 +20,7 @@
 #include <new>
 
 #include "platform/debug_log.h"
+#include "platform/format.h"
 #include "platform/mem.h"
 #include "platform/paths.h"
 #include "platform/ui/cursor.h"
@@ -985,8 +986,13 @@ int32_t PopupMenu(UiWindow* w, int16_t v, int16_t h, const Ui_MenuItem* items, i
     if (n == nullptr || n->window == nullptr || !n->window->shown()) return kStatusError;
     Fl_Menu_Item menu[kUiMenuMaxEntries + 1];
     for (Fl_Menu_Item& m : menu) m = Fl_Menu_Item{};
+    // FLTK sizes a menu by its labels, and with the "gtk+" scheme the check box of a toggle
+    // entry takes more room than it allows for: the longest label touched the menu's edge. Two
+    // spaces after each label leave a margin there.
+    char labels[kUiMenuMaxEntries][256 + 2];  // a string-table text and the two spaces
     for (int32_t i = 0; i < count && i < kUiMenuMaxEntries; ++i) {
-        menu[i].label(items[i].text);
+        Str_FormatN(labels[i], sizeof labels[i], "%s  ", items[i].text);
+        menu[i].label(labels[i]);
         int flags = items[i].enabled ? 0 : FL_MENU_INACTIVE;
         if (items[i].mark != kUiMenuAction) flags |= FL_MENU_TOGGLE;
         if (items[i].mark == kUiMenuOn) flags |= FL_MENU_VALUE;
