@@ -1,7 +1,7 @@
 // The colour chooser on X; see color_chooser.h.
 //
-// This is filterhost's own FLTK (the shared library), apart from the copy the module links into
-// itself with hidden symbols: the two open their own display connections and never see each
+// This is filterhost's own FLTK, linked into filterhost, apart from the copy the module links
+// into itself with hidden symbols: the two open their own display connections and never see each
 // other's windows. While the chooser is open the module's window does not repaint, as under any
 // editor's modal colour picker.
 #include <FL/Fl.H>
