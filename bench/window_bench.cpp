@@ -24,6 +24,11 @@
 //   painted: the snapshot put back, both preview transforms built again, every tool and the
 //   preview drawn. The median of the steps; and the memory the history holds then.
 //
+// - zoom_step_ms: the mouse wheel over the middle of the grown window's preview, a level a notch
+//   from fit to 400 % and back (preview_zoom.h): one step is from the notch to the next after
+//   the window has painted: the host asked for the window at the new level (or the fit preview
+//   put back), the preview drawn through the after transform. The median of the steps.
+//
 // Times are processor times of the process (it is single-threaded).
 //
 //   window_bench [openings] [steps]   (default 7 and 21)
@@ -189,9 +194,17 @@ double SliderSteps(const PluginCall* call, PluginData* data, Prefs* prefs, UiSta
     return Median(step);
 }
 
-// The median step of Undo and Redo taken in turns in the grown window; < 0 when it failed.
-double UndoSteps(const PluginCall* call, PluginData* data, Prefs* prefs, UiState* state,
-                 int steps) {
+// The grown window's script while timed steps run: the wheel events are placed over the
+// preview's middle once the window is laid out; the zooms the host was asked for are counted.
+std::vector<UiScriptEvent> gSteps;
+std::vector<double> gMarks;
+int32_t gZooms = 0;
+
+// Runs the editing window grown (after the clicks on the buttons first), then each of steps
+// followed by a mark; the median time between marks: one step until the window has painted.
+// < 0 when it failed.
+double TimedSteps(const PluginCall* call, PluginData* data, Prefs* prefs, UiState* state,
+                  const std::vector<int16_t>& first, const std::vector<UiScriptEvent>& steps) {
     EditState* es = &data->editState;
     if (EditStateInit(es, nullptr) != 0) return -1;
     es->keenhueMask = prefs->keenhueMask;
@@ -199,52 +212,106 @@ double UndoSteps(const PluginCall* call, PluginData* data, Prefs* prefs, UiState
     WindowHost host;
     WindowHostProcs procs;
     FillWindowHostProcs(&host, call, data, prefs, state, &procs);
+    static int32_t (*zoom)(void*, int32_t, int32_t, int32_t, int32_t, int32_t, Ui_Failure*);
+    static int32_t (*restore)(void*, Ui_Failure*);
+    zoom = procs.zoomPreview;
+    restore = procs.restorePreview;
+    procs.zoomPreview = [](void* c, int32_t level, int32_t x, int32_t y, int32_t ah, int32_t av,
+                           Ui_Failure* f) -> int32_t {
+        ++gZooms;
+        return zoom(c, level, x, y, ah, av, f);
+    };
+    procs.restorePreview = [](void* c, Ui_Failure* f) -> int32_t {
+        ++gZooms;
+        return restore(c, f);
+    };
+    gZooms = 0;
     EditingWindowEnv env{};
     env.state = state;
     env.prefs = prefs;
     env.host = &procs;
     const Ui_Rect screen{0, 0, 1200, 1920};
     Ui_Headless_SetWorkArea(&screen);
-    static std::vector<double> marks;
-    marks.clear();
-    std::vector<UiScriptEvent> script;
+    gMarks.clear();
+    gSteps.clear();
     UiScriptEvent e{};
     e.kind = kUiScriptResize;
     e.h = kGrownWidth;
     e.v = kGrownHeight;
-    script.push_back(e);
-    for (int16_t button : {kEditorAllKeenhue, kEditorAllReset}) {
+    gSteps.push_back(e);
+    e = UiScriptEvent{};
+    e.kind = kUiScriptCall;
+    e.call = [](UiWindow* w, void*) {
+        Ui_Rect r{};
+        Ui_Item_GetRect(w, kEditorPreviewImage, &r);
+        for (UiScriptEvent& x : gSteps) {
+            if (x.kind != kUiScriptWheel) continue;
+            x.item = kEditorPreviewImage;
+            x.v = int16_t((r.top + r.bottom) / 2);
+            x.h = int16_t((r.left + r.right) / 2);
+        }
+    };
+    gSteps.push_back(e);
+    for (int16_t button : first) {
         e = UiScriptEvent{};
         e.kind = kUiScriptClick;
         e.item = button;
-        script.push_back(e);
+        gSteps.push_back(e);
     }
     UiScriptEvent mark{};
     mark.kind = kUiScriptCall;
-    mark.call = [](UiWindow*, void*) { marks.push_back(bench::ProcessMs()); };
-    script.push_back(mark);
-    for (int i = 0; i < steps; ++i) {
-        e = UiScriptEvent{};
-        e.kind = kUiScriptKey;
-        e.value = i % 2 == 0 ? 'Z' : 'Y';
-        e.ctrl = 1;
-        script.push_back(e);
-        script.push_back(mark);
+    mark.call = [](UiWindow*, void*) { gMarks.push_back(bench::ProcessMs()); };
+    gSteps.push_back(mark);
+    for (const UiScriptEvent& step : steps) {
+        gSteps.push_back(step);
+        gSteps.push_back(mark);
     }
     e = UiScriptEvent{};
     e.kind = kUiScriptClick;
     e.item = kEditorCancel;
-    script.push_back(e);
-    Ui_Headless_SetScript(script.data(), int32_t(script.size()));
+    gSteps.push_back(e);
+    Ui_Headless_SetScript(gSteps.data(), int32_t(gSteps.size()));
     bool accepted = false;
     const int32_t status = RunEditingWindow(&env, es, &accepted);
     ReleaseWindowHost(&host);
     EditStateFreeAnalysis(es);
     Ui_Headless_SetScript(nullptr, 0);
-    if (status != 0 || int(marks.size()) != steps + 1) return -1;
+    if (status != 0 || gMarks.size() != steps.size() + 1) return -1;
     std::vector<double> step;
-    for (size_t i = 1; i < marks.size(); ++i) step.push_back(marks[i] - marks[i - 1]);
+    for (size_t i = 1; i < gMarks.size(); ++i) step.push_back(gMarks[i] - gMarks[i - 1]);
     return Median(step);
+}
+
+// The median step of Undo and Redo taken in turns in the grown window after two start buttons.
+double UndoSteps(const PluginCall* call, PluginData* data, Prefs* prefs, UiState* state,
+                 int steps) {
+    std::vector<UiScriptEvent> keys;
+    for (int i = 0; i < steps; ++i) {
+        UiScriptEvent e{};
+        e.kind = kUiScriptKey;
+        e.value = i % 2 == 0 ? 'Z' : 'Y';
+        e.ctrl = 1;
+        keys.push_back(e);
+    }
+    return TimedSteps(call, data, prefs, state, {kEditorAllKeenhue, kEditorAllReset}, keys);
+}
+
+// The median step of the wheel over the preview's middle: in from fit through every level to
+// 400 %, out again to fit, and so on. *zooms: the zooms the host was asked for (every step
+// one, unless a step was lost).
+double ZoomSteps(const PluginCall* call, PluginData* data, Prefs* prefs, UiState* state, int steps,
+                 int32_t* zooms) {
+    constexpr int kLevels = 5;  // fit to 400 % on this image: every level shows more than fit
+    std::vector<UiScriptEvent> wheel;
+    for (int i = 0; i < steps; ++i) {
+        UiScriptEvent e{};
+        e.kind = kUiScriptWheel;
+        e.value = (i / kLevels) % 2 == 0 ? -1 : 1;  // a notch up zooms in
+        wheel.push_back(e);
+    }
+    const double median = TimedSteps(call, data, prefs, state, {}, wheel);
+    *zooms = gZooms;
+    return median;
 }
 
 // Writes the preferences file the module reads, from prefs, as the module writes it.
@@ -328,9 +395,15 @@ int main(int argc, char** argv) {
         SliderSteps(&photo->call, data.get(), prefs.get(), state, steps, 0, 2);
     const double balance = SliderSteps(&photo->call, data.get(), prefs.get(), state, steps, 1, 0);
     const double undo = UndoSteps(&photo->call, data.get(), prefs.get(), state, steps);
+    int32_t zooms = 0;
+    const double zoom = ZoomSteps(&photo->call, data.get(), prefs.get(), state, steps, &zooms);
     Ui_State_Close(&state);
-    if (keenhueOn < 0 || keenhueOff < 0 || balance < 0 || undo < 0) {
+    if (keenhueOn < 0 || keenhueOff < 0 || balance < 0 || undo < 0 || zoom < 0) {
         std::fprintf(stderr, "window_bench: the slider drag did not run\n");
+        return 1;
+    }
+    if (zooms != steps) {
+        std::fprintf(stderr, "window_bench: %d wheel steps zoomed %d times\n", steps, int(zooms));
         return 1;
     }
     std::sort(times.begin(), times.end());
@@ -354,5 +427,10 @@ int main(int argc, char** argv) {
         undo, steps, kEditHistorySteps, sizeof(EditSnapshot),
         kEditHistorySteps * double(sizeof(EditSnapshot)) / (1024.0 * 1024.0));
     std::printf("undo_step_ms %.1f ms\n", undo);
+    std::printf(
+        "Wheel over the preview, fit to 400 %% and back: step median %.1f ms (%d steps), from the "
+        "notch to the preview painted at the new zoom\n",
+        zoom, steps);
+    std::printf("zoom_step_ms %.1f ms\n", zoom);
     return 0;
 }

@@ -2,6 +2,7 @@
 #include "host/preview.h"
 
 #include "engine/ip_resample.h"
+#include "edit/window/preview_zoom.h"
 #include "engine/measure.h"
 #include "host/host_services.h"
 #include "host/call_state.h"
@@ -270,6 +271,14 @@ int32_t CopyFourth(PreviewState* pv) {
     return kStatusOk;
 }
 
+void ClearZoom(PreviewState* pv) {
+    pv->zoomed = 0;
+    pv->zoomLevel = 0;
+    pv->zoomRate = pv->zoomMagnify = 1;
+    pv->drawnWidth = pv->drawnHeight = 0;
+    Mem_Fill(&pv->zoomView, 0, sizeof pv->zoomView);
+}
+
 void FreeImages(EditState* es, PreviewState* pv) {
     EditStateFreeAnalysis(es);
     Mem_Free(pv->fourth.pixels);
@@ -288,9 +297,7 @@ int32_t AcquireOnce(const PluginCall* call, EditState* es, PreviewState* pv, int
     pv->planes = record->planes;
     pv->bytes = record->depth == 16 ? 2 : 1;
     pv->haveSelection = record->haveMask == 1 ? 1 : 0;
-    pv->zoomed = 0;
-    pv->zoomLevel = 0;
-    Mem_Fill(&pv->zoomView, 0, sizeof pv->zoomView);
+    ClearZoom(pv);
     PlanGeometry(pv, boxWidth, boxHeight);
     int32_t status = FetchPreview(call, pv, failure);
     const IPImage* selection = pv->haveSelection ? &pv->hostMask : nullptr;
@@ -314,16 +321,16 @@ int32_t AcquireOnce(const PluginCall* call, EditState* es, PreviewState* pv, int
 }
 
 // Puts the preview back into the host's buffers: from the module's copy for a reduced 8-bit
-// preview (buffers of the preview's shape are asked for first unless the 1:1 window left them),
+// preview (buffers of the preview's shape are asked for first unless a 100 % window left them),
 // else by asking the host again.
 int32_t PutPreviewBack(const PluginCall* call, EditState* es, PreviewState* pv,
                        Ui_Failure* failure) {
     FilterRecord* record = Record(call);
-    pv->zoomed = 0;
-    pv->zoomLevel = 0;
-    Mem_Fill(&pv->zoomView, 0, sizeof pv->zoomView);
+    // Only a 100 % window leaves buffers of the preview's shape.
+    const bool sameShape = pv->holds == kPreviewHoldsZoom && pv->zoomLevel == 100;
+    ClearZoom(pv);
     if (pv->bytes == 2 || !pv->reduced) return FetchPreview(call, pv, failure);
-    if (pv->holds != kPreviewHoldsZoom) {
+    if (!sameShape) {
         pv->holds = kPreviewHoldsOther;
         int32_t status = EmptyHost(call, failure);
         Lend(pv, pv->outRegion);
@@ -368,12 +375,14 @@ int32_t PutPreviewBack(const PluginCall* call, EditState* es, PreviewState* pv,
 }
 
 // Shows the host's buffers the picture the window expects again after they held something else:
-// the 1:1 window when it is shown, else the preview.
+// the zoom window when it is shown, else the preview.
 int32_t PutPictureBack(const PluginCall* call, EditState* es, PreviewState* pv,
                        Ui_Failure* failure) {
-    if (pv->zoomed)
-        return ZoomTo1x1(call, es, pv, pv->zoomX - pv->filter.left, pv->zoomY - pv->filter.top, 1,
-                         failure);
+    if (pv->zoomed) {
+        // The same window again: its corner as the anchor of the corner.
+        return ZoomPreview(call, es, pv, pv->zoomLevel, pv->zoomRect.left - pv->filter.left,
+                           pv->zoomRect.top - pv->filter.top, 0, 0, failure);
+    }
     return PutPreviewBack(call, es, pv, failure);
 }
 
@@ -404,7 +413,7 @@ int32_t AcquirePreview(const PluginCall* call, EditState* es, PreviewState* pv, 
     // What to show again if this fails: the preview acquired before, with its zoom.
     const bool had = pv->acquired != 0 && forWindow;
     const int32_t oldWidth = pv->boxWidth, oldHeight = pv->boxHeight;
-    const bool wasZoomed = pv->zoomed != 0;
+    const int32_t zoomedAt = pv->zoomed != 0 ? pv->zoomLevel : 0;
     const int32_t zoomX = pv->zoomX - pv->filter.left, zoomY = pv->zoomY - pv->filter.top;
     // The old copy goes first, so that two never take memory at once.
     FreeImages(es, pv);
@@ -412,7 +421,7 @@ int32_t AcquirePreview(const PluginCall* call, EditState* es, PreviewState* pv, 
     if (status != kStatusOk && had && status != kStatusCancelled) {
         Ui_Failure again;
         if (AcquireOnce(call, es, pv, oldWidth, oldHeight, 1, &again) == kStatusOk) {
-            if (wasZoomed && pv->reduced) ZoomTo1x1(call, es, pv, zoomX, zoomY, 1, &again);
+            if (zoomedAt != 0) ZoomPreview(call, es, pv, zoomedAt, zoomX, zoomY, -1, -1, &again);
         } else {
             ReleasePreview(call, es, pv);
         }
@@ -427,8 +436,8 @@ int32_t AcquirePreview(const PluginCall* call, EditState* es, PreviewState* pv, 
         }
         return status;
     }
-    if (forWindow && wasZoomed && pv->reduced)
-        return ZoomTo1x1(call, es, pv, zoomX, zoomY, 1, failure);
+    if (forWindow && zoomedAt != 0)
+        return ZoomPreview(call, es, pv, zoomedAt, zoomX, zoomY, -1, -1, failure);
     return kStatusOk;
 }
 
@@ -443,38 +452,52 @@ int32_t GetAnalysisImage(const PluginCall* call, EditState* es, int32_t previewW
     return status;
 }
 
-int32_t ZoomTo1x1(const PluginCall* call, EditState* es, PreviewState* pv, int32_t x, int32_t y,
-                  uint8_t inImage, Ui_Failure* failure) {
+int32_t ZoomPreview(const PluginCall* call, EditState* es, PreviewState* pv, int32_t level,
+                    int32_t x, int32_t y, int32_t anchorH, int32_t anchorV, Ui_Failure* failure) {
     Ui_Failure_Clear(failure);
     if (es == nullptr || pv == nullptr || !pv->acquired || !pv->display)
         return Ui_Failure_Describe(failure, kStatusError, kPhraseAdvanceState);
-    if (!pv->reduced) {
-        pv->zoomed = 0;
-        pv->zoomLevel = 0;
-        return kStatusOk;
-    }
+    bool known = false;
+    for (const int32_t l : kPreviewZoomLevels) known = known || l == level;
+    if (!known) return Ui_Failure_Describe(failure, kStatusProblem, kPhraseAdvanceState);
     const VRect& f = pv->filter;
     const int32_t w = Width(f), h = Height(f);
-    int64_t ix = x, iy = y;
-    if (!inImage) {
-        // A preview point stands for the image point at full size / preview size, rounded.
-        ix = (2 * int64_t(x) * w + pv->width) / (2 * int64_t(pv->width));
-        iy = (2 * int64_t(y) * h + pv->height) / (2 * int64_t(pv->height));
-    }
-    const int32_t X = f.left + int32_t(Num_Clamp(ix, 0, w - 1));
-    const int32_t Y = f.top + int32_t(Num_Clamp(iy, 0, h - 1));
-    const int32_t left = Num_Clamp(X - pv->width / 2, f.left, f.right - pv->width);
-    const int32_t top = Num_Clamp(Y - pv->height / 2, f.top, f.bottom - pv->height);
-    const VRect window = Sized(top, left, pv->width, pv->height);
+    if (!PreviewZoomShowsMore(level, w, h, pv->width, pv->height))
+        return RestorePreview(call, es, pv, failure);
+    const int32_t rate = PreviewZoomRate(level), magnify = PreviewZoomMagnify(level);
+    // In the host's coordinates at the rate, where the filter rectangle runs from its corner
+    // divided by the rate, as the preview's own request does.
+    const VRect scaled{f.top / rate, f.left / rate, f.bottom / rate, f.right / rate};
+    // The window fills the preview box, as far as the image reaches; the display buffer, which
+    // lies inside the filter rectangle, is never larger than the image.
+    const int32_t boxWidth = Num_Min(Num_Max(pv->boxWidth, pv->width), w);
+    const int32_t boxHeight = Num_Min(Num_Max(pv->boxHeight, pv->height), h);
+    const int32_t pictureWidth = Num_Min(CeilDiv(boxWidth, magnify), Width(scaled));
+    const int32_t pictureHeight = Num_Min(CeilDiv(boxHeight, magnify), Height(scaled));
+    const int32_t drawnWidth = Num_Min(pictureWidth * magnify, boxWidth);
+    const int32_t drawnHeight = Num_Min(pictureHeight * magnify, boxHeight);
+    // The point lands under its anchor (drawn pixels from the picture's corner), or in the
+    // middle; the window then stays inside the image.
+    const int32_t X = f.left + Num_Clamp(x, 0, w - 1), Y = f.top + Num_Clamp(y, 0, h - 1);
+    const int32_t offsetH = anchorH < 0 ? pictureWidth / 2 : anchorH / magnify;
+    const int32_t offsetV = anchorV < 0 ? pictureHeight / 2 : anchorV / magnify;
+    const int32_t left = Num_Clamp(X / rate - offsetH, scaled.left, scaled.right - pictureWidth);
+    const int32_t top = Num_Clamp(Y / rate - offsetV, scaled.top, scaled.bottom - pictureHeight);
+    const VRect in = Sized(top, left, pictureWidth, pictureHeight);
+    // The display buffer, lying over the window where it fits and always inside the filter
+    // rectangle: the host takes it back into the image, and PutBackImage repairs that.
+    const VRect out =
+        Sized(Num_Clamp(top * rate, f.top, f.bottom - drawnHeight),
+              Num_Clamp(left * rate, f.left, f.right - drawnWidth), drawnWidth, drawnHeight);
 
     pv->holds = kPreviewHoldsOther;
     int32_t status = EmptyHost(call, failure);
-    Lend(pv, window);
-    if (status == kStatusOk) status = Request(call, window, 1, window, failure);
+    Lend(pv, out);
+    if (status == kStatusOk) status = Request(call, in, rate, out, failure);
     IPImage input, selection;
     if (status == kStatusOk)
-        status =
-            DescribeAnswer(call, pv, pv->width, pv->height, pv->width, &input, &selection, failure);
+        status = DescribeAnswer(call, pv, pictureWidth, pictureHeight, drawnWidth, &input,
+                                &selection, failure);
     if (status != kStatusOk) {
         if (status != kStatusCancelled) {
             Ui_Failure ignored;
@@ -484,17 +507,19 @@ int32_t ZoomTo1x1(const PluginCall* call, EditState* es, PreviewState* pv, int32
     }
     FilterRecord* record = Record(call);
     if (pv->bytes == 2)
-        RescaleHost16(record->inData, record->inRowBytes, pv->width, pv->height, pv->planes);
+        RescaleHost16(record->inData, record->inRowBytes, pictureWidth, pictureHeight, pv->planes);
     pv->zoomView = input;
     pv->hostInput = input;
     pv->hostMask = selection;
     pv->zoomed = 1;
-    pv->zoomLevel = 1;
-    pv->zoomRect = window;
-    pv->zoomX = X;
-    pv->zoomY = Y;
-    pv->zoomPointH = X - left;
-    pv->zoomPointV = Y - top;
+    pv->zoomLevel = level;
+    pv->zoomRate = rate;
+    pv->zoomMagnify = magnify;
+    pv->drawnWidth = drawnWidth;
+    pv->drawnHeight = drawnHeight;
+    pv->zoomRect = Sized(top * rate, left * rate, pictureWidth * rate, pictureHeight * rate);
+    pv->zoomX = (left + pictureWidth / 2) * rate;
+    pv->zoomY = (top + pictureHeight / 2) * rate;
     pv->holds = kPreviewHoldsZoom;
     return kStatusOk;
 }
@@ -505,8 +530,7 @@ int32_t RestorePreview(const PluginCall* call, EditState* es, PreviewState* pv,
     if (es == nullptr || pv == nullptr) return kStatusProblem;
     if (!pv->acquired) return kStatusOk;
     if (pv->holds == kPreviewHoldsPreview) {
-        pv->zoomed = 0;
-        pv->zoomLevel = 0;
+        ClearZoom(pv);
         return kStatusOk;
     }
     return PutPreviewBack(call, es, pv, failure);

@@ -11,8 +11,12 @@
 // transparency plane is also kept on its own at preview size. A run without the window takes the
 // same copy through GetAnalysisImage and gives the host's buffers back at once.
 //
-// A 1:1 zoom asks the host for a window of the image at full size and the preview's size; the
-// preview is put back afterwards, from the module's copy for 8-bit images (the buffers keep
+// A zoom (edit/window/preview_zoom.h) asks the host for a window of the image at the level's
+// rate, of at most the preview box's size and the image's (above 100 %: a part that magnified
+// fills it); the display buffer is the window's picture magnified, cut to that size. The box is
+// what the prepare phase's budget was agreed for, and the fit preview asked the host for more:
+// a zoom never needs more of the host than the preview did. The preview is put back
+// afterwards, from the module's copy for 8-bit images (after a 100 % window the buffers keep
 // their shape, so no request is needed) and by asking the host again for 16-bit ones. A detail
 // view (the sharpen and noise dialog) asks for a part of the image at full size, copies it into
 // memory of its own and puts the preview (or the zoom window) back the same way.
@@ -38,7 +42,7 @@
 enum : uint8_t {
     kPreviewHoldsNothing = 0,
     kPreviewHoldsPreview = 1,  // the reduced preview (or, not reduced, the image)
-    kPreviewHoldsZoom = 2,     // the 1:1 window
+    kPreviewHoldsZoom = 2,     // the zoom window
     kPreviewHoldsOther = 3,    // something else (a detail view's part), or what is not known
 };
 
@@ -71,26 +75,28 @@ struct PreviewState {
     uint8_t reduced;        // the image was reduced to fit the box (the factor was above 1)
     uint8_t haveSelection;  // the host has a selection mask
     uint8_t holds;          // kPreviewHolds...
-    uint8_t zoomed;         // the 1:1 window is shown
+    uint8_t zoomed;         // a zoom window is shown
     uint8_t reserved[2];
-    int32_t boxWidth, boxHeight;     // the box asked for
-    int32_t rate;                    // the host's sampling rate r
-    int32_t planes, bytes;           // of the host image
-    int32_t width, height;           // of the preview
-    int32_t zoomLevel;               // 1 while zoomed, else 0
-    VRect filter;                    // the filter rectangle
-    VRect request;                   // what the host was asked for: the filter rectangle / r
-    VRect inRegion;                  // the preview's rectangle as recorded for the input and mask
-    VRect outRegion;                 // the display buffer's rectangle (inside the filter rectangle)
-    VRect lent;                      // every rectangle lent as a display buffer, bounded: what the
-                                     // host may have taken back into the image
-    VRect zoomRect;                  // the 1:1 window, in the host's coordinates
-    int32_t zoomX, zoomY;            // the point the window was centred on (host coordinates)
-    int32_t zoomPointH, zoomPointV;  // that point's offset inside the window
-    IPImage hostInput;               // the host's input buffer: the preview or the 1:1 window
-    IPImage hostMask;                // the host's mask buffer, or all zero without a selection
-    IPImage zoomView;                // the host's input while zoomed
-    IPImage fourth;                  // the transparency plane at preview size (window only)
+    int32_t boxWidth, boxHeight;      // the box asked for
+    int32_t rate;                     // the host's sampling rate r
+    int32_t planes, bytes;            // of the host image
+    int32_t width, height;            // of the preview
+    int32_t zoomLevel;                // the zoom window's level in percent (preview_zoom.h), else 0
+    int32_t zoomRate, zoomMagnify;    // its image pixels per picture pixel, drawn per picture pixel
+    int32_t drawnWidth, drawnHeight;  // the display buffer's size while zoomed: the window's
+                                      // picture magnified, cut to the box's size
+    VRect filter;                     // the filter rectangle
+    VRect request;                    // what the host was asked for: the filter rectangle / r
+    VRect inRegion;                   // the preview's rectangle as recorded for the input and mask
+    VRect outRegion;       // the display buffer's rectangle (inside the filter rectangle)
+    VRect lent;            // every rectangle lent as a display buffer, bounded: what the
+                           // host may have taken back into the image
+    VRect zoomRect;        // the zoom window, in the host's coordinates at full size
+    int32_t zoomX, zoomY;  // its centre (host coordinates)
+    IPImage hostInput;     // the host's input buffer: the preview or the zoom window
+    IPImage hostMask;      // the host's mask buffer, or all zero without a selection
+    IPImage zoomView;      // the host's input while zoomed
+    IPImage fourth;        // the transparency plane at preview size (window only)
     // The navigator of the sharpen and noise dialog: the preview scaled down, through a
     // transform, 8-bit, with the transparency as a fourth channel when the image has one.
     uint8_t* navigator;
@@ -100,14 +106,13 @@ struct PreviewState {
 
 // Acquires the preview for a box of boxWidth x boxHeight pixels (a box below 2 x 2 counts as
 // 640 x 480). forWindow: the output buffer is taken too (the display buffer), the transparency
-// plane kept, and a 1:1 zoom that was shown is shown again; without it only the analysis image
-// is wanted. Fills editState's analysis image and mask.
-// 0; -2 when the host refuses (failure: "advancing state"; the host result is set) or the
-// selection is empty (failure: the stop text "The selected area is empty."); -10 for a cancel
-// (nothing to show); a resampler failure ("IPScaleImageDown2"); -3 without memory or -1 for a
-// missing state or record ("reading image file"). Whatever was made is freed on failure; a
-// preview acquired before is then acquired again as it was (its box, its zoom), or, when that
-// fails too, the state is left empty.
+// plane kept, and a zoom that was shown is shown again (around the same centre); without it only
+// the analysis image is wanted. Fills editState's analysis image and mask. 0; -2 when the host
+// refuses (failure: "advancing state"; the host result is set) or the selection is empty (failure:
+// the stop text "The selected area is empty."); -10 for a cancel (nothing to show); a resampler
+// failure ("IPScaleImageDown2"); -3 without memory or -1 for a missing state or record ("reading
+// image file"). Whatever was made is freed on failure; a preview acquired before is then acquired
+// again as it was (its box, its zoom), or, when that fails too, the state is left empty.
 int32_t AcquirePreview(const PluginCall* call, EditState* editState, PreviewState* preview,
                        int32_t boxWidth, int32_t boxHeight, uint8_t forWindow, Ui_Failure* failure);
 
@@ -116,21 +121,24 @@ int32_t AcquirePreview(const PluginCall* call, EditState* editState, PreviewStat
 int32_t GetAnalysisImage(const PluginCall* call, EditState* editState, int32_t previewWidth,
                          int32_t previewHeight, Ui_Failure* failure);
 
-// Shows the 1:1 window centred on (x, y): preview coordinates, or with inImage image
-// coordinates counted from the filter rectangle's corner. Only when the preview is reduced
-// (else 0, nothing changes). A refusal (-2, "advancing state") puts the preview back.
-int32_t ZoomTo1x1(const PluginCall* call, EditState* editState, PreviewState* preview, int32_t x,
-                  int32_t y, uint8_t inImage, Ui_Failure* failure);
+// Shows a window of the image at a zoom level (25, 50, 100, 200 or 400): image point (x, y),
+// counted from the filter rectangle's corner, lands at (anchorH, anchorV) of the drawn picture
+// (a negative anchor: its middle), the window kept inside the image. A level that shows no more
+// than the preview does shows the preview. A refusal (-2, "advancing state") puts the preview
+// back; -1 for a level not in the list.
+int32_t ZoomPreview(const PluginCall* call, EditState* editState, PreviewState* preview,
+                    int32_t level, int32_t x, int32_t y, int32_t anchorH, int32_t anchorV,
+                    Ui_Failure* failure);
 
 // Puts the reduced preview back into the host's buffers after a zoom or a detail view and
 // clears the zoom. Nothing to do when they hold it already.
 int32_t RestorePreview(const PluginCall* call, EditState* editState, PreviewState* preview,
                        Ui_Failure* failure);
 
-// Puts the picture the window expects (the 1:1 window while it is shown, else the preview) back
+// Puts the picture the window expects (the zoom window while it is shown, else the preview) back
 // into the host's buffers when they hold something else, as after a detail view that could not
 // put it back itself (a 16-bit preview is asked for and reduced again, which takes memory).
-// 0 when they hold it already; the codes of ZoomTo1x1 and RestorePreview.
+// 0 when they hold it already; the codes of ZoomPreview and RestorePreview.
 int32_t ReturnPicture(const PluginCall* call, EditState* editState, PreviewState* preview,
                       Ui_Failure* failure);
 

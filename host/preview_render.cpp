@@ -235,6 +235,23 @@ void PaintSampled(const IPMask* sampled, const IPImage& picture) {
     }
 }
 
+// Magnifies the picture at the corner of a buffer in place: pixel (x, y) of the drawn width x
+// height becomes the picture's pixel (x / magnify, y / magnify). Going backwards through the
+// rows and columns, every pixel is read before it is overwritten, since each reads a pixel at or
+// before its own place.
+void MagnifyInPlace(uint8_t* pixels, ptrdiff_t rowBytes, int32_t channels, int32_t width,
+                    int32_t height, int32_t magnify) {
+    for (int32_t y = height - 1; y >= 0; --y) {
+        uint8_t* to = pixels + ptrdiff_t(y) * rowBytes;
+        const uint8_t* from = pixels + ptrdiff_t(y / magnify) * rowBytes;
+        for (int32_t x = width - 1; x >= 0; --x) {
+            const ptrdiff_t source = ptrdiff_t(x / magnify) * channels;
+            for (int32_t c = channels - 1; c >= 0; --c)
+                to[ptrdiff_t(x) * channels + c] = from[source + c];
+        }
+    }
+}
+
 // Renders the whole of source into destination through look: through the filter's pipeline when
 // allowed and sharpening or noise removal is wanted (with the busy cursor meanwhile), else
 // directly.
@@ -294,18 +311,25 @@ int32_t DrawPreview(const PreviewCanvas* canvas, const PreviewLook* look, UiWind
         const int32_t status = ReturnPicture(canvas->call, canvas->editState, pv, failure);
         if (status != kStatusOk) return status;
     }
+    // The display buffer holds the picture, magnified when zoomed above 100 %.
     const VRect bounds = GetOutRect(record);
     const int32_t w = Width(bounds), h = Height(bounds);
-    if (w != pv->width || h != pv->height || record->outData == nullptr ||
-        pv->hostInput.width != w || pv->hostInput.height != h)
+    const bool zoomed = pv->holds == kPreviewHoldsZoom;
+    const int32_t magnify = zoomed ? pv->zoomMagnify : 1;
+    const int32_t pictureWidth = pv->hostInput.width, pictureHeight = pv->hostInput.height;
+    const int32_t drawnWidth = zoomed ? pv->drawnWidth : pv->width;
+    const int32_t drawnHeight = zoomed ? pv->drawnHeight : pv->height;
+    if (w != drawnWidth || h != drawnHeight || record->outData == nullptr ||
+        pictureWidth * magnify < w || pictureHeight * magnify < h ||
+        (pictureWidth - 1) * magnify >= w || (pictureHeight - 1) * magnify >= h)
         return Ui_Failure_Describe(failure, kStatusError, kPhraseDisplayPreview);
 
     // The display buffer: the host's output buffer as 8-bit RGB, 3 x width bytes at the start of
     // each of the host's rows (a row holds at least as much: the host made it for planes x bytes
     // a sample). The rows keep the host's own step: what lies past a row's width is the host's,
-    // and may be its image beside the filter rectangle.
+    // and may be its image beside the filter rectangle. The picture is rendered into its corner.
     auto* display = static_cast<uint8_t*>(record->outData);
-    IPImage destination = Interleaved(display, 3, 1, w, h, w);
+    IPImage destination = Interleaved(display, 3, 1, pictureWidth, pictureHeight, pictureWidth);
     destination.rowStep = record->outRowBytes;
     const SharpenNoise& sn = canvas->editState->editPars.sharpenNoise;
     const Prefs* prefs = canvas->prefs;
@@ -313,28 +337,46 @@ int32_t DrawPreview(const PreviewCanvas* canvas, const PreviewLook* look, UiWind
                          sn.sharpenStrength >= 1;
     const bool noise =
         look->sampled == nullptr && prefs != nullptr && prefs->previewNoise == 1 && sn.noiseOn;
-    // Sharpening and noise removal mean something only at full size: at 1:1.
+    // Sharpening and noise removal mean something only on the image's own pixels: from 100 %.
+    const bool fullSize = zoomed && pv->zoomRate == 1;
     const int32_t status =
         RenderWhole(canvas, look, &pv->hostInput, pv->haveSelection ? &pv->hostMask : nullptr,
-                    &destination, pv->zoomed != 0, sharpen, noise, failure);
+                    &destination, fullSize, sharpen, noise, failure);
     if (status != kStatusOk) return status;
     PaintSampled(look->sampled, destination);
+    if (magnify > 1) MagnifyInPlace(display, record->outRowBytes, 3, w, h, magnify);
 
     PSPixelMap map;
     PSPixelMask unused;
     MapOver(&map, &unused, display, bounds, 3);
     map.rowBytes = record->outRowBytes;
     PSPixelMask transparency;
+    uint8_t* magnifiedMask = nullptr;
     if (pv->hostInput.channels >= 4) {
         // The input buffer's fourth samples; of a 16-bit sample (rescaled to 0..65534) its high
-        // byte.
+        // byte. Magnified, they are copied out at the drawn size.
         const int32_t bytes = pv->bytes;
         const int32_t offset = 3 * bytes + (bytes == 2 ? HighByteOffset() : 0);
-        transparency = PSPixelMask{nullptr, static_cast<uint8_t*>(record->inData) + offset,
-                                   record->inRowBytes, pv->planes * bytes, 0};
+        uint8_t* fourth = static_cast<uint8_t*>(record->inData) + offset;
+        const int32_t step = pv->planes * bytes;
+        transparency = PSPixelMask{nullptr, fourth, record->inRowBytes, step, 0};
+        if (magnify > 1) {
+            magnifiedMask = static_cast<uint8_t*>(Mem_Alloc(uint32_t(w) * uint32_t(h)));
+            if (magnifiedMask == nullptr)
+                return Ui_Failure_Describe(failure, kStatusNoMemory, kPhraseDisplayPreview);
+            for (int32_t y = 0; y < h; ++y) {
+                const uint8_t* from = fourth + ptrdiff_t(y / magnify) * record->inRowBytes;
+                for (int32_t x = 0; x < w; ++x)
+                    magnifiedMask[ptrdiff_t(y) * w + x] = from[ptrdiff_t(x / magnify) * step];
+            }
+            transparency = PSPixelMask{nullptr, magnifiedMask, w, 1, 0};
+        }
         map.masks = &transparency;
     }
-    return DisplayInArea(canvas->target, record, dialog, area, &map, &bounds, failure);
+    const int32_t shown =
+        DisplayInArea(canvas->target, record, dialog, area, &map, &bounds, failure);
+    Mem_Free(magnifiedMask);
+    return shown;
 }
 
 void FreeNavPrevImages(PreviewState* pv) {

@@ -47,19 +47,31 @@ int32_t Info(void* context, PreviewInfo* info) {
     info->imageHeight = pv.filter.bottom - pv.filter.top;
     info->reduced = pv.reduced;
     info->zoomed = pv.zoomed;
+    info->rate = info->magnify = 1;
+    info->drawnWidth = info->fitWidth = pv.width;
+    info->drawnHeight = info->fitHeight = pv.height;
     if (pv.zoomed) {
+        info->width = pv.hostInput.width;
+        info->height = pv.hostInput.height;
         info->left = pv.zoomRect.left - pv.filter.left;
         info->top = pv.zoomRect.top - pv.filter.top;
+        info->zoom = pv.zoomLevel;
+        info->rate = pv.zoomRate;
+        info->magnify = pv.zoomMagnify;
+        info->drawnWidth = pv.drawnWidth;
+        info->drawnHeight = pv.drawnHeight;
     }
     info->shown = pv.hostInput;
     if (pv.haveSelection) info->selection = pv.hostMask;
     return kStatusOk;
 }
 
-int32_t Zoom(void* context, int32_t x, int32_t y, uint8_t inImage, Ui_Failure* failure) {
+int32_t Zoom(void* context, int32_t level, int32_t x, int32_t y, int32_t anchorH, int32_t anchorV,
+             Ui_Failure* failure) {
     WindowHost* host = HostOf(context);
     PluginData* data = host->data;
-    return ZoomTo1x1(host->call, &data->editState, &data->run.preview, x, y, inImage, failure);
+    return ZoomPreview(host->call, &data->editState, &data->run.preview, level, x, y, anchorH,
+                       anchorV, failure);
 }
 
 int32_t Pan(void* context, int32_t dx, int32_t dy, Ui_Failure* failure) {
@@ -68,12 +80,12 @@ int32_t Pan(void* context, int32_t dx, int32_t dy, Ui_Failure* failure) {
     PluginData* data = host->data;
     const PreviewState& pv = data->run.preview;
     if (!pv.zoomed) return kStatusOk;
-    // The window's centre moves; clamping keeps it inside the image.
-    const int64_t x = int64_t(pv.zoomRect.left - pv.filter.left) + pv.width / 2 + dx;
-    const int64_t y = int64_t(pv.zoomRect.top - pv.filter.top) + pv.height / 2 + dy;
-    return ZoomTo1x1(host->call, &data->editState, &data->run.preview,
-                     int32_t(Num_Clamp(x, 0, INT32_MAX)), int32_t(Num_Clamp(y, 0, INT32_MAX)), 1,
-                     failure);
+    // The window's corner moves; clamping keeps the window inside the image.
+    const int64_t x = int64_t(pv.zoomRect.left - pv.filter.left) + dx;
+    const int64_t y = int64_t(pv.zoomRect.top - pv.filter.top) + dy;
+    return ZoomPreview(host->call, &data->editState, &data->run.preview, pv.zoomLevel,
+                       int32_t(Num_Clamp(x, 0, INT32_MAX)), int32_t(Num_Clamp(y, 0, INT32_MAX)), 0,
+                       0, failure);
 }
 
 int32_t Restore(void* context, Ui_Failure* failure) {
@@ -163,7 +175,7 @@ void FillWindowHostProcs(WindowHost* host, const PluginCall* call, PluginData* d
     procs->documentTitle = DocumentTitle;
     procs->acquirePreview = Acquire;
     procs->previewInfo = Info;
-    procs->zoomTo1x1 = Zoom;
+    procs->zoomPreview = Zoom;
     procs->panZoom = Pan;
     procs->restorePreview = Restore;
     procs->drawPreview = Draw;

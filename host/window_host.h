@@ -11,7 +11,7 @@
 //   the drawing lent to the host.
 // - The window calls acquirePreview when it opens and after every resize, with the size of its
 //   preview item; drawPreview from the preview item's draw procedure and after every rebuild of a
-//   transform; zoomTo1x1 / restorePreview for Alt-clicks and panZoom for Control-drags;
+//   transform; zoomPreview / restorePreview for the zoom levels and panZoom for drags;
 //   previewInfo to map clicks into the image and to sample the picture's pixels.
 // - The sharpen and noise dialog calls openDetail and setUpNavigator when it opens, fetchDetail,
 //   renderDetail and drawDetail when the detail area, the zoom or the settings change (render on

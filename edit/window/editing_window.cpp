@@ -127,6 +127,7 @@ int32_t Init(UiWindow* w) {
     Ui_Dlg_SetResizeProc(w, EditImageResizeProc);
     Ui_Dlg_SetContextProc(w, EditorContextMenu);
     Ui_Dlg_SetKeyProc(w, EditorKey);
+    Ui_Dlg_SetWheelProc(w, EditorPreviewWheel);
     RegisterDrawProcs(w);
     EditorRegisterPreviewClicks(win);
     Ui_Item_SetDefault(w, kEditorOk);

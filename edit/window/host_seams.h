@@ -13,10 +13,10 @@
 // -9 for it.
 //
 // The preview. The host's own buffers hold the picture: the image reduced to the preview box,
-// or, after zoomTo1x1, a window of the image at full size and the size of the preview. The window
+// or, after zoomPreview, a window of the image at a zoom level (preview_zoom.h). The window
 // asks for the picture once it knows the size of its preview item (acquirePreview, again after
 // every resize), draws it through the transform it shows (drawPreview, after every rebuild of a
-// transform and on every paint), and zooms to 1:1 and back (zoomTo1x1, panZoom, restorePreview).
+// transform and on every paint), and zooms and back (zoomPreview, panZoom, restorePreview).
 // previewInfo says what is shown and where it lies in the image, for mapping clicks and for the
 // engine's sampling, which reads the picture's own pixels. Image coordinates count from the
 // top-left corner of the filtered area (the selection's bounds), at full size.
@@ -57,7 +57,7 @@ struct PreviewLook {
     Huegrid* shown;      // the transform drawn through (the window's before or after
                          // transform); null: the image as it is
     uint8_t showsEdits;  // shown is the transform of the edits: sharpening and noise removal are
-                         // previewed (zoomed to 1:1, when the preferences ask for it)
+                         // previewed (zoomed to 100 % or more, when the preferences ask)
     uint8_t clipping;    // kPreviewClip...
     uint8_t busy;        // 1 while the user drags a control: the quick path, never the filter's
     uint8_t reserved;
@@ -67,13 +67,20 @@ struct PreviewLook {
 
 // What the picture is.
 struct PreviewInfo {
-    int32_t width, height;            // the picture drawPreview draws, in pixels
+    int32_t width, height;            // the picture's pixels (those of shown)
     int32_t imageWidth, imageHeight;  // the filtered area at full size
     uint8_t reduced;                  // the preview is a reduced copy: zooming to 1:1 shows more
-    uint8_t zoomed;                   // the 1:1 window is shown
+    uint8_t zoomed;                   // a zoom window is shown
     uint8_t reserved[2];
-    int32_t left, top;  // image coordinates of the picture's top-left pixel (0, 0 unless zoomed);
-                        // unzoomed, picture pixel x stands for image x * imageWidth / width
+    int32_t left, top;  // image coordinates of the picture's top-left pixel (0, 0 unless zoomed;
+                        // a little outside the image at a rate whose steps its corner is not
+                        // on); unzoomed, picture pixel x stands for image x * imageWidth / width
+    int32_t zoom;       // the zoom level in percent, 0 for fit (preview_zoom.h)
+    int32_t rate;       // zoomed: image pixels per picture pixel (1 unzoomed)
+    int32_t magnify;    // drawn pixels per picture pixel (1 up to 100 %)
+    int32_t drawnWidth, drawnHeight;  // what drawPreview draws: the picture magnified, cut to
+                                      // the preview box (and the image's size)
+    int32_t fitWidth, fitHeight;      // the fit preview's size
     IPImage shown;      // the picture's pixels as the host holds them (8 bits, or 16 bits on the
                         // scale 0..65534), valid until the next preview procedure is called
     IPImage selection;  // its selection mask (one byte a pixel), or all zero without a selection
@@ -104,14 +111,16 @@ struct WindowHostProcs {
     int32_t (*acquirePreview)(void* context, int32_t width, int32_t height, Ui_Failure* failure);
     // What is shown now. -2 before a preview was acquired.
     int32_t (*previewInfo)(void* context, PreviewInfo* info);
-    // Shows the image at full size in a window of the picture's size centred on a point (in
-    // picture coordinates of the unzoomed preview, or with inImage in image coordinates), kept
-    // inside the image. Nothing happens when the preview is not reduced. On a refusal (-2) the
-    // reduced preview is shown again.
-    int32_t (*zoomTo1x1)(void* context, int32_t x, int32_t y, uint8_t inImage, Ui_Failure* failure);
-    // Moves the 1:1 window by dx, dy image pixels (kept inside the image); nothing unless zoomed.
+    // Shows a window of the image at a zoom level (one of preview_zoom.h's): image point (x, y)
+    // lands at drawn pixel (anchorH, anchorV) of the picture (a negative anchor: its middle),
+    // the window kept inside the image. A level that shows no more than fit shows the fit
+    // preview. On a refusal (-2) the fit preview is shown again.
+    int32_t (*zoomPreview)(void* context, int32_t level, int32_t x, int32_t y, int32_t anchorH,
+                           int32_t anchorV, Ui_Failure* failure);
+    // Moves the zoom window by dx, dy image pixels (kept inside the image); nothing unless
+    // zoomed.
     int32_t (*panZoom)(void* context, int32_t dx, int32_t dy, Ui_Failure* failure);
-    // Back from 1:1 to the reduced preview.
+    // Back from a zoom to the fit preview.
     int32_t (*restorePreview)(void* context, Ui_Failure* failure);
     // Draws the picture with its top-left corner at the area's, cut to the area. -2 before a
     // preview was acquired or when the host refuses to display it ("displaying the preview"); a

@@ -3,9 +3,10 @@
 // Desktop window managers (openbox, xfwm4, KDE Plasma by default) keep Alt+button for moving
 // windows, so on most Linux desktops an Alt-click never reaches the window. Each such action is
 // also in the menu of the item it belongs to (right button, Shift+F10 or the menu key):
-//   preview                      zoom to 1:1 around the pixel, or back (Alt-click); the clipping
-//                                view while dragging the black or white point (Alt-drag); taking
-//                                sample point #1 or #2 away (or drag it out of the preview)
+//   preview                      the zoom levels, fit to 400 %, around the pixel (Alt-click:
+//                                1:1 or back); the clipping view while dragging the black or
+//                                white point (Alt-drag); taking sample point #1 or #2 away (or
+//                                drag it out of the preview)
 //   black/white point handles    the clipping view
 //   master "Custom"              load a custom settings file, then apply it (Alt-click)
 //   OK                           what OK does: the four modes, the current one checked (Alt-click
@@ -14,6 +15,7 @@
 // An entry that stands for an Alt-click runs the item's own command with the Alt route taken
 // (EditorAltClick), so both routes do the same and fail with the same alert. The clipping view
 // is a switch kept for the window's life: a menu cannot be held down through a drag as Alt is.
+#include "edit/window/preview_zoom.h"
 #include "edit/window/window_internal.h"
 #include "platform/ui/dlg.h"
 #include "platform/ui/popup_menu.h"
@@ -37,20 +39,32 @@ void ToggleClippingView(EditingWindow* win) {
     win->clippingView = win->clippingView != 0 ? 0 : 1;
 }
 
+// The zoom levels first, fit and then preview_zoom.h's, the one shown checked and those that
+// would show no more than fit greyed out.
 void PreviewMenu(EditingWindow* win, int16_t v, int16_t h, Ui_Failure* failure) {
-    bool zoomed = false;
-    const bool canZoom = EditorZoomState(win, &zoomed) == kStatusOk;
-    const Ui_MenuEntry entries[] = {
-        {kStrMenuZoom100, Mark(zoomed), uint8_t(canZoom ? 1 : 0)},
-        {kStrMenuClippingView, Mark(win->clippingView != 0), 1},
-        {kStrMenuRemovePoint1, kUiMenuAction, win->es->samplePoints[0].valid},
-        {kStrMenuRemovePoint2, kUiMenuAction, win->es->samplePoints[1].valid},
-    };
+    constexpr int32_t kLevels = 1 + kPreviewZoomLevelCount;
+    constexpr int32_t kLevelTexts[kLevels] = {kStrMenuZoomFit, kStrMenuZoom25,  kStrMenuZoom50,
+                                              kStrMenuZoom100, kStrMenuZoom200, kStrMenuZoom400};
+    Ui_MenuEntry entries[kLevels + 3];
+    int32_t levels[kLevels];
+    for (int32_t i = 0; i < kLevels; ++i) {
+        levels[i] = i == 0 ? kPreviewZoomFit : kPreviewZoomLevels[i - 1];
+        int32_t current = kPreviewZoomFit;
+        const bool offered = EditorZoomOffers(win, levels[i], &current);
+        entries[i] = Ui_MenuEntry{kLevelTexts[i], Mark(offered && current == levels[i]),
+                                  uint8_t(offered ? 1 : 0)};
+    }
+    entries[kLevels] = Ui_MenuEntry{kStrMenuClippingView, Mark(win->clippingView != 0), 1};
+    entries[kLevels + 1] =
+        Ui_MenuEntry{kStrMenuRemovePoint1, kUiMenuAction, win->es->samplePoints[0].valid};
+    entries[kLevels + 2] =
+        Ui_MenuEntry{kStrMenuRemovePoint2, kUiMenuAction, win->es->samplePoints[1].valid};
     int32_t chosen = -1;
-    Ui_Menu_PopUp(win->dialog, v, h, entries, 4, &chosen);
-    if (chosen == 0) EditorZoomAt(win, v, h, failure);
-    if (chosen == 1) ToggleClippingView(win);
-    if (chosen == 2 || chosen == 3) EditorRemoveSamplePoint(win, chosen - 2);
+    Ui_Menu_PopUp(win->dialog, v, h, entries, kLevels + 3, &chosen);
+    if (0 <= chosen && chosen < kLevels) EditorZoomTo(win, levels[chosen], v, h, failure);
+    if (chosen == kLevels) ToggleClippingView(win);
+    if (chosen == kLevels + 1 || chosen == kLevels + 2)
+        EditorRemoveSamplePoint(win, chosen - kLevels - 1);
 }
 
 void ClippingMenu(EditingWindow* win, int16_t v, int16_t h) {

@@ -132,19 +132,29 @@ void EditorTypedValueFinish(EditingWindow* win);
 void EditorRegisterPreviewClicks(EditingWindow* win);
 // The track proc's phases for a press in the preview: marking neutrals (tab 0), setting a black,
 // grey or white point (tab 1), marking a hue (tab 3); with Shift sample points, with Alt the 1:1
-// zoom, with Control panning the zoomed picture.
+// zoom; with Control, or on a tab whose tool takes no click, panning the zoomed picture.
 int32_t EditorTrackPreview(EditingWindow* win, int16_t phase);
 // Takes sample point #1 (0) or #2 (1) away; the readouts lose its column's figures.
 void EditorRemoveSamplePoint(EditingWindow* win, int32_t point);
 // Follows the pointer for the readouts' first column and takes the sampled region away once the
 // pointer leaves the click; the window's pointer watch calls it on every pointer move.
 int32_t EditorPreviewPointer(UiWindow* dialog);
-// Whether the preview can zoom to 1:1 or back now (0; -9 when the host cannot, or the preview
-// shows the whole image at full size already), and whether it is zoomed.
-int32_t EditorZoomState(EditingWindow* win, bool* zoomed);
-// Zooms to 1:1 around the picture pixel at client point (v, h), or back to the whole image, as
-// an Alt-click there does; a point off the picture zooms around its centre.
-int32_t EditorZoomAt(EditingWindow* win, int16_t v, int16_t h, Ui_Failure* failure);
+// window_zoom.cpp
+// Whether the preview offers level now (kPreviewZoomFit always while there is a picture and the
+// host can zoom; a level of preview_zoom.h when it shows more than fit), and the level shown.
+bool EditorZoomOffers(EditingWindow* win, int32_t level, int32_t* current);
+// Shows the preview at level, the image pixel under client point (v, h) staying under it (a
+// point off the picture: around the picture's middle), with the busy status; the preview and
+// the status redrawn. -9 for a level not offered; a failed fetch keeps the view from before.
+int32_t EditorZoomTo(EditingWindow* win, int32_t level, int16_t v, int16_t h, Ui_Failure* failure);
+// steps levels in (positive) or out (negative) from the one shown, as EditorZoomTo.
+int32_t EditorZoomStep(EditingWindow* win, int32_t steps, int16_t v, int16_t h,
+                       Ui_Failure* failure);
+// The window's wheel proc: over the preview, a level a notch around the pointer.
+int32_t EditorPreviewWheel(UiWindow* dialog, int16_t item, int16_t v, int16_t h, int32_t steps);
+// The status area's text for the zoom shown (a string id taking *percent), or 0 without a
+// picture.
+int32_t EditorZoomTextId(EditingWindow* win, int32_t* percent);
 // The window's keys beside Return, Escape and Tab (window_keys.cpp); 1 when the key was taken.
 int32_t EditorKey(UiWindow* dialog, uint8_t key, uint8_t ctrl);
 // While the window works on something that takes a moment (Keenhue, a zoom, writing a file): the

@@ -3,7 +3,9 @@
 //   Ctrl+Z                        Undo; Ctrl+Shift+Z and Ctrl+Y Redo
 //   Ctrl+Tab, Ctrl+Page Down      the next tool tab (round); with Shift, or Ctrl+Page Up, the
 //                                 previous one
-//   Ctrl+1                        the preview at 1:1 around its centre; Ctrl+0 the whole image
+//   Ctrl+1                        the preview at 100 % (1:1) around its centre; Ctrl+0 fit
+//   Ctrl+plus, Ctrl+minus         a zoom level in or out (also on the number pad; Ctrl+= as
+//                                 Ctrl+plus, which needs Shift on most keyboards)
 //   P                             switches "Preview" (corrected or not), unless a number is
 //                                 being typed into a value box
 //   Left/Down, Right/Up           on a slider with the focus (Tab stops at the sliders): its
@@ -11,6 +13,7 @@
 // The tool tabs go by Ctrl+Tab rather than Ctrl+1..4, which the preview's zoom keeps for itself,
 // as image editors and browsers have it. Each key does what its button or menu entry does, with
 // the same checks (Undo with nothing to undo does nothing).
+#include "edit/window/preview_zoom.h"
 #include "edit/window/slider.h"
 #include "edit/window/tab_bar.h"
 #include "edit/window/window_internal.h"
@@ -29,19 +32,28 @@ bool ShiftHeld(UiWindow* w) {
     return Ui_Dlg_Get(w, &d) == kStatusOk && d->shift != 0;
 }
 
-// Zooms to 1:1 (in) or back to the whole image, when the preview is not there already.
-void ZoomTo(EditingWindow* win, bool in, Ui_Failure* failure) {
-    bool zoomed = false;
-    if (EditorZoomState(win, &zoomed) != kStatusOk || zoomed == in) return;
+// The keys for zooming: the plus and minus keys of the main block (the codes the bindings give
+// them), of the number pad, and '=' (plus without Shift).
+constexpr uint8_t kKeyPlus = 0xBB, kKeyMinus = 0xBD, kKeyPadPlus = 0x6B, kKeyPadMinus = 0x6D;
+
+// Zooms around the preview's centre: to a level, or steps levels in or out.
+void ZoomKey(EditingWindow* win, int32_t level, int32_t steps, Ui_Failure* failure) {
     Ui_Rect r{};
     if (Ui_Item_GetRect(win->dialog, kEditorPreviewImage, &r) != kStatusOk) return;
-    EditorZoomAt(win, int16_t((r.top + r.bottom) / 2), int16_t((r.left + r.right) / 2), failure);
+    const int16_t v = int16_t((r.top + r.bottom) / 2), h = int16_t((r.left + r.right) / 2);
+    if (steps != 0) {
+        EditorZoomStep(win, steps, v, h, failure);
+    } else {
+        int32_t current = kPreviewZoomFit;
+        if (EditorZoomOffers(win, level, &current)) EditorZoomTo(win, level, v, h, failure);
+    }
 }
 
 // The keys CtrlKey takes with Control held.
 bool IsWindowCtrlKey(uint8_t key) {
     return key == 'Z' || key == 'Y' || key == kKeyTab || key == kKeyPageDown || key == kKeyPageUp ||
-           key == '1' || key == '0';
+           key == '1' || key == '0' || key == kKeyPlus || key == kKeyMinus || key == '=' ||
+           key == kKeyPadPlus || key == kKeyPadMinus;
 }
 
 // 1 when the key was the window's.
@@ -64,10 +76,19 @@ int32_t CtrlKey(EditingWindow* win, uint8_t key, bool shift, Ui_Failure* failure
             EditorChangeTab(win, (tab + kTabCount - 1) % kTabCount, failure);
             return 1;
         case '1':
-            ZoomTo(win, true, failure);
+            ZoomKey(win, 100, 0, failure);
             return 1;
         case '0':
-            ZoomTo(win, false, failure);
+            ZoomKey(win, kPreviewZoomFit, 0, failure);
+            return 1;
+        case kKeyPlus:
+        case kKeyPadPlus:
+        case '=':
+            ZoomKey(win, 0, 1, failure);
+            return 1;
+        case kKeyMinus:
+        case kKeyPadMinus:
+            ZoomKey(win, 0, -1, failure);
             return 1;
         default:
             return 0;

@@ -14,10 +14,14 @@
 // the 1:1 window its readout column stays empty.
 //
 // Modifiers: Shift sets a sample point (at most two) or, pressed on one, drags it; Shift+Alt on
-// one takes it away; Alt zooms to 1:1 around the pixel or back; Control drags the zoomed picture.
+// one takes it away; Alt zooms to 1:1 around the pixel or back (window_zoom.cpp). A drag with
+// Control, or a plain drag where the tab's tool takes no click (the brightness tab, the colour
+// tab with sliders), moves a zoomed picture. Space+drag, the other editors' pan, is not taken:
+// Space presses the button that has the focus, as the desktops have it.
 #include <cstdlib>
 
 #include "edit/keenhue.h"
+#include "edit/window/preview_zoom.h"
 #include "edit/window/readouts.h"
 #include "edit/window/tone_points.h"
 #include "edit/window/tool_paint.h"
@@ -59,15 +63,17 @@ Ui_Dlg* RecordOf(EditingWindow* win) {
     return Ui_Dlg_Get(win->dialog, &d) == kStatusOk ? d : nullptr;
 }
 
-// The picture pixel under client point (v, h); false outside the picture.
+// The picture pixel under client point (v, h) (a magnified pixel is a square of the drawn
+// picture); false outside the picture.
 bool PixelAt(EditingWindow* win, int32_t v, int32_t h, PreviewInfo* info, int32_t* px,
              int32_t* py) {
     Ui_Rect area;
     if (EditorPictureArea(win, info, &area) != kStatusOk || !Ui_Rect_ContainsPoint(&area, v, h)) {
         return false;
     }
-    *px = h - area.left;
-    *py = v - area.top;
+    const int32_t magnify = Num_Max(info->magnify, 1);
+    *px = (h - area.left) / magnify;
+    *py = (v - area.top) / magnify;
     return *px < info->width && *py < info->height;
 }
 
@@ -76,7 +82,8 @@ bool PixelNear(EditingWindow* win, int32_t v, int32_t h, PreviewInfo* info, int3
                int32_t* py) {
     Ui_Rect area;
     if (EditorPictureArea(win, info, &area) != kStatusOk) return false;
-    const int32_t x = h - area.left, y = v - area.top;
+    const int32_t magnify = Num_Max(info->magnify, 1);
+    const int32_t x = (h - area.left) / magnify, y = (v - area.top) / magnify;
     *px = Num_Clamp(x, 0, info->width - 1);
     *py = Num_Clamp(y, 0, info->height - 1);
     return true;
@@ -255,8 +262,9 @@ int32_t PointUnder(EditingWindow* win, int32_t v, int32_t h) {
         const PreviewMark& m = win->es->samplePoints[i];
         int32_t px = 0, py = 0;
         if (m.valid == 0 || EditorImageToPicture(&info, m.x, m.y, &px, &py) != kStatusOk) continue;
-        if (std::abs(area.left + px - h) <= kPointReach &&
-            std::abs(area.top + py - v) <= kPointReach) {
+        const int32_t magnify = Num_Max(info.magnify, 1);
+        if (std::abs(area.left + px * magnify + magnify / 2 - h) <= kPointReach &&
+            std::abs(area.top + py * magnify + magnify / 2 - v) <= kPointReach) {
             return i;
         }
     }
@@ -268,23 +276,16 @@ void PlaceMark(PreviewMark* mark, const PreviewInfo& info, int32_t px, int32_t p
     EditorPictureToImage(&info, px, py, &mark->x, &mark->y);
 }
 
-int32_t Zoom(EditingWindow* win, const PreviewInfo& info, int32_t px, int32_t py,
-             Ui_Failure* failure) {
-    const WindowHostProcs* host = win->env->host;
-    int32_t status = kStatusOk;
-    if (info.zoomed != 0) {
-        if (host->restorePreview == nullptr) return kStatusUnsupported;
-        EditorBusy busy(win, kStrZoomingOut);
-        status = host->restorePreview(host->context, failure);
-    } else {
-        // Nothing to zoom into when the preview shows the image at full size already.
-        if (info.reduced == 0) return kStatusOk;
-        if (host->zoomTo1x1 == nullptr) return kStatusUnsupported;
-        EditorBusy busy(win, kStrZoomingIn);
-        status = host->zoomTo1x1(host->context, px, py, 0, failure);
-    }
-    EditorRedrawPreview(win);
-    return status;
+// Whether the current tab's tool takes nothing from a plain click in the preview.
+bool ToolTakesNoClick(const EditingWindow* win) {
+    const int32_t tab = win->es->currentTab;
+    return tab == 2 || (tab == 0 && win->es->balanceMethod != kBalanceNeutrals);
+}
+
+void BeginPan(PreviewClicks* c, const Ui_Dlg* d) {
+    c->press = kPressPan;
+    c->lastV = d->mouseV;
+    c->lastH = d->mouseH;
 }
 
 int32_t Begin(EditingWindow* win, Ui_Dlg* d, Ui_Failure* failure) {
@@ -298,10 +299,7 @@ int32_t Begin(EditingWindow* win, Ui_Dlg* d, Ui_Failure* failure) {
     int32_t px = 0, py = 0;
     if (!PixelAt(win, d->mouseV, d->mouseH, &info, &px, &py)) return 0;
     if (d->ctrl != 0) {
-        if (info.zoomed == 0) return 1;
-        c.press = kPressPan;
-        c.lastV = d->mouseV;
-        c.lastH = d->mouseH;
+        if (info.zoomed != 0) BeginPan(&c, d);
         return 1;
     }
     if (d->alt != 0) {
@@ -310,7 +308,8 @@ int32_t Begin(EditingWindow* win, Ui_Dlg* d, Ui_Failure* failure) {
         if (point >= 0) {
             EditorRemoveSamplePoint(win, point);
         } else {
-            Zoom(win, info, px, py, failure);
+            EditorZoomTo(win, info.zoomed != 0 ? kPreviewZoomFit : 100, d->mouseV, d->mouseH,
+                         failure);
         }
         return 1;
     }
@@ -333,6 +332,10 @@ int32_t Begin(EditingWindow* win, Ui_Dlg* d, Ui_Failure* failure) {
         }
         c.press = kPressMovePoint;
         c.movingPoint = point;
+        return 1;
+    }
+    if (ToolTakesNoClick(win)) {
+        if (info.zoomed != 0) BeginPan(&c, d);
         return 1;
     }
     switch (win->es->currentTab) {
@@ -374,12 +377,18 @@ void Drag(EditingWindow* win, Ui_Dlg* d, Ui_Failure* failure) {
         EditorRedrawPreview(win);
     } else if (c.press == kPressPan) {
         const WindowHostProcs* host = win->env->host;
-        const int32_t dx = c.lastH - d->mouseH, dy = c.lastV - d->mouseV;
-        if ((dx == 0 && dy == 0) || host->panZoom == nullptr) return;
-        // The picture follows the pointer: the 1:1 window moves the other way.
-        c.lastV = d->mouseV;
-        c.lastH = d->mouseH;
-        host->panZoom(host->context, dx, dy, failure);
+        PreviewInfo info;
+        Ui_Rect area;
+        if (host->panZoom == nullptr || EditorPictureArea(win, &info, &area) != kStatusOk) return;
+        // The picture follows the pointer: the window moves the other way, by whole picture
+        // pixels (a magnified one is several drawn pixels; the rest waits for the next move).
+        const int32_t magnify = Num_Max(info.magnify, 1), rate = Num_Max(info.rate, 1);
+        const int32_t stepsH = (c.lastH - d->mouseH) / magnify;
+        const int32_t stepsV = (c.lastV - d->mouseV) / magnify;
+        if (stepsH == 0 && stepsV == 0) return;
+        c.lastH = int16_t(c.lastH - stepsH * magnify);
+        c.lastV = int16_t(c.lastV - stepsV * magnify);
+        host->panZoom(host->context, stepsH * rate, stepsV * rate, failure);
         EditorRedrawPreview(win);
     }
 }
@@ -489,30 +498,4 @@ void EditorRemoveSamplePoint(EditingWindow* win, int32_t point) {
     EditorBeginChange(win);
     TakePointAway(win, point);
     EditorNameUndoSteps(win);
-}
-
-int32_t EditorZoomState(EditingWindow* win, bool* zoomed) {
-    *zoomed = false;
-    PreviewInfo info;
-    Ui_Rect area;
-    if (EditorPictureArea(win, &info, &area) != kStatusOk) return kStatusError;
-    *zoomed = info.zoomed != 0;
-    const WindowHostProcs* host = win->env->host;
-    if (info.zoomed != 0) return host->restorePreview != nullptr ? kStatusOk : kStatusUnsupported;
-    // Nothing to zoom into when the preview shows the image at full size already.
-    if (info.reduced == 0 || host->zoomTo1x1 == nullptr) return kStatusUnsupported;
-    return kStatusOk;
-}
-
-int32_t EditorZoomAt(EditingWindow* win, int16_t v, int16_t h, Ui_Failure* failure) {
-    PreviewInfo info;
-    int32_t px = 0, py = 0;
-    // From a menu asked for away from the picture: around its centre.
-    if (!PixelAt(win, v, h, &info, &px, &py)) {
-        Ui_Rect area;
-        if (EditorPictureArea(win, &info, &area) != kStatusOk) return kStatusError;
-        px = info.width / 2;
-        py = info.height / 2;
-    }
-    return Zoom(win, info, px, py, failure);
 }

@@ -1,5 +1,5 @@
 // The editing window's status area (item 94) and its busy state; see EditorBusy in
-// window_internal.h.
+// window_internal.h. When the window is not busy the area shows the preview's zoom.
 //
 // Long steps run on the window's own thread, so nothing repaints while they run: the text is
 // drawn straight away when the step starts and the area invalidated when it ends. The wait
@@ -7,6 +7,7 @@
 // back through the window's cursor procedures, and the arrow stands in until then.
 #include "edit/window/tool_paint.h"
 #include "edit/window/window_internal.h"
+#include "platform/format.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/cursor.h"
 #include "platform/ui/dlg.h"
@@ -15,7 +16,7 @@
 
 namespace {
 
-// The status area: what the window is busy with, or nothing.
+// The status area: what the window is busy with, or the zoom shown.
 int32_t DrawStatus(UiWindow* w, int16_t item) {
     EditingWindow* win = EditorOf(w);
     Ui_Rect r;
@@ -25,9 +26,16 @@ int32_t DrawStatus(UiWindow* w, int16_t item) {
     // text wider than the area would stay beside it after the area is cleared.
     Ui_Draw_SetClip(w, &r);
     Ui_Draw_FillRect(w, &r, nullptr);
+    char text[256];
+    int32_t percent = 0;
+    const int32_t zoomText = win->statusText == 0 ? EditorZoomTextId(win, &percent) : 0;
     if (win->statusText != 0) {
-        char text[256];
         LookString(w, win->statusText, text);
+        LookTextLine(w, text, &r, kUiAlignLeft, 0, kLookInk);
+    } else if (zoomText != 0) {
+        char pattern[256];
+        LookString(w, zoomText, pattern);
+        Str_FormatPhrase(text, sizeof text, pattern, percent, nullptr, nullptr);
         LookTextLine(w, text, &r, kUiAlignLeft, 0, kLookInk);
     }
     return Ui_Draw_End(w);

@@ -84,6 +84,7 @@ void EditorFreeTransforms(EditingWindow* win) {
 void EditorRedrawPreview(EditingWindow* win) {
     Ui_Item_Invalidate(win->dialog, kEditorPreviewImage);
     Ui_Item_Invalidate(win->dialog, kEditorReadouts);
+    Ui_Item_Invalidate(win->dialog, kEditorStatus);  // the zoom it shows
 }
 
 int32_t EditorPictureArea(EditingWindow* win, PreviewInfo* info, Ui_Rect* area) {
@@ -97,26 +98,31 @@ int32_t EditorPictureArea(EditingWindow* win, PreviewInfo* info, Ui_Rect* area) 
     // Inside the frame, the picture centred; a picture larger than the item is cut at the right
     // and bottom.
     Ui_Rect inside = Ui_Rect_Make(r.top + 1, r.left + 1, r.bottom - 1, r.right - 1);
-    const int32_t spareH = Ui_Rect_Width(&inside) - info->width;
-    const int32_t spareV = Ui_Rect_Height(&inside) - info->height;
+    const int32_t spareH = Ui_Rect_Width(&inside) - info->drawnWidth;
+    const int32_t spareV = Ui_Rect_Height(&inside) - info->drawnHeight;
     *area = inside;
     if (spareH > 0) {
         area->left = int16_t(inside.left + spareH / 2);
-        area->right = int16_t(area->left + info->width);
+        area->right = int16_t(area->left + info->drawnWidth);
     }
     if (spareV > 0) {
         area->top = int16_t(inside.top + spareV / 2);
-        area->bottom = int16_t(area->top + info->height);
+        area->bottom = int16_t(area->top + info->drawnHeight);
     }
     return kStatusOk;
 }
 
-// Unzoomed, picture pixel p covers image pixels p * iw / w up to (p + 1) * iw / w; a click takes
-// the one in its middle, and an image pixel goes back to the picture pixel that covers it.
+// Unzoomed, picture pixel p covers image pixels p * iw / w up to (p + 1) * iw / w; zoomed, the
+// rate's pixels from left + p * rate. A click takes the one in the middle (held inside the image),
+// and an image pixel goes back to the picture pixel that covers it.
 void EditorPictureToImage(const PreviewInfo* info, int32_t px, int32_t py, int32_t* x, int32_t* y) {
-    if (info->zoomed != 0 || info->width == info->imageWidth) {
-        *x = info->left + px;
-        *y = info->top + py;
+    if (info->zoomed != 0) {
+        const int32_t rate = Num_Max(info->rate, 1);
+        *x = Num_Clamp(info->left + px * rate + rate / 2, 0, Num_Max(info->imageWidth - 1, 0));
+        *y = Num_Clamp(info->top + py * rate + rate / 2, 0, Num_Max(info->imageHeight - 1, 0));
+    } else if (info->width == info->imageWidth) {
+        *x = px;
+        *y = py;
     } else {
         *x = int32_t((2 * int64_t(px) + 1) * info->imageWidth / (2 * int64_t(info->width)));
         *y = int32_t((2 * int64_t(py) + 1) * info->imageHeight / (2 * int64_t(info->height)));
@@ -125,10 +131,15 @@ void EditorPictureToImage(const PreviewInfo* info, int32_t px, int32_t py, int32
 
 int32_t EditorImageToPicture(const PreviewInfo* info, int32_t x, int32_t y, int32_t* px,
                              int32_t* py) {
-    if (info->zoomed != 0 || info->width == info->imageWidth || info->imageWidth < 1 ||
-        info->imageHeight < 1) {
-        *px = x - info->left;
-        *py = y - info->top;
+    if (info->zoomed != 0) {
+        // Rounded down, also left of the picture: a pixel there is outside.
+        const int32_t rate = Num_Max(info->rate, 1);
+        const int32_t dx = x - info->left, dy = y - info->top;
+        *px = dx >= 0 ? dx / rate : -1;
+        *py = dy >= 0 ? dy / rate : -1;
+    } else if (info->width == info->imageWidth || info->imageWidth < 1 || info->imageHeight < 1) {
+        *px = x;
+        *py = y;
     } else {
         *px = int32_t((2 * int64_t(x) + 1) * info->width / (2 * int64_t(info->imageWidth)));
         *py = int32_t((2 * int64_t(y) + 1) * info->height / (2 * int64_t(info->imageHeight)));
@@ -150,7 +161,10 @@ void DrawSamplePoints(EditingWindow* win, const PreviewInfo& info, const Ui_Rect
         const PreviewMark& m = win->es->samplePoints[i];
         int32_t px = 0, py = 0;
         if (m.valid == 0 || EditorImageToPicture(&info, m.x, m.y, &px, &py) != kStatusOk) continue;
-        const int32_t h = area.left + px, v = area.top + py;
+        // On a magnified picture the mark sits in the middle of its pixel's square.
+        const int32_t magnify = Num_Max(info.magnify, 1);
+        const int32_t h = area.left + px * magnify + magnify / 2;
+        const int32_t v = area.top + py * magnify + magnify / 2;
         for (int32_t pass = 0; pass < 2; ++pass) {
             const Ui_Color& ink = pass == 0 ? black : white;
             const int32_t grow = pass == 0 ? 1 : 0;

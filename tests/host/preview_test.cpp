@@ -247,7 +247,7 @@ TEST_F(PreviewTest, AnImageThatFitsIsTakenWholeAndALargeOneIsReducedByTheHostFir
                     ASSERT_EQ(Sample8(copy, c, x, y), image.At(x, y, c)) << x << ", " << y;
         // Nothing more to see at 1:1.
         const size_t before = s.host.requests.size();
-        EXPECT_EQ(s.procs.zoomTo1x1(s.procs.context, 10, 10, 0, nullptr), 0);
+        EXPECT_EQ(s.procs.zoomPreview(s.procs.context, 100, 10, 10, -1, -1, nullptr), 0);
         EXPECT_EQ(s.host.requests.size(), before);
         EXPECT_EQ(s.Info().zoomed, 0);
     }
@@ -488,6 +488,86 @@ TEST_F(PreviewTest, DrawingPutsTheHostsPictureIntoThePreviewAreaWithItsColoursIn
 // --- Zoom
 // -----------------------------------------------------------------------------------------
 
+// The levels below 100 % ask the host for the window at their rate, those above for a window
+// at full size that the display magnifies (the transparency too); each asks for no more than the
+// preview's size, a level that shows no more than fit shows fit, and fit comes back as it was.
+TEST_F(PreviewTest, ZoomLevelsFetchTheirWindowAtTheRateAndMagnifyIt) {
+    const Image image = RandomImage(300, 200, 4, 8, 7);
+    Session s(image);
+    ASSERT_EQ(s.Acquire(60, 40), 0);  // fit: 20 %
+    const std::vector<uint8_t> fit = Bytes(s.Info().shown, 4);
+
+    // 25 %: rate 4, the window centred on image (150, 100): corner (7, 5) at the rate.
+    ASSERT_EQ(s.procs.zoomPreview(s.procs.context, 25, 150, 100, -1, -1, nullptr), 0);
+    PreviewInfo info = s.Info();
+    EXPECT_EQ(info.zoom, 25);
+    EXPECT_EQ(info.rate, 4);
+    EXPECT_EQ(info.magnify, 1);
+    EXPECT_EQ(info.width, 60);
+    EXPECT_EQ(info.drawnWidth, 60);
+    EXPECT_EQ(info.left, 28);
+    EXPECT_EQ(info.top, 20);
+    EXPECT_EQ(s.host.record.inputRate, 4 << 16);
+    const strip_host::Request& asked = s.host.requests.back();
+    EXPECT_EQ(asked.in.right - asked.in.left, 60);
+    EXPECT_EQ(asked.in.bottom - asked.in.top, 40);
+    for (int32_t y = 0; y < 40; y += 5)
+        for (int32_t x = 0; x < 60; x += 7)
+            ASSERT_EQ(Sample8(info.shown, 1, x, y), image.At(28 + 4 * x, 20 + 4 * y, 1));
+
+    // 200 %: image (100, 50) under drawn pixel (10, 6), a 30 x 20 window at full size drawn
+    // twice as large.
+    ASSERT_EQ(s.procs.zoomPreview(s.procs.context, 200, 100, 50, 10, 6, nullptr), 0);
+    info = s.Info();
+    EXPECT_EQ(info.zoom, 200);
+    EXPECT_EQ(info.rate, 1);
+    EXPECT_EQ(info.magnify, 2);
+    EXPECT_EQ(info.width, 30);
+    EXPECT_EQ(info.height, 20);
+    EXPECT_EQ(info.drawnWidth, 60);
+    EXPECT_EQ(info.drawnHeight, 40);
+    EXPECT_EQ(info.left, 95);
+    EXPECT_EQ(info.top, 47);
+    EXPECT_EQ(s.host.record.inputRate, 1 << 16);
+    PreviewLook look{nullptr, 0, kPreviewClipNone, 0, 0, nullptr};
+    ASSERT_EQ(Draw(s, look), 0);
+    ASSERT_EQ(s.host.displayed.width, 60);
+    ASSERT_EQ(s.host.displayed.height, 40);
+    for (int32_t y = 0; y < 40; ++y) {
+        for (int32_t x = 0; x < 60; ++x) {
+            const size_t i = size_t(y) * 60 + size_t(x);
+            for (int32_t c = 0; c < 3; ++c)
+                ASSERT_EQ(s.host.displayed.rgb[3 * i + c], image.At(95 + x / 2, 47 + y / 2, c));
+            ASSERT_EQ(s.host.displayed.alpha[i], image.At(95 + x / 2, 47 + y / 2, 3));
+        }
+    }
+
+    // At the far corner the window stays inside the image.
+    ASSERT_EQ(s.procs.zoomPreview(s.procs.context, 400, 299, 199, -1, -1, nullptr), 0);
+    info = s.Info();
+    EXPECT_EQ(info.left, 300 - 15);
+    EXPECT_EQ(info.top, 200 - 10);
+    EXPECT_EQ(info.drawnWidth, 60);
+
+    // 10 % would show less than fit: fit it is.
+    EXPECT_EQ(s.procs.zoomPreview(s.procs.context, 10, 5, 5, -1, -1, nullptr), -1);
+    ASSERT_EQ(s.procs.restorePreview(s.procs.context, nullptr), 0);
+    info = s.Info();
+    EXPECT_EQ(info.zoomed, 0);
+    EXPECT_EQ(info.drawnWidth, 60);
+    EXPECT_EQ(Bytes(info.shown, 4), fit);
+
+    // A box taller than the fit preview: a zoomed window fills the box.
+    ASSERT_EQ(s.Acquire(60, 60), 0);
+    ASSERT_EQ(s.Info().height, 40);
+    ASSERT_EQ(s.procs.zoomPreview(s.procs.context, 100, 150, 100, -1, -1, nullptr), 0);
+    info = s.Info();
+    EXPECT_EQ(info.height, 60);
+    EXPECT_EQ(info.drawnHeight, 60);
+    EXPECT_EQ(info.top, 70);
+    for (const std::string& v : s.host.violations) ADD_FAILURE() << "host contract: " << v;
+}
+
 TEST_F(PreviewTest, ZoomFetchesTheWindowAroundThePointInsideTheFilterRectangleAndRestores) {
     for (int32_t depth : {8, 16}) {
         SCOPED_TRACE(depth);
@@ -502,9 +582,9 @@ TEST_F(PreviewTest, ZoomFetchesTheWindowAroundThePointInsideTheFilterRectangleAn
         const std::vector<uint8_t> picture = Bytes(info.shown, 4);
         const std::vector<uint8_t> selection = Bytes(info.selection, 1);
 
-        // Preview (10, 5) stands for image (40, 20) of the filter rectangle: the window of 60 x 40
-        // centred there starts at (10, 0) of it, (40, 20) of the document.
-        ASSERT_EQ(s.procs.zoomTo1x1(s.procs.context, 10, 5, 0, nullptr), 0);
+        // The window of 60 x 40 centred on image (40, 20) of the filter rectangle starts at
+        // (10, 0) of it, (40, 20) of the document.
+        ASSERT_EQ(s.procs.zoomPreview(s.procs.context, 100, 40, 20, -1, -1, nullptr), 0);
         info = s.Info();
         EXPECT_EQ(info.zoomed, 1);
         EXPECT_EQ(info.left, 10);
@@ -528,7 +608,7 @@ TEST_F(PreviewTest, ZoomFetchesTheWindowAroundThePointInsideTheFilterRectangleAn
             }
         }
         // A point near the corner: the window stays inside the filter rectangle.
-        ASSERT_EQ(s.procs.zoomTo1x1(s.procs.context, 59, 39, 0, nullptr), 0);
+        ASSERT_EQ(s.procs.zoomPreview(s.procs.context, 100, 239, 159, -1, -1, nullptr), 0);
         info = s.Info();
         EXPECT_EQ(info.left, 240 - 60);
         EXPECT_EQ(info.top, 160 - 40);
@@ -548,7 +628,7 @@ TEST_F(PreviewTest, ZoomFetchesTheWindowAroundThePointInsideTheFilterRectangleAn
         EXPECT_EQ(Bytes(info.selection, 1), selection);
 
         // A resize while zoomed shows the 1:1 window again, at the new picture size.
-        ASSERT_EQ(s.procs.zoomTo1x1(s.procs.context, 100, 60, 1, nullptr), 0);
+        ASSERT_EQ(s.procs.zoomPreview(s.procs.context, 100, 100, 60, -1, -1, nullptr), 0);
         ASSERT_EQ(s.Acquire(80, 60), 0);
         info = s.Info();
         EXPECT_EQ(info.zoomed, 1);
@@ -605,7 +685,7 @@ TEST_F(PreviewTest, AtOneToOneSharpeningAndNoiseRemovalAreTheFiltersOwnRows) {
     s.prefs.previewSharpening = 1;
     s.prefs.previewNoise = 1;
     ASSERT_EQ(s.Acquire(60, 45), 0);
-    ASSERT_EQ(s.procs.zoomTo1x1(s.procs.context, 100, 90, 1, nullptr), 0);
+    ASSERT_EQ(s.procs.zoomPreview(s.procs.context, 100, 100, 90, -1, -1, nullptr), 0);
     const PreviewInfo info = s.Info();
     const VRect window{info.top, info.left, info.top + info.height, info.left + info.width};
     Transform shown(pars, 1);
@@ -800,7 +880,7 @@ TEST_F(PreviewTest, RefusalsAndMemoryFailuresKeepThePreviousPreviewAndFreeWhatWa
     const Shown now = Now(s);
     s.host.failAdvanceAt = int32_t(s.host.requests.size()) + 2;
     s.host.failAdvanceCount = 1;
-    EXPECT_EQ(s.procs.zoomTo1x1(s.procs.context, 5, 5, 0, &failure), -2);
+    EXPECT_EQ(s.procs.zoomPreview(s.procs.context, 100, 5, 5, -1, -1, &failure), -2);
     s.host.failAdvanceAt = 0;
     EXPECT_EQ(s.Info().zoomed, 0);
     EXPECT_TRUE(Now(s) == now);

@@ -3,8 +3,9 @@
 # Alt+button for moving windows so that no Alt-click reaches the window. Every action an
 # Alt-click gives is taken here through the context menus, as a person on such a desktop would,
 # on a photograph larger than the preview:
-#   1. the preview's "Zoom to 100% (1:1)" shows a part of the photograph at full size, and the
-#      same entry, checked now, brings back exactly the reduced preview;
+#   1. the preview's "Zoom to 100% (1:1)" shows a part of the photograph at full size, a notch of
+#      the mouse wheel up magnifies it (200 %), and "Fit in Window" brings back exactly the
+#      reduced preview;
 #   2. the preview's clipping switch, then a drag of the black point: while the handle is held
 #      the preview shows the clipping view (every pixel black, white or a pure primary or
 #      secondary), and the ordinary preview once it is let go;
@@ -134,14 +135,20 @@ define_cancel_x=255 define_cancel_y=179
 "$prefs" start reset >/dev/null
 open_window "$work/custom_out.png"
 
-# 1. Zoom to 100 % and back.
+# 1. Zoom to 100 % (the menu's fourth entry, after Fit, 25 % and 50 %), a wheel notch in, and
+# back to fit.
 away
 shot "$win" "openbox_fit.png"
-menu "$win" $preview_x $preview_y 0
+menu "$win" $preview_x $preview_y 3
 away
 shot "$win" "openbox_zoomed.png"
 cmp -s <(preview_of "$shots/openbox_fit.png") <(preview_of "$shots/openbox_zoomed.png") &&
   fail "Zoom to 100% changed nothing in the preview"
+xdotool mousemove --window "$win" $preview_x $preview_y click 4
+away
+shot "$win" "openbox_zoomed_200.png"
+cmp -s <(preview_of "$shots/openbox_zoomed.png") <(preview_of "$shots/openbox_zoomed_200.png") &&
+  fail "a wheel notch up changed nothing in the preview"
 xdotool mousemove --window "$win" $preview_x $preview_y click 3
 sleep 0.7
 shot "$win" "openbox_preview_menu.png"
@@ -149,10 +156,10 @@ click "$win" $((preview_x + 80)) $((preview_y + 11))
 away
 shot "$win" "openbox_back_to_fit.png"
 cmp -s <(preview_of "$shots/openbox_fit.png") <(preview_of "$shots/openbox_back_to_fit.png") ||
-  fail "the second Zoom to 100% did not bring back the reduced preview"
+  fail "Fit in Window did not bring back the reduced preview"
 
-# 2. The clipping view while the black point is dragged.
-menu "$win" $preview_x $preview_y 1
+# 2. The clipping view while the black point is dragged (the switch is the menu's seventh entry).
+menu "$win" $preview_x $preview_y 6
 click "$win" $((tab_x + tab_step)) $tab_y
 xdotool mousemove --window "$win" $black_x $black_y
 sleep 0.5

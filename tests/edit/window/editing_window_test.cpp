@@ -1165,7 +1165,7 @@ TEST_F(EditingWindowTest, TheMenuSwitchesTheClippingViewOnForPlainDrags) {
          Press(kEditorPointHandles, v, int16_t(h + 20)), Drag(v, int16_t(h + 30)),
          Call([&](UiWindow*) { clipped = drawnClipping_.back(); }), Release(v, int16_t(h + 30)),
          Context(kEditorPreviewImage), MenuChoice(0),
-         Call([&](UiWindow*) { shownOn = Ui_Headless_LastMenu()->mark[1]; }),
+         Call([&](UiWindow*) { shownOn = Ui_Headless_LastMenu()->mark[6]; }),
          Click(kEditorCancel)});
     EXPECT_EQ(before, kPreviewClipNone);
     EXPECT_EQ(clipped, kPreviewClipBlack);

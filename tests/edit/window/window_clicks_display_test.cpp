@@ -81,20 +81,28 @@ class WindowClicksDisplay : public testing_support::PlatformTest {
             return 0;
         };
         host.previewInfo = [](void* c, PreviewInfo* info) -> int32_t {
+            // The image is twice the picture's size: the picture is its fit preview.
             *info = PreviewInfo{};
-            info->width = info->imageWidth = kW;
-            info->height = info->imageHeight = kH;
+            info->width = info->fitWidth = info->drawnWidth = kW;
+            info->height = info->fitHeight = info->drawnHeight = kH;
+            info->imageWidth = 2 * kW;
+            info->imageHeight = 2 * kH;
+            info->rate = info->magnify = 1;
             info->reduced = 1;
             info->shown = static_cast<WindowClicksDisplay*>(c)->picture_;
             return 0;
         };
         host.drawPreview = [](void*, UiWindow*, const Ui_Rect*, const PreviewLook*,
                               Ui_Failure*) -> int32_t { return 0; };
-        host.zoomTo1x1 = [](void* c, int32_t x, int32_t y, uint8_t, Ui_Failure*) -> int32_t {
-            static_cast<WindowClicksDisplay*>(c)->calls_->push_back("zoom " + std::to_string(x) +
-                                                                    "," + std::to_string(y));
+        host.zoomPreview = [](void* c, int32_t level, int32_t x, int32_t y, int32_t anchorH,
+                              int32_t anchorV, Ui_Failure*) -> int32_t {
+            static_cast<WindowClicksDisplay*>(c)->calls_->push_back(
+                "zoom " + std::to_string(level) + " " + std::to_string(x) + "," +
+                std::to_string(y) + " at " + std::to_string(anchorH) + "," +
+                std::to_string(anchorV));
             return 0;
         };
+        host.restorePreview = [](void*, Ui_Failure*) -> int32_t { return 0; };
         EditingWindowEnv env{};
         env.state = state;
         env.prefs = &prefs;

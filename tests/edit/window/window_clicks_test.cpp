@@ -53,13 +53,21 @@ class WindowClicksTest : public WindowTest {
                 p[0] = p[1] = p[2] = 128;
             }
         });
+        // Reduced, the picture is the fit preview of an image four times its size; zoomed, it
+        // stands for the window at the level (its pixels the same, left at 0, 0).
         host_.previewInfo = [](void* c, PreviewInfo* info) -> int32_t {
+            const WindowClicksTest* t = Self(c);
             *info = PreviewInfo{};
-            info->width = info->imageWidth = kW;
-            info->height = info->imageHeight = kH;
-            info->reduced = Self(c)->reduced_;
-            info->zoomed = Self(c)->zoomed_;
-            info->shown = Self(c)->view_;
+            info->width = info->fitWidth = info->drawnWidth = kW;
+            info->height = info->fitHeight = info->drawnHeight = kH;
+            info->imageWidth = t->reduced_ ? 4 * kW : kW;
+            info->imageHeight = t->reduced_ ? 4 * kH : kH;
+            info->reduced = t->reduced_;
+            info->zoomed = t->level_ != 0 ? 1 : 0;
+            info->zoom = t->level_;
+            info->rate = t->level_ != 0 && t->level_ < 100 ? 100 / t->level_ : 1;
+            info->magnify = t->level_ > 100 ? t->level_ / 100 : 1;
+            info->shown = t->view_;
             return 0;
         };
         host_.drawPreview = [](void* c, UiWindow*, const Ui_Rect*, const PreviewLook* look,
@@ -67,14 +75,17 @@ class WindowClicksTest : public WindowTest {
             if (look->sampled != nullptr) Self(c)->sampledDrawn_.push_back(*look->sampled);
             return 0;
         };
-        host_.zoomTo1x1 = [](void* c, int32_t x, int32_t y, uint8_t inImage,
-                             Ui_Failure*) -> int32_t {
-            Self(c)->calls_.push_back("zoom " + std::to_string(x) + "," + std::to_string(y) +
-                                      (inImage ? " image" : " picture"));
+        host_.zoomPreview = [](void* c, int32_t level, int32_t x, int32_t y, int32_t anchorH,
+                               int32_t anchorV, Ui_Failure*) -> int32_t {
+            Self(c)->calls_.push_back("zoom " + std::to_string(level) + " " + std::to_string(x) +
+                                      "," + std::to_string(y) + " at " + std::to_string(anchorH) +
+                                      "," + std::to_string(anchorV));
             Self(c)->cursorsWhileZooming_.push_back(Ui_Headless_CursorKind());
+            Self(c)->level_ = level;
             return 0;
         };
         host_.restorePreview = [](void* c, Ui_Failure*) -> int32_t {
+            Self(c)->level_ = 0;
             Self(c)->calls_.push_back("restore");
             Self(c)->cursorsWhileZooming_.push_back(Ui_Headless_CursorKind());
             return 0;
@@ -187,7 +198,8 @@ class WindowClicksTest : public WindowTest {
     std::vector<IPMask> sampledDrawn_;
     std::vector<std::string> calls_;
     std::vector<uint32_t> cursorsWhileZooming_;  // the cursor shown while the host fetched
-    uint8_t reduced_ = 0, zoomed_ = 0;
+    uint8_t reduced_ = 0;
+    int32_t level_ = 0;  // the zoom level shown
 };
 
 TEST_F(WindowClicksTest, NeutralClickTakesTheCastOutOfTheGreyPatch) {
@@ -364,11 +376,20 @@ TEST_F(WindowClicksTest, HueClickOnGreyIsRefusedAndChangesNothing) {
     EXPECT_TRUE(sampledDrawn_.empty());
 }
 
-// The preview's menu zooms as Alt-click does (desktops keep Alt+click for themselves): around
-// the pixel under the pointer, and back.
+// The preview's menu offers the zoom levels that show more than fit (the picture is a quarter of
+// the image: 25 % would show no more) with the one shown checked, and zooms around the pixel under
+// the pointer (picture (12, 7) is image (50, 30)), keeping it under the pointer; Fit goes back.
 TEST_F(WindowClicksTest, ThePreviewMenuZoomsAroundThePixelAndBack) {
     reduced_ = 1;
     const EditPars opened = es_->editPars;
+    std::vector<std::string> menus;
+    auto lastMenu = [&]() {
+        const UiHeadlessMenu* m = Ui_Headless_LastMenu();
+        std::string text;
+        for (int i = 0; i < 6; ++i)
+            text += std::to_string(m->enabled[i]) + (m->mark[i] == kUiMenuOn ? "*" : "") + " ";
+        menus.push_back(text);
+    };
     std::vector<UiScriptEvent> script;
     // The point is only known once the window is open: the call fills the event after it.
     script.push_back(Call([this](UiWindow* w) {
@@ -376,15 +397,64 @@ TEST_F(WindowClicksTest, ThePreviewMenuZoomsAroundThePixelAndBack) {
         events_[1] = Context(kEditorPreviewImage, p.v, p.h);
     }));
     script.push_back(Idle(0));
-    script.push_back(MenuChoice(1));
-    script.push_back(Call([&](UiWindow*) { zoomed_ = 1; }));
+    script.push_back(MenuChoice(4));  // 100 % (the choices count from 1)
+    script.push_back(Call([&](UiWindow*) { lastMenu(); }));
     script.push_back(Context(kEditorPreviewImage));
-    script.push_back(MenuChoice(1));
+    script.push_back(MenuChoice(1));  // fit
+    script.push_back(Call([&](UiWindow*) { lastMenu(); }));
     RunScript(script);
-    EXPECT_EQ(Joined(calls_), Joined({"zoom 12,7 picture", "restore"}));
+    EXPECT_EQ(Joined(calls_), Joined({"zoom 100 50,30 at 12,7", "restore"}));
+    EXPECT_EQ(menus, (std::vector<std::string>{"1* 0 1 1 1 1 ", "1 0 1 1* 1 1 "}));
     EXPECT_EQ(std::memcmp(&opened, &es_->editPars, sizeof opened), 0);
     // The fetches are long on a large image: the wait cursor shows while they run.
     EXPECT_EQ(cursorsWhileZooming_, (std::vector<uint32_t>{kUiCursorWait, kUiCursorWait}));
+}
+
+// The wheel steps a level a notch around the pointer (up: in), Ctrl+plus and Ctrl+minus step
+// around the middle and stop at the ends, Ctrl+1 and Ctrl+0 go to 100 % and fit; the status area
+// beside the preview says what is shown.
+TEST_F(WindowClicksTest, WheelAndKeysStepThroughTheLevelsAndTheStatusShowsTheZoom) {
+    reduced_ = 1;
+    std::vector<std::string> status;
+    auto readStatus = [&](std::vector<UiScriptEvent>* sc) {
+        sc->push_back(Idle(1));
+        sc->push_back(Call([&](UiWindow* w) {
+            const Ui_Rect box = Item(w, kEditorStatus).rect;
+            const UiHeadlessWindow* hw = Ui_Headless_Window(w);
+            std::string last;
+            for (int32_t i = 0; i < hw->textCount; ++i) {
+                if (Ui_Rect_ContainsPoint(&box, hw->texts[i].rect.top, hw->texts[i].rect.left))
+                    last = hw->texts[i].text;
+            }
+            status.push_back(last);
+        }));
+    };
+    std::vector<UiScriptEvent> script;
+    readStatus(&script);
+    const size_t at = script.size();
+    script.push_back(Call([this, at](UiWindow* w) {
+        const Ui_Point p = At(w, 12, 7);
+        events_[at + 1] = Wheel(kEditorPreviewImage, p.v, p.h, -1);
+        events_[at + 2] = Wheel(kEditorPreviewImage, p.v, p.h, -1);
+    }));
+    script.push_back(Idle(0));
+    script.push_back(Idle(0));
+    readStatus(&script);
+    for (int32_t key : {0xBB, int('='), 0xBB, 0xBD, int('0'), int('1')})
+        script.push_back(Key(key, 0, 1));
+    readStatus(&script);
+    script.push_back(Wheel(kEditorPreviewImage, -1, -1, 3));
+    readStatus(&script);
+    RunScript(script);
+    // 50 % at rate 2 puts picture (12, 7) on image (25, 15); the keys zoom around the middle
+    // (drawn (24, 16)), which magnified is picture pixel (12, 8) at 200 % and (6, 4) at 400 %.
+    EXPECT_EQ(Joined(calls_),
+              Joined({"zoom 50 50,30 at 12,7", "zoom 100 25,15 at 12,7", "zoom 200 24,16 at 24,16",
+                      "zoom 400 12,8 at 24,16", "zoom 200 6,4 at 24,16", "restore",
+                      "zoom 100 98,66 at 24,16", "restore"}));
+    EXPECT_EQ(status,
+              (std::vector<std::string>{"Fit: 25%", "Zoom: 100%", "Zoom: 100%", "Fit: 25%"}));
+    EXPECT_TRUE(alerts.empty());
 }
 
 // A sample point goes through the preview's menu (greyed while the point is not set) or by
@@ -399,7 +469,7 @@ TEST_F(WindowClicksTest, SamplePointsAreTakenAwayByTheMenuOrByDraggingThemOut) {
         script.push_back(MenuChoice(0));
         script.push_back(Call([&](UiWindow*) {
             const UiHeadlessMenu* m = Ui_Headless_LastMenu();
-            set.push_back(std::to_string(m->enabled[2]) + std::to_string(m->enabled[3]));
+            set.push_back(std::to_string(m->enabled[7]) + std::to_string(m->enabled[8]));
         }));
     };
     look();
@@ -407,7 +477,7 @@ TEST_F(WindowClicksTest, SamplePointsAreTakenAwayByTheMenuOrByDraggingThemOut) {
     ClickPixel(&script, 30, 12, 0, 0, 1);
     look();
     script.push_back(Context(kEditorPreviewImage));
-    script.push_back(MenuChoice(3));  // "Remove Sample Point #1"
+    script.push_back(MenuChoice(8));  // "Remove Sample Point #1"
     look();
     ClickPixel(&script, 5, 5, 0, 0, 1);  // takes #1 again
     look();
@@ -446,12 +516,18 @@ TEST_F(WindowClicksTest, AltClickZoomsInAndOutAndControlDragPans) {
     const EditPars opened = es_->editPars;
     std::vector<UiScriptEvent> script;
     ClickPixel(&script, 12, 7, 0, 1, 0);
-    script.push_back(Call([&](UiWindow*) { zoomed_ = 1; }));
     // Dragging the picture 5 right and 3 down moves the 1:1 window the other way.
     ClickPixel(&script, 20, 10, 1, 0, 0, 25, 13);
+    // On the brightness tab, whose tool takes no click, a plain drag pans as well; at 200 % a
+    // picture pixel is two drawn ones (the stand-in keeps the picture's size).
+    script.push_back(Key(9, 0, 1));
+    script.push_back(Key(9, 0, 1));
+    script.push_back(Key(0xBB, 0, 1));
+    ClickPixel(&script, 20, 10, 0, 0, 0, 26, 10);
     ClickPixel(&script, 12, 7, 0, 1, 0);
     RunScript(script);
-    EXPECT_EQ(Joined(calls_), Joined({"zoom 12,7 picture", "pan -5,-3", "restore"}));
+    EXPECT_EQ(Joined(calls_), Joined({"zoom 100 50,30 at 12,7", "pan -5,-3",
+                                      "zoom 200 24,16 at 24,16", "pan -3,0", "restore"}));
     // Those clicks marked nothing.
     EXPECT_EQ(std::memcmp(&opened, &es_->editPars, sizeof opened), 0);
 }

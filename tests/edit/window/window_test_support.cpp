@@ -22,8 +22,9 @@ void WindowTest::SetUp() {
     host_.previewInfo = [](void* c, PreviewInfo* info) -> int32_t {
         const WindowTest* t = Self<WindowTest>(c);
         *info = PreviewInfo{};
-        info->width = info->imageWidth = t->view_.width;
-        info->height = info->imageHeight = t->view_.height;
+        info->width = info->imageWidth = info->fitWidth = info->drawnWidth = t->view_.width;
+        info->height = info->imageHeight = info->fitHeight = info->drawnHeight = t->view_.height;
+        info->rate = info->magnify = 1;
         info->shown = t->view_;
         return 0;
     };
