@@ -10,15 +10,19 @@
 #   3. a neutral click on a grey spot of the photograph, then "Edit Image": the spot comes out
 #      grey (and screenshots of the sampled region and of the readouts with two sample points);
 #   4. Alt-click zooms a larger copy to 1:1 and Control-drag pans it.
-# Screenshots of the window go to window_shots/ of the build folder.
-# usage: window_display_test.sh FILTERHOST KOLMARA_PREFS APPLY_CAST PHOTO SHOTS_DIR
+# With --openbox the same runs under openbox in its default configuration, as on a desktop: the
+# window manager keeps Alt+button, so step 4 zooms through the preview's menu instead, and the
+# screenshots are cut from the screen (xwd of a framed window is empty).
+# Screenshots of the window go to SHOTS_DIR.
+# usage: window_display_test.sh FILTERHOST KOLMARA_PREFS APPLY_CAST PHOTO SHOTS_DIR [--openbox]
 set -euo pipefail
 
-filterhost=$1 prefs=$2 apply_cast=$3 photo=$4 shots=$5
+filterhost=$1 prefs=$2 apply_cast=$3 photo=$4 shots=$5 wm=${6:-}
 work=$(mktemp -d)
 mkdir -p "$shots"
-xvfb_pid=
+xvfb_pid= wm_pid=
 cleanup() {
+  [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
   rm -rf "$work"
 }
@@ -32,7 +36,14 @@ fail() {
 # A display of our own.
 source "$(dirname "$0")/private_xvfb.sh"
 source "$(dirname "$0")/display_steps.sh"
-start_private_xvfb "$work" 1280x1024x24 || fail "Xvfb did not start or takes no connections"
+if [ "$wm" = "--openbox" ]; then
+  start_private_xvfb "$work" 1280x1024x24 --framebuffer ||
+    fail "Xvfb did not start or takes no connections"
+  openbox --sm-disable >"$work/openbox.log" 2>&1 &
+  wm_pid=$!
+else
+  start_private_xvfb "$work" 1280x1024x24 || fail "Xvfb did not start or takes no connections"
+fi
 export XDG_CONFIG_HOME="$work/config" TMPDIR="$work"
 mkdir -p "$XDG_CONFIG_HOME"
 
@@ -56,16 +67,30 @@ close_guide() {
     sleep 0.1
   done
   if [ -n "$guide" ]; then
-    # No window manager: the keyboard goes to the window under the pointer's focus.
-    xdotool windowfocus --sync "$guide" 2>/dev/null || true
+    # Without a window manager the keyboard goes to the window given the focus; with one, to
+    # the active window.
+    if [ -n "$wm_pid" ]; then
+      xdotool windowactivate --sync "$guide" 2>/dev/null || true
+    else
+      xdotool windowfocus --sync "$guide" 2>/dev/null || true
+    fi
     xdotool key Return
     sleep 0.5
   fi
 }
 
+# The client area of a window as the screen shows it.
 shot() {
-  xwd -silent -id "$1" -out "$work/shot.xwd"
-  ffmpeg -loglevel error -y -i "$work/shot.xwd" -pix_fmt rgb24 "$shots/$2"
+  if [ -n "$wm_pid" ]; then
+    local x y w h
+    read -r x y w h < <(xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4}
+      /Absolute upper-left Y/ {y=$4} /Width:/ {w=$2} /Height:/ {h=$2} END {print x, y, w, h}')
+    ffmpeg -loglevel error -y -i "$xvfb_framebuffer" -vf "crop=$w:$h:$x:$y" -pix_fmt rgb24 \
+      "$shots/$2"
+  else
+    xwd -silent -id "$1" -out "$work/shot.xwd"
+    ffmpeg -loglevel error -y -i "$work/shot.xwd" -pix_fmt rgb24 "$shots/$2"
+  fi
 }
 
 # Client coordinates of the template's buttons (9-point font: 7 x 15 pixels a base unit).
@@ -261,9 +286,16 @@ run=$!
 win=$(editor_window) || fail "the editing window did not open for the zoom"
 sleep 1
 close_guide
-xdotool keydown alt
-click "$win" 300 260
-xdotool keyup alt
+if [ -n "$wm_pid" ]; then
+  # The preview's menu: its fourth entry, "Zoom to 100% (1:1)", one entry every 21 pixels.
+  xdotool mousemove --window "$win" 300 260 click 3
+  sleep 1
+  click "$win" 380 $((260 + 11 + 21 * 3))
+else
+  xdotool keydown alt
+  click "$win" 300 260
+  xdotool keyup alt
+fi
 sleep 1
 shot "$win" "editor_zoomed.png"
 xdotool mousemove --window "$win" 300 300 keydown ctrl mousedown 1
