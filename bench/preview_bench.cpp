@@ -10,7 +10,9 @@
 // - preview_frame_ms: one live-slider frame: HgBuild at grid level 7 with every stage of the
 //   edit chain, PreviewApplyRows over the whole preview (the direct path, as while a slider is
 //   dragged), displayPixels into a draw target of the preview's size. The median of the frames'
-//   totals and the share of each step (its median over the sum of the three medians).
+//   totals and the share of each step (its median over the sum of the three medians). And
+//   preview_frame_100_ms: the same frame over the preview zoomed to 100 %, a window of the
+//   image at full size filling the box.
 //
 // Times are processor times of the process (it is single-threaded), medians of several runs.
 //
@@ -84,48 +86,72 @@ int main(int argc, char** argv) {
     }
     const uint32_t budget = PrepareBufferSpace(kBoxWidth, kBoxHeight, 8);
 
-    // The frames: a slider moves a little each time, so that every build is a new one.
-    const VRect bounds = GetOutRect(&record);
-    const int32_t w = bounds.right - bounds.left, h = bounds.bottom - bounds.top;
-    auto* display = static_cast<uint8_t*>(record.outData);
-    IPImage destination{kIPKindColour, 3, 1, w, h, 72.0f, 3, 3 * w, {}, nullptr};
-    for (int32_t c = 0; c < 3; ++c) destination.channel[c] = display + c;
-    std::vector<uint8_t> target(size_t(w) * size_t(h) * 3);
-    PSDrawTarget device{target.data(), w, h, 3 * w, 0, 0};
-    PSPixelMap map{};
-    map.version = 1;
-    map.bounds = bounds;
-    map.imageMode = plugInModeRGBColor;
-    map.rowBytes = 3 * w;
-    map.colBytes = 3;
-    map.planeBytes = 1;
-    map.baseAddr = display;
+    // The frames: a slider moves a little each time, so that every build is a new one. Over the
+    // picture the host's buffers hold: the fit preview, then the 100 % window.
     std::vector<double> build, apply, show, total;
-    EditPars pars = bench::StrongPars(false);
-    for (int i = 0; i < frames; ++i) {
-        pars.brightness = 0.5f + 0.002f * float(i % 20);
-        bench::Stale(&pars);
-        Huegrid* shown = nullptr;
-        const double t0 = bench::ProcessMs();
-        int32_t status = HgBuild(&pars, kEditMaskAll, kHgQualityMax, 1, &shown);
-        const double t1 = bench::ProcessMs();
-        PreviewRows job{
-            &pv->hostInput,     nullptr, VRect{0, 0, h, w}, &destination, shown, 0, 0, 0, 0,
-            &pars.sharpenNoise, nullptr};
-        if (status == 0) status = PreviewApplyRows(&job, nullptr);
-        const double t2 = bench::ProcessMs();
-        if (status == 0 && record.displayPixels(&map, &bounds, 0, 0, &device) != noErr) status = -2;
-        const double t3 = bench::ProcessMs();
-        HgFree(shown);
-        if (status != 0) {
-            std::fprintf(stderr, "preview_bench: the frame failed with %d\n", int(status));
-            return 1;
+    auto runFrames = [&]() -> bool {
+        build.clear();
+        apply.clear();
+        show.clear();
+        total.clear();
+        const VRect bounds = GetOutRect(&record);
+        const int32_t w = bounds.right - bounds.left, h = bounds.bottom - bounds.top;
+        auto* display = static_cast<uint8_t*>(record.outData);
+        IPImage destination{kIPKindColour, 3, 1, w, h, 72.0f, 3, record.outRowBytes, {}, nullptr};
+        for (int32_t c = 0; c < 3; ++c) destination.channel[c] = display + c;
+        std::vector<uint8_t> target(size_t(w) * size_t(h) * 3);
+        PSDrawTarget device{target.data(), w, h, 3 * w, 0, 0};
+        PSPixelMap map{};
+        map.version = 1;
+        map.bounds = bounds;
+        map.imageMode = plugInModeRGBColor;
+        map.rowBytes = record.outRowBytes;
+        map.colBytes = 3;
+        map.planeBytes = 1;
+        map.baseAddr = display;
+        EditPars pars = bench::StrongPars(false);
+        for (int i = 0; i < frames; ++i) {
+            pars.brightness = 0.5f + 0.002f * float(i % 20);
+            bench::Stale(&pars);
+            Huegrid* shown = nullptr;
+            const double t0 = bench::ProcessMs();
+            int32_t status = HgBuild(&pars, kEditMaskAll, kHgQualityMax, 1, &shown);
+            const double t1 = bench::ProcessMs();
+            PreviewRows job{
+                &pv->hostInput,     nullptr, VRect{0, 0, h, w}, &destination, shown, 0, 0, 0, 0,
+                &pars.sharpenNoise, nullptr};
+            if (status == 0) status = PreviewApplyRows(&job, nullptr);
+            const double t2 = bench::ProcessMs();
+            if (status == 0 && record.displayPixels(&map, &bounds, 0, 0, &device) != noErr)
+                status = -2;
+            const double t3 = bench::ProcessMs();
+            HgFree(shown);
+            if (status != 0) {
+                std::fprintf(stderr, "preview_bench: the frame failed with %d\n", int(status));
+                return false;
+            }
+            build.push_back(t1 - t0);
+            apply.push_back(t2 - t1);
+            show.push_back(t3 - t2);
+            total.push_back(t3 - t0);
         }
-        build.push_back(t1 - t0);
-        apply.push_back(t2 - t1);
-        show.push_back(t3 - t2);
-        total.push_back(t3 - t0);
+        return true;
+    };
+    const VRect fitBounds = GetOutRect(&record);
+    const int32_t w = fitBounds.right - fitBounds.left, h = fitBounds.bottom - fitBounds.top;
+    if (!runFrames()) return 1;
+    const std::vector<double> fitBuild = build, fitApply = apply, fitShow = show, fitTotal = total;
+    if (ZoomPreview(&photo->call, es, pv, 100, kWidth / 2, kHeight / 2, -1, -1, nullptr) != 0) {
+        std::fprintf(stderr, "preview_bench: the 100 %% window failed\n");
+        return 1;
     }
+    const int32_t zoomWidth = pv->hostInput.width, zoomHeight = pv->hostInput.height;
+    if (!runFrames()) return 1;
+    const double zoomFrame = Median(total);
+    build = fitBuild;
+    apply = fitApply;
+    show = fitShow;
+    total = fitTotal;
     const int32_t rate = pv->rate;
     ReleasePreview(&photo->call, es, pv);
     EditStateFreeAnalysis(es);
@@ -142,6 +168,9 @@ int main(int argc, char** argv) {
         "displayPixels %.1f ms)\n",
         Median(total), frames, b, a, s);
     std::printf("preview_frame_ms %.1f ms\n", Median(total));
+    std::printf("The same frame over the 100 %% window (%d x %d): median %.1f ms\n", int(zoomWidth),
+                int(zoomHeight), zoomFrame);
+    std::printf("preview_frame_100_ms %.1f ms\n", zoomFrame);
     std::printf("preview_frame_hgbuild_share %.0f pct\n", 100.0 * b / sum);
     std::printf("preview_frame_apply_share %.0f pct\n", 100.0 * a / sum);
     std::printf("preview_frame_display_share %.0f pct\n", 100.0 * s / sum);

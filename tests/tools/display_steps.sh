@@ -3,6 +3,11 @@
 #                                  and prints its id; non-zero when none comes
 #   pixel PNG X Y                  prints the red, green and blue of a pixel of a PNG
 #   near_colour "R G B" "R G B" N  whether the two colours are within N codes in every channel
+#   window_shot ID PNG             the window's client area as the screen shows it, into PNG: cut
+#                                  from the framebuffer under a window manager (xwd of a framed
+#                                  window is empty there), else xwd of the window
+#   give_keyboard ID               the keyboard to the window: activated under a window manager,
+#                                  given the focus without one
 #   pick_in_chooser DIALOG PREFIX  in filterhost's colour dialog DIALOG (opened on the Sepia
 #                                  colour, 159 128 102): "Color Picker...", red typed as 40 in
 #                                  the colour chooser and OK; the dialog's swatch must then show
@@ -19,6 +24,29 @@ find_window() {
     sleep 0.1
   done
   return 1
+}
+
+window_shot() {
+  if [ -n "${wm_pid:-}" ]; then
+    local x y w h
+    read -r x y w h < <(xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4}
+      /Absolute upper-left Y/ {y=$4} /Width:/ {w=$2} /Height:/ {h=$2} END {print x, y, w, h}')
+    ffmpeg -loglevel error -y -i "$xvfb_framebuffer" -vf "crop=$w:$h:$x:$y" -pix_fmt rgb24 "$2"
+  else
+    local dump
+    dump=$(mktemp --suffix=.xwd)
+    xwd -silent -id "$1" -out "$dump"
+    ffmpeg -loglevel error -y -i "$dump" -pix_fmt rgb24 "$2"
+    rm -f "$dump"
+  fi
+}
+
+give_keyboard() {
+  if [ -n "${wm_pid:-}" ]; then
+    xdotool windowactivate --sync "$1" 2>/dev/null || true
+  else
+    xdotool windowfocus --sync "$1" 2>/dev/null || true
+  fi
 }
 
 pixel() {

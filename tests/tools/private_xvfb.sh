@@ -1,5 +1,8 @@
 # Sourced by the display tests: starts a private Xvfb and points DISPLAY at it.
 #   start_private_xvfb WORK_DIR SCREEN [--framebuffer]   (SCREEN as Xvfb takes it, e.g. 1280x1024x24)
+#   start_test_display WORK_DIR [--openbox]   a 1280 x 1024 screen, and with --openbox the window
+#                                             manager openbox in its default configuration on it
+#                                             (wm_pid, empty without; the caller kills it)
 # Sets xvfb_pid (the caller kills it on exit); returns non-zero when the server does not start or
 # takes no connections. -displayfd picks a free display number. -noreset: without a window
 # manager the server would reset whenever its last client leaves, and refuse the next one for a
@@ -32,4 +35,15 @@ start_private_xvfb() {
     sleep 0.1
   done
   return 1
+}
+
+start_test_display() {
+  wm_pid=
+  if [ "${2:-}" = "--openbox" ]; then
+    start_private_xvfb "$1" 1280x1024x24 --framebuffer || return 1
+    openbox --sm-disable >"$1/openbox.log" 2>&1 &
+    wm_pid=$!
+  else
+    start_private_xvfb "$1" 1280x1024x24
+  fi
 }

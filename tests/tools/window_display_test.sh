@@ -36,14 +36,7 @@ fail() {
 # A display of our own.
 source "$(dirname "$0")/private_xvfb.sh"
 source "$(dirname "$0")/display_steps.sh"
-if [ "$wm" = "--openbox" ]; then
-  start_private_xvfb "$work" 1280x1024x24 --framebuffer ||
-    fail "Xvfb did not start or takes no connections"
-  openbox --sm-disable >"$work/openbox.log" 2>&1 &
-  wm_pid=$!
-else
-  start_private_xvfb "$work" 1280x1024x24 || fail "Xvfb did not start or takes no connections"
-fi
+start_test_display "$work" $wm || fail "Xvfb did not start or takes no connections"
 export XDG_CONFIG_HOME="$work/config" TMPDIR="$work"
 mkdir -p "$XDG_CONFIG_HOME"
 
@@ -67,30 +60,14 @@ close_guide() {
     sleep 0.1
   done
   if [ -n "$guide" ]; then
-    # Without a window manager the keyboard goes to the window given the focus; with one, to
-    # the active window.
-    if [ -n "$wm_pid" ]; then
-      xdotool windowactivate --sync "$guide" 2>/dev/null || true
-    else
-      xdotool windowfocus --sync "$guide" 2>/dev/null || true
-    fi
+    give_keyboard "$guide"
     xdotool key Return
     sleep 0.5
   fi
 }
 
-# The client area of a window as the screen shows it.
 shot() {
-  if [ -n "$wm_pid" ]; then
-    local x y w h
-    read -r x y w h < <(xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4}
-      /Absolute upper-left Y/ {y=$4} /Width:/ {w=$2} /Height:/ {h=$2} END {print x, y, w, h}')
-    ffmpeg -loglevel error -y -i "$xvfb_framebuffer" -vf "crop=$w:$h:$x:$y" -pix_fmt rgb24 \
-      "$shots/$2"
-  else
-    xwd -silent -id "$1" -out "$work/shot.xwd"
-    ffmpeg -loglevel error -y -i "$work/shot.xwd" -pix_fmt rgb24 "$shots/$2"
-  fi
+  window_shot "$1" "$shots/$2"
 }
 
 # Client coordinates of the template's buttons (9-point font: 7 x 15 pixels a base unit).

@@ -38,9 +38,7 @@ fail() {
 
 source "$(dirname "$0")/private_xvfb.sh"
 source "$(dirname "$0")/display_steps.sh"
-start_private_xvfb "$work" 1280x1024x24 --framebuffer || fail "Xvfb did not start"
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-wm_pid=$!
+start_test_display "$work" --openbox || fail "Xvfb did not start"
 export XDG_CONFIG_HOME="$work/config" TMPDIR="$work"
 mkdir -p "$XDG_CONFIG_HOME"
 
@@ -48,14 +46,8 @@ mkdir -p "$XDG_CONFIG_HOME"
 ffmpeg -loglevel error -y -i "$work/cast.png" -vf scale=1800:1200 "$work/large.png"
 cp "$settings" "$work/custom.txt"
 
-# The client area of the window as the screen shows it (under a window manager xwd of the root
-# leaves framed windows empty; the framebuffer is what the screen shows).
 shot() {
-  local x y w h
-  read -r x y w h < <(xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4}
-    /Absolute upper-left Y/ {y=$4} /Width:/ {w=$2} /Height:/ {h=$2} END {print x, y, w, h}')
-  ffmpeg -loglevel error -y -i "$xvfb_framebuffer" -vf "crop=$w:$h:$x:$y" -pix_fmt rgb24 \
-    "$shots/$2"
+  window_shot "$1" "$shots/$2"
 }
 click() {
   xdotool mousemove --window "$1" "$2" "$3" click 1

@@ -12,15 +12,17 @@
 #                    saturation slider dragged
 #   definitions:     a neutral, its colour definition changed (Define Color), "Sepia",
 #                    "Sharpen" and "Remove Noise"
+# With --openbox the same runs under openbox in its default configuration, as on a desktop.
 # Screenshots of the window before "Edit Image" go to SHOTS_DIR.
-# usage: window_replay_test.sh FILTERHOST KOLMARA_PREFS APPLY_CAST PHOTO SHOTS_DIR
+# usage: window_replay_test.sh FILTERHOST KOLMARA_PREFS APPLY_CAST PHOTO SHOTS_DIR [--openbox]
 set -euo pipefail
 
-filterhost=$1 prefs=$2 apply_cast=$3 photo=$4 shots=$5
+filterhost=$1 prefs=$2 apply_cast=$3 photo=$4 shots=$5 wm=${6:-}
 work=$(mktemp -d)
 mkdir -p "$shots"
-xvfb_pid=
+xvfb_pid= wm_pid=
 cleanup() {
+  [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
   rm -rf "$work"
 }
@@ -32,7 +34,8 @@ fail() {
 }
 
 source "$(dirname "$0")/private_xvfb.sh"
-start_private_xvfb "$work" 1280x1024x24 || fail "Xvfb did not start or takes no connections"
+source "$(dirname "$0")/display_steps.sh"
+start_test_display "$work" $wm || fail "Xvfb did not start or takes no connections"
 export XDG_CONFIG_HOME="$work/config" TMPDIR="$work"
 mkdir -p "$XDG_CONFIG_HOME"
 
@@ -41,21 +44,11 @@ ffmpeg -loglevel error -y -i "$work/cast8.png" -pix_fmt rgb48be "$work/cast16.pn
 
 # A window by its exact title, once it is on the screen.
 window_named() {
-  for _ in $(seq 600); do
-    local id
-    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | tail -1 || true)
-    if [ -n "$id" ]; then
-      echo "$id"
-      return 0
-    fi
-    sleep 0.1
-  done
-  return 1
+  find_window "^$1\$" 600
 }
 
 shot() {
-  xwd -silent -id "$1" -out "$work/shot.xwd"
-  ffmpeg -loglevel error -y -i "$work/shot.xwd" -pix_fmt rgb24 "$shots/$2"
+  window_shot "$1" "$shots/$2"
 }
 
 click() {
@@ -166,7 +159,7 @@ sleep 1
 shot "$guide" "start_up_guide.png"
 read -r guide_w guide_h < <(xwininfo -id "$guide" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w, h}')
 click "$guide" $((guide_w - 200)) $((guide_h - 20))
-xdotool windowfocus --sync "$guide" 2>/dev/null || true
+give_keyboard "$guide"
 xdotool key Return
 sleep 0.5
 editor=$(window_named "Tintara Kolmara Pro") || fail "the editing window did not open"
