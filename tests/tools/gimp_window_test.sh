@@ -10,7 +10,7 @@
 #      the layer GIMP exports must hold the same pixels as filterhost's run without the window
 #      that starts every tool with Keenhue.
 #   2. 16 bits: "Keenhue", a neutral clicked in the preview and the third tab's "Global" slider
-#      dragged.
+#      dragged; a wheel notch over the preview zooms it (and Ctrl+0 goes back).
 #   After each, Filters > Repeat (the procedure run with last values) on a fresh copy of the image
 #   must give the window's pixels, and leave the filter's start modes as they were.
 # Screenshots of the window over GIMP go to SHOTS_DIR.
@@ -241,6 +241,23 @@ sleep 1
 xdotool search --onlyvisible --name '^Tintara Kolmara Pro$' >/dev/null 2>&1 ||
   fail "Return in the value box closed the window"
 shot "gimp_editor_16bit.png"
+# The wheel zooms the preview inside GIMP as well: the photograph fits the preview, so a notch
+# up shows it at 200 %; Ctrl+0 goes back to fit before OK.
+xdotool mousemove --window "$win" 300 260 click 4
+sleep 1
+xdotool mousemove --window "$win" $global_value_x $global_y
+sleep 0.5
+shot "gimp_editor_zoomed.png"
+read -r win_x win_y < <(xwininfo -id "$win" |
+  awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4} END {print x, y}')
+preview_of() {
+  ffmpeg -loglevel error -i "$1" -vf "crop=663:628:$((win_x + 13)):$((win_y + 14))" \
+    -f rawvideo -pix_fmt rgb24 - 2>/dev/null
+}
+cmp -s <(preview_of "$shots/gimp_editor_16bit.png") <(preview_of "$shots/gimp_editor_zoomed.png") &&
+  fail "a wheel notch over the preview did not zoom inside GIMP"
+xdotool key ctrl+0
+sleep 1
 click "$win" $ok_x $ok_y
 
 status=0

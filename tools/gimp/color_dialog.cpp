@@ -26,11 +26,23 @@ void KeepAboveFocusedWindow(GtkWidget* dialog) {
     XSetTransientForHint(x, GDK_WINDOW_XID(gtk_widget_get_window(dialog)), focus);
 }
 
+// The toolkit's own warnings and notes are dropped. During a run the plug-in collects what is
+// written to stderr and shows it in GIMP as the filter's message (the module's alerts without
+// a window come that way), and a system without the theme engine GIMP's theme names ("pixmap")
+// gives dozens of warnings, one for each style of the theme, none of them anything a person
+// can act on. Criticals and errors keep GLib's handling.
+void DropToolkitNote(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+
 // GTK ends the process when it cannot open its display; the dialog is offered only to runs that
 // show the filter's window, on the display GIMP named.
 void StartInterface() {
     static bool started = false;
-    if (!started) gimp_ui_init("kolmara-gimp", FALSE);
+    if (started) return;
+    const auto levels = GLogLevelFlags(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE |
+                                       G_LOG_LEVEL_INFO | G_LOG_LEVEL_DEBUG);
+    for (const char* domain : {"Gtk", "Gdk", "GdkPixbuf", "GLib", "GLib-GObject", "Pango"})
+        g_log_set_handler(domain, levels, DropToolkitNote, nullptr);
+    gimp_ui_init("kolmara-gimp", FALSE);
     started = true;
 }
 
