@@ -75,12 +75,17 @@ class WindowClicksTest : public WindowTest {
             if (look->sampled != nullptr) Self(c)->sampledDrawn_.push_back(*look->sampled);
             return 0;
         };
+        // A refused level leaves the stand-in at fit, as the host does.
         host_.zoomPreview = [](void* c, int32_t level, int32_t x, int32_t y, int32_t anchorH,
-                               int32_t anchorV, Ui_Failure*) -> int32_t {
+                               int32_t anchorV, Ui_Failure* failure) -> int32_t {
             Self(c)->calls_.push_back("zoom " + std::to_string(level) + " " + std::to_string(x) +
                                       "," + std::to_string(y) + " at " + std::to_string(anchorH) +
                                       "," + std::to_string(anchorV));
             Self(c)->cursorsWhileZooming_.push_back(Ui_Headless_CursorKind());
+            if (level == Self(c)->refusedLevel_) {
+                Self(c)->level_ = 0;
+                return Ui_Failure_Describe(failure, kStatusError, kPhraseAdvanceState);
+            }
             Self(c)->level_ = level;
             return 0;
         };
@@ -199,7 +204,8 @@ class WindowClicksTest : public WindowTest {
     std::vector<std::string> calls_;
     std::vector<uint32_t> cursorsWhileZooming_;  // the cursor shown while the host fetched
     uint8_t reduced_ = 0;
-    int32_t level_ = 0;  // the zoom level shown
+    int32_t level_ = 0;          // the zoom level shown
+    int32_t refusedLevel_ = -1;  // the level the stand-in host refuses
 };
 
 TEST_F(WindowClicksTest, NeutralClickTakesTheCastOutOfTheGreyPatch) {
@@ -509,6 +515,23 @@ TEST_F(WindowClicksTest, SamplePointsAreTakenAwayByTheMenuOrByDraggingThemOut) {
                                              "00"}));
     EXPECT_EQ(undoTip.rfind("Undo Sample Point", 0), 0u) << undoTip;
     EXPECT_TRUE(alerts.empty());
+}
+
+// A level the host refuses leaves it at fit; the window asks for the level it showed before
+// again (at the same corner) and tells the refusal once.
+TEST_F(WindowClicksTest, ARefusedZoomKeepsTheViewFromBeforeAndSaysSoOnce) {
+    reduced_ = 1;
+    refusedLevel_ = 200;
+    std::vector<UiScriptEvent> script;
+    script.push_back(Key('1', 0, 1));
+    script.push_back(Key(0xBB, 0, 1));
+    int32_t shown = -1;
+    script.push_back(Call([&](UiWindow*) { shown = level_; }));
+    RunScript(script);
+    EXPECT_EQ(Joined(calls_), Joined({"zoom 100 98,66 at 24,16", "zoom 200 24,16 at 24,16",
+                                      "zoom 100 0,0 at 0,0"}));
+    EXPECT_EQ(shown, 100);
+    EXPECT_EQ(alerts.size(), 1u);
 }
 
 TEST_F(WindowClicksTest, AltClickZoomsInAndOutAndControlDragPans) {
