@@ -8,7 +8,7 @@
 //   headless_draw.cpp    fonts, measuring and the drawing operations over the canvas
 //                        (canvas.cpp holds the pixel work);
 //   headless_system.cpp  cursors, beeps, file choosers and web pages;
-//   headless.cpp         the binding's table, put together from the parts, and its reset.
+//   headless_table.cpp   the binding's table, put together from the parts, and its reset.
 #pragma once
 
 #include <cstdint>
