@@ -117,9 +117,19 @@ int main(int argc, char** argv) {
             const double t0 = bench::ProcessMs();
             int32_t status = HgBuild(&pars, kEditMaskAll, kHgQualityMax, 1, &shown);
             const double t1 = bench::ProcessMs();
-            PreviewRows job{
-                &pv->hostInput,     nullptr, VRect{0, 0, h, w}, &destination, shown, 0, 0, 0, 0,
-                &pars.sharpenNoise, nullptr};
+            PreviewRows job{&pv->hostInput,
+                            nullptr,
+                            VRect{0, 0, h, w},
+                            &destination,
+                            shown,
+                            0,
+                            0,
+                            0,
+                            0,
+                            &pars.sharpenNoise,
+                            nullptr,
+                            VRect{0, 0, 0, 0},
+                            0};
             if (status == 0) status = PreviewApplyRows(&job, nullptr);
             const double t2 = bench::ProcessMs();
             if (status == 0 && record.displayPixels(&map, &bounds, 0, 0, &device) != noErr)

@@ -61,7 +61,7 @@ bool OptionsValid(const NoiseFilterOptions* o) {
     // The conversion is defined for RGB's three channels; other counts are refused, not guessed.
     if (o->lumaChroma > 1 || (o->lumaChroma == 1 && o->channels != 3)) return false;
     if (!(kNoiseModeSquare <= o->mode && o->mode <= kNoiseModeStar)) return false;
-    if (o->width < 1 || o->rows < 1) return false;
+    if (o->width < 1 || o->rows < 1 || o->firstRow < 0) return false;
     if (o->pixelSize != 1 && o->pixelSize != 2) return false;
     if (o->planar != 0 && o->planar != 1) return false;
     if (o->callback == nullptr) return false;
@@ -156,10 +156,26 @@ void BuildPattern(uint8_t* grid, int32_t r, int32_t mode, int32_t* randomState) 
     }
 }
 
-// Replaces the pattern's (2r + 1)-square by one of the seven non-identity symmetries of the
-// square, the centre fixed.
-void ApplySymmetry(uint8_t* grid, int32_t r, int32_t k) {
-    // The old cell that lands on (i, j): row and column as a * i + b * j + c * m, m = 2r.
+// A symmetry of the pattern grid as the old cell that lands on (i, j): row and column as
+// a * i + b * j + c * m, m = 2r.
+using GridMap = int32_t[2][3];
+
+// The grid after the map.
+void ApplyMap(uint8_t* grid, int32_t r, const GridMap& f) {
+    const int32_t m = 2 * r;
+    uint8_t old[kNoiseGrid * kNoiseGrid];
+    Mem_Copy(old, grid, sizeof old);
+    for (int32_t i = 0; i <= m; ++i) {
+        for (int32_t j = 0; j <= m; ++j) {
+            const int32_t si = f[0][0] * i + f[0][1] * j + f[0][2] * m;
+            const int32_t sj = f[1][0] * i + f[1][1] * j + f[1][2] * m;
+            grid[i * kNoiseGrid + j] = old[si * kNoiseGrid + sj];
+        }
+    }
+}
+
+// The map of symmetry k (0 to 6).
+void SymmetryMap(int32_t k, GridMap* map) {
     static constexpr int8_t kFrom[7][2][3] = {
         {{0, 1, 0}, {1, 0, 0}},    // transpose
         {{0, -1, 1}, {1, 0, 0}},   // quarter turn clockwise
@@ -169,16 +185,49 @@ void ApplySymmetry(uint8_t* grid, int32_t r, int32_t k) {
         {{0, -1, 1}, {-1, 0, 1}},  // transpose about the other diagonal
         {{-1, 0, 1}, {0, -1, 1}},  // half turn
     };
-    const int32_t m = 2 * r;
-    const int8_t(*f)[3] = kFrom[k];
-    uint8_t old[kNoiseGrid * kNoiseGrid];
-    Mem_Copy(old, grid, sizeof old);
-    for (int32_t i = 0; i <= m; ++i) {
-        for (int32_t j = 0; j <= m; ++j) {
-            const int32_t si = f[0][0] * i + f[0][1] * j + f[0][2] * m;
-            const int32_t sj = f[1][0] * i + f[1][1] * j + f[1][2] * m;
-            grid[i * kNoiseGrid + j] = old[si * kNoiseGrid + sj];
+    for (int32_t row = 0; row < 2; ++row)
+        for (int32_t col = 0; col < 3; ++col) (*map)[row][col] = kFrom[k][row][col];
+}
+
+// Replaces the pattern's (2r + 1)-square by one of the seven non-identity symmetries of the
+// square, the centre fixed.
+void ApplySymmetry(uint8_t* grid, int32_t r, int32_t k) {
+    GridMap f;
+    SymmetryMap(k, &f);
+    ApplyMap(grid, r, f);
+}
+
+// The map that applying first, then next gives: the old cell of the old cell.
+void AfterMap(GridMap* first, const GridMap& next) {
+    GridMap both;
+    for (int32_t row = 0; row < 2; ++row) {
+        for (int32_t col = 0; col < 3; ++col) {
+            both[row][col] = (*first)[row][0] * next[0][col] + (*first)[row][1] * next[1][col] +
+                             (col == 2 ? (*first)[row][2] : 0);
         }
+    }
+    for (int32_t row = 0; row < 2; ++row)
+        for (int32_t col = 0; col < 3; ++col) (*first)[row][col] = both[row][col];
+}
+
+// The sparse discs as a filter that began at the image's top would have them after rows rows:
+// the draws replayed, the turns of each channel composed and applied once.
+void TurnForRows(NoiseFilter* f, int32_t rows) {
+    GridMap turned[4];
+    for (GridMap& t : turned) {
+        for (int32_t row = 0; row < 2; ++row)
+            for (int32_t col = 0; col < 3; ++col) t[row][col] = row == col ? 1 : 0;
+    }
+    for (int32_t n = 0; n < rows; ++n) {
+        for (int32_t c = 0; c < f->channels; ++c) {
+            if (f->radius[c] == 0) continue;
+            GridMap next;
+            SymmetryMap(NextDraw(&f->randomState) % 7, &next);
+            AfterMap(&turned[c], next);
+        }
+    }
+    for (int32_t c = 0; c < f->channels; ++c) {
+        if (f->radius[c] != 0) ApplyMap(f->pattern[c], f->radius[c], turned[c]);
     }
 }
 
@@ -511,10 +560,10 @@ int32_t NoiseFilterCreate(NoiseFilter** out, const NoiseFilterOptions* o) {
     f->output.order = uint32_t(o->order);
 
     f->randomState = kNoiseSeed;
-    for (int32_t c = 0; c < o->channels; ++c) {
+    for (int32_t c = 0; c < o->channels; ++c)
         BuildPattern(f->pattern[c], f->radius[c], f->mode, &f->randomState);
-        BuildTaps(f, c);
-    }
+    if (f->mode == kNoiseModeSparseDisc && o->firstRow > 0) TurnForRows(f, o->firstRow);
+    for (int32_t c = 0; c < o->channels; ++c) BuildTaps(f, c);
 
     const uint64_t samples = uint64_t(o->width) * uint64_t(o->channels);
     const uint64_t rowValues = uint64_t(o->width) + 2u * uint64_t(R);

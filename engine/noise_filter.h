@@ -51,6 +51,10 @@ struct NoiseFilterOptions {
     int32_t pixelSize;       // 1 (8-bit samples) or 2 (16-bit samples)
     HgRowCallback callback;  // receives each finished row; a non-zero status is passed back
     void* callbackContext;   // handed to every callback call
+    int32_t firstRow;        // the image's row the first row given is (0: its top row). The
+                             // sparse disc turns after every row from the image's top, so a
+                             // part filtered alone (a preview) gets the rows the whole image
+                             // would get, as far as its rows have the same neighbours
 };
 
 // One entry of a channel's neighbourhood as it stands for the current row: a window row and a

@@ -271,8 +271,22 @@ int32_t CopyFourth(PreviewState* pv) {
     return kStatusOk;
 }
 
+// The part of a view from (x, y) on, width x height pixels.
+IPImage SubView(const IPImage& view, int32_t x, int32_t y, int32_t width, int32_t height) {
+    IPImage part = view;
+    const ptrdiff_t offset = IPSampleOffset(&view, x, y) * view.bytesPerSample;
+    for (void*& c : part.channel) {
+        if (c != nullptr) c = static_cast<uint8_t*>(c) + offset;
+    }
+    part.width = width;
+    part.height = height;
+    part.pixels = nullptr;
+    return part;
+}
+
 void ClearZoom(PreviewState* pv) {
     pv->zoomed = 0;
+    pv->zoomAround = VRect{0, 0, 0, 0};
     pv->zoomLevel = 0;
     pv->zoomRate = pv->zoomMagnify = 1;
     pv->drawnWidth = pv->drawnHeight = 0;
@@ -321,27 +335,23 @@ int32_t AcquireOnce(const PluginCall* call, EditState* es, PreviewState* pv, int
 }
 
 // Puts the preview back into the host's buffers: from the module's copy for a reduced 8-bit
-// preview (buffers of the preview's shape are asked for first unless a 100 % window left them),
-// else by asking the host again.
+// preview (into buffers of the preview's shape, asked for first), else by asking the host again.
 int32_t PutPreviewBack(const PluginCall* call, EditState* es, PreviewState* pv,
                        Ui_Failure* failure) {
     FilterRecord* record = Record(call);
-    // Only a 100 % window leaves buffers of the preview's shape.
-    const bool sameShape = pv->holds == kPreviewHoldsZoom && pv->zoomLevel == 100;
     ClearZoom(pv);
     if (pv->bytes == 2 || !pv->reduced) return FetchPreview(call, pv, failure);
-    if (!sameShape) {
-        pv->holds = kPreviewHoldsOther;
-        int32_t status = EmptyHost(call, failure);
-        Lend(pv, pv->outRegion);
-        if (status == kStatusOk) status = Request(call, pv->inRegion, 1, pv->outRegion, failure);
-        IPImage input, selection;
-        if (status == kStatusOk) {
-            status = DescribeAnswer(call, pv, pv->width, pv->height, pv->display ? pv->width : 0,
-                                    &input, &selection, failure);
-        }
-        if (status != kStatusOk) return status;
+    // Buffers of the preview's shape first: no zoom window (with its margin) has that shape.
+    pv->holds = kPreviewHoldsOther;
+    int32_t status = EmptyHost(call, failure);
+    Lend(pv, pv->outRegion);
+    if (status == kStatusOk) status = Request(call, pv->inRegion, 1, pv->outRegion, failure);
+    IPImage input, selection;
+    if (status == kStatusOk) {
+        status = DescribeAnswer(call, pv, pv->width, pv->height, pv->display ? pv->width : 0,
+                                &input, &selection, failure);
     }
+    if (status != kStatusOk) return status;
     SetInRect(record, pv->inRegion);
     if (pv->haveSelection) SetMaskRect(record, pv->inRegion);
     SetOutRect(record, pv->outRegion);
@@ -483,7 +493,15 @@ int32_t ZoomPreview(const PluginCall* call, EditState* es, PreviewState* pv, int
     const int32_t offsetV = anchorV < 0 ? pictureHeight / 2 : anchorV / magnify;
     const int32_t left = Num_Clamp(X / rate - offsetH, scaled.left, scaled.right - pictureWidth);
     const int32_t top = Num_Clamp(Y / rate - offsetV, scaled.top, scaled.bottom - pictureHeight);
-    const VRect in = Sized(top, left, pictureWidth, pictureHeight);
+    // At full size the window comes with a margin, cut at the filter rectangle, whose edges the
+    // filter itself treats as the image's.
+    const VRect window = Sized(top, left, pictureWidth, pictureHeight);
+    const int32_t margin = rate == 1 ? kDetailMargin : 0;
+    const VRect in{Num_Max(top - margin, scaled.top), Num_Max(left - margin, scaled.left),
+                   Num_Min(window.bottom + margin, scaled.bottom),
+                   Num_Min(window.right + margin, scaled.right)};
+    const VRect around{window.top - in.top, window.left - in.left, in.bottom - window.bottom,
+                       in.right - window.right};
     // The display buffer, lying over the window where it fits and always inside the filter
     // rectangle: the host takes it back into the image, and PutBackImage repairs that.
     const VRect out =
@@ -496,8 +514,8 @@ int32_t ZoomPreview(const PluginCall* call, EditState* es, PreviewState* pv, int
     if (status == kStatusOk) status = Request(call, in, rate, out, failure);
     IPImage input, selection;
     if (status == kStatusOk)
-        status = DescribeAnswer(call, pv, pictureWidth, pictureHeight, drawnWidth, &input,
-                                &selection, failure);
+        status = DescribeAnswer(call, pv, Width(in), Height(in), drawnWidth, &input, &selection,
+                                failure);
     if (status != kStatusOk) {
         if (status != kStatusCancelled) {
             Ui_Failure ignored;
@@ -507,10 +525,13 @@ int32_t ZoomPreview(const PluginCall* call, EditState* es, PreviewState* pv, int
     }
     FilterRecord* record = Record(call);
     if (pv->bytes == 2)
-        RescaleHost16(record->inData, record->inRowBytes, pictureWidth, pictureHeight, pv->planes);
+        RescaleHost16(record->inData, record->inRowBytes, Width(in), Height(in), pv->planes);
     pv->zoomView = input;
-    pv->hostInput = input;
-    pv->hostMask = selection;
+    pv->hostInput = SubView(input, around.left, around.top, pictureWidth, pictureHeight);
+    pv->hostMask = pv->haveSelection
+                       ? SubView(selection, around.left, around.top, pictureWidth, pictureHeight)
+                       : selection;
+    pv->zoomAround = around;
     pv->zoomed = 1;
     pv->zoomLevel = level;
     pv->zoomRate = rate;

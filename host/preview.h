@@ -13,11 +13,13 @@
 //
 // A zoom (edit/window/preview_zoom.h) asks the host for a window of the image at the level's
 // rate, of at most the preview box's size and the image's (above 100 %: a part that magnified
-// fills it); the display buffer is the window's picture magnified, cut to that size. The box is
-// what the prepare phase's budget was agreed for, and the fit preview asked the host for more:
-// a zoom never needs more of the host than the preview did. The preview is put back
-// afterwards, from the module's copy for 8-bit images (after a 100 % window the buffers keep
-// their shape, so no request is needed) and by asking the host again for 16-bit ones. A detail
+// fills it); the display buffer is the window's picture magnified, cut to that size. From 100 %
+// up the window comes with a margin of kDetailMargin around it, inside the filter rectangle, for
+// the sharpening and noise neighbourhoods at its edges; hostInput and hostMask are then views of
+// the window inside what was fetched. The box is what the prepare phase's budget was agreed for,
+// and the fit preview asked the host for more (the margin of a box-sized window stays within
+// that). The preview is put back afterwards, from the module's copy for 8-bit images (into
+// buffers of its shape, asked for first) and by asking the host again for 16-bit ones. A detail
 // view (the sharpen and noise dialog) asks for a part of the image at full size, copies it into
 // memory of its own and puts the preview (or the zoom window) back the same way.
 //
@@ -46,8 +48,8 @@ enum : uint8_t {
     kPreviewHoldsOther = 3,    // something else (a detail view's part), or what is not known
 };
 
-// The margin a detail view keeps on every side for sharpening and noise removal: twice the
-// largest noise radius.
+// The margin a detail view and a zoom window from 100 % up keep on every side for sharpening and
+// noise removal: twice the largest noise radius.
 constexpr int32_t kDetailMargin = 32;
 
 // A part of the image at full size for the detail view, in memory of the module's own.
@@ -92,6 +94,8 @@ struct PreviewState {
     VRect lent;            // every rectangle lent as a display buffer, bounded: what the
                            // host may have taken back into the image
     VRect zoomRect;        // the zoom window, in the host's coordinates at full size
+    VRect zoomAround;      // pixels fetched beyond it on each side (top, left, bottom, right):
+                           // from 100 % up, what sharpening and noise removal read at its edges
     int32_t zoomX, zoomY;  // its centre (host coordinates)
     IPImage hostInput;     // the host's input buffer: the preview or the zoom window
     IPImage hostMask;      // the host's mask buffer, or all zero without a selection

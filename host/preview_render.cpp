@@ -170,33 +170,45 @@ struct FilteredSink {
     int32_t next;  // the rectangle's row the next finished row belongs to
 };
 
-// A finished planar 8-bit row of the pipeline into its destination row, blended.
+// The rectangle with what the filtered path may read around it.
+VRect WithAround(const PreviewRows* job) {
+    const VRect& r = job->rect;
+    const VRect& a = job->around;
+    return VRect{r.top - a.top, r.left - a.left, r.bottom + a.bottom, r.right + a.right};
+}
+
+// A finished planar 8-bit row of the pipeline into its destination row, blended; the rows and
+// columns read around the rectangle are dropped.
 int32_t WriteRendered(const HgPixelBuffer* row, void* context) {
     auto* sink = static_cast<FilteredSink*>(context);
     const PreviewRows* job = sink->job;
-    const int32_t y = job->rect.top + sink->next;
-    if (y >= job->rect.bottom) return kStatusProblem;
+    const int32_t y = WithAround(job).top + sink->next;
+    ++sink->next;
+    if (y < job->rect.top) return kStatusOk;
+    if (y >= job->rect.bottom) return y < WithAround(job).bottom ? kStatusOk : kStatusProblem;
     uint8_t* out[3];
     DestinationRow(job, y, out);
     const ptrdiff_t step = job->destination->pixelStep;
     const uint32_t width = row->width;
+    const uint32_t skip = uint32_t(job->around.left), shown = uint32_t(Width(job->rect));
     for (int32_t c = 0; c < 3; ++c) {
-        const uint8_t* plane = row->data8 + size_t(c) * width;
-        for (uint32_t x = 0; x < width; ++x) out[c][ptrdiff_t(x) * step] = plane[x];
+        const uint8_t* plane = row->data8 + size_t(c) * width + skip;
+        for (uint32_t x = 0; x < shown; ++x) out[c][ptrdiff_t(x) * step] = plane[x];
     }
     FinishRow(job, y, out);
-    ++sink->next;
     return kStatusOk;
 }
 
-// The filtered path: the filter's row pipeline over the rectangle.
+// The filtered path: the filter's row pipeline over the rectangle and what lies around it.
 int32_t Filtered(const PreviewRows* job, Ui_Failure* failure) {
     const IPImage* src = job->source;
+    const VRect outer = WithAround(job);
     FilteredSink sink{job, 0};
     RowPipelineSetup setup{};
     setup.transform = job->shown;
-    setup.width = Width(job->rect);
-    setup.rows = Height(job->rect);
+    setup.width = Width(outer);
+    setup.rows = Height(outer);
+    setup.firstRow = job->sourceTop + outer.top;
     setup.bytesIn = src->bytesPerSample;
     setup.bytesOut = 1;
     setup.settings = job->settings;
@@ -206,15 +218,15 @@ int32_t Filtered(const PreviewRows* job, Ui_Failure* failure) {
     setup.sinkContext = &sink;
     RowPipeline pipeline;
     int32_t status = RowPipelineBegin(&pipeline, &setup, failure);
-    for (int32_t y = job->rect.top; status == kStatusOk && y < job->rect.bottom; ++y) {
-        const ptrdiff_t first = IPSampleOffset(src, job->rect.left, y) * src->bytesPerSample;
+    for (int32_t y = outer.top; status == kStatusOk && y < outer.bottom; ++y) {
+        const ptrdiff_t first = IPSampleOffset(src, outer.left, y) * src->bytesPerSample;
         RowPipelineSplit(&pipeline, static_cast<const uint8_t*>(src->channel[0]) + first,
                          src->pixelStep);
         status = RowPipelineRun(&pipeline);
         if (status != kStatusOk) FailRow(job, status, y - job->rect.top, failure);
     }
     RowPipelineEnd(&pipeline);
-    if (status == kStatusOk && sink.next != Height(job->rect))
+    if (status == kStatusOk && sink.next != Height(outer))
         status = FailRow(job, kStatusError, sink.next, failure);
     return status;
 }
@@ -257,7 +269,8 @@ void MagnifyInPlace(uint8_t* pixels, ptrdiff_t rowBytes, int32_t channels, int32
 // directly.
 int32_t RenderWhole(const PreviewCanvas* canvas, const PreviewLook* look, const IPImage* source,
                     const IPImage* selection, const IPImage* destination, bool allowed,
-                    bool sharpen, bool noise, Ui_Failure* failure) {
+                    bool sharpen, bool noise, const VRect& around, int32_t sourceTop,
+                    Ui_Failure* failure) {
     const bool filtered = allowed && look->showsEdits && look->clipping == kPreviewClipNone &&
                           !look->busy && (sharpen || noise);
     const PreviewRows job{source,
@@ -270,7 +283,9 @@ int32_t RenderWhole(const PreviewCanvas* canvas, const PreviewLook* look, const 
                           uint8_t(filtered && sharpen),
                           uint8_t(filtered && noise),
                           &canvas->editState->editPars.sharpenNoise,
-                          canvas->imageName};
+                          canvas->imageName,
+                          around,
+                          sourceTop};
     if (filtered && canvas->state != nullptr) Ui_Cursor_Set(canvas->state, kUiCursorWait);
     const int32_t status = PreviewApplyRows(&job, failure);
     if (filtered && canvas->state != nullptr) Ui_Cursor_Set(canvas->state, kUiCursorArrow);
@@ -284,7 +299,8 @@ int32_t PreviewApplyRows(const PreviewRows* job, Ui_Failure* failure) {
     if (job == nullptr || !IPImageValid(job->source) || job->source->channels < 3 ||
         !IPImageValid(job->destination) || job->destination->channels < 3 ||
         job->destination->bytesPerSample != 1 || !Inside(job->rect, job->source) ||
-        !Inside(job->rect, job->destination) ||
+        job->around.top < 0 || job->around.left < 0 || job->around.bottom < 0 ||
+        job->around.right < 0 || !Inside(job->rect, job->destination) ||
         (job->selection != nullptr &&
          (!IPImageValid(job->selection) || !Inside(job->rect, job->selection))) ||
         (job->filtered && (job->settings == nullptr || !InterleavedChannels(job->source))) ||
@@ -339,9 +355,10 @@ int32_t DrawPreview(const PreviewCanvas* canvas, const PreviewLook* look, UiWind
         look->sampled == nullptr && prefs != nullptr && prefs->previewNoise == 1 && sn.noiseOn;
     // Sharpening and noise removal mean something only on the image's own pixels: from 100 %.
     const bool fullSize = zoomed && pv->zoomRate == 1;
-    const int32_t status =
-        RenderWhole(canvas, look, &pv->hostInput, pv->haveSelection ? &pv->hostMask : nullptr,
-                    &destination, fullSize, sharpen, noise, failure);
+    const int32_t status = RenderWhole(
+        canvas, look, &pv->hostInput, pv->haveSelection ? &pv->hostMask : nullptr, &destination,
+        fullSize, sharpen, noise, fullSize ? pv->zoomAround : VRect{0, 0, 0, 0},
+        fullSize ? pv->zoomRect.top - pv->filter.top : 0, failure);
     if (status != kStatusOk) return status;
     PaintSampled(look->sampled, destination);
     if (magnify > 1) MagnifyInPlace(display, record->outRowBytes, 3, w, h, magnify);
@@ -357,7 +374,8 @@ int32_t DrawPreview(const PreviewCanvas* canvas, const PreviewLook* look, UiWind
         // byte. Magnified, they are copied out at the drawn size.
         const int32_t bytes = pv->bytes;
         const int32_t offset = 3 * bytes + (bytes == 2 ? HighByteOffset() : 0);
-        uint8_t* fourth = static_cast<uint8_t*>(record->inData) + offset;
+        // From the picture's first pixel: a zoom window lies inside its margin.
+        uint8_t* fourth = static_cast<uint8_t*>(pv->hostInput.channel[0]) + offset;
         const int32_t step = pv->planes * bytes;
         transparency = PSPixelMask{nullptr, fourth, record->inRowBytes, step, 0};
         if (magnify > 1) {
@@ -487,9 +505,9 @@ int32_t RenderDetail(const PreviewCanvas* canvas, const PreviewLook* look, Ui_Fa
     const bool sharpen = sn.sharpenOn && sn.sharpenStrength >= 1;
     const bool noise = sn.noiseOn != 0;
     d.haveRendered = 0;
-    const int32_t status =
-        RenderWhole(canvas, look, &source, d.selection != nullptr ? &selection : nullptr, &rendered,
-                    true, sharpen, noise, failure);
+    const int32_t status = RenderWhole(
+        canvas, look, &source, d.selection != nullptr ? &selection : nullptr, &rendered, true,
+        sharpen, noise, VRect{0, 0, 0, 0}, d.fetched.top - canvas->preview->filter.top, failure);
     if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseTransformPreview);
     if (d.channels == 4) {
         // The transparency comes along unchanged, as 8 bits.

@@ -8,8 +8,10 @@
 // >> 8, with u the high byte of a 16-bit sample. The filtered path runs the rectangle through
 // the filter's own row pipeline (row_pipeline.h: the transform from its stream, sharpening, the
 // noise filter in front) into 8-bit rows and blends each finished row the same way; the window
-// takes it only when the user looks at the image at full size (zoomed to 1:1 or in a detail
-// view), since sharpening and noise removal mean nothing on a reduced copy.
+// takes it only when the user looks at the image at full size (zoomed to 100 % or more, or in a
+// detail view), since sharpening and noise removal mean nothing on a reduced copy. Both views
+// are fetched with a margin around what is shown, which the filtered path reads as the filter
+// reads the neighbours of a strip.
 //
 // The picture is rendered into the host's output buffer described as an 8-bit RGB image (the
 // display buffer: a PSPixelMap over it), the transparency plane, when the image has one, comes
@@ -39,6 +41,11 @@ struct PreviewRows {
     uint8_t sharpen, noise;      // the processors of the filtered path
     const SharpenNoise* settings;
     const char* imageName;  // for the failure's text
+    VRect around;       // the filtered path: how many source pixels beyond rect it may read on each
+                        // side (top, left, bottom, right), so that sharpening and noise removal at
+                        // rect's edges see the image's neighbours as the filter does; all 0: rect's
+                        // edges stand for the image's
+    int32_t sourceTop;  // the filter rectangle's row that the source's row 0 is
 };
 
 // 0, -1 for a bad job; a failure of a row is told as "processing scanline %d from image file

@@ -64,6 +64,7 @@ int32_t CreateNoiseFilter(RowPipeline* p, const RowPipelineSetup* s) {
     noise.pixelSize = s->bytesIn;
     noise.callback = NoiseToApplier;
     noise.callbackContext = p->applier;
+    noise.firstRow = s->firstRow;
     return NoiseFilterCreate(&p->noise, &noise);
 }
 

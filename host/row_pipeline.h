@@ -46,6 +46,8 @@ struct RowPipelineSetup {
     uint8_t noise;                 // run the noise filter in front of the applier
     HgRowCallback sink;            // receives each finished planar row
     void* sinkContext;
+    int32_t firstRow;  // the filter rectangle's row the first row run is (0: its top), for the
+                       // noise filter's pattern, which turns row by row from the top
 };
 
 struct RowPipeline {

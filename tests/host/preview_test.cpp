@@ -499,14 +499,14 @@ TEST_F(PreviewTest, ZoomLevelsFetchTheirWindowAtTheRateAndMagnifyIt) {
 
     // 25 %: rate 4, the window centred on image (150, 100): corner (7, 5) at the rate.
     ASSERT_EQ(s.procs.zoomPreview(s.procs.context, 25, 150, 100, -1, -1, nullptr), 0);
+    // What the host says is shown: level, rate, magnification, the picture, the drawn size and
+    // the picture's corner in the image.
+    auto shown = [](const PreviewInfo& i) {
+        return std::vector<int32_t>{i.zoom,       i.rate,        i.magnify, i.width, i.height,
+                                    i.drawnWidth, i.drawnHeight, i.left,    i.top};
+    };
     PreviewInfo info = s.Info();
-    EXPECT_EQ(info.zoom, 25);
-    EXPECT_EQ(info.rate, 4);
-    EXPECT_EQ(info.magnify, 1);
-    EXPECT_EQ(info.width, 60);
-    EXPECT_EQ(info.drawnWidth, 60);
-    EXPECT_EQ(info.left, 28);
-    EXPECT_EQ(info.top, 20);
+    EXPECT_EQ(shown(info), (std::vector<int32_t>{25, 4, 1, 60, 40, 60, 40, 28, 20}));
     EXPECT_EQ(s.host.record.inputRate, 4 << 16);
     const strip_host::Request& asked = s.host.requests.back();
     EXPECT_EQ(asked.in.right - asked.in.left, 60);
@@ -519,15 +519,7 @@ TEST_F(PreviewTest, ZoomLevelsFetchTheirWindowAtTheRateAndMagnifyIt) {
     // twice as large.
     ASSERT_EQ(s.procs.zoomPreview(s.procs.context, 200, 100, 50, 10, 6, nullptr), 0);
     info = s.Info();
-    EXPECT_EQ(info.zoom, 200);
-    EXPECT_EQ(info.rate, 1);
-    EXPECT_EQ(info.magnify, 2);
-    EXPECT_EQ(info.width, 30);
-    EXPECT_EQ(info.height, 20);
-    EXPECT_EQ(info.drawnWidth, 60);
-    EXPECT_EQ(info.drawnHeight, 40);
-    EXPECT_EQ(info.left, 95);
-    EXPECT_EQ(info.top, 47);
+    EXPECT_EQ(shown(info), (std::vector<int32_t>{200, 1, 2, 30, 20, 60, 40, 95, 47}));
     EXPECT_EQ(s.host.record.inputRate, 1 << 16);
     PreviewLook look{nullptr, 0, kPreviewClipNone, 0, 0, nullptr};
     ASSERT_EQ(Draw(s, look), 0);
@@ -544,10 +536,7 @@ TEST_F(PreviewTest, ZoomLevelsFetchTheirWindowAtTheRateAndMagnifyIt) {
 
     // At the far corner the window stays inside the image.
     ASSERT_EQ(s.procs.zoomPreview(s.procs.context, 400, 299, 199, -1, -1, nullptr), 0);
-    info = s.Info();
-    EXPECT_EQ(info.left, 300 - 15);
-    EXPECT_EQ(info.top, 200 - 10);
-    EXPECT_EQ(info.drawnWidth, 60);
+    EXPECT_EQ(shown(s.Info()), (std::vector<int32_t>{400, 1, 4, 15, 10, 60, 40, 285, 190}));
 
     // 10 % would show less than fit: fit it is.
     EXPECT_EQ(s.procs.zoomPreview(s.procs.context, 10, 5, 5, -1, -1, nullptr), -1);
@@ -561,10 +550,7 @@ TEST_F(PreviewTest, ZoomLevelsFetchTheirWindowAtTheRateAndMagnifyIt) {
     ASSERT_EQ(s.Acquire(60, 60), 0);
     ASSERT_EQ(s.Info().height, 40);
     ASSERT_EQ(s.procs.zoomPreview(s.procs.context, 100, 150, 100, -1, -1, nullptr), 0);
-    info = s.Info();
-    EXPECT_EQ(info.height, 60);
-    EXPECT_EQ(info.drawnHeight, 60);
-    EXPECT_EQ(info.top, 70);
+    EXPECT_EQ(shown(s.Info()), (std::vector<int32_t>{100, 1, 1, 60, 60, 60, 60, 120, 70}));
     for (const std::string& v : s.host.violations) ADD_FAILURE() << "host contract: " << v;
 }
 
@@ -583,15 +569,18 @@ TEST_F(PreviewTest, ZoomFetchesTheWindowAroundThePointInsideTheFilterRectangleAn
         const std::vector<uint8_t> selection = Bytes(info.selection, 1);
 
         // The window of 60 x 40 centred on image (40, 20) of the filter rectangle starts at
-        // (10, 0) of it, (40, 20) of the document.
+        // (10, 0) of it, (40, 20) of the document; it is asked for with a margin of 32, cut at
+        // the filter rectangle's corner (30, 20).
         ASSERT_EQ(s.procs.zoomPreview(s.procs.context, 100, 40, 20, -1, -1, nullptr), 0);
         info = s.Info();
         EXPECT_EQ(info.zoomed, 1);
         EXPECT_EQ(info.left, 10);
         EXPECT_EQ(info.top, 0);
         const strip_host::Request& asked = s.host.requests.back();
-        EXPECT_EQ(asked.in.left, 40);
+        EXPECT_EQ(asked.in.left, 30);
         EXPECT_EQ(asked.in.top, 20);
+        EXPECT_EQ(asked.in.right, 40 + 60 + 32);
+        EXPECT_EQ(asked.in.bottom, 20 + 40 + 32);
         EXPECT_EQ(s.host.record.inputRate, 0x10000);
         for (int32_t y = 0; y < 40; y += 3) {
             for (int32_t x = 0; x < 60; x += 7) {
@@ -617,13 +606,11 @@ TEST_F(PreviewTest, ZoomFetchesTheWindowAroundThePointInsideTheFilterRectangleAn
         EXPECT_EQ(s.Info().left, 0);
         EXPECT_EQ(s.Info().top, 120);
 
-        // Back to the reduced preview: 8-bit from the module's copy without asking the host,
-        // 16-bit asked for again; either way the same buffers.
-        const size_t requests = s.host.requests.size();
+        // Back to the reduced preview: 8-bit from the module's copy into buffers of its shape,
+        // 16-bit asked for again; either way the same pixels.
         ASSERT_EQ(s.procs.restorePreview(s.procs.context, nullptr), 0);
         info = s.Info();
         EXPECT_EQ(info.zoomed, 0);
-        EXPECT_EQ(s.host.requests.size() > requests, depth == 16);
         EXPECT_EQ(Bytes(info.shown, 4), picture);
         EXPECT_EQ(Bytes(info.selection, 1), selection);
 
@@ -674,6 +661,10 @@ SharpenNoise SharpenAndNoise() {
     return sn;
 }
 
+// At 100 % (and magnified) the preview shows what the filter will write, to the view's edges:
+// the window comes with a margin, so sharpening and noise removal there see the neighbours the
+// filter sees. The oracle is the filter run on the whole image; the windows lie in the middle
+// (the whole margin) and at two corners (the margin cut at the image's edges).
 TEST_F(PreviewTest, AtOneToOneSharpeningAndNoiseRemovalAreTheFiltersOwnRows) {
     const Image image = Scene(240, 180, 3, 8, 11);
     const std::vector<uint8_t> selection = Selection(240, 180, 12);
@@ -685,22 +676,24 @@ TEST_F(PreviewTest, AtOneToOneSharpeningAndNoiseRemovalAreTheFiltersOwnRows) {
     s.prefs.previewSharpening = 1;
     s.prefs.previewNoise = 1;
     ASSERT_EQ(s.Acquire(60, 45), 0);
-    ASSERT_EQ(s.procs.zoomPreview(s.procs.context, 100, 100, 90, -1, -1, nullptr), 0);
-    const PreviewInfo info = s.Info();
-    const VRect window{info.top, info.left, info.top + info.height, info.left + info.width};
+    const Image filtered = FilteredByTheFilter(image, selection, VRect{0, 0, 180, 240}, pars);
+    s.host.Bind();
     Transform shown(pars, 1);
     PreviewLook look{shown.grid, 1, kPreviewClipNone, 0, 0, nullptr};
-    ASSERT_EQ(Draw(s, look), 0);
-    const std::vector<uint8_t> previewed = s.host.displayed.rgb;
-
-    const Image filtered = FilteredByTheFilter(image, selection, window, pars);
-    s.host.Bind();
-    for (int32_t y = 0; y < info.height; ++y) {
-        for (int32_t x = 0; x < info.width; ++x) {
-            for (int32_t c = 0; c < 3; ++c) {
-                ASSERT_EQ(previewed[3 * (size_t(y) * info.width + size_t(x)) + c],
-                          filtered.At(window.left + x, window.top + y, c))
-                    << x << ", " << y;
+    std::vector<uint8_t> previewed;
+    for (const auto& [x0, y0] : {std::pair{0, 0}, std::pair{239, 179}, std::pair{100, 90}}) {
+        SCOPED_TRACE(std::to_string(x0) + ", " + std::to_string(y0));
+        ASSERT_EQ(s.procs.zoomPreview(s.procs.context, 100, x0, y0, -1, -1, nullptr), 0);
+        const PreviewInfo info = s.Info();
+        ASSERT_EQ(Draw(s, look), 0);
+        previewed = s.host.displayed.rgb;
+        for (int32_t y = 0; y < info.height; ++y) {
+            for (int32_t x = 0; x < info.width; ++x) {
+                for (int32_t c = 0; c < 3; ++c) {
+                    ASSERT_EQ(previewed[3 * (size_t(y) * info.width + size_t(x)) + c],
+                              filtered.At(info.left + x, info.top + y, c))
+                        << x << ", " << y;
+                }
             }
         }
     }
@@ -757,7 +750,8 @@ TEST_F(PreviewTest, DetailViewShowsTheFiltersRowsMagnifiedAndLeavesThePreviewInP
     });
     s.host.Bind();
     ASSERT_EQ(status, 0);
-    const Image filtered = FilteredByTheFilter(image, selection, part.in, pars);
+    // What the filter writes there, run on the whole image.
+    const Image filtered = FilteredByTheFilter(image, selection, VRect{0, 0, 200, 260}, pars);
     s.host.Bind();
     const std::vector<uint8_t> one = s.host.displayed.rgb;
     for (int32_t y = 0; y < 30; ++y)
