@@ -223,7 +223,7 @@ int32_t Filtered(const PreviewRows* job, Ui_Failure* failure) {
         RowPipelineSplit(&pipeline, static_cast<const uint8_t*>(src->channel[0]) + first,
                          src->pixelStep);
         status = RowPipelineRun(&pipeline);
-        if (status != kStatusOk) FailRow(job, status, y - job->rect.top, failure);
+        if (status != kStatusOk) FailRow(job, status, Num_Max(y - job->rect.top, 0), failure);
     }
     RowPipelineEnd(&pipeline);
     if (status == kStatusOk && sink.next != Height(outer))
