@@ -290,7 +290,6 @@ void ClearZoom(PreviewState* pv) {
     pv->zoomLevel = 0;
     pv->zoomRate = pv->zoomMagnify = 1;
     pv->drawnWidth = pv->drawnHeight = 0;
-    Mem_Fill(&pv->zoomView, 0, sizeof pv->zoomView);
 }
 
 void FreeImages(EditState* es, PreviewState* pv) {
@@ -526,7 +525,6 @@ int32_t ZoomPreview(const PluginCall* call, EditState* es, PreviewState* pv, int
     FilterRecord* record = Record(call);
     if (pv->bytes == 2)
         RescaleHost16(record->inData, record->inRowBytes, Width(in), Height(in), pv->planes);
-    pv->zoomView = input;
     pv->hostInput = SubView(input, around.left, around.top, pictureWidth, pictureHeight);
     pv->hostMask = pv->haveSelection
                        ? SubView(selection, around.left, around.top, pictureWidth, pictureHeight)

@@ -99,7 +99,6 @@ struct PreviewState {
     int32_t zoomX, zoomY;  // its centre (host coordinates)
     IPImage hostInput;     // the host's input buffer: the preview or the zoom window
     IPImage hostMask;      // the host's mask buffer, or all zero without a selection
-    IPImage zoomView;      // the host's input while zoomed
     IPImage fourth;        // the transparency plane at preview size (window only)
     // The navigator of the sharpen and noise dialog: the preview scaled down, through a
     // transform, 8-bit, with the transparency as a fourth channel when the image has one.

@@ -54,6 +54,10 @@ void EditorFreeTransforms(EditingWindow* win);
 // What the host shows and where the picture lies in the preview item (centred, cut to the
 // item's inside). -2 while there is no picture.
 int32_t EditorPictureArea(EditingWindow* win, PreviewInfo* info, Ui_Rect* area);
+// The picture pixel under client point (v, h) of the picture drawn in area (a magnified pixel is
+// a square there), held inside the picture; whether the point lies on the picture.
+bool EditorPicturePixel(const PreviewInfo* info, const Ui_Rect* area, int32_t v, int32_t h,
+                        int32_t* px, int32_t* py);
 // A picture pixel's image coordinates and back; the way back is -1 when the image pixel is not
 // in the picture (outside the 1:1 window).
 void EditorPictureToImage(const PreviewInfo* info, int32_t px, int32_t py, int32_t* x, int32_t* y);

@@ -41,11 +41,11 @@ void ZoomKey(EditingWindow* win, int32_t level, int32_t steps, Ui_Failure* failu
     Ui_Rect r{};
     if (Ui_Item_GetRect(win->dialog, kEditorPreviewImage, &r) != kStatusOk) return;
     const int16_t v = int16_t((r.top + r.bottom) / 2), h = int16_t((r.left + r.right) / 2);
+    // A level not offered now does nothing (EditorZoomTo answers -9 for it).
     if (steps != 0) {
         EditorZoomStep(win, steps, v, h, failure);
     } else {
-        int32_t current = kPreviewZoomFit;
-        if (EditorZoomOffers(win, level, &current)) EditorZoomTo(win, level, v, h, failure);
+        EditorZoomTo(win, level, v, h, failure);
     }
 }
 

@@ -68,13 +68,8 @@ Ui_Dlg* RecordOf(EditingWindow* win) {
 bool PixelAt(EditingWindow* win, int32_t v, int32_t h, PreviewInfo* info, int32_t* px,
              int32_t* py) {
     Ui_Rect area;
-    if (EditorPictureArea(win, info, &area) != kStatusOk || !Ui_Rect_ContainsPoint(&area, v, h)) {
-        return false;
-    }
-    const int32_t magnify = Num_Max(info->magnify, 1);
-    *px = (h - area.left) / magnify;
-    *py = (v - area.top) / magnify;
-    return *px < info->width && *py < info->height;
+    return EditorPictureArea(win, info, &area) == kStatusOk &&
+           EditorPicturePixel(info, &area, v, h, px, py);
 }
 
 // The picture pixel nearest to (v, h), held inside the picture (a dragged point stays on it).
@@ -82,10 +77,7 @@ bool PixelNear(EditingWindow* win, int32_t v, int32_t h, PreviewInfo* info, int3
                int32_t* py) {
     Ui_Rect area;
     if (EditorPictureArea(win, info, &area) != kStatusOk) return false;
-    const int32_t magnify = Num_Max(info->magnify, 1);
-    const int32_t x = (h - area.left) / magnify, y = (v - area.top) / magnify;
-    *px = Num_Clamp(x, 0, info->width - 1);
-    *py = Num_Clamp(y, 0, info->height - 1);
+    EditorPicturePixel(info, &area, v, h, px, py);
     return true;
 }
 

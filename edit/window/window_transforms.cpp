@@ -112,6 +112,15 @@ int32_t EditorPictureArea(EditingWindow* win, PreviewInfo* info, Ui_Rect* area) 
     return kStatusOk;
 }
 
+bool EditorPicturePixel(const PreviewInfo* info, const Ui_Rect* area, int32_t v, int32_t h,
+                        int32_t* px, int32_t* py) {
+    const int32_t magnify = Num_Max(info->magnify, 1);
+    const int32_t x = (h - area->left) / magnify, y = (v - area->top) / magnify;
+    *px = Num_Clamp(x, 0, info->width - 1);
+    *py = Num_Clamp(y, 0, info->height - 1);
+    return Ui_Rect_ContainsPoint(area, v, h) && x < info->width && y < info->height;
+}
+
 // Unzoomed, picture pixel p covers image pixels p * iw / w up to (p + 1) * iw / w; zoomed, the
 // rate's pixels from left + p * rate. A click takes the one in the middle (held inside the image),
 // and an image pixel goes back to the picture pixel that covers it.

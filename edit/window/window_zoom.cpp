@@ -20,18 +20,15 @@ namespace {
 // picture, the image point at the picture's middle, and no anchor (-1).
 void PointOf(const PreviewInfo& info, const Ui_Rect& area, int32_t v, int32_t h, int32_t* x,
              int32_t* y, int32_t* anchorH, int32_t* anchorV) {
-    const int32_t magnify = Num_Max(info.magnify, 1);
-    if (Ui_Rect_ContainsPoint(&area, v, h) && (h - area.left) / magnify < info.width &&
-        (v - area.top) / magnify < info.height) {
+    int32_t px = 0, py = 0;
+    if (EditorPicturePixel(&info, &area, v, h, &px, &py)) {
         *anchorH = h - area.left;
         *anchorV = v - area.top;
     } else {
         *anchorH = *anchorV = -1;
-        h = area.left + Ui_Rect_Width(&area) / 2;
-        v = area.top + Ui_Rect_Height(&area) / 2;
+        EditorPicturePixel(&info, &area, area.top + Ui_Rect_Height(&area) / 2,
+                           area.left + Ui_Rect_Width(&area) / 2, &px, &py);
     }
-    const int32_t px = Num_Clamp((h - area.left) / magnify, 0, info.width - 1);
-    const int32_t py = Num_Clamp((v - area.top) / magnify, 0, info.height - 1);
     EditorPictureToImage(&info, px, py, x, y);
 }
 
