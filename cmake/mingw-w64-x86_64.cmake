@@ -1,7 +1,7 @@
 # Cross-building the 64-bit Windows module on Linux with mingw-w64 (Debian's
 # g++-mingw-w64-x86-64-posix and binutils-mingw-w64-x86-64). The posix thread model is chosen
-# because its libstdc++ has std::thread and friends, which GoogleTest uses; the module itself
-# starts no threads. Libraries cross-built for the module (libjpeg, lcms2) are installed under
+# because its libstdc++ has std::thread and friends, which GoogleTest and the module's per-call
+# pool (platform/work_pool.h) use; winpthreads is linked statically with the rest. Libraries cross-built for the module (libjpeg, lcms2) are installed under
 # KOLMARA_WINDOWS_DEPS, which is searched before anything else and instead of the build
 # machine's own libraries.
 set(CMAKE_SYSTEM_NAME Windows)

@@ -153,6 +153,7 @@ constexpr Entry kEntries[] = {
     Int(202, AT(lastMethod), 1, 3, 1, 1, kNone, "last colour-balance method"),
     Int(203, AT(windowWidth), 0, 32767, 0, 0, kNone, "editing window width"),
     Int(204, AT(windowHeight), 0, 32767, 0, 0, kNone, "editing window height"),
+    Int(205, AT(threads), 0, 64, 0, 0, kNone, "threads"),
 };
 
 #undef AT
@@ -160,9 +161,10 @@ constexpr Entry kEntries[] = {
 // The order entries are written in. The older 60, 93 and 100 are read only.
 // Ours come after every shared entry.
 constexpr uint16_t kWriteOrder[] = {
-    55,  52, 95, 94, 58, 56, 57, 61,  109, 110, 83, 85,  84,  86, 71, 53, 64,  111, 112, 113, 114,
-    115, 78, 72, 77, 99, 63, 62, 79,  81,  80,  82, 107, 106, 50, 91, 51, 103, 105, 108, 104, 54,
-    90,  74, 73, 88, 96, 97, 75, 102, 66,  67,  68, 69,  59,  89, 98, 76, 70,  201, 202, 203, 204,
+    55,  52,  95,  94,  58,  56,  57,  61,  109, 110, 83, 85,  84,  86,  71,  53,
+    64,  111, 112, 113, 114, 115, 78,  72,  77,  99,  63, 62,  79,  81,  80,  82,
+    107, 106, 50,  91,  51,  103, 105, 108, 104, 54,  90, 74,  73,  88,  96,  97,
+    75,  102, 66,  67,  68,  69,  59,  89,  98,  76,  70, 201, 202, 203, 204, 205,
 };
 
 const Entry* Find(uint16_t tag) {

@@ -90,6 +90,9 @@ struct Prefs {
     int32_t lastTab;
     int32_t lastMethod;
     int32_t windowWidth, windowHeight;
+    // 205: the threads a filter run uses, 1..64; 0 (the default) one per processor, at most 64.
+    // The environment's KOLMARA_THREADS overrides it (platform/work_pool.h).
+    int32_t threads;
     EditPars customSettings;    // 109 (older files: 93)
     EditPars previousSettings;  // 110 (older files: 100)
     EditPars dialogPars;        // carried by the preferences dialog; never stored

@@ -368,9 +368,23 @@ int32_t HgApplierCreate(const HgApplyOptions* options, HuegridApplier** out) {
     if (options == nullptr || out == nullptr) return kStatusProblem;
     *out = nullptr;
     if (!OptionsValid(options)) return kStatusProblem;
-    HuegridLut* table = nullptr;
-    int32_t status = ReadTransform(options, &table);
-    if (status != kStatusOk) return status;
+    HuegridLut* own = nullptr;
+    const HuegridLut* table = nullptr;
+    if (options->shareTable != nullptr) {
+        const HuegridApplier* other = options->shareTable;
+        if (other->inPixelSize != options->inPixelSize ||
+            other->outPixelSize != options->outPixelSize || other->inLo != options->inLo ||
+            other->inHi != options->inHi || other->outLo != options->outLo ||
+            other->outHi != options->outHi) {
+            return kStatusProblem;
+        }
+        table = other->table;
+    } else {
+        const int32_t status = ReadTransform(options, &own);
+        if (status != kStatusOk) return status;
+        table = own;
+    }
+    int32_t status = kStatusOk;
 
     const bool sharpen = options->sharpenAmount > 0 && options->rows > 4;
     int32_t mode;
@@ -389,12 +403,13 @@ int32_t HgApplierCreate(const HgApplyOptions* options, HuegridApplier** out) {
 
     auto* a = static_cast<HuegridApplier*>(Mem_Alloc(sizeof(HuegridApplier)));
     if (a == nullptr) {
-        HgFreeLut(table);
+        HgFreeLut(own);
         return kStatusNoMemory;
     }
     Mem_Fill(a, 0, sizeof(HuegridApplier));
     a->mode = mode;
     a->table = table;
+    a->ownTable = own;
     a->inPixelSize = options->inPixelSize;
     a->outPixelSize = options->outPixelSize;
     a->width = options->width;
@@ -502,7 +517,7 @@ int32_t HgApplierRun(HuegridApplier* a, const HgPixelBuffer* row) {
 
 int32_t HgApplierFree(HuegridApplier* a) {
     if (a == nullptr) return kStatusOk;
-    HgFreeLut(a->table);
+    HgFreeLut(a->ownTable);
     for (int32_t i = 0; i < 5; ++i) Mem_Free(a->ring[i]);
     Mem_Free(a->convert[0]);
     Mem_Free(a->convert[1]);

@@ -52,6 +52,10 @@ struct HgApplyOptions {
     uint32_t callbackPlanar;  // 0 or 1: layout of the rows given to the callback
     uint32_t callbackOrder;   // order code of the rows given to the callback
     void* callbackContext;    // passed to every callback call
+    // Non-null: use this applier's transform instead of reading the stream. Its pixel sizes and
+    // ranges must be the options'; it must outlive the new applier, which only reads it (the
+    // kernels never write a table), so appliers on several threads can share one.
+    const struct HuegridApplier* shareTable;
 };
 
 enum : int32_t {
@@ -65,10 +69,11 @@ enum : int32_t {
 // The applier's state. Callers treat it as opaque and use the functions below.
 struct HuegridApplier {
     int32_t mode;
-    HuegridLut* table;       // null without a transform
-    int32_t sharpenChannel;  // -1, or the channel whose change is added to all
-    int32_t divisor;         // 25 - sharpenAmount
-    int64_t weight;          // sharpenAmount / 25 in fixed point (Q15 for 8-bit, Q30 for 16-bit)
+    const HuegridLut* table;  // null without a transform
+    HuegridLut* ownTable;     // the table when this applier read it (freed with it), else null
+    int32_t sharpenChannel;   // -1, or the channel whose change is added to all
+    int32_t divisor;          // 25 - sharpenAmount
+    int64_t weight;           // sharpenAmount / 25 in fixed point (Q15 for 8-bit, Q30 for 16-bit)
     int32_t inPixelSize;
     int32_t outPixelSize;
     int32_t clampLo, clampHi;  // code limits of the sharpened side

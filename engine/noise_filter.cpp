@@ -559,6 +559,19 @@ int32_t NoiseFilterCreate(NoiseFilter** out, const NoiseFilterOptions* o) {
     f->output.planar = uint32_t(o->planar);
     f->output.order = uint32_t(o->order);
 
+    uint32_t tapRoom = 0;
+    for (int32_t c = 0; c < o->channels; ++c)
+        tapRoom += uint32_t((2 * f->radius[c] + 1) * (2 * f->radius[c] + 1));
+    f->tapBlock = static_cast<NoiseTap*>(AllocArray(tapRoom, sizeof(NoiseTap)));
+    if (f->tapBlock == nullptr) {
+        NoiseFilterFree(f);
+        return kStatusNoMemory;
+    }
+    for (int32_t c = 0, at = 0; c < o->channels; ++c) {
+        f->taps[c] = f->tapBlock + at;
+        at += (2 * f->radius[c] + 1) * (2 * f->radius[c] + 1);
+    }
+
     f->randomState = kNoiseSeed;
     for (int32_t c = 0; c < o->channels; ++c)
         BuildPattern(f->pattern[c], f->radius[c], f->mode, &f->randomState);
@@ -640,6 +653,7 @@ int32_t NoiseFilterFree(NoiseFilter* f) {
     if (f == nullptr) return kStatusOk;
     for (int32_t c = 0; c < 4; ++c) Mem_Free(f->windowBlock[c]);
     Mem_Free(f->results);
+    Mem_Free(f->tapBlock);
     Mem_Free(f->output.data8);
     Mem_Free(f->output.data16);
     Mem_Free(f);

@@ -87,8 +87,10 @@ struct NoiseFilter {
     int32_t rowsReceived;
     int32_t randomState;  // minimal standard generator, seeded at creation
     int32_t pixelSize;
-    int32_t* results;  // channels x width: the finished middle row before conversion
-    NoiseTap taps[4][kNoiseGrid * kNoiseGrid];  // each channel's set cells as window taps
+    int32_t* results;    // channels x width: the finished middle row before conversion
+    NoiseTap* taps[4];   // each channel's set cells as window taps: (2r + 1)^2 room in tapBlock
+    NoiseTap* tapBlock;  // taken for the radii, not the largest grid: a filter per column band
+                         // of a threaded run stays small
     int32_t tapCount[4];
     int32_t status;  // the callback's first failure; every later call returns it
 };

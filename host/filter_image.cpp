@@ -8,6 +8,9 @@
 #include "platform/alert.h"
 #include "platform/format.h"
 #include "platform/mem.h"
+#include "platform/numeric.h"
+#include "platform/work_pool.h"
+#include "edit/prefs.h"
 #include "platform/prefs_file.h"
 #include "platform/resources.h"
 #include "resources/ids/strings.h"
@@ -51,13 +54,15 @@ int32_t StripHeight(const PluginCall* call, PluginData* data) {
     return wanted;
 }
 
-void FreeRun(FilterState& f) {
-    RowPipelineEnd(&f.pipeline);
-    HgFree(f.transform);
-    f.transform = nullptr;
-}
-
 }  // namespace
+
+void FreeFilterRun(FilterState* f) {
+    RowBandsEnd(f->bands);
+    Mem_Free(f->bands);
+    f->bands = nullptr;
+    HgFree(f->transform);
+    f->transform = nullptr;
+}
 
 void EndHostImage(const PluginCall* call) {
     FilterRecord* record = Record(call);
@@ -153,103 +158,77 @@ int32_t GetHostRow(const PluginCall* call, PluginData* data, int32_t y, Ui_Failu
     LogF(call, "y = %d;  yin = %d, yout = %d", y, y - f.inRect.top, y - f.outRect.top);
     uint8_t* inRow =
         static_cast<uint8_t*>(record->inData) + ptrdiff_t(Y - f.inRect.top) * record->inRowBytes;
-    uint8_t* scratch = static_cast<uint8_t*>(record->outData) +
-                       ptrdiff_t(f.outRect.bottom - f.outRect.top - 1) * record->outRowBytes;
     if (record->progressProc != nullptr) record->progressProc(y, f.height);
-    for (int c = 0; c < 3; ++c) {
-        f.channelPointer[c] = inRow + c * f.bytesIn;
-        f.outChannel[c] = scratch + c * f.bytesOut;
-    }
-    f.channelPointer[3] = f.outChannel[3] = nullptr;
-    const ptrdiff_t step = f.inColumnStep, bytes = f.bytesIn;
-    const int32_t width = f.width, planes = record->planes;
-    for (int32_t p = 3; p < planes; ++p) {
-        for (int32_t x = 0; x < width; ++x) {
-            ptrdiff_t at = (ptrdiff_t(x) * step + p) * bytes;
-            Mem_Copy(scratch + at, inRow + at, size_t(bytes));
-        }
-    }
+    for (int c = 0; c < 3; ++c) f.channelPointer[c] = inRow + c * f.bytesIn;
+    f.channelPointer[3] = nullptr;
     return kStatusOk;
 }
 
-int32_t PutHostRow(const PluginCall* call, PluginData* data, int32_t yOut) {
-    FilterRecord* record = Record(call);
-    FilterState& f = data->run.filter;
-    LogF(call, "Put y = %d", yOut);
+namespace {
+
+// Columns x .. x + count - 1 of a finished planar row (from column skip of the planes) into the
+// host's output row, blended with the selection over the unedited input, which lies in the same
+// strip; planes past the colour ones go back as they came.
+template <typename T>
+void BlendColumns(const T* p0, const T* p1, const T* p2, const T* in, const uint8_t* mask,
+                  int32_t count, ptrdiff_t step, int32_t planes, int32_t shift, T* dest) {
+    for (int32_t x = 0; x < count; ++x) {
+        const ptrdiff_t at = ptrdiff_t(x) * step;
+        const uint32_t m = mask != nullptr ? mask[x] : 255;
+        dest[at + 0] =
+            T(SelectionBlend(m, uint32_t(in[at + 0]) >> shift, uint32_t(p0[x]) >> shift));
+        dest[at + 1] =
+            T(SelectionBlend(m, uint32_t(in[at + 1]) >> shift, uint32_t(p1[x]) >> shift));
+        dest[at + 2] =
+            T(SelectionBlend(m, uint32_t(in[at + 2]) >> shift, uint32_t(p2[x]) >> shift));
+        for (int32_t p = 3; p < planes; ++p) dest[at + p] = in[at + p];
+    }
+}
+
+}  // namespace
+
+int32_t PutHostRow(const PluginCall* call, const PluginData* data, int32_t yOut, int32_t x,
+                   int32_t count, const void* const planes[3]) {
+    const FilterRecord* record = Record(call);
+    const FilterState& f = data->run.filter;
     const int32_t Y = yOut + f.filterRect.top;
     if (Y < f.outRect.top || Y >= f.outRect.bottom) return kStatusError;
-    uint8_t* dest =
-        static_cast<uint8_t*>(record->outData) + ptrdiff_t(Y - f.outRect.top) * record->outRowBytes;
-    const uint8_t* in =
-        static_cast<uint8_t*>(record->inData) + ptrdiff_t(Y - f.inRect.top) * record->inRowBytes;
-    const uint8_t* scratch = f.outChannel[0];
+    const ptrdiff_t step = f.outColumnStep;
+    const ptrdiff_t column = ptrdiff_t(x) * step * f.bytesOut;
+    uint8_t* dest = static_cast<uint8_t*>(record->outData) +
+                    ptrdiff_t(Y - f.outRect.top) * record->outRowBytes + column;
+    const uint8_t* in = static_cast<const uint8_t*>(record->inData) +
+                        ptrdiff_t(Y - f.inRect.top) * record->inRowBytes + column;
     const uint8_t* mask = nullptr;
     if (record->haveMask == 1 && record->maskData != nullptr) {
         mask = static_cast<const uint8_t*>(record->maskData) +
-               ptrdiff_t(Y - f.maskRect.top) * record->maskRowBytes;
+               ptrdiff_t(Y - f.maskRect.top) * record->maskRowBytes + x;
     }
-    // Fields are read into locals once: the row pointers may alias the state as far as the
-    // compiler knows, and reloading them per sample made this loop the run's hottest.
-    const ptrdiff_t step = f.outColumnStep;
-    const int32_t width = f.width, planes = record->planes;
     if (f.bytesOut == 2) {
-        const auto* n16 = reinterpret_cast<const uint16_t*>(scratch);
-        const auto* i16 = reinterpret_cast<const uint16_t*>(in);
-        auto* d16 = reinterpret_cast<uint16_t*>(dest);
-        for (int32_t x = 0; x < width; ++x) {
-            const ptrdiff_t at = ptrdiff_t(x) * step;
-            const uint32_t m = mask != nullptr ? mask[x] : 255;
-            for (int32_t c = 0; c < 3; ++c)
-                d16[at + c] = uint16_t(
-                    SelectionBlend(m, uint32_t(i16[at + c]) >> 1, uint32_t(n16[at + c]) >> 1));
-            for (int32_t p = 3; p < planes; ++p) d16[at + p] = i16[at + p];
-        }
-        return kStatusOk;
-    }
-    if (mask == nullptr && planes == 3 && step == 3) {
-        // No selection, no transparency: the new row as it is.
-        Mem_Copy(dest, scratch, size_t(width) * 3);
-        return kStatusOk;
-    }
-    for (int32_t x = 0; x < width; ++x) {
-        const ptrdiff_t at = ptrdiff_t(x) * step;
-        const uint32_t m = mask != nullptr ? mask[x] : 255;
-        for (int32_t c = 0; c < 3; ++c)
-            dest[at + c] = uint8_t(SelectionBlend(m, in[at + c], scratch[at + c]));
-        for (int32_t p = 3; p < planes; ++p) dest[at + p] = in[at + p];
+        // The engine's 16-bit codes back to the host's 0..32768.
+        BlendColumns(static_cast<const uint16_t*>(planes[0]),
+                     static_cast<const uint16_t*>(planes[1]),
+                     static_cast<const uint16_t*>(planes[2]), reinterpret_cast<const uint16_t*>(in),
+                     mask, count, step, record->planes, 1, reinterpret_cast<uint16_t*>(dest));
+    } else {
+        BlendColumns(static_cast<const uint8_t*>(planes[0]), static_cast<const uint8_t*>(planes[1]),
+                     static_cast<const uint8_t*>(planes[2]), in, mask, count, step, record->planes,
+                     0, dest);
     }
     return kStatusOk;
 }
 
-int32_t WriteFilteredRow(const HgPixelBuffer* row, void* context) {
-    auto* sink = static_cast<FilterSink*>(context);
-    PluginData* data = sink->data;
-    FilterState& f = data->run.filter;
-    // One pass over the row for all three planes (channel c sits at outChannel[0] + c samples).
-    const ptrdiff_t step = f.outColumnStep;
-    const uint32_t width = row->width;
-    if (f.bytesOut == 2) {
-        const uint16_t *p0 = row->data16, *p1 = p0 + width, *p2 = p1 + width;
-        auto* out = reinterpret_cast<uint16_t*>(f.outChannel[0]);
-        for (uint32_t x = 0; x < width; ++x) {
-            uint16_t* px = out + ptrdiff_t(x) * step;
-            px[0] = p0[x];
-            px[1] = p1[x];
-            px[2] = p2[x];
-        }
-    } else {
-        const uint8_t *p0 = row->data8, *p1 = p0 + width, *p2 = p1 + width;
-        uint8_t* out = f.outChannel[0];
-        for (uint32_t x = 0; x < width; ++x) {
-            uint8_t* px = out + ptrdiff_t(x) * step;
-            px[0] = p0[x];
-            px[1] = p1[x];
-            px[2] = p2[x];
-        }
+int32_t WriteFilteredRow(const BandRow* out, void* context) {
+    const auto* sink = static_cast<const FilterSink*>(context);
+    const uint32_t width = out->row->width;
+    const void* planes[3];
+    for (uint32_t c = 0; c < 3; ++c) {
+        const size_t at = c * width + uint32_t(out->skip);
+        planes[c] = sink->data->run.filter.bytesOut == 2
+                        ? static_cast<const void*>(out->row->data16 + at)
+                        : static_cast<const void*>(out->row->data8 + at);
     }
-    int32_t status = PutHostRow(sink->call, data, f.outRow);
-    ++f.outRow;
-    return status;
+    return PutHostRow(sink->call, sink->data, out->y, out->x, out->count, planes);
 }
 
 namespace {
@@ -268,8 +247,8 @@ int32_t BuildTransform(PluginData* data, Ui_Failure* failure) {
     return Ui_Failure_Describe(failure, status, kPhraseCreateHuegrid);
 }
 
-// The row pipeline over the transform, with sharpening and noise removal when they are on;
-// finished rows go to the host.
+// The row pipeline over the transform, with sharpening and noise removal when they are on, cut
+// into column bands for the call's threads; finished rows go to the host.
 int32_t BeginPipeline(FilterSink* sink, Ui_Failure* failure) {
     PluginData* data = sink->data;
     FilterState& f = data->run.filter;
@@ -283,24 +262,43 @@ int32_t BeginPipeline(FilterSink* sink, Ui_Failure* failure) {
     setup.settings = &sn;
     setup.sharpen = sn.sharpenOn;
     setup.noise = sn.noiseOn;
-    setup.sink = WriteFilteredRow;
-    setup.sinkContext = sink;
-    return RowPipelineBegin(&f.pipeline, &setup, failure);
+    f.bands = static_cast<RowBands*>(Mem_Alloc(sizeof(RowBands)));
+    if (f.bands == nullptr) {
+        return Ui_Failure_Describe(failure, kStatusNoMemory, kPhraseCreateHuegrid);
+    }
+    const Prefs* prefs = sink->call->gPrefs;
+    const int32_t threads = WorkThreadCount(prefs != nullptr ? prefs->threads : 0);
+    const int32_t status = RowBandsBegin(f.bands, &setup, threads, WriteFilteredRow, sink, failure);
+    if (status == kStatusOk) {
+        LogF(sink->call, "%d threads, %d bands", int(threads), int(RowBandsCount(f.bands)));
+    }
+    return status;
 }
 
-// Every row of the filter rectangle through the processors; finished rows reach the host
-// through WriteFilteredRow.
+// Every row of the filter rectangle through the processors, a strip's rows at a time; finished
+// rows reach the host through WriteFilteredRow.
 int32_t StreamRows(const PluginCall* call, PluginData* data, Ui_Failure* failure) {
+    const FilterRecord* record = Record(call);
     FilterState& f = data->run.filter;
-    for (int32_t y = 0; y < f.height; ++y) {
+    for (int32_t y = 0; y < f.height;) {
+        // Fetches the strip that holds row y when it is not the current one; the rows from y to
+        // the strip's bottom are then all in memory.
         int32_t status = GetHostRow(call, data, y, failure);
         if (status != kStatusOk) return status;
-        RowPipelineSplit(&f.pipeline, f.channelPointer[0], f.inColumnStep);
-        status = RowPipelineRun(&f.pipeline);
+        const int32_t rows = Num_Min(f.inRect.bottom - (y + f.filterRect.top), f.height - y);
+        int32_t failedRow = 0;
+        status = RowBandsRun(f.bands, f.channelPointer[0], record->inRowBytes, f.inColumnStep, rows,
+                             &failedRow);
         if (status != kStatusOk) {
-            return Ui_Failure_Describe(failure, status, kPhraseProcessScanline, y,
+            return Ui_Failure_Describe(failure, status, kPhraseProcessScanline, y + failedRow,
                                        data->run.imageName);
         }
+        // The host hears of every row, as it did when rows ran one by one (GetHostRow told the
+        // first).
+        if (record->progressProc != nullptr) {
+            for (int32_t r = 1; r < rows; ++r) record->progressProc(y + r, f.height);
+        }
+        y += rows;
     }
     return kStatusOk;
 }
@@ -333,7 +331,7 @@ int32_t FilterImage(const PluginCall* call, PluginData* data, Ui_Failure* failur
         if (status == kStatusOk) status = BeginPipeline(&sink, failure);
         if (status == kStatusOk) status = StreamRows(call, data, failure);
     }
-    FreeRun(f);
+    FreeFilterRun(&f);
     EndHostImage(call);
     if (status != kStatusOk) {
         MapRunResult(call, status);

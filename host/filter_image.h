@@ -7,15 +7,16 @@
 
 #include <cstdint>
 
-#include "host/row_pipeline.h"
+#include "host/row_bands.h"
 #include "platform/alert.h"
 #include "platform/status.h"
 
 #include "host/call_state.h"
 
 struct PluginData;
+struct FilterState;
 
-// What the row pipeline's sink (WriteFilteredRow) writes through: the call, for the host's
+// What the row bands' sink (WriteFilteredRow) writes through: the call, for the host's
 // record, and the run.
 struct FilterSink {
     const PluginCall* call;
@@ -26,11 +27,21 @@ struct FilterSink {
 // what its caller shows (nothing for a cancel). The applied settings are the caller's to record.
 int32_t FilterImage(const PluginCall* call, PluginData* data, Ui_Failure* failure);
 
+// Frees what a run holds (its transform, the row bands and their threads); safe on an empty or
+// freed state.
+void FreeFilterRun(FilterState* filter);
+
 // The host side of the stream, exposed for the preview path and tests. A failing request fills
 // failure as AdvanceHostState (host_services.h) does.
 int32_t BeginHostImage(const PluginCall* call, PluginData* data, Ui_Failure* failure);
 int32_t GetHostRow(const PluginCall* call, PluginData* data, int32_t y, Ui_Failure* failure);
-int32_t PutHostRow(const PluginCall* call, PluginData* data, int32_t yOut);
-// The pipeline's sink; context is a FilterSink.
-int32_t WriteFilteredRow(const HgPixelBuffer* row, void* context);
+// Writes columns x .. x + count - 1 of output row yOut (of the filter rectangle) into the host's
+// output strip, from three planes of new values at the output pixel size, blended with the
+// selection over the unedited input; planes past the colour ones are copied from the input.
+// Called from the bands' threads: it writes only those columns and logs nothing.
+int32_t PutHostRow(const PluginCall* call, const PluginData* data, int32_t yOut, int32_t x,
+                   int32_t count, const void* const planes[3]);
+// The row bands' sink (row_bands.h): a band's finished row through PutHostRow; context is a
+// FilterSink.
+int32_t WriteFilteredRow(const BandRow* out, void* context);
 void EndHostImage(const PluginCall* call);

@@ -2,6 +2,7 @@
 // preamble that locks (and if need be rebuilds) the persistent blocks, reading and writing the
 // preferences with their notices, and ending a phase on a failure. The start phase is in
 // start_phase.cpp, the prepare phase and its memory budget in prepare.cpp.
+#include "host/filter_image.h"
 #include "host/handles.h"
 #include "host/phases.h"
 #include "host/plugin_data.h"
@@ -171,10 +172,7 @@ void DoParameters(PluginCall* call) {
 
 void FreeKolmaraParsStuff(const PluginCall* call, PluginData* data) {
     LogF(call, "FreeKolmaraParsStuff...");
-    FilterState& f = data->run.filter;
-    HgFree(f.transform);
-    f.transform = nullptr;
-    RowPipelineEnd(&f.pipeline);
+    FreeFilterRun(&data->run.filter);
     LogF(call, "FreeImages...");
     ReleasePreview(call, &data->editState, &data->run.preview);
     EditStateFreeAnalysis(&data->editState);

@@ -15,7 +15,7 @@
 #include "engine/huegrid.h"
 #include "host/call_state.h"
 #include "host/preview.h"
-#include "host/row_pipeline.h"
+#include "host/row_bands.h"
 #include "host/scripting.h"
 #include "hostsdk/filter_record.h"
 #include "platform/paths.h"
@@ -36,10 +36,8 @@ struct FilterState {
     int32_t bytesIn, bytesOut;            // bytes per sample: 2 for 16-bit images, else 1
     int32_t width, height;                // of the filter rectangle
     int32_t inColumnStep, outColumnStep;  // planes
-    int32_t outRow;                       // output rows written so far
-    uint8_t* outChannel[4];               // the channels of the scratch output row
     uint8_t* channelPointer[4];           // the channels of the current input row
-    RowPipeline pipeline;                 // the transform's stream, the processors, the row
+    RowBands* bands;                      // the transform's streams, the processors, the rows
     VRect filterRect, inRect, maskRect, outRect;
 };
 

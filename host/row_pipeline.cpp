@@ -42,6 +42,7 @@ int32_t CreateApplier(RowPipeline* p, const RowPipelineSetup* s, const FLSpec& s
     options.callbackPlanar = 1;
     options.callbackOrder = kHgOrderIdentity3;
     options.callbackContext = s->sinkContext;
+    if (s->shareTransform != nullptr) options.shareTable = s->shareTransform->applier;
     return HgApplierCreate(&options, &p->applier);
 }
 
@@ -96,10 +97,13 @@ int32_t RowPipelineBegin(RowPipeline* p, const RowPipelineSetup* s, Ui_Failure* 
     // transform's failure.
     const uint64_t rowBytes = uint64_t(s->width) * 3 * uint64_t(s->bytesIn);
     p->planes = rowBytes <= 0xFFFF0000u ? Mem_Alloc(uint32_t(rowBytes)) : nullptr;
-    p->stream = Mem_Alloc(kFilterStreamBytes);
-    int32_t status = p->planes != nullptr && p->stream != nullptr ? kStatusOk : kStatusNoMemory;
+    const bool shared = s->shareTransform != nullptr;
+    if (!shared) p->stream = Mem_Alloc(kFilterStreamBytes);
+    int32_t status =
+        p->planes != nullptr && (shared || p->stream != nullptr) ? kStatusOk : kStatusNoMemory;
     FLSpec spec;
-    if (status == kStatusOk) status = WriteTransform(s->transform, p->stream, &spec);
+    Mem_Fill(&spec, 0, sizeof spec);
+    if (status == kStatusOk && !shared) status = WriteTransform(s->transform, p->stream, &spec);
     if (status == kStatusOk) status = CreateApplier(p, s, spec);
     if (status == kStatusOk && s->noise) status = CreateNoiseFilter(p, s);
     if (status != kStatusOk) {

@@ -48,6 +48,9 @@ struct RowPipelineSetup {
     void* sinkContext;
     int32_t firstRow;  // the filter rectangle's row the first row run is (0: its top), for the
                        // noise filter's pattern, which turns row by row from the top
+    // Non-null: a begun pipeline of the same transform and sample sizes whose table this one
+    // reads (transform is then ignored and no stream is taken); it must be ended after this one.
+    const struct RowPipeline* shareTransform;
 };
 
 struct RowPipeline {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything, runs every test, cross-builds the Windows module
 # and runs its tests under Wine, then builds the unit tests again with AddressSanitizer +
-# UndefinedBehaviorSanitizer and runs them. Exits non-zero on any failure.
+# UndefinedBehaviorSanitizer and runs them, and the tests of the threads under ThreadSanitizer.
+# Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -47,4 +48,11 @@ cmake --build "$root/build-asan" -j "$jobs"
 echo "== tests under sanitizers"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir "$root/build-asan" --output-on-failure -j "$jobs" -L unit
+# The code that runs on several threads, again under ThreadSanitizer: only its tests (label
+# "threads") are built, which needs the engine and the platform alone.
+echo "== build (ThreadSanitizer) and the tests of the threads"
+cmake -S "$root" -B "$root/build-tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOLMARA_SANITIZE_THREAD=ON \
+      -DKOLMARA_WERROR=$werror >/dev/null
+cmake --build "$root/build-tsan" -j "$jobs" --target threads_tests
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir "$root/build-tsan" --output-on-failure -j "$jobs" -L threads
 echo "== all tests passed"

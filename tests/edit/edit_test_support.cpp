@@ -191,7 +191,7 @@ std::string PrefsOutOfRange(const Prefs& p) {
         out(p.embeddedProfilePolicy, 0, 3) || out(p.standaloneValues[3], 1, 3) ||
         out(p.outputNaming, 0, 2) || out(p.keenhueMask, 0, 65087) ||
         out(p.memoryColorMask, 0, 65056) || out(p.lastTab, 0, 3) || out(p.lastMethod, 1, 3) ||
-        out(p.windowWidth, 0, 32767) || out(p.windowHeight, 0, 32767)) {
+        out(p.windowWidth, 0, 32767) || out(p.windowHeight, 0, 32767) || out(p.threads, 0, 64)) {
         return "int entry";
     }
     for (int32_t t : p.startTool) {

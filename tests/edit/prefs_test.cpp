@@ -122,6 +122,7 @@ void FillPrefs(Prefs* p) {
     const int32_t tools[4] = {0, 1, 3, 2};
     std::memcpy(p->startTool, tools, sizeof tools);
     p->lastTab = 2, p->lastMethod = 3, p->windowWidth = 1400, p->windowHeight = 900;
+    p->threads = 12;
     edit_testing::FillPars(&p->customSettings, 21);
     edit_testing::FillPars(&p->previousSettings, 22);
     // What reading gives back for stored copies: new balance tables are due.
@@ -203,7 +204,7 @@ TEST_F(PrefsTest, EntriesAreStoredInTheirExactForm) {
     ASSERT_EQ(Write(prefs.get()), 0);
     std::map<int, StoredEntry> byTag;
     for (const StoredEntry& e : ParseFile(ReadFile(path_))) byTag[e.tag] = e;
-    EXPECT_EQ(byTag.size(), 65u);
+    EXPECT_EQ(byTag.size(), 66u);
     // Version, then 55 ("Keenhue Mode" on) and 52 (sample size 2) as the first owner entries.
     EXPECT_EQ(ReadFile(path_).substr(0, 33),
               std::string("\x00\x00\x00\x02\x00\x00\x00\x01\x00\x00\x00\x01"
@@ -250,6 +251,7 @@ TEST_F(PrefsTest, OutOfRangeValuesTakeTheirFallbackWithANotice) {
         {201, 4, AT(lastTab), 0, false},
         {202, 0, AT(lastMethod), 1, false},
         {203, -640, AT(windowWidth), 0, false},
+        {205, 65, AT(threads), 0, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.tag);

@@ -142,10 +142,10 @@ class ApplierTest : public huegrid_testing::EngineTest {
         outSize = outSize ? outSize : size;
         const int32_t inMax = size == 2 ? 65535 : 255, outMax = outSize == 2 ? 65535 : 255;
         const FLSpec stream = options_.stream;
-        options_ = {stream,     0,       inMax,   0,     outMax,
-                    0,          -1,      2,       width, rows,
-                    size,       outSize, Collect, 1,     kHgOrderIdentity3,
-                    &collected_};
+        options_ = {stream,      0,       inMax,   0,     outMax,
+                    0,           -1,      2,       width, rows,
+                    size,        outSize, Collect, 1,     kHgOrderIdentity3,
+                    &collected_, nullptr};
     }
     void StartCollecting(int width, int height, int channels) {
         collected_ = Collected();

@@ -218,6 +218,14 @@ TEST_F(PrefsToolTest, ChangingOneSettingKeepsEveryOtherEntry) {
     before->lastTab = 0, before->lastMethod = 1, before->windowWidth = 0;
     before->windowHeight = 0;
     EXPECT_EQ(StoredBytes(*after), StoredBytes(*before));
+
+    // The thread count, and back to one per processor.
+    ASSERT_EQ(Run({"threads", "6"}).code, 0);
+    before->threads = 6;
+    EXPECT_EQ(StoredBytes(*ReadBack(path_)), StoredBytes(*before));
+    ASSERT_EQ(Run({"threads", "auto"}).code, 0);
+    before->threads = 0;
+    EXPECT_EQ(StoredBytes(*ReadBack(path_)), StoredBytes(*before));
 }
 
 TEST_F(PrefsToolTest, LoadCustomStoresWhatTheModuleReadsFromTheFileAndSaveCustomWritesItBack) {
@@ -387,6 +395,11 @@ TEST_F(PrefsToolTest, BadArgumentsFailWithOneLineAndLeaveNoFile) {
         {"keenhue-sets", "--saturation", "nan"},
         {"keenhue-sets", "--saturation", "0.5x"},
         {"keenhue-sets", "--saturation", "all"},
+        {"threads"},
+        {"threads", "0"},
+        {"threads", "65"},
+        {"threads", "4x"},
+        {"threads", "2", "3"},
     };
     for (const auto& args : cases) {
         std::string joined;

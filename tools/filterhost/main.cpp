@@ -27,5 +27,9 @@ int main(int argc, char** argv) {
         std::cout << UsageText();
         return kExitOk;
     }
+    // The module takes its thread count from the environment before its preferences.
+    if (options.threads > 0) {
+        HostOs_SetEnvironment("KOLMARA_THREADS", std::to_string(options.threads).c_str());
+    }
     return RunFilterHost(options);
 }

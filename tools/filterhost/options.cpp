@@ -52,6 +52,8 @@ const char* UsageText() {
            "  --record FILE       save the filter's settings of this run as an action file\n"
            "  --mask FILE         a grey image of the same size: the selection\n"
            "  --max-space BYTES   memory offered to the filter (suffix K, M or G; default 1G)\n"
+           "  --threads N         threads the filter uses, 1 to 64 (default: its preferences,\n"
+           "                      which default to one per processor)\n"
            "  --pick R,G,B        the colour picker's answer, for scripts (default: with --dialog\n"
            "                      on a display the system's colour chooser, else no picker)\n"
            "  --monitor SPACE     working space: srgb, adobergb or gamma,rx,ry,gx,gy,bx,by,wx,wy\n"
@@ -137,6 +139,16 @@ bool ParseOptions(int argc, char** argv, HostOptions* o, std::string* error) {
                 *error = "--max-space takes a byte count from 1 to 2147483647 (suffix K, M or G)";
                 ok = false;
             }
+        } else if (arg == "--threads") {
+            std::string text;
+            ok = takeValue(&text);
+            char* end = nullptr;
+            const long n = ok ? std::strtol(text.c_str(), &end, 10) : 0;
+            if (ok && (text.empty() || *end != '\0' || n < 1 || n > 64)) {
+                *error = "--threads takes a number from 1 to 64";
+                ok = false;
+            }
+            o->threads = int(n);
         } else if (arg == "--pick") {
             std::string text;
             ok = takeValue(&text) && ParsePick(text, o->pick, error);

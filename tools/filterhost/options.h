@@ -20,6 +20,7 @@ struct HostOptions {
     int pick[3] = {0, 0, 0};
     bool haveMonitor = true;  // false: the monitor record is left empty
     PlugInMonitor monitor{};  // set by ParseOptions (default: DefaultMonitor())
+    int threads = 0;  // 0: as the module's preferences say; else KOLMARA_THREADS for the run
     bool help = false;
 };
 

@@ -69,3 +69,6 @@ void HostOs_FreeLarge(void* p);
 // The whole file mapped read-only; false when it cannot be (the caller then reads it).
 bool HostOs_MapFile(const std::string& path, void** base, size_t* size);
 void HostOs_UnmapFile(void* base, size_t size);
+
+// Sets an environment variable of this process, which a module loaded into it reads too.
+void HostOs_SetEnvironment(const char* name, const char* value);

@@ -193,3 +193,7 @@ bool HostOs_MapFile(const std::string& path, void** base, size_t* size) {
 void HostOs_UnmapFile(void* base, size_t size) {
     if (base != nullptr) munmap(base, size);
 }
+
+void HostOs_SetEnvironment(const char* name, const char* value) {
+    setenv(name, value, 1);
+}

@@ -231,3 +231,7 @@ bool HostOs_MapFile(const std::string& path, void** base, size_t* size) {
 void HostOs_UnmapFile(void* base, size_t) {
     if (base != nullptr) UnmapViewOfFile(base);
 }
+
+void HostOs_SetEnvironment(const char* name, const char* value) {
+    _putenv_s(name, value);
+}

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -45,6 +46,8 @@ const char kUsage[] =
     "                            white-point, brightness, saturation, hue-handles;\n"
     "                            or all, none, defaults; X: preferred saturation 0..1\n"
     "  reset                     replace the preferences with the defaults\n"
+    "  threads N|auto            the threads the filter runs on, 1 to 64; auto: one per\n"
+    "                            processor (the default; KOLMARA_THREADS overrides both)\n"
     "  window-reset              the editing window opens as it did the first time: the\n"
     "                            colour-balance tab, Neutrals, its own size\n"
     "  repair                    rewrite a damaged file, keeping the entries that can be read\n"
@@ -379,17 +382,20 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     const std::string command = rest[0];
     const std::vector<std::string> operands(rest.begin() + 1, rest.end());
 
-    static const char* const kCommands[] = {"show",         "path",  "start",        "load-custom",
-                                            "save-custom",  "reset", "window-reset", "repair",
-                                            "keenhue-sets", "export"};
+    static const char* const kCommands[] = {"show",         "path",   "start",        "load-custom",
+                                            "save-custom",  "reset",  "window-reset", "repair",
+                                            "keenhue-sets", "export", "threads"};
     bool known = false;
     for (const char* c : kCommands) known = known || command == c;
     if (!known) return Fail(err, kPrefsToolUsage, "unknown command '" + command + "' (try --help)");
-    size_t wanted = (command == "load-custom" || command == "save-custom") ? 1 : 0;
+    size_t wanted =
+        (command == "load-custom" || command == "save-custom" || command == "threads") ? 1 : 0;
     if (command != "start" && command != "keenhue-sets" && command != "export" &&
         operands.size() != wanted) {
-        return Fail(err, kPrefsToolUsage,
-                    "'" + command + "' takes " + (wanted ? "one file name" : "no arguments"));
+        return Fail(
+            err, kPrefsToolUsage,
+            "'" + command + "' takes " +
+                (command == "threads" ? "one count" : (wanted ? "one file name" : "no arguments")));
     }
     for (const std::string& o : operands) {
         if (o.empty()) return Fail(err, kPrefsToolUsage, "empty argument");
@@ -403,6 +409,15 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     ExportCommand exportCommand;
     if (command == "export" && !ParseExportCommand(operands, &exportCommand, &why)) {
         return Fail(err, kPrefsToolUsage, why);
+    }
+    int32_t threads = 0;  // "auto": one per processor
+    if (command == "threads" && operands[0] != "auto") {
+        char* end = nullptr;
+        const long n = std::strtol(operands[0].c_str(), &end, 10);
+        if (*end != '\0' || n < 1 || n > 64) {
+            return Fail(err, kPrefsToolUsage, "'threads' takes a count from 1 to 64, or auto");
+        }
+        threads = int32_t(n);
     }
 
     Session session(err);
@@ -479,6 +494,9 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     } else if (command == "keenhue-sets") {
         note = ApplyKeenhueSets(keenhue, &prefs);
         changed = true;
+    } else if (command == "threads") {
+        prefs.threads = threads;
+        changed = true;
     } else if (command == "window-reset") {
         auto defaults = std::make_unique<Prefs>();
         SetPrefsDefaults(defaults.get());
@@ -505,6 +523,12 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         out << "custom settings loaded from " << prefs.customFolder << prefs.customName << "\n";
     } else if (command == "window-reset") {
         out << "the editing window opens on the first tab at its own size\n";
+    } else if (command == "threads") {
+        out << "the filter runs on "
+            << (prefs.threads == 0
+                    ? std::string("one thread per processor")
+                    : std::to_string(prefs.threads) + " thread" + (prefs.threads == 1 ? "" : "s"))
+            << "\n";
     } else if (command == "keenhue-sets") {
         out << "Keenhue sets " << KeenhueGroupWords(prefs.keenhueMask) << " (mask "
             << prefs.keenhueMask << "); preferred saturation " << prefs.preferredSaturation << "\n";
