@@ -5,13 +5,18 @@
 #include "engine/ip_resample.h"
 #include "host/call_state.h"
 #include "host/rects.h"
-#include "host/row_pipeline.h"
+#include "host/row_bands.h"
 #include "platform/mem.h"
 #include "platform/numeric.h"
 #include "platform/ui/cursor.h"
+#include "platform/work_pool.h"
 #include "resources/ids/strings.h"
 
 namespace {
+
+// The fewest rows a thread of the direct path is given: below that, starting it costs more
+// than it saves.
+constexpr int32_t kPreviewRowsPerThread = 16;
 
 int32_t Width(const VRect& r) {
     return r.right - r.left;
@@ -70,9 +75,10 @@ bool Inside(const VRect& r, const IPImage* image) {
            r.top <= r.bottom && r.bottom <= image->height;
 }
 
-// Clipping view and selection blend of one finished row (new values already in out).
-void FinishRow(const PreviewRows* job, int32_t y, uint8_t* const out[3]) {
-    const int32_t width = Width(job->rect);
+// Clipping view and selection blend of columns x .. x + width - 1 (from the rectangle's left) of
+// one finished row, whose new values are already in out (pointing at column x).
+void FinishColumns(const PreviewRows* job, int32_t y, int32_t x0, int32_t width,
+                   uint8_t* const out[3]) {
     const ptrdiff_t outStep = job->destination->pixelStep;
     if (job->clipping == kPreviewClipWhite || job->clipping == kPreviewClipBlack) {
         const bool white = job->clipping == kPreviewClipWhite;
@@ -88,9 +94,9 @@ void FinishRow(const PreviewRows* job, int32_t y, uint8_t* const out[3]) {
     if (job->selection == nullptr) return;
     const IPImage* src = job->source;
     const uint8_t* m = static_cast<const uint8_t*>(job->selection->channel[0]) +
-                       IPSampleOffset(job->selection, job->rect.left, y);
+                       IPSampleOffset(job->selection, job->rect.left + x0, y);
     const ptrdiff_t mStep = job->selection->pixelStep, inStep = src->pixelStep;
-    const ptrdiff_t first = IPSampleOffset(src, job->rect.left, y);
+    const ptrdiff_t first = IPSampleOffset(src, job->rect.left + x0, y);
     for (int32_t c = 0; c < 3; ++c) {
         uint8_t* p = out[c];
         if (src->bytesPerSample == 2) {
@@ -115,8 +121,9 @@ void FinishRow(const PreviewRows* job, int32_t y, uint8_t* const out[3]) {
     }
 }
 
-void DestinationRow(const PreviewRows* job, int32_t y, uint8_t* out[3]) {
-    const ptrdiff_t at = IPSampleOffset(job->destination, job->rect.left, y);
+// The destination's row y from the rectangle's column x0.
+void DestinationRow(const PreviewRows* job, int32_t y, int32_t x0, uint8_t* out[3]) {
+    const ptrdiff_t at = IPSampleOffset(job->destination, job->rect.left + x0, y);
     for (int32_t c = 0; c < 3; ++c)
         out[c] = static_cast<uint8_t*>(job->destination->channel[c]) + at;
 }
@@ -126,21 +133,15 @@ int32_t FailRow(const PreviewRows* job, int32_t status, int32_t y, Ui_Failure* f
                                job->imageName != nullptr ? job->imageName : " ");
 }
 
-// The direct path: the kernels on each row.
-int32_t Direct(const PreviewRows* job, Ui_Failure* failure) {
+// Rows top .. bottom - 1 of the rectangle through the kernels, each blended and clipped as
+// shown; the first failing row in *failedRow.
+int32_t DirectRows(const PreviewRows* job, int32_t top, int32_t bottom, int32_t* failedRow) {
     const IPImage* src = job->source;
     const int32_t bytes = src->bytesPerSample, width = Width(job->rect);
-    Huegrid* shown = job->shown;
-    if (shown != nullptr) {
-        int32_t status = kStatusOk;
-        if (shown->inPixelSize != bytes) status = HgSetDepth(shown, kHgSideInput, bytes);
-        if (status == kStatusOk && shown->outPixelSize != 1)
-            status = HgSetDepth(shown, kHgSideOutput, 1);
-        if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseCreateHuegrid);
-    }
-    for (int32_t y = job->rect.top; y < job->rect.bottom; ++y) {
+    const Huegrid* shown = job->shown;
+    for (int32_t y = top; y < bottom; ++y) {
         uint8_t* out[3];
-        DestinationRow(job, y, out);
+        DestinationRow(job, y, 0, out);
         const ptrdiff_t first = IPSampleOffset(src, job->rect.left, y);
         const void* in[4] = {nullptr, nullptr, nullptr, nullptr};
         for (int32_t c = 0; c < 3; ++c)
@@ -149,7 +150,10 @@ int32_t Direct(const PreviewRows* job, Ui_Failure* failure) {
             void* const outs[4] = {out[0], out[1], out[2], nullptr};
             const int32_t status =
                 HgApply(shown, width, in, src->pixelStep, outs, job->destination->pixelStep);
-            if (status != kStatusOk) return FailRow(job, status, y - job->rect.top, failure);
+            if (status != kStatusOk) {
+                *failedRow = y;
+                return status;
+            }
         } else {
             const ptrdiff_t inStep = src->pixelStep, outStep = job->destination->pixelStep;
             for (int32_t c = 0; c < 3; ++c) {
@@ -160,15 +164,53 @@ int32_t Direct(const PreviewRows* job, Ui_Failure* failure) {
                 }
             }
         }
-        FinishRow(job, y, out);
+        FinishColumns(job, y, 0, width, out);
     }
     return kStatusOk;
 }
 
-struct FilteredSink {
+// The rows cut into one run of rows per thread; each part writes only its own rows.
+struct DirectParts {
     const PreviewRows* job;
-    int32_t next;  // the rectangle's row the next finished row belongs to
+    int32_t parts;
+    int32_t status[kWorkMaxThreads];
+    int32_t failedRow[kWorkMaxThreads];
 };
+
+void DirectPart(int32_t part, void* context) {
+    auto* d = static_cast<DirectParts*>(context);
+    const VRect& r = d->job->rect;
+    const int32_t top = r.top + int32_t(int64_t(Height(r)) * part / d->parts);
+    const int32_t bottom = r.top + int32_t(int64_t(Height(r)) * (part + 1) / d->parts);
+    d->status[part] = DirectRows(d->job, top, bottom, &d->failedRow[part]);
+}
+
+// The direct path: the kernels on each row, the rows spread over the job's threads (rows do
+// not depend on each other here, so any split gives the same picture).
+int32_t Direct(const PreviewRows* job, Ui_Failure* failure) {
+    const int32_t bytes = job->source->bytesPerSample;
+    Huegrid* shown = job->shown;
+    if (shown != nullptr) {
+        // The tables for the sizes are built here, before any thread reads them.
+        int32_t status = kStatusOk;
+        if (shown->inPixelSize != bytes) status = HgSetDepth(shown, kHgSideInput, bytes);
+        if (status == kStatusOk && shown->outPixelSize != 1)
+            status = HgSetDepth(shown, kHgSideOutput, 1);
+        if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseCreateHuegrid);
+    }
+    DirectParts d;
+    d.job = job;
+    d.parts = Num_Clamp(Num_Min(job->threads, Height(job->rect) / kPreviewRowsPerThread), 1,
+                        kWorkMaxThreads);
+    WorkPool* pool = d.parts > 1 ? WorkPoolCreate(d.parts) : nullptr;
+    WorkPoolRun(pool, d.parts, DirectPart, &d);
+    WorkPoolFree(pool);
+    for (int32_t k = 0; k < d.parts; ++k) {
+        if (d.status[k] != kStatusOk)
+            return FailRow(job, d.status[k], d.failedRow[k] - job->rect.top, failure);
+    }
+    return kStatusOk;
+}
 
 // The rectangle with what the filtered path may read around it.
 VRect WithAround(const PreviewRows* job) {
@@ -177,33 +219,37 @@ VRect WithAround(const PreviewRows* job) {
     return VRect{r.top - a.top, r.left - a.left, r.bottom + a.bottom, r.right + a.right};
 }
 
-// A finished planar 8-bit row of the pipeline into its destination row, blended; the rows and
-// columns read around the rectangle are dropped.
-int32_t WriteRendered(const HgPixelBuffer* row, void* context) {
-    auto* sink = static_cast<FilteredSink*>(context);
-    const PreviewRows* job = sink->job;
-    const int32_t y = WithAround(job).top + sink->next;
-    ++sink->next;
+// A band's finished planar 8-bit row into its destination columns, blended; the rows and
+// columns read around the rectangle are dropped. Bands write disjoint columns.
+int32_t WriteRendered(const BandRow* band, void* context) {
+    const auto* job = static_cast<const PreviewRows*>(context);
+    const VRect outer = WithAround(job);
+    const int32_t y = outer.top + band->y;
     if (y < job->rect.top) return kStatusOk;
-    if (y >= job->rect.bottom) return y < WithAround(job).bottom ? kStatusOk : kStatusProblem;
+    if (y >= job->rect.bottom) return y < outer.bottom ? kStatusOk : kStatusProblem;
+    // The band's columns as the rectangle's, cut to the rectangle.
+    const int32_t from = Num_Max(outer.left + band->x, job->rect.left);
+    const int32_t to = Num_Min(outer.left + band->x + band->count, job->rect.right);
+    if (from >= to) return kStatusOk;
+    const int32_t x0 = from - job->rect.left;
     uint8_t* out[3];
-    DestinationRow(job, y, out);
+    DestinationRow(job, y, x0, out);
     const ptrdiff_t step = job->destination->pixelStep;
-    const uint32_t width = row->width;
-    const uint32_t skip = uint32_t(job->around.left), shown = uint32_t(Width(job->rect));
+    const uint32_t width = band->row->width;
+    const uint32_t skip = uint32_t(band->skip + (from - (outer.left + band->x)));
     for (int32_t c = 0; c < 3; ++c) {
-        const uint8_t* plane = row->data8 + size_t(c) * width + skip;
-        for (uint32_t x = 0; x < shown; ++x) out[c][ptrdiff_t(x) * step] = plane[x];
+        const uint8_t* plane = band->row->data8 + size_t(c) * width + skip;
+        for (int32_t x = 0; x < to - from; ++x) out[c][ptrdiff_t(x) * step] = plane[x];
     }
-    FinishRow(job, y, out);
+    FinishColumns(job, y, x0, to - from, out);
     return kStatusOk;
 }
 
-// The filtered path: the filter's row pipeline over the rectangle and what lies around it.
+// The filtered path: the filter's row pipeline over the rectangle and what lies around it, in
+// column bands on the job's threads as the filter runs it.
 int32_t Filtered(const PreviewRows* job, Ui_Failure* failure) {
     const IPImage* src = job->source;
     const VRect outer = WithAround(job);
-    FilteredSink sink{job, 0};
     RowPipelineSetup setup{};
     setup.transform = job->shown;
     setup.width = Width(outer);
@@ -214,20 +260,27 @@ int32_t Filtered(const PreviewRows* job, Ui_Failure* failure) {
     setup.settings = job->settings;
     setup.sharpen = job->sharpen;
     setup.noise = job->noise;
-    setup.sink = WriteRendered;
-    setup.sinkContext = &sink;
-    RowPipeline pipeline;
-    int32_t status = RowPipelineBegin(&pipeline, &setup, failure);
-    for (int32_t y = outer.top; status == kStatusOk && y < outer.bottom; ++y) {
-        const ptrdiff_t first = IPSampleOffset(src, outer.left, y) * src->bytesPerSample;
-        RowPipelineSplit(&pipeline, static_cast<const uint8_t*>(src->channel[0]) + first,
-                         src->pixelStep);
-        status = RowPipelineRun(&pipeline);
-        if (status != kStatusOk) FailRow(job, status, Num_Max(y - job->rect.top, 0), failure);
+    auto* bands = static_cast<RowBands*>(Mem_Alloc(sizeof(RowBands)));
+    if (bands == nullptr)
+        return Ui_Failure_Describe(failure, kStatusNoMemory, kPhraseCreateHuegrid);
+    int32_t status = RowBandsBegin(bands, &setup, Num_Max(job->threads, 1), WriteRendered,
+                                   const_cast<PreviewRows*>(job), failure);
+    if (status == kStatusOk) {
+        const ptrdiff_t first = IPSampleOffset(src, outer.left, outer.top) * src->bytesPerSample;
+        int32_t failedRow = 0;
+        status = RowBandsRun(bands, static_cast<const uint8_t*>(src->channel[0]) + first,
+                             ptrdiff_t(src->rowStep) * src->bytesPerSample, src->pixelStep,
+                             Height(outer), &failedRow);
+        if (status != kStatusOk)
+            FailRow(job, status, Num_Max(outer.top + failedRow - job->rect.top, 0), failure);
     }
-    RowPipelineEnd(&pipeline);
-    if (status == kStatusOk && sink.next != Height(outer))
-        status = FailRow(job, kStatusError, sink.next, failure);
+    // Every band hands on every row, or the picture has a hole.
+    for (int32_t k = 0; status == kStatusOk && k < RowBandsCount(bands); ++k) {
+        if (bands->band[k].outRow != Height(outer))
+            status = FailRow(job, kStatusError, bands->band[k].outRow, failure);
+    }
+    RowBandsEnd(bands);
+    Mem_Free(bands);
     return status;
 }
 
@@ -285,7 +338,8 @@ int32_t RenderWhole(const PreviewCanvas* canvas, const PreviewLook* look, const 
                           &canvas->editState->editPars.sharpenNoise,
                           canvas->imageName,
                           around,
-                          sourceTop};
+                          sourceTop,
+                          WorkThreadCount(canvas->prefs != nullptr ? canvas->prefs->threads : 0)};
     if (filtered && canvas->state != nullptr) Ui_Cursor_Set(canvas->state, kUiCursorWait);
     const int32_t status = PreviewApplyRows(&job, failure);
     if (filtered && canvas->state != nullptr) Ui_Cursor_Set(canvas->state, kUiCursorArrow);

@@ -11,7 +11,9 @@
 // takes it only when the user looks at the image at full size (zoomed to 100 % or more, or in a
 // detail view), since sharpening and noise removal mean nothing on a reduced copy. Both views
 // are fetched with a margin around what is shown, which the filtered path reads as the filter
-// reads the neighbours of a strip.
+// reads the neighbours of a strip. Both spread their work over the job's threads (the direct
+// path by rows, the filtered one in the filter's column bands, row_bands.h), with the same
+// picture for any number.
 //
 // The picture is rendered into the host's output buffer described as an 8-bit RGB image (the
 // display buffer: a PSPixelMap over it), the transparency plane, when the image has one, comes
@@ -46,6 +48,8 @@ struct PreviewRows {
                         // rect's edges see the image's neighbours as the filter does; all 0: rect's
                         // edges stand for the image's
     int32_t sourceTop;  // the filter rectangle's row that the source's row 0 is
+    int32_t threads;    // the threads the job may use (WorkThreadCount); 0 or 1: the caller's
+                        // alone. The picture is the same for any number
 };
 
 // 0, -1 for a bad job; a failure of a row is told as "processing scanline %d from image file

@@ -1499,7 +1499,7 @@ TEST_F(PluginTest, AnyNumberOfThreadsWritesTheSingleRowPipelinesBytes) {
         const Image expected = ApplyDirect(StartedFrom(saved, depth), kFastGrid, image, area);
         for (const char* threads : {"1", "2", "3", "8", "64"}) {
             SCOPED_TRACE(std::to_string(depth) + "-bit, " + threads + " threads");
-            setenv("KOLMARA_THREADS", threads, 1);
+            testing_support::SetEnvironment("KOLMARA_THREADS", threads);
             StripHost h(image);
             h.SetFilterRect(area);
             h.PlayWithoutDialog();
@@ -1511,7 +1511,7 @@ TEST_F(PluginTest, AnyNumberOfThreadsWritesTheSingleRowPipelinesBytes) {
             ExpectFiltered(h, expected, area);
         }
     }
-    unsetenv("KOLMARA_THREADS");
+    testing_support::SetEnvironment("KOLMARA_THREADS", nullptr);
 }
 
 TEST_F(PluginTest, EveryMemoryFailureOfARunOnThreeThreadsIsToldOnceAndLeavesTheImage) {
@@ -1524,7 +1524,7 @@ TEST_F(PluginTest, EveryMemoryFailureOfARunOnThreeThreadsIsToldOnceAndLeavesTheI
     const EditPars saved = StartFromPrevious(pars);
     const Image image = RandomImage(600, 30, 3, 8, 44);
     const VRect whole{0, 0, 30, 600};
-    setenv("KOLMARA_THREADS", "3", 1);
+    testing_support::SetEnvironment("KOLMARA_THREADS", "3");
     bool pool = false;
     int32_t n = 1;
     for (;; ++n) {
@@ -1565,7 +1565,7 @@ TEST_F(PluginTest, EveryMemoryFailureOfARunOnThreeThreadsIsToldOnceAndLeavesTheI
         EXPECT_TRUE(h.violations.empty());
         EXPECT_EQ(ul_nMallocs, held);
     }
-    unsetenv("KOLMARA_THREADS");
+    testing_support::SetEnvironment("KOLMARA_THREADS", nullptr);
     EXPECT_TRUE(pool);
     EXPECT_GT(n, 10);
 }

@@ -23,6 +23,7 @@
 #include "host/plugin.h"
 #include "host/plugin_data.h"
 #include "host/preview.h"
+#include "host/preview_render.h"
 #include "host/window_host.h"
 #include "platform/mem.h"
 #include "platform/ui/controls.h"
@@ -659,6 +660,52 @@ SharpenNoise SharpenAndNoise() {
     sn.noiseThreshold[2] = 16;
     sn.noiseK = 4;
     return sn;
+}
+
+// The picture does not depend on the number of threads: the direct path (rows spread over the
+// threads) with the selection and the clipping view, and the filtered path (column bands) with
+// sharpening, noise removal and a margin around the rectangle.
+TEST_F(PreviewTest, ThePictureIsTheSameOnAnyNumberOfThreads) {
+    const int32_t w = 300, h = 120;
+    std::vector<uint8_t> rgb(size_t(w) * h * 3);
+    uint32_t seed = 5;
+    for (size_t i = 0; i < rgb.size(); ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        rgb[i] = uint8_t((i / 3 % w) * 7 / 8 + (seed >> 28));
+    }
+    std::vector<uint8_t> mask = Selection(w, h, 6);
+    IPImage source = IPRgb8View(rgb.data(), w, h);
+    IPImage selection{kIPKindMask, 1, 1, w, h, 72.0f, 1, w, {mask.data()}, nullptr};
+    EditPars pars = ChangedPars();
+    pars.sharpenNoise = SharpenAndNoise();
+    Transform shown(pars, 1);
+    struct Case {
+        uint8_t filtered, clipping;
+        VRect rect, around;
+    };
+    const Case cases[] = {
+        {0, kPreviewClipNone, VRect{0, 0, h, w}, VRect{0, 0, 0, 0}},
+        {0, kPreviewClipWhite, VRect{10, 20, 110, 290}, VRect{0, 0, 0, 0}},
+        {1, kPreviewClipNone, VRect{8, 9, 112, 291}, VRect{8, 9, 8, 9}},
+        {1, kPreviewClipNone, VRect{0, 0, h, w}, VRect{0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        auto render = [&](int32_t threads) {
+            std::vector<uint8_t> out(rgb.size(), 0);
+            IPImage destination = IPRgb8View(out.data(), w, h);
+            const PreviewRows job{
+                &source,    &selection, c.rect,     &destination, shown.grid,
+                c.clipping, c.filtered, c.filtered, c.filtered,   &pars.sharpenNoise,
+                "scene",    c.around,   0,          threads};
+            EXPECT_EQ(PreviewApplyRows(&job, nullptr), 0);
+            return out;
+        };
+        const std::vector<uint8_t> one = render(1);
+        for (int32_t threads : {2, 3, 8}) {
+            EXPECT_TRUE(render(threads) == one) << "filtered " << int(c.filtered) << ", clipping "
+                                                << int(c.clipping) << ", " << threads << " threads";
+        }
+    }
 }
 
 // At 100 % (and magnified) the preview shows what the filter will write, to the view's edges:

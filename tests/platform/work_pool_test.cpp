@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <thread>
 #include <vector>
 
 #include "platform/work_pool.h"
+#include "tests/platform/test_support.h"
 
 namespace {
 
@@ -59,21 +59,21 @@ TEST(WorkPool, OneThreadOrNoPoolRunsOnTheCaller) {
 
 class ThreadCount : public ::testing::Test {
    protected:
-    void TearDown() override { unsetenv("KOLMARA_THREADS"); }
+    void TearDown() override { testing_support::SetEnvironment("KOLMARA_THREADS", nullptr); }
 };
 
 TEST_F(ThreadCount, TheEnvironmentThenThePreferenceThenTheMachine) {
-    unsetenv("KOLMARA_THREADS");
+    testing_support::SetEnvironment("KOLMARA_THREADS", nullptr);
     EXPECT_EQ(WorkThreadCount(5), 5);
     const int32_t machine = WorkThreadCount(0);
     EXPECT_GE(machine, 1);
     EXPECT_LE(machine, kWorkMaxThreads);
     EXPECT_EQ(WorkThreadCount(65), machine);  // out of range: as if unset
-    setenv("KOLMARA_THREADS", "3", 1);
+    testing_support::SetEnvironment("KOLMARA_THREADS", "3");
     EXPECT_EQ(WorkThreadCount(5), 3);
     EXPECT_EQ(WorkThreadCount(0), 3);
     for (const char* bad : {"0", "65", "-2", "3x", "", "many"}) {
-        setenv("KOLMARA_THREADS", bad, 1);
+        testing_support::SetEnvironment("KOLMARA_THREADS", bad);
         EXPECT_EQ(WorkThreadCount(5), 5) << '"' << bad << '"';
     }
 }
