@@ -84,7 +84,26 @@ int32_t WorkThreadCount(int32_t preferred) {
 WorkPool* WorkPoolCreate(int32_t threads) {
     void* block = Mem_Alloc(sizeof(WorkPool));
     if (block == nullptr) return nullptr;
-    auto* pool = new (block) WorkPool;
+    WorkPool* pool = nullptr;
+    try {
+        // The condition variables can need memory of the thread library (winpthreads asks the
+        // C library for it), which may be refused like any other.
+        pool = new (block) WorkPool;
+        // Locks made from a static initialiser are made for real at their first use there:
+        // that use is here, where a refusal can still be answered.
+        pool->lock.lock();
+        pool->lock.unlock();
+        pool->wake.notify_all();
+        pool->done.notify_all();
+    } catch (const std::system_error&) {
+        if (pool != nullptr) pool->~WorkPool();
+        Mem_Free(block);
+        return nullptr;
+    } catch (const std::bad_alloc&) {
+        if (pool != nullptr) pool->~WorkPool();
+        Mem_Free(block);
+        return nullptr;
+    }
     if (threads > kWorkMaxThreads) threads = kWorkMaxThreads;
     for (int32_t i = 0; i + 1 < threads; ++i) {
         try {

@@ -30,7 +30,8 @@ using WorkTask = void (*)(int32_t task, void* context);
 int32_t WorkThreadCount(int32_t preferred);
 
 // A pool of threads threads (1 to 64; outside that range the nearest). Null without memory for
-// the pool's record, in which case the caller runs its tasks itself (WorkPoolRun accepts null).
+// the pool's record or its locks, in which case the caller runs its tasks itself (WorkPoolRun
+// accepts null). Nothing here throws.
 WorkPool* WorkPoolCreate(int32_t threads);
 // The threads the pool really has, the caller included (1 for null).
 int32_t WorkPoolThreads(const WorkPool* pool);
