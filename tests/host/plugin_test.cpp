@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -1436,55 +1437,6 @@ Image CastScene(int32_t w, int32_t h, int32_t depth) {
     return image;
 }
 
-TEST_F(PluginTest, EveryMemoryFailureOfAKeenhueRunIsToldOnceAndLeavesTheImage) {
-    // Each heap request of the start phase failing in turn, the resampler's among them: one
-    // alert for one failure, the image untouched, nothing held afterwards.
-    WritePrefs([](Prefs& p) {
-        p.startAllSame = 1;
-        p.startWith = kStartKeenhue;
-    });
-    const Image image = CastScene(1500, 24, 8);  // wider than the preview: reduced
-    bool resampler = false;
-    int32_t n = 1;
-    for (;; ++n) {
-        StripHost h(image);
-        h.PlayWithoutDialog();
-        ASSERT_EQ(h.Call(filterSelectorParameters), 0);
-        ASSERT_EQ(h.Call(filterSelectorPrepare), 0);
-        const uint32_t held = ul_nMallocs;
-        testing_support::FailAllocationAfter(n);
-        const int16 result = h.Start();
-        const bool failed = testing_support::AllocationFailed();
-        testing_support::FailAllocationAfter(0);
-        if (!failed) {
-            EXPECT_EQ(result, 0);
-            break;
-        }
-        SCOPED_TRACE(n);
-        if (h.alerts.empty() && result == 0) continue;  // the filter's pool: it runs without
-        if (h.alerts.empty()) {
-            // Before the call state stands no alert can be made: the host tells its own.
-            EXPECT_EQ(result, memFullErr);
-            continue;
-        }
-        ASSERT_EQ(h.alerts.size(), 1u) << h.alerts[0] << " | " << h.alerts[1];
-        if (result == 0) {
-            // Only the preferences may fail without ending the run.
-            EXPECT_NE(h.alerts[0].find("while updating Preferences file"), std::string::npos)
-                << h.alerts[0];
-            continue;
-        }
-        resampler = resampler || h.alerts[0].find("IPScaleImageDown2") != std::string::npos;
-        EXPECT_EQ(h.dest.samples, image.samples);
-        EXPECT_TRUE(h.violations.empty());
-        EXPECT_EQ(ul_nMallocs, held);
-    }
-    EXPECT_GT(n, 3);
-    EXPECT_TRUE(resampler);
-}
-
-}  // namespace
-
 TEST_F(PluginTest, AnyNumberOfThreadsWritesTheSingleRowPipelinesBytes) {
     // Sharpening and noise removal in a filter rectangle that is not the image (the bands'
     // margins end at its edges), 8- and 16-bit, in several strips.
@@ -1514,24 +1466,20 @@ TEST_F(PluginTest, AnyNumberOfThreadsWritesTheSingleRowPipelinesBytes) {
     testing_support::SetEnvironment("KOLMARA_THREADS", nullptr);
 }
 
-TEST_F(PluginTest, EveryMemoryFailureOfARunOnThreeThreadsIsToldOnceAndLeavesTheImage) {
-    // The filter with sharpening and noise removal cut into three bands: each heap request
-    // failing in turn (the bands' pipelines, their shared transform, the pool) is one alert, the
-    // image as it was and nothing held; without a failure, the single pipeline's bytes.
-    EditPars pars = ChangedPars();
-    pars.sharpenNoise.sharpenOn = 1;
-    pars.sharpenNoise.noiseOn = 1;
-    const EditPars saved = StartFromPrevious(pars);
-    const Image image = RandomImage(600, 30, 3, 8, 44);
-    const VRect whole{0, 0, 30, 600};
-    testing_support::SetEnvironment("KOLMARA_THREADS", "3");
-    bool pool = false;
-    int32_t n = 1;
-    for (;; ++n) {
+// Each heap request of a start without the window failing in turn, until a start meets none
+// (its host goes to done): one alert for one failure, or the host's own before the call state
+// stands; a failed preferences write lets the run go on; a run a failure ends leaves the image
+// untouched and holds nothing (told sees its host). A start that fails and says nothing goes to
+// quiet (only the filter's thread pool may: the filter then runs on the calling thread).
+// Returns the number of the request that did not fail.
+int32_t WalkStartFailures(const Image& image, const std::function<void(const StripHost&)>& told,
+                          const std::function<void(const StripHost&)>& quiet,
+                          const std::function<void(const StripHost&)>& done) {
+    for (int32_t n = 1;; ++n) {
         StripHost h(image);
         h.PlayWithoutDialog();
-        ASSERT_EQ(h.Call(filterSelectorParameters), 0);
-        ASSERT_EQ(h.Call(filterSelectorPrepare), 0);
+        EXPECT_EQ(h.Call(filterSelectorParameters), 0);
+        EXPECT_EQ(h.Call(filterSelectorPrepare), 0);
         const uint32_t held = ul_nMallocs;
         testing_support::FailAllocationAfter(n);
         const int16 result = h.Start();
@@ -1539,36 +1487,82 @@ TEST_F(PluginTest, EveryMemoryFailureOfARunOnThreeThreadsIsToldOnceAndLeavesTheI
         testing_support::FailAllocationAfter(0);
         if (!failed) {
             EXPECT_EQ(result, 0);
-            ExpectCleanRun(h);
-            ExpectFiltered(h, ApplyDirect(StartedFrom(saved, 8), kFastGrid, image, whole), whole);
-            break;
+            done(h);
+            return n;
         }
         SCOPED_TRACE(n);
         if (h.alerts.empty() && result == 0) {
-            // The pool's record: without it the bands run on the calling thread, to the same
-            // bytes, and nobody need be told.
-            pool = true;
-            ExpectFiltered(h, ApplyDirect(StartedFrom(saved, 8), kFastGrid, image, whole), whole);
+            quiet(h);
             continue;
         }
         if (h.alerts.empty()) {
+            // Before the call state stands no alert can be made: the host tells its own.
             EXPECT_EQ(result, memFullErr);
             continue;
         }
-        ASSERT_EQ(h.alerts.size(), 1u) << h.alerts[0] << " | " << h.alerts[1];
+        EXPECT_EQ(h.alerts.size(), 1u) << h.alerts[0];
         if (result == 0) {
+            // Only the preferences may fail without ending the run.
             EXPECT_NE(h.alerts[0].find("while updating Preferences file"), std::string::npos)
                 << h.alerts[0];
             continue;
         }
+        told(h);
         EXPECT_EQ(h.dest.samples, image.samples);
         EXPECT_TRUE(h.violations.empty());
         EXPECT_EQ(ul_nMallocs, held);
     }
-    testing_support::SetEnvironment("KOLMARA_THREADS", nullptr);
-    EXPECT_TRUE(pool);
-    EXPECT_GT(n, 10);
 }
+
+TEST_F(PluginTest, EveryMemoryFailureOfAKeenhueRunIsToldOnceAndLeavesTheImage) {
+    // The start phase's requests, the resampler's among them.
+    WritePrefs([](Prefs& p) {
+        p.startAllSame = 1;
+        p.startWith = kStartKeenhue;
+    });
+    const Image image = CastScene(1500, 24, 8);  // wider than the preview: reduced
+    bool resampler = false;
+    const int32_t n = WalkStartFailures(
+        image,
+        [&](const StripHost& h) {
+            resampler = resampler || h.alerts[0].find("IPScaleImageDown2") != std::string::npos;
+        },
+        [](const StripHost&) {}, [](const StripHost&) {});
+    EXPECT_GT(n, 3);
+    EXPECT_TRUE(resampler);
+}
+
+TEST_F(PluginTest, EveryMemoryFailureOfARunOnThreeThreadsIsToldOnceAndLeavesTheImage) {
+    // The filter with sharpening and noise removal cut into three bands: the bands' pipelines,
+    // their shared transform and the pool among the requests; without a failure, the single
+    // pipeline's bytes.
+    EditPars pars = ChangedPars();
+    pars.sharpenNoise.sharpenOn = 1;
+    pars.sharpenNoise.noiseOn = 1;
+    const EditPars saved = StartFromPrevious(pars);
+    const Image image = RandomImage(600, 30, 3, 8, 44);
+    const VRect whole{0, 0, 30, 600};
+    const Image expected = ApplyDirect(StartedFrom(saved, 8), kFastGrid, image, whole);
+    testing_support::SetEnvironment("KOLMARA_THREADS", "3");
+    bool pool = false;
+    const int32_t n = WalkStartFailures(
+        image, [](const StripHost&) {},
+        [&](const StripHost& h) {
+            // The pool's record: the bands run on the calling thread, to the same bytes, and
+            // nobody need be told.
+            pool = true;
+            ExpectFiltered(h, expected, whole);
+        },
+        [&](const StripHost& h) {
+            ExpectCleanRun(h);
+            ExpectFiltered(h, expected, whole);
+        });
+    testing_support::SetEnvironment("KOLMARA_THREADS", nullptr);
+    EXPECT_GT(n, 10);
+    EXPECT_TRUE(pool);
+}
+
+}  // namespace
 
 TEST_F(PluginTest, KeenhueStartAnalysesAReducedCopyAndAppliesTheResult) {
     DiagnosticsOn();
