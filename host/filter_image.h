@@ -38,7 +38,9 @@ int32_t GetHostRow(const PluginCall* call, PluginData* data, int32_t y, Ui_Failu
 // Writes columns x .. x + count - 1 of output row yOut (of the filter rectangle) into the host's
 // output strip, from three planes of new values at the output pixel size, blended with the
 // selection over the unedited input; planes past the colour ones are copied from the input.
-// Called from the bands' threads: it writes only those columns and logs nothing.
+// Called from the bands' threads: it writes only those columns and logs nothing. The host's
+// input and output strips are separate buffers, as the protocol has them: a band reads input
+// columns beyond its own (its margin) while the next band writes its output rows.
 int32_t PutHostRow(const PluginCall* call, const PluginData* data, int32_t yOut, int32_t x,
                    int32_t count, const void* const planes[3]);
 // The row bands' sink (row_bands.h): a band's finished row through PutHostRow; context is a
