@@ -14,6 +14,12 @@ set(CMAKE_RC_COMPILER ${KOLMARA_MINGW_PREFIX}-windres)
 set(CMAKE_AR ${KOLMARA_MINGW_PREFIX}-ar CACHE FILEPATH "")
 set(CMAKE_RANLIB ${KOLMARA_MINGW_PREFIX}-ranlib CACHE FILEPATH "")
 
+# GCC for Windows cannot align the stack beyond 16 bytes, yet spills AVX registers with aligned
+# moves; the assembler turns every aligned vector move into an unaligned one, so the vector
+# kernels (engine/huegrid_kernels_avx2.cpp, the byte permutes) never fault on a spill.
+set(CMAKE_C_FLAGS_INIT "-Wa,-muse-unaligned-vector-move")
+set(CMAKE_CXX_FLAGS_INIT "-Wa,-muse-unaligned-vector-move")
+
 set(CMAKE_FIND_ROOT_PATH /usr/${KOLMARA_MINGW_PREFIX})
 if(DEFINED ENV{KOLMARA_WINDOWS_DEPS})
   set(KOLMARA_WINDOWS_DEPS $ENV{KOLMARA_WINDOWS_DEPS})

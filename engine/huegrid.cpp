@@ -40,9 +40,13 @@ int64_t MapInput(int64_t x, int32_t pixelSize, int64_t lo16, int64_t hi16) {
     return Num_Clamp<int64_t>(lo16 + RoundDiv((hi16 - lo16) * u, 65535), 0, 65535);
 }
 
+// A derived table of count entries, followed by kHgTableSlack zero bytes.
 template <typename T>
 T* AllocTable(uint32_t count) {
-    return static_cast<T*>(Mem_Alloc(uint32_t(count * sizeof(T))));
+    const uint32_t bytes = uint32_t(count * sizeof(T));
+    auto* table = static_cast<uint8_t*>(Mem_Alloc(bytes + kHgTableSlack));
+    if (table != nullptr) Mem_Fill(table + bytes, 0, kHgTableSlack);
+    return reinterpret_cast<T*>(table);
 }
 
 void FreeInputTables(HgInputChannel* in) {
@@ -349,9 +353,9 @@ int32_t HgSetEntry(HuegridLut* table, uint32_t index, const void* values) {
     const uint64_t bytes = elements * uint64_t(table->sampleSize);
     if (table->grid == nullptr) {
         if (bytes > kMaxGridBytes) return kStatusNoMemory;
-        table->grid = Mem_Alloc(uint32_t(bytes));
+        table->grid = Mem_Alloc(uint32_t(bytes) + kHgTableSlack);
         if (table->grid == nullptr) return kStatusNoMemory;
-        Mem_Fill(table->grid, 0, size_t(bytes));
+        Mem_Fill(table->grid, 0, size_t(bytes) + kHgTableSlack);
     }
     const bool grid = HgIsGridMode(table);
     for (int32_t k = 0; k < table->outChannels; ++k) {

@@ -75,6 +75,10 @@ struct HgOutputChannel {
     void* table;
 };
 
+// Bytes every table of a HuegridLut (grid, input and output tables) has after its last entry,
+// zeroed: the vector kernels read whole 32-bit words, up to three bytes past the entry they use.
+constexpr uint32_t kHgTableSlack = 8;
+
 struct HuegridLut {
     int32_t kind;          // stream layout generation 0, 1 or 2
     int32_t inChannels;    // 1, 3 or 4

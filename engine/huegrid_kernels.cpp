@@ -12,10 +12,15 @@
 // 32-bit arithmetic is exact. The vertex order comes from the largest and the smallest
 // fraction, chosen without branches: on photographs with noise the order changes from one
 // pixel to the next and a branch per decision would be mispredicted half the time.
+//
+// These kernels are the reference. Three-input grids go to the AVX2 kernel
+// (engine/huegrid_kernels_avx2.h) where the table's set and the processor allow it; it gives the
+// same bytes, and the tests compare the two on every shape and on 10^8 random pixels.
 #include "engine/huegrid_kernels.h"
 
 #include <cstddef>
 
+#include "engine/huegrid_kernels_avx2.h"
 #include "engine/kernel_set.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -218,7 +223,8 @@ bool CurvesContiguous8(const HuegridLut* t, const uint8_t* const* t8, int32_t ch
                        int32_t count, const void* const inPtrs[4], ptrdiff_t inStep,
                        void* const outPtrs[4], ptrdiff_t outStep) {
     // The table's choice, and the processor's: a table made elsewhere never faults here.
-    if (t->kernels != kHgKernelsBytePermute || !HgHasBytePermute() || count < 64) return false;
+    if (t->kernels < kHgKernelsAvx512 || HgProcessorKernelSet() < kHgKernelsAvx512 || count < 64)
+        return false;
     const auto* in = reinterpret_cast<const uint8_t* const*>(inPtrs);
     auto* out = reinterpret_cast<uint8_t* const*>(outPtrs);
     const size_t n = size_t(count);
@@ -400,6 +406,11 @@ int32_t HgApplyRow(const HuegridLut* table, int32_t count, const void* const inP
     }
     if (count == 0) return kStatusOk;
 
+    if (grid && table->inChannels == 3 && table->kernels >= kHgKernelsAvx2 &&
+        HgProcessorKernelSet() >= kHgKernelsAvx2) {
+        HgTetra3Avx2(table, count, inPtrs, inStep, outPtrs, outStep);
+        return kStatusOk;
+    }
     Kernel kernel;
     if (grid) {
         kernel =

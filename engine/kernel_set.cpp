@@ -4,21 +4,30 @@
 #include <cstdlib>
 #include <cstring>
 
-bool HgHasBytePermute() {
+HgKernelSet HgProcessorKernelSet() {
 #if defined(__x86_64__) && defined(__GNUC__)
-    static const bool has =
-        __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
-    return has;
+    // The compiler's check also asks the operating system whether it saves the wide registers.
+    static const HgKernelSet best = [] {
+        if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi") &&
+            __builtin_cpu_supports("avx2")) {
+            return kHgKernelsAvx512;
+        }
+        return __builtin_cpu_supports("avx2") ? kHgKernelsAvx2 : kHgKernelsPlain;
+    }();
+    return best;
 #else
-    return false;
+    return kHgKernelsPlain;
 #endif
 }
 
 HgKernelSet HgKernelSetForProcess() {
     static const HgKernelSet set = [] {
+        HgKernelSet cap = kHgKernelsAvx512;
         const char* forced = std::getenv("KOLMARA_SIMD");
-        if (forced != nullptr && std::strcmp(forced, "none") == 0) return kHgKernelsPlain;
-        return HgHasBytePermute() ? kHgKernelsBytePermute : kHgKernelsPlain;
+        if (forced != nullptr && std::strcmp(forced, "none") == 0) cap = kHgKernelsPlain;
+        if (forced != nullptr && std::strcmp(forced, "avx2") == 0) cap = kHgKernelsAvx2;
+        const HgKernelSet best = HgProcessorKernelSet();
+        return best < cap ? best : cap;
     }();
     return set;
 }
