@@ -1,6 +1,20 @@
 #include "tests/platform/mem_failure.h"
 
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
+
+#if defined(_WIN32)
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include <pthread.h>
+#endif
 
 extern "C" void* __real_malloc(size_t size);
 
@@ -70,6 +84,21 @@ void operator delete[](void* p, size_t, std::align_val_t) noexcept {
 
 namespace {
 
+// Only the requests of the thread that armed the counter are counted and failed. The module takes
+// its memory on the caller's thread; a thread library that asks for memory on a worker thread it
+// is starting (winpthreads does) would otherwise shift the count by the timing of that start, and
+// a walk would fail a request nobody can answer.
+#if defined(_WIN32)
+uint64_t ThisThread() {
+    return GetCurrentThreadId();  // no heap request, unlike the thread library's own calls
+}
+#else
+uint64_t ThisThread() {
+    return uint64_t(pthread_self());
+}
+#endif
+
+std::atomic<uint64_t> gArmedThread{0};
 int32_t gFailAt = 0;
 int32_t gCounted = 0;
 bool gFailed = false;
@@ -77,6 +106,7 @@ bool gFailed = false;
 }  // namespace
 
 extern "C" void* __wrap_malloc(size_t size) {
+    if (ThisThread() != gArmedThread.load(std::memory_order_relaxed)) return __real_malloc(size);
     ++gCounted;
     if (gFailAt != 0 && gCounted == gFailAt) {
         gFailed = true;
@@ -88,6 +118,7 @@ extern "C" void* __wrap_malloc(size_t size) {
 namespace testing_support {
 
 void FailAllocationAfter(int32_t n) {
+    gArmedThread.store(ThisThread(), std::memory_order_relaxed);
     gFailAt = n;
     gCounted = 0;
     gFailed = false;

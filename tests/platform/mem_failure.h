@@ -19,11 +19,12 @@
 
 namespace testing_support {
 
-// Fails the n-th (1-based) wrapped heap request from now on and only that one; 0 disarms.
+// Fails the n-th (1-based) wrapped heap request of the calling thread from now on and only that
+// one; 0 disarms. Requests of other threads are neither counted nor failed.
 void FailAllocationAfter(int32_t n);
 // Whether the armed failure has happened since the last FailAllocationAfter.
 bool AllocationFailed();
-// Wrapped heap requests since the last FailAllocationAfter.
+// Wrapped heap requests of the arming thread since the last FailAllocationAfter.
 int32_t AllocationsCounted();
 
 }  // namespace testing_support
