@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "platform/os.h"
-#include "platform/paths.h"
+#include "platform/path_base.h"
 
 namespace {
 

@@ -10,31 +10,19 @@
 #include "platform/mem.h"
 #include "platform/os.h"
 #include "platform/resources.h"
-#include "platform/ui_state.h"
+#include "platform/ui_state_record.h"
 #include "resources/ids/strings.h"
 
 namespace {
 
-constexpr char kDefaultCompany[] = "Lumetra";
-constexpr char kDebugLogName[] = "LumetraDebug.txt";
 constexpr char kTempPattern[] = "Lumetra%06d.tmp";
-
-bool IsSeparator(char c) {
-    return c == '/' || c == '\\';
-}
 
 void LogState(UiState* state, const char* text) {
     if (state != nullptr) Ui_Debug_Log(state->diagnostics, text);
 }
 
-// Appends a separator when the path has none at its end and there is room; false when not.
-bool EndWithSeparator(char* buffer, int32_t capacity) {
-    size_t n = std::strlen(buffer);
-    if (n > 0 && IsSeparator(buffer[n - 1])) return true;
-    if (int32_t(n + 2) > capacity) return false;
-    buffer[n] = kOsSeparator;
-    buffer[n + 1] = 0;
-    return true;
+void LogNote(void* state, const char* text) {
+    LogState(static_cast<UiState*>(state), text);
 }
 
 // Fills a 256-byte buffer with a folder path and its separator; -2 when empty or too long.
@@ -43,61 +31,14 @@ int32_t SetFolder(char* buffer, const char* folder) {
         return kStatusError;
     }
     Str_CopyBounded(buffer, kPathSize, folder);
-    return EndWithSeparator(buffer, kPathSize) ? kStatusOk : kStatusError;
+    return Ui_Path_EndWithSeparator(buffer, kPathSize) ? kStatusOk : kStatusError;
 }
 
 }  // namespace
 
 int32_t Ui_Path_SetToPrefFolder(UiState* state, char* buffer, int32_t capacity) {
-    if (buffer == nullptr || capacity < 1) return kStatusProblem;
-    char line[2 * kPathSize];
-    char appData[1024];
-    bool ok = false;
-    int32_t code = Os_AppDataFolder(appData, sizeof appData);
-    if (code != 0) {
-        Str_FormatN(line, sizeof line, "Ui_Path_SetToPrefFolder: Error %d getting appdata folder",
-                    code);
-        LogState(state, line);
-    } else {
-        const char* name = kDefaultCompany;
-        if (state != nullptr && state->companyName[0] != 0) name = state->companyName;
-        if (int64_t(std::strlen(appData)) + int64_t(std::strlen(name)) + 3 > capacity) {
-            Str_FormatN(line, sizeof line, "Application Data path too long (%s)", appData);
-            LogState(state, line);
-        } else {
-            char separator[2] = {kOsSeparator, 0};
-            std::snprintf(buffer, size_t(capacity), "%s%s%s", appData,
-                          IsSeparator(appData[std::strlen(appData) - 1]) ? "" : separator, name);
-            int error = Os_MakeFolder(buffer);
-            if (error != 0) {
-                Str_FormatN(line, sizeof line, "Error %d creating folder %s", error, buffer);
-                LogState(state, line);
-            } else {
-                ok = true;
-            }
-        }
-    }
-    if (!ok) {
-        // The Windows directory (on Linux the user's home folder) is the last resort.
-        size_t n = Os_WindowsFolder(buffer, size_t(capacity));
-        if (n == 0 || n >= size_t(capacity)) {
-            buffer[0] = 0;
-            Str_FormatN(line, sizeof line,
-                        "Ui_Path_SetToPrefFolder: GetWindowsDirectory returned %d", int(n));
-            LogState(state, line);
-            return kStatusError;
-        }
-    }
-    return EndWithSeparator(buffer, capacity) ? kStatusOk : kStatusError;
-}
-
-int32_t Ui__Path_SetToDebugLog(char* buffer) {
-    if (buffer == nullptr) return kStatusProblem;
-    int32_t status = Ui_Path_SetToPrefFolder(nullptr, buffer, kPathSize);
-    if (status != kStatusOk) return status;
-    if (std::strlen(buffer) + sizeof kDebugLogName > size_t(kPathSize)) return kStatusError;
-    Str_Append(buffer, kDebugLogName);
-    return kStatusOk;
+    const char* company = state != nullptr ? state->companyName : nullptr;
+    return Ui_Path_PrefFolderOf(company, buffer, capacity, LogNote, state);
 }
 
 int32_t Ui_Path_SetToCurrentFolder(char* buffer) {
@@ -158,8 +99,8 @@ int32_t Ui_Path_ToUrlPath(const char* path, char* out, int32_t capacity) {
     if (path == nullptr || out == nullptr || capacity < 1) return kStatusProblem;
     out[0] = 0;
     const bool drive = ((path[0] | 0x20) >= 'a' && (path[0] | 0x20) <= 'z') && path[1] == ':' &&
-                       IsSeparator(path[2]);
-    if (!drive && !IsSeparator(path[0])) return kStatusUnsupported;
+                       Ui_Path_IsSeparator(path[2]);
+    if (!drive && !Ui_Path_IsSeparator(path[0])) return kStatusUnsupported;
     static const char kHex[] = "0123456789ABCDEF";
     int32_t n = 0;
     auto put = [&](char c) {
@@ -173,7 +114,7 @@ int32_t Ui_Path_ToUrlPath(const char* path, char* out, int32_t capacity) {
         const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
                            (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == '~' ||
                            c == ':';
-        if (IsSeparator(char(c))) {
+        if (Ui_Path_IsSeparator(char(c))) {
             fits = put('/');
         } else if (plain) {
             fits = put(char(c));
@@ -189,7 +130,7 @@ const char* Ui_Path_FileName(const char* path) {
     if (path == nullptr) return nullptr;
     const char* slash = nullptr;
     for (const char* p = path; *p; ++p) {
-        if (IsSeparator(*p)) slash = p;
+        if (Ui_Path_IsSeparator(*p)) slash = p;
     }
     if (slash != nullptr) return slash + 1;
     const char* colon = Str_FindLastChar(path, ':');

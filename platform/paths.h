@@ -10,14 +10,14 @@
 
 #include <cstdint>
 
+#include "platform/path_base.h"
 #include "platform/status.h"
 
 struct UiState;
 
-constexpr int kPathSize = 256;  // 255 characters and the terminator
-
+// The preferences folder of the call state's company name (platform/path_base.h has the one of
+// any name, and the debug log's path); what fails on the way goes to the state's log.
 int32_t Ui_Path_SetToPrefFolder(UiState* state, char* buffer, int32_t capacity);
-int32_t Ui__Path_SetToDebugLog(char* buffer);      // 256 bytes
 int32_t Ui_Path_SetToCurrentFolder(char* buffer);  // 256 bytes
 int32_t Ui_Path_SetToTempFolder(char* buffer);     // 256 bytes
 int32_t Ui_Path_SetToColorFolder(UiState* state, char* buffer, int32_t capacity);

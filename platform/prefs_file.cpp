@@ -14,7 +14,7 @@
 #include "platform/os.h"
 #include "platform/paths.h"
 #include "platform/prefs_merge.h"
-#include "platform/ui_state.h"
+#include "platform/ui_state_record.h"
 
 namespace {
 
@@ -419,21 +419,6 @@ int32_t CopyReplacing(UiState* state, const char* from, const char* tempPath, co
     return status;
 }
 }  // namespace
-
-uint32_t Ui_Prefs_ElementSize(uint16_t type) {
-    switch (type) {
-        case kPrefsTypeBytes:
-            return 1;
-        case kPrefsTypeInt16:
-            return 2;
-        case kPrefsTypeInt32:
-        case kPrefsTypeFloatBin:
-        case kPrefsTypeFloatDec:
-            return 4;
-        default:
-            return 0;
-    }
-}
 
 uint32_t Ui_Prefs_FloatToBin(float x) {
     return PackFloat(x, 8388608.0, -8388608, 8388607);

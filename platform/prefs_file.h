@@ -26,20 +26,11 @@
 
 #include <cstdint>
 
+#include "platform/prefs_entry.h"
 #include "platform/status.h"
 
 struct UiState;
 struct FLFile;
-
-enum : uint16_t {
-    kPrefsTypeBytes = 0,  // raw bytes
-    kPrefsTypeInt16 = 1,
-    kPrefsTypeInt32 = 2,
-    kPrefsTypeFloatBin = 3,  // exponent byte, 24-bit mantissa: m * 2^-23 * 2^e
-    kPrefsTypeFloatDec = 4,  // exponent byte, mantissa -999999..999999: m * 10^-6 * 2^e
-};
-enum : uint16_t { kPrefsTagVersion = 0, kPrefsTagEnd = 1 };
-constexpr int32_t kPrefsFileVersion = 1;
 
 // Names the container derives from a preferences path by appending to it: the temporary file of
 // a write (".", the writer's process id, ".new"), the set-aside copy of a damaged file and the
@@ -56,8 +47,6 @@ using UiPrefsReadCallback = int32_t (*)(void* context, UiState* state, uint16_t 
                                         uint32_t count, const void* data);
 using UiPrefsWriteCallback = int32_t (*)(void* context, UiState* state, FLFile* file);
 
-// Size in memory of one element of a type; 0 for an unknown type.
-uint32_t Ui_Prefs_ElementSize(uint16_t type);
 // Stored words of the two floating forms (exposed for tests and tools).
 uint32_t Ui_Prefs_FloatToBin(float x);
 float Ui_Prefs_BinToFloat(uint32_t word);

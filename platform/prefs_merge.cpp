@@ -5,7 +5,7 @@
 
 #include "platform/file.h"
 #include "platform/mem.h"
-#include "platform/prefs_file.h"
+#include "platform/prefs_entry.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "platform/file.h"
 #include "platform/format.h"
 #include "platform/mem.h"
-#include "platform/ui_state.h"
+#include "platform/ui_state_record.h"
 
 namespace {
 
