@@ -46,7 +46,8 @@ void RunBand(int32_t task, void* context) {
 int32_t RowBandsBegin(RowBands* b, const RowPipelineSetup* setup, int32_t threads, BandSink sink,
                       void* sinkContext, Ui_Failure* failure) {
     Mem_Fill(b, 0, sizeof *b);
-    if (setup == nullptr || sink == nullptr || setup->width < 1) {
+    // The margins read the settings before any pipeline checks them.
+    if (setup == nullptr || setup->settings == nullptr || sink == nullptr || setup->width < 1) {
         return Ui_Failure_Describe(failure, kStatusProblem, kPhraseCreateHuegrid);
     }
     b->sink = sink;

@@ -250,6 +250,20 @@ TEST_F(RowBandsTest, AFailingBandStopsTheRunWithItsRowAndTheOthersFinishTheBatch
     Mem_Free(b);
 }
 
+TEST_F(RowBandsTest, ASetUpWithoutSettingsIsRefusedBeforeItsMarginsAreRead) {
+    const Scene scene = MakeScene(300, 4, 1, 9);
+    const SharpenNoise sn = Settings(true, true, 4, 5);
+    RowPipelineSetup setup = Setup(scene, sn);
+    setup.settings = nullptr;
+    RowBands* b = static_cast<RowBands*>(Mem_Alloc(sizeof(RowBands)));
+    Output out{300, 1, std::vector<uint8_t>(scene.pixels.size()), {}};
+    Ui_Failure failure;
+    EXPECT_EQ(RowBandsBegin(b, &setup, 3, BandSinkInto, &out, &failure), kStatusProblem);
+    EXPECT_EQ(RowBandsCount(b), 0);
+    RowBandsEnd(b);
+    Mem_Free(b);
+}
+
 TEST_F(RowBandsTest, EveryMemoryFailureIsToldOnceAndLeavesNothingHeld) {
     const Scene scene = MakeScene(300, 20, 1, 9);
     const SharpenNoise sn = Settings(true, true, 4, 5);
