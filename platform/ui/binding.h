@@ -28,10 +28,10 @@
 #include <cstdint>
 
 #include "platform/ui/dlg_template.h"
-#include "platform/ui/draw.h"
 #include "platform/ui/ui_types.h"
 
 struct UiState;
+struct Ui_Offscreen;  // platform/ui/draw.h
 
 // A dialog window. The framework allocates it; the binding keeps its own data in native.
 // What a pop-up menu entry stands for: an action, or a state that can be switched, shown with a

@@ -7,12 +7,27 @@
 #include "platform/resources.h"
 #include "platform/ui/binding.h"
 #include "platform/ui/dlg_internal.h"
-#include "platform/ui/item_state.h"
 #include "platform/ui/rect.h"
 #include "platform/ui_state.h"
 #include "resources/ids/strings.h"
 
 namespace {
+
+// The item records of a dialog, cleared (no list entry chosen); -3 without memory.
+int32_t AllocateItemStates(Ui_Dlg_Info* info, int32_t count) {
+    const uint32_t n = uint32_t(count > 0 ? count : 1);
+    info->itemStates = static_cast<Ui_ItemState*>(Mem_Alloc(n * sizeof(Ui_ItemState)));
+    if (info->itemStates == nullptr) return kStatusNoMemory;
+    Mem_Fill(info->itemStates, 0, n * sizeof(Ui_ItemState));
+    for (uint32_t i = 0; i < n; ++i) info->itemStates[i].listChoice = -1;
+    return kStatusOk;
+}
+
+void FreeItemStates(Ui_Dlg_Info* info, int32_t count) {
+    if (info->itemStates == nullptr) return;
+    for (int32_t i = 0; i < count; ++i) Mem_Free(info->itemStates[i].text);
+    info->itemStates = static_cast<Ui_ItemState*>(Mem_Free(info->itemStates));
+}
 
 // The per-item lists: draw procs, tracking slots, links, and what each item holds.
 int32_t AllocateItemLists(Ui_Dlg_Info* info, int32_t count) {
@@ -30,7 +45,7 @@ int32_t AllocateItemLists(Ui_Dlg_Info* info, int32_t count) {
     if (info->drawProcs == nullptr || info->trackSlots == nullptr || info->links == nullptr) {
         return kStatusNoMemory;
     }
-    return Ui_Item_AllocateStates(info, count);
+    return AllocateItemStates(info, count);
 }
 
 // A brush whose guard words were overwritten is reported the way a failed delete was.
@@ -56,7 +71,7 @@ void FreeDialog(UiWindow* w) {
             info->drawProcs = static_cast<UiDrawProc*>(Mem_Free(info->drawProcs));
             info->trackSlots = static_cast<Ui_TrackSlot*>(Mem_Free(info->trackSlots));
             info->links = static_cast<Ui_ItemLink*>(Mem_Free(info->links));
-            Ui_Item_FreeStates(info, d->itemCount);
+            FreeItemStates(info, d->itemCount);
             DeleteBrush(d->state, &info->solidBrush);
             DeleteBrush(d->state, &info->hollowBrush);
             Mem_Free(info);

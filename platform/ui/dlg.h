@@ -116,6 +116,21 @@ struct Ui_DrawContext {
     Ui_Rect clip;
 };
 
+// The longest text the record keeps for an item, terminator included: room for the longest
+// alert sentence.
+constexpr int32_t kUiItemTextMax = 1024;
+
+// What one item holds; platform/ui/item_state.h reads and changes it, the dialog makes and frees
+// the records with the dialog.
+struct Ui_ItemState {
+    char* text;         // the text set or typed (Mem_Alloc, capacity bytes); null: the
+    int32_t capacity;   // template's text, until the item is given another
+    int32_t check;      // check boxes: 0 off, 1 on, 2 mixed
+    int32_t listCount;  // lists: the entries, and the one chosen (0-based, -1 none)
+    int32_t listChoice;
+    int32_t maxLength;  // edit fields: the most characters, 0 for no limit
+};
+
 struct Ui_Dlg_Info {
     void* parentWindow;  // centred over; handed back to the UiState when the dialog closes
     uint8_t modeless;    // the owner's mark; every dialog is run modally here, and its

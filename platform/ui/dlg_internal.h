@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
-#include "platform/ui/dlg.h"
-
+struct Ui_Dlg;  // platform/ui/dlg.h
 struct UiState;
+struct UiWindow;  // platform/ui/binding.h
 
 // The record in the window's slot, or null when the window is not a plug-in dialog.
 Ui_Dlg* Ui_Dlg_Record(UiWindow* w);

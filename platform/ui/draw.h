@@ -19,16 +19,6 @@
 
 struct UiState;
 
-// Fonts: the dialog's own (its template's face and size), a small one for captions, the dialog
-// font in bold (emphasis, readouts), and a larger size for headings, plain and bold.
-enum : int32_t {
-    kUiFontDialog = 0,
-    kUiFontSmall = 1,
-    kUiFontBold = 2,
-    kUiFontLarge = 3,
-    kUiFontLargeBold = 4,
-};
-
 // The metrics every binding lays dialogs out with, so that a template has the same size in
 // pixels whatever draws it: the average character width and the line height of a font for a
 // dialog whose template asks for `points`. The dialog font is 6 x 13 pixels at 8 points and

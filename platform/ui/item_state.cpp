@@ -14,21 +14,6 @@ constexpr int32_t kTextStep = 32;
 
 }  // namespace
 
-int32_t Ui_Item_AllocateStates(Ui_Dlg_Info* info, int32_t count) {
-    const uint32_t n = uint32_t(count > 0 ? count : 1);
-    info->itemStates = static_cast<Ui_ItemState*>(Mem_Alloc(n * sizeof(Ui_ItemState)));
-    if (info->itemStates == nullptr) return kStatusNoMemory;
-    Mem_Fill(info->itemStates, 0, n * sizeof(Ui_ItemState));
-    for (uint32_t i = 0; i < n; ++i) info->itemStates[i].listChoice = -1;
-    return kStatusOk;
-}
-
-void Ui_Item_FreeStates(Ui_Dlg_Info* info, int32_t count) {
-    if (info->itemStates == nullptr) return;
-    for (int32_t i = 0; i < count; ++i) Mem_Free(info->itemStates[i].text);
-    info->itemStates = static_cast<Ui_ItemState*>(Mem_Free(info->itemStates));
-}
-
 Ui_ItemState* Ui_Item_State(UiWindow* dialog, int16_t item) {
     return &Ui_Dlg_Record(dialog)->info->itemStates[item - 1];
 }

@@ -1,34 +1,17 @@
-// The framework's record of what each item of a dialog holds: the text of every item, the state
-// of a check box, the entries and the choice of a list, an edit field's limit. It is the one
-// owner of that state. The control helpers (controls.h) read it and change it, and then have the
-// binding show the change in its widget; a binding keeps no copy of its own and only reports
-// what the person changes (a click on a check box, a list entry chosen, typing), which the
-// dialog procedure takes into the record before any proc hears of it (Ui_Item_TakeChange).
+// The framework's record of what each item of a dialog holds (Ui_ItemState, kept in the dialog's
+// record, platform/ui/dlg.h): the text of every item, the state of a check box, the entries and
+// the choice of a list, an edit field's limit. It is the one owner of that state. The control
+// helpers (controls.h) read it and change it, and then have the binding show the change in its
+// widget; a binding keeps no copy of its own and only reports what the person changes (a click
+// on a check box, a list entry chosen, typing), which the dialog procedure takes into the record
+// before any proc hears of it (Ui_Item_TakeChange).
 // Internal to the framework.
 #pragma once
 
 #include <cstdint>
 
+#include "platform/ui/dlg.h"
 #include "platform/ui/ui_types.h"
-
-struct Ui_Dlg_Info;
-
-// The longest text the record keeps for an item, terminator included: room for the longest
-// alert sentence.
-constexpr int32_t kUiItemTextMax = 1024;
-
-struct Ui_ItemState {
-    char* text;         // the text set or typed (Mem_Alloc, capacity bytes); null: the
-    int32_t capacity;   // template's text, until the item is given another
-    int32_t check;      // check boxes: 0 off, 1 on, 2 mixed
-    int32_t listCount;  // lists: the entries, and the one chosen (0-based, -1 none)
-    int32_t listChoice;
-    int32_t maxLength;  // edit fields: the most characters, 0 for no limit
-};
-
-// The records of a dialog's items, cleared; -3 without memory. Freed by Ui_Item_FreeStates.
-int32_t Ui_Item_AllocateStates(Ui_Dlg_Info* info, int32_t count);
-void Ui_Item_FreeStates(Ui_Dlg_Info* info, int32_t count);
 
 // The record of an existing item (the caller checked it with Ui_Item_Verify).
 Ui_ItemState* Ui_Item_State(UiWindow* dialog, int16_t item);

@@ -44,3 +44,13 @@ inline Ui_Color Ui_ColorFromRGB(uint8_t r, uint8_t g, uint8_t b) {
 
 // The window that is not a window: procs and helpers address a dialog through this handle.
 struct UiWindow;
+
+// Fonts: the dialog's own (its template's face and size), a small one for captions, the dialog
+// font in bold (emphasis, readouts), and a larger size for headings, plain and bold.
+enum : int32_t {
+    kUiFontDialog = 0,
+    kUiFontSmall = 1,
+    kUiFontBold = 2,
+    kUiFontLarge = 3,
+    kUiFontLargeBold = 4,
+};

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <new>
 
+#include "platform/ui/draw.h"
 #include "platform/debug_log.h"
 #include "platform/format.h"
 #include "platform/mem.h"

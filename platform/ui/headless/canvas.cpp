@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 
+#include "platform/ui/draw.h"
 #include "platform/ui/rect.h"
 
 namespace {

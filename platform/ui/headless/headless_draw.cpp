@@ -2,6 +2,7 @@
 // metrics with every character the average width, the drawing operations over the window's
 // canvas (canvas.cpp does the pixels) and the record of every text drawn, which tests read.
 // See headless_internal.h for the other parts of the binding.
+#include "platform/ui/draw.h"
 #include "platform/mem.h"
 #include "platform/ui/headless/canvas.h"
 #include "platform/ui/headless/headless_internal.h"

@@ -4,6 +4,7 @@
 // parts of the binding.
 #include <cstdio>
 
+#include "platform/ui/draw.h"
 #include "platform/mem.h"
 #include "platform/paths.h"
 #include "platform/ui/headless/headless_internal.h"

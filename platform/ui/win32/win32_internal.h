@@ -15,6 +15,7 @@
 #include <cstdint>
 
 #include "platform/ui/binding.h"
+#include "platform/ui/draw.h"
 
 // The drawing state of one dialog window, kept inside the window part's record of it.
 struct W32DrawState {
