@@ -1,5 +1,5 @@
-// One state of the edit model that an undo step goes back to, and the two operations on it:
-// taking it from the run's EditState and putting it back.
+// One state of the edit model that an undo step goes back to, and whether two are the same. Taking
+// one from the run's EditState and putting it back are the state's operations (edit_state.h).
 //
 // A snapshot is the whole live record and the window state that belongs to it: the tab shown,
 // the colour-balance method and its slider positions, the two sample points, and the colour
@@ -17,8 +17,6 @@
 #include "edit/color_defs.h"
 #include "edit/memory_colors.h"
 #include "engine/edit_pars.h"
-
-struct EditState;
 
 // A sample point of the editing window: a pixel of the image (image coordinates) whose values
 // the window keeps on display. It belongs to no correction, but placing, moving and removing one
@@ -39,12 +37,6 @@ struct EditSnapshot {
     EditSamplePoint samplePoints[2];
 };
 
-// The state's live record and window state into *snapshot. -1 for null.
-int32_t EditSnapshotTake(const EditState* editState, EditSnapshot* snapshot);
-// Puts the snapshot back into the state: the record, the tab, the method, the slider positions
-// and the definitions; on the hue tab, whether the active handle has samples follows the record. -1
-// for null.
-int32_t EditSnapshotRestore(EditState* editState, const EditSnapshot* snapshot);
 // Whether two snapshots hold the same correction and sample points: the record and the
 // definitions byte for byte, the method and its slider positions, the points. The tab shown does
 // not count: a step that would only switch tabs takes nothing back.

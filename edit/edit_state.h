@@ -102,3 +102,11 @@ using ConfirmSpaceChange = int32_t (*)(UiState* state);
 // settings only when mask is 65535. -1 for a null record. state serves the diagnostics log.
 int32_t CopyParsMasked(const EditPars* saved, EditState* live, HgEditMask mask, UiState* state,
                        ConfirmSpaceChange confirm);
+
+// Snapshots of the state (edit_snapshot.h).
+// The state's live record and window state into *snapshot. -1 for null.
+int32_t EditSnapshotTake(const EditState* editState, EditSnapshot* snapshot);
+// Puts the snapshot back into the state: the record, the tab, the method, the slider positions
+// and the definitions; on the hue tab, whether the active handle has samples follows the record. -1
+// for null.
+int32_t EditSnapshotRestore(EditState* editState, const EditSnapshot* snapshot);

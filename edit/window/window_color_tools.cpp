@@ -20,6 +20,7 @@
 #include "edit/window/memory_color_dialog.h"
 #include "edit/window/memory_info.h"
 #include "edit/window/swatch.h"
+#include "edit/window/editing_window.h"
 #include "edit/window/window_internal.h"
 #include "engine/sampling.h"
 #include "platform/mem.h"

@@ -16,6 +16,7 @@
 #include "edit/window/prefs_dialog.h"
 #include "edit/window/sharpen_noise_dialog.h"
 #include "edit/window/readouts.h"
+#include "edit/window/editing_window.h"
 #include "edit/window/window_internal.h"
 #include "platform/file.h"
 #include "platform/mem.h"

@@ -16,6 +16,7 @@
 // (EditorAltClick), so both routes do the same and fail with the same alert. The clipping view
 // is a switch kept for the window's life: a menu cannot be held down through a drag as Alt is.
 #include "edit/window/preview_zoom.h"
+#include "edit/window/editing_window.h"
 #include "edit/window/window_internal.h"
 #include "platform/ui/dlg.h"
 #include "platform/ui/popup_menu.h"

@@ -13,6 +13,7 @@
 // is written whole or not at all; the one alert for a failure is shown by the window's item
 // handler. A cancelled chooser returns to the window.
 #include "edit/export/export.h"
+#include "edit/window/editing_window.h"
 #include "edit/window/window_internal.h"
 #include "platform/paths.h"
 #include "platform/resources.h"

@@ -4,7 +4,15 @@
 
 #include <cstdint>
 
-#include "edit/window/editing_window.h"
+#include "engine/edit_pars.h"
+#include "platform/ui/ui_types.h"
+
+// The window's own records (editing_window.h and the host's seams), named only: the files that
+// use their fields include those headers, and editing_window.cpp includes this one.
+struct EditingWindow;
+struct PreviewInfo;
+struct Ui_Failure;
+struct UiWindow;
 
 // window_record.cpp
 // The run record of an open editing window, or null.

@@ -16,6 +16,7 @@
 #include "edit/window/preview_zoom.h"
 #include "edit/window/slider.h"
 #include "edit/window/tab_bar.h"
+#include "edit/window/editing_window.h"
 #include "edit/window/window_internal.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dlg.h"

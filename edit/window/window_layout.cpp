@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "edit/keenhue.h"
+#include "edit/window/editing_window.h"
 #include "edit/window/window_internal.h"
 #include "platform/debug_log.h"
 #include "platform/format.h"

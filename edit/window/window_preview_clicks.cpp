@@ -25,6 +25,7 @@
 #include "edit/window/readouts.h"
 #include "edit/window/tone_points.h"
 #include "edit/window/tool_paint.h"
+#include "edit/window/editing_window.h"
 #include "edit/window/window_internal.h"
 #include "engine/huegrid_build.h"
 #include "engine/sampling.h"

@@ -4,6 +4,7 @@
 // events to the parts.
 #include "edit/edit_snapshot.h"
 #include "edit/edit_step_name.h"
+#include "edit/window/editing_window.h"
 #include "edit/window/window_internal.h"
 #include "platform/format.h"
 #include "platform/resources.h"

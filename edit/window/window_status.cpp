@@ -6,6 +6,7 @@
 // cursor is the call state's; the pointer's next move over the window puts the right cursor
 // back through the window's cursor procedures, and the arrow stands in until then.
 #include "edit/window/tool_paint.h"
+#include "edit/window/editing_window.h"
 #include "edit/window/window_internal.h"
 #include "platform/format.h"
 #include "platform/ui/controls.h"

@@ -19,6 +19,7 @@
 #include "edit/window/tone_points.h"
 #include "edit/window/tone_sliders.h"
 #include "edit/window/value_entry.h"
+#include "edit/window/editing_window.h"
 #include "edit/window/window_internal.h"
 #include "engine/huegrid_build.h"
 #include "engine/measure.h"

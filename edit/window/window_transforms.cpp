@@ -5,6 +5,7 @@
 // applied; in the current-tool view they are the image before and after the current tab's tool,
 // with the tools left of it applied to both. "Preview" off shows the before image.
 #include "edit/window/tool_paint.h"
+#include "edit/window/editing_window.h"
 #include "edit/window/window_internal.h"
 #include "engine/huegrid_build.h"
 #include "platform/debug_log.h"

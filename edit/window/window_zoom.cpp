@@ -7,6 +7,7 @@
 // fails leaves the host showing the fit preview; the level shown before is then asked for again
 // (its failure is not told a second time) and the first failure is told once.
 #include "edit/window/preview_zoom.h"
+#include "edit/window/editing_window.h"
 #include "edit/window/window_internal.h"
 #include "platform/numeric.h"
 #include "platform/ui/dlg.h"
