@@ -76,7 +76,6 @@ void LockHandles(PluginCall* call) {
         call->gTempPath = params->tempPath;
         call->gScratch = data->scratch;
         call->gStateRef = &call->gState;
-        Ui_Alert_SetStateRef(call->gStateRef);
         return;
     }
     if (record->parameters != nullptr) {
@@ -104,7 +103,6 @@ void UnlockHandles(PluginCall* call) {
     call->gTempPath = nullptr;
     call->gScratch = nullptr;
     call->gStateRef = nullptr;
-    Ui_Alert_SetStateRef(nullptr);
 }
 
 void DiscardHandles(PluginCall* call) {

@@ -115,14 +115,12 @@ int32_t WritePreferences(const PluginCall* call, Ui_Failure* failure) {
 
 void DoAbout(PluginCall* call) {
     call->gStateRef = &call->gState;
-    Ui_Alert_SetStateRef(call->gStateRef);
     char version[kPathSize];
     Ui_ResToCString(call->gState, kStrVersion, version);
     Ui_AboutRecord about{kStrAppName, version, kResAboutPicture, kStrAboutNotice1, 3, -1, nullptr};
     int16_t item = 0;
     Ui_About_Run(call->gState, &about, &item);
     call->gStateRef = nullptr;
-    Ui_Alert_SetStateRef(nullptr);
 }
 
 int32_t InitParameters(PluginCall* call) {

@@ -123,7 +123,7 @@ extern "C" __attribute__((visibility("default"))) void PluginMain(int16 selector
     char company[kPathSize];
     Ui_ResToCString(call->gState, kStrCompany, company);
     if (Str_Compare(company, "?") == 0) {
-        ShowErrorAlert(kStatusError, nullptr, nullptr);
+        ShowErrorAlert(call->gStateRef, kStatusError, nullptr, nullptr);
     } else {
         Str_CopyBounded(call->gState->companyName, sizeof call->gState->companyName, company);
     }

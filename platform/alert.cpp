@@ -24,7 +24,6 @@ int32_t HeadlessPresenter(UiState*, const Ui_AlertRecord* alert, int16_t* item) 
 }
 
 UiAlertPresenter gPresenter = HeadlessPresenter;
-UiState** gStateRef = nullptr;
 
 int32_t Present(UiState* state, const char* text, const char* detail, uint32_t icon,
                 uint32_t buttons, const char* first, const char* second, int16_t* item) {
@@ -40,10 +39,6 @@ int32_t Present(UiState* state, const char* text, const char* detail, uint32_t i
 
 void Ui_Alert_SetPresenter(UiAlertPresenter presenter) {
     gPresenter = presenter != nullptr ? presenter : HeadlessPresenter;
-}
-
-void Ui_Alert_SetStateRef(UiState** ref) {
-    gStateRef = ref;
 }
 
 int32_t Ui_Alert_MessageId(int32_t status) {
@@ -71,9 +66,10 @@ int32_t Ui_Alert_HintId(int32_t status) {
     }
 }
 
-int32_t ShowErrorAlert(int32_t status, const char* phrase, const char* hint) {
-    if (gStateRef == nullptr || *gStateRef == nullptr) return status;
-    UiState* state = *gStateRef;
+int32_t ShowErrorAlert(UiState* const* stateRef, int32_t status, const char* phrase,
+                       const char* hint) {
+    if (stateRef == nullptr || *stateRef == nullptr) return status;
+    UiState* state = *stateRef;
     char hintText[256];
     if (hint == nullptr) {
         int32_t id = Ui_Alert_HintId(status);

@@ -63,11 +63,11 @@ int32_t Ui_Failure_Show(UiState* state, const Ui_Failure* failure);
 using UiAlertPresenter = int32_t (*)(UiState* state, const Ui_AlertRecord* alert, int16_t* item);
 void Ui_Alert_SetPresenter(UiAlertPresenter presenter);  // null restores the headless one
 
-// ShowErrorAlert does nothing while *ref is null (no locked call state); the host layer points
-// this at its own state pointer.
-void Ui_Alert_SetStateRef(UiState** ref);
-
-int32_t ShowErrorAlert(int32_t status, const char* phrase, const char* hint);
+// The generic alert for a status, " while " phrase, and a hint (picked by status when none is
+// given). stateRef is the caller's pointer to its locked call state: while it or what it points
+// at is null, nothing is shown and the status comes back as it was.
+int32_t ShowErrorAlert(UiState* const* stateRef, int32_t status, const char* phrase,
+                       const char* hint);
 int32_t Ui_Alert_DoVantorError(UiState* state, int32_t status, const char* phrase,
                                const char* hint);
 int32_t Ui_Alert_Message(UiState* state, const char* text, const char* detail,

@@ -48,11 +48,9 @@ void EditTest::SetUp() {
     gAlerts.clear();
     Ui_Alert_SetPresenter(Capture);
     state_ = OpenState(1);
-    Ui_Alert_SetStateRef(&state_);
 }
 
 void EditTest::TearDown() {
-    Ui_Alert_SetStateRef(nullptr);
     Ui_Alert_SetPresenter(nullptr);
     PlatformTest::TearDown();
 }

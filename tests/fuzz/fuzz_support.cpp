@@ -82,7 +82,6 @@ UiState* State() {
     if (gState == nullptr) {
         Check(Ui_State_Open(&gState, Res_ModuleArchive(), nullptr, 1000, 0) == kStatusOk,
               "no call state");
-        Ui_Alert_SetStateRef(&gState);
     }
     return gState;
 }

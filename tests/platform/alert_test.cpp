@@ -29,10 +29,8 @@ class AlertTest : public testing_support::PlatformTest {
         gAnswer = 1;
         Ui_Alert_SetPresenter(Capture);
         state_ = OpenState(1);
-        Ui_Alert_SetStateRef(&state_);
     }
     void TearDown() override {
-        Ui_Alert_SetStateRef(nullptr);
         Ui_Alert_SetPresenter(nullptr);
         PlatformTest::TearDown();
     }
@@ -42,7 +40,7 @@ class AlertTest : public testing_support::PlatformTest {
 TEST_F(AlertTest, ReadErrorNamesTheFileAndHintsAtCorruption) {
     char phrase[300];
     Str_FormatPhrase(phrase, sizeof phrase, Ui_ResToCString(state_, 3004, nullptr), 0, "a.txt");
-    EXPECT_EQ(ShowErrorAlert(-5, phrase, nullptr), -5);
+    EXPECT_EQ(ShowErrorAlert(&state_, -5, phrase, nullptr), -5);
     EXPECT_EQ(gShown, std::vector<std::string>{
                           "A file read error occurred while reading file a.txt. | Make sure the "
                           "file has not been corrupted. |  |  | " +
@@ -73,31 +71,32 @@ TEST_F(AlertTest, EachStatusHasItsMessageAndHint) {
     };
     for (const auto& [status, expected] : cases) {
         gShown.clear();
-        ShowErrorAlert(status, nullptr, nullptr);
+        ShowErrorAlert(&state_, status, nullptr, nullptr);
         ASSERT_EQ(gShown.size(), 1u) << status;
         EXPECT_EQ(gShown[0].substr(0, expected.size() + 3), expected + " | ") << status;
     }
 }
 
 TEST_F(AlertTest, ExplicitHintWinsCancelShowsNothingAndNoStateShowsNothing) {
-    ShowErrorAlert(-2, Ui_ResToCString(state_, 3028, nullptr), "Pick another space.");
+    ShowErrorAlert(&state_, -2, Ui_ResToCString(state_, 3028, nullptr), "Pick another space.");
     ASSERT_EQ(gShown.size(), 1u);
     EXPECT_EQ(gShown[0].rfind("An error occurred while verifying the RGB working space. | "
                               "Pick another space. | ",
                               0),
               0u);
     gShown.clear();
-    EXPECT_EQ(ShowErrorAlert(-10, "x", nullptr), -10);
+    EXPECT_EQ(ShowErrorAlert(&state_, -10, "x", nullptr), -10);
     EXPECT_TRUE(gShown.empty());
     EXPECT_EQ(LogLines().back(), "Ui_Alert_DoVantorError -10");
-    Ui_Alert_SetStateRef(nullptr);
-    EXPECT_EQ(ShowErrorAlert(-3, nullptr, nullptr), -3);
+    UiState* none = nullptr;
+    EXPECT_EQ(ShowErrorAlert(&none, -3, nullptr, nullptr), -3);
+    EXPECT_EQ(ShowErrorAlert(nullptr, -3, nullptr, nullptr), -3);
     EXPECT_TRUE(gShown.empty());
 }
 
 TEST_F(AlertTest, LongPhraseIsCutNotOverflowed) {
     std::string phrase(600, 'p');
-    ShowErrorAlert(-4, phrase.c_str(), nullptr);
+    ShowErrorAlert(&state_, -4, phrase.c_str(), nullptr);
     ASSERT_EQ(gShown.size(), 1u);
     EXPECT_EQ(gShown[0].rfind("A file open error occurred while ppp", 0), 0u);
     EXPECT_LE(gShown[0].find(" | "), 256u + 8 + 256 + 1);

@@ -94,11 +94,9 @@ class Session {
         gNoticeStream = &err;
         Ui_Alert_SetPresenter(NoticePresenter);
         opened_ = Ui_State_Open(&state_, Res_ModuleArchive(), nullptr, kStrAppName, 0);
-        Ui_Alert_SetStateRef(&state_);
         prefs_ = std::make_unique<Prefs>();
     }
     ~Session() {
-        Ui_Alert_SetStateRef(nullptr);
         Ui_State_Close(&state_);
         Ui_Alert_SetPresenter(nullptr);
         gNoticeStream = nullptr;

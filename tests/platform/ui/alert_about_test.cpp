@@ -43,10 +43,11 @@ class AlertBoxTest : public UiTest {
 };
 
 TEST_F(AlertBoxTest, OneButtonAlertsHideCancelFillBothTextsAndShowTheirIcon) {
-    Ui_Alert_SetStateRef(&state_);
-    Show([&](int16_t*) -> int32_t { return ShowErrorAlert(-5, nullptr, nullptr) == -5 ? 0 : -1; },
-         {Click(1)});
-    Ui_Alert_SetStateRef(nullptr);
+    Show(
+        [&](int16_t*) -> int32_t {
+            return ShowErrorAlert(&state_, -5, nullptr, nullptr) == -5 ? 0 : -1;
+        },
+        {Click(1)});
     EXPECT_EQ(Closed()->dialogId, 6000);
     // The template's caption is empty; the box says whose it is.
     EXPECT_STREQ(Closed()->title, "Tintara Kolmara Pro");
