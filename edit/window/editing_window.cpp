@@ -8,7 +8,22 @@
 #include "edit/window/slider.h"
 #include "edit/window/tab_bar.h"
 #include "edit/window/tool_panel.h"
-#include "edit/window/window_internal.h"
+#include "edit/window/window_env.h"
+#include "edit/window/window_record.h"
+#include "edit/window/window_refresh.h"
+#include "edit/window/window_auto_settings.h"
+#include "edit/window/window_tool_items.h"
+#include "edit/window/window_layout.h"
+#include "edit/window/window_transforms.h"
+#include "edit/window/window_commands.h"
+#include "edit/window/window_tools.h"
+#include "edit/window/window_typed_values.h"
+#include "edit/window/window_preview_clicks.h"
+#include "edit/window/window_zoom.h"
+#include "edit/window/window_keys.h"
+#include "edit/window/window_status.h"
+#include "edit/window/window_context_menu.h"
+#include "edit/window/window_color_tools.h"
 #include "platform/mem.h"
 #include "platform/resources.h"
 #include "platform/ui/controls.h"
@@ -39,6 +54,13 @@ int32_t DrawTabBar(UiWindow* w, int16_t item) {
 // The user items that show nothing of their own until their component draws them.
 int32_t DrawNothing(UiWindow*, int16_t) {
     return kStatusOk;
+}
+
+// The window's one pointer watch: the preview's readouts and the memory-colour box both follow
+// the pointer.
+int32_t PointerMoved(UiWindow* w) {
+    EditorPreviewPointer(w);
+    return EditorColorToolsPointer(w);
 }
 
 void RegisterDrawProcs(UiWindow* w) {
@@ -134,6 +156,7 @@ int32_t Init(UiWindow* w) {
     Ui_Dlg_SetResizable(w, 0, 0);
     SetUpItems(win);
     EditorColorToolsInit(win);
+    Ui_Dlg_SetPreCursorProc(w, PointerMoved);
 
     // The window is not on the screen yet: failures are shown once it is (first paint would be
     // too late for the start-up guide's order, so they go out right after it is shown).

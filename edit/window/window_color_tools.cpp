@@ -12,6 +12,8 @@
 // A toning colour whose three components are equal is a grey: toning towards it changes nothing
 // (the tone curves stay straight), so such a colour is stored as the plain neutral 0.5, 0.5, 0.5
 // and the "Toning" box shows off. The box and the parameters therefore always agree.
+#include "edit/window/window_color_tools.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -20,8 +22,11 @@
 #include "edit/window/memory_color_dialog.h"
 #include "edit/window/memory_info.h"
 #include "edit/window/swatch.h"
-#include "edit/window/editing_window.h"
-#include "edit/window/window_internal.h"
+#include "edit/window/window_record.h"
+#include "edit/window/window_refresh.h"
+#include "edit/window/window_auto_settings.h"
+#include "edit/window/window_transforms.h"
+#include "edit/window/window_env.h"
 #include "engine/sampling.h"
 #include "platform/mem.h"
 #include "platform/ui/controls.h"
@@ -288,20 +293,6 @@ int32_t SubjectAt(EditingWindow* win, int32_t v, int32_t h) {
     return kMemoryInfoNothing;
 }
 
-int32_t PointerMoved(UiWindow* w) {
-    EditingWindow* win = EditorOf(w);
-    Ui_Dlg* d = nullptr;
-    if (win == nullptr || Ui_Dlg_Get(w, &d) != kStatusOk) return 0;
-    // The one pointer watch of the window: the preview's readouts follow the pointer too.
-    EditorPreviewPointer(w);
-    const int32_t subject = SubjectAt(win, d->mouseV, d->mouseH);
-    if (subject != win->es->pointerSubject) {
-        win->es->pointerSubject = subject;
-        Ui_Item_Invalidate(w, kEditorMemoryColorInfo);
-    }
-    return 0;
-}
-
 int32_t DrawMemoryInfo(UiWindow* w, int16_t item) {
     const EditingWindow* win = EditorOf(w);
     if (win == nullptr) return kStatusError;
@@ -318,12 +309,23 @@ int32_t DrawToningSwatch(UiWindow* w, int16_t item) {
 
 }  // namespace
 
+int32_t EditorColorToolsPointer(UiWindow* w) {
+    EditingWindow* win = EditorOf(w);
+    Ui_Dlg* d = nullptr;
+    if (win == nullptr || Ui_Dlg_Get(w, &d) != kStatusOk) return 0;
+    const int32_t subject = SubjectAt(win, d->mouseV, d->mouseH);
+    if (subject != win->es->pointerSubject) {
+        win->es->pointerSubject = subject;
+        Ui_Item_Invalidate(w, kEditorMemoryColorInfo);
+    }
+    return 0;
+}
+
 void EditorColorToolsInit(EditingWindow* win) {
     UiWindow* w = win->dialog;
     win->es->pointerSubject = kMemoryInfoNothing;
     Ui_Dlg_SetDrawProc(w, kEditorToningSwatch, DrawToningSwatch);
     Ui_Dlg_SetDrawProc(w, kEditorMemoryColorInfo, DrawMemoryInfo);
-    Ui_Dlg_SetPreCursorProc(w, PointerMoved);
     EditorRefreshMemoryButtons(win);
 }
 
@@ -339,13 +341,6 @@ void EditorDefinitionsRestored(EditingWindow* win) {
     Ui_Item_Invalidate(win->dialog, kEditorMemoryColorInfo);
     Ui_Item_Invalidate(win->dialog, kEditorToningSwatch);
     EditorRefreshMemoryButtons(win);
-}
-
-void EditorRefreshMemoryButtons(EditingWindow* win) {
-    const uint8_t on = win->es->activeHandleHasSamples != 0 ? 1 : 0;
-    for (int16_t i = 0; i < kMemoryColorCount; ++i) {
-        Ui_Item_Enable(win->dialog, int16_t(kEditorMemoryColor1 + i), on);
-    }
 }
 
 bool EditorColorToolCommand(EditingWindow* win, int16_t item, Ui_Failure* failure) {

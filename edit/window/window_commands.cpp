@@ -6,6 +6,8 @@
 // history, edit/edit_history.h) and ends with both preview transforms rebuilt. Failures are
 // described in a Ui_Failure for the window's item handler, which shows the one alert; only the
 // working-space question is asked here, since its answer decides whether the change goes on.
+#include "edit/window/window_commands.h"
+
 #include <cstring>
 
 #include "edit/keenhue.h"
@@ -16,8 +18,15 @@
 #include "edit/window/prefs_dialog.h"
 #include "edit/window/sharpen_noise_dialog.h"
 #include "edit/window/readouts.h"
-#include "edit/window/editing_window.h"
-#include "edit/window/window_internal.h"
+#include "edit/window/window_env.h"
+#include "edit/window/window_record.h"
+#include "edit/window/window_refresh.h"
+#include "edit/window/window_auto_settings.h"
+#include "edit/window/window_layout.h"
+#include "edit/window/window_transforms.h"
+#include "edit/window/window_status.h"
+#include "edit/window/window_export.h"
+#include "edit/window/window_color_tools.h"
 #include "platform/file.h"
 #include "platform/mem.h"
 #include "platform/paths.h"
@@ -36,18 +45,6 @@ namespace {
 constexpr HgEditMask kTabMask[4] = {kEditMaskTool1, kEditMaskTool2, kEditMaskTool3, kEditMaskTool4};
 constexpr HgEditMask kFromTab[4] = {kEditMaskFromTool1, kEditMaskFromTool2, kEditMaskFromTool3,
                                     kEditMaskFromTool4};
-constexpr HgEditMask kRightOfTab[4] = {kEditMaskFromTool2, kEditMaskFromTool3, kEditMaskFromTool4,
-                                       0};
-constexpr int32_t kOkTitle[4] = {kStrOkEditImage, kStrOkEditProfile, kStrOkCreateProfile,
-                                 kStrOkCreateHuegrid};
-
-// Toning is on when the toning colour is not neutral.
-bool ToningOn(const EditPars& p) {
-    for (float c : p.toneColor) {
-        if (!(-1e-8f < c - 0.5f && c - 0.5f < 1e-8f)) return true;
-    }
-    return false;
-}
 
 enum StartAction { kStartActionKeenhue, kStartActionPrev, kStartActionCustom, kStartActionReset };
 
@@ -189,8 +186,8 @@ int32_t StartButton(EditingWindow* win, StartAction action, bool master, Ui_Fail
             win->keenhueMode = 0;
             prefs->keenhueMode = 0;
             Ui_Item_SetCheck(win->dialog, kEditorKeenhueMode, 0);
-        } else if (win->keenhueMode != 0 && kRightOfTab[tab] != 0) {
-            status = EditorAutoSettings(win, kRightOfTab[tab], failure);
+        } else {
+            status = EditorKeenhueModeFollows(win, tab, failure);
         }
     }
     EditorLayOutTab(win);
@@ -377,55 +374,6 @@ int32_t EditorKeepHabits(EditingWindow* win, Ui_Failure* failure) {
     // A preferences file that cannot be written is told; the record keeps everything, and the
     // run goes on without the file.
     return WritePrefs(win, failure);
-}
-
-bool EditorAltClick(EditingWindow* win) {
-    if (win->altRoute != 0) return true;
-    const Ui_Dlg* d = RecordOf(win);
-    return d != nullptr && d->alt != 0;
-}
-
-void EditorRefreshBoxes(EditingWindow* win) {
-    UiWindow* w = win->dialog;
-    const EditPars& p = win->es->editPars;
-    EditorRefreshCastText(win);
-    Ui_Item_SetCheck(w, kEditorLinear, p.linear != 0 ? 1 : 0);
-    Ui_Item_SetCheck(w, kEditorToning, ToningOn(p) ? 1 : 0);
-    Ui_Item_SetCheck(w, kEditorSharpen, p.sharpenNoise.sharpenOn != 0 ? 1 : 0);
-    Ui_Item_SetCheck(w, kEditorRemoveNoise, p.sharpenNoise.noiseOn != 0 ? 1 : 0);
-    Ui_Item_Enable(w, kEditorSharpenNoiseSetup,
-                   p.sharpenNoise.sharpenOn != 0 || p.sharpenNoise.noiseOn != 0 ? 1 : 0);
-}
-
-void EditorRefreshCastText(EditingWindow* win) {
-    // What the automatic balance did, while its result stands; else what the tab asks for.
-    const float confidence = win->es->balanceConfidence;
-    int32_t id = kStrCastInstruction;
-    if (confidence >= 1.0f) {
-        id = kStrBalanceWhole;
-    } else if (confidence > 0.0f) {
-        id = kStrBalancePart;
-    } else if (confidence == 0.0f) {
-        id = kStrBalanceNone;
-    }
-    char text[256];
-    Ui_Item_SetText(win->dialog, kEditorCastText, Ui_ResToCString(win->env->state, id, text));
-}
-
-void EditorTitleOk(EditingWindow* win) {
-    int32_t mode = win->env->prefs->okMode;
-    if (!(0 <= mode && mode <= 3)) mode = 0;
-    char title[256];
-    Ui_ResToCString(win->env->state, kOkTitle[mode], title);
-    Ui_Item_SetText(win->dialog, kEditorOk, title);
-}
-
-int32_t EditorAutoSettings(EditingWindow* win, HgEditMask mask, Ui_Failure* failure) {
-    EditState* es = win->es;
-    const HgEditMask m = HgEditMask(mask & es->keenhueMask);
-    int32_t status = ResetEditStatePars(es, m);
-    if (status == kStatusOk) status = AutoSettings(es, m, &es->analysisImage);
-    return Ui_Failure_Describe(failure, status, kPhraseAutoSettings);
 }
 
 bool EditorCommand(EditingWindow* win, int16_t item, Ui_Failure* failure) {

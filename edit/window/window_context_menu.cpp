@@ -15,9 +15,15 @@
 // An entry that stands for an Alt-click runs the item's own command with the Alt route taken
 // (EditorAltClick), so both routes do the same and fail with the same alert. The clipping view
 // is a switch kept for the window's life: a menu cannot be held down through a drag as Alt is.
+#include "edit/window/window_context_menu.h"
+
 #include "edit/window/preview_zoom.h"
-#include "edit/window/editing_window.h"
-#include "edit/window/window_internal.h"
+#include "edit/window/window_record.h"
+#include "edit/window/window_refresh.h"
+#include "edit/window/window_commands.h"
+#include "edit/window/window_preview_clicks.h"
+#include "edit/window/window_zoom.h"
+#include "edit/window/window_env.h"
 #include "platform/ui/dlg.h"
 #include "platform/ui/popup_menu.h"
 #include "resources/ids/dlg_editor.h"

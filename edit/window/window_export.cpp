@@ -12,9 +12,12 @@
 // the working space they were made in, the run's grid-size level and the image's depth. A file
 // is written whole or not at all; the one alert for a failure is shown by the window's item
 // handler. A cancelled chooser returns to the window.
+#include "edit/window/window_export.h"
+
 #include "edit/export/export.h"
-#include "edit/window/editing_window.h"
-#include "edit/window/window_internal.h"
+#include "edit/window/window_record.h"
+#include "edit/window/window_status.h"
+#include "edit/window/window_env.h"
 #include "platform/paths.h"
 #include "platform/resources.h"
 #include "platform/ui/choosers.h"

@@ -13,11 +13,18 @@
 // The tool tabs go by Ctrl+Tab rather than Ctrl+1..4, which the preview's zoom keeps for itself,
 // as image editors and browsers have it. Each key does what its button or menu entry does, with
 // the same checks (Undo with nothing to undo does nothing).
+#include "edit/window/window_keys.h"
+
 #include "edit/window/preview_zoom.h"
 #include "edit/window/slider.h"
 #include "edit/window/tab_bar.h"
-#include "edit/window/editing_window.h"
-#include "edit/window/window_internal.h"
+#include "edit/window/window_record.h"
+#include "edit/window/window_refresh.h"
+#include "edit/window/window_layout.h"
+#include "edit/window/window_commands.h"
+#include "edit/window/window_tools.h"
+#include "edit/window/window_typed_values.h"
+#include "edit/window/window_zoom.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dlg.h"
 #include "resources/ids/dlg_editor.h"

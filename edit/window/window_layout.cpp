@@ -5,11 +5,15 @@
 // every tool item and shows those of the tab. Moving items when the window's size changes is the
 // framework's work (the template's anchors); the window only asks the host for a picture of the
 // preview item's new size.
+#include "edit/window/window_layout.h"
+
 #include <algorithm>
 
 #include "edit/keenhue.h"
-#include "edit/window/editing_window.h"
-#include "edit/window/window_internal.h"
+#include "edit/window/window_record.h"
+#include "edit/window/window_auto_settings.h"
+#include "edit/window/window_transforms.h"
+#include "edit/window/window_env.h"
 #include "platform/debug_log.h"
 #include "platform/format.h"
 #include "platform/numeric.h"

@@ -18,6 +18,8 @@
 // Control, or a plain drag where the tab's tool takes no click (the brightness tab, the colour
 // tab with sliders), moves a zoomed picture. Space+drag, the other editors' pan, is not taken:
 // Space presses the button that has the focus, as the desktops have it.
+#include "edit/window/window_preview_clicks.h"
+
 #include <cstdlib>
 
 #include "edit/keenhue.h"
@@ -25,8 +27,12 @@
 #include "edit/window/readouts.h"
 #include "edit/window/tone_points.h"
 #include "edit/window/tool_paint.h"
-#include "edit/window/editing_window.h"
-#include "edit/window/window_internal.h"
+#include "edit/window/window_record.h"
+#include "edit/window/window_refresh.h"
+#include "edit/window/window_auto_settings.h"
+#include "edit/window/window_transforms.h"
+#include "edit/window/window_zoom.h"
+#include "edit/window/window_env.h"
 #include "engine/huegrid_build.h"
 #include "engine/sampling.h"
 #include "platform/mem.h"
@@ -53,8 +59,6 @@ constexpr int32_t kPointReach = 6;
 constexpr int32_t kSampledReach = 3;
 
 // Automatic settings after a change on a tab: the tools right of it.
-constexpr HgEditMask kRightOfTab[4] = {kEditMaskFromTool2, kEditMaskFromTool3, kEditMaskFromTool4,
-                                       0};
 // The tools that come before the black, grey and white points: the brightness a tab 1 click
 // compares is the pixel's as those points receive it.
 constexpr HgEditMask kBeforePoints = 3;
@@ -153,10 +157,7 @@ void KeepRegion(EditingWindow* win, const IPRegion& region, int32_t v, int32_t h
 // Keenhue Mode, then both transforms.
 int32_t Settle(EditingWindow* win, Ui_Failure* failure) {
     const int32_t tab = win->es->currentTab;
-    int32_t status = kStatusOk;
-    if (win->keenhueMode != 0 && kRightOfTab[tab] != 0) {
-        status = EditorAutoSettings(win, kRightOfTab[tab], failure);
-    }
+    int32_t status = EditorKeenhueModeFollows(win, tab, failure);
     Ui_Failure rebuilt;
     const int32_t rebuild = EditorRebuildTransforms(win, &rebuilt);
     if (status == kStatusOk && rebuild != kStatusOk) {

@@ -1,11 +1,12 @@
 // What every part of the editing window does with its run record: finding it from the dialog,
-// telling a failure, and beginning a change that Undo takes back; see window_internal.h. The
+// telling a failure, and beginning a change that Undo takes back; see window_record.h. The
 // parts call these and nothing of editing_window.cpp, which only opens the window and hands its
 // events to the parts.
+#include "edit/window/window_record.h"
+
 #include "edit/edit_snapshot.h"
 #include "edit/edit_step_name.h"
-#include "edit/window/editing_window.h"
-#include "edit/window/window_internal.h"
+#include "edit/window/window_env.h"
 #include "platform/format.h"
 #include "platform/resources.h"
 #include "platform/ui/controls.h"
@@ -68,4 +69,10 @@ void EditorNameUndoSteps(EditingWindow* win) {
         }
         Ui_Item_SetTipText(win->dialog, b.item, tip);
     }
+}
+
+bool EditorAltClick(EditingWindow* win) {
+    if (win->altRoute != 0) return true;
+    Ui_Dlg* d = nullptr;
+    return Ui_Dlg_Get(win->dialog, &d) == kStatusOk && d != nullptr && d->alt != 0;
 }

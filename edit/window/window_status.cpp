@@ -1,21 +1,40 @@
 // The editing window's status area (item 94) and its busy state; see EditorBusy in
-// window_internal.h. When the window is not busy the area shows the preview's zoom.
+// window_status.h. When the window is not busy the area shows the preview's zoom.
 //
 // Long steps run on the window's own thread, so nothing repaints while they run: the text is
 // drawn straight away when the step starts and the area invalidated when it ends. The wait
 // cursor is the call state's; the pointer's next move over the window puts the right cursor
 // back through the window's cursor procedures, and the arrow stands in until then.
+#include "edit/window/window_status.h"
+
 #include "edit/window/tool_paint.h"
-#include "edit/window/editing_window.h"
-#include "edit/window/window_internal.h"
+#include "edit/window/window_record.h"
+#include "edit/window/window_transforms.h"
+#include "edit/window/window_env.h"
 #include "platform/format.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/cursor.h"
 #include "platform/ui/dlg.h"
 #include "platform/ui/draw.h"
 #include "resources/ids/dlg_editor.h"
+#include "resources/ids/strings.h"
 
 namespace {
+
+// The text for the zoom shown (a string id taking *percent), or 0 without a picture.
+int32_t ZoomTextId(EditingWindow* win, int32_t* percent) {
+    PreviewInfo info;
+    Ui_Rect area;
+    if (EditorPictureArea(win, &info, &area) != kStatusOk) return 0;
+    if (info.zoomed != 0) {
+        *percent = info.zoom;
+        return kStrZoomShown;
+    }
+    *percent = info.imageWidth > 0
+                   ? int32_t((int64_t(info.fitWidth) * 100 + info.imageWidth / 2) / info.imageWidth)
+                   : 100;
+    return kStrZoomShownFit;
+}
 
 // The status area: what the window is busy with, or the zoom shown.
 int32_t DrawStatus(UiWindow* w, int16_t item) {
@@ -29,7 +48,7 @@ int32_t DrawStatus(UiWindow* w, int16_t item) {
     Ui_Draw_FillRect(w, &r, nullptr);
     char text[256];
     int32_t percent = 0;
-    const int32_t zoomText = win->statusText == 0 ? EditorZoomTextId(win, &percent) : 0;
+    const int32_t zoomText = win->statusText == 0 ? ZoomTextId(win, &percent) : 0;
     if (win->statusText != 0) {
         LookString(w, win->statusText, text);
         LookTextLine(w, text, &r, kUiAlignLeft, 0, kLookInk);

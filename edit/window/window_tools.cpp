@@ -12,6 +12,8 @@
 //
 // The window's alerts cannot be shown while the pointer is captured: a failure during a drag is
 // kept and told once, by the item hit that follows the release.
+#include "edit/window/window_tools.h"
+
 #include "edit/window/cast_sliders.h"
 #include "edit/window/cast_wedge.h"
 #include "edit/window/curve_view.h"
@@ -19,8 +21,12 @@
 #include "edit/window/tone_points.h"
 #include "edit/window/tone_sliders.h"
 #include "edit/window/value_entry.h"
-#include "edit/window/editing_window.h"
-#include "edit/window/window_internal.h"
+#include "edit/window/window_record.h"
+#include "edit/window/window_refresh.h"
+#include "edit/window/window_auto_settings.h"
+#include "edit/window/window_tool_items.h"
+#include "edit/window/window_transforms.h"
+#include "edit/window/window_env.h"
 #include "engine/huegrid_build.h"
 #include "engine/measure.h"
 #include "platform/mem.h"
@@ -31,74 +37,6 @@
 #include "resources/ids/strings.h"
 
 namespace {
-
-// The groups of the tools right of each tab: what Keenhue Mode sets again after a change there.
-constexpr HgEditMask kRightOfTab[4] = {kEditMaskFromTool2, kEditMaskFromTool3, kEditMaskFromTool4,
-                                       0};
-
-// The brightness tab's rows: slider, value box, one row every three items from "Global" on.
-constexpr int16_t kToneRowStep = 3;
-
-bool IsToneSlider(int16_t item) {
-    return kEditorGlobalSlider <= item && item <= kEditorSaturationSlider &&
-           (item - kEditorGlobalSlider) % kToneRowStep == 0;
-}
-
-bool IsToneValue(int16_t item) {
-    return kEditorGlobalValue <= item && item <= kEditorSaturationValue &&
-           (item - kEditorGlobalValue) % kToneRowStep == 0;
-}
-
-int32_t ToneSliderOf(int16_t item) {
-    return (item - kEditorGlobalSlider) / kToneRowStep;
-}
-
-// The colour-cast slider an item shows or edits (slider or value box); -1 for other items.
-int32_t CastSliderOf(int16_t item) {
-    switch (item) {
-        case kEditorTemperatureValue:
-        case kEditorTemperatureSlider:
-            return kCastTemperature;
-        case kEditorTintValue:
-        case kEditorTintSlider:
-            return kCastTint;
-        default:
-            break;
-    }
-    if (kEditorCyanRedValue <= item && item <= kEditorYellowBlueValue) {
-        return item - kEditorCyanRedValue;
-    }
-    if (kEditorCyanRedSlider <= item && item <= kEditorYellowBlueSlider) {
-        return item - kEditorCyanRedSlider;
-    }
-    return -1;
-}
-
-// The value box that shows a slider's value, 0 for items that are not sliders of the tabs.
-int16_t ValueBoxOfSlider(int16_t item) {
-    if (IsToneSlider(item)) return int16_t(item + 1);
-    switch (item) {
-        case kEditorTemperatureSlider:
-            return kEditorTemperatureValue;
-        case kEditorTintSlider:
-            return kEditorTintValue;
-        case kEditorHueBrightnessSlider:
-            return kEditorHueBrightnessValue;
-        case kEditorHueSaturationSlider:
-            return kEditorHueSaturationValue;
-        default:
-            break;
-    }
-    if (kEditorCyanRedSlider <= item && item <= kEditorYellowBlueSlider) {
-        return int16_t(kEditorCyanRedValue + (item - kEditorCyanRedSlider));
-    }
-    return 0;
-}
-
-bool IsCastSlider(int16_t item) {
-    return item == kEditorTemperatureSlider || item == kEditorTintSlider ||
-           (kEditorCyanRedSlider <= item && item <= kEditorYellowBlueSlider);
-}
 
 Ui_Dlg* RecordOf(UiWindow* w) {
     Ui_Dlg* d = nullptr;
@@ -239,10 +177,7 @@ void FollowTool(EditingWindow* win) {
     const int32_t tab = win->es->currentTab;
     Ui_Failure failure;
     Ui_Failure_Clear(&failure);
-    int32_t status = kStatusOk;
-    if (win->keenhueMode != 0 && kRightOfTab[tab] != 0) {
-        status = EditorAutoSettings(win, kRightOfTab[tab], &failure);
-    }
+    int32_t status = EditorKeenhueModeFollows(win, tab, &failure);
     if (status == kStatusOk) {
         status =
             RebuildPreview(win, PreviewAfterMask(tab, win->combinedView), kPreviewAfter, &failure);
@@ -428,64 +363,15 @@ int32_t PressTool(EditingWindow* win, int16_t item, const Ui_Rect* r, Ui_Point p
     return status;
 }
 
-// The tool items this file draws, besides the tone sliders and their value boxes.
-constexpr int16_t kDrawnTools[] = {kEditorCastWedge,
-                                   kEditorCastIcon,
-                                   kEditorTemperatureLabel,
-                                   kEditorTemperatureValue,
-                                   kEditorTemperatureSlider,
-                                   kEditorTintLabel,
-                                   kEditorTintValue,
-                                   kEditorTintSlider,
-                                   kEditorCyanRedValue,
-                                   kEditorMagentaGreenValue,
-                                   kEditorYellowBlueValue,
-                                   kEditorCyanRedSlider,
-                                   kEditorMagentaGreenSlider,
-                                   kEditorYellowBlueSlider,
-                                   kEditorHistogram,
-                                   kEditorPointHandles,
-                                   kEditorPointValues,
-                                   kEditorCurveArrow,
-                                   kEditorCurve,
-                                   kEditorHueRing,
-                                   kEditorHueBefore,
-                                   kEditorHueAfter,
-                                   kEditorHueBrightnessValue,
-                                   kEditorHueBrightnessSlider,
-                                   kEditorHueSaturationValue,
-                                   kEditorHueSaturationSlider};
-
 }  // namespace
 
 void EditorRegisterToolDraws(UiWindow* dialog) {
-    for (int16_t item : kDrawnTools) Ui_Dlg_SetDrawProc(dialog, item, DrawToolItem);
-    for (int16_t item = kEditorGlobalSlider; item <= kEditorSaturationValue; ++item) {
-        if (IsToneSlider(item) || IsToneValue(item)) Ui_Dlg_SetDrawProc(dialog, item, DrawToolItem);
-    }
     // Tab stops at the sliders, which then take the arrow keys (EditorNudgeSlider).
     const Ui_Dlg* d = RecordOf(dialog);
     for (int16_t item = 1; d != nullptr && item <= d->itemCount; ++item) {
+        if (IsDrawnTool(item)) Ui_Dlg_SetDrawProc(dialog, item, DrawToolItem);
         if (ValueBoxOfSlider(item) != 0) Ui_Item_SetTabStop(dialog, item, 1);
     }
-}
-
-void EditorRedrawTools(EditingWindow* win) {
-    // The sliders show the balance whatever made it, so that a touch adjusts it.
-    const int32_t method = win->es->balanceMethod;
-    if (method == kBalanceTwoSliders || method == kBalanceThreeSliders) {
-        CastPositionsFollowBalance(win->es);
-    }
-    for (int16_t item : kDrawnTools) Ui_Item_Invalidate(win->dialog, item);
-    for (int16_t item = kEditorGlobalSlider; item <= kEditorSaturationValue; ++item) {
-        if (IsToneSlider(item) || IsToneValue(item)) Ui_Item_Invalidate(win->dialog, item);
-    }
-}
-
-bool EditorIsDraggedTool(int16_t item) {
-    return IsCastSlider(item) || IsToneSlider(item) || item == kEditorPointHandles ||
-           item == kEditorHueRing || item == kEditorHueBrightnessSlider ||
-           item == kEditorHueSaturationSlider;
 }
 
 int32_t EditorTrackTool(EditingWindow* win, int16_t item, int16_t phase) {

@@ -4,9 +4,12 @@
 // state at opening) the before image is the image itself and the after image has every tool
 // applied; in the current-tool view they are the image before and after the current tab's tool,
 // with the tools left of it applied to both. "Preview" off shows the before image.
+#include "edit/window/window_transforms.h"
+
 #include "edit/window/tool_paint.h"
-#include "edit/window/editing_window.h"
-#include "edit/window/window_internal.h"
+#include "edit/window/window_record.h"
+#include "edit/window/window_tool_items.h"
+#include "edit/window/window_env.h"
 #include "engine/huegrid_build.h"
 #include "platform/debug_log.h"
 #include "platform/format.h"

@@ -1,7 +1,9 @@
 // Numbers typed into the value boxes of the editing window's tools (value_entry.h): a click on a
 // box opens the entry over it, and the number goes to the tool as one history step.
-#include "edit/window/editing_window.h"
-#include "edit/window/window_internal.h"
+#include "edit/window/window_typed_values.h"
+
+#include "edit/window/window_record.h"
+#include "edit/window/window_tools.h"
 #include "platform/ui/dlg.h"
 #include "resources/ids/dlg_editor.h"
 

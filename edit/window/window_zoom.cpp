@@ -6,9 +6,14 @@
 // The host fetches each level anew: only the window shown, never the whole image. A fetch that
 // fails leaves the host showing the fit preview; the level shown before is then asked for again
 // (its failure is not told a second time) and the first failure is told once.
+#include "edit/window/window_zoom.h"
+
 #include "edit/window/preview_zoom.h"
-#include "edit/window/editing_window.h"
-#include "edit/window/window_internal.h"
+#include "edit/window/window_record.h"
+#include "edit/window/window_transforms.h"
+#include "edit/window/window_typed_values.h"
+#include "edit/window/window_status.h"
+#include "edit/window/window_env.h"
 #include "platform/numeric.h"
 #include "platform/ui/dlg.h"
 #include "platform/ui/rect.h"
@@ -98,18 +103,4 @@ int32_t EditorPreviewWheel(UiWindow* dialog, int16_t item, int16_t v, int16_t h,
     EditorZoomStep(win, -steps, v, h, &failure);
     EditorTell(win, &failure);
     return 0;
-}
-
-int32_t EditorZoomTextId(EditingWindow* win, int32_t* percent) {
-    PreviewInfo info;
-    Ui_Rect area;
-    if (EditorPictureArea(win, &info, &area) != kStatusOk) return 0;
-    if (info.zoomed != 0) {
-        *percent = info.zoom;
-        return kStrZoomShown;
-    }
-    *percent = info.imageWidth > 0
-                   ? int32_t((int64_t(info.fitWidth) * 100 + info.imageWidth / 2) / info.imageWidth)
-                   : 100;
-    return kStrZoomShownFit;
 }
