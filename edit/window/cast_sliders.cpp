@@ -158,8 +158,7 @@ int32_t CastApplyBalance(EditState* s) {
 
 void CastValueText(int32_t slider, float t, char* text, int32_t capacity) {
     if (!TwoSlider(slider)) {
-        ValueText(int32_t(std::lround(200.0 * double(Num_Clamp01(t)))) - 100, kValueSigned, text,
-                  capacity);
+        ValueText(ValueScaleNumber(kValueScaleOffset, t), kValueSigned, text, capacity);
         return;
     }
     ParamOffsetText(t, text, capacity);

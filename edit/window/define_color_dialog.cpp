@@ -131,7 +131,7 @@ int32_t Key(UiWindow* w, uint8_t key, uint8_t ctrl) {
     const int32_t step = SliderKeyStep(w, key);
     if (dw == nullptr || ctrl != 0 || step == 0 || c < 0) return 0;
     const int32_t now = ColorDefToSlider(dw->rgb[c]);
-    const int32_t next = Num_Clamp(now + step, -100, 100);
+    const int32_t next = Num_Clamp(now + step, kValueScaleOffset.lo, kValueScaleOffset.hi);
     if (next != now) ApplyTyped(w, kValues[c], 0, next);
     return 1;
 }
@@ -225,7 +225,8 @@ int32_t ItemHit(UiWindow* w, int16_t item) {
         Ui_Rect r;
         ValueText(ColorDefToSlider(dw->rgb[channel]), kValueSigned, text, sizeof text);
         if (Ui_Item_GetRect(w, item, &r) == kStatusOk) {
-            ValueEntryOpen(w, &dw->entry, item, 0, &r, text, -100, 100);
+            ValueEntryOpen(w, &dw->entry, item, 0, &r, text, kValueScaleOffset.lo,
+                           kValueScaleOffset.hi);
         }
         return kStatusOk;
     }

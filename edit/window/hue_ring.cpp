@@ -277,8 +277,7 @@ int32_t HueSliderSet(EditState* s, int32_t which, float x) {
 }
 
 void HueSliderText(float x, char* text, int32_t capacity) {
-    x = Num_ClampOr(x, 0.0f, 1.0f, 0.5f);
-    ValueText(int32_t(std::lround(100.0 * double(x))) - 50, kValueSigned, text, capacity);
+    ValueText(ValueScaleNumber(kValueScaleHue, x), kValueSigned, text, capacity);
 }
 
 int32_t HueRingDraw(UiWindow* w, int16_t item, const EditState* s) {

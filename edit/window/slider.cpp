@@ -30,6 +30,16 @@ Ui_Color Rgb(uint8_t r, uint8_t g, uint8_t b) {
 
 }  // namespace
 
+int32_t ValueScaleNumber(ValueScale scale, float x) {
+    const double offset = double(Num_ClampOr(x, 0.0f, 1.0f, 0.5f)) - 0.5;
+    const int32_t magnitude = int32_t(std::lround(double(scale.hi - scale.lo) * std::fabs(offset)));
+    return offset < 0.0 ? -magnitude : magnitude;
+}
+
+float ValueScalePosition(ValueScale scale, int32_t number) {
+    return 0.5f + float(number) / float(scale.hi - scale.lo);
+}
+
 void ValueText(int32_t value, int32_t format, char* text, int32_t capacity) {
     if (text == nullptr || capacity < 1) return;
     const size_t cap = size_t(capacity);

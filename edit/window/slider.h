@@ -33,6 +33,22 @@ enum : int32_t {
 // with "-" below 0, "+" above 0 and "0" at 0. capacity >= 1; the text is cut to fit.
 void ValueText(int32_t value, int32_t format, char* text, int32_t capacity);
 
+// The numbers a value box shows for a slider position x (0..1, the middle at 0.5): lo..hi with 0
+// at the middle, rounded half away from the middle so that mirrored positions show mirrored
+// numbers. The tools' and dialogs' value boxes take these ranges and a typed number is held to
+// them, so a scale is stated here once.
+struct ValueScale {
+    int32_t lo, hi;
+};
+// The tone rows, the colour-cast sliders and Define Color's channels.
+constexpr ValueScale kValueScaleOffset = {-100, 100};
+// The hue tab's brightness and saturation of the active handle.
+constexpr ValueScale kValueScaleHue = {-50, 50};
+// The number for position x (held to 0..1; not a number counts as the middle).
+int32_t ValueScaleNumber(ValueScale scale, float x);
+// The position a number stands for (not held to the range).
+float ValueScalePosition(ValueScale scale, int32_t number);
+
 // The colours of a slider's fill by the sign of its value: 0 and above, and below 0. Range
 // sliders use the first only.
 struct SliderFill {

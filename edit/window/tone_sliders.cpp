@@ -60,9 +60,7 @@ int32_t ParamSliderDraw(UiWindow* w, int16_t item, float x, uint8_t disabled) {
 }
 
 void ParamOffsetText(float x, char* text, int32_t capacity) {
-    const double offset = double(Num_ClampOr(x, 0.0f, 1.0f, 0.5f)) - 0.5;
-    const int32_t magnitude = int32_t(std::lround(200.0 * std::fabs(offset)));
-    ValueText(offset < 0.0 ? -magnitude : magnitude, kValueOffset, text, capacity);
+    ValueText(ValueScaleNumber(kValueScaleOffset, x), kValueOffset, text, capacity);
 }
 
 int32_t ToneValueBoxDraw(UiWindow* w, int16_t item, float x) {

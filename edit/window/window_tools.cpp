@@ -18,6 +18,7 @@
 #include "edit/window/cast_wedge.h"
 #include "edit/window/curve_view.h"
 #include "edit/window/hue_ring.h"
+#include "edit/window/slider.h"
 #include "edit/window/tone_points.h"
 #include "edit/window/tone_sliders.h"
 #include "edit/window/value_entry.h"
@@ -291,7 +292,7 @@ int16_t ToolOfValueBox(int16_t box) {
 // A typed number as the tool takes it: the inverse of what the box shows (tone_sliders.h,
 // cast_sliders.h, tone_points.h, hue_ring.h), within the same limits as a drag.
 int32_t SetTypedValue(EditState* es, int16_t box, int32_t part, int32_t value) {
-    const float offset = 0.5f + float(value) / 200.0f;  // the boxes that show 200 (x - 0.5)
+    const float offset = ValueScalePosition(kValueScaleOffset, value);
     if (IsToneValue(box)) return ToneSliderSet(&es->editPars, ToneSliderOf(box - 1), offset);
     const int32_t cast = CastSliderOf(box);
     if (cast >= 0) return CastSliderMove(es, cast, offset);
@@ -317,7 +318,7 @@ int32_t SetTypedValue(EditState* es, int16_t box, int32_t part, int32_t value) {
         case kEditorHueSaturationValue:
             return HueSliderSet(es,
                                 box == kEditorHueBrightnessValue ? kHueBrightness : kHueSaturation,
-                                float(value + 50) / 100.0f);
+                                ValueScalePosition(kValueScaleHue, value));
         default:
             return kStatusProblem;
     }
@@ -428,8 +429,8 @@ int32_t EditorToolValueAt(EditingWindow* win, int16_t box, Ui_Point p, EditorToo
     EditState* es = win->es;
     if (Ui_Item_GetRect(w, box, &value->rect) != kStatusOk) return kStatusError;
     value->part = 0;
-    value->lo = -100;
-    value->hi = 100;
+    value->lo = kValueScaleOffset.lo;
+    value->hi = kValueScaleOffset.hi;
     float x = 0.5f;
     const int32_t cast = CastSliderOf(box);
     if (IsToneValue(box)) {
@@ -465,8 +466,8 @@ int32_t EditorToolValueAt(EditingWindow* win, int16_t box, Ui_Point p, EditorToo
     } else {
         HueSliderGet(es, box == kEditorHueBrightnessValue ? kHueBrightness : kHueSaturation, &x);
         HueSliderText(x, value->text, sizeof value->text);
-        value->lo = -50;
-        value->hi = 50;
+        value->lo = kValueScaleHue.lo;
+        value->hi = kValueScaleHue.hi;
     }
     return kStatusOk;
 }

@@ -2,6 +2,7 @@
 // drawing, and swatches shown through the working space.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <string>
 
@@ -81,6 +82,30 @@ TEST(SliderGeometry, RangeValuesSpanTheTrackFromEndToEnd) {
     SliderRangeValue(&r, 500, 3, 16, &v);
     EXPECT_EQ(v, 16);
     EXPECT_EQ(SliderRangeValue(&r, 50, 5, 5, &v), -1);  // an empty range is refused
+}
+
+// Every track position a drag can give shows the number the box takes back to the same position,
+// and positions mirrored about the middle show mirrored numbers: a hue slider dragged to -75 on
+// its track (0.125, exactly half-way between two numbers) once showed -37 against +38 at +75.
+TEST(ValueScales, NumbersMirrorAboutTheMiddleAndTypedNumbersReturnToTheirPositions) {
+    for (const ValueScale scale : {kValueScaleOffset, kValueScaleHue}) {
+        for (int32_t track = -100; track <= 100; ++track) {
+            const int32_t n = ValueScaleNumber(scale, float(track + 100) / 200.0f);
+            EXPECT_EQ(ValueScaleNumber(scale, ValueScalePosition(scale, n)), n) << track;
+        }
+        EXPECT_EQ(ValueScaleNumber(scale, 0.0f), scale.lo);
+        EXPECT_EQ(ValueScaleNumber(scale, 7.0f), scale.hi);
+        EXPECT_EQ(ValueScaleNumber(scale, std::nanf("")), 0);
+    }
+    for (int32_t track = -100; track <= 100; ++track) {
+        EXPECT_EQ(ValueScaleNumber(kValueScaleOffset, float(track + 100) / 200.0f), track);
+    }
+    // Positions a float holds exactly, half-way between two numbers of the hue scale.
+    for (const float x : {0.125f, 0.375f, 0.0625f}) {
+        EXPECT_EQ(ValueScaleNumber(kValueScaleHue, 1.0f - x), -ValueScaleNumber(kValueScaleHue, x));
+    }
+    EXPECT_EQ(ValueScaleNumber(kValueScaleHue, 0.125f), -38);
+    EXPECT_FLOAT_EQ(ValueScalePosition(kValueScaleHue, -25), 0.25f);
 }
 
 RefRGB DefaultSpace() {
