@@ -32,7 +32,7 @@
 
 #include <jpeglib.h>
 
-#include "imagelib/ras_image.h"
+#include "imagelib/ras_types.h"
 #include "platform/file.h"
 #include "platform/status.h"
 

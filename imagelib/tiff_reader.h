@@ -21,7 +21,7 @@
 
 #include <cstdint>
 
-#include "imagelib/ras_image.h"
+#include "imagelib/ras_types.h"
 #include "platform/file.h"
 #include "platform/status.h"
 
