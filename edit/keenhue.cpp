@@ -77,15 +77,6 @@ double Smoothstep(double x) {
     return (3.0 - 2.0 * x) * x * x;
 }
 
-int32_t Max3(const int32_t v[3]) {
-    int32_t m = v[0] > v[1] ? v[0] : v[1];
-    return m > v[2] ? m : v[2];
-}
-int32_t Min3(const int32_t v[3]) {
-    int32_t m = v[0] < v[1] ? v[0] : v[1];
-    return m < v[2] ? m : v[2];
-}
-
 // The colour-balance measurements: histograms of each pixel's largest channel and of the distance
 // of its geometric mean to full scale, then the pixels of each end. Each end counts only the pixels
 // it can admit: a clipped channel has lost the colour it had, so a pixel with a channel at 0 never
@@ -132,18 +123,20 @@ int32_t GeometricMean(const int32_t rgb[3]) {
 }
 
 bool InDarkSet(const BalanceScan& scan, const int32_t rgb[3]) {
-    return Min3(rgb) > 0 && Max3(rgb) <= scan.darkThreshold;
+    return Num_Min3(rgb[0], rgb[1], rgb[2]) > 0 &&
+           Num_Max3(rgb[0], rgb[1], rgb[2]) <= scan.darkThreshold;
 }
 bool InLightSet(const BalanceScan& scan, const int32_t rgb[3]) {
-    return Max3(rgb) < 255 && 255 - GeometricMean(rgb) <= scan.lightThreshold;
+    return Num_Max3(rgb[0], rgb[1], rgb[2]) < 255 &&
+           255 - GeometricMean(rgb) <= scan.lightThreshold;
 }
 // A clipped white: one or two channels at full scale and the others close to them, what a white
 // (a background, a lit wall, paper) becomes when a cast pushes part of it past full scale. The
 // channels that did not clip still say how far the cast lowered them; a pixel with every channel
 // at full scale says nothing about the cast and is no member.
 bool InWhiteSet(const int32_t rgb[3]) {
-    const int32_t mn = Min3(rgb);
-    if (!(Max3(rgb) == 255 && mn < 255)) return false;
+    const int32_t mn = Num_Min3(rgb[0], rgb[1], rgb[2]);
+    if (!(Num_Max3(rgb[0], rgb[1], rgb[2]) == 255 && mn < 255)) return false;
     const float spread = float(255 - mn) / 255.0f - kKhQuantisation;
     return spread < kKhBalanceChromaLimit;
 }
@@ -156,7 +149,7 @@ bool InEnd(const BalanceScan& scan, int end, const int32_t rgb[3]) {
 void CountExtremes(void* context, int32_t, int32_t, const int32_t rgb[3]) {
     auto* scan = static_cast<BalanceScan*>(context);
     ++scan->visited;
-    const int32_t mx = Max3(rgb), mn = Min3(rgb);
+    const int32_t mx = Num_Max3(rgb[0], rgb[1], rgb[2]), mn = Num_Min3(rgb[0], rgb[1], rgb[2]);
     if (mn > 0) {
         ++scan->dark[mx];
         ++scan->darkTotal;

@@ -16,10 +16,6 @@ namespace {
 // value and the stream can read the array with 32-bit counts.
 constexpr uint64_t kMaxGridBytes = 0x7FFFFFFFull;
 
-int32_t MaxCode(int32_t size) {
-    return size == 2 ? 65535 : 255;
-}
-
 // Rounds num / den to the nearest integer, halves away from zero (den > 0).
 int64_t RoundDiv(int64_t num, int64_t den) {
     return num >= 0 ? (num + den / 2) / den : -((-num + den / 2) / den);
@@ -153,7 +149,7 @@ int32_t BuildCurve(HuegridLut* t, int32_t c) {
 
     const int64_t lo16 = To16(source->lo, t->inPixelSize), hi16 = To16(source->hi, t->inPixelSize);
     const int64_t outLo = t->output[c].lo, outHi = t->output[c].hi;
-    const int64_t outMax = MaxCode(t->outPixelSize), sampleMax = MaxCode(t->sampleSize);
+    const int64_t outMax = HgMaxCode(t->outPixelSize), sampleMax = HgMaxCode(t->sampleSize);
     const uint8_t* s8 = static_cast<const uint8_t*>(t->grid) + size_t(c) * size_t(length);
     const uint16_t* s16 = static_cast<const uint16_t*>(t->grid) + size_t(c) * size_t(length);
     auto sample = [&](int64_t j) -> int64_t { return t->sampleSize == 2 ? s16[j] : s8[j]; };
@@ -333,7 +329,7 @@ int32_t HgSetNodes(HuegridLut* table, int32_t channel, int32_t gridPoints, const
                                           : static_cast<const uint8_t*>(nodes)[i];
         }
     }
-    if (p[0] != 0 || p[gridPoints - 1] != MaxCode(table->sampleSize)) return kStatusProblem;
+    if (p[0] != 0 || p[gridPoints - 1] != HgMaxCode(table->sampleSize)) return kStatusProblem;
     for (int32_t i = 1; i < gridPoints; ++i) {
         if (p[i] <= p[i - 1]) return kStatusProblem;
     }
@@ -402,7 +398,7 @@ int32_t HgSetPixelSize(HuegridLut* table, int32_t side, int32_t size) {
     }
     int32_t status = kStatusOk;
     for (int32_t c = 0; c < channels; ++c) {
-        int32_t st = HgSetRange(table, side, c, 0, uint32_t(MaxCode(size)));
+        int32_t st = HgSetRange(table, side, c, 0, uint32_t(HgMaxCode(size)));
         if (status == kStatusOk) status = st;
     }
     return status;
@@ -438,7 +434,7 @@ int32_t HgCheckLut(const HuegridLut* t) {
     }
 
     if (HgIsGridMode(t)) {
-        const int32_t maxCode = MaxCode(t->sampleSize);
+        const int32_t maxCode = HgMaxCode(t->sampleSize);
         if (GridElements(t) * uint64_t(t->sampleSize) > kMaxGridBytes) return kStatusProblem;
         for (int32_t c = 0; c < t->inChannels; ++c) {
             const HgInputChannel& in = t->input[c];

@@ -165,6 +165,10 @@ inline bool HgIsGridMode(const HuegridLut* t) {
 inline int32_t HgCurveLength(int32_t sampleSize) {
     return sampleSize == 2 ? 65536 : 256;
 }
+// The largest code of a sample or pixel size (2: 16-bit, else 8-bit).
+inline int32_t HgMaxCode(int32_t size) {
+    return size == 2 ? 65535 : 255;
+}
 // The interpolation constants for a sample size and an output pixel size. Index ranges: 0..255
 // (8-bit samples, 8-bit output), 0..65280 (8-bit samples, 16-bit output), 0..255 (16-bit
 // samples, 8-bit output: truncated, since rounding would take white to 256, one past the

@@ -22,10 +22,6 @@
 
 namespace {
 
-int32_t MaxCode(int32_t size) {
-    return size == 2 ? 65535 : 255;
-}
-
 uint32_t Slot(uint32_t order, uint32_t channel) {
     return (order >> (2 * channel)) & 3;
 }
@@ -280,7 +276,7 @@ bool OptionsValid(const HgApplyOptions* o) {
     if (o->callback == nullptr || o->callbackPlanar > 1) return false;
     if (!sizeOk(o->inPixelSize) || !sizeOk(o->outPixelSize)) return false;
     // Range bounds outside the codes of their side would let sharpened values wrap.
-    const int32_t inMax = MaxCode(o->inPixelSize), outMax = MaxCode(o->outPixelSize);
+    const int32_t inMax = HgMaxCode(o->inPixelSize), outMax = HgMaxCode(o->outPixelSize);
     if (!(0 <= o->inLo && o->inLo <= inMax) || !(0 <= o->inHi && o->inHi <= inMax)) return false;
     if (!(0 <= o->outLo && o->outLo <= outMax) || !(0 <= o->outHi && o->outHi <= outMax))
         return false;
@@ -290,7 +286,7 @@ bool OptionsValid(const HgApplyOptions* o) {
 // Code conversion between sizes without a transform: each input code, clamped to the input
 // range, placed at the same position in the output range.
 void* BuildCodeTable(const HuegridApplier* a) {
-    const int32_t inMax = MaxCode(a->inPixelSize), outMax = MaxCode(a->outPixelSize);
+    const int32_t inMax = HgMaxCode(a->inPixelSize), outMax = HgMaxCode(a->outPixelSize);
     const int64_t inLo = a->inLo, inHi = a->inHi, outLo = a->outLo, outHi = a->outHi;
     const int64_t lowIn = Num_Min(a->inLo, a->inHi), highIn = Num_Max(a->inLo, a->inHi);
     const int64_t lowOut = Num_Min(a->outLo, a->outHi), highOut = Num_Max(a->outLo, a->outHi);

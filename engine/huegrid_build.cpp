@@ -13,10 +13,6 @@ constexpr double kRefineError = 0.005;
 constexpr int kGreySamples = 256;
 constexpr int kInverseSamples = 33;
 
-int32_t MaxCode(int32_t depth) {
-    return depth == 2 ? 65535 : 255;
-}
-
 uint16_t ToCode(double v, int32_t max) {
     if (!(v > 0)) return 0;
     if (v >= 1) return uint16_t(max);
@@ -199,7 +195,7 @@ int32_t BuildGrid(EditPars* p, int32_t mask, int32_t n, int32_t depth, int32_t p
     // The stages before saturation act on each channel alone, so they are evaluated once per
     // node position of each axis; only the mixing stages run per node. The result is the same,
     // bit for bit, as HgEvalColour on the node's colour.
-    const int32_t max = MaxCode(depth);
+    const int32_t max = HgMaxCode(depth);
     float channel[3][256];
     for (int32_t i = 0; i < n && status == kStatusOk; ++i) {
         float v[3];
@@ -248,7 +244,7 @@ int32_t HgPlaceNodes(EditPars* p, int32_t mask, int32_t n, int32_t depth, int32_
         !(kHgPlaceUniform <= mode && mode <= kHgPlaceAdaptive)) {
         return kStatusProblem;
     }
-    const int32_t max = MaxCode(depth);
+    const int32_t max = HgMaxCode(depth);
     if (mode == kHgPlaceUniform) {
         for (int32_t c = 0; c < 3; ++c) {
             for (int32_t i = 0; i < n; ++i) nodes[c][i] = ToCode(double(i) / (n - 1), max);

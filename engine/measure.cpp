@@ -124,15 +124,6 @@ int32_t FillHistogram(const IPImage* image, const IPMask* mask, int32_t level,
     return RunWalk(walk, visit);
 }
 
-int32_t Max3(int32_t a, int32_t b, int32_t c) {
-    int32_t m = a > b ? a : b;
-    return m > c ? m : c;
-}
-int32_t Min3(int32_t a, int32_t b, int32_t c) {
-    int32_t m = a < b ? a : b;
-    return m < c ? m : c;
-}
-
 // round(256 s^2 (3 - 2 s)) for s = j / n.
 int32_t SmoothWeight(int32_t j, int32_t n) {
     double s = double(j) / n;
@@ -235,7 +226,7 @@ int32_t HgWeightedBrightness(const IPImage* image, const IPMask* mask, int32_t l
     int64_t sumLw = 0, sumW = 0;
     status = RunWalk(walk, [&](int32_t x, int32_t y, int32_t r, int32_t g, int32_t b) {
         int32_t luma = (299 * r + 587 * g + 114 * b + 500) / 1000;
-        int32_t c = Max3(r, g, b) - Min3(r, g, b);
+        int32_t c = Num_Max3(r, g, b) - Num_Min3(r, g, b);
         int32_t folded = c < 96 ? c : (c < 192 ? 191 - c : 0);
         int32_t ci = folded - 8;
         ci = ci < 0 ? 0 : (ci > 95 ? 95 : ci);
@@ -266,7 +257,7 @@ int32_t HgSaturationHistogram(const IPImage* image, const IPMask* mask, int32_t 
                               const Huegrid* huegrid, uint32_t hist[256]) {
     return FillHistogram(image, mask, level, huegrid, hist, 256,
                          [&](int32_t, int32_t, int32_t r, int32_t g, int32_t b) {
-                             int32_t mx = Max3(r, g, b), mn = Min3(r, g, b);
+                             int32_t mx = Num_Max3(r, g, b), mn = Num_Min3(r, g, b);
                              int32_t c = mx - mn, l = (mx + mn) / 2;
                              if (c == 0 || l < 25 || l > 230) return;
                              int32_t s = l < 128 ? (128 * c + l / 2) / l
@@ -279,7 +270,7 @@ int32_t HgHueHistogram(const IPImage* image, const IPMask* mask, int32_t level,
                        const Huegrid* huegrid, uint32_t hist[360]) {
     return FillHistogram(image, mask, level, huegrid, hist, 360,
                          [&](int32_t, int32_t, int32_t r, int32_t g, int32_t b) {
-                             if (Max3(r, g, b) - Min3(r, g, b) <= 8) return;
+                             if (Num_Max3(r, g, b) - Num_Min3(r, g, b) <= 8) return;
                              float rgb[3] = {r / 255.0f, g / 255.0f, b / 255.0f}, hcl[3];
                              if (HgRgbToHue(rgb, hcl, kHgHueChroma) != kStatusOk) return;
                              int32_t bin = int32_t(hcl[0] * 360.0f);

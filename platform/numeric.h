@@ -50,3 +50,12 @@ constexpr T Num_Max(T a, std::type_identity_t<T> b) {
     if (a != a) return b;
     return b > a ? b : a;
 }
+// The smallest and the largest of three.
+template <typename T>
+constexpr T Num_Min3(T a, std::type_identity_t<T> b, std::type_identity_t<T> c) {
+    return Num_Min(Num_Min(a, b), c);
+}
+template <typename T>
+constexpr T Num_Max3(T a, std::type_identity_t<T> b, std::type_identity_t<T> c) {
+    return Num_Max(Num_Max(a, b), c);
+}
