@@ -19,6 +19,8 @@ constexpr int32_t kCentre = kSide / 2;
 // its host for (a list of the grey pixels and their colours would need more), and a second walk
 // would cost as much time as the first.
 constexpr uint16_t kNoBin = 0xFFFF;
+// Rounds of moving the crowd's centre to its pixels' mean; it settles in two or three.
+constexpr int32_t kCrowdRounds = 8;
 struct Collect {
     uint32_t* hist;   // kSide * kSide
     uint16_t* plane;  // the even grid: each grey pixel's bin, else kNoBin
@@ -131,18 +133,56 @@ int32_t KhEstimateGrey(const IPImage* image, const IPMask* mask, int32_t level,
             }
         }
     }
-    out->mode[0] = float(mode[0] - kCentre) * kKhGreyStep;
-    out->mode[1] = float(mode[1] - kCentre) * kKhGreyStep;
-    out->crowd = Density(hist.get(), mode[0], mode[1]);
-    out->share = out->measured > 0 ? float(out->crowd) / float(out->measured) : 0.0f;
+    // The crowd's centre, moved from the densest bin to the mean of the grey pixels within a
+    // crowd's radius of it until it stays. A cast moves every grey pixel by the same vector, so
+    // it moves this centre by that vector too; the bins alone would round it to their grid and
+    // take or leave pixels at the crowd's edge by where the grid happens to fall.
+    const float* log = HgLogOfCodes();
+    const float radius = float(kKhGreyCluster) * kKhGreyStep;
+    float centre[2] = {float(mode[0] - kCentre) * kKhGreyStep,
+                       float(mode[1] - kCentre) * kKhGreyStep};
+    auto chromaOf = [&](uint32_t i, float c[2]) {
+        const uint8_t* p = codes.get() + size_t(i) * 3;
+        c[0] = log[p[0]] - log[p[1]];
+        c[1] = log[p[2]] - log[p[1]];
+    };
+    auto inCrowd = [&](const float c[2]) {
+        const float dr = c[0] - centre[0], db = c[1] - centre[1];
+        return dr * dr + db * db <= radius * radius;
+    };
+    for (int32_t round = 0; round < kCrowdRounds; ++round) {
+        double sum[2] = {0.0, 0.0};
+        uint32_t n = 0;
+        for (uint32_t i = 0; i < pixels; ++i) {
+            float c[2];
+            if (plane[i] == kNoBin) continue;
+            chromaOf(i, c);
+            if (!inCrowd(c)) continue;
+            sum[0] += c[0];
+            sum[1] += c[1];
+            ++n;
+        }
+        if (n == 0) break;
+        const float next[2] = {float(sum[0] / n), float(sum[1] / n)};
+        const float moved = std::fabs(next[0] - centre[0]) + std::fabs(next[1] - centre[1]);
+        centre[0] = next[0];
+        centre[1] = next[1];
+        if (moved < 1e-4f) break;
+    }
+    out->mode[0] = centre[0];
+    out->mode[1] = centre[1];
     out->dominance = DominanceOf(even, mask, level, out->mode);
     // The crowd's pixels, rows top to bottom as the walk visited them.
     for (uint32_t i = 0; i < pixels; ++i) {
-        const uint16_t bin = plane[i];
-        if (bin == kNoBin || !InCrowd(bin / kSide, bin % kSide, mode)) continue;
+        float c[2];
+        if (plane[i] == kNoBin) continue;
+        chromaOf(i, c);
+        if (!inCrowd(c)) continue;
+        ++out->crowd;
         const uint8_t* p = codes.get() + size_t(i) * 3;
         const float rgb[3] = {p[0] / 255.0f, p[1] / 255.0f, p[2] / 255.0f};
         HgAddBalanceSample(bins, rgb);
     }
+    out->share = out->measured > 0 ? float(out->crowd) / float(out->measured) : 0.0f;
     return kStatusOk;
 }

@@ -119,6 +119,17 @@ TEST_F(KeenhueGreyTest, AGreyCardUnderAGainCastIsFoundAtTheCastsColourAndTrusted
     EXPECT_LT(Spread(out), 0.2 * Spread(card));
 }
 
+// A cast that moves the card by a fraction of the histogram's bin moves the estimate by as much:
+// the crowd's centre is its pixels' mean, not the bin they fall in.
+TEST_F(KeenhueGreyTest, TheCrowdsCentreFollowsACastSmallerThanABin) {
+    const double slight[3] = {1.015, 1.0, 0.985};
+    const KhGreyEstimate plain = Estimate(CardAndCloth(kNone));
+    const KhGreyEstimate cast = Estimate(CardAndCloth(slight));
+    EXPECT_NEAR(cast.mode[0] - plain.mode[0], std::log(1.015), 0.002);
+    EXPECT_NEAR(cast.mode[1] - plain.mode[1], std::log(0.985), 0.002);
+    EXPECT_EQ(cast.crowd, plain.crowd);
+}
+
 TEST_F(KeenhueGreyTest, ASceneOfOneHueHasNothingToBalanceOn) {
     // A saturated orange petal, shaded: its pixels vary alike in every channel, but no cast makes
     // a grey that orange, so none counts, and the ends are too colourful to be neutrals.
