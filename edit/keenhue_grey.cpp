@@ -14,10 +14,10 @@ constexpr int32_t kSide = 2 * int32_t(kKhGreyRange / kKhGreyStep + 0.5f) + 1;
 constexpr int32_t kCentre = kSide / 2;
 
 // One walk over the grey pixels counts those within the range into the histogram and notes each
-// one's bin in a plane of the even grid's size (measure_grey.h); once the crowd is known, the plane
-// says which pixels are its samples. The plane keeps the analysis within the memory the module asks
-// its host for (a list of the grey pixels and their colours would need more), and a second walk
-// would cost as much time as the first.
+// one's bin in a plane of the even grid's size (measure_grey.h); once the crowd's bin is known,
+// the plane says which pixels are grey pixels, whose colours the even copy still holds. The plane
+// keeps the analysis within the memory the module asks its host for (a list of the grey pixels and
+// their colours would need more), and a second walk would cost as much time as the first.
 constexpr uint16_t kNoBin = 0xFFFF;
 // Rounds of moving the crowd's centre to its pixels' mean; it settles in two or three.
 constexpr int32_t kCrowdRounds = 8;

@@ -10,8 +10,10 @@
 //    a leaf usually is.
 // 2. Their chromaticities are counted in a histogram of kKhGreyStep bins, each bin summed with its
 //    neighbours within kKhGreyCluster (a disc): the density of grey pixels around each colour.
-//    The estimate is the colour where the density is largest: where most grey pixels agree. A
-//    cast moves every grey pixel's colour by the same amount, so the crowd and its estimate move
+//    The crowd lies where the density is largest: where most grey pixels agree. Its centre then
+//    moves from that bin to the mean of the grey pixels within the crowd's radius, until it
+//    stays; the crowd is those pixels and the estimate their mean, off the bins' grid. A cast
+//    moves every grey pixel's colour by the same amount, so the crowd and its estimate move
 //    with it; only the range's edge does not, and it is wide against the casts. (Weighing the
 //    crowds by how near neutral they lie was tried: it made the choice between two crowds of
 //    similar size, a grey road and a blue sky, depend on the cast.)
@@ -34,14 +36,14 @@
 
 constexpr float kKhGreyRange = 0.4f;   // log chromaticity: farther from neutral is no grey
 constexpr float kKhGreyStep = 0.01f;   // the histogram's bin
-constexpr int32_t kKhGreyCluster = 3;  // bins: the radius of a crowd
+constexpr int32_t kKhGreyCluster = 3;  // bins' widths: the radius of a crowd
 constexpr float kKhDominance = 0.1f;   // log chromaticity: near the crowd's colour
 
 struct KhGreyEstimate {
     uint32_t measured;  // visited pixels with enough contrast to be judged
     uint32_t grey;      // grey pixels within kKhGreyRange
-    float mode[2];      // the log chromaticity the crowd agrees on
-    uint32_t crowd;     // grey pixels within kKhGreyCluster bins of it
+    float mode[2];      // the log chromaticity the crowd agrees on: its pixels' mean
+    uint32_t crowd;     // grey pixels within kKhGreyCluster bins' width of it
     float share;        // crowd / measured (0 when nothing was measured)
     float dominance;    // usable pixels near the crowd's colour / usable pixels
 };
