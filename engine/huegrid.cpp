@@ -95,6 +95,7 @@ int32_t BuildGridInput(HuegridLut* t, int32_t c) {
             in->cellOf16[x] = uint8_t(k);
         } else {
             in->cellOffset[x] = in->stride * uint32_t(k);
+            in->cellFrac8[x] = uint32_t(k) << 16 | in->frac[x];
         }
     }
     if (wide) {

@@ -63,6 +63,10 @@ struct HgInputChannel {
     // Grid mode: weight of the upper node per input code, 0..32768 (Q15).
     // Curve mode: the u16 1-D table of this channel.
     uint16_t* frac;
+    // Grid mode, 8-bit input pixels: cell index << 16 | weight of the upper node, per input
+    // code. The same facts as cellOffset and frac in one word, so the vector kernel reads one
+    // table per channel and pixel instead of two (it multiplies the index by the stride itself).
+    uint32_t cellFrac8[256];
 };
 
 struct HgOutputChannel {

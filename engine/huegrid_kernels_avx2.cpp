@@ -13,21 +13,14 @@ namespace {
 
 constexpr int32_t kBlock = 64;  // pixels per block; the arrays below stay in the L1 cache
 
-// The cell offset of an input code: direct for 8-bit codes, through the cell index for 16-bit.
-template <typename I>
-struct InputAxis {
+// The cell offset of a 16-bit input code, through its cell index. (8-bit codes read cellFrac8.)
+struct InputAxis16 {
     const uint32_t* cellOffset;
     const uint8_t* cellOf16;
 
-    explicit InputAxis(const HgInputChannel& in)
+    explicit InputAxis16(const HgInputChannel& in)
         : cellOffset(in.cellOffset), cellOf16(in.cellOf16) {}
-    uint32_t Offset(uint32_t x) const {
-        if constexpr (sizeof(I) == 1) {
-            return cellOffset[x];
-        } else {
-            return cellOffset[cellOf16[x]];
-        }
-    }
+    uint32_t Offset(uint32_t x) const { return cellOffset[cellOf16[x]]; }
 };
 
 HG_AVX2 inline __m256i Load(const uint32_t* p) {
@@ -45,7 +38,9 @@ struct Tetra3 {
     static constexpr bool kHighWord = sizeof(S) == 2 && NOUT > 2;
 
     struct Arrays {
-        alignas(32) uint32_t f[3][kBlock];         // fractions per input channel
+        // Fractions per input channel; with 8-bit input, the cellFrac8 words until the vertex
+        // order has taken them apart.
+        alignas(32) uint32_t f[3][kBlock];
         alignas(32) uint32_t base[kBlock];         // grid element of the cell's first corner
         alignas(32) uint32_t w[3][kBlock];         // largest, middle and smallest fraction
         alignas(32) uint32_t vertex[2][kBlock];    // elements of the second and third corner
@@ -58,8 +53,13 @@ struct Tetra3 {
     template <int K>
     HG_AVX2 static __m256i Sample(const Arrays& a, int32_t corner, int32_t j) {
         if constexpr (sizeof(S) == 1) {
+            // One byte shuffle puts byte K of each word in its low byte and zeros the rest.
             const __m256i w = Load(a.lo[corner] + j);
-            return _mm256_and_si256(_mm256_srli_epi32(w, 8 * K), _mm256_set1_epi32(0xFF));
+            const char z = char(0x80), k0 = char(K), k1 = char(K + 4), k2 = char(K + 8),
+                       k3 = char(K + 12);
+            return _mm256_shuffle_epi8(
+                w, _mm256_setr_epi8(k0, z, z, z, k1, z, z, z, k2, z, z, z, k3, z, z, z, k0, z, z, z,
+                                    k1, z, z, z, k2, z, z, z, k3, z, z, z));
         } else {
             const __m256i w = Load((K < 2 ? a.lo[corner] : a.hi[corner]) + j);
             return _mm256_and_si256(_mm256_srli_epi32(w, 16 * (K & 1)), _mm256_set1_epi32(0xFFFF));
@@ -104,19 +104,22 @@ struct Tetra3 {
         const uint32_t diagonal = stride[0] + stride[1] + stride[2];
         const I* in[3];
         for (int32_t c = 0; c < 3; ++c) in[c] = static_cast<const I*>(inPtrs[c]);
-        const InputAxis<I> a0(t->input[0]), a1(t->input[1]), a2(t->input[2]);
+        const InputAxis16 a0(t->input[0]), a1(t->input[1]), a2(t->input[2]);
         const uint16_t* frac0 = t->input[0].frac;
         const uint16_t* frac1 = t->input[1].frac;
         const uint16_t* frac2 = t->input[2].frac;
+        const uint32_t* cellFrac0 = t->input[0].cellFrac8;
+        const uint32_t* cellFrac1 = t->input[1].cellFrac8;
+        const uint32_t* cellFrac2 = t->input[2].cellFrac8;
         O* out[NOUT];
         const O* table[NOUT];
         for (int32_t k = 0; k < NOUT; ++k) {
             out[k] = static_cast<O*>(outPtrs[k]);
             table[k] = static_cast<const O*>(t->output[k].table);
         }
-        // Lanes past the end of the last block are computed from these zeros and never used.
+        // Lanes past the end of a short last block are computed but never stored; the input and
+        // corner passes fill them with zeros so that nothing reads memory never written.
         Arrays a;
-        std::memset(&a, 0, sizeof(a));
 
         for (int32_t i = 0; i < count; i += kBlock) {
             const int32_t n = count - i < kBlock ? count - i : kBlock;
@@ -127,14 +130,28 @@ struct Tetra3 {
             const I* p0 = in[0] + ptrdiff_t(i) * inStep;
             const I* p1 = in[1] + ptrdiff_t(i) * inStep;
             const I* p2 = in[2] + ptrdiff_t(i) * inStep;
+            if constexpr (sizeof(I) == 1) {
 #pragma GCC unroll 4
-            for (int32_t j = 0; j < n; ++j) {
-                const ptrdiff_t at = ptrdiff_t(j) * inStep;
-                const uint32_t x0 = p0[at], x1 = p1[at], x2 = p2[at];
-                a.f[0][j] = frac0[x0];
-                a.f[1][j] = frac1[x1];
-                a.f[2][j] = frac2[x2];
-                a.base[j] = a0.Offset(x0) + a1.Offset(x1) + a2.Offset(x2);
+                for (int32_t j = 0; j < n; ++j) {
+                    const ptrdiff_t at = ptrdiff_t(j) * inStep;
+                    a.f[0][j] = cellFrac0[p0[at]];
+                    a.f[1][j] = cellFrac1[p1[at]];
+                    a.f[2][j] = cellFrac2[p2[at]];
+                }
+            } else {
+#pragma GCC unroll 4
+                for (int32_t j = 0; j < n; ++j) {
+                    const ptrdiff_t at = ptrdiff_t(j) * inStep;
+                    const uint32_t x0 = p0[at], x1 = p1[at], x2 = p2[at];
+                    a.f[0][j] = frac0[x0];
+                    a.f[1][j] = frac1[x1];
+                    a.f[2][j] = frac2[x2];
+                    a.base[j] = a0.Offset(x0) + a1.Offset(x1) + a2.Offset(x2);
+                }
+            }
+            for (int32_t j = n; j < lanes; ++j) {
+                a.f[0][j] = a.f[1][j] = a.f[2][j] = 0;
+                a.base[j] = 0;
             }
 
             // The plain kernel's choice of the largest (first of equals) and the smallest (last
@@ -143,8 +160,24 @@ struct Tetra3 {
             const __m256i s1 = _mm256_set1_epi32(int(stride[1]));
             const __m256i s2 = _mm256_set1_epi32(int(stride[2]));
             const __m256i far = _mm256_set1_epi32(int(diagonal));
+            const __m256i fracBits = _mm256_set1_epi32(0xFFFF);
             for (int32_t j = 0; j < lanes; j += 8) {
-                const __m256i f0 = Load(a.f[0] + j), f1 = Load(a.f[1] + j), f2 = Load(a.f[2] + j);
+                __m256i f0 = Load(a.f[0] + j), f1 = Load(a.f[1] + j), f2 = Load(a.f[2] + j);
+                __m256i base;
+                if constexpr (sizeof(I) == 1) {
+                    // cellOffset is the cell index times the stride, in 32 bits.
+                    base = _mm256_mullo_epi32(_mm256_srli_epi32(f0, 16), s0);
+                    base =
+                        _mm256_add_epi32(base, _mm256_mullo_epi32(_mm256_srli_epi32(f1, 16), s1));
+                    base =
+                        _mm256_add_epi32(base, _mm256_mullo_epi32(_mm256_srli_epi32(f2, 16), s2));
+                    Store(a.base + j, base);
+                    f0 = _mm256_and_si256(f0, fracBits);
+                    f1 = _mm256_and_si256(f1, fracBits);
+                    f2 = _mm256_and_si256(f2, fracBits);
+                } else {
+                    base = Load(a.base + j);
+                }
                 __m256i m = _mm256_cmpgt_epi32(f1, f0);
                 __m256i fa = _mm256_max_epi32(f0, f1);
                 __m256i sa = _mm256_blendv_epi8(s0, s1, m);
@@ -159,7 +192,6 @@ struct Tetra3 {
                 fc = _mm256_min_epi32(fc, f0);
                 const __m256i all = _mm256_add_epi32(_mm256_add_epi32(f0, f1), f2);
                 const __m256i fb = _mm256_sub_epi32(all, _mm256_add_epi32(fa, fc));
-                const __m256i base = Load(a.base + j);
                 Store(a.w[0] + j, fa);
                 Store(a.w[1] + j, fb);
                 Store(a.w[2] + j, fc);
@@ -175,6 +207,10 @@ struct Tetra3 {
                 ReadNode(a, 1, j, grid + a.vertex[0][j]);
                 ReadNode(a, 2, j, grid + a.vertex[1][j]);
                 ReadNode(a, 3, j, first + diagonal);
+            }
+            for (int32_t j = n; j < lanes; ++j) {
+                for (int32_t corner = 0; corner < 4; ++corner)
+                    a.lo[corner][j] = a.hi[corner][j] = 0;
             }
 
             for (int32_t j = 0; j < lanes; j += 8) {

@@ -2,9 +2,13 @@
 // (engine/huegrid_kernels.cpp) for every table and input.
 //
 // The pixels go through in blocks, in five passes over small arrays: the input lookups (plain
-// loads), the vertex order (vector), the vertex reads (plain loads), the interpolation (vector),
-// the output tables and stores (plain). Gathers would read the tables in vector form too, but on
-// the processors measured (AMD Zen 4) a gather is slower than the loads it replaces.
+// loads; with 8-bit input one word per channel holds the cell index and the fraction), the
+// vertex order (vector), the vertex reads (plain loads), the interpolation (vector), the output
+// tables and stores (plain). What limits it is the loads and stores: each pass stores what the
+// next reads back, so every lookup saved pays (one table instead of two per 8-bit input channel
+// took the 8-bit grid from 55 to 48 instructions a pixel). Gathers would read the tables in vector
+// form too, but on the processors measured (AMD Zen 4) a gather is slower than the loads it
+// replaces.
 //
 // The arithmetic is the plain kernel's, lane for lane: the same Q15 fractions, the same vertex
 // order chosen by the same comparisons (ties included), the same unsigned 32-bit difference
