@@ -26,6 +26,7 @@
 #include "engine/huegrid_build.h"
 #include "engine/huegrid_kernels.h"
 #include "engine/working_space.h"
+#include "platform/work_pool.h"
 
 namespace {
 
@@ -85,14 +86,15 @@ Errors Measure(const EditPars& pristine, int32_t quality, int32_t depth, int32_t
     return {errors.back(), errors[size_t(kColours) * 99 / 100]};
 }
 
-double BuildMillisecondsMedian(const EditPars& pristine, int32_t quality, int32_t depth, int runs) {
+double BuildMillisecondsMedian(const EditPars& pristine, int32_t quality, int32_t depth, int runs,
+                               int32_t threads = 1) {
     std::vector<double> ms;
     for (int r = 0; r < runs; ++r) {
         EditPars p = pristine;
         Stale(&p);
         Huegrid* grid = nullptr;
         auto start = std::chrono::steady_clock::now();
-        int32_t status = HgBuild(&p, 0xFFFF, quality, depth, &grid);
+        int32_t status = HgBuildOn(&p, 0xFFFF, quality, depth, threads, &grid);
         auto end = std::chrono::steady_clock::now();
         HgFree(grid);
         if (status != 0) return -1;
@@ -176,12 +178,16 @@ int main(int argc, char** argv) {
     Errors uniform = Measure(strong, kHgQualityMax, 1, kHgPlaceUniform);
     double ms = BuildMillisecondsMedian(strong, kHgQualityMax, 2, 21);
     std::printf("HgBuild q7 16-bit, every stage: median of 21 builds %.2f ms\n", ms);
+    const int32_t threads = WorkThreadCount(0);
+    const double threadedMs = BuildMillisecondsMedian(strong, kHgQualityMax, 2, 21, threads);
+    std::printf("The same on %d threads: %.2f ms\n", int(threads), threadedMs);
 
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
 
     std::printf("hgbuild_q7_16bit_ms %.2f ms\n", ms);
+    std::printf("hgbuild_q7_16bit_threads_ms %.2f ms\n", threadedMs);
     std::printf("grid_error_q7_max_codes %.2f codes\n", adaptive.max);
     std::printf("grid_error_q7_p99_codes %.2f codes\n", adaptive.p99);
     std::printf("grid_error_q7_uniform_max_codes %.2f codes\n", uniform.max);

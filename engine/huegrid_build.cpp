@@ -3,7 +3,9 @@
 
 #include <cmath>
 
+#include "engine/balance.h"
 #include "engine/edit_chain.h"
+#include "platform/work_pool.h"
 
 namespace {
 
@@ -176,8 +178,44 @@ int32_t BuildCurves(EditPars* p, int32_t mask, HuegridLut** out) {
     return kStatusOk;
 }
 
+// The nodes of one blue index, evaluated by one task of the pool.
+struct GridSlices {
+    EditPars* p;  // only read while the tasks run (see BuildGrid)
+    int32_t mask;
+    int32_t n;
+    int32_t depth;
+    const float (*channel)[256];
+    HuegridLut* lut;
+    int32_t status[256];  // per slice
+};
+
+void BuildSlice(int32_t b, void* context) {
+    GridSlices* s = static_cast<GridSlices*>(context);
+    const int32_t n = s->n, max = HgMaxCode(s->depth);
+    // Red fastest, then green, then blue, as the grid stores its nodes.
+    uint32_t index = uint32_t(b) * uint32_t(n) * uint32_t(n);
+    int32_t status = kStatusOk;
+    for (int32_t g = 0; g < n && status == kStatusOk; ++g) {
+        for (int32_t r = 0; r < n && status == kStatusOk; ++r) {
+            float v[3] = {s->channel[0][r], s->channel[1][g], s->channel[2][b]};
+            status = HgEvalMixingStages(s->p, s->mask, v);
+            if (status != kStatusOk) break;
+            uint16_t wide[3];
+            uint8_t narrow[3];
+            for (int c = 0; c < 3; ++c) {
+                wide[c] = ToCode(v[c], max);
+                narrow[c] = uint8_t(wide[c]);
+            }
+            status = HgSetEntry(
+                s->lut, index++,
+                s->depth == 2 ? static_cast<const void*>(wide) : static_cast<const void*>(narrow));
+        }
+    }
+    s->status[b] = status;
+}
+
 int32_t BuildGrid(EditPars* p, int32_t mask, int32_t n, int32_t depth, int32_t placement,
-                  HuegridLut** out) {
+                  int32_t threads, HuegridLut** out) {
     uint16_t nodes[3][256];
     int32_t status = HgPlaceNodes(p, mask, n, depth, placement, nodes);
     if (status != kStatusOk) return status;
@@ -203,25 +241,23 @@ int32_t BuildGrid(EditPars* p, int32_t mask, int32_t n, int32_t depth, int32_t p
         status = HgEvalChannelStages(p, mask, v);
         for (int32_t c = 0; c < 3; ++c) channel[c][i] = v[c];
     }
-    // Blue outermost, red innermost: the node index runs with red fastest, as the grid stores it.
-    uint32_t index = 0;
-    for (int32_t b = 0; b < n && status == kStatusOk; ++b) {
-        for (int32_t g = 0; g < n && status == kStatusOk; ++g) {
-            for (int32_t r = 0; r < n && status == kStatusOk; ++r) {
-                float v[3] = {channel[0][r], channel[1][g], channel[2][b]};
-                status = HgEvalMixingStages(p, mask, v);
-                if (status != kStatusOk) break;
-                uint16_t wide[3];
-                uint8_t narrow[3];
-                for (int c = 0; c < 3; ++c) {
-                    wide[c] = ToCode(v[c], max);
-                    narrow[c] = uint8_t(wide[c]);
-                }
-                status = HgSetEntry(
-                    lut, index++,
-                    depth == 2 ? static_cast<const void*>(wide) : static_cast<const void*>(narrow));
-            }
-        }
+    // The slices run in parallel, so nothing they share may change while they run. The toning
+    // curve is made at the first evaluation that needs it and only read after: it is made here
+    // (the adaptive placement has usually made it already, the uniform one has not). The grid is
+    // made at the first entry stored, so the first entry is stored here; its slice writes it
+    // again. A node's value depends neither on the thread nor on the order.
+    if (status == kStatusOk && (mask & kEditMaskAllHues) != 0) status = HgBuildToning(p);
+    if (status == kStatusOk) {
+        const uint16_t zeros[3] = {0, 0, 0};
+        status = HgSetEntry(lut, 0, zeros);
+    }
+    if (status == kStatusOk) {
+        GridSlices slices{p, mask, n, depth, channel, lut, {}};
+        // One thread needs no pool: the slices run here, in order.
+        WorkPool* pool = threads > 1 ? WorkPoolCreate(threads) : nullptr;
+        WorkPoolRun(pool, n, BuildSlice, &slices);
+        WorkPoolFree(pool);
+        for (int32_t b = 0; b < n && status == kStatusOk; ++b) status = slices.status[b];
     }
     if (status != kStatusOk) {
         HgFreeLut(lut);
@@ -271,8 +307,10 @@ int32_t HgPlaceNodes(EditPars* p, int32_t mask, int32_t n, int32_t depth, int32_
     return kStatusOk;
 }
 
-int32_t HgBuildPlaced(EditPars* p, int32_t mask, int32_t quality, int32_t depth, int32_t placement,
-                      Huegrid** out) {
+namespace {
+
+int32_t BuildPlacedOn(EditPars* p, int32_t mask, int32_t quality, int32_t depth, int32_t placement,
+                      int32_t threads, Huegrid** out) {
     if (p == nullptr || out == nullptr || !(0 <= quality && quality <= kHgQualityMax) ||
         !(depth == 1 || depth == 2)) {
         return kStatusProblem;
@@ -285,7 +323,7 @@ int32_t HgBuildPlaced(EditPars* p, int32_t mask, int32_t quality, int32_t depth,
     if (depth == 1 && (mask & kSaturationAndHues) == 0) {
         status = BuildCurves(p, mask, &lut);
     } else {
-        status = BuildGrid(p, mask, kGridSizes[quality], depth, placement, &lut);
+        status = BuildGrid(p, mask, kGridSizes[quality], depth, placement, threads, &lut);
     }
     if (status == kStatusOk) status = HgSetPixelSize(lut, kHgSideInput, depth);
     if (status == kStatusOk) status = HgSetPixelSize(lut, kHgSideOutput, depth);
@@ -299,6 +337,18 @@ int32_t HgBuildPlaced(EditPars* p, int32_t mask, int32_t quality, int32_t depth,
     return kStatusOk;
 }
 
+}  // namespace
+
+int32_t HgBuildPlaced(EditPars* p, int32_t mask, int32_t quality, int32_t depth, int32_t placement,
+                      Huegrid** out) {
+    return BuildPlacedOn(p, mask, quality, depth, placement, 1, out);
+}
+
 int32_t HgBuild(EditPars* p, int32_t mask, int32_t quality, int32_t depth, Huegrid** out) {
-    return HgBuildPlaced(p, mask, quality, depth, kHgPlaceAdaptive, out);
+    return BuildPlacedOn(p, mask, quality, depth, kHgPlaceAdaptive, 1, out);
+}
+
+int32_t HgBuildOn(EditPars* p, int32_t mask, int32_t quality, int32_t depth, int32_t threads,
+                  Huegrid** out) {
+    return BuildPlacedOn(p, mask, quality, depth, kHgPlaceAdaptive, threads, out);
 }

@@ -47,3 +47,10 @@ int32_t HgBuild(EditPars* editPars, int32_t mask, int32_t quality, int32_t depth
 // HgBuild with a chosen node placement for the grid path (the comparison of placements).
 int32_t HgBuildPlaced(EditPars* editPars, int32_t mask, int32_t quality, int32_t depth,
                       int32_t placement, Huegrid** out);
+
+// HgBuild on threads threads (a pool made and joined inside the call; 1 or less: this thread
+// alone), for the callers that have a thread count (platform/work_pool.h: WorkThreadCount). The
+// grid's nodes are evaluated a slice of blue at a time, each slice by one task; the Huegrid is
+// the same, byte for byte, for any count. editPars must not change while it runs.
+int32_t HgBuildOn(EditPars* editPars, int32_t mask, int32_t quality, int32_t depth, int32_t threads,
+                  Huegrid** out);

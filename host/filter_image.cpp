@@ -234,11 +234,12 @@ int32_t WriteFilteredRow(const BandRow* out, void* context) {
 namespace {
 
 // The run's transform: built from the live record with every stage, at the pixel sizes of the
-// image.
-int32_t BuildTransform(PluginData* data, Ui_Failure* failure) {
+// image, on the call's threads.
+int32_t BuildTransform(PluginData* data, int32_t threads, Ui_Failure* failure) {
     FilterState& f = data->run.filter;
     EditState* es = &data->editState;
-    int32_t status = HgBuild(&es->editPars, kEditMaskAll, es->gridLevel, f.bytesIn, &f.transform);
+    int32_t status =
+        HgBuildOn(&es->editPars, kEditMaskAll, es->gridLevel, f.bytesIn, threads, &f.transform);
     if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseCreateHuegrid);
     // The tables for the image's sample sizes are built here: a transform without them would
     // filter nothing right.
@@ -327,7 +328,9 @@ int32_t FilterImage(const PluginCall* call, PluginData* data, Ui_Failure* failur
         }
     }
     if (status == kStatusOk && f.width > 0 && f.height > 0) {
-        status = BuildTransform(data, failure);
+        const Prefs* prefs = call->gPrefs;
+        status =
+            BuildTransform(data, WorkThreadCount(prefs != nullptr ? prefs->threads : 0), failure);
         if (status == kStatusOk) status = BeginPipeline(&sink, failure);
         if (status == kStatusOk) status = StreamRows(call, data, failure);
     }

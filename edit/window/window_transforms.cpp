@@ -19,6 +19,7 @@
 #include "platform/ui/draw.h"
 #include "platform/ui/rect.h"
 #include "platform/ui_state.h"
+#include "platform/work_pool.h"
 #include "resources/ids/dlg_editor.h"
 #include "resources/ids/strings.h"
 
@@ -50,8 +51,11 @@ int32_t RebuildPreview(EditingWindow* win, HgEditMask mask, int32_t which, Ui_Fa
     // No tool at all is the image as it is: drawn without a transform, exactly.
     Huegrid* built = nullptr;
     if (mask != 0) {
-        const int32_t status =
-            HgBuild(&win->es->editPars, mask, win->es->gridLevel, Depth(win->es), &built);
+        // Rebuilt at every step of a slider drag: the call's threads shorten the step.
+        const Prefs* prefs = win->env->prefs;
+        const int32_t threads = WorkThreadCount(prefs != nullptr ? prefs->threads : 0);
+        const int32_t status = HgBuildOn(&win->es->editPars, mask, win->es->gridLevel,
+                                         Depth(win->es), threads, &built);
         if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseCreateHuegrid);
     }
     if (win->transform[which] != nullptr) HgFree(win->transform[which]);
