@@ -48,12 +48,6 @@ constexpr HgEditMask kFromTab[4] = {kEditMaskFromTool1, kEditMaskFromTool2, kEdi
 
 enum StartAction { kStartActionKeenhue, kStartActionPrev, kStartActionCustom, kStartActionReset };
 
-Ui_Dlg* RecordOf(EditingWindow* win) {
-    Ui_Dlg* d = nullptr;
-    Ui_Dlg_Get(win->dialog, &d);
-    return d;
-}
-
 int32_t WritePrefs(EditingWindow* win, Ui_Failure* failure) {
     Ui_Failure_Clear(failure);
     if (win->env->writePrefs == nullptr) return kStatusOk;
@@ -347,7 +341,7 @@ int32_t Close(EditingWindow* win, bool ok, Ui_Failure* failure) {
 }
 
 int32_t TabBarClicked(EditingWindow* win, Ui_Failure* failure) {
-    const Ui_Dlg* d = RecordOf(win);
+    const Ui_Dlg* d = EditorDialogRecord(win->dialog);
     Ui_Rect r;
     if (d == nullptr || Ui_Item_GetRect(win->dialog, kEditorTabBar, &r) != kStatusOk) {
         return kStatusError;

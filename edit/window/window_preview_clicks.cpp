@@ -63,11 +63,6 @@ constexpr int32_t kSampledReach = 3;
 // compares is the pixel's as those points receive it.
 constexpr HgEditMask kBeforePoints = 3;
 
-Ui_Dlg* RecordOf(EditingWindow* win) {
-    Ui_Dlg* d = nullptr;
-    return Ui_Dlg_Get(win->dialog, &d) == kStatusOk ? d : nullptr;
-}
-
 // The picture pixel under client point (v, h) (a magnified pixel is a square of the drawn
 // picture); false outside the picture.
 bool PixelAt(EditingWindow* win, int32_t v, int32_t h, PreviewInfo* info, int32_t* px,
@@ -459,7 +454,7 @@ void EditorRegisterPreviewClicks(EditingWindow* win) {
 
 int32_t EditorTrackPreview(EditingWindow* win, int16_t phase) {
     if (win == nullptr) return 0;
-    Ui_Dlg* d = RecordOf(win);
+    Ui_Dlg* d = EditorDialogRecord(win->dialog);
     if (d == nullptr) return 0;
     Ui_Failure failure;
     Ui_Failure_Clear(&failure);

@@ -18,6 +18,11 @@ EditingWindow* EditorOf(UiWindow* dialog) {
     return Ui_Dlg_UserData<EditingWindow>(dialog);
 }
 
+Ui_Dlg* EditorDialogRecord(UiWindow* dialog) {
+    Ui_Dlg* d = nullptr;
+    return Ui_Dlg_Get(dialog, &d) == kStatusOk ? d : nullptr;
+}
+
 void EditorTell(EditingWindow* win, const Ui_Failure* failure) {
     if (win == nullptr || failure == nullptr || failure->status == kStatusOk ||
         failure->status == kStatusCancelled) {

@@ -14,6 +14,7 @@
 #include "platform/ui/ui_types.h"
 
 struct EditingWindowEnv;
+struct Ui_Dlg;  // platform/ui/dlg.h
 
 // Which of the two preview transforms.
 enum : int32_t { kPreviewBefore = 0, kPreviewAfter = 1 };
@@ -86,6 +87,8 @@ struct EditingWindow {
 
 // The run record of an open editing window, or null.
 EditingWindow* EditorOf(UiWindow* dialog);
+// The dialog record of the window's dialog (its items and their states), or null.
+Ui_Dlg* EditorDialogRecord(UiWindow* dialog);
 // Shows a failure once (nothing for status 0 or a cancel) and counts it.
 void EditorTell(EditingWindow* win, const Ui_Failure* failure);
 // Before a change of the edit model that Undo takes back: the model's state becomes the undo

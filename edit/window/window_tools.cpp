@@ -39,12 +39,6 @@
 
 namespace {
 
-Ui_Dlg* RecordOf(UiWindow* w) {
-    Ui_Dlg* d = nullptr;
-    Ui_Dlg_Get(w, &d);
-    return d;
-}
-
 // The histogram of tab 1: the picture the preview shows, seen through the tools left of the
 // points tool (those the points act on), counted on the state's sampling grid. Left invalid when
 // there is no picture or the transform cannot be built; the plot is then empty.
@@ -368,7 +362,7 @@ int32_t PressTool(EditingWindow* win, int16_t item, const Ui_Rect* r, Ui_Point p
 
 void EditorRegisterToolDraws(UiWindow* dialog) {
     // Tab stops at the sliders, which then take the arrow keys (EditorNudgeSlider).
-    const Ui_Dlg* d = RecordOf(dialog);
+    const Ui_Dlg* d = EditorDialogRecord(dialog);
     for (int16_t item = 1; d != nullptr && item <= d->itemCount; ++item) {
         if (IsDrawnTool(item)) Ui_Dlg_SetDrawProc(dialog, item, DrawToolItem);
         if (ValueBoxOfSlider(item) != 0) Ui_Item_SetTabStop(dialog, item, 1);
@@ -377,7 +371,7 @@ void EditorRegisterToolDraws(UiWindow* dialog) {
 
 int32_t EditorTrackTool(EditingWindow* win, int16_t item, int16_t phase) {
     UiWindow* w = win->dialog;
-    const Ui_Dlg* d = RecordOf(w);
+    const Ui_Dlg* d = EditorDialogRecord(w);
     Ui_Rect r;
     if (d == nullptr || Ui_Item_GetRect(w, item, &r) != kStatusOk) return 0;
     const Ui_Point p{d->mouseV, d->mouseH};
