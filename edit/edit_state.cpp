@@ -68,6 +68,7 @@ int32_t ResetEditStatePars(EditState* s, HgEditMask mask) {
     if (mask & kEditBalance) {
         for (float& t : s->balanceSlider) t = 0.5f;
         s->balanceConfidence = -1.0f;
+        s->backdropLevel = 0.0f;
         status = EditStateDeriveNeutralTarget(s);
     }
     if (mask & kEditMaskAllHues) {

@@ -59,6 +59,11 @@ struct EditState {
     // How much of the colour balance the automatic settings applied, 0..1 (0: they found no
     // neutral they could trust); -1 when the balance is not theirs (reset, marked, copied).
     float balanceConfidence;
+    // The level (0..1) the balance gave the white backdrop it took as the neutral; 0 when it took
+    // none. The white point keeps that white at full scale (KhTonePoints). Read only while
+    // balanceConfidence is not -1: once the balance is not the automatic settings', neither is
+    // the backdrop.
+    float backdropLevel;
     // The reduced copy of the image that the automatic settings analyse: 8-bit interleaved
     // R, G, B and, when the image has a selection or transparency, that plane fourth. Its pixels
     // block and the mask's bits (null: every pixel takes part) are the state's own Mem_Alloc

@@ -407,6 +407,8 @@ float Ramp(float x, float lo, float hi) {
 //   shot on white has few grey pixels, mostly at the edges of coloured things. The share is
 //   larger than the tenth that decides between the light end and the clipped white: a cast that
 //   clips the highlights on water or snow makes them a tenth of the picture, never a quarter.
+//   A light end as large is the same backdrop before a cast clipped it; both are noted
+//   (t->backdrop) for the white point, which keeps a backdrop white.
 // - Otherwise, when enough grey pixels agree (tuning.greyEvidence), their crowd is the neutral, and
 //   the ends whose colour lies within kKhAgreement of it join it as samples: they carry it to the
 //   lightest and darkest tones, where a cast with a black or white offset differs most. Ends
@@ -418,14 +420,17 @@ float Ramp(float x, float lo, float hi) {
 //   there is, lets through.
 void Decide(KhBalanceTrace* t, const KhBalanceTuning& tuning, uint64_t visited) {
     t->greyTaken = false;
+    t->backdrop = false;
     t->confidence = 0.0f;
     KhBalanceEnd* ends[3] = {&t->dark, &t->light, &t->white};
     auto drop = [](KhBalanceEnd* end) {
         end->taken = false;
         end->vetoed = true;
     };
-    const bool background =
-        t->white.taken && double(t->white.sampledPixels) >= kKhWhiteBackdrop * double(visited);
+    auto covers = [visited](const KhBalanceEnd& end) {
+        return end.taken && double(end.sampledPixels) >= kKhWhiteBackdrop * double(visited);
+    };
+    const bool background = covers(t->white) || covers(t->light);
     if (!background && t->grey.share >= tuning.greyEvidence && t->grey.crowd > 0) {
         for (KhBalanceEnd* end : ends) {
             if (end->taken && Distance(end->logChroma, t->grey.mode) > kKhAgreement) drop(end);
@@ -442,6 +447,7 @@ void Decide(KhBalanceTrace* t, const KhBalanceTuning& tuning, uint64_t visited) 
         }
     }
     if (t->dark.taken || t->light.taken || t->white.taken) t->confidence = 1.0f;
+    t->backdrop = background;
 }
 
 // Moves every sample of the bins towards the grey of its own luma by 1 - confidence: the balance
@@ -575,7 +581,8 @@ int32_t KhColourBalance(EditState* s, const IPImage* image, KhBalanceTrace* trac
     // unless the clipped white is a background: then the light end is mostly the shading at its
     // edges, tinted by what surrounds it.
     if (t->light.taken && t->white.taken) {
-        if (double(t->white.sampledPixels) >= kKhWhiteBackground * double(scan.visited)) {
+        if (double(t->white.sampledPixels) >= kKhWhiteBackground * double(scan.visited) ||
+            uint64_t(t->white.sampledPixels) >= t->light.count) {
             t->light.taken = false;
         } else {
             t->white.taken = false;
@@ -603,7 +610,20 @@ int32_t KhColourBalance(EditState* s, const IPImage* image, KhBalanceTrace* trac
     if (!sampled) t->confidence = 0.0f;
     if (t->confidence < 1.0f) ShrinkTowardsGrey(p->balBin, t->confidence);
     s->balanceConfidence = t->confidence;
-    return EditStateDeriveNeutralTarget(s);
+    s->backdropLevel = 0.0f;
+    status = EditStateDeriveNeutralTarget(s);
+    if (status != kStatusOk || !t->backdrop || t->confidence <= 0.0f) return status;
+    // Where the balance puts the backdrop. It sends a neutral to the grey of its own luma, and a
+    // cast that clipped the backdrop lowered the luma of what is left of it: a white just below
+    // full scale in the photograph became a light grey in its cast copy, over most of the
+    // picture.
+    const KhBalanceEnd& end = t->white.taken ? t->white : t->light;
+    float balanced[3];
+    status = HgEvalColour(p, kEditBalance, end.sampledAverage, balanced);
+    if (status != kStatusOk) return status;
+    s->backdropLevel =
+        Num_Clamp01(0.299f * balanced[0] + 0.587f * balanced[1] + 0.114f * balanced[2]);
+    return kStatusOk;
 }
 
 int32_t KhTonePoints(EditState* s, const IPImage* image, int32_t mask) {
@@ -651,6 +671,12 @@ int32_t KhTonePoints(EditState* s, const IPImage* image, int32_t mask) {
     if (mask & kEditBlackPoint) p->blackPoint = t * p->blackPoint;
     if (mask & kEditWhitePoint) p->whitePoint = 1.0f - t * (1.0f - p->whitePoint);
     if (mask & kEditGrayPoint) p->grayPoint = 0.5f + t * (p->grayPoint - 0.5f);
+    // A white backdrop the balance took as the neutral is the white of the picture: it goes to
+    // full scale whatever the share, as the photograph's own unclipped backdrop nearly does.
+    const float backdrop = s->balanceConfidence >= 0.0f ? s->backdropLevel : 0.0f;
+    if ((mask & kEditWhitePoint) && backdrop > p->blackPoint && backdrop < p->whitePoint) {
+        p->whitePoint = backdrop;
+    }
     return kStatusOk;
 }
 

@@ -85,6 +85,7 @@ struct KhBalanceTrace {
     KhBalanceEnd white;   // the clipped white (threshold 255, admitted: every visited pixel)
     KhGreyEstimate grey;  // what the grey pixels agree on
     bool greyTaken;       // their crowd became the sample (no end agreed with them)
+    bool backdrop;        // the neutral is a white backdrop (the light end or the clipped white)
     float confidence;     // how much of the balance was applied, 0..1
 };
 // trace, when given, receives what each end found.

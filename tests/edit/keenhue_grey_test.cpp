@@ -2,7 +2,8 @@
 // synthetic scenes whose answer is known: a grey card beside a coloured cloth under a gain cast
 // (found at the cast's colour, trusted whole), a scene of one saturated hue and a scene of one
 // muted hue (nothing to balance on: the balance does nothing), and a product on a clipped white
-// background (the white is the neutral, not the grey pixels).
+// background (the white is the neutral, not the grey pixels, and stays white), and a white cup
+// that a cast clipped (still the neutral, though the light end moved to another surface).
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -184,6 +185,86 @@ TEST_F(KeenhueGreyTest, AClippedWhiteBackgroundIsTheNeutralNotTheGreyPixels) {
     double out[3];
     Through(white, out);
     EXPECT_LT(Spread(out), 0.5 * Spread(white));
+}
+
+TEST_F(KeenhueGreyTest, AWhiteThatTheCastClippedStaysTheNeutralOverALesserLightSurface) {
+    // A white cup (6 % of the picture) and a smaller beige card on a brown table whose grain
+    // varies green and blue only (no grey pixels): the cup is the light end. A magenta cast clips
+    // the cup in red and blue; the light end, which takes no clipped pixel, moves to the card. The
+    // cup, now a clipped white larger than the whole light tail, is still the neutral.
+    const double magenta[3] = {1.12, 0.85, 1.08};
+    Scene s(150, 100);
+    for (int32_t y = 0; y < s.height; ++y) {
+        for (int32_t x = 0; x < s.width; ++x) {
+            if (20 <= x && x < 50 && 20 <= y && y < 50) {
+                s.Set(x, y, 245, 245, 245, magenta);  // 255, 208, 255
+            } else if (90 <= x && x < 110 && 60 <= y && y < 80) {
+                s.Set(x, y, 200, 180, 150, magenta);  // 224, 153, 162
+            } else {
+                const double t = Ripple(x, y);
+                s.Set(x, y, 90, 60 * t, 40 * t, magenta);
+            }
+        }
+    }
+    const KhBalanceTrace trace = Balance(s);
+    EXPECT_TRUE(trace.white.taken);
+    EXPECT_FALSE(trace.light.taken);
+    const double cup[3] = {255, 208, 255};
+    double out[3];
+    Through(cup, out);
+    EXPECT_LT(Spread(out), 0.25 * Spread(cup));
+}
+
+TEST_F(KeenhueGreyTest, AWhiteBackdropStaysWhiteWhetherOrNotTheCastClippedIt) {
+    // The product of the test above on a white just below full scale: unclipped in the
+    // photograph (the light end is the neutral), clipped in red under the warm cast (the clipped
+    // white is). The balance sends each to the grey of its own luma, which the clipped copy has
+    // lost some of; the white point must take both backdrops to full scale alike.
+    auto product = [](const double gain[3]) {
+        Scene s(150, 100);
+        for (int32_t y = 0; y < s.height; ++y) {
+            for (int32_t x = 0; x < s.width; ++x) {
+                const bool object = 40 <= x && x < 110 && 25 <= y && y < 75;
+                const double t = object ? Ripple(x, y) : 1.0;
+                if (object) {
+                    s.Set(x, y, 100 * t, 135 * t, 110 * t, gain);
+                } else {
+                    s.Set(x, y, 250, 249, 248, gain);
+                }
+            }
+        }
+        return s;
+    };
+    es_->keenhueMask = kEditBalance | kEditWhitePoint;
+    const int32_t chain = kEditBalance | kEditWhitePoint;
+    auto backdrop = [&](const Scene& s, const double gain[3], float out[3]) {
+        ASSERT_EQ(ResetEditStatePars(es_.get(), kEditMaskAll), 0);
+        ASSERT_EQ(AutoSettings(es_.get(), kEditMaskAll, &s.view), 0);
+        float in[3];
+        for (int c = 0; c < 3; ++c)
+            in[c] = float(std::min(255L, std::lround((250 - c) * gain[c]))) / 255;
+        ASSERT_EQ(HgEvalColour(&es_->editPars, chain, in, out), 0);
+    };
+    float plain[3], cast[3];
+    backdrop(product(kNone), kNone, plain);
+    backdrop(product(kWarm), kWarm, cast);
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_GE(plain[c], 253.0f / 255) << c;
+        EXPECT_GE(cast[c], 253.0f / 255) << c;
+    }
+
+    // Once the balance is the user's (a neutral marked in the preview), the backdrop the
+    // automatic balance found no longer moves the white point.
+    const Scene s = product(kWarm);
+    ASSERT_EQ(AutoSettings(es_.get(), kEditBalance, &s.view), 0);
+    const float automatic = es_->balanceConfidence;
+    ASSERT_GE(automatic, 0.0f);
+    es_->balanceConfidence = -1.0f;
+    ASSERT_EQ(KhTonePoints(es_.get(), &s.view, kEditWhitePoint), 0);
+    const float marked = es_->editPars.whitePoint;
+    es_->balanceConfidence = automatic;
+    ASSERT_EQ(KhTonePoints(es_.get(), &s.view, kEditWhitePoint), 0);
+    EXPECT_LT(es_->editPars.whitePoint, marked);
 }
 
 }  // namespace
