@@ -578,8 +578,10 @@ int32_t KhColourBalance(EditState* s, const IPImage* image, KhBalanceTrace* trac
     }
     // The light end and a clipped white are two guesses at the same white. The unclipped light
     // end is the better one when it holds a neutral, since every channel of it is measured,
-    // unless the clipped white is a background: then the light end is mostly the shading at its
-    // edges, tinted by what surrounds it.
+    // unless the clipped white is a background (then the light end is mostly the shading at its
+    // edges, tinted by what surrounds it) or holds as many pixels as the light end's whole set:
+    // then a cast clipped the lightest surface (a white cup), and the light end, which takes no
+    // clipped pixel, has moved to the next surface down. Specular highlights are smaller.
     if (t->light.taken && t->white.taken) {
         if (double(t->white.sampledPixels) >= kKhWhiteBackground * double(scan.visited) ||
             uint64_t(t->white.sampledPixels) >= t->light.count) {
