@@ -9,6 +9,7 @@
 #include "engine/edit_chain.h"
 #include "engine/hue_space.h"
 #include "engine/huegrid_build.h"
+#include "engine/luma.h"
 #include "engine/sampling.h"
 #include "platform/mem.h"
 #include "platform/numeric.h"
@@ -456,7 +457,7 @@ void Decide(KhBalanceTrace* t, const KhBalanceTuning& tuning, uint64_t visited) 
 void ShrinkTowardsGrey(SampleBin bins[kEditBinCount], float confidence) {
     for (int k = 0; k < kEditBinCount; ++k) {
         SampleBin& b = bins[k];
-        const float luma = 0.299f * b.sum[0] + 0.587f * b.sum[1] + 0.114f * b.sum[2];
+        const float luma = HgLuma(b.sum);
         for (float& v : b.sum) v = luma + confidence * (v - luma);
     }
 }
@@ -623,8 +624,7 @@ int32_t KhColourBalance(EditState* s, const IPImage* image, KhBalanceTrace* trac
     float balanced[3];
     status = HgEvalColour(p, kEditBalance, end.sampledAverage, balanced);
     if (status != kStatusOk) return status;
-    s->backdropLevel =
-        Num_Clamp01(0.299f * balanced[0] + 0.587f * balanced[1] + 0.114f * balanced[2]);
+    s->backdropLevel = Num_Clamp01(HgLuma(balanced));
     return kStatusOk;
 }
 

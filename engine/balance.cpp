@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/colour_math.h"
+#include "engine/luma.h"
 #include "engine/working_space.h"
 
 namespace {
@@ -14,10 +15,6 @@ constexpr int kMinDegree = 2;
 constexpr double kTintThreshold = 0.001;
 constexpr double kToneTolerance = 1e-8;
 constexpr float kEditWhiteKelvin = 5000.0f;
-
-double Luma(double r, double g, double b) {
-    return 0.299 * r + 0.587 * g + 0.114 * b;
-}
 
 void SetIdentity(float* curve) {
     for (int i = 0; i < kEditCurveSize; ++i) curve[i] = float(i / 255.0);
@@ -240,7 +237,7 @@ int32_t HgBuildBalance(EditPars* p) {
         any = true;
         float mean[3];
         for (int c = 0; c < 3; ++c) mean[c] = float(double(bin.sum[c]) / bin.count);
-        double y = Luma(mean[0], mean[1], mean[2]);
+        double y = HgLuma<double>(mean[0], mean[1], mean[2]);
         float target[3] = {float(y), float(y), float(y)};
         if (tinted && TintedTarget(tint, p->neutralTarget, y, target) != kStatusOk) {
             return kStatusProblem;
@@ -291,7 +288,7 @@ int32_t HgBuildToning(EditPars* p) {
         // One point: the complement of the tone colour goes to its own luma, so a grey moves
         // towards the tone colour (a strong channel of it is raised, a weak one lowered).
         float d[3] = {1.0f - p->toneColor[0], 1.0f - p->toneColor[1], 1.0f - p->toneColor[2]};
-        float y = float(Luma(d[0], d[1], d[2]));
+        float y = float(HgLuma<double>(d[0], d[1], d[2]));
         HgBinPoints pts;
         ClearPoints(&pts);
         int k = HgLumaBin(d);

@@ -3,16 +3,13 @@
 
 #include <cmath>
 
+#include "engine/luma.h"
 #include "engine/tone_response.h"
 #include "platform/numeric.h"
 
 namespace {
 
 constexpr double kGreyChroma = 1e-10;
-
-double Luma(double r, double g, double b) {
-    return 0.299 * r + 0.587 * g + 0.114 * b;
-}
 
 // The fully saturated colour of hue h (0..1): one channel 1, one 0, the third the position
 // within the sextant.
@@ -135,12 +132,12 @@ int32_t HgRgbToHue(const float rgb[3], float out[3], int32_t mode) {
     }
     double second = 0.0, third;
     if (mode == kHgHueLuma) {
-        third = Luma(r, g, b);
+        third = HgLuma<double>(r, g, b);
         if (!grey) {
             double p[3], t;
             bool above;
             HuePattern(h, p);
-            double qc = BoundaryChroma(Luma(p[0], p[1], p[2]), third, &t, &above);
+            double qc = BoundaryChroma(HgLuma<double>(p[0], p[1], p[2]), third, &t, &above);
             second = qc < kGreyChroma ? 0.0 : c / qc;
         }
     } else {
@@ -172,7 +169,7 @@ int32_t HgHueToRgb(const float in[3], float rgb[3], int32_t mode) {
     if (mode == kHgHueLuma) {
         double y = third, t;
         bool above;
-        double yp = Luma(p[0], p[1], p[2]);
+        double yp = HgLuma<double>(p[0], p[1], p[2]);
         BoundaryChroma(yp, y, &t, &above);
         for (int c = 0; c < 3; ++c) {
             double q = above ? p[c] + (1.0 - p[c]) * t : p[c] * t;

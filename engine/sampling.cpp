@@ -9,6 +9,7 @@
 #include "engine/edit_chain.h"
 #include "engine/hue_space.h"
 #include "engine/huegrid_build.h"
+#include "engine/luma.h"
 #include "platform/mem.h"
 
 namespace {
@@ -478,7 +479,7 @@ int32_t HgApplyMemoryColour(EditPars* editPars, int32_t handleId, float mcChroma
         float mean[3], hcl[3];
         for (int c = 0; c < 3; ++c) mean[c] = b.sum[c] / float(b.count);
         if (HgRgbToHue(mean, hcl, kHgHueChroma) != kStatusOk) return kStatusProblem;
-        double Y = 0.299 * mean[0] + 0.587 * mean[1] + 0.114 * mean[2];
+        double Y = HgLuma<double>(mean[0], mean[1], mean[2]);
         S3 += Y * Y * Y;
         S4 += Y * Y * Y * Y;
         SL += Y * Y * hcl[2];

@@ -3,6 +3,7 @@
 
 #include "edit/window/swatch.h"
 #include "edit/window/tool_paint.h"
+#include "engine/luma.h"
 #include "platform/numeric.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/draw.h"
@@ -12,10 +13,6 @@ namespace {
 
 constexpr int32_t kSteps = 10;
 constexpr double kIconGain = 3.0;
-
-double Luma(const double c[3]) {
-    return 0.299 * c[0] + 0.587 * c[1] + 0.114 * c[2];
-}
 
 // The grey of level shifted by offset, held within 0..1.
 void Shifted(double level, const float offset[3], double gain, float out[3]) {
@@ -41,7 +38,7 @@ int32_t CastWedgeCastAt(const EditPars* p, double level, float cast[3], uint8_t*
         if (b.count <= 0) continue;
         double mean[3];
         for (int c = 0; c < 3; ++c) mean[c] = double(b.sum[c]) / b.count;
-        const double y = Luma(mean);
+        const double y = HgLuma(mean);
         // Bins are filed by luma, so their means rise with the index; keep it so when two
         // neighbours' means cross at a boundary.
         lumas[n] = n > 0 && y < lumas[n - 1] ? lumas[n - 1] : y;
@@ -77,7 +74,7 @@ int32_t CastWedgeStep(const EditState* s, int32_t i, int32_t steps, float cast[3
     Shifted(level, offset, 1.0, cast);
     const double neutral[3] = {s->colorDefs.neutral[0], s->colorDefs.neutral[1],
                                s->colorDefs.neutral[2]};
-    const double y = Luma(neutral);
+    const double y = HgLuma(neutral);
     const float tint[3] = {float(neutral[0] - y), float(neutral[1] - y), float(neutral[2] - y)};
     Shifted(level, tint, 1.0, target);
     return kStatusOk;

@@ -5,6 +5,7 @@
 
 #include "edit/window/slider.h"
 #include "edit/window/tool_paint.h"
+#include "engine/luma.h"
 #include "platform/format.h"
 #include "platform/numeric.h"
 #include "platform/ui/controls.h"
@@ -88,7 +89,7 @@ double TonePointsGrayLevel(const TonePoints* t) {
 
 double TonePixelBrightness(const float rgb[3]) {
     if (rgb == nullptr) return 0.0;
-    return 0.299 * rgb[0] + 0.587 * rgb[1] + 0.114 * rgb[2];
+    return HgLuma<double>(rgb[0], rgb[1], rgb[2]);
 }
 
 int32_t TonePointForClick(const TonePoints* t, double p, int32_t* point, float* value) {
