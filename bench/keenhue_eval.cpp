@@ -240,15 +240,20 @@ std::vector<size_t> Shifted(const std::vector<size_t>& pixels, const Image& orig
 struct Result {
     double harm = 0;
     double cast[kCasts] = {};
-    // The photograph's score for choosing between candidate settings (lower is better): the mean
-    // invariance over the casts plus the harm, both in dE00. A correction that does nothing scores
-    // the cast itself; one that moves every photograph to some fixed look scores its harm.
-    double Score() const {
+    double Invariance() const {
         double sum = 0;
         for (double c : cast) sum += c;
-        return sum / double(kCasts) + harm;
+        return sum / double(kCasts);
     }
 };
+
+// The limits on the harm within which the cross-validation lets the invariance decide. A
+// correction that moves a photograph without a cast by more than 12 dE00 has spoiled it; on a
+// group of photographs the mean may not exceed the levels stretch's (the plain per-channel
+// correction any tool offers) nor 6 dE00 (where a scene's own colour cannot be told from a cast,
+// as in close-ups of one material, the levels stretch moves photographs by 10 and more).
+constexpr double kHarmLimit = 12.0;
+constexpr double kHarmMeanLimit = 6.0;
 
 // The original, its four cast copies and one method's corrections of each, compared.
 Result Compare(const LabGrid& original, const std::vector<LabGrid>& corrected) {
@@ -544,18 +549,50 @@ class Evaluation {
     void Tuning(const std::vector<std::string>& groups) const {
         const std::vector<KhTuningCandidate> candidates = KhTuningCandidates();
         const size_t photos = figures_.size();
-        std::vector<double> total(candidates.size(), 0.0);
-        for (size_t c = 0; c < candidates.size(); ++c) {
-            for (const PhotoFigures& f : figures_) total[c] += f.candidates[c].Score();
-        }
+        // How candidate c did on every photograph but leftOut (photos: none left out).
+        struct Trial {
+            double invariance = 0;  // mean over the photographs and casts
+            bool within = true;     // the harm within the limits on every group
+            double harm = 0;        // mean
+        };
+        auto trial = [&](size_t c, size_t leftOut) {
+            struct GroupHarm {
+                double keenhue = 0, levels = 0, n = 0;
+            };
+            std::map<std::string, GroupHarm> perGroup;
+            Trial t;
+            double n = 0;
+            for (size_t p = 0; p < photos; ++p) {
+                if (p == leftOut) continue;
+                const Result& r = figures_[p].candidates[c];
+                n += 1;
+                t.invariance += r.Invariance();
+                t.harm += r.harm;
+                if (r.harm > kHarmLimit) t.within = false;
+                GroupHarm& g = perGroup[figures_[p].group];
+                g.keenhue += r.harm;
+                g.levels += figures_[p].levels.harm;
+                g.n += 1;
+            }
+            for (const auto& [name, g] : perGroup) {
+                if (g.keenhue > g.levels || g.keenhue > kHarmMeanLimit * g.n) t.within = false;
+            }
+            t.invariance /= std::max(n, 1.0);
+            t.harm /= std::max(n, 1.0);
+            return t;
+        };
+        // Among the candidates within the limits, the least invariance; when none is, the least
+        // harm. The first of equals is kept.
         auto best = [&](size_t leftOut) {
             size_t chosen = 0;
-            double lowest = 0;
+            Trial kept;
             for (size_t c = 0; c < candidates.size(); ++c) {
-                const double s =
-                    total[c] - (leftOut < photos ? figures_[leftOut].candidates[c].Score() : 0.0);
-                if (c == 0 || s < lowest) {
-                    lowest = s;
+                const Trial t = trial(c, leftOut);
+                const double value = t.within ? t.invariance : t.harm;
+                const double keptValue = kept.within ? kept.invariance : kept.harm;
+                if (c == 0 || (t.within && !kept.within) ||
+                    (t.within == kept.within && value < keptValue)) {
+                    kept = t;
                     chosen = c;
                 }
             }
@@ -563,11 +600,15 @@ class Evaluation {
         };
         const size_t inSample = best(photos);
         std::printf(
-            "Cross-validation of the balance's tuned thresholds (score: mean invariance "
-            "over the casts + harm)\n");
+            "Cross-validation of the balance's tuned thresholds (the least mean invariance "
+            "among the\ncandidates whose harm stays within %.0f dE00 on every photograph and, "
+            "per group, within the\nlevels stretch's mean and %.0f dE00)\n",
+            kHarmLimit, kHarmMeanLimit);
         for (size_t c = 0; c < candidates.size(); ++c) {
-            std::printf("  candidate %-28s total score %7.2f%s%s\n", candidates[c].name.c_str(),
-                        total[c], c == inSample ? "  <- best in-sample" : "",
+            const Trial t = trial(c, photos);
+            std::printf("  candidate %-52s invariance %5.2f harm %5.2f %s%s%s\n",
+                        candidates[c].name.c_str(), t.invariance, t.harm,
+                        t.within ? "within" : "beyond", c == inSample ? "  <- best in-sample" : "",
                         candidates[c].tuning == KhBuiltInTuning() ? "  (built in)" : "");
         }
         std::vector<size_t> chosen(photos);
@@ -577,7 +618,7 @@ class Evaluation {
         for (size_t p = 0; p < photos; ++p) {
             chosen[p] = best(p);
             const Result& r = figures_[p].candidates[chosen[p]];
-            std::printf("    %-12s %-36s %6.2f", figures_[p].stem.c_str(),
+            std::printf("    %-12s %-52s %6.2f", figures_[p].stem.c_str(),
                         candidates[chosen[p]].name.c_str(), r.harm);
             for (double v : r.cast) std::printf(" %6.2f", v);
             std::printf("\n");

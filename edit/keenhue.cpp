@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr KhBalanceTuning kBuiltInTuning = {0.02f, 0.95f, 0.5f};
+constexpr KhBalanceTuning kBuiltInTuning = {0.02f, 0.95f, 0.5f, 1.0f};
 KhBalanceTuning gTuning = kBuiltInTuning;
 
 constexpr int32_t kHueTab = 3;
@@ -671,7 +671,9 @@ int32_t KhTonePoints(EditState* s, const IPImage* image, int32_t mask) {
     // Each point moves only part of the way from where it leaves the image unchanged.
     const float t = gTuning.toneStrength;
     if (mask & kEditBlackPoint) p->blackPoint = t * p->blackPoint;
-    if (mask & kEditWhitePoint) p->whitePoint = 1.0f - t * (1.0f - p->whitePoint);
+    if (mask & kEditWhitePoint) {
+        p->whitePoint = 1.0f - gTuning.whiteStrength * (1.0f - p->whitePoint);
+    }
     if (mask & kEditGrayPoint) p->grayPoint = 0.5f + t * (p->grayPoint - 0.5f);
     // A white backdrop the balance took as the neutral is the white of the picture: it goes to
     // full scale whatever the share, as the photograph's own unclipped backdrop nearly does.

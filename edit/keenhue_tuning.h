@@ -15,6 +15,11 @@ struct KhBalanceTuning {
     // The share of their departure from the unchanged settings that the tone steps (black, grey
     // and white point, brightness) apply.
     float toneStrength;
+    // The same share for the white point alone. A gain cast that darkens a grey (the magenta and
+    // cool casts lower its luma by about 4 %) leaves the whole correction darker; the white point
+    // is the tone step that gives most of that back, and it harms a photograph without a cast
+    // least, since few of its pixels lie near the top.
+    float whiteStrength;
     bool operator==(const KhBalanceTuning&) const = default;
 };
 

@@ -42,7 +42,7 @@ class KeenhueTest : public edit_testing::KeenhueTestBase {
         // The rules these tests check are the image's ends and the tone steps at full strength:
         // the grey pixels and the confidence have tests of their own (keenhue_grey_test.cpp), and
         // the built-in share of the tone steps is checked once below.
-        KhSetBalanceTuning({kEndsAlone, KhBuiltInTuning().dominanceLow, 1.0f});
+        KhSetBalanceTuning({kEndsAlone, KhBuiltInTuning().dominanceLow, 1.0f, 1.0f});
     }
     EditPars& Pars() { return es_->editPars; }
     int32_t Auto(int32_t mask, const TestImage& image) {
@@ -204,13 +204,14 @@ TEST_F(KeenhueTest, BrightnessInRangeStaysAndOutOfRangeIsBisectedToTheNearerLimi
     ASSERT_EQ(Auto(kEditBrightness, dark), 0);
     EXPECT_NEAR(Pars().brightness, 0.5f + share * 0.1f, 1e-6f);
     TestImage ramp = GreyRamp(16);
-    KhSetBalanceTuning({kEndsAlone, KhBuiltInTuning().dominanceLow, 1.0f});
+    KhSetBalanceTuning({kEndsAlone, KhBuiltInTuning().dominanceLow, 1.0f, 1.0f});
     ASSERT_EQ(Auto(kEditBlackPoint | kEditWhitePoint | kEditGrayPoint, ramp), 0);
     const EditPars whole = Pars();
     KhSetBalanceTuning(KhBuiltInTuning());
     ASSERT_EQ(Auto(kEditBlackPoint | kEditWhitePoint | kEditGrayPoint, ramp), 0);
     EXPECT_NEAR(Pars().blackPoint, share * whole.blackPoint, 1e-6f);
-    EXPECT_NEAR(1.0f - Pars().whitePoint, share * (1.0f - whole.whitePoint), 1e-6f);
+    EXPECT_NEAR(1.0f - Pars().whitePoint,
+                KhBuiltInTuning().whiteStrength * (1.0f - whole.whitePoint), 1e-6f);
     EXPECT_NEAR(Pars().grayPoint - 0.5f, share * (whole.grayPoint - 0.5f), 1e-6f);
 }
 

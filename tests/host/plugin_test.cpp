@@ -1689,7 +1689,7 @@ TEST_F(PluginTest, KeenhueLeavesTransparentPixelsOutOfTheAnalysis) {
     const double sb = (3 - 2 * xb) * xb * xb, sw = (3 - 2 * xw) * xw * xw;
     const double white = xb + (xw - xb) * (1 - sb) / (sw - sb);
     // The automatic settings move the point that share of the way from 1.
-    const double share = KhBuiltInTuning().toneStrength;
+    const double share = KhBuiltInTuning().whiteStrength;
     EXPECT_NEAR(applied.whitePoint, 1.0 - share * (1.0 - white), 1e-5);
     // The transparency plane passes through untouched.
     for (int32_t x = 0; x < 160; x += 7) EXPECT_EQ(h.dest.At(x, 30, 3), scene.At(x, 30, 3));
