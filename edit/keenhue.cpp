@@ -668,7 +668,8 @@ int32_t KhTonePoints(EditState* s, const IPImage* image, int32_t mask) {
         double relative = (g / 255.0 - p->blackPoint) / (double(p->whitePoint) - p->blackPoint);
         p->grayPoint = Num_Clamp(float((relative + 0.5) * 0.5), 0.0f, 1.0f);
     }
-    // Each point moves only part of the way from where it leaves the image unchanged.
+    // Each point moves its tuned share of the way from where it leaves the image unchanged; the
+    // white point has a share of its own.
     const float t = gTuning.toneStrength;
     if (mask & kEditBlackPoint) p->blackPoint = t * p->blackPoint;
     if (mask & kEditWhitePoint) {

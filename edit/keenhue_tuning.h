@@ -12,8 +12,8 @@ struct KhBalanceTuning {
     // The grey pixels' dominance (edit/keenhue_grey.h) from which the balance does less, down to
     // nothing when the whole picture is the crowd's colour.
     float dominanceLow;
-    // The share of their departure from the unchanged settings that the tone steps (black, grey
-    // and white point, brightness) apply.
+    // The share of their departure from the unchanged settings that the tone steps (black and
+    // grey point, brightness) apply.
     float toneStrength;
     // The same share for the white point alone. A gain cast that darkens a grey (the magenta and
     // cool casts lower its luma by about 4 %) leaves the whole correction darker; the white point
