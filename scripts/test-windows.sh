@@ -29,4 +29,6 @@ stop_wine() {
   done
 }
 trap stop_wine EXIT
-ctest --test-dir "$build" -L windows --output-on-failure
+# Two at a time: the window test spends most of its three minutes waiting for Wine to draw, while
+# the unit tests, which take turns in their own prefix (tests/windows/CMakeLists.txt), run.
+ctest --test-dir "$build" -L windows --output-on-failure -j2
