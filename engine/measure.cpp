@@ -60,28 +60,47 @@ int32_t PrepareWalk(GridWalk* walk, const IPImage* image, const IPMask* mask, in
     return kStatusOk;
 }
 
+// The visited pixels of one row as 8-bit codes, interleaved: the channels of the source run
+// (the Huegrid's output or the image), each sample taken at the walk's step.
+template <typename Sample>
+void RowCodes(const Sample* const channel[3], ptrdiff_t step, int32_t count, uint8_t* codes) {
+    for (int c = 0; c < 3; ++c) {
+        const Sample* from = channel[c];
+        for (int32_t i = 0; i < count; ++i) {
+            codes[3 * i + c] = uint8_t(sizeof(Sample) == 1 ? from[i * step] : from[i * step] / 257);
+        }
+    }
+}
+
 // Calls visit(x, y, r, g, b) for every visited pixel the mask marks. Returns -3 without memory,
-// or the status of a failing apply.
+// or the status of a failing apply. Each row is first made 8-bit codes in loops of their own,
+// then visited: the measurements walk the analysis image a dozen times, and deciding the sample
+// size and the source for every channel of every pixel cost more than most visits do.
 template <typename Visit>
 int32_t RunWalk(const GridWalk& walk, Visit&& visit) {
     if (walk.left > walk.right || walk.top > walk.bottom) return kStatusOk;
     const IPImage* image = walk.image;
     int32_t count = (walk.right - walk.left) / walk.stepX + 1;
     MemBlock<uint16_t> row;
-    if (!row.Allocate(uint32_t(count) * 3u)) return kStatusNoMemory;
+    MemBlock<uint8_t> codes;
+    if (!row.Allocate(uint32_t(count) * 3u) || !codes.Allocate(uint32_t(count) * 3u)) {
+        return kStatusNoMemory;
+    }
     int32_t outSize = walk.huegrid != nullptr ? walk.huegrid->lut->outPixelSize : 0;
     for (int32_t y = walk.top; y <= walk.bottom; y += walk.stepY) {
         ptrdiff_t base = IPSampleOffset(image, walk.left, y);
+        const void* in[4] = {nullptr, nullptr, nullptr, nullptr};
+        for (int c = 0; c < 3; ++c) {
+            if (image->bytesPerSample == 1)
+                in[c] = static_cast<const uint8_t*>(image->channel[c]) + base;
+            else
+                in[c] = static_cast<const uint16_t*>(image->channel[c]) + base;
+        }
         if (walk.huegrid != nullptr) {
             // Each output channel gets its own run of the buffer, so one call serves both
             // output sizes.
-            const void* in[4] = {nullptr, nullptr, nullptr, nullptr};
             void* out[4] = {nullptr, nullptr, nullptr, nullptr};
             for (int c = 0; c < 3; ++c) {
-                if (image->bytesPerSample == 1)
-                    in[c] = static_cast<const uint8_t*>(image->channel[c]) + base;
-                else
-                    in[c] = static_cast<const uint16_t*>(image->channel[c]) + base;
                 if (outSize == 1)
                     out[c] = reinterpret_cast<uint8_t*>(row.get()) + ptrdiff_t(c) * count;
                 else
@@ -90,23 +109,36 @@ int32_t RunWalk(const GridWalk& walk, Visit&& visit) {
             int32_t status =
                 HgApply(walk.huegrid, count, in, image->pixelStep * walk.stepX, out, 1);
             if (status != kStatusOk) return status;
+            if (outSize == 1) {
+                const uint8_t* runs[3] = {static_cast<const uint8_t*>(out[0]),
+                                          static_cast<const uint8_t*>(out[1]),
+                                          static_cast<const uint8_t*>(out[2])};
+                RowCodes(runs, 1, count, codes.get());
+            } else {
+                const uint16_t* runs[3] = {static_cast<const uint16_t*>(out[0]),
+                                           static_cast<const uint16_t*>(out[1]),
+                                           static_cast<const uint16_t*>(out[2])};
+                RowCodes(runs, 1, count, codes.get());
+            }
+        } else {
+            const ptrdiff_t step = ptrdiff_t(walk.stepX) * image->pixelStep;
+            if (image->bytesPerSample == 1) {
+                const uint8_t* runs[3] = {static_cast<const uint8_t*>(in[0]),
+                                          static_cast<const uint8_t*>(in[1]),
+                                          static_cast<const uint8_t*>(in[2])};
+                RowCodes(runs, step, count, codes.get());
+            } else {
+                const uint16_t* runs[3] = {static_cast<const uint16_t*>(in[0]),
+                                           static_cast<const uint16_t*>(in[1]),
+                                           static_cast<const uint16_t*>(in[2])};
+                RowCodes(runs, step, count, codes.get());
+            }
         }
-        for (int32_t i = 0; i < count; ++i) {
+        const uint8_t* v = codes.get();
+        for (int32_t i = 0; i < count; ++i, v += 3) {
             int32_t x = walk.left + i * walk.stepX;
             if (walk.mask != nullptr && !IPMaskBit(walk.mask, x, y)) continue;
-            int32_t v[3];
-            for (int c = 0; c < 3; ++c) {
-                if (walk.huegrid != nullptr) {
-                    v[c] = outSize == 1 ? reinterpret_cast<uint8_t*>(row.get())[c * count + i]
-                                        : row[size_t(c) * count + i] / 257;
-                } else {
-                    ptrdiff_t at = base + ptrdiff_t(i) * walk.stepX * image->pixelStep;
-                    v[c] = image->bytesPerSample == 1
-                               ? static_cast<const uint8_t*>(image->channel[c])[at]
-                               : static_cast<const uint16_t*>(image->channel[c])[at] / 257;
-                }
-            }
-            visit(x, y, v[0], v[1], v[2]);
+            visit(x, y, int32_t(v[0]), int32_t(v[1]), int32_t(v[2]));
         }
     }
     return kStatusOk;
