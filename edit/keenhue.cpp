@@ -99,28 +99,33 @@ struct BalanceScan {
 // unclipped ones, and a clipped white.
 enum BalanceEnd : int { kEndDark = 0, kEndLight = 1, kEndWhite = 2 };
 
-// How light a pixel is at the light end: the geometric mean of its channels, rounded to a code.
-// A cast multiplies the channels (in linear light, and near enough in encoded values), so it
-// multiplies every pixel's product of channels by the same factor and keeps their order: the
-// light end is the same pixels whatever the cast, as long as none clips. Ranked by their
-// smallest channel instead, a cast that raises blue promotes the yellowish pixels, whose smallest
-// channel is blue, and the light end becomes another surface with each cast. Found among the
-// cubes of the codes' edges, (k + 1/2)^3, in integers: exact, and a cube root per pixel made the
-// whole automatic correction half as slow again. The dark end keeps its largest channel: ranked
-// by the geometric mean, a deep colour with one channel near 0 would count as dark.
+// Eight times the cube of each code's upper edge, (2k + 1)^3.
+struct CubeEdges {
+    int64_t edge[256];
+    constexpr CubeEdges() : edge() {
+        for (int64_t k = 0; k < 256; ++k) edge[k] = (2 * k + 1) * (2 * k + 1) * (2 * k + 1);
+    }
+};
+constexpr CubeEdges kCubeEdges;
+
+// How light a pixel is at the light end: the geometric mean of its channels, rounded to a code. A
+// cast multiplies the channels (in linear light, and near enough in encoded values), so it
+// multiplies every pixel's product of channels by the same factor and keeps their order: the light
+// end is the same pixels whatever the cast, as long as none clips. Ranked by their smallest channel
+// instead, a cast that raises blue promotes the yellowish pixels, whose smallest channel is blue,
+// and the light end becomes another surface with each cast. Found among the cubes of the codes'
+// edges, (k + 1/2)^3, in integers: exact, and a cube root per pixel made the whole automatic
+// correction half as slow again. The search takes eight steps that do not branch on the pixel:
+// every pixel of the analysis image is ranked several times, and a search that branches on each
+// comparison has the processor guess, and often miss, at every step. The dark end keeps its largest
+// channel: ranked by the geometric mean, a deep colour with one channel near 0 would count as dark.
 int32_t GeometricMean(const int32_t rgb[3]) {
     const int64_t eightfold = 8 * int64_t(rgb[0]) * rgb[1] * rgb[2];
-    int32_t lo = 0, hi = 255;
-    while (lo < hi) {
-        const int32_t mid = (lo + hi) / 2;
-        const int64_t edge = 2 * int64_t(mid) + 1;  // twice (mid + 1/2)
-        if (eightfold < edge * edge * edge) {
-            hi = mid;
-        } else {
-            lo = mid + 1;
-        }
+    int32_t k = 0;
+    for (int32_t step = 128; step > 0; step /= 2) {
+        k += kCubeEdges.edge[k + step - 1] <= eightfold ? step : 0;
     }
-    return lo;
+    return k;
 }
 
 bool InDarkSet(const BalanceScan& scan, const int32_t rgb[3]) {
@@ -163,16 +168,19 @@ void CountExtremes(void* context, int32_t, int32_t, const int32_t rgb[3]) {
 
 void CollectExtremes(void* context, int32_t, int32_t, const int32_t rgb[3]) {
     auto* scan = static_cast<BalanceScan*>(context);
+    const bool dark = InDarkSet(*scan, rgb), light = InLightSet(*scan, rgb);
+    const bool white = InWhiteSet(rgb);
+    if (!dark && !light && !white) return;  // most pixels: no colour to work out
     const float colour[3] = {rgb[0] / 255.0f, rgb[1] / 255.0f, rgb[2] / 255.0f};
-    if (InDarkSet(*scan, rgb)) {
+    if (dark) {
         HgAddBalanceSample(scan->darkBins, colour);
         ++scan->darkSet;
     }
-    if (InLightSet(*scan, rgb)) {
+    if (light) {
         HgAddBalanceSample(scan->lightBins, colour);
         ++scan->lightSet;
     }
-    if (InWhiteSet(rgb)) {
+    if (white) {
         HgAddBalanceSample(scan->whiteBins, colour);
         ++scan->whiteSet;
     }
@@ -238,7 +246,6 @@ struct EndGrowth {
     SampleBin bins[kEditBinCount];  // the region being grown
     int64_t largestHeld;            // set pixels in the region holding most of them so far
     int32_t largestX, largestY;     // the pixel it was grown from
-    int32_t status;
 };
 
 bool BitOf(const uint8_t* bits, int32_t rowBytes, int32_t x, int32_t y) {
@@ -272,34 +279,36 @@ void ListSet(void* context, int32_t x, int32_t y, const int32_t rgb[3]) {
     if (g->setCount < g->setCapacity) g->setPixels[g->setCount++] = uint32_t(y) << 16 | uint32_t(x);
 }
 
-void GrowFromSet(void* context, int32_t x, int32_t y, const int32_t rgb[3]) {
-    auto* g = static_cast<EndGrowth*>(context);
-    if (g->status != kStatusOk) return;
-    // Regions hold only pixels no earlier region took: once the largest holds as many set
-    // pixels as are left, no later one can hold more.
-    if (g->setCount <= g->largestHeld) return;
-    if (!InEnd(*g->scan, g->end, rgb)) return;
+// Grows a region from each set pixel that no earlier region took, in the walk's order. The list
+// holds the walk's set pixels in that order and loses those of each region grown, so its first
+// pixel is always the next one to grow from: no second walk over the image is needed.
+int32_t GrowFromList(EndGrowth* g) {
     IPRegion* r = g->region;
-    if (BitOf(r->bits, r->rowBytes, x, y)) return;
-    g->status = GrowFrom(g->image, g->transform, x, y, r, g->stack, g->bins);
-    if (g->status != kStatusOk) return;
-    // The set pixels the new region holds are those of the list it now covers; they leave the
-    // list, so each is counted once however many regions are grown.
-    int64_t held = 0, kept = 0;
-    for (int64_t i = 0; i < g->setCount; ++i) {
-        const uint32_t at = g->setPixels[i];
-        if (BitOf(r->bits, r->rowBytes, int32_t(at & 0xFFFFu), int32_t(at >> 16))) {
-            ++held;
-        } else {
-            g->setPixels[kept++] = at;
+    // Once the largest region holds as many set pixels as are left, no later one can hold more.
+    while (g->setCount > g->largestHeld) {
+        const uint32_t from = g->setPixels[0];
+        const int32_t x = int32_t(from & 0xFFFFu), y = int32_t(from >> 16);
+        int32_t status = GrowFrom(g->image, g->transform, x, y, r, g->stack, g->bins);
+        if (status != kStatusOk) return status;
+        // The set pixels the new region holds are those of the list it now covers (its first
+        // among them); they leave the list, so each is counted once however many regions grow.
+        int64_t held = 0, kept = 0;
+        for (int64_t i = 0; i < g->setCount; ++i) {
+            const uint32_t at = g->setPixels[i];
+            if (BitOf(r->bits, r->rowBytes, int32_t(at & 0xFFFFu), int32_t(at >> 16))) {
+                ++held;
+            } else {
+                g->setPixels[kept++] = at;
+            }
+        }
+        g->setCount = kept;
+        if (held > g->largestHeld) {
+            g->largestHeld = held;
+            g->largestX = x;
+            g->largestY = y;
         }
     }
-    g->setCount = kept;
-    if (held > g->largestHeld) {
-        g->largestHeld = held;
-        g->largestX = x;
-        g->largestY = y;
-    }
+    return kStatusOk;
 }
 
 // What of the winning region becomes the sample, filed by luma. Of a clipped white, its
@@ -343,12 +352,9 @@ int32_t SampleEnd(EditState* s, const IPImage* image, const Huegrid* transform,
     MemBlock<uint32_t> setPixels;
     if (!setPixels.Allocate(uint32_t(setSize > 0 ? setSize : 1))) return kStatusNoMemory;
     EndGrowth growth{&scan,   end, image, transform, region, stack, setPixels.get(),
-                     setSize, 0,   {},    0,         0,      0,     kStatusOk};
+                     setSize, 0,   {},    0,         0,      0};
     int32_t status = HgWalkPixels(image, Region(s), s->gridLevel, transform, ListSet, &growth);
-    if (status == kStatusOk) {
-        status = HgWalkPixels(image, Region(s), s->gridLevel, transform, GrowFromSet, &growth);
-    }
-    if (status == kStatusOk) status = growth.status;
+    if (status == kStatusOk) status = GrowFromList(&growth);
     if (status != kStatusOk || growth.largestHeld == 0) return status;
     // A dark end whose largest surface holds little of it is scattered specks: noise and
     // compression, which are largest against the few codes of a dark colour, or the gaps of a
