@@ -79,11 +79,13 @@ void SortPositions(int32_t* position, bool* inserted, int32_t n) {
 
 void KhSmoothHueHistogram(int32_t hist[kKhHueBins]) {
     static const int32_t kWeight[9] = {1, 2, 3, 4, 5, 4, 3, 2, 1};
-    int32_t source[kKhHueBins];
-    for (int32_t i = 0; i < kKhHueBins; ++i) source[i] = hist[i];
+    // The histogram with four bins from across 0 degrees at either end, so that no index wraps
+    // in the sums: a photograph with many small hills is smoothed up to a hundred times.
+    int32_t source[kKhHueBins + 8];
+    for (int32_t i = 0; i < kKhHueBins + 8; ++i) source[i] = hist[Wrap(i - 4)];
     for (int32_t i = 0; i < kKhHueBins; ++i) {
         int64_t sum = 12;
-        for (int32_t k = 0; k < 9; ++k) sum += int64_t(kWeight[k]) * source[Wrap(i + k - 4)];
+        for (int32_t k = 0; k < 9; ++k) sum += int64_t(kWeight[k]) * source[i + k];
         hist[i] = int32_t(sum / 25);
     }
 }
