@@ -61,11 +61,11 @@ int32_t PrepareWalk(GridWalk* walk, const IPImage* image, const IPMask* mask, in
 }
 
 // The visited pixels of one row as 8-bit codes, interleaved: the channels of the source run
-// (the Huegrid's output or the image), each sample taken at the walk's step.
+// (the Huegrid's output or the image), samples of type Sample taken at the walk's step.
 template <typename Sample>
-void RowCodes(const Sample* const channel[3], ptrdiff_t step, int32_t count, uint8_t* codes) {
+void RowCodes(const void* const channel[3], ptrdiff_t step, int32_t count, uint8_t* codes) {
     for (int c = 0; c < 3; ++c) {
-        const Sample* from = channel[c];
+        const Sample* from = static_cast<const Sample*>(channel[c]);
         for (int32_t i = 0; i < count; ++i) {
             codes[3 * i + c] = uint8_t(sizeof(Sample) == 1 ? from[i * step] : from[i * step] / 257);
         }
@@ -109,30 +109,16 @@ int32_t RunWalk(const GridWalk& walk, Visit&& visit) {
             int32_t status =
                 HgApply(walk.huegrid, count, in, image->pixelStep * walk.stepX, out, 1);
             if (status != kStatusOk) return status;
-            if (outSize == 1) {
-                const uint8_t* runs[3] = {static_cast<const uint8_t*>(out[0]),
-                                          static_cast<const uint8_t*>(out[1]),
-                                          static_cast<const uint8_t*>(out[2])};
-                RowCodes(runs, 1, count, codes.get());
-            } else {
-                const uint16_t* runs[3] = {static_cast<const uint16_t*>(out[0]),
-                                           static_cast<const uint16_t*>(out[1]),
-                                           static_cast<const uint16_t*>(out[2])};
-                RowCodes(runs, 1, count, codes.get());
-            }
+            if (outSize == 1)
+                RowCodes<uint8_t>(out, 1, count, codes.get());
+            else
+                RowCodes<uint16_t>(out, 1, count, codes.get());
         } else {
             const ptrdiff_t step = ptrdiff_t(walk.stepX) * image->pixelStep;
-            if (image->bytesPerSample == 1) {
-                const uint8_t* runs[3] = {static_cast<const uint8_t*>(in[0]),
-                                          static_cast<const uint8_t*>(in[1]),
-                                          static_cast<const uint8_t*>(in[2])};
-                RowCodes(runs, step, count, codes.get());
-            } else {
-                const uint16_t* runs[3] = {static_cast<const uint16_t*>(in[0]),
-                                           static_cast<const uint16_t*>(in[1]),
-                                           static_cast<const uint16_t*>(in[2])};
-                RowCodes(runs, step, count, codes.get());
-            }
+            if (image->bytesPerSample == 1)
+                RowCodes<uint8_t>(in, step, count, codes.get());
+            else
+                RowCodes<uint16_t>(in, step, count, codes.get());
         }
         const uint8_t* v = codes.get();
         for (int32_t i = 0; i < count; ++i, v += 3) {
