@@ -1,6 +1,7 @@
 // Preview resampling: output sizes, the filter table, what the tent filter must preserve (flat
 // areas, linear ramps, a smooth image against a floating-point tent), in-place reduction against
-// a separate destination, rows from a reader, and the zoom's first visible pixel.
+// a separate destination, the exact integer sums for every tap count, rows from a reader, and
+// the zoom's first visible pixel.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -182,6 +183,80 @@ TEST_F(ResampleTest, ASmoothImageMatchesAFloatingPointTentAtTheSamePositions) {
                 ASSERT_NEAR(out.Get(c, x, y),
                             TentAt(src, c, position(x, w, 211), position(y, h, 157), s), 1.0)
                     << x << "," << y << " channel " << c;
+}
+
+// The reduction's integer arithmetic written out plainly from the filter table: each source row
+// across with 8 fraction bits kept, then down the columns, rounded once.
+std::vector<int> ReferenceReduction(const Buffer& src, int w, int h) {
+    const int w0 = src.view.width, h0 = src.view.height, channels = src.view.channels;
+    const int64_t stepX = ((int64_t(w0) << 16) - 65536) / (w - 1);
+    const int64_t stepY = ((int64_t(h0) << 16) - 65536) / (h - 1);
+    const int64_t step = std::min(stepX, stepY);
+    IPFilterTable t;
+    EXPECT_EQ(stepX <= stepY ? IPFilterTableBuild(w0, w, &t) : IPFilterTableBuild(h0, h, &t), 0);
+    auto position = [&](int i, int n, int n0) {
+        return i == 0 ? 0 : i == n - 1 ? int64_t(n0 - 1) << 16 : i * step;
+    };
+    auto tap = [&](int64_t pos, int k, int n0, int* at) {
+        *at = std::clamp(int((pos >> 16) + t.firstOffset + k), 0, n0 - 1);
+        return uint64_t(t.weights[((pos >> 12) & 15) * t.taps + k]);
+    };
+    const uint64_t hi = src.view.bytesPerSample == 2 ? 65535 : 255;
+    std::vector<int> out;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            for (int c = 0; c < channels; ++c) {
+                uint64_t down = uint64_t(1) << 23;
+                for (int ky = 0; ky < t.taps; ++ky) {
+                    int sy, sx;
+                    const uint64_t wy = tap(position(y, h, h0), ky, h0, &sy);
+                    uint64_t across = 128;
+                    for (int kx = 0; kx < t.taps; ++kx) {
+                        const uint64_t wx = tap(position(x, w, w0), kx, w0, &sx);
+                        across += wx * uint64_t(src.Get(c, sx, sy));
+                    }
+                    down += wy * (across >> 8);
+                }
+                out.push_back(int(std::min(down >> 24, hi)));
+            }
+    IPFilterTableFree(&t);
+    return out;
+}
+
+TEST_F(ResampleTest, EveryTapCountGivesTheTablesExactSums) {
+    // Reductions by 1.2 to 4.5: four to ten taps, both the counts with loops of their own and
+    // the rest.
+    const int cases[][6] = {
+        // channels, bytes, source size, box
+        {3, 1, 120, 90, 100, 100}, {3, 2, 150, 97, 100, 100},  {3, 1, 200, 150, 100, 100},
+        {4, 1, 211, 157, 84, 84},  {3, 2, 300, 220, 100, 100}, {1, 2, 301, 203, 97, 97},
+        {3, 1, 301, 203, 67, 67},  {3, 2, 360, 270, 80, 80},
+    };
+    std::mt19937 rng(40);
+    std::vector<int> tapCounts;
+    for (const auto& k : cases) {
+        SCOPED_TRACE(testing::Message() << k[2] << "x" << k[3] << " into " << k[4] << "x" << k[5]);
+        Buffer src(k[0], k[1], k[2], k[3], 3), out(k[0], k[1], k[4], k[5]);
+        src.Fill([&](int, int, int) { return int(rng() & (k[1] == 2 ? 0xFFFF : 0xFF)); });
+        int32_t w, h;
+        ASSERT_EQ(Scale(src.view, out.view, &w, &h), 0);
+        IPFilterTable t;
+        const bool across =
+            ((int64_t(k[2]) << 16) - 65536) / (w - 1) <= ((int64_t(k[3]) << 16) - 65536) / (h - 1);
+        ASSERT_EQ(across ? IPFilterTableBuild(k[2], w, &t) : IPFilterTableBuild(k[3], h, &t), 0);
+        tapCounts.push_back(t.taps);
+        IPFilterTableFree(&t);
+        const std::vector<int> expected = ReferenceReduction(src, w, h);
+        size_t i = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                for (int c = 0; c < k[0]; ++c, ++i)
+                    ASSERT_EQ(out.Get(c, x, y), expected[i]) << x << "," << y << " channel " << c;
+    }
+    std::sort(tapCounts.begin(), tapCounts.end());
+    EXPECT_TRUE(tapCounts.back() > 8);
+    for (int n : {4, 5, 6, 7, 8})
+        EXPECT_TRUE(std::count(tapCounts.begin(), tapCounts.end(), n) > 0) << n << " taps";
 }
 
 TEST_F(ResampleTest, InPlaceReductionAndCopyingEqualWorkIntoAnotherBuffer) {
