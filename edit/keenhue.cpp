@@ -90,6 +90,10 @@ struct BalanceScan {
     uint64_t visited;  // pixels the walk visited
     uint64_t darkTotal, lightTotal;
     int32_t darkThreshold, lightThreshold;
+    // Eight times the least product of the channels a pixel of the light end has: the light end
+    // is the pixels whose geometric mean reaches 255 - lightThreshold, and comparing the product
+    // with the cube of that code's lower edge says so without ranking every pixel.
+    int64_t lightProduct;
     int64_t darkSet, lightSet, whiteSet;  // pixels within each end
     // Every pixel of an end's set, filed by luma as a neutral sample is.
     SampleBin darkBins[kEditBinCount], lightBins[kEditBinCount], whiteBins[kEditBinCount];
@@ -116,8 +120,9 @@ constexpr CubeEdges kCubeEdges;
 // and the light end becomes another surface with each cast. Found among the cubes of the codes'
 // edges, (k + 1/2)^3, in integers: exact, and a cube root per pixel made the whole automatic
 // correction half as slow again. The search takes eight steps that do not branch on the pixel:
-// every pixel of the analysis image is ranked several times, and a search that branches on each
-// comparison has the processor guess, and often miss, at every step. The dark end keeps its largest
+// every pixel of the analysis image is ranked, and a search that branches on each comparison has
+// the processor guess, and often miss, at every step. Once the light end's threshold is known, its
+// members are told by their product alone (InLightSet). The dark end keeps its largest
 // channel: ranked by the geometric mean, a deep colour with one channel near 0 would count as dark.
 int32_t GeometricMean(const int32_t rgb[3]) {
     const int64_t eightfold = 8 * int64_t(rgb[0]) * rgb[1] * rgb[2];
@@ -134,7 +139,12 @@ bool InDarkSet(const BalanceScan& scan, const int32_t rgb[3]) {
 }
 bool InLightSet(const BalanceScan& scan, const int32_t rgb[3]) {
     return Num_Max3(rgb[0], rgb[1], rgb[2]) < 255 &&
-           255 - GeometricMean(rgb) <= scan.lightThreshold;
+           8 * int64_t(rgb[0]) * rgb[1] * rgb[2] >= scan.lightProduct;
+}
+// The least eightfold product of a pixel whose geometric mean rounds to at least `code`: the
+// cube of the code's lower edge, (2 code - 1)^3 (none for code 0).
+int64_t LeastProduct(int32_t code) {
+    return code > 0 ? kCubeEdges.edge[code - 1] : 0;
 }
 // A clipped white: one or two channels at full scale and the others close to them, what a white
 // (a background, a lit wall, paper) becomes when a cast pushes part of it past full scale. The
@@ -543,6 +553,7 @@ int32_t KhColourBalance(EditState* s, const IPImage* image, KhBalanceTrace* trac
     scan.darkThreshold = KhBinReaching(scan.dark, 256, KhTailCount(scan.darkTotal, kKhBalanceTail));
     scan.lightThreshold =
         KhBinReaching(scan.light, 256, KhTailCount(scan.lightTotal, kKhBalanceTail));
+    scan.lightProduct = LeastProduct(255 - scan.lightThreshold);
     status = HgWalkPixels(image, Region(s), s->gridLevel, before.grid, CollectExtremes, &scan);
     if (status != kStatusOk) return status;
 
