@@ -21,6 +21,7 @@
 #include "platform/mem.h"
 #include "platform/numeric.h"
 #include "platform/status.h"
+#include "platform/work_pool.h"
 
 namespace {
 
@@ -30,6 +31,12 @@ int64_t OutputPosition(int32_t i, int32_t n0, int32_t n1, int64_t step) {
     if (i == 0) return 0;
     if (i == n1 - 1) return int64_t(n0 - 1) << 16;
     return int64_t(i) * step;
+}
+
+void* AllocArray(uint64_t count, uint64_t size) {
+    const uint64_t bytes = count * size;
+    if (bytes > 0xFFFFFFFFull - kMemOverhead) return nullptr;
+    return Mem_Alloc(uint32_t(bytes));
 }
 
 // One source row as the resampler reads it: a pointer per channel and the pixel step.
@@ -193,19 +200,31 @@ void WriteRow(Scaler* s, const IPImage* dst, int32_t y, int32_t start, const uin
     }
 }
 
-int32_t RunScaler(Scaler* s, const IPImage* dst) {
-    const int32_t taps = s->table.taps;
+// Where each output column's taps start, and their phase.
+void PlanColumns(Scaler* s) {
     for (int32_t i = 0; i < s->w; ++i) {
         const int64_t pos =
             OutputPosition(i, s->w0, s->w, s->step) + (i > 0 && i < s->w - 1 ? s->bias : 0);
         s->columnPhase[i] = int32_t((pos >> 12) & 15);
         s->columnStart[i] = int32_t((pos >> 16) + s->table.firstOffset);
     }
-    for (int32_t y = 0; y < s->h; ++y) {
-        const int64_t pos =
-            OutputPosition(y, s->h0, s->h, s->step) + (y > 0 && y < s->h - 1 ? s->bias : 0);
-        const int32_t phase = int32_t((pos >> 12) & 15);
-        const int32_t start = int32_t((pos >> 16) + s->table.firstOffset);
+}
+
+// The first source row of output row y's taps (before clamping to the image), and their phase.
+int32_t RowStart(const Scaler* s, int32_t y, int32_t* phase) {
+    const int64_t pos =
+        OutputPosition(y, s->h0, s->h, s->step) + (y > 0 && y < s->h - 1 ? s->bias : 0);
+    *phase = int32_t((pos >> 12) & 15);
+    return int32_t((pos >> 16) + s->table.firstOffset);
+}
+
+// Output rows y0 .. y1 - 1, row y written to row y - y0 of dst. The source rows are read from
+// s->loaded on, which must not lie past the first row the taps of y0 reach.
+int32_t RunRows(Scaler* s, const IPImage* dst, int32_t y0, int32_t y1) {
+    const int32_t taps = s->table.taps;
+    for (int32_t y = y0; y < y1; ++y) {
+        int32_t phase;
+        const int32_t start = RowStart(s, y, &phase);
         const int32_t need = int32_t(Num_Min(int64_t(start) + taps - 1, s->h0 - 1));
         while (s->loaded <= need) {
             const int32_t status = LoadRow(s, s->loaded);
@@ -215,12 +234,109 @@ int32_t RunScaler(Scaler* s, const IPImage* dst) {
         const uint32_t* wt = s->table.weights + ptrdiff_t(phase) * taps;
         WithTapCount(s, [&](auto count) {
             if (s->bytes == 2) {
-                WriteRow<uint16_t, count()>(s, dst, y, start, wt);
+                WriteRow<uint16_t, count()>(s, dst, y - y0, start, wt);
             } else {
-                WriteRow<uint8_t, count()>(s, dst, y, start, wt);
+                WriteRow<uint8_t, count()>(s, dst, y - y0, start, wt);
             }
         });
     }
+    return kStatusOk;
+}
+
+// One band of output rows reduced on a thread of its own: its own ring and its own buffer, so
+// that no thread writes where another reads, even when the destination overlays the source.
+struct Band {
+    Scaler s;     // a copy sharing the table and the columns, with its own ring
+    IPImage out;  // the band's rows, interleaved, in its own block
+    int32_t y0, y1;
+    int32_t status;
+};
+
+struct Bands {
+    Band* band;
+    int32_t count;
+};
+
+void RunBand(int32_t task, void* context) {
+    Band& b = static_cast<Bands*>(context)->band[task];
+    b.status = RunRows(&b.s, &b.out, b.y0, b.y1);
+}
+
+// Copies a band's rows to their place in the destination.
+template <typename T>
+void CopyBand(const Band& b, const IPImage* dst, int32_t channels) {
+    for (int32_t y = b.y0; y < b.y1; ++y) {
+        for (int32_t c = 0; c < channels; ++c) {
+            const T* from =
+                static_cast<const T*>(b.out.channel[c]) + IPSampleOffset(&b.out, 0, y - b.y0);
+            T* to = static_cast<T*>(dst->channel[c]) + IPSampleOffset(dst, 0, y);
+            for (int32_t x = 0; x < b.out.width; ++x)
+                to[ptrdiff_t(x) * dst->pixelStep] = from[ptrdiff_t(x) * b.out.pixelStep];
+        }
+    }
+}
+
+// Frees what the bands own (their rings and buffers; the table and columns are the caller's).
+void FreeBands(Bands* bands) {
+    for (int32_t i = 0; i < bands->count; ++i) {
+        Mem_Free(bands->band[i].s.ring);
+        Mem_Free(bands->band[i].out.channel[0]);
+    }
+    Mem_Free(bands->band);
+}
+
+// Reduces an image in memory on a pool of `threads` threads, the output rows cut into as many
+// bands. Every band reads the source only and writes its own buffer; the buffers are copied into
+// the destination once every band has finished, so the in-place reduction stays safe. Each output
+// row is the same sum whichever band makes it: the bytes are those of a single pass. Without
+// memory for the bands, kStatusNoMemory and nothing written (the caller then runs one pass).
+int32_t RunInBands(const Scaler* s, const IPImage* dst, int32_t threads) {
+    Bands bands{static_cast<Band*>(AllocArray(uint64_t(threads), sizeof(Band))), 0};
+    if (bands.band == nullptr) return kStatusNoMemory;
+    const uint64_t ringSamples = uint64_t(s->table.taps) * uint64_t(s->w) * uint64_t(s->channels);
+    for (int32_t i = 0; i < threads; ++i) {
+        Band& b = bands.band[i];
+        Mem_Fill(&b, 0, sizeof b);
+        bands.count = i + 1;
+        b.y0 = int32_t(int64_t(s->h) * i / threads);
+        b.y1 = int32_t(int64_t(s->h) * (i + 1) / threads);
+        b.s = *s;
+        int32_t phase;
+        b.s.loaded = Num_Max(0, RowStart(s, b.y0, &phase));
+        b.s.ring = static_cast<uint32_t*>(AllocArray(ringSamples, sizeof(uint32_t)));
+        auto* block = static_cast<uint8_t*>(AllocArray(
+            uint64_t(b.y1 - b.y0) * uint64_t(s->w) * uint64_t(s->channels), uint64_t(s->bytes)));
+        b.out = *dst;
+        b.out.width = s->w;
+        b.out.height = b.y1 - b.y0;
+        b.out.pixelStep = s->channels;
+        b.out.rowStep = s->w * s->channels;
+        for (int32_t c = 0; c < 4; ++c)
+            b.out.channel[c] = c < s->channels && block != nullptr ? block + c * s->bytes : nullptr;
+        if (b.s.ring == nullptr || block == nullptr) {
+            FreeBands(&bands);
+            return kStatusNoMemory;
+        }
+    }
+    WorkPool* pool = WorkPoolCreate(threads);
+    WorkPoolRun(pool, threads, RunBand, &bands);
+    WorkPoolFree(pool);
+    for (int32_t i = 0; i < threads; ++i) {
+        // An image in memory cannot fail to be read, but a band's status is checked all the same.
+        if (bands.band[i].status != kStatusOk) {
+            const int32_t status = bands.band[i].status;
+            FreeBands(&bands);
+            return status;
+        }
+    }
+    for (int32_t i = 0; i < threads; ++i) {
+        if (s->bytes == 2) {
+            CopyBand<uint16_t>(bands.band[i], dst, s->channels);
+        } else {
+            CopyBand<uint8_t>(bands.band[i], dst, s->channels);
+        }
+    }
+    FreeBands(&bands);
     return kStatusOk;
 }
 
@@ -264,13 +380,7 @@ int32_t CopyTopLeft(Scaler* s, const IPImage* dst) {
     return kStatusOk;
 }
 
-void* AllocArray(uint64_t count, uint64_t size) {
-    const uint64_t bytes = count * size;
-    if (bytes > 0xFFFFFFFFull - kMemOverhead) return nullptr;
-    return Mem_Alloc(uint32_t(bytes));
-}
-
-int32_t Scale(Scaler* s, int32_t mode, const IPImage* dst) {
+int32_t Scale(Scaler* s, int32_t mode, const IPImage* dst, int32_t threads) {
     const int64_t stepX = s->w > 1 ? ((int64_t(s->w0) << 16) - 65536) / (s->w - 1) : INT64_MAX;
     const int64_t stepY = s->h > 1 ? ((int64_t(s->h0) << 16) - 65536) / (s->h - 1) : INT64_MAX;
     s->step = Num_Min(stepX, stepY);
@@ -299,11 +409,17 @@ int32_t Scale(Scaler* s, int32_t mode, const IPImage* dst) {
     }
     s->columnStart = static_cast<int32_t*>(AllocArray(uint64_t(s->w), sizeof(int32_t)));
     s->columnPhase = static_cast<int32_t*>(AllocArray(uint64_t(s->w), sizeof(int32_t)));
+    if (s->columnStart == nullptr || s->columnPhase == nullptr) return kStatusNoMemory;
+    PlanColumns(s);
+    // Bands of fewer than two output rows each would read most source rows twice over.
+    if (threads > 1 && s->file == nullptr && s->h >= 2 * threads) {
+        status = RunInBands(s, dst, threads);
+        if (status != kStatusNoMemory) return status;
+    }
     s->ring = static_cast<uint32_t*>(AllocArray(
         uint64_t(s->table.taps) * uint64_t(s->w) * uint64_t(s->channels), sizeof(uint32_t)));
-    if (s->columnStart == nullptr || s->columnPhase == nullptr || s->ring == nullptr)
-        return kStatusNoMemory;
-    return RunScaler(s, dst);
+    if (s->ring == nullptr) return kStatusNoMemory;
+    return RunRows(s, dst, 0, s->h);
 }
 
 bool SameFormat(const IPImage* a, int32_t channels, int32_t bytes) {
@@ -437,10 +553,10 @@ int32_t IPFilterTableFree(IPFilterTable* table) {
     return kStatusOk;
 }
 
-int32_t IPScaleImageDown2(const IPRowSource* file, const IPImage* source, int32_t mode,
-                          const IPImage* destination, int32_t* width, int32_t* height,
-                          int32_t flag) {
-    (void)flag;
+namespace {
+
+int32_t ScaleDown(const IPRowSource* file, const IPImage* source, int32_t mode,
+                  const IPImage* destination, int32_t* width, int32_t* height, int32_t threads) {
     if (width == nullptr || height == nullptr) return kStatusProblem;
     *width = 0;
     *height = 0;
@@ -473,7 +589,7 @@ int32_t IPScaleImageDown2(const IPRowSource* file, const IPImage* source, int32_
         IPScaleOutputSize(s.w0, s.h0, destination->width, destination->height, &s.w, &s.h);
     if (status != kStatusOk) return status;
 
-    status = Scale(&s, mode, destination);
+    status = Scale(&s, mode, destination, threads);
     IPFilterTableFree(&s.table);
     Mem_Free(s.columnStart);
     Mem_Free(s.columnPhase);
@@ -483,6 +599,22 @@ int32_t IPScaleImageDown2(const IPRowSource* file, const IPImage* source, int32_
     *width = s.w;
     *height = s.h;
     return kStatusOk;
+}
+
+}  // namespace
+
+int32_t IPScaleImageDown2(const IPRowSource* file, const IPImage* source, int32_t mode,
+                          const IPImage* destination, int32_t* width, int32_t* height,
+                          int32_t flag) {
+    (void)flag;
+    return ScaleDown(file, source, mode, destination, width, height, 1);
+}
+
+int32_t IPScaleImageDownOn(const IPImage* source, int32_t mode, const IPImage* destination,
+                           int32_t* width, int32_t* height, int32_t threads) {
+    if (source == nullptr) return kStatusProblem;
+    return ScaleDown(nullptr, source, mode, destination, width, height,
+                     Num_Clamp(threads, 1, kWorkMaxThreads));
 }
 
 int32_t IPZoomImage(const IPImage* source, double xFraction, double yFraction, int32_t zoom,

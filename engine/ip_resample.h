@@ -72,6 +72,14 @@ int32_t IPScaleImageDown2(const IPRowSource* file, const IPImage* source, int32_
                           const IPImage* destination, int32_t* width, int32_t* height,
                           int32_t flag);
 
+// IPScaleImageDown2 of an image in memory on `threads` threads (a pool made and joined inside the
+// call; 1 or less: this thread alone, as IPScaleImageDown2). The bytes are the same for any
+// number of threads; the bands of output rows the threads make are copied into the destination
+// after all have finished, so it may overlay the source as above. Without memory for the bands
+// the reduction runs on this thread alone.
+int32_t IPScaleImageDownOn(const IPImage* source, int32_t mode, const IPImage* destination,
+                           int32_t* width, int32_t* height, int32_t threads);
+
 // Magnifies part of `source` into all of `destination` by `zoom` (at least 1). The fractions
 // (0 to 1) place the view: the first visible source pixel is
 // round((source size x zoom - destination size) x fraction) / zoom, and the remainder of that

@@ -7,8 +7,10 @@
 #include "host/host_services.h"
 #include "host/call_state.h"
 #include "host/rects.h"
+#include "edit/prefs.h"
 #include "platform/mem.h"
 #include "platform/numeric.h"
+#include "platform/work_pool.h"
 #include "resources/ids/strings.h"
 
 namespace {
@@ -131,14 +133,14 @@ int32_t ReduceBox(int32_t filterSide, int32_t boxSide) {
     return Num_Max(2, Num_Min(filterSide, boxSide));
 }
 
-// Reduces an image in the host's buffer in place into the box; the view takes the new size.
-int32_t ReduceInPlace(IPImage* view, int32_t boxWidth, int32_t boxHeight) {
+// Reduces an image in the host's buffer in place into the box on `threads` threads; the view
+// takes the new size.
+int32_t ReduceInPlace(IPImage* view, int32_t boxWidth, int32_t boxHeight, int32_t threads) {
     IPImage destination = *view;
     destination.width = boxWidth;
     destination.height = boxHeight;
     int32_t width = 0, height = 0;
-    int32_t status =
-        IPScaleImageDown2(nullptr, view, kIPScaleTent, &destination, &width, &height, 0);
+    int32_t status = IPScaleImageDownOn(view, kIPScaleTent, &destination, &width, &height, threads);
     if (status != kStatusOk) return status;
     view->width = width;
     view->height = height;
@@ -192,9 +194,11 @@ int32_t FetchPreview(const PluginCall* call, PreviewState* pv, Ui_Failure* failu
     if (pv->reduced) {
         const int32_t boxWidth = ReduceBox(Width(pv->filter), pv->boxWidth);
         const int32_t boxHeight = ReduceBox(Height(pv->filter), pv->boxHeight);
-        status = ReduceInPlace(&input, boxWidth, boxHeight);
+        const Prefs* prefs = call->gPrefs;
+        const int32_t threads = WorkThreadCount(prefs != nullptr ? prefs->threads : 0);
+        status = ReduceInPlace(&input, boxWidth, boxHeight, threads);
         if (status == kStatusOk && pv->haveSelection)
-            status = ReduceInPlace(&selection, boxWidth, boxHeight);
+            status = ReduceInPlace(&selection, boxWidth, boxHeight, threads);
         if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseScaleDown);
         if (input.width != pv->width || input.height != pv->height)
             return FailAnswer(call, failure);
