@@ -10,7 +10,10 @@
 // Source rows are read strictly top to bottom and never twice; output row y is written only when
 // the rows its taps reach have been read, and those always reach past row y. That is what makes
 // the in-place reduction safe: by the time row y of the destination overwrites row y of the
-// source, every source row still to be read lies further down.
+// source, every source row still to be read lies further down. On several threads the output
+// rows are cut into bands, each with a ring of its own and written into a block of its own; the
+// blocks go into the destination when every band is done (RunInBands). A band's first rows then
+// read some source rows the band above read too (a few rows per band).
 //
 // The filter weights are computed from the tent's exact rational form (no floating point), so a
 // table depends only on the two sizes.
@@ -95,8 +98,8 @@ void WithTapCount(const Scaler* s, F&& f) {
     }
 }
 
-// Filters source row y across into ring slot y % taps. The channels are the inner loop, so that
-// each output column's weights are read once for all of them.
+// Filters source row y across into ring slot y % taps. The channels are the inner loop: one
+// output column's weights and first tap serve all of them.
 template <typename T, int32_t kTaps>
 void ReduceRow(Scaler* s, const Plane& src, int32_t y) {
     const int32_t taps = TapCount<kTaps>(s);
