@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr KhBalanceTuning kBuiltInTuning = {0.02f, 0.95f, 0.5f, 1.0f};
+constexpr KhBalanceTuning kBuiltInTuning = {0.02f, 0.95f, 0.25f, 1.0f};
 KhBalanceTuning gTuning = kBuiltInTuning;
 
 constexpr int32_t kHueTab = 3;
