@@ -5,6 +5,7 @@
 
 #include "edit/pars_vector.h"
 #include "platform/file.h"
+#include "platform/work_pool.h"
 #include "platform/format.h"
 #include "platform/mem.h"
 #include "platform/prefs_file.h"
@@ -424,6 +425,10 @@ int32_t WriteEntry(const Prefs* prefs, UiState* state, FLFile* file, const Entry
 }
 
 }  // namespace
+
+int32_t PrefsThreadCount(const Prefs* prefs) {
+    return WorkThreadCount(prefs != nullptr ? prefs->threads : 0);
+}
 
 int32_t SetPrefsDefaults(Prefs* prefs) {
     if (prefs == nullptr) return kStatusProblem;

@@ -121,6 +121,10 @@ bool PrefsReadNotice(const PrefsReadNotes* notes, int32_t index, Ui_Failure* not
 // the default sharpen and noise values and the default working space. -1 for null.
 int32_t SetPrefsDefaults(Prefs* prefs);
 
+// The threads a call of the module uses under these preferences (null: none stored), with the
+// environment's override (WorkThreadCount).
+int32_t PrefsThreadCount(const Prefs* prefs);
+
 // The Preferences dialog edits a copy of the record. "OK" copies back every entry it shows: the
 // start modes, the custom settings with their name and folder, the Keenhue and memory-colour
 // masks, the preferred saturation, the preview and display options, the OK mode, the window size

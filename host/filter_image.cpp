@@ -9,7 +9,6 @@
 #include "platform/format.h"
 #include "platform/mem.h"
 #include "platform/numeric.h"
-#include "platform/work_pool.h"
 #include "edit/prefs.h"
 #include "platform/prefs_file.h"
 #include "platform/resources.h"
@@ -267,8 +266,7 @@ int32_t BeginPipeline(FilterSink* sink, Ui_Failure* failure) {
     if (f.bands == nullptr) {
         return Ui_Failure_Describe(failure, kStatusNoMemory, kPhraseCreateHuegrid);
     }
-    const Prefs* prefs = sink->call->gPrefs;
-    const int32_t threads = WorkThreadCount(prefs != nullptr ? prefs->threads : 0);
+    const int32_t threads = PrefsThreadCount(sink->call->gPrefs);
     const int32_t status = RowBandsBegin(f.bands, &setup, threads, WriteFilteredRow, sink, failure);
     if (status == kStatusOk) {
         LogF(sink->call, "%d threads, %d bands", int(threads), int(RowBandsCount(f.bands)));
@@ -328,9 +326,7 @@ int32_t FilterImage(const PluginCall* call, PluginData* data, Ui_Failure* failur
         }
     }
     if (status == kStatusOk && f.width > 0 && f.height > 0) {
-        const Prefs* prefs = call->gPrefs;
-        status =
-            BuildTransform(data, WorkThreadCount(prefs != nullptr ? prefs->threads : 0), failure);
+        status = BuildTransform(data, PrefsThreadCount(call->gPrefs), failure);
         if (status == kStatusOk) status = BeginPipeline(&sink, failure);
         if (status == kStatusOk) status = StreamRows(call, data, failure);
     }

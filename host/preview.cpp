@@ -10,7 +10,6 @@
 #include "edit/prefs.h"
 #include "platform/mem.h"
 #include "platform/numeric.h"
-#include "platform/work_pool.h"
 #include "resources/ids/strings.h"
 
 namespace {
@@ -194,8 +193,7 @@ int32_t FetchPreview(const PluginCall* call, PreviewState* pv, Ui_Failure* failu
     if (pv->reduced) {
         const int32_t boxWidth = ReduceBox(Width(pv->filter), pv->boxWidth);
         const int32_t boxHeight = ReduceBox(Height(pv->filter), pv->boxHeight);
-        const Prefs* prefs = call->gPrefs;
-        const int32_t threads = WorkThreadCount(prefs != nullptr ? prefs->threads : 0);
+        const int32_t threads = PrefsThreadCount(call->gPrefs);
         status = ReduceInPlace(&input, boxWidth, boxHeight, threads);
         if (status == kStatusOk && pv->haveSelection)
             status = ReduceInPlace(&selection, boxWidth, boxHeight, threads);

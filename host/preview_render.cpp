@@ -1,6 +1,7 @@
 // Rendering and drawing the preview; see preview_render.h.
 #include "host/preview_render.h"
 
+#include "edit/prefs.h"
 #include "engine/huegrid_kernels.h"
 #include "engine/ip_resample.h"
 #include "host/call_state.h"
@@ -339,7 +340,7 @@ int32_t RenderWhole(const PreviewCanvas* canvas, const PreviewLook* look, const 
                           canvas->imageName,
                           around,
                           sourceTop,
-                          WorkThreadCount(canvas->prefs != nullptr ? canvas->prefs->threads : 0)};
+                          PrefsThreadCount(canvas->prefs)};
     if (filtered && canvas->state != nullptr) Ui_Cursor_Set(canvas->state, kUiCursorWait);
     const int32_t status = PreviewApplyRows(&job, failure);
     if (filtered && canvas->state != nullptr) Ui_Cursor_Set(canvas->state, kUiCursorArrow);

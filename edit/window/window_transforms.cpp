@@ -10,6 +10,7 @@
 #include "edit/window/window_record.h"
 #include "edit/window/window_tool_items.h"
 #include "edit/window/window_env.h"
+#include "edit/prefs.h"
 #include "engine/huegrid_build.h"
 #include "platform/debug_log.h"
 #include "platform/format.h"
@@ -19,7 +20,6 @@
 #include "platform/ui/draw.h"
 #include "platform/ui/rect.h"
 #include "platform/ui_state.h"
-#include "platform/work_pool.h"
 #include "resources/ids/dlg_editor.h"
 #include "resources/ids/strings.h"
 
@@ -52,8 +52,7 @@ int32_t RebuildPreview(EditingWindow* win, HgEditMask mask, int32_t which, Ui_Fa
     Huegrid* built = nullptr;
     if (mask != 0) {
         // Rebuilt at every step of a slider drag: the call's threads shorten the step.
-        const Prefs* prefs = win->env->prefs;
-        const int32_t threads = WorkThreadCount(prefs != nullptr ? prefs->threads : 0);
+        const int32_t threads = PrefsThreadCount(win->env->prefs);
         const int32_t status = HgBuildOn(&win->es->editPars, mask, win->es->gridLevel,
                                          Depth(win->es), threads, &built);
         if (status != kStatusOk) return Ui_Failure_Describe(failure, status, kPhraseCreateHuegrid);
