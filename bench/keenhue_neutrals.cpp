@@ -82,6 +82,7 @@ void PrintGrey(const KhBalanceTrace& t) {
         "    grey  judged %6u grey %6u crowd %6u share %.4f at %6.3f %6.3f dominance %.2f%s\n",
         g.measured, g.grey, g.crowd, g.share, g.mode[0], g.mode[1], g.dominance,
         t.greyTaken ? "  taken" : "");
+    if (t.greyTaken) std::printf("    the crowd's weight %.2f\n", t.crowdWeight);
     std::printf("    confidence %.2f\n", t.confidence);
 }
 

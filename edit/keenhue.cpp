@@ -1,6 +1,8 @@
 // The automatic settings; see keenhue.h.
 #include "edit/keenhue.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "edit/hue_peaks.h"
@@ -16,7 +18,7 @@
 
 namespace {
 
-constexpr KhBalanceTuning kBuiltInTuning = {0.02f, 0.95f, 0.25f, 1.0f};
+constexpr KhBalanceTuning kBuiltInTuning = {0.005f, 0.95f, 0.25f, 1.0f};
 KhBalanceTuning gTuning = kBuiltInTuning;
 
 constexpr int32_t kHueTab = 3;
@@ -223,6 +225,81 @@ int64_t BinsMean(const SampleBin bins[kEditBinCount], float mean[3]) {
     return count;
 }
 
+void AddBins(SampleBin to[kEditBinCount], const SampleBin from[kEditBinCount]) {
+    for (int k = 0; k < kEditBinCount; ++k) {
+        for (int c = 0; c < 3; ++c) to[k].sum[c] += from[k].sum[c];
+        to[k].count += from[k].count;
+    }
+}
+
+int64_t BinsCount(const SampleBin bins[kEditBinCount]) {
+    int64_t count = 0;
+    for (int k = 0; k < kEditBinCount; ++k) count += bins[k].count;
+    return count;
+}
+
+// The colour whose channel the increasing curve sends to y: the table's inverse, linear between
+// its entries, clamped to 0..1.
+float InverseCurve(const float table[kEditCurveSize], float y) {
+    if (!(y > table[0])) return 0.0f;
+    if (y >= table[kEditCurveSize - 1]) return 1.0f;
+    int32_t lo = 0, hi = kEditCurveSize - 1;  // table[lo] < y <= table[hi]
+    while (hi - lo > 1) {
+        const int32_t mid = (lo + hi) / 2;
+        if (table[mid] < y) {
+            lo = mid;
+        } else {
+            hi = mid;
+        }
+    }
+    const float t = (y - table[lo]) / (table[hi] - table[lo]);
+    return (float(lo) + t) / float(kEditCurveSize - 1);
+}
+
+// The samples of a balance that lies between the balances of two sets of samples, a weighing wa
+// and b the rest. Blending the samples themselves would not do: they mostly lie in different
+// bins (the ends at the extremes, the grey pixels in between), and the curves honour every bin
+// whatever its weight in the fit. So each set's balance is fitted on its own, and in every bin
+// either holds, the colour each balance sends to the grey of the bin's level is found by
+// inverting its curves; the sample is the mix of the two. At every tone the result takes the
+// grey that each guess believes in, by its weight.
+int32_t BlendBalances(const EditPars& model, const SampleBin a[kEditBinCount], int64_t countA,
+                      float wa, const SampleBin b[kEditBinCount], int64_t countB,
+                      SampleBin out[kEditBinCount]) {
+    MemBlock<EditPars> side;
+    if (!side.Allocate(2)) return kStatusNoMemory;
+    const SampleBin* sides[2] = {a, b};
+    for (int i = 0; i < 2; ++i) {
+        EditPars& q = side.get()[i];
+        q = model;
+        for (float& v : q.neutralTarget) v = 0.0f;
+        for (int k = 0; k < kEditBinCount; ++k) q.balBin[k] = sides[i][k];
+        q.balCurveValid = 0;
+        const int32_t status = HgBuildBalance(&q);
+        if (status != kStatusOk) return status;
+    }
+    const double total = double(countA + countB);
+    const double scaleA = total * double(wa) / double(countA);
+    const double scaleB = total * (1.0 - double(wa)) / double(countB);
+    for (int k = 0; k < kEditBinCount; ++k) {
+        out[k] = SampleBin{};
+        const int32_t together = a[k].count + b[k].count;
+        if (together <= 0) continue;
+        float mean[3];
+        for (int c = 0; c < 3; ++c) mean[c] = float((double(a[k].sum[c]) + b[k].sum[c]) / together);
+        const float level = HgLuma(mean);
+        const double count =
+            std::max(1.0, std::floor(scaleA * a[k].count + scaleB * b[k].count + 0.5));
+        for (int c = 0; c < 3; ++c) {
+            const double fromA = InverseCurve(side.get()[0].balCurve[c], level);
+            const double fromB = InverseCurve(side.get()[1].balCurve[c], level);
+            out[k].sum[c] = float(count * (wa * fromA + (1.0 - wa) * fromB));
+        }
+        out[k].count = int32_t(std::min(count, double(INT32_MAX)));
+    }
+    return kStatusOk;
+}
+
 // Fills what one end of the scan found from its bins; chroma 1 (no neutral) for an empty set.
 void DescribeEnd(uint64_t admitted, int32_t threshold, const SampleBin bins[kEditBinCount],
                  KhBalanceEnd* end) {
@@ -426,45 +503,64 @@ float Ramp(float x, float lo, float hi) {
 //   clips the highlights on water or snow makes them a tenth of the picture, never a quarter.
 //   A light end as large is the same backdrop before a cast clipped it; both are noted
 //   (t->backdrop) for the white point, which keeps a backdrop white.
-// - Otherwise, when enough grey pixels agree (tuning.greyEvidence), their crowd is the neutral, and
-//   the ends whose colour lies within kKhAgreement of it join it as samples: they carry it to the
-//   lightest and darkest tones, where a cast with a black or white offset differs most. Ends
-//   farther away are coloured surfaces (a sky, a lamp-lit wall, a dark coat) and are dropped.
-//   The balance does less as the crowd's colour dominates the picture (tuning.dominanceLow .. 1).
-// - Otherwise the ends stand alone, as the only guess (a smooth scene with too little texture for
-//   grey pixels). A dark end then needs a light one to agree with it: the darkest surface of a
-//   photograph is often a deep colour that the chroma limit, lenient where a few codes are all
-//   there is, lets through.
-void Decide(KhBalanceTrace* t, const KhBalanceTuning& tuning, uint64_t visited) {
-    t->greyTaken = false;
-    t->backdrop = false;
-    t->confidence = 0.0f;
+// - Otherwise two guesses are weighed. The grey pixels' crowd, with the ends whose colour lies
+//   within kKhAgreement of it: they carry it to the lightest and darkest tones, where a cast with
+//   a black or white offset differs most; ends farther away are coloured surfaces (a sky, a
+//   lamp-lit wall, a dark coat). Its trust falls as the crowd's colour dominates the picture
+//   (tuning.dominanceLow .. 1). And the ends alone, the guess of a smooth scene with too little
+//   texture for grey pixels; a dark end then needs a light one to agree with it, since the
+//   darkest surface of a photograph is often a deep colour that the chroma limit, lenient where
+//   a few codes are all there is, lets through.
+// - The crowd's weight rises with the share of grey pixels that agree, from none at half of
+//   tuning.greyEvidence to all at twice it. A step at one share made a photograph whose share
+//   lies near it switch guesses from one cast to the next; on a ramp its copies move together.
+struct Decision {
+    bool withCrowd[3];      // ends that join the crowd
+    bool alone[3];          // ends that make the guess without it
+    float crowdWeight;      // 0..1: the crowd's side of the balance
+    float crowdConfidence;  // how far its side is trusted
+    float aloneConfidence;  // the same for the ends' side: 1 when an end stands, else 0
+};
+
+Decision Decide(KhBalanceTrace* t, const KhBalanceTuning& tuning, uint64_t visited) {
+    Decision d{};
     KhBalanceEnd* ends[3] = {&t->dark, &t->light, &t->white};
-    auto drop = [](KhBalanceEnd* end) {
-        end->taken = false;
-        end->vetoed = true;
-    };
     auto covers = [visited](const KhBalanceEnd& end) {
         return end.taken && double(end.sampledPixels) >= kKhWhiteBackdrop * double(visited);
     };
-    const bool background = covers(t->white) || covers(t->light);
-    if (!background && t->grey.share >= tuning.greyEvidence && t->grey.crowd > 0) {
-        for (KhBalanceEnd* end : ends) {
-            if (end->taken && Distance(end->logChroma, t->grey.mode) > kKhAgreement) drop(end);
-        }
-        t->greyTaken = true;
-        t->confidence = 1.0f - Ramp(t->grey.dominance, tuning.dominanceLow, 1.0f);
-        return;
+    t->backdrop = covers(t->white) || covers(t->light);
+    if (!t->backdrop && t->grey.crowd > 0) {
+        d.crowdWeight = Ramp(t->grey.share, 0.5f * tuning.greyEvidence, 2.0f * tuning.greyEvidence);
     }
-    if (t->dark.taken) {
+    if (d.crowdWeight > 0.0f) {
+        for (int e = 0; e < 3; ++e) {
+            d.withCrowd[e] =
+                ends[e]->taken && Distance(ends[e]->logChroma, t->grey.mode) <= kKhAgreement;
+        }
+        d.crowdConfidence = 1.0f - Ramp(t->grey.dominance, tuning.dominanceLow, 1.0f);
+    }
+    for (int e = 0; e < 3; ++e) d.alone[e] = ends[e]->taken;
+    if (d.alone[kEndDark]) {
         const KhBalanceEnd* light =
             t->light.taken ? &t->light : (t->white.taken ? &t->white : nullptr);
         if (light == nullptr || Distance(t->dark.logChroma, light->logChroma) > kKhAgreement) {
-            drop(&t->dark);
+            d.alone[kEndDark] = false;
         }
     }
-    if (t->dark.taken || t->light.taken || t->white.taken) t->confidence = 1.0f;
-    t->backdrop = background;
+    if (d.crowdWeight >= 1.0f) {
+        for (bool& a : d.alone) a = false;
+    }
+    if (d.alone[kEndDark] || d.alone[kEndLight] || d.alone[kEndWhite]) d.aloneConfidence = 1.0f;
+    // The trace: an end that neither side uses was dropped as disagreeing.
+    t->greyTaken = d.crowdWeight > 0.0f;
+    t->crowdWeight = d.crowdWeight;
+    for (int e = 0; e < 3; ++e) {
+        if (ends[e]->taken && !d.withCrowd[e] && !d.alone[e]) {
+            ends[e]->taken = false;
+            ends[e]->vetoed = true;
+        }
+    }
+    return d;
 }
 
 // Moves every sample of the bins towards the grey of its own luma by 1 - confidence: the balance
@@ -612,23 +708,43 @@ int32_t KhColourBalance(EditState* s, const IPImage* image, KhBalanceTrace* trac
     SampleBin* greyBins = found.get() + 3 * kEditBinCount;
     status = KhEstimateGrey(image, Region(s), s->gridLevel, before.grid, &t->grey, greyBins);
     if (status != kStatusOk) return status;
-    Decide(t, gTuning, scan.visited);
+    const Decision d = Decide(t, gTuning, scan.visited);
 
-    EditPars* p = &s->editPars;
-    bool sampled = false;
+    // Each guess's samples: the crowd's, and the ends that stand alone.
+    SampleBin crowdSide[kEditBinCount] = {}, aloneSide[kEditBinCount] = {};
     for (int e = 0; e < 4; ++e) {
-        const bool used = e < 3 ? ends[e]->taken : t->greyTaken;
-        if (!used) continue;
+        const bool withCrowd = e < 3 ? d.withCrowd[e] : d.crowdWeight > 0.0f;
+        const bool alone = e < 3 && d.alone[e];
         const SampleBin* bins = found.get() + e * kEditBinCount;
-        for (int k = 0; k < kEditBinCount; ++k) {
-            for (int c = 0; c < 3; ++c) p->balBin[k].sum[c] += bins[k].sum[c];
-            p->balBin[k].count += bins[k].count;
-            sampled = sampled || bins[k].count > 0;
-        }
-        p->balCurveValid = 0;
+        if (withCrowd) AddBins(crowdSide, bins);
+        if (alone) AddBins(aloneSide, bins);
     }
-    if (!sampled) t->confidence = 0.0f;
-    if (t->confidence < 1.0f) ShrinkTowardsGrey(p->balBin, t->confidence);
+    const int64_t crowdCount = BinsCount(crowdSide), aloneCount = BinsCount(aloneSide);
+    EditPars* p = &s->editPars;
+    if (crowdCount > 0 && aloneCount > 0) {
+        // Two guesses (none stands alone once the crowd weighs all): each is first moved
+        // towards grey by as much as it is not trusted, then they are weighed.
+        ShrinkTowardsGrey(crowdSide, d.crowdConfidence);
+        ShrinkTowardsGrey(aloneSide, d.aloneConfidence);
+        status = BlendBalances(*p, crowdSide, crowdCount, d.crowdWeight, aloneSide, aloneCount,
+                               p->balBin);
+        if (status != kStatusOk) return status;
+        // Weighed as the guesses are; written so that two whole guesses make exactly 1.
+        t->confidence = d.aloneConfidence + d.crowdWeight * (d.crowdConfidence - d.aloneConfidence);
+    } else {
+        // One side alone; without the other, the crowd's weight is how much of it is done.
+        if (crowdCount > 0) {
+            AddBins(p->balBin, crowdSide);
+            t->confidence = d.crowdWeight * d.crowdConfidence;
+        } else if (aloneCount > 0) {
+            AddBins(p->balBin, aloneSide);
+            t->confidence = d.aloneConfidence;
+        } else {
+            t->confidence = 0.0f;
+        }
+        if (t->confidence < 1.0f) ShrinkTowardsGrey(p->balBin, t->confidence);
+    }
+    if (crowdCount > 0 || aloneCount > 0) p->balCurveValid = 0;
     s->balanceConfidence = t->confidence;
     s->backdropLevel = 0.0f;
     status = EditStateDeriveNeutralTarget(s);

@@ -84,7 +84,8 @@ struct KhBalanceTrace {
     KhBalanceEnd dark, light;
     KhBalanceEnd white;   // the clipped white (threshold 255, admitted: every visited pixel)
     KhGreyEstimate grey;  // what the grey pixels agree on
-    bool greyTaken;       // their crowd became the sample (no end agreed with them)
+    bool greyTaken;       // their crowd took part in the samples
+    float crowdWeight;    // its share of the balance, 0..1; the rest is the ends' standing alone
     bool backdrop;        // the neutral is a white backdrop (the light end or the clipped white)
     float confidence;     // how much of the balance was applied, 0..1
 };

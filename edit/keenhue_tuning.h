@@ -6,8 +6,9 @@
 #pragma once
 
 struct KhBalanceTuning {
-    // The share of the judged pixels that must agree on a grey for the grey pixels to be the
-    // neutral (edit/keenhue_grey.h); below it the ends of the image stand alone.
+    // The share of the judged pixels agreeing on a grey (edit/keenhue_grey.h) at which the grey
+    // pixels' guess at the neutral weighs a third against the ends of the image: none from half
+    // of it, all from twice it.
     float greyEvidence;
     // The grey pixels' dominance (edit/keenhue_grey.h) from which the balance does less, down to
     // nothing when the whole picture is the crowd's colour.

@@ -206,6 +206,11 @@ TEST_F(KeenhueGreyTest, AWhiteThatTheCastClippedStaysTheNeutralOverALesserLightS
             }
         }
     }
+    // Which end stands is what this checks. The few dozen pixels where the card meets the table
+    // happen to vary alike in every channel and make a crowd of about 1 % of the judged pixels:
+    // how much such a crowd counts is the evidence's business (the test above), so here the ends
+    // stand alone.
+    KhSetBalanceTuning({1.0f, KhBuiltInTuning().dominanceLow, 1.0f, 1.0f});
     const KhBalanceTrace trace = Balance(s);
     EXPECT_TRUE(trace.white.taken);
     EXPECT_FALSE(trace.light.taken);
@@ -268,3 +273,74 @@ TEST_F(KeenhueGreyTest, AWhiteBackdropStaysWhiteWhetherOrNotTheCastClippedIt) {
 }
 
 }  // namespace
+
+// The grey pixels weighed against the ends. A grey card beside a pale yellow wall that is the
+// lightest surface: smooth, so it makes no grey pixels, muted enough for the light end to take
+// it as a white, and a fifth of the picture, too little to be a backdrop. The two guesses disagree;
+// the share of grey pixels that agree decides how much each counts, on a ramp, and a cast, which
+// leaves that share as it is, leaves the weight.
+TEST_F(KeenhueGreyTest, WeakGreyEvidenceIsWeighedAgainstTheEndsTheSameUnderACast) {
+    auto scene = [](const double gain[3]) {
+        Scene s(120, 80);
+        for (int32_t y = 0; y < s.height; ++y) {
+            for (int32_t x = 0; x < s.width; ++x) {
+                const double t = Ripple(x, y);
+                if (x < 96) {
+                    s.Set(x, y, 110 * t, 110 * t, 110 * t, gain);
+                } else {
+                    s.Set(x, y, 235, 228, 185, gain);
+                }
+            }
+        }
+        return s;
+    };
+    const double card[3] = {110, 110, 110};
+    const double wall[3] = {235, 228, 185};
+    const float share = Estimate(scene(kNone)).share;
+    ASSERT_GT(share, 0.1f);
+    const float dominance = KhBuiltInTuning().dominanceLow;
+    double out[3];
+
+    // Evidence asked for far beyond the share: the wall is the neutral.
+    KhSetBalanceTuning({4.0f * share, dominance, 1.0f, 1.0f});
+    KhBalanceTrace trace = Balance(scene(kNone));
+    EXPECT_TRUE(trace.light.taken);
+    EXPECT_FALSE(trace.greyTaken);
+    Through(wall, out);
+    const double wallAlone = Spread(out);
+    Through(card, out);
+    const double cardAlone = Spread(out);
+    EXPECT_LT(wallAlone, 0.3 * Spread(wall));
+    EXPECT_GT(cardAlone, 10.0);
+
+    // Far below it: the card is, and the wall, which disagrees, is dropped.
+    KhSetBalanceTuning({0.25f * share, dominance, 1.0f, 1.0f});
+    trace = Balance(scene(kNone));
+    EXPECT_FLOAT_EQ(trace.crowdWeight, 1.0f);
+    EXPECT_TRUE(trace.light.vetoed);
+    Through(card, out);
+    const double cardCrowd = Spread(out);
+    EXPECT_LT(cardCrowd, 2.0);
+
+    // At the share itself the crowd weighs a third (the ramp runs from half of it to twice it):
+    // the card comes out between the two, nearer the wall's answer, and under a warm cast the
+    // weight is the same.
+    KhSetBalanceTuning({share, dominance, 1.0f, 1.0f});
+    trace = Balance(scene(kNone));
+    EXPECT_NEAR(trace.crowdWeight, 1.0f / 3.0f, 0.01f);
+    EXPECT_TRUE(trace.light.taken);
+    EXPECT_FLOAT_EQ(trace.confidence, 1.0f);
+    Through(card, out);
+    EXPECT_GT(Spread(out), cardCrowd + 1.0);
+    EXPECT_LT(Spread(out), cardAlone - 1.0);
+    const KhBalanceTrace warm = Balance(scene(kWarm));
+    EXPECT_NEAR(warm.crowdWeight, trace.crowdWeight, 0.05f);
+
+    // Just inside the ramp the correction is still nearly the ends' alone: the crowd's few
+    // samples in the mid-tones must not pin the card where the crowd puts it.
+    KhSetBalanceTuning({share / 0.575f, dominance, 1.0f, 1.0f});
+    trace = Balance(scene(kNone));
+    EXPECT_NEAR(trace.crowdWeight, 0.05f, 0.01f);
+    Through(card, out);
+    EXPECT_GT(Spread(out), 0.85 * cardAlone);
+}
