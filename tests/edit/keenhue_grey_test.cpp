@@ -39,21 +39,29 @@ double Ripple(int32_t x, int32_t y) {
     return 1.0 + 0.35 * std::sin(0.35 * x + 0.2 * y);
 }
 
-// Left half a grey card, right half a red cloth whose weave varies the green and blue but not
-// the red (a coloured material: no grey pixels there).
-Scene CardAndCloth(const double gain[3]) {
+// A grey card of `grey` in the first cardWidth columns, shaded; beside it a surface of colour
+// (r, g, b), whose green and blue vary with the same shading when woven (a cloth: its red does
+// not vary, so it makes no grey pixels), or flat (a smooth wall).
+Scene CardBeside(int32_t cardWidth, double grey, double r, double g, double b, bool woven,
+                 const double gain[3]) {
     Scene s(120, 80);
     for (int32_t y = 0; y < s.height; ++y) {
         for (int32_t x = 0; x < s.width; ++x) {
             const double t = Ripple(x, y);
-            if (x < 60) {
-                s.Set(x, y, 130 * t, 130 * t, 130 * t, gain);
+            const double weave = woven ? t : 1.0;
+            if (x < cardWidth) {
+                s.Set(x, y, grey * t, grey * t, grey * t, gain);
             } else {
-                s.Set(x, y, 190, 60 * t, 50 * t, gain);
+                s.Set(x, y, r, g * weave, b * weave, gain);
             }
         }
     }
     return s;
+}
+
+// Left half a grey card, right half a red cloth.
+Scene CardAndCloth(const double gain[3]) {
+    return CardBeside(60, 130, 190, 60, 50, true, gain);
 }
 
 // The whole picture one material lit unevenly: every pixel a grey pixel, at the material's colour.
@@ -281,18 +289,7 @@ TEST_F(KeenhueGreyTest, AWhiteBackdropStaysWhiteWhetherOrNotTheCastClippedIt) {
 // leaves that share as it is, leaves the weight.
 TEST_F(KeenhueGreyTest, WeakGreyEvidenceIsWeighedAgainstTheEndsTheSameUnderACast) {
     auto scene = [](const double gain[3]) {
-        Scene s(120, 80);
-        for (int32_t y = 0; y < s.height; ++y) {
-            for (int32_t x = 0; x < s.width; ++x) {
-                const double t = Ripple(x, y);
-                if (x < 96) {
-                    s.Set(x, y, 110 * t, 110 * t, 110 * t, gain);
-                } else {
-                    s.Set(x, y, 235, 228, 185, gain);
-                }
-            }
-        }
-        return s;
+        return CardBeside(96, 110, 235, 228, 185, false, gain);
     };
     const double card[3] = {110, 110, 110};
     const double wall[3] = {235, 228, 185};
