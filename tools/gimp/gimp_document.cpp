@@ -97,7 +97,13 @@ bool GimpDocument::ReadSource(const VRect& rect, int32_t lo, int32_t count, uint
 
 bool GimpDocument::ReadResult(const VRect& rect, int32_t lo, int32_t count, uint8_t* dst,
                               size_t rowBytes, bool unwrittenMayStay, std::string*) {
-    FlushBand(true);
+    // Written rows come back from the shadow, so the band's rows must be in it first. Only then:
+    // the host asks for every new output strip, usually rows never written, and flushing the
+    // band there would hand GIMP each strip's last part-row of tiles, which the next strip's
+    // rows then make GEGL fetch back from GIMP.
+    if (std::max(rect.top, bandTop_) < std::min(rect.bottom, bandTop_ + bandRows_)) {
+        FlushBand(true);
+    }
     // Runs of rows that come from the same buffer, read together.
     int32_t y = rect.top;
     while (y < rect.bottom) {

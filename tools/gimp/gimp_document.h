@@ -15,8 +15,8 @@
 //
 // GEGL fetches a tile from GIMP before it writes part of one, a round trip per tile. The module's
 // strips rarely end on a tile boundary, so strips of whole rows are gathered into a band and
-// handed to the shadow in whole rows of tiles; the band is written out before anything reads
-// the shadow, before another kind of write, and at Finish().
+// handed to the shadow in whole rows of tiles; the band is written out before its rows are read
+// back, before another kind of write, and at Finish().
 #pragma once
 
 #include <libgimp/gimp.h>
