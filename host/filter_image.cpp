@@ -184,6 +184,33 @@ void BlendColumns(const T* p0, const T* p1, const T* p2, const T* in, const uint
     }
 }
 
+// BlendColumns without a selection: every pixel takes its new value. The step is fixed so that
+// the compiler can vectorise the loop even at -O2 (the packages' build), where the blend's loop,
+// with its mask test and run-time step, cost two and a half times as much on a 24 MP image.
+template <typename T, int32_t Step>
+void InterleaveColumns(const T* p0, const T* p1, const T* p2, const T* in, int32_t count,
+                       int32_t shift, T* dest) {
+    for (int32_t x = 0; x < count; ++x) {
+        const ptrdiff_t at = ptrdiff_t(x) * Step;
+        dest[at + 0] = T(uint32_t(p0[x]) >> shift);
+        dest[at + 1] = T(uint32_t(p1[x]) >> shift);
+        dest[at + 2] = T(uint32_t(p2[x]) >> shift);
+        if (Step == 4) dest[at + 3] = in[at + 3];
+    }
+}
+
+template <typename T>
+void PutColumns(const T* p0, const T* p1, const T* p2, const T* in, const uint8_t* mask,
+                int32_t count, ptrdiff_t step, int32_t planes, int32_t shift, T* dest) {
+    if (mask == nullptr && step == planes && planes == 3) {
+        InterleaveColumns<T, 3>(p0, p1, p2, in, count, shift, dest);
+    } else if (mask == nullptr && step == planes && planes == 4) {
+        InterleaveColumns<T, 4>(p0, p1, p2, in, count, shift, dest);
+    } else {
+        BlendColumns(p0, p1, p2, in, mask, count, step, planes, shift, dest);
+    }
+}
+
 }  // namespace
 
 int32_t PutHostRow(const PluginCall* call, const PluginData* data, int32_t yOut, int32_t x,
@@ -205,14 +232,13 @@ int32_t PutHostRow(const PluginCall* call, const PluginData* data, int32_t yOut,
     }
     if (f.bytesOut == 2) {
         // The engine's 16-bit codes back to the host's 0..32768.
-        BlendColumns(static_cast<const uint16_t*>(planes[0]),
-                     static_cast<const uint16_t*>(planes[1]),
-                     static_cast<const uint16_t*>(planes[2]), reinterpret_cast<const uint16_t*>(in),
-                     mask, count, step, record->planes, 1, reinterpret_cast<uint16_t*>(dest));
+        PutColumns(static_cast<const uint16_t*>(planes[0]), static_cast<const uint16_t*>(planes[1]),
+                   static_cast<const uint16_t*>(planes[2]), reinterpret_cast<const uint16_t*>(in),
+                   mask, count, step, record->planes, 1, reinterpret_cast<uint16_t*>(dest));
     } else {
-        BlendColumns(static_cast<const uint8_t*>(planes[0]), static_cast<const uint8_t*>(planes[1]),
-                     static_cast<const uint8_t*>(planes[2]), in, mask, count, step, record->planes,
-                     0, dest);
+        PutColumns(static_cast<const uint8_t*>(planes[0]), static_cast<const uint8_t*>(planes[1]),
+                   static_cast<const uint8_t*>(planes[2]), in, mask, count, step, record->planes, 0,
+                   dest);
     }
     return kStatusOk;
 }
