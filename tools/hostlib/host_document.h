@@ -48,5 +48,13 @@ class HostDocument {
 };
 
 // Conversions between file samples (0..65535) and the host's 16-bit scale (0..32768), rounded.
-uint16_t FileToHost16(uint16_t v);
-uint16_t HostToFile16(uint16_t v);
+// Inline: the documents convert every sample of a 16-bit image this way, on the thread that
+// serves the strips while the filter's threads wait for it; a call per sample took a tenth of
+// the processor time of a 16-bit run with noise removal.
+inline uint16_t FileToHost16(uint16_t v) {
+    return uint16_t((uint32_t(v) * 32768u + 32767u) / 65535u);
+}
+inline uint16_t HostToFile16(uint16_t v) {
+    const uint32_t h = v < 32768u ? v : 32768u;
+    return uint16_t((h * 65535u + 16384u) / 32768u);
+}

@@ -26,15 +26,6 @@ void CopyOut(const HostPixels& pixels, const VRect& rect, int32_t lo, int32_t co
 
 }  // namespace
 
-uint16_t FileToHost16(uint16_t v) {
-    return uint16_t((uint32_t(v) * 32768u + 32767u) / 65535u);
-}
-
-uint16_t HostToFile16(uint16_t v) {
-    uint32_t h = std::min<uint32_t>(v, 32768u);
-    return uint16_t((h * 65535u + 16384u) / 32768u);
-}
-
 MemoryDocument::MemoryDocument(const HostPixels* source, HostPixels* destination,
                                const std::vector<uint8_t>* mask)
     : source_(source), destination_(destination), mask_(mask) {}
