@@ -96,23 +96,22 @@ int32_t RunWalk(const GridWalk& walk, Visit&& visit) {
             else
                 in[c] = static_cast<const uint16_t*>(image->channel[c]) + base;
         }
-        if (walk.huegrid != nullptr) {
-            // Each output channel gets its own run of the buffer, so one call serves both
-            // output sizes.
+        if (walk.huegrid != nullptr && outSize == 1) {
+            // 8-bit output is the codes themselves: written interleaved, straight into them.
+            // From interleaved RGB pixels that is also the layout the byte-permute curves
+            // kernel takes, which the per-channel runs below never were.
+            void* out[4] = {codes.get(), codes.get() + 1, codes.get() + 2, nullptr};
+            int32_t status =
+                HgApply(walk.huegrid, count, in, image->pixelStep * walk.stepX, out, 3);
+            if (status != kStatusOk) return status;
+        } else if (walk.huegrid != nullptr) {
+            // Each output channel gets its own run of the buffer.
             void* out[4] = {nullptr, nullptr, nullptr, nullptr};
-            for (int c = 0; c < 3; ++c) {
-                if (outSize == 1)
-                    out[c] = reinterpret_cast<uint8_t*>(row.get()) + ptrdiff_t(c) * count;
-                else
-                    out[c] = row.get() + ptrdiff_t(c) * count;
-            }
+            for (int c = 0; c < 3; ++c) out[c] = row.get() + ptrdiff_t(c) * count;
             int32_t status =
                 HgApply(walk.huegrid, count, in, image->pixelStep * walk.stepX, out, 1);
             if (status != kStatusOk) return status;
-            if (outSize == 1)
-                RowCodes<uint8_t>(out, 1, count, codes.get());
-            else
-                RowCodes<uint16_t>(out, 1, count, codes.get());
+            RowCodes<uint16_t>(out, 1, count, codes.get());
         } else {
             const ptrdiff_t step = ptrdiff_t(walk.stepX) * image->pixelStep;
             if (image->bytesPerSample == 1)

@@ -83,45 +83,52 @@ TEST(MeasureHistograms, KnownColours) {
 }
 
 TEST(MeasureThroughHuegrid, WalkMatchesSinglePixelsAtBothDepths) {
-    EditPars pars;
-    chain_testing::NeutralPars(&pars);
-    pars.brightness = 0.7f;
-    pars.saturation = 0.65f;
-    TestImage<uint8_t> img8(13, 9);
-    TestImage<uint16_t> img16(13, 9);
-    for (int y = 0; y < 9; ++y)
-        for (int x = 0; x < 13; ++x) {
-            const int r = (x * 19) % 256, g = (y * 27 + x) % 256, b = (x * y * 7) % 256;
-            img8.Set(x, y, r, g, b);
-            img16.Set(x, y, r * 257, g * 257, b * 257);
+    // Rows of 70 pixels: wide enough for the row kernels' vector paths. A brightness change
+    // alone is a curves transform, with saturation it is a grid; the walk hands 8-bit output
+    // to the measurements another way than 16-bit output.
+    constexpr int kWidth = 70, kHeight = 9;
+    for (const bool grid : {true, false}) {
+        SCOPED_TRACE(grid ? "grid" : "curves");
+        EditPars pars;
+        chain_testing::NeutralPars(&pars);
+        pars.brightness = 0.7f;
+        if (grid) pars.saturation = 0.65f;
+        TestImage<uint8_t> img8(kWidth, kHeight);
+        TestImage<uint16_t> img16(kWidth, kHeight);
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) {
+                const int r = (x * 19) % 256, g = (y * 27 + x) % 256, b = (x * y * 7) % 256;
+                img8.Set(x, y, r, g, b);
+                img16.Set(x, y, r * 257, g * 257, b * 257);
+            }
+        for (int depth = 1; depth <= 2; ++depth) {
+            Huegrid* hg = nullptr;
+            ASSERT_EQ(HgBuild(&pars, 0xFFFF, 3, depth, &hg), 0);
+            const IPImage* image = depth == 1 ? &img8.image : &img16.image;
+            for (int level : {0, 3, 7}) {
+                uint32_t hist[256], expect[256] = {};
+                ASSERT_EQ(HgLumaHistogram(image, nullptr, level, hg, hist), 0);
+                for (int y = 0; y < kHeight; y += HgSampleStepY(level))
+                    for (int x = 0; x < kWidth; x += HgSampleStepX(level)) {
+                        uint16_t v[3];
+                        ASSERT_EQ(HgPixelThrough(image, hg, x, y, nullptr, v), 0);
+                        const int unit = depth == 1 ? 1 : 257;
+                        ++expect[Luma8(v[0] / unit, v[1] / unit, v[2] / unit)];
+                    }
+                for (int i = 0; i < 256; ++i) ASSERT_EQ(hist[i], expect[i]) << depth << " " << i;
+            }
+            // The transform is the edit chain: a pixel through it is the evaluated colour.
+            float rgb[3], want[3], in[3] = {57 / 255.0f, 30 / 255.0f, 21 / 255.0f};  // (3, 1)
+            ASSERT_EQ(HgPixelThrough(image, hg, 3, 1, rgb, nullptr), 0);
+            ASSERT_EQ(HgEvalColour(&pars, 0xFFFF, in, want), 0);
+            for (int c = 0; c < 3; ++c) EXPECT_NEAR(rgb[c], want[c], 3.0 / 255) << c;
+            EXPECT_GT(rgb[0], in[0]);  // brighter
+            EXPECT_EQ(HgPixelThrough(image, hg, kWidth, 0, rgb, nullptr), -1);
+            // A transform for the other depth cannot read the image.
+            const IPImage* other = depth == 1 ? &img16.image : &img8.image;
+            EXPECT_EQ(HgPixelThrough(other, hg, 0, 0, rgb, nullptr), -1);
+            HgFree(hg);
         }
-    for (int depth = 1; depth <= 2; ++depth) {
-        Huegrid* hg = nullptr;
-        ASSERT_EQ(HgBuild(&pars, 0xFFFF, 3, depth, &hg), 0);
-        const IPImage* image = depth == 1 ? &img8.image : &img16.image;
-        for (int level : {0, 3, 7}) {
-            uint32_t hist[256], expect[256] = {};
-            ASSERT_EQ(HgLumaHistogram(image, nullptr, level, hg, hist), 0);
-            for (int y = 0; y < 9; y += HgSampleStepY(level))
-                for (int x = 0; x < 13; x += HgSampleStepX(level)) {
-                    uint16_t v[3];
-                    ASSERT_EQ(HgPixelThrough(image, hg, x, y, nullptr, v), 0);
-                    const int unit = depth == 1 ? 1 : 257;
-                    ++expect[Luma8(v[0] / unit, v[1] / unit, v[2] / unit)];
-                }
-            for (int i = 0; i < 256; ++i) ASSERT_EQ(hist[i], expect[i]) << depth << " " << i;
-        }
-        // The transform is the edit chain: a pixel through it is the evaluated colour.
-        float rgb[3], want[3], in[3] = {57 / 255.0f, 30 / 255.0f, 21 / 255.0f};  // pixel (3, 1)
-        ASSERT_EQ(HgPixelThrough(image, hg, 3, 1, rgb, nullptr), 0);
-        ASSERT_EQ(HgEvalColour(&pars, 0xFFFF, in, want), 0);
-        for (int c = 0; c < 3; ++c) EXPECT_NEAR(rgb[c], want[c], 3.0 / 255) << c;
-        EXPECT_GT(rgb[0], in[0]);  // brighter
-        EXPECT_EQ(HgPixelThrough(image, hg, 13, 0, rgb, nullptr), -1);
-        // A transform for the other depth cannot read the image.
-        const IPImage* other = depth == 1 ? &img16.image : &img8.image;
-        EXPECT_EQ(HgPixelThrough(other, hg, 0, 0, rgb, nullptr), -1);
-        HgFree(hg);
     }
 }
 
