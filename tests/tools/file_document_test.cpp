@@ -76,21 +76,28 @@ TEST_F(FileDocumentTest, SixteenBitPixelsOutsideTheSelectionLeaveFilterhostAsThe
     for (int32_t y = 3; y < 6; ++y) {
         for (int32_t x = 4; x < 9; ++x) mask.At(y, x, 0) = 255;
     }
-    SaveImage(Path("in.tif"), in);
     SaveImage(Path("mask.png"), mask);
-    auto r = fhtest::RunHost(
-        {"--plugin", TEST_MODULE_PATH, "--mask", Path("mask.png"), Path("in.tif"), Path("out.tif")},
-        {"FHTEST=op=invert"});
-    ASSERT_EQ(r.status, 0) << r.err;
-    Image out = LoadImage(Path("out.tif"));
-    for (int32_t y = 0; y < in.height; ++y) {
-        for (int32_t x = 0; x < in.width; ++x) {
-            const bool inside = y >= 3 && y < 6 && x >= 4 && x < 9;
-            for (int32_t c = 0; c < 3; ++c) {
-                if (inside) {
-                    EXPECT_LE(std::abs(int32_t(out.At(y, x, c)) - (65535 - in.At(y, x, c))), 2);
-                } else {
-                    ASSERT_EQ(out.At(y, x, c), in.At(y, x, c)) << y << "," << x;
+    // Compressed, the result is held and written at the end; uncompressed, it goes into the
+    // output file as the filter writes it.
+    for (int32_t compression : {5, 1}) {
+        SCOPED_TRACE(compression);
+        in.tiffCompression = compression;
+        SaveImage(Path("in.tif"), in);
+        auto r = fhtest::RunHost({"--plugin", TEST_MODULE_PATH, "--mask", Path("mask.png"),
+                                  Path("in.tif"), Path("out.tif")},
+                                 {"FHTEST=op=invert"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        Image out = LoadImage(Path("out.tif"));
+        EXPECT_EQ(out.tiffCompression, compression);
+        for (int32_t y = 0; y < in.height; ++y) {
+            for (int32_t x = 0; x < in.width; ++x) {
+                const bool inside = y >= 3 && y < 6 && x >= 4 && x < 9;
+                for (int32_t c = 0; c < 3; ++c) {
+                    if (inside) {
+                        EXPECT_LE(std::abs(int32_t(out.At(y, x, c)) - (65535 - in.At(y, x, c))), 2);
+                    } else {
+                        ASSERT_EQ(out.At(y, x, c), in.At(y, x, c)) << y << "," << x;
+                    }
                 }
             }
         }
@@ -134,6 +141,88 @@ TEST_F(FileDocumentTest, UncompressedFilesAreMappedAndCutOnesRefused) {
         ImageRows cut;
         EXPECT_FALSE(ReadImageRows(Path("cut.tif"), &header, &cut, &error));
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The result written into the output file as the filter makes it must be the result held in
+// memory: the same filter writes (whole rows of the filter's own layout, a plane over part of a
+// row, a row written twice) give the same reading back and the same file.
+TEST_F(FileDocumentTest, AResultWrittenIntoTheOutputFileIsTheOneHeldInMemory) {
+    for (int32_t depth : {8, 16}) {
+        SCOPED_TRACE(depth);
+        Image in = MakeImage(23, 40, 4, depth, 24);
+        in.tiffCompression = 1;
+        const size_t bytes = size_t(depth / 8), fileRow = 23 * 4 * bytes;
+        FileDocument held = Open(in);
+        FileDocument streamed = Open(in);
+        std::string error;
+        std::unique_ptr<ResultFile> file =
+            ResultFile::Create(Path("streamed.tif"), ImageFormat::kTiff, header_, &error);
+        ASSERT_TRUE(file) << error;
+        streamed.WriteResultTo(std::move(file));
+
+        std::vector<uint8_t> strip(10 * fileRow), plane(6 * 5 * bytes), back(40 * fileRow);
+        for (size_t i = 0; i < strip.size(); ++i) strip[i] = uint8_t(i * 7 + 3);
+        for (size_t i = 0; i < plane.size(); ++i) plane[i] = uint8_t(i * 13 + 1);
+        if (depth == 16) {
+            // Samples within the host's 0..32768.
+            for (size_t i = 1; i < strip.size(); i += 2) strip[i] &= 0x7F;
+            for (size_t i = 1; i < plane.size(); i += 2) plane[i] &= 0x7F;
+        }
+        auto writes = [&](FileDocument& doc) {
+            std::string why;
+            EXPECT_TRUE(doc.WriteResult(VRect{5, 0, 15, 23}, 0, 4, strip.data(), fileRow, &why));
+            // Plane 2 of columns 3..8 of rows 12..16: over written rows and fresh ones.
+            EXPECT_TRUE(doc.WriteResult(VRect{12, 3, 17, 9}, 2, 1, plane.data(), 6 * bytes, &why));
+            // Row 7 again, columns 0..5 of all planes.
+            EXPECT_TRUE(doc.WriteResult(VRect{7, 0, 8, 6}, 0, 4, strip.data(), fileRow, &why));
+            EXPECT_EQ(why, "");
+            std::fill(back.begin(), back.end(), 0);
+            EXPECT_TRUE(
+                doc.ReadResult(VRect{0, 0, 40, 23}, 0, 4, back.data(), fileRow, false, &why));
+            return back;
+        };
+        const std::vector<uint8_t> fromHeld = writes(held);
+        EXPECT_EQ(writes(streamed), fromHeld);
+        EXPECT_EQ(streamed.RowsWritten(), held.RowsWritten());
+
+        ASSERT_TRUE(WriteImageRows(Path("held.tif"), ImageFormat::kTiff, header_, held.ResultRows(),
+                                   &error))
+            << error;
+        bool interrupted = true;
+        ASSERT_TRUE(streamed.FinishResultFile(&error, &interrupted)) << error;
+        EXPECT_FALSE(interrupted);
+        const Image a = LoadImage(Path("held.tif")), b = LoadImage(Path("streamed.tif"));
+        EXPECT_EQ(b.samples, a.samples);
+        EXPECT_EQ(b.tiffCompression, 1);
+        EXPECT_EQ(fhtest::FolderEntries(dir_).size(), 3u) << "in.tif, held.tif, streamed.tif";
+    }
+    // A result file dropped unfinished (the run failed) leaves neither output nor temporary file.
+    {
+        Image in = MakeImage(5, 3, 3, 8, 25);
+        in.tiffCompression = 1;
+        FileDocument doc = Open(in);
+        std::string error;
+        doc.WriteResultTo(
+            ResultFile::Create(Path("dropped.tif"), ImageFormat::kTiff, header_, &error));
+        ASSERT_TRUE(doc.WritesResultFile()) << error;
+    }
+    EXPECT_EQ(fhtest::FolderEntries(dir_).size(), 3u);
+    EXPECT_FALSE(fhtest::Exists(Path("dropped.tif")));
+    // Only an uncompressed TIFF output is written this way.
+    Image packed = MakeImage(5, 3, 3, 8, 26);
+    packed.tiffCompression = 5;
+    std::string error = "x";
+    EXPECT_FALSE(ResultFile::Create(Path("p.tif"), ImageFormat::kTiff, packed, &error));
+    EXPECT_EQ(error, "");
+    packed.tiffCompression = 1;
+    EXPECT_FALSE(ResultFile::Create(Path("p.pam"), ImageFormat::kPam, packed, &error));
+    // A folder that cannot take the file is named before the filter runs.
+    EXPECT_FALSE(ResultFile::Create(Path("missing/p.tif"), ImageFormat::kTiff, packed, &error));
+    EXPECT_NE(error.find("cannot create the file"), std::string::npos) << error;
 }
 
 }  // namespace

@@ -41,15 +41,21 @@ class InterruptedRun : public fhtest::TempDirTest {
     void SetUp() override {
         TempDirTest::SetUp();
         prefsFolder_ = Path("config/Lumetra");
-        // A large picture (about 18 MB as PAM) and custom settings with noise removal, so that
-        // reading, filtering and writing each take a while.
-        fhtest::SaveImage(Path("in.pam"), fhtest::MakeImage(3000, 2000, 3, 8, 36));
+        // A large picture (about 18 MB) and custom settings with noise removal, so that reading,
+        // filtering and writing each take a while. As PAM the result is held and written at the
+        // end; as an uncompressed TIFF it goes into the output's temporary file as it is made.
+        Image picture = fhtest::MakeImage(3000, 2000, 3, 8, 36);
+        fhtest::SaveImage(Path("in.pam"), picture);
+        picture.tiffCompression = 1;
+        fhtest::SaveImage(Path("in.tif"), picture);
         fhtest::WriteFileBytes(Path("settings.txt"), ReadText(EXAMPLES_DIR "/demo-settings.txt"));
         ASSERT_EQ(RunPrefsTool("load-custom '" + Path("settings.txt") + "'"), 0);
         ASSERT_EQ(RunPrefsTool("start custom"), 0);
     }
-    pid_t Start(const std::string& output) {
-        return fhtest::StartHost({"--no-progress", Path("in.pam"), output}, {}, Path("err.txt"));
+    // Filters in.EXTENSION into the output, of the same format.
+    pid_t Start(const std::string& extension, const std::string& output) {
+        return fhtest::StartHost({"--no-progress", Path("in." + extension), output}, {},
+                                 Path("err.txt"));
     }
     // Temporary files of ours left anywhere the runs write.
     std::vector<std::string> Leftovers() const {
@@ -70,13 +76,19 @@ class InterruptedRun : public fhtest::TempDirTest {
 };
 
 TEST_F(InterruptedRun, AnInterruptAtAnyMomentLeavesTheOutputWholeOrAsItWasAndNoTemporaryFile) {
-    // The uninterrupted run: its picture, and how long a run takes here.
+    // The uninterrupted runs: their pictures, and how long a run takes here.
+    const std::string formats[2] = {"pam", "tif"};
+    std::string references[2];
     const auto begin = std::chrono::steady_clock::now();
-    ASSERT_EQ(WaitHost(Start(Path("reference.pam"))), 0) << ReadText(Path("err.txt"));
+    for (int f = 0; f < 2; ++f) {
+        const std::string path = Path("reference." + formats[f]);
+        ASSERT_EQ(WaitHost(Start(formats[f], path)), 0) << ReadText(Path("err.txt"));
+        references[f] = ReadText(path);
+    }
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
                           std::chrono::steady_clock::now() - begin)
-                          .count();
-    const std::string reference = ReadText(Path("reference.pam"));
+                          .count() /
+                      2;
     const std::string old = "an older picture of the same name";
     std::mt19937 random(36);
     int interrupted = 0;
@@ -84,21 +96,23 @@ TEST_F(InterruptedRun, AnInterruptAtAnyMomentLeavesTheOutputWholeOrAsItWasAndNoT
     // the first run's length, and on a machine whose load changes (tests run side by side) later
     // runs may be quicker, so that fewer moments fall inside them.
     for (int run = 0; run < 48 && (run < 12 || interrupted < 6); ++run) {
-        const std::string output = Path("out.pam");
+        const int format = (run / 2) % 2;
+        const std::string output = Path("out." + formats[format]);
+        const std::string& reference = references[format];
         std::remove(output.c_str());
         const bool hadOld = run % 2 == 1;
         if (hadOld) fhtest::WriteFileBytes(output, old);
         const int signal = run % 3 == 2 ? SIGTERM : SIGINT;
         const auto delay = std::chrono::milliseconds(random() % uint32_t(took + took / 5 + 1));
-        const pid_t pid = Start(output);
+        const pid_t pid = Start(formats[format], output);
         ASSERT_GT(pid, 0);
         std::this_thread::sleep_for(delay);
         kill(pid, signal);
         const int status = WaitHost(pid);
         const std::string err = ReadText(Path("err.txt"));
-        SCOPED_TRACE("run " + std::to_string(run) + ", signal " + std::to_string(signal) +
-                     " after " + std::to_string(delay.count()) + " ms: status " +
-                     std::to_string(status) + ", " + err);
+        SCOPED_TRACE("run " + std::to_string(run) + " (" + formats[format] + "), signal " +
+                     std::to_string(signal) + " after " + std::to_string(delay.count()) +
+                     " ms: status " + std::to_string(status) + ", " + err);
         // Done before the signal, or cancelled: never another failure. A signal in the first
         // moments can come before the program runs at all (between the fork and its handlers,
         // which no program can shorten); then it dies of it, having written nothing, which the
@@ -137,7 +151,7 @@ TEST_F(InterruptedRun, TheNextRunRemovesWhatAKilledRunLeftAndNothingElse) {
     std::string temp;
     bool caught = false;
     for (int attempt = 0; attempt < 5 && !caught; ++attempt) {
-        const pid_t pid = Start(Path("out.pam"));
+        const pid_t pid = Start("pam", Path("out.pam"));
         ASSERT_GT(pid, 0);
         temp = Path(".out.pam.filterhost-" + std::to_string(pid));
         for (int i = 0; i < 3000 && !(Exists(temp) && ReadText(temp).size() > 1000); ++i)
@@ -157,7 +171,7 @@ TEST_F(InterruptedRun, TheNextRunRemovesWhatAKilledRunLeftAndNothingElse) {
     for (const std::string& f : {gone, running, running_out}) fhtest::WriteFileBytes(f, "partial");
     for (const std::string& f : others) fhtest::WriteFileBytes(f, "not ours");
 
-    ASSERT_EQ(WaitHost(Start(Path("out.pam"))), 0) << ReadText(Path("err.txt"));
+    ASSERT_EQ(WaitHost(Start("pam", Path("out.pam"))), 0) << ReadText(Path("err.txt"));
     EXPECT_FALSE(Exists(temp));
     EXPECT_FALSE(Exists(gone));
     EXPECT_TRUE(Exists(running));

@@ -55,15 +55,35 @@ FileDocument::FileDocument(const Image& header, ImageRows rows)
       source_(std::move(rows)),
       written_(size_t(header.height), 0) {}
 
-const uint8_t* FileDocument::ResultRow(int32_t y) const {
-    return written_[size_t(y)] ? result_.get() + size_t(y) * rowBytes_ : source_.SourceRow(y);
+void FileDocument::WriteResultTo(std::unique_ptr<ResultFile> file) {
+    file_ = std::move(file);
+    rowBuffer_.resize(rowBytes_);
+    readBack_.resize(rowBytes_);
 }
 
-uint8_t* FileDocument::WritableRow(int32_t y, bool whole) {
+const uint8_t* FileDocument::ResultRow(int32_t y, std::string* why) {
+    if (!written_[size_t(y)]) return source_.SourceRow(y);
+    if (!file_) return result_.get() + size_t(y) * rowBytes_;
+    return file_->Read(y, readBack_.data(), why) ? readBack_.data() : nullptr;
+}
+
+uint8_t* FileDocument::WritableRow(int32_t y, bool whole, std::string* why) {
+    if (file_) {
+        uint8_t* row = rowBuffer_.data();
+        if (written_[size_t(y)]) {
+            if (!whole && !file_->Read(y, row, why)) return nullptr;
+        } else if (!whole) {
+            std::memcpy(row, source_.SourceRow(y), rowBytes_);
+        }
+        return row;
+    }
     if (!result_) {
         // Pages of the result are touched only where rows are written.
         result_ = AllocateLarge(size_t(height_) * rowBytes_);
-        if (!result_) return nullptr;
+        if (!result_) {
+            *why = "not enough memory for the result";
+            return nullptr;
+        }
     }
     uint8_t* row = result_.get() + size_t(y) * rowBytes_;
     if (!written_[size_t(y)]) {
@@ -71,6 +91,13 @@ uint8_t* FileDocument::WritableRow(int32_t y, bool whole) {
         written_[size_t(y)] = 1;
     }
     return row;
+}
+
+bool FileDocument::StoreRow(int32_t y, const uint8_t* row, std::string* why) {
+    if (!file_) return true;
+    if (!file_->Write(y, 1, row, why)) return false;
+    written_[size_t(y)] = 1;
+    return true;
 }
 
 bool FileDocument::ReadSource(const VRect& rect, int32_t lo, int32_t count, uint8_t* dst,
@@ -88,15 +115,16 @@ bool FileDocument::ReadSource(const VRect& rect, int32_t lo, int32_t count, uint
 }
 
 bool FileDocument::ReadResult(const VRect& rect, int32_t lo, int32_t count, uint8_t* dst,
-                              size_t rowBytes, bool unwrittenMayStay, std::string*) {
+                              size_t rowBytes, bool unwrittenMayStay, std::string* why) {
     const int32_t bytes = depth_ / 8;
     const size_t offset = size_t(rect.left) * size_t(planes_) * size_t(bytes);
     const size_t samples = size_t(rect.right - rect.left) * size_t(count);
     for (int32_t y = rect.top; y < rect.bottom; ++y) {
         if (unwrittenMayStay && !written_[size_t(y)]) continue;
         uint8_t* row = dst + size_t(y - rect.top) * rowBytes;
-        CopyPlanes(ResultRow(y) + offset, row, int64_t(rect.right) - rect.left, planes_, lo, count,
-                   bytes);
+        const uint8_t* from = ResultRow(y, why);
+        if (from == nullptr) return false;
+        CopyPlanes(from + offset, row, int64_t(rect.right) - rect.left, planes_, lo, count, bytes);
         if (bytes == 2) Convert<FileToHost16>(row, samples);
     }
     return true;
@@ -107,12 +135,15 @@ bool FileDocument::WriteResult(const VRect& rect, int32_t lo, int32_t count, con
     const int32_t bytes = depth_ / 8;
     const size_t offset = size_t(rect.left) * size_t(planes_) * size_t(bytes);
     const bool whole = rect.left == 0 && rect.right == width_ && lo == 0 && count == planes_;
+    if (file_ && whole && bytes == 1 && rowBytes == rowBytes_) {
+        // The filter's rows are the file's: one write for them all.
+        if (!file_->Write(rect.top, rect.bottom - rect.top, src, why)) return false;
+        for (int32_t y = rect.top; y < rect.bottom; ++y) written_[size_t(y)] = 1;
+        return true;
+    }
     for (int32_t y = rect.top; y < rect.bottom; ++y) {
-        uint8_t* row = WritableRow(y, whole);
-        if (row == nullptr) {
-            *why = "not enough memory for the result";
-            return false;
-        }
+        uint8_t* row = WritableRow(y, whole, why);
+        if (row == nullptr) return false;
         const uint8_t* from = src + size_t(y - rect.top) * rowBytes;
         if (bytes == 2) {
             const size_t size = size_t(rect.right - rect.left) * size_t(count) * 2;
@@ -121,6 +152,7 @@ bool FileDocument::WriteResult(const VRect& rect, int32_t lo, int32_t count, con
             from = line_.data();
         }
         PutPlanes(from, row + offset, int64_t(rect.right) - rect.left, planes_, lo, count, bytes);
+        if (!StoreRow(y, row, why)) return false;
     }
     return true;
 }
@@ -135,7 +167,22 @@ bool FileDocument::ReadMask(const VRect& rect, uint8_t* dst, size_t rowBytes, st
 }
 
 RowSource FileDocument::ResultRows() {
-    return [this](int32_t y) { return ResultRow(y); };
+    return [this](int32_t y) {
+        std::string unused;  // rows held in memory cannot fail to be read
+        return ResultRow(y, &unused);
+    };
+}
+
+bool FileDocument::FinishResultFile(std::string* error, bool* interrupted) {
+    for (int32_t y = 0; y < height_; ++y) {
+        if (!written_[size_t(y)] && !file_->Write(y, 1, source_.SourceRow(y), error)) {
+            file_.reset();  // removes the temporary file
+            return false;
+        }
+    }
+    const bool ok = file_->Finish(error, interrupted);
+    file_.reset();
+    return ok;
 }
 
 int64_t FileDocument::RowsWritten() const {

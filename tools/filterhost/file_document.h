@@ -8,14 +8,18 @@
 // leave exactly as they came. The result is not a copy made up front: a row of the result exists
 // only once the filter has written to it (copied from the source first unless the write covers the
 // whole row), and until then reading the result reads the source. An uncompressed 24-megapixel file
-// therefore costs one read, the rows the filter writes, and one write.
+// therefore costs one read, the rows the filter writes, and one write. When the output is an
+// uncompressed TIFF the result's rows are not held at all: they go straight into the output file
+// (result_file.h) and are read back from it.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "tools/filterhost/image_file.h"
+#include "tools/filterhost/result_file.h"
 #include "tools/hostlib/host_document.h"
 
 class FileDocument : public HostDocument {
@@ -40,15 +44,26 @@ class FileDocument : public HostDocument {
                      size_t rowBytes, std::string* why) override;
     bool ReadMask(const VRect& rect, uint8_t* dst, size_t rowBytes, std::string* why) override;
 
-    // The result's rows (file scale), in order, for WriteImageRows.
+    // From now on the result's rows go to `file` (before the filter writes any).
+    void WriteResultTo(std::unique_ptr<ResultFile> file);
+    bool WritesResultFile() const { return file_ != nullptr; }
+    // With a result file: writes the rows the filter left alone from the source and renames the
+    // file over the output (ResultFile::Finish).
+    bool FinishResultFile(std::string* error, bool* interrupted);
+
+    // The result's rows (file scale), in order, for WriteImageRows; without a result file only.
     RowSource ResultRows();
     // How many rows the filter has written to.
     int64_t RowsWritten() const;
 
    private:
-    const uint8_t* ResultRow(int32_t y) const;
-    // Row y of the result, made on the first write; whole: the caller overwrites all of it.
-    uint8_t* WritableRow(int32_t y, bool whole);
+    // Row y of the result; with a result file it is read into readBack_. Null with *why when
+    // it cannot be read.
+    const uint8_t* ResultRow(int32_t y, std::string* why);
+    // Row y of the result to change, made on the first write; whole: the caller overwrites all
+    // of it. With a result file, a copy in rowBuffer_ that StoreRow then writes.
+    uint8_t* WritableRow(int32_t y, bool whole, std::string* why);
+    bool StoreRow(int32_t y, const uint8_t* row, std::string* why);
 
     int32_t width_, height_, planes_, depth_;
     size_t rowBytes_;
@@ -57,4 +72,6 @@ class FileDocument : public HostDocument {
     std::vector<uint8_t> written_;
     std::vector<uint8_t> mask_;
     std::vector<uint8_t> line_;  // converted samples on their way into the result
+    std::unique_ptr<ResultFile> file_;
+    std::vector<uint8_t> rowBuffer_, readBack_;  // a result row on its way to or from file_
 };

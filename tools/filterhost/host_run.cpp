@@ -171,6 +171,10 @@ class Command {
              std::to_string(header_.height) + ", " + std::to_string(header_.channels) +
              " channels, " + std::to_string(header_.depth) + " bits");
         document_ = std::make_unique<FileDocument>(header_, std::move(rows));
+        std::unique_ptr<ResultFile> resultFile =
+            ResultFile::Create(o_.output, format, header_, &error);
+        if (!error.empty()) return Fail("cannot write " + o_.output + ": " + error);
+        if (resultFile) document_->WriteResultTo(std::move(resultFile));
         if (!o_.mask.empty()) {
             int status = LoadMask();
             if (status != kExitOk) return status;
@@ -252,7 +256,11 @@ class Command {
             }
             Note("recorded " + std::to_string(items.size()) + " items to " + o_.record);
         }
-        if (!WriteImageRows(o_.output, outFormat_, header_, document_->ResultRows(), &error)) {
+        const bool written =
+            document_->WritesResultFile()
+                ? document_->FinishResultFile(&error, nullptr)
+                : WriteImageRows(o_.output, outFormat_, header_, document_->ResultRows(), &error);
+        if (!written) {
             if (HostOs_InterruptPending())
                 return Fail("interrupted" + NotWritten(), kExitCancelled);
             return Fail("cannot write " + o_.output + ": " + error);

@@ -13,6 +13,30 @@
 #include <functional>
 #include <string>
 
+// One such write, for a writer that keeps the temporary file while other work goes on (the
+// filter's result written as the filter makes it). Constructing it removes the orphans and
+// holds the temporary file's name; Finish renames or removes it; a WholeFile dropped unfinished
+// removes its temporary file.
+class WholeFile {
+   public:
+    explicit WholeFile(const std::string& path);
+    WholeFile(const WholeFile&) = delete;
+    WholeFile& operator=(const WholeFile&) = delete;
+    ~WholeFile();
+
+    const std::string& Temp() const { return temp_; }
+
+    // written: whether the writer completed the temporary file (closed it). Renames it over the
+    // target; false with *error when it was not written (the writer's *error stays), when an
+    // interrupt came (*error "interrupted", *interrupted set) or when the rename failed. The
+    // temporary file is gone afterwards either way.
+    bool Finish(bool written, std::string* error, bool* interrupted = nullptr);
+
+   private:
+    std::string path_, temp_;
+    bool finished_ = false;
+};
+
 // write(temp, error) writes the whole file to temp. False with *error when writing or the
 // rename failed; when an interrupt stopped it, *interrupted is set too.
 bool WriteWholeFile(const std::string& path,
