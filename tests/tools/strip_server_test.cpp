@@ -197,6 +197,7 @@ TEST(HostScale, SixteenBitConversionsRoundTripWithinOneAndKeepTheEnds) {
     EXPECT_EQ(HostToFile16(32768), 65535);
     EXPECT_EQ(HostToFile16(40000), 65535) << "values above the host range are clamped";
     for (uint32_t v = 0; v <= 65535; ++v) {
+        ASSERT_EQ(FileToHost16(uint16_t(v)), (v * 32768 + 32767) / 65535) << v;
         int32_t back = HostToFile16(FileToHost16(uint16_t(v)));
         ASSERT_LE(std::abs(back - int32_t(v)), 1) << v;
     }
