@@ -57,19 +57,18 @@ FileDocument::FileDocument(const Image& header, ImageRows rows)
 
 void FileDocument::WriteResultTo(std::unique_ptr<ResultFile> file) {
     file_ = std::move(file);
-    rowBuffer_.resize(rowBytes_);
-    readBack_.resize(rowBytes_);
+    fileRow_.resize(rowBytes_);
 }
 
 const uint8_t* FileDocument::ResultRow(int32_t y, std::string* why) {
     if (!written_[size_t(y)]) return source_.SourceRow(y);
     if (!file_) return result_.get() + size_t(y) * rowBytes_;
-    return file_->Read(y, readBack_.data(), why) ? readBack_.data() : nullptr;
+    return file_->Read(y, fileRow_.data(), why) ? fileRow_.data() : nullptr;
 }
 
 uint8_t* FileDocument::WritableRow(int32_t y, bool whole, std::string* why) {
     if (file_) {
-        uint8_t* row = rowBuffer_.data();
+        uint8_t* row = fileRow_.data();
         if (written_[size_t(y)]) {
             if (!whole && !file_->Read(y, row, why)) return nullptr;
         } else if (!whole) {

@@ -57,11 +57,11 @@ class FileDocument : public HostDocument {
     int64_t RowsWritten() const;
 
    private:
-    // Row y of the result; with a result file it is read into readBack_. Null with *why when
+    // Row y of the result; with a result file it is read into fileRow_. Null with *why when
     // it cannot be read.
     const uint8_t* ResultRow(int32_t y, std::string* why);
     // Row y of the result to change, made on the first write; whole: the caller overwrites all
-    // of it. With a result file, a copy in rowBuffer_ that StoreRow then writes.
+    // of it. With a result file, a copy in fileRow_ that StoreRow then writes.
     uint8_t* WritableRow(int32_t y, bool whole, std::string* why);
     bool StoreRow(int32_t y, const uint8_t* row, std::string* why);
 
@@ -73,5 +73,7 @@ class FileDocument : public HostDocument {
     std::vector<uint8_t> mask_;
     std::vector<uint8_t> line_;  // converted samples on their way into the result
     std::unique_ptr<ResultFile> file_;
-    std::vector<uint8_t> rowBuffer_, readBack_;  // a result row on its way to or from file_
+    // A result row on its way to or from file_: a read (ReadResult) and a change (WriteResult)
+    // never overlap, so one row serves both.
+    std::vector<uint8_t> fileRow_;
 };
