@@ -511,6 +511,10 @@ int32_t HgApplierRun(HuegridApplier* a, const HgPixelBuffer* row) {
     return status;
 }
 
+const HuegridLut* HgApplierTransformOnly(const HuegridApplier* a) {
+    return a != nullptr && a->mode == kHgModeTransform ? a->table : nullptr;
+}
+
 int32_t HgApplierFree(HuegridApplier* a) {
     if (a == nullptr) return kStatusOk;
     HgFreeLut(a->ownTable);

@@ -109,6 +109,10 @@ int32_t HgApplierCreate(const HgApplyOptions* options, HuegridApplier** out);
 int32_t HgApplierRun(HuegridApplier* applier, const HgPixelBuffer* row);
 // Frees the applier and everything it holds; null is accepted.
 int32_t HgApplierFree(HuegridApplier* applier);
+// The table the applier applies when applying it is all the applier does (a transform without
+// sharpening), else null: a caller may then apply the table to rows itself, in any layout the
+// kernels take, and get the bytes the applier would hand to its callback.
+const HuegridLut* HgApplierTransformOnly(const HuegridApplier* applier);
 
 // 1 when the order code places channels 0..channels-1 in distinct slots below channels.
 int32_t HgOrderValid(uint32_t order, uint32_t channels);

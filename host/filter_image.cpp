@@ -2,6 +2,7 @@
 #include "host/filter_image.h"
 
 #include "engine/huegrid_build.h"
+#include "host/direct_strip.h"
 #include "host/host_services.h"
 #include "host/plugin_data.h"
 #include "host/rects.h"
@@ -321,8 +322,32 @@ int32_t BeginPipeline(FilterSink* sink, Ui_Failure* failure) {
     return status;
 }
 
+// Whether the rows y .. y + rows - 1 of the current strip can go straight from the host's input
+// to its output (host/direct_strip.h): the pipelines only apply the transform, the pixels are
+// RGB alone on both sides, and no selection is to be blended. Fills *strip when they can.
+bool TakeDirect(const FilterRecord* record, const FilterState& f, int32_t y, int32_t rows,
+                DirectStrip* strip) {
+    const HuegridLut* table = RowBandsTransformOnly(f.bands);
+    if (table == nullptr || f.inColumnStep != 3 || f.outColumnStep != 3 || f.bytesIn != f.bytesOut)
+        return false;
+    if (record->haveMask == 1 && record->maskData != nullptr) return false;
+    const int32_t Y = y + f.filterRect.top;
+    if (Y < f.outRect.top || Y + rows > f.outRect.bottom) return false;
+    strip->table = table;
+    strip->in = f.channelPointer[0];
+    strip->inRowBytes = record->inRowBytes;
+    strip->out =
+        static_cast<uint8_t*>(record->outData) + ptrdiff_t(Y - f.outRect.top) * record->outRowBytes;
+    strip->outRowBytes = record->outRowBytes;
+    strip->width = f.width;
+    strip->rows = rows;
+    strip->bytes = f.bytesIn;
+    return true;
+}
+
 // Every row of the filter rectangle through the processors, a strip's rows at a time; finished
-// rows reach the host through WriteFilteredRow.
+// rows reach the host through WriteFilteredRow, or straight from its input to its output when
+// the transform is all there is to do.
 int32_t StreamRows(const PluginCall* call, PluginData* data, Ui_Failure* failure) {
     const FilterRecord* record = Record(call);
     FilterState& f = data->run.filter;
@@ -333,8 +358,13 @@ int32_t StreamRows(const PluginCall* call, PluginData* data, Ui_Failure* failure
         if (status != kStatusOk) return status;
         const int32_t rows = Num_Min(f.inRect.bottom - (y + f.filterRect.top), f.height - y);
         int32_t failedRow = 0;
-        status = RowBandsRun(f.bands, f.channelPointer[0], record->inRowBytes, f.inColumnStep, rows,
-                             &failedRow);
+        DirectStrip direct;
+        if (TakeDirect(record, f, y, rows, &direct)) {
+            status = RunDirectStrip(f.bands, &direct, &failedRow);
+        } else {
+            status = RowBandsRun(f.bands, f.channelPointer[0], record->inRowBytes, f.inColumnStep,
+                                 rows, &failedRow);
+        }
         if (status != kStatusOk) {
             return Ui_Failure_Describe(failure, status, kPhraseProcessScanline, y + failedRow,
                                        data->run.imageName);

@@ -78,6 +78,19 @@ int32_t RowBandsBegin(RowBands* bands, const RowPipelineSetup* setup, int32_t th
 // band's status, after every band has stopped, with the batch's row it failed on in *failedRow.
 int32_t RowBandsRun(RowBands* bands, const void* first, ptrdiff_t rowBytes, ptrdiff_t step,
                     int32_t rows, int32_t* failedRow);
+// The transform's table when the pipelines do nothing but apply it, else null (see
+// host/direct_strip.h, which then runs the rows without them).
+inline const HuegridLut* RowBandsTransformOnly(const RowBands* bands) {
+    return bands->bands > 0 ? RowPipelineTransformOnly(&bands->band[0].pipeline) : nullptr;
+}
+// Runs task(0 .. tasks - 1, context) on the bands' threads and returns when all have finished.
+inline void RowBandsRunTasks(RowBands* bands, int32_t tasks, WorkTask task, void* context) {
+    WorkPoolRun(bands->pool, tasks, task, context);
+}
+// The threads the bands run on (1 without a pool).
+inline int32_t RowBandsThreads(const RowBands* bands) {
+    return WorkPoolThreads(bands->pool);
+}
 // The number of bands the rows are cut into.
 inline int32_t RowBandsCount(const RowBands* bands) {
     return bands->bands;

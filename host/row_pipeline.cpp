@@ -137,6 +137,10 @@ int32_t RowPipelineRun(RowPipeline* p) {
                                : HgApplierRun(p->applier, &p->row);
 }
 
+const HuegridLut* RowPipelineTransformOnly(const RowPipeline* p) {
+    return p != nullptr && p->noise == nullptr ? HgApplierTransformOnly(p->applier) : nullptr;
+}
+
 void RowPipelineEnd(RowPipeline* p) {
     if (p == nullptr) return;
     NoiseFilterFree(p->noise);

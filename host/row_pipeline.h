@@ -72,5 +72,8 @@ int32_t RowPipelineBegin(RowPipeline* pipeline, const RowPipelineSetup* setup, U
 void RowPipelineSplit(RowPipeline* pipeline, const void* first, ptrdiff_t step);
 // Hands the planar row on; the sink's status (or the processors') is returned unchanged.
 int32_t RowPipelineRun(RowPipeline* pipeline);
+// The transform's table when the pipeline does nothing but apply it (no noise removal, no
+// sharpening), else null.
+const HuegridLut* RowPipelineTransformOnly(const RowPipeline* pipeline);
 // Frees everything the pipeline holds and empties it.
 void RowPipelineEnd(RowPipeline* pipeline);

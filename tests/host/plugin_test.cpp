@@ -1470,6 +1470,43 @@ TEST_F(PluginTest, AnyNumberOfThreadsWritesTheSingleRowPipelinesBytes) {
     testing_support::SetEnvironment("KOLMARA_THREADS", nullptr);
 }
 
+TEST_F(PluginTest, TheTransformAloneWritesThePipelinesBytesStraightIntoTheOutput) {
+    // Without sharpening and noise removal the rows go from the host's input to its output
+    // without the pipeline: a grid correction and a tone correction alone (the curves kernels),
+    // 8- and 16-bit, a width no vector step divides, a filter rectangle inside the image, in
+    // several strips, on any number of threads. A selection that keeps every pixel sends the
+    // same rows through the pipeline: both must give the same bytes.
+    EditPars tone;
+    SetParsDefaults(&tone);
+    tone.brightness = 0.6f;
+    for (const EditPars& pars : {ChangedPars(), tone}) {
+        const EditPars saved = StartFromPrevious(pars);
+        for (int32_t depth : {8, 16}) {
+            const Image image = RandomImage(4603, 90, 3, depth, 46);
+            const VRect area{2, 7, 87, 4598};
+            const Image expected = ApplyDirect(StartedFrom(saved, depth), kFastGrid, image, area);
+            for (const char* threads : {"1", "2", "3", "8"}) {
+                for (bool masked : {false, true}) {
+                    SCOPED_TRACE(std::to_string(depth) + "-bit, " + threads + " threads" +
+                                 (masked ? ", full selection" : ""));
+                    testing_support::SetEnvironment("KOLMARA_THREADS", threads);
+                    StripHost h(image);
+                    h.SetFilterRect(area);
+                    if (masked) h.SetMask(std::vector<uint8_t>(size_t(4603) * 90, 255));
+                    h.PlayWithoutDialog();
+                    ASSERT_EQ(h.Call(filterSelectorParameters), 0);
+                    ASSERT_EQ(h.Call(filterSelectorPrepare), 0);
+                    ASSERT_EQ(h.Start(), 0);
+                    ExpectCleanRun(h);
+                    EXPECT_GE(h.requests.size(), 3u);  // more than one strip
+                    ExpectFiltered(h, expected, area);
+                }
+            }
+        }
+    }
+    testing_support::SetEnvironment("KOLMARA_THREADS", nullptr);
+}
+
 // Each heap request of a start without the window failing in turn, until a start meets none
 // (its host goes to done): one alert for one failure, or the host's own before the call state
 // stands; a failed preferences write lets the run go on; a run a failure ends leaves the image
