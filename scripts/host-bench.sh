@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The host's share of a batch run. On a 6000 x 4000 8-bit uncompressed TIFF (chelsea.png scaled
 # up by GIMP) with a recorded custom brightness correction:
-#   filterhost_vs_tiffcp  filterhost --play, writing an uncompressed TIFF, against
-#                         tiffcp -c none on the same file (the cost of reading and writing it)
+#   filterhost_vs_tiffcp  filterhost --play, writing a new uncompressed TIFF, against
+#                         tiffcp -c none on the same file (the cost of reading and writing it);
+#                         filterhost_replacing_vs_tiffcp with filterhost's output there already
 #   gimp_run_overhead     the plug-in's whole run under gimp-console (its process, from start to
 #                         exit, timed by a wrapper; loading and exporting the image are GIMP's)
 #                         against filterhost on the same image and action, both without the window
@@ -12,7 +13,8 @@
 #   filter_threads2_vs_1  filterhost with noise removal on 2 threads against 1 (8-bit; and
 #                         filter16_threads2_vs_1 on the same picture at 16 bits), with the times
 #                         for 1, 2 and 4 threads
-# Each time is the median of RUNS runs (default 5), wall clock, in this one script. Called by
+# Each time is the median of RUNS runs (default 5), wall clock, the commands of one figure taking
+# turns, in this one script. Called by
 # scripts/bench.sh after its build; BUILD_DIR names the build folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -49,24 +51,41 @@ fi
 
 now() { date +%s%N; }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-# command...: runs it RUNS times; prints the median wall-clock time and the median processor time
-# (user + system), both in nanoseconds. The processor time says what the run costs when other
-# jobs share the machine.
-time_runs() {
-  local walls="$work/walls" cpus="$work/cpus"
-  : >"$walls"
-  : >"$cpus"
-  for _ in $(seq "$runs"); do
-    local t0; t0=$(now)
-    { TIMEFORMAT='%3U %3S'; time "$@" >/dev/null 2>&1; } 2>"$work/cpu"
-    echo $(( $(now) - t0 )) >>"$walls"
-    awk '{ printf "%.0f\n", ($1 + $2) * 1e9 }' "$work/cpu" >>"$cpus"
-  done
-  echo "$(median <"$walls") $(median <"$cpus")"
+# The machine's speed drifts from one second to the next (other guests, the processor's clock),
+# so the commands a figure compares run in turns, one run of each per round, RUNS rounds: a
+# slow spell then slows all of them alike instead of one.
+# time_once NAME command...: runs the command once; appends its wall-clock time and its
+# processor time (user + system), in nanoseconds, to $work/NAME-walls and $work/NAME-cpus. The
+# processor time says what the run costs when other jobs share the machine.
+# Each run starts with the earlier runs' writes on disk (sync, untimed): the kernel would
+# otherwise write them back during whichever run came next.
+time_once() {
+  local name=$1; shift
+  sync
+  local t0; t0=$(now)
+  { TIMEFORMAT='%3U %3S'; time "$@" >/dev/null 2>&1; } 2>"$work/cpu"
+  echo $(( $(now) - t0 )) >>"$work/$name-walls"
+  awk '{ printf "%.0f\n", ($1 + $2) * 1e9 }' "$work/cpu" >>"$work/$name-cpus"
 }
-read -r copy copyCpu < <(time_runs tiffcp -c none "$big" "$work/copy.tif")
-read -r filter filterCpu < <(time_runs "$host" --plugin "$module" --no-progress --play \
-  "$work/custom.kact" "$big" "$work/out.tif")
+# medians NAME: the median wall-clock and processor times of NAME's runs.
+medians() {
+  echo "$(median <"$work/$1-walls") $(median <"$work/$1-cpus")"
+}
+# Both write a new file. filterhost replacing an existing one is timed too: it writes a
+# temporary file and renames it over the old one, so that a run stopped half-way leaves the old
+# image whole, and ext4 then allocates and starts writing the new file's blocks within the
+# rename; tiffcp truncates the old file and writes it again in place.
+for _ in $(seq "$runs"); do
+  rm -f "$work/copy.tif" "$work/out.tif"
+  time_once copy tiffcp -c none "$big" "$work/copy.tif"
+  time_once filter "$host" --plugin "$module" --no-progress --play "$work/custom.kact" "$big" \
+    "$work/out.tif"
+  time_once replace "$host" --plugin "$module" --no-progress --play "$work/custom.kact" "$big" \
+    "$work/out.tif"
+done
+read -r copy copyCpu < <(medians copy)
+read -r filter filterCpu < <(medians filter)
+read -r replace _ < <(medians replace)
 
 # A plug-in behind a wrapper that times each run: timed_plugin NAME BINARY installs BINARY as the
 # plug-in NAME; each run appends its wall-clock time to $work/NAME-times and "GIMP's ticks, the
@@ -117,6 +136,8 @@ echo "host bench: tiffcp -c none $(ms "$copy") ms, filterhost $(ms "$filter") ms
      "$(ms "$pluginCpu") ms); load: $(cut -d' ' -f1-3 /proc/loadavg)"
 awk -v a="$filter" -v b="$copy" 'BEGIN { printf "filterhost_vs_tiffcp %.2f x\n", a / b }'
 awk -v a="$filterCpu" -v b="$copyCpu" 'BEGIN { printf "filterhost_vs_tiffcp_cpu %.2f x\n", a / b }'
+awk -v a="$replace" -v b="$copy" \
+  'BEGIN { printf "filterhost_replacing_vs_tiffcp %.2f x (the output file there already)\n", a / b }'
 awk -v a="$plugin" -v b="$filter" 'BEGIN { printf "gimp_run_overhead %.2f x\n", a / b }'
 awk -v a="$pluginCpu" -v b="$filterCpu" 'BEGIN { printf "gimp_run_overhead_cpu %.2f x\n", a / b }'
 # The floor: a plug-in that only reads the layer and writes it back through the shadow buffer.
@@ -150,9 +171,15 @@ for bits in 8 16; do
   image=$big
   [ "$bits" = 16 ] && image=$big16
   curve=""
+  for _ in $(seq "$runs"); do
+    for threads in 1 2 4; do
+      rm -f "$work/out.tif"
+      time_once "threads$bits-$threads" "$host" --plugin "$module" --no-progress \
+        --threads "$threads" --play "$work/noise.kact" "$image" "$work/out.tif"
+    done
+  done
   for threads in 1 2 4; do
-    read -r wall _ < <(time_runs "$host" --plugin "$module" --no-progress --threads "$threads" \
-      --play "$work/noise.kact" "$image" "$work/out.tif")
+    read -r wall _ < <(medians "threads$bits-$threads")
     eval "wall$threads=$wall"
     curve+=" $threads: $(ms "$wall") ms,"
   done
