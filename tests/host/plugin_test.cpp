@@ -264,6 +264,24 @@ class PluginTest : public strip_host::ModuleTest {
         for (const std::string& a : h.alerts) ADD_FAILURE() << "alert: " << a;
     }
 
+    // A run without the window on `threads` threads (KOLMARA_THREADS, left set), with a selection
+    // when one is given, over the filter rectangle area in more than one strip: expected inside,
+    // the source outside.
+    static void ExpectRunOnThreads(const Image& image, const VRect& area, const Image& expected,
+                                   const char* threads, const std::vector<uint8_t>* selection) {
+        testing_support::SetEnvironment("KOLMARA_THREADS", threads);
+        StripHost h(image);
+        h.SetFilterRect(area);
+        if (selection != nullptr) h.SetMask(*selection);
+        h.PlayWithoutDialog();
+        ASSERT_EQ(h.Call(filterSelectorParameters), 0);
+        ASSERT_EQ(h.Call(filterSelectorPrepare), 0);
+        ASSERT_EQ(h.Start(), 0);
+        ExpectCleanRun(h);
+        EXPECT_GE(h.requests.size(), 3u);
+        ExpectFiltered(h, expected, area);
+    }
+
     bool checkMemoryLines_ = true;
     bool checkPeak_ = true;  // the peak within the prepare phase's bufferSpace
 };
@@ -1455,16 +1473,7 @@ TEST_F(PluginTest, AnyNumberOfThreadsWritesTheSingleRowPipelinesBytes) {
         const Image expected = ApplyDirect(StartedFrom(saved, depth), kFastGrid, image, area);
         for (const char* threads : {"1", "2", "3", "8", "64"}) {
             SCOPED_TRACE(std::to_string(depth) + "-bit, " + threads + " threads");
-            testing_support::SetEnvironment("KOLMARA_THREADS", threads);
-            StripHost h(image);
-            h.SetFilterRect(area);
-            h.PlayWithoutDialog();
-            ASSERT_EQ(h.Call(filterSelectorParameters), 0);
-            ASSERT_EQ(h.Call(filterSelectorPrepare), 0);
-            ASSERT_EQ(h.Start(), 0);
-            ExpectCleanRun(h);
-            EXPECT_GE(h.requests.size(), 3u);  // more than one strip
-            ExpectFiltered(h, expected, area);
+            ExpectRunOnThreads(image, area, expected, threads, nullptr);
         }
     }
     testing_support::SetEnvironment("KOLMARA_THREADS", nullptr);
@@ -1485,22 +1494,12 @@ TEST_F(PluginTest, TheTransformAloneWritesThePipelinesBytesStraightIntoTheOutput
             const Image image = RandomImage(4603, 90, 3, depth, 46);
             const VRect area{2, 7, 87, 4598};
             const Image expected = ApplyDirect(StartedFrom(saved, depth), kFastGrid, image, area);
+            const std::vector<uint8_t> everything(size_t(image.width) * size_t(image.height), 255);
             for (const char* threads : {"1", "2", "3", "8"}) {
-                for (bool masked : {false, true}) {
-                    SCOPED_TRACE(std::to_string(depth) + "-bit, " + threads + " threads" +
-                                 (masked ? ", full selection" : ""));
-                    testing_support::SetEnvironment("KOLMARA_THREADS", threads);
-                    StripHost h(image);
-                    h.SetFilterRect(area);
-                    if (masked) h.SetMask(std::vector<uint8_t>(size_t(4603) * 90, 255));
-                    h.PlayWithoutDialog();
-                    ASSERT_EQ(h.Call(filterSelectorParameters), 0);
-                    ASSERT_EQ(h.Call(filterSelectorPrepare), 0);
-                    ASSERT_EQ(h.Start(), 0);
-                    ExpectCleanRun(h);
-                    EXPECT_GE(h.requests.size(), 3u);  // more than one strip
-                    ExpectFiltered(h, expected, area);
-                }
+                SCOPED_TRACE(std::to_string(depth) + "-bit, " + threads + " threads");
+                ExpectRunOnThreads(image, area, expected, threads, nullptr);
+                SCOPED_TRACE("a selection of every pixel");
+                ExpectRunOnThreads(image, area, expected, threads, &everything);
             }
         }
     }
