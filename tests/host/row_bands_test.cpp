@@ -1,17 +1,20 @@
 // The row pipeline cut into column bands on several threads against the single pipeline: the
 // same bytes for every thread count, with sharpening and noise removal (every neighbourhood, the
 // largest radius), 8- and 16-bit, images narrower than a band, rows handed over in uneven
-// batches as the host's strips come; a failing sink reported once with its row; and memory
-// failures at every request leave nothing held.
+// batches as the host's strips come; the transform alone applied straight to the interleaved
+// rows, the same bytes again; a failing sink reported once with its row; and memory failures at
+// every request leave nothing held.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <random>
 #include <vector>
 
 #include "engine/huegrid_build.h"
+#include "host/direct_strip.h"
 #include "host/row_bands.h"
 #include "host/row_pipeline.h"
 #include "platform/mem.h"
@@ -209,6 +212,73 @@ TEST_F(RowBandsTest, AnyNumberOfThreadsGivesTheSinglePipelinesBytes) {
                     << c.radius << ": " << threads << " threads, batches of " << batch;
             }
         }
+    }
+}
+
+TEST_F(RowBandsTest, TheTransformAloneStraightThroughGivesTheSinglePipelinesBytes) {
+    // Without sharpening and noise removal the rows can skip the pipelines: the table applied
+    // to the interleaved rows themselves, the rows of each batch spread over the threads. 16-bit
+    // output goes back at half scale, as the host takes it.
+    const SharpenNoise plain = Settings(false, false, 0, 3);
+    for (const auto& [width, rows, bytes] : {std::array<int32_t, 3>{300, 40, 1}, {257, 23, 2}}) {
+        const Scene scene = MakeScene(width, rows, bytes, uint32_t(width * 17));
+        const Output whole = Whole(scene, plain);
+        std::vector<uint8_t> expected(scene.pixels.size());
+        for (int32_t y = 0; y < rows; ++y) {
+            for (int32_t x = 0; x < width; ++x) {
+                for (int32_t c = 0; c < 3; ++c) {
+                    const size_t from = (size_t(y) * 3 + c) * width + x;
+                    const size_t to = (size_t(y) * width + x) * 3 + c;
+                    if (bytes == 2) {
+                        reinterpret_cast<uint16_t*>(expected.data())[to] = uint16_t(
+                            reinterpret_cast<const uint16_t*>(whole.planes.data())[from] >> 1);
+                    } else {
+                        expected[to] = whole.planes[from];
+                    }
+                }
+            }
+        }
+        const ptrdiff_t rowBytes = ptrdiff_t(width) * 3 * bytes;
+        for (int32_t threads : {1, 2, 3, 8, 64}) {
+            const RowPipelineSetup setup = Setup(scene, plain);
+            RowBands* b = static_cast<RowBands*>(Mem_Alloc(sizeof(RowBands)));
+            Ui_Failure failure;
+            Output unused{width, bytes, {}, {}};
+            ASSERT_EQ(RowBandsBegin(b, &setup, threads, BandSinkInto, &unused, &failure), 0);
+            ASSERT_NE(RowBandsTransformOnly(b), nullptr);
+            for (int32_t batch : {1, 7, 1000}) {
+                std::vector<uint8_t> out(scene.pixels.size());
+                for (int32_t y = 0; y < rows; y += batch) {
+                    DirectStrip strip{RowBandsTransformOnly(b),
+                                      scene.pixels.data() + y * rowBytes,
+                                      rowBytes,
+                                      out.data() + y * rowBytes,
+                                      rowBytes,
+                                      width,
+                                      std::min(batch, rows - y),
+                                      bytes};
+                    int32_t failed = -1;
+                    ASSERT_EQ(RunDirectStrip(b, &strip, &failed), 0);
+                }
+                EXPECT_TRUE(out == expected)
+                    << width << " x " << rows << ", " << bytes << " bytes: " << threads
+                    << " threads, batches of " << batch;
+            }
+            RowBandsEnd(b);
+            Mem_Free(b);
+        }
+    }
+    // Sharpening or noise removal keep the pipelines.
+    for (const SharpenNoise& sn : {Settings(true, false, 0, 3), Settings(false, true, 4, 3)}) {
+        const Scene scene = MakeScene(300, 40, 1, 3);
+        const RowPipelineSetup setup = Setup(scene, sn);
+        RowBands* b = static_cast<RowBands*>(Mem_Alloc(sizeof(RowBands)));
+        Ui_Failure failure;
+        Output unused{300, 1, {}, {}};
+        ASSERT_EQ(RowBandsBegin(b, &setup, 2, BandSinkInto, &unused, &failure), 0);
+        EXPECT_EQ(RowBandsTransformOnly(b), nullptr);
+        RowBandsEnd(b);
+        Mem_Free(b);
     }
 }
 
