@@ -2,9 +2,11 @@
 // row by row as the filter writes, and 16-bit pixels the filter never writes leaving exactly as
 // they came (through the host's 0..32768 scale they would come back off by one).
 #include <cstring>
+#include <filesystem>
 
 #include "tests/tools/host_test_support.h"
 #include "tools/filterhost/file_document.h"
+#include "tools/filterhost/plain_tiff.h"
 
 namespace {
 
@@ -198,6 +200,10 @@ TEST_F(FileDocumentTest, AResultWrittenIntoTheOutputFileIsTheOneHeldInMemory) {
         const Image a = LoadImage(Path("held.tif")), b = LoadImage(Path("streamed.tif"));
         EXPECT_EQ(b.samples, a.samples);
         EXPECT_EQ(b.tiffCompression, 1);
+        // The blocks reserved up front are exactly the rows': no tail of zeros.
+        std::vector<uint8_t> head;
+        ASSERT_TRUE(PlainTiffHead(header_, &head, &error)) << error;
+        EXPECT_EQ(std::filesystem::file_size(Path("streamed.tif")), head.size() + 40 * fileRow);
         EXPECT_EQ(fhtest::FolderEntries(dir_).size(), 3u) << "in.tif, held.tif, streamed.tif";
     }
     // A result file dropped unfinished (the run failed) leaves neither output nor temporary file.
