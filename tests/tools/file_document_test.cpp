@@ -152,6 +152,66 @@ namespace {
 // The result written into the output file as the filter makes it must be the result held in
 // memory: the same filter writes (whole rows of the filter's own layout, a plane over part of a
 // row, a row written twice) give the same reading back and the same file.
+// The 8-bit rows of an uncompressed file are lent to the filter in place of a copy. The filter
+// may write into its input; that must reach neither the source nor a later loan of the same rows.
+TEST_F(FileDocumentTest, LentInputReadsAsTheSourceWhateverTheFilterWroteIntoIt) {
+    Image in = MakeImage(9, 70, 3, 8, 26);
+    in.tiffCompression = 1;
+    FileDocument doc = Open(in);
+    const size_t fileRow = 9 * 3;
+    auto expectSource = [&](const uint8_t* p, size_t rowBytes, const VRect& r) {
+        for (int32_t y = r.top; y < r.bottom; ++y) {
+            for (int32_t i = 0; i < (r.right - r.left) * 3; ++i) {
+                ASSERT_EQ(p[size_t(y - r.top) * rowBytes + size_t(i)],
+                          in.samples[size_t(y) * fileRow + size_t(r.left * 3 + i)])
+                    << y << "," << i;
+            }
+        }
+    };
+    size_t rowBytes = 0;
+    const VRect first{10, 2, 40, 9};
+    uint8_t* lent = doc.LendSource(first, &rowBytes);
+    ASSERT_NE(lent, nullptr);
+    EXPECT_EQ(rowBytes, fileRow);
+    expectSource(lent, rowBytes, first);
+    for (int32_t y = 0; y < 30; ++y) std::memset(lent + size_t(y) * rowBytes, 0x5A, 7 * 3);
+
+    // Rows 30..49 overlap the first loan.
+    const VRect second{30, 0, 50, 9};
+    uint8_t* again = doc.LendSource(second, &rowBytes);
+    ASSERT_NE(again, nullptr);
+    expectSource(again, rowBytes, second);
+    std::vector<uint8_t> copy(70 * fileRow);
+    ASSERT_TRUE(doc.ReadSource(VRect{0, 0, 70, 9}, 0, 3, copy.data(), fileRow, nullptr));
+    expectSource(copy.data(), fileRow, VRect{0, 0, 70, 9});
+    auto rows = doc.ResultRows();
+    for (int32_t y = 0; y < 70; ++y) expectSource(rows(y), fileRow, VRect{y, 0, y + 1, 9});
+
+    // 16-bit samples are served in the host's scale, which the file does not hold: copied.
+    in.depth = 16;
+    FileDocument wide = Open(in);
+    EXPECT_EQ(wide.LendSource(first, &rowBytes), nullptr);
+
+    // A whole run: strips of 7 rows that start 6 rows early, each overwritten by the filter
+    // before it asks for the next. Rows go out late, blended with a half selection, so the
+    // filter reads the input of the rows shared by two strips again.
+    in.depth = 8;
+    SaveImage(Path("in.tif"), in);
+    Image mask = fhtest::BlankImage(9, 70, 1);
+    std::fill(mask.samples.begin(), mask.samples.end(), uint16_t(128));
+    SaveImage(Path("mask.png"), mask);
+    auto r = fhtest::RunHost(
+        {"--plugin", TEST_MODULE_PATH, "--mask", Path("mask.png"), Path("in.tif"), Path("out.tif")},
+        {"FHTEST=op=invert,rows=7,delay=3,scribble=1"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Image out = LoadImage(Path("out.tif"));
+    ASSERT_EQ(out.samples.size(), in.samples.size());
+    for (size_t i = 0; i < in.samples.size(); ++i) {
+        const uint32_t v = in.samples[i];
+        ASSERT_EQ(out.samples[i], (127 * v + 128 * (255 - v) + 127) / 255) << i;
+    }
+}
+
 TEST_F(FileDocumentTest, AResultWrittenIntoTheOutputFileIsTheOneHeldInMemory) {
     for (int32_t depth : {8, 16}) {
         SCOPED_TRACE(depth);

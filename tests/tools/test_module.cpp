@@ -17,6 +17,8 @@
 //   cancel_after=N       cancel after N strips
 //   rect16=1             use the 16-bit rectangle fields
 //   leak=1               take a handle in Start and never dispose of it
+//   scribble=1           overwrite each input strip before asking for the next (a filter may
+//                        use its input as scratch; the host must serve the source again)
 // FHTEST_LOG holds lines separated by "|" that Start appends to the debug log in the preferences
 // folder, as the real module reports its memory there.
 #include <unistd.h>
@@ -54,7 +56,7 @@ struct Data {
 struct Settings {
     std::string op;
     int rows = 4, delay = 0, preview = 0, cancelAfter = -1;
-    bool rect16 = false, leak = false;
+    bool rect16 = false, leak = false, scribble = false;
     std::string dump, waitAbort;
 };
 
@@ -77,6 +79,7 @@ Settings ReadSettings() {
         if (key == "cancel_after") s.cancelAfter = number;
         if (key == "rect16") s.rect16 = value == "1";
         if (key == "leak") s.leak = value == "1";
+        if (key == "scribble") s.scribble = value == "1";
         if (key == "dump") s.dump = value;
         if (key == "wait_abort") s.waitAbort = value;
         if (comma == std::string::npos) break;
@@ -390,6 +393,13 @@ class Filter {
                 if (s_.cancelAfter >= 0 && strips >= s_.cancelAfter)
                     return void(*result_ = userCanceledErr);
                 ++strips;
+                if (s_.scribble && r_->inData != nullptr) {
+                    const size_t bytes = size_t(width) * size_t(planes) * (max == 255 ? 1 : 2);
+                    for (int32 row = 0; row < in.bottom - in.top; ++row) {
+                        std::memset(static_cast<uint8*>(r_->inData) + row * r_->inRowBytes, 0xA5,
+                                    bytes);
+                    }
+                }
                 int32 top = std::max(Y - overlap, f.top);
                 in = VRect{top, f.left, std::min(top + s_.rows, f.bottom), f.right};
                 SetRect(RectField::kIn, in);

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 
+#include "tools/hostlib/host_os.h"
+
 namespace {
 
 // Converts 16-bit samples in place, file scale to the host's or back. The conversion is a
@@ -163,6 +165,31 @@ bool FileDocument::ReadMask(const VRect& rect, uint8_t* dst, size_t rowBytes, st
                     size_t(rect.right - rect.left));
     }
     return true;
+}
+
+uint8_t* FileDocument::LendSource(const VRect& rect, size_t* rowBytes) {
+    auto* copy = static_cast<uint8_t*>(source_.mapping.copy);
+    if (copy == nullptr || depth_ != 8) return nullptr;
+    // Strips are placed where the file says; the rows must follow each other without a gap.
+    for (int32_t y = rect.top + 1; y < rect.bottom; ++y) {
+        if (source_.SourceRow(y) != source_.SourceRow(y - 1) + rowBytes_) return nullptr;
+    }
+    const auto* base = static_cast<const uint8_t*>(source_.mapping.base);
+    auto inCopy = [&](int32_t y) { return copy + (source_.SourceRow(y) - base); };
+    if (lentBefore_.empty()) lentBefore_.assign(size_t(height_), 0);
+    for (int32_t y = rect.top; y < rect.bottom;) {
+        if (!lentBefore_[size_t(y)]) {
+            lentBefore_[size_t(y)] = 1;
+            ++y;
+            continue;
+        }
+        int32_t end = y;
+        while (end < rect.bottom && lentBefore_[size_t(end)]) ++end;
+        HostOs_ForgetCopies(inCopy(y), size_t(end - y) * rowBytes_);
+        y = end;
+    }
+    *rowBytes = rowBytes_;
+    return inCopy(rect.top) + size_t(rect.left) * size_t(planes_);
 }
 
 RowSource FileDocument::ResultRows() {

@@ -10,7 +10,9 @@
 // whole row), and until then reading the result reads the source. An uncompressed 24-megapixel file
 // therefore costs one read, the rows the filter writes, and one write. When the output is an
 // uncompressed TIFF the result's rows are not held at all: they go straight into the output file
-// (result_file.h) and are read back from it.
+// (result_file.h) and are read back from it. The 8-bit rows of a mapped file are not even copied
+// into the filter's input buffer: the filter reads them in place, from a copy-on-write view of
+// the file (LendSource).
 #pragma once
 
 #include <cstdint>
@@ -43,6 +45,8 @@ class FileDocument : public HostDocument {
     bool WriteResult(const VRect& rect, int32_t lo, int32_t count, const uint8_t* src,
                      size_t rowBytes, std::string* why) override;
     bool ReadMask(const VRect& rect, uint8_t* dst, size_t rowBytes, std::string* why) override;
+    // 8-bit rows of a mapped file that lie back to back in it, from its copy-on-write view.
+    uint8_t* LendSource(const VRect& rect, size_t* rowBytes) override;
 
     // From now on the result's rows go to `file` (before the filter writes any).
     void WriteResultTo(std::unique_ptr<ResultFile> file);
@@ -73,6 +77,10 @@ class FileDocument : public HostDocument {
     std::vector<uint8_t> mask_;
     std::vector<uint8_t> line_;  // converted samples on their way into the result
     std::unique_ptr<ResultFile> file_;
+    // Rows lent before (1), whose pages in the copy-on-write view the filter may have written.
+    // A loan that takes such a row again first has the view forget its copies; strips that do
+    // not overlap, the usual case, never pay for that.
+    std::vector<uint8_t> lentBefore_;
     // A result row on its way to or from file_: a read (ReadResult) and a change (WriteResult)
     // never overlap, so one row serves both.
     std::vector<uint8_t> fileRow_;

@@ -93,17 +93,20 @@ bool WriteThroughTemporary(const std::string& path,
 
 }  // namespace
 
-FileMapping::FileMapping(FileMapping&& other) noexcept : base(other.base), size(other.size) {
-    other.base = nullptr;
+FileMapping::FileMapping(FileMapping&& other) noexcept
+    : base(other.base), size(other.size), copy(other.copy) {
+    other.base = other.copy = nullptr;
     other.size = 0;
 }
 
 FileMapping& FileMapping::operator=(FileMapping&& other) noexcept {
     if (this != &other) {
         HostOs_UnmapFile(base, size);
+        HostOs_UnmapFile(copy, size);
         base = other.base;
         size = other.size;
-        other.base = nullptr;
+        copy = other.copy;
+        other.base = other.copy = nullptr;
         other.size = 0;
     }
     return *this;
@@ -111,6 +114,7 @@ FileMapping& FileMapping::operator=(FileMapping&& other) noexcept {
 
 FileMapping::~FileMapping() {
     HostOs_UnmapFile(base, size);
+    HostOs_UnmapFile(copy, size);
 }
 
 void FreeBytes::operator()(uint8_t* p) const {

@@ -58,6 +58,9 @@ struct FileMapping {
     ~FileMapping();
     void* base = nullptr;
     size_t size = 0;
+    // The same file's copy-on-write view (HostOs_MapFile), or null: what a filter is lent to read
+    // its input from in place (FileDocument::LendSource).
+    void* copy = nullptr;
 };
 
 struct ImageRows {

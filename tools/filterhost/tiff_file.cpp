@@ -149,7 +149,7 @@ bool MapRows(const std::string& path, const TiffPtr& tif, const Image& header, s
     }
     const uint32_t strips = TIFFNumberOfStrips(tif.get());
     FileMapping map;
-    HostOs_MapFile(path, &map.base, &map.size);
+    HostOs_MapFile(path, &map.base, &map.size, &map.copy);
     if (map.base == nullptr) return false;
     std::vector<const uint8_t*> mapped(size_t(header.height));
     for (int32_t y = 0; y < header.height; ++y) {

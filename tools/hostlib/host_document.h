@@ -45,6 +45,18 @@ class HostDocument {
                              size_t rowBytes, std::string* why) = 0;
     // Copies mask bytes; asked only when HasMask().
     virtual bool ReadMask(const VRect& rect, uint8_t* dst, size_t rowBytes, std::string* why) = 0;
+
+    // The source samples of rect, every plane, lent in place of a copy where the document holds
+    // them in memory as ReadSource would lay them out (host scale, planes interleaved) with rows
+    // *rowBytes apart: a pointer to the rectangle's first sample, or null when it cannot (the
+    // caller then copies). The filter may write through the pointer, as into any input buffer;
+    // that never changes the source, and every loan reads as the source whatever was written
+    // through the ones before. A loan ends with the next call.
+    virtual uint8_t* LendSource(const VRect& rect, size_t* rowBytes) {
+        (void)rect;
+        (void)rowBytes;
+        return nullptr;
+    }
 };
 
 // Conversions between file samples (0..65535) and the host's 16-bit scale (0..32768), rounded.

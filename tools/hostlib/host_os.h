@@ -66,9 +66,16 @@ bool HostOs_InterruptPending();
 void* HostOs_AllocateLarge(size_t bytes);
 void HostOs_FreeLarge(void* p);
 
-// The whole file mapped read-only; false when it cannot be (the caller then reads it).
-bool HostOs_MapFile(const std::string& path, void** base, size_t* size);
+// The whole file mapped read-only; false when it cannot be (the caller then reads it). With
+// `copy` non-null a second view of the same file is made as well, copy-on-write: a write through
+// it changes only this process's copy of the page, never the file nor the first view, and
+// HostOs_ForgetCopies makes the pages read as the file again. *copy is null where the system
+// offers no such view (Windows here); HostOs_UnmapFile(*copy, *size) unmaps it.
+bool HostOs_MapFile(const std::string& path, void** base, size_t* size, void** copy = nullptr);
 void HostOs_UnmapFile(void* base, size_t size);
+// Drops the copies that writes made of the pages of [p, p + bytes) in a copy-on-write view (the
+// range is widened to whole pages).
+void HostOs_ForgetCopies(void* p, size_t bytes);
 
 // Sets an environment variable of this process, which a module loaded into it reads too.
 void HostOs_SetEnvironment(const char* name, const char* value);

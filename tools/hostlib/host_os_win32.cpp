@@ -206,9 +206,11 @@ void HostOs_FreeLarge(void* p) {
     std::free(p);
 }
 
-bool HostOs_MapFile(const std::string& path, void** base, size_t* size) {
+bool HostOs_MapFile(const std::string& path, void** base, size_t* size, void** copy) {
     *base = nullptr;
     *size = 0;
+    // A copy-on-write view cannot be made to read as the file again short of mapping it anew.
+    if (copy != nullptr) *copy = nullptr;
     HANDLE file = CreateFileW(WideOf(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
@@ -231,6 +233,8 @@ bool HostOs_MapFile(const std::string& path, void** base, size_t* size) {
 void HostOs_UnmapFile(void* base, size_t) {
     if (base != nullptr) UnmapViewOfFile(base);
 }
+
+void HostOs_ForgetCopies(void*, size_t) {}
 
 void HostOs_SetEnvironment(const char* name, const char* value) {
     _putenv_s(name, value);

@@ -323,6 +323,22 @@ bool StripServer::WriteBack() {
     return true;
 }
 
+bool StripServer::LendInput(const FilterRecord& record, VRect rect, int32_t rate, int64_t size) {
+    const int32_t planes = document_->Planes();
+    if (rate != 1 || IsEmpty(rect) || record.inLoPlane != 0 || record.inHiPlane != planes - 1 ||
+        rect.top < 0 || rect.left < 0 || rect.bottom > document_->Height() ||
+        rect.right > document_->Width()) {
+        return false;
+    }
+    size_t rowBytes = 0;
+    uint8_t* lent = document_->LendSource(rect, &rowBytes);
+    if (lent == nullptr || rowBytes > size_t(INT32_MAX)) return false;
+    in_.lent = lent;
+    in_.size = size;
+    in_.rowBytes = int32_t(rowBytes);
+    return true;
+}
+
 void StripServer::Release(FilterRecord* record) {
     for (Buffer* b : {&in_, &out_, &mask_}) *b = Buffer();
     scratch_.clear();
@@ -340,7 +356,7 @@ OSErr StripServer::Refuse(FilterRecord* record, OSErr code, std::string why) {
 }
 
 bool StripServer::FillInput(const FilterRecord& record, int32_t rate, std::string* why) {
-    if (in_.size == 0) return true;
+    if (in_.size == 0 || in_.lent != nullptr) return true;
     Padding padding;
     if (!ParsePadding(record.inputPadding, document_->Depth() == 16 ? 32768 : 255, &padding)) {
         *why = "input padding " + std::to_string(record.inputPadding) + " is not a padding value";
@@ -387,6 +403,7 @@ bool StripServer::FillMask(const FilterRecord& record, int32_t rate, std::string
 
 OSErr StripServer::Advance(FilterRecord* record) {
     if (!WriteBack()) return Refuse(record, filterBadParameters, lastError_);
+    in_.lent = nullptr;
     lastError_.clear();
     const VRect inRect = ReadRect(*record, RectField::kIn);
     const VRect outRect = ReadRect(*record, RectField::kOut);
@@ -422,7 +439,8 @@ OSErr StripServer::Advance(FilterRecord* record) {
                           " bytes: in " + Describe(inRect) + ", out " + Describe(outRect) +
                           ", mask " + Describe(maskRect));
     }
-    if (!in_.Reserve(inSize) || !out_.Reserve(outSize) || !mask_.Reserve(maskSize)) {
+    const bool lent = LendInput(*record, inRect, inRate, inSize);
+    if ((!lent && !in_.Reserve(inSize)) || !out_.Reserve(outSize) || !mask_.Reserve(maskSize)) {
         return Refuse(
             record, memFullErr,
             "no memory for buffers of " + std::to_string(inSize + outSize + maskSize) + " bytes");
@@ -431,7 +449,7 @@ OSErr StripServer::Advance(FilterRecord* record) {
     in_.loPlane = record->inLoPlane;
     in_.planes = IsEmpty(inRect) ? 0 : record->inHiPlane - record->inLoPlane + 1;
     in_.bytes = bytes;
-    in_.rowBytes = inRow;
+    if (!lent) in_.rowBytes = inRow;
     out_.rect = outRect;
     out_.loPlane = record->outLoPlane;
     out_.planes = IsEmpty(outRect) ? 0 : record->outHiPlane - record->outLoPlane + 1;

@@ -20,7 +20,8 @@
 //
 // Buffers are kept from one request to the next and only grow; nothing is zero-filled, because
 // every byte of a served buffer is written before the filter sees it (except unwritten output
-// rows, as above).
+// rows, as above). Input that the document can lend (HostDocument::LendSource) is not copied at
+// all: the filter gets the document's own rows until the next request.
 #pragma once
 
 #include <cstdint>
@@ -77,8 +78,13 @@ class StripServer {
         int32_t loPlane = 0, planes = 0, bytes = 1;
         int32_t rowBytes = 0;
         bool Reserve(int64_t need);
-        uint8_t* Ptr() { return size > 0 ? data.get() : nullptr; }
+        uint8_t* Ptr() { return lent != nullptr ? lent : size > 0 ? data.get() : nullptr; }
+        // The document's own samples, lent in place of data (input only).
+        uint8_t* lent = nullptr;
     };
+    // Lends the request's input from the document where it can (every plane, rate 1, inside the
+    // image); true when it did.
+    bool LendInput(const FilterRecord& record, VRect rect, int32_t rate, int64_t size);
     OSErr Refuse(FilterRecord* record, OSErr code, std::string why);
     bool FillInput(const FilterRecord& record, int32_t rate, std::string* why);
     bool FillOutput(const FilterRecord& record, std::string* why);
