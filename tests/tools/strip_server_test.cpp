@@ -150,12 +150,20 @@ TEST_F(StripServerTest, OutputComesBackAsWrittenAndGoesBackOnlyInsideTheFilterRe
         auto* row = reinterpret_cast<uint16_t*>(Out(y));
         for (int i = 0; i < 16; ++i) row[i] = uint16_t(y == 3 ? 40000 : 1000 * y + i);
     }
+    // Rows 1 and 2, columns 4..5: the edges of the host scale and beyond it.
+    const uint16_t edges[8] = {32767, 32768, 32769, 65535, 0, 1, 49152, 16384};
+    std::memcpy(Out(1) + 4 * 2 * 2, edges, 8);
+    std::memcpy(Out(2) + 4 * 2 * 2, edges + 4, 8);
     // The next strip overlaps rows 2 and 3.
     ASSERT_EQ(Request({0, 0, 0, 0}, VRect{2, 0, 6, 8}), noErr);
     auto* row = reinterpret_cast<uint16_t*>(Out(0));  // image row 2
     EXPECT_EQ(row[2 * 2 + 0], 2000 + 4) << "inside the filter rectangle: as written";
     EXPECT_EQ(row[0], before.At(2, 0, 1)) << "outside it: never written back";
     EXPECT_EQ(reinterpret_cast<uint16_t*>(Out(1))[2 * 2 + 1], 32768) << "clamped to the host scale";
+    const uint16_t clamped[8] = {32767, 32768, 32768, 32768, 0, 1, 32768, 16384};
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(destination_.At(1 + i / 4, 4 + i % 4 / 2, 1 + i % 2), clamped[i]) << i;
+    }
     server_->WriteBack();
     for (int32_t y = 0; y < 7; ++y) {
         for (int32_t x = 0; x < 8; ++x) {

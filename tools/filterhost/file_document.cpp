@@ -20,6 +20,19 @@ void Convert(uint8_t* samples, size_t count) {
     }
 }
 
+// Converts count 16-bit samples from src into dst: one pass instead of a copy and a conversion
+// in place, for rows of every plane (a 16-bit run serves its strips on one thread while the
+// filter's threads wait, so each pass over them counts).
+template <uint16_t (*convert)(uint16_t)>
+void ConvertCopy(const uint8_t* src, uint8_t* dst, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        uint16_t v;
+        std::memcpy(&v, src + 2 * i, 2);
+        v = convert(v);
+        std::memcpy(dst + 2 * i, &v, 2);
+    }
+}
+
 // Copies samples of planes lo .. lo + count - 1 from rows of `planes` interleaved samples.
 void CopyPlanes(const uint8_t* src, uint8_t* dst, int64_t pixels, int32_t planes, int32_t lo,
                 int32_t count, int32_t bytes) {
@@ -105,28 +118,35 @@ bool FileDocument::ReadSource(const VRect& rect, int32_t lo, int32_t count, uint
                               size_t rowBytes, std::string*) {
     const int32_t bytes = depth_ / 8;
     const size_t offset = size_t(rect.left) * size_t(planes_) * size_t(bytes);
-    const size_t samples = size_t(rect.right - rect.left) * size_t(count);
     for (int32_t y = rect.top; y < rect.bottom; ++y) {
         uint8_t* row = dst + size_t(y - rect.top) * rowBytes;
-        CopyPlanes(source_.SourceRow(y) + offset, row, int64_t(rect.right) - rect.left, planes_, lo,
-                   count, bytes);
-        if (bytes == 2) Convert<FileToHost16>(row, samples);
+        PutHostRow(source_.SourceRow(y) + offset, row, rect, lo, count);
     }
     return true;
+}
+
+void FileDocument::PutHostRow(const uint8_t* from, uint8_t* row, const VRect& rect, int32_t lo,
+                              int32_t count) const {
+    const int32_t bytes = depth_ / 8;
+    const size_t samples = size_t(rect.right - rect.left) * size_t(count);
+    if (bytes == 2 && lo == 0 && count == planes_) {
+        ConvertCopy<FileToHost16>(from, row, samples);
+        return;
+    }
+    CopyPlanes(from, row, int64_t(rect.right) - rect.left, planes_, lo, count, bytes);
+    if (bytes == 2) Convert<FileToHost16>(row, samples);
 }
 
 bool FileDocument::ReadResult(const VRect& rect, int32_t lo, int32_t count, uint8_t* dst,
                               size_t rowBytes, bool unwrittenMayStay, std::string* why) {
     const int32_t bytes = depth_ / 8;
     const size_t offset = size_t(rect.left) * size_t(planes_) * size_t(bytes);
-    const size_t samples = size_t(rect.right - rect.left) * size_t(count);
     for (int32_t y = rect.top; y < rect.bottom; ++y) {
         if (unwrittenMayStay && !written_[size_t(y)]) continue;
         uint8_t* row = dst + size_t(y - rect.top) * rowBytes;
         const uint8_t* from = ResultRow(y, why);
         if (from == nullptr) return false;
-        CopyPlanes(from + offset, row, int64_t(rect.right) - rect.left, planes_, lo, count, bytes);
-        if (bytes == 2) Convert<FileToHost16>(row, samples);
+        PutHostRow(from + offset, row, rect, lo, count);
     }
     return true;
 }
@@ -146,10 +166,15 @@ bool FileDocument::WriteResult(const VRect& rect, int32_t lo, int32_t count, con
         uint8_t* row = WritableRow(y, whole, why);
         if (row == nullptr) return false;
         const uint8_t* from = src + size_t(y - rect.top) * rowBytes;
+        const size_t samples = size_t(rect.right - rect.left) * size_t(count);
+        if (bytes == 2 && lo == 0 && count == planes_) {
+            ConvertCopy<HostToFile16>(from, row + offset, samples);
+            if (!StoreRow(y, row, why)) return false;
+            continue;
+        }
         if (bytes == 2) {
-            const size_t size = size_t(rect.right - rect.left) * size_t(count) * 2;
-            line_.assign(from, from + size);
-            Convert<HostToFile16>(line_.data(), size / 2);
+            line_.assign(from, from + samples * 2);
+            Convert<HostToFile16>(line_.data(), samples);
             from = line_.data();
         }
         PutPlanes(from, row + offset, int64_t(rect.right) - rect.left, planes_, lo, count, bytes);

@@ -68,6 +68,10 @@ class FileDocument : public HostDocument {
     // of it. With a result file, a copy in fileRow_ that StoreRow then writes.
     uint8_t* WritableRow(int32_t y, bool whole, std::string* why);
     bool StoreRow(int32_t y, const uint8_t* row, std::string* why);
+    // Puts the samples of planes lo .. lo + count - 1 of file row `from` (from rect.left on) into
+    // row in the host's scale.
+    void PutHostRow(const uint8_t* from, uint8_t* row, const VRect& rect, int32_t lo,
+                    int32_t count) const;
 
     int32_t width_, height_, planes_, depth_;
     size_t rowBytes_;

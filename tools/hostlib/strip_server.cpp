@@ -301,17 +301,21 @@ bool StripServer::WriteBack() {
     uint8_t* at = b.data.get() + size_t(r.top - b.rect.top) * size_t(b.rowBytes) +
                   size_t(r.left - b.rect.left) * size_t(b.planes) * size_t(b.bytes);
     if (b.bytes == 2) {
-        // The host scale ends at 32768; a filter that writes beyond it gets it clamped.
+        // The host scale ends at 32768; a filter that writes beyond it gets it clamped. This
+        // pass runs on the one thread that serves the strips while the filter's threads wait,
+        // so it is written for the compiler to clamp eight samples at once with x86-64's
+        // baseline instructions (which have no unsigned 16-bit minimum): every sample from
+        // 32768 up has its top bit set, and keeping only that bit makes it 32768. A compare
+        // and a branch per sample took a tenth of that thread's time in a 16-bit run.
         const size_t samples = size_t(Width(r)) * size_t(b.planes);
         for (int64_t y = 0; y < Height(r); ++y) {
             uint8_t* row = at + size_t(y) * size_t(b.rowBytes);
             for (size_t i = 0; i < samples; ++i) {
                 uint16_t v;
                 std::memcpy(&v, row + 2 * i, 2);
-                if (v > 32768) {
-                    v = 32768;
-                    std::memcpy(row + 2 * i, &v, 2);
-                }
+                const uint16_t top = uint16_t(int16_t(v) >> 15);  // all ones from 32768 up
+                v = uint16_t(v & ~(top & 0x7FFF));
+                std::memcpy(row + 2 * i, &v, 2);
             }
         }
     }
