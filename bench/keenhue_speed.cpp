@@ -17,6 +17,7 @@
 #include "host/preview.h"
 #include "host/call_state.h"
 #include "host/rects.h"
+#include "platform/work_pool.h"
 
 namespace {
 
@@ -115,7 +116,10 @@ int main(int argc, char** argv) {
         const auto start = std::chrono::steady_clock::now();
         int32_t status =
             GetAnalysisImage(&call, state.get(), kPreviewWidth, kPreviewHeight, nullptr);
-        if (status == 0) status = AutoSettings(state.get(), kEditMaskAll, &state->analysisImage);
+        if (status == 0) {
+            status =
+                AutoSettings(state.get(), kEditMaskAll, &state->analysisImage, WorkThreadCount(0));
+        }
         const auto end = std::chrono::steady_clock::now();
         if (status != 0) {
             std::fprintf(stderr, "keenhue_speed: failed with %d\n", int(status));

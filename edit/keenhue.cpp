@@ -15,6 +15,7 @@
 #include "engine/sampling.h"
 #include "platform/mem.h"
 #include "platform/numeric.h"
+#include "platform/work_pool.h"
 
 namespace {
 
@@ -164,8 +165,17 @@ bool InEnd(const BalanceScan& scan, int end, const int32_t rgb[3]) {
     return InWhiteSet(rgb);
 }
 
+// What CountExtremes counts: a part of a BalanceScan, one per band of rows when the walk runs on
+// threads, added up afterwards.
+struct ExtremeCounts {
+    uint32_t dark[256];
+    uint32_t light[256];
+    uint64_t visited;
+    uint64_t darkTotal, lightTotal;
+};
+
 void CountExtremes(void* context, int32_t, int32_t, const int32_t rgb[3]) {
-    auto* scan = static_cast<BalanceScan*>(context);
+    auto* scan = static_cast<ExtremeCounts*>(context);
     ++scan->visited;
     const int32_t mx = Num_Max3(rgb[0], rgb[1], rgb[2]), mn = Num_Min3(rgb[0], rgb[1], rgb[2]);
     if (mn > 0) {
@@ -634,7 +644,37 @@ int32_t KhLinear(EditState* s, const IPImage* image) {
     return kStatusOk;
 }
 
-int32_t KhColourBalance(EditState* s, const IPImage* image, KhBalanceTrace* trace) {
+namespace {
+
+// The first walk of the colour balance: the counts of every band of the pool's threads, added
+// into scan.
+int32_t CountBalanceExtremes(EditState* s, const IPImage* image, const Huegrid* before,
+                             WorkPool* pool, BalanceScan* scan) {
+    const int32_t bands = WorkPoolThreads(pool);
+    MemBlock<ExtremeCounts> counts;
+    if (!counts.Allocate(uint32_t(bands))) return kStatusNoMemory;
+    Mem_Fill(counts.get(), 0, sizeof(ExtremeCounts) * size_t(bands));
+    void* contexts[kWorkMaxThreads];
+    for (int32_t b = 0; b < bands; ++b) contexts[b] = &counts[size_t(b)];
+    const int32_t status =
+        HgWalkPixelsInBands(pool, image, Region(s), s->gridLevel, before, CountExtremes, contexts);
+    if (status != kStatusOk) return status;
+    for (int32_t b = 0; b < bands; ++b) {
+        const ExtremeCounts& c = counts[size_t(b)];
+        for (int32_t i = 0; i < 256; ++i) {
+            scan->dark[i] += c.dark[i];
+            scan->light[i] += c.light[i];
+        }
+        scan->visited += c.visited;
+        scan->darkTotal += c.darkTotal;
+        scan->lightTotal += c.lightTotal;
+    }
+    return kStatusOk;
+}
+
+}  // namespace
+
+int32_t KhColourBalance(EditState* s, const IPImage* image, KhBalanceTrace* trace, WorkPool* pool) {
     int32_t status = CheckStep(s, image);
     if (status != kStatusOk) return status;
     status = ResetEditStatePars(s, kEditBalance);
@@ -644,7 +684,7 @@ int32_t KhColourBalance(EditState* s, const IPImage* image, KhBalanceTrace* trac
     if (status != kStatusOk) return status;
 
     BalanceScan scan{};
-    status = HgWalkPixels(image, Region(s), s->gridLevel, before.grid, CountExtremes, &scan);
+    status = CountBalanceExtremes(s, image, before.grid, pool, &scan);
     if (status != kStatusOk) return status;
     scan.darkThreshold = KhBinReaching(scan.dark, 256, KhTailCount(scan.darkTotal, kKhBalanceTail));
     scan.lightThreshold =
@@ -847,12 +887,12 @@ int32_t KhBrightness(EditState* s, const IPImage* image) {
     return kStatusOk;
 }
 
-int32_t KhSaturation(EditState* s, const IPImage* image) {
+int32_t KhSaturation(EditState* s, const IPImage* image, WorkPool* pool) {
     TempGrid before;
     int32_t status = BeginStep(s, image, kBeforeSaturation, &before);
     if (status != kStatusOk) return status;
     uint32_t hist[256];
-    status = HgSaturationHistogram(image, Region(s), s->gridLevel, before.grid, hist);
+    status = HgSaturationHistogram(image, Region(s), s->gridLevel, before.grid, hist, pool);
     if (status != kStatusOk) return status;
     uint64_t total = 0;
     for (uint32_t count : hist) total += count;
@@ -870,12 +910,12 @@ int32_t KhSaturation(EditState* s, const IPImage* image) {
     return kStatusOk;
 }
 
-int32_t KhPlaceHueHandles(EditState* s, const IPImage* image) {
+int32_t KhPlaceHueHandles(EditState* s, const IPImage* image, WorkPool* pool) {
     TempGrid before;
     int32_t status = BeginStep(s, image, kBeforeHues, &before);
     if (status != kStatusOk) return status;
     uint32_t counts[kKhHueBins];
-    status = HgHueHistogram(image, Region(s), s->gridLevel, before.grid, counts);
+    status = HgHueHistogram(image, Region(s), s->gridLevel, before.grid, counts, pool);
     if (status != kStatusOk) return status;
     int32_t hist[kKhHueBins];
     for (int32_t i = 0; i < kKhHueBins; ++i) {
@@ -904,7 +944,7 @@ int32_t KhPlaceHueHandles(EditState* s, const IPImage* image) {
     return kStatusOk;
 }
 
-int32_t KhHueHandles(EditState* s, const IPImage* image) {
+int32_t KhHueHandles(EditState* s, const IPImage* image, WorkPool* pool) {
     int32_t status = CheckStep(s, image);
     if (status != kStatusOk) return status;
     EditPars* p = &s->editPars;
@@ -922,14 +962,18 @@ int32_t KhHueHandles(EditState* s, const IPImage* image) {
         s->huePlacementPending = 1;
         return kStatusOk;
     }
-    return KhPlaceHueHandles(s, image);
+    return KhPlaceHueHandles(s, image, pool);
 }
 
-int32_t AutoSettings(EditState* s, int32_t mask, const IPImage* image) {
+namespace {
+
+// AutoSettings with the measurements on pool's threads.
+int32_t AutoSettingsOn(EditState* s, int32_t mask, const IPImage* image, WorkPool* pool) {
     int32_t status = s != nullptr ? kStatusOk : kStatusProblem;
     const int32_t m = s != nullptr ? mask & s->keenhueMask : 0;
     if (status == kStatusOk && (m & kEditLinear)) status = KhLinear(s, image);
-    if (status == kStatusOk && (m & kEditBalance)) status = KhColourBalance(s, image);
+    if (status == kStatusOk && (m & kEditBalance))
+        status = KhColourBalance(s, image, nullptr, pool);
     if (status == kStatusOk && (m & kPointBits)) status = KhTonePoints(s, image, m);
     if (status == kStatusOk && (m & kEditBrightness)) status = KhBrightness(s, image);
     if (status == kStatusOk && (m & kEditContrast)) {
@@ -940,7 +984,17 @@ int32_t AutoSettings(EditState* s, int32_t mask, const IPImage* image) {
                 Num_Clamp(s->editPars.brightness, kKhBrightnessLow, kKhBrightnessHigh);
         }
     }
-    if (status == kStatusOk && (m & kEditSaturation)) status = KhSaturation(s, image);
-    if (status == kStatusOk && (m & kEditMaskAllHues)) status = KhHueHandles(s, image);
+    if (status == kStatusOk && (m & kEditSaturation)) status = KhSaturation(s, image, pool);
+    if (status == kStatusOk && (m & kEditMaskAllHues)) status = KhHueHandles(s, image, pool);
+    return status;
+}
+
+}  // namespace
+
+int32_t AutoSettings(EditState* s, int32_t mask, const IPImage* image, int32_t threads) {
+    // Without a pool (one thread, or no memory for one) the steps run on this thread alone.
+    WorkPool* pool = threads > 1 ? WorkPoolCreate(threads) : nullptr;
+    const int32_t status = AutoSettingsOn(s, mask, image, pool);
+    WorkPoolFree(pool);
     return status;
 }

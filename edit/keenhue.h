@@ -36,6 +36,8 @@
 #include "engine/measure.h"
 #include "platform/status.h"
 
+struct WorkPool;
+
 // The fixed fractions and limits of the steps.
 constexpr double kKhLinearGammaLimit = 1.3;     // a median read as a gamma at or below: linear
 constexpr double kKhBalanceTail = 0.004;        // dark and light ends searched for neutrals
@@ -59,8 +61,10 @@ constexpr float kKhSaturationHigh = 0.7f;
 // the pixels editState->analysisMask marks (no bits: all). The caller resets those groups first
 // (ResetEditStatePars). A failure's status is returned for the caller to show ("calculating auto
 // settings", kPhraseAutoSettings): -1 for a missing image or state, a grid level above 7 or a
-// record that fails its check, -3 without memory, or a failing build's status.
-int32_t AutoSettings(EditState* editState, int32_t mask, const IPImage* image);
+// record that fails its check, -3 without memory, or a failing build's status. threads: how many
+// the measurements may use (WorkThreadCount), for a pool made for this call and joined before it
+// returns; the settings are the same for any number.
+int32_t AutoSettings(EditState* editState, int32_t mask, const IPImage* image, int32_t threads = 1);
 
 // The steps one by one, for AutoSettings and the editing window; each works on the live record
 // of editState with the analysis mask, and returns as AutoSettings without showing anything.
@@ -89,19 +93,20 @@ struct KhBalanceTrace {
     bool backdrop;        // the neutral is a white backdrop (the light end or the clipped white)
     float confidence;     // how much of the balance was applied, 0..1
 };
-// trace, when given, receives what each end found.
-int32_t KhColourBalance(EditState* editState, const IPImage* image,
-                        KhBalanceTrace* trace = nullptr);
+// trace, when given, receives what each end found. The steps that take a pool (work_pool.h;
+// null: the calling thread alone) count their histograms on its threads, with the same result.
+int32_t KhColourBalance(EditState* editState, const IPImage* image, KhBalanceTrace* trace = nullptr,
+                        WorkPool* pool = nullptr);
 int32_t KhTonePoints(EditState* editState, const IPImage* image, int32_t mask);
 int32_t KhBrightness(EditState* editState, const IPImage* image);
-int32_t KhSaturation(EditState* editState, const IPImage* image);
+int32_t KhSaturation(EditState* editState, const IPImage* image, WorkPool* pool = nullptr);
 // Resets the toning colour and, unless the hue tab is showing or a handle has been edited,
 // only marks the placement pending (it would change nothing visible); otherwise places the
 // handles (KhPlaceHueHandles).
-int32_t KhHueHandles(EditState* editState, const IPImage* image);
+int32_t KhHueHandles(EditState* editState, const IPImage* image, WorkPool* pool = nullptr);
 // Puts the six handles on the hue peaks of the image seen through every group before the hue
 // tool, neutral, handle 0 active; clears the pending flag.
-int32_t KhPlaceHueHandles(EditState* editState, const IPImage* image);
+int32_t KhPlaceHueHandles(EditState* editState, const IPImage* image, WorkPool* pool = nullptr);
 
 // Histogram helpers shared by the steps and their tests.
 // The index of the first bin at which the running count from bin 0 reaches target (0 for a

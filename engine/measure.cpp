@@ -3,11 +3,13 @@
 #include "engine/measure.h"
 
 #include <cmath>
+#include <type_traits>
 
 #include "engine/hue_space.h"
 #include "engine/huegrid_kernels.h"
 #include "platform/mem.h"
 #include "platform/numeric.h"
+#include "platform/work_pool.h"
 
 namespace {
 
@@ -76,16 +78,17 @@ void RowCodes(const void* const channel[3], ptrdiff_t step, int32_t count, uint8
 // or the status of a failing apply. Each row is first made 8-bit codes in loops of their own,
 // then visited: the measurements walk the analysis image a dozen times, and deciding the sample
 // size and the source for every channel of every pixel cost more than most visits do.
+// The pixels a row of the walk visits.
+int32_t RowCount(const GridWalk& walk) {
+    return (walk.right - walk.left) / walk.stepX + 1;
+}
+
+// RunWalk with the row buffers given: row holds 3 x RowCount samples, codes as many bytes.
 template <typename Visit>
-int32_t RunWalk(const GridWalk& walk, Visit&& visit) {
+int32_t RunWalkWith(const GridWalk& walk, uint16_t* row, uint8_t* codes, Visit&& visit) {
     if (walk.left > walk.right || walk.top > walk.bottom) return kStatusOk;
     const IPImage* image = walk.image;
-    int32_t count = (walk.right - walk.left) / walk.stepX + 1;
-    MemBlock<uint16_t> row;
-    MemBlock<uint8_t> codes;
-    if (!row.Allocate(uint32_t(count) * 3u) || !codes.Allocate(uint32_t(count) * 3u)) {
-        return kStatusNoMemory;
-    }
+    const int32_t count = RowCount(walk);
     int32_t outSize = walk.huegrid != nullptr ? walk.huegrid->lut->outPixelSize : 0;
     for (int32_t y = walk.top; y <= walk.bottom; y += walk.stepY) {
         ptrdiff_t base = IPSampleOffset(image, walk.left, y);
@@ -100,26 +103,26 @@ int32_t RunWalk(const GridWalk& walk, Visit&& visit) {
             // 8-bit output is the codes themselves: written interleaved, straight into them.
             // From interleaved RGB pixels that is also the layout the byte-permute curves
             // kernel takes, which the per-channel runs below never were.
-            void* out[4] = {codes.get(), codes.get() + 1, codes.get() + 2, nullptr};
+            void* out[4] = {codes, codes + 1, codes + 2, nullptr};
             int32_t status =
                 HgApply(walk.huegrid, count, in, image->pixelStep * walk.stepX, out, 3);
             if (status != kStatusOk) return status;
         } else if (walk.huegrid != nullptr) {
             // Each output channel gets its own run of the buffer.
             void* out[4] = {nullptr, nullptr, nullptr, nullptr};
-            for (int c = 0; c < 3; ++c) out[c] = row.get() + ptrdiff_t(c) * count;
+            for (int c = 0; c < 3; ++c) out[c] = row + ptrdiff_t(c) * count;
             int32_t status =
                 HgApply(walk.huegrid, count, in, image->pixelStep * walk.stepX, out, 1);
             if (status != kStatusOk) return status;
-            RowCodes<uint16_t>(out, 1, count, codes.get());
+            RowCodes<uint16_t>(out, 1, count, codes);
         } else {
             const ptrdiff_t step = ptrdiff_t(walk.stepX) * image->pixelStep;
             if (image->bytesPerSample == 1)
-                RowCodes<uint8_t>(in, step, count, codes.get());
+                RowCodes<uint8_t>(in, step, count, codes);
             else
-                RowCodes<uint16_t>(in, step, count, codes.get());
+                RowCodes<uint16_t>(in, step, count, codes);
         }
-        const uint8_t* v = codes.get();
+        const uint8_t* v = codes;
         for (int32_t i = 0; i < count; ++i, v += 3) {
             int32_t x = walk.left + i * walk.stepX;
             if (walk.mask != nullptr && !IPMaskBit(walk.mask, x, y)) continue;
@@ -129,16 +132,100 @@ int32_t RunWalk(const GridWalk& walk, Visit&& visit) {
     return kStatusOk;
 }
 
-// Zeroes bins counts of hist and walks the grid with visit, which counts into it.
+// Calls visit(x, y, r, g, b) for every visited pixel the mask marks; see RunWalkWith.
 template <typename Visit>
+int32_t RunWalk(const GridWalk& walk, Visit&& visit) {
+    if (walk.left > walk.right || walk.top > walk.bottom) return kStatusOk;
+    const uint32_t count = uint32_t(RowCount(walk));
+    MemBlock<uint16_t> row;
+    MemBlock<uint8_t> codes;
+    if (!row.Allocate(count * 3u) || !codes.Allocate(count * 3u)) return kStatusNoMemory;
+    return RunWalkWith(walk, row.get(), codes.get(), visit);
+}
+
+// Band b of `bands` runs of a walk's rows, in order: a walk of its own, empty when the walk has
+// fewer rows than bands.
+GridWalk Band(const GridWalk& walk, int32_t b, int32_t bands) {
+    const int64_t rows = walk.top > walk.bottom ? 0 : (walk.bottom - walk.top) / walk.stepY + 1;
+    const int64_t first = rows * b / bands, end = rows * (b + 1) / bands;
+    GridWalk band = walk;
+    band.top = walk.top + int32_t(first) * walk.stepY;
+    band.bottom = walk.top + int32_t(end - 1) * walk.stepY;  // above top when first == end
+    return band;
+}
+
+// RunWalk over the bands of a pool's threads: visit(band, x, y, r, g, b). Every band's row
+// buffers are taken here, on the calling thread: the memory manager's counters are not made for
+// threads, so tasks never allocate. The first failing band's status (in band order) is the
+// walk's.
+template <typename Visit>
+struct BandedWalk {
+    const GridWalk* walk;
+    int32_t bands;
+    Visit* visit;
+    uint16_t* rows;  // 3 x RowCount samples per band
+    uint8_t* codes;  // as many bytes per band
+    int32_t status[kWorkMaxThreads];
+
+    static void Task(int32_t b, void* context) {
+        auto* run = static_cast<BandedWalk*>(context);
+        const size_t size = size_t(RowCount(*run->walk)) * 3;
+        run->status[b] = RunWalkWith(Band(*run->walk, b, run->bands), run->rows + size_t(b) * size,
+                                     run->codes + size_t(b) * size,
+                                     [&](int32_t x, int32_t y, int32_t r, int32_t g, int32_t bl) {
+                                         (*run->visit)(b, x, y, r, g, bl);
+                                     });
+    }
+};
+
+template <typename Visit>
+int32_t RunWalkInBands(WorkPool* pool, const GridWalk& walk, Visit&& visit) {
+    if (walk.left > walk.right || walk.top > walk.bottom) return kStatusOk;
+    const int32_t bands = WorkPoolThreads(pool);
+    const uint32_t size = uint32_t(RowCount(walk)) * 3u * uint32_t(bands);
+    MemBlock<uint16_t> rows;
+    MemBlock<uint8_t> codes;
+    if (!rows.Allocate(size) || !codes.Allocate(size)) return kStatusNoMemory;
+    BandedWalk<std::remove_reference_t<Visit>> run{&walk,      bands,       &visit,
+                                                   rows.get(), codes.get(), {}};
+    WorkPoolRun(pool, run.bands, decltype(run)::Task, &run);
+    for (int32_t b = 0; b < run.bands; ++b) {
+        if (run.status[b] != kStatusOk) return run.status[b];
+    }
+    return kStatusOk;
+}
+
+// Zeroes bins counts of hist and walks the grid with count(hist, r, g, b), which counts into
+// the histogram it is given: hist itself, or with a pool of more than one thread a histogram
+// per band, added into hist at the end.
+template <typename Count>
 int32_t FillHistogram(const IPImage* image, const IPMask* mask, int32_t level,
-                      const Huegrid* huegrid, uint32_t* hist, int32_t bins, Visit&& visit) {
+                      const Huegrid* huegrid, uint32_t* hist, int32_t bins, WorkPool* pool,
+                      Count&& count) {
     if (hist == nullptr) return kStatusProblem;
     GridWalk walk;
     int32_t status = PrepareWalk(&walk, image, mask, level, huegrid);
     if (status != kStatusOk) return status;
     for (int32_t i = 0; i < bins; ++i) hist[i] = 0;
-    return RunWalk(walk, visit);
+    const int32_t bands = WorkPoolThreads(pool);
+    if (bands <= 1) {
+        return RunWalk(
+            walk, [&](int32_t, int32_t, int32_t r, int32_t g, int32_t b) { count(hist, r, g, b); });
+    }
+    // Band 0 counts into hist; the others into their own rows of counts.
+    MemBlock<uint32_t> others;
+    if (!others.Allocate(uint32_t(bands - 1) * uint32_t(bins))) return kStatusNoMemory;
+    Mem_Fill(others.get(), 0, sizeof(uint32_t) * size_t(bands - 1) * size_t(bins));
+    status = RunWalkInBands(
+        pool, walk, [&](int32_t band, int32_t, int32_t, int32_t r, int32_t g, int32_t b) {
+            count(band == 0 ? hist : others.get() + size_t(band - 1) * size_t(bins), r, g, b);
+        });
+    if (status != kStatusOk) return status;
+    for (int32_t band = 1; band < bands; ++band) {
+        const uint32_t* counts = others.get() + size_t(band - 1) * size_t(bins);
+        for (int32_t i = 0; i < bins; ++i) hist[i] += counts[i];
+    }
+    return kStatusOk;
 }
 
 // round(256 s^2 (3 - 2 s)) for s = j / n.
@@ -263,38 +350,51 @@ int32_t HgWeightedBrightness(const IPImage* image, const IPMask* mask, int32_t l
 }
 
 int32_t HgLumaHistogram(const IPImage* image, const IPMask* mask, int32_t level,
-                        const Huegrid* huegrid, uint32_t hist[256]) {
-    return FillHistogram(image, mask, level, huegrid, hist, 256,
-                         [&](int32_t, int32_t, int32_t r, int32_t g, int32_t b) {
-                             ++hist[(299 * r + 587 * g + 114 * b + 500) / 1000];
+                        const Huegrid* huegrid, uint32_t hist[256], WorkPool* pool) {
+    return FillHistogram(image, mask, level, huegrid, hist, 256, pool,
+                         [](uint32_t* h, int32_t r, int32_t g, int32_t b) {
+                             ++h[(299 * r + 587 * g + 114 * b + 500) / 1000];
                          });
 }
 
 int32_t HgSaturationHistogram(const IPImage* image, const IPMask* mask, int32_t level,
-                              const Huegrid* huegrid, uint32_t hist[256]) {
-    return FillHistogram(image, mask, level, huegrid, hist, 256,
-                         [&](int32_t, int32_t, int32_t r, int32_t g, int32_t b) {
+                              const Huegrid* huegrid, uint32_t hist[256], WorkPool* pool) {
+    return FillHistogram(image, mask, level, huegrid, hist, 256, pool,
+                         [](uint32_t* h, int32_t r, int32_t g, int32_t b) {
                              int32_t mx = Num_Max3(r, g, b), mn = Num_Min3(r, g, b);
                              int32_t c = mx - mn, l = (mx + mn) / 2;
                              if (c == 0 || l < 25 || l > 230) return;
                              int32_t s = l < 128 ? (128 * c + l / 2) / l
                                                  : (128 * c + (255 - l) / 2) / (255 - l);
-                             ++hist[s > 255 ? 255 : s];
+                             ++h[s > 255 ? 255 : s];
                          });
 }
 
 int32_t HgHueHistogram(const IPImage* image, const IPMask* mask, int32_t level,
-                       const Huegrid* huegrid, uint32_t hist[360]) {
-    return FillHistogram(image, mask, level, huegrid, hist, 360,
-                         [&](int32_t, int32_t, int32_t r, int32_t g, int32_t b) {
+                       const Huegrid* huegrid, uint32_t hist[360], WorkPool* pool) {
+    return FillHistogram(image, mask, level, huegrid, hist, 360, pool,
+                         [](uint32_t* h, int32_t r, int32_t g, int32_t b) {
                              if (Num_Max3(r, g, b) - Num_Min3(r, g, b) <= 8) return;
                              float rgb[3] = {r / 255.0f, g / 255.0f, b / 255.0f}, hcl[3];
                              if (HgRgbToHue(rgb, hcl, kHgHueChroma) != kStatusOk) return;
                              int32_t bin = int32_t(hcl[0] * 360.0f);
                              bin %= 360;
                              if (bin < 0) bin += 360;
-                             ++hist[bin];
+                             ++h[bin];
                          });
+}
+
+int32_t HgWalkPixelsInBands(WorkPool* pool, const IPImage* image, const IPMask* mask, int32_t level,
+                            const Huegrid* huegrid, HgPixelVisitor visit, void* const* contexts) {
+    if (visit == nullptr || contexts == nullptr) return kStatusProblem;
+    GridWalk walk;
+    int32_t status = PrepareWalk(&walk, image, mask, level, huegrid);
+    if (status != kStatusOk) return status;
+    return RunWalkInBands(pool, walk,
+                          [&](int32_t band, int32_t x, int32_t y, int32_t r, int32_t g, int32_t b) {
+                              const int32_t rgb[3] = {r, g, b};
+                              visit(contexts[band], x, y, rgb);
+                          });
 }
 
 int32_t HgWalkPixels(const IPImage* image, const IPMask* mask, int32_t level,

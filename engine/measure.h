@@ -20,6 +20,8 @@
 #include "engine/ip_image.h"
 #include "platform/status.h"
 
+struct WorkPool;
+
 // A one-bit-per-pixel mask with the bounding box of its set bits: the analysed region, or the
 // subject mask that HgWeightedBrightness draws. Rows of rowBytes = (width + 7) / 8 bytes, bit
 // x % 8 of byte x / 8 (least significant bit first). The box is empty as left = width + 1,
@@ -66,7 +68,8 @@ int32_t HgWeightedBrightness(const IPImage* image, const IPMask* mask, int32_t l
                              const Huegrid* huegrid, float* brightness, IPMask* subject);
 
 // Histograms over the sampling grid of level, within mask (null: everything), through huegrid
-// (null: none); each array is zeroed first and receives counts.
+// (null: none); each array is zeroed first and receives counts. With a pool (work_pool.h) the
+// rows are counted in bands on its threads and the bands' counts added: the same counts.
 //   luma:       bin (299 R + 587 G + 114 B + 500) / 1000
 //   saturation: with c = max - min and l = (max + min) / 2, greys (c = 0) and pixels with
 //               l < 25 or l > 230 are left out; bin (128 c + l / 2) / l for l < 128, else
@@ -75,11 +78,11 @@ int32_t HgWeightedBrightness(const IPImage* image, const IPMask* mask, int32_t l
 //               their hue is mostly noise (the same grey limit the weighted brightness uses)
 // Return values as HgWeightedBrightness.
 int32_t HgLumaHistogram(const IPImage* image, const IPMask* mask, int32_t level,
-                        const Huegrid* huegrid, uint32_t hist[256]);
+                        const Huegrid* huegrid, uint32_t hist[256], WorkPool* pool = nullptr);
 int32_t HgSaturationHistogram(const IPImage* image, const IPMask* mask, int32_t level,
-                              const Huegrid* huegrid, uint32_t hist[256]);
+                              const Huegrid* huegrid, uint32_t hist[256], WorkPool* pool = nullptr);
 int32_t HgHueHistogram(const IPImage* image, const IPMask* mask, int32_t level,
-                       const Huegrid* huegrid, uint32_t hist[360]);
+                       const Huegrid* huegrid, uint32_t hist[360], WorkPool* pool = nullptr);
 
 // Calls visit(context, x, y, rgb) for every pixel of the sampling grid of level that mask marks
 // (null: every one), with its 8-bit codes seen through huegrid (null: none), rows top to bottom,
@@ -88,6 +91,11 @@ int32_t HgHueHistogram(const IPImage* image, const IPMask* mask, int32_t level,
 typedef void (*HgPixelVisitor)(void* context, int32_t x, int32_t y, const int32_t rgb[3]);
 int32_t HgWalkPixels(const IPImage* image, const IPMask* mask, int32_t level,
                      const Huegrid* huegrid, HgPixelVisitor visit, void* context);
+// The same walk on the pool's threads (WorkPoolThreads of them; one for null): its rows are
+// split into that many bands in order, and band b is visited with contexts[b]. For counts that
+// the caller adds up afterwards; what depends on the order of the pixels takes HgWalkPixels.
+int32_t HgWalkPixelsInBands(WorkPool* pool, const IPImage* image, const IPMask* mask, int32_t level,
+                            const Huegrid* huegrid, HgPixelVisitor visit, void* const* contexts);
 
 // The circular second difference out[i] = h[i + 1] - 2 h[i] + h[i - 1]. -1 for a null array.
 int32_t HgHueCurvature(const int32_t hist[360], int32_t out[360]);

@@ -6,6 +6,7 @@
 // PhaseFailure (what to show, the host result); only DoStart shows it (FailPhase), so every
 // failure reaches the user once and the steps never guess what another has shown.
 #include "edit/keenhue.h"
+#include "edit/prefs.h"
 #include "edit/window/editing_window.h"
 #include "engine/working_space.h"
 #include "host/filter_image.h"
@@ -249,7 +250,8 @@ int32_t RunKeenhue(const PluginCall* call, PluginData* data, Ui_Failure* failure
     int32_t status =
         GetAnalysisImage(call, es, data->run.previewWidth, data->run.previewHeight, failure);
     if (status != kStatusOk) return status;
-    status = AutoSettings(es, KeenhueStartMask(data->run), &es->analysisImage);
+    status = AutoSettings(es, KeenhueStartMask(data->run), &es->analysisImage,
+                          PrefsThreadCount(call->gPrefs));
     return Ui_Failure_Describe(failure, status, kPhraseAutoSettings);
 }
 

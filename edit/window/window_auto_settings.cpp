@@ -2,6 +2,8 @@
 #include "edit/window/window_auto_settings.h"
 
 #include "edit/keenhue.h"
+#include "edit/prefs.h"
+#include "edit/window/window_env.h"
 #include "edit/window/window_record.h"
 #include "platform/alert.h"
 #include "resources/ids/strings.h"
@@ -18,7 +20,9 @@ int32_t EditorAutoSettings(EditingWindow* win, HgEditMask mask, Ui_Failure* fail
     EditState* es = win->es;
     const HgEditMask m = HgEditMask(mask & es->keenhueMask);
     int32_t status = ResetEditStatePars(es, m);
-    if (status == kStatusOk) status = AutoSettings(es, m, &es->analysisImage);
+    if (status == kStatusOk) {
+        status = AutoSettings(es, m, &es->analysisImage, PrefsThreadCount(win->env->prefs));
+    }
     return Ui_Failure_Describe(failure, status, kPhraseAutoSettings);
 }
 

@@ -576,6 +576,39 @@ TEST_F(KeenhueTest, SelectionLimitsTheAnalysis) {
     EXPECT_NEAR(Pars().whitePoint, xb + (xw - xb) * (1 - sb) / (sw - sb), 1e-6);
 }
 
+// The measurements count their histograms in bands on the threads they are given; the settings
+// do not depend on how many.
+TEST_F(KeenhueTest, AnyNumberOfThreadsGivesTheSameSettings) {
+    TestImage image(97, 61);
+    for (int32_t y = 0; y < 61; ++y)
+        for (int32_t x = 0; x < 97; ++x) {
+            const bool patch = (x / 16 + y / 12) % 3 == 0;
+            image.Set(x, y, patch ? 200 : 30 + 2 * x, patch ? 90 : 20 + 3 * y,
+                      patch ? 60 : 40 + (x * y) % 170);
+        }
+    std::vector<uint8_t> bits(size_t(13) * 61, 0);
+    const IPMask selection{97, 61, 13, bits.data(), 0, 0, 0, 0};
+    es_->currentTab = 3;  // the hue tab: the handles are placed as well
+    for (bool selected : {false, true}) {
+        SCOPED_TRACE(selected ? "selection" : "whole image");
+        es_->analysisMask = selected ? selection : IPMask{};
+        if (selected) {
+            IPMaskClear(&es_->analysisMask);
+            for (int32_t y = 5; y < 58; ++y)
+                for (int32_t x = 10 + y / 3; x < 90; ++x) IPMaskSet(&es_->analysisMask, x, y);
+        }
+        ASSERT_EQ(ResetEditStatePars(es_.get(), kEditMaskAll), 0);
+        ASSERT_EQ(AutoSettings(es_.get(), kEditMaskAll, &image.view, 1), 0);
+        const EditPars alone = Pars();
+        for (int32_t threads : {2, 3, 8}) {
+            ASSERT_EQ(ResetEditStatePars(es_.get(), kEditMaskAll), 0);
+            ASSERT_EQ(AutoSettings(es_.get(), kEditMaskAll, &image.view, threads), 0);
+            EXPECT_EQ(std::memcmp(&Pars(), &alone, sizeof alone), 0) << threads << " threads";
+        }
+    }
+    es_->analysisMask = IPMask{};
+}
+
 TEST_F(KeenhueTest, FailuresAreReturnedForTheCallerToShow) {
     TestImage image = GreyRamp(4);
     es_->gridLevel = 8;
