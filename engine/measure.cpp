@@ -399,14 +399,9 @@ int32_t HgWalkPixelsInBands(WorkPool* pool, const IPImage* image, const IPMask* 
 
 int32_t HgWalkPixels(const IPImage* image, const IPMask* mask, int32_t level,
                      const Huegrid* huegrid, HgPixelVisitor visit, void* context) {
-    if (visit == nullptr) return kStatusProblem;
-    GridWalk walk;
-    int32_t status = PrepareWalk(&walk, image, mask, level, huegrid);
-    if (status != kStatusOk) return status;
-    return RunWalk(walk, [&](int32_t x, int32_t y, int32_t r, int32_t g, int32_t b) {
-        const int32_t rgb[3] = {r, g, b};
-        visit(context, x, y, rgb);
-    });
+    // Without a pool the walk is one band on this thread, in order.
+    void* const contexts[1] = {context};
+    return HgWalkPixelsInBands(nullptr, image, mask, level, huegrid, visit, contexts);
 }
 
 int32_t HgHueCurvature(const int32_t hist[360], int32_t out[360]) {
