@@ -14,22 +14,22 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <random>
 #include <vector>
 
 #include "bench/bench_data.h"
+#include "bench/grid_error.h"
 #include "engine/balance.h"
 #include "engine/edit_chain.h"
 #include "engine/huegrid_build.h"
-#include "engine/huegrid_kernels.h"
 #include "engine/working_space.h"
 #include "platform/work_pool.h"
 
 namespace {
 
+using bench::GridErrors;
+using bench::MeasureGridError;
 using bench::NeutralPars;
 using bench::Stale;
 using bench::StrongPars;
@@ -44,46 +44,6 @@ EditPars TonePars() {
     p.highlight = 0.85f;
     p.contrast = 0.7f;
     return p;
-}
-
-struct Errors {
-    double max, p99;
-};
-
-Errors Measure(const EditPars& pristine, int32_t quality, int32_t depth, int32_t placement) {
-    EditPars p = pristine;
-    Huegrid* grid = nullptr;
-    if (HgBuildPlaced(&p, 0xFFFF, quality, depth, placement, &grid) != 0) return {-1, -1};
-    const int32_t max = depth == 2 ? 65535 : 255;
-    constexpr int kColours = 100000;
-    std::mt19937 rng(20240607);
-    std::uniform_int_distribution<int32_t> code(0, max);
-    std::vector<uint16_t> in(3 * kColours), out(3 * kColours);
-    for (uint16_t& v : in) v = uint16_t(code(rng));
-    if (depth == 2) {
-        const void* ip[4] = {in.data(), in.data() + 1, in.data() + 2, nullptr};
-        void* op[4] = {out.data(), out.data() + 1, out.data() + 2, nullptr};
-        HgApply(grid, kColours, ip, 3, op, 3);
-    } else {
-        std::vector<uint8_t> in8(in.begin(), in.end()), out8(in8.size());
-        const void* ip[4] = {in8.data(), in8.data() + 1, in8.data() + 2, nullptr};
-        void* op[4] = {out8.data(), out8.data() + 1, out8.data() + 2, nullptr};
-        HgApply(grid, kColours, ip, 3, op, 3);
-        std::copy(out8.begin(), out8.end(), out.begin());
-    }
-    std::vector<double> errors(kColours);
-    for (int i = 0; i < kColours; ++i) {
-        float rgb[3], v[3];
-        for (int c = 0; c < 3; ++c) rgb[c] = float(in[3 * i + c]) / max;
-        HgEvalColour(&p, 0xFFFF, rgb, v);
-        double e = 0;
-        for (int c = 0; c < 3; ++c)
-            e = std::max(e, std::fabs(double(out[3 * i + c]) / max - v[c]) * 255.0);
-        errors[i] = e;
-    }
-    HgFree(grid);
-    std::sort(errors.begin(), errors.end());
-    return {errors.back(), errors[size_t(kColours) * 99 / 100]};
 }
 
 double BuildMillisecondsMedian(const EditPars& pristine, int32_t quality, int32_t depth, int runs,
@@ -139,15 +99,15 @@ void PrintTable(const char* title, const EditPars& pars, bool withUniform) {
     std::printf("%s\n", title);
     std::printf("  quality nodes | 8-bit max  p99 | 16-bit max  p99\n");
     for (int32_t q = 0; q <= kHgQualityMax; ++q) {
-        Errors e8 = Measure(pars, q, 1, kHgPlaceAdaptive),
-               e16 = Measure(pars, q, 2, kHgPlaceAdaptive);
+        GridErrors e8 = MeasureGridError(pars, q, 1, kHgPlaceAdaptive),
+                   e16 = MeasureGridError(pars, q, 2, kHgPlaceAdaptive);
         std::printf("  %7d %5d | %9.2f %5.2f | %10.2f %5.2f\n", q, HgGridSize(q), e8.max, e8.p99,
                     e16.max, e16.p99);
     }
     if (withUniform) {
         for (int32_t place : {kHgPlaceUniform, kHgPlaceGreyInverse}) {
-            Errors e8 = Measure(pars, kHgQualityMax, 1, place);
-            Errors e16 = Measure(pars, kHgQualityMax, 2, place);
+            GridErrors e8 = MeasureGridError(pars, kHgQualityMax, 1, place);
+            GridErrors e16 = MeasureGridError(pars, kHgQualityMax, 2, place);
             std::printf("  %7s %5d | %9.2f %5.2f | %10.2f %5.2f   (%s nodes)\n", "7", 33, e8.max,
                         e8.p99, e16.max, e16.p99,
                         place == kHgPlaceUniform ? "uniform" : "grey-inverse");
@@ -174,8 +134,8 @@ int main(int argc, char** argv) {
     PrintTable("The same edit on gamma-encoded data (linear off):", strongGamma, true);
     PrintTable("Tone edits only (points, shadows, highlights, contrast):", tone, true);
 
-    Errors adaptive = Measure(strong, kHgQualityMax, 1, kHgPlaceAdaptive);
-    Errors uniform = Measure(strong, kHgQualityMax, 1, kHgPlaceUniform);
+    GridErrors adaptive = MeasureGridError(strong, kHgQualityMax, 1, kHgPlaceAdaptive);
+    GridErrors uniform = MeasureGridError(strong, kHgQualityMax, 1, kHgPlaceUniform);
     double ms = BuildMillisecondsMedian(strong, kHgQualityMax, 2, 21);
     std::printf("HgBuild q7 16-bit, every stage: median of 21 builds %.2f ms\n", ms);
     const int32_t threads = WorkThreadCount(0);

@@ -48,9 +48,13 @@ std::string WriteScene(int32_t width, int32_t height, std::string* folder, std::
 PhotoHost::PhotoHost(const Image& header, ImageRows rows)
     : document(header, std::move(rows)),
       server(&document, VRect{0, 0, header.height, header.width}, false) {
-    record.planes = 3;
-    record.depth = 8;
-    record.imageMode = plugInModeRGBColor;
+    // As filterhost describes the image: RGB at 8 or 16 bits, a fourth plane as transparency.
+    record.planes = int16(header.channels);
+    record.depth = int16(header.depth);
+    record.imageMode = header.depth == 16 ? plugInModeRGB48 : plugInModeRGBColor;
+    record.inHiPlane = record.outHiPlane = int16(header.channels - 1);
+    record.filterCase = header.channels == 4 ? filterCaseEditableTransparencyNoSelection
+                                             : filterCaseFlatImageNoSelection;
     record.filterRect = Rect{0, 0, int16(header.height), int16(header.width)};
     record.advanceState = Advance;
     record.displayPixels = HostDisplayPixels;
@@ -62,12 +66,21 @@ PhotoHost::PhotoHost(const Image& header, ImageRows rows)
 std::unique_ptr<PhotoHost> MakePhotoHost(int32_t width, int32_t height, std::string* error) {
     std::string folder;
     const std::string path = WriteScene(width, height, &folder, error);
-    Image header;
-    ImageRows rows;
-    const bool read = !path.empty() && ReadImageRows(path, &header, &rows, error);
+    std::unique_ptr<PhotoHost> host;
+    if (!path.empty()) host = OpenPhotoHost(path, error);
     if (!path.empty()) std::remove(path.c_str());
     if (!folder.empty()) rmdir(folder.c_str());
-    if (!read) return nullptr;
+    return host;
+}
+
+std::unique_ptr<PhotoHost> OpenPhotoHost(const std::string& path, std::string* error) {
+    Image header;
+    ImageRows rows;
+    if (!ReadImageRows(path, &header, &rows, error)) return nullptr;
+    if (header.channels < 3) {
+        *error = path + ": not an RGB image";
+        return nullptr;
+    }
     auto host = std::make_unique<PhotoHost>(header, std::move(rows));
     gHost = host.get();
     host->call.gFilterRecord = &host->record;

@@ -3,14 +3,15 @@
 # run, then counts the instructions per pixel of the 8-bit grid kernel under callgrind when
 # valgrind is installed, times the editing window's preview (one live-slider frame, the
 # acquisition) and the window itself (its opening, one live-slider step of a brightness drag with
-# Keenhue Mode on and off: window_bench), times the exported files (.cube LUT, ICC profiles), then evaluates the
-# automatic correction (Keenhue) on known colour casts through the real module and filterhost,
-# against a per-channel levels stretch, then times a batch run of filterhost on a 24-megapixel
-# TIFF against tiffcp and the GIMP plug-in against filterhost (scripts/host-bench.sh), counts the
-# runs that give the right picture among 8 x 12 filterhost runs at once over one preferences
-# folder (bench/concurrent_runs.cpp), and, when
-# Wine is installed, the 8-bit grid kernel cross-built for Windows under Wine. Ends with
-# one line per figure, NAME VALUE UNIT; bench/README.md says what each figure means.
+# Keenhue Mode on and off: window_bench), measures the default grid's error for the automatic
+# settings of the repository's photographs (grid_error_photos), times the exported files (.cube
+# LUT, ICC profiles), then evaluates the automatic correction (Keenhue) on known colour casts
+# through the real module and filterhost, against a per-channel levels stretch, then times a
+# batch run of filterhost on a 24-megapixel TIFF against tiffcp and the GIMP plug-in against
+# filterhost (scripts/host-bench.sh), counts the runs that give the right picture among 8 x 12
+# filterhost runs at once over one preferences folder (bench/concurrent_runs.cpp), and, when
+# Wine is installed, the 8-bit grid kernel cross-built for Windows under Wine. Ends with one line
+# per figure, NAME VALUE UNIT; bench/README.md says what each figure means.
 #
 #   JOBS                 parallel build jobs (default: the number of processors)
 #   KOLMARA_SUBSYSTEMS   subsystems to configure (default: all); without the module, filterhost,
@@ -40,7 +41,7 @@ done
 if [ "$speed" -eq 1 ]; then targets+=(keenhue_speed); fi
 preview=$speed
 case ";$subsystems;" in *";tools/filterhost;"*) ;; *) preview=0 ;; esac
-if [ "$preview" -eq 1 ]; then targets+=(preview_bench window_bench); fi
+if [ "$preview" -eq 1 ]; then targets+=(preview_bench window_bench grid_error_photos); fi
 evaluate=1
 for needed in engine edit imagelib host tools/filterhost tools/prefstool tools/demo bench; do
   case ";$subsystems;" in *";$needed;"*) ;; *) evaluate=0 ;; esac
@@ -62,6 +63,9 @@ if [ "$speed" -eq 1 ]; then "$build/bench/keenhue_speed" 7 | tee -a "$log"; fi
 if [ "$preview" -eq 1 ]; then
   "$build/bench/preview_bench" | tee -a "$log"
   "$build/bench/window_bench" | tee -a "$log"
+  # The grid's error for the automatic settings of the repository's photographs.
+  "$build/bench/grid_error_photos" "$root"/examples/*.png "$root/examples/rocket.jpg" \
+    "$root"/bench/photos/*.jpg "$root"/bench/photos/*.png | tee -a "$log"
 fi
 if [ "$export_files" -eq 1 ]; then "$build/bench/export_bench" | tee -a "$log"; fi
 if [ "$evaluate" -eq 1 ]; then
