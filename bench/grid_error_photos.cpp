@@ -5,10 +5,10 @@
 //   grid_error_photos PHOTO...
 //
 // Each photograph is read as filterhost reads it and served through the host library's strip
-// server (photo_host.h); the module's own analysis (GetAnalysisImage with the headless preview
-// box, then AutoSettings on one thread) sets every group twice: with the groups the preferences
-// let Keenhue set by default, and with all of them. For each of the two records the grid of the
-// default level is measured as chain_bench measures it (grid_error.h), at 8 and at 16 bits. One
+// server (photo_host.h). The module's own analysis (GetAnalysisImage with the headless preview
+// box, then AutoSettings on one thread) runs twice: once setting the groups the preferences let
+// Keenhue set by default, once setting every group it can. For each of the two records the grid
+// of the default level is measured as chain_bench measures it (grid_error.h), at 8 and 16 bits. One
 // line per photograph, then the worst over all of them and all four columns as
 // `grid_error_photos_max_codes` and `grid_error_photos_p99_codes`. Exit status 1 when a
 // photograph cannot be read or analysed, 2 without one.
