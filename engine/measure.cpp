@@ -74,16 +74,16 @@ void RowCodes(const void* const channel[3], ptrdiff_t step, int32_t count, uint8
     }
 }
 
-// Calls visit(x, y, r, g, b) for every visited pixel the mask marks. Returns -3 without memory,
-// or the status of a failing apply. Each row is first made 8-bit codes in loops of their own,
-// then visited: the measurements walk the analysis image a dozen times, and deciding the sample
-// size and the source for every channel of every pixel cost more than most visits do.
 // The pixels a row of the walk visits.
 int32_t RowCount(const GridWalk& walk) {
     return (walk.right - walk.left) / walk.stepX + 1;
 }
 
-// RunWalk with the row buffers given: row holds 3 x RowCount samples, codes as many bytes.
+// Calls visit(x, y, r, g, b) for every visited pixel the mask marks, with the row buffers given:
+// row holds 3 x RowCount samples, codes as many bytes. Returns the status of a failing apply.
+// Each row is first made 8-bit codes in loops of their own, then visited: the measurements walk
+// the analysis image a dozen times, and deciding the sample size and the source for every
+// channel of every pixel cost more than most visits do.
 template <typename Visit>
 int32_t RunWalkWith(const GridWalk& walk, uint16_t* row, uint8_t* codes, Visit&& visit) {
     if (walk.left > walk.right || walk.top > walk.bottom) return kStatusOk;
@@ -132,7 +132,7 @@ int32_t RunWalkWith(const GridWalk& walk, uint16_t* row, uint8_t* codes, Visit&&
     return kStatusOk;
 }
 
-// Calls visit(x, y, r, g, b) for every visited pixel the mask marks; see RunWalkWith.
+// RunWalkWith with row buffers of its own; -3 without memory for them.
 template <typename Visit>
 int32_t RunWalk(const GridWalk& walk, Visit&& visit) {
     if (walk.left > walk.right || walk.top > walk.bottom) return kStatusOk;
